@@ -1,0 +1,27 @@
+#pragma once
+// Text encodings. Wide text is UTF-16; narrow text exchanged with devices and their
+// libraries is GBK (the code page of a Chinese system); file paths are UTF-8. A text too
+// long for a fixed field is cut at a character boundary.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace plat {
+
+std::u16string utf8ToUtf16(std::string_view s);
+std::string utf16ToUtf8(std::u16string_view s);
+std::u16string gbkToUtf16(std::string_view s);
+// Converts and cuts to at most maxBytes bytes (whole characters only); unmappable
+// characters become '?'.
+std::string utf16ToGbk(std::u16string_view s, size_t maxBytes = std::string::npos);
+std::string utf8ToGbk(std::string_view s, size_t maxBytes = std::string::npos);
+std::string gbkToUtf8(std::string_view s);
+bool isValidUtf8(std::string_view s);
+
+// Copies a GBK text into a fixed field of fieldSize bytes, cut at a character boundary and
+// always terminated (the rest zero-filled).
+void copyToField(char* field, size_t fieldSize, std::string_view gbk);
+// Reads a fixed narrow field up to its first zero byte (or its full size).
+std::string fieldText(const char* field, size_t fieldSize);
+
+}  // namespace plat

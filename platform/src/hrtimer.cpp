@@ -1,0 +1,88 @@
+#include "plat/hrtimer.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "plat/clock.h"
+
+namespace plat {
+
+struct PeriodicTimer::Impl {
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::thread thread;
+  std::thread::id threadId;
+  std::function<void()> callback;
+  std::chrono::microseconds period{0};
+  bool stopping = false;
+  bool running = false;
+};
+
+PeriodicTimer::PeriodicTimer() : impl_(std::make_shared<Impl>()) {}
+PeriodicTimer::~PeriodicTimer() { stop(); }
+
+static std::chrono::microseconds periodOf(int ms) {
+  double us = ms * 1000.0 * timeScale();
+  if (us < 100) us = 100;
+  return std::chrono::microseconds(static_cast<long long>(us));
+}
+
+bool PeriodicTimer::start(int periodMs, std::function<void()> callback) {
+  stop();
+  if (periodMs <= 0 || !callback) return false;
+  auto impl = impl_;
+  std::lock_guard<std::mutex> lk(impl->mutex);
+  impl->callback = std::move(callback);
+  impl->period = periodOf(periodMs);
+  impl->stopping = false;
+  impl->running = true;
+  impl->thread = std::thread([impl] {
+    auto next = std::chrono::steady_clock::now() + impl->period;
+    std::unique_lock<std::mutex> lk(impl->mutex);
+    while (!impl->stopping) {
+      if (impl->cv.wait_until(lk, next, [&] { return impl->stopping; })) break;
+      auto cb = impl->callback;
+      lk.unlock();
+      cb();
+      lk.lock();
+      next += impl->period;
+      auto now = std::chrono::steady_clock::now();
+      if (next < now) next = now;  // late ticks are not made up in a burst
+    }
+  });
+  impl->threadId = impl->thread.get_id();
+  return true;
+}
+
+void PeriodicTimer::setPeriod(int periodMs) {
+  if (periodMs <= 0) return;
+  std::lock_guard<std::mutex> lk(impl_->mutex);
+  impl_->period = periodOf(periodMs);
+}
+
+void PeriodicTimer::stop() {
+  std::thread t;
+  {
+    std::lock_guard<std::mutex> lk(impl_->mutex);
+    if (!impl_->running) return;
+    impl_->stopping = true;
+    impl_->running = false;
+    t = std::move(impl_->thread);
+  }
+  impl_->cv.notify_all();
+  if (t.joinable()) {
+    if (t.get_id() == std::this_thread::get_id())
+      t.detach();  // stopped from its own callback: the loop ends after this call
+    else
+      t.join();
+  }
+}
+
+bool PeriodicTimer::running() const {
+  std::lock_guard<std::mutex> lk(impl_->mutex);
+  return impl_->running;
+}
+
+}  // namespace plat
