@@ -1,0 +1,4 @@
+#pragma once
+// The public interface of libCorvane: the IPC_* exports and G7X_Encode.
+// One sub-header per area; callers include this one.
+#include "Corvane/types.h"
