@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "plat/clock.h"
 #include "plat/log.h"
 #include "plat/text.h"
 
@@ -239,7 +240,7 @@ void CppSQLite3DB::Open(const std::u16string& path) {
     db_ = nullptr;
     throw CppSQLite3Exception(rc, msg.c_str(), false);
   }
-  sqlite3_busy_timeout(db_, busyTimeoutMs_);
+  sqlite3_busy_timeout(db_, plat::scaled(busyTimeoutMs_));
 }
 
 void CppSQLite3DB::Close() {
@@ -253,7 +254,7 @@ void CppSQLite3DB::Close() {
 
 void CppSQLite3DB::SetBusyTimeout(int ms) {
   busyTimeoutMs_ = ms;
-  if (db_) sqlite3_busy_timeout(db_, ms);
+  if (db_) sqlite3_busy_timeout(db_, plat::scaled(ms));
 }
 
 void CppSQLite3DB::CheckOpen() {

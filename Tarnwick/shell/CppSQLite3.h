@@ -107,7 +107,8 @@ class CppSQLite3DB {
   CppSQLite3DB(const CppSQLite3DB&) = delete;
   CppSQLite3DB& operator=(const CppSQLite3DB&) = delete;
 
-  // Opens (creating the file when missing) and applies the busy time-out.
+  // Opens (creating the file when missing) and applies the busy time-out (a product time,
+  // scaled by the platform clock like every other wait).
   void Open(const std::u16string& path);
   void Close();
   bool IsOpen() const { return db_ != nullptr; }

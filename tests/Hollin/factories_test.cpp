@@ -2,96 +2,32 @@
 
 #include <stdexcept>
 
+#include <algorithm>
+
 #include "Hollin.h"
+#include "support/FakeDevices.h"
 
 namespace {
 
-// A family that records what it was asked and can refuse.
-struct FakeLogin : IDevUserLogin {
-  int type;
-  DevHandle handle;
-  int loginCalls = 0;
-  static inline int alive = 0;
-  FakeLogin(int t, DevHandle h) : type(t), handle(h) { ++alive; }
-  ~FakeLogin() override { --alive; }
-  int GetManufactureID() override { return 0; }
-  DevHandle Login() override { ++loginCalls; return handle; }
-  int Logout() override { return 1; }
-  bool IsLogin() override { return true; }
-  DevHandle GetLoginID(int login) override {
-    if (login) ++loginCalls;
-    return handle;
-  }
-  bool HasLoginID() override { return false; }
-  const uint8_t* GetDeviceInfo() override { return nullptr; }
-  int GetAlarmInNum() override { return 0; }
-  int GetAlarmOutNum() override { return 0; }
-  int GetDiskNum() override { return 0; }
-  int GetDVRType() override { return type; }
-  int GetDeviceInfoByte56() override { return 0; }
-  int GetChanNum() override { return 0; }
-  int GetStartChan() override { return 0; }
-  bool StartDVRRecord(int, int) override { return false; }
-  bool StopDVRRecord(int) override { return false; }
-  int RebootDVR() override { return 0; }
-  int ShutDownDVR() override { return 0; }
-  bool FindDVRLog(int, int, int, TIME*, TIME*, int) override { return false; }
-  bool FindLogClose() override { return false; }
-  bool FindNextLog(int) override { return false; }
-  int StartVoiceCom(intptr_t, intptr_t, intptr_t, intptr_t) override { return 0; }
-  int StopVoiceCom() override { return 0; }
-  int GetDevType() override { return type; }
-};
-
-struct FakePreview : IDevPreview {
-  DevHandle real;
-  explicit FakePreview(DevHandle r) : real(r) {}
-  bool SetPlayWnd(HWND) override { return true; }
-  HWND GetPlayWnd() override { return 0; }
-  bool StartPreview() override { return true; }
-  bool StopPreview() override { return true; }
-  bool CapturePicture(const char*, int) override { return false; }
-  bool StartRecord(int, const char*) override { return false; }
-  bool StopRecord() override { return false; }
-  bool GetVideoEffect(int*, int*, int*, int*) override { return false; }
-  bool SetVideoEffect(int, int, int, int) override { return false; }
-  bool RegisterDrawFun(DrawFunCallback, void*) override { return false; }
-  bool SetRealDataCallBack(RealDataCallback, void*) override { return false; }
-  bool OpenSound() override { return false; }
-  bool CloseSound() override { return false; }
-  bool SetVolume(int) override { return false; }
-  bool IsPreviewing() override { return false; }
-  bool IsSoundOpen() override { return false; }
-  bool IsRecording() override { return false; }
-  bool SetStreamType(int) override { return true; }
-  int GetStreamType() override { return 0; }
-  void GetRealHandle(DevHandle* out) override { *out = real; }
-};
-
-struct FakeConfig : IDevConfig {
-  int GetConfig(tagDevConfigRequest*) override { return 1; }
-  int SetConfig(tagDevConfigRequest*) override { return 1; }
-};
-
-struct FakeFamily : DevFamily {
-  int type;
-  DevHandle handle;
+struct RefusingFamily : fake::Family {
+  using fake::Family::Family;
   bool refuse = false;
   int previews = 0;
-  FakeFamily(int t, DevHandle h) : type(t), handle(h) {}
-  IDevUserLogin* MakeLogin(CDevInfo*) override {
+  IDevUserLogin* MakeLogin(CDevInfo* info) override {
     if (refuse) throw std::invalid_argument("Invalid device");
-    return new FakeLogin(type, handle);
+    return fake::Family::MakeLogin(info);
   }
-  IDevPreview* MakePreview(IDevUserLogin*, DevHandle, long) override {
+  IDevPreview* MakePreview(IDevUserLogin* l, DevHandle h, long ch) override {
     ++previews;
-    return new FakePreview(7);
+    return fake::Family::MakePreview(l, h, ch);
   }
-  IDevConfig* MakeConfig(IDevUserLogin*, DevHandle) override { return new FakeConfig; }
 };
 
+using FakeLogin = fake::UserLogin;
+using FakePreview = fake::Preview;
+
 struct Factories : ::testing::Test {
-  FakeFamily dvr{1, 0}, ipc{2, 0x1234}, nvr{4, 0x5678};
+  RefusingFamily dvr{1, 0}, ipc{2, 0x1234}, nvr{4, 0x5678};
   DevFamily* saved[5] = {};
   void SetUp() override {
     saved[1] = SetDevFamily(1, &dvr);
@@ -100,7 +36,8 @@ struct Factories : ::testing::Test {
   }
   void TearDown() override {
     for (int t : {1, 2, 4}) SetDevFamily(t, saved[t]);
-    EXPECT_EQ(FakeLogin::alive, 0);
+    EXPECT_EQ(fake::Alive().logins, 0);
+    EXPECT_EQ(fake::Alive().previews, 0);
   }
 };
 
@@ -141,12 +78,12 @@ TEST_F(Factories, PreviewNeedsAUsableLoginHandle) {
   FakeLogin other(3, 5);
   EXPECT_EQ(CDevPreviewFactory::CreateDevPreview(&other, 1), nullptr);
   EXPECT_EQ(dvr.previews + ipc.previews + nvr.previews, 1);
-  EXPECT_GE(dvrNone.loginCalls, 1);  // the factory asked it to log in
+  EXPECT_EQ(std::count(fake::Journal().begin(), fake::Journal().end(), "login.login"), 4);
 }
 
 TEST_F(Factories, FailedLoginIsNeverTakenAsASessionForConfigAndPtz) {
   FakeLogin ipcNone(2, 0);
-  FakePreview preview(3);
+  FakePreview preview(1, 3);
   EXPECT_EQ(CDevConfigFactory::CreateDevConfig(&ipcNone), nullptr);
   EXPECT_EQ(CDevCtlPtzFactory::CreateDevCtlPtz(&ipcNone, 1, &preview), nullptr);
   FakeLogin ipcOk(2, 0x1234);
@@ -175,7 +112,7 @@ TEST_F(Factories, OnlyRecordersGetAlarmsAndEventFindersNeverExist) {
 
 TEST_F(Factories, TwoArgumentPtzNeedsALiveHandle) {
   FakeLogin dvrOk(1, 3);
-  FakePreview notLive(-1);
+  FakePreview notLive(1, -1);
   EXPECT_EQ(CDevCtlPtzFactory::CreateDevCtlPtz(&dvrOk, &notLive), nullptr);
   EXPECT_EQ(CDevCtlPtzFactory::CreateDevCtlPtz(&dvrOk, nullptr), nullptr);
 }
