@@ -13,15 +13,25 @@ class CTChar {
  public:
   static constexpr size_t kNarrowSize = 512;
   static constexpr size_t kWideSize = 1024;
+  static constexpr size_t NARROW_BYTES = kNarrowSize;
+  static constexpr size_t WIDE_CHARS = kWideSize;
 
   CTChar() { Clear(); }
   explicit CTChar(std::u16string_view wide) {
     Clear();
     SetWide(wide);
   }
-  explicit CTChar(const char* narrow) {
+  explicit CTChar(std::string_view narrow) {
     Clear();
-    SetNarrow(narrow ? narrow : "");
+    SetNarrow(narrow);
+  }
+  CTChar(const char16_t* wide) {  // NOLINT: converts like the strings it wraps
+    Clear();
+    SetWide(wide ? std::u16string_view(wide) : std::u16string_view());
+  }
+  CTChar(const char* narrow) {  // NOLINT
+    Clear();
+    SetNarrow(narrow ? std::string_view(narrow) : std::string_view());
   }
   virtual ~CTChar() = default;
   CTChar(const CTChar&) = default;
