@@ -49,7 +49,7 @@ class CTChar {
   void SetNarrow(std::string_view text) {
     if (text.size() >= kNarrowSize) return;
     std::memset(narrow_, 0, kNarrowSize);
-    std::memcpy(narrow_, text.data(), text.size());
+    if (!text.empty()) std::memcpy(narrow_, text.data(), text.size());
     std::u16string w = plat::gbkToUtf16(text);
     if (w.size() >= kWideSize) w.resize(kWideSize - 1);
     std::copy(w.begin(), w.end(), wide_);
