@@ -188,7 +188,6 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
                                   int width, int height) {
   plat::RecursiveLock lock(mutex_);
   if (!writer_) return 0;
-  int result = 1;
   if (isVideo(type)) {
     const bool key = keyFlag == 0;
     const bool changed = type != codec_ || width != width_ || height != height_;
@@ -213,7 +212,7 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
     if (writer_->WriteAudio(data, length) != 0) return 0;
   }
   bytes_ += length;
-  return result;
+  return 1;
 }
 
 }  // namespace corvane
