@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <cstdint>
 
+#include "controls/WindowMessages.h"
+
 class CBitmapButtonEx;
 
 class CQxDialog : public QDialog {

@@ -1,7 +1,6 @@
 #include "controls/TaskbarNotifier.h"
 
 #include <QBasicTimer>
-#include <QBitmap>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -25,6 +24,7 @@ class NotifierWindow : public QWidget {
                             Qt::WindowDoesNotAcceptFocus),
         notifier_(owner) {
     setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TranslucentBackground);  // the skin's own rounded edges
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
   }
@@ -104,9 +104,23 @@ QRegion RegionFromSkin(const QImage& skin, QColor transparent) {
   const int width = skin.width() / 4 * 4;
   QRegion region(0, 0, width, skin.height());
   if (width == 0 || skin.height() == 0) return region;
-  QImage rgb = skin.convertToFormat(QImage::Format_RGB32);
-  QBitmap holes = QBitmap::fromImage(rgb.createMaskFromColor(transparent.rgb(), Qt::MaskOutColor));
-  return region.subtracted(QRegion(holes).xored(QRegion(0, 0, skin.width(), skin.height())));
+  const QImage rgb = skin.convertToFormat(QImage::Format_RGB32);
+  const QRgb hole = transparent.rgb() & 0xFFFFFF;
+  // Runs of the transparent colour, row by row, leave the region.
+  for (int y = 0; y < rgb.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    for (int x = 0; x < width;) {
+      if ((line[x] & 0xFFFFFF) != hole) {
+        ++x;
+        continue;
+      }
+      int end = x;
+      while (end < width && (line[end] & 0xFFFFFF) == hole) ++end;
+      region -= QRegion(x, y, end - x, 1);
+      x = end;
+    }
+  }
+  return region;
 }
 
 CTaskbarNotifier* CTaskbarNotifier::GetInstance() {

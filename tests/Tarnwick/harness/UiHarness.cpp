@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QWidget>
 
 #include "shell/Language.h"
@@ -79,7 +80,18 @@ void Pump() {
   }
 }
 
-QImage Grab(QWidget* w) { return w->grab().toImage(); }
+QImage Grab(QWidget* w) {
+  QImage img = w->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+  const QRegion mask = w->mask();
+  if (!mask.isEmpty()) {
+    // What lies outside the window's region is not part of the window.
+    QPainter p(&img);
+    p.setCompositionMode(QPainter::CompositionMode_Clear);
+    p.setClipRegion(QRegion(img.rect()).subtracted(mask));
+    p.fillRect(img.rect(), Qt::transparent);
+  }
+  return img;
+}
 
 QString SaveScreenshot(QWidget* w, const QString& name) {
   const QString dir = qEnvironmentVariable("TARNWICK_SCREENSHOTS");
