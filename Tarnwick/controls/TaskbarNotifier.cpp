@@ -203,6 +203,13 @@ void CTaskbarNotifier::ApplyStandardSkin() {
   SetTextRect(QRect(QPoint(10, 40), QPoint(s.width() - 10 - 1, s.height() - 25 - 1)));
 }
 
+bool CTaskbarNotifier::CreateIfNeeded(QWidget* owner) {
+  if (HasWindow()) return false;
+  Create(owner);
+  ApplyStandardSkin();
+  return true;
+}
+
 ScreenAreas CTaskbarNotifier::Areas() const {
   if (screenSource_) return screenSource_();
   QScreen* screen = QGuiApplication::primaryScreen();

@@ -57,6 +57,9 @@ class CTaskbarNotifier {
   bool SetSkinImage(const QImage& skin, int red = -1, int green = -1, int blue = -1);
   // The configuration every owner page applies when it first makes the window.
   void ApplyStandardSkin();
+  // What the login dialog and the preview page do: when the notifier has no window, make it
+  // with `owner` and apply the standard skin. True when a window was made.
+  bool CreateIfNeeded(QWidget* owner);
 
   // Shows `text`; `mode` is accepted from the live-view callers, who always pass 1.
   void Show(const QString& text, int msToAppear = 500, int msToStay = 3000, int msToDisappear = 500, int mode = 1);

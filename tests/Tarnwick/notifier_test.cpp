@@ -200,8 +200,12 @@ TEST(NotifierWindow, GoesWithItsOwnerAndTheObjectStays) {
   n->OnTimer(CTaskbarNotifier::kAppearTimer);
   n->Hide();
   QWidget next;
-  EXPECT_TRUE(n->Create(&next));  // the next owner makes it again
+  EXPECT_TRUE(n->CreateIfNeeded(&next));  // the next owner makes it again
   EXPECT_TRUE(n->HasWindow());
+  EXPECT_EQ(n->SkinSize(), QSize(220, 130));
+  EXPECT_EQ(n->TextRect(), QRect(QPoint(10, 40), QPoint(220 - 11, 130 - 26)));
+  EXPECT_FALSE(n->CreateIfNeeded(nullptr));
+  EXPECT_EQ(n->Window()->parentWidget(), &next);
 
   CTaskbarNotifier* a = CTaskbarNotifier::GetInstance();
   EXPECT_EQ(a, CTaskbarNotifier::GetInstance());
