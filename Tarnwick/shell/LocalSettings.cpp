@@ -8,13 +8,11 @@
 #include "plat/text.h"
 #include "shell/DiskHelpers.h"
 #include "shell/IniFile.h"
+#include "shell/Singleton.h"
 
 namespace {
 
 constexpr char16_t kSection[] = u"";
-
-std::mutex g_instanceMutex;
-CLocalSettings* g_instance = nullptr;
 
 bool fileExists(const std::string& path) {
   struct stat st{};
@@ -34,18 +32,10 @@ int positiveOr(CIniFile& ini, const char16_t* key, int fallback) {
 CLocalSettings::CLocalSettings() { Load(); }
 
 CLocalSettings* CLocalSettings::GetInstance() {
-  if (!g_instance) {
-    std::lock_guard<std::mutex> lk(g_instanceMutex);
-    if (!g_instance) g_instance = new CLocalSettings();
-  }
-  return g_instance;
+  return SingletonAccess<CLocalSettings>::GetInstance();
 }
 
-void CLocalSettings::DeleteInstance() {
-  std::lock_guard<std::mutex> lk(g_instanceMutex);
-  delete g_instance;
-  g_instance = nullptr;
-}
+void CLocalSettings::DeleteInstance() { SingletonAccess<CLocalSettings>::ReleaseInstance(); }
 
 std::string CLocalSettings::SettingsFilePath() {
   std::string exe = plat::programFilePath();
