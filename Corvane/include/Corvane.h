@@ -2,3 +2,5 @@
 // The public interface of libCorvane: the IPC_* exports and G7X_Encode.
 // One sub-header per area; callers include this one.
 #include "Corvane/types.h"
+#include "Corvane/audio.h"
+#include "Corvane/record.h"

@@ -62,6 +62,7 @@ namespace audio_detail {
 
 bool ByteRing::push(const void* data, size_t bytes) {
   if (bytes > buf_.size() - size_) return false;
+  if (bytes == 0) return true;
   const auto* p = static_cast<const uint8_t*>(data);
   size_t tail = (head_ + size_) % buf_.size();
   size_t first = std::min(bytes, buf_.size() - tail);
@@ -73,6 +74,7 @@ bool ByteRing::push(const void* data, size_t bytes) {
 
 size_t ByteRing::pop(void* out, size_t maxBytes) {
   size_t n = std::min(maxBytes, size_);
+  if (n == 0) return 0;
   auto* o = static_cast<uint8_t*>(out);
   size_t first = std::min(n, buf_.size() - head_);
   std::memcpy(o, buf_.data() + head_, first);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "ctdec/ctdec.h"
 #include "plat/log.h"
@@ -12,6 +13,21 @@
 namespace playctrl {
 
 namespace {
+// The decoder libraries lie beside the player library; they are looked for there first, so
+// the search does not depend on who calls dlopen (sanitizer runtimes intercept it).
+void* openBeside(const char* lib) {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&openBeside), &info) && info.dli_fname) {
+    std::string path = info.dli_fname;
+    const size_t cut = path.find_last_of('/');
+    if (cut != std::string::npos) {
+      path = path.substr(0, cut + 1) + lib;
+      if (void* h = dlopen(path.c_str(), RTLD_NOW)) return h;
+    }
+  }
+  return dlopen(lib, RTLD_NOW);
+}
+
 CTDecEntry loadEntry(uint8_t codec) {
   static std::mutex mu;
   static CTDecEntry entries[3] = {};
@@ -22,7 +38,7 @@ CTDecEntry loadEntry(uint8_t codec) {
     tried[codec] = true;
     const char* lib = codec == kVideoH264 ? kCTdec264Library : kCTMp4DecLibrary;
     const char* name = codec == kVideoH264 ? kCTdec264Entry : kCTMp4DecEntry;
-    void* h = dlopen(lib, RTLD_NOW);
+    void* h = openBeside(lib);
     if (!h) {
       PLAT_LOGW("PlayCtrl", "decoder library %s not loaded: %s", lib, dlerror());
       return nullptr;

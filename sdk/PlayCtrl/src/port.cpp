@@ -160,12 +160,15 @@ bool Port::stop() {
 }
 
 bool Port::pause(bool on) {
-  std::lock_guard<std::mutex> lock(mu_);
+  std::unique_lock<std::mutex> lock(mu_);
   if (!playing_) return false;
   paused_ = on;
   steps_ = 0;
   rebase_ = true;
   cv_.notify_all();
+  // Once paused, the picture stays: a frame already on its way is shown before returning.
+  if (on && thread_.get_id() != std::this_thread::get_id())
+    cv_.wait_for(lock, plat::scaledDuration(kMaxFrameWaitMs), [&] { return !inFlight_; });
   return true;
 }
 
@@ -359,6 +362,7 @@ void Port::run() {
       const intptr_t window = window_;
       PlayM4DrawFun draw = drawFun_;
       void* drawUser = drawUser_;
+      inFlight_ = true;
       lock.unlock();
       show(w);
       if (window) {
@@ -368,6 +372,8 @@ void Port::run() {
       }
       if (draw) draw(id_, window, drawUser);
       lock.lock();
+      inFlight_ = false;
+      cv_.notify_all();
     } else if (w.frame.kind == kKindAudio) {
       const bool sound = sound_;
       lock.unlock();

@@ -81,6 +81,7 @@ class Port {
   int steps_ = 0;
   int speed_ = 0;  // 2^speed times normal
   bool stopFlag_ = false;
+  bool inFlight_ = false;  // a video frame is being decoded and shown
   bool rebase_ = true;
   int64_t baseWall_ = 0;
   uint32_t baseStamp_ = 0;
