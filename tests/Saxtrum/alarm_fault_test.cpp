@@ -1,5 +1,6 @@
 // Alarm fan-out and the faults the receive side must survive, against the emulator.
 #include <cstring>
+#include <thread>
 
 #include "fixture.h"
 #include "protocol/fanout.h"
@@ -121,6 +122,7 @@ TEST_F(FaultTest, AlarmBitsFanOutToTypesAndChannelOrDiskBytes) {
 TEST_F(FaultTest, AlarmOnASlotWithoutCallbackFlagIsDropped) {
   Alarms alarms;
   ASSERT_EQ(QX_DVR_SetDVRMessageCallBack(&Alarms::cb, &alarms), 1);
+  EXPECT_EQ(QX_DVR_SetDVRMessageCallBack(nullptr, nullptr), 0);  // the callback above stays
   const int quiet = conn->allocSlot();
   const int armed = armedSlot();
   std::array<uint8_t, 16> bits{};
@@ -228,4 +230,31 @@ TEST_F(FaultTest, LogoutFromInsideTheExceptionCallbackDoesNotHang) {
     if (!freed) plat::sleepMs(20);
   }
   EXPECT_TRUE(freed);
+}
+
+TEST_F(FaultTest, RepliesNeverCrossSlotsWithTwoRequestsInFlight) {
+  QX_DVR_CLIENTINFO one{1, 0, 0}, two{2, 0, 0};
+  const int32_t h1 = QX_DVR_RealPlay(id, &one, 0, 0, 1);
+  const int32_t h2 = QX_DVR_RealPlay(id, &two, 0, 0, 1);
+  ASSERT_GE(h1, 0);
+  ASSERT_GE(h2, 0);
+  ASSERT_EQ(QX_DVR_ClientSetVideoEffect(h1, 10, 10, 10, 10), 1);
+  emu->hold(26, true);   // the read on h1 waits for its answer ...
+  emu->refuse(25, true); // ... while a write on h2 is refused at once
+  plat::setTimeScale(1.0);  // the held read must not time out meanwhile
+  std::atomic<int> readResult{-1};
+  uint32_t b = 0, c = 0, s = 0, hue = 0;
+  std::thread reader([&] { readResult = QX_DVR_ClientGetVideoEffect(h1, &b, &c, &s, &hue); });
+  ASSERT_TRUE(emu->waitForRequests(26, 1));
+  EXPECT_EQ(QX_DVR_ClientSetVideoEffect(h2, 3, 3, 3, 3), 0);
+  EXPECT_EQ(readResult.load(), -1);  // the refusal on h2 did not wake the read on h1
+  emu->hold(26, false);
+  emu->releaseHeld();
+  reader.join();
+  plat::setTimeScale(0.1);
+  EXPECT_EQ(readResult.load(), 1);
+  EXPECT_EQ(b, 10u);
+  EXPECT_EQ(hue, 10u);
+  EXPECT_EQ(QX_DVR_StopRealPlay(h1), 1);
+  EXPECT_EQ(QX_DVR_StopRealPlay(h2), 1);
 }

@@ -1,6 +1,28 @@
+#include <dlfcn.h>
+
 #include "fixture.h"
 
 using namespace saxtrum_test;
+
+namespace {
+std::mutex g_talkMu;
+std::vector<std::vector<uint8_t>> g_talkInput;  // what the library handed the player
+std::vector<uint32_t> g_talkValues;
+}  // namespace
+
+// Stands between the library and the player to see exactly what talk input it gets.
+extern "C" int PlayM4_InputTalkData(const uint8_t* data, uint32_t length, uint32_t value1,
+                                    uint32_t value2) {
+  {
+    std::lock_guard<std::mutex> lock(g_talkMu);
+    g_talkInput.emplace_back(data, data + length);
+    g_talkValues.push_back(value1);
+    g_talkValues.push_back(value2);
+  }
+  using Fn = int (*)(const uint8_t*, uint32_t, uint32_t, uint32_t);
+  static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "PlayM4_InputTalkData"));
+  return real ? real(data, length, value1, value2) : 0;
+}
 
 TEST_F(RecorderTest, TalkRoundTripAndCloseClosesThePlayersTalk) {
   const int32_t id = login();
@@ -14,8 +36,16 @@ TEST_F(RecorderTest, TalkRoundTripAndCloseClosesThePlayersTalk) {
   ASSERT_EQ(emu->requests(10).size(), 1u);
   EXPECT_TRUE(emu->requests(10)[0].payload.empty());
 
-  // Device to client: the audio after the 12-byte prefix reaches the player's talk input.
-  ASSERT_TRUE(emu->sendTalk(static_cast<uint32_t>(talk), 1, 0, 0, std::vector<uint8_t>(160, 0xFF)));
+  // Device to client: the audio after the 12-byte prefix reaches the player's talk input,
+  // with the length of the audio alone.
+  {
+    std::lock_guard<std::mutex> lock(g_talkMu);
+    g_talkInput.clear();
+    g_talkValues.clear();
+  }
+  std::vector<uint8_t> voice(160);
+  for (size_t i = 0; i < voice.size(); ++i) voice[i] = static_cast<uint8_t>(i);
+  ASSERT_TRUE(emu->sendTalk(static_cast<uint32_t>(talk), 1, 77, 0, voice));
   // Client to device: captured blocks go out with the two values and a counter.
   std::vector<uint8_t> block(100, 0x11);
   EXPECT_EQ(PlayCtrl_FeedTalkCapture(block.data(), 100), 0);
@@ -33,10 +63,15 @@ TEST_F(RecorderTest, TalkRoundTripAndCloseClosesThePlayersTalk) {
   EXPECT_EQ(sent[0].payload[12], 0x11);
 
   EXPECT_EQ(QX_DVR_StopVoiceCom(talk), 1);
+  {
+    std::lock_guard<std::mutex> lock(g_talkMu);
+    ASSERT_EQ(g_talkInput.size(), 1u);
+    EXPECT_EQ(g_talkInput[0], voice);
+    EXPECT_EQ(g_talkValues, (std::vector<uint32_t>{1, 77}));
+  }
   auto calls = log.take();
   auto has = [&](const char* fn) { return std::find(calls.begin(), calls.end(), fn) != calls.end(); };
   EXPECT_TRUE(has("PlayM4_OpenTalk"));
-  EXPECT_TRUE(has("PlayM4_InputTalkData"));
   EXPECT_EQ(calls.back(), "PlayM4_CloseTalk");
   EXPECT_EQ(TalkDataCallBack(block.data(), 100, 1, 0), -1);
   EXPECT_EQ(QX_DVR_StopVoiceCom(talk), 0);

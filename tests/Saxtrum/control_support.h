@@ -1,0 +1,26 @@
+#pragma once
+// Helpers of the file, log, control and PTZ tests.
+#include <functional>
+
+#include "plat/clock.h"
+#include "protocol/connection.h"
+
+namespace saxtrum_test {
+
+inline int busySlots(saxtrum::DvrConnection& conn) {
+  int n = 0;
+  for (int i = 0; i < saxtrum::kSlotCount; ++i)
+    n += conn.withSlot(i, [](saxtrum::RequestSlot& s) { return s.busy ? 1 : 0; });
+  return n;
+}
+
+// Polls a condition at most 400 times 10 ms apart (product time).
+inline bool eventually(const std::function<bool()>& done) {
+  for (int i = 0; i < 400; ++i) {
+    if (done()) return true;
+    plat::sleepMs(10);
+  }
+  return done();
+}
+
+}  // namespace saxtrum_test
