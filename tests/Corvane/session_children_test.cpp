@@ -48,10 +48,10 @@ TEST_F(SessionChildren, CloseStopsEveryChildInOrder) {
 }
 
 TEST_F(SessionChildren, RaisedEventsReachTheHookWithTheirData) {
+  HookLog hooks;  // outlives the session
   IpcLoginInfo li = login(true);
   SessionGuard g{IPC_SessionOpen(&li)};
   ASSERT_NE(g.h, nullptr);
-  HookLog hooks;
   auto s = findSession(g.h);
   ASSERT_TRUE(s);
   // Without a hook nothing is called and nothing is kept for later.
