@@ -155,9 +155,23 @@ TEST_F(DvrFaultTest, OversizedLengthEndsTheConnectionWithOneDisconnectReport) {
 }
 
 TEST_F(DvrFaultTest, PeerClosingMidStreamIsReportedOnce) {
+  dvremu::StreamClip clip;
+  ASSERT_TRUE(dvremu::generatedClip(false, 64, 48, 4, 25, false, &clip));
+  emu->setClip(clip);
+  QX_DVR_CLIENTINFO ci{1, 0, 0};
+  const int32_t h = QX_DVR_RealPlay(id, &ci, 0, 0, 1);
+  ASSERT_GE(h, 0);
+  ASSERT_TRUE(emu->waitForLivePackets(static_cast<uint32_t>(h), 1));
   emu->closeConnections();
   ASSERT_TRUE(exc.count.waitFor(1));
   ASSERT_TRUE(broken());
+  // The open stream is stopped without a device: the request cannot go, the player is freed.
+  int32_t port = QX_DVR_GetRealPlayerIndex(h);
+  EXPECT_GE(port, 1);
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 0);
+  EXPECT_EQ(PlayM4_Play(port, 0), 0);  // the port was freed
+  QX_DVR_CLIENTINFO again{1, 0, 0};
+  EXPECT_EQ(QX_DVR_RealPlay(id, &again, 0, 0, 1), -1);
   EXPECT_EQ(exc.count.value(), 1);
 }
 
