@@ -1,0 +1,69 @@
+#pragma once
+// The player library: decodes the recorder's stream format (see docs/protocols.md) with the
+// decoder libraries and shows it in a window through the display surfaces. Ports count
+// from 1; every function returns 1 on success and 0 on failure unless noted.
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define PLAYM4_STREAME_REALTIME 0  // live input: frames are shown as they arrive
+#define PLAYM4_STREAME_FILE 1      // file-like input: frames are paced by their time stamps
+#define PLAYM4_MAX_PORT 64
+
+typedef void (*PlayM4DrawFun)(int32_t port, intptr_t dc, void* user);
+// Captured talk audio: data, length and two values the receiver passes back as given.
+typedef int (*PlayM4TalkCallBack)(const uint8_t* data, uint32_t length, uint32_t value1,
+                                  uint32_t value2);
+
+int PlayM4_SDKInit(void);
+int PlayM4_GetPort2(int32_t* port);  // *port = -1 when none is free
+int PlayM4_FreePort(int32_t port);
+int PlayM4_SetStreamOpenMode(int32_t port, uint32_t mode);
+// header may be null (size 0): the stream header then arrives with the data, or never.
+int PlayM4_OpenStream(int32_t port, const uint8_t* header, uint32_t headerSize,
+                      uint32_t bufferSize);
+int PlayM4_CloseStream(int32_t port);
+int PlayM4_InputData(int32_t port, const uint8_t* data, uint32_t size);
+int PlayM4_OpenFile(int32_t port, const char* path);
+int PlayM4_CloseFile(int32_t port);
+
+int PlayM4_Play(int32_t port, intptr_t window);
+int PlayM4_Stop(int32_t port);
+int PlayM4_Pause(int32_t port, uint32_t pause);
+int PlayM4_Fast(int32_t port);
+int PlayM4_Slow(int32_t port);
+int PlayM4_OneByOne(int32_t port);
+int PlayM4_OneByOneBack(int32_t port);
+int PlayM4_SetPlayPos(int32_t port, float position);
+int PlayM4_GetPlayPos(int32_t port, float* position);
+
+// Sound plays from one port at a time.
+int PlayM4_PlaySound(int32_t port);
+int PlayM4_StopSound(void);
+int PlayM4_SetVolume(int32_t port, uint16_t volume);
+
+// Copies the last shown picture as packed 24-bit BGR, top row first, into buffer (at most
+// 720 x 576 pixels: a larger picture is scaled down to fit); *width and *height get its size.
+int PlayM4_CaptureImage(int32_t port, uint8_t* buffer, uint32_t* width, uint32_t* height);
+// Writes such a picture as a 24-bit BMP file; size 0 means width x height x 3.
+int PlayM4_ConvertToBmpFile(const uint8_t* buffer, uint32_t size, uint32_t width,
+                            uint32_t height, uint32_t type, const char* path);
+int PlayM4_RigisterDrawFun(int32_t port, PlayM4DrawFun fun, void* user);
+
+// Talk: captured audio goes to the callback in blocks; received audio is played.
+int PlayM4_OpenTalk(PlayM4TalkCallBack callback, uint32_t value1, uint32_t value2);
+int PlayM4_InputTalkData(const uint8_t* data, uint32_t length, uint32_t value1, uint32_t value2);
+int PlayM4_CloseTalk(void);
+
+// For tests: every PlayM4_* call is reported (function name, port or -1, user) in call order.
+typedef void (*PlayCtrlCallObserver)(const char* function, int32_t port, void* user);
+void PlayCtrl_SetCallObserver(PlayCtrlCallObserver observer, void* user);
+// For tests and machines without a capture device: hands a block to the open talk's callback
+// as if it had been captured. Returns the callback's result, or -1 without an open talk.
+int PlayCtrl_FeedTalkCapture(const uint8_t* data, uint32_t length);
+
+#ifdef __cplusplus
+}
+#endif

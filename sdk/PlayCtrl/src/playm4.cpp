@@ -1,0 +1,242 @@
+// The PlayM4_* entry points: the port table, sound and the call observer.
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "PlayCtrl.h"
+#include "bmp.h"
+#include "port.h"
+#include "talk.h"
+
+using namespace playctrl;
+
+namespace {
+
+std::mutex g_mu;
+std::array<std::shared_ptr<Port>, PLAYM4_MAX_PORT + 1> g_ports;  // index 0 unused
+std::atomic<int32_t> g_soundPort{0};
+std::mutex g_observerMu;
+PlayCtrlCallObserver g_observer = nullptr;
+void* g_observerUser = nullptr;
+
+void observe(const char* fn, int32_t port) {
+  PlayCtrlCallObserver o;
+  void* user;
+  {
+    std::lock_guard<std::mutex> lock(g_observerMu);
+    o = g_observer;
+    user = g_observerUser;
+  }
+  if (o) o(fn, port, user);
+}
+
+std::shared_ptr<Port> port(int32_t id) {
+  if (id < 1 || id > PLAYM4_MAX_PORT) return nullptr;
+  std::lock_guard<std::mutex> lock(g_mu);
+  return g_ports[static_cast<size_t>(id)];
+}
+
+int result(bool ok) { return ok ? 1 : 0; }
+
+}  // namespace
+
+extern "C" {
+
+void PlayCtrl_SetCallObserver(PlayCtrlCallObserver observer, void* user) {
+  std::lock_guard<std::mutex> lock(g_observerMu);
+  g_observer = observer;
+  g_observerUser = user;
+}
+
+int PlayM4_SDKInit(void) {
+  observe("PlayM4_SDKInit", -1);
+  return 1;
+}
+
+int PlayM4_GetPort2(int32_t* out) {
+  observe("PlayM4_GetPort2", -1);
+  if (!out) return 0;
+  *out = -1;
+  std::lock_guard<std::mutex> lock(g_mu);
+  for (int32_t i = 1; i <= PLAYM4_MAX_PORT; ++i) {
+    if (!g_ports[static_cast<size_t>(i)]) {
+      g_ports[static_cast<size_t>(i)] = std::make_shared<Port>(i);
+      *out = i;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int PlayM4_FreePort(int32_t id) {
+  observe("PlayM4_FreePort", id);
+  std::shared_ptr<Port> p;
+  {
+    if (id < 1 || id > PLAYM4_MAX_PORT) return 0;
+    std::lock_guard<std::mutex> lock(g_mu);
+    p = std::move(g_ports[static_cast<size_t>(id)]);
+  }
+  if (!p) return 0;
+  int32_t expected = id;
+  g_soundPort.compare_exchange_strong(expected, 0);
+  return 1;  // the port's play thread ends when its last user lets go
+}
+
+int PlayM4_SetStreamOpenMode(int32_t id, uint32_t mode) {
+  observe("PlayM4_SetStreamOpenMode", id);
+  auto p = port(id);
+  return result(p && p->setStreamOpenMode(mode));
+}
+
+int PlayM4_OpenStream(int32_t id, const uint8_t* header, uint32_t headerSize, uint32_t bufferSize) {
+  observe("PlayM4_OpenStream", id);
+  auto p = port(id);
+  return result(p && p->openStream(header, headerSize, bufferSize));
+}
+
+int PlayM4_CloseStream(int32_t id) {
+  observe("PlayM4_CloseStream", id);
+  auto p = port(id);
+  return result(p && p->closeStream());
+}
+
+int PlayM4_InputData(int32_t id, const uint8_t* data, uint32_t size) {
+  observe("PlayM4_InputData", id);
+  auto p = port(id);
+  return result(p && p->inputData(data, size));
+}
+
+int PlayM4_OpenFile(int32_t id, const char* path) {
+  observe("PlayM4_OpenFile", id);
+  auto p = port(id);
+  return result(p && path && p->openFile(path));
+}
+
+int PlayM4_CloseFile(int32_t id) {
+  observe("PlayM4_CloseFile", id);
+  auto p = port(id);
+  return result(p && p->closeFile());
+}
+
+int PlayM4_Play(int32_t id, intptr_t window) {
+  observe("PlayM4_Play", id);
+  auto p = port(id);
+  return result(p && p->play(window));
+}
+
+int PlayM4_Stop(int32_t id) {
+  observe("PlayM4_Stop", id);
+  auto p = port(id);
+  return result(p && p->stop());
+}
+
+int PlayM4_Pause(int32_t id, uint32_t pause) {
+  observe("PlayM4_Pause", id);
+  auto p = port(id);
+  return result(p && p->pause(pause != 0));
+}
+
+int PlayM4_Fast(int32_t id) {
+  observe("PlayM4_Fast", id);
+  auto p = port(id);
+  return result(p && p->fast());
+}
+
+int PlayM4_Slow(int32_t id) {
+  observe("PlayM4_Slow", id);
+  auto p = port(id);
+  return result(p && p->slow());
+}
+
+int PlayM4_OneByOne(int32_t id) {
+  observe("PlayM4_OneByOne", id);
+  auto p = port(id);
+  return result(p && p->oneByOne());
+}
+
+int PlayM4_OneByOneBack(int32_t id) {
+  observe("PlayM4_OneByOneBack", id);
+  auto p = port(id);
+  return result(p && p->oneByOneBack());
+}
+
+int PlayM4_SetPlayPos(int32_t id, float position) {
+  observe("PlayM4_SetPlayPos", id);
+  auto p = port(id);
+  return result(p && p->setPlayPos(position));
+}
+
+int PlayM4_GetPlayPos(int32_t id, float* position) {
+  observe("PlayM4_GetPlayPos", id);
+  auto p = port(id);
+  return result(p && p->getPlayPos(position));
+}
+
+int PlayM4_PlaySound(int32_t id) {
+  observe("PlayM4_PlaySound", id);
+  auto p = port(id);
+  if (!p) return 0;
+  const int32_t previous = g_soundPort.exchange(id);
+  if (previous != id)
+    if (auto old = port(previous)) old->setSound(false);
+  p->setSound(true);
+  return 1;
+}
+
+int PlayM4_StopSound(void) {
+  observe("PlayM4_StopSound", -1);
+  const int32_t previous = g_soundPort.exchange(0);
+  if (auto old = port(previous)) old->setSound(false);
+  return 1;
+}
+
+int PlayM4_SetVolume(int32_t id, uint16_t volume) {
+  observe("PlayM4_SetVolume", id);
+  auto p = port(id);
+  return result(p && p->setVolume(volume));
+}
+
+int PlayM4_CaptureImage(int32_t id, uint8_t* buffer, uint32_t* width, uint32_t* height) {
+  observe("PlayM4_CaptureImage", id);
+  auto p = port(id);
+  return result(p && p->capture(buffer, width, height));
+}
+
+int PlayM4_ConvertToBmpFile(const uint8_t* buffer, uint32_t size, uint32_t width,
+                            uint32_t height, uint32_t, const char* path) {
+  observe("PlayM4_ConvertToBmpFile", -1);
+  // Without a size the buffer is a capture buffer: never read past its 720 x 576 pixels.
+  if (size == 0 && (width > kMaxCaptureWidth || height > kMaxCaptureHeight)) return 0;
+  if (size != 0 && static_cast<uint64_t>(width) * height * 3 > size) return 0;
+  return result(path && writeBmp24(buffer, width, height, path));
+}
+
+int PlayM4_RigisterDrawFun(int32_t id, PlayM4DrawFun fun, void* user) {
+  observe("PlayM4_RigisterDrawFun", id);
+  auto p = port(id);
+  if (!p) return 0;
+  p->setDrawFun(fun, user);
+  return 1;
+}
+
+int PlayM4_OpenTalk(PlayM4TalkCallBack callback, uint32_t value1, uint32_t value2) {
+  observe("PlayM4_OpenTalk", -1);
+  return result(talk().open(callback, value1, value2));
+}
+
+int PlayM4_InputTalkData(const uint8_t* data, uint32_t length, uint32_t value1, uint32_t value2) {
+  observe("PlayM4_InputTalkData", -1);
+  return result(talk().input(data, length, value1, value2));
+}
+
+int PlayM4_CloseTalk(void) {
+  observe("PlayM4_CloseTalk", -1);
+  return result(talk().close());
+}
+
+int PlayCtrl_FeedTalkCapture(const uint8_t* data, uint32_t length) {
+  return talk().feedCapture(data, length);
+}
+
+}  // extern "C"

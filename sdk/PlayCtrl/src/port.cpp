@@ -1,0 +1,412 @@
+#include "port.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "audio_codec.h"
+#include "bmp.h"
+#include "plat/audio.h"
+#include "plat/clock.h"
+#include "renderer.h"
+
+namespace playctrl {
+
+namespace {
+constexpr int kIdleWaitMs = 50;
+constexpr int kMaxFrameWaitMs = 1000;  // a time stamp jump never stalls the play thread longer
+constexpr int kMaxSpeed = 4;
+constexpr size_t kMaxFileSize = 1u << 30;
+constexpr size_t kDefaultBuffer = 1u << 20;
+}  // namespace
+
+Port::~Port() { stopThread(); }
+
+bool Port::setStreamOpenMode(uint32_t mode) {
+  if (mode != PLAYM4_STREAME_REALTIME && mode != PLAYM4_STREAME_FILE) return false;
+  std::lock_guard<std::mutex> lock(mu_);
+  mode_ = mode;
+  return true;
+}
+
+bool Port::openStream(const uint8_t* header, uint32_t headerSize, uint32_t bufferSize) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (open_) return false;
+  open_ = true;
+  file_ = false;
+  data_.clear();
+  readPos_ = 0;
+  capacity_ = bufferSize ? bufferSize : kDefaultBuffer;
+  info_ = StreamInfo{};
+  if (header && headerSize >= kStreamHeaderSize) {
+    size_t pos = 0;
+    parseNext(header, headerSize, pos, &info_, nullptr);
+  }
+  return true;
+}
+
+bool Port::closeStream() {
+  stopThread();
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!open_ || file_) return false;
+  open_ = false;
+  data_.clear();
+  data_.shrink_to_fit();
+  readPos_ = 0;
+  return true;
+}
+
+bool Port::inputData(const uint8_t* data, uint32_t size) {
+  if (!data && size) return false;
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!open_ || file_) return false;
+  if (readPos_ > 0 && readPos_ >= data_.size() / 2) {
+    data_.erase(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(readPos_));
+    readPos_ = 0;
+  }
+  if (data_.size() - readPos_ + size > capacity_) return false;  // full: the caller retries
+  data_.insert(data_.end(), data, data + size);
+  cv_.notify_all();
+  return true;
+}
+
+bool Port::openFile(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && bytes.size() < kMaxFileSize)
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  std::fclose(f);
+  std::vector<FrameRef> index;
+  StreamInfo info;
+  size_t pos = 0;
+  for (;;) {
+    FrameRef fr;
+    const ParseResult r = parseNext(bytes.data(), bytes.size(), pos, &info, &fr);
+    if (r == ParseResult::NeedMore) break;
+    if (r == ParseResult::Frame) index.push_back(fr);
+  }
+  if (index.empty()) return false;  // not a recording of ours
+  std::lock_guard<std::mutex> lock(mu_);
+  if (open_) return false;
+  open_ = true;
+  file_ = true;
+  mode_ = PLAYM4_STREAME_FILE;
+  data_ = std::move(bytes);
+  index_ = std::move(index);
+  cursor_ = 0;
+  info_ = info;
+  return true;
+}
+
+bool Port::closeFile() {
+  stopThread();
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!open_ || !file_) return false;
+  open_ = false;
+  file_ = false;
+  data_.clear();
+  index_.clear();
+  cursor_ = 0;
+  return true;
+}
+
+bool Port::play(intptr_t window) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!open_) return false;
+  window_ = window;
+  paused_ = false;
+  steps_ = 0;
+  speed_ = 0;
+  rebase_ = true;
+  playing_ = true;
+  if (!thread_.joinable()) {
+    stopFlag_ = false;
+    thread_ = std::thread([this] { run(); });
+  }
+  cv_.notify_all();
+  return true;
+}
+
+void Port::stopThread() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stopFlag_ = true;
+    playing_ = false;
+    cv_.notify_all();
+  }
+  if (thread_.joinable()) {
+    if (thread_.get_id() == std::this_thread::get_id())
+      thread_.detach();  // stopped from a draw callback: the loop ends on return
+    else
+      thread_.join();
+  }
+  std::lock_guard<std::mutex> lock(decodeMu_);
+  audio_.reset();
+}
+
+bool Port::stop() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!playing_ && !thread_.joinable()) return open_;
+  }
+  stopThread();
+  std::lock_guard<std::mutex> lock(mu_);
+  if (file_) cursor_ = 0;
+  return true;
+}
+
+bool Port::pause(bool on) {
+  std::unique_lock<std::mutex> lock(mu_);
+  if (!playing_) return false;
+  paused_ = on;
+  steps_ = 0;
+  rebase_ = true;
+  cv_.notify_all();
+  // Once paused, the picture stays: a frame already on its way is shown before returning.
+  if (on && thread_.get_id() != std::this_thread::get_id())
+    cv_.wait_for(lock, plat::scaledDuration(kMaxFrameWaitMs), [&] { return !inFlight_; });
+  return true;
+}
+
+bool Port::fast() {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!playing_ || speed_ >= kMaxSpeed) return false;
+  ++speed_;
+  rebase_ = true;
+  return true;
+}
+
+bool Port::slow() {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!playing_ || speed_ <= -kMaxSpeed) return false;
+  --speed_;
+  rebase_ = true;
+  return true;
+}
+
+bool Port::oneByOne() {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!playing_) return false;
+  paused_ = true;
+  ++steps_;
+  cv_.notify_all();
+  return true;
+}
+
+bool Port::oneByOneBack() {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!playing_ || !file_) return false;
+  // cursor_ is the frame after the one shown: show the one before that.
+  size_t shownVideo = cursor_;
+  size_t target = index_.size();
+  for (size_t i = shownVideo; i-- > 0;) {
+    if (index_[i].kind == kKindVideo) {
+      for (size_t j = i; j-- > 0;) {
+        if (index_[j].kind == kKindVideo) {
+          target = j;
+          break;
+        }
+      }
+      break;
+    }
+  }
+  if (target == index_.size()) return false;
+  paused_ = true;
+  steps_ = 0;
+  seekToFrame(target);
+  ++steps_;
+  cv_.notify_all();
+  return true;
+}
+
+void Port::seekToFrame(size_t target) {
+  // Frames from the key frame before the target are decoded without being shown, so the
+  // target's picture is whole.
+  size_t key = target;
+  while (key > 0 && !(index_[key].kind == kKindVideo && (index_[key].flags & kFlagKey))) --key;
+  std::lock_guard<std::mutex> dl(decodeMu_);
+  Picture pic;
+  for (size_t i = key; i < target; ++i) {
+    const FrameRef& f = index_[i];
+    if (f.kind == kKindVideo) decoder_.decode(f.codec, data_.data() + f.offset, f.length, pic);
+  }
+  cursor_ = target;
+  rebase_ = true;
+}
+
+bool Port::setPlayPos(float position) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!file_ || index_.empty() || !(position >= 0.0f) || position > 1.0f) return false;
+  const size_t target =
+      std::min(index_.size() - 1, static_cast<size_t>(position * static_cast<float>(index_.size())));
+  seekToFrame(target);
+  return true;
+}
+
+bool Port::getPlayPos(float* position) {
+  if (!position) return false;
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!open_) return false;
+  *position = file_ && !index_.empty()
+                  ? static_cast<float>(cursor_) / static_cast<float>(index_.size())
+                  : 0.0f;
+  return true;
+}
+
+void Port::setSound(bool on) {
+  std::lock_guard<std::mutex> lock(mu_);
+  sound_ = on;
+}
+
+bool Port::setVolume(uint16_t volume) {
+  std::lock_guard<std::mutex> lock(mu_);
+  volume_ = volume;
+  std::lock_guard<std::mutex> dl(decodeMu_);
+  if (audio_) audio_->setVolume(static_cast<uint32_t>(volume) | static_cast<uint32_t>(volume) << 16);
+  return true;
+}
+
+void Port::setDrawFun(PlayM4DrawFun fun, void* user) {
+  std::lock_guard<std::mutex> lock(mu_);
+  drawFun_ = fun;
+  drawUser_ = user;
+}
+
+uint64_t Port::picturesShown() const {
+  std::lock_guard<std::mutex> lock(decodeMu_);
+  return shown_;
+}
+
+bool Port::capture(uint8_t* buffer, uint32_t* width, uint32_t* height) {
+  if (!buffer || !width || !height) return false;
+  std::lock_guard<std::mutex> lock(decodeMu_);
+  if (last_.empty()) return false;
+  // Pictures larger than the capture buffer are scaled down to fit it.
+  const double scale = std::min({1.0, double(kMaxCaptureWidth) / last_.width,
+                                 double(kMaxCaptureHeight) / last_.height});
+  const uint32_t w = std::max(1u, static_cast<uint32_t>(last_.width * scale));
+  const uint32_t h = std::max(1u, static_cast<uint32_t>(last_.height * scale));
+  for (uint32_t r = 0; r < h; ++r) {
+    const int sr = static_cast<int>(r * last_.height / h);
+    for (uint32_t c = 0; c < w; ++c) {
+      const int sc = static_cast<int>(c * last_.width / w);
+      uint8_t R, G, B;
+      yuvToRgb(last_.y()[sr * last_.width + sc], last_.u()[(sr / 2) * (last_.width / 2) + sc / 2],
+               last_.v()[(sr / 2) * (last_.width / 2) + sc / 2], R, G, B);
+      uint8_t* px = buffer + (static_cast<size_t>(r) * w + c) * 3;
+      px[0] = B;
+      px[1] = G;
+      px[2] = R;
+    }
+  }
+  *width = w;
+  *height = h;
+  return true;
+}
+
+bool Port::takeFrame(Work& w) {
+  if (file_) {
+    if (cursor_ >= index_.size()) return false;
+    w.frame = index_[cursor_++];
+    w.payload.assign(data_.begin() + static_cast<std::ptrdiff_t>(w.frame.offset),
+                     data_.begin() + static_cast<std::ptrdiff_t>(w.frame.offset + w.frame.length));
+    return true;
+  }
+  for (;;) {
+    size_t pos = readPos_;
+    const ParseResult r = parseNext(data_.data(), data_.size(), pos, &info_, &w.frame);
+    if (r == ParseResult::NeedMore) return false;
+    readPos_ = pos;
+    if (r != ParseResult::Frame) continue;
+    w.payload.assign(data_.begin() + static_cast<std::ptrdiff_t>(w.frame.offset),
+                     data_.begin() + static_cast<std::ptrdiff_t>(w.frame.offset + w.frame.length));
+    return true;
+  }
+}
+
+void Port::pace(uint32_t timestamp, std::unique_lock<std::mutex>& lock) {
+  if (mode_ != PLAYM4_STREAME_FILE || paused_) return;
+  const int64_t now = plat::monotonicMs();
+  if (rebase_ || timestamp < baseStamp_) {
+    rebase_ = false;
+    baseWall_ = now;
+    baseStamp_ = timestamp;
+    return;
+  }
+  const double factor = std::ldexp(1.0, speed_);
+  const int64_t dueMs = static_cast<int64_t>((timestamp - baseStamp_) / factor);
+  const int64_t waitMs = static_cast<int64_t>(dueMs * plat::timeScale()) - (now - baseWall_);
+  if (waitMs <= 0) return;
+  const int64_t bounded = std::min<int64_t>(waitMs, plat::scaled(kMaxFrameWaitMs));
+  cv_.wait_for(lock, std::chrono::milliseconds(bounded), [&] { return stopFlag_ || rebase_; });
+}
+
+void Port::run() {
+  std::unique_ptr<Renderer> renderer;
+  std::unique_lock<std::mutex> lock(mu_);
+  while (!stopFlag_) {
+    Work w;
+    const bool canAdvance = playing_ && (!paused_ || steps_ > 0);
+    if (!canAdvance || !takeFrame(w)) {
+      cv_.wait_for(lock, plat::scaledDuration(kIdleWaitMs));
+      continue;
+    }
+    if (w.frame.kind == kKindVideo) {
+      pace(w.frame.timestamp, lock);
+      if (stopFlag_) break;
+      if (paused_ && steps_ > 0) --steps_;
+      const intptr_t window = window_;
+      PlayM4DrawFun draw = drawFun_;
+      void* drawUser = drawUser_;
+      inFlight_ = true;
+      lock.unlock();
+      show(w);
+      if (window) {
+        std::lock_guard<std::mutex> dl(decodeMu_);
+        if (!renderer || renderer->window() != window) renderer = std::make_unique<Renderer>(window);
+        if (!last_.empty()) renderer->present(last_);
+      }
+      if (draw) draw(id_, window, drawUser);
+      lock.lock();
+      inFlight_ = false;
+      cv_.notify_all();
+    } else if (w.frame.kind == kKindAudio) {
+      const bool sound = sound_;
+      lock.unlock();
+      if (sound) playAudio(w);
+      lock.lock();
+    }
+  }
+}
+
+void Port::show(const Work& w) {
+  std::lock_guard<std::mutex> dl(decodeMu_);
+  Picture pic;
+  if (decoder_.decode(w.frame.codec, w.payload.data(), w.frame.length, pic)) {
+    last_ = std::move(pic);
+    ++shown_;
+  }
+}
+
+void Port::playAudio(const Work& w) {
+  const std::vector<int16_t> pcm = decodeAudio(w.frame.codec, w.payload.data(), w.payload.size());
+  if (pcm.empty()) return;
+  std::lock_guard<std::mutex> dl(decodeMu_);
+  if (!audio_) {
+    plat::AudioFormat f;
+    f.channels = 1;
+    f.bitsPerSample = 16;
+    f.samplesPerSecond = kAudioRate;
+    audio_ = plat::AudioOutput::open(f);
+    if (!audio_) return;
+    const uint32_t v = volume_.load();
+    audio_->setVolume(v | v << 16);
+  }
+  audio_->write(pcm.data(), pcm.size() * sizeof(int16_t));
+}
+
+}  // namespace playctrl

@@ -1,0 +1,103 @@
+#pragma once
+// One player port: its input (a stream buffer or a whole file), a play thread that decodes
+// and shows video and plays sound, and the controls.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PlayCtrl.h"
+#include "decoder.h"
+#include "plat/audio.h"
+#include "picture.h"
+#include "stream_format.h"
+
+
+namespace playctrl {
+
+class Port {
+ public:
+  explicit Port(int32_t id) : id_(id) {}
+  ~Port();
+
+  bool setStreamOpenMode(uint32_t mode);
+  bool openStream(const uint8_t* header, uint32_t headerSize, uint32_t bufferSize);
+  bool closeStream();
+  bool inputData(const uint8_t* data, uint32_t size);
+  bool openFile(const std::string& path);
+  bool closeFile();
+
+  bool play(intptr_t window);
+  bool stop();
+  bool pause(bool on);
+  bool fast();
+  bool slow();
+  bool oneByOne();
+  bool oneByOneBack();
+  bool setPlayPos(float position);
+  bool getPlayPos(float* position);
+
+  void setSound(bool on);
+  bool setVolume(uint16_t volume);
+  bool capture(uint8_t* buffer, uint32_t* width, uint32_t* height);
+  void setDrawFun(PlayM4DrawFun fun, void* user);
+
+  // For tests: pictures shown and audio frames played so far.
+  uint64_t picturesShown() const;
+
+ private:
+  struct Work {
+    FrameRef frame;
+    std::vector<uint8_t> payload;
+    bool present = true;
+  };
+  void run();
+  bool takeFrame(Work& w);  // under mu_
+  void show(const Work& w);
+  void playAudio(const Work& w);
+  void pace(uint32_t timestamp, std::unique_lock<std::mutex>& lock);
+  void stopThread();
+  void seekToFrame(size_t target);  // under mu_: decode from the key frame before it
+
+  const int32_t id_;
+  mutable std::mutex mu_;
+  std::condition_variable cv_;
+  uint32_t mode_ = PLAYM4_STREAME_REALTIME;
+  bool open_ = false;
+  bool file_ = false;
+  std::vector<uint8_t> data_;
+  size_t readPos_ = 0;
+  size_t capacity_ = 0;
+  std::vector<FrameRef> index_;  // files: every frame, in order
+  size_t cursor_ = 0;            // files: next frame
+  StreamInfo info_;
+
+  bool playing_ = false;
+  bool paused_ = false;
+  int steps_ = 0;
+  int speed_ = 0;  // 2^speed times normal
+  bool stopFlag_ = false;
+  bool inFlight_ = false;  // a video frame is being decoded and shown
+  bool rebase_ = true;
+  int64_t baseWall_ = 0;
+  uint32_t baseStamp_ = 0;
+  intptr_t window_ = 0;
+  std::thread thread_;
+
+  PlayM4DrawFun drawFun_ = nullptr;
+  void* drawUser_ = nullptr;
+  bool sound_ = false;
+  std::atomic<uint16_t> volume_{0xFFFF};
+
+  mutable std::mutex decodeMu_;  // the play thread and seeks
+  Decoder decoder_;
+  Picture last_;
+  std::unique_ptr<plat::AudioOutput> audio_;
+  uint64_t shown_ = 0;
+};
+
+}  // namespace playctrl

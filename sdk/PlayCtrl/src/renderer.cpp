@@ -1,0 +1,73 @@
+#include "renderer.h"
+
+#include <bit>
+#include <cstring>
+
+namespace playctrl {
+
+namespace {
+uint32_t pack(uint8_t r, uint8_t g, uint8_t b, const plat::SurfaceFormat& f) {
+  auto put = [](uint8_t c, uint32_t mask) -> uint32_t {
+    if (!mask) return 0;
+    const int shift = std::countr_zero(mask);
+    const int bits = std::popcount(mask);
+    return (static_cast<uint32_t>(c) >> (8 - bits)) << shift & mask;
+  };
+  return put(r, f.redMask) | put(g, f.greenMask) | put(b, f.blueMask);
+}
+}  // namespace
+
+bool Renderer::setUp(int width, int height) {
+  if (!display_) {
+    display_ = plat::Display::open();
+    if (!display_) return false;
+    display_->setNormalCooperation();
+    primary_ = display_->createPrimary();
+    auto clipper = display_->createClipper();
+    if (!primary_ || !clipper || !clipper->setWindow(window_) ||
+        !primary_->attachClipper(clipper)) {
+      display_.reset();
+      primary_.reset();
+      return false;
+    }
+  }
+  if (!back_ || back_->width() != width || back_->height() != height) {
+    back_ = display_->createBack(width, height, false);
+    if (!back_) return false;
+  }
+  return true;
+}
+
+bool Renderer::present(const Picture& p) {
+  if (p.empty() || !plat::isWindow(window_)) return false;
+  if (!setUp(p.width, p.height)) {
+    display_.reset();
+    back_.reset();
+    return false;
+  }
+  plat::LockedSurface ls;
+  if (!back_->lock(&ls)) {
+    if (!back_->restore()) back_.reset();
+    return false;
+  }
+  const int bpp = ls.format.bytesPerPixel();
+  for (int r = 0; r < p.height && r < ls.height; ++r) {
+    uint8_t* row = ls.bits + static_cast<size_t>(r) * ls.pitch;
+    const uint8_t* yr = p.y() + r * p.width;
+    const uint8_t* ur = p.u() + (r / 2) * (p.width / 2);
+    const uint8_t* vr = p.v() + (r / 2) * (p.width / 2);
+    for (int c = 0; c < p.width && c < ls.width; ++c) {
+      uint8_t R, G, B;
+      yuvToRgb(yr[c], ur[c / 2], vr[c / 2], R, G, B);
+      const uint32_t v = pack(R, G, B, ls.format);
+      uint8_t* px = row + static_cast<size_t>(c) * bpp;
+      for (int k = 0; k < bpp; ++k) px[k] = static_cast<uint8_t>(v >> (8 * k));
+    }
+  }
+  back_->unlock();
+  plat::SurfaceRect target{};
+  plat::windowClientRect(window_, &target);
+  return primary_->blit(&target, *back_, nullptr);
+}
+
+}  // namespace playctrl

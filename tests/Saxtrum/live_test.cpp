@@ -1,0 +1,188 @@
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "clipgen/clipgen.h"
+#include "fixture.h"
+#include "plat/surface.h"
+#include "plat/window.h"
+#include "protocol/library.h"
+
+using namespace saxtrum_test;
+
+namespace {
+
+class DvrLiveTest : public SaxtrumTest {
+ protected:
+  void SetUp() override {
+    SaxtrumTest::SetUp();
+    std::string error;
+    ASSERT_TRUE(dvremu::generatedClip(false, 320, 240, 12, 25, true, &clip, &error)) << error;
+    emu->setClip(clip);
+    id = login();
+    ASSERT_GE(id, 0);
+  }
+  int32_t play(int channel, intptr_t window = 0, int wait = 1, uint32_t linkMode = 0) {
+    QX_DVR_CLIENTINFO ci{channel, linkMode, window};
+    return QX_DVR_RealPlay(id, &ci, 0, 0, wait);
+  }
+  dvremu::StreamClip clip;
+  int32_t id = -1;
+};
+
+std::string temp(const char* name) {
+  return (std::string(::testing::TempDir()) + "saxtrum_" + name);
+}
+
+}  // namespace
+
+TEST_F(DvrLiveTest, ChannelBoundsAndNullRecordTakeNoSlot) {
+  auto conn = saxtrum::loginConnection(id);
+  const int next = conn->nextFree();
+  EXPECT_EQ(play(0), -1);
+  EXPECT_EQ(play(17), -1);
+  EXPECT_EQ(QX_DVR_RealPlay(id, nullptr, 0, 0, 1), -1);
+  EXPECT_EQ(QX_DVR_RealPlay(5, nullptr, 0, 0, 1), -1);
+  EXPECT_EQ(conn->nextFree(), next);
+  EXPECT_TRUE(emu->requests(3).empty());
+}
+
+TEST_F(DvrLiveTest, RequestCarriesChannelWindowOrHandleAndSubStream) {
+  CallLog log;
+  PlayCtrl_SetCallObserver(&CallLog::observe, &log);
+  const int32_t h = play(3, 0, 1, 0x80000000u);
+  ASSERT_GE(h, 0);
+  auto reqs = emu->requests(3);
+  ASSERT_EQ(reqs.size(), 1u);
+  ASSERT_EQ(reqs[0].payload.size(), 12u);
+  EXPECT_EQ(dvremu::get32(reqs[0].payload.data()), 2u);
+  EXPECT_EQ(dvremu::get32(reqs[0].payload.data() + 4), static_cast<uint32_t>(h));  // no window
+  EXPECT_EQ(dvremu::get32(reqs[0].payload.data() + 8), 1u);
+  const int32_t port = QX_DVR_GetRealPlayerIndex(h);
+  EXPECT_GE(port, 1);
+  auto calls = log.take();
+  ASSERT_GE(calls.size(), 4u);
+  EXPECT_EQ(calls[0], "PlayM4_GetPort2");
+  EXPECT_EQ(calls[1], "PlayM4_SetStreamOpenMode");
+  EXPECT_EQ(calls[2], "PlayM4_OpenStream");
+  EXPECT_EQ(calls[3], "PlayM4_Play");
+
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
+  auto stops = emu->requests(4);
+  ASSERT_EQ(stops.size(), 1u);
+  EXPECT_EQ(dvremu::get32(stops[0].payload.data()), 2u);
+  calls = log.take();
+  std::vector<std::string> tail;
+  for (auto& c : calls)
+    if (c != "PlayM4_InputData") tail.push_back(c);
+  EXPECT_EQ(tail, (std::vector<std::string>{"PlayM4_Stop", "PlayM4_CloseStream", "PlayM4_FreePort"}));
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 0);  // stale handle
+  EXPECT_EQ(QX_DVR_GetRealPlayerIndex(h), 0);
+}
+
+TEST_F(DvrLiveTest, NoWaitReturnsAtOnceAndRefusedPreviewFails) {
+  emu->hold(3, true);
+  const int32_t h = play(1, 0, 0);
+  EXPECT_GE(h, 0);  // returned although the reply is held back
+  emu->hold(3, false);
+  emu->releaseHeld();
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
+  emu->refuse(3, true);
+  EXPECT_EQ(play(1), -1);
+}
+
+TEST_F(DvrLiveTest, VideoEffectIsScaledBothWays) {
+  const int32_t h = play(2);
+  ASSERT_GE(h, 0);
+  EXPECT_EQ(QX_DVR_ClientSetVideoEffect(h, 5, 10, 1, 11), 0);  // 11 is out of range
+  EXPECT_EQ(QX_DVR_ClientSetVideoEffect(h, 5, 10, 1, 7), 1);
+  auto sets = emu->requests(25);
+  ASSERT_EQ(sets.size(), 1u);
+  const uint8_t* p = sets[0].payload.data();
+  EXPECT_EQ(dvremu::get32(p), 1u);
+  EXPECT_EQ(dvremu::get32(p + 4), 32u);
+  EXPECT_EQ(dvremu::get32(p + 8), 64u);
+  EXPECT_EQ(dvremu::get32(p + 12), 6u);
+  EXPECT_EQ(dvremu::get32(p + 16), 44u);
+  uint32_t b = 0, c = 0, s = 0, hue = 0;
+  EXPECT_EQ(QX_DVR_ClientGetVideoEffect(h, &b, &c, &s, &hue), 1);
+  EXPECT_EQ(b, 5u);
+  EXPECT_EQ(c, 10u);
+  EXPECT_EQ(s, 0u);  // 6 * 10 / 64
+  EXPECT_EQ(hue, 6u);
+  emu->refuse(26, true);
+  EXPECT_EQ(QX_DVR_ClientGetVideoEffect(h, &b, &c, &s, &hue), 0);
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
+}
+
+TEST_F(DvrLiveTest, SaveRealDataWritesStreamHeaderFirstAndRefusesTwice) {
+  emu->hold(3, true);  // the stream starts once the save is set up
+  const int32_t h = play(1, 0, 0);
+  ASSERT_GE(h, 0);
+  const std::string path = temp("live.rec");
+  std::remove(path.c_str());
+  EXPECT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 1);
+  EXPECT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 0);
+  Counter data;
+  ASSERT_EQ(QX_DVR_SetRealDataCallBack(
+                h, [](int32_t, uint32_t type, uint8_t*, uint32_t, void* u) {
+                  if (type == QX_DVR_DATA_STREAM) static_cast<Counter*>(u)->hit();
+                }, &data),
+            1);
+  emu->hold(3, false);
+  emu->releaseHeld();
+  ASSERT_TRUE(data.waitFor(3));
+  EXPECT_EQ(QX_DVR_StopSaveRealData(h), 1);
+  EXPECT_EQ(QX_DVR_StopSaveRealData(h), 0);
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
+  std::ifstream f(path, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  const auto header = dvremu::streamHeader(clip);
+  ASSERT_GT(bytes.size(), header.size());
+  EXPECT_TRUE(std::equal(header.begin(), header.end(), bytes.begin()));
+  // The first live data follow at once: a frame header.
+  EXPECT_EQ(dvremu::get32(bytes.data() + 16), 0x314D5246u);
+}
+
+TEST_F(DvrLiveTest, LiveFramesReachAHeadlessWindowDecoded) {
+  auto dispatcher = std::make_shared<plat::QueueDispatcher>();
+  const plat::WindowHandle wnd = plat::registerWindow([](uint32_t, uintptr_t, intptr_t) { return 0; },
+                                                      dispatcher);
+  plat::setWindowClientSize(wnd, 320, 240);
+  const int32_t h = play(1, wnd);
+  ASSERT_GE(h, 0);
+  plat::PresentedPicture pic;
+  bool shown = false;
+  for (int i = 0; i < 400 && !shown; ++i) {
+    plat::sleepMs(50);
+    shown = plat::lastPresented(wnd, &pic) && pic.serial > 0;
+  }
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(pic.width, 320);
+  EXPECT_EQ(pic.height, 240);
+  // The picture carries its frame number along the top edge.
+  std::vector<uint8_t> luma(static_cast<size_t>(pic.width) * pic.height);
+  for (size_t i = 0; i < luma.size(); ++i) {
+    const uint32_t px = pic.pixels[i];
+    luma[i] = static_cast<uint8_t>(((px >> 16 & 0xFF) * 77 + (px >> 8 & 0xFF) * 150 + (px & 0xFF) * 29) >> 8);
+  }
+  const int index = clipgen::readFrameIndex(luma.data(), pic.width, pic.width, pic.height);
+  EXPECT_GE(index, 0);
+  EXPECT_LT(index, 12);
+  const std::string bmp = temp("live.bmp");
+  EXPECT_EQ(QX_DVR_CapturePicture(h, bmp.c_str()), 1);
+  std::ifstream f(bmp, std::ios::binary);
+  char magic[2] = {};
+  f.read(magic, 2);
+  EXPECT_EQ(magic[0], 'B');
+  EXPECT_EQ(QX_DVR_CapturePicture(h, ""), 0);
+  std::vector<uint8_t> buf(720 * 576 * 3);
+  uint32_t len = 0;
+  EXPECT_EQ(QX_DVR_CapturePictureBuf(id, h & 0xFFFF, buf.data(), &len), 1);
+  EXPECT_EQ(len, 320u * 240u * 3u);
+  EXPECT_EQ(QX_DVR_OpenSound(h), 1);
+  EXPECT_EQ(QX_DVR_Volume(h, 0x8000), 1);
+  EXPECT_EQ(QX_DVR_CloseSound(), 1);
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
+  plat::unregisterWindow(wnd);
+}

@@ -1,0 +1,220 @@
+// Ports, file and stream play into headless windows, stepping, position, capture and talk.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "PlayCtrl.h"
+#include "clipgen/clipgen.h"
+#include "dvremu/stream.h"
+#include "plat/audio.h"
+#include "plat/clock.h"
+#include "plat/surface.h"
+#include "plat/window.h"
+
+namespace {
+
+class PlayCtrlPort : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::setTimeScale(0.1);
+    plat::setAudioBackend(plat::AudioBackendKind::Null);
+    wnd = plat::registerWindow([](uint32_t, uintptr_t, intptr_t) { return 0; },
+                               std::make_shared<plat::QueueDispatcher>());
+    plat::setWindowClientSize(wnd, 320, 240);
+  }
+  void TearDown() override {
+    if (port > 0) PlayM4_FreePort(port);
+    plat::unregisterWindow(wnd);
+    plat::setTimeScale(1.0);
+  }
+  std::string writeFile(const char* name, bool mpeg4, int frames) {
+    dvremu::StreamClip clip;
+    std::string error;
+    EXPECT_TRUE(dvremu::generatedClip(mpeg4, 320, 240, frames, 25, true, &clip, &error)) << error;
+    const auto bytes = dvremu::streamFile(clip);
+    const std::string path = std::string(::testing::TempDir()) + name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+    return path;
+  }
+  uint64_t serial() {
+    plat::PresentedPicture p;
+    return plat::lastPresented(wnd, &p) ? p.serial : 0;
+  }
+  // Waits (bounded) for a picture newer than `after` and returns its frame number.
+  int nextIndex(uint64_t after) {
+    plat::PresentedPicture p;
+    for (int i = 0; i < 400; ++i) {
+      if (plat::lastPresented(wnd, &p) && p.serial > after) break;
+      plat::sleepMs(20);
+    }
+    if (p.serial <= after) return -2;
+    std::vector<uint8_t> y(p.pixels.size());
+    for (size_t i = 0; i < y.size(); ++i) {
+      const uint32_t px = p.pixels[i];
+      y[i] = static_cast<uint8_t>(((px >> 16 & 0xFF) * 77 + (px >> 8 & 0xFF) * 150 + (px & 0xFF) * 29) >> 8);
+    }
+    return clipgen::readFrameIndex(y.data(), p.width, p.width, p.height);
+  }
+  plat::WindowHandle wnd = 0;
+  int32_t port = -1;
+};
+
+}  // namespace
+
+TEST_F(PlayCtrlPort, PortsCountFromOneAndRunOut) {
+  std::vector<int32_t> ports;
+  int32_t p = 0;
+  while (PlayM4_GetPort2(&p)) ports.push_back(p);
+  EXPECT_EQ(p, -1);
+  ASSERT_EQ(ports.size(), static_cast<size_t>(PLAYM4_MAX_PORT));
+  EXPECT_EQ(*std::min_element(ports.begin(), ports.end()), 1);
+  EXPECT_EQ(PlayM4_FreePort(ports[5]), 1);
+  EXPECT_EQ(PlayM4_FreePort(ports[5]), 0);
+  ASSERT_EQ(PlayM4_GetPort2(&p), 1);
+  EXPECT_EQ(p, ports[5]);
+  for (int32_t q : ports) PlayM4_FreePort(q);
+  EXPECT_EQ(PlayM4_Play(0, 0), 0);
+  EXPECT_EQ(PlayM4_InputData(9999, nullptr, 0), 0);
+}
+
+TEST_F(PlayCtrlPort, StreamInputNeedsAnOpenStreamAndRespectsItsBuffer) {
+  ASSERT_EQ(PlayM4_GetPort2(&port), 1);
+  uint8_t data[100] = {};
+  EXPECT_EQ(PlayM4_InputData(port, data, 100), 0);
+  EXPECT_EQ(PlayM4_SetStreamOpenMode(port, 7), 0);
+  ASSERT_EQ(PlayM4_OpenStream(port, nullptr, 0, 150), 1);
+  EXPECT_EQ(PlayM4_OpenStream(port, nullptr, 0, 150), 0);
+  EXPECT_EQ(PlayM4_InputData(port, data, 100), 1);
+  EXPECT_EQ(PlayM4_InputData(port, data, 100), 0);  // full: nothing is taken
+  EXPECT_EQ(PlayM4_CloseStream(port), 1);
+  EXPECT_EQ(PlayM4_InputData(port, data, 10), 0);
+}
+
+TEST_F(PlayCtrlPort, LiveMpeg4StreamIsDecodedIntoTheWindow) {
+  const std::string path = writeFile("pc_live.rec", true, 8);
+  std::ifstream f(path, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(PlayM4_GetPort2(&port), 1);
+  ASSERT_EQ(PlayM4_SetStreamOpenMode(port, PLAYM4_STREAME_REALTIME), 1);
+  ASSERT_EQ(PlayM4_OpenStream(port, nullptr, 0, 1 << 20), 1);
+  ASSERT_EQ(PlayM4_Play(port, wnd), 1);
+  // In pieces that cut through headers, as packets do.
+  for (size_t at = 0; at < bytes.size(); at += 333)
+    ASSERT_EQ(PlayM4_InputData(port, bytes.data() + at, static_cast<uint32_t>(std::min<size_t>(333, bytes.size() - at))), 1);
+  const int index = nextIndex(0);
+  EXPECT_GE(index, 0);
+  std::vector<uint8_t> buf(720 * 576 * 3);
+  uint32_t w = 0, h = 0;
+  ASSERT_EQ(PlayM4_CaptureImage(port, buf.data(), &w, &h), 1);
+  EXPECT_EQ(w, 320u);
+  EXPECT_EQ(h, 240u);
+  EXPECT_EQ(PlayM4_Stop(port), 1);
+  EXPECT_EQ(PlayM4_CloseStream(port), 1);
+}
+
+TEST_F(PlayCtrlPort, FileSteppingBackAndPositionShowTheRightFrames) {
+  const std::string path = writeFile("pc_steps.rec", false, 30);
+  ASSERT_EQ(PlayM4_GetPort2(&port), 1);
+  EXPECT_EQ(PlayM4_OpenFile(port, "/nonexistent/file.rec"), 0);
+  ASSERT_EQ(PlayM4_OpenFile(port, path.c_str()), 1);
+  ASSERT_EQ(PlayM4_Play(port, wnd), 1);
+  ASSERT_GE(nextIndex(0), 0);
+  ASSERT_EQ(PlayM4_Pause(port, 1), 1);
+  uint64_t s = serial();
+  ASSERT_EQ(PlayM4_OneByOne(port), 1);
+  const int a = nextIndex(s);
+  ASSERT_GE(a, 0);
+  s = serial();
+  ASSERT_EQ(PlayM4_OneByOne(port), 1);
+  EXPECT_EQ(nextIndex(s), a + 1);
+  s = serial();
+  ASSERT_EQ(PlayM4_OneByOneBack(port), 1);
+  EXPECT_EQ(nextIndex(s), a);
+
+  ASSERT_EQ(PlayM4_SetPlayPos(port, 0.5f), 1);
+  float pos = -1;
+  ASSERT_EQ(PlayM4_GetPlayPos(port, &pos), 1);
+  EXPECT_NEAR(pos, 0.5f, 0.02f);
+  s = serial();
+  ASSERT_EQ(PlayM4_OneByOne(port), 1);
+  EXPECT_EQ(nextIndex(s), 15);  // video and audio frames alternate: half way is frame 15
+  EXPECT_EQ(PlayM4_SetPlayPos(port, 1.5f), 0);
+
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(PlayM4_Fast(port), 1);
+  EXPECT_EQ(PlayM4_Fast(port), 0);  // fastest already
+  EXPECT_EQ(PlayM4_Slow(port), 1);
+  EXPECT_EQ(PlayM4_Pause(port, 0), 1);
+  EXPECT_EQ(PlayM4_PlaySound(port), 1);
+  EXPECT_EQ(PlayM4_SetVolume(port, 0x4000), 1);
+  EXPECT_EQ(PlayM4_StopSound(), 1);
+  EXPECT_EQ(PlayM4_Stop(port), 1);
+  EXPECT_EQ(PlayM4_CloseFile(port), 1);
+  EXPECT_EQ(PlayM4_CloseFile(port), 0);
+}
+
+TEST_F(PlayCtrlPort, DrawCallbackRunsAfterEachPicture) {
+  const std::string path = writeFile("pc_draw.rec", false, 6);
+  ASSERT_EQ(PlayM4_GetPort2(&port), 1);
+  ASSERT_EQ(PlayM4_OpenFile(port, path.c_str()), 1);
+  struct Seen {
+    std::mutex mu;
+    int calls = 0;
+    intptr_t dc = 0;
+  } seen;
+  ASSERT_EQ(PlayM4_RigisterDrawFun(port, [](int32_t, intptr_t dc, void* u) {
+              auto* s = static_cast<Seen*>(u);
+              std::lock_guard<std::mutex> lock(s->mu);
+              ++s->calls;
+              s->dc = dc;
+            }, &seen), 1);
+  ASSERT_EQ(PlayM4_Play(port, wnd), 1);
+  ASSERT_GE(nextIndex(0), 0);
+  ASSERT_EQ(PlayM4_Pause(port, 1), 1);
+  std::lock_guard<std::mutex> lock(seen.mu);
+  EXPECT_GE(seen.calls, 1);
+  EXPECT_EQ(seen.dc, wnd);
+}
+
+TEST(PlayCtrlTalk, CapturedBlocksReachTheCallbackUntilClosed) {
+  plat::setAudioBackend(plat::AudioBackendKind::Null);
+  static std::vector<uint8_t> got;
+  static uint32_t coding = 0;
+  got.clear();
+  EXPECT_EQ(PlayM4_OpenTalk(nullptr, 0, 0), 0);
+  EXPECT_EQ(PlayCtrl_FeedTalkCapture(reinterpret_cast<const uint8_t*>("ab"), 2), -1);
+  ASSERT_EQ(PlayM4_OpenTalk([](const uint8_t* d, uint32_t n, uint32_t v1, uint32_t) {
+              got.assign(d, d + n);
+              coding = v1;
+              return 0;
+            }, 0, 0), 1);
+  const uint8_t block[3] = {1, 2, 3};
+  EXPECT_EQ(PlayCtrl_FeedTalkCapture(block, 3), 0);
+  EXPECT_EQ(got, (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(coding, 1u);
+  std::vector<uint8_t> audio(160, 0xFF);
+  EXPECT_EQ(PlayM4_InputTalkData(audio.data(), 160, 1, 0), 1);
+  EXPECT_EQ(PlayM4_CloseTalk(), 1);
+  EXPECT_EQ(PlayM4_CloseTalk(), 0);
+  EXPECT_EQ(PlayM4_InputTalkData(audio.data(), 160, 1, 0), 0);
+  EXPECT_EQ(PlayCtrl_FeedTalkCapture(block, 3), -1);
+}
+
+TEST(PlayCtrlObserver, CallsAreReportedInOrder) {
+  static std::vector<std::string> calls;
+  calls.clear();
+  PlayCtrl_SetCallObserver([](const char* fn, int32_t, void*) { calls.emplace_back(fn); }, nullptr);
+  int32_t p = -1;
+  ASSERT_EQ(PlayM4_GetPort2(&p), 1);
+  PlayM4_SetStreamOpenMode(p, 0);
+  PlayM4_FreePort(p);
+  PlayCtrl_SetCallObserver(nullptr, nullptr);
+  PlayM4_SDKInit();
+  EXPECT_EQ(calls, (std::vector<std::string>{"PlayM4_GetPort2", "PlayM4_SetStreamOpenMode",
+                                             "PlayM4_FreePort"}));
+}

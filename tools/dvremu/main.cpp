@@ -1,0 +1,61 @@
+// dvremu: a recorder on 127.0.0.1 for demos and manual tests.
+//   dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4]
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "dvremu/emulator.h"
+#include "plat/clock.h"
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+void onSignal(int) { g_stop = 1; }
+}  // namespace
+
+int main(int argc, char** argv) {
+  dvremu::Options o;
+  int port = 8000;
+  std::string clipPath;
+  bool mpeg4 = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
+    if (a == "--port") port = std::atoi(next().c_str());
+    else if (a == "--user") o.user = next();
+    else if (a == "--password") o.password = next();
+    else if (a == "--clip") clipPath = next();
+    else if (a == "--mpeg4") mpeg4 = true;
+    else {
+      std::fprintf(stderr, "usage: dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4]\n");
+      return 2;
+    }
+  }
+  if (port <= 0 || port > 65535) {
+    std::fprintf(stderr, "dvremu: bad port\n");
+    return 2;
+  }
+  dvremu::StreamClip clip;
+  std::string error;
+  const bool ok = clipPath.empty()
+                      ? dvremu::generatedClip(mpeg4, 352, 288, 50, 25, true, &clip, &error)
+                      : dvremu::clipFromFile(clipPath, &clip, &error);
+  if (!ok) {
+    std::fprintf(stderr, "dvremu: no clip: %s\n", error.c_str());
+    return 1;
+  }
+  dvremu::Emulator emu(o);
+  emu.setClip(clip);
+  if (!emu.start(static_cast<uint16_t>(port))) {
+    std::fprintf(stderr, "dvremu: cannot listen on 127.0.0.1:%d\n", port);
+    return 1;
+  }
+  std::signal(SIGINT, onSignal);
+  std::signal(SIGTERM, onSignal);
+  std::printf("dvremu listening on 127.0.0.1:%u\n", emu.port());
+  std::fflush(stdout);
+  while (!g_stop) plat::sleepMs(200);
+  emu.stop();
+  return 0;
+}
