@@ -4,3 +4,5 @@
 #include "Corvane/types.h"
 #include "Corvane/display.h"
 #include "Corvane/osd.h"
+#include "Corvane/audio.h"
+#include "Corvane/record.h"

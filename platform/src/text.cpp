@@ -201,7 +201,7 @@ void copyToField(char* field, size_t fieldSize, std::string_view gbk) {
     if (n + len > limit) break;
     n += len;
   }
-  std::memcpy(field, gbk.data(), n);
+  if (n > 0) std::memcpy(field, gbk.data(), n);
 }
 
 std::string fieldText(const char* field, size_t fieldSize) {

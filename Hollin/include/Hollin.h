@@ -1,0 +1,9 @@
+#pragma once
+// The public interface of libHollin, the device access layer.
+#include "Hollin/CTChar.h"
+#include "Hollin/DevFamily.h"
+#include "Hollin/DevInfo.h"
+#include "Hollin/Factories.h"
+#include "Hollin/Global.h"
+#include "Hollin/Interfaces.h"
+#include "Hollin/Records.h"

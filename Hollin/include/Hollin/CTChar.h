@@ -1,0 +1,69 @@
+#pragma once
+// One text kept in a narrow form (for the device libraries, which take GBK text) and a wide
+// form (UTF-16, for the program). Header-only: the program, the device access layer and the
+// configuration library share this one declaration.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "plat/text.h"
+
+class CTChar {
+ public:
+  static constexpr size_t kNarrowSize = 512;
+  static constexpr size_t kWideSize = 1024;
+  static constexpr size_t NARROW_BYTES = kNarrowSize;
+  static constexpr size_t WIDE_CHARS = kWideSize;
+
+  CTChar() { Clear(); }
+  explicit CTChar(std::u16string_view wide) {
+    Clear();
+    SetWide(wide);
+  }
+  explicit CTChar(std::string_view narrow) {
+    Clear();
+    SetNarrow(narrow);
+  }
+  CTChar(const char16_t* wide) {  // NOLINT: converts like the strings it wraps
+    Clear();
+    SetWide(wide ? std::u16string_view(wide) : std::u16string_view());
+  }
+  CTChar(const char* narrow) {  // NOLINT
+    Clear();
+    SetNarrow(narrow ? std::string_view(narrow) : std::string_view());
+  }
+  virtual ~CTChar() = default;
+  CTChar(const CTChar&) = default;
+  CTChar& operator=(const CTChar&) = default;
+
+  // A text of kWideSize characters or more changes nothing. The narrow form is cut at a
+  // character boundary when it does not fit its 512 bytes.
+  void SetWide(std::u16string_view text) {
+    if (text.size() >= kWideSize) return;
+    std::copy(text.begin(), text.end(), wide_);
+    wide_[text.size()] = u'\0';
+    plat::copyToField(narrow_, kNarrowSize, plat::utf16ToGbk(text, kNarrowSize - 1));
+  }
+  // A text of kNarrowSize bytes or more changes nothing.
+  void SetNarrow(std::string_view text) {
+    if (text.size() >= kNarrowSize) return;
+    std::memset(narrow_, 0, kNarrowSize);
+    if (!text.empty()) std::memcpy(narrow_, text.data(), text.size());
+    std::u16string w = plat::gbkToUtf16(text);
+    if (w.size() >= kWideSize) w.resize(kWideSize - 1);
+    std::copy(w.begin(), w.end(), wide_);
+    wide_[w.size()] = u'\0';
+  }
+  const char* GetNarrow() const { return narrow_; }
+  const char16_t* GetWide() const { return wide_; }
+  std::u16string Wide() const { return wide_; }
+
+ private:
+  void Clear() {
+    std::memset(narrow_, 0, kNarrowSize);
+    std::fill(std::begin(wide_), std::end(wide_), u'\0');
+  }
+  char narrow_[kNarrowSize];
+  char16_t wide_[kWideSize];
+};

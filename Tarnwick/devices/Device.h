@@ -1,0 +1,102 @@
+#pragma once
+// The program's picture of one device and its channels. Device-layer objects (login,
+// configuration, alarm; per channel preview and PTZ) are made on first use through the
+// factories and destroyed only through the matching Delete* functions.
+#include <map>
+#include <string>
+
+#include "Hollin.h"
+
+class CDevice;
+
+struct ChannelPreset {
+  int32_t set = 0;  // 0 free
+  std::u16string name;
+};
+
+class CChannel {
+ public:
+  static constexpr int kPresetSlots = 64;
+
+  CChannel(int number, CDevice* device);
+  ~CChannel();
+  CChannel(const CChannel&) = delete;
+  CChannel& operator=(const CChannel&) = delete;
+
+  int GetChannelNo() const { return number_; }
+  CDevice* GetDevice() const { return device_; }
+
+  IDevPreview* GetPreview(int create);
+  IDevCtlPtz* GetPtz(int create);
+  IDevCtlPtz* GetPtzWithNumber(int create);
+  bool IsPreviewing();
+  bool IsRecording();
+  int IsBusy();
+  bool SetTransport(int value);
+  int GetTransport() const { return 0; }
+  bool SetStreamType(int value);
+  int GetUserNo() const { return userNo_; }
+  void SetUserNo(int v) { userNo_ = v; }
+  int GetAlarmFlag() const { return alarmFlag_; }
+  void SetAlarmFlag(int v) { alarmFlag_ = v; }
+  ChannelPreset& Preset(int i) { return presets_[i]; }
+  void ClearPreset(int i);
+  bool DeletePreview(IDevPreview* preview);
+  bool ReleasePtz();
+  void Release();
+
+ private:
+  int number_;
+  int userNo_ = 0;
+  int alarmFlag_ = 0;
+  CDevice* device_;
+  IDevPreview* preview_ = nullptr;
+  IDevCtlPtz* ptz_ = nullptr;
+  ChannelPreset presets_[kPresetSlots];
+};
+
+class CDevice {
+ public:
+  CDevice();
+  explicit CDevice(const CDevInfo& info);
+  virtual ~CDevice();
+  CDevice(const CDevice&) = delete;
+  CDevice& operator=(const CDevice&) = delete;
+
+  CDevInfo& GetDevInfo() { return info_; }
+  const CDevInfo& GetDevInfo() const { return info_; }
+  int GetDevType() const { return info_.GetDevType(); }
+  std::u16string GetGuid() const { return info_.GetGuid(); }
+  std::u16string GetRegionGuid() const { return info_.GetRegionGuid(); }
+  void SetGuid(std::u16string_view g) { info_.SetGuid(g); }
+  void SetRegionGuid(std::u16string_view g) { info_.SetRegionGuid(g); }
+
+  IDevUserLogin* GetUserLogin(int create);
+  IDevConfig* GetConfig(int create);
+  IDevAlarm* GetAlarm(int create);
+  bool IsLoggedIn();
+  int IsBusy();
+  int RebootDevice();
+  int StartVoiceCom(intptr_t a, intptr_t b, intptr_t callback, intptr_t user);
+  int StopVoiceCom();
+  int GetAlarmState() const { return alarmState_; }
+  void SetAlarmState(int state);
+
+  CChannel* GetChannel(int number);
+  bool HasChannel(int number) const { return channels_.count(number) != 0; }
+  bool AddChannel(int number);
+  // The device owns the channel when this returns true; on false the caller keeps it.
+  bool AddChannel(CChannel* channel);
+  const std::map<int, CChannel*>& Channels() const { return channels_; }
+  void ReleaseAll();
+
+ private:
+  std::map<int, CChannel*> channels_;
+  CDevInfo info_;
+  IDevConfig* config_ = nullptr;
+  IDevUserLogin* login_ = nullptr;
+  IDevAlarm* alarm_ = nullptr;
+  int alarmState_ = 0;
+};
+
+CChannel* NewChannel(int number, CDevice* device);

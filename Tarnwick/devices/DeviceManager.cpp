@@ -1,0 +1,200 @@
+#include "devices/DeviceManager.h"
+
+#include <algorithm>
+
+#include "plat/log.h"
+#include "plat/text.h"
+#include "shell/DbHelpers.h"
+
+const char16_t* const CDeviceManager::kCreateTable =
+    u"CREATE TABLE [Tb_Device] (Name varchar NOT NULL,IP varchar NOT NULL,Port integer NOT NULL, "
+    u"\t\t\t\t  UserName varchar,Pwd varchar,ChnNum integer,MultiIP varchar,Dns varchar,SN "
+    u"varchar,Manfacture \t\t\t\t  varchar, ManufactureID integer,AddrType integer,DevType "
+    u"integer,Guid varchar NOT NULL, \t\t\t\t  RegionGuid varchar NOT NULL);";
+
+namespace {
+
+constexpr const char16_t* kDatabase = u"Tarnwick.db";
+
+int ToInt(const char16_t* t) {
+  if (!t) return 0;
+  size_t i = 0;
+  while (t[i] == u' ' || t[i] == u'\t') ++i;
+  bool neg = false;
+  if (t[i] == u'-' || t[i] == u'+') neg = t[i++] == u'-';
+  long long v = 0;
+  while (t[i] >= u'0' && t[i] <= u'9') {
+    v = v * 10 + (t[i++] - u'0');
+    if (v > 0x7fffffffLL) v = 0x7fffffffLL;
+  }
+  return static_cast<int>(neg ? -v : v);
+}
+
+std::u16string Text(const char16_t* t) { return t ? std::u16string(t) : std::u16string(); }
+
+}  // namespace
+
+CDeviceManager::~CDeviceManager() {
+  CScopedLock lk(lock_);
+  for (CDevice* d : devices_) delete d;
+  devices_.clear();
+}
+
+bool CDeviceManager::IsDuplicate(CDevice* device) {
+  if (!device) return true;
+  const std::u16string name = device->GetDevInfo().GetName();
+  const std::u16string ip = device->GetDevInfo().GetIP();
+  for (CDevice* d : devices_) {
+    if (d->GetDevInfo().GetName() == name || d->GetDevInfo().GetIP() == ip) return true;
+  }
+  return false;
+}
+
+bool CDeviceManager::Add(CDevice* device) {
+  if (!device || IsDuplicate(device)) return false;
+  CScopedLock lk(lock_);
+  devices_.push_back(device);
+  return true;
+}
+
+bool CDeviceManager::Remove(CDevice* device) {
+  CDevice* found = nullptr;
+  {
+    CScopedLock lk(lock_);
+    auto it = std::find(devices_.begin(), devices_.end(), device);
+    if (it == devices_.end()) return false;
+    found = *it;
+    devices_.erase(it);
+  }
+  // Destroying a device closes its connections; that never happens under the list lock.
+  delete found;
+  return true;
+}
+
+CDevice* CDeviceManager::FindDevice(const std::u16string& text, int mode) {
+  if (mode != 0 && mode != 1) return nullptr;
+  CScopedLock lk(lock_);
+  for (CDevice* d : devices_) {
+    const std::u16string key = mode == 0 ? d->GetDevInfo().GetName() : d->GetGuid();
+    if (key == text) return d;
+  }
+  return nullptr;
+}
+
+CDevice* CDeviceManager::FindDeviceByIP(const char* ip) {
+  if (!ip) return nullptr;
+  CScopedLock lk(lock_);
+  for (CDevice* d : devices_)
+    if (std::string_view(d->GetDevInfo().GetNarrowIP()) == ip) return d;
+  return nullptr;
+}
+
+CDevice* CDeviceManager::FindDeviceByLoginId(intptr_t id) {
+  if (id == -1) return nullptr;
+  CScopedLock lk(lock_);
+  for (CDevice* d : devices_) {
+    // Makes login objects on the way, never logs in (argument 0).
+    IDevUserLogin* login = d->GetUserLogin(1);
+    if (login && login->GetLoginID(0) == id) return d;
+  }
+  return nullptr;
+}
+
+std::list<CDevice*>& CDeviceManager::GetList() {
+  CScopedLock lk(lock_);
+  return devices_;
+}
+
+void CDeviceManager::GetDeviceText(const std::u16string& guid, std::u16string& out) {
+  for (CDevice* d : devices_)
+    if (d->GetGuid() == guid) out = d->GetDevInfo().GetName();
+}
+
+CChannel* CDeviceManager::GetChannel(CDevice* device, int number) {
+  if (!device) return nullptr;
+  if (!device->HasChannel(number)) device->AddChannel(number);
+  return device->GetChannel(number);
+}
+
+CChannel* CDeviceManager::GetChannelByName(const std::u16string& name, int number) {
+  return GetChannel(FindDevice(name, 0), number);
+}
+
+CChannel* CDeviceManager::GetChannelByGuid(const std::u16string& guid, int number) {
+  return GetChannel(FindDevice(guid, 1), number);
+}
+
+IDevPreview* CDeviceManager::GetChannelPreview(CDevice* device, int number) {
+  CChannel* ch = GetChannel(device, number);
+  return ch ? ch->GetPreview(1) : nullptr;
+}
+
+IDevPreview* CDeviceManager::GetChannelPreviewByName(const std::u16string& name, int number) {
+  return GetChannelPreview(FindDevice(name, 0), number);
+}
+
+IDevPreview* CDeviceManager::GetChannelPreviewByGuid(const std::u16string& guid, int number) {
+  return GetChannelPreview(FindDevice(guid, 1), number);
+}
+
+IDevCtlPtz* CDeviceManager::GetChannelPtz(CDevice* device, int number) {
+  CChannel* ch = GetChannel(device, number);
+  return ch ? ch->GetPtz(1) : nullptr;
+}
+
+IDevCtlPtz* CDeviceManager::GetChannelPtzByName(const std::u16string& name, int number) {
+  CChannel* ch = GetChannelByName(name, number);
+  return ch ? ch->GetPtzWithNumber(1) : nullptr;
+}
+
+IDevCtlPtz* CDeviceManager::GetChannelPtzByGuid(const std::u16string& guid, int number) {
+  CChannel* ch = GetChannelByGuid(guid, number);
+  return ch ? ch->GetPtzWithNumber(1) : nullptr;
+}
+
+bool CDeviceManager::Load() {
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
+  try {
+    CppSQLite3Query q = db.Query(u"select * from Tb_Device;");
+    if (q.FieldCount() >= 15) {
+      for (; !q.Eof(); q.NextRow()) {
+        CDevInfo info(Text(q.FieldText(0)), Text(q.FieldText(1)), ToInt(q.FieldText(2)),
+                      Text(q.FieldText(3)), Text(q.FieldText(4)), ToInt(q.FieldText(5)),
+                      Text(q.FieldText(6)), Text(q.FieldText(7)), Text(q.FieldText(8)),
+                      Text(q.FieldText(9)), ToInt(q.FieldText(10)), ToInt(q.FieldText(11)),
+                      ToInt(q.FieldText(12)), Text(q.FieldText(13)), Text(q.FieldText(14)));
+        auto* device = new CDevice(info);
+        if (!Add(device)) {
+          PLAT_LOGW("devices", "skipping stored device \"%s\" (%s): its name or host is taken",
+                    plat::utf16ToUtf8(info.GetName()).c_str(), info.GetNarrowIP());
+          delete device;
+        }
+      }
+    }
+  } catch (const CppSQLite3Exception& e) {
+    PLAT_LOGI("devices", "device table not read: %s", e.Detail().c_str());
+  }
+  db.Close();
+  return true;
+}
+
+bool CDeviceManager::Save() {
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
+  int ok = RunInTransaction(db, [this](CppSQLite3DB& d) {
+    if (d.TableExists(u"Tb_Device")) d.Execute(u"DROP TABLE Tb_Device;");
+    d.Execute(kCreateTable);
+    for (CDevice* dev : devices_) {
+      const CDevInfo& i = dev->GetDevInfo();
+      d.Execute(u"insert into Tb_Device values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
+                {i.GetName(), i.GetIP(), int64_t{i.GetPort()}, i.GetUserName(), i.GetPwd(),
+                 int64_t{i.GetChnNum()}, i.GetMultiIP(), i.GetDns(), i.GetSN(),
+                 i.GetManfacture(), int64_t{i.GetManufactureID()}, int64_t{i.GetAddrType()},
+                 int64_t{i.GetDevType()}, i.GetGuid(), i.GetRegionGuid()});
+    }
+    return true;
+  });
+  db.Close();
+  return ok == 1;
+}

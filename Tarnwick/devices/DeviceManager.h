@@ -1,0 +1,51 @@
+#pragma once
+// The process-wide list of devices and stream-media servers, and the table Tb_Device of
+// Tarnwick.db that keeps it between runs.
+#include <list>
+#include <string>
+
+#include "devices/Device.h"
+#include "shell/Lock.h"
+#include "shell/Singleton.h"
+
+class CDeviceManager {
+ public:
+  static CDeviceManager* GetInstance() { return SingletonAccess<CDeviceManager>::GetInstance(); }
+  static void ReleaseInstance() { SingletonAccess<CDeviceManager>::ReleaseInstance(); }
+
+  // On success the list owns the device; on false the caller keeps it.
+  bool Add(CDevice* device);
+  bool Remove(CDevice* device);
+  // mode 0: by Name, mode 1: by Guid.
+  CDevice* FindDevice(const std::u16string& text, int mode);
+  CDevice* FindDeviceByIP(const char* ip);
+  CDevice* FindDeviceByLoginId(intptr_t id);
+  std::list<CDevice*>& GetList();
+  int Count() const { return static_cast<int>(devices_.size()); }
+  bool IsDuplicate(CDevice* device);
+  void GetDeviceText(const std::u16string& guid, std::u16string& out);
+
+  CChannel* GetChannel(CDevice* device, int number);
+  CChannel* GetChannelByName(const std::u16string& name, int number);
+  CChannel* GetChannelByGuid(const std::u16string& guid, int number);
+  IDevPreview* GetChannelPreview(CDevice* device, int number);
+  IDevPreview* GetChannelPreviewByName(const std::u16string& name, int number);
+  IDevPreview* GetChannelPreviewByGuid(const std::u16string& guid, int number);
+  IDevCtlPtz* GetChannelPtz(CDevice* device, int number);
+  IDevCtlPtz* GetChannelPtzByName(const std::u16string& name, int number);
+  IDevCtlPtz* GetChannelPtzByGuid(const std::u16string& guid, int number);
+
+  bool Load();
+  // Rewrites Tb_Device in one transaction: a failed save leaves the previous table as it was.
+  bool Save();
+
+  static const char16_t* const kCreateTable;
+
+ private:
+  friend class SingletonAccess<CDeviceManager>;
+  CDeviceManager() = default;
+  ~CDeviceManager();
+
+  CLock lock_;
+  std::list<CDevice*> devices_;
+};

@@ -1,0 +1,53 @@
+#pragma once
+// The local user accounts in UserInfo.db beside the program: the accounts, the names of
+// recent logins and the account logged in automatically. Every function answers 1 on
+// success and 0 when the statement failed or, for the reading ones, when no row was found
+// (outputs are then left unchanged). User text reaches SQL only as bound values.
+#include <string>
+
+#include "shell/CppSQLite3.h"
+
+inline constexpr char16_t USER_DB_NAME[] = u"UserInfo.db";
+inline constexpr char16_t TB_USER_INFO[] = u"Tb_UserInfo";
+inline constexpr char16_t TB_RECENT_LOGIN_USER[] = u"Tb_RecentLoginUser";
+inline constexpr char16_t TB_AUTO_LOGIN_USER[] = u"Tb_AutoLoginUser";
+inline constexpr char16_t ADMIN_NAME[] = u"admin";
+inline constexpr char16_t ADMIN_PASSWORD[] = u"804261";
+
+// Identity display text <-> stored code, in place. The administrator's word of the current
+// language (or the code "0" itself) becomes "0", anything else "1"; "0" reads back as the
+// administrator's word, anything else as the ordinary user's.
+void IdentityToCode(std::u16string& text);
+void CodeToIdentity(std::u16string& text);
+
+// On an open connection.
+int CreateUserTable(CppSQLite3DB& db, const std::u16string& table);
+// The identity text is turned into its code in the caller's text first.
+int InsertUserRow(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name,
+                  const std::u16string& password, std::u16string& identity);
+int UpdateUserRow(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name,
+                  const std::u16string& password, std::u16string& identity);
+int DeleteUserRow(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name);
+int UserExists(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name);
+// Password and identity display text of the account; its stored code too when asked.
+int SelectUserByName(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name,
+                     std::u16string& password, std::u16string& identity,
+                     std::u16string* identityCode = nullptr);
+int SelectFirstUserName(CppSQLite3DB& db, const std::u16string& table, std::u16string& name);
+int UpdateUserPower(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name,
+                    int power);
+
+// Opening UserInfo.db themselves (0 also when it cannot be opened).
+// Makes the database with its three tables and the built-in administrator when missing,
+// and repairs one that lacks tables or any account, all in one transaction. A complete
+// database is not written to. 1 when the database is ready.
+int CreateUserDatabase();
+// 1 when Tb_AutoLoginUser names an existing account: its name and identity display text
+// (and stored code, when asked) are given out.
+int CheckAutoLogin(std::u16string& name, std::u16string& identity,
+                   std::u16string* identityCode = nullptr);
+int SetUserPower(const std::u16string& table, const std::u16string& name, int power);
+int GetUserPower(const std::u16string& table, const std::u16string& name, int& power);
+// The account's row (Name, Password, Identify, Power), read whole so it stays valid after
+// the database is closed; positioned on its first row. 1 when a row came back.
+int QueryUser(const std::u16string& table, const std::u16string& name, CppSQLite3Table& row);

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "devices/DeviceManager.h"
+#include "plat/clock.h"
+#include "shell/DbHelpers.h"
+#include "support/FakeDevices.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+CDevInfo Info(const std::u16string& name, const std::u16string& ip, int type,
+              const std::u16string& guid = u"G") {
+  return CDevInfo(name, ip, 8000, u"admin", u"12345", 4, u"", u"", u"", u"", 0, 0, type,
+                  guid + name, u"R");
+}
+
+size_t IndexOf(const std::string& what) {
+  auto& j = fake::Journal();
+  return static_cast<size_t>(std::find(j.begin(), j.end(), what) - j.begin());
+}
+
+struct DeviceModel : ::testing::Test {
+  fake::Families families;
+};
+
+TEST_F(DeviceModel, StreamServersNeverGetALogin) {
+  CDevice server(Info(u"sms", u"10.0.0.9", 3));
+  EXPECT_EQ(server.GetUserLogin(1), nullptr);
+  server.AddChannel(1);
+  EXPECT_EQ(server.GetChannel(1)->GetPreview(1), nullptr);
+  EXPECT_FALSE(server.IsLoggedIn());
+  EXPECT_EQ(server.RebootDevice(), 0);
+  EXPECT_EQ(server.GetAlarm(1), nullptr);
+}
+
+TEST_F(DeviceModel, IsLoggedInMakesTheLoginObjectWithoutLoggingIn) {
+  CDevice d(Info(u"cam", u"127.0.0.1", 2));
+  EXPECT_FALSE(d.IsLoggedIn());
+  EXPECT_NE(d.GetUserLogin(0), nullptr);
+  EXPECT_EQ(IndexOf("login.login"), fake::Journal().size());  // never asked to log in
+  d.AddChannel(1);
+  EXPECT_NE(d.GetChannel(1)->GetPreview(1), nullptr);  // the preview logs in on the way
+  EXPECT_TRUE(d.IsLoggedIn());
+}
+
+TEST_F(DeviceModel, ChannelsAreAddedOnceAndTakeTheAlarmState) {
+  CDevice d(Info(u"dvr", u"127.0.0.2", 1));
+  EXPECT_TRUE(d.AddChannel(5));
+  EXPECT_FALSE(d.AddChannel(5));
+  CChannel* extra = NewChannel(5, &d);
+  EXPECT_FALSE(d.AddChannel(extra));
+  delete extra;
+  d.AddChannel(1);
+  d.SetAlarmState(1);
+  EXPECT_EQ(d.GetChannel(1)->GetAlarmFlag(), 1);
+  EXPECT_EQ(d.GetChannel(5)->GetAlarmFlag(), 1);
+  d.AddChannel(2);
+  EXPECT_EQ(d.GetChannel(2)->GetAlarmFlag(), 0);
+}
+
+TEST_F(DeviceModel, ReleaseAllStopsRecordingThenPreviewAndKeepsChannelAndLogin) {
+  CDevice d(Info(u"dvr", u"127.0.0.2", 1));
+  d.AddChannel(3);
+  IDevPreview* p = d.GetChannel(3)->GetPreview(1);
+  ASSERT_NE(p, nullptr);
+  p->StartPreview();
+  p->StartRecord(0, "/tmp/x");
+  EXPECT_EQ(d.IsBusy(), 1);
+  ASSERT_NE(d.GetConfig(1), nullptr);
+  ASSERT_NE(d.GetAlarm(1), nullptr);
+  d.ReleaseAll();
+  EXPECT_LT(IndexOf("preview.stoprecord.3"), IndexOf("preview.stop.3"));
+  EXPECT_LT(IndexOf("preview.stop.3"), IndexOf("preview.delete.3"));
+  EXPECT_TRUE(d.HasChannel(3));
+  EXPECT_EQ(d.GetChannel(3)->GetPreview(0), nullptr);
+  EXPECT_NE(d.GetUserLogin(0), nullptr);
+  EXPECT_EQ(fake::Alive().configs, 0);
+  EXPECT_EQ(fake::Alive().alarms, 0);
+  EXPECT_EQ(d.IsBusy(), 0);
+}
+
+TEST_F(DeviceModel, DestructionReleasesChannelsThenConfigAlarmAndLoginLast) {
+  {
+    CDevice d(Info(u"dvr", u"127.0.0.2", 1));
+    d.AddChannel(1);
+    d.GetChannel(1)->GetPtz(1);
+    d.GetConfig(1);
+    d.GetAlarm(1);
+  }
+  EXPECT_LT(IndexOf("preview.delete.1"), IndexOf("config.delete"));
+  EXPECT_LT(IndexOf("ptz.delete"), IndexOf("config.delete"));
+  EXPECT_LT(IndexOf("config.delete"), IndexOf("alarm.delete"));
+  EXPECT_LT(IndexOf("alarm.delete"), IndexOf("login.delete"));
+  EXPECT_EQ(fake::Alive().logins + fake::Alive().previews + fake::Alive().ptzs, 0);
+}
+
+TEST_F(DeviceModel, StreamTypeMakesAndKeepsThePreview) {
+  CDevice d(Info(u"cam", u"127.0.0.1", 2));
+  d.AddChannel(1);
+  CChannel* ch = d.GetChannel(1);
+  EXPECT_TRUE(ch->SetStreamType(1));
+  ASSERT_NE(ch->GetPreview(0), nullptr);
+  EXPECT_EQ(ch->GetPreview(0)->GetStreamType(), 1);
+  EXPECT_EQ(ch->GetTransport(), 0);
+}
+
+struct DeviceList : ::testing::Test {
+  fake::Families families;
+  fs::path home;
+  CDeviceManager* list = nullptr;
+  void SetUp() override {
+    char tmpl[] = "/tmp/devlistXXXXXX";
+    home = mkdtemp(tmpl);
+    setenv("TARNWICK_HOME", home.c_str(), 1);
+    list = CDeviceManager::GetInstance();
+  }
+  void TearDown() override {
+    CDeviceManager::ReleaseInstance();
+    unsetenv("TARNWICK_HOME");
+    fs::remove_all(home);
+  }
+};
+
+TEST_F(DeviceList, AddRefusesDuplicateNamesAndHosts) {
+  EXPECT_TRUE(list->Add(new CDevice(Info(u"A", u"1.1.1.1", 2))));
+  CDevice sameName(Info(u"A", u"2.2.2.2", 2)), sameHost(Info(u"B", u"1.1.1.1", 2));
+  EXPECT_FALSE(list->Add(&sameName));
+  EXPECT_FALSE(list->Add(&sameHost));
+  EXPECT_FALSE(list->Add(nullptr));
+  EXPECT_TRUE(list->Add(new CDevice(Info(u"B", u"2.2.2.2", 4))));
+  EXPECT_EQ(list->Count(), 2);
+  EXPECT_EQ(list->GetList().back()->GetDevInfo().GetName(), u"B");
+  EXPECT_EQ(list->FindDevice(u"A", 2), nullptr);
+  EXPECT_EQ(list->FindDevice(u"GB", 1), list->GetList().back());
+  EXPECT_EQ(list->FindDeviceByIP("2.2.2.2"), list->GetList().back());
+  std::u16string text = u"unchanged";
+  list->GetDeviceText(u"nope", text);
+  EXPECT_EQ(text, u"unchanged");
+  list->GetDeviceText(u"GA", text);
+  EXPECT_EQ(text, u"A");
+}
+
+TEST_F(DeviceList, FindByLoginIdSkipsStreamServersAndNeverLogsIn) {
+  list->Add(new CDevice(Info(u"sms", u"3.3.3.3", 3)));
+  list->Add(new CDevice(Info(u"dvr", u"4.4.4.4", 1)));
+  EXPECT_EQ(list->FindDeviceByLoginId(-1), nullptr);
+  EXPECT_EQ(list->FindDeviceByLoginId(5), nullptr);  // not logged in yet
+  EXPECT_EQ(IndexOf("login.login"), fake::Journal().size());
+  CDevice* dvr = list->FindDevice(u"dvr", 0);
+  dvr->GetUserLogin(1)->Login();
+  EXPECT_EQ(list->FindDeviceByLoginId(5), dvr);
+}
+
+TEST_F(DeviceList, ChannelLookupsMakeChannelsOnce) {
+  list->Add(new CDevice(Info(u"cam", u"5.5.5.5", 2)));
+  CChannel* a = list->GetChannelByName(u"cam", 7);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(list->GetChannelByGuid(u"Gcam", 7), a);
+  EXPECT_NE(list->GetChannelPreviewByGuid(u"Gcam", 7), nullptr);
+  EXPECT_NE(list->GetChannelPtzByName(u"cam", 7), nullptr);
+  EXPECT_EQ(list->GetChannelByName(u"none", 1), nullptr);
+}
+
+TEST_F(DeviceList, SaveAndLoadRoundTripQuotesAndChinese) {
+  list->Add(new CDevice(Info(u"前门 'cam'", u"6.6.6.6", 2)));
+  list->Add(new CDevice(Info(u"O\"Brien; DROP TABLE Tb_Device;--", u"host.example", 4)));
+  ASSERT_TRUE(list->Save());
+  CDeviceManager::ReleaseInstance();
+  list = CDeviceManager::GetInstance();
+  ASSERT_TRUE(list->Load());
+  ASSERT_EQ(list->Count(), 2);
+  EXPECT_EQ(list->GetList().front()->GetDevInfo().GetName(), u"前门 'cam'");
+  EXPECT_EQ(list->GetList().back()->GetDevInfo().GetName(), u"O\"Brien; DROP TABLE Tb_Device;--");
+  EXPECT_EQ(list->GetList().back()->GetDevInfo().GetPort(), 8000);
+  EXPECT_EQ(list->GetList().back()->GetDevType(), 4);
+}
+
+TEST_F(DeviceList, LoadSkipsDuplicateRowsAndMissingTables) {
+  EXPECT_TRUE(list->Load());  // no file yet: an empty list
+  EXPECT_EQ(list->Count(), 0);
+  CppSQLite3DB db;
+  ASSERT_EQ(OpenDatabaseInProgramDir(db, u"Tarnwick.db"), 1);
+  ASSERT_EQ(ExecuteSql(db, CDeviceManager::kCreateTable), 1);
+  for (auto [name, ip] : {std::pair{u"A", u"1"}, std::pair{u"B", u"1"}})
+    ExecuteSql(db,
+               u"insert into Tb_Device values(?, ?, 1, '', '', 4, '', '', '', '', 0, 0, 2, ?, 'R')",
+               {std::u16string(name), std::u16string(ip), std::u16string(name)});
+  db.Close();
+  ASSERT_TRUE(list->Load());
+  ASSERT_EQ(list->Count(), 1);
+  EXPECT_EQ(list->GetList().front()->GetDevInfo().GetName(), u"A");
+}
+
+TEST_F(DeviceList, AFailedSaveLeavesThePreviousTable) {
+  list->Add(new CDevice(Info(u"A", u"1.1.1.1", 2)));
+  ASSERT_TRUE(list->Save());
+  // Another connection holds the database: the rewrite cannot start and nothing changes.
+  CppSQLite3DB other;
+  ASSERT_EQ(OpenDatabaseInProgramDir(other, u"Tarnwick.db"), 1);
+  other.Execute(u"BEGIN EXCLUSIVE");
+  list->Add(new CDevice(Info(u"B", u"2.2.2.2", 2)));
+  plat::setTimeScale(0.001);  // the minute's wait for a busy database becomes 60 ms
+  EXPECT_FALSE(list->Save());
+  plat::setTimeScale(1.0);
+  other.Execute(u"ROLLBACK");
+  other.Close();
+  {
+    CppSQLite3DB check;
+    OpenDatabaseInProgramDir(check, u"Tarnwick.db");
+    EXPECT_EQ(check.ExecuteScalar(u"select count(*) from Tb_Device"), 1);
+  }
+  ASSERT_TRUE(list->Save());
+  CDeviceManager::ReleaseInstance();
+  list = CDeviceManager::GetInstance();
+  list->Load();
+  EXPECT_EQ(list->Count(), 2);
+  // Saving an empty list leaves an empty table.
+  CDeviceManager::ReleaseInstance();
+  list = CDeviceManager::GetInstance();
+  ASSERT_TRUE(list->Save());
+  list->Load();
+  EXPECT_EQ(list->Count(), 0);
+}
+
+}  // namespace

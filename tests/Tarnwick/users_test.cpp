@@ -1,0 +1,293 @@
+#include <sys/stat.h>
+
+#include "settings_fixture.h"
+#include "shell/DbHelpers.h"
+#include "shell/Language.h"
+#include "shell/User.h"
+#include "shell/UserRights.h"
+#include "shell/UserStore.h"
+
+namespace {
+
+struct Row {
+  std::u16string name, password, identify;
+  int64_t power;
+  bool operator==(const Row&) const = default;
+};
+
+class Users : public TempHomeTest {
+ protected:
+  void SetUp() override {
+    TempHomeTest::SetUp();
+    FreeLanguageLibrary();  // Chinese texts unless a test chooses otherwise
+    CUser::DeleteInstance();
+  }
+  void TearDown() override {
+    FreeLanguageLibrary();
+    CUser::DeleteInstance();
+    TempHomeTest::TearDown();
+  }
+  std::string DbPath() const { return (home_ / "UserInfo.db").string(); }
+
+  std::vector<Row> Rows(const std::u16string& table) {
+    CppSQLite3DB db;
+    db.Open(ProgramDirPath(USER_DB_NAME));
+    std::vector<Row> rows;
+    auto q = db.Query(u"select Name, Password, Identify, Power from " + QuoteIdentifier(table) +
+                      u" order by rowid;");
+    for (; !q.Eof(); q.NextRow())
+      rows.push_back({q.FieldText(0), q.FieldText(1), q.FieldText(2), q.FieldInt(3)});
+    return rows;
+  }
+  void Exec(const std::u16string& sql) {
+    CppSQLite3DB db;
+    db.Open(ProgramDirPath(USER_DB_NAME));
+    db.Execute(sql);
+  }
+  bool HasTable(const std::u16string& table) {
+    CppSQLite3DB db;
+    db.Open(ProgramDirPath(USER_DB_NAME));
+    return db.TableExists(table);
+  }
+};
+
+const Row kAdmin{u"admin", u"804261", u"0", 63};
+
+const char16_t* englishLookup(uint32_t id) {
+  if (id == IDS_IDENTITY_ADMIN) return u"Administrator";
+  if (id == IDS_IDENTITY_USER) return u"Ordinary user";
+  return nullptr;
+}
+
+}  // namespace
+
+TEST_F(Users, FreshDatabaseHasTheAdministratorAndIsLeftAloneAfterwards) {
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  EXPECT_EQ(Rows(TB_USER_INFO), std::vector<Row>{kAdmin});
+  EXPECT_EQ(Rows(TB_RECENT_LOGIN_USER), std::vector<Row>{kAdmin});
+  EXPECT_TRUE(HasTable(TB_AUTO_LOGIN_USER));
+  EXPECT_TRUE(Rows(TB_AUTO_LOGIN_USER).empty());
+
+  std::string before = ReadFile(DbPath());
+  struct stat st1{};
+  stat(DbPath().c_str(), &st1);
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  struct stat st2{};
+  stat(DbPath().c_str(), &st2);
+  EXPECT_EQ(ReadFile(DbPath()), before);
+  EXPECT_EQ(st1.st_mtim.tv_sec, st2.st_mtim.tv_sec);
+  EXPECT_EQ(st1.st_mtim.tv_nsec, st2.st_mtim.tv_nsec);
+}
+
+TEST_F(Users, HalfMadeDatabaseIsRepaired) {
+  // A file left with one empty table (say, a first start that was cut short).
+  Exec(u"CREATE TABLE Tb_UserInfo (Name varchar primary key,Password varchar NOT NULL,"
+       u"Identify varchar, Power int default 0);");
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  EXPECT_EQ(Rows(TB_USER_INFO), std::vector<Row>{kAdmin});
+  EXPECT_EQ(Rows(TB_RECENT_LOGIN_USER), std::vector<Row>{kAdmin});
+  EXPECT_TRUE(HasTable(TB_AUTO_LOGIN_USER));
+}
+
+TEST_F(Users, RepairKeepsExistingAccounts) {
+  Exec(u"CREATE TABLE Tb_UserInfo (Name varchar primary key,Password varchar NOT NULL,"
+       u"Identify varchar, Power int default 0);");
+  Exec(u"insert into Tb_UserInfo values('bob', 'secret', '1', 5);");
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  EXPECT_EQ(Rows(TB_USER_INFO), (std::vector<Row>{{u"bob", u"secret", u"1", 5}}));
+  EXPECT_TRUE(HasTable(TB_RECENT_LOGIN_USER));
+  EXPECT_TRUE(HasTable(TB_AUTO_LOGIN_USER));
+}
+
+TEST_F(Users, FailedCreationLeavesNothingHalfDone) {
+  // A recent-logins table of another shape: the administrator cannot be written there, so
+  // the whole creation is rolled back rather than leaving tables without an account.
+  Exec(u"CREATE TABLE Tb_RecentLoginUser (Name varchar);");
+  EXPECT_EQ(CreateUserDatabase(), 0);
+  EXPECT_FALSE(HasTable(TB_USER_INFO));
+  EXPECT_FALSE(HasTable(TB_AUTO_LOGIN_USER));
+}
+
+TEST_F(Users, UnopenableDatabaseAnswersZero) {
+  setenv("TARNWICK_HOME", (home_ / "missing" / "folder").c_str(), 1);
+  EXPECT_EQ(CreateUserDatabase(), 0);
+  std::u16string name = u"keep", identity = u"keep";
+  EXPECT_EQ(CheckAutoLogin(name, identity), 0);
+  EXPECT_EQ(name, u"keep");
+  int power = -1;
+  EXPECT_EQ(GetUserPower(TB_USER_INFO, u"admin", power), 0);
+  EXPECT_EQ(power, -1);
+}
+
+TEST_F(Users, NamesAreStoredAndMatchedExactlyAsTyped) {
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  CppSQLite3DB db;
+  ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
+  const std::u16string names[] = {u"O'Brien", u"张三", u"x'); DROP TABLE Tb_UserInfo;--",
+                                  u"\"quoted\" name", u"a%b_c"};
+  for (const auto& n : names) {
+    std::u16string identity = u"普通用户";
+    ASSERT_EQ(InsertUserRow(db, TB_USER_INFO, n, n + u"'pw", identity), 1);
+    EXPECT_EQ(identity, u"1");  // turned into its code in place
+  }
+  EXPECT_TRUE(db.TableExists(TB_USER_INFO));
+  for (const auto& n : names) {
+    EXPECT_EQ(UserExists(db, TB_USER_INFO, n), 1);
+    std::u16string password, identity;
+    ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, n, password, identity), 1);
+    EXPECT_EQ(password, n + u"'pw");
+    EXPECT_EQ(identity, u"普通用户");
+  }
+  // A pattern character matches only itself.
+  EXPECT_EQ(UserExists(db, TB_USER_INFO, u"aXb_c"), 0);
+
+  std::u16string identity = u"管理员";
+  EXPECT_EQ(UpdateUserRow(db, TB_USER_INFO, u"O'Brien", u"new'pw", identity), 1);
+  EXPECT_EQ(identity, u"0");
+  EXPECT_EQ(UpdateUserPower(db, TB_USER_INFO, u"O'Brien", 12), 1);
+  EXPECT_EQ(DeleteUserRow(db, TB_USER_INFO, u"张三"), 1);
+  EXPECT_EQ(UserExists(db, TB_USER_INFO, u"张三"), 0);
+  db.Close();
+
+  auto rows = Rows(TB_USER_INFO);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[1], (Row{u"O'Brien", u"new'pw", u"0", 12}));
+}
+
+TEST_F(Users, DuplicateInsertIsRefused) {
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  CppSQLite3DB db;
+  ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
+  std::u16string identity = u"普通用户";
+  EXPECT_EQ(InsertUserRow(db, TB_USER_INFO, u"admin", u"other", identity), 0);
+  db.Close();
+  EXPECT_EQ(Rows(TB_USER_INFO), std::vector<Row>{kAdmin});
+}
+
+TEST_F(Users, ReadingFunctionsLeaveOutputsWhenNothingIsFound) {
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  CppSQLite3DB db;
+  ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
+  std::u16string password = u"p", identity = u"i", name = u"n";
+  EXPECT_EQ(SelectUserByName(db, TB_USER_INFO, u"nobody", password, identity), 0);
+  EXPECT_EQ(SelectFirstUserName(db, TB_AUTO_LOGIN_USER, name), 0);
+  EXPECT_EQ(password + identity + name, u"pin");
+  EXPECT_EQ(SelectFirstUserName(db, TB_USER_INFO, name), 1);
+  EXPECT_EQ(name, u"admin");
+  // A table that is not there is a failure, not an empty answer.
+  EXPECT_EQ(UserExists(db, u"Tb_Missing", u"admin"), 0);
+  EXPECT_EQ(CreateUserTable(db, TB_USER_INFO), 0);  // already there
+}
+
+TEST_F(Users, IdentityCodesDoNotDependOnTheLanguage) {
+  std::u16string t = u"管理员";
+  IdentityToCode(t);
+  EXPECT_EQ(t, u"0");
+  t = u"0";  // a code already converted stays the administrator's
+  IdentityToCode(t);
+  EXPECT_EQ(t, u"0");
+  t = u"anything";
+  IdentityToCode(t);
+  EXPECT_EQ(t, u"1");
+  t = u"";
+  IdentityToCode(t);
+  EXPECT_EQ(t, u"1");
+
+  // Stored while Chinese was chosen, read while English is.
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  SetLanguageLookupForTest(englishLookup);
+  CppSQLite3DB db;
+  ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
+  std::u16string password, identity, code;
+  ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, u"admin", password, identity, &code), 1);
+  EXPECT_EQ(identity, u"Administrator");
+  EXPECT_EQ(code, u"0");
+  std::u16string userText = u"Ordinary user";
+  ASSERT_EQ(InsertUserRow(db, TB_USER_INFO, u"eve", u"pw", userText), 1);
+  t = u"1";
+  CodeToIdentity(t);
+  EXPECT_EQ(t, u"Ordinary user");
+}
+
+TEST_F(Users, AutomaticLogin) {
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  std::u16string name, identity, code;
+  EXPECT_EQ(CheckAutoLogin(name, identity), 0);  // nobody chosen
+
+  CppSQLite3DB db;
+  ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
+  std::u16string none;
+  ASSERT_EQ(InsertUserRow(db, TB_AUTO_LOGIN_USER, u"admin", u"", none), 1);
+  EXPECT_EQ(none, u"1");
+  db.Close();
+  ASSERT_EQ(CheckAutoLogin(name, identity, &code), 1);
+  EXPECT_EQ(name, u"admin");
+  EXPECT_EQ(identity, u"管理员");
+  EXPECT_EQ(code, u"0");
+
+  // The chosen account has been deleted: no automatic login.
+  Exec(u"delete from Tb_UserInfo where Name = 'admin';");
+  name = identity = u"";
+  EXPECT_EQ(CheckAutoLogin(name, identity), 0);
+  EXPECT_EQ(name, u"");
+}
+
+TEST_F(Users, RightsWordsAndWholeRowQueries) {
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  int power = 0;
+  ASSERT_EQ(GetUserPower(TB_USER_INFO, u"admin", power), 1);
+  EXPECT_EQ(power, 63);
+  ASSERT_EQ(SetUserPower(TB_USER_INFO, u"admin", 21), 1);
+  ASSERT_EQ(GetUserPower(TB_USER_INFO, u"admin", power), 1);
+  EXPECT_EQ(power, 21);
+  power = 7;
+  EXPECT_EQ(GetUserPower(TB_USER_INFO, u"ghost", power), 0);
+  EXPECT_EQ(power, 7);
+
+  CppSQLite3Table row;
+  ASSERT_EQ(QueryUser(TB_USER_INFO, u"admin", row), 1);  // the database is closed again
+  EXPECT_EQ(std::u16string(row.FieldText(0)), u"admin");
+  EXPECT_EQ(std::u16string(row.FieldText(1)), u"804261");
+  EXPECT_EQ(std::u16string(row.FieldText(2)), u"0");
+  EXPECT_EQ(std::u16string(row.FieldText(3)), u"21");
+  EXPECT_EQ(QueryUser(TB_USER_INFO, u"ghost", row), 0);
+}
+
+TEST_F(Users, CurrentUserRights) {
+  CUser* u = CUser::GetInstance();
+  EXPECT_EQ(u, CUser::GetInstance());
+  EXPECT_FALSE(u->IsAdmin());
+  EXPECT_EQ(u->GetName(), u"");
+  const int bits[] = {RIGHT_PTZ, RIGHT_VIDEO_ADJUST, RIGHT_REMOTE_PLAYBACK,
+                      RIGHT_LOCAL_RECORD, RIGHT_VOICE_TALK, RIGHT_REMOTE_CONFIG};
+  for (int b : bits) EXPECT_FALSE(u->HasRight(b)) << b;
+  for (int held : bits) {
+    u->SetPower(held);
+    for (int b : bits) EXPECT_EQ(u->HasRight(b), b == held) << held << " " << b;
+  }
+  u->SetPower(31);
+  EXPECT_FALSE(u->HasRight(RIGHT_REMOTE_CONFIG));
+  u->SetPower(63);
+  EXPECT_TRUE(u->HasRight(RIGHT_REMOTE_CONFIG));
+
+  int word = 0;
+  EXPECT_EQ(CUser::AddRight(word, RIGHT_PTZ), 1);
+  EXPECT_EQ(CUser::AddRight(word, RIGHT_VOICE_TALK), 17);
+  EXPECT_EQ(word, 17);
+
+  u->SetIdentify(u"管理员");
+  EXPECT_TRUE(u->IsAdmin());
+  u->SetIdentify(u"普通用户");
+  EXPECT_FALSE(u->IsAdmin());
+  u->SetIdentifyCode(u"0");
+  EXPECT_TRUE(u->IsAdmin());
+  u->SetIdentifyCode(u"1");
+  EXPECT_FALSE(u->IsAdmin());
+
+  u->SetName(u"张三");
+  CUser::DeleteInstance();
+  EXPECT_EQ(CUser::GetInstance()->GetName(), u"");  // a fresh user after shut-down
+  EXPECT_EQ(RightRefusalStringId(RIGHT_VOICE_TALK), 8611u);
+  EXPECT_EQ(RightRefusalStringId(RIGHT_REMOTE_CONFIG), 8613u);
+  EXPECT_EQ(RightRefusalStringId(3), 0u);
+}

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+#include "plat/hrtimer.h"
+#include "plat/clock.h"
+#include "plat/instance.h"
+#include "plat/paths.h"
+#include "plat/text.h"
+
+#include <atomic>
+
+namespace {
+
+struct DriveMap : ::testing::Test {
+  void SetUp() override {
+    setenv("TARNWICK_DRIVES", "/tmp/a:/tmp/b/", 1);
+    plat::resetDriveMap();
+  }
+  void TearDown() override {
+    unsetenv("TARNWICK_DRIVES");
+    plat::resetDriveMap();
+  }
+};
+
+TEST_F(DriveMap, LettersMapToTheConfiguredFolders) {
+  auto drives = plat::fixedDrives();
+  ASSERT_EQ(drives.size(), 2u);
+  EXPECT_EQ(drives[0].letter, 'C');
+  EXPECT_EQ(drives[1].root, "/tmp/b");
+  EXPECT_EQ(plat::toNativePath(std::u16string(u"d:\\录像\\x.avi")), "/tmp/b/录像/x.avi");
+  EXPECT_EQ(plat::toNativePath(std::u16string(u"C:\\")), "/tmp/a/");
+  EXPECT_EQ(plat::toNativePath(std::u16string(u"Q:\\x")), "Q:/x");  // unknown letter
+  EXPECT_EQ(plat::toWindowsPath("/tmp/b/rec/1.avi"), std::u16string(u"D:\\rec\\1.avi"));
+  EXPECT_EQ(plat::toWindowsPath("/tmp/a"), std::u16string(u"C:\\"));
+  EXPECT_FALSE(plat::toWindowsPath("/tmp/ab/x").has_value());
+}
+
+TEST(Paths, ProgramDirFollowsTarnwickHome) {
+  setenv("TARNWICK_HOME", "/tmp/home/", 1);
+  EXPECT_EQ(plat::programDir(), "/tmp/home");
+  EXPECT_EQ(plat::inProgramDir("UserInfo.db"), "/tmp/home/UserInfo.db");
+  unsetenv("TARNWICK_HOME");
+  EXPECT_EQ(plat::programDir() + "/test_platform", plat::programFilePath());
+}
+
+TEST(Paths, FreeSpaceOfAMissingPathIsMinusOne) {
+  EXPECT_EQ(plat::freeSpaceMB("/definitely/not/here"), -1);
+  EXPECT_GE(plat::freeSpaceMB("/tmp"), 0);
+}
+
+TEST(Instance, ASecondHolderOfTheNameIsRefused) {
+  std::string name = "TarnwickInstanceTest" + std::to_string(getpid());
+  {
+    plat::SingleInstanceLock first(name);
+    ASSERT_TRUE(first.acquired());
+    plat::SingleInstanceLock second(name);
+    EXPECT_FALSE(second.acquired());
+  }
+  plat::SingleInstanceLock again(name);
+  EXPECT_TRUE(again.acquired());
+}
+
+TEST(PeriodicTimer, TicksUntilStoppedAndCanStopFromItsCallback) {
+  plat::setTimeScale(0.1);
+  std::atomic<int> ticks{0};
+  plat::PeriodicTimer t;
+  ASSERT_TRUE(t.start(10, [&] {
+    if (++ticks == 5) t.stop();
+  }));
+  for (int i = 0; i < 1000 && t.running(); ++i) plat::sleepMs(10);
+  EXPECT_FALSE(t.running());
+  int after = ticks.load();
+  plat::sleepMs(100);
+  EXPECT_EQ(ticks.load(), after);
+  EXPECT_EQ(after, 5);
+  plat::setTimeScale(1.0);
+}
+
+}  // namespace
