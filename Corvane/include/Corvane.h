@@ -6,5 +6,7 @@
 #include "Corvane/records.h"
 #include "Corvane/session.h"
 #include "Corvane/params.h"
+#include "Corvane/display.h"
+#include "Corvane/osd.h"
 #include "Corvane/audio.h"
 #include "Corvane/record.h"
