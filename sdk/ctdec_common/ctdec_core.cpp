@@ -99,22 +99,29 @@ void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* o
     std::memcpy(inst->packet->data, unit, unitSize);
     av_parser_close(parser);
     parser = nullptr;
-    if (avcodec_send_packet(inst->ctx, inst->packet) == 0) {
-      av_frame_unref(inst->frame);
-      if (avcodec_receive_frame(inst->ctx, inst->frame) == 0) {
-        AVFrame* f = inst->frame;
-        bool planar420 = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P;
-        if (planar420 && f->width > 0 && f->height > 0) {
-          out->pictureReady = 1;
-          out->width = f->width;
-          out->height = f->height;
-          out->y = f->data[0];
-          out->u = f->data[1];
-          out->v = f->data[2];
-          out->yStride = f->linesize[0];
-          out->uStride = f->linesize[1];
-          out->vStride = f->linesize[2];
-        }
+    int sent = avcodec_send_packet(inst->ctx, inst->packet);
+    av_frame_unref(inst->frame);
+    if (sent == AVERROR(EAGAIN)) {
+      // A picture from an earlier packet is still waiting: take it so this packet is not
+      // lost, and show it; this packet's own picture comes with the next call.
+      if (avcodec_receive_frame(inst->ctx, inst->frame) == 0) sent = 0;
+      avcodec_send_packet(inst->ctx, inst->packet);
+    } else if (sent == 0 && avcodec_receive_frame(inst->ctx, inst->frame) != 0) {
+      sent = -1;
+    }
+    if (sent == 0) {
+      AVFrame* f = inst->frame;
+      bool planar420 = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P;
+      if (planar420 && f->width > 0 && f->height > 0) {
+        out->pictureReady = 1;
+        out->width = f->width;
+        out->height = f->height;
+        out->y = f->data[0];
+        out->u = f->data[1];
+        out->v = f->data[2];
+        out->yStride = f->linesize[0];
+        out->uStride = f->linesize[1];
+        out->vStride = f->linesize[2];
       }
     }
     av_packet_unref(inst->packet);
