@@ -135,7 +135,10 @@ TEST_F(PlaybackTest, ControlCodesDriveThePlayerOnly) {
   for (const auto& [code, fn] : codes) {
     uint32_t out = 777;
     EXPECT_EQ(QX_DVR_PlayBackControl(h, code, 50, &out), 1) << code;
-    const auto calls = log.take();
+    // Only the control functions count: the receive thread may be feeding the player.
+    std::vector<std::string> calls;
+    for (const auto& c : log.take())
+      if (c != "PlayM4_InputData") calls.push_back(c);
     ASSERT_EQ(calls.size(), 1u) << code;
     EXPECT_EQ(calls[0], fn) << code;
     if (code == 13) {
@@ -143,7 +146,7 @@ TEST_F(PlaybackTest, ControlCodesDriveThePlayerOnly) {
     }
   }
   EXPECT_EQ(QX_DVR_PlayBackControl(h, 99, 0, nullptr), 1);
-  EXPECT_TRUE(log.take().empty());
+  for (const auto& c : log.take()) EXPECT_EQ(c, "PlayM4_InputData");
   EXPECT_EQ(emu->requests().size(), before);
   EXPECT_EQ(QX_DVR_PlayBackControl(0x7FFF05, 1, 0, nullptr), 0);
   EXPECT_EQ(QX_DVR_StopPlayBack(h), 1);
