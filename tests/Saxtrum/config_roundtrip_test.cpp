@@ -12,15 +12,7 @@ using namespace saxtrum::config;
 
 namespace {
 
-class ConfigTest : public RecorderTest {
- protected:
-  void SetUp() override {
-    RecorderTest::SetUp();
-    id = login();
-    ASSERT_GE(id, 0);
-  }
-  int32_t id = -1;
-};
+using ConfigTest = LoggedInTest;
 
 // Non-zero bytes everywhere, so text fields run their whole width.
 std::vector<uint8_t> filled(size_t n, uint32_t seed) {

@@ -29,12 +29,10 @@ struct Alarms {
   }
 };
 
-class ControlTest : public RecorderTest {
+class ControlTest : public LoggedInTest {
  protected:
   void SetUp() override {
-    RecorderTest::SetUp();
-    id = login();
-    ASSERT_GE(id, 0);
+    LoggedInTest::SetUp();
     conn = saxtrum::loginConnection(id);
   }
   std::string temp(const char* name) {
@@ -47,7 +45,6 @@ class ControlTest : public RecorderTest {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(size));
     return path;
   }
-  int32_t id = -1;
   std::shared_ptr<saxtrum::DvrConnection> conn;
 };
 

@@ -20,10 +20,10 @@ std::vector<uint8_t> readFile(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-class DownloadTest : public RecorderTest {
+class DownloadTest : public LoggedInTest {
  protected:
   void SetUp() override {
-    RecorderTest::SetUp();
+    LoggedInTest::SetUp();
     header.resize(16);
     for (size_t i = 0; i < 16; ++i) header[i] = static_cast<uint8_t>(0xC0 + i);
     emu->services().setStreamHeader(header);
@@ -32,12 +32,9 @@ class DownloadTest : public RecorderTest {
     file.data.resize(100000);
     for (size_t i = 0; i < file.data.size(); ++i) file.data[i] = static_cast<uint8_t>(i * 13);
     emu->services().addFile(file);
-    id = login();
-    ASSERT_GE(id, 0);
   }
   std::vector<uint8_t> header;
   dvremu::RecordedFile file;
-  int32_t id = -1;
 };
 
 }  // namespace

@@ -11,12 +11,10 @@ using namespace saxtrum_test;
 
 namespace {
 
-class FindTest : public RecorderTest {
+class FindTest : public LoggedInTest {
  protected:
   void SetUp() override {
-    RecorderTest::SetUp();
-    id = login();
-    ASSERT_GE(id, 0);
+    LoggedInTest::SetUp();
   }
   void addFiles(int n, uint32_t channel = 1, uint32_t type = 0) {
     for (int i = 0; i < n; ++i) {
@@ -47,7 +45,6 @@ class FindTest : public RecorderTest {
     while (n < limit && QX_DVR_FindNextFile(h, &d) == QX_DVR_FILE_SUCCESS) ++n;
     return n;
   }
-  int32_t id = -1;
 };
 
 }  // namespace

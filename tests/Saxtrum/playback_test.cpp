@@ -30,10 +30,10 @@ struct Received {
   }
 };
 
-class PlaybackTest : public RecorderTest {
+class PlaybackTest : public LoggedInTest {
  protected:
   void SetUp() override {
-    RecorderTest::SetUp();
+    LoggedInTest::SetUp();
     dvremu::StreamClip clip;
     std::string error;
     ASSERT_TRUE(dvremu::generatedClip(false, 160, 120, 6, 25, false, &clip, &error)) << error;
@@ -44,12 +44,9 @@ class PlaybackTest : public RecorderTest {
     file.data.assign(whole.begin() + 16, whole.end());
     emu->services().addFile(file);
     emu->services().setStreamChunk(1000);
-    id = login();
-    ASSERT_GE(id, 0);
   }
   std::vector<uint8_t> header;
   dvremu::RecordedFile file;
-  int32_t id = -1;
 };
 
 }  // namespace

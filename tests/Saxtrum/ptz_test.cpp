@@ -2,7 +2,7 @@
 #include <cstring>
 #include <vector>
 
-#include "fixture.h"
+#include "control_support.h"
 #include "protocol/library.h"
 #include "ptz/ptz_payload.h"
 
@@ -67,17 +67,15 @@ TEST(PtzPayload, PresetAndCruiseForms) {
 
 namespace {
 
-class PtzTest : public RecorderTest {
+class PtzTest : public LoggedInTest {
  protected:
   void SetUp() override {
-    RecorderTest::SetUp();
-    id = login();
-    ASSERT_GE(id, 0);
+    LoggedInTest::SetUp();
     QX_DVR_CLIENTINFO ci{3, 0, 0};
     live = QX_DVR_RealPlay(id, &ci, 0, 0, 1);
     ASSERT_GE(live, 0);
   }
-  int32_t id = -1, live = -1;
+  int32_t live = -1;
 };
 
 }  // namespace
