@@ -46,10 +46,10 @@ struct Exceptions {
   }
 };
 
-class FaultTest : public RecorderTest {
+class DvrFaultTest : public SaxtrumTest {
  protected:
   void SetUp() override {
-    RecorderTest::SetUp();
+    SaxtrumTest::SetUp();
     ASSERT_EQ(QX_DVR_SetExceptionCallBack(0, 0x1234, &Exceptions::cb, &exc), 1);
     id = login();
     ASSERT_GE(id, 0);
@@ -83,7 +83,7 @@ std::vector<uint8_t> header(uint32_t magic, uint32_t cmd, uint32_t len, uint32_t
 
 }  // namespace
 
-TEST_F(FaultTest, AlarmBitsFanOutToTypesAndChannelOrDiskBytes) {
+TEST_F(DvrFaultTest, AlarmBitsFanOutToTypesAndChannelOrDiskBytes) {
   Alarms alarms;
   ASSERT_EQ(QX_DVR_SetDVRMessageCallBack(&Alarms::cb, &alarms), 1);
   const int slot = armedSlot();
@@ -119,7 +119,7 @@ TEST_F(FaultTest, AlarmBitsFanOutToTypesAndChannelOrDiskBytes) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&a[232])), "10.1.2.3");
 }
 
-TEST_F(FaultTest, AlarmOnASlotWithoutCallbackFlagIsDropped) {
+TEST_F(DvrFaultTest, AlarmOnASlotWithoutCallbackFlagIsDropped) {
   Alarms alarms;
   ASSERT_EQ(QX_DVR_SetDVRMessageCallBack(&Alarms::cb, &alarms), 1);
   EXPECT_EQ(QX_DVR_SetDVRMessageCallBack(nullptr, nullptr), 0);  // the callback above stays
@@ -133,7 +133,7 @@ TEST_F(FaultTest, AlarmOnASlotWithoutCallbackFlagIsDropped) {
   EXPECT_EQ(alarms.count.value(), 1);  // the armed one; the quiet slot's came first
 }
 
-TEST_F(FaultTest, BadMagicEndsTheConnectionWithOneDisconnectReport) {
+TEST_F(DvrFaultTest, BadMagicEndsTheConnectionWithOneDisconnectReport) {
   ASSERT_TRUE(emu->sendRaw(header(0x12345678, 26, 0, handle(0))));
   ASSERT_TRUE(exc.count.waitFor(1));
   ASSERT_TRUE(broken());
@@ -147,21 +147,35 @@ TEST_F(FaultTest, BadMagicEndsTheConnectionWithOneDisconnectReport) {
   EXPECT_EQ(QX_DVR_Logout(id), 1);
 }
 
-TEST_F(FaultTest, OversizedLengthEndsTheConnectionWithOneDisconnectReport) {
+TEST_F(DvrFaultTest, OversizedLengthEndsTheConnectionWithOneDisconnectReport) {
   ASSERT_TRUE(emu->sendRaw(header(dvremu::kMagic, 3, 40001, handle(0))));
   ASSERT_TRUE(exc.count.waitFor(1));
   ASSERT_TRUE(broken());
   EXPECT_EQ(exc.count.value(), 1);
 }
 
-TEST_F(FaultTest, PeerClosingMidStreamIsReportedOnce) {
+TEST_F(DvrFaultTest, PeerClosingMidStreamIsReportedOnce) {
+  dvremu::StreamClip clip;
+  ASSERT_TRUE(dvremu::generatedClip(false, 64, 48, 4, 25, false, &clip));
+  emu->setClip(clip);
+  QX_DVR_CLIENTINFO ci{1, 0, 0};
+  const int32_t h = QX_DVR_RealPlay(id, &ci, 0, 0, 1);
+  ASSERT_GE(h, 0);
+  ASSERT_TRUE(emu->waitForLivePackets(static_cast<uint32_t>(h), 1));
   emu->closeConnections();
   ASSERT_TRUE(exc.count.waitFor(1));
   ASSERT_TRUE(broken());
+  // The open stream is stopped without a device: the request cannot go, the player is freed.
+  int32_t port = QX_DVR_GetRealPlayerIndex(h);
+  EXPECT_GE(port, 1);
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 0);
+  EXPECT_EQ(PlayM4_Play(port, 0), 0);  // the port was freed
+  QX_DVR_CLIENTINFO again{1, 0, 0};
+  EXPECT_EQ(QX_DVR_RealPlay(id, &again, 0, 0, 1), -1);
   EXPECT_EQ(exc.count.value(), 1);
 }
 
-TEST_F(FaultTest, SplitHeaderAndSeveralPacketsInOneWriteAreDispatched) {
+TEST_F(DvrFaultTest, SplitHeaderAndSeveralPacketsInOneWriteAreDispatched) {
   const int a = conn->allocSlot(), b = conn->allocSlot();
   auto expect = [&](int slot, uint32_t cmd) {
     conn->withSlot(slot, [&](saxtrum::RequestSlot& s) {
@@ -187,7 +201,7 @@ TEST_F(FaultTest, SplitHeaderAndSeveralPacketsInOneWriteAreDispatched) {
   EXPECT_EQ(exc.count.value(), 0);
 }
 
-TEST_F(FaultTest, LateReplyIsNotTakenForTheNextRequestsAnswer) {
+TEST_F(DvrFaultTest, LateReplyIsNotTakenForTheNextRequestsAnswer) {
   emu->hold(26, true);
   const int32_t live = [&] {
     QX_DVR_CLIENTINFO ci{1, 0, 0};
@@ -203,7 +217,7 @@ TEST_F(FaultTest, LateReplyIsNotTakenForTheNextRequestsAnswer) {
   EXPECT_EQ(QX_DVR_StopRealPlay(live), 1);
 }
 
-TEST_F(FaultTest, LogoutFromInsideTheExceptionCallbackDoesNotHang) {
+TEST_F(DvrFaultTest, LogoutFromInsideTheExceptionCallbackDoesNotHang) {
   struct Ctx {
     Counter done;
     std::atomic<int> result{-1};
@@ -232,7 +246,7 @@ TEST_F(FaultTest, LogoutFromInsideTheExceptionCallbackDoesNotHang) {
   EXPECT_TRUE(freed);
 }
 
-TEST_F(FaultTest, RepliesNeverCrossSlotsWithTwoRequestsInFlight) {
+TEST_F(DvrFaultTest, RepliesNeverCrossSlotsWithTwoRequestsInFlight) {
   QX_DVR_CLIENTINFO one{1, 0, 0}, two{2, 0, 0};
   const int32_t h1 = QX_DVR_RealPlay(id, &one, 0, 0, 1);
   const int32_t h2 = QX_DVR_RealPlay(id, &two, 0, 0, 1);

@@ -53,7 +53,7 @@ struct Counter {
   }
 };
 
-class RecorderTest : public ::testing::Test {
+class SaxtrumTest : public ::testing::Test {
  protected:
   void SetUp() override {
     plat::setTimeScale(0.1);

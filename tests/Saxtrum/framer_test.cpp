@@ -30,7 +30,7 @@ struct Seen {
 
 }  // namespace
 
-TEST(PacketHeader, FieldsSitAtTheirOffsetsLittleEndian) {
+TEST(DvrPacketHeader, FieldsSitAtTheirOffsetsLittleEndian) {
   EXPECT_EQ(kHeaderSize, 20u);
   EXPECT_EQ(kMaxPacket, 40020u);
   PacketHeader h;
@@ -55,7 +55,7 @@ TEST(PacketHeader, FieldsSitAtTheirOffsetsLittleEndian) {
   EXPECT_EQ(handleSlot(d.handle), 7);
 }
 
-TEST(PacketHeader, CommandTableAndHandles) {
+TEST(DvrPacketHeader, CommandTableAndHandles) {
   EXPECT_STREQ(commandName(0), "NET_HEART_BEAT");
   EXPECT_STREQ(commandName(37), "NET_ALARM");
   EXPECT_STREQ(commandName(38), "NET_GET_TIME");
@@ -78,7 +78,7 @@ TEST(PacketHeader, CommandTableAndHandles) {
   EXPECT_EQ(makeStreamHandle(0, 32), -1);
 }
 
-TEST(Framer, SplitHeadersAndSeveralPacketsPerReadAreFramedExactly) {
+TEST(DvrFramer, SplitHeadersAndSeveralPacketsPerReadAreFramedExactly) {
   std::vector<uint8_t> stream;
   for (auto& p : {makePacket(1, 1, 200, 72), makePacket(26, 2, 200, 0), makePacket(3, 3, 200, 5000)})
     stream.insert(stream.end(), p.begin(), p.end());
@@ -102,7 +102,7 @@ TEST(Framer, SplitHeadersAndSeveralPacketsPerReadAreFramedExactly) {
   }
 }
 
-TEST(Framer, LargestPayloadAcceptedOneMoreOrBadMagicRefused) {
+TEST(DvrFramer, LargestPayloadAcceptedOneMoreOrBadMagicRefused) {
   Framer f;
   int seen = 0;
   auto sink = [&](const PacketHeader&, const uint8_t*) { ++seen; };

@@ -12,10 +12,10 @@ using namespace saxtrum_test;
 
 namespace {
 
-class LiveTest : public RecorderTest {
+class DvrLiveTest : public SaxtrumTest {
  protected:
   void SetUp() override {
-    RecorderTest::SetUp();
+    SaxtrumTest::SetUp();
     std::string error;
     ASSERT_TRUE(dvremu::generatedClip(false, 320, 240, 12, 25, true, &clip, &error)) << error;
     emu->setClip(clip);
@@ -36,7 +36,7 @@ std::string temp(const char* name) {
 
 }  // namespace
 
-TEST_F(LiveTest, ChannelBoundsAndNullRecordTakeNoSlot) {
+TEST_F(DvrLiveTest, ChannelBoundsAndNullRecordTakeNoSlot) {
   auto conn = saxtrum::loginConnection(id);
   const int next = conn->nextFree();
   EXPECT_EQ(play(0), -1);
@@ -47,7 +47,7 @@ TEST_F(LiveTest, ChannelBoundsAndNullRecordTakeNoSlot) {
   EXPECT_TRUE(emu->requests(3).empty());
 }
 
-TEST_F(LiveTest, RequestCarriesChannelWindowOrHandleAndSubStream) {
+TEST_F(DvrLiveTest, RequestCarriesChannelWindowOrHandleAndSubStream) {
   CallLog log;
   PlayCtrl_SetCallObserver(&CallLog::observe, &log);
   const int32_t h = play(3, 0, 1, 0x80000000u);
@@ -80,7 +80,7 @@ TEST_F(LiveTest, RequestCarriesChannelWindowOrHandleAndSubStream) {
   EXPECT_EQ(QX_DVR_GetRealPlayerIndex(h), 0);
 }
 
-TEST_F(LiveTest, NoWaitReturnsAtOnceAndRefusedPreviewFails) {
+TEST_F(DvrLiveTest, NoWaitReturnsAtOnceAndRefusedPreviewFails) {
   emu->hold(3, true);
   const int32_t h = play(1, 0, 0);
   EXPECT_GE(h, 0);  // returned although the reply is held back
@@ -91,7 +91,7 @@ TEST_F(LiveTest, NoWaitReturnsAtOnceAndRefusedPreviewFails) {
   EXPECT_EQ(play(1), -1);
 }
 
-TEST_F(LiveTest, VideoEffectIsScaledBothWays) {
+TEST_F(DvrLiveTest, VideoEffectIsScaledBothWays) {
   const int32_t h = play(2);
   ASSERT_GE(h, 0);
   EXPECT_EQ(QX_DVR_ClientSetVideoEffect(h, 5, 10, 1, 11), 0);  // 11 is out of range
@@ -115,7 +115,7 @@ TEST_F(LiveTest, VideoEffectIsScaledBothWays) {
   EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
 }
 
-TEST_F(LiveTest, SaveRealDataWritesStreamHeaderFirstAndRefusesTwice) {
+TEST_F(DvrLiveTest, SaveRealDataWritesStreamHeaderFirstAndRefusesTwice) {
   emu->hold(3, true);  // the stream starts once the save is set up
   const int32_t h = play(1, 0, 0);
   ASSERT_GE(h, 0);
@@ -144,7 +144,7 @@ TEST_F(LiveTest, SaveRealDataWritesStreamHeaderFirstAndRefusesTwice) {
   EXPECT_EQ(dvremu::get32(bytes.data() + 16), 0x314D5246u);
 }
 
-TEST_F(LiveTest, LiveFramesReachAHeadlessWindowDecoded) {
+TEST_F(DvrLiveTest, LiveFramesReachAHeadlessWindowDecoded) {
   auto dispatcher = std::make_shared<plat::QueueDispatcher>();
   const plat::WindowHandle wnd = plat::registerWindow([](uint32_t, uintptr_t, intptr_t) { return 0; },
                                                       dispatcher);

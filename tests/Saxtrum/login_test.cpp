@@ -6,7 +6,7 @@
 
 using namespace saxtrum_test;
 
-TEST_F(RecorderTest, LoginSendsCredentialsAndFillsDeviceInfo) {
+TEST_F(SaxtrumTest, LoginSendsCredentialsAndFillsDeviceInfo) {
   QX_DVR_DEVICEINFO info;
   std::memset(&info, 0x7F, sizeof info);
   const int32_t id = login("admin", "12345", &info);
@@ -34,7 +34,7 @@ TEST_F(RecorderTest, LoginSendsCredentialsAndFillsDeviceInfo) {
   EXPECT_EQ(QX_DVR_GetLastError(), 52u);
 }
 
-TEST_F(RecorderTest, RefusedLoginAndNoListenerFailAndFreeTheLoginSlot) {
+TEST_F(SaxtrumTest, RefusedLoginAndNoListenerFailAndFreeTheLoginSlot) {
   emu->refuse(1, false);
   EXPECT_EQ(login("admin", "wrong"), -1);
   EXPECT_EQ(QX_DVR_GetSDKVersion(), 0x30000u);
@@ -52,7 +52,7 @@ TEST_F(RecorderTest, RefusedLoginAndNoListenerFailAndFreeTheLoginSlot) {
   EXPECT_EQ(login(), 0);
 }
 
-TEST_F(RecorderTest, FullLoginTableSetsLastError52) {
+TEST_F(SaxtrumTest, FullLoginTableSetsLastError52) {
   for (int i = 0; i < 128; ++i) ASSERT_EQ(saxtrum::allocLoginSlot(), i);
   EXPECT_EQ(login(), -1);
   EXPECT_EQ(QX_DVR_GetLastError(), 52u);
@@ -62,7 +62,7 @@ TEST_F(RecorderTest, FullLoginTableSetsLastError52) {
   EXPECT_EQ(QX_DVR_GetLastError(), 0u);
 }
 
-TEST_F(RecorderTest, NotInitialisedOrNullCallbacksAreRefused) {
+TEST_F(SaxtrumTest, NotInitialisedOrNullCallbacksAreRefused) {
   QX_DVR_Cleanup();
   saxtrum::library().initialised = false;
   EXPECT_EQ(login(), -1);
@@ -73,7 +73,7 @@ TEST_F(RecorderTest, NotInitialisedOrNullCallbacksAreRefused) {
   EXPECT_EQ(QX_DVR_CaptureJPEGPicture(0, 1, nullptr, "x.jpg"), 1);
 }
 
-TEST_F(RecorderTest, SecondInitStopsRunningLogins) {
+TEST_F(SaxtrumTest, SecondInitStopsRunningLogins) {
   const int32_t id = login();
   ASSERT_GE(id, 0);
   auto conn = saxtrum::loginConnection(id);

@@ -22,7 +22,7 @@ std::vector<uint8_t> reply(uint32_t cmd, int slot, uint32_t status, std::vector<
   return p;
 }
 
-class Slots : public ::testing::Test {
+class DvrSlots : public ::testing::Test {
  protected:
   void SetUp() override { plat::setTimeScale(0.05); }
   void TearDown() override { plat::setTimeScale(1.0); }
@@ -39,7 +39,7 @@ class Slots : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Slots, AllocationIsCyclicAndAReleasedSlotIsNextWhenAllWereBusy) {
+TEST_F(DvrSlots, AllocationIsCyclicAndAReleasedSlotIsNextWhenAllWereBusy) {
   for (int i = 0; i < kSlotCount; ++i) EXPECT_EQ(c->allocSlot(), i);
   EXPECT_EQ(c->allocSlot(), -1);
   EXPECT_EQ(c->nextFree(), -1);
@@ -51,7 +51,7 @@ TEST_F(Slots, AllocationIsCyclicAndAReleasedSlotIsNextWhenAllWereBusy) {
   EXPECT_EQ(c->releaseSlot(32), -1);
 }
 
-TEST_F(Slots, ReplyWakesOnlyItsOwnSlotAndIdleSlotsDropPackets) {
+TEST_F(DvrSlots, ReplyWakesOnlyItsOwnSlotAndIdleSlotsDropPackets) {
   const int a = c->allocSlot(), b = c->allocSlot();
   expectReply(a, 26);
   expectReply(b, 26);
@@ -64,7 +64,7 @@ TEST_F(Slots, ReplyWakesOnlyItsOwnSlotAndIdleSlotsDropPackets) {
   EXPECT_EQ(c->withSlot(20, [](RequestSlot& s) { return s.status; }), 0u);
 }
 
-TEST_F(Slots, RepliesNeverCrossSlotsWithTwoWaitersInFlight) {
+TEST_F(DvrSlots, RepliesNeverCrossSlotsWithTwoWaitersInFlight) {
   const int a = c->allocSlot(), b = c->allocSlot();
   expectReply(a, 23);
   expectReply(b, 23);
@@ -79,7 +79,7 @@ TEST_F(Slots, RepliesNeverCrossSlotsWithTwoWaitersInFlight) {
   EXPECT_EQ(rb, 0);
 }
 
-TEST_F(Slots, LateReplyAfterTimeOutWakesNobodyAndLaterPacketsOfAStreamNeither) {
+TEST_F(DvrSlots, LateReplyAfterTimeOutWakesNobodyAndLaterPacketsOfAStreamNeither) {
   const int a = c->allocSlot();
   expectReply(a, 23);
   EXPECT_EQ(c->waitSlot(a, 50), -1);
@@ -107,7 +107,7 @@ TEST_F(Slots, LateReplyAfterTimeOutWakesNobodyAndLaterPacketsOfAStreamNeither) {
   EXPECT_EQ(c->waitSlot(quiet, 50), -1);
 }
 
-TEST_F(Slots, ShortRepliesAreKeptWithoutStaleBytesAndTalkNeedsItsPrefix) {
+TEST_F(DvrSlots, ShortRepliesAreKeptWithoutStaleBytesAndTalkNeedsItsPrefix) {
   const int a = c->allocSlot();
   expectReply(a, 1);
   feed(reply(1, a, 200, std::vector<uint8_t>(72, 0xAA)));
@@ -127,7 +127,7 @@ TEST_F(Slots, ShortRepliesAreKeptWithoutStaleBytesAndTalkNeedsItsPrefix) {
   EXPECT_EQ(c->withSlot(a, [](RequestSlot& s) { return s.packets; }), 0u);
 }
 
-TEST_F(Slots, ExportedFileNameFromTheDeviceCannotLeaveTheFolder) {
+TEST_F(DvrSlots, ExportedFileNameFromTheDeviceCannotLeaveTheFolder) {
   const int a = c->allocSlot();
   expectReply(a, 74);
   const std::string evil = "../../etc\\evil.cfg";
@@ -135,7 +135,7 @@ TEST_F(Slots, ExportedFileNameFromTheDeviceCannotLeaveTheFolder) {
   EXPECT_EQ(c->withSlot(a, [](RequestSlot& s) { return s.path; }), "evil.cfg");
 }
 
-TEST(ConnectWait, ConnectTimeHasAFloorOf300ms) {
+TEST(DvrConnectWait, ConnectTimeHasAFloorOf300ms) {
   EXPECT_EQ(connectWaitMs(100), 300);
   EXPECT_EQ(connectWaitMs(0), 300);
   EXPECT_EQ(connectWaitMs(2000), 2000);

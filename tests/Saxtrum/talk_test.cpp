@@ -24,7 +24,7 @@ extern "C" int PlayM4_InputTalkData(const uint8_t* data, uint32_t length, uint32
   return real ? real(data, length, value1, value2) : 0;
 }
 
-TEST_F(RecorderTest, TalkRoundTripAndCloseClosesThePlayersTalk) {
+TEST_F(SaxtrumTest, TalkRoundTripAndCloseClosesThePlayersTalk) {
   const int32_t id = login();
   ASSERT_GE(id, 0);
   EXPECT_EQ(QX_DVR_StartVoiceCom(id, 0), -1);
