@@ -25,10 +25,10 @@ inline bool eventually(const std::function<bool()>& done) {
 }
 
 // The emulator, the library and one login.
-class LoggedInTest : public RecorderTest {
+class DvrLoggedInTest : public SaxtrumTest {
  protected:
   void SetUp() override {
-    RecorderTest::SetUp();
+    SaxtrumTest::SetUp();
     id = login();
     ASSERT_GE(id, 0);
   }

@@ -29,10 +29,10 @@ struct Alarms {
   }
 };
 
-class ControlTest : public LoggedInTest {
+class DvrControlTest : public DvrLoggedInTest {
  protected:
   void SetUp() override {
-    LoggedInTest::SetUp();
+    DvrLoggedInTest::SetUp();
     conn = saxtrum::loginConnection(id);
   }
   std::string temp(const char* name) {
@@ -55,7 +55,7 @@ std::vector<uint8_t> readFile(const std::string& path) {
 
 }  // namespace
 
-TEST_F(ControlTest, AlarmsReachTheCallbackOnlyWhileTheChannelIsOpen) {
+TEST_F(DvrControlTest, AlarmsReachTheCallbackOnlyWhileTheChannelIsOpen) {
   Alarms alarms;
   ASSERT_EQ(QX_DVR_SetDVRMessageCallBack(&Alarms::callback, &alarms), 1);
   std::array<uint8_t, 16> bits{};
@@ -78,7 +78,7 @@ TEST_F(ControlTest, AlarmsReachTheCallbackOnlyWhileTheChannelIsOpen) {
   EXPECT_EQ(QX_DVR_SetupAlarmChan(-1), -1);
 }
 
-TEST_F(ControlTest, OneShotResultsAndPayloads) {
+TEST_F(DvrControlTest, OneShotResultsAndPayloads) {
   EXPECT_EQ(QX_DVR_RebootDVR(id), 1);
   EXPECT_EQ(QX_DVR_ShutDownDVR(id), 1);
   EXPECT_EQ(QX_DVR_StartDVRRecord(id, 2, 1), 1);
@@ -100,7 +100,7 @@ TEST_F(ControlTest, OneShotResultsAndPayloads) {
   EXPECT_EQ(busySlots(*conn), 0);
 }
 
-TEST_F(ControlTest, AlarmOutputsAndFormatHandles) {
+TEST_F(DvrControlTest, AlarmOutputsAndFormatHandles) {
   EXPECT_EQ(QX_DVR_SetAlarmOut(id, 3, 1), 1);
   EXPECT_EQ(emu->requests(28)[0].payload, (std::vector<uint8_t>{3, 0, 0, 0, 1, 0, 0, 0}));
   uint8_t status[QX_DVR_ALARMOUT_STATUS_SIZE];
@@ -120,7 +120,7 @@ TEST_F(ControlTest, AlarmOutputsAndFormatHandles) {
   EXPECT_EQ(QX_DVR_FormatDisk(-5, 0), -1);
 }
 
-TEST_F(ControlTest, ExportEndsAtItsEmptyPacketAndFreesTheSlot) {
+TEST_F(DvrControlTest, ExportEndsAtItsEmptyPacketAndFreesTheSlot) {
   for (int round = 0; round < 34; ++round) {  // more exports than slots
     const std::string path = temp("export.cfg");
     std::remove(path.c_str());
@@ -136,7 +136,7 @@ TEST_F(ControlTest, ExportEndsAtItsEmptyPacketAndFreesTheSlot) {
   EXPECT_EQ(busySlots(*conn), 0);
 }
 
-TEST_F(ControlTest, ImportInChunksWithAnEmptyLastOne) {
+TEST_F(DvrControlTest, ImportInChunksWithAnEmptyLastOne) {
   struct Case {
     size_t size, chunks;
   } cases[] = {{2 * saxtrum::transfer::kChunkSize, 3}, {30000, 2}, {0, 1}, {100, 1}};
@@ -159,7 +159,7 @@ TEST_F(ControlTest, ImportInChunksWithAnEmptyLastOne) {
   EXPECT_EQ(busySlots(*conn), 0);
 }
 
-TEST_F(ControlTest, UpgradeSendsThePathAndStopsOnARefusedChunk) {
+TEST_F(DvrControlTest, UpgradeSendsThePathAndStopsOnARefusedChunk) {
   const std::string path = writeFile("firmware.bin", 50000);
   ASSERT_EQ(QX_DVR_Upgrade(id, path.c_str()), 1);
   auto t = emu->services().transfers();

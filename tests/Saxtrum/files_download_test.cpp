@@ -20,10 +20,10 @@ std::vector<uint8_t> readFile(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-class DownloadTest : public LoggedInTest {
+class DvrDownloadTest : public DvrLoggedInTest {
  protected:
   void SetUp() override {
-    LoggedInTest::SetUp();
+    DvrLoggedInTest::SetUp();
     header.resize(16);
     for (size_t i = 0; i < 16; ++i) header[i] = static_cast<uint8_t>(0xC0 + i);
     emu->services().setStreamHeader(header);
@@ -39,7 +39,7 @@ class DownloadTest : public LoggedInTest {
 
 }  // namespace
 
-TEST(DownloadProgress, SixtyFourBitPercent) {
+TEST(DvrDownloadProgress, SixtyFourBitPercent) {
   using saxtrum::files::downloadPercent;
   EXPECT_EQ(downloadPercent(500, 984), 50);
   EXPECT_EQ(downloadPercent(0, 0), 0);
@@ -50,7 +50,7 @@ TEST(DownloadProgress, SixtyFourBitPercent) {
   EXPECT_EQ(downloadPercent(3000000000u, 3999999984u), 75);
 }
 
-TEST_F(DownloadTest, WholeFileWithHeaderAndProgress) {
+TEST_F(DvrDownloadTest, WholeFileWithHeaderAndProgress) {
   const std::string path = temp("whole.rec");
   const int32_t h = QX_DVR_GetFileByName(id, file.name.c_str(), path.c_str());
   ASSERT_GE(h, 0);
@@ -68,7 +68,7 @@ TEST_F(DownloadTest, WholeFileWithHeaderAndProgress) {
   EXPECT_EQ(busySlots(*saxtrum::loginConnection(id)), 0);
 }
 
-TEST_F(DownloadTest, FailuresReleaseTheirSlots) {
+TEST_F(DvrDownloadTest, FailuresReleaseTheirSlots) {
   auto conn = saxtrum::loginConnection(id);
   const std::string path = temp("fail.rec");
   EXPECT_EQ(QX_DVR_GetFileByName(id, "", path.c_str()), -1);

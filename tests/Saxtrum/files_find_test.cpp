@@ -11,10 +11,10 @@ using namespace saxtrum_test;
 
 namespace {
 
-class FindTest : public LoggedInTest {
+class DvrFindTest : public DvrLoggedInTest {
  protected:
   void SetUp() override {
-    LoggedInTest::SetUp();
+    DvrLoggedInTest::SetUp();
   }
   void addFiles(int n, uint32_t channel = 1, uint32_t type = 0) {
     for (int i = 0; i < n; ++i) {
@@ -49,7 +49,7 @@ class FindTest : public LoggedInTest {
 
 }  // namespace
 
-TEST(FileRecords, TypeMasksAndRequest) {
+TEST(DvrFileRecords, TypeMasksAndRequest) {
   const struct { uint32_t type; int32_t mask; } rows[] = {
       {0, 2}, {1, 4}, {2, 8}, {3, 12}, {6, 1}, {255, 15}, {4, -1}, {5, -1}, {7, -1}};
   for (auto r : rows) EXPECT_EQ(saxtrum::files::fileTypeMask(r.type), r.mask) << r.type;
@@ -69,7 +69,7 @@ TEST(FileRecords, TypeMasksAndRequest) {
   EXPECT_EQ(std::memcmp(req, expect, 100), 0);
 }
 
-TEST_F(FindTest, BadConditionsTakeNoSlot) {
+TEST_F(DvrFindTest, BadConditionsTakeNoSlot) {
   auto conn = saxtrum::loginConnection(id);
   QX_DVR_FILECOND c = day(1, 4);
   EXPECT_EQ(QX_DVR_FindFile(id, &c), -1);
@@ -85,7 +85,7 @@ TEST_F(FindTest, BadConditionsTakeNoSlot) {
   EXPECT_EQ(QX_DVR_FindNextFile(0x7FFF1F, &d), 0);
 }
 
-TEST_F(FindTest, SevenFilesThenTheEndWithoutAnotherRequest) {
+TEST_F(DvrFindTest, SevenFilesThenTheEndWithoutAnotherRequest) {
   addFiles(7);
   addFiles(3, 2);  // another channel
   QX_DVR_FILECOND c = day();
@@ -117,7 +117,7 @@ TEST_F(FindTest, SevenFilesThenTheEndWithoutAnotherRequest) {
   EXPECT_EQ(busySlots(*saxtrum::loginConnection(id)), 0);
 }
 
-TEST_F(FindTest, FortyOneFilesAskForASecondBatch) {
+TEST_F(DvrFindTest, FortyOneFilesAskForASecondBatch) {
   addFiles(41);
   QX_DVR_FILECOND c = day();
   const int32_t h = QX_DVR_FindFile(id, &c);
@@ -133,7 +133,7 @@ TEST_F(FindTest, FortyOneFilesAskForASecondBatch) {
   EXPECT_EQ(QX_DVR_FindClose(h), 1);
 }
 
-TEST_F(FindTest, AnEmptyBatchIsTheEndNotAFile) {
+TEST_F(DvrFindTest, AnEmptyBatchIsTheEndNotAFile) {
   addFiles(40);
   QX_DVR_FILECOND c = day();
   const int32_t h = QX_DVR_FindFile(id, &c);
@@ -152,7 +152,7 @@ TEST_F(FindTest, AnEmptyBatchIsTheEndNotAFile) {
   QX_DVR_FindClose(none);
 }
 
-TEST_F(FindTest, RefusedAndUnansweredBatches) {
+TEST_F(DvrFindTest, RefusedAndUnansweredBatches) {
   addFiles(3);
   QX_DVR_FILECOND c = day();
   emu->refuse(14, true);

@@ -10,7 +10,7 @@
 using namespace saxtrum_test;
 using namespace saxtrum::logs;
 
-TEST(LogQuery, TimesAsTheDeviceKeepsThem) {
+TEST(DvrLogQuery, TimesAsTheDeviceKeepsThem) {
   const QX_DVR_TIME start{2012, 3, 5, 6, 7, 8}, end{2012, 12, 31, 23, 59, 59};
   std::vector<uint8_t> q(saxtrum::kLogBlockSize, 0xEE);
   buildLogQuery(2, 3, 65, start, end, q.data());
@@ -24,7 +24,7 @@ TEST(LogQuery, TimesAsTheDeviceKeepsThem) {
   EXPECT_EQ(start.dwYear, 2012u);  // the caller's records stay as they were
 }
 
-TEST(LogQuery, TypeTables) {
+TEST(DvrLogQuery, TypeTables) {
   struct Row {
     uint32_t major, minor, code, mask;
   } rows[] = {
@@ -55,10 +55,10 @@ TEST(LogQuery, TypeTables) {
 
 namespace {
 
-class LogSearchTest : public LoggedInTest {
+class DvrLogSearchTest : public DvrLoggedInTest {
  protected:
   void SetUp() override {
-    LoggedInTest::SetUp();
+    DvrLoggedInTest::SetUp();
     auto add = [&](uint32_t day, uint32_t major, uint32_t bit, const char* text) {
       dvremu::LogEntry e;
       e.time = {2012, 3, day, 10, 0, 0};
@@ -77,7 +77,7 @@ class LogSearchTest : public LoggedInTest {
 
 }  // namespace
 
-TEST_F(LogSearchTest, RecordsThenNoneThenClose) {
+TEST_F(DvrLogSearchTest, RecordsThenNoneThenClose) {
   // Operation logs (major code 1), any minor kind, over two days.
   const int32_t h = QX_DVR_FindDVRLog(id, 0, 3, 0, &from, &to);
   ASSERT_GE(h, 0);
@@ -102,7 +102,7 @@ TEST_F(LogSearchTest, RecordsThenNoneThenClose) {
   EXPECT_EQ(busySlots(*saxtrum::loginConnection(id)), 0);
 }
 
-TEST_F(LogSearchTest, MinorMaskAndFailures) {
+TEST_F(DvrLogSearchTest, MinorMaskAndFailures) {
   auto conn = saxtrum::loginConnection(id);
   // Operation kind 66 is the device's bit 0x2: nothing of that kind was logged.
   int32_t h = QX_DVR_FindDVRLog(id, 1, 3, 66, &from, &to);

@@ -30,10 +30,10 @@ struct Received {
   }
 };
 
-class PlaybackTest : public LoggedInTest {
+class DvrPlaybackTest : public DvrLoggedInTest {
  protected:
   void SetUp() override {
-    LoggedInTest::SetUp();
+    DvrLoggedInTest::SetUp();
     dvremu::StreamClip clip;
     std::string error;
     ASSERT_TRUE(dvremu::generatedClip(false, 160, 120, 6, 25, false, &clip, &error)) << error;
@@ -51,7 +51,7 @@ class PlaybackTest : public LoggedInTest {
 
 }  // namespace
 
-TEST(PlaybackPosition, PercentAndFraction) {
+TEST(DvrPlaybackPosition, PercentAndFraction) {
   using namespace saxtrum::files;
   EXPECT_FLOAT_EQ(playPosFromPercent(50), 0.5f);
   EXPECT_FLOAT_EQ(playPosFromPercent(0), 0.0f);
@@ -61,7 +61,7 @@ TEST(PlaybackPosition, PercentAndFraction) {
   EXPECT_EQ(percentFromPlayPos(-0.5f), 0u);
 }
 
-TEST_F(PlaybackTest, StreamReachesCallbackAndFile) {
+TEST_F(DvrPlaybackTest, StreamReachesCallbackAndFile) {
   CallLog log;
   PlayCtrl_SetCallObserver(&CallLog::observe, &log);
   const int32_t h = QX_DVR_PlayBackByName(id, file.name.c_str(), 0);
@@ -87,7 +87,7 @@ TEST_F(PlaybackTest, StreamReachesCallbackAndFile) {
   EXPECT_EQ(busySlots(*saxtrum::loginConnection(id)), 0);
 }
 
-TEST_F(PlaybackTest, DataCallbackAndSavedCopy) {
+TEST_F(DvrPlaybackTest, DataCallbackAndSavedCopy) {
   // The whole recording in the replay reply itself, so nothing of it arrives later.
   ASSERT_LE(file.data.size(), 40000u);
   emu->services().setStreamChunk(40000);
@@ -120,7 +120,7 @@ TEST_F(PlaybackTest, DataCallbackAndSavedCopy) {
   EXPECT_EQ(busySlots(*saxtrum::loginConnection(id)), 0);
 }
 
-TEST_F(PlaybackTest, ControlCodesDriveThePlayerOnly) {
+TEST_F(DvrPlaybackTest, ControlCodesDriveThePlayerOnly) {
   const int32_t h = QX_DVR_PlayBackByName(id, file.name.c_str(), 0);
   ASSERT_GE(h, 0);
   CallLog log;
@@ -152,7 +152,7 @@ TEST_F(PlaybackTest, ControlCodesDriveThePlayerOnly) {
   EXPECT_EQ(QX_DVR_StopPlayBack(h), 1);
 }
 
-TEST_F(PlaybackTest, RefusedStopStillReleasesPlayerAndSlot) {
+TEST_F(DvrPlaybackTest, RefusedStopStillReleasesPlayerAndSlot) {
   auto conn = saxtrum::loginConnection(id);
   for (int i = 0; i < 40; ++i) {  // more than the 32 slots
     const int32_t h = QX_DVR_PlayBackByName(id, file.name.c_str(), 0);

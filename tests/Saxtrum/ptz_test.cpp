@@ -20,7 +20,7 @@ std::vector<uint8_t> words(std::initializer_list<std::pair<size_t, uint32_t>> at
 
 }  // namespace
 
-TEST(PtzPayload, ControlActions) {
+TEST(DvrPtzPayload, ControlActions) {
   const std::pair<uint32_t, uint32_t> table[] = {
       {11, 11}, {12, 12}, {13, 13}, {14, 14}, {15, 10}, {16, 9},  {21, 3}, {22, 4},
       {23, 1},  {24, 2},  {25, 5},  {26, 7},  {27, 6},  {28, 8},  {29, 18}, {10, 0}, {30, 0}};
@@ -33,7 +33,7 @@ TEST(PtzPayload, ControlActions) {
   }
 }
 
-TEST(PtzPayload, PresetAndCruiseForms) {
+TEST(DvrPtzPayload, PresetAndCruiseForms) {
   std::vector<uint8_t> p(32);
   buildPreset(0, 8, 7, p.data());
   EXPECT_EQ(p, words({{8, 15}, {12, 7}}));
@@ -67,10 +67,10 @@ TEST(PtzPayload, PresetAndCruiseForms) {
 
 namespace {
 
-class PtzTest : public LoggedInTest {
+class DvrPtzTest : public DvrLoggedInTest {
  protected:
   void SetUp() override {
-    LoggedInTest::SetUp();
+    DvrLoggedInTest::SetUp();
     QX_DVR_CLIENTINFO ci{3, 0, 0};
     live = QX_DVR_RealPlay(id, &ci, 0, 0, 1);
     ASSERT_GE(live, 0);
@@ -80,7 +80,7 @@ class PtzTest : public LoggedInTest {
 
 }  // namespace
 
-TEST_F(PtzTest, RequestsGoOutOnTheLiveHandle) {
+TEST_F(DvrPtzTest, RequestsGoOutOnTheLiveHandle) {
   EXPECT_EQ(QX_DVR_PTZControl(live, 21, 0), 1);
   EXPECT_EQ(QX_DVR_PTZControl(live, 21, 1), 1);
   ASSERT_TRUE(emu->waitForRequests(18, 2));
@@ -109,7 +109,7 @@ TEST_F(PtzTest, RequestsGoOutOnTheLiveHandle) {
   EXPECT_EQ(QX_DVR_PTZPreset(live, 8, 1), 0);
 }
 
-TEST_F(PtzTest, CruiseRead) {
+TEST_F(DvrPtzTest, CruiseRead) {
   std::array<uint8_t, QX_DVR_PTZCRUISE_SIZE> stored{};
   for (size_t i = 0; i < stored.size(); ++i) stored[i] = static_cast<uint8_t>(i + 1);
   emu->services().setCruise(3, 2, stored);
