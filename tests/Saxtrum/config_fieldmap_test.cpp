@@ -43,7 +43,7 @@ std::vector<uint8_t> bytesAt(const std::vector<uint8_t>& v, size_t at, size_t n)
 
 }  // namespace
 
-TEST(ConfigTable, EveryCommandHasItsCodesAndSizes) {
+TEST(DvrConfigTable, EveryCommandHasItsCodesAndSizes) {
   struct Row {
     uint32_t get, set, getCode, setCode, wire, client;
   } rows[] = {
@@ -83,7 +83,7 @@ TEST(ConfigTable, EveryCommandHasItsCodesAndSizes) {
   EXPECT_EQ(offsetof(QX_DVR_FILECOND, struStopTime), 72u);
 }
 
-TEST(ConfigTable, ChannelWordOfReadsAndWrites) {
+TEST(DvrConfigTable, ChannelWordOfReadsAndWrites) {
   // Read of the picture record: channel minus one; the other reads and all writes as given.
   EXPECT_EQ(bytesAt(buildGetRequest(layout(1002), 1), 0, 8),
             (std::vector<uint8_t>{0x36, 0, 0, 0, 0, 0, 0, 0}));
@@ -97,7 +97,7 @@ TEST(ConfigTable, ChannelWordOfReadsAndWrites) {
   EXPECT_EQ(bytesAt(setRequest(101, 2, dev), 0, 8), (std::vector<uint8_t>{0x3F, 0, 0, 0, 2, 0, 0, 0}));
 }
 
-TEST(ConfigFieldMap, TimeBothWays) {
+TEST(DvrConfigFieldMap, TimeBothWays) {
   std::vector<uint8_t> client = {0xDC, 0x07, 0, 0,  3, 0, 0, 0,  5, 0, 0, 0,
                                  10, 0, 0, 0,  20, 0, 0, 0,  30, 0, 0, 0};  // 2012-03-05 10:20:30
   EXPECT_EQ(setRequest(119, 0, client),
@@ -111,7 +111,7 @@ TEST(ConfigFieldMap, TimeBothWays) {
                                                      0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0}));
 }
 
-TEST(ConfigFieldMap, NtpWidensAndMoves) {
+TEST(DvrConfigFieldMap, NtpWidensAndMoves) {
   std::vector<uint8_t> client(80, 0);
   std::memcpy(client.data(), "pool.example", 12);
   client[64] = 0x34; client[65] = 0x12;  // 16-bit at 64
@@ -129,7 +129,7 @@ TEST(ConfigFieldMap, NtpWidensAndMoves) {
   EXPECT_EQ(getClient(224, expect), client);
 }
 
-TEST(ConfigFieldMap, NetworkMacAsTextAndBack) {
+TEST(DvrConfigFieldMap, NetworkMacAsTextAndBack) {
   std::vector<uint8_t> client(1956, 0);
   const uint8_t mac[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
   std::memcpy(&client[300], mac, 6);
@@ -157,7 +157,7 @@ TEST(ConfigFieldMap, NetworkMacAsTextAndBack) {
   EXPECT_EQ(std::vector<uint8_t>(partial, partial + 6), (std::vector<uint8_t>{0x11, 0x22, 0, 0, 0, 0}));
 }
 
-TEST(ConfigFieldMap, SmallRecords) {
+TEST(DvrConfigFieldMap, SmallRecords) {
   std::vector<uint8_t> preview(288, 0);
   preview[4] = 1; preview[5] = 2; preview[6] = 3; preview[7] = 9;
   EXPECT_EQ(setRequest(1045, 0, preview), (std::vector<uint8_t>{0x35, 0, 0, 0, 1, 2, 3, 0}));
@@ -172,7 +172,7 @@ TEST(ConfigFieldMap, SmallRecords) {
   EXPECT_EQ(std::count(client.begin(), client.end(), 0), 1372 - 2);
 }
 
-TEST(ConfigFieldMap, CompressionGroups) {
+TEST(DvrConfigFieldMap, CompressionGroups) {
   std::vector<uint8_t> client(116, 0);
   const uint8_t main[12] = {1, 2, 3, 4, 0x44, 0x33, 0x22, 0x11, 0x88, 0x77, 0x66, 0x55};
   const uint8_t sub[12] = {5, 6, 7, 8, 9, 0, 0, 0, 10, 0, 0, 0};
@@ -184,7 +184,7 @@ TEST(ConfigFieldMap, CompressionGroups) {
                                   5, 6, 7, 8, 9, 0, 0, 0, 10, 0, 0, 0}));
 }
 
-TEST(ConfigFieldMap, RecordPairsAndGroups) {
+TEST(DvrConfigFieldMap, RecordPairsAndGroups) {
   std::vector<uint8_t> client(508, 0);
   client[4] = 7;                              // 32-bit at 4
   client[8] = 0x01; client[9] = 0x02;         // 16-bit at 8 -> wire 8
@@ -204,7 +204,7 @@ TEST(ConfigFieldMap, RecordPairsAndGroups) {
   EXPECT_EQ(req[4 + 520], 0x33);
 }
 
-TEST(ConfigFieldMap, DiskCountLimitedToEight) {
+TEST(DvrConfigFieldMap, DiskCountLimitedToEight) {
   auto r = reply(65, 196);
   r[4] = 12;  // the device says 12 disks
   for (int i = 0; i < 8; ++i) {
@@ -227,7 +227,7 @@ TEST(ConfigFieldMap, DiskCountLimitedToEight) {
   EXPECT_EQ(req.size(), 200u);
 }
 
-TEST(ConfigFieldMap, DeviceReadWholeWriteNamed) {
+TEST(DvrConfigFieldMap, DeviceReadWholeWriteNamed) {
   auto r = reply(62, 132);
   for (size_t i = 4; i < r.size(); ++i) r[i] = static_cast<uint8_t>(i);
   const auto client = getClient(100, r);
@@ -243,7 +243,7 @@ TEST(ConfigFieldMap, DeviceReadWholeWriteNamed) {
   EXPECT_EQ(req, expect);
 }
 
-TEST(ConfigFieldMap, UserEntriesSitFourBytesFurther) {
+TEST(DvrConfigFieldMap, UserEntriesSitFourBytesFurther) {
   std::vector<uint8_t> client(9508, 0);
   // Entry 1: name, a word at 32, byte 774; byte 700 of the entry is not moved.
   const size_t e1 = 4 + 792;
@@ -260,7 +260,7 @@ TEST(ConfigFieldMap, UserEntriesSitFourBytesFurther) {
   EXPECT_EQ(req[w1 + 700], 0);
 }
 
-TEST(ConfigFieldMap, PictureWireLayout) {
+TEST(DvrConfigFieldMap, PictureWireLayout) {
   std::vector<uint8_t> pic(QX_PIC_RECORD_SIZE, 0);
   std::memcpy(&pic[QX_PIC_OFF_NAME], "Gate", 4);
   pic[QX_PIC_OFF_SHOW_NAME] = 1;

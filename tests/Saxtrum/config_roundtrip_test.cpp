@@ -12,15 +12,7 @@ using namespace saxtrum::config;
 
 namespace {
 
-class ConfigTest : public RecorderTest {
- protected:
-  void SetUp() override {
-    RecorderTest::SetUp();
-    id = login();
-    ASSERT_GE(id, 0);
-  }
-  int32_t id = -1;
-};
+using DvrConfigTest = DvrLoggedInTest;
 
 // Non-zero bytes everywhere, so text fields run their whole width.
 std::vector<uint8_t> filled(size_t n, uint32_t seed) {
@@ -34,7 +26,7 @@ std::vector<uint8_t> filled(size_t n, uint32_t seed) {
 
 }  // namespace
 
-TEST_F(ConfigTest, EveryCommandRoundTripsItsFields) {
+TEST_F(DvrConfigTest, EveryCommandRoundTripsItsFields) {
   for (const RecordLayout& l : recordLayouts()) {
     SCOPED_TRACE(l.name);
     std::vector<uint8_t> written = filled(l.clientSize, l.getCommand);
@@ -80,7 +72,7 @@ TEST_F(ConfigTest, EveryCommandRoundTripsItsFields) {
   }
 }
 
-TEST_F(ConfigTest, DefaultsAndChannelWords) {
+TEST_F(DvrConfigTest, DefaultsAndChannelWords) {
   int32_t t[6] = {};
   uint32_t returned = 0;
   ASSERT_EQ(QX_DVR_GetPellmore(id, QX_DVR_GET_TIMECFG, 0, t, sizeof t, &returned), 1);
@@ -94,7 +86,7 @@ TEST_F(ConfigTest, DefaultsAndChannelWords) {
   EXPECT_EQ(dvremu::get32(emu->requests(55)[0].payload.data() + 4), 1u);
 }
 
-TEST_F(ConfigTest, RefusalsAndBadArgumentsFailCleanly) {
+TEST_F(DvrConfigTest, RefusalsAndBadArgumentsFailCleanly) {
   auto conn = saxtrum::loginConnection(id);
   std::vector<uint8_t> buf(QX_DVR_HDCFG_SIZE, 0);
   uint32_t returned = 0;

@@ -2,6 +2,7 @@
 // Helpers of the file, log, control and PTZ tests.
 #include <functional>
 
+#include "fixture.h"
 #include "plat/clock.h"
 #include "protocol/connection.h"
 
@@ -22,5 +23,16 @@ inline bool eventually(const std::function<bool()>& done) {
   }
   return done();
 }
+
+// The emulator, the library and one login.
+class DvrLoggedInTest : public SaxtrumTest {
+ protected:
+  void SetUp() override {
+    SaxtrumTest::SetUp();
+    id = login();
+    ASSERT_GE(id, 0);
+  }
+  int32_t id = -1;
+};
 
 }  // namespace saxtrum_test

@@ -66,48 +66,44 @@ void macFromText(const char* text, size_t width, uint8_t* mac) {
   }
 }
 
-void unpackFields(const std::vector<Field>& fields, const uint8_t* wire, uint8_t* client) {
-  for (const Field& f : fields) {
-    if (f.dir == FieldDir::SetOnly) continue;
-    const uint8_t* w = wire + f.wire;
-    uint8_t* c = client + f.client;
-    switch (f.kind) {
-      case FieldKind::Int:
-        writeInt(c, f.clientSize, readInt(w, f.wireSize) + static_cast<uint32_t>(f.bias));
-        break;
-      case FieldKind::Bytes:
-        std::memcpy(c, w, f.clientSize < f.wireSize ? f.clientSize : f.wireSize);
-        break;
-      case FieldKind::Text:
-        copyText(w, f.wireSize, c, f.clientSize);
-        break;
-      case FieldKind::Mac:
-        macFromText(reinterpret_cast<const char*>(w), f.wireSize, c);
-        break;
+namespace {
+
+// One field from one side to the other; toClient tells the direction.
+void moveField(const Field& f, const uint8_t* from, uint8_t* to, bool toClient) {
+  const uint32_t fromSize = toClient ? f.wireSize : f.clientSize;
+  const uint32_t toSize = toClient ? f.clientSize : f.wireSize;
+  switch (f.kind) {
+    case FieldKind::Int: {
+      const uint32_t bias = static_cast<uint32_t>(f.bias);
+      const uint32_t v = readInt(from, fromSize);
+      writeInt(to, toSize, toClient ? v + bias : v - bias);
+      break;
     }
+    case FieldKind::Bytes:
+      std::memcpy(to, from, fromSize < toSize ? fromSize : toSize);
+      break;
+    case FieldKind::Text:
+      copyText(from, fromSize, to, toSize);
+      break;
+    case FieldKind::Mac:
+      if (toClient)
+        macFromText(reinterpret_cast<const char*>(from), fromSize, to);
+      else
+        macToText(from, reinterpret_cast<char*>(to), toSize);
+      break;
   }
 }
 
+}  // namespace
+
+void unpackFields(const std::vector<Field>& fields, const uint8_t* wire, uint8_t* client) {
+  for (const Field& f : fields)
+    if (f.dir != FieldDir::SetOnly) moveField(f, wire + f.wire, client + f.client, true);
+}
+
 void packFields(const std::vector<Field>& fields, const uint8_t* client, uint8_t* wire) {
-  for (const Field& f : fields) {
-    if (f.dir == FieldDir::GetOnly) continue;
-    const uint8_t* c = client + f.client;
-    uint8_t* w = wire + f.wire;
-    switch (f.kind) {
-      case FieldKind::Int:
-        writeInt(w, f.wireSize, readInt(c, f.clientSize) - static_cast<uint32_t>(f.bias));
-        break;
-      case FieldKind::Bytes:
-        std::memcpy(w, c, f.clientSize < f.wireSize ? f.clientSize : f.wireSize);
-        break;
-      case FieldKind::Text:
-        copyText(c, f.clientSize, w, f.wireSize);
-        break;
-      case FieldKind::Mac:
-        macToText(c, reinterpret_cast<char*>(w), f.wireSize);
-        break;
-    }
-  }
+  for (const Field& f : fields)
+    if (f.dir != FieldDir::GetOnly) moveField(f, client + f.client, wire + f.wire, false);
 }
 
 }  // namespace saxtrum::config

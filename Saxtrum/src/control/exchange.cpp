@@ -25,4 +25,12 @@ bool exchangeOnSlot(DvrConnection& conn, int32_t handle, uint32_t command,
   return conn.waitReplyOk(handleSlot(static_cast<uint32_t>(handle))) == 1;
 }
 
+int sendStop(DvrConnection& conn, int32_t handle, uint32_t command, const uint8_t* payload,
+             uint32_t length) {
+  if (conn.sendPacket(static_cast<uint32_t>(handle), command, payload, length) != 0) return 0;
+  const int slot = handleSlot(static_cast<uint32_t>(handle));
+  if (conn.waitSlot(slot, replyWaitMs()) != 0) return 1;
+  return conn.withSlot(slot, [](RequestSlot& s) { return s.status == kStatusOk ? 1 : 0; });
+}
+
 }  // namespace saxtrum

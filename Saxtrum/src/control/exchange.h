@@ -35,4 +35,9 @@ inline Exchange exchangeOnNewSlot(DvrConnection& conn, int32_t userId, uint32_t 
 bool exchangeOnSlot(DvrConnection& conn, int32_t handle, uint32_t command,
                     const uint8_t* payload, uint32_t length);
 
+// The stop of a stream: 0 when the send fails or the device answers with another status than
+// 200; a missing answer counts as success (1). The slot stays taken.
+int sendStop(DvrConnection& conn, int32_t handle, uint32_t command, const uint8_t* payload,
+             uint32_t length);
+
 }  // namespace saxtrum

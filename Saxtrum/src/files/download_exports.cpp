@@ -52,15 +52,10 @@ int QX_DVR_StopGetFile(int32_t handle) {
   StreamRef r;
   if (!resolveBusy(handle, r)) return 0;
   const auto record = r.conn->withSlot(r.slot, [](RequestSlot& s) { return s.fileRecord; });
-  int result = 0;
-  if (r.conn->sendPacket(static_cast<uint32_t>(handle), NET_DOWNLOAD_STOP, record.data(),
-                         kFileRequestSize) == 0) {
-    r.conn->withSlot(r.slot, [](RequestSlot& s) { s.writing = false; });
-    result = 1;
-    if (r.conn->waitSlot(r.slot, replyWaitMs()) == 0 &&
-        r.conn->withSlot(r.slot, [](RequestSlot& s) { return s.status != kStatusOk; }))
-      result = 0;
-  }
+  // Nothing more goes into the file once the stop is on its way.
+  r.conn->withSlot(r.slot, [](RequestSlot& s) { s.writing = false; });
+  const int result =
+      sendStop(*r.conn, handle, NET_DOWNLOAD_STOP, record.data(), kFileRequestSize);
   r.conn->releaseSlot(r.slot);
   return result;
 }

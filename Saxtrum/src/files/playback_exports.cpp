@@ -100,17 +100,7 @@ int QX_DVR_PlayBackControl(int32_t handle, uint32_t code, uint32_t valueIn, uint
 }
 
 int QX_DVR_SetPlayDataCallBack(int32_t handle, QX_DVR_DataCallBack callback, void* user) {
-  StreamRef r;
-  if (!resolveBusy(handle, r)) return 0;
-  {
-    Library& lib = library();
-    std::lock_guard<std::recursive_mutex> lock(lib.tableMutex);
-    StreamEntry& e = lib.logins[r.userId].streams[r.slot];
-    e.playback = callback;
-    e.user = user;
-  }
-  r.conn->withSlot(r.slot, [](RequestSlot& s) { s.callbackOn = true; });
-  return 1;
+  return setStreamCallback(handle, &StreamEntry::playback, callback, user);
 }
 
 int QX_DVR_PlayBackSaveData(int32_t handle, const char* path) {
@@ -126,14 +116,8 @@ int QX_DVR_StopPlayBack(int32_t handle) {
   if (!resolveBusy(handle, r)) return 0;
   auto record = keptRecord(*r.conn, r.slot);
   const int32_t port = slotPort(r);
-  int result = 1;
-  if (r.conn->sendPacket(static_cast<uint32_t>(handle), NET_REPLAY_STOP, record.data(),
-                         kFileRequestSize) != 0) {
-    result = 0;
-  } else if (r.conn->waitSlot(r.slot, replyWaitMs()) == 0 &&
-             r.conn->withSlot(r.slot, [](RequestSlot& s) { return s.status != kStatusOk; })) {
-    result = 0;
-  }
+  const int result =
+      sendStop(*r.conn, handle, NET_REPLAY_STOP, record.data(), kFileRequestSize);
   // Player and slot are given back whatever the device said, so no slot is lost.
   r.conn->stopStreamSlot(r.slot, port);
   return result;
