@@ -190,3 +190,31 @@ TEST_F(RecorderTest, DeletingAnArmedAlarmDisarms) {
 }
 
 }  // namespace
+
+namespace {
+
+struct ExceptionSink {
+  static inline std::atomic<int> count{0};
+  static inline std::atomic<int32_t> loginId{-2};
+  static void Handle(uint32_t, int32_t id, int32_t, void*) {
+    loginId = id;
+    ++count;
+  }
+};
+
+TEST_F(RecorderTest, ALostConnectionReachesTheExceptionHandler) {
+  const DevHandle id = LoggedIn();
+  ExceptionSink::count = 0;
+  CQXGlobal::RegisterHandleException(reinterpret_cast<void*>(&ExceptionSink::Handle));
+  ASSERT_EQ(CQXGlobal::RegisterExceptionCallBack(), 1);
+  emu.closeConnections();
+  EXPECT_TRUE(Eventually([] { return ExceptionSink::count.load() >= 1; }));
+  EXPECT_EQ(ExceptionSink::loginId.load(), id);
+  CQXGlobal::RegisterHandleException(nullptr);
+  // The program logs the device out after an exception; the login is free again.
+  login->Logout();
+  EXPECT_EQ(login->GetLoginID(0), -1);
+  EXPECT_GE(login->GetLoginID(1), 0);
+}
+
+}  // namespace
