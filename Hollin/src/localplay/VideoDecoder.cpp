@@ -1,7 +1,5 @@
 #include "localplay/VideoDecoder.h"
 
-#include <dlfcn.h>
-
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -11,25 +9,12 @@ extern "C" {
 #include <string>
 
 #include "ctdec/ctdec.h"
+#include "plat/library.h"
 #include "plat/log.h"
 
 namespace hollin::localplay {
 
 namespace {
-
-// The decoder libraries lie beside this library; looked for there first, then by name.
-void* OpenBeside(const char* lib) {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&OpenBeside), &info) && info.dli_fname) {
-    std::string path = info.dli_fname;
-    const size_t cut = path.find_last_of('/');
-    if (cut != std::string::npos) {
-      path = path.substr(0, cut + 1) + lib;
-      if (void* h = dlopen(path.c_str(), RTLD_NOW)) return h;
-    }
-  }
-  return dlopen(lib, RTLD_NOW);
-}
 
 CTDecEntry LoadEntry(bool h264) {
   static std::mutex mu;
@@ -40,12 +25,14 @@ CTDecEntry LoadEntry(bool h264) {
   if (!tried[i]) {
     tried[i] = true;
     const char* lib = h264 ? kCTdec264Library : kCTMp4DecLibrary;
-    void* h = OpenBeside(lib);
+    std::string error;
+    void* h = plat::openLibrary(lib, &error);
     if (!h) {
-      PLAT_LOGW("localplay", "decoder library %s not loaded: %s", lib, dlerror());
+      PLAT_LOGW("localplay", "decoder library %s not loaded: %s", lib, error.c_str());
       return nullptr;
     }
-    entries[i] = reinterpret_cast<CTDecEntry>(dlsym(h, h264 ? kCTdec264Entry : kCTMp4DecEntry));
+    entries[i] = reinterpret_cast<CTDecEntry>(
+        plat::librarySymbol(h, h264 ? kCTdec264Entry : kCTMp4DecEntry));
   }
   return entries[i];
 }

@@ -57,28 +57,38 @@ const ConfigType* FindConfigType(int type) {
   return nullptr;
 }
 
-void CopyFromSdk(const ConfigType& t, const uint8_t* sdk, uint8_t* caller) {
-  switch (t.copy) {
-    case ConfigCopy::Whole: std::memcpy(caller, sdk, t.sdkSize); break;
-    case ConfigCopy::Device:
-      for (const auto& s : kDeviceRead) std::memcpy(caller + s.caller, sdk + s.sdk, s.bytes);
-      break;
-    case ConfigCopy::AlarmInput:
-      for (const auto& s : kAlarmIn) std::memcpy(caller + s.caller, sdk + s.sdk, s.bytes);
-      break;
+namespace {
+template <size_t N>
+void Move(const Span (&spans)[N], const uint8_t* from, uint8_t* to, bool toSdk) {
+  for (const auto& s : spans) {
+    if (toSdk)
+      std::memcpy(to + s.sdk, from + s.caller, s.bytes);
+    else
+      std::memcpy(to + s.caller, from + s.sdk, s.bytes);
   }
 }
 
-void CopyToSdk(const ConfigType& t, const uint8_t* caller, uint8_t* sdk) {
+void Copy(const ConfigType& t, const uint8_t* from, uint8_t* to, bool toSdk) {
   switch (t.copy) {
-    case ConfigCopy::Whole: std::memcpy(sdk, caller, t.sdkSize); break;
+    case ConfigCopy::Whole: std::memcpy(to, from, t.sdkSize); break;
     case ConfigCopy::Device:
-      for (const auto& s : kDeviceWrite) std::memcpy(sdk + s.sdk, caller + s.caller, s.bytes);
+      // A write sends the name and two ints only.
+      if (toSdk)
+        Move(kDeviceWrite, from, to, true);
+      else
+        Move(kDeviceRead, from, to, false);
       break;
-    case ConfigCopy::AlarmInput:
-      for (const auto& s : kAlarmIn) std::memcpy(sdk + s.sdk, caller + s.caller, s.bytes);
-      break;
+    case ConfigCopy::AlarmInput: Move(kAlarmIn, from, to, toSdk); break;
   }
+}
+}  // namespace
+
+void CopyFromSdk(const ConfigType& t, const uint8_t* sdk, uint8_t* caller) {
+  Copy(t, sdk, caller, false);
+}
+
+void CopyToSdk(const ConfigType& t, const uint8_t* caller, uint8_t* sdk) {
+  Copy(t, caller, sdk, true);
 }
 
 }  // namespace hollin::qx

@@ -7,6 +7,7 @@
 
 #include "HCNetSDK.h"
 #include "plat/clock.h"
+#include "qx/QXTime.h"
 
 namespace {
 
@@ -14,18 +15,6 @@ constexpr int32_t kSearchClosed = 9999;
 constexpr int kPollMs = 50;
 // A search that keeps saying "searching" is given up after 40 s of polling.
 constexpr int kMaxPolls = 40000 / kPollMs;
-
-SdkTime ToSdk(const TIME& t) {
-  return SdkTime{static_cast<uint32_t>(t.year),   static_cast<uint32_t>(t.month),
-                 static_cast<uint32_t>(t.day),    static_cast<uint32_t>(t.hour),
-                 static_cast<uint32_t>(t.minute), static_cast<uint32_t>(t.second)};
-}
-
-TIME FromSdk(const SdkTime& t) {
-  return TIME{static_cast<int32_t>(t.year),   static_cast<int32_t>(t.month),
-              static_cast<int32_t>(t.day),    static_cast<int32_t>(t.hour),
-              static_cast<int32_t>(t.minute), static_cast<int32_t>(t.second)};
-}
 
 }  // namespace
 
@@ -40,8 +29,8 @@ CDevQXRemoteFileFinder::CDevQXRemoteFileFinder(IDevUserLogin* login,
     c.channel = condition->channel + 1;
     c.fileType = static_cast<uint32_t>(condition->fileType);
     c.isLocked = 255;
-    c.start = ToSdk(condition->start);
-    c.end = ToSdk(condition->end);
+    c.start = hollin::qx::ToSdk(condition->start);
+    c.end = hollin::qx::ToSdk(condition->end);
     handle_ = NET_DVR_FindFile(static_cast<int32_t>(loginId_), &c);
     if (handle_ != -1) {
       state_ = 0;
@@ -70,8 +59,8 @@ int CDevQXRemoteFileFinder::FindNext(tagRemoteFileInfo* out) {
   if (r != SDK_FIND_SUCCESS) return 0;
   d.fileName[sizeof d.fileName - 1] = 0;
   std::snprintf(out->fileName, sizeof out->fileName, "%s", d.fileName);
-  out->start = FromSdk(d.start);
-  out->end = FromSdk(d.end);
+  out->start = hollin::qx::FromSdk(d.start);
+  out->end = hollin::qx::FromSdk(d.end);
   out->fileSize = d.fileSize;
   out->locked = d.locked;
   return 1;

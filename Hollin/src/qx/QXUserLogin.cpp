@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "plat/clock.h"
+#include "qx/QXTime.h"
 
 namespace hollin::qx {
 
@@ -48,11 +49,6 @@ std::vector<std::string> Resolve(const std::string& host) {
 }  // namespace hollin::qx
 
 namespace {
-SdkTime ToSdk(const TIME& t) {
-  return SdkTime{static_cast<uint32_t>(t.year),   static_cast<uint32_t>(t.month),
-                 static_cast<uint32_t>(t.day),    static_cast<uint32_t>(t.hour),
-                 static_cast<uint32_t>(t.minute), static_cast<uint32_t>(t.second)};
-}
 // A log search that keeps saying "searching" is given up after this many polls.
 constexpr int kMaxLogPolls = 800;
 }  // namespace
@@ -132,7 +128,7 @@ bool CDevQXUserLogin::FindDVRLog(int mode, int majorType, int minorType, TIME* s
                                  int flag) {
   if (loginId_ == -1 || !start || !end) return false;
   FindLogClose();  // a second search does not leave the first one open
-  const SdkTime s = ToSdk(*start), e = ToSdk(*end);
+  const SdkTime s = hollin::qx::ToSdk(*start), e = hollin::qx::ToSdk(*end);
   logHandle_ = NET_DVR_FindDVRLog(loginId_, mode, static_cast<uint32_t>(majorType),
                                   static_cast<uint32_t>(minorType), &s, &e, flag);
   return logHandle_ != -1;
