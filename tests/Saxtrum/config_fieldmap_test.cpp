@@ -292,3 +292,17 @@ TEST(DvrConfigFieldMap, PictureWireLayout) {
   EXPECT_EQ(req[4 + 7268 + 31], 0x77);  // last mask byte
   EXPECT_EQ(getClient(1002, req), pic);
 }
+
+TEST(DvrConfigFieldMap, ReplyUnpackedByTheCommandAskedFor) {
+  // A reply naming another code (the device record, 132 bytes) is still read as a time
+  // record, and nothing beyond the 24-byte record is written.
+  std::vector<uint8_t> r = reply(62, 132);
+  r[4] = 100;  // wire year
+  std::vector<uint8_t> client(24 + 8, 0xEE);
+  unpackReply(layout(118), r.data(), r.size(), client.data());
+  EXPECT_EQ(bytesAt(client, 0, 8), (std::vector<uint8_t>{0xD0, 0x07, 0, 0, 1, 0, 0, 0}));
+  EXPECT_EQ(bytesAt(client, 24, 8), std::vector<uint8_t>(8, 0xEE));
+  // An empty reply gives a zeroed record with the biases applied.
+  unpackReply(layout(118), r.data(), 0, client.data());
+  EXPECT_EQ(bytesAt(client, 0, 8), (std::vector<uint8_t>{0x6C, 0x07, 0, 0, 1, 0, 0, 0}));
+}
