@@ -1,0 +1,30 @@
+#pragma once
+// The control exchange on a session's control connection: 544-byte request, 544-byte reply,
+// under the session lock, which is held across the pair so no thread takes another's reply.
+#include <cstddef>
+#include <cstdint>
+
+#include "protocol/wire.h"
+
+namespace corvane {
+
+struct CamSession;
+
+// The two reply rules. Set: status 0 with any code, or status 1 with the exact code.
+// Get: status 0 or 1, and the exact code.
+bool setReplyAccepted(const uint8_t* reply, uint16_t expected);
+bool getReplyAccepted(const uint8_t* reply, uint16_t expected);
+
+// Drains what is pending (a late reply of an earlier exchange), then sends the message.
+// False when the connection is closed, broken or the send fails.
+bool SendRequest(CamSession& s, const Message& msg);
+// Reads until 544 bytes have arrived; the byte count (0 fails).
+size_t ReceiveReply(CamSession& s, uint8_t* buffer, size_t size, int timeoutSec);
+
+bool SetParam(CamSession& s, uint16_t command, uint16_t argument, const void* payload,
+              size_t length, uint16_t expected, int timeoutSec);
+// On success copies `length` bytes of the reply's payload back into the buffer.
+bool GetParam(CamSession& s, uint16_t command, uint16_t argument, void* buffer, size_t length,
+              uint16_t expected);
+
+}  // namespace corvane

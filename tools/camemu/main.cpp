@@ -1,0 +1,60 @@
+// camemu: serves one emulated IP camera on 127.0.0.1 until interrupted (or for --seconds N).
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "camemu/camera.h"
+#include "plat/clock.h"
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+void onSignal(int) { g_stop = 1; }
+
+void usage() {
+  std::fprintf(stderr,
+               "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N]\n"
+               "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin)\n");
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  camemu::Config config;
+  config.port = 9000;
+  long seconds = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == "--port" && hasValue) {
+      long p = std::strtol(argv[++i], nullptr, 10);
+      if (p <= 0 || p > 65535) {
+        usage();
+        return 2;
+      }
+      config.port = static_cast<uint16_t>(p);
+    } else if (a == "--user" && hasValue) {
+      config.user = argv[++i];
+    } else if (a == "--password" && hasValue) {
+      config.password = argv[++i];
+    } else if (a == "--seconds" && hasValue) {
+      seconds = std::strtol(argv[++i], nullptr, 10);
+    } else {
+      usage();
+      return 2;
+    }
+  }
+  camemu::Camera camera(config);
+  if (!camera.start()) {
+    std::fprintf(stderr, "camemu: cannot listen on 127.0.0.1:%u\n", config.port);
+    return 1;
+  }
+  std::signal(SIGINT, onSignal);
+  std::signal(SIGTERM, onSignal);
+  std::printf("camemu: camera on 127.0.0.1:%u (user %s)\n", camera.port(), config.user.c_str());
+  std::fflush(stdout);
+  const int64_t end = seconds > 0 ? plat::monotonicMs() + seconds * 1000 : 0;
+  while (!g_stop && (end == 0 || plat::monotonicMs() < end)) plat::sleepMs(100);
+  camera.stop();
+  return 0;
+}
