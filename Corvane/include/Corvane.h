@@ -6,3 +6,5 @@
 #include "Corvane/records.h"
 #include "Corvane/session.h"
 #include "Corvane/params.h"
+#include "Corvane/display.h"
+#include "Corvane/osd.h"

@@ -1,0 +1,30 @@
+#include "video/decoder_binding.h"
+
+#include <dlfcn.h>
+
+#include <mutex>
+
+namespace corvane {
+namespace {
+
+std::mutex g_mutex;
+void* g_h264Module = nullptr;
+void* g_mpeg4Module = nullptr;
+DecoderEntries g_entries;
+
+void bind(const char* file, const char* name, void** module, CTDecEntry* entry) {
+  if (*module) return;
+  *module = dlopen(file, RTLD_NOW | RTLD_LOCAL);
+  if (*module) *entry = reinterpret_cast<CTDecEntry>(dlsym(*module, name));
+}
+
+}  // namespace
+
+DecoderEntries loadDecoders() {
+  std::lock_guard<std::mutex> lk(g_mutex);
+  bind(kCTdec264Library, kCTdec264Entry, &g_h264Module, &g_entries.h264);
+  bind(kCTMp4DecLibrary, kCTMp4DecEntry, &g_mpeg4Module, &g_entries.mpeg4);
+  return g_entries;
+}
+
+}  // namespace corvane

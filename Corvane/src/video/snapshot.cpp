@@ -1,0 +1,84 @@
+// Snapshots of what a player's main window shows, as 32-bit BMP or baseline JPEG files.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "video/jpeg_encoder.h"
+#include "video/le_bytes.h"
+#include "video/video_player.h"
+
+namespace corvane {
+namespace {
+
+constexpr int kBmpFileHeaderSize = 14;
+constexpr int kBmpPixelOffset = kBmpFileHeaderSize + kBitmapInfoHeaderSize;  // 54
+constexpr int kJpegQualityStep = 5;
+
+bool writeAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+// The back surface is copied under the renderer's lock, so the render thread cannot change
+// it half-way; 16- and 24-bit surfaces are widened to 32-bit pixels.
+bool VideoPlayer::snapshot32(std::vector<uint8_t>* pixels, int* width, int* height) {
+  std::lock_guard<std::recursive_mutex> lk(drawMutex_);
+  if (!main_.CopySurface32(&snapshotBuffer_, width, height)) return false;
+  *pixels = snapshotBuffer_;
+  return true;
+}
+
+int VideoPlayer::SaveBmp(const char* path) {
+  if (!path) return 0;
+  // An existing file is replaced whole: a smaller picture must not leave an older tail.
+  int fd = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return 0;
+  std::vector<uint8_t> pixels;
+  int w = 0, h = 0;
+  bool ok = snapshot32(&pixels, &w, &h);
+  if (ok) {
+    using namespace le;
+    const uint32_t imageSize = static_cast<uint32_t>(h) * (((32u * w + 31) & ~31u) / 8);
+    imageSize_ = imageSize;
+    uint8_t header[kBmpPixelOffset] = {};
+    header[0] = 'B';
+    header[1] = 'M';
+    putU32(header + 2, kBmpPixelOffset + imageSize);
+    putU32(header + 10, kBmpPixelOffset);
+    uint8_t* info = header + kBmpFileHeaderSize;
+    putU32(info + 0, kBitmapInfoHeaderSize);
+    putU32(info + 4, static_cast<uint32_t>(w));
+    putU32(info + 8, static_cast<uint32_t>(h));
+    putU16(info + 12, 1);
+    putU16(info + 14, 32);
+    putU32(info + 20, imageSize);
+    ok = writeAll(fd, header, sizeof header) && writeAll(fd, pixels.data(), imageSize);
+  }
+  if (::close(fd) != 0) ok = false;
+  return ok ? 1 : 0;
+}
+
+int VideoPlayer::SaveJpeg(const char* path) {
+  if (!path) return 0;
+  std::vector<uint8_t> pixels;
+  int w = 0, h = 0;
+  if (!snapshot32(&pixels, &w, &h)) return 0;
+  // Rows of exactly width x 3 bytes, in the same bottom-up order.
+  std::vector<uint8_t> packed(static_cast<size_t>(w) * h * 3);
+  for (size_t i = 0, n = static_cast<size_t>(w) * h; i < n; ++i)
+    std::memcpy(&packed[i * 3], &pixels[i * 4], 3);
+  JpegEncoder encoder;
+  return encoder.encode(path, w, h, packed.data(), w * 3, kJpegQualityStep) ? 1 : 0;
+}
+
+}  // namespace corvane

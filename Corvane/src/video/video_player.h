@@ -1,0 +1,122 @@
+#pragma once
+// Turns received video frames into pictures on the screen: binds the decoder libraries,
+// decodes into planar 4:2:0 pictures, keeps the picture format and the buffers snapshots
+// read, decides what the OSD shows and drives the main and the second window's renderer.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "plat/window.h"
+#include "video/ddraw_renderer.h"
+#include "video/decoder_binding.h"
+#include "video/frame_pool.h"
+
+namespace corvane {
+
+// Frame codec values.
+inline constexpr int kCodecMpeg4 = 1;
+inline constexpr int kCodecH264 = 2;
+
+// OSD flag bits.
+inline constexpr uint32_t kOsdFlagAudio = 1;
+inline constexpr uint32_t kOsdFlagTalk = 2;
+inline constexpr uint32_t kOsdFlagRecording = 64;
+inline constexpr uint32_t kOsdFlagStatistics = 256;
+
+inline constexpr int kStatsTextMax = 128;
+inline constexpr int kBitmapInfoHeaderSize = 40;
+inline constexpr int kInitialPictureWidth = 720;
+inline constexpr int kInitialPictureHeight = 576;
+// Pictures larger than this are refused rather than allocated for.
+inline constexpr int kMaxPictureSide = 8192;
+
+// Video and audio connection states of the status texts.
+inline constexpr int kStateConnected = 0;
+inline constexpr int kStateConnecting = 1;
+inline constexpr int kStateServerFull = 2;
+
+class VideoPlayer {
+ public:
+  explicit VideoPlayer(OsdHookOwner* owner);
+  // With given decoder entries instead of the loaded libraries (null entries: none).
+  VideoPlayer(OsdHookOwner* owner, const DecoderEntries& entries);
+  ~VideoPlayer();
+  VideoPlayer(const VideoPlayer&) = delete;
+  VideoPlayer& operator=(const VideoPlayer&) = delete;
+
+  // Live decode thread: decodes into a pooled picture of `capacity` bytes. 1 when a picture
+  // was written, 0 when nothing was produced (or the picture would not fit the buffer).
+  int DecodeFrame(const uint8_t* data, uint32_t length, int codec, uint8_t* picture,
+                  size_t capacity = kPictureBufferSize);
+  // Playback display thread: decodes into the player's own buffer and draws.
+  void DecodeAndShow(const uint8_t* data, uint32_t length, int codec);
+  // Live render thread: draws a decoded picture. Returns 1.
+  int RenderPicture(const uint8_t* picture, int width, int height);
+
+  void DrawStatusText(int videoState, int audioState);
+  void ClearStatusText();
+  int SetMainWindow(plat::WindowHandle window);
+  int SetSecondWindow(plat::WindowHandle window, int show);
+  void SetOsdFlag(uint32_t bits, bool on);
+  int SetOsdText(const char* text);
+  int UpdateOsd();
+  int SetPictureSize(int width, int height);
+  // The 40-byte bitmap information header of the picture format.
+  void GetPictureFormat(uint8_t out[kBitmapInfoHeaderSize]) const;
+
+  // Snapshots of what the main window shows: 1 on success, 0 on failure.
+  int SaveBmp(const char* path);
+  int SaveJpeg(const char* path);
+
+  int pictureWidth() const { return width_; }
+  int pictureHeight() const { return height_; }
+  uint32_t osdFlags() const { return osdFlags_; }
+  int decodedFrames() const { return decodedFrames_; }
+  int droppedPictures() const { return droppedPictures_; }
+  DdrawRenderer& mainRenderer() { return main_; }
+  DdrawRenderer& secondRenderer() { return second_; }
+  const std::vector<uint8_t>& pictureBuffer() const { return pictureBuffer_; }
+
+ private:
+  struct Planes {
+    int width, height;
+    const uint8_t* y;
+    const uint8_t* u;
+    const uint8_t* v;
+  };
+  // Runs the decoder over the frame; calls `sink` with each picture. Returns -1 when a call
+  // gave no picture and consumed nothing, else the number of pictures.
+  template <typename Sink>
+  int decodeLoop(const uint8_t* data, uint32_t length, int codec, Sink sink);
+  void rebindIfNeeded();
+  void drawLocked(const uint8_t* y, const uint8_t* u, const uint8_t* v);
+  void makeBlack();
+  void copyStats(char* out) const;
+  bool snapshot32(std::vector<uint8_t>* pixels, int* width, int* height);
+
+  OsdHookOwner* owner_;
+  mutable std::mutex statsMutex_;
+  char stats_[kStatsTextMax] = {};
+  std::atomic<int> secondShown_{0};
+  std::atomic<uint32_t> osdFlags_{0};
+  std::atomic<int> rebindPending_{0};
+  std::atomic<int> width_{0}, height_{0};
+  uint32_t imageSize_ = 0;
+  std::atomic<plat::WindowHandle> mainWindow_{0}, secondWindow_{0};
+  static constexpr int kBytesPerPixel = 4;
+  std::vector<uint8_t> snapshotBuffer_;
+  std::vector<uint8_t> pictureBuffer_;
+  DecoderEntries entries_;
+  CTDecHandleBlock h264Block_{};
+  CTDecHandleBlock mpeg4Block_{};
+  DdrawRenderer main_;
+  DdrawRenderer second_;
+  std::atomic<int> decodedFrames_{0};
+  std::atomic<int> droppedPictures_{0};
+  // Serialises size changes against drawing from the picture buffer (render, status texts,
+  // playback, snapshots).
+  std::recursive_mutex drawMutex_;
+};
+
+}  // namespace corvane

@@ -1,0 +1,113 @@
+#include "plat/surface.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
+
+namespace plat {
+namespace {
+
+std::mutex g_formatMutex;
+SurfaceFormat g_format;
+std::array<std::atomic<bool>, static_cast<size_t>(DisplayStep::Count)> g_fail{};
+
+bool failing(DisplayStep step) { return g_fail[static_cast<size_t>(step)].load(); }
+
+}  // namespace
+
+void setDisplayFormat(const SurfaceFormat& format) {
+  std::lock_guard<std::mutex> lk(g_formatMutex);
+  g_format = format;
+}
+
+SurfaceFormat displayFormat() {
+  std::lock_guard<std::mutex> lk(g_formatMutex);
+  return g_format;
+}
+
+void failDisplayStep(DisplayStep step, bool fail) {
+  if (step < DisplayStep::Count) g_fail[static_cast<size_t>(step)] = fail;
+}
+
+void clearDisplayFailures() {
+  for (auto& f : g_fail) f = false;
+}
+
+BackSurface::BackSurface(int width, int height, const SurfaceFormat& format, bool systemMemory)
+    : width_(width), height_(height), format_(format), systemMemory_(systemMemory) {
+  // Rows are padded to 16 bytes like device memory, so callers must honour the pitch.
+  pitch_ = (width * format.bytesPerPixel() + 15) & ~15;
+  memory_.assign(static_cast<size_t>(pitch_) * height, 0);
+}
+
+bool BackSurface::lock(LockedSurface* out) {
+  if (!out || failing(DisplayStep::Lock)) return false;
+  mutex_.lock();
+  if (lost_) {
+    mutex_.unlock();
+    return false;
+  }
+  out->bits = memory_.data();
+  out->pitch = pitch_;
+  out->width = width_;
+  out->height = height_;
+  out->format = format_;
+  return true;
+}
+
+void BackSurface::unlock() { mutex_.unlock(); }
+
+bool BackSurface::restore() {
+  std::lock_guard<std::mutex> lk(mutex_);
+  lost_ = false;
+  return true;
+}
+
+void BackSurface::markLost() {
+  std::lock_guard<std::mutex> lk(mutex_);
+  lost_ = true;
+}
+
+bool Clipper::setWindow(WindowHandle window) {
+  if (failing(DisplayStep::ClipperWindow) || !isWindow(window)) return false;
+  window_ = window;
+  return true;
+}
+
+bool PrimarySurface::attachClipper(std::shared_ptr<Clipper> clipper) {
+  if (failing(DisplayStep::AttachClipper) || !clipper) return false;
+  clipper_ = std::move(clipper);
+  return true;
+}
+
+std::shared_ptr<Display> Display::open() {
+  if (failing(DisplayStep::Open)) return nullptr;
+  return std::make_shared<Display>();
+}
+
+bool Display::setNormalCooperation() { return !failing(DisplayStep::Cooperate); }
+
+bool Display::caps(DisplayCaps* out) const {
+  if (!out || failing(DisplayStep::Caps)) return false;
+  *out = DisplayCaps{};
+  return true;
+}
+
+std::shared_ptr<PrimarySurface> Display::createPrimary() {
+  if (failing(DisplayStep::Primary)) return nullptr;
+  return std::make_shared<PrimarySurface>();
+}
+
+std::shared_ptr<BackSurface> Display::createBack(int width, int height, bool systemMemory) {
+  if (failing(DisplayStep::Back) || width <= 0 || height <= 0 || width > 16384 || height > 16384)
+    return nullptr;
+  return std::make_shared<BackSurface>(width, height, displayFormat(), systemMemory);
+}
+
+std::shared_ptr<Clipper> Display::createClipper() {
+  if (failing(DisplayStep::Clipper)) return nullptr;
+  return std::make_shared<Clipper>();
+}
+
+}  // namespace plat

@@ -1,0 +1,129 @@
+// The headless screen: what each window was last shown, kept with the window.
+#include <algorithm>
+
+#include "plat/surface.h"
+
+namespace plat {
+namespace {
+
+// Window-data slot of the display state ("SF").
+constexpr int kSurfaceSlot = 0x5346;
+
+struct WindowScreen {
+  std::mutex mutex;
+  int clientWidth = 0;
+  int clientHeight = 0;
+  PresentedPicture picture;
+  std::function<void()> listener;
+};
+
+std::mutex g_attachMutex;
+
+std::shared_ptr<WindowScreen> screenOf(WindowHandle window, bool create) {
+  std::lock_guard<std::mutex> lk(g_attachMutex);
+  auto s = std::static_pointer_cast<WindowScreen>(windowData(window, kSurfaceSlot));
+  if (!s && create && isWindow(window)) {
+    s = std::make_shared<WindowScreen>();
+    setWindowData(window, kSurfaceSlot, s);
+  }
+  return s;
+}
+
+int channel(uint32_t pixel, uint32_t mask) {
+  if (!mask) return 0;
+  int shift = 0;
+  while (!((mask >> shift) & 1)) ++shift;
+  uint32_t max = mask >> shift;
+  uint32_t v = (pixel & mask) >> shift;
+  return static_cast<int>(v * 255 / max);
+}
+
+uint32_t readPixel(const uint8_t* p, const SurfaceFormat& f) {
+  uint32_t raw = 0;
+  switch (f.bytesPerPixel()) {
+    case 4: raw = p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; break;
+    case 3: raw = p[0] | p[1] << 8 | p[2] << 16; break;
+    case 2: raw = p[0] | p[1] << 8; break;
+    default: raw = p[0]; break;
+  }
+  return static_cast<uint32_t>(channel(raw, f.redMask)) << 16 |
+         static_cast<uint32_t>(channel(raw, f.greenMask)) << 8 |
+         static_cast<uint32_t>(channel(raw, f.blueMask));
+}
+
+}  // namespace
+
+void setWindowClientSize(WindowHandle window, int width, int height) {
+  auto s = screenOf(window, true);
+  if (!s) return;
+  std::lock_guard<std::mutex> lk(s->mutex);
+  s->clientWidth = std::max(0, width);
+  s->clientHeight = std::max(0, height);
+}
+
+bool windowClientRect(WindowHandle window, SurfaceRect* out) {
+  if (!out || !isWindow(window)) return false;
+  *out = SurfaceRect{};
+  if (auto s = screenOf(window, false)) {
+    std::lock_guard<std::mutex> lk(s->mutex);
+    out->right = s->clientWidth;
+    out->bottom = s->clientHeight;
+  }
+  return true;
+}
+
+bool lastPresented(WindowHandle window, PresentedPicture* out) {
+  auto s = screenOf(window, false);
+  if (!s || !out) return false;
+  std::lock_guard<std::mutex> lk(s->mutex);
+  if (s->picture.serial == 0) return false;
+  *out = s->picture;
+  return true;
+}
+
+void setPresentListener(WindowHandle window, std::function<void()> listener) {
+  auto s = screenOf(window, true);
+  if (!s) return;
+  std::lock_guard<std::mutex> lk(s->mutex);
+  s->listener = std::move(listener);
+}
+
+bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const SurfaceRect* source) {
+  (void)target;  // the widget scales to its own client area when it paints
+  WindowHandle window = clipper_ ? clipper_->window() : 0;
+  auto s = window ? screenOf(window, true) : nullptr;
+  if (!s) return false;
+  SurfaceRect src{0, 0, back.width(), back.height()};
+  if (source) {
+    src.left = std::clamp(source->left, 0, back.width());
+    src.right = std::clamp(source->right, src.left, back.width());
+    src.top = std::clamp(source->top, 0, back.height());
+    src.bottom = std::clamp(source->bottom, src.top, back.height());
+  }
+  PresentedPicture pic;
+  pic.width = src.width();
+  pic.height = src.height();
+  pic.pixels.resize(static_cast<size_t>(pic.width) * pic.height);
+  {
+    std::lock_guard<std::mutex> lk(back.mutex_);
+    if (back.lost_) return false;
+    const int bpp = back.format_.bytesPerPixel();
+    for (int r = 0; r < pic.height; ++r) {
+      const uint8_t* row = back.memory_.data() + static_cast<size_t>(src.top + r) * back.pitch_;
+      for (int c = 0; c < pic.width; ++c)
+        pic.pixels[static_cast<size_t>(r) * pic.width + c] =
+            readPixel(row + static_cast<size_t>(src.left + c) * bpp, back.format_);
+    }
+  }
+  std::function<void()> listener;
+  {
+    std::lock_guard<std::mutex> lk(s->mutex);
+    pic.serial = s->picture.serial + 1;
+    s->picture = std::move(pic);
+    listener = s->listener;
+  }
+  if (listener) listener();
+  return true;
+}
+
+}  // namespace plat

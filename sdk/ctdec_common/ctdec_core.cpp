@@ -1,0 +1,155 @@
+#include "ctdec_core.h"
+
+#include <cstring>
+#include <mutex>
+#include <unordered_set>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+}
+
+namespace ctdec {
+namespace {
+
+// One open decoder. The parser finds where the first access unit of the input ends (the
+// "bytes consumed"); the decoder runs single-threaded with low delay so a live picture
+// comes out of the call that fed its frame.
+struct Instance {
+  Codec codec;
+  AVCodecContext* ctx = nullptr;
+  AVFrame* frame = nullptr;  // holds the last picture until the next call
+  AVPacket* packet = nullptr;
+};
+
+std::mutex g_mutex;
+std::unordered_set<Instance*> g_instances;
+
+AVCodecID codecId(Codec c) { return c == Codec::H264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_MPEG4; }
+
+void destroy(Instance* inst) {
+  av_frame_free(&inst->frame);
+  av_packet_free(&inst->packet);
+  avcodec_free_context(&inst->ctx);
+  delete inst;
+}
+
+Instance* create(Codec codec) {
+  const AVCodec* dec = avcodec_find_decoder(codecId(codec));
+  if (!dec) return nullptr;
+  auto* inst = new Instance{codec};
+  inst->ctx = avcodec_alloc_context3(dec);
+  inst->frame = av_frame_alloc();
+  inst->packet = av_packet_alloc();
+  if (!inst->ctx || !inst->frame || !inst->packet) {
+    destroy(inst);
+    return nullptr;
+  }
+  inst->ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
+  inst->ctx->thread_count = 1;
+  if (avcodec_open2(inst->ctx, dec, nullptr) < 0) {
+    destroy(inst);
+    return nullptr;
+  }
+  return inst;
+}
+
+Instance* lookup(intptr_t handle) {
+  std::lock_guard<std::mutex> lk(g_mutex);
+  auto* p = reinterpret_cast<Instance*>(handle);
+  return g_instances.count(p) ? p : nullptr;
+}
+
+void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* out) {
+  std::memset(out, 0, sizeof(*out));
+  if (!data || length == 0) return;
+  int size = length > INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE
+                 ? INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE
+                 : static_cast<int>(length);
+
+  AVCodecParserContext* parser = av_parser_init(codecId(inst->codec));
+  if (!parser) return;
+  int consumed = 0;
+  uint8_t* unit = nullptr;
+  int unitSize = 0;
+  while (consumed < size && unitSize == 0) {
+    int used = av_parser_parse2(parser, inst->ctx, &unit, &unitSize, data + consumed,
+                                size - consumed, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+    if (used <= 0 && unitSize == 0) break;
+    if (used > 0) consumed += used;
+  }
+  if (unitSize == 0) {
+    // The parser holds the tail: it is the last unit of the input.
+    av_parser_parse2(parser, inst->ctx, &unit, &unitSize, nullptr, 0, AV_NOPTS_VALUE,
+                     AV_NOPTS_VALUE, 0);
+    consumed = size;
+  }
+  out->bytesConsumed = consumed;
+  if (unitSize > 0 && av_new_packet(inst->packet, unitSize) == 0) {
+    std::memcpy(inst->packet->data, unit, unitSize);
+    av_parser_close(parser);
+    parser = nullptr;
+    if (avcodec_send_packet(inst->ctx, inst->packet) == 0) {
+      av_frame_unref(inst->frame);
+      if (avcodec_receive_frame(inst->ctx, inst->frame) == 0) {
+        AVFrame* f = inst->frame;
+        bool planar420 = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P;
+        if (planar420 && f->width > 0 && f->height > 0) {
+          out->pictureReady = 1;
+          out->width = f->width;
+          out->height = f->height;
+          out->y = f->data[0];
+          out->u = f->data[1];
+          out->v = f->data[2];
+          out->yStride = f->linesize[0];
+          out->uStride = f->linesize[1];
+          out->vStride = f->linesize[2];
+        }
+      }
+    }
+    av_packet_unref(inst->packet);
+  }
+  if (parser) av_parser_close(parser);
+}
+
+}  // namespace
+
+void dispatch(Codec codec, int operation, CTDecHandleBlock* block, void* output) {
+  if (!block) return;
+  switch (operation) {
+    case CTDEC_OPEN: {
+      Instance* inst = create(codec);
+      if (!inst) return;
+      std::lock_guard<std::mutex> lk(g_mutex);
+      g_instances.insert(inst);
+      block->handle = reinterpret_cast<intptr_t>(inst);
+      return;
+    }
+    case CTDEC_DECODE: {
+      auto* out = static_cast<CTDecOutput*>(output);
+      if (!out) return;
+      Instance* inst = lookup(block->handle);
+      if (!inst || inst->codec != codec) {
+        std::memset(out, 0, sizeof(*out));
+        return;
+      }
+      decode(inst, block->input, block->length, out);
+      return;
+    }
+    case CTDEC_CLOSE: {
+      Instance* inst = nullptr;
+      {
+        std::lock_guard<std::mutex> lk(g_mutex);
+        auto* p = reinterpret_cast<Instance*>(block->handle);
+        if (g_instances.erase(p)) inst = p;
+      }
+      if (inst) destroy(inst);
+      block->handle = 0;
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+}  // namespace ctdec

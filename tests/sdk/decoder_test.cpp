@@ -1,0 +1,167 @@
+// The decoder stand-ins loaded by name, as the player loads them, fed generated clips.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "clipgen/clipgen.h"
+#include "ctdec/ctdec.h"
+
+namespace {
+
+struct Library {
+  void* module = nullptr;
+  CTDecEntry entry = nullptr;
+  Library(const char* file, const char* name) {
+    module = dlopen(file, RTLD_NOW);
+    if (module) entry = reinterpret_cast<CTDecEntry>(dlsym(module, name));
+  }
+};
+
+struct DecoderParam {
+  clipgen::Codec codec;
+  const char* file;
+  const char* entry;
+};
+void PrintTo(const DecoderParam& p, std::ostream* os) { *os << p.file; }
+
+class DecoderTest : public ::testing::TestWithParam<DecoderParam> {
+ protected:
+  void SetUp() override {
+    lib_ = std::make_unique<Library>(GetParam().file, GetParam().entry);
+    ASSERT_NE(lib_->entry, nullptr) << dlerror();
+    clipgen::Options o;
+    o.codec = GetParam().codec;
+    o.frames = 14;
+    o.gop = 6;
+    std::string err;
+    ASSERT_TRUE(clipgen::generate(o, &clip_, &err)) << err;
+    lib_->entry(CTDEC_OPEN, &block_, nullptr);
+    ASSERT_NE(block_.handle, 0);
+  }
+  void TearDown() override {
+    if (lib_ && lib_->entry) lib_->entry(CTDEC_CLOSE, &block_, nullptr);
+  }
+  CTDecOutput decode(const uint8_t* data, size_t size) {
+    CTDecOutput out;
+    std::memset(&out, 0x5A, sizeof out);
+    block_.input = data;
+    block_.length = static_cast<uint32_t>(size);
+    lib_->entry(CTDEC_DECODE, &block_, &out);
+    return out;
+  }
+  std::unique_ptr<Library> lib_;
+  clipgen::Clip clip_;
+  CTDecHandleBlock block_{};
+};
+
+TEST_P(DecoderTest, DecodesEveryFrameOfAClipInOrder) {
+  ASSERT_TRUE(clip_.frames[0].key);
+  for (size_t i = 0; i < clip_.frames.size(); ++i) {
+    auto bytes = clip_.frameBytes(i);
+    CTDecOutput out = decode(bytes.data(), bytes.size());
+    ASSERT_GT(out.pictureReady, 0) << "frame " << i;
+    EXPECT_EQ(out.bytesConsumed, static_cast<int>(bytes.size()));
+    EXPECT_EQ(out.width, 352);
+    EXPECT_EQ(out.height, 288);
+    EXPECT_GE(out.yStride, 352);
+    EXPECT_GE(out.uStride, 176);
+    EXPECT_EQ(clipgen::readFrameIndex(out.y, out.yStride, out.width, out.height),
+              static_cast<int>(i));
+  }
+}
+
+TEST_P(DecoderTest, TwoFramesInOneInputAreTakenOneCallEach) {
+  auto f0 = clip_.frameBytes(0);
+  auto f1 = clip_.frameBytes(1);
+  std::vector<uint8_t> both = f0;
+  both.insert(both.end(), f1.begin(), f1.end());
+  CTDecOutput first = decode(both.data(), both.size());
+  ASSERT_GT(first.pictureReady, 0);
+  ASSERT_EQ(first.bytesConsumed, static_cast<int>(f0.size()));
+  EXPECT_EQ(clipgen::readFrameIndex(first.y, first.yStride, first.width, first.height), 0);
+  CTDecOutput second =
+      decode(both.data() + first.bytesConsumed, both.size() - first.bytesConsumed);
+  ASSERT_GT(second.pictureReady, 0);
+  EXPECT_EQ(second.bytesConsumed, static_cast<int>(f1.size()));
+  EXPECT_EQ(clipgen::readFrameIndex(second.y, second.yStride, second.width, second.height), 1);
+}
+
+TEST_P(DecoderTest, GarbageAndEmptyInputGiveNoPictureAndNoCrash) {
+  std::vector<uint8_t> junk(5000);
+  for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(i * 37 + 11);
+  CTDecOutput out = decode(junk.data(), junk.size());
+  EXPECT_LE(out.pictureReady, 0);
+  EXPECT_GE(out.bytesConsumed, 0);
+  EXPECT_LE(out.bytesConsumed, static_cast<int>(junk.size()));
+  out = decode(nullptr, 0);
+  EXPECT_LE(out.pictureReady, 0);
+  EXPECT_EQ(out.bytesConsumed, 0);
+  // A truncated key frame must not read past what it was given.
+  auto f0 = clip_.frameBytes(0);
+  std::vector<uint8_t> cut(f0.begin(), f0.begin() + static_cast<ptrdiff_t>(f0.size() / 3));
+  out = decode(cut.data(), cut.size());
+  EXPECT_LE(out.bytesConsumed, static_cast<int>(cut.size()));
+  // And the decoder still decodes whole frames afterwards.
+  out = decode(f0.data(), f0.size());
+  EXPECT_GT(out.pictureReady, 0);
+}
+
+TEST_P(DecoderTest, ForeignOrClosedHandleIsRefused) {
+  CTDecHandleBlock other{};
+  other.handle = block_.handle + 64;
+  CTDecOutput out;
+  auto f0 = clip_.frameBytes(0);
+  other.input = f0.data();
+  other.length = static_cast<uint32_t>(f0.size());
+  lib_->entry(CTDEC_DECODE, &other, &out);
+  EXPECT_EQ(out.pictureReady, 0);
+  EXPECT_EQ(out.bytesConsumed, 0);
+  lib_->entry(CTDEC_CLOSE, &other, nullptr);  // unknown: ignored, block zeroed
+  EXPECT_EQ(other.handle, 0);
+
+  CTDecHandleBlock closed = block_;
+  lib_->entry(CTDEC_CLOSE, &closed, nullptr);
+  EXPECT_EQ(closed.handle, 0);
+  out = decode(f0.data(), f0.size());  // block_ still names the closed instance
+  EXPECT_EQ(out.pictureReady, 0);
+  lib_->entry(CTDEC_OPEN, &block_, nullptr);
+  EXPECT_NE(block_.handle, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Both, DecoderTest,
+    ::testing::Values(DecoderParam{clipgen::Codec::H264, kCTdec264Library, kCTdec264Entry},
+                      DecoderParam{clipgen::Codec::Mpeg4, kCTMp4DecLibrary, kCTMp4DecEntry}),
+    [](const auto& info) { return info.param.codec == clipgen::Codec::H264 ? "H264" : "Mpeg4"; });
+
+TEST(ClipGen, IndexRoundTripsAndMarksKeyFrames) {
+  clipgen::Options o;
+  o.frames = 9;
+  o.gop = 4;
+  clipgen::Clip clip;
+  ASSERT_TRUE(clipgen::generate(o, &clip));
+  std::string path = ::testing::TempDir() + "/clipgen_roundtrip.264";
+  ASSERT_TRUE(clipgen::writeClip(clip, path));
+  clipgen::Clip back;
+  ASSERT_TRUE(clipgen::readClip(path, &back));
+  EXPECT_EQ(back.data, clip.data);
+  ASSERT_EQ(back.frames.size(), 9u);
+  EXPECT_EQ(back.width, 352);
+  for (size_t i = 0; i < back.frames.size(); ++i) {
+    EXPECT_EQ(back.frames[i].key, i % 4 == 0) << i;
+    EXPECT_EQ(back.frames[i].offset, clip.frames[i].offset);
+  }
+  EXPECT_FALSE(clipgen::generate(clipgen::Options{clipgen::Codec::H264, 15, 16}, &clip));
+}
+
+TEST(ClipGen, PatternCarriesItsFrameNumber) {
+  for (int idx : {0, 1, 1234, 4095}) {
+    auto pic = clipgen::patternPicture(320, 240, idx);
+    EXPECT_EQ(clipgen::readFrameIndex(pic.data(), 320, 320, 240), idx);
+  }
+  auto small = clipgen::patternPicture(64, 32, 3);
+  EXPECT_EQ(clipgen::readFrameIndex(small.data(), 64, 64, 32), -1);
+}
+
+}  // namespace
