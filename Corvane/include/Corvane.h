@@ -8,3 +8,5 @@
 #include "Corvane/params.h"
 #include "Corvane/display.h"
 #include "Corvane/osd.h"
+#include "Corvane/audio.h"
+#include "Corvane/record.h"

@@ -1,0 +1,218 @@
+#include "record/avi_recorder.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "audio/le.h"
+#include "plat/log.h"
+#include "plat/paths.h"
+
+namespace corvane {
+namespace {
+
+constexpr int kMaxNameAttempts = 100;
+
+bool isVideo(int type) { return type == kCodecMjpeg || type == kCodecMpeg4 || type == kCodecH264; }
+bool isWrittenAudio(int type) {
+  return type == 6 || type == 8 || type == 9 || type == 10 || type == 11 || type == 12;
+}
+
+struct AudioParams {
+  uint16_t formatTag;
+  uint32_t samplesPerSecond;
+  uint16_t bitsPerSample;
+};
+
+AudioParams audioParamsFor(int type) {
+  switch (type) {
+    case 8: return {2, 8000, 16};
+    case 9: return {310, 16000, 16};
+    // mu-law blocks are 8-bit codes and type 6 is 16-bit PCM: the header says so, so
+    // players take the stream at its true rate.
+    case 10: return {7, 8000, 8};
+    case 6: return {1, 8000, 16};
+    default: return {1, 8000, 8};
+  }
+}
+
+const char* compressorFor(int codec) {
+  switch (codec) {
+    case kCodecMjpeg: return "MJPG";
+    case kCodecMpeg4: return "XVID";
+    case kCodecH264: return "H264";
+    default: return "\0\0\0\0";
+  }
+}
+
+}  // namespace
+
+std::array<uint8_t, kClosedFileRecordSize> encodeClosedFileRecord(const ClosedFileInfo& info) {
+  std::array<uint8_t, kClosedFileRecordSize> r{};
+  le::putU32(r.data() + 0, 0);
+  le::putU32(r.data() + 4, info.startTime);
+  le::putU32(r.data() + 8, info.endTime);
+  le::putU32(r.data() + 12, info.bytes);
+  size_t n = std::min(info.fileName.size(), kRecordFileNameSize - 1);
+  std::memcpy(r.data() + 16, info.fileName.data(), n);
+  return r;
+}
+
+AviRecorder::AviRecorder() {
+  clock_.unixTime = [] { return static_cast<uint32_t>(std::time(nullptr)); };
+}
+
+AviRecorder::~AviRecorder() { Shutdown(); }
+
+void AviRecorder::SetClosedFileHook(ClosedFileHook hook) {
+  plat::RecursiveLock lock(mutex_);
+  closedHook_ = std::move(hook);
+}
+void AviRecorder::SetOsdHook(OsdHook hook) {
+  plat::RecursiveLock lock(mutex_);
+  osdHook_ = std::move(hook);
+}
+void AviRecorder::SetClock(RecordClock clock) {
+  plat::RecursiveLock lock(mutex_);
+  if (!clock.unixTime) clock.unixTime = clock_.unixTime;
+  clock_ = std::move(clock);
+}
+void AviRecorder::SetSizeLimit(uint64_t bytes) {
+  plat::RecursiveLock lock(mutex_);
+  sizeLimit_ = bytes;
+}
+void AviRecorder::SetWriterOptions(AviWriterOptions options) {
+  plat::RecursiveLock lock(mutex_);
+  writerOptions_ = std::move(options);
+}
+
+bool AviRecorder::IsRecording() const {
+  plat::RecursiveLock lock(mutex_);
+  return writer_ != nullptr;
+}
+std::string AviRecorder::FileName() const {
+  plat::RecursiveLock lock(mutex_);
+  return fileName_;
+}
+int AviRecorder::FileIndex() const {
+  plat::RecursiveLock lock(mutex_);
+  return fileIndex_;
+}
+
+int AviRecorder::StartRecord(const std::string& baseName) {
+  plat::RecursiveLock lock(mutex_);
+  fileIndex_ = 1;
+  return OpenRecordFile(baseName) ? 1 : 0;
+}
+
+int AviRecorder::StopRecord() {
+  plat::RecursiveLock lock(mutex_);
+  return CloseRecordFile();
+}
+
+void AviRecorder::Shutdown() {
+  plat::RecursiveLock lock(mutex_);
+  CloseRecordFile();
+  closedHook_ = nullptr;
+  osdHook_ = nullptr;
+}
+
+std::string AviRecorder::pickFileName(const std::string& baseName, int attempt) const {
+  plat::LocalTime t = clock_.localTime();
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "_%04d%02d%02d_%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  std::string name = baseName + stamp;
+  if (attempt > 1) name += "_" + std::to_string(attempt);
+  return name + ".avi";
+}
+
+bool AviRecorder::OpenRecordFile(const std::string& baseName) {
+  baseName_ = baseName;
+  if (writer_) CloseRecordFile();
+  // Two files begun within one second would share a name: never replace one that exists
+  // (it may be a recording already announced); number the newcomer instead.
+  AviWriterOptions options = writerOptions_;
+  options.exclusive = true;
+  for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
+    std::string name = pickFileName(baseName, attempt);
+    if (name.size() >= kRecordFileNameSize) {
+      PLAT_LOGW("Corvane", "record file name too long: %s", name.c_str());
+      return false;
+    }
+    int error = 0;
+    writer_ = AviWriter::Open(plat::toNativePath(name), options, &error);
+    if (writer_) {
+      fileName_ = name;
+      break;
+    }
+    if (error != EEXIST) {
+      PLAT_LOGW("Corvane", "cannot create %s: %s", name.c_str(), std::strerror(error));
+      return false;
+    }
+  }
+  if (!writer_) return false;
+  startTime_ = clock_.unixTime();
+  startTick_ = clock_.tickMs();
+  frames_ = 0;
+  bytes_ = 0;
+  if (osdHook_) osdHook_(true);
+  return true;
+}
+
+int AviRecorder::CloseRecordFile() {
+  if (!writer_) return 0;
+  AudioParams audio = audioParamsFor(audioType_);
+  uint32_t elapsed = (clock_.tickMs() - startTick_) / 1000;
+  if (elapsed < 1) elapsed = 1;
+  uint32_t rate = frames_ / elapsed;
+  double frameRate = rate > 1 ? static_cast<double>(rate) : 1.0;
+  writer_->SetVideo(width_, height_, frameRate, compressorFor(codec_));
+  writer_->SetAudio(1, audio.samplesPerSecond, audio.bitsPerSample, audio.formatTag);
+  int closed = AviWriter::Close(std::move(writer_));
+  if (closed != 0) PLAT_LOGW("Corvane", "could not finish %s", fileName_.c_str());
+
+  ClosedFileInfo info;
+  info.startTime = startTime_;
+  info.endTime = clock_.unixTime();
+  info.bytes = bytes_ > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes_);
+  info.fileName = fileName_;
+  auto record = encodeClosedFileRecord(info);
+  if (closedHook_) closedHook_(record.data(), record.size());
+  if (osdHook_) osdHook_(false);
+  return closed == 0 ? 1 : 0;
+}
+
+int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, int keyFlag,
+                                  int width, int height) {
+  plat::RecursiveLock lock(mutex_);
+  if (!writer_) return 0;
+  if (isVideo(type)) {
+    const bool key = keyFlag == 0;
+    const bool changed = type != codec_ || width != width_ || height != height_;
+    if (changed && frames_ == 0) {
+      // Nothing in this file describes another picture yet: it takes this one's.
+      codec_ = static_cast<int16_t>(type);
+      width_ = static_cast<uint16_t>(width);
+      height_ = static_cast<uint16_t>(height);
+    } else if (changed || (bytes_ > sizeLimit_ && key)) {
+      CloseRecordFile();
+      codec_ = static_cast<int16_t>(type);
+      width_ = static_cast<uint16_t>(width);
+      height_ = static_cast<uint16_t>(height);
+      fileIndex_++;
+      if (!OpenRecordFile(baseName_)) return 0;
+    }
+    if (frames_ == 0 && !key) return 1;  // a file starts with a key frame
+    if (writer_->WriteVideo(data, length, key) != 0) return 0;
+    frames_++;
+  } else if (isWrittenAudio(type)) {
+    audioType_ = static_cast<int16_t>(type);
+    if (writer_->WriteAudio(data, length) != 0) return 0;
+  }
+  bytes_ += length;
+  return 1;
+}
+
+}  // namespace corvane

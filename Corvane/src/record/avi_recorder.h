@@ -1,0 +1,100 @@
+#pragma once
+// Records one live stream, undecoded, into a series of AVI files: a new file starts when
+// the picture size or the video codec changes, or at the first key frame once the size
+// limit has been written. Each closed file is announced with a 272-byte record.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "plat/clock.h"
+#include "plat/sync.h"
+#include "record/avi_writer.h"
+
+namespace corvane {
+
+constexpr uint32_t kRecordSizeLimit = 0xC800000;  // 200 MiB
+constexpr size_t kClosedFileRecordSize = 272;
+constexpr size_t kRecordFileNameSize = 256;
+constexpr int kRecordOsdFlag = 64;
+
+// Video codecs as the frame header carries them.
+constexpr int kCodecMjpeg = 0;
+constexpr int kCodecMpeg4 = 1;
+constexpr int kCodecH264 = 2;
+
+// The closed-file record as written into the session event.
+struct ClosedFileInfo {
+  uint32_t startTime = 0;  // seconds since 1970
+  uint32_t endTime = 0;
+  uint32_t bytes = 0;
+  std::string fileName;
+};
+std::array<uint8_t, kClosedFileRecordSize> encodeClosedFileRecord(const ClosedFileInfo& info);
+
+// Where the recorder takes its times from (injected by tests).
+struct RecordClock {
+  std::function<uint32_t()> tickMs = [] { return plat::tickCount(); };
+  std::function<uint32_t()> unixTime;            // default: time(nullptr)
+  std::function<plat::LocalTime()> localTime = [] { return plat::localTime(); };
+};
+
+class AviRecorder {
+ public:
+  // The owning session's hook for event 10: the record is valid during the call only.
+  using ClosedFileHook = std::function<void(const uint8_t* record, size_t size)>;
+  // The player's recording icon (OSD flag 64): on while a file is open.
+  using OsdHook = std::function<void(bool recording)>;
+
+  AviRecorder();
+  ~AviRecorder();  // closes an open file as StopRecord does
+  AviRecorder(const AviRecorder&) = delete;
+  AviRecorder& operator=(const AviRecorder&) = delete;
+
+  void SetClosedFileHook(ClosedFileHook hook);
+  void SetOsdHook(OsdHook hook);
+  void SetClock(RecordClock clock);
+  void SetSizeLimit(uint64_t bytes);
+  void SetWriterOptions(AviWriterOptions options);
+
+  // IPC_StartRecord: 1, or 0 when the file could not be created.
+  int StartRecord(const std::string& baseName);
+  // IPC_StopRecord: 1, or 0 when no file was open or it could not be finished.
+  int StopRecord();
+  // Every video frame (key flag 0 = key frame) and audio block (key flag 1, no size):
+  // 1, or 0 when no file is open, the next file could not be made or the write failed.
+  int WriteRecordFrame(const void* data, uint32_t length, int type, int keyFlag, int width,
+                       int height);
+  // Closes an open file and drops the hooks: the owner is going away.
+  void Shutdown();
+
+  bool IsRecording() const;
+  std::string FileName() const;
+  int FileIndex() const;
+
+ private:
+  bool OpenRecordFile(const std::string& baseName);
+  int CloseRecordFile();
+  std::string pickFileName(const std::string& baseName, int attempt) const;
+
+  mutable plat::RecursiveMutex mutex_;  // a file switch closes and opens inside a write
+  uint16_t width_ = 0, height_ = 0;
+  int16_t codec_ = -1;
+  int16_t audioType_ = -1;
+  uint32_t startTick_ = 0;
+  uint32_t startTime_ = 0;
+  std::string fileName_;
+  std::string baseName_;
+  uint64_t bytes_ = 0;
+  uint32_t frames_ = 0;
+  uint64_t sizeLimit_ = kRecordSizeLimit;
+  int fileIndex_ = 0;
+  std::unique_ptr<AviWriter> writer_;
+  ClosedFileHook closedHook_;
+  OsdHook osdHook_;
+  RecordClock clock_;
+  AviWriterOptions writerOptions_;
+};
+
+}  // namespace corvane
