@@ -25,6 +25,7 @@ constexpr int kPacketWaitMs = 20000;
 constexpr int kIdleSleepMs = 1000;
 constexpr int kEndSleepMs = 2000;
 constexpr int kNoBufferSleepMs = 10;
+constexpr int kMaxEmptyPackets = 16;
 }  // namespace
 
 HandleRegistry<DvrPlayback>& playbacks() {
@@ -103,6 +104,11 @@ bool DvrPlayback::openFile(const IpcPlaybackRequest& request) {
 
 bool DvrPlayback::speed(uint16_t code) { return post(kMsgSpeed, code); }
 
+uint64_t DvrPlayback::audioPlayed() const {
+  plat::AudioOutput* out = audio_->output();
+  return out ? out->stats().playedBlocks : 0;
+}
+
 void DvrPlayback::setAudio(bool on) {
   std::lock_guard<std::mutex> lk(threadMutex_);
   if (stopping_.load()) return;
@@ -149,6 +155,7 @@ void DvrPlayback::routeAudio(const uint8_t* packet, size_t got) {
 bool DvrPlayback::gatherFrame(uint8_t* buffer, uint32_t whole, uint32_t& used) {
   uint8_t packet[kIpcMediaPacketSize];
   uint64_t counted = used;
+  int empty = 0;
   // Bounded by the camera's data: every pass takes a packet that carries some.
   while (counted < whole) {
     const size_t got = RecvAll(fd_, packet, sizeof packet, kPacketWaitMs, &stopWake_);
@@ -161,7 +168,11 @@ bool DvrPlayback::gatherFrame(uint8_t* buffer, uint32_t whole, uint32_t& used) {
       continue;
     }
     const size_t n = packetDataBytes(h.packetLength, got);
-    if (n == 0) return false;  // a packet without data would never complete the frame
+    // Packets without data do not bring the frame nearer its end: a run of them breaks it.
+    if (n == 0) {
+      if (++empty > kMaxEmptyPackets) return false;
+      continue;
+    }
     if (used + n <= kFrameDataMax) {
       std::memcpy(buffer + used, packet + kIpcMediaPacketHeaderSize, n);
       used += static_cast<uint32_t>(n);

@@ -31,6 +31,8 @@ class DvrPlayback {
 
   VideoPlayer* player() { return player_.get(); }
   CamSession* session() { return session_.get(); }
+  // Audio blocks the sound device took.
+  uint64_t audioPlayed() const;
 
   void receiveBody();
   void displayBody();
