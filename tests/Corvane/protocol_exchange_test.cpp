@@ -16,6 +16,7 @@ class ProtocolExchange : public CameraTest {
     s.control = OpenChannel(kIpcChanControl, kIpcChanDefaultArg, s.login, kNoOption,
                             kReplyTimeoutSec, nullptr);
     ASSERT_TRUE(s.control.valid());
+    ASSERT_TRUE(cam.waitUntil([&] { return cam.connections(kIpcChanControl) == 1; }));
   }
   CamSession s;
 };

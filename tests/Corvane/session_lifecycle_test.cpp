@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "session/cam_session.h"
 #include "session_fixture.h"
 
 using namespace cvtest;
@@ -209,4 +210,42 @@ TEST_F(SessionLifecycle, CleanedHookHearsNothingMore) {
   const size_t opens = cam.opens(kIpcChanControl);
   ASSERT_TRUE(cam.waitUntil([&] { return cam.opens(kIpcChanControl) > opens; }));
   EXPECT_EQ(hooks.events().size(), 1u);
+}
+
+namespace {
+struct SelfCloser {
+  IPC_HANDLE h = nullptr;
+  std::atomic<int> result{-1};
+  static void hook(int event, void*, int, void* user) {
+    auto* self = static_cast<SelfCloser*>(user);
+    if (event == kIpcEvControlOpen) self->result.store(IPC_SessionClose(self->h));
+  }
+};
+}  // namespace
+
+TEST_F(SessionLifecycle, HookCannotCloseItsOwnSession) {
+  IpcLoginInfo li = login(true);
+  SelfCloser closer;
+  closer.h = IPC_SessionOpen(&li);
+  SessionGuard g{closer.h};
+  ASSERT_NE(g.h, nullptr);
+  ASSERT_EQ(IPC_SetSessionHook(g.h, &SelfCloser::hook, &closer), 1);
+  ASSERT_TRUE(cam.waitUntil([&] { return closer.result.load() != -1; }));
+  // Refused on the session's own thread; the session goes on working.
+  EXPECT_EQ(closer.result.load(), 0);
+  EXPECT_TRUE(controlWorks(g.h));
+}
+
+TEST_F(SessionLifecycle, SessionLeftOpenStopsItsThreadsWhenDestroyed) {
+  // What the process exit does to a session nobody closed: its threads still end.
+  IpcLoginInfo li = login(true);
+  IPC_HANDLE h = IPC_SessionOpen(&li);
+  ASSERT_NE(h, nullptr);
+  ASSERT_TRUE(cam.waitUntil([&] { return cam.connections(kIpcChanAlarm) == 1; }));
+  auto s = corvane::sessions().remove(reinterpret_cast<intptr_t>(h));
+  ASSERT_TRUE(s);
+  s.reset();
+  EXPECT_TRUE(cam.waitUntil([&] {
+    return cam.connections(kIpcChanControl) == 0 && cam.connections(kIpcChanAlarm) == 0;
+  }));
 }

@@ -68,10 +68,12 @@ void AlarmThreadBody(CamSession& s) {
   plat::Message m;
   // Each pass either waits (up to 5 s) or pauses; the quit message ends it.
   for (;;) {
-    if (plat::peekMessage(m) && m.message == kMsgQuit) break;
+    if (plat::peekMessage(m) && (m.message == kMsgQuit || m.message == plat::WM_QUIT)) break;
     if (s.closing.load()) {
       // The connection is being shut; wait for the quit message instead of spinning.
-      if (plat::getMessage(m, kRetryPauseMs) && m.message == kMsgQuit) break;
+      if (plat::getMessage(m, kRetryPauseMs) &&
+          (m.message == kMsgQuit || m.message == plat::WM_QUIT))
+        break;
       continue;
     }
     if (ended) {

@@ -16,6 +16,10 @@ void SetChildCloser(ChildKind kind, ChildCloser closer) {
 
 ChildCloser childCloser(ChildKind kind) { return g_closers[static_cast<int>(kind)].load(); }
 
+CamSession::~CamSession() {
+  if (controlThread || alarmThread) CloseSession(*this);
+}
+
 bool CamSession::controlOpen() {
   std::lock_guard<std::mutex> lk(sockMutex);
   return control.valid();

@@ -14,7 +14,7 @@
 
 namespace corvane {
 
-// Thread messages of the library.
+// Thread messages of the library. Threads also leave on the platform's own quit message.
 constexpr uint32_t kMsgQuit = 0x4FF;
 constexpr uint32_t kMsgKeepAliveNow = 0x402;
 constexpr uint32_t kMsgRenderTick = 0x403;
@@ -60,6 +60,12 @@ struct CamSession {
 
   std::unique_ptr<plat::MessageThread> controlThread;
   std::unique_ptr<plat::MessageThread> alarmThread;
+
+  CamSession() = default;
+  // A session never closed (the process is ending) still stops its threads first.
+  ~CamSession();
+  CamSession(const CamSession&) = delete;
+  CamSession& operator=(const CamSession&) = delete;
 
   bool controlOpen();
   // Installs a newly opened control connection (closes it instead when closing).

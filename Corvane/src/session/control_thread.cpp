@@ -58,7 +58,7 @@ void ControlThreadBody(CamSession& s) {
   plat::Message m;
   for (;;) {
     if (!plat::getMessage(m, kKeepAliveMs)) continue;
-    if (m.message == kMsgQuit) break;
+    if (m.message == kMsgQuit || m.message == plat::WM_QUIT) break;
     if ((m.message == plat::WM_TIMER && m.wParam == kKeepAliveTimer) ||
         m.message == kMsgKeepAliveNow) {
       keepAlive(s);

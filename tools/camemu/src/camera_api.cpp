@@ -27,7 +27,7 @@ int Camera::connections(uint16_t channel) const {
   std::lock_guard<std::mutex> lk(state_->mutex);
   return static_cast<int>(std::count_if(
       state_->connections.begin(), state_->connections.end(),
-      [&](const auto& c) { return c->channel == channel && !c->done.load(); }));
+      [&](const auto& c) { return c->channel == channel && c->ready.load() && !c->done.load(); }));
 }
 
 size_t Camera::repliesSent() const {
@@ -63,11 +63,14 @@ int Camera::reboots() const {
 }
 
 namespace {
-std::vector<std::shared_ptr<Connection>> ofKind(Camera::State& st, uint16_t channel) {
+// Connections of a kind; `readyOnly` leaves out those whose open reply is still going out.
+std::vector<std::shared_ptr<Connection>> ofKind(Camera::State& st, uint16_t channel,
+                                                bool readyOnly) {
   std::vector<std::shared_ptr<Connection>> out;
   std::lock_guard<std::mutex> lk(st.mutex);
   for (auto& c : st.connections)
-    if (c->channel == channel && !c->done.load()) out.push_back(c);
+    if (c->channel == channel && (c->ready.load() || !readyOnly) && !c->done.load())
+      out.push_back(c);
   return out;
 }
 }  // namespace
@@ -75,7 +78,7 @@ std::vector<std::shared_ptr<Connection>> ofKind(Camera::State& st, uint16_t chan
 int Camera::pushAlarm(uint16_t code, uint16_t status, const std::vector<uint8_t>& payload) {
   const Bytes m = message(code, status, payload);
   int n = 0;
-  for (auto& c : ofKind(*state_, kChanAlarm))
+  for (auto& c : ofKind(*state_, kChanAlarm, true))
     if (c->write(m.data(), m.size())) ++n;
   return n;
 }
@@ -139,7 +142,7 @@ void Camera::strayAfterNextReply(size_t n) {
 
 int Camera::drop(uint16_t channel) {
   int n = 0;
-  for (auto& c : ofKind(*state_, channel)) {
+  for (auto& c : ofKind(*state_, channel, false)) {
     std::lock_guard<std::mutex> wl(c->writeMutex);
     c->sock.shutdownBoth();
     ++n;

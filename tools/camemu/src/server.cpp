@@ -70,8 +70,9 @@ void serveConnection(Camera::State& st, std::shared_ptr<Connection> c) {
     answerOpen(st, *c, kServerFull, 0, split);
     return;
   }
-  st.changed.notify_all();
   if (!answerOpen(st, *c, h.code, 1, split)) return;
+  c->ready.store(true);
+  st.changed.notify_all();
   handler(st, *c, h);
 }
 

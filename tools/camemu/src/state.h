@@ -20,6 +20,7 @@ struct Connection {
   plat::Socket sock;
   std::mutex writeMutex;
   std::thread thread;
+  std::atomic<bool> ready{false};  // the open reply went out: pushes may follow it
   std::atomic<bool> done{false};
 
   // Writes under the connection's write lock (handlers and pushes from test threads).

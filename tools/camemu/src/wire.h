@@ -56,7 +56,7 @@ inline Bytes message(uint16_t code, uint16_t status, const std::vector<uint8_t>&
   h.status = status;
   h.length = static_cast<uint16_t>(payload.size() < kPayloadSize ? payload.size() : kPayloadSize);
   h.put(m.data());
-  std::memcpy(m.data() + kHeaderSize, payload.data(), h.length);
+  if (h.length > 0) std::memcpy(m.data() + kHeaderSize, payload.data(), h.length);
   return m;
 }
 

@@ -1,0 +1,112 @@
+// The skinned dialog base: layout, closing rules, dragging, painting; screenshots.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTimer>
+
+#include "controls/PngResource.h"
+#include "harness/SampleDialog.h"
+#include "harness/UiHarness.h"
+
+using harness::SampleDialog;
+
+namespace {
+int ImageHeight(int id) {
+  QImage img;
+  LoadPngResource(&img, id);
+  return img.height();
+}
+}  // namespace
+
+TEST(DialogQx, InitLaysOutTheSkin) {
+  SampleDialog d;
+  d.move(100, 100);
+  const QSize before = d.size();
+  QLabel* label = d.findChildren<QLabel*>().front();
+  const QPoint labelBefore = label->pos();
+  d.EnsureInitialized();
+  const int capH = ImageHeight(CQxDialog::kCaptionImage), botH = ImageHeight(CQxDialog::kBottomImage);
+  ASSERT_GT(capH, 0);
+  EXPECT_EQ(d.size(), QSize(before.width() + 6, before.height() + capH + botH));
+  EXPECT_EQ(d.pos(), QPoint(100, 100));
+  EXPECT_EQ(d.CaptionRect(), QRect(0, 0, d.width(), capH));
+  EXPECT_EQ(label->pos(), labelBefore + QPoint(10, capH));
+
+  CBitmapButtonEx* close = d.CloseButton();
+  ASSERT_NE(close, nullptr);
+  EXPECT_EQ(close->GetDlgCtrlID(), CQxDialog::kCloseButtonId);
+  EXPECT_EQ(close->pos(), QPoint(d.width() - close->width() - 3, capH / 2 - close->height() / 2));
+  // Rounded corners: the corner pixel lies outside the window, the middle inside.
+  EXPECT_FALSE(d.mask().contains(QPoint(0, 0)));
+  EXPECT_TRUE(d.mask().contains(QPoint(d.width() / 2, d.height() / 2)));
+  d.EnsureInitialized();  // once only
+  EXPECT_EQ(d.size(), QSize(before.width() + 6, before.height() + capH + botH));
+}
+
+TEST(DialogQx, PaintsBackgroundBordersAndCaption) {
+  SampleDialog d;
+  d.EnsureInitialized();
+  const QImage img = harness::Grab(&d);
+  const int capH = d.CaptionRect().height();
+  EXPECT_EQ(QColor(img.pixel(1, capH + 40)), CQxDialog::kSideBorder);
+  EXPECT_EQ(QColor(img.pixel(d.width() - 2, capH + 40)), CQxDialog::kSideBorder);
+  EXPECT_EQ(QColor(img.pixel(d.width() - 8, capH + 100)), CQxDialog::kBackground);
+  EXPECT_NE(QColor(img.pixel(d.width() / 2, capH / 2)), CQxDialog::kBackground);
+}
+
+TEST(DialogQx, OnlyTheCloseButtonOrTheDialogsOwnMapEndIt) {
+  SampleDialog d;
+  d.EnsureInitialized();
+  d.show();
+  d.setResult(7);
+  harness::Click(d.cancel, QPoint(5, 5));  // the dialog's map does not take it: it stays open
+  EXPECT_TRUE(d.isVisible());
+  harness::Click(d.ok, QPoint(5, 5));
+  EXPECT_TRUE(d.isVisible());
+  EXPECT_EQ(d.taken, std::vector<uintptr_t>{SampleDialog::kOk});
+
+  int clicksAfterEnd = 0;
+  QObject::connect(d.CloseButton(), &QAbstractButton::clicked, [&] { ++clicksAfterEnd; });
+  harness::MousePress(d.CloseButton(), QPoint(3, 3));
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(d.result(), 0);
+  EXPECT_EQ(clicksAfterEnd, 0);  // ended on the press, before any click
+}
+
+TEST(DialogQx, ModalRunEndsWithZeroOnClose) {
+  SampleDialog d;
+  QTimer::singleShot(0, &d, [&] { harness::Click(d.CloseButton(), QPoint(3, 3)); });
+  EXPECT_EQ(d.DoModal(), 0);
+  SampleDialog e;
+  QTimer::singleShot(0, &e, [&] { e.EndDialog(1); });
+  EXPECT_EQ(e.DoModal(), 1);
+}
+
+TEST(DialogQx, DragsByTheCaptionOnly) {
+  SampleDialog d;
+  d.move(200, 150);
+  d.EnsureInitialized();
+  d.show();
+  harness::MousePress(&d, QPoint(40, 10));
+  harness::MouseMove(&d, QPoint(70, 25), true);
+  harness::MouseRelease(&d, QPoint(70, 25));
+  EXPECT_EQ(d.pos(), QPoint(230, 165));
+  const QPoint before = d.pos();
+  const int below = d.CaptionRect().height() + 20;
+  harness::MousePress(&d, QPoint(40, below));
+  harness::MouseMove(&d, QPoint(90, below + 30), true);
+  harness::MouseRelease(&d, QPoint(90, below + 30));
+  EXPECT_EQ(d.pos(), before);
+}
+
+TEST(DialogQx, Screenshots) {
+  for (bool english : {false, true}) {
+    harness::ScopedLanguage lang(english);
+    SampleDialog d;
+    d.EnsureInitialized();
+    d.show();
+    harness::Pump();
+    EXPECT_EQ(d.windowTitle(), QString::fromStdU16String(LoadResString(8289)));
+    harness::SaveScreenshot(&d, english ? "dialog_en" : "dialog_zh");
+  }
+}

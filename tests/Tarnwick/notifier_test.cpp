@@ -1,0 +1,242 @@
+// The taskbar notifier: sides, slides, timers, restart rules, skin region, clicks; screenshots.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <memory>
+
+#include "controls/TaskbarNotifier.h"
+#include "harness/Recorder.h"
+#include "harness/UiHarness.h"
+#include "plat/clock.h"
+#include "shell/Language.h"
+
+namespace {
+
+const QRect kScreen(0, 0, 1280, 1024);
+
+ScreenAreas AreasFor(int side) {
+  switch (side) {
+    case kTaskbarRight: return {kScreen, QRect(0, 0, 1240, 1024)};
+    case kTaskbarLeft: return {kScreen, QRect(40, 0, 1240, 1024)};
+    case kTaskbarTop: return {kScreen, QRect(0, 30, 1280, 994)};
+    default: return {kScreen, QRect(0, 0, 1280, 994)};
+  }
+}
+
+// A notifier with the program's skin, owned by a recording window.
+struct Fixture {
+  harness::RecordingParent owner;
+  std::unique_ptr<CTaskbarNotifier> n = std::make_unique<CTaskbarNotifier>();
+  explicit Fixture(int side) {
+    n->Create(&owner);
+    n->ApplyStandardSkin();
+    n->SetScreenSource([side] { return AreasFor(side); });
+  }
+};
+
+// Ticks timer `id` until it stops (bounded); the number of ticks.
+int TickUntilStopped(CTaskbarNotifier& n, int id) {
+  int ticks = 0;
+  while (n.TimerInterval(id) >= 0 && ticks < 10000) {
+    n.OnTimer(id);
+    ++ticks;
+  }
+  return ticks;
+}
+
+}  // namespace
+
+TEST(NotifierSide, FromTheWorkArea) {
+  EXPECT_EQ(FindTaskbarSide(AreasFor(kTaskbarRight)), kTaskbarRight);
+  EXPECT_EQ(FindTaskbarSide(AreasFor(kTaskbarLeft)), kTaskbarLeft);
+  EXPECT_EQ(FindTaskbarSide(AreasFor(kTaskbarTop)), kTaskbarTop);
+  EXPECT_EQ(FindTaskbarSide(AreasFor(kTaskbarBottom)), kTaskbarBottom);
+  EXPECT_EQ(FindTaskbarSide({kScreen, kScreen}), kTaskbarBottom);  // no taskbar
+}
+
+TEST(NotifierSlide, EachSideSlidesOutStaysAndSlidesBack) {
+  struct Expect {
+    int side;
+    QPoint start, shown;
+    int interval;
+  };
+  const int W = 220, H = 130;
+  const Expect cases[] = {
+      {kTaskbarBottom, {1280 - W, 994}, {1280 - W, 994 - H}, 500 / (H / 2)},
+      {kTaskbarTop, {1280 - W, 30 - H}, {1280 - W, 30}, 500 / (H / 2)},
+      {kTaskbarRight, {1240, 1024 - H}, {1240 - W, 1024 - H}, 500 / (W / 2)},
+      {kTaskbarLeft, {40 - W, 1024 - H}, {40, 1024 - H}, 500 / (W / 2)},
+  };
+  for (const Expect& c : cases) {
+    SCOPED_TRACE(c.side);
+    Fixture f(c.side);
+    ASSERT_EQ(f.n->SkinSize(), QSize(W, H));
+    f.n->Show(QStringLiteral("hello"));
+    EXPECT_EQ(f.n->Side(), c.side);
+    EXPECT_EQ(f.n->StartPos(), c.start);
+    EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kAppearTimer), c.interval);
+    EXPECT_TRUE(f.n->Window()->isVisible());
+
+    f.n->OnTimer(CTaskbarNotifier::kAppearTimer);  // first tick: in place, one step out
+    EXPECT_EQ(f.n->State(), CTaskbarNotifier::kAppearing);
+    EXPECT_EQ((f.n->CurrentPos() - c.start).manhattanLength(), CTaskbarNotifier::kStep);
+    EXPECT_EQ(f.n->Window()->geometry(), QRect(f.n->CurrentPos(), QSize(W, H)));
+
+    TickUntilStopped(*f.n, CTaskbarNotifier::kAppearTimer);
+    EXPECT_EQ(f.n->State(), CTaskbarNotifier::kShown);
+    EXPECT_EQ(f.n->CurrentPos(), c.shown);
+    EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kStayTimer), 3000);
+
+    f.n->OnTimer(CTaskbarNotifier::kStayTimer);
+    EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kStayTimer), -1);
+    EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kDisappearTimer), c.interval);
+    EXPECT_EQ(f.n->State(), CTaskbarNotifier::kShown);  // until the first slide-back tick
+
+    TickUntilStopped(*f.n, CTaskbarNotifier::kDisappearTimer);
+    EXPECT_EQ(f.n->State(), CTaskbarNotifier::kHidden);
+    EXPECT_FALSE(f.n->Window()->isVisible());
+    for (int id = 1; id <= 3; ++id) EXPECT_EQ(f.n->TimerInterval(id), -1);
+  }
+}
+
+TEST(NotifierSlide, RestartRules) {
+  Fixture f(kTaskbarBottom);
+  f.n->Show(QStringLiteral("first"));
+  f.n->OnTimer(CTaskbarNotifier::kAppearTimer);
+  const QPoint during = f.n->CurrentPos();
+  f.n->Show(QStringLiteral("second"));  // while appearing: the text only
+  EXPECT_EQ(f.n->Text(), "second");
+  EXPECT_EQ(f.n->CurrentPos(), during);
+  EXPECT_EQ(f.n->StartPos(), QPoint(1060, 994));
+
+  TickUntilStopped(*f.n, CTaskbarNotifier::kAppearTimer);
+  f.n->Show(QStringLiteral("third"), 500, 1234, 500);  // while shown: the full stay again
+  EXPECT_EQ(f.n->Text(), "third");
+  EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kStayTimer), 1234);
+
+  f.n->OnTimer(CTaskbarNotifier::kStayTimer);
+  for (int i = 0; i < 5; ++i) f.n->OnTimer(CTaskbarNotifier::kDisappearTimer);
+  EXPECT_EQ(f.n->State(), CTaskbarNotifier::kDisappearing);
+  EXPECT_EQ(f.n->CurrentPos(), QPoint(1060, 994 - 130 + 10));
+  f.n->Show(QStringLiteral("fourth"));  // while sliding back: fully shown at once
+  EXPECT_EQ(f.n->CurrentPos(), QPoint(1060, 994 - 130));
+  EXPECT_EQ(f.n->Window()->pos(), QPoint(1060, 994 - 130));
+  EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kDisappearTimer), -1);
+  EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kStayTimer), 3000);
+
+  f.n->Hide();  // stops the stay timer that the restart started
+  for (int id = 1; id <= 3; ++id) EXPECT_EQ(f.n->TimerInterval(id), -1);
+  EXPECT_EQ(f.n->State(), CTaskbarNotifier::kHidden);
+}
+
+TEST(NotifierSlide, DegenerateSkinsAndIntervals) {
+  Fixture f(kTaskbarBottom);
+  ASSERT_TRUE(f.n->SetSkinImage(QImage(1, 40, QImage::Format_RGB32)));
+  f.n->Show(QStringLiteral("x"));  // half the width is 0: nothing happens
+  EXPECT_EQ(f.n->State(), CTaskbarNotifier::kHidden);
+  EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kAppearTimer), -1);
+
+  ASSERT_TRUE(f.n->SetSkinImage(QImage(40, 40, QImage::Format_RGB32)));
+  f.n->Show(QStringLiteral("x"), 0, 0, 0);
+  EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kAppearTimer), 1);  // never a spinning 0 ms timer
+  EXPECT_FALSE(f.n->SetSkinImage(QImage()));
+  EXPECT_FALSE(f.n->SetSkinBitmap(1));
+  EXPECT_EQ(f.n->SkinSize(), QSize(40, 40));  // failed loads keep the previous skin
+
+  CTaskbarNotifier windowless;
+  windowless.SetSkinImage(QImage(40, 40, QImage::Format_RGB32));
+  windowless.Show(QStringLiteral("x"));
+  EXPECT_EQ(windowless.State(), CTaskbarNotifier::kHidden);
+}
+
+TEST(NotifierSkin, TransparentColourLeavesTheRegion) {
+  QImage skin(10, 4, QImage::Format_RGB32);
+  skin.fill(QColor(10, 20, 30));
+  skin.setPixelColor(2, 1, QColor(255, 0, 255));
+  skin.setPixelColor(9, 3, QColor(255, 0, 255));
+  QRegion r = RegionFromSkin(skin, QColor(255, 0, 255));
+  EXPECT_FALSE(r.contains(QPoint(2, 1)));
+  EXPECT_TRUE(r.contains(QPoint(3, 1)));
+  EXPECT_TRUE(r.contains(QPoint(0, 0)));
+  EXPECT_FALSE(r.contains(QPoint(8, 0)));  // width rounded down to a multiple of 4
+
+  Fixture f(kTaskbarBottom);
+  ASSERT_TRUE(f.n->SetSkinImage(skin, 255, 0, 255));
+  EXPECT_FALSE(f.n->Window()->mask().contains(QPoint(2, 1)));
+  ASSERT_TRUE(f.n->SetSkinImage(skin));
+  EXPECT_TRUE(f.n->Window()->mask().isEmpty());
+  EXPECT_EQ(f.n->TextRect(), QRect(0, 0, 10, 4));
+}
+
+TEST(NotifierWindow, HoverAndClickReachTheOwner) {
+  Fixture f(kTaskbarBottom);
+  f.n->Show(QStringLiteral("click me"));
+  EXPECT_EQ(f.n->CurrentColor(), QColor(0, 0, 0));
+  harness::Enter(f.n->Window());
+  EXPECT_TRUE(f.n->Selected());
+  EXPECT_EQ(f.n->CurrentColor(), QColor(0, 0, 200));
+  harness::Leave(f.n->Window());
+  EXPECT_FALSE(f.n->Selected());
+  harness::Click(f.n->Window(), QPoint(50, 50));
+  harness::Pump();
+  ASSERT_EQ(f.owner.messages.size(), 1u);
+  EXPECT_EQ(f.owner.messages[0].message, WM_NOTIFIER_CLICKED);
+  EXPECT_EQ(f.owner.messages[0].message, 1147u);
+}
+
+TEST(NotifierWindow, GoesWithItsOwnerAndTheObjectStays) {
+  auto n = std::make_unique<CTaskbarNotifier>();
+  {
+    auto owner = std::make_unique<QWidget>();
+    n->Create(owner.get());
+    n->ApplyStandardSkin();
+    n->Show(QStringLiteral("x"));
+    EXPECT_TRUE(n->HasWindow());
+  }
+  EXPECT_FALSE(n->HasWindow());
+  n->Show(QStringLiteral("y"));  // harmless without a window
+  n->OnTimer(CTaskbarNotifier::kAppearTimer);
+  n->Hide();
+  QWidget next;
+  EXPECT_TRUE(n->CreateIfNeeded(&next));  // the next owner makes it again
+  EXPECT_TRUE(n->HasWindow());
+  EXPECT_EQ(n->SkinSize(), QSize(220, 130));
+  EXPECT_EQ(n->TextRect(), QRect(QPoint(10, 40), QPoint(220 - 11, 130 - 26)));
+  EXPECT_FALSE(n->CreateIfNeeded(nullptr));
+  EXPECT_EQ(n->Window()->parentWidget(), &next);
+
+  CTaskbarNotifier* a = CTaskbarNotifier::GetInstance();
+  EXPECT_EQ(a, CTaskbarNotifier::GetInstance());
+  a->Create(&next);
+  FreeNotifier();  // deletes the object and its window
+  EXPECT_NE(CTaskbarNotifier::GetInstance(), nullptr);
+  FreeNotifier();
+}
+
+TEST(NotifierWindow, RunsItsOwnTimersToTheEnd) {
+  plat::setTimeScale(0.01);
+  Fixture f(kTaskbarBottom);
+  f.n->Show(QStringLiteral("timed"));
+  bool wasShown = false;
+  for (int i = 0; i < 20000 && !(wasShown && f.n->State() == CTaskbarNotifier::kHidden); ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    wasShown = wasShown || f.n->State() == CTaskbarNotifier::kShown;
+    QThread::usleep(200);
+  }
+  plat::setTimeScale(1.0);
+  EXPECT_TRUE(wasShown);
+  EXPECT_EQ(f.n->State(), CTaskbarNotifier::kHidden);
+}
+
+TEST(NotifierWindow, Screenshots) {
+  for (bool english : {false, true}) {
+    harness::ScopedLanguage lang(english);
+    Fixture f(kTaskbarBottom);
+    f.n->Show(LoadResString(8297));
+    TickUntilStopped(*f.n, CTaskbarNotifier::kAppearTimer);
+    EXPECT_EQ(f.n->State(), CTaskbarNotifier::kShown);
+    harness::SaveScreenshot(f.n->Window(), english ? "notifier_en" : "notifier_zh");
+  }
+}
