@@ -1,5 +1,6 @@
 // The headless screen: what each window was last shown, kept with the window.
 #include <algorithm>
+#include <cstring>
 
 #include "plat/surface.h"
 
@@ -108,11 +109,20 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
     std::lock_guard<std::mutex> lk(back.mutex_);
     if (back.lost_) return false;
     const int bpp = back.format_.bytesPerPixel();
+    const SurfaceFormat std32 = SurfaceFormat::rgb32();
+    const bool plain32 = bpp == 4 && back.format_.redMask == std32.redMask &&
+                         back.format_.greenMask == std32.greenMask &&
+                         back.format_.blueMask == std32.blueMask;
     for (int r = 0; r < pic.height; ++r) {
       const uint8_t* row = back.memory_.data() + static_cast<size_t>(src.top + r) * back.pitch_;
+      uint32_t* out = pic.pixels.data() + static_cast<size_t>(r) * pic.width;
+      if (plain32) {
+        std::memcpy(out, row + static_cast<size_t>(src.left) * 4, static_cast<size_t>(pic.width) * 4);
+        for (int c = 0; c < pic.width; ++c) out[c] &= 0xFFFFFF;
+        continue;
+      }
       for (int c = 0; c < pic.width; ++c)
-        pic.pixels[static_cast<size_t>(r) * pic.width + c] =
-            readPixel(row + static_cast<size_t>(src.left + c) * bpp, back.format_);
+        out[c] = readPixel(row + static_cast<size_t>(src.left + c) * bpp, back.format_);
     }
   }
   std::function<void()> listener;

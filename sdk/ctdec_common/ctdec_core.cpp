@@ -7,6 +7,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 }
 
 namespace ctdec {
@@ -20,6 +21,9 @@ struct Instance {
   AVCodecContext* ctx = nullptr;
   AVFrame* frame = nullptr;  // holds the last picture until the next call
   AVPacket* packet = nullptr;
+  // The context the parser reports through. A fresh parser per call does not know the
+  // stream's parameter sets, so its complaints about them are moved to the debug level.
+  AVCodecContext* parserCtx = nullptr;
 };
 
 std::mutex g_mutex;
@@ -28,6 +32,7 @@ std::unordered_set<Instance*> g_instances;
 AVCodecID codecId(Codec c) { return c == Codec::H264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_MPEG4; }
 
 void destroy(Instance* inst) {
+  avcodec_free_context(&inst->parserCtx);
   av_frame_free(&inst->frame);
   av_packet_free(&inst->packet);
   avcodec_free_context(&inst->ctx);
@@ -41,10 +46,12 @@ Instance* create(Codec codec) {
   inst->ctx = avcodec_alloc_context3(dec);
   inst->frame = av_frame_alloc();
   inst->packet = av_packet_alloc();
-  if (!inst->ctx || !inst->frame || !inst->packet) {
+  inst->parserCtx = avcodec_alloc_context3(dec);
+  if (!inst->ctx || !inst->frame || !inst->packet || !inst->parserCtx) {
     destroy(inst);
     return nullptr;
   }
+  inst->parserCtx->log_level_offset = AV_LOG_DEBUG;
   inst->ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
   inst->ctx->thread_count = 1;
   if (avcodec_open2(inst->ctx, dec, nullptr) < 0) {
@@ -67,20 +74,23 @@ void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* o
                  ? INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE
                  : static_cast<int>(length);
 
+  // A fresh parser per call keeps one call's leftovers out of the next: the input of a call
+  // always ends at a frame boundary, so what the parser still holds at its end is the last
+  // unit, whole.
   AVCodecParserContext* parser = av_parser_init(codecId(inst->codec));
   if (!parser) return;
   int consumed = 0;
   uint8_t* unit = nullptr;
   int unitSize = 0;
   while (consumed < size && unitSize == 0) {
-    int used = av_parser_parse2(parser, inst->ctx, &unit, &unitSize, data + consumed,
+    int used = av_parser_parse2(parser, inst->parserCtx, &unit, &unitSize, data + consumed,
                                 size - consumed, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
     if (used <= 0 && unitSize == 0) break;
     if (used > 0) consumed += used;
   }
   if (unitSize == 0) {
     // The parser holds the tail: it is the last unit of the input.
-    av_parser_parse2(parser, inst->ctx, &unit, &unitSize, nullptr, 0, AV_NOPTS_VALUE,
+    av_parser_parse2(parser, inst->parserCtx, &unit, &unitSize, nullptr, 0, AV_NOPTS_VALUE,
                      AV_NOPTS_VALUE, 0);
     consumed = size;
   }
@@ -89,22 +99,29 @@ void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* o
     std::memcpy(inst->packet->data, unit, unitSize);
     av_parser_close(parser);
     parser = nullptr;
-    if (avcodec_send_packet(inst->ctx, inst->packet) == 0) {
-      av_frame_unref(inst->frame);
-      if (avcodec_receive_frame(inst->ctx, inst->frame) == 0) {
-        AVFrame* f = inst->frame;
-        bool planar420 = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P;
-        if (planar420 && f->width > 0 && f->height > 0) {
-          out->pictureReady = 1;
-          out->width = f->width;
-          out->height = f->height;
-          out->y = f->data[0];
-          out->u = f->data[1];
-          out->v = f->data[2];
-          out->yStride = f->linesize[0];
-          out->uStride = f->linesize[1];
-          out->vStride = f->linesize[2];
-        }
+    int sent = avcodec_send_packet(inst->ctx, inst->packet);
+    av_frame_unref(inst->frame);
+    if (sent == AVERROR(EAGAIN)) {
+      // A picture from an earlier packet is still waiting: take it so this packet is not
+      // lost, and show it; this packet's own picture comes with the next call.
+      if (avcodec_receive_frame(inst->ctx, inst->frame) == 0) sent = 0;
+      avcodec_send_packet(inst->ctx, inst->packet);
+    } else if (sent == 0 && avcodec_receive_frame(inst->ctx, inst->frame) != 0) {
+      sent = -1;
+    }
+    if (sent == 0) {
+      AVFrame* f = inst->frame;
+      bool planar420 = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P;
+      if (planar420 && f->width > 0 && f->height > 0) {
+        out->pictureReady = 1;
+        out->width = f->width;
+        out->height = f->height;
+        out->y = f->data[0];
+        out->u = f->data[1];
+        out->v = f->data[2];
+        out->yStride = f->linesize[0];
+        out->uStride = f->linesize[1];
+        out->vStride = f->linesize[2];
       }
     }
     av_packet_unref(inst->packet);

@@ -1,20 +1,21 @@
 // The decoder stand-ins loaded by name, as the player loads them, fed generated clips.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "clipgen/clipgen.h"
 #include "ctdec/ctdec.h"
+#include "plat/library.h"
 
 namespace {
 
 struct Library {
   void* module = nullptr;
   CTDecEntry entry = nullptr;
+  std::string error;
   Library(const char* file, const char* name) {
-    module = dlopen(file, RTLD_NOW);
-    if (module) entry = reinterpret_cast<CTDecEntry>(dlsym(module, name));
+    module = plat::openLibrary(file, &error);
+    entry = reinterpret_cast<CTDecEntry>(plat::librarySymbol(module, name));
   }
 };
 
@@ -29,7 +30,7 @@ class DecoderTest : public ::testing::TestWithParam<DecoderParam> {
  protected:
   void SetUp() override {
     lib_ = std::make_unique<Library>(GetParam().file, GetParam().entry);
-    ASSERT_NE(lib_->entry, nullptr) << dlerror();
+    ASSERT_NE(lib_->entry, nullptr) << lib_->error;
     clipgen::Options o;
     o.codec = GetParam().codec;
     o.frames = 14;
@@ -162,6 +163,22 @@ TEST(ClipGen, PatternCarriesItsFrameNumber) {
   }
   auto small = clipgen::patternPicture(64, 32, 3);
   EXPECT_EQ(clipgen::readFrameIndex(small.data(), 64, 64, 32), -1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Library, MissingLibraryOrSymbolIsNullWithAReason) {
+  std::string error;
+  EXPECT_EQ(plat::openLibrary("libNoSuchDecoder.so", &error), nullptr);
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(plat::openLibrary(""), nullptr);
+  void* lib = plat::openLibrary(kCTdec264Library);
+  ASSERT_NE(lib, nullptr);
+  EXPECT_EQ(plat::librarySymbol(lib, "CT_NoSuchEntry"), nullptr);
+  EXPECT_EQ(plat::librarySymbol(lib, kCTMp4DecEntry), nullptr) << "each library has its own entry";
+  EXPECT_NE(plat::librarySymbol(lib, kCTdec264Entry), nullptr);
 }
 
 }  // namespace

@@ -146,7 +146,7 @@ bool generate(const Options& o, Clip* clip, std::string* error) {
   enc.ctx->thread_count = 1;
   if (o.codec == Codec::H264) {
     // Live-camera style: no B-frames, no look-ahead, parameter sets before every key frame.
-    av_opt_set(enc.ctx->priv_data, "preset", "ultrafast", 0);
+    av_opt_set(enc.ctx->priv_data, "preset", o.preset.c_str(), 0);
     av_opt_set(enc.ctx->priv_data, "tune", "zerolatency", 0);
     std::string params = "repeat-headers=1:keyint=" + std::to_string(o.gop) +
                          ":min-keyint=" + std::to_string(o.gop) + ":scenecut=0";

@@ -1,5 +1,5 @@
 // clipgen: writes a short test clip and its frame index.
-//   clipgen [--codec h264|mpeg4] [--size WxH] [--frames N] [--fps N] [--gop N] OUT
+//   clipgen [--codec h264|mpeg4] [--size WxH] [--frames N] [--fps N] [--gop N] [--preset NAME] OUT
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,13 +24,15 @@ int main(int argc, char** argv) {
       o.frames = std::atoi(next());
     } else if (a == "--fps") {
       o.fps = std::atoi(next());
+    } else if (a == "--preset") {
+      o.preset = next();
     } else if (a == "--gop") {
       o.gop = std::atoi(next());
     } else if (!a.empty() && a[0] != '-') {
       out = a;
     } else {
       std::fprintf(stderr, "usage: clipgen [--codec h264|mpeg4] [--size WxH] [--frames N] "
-                           "[--fps N] [--gop N] OUT\n");
+                           "[--fps N] [--gop N] [--preset NAME] OUT\n");
       return 2;
     }
   }

@@ -1,8 +1,8 @@
 #include "video/decoder_binding.h"
 
-#include <dlfcn.h>
-
 #include <mutex>
+
+#include "plat/library.h"
 
 namespace corvane {
 namespace {
@@ -14,8 +14,8 @@ DecoderEntries g_entries;
 
 void bind(const char* file, const char* name, void** module, CTDecEntry* entry) {
   if (*module) return;
-  *module = dlopen(file, RTLD_NOW | RTLD_LOCAL);
-  if (*module) *entry = reinterpret_cast<CTDecEntry>(dlsym(*module, name));
+  *module = plat::openLibrary(file);
+  if (*module) *entry = reinterpret_cast<CTDecEntry>(plat::librarySymbol(*module, name));
 }
 
 }  // namespace

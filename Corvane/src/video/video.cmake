@@ -19,9 +19,11 @@ add_custom_command(OUTPUT ${OSD_GLYPHS_CPP}
   COMMENT "Rendering the OSD glyph table")
 target_sources(Corvane PRIVATE ${OSD_GLYPHS_CPP})
 
-# The decoder libraries' calling contract.
-if(TARGET ctdec_api)
-  target_link_libraries(Corvane PRIVATE ctdec_api)
-else()
-  target_include_directories(Corvane PRIVATE ${CMAKE_SOURCE_DIR}/sdk/ctdec_common/include)
-endif()
+# The decoder libraries' calling contract (one header); the libraries themselves are loaded
+# by name at run time, so they are built whenever the library is.
+target_include_directories(Corvane PUBLIC ${PROJECT_SOURCE_DIR}/sdk/ctdec_common/include)
+foreach(t CTdec264 CTMp4Dec)
+  if(TARGET ${t})
+    add_dependencies(Corvane ${t})
+  endif()
+endforeach()

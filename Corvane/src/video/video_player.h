@@ -102,7 +102,7 @@ class VideoPlayer {
   std::atomic<uint32_t> osdFlags_{0};
   std::atomic<int> rebindPending_{0};
   std::atomic<int> width_{0}, height_{0};
-  uint32_t imageSize_ = 0;
+  std::atomic<uint32_t> imageSize_{0};
   std::atomic<plat::WindowHandle> mainWindow_{0}, secondWindow_{0};
   static constexpr int kBytesPerPixel = 4;
   std::vector<uint8_t> snapshotBuffer_;

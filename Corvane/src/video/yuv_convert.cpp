@@ -141,20 +141,37 @@ int rowSse2(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v, int 
   return x;
 }
 
-// ---- AVX2: sixteen pixels per step (32-bit output; other formats go through SSE2) ----
-__attribute__((target("avx2"))) int rowAvx2Rgb32(const uint8_t* y, const uint8_t* u,
-                                                 const uint8_t* v, int width, uint8_t* dst) {
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i max8 = _mm256_set1_epi16(255);
+// ---- AVX2: sixteen pixels and two rows per step (32-bit output; other formats go
+// through SSE2). The two rows share one chroma row, so its terms are formed once.
+__attribute__((target("avx2"))) inline void store16Rgb32(__m256i yp, __m256i rv, __m256i guv,
+                                                        __m256i bu, uint8_t* dst) {
+  __m256i r = _mm256_adds_epi16(yp, rv);
+  __m256i g = _mm256_adds_epi16(yp, guv);
+  __m256i b = _mm256_adds_epi16(yp, bu);
+  // Saturating packs clamp to 0..255: [b0-7 r0-7 | b8-15 r8-15] and [g0-7 0 | g8-15 0].
+  __m256i br = _mm256_packus_epi16(b, r);
+  __m256i g0 = _mm256_packus_epi16(g, _mm256_setzero_si256());
+  __m256i bg = _mm256_unpacklo_epi8(br, g0);   // b g pairs
+  __m256i r0 = _mm256_unpackhi_epi8(br, g0);   // r 0 pairs
+  __m256i lo = _mm256_unpacklo_epi16(bg, r0);  // pixels 0-3 | 8-11
+  __m256i hi = _mm256_unpackhi_epi16(bg, r0);  // pixels 4-7 | 12-15
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_permute2x128_si256(lo, hi, 0x20));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
+}
+
+__attribute__((target("avx2"))) inline __m256i luma16(const uint8_t* y) {
+  __m256i yy = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y)));
+  yy = _mm256_slli_epi16(_mm256_subs_epu16(yy, _mm256_set1_epi16(16)), 3);
+  return _mm256_mulhi_epi16(yy, _mm256_set1_epi16(kYGain));
+}
+
+// Rows y0 and (when not null) y1; returns the columns done.
+__attribute__((target("avx2"))) int rowPairAvx2Rgb32(const uint8_t* y0, const uint8_t* y1,
+                                                     const uint8_t* u, const uint8_t* v,
+                                                     int width, uint8_t* d0, uint8_t* d1) {
   const __m256i c128 = _mm256_set1_epi16(128);
-  const __m256i yGain = _mm256_set1_epi16(kYGain), rv = _mm256_set1_epi16(kRV),
-                gu = _mm256_set1_epi16(kGU), gv = _mm256_set1_epi16(kGV),
-                bu = _mm256_set1_epi16(kBU), c16 = _mm256_set1_epi16(16);
   int x = 0;
   for (; x + 16 <= width; x += 16) {
-    __m256i yy = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x)));
-    yy = _mm256_slli_epi16(_mm256_subs_epu16(yy, c16), 3);
-    __m256i yp = _mm256_mulhi_epi16(yy, yGain);
     __m128i u8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + x / 2));
     __m128i v8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + x / 2));
     // Duplicate each chroma byte for its two pixels, then widen.
@@ -162,20 +179,14 @@ __attribute__((target("avx2"))) int rowAvx2Rgb32(const uint8_t* y, const uint8_t
     __m256i vv = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(v8, v8));
     uu = _mm256_slli_epi16(_mm256_sub_epi16(uu, c128), 3);
     vv = _mm256_slli_epi16(_mm256_sub_epi16(vv, c128), 3);
-    __m256i r = _mm256_adds_epi16(yp, _mm256_mulhi_epi16(vv, rv));
-    __m256i g = _mm256_adds_epi16(_mm256_adds_epi16(yp, _mm256_mulhi_epi16(uu, gu)),
-                                  _mm256_mulhi_epi16(vv, gv));
-    __m256i b = _mm256_adds_epi16(yp, _mm256_mulhi_epi16(uu, bu));
-    r = _mm256_min_epi16(_mm256_max_epi16(r, zero), max8);
-    g = _mm256_min_epi16(_mm256_max_epi16(g, zero), max8);
-    b = _mm256_min_epi16(_mm256_max_epi16(b, zero), max8);
-    __m256i bg = _mm256_or_si256(b, _mm256_slli_epi16(g, 8));
-    __m256i lo = _mm256_unpacklo_epi16(bg, r);  // pixels 0-3 | 8-11
-    __m256i hi = _mm256_unpackhi_epi16(bg, r);  // pixels 4-7 | 12-15
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * x),
-                        _mm256_permute2x128_si256(lo, hi, 0x20));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * x + 32),
-                        _mm256_permute2x128_si256(lo, hi, 0x31));
+    const __m256i rv = _mm256_mulhi_epi16(vv, _mm256_set1_epi16(kRV));
+    // The two green terms never reach the 16-bit limits, so adding them first gives the
+    // same sums as adding them to luma one after the other.
+    const __m256i guv = _mm256_adds_epi16(_mm256_mulhi_epi16(uu, _mm256_set1_epi16(kGU)),
+                                          _mm256_mulhi_epi16(vv, _mm256_set1_epi16(kGV)));
+    const __m256i bu = _mm256_mulhi_epi16(uu, _mm256_set1_epi16(kBU));
+    store16Rgb32(luma16(y0 + x), rv, guv, bu, d0 + 4 * x);
+    if (y1) store16Rgb32(luma16(y1 + x), rv, guv, bu, d1 + 4 * x);
   }
   return x;
 }
@@ -209,22 +220,30 @@ bool convertI420(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v,
   const int cw = width / 2, ch = height / 2;
   // A picture one pixel wide or high has no chroma plane: it is drawn grey-neutral.
   static const uint8_t kNeutral[1] = {128};
-  for (int r = 0; r < height; ++r) {
-    const uint8_t* yr = y + static_cast<size_t>(r) * width;
+  for (int r = 0; r < height; r += 2) {
     // The last row of an odd height shares the chroma row above it.
     const size_t crow = static_cast<size_t>(std::min(r / 2, std::max(ch - 1, 0)));
     const bool noChroma = cw == 0 || ch == 0;
     const uint8_t* ur = noChroma ? kNeutral : u + crow * cw;
     const uint8_t* vr = noChroma ? kNeutral : v + crow * cw;
-    uint8_t* d = dst + static_cast<size_t>(r) * pitch;
-    int done = 0;
-    if (level == SimdLevel::Avx2 && code == kPixelRgb32 && !noChroma)
-      done = rowAvx2Rgb32(yr, ur, vr, width, d);
-    if (level >= SimdLevel::Sse2 && !noChroma) {
-      const int bpp = bytesPerPixel(code);
-      done += rowSse2(code, yr + done, ur + done / 2, vr + done / 2, width - done, d + done * bpp);
+    const bool pair = r + 1 < height;
+    int pairDone = 0;
+    if (level == SimdLevel::Avx2 && code == kPixelRgb32 && !noChroma) {
+      pairDone = rowPairAvx2Rgb32(y + static_cast<size_t>(r) * width,
+                                  pair ? y + static_cast<size_t>(r + 1) * width : nullptr, ur, vr,
+                                  width, dst + static_cast<size_t>(r) * pitch,
+                                  pair ? dst + static_cast<size_t>(r + 1) * pitch : nullptr);
     }
-    rowScalar(code, yr, ur, vr, done, width, noChroma ? 1 : cw, d);
+    for (int rr = r; rr < r + (pair ? 2 : 1); ++rr) {
+      const uint8_t* yr = y + static_cast<size_t>(rr) * width;
+      uint8_t* d = dst + static_cast<size_t>(rr) * pitch;
+      int done = pairDone;
+      if (level >= SimdLevel::Sse2 && !noChroma) {
+        const int bpp = bytesPerPixel(code);
+        done += rowSse2(code, yr + done, ur + done / 2, vr + done / 2, width - done, d + done * bpp);
+      }
+      rowScalar(code, yr, ur, vr, done, width, noChroma ? 1 : cw, d);
+    }
   }
   return true;
 }

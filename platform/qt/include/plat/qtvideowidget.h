@@ -7,8 +7,8 @@
 
 namespace plat {
 
+// No signals or slots of its own: repaints are scheduled with queued calls.
 class VideoWidget : public QWidget {
-  Q_OBJECT
  public:
   // `proc` receives the window's messages (none needed: pass an empty function).
   explicit VideoWidget(QWidget* parent = nullptr, WindowProc proc = {});

@@ -19,6 +19,9 @@ struct Options {
   int fps = 25;
   int gop = 12;          // a key frame every gop frames
   int bitrate = 600000;  // bits per second
+  // H.264 only: the encoder's speed preset. The default makes the simplest streams (no
+  // CABAC, no deblocking); "veryfast" and slower give streams like a camera's.
+  std::string preset = "ultrafast";
 };
 
 // One frame (access unit) of the elementary stream.

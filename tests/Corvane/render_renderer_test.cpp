@@ -1,0 +1,270 @@
+// The renderer: binding and its failures, drawing, and the OSD.
+#include <gtest/gtest.h>
+
+#include "render_fixture.h"
+#include "video/ddraw_renderer.h"
+#include "video/osd_font.h"
+#include "video/osd_icons.h"
+
+namespace corvane {
+namespace {
+
+using test::DisplayGuard;
+using test::FlatPicture;
+using test::TestWindow;
+
+struct StepCase {
+  plat::DisplayStep step;
+  int code;
+  const char* text;
+};
+
+TEST(Renderer, EachFailedSetUpStepGivesItsCodeAndTextAndLeavesItUnbound) {
+  DisplayGuard guard;
+  TestWindow w;
+  const StepCase cases[] = {
+      {plat::DisplayStep::Open, -1, "DDRAW ERR:DirectDrawCreateEx failed"},
+      {plat::DisplayStep::Cooperate, -2, "DDRAW ERR:SetCooperativeLevel failed"},
+      {plat::DisplayStep::Caps, -20, "DDRAW ERR:GetCaps failed"},
+      {plat::DisplayStep::Primary, -3, "DDRAW ERR:CreateMainSurface failed"},
+      {plat::DisplayStep::Back, -4, "DDRAW ERR: CreateBackSurface failed"},
+      {plat::DisplayStep::Lock, -8, "DDRAW ERR:Surface Lock failed"},
+      {plat::DisplayStep::Clipper, -2, ""},
+      {plat::DisplayStep::ClipperWindow, -3, ""},
+      {plat::DisplayStep::AttachClipper, -4, ""},
+  };
+  DdrawRenderer r(nullptr);
+  FlatPicture pic(16, 16, 100);
+  for (const StepCase& c : cases) {
+    plat::clearDisplayFailures();
+    plat::failDisplayStep(c.step, true);
+    EXPECT_EQ(r.BindWindow(w.handle, 16, 16), c.code) << c.text;
+    EXPECT_EQ(r.errorText(), c.text);
+    EXPECT_EQ(r.window(), 0);
+    EXPECT_EQ(r.BlitFrame(nullptr, pic.y(), pic.u(), pic.v()), -9);
+    EXPECT_EQ(r.errorText(), "DDRAW ERR:No Surface availability");
+  }
+  plat::clearDisplayFailures();
+  EXPECT_EQ(r.BindWindow(w.handle, 16, 16), 0);
+  EXPECT_EQ(r.errorText(), "");
+  EXPECT_EQ(r.BindWindow(0, 16, 16), -3) << "no window to clip to";
+}
+
+TEST(Renderer, DisplayModesSelectTheirConverter) {
+  DisplayGuard guard;
+  TestWindow w;
+  DdrawRenderer r(nullptr);
+  struct Mode {
+    plat::SurfaceFormat f;
+    int rc, code;
+    const char* text;
+  } modes[] = {
+      {plat::SurfaceFormat::rgb32(), 0, 4, ""},
+      {plat::SurfaceFormat::rgb24(), 0, 3, ""},
+      {plat::SurfaceFormat::rgb565(), 0, 2, ""},
+      {plat::SurfaceFormat::rgb555(), 0, 1, ""},
+      {{true, 16, 0x001F, 0x07E0, 0xF800}, -11, 0, "DDRAW ERR:Unknown Video Mode"},
+      {{true, 8, 0xE0, 0x1C, 0x03}, -9, 0, "DDRAW ERR:Unknown Video Mode"},
+      {{false, 32, 0, 0, 0}, -10, 0, "DDRAW ERR:Video Mode Is Not RGB Mode"},
+  };
+  for (const Mode& m : modes) {
+    plat::setDisplayFormat(m.f);
+    EXPECT_EQ(r.BindWindow(w.handle, 24, 10), m.rc) << m.text;
+    EXPECT_EQ(r.pixelFormatCode(), m.code);
+    EXPECT_EQ(r.errorText(), m.text);
+  }
+  // A 5-6-5 display draws a picture of any width at the picture's width.
+  plat::setDisplayFormat(plat::SurfaceFormat::rgb565());
+  ASSERT_EQ(r.BindWindow(w.handle, 21, 7), 0);
+  FlatPicture pic(21, 7, 235);
+  ASSERT_EQ(r.BlitFrame(nullptr, pic.y(), pic.u(), pic.v()), 0);
+  auto shown = w.shown();
+  ASSERT_EQ(shown.width, 21);
+  // White with green's lowest of six bits clear.
+  for (uint32_t px : shown.pixels) ASSERT_EQ(px, 0xFFFAFFu) << std::hex << px;
+}
+
+TEST(Renderer, LostSurfaceDropsOneFrameAndTheNextDraws) {
+  DisplayGuard guard;
+  TestWindow w;
+  DdrawRenderer r(nullptr);
+  ASSERT_EQ(r.BindWindow(w.handle, 8, 8), 0);
+  FlatPicture pic(8, 8, 235);
+  plat::failDisplayStep(plat::DisplayStep::Lock, true);
+  EXPECT_EQ(r.BlitFrame(nullptr, pic.y(), pic.u(), pic.v()), -3);
+  EXPECT_EQ(r.errorText(), "DDRAW ERR:Surface Lock failed");
+  plat::clearDisplayFailures();
+  EXPECT_EQ(r.BlitFrame(nullptr, pic.y(), pic.u(), pic.v()), 0);
+  EXPECT_EQ(w.shown().pixels[0], 0xFFFFFFu);
+}
+
+// Everything that is not the black picture.
+int litPixels(const plat::PresentedPicture& p, int x0 = 0, int y0 = 0, int x1 = 1 << 30, int y1 = 1 << 30) {
+  int n = 0;
+  for (int y = std::max(0, y0); y < std::min(p.height, y1); ++y)
+    for (int x = std::max(0, x0); x < std::min(p.width, x1); ++x) n += p.pixels[y * p.width + x] != 0;
+  return n;
+}
+
+TEST(Renderer, TextGlyphsLandInTwelvePixelCellsOnePixelRight) {
+  DisplayGuard guard;
+  TestWindow w;
+  DdrawRenderer r(nullptr);
+  ASSERT_EQ(r.BindWindow(w.handle, 120, 60), 0);
+  FlatPicture black(120, 60, 16);
+  r.SetOsdItem(10, 20, "AW", 0, kOsdStatsText);
+  ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+  auto shown = w.shown();
+  OsdFont font;
+  int expected = 0;
+  for (int i = 0; i < 2; ++i) {
+    const uint8_t* g = font.glyph(static_cast<unsigned char>("AW"[i]));
+    ASSERT_NE(g, nullptr);
+    for (int y = 0; y < 24; ++y)
+      for (int x = 0; x < 16; ++x) {
+        if (!OsdFont::pixel(g, x, y)) continue;
+        ++expected;
+        ASSERT_EQ(shown.pixels[(20 + y) * 120 + 10 + 12 * i + 1 + x], 0xFFFFFFu) << i << " " << x << "," << y;
+      }
+  }
+  EXPECT_GT(expected, 40);
+  // Cells overlap by four columns, so "AW" lights at most the union of the two glyphs.
+  EXPECT_LE(litPixels(shown), expected);
+  EXPECT_GT(litPixels(shown), expected / 2);
+  // An empty text draws nothing and leaves the picture.
+  r.SetOsdItem(10, 20, "", 0, kOsdStatsText);
+  ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+  EXPECT_EQ(litPixels(w.shown()), 0);
+  // Two-byte codes index GB2312 rows of 94, which mostly lie outside the table.
+  EXPECT_EQ(font.glyph(0xA1B0), nullptr);
+  EXPECT_EQ(font.glyph(0xB0A1), font.glyph(15));
+  EXPECT_NE(font.glyph(0x7E), nullptr);
+  EXPECT_EQ(font.glyph(0xFFFF), nullptr);
+}
+
+TEST(Renderer, IconsSkipTransparentPixelsAndTheRecordingIconBlinks) {
+  DisplayGuard guard;
+  TestWindow w;
+  DdrawRenderer r(nullptr);
+  ASSERT_EQ(r.BindWindow(w.handle, 100, 60), 0);
+  FlatPicture black(100, 60, 16);
+  r.SetOsdItem(5, 7, nullptr, 1, kOsdAudioIcon);
+  ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+  auto shown = w.shown();
+  const uint32_t* icon = osdIcon(kOsdAudioIcon);
+  int opaque = 0;
+  for (int y = 0; y < kIconHeight; ++y)
+    for (int x = 0; x < kIconWidth; ++x) {
+      uint32_t want = icon[y * kIconWidth + x] == kIconTransparent ? 0 : icon[y * kIconWidth + x];
+      opaque += want != 0;
+      ASSERT_EQ(shown.pixels[(7 + y) * 100 + 5 + 1 + x], want) << x << "," << y;
+    }
+  EXPECT_GT(opaque, 50);
+  EXPECT_EQ(litPixels(shown), opaque) << "nothing outside the icon";
+
+  // Recording: shown in 20 of every 41 frames.
+  r.SetOsdItem(5, 7, nullptr, 0, kOsdAudioIcon);
+  r.SetOsdItem(50, 30, nullptr, 1, kOsdRecordIcon);
+  int shownFrames = 0;
+  for (int f = 0; f < 41 * 3; ++f) {
+    ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+    shownFrames += litPixels(w.shown()) > 0;
+  }
+  EXPECT_EQ(shownFrames, 60);
+}
+
+TEST(Renderer, OsdIsClippedToSmallPicturesInEveryFormat) {
+  DisplayGuard guard;
+  TestWindow w;
+  for (auto f : {plat::SurfaceFormat::rgb32(), plat::SurfaceFormat::rgb24(),
+                 plat::SurfaceFormat::rgb565(), plat::SurfaceFormat::rgb555()}) {
+    plat::setDisplayFormat(f);
+    DdrawRenderer r(nullptr);
+    ASSERT_EQ(r.BindWindow(w.handle, 18, 9), 0);
+    FlatPicture black(18, 9, 16);
+    // Positions the player gives a tiny picture: far outside, negative, partly inside.
+    r.SetOsdItem(18 - 100, 50, nullptr, 1, kOsdAudioIcon);
+    r.SetOsdItem(18 - 100, 150, nullptr, 1, kOsdTalkIcon);
+    r.SetOsdItem(-20, -5, nullptr, 1, kOsdRecordIcon);
+    r.SetOsdItem(50, 9 - 30, "1280x720, 25 fps, 1024.00 kbps", 0, kOsdStatsText);
+    r.SetOsdItem(9 - 40, 4 - 10, "Connecting Video... ", 0, kOsdVideoText);
+    r.SetOsdItem(2, 0, "HI", 0, kOsdAudioText);
+    for (int i = 0; i < 30; ++i) ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+    auto shown = w.shown();
+    ASSERT_EQ(shown.width, 18);
+    EXPECT_GT(litPixels(shown), 0);
+    // Text is white in the surface's own format.
+    bool white = false;
+    for (uint32_t px : shown.pixels) white |= px == 0xFFFFFF;
+    EXPECT_TRUE(white) << f.bitCount;
+  }
+}
+
+struct HookOwner : OsdHookOwner {
+  bool set = true;
+  IpcOsdItems items{};
+  int calls = 0, lastW = 0, lastH = 0;
+  bool callOsdHook(IpcOsdItems* out, int w, int h) override {
+    if (!set) return false;
+    ++calls;
+    lastW = w;
+    lastH = h;
+    *out = items;
+    return true;
+  }
+};
+
+TEST(Renderer, HookRectanglesAreGridsAndReplaceTheItems) {
+  DisplayGuard guard;
+  TestWindow w;
+  HookOwner owner;
+  owner.items.enable[1] = 1;
+  owner.items.rect[1][0] = 10;   // left 10% of 200 = 20
+  owner.items.rect[1][1] = -5;   // top clamps to 0
+  owner.items.rect[1][2] = 40;   // right 80
+  owner.items.rect[1][3] = 50;   // bottom 50% of 100 = 50
+  owner.items.color[1] = 0x00FF00;
+  owner.items.rect[2][2] = 100;  // disabled: not drawn
+  owner.items.rect[2][3] = 100;
+  owner.items.color[2] = 0xFF0000;
+  DdrawRenderer r(&owner);
+  ASSERT_EQ(r.BindWindow(w.handle, 200, 100), 0);
+  r.SetOsdItem(0, 0, nullptr, 1, kOsdAudioIcon);
+  r.SetOsdItem(0, 60, "TEXT", 0, kOsdStatsText);
+  FlatPicture black(200, 100, 16);
+  ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+  EXPECT_EQ(owner.calls, 1);
+  EXPECT_EQ(owner.lastW, 200);
+  EXPECT_EQ(owner.lastH, 100);
+  auto shown = w.shown();
+  auto at = [&](int x, int y) { return shown.pixels[y * 200 + x]; };
+  // Outline.
+  for (int x = 20; x <= 80; ++x) {
+    ASSERT_EQ(at(x, 0), 0x00FF00u) << x;
+    ASSERT_EQ(at(x, 50), 0x00FF00u) << x;
+  }
+  for (int y = 0; y <= 50; ++y) {
+    ASSERT_EQ(at(20, y), 0x00FF00u);
+    ASSERT_EQ(at(80, y), 0x00FF00u);
+  }
+  // Grid: columns every 10 leftward from the right edge, rows every 10 down from the top.
+  for (int x : {70, 60, 50, 40, 30}) EXPECT_EQ(at(x, 25), 0x00FF00u) << x;
+  for (int y : {10, 20, 30, 40}) EXPECT_EQ(at(45, y), 0x00FF00u) << y;
+  EXPECT_EQ(at(45, 25), 0u);
+  EXPECT_EQ(at(75, 15), 0u);
+  // Nothing outside the rectangle: no icon, no text, no disabled rectangle.
+  EXPECT_EQ(litPixels(shown, 0, 51, 200, 100), 0);
+  EXPECT_EQ(litPixels(shown, 81, 0, 200, 100), 0);
+  EXPECT_EQ(litPixels(shown, 0, 0, 20, 100), 0);
+  // A rectangle reaching 100% is clipped at the picture's edge.
+  owner.items.enable[2] = 1;
+  ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+  EXPECT_EQ(w.shown().pixels[99 * 200 + 190], 0xFF0000u);
+  // Without a hook the items draw again.
+  owner.set = false;
+  ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+  EXPECT_GT(litPixels(w.shown(), 0, 0, 40, 24), 0);
+}
+
+}  // namespace
+}  // namespace corvane

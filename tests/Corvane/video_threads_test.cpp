@@ -1,0 +1,83 @@
+// The player's threads meeting: snapshots while the render thread draws, status texts while
+// the picture size changes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "render_fixture.h"
+#include "video/video_player.h"
+
+namespace corvane {
+namespace {
+
+using test::DisplayGuard;
+using test::TestWindow;
+
+std::vector<uint8_t> flatPicture(int w, int h, uint8_t luma) {
+  std::vector<uint8_t> pic(PictureHeader::bytesFor(w, h), 128);
+  PictureHeader{0, static_cast<uint16_t>(w), static_cast<uint16_t>(h)}.write(pic.data());
+  std::fill(pic.begin() + 8, pic.begin() + 8 + w * h, luma);
+  return pic;
+}
+
+TEST(VideoThreads, EverySnapshotHoldsOneWholeFrame) {
+  DisplayGuard guard;
+  TestWindow w;
+  VideoPlayer player(nullptr, DecoderEntries{});
+  player.SetMainWindow(w.handle);
+  auto black = flatPicture(320, 240, 16), white = flatPicture(320, 240, 235);
+  player.RenderPicture(black.data(), 320, 240);
+  std::atomic<bool> stop{false};
+  std::thread render([&] {
+    // Draws back to back, with a short pause between frames as a paced thread has.
+    for (int i = 0; i < 20000 && !stop; ++i) {
+      player.RenderPicture((i % 2 ? white : black).data(), 320, 240);
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  std::string path = ::testing::TempDir() + "/threads_snap.bmp";
+  for (int n = 0; n < 12; ++n) {
+    ASSERT_EQ(player.SaveBmp(path.c_str()), 1);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> d(54 + 320 * 240 * 4);
+    ASSERT_EQ(std::fread(d.data(), 1, d.size(), f), d.size());
+    std::fclose(f);
+    const uint8_t first = d[54];
+    for (size_t i = 54; i < d.size(); i += 4) ASSERT_EQ(d[i], first) << "torn at byte " << i;
+  }
+  stop = true;
+  render.join();
+  std::remove(path.c_str());
+}
+
+TEST(VideoThreads, StatusTextsWhileTheRenderThreadResizes) {
+  DisplayGuard guard;
+  TestWindow w;
+  VideoPlayer player(nullptr, DecoderEntries{});
+  player.SetMainWindow(w.handle);
+  auto small = flatPicture(64, 48, 100), large = flatPicture(352, 288, 100);
+  std::atomic<bool> stop{false};
+  std::thread render([&] {
+    for (int i = 0; i < 4000 && !stop; ++i) {
+      auto& p = i % 2 ? large : small;
+      player.RenderPicture(p.data(), i % 2 ? 352 : 64, i % 2 ? 288 : 48);
+      player.ClearStatusText();
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  for (int i = 0; i < 100; ++i) {
+    player.DrawStatusText(i % 3, (i + 1) % 3);
+    player.SetOsdText("64x48, 25 fps, 100.00 kbps");
+    player.SetOsdFlag(kOsdFlagStatistics | kOsdFlagRecording, i % 2);
+    player.UpdateOsd();
+  }
+  stop = true;
+  render.join();
+  auto shown = w.shown();
+  EXPECT_TRUE((shown.width == 64 && shown.height == 48) || (shown.width == 352 && shown.height == 288));
+}
+
+}  // namespace
+}  // namespace corvane
