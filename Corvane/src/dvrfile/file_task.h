@@ -23,4 +23,10 @@ struct DvrFileTask {
 
 HandleRegistry<DvrFileTask>& fileTasks();
 
+// The exchanges on an open search or download connection; 1 when the end mark arrived.
+int searchOn(int fd, const IpcFileSearchCond& condition, IpcSearchCallback callback,
+             void* user, const plat::WakeFd* wake);
+int downloadOn(int fd, const IpcDownloadRequest& request, IpcDownloadCallback callback,
+               void* user, const plat::WakeFd* wake);
+
 }  // namespace corvane

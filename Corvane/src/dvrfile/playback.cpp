@@ -152,19 +152,24 @@ void DvrPlayback::routeAudio(const uint8_t* packet, size_t got) {
   audioBlocks_.putReady(block);
 }
 
-bool DvrPlayback::gatherFrame(uint8_t* buffer, uint32_t whole, uint32_t& used) {
-  uint8_t packet[kIpcMediaPacketSize];
+namespace {
+
+// Reads the packets behind a frame's first one until the whole length is counted; false
+// when the frame broke off.
+bool gatherFrame(int fd, uint8_t* data, uint32_t whole, uint32_t& used,
+                 const PlaybackAudioSink& onAudio, const plat::WakeFd* wake) {
+  uint8_t packet[kIpcMediaPacketSize] = {};
   uint64_t counted = used;
   int empty = 0;
-  // Bounded by the camera's data: every pass takes a packet that carries some.
+  // Bounded by the camera's data: every pass takes a packet, and runs without data end it.
   while (counted < whole) {
-    const size_t got = RecvAll(fd_, packet, sizeof packet, kPacketWaitMs, &stopWake_);
+    const size_t got = RecvAll(fd, packet, sizeof packet, kPacketWaitMs, wake);
     const PacketHeader h = PacketHeader::read(packet);
     if (got != sizeof packet || h.magic != kIpcMagic || h.status == kStatusEnd ||
         h.status == kStatusPlaybackEnd)
       return false;
     if (!isVideoCodec(h.type)) {
-      routeAudio(packet, got);
+      onAudio(packet, got);
       continue;
     }
     const size_t n = packetDataBytes(h.packetLength, got);
@@ -174,12 +179,44 @@ bool DvrPlayback::gatherFrame(uint8_t* buffer, uint32_t whole, uint32_t& used) {
       continue;
     }
     if (used + n <= kFrameDataMax) {
-      std::memcpy(buffer + used, packet + kIpcMediaPacketHeaderSize, n);
+      std::memcpy(data + used, packet + kIpcMediaPacketHeaderSize, n);
       used += static_cast<uint32_t>(n);
     }
     counted += n;
   }
   return true;
+}
+
+}  // namespace
+
+PlaybackRead readPlaybackUnit(int fd, uint8_t* frame, const PlaybackAudioSink& onAudio,
+                              const plat::WakeFd* wake) {
+  uint8_t packet[kIpcMediaPacketSize] = {};
+  const size_t got = RecvAll(fd, packet, sizeof packet, kPacketWaitMs, wake);
+  const PacketHeader h = PacketHeader::read(packet);
+  if (got < kIpcMediaPacketHeaderSize || h.magic != kIpcMagic || h.status == kStatusEnd ||
+      h.status == kStatusPlaybackEnd)
+    return PlaybackRead::End;  // end of the file, camera gone or refused
+  if (!isVideoCodec(h.type)) {
+    onAudio(packet, got);
+    return PlaybackRead::Audio;
+  }
+  uint8_t* data = frame + kMediaHeaderSize;
+  uint32_t used = static_cast<uint32_t>(packetDataBytes(h.packetLength, got));
+  std::memcpy(data, packet + kIpcMediaPacketHeaderSize, used);
+  if (!gatherFrame(fd, data, h.length, used, onAudio, wake)) return PlaybackRead::End;
+  if (used == 0) return PlaybackRead::Audio;  // nothing to show
+  MediaHeader mh;
+  mh.stamp = h.stamp;
+  mh.length = used;
+  mh.width = h.width;
+  mh.height = h.height;
+  mh.codec = h.type;
+  mh.keyFrame = h.keyFlag;
+  mh.seconds = h.seconds;
+  mh.microseconds = h.microseconds;
+  mh.write(frame);
+  return PlaybackRead::Frame;
 }
 
 bool DvrPlayback::quitSeen(plat::Message& m) {
@@ -211,7 +248,6 @@ void DvrPlayback::receiveBody() {
   }
   bool streaming = false;
   uint8_t* frame = nullptr;
-  uint8_t packet[kIpcMediaPacketSize];
   // Ends on the quit message; every wait is bounded and ended by the stopper.
   for (;;) {
     plat::Message m;
@@ -244,39 +280,17 @@ void DvrPlayback::receiveBody() {
     // posted: a paused camera sends nothing until it hears the resume.
     const plat::WaitResult w = plat::waitReadable(fd_, kPacketWaitMs, &kick_);
     if (w == plat::WaitResult::Woken) continue;
-    size_t got = 0;
-    if (w == plat::WaitResult::Ready)
-      got = RecvAll(fd_, packet, sizeof packet, kPacketWaitMs, &stopWake_);
-    const PacketHeader h = PacketHeader::read(packet);
-    if (got < kIpcMediaPacketHeaderSize || h.magic != kIpcMagic || h.status == kStatusEnd ||
-        h.status == kStatusPlaybackEnd) {
-      streaming = false;  // end of the file, camera gone or refused
-      pause(kEndSleepMs);
-      continue;
-    }
-    if (!isVideoCodec(h.type)) {
-      routeAudio(packet, got);
-      continue;
-    }
-    MediaHeader mh;
-    mh.stamp = h.stamp;
-    mh.length = h.length;
-    mh.width = h.width;
-    mh.height = h.height;
-    mh.codec = h.type;
-    mh.keyFrame = h.keyFlag;
-    mh.seconds = h.seconds;
-    mh.microseconds = h.microseconds;
-    uint32_t used = static_cast<uint32_t>(packetDataBytes(h.packetLength, got));
-    std::memcpy(frame + kMediaHeaderSize, packet + kIpcMediaPacketHeaderSize, used);
-    if (!gatherFrame(frame + kMediaHeaderSize, h.length, used)) {
+    const PlaybackRead r =
+        w == plat::WaitResult::Ready
+            ? readPlaybackUnit(fd_, frame, [this](const uint8_t* p, size_t n) { routeAudio(p, n); },
+                               &stopWake_)
+            : PlaybackRead::End;
+    if (r == PlaybackRead::End) {
       streaming = false;
       pause(kEndSleepMs);
       continue;
     }
-    if (used == 0) continue;  // nothing to show
-    mh.length = used;
-    mh.write(frame);
+    if (r != PlaybackRead::Frame) continue;
     frames_.putReady(frame);
     frame = nullptr;
   }

@@ -3,6 +3,7 @@
 // and two pools. The playback connection is opened once, when the receive thread starts.
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -16,6 +17,15 @@ namespace corvane {
 
 class VideoPlayer;
 class AudioDevice;
+
+// Audio packets met on the playback connection (the packet and the bytes that arrived).
+using PlaybackAudioSink = std::function<void(const uint8_t* packet, size_t got)>;
+enum class PlaybackRead { Frame, Audio, End };
+// Reads one unit from the playback connection: a whole frame into `frame` (media header,
+// then data), or an audio packet handed to `onAudio`. End: the file ended or the connection
+// broke.
+PlaybackRead readPlaybackUnit(int fd, uint8_t* frame, const PlaybackAudioSink& onAudio,
+                              const plat::WakeFd* wake);
 
 class DvrPlayback {
  public:
@@ -45,8 +55,6 @@ class DvrPlayback {
   bool pause(int productMs);  // false when woken by a message or a stop
   bool quitSeen(plat::Message& m);
   void routeAudio(const uint8_t* packet, size_t got);
-  // Reads the rest of a frame behind its first packet; false when the frame broke.
-  bool gatherFrame(uint8_t* buffer, uint32_t whole, uint32_t& used);
 
   std::shared_ptr<CamSession> session_;
   std::shared_ptr<VideoPlayer> player_;

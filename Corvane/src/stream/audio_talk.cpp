@@ -49,7 +49,6 @@ void LiveStream::audioReceiveBody() {
   bool streaming = openAudio(true);
   int idlePasses = 0;
   uint8_t* held = nullptr;
-  uint8_t packet[kIpcMediaPacketSize];
   // Ends on the quit message; every wait is bounded and ended by the stopper's wake.
   while (!quitPosted()) {
     if (!streaming) {
@@ -69,10 +68,7 @@ void LiveStream::audioReceiveBody() {
       pause(audioConn_, kNoBlockSleepMs);
       continue;
     }
-    const size_t got =
-        RecvAll(audioConn_.fd(), packet, sizeof packet, kMediaWaitMs, &audioConn_.wake);
-    const PacketHeader h = PacketHeader::read(packet);
-    if (got < kIpcMediaPacketHeaderSize || h.magic != kIpcMagic || h.status == kStatusEnd) {
+    if (!readAudioPacket(audioConn_.fd(), held, &audioConn_.wake)) {
       audioState_.store(kMediaRefused);
       raise(kIpcEvAudioLost);
       audioConn_.close();
@@ -80,18 +76,7 @@ void LiveStream::audioReceiveBody() {
       idlePasses = 0;
       continue;
     }
-    const size_t n = packetDataBytes(h.length, got);
-    MediaHeader mh;
-    mh.stamp = h.stamp;
-    mh.length = static_cast<uint32_t>(n);
-    mh.codec = h.type;
-    mh.seconds = h.seconds;
-    mh.microseconds = h.microseconds;
-    mh.write(held);
-    std::memcpy(held + kMediaHeaderSize, packet + kIpcMediaPacketHeaderSize, n);
-    writeRecord(held + kMediaHeaderSize, mh.length, h.type, 1, 0, 0);
-    callStreamHook(held + kMediaHeaderSize, static_cast<int>(n), h.type, h.seconds,
-                   h.microseconds, h.stamp);
+    deliverAudio(held);
     if (display_) {
       audioBlocks_.putReady(held);
       held = nullptr;
@@ -99,6 +84,32 @@ void LiveStream::audioReceiveBody() {
   }
   if (held) audioBlocks_.giveFree(held);
   if (player_) player_->SetOsdFlag(kOsdFlagAudio, false);
+}
+
+bool readAudioPacket(int fd, uint8_t* block, const plat::WakeFd* wake) {
+  uint8_t packet[kIpcMediaPacketSize] = {};
+  const size_t got = RecvAll(fd, packet, sizeof packet, kMediaWaitMs, wake);
+  const PacketHeader h = PacketHeader::read(packet);
+  // A short packet is taken too; its length is cut to what arrived.
+  if (got < kIpcMediaPacketHeaderSize || h.magic != kIpcMagic || h.status == kStatusEnd)
+    return false;
+  const size_t n = packetDataBytes(h.length, got);
+  MediaHeader mh;
+  mh.stamp = h.stamp;
+  mh.length = static_cast<uint32_t>(n);
+  mh.codec = h.type;
+  mh.seconds = h.seconds;
+  mh.microseconds = h.microseconds;
+  mh.write(block);
+  std::memcpy(block + kMediaHeaderSize, packet + kIpcMediaPacketHeaderSize, n);
+  return true;
+}
+
+void LiveStream::deliverAudio(const uint8_t* block) {
+  const MediaHeader mh = MediaHeader::read(block);
+  writeRecord(block + kMediaHeaderSize, mh.length, mh.codec, 1, 0, 0);
+  callStreamHook(block + kMediaHeaderSize, static_cast<int>(mh.length), mh.codec, mh.seconds,
+                 mh.microseconds, mh.stamp);
 }
 
 void LiveStream::audioPlayBody() {

@@ -42,6 +42,14 @@ struct MediaConnection {
   void interrupt();
 };
 
+// What one read on the video connection gave: a whole frame, nothing or a bad header (lost),
+// a server-full status, or a frame that broke off.
+enum class FrameRead { Frame, Lost, Full, Cut };
+// Reads one header and its frame into a frame buffer (media header, then the data).
+FrameRead readFrame(int fd, uint8_t* buffer, const plat::WakeFd* wake);
+// Reads one audio packet into an audio block; false when the packet is not taken.
+bool readAudioPacket(int fd, uint8_t* block, const plat::WakeFd* wake);
+
 class LiveStream : public DisplayStream, public OsdHookOwner {
  public:
   LiveStream(std::shared_ptr<CamSession> session, uint16_t streamNumber, bool display);
@@ -77,6 +85,9 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   void audioReceiveBody();
   void audioPlayBody();
   void talkBody();
+  // Hands a received frame or audio block to the recorder and the stream hook.
+  void deliverFrame(const uint8_t* buffer);
+  void deliverAudio(const uint8_t* block);
   // The audio device's capture: 1 when a talk block took the data.
   int talkFeed(const uint8_t* data, int length, uint32_t stamp, int type);
 

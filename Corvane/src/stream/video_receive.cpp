@@ -59,7 +59,6 @@ void LiveStream::videoReceiveBody() {
   bool streaming = openVideo();
   int idlePasses = 0;
   uint8_t* held = nullptr;
-  uint8_t header[kIpcFrameHeaderSize];
 
   auto lose = [&](int state, int event) {
     videoState_.store(state);
@@ -89,52 +88,66 @@ void LiveStream::videoReceiveBody() {
       pause(videoConn_, kNoBufferSleepMs);
       continue;
     }
-    const int fd = videoConn_.fd();
-    const size_t got = RecvAll(fd, header, sizeof header, kMediaWaitMs, &videoConn_.wake);
-    if (got == 0) {
+    const FrameRead r = readFrame(videoConn_.fd(), held, &videoConn_.wake);
+    if (r == FrameRead::Lost) {
       lose(kMediaLost, kIpcEvVideoLost);
       continue;
     }
-    const FrameHeader h = FrameHeader::read(header);
-    if (got == sizeof header && h.magic == kIpcMagic && h.status == kStatusEnd) {
+    if (r == FrameRead::Full) {
       lose(kMediaRefused, kIpcEvVideoFull);
       continue;
     }
-    if (got != sizeof header || !h.wellFormed() ||
-        (h.length > kIpcMaxFrameBytes && h.length - kIpcMaxFrameBytes > kMaxDiscard)) {
-      if (!stopping_.load())
-        PLAT_LOGW("corvane", "video header refused (%zu bytes, magic %04x, length %u)", got,
-                  h.magic, h.length);
-      lose(kMediaLost, kIpcEvVideoLost);
-      continue;
-    }
-    const uint32_t length = std::min<uint32_t>(h.length, kIpcMaxFrameBytes);
-    MediaHeader mh;
-    mh.stamp = h.stamp;
-    mh.length = length;
-    mh.width = h.width;
-    mh.height = h.height;
-    mh.codec = h.codec;
-    mh.keyFrame = h.keyFlag;
-    mh.seconds = h.seconds;
-    mh.microseconds = h.microseconds;
-    mh.write(held);
-    uint8_t* data = held + kMediaHeaderSize;
-    const bool whole = RecvAll(fd, data, length, kMediaWaitMs, &videoConn_.wake) == length &&
-                       (h.length <= length || discard(fd, h.length - length, &videoConn_.wake));
-    if (!whole) {
+    if (r == FrameRead::Cut) {
       lose(kMediaRefused, kIpcEvVideoLost);
       if (!stopping_.load()) RequestKeepAliveNow(*session_);
       continue;
     }
-    writeRecord(data, length, h.codec, h.keyFlag, h.width, h.height);
-    callStreamHook(data, static_cast<int>(length), h.codec, h.seconds, h.microseconds, h.stamp);
+    deliverFrame(held);
     if (display_) {
       frames_.putReady(held);
       held = nullptr;
     }
   }
   if (held) frames_.giveFree(held);
+}
+
+FrameRead readFrame(int fd, uint8_t* buffer, const plat::WakeFd* wake) {
+  uint8_t header[kIpcFrameHeaderSize] = {};
+  const size_t got = RecvAll(fd, header, sizeof header, kMediaWaitMs, wake);
+  if (got == 0) return FrameRead::Lost;
+  const FrameHeader h = FrameHeader::read(header);
+  if (got == sizeof header && h.magic == kIpcMagic && h.status == kStatusEnd)
+    return FrameRead::Full;
+  if (got != sizeof header || !h.wellFormed() ||
+      (h.length > kIpcMaxFrameBytes && h.length - kIpcMaxFrameBytes > kMaxDiscard)) {
+    if (!wake || !wake->signalled())
+      PLAT_LOGW("corvane", "video header refused (%zu bytes, magic %04x, length %u)", got,
+                h.magic, h.length);
+    return FrameRead::Lost;
+  }
+  const uint32_t length = std::min<uint32_t>(h.length, kIpcMaxFrameBytes);
+  MediaHeader mh;
+  mh.stamp = h.stamp;
+  mh.length = length;
+  mh.width = h.width;
+  mh.height = h.height;
+  mh.codec = h.codec;
+  mh.keyFrame = h.keyFlag;
+  mh.seconds = h.seconds;
+  mh.microseconds = h.microseconds;
+  mh.write(buffer);
+  uint8_t* data = buffer + kMediaHeaderSize;
+  const bool whole = RecvAll(fd, data, length, kMediaWaitMs, wake) == length &&
+                     (h.length <= length || discard(fd, h.length - length, wake));
+  return whole ? FrameRead::Frame : FrameRead::Cut;
+}
+
+void LiveStream::deliverFrame(const uint8_t* buffer) {
+  const MediaHeader mh = MediaHeader::read(buffer);
+  const uint8_t* data = buffer + kMediaHeaderSize;
+  writeRecord(data, mh.length, mh.codec, mh.keyFrame, mh.width, mh.height);
+  callStreamHook(data, static_cast<int>(mh.length), mh.codec, mh.seconds, mh.microseconds,
+                 mh.stamp);
 }
 
 }  // namespace corvane
