@@ -1,5 +1,7 @@
 // Live video against the camera emulator: frames reach the hook whole and in order, faults
 // on the wire end the connection cleanly and the stream comes back.
+#include <filesystem>
+
 #include "stream/live_stream.h"
 #include "stream_fixture.h"
 #include "video/video_player.h"
@@ -215,6 +217,47 @@ TEST_F(LiveVideo, DecodedPicturesReachTheWindow) {
   EXPECT_EQ(IPC_VideoResolution(h, &width, &height), 1);
   EXPECT_EQ(width, 352);
   EXPECT_EQ(height, 288);
+  IPC_StreamClose(h);
+}
+
+struct OsdCalls {
+  std::atomic<int> calls{0};
+  std::atomic<int> width{0};
+  static void hook(IpcOsdItems*, int width, int, void* user) {
+    auto* self = static_cast<OsdCalls*>(user);
+    self->width.store(width);
+    ++self->calls;
+  }
+};
+
+TEST_F(LiveVideo, OsdHookSeesDrawnPicturesAndRecordingWritesAFile) {
+  HeadlessWindow w;
+  media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), true);
+  FrameLog log;
+  IPC_HANDLE h = open(log, w.handle, 1);
+  OsdCalls osd;
+  ASSERT_EQ(IPC_SetOSDHook(h, OsdCalls::hook, &osd), 1);
+  ASSERT_TRUE(cam.waitUntil([&] { return osd.calls.load() >= 3; }));
+  EXPECT_EQ(osd.width.load(), 352);
+  ASSERT_EQ(IPC_CleanOSDHook(h), 1);
+
+  const std::string base = ::testing::TempDir() + "stream_rec";
+  ASSERT_EQ(IPC_StartRecord(h, base.c_str()), 1);
+  const size_t from = log.size();
+  ASSERT_TRUE(cam.waitUntil([&] { return log.size() >= from + 30; }));
+  ASSERT_EQ(IPC_StopRecord(h), 1);
+  ASSERT_TRUE(events.waitCount(kIpcEvRecordClosed, 1));
+  // The closed-file record is valid during the call only: the file is found by its prefix.
+  bool found = false;
+  for (const auto& f : std::filesystem::directory_iterator(::testing::TempDir())) {
+    const std::string n = f.path().filename().string();
+    if (n.rfind("stream_rec_", 0) == 0 && f.path().extension() == ".avi") {
+      EXPECT_GT(std::filesystem::file_size(f.path()), 2048u + 1000u);
+      std::filesystem::remove(f.path());
+      found = true;
+    }
+  }
+  EXPECT_TRUE(found);
   IPC_StreamClose(h);
 }
 
