@@ -27,8 +27,8 @@ TEST_F(LiveAudio, AudioOfEachTypeReachesTheHookAndTheNullDevice) {
     SCOPED_TRACE(type);
     media.setAudioType(type);
     IpcLoginInfo li = login(true);
+    HookLog ev;  // outlives the session
     SessionGuard g{IPC_SessionOpen(&li)};
-    HookLog ev;
     IPC_SetSessionHook(g.h, HookLog::hook, &ev);
     HeadlessWindow w;
     IPC_HANDLE h = IPC_StreamOpen(g.h, 0, w.handle, 1);
