@@ -281,6 +281,37 @@ TEST_F(LiveVideo, OsdHookSeesDrawnPicturesAndRecordingWritesAFile) {
   IPC_StreamClose(h);
 }
 
+TEST_F(LiveVideo, ClipFilesServeLiveVideoAndTheFileList) {
+  const auto& clip = testClip(clipgen::Codec::Mpeg4);
+  const std::string path = ::testing::TempDir() + "stream_clip.m4v";
+  ASSERT_TRUE(clipgen::writeClip(clip, path));
+  ASSERT_TRUE(media.loadClip(path));
+  EXPECT_FALSE(media.loadClip(path + ".missing"));
+  FrameLog log;
+  IPC_HANDLE h = open(log);
+  ASSERT_TRUE(waitFrames(log, 3));
+  const auto got = log.frames();
+  const auto sent = media.sentFrames();
+  for (size_t i = 0; i < got.size(); ++i) {
+    const size_t at = got[i].stamp - sent.front().stamp;
+    EXPECT_EQ(got[i].codec, 1);
+    EXPECT_EQ(got[i].data, clip.frameBytes(at % clip.frames.size())) << i;
+  }
+  IPC_StreamClose(h);
+  struct Names {
+    std::vector<std::string> names;
+    static void cb(int kind, const void* record, void* user) {
+      if (kind == kIpcSearchRecord)
+        static_cast<Names*>(user)->names.push_back(static_cast<const char*>(record) + 16);
+    }
+  } found;
+  IPC_HANDLE task = IPC_DvrFilOpen(guard.h);
+  EXPECT_EQ(IPC_DvrSearchFil(task, IpcFileSearchCond{}, Names::cb, &found), 1);
+  EXPECT_EQ(found.names, std::vector<std::string>{"stream_clip.m4v"});
+  std::filesystem::remove(path);
+  std::filesystem::remove(path + ".idx");
+}
+
 TEST_F(LiveVideo, StreamExportsRefuseUnknownHandles) {
   IPC_HANDLE bogus = reinterpret_cast<IPC_HANDLE>(intptr_t{12345678});
   uint8_t info[kIpcLoginInfoSize];
