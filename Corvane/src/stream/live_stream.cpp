@@ -123,6 +123,7 @@ void LiveStream::setAudio(bool on) {
   stopThread(audioRx_, &audioConn_);
   stopThread(audioPlay_, nullptr);
   audioConn_.close();
+  audioState_.store(kMediaConnected);
   // Blocks left on the ready list are stale once the audio stops.
   while (uint8_t* b = audioBlocks_.takeReady()) audioBlocks_.giveFree(b);
 }
