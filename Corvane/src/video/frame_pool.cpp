@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "video/le_bytes.h"
+#include "audio/le.h"
 
 using namespace corvane::le;
 
@@ -88,14 +88,14 @@ void MediaHeader::write(uint8_t* b) const {
 
 MediaHeader MediaHeader::read(const uint8_t* b) {
   MediaHeader h;
-  h.stamp = getU32(b + 0);
-  h.length = getU32(b + 4);
-  h.width = getU16(b + 8);
-  h.height = getU16(b + 10);
-  h.codec = getU16(b + 12);
-  h.keyFrame = getU16(b + 14);
-  h.seconds = getU32(b + 16);
-  h.microseconds = getU32(b + 20);
+  h.stamp = u32(b + 0);
+  h.length = u32(b + 4);
+  h.width = u16(b + 8);
+  h.height = u16(b + 10);
+  h.codec = u16(b + 12);
+  h.keyFrame = u16(b + 14);
+  h.seconds = u32(b + 16);
+  h.microseconds = u32(b + 20);
   return h;
 }
 
@@ -107,9 +107,9 @@ void PictureHeader::write(uint8_t* b) const {
 
 PictureHeader PictureHeader::read(const uint8_t* b) {
   PictureHeader h;
-  h.time = getU32(b + 0);
-  h.width = getU16(b + 4);
-  h.height = getU16(b + 6);
+  h.time = u32(b + 0);
+  h.width = u16(b + 4);
+  h.height = u16(b + 6);
   return h;
 }
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "video/jpeg_encoder.h"
-#include "video/le_bytes.h"
+#include "audio/le.h"
 #include "video/video_player.h"
 
 namespace corvane {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "plat/log.h"
-#include "video/le_bytes.h"
+#include "audio/le.h"
 
 namespace corvane {
 
