@@ -240,6 +240,20 @@ TEST_F(LiveVideo, DecodedPicturesReachTheWindow) {
   for (int index : seen) EXPECT_TRUE(index >= -1 && index <= 24) << index;
 }
 
+TEST_F(LiveVideo, EveryFrameOfADisplayedStreamIsDecoded) {
+  HeadlessWindow w;
+  FrameLog log;
+  IPC_HANDLE h = open(log, w.handle, 1);
+  auto st = corvane::findLiveStream(h);
+  ASSERT_TRUE(st && st->player());
+  const int frames = static_cast<int>(testClip(clipgen::Codec::H264).frames.size());
+  ASSERT_TRUE(cam.waitUntil([&] { return st->player()->decodedFrames() >= frames; }))
+      << st->player()->decodedFrames();
+  EXPECT_EQ(st->player()->decodedFrames(), frames);
+  ASSERT_TRUE(cam.waitUntil([&] { return w.presentedIndex() == frames - 1; }));
+  IPC_StreamClose(h);
+}
+
 struct OsdCalls {
   std::atomic<int> calls{0};
   std::atomic<int> width{0};
