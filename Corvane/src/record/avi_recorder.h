@@ -12,17 +12,14 @@
 #include "plat/sync.h"
 #include "record/avi_writer.h"
 
+#include "codecs.h"
+
 namespace corvane {
 
 constexpr uint32_t kRecordSizeLimit = 0xC800000;  // 200 MiB
 constexpr size_t kClosedFileRecordSize = 272;
 constexpr size_t kRecordFileNameSize = 256;
 constexpr int kRecordOsdFlag = 64;
-
-// Video codecs as the frame header carries them.
-constexpr int kCodecMjpeg = 0;
-constexpr int kCodecMpeg4 = 1;
-constexpr int kCodecH264 = 2;
 
 // The closed-file record as written into the session event.
 struct ClosedFileInfo {

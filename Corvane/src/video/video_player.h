@@ -11,12 +11,9 @@
 #include "video/ddraw_renderer.h"
 #include "video/decoder_binding.h"
 #include "video/frame_pool.h"
+#include "codecs.h"
 
 namespace corvane {
-
-// Frame codec values.
-inline constexpr int kCodecMpeg4 = 1;
-inline constexpr int kCodecH264 = 2;
 
 // OSD flag bits.
 inline constexpr uint32_t kOsdFlagAudio = 1;
