@@ -10,3 +10,5 @@
 #include "Corvane/osd.h"
 #include "Corvane/audio.h"
 #include "Corvane/record.h"
+#include "Corvane/stream.h"
+#include "Corvane/dvrfile.h"

@@ -118,7 +118,7 @@ ChannelHandler handlerFor(uint16_t channel) {
     case kChanFirmware:
       return serveFirmware;
     default:
-      return nullptr;  // media and file channels are not served yet
+      return mediaHandlerFor(channel);
   }
 }
 

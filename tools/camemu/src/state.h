@@ -40,6 +40,8 @@ struct Faults {
   std::map<uint16_t, bool> refuse;
 };
 
+struct MediaState;  // the media channels' share (media_state.h)
+
 struct Camera::State {
   Config config;
   uint16_t port = 0;
@@ -59,6 +61,7 @@ struct Camera::State {
   uint32_t firmwareAnnounced = 0;
   std::vector<uint8_t> firmware;
   size_t firmwareUploads = 0;
+  std::shared_ptr<MediaState> media;  // made on first use
 
   void logRequest(Request r);
   void noteReply();
@@ -75,6 +78,8 @@ struct Camera::State {
 // One handler per kind of channel; media channels add theirs here.
 using ChannelHandler = void (*)(Camera::State& st, Connection& c, const Header& open);
 ChannelHandler handlerFor(uint16_t channel);
+// The media and file channels (null for a code that is not one).
+ChannelHandler mediaHandlerFor(uint16_t channel);
 
 void serveControl(Camera::State& st, Connection& c, const Header& open);
 void serveAlarm(Camera::State& st, Connection& c, const Header& open);

@@ -33,6 +33,8 @@ struct Request {
   bool open = false;
 };
 
+class Media;
+
 class Camera {
  public:
   explicit Camera(Config config = {});
@@ -81,6 +83,7 @@ class Camera {
   struct State;
 
  private:
+  friend class Media;
   std::shared_ptr<State> state_;
 };
 

@@ -1,0 +1,129 @@
+// Search and download: open the channel, send the request, read the accepting reply, then
+// message after message until the end mark. Reading stops at the end mark, so the caller's
+// thread is not held for a further wait after the last record.
+#include "dvrfile/file_task.h"
+
+#include <algorithm>
+
+#include "plat/log.h"
+#include "protocol/channel.h"
+#include "protocol/wire.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr uint16_t kCmdSearch = 0x5101;
+constexpr uint16_t kCmdSearchReply = 0x5102;
+constexpr uint16_t kCmdDownload = 0x5201;
+constexpr uint16_t kCmdDownloadReply = 0x5202;
+constexpr uint16_t kCmdFileData = 0xFE03;
+constexpr uint16_t kCmdFileRecord = 0xFE04;
+constexpr uint16_t kCmdEnd = 0xFE07;
+constexpr int kWaitMs = 5000;
+
+// One exchange on an open file connection: the request, the accepting reply, then message
+// after message. `onMessage` returns true to read on; the result is 1 when the end mark came.
+template <typename OnAccepted, typename OnMessage>
+int exchange(int fd, uint16_t command, uint16_t reply, const uint8_t* payload, size_t size,
+             OnAccepted onAccepted, OnMessage onMessage, const plat::WakeFd* wake) {
+  MsgHeader h;
+  h.code = command;
+  h.length = static_cast<uint16_t>(size);
+  const Message req = buildMessage(h, payload, size);
+  Message m{};
+  if (SendAll(fd, req.data(), req.size(), kWaitMs, wake) != req.size() ||
+      RecvAll(fd, m.data(), m.size(), kWaitMs, wake) != m.size())
+    return 0;
+  const MsgHeader r = MsgHeader::read(m.data());
+  if (r.code != reply || r.status != 1) return 0;
+  onAccepted(m.data() + kIpcMsgHeaderSize);
+  // Bounded by what the camera sends: each pass needs a whole message.
+  for (;;) {
+    if (RecvAll(fd, m.data(), m.size(), kWaitMs, wake) != m.size()) return 0;
+    const MsgHeader mh = MsgHeader::read(m.data());
+    const bool more = onMessage(mh, m.data() + kIpcMsgHeaderSize);
+    if (mh.code == kCmdEnd) return 1;
+    if (!more) return 0;
+  }
+}
+
+// Opens the task's channel, runs `run` on it and closes it.
+template <typename Run>
+int onChannel(DvrFileTask& t, uint16_t channel, Run run) {
+  plat::Socket s = OpenChannel(channel, 0, t.session->login, 0, kReplyTimeoutSec, nullptr,
+                               &t.wake);
+  if (!s.valid()) return 0;
+  const int fd = s.fd();
+  {
+    std::lock_guard<std::mutex> lk(t.mutex);
+    t.conn = std::move(s);
+  }
+  const int ended = run(fd);
+  std::lock_guard<std::mutex> lk(t.mutex);
+  t.conn.close();
+  return ended;
+}
+
+}  // namespace
+
+HandleRegistry<DvrFileTask>& fileTasks() {
+  static HandleRegistry<DvrFileTask> registry;
+  return registry;
+}
+
+void DvrFileTask::interrupt() {
+  wake.signal();
+  std::lock_guard<std::mutex> lk(mutex);
+  conn.shutdownBoth();
+}
+
+int searchOn(int fd, const IpcFileSearchCond& condition, IpcSearchCallback callback,
+             void* user, const plat::WakeFd* wake) {
+  return exchange(
+      fd, kCmdSearch, kCmdSearchReply, condition.bytes, sizeof condition.bytes,
+      [](const uint8_t*) {},
+      [&](const MsgHeader& h, const uint8_t* payload) {
+        if (h.code == kCmdFileRecord) {
+          callback(kIpcSearchRecord, payload, user);
+          return true;
+        }
+        if (h.code == kCmdEnd) callback(kIpcSearchEnd, nullptr, user);
+        return false;
+      },
+      wake);
+}
+
+int downloadOn(int fd, const IpcDownloadRequest& request, IpcDownloadCallback callback,
+               void* user, const plat::WakeFd* wake) {
+  return exchange(
+      fd, kCmdDownload, kCmdDownloadReply, request.bytes, sizeof request.bytes,
+      [&](const uint8_t* info) { callback(kIpcDownloadAccepted, info, nullptr, 0, user); },
+      [&](const MsgHeader& h, const uint8_t* payload) {
+        if (h.code == kCmdFileData) {
+          // The length field comes from the wire: never more than the payload holds.
+          const int n = static_cast<int>(std::min<size_t>(h.length, kIpcMsgPayloadSize));
+          callback(kIpcDownloadData, nullptr, payload, n, user);
+          return true;
+        }
+        if (h.code == kCmdEnd) callback(kIpcDownloadEnd, payload, nullptr, 0, user);
+        return false;
+      },
+      wake);
+}
+
+int DvrFileTask::search(const IpcFileSearchCond& condition, IpcSearchCallback callback,
+                        void* user) {
+  if (!callback) return 0;
+  return onChannel(*this, kIpcChanSearch,
+                   [&](int fd) { return searchOn(fd, condition, callback, user, &wake); });
+}
+
+int DvrFileTask::download(const IpcDownloadRequest& request, IpcDownloadCallback callback,
+                          void* user) {
+  if (!callback) return 0;
+  return onChannel(*this, kIpcChanDownload,
+                   [&](int fd) { return downloadOn(fd, request, callback, user, &wake); });
+}
+
+}  // namespace corvane

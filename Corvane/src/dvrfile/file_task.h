@@ -1,0 +1,32 @@
+#pragma once
+// DvrFileTask: the owning session and one connection, used by a synchronous search or
+// download on the caller's thread.
+#include <memory>
+#include <mutex>
+
+#include "Corvane/dvrfile.h"
+#include "session/cam_session.h"
+
+namespace corvane {
+
+struct DvrFileTask {
+  std::shared_ptr<CamSession> session;
+  std::mutex mutex;  // the socket against a concurrent close
+  plat::Socket conn;
+  plat::WakeFd wake;  // ends a transfer when the task is closed
+
+  // 1 when the end mark arrived, 0 otherwise.
+  int search(const IpcFileSearchCond& condition, IpcSearchCallback callback, void* user);
+  int download(const IpcDownloadRequest& request, IpcDownloadCallback callback, void* user);
+  void interrupt();
+};
+
+HandleRegistry<DvrFileTask>& fileTasks();
+
+// The exchanges on an open search or download connection; 1 when the end mark arrived.
+int searchOn(int fd, const IpcFileSearchCond& condition, IpcSearchCallback callback,
+             void* user, const plat::WakeFd* wake);
+int downloadOn(int fd, const IpcDownloadRequest& request, IpcDownloadCallback callback,
+               void* user, const plat::WakeFd* wake);
+
+}  // namespace corvane

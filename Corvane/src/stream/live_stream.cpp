@@ -1,0 +1,208 @@
+#include "stream/live_stream.h"
+
+#include "audio/audio_device.h"
+#include "audio/stream_media.h"
+#include "plat/log.h"
+#include "video/frame_pacer.h"
+
+namespace corvane {
+
+int MediaConnection::fd() {
+  std::lock_guard<std::mutex> lk(mutex);
+  return sock.fd();
+}
+
+void MediaConnection::set(plat::Socket s) {
+  std::lock_guard<std::mutex> lk(mutex);
+  sock = std::move(s);
+}
+
+void MediaConnection::close() {
+  std::lock_guard<std::mutex> lk(mutex);
+  sock.close();
+}
+
+void MediaConnection::interrupt() {
+  wake.signal();
+  std::lock_guard<std::mutex> lk(mutex);
+  sock.shutdownBoth();
+}
+
+HandleRegistry<LiveStream>& liveStreams() {
+  static HandleRegistry<LiveStream> registry;
+  return registry;
+}
+
+std::shared_ptr<LiveStream> findLiveStream(IPC_HANDLE handle) {
+  if (!handle) return nullptr;
+  return liveStreams().find(reinterpret_cast<intptr_t>(handle));
+}
+
+LiveStream::LiveStream(std::shared_ptr<CamSession> session, uint16_t streamNumber, bool display)
+    : session_(std::move(session)),
+      streamNumber_(streamNumber),
+      display_(display),
+      frames_(display ? kLiveFramesDisplaying : kLiveFramesHeadless, kFrameBufferSize),
+      audioBlocks_(kLiveAudioBlocks, kAudioBufferSize),
+      talkBlocks_(kLiveTalkBlocks, kAudioBufferSize) {
+  if (display_) {
+    player_ = makeStreamPlayer(this);
+    pacer_ = std::make_shared<FramePacer>();
+    pictures_ = std::make_unique<FramePool>(kLivePictures, kPictureBufferSize);
+  }
+  recorder_ = makeStreamRecorder(*session_, player_);
+  audio_ = std::make_shared<AudioDevice>(
+      [this](const uint8_t* data, int length, uint32_t stamp, int type) {
+        return talkFeed(data, length, stamp, type);
+      });
+}
+
+LiveStream::~LiveStream() { stop(); }
+
+void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
+  handle_ = handle;
+  registerDisplayStream(handle, this);
+  bindStreamMedia(handle, StreamMedia{audio_, recorder_});
+  std::lock_guard<std::mutex> lk(threadMutex_);
+  videoRx_ = std::make_unique<plat::MessageThread>("live-video", [this] { videoReceiveBody(); });
+  if (display_) {
+    decode_ = std::make_unique<plat::MessageThread>("live-decode", [this] { decodeBody(); });
+    render_ = std::make_unique<plat::MessageThread>("live-render", [this] { renderBody(); });
+    pacer_->postTicksTo(render_->id());
+  }
+  videoRx_->start();
+  if (decode_) decode_->start();
+  if (render_) render_->start();
+  if (display_) setPlayerWindow(*player_, window);
+}
+
+void LiveStream::stopThread(std::unique_ptr<plat::MessageThread>& t, MediaConnection* c) {
+  if (!t) return;
+  if (c) c->interrupt();
+  t->stop(kThreadStopMs, [c] { if (c) c->interrupt(); }, kMsgQuit);
+  t.reset();
+}
+
+void LiveStream::stop() {
+  if (stopping_.exchange(true)) return;
+  {
+    std::lock_guard<std::mutex> lk(threadMutex_);
+    stopThread(audioRx_, &audioConn_);
+    stopThread(audioPlay_, nullptr);
+    audioConn_.close();
+    stopThread(videoRx_, &videoConn_);
+    stopThread(decode_, nullptr);
+    stopThread(render_, nullptr);
+    videoConn_.close();
+    if (audio_) audio_->StopCapture();
+    talking_.store(false);
+    stopThread(talk_, &talkConn_);
+    talkConn_.close();
+  }
+  if (handle_) {
+    unregisterDisplayStream(handle_);
+    unbindStreamMedia(handle_);
+  }
+  if (recorder_) shutdownRecorder(*recorder_);
+  pacer_.reset();
+}
+
+void LiveStream::setAudio(bool on) {
+  std::lock_guard<std::mutex> lk(threadMutex_);
+  if (stopping_.load()) return;
+  if (on) {
+    if (audioRx_) return;  // already running: a repeated start is ignored
+    audioConn_.wake.clear();
+    audioRx_ = std::make_unique<plat::MessageThread>("live-audio", [this] { audioReceiveBody(); });
+    if (display_)
+      audioPlay_ = std::make_unique<plat::MessageThread>("audio-play", [this] { audioPlayBody(); });
+    audioRx_->start();
+    if (audioPlay_) audioPlay_->start();
+    return;
+  }
+  stopThread(audioRx_, &audioConn_);
+  stopThread(audioPlay_, nullptr);
+  audioConn_.close();
+  // Blocks left on the ready list are stale once the audio stops.
+  while (uint8_t* b = audioBlocks_.takeReady()) audioBlocks_.giveFree(b);
+}
+
+void LiveStream::setSpeak(bool on) {
+  std::lock_guard<std::mutex> lk(threadMutex_);
+  if (stopping_.load()) return;
+  if (on) {
+    if (talk_) return;
+    talkConn_.wake.clear();
+    talking_.store(true);
+    talk_ = std::make_unique<plat::MessageThread>("live-talk", [this] { talkBody(); });
+    talk_->start();
+    audio_->StartCapture();
+    return;
+  }
+  audio_->StopCapture();
+  talking_.store(false);
+  stopThread(talk_, &talkConn_);
+  talkConn_.close();
+  while (uint8_t* b = talkBlocks_.takeReady()) talkBlocks_.giveFree(b);
+}
+
+void LiveStream::setStreamHook(IpcStreamHook hook, void* user) {
+  std::lock_guard<std::mutex> lk(hookMutex_);
+  streamHook_ = hook;
+  streamUser_ = user;
+}
+
+void LiveStream::setOsdHook(IPC_OSD_HOOK hook, void* user) {
+  std::lock_guard<std::mutex> lk(hookMutex_);
+  osdHook_ = hook;
+  osdUser_ = user;
+}
+
+bool LiveStream::callOsdHook(IpcOsdItems* items, int width, int height) {
+  IPC_OSD_HOOK hook;
+  void* user;
+  {
+    std::lock_guard<std::mutex> lk(hookMutex_);
+    hook = osdHook_;
+    user = osdUser_;
+  }
+  if (!hook) return false;
+  hook(items, width, height, user);
+  return true;
+}
+
+void LiveStream::callStreamHook(const uint8_t* data, int length, int codec, uint32_t seconds,
+                                uint32_t microseconds, uint32_t stamp) {
+  IpcStreamHook hook;
+  void* user;
+  {
+    std::lock_guard<std::mutex> lk(hookMutex_);
+    hook = streamHook_;
+    user = streamUser_;
+  }
+  if (hook) hook(data, length, codec, seconds, microseconds, stamp, user);
+}
+
+void LiveStream::writeRecord(const uint8_t* data, uint32_t length, int type, int keyFlag,
+                             int width, int height) {
+  if (recorder_) recordFrame(*recorder_, data, length, type, keyFlag, width, height);
+}
+
+void LiveStream::raise(int event) {
+  if (stopping_.load()) return;
+  RaiseSessionEvent(*session_, event, handle_, 0);
+}
+
+bool LiveStream::pause(MediaConnection& c, int productMs) {
+  return plat::waitReadable(c.wake.fd(), productMs) == plat::WaitResult::Timeout;
+}
+
+bool LiveStream::quitPosted() {
+  plat::Message m;
+  // Bounded by the queue's length; only the quit message matters to these threads.
+  while (plat::peekMessage(m))
+    if (m.message == kMsgQuit) return true;
+  return false;
+}
+
+}  // namespace corvane

@@ -1,0 +1,90 @@
+// The live stream exports. Handles are looked up on every call; a stream belongs to its
+// session's stream list from open to close.
+#include <cstring>
+
+#include "plat/log.h"
+#include "stream/live_stream.h"
+
+namespace corvane {
+namespace {
+
+// Stops and frees a stream already taken off its session's list.
+void destroyStream(intptr_t handle) {
+  auto stream = liveStreams().remove(handle);
+  if (stream) stream->stop();
+}
+
+struct RegisterCloser {
+  RegisterCloser() { SetChildCloser(ChildKind::Stream, destroyStream); }
+} g_registerCloser;
+
+}  // namespace
+}  // namespace corvane
+
+using namespace corvane;
+
+extern "C" IPC_HANDLE IPC_StreamOpen(IPC_HANDLE session, uint16_t streamNumber, intptr_t window,
+                                     int display) {
+  auto s = findSession(session);
+  if (!s || s->closing.load()) return nullptr;
+  auto stream = std::make_shared<LiveStream>(s, streamNumber, display != 0);
+  const intptr_t h = liveStreams().add(stream);
+  auto* handle = reinterpret_cast<IPC_HANDLE>(h);
+  stream->start(handle, window);
+  AddChild(*s, ChildKind::Stream, h);
+  return handle;
+}
+
+extern "C" int IPC_StreamClose(IPC_HANDLE stream) {
+  auto st = findLiveStream(stream);
+  if (!st) return 0;
+  CamSession& s = st->session();
+  // Holding the list lock keeps a session close from walking the list meanwhile.
+  std::lock_guard<std::recursive_mutex> lk(s.childMutex);
+  if (!RemoveChild(s, ChildKind::Stream, reinterpret_cast<intptr_t>(stream))) return 0;
+  destroyStream(reinterpret_cast<intptr_t>(stream));
+  return 1;
+}
+
+extern "C" int IPC_StreamGetNet(IPC_HANDLE stream, void* loginInfo) {
+  auto st = findLiveStream(stream);
+  if (!st || !loginInfo) return 0;
+  std::memcpy(loginInfo, &st->session().login, kIpcLoginInfoSize);
+  return 1;
+}
+
+extern "C" int IPC_StreamAudio(IPC_HANDLE stream, int on) {
+  auto st = findLiveStream(stream);
+  if (!st) return 0;
+  st->setAudio(on != 0);
+  return 1;
+}
+
+extern "C" int IPC_StartSpeak(IPC_HANDLE stream, int on) {
+  auto st = findLiveStream(stream);
+  if (!st) return 0;
+  st->setSpeak(on != 0);
+  return 1;
+}
+
+extern "C" int IPC_SetStreamHook(IPC_HANDLE stream, IpcStreamHook hook, void* user) {
+  auto st = findLiveStream(stream);
+  if (!st) return 0;
+  st->setStreamHook(hook, user);
+  return 1;
+}
+
+extern "C" int IPC_CleanStreamHook(IPC_HANDLE stream) {
+  return IPC_SetStreamHook(stream, nullptr, nullptr);
+}
+
+extern "C" int IPC_SetOSDHook(IPC_HANDLE stream, IPC_OSD_HOOK hook, void* user) {
+  auto st = findLiveStream(stream);
+  if (!st) return 0;
+  st->setOsdHook(hook, user);
+  return 1;
+}
+
+extern "C" int IPC_CleanOSDHook(IPC_HANDLE stream) {
+  return IPC_SetOSDHook(stream, nullptr, nullptr);
+}

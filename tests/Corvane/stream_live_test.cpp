@@ -1,0 +1,284 @@
+// Live video against the camera emulator: frames reach the hook whole and in order, faults
+// on the wire end the connection cleanly and the stream comes back.
+#include <filesystem>
+
+#include "stream/live_stream.h"
+#include "stream_fixture.h"
+#include "video/video_player.h"
+
+namespace cvtest {
+namespace {
+
+using camemu::VideoFault;
+
+class LiveVideo : public MediaTest {
+ protected:
+  IPC_HANDLE open(FrameLog& log, intptr_t window = 0, int display = 0) {
+    IPC_HANDLE s = openSession();
+    IPC_HANDLE h = IPC_StreamOpen(s, 0, window, display);
+    EXPECT_NE(h, nullptr);
+    EXPECT_EQ(IPC_SetStreamHook(h, FrameLog::hook, &log), 1);
+    return h;
+  }
+  // Waits until every frame of the clip reached the log.
+  bool waitFrames(const FrameLog& log, size_t n) {
+    return cam.waitUntil([&] { return log.size() >= n; });
+  }
+};
+
+TEST_F(LiveVideo, EveryFrameReachesTheHookInOrderWithItsLengthCodecAndTime) {
+  FrameLog log;
+  // The hook is set after the open: a few leading frames may pass before it.
+  media.setFrameInterval(400);
+  IPC_HANDLE h = open(log);
+  const auto clip = framesOf(testClip(clipgen::Codec::H264));
+  ASSERT_TRUE(waitFrames(log, 1));
+  ASSERT_TRUE(cam.waitUntil([&] { return media.sentFrames().size() >= clip.size(); }));
+  ASSERT_TRUE(cam.waitUntil([&] {
+    auto got = log.frames();
+    return !got.empty() && got.back().stamp == media.sentFrames().back().stamp;
+  }));
+  const auto got = log.frames();
+  const auto sent = media.sentFrames();
+  ASSERT_GE(got.size(), clip.size() - 2);
+  const size_t skip = sent.size() - got.size();
+  for (size_t i = 0; i < got.size(); ++i) {
+    const auto& s = sent[skip + i];
+    EXPECT_EQ(got[i].stamp, s.stamp) << i;
+    EXPECT_EQ(got[i].codec, 2);
+    EXPECT_EQ(got[i].seconds, s.seconds);
+    EXPECT_EQ(got[i].microseconds, s.microseconds);
+    EXPECT_EQ(got[i].data, clip[skip + i].data) << i;
+  }
+  EXPECT_EQ(events.count(kIpcEvVideoConnected), 1);
+  EXPECT_EQ(events.count(kIpcEvVideoLost), 0);
+  EXPECT_EQ(IPC_StreamClose(h), 1);
+  EXPECT_EQ(IPC_StreamClose(h), 0);
+}
+
+TEST_F(LiveVideo, MpegFourFramesCarryTheirCodec) {
+  media.setLiveFrames(framesOf(testClip(clipgen::Codec::Mpeg4)));
+  FrameLog log;
+  IPC_HANDLE h = open(log);
+  ASSERT_TRUE(waitFrames(log, 3));
+  for (const auto& f : log.frames()) EXPECT_EQ(f.codec, 1);
+  IPC_StreamClose(h);
+}
+
+TEST_F(LiveVideo, OversizeFrameIsCutAndTheNextFrameStillParses) {
+  media.injectVideoFault(VideoFault::Oversize);
+  media.setFrameInterval(400);
+  FrameLog log;
+  IPC_HANDLE h = open(log);
+  const auto clip = framesOf(testClip(clipgen::Codec::H264));
+  ASSERT_TRUE(cam.waitUntil([&] { return media.sentFrames().size() >= 4; }));
+  ASSERT_TRUE(waitFrames(log, 3));
+  const auto sent = media.sentFrames();
+  ASSERT_GT(sent[0].length, kIpcMaxFrameBytes);
+  const auto got = log.frames();
+  // Whatever the hook saw of the first frame is cut to the limit; the frames behind it are
+  // whole and in step.
+  size_t i = 0;
+  if (got[0].stamp == sent[0].stamp) {
+    EXPECT_EQ(got[0].data.size(), kIpcMaxFrameBytes);
+    EXPECT_TRUE(std::equal(clip[0].data.begin(), clip[0].data.end(), got[0].data.begin()));
+    i = 1;
+  }
+  EXPECT_EQ(got[i].stamp, sent[i].stamp);
+  EXPECT_EQ(got[i].data, clip[i].data);
+  EXPECT_EQ(events.count(kIpcEvVideoLost), 0);
+  IPC_StreamClose(h);
+}
+
+TEST_F(LiveVideo, BrokenHeadersEndTheConnectionAndTheStreamReconnects) {
+  for (VideoFault fault : {VideoFault::BadMagic, VideoFault::WrongFlag}) {
+    SCOPED_TRACE(static_cast<int>(fault));
+    HookLog ev;
+    IpcLoginInfo li = login(true);
+    SessionGuard g{IPC_SessionOpen(&li)};
+    IPC_SetSessionHook(g.h, HookLog::hook, &ev);
+    FrameLog log;
+    media.setFrameInterval(100);
+    IPC_HANDLE h = IPC_StreamOpen(g.h, 0, 0, 0);
+    IPC_SetStreamHook(h, FrameLog::hook, &log);
+    ASSERT_TRUE(ev.waitCount(kIpcEvVideoConnected, 1));
+    media.injectVideoFault(fault);
+    ASSERT_TRUE(ev.waitCount(kIpcEvVideoLost, 1));
+    ASSERT_TRUE(ev.waitCount(kIpcEvVideoConnected, 2));
+    ASSERT_TRUE(cam.waitUntil([&] { return log.size() >= 2; }));
+    // Nothing of the refused frame reached the hook: every frame is one of the clip's.
+    const auto clip = framesOf(testClip(clipgen::Codec::H264));
+    for (const auto& f : log.frames()) {
+      bool known = false;
+      for (const auto& c : clip) known = known || c.data == f.data;
+      EXPECT_TRUE(known) << f.data.size();
+    }
+    EXPECT_EQ(IPC_StreamClose(h), 1);
+  }
+}
+
+TEST_F(LiveVideo, ServerFullStatusAndStallGiveTheirEventsThenARetry) {
+  IPC_HANDLE s = openSession();
+  media.setFrameInterval(100);
+  IPC_HANDLE h = IPC_StreamOpen(s, 0, 0, 0);
+  ASSERT_TRUE(events.waitCount(kIpcEvVideoConnected, 1));
+  media.injectVideoFault(VideoFault::ServerFull);
+  ASSERT_TRUE(events.waitCount(kIpcEvVideoFull, 1));
+  ASSERT_TRUE(events.waitCount(kIpcEvVideoConnected, 2));
+  media.injectVideoFault(VideoFault::Stall);
+  ASSERT_TRUE(events.waitCount(kIpcEvVideoLost, 1));
+  ASSERT_TRUE(events.waitCount(kIpcEvVideoConnected, 3));
+  IPC_StreamClose(h);
+}
+
+// Records the stream's video state when event 3 arrives (on the receive thread).
+struct StateAtLoss {
+  HookLog log;
+  std::atomic<int> state{-1};
+  static void hook(int event, void* data, int length, void* user) {
+    auto* self = static_cast<StateAtLoss*>(user);
+    if (event == kIpcEvVideoLost && self->state.load() < 0)
+      if (auto st = corvane::findLiveStream(data)) self->state.store(st->videoState());
+    HookLog::hook(event, data, length, &self->log);
+  }
+};
+
+TEST_F(LiveVideo, TruncatedFrameGivesEventThreeAndAKeepAliveNow) {
+  IPC_HANDLE s = openSession();
+  StateAtLoss at;
+  IPC_SetSessionHook(s, StateAtLoss::hook, &at);
+  media.setFrameInterval(100);
+  IPC_HANDLE h = IPC_StreamOpen(s, 0, 0, 0);
+  ASSERT_TRUE(at.log.waitCount(kIpcEvVideoConnected, 1));
+  const size_t keepAlives = cam.received(kIpcCmdKeepAlive);
+  media.injectVideoFault(VideoFault::Truncated);
+  ASSERT_TRUE(at.log.waitCount(kIpcEvVideoLost, 1));
+  EXPECT_EQ(at.state.load(), corvane::kMediaRefused);
+  EXPECT_TRUE(cam.waitUntil([&] { return cam.received(kIpcCmdKeepAlive) > keepAlives; }));
+  ASSERT_TRUE(at.log.waitCount(kIpcEvVideoConnected, 2));
+  IPC_StreamClose(h);
+}
+
+TEST(LiveVideoRefusal, RefusalGivesEventElevenThenARetrySucceeds) {
+  plat::setTimeScale(kScale);
+  camemu::Config cfg;
+  cfg.otherLimit = 1;
+  camemu::Camera cam(cfg);
+  ASSERT_TRUE(cam.start());
+  camemu::Media media(cam);
+  media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), true);
+  media.setFrameInterval(100);
+  {
+    IpcLoginInfo li = makeLogin(cam.port(), true);
+    SessionGuard g{IPC_SessionOpen(&li)};
+    HookLog ev;
+    IPC_SetSessionHook(g.h, HookLog::hook, &ev);
+    IPC_HANDLE first = IPC_StreamOpen(g.h, 0, 0, 0);
+    ASSERT_TRUE(ev.waitCount(kIpcEvVideoConnected, 1));
+    IPC_HANDLE second = IPC_StreamOpen(g.h, 1, 0, 0);
+    ASSERT_TRUE(ev.waitCount(kIpcEvVideoFull, 1));
+    for (const auto& e : ev.events())
+      if (e.event == kIpcEvVideoFull) {
+        EXPECT_EQ(e.data, second);
+      }
+    // The retry waits; once the first stream leaves, the second gets in.
+    EXPECT_EQ(IPC_StreamClose(first), 1);
+    ASSERT_TRUE(ev.waitCount(kIpcEvVideoConnected, 2));
+    EXPECT_GE(cam.opens(0xFF02), 3u);
+    EXPECT_EQ(IPC_StreamClose(second), 1);
+  }
+  cam.stop();
+  plat::setTimeScale(1.0);
+}
+
+TEST_F(LiveVideo, HeadlessStreamReusesItsBuffersAndStillFeedsTheHook) {
+  media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), true);
+  FrameLog log;
+  IPC_HANDLE h = open(log);
+  // Far more frames than the two buffers of a stream that does not display.
+  ASSERT_TRUE(waitFrames(log, 60));
+  auto st = corvane::findLiveStream(h);
+  ASSERT_TRUE(st);
+  EXPECT_EQ(st->player(), nullptr);
+  IPC_StreamClose(h);
+}
+
+TEST_F(LiveVideo, DecodedPicturesReachTheWindow) {
+  HeadlessWindow w;
+  media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), false);
+  FrameLog log;
+  IPC_HANDLE h = open(log, w.handle, 1);
+  // The last frame of the clip stays on screen once the camera has sent everything.
+  ASSERT_TRUE(cam.waitUntil([&] { return w.presentedIndex() == 24; }));
+  auto st = corvane::findLiveStream(h);
+  ASSERT_TRUE(st && st->player());
+  EXPECT_GE(st->player()->decodedFrames(), 20);
+  uint16_t width = 0, height = 0;
+  EXPECT_EQ(IPC_VideoResolution(h, &width, &height), 1);
+  EXPECT_EQ(width, 352);
+  EXPECT_EQ(height, 288);
+  IPC_StreamClose(h);
+}
+
+struct OsdCalls {
+  std::atomic<int> calls{0};
+  std::atomic<int> width{0};
+  static void hook(IpcOsdItems*, int width, int, void* user) {
+    auto* self = static_cast<OsdCalls*>(user);
+    self->width.store(width);
+    ++self->calls;
+  }
+};
+
+TEST_F(LiveVideo, OsdHookSeesDrawnPicturesAndRecordingWritesAFile) {
+  HeadlessWindow w;
+  media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), true);
+  FrameLog log;
+  IPC_HANDLE h = open(log, w.handle, 1);
+  OsdCalls osd;
+  ASSERT_EQ(IPC_SetOSDHook(h, OsdCalls::hook, &osd), 1);
+  ASSERT_TRUE(cam.waitUntil([&] { return osd.calls.load() >= 3; }));
+  EXPECT_EQ(osd.width.load(), 352);
+  ASSERT_EQ(IPC_CleanOSDHook(h), 1);
+
+  const std::string base = ::testing::TempDir() + "stream_rec";
+  ASSERT_EQ(IPC_StartRecord(h, base.c_str()), 1);
+  const size_t from = log.size();
+  ASSERT_TRUE(cam.waitUntil([&] { return log.size() >= from + 30; }));
+  ASSERT_EQ(IPC_StopRecord(h), 1);
+  ASSERT_TRUE(events.waitCount(kIpcEvRecordClosed, 1));
+  // The closed-file record is valid during the call only: the file is found by its prefix.
+  bool found = false;
+  for (const auto& f : std::filesystem::directory_iterator(::testing::TempDir())) {
+    const std::string n = f.path().filename().string();
+    if (n.rfind("stream_rec_", 0) == 0 && f.path().extension() == ".avi") {
+      EXPECT_GT(std::filesystem::file_size(f.path()), 2048u + 1000u);
+      std::filesystem::remove(f.path());
+      found = true;
+    }
+  }
+  EXPECT_TRUE(found);
+  IPC_StreamClose(h);
+}
+
+TEST_F(LiveVideo, StreamExportsRefuseUnknownHandles) {
+  IPC_HANDLE bogus = reinterpret_cast<IPC_HANDLE>(intptr_t{12345678});
+  uint8_t info[kIpcLoginInfoSize];
+  EXPECT_EQ(IPC_StreamOpen(nullptr, 0, 0, 0), nullptr);
+  EXPECT_EQ(IPC_StreamOpen(bogus, 0, 0, 0), nullptr);
+  EXPECT_EQ(IPC_StreamClose(bogus), 0);
+  EXPECT_EQ(IPC_StreamGetNet(bogus, info), 0);
+  EXPECT_EQ(IPC_StreamAudio(bogus, 1), 0);
+  EXPECT_EQ(IPC_StartSpeak(bogus, 1), 0);
+  EXPECT_EQ(IPC_SetStreamHook(bogus, nullptr, nullptr), 0);
+  EXPECT_EQ(IPC_SetOSDHook(bogus, nullptr, nullptr), 0);
+  IPC_HANDLE s = openSession();
+  IPC_HANDLE h = IPC_StreamOpen(s, 0, 0, 0);
+  ASSERT_EQ(IPC_StreamGetNet(h, info), 1);
+  IpcLoginInfo li = login(true);
+  EXPECT_EQ(std::memcmp(info, &li, sizeof info), 0);
+  IPC_StreamClose(h);
+}
+
+}  // namespace
+}  // namespace cvtest

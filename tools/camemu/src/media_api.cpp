@@ -1,0 +1,81 @@
+// The Media switches and logs, and the choice of handler for the media and file channels.
+#include <algorithm>
+
+#include "media_state.h"
+
+namespace camemu {
+
+MediaState& mediaOf(Camera::State& st) {
+  std::lock_guard<std::mutex> lk(st.mutex);
+  if (!st.media) st.media = std::make_shared<MediaState>();
+  return *st.media;
+}
+
+ChannelHandler mediaHandlerFor(uint16_t channel) {
+  switch (channel) {
+    case kChanVideo: return serveVideo;
+    case kChanAudio: return serveAudio;
+    case kChanTalk: return serveTalk;
+    case kChanPlayback: return servePlayback;
+    case kChanDownload: return serveDownload;
+    case kChanSearch: return serveSearch;
+    default: return nullptr;
+  }
+}
+
+void idleUntilClosed(Camera::State& st, Connection& c) {
+  uint8_t sink[256];
+  // Ends when the peer closes or the emulator stops.
+  while (!st.stopping.load()) {
+    const plat::WaitResult r = plat::waitReadable(c.sock.fd(), 100, &st.wake);
+    if (r == plat::WaitResult::Timeout) continue;
+    if (r != plat::WaitResult::Ready) return;
+    if (plat::recvSome(c.sock.fd(), sink, sizeof sink, 0) < 0) return;
+  }
+}
+
+Media::Media(Camera& camera) : st_(camera.state_.get()) { mediaOf(*st_); }
+
+#define CAMEMU_MEDIA_SET(expr)                     \
+  MediaState& m = mediaOf(*st_);                   \
+  std::lock_guard<std::mutex> lk(m.mutex);         \
+  expr
+
+void Media::setLiveFrames(std::vector<MediaFrame> frames, bool loop) {
+  CAMEMU_MEDIA_SET(m.live = std::move(frames); m.loop = loop;);
+}
+void Media::setFrameInterval(int productMs) { CAMEMU_MEDIA_SET(m.frameIntervalMs = productMs;); }
+void Media::injectVideoFault(VideoFault fault) { CAMEMU_MEDIA_SET(m.videoFault = fault;); }
+std::vector<SentFrame> Media::sentFrames() const { CAMEMU_MEDIA_SET(return m.sent;); }
+void Media::setAudioType(uint16_t type) { CAMEMU_MEDIA_SET(m.audioType = type;); }
+void Media::setAudioInterval(int productMs) { CAMEMU_MEDIA_SET(m.audioIntervalMs = productMs;); }
+void Media::injectAudioFault(AudioFault fault) { CAMEMU_MEDIA_SET(m.audioFault = fault;); }
+size_t Media::audioPacketsSent() const { CAMEMU_MEDIA_SET(return m.audioSent;); }
+std::vector<TalkPacket> Media::talkPackets() const { CAMEMU_MEDIA_SET(return m.talk;); }
+void Media::setFiles(std::vector<StoredFile> files) { CAMEMU_MEDIA_SET(m.files = std::move(files);); }
+void Media::injectFileFault(FileFault fault) { CAMEMU_MEDIA_SET(m.fileFault = fault;); }
+void Media::setPlaybackPacketData(size_t bytes) {
+  CAMEMU_MEDIA_SET(m.packetData = std::clamp<size_t>(bytes, 1, kPacketDataSize););
+}
+void Media::setPlaybackAudioEvery(int n) { CAMEMU_MEDIA_SET(m.playbackAudioEvery = n;); }
+std::vector<uint16_t> Media::playbackArguments() const { CAMEMU_MEDIA_SET(return m.playbackArgs;); }
+std::vector<std::vector<uint8_t>> Media::searchConditions() const {
+  CAMEMU_MEDIA_SET(return m.conditions;);
+}
+size_t Media::playbackFramesSent() const { CAMEMU_MEDIA_SET(return m.playbackFrames;); }
+size_t Media::playbackAudioSent() const { CAMEMU_MEDIA_SET(return m.playbackAudio;); }
+
+#undef CAMEMU_MEDIA_SET
+
+std::vector<uint8_t> Media::fileRecord(const StoredFile& f) {
+  std::vector<uint8_t> r(kPayloadSize, 0);
+  wr16(r.data(), f.channel);
+  wr16(r.data() + 2, f.type);
+  wr32(r.data() + 4, static_cast<uint32_t>(f.bytes.size()));
+  wr32(r.data() + 8, f.start);
+  wr32(r.data() + 12, f.end);
+  std::copy_n(f.name.begin(), std::min<size_t>(f.name.size(), 127), r.begin() + 16);
+  return r;
+}
+
+}  // namespace camemu
