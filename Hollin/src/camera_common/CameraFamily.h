@@ -1,0 +1,11 @@
+#pragma once
+// The makers shared by the IP-camera and recorder families; each family names its classes.
+#include "Hollin/DevFamily.h"
+
+namespace hollin {
+
+// Local-file playback for cameras and recorders comes from the local player; until it is
+// linked in, no player is made.
+IDevLocalPlayback* MakeCameraLocalPlayback(IDevUserLogin* login);
+
+}  // namespace hollin

@@ -1,0 +1,94 @@
+#include "camera_common/CameraLogin.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+
+#include <cstring>
+
+#include "Corvane.h"
+#include "camera_common/SessionRoutes.h"
+#include "plat/log.h"
+
+namespace hollin {
+
+namespace {
+
+IPC_HANDLE AsIpc(DevHandle h) { return reinterpret_cast<IPC_HANDLE>(h); }
+
+// The camera's name fields hold 16 bytes; a longer text is cut there.
+void CopyName(char (&field)[16], const char* text) {
+  std::memset(field, 0, sizeof field);
+  if (text) std::memcpy(field, text, strnlen(text, sizeof field));
+}
+
+}  // namespace
+
+bool ResolveHost(const char* host, uint32_t* address) {
+  if (!host || !*host) return false;
+  in_addr a{};
+  if (inet_pton(AF_INET, host, &a) == 1) {
+    *address = ntohl(a.s_addr);
+    return true;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) return false;
+  *address = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+  freeaddrinfo(found);
+  return true;
+}
+
+CameraLogin::~CameraLogin() {
+  if (session_) IPC_SessionClose(AsIpc(session_));
+}
+
+DevHandle CameraLogin::Login() {
+  if (session_) return session_;
+  if (!info_) return 0;
+  IpcLoginInfo li{};
+  // An unknown host is a failed login, not a login to the broadcast address.
+  if (!ResolveHost(info_->IP.GetNarrow(), &li.address)) {
+    PLAT_LOGI("hollin", "login: cannot resolve \"%s\"", info_->IP.GetNarrow());
+    return 0;
+  }
+  li.port = static_cast<uint16_t>(info_->Port);
+  CopyName(li.user, info_->UserName.GetNarrow());
+  CopyName(li.password, info_->Pwd.GetNarrow());
+  // A camera is reached during the call; a recorder's session connects in the background.
+  li.connectNow = devType_ == DEV_TYPE_IPC ? 1 : 0;
+  session_ = reinterpret_cast<DevHandle>(IPC_SessionOpen(&li));
+  return session_;
+}
+
+int CameraLogin::Logout() {
+  if (!session_) return 0;
+  const int r = IPC_SessionClose(AsIpc(session_));
+  session_ = 0;
+  talkStream_ = 0;
+  return r;
+}
+
+DevHandle CameraLogin::GetLoginID(int loginIfNeeded) {
+  if (!session_ && loginIfNeeded == 1) Login();
+  if (!session_ && loginIfNeeded == 0) return -1;
+  return session_;
+}
+
+int CameraLogin::StartVoiceCom(intptr_t, intptr_t, intptr_t, intptr_t) {
+  const DevHandle stream = session_ ? routes::LastStream(session_) : 0;
+  if (!stream) return 0;
+  const int r = IPC_StartSpeak(AsIpc(stream), 1);
+  if (r == 1) talkStream_ = stream;
+  return r;
+}
+
+int CameraLogin::StopVoiceCom() {
+  if (!talkStream_) return 0;
+  const int r = IPC_StartSpeak(AsIpc(talkStream_), 0);
+  talkStream_ = 0;
+  return r;
+}
+
+}  // namespace hollin
