@@ -27,8 +27,8 @@ TEST_F(LiveAudio, AudioOfEachTypeReachesTheHookAndTheNullDevice) {
     SCOPED_TRACE(type);
     media.setAudioType(type);
     IpcLoginInfo li = login(true);
+    HookLog ev;  // outlives the session
     SessionGuard g{IPC_SessionOpen(&li)};
-    HookLog ev;
     IPC_SetSessionHook(g.h, HookLog::hook, &ev);
     HeadlessWindow w;
     IPC_HANDLE h = IPC_StreamOpen(g.h, 0, w.handle, 1);
@@ -58,15 +58,18 @@ TEST_F(LiveAudio, AudioOfEachTypeReachesTheHookAndTheNullDevice) {
 }
 
 TEST_F(LiveAudio, LengthsFromTheWireAreCutAndBadPacketsReconnect) {
+  media.setLiveFrames({});
   IPC_HANDLE s = openSession();
   IPC_HANDLE h = IPC_StreamOpen(s, 0, 0, 0);
   FrameLog log;
   IPC_SetStreamHook(h, FrameLog::hook, &log);
-  media.setLiveFrames({});
   media.injectAudioFault(AudioFault::OverLength);
   IPC_StreamAudio(h, 1);
   ASSERT_TRUE(cam.waitUntil([&] { return log.size() >= 2; }));
-  for (const auto& f : log.frames()) EXPECT_LE(f.data.size(), kIpcMediaPacketDataSize);
+  for (const auto& f : log.frames()) {
+    EXPECT_EQ(f.codec, 7);
+    EXPECT_LE(f.data.size(), kIpcMediaPacketDataSize);
+  }
   media.injectAudioFault(AudioFault::BadMagic);
   ASSERT_TRUE(events.waitCount(kIpcEvAudioLost, 1));
   ASSERT_TRUE(events.waitCount(kIpcEvAudioConnected, 2));

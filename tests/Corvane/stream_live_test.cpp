@@ -1,7 +1,9 @@
 // Live video against the camera emulator: frames reach the hook whole and in order, faults
 // on the wire end the connection cleanly and the stream comes back.
 #include <filesystem>
+#include <set>
 
+#include "plat/surface.h"
 #include "stream/live_stream.h"
 #include "stream_fixture.h"
 #include "video/video_player.h"
@@ -170,8 +172,8 @@ TEST(LiveVideoRefusal, RefusalGivesEventElevenThenARetrySucceeds) {
   media.setFrameInterval(100);
   {
     IpcLoginInfo li = makeLogin(cam.port(), true);
+    HookLog ev;  // outlives the session
     SessionGuard g{IPC_SessionOpen(&li)};
-    HookLog ev;
     IPC_SetSessionHook(g.h, HookLog::hook, &ev);
     IPC_HANDLE first = IPC_StreamOpen(g.h, 0, 0, 0);
     ASSERT_TRUE(ev.waitCount(kIpcEvVideoConnected, 1));
@@ -205,18 +207,50 @@ TEST_F(LiveVideo, HeadlessStreamReusesItsBuffersAndStillFeedsTheHook) {
 
 TEST_F(LiveVideo, DecodedPicturesReachTheWindow) {
   HeadlessWindow w;
-  media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), false);
+  media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), true);
+  // Every presented picture is read back for the frame number it shows.
+  std::mutex m;
+  std::set<int> seen;
+  plat::setPresentListener(w.handle, [&] {
+    const int index = w.presentedIndex();
+    std::lock_guard<std::mutex> lk(m);
+    seen.insert(index);
+  });
   FrameLog log;
   IPC_HANDLE h = open(log, w.handle, 1);
-  // The last frame of the clip stays on screen once the camera has sent everything.
-  ASSERT_TRUE(cam.waitUntil([&] { return w.presentedIndex() == 24; }));
+  ASSERT_TRUE(cam.waitUntil([&] {
+    std::lock_guard<std::mutex> lk(m);
+    return seen.size() >= 20;
+  }));
   auto st = corvane::findLiveStream(h);
   ASSERT_TRUE(st && st->player());
-  EXPECT_GE(st->player()->decodedFrames(), 20);
+  // The presentation clock follows the camera's times: 40 ms a frame from the first.
+  const uint32_t clock = st->presentationClock();
+  EXPECT_GT(clock, 0u);
+  EXPECT_EQ(clock % 40, 0u) << clock;
   uint16_t width = 0, height = 0;
   EXPECT_EQ(IPC_VideoResolution(h, &width, &height), 1);
   EXPECT_EQ(width, 352);
   EXPECT_EQ(height, 288);
+  IPC_StreamClose(h);
+  plat::setPresentListener(w.handle, {});
+  std::lock_guard<std::mutex> lk(m);
+  // Only pictures of the clip were shown: frame numbers 0 to 24 (a black picture before the
+  // first decode reads as no number).
+  for (int index : seen) EXPECT_TRUE(index >= -1 && index <= 24) << index;
+}
+
+TEST_F(LiveVideo, EveryFrameOfADisplayedStreamIsDecoded) {
+  HeadlessWindow w;
+  FrameLog log;
+  IPC_HANDLE h = open(log, w.handle, 1);
+  auto st = corvane::findLiveStream(h);
+  ASSERT_TRUE(st && st->player());
+  const int frames = static_cast<int>(testClip(clipgen::Codec::H264).frames.size());
+  ASSERT_TRUE(cam.waitUntil([&] { return st->player()->decodedFrames() >= frames; }))
+      << st->player()->decodedFrames();
+  EXPECT_EQ(st->player()->decodedFrames(), frames);
+  ASSERT_TRUE(cam.waitUntil([&] { return w.presentedIndex() == frames - 1; }));
   IPC_StreamClose(h);
 }
 
@@ -259,6 +293,37 @@ TEST_F(LiveVideo, OsdHookSeesDrawnPicturesAndRecordingWritesAFile) {
   }
   EXPECT_TRUE(found);
   IPC_StreamClose(h);
+}
+
+TEST_F(LiveVideo, ClipFilesServeLiveVideoAndTheFileList) {
+  const auto& clip = testClip(clipgen::Codec::Mpeg4);
+  const std::string path = ::testing::TempDir() + "stream_clip.m4v";
+  ASSERT_TRUE(clipgen::writeClip(clip, path));
+  ASSERT_TRUE(media.loadClip(path));
+  EXPECT_FALSE(media.loadClip(path + ".missing"));
+  FrameLog log;
+  IPC_HANDLE h = open(log);
+  ASSERT_TRUE(waitFrames(log, 3));
+  const auto got = log.frames();
+  const auto sent = media.sentFrames();
+  for (size_t i = 0; i < got.size(); ++i) {
+    const size_t at = got[i].stamp - sent.front().stamp;
+    EXPECT_EQ(got[i].codec, 1);
+    EXPECT_EQ(got[i].data, clip.frameBytes(at % clip.frames.size())) << i;
+  }
+  IPC_StreamClose(h);
+  struct Names {
+    std::vector<std::string> names;
+    static void cb(int kind, const void* record, void* user) {
+      if (kind == kIpcSearchRecord)
+        static_cast<Names*>(user)->names.push_back(static_cast<const char*>(record) + 16);
+    }
+  } found;
+  IPC_HANDLE task = IPC_DvrFilOpen(guard.h);
+  EXPECT_EQ(IPC_DvrSearchFil(task, IpcFileSearchCond{}, Names::cb, &found), 1);
+  EXPECT_EQ(found.names, std::vector<std::string>{"stream_clip.m4v"});
+  std::filesystem::remove(path);
+  std::filesystem::remove(path + ".idx");
 }
 
 TEST_F(LiveVideo, StreamExportsRefuseUnknownHandles) {

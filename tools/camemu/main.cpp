@@ -6,6 +6,7 @@
 #include <string>
 
 #include "camemu/camera.h"
+#include "camemu/media.h"
 #include "plat/clock.h"
 
 namespace {
@@ -14,7 +15,7 @@ void onSignal(int) { g_stop = 1; }
 
 void usage() {
   std::fprintf(stderr,
-               "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N]\n"
+               "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]\n"
                "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin)\n");
 }
 }  // namespace
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
   camemu::Config config;
   config.port = 9000;
   long seconds = 0;
+  std::string clip;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -37,6 +39,8 @@ int main(int argc, char** argv) {
       config.user = argv[++i];
     } else if (a == "--password" && hasValue) {
       config.password = argv[++i];
+    } else if (a == "--clip" && hasValue) {
+      clip = argv[++i];
     } else if (a == "--seconds" && hasValue) {
       seconds = std::strtol(argv[++i], nullptr, 10);
     } else {
@@ -47,6 +51,11 @@ int main(int argc, char** argv) {
   camemu::Camera camera(config);
   if (!camera.start()) {
     std::fprintf(stderr, "camemu: cannot listen on 127.0.0.1:%u\n", config.port);
+    return 1;
+  }
+  camemu::Media media(camera);
+  if (!clip.empty() && !media.loadClip(clip)) {
+    std::fprintf(stderr, "camemu: cannot read the clip %s (and its .idx)\n", clip.c_str());
     return 1;
   }
   std::signal(SIGINT, onSignal);

@@ -63,6 +63,9 @@ void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
   handle_ = handle;
   registerDisplayStream(handle, this);
   bindStreamMedia(handle, StreamMedia{audio_, recorder_});
+  // The window first: a player without one decodes nothing, and the first frame carries
+  // what every later one needs.
+  if (display_) setPlayerWindow(*player_, window);
   std::lock_guard<std::mutex> lk(threadMutex_);
   videoRx_ = std::make_unique<plat::MessageThread>("live-video", [this] { videoReceiveBody(); });
   if (display_) {
@@ -73,7 +76,6 @@ void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
   videoRx_->start();
   if (decode_) decode_->start();
   if (render_) render_->start();
-  if (display_) setPlayerWindow(*player_, window);
 }
 
 void LiveStream::stopThread(std::unique_ptr<plat::MessageThread>& t, MediaConnection* c) {
@@ -123,6 +125,7 @@ void LiveStream::setAudio(bool on) {
   stopThread(audioRx_, &audioConn_);
   stopThread(audioPlay_, nullptr);
   audioConn_.close();
+  audioState_.store(kMediaConnected);
   // Blocks left on the ready list are stale once the audio stops.
   while (uint8_t* b = audioBlocks_.takeReady()) audioBlocks_.giveFree(b);
 }

@@ -132,7 +132,8 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   std::unique_ptr<plat::MessageThread> videoRx_, decode_, render_, audioRx_, audioPlay_, talk_;
 
   std::atomic<int> videoState_{kMediaLost};
-  std::atomic<int> audioState_{kMediaLost};
+  // Audio that is off has nothing to report in the status text.
+  std::atomic<int> audioState_{kMediaConnected};
   std::atomic<uint32_t> clockMs_{0};
   std::atomic<int> osdOn_{0};
   std::atomic<bool> talking_{false};

@@ -1,5 +1,8 @@
 // The Media switches and logs, and the choice of handler for the media and file channels.
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include "media_state.h"
 
@@ -76,6 +79,50 @@ std::vector<uint8_t> Media::fileRecord(const StoredFile& f) {
   wr32(r.data() + 12, f.end);
   std::copy_n(f.name.begin(), std::min<size_t>(f.name.size(), 127), r.begin() + 16);
   return r;
+}
+
+}  // namespace camemu
+
+namespace camemu {
+
+bool Media::loadClip(const std::string& path) {
+  std::ifstream data(path, std::ios::binary);
+  std::ifstream idx(path + ".idx");
+  if (!data || !idx) return false;
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(data)),
+                                   std::istreambuf_iterator<char>());
+  std::string line, hash, codec;
+  int width = 0, height = 0, fps = 0;
+  if (!std::getline(idx, line)) return false;
+  std::istringstream head(line);
+  if (!(head >> hash >> codec >> width >> height >> fps) || hash != "#" || width <= 0 ||
+      height <= 0 || fps <= 0)
+    return false;
+  std::vector<MediaFrame> frames;
+  // Bounded by the index file's lines.
+  while (std::getline(idx, line)) {
+    std::istringstream in(line);
+    uint64_t index = 0, offset = 0, size = 0;
+    int key = 0;
+    if (!(in >> index >> offset >> size >> key) || offset + size > bytes.size()) return false;
+    MediaFrame f;
+    f.data.assign(bytes.begin() + static_cast<ptrdiff_t>(offset),
+                  bytes.begin() + static_cast<ptrdiff_t>(offset + size));
+    f.codec = codec == "mpeg4" ? 1 : 2;
+    f.key = key != 0;
+    f.width = static_cast<uint16_t>(width);
+    f.height = static_cast<uint16_t>(height);
+    frames.push_back(std::move(f));
+  }
+  if (frames.empty()) return false;
+  StoredFile file;
+  file.name = path.substr(path.find_last_of('/') + 1);
+  file.bytes = bytes;
+  file.frames = frames;
+  setLiveFrames(std::move(frames), true);
+  setFrameInterval(1000 / fps);
+  setFiles({std::move(file)});
+  return true;
 }
 
 }  // namespace camemu

@@ -59,6 +59,11 @@ class Media {
  public:
   explicit Media(Camera& camera);
 
+  // A clip and its index as the clip generator writes them: looped as live video at the
+  // clip's rate, and kept as the one stored file (named after the clip) for search,
+  // download and playback. False when the files cannot be read.
+  bool loadClip(const std::string& path);
+
   // Live video: the frames in order, then again when `loop`; one every `intervalMs`
   // (product time).
   void setLiveFrames(std::vector<MediaFrame> frames, bool loop = false);
