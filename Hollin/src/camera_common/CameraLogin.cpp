@@ -1,13 +1,13 @@
 #include "camera_common/CameraLogin.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 
 #include <cstring>
 
 #include "Corvane.h"
 #include "camera_common/SessionRoutes.h"
 #include "plat/log.h"
+#include "plat/socket.h"
 
 namespace hollin {
 
@@ -23,23 +23,6 @@ void CopyName(char (&field)[16], const char* text) {
 
 }  // namespace
 
-bool ResolveHost(const char* host, uint32_t* address) {
-  if (!host || !*host) return false;
-  in_addr a{};
-  if (inet_pton(AF_INET, host, &a) == 1) {
-    *address = ntohl(a.s_addr);
-    return true;
-  }
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) return false;
-  *address = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-  freeaddrinfo(found);
-  return true;
-}
-
 CameraLogin::~CameraLogin() {
   if (session_) IPC_SessionClose(AsIpc(session_));
 }
@@ -49,10 +32,13 @@ DevHandle CameraLogin::Login() {
   if (!info_) return 0;
   IpcLoginInfo li{};
   // An unknown host is a failed login, not a login to the broadcast address.
-  if (!ResolveHost(info_->IP.GetNarrow(), &li.address)) {
+  uint32_t netOrder = 0;
+  const char* host = info_->IP.GetNarrow();
+  if (!*host || !plat::resolveIPv4(host, netOrder)) {
     PLAT_LOGI("hollin", "login: cannot resolve \"%s\"", info_->IP.GetNarrow());
     return 0;
   }
+  li.address = ntohl(netOrder);
   li.port = static_cast<uint16_t>(info_->Port);
   CopyName(li.user, info_->UserName.GetNarrow());
   CopyName(li.password, info_->Pwd.GetNarrow());

@@ -45,8 +45,4 @@ class CameraLogin : public IDevUserLogin {
   DevHandle talkStream_ = 0;
 };
 
-// The IPv4 address of a host text in host byte order: a dotted address or a resolved name;
-// false when neither.
-bool ResolveHost(const char* host, uint32_t* address);
-
 }  // namespace hollin
