@@ -99,3 +99,8 @@ int net_callback_main(int32_t userId, int32_t slot, uint32_t command, uint8_t* d
 #ifdef __cplusplus
 }
 #endif
+
+// Files, playback, download, logs, alarms, device control, PTZ and configuration.
+#include "Saxtrum/Files.h"
+#include "Saxtrum/Control.h"
+#include "Saxtrum/Config.h"

@@ -124,32 +124,36 @@ CChannel* CDeviceManager::GetChannelByGuid(const std::u16string& guid, int numbe
   return GetChannel(FindDevice(guid, 1), number);
 }
 
-IDevPreview* CDeviceManager::GetChannelPreview(CDevice* device, int number) {
+IDevPreview* CDeviceManager::GetChannelPreview(CDevice* device, int number, int create) {
   CChannel* ch = GetChannel(device, number);
-  return ch ? ch->GetPreview(1) : nullptr;
+  return ch ? ch->GetPreview(create) : nullptr;
 }
 
-IDevPreview* CDeviceManager::GetChannelPreviewByName(const std::u16string& name, int number) {
-  return GetChannelPreview(FindDevice(name, 0), number);
+IDevPreview* CDeviceManager::GetChannelPreviewByName(const std::u16string& name, int number,
+                                                     int create) {
+  return GetChannelPreview(FindDevice(name, 0), number, create);
 }
 
-IDevPreview* CDeviceManager::GetChannelPreviewByGuid(const std::u16string& guid, int number) {
-  return GetChannelPreview(FindDevice(guid, 1), number);
+IDevPreview* CDeviceManager::GetChannelPreviewByGuid(const std::u16string& guid, int number,
+                                                     int create) {
+  return GetChannelPreview(FindDevice(guid, 1), number, create);
 }
 
-IDevCtlPtz* CDeviceManager::GetChannelPtz(CDevice* device, int number) {
+IDevCtlPtz* CDeviceManager::GetChannelPtz(CDevice* device, int number, int create) {
   CChannel* ch = GetChannel(device, number);
-  return ch ? ch->GetPtz(1) : nullptr;
+  return ch ? ch->GetPtz(create) : nullptr;
 }
 
-IDevCtlPtz* CDeviceManager::GetChannelPtzByName(const std::u16string& name, int number) {
+IDevCtlPtz* CDeviceManager::GetChannelPtzByName(const std::u16string& name, int number,
+                                                int create) {
   CChannel* ch = GetChannelByName(name, number);
-  return ch ? ch->GetPtzWithNumber(1) : nullptr;
+  return ch ? ch->GetPtzWithNumber(create) : nullptr;
 }
 
-IDevCtlPtz* CDeviceManager::GetChannelPtzByGuid(const std::u16string& guid, int number) {
+IDevCtlPtz* CDeviceManager::GetChannelPtzByGuid(const std::u16string& guid, int number,
+                                                int create) {
   CChannel* ch = GetChannelByGuid(guid, number);
-  return ch ? ch->GetPtzWithNumber(1) : nullptr;
+  return ch ? ch->GetPtzWithNumber(create) : nullptr;
 }
 
 bool CDeviceManager::Load() {

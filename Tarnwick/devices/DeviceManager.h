@@ -28,12 +28,13 @@ class CDeviceManager {
   CChannel* GetChannel(CDevice* device, int number);
   CChannel* GetChannelByName(const std::u16string& name, int number);
   CChannel* GetChannelByGuid(const std::u16string& guid, int number);
-  IDevPreview* GetChannelPreview(CDevice* device, int number);
-  IDevPreview* GetChannelPreviewByName(const std::u16string& name, int number);
-  IDevPreview* GetChannelPreviewByGuid(const std::u16string& guid, int number);
-  IDevCtlPtz* GetChannelPtz(CDevice* device, int number);
-  IDevCtlPtz* GetChannelPtzByName(const std::u16string& name, int number);
-  IDevCtlPtz* GetChannelPtzByGuid(const std::u16string& guid, int number);
+  // create 1 makes the preview (logging in) or PTZ object when missing; 0 only looks.
+  IDevPreview* GetChannelPreview(CDevice* device, int number, int create = 1);
+  IDevPreview* GetChannelPreviewByName(const std::u16string& name, int number, int create = 1);
+  IDevPreview* GetChannelPreviewByGuid(const std::u16string& guid, int number, int create = 1);
+  IDevCtlPtz* GetChannelPtz(CDevice* device, int number, int create = 1);
+  IDevCtlPtz* GetChannelPtzByName(const std::u16string& name, int number, int create = 1);
+  IDevCtlPtz* GetChannelPtzByGuid(const std::u16string& guid, int number, int create = 1);
 
   bool Load();
   // Rewrites Tb_Device in one transaction: a failed save leaves the previous table as it was.

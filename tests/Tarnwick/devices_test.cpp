@@ -161,7 +161,9 @@ TEST_F(DeviceList, ChannelLookupsMakeChannelsOnce) {
   CChannel* a = list->GetChannelByName(u"cam", 7);
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(list->GetChannelByGuid(u"Gcam", 7), a);
+  EXPECT_EQ(list->GetChannelPreviewByGuid(u"Gcam", 7, 0), nullptr);  // looking makes nothing
   EXPECT_NE(list->GetChannelPreviewByGuid(u"Gcam", 7), nullptr);
+  EXPECT_EQ(list->GetChannelPreviewByGuid(u"Gcam", 7, 0), a->GetPreview(0));
   EXPECT_NE(list->GetChannelPtzByName(u"cam", 7), nullptr);
   EXPECT_EQ(list->GetChannelByName(u"none", 1), nullptr);
 }

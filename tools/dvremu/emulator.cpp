@@ -58,6 +58,7 @@ struct Emulator::Impl {
   std::vector<std::function<void()>> heldReplies;
   std::map<uint32_t, std::array<uint32_t, 4>> videoParams;  // channel -> b, c, s, h
   std::map<uint32_t, uint64_t> livePackets;  // handle -> packets sent
+  Services services;
   int live = 0;
 
   void acceptLoop();
@@ -214,10 +215,16 @@ void Emulator::Impl::handle(const std::shared_ptr<Connection>& c, const Header& 
       reply(c, kGetVideoParam, h.handle, status, refuse ? std::vector<uint8_t>{} : r);
       return;
     }
-    default:
+    default: {
+      std::vector<Outgoing> out;
+      if (services.handle(c->id, h.command, h.handle, payload, refuse, out)) {
+        for (const Outgoing& o : out) reply(c, o.command, h.handle, o.status, o.payload);
+        return;
+      }
       if (h.command >= 1 && h.command <= kLastCode && h.command != kAlarm)
         reply(c, h.command, h.handle, status, {});
       return;
+    }
   }
 }
 
@@ -323,7 +330,10 @@ void Emulator::Impl::closeAll() {
 void Emulator::setClip(const StreamClip& clip) {
   std::lock_guard<std::mutex> lock(impl_->mu);
   impl_->clip = clip;
+  impl_->services.setStreamHeader(streamHeader(clip));
 }
+
+Services& Emulator::services() { return impl_->services; }
 
 std::vector<Request> Emulator::requests() const {
   std::lock_guard<std::mutex> lock(impl_->mu);

@@ -47,6 +47,20 @@ int main(int argc, char** argv) {
   }
   dvremu::Emulator emu(o);
   emu.setClip(clip);
+  // Recordings to search, play back and download: the clip, one per hour on channels 1 to 4.
+  const std::vector<uint8_t> whole = dvremu::streamFile(clip);
+  for (uint32_t channel = 1; channel <= 4; ++channel) {
+    for (uint32_t hour = 0; hour < 4; ++hour) {
+      dvremu::RecordedFile f;
+      f.name = "ch" + std::to_string(channel) + "_" + std::to_string(hour) + "00.rec";
+      f.channel = channel;
+      f.type = hour % 2 ? 1 : 0;
+      f.start = {2013, 2, 28, hour, 0, 0};
+      f.end = {2013, 2, 28, hour, 59, 59};
+      f.data.assign(whole.begin() + dvremu::kStreamHeaderBytes, whole.end());
+      emu.services().addFile(f);
+    }
+  }
   if (!emu.start(static_cast<uint16_t>(port))) {
     std::fprintf(stderr, "dvremu: cannot listen on 127.0.0.1:%d\n", port);
     return 1;

@@ -2,6 +2,7 @@
 #include "PlayCtrl.h"
 #include "Saxtrum.h"
 #include "api/requests.h"
+#include "control/exchange.h"
 #include "plat/log.h"
 
 using namespace saxtrum;
@@ -85,30 +86,13 @@ int QX_DVR_StopRealPlay(int32_t handle) {
   uint8_t payload[kPreviewRequestSize];
   previewPayload(e.channelIndex, static_cast<uint32_t>(e.window), e.subStream, payload);
   const int32_t port = slotPort(r);
-  int result = 1;
-  if (r.conn->sendPacket(static_cast<uint32_t>(handle), NET_PREVIEW_STOP, payload,
-                         kPreviewRequestSize) != 0) {
-    result = 0;
-  } else if (r.conn->waitSlot(r.slot, replyWaitMs()) == 0 &&
-             r.conn->withSlot(r.slot, [](RequestSlot& s) { return s.status != kStatusOk; })) {
-    result = 0;
-  }
+  const int result = sendStop(*r.conn, handle, NET_PREVIEW_STOP, payload, kPreviewRequestSize);
   r.conn->stopStreamSlot(r.slot, port);
   return result;
 }
 
 int QX_DVR_SetRealDataCallBack(int32_t handle, QX_DVR_DataCallBack callback, void* user) {
-  StreamRef r;
-  if (!resolveBusy(handle, r)) return 0;
-  {
-    Library& lib = library();
-    std::lock_guard<std::recursive_mutex> lock(lib.tableMutex);
-    StreamEntry& e = lib.logins[r.userId].streams[r.slot];
-    e.live = callback;
-    e.user = user;
-  }
-  r.conn->withSlot(r.slot, [](RequestSlot& s) { s.callbackOn = true; });
-  return 1;
+  return setStreamCallback(handle, &StreamEntry::live, callback, user);
 }
 
 int QX_DVR_SaveRealData(int32_t handle, uint32_t, const char* path) {

@@ -17,4 +17,19 @@ StreamEntry streamEntry(const StreamRef& r) {
   return lib.logins[r.userId].streams[r.slot];
 }
 
+int setStreamCallback(int32_t handle, QX_DVR_DataCallBack StreamEntry::*which,
+                      QX_DVR_DataCallBack callback, void* user) {
+  StreamRef r;
+  if (!resolveBusy(handle, r)) return 0;
+  {
+    Library& lib = library();
+    std::lock_guard<std::recursive_mutex> lock(lib.tableMutex);
+    StreamEntry& e = lib.logins[r.userId].streams[r.slot];
+    e.*which = callback;
+    e.user = user;
+  }
+  r.conn->withSlot(r.slot, [](RequestSlot& s) { s.callbackOn = true; });
+  return 1;
+}
+
 }  // namespace saxtrum

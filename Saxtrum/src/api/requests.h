@@ -22,5 +22,9 @@ inline std::string fieldText(const char* src, size_t n) {
 bool resolveBusy(int32_t handle, StreamRef& out);
 int32_t slotPort(const StreamRef& r);
 StreamEntry streamEntry(const StreamRef& r);
+// Stores a live or playback data callback of a stream and turns its callback flag on; 0 for a
+// bad handle.
+int setStreamCallback(int32_t handle, QX_DVR_DataCallBack StreamEntry::*which,
+                      QX_DVR_DataCallBack callback, void* user);
 
 }  // namespace saxtrum

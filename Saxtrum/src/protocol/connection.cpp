@@ -510,6 +510,10 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
         }
         ++s.packets;
         signalSlot(slot);
+      } else if (len == 0) {
+        // The export's closing packet: the stream is over and its slot free again.
+        lock.unlock();
+        releaseSlot(slot);
       } else {
         writeRecordFile(s, p, len, false);
       }

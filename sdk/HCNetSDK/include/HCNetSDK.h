@@ -47,11 +47,201 @@ using SdkMessageCallBack = void (*)(int32_t command, SdkAlarmerRecord* alarmer,
 using SdkExceptionCallBack = void (*)(uint32_t type, int32_t loginId, int32_t handle,
                                       void* user);
 
+// Exception types handed to the exception callback.
+constexpr uint32_t SDK_EXCEPTION_EXCHANGE = 0x8000;  // the login's connection was lost
+
+// Start-up is counted: the first NET_DVR_Init starts the recorder library, the last
+// NET_DVR_Cleanup stops it; calls in between only count.
 int NET_DVR_Init();
 int NET_DVR_Cleanup();
 int NET_DVR_SetDVRMessageCallBack(SdkMessageCallBack callback, void* user);
 int NET_DVR_SetExceptionCallBack(uint32_t message, intptr_t window,
                                  SdkExceptionCallBack callback, void* user);
 uint32_t NET_DVR_GetLastError();
+
+// ---- Login --------------------------------------------------------------------------------
+
+constexpr size_t SDK_DEVICEINFO_SIZE = 80;
+
+// Filled by a successful login (80 bytes).
+struct SdkDeviceInfo {
+  char serialNumber[48];
+  uint8_t alarmInPortNum;   // 48
+  uint8_t alarmOutPortNum;  // 49
+  uint8_t diskNum;          // 50
+  uint8_t dvrType;          // 51
+  uint8_t chanNum;          // 52
+  uint8_t startChan;        // 53
+  uint8_t audioChanNum;     // 54
+  uint8_t ipChanNum;        // 55
+  uint8_t byte56;           // 56
+  uint8_t reserved[23];
+};
+static_assert(sizeof(SdkDeviceInfo) == SDK_DEVICEINFO_SIZE);
+static_assert(offsetof(SdkDeviceInfo, alarmInPortNum) == 48);
+static_assert(offsetof(SdkDeviceInfo, byte56) == 56);
+
+// The login id (0..127), or -1.
+int32_t NET_DVR_Login(const char* address, uint16_t port, const char* user, const char* password,
+                      SdkDeviceInfo* deviceInfo);
+int NET_DVR_Logout(int32_t loginId);
+
+// ---- Live view ----------------------------------------------------------------------------
+
+constexpr uint32_t SDK_LINK_SUBSTREAM = 0x80000000u;
+
+struct SdkClientInfo {
+  int32_t channel;    // 1..16
+  uint32_t linkMode;  // SDK_LINK_SUBSTREAM for the sub stream, 0 for the main stream
+  intptr_t window;    // 0: decode without showing
+  char* multicastIP;  // not used
+};
+
+// Live data: every packet of the stream (data type 2).
+using SdkRealDataCallBack = void (*)(int32_t realHandle, uint32_t dataType, uint8_t* data,
+                                     uint32_t size, void* user);
+// Called for each picture shown: the window's drawing surface and its client area.
+using SdkDrawFun = void (*)(int32_t realHandle, intptr_t dc, void* user, int32_t left,
+                            int32_t top, int32_t right, int32_t bottom);
+
+// The live handle, or -1. A data callback given here is set as by NET_DVR_SetRealDataCallBack.
+int32_t NET_DVR_RealPlay(int32_t loginId, const SdkClientInfo* client,
+                         SdkRealDataCallBack callback, void* user, int blocking);
+int NET_DVR_StopRealPlay(int32_t realHandle);
+int NET_DVR_SetRealDataCallBack(int32_t realHandle, SdkRealDataCallBack callback, void* user);
+// Null unregisters.
+int NET_DVR_RigisterDrawFun(int32_t realHandle, SdkDrawFun fun, void* user);
+int NET_DVR_SaveRealData(int32_t realHandle, uint32_t mode, const char* path);
+int NET_DVR_StopSaveRealData(int32_t realHandle);
+int NET_DVR_CapturePicture(int32_t realHandle, const char* bmpPath);
+int NET_DVR_OpenSound(int32_t realHandle);
+int NET_DVR_CloseSound();
+int NET_DVR_Volume(int32_t realHandle, uint16_t volume);
+// Brightness, contrast, saturation and hue, each 1..10.
+int NET_DVR_ClientSetVideoEffect(int32_t realHandle, uint32_t brightness, uint32_t contrast,
+                                 uint32_t saturation, uint32_t hue);
+int NET_DVR_ClientGetVideoEffect(int32_t realHandle, uint32_t* brightness, uint32_t* contrast,
+                                 uint32_t* saturation, uint32_t* hue);
+
+// ---- Talk ---------------------------------------------------------------------------------
+
+// `target` is a live handle (talk on its login and channel) or a login id (channel 1, or
+// `channel` when it is 1..16). The other values are accepted and not used. Talk handle or -1.
+int32_t NET_DVR_StartVoiceCom(int32_t target, intptr_t channel, intptr_t unused1,
+                              intptr_t unused2, intptr_t unused3);
+int NET_DVR_StopVoiceCom(int32_t talkHandle);
+
+// ---- PTZ ----------------------------------------------------------------------------------
+
+constexpr size_t SDK_PTZCRUISE_SIZE = 128;  // 32 points: preset, dwell, speed, reserved
+
+int NET_DVR_PTZControl(int32_t realHandle, uint32_t command, uint32_t stop);
+int NET_DVR_PTZPreset(int32_t realHandle, uint32_t command, uint32_t preset);
+int NET_DVR_PTZCruise(int32_t realHandle, uint32_t command, uint8_t route, uint8_t point,
+                      uint16_t value);
+int NET_DVR_PTZTrack(int32_t realHandle, uint32_t command);
+// 1 with the 128-byte cruise in `cruise`, else 0.
+int NET_DVR_GetPTZCruise(int32_t loginId, int32_t channel, int32_t route, uint8_t* cruise);
+
+// ---- Device control and log ---------------------------------------------------------------
+
+struct SdkTime {
+  uint32_t year, month, day, hour, minute, second;
+};
+static_assert(sizeof(SdkTime) == 24);
+
+int NET_DVR_RebootDVR(int32_t loginId);
+int NET_DVR_ShutDownDVR(int32_t loginId);
+int NET_DVR_StartDVRRecord(int32_t loginId, int32_t channel, int32_t recordType);
+int NET_DVR_StopDVRRecord(int32_t loginId, int32_t channel);
+
+constexpr size_t SDK_LOG_SIZE = 4332;
+// Log search handle or -1; `flag` is accepted and not used.
+int32_t NET_DVR_FindDVRLog(int32_t loginId, int32_t mode, uint32_t majorType, uint32_t minorType,
+                           const SdkTime* start, const SdkTime* end, int32_t flag);
+// SDK_FIND_* status; the record gets the device's log entry at its start.
+int32_t NET_DVR_FindNextLog(int32_t logHandle, uint8_t* record);
+int NET_DVR_FindLogClose(int32_t logHandle);
+
+// ---- Alarms -------------------------------------------------------------------------------
+
+// Alarms of the login reach the message callback while the channel is set up. Handle or -1.
+int32_t NET_DVR_SetupAlarmChan(int32_t loginId);
+int NET_DVR_CloseAlarmChan(int32_t alarmHandle);
+
+// ---- Recorded files -----------------------------------------------------------------------
+
+// Search and log statuses.
+constexpr int32_t SDK_FIND_SUCCESS = 1000;    // a record was returned
+constexpr int32_t SDK_FIND_NOFILE = 1001;     // the search found nothing
+constexpr int32_t SDK_FIND_SEARCHING = 1002;  // ask again
+constexpr int32_t SDK_FIND_NOMORE = 1003;     // every record was returned
+constexpr int32_t SDK_FIND_EXCEPTION = 1004;  // the search failed or the handle is unknown
+
+constexpr size_t SDK_FILECOND_SIZE = 96;
+constexpr size_t SDK_FINDDATA_SIZE = 188;
+
+// Search condition: channel 1..16 at 0, file type at 4 (255 all), 255 at 8, times at 48, 72.
+struct SdkFileCond {
+  int32_t channel;
+  uint32_t fileType;
+  uint32_t isLocked;
+  uint8_t reserved[36];
+  SdkTime start;
+  SdkTime end;
+};
+static_assert(sizeof(SdkFileCond) == SDK_FILECOND_SIZE);
+static_assert(offsetof(SdkFileCond, start) == 48);
+static_assert(offsetof(SdkFileCond, end) == 72);
+
+// One found file.
+struct SdkFindData {
+  char fileName[100];
+  SdkTime start;
+  SdkTime end;
+  uint32_t fileSize;
+  uint8_t reserved[32];
+  uint8_t locked;
+  uint8_t reserved2[3];
+};
+static_assert(sizeof(SdkFindData) == SDK_FINDDATA_SIZE);
+static_assert(offsetof(SdkFindData, start) == 100);
+static_assert(offsetof(SdkFindData, fileSize) == 148);
+static_assert(offsetof(SdkFindData, locked) == 184);
+
+// Find handle or -1. The search runs on: NET_DVR_FindNextFile answers SDK_FIND_SEARCHING
+// until the next record (or the end) is known.
+int32_t NET_DVR_FindFile(int32_t loginId, const SdkFileCond* condition);
+int32_t NET_DVR_FindNextFile(int32_t findHandle, SdkFindData* data);
+int NET_DVR_FindClose(int32_t findHandle);
+
+// Playback control codes.
+enum : uint32_t {
+  SDK_PLAYSTART = 1, SDK_PLAYSTOP = 2, SDK_PLAYPAUSE = 3, SDK_PLAYRESTART = 4, SDK_PLAYFAST = 5,
+  SDK_PLAYSLOW = 6, SDK_PLAYNORMAL = 7, SDK_PLAYFRAME = 8, SDK_PLAYSTARTAUDIO = 9,
+  SDK_PLAYSTOPAUDIO = 10, SDK_PLAYAUDIOVOLUME = 11, SDK_PLAYSETPOS = 12, SDK_PLAYGETPOS = 13,
+  SDK_PLAYGETTIME = 14, SDK_PLAYGETFRAME = 15, SDK_GETTOTALFRAMES = 16, SDK_GETTOTALTIME = 17,
+};
+
+int32_t NET_DVR_PlayBackByName(int32_t loginId, const char* fileName, intptr_t window);
+// On a download handle, SDK_PLAYSTART answers 1: the transfer already runs.
+int NET_DVR_PlayBackControl(int32_t handle, uint32_t code, uint32_t valueIn, uint32_t* valueOut);
+int NET_DVR_PlayBackCaptureFile(int32_t playHandle, const char* bmpPath);
+int NET_DVR_StopPlayBack(int32_t playHandle);
+
+int32_t NET_DVR_GetFileByName(int32_t loginId, const char* remoteName, const char* localPath);
+int NET_DVR_GetDownloadPos(int32_t downloadHandle);  // percent, -1 for an unknown handle
+int NET_DVR_StopGetFile(int32_t downloadHandle);
+
+// ---- Configuration ------------------------------------------------------------------------
+
+// Reads the record of a configuration command (read numbers) for a 0-based channel,
+// alarm-input or alarm-output index into `buffer`; `size` must hold the command's record.
+// *returned (may be null) gets the record's size. 1 or 0.
+int NET_DVR_ReadConfig(int32_t loginId, uint32_t command, int32_t index, void* buffer,
+                       uint32_t size, uint32_t* returned);
+// Writes a record (write numbers). 1 when the device took it, else 0.
+int NET_DVR_WriteConfig(int32_t loginId, uint32_t command, int32_t index, const void* buffer,
+                        uint32_t size);
 
 }  // extern "C"

@@ -2,6 +2,11 @@
 #include <mutex>
 
 #include "HCNetSDK.h"
+#include "Saxtrum.h"
+#include "deliver.h"
+#include "records.h"
+#include "registry.h"
+#include "search.h"
 
 namespace {
 std::mutex g_mutex;
@@ -11,13 +16,33 @@ std::atomic<void*> g_messageUser{nullptr};
 std::atomic<SdkExceptionCallBack> g_exceptionCallback{nullptr};
 std::atomic<void*> g_exceptionUser{nullptr};
 std::atomic<uint32_t> g_lastError{0};
+
+// The recorder library reports on its receive threads; its records have the SDK's sizes.
+void OnLibraryMessage(int32_t command, char* alarmer, char* alarm, uint32_t length, void*) {
+  if (command != QX_DVR_COMMAND_ALARM || !alarmer || !alarm || length < QX_DVR_ALARM_INFO_SIZE)
+    return;
+  SdkAlarmerRecord a;
+  SdkAlarmRecord r;
+  hcnet::AlarmerFromBytes(reinterpret_cast<const uint8_t*>(alarmer), a);
+  hcnet::AlarmFromBytes(reinterpret_cast<const uint8_t*>(alarm), r);
+  SdkDeliverAlarm(SDK_COMM_ALARM, &a, &r);
+}
+
+void OnLibraryException(uint32_t, int32_t userId, intptr_t, void*) {
+  SdkDeliverException(SDK_EXCEPTION_EXCHANGE, userId, -1);
+}
 }  // namespace
 
 extern "C" {
 
 int NET_DVR_Init() {
   std::lock_guard<std::mutex> lk(g_mutex);
-  ++g_initCount;
+  // The recorder library starts once per process: starting it again would drop its logins.
+  if (g_initCount++ == 0) {
+    QX_DVR_Init();
+    QX_DVR_SetDVRMessageCallBack(&OnLibraryMessage, nullptr);
+    QX_DVR_SetExceptionCallBack(0, 0, &OnLibraryException, nullptr);
+  }
   return 1;
 }
 
@@ -28,6 +53,9 @@ int NET_DVR_Cleanup() {
     return 0;
   }
   if (--g_initCount == 0) {
+    hcnet::CloseAllSearches();
+    QX_DVR_Cleanup();
+    hcnet::ClearRegistry();
     g_messageCallback = nullptr;
     g_exceptionCallback = nullptr;
   }
@@ -46,7 +74,10 @@ int NET_DVR_SetExceptionCallBack(uint32_t, intptr_t, SdkExceptionCallBack callba
   return 1;
 }
 
-uint32_t NET_DVR_GetLastError() { return g_lastError.load(); }
+uint32_t NET_DVR_GetLastError() {
+  const uint32_t own = g_lastError.load();
+  return own ? own : QX_DVR_GetLastError();
+}
 
 }  // extern "C"
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dvremu/services.h"
 #include "dvremu/stream.h"
 #include "dvremu/wire.h"
 
@@ -43,6 +44,8 @@ class Emulator {
   void stop();
 
   void setClip(const StreamClip& clip);
+  // Files, logs, control, configuration and transfers of the recorder.
+  Services& services();
 
   // What arrived so far, decoded.
   std::vector<Request> requests() const;

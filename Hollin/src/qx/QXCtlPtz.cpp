@@ -1,0 +1,37 @@
+#include "qx/QXCtlPtz.h"
+
+#include "HCNetSDK.h"
+
+int CDevQXCtlPtz::PTZControl(int command, int stop) {
+  if (realHandle_ == -1) return 0;
+  return NET_DVR_PTZControl(realHandle_, static_cast<uint32_t>(command),
+                            static_cast<uint32_t>(stop));
+}
+
+int CDevQXCtlPtz::PTZCruise(int command, int route, int point, int value) {
+  if (realHandle_ == -1) return 0;
+  return NET_DVR_PTZCruise(realHandle_, static_cast<uint32_t>(command),
+                           static_cast<uint8_t>(route), static_cast<uint8_t>(point),
+                           static_cast<uint16_t>(value));
+}
+
+int CDevQXCtlPtz::PTZPreset(int command, int preset) {
+  if (realHandle_ == -1) return 0;
+  return NET_DVR_PTZPreset(realHandle_, static_cast<uint32_t>(command),
+                           static_cast<uint32_t>(preset));
+}
+
+int CDevQXCtlPtz::PTZTrack(int command) {
+  if (realHandle_ == -1) return 0;
+  return NET_DVR_PTZTrack(realHandle_, static_cast<uint32_t>(command));
+}
+
+int CDevQXCtlPtz::GetPTZCruise(int route, int* points, int channel) {
+  if (loginId_ == -1 || !points) return 0;
+  uint8_t answer[SDK_PTZCRUISE_SIZE] = {};
+  if (NET_DVR_GetPTZCruise(loginId_, channel, route, answer) != 1) return 0;
+  // 32 points of preset, dwell and speed.
+  for (int i = 0; i < 32; ++i)
+    for (int k = 0; k < 3; ++k) points[i * 3 + k] = answer[i * 4 + k];
+  return 1;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// PTZ of a previewed recorder channel, over the live view's handle.
+#include "Hollin/Interfaces.h"
+
+class CDevQXCtlPtz : public IDevCtlPtz {
+ public:
+  // loginId is -1 when made without a channel (cruise reading then answers 0).
+  CDevQXCtlPtz(DevHandle realHandle, DevHandle loginId, long channel)
+      : realHandle_(static_cast<int32_t>(realHandle)), loginId_(static_cast<int32_t>(loginId)),
+        channel_(static_cast<int32_t>(channel)) {}
+
+  int GetStoredValue() override { return 0; }
+  int SetStoredValue(int) override { return 0; }
+  int PTZControl(int command, int stop) override;
+  int PTZCruise(int command, int route, int point, int value) override;
+  int PTZPreset(int command, int preset) override;
+  int GetPTZCruise(int route, int* points, int channel) override;
+  int PTZTrack(int command) override;
+
+ private:
+  int32_t realHandle_;
+  int32_t loginId_;
+  int32_t channel_;
+};

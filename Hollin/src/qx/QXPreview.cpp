@@ -1,0 +1,130 @@
+#include "qx/QXPreview.h"
+
+CDevQXPreview::~CDevQXPreview() {
+  if (recording_ && realHandle_ != -1) StopRecord();
+  if (previewing_) StopPreview();
+}
+
+bool CDevQXPreview::SetPlayWnd(HWND wnd) {
+  if (!wnd) return false;
+  window_ = wnd;
+  return true;
+}
+
+bool CDevQXPreview::StartPreview() {
+  if (previewing_) return true;  // one live view per preview: a second would be lost
+  SdkClientInfo client{};
+  client.channel = channel_;
+  client.linkMode = streamType_ == 1 ? SDK_LINK_SUBSTREAM : 0;
+  client.window = window_;
+  client.multicastIP = nullptr;
+  const int32_t h = NET_DVR_RealPlay(loginId_, &client, nullptr, nullptr, 1);
+  if (h == -1) return false;
+  realHandle_ = h;
+  previewing_ = true;
+  return true;
+}
+
+bool CDevQXPreview::StopPreview() {
+  if (previewing_) {
+    // Saving and sound end with the stream: their flags must not outlive it.
+    if (recording_) StopRecord();
+    if (soundOpen_) CloseSound();
+    NET_DVR_StopRealPlay(realHandle_);
+    realHandle_ = -1;
+    previewing_ = false;
+  }
+  return true;
+}
+
+bool CDevQXPreview::CapturePicture(const char* path, int) {
+  if (realHandle_ == -1) return false;
+  NET_DVR_CapturePicture(realHandle_, path);
+  return true;
+}
+
+bool CDevQXPreview::StartRecord(int mode, const char* path) {
+  if (realHandle_ == -1 || !path) return false;
+  if (NET_DVR_SaveRealData(realHandle_, static_cast<uint32_t>(mode), path) != 1) return false;
+  recording_ = true;
+  return true;
+}
+
+bool CDevQXPreview::StopRecord() {
+  if (realHandle_ == -1) return false;
+  if (recording_) {
+    NET_DVR_StopSaveRealData(realHandle_);
+    recording_ = false;
+  }
+  return true;
+}
+
+bool CDevQXPreview::GetVideoEffect(int* brightness, int* contrast, int* saturation, int* hue) {
+  if (realHandle_ == -1) return false;
+  uint32_t b = 0, c = 0, s = 0, h = 0;
+  if (NET_DVR_ClientGetVideoEffect(realHandle_, &b, &c, &s, &h) != 1) return false;
+  if (brightness) *brightness = static_cast<int>(b);
+  if (contrast) *contrast = static_cast<int>(c);
+  if (saturation) *saturation = static_cast<int>(s);
+  if (hue) *hue = static_cast<int>(h);
+  return true;
+}
+
+bool CDevQXPreview::SetVideoEffect(int brightness, int contrast, int saturation, int hue) {
+  if (realHandle_ == -1) return false;
+  return NET_DVR_ClientSetVideoEffect(realHandle_, static_cast<uint32_t>(brightness),
+                                      static_cast<uint32_t>(contrast),
+                                      static_cast<uint32_t>(saturation),
+                                      static_cast<uint32_t>(hue)) == 1;
+}
+
+void CDevQXPreview::OnDraw(int32_t realHandle, intptr_t dc, void* user, int32_t, int32_t,
+                           int32_t, int32_t) {
+  auto* self = static_cast<CDevQXPreview*>(user);
+  if (self->draw_) self->draw_(realHandle, reinterpret_cast<void*>(dc), self->drawUser_);
+}
+
+void CDevQXPreview::OnData(int32_t realHandle, uint32_t dataType, uint8_t* data, uint32_t size,
+                           void* user) {
+  auto* self = static_cast<CDevQXPreview*>(user);
+  if (self->data_) self->data_(realHandle, dataType, data, size, self->dataUser_);
+}
+
+bool CDevQXPreview::RegisterDrawFun(DrawFunCallback callback, void* user) {
+  draw_ = callback;
+  drawUser_ = user;
+  NET_DVR_RigisterDrawFun(realHandle_, callback ? &OnDraw : nullptr, callback ? this : nullptr);
+  return true;
+}
+
+bool CDevQXPreview::SetRealDataCallBack(RealDataCallback callback, void* user) {
+  data_ = callback;
+  dataUser_ = user;
+  if (realHandle_ == -1) return false;
+  NET_DVR_SetRealDataCallBack(realHandle_, callback ? &OnData : nullptr, callback ? this : nullptr);
+  return true;
+}
+
+bool CDevQXPreview::OpenSound() {
+  if (realHandle_ == -1) return false;
+  NET_DVR_OpenSound(realHandle_);
+  soundOpen_ = true;
+  return true;
+}
+
+bool CDevQXPreview::CloseSound() {
+  if (soundOpen_) NET_DVR_CloseSound();
+  soundOpen_ = false;
+  return true;
+}
+
+bool CDevQXPreview::SetVolume(int volume) {
+  if (realHandle_ == -1) return false;
+  NET_DVR_Volume(realHandle_, static_cast<uint16_t>(volume));
+  return true;
+}
+
+int CDevQXPreview::StartVoiceCom(intptr_t a1, intptr_t a2, intptr_t a3, intptr_t a4) {
+  if (realHandle_ == -1) return 0;
+  return NET_DVR_StartVoiceCom(realHandle_, a1, a2, a3, a4);
+}

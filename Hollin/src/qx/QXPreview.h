@@ -1,0 +1,58 @@
+#pragma once
+// Live preview of one recorder channel over the recorder SDK.
+#include "HCNetSDK.h"
+#include "Hollin/Interfaces.h"
+
+class CDevQXPreview : public IDevPreview {
+ public:
+  CDevQXPreview(DevHandle loginId, long channel)
+      : loginId_(static_cast<int32_t>(loginId)), channel_(static_cast<int32_t>(channel)) {}
+  ~CDevQXPreview() override;  // stops saving and the live view
+
+  bool SetPlayWnd(HWND wnd) override;
+  HWND GetPlayWnd() override { return window_; }
+  bool StartPreview() override;
+  bool StopPreview() override;
+  bool CapturePicture(const char* path, int ignored) override;
+  bool StartRecord(int mode, const char* path) override;
+  bool StopRecord() override;
+  bool GetVideoEffect(int* brightness, int* contrast, int* saturation, int* hue) override;
+  bool SetVideoEffect(int brightness, int contrast, int saturation, int hue) override;
+  bool RegisterDrawFun(DrawFunCallback callback, void* user) override;
+  bool SetRealDataCallBack(RealDataCallback callback, void* user) override;
+  bool OpenSound() override;
+  bool CloseSound() override;
+  bool SetVolume(int volume) override;
+  bool IsPreviewing() override { return previewing_; }
+  bool IsSoundOpen() override { return soundOpen_; }
+  bool IsRecording() override { return recording_; }
+  bool SetStreamType(int type) override {
+    streamType_ = type;
+    return true;
+  }
+  int GetStreamType() override { return streamType_; }
+  void GetRealHandle(DevHandle* out) override {
+    if (out) *out = realHandle_;
+  }
+  // Talk through the live view's login and channel.
+  virtual int StartVoiceCom(intptr_t a1, intptr_t a2, intptr_t a3, intptr_t a4);
+
+ private:
+  static void OnDraw(int32_t realHandle, intptr_t dc, void* user, int32_t, int32_t, int32_t,
+                     int32_t);
+  static void OnData(int32_t realHandle, uint32_t dataType, uint8_t* data, uint32_t size,
+                     void* user);
+
+  HWND window_ = 0;
+  int32_t loginId_;
+  int32_t channel_;
+  int streamType_ = 0;
+  int32_t realHandle_ = -1;
+  void* drawUser_ = nullptr;
+  bool previewing_ = false;
+  bool soundOpen_ = false;
+  bool recording_ = false;
+  DrawFunCallback draw_ = nullptr;
+  RealDataCallback data_ = nullptr;
+  void* dataUser_ = nullptr;
+};

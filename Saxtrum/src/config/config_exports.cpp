@@ -1,0 +1,48 @@
+// Configuration read and write by command number.
+#include <cstring>
+
+#include "Saxtrum/Config.h"
+#include "config/config_table.h"
+#include "control/exchange.h"
+#include "protocol/library.h"
+
+using namespace saxtrum;
+
+extern "C" {
+
+int QX_DVR_GetPellmore(int32_t userId, uint32_t command, int32_t channel, void* out,
+                       uint32_t outSize, uint32_t* returned) {
+  bool isGet = false;
+  const config::RecordLayout* l = config::layoutForCommand(command, &isGet);
+  auto conn = loginConnection(userId);
+  if (!conn) return 0;
+  // The record is unpacked by the command asked for and never past the caller's buffer.
+  if (!l || !isGet || !out || outSize < l->clientSize) return 0;
+  const std::vector<uint8_t> request = config::buildGetRequest(*l, channel);
+  const Exchange e = exchangeOnNewSlot(*conn, userId, l->getCode, request);
+  if (e.outcome != Outcome::Ok) return 0;
+  conn->withSlot(e.slot, [&](RequestSlot& s) {
+    config::unpackReply(*l, s.configReply.data(), s.configReply.size(),
+                        static_cast<uint8_t*>(out));
+  });
+  conn->releaseSlot(e.slot);
+  if (returned) *returned = l->clientSize;
+  return 1;
+}
+
+int QX_DVR_SetPellmore(int32_t userId, uint32_t command, int32_t channel, const void* in,
+                       uint32_t inSize) {
+  bool isGet = true;
+  const config::RecordLayout* l = config::layoutForCommand(command, &isGet);
+  auto conn = loginConnection(userId);
+  if (!conn) return 0;
+  if (!l || isGet || !in || inSize < l->clientSize) return 0;
+  const std::vector<uint8_t> request =
+      config::buildSetRequest(*l, channel, static_cast<const uint8_t*>(in));
+  const Exchange e = exchangeOnNewSlot(*conn, userId, l->setCode, request);
+  if (e.outcome != Outcome::Ok) return 0;
+  conn->releaseSlot(e.slot);
+  return 1;
+}
+
+}  // extern "C"

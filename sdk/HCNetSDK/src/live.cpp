@@ -1,0 +1,146 @@
+// Login and live view, carried onto the recorder library.
+#include "HCNetSDK.h"
+#include "Saxtrum.h"
+#include "plat/surface.h"
+#include "records.h"
+#include "registry.h"
+
+namespace {
+
+void OnLiveData(int32_t handle, uint32_t dataType, uint8_t* data, uint32_t length, void*) {
+  hcnet::LiveView live;
+  if (hcnet::FindLive(handle, &live) && live.data)
+    live.data(handle, dataType, data, length, live.dataUser);
+}
+
+// The player reports each shown picture with the value we gave: the live handle.
+void OnDraw(int32_t, intptr_t dc, void* user) {
+  const auto handle = static_cast<int32_t>(reinterpret_cast<intptr_t>(user));
+  hcnet::LiveView live;
+  if (!hcnet::FindLive(handle, &live) || !live.draw) return;
+  plat::SurfaceRect r;
+  if (!plat::windowClientRect(live.window, &r)) r = {};
+  live.draw(handle, dc, live.drawUser, 0, 0, r.width(), r.height());
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t NET_DVR_Login(const char* address, uint16_t port, const char* user, const char* password,
+                      SdkDeviceInfo* deviceInfo) {
+  QX_DVR_DEVICEINFO q{};
+  const int32_t id = QX_DVR_Login(address, port, user, password, &q);
+  if (id >= 0 && deviceInfo) hcnet::FromQx(q, *deviceInfo);
+  return id < 0 ? -1 : id;
+}
+
+int NET_DVR_Logout(int32_t loginId) { return QX_DVR_Logout(loginId) == 1 ? 1 : 0; }
+
+int32_t NET_DVR_RealPlay(int32_t loginId, const SdkClientInfo* client,
+                         SdkRealDataCallBack callback, void* user, int blocking) {
+  if (!client) return -1;
+  QX_DVR_CLIENTINFO q{};
+  q.lChannel = client->channel;
+  q.lLinkMode = client->linkMode & SDK_LINK_SUBSTREAM;
+  q.hPlayWnd = client->window;
+  const int32_t h = QX_DVR_RealPlay(loginId, &q, 0, 0, blocking);
+  if (h < 0) return -1;
+  hcnet::LiveView live;
+  live.loginId = loginId;
+  live.channel = client->channel;
+  live.window = client->window;
+  hcnet::AddLive(h, live);
+  if (callback) NET_DVR_SetRealDataCallBack(h, callback, user);
+  return h;
+}
+
+int NET_DVR_StopRealPlay(int32_t realHandle) {
+  const int r = QX_DVR_StopRealPlay(realHandle);
+  // The library always lets the stream go, whatever the device answered.
+  hcnet::RemoveLive(realHandle);
+  return r == 1 ? 1 : 0;
+}
+
+int NET_DVR_SetRealDataCallBack(int32_t realHandle, SdkRealDataCallBack callback, void* user) {
+  if (!hcnet::FindLive(realHandle, nullptr)) return 0;
+  hcnet::SetLiveData(realHandle, callback, user);
+  return QX_DVR_SetRealDataCallBack(realHandle, callback ? &OnLiveData : nullptr, nullptr);
+}
+
+int NET_DVR_RigisterDrawFun(int32_t realHandle, SdkDrawFun fun, void* user) {
+  if (!hcnet::FindLive(realHandle, nullptr)) return 0;
+  hcnet::SetLiveDraw(realHandle, fun, user);
+  return QX_DVR_RigisterDrawFun(realHandle, fun ? &OnDraw : nullptr,
+                                fun ? reinterpret_cast<void*>(intptr_t{realHandle}) : nullptr);
+}
+
+int NET_DVR_SaveRealData(int32_t realHandle, uint32_t mode, const char* path) {
+  if (!path) return 0;
+  return QX_DVR_SaveRealData(realHandle, mode, path);
+}
+
+int NET_DVR_StopSaveRealData(int32_t realHandle) { return QX_DVR_StopSaveRealData(realHandle); }
+
+int NET_DVR_CapturePicture(int32_t realHandle, const char* bmpPath) {
+  return QX_DVR_CapturePicture(realHandle, bmpPath);
+}
+
+int NET_DVR_OpenSound(int32_t realHandle) { return QX_DVR_OpenSound(realHandle); }
+int NET_DVR_CloseSound() { return QX_DVR_CloseSound(); }
+int NET_DVR_Volume(int32_t realHandle, uint16_t volume) { return QX_DVR_Volume(realHandle, volume); }
+
+int NET_DVR_ClientSetVideoEffect(int32_t realHandle, uint32_t brightness, uint32_t contrast,
+                                 uint32_t saturation, uint32_t hue) {
+  return QX_DVR_ClientSetVideoEffect(realHandle, brightness, contrast, saturation, hue);
+}
+
+int NET_DVR_ClientGetVideoEffect(int32_t realHandle, uint32_t* brightness, uint32_t* contrast,
+                                 uint32_t* saturation, uint32_t* hue) {
+  uint32_t b = 0, c = 0, s = 0, h = 0;
+  const int r = QX_DVR_ClientGetVideoEffect(realHandle, &b, &c, &s, &h);
+  if (r == 1) {
+    if (brightness) *brightness = b;
+    if (contrast) *contrast = c;
+    if (saturation) *saturation = s;
+    if (hue) *hue = h;
+  }
+  return r == 1 ? 1 : 0;
+}
+
+// ---- Talk ----
+
+int32_t NET_DVR_StartVoiceCom(int32_t target, intptr_t channel, intptr_t, intptr_t, intptr_t) {
+  hcnet::LiveView live;
+  if (hcnet::FindLive(target, &live)) return QX_DVR_StartVoiceCom(live.loginId, live.channel);
+  const int32_t ch = channel >= 1 && channel <= 16 ? static_cast<int32_t>(channel) : 1;
+  return QX_DVR_StartVoiceCom(target, ch);
+}
+
+int NET_DVR_StopVoiceCom(int32_t talkHandle) { return QX_DVR_StopVoiceCom(talkHandle); }
+
+// ---- PTZ ----
+
+int NET_DVR_PTZControl(int32_t realHandle, uint32_t command, uint32_t stop) {
+  return QX_DVR_PTZControl(realHandle, command, stop);
+}
+
+int NET_DVR_PTZPreset(int32_t realHandle, uint32_t command, uint32_t preset) {
+  return QX_DVR_PTZPreset(realHandle, command, preset);
+}
+
+int NET_DVR_PTZCruise(int32_t realHandle, uint32_t command, uint8_t route, uint8_t point,
+                      uint16_t value) {
+  return QX_DVR_PTZCruise(realHandle, command, route, point, value);
+}
+
+int NET_DVR_PTZTrack(int32_t realHandle, uint32_t command) {
+  return QX_DVR_PTZTrack(realHandle, command);
+}
+
+int NET_DVR_GetPTZCruise(int32_t loginId, int32_t channel, int32_t route, uint8_t* cruise) {
+  if (!cruise) return 0;
+  return QX_DVR_GetPTZCruise(loginId, channel, route, cruise) == 1 ? 1 : 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,139 @@
+#include "search.h"
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "HCNetSDK.h"
+#include "Saxtrum.h"
+#include "records.h"
+
+namespace hcnet {
+
+namespace {
+
+// A search never delivers more than this many records (a device that never says "no more").
+constexpr int kMaxRecords = 100000;
+
+struct Search {
+  int32_t handle = -1;
+  std::mutex mutex;
+  std::deque<SdkFindData> found;
+  bool done = false;
+  bool stop = false;
+  int32_t endStatus = SDK_FIND_NOMORE;
+  std::thread worker;
+
+  void Run() {
+    int count = 0;
+    for (; count < kMaxRecords; ++count) {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (stop) break;
+      }
+      QX_DVR_FIND_DATA q{};
+      const int32_t r = QX_DVR_FindNextFile(handle, &q);
+      std::lock_guard<std::mutex> lock(mutex);
+      if (r == QX_DVR_FILE_SUCCESS) {
+        SdkFindData d;
+        FromQx(q, d);
+        found.push_back(d);
+        continue;
+      }
+      endStatus = r == QX_DVR_NOMOREFILE ? (count == 0 ? SDK_FIND_NOFILE : SDK_FIND_NOMORE)
+                                         : SDK_FIND_EXCEPTION;
+      break;
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+  }
+};
+
+std::mutex g_mutex;
+std::map<int32_t, std::shared_ptr<Search>> g_searches;
+
+std::shared_ptr<Search> Find(int32_t handle) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  auto it = g_searches.find(handle);
+  return it == g_searches.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<Search> Take(int32_t handle) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  auto it = g_searches.find(handle);
+  if (it == g_searches.end()) return nullptr;
+  auto s = it->second;
+  g_searches.erase(it);
+  return s;
+}
+
+void Finish(const std::shared_ptr<Search>& s) {
+  {
+    std::lock_guard<std::mutex> lock(s->mutex);
+    s->stop = true;
+  }
+  if (s->worker.joinable()) s->worker.join();
+}
+
+}  // namespace
+
+void CloseAllSearches() {
+  std::map<int32_t, std::shared_ptr<Search>> all;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    all.swap(g_searches);
+  }
+  for (auto& [h, s] : all) {
+    Finish(s);
+    QX_DVR_FindClose(h);
+  }
+}
+
+}  // namespace hcnet
+
+using hcnet::Search;
+
+extern "C" {
+
+int32_t NET_DVR_FindFile(int32_t loginId, const SdkFileCond* condition) {
+  if (!condition) return -1;
+  QX_DVR_FILECOND q{};
+  q.lChannel = condition->channel;
+  q.dwFileType = condition->fileType;
+  q.struStartTime = hcnet::ToQx(condition->start);
+  q.struStopTime = hcnet::ToQx(condition->end);
+  const int32_t h = QX_DVR_FindFile(loginId, &q);
+  if (h < 0) return -1;
+  auto s = std::make_shared<Search>();
+  s->handle = h;
+  {
+    std::lock_guard<std::mutex> lock(hcnet::g_mutex);
+    hcnet::g_searches[h] = s;
+  }
+  s->worker = std::thread([s] { s->Run(); });
+  return h;
+}
+
+int32_t NET_DVR_FindNextFile(int32_t findHandle, SdkFindData* data) {
+  auto s = hcnet::Find(findHandle);
+  if (!s || !data) return SDK_FIND_EXCEPTION;
+  std::lock_guard<std::mutex> lock(s->mutex);
+  if (!s->found.empty()) {
+    *data = s->found.front();
+    s->found.pop_front();
+    return SDK_FIND_SUCCESS;
+  }
+  return s->done ? s->endStatus : SDK_FIND_SEARCHING;
+}
+
+int NET_DVR_FindClose(int32_t findHandle) {
+  auto s = hcnet::Take(findHandle);
+  if (!s) return 0;
+  hcnet::Finish(s);
+  return QX_DVR_FindClose(findHandle);
+}
+
+}  // extern "C"
