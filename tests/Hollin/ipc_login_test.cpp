@@ -126,6 +126,9 @@ TEST_F(IpcLogin, FactoryMatrixOverTheCameraFamilies) {
     IDevConfig* cfg = CDevConfigFactory::CreateDevConfig(login);
     EXPECT_NE(cfg, nullptr);
     EXPECT_EQ(CDevAlarmFactory::CreateDevAlarm(login), nullptr);
+    IDevLocalPlayback* local = CDevLocalPlaybackFactory::CreateDevLocalPlayback(login);
+    EXPECT_NE(local, nullptr);
+    CDevLocalPlaybackFactory::DeleteDevLocalPlayback(local);
     EXPECT_EQ(CDevRemoteFileFinderFactory::CreateFinder(login, &econd), nullptr);
     EXPECT_EQ(CDevRemoteFileFinderFactory::CreateFinder(login, static_cast<tagSearchFileCondition*>(nullptr)),
               nullptr);

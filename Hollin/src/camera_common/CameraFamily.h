@@ -4,8 +4,7 @@
 
 namespace hollin {
 
-// Local-file playback for cameras and recorders comes from the local player; until it is
-// linked in, no player is made.
+// Local-file playback for cameras and recorders.
 IDevLocalPlayback* MakeCameraLocalPlayback(IDevUserLogin* login);
 
 }  // namespace hollin
