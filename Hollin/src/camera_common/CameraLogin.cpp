@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Corvane.h"
+#include "camera_common/WireBytes.h"
 #include "camera_common/SessionRoutes.h"
 #include "plat/log.h"
 #include "plat/socket.h"
@@ -12,8 +13,6 @@
 namespace hollin {
 
 namespace {
-
-IPC_HANDLE AsIpc(DevHandle h) { return reinterpret_cast<IPC_HANDLE>(h); }
 
 // The camera's name fields hold 16 bytes; a longer text is cut there.
 void CopyName(char (&field)[16], const char* text) {

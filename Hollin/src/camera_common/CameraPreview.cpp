@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Corvane.h"
+#include "camera_common/WireBytes.h"
 #include "Hollin/Notices.h"
 #include "camera_common/SessionRoutes.h"
 #include "plat/log.h"
@@ -20,14 +21,6 @@ namespace {
 
 std::atomic<uintptr_t> g_nextToken{1};
 
-IPC_HANDLE AsIpc(DevHandle h) { return reinterpret_cast<IPC_HANDLE>(h); }
-
-void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t GetU32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 }  // namespace
 
@@ -117,9 +110,9 @@ bool CameraPreview::GetVideoEffect(int* brightness, int* contrast, int* saturati
   uint8_t rec[kIpcPictureParamSize] = {};
   if (IPC_GetPictureParam(AsIpc(session_), rec) != 1) return false;
   // The camera's scale is 0..255, the caller's 0..10.
-  if (brightness) *brightness = static_cast<int>(GetU32(rec + 4) / 25.5);
-  if (contrast) *contrast = static_cast<int>(GetU32(rec + 8) / 25.5);
-  if (saturation) *saturation = static_cast<int>(GetU32(rec + 12) / 25.5);
+  if (brightness) *brightness = static_cast<int>(Get32(rec + 4) / 25.5);
+  if (contrast) *contrast = static_cast<int>(Get32(rec + 8) / 25.5);
+  if (saturation) *saturation = static_cast<int>(Get32(rec + 12) / 25.5);
   if (hue) *hue = 0;
   return true;
 }
@@ -128,9 +121,9 @@ bool CameraPreview::SetVideoEffect(int brightness, int contrast, int saturation,
   const double step = devType_ == DEV_TYPE_NVR ? 25.0 : 25.5;
   uint8_t rec[kIpcPictureParamSize] = {};
   rec[0] = static_cast<uint8_t>(channel_);
-  PutU32(rec + 4, static_cast<uint32_t>(static_cast<int>(brightness * step)));
-  PutU32(rec + 8, static_cast<uint32_t>(static_cast<int>(contrast * step)));
-  PutU32(rec + 12, static_cast<uint32_t>(static_cast<int>(saturation * step)));
+  Put32(rec + 4, static_cast<uint32_t>(static_cast<int>(brightness * step)));
+  Put32(rec + 8, static_cast<uint32_t>(static_cast<int>(contrast * step)));
+  Put32(rec + 12, static_cast<uint32_t>(static_cast<int>(saturation * step)));
   return IPC_SetPictureParam(AsIpc(session_), rec) == 1;
 }
 

@@ -3,12 +3,9 @@
 #include <cstring>
 
 #include "Corvane.h"
+#include "camera_common/WireBytes.h"
 
 namespace hollin {
-
-namespace {
-IPC_HANDLE AsIpc(DevHandle h) { return reinterpret_cast<IPC_HANDLE>(h); }
-}  // namespace
 
 int CameraPtz::Send(int command) {
   if (!session_) return 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Corvane.h"
+#include "camera_common/WireBytes.h"
 #include "camera_common/CameraPreview.h"
 
 namespace hollin::routes {
@@ -28,8 +29,6 @@ struct Route {
 std::mutex g_mutex;
 std::map<DevHandle, Route> g_routes;
 uint64_t g_seq = 0;
-
-IPC_HANDLE AsIpc(DevHandle h) { return reinterpret_cast<IPC_HANDLE>(h); }
 
 // Events whose data is the stream handle; the others carry the session or a record.
 bool IsStreamEvent(int event) {

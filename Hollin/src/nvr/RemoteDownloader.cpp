@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "Corvane.h"
+#include "camera_common/WireBytes.h"
 #include "nvr/RemoteFiles.h"
 #include "plat/log.h"
 
@@ -13,12 +14,6 @@ namespace {
 constexpr size_t kRequestNameOffset = 4;
 constexpr size_t kRequestNameMax = 127;
 
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "Corvane.h"
+#include "camera_common/WireBytes.h"
 #include "nvr/FileTimes.h"
 #include "nvr/RemoteFiles.h"
 
@@ -15,17 +16,6 @@ namespace {
 std::mutex g_sizesMutex;
 std::map<std::string, uint32_t> g_sizes;
 
-void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // The name text of a result record, bounded by the record's end.
 std::string ResultName(const uint8_t* r) {
