@@ -133,6 +133,18 @@ TEST_F(NvrFiles, EachSearchDeliversItsOwnResultsWithTheCallersCondition) {
   EXPECT_EQ(end, 1798765200u);
 }
 
+TEST_F(NvrFiles, AClosedFinderDeliversNothingMore) {
+  tagSearchFileCondition cond{0, 255, TIME{2026, 1, 1, 0, 0, 0}, TIME{2027, 1, 1, 0, 0, 0}};
+  CDevRemoteFileFinder* finder = CDevRemoteFileFinderFactory::CreateFinder(login.login, &cond);
+  ASSERT_NE(finder, nullptr);
+  tagRemoteFileInfo info{};
+  EXPECT_EQ(finder->FindNext(&info), 1);
+  EXPECT_EQ(finder->FindClose(), 1);
+  EXPECT_EQ(finder->FindNext(&info), 0);
+  EXPECT_EQ(finder->FindNext(nullptr), 0);
+  CDevRemoteFileFinderFactory::DeleteFinder(finder);
+}
+
 TEST_F(NvrFiles, RefusedSearchDeliversNothing) {
   dev.media.injectFileFault(camemu::FileFault::Refuse);
   tagSearchFileCondition cond{0, 255, TIME{2026, 1, 1, 0, 0, 0}, TIME{2027, 1, 1, 0, 0, 0}};

@@ -66,8 +66,7 @@ void CDevNVRRemoteFileFinder::OnResult(int kind, const void* record, void* user)
 }
 
 int CDevNVRRemoteFileFinder::FindNextFileRaw(void* record) {
-  if (!task_ && results_.empty()) return -1;
-  if (next_ >= results_.size() || !record) return -1;
+  if (!task_ || next_ >= results_.size() || !record) return -1;
   std::memcpy(record, results_[next_].data(), kFileResultSize);
   ++next_;
   return 1;
