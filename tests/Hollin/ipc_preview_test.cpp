@@ -112,6 +112,13 @@ class ConnectionsFull : public IpcPreview {
   }
   void SetUp() override {
     IpcPreview::SetUp();
+    // Frames keep the holder's video connection alive (an idle one is dropped and opened
+    // anew, and the slot could change hands).
+    camemu::MediaFrame f;
+    f.data.assign(64, 0);
+    f.key = true;
+    dev.media.setLiveFrames({f}, true);
+    dev.media.setFrameInterval(1000);
     hog.login = dev.makeLogin();
     hogPreview.login = hog.login;
     hogPreview.preview = start(hog.login, 1, hogWindow);
@@ -133,7 +140,7 @@ TEST_F(ConnectionsFull, OneNoticeAndAStopOnTheUiSide) {
   // Several refusals come and go before the UI side runs.
   ASSERT_TRUE(dev.cam.waitUntil([&] { return refusals() >= 3; }));
   EXPECT_TRUE(p.preview->IsPreviewing());  // nothing was stopped on the receive thread
-  w.dispatcher->pump(0);
+  ASSERT_GT(w.dispatcher->pump(5000), 0);
   EXPECT_EQ(w.fullMessages, 1);
   EXPECT_EQ(w.stopped, 1);
   EXPECT_FALSE(p.preview->IsPreviewing());
