@@ -7,3 +7,4 @@
 #include "Hollin/Global.h"
 #include "Hollin/Interfaces.h"
 #include "Hollin/Records.h"
+#include "Hollin/Notices.h"

@@ -1,0 +1,52 @@
+#pragma once
+// PTZ and configuration of an IP camera or a recorder over its camera library session.
+#include <cstdint>
+
+#include "Corvane/records.h"
+#include "Hollin/DevInfo.h"
+#include "Hollin/Interfaces.h"
+
+namespace hollin {
+
+class CameraPtz : public IDevCtlPtz {
+ public:
+  CameraPtz(DevHandle session, int kept) : session_(session), kept_(kept) {}
+  int GetStoredValue() override { return stored_; }
+  int SetStoredValue(int value) override {
+    stored_ = value;
+    return 1;
+  }
+  // The camera takes the command's low byte only; the other arguments do not travel.
+  int PTZControl(int command, int) override { return Send(command); }
+  int PTZCruise(int command, int, int, int) override { return Send(command); }
+  int PTZPreset(int command, int) override { return Send(command); }
+  int GetPTZCruise(int, int*, int) override { return 0; }
+  int PTZTrack(int command) override { return Send(command); }
+
+ private:
+  int Send(int command);
+  DevHandle session_;
+  int kept_;  // the channel or 1, as made; not sent
+  int stored_ = 0;
+  uint8_t command_[kIpcPtzCommandSize] = {};
+};
+
+class CameraConfig : public IDevConfig {
+ public:
+  CameraConfig(int devType, DevHandle session) : devType_(devType), session_(session) {}
+  int GetConfig(tagDevConfigRequest* request) override;
+  int SetConfig(tagDevConfigRequest* request) override;
+
+ private:
+  const int devType_;
+  DevHandle session_;
+  uint8_t ptz_[kIpcPtzParamSize] = {};
+  bool read_ = false;
+};
+
+// The recorder layout the callers ask for with configuration type 12: the channel's decoder
+// (PTZ) configuration, whose bytes 16 to 271 flag the presets that are set.
+constexpr int32_t kConfigTypeDecoder = 12;
+constexpr size_t kDecoderConfigSize = 784;
+
+}  // namespace hollin

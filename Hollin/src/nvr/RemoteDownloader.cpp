@@ -1,0 +1,127 @@
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "Corvane.h"
+#include "camera_common/WireBytes.h"
+#include "nvr/RemoteFiles.h"
+#include "plat/log.h"
+
+namespace hollin {
+
+namespace {
+
+constexpr size_t kRequestNameOffset = 4;
+constexpr size_t kRequestNameMax = 127;
+
+
+}  // namespace
+
+CDevNVRRemoteFileDownloader::CDevNVRRemoteFileDownloader(IDevUserLogin* login,
+                                                         const char* remoteName,
+                                                         const char* localPath) {
+  Run(login, remoteName, localPath);
+}
+
+CDevNVRRemoteFileDownloader::CDevNVRRemoteFileDownloader(IDevUserLogin* login, long, TIME*,
+                                                         TIME*, char* path) {
+  // A recorder names files, not time ranges: the request goes out without a name.
+  Run(login, "", path);
+}
+
+CDevNVRRemoteFileDownloader::~CDevNVRRemoteFileDownloader() {
+  Stop();
+  CloseFile();
+}
+
+void CDevNVRRemoteFileDownloader::Run(IDevUserLogin* login, const char* remoteName,
+                                      const char* localPath) {
+  if (!login) throw std::invalid_argument("Invalid device");
+  const DevHandle session = login->GetLoginID(1);
+  if (session < 0) throw std::invalid_argument("Invalid Login ID");
+  localPath_ = localPath ? localPath : "";
+  IpcDownloadRequest req{};
+  const std::string name(remoteName ? remoteName : "",
+                         remoteName ? strnlen(remoteName, kRequestNameMax) : 0);
+  std::memcpy(req.bytes + kRequestNameOffset, name.data(), name.size());
+  Put32(req.bytes, KnownFileSize(name));
+  if (session != 0) task_ = IPC_DvrFilOpen(reinterpret_cast<IPC_HANDLE>(session));
+  if (!task_ || localPath_.empty()) {
+    failed_ = true;
+    return;
+  }
+  // The whole transfer runs during this call; the callback writes the pieces.
+  const int r = IPC_DvrDonloadFil(task_, req, &OnData, this);
+  std::printf(" DVR_FiDownload nRet=%d \n", r);
+  if (file_) {  // ended before the recorder's end mark
+    CloseFile();
+    failed_ = true;
+  }
+  if (progress_ != 100) failed_ = true;
+  downloading_ = false;
+}
+
+void CDevNVRRemoteFileDownloader::CloseFile() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
+void CDevNVRRemoteFileDownloader::OnData(int kind, const void* info, const void* data,
+                                         int length, void* user) {
+  auto* self = static_cast<CDevNVRRemoteFileDownloader*>(user);
+  if (self->failed_) return;
+  if (info && kind == kIpcDownloadAccepted) {
+    const auto* i = static_cast<const uint8_t*>(info);
+    // The recorder's name is shown only; the file goes where the caller asked.
+    const char* n = reinterpret_cast<const char*>(i + kRequestNameOffset);
+    self->expected_ = Get32(i);
+    std::printf("DVR_FiDownload,FileName=%.*s, FileSize=%u\n",
+                static_cast<int>(strnlen(n, kRequestNameMax)), n, self->expected_);
+  }
+  switch (kind) {
+    case kIpcDownloadAccepted:
+      if (!self->file_) self->file_ = std::fopen(self->localPath_.c_str(), "wb");
+      if (!self->file_) {
+        PLAT_LOGW("hollin", "download: cannot create \"%s\"", self->localPath_.c_str());
+        self->failed_ = true;
+        return;
+      }
+      self->downloading_ = true;
+      break;
+    case kIpcDownloadData:
+      if (!self->file_ || !data || length <= 0) return;
+      if (std::fwrite(data, 1, static_cast<size_t>(length), self->file_) !=
+          static_cast<size_t>(length)) {
+        self->CloseFile();
+        self->failed_ = true;
+        return;
+      }
+      self->received_ += static_cast<uint64_t>(length);
+      if (self->expected_ > 0)
+        self->progress_ = static_cast<int>(
+            std::min<uint64_t>(99, self->received_ * 100 / self->expected_));
+      std::printf("DVR_FiDownload,GetPacksize=%d, GetProgress=%d\n", length, self->progress_);
+      break;
+    case kIpcDownloadEnd:
+      if (!self->file_) return;
+      self->CloseFile();
+      std::printf("DVR_FiDownload,GetEndFileSingn \n");
+      self->downloading_ = false;
+      self->progress_ = 100;
+      break;
+    default:
+      break;
+  }
+}
+
+int CDevNVRRemoteFileDownloader::GetPos() { return failed_ ? -1 : progress_; }
+
+int CDevNVRRemoteFileDownloader::Stop() {
+  if (!task_) return 0;
+  const int r = IPC_DvrFilClose(task_);
+  task_ = nullptr;
+  downloading_ = false;
+  return r;
+}
+
+}  // namespace hollin

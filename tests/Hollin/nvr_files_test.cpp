@@ -1,0 +1,329 @@
+// A recorder's own files through the device layer: search, download and playback against the
+// camera emulator, and the conversion of file times.
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "plat/socket.h"
+
+#include "ipc_fixture.h"
+#include "nvr/FileTimes.h"
+
+namespace hotest {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs a test body in UTC, so expected calendar times are fixed numbers.
+struct InUtc {
+  std::string saved;
+  bool had = false;
+  InUtc() {
+    if (const char* tz = std::getenv("TZ")) {
+      saved = tz;
+      had = true;
+    }
+    setenv("TZ", "UTC", 1);
+    tzset();
+  }
+  ~InUtc() {
+    if (had)
+      setenv("TZ", saved.c_str(), 1);
+    else
+      unsetenv("TZ");
+    tzset();
+  }
+};
+
+bool SameTime(const TIME& a, const TIME& b) {
+  return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+         a.minute == b.minute && a.second == b.second;
+}
+
+TEST(NvrFileTimes, CalendarTimesCarryIntoDaysMonthsAndYears) {
+  InUtc utc;
+  // 2026-12-31 23:30:00 UTC and half an hour later.
+  const uint32_t s = 1798759800u;
+  EXPECT_TRUE(SameTime(hollin::LocalFromSeconds(s), TIME{2026, 12, 31, 23, 30, 0}));
+  EXPECT_TRUE(SameTime(hollin::LocalFromSeconds(s + 1800), TIME{2027, 1, 1, 0, 0, 0}));
+  EXPECT_EQ(hollin::SecondsFromLocal(TIME{2027, 1, 1, 0, 0, 0}), s + 1800);
+  EXPECT_EQ(hollin::SecondsFromLocal(TIME{2026, 12, 31, 23, 30, 0}), s);
+  EXPECT_EQ(hollin::SecondsFromLocal(TIME{1960, 1, 1, 0, 0, 0}), 0u);
+}
+
+class NvrFiles : public CameraTest {
+ protected:
+  void SetUp() override {
+    CameraTest::SetUp();
+    dir = fs::temp_directory_path() / ("hollin_nvr_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    for (int i = 0; i < 3; ++i) {
+      camemu::StoredFile f;
+      f.name = "ch01_2026120" + std::to_string(i) + ".h264";
+      f.channel = 1;
+      f.type = static_cast<uint16_t>(i);
+      f.start = 1798759800u + i * 1800;  // the second one starts at midnight
+      f.end = f.start + 600;
+      for (int b = 0; b < 2000 + i * 977; ++b) f.bytes.push_back(static_cast<uint8_t>(b * 7 + i));
+      files.push_back(f);
+    }
+    dev.media.setFiles(files);
+    login.login = dev.makeLogin();
+    ASSERT_NE(login.login->GetLoginID(1), 0);
+  }
+  void TearDown() override {
+    fs::remove_all(dir);
+    CameraTest::TearDown();
+  }
+  std::vector<uint8_t> readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  }
+  std::vector<uint16_t> playbackArgs() { return dev.media.playbackArguments(); }
+
+  Device dev{DEV_TYPE_NVR};
+  LoginGuard login;
+  std::vector<camemu::StoredFile> files;
+  fs::path dir;
+  PlayWindow wnd;
+};
+
+TEST_F(NvrFiles, EachSearchDeliversItsOwnResultsWithTheCallersCondition) {
+  InUtc utc;
+  tagSearchFileCondition cond{2, 6, TIME{2026, 12, 31, 23, 0, 0}, TIME{2027, 1, 1, 1, 0, 0}};
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    CDevRemoteFileFinder* finder = CDevRemoteFileFinderFactory::CreateFinder(login.login, &cond);
+    ASSERT_NE(finder, nullptr);
+    std::vector<tagRemoteFileInfo> found;
+    tagRemoteFileInfo info{};
+    while (finder->FindNext(&info) == 1 && found.size() < 10) {
+      found.push_back(info);
+      info = tagRemoteFileInfo{};
+    }
+    EXPECT_EQ(finder->FindClose(), 1);
+    EXPECT_EQ(finder->FindNext(&info), 0);
+    CDevRemoteFileFinderFactory::DeleteFinder(finder);
+    ASSERT_EQ(found.size(), files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+      EXPECT_STREQ(found[i].fileName, files[i].name.c_str());
+      EXPECT_EQ(found[i].fileSize, files[i].bytes.size());
+      EXPECT_EQ(found[i].word0, 1);
+      EXPECT_EQ(found[i].word1, i);
+    }
+    EXPECT_TRUE(SameTime(found[0].start, TIME{2026, 12, 31, 23, 30, 0}));
+    EXPECT_TRUE(SameTime(found[1].start, TIME{2027, 1, 1, 0, 0, 0}));
+    EXPECT_TRUE(SameTime(found[1].end, TIME{2027, 1, 1, 0, 10, 0}));
+  }
+  const auto conds = dev.media.searchConditions();
+  ASSERT_EQ(conds.size(), 2u);
+  const auto& c = conds.back();
+  EXPECT_EQ(c[0] | c[1] << 8, 2);
+  EXPECT_EQ(c[2] | c[3] << 8, 6);
+  uint32_t start, end;
+  std::memcpy(&start, c.data() + 8, 4);
+  std::memcpy(&end, c.data() + 12, 4);
+  EXPECT_EQ(start, 1798758000u);
+  EXPECT_EQ(end, 1798765200u);
+}
+
+TEST_F(NvrFiles, AClosedFinderDeliversNothingMore) {
+  tagSearchFileCondition cond{0, 255, TIME{2026, 1, 1, 0, 0, 0}, TIME{2027, 1, 1, 0, 0, 0}};
+  CDevRemoteFileFinder* finder = CDevRemoteFileFinderFactory::CreateFinder(login.login, &cond);
+  ASSERT_NE(finder, nullptr);
+  tagRemoteFileInfo info{};
+  EXPECT_EQ(finder->FindNext(&info), 1);
+  EXPECT_EQ(finder->FindClose(), 1);
+  EXPECT_EQ(finder->FindNext(&info), 0);
+  EXPECT_EQ(finder->FindNext(nullptr), 0);
+  CDevRemoteFileFinderFactory::DeleteFinder(finder);
+}
+
+TEST_F(NvrFiles, RefusedSearchDeliversNothing) {
+  dev.media.injectFileFault(camemu::FileFault::Refuse);
+  tagSearchFileCondition cond{0, 255, TIME{2026, 1, 1, 0, 0, 0}, TIME{2027, 1, 1, 0, 0, 0}};
+  CDevRemoteFileFinder* finder = CDevRemoteFileFinderFactory::CreateFinder(login.login, &cond);
+  ASSERT_NE(finder, nullptr);
+  tagRemoteFileInfo info{};
+  EXPECT_EQ(finder->FindNext(&info), 0);
+  CDevRemoteFileFinderFactory::DeleteFinder(finder);
+}
+
+TEST_F(NvrFiles, DownloadWritesTheCallersPathWithTheDevicesBytes) {
+  const fs::path local = dir / "copy.bin";
+  CDevRemoteFileDownloader* dl = CDevRemoteFileDownloaderFactory::CreateDownloader(
+      login.login, files[1].name.c_str(), local.c_str());
+  ASSERT_NE(dl, nullptr);
+  EXPECT_EQ(dl->Start(), 1);
+  EXPECT_EQ(dl->GetPos(), 100);
+  EXPECT_EQ(dl->IsDownloading(), 0);
+  EXPECT_EQ(readFile(local), files[1].bytes);
+  // Never under the name the device reports.
+  EXPECT_FALSE(fs::exists(files[1].name));
+  CDevRemoteFileDownloaderFactory::DeleteDownloader(dl);
+}
+
+TEST_F(NvrFiles, FailedDownloadsAreReported) {
+  // The device refuses the file.
+  dev.media.injectFileFault(camemu::FileFault::Refuse);
+  CDevRemoteFileDownloader* refused = CDevRemoteFileDownloaderFactory::CreateDownloader(
+      login.login, files[0].name.c_str(), (dir / "a.bin").c_str());
+  ASSERT_NE(refused, nullptr);
+  EXPECT_LT(refused->GetPos(), 0);
+  EXPECT_FALSE(fs::exists(dir / "a.bin"));
+  CDevRemoteFileDownloaderFactory::DeleteDownloader(refused);
+
+  // The local file cannot be made.
+  CDevRemoteFileDownloader* nowhere = CDevRemoteFileDownloaderFactory::CreateDownloader(
+      login.login, files[0].name.c_str(), (dir / "no" / "such" / "b.bin").c_str());
+  ASSERT_NE(nowhere, nullptr);
+  EXPECT_LT(nowhere->GetPos(), 0);
+  CDevRemoteFileDownloaderFactory::DeleteDownloader(nowhere);
+
+  // A name longer than the request's field is cut, not overrun.
+  const std::string longName(400, 'x');
+  CDevRemoteFileDownloader* cut = CDevRemoteFileDownloaderFactory::CreateDownloader(
+      login.login, longName.c_str(), (dir / "d.bin").c_str());
+  ASSERT_NE(cut, nullptr);
+  EXPECT_LT(cut->GetPos(), 0);
+  CDevRemoteFileDownloaderFactory::DeleteDownloader(cut);
+}
+
+// A recorder that accepts a download, sends one piece of it and hangs up.
+class BreakingRecorder {
+ public:
+  BreakingRecorder() {
+    listener_ = plat::listenLoopback(0, &port_);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~BreakingRecorder() {
+    stop_ = true;
+    thread_.join();
+  }
+  uint16_t port() const { return port_; }
+
+ private:
+  static std::array<uint8_t, kIpcMsgSize> message(uint16_t code, uint16_t status,
+                                                  const std::vector<uint8_t>& payload) {
+    std::array<uint8_t, kIpcMsgSize> m{};
+    auto put16 = [&](size_t off, uint16_t v) {
+      m[off] = static_cast<uint8_t>(v);
+      m[off + 1] = static_cast<uint8_t>(v >> 8);
+    };
+    put16(0, kIpcMagic);
+    put16(2, code);
+    put16(6, static_cast<uint16_t>(payload.size()));
+    put16(8, status);
+    std::copy(payload.begin(), payload.end(), m.begin() + kIpcMsgHeaderSize);
+    return m;
+  }
+  void serve() {
+    // Bounded: a few connections (the session's control retries among them).
+    for (int i = 0; i < 50 && !stop_; ++i) {
+      plat::Socket c = plat::acceptTimeout(listener_, 2000);
+      if (!c.valid()) continue;
+      std::array<uint8_t, kIpcMsgSize> in{};
+      if (plat::recvAll(c.fd(), in.data(), in.size(), 5000) != in.size()) continue;
+      const uint16_t code = static_cast<uint16_t>(in[2] | in[3] << 8);
+      if (code != kIpcChanDownload) {
+        auto no = message(code, 0, {});
+        plat::sendAll(c.fd(), no.data(), no.size());
+        continue;
+      }
+      auto yes = message(code, 1, {});
+      plat::sendAll(c.fd(), yes.data(), yes.size());
+      if (plat::recvAll(c.fd(), in.data(), in.size(), 5000) != in.size()) continue;
+      std::vector<uint8_t> info(132, 0);
+      info[0] = 0x88;  // 5,000 bytes announced
+      info[1] = 0x13;
+      auto accepted = message(0x5202, 1, info);
+      plat::sendAll(c.fd(), accepted.data(), accepted.size());
+      auto piece = message(0xFE03, 1, std::vector<uint8_t>(kIpcMsgPayloadSize, 0x5A));
+      plat::sendAll(c.fd(), piece.data(), piece.size());
+      // Hangs up here, long before the end mark.
+    }
+  }
+  plat::Socket listener_;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+TEST_F(NvrFiles, DownloadBrokenOffClosesItsFileAndReportsFailure) {
+  BreakingRecorder peer;
+  CDevInfo info = dev.info;
+  info.Port = peer.port();
+  LoginGuard g{CDevUserLoginFactory::CreateDevUserLogin(&info)};
+  const fs::path local = dir / "partial.bin";
+  CDevRemoteFileDownloader* dl = CDevRemoteFileDownloaderFactory::CreateDownloader(
+      g.login, "ch01.h264", local.c_str());
+  ASSERT_NE(dl, nullptr);
+  EXPECT_LT(dl->GetPos(), 0);
+  EXPECT_EQ(dl->IsDownloading(), 0);
+  // The piece that came was written and the file closed (so it can be removed at once).
+  EXPECT_EQ(fs::file_size(local), kIpcMsgPayloadSize);
+  CDevRemoteFileDownloaderFactory::DeleteDownloader(dl);
+}
+
+TEST_F(NvrFiles, PlaybackStepsThroughItsSpeeds) {
+  CDevRemotePlayback* pb =
+      CDevRemotePlaybackFactory::CreateRemotePlayback(login.login, wnd.handle,
+                                                      files[0].name.c_str());
+  ASSERT_NE(pb, nullptr);
+  EXPECT_EQ(pb->Fast(), 0);  // nothing open yet
+  EXPECT_EQ(pb->Stop(), 0);
+  pb->Normal();
+  ASSERT_EQ(pb->Start(0), 1);
+  ASSERT_TRUE(dev.cam.waitUntil([&] { return playbackArgs().size() == 1; }));
+  EXPECT_EQ(playbackArgs()[0], 0x50AA);
+
+  EXPECT_EQ(pb->Fast(), 1);
+  EXPECT_EQ(pb->Fast(), 1);
+  EXPECT_EQ(pb->Fast(), 1);
+  EXPECT_EQ(pb->Fast(), 0);  // the fourth sends nothing
+  EXPECT_EQ(pb->Slow(), 1);
+  EXPECT_EQ(pb->Normal(), 1);
+  EXPECT_EQ(pb->Fast(), 1);
+  for (int i = 0; i < 5; ++i) pb->Slow();
+  EXPECT_EQ(pb->Pause(), 1);
+  EXPECT_EQ(pb->Resume(), 1);
+  const std::vector<uint16_t> want{0x50AA, 0x50A3, 0x50A4, 0x50A5, 0x50A6, 0x50A2, 0x50A3,
+                                   0x50A6, 0x50A7, 0x50A8, 0x50A9, 0x50A1, 0x50A2};
+  ASSERT_TRUE(dev.cam.waitUntil([&] { return playbackArgs().size() >= want.size(); }));
+  EXPECT_EQ(playbackArgs(), want);
+  EXPECT_EQ(pb->AudioOn(), 1);
+  EXPECT_EQ(pb->AudioOff(), 1);
+  EXPECT_EQ(pb->GetPos(), 0.0f);
+  EXPECT_EQ(pb->CaptureFile("/tmp/x.bmp"), 0);
+  EXPECT_EQ(pb->Stop(), 1);
+  EXPECT_TRUE(dev.cam.waitUntil([&] { return dev.cam.connections(kIpcChanPlayback) == 0; }));
+  CDevRemotePlaybackFactory::DeleteRemotePlayback(pb);
+}
+
+TEST_F(NvrFiles, PlaybackClosesWhenDeletedAndFailsWithoutASession) {
+  CDevRemotePlayback* pb =
+      CDevRemotePlaybackFactory::CreateRemotePlayback(login.login, wnd.handle,
+                                                      files[0].name.c_str());
+  ASSERT_EQ(pb->Start(0), 1);
+  ASSERT_TRUE(dev.cam.waitUntil([&] { return dev.cam.connections(kIpcChanPlayback) == 1; }));
+  CDevRemotePlaybackFactory::DeleteRemotePlayback(pb);
+  EXPECT_TRUE(dev.cam.waitUntil([&] { return dev.cam.connections(kIpcChanPlayback) == 0; }));
+
+  CDevInfo nowhere = dev.info;
+  nowhere.IP.SetNarrow("");
+  LoginGuard bad{CDevUserLoginFactory::CreateDevUserLogin(&nowhere)};
+  CDevRemotePlayback* none =
+      CDevRemotePlaybackFactory::CreateRemotePlayback(bad.login, wnd.handle, "f.h264");
+  ASSERT_NE(none, nullptr);
+  EXPECT_EQ(none->Start(0), 0);
+  CDevRemotePlaybackFactory::DeleteRemotePlayback(none);
+}
+
+}  // namespace
+}  // namespace hotest
