@@ -1,0 +1,110 @@
+// One device row through the whole road: stored in Tarnwick.db, read back by the device list,
+// its channel's preview made by the real device layer, logged in to the camera emulator over
+// loopback, and decoded video presented into a headless play window.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "camemu/camera.h"
+#include "camemu/media.h"
+#include "clipgen/clipgen.h"
+#include "devices/DeviceManager.h"
+#include "plat/audio.h"
+#include "plat/clock.h"
+#include "plat/surface.h"
+#include "plat/window.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct EndToEnd : ::testing::Test {
+  fs::path home;
+  void SetUp() override {
+    char tmpl[] = "/tmp/e2eXXXXXX";
+    home = mkdtemp(tmpl);
+    setenv("TARNWICK_HOME", home.c_str(), 1);
+    plat::setAudioBackend(plat::AudioBackendKind::Null);
+    plat::setTimeScale(0.05);
+  }
+  void TearDown() override {
+    CDeviceManager::ReleaseInstance();
+    plat::setTimeScale(1.0);
+    unsetenv("TARNWICK_HOME");
+    fs::remove_all(home);
+  }
+};
+
+TEST_F(EndToEnd, AStoredCameraPlaysDecodedVideoInAPlayWindow) {
+  clipgen::Options o;
+  o.frames = 25;
+  clipgen::Clip clip;
+  std::string error;
+  ASSERT_TRUE(clipgen::generate(o, &clip, &error)) << error;
+  camemu::Camera cam;
+  ASSERT_TRUE(cam.start());
+  camemu::Media media(cam);
+  std::vector<camemu::MediaFrame> frames;
+  for (size_t i = 0; i < clip.frames.size(); ++i) {
+    camemu::MediaFrame f;
+    f.data = clip.frameBytes(i);
+    f.codec = 2;
+    f.key = clip.frames[i].key;
+    f.width = static_cast<uint16_t>(clip.width);
+    f.height = static_cast<uint16_t>(clip.height);
+    frames.push_back(std::move(f));
+  }
+  media.setLiveFrames(std::move(frames), true);
+
+  // The row as the device manager page would have saved it.
+  {
+    CDevInfo info(u"前门", u"127.0.0.1", cam.port(), u"admin", u"admin", 1, u"", u"", u"", u"",
+                  0, 0, DEV_TYPE_IPC, u"DEV-GUID-1", u"REGION-1");
+    ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
+    ASSERT_TRUE(CDeviceManager::GetInstance()->Save());
+    CDeviceManager::ReleaseInstance();
+  }
+  CDeviceManager* list = CDeviceManager::GetInstance();
+  ASSERT_TRUE(list->Load());
+  ASSERT_EQ(list->Count(), 1);
+  CDevice* device = list->FindDevice(u"DEV-GUID-1", 1);
+  ASSERT_NE(device, nullptr);
+  EXPECT_FALSE(device->IsLoggedIn());  // loading never logs in
+
+  auto dispatcher = std::make_shared<plat::QueueDispatcher>();
+  plat::WindowHandle window =
+      plat::registerWindow([](uint32_t, uintptr_t, intptr_t) { return intptr_t{0}; }, dispatcher);
+  IDevPreview* preview = list->GetChannelPreviewByGuid(u"DEV-GUID-1", 1);
+  ASSERT_NE(preview, nullptr);
+  EXPECT_TRUE(device->IsLoggedIn());
+  ASSERT_TRUE(preview->SetPlayWnd(window));
+  ASSERT_TRUE(preview->SetStreamType(0));
+  ASSERT_TRUE(preview->StartPreview());
+
+  plat::PresentedPicture pic;
+  bool shown = false;
+  for (int i = 0; i < 400 && !shown; ++i) {
+    dispatcher->pump(0);
+    shown = plat::lastPresented(window, &pic) && pic.width > 0 && pic.serial >= 3;
+    if (!shown) plat::sleepMs(100);
+  }
+  EXPECT_TRUE(shown) << "no decoded picture reached the play window";
+  // The picture is the clip's: its frame number can be read back from the top edge.
+  if (shown) {
+    std::vector<uint8_t> luma(pic.pixels.size());
+    for (size_t i = 0; i < luma.size(); ++i) luma[i] = (pic.pixels[i] >> 8) & 0xFF;
+    int index = clipgen::readFrameIndex(luma.data(), pic.width, pic.width, pic.height);
+    EXPECT_GE(index, 0);
+    EXPECT_LT(index, 25);
+  }
+  EXPECT_TRUE(device->GetChannel(1)->IsPreviewing());
+  EXPECT_EQ(device->IsBusy(), 1);
+  device->ReleaseAll();  // stops and deletes the preview; the login stays
+  EXPECT_EQ(device->GetChannel(1)->GetPreview(0), nullptr);
+  EXPECT_TRUE(device->IsLoggedIn());
+  plat::unregisterWindow(window);
+}
+
+}  // namespace
