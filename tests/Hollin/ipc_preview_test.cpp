@@ -1,5 +1,6 @@
 // Live previews of cameras and recorders against the camera emulator: streams, connections
 // full, talk, PTZ, configuration and video effects.
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -28,10 +29,14 @@ class IpcPreview : public CameraTest {
     SetDevNoticeSink(nullptr);
     CameraTest::TearDown();
   }
+  // The stream numbers asked for on video channels. A stream without frames reopens now and
+  // then (slow builds see it), so this says which numbers were asked for, not how often.
   static std::vector<uint16_t> videoArguments(const camemu::Camera& cam) {
     std::vector<uint16_t> args;
     for (const auto& r : cam.requests())
       if (r.open && r.code == kIpcChanVideo) args.push_back(r.argument);
+    std::sort(args.begin(), args.end());
+    args.erase(std::unique(args.begin(), args.end()), args.end());
     return args;
   }
   static IDevPreview* start(IDevUserLogin* login, long channel, PlayWindow& w, int type = 0) {
@@ -79,10 +84,8 @@ TEST_F(IpcPreview, RecorderChannelOneOpensStreamZero) {
   PlayWindow w;
   PreviewGuard p1{start(g.login, 1, w), g.login};
   PreviewGuard p3{start(g.login, 3, w), g.login};
-  ASSERT_TRUE(dev.cam.waitUntil([&] { return videoArguments(dev.cam).size() == 2; }));
-  auto args = videoArguments(dev.cam);
-  std::sort(args.begin(), args.end());
-  EXPECT_EQ(args, (std::vector<uint16_t>{0, 2}));
+  ASSERT_TRUE(dev.cam.waitUntil([&] { return videoArguments(dev.cam).size() >= 2; }));
+  EXPECT_EQ(videoArguments(dev.cam), (std::vector<uint16_t>{0, 2}));
 }
 
 TEST_F(IpcPreview, SoundOpensTheCameraAudioAndClosesWithThePreview) {
