@@ -417,6 +417,16 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
   auto signalSlot = [&](int i) {
     if (answers) this->signalSlot(i);
   };
+  // A stream packet: into the file being written, then (unlocked) to callback and player.
+  auto streamOut = [&](bool header) {
+    ++s.packets;
+    if (s.writing) writeRecordFile(s, p, len, true);
+    const bool cb = s.callbackOn;
+    const int32_t port = s.port;
+    const uint32_t gen = s.generation;
+    lock.unlock();
+    feedOut(slot, gen, cmd, cb, port, p, len, header);
+  };
   switch (cmd) {
     case NET_LOGIN:
       keep(s.loginReply, p, len);
@@ -428,13 +438,7 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
         ++s.packets;
         return;  // the reply itself is not played
       }
-      ++s.packets;
-      if (s.writing) writeRecordFile(s, p, len, true);
-      const bool cb = s.callbackOn;
-      const int32_t port = s.port;
-      const uint32_t gen = s.generation;
-      lock.unlock();
-      feedOut(slot, gen, cmd, cb, port, p, len, false);
+      streamOut(false);
       return;
     }
     case NET_REPLAY: {
@@ -444,13 +448,7 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
         if (!ok) return;
         first = true;
       }
-      ++s.packets;
-      if (s.writing) writeRecordFile(s, p, len, true);
-      const bool cb = s.callbackOn;
-      const int32_t port = s.port;
-      const uint32_t gen = s.generation;
-      lock.unlock();
-      feedOut(slot, gen, cmd, cb, port, p, len, first);
+      streamOut(first);
       return;
     }
     case NET_PREVIEW_STOP:
