@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_set>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -24,6 +25,9 @@ struct Instance {
   // The context the parser reports through. A fresh parser per call does not know the
   // stream's parameter sets, so its complaints about them are moved to the debug level.
   AVCodecContext* parserCtx = nullptr;
+  // The caller's input, copied with the zeroed tail the parser and bit readers may look into:
+  // they read a few bytes past the end they are given.
+  std::vector<uint8_t> padded;
 };
 
 std::mutex g_mutex;
@@ -42,7 +46,8 @@ void destroy(Instance* inst) {
 Instance* create(Codec codec) {
   const AVCodec* dec = avcodec_find_decoder(codecId(codec));
   if (!dec) return nullptr;
-  auto* inst = new Instance{codec};
+  auto* inst = new Instance();
+  inst->codec = codec;
   inst->ctx = avcodec_alloc_context3(dec);
   inst->frame = av_frame_alloc();
   inst->packet = av_packet_alloc();
@@ -77,6 +82,9 @@ void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* o
   // A fresh parser per call keeps one call's leftovers out of the next: the input of a call
   // always ends at a frame boundary, so what the parser still holds at its end is the last
   // unit, whole.
+  inst->padded.assign(static_cast<size_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+  std::memcpy(inst->padded.data(), data, static_cast<size_t>(size));
+  data = inst->padded.data();
   AVCodecParserContext* parser = av_parser_init(codecId(inst->codec));
   if (!parser) return;
   int consumed = 0;

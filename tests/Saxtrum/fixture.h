@@ -65,8 +65,9 @@ class SaxtrumTest : public ::testing::Test {
     QX_DVR_Init();
   }
   void TearDown() override {
-    QX_DVR_Cleanup();
+    // A test's call log is gone by now; clean-up still gives players back.
     PlayCtrl_SetCallObserver(nullptr, nullptr);
+    QX_DVR_Cleanup();
     emu->stop();
     plat::setTimeScale(1.0);
   }

@@ -186,3 +186,31 @@ TEST_F(DvrLiveTest, LiveFramesReachAHeadlessWindowDecoded) {
   EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
   plat::unregisterWindow(wnd);
 }
+
+TEST_F(DvrLiveTest, StreamsLeftOpenAtLogoutOrCleanupGiveTheirPlayersBack) {
+  // The lowest free player port is the one the next live view takes.
+  int32_t lowest = -1;
+  ASSERT_EQ(PlayM4_GetPort2(&lowest), 1);
+  ASSERT_EQ(PlayM4_FreePort(lowest), 1);
+  const int32_t live = play(1);
+  ASSERT_GE(live, 0);
+  ASSERT_EQ(QX_DVR_GetRealPlayerIndex(live), lowest);
+  ASSERT_TRUE(emu->waitForLivePackets(static_cast<uint32_t>(live), 2));
+  // The device went away, say, and the client logs out without stopping the view first.
+  ASSERT_EQ(QX_DVR_Logout(id), 1);
+  EXPECT_EQ(QX_DVR_StopRealPlay(live), 0);  // the handle went with the login
+  int32_t next = -1;
+  ASSERT_EQ(PlayM4_GetPort2(&next), 1);
+  EXPECT_EQ(next, lowest);
+  ASSERT_EQ(PlayM4_FreePort(next), 1);
+
+  // Clean-up likewise.
+  id = login();
+  ASSERT_GE(id, 0);
+  ASSERT_GE(play(2), 0);
+  QX_DVR_Cleanup();
+  ASSERT_EQ(PlayM4_GetPort2(&next), 1);
+  EXPECT_EQ(next, lowest);
+  ASSERT_EQ(PlayM4_FreePort(next), 1);
+  QX_DVR_Init();
+}

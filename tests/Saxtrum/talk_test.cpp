@@ -79,3 +79,23 @@ TEST_F(SaxtrumTest, TalkRoundTripAndCloseClosesThePlayersTalk) {
   emu->refuse(10, true);
   EXPECT_EQ(QX_DVR_StartVoiceCom(id, 1), -1);
 }
+
+TEST_F(SaxtrumTest, TalkCloseRefusedByTheDeviceStillEndsTheTalk) {
+  const int32_t id = login();
+  ASSERT_GE(id, 0);
+  const int32_t talk = QX_DVR_StartVoiceCom(id, 1);
+  ASSERT_GE(talk, 0);
+  emu->refuse(11, true);
+  EXPECT_EQ(QX_DVR_StopVoiceCom(talk), 0);
+  // The slot went back to the library: captured audio must not go out on it any more, where
+  // it would pass for the next request's traffic.
+  std::vector<uint8_t> block(100, 0x33);
+  EXPECT_EQ(TalkDataCallBack(block.data(), 100, 1, 0), -1);
+  EXPECT_EQ(PlayCtrl_FeedTalkCapture(block.data(), 100), -1);
+  EXPECT_TRUE(emu->requests(12).empty());
+  // A new talk can start at once.
+  emu->refuse(11, false);
+  const int32_t again = QX_DVR_StartVoiceCom(id, 1);
+  ASSERT_GE(again, 0);
+  EXPECT_EQ(QX_DVR_StopVoiceCom(again), 1);
+}

@@ -1,6 +1,10 @@
 // The decoder stand-ins loaded by name, as the player loads them, fed generated clips.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "clipgen/clipgen.h"
@@ -106,6 +110,49 @@ TEST_P(DecoderTest, GarbageAndEmptyInputGiveNoPictureAndNoCrash) {
   // And the decoder still decodes whole frames afterwards.
   out = decode(f0.data(), f0.size());
   EXPECT_GT(out.pictureReady, 0);
+}
+
+// Input placed right before an unreadable page: the decoder may not look past its end, however
+// the unit it ends on is cut.
+class GuardedInput {
+ public:
+  explicit GuardedInput(size_t capacity) {
+    page_ = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    size_ = (capacity + page_ - 1) / page_ * page_ + page_;
+    void* m = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    base_ = m == MAP_FAILED ? nullptr : static_cast<uint8_t*>(m);
+    if (base_) mprotect(base_ + size_ - page_, page_, PROT_NONE);
+  }
+  ~GuardedInput() {
+    if (base_) munmap(base_, size_);
+  }
+  // The bytes copied to end exactly at the guard page.
+  const uint8_t* place(const uint8_t* data, size_t n) {
+    uint8_t* at = base_ + size_ - page_ - n;
+    std::memcpy(at, data, n);
+    return at;
+  }
+  bool ok() const { return base_ != nullptr; }
+
+ private:
+  uint8_t* base_ = nullptr;
+  size_t size_ = 0, page_ = 0;
+};
+
+TEST_P(DecoderTest, NeverReadsPastTheEndOfItsInput) {
+  size_t largest = 0;
+  for (size_t i = 0; i < clip_.frames.size(); ++i)
+    largest = std::max(largest, clip_.frameBytes(i).size());
+  GuardedInput guard(largest);
+  ASSERT_TRUE(guard.ok());
+  for (size_t i = 0; i < clip_.frames.size(); ++i) {
+    const auto bytes = clip_.frameBytes(i);
+    CTDecOutput out = decode(guard.place(bytes.data(), bytes.size()), bytes.size());
+    EXPECT_GT(out.pictureReady, 0) << "frame " << i;
+    // Every cut of the frame as well, down to its first bytes.
+    for (size_t cut = bytes.size() - 1; cut > 0; cut = cut * 3 / 4)
+      decode(guard.place(bytes.data(), cut), cut);
+  }
 }
 
 TEST_P(DecoderTest, ForeignOrClosedHandleIsRefused) {

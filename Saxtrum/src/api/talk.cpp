@@ -60,8 +60,9 @@ int QX_DVR_StopVoiceCom(int32_t talkHandle) {
     result = 0;
   } else if (r.conn->waitSlot(r.slot, replyWaitMs()) == 0 &&
              r.conn->withSlot(r.slot, [](RequestSlot& s) { return s.status != kStatusOk; })) {
-    r.conn->releaseSlot(r.slot);
-    return 0;
+    // A refused close still gives the slot back, so the talk ends here too: captured audio
+    // sent on a slot the next request takes would be taken for that request's traffic.
+    result = 0;
   }
   r.conn->withSlot(r.slot, [](RequestSlot& s) { s.talk = false; });
   clearTalk(talkHandle);

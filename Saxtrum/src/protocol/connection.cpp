@@ -165,13 +165,19 @@ void DvrConnection::run() {
 void DvrConnection::stop() {
   if (state_.load() != kStateEnded) setState(kStateStopRequested);
   wake_.signal();
-  if (!thread_.joinable()) return;
+  if (!thread_.joinable()) {
+    givePortsBack();
+    return;
+  }
   if (onReceiveThread()) {
     // Asked from a callback on the receive thread: it ends when the callback returns and
     // keeps the connection alive until then.
-    std::lock_guard<std::mutex> lock(mu_);
-    self_ = shared_from_this();
-    thread_.detach();
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      self_ = shared_from_this();
+      thread_.detach();
+    }
+    givePortsBack();
     return;
   }
   {
@@ -183,6 +189,28 @@ void DvrConnection::stop() {
   }
   sock_.shutdownBoth();
   thread_.join();
+  givePortsBack();
+}
+
+void DvrConnection::givePortsBack() {
+  // Streams still open when the login goes can no longer be stopped by their handles: their
+  // players would stay taken, each with its play thread, until the process ends.
+  std::vector<int32_t> ports;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (RequestSlot& s : slots_) {
+      if (s.port > 0) {
+        ports.push_back(s.port);
+        s.closing = true;  // the receive thread, if we are on it, feeds it no more
+      }
+      if (s.port != 0) s.port = kPortGivenBack;
+    }
+  }
+  for (int32_t port : ports) {
+    PlayM4_Stop(port);
+    PlayM4_CloseStream(port);
+    PlayM4_FreePort(port);
+  }
 }
 
 int DvrConnection::nextFree() const {
@@ -241,6 +269,9 @@ void DvrConnection::stopStreamSlot(int slot, int32_t port) {
   {
     std::unique_lock<std::mutex> lock(mu_);
     RequestSlot& s = slots_[slot];
+    // The connection's stop may have given the port back already (and it may be another
+    // stream's by now).
+    if (s.port == kPortGivenBack) port = 0;
     s.closing = true;
     // The receive thread may be inside the player or a callback for this slot: the slot is
     // released only once it has left (unless we are that thread, stopping from a callback).
@@ -386,6 +417,16 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
   auto signalSlot = [&](int i) {
     if (answers) this->signalSlot(i);
   };
+  // A stream packet: into the file being written, then (unlocked) to callback and player.
+  auto streamOut = [&](bool header) {
+    ++s.packets;
+    if (s.writing) writeRecordFile(s, p, len, true);
+    const bool cb = s.callbackOn;
+    const int32_t port = s.port;
+    const uint32_t gen = s.generation;
+    lock.unlock();
+    feedOut(slot, gen, cmd, cb, port, p, len, header);
+  };
   switch (cmd) {
     case NET_LOGIN:
       keep(s.loginReply, p, len);
@@ -397,13 +438,7 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
         ++s.packets;
         return;  // the reply itself is not played
       }
-      ++s.packets;
-      if (s.writing) writeRecordFile(s, p, len, true);
-      const bool cb = s.callbackOn;
-      const int32_t port = s.port;
-      const uint32_t gen = s.generation;
-      lock.unlock();
-      feedOut(slot, gen, cmd, cb, port, p, len, false);
+      streamOut(false);
       return;
     }
     case NET_REPLAY: {
@@ -413,13 +448,7 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
         if (!ok) return;
         first = true;
       }
-      ++s.packets;
-      if (s.writing) writeRecordFile(s, p, len, true);
-      const bool cb = s.callbackOn;
-      const int32_t port = s.port;
-      const uint32_t gen = s.generation;
-      lock.unlock();
-      feedOut(slot, gen, cmd, cb, port, p, len, first);
+      streamOut(first);
       return;
     }
     case NET_PREVIEW_STOP:

@@ -39,12 +39,15 @@ constexpr size_t kFoundFileCapacity = 40;
 constexpr size_t kPtzCruiseSize = 128;
 constexpr size_t kPathChars = 256;
 
+// A slot's port freed by the connection's stop, no longer for the stream's own stop to free.
+constexpr int32_t kPortGivenBack = -1;
+
 struct RequestSlot {
   bool busy = false;
   bool closing = false;  // being stopped: its data no longer reach player or callbacks
   uint32_t lastCommand = 0;
   intptr_t playWindow = 0;
-  int32_t port = 0;  // PlayCtrl port, 0 for none (ports count from 1)
+  int32_t port = 0;  // PlayCtrl port, 0 for none (ports count from 1), or kPortGivenBack
   bool wakeOnFirst = true;
   bool callbackOn = false;
   bool writing = false;
@@ -132,6 +135,8 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   bool connectSession();
   void dispatch(const PacketHeader& h, const uint8_t* payload);
   void setState(int s);
+  // Stops and frees the players of streams still open (the login goes without stopping them).
+  void givePortsBack();
   int writeRecordFile(RequestSlot& slot, const uint8_t* data, uint32_t length, bool header);
   // Hands a slot's data to its player, callbacks: marks the slot as being fed meanwhile.
   void feedOut(int slot, uint32_t generation, uint32_t command, bool callback, int32_t port,

@@ -4,6 +4,7 @@
 #include "plat/surface.h"
 #include "records.h"
 #include "registry.h"
+#include "search.h"
 
 namespace {
 
@@ -35,7 +36,12 @@ int32_t NET_DVR_Login(const char* address, uint16_t port, const char* user, cons
   return id < 0 ? -1 : id;
 }
 
-int NET_DVR_Logout(int32_t loginId) { return QX_DVR_Logout(loginId) == 1 ? 1 : 0; }
+int NET_DVR_Logout(int32_t loginId) {
+  const int r = QX_DVR_Logout(loginId);
+  // Once the login is gone its searches can only fail; their handles will be given out again.
+  if (r == 1) hcnet::CloseSearchesOf(loginId);
+  return r == 1 ? 1 : 0;
+}
 
 int32_t NET_DVR_RealPlay(int32_t loginId, const SdkClientInfo* client,
                          SdkRealDataCallBack callback, void* user, int blocking) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "HCNetSDK.h"
 #include "Saxtrum.h"
@@ -20,6 +21,7 @@ constexpr int kMaxRecords = 100000;
 
 struct Search {
   int32_t handle = -1;
+  int32_t loginId = -1;
   std::mutex mutex;
   std::deque<SdkFindData> found;
   bool done = false;
@@ -80,6 +82,23 @@ void Finish(const std::shared_ptr<Search>& s) {
 
 }  // namespace
 
+void CloseSearchesOf(int32_t loginId) {
+  std::vector<std::shared_ptr<Search>> gone;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (auto it = g_searches.begin(); it != g_searches.end();) {
+      if (it->second->loginId == loginId) {
+        gone.push_back(it->second);
+        it = g_searches.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  // The login is gone and its handles with it: nothing is closed on the device.
+  for (auto& s : gone) Finish(s);
+}
+
 void CloseAllSearches() {
   std::map<int32_t, std::shared_ptr<Search>> all;
   {
@@ -109,10 +128,17 @@ int32_t NET_DVR_FindFile(int32_t loginId, const SdkFileCond* condition) {
   if (h < 0) return -1;
   auto s = std::make_shared<Search>();
   s->handle = h;
+  s->loginId = loginId;
+  std::shared_ptr<Search> stale;
   {
     std::lock_guard<std::mutex> lock(hcnet::g_mutex);
-    hcnet::g_searches[h] = s;
+    std::shared_ptr<Search>& entry = hcnet::g_searches[h];
+    stale = std::move(entry);
+    entry = s;
   }
+  // The library gave the handle out again, so an entry still under it is a search whose
+  // handle went away unclosed: its worker is ended, never closed on the device.
+  if (stale) hcnet::Finish(stale);
   s->worker = std::thread([s] { s->Run(); });
   return h;
 }

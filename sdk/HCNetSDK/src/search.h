@@ -5,6 +5,8 @@
 
 namespace hcnet {
 
+// Ends the searches of a login that went away, without asking the device.
+void CloseSearchesOf(int32_t loginId);
 void CloseAllSearches();
 
 }  // namespace hcnet

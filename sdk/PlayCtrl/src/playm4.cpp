@@ -80,7 +80,8 @@ int PlayM4_FreePort(int32_t id) {
   if (!p) return 0;
   int32_t expected = id;
   g_soundPort.compare_exchange_strong(expected, 0);
-  return 1;  // the port's play thread ends when its last user lets go
+  p->shutdown();  // the port itself goes when its last user lets go
+  return 1;
 }
 
 int PlayM4_SetStreamOpenMode(int32_t id, uint32_t mode) {

@@ -125,7 +125,8 @@ bool Port::play(intptr_t window) {
   playing_ = true;
   if (!thread_.joinable()) {
     stopFlag_ = false;
-    thread_ = std::thread([this] { run(); });
+    inFlight_ = false;  // an older thread's frame no longer holds a pause up
+    thread_ = std::thread([self = shared_from_this(), g = ++generation_] { self->run(g); });
   }
   cv_.notify_all();
   return true;
@@ -345,10 +346,11 @@ void Port::pace(uint32_t timestamp, std::unique_lock<std::mutex>& lock) {
   cv_.wait_for(lock, std::chrono::milliseconds(bounded), [&] { return stopFlag_ || rebase_; });
 }
 
-void Port::run() {
+void Port::run(uint64_t generation) {
   std::unique_ptr<Renderer> renderer;
   std::unique_lock<std::mutex> lock(mu_);
-  while (!stopFlag_) {
+  // A thread stopped from its own draw callback may find a newer one started meanwhile.
+  while (!stopFlag_ && generation == generation_) {
     Work w;
     const bool canAdvance = playing_ && (!paused_ || steps_ > 0);
     if (!canAdvance || !takeFrame(w)) {
@@ -356,9 +358,16 @@ void Port::run() {
       continue;
     }
     if (w.frame.kind == kKindVideo) {
+      const size_t taken = cursor_;
       pace(w.frame.timestamp, lock);
-      if (stopFlag_) break;
-      if (paused_ && steps_ > 0) --steps_;
+      if (stopFlag_ || generation != generation_) break;
+      if (file_ && cursor_ != taken) continue;  // a seek meanwhile: the frame is not next
+      if (paused_ && steps_ == 0) {
+        // Paused while waiting for the frame's time: the picture stays, the frame is next.
+        if (file_) cursor_ = taken - 1;
+        continue;
+      }
+      if (paused_) --steps_;
       const intptr_t window = window_;
       PlayM4DrawFun draw = drawFun_;
       void* drawUser = drawUser_;
@@ -372,6 +381,7 @@ void Port::run() {
       }
       if (draw) draw(id_, window, drawUser);
       lock.lock();
+      if (generation != generation_) break;  // the frame in flight is the new thread's
       inFlight_ = false;
       cv_.notify_all();
     } else if (w.frame.kind == kKindAudio) {

@@ -19,10 +19,15 @@
 
 namespace playctrl {
 
-class Port {
+// Made shared: the play thread keeps its port alive, so a port stopped or freed from its own
+// draw callback is not pulled from under the thread returning from that callback.
+class Port : public std::enable_shared_from_this<Port> {
  public:
   explicit Port(int32_t id) : id_(id) {}
   ~Port();
+
+  // Ends the play thread: joined, or from the play thread itself left to end on its return.
+  void shutdown() { stopThread(); }
 
   bool setStreamOpenMode(uint32_t mode);
   bool openStream(const uint8_t* header, uint32_t headerSize, uint32_t bufferSize);
@@ -55,7 +60,7 @@ class Port {
     std::vector<uint8_t> payload;
     bool present = true;
   };
-  void run();
+  void run(uint64_t generation);
   bool takeFrame(Work& w);  // under mu_
   void show(const Work& w);
   void playAudio(const Work& w);
@@ -81,6 +86,7 @@ class Port {
   int steps_ = 0;
   int speed_ = 0;  // 2^speed times normal
   bool stopFlag_ = false;
+  uint64_t generation_ = 0;  // of the current play thread; an older one ends on seeing it
   bool inFlight_ = false;  // a video frame is being decoded and shown
   bool rebase_ = true;
   int64_t baseWall_ = 0;

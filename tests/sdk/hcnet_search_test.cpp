@@ -1,0 +1,102 @@
+// The recorder SDK stand-in's file searches against the recorder emulator: a search left open
+// when its login went away, and the handle the next login's search gets.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "HCNetSDK.h"
+#include "dvremu/emulator.h"
+#include "plat/clock.h"
+
+namespace {
+
+dvremu::RecordedFile File(int i) {
+  dvremu::RecordedFile f;
+  f.name = "ch01_" + std::to_string(2000 + i) + ".mp4";
+  f.channel = 1;
+  f.start = {2026, 3, 5, 10, static_cast<uint32_t>(i), 0};
+  f.end = {2026, 3, 5, 11, static_cast<uint32_t>(i), 0};
+  f.data.assign(64, static_cast<uint8_t>(i));
+  return f;
+}
+
+SdkFileCond Channel1() {
+  SdkFileCond c{};
+  c.channel = 1;
+  c.fileType = 255;
+  c.isLocked = 255;
+  c.start = {2026, 3, 1, 0, 0, 0};
+  c.end = {2026, 3, 31, 23, 59, 59};
+  return c;
+}
+
+// Polls a search until it ends (bounded); the names found and the closing status.
+std::vector<std::string> Drain(int32_t handle, int32_t* last) {
+  std::vector<std::string> names;
+  *last = SDK_FIND_SEARCHING;
+  for (int guard = 0; guard < 20000; ++guard) {
+    SdkFindData d{};
+    *last = NET_DVR_FindNextFile(handle, &d);
+    if (*last == SDK_FIND_SUCCESS) {
+      names.emplace_back(d.fileName);
+    } else if (*last == SDK_FIND_SEARCHING) {
+      plat::sleepMs(5);
+    } else {
+      break;
+    }
+  }
+  return names;
+}
+
+class HcnetSearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::setTimeScale(0.1);
+    dvremu::Options o;
+    o.pace = false;
+    emu = std::make_unique<dvremu::Emulator>(o);
+    ASSERT_TRUE(emu->start(0));
+    for (int i = 0; i < 3; ++i) emu->services().addFile(File(i));
+    NET_DVR_Init();
+  }
+  void TearDown() override {
+    NET_DVR_Cleanup();
+    emu->stop();
+    plat::setTimeScale(1.0);
+  }
+  int32_t Login() {
+    SdkDeviceInfo info{};
+    return NET_DVR_Login("127.0.0.1", emu->port(), "admin", "12345", &info);
+  }
+  std::unique_ptr<dvremu::Emulator> emu;
+};
+
+TEST_F(HcnetSearchTest, SearchLeftOpenAtLogoutNeitherOutlivesItNorBlocksTheNextLogin) {
+  const int32_t first = Login();
+  ASSERT_GE(first, 0);
+  const SdkFileCond cond = Channel1();
+  const int32_t stale = NET_DVR_FindFile(first, &cond);
+  ASSERT_GE(stale, 0);
+  int32_t last = 0;
+  EXPECT_EQ(Drain(stale, &last).size(), 3u);
+  EXPECT_EQ(last, SDK_FIND_NOMORE);
+  // The login goes without its search being closed (a device dropped, say).
+  ASSERT_EQ(NET_DVR_Logout(first), 1);
+  // Its search went with it.
+  SdkFindData d{};
+  EXPECT_EQ(NET_DVR_FindNextFile(stale, &d), SDK_FIND_EXCEPTION);
+
+  // The next login is given the same id, and its search the same handle.
+  const int32_t second = Login();
+  ASSERT_EQ(second, first);
+  const int32_t fresh = NET_DVR_FindFile(second, &cond);
+  ASSERT_EQ(fresh, stale);
+  const std::vector<std::string> names = Drain(fresh, &last);
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(names[0], "ch01_2000.mp4");
+  EXPECT_EQ(last, SDK_FIND_NOMORE);
+  EXPECT_EQ(NET_DVR_FindClose(fresh), 1);
+  EXPECT_EQ(NET_DVR_Logout(second), 1);
+}
+}  // namespace

@@ -1,0 +1,129 @@
+// A port stopped, restarted or freed from its own draw callback: the play thread must not run
+// on in a port that is gone, nor on beside the play thread that replaced it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "PlayCtrl.h"
+#include "dvremu/stream.h"
+#include "plat/audio.h"
+#include "plat/clock.h"
+
+namespace {
+
+std::string WriteClip(const char* name, int frames) {
+  dvremu::StreamClip clip;
+  std::string error;
+  EXPECT_TRUE(dvremu::generatedClip(false, 160, 120, frames, 25, false, &clip, &error)) << error;
+  const auto bytes = dvremu::streamFile(clip);
+  const std::string path = std::string(::testing::TempDir()) + name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+struct DrawProbe {
+  std::mutex mu;
+  std::condition_variable cv;
+  int32_t port = 0;
+  int calls = 0;
+  void reset() {
+    std::lock_guard<std::mutex> lock(mu);
+    calls = 0;
+  }
+  void enter() {
+    std::lock_guard<std::mutex> lock(mu);
+    ++calls;
+    cv.notify_all();
+  }
+  bool waitCalls(int n) {
+    std::unique_lock<std::mutex> lock(mu);
+    return cv.wait_for(lock, plat::scaledDuration(8000), [&] { return calls >= n; });
+  }
+};
+
+class PlayCtrlLifecycle : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::setTimeScale(0.1);
+    plat::setAudioBackend(plat::AudioBackendKind::Null);
+  }
+  void TearDown() override { plat::setTimeScale(1.0); }
+};
+
+TEST_F(PlayCtrlLifecycle, PortFreedFromItsDrawCallbackEndsItsPlayThread) {
+  const std::string path = WriteClip("pc_free_in_draw.rec", 8);
+  static DrawProbe probe;
+  probe.reset();
+  int32_t port = -1;
+  ASSERT_EQ(PlayM4_GetPort2(&port), 1);
+  probe.port = port;
+  ASSERT_EQ(PlayM4_OpenFile(port, path.c_str()), 1);
+  ASSERT_EQ(PlayM4_RigisterDrawFun(port, [](int32_t p, intptr_t, void*) {
+              probe.enter();
+              PlayM4_Stop(p);
+              PlayM4_CloseFile(p);
+              PlayM4_FreePort(p);
+            }, nullptr), 1);
+  ASSERT_EQ(PlayM4_Play(port, 0), 1);
+  ASSERT_TRUE(probe.waitCalls(1));
+  // The port is free again and a new one plays normally (its thread ran on after the free).
+  int32_t next = -1;
+  ASSERT_EQ(PlayM4_GetPort2(&next), 1);
+  ASSERT_EQ(PlayM4_OpenFile(next, path.c_str()), 1);
+  static DrawProbe second;
+  second.reset();
+  ASSERT_EQ(PlayM4_RigisterDrawFun(next, [](int32_t, intptr_t, void*) {
+              second.enter();
+            }, nullptr), 1);
+  ASSERT_EQ(PlayM4_Play(next, 0), 1);
+  EXPECT_TRUE(second.waitCalls(2));
+  EXPECT_EQ(PlayM4_Stop(next), 1);
+  EXPECT_EQ(PlayM4_FreePort(next), 1);
+  std::lock_guard<std::mutex> lock(probe.mu);
+  EXPECT_EQ(probe.calls, 1);
+}
+
+TEST_F(PlayCtrlLifecycle, RestartFromTheDrawCallbackKeepsOnePlayThread) {
+  const std::string path = WriteClip("pc_restart_in_draw.rec", 40);
+  static DrawProbe probe;
+  probe.reset();
+  static std::thread::id restarter;
+  static bool restarterDrewAgain;
+  restarter = {};
+  restarterDrewAgain = false;
+  int32_t port = -1;
+  ASSERT_EQ(PlayM4_GetPort2(&port), 1);
+  ASSERT_EQ(PlayM4_OpenFile(port, path.c_str()), 1);
+  ASSERT_EQ(PlayM4_RigisterDrawFun(port, [](int32_t p, intptr_t, void*) {
+              probe.enter();
+              bool restart = false;
+              {
+                std::lock_guard<std::mutex> lock(probe.mu);
+                if (restarter == std::thread::id{}) {
+                  restarter = std::this_thread::get_id();
+                  restart = true;
+                } else if (restarter == std::this_thread::get_id()) {
+                  restarterDrewAgain = true;
+                }
+              }
+              if (restart) {
+                PlayM4_Stop(p);
+                PlayM4_Play(p, 0);
+              }
+            }, nullptr), 1);
+  ASSERT_EQ(PlayM4_Play(port, 0), 1);
+  ASSERT_TRUE(probe.waitCalls(12));
+  EXPECT_EQ(PlayM4_Stop(port), 1);
+  EXPECT_EQ(PlayM4_FreePort(port), 1);
+  // The thread that restarted the port played its part out and drew nothing more.
+  std::lock_guard<std::mutex> lock(probe.mu);
+  EXPECT_FALSE(restarterDrewAgain);
+}
+
+}  // namespace
