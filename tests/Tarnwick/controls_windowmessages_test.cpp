@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "controls/WindowMessages.h"
+#include "plat/qtvideowidget.h"
+#include "plat/surface.h"
 #include "plat/window.h"
 
 namespace {
@@ -35,6 +37,45 @@ TEST(WindowMessages, PostsFromAnotherThreadWhileWindowsComeAndGo) {
   QCoreApplication::processEvents();
   EXPECT_GT(delivered.load(), 0);
   EXPECT_FALSE(plat::isWindow(current.load()));
+}
+
+// A render thread presents to play windows while they are made and destroyed: the repaint
+// it asks for never reaches a widget already gone.
+TEST(WindowMessages, PresentsFromARenderThreadWhileVideoWindowsComeAndGo) {
+  std::atomic<plat::WindowHandle> current{0};
+  std::atomic<bool> done{false};
+  std::atomic<int> shown{0};
+  std::thread render([&] {
+    auto display = plat::Display::open();
+    if (!display) return;
+    auto back = display->createBack(16, 16, true);
+    plat::WindowHandle bound = 0;
+    std::shared_ptr<plat::PrimarySurface> primary;
+    for (int i = 0; i < 50000000 && !done && back; ++i) {
+      const plat::WindowHandle h = current.load();
+      if (h != bound) {
+        primary = display->createPrimary();
+        auto clipper = display->createClipper();
+        clipper->setWindow(h);
+        primary->attachClipper(clipper);
+        bound = h;
+      }
+      if (primary && primary->blit(nullptr, *back, nullptr)) ++shown;
+    }
+  });
+  for (int round = 0; round < 300; ++round) {
+    auto* w = new plat::VideoWidget;
+    w->resize(16, 16);
+    current = w->handle();
+    const int before = shown;
+    for (int k = 0; k < 100000 && shown == before; ++k) QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    delete w;
+  }
+  done = true;
+  render.join();
+  QCoreApplication::processEvents();
+  EXPECT_GT(shown.load(), 0);
 }
 
 }  // namespace
