@@ -1,7 +1,6 @@
 #include "plat/qtvideowidget.h"
 
 #include <QImage>
-#include <QMetaObject>
 #include <QPainter>
 #include <QPointer>
 
@@ -14,11 +13,15 @@ VideoWidget::VideoWidget(QWidget* parent, WindowProc proc) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   if (!proc) proc = [](uint32_t, uintptr_t, intptr_t) { return intptr_t{0}; };
   handle_ = registerQtWindow(this, std::move(proc));
-  // Presents come from render threads: only schedule a repaint on the GUI thread.
-  QPointer<VideoWidget> self(this);
-  setPresentListener(handle_, [self] {
-    QWidget* w = self.data();
-    if (w) QMetaObject::invokeMethod(w, [self] { if (self) self->update(); }, Qt::QueuedConnection);
+  // Presents come from render threads: only schedule a repaint on the GUI thread. The
+  // dispatcher stops taking posts before the widget is torn down, and the guard is read
+  // only on the GUI thread, where the widget cannot be half destroyed.
+  std::shared_ptr<Dispatcher> gui = qtDispatcher(this);
+  QPointer<QWidget> self(this);
+  setPresentListener(handle_, [gui, self] {
+    gui->post([self] {
+      if (QWidget* w = self.data()) w->update();
+    });
   });
   setWindowClientSize(handle_, width(), height());
 }

@@ -2,28 +2,44 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QPointer>
 #include <QThread>
 #include <QWidget>
+#include <mutex>
 
 namespace plat {
 namespace {
 
 class QtDispatcher : public Dispatcher {
  public:
-  explicit QtDispatcher(QObject* context) : context_(context) {}
+  explicit QtDispatcher(QObject* context) : state_(std::make_shared<State>()) {
+    state_->context = context;
+    if (!context) return;
+    // Cleared on the owner thread while the object still exists, so a post from another
+    // thread either reaches a live object (whose destructor then drops the event) or none.
+    std::weak_ptr<State> weak = state_;
+    QObject::connect(context, &QObject::destroyed, [weak] {
+      if (auto s = weak.lock()) {
+        std::lock_guard<std::mutex> lk(s->mutex);
+        s->context = nullptr;
+      }
+    });
+  }
   void post(std::function<void()> fn) override {
-    QObject* ctx = context_.data();
-    if (!ctx) return;
-    QMetaObject::invokeMethod(ctx, std::move(fn), Qt::QueuedConnection);
+    std::lock_guard<std::mutex> lk(state_->mutex);
+    if (!state_->context) return;
+    QMetaObject::invokeMethod(state_->context, std::move(fn), Qt::QueuedConnection);
   }
   bool isOwnerThread() const override {
-    QObject* ctx = context_.data();
-    return ctx && QThread::currentThread() == ctx->thread();
+    std::lock_guard<std::mutex> lk(state_->mutex);
+    return state_->context && QThread::currentThread() == state_->context->thread();
   }
 
  private:
-  QPointer<QObject> context_;
+  struct State {
+    std::mutex mutex;
+    QObject* context = nullptr;
+  };
+  std::shared_ptr<State> state_;
 };
 
 }  // namespace

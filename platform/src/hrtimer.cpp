@@ -18,6 +18,9 @@ struct PeriodicTimer::Impl {
   std::chrono::microseconds period{0};
   bool stopping = false;
   bool running = false;
+  // Which start a ticking thread belongs to: a thread left behind by a stop from its own
+  // callback ends even when that callback started the timer again.
+  uint64_t generation = 0;
 };
 
 PeriodicTimer::PeriodicTimer() : impl_(std::make_shared<Impl>()) {}
@@ -38,11 +41,13 @@ bool PeriodicTimer::start(int periodMs, std::function<void()> callback) {
   impl->period = periodOf(periodMs);
   impl->stopping = false;
   impl->running = true;
-  impl->thread = std::thread([impl] {
+  const uint64_t generation = ++impl->generation;
+  impl->thread = std::thread([impl, generation] {
     auto next = std::chrono::steady_clock::now() + impl->period;
     std::unique_lock<std::mutex> lk(impl->mutex);
-    while (!impl->stopping) {
-      if (impl->cv.wait_until(lk, next, [&] { return impl->stopping; })) break;
+    auto over = [&] { return impl->stopping || impl->generation != generation; };
+    while (!over()) {
+      if (impl->cv.wait_until(lk, next, over)) break;
       auto cb = impl->callback;
       lk.unlock();
       cb();

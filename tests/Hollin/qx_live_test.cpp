@@ -222,3 +222,43 @@ TEST_F(RecorderTest, ALostConnectionReachesTheExceptionHandler) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each receiver counts the calls that came with another receiver's value.
+struct Receiver {
+  std::atomic<int> calls{0};
+  std::atomic<int> foreign{0};
+};
+Receiver g_first, g_second;
+void ToFirst(intptr_t, uint32_t, const uint8_t*, uint32_t, void* user) {
+  ++g_first.calls;
+  if (user != &g_first) ++g_first.foreign;
+}
+void ToSecond(intptr_t, uint32_t, const uint8_t*, uint32_t, void* user) {
+  ++g_second.calls;
+  if (user != &g_second) ++g_second.foreign;
+}
+
+// The live data receiver is changed while the stream delivers: every call pairs a receiver
+// with its own value, never the old one with the new value.
+TEST_F(RecorderTest, ChangingTheDataReceiverWhileLiveNeverMixesTheTwo) {
+  LoggedIn();
+  Window wnd;
+  IDevPreview* preview = CDevPreviewFactory::CreateDevPreview(login, 1);
+  ASSERT_NE(preview, nullptr);
+  ASSERT_TRUE(preview->SetPlayWnd(wnd.handle));
+  ASSERT_TRUE(preview->StartPreview());
+  ASSERT_TRUE(preview->SetRealDataCallBack(&ToFirst, &g_first));
+  ASSERT_TRUE(Eventually([] { return g_first.calls > 0; }));
+  for (int i = 0; i < 20000 && g_second.calls + g_first.calls < 400; ++i) {
+    preview->SetRealDataCallBack(&ToSecond, &g_second);
+    preview->SetRealDataCallBack(&ToFirst, &g_first);
+  }
+  preview->SetRealDataCallBack(nullptr, nullptr);
+  CDevPreviewFactory::DeleteDevPreview(preview, login);
+  EXPECT_EQ(g_first.foreign.load(), 0);
+  EXPECT_EQ(g_second.foreign.load(), 0);
+}
+
+}  // namespace

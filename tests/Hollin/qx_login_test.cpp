@@ -41,6 +41,17 @@ TEST_F(RecorderTest, LogsInAndReadsTheDeviceRecord) {
   EXPECT_EQ(login->Logout(), 0);
 }
 
+// Logging in again over a live login ends the first one at the recorder instead of losing
+// its id (and with it the recorder's session) for good.
+TEST_F(RecorderTest, LoggingInAgainEndsTheFirstLogin) {
+  LoggedIn();
+  const DevHandle second = login->Login();
+  ASSERT_GE(second, 0);
+  EXPECT_TRUE(emu.waitForRequests(dvremu::kLogout, 1));
+  EXPECT_EQ(login->GetLoginID(0), second);
+  EXPECT_EQ(login->GetChanNum(), 4);
+}
+
 TEST_F(RecorderTest, RefusedLoginsAndMissingRecords) {
   info.Pwd.SetNarrow("wrong");
   EXPECT_EQ(login->Login(), -1);

@@ -1,10 +1,59 @@
 #pragma once
-// The makers shared by the IP-camera and recorder families; each family names its classes.
+// What the IP-camera and recorder families share: their objects differ only in the device
+// type they carry, so each family names its classes over these and adds what only it has.
 #include "Hollin/DevFamily.h"
+#include "camera_common/CameraLogin.h"
+#include "camera_common/CameraPreview.h"
+#include "camera_common/CameraPtzConfig.h"
 
 namespace hollin {
 
 // Local-file playback for cameras and recorders.
 IDevLocalPlayback* MakeCameraLocalPlayback(IDevUserLogin* login);
+
+template <int Type>
+class TypedCameraLogin : public CameraLogin {
+ public:
+  explicit TypedCameraLogin(CDevInfo* info) : CameraLogin(Type, info) {}
+};
+
+template <int Type>
+class TypedCameraPreview : public CameraPreview {
+ public:
+  TypedCameraPreview(DevHandle session, long channel) : CameraPreview(Type, session, channel) {}
+};
+
+template <int Type>
+class TypedCameraConfig : public CameraConfig {
+ public:
+  explicit TypedCameraConfig(DevHandle session) : CameraConfig(Type, session) {}
+};
+
+// Login, live view, PTZ, settings and local files over one camera library session.
+template <class Login, class Preview, class Ptz, class Config>
+class CameraFamily : public DevFamily {
+ public:
+  IDevUserLogin* MakeLogin(CDevInfo* info) override { return new Login(info); }
+  IDevPreview* MakePreview(IDevUserLogin*, DevHandle session, long channel) override {
+    return new Preview(session, channel);
+  }
+  IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle session, long channel, DevHandle,
+                      bool threeArgs) override {
+    return new Ptz(session, threeArgs ? static_cast<int>(channel) : 1);
+  }
+  IDevConfig* MakeConfig(IDevUserLogin*, DevHandle session) override {
+    return new Config(session);
+  }
+  IDevLocalPlayback* MakeLocalPlayback(IDevUserLogin* login) override {
+    return MakeCameraLocalPlayback(login);
+  }
+};
+
+// Installs a family when the library loads; a family installed earlier (a test's fake) is
+// left in place.
+inline bool RegisterCameraFamily(int devType, DevFamily* family) {
+  if (!GetDevFamily(devType)) SetDevFamily(devType, family);
+  return true;
+}
 
 }  // namespace hollin

@@ -1,18 +1,14 @@
 // The IP-camera family (device type 2), registered when the library loads.
 #include "camera_common/CameraFamily.h"
-#include "camera_common/CameraLogin.h"
-#include "camera_common/CameraPreview.h"
-#include "camera_common/CameraPtzConfig.h"
 
-class CDevIPCUserLogin : public hollin::CameraLogin {
+class CDevIPCUserLogin : public hollin::TypedCameraLogin<DEV_TYPE_IPC> {
  public:
-  explicit CDevIPCUserLogin(CDevInfo* info) : CameraLogin(DEV_TYPE_IPC, info) {}
+  using TypedCameraLogin::TypedCameraLogin;
 };
 
-class CDevIPCPreview : public hollin::CameraPreview {
+class CDevIPCPreview : public hollin::TypedCameraPreview<DEV_TYPE_IPC> {
  public:
-  CDevIPCPreview(DevHandle session, long channel)
-      : CameraPreview(DEV_TYPE_IPC, session, channel) {}
+  using TypedCameraPreview::TypedCameraPreview;
 };
 
 class CDevIPCCtlPtz : public hollin::CameraPtz {
@@ -20,36 +16,14 @@ class CDevIPCCtlPtz : public hollin::CameraPtz {
   using CameraPtz::CameraPtz;
 };
 
-class CDevIPCConfig : public hollin::CameraConfig {
+class CDevIPCConfig : public hollin::TypedCameraConfig<DEV_TYPE_IPC> {
  public:
-  explicit CDevIPCConfig(DevHandle session) : CameraConfig(DEV_TYPE_IPC, session) {}
+  using TypedCameraConfig::TypedCameraConfig;
 };
 
 namespace {
 
-class IpcFamily : public DevFamily {
- public:
-  IDevUserLogin* MakeLogin(CDevInfo* info) override { return new CDevIPCUserLogin(info); }
-  IDevPreview* MakePreview(IDevUserLogin*, DevHandle session, long channel) override {
-    return new CDevIPCPreview(session, channel);
-  }
-  IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle session, long channel, DevHandle,
-                      bool threeArgs) override {
-    return new CDevIPCCtlPtz(session, threeArgs ? static_cast<int>(channel) : 1);
-  }
-  IDevConfig* MakeConfig(IDevUserLogin*, DevHandle session) override {
-    return new CDevIPCConfig(session);
-  }
-  IDevLocalPlayback* MakeLocalPlayback(IDevUserLogin* login) override {
-    return hollin::MakeCameraLocalPlayback(login);
-  }
-};
-
-IpcFamily g_family;
-// Registered at load time; a family installed earlier (a test's fake) is left in place.
-const bool g_registered = [] {
-  if (!GetDevFamily(DEV_TYPE_IPC)) SetDevFamily(DEV_TYPE_IPC, &g_family);
-  return true;
-}();
+hollin::CameraFamily<CDevIPCUserLogin, CDevIPCPreview, CDevIPCCtlPtz, CDevIPCConfig> g_family;
+const bool g_registered = hollin::RegisterCameraFamily(DEV_TYPE_IPC, &g_family);
 
 }  // namespace

@@ -235,6 +235,9 @@ void FilePlayer::Worker() {
     bool got;
     {
       std::lock_guard<std::mutex> lock(media_);
+      // A seek that came first has placed the file anew: its next picture is not taken here
+      // only to be dropped.
+      if (!Current(gen)) continue;
       // Sound plays at the normal rate only.
       got = file_ && file_->Next(p, std::abs(rate - 1.0) < 1e-9);
     }
@@ -257,8 +260,15 @@ void FilePlayer::Worker() {
     if (gen != generation_) continue;  // sought, paused or re-rated meanwhile: drop it
     lock.unlock();
     std::lock_guard<std::mutex> media(media_);
-    Show(std::move(p));
+    // Checked again under the picture lock: a Stop, Seek or Step that ran between the check
+    // above and here has shown its own picture, which a late one must not replace.
+    if (Current(gen)) Show(std::move(p));
   }
+}
+
+bool FilePlayer::Current(uint64_t gen) const {
+  std::lock_guard<std::mutex> lock(state_);
+  return !quit_ && gen == generation_;
 }
 
 }  // namespace hollin::localplay

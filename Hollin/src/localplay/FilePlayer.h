@@ -51,6 +51,7 @@ class FilePlayer {
   void Worker();
   void Show(Picture p);  // presents and makes it the current picture (media lock held)
   void Reanchor();       // timing restarts from the current picture (state lock held)
+  bool Current(uint64_t gen) const;  // nothing changed the play since gen (takes the state lock)
   // Lock order: media_ before state_; never media_ while holding state_.
 
   mutable std::mutex media_;  // the file and the current picture

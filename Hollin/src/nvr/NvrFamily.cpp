@@ -1,19 +1,15 @@
 // The network video recorder family (device type 4), registered when the library loads.
 #include "camera_common/CameraFamily.h"
-#include "camera_common/CameraLogin.h"
-#include "camera_common/CameraPreview.h"
-#include "camera_common/CameraPtzConfig.h"
 #include "nvr/RemoteFiles.h"
 
-class CDevNVRUserLogin : public hollin::CameraLogin {
+class CDevNVRUserLogin : public hollin::TypedCameraLogin<DEV_TYPE_NVR> {
  public:
-  explicit CDevNVRUserLogin(CDevInfo* info) : CameraLogin(DEV_TYPE_NVR, info) {}
+  using TypedCameraLogin::TypedCameraLogin;
 };
 
-class CDevNVRPreview : public hollin::CameraPreview {
+class CDevNVRPreview : public hollin::TypedCameraPreview<DEV_TYPE_NVR> {
  public:
-  CDevNVRPreview(DevHandle session, long channel)
-      : CameraPreview(DEV_TYPE_NVR, session, channel) {}
+  using TypedCameraPreview::TypedCameraPreview;
 };
 
 class CDevNVRCtlPtz : public hollin::CameraPtz {
@@ -21,9 +17,9 @@ class CDevNVRCtlPtz : public hollin::CameraPtz {
   using CameraPtz::CameraPtz;
 };
 
-class CDevNVRConfig : public hollin::CameraConfig {
+class CDevNVRConfig : public hollin::TypedCameraConfig<DEV_TYPE_NVR> {
  public:
-  explicit CDevNVRConfig(DevHandle session) : CameraConfig(DEV_TYPE_NVR, session) {}
+  using TypedCameraConfig::TypedCameraConfig;
 };
 
 namespace {
@@ -32,22 +28,10 @@ using hollin::CDevNVRRemoteFileDownloader;
 using hollin::CDevNVRRemoteFileFinder;
 using hollin::CDevNVRRemotePlayback;
 
-class NvrFamily : public DevFamily {
+// The camera family's objects plus the recorder's stored files.
+class NvrFamily
+    : public hollin::CameraFamily<CDevNVRUserLogin, CDevNVRPreview, CDevNVRCtlPtz, CDevNVRConfig> {
  public:
-  IDevUserLogin* MakeLogin(CDevInfo* info) override { return new CDevNVRUserLogin(info); }
-  IDevPreview* MakePreview(IDevUserLogin*, DevHandle session, long channel) override {
-    return new CDevNVRPreview(session, channel);
-  }
-  IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle session, long channel, DevHandle,
-                      bool threeArgs) override {
-    return new CDevNVRCtlPtz(session, threeArgs ? static_cast<int>(channel) : 1);
-  }
-  IDevConfig* MakeConfig(IDevUserLogin*, DevHandle session) override {
-    return new CDevNVRConfig(session);
-  }
-  IDevLocalPlayback* MakeLocalPlayback(IDevUserLogin* login) override {
-    return hollin::MakeCameraLocalPlayback(login);
-  }
   CDevRemoteFileFinder* MakeFinder(IDevUserLogin* login, tagSearchFileCondition* c) override {
     return new CDevNVRRemoteFileFinder(login, c);
   }
@@ -70,10 +54,6 @@ class NvrFamily : public DevFamily {
 };
 
 NvrFamily g_family;
-// Registered at load time; a family installed earlier (a test's fake) is left in place.
-const bool g_registered = [] {
-  if (!GetDevFamily(DEV_TYPE_NVR)) SetDevFamily(DEV_TYPE_NVR, &g_family);
-  return true;
-}();
+const bool g_registered = hollin::RegisterCameraFamily(DEV_TYPE_NVR, &g_family);
 
 }  // namespace

@@ -81,25 +81,45 @@ bool CDevQXPreview::SetVideoEffect(int brightness, int contrast, int saturation,
 void CDevQXPreview::OnDraw(int32_t realHandle, intptr_t dc, void* user, int32_t, int32_t,
                            int32_t, int32_t) {
   auto* self = static_cast<CDevQXPreview*>(user);
-  if (self->draw_) self->draw_(realHandle, reinterpret_cast<void*>(dc), self->drawUser_);
+  DrawFunCallback draw;
+  void* drawUser;
+  {
+    std::lock_guard<std::mutex> lock(self->receivers_);
+    draw = self->draw_;
+    drawUser = self->drawUser_;
+  }
+  if (draw) draw(realHandle, reinterpret_cast<void*>(dc), drawUser);
 }
 
 void CDevQXPreview::OnData(int32_t realHandle, uint32_t dataType, uint8_t* data, uint32_t size,
                            void* user) {
   auto* self = static_cast<CDevQXPreview*>(user);
-  if (self->data_) self->data_(realHandle, dataType, data, size, self->dataUser_);
+  RealDataCallback receiver;
+  void* receiverUser;
+  {
+    std::lock_guard<std::mutex> lock(self->receivers_);
+    receiver = self->data_;
+    receiverUser = self->dataUser_;
+  }
+  if (receiver) receiver(realHandle, dataType, data, size, receiverUser);
 }
 
 bool CDevQXPreview::RegisterDrawFun(DrawFunCallback callback, void* user) {
-  draw_ = callback;
-  drawUser_ = user;
+  {
+    std::lock_guard<std::mutex> lock(receivers_);
+    draw_ = callback;
+    drawUser_ = user;
+  }
   NET_DVR_RigisterDrawFun(realHandle_, callback ? &OnDraw : nullptr, callback ? this : nullptr);
   return true;
 }
 
 bool CDevQXPreview::SetRealDataCallBack(RealDataCallback callback, void* user) {
-  data_ = callback;
-  dataUser_ = user;
+  {
+    std::lock_guard<std::mutex> lock(receivers_);
+    data_ = callback;
+    dataUser_ = user;
+  }
   if (realHandle_ == -1) return false;
   NET_DVR_SetRealDataCallBack(realHandle_, callback ? &OnData : nullptr, callback ? this : nullptr);
   return true;

@@ -1,5 +1,7 @@
 #pragma once
 // Live preview of one recorder channel over the recorder SDK.
+#include <mutex>
+
 #include "HCNetSDK.h"
 #include "Hollin/Interfaces.h"
 
@@ -48,10 +50,13 @@ class CDevQXPreview : public IDevPreview {
   int32_t channel_;
   int streamType_ = 0;
   int32_t realHandle_ = -1;
-  void* drawUser_ = nullptr;
   bool previewing_ = false;
   bool soundOpen_ = false;
   bool recording_ = false;
+  // The receivers are read on the SDK's threads while the UI may change them: each is read
+  // with its value as one pair.
+  mutable std::mutex receivers_;
+  void* drawUser_ = nullptr;
   DrawFunCallback draw_ = nullptr;
   RealDataCallback data_ = nullptr;
   void* dataUser_ = nullptr;

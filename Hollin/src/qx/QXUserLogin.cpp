@@ -61,6 +61,9 @@ CDevQXUserLogin::~CDevQXUserLogin() {
 
 DevHandle CDevQXUserLogin::Login() {
   if (!info_) return -1;
+  // A new login replaces the one held: the old id is ended first, or its recorder session
+  // would stay open with nobody left to log it out.
+  if (loginId_ != -1) Logout();
   // A name with several addresses logs in to the last one.
   const auto addresses = hollin::qx::Resolve(info_->IP.GetNarrow());
   if (addresses.empty()) return -1;

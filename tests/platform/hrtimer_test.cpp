@@ -1,0 +1,42 @@
+// The periodic timer restarted from inside its own callback.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "plat/clock.h"
+#include "plat/hrtimer.h"
+
+namespace {
+
+// A callback that starts its timer anew hands the ticking to one new thread: the thread it
+// ran on ends instead of ticking on beside it.
+TEST(PeriodicTimer, RestartedFromItsCallbackTicksOnOneThreadOnly) {
+  plat::setTimeScale(0.1);
+  std::mutex mutex;
+  std::set<std::thread::id> threads;
+  std::atomic<int> ticks{0};
+  std::function<void()> counting = [&] {
+    {
+      std::lock_guard<std::mutex> lk(mutex);
+      threads.insert(std::this_thread::get_id());
+    }
+    ++ticks;
+  };
+  std::atomic<int> restarts{0};
+  plat::PeriodicTimer t;
+  ASSERT_TRUE(t.start(10, [&] {
+    if (restarts++ == 0) t.start(10, counting);
+  }));
+  for (int i = 0; i < 2000 && ticks < 30; ++i) plat::sleepMs(10);
+  t.stop();
+  EXPECT_GE(ticks.load(), 30);
+  EXPECT_EQ(restarts.load(), 1);
+  std::lock_guard<std::mutex> lk(mutex);
+  EXPECT_EQ(threads.size(), 1u);
+  plat::setTimeScale(1.0);
+}
+
+}  // namespace
