@@ -3,6 +3,7 @@
 #include "audio/audio_device.h"
 #include "audio/stream_media.h"
 #include "plat/log.h"
+#include "session/thread_owner.h"
 #include "video/frame_pacer.h"
 
 namespace corvane {
@@ -67,10 +68,10 @@ void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
   // what every later one needs.
   if (display_) setPlayerWindow(*player_, window);
   std::lock_guard<std::mutex> lk(threadMutex_);
-  videoRx_ = std::make_unique<plat::MessageThread>("live-video", [this] { videoReceiveBody(); });
+  videoRx_ = MakeOwnedThread("live-video", this, session_.get(), [this] { videoReceiveBody(); });
   if (display_) {
-    decode_ = std::make_unique<plat::MessageThread>("live-decode", [this] { decodeBody(); });
-    render_ = std::make_unique<plat::MessageThread>("live-render", [this] { renderBody(); });
+    decode_ = MakeOwnedThread("live-decode", this, session_.get(), [this] { decodeBody(); });
+    render_ = MakeOwnedThread("live-render", this, session_.get(), [this] { renderBody(); });
     pacer_->postTicksTo(render_->id());
   }
   videoRx_->start();
@@ -115,9 +116,9 @@ void LiveStream::setAudio(bool on) {
   if (on) {
     if (audioRx_) return;  // already running: a repeated start is ignored
     audioConn_.wake.clear();
-    audioRx_ = std::make_unique<plat::MessageThread>("live-audio", [this] { audioReceiveBody(); });
+    audioRx_ = MakeOwnedThread("live-audio", this, session_.get(), [this] { audioReceiveBody(); });
     if (display_)
-      audioPlay_ = std::make_unique<plat::MessageThread>("audio-play", [this] { audioPlayBody(); });
+      audioPlay_ = MakeOwnedThread("audio-play", this, session_.get(), [this] { audioPlayBody(); });
     audioRx_->start();
     if (audioPlay_) audioPlay_->start();
     return;
@@ -137,7 +138,7 @@ void LiveStream::setSpeak(bool on) {
     if (talk_) return;
     talkConn_.wake.clear();
     talking_.store(true);
-    talk_ = std::make_unique<plat::MessageThread>("live-talk", [this] { talkBody(); });
+    talk_ = MakeOwnedThread("live-talk", this, session_.get(), [this] { talkBody(); });
     talk_->start();
     audio_->StartCapture();
     return;
