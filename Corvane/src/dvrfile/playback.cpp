@@ -141,15 +141,7 @@ void DvrPlayback::routeAudio(const uint8_t* packet, size_t got) {
   uint8_t* block = audioBlocks_.takeFree();
   if (!block) return;  // the player is behind: this block is skipped
   const PacketHeader h = PacketHeader::read(packet);
-  const size_t n = packetDataBytes(h.packetLength, got);
-  MediaHeader mh;
-  mh.stamp = h.stamp;
-  mh.length = static_cast<uint32_t>(n);
-  mh.codec = h.type;
-  mh.seconds = h.seconds;
-  mh.microseconds = h.microseconds;
-  mh.write(block);
-  std::memcpy(block + kMediaHeaderSize, packet + kIpcMediaPacketHeaderSize, n);
+  writeAudioBlock(block, h, packet, packetDataBytes(h.packetLength, got));
   audioBlocks_.putReady(block);
 }
 
