@@ -2,6 +2,9 @@
 // close: the object must never be freed under a thread that is still running in it, and no
 // child may outlive its session.
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include "dvrfile/playback.h"
 #include "session/cam_session.h"
@@ -83,6 +86,50 @@ TEST_F(CloseFromHook, PlaybackClosedFromItsReceiveThreadIsRefused) {
   closer.playback.store(nullptr);
   EXPECT_EQ(IPC_DvrPlayBackClose(p), 1);
   ASSERT_TRUE(closer.log.waitCount(kIpcEvPlaybackEnded, 1));
+}
+
+// A session hook that turns the audio off on the audio thread's own "connected" event, then
+// holds that thread until the stream's close returns (or, when the close rightly waits for
+// it, for a bounded while).
+struct AudioOffInHook {
+  std::mutex m;
+  std::condition_variable cv;
+  bool asked = false, closeReturned = false, hookDone = false;
+  int result = -1;
+  static void hook(int event, void* data, int, void* user) {
+    if (event != kIpcEvAudioConnected) return;
+    auto* self = static_cast<AudioOffInHook*>(user);
+    const int r = IPC_StreamAudio(static_cast<IPC_HANDLE>(data), 0);
+    std::unique_lock<std::mutex> lk(self->m);
+    self->result = r;
+    self->asked = true;
+    self->cv.notify_all();
+    self->cv.wait_for(lk, std::chrono::milliseconds(500), [&] { return self->closeReturned; });
+    self->hookDone = true;
+  }
+};
+
+TEST_F(CloseFromHook, AudioStoppedFromItsOwnThreadIsJoinedByTheClose) {
+  AudioOffInHook off;
+  IpcLoginInfo li = login(true);
+  guard.h = IPC_SessionOpen(&li);
+  ASSERT_NE(guard.h, nullptr);
+  ASSERT_EQ(IPC_SetSessionHook(guard.h, AudioOffInHook::hook, &off), 1);
+  IPC_HANDLE h = IPC_StreamOpen(guard.h, 0, 0, 0);
+  ASSERT_NE(h, nullptr);
+  ASSERT_EQ(IPC_StreamAudio(h, 1), 1);
+  {
+    std::unique_lock<std::mutex> lk(off.m);
+    ASSERT_TRUE(off.cv.wait_for(lk, std::chrono::seconds(20), [&] { return off.asked; }));
+  }
+  EXPECT_EQ(off.result, 1);
+  // Once the close returns, no thread of the stream runs any more: the audio thread that
+  // was told to stop from its own hook included.
+  EXPECT_EQ(IPC_StreamClose(h), 1);
+  std::lock_guard<std::mutex> lk(off.m);
+  EXPECT_TRUE(off.hookDone);
+  off.closeReturned = true;
+  off.cv.notify_all();
 }
 
 TEST_F(CloseFromHook, NoChildJoinsASessionOnceItCloses) {

@@ -81,9 +81,27 @@ void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
 
 void LiveStream::stopThread(std::unique_ptr<plat::MessageThread>& t, MediaConnection* c) {
   if (!t) return;
+  if (t->isCurrent()) {
+    // Asked from a hook on this very thread, which cannot wait for itself: it leaves on the
+    // quit message at the top of its loop and is joined later, never left running detached.
+    t->post(kMsgQuit);
+    retired_.push_back(std::move(t));
+    return;
+  }
   if (c) c->interrupt();
   t->stop(kThreadStopMs, [c] { if (c) c->interrupt(); }, kMsgQuit);
   t.reset();
+}
+
+void LiveStream::joinRetired() {
+  for (auto it = retired_.begin(); it != retired_.end();) {
+    if ((*it)->isCurrent()) {
+      ++it;
+      continue;
+    }
+    (*it)->stop(kThreadStopMs, {}, kMsgQuit);
+    it = retired_.erase(it);
+  }
 }
 
 void LiveStream::stop() {
@@ -101,6 +119,7 @@ void LiveStream::stop() {
     talking_.store(false);
     stopThread(talk_, &talkConn_);
     talkConn_.close();
+    joinRetired();
   }
   if (handle_) {
     unregisterDisplayStream(handle_);
@@ -115,6 +134,7 @@ void LiveStream::setAudio(bool on) {
   if (stopping_.load()) return;
   if (on) {
     if (audioRx_) return;  // already running: a repeated start is ignored
+    joinRetired();
     audioConn_.wake.clear();
     audioRx_ = MakeOwnedThread("live-audio", this, session_.get(), [this] { audioReceiveBody(); });
     if (display_)
@@ -136,6 +156,7 @@ void LiveStream::setSpeak(bool on) {
   if (stopping_.load()) return;
   if (on) {
     if (talk_) return;
+    joinRetired();
     talkConn_.wake.clear();
     talking_.store(true);
     talk_ = MakeOwnedThread("live-talk", this, session_.get(), [this] { talkBody(); });
