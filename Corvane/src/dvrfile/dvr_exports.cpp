@@ -2,6 +2,8 @@
 // close.
 #include "dvrfile/file_task.h"
 #include "dvrfile/playback.h"
+#include "plat/log.h"
+#include "session/thread_owner.h"
 
 namespace corvane {
 namespace {
@@ -40,7 +42,10 @@ extern "C" IPC_HANDLE IPC_DvrFilOpen(IPC_HANDLE session) {
   auto task = std::make_shared<DvrFileTask>();
   task->session = s;
   const intptr_t h = fileTasks().add(task);
-  AddChild(*s, ChildKind::FileTask, h);
+  if (!AddChild(*s, ChildKind::FileTask, h)) {
+    destroyFileTask(h);  // the session closed meanwhile
+    return nullptr;
+  }
   return reinterpret_cast<IPC_HANDLE>(h);
 }
 
@@ -70,7 +75,10 @@ extern "C" IPC_HANDLE IPC_DvrPlayBackOpen(IPC_HANDLE session, intptr_t window,
   if (!s || s->closing.load()) return nullptr;
   auto p = std::make_shared<DvrPlayback>(s);
   const intptr_t h = playbacks().add(p);
-  AddChild(*s, ChildKind::Playback, h);
+  if (!AddChild(*s, ChildKind::Playback, h)) {
+    destroyPlayback(h);  // the session closed meanwhile
+    return nullptr;
+  }
   p->start(window);
   if (request) p->openFile(*request);
   return reinterpret_cast<IPC_HANDLE>(h);
@@ -97,6 +105,10 @@ extern "C" int IPC_DvrPlayBackStartAudio(IPC_HANDLE playback, int on) {
 extern "C" int IPC_DvrPlayBackClose(IPC_HANDLE playback) {
   auto p = findPlayback(playback);
   if (!p) return 0;
+  if (OnThreadOf(p.get())) {
+    PLAT_LOGW("corvane", "a playback cannot be closed from its own hook");
+    return 0;
+  }
   if (!RemoveChild(*p->session(), ChildKind::Playback, reinterpret_cast<intptr_t>(playback)))
     return 0;
   destroyPlayback(reinterpret_cast<intptr_t>(playback));

@@ -51,6 +51,14 @@ int exchange(int fd, uint16_t command, uint16_t reply, const uint8_t* payload, s
 // Opens the task's channel, runs `run` on it and closes it.
 template <typename Run>
 int onChannel(DvrFileTask& t, uint16_t channel, Run run) {
+  if (t.busy.exchange(true)) {
+    PLAT_LOGW("corvane", "a file task runs one search or download at a time");
+    return 0;
+  }
+  struct Idle {
+    std::atomic<bool>& busy;
+    ~Idle() { busy.store(false); }
+  } idle{t.busy};
   plat::Socket s = OpenChannel(channel, 0, t.session->login, 0, kReplyTimeoutSec, nullptr,
                                &t.wake);
   if (!s.valid()) return 0;

@@ -1,6 +1,7 @@
 #pragma once
 // DvrFileTask: the owning session and one connection, used by a synchronous search or
 // download on the caller's thread.
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -14,6 +15,9 @@ struct DvrFileTask {
   std::mutex mutex;  // the socket against a concurrent close
   plat::Socket conn;
   plat::WakeFd wake;  // ends a transfer when the task is closed
+  // One transfer at a time: a second one (another thread, or a callback calling back in)
+  // would replace the connection the first is still reading.
+  std::atomic<bool> busy{false};
 
   // 1 when the end mark arrived, 0 otherwise.
   int search(const IpcFileSearchCond& condition, IpcSearchCallback callback, void* user);

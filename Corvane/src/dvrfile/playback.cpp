@@ -12,6 +12,7 @@
 #include "plat/log.h"
 #include "protocol/channel.h"
 #include "protocol/wire.h"
+#include "session/thread_owner.h"
 #include "stream/frame_stats.h"
 #include "stream/media_wire.h"
 #include "video/video_player.h"
@@ -51,8 +52,8 @@ DvrPlayback::~DvrPlayback() { stop(); }
 void DvrPlayback::start(intptr_t window) {
   player_->SetMainWindow(window);
   std::lock_guard<std::mutex> lk(threadMutex_);
-  receive_ = std::make_unique<plat::MessageThread>("playback-rx", [this] { receiveBody(); });
-  display_ = std::make_unique<plat::MessageThread>("playback-show", [this] { displayBody(); });
+  receive_ = MakeOwnedThread("playback-rx", this, session_.get(), [this] { receiveBody(); });
+  display_ = MakeOwnedThread("playback-show", this, session_.get(), [this] { displayBody(); });
   receive_->start();
   display_->start();
 }
@@ -115,7 +116,7 @@ void DvrPlayback::setAudio(bool on) {
   if (on) {
     if (audioThread_) return;  // already running: a repeated start is ignored
     audioOn_.store(true);
-    audioThread_ = std::make_unique<plat::MessageThread>("playback-audio", [this] { audioBody(); });
+    audioThread_ = MakeOwnedThread("playback-audio", this, session_.get(), [this] { audioBody(); });
     audioThread_->start();
     return;
   }
@@ -140,15 +141,7 @@ void DvrPlayback::routeAudio(const uint8_t* packet, size_t got) {
   uint8_t* block = audioBlocks_.takeFree();
   if (!block) return;  // the player is behind: this block is skipped
   const PacketHeader h = PacketHeader::read(packet);
-  const size_t n = packetDataBytes(h.packetLength, got);
-  MediaHeader mh;
-  mh.stamp = h.stamp;
-  mh.length = static_cast<uint32_t>(n);
-  mh.codec = h.type;
-  mh.seconds = h.seconds;
-  mh.microseconds = h.microseconds;
-  mh.write(block);
-  std::memcpy(block + kMediaHeaderSize, packet + kIpcMediaPacketHeaderSize, n);
+  writeAudioBlock(block, h, packet, packetDataBytes(h.packetLength, got));
   audioBlocks_.putReady(block);
 }
 

@@ -6,23 +6,14 @@
 #include <string>
 
 #include "Corvane/protocol.h"
+#include "audio/le.h"
 
 namespace corvane {
 
-inline void putU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void putU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline uint16_t getU16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t getU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+using le::putU16;
+using le::putU32;
+inline uint16_t getU16(const uint8_t* p) { return le::u16(p); }
+inline uint32_t getU32(const uint8_t* p) { return le::u32(p); }
 
 // A zero-terminated text inside a fixed span (the whole span when no zero is found).
 std::string getText(const uint8_t* p, size_t span);

@@ -92,9 +92,12 @@ void RequestKeepAliveNow(CamSession& s) {
   if (s.controlThread) s.controlThread->post(kMsgKeepAliveNow);
 }
 
-void AddChild(CamSession& s, ChildKind kind, intptr_t child) {
+bool AddChild(CamSession& s, ChildKind kind, intptr_t child) {
   std::lock_guard<std::recursive_mutex> lk(s.childMutex);
+  // A close sets the flag before it takes the lists under this lock.
+  if (s.closing.load()) return false;
   s.children[static_cast<int>(kind)].push_back(child);
+  return true;
 }
 
 bool RemoveChild(CamSession& s, ChildKind kind, intptr_t child) {

@@ -88,8 +88,10 @@ void RaiseStartEvent(CamSession& s, int event);
 // Asks the control thread for a keep-alive exchange now.
 void RequestKeepAliveNow(CamSession& s);
 
-// Adds a child to one of the session's lists, removes it (false when not listed).
-void AddChild(CamSession& s, ChildKind kind, intptr_t child);
+// Adds a child to one of the session's lists (false once the session closes: its lists were
+// already walked, so the caller must close the child itself); removes it (false when not
+// listed).
+bool AddChild(CamSession& s, ChildKind kind, intptr_t child);
 bool RemoveChild(CamSession& s, ChildKind kind, intptr_t child);
 
 void ControlThreadBody(CamSession& s);

@@ -7,6 +7,7 @@
 #include "plat/log.h"
 #include "protocol/channel.h"
 #include "session/cam_session.h"
+#include "session/thread_owner.h"
 
 using namespace corvane;
 
@@ -21,10 +22,9 @@ extern "C" IPC_HANDLE IPC_SessionOpen(const IpcLoginInfo* login) {
     s->control = std::move(ch);
   }
   CamSession* raw = s.get();
-  s->controlThread = std::make_unique<plat::MessageThread>(
-      "corvane-control", [raw] { ControlThreadBody(*raw); });
-  s->alarmThread =
-      std::make_unique<plat::MessageThread>("corvane-alarm", [raw] { AlarmThreadBody(*raw); });
+  s->controlThread =
+      MakeOwnedThread("corvane-control", raw, raw, [raw] { ControlThreadBody(*raw); });
+  s->alarmThread = MakeOwnedThread("corvane-alarm", raw, raw, [raw] { AlarmThreadBody(*raw); });
   s->handle = sessions().add(s);
   s->controlThread->start();
   s->alarmThread->start();
@@ -35,9 +35,8 @@ extern "C" int IPC_SessionClose(IPC_HANDLE session) {
   if (!session) return 1;
   auto found = findSession(session);
   if (!found) return 0;
-  if ((found->controlThread && found->controlThread->isCurrent()) ||
-      (found->alarmThread && found->alarmThread->isCurrent())) {
-    // A session's thread cannot wait for itself to end.
+  if (OnSessionThread(found.get())) {
+    // A thread of the session or of one of its children cannot wait for itself to end.
     PLAT_LOGW("corvane", "a session cannot be closed from its own hook");
     return 0;
   }

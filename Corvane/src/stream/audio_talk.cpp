@@ -93,15 +93,7 @@ bool readAudioPacket(int fd, uint8_t* block, const plat::WakeFd* wake) {
   // A short packet is taken too; its length is cut to what arrived.
   if (got < kIpcMediaPacketHeaderSize || h.magic != kIpcMagic || h.status == kStatusEnd)
     return false;
-  const size_t n = packetDataBytes(h.length, got);
-  MediaHeader mh;
-  mh.stamp = h.stamp;
-  mh.length = static_cast<uint32_t>(n);
-  mh.codec = h.type;
-  mh.seconds = h.seconds;
-  mh.microseconds = h.microseconds;
-  mh.write(block);
-  std::memcpy(block + kMediaHeaderSize, packet + kIpcMediaPacketHeaderSize, n);
+  writeAudioBlock(block, h, packet, packetDataBytes(h.length, got));
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include "audio/audio_device.h"
 #include "audio/stream_media.h"
 #include "plat/log.h"
+#include "session/thread_owner.h"
 #include "video/frame_pacer.h"
 
 namespace corvane {
@@ -67,10 +68,10 @@ void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
   // what every later one needs.
   if (display_) setPlayerWindow(*player_, window);
   std::lock_guard<std::mutex> lk(threadMutex_);
-  videoRx_ = std::make_unique<plat::MessageThread>("live-video", [this] { videoReceiveBody(); });
+  videoRx_ = MakeOwnedThread("live-video", this, session_.get(), [this] { videoReceiveBody(); });
   if (display_) {
-    decode_ = std::make_unique<plat::MessageThread>("live-decode", [this] { decodeBody(); });
-    render_ = std::make_unique<plat::MessageThread>("live-render", [this] { renderBody(); });
+    decode_ = MakeOwnedThread("live-decode", this, session_.get(), [this] { decodeBody(); });
+    render_ = MakeOwnedThread("live-render", this, session_.get(), [this] { renderBody(); });
     pacer_->postTicksTo(render_->id());
   }
   videoRx_->start();
@@ -80,9 +81,27 @@ void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
 
 void LiveStream::stopThread(std::unique_ptr<plat::MessageThread>& t, MediaConnection* c) {
   if (!t) return;
+  if (t->isCurrent()) {
+    // Asked from a hook on this very thread, which cannot wait for itself: it leaves on the
+    // quit message at the top of its loop and is joined later, never left running detached.
+    t->post(kMsgQuit);
+    retired_.push_back(std::move(t));
+    return;
+  }
   if (c) c->interrupt();
   t->stop(kThreadStopMs, [c] { if (c) c->interrupt(); }, kMsgQuit);
   t.reset();
+}
+
+void LiveStream::joinRetired() {
+  for (auto it = retired_.begin(); it != retired_.end();) {
+    if ((*it)->isCurrent()) {
+      ++it;
+      continue;
+    }
+    (*it)->stop(kThreadStopMs, {}, kMsgQuit);
+    it = retired_.erase(it);
+  }
 }
 
 void LiveStream::stop() {
@@ -100,6 +119,7 @@ void LiveStream::stop() {
     talking_.store(false);
     stopThread(talk_, &talkConn_);
     talkConn_.close();
+    joinRetired();
   }
   if (handle_) {
     unregisterDisplayStream(handle_);
@@ -114,10 +134,11 @@ void LiveStream::setAudio(bool on) {
   if (stopping_.load()) return;
   if (on) {
     if (audioRx_) return;  // already running: a repeated start is ignored
+    joinRetired();
     audioConn_.wake.clear();
-    audioRx_ = std::make_unique<plat::MessageThread>("live-audio", [this] { audioReceiveBody(); });
+    audioRx_ = MakeOwnedThread("live-audio", this, session_.get(), [this] { audioReceiveBody(); });
     if (display_)
-      audioPlay_ = std::make_unique<plat::MessageThread>("audio-play", [this] { audioPlayBody(); });
+      audioPlay_ = MakeOwnedThread("audio-play", this, session_.get(), [this] { audioPlayBody(); });
     audioRx_->start();
     if (audioPlay_) audioPlay_->start();
     return;
@@ -135,9 +156,10 @@ void LiveStream::setSpeak(bool on) {
   if (stopping_.load()) return;
   if (on) {
     if (talk_) return;
+    joinRetired();
     talkConn_.wake.clear();
     talking_.store(true);
-    talk_ = std::make_unique<plat::MessageThread>("live-talk", [this] { talkBody(); });
+    talk_ = MakeOwnedThread("live-talk", this, session_.get(), [this] { talkBody(); });
     talk_->start();
     audio_->StartCapture();
     return;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "Corvane/stream.h"
 #include "plat/msgthread.h"
@@ -104,6 +105,8 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   bool openVideo();
   bool openAudio(bool first);
   void stopThread(std::unique_ptr<plat::MessageThread>& t, MediaConnection* c);
+  // Joins the threads that were told to stop from their own hooks (all but the calling one).
+  void joinRetired();
 
   std::shared_ptr<CamSession> session_;
   IPC_HANDLE handle_ = nullptr;
@@ -130,6 +133,7 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
 
   std::mutex threadMutex_;  // starting and stopping threads
   std::unique_ptr<plat::MessageThread> videoRx_, decode_, render_, audioRx_, audioPlay_, talk_;
+  std::vector<std::unique_ptr<plat::MessageThread>> retired_;
 
   std::atomic<int> videoState_{kMediaLost};
   // Audio that is off has nothing to report in the status text.

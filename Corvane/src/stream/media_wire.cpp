@@ -1,8 +1,10 @@
 #include "stream/media_wire.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "protocol/wire.h"
+#include "video/frame_pool.h"
 
 namespace corvane {
 
@@ -78,6 +80,17 @@ size_t packetDataBytes(uint32_t announced, size_t received) {
   const size_t arrived = received > kIpcMediaPacketHeaderSize
                              ? received - kIpcMediaPacketHeaderSize : 0;
   return std::min({static_cast<size_t>(announced), kIpcMediaPacketDataSize, arrived});
+}
+
+void writeAudioBlock(uint8_t* block, const PacketHeader& h, const uint8_t* packet, size_t n) {
+  MediaHeader mh;
+  mh.stamp = h.stamp;
+  mh.length = static_cast<uint32_t>(n);
+  mh.codec = h.type;
+  mh.seconds = h.seconds;
+  mh.microseconds = h.microseconds;
+  mh.write(block);
+  std::memcpy(block + kMediaHeaderSize, packet + kIpcMediaPacketHeaderSize, n);
 }
 
 bool isVideoCodec(uint16_t type) { return type == kWireCodecMpeg4 || type == kWireCodecH264; }

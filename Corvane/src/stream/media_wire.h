@@ -60,6 +60,10 @@ struct PacketHeader {
 // that actually arrived (`received` counts the whole packet, header included).
 size_t packetDataBytes(uint32_t announced, size_t received);
 
+// Fills an audio block (media header, then the data) from a media packet whose usable data
+// count is `n` (see packetDataBytes).
+void writeAudioBlock(uint8_t* block, const PacketHeader& h, const uint8_t* packet, size_t n);
+
 // Playback packets carry video (codecs 1 and 2) and audio blocks on one connection; the
 // type field tells them apart.
 bool isVideoCodec(uint16_t type);

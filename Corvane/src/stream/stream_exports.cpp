@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "plat/log.h"
+#include "session/thread_owner.h"
 #include "stream/live_stream.h"
 
 namespace corvane {
@@ -31,13 +32,20 @@ extern "C" IPC_HANDLE IPC_StreamOpen(IPC_HANDLE session, uint16_t streamNumber, 
   const intptr_t h = liveStreams().add(stream);
   auto* handle = reinterpret_cast<IPC_HANDLE>(h);
   stream->start(handle, window);
-  AddChild(*s, ChildKind::Stream, h);
+  if (!AddChild(*s, ChildKind::Stream, h)) {
+    destroyStream(h);  // the session closed meanwhile
+    return nullptr;
+  }
   return handle;
 }
 
 extern "C" int IPC_StreamClose(IPC_HANDLE stream) {
   auto st = findLiveStream(stream);
   if (!st) return 0;
+  if (OnThreadOf(st.get())) {
+    PLAT_LOGW("corvane", "a stream cannot be closed from its own hook");
+    return 0;
+  }
   CamSession& s = st->session();
   // Holding the list lock keeps a session close from walking the list meanwhile.
   std::lock_guard<std::recursive_mutex> lk(s.childMutex);
