@@ -89,6 +89,10 @@ TEST_F(CloseFromHook, PlaybackClosedFromItsReceiveThreadIsRefused) {
   closer.playback.store(nullptr);
   EXPECT_EQ(IPC_DvrPlayBackClose(p), 1);
   ASSERT_TRUE(closer.log.waitCount(kIpcEvPlaybackEnded, 1));
+  // The hook's object ends with this test: the session and its threads must end first.
+  IPC_HANDLE session = guard.h;
+  guard.h = nullptr;
+  EXPECT_EQ(IPC_SessionClose(session), 1);
 }
 
 // A session hook that turns the audio off on the audio thread's own "connected" event, then
@@ -129,10 +133,16 @@ TEST_F(CloseFromHook, AudioStoppedFromItsOwnThreadIsJoinedByTheClose) {
   // Once the close returns, no thread of the stream runs any more: the audio thread that
   // was told to stop from its own hook included.
   EXPECT_EQ(IPC_StreamClose(h), 1);
-  std::lock_guard<std::mutex> lk(off.m);
-  EXPECT_TRUE(off.hookDone);
-  off.closeReturned = true;
-  off.cv.notify_all();
+  {
+    std::lock_guard<std::mutex> lk(off.m);
+    EXPECT_TRUE(off.hookDone);
+    off.closeReturned = true;
+    off.cv.notify_all();
+  }
+  // The hook's object ends with this test: the session and its threads must end first.
+  IPC_HANDLE session = guard.h;
+  guard.h = nullptr;
+  EXPECT_EQ(IPC_SessionClose(session), 1);
 }
 
 TEST_F(CloseFromHook, NoChildJoinsASessionOnceItCloses) {
