@@ -40,13 +40,16 @@ bool VideoPlayer::snapshot32(std::vector<uint8_t>* pixels, int* width, int* heig
 
 int VideoPlayer::SaveBmp(const char* path) {
   if (!path) return 0;
+  // The picture is taken before the file is touched: a snapshot that cannot be taken
+  // leaves an earlier file at the path whole and makes no empty one.
+  std::vector<uint8_t> pixels;
+  int w = 0, h = 0;
+  if (!snapshot32(&pixels, &w, &h)) return 0;
   // An existing file is replaced whole: a smaller picture must not leave an older tail.
   int fd = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return 0;
-  std::vector<uint8_t> pixels;
-  int w = 0, h = 0;
-  bool ok = snapshot32(&pixels, &w, &h);
-  if (ok) {
+  bool ok = true;
+  {
     using namespace le;
     const uint32_t imageSize = static_cast<uint32_t>(h) * (((32u * w + 31) & ~31u) / 8);
     imageSize_ = imageSize;
