@@ -59,7 +59,7 @@ bool drain(Encoder& enc, Clip* clip) {
 std::vector<uint8_t> Clip::frameBytes(size_t i) const {
   if (i >= frames.size()) return {};
   const FrameEntry& e = frames[i];
-  if (e.offset + e.size > data.size()) return {};
+  if (e.offset > data.size() || e.size > data.size() - e.offset) return {};
   return std::vector<uint8_t>(data.begin() + static_cast<ptrdiff_t>(e.offset),
                               data.begin() + static_cast<ptrdiff_t>(e.offset + e.size));
 }
@@ -239,7 +239,8 @@ bool readClip(const std::string& path, Clip* clip, std::string* error) {
     int key = 0;
     if (!(in >> e.index >> e.offset >> e.size >> key)) continue;
     e.key = key != 0;
-    if (e.offset + e.size > c.data.size()) {
+    // Compared without a sum, which a hostile offset could wrap past the stream's end.
+    if (e.offset > c.data.size() || e.size > c.data.size() - e.offset) {
       setError(error, "index points past the end of " + path);
       return false;
     }
