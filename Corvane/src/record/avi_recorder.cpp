@@ -102,17 +102,20 @@ int AviRecorder::FileIndex() const {
 
 int AviRecorder::StartRecord(const std::string& baseName) {
   plat::RecursiveLock lock(mutex_);
+  generation_++;
   fileIndex_ = 1;
   return OpenRecordFile(baseName) ? 1 : 0;
 }
 
 int AviRecorder::StopRecord() {
   plat::RecursiveLock lock(mutex_);
+  generation_++;
   return CloseRecordFile();
 }
 
 void AviRecorder::Shutdown() {
   plat::RecursiveLock lock(mutex_);
+  generation_++;
   CloseRecordFile();
   closedHook_ = nullptr;
   osdHook_ = nullptr;
@@ -197,12 +200,19 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
       width_ = static_cast<uint16_t>(width);
       height_ = static_cast<uint16_t>(height);
     } else if (changed || (bytes_ > sizeLimit_ && key)) {
+      const uint32_t generation = generation_;
       CloseRecordFile();
       codec_ = static_cast<int16_t>(type);
       width_ = static_cast<uint16_t>(width);
       height_ = static_cast<uint16_t>(height);
-      fileIndex_++;
-      if (!OpenRecordFile(baseName_)) return 0;
+      if (generation != generation_) {
+        // The closed file's hook stopped or restarted the recording: that stands, and a
+        // restarted recording takes this frame into its own new file.
+        if (!writer_) return 0;
+      } else {
+        fileIndex_++;
+        if (!OpenRecordFile(baseName_)) return 0;
+      }
     }
     if (frames_ == 0 && !key) return 1;  // a file starts with a key frame
     if (writer_->WriteVideo(data, length, key) != 0) return 0;

@@ -87,6 +87,8 @@ class AviRecorder {
   uint32_t frames_ = 0;
   uint64_t sizeLimit_ = kRecordSizeLimit;
   int fileIndex_ = 0;
+  // Counts starts and stops, so a file switch sees one made by a hook inside its close.
+  uint32_t generation_ = 0;
   std::unique_ptr<AviWriter> writer_;
   ClosedFileHook closedHook_;
   OsdHook osdHook_;
