@@ -182,6 +182,24 @@ TEST_F(DeviceList, SaveAndLoadRoundTripQuotesAndChinese) {
   EXPECT_EQ(list->GetList().back()->GetDevType(), 4);
 }
 
+// The narrow form of a text cannot hold every character; the list keeps the text as typed.
+TEST_F(DeviceList, TextsOutsideTheNarrowCodePageSurviveTheListAndTheTable) {
+  const std::u16string name = u"Caméra Köln \u2603 \U0001F3A5";
+  const std::u16string pwd = u"p\u00F6ss\u2603";
+  CDevInfo info = Info(name, u"7.7.7.7", 2);
+  info.Pwd.SetWide(pwd);
+  ASSERT_TRUE(list->Add(new CDevice(info)));
+  EXPECT_EQ(list->GetList().front()->GetDevInfo().GetName(), name);
+  EXPECT_NE(list->FindDevice(name, 0), nullptr);
+  ASSERT_TRUE(list->Save());
+  CDeviceManager::ReleaseInstance();
+  list = CDeviceManager::GetInstance();
+  ASSERT_TRUE(list->Load());
+  ASSERT_EQ(list->Count(), 1);
+  EXPECT_EQ(list->GetList().front()->GetDevInfo().GetName(), name);
+  EXPECT_EQ(list->GetList().front()->GetDevInfo().GetPwd(), pwd);
+}
+
 TEST_F(DeviceList, LoadSkipsDuplicateRowsAndMissingTables) {
   EXPECT_TRUE(list->Load());  // no file yet: an empty list
   EXPECT_EQ(list->Count(), 0);
