@@ -99,6 +99,20 @@ TEST_F(DeviceModel, DestructionReleasesChannelsThenConfigAlarmAndLoginLast) {
   EXPECT_EQ(fake::Alive().logins + fake::Alive().previews + fake::Alive().ptzs, 0);
 }
 
+TEST_F(DeviceModel, DeletingTheChannelsOwnPreviewForgetsIt) {
+  {
+    CDevice d(Info(u"cam", u"127.0.0.1", 2));
+    d.AddChannel(1);
+    CChannel* ch = d.GetChannel(1);
+    ASSERT_TRUE(ch->DeletePreview(ch->GetPreview(1)));
+    EXPECT_EQ(ch->GetPreview(0), nullptr);
+    EXPECT_FALSE(ch->IsPreviewing());
+    EXPECT_EQ(fake::Alive().previews, 0);
+  }
+  // The channel's destruction does not delete the same preview a second time.
+  EXPECT_EQ(std::count(fake::Journal().begin(), fake::Journal().end(), "preview.delete.1"), 1);
+}
+
 TEST_F(DeviceModel, StreamTypeMakesAndKeepsThePreview) {
   CDevice d(Info(u"cam", u"127.0.0.1", 2));
   d.AddChannel(1);
