@@ -61,6 +61,8 @@ void CChannel::ClearPreset(int i) {
 }
 
 bool CChannel::DeletePreview(IDevPreview* preview) {
+  // The channel must not keep, use or delete again a preview it was asked to delete.
+  if (preview && preview == preview_) preview_ = nullptr;
   if (preview) {
     preview->StopRecord();
     preview->StopPreview();

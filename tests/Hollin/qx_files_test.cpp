@@ -290,6 +290,19 @@ TEST_F(RecorderTest, ConfigurationByTypeWithTheCallersRecordChecked) {
   // A refused write is reported.
   emu.refuse(57, true);
   EXPECT_EQ(config->SetConfig(&req), 0);
+
+  // The device record's write carries the name and two ints over the device's current
+  // record: when that record cannot be read, nothing is written.
+  std::vector<uint8_t> dev(132, 0);
+  req = Request(0, dev.data(), 132);
+  ASSERT_EQ(config->GetConfig(&req), 1);
+  std::memcpy(dev.data() + 4, "renamed", 8);
+  ASSERT_EQ(config->SetConfig(&req), 1);
+  const size_t devWrites = emu.requests(63).size();
+  EXPECT_EQ(devWrites, 1u);
+  emu.refuse(62, true);
+  EXPECT_EQ(config->SetConfig(&req), 0);
+  EXPECT_EQ(emu.requests(63).size(), devWrites);
   CDevConfigFactory::DeleteDevConfig(config, login);
 
   // The SDK read of the picture record counts channels from 0 like every other record.

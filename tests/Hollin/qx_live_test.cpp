@@ -37,6 +37,12 @@ TEST_F(RecorderTest, PreviewIsDecodedIntoTheWindowAndSavedForLocalPlayback) {
   EXPECT_EQ(live.back().payload.at(8), 1);
   EXPECT_TRUE(Eventually([&] { return wnd.FrameShown() >= 0; }));
 
+  // A snapshot is reported saved only when its file was written.
+  const std::string liveShot = dir.file("live.bmp");
+  EXPECT_TRUE(Eventually([&] { return preview->CapturePicture(liveShot.c_str(), 0); }));
+  EXPECT_TRUE(std::filesystem::exists(liveShot));
+  EXPECT_FALSE(preview->CapturePicture(dir.file("missing/folder/live.bmp").c_str(), 0));
+
   const std::string saved = dir.file("saved.dat");
   ASSERT_TRUE(preview->StartRecord(0, saved.c_str()));
   EXPECT_TRUE(preview->IsRecording());

@@ -99,6 +99,20 @@ TEST_F(DeviceModel, DestructionReleasesChannelsThenConfigAlarmAndLoginLast) {
   EXPECT_EQ(fake::Alive().logins + fake::Alive().previews + fake::Alive().ptzs, 0);
 }
 
+TEST_F(DeviceModel, DeletingTheChannelsOwnPreviewForgetsIt) {
+  {
+    CDevice d(Info(u"cam", u"127.0.0.1", 2));
+    d.AddChannel(1);
+    CChannel* ch = d.GetChannel(1);
+    ASSERT_TRUE(ch->DeletePreview(ch->GetPreview(1)));
+    EXPECT_EQ(ch->GetPreview(0), nullptr);
+    EXPECT_FALSE(ch->IsPreviewing());
+    EXPECT_EQ(fake::Alive().previews, 0);
+  }
+  // The channel's destruction does not delete the same preview a second time.
+  EXPECT_EQ(std::count(fake::Journal().begin(), fake::Journal().end(), "preview.delete.1"), 1);
+}
+
 TEST_F(DeviceModel, StreamTypeMakesAndKeepsThePreview) {
   CDevice d(Info(u"cam", u"127.0.0.1", 2));
   d.AddChannel(1);
@@ -180,6 +194,24 @@ TEST_F(DeviceList, SaveAndLoadRoundTripQuotesAndChinese) {
   EXPECT_EQ(list->GetList().back()->GetDevInfo().GetName(), u"O\"Brien; DROP TABLE Tb_Device;--");
   EXPECT_EQ(list->GetList().back()->GetDevInfo().GetPort(), 8000);
   EXPECT_EQ(list->GetList().back()->GetDevType(), 4);
+}
+
+// The narrow form of a text cannot hold every character; the list keeps the text as typed.
+TEST_F(DeviceList, TextsOutsideTheNarrowCodePageSurviveTheListAndTheTable) {
+  const std::u16string name = u"Caméra Köln \u2603 \U0001F3A5";
+  const std::u16string pwd = u"p\u00F6ss\u2603";
+  CDevInfo info = Info(name, u"7.7.7.7", 2);
+  info.Pwd.SetWide(pwd);
+  ASSERT_TRUE(list->Add(new CDevice(info)));
+  EXPECT_EQ(list->GetList().front()->GetDevInfo().GetName(), name);
+  EXPECT_NE(list->FindDevice(name, 0), nullptr);
+  ASSERT_TRUE(list->Save());
+  CDeviceManager::ReleaseInstance();
+  list = CDeviceManager::GetInstance();
+  ASSERT_TRUE(list->Load());
+  ASSERT_EQ(list->Count(), 1);
+  EXPECT_EQ(list->GetList().front()->GetDevInfo().GetName(), name);
+  EXPECT_EQ(list->GetList().front()->GetDevInfo().GetPwd(), pwd);
 }
 
 TEST_F(DeviceList, LoadSkipsDuplicateRowsAndMissingTables) {

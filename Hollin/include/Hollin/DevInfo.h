@@ -41,27 +41,11 @@ class CDevInfo {
       : Name(name), IP(ip), Port(port), UserName(user), Pwd(pwd), ChnNum(chnNum),
         MultiIP(multiIP), Dns(dns), SN(sn), Manfacture(manfacture), ManufactureID(manufactureID),
         AddrType(addrType), DevType(devType), Guid(guid), RegionGuid(regionGuid) {}
-  // A copy goes through the narrow texts, as the stored record does.
-  CDevInfo(const CDevInfo& o) { *this = o; }
-  CDevInfo& operator=(const CDevInfo& o) {
-    if (this == &o) return *this;
-    Name.SetNarrow(o.Name.GetNarrow());
-    IP.SetNarrow(o.IP.GetNarrow());
-    Port = o.Port;
-    UserName.SetNarrow(o.UserName.GetNarrow());
-    Pwd.SetNarrow(o.Pwd.GetNarrow());
-    ChnNum = o.ChnNum;
-    MultiIP.SetNarrow(o.MultiIP.GetNarrow());
-    Dns.SetNarrow(o.Dns.GetNarrow());
-    SN.SetNarrow(o.SN.GetNarrow());
-    Manfacture.SetNarrow(o.Manfacture.GetNarrow());
-    ManufactureID = o.ManufactureID;
-    AddrType = o.AddrType;
-    DevType = o.DevType;
-    Guid.SetNarrow(o.Guid.GetNarrow());
-    RegionGuid.SetNarrow(o.RegionGuid.GetNarrow());
-    return *this;
-  }
+  // A copy keeps both forms of each text: rebuilding the wide text from the narrow one would
+  // turn every character the narrow code page lacks into '?', and a device's name or
+  // password would change the moment it is added to the list.
+  CDevInfo(const CDevInfo&) = default;
+  CDevInfo& operator=(const CDevInfo&) = default;
 
   std::u16string GetName() const { return Name.Wide(); }
   std::u16string GetIP() const { return IP.Wide(); }

@@ -37,7 +37,9 @@ int CDevQXConfig::SetConfig(tagDevConfigRequest* request) {
   uint32_t returned = 0;
   const int read = NET_DVR_ReadConfig(loginId_, t->getCommand, request->channel, buffer_.data(),
                                       t->sdkSize, &returned);
-  if (read != 1 && t->type == 18) return 0;
+  // A type whose write carries only some of the record's fields lays them over the device's
+  // current record: without that record the rest would be written back as zeros.
+  if (read != 1 && t->copy != hollin::qx::ConfigCopy::Whole) return 0;
   hollin::qx::CopyToSdk(*t, static_cast<const uint8_t*>(request->record), buffer_.data());
   return NET_DVR_WriteConfig(loginId_, t->setCommand, request->channel, buffer_.data(),
                              t->sdkSize);

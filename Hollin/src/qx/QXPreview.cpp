@@ -39,8 +39,8 @@ bool CDevQXPreview::StopPreview() {
 
 bool CDevQXPreview::CapturePicture(const char* path, int) {
   if (realHandle_ == -1) return false;
-  NET_DVR_CapturePicture(realHandle_, path);
-  return true;
+  // A picture that was not written must not be reported as saved.
+  return NET_DVR_CapturePicture(realHandle_, path) == 1;
 }
 
 bool CDevQXPreview::StartRecord(int mode, const char* path) {
