@@ -52,7 +52,7 @@ class CameraTest : public ::testing::Test {
  protected:
   void SetUp() override {
     plat::setAudioBackend(plat::AudioBackendKind::Null);
-    plat::setTimeScale(0.02);
+    plat::setTimeScale(0.05);
   }
   void TearDown() override { plat::setTimeScale(1.0); }
 };
