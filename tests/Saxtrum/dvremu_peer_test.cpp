@@ -1,0 +1,89 @@
+// The recorder emulator as a peer, spoken to with raw packets: it must hold to the protocol
+// on its own, so that a mistake of the client cannot hide behind it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dvremu/emulator.h"
+#include "plat/clock.h"
+#include "plat/socket.h"
+
+namespace {
+
+class DvrEmuPeer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::setTimeScale(0.05);
+    ASSERT_TRUE(emu.start());
+  }
+  void TearDown() override {
+    emu.stop();
+    plat::setTimeScale(1.0);
+  }
+
+  plat::Socket connect() { return plat::connectTcp("127.0.0.1", emu.port(), 5000); }
+
+  static std::vector<uint8_t> login() {
+    std::vector<uint8_t> p(64, 0);
+    std::memcpy(p.data(), "admin", 5);
+    std::memcpy(p.data() + 32, "12345", 5);
+    return p;
+  }
+
+  // Sends one request and reads one reply packet; its status, or 0 when none came whole.
+  static uint32_t ask(const plat::Socket& s, uint32_t command, uint32_t handle,
+                      const std::vector<uint8_t>& payload, std::vector<uint8_t>* replyPayload = nullptr) {
+    const auto bytes = dvremu::packet(command, handle, 0, payload.data(), payload.size());
+    if (!plat::sendAll(s.fd(), bytes.data(), bytes.size())) return 0;
+    uint8_t head[dvremu::kHeaderBytes];
+    if (plat::recvAll(s.fd(), head, sizeof head, 5000) != sizeof head) return 0;
+    const dvremu::Header h = dvremu::readHeader(head);
+    std::vector<uint8_t> body(h.length);
+    if (h.length && plat::recvAll(s.fd(), body.data(), h.length, 5000) != h.length) return 0;
+    if (replyPayload) *replyPayload = body;
+    return h.command == command && h.handle == handle ? h.status : 0;
+  }
+
+  // Bounded: until the emulator counts `n` open connections.
+  bool waitConnections(int n) {
+    for (int i = 0; i < 2000; ++i) {
+      if (emu.connections() == n) return true;
+      plat::sleepMs(5);
+    }
+    return false;
+  }
+
+  dvremu::Emulator emu;
+};
+
+}  // namespace
+
+TEST_F(DvrEmuPeer, ServesLoginAfterLoginOverItsWholeLife) {
+  // Connections come and go: the recorder never runs out of them as long as they end.
+  for (int i = 0; i < 80; ++i) {
+    SCOPED_TRACE(i);
+    plat::Socket s = connect();
+    ASSERT_TRUE(s.valid());
+    ASSERT_EQ(ask(s, 1, 0x10000u * static_cast<uint32_t>(i % 128), login()), dvremu::kOk);
+    s.close();
+    ASSERT_TRUE(waitConnections(0));
+  }
+}
+
+TEST_F(DvrEmuPeer, ABadHeaderEndsTheConnection) {
+  for (const bool badMagic : {true, false}) {
+    SCOPED_TRACE(badMagic);
+    plat::Socket s = connect();
+    ASSERT_EQ(ask(s, 1, 0, login()), dvremu::kOk);
+    uint8_t head[dvremu::kHeaderBytes];
+    dvremu::writeHeader({badMagic ? 0x12345678u : dvremu::kMagic, 23,
+                         badMagic ? 0u : dvremu::kMaxPayload + 1, 1, 0},
+                        head);
+    ASSERT_TRUE(plat::sendAll(s.fd(), head, sizeof head));
+    // The recorder gives the connection up and the client sees its end (not a silence).
+    uint8_t byte = 0;
+    EXPECT_EQ(plat::recvSome(s.fd(), &byte, 1, 60000), -1);
+  }
+}
