@@ -87,3 +87,47 @@ TEST_F(DvrEmuPeer, ABadHeaderEndsTheConnection) {
     EXPECT_EQ(plat::recvSome(s.fd(), &byte, 1, 60000), -1);
   }
 }
+
+TEST_F(DvrEmuPeer, RefusesRequestsOfTheWrongSize) {
+  plat::Socket s = connect();
+  ASSERT_EQ(ask(s, 1, 0, login()), dvremu::kOk);
+  auto zeros = [](size_t n) { return std::vector<uint8_t>(n, 0); };
+  auto config = [](uint32_t code, size_t record) {
+    std::vector<uint8_t> p(4 + record, 0);
+    dvremu::put32(p.data(), code);
+    return p;
+  };
+  struct Case {
+    uint32_t command;
+    std::vector<uint8_t> right, wrong;
+  } cases[] = {
+      {3, zeros(12), zeros(8)},                      // live view
+      {13, zeros(100), zeros(96)},                   // file information
+      {18, zeros(32), zeros(28)},                    // PTZ
+      {25, zeros(20), zeros(16)},                    // video parameters
+      {28, zeros(8), zeros(4)},                      // alarm output
+      {32, zeros(4420), zeros(4416)},                // log query
+      {23, {}, zeros(4)},                            // reboot
+      {38, config(38, 24), config(38, 28)},          // time read
+      {63, config(63, 132), config(63, 128)},        // device write
+  };
+  uint32_t slot = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    EXPECT_EQ(ask(s, c.command, slot++, c.wrong), dvremu::kFail);
+    // A live view answers with its stream; a file that does not exist is refused anyway.
+    if (c.command == 3 || c.command == 13) continue;
+    EXPECT_EQ(ask(s, c.command, slot++, c.right), dvremu::kOk);
+  }
+  // A transfer's header is 264 bytes and its chunks at most 20,480.
+  std::vector<uint8_t> header(264, 0);
+  std::memcpy(header.data(), "cfg.bin", 7);
+  EXPECT_EQ(ask(s, 75, 20, zeros(260)), dvremu::kFail);
+  EXPECT_EQ(ask(s, 75, 21, header), dvremu::kOk);
+  EXPECT_EQ(ask(s, 75, 21, zeros(20481)), dvremu::kFail);
+  EXPECT_EQ(ask(s, 75, 21, zeros(10)), dvremu::kOk);
+  const auto transfers = emu.services().transfers();
+  ASSERT_EQ(transfers.size(), 1u);
+  EXPECT_EQ(transfers[0].bytes.size(), 10u);
+  EXPECT_TRUE(transfers[0].complete);
+}

@@ -202,6 +202,11 @@ void Emulator::Impl::handle(const std::shared_ptr<Connection>& c, const Header& 
     cv.notify_all();
   }
   const uint32_t status = refuse ? kFail : kOk;
+  if (!requestLengthOk(h.command, payload.size())) {
+    // A request of the wrong size is refused, however the rest of it reads.
+    if (h.command != kTalkStream) reply(c, h.command, h.handle, kFail, {});
+    return;
+  }
   switch (h.command) {
     case kLogin: {
       bool ok = !refuse && payload.size() >= 64;
