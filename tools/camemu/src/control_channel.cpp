@@ -28,6 +28,7 @@ void serveControl(Camera::State& st, Connection& c, const Header&) {
   while (st.readMessage(c, m)) {
     const Header h = Header::parse(m.data());
     st.logRequest(logged(c.channel, m));
+    if (h.magic != kMagic) return;  // not a message of the protocol: the camera hangs up
     const uint16_t replyCode = static_cast<uint16_t>(h.code + 1);
     if (h.code == kKeepAlive) {
       st.reply(c, replyCode, 1, {}, true);

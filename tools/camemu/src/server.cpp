@@ -25,6 +25,22 @@ int limitFor(const Camera::State& st, uint16_t channel) {
   return st.config.otherLimit;
 }
 
+// The fixed fields of an open request: its payload length, and the argument and option the
+// kind prescribes (the stream number and the talk argument are the client's to choose).
+bool openFieldsValid(const Header& h) {
+  if (h.length != kOpenPayloadLength) return false;
+  switch (h.code) {
+    case kChanControl: case kChanAlarm: case kChanFirmware:
+      return h.argument == kOpenArgument && h.option == 0;
+    case kChanVideo:
+      return h.option == kWholeFrameOption;
+    case kChanPlayback: case kChanDownload: case kChanSearch:
+      return h.argument == 0 && h.option == 0;
+    default:
+      return h.option == 0;
+  }
+}
+
 bool answerOpen(Camera::State& st, Connection& c, uint16_t code, uint16_t status, bool split) {
   const Bytes m = message(code, status);
   if (!split) return c.write(m.data(), m.size());
@@ -48,8 +64,9 @@ void serveConnection(Camera::State& st, std::shared_ptr<Connection> c) {
   if (h.magic != kMagic) return;
 
   ChannelHandler handler = handlerFor(h.code);
+  // A malformed open is refused like wrong credentials.
   const bool credentials = field(m.data() + 12) == st.config.user &&
-                           field(m.data() + 28) == st.config.password;
+                           field(m.data() + 28) == st.config.password && openFieldsValid(h);
   bool split, refused, full;
   {
     std::lock_guard<std::mutex> lk(st.mutex);
