@@ -52,15 +52,7 @@ void serveConnection(Camera::State& st, std::shared_ptr<Connection> c) {
   Bytes m{};
   if (plat::recvAll(c->sock.fd(), m.data(), m.size(), kOpenWaitMs, &st.wake) != m.size()) return;
   const Header h = Header::parse(m.data());
-  Request r;
-  r.open = true;
-  r.channel = h.code;
-  r.code = h.code;
-  r.argument = h.argument;
-  r.length = h.length;
-  r.option = h.option;
-  r.payload.assign(m.begin() + kHeaderSize, m.end());
-  st.logRequest(r);
+  st.logRequest(loggedRequest(h.code, m, true));
   if (h.magic != kMagic) return;
 
   ChannelHandler handler = handlerFor(h.code);
