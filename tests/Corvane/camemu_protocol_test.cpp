@@ -4,6 +4,10 @@
 
 #include <array>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
 
 #include "camemu/camera.h"
 #include "camemu/media.h"
@@ -108,4 +112,20 @@ TEST_F(CamEmuProtocol, FileRequestsNeedTheirRecordLength) {
   EXPECT_EQ(request(0xFF0A, 0x5101, 0), 0);
   EXPECT_EQ(request(0xFF09, 0x5201, 132), 1);
   EXPECT_EQ(request(0xFF09, 0x5201, 136), 0);
+}
+
+TEST_F(CamEmuProtocol, AClipIndexPointingPastTheClipIsRefused) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("camemu_clip_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string clip = (dir / "c.264").string();
+  std::ofstream(clip, std::ios::binary) << std::string(64, 'x');
+  auto withIndex = [&](const std::string& line) {
+    std::ofstream(clip + ".idx") << "# h264 352 288 25\n" << line << "\n";
+    return media.loadClip(clip);
+  };
+  EXPECT_TRUE(withIndex("0 0 64 1"));
+  EXPECT_FALSE(withIndex("0 8 57 1"));                    // one byte too far
+  EXPECT_FALSE(withIndex("0 18446744073709551615 2 1"));  // the sum would wrap to 1
+  std::filesystem::remove_all(dir);
 }
