@@ -119,6 +119,13 @@ TEST_F(DvrEmuPeer, RefusesRequestsOfTheWrongSize) {
     if (c.command == 3 || c.command == 13) continue;
     EXPECT_EQ(ask(s, c.command, slot++, c.right), dvremu::kOk);
   }
+  // The live-view record: channel index 0..15, then the window, then the sub-stream bit.
+  std::vector<uint8_t> view(12, 0);
+  view[0] = 16;
+  EXPECT_EQ(ask(s, 3, 30, view), dvremu::kFail);
+  view[0] = 0;
+  view[11] = 0x80;  // the whole link mode instead of its bit
+  EXPECT_EQ(ask(s, 3, 31, view), dvremu::kFail);
   // A transfer's header is 264 bytes and its chunks at most 20,480.
   std::vector<uint8_t> header(264, 0);
   std::memcpy(header.data(), "cfg.bin", 7);

@@ -226,7 +226,8 @@ void Emulator::Impl::handle(const std::shared_ptr<Connection>& c, const Header& 
       return;
     }
     case kPreview:
-      if (refuse) {
+      // Channel index 0..15 and the sub-stream bit alone, as the live-view record carries them.
+      if (refuse || get32(payload.data()) > 15 || get32(payload.data() + 8) > 1) {
         reply(c, kPreview, h.handle, kFail, {});
         return;
       }
