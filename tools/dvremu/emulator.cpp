@@ -28,6 +28,7 @@ struct Connection {
   plat::WakeFd wake;
   std::mutex sendMu;
   std::atomic<bool> closing{false};
+  std::atomic<bool> ended{false};  // the reader has finished: the connection is over
   std::thread reader;
   std::map<uint32_t, std::shared_ptr<std::atomic<bool>>> streams;  // handle -> running
   std::vector<std::thread> streamThreads;
@@ -60,6 +61,7 @@ struct Emulator::Impl {
   std::map<uint32_t, uint64_t> livePackets;  // handle -> packets sent
   Services services;
   int live = 0;
+  int nextId = 1;
 
   void acceptLoop();
   void readLoop(std::shared_ptr<Connection> c);
@@ -75,6 +77,12 @@ struct Emulator::Impl {
     return conns.empty() ? nullptr : conns.back();
   }
   void closeAll();
+  // Joins the threads of finished connections and forgets them. Their sockets close when
+  // the last reference goes (a held reply may still name one), so a number is never reused
+  // under a pending send.
+  void reapEnded();
+  // Ends and joins a connection's reader and stream threads.
+  void joinThreads(Connection& c);
 };
 
 Emulator::Emulator(Options options) : impl_(std::make_unique<Impl>()) {
@@ -107,11 +115,12 @@ void Emulator::Impl::acceptLoop() {
   while (running) {
     plat::Socket s = plat::acceptTimeout(listener, kAcceptMs, &wake);
     if (!s.valid()) continue;
+    reapEnded();
     auto c = std::make_shared<Connection>();
     c->sock = std::move(s);
     std::lock_guard<std::mutex> lock(mu);
     if (static_cast<int>(conns.size()) >= kMaxConnections) continue;  // closes it
-    c->id = static_cast<int>(conns.size()) + 1;
+    c->id = nextId++;
     conns.push_back(c);
     c->reader = std::thread([this, c] { readLoop(c); });
     cv.notify_all();
@@ -134,9 +143,39 @@ void Emulator::Impl::readLoop(std::shared_ptr<Connection> c) {
     handle(c, h, std::move(payload));
   }
   c->closing = true;
+  // The peer learns at once that the recorder gave up (a bad header, a broken read).
+  c->sock.shutdownBoth();
   std::lock_guard<std::mutex> lock(mu);
   for (auto& [handle, run] : c->streams) *run = false;
+  c->ended = true;
   cv.notify_all();
+}
+
+void Emulator::Impl::reapEnded() {
+  std::vector<std::shared_ptr<Connection>> ended;
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    for (auto it = conns.begin(); it != conns.end();) {
+      if ((*it)->ended) {
+        ended.push_back(*it);
+        it = conns.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& c : ended) joinThreads(*c);
+}
+
+void Emulator::Impl::joinThreads(Connection& c) {
+  c.wake.signal();
+  if (c.reader.joinable()) c.reader.join();
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    threads.swap(c.streamThreads);
+  }
+  for (auto& t : threads) t.join();
 }
 
 void Emulator::Impl::reply(const std::shared_ptr<Connection>& c, uint32_t command,
@@ -163,6 +202,11 @@ void Emulator::Impl::handle(const std::shared_ptr<Connection>& c, const Header& 
     cv.notify_all();
   }
   const uint32_t status = refuse ? kFail : kOk;
+  if (!requestLengthOk(h.command, payload.size())) {
+    // A request of the wrong size is refused, however the rest of it reads.
+    if (h.command != kTalkStream) reply(c, h.command, h.handle, kFail, {});
+    return;
+  }
   switch (h.command) {
     case kLogin: {
       bool ok = !refuse && payload.size() >= 64;
@@ -182,7 +226,8 @@ void Emulator::Impl::handle(const std::shared_ptr<Connection>& c, const Header& 
       return;
     }
     case kPreview:
-      if (refuse) {
+      // Channel index 0..15 and the sub-stream bit alone, as the live-view record carries them.
+      if (refuse || get32(payload.data()) > 15 || get32(payload.data() + 8) > 1) {
         reply(c, kPreview, h.handle, kFail, {});
         return;
       }
@@ -249,6 +294,7 @@ void Emulator::Impl::startLive(const std::shared_ptr<Connection>& c, uint32_t ha
   c->send(packet(kStreamHeader, handle, kOk, streamHeader(copy).data(), kStreamHeaderBytes));
   reply(c, kPreview, handle, kOk, {});
   std::lock_guard<std::mutex> lock(mu);
+  if (c->ended) return;  // a held reply released after the connection ended: no stream
   ++live;
   c->streamThreads.emplace_back([this, c, handle, run] { liveLoop(c, handle, run); });
 }
@@ -316,13 +362,7 @@ void Emulator::Impl::closeAll() {
     c->sock.shutdownBoth();
   }
   for (auto& c : all) {
-    if (c->reader.joinable()) c->reader.join();
-    std::vector<std::thread> threads;
-    {
-      std::lock_guard<std::mutex> lock(mu);
-      threads.swap(c->streamThreads);
-    }
-    for (auto& t : threads) t.join();
+    joinThreads(*c);
     c->sock.close();
   }
 }
@@ -358,7 +398,8 @@ bool Emulator::waitForRequests(uint32_t command, size_t count, int productMs) co
 
 int Emulator::connections() const {
   std::lock_guard<std::mutex> lock(impl_->mu);
-  return static_cast<int>(impl_->conns.size());
+  return static_cast<int>(std::count_if(impl_->conns.begin(), impl_->conns.end(),
+                                        [](const auto& c) { return !c->ended; }));
 }
 
 int Emulator::liveStreams() const {

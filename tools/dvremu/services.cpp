@@ -105,6 +105,32 @@ bool before(const Time6& a, const Time6& b) { return a < b; }
 
 }  // namespace
 
+bool requestLengthOk(uint32_t command, size_t length) {
+  switch (command) {
+    case 1: case 2: return length == 64;                       // user name and password
+    case 3: case 4: return length == 12;                       // live-view record
+    case kReplay: case kReplayStop: case kDownload: case kDownloadStop: case kFileInfo:
+    case kFileFind: case kFileFindNext: case kFileFindClose:
+      return length == kFileRecordBytes;
+    case kPtzControl: case kPtzPreset: case kPtzCruise: case kPtzTrack: return length == 32;
+    case 25: case 26: return length == 20;                     // video parameters
+    case kFormatDisk: case kGetAlarmOut: case kStopManRec: return length == 4;
+    case kSetAlarmOut: case kStartManRec: case kGetPtzCruise: return length == 8;
+    case kQueryLog: case kGetNextLog: case kCloseLog: return length == kLogBlockBytes;
+    case 10: case 11: case kReboot: case kShutdown: case kRestoreConfig: case kSetAlarm:
+    case kStopAlarm: case kExportCfg:
+      return length == 0;
+    case 12: return length >= 12 && length <= 12 + 2036;     // three words and the audio
+    case kImportCfg: case kUpdateDev: return length <= kTransferChunkBytes;  // header or chunk
+    default:
+      if (command >= kFirstConfig && command <= kLastConfig) {
+        const ConfigCode* c = configCode(command);
+        return c && length == 4 + c->size;  // code word and the whole record
+      }
+      return true;
+  }
+}
+
 size_t configRecordSize(uint32_t getCode) {
   const ConfigCode* c = configCode(getCode);
   return c && c->get == getCode ? c->size : 0;
@@ -427,7 +453,7 @@ bool Services::Impl::config_(uint32_t cmd, const std::vector<uint8_t>& p,
   if (cmd < kFirstConfig || cmd > kLastConfig) return false;
   const ConfigCode* c = configCode(cmd);
   // A request starts with its own code word and carries the whole record.
-  if (!c || p.size() < 4 + c->size || get32(p.data()) != cmd) {
+  if (!c || p.size() != 4 + c->size || get32(p.data()) != cmd) {
     out.push_back({cmd, kFailStatus, {}});
     return true;
   }
@@ -452,7 +478,7 @@ bool Services::Impl::transfer_(int conn, uint32_t cmd, uint32_t handle,
   const auto key = std::make_tuple(conn, handle, cmd);
   auto it = openTransfers.find(key);
   if (it == openTransfers.end()) {
-    if (p.size() < kTransferHeaderBytes) {
+    if (p.size() != kTransferHeaderBytes) {
       out.push_back({cmd, kFailStatus, {}});
       return true;
     }

@@ -8,18 +8,6 @@ namespace {
 constexpr uint16_t kReboot = 0x0E03;
 constexpr uint16_t kUnsupported = 2;  // status of a reply to a command the camera lacks
 
-Request logged(uint16_t channel, const Bytes& m) {
-  Header h = Header::parse(m.data());
-  Request r;
-  r.channel = channel;
-  r.code = h.code;
-  r.argument = h.argument;
-  r.length = h.length;
-  r.option = h.option;
-  r.payload.assign(m.begin() + kHeaderSize, m.end());
-  return r;
-}
-
 }  // namespace
 
 void serveControl(Camera::State& st, Connection& c, const Header&) {
@@ -27,7 +15,8 @@ void serveControl(Camera::State& st, Connection& c, const Header&) {
   // Ends when the client closes, the camera stops or a message does not arrive whole.
   while (st.readMessage(c, m)) {
     const Header h = Header::parse(m.data());
-    st.logRequest(logged(c.channel, m));
+    st.logRequest(loggedRequest(c.channel, m));
+    if (h.magic != kMagic) return;  // not a message of the protocol: the camera hangs up
     const uint16_t replyCode = static_cast<uint16_t>(h.code + 1);
     if (h.code == kKeepAlive) {
       st.reply(c, replyCode, 1, {}, true);

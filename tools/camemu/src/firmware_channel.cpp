@@ -14,12 +14,7 @@ void serveFirmware(Camera::State& st, Connection& c, const Header&) {
   Bytes m{};
   if (!st.readMessage(c, m)) return;
   const Header h = Header::parse(m.data());
-  Request r;
-  r.channel = c.channel;
-  r.code = h.code;
-  r.length = h.length;
-  r.payload.assign(m.begin() + kHeaderSize, m.end());
-  st.logRequest(r);
+  st.logRequest(loggedRequest(c.channel, m));
   if (h.code != kFirmwareUpload) return;
   const uint32_t size = rd32(m.data() + kSizeOffset);
   if (size > kMaxFirmware) return;

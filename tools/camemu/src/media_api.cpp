@@ -104,7 +104,10 @@ bool Media::loadClip(const std::string& path) {
     std::istringstream in(line);
     uint64_t index = 0, offset = 0, size = 0;
     int key = 0;
-    if (!(in >> index >> offset >> size >> key) || offset + size > bytes.size()) return false;
+    // Compared without a sum, which a hostile offset could wrap past the clip's end.
+    if (!(in >> index >> offset >> size >> key) || offset > bytes.size() ||
+        size > bytes.size() - offset)
+      return false;
     MediaFrame f;
     f.data.assign(bytes.begin() + static_cast<ptrdiff_t>(offset),
                   bytes.begin() + static_cast<ptrdiff_t>(offset + size));

@@ -12,6 +12,8 @@ namespace {
 constexpr uint16_t kSearch = 0x5101, kSearchReply = 0x5102;
 constexpr uint16_t kDownload = 0x5201, kDownloadReply = 0x5202;
 constexpr uint16_t kPlayback = 0x5001;
+// The length fields of the three requests: the records they carry.
+constexpr uint16_t kSearchLength = 144, kDownloadLength = 132, kPlaybackLength = 136;
 constexpr uint16_t kFileData = 0xFE03, kFileRecord = 0xFE04, kEnd = 0xFE07;
 constexpr uint16_t kPlayOpen = 0x50AA, kPlayPause = 0x50A1, kPlayNormal = 0x50A2;
 constexpr uint16_t kAudioTypeInPlayback = 10;
@@ -47,6 +49,11 @@ void serveSearch(Camera::State& st, Connection& c, const Header&) {
   MediaState& m = mediaOf(st);
   Bytes req{};
   if (!st.readMessage(c, req) || Header::parse(req.data()).code != kSearch) return;
+  if (Header::parse(req.data()).length != kSearchLength) {
+    send(c, kSearchReply, 0, {});
+    idleUntilClosed(st, c);
+    return;
+  }
   std::vector<StoredFile> files;
   {
     std::lock_guard<std::mutex> lk(m.mutex);
@@ -77,7 +84,8 @@ void serveDownload(Camera::State& st, Connection& c, const Header&) {
   const std::string name = nameAt(req.data() + kHeaderSize + 4, 128);
   StoredFile file;
   const FileFault fault = m.take(m.fileFault);
-  if (fault == FileFault::Refuse || !findFile(m, name, file)) {
+  if (fault == FileFault::Refuse || Header::parse(req.data()).length != kDownloadLength ||
+      !findFile(m, name, file)) {
     send(c, kDownloadReply, 0, {});
     idleUntilClosed(st, c);
     return;
@@ -161,7 +169,8 @@ struct PlaybackSession {
     paused = false;
     next = 0;
     fault = m.take(m.fileFault);
-    playing = findFile(m, nameAt(msg.data() + kHeaderSize + 8, 128), file) &&
+    playing = h.length == kPlaybackLength &&
+              findFile(m, nameAt(msg.data() + kHeaderSize + 8, 128), file) &&
               fault != FileFault::Refuse;
     if (!playing) return packet(kServerFull, 0, nullptr, 0, 0, nullptr);
     return true;

@@ -18,12 +18,6 @@ constexpr uint32_t kMaxFrame = 358400;
 constexpr uint16_t kKeyFlagKey = 0;  // the key-frame flag: 0 key frame, 1 other frames
 constexpr uint16_t kKeyFlagOther = 1;
 
-constexpr uint16_t kChanVideo = 0xFF02;
-constexpr uint16_t kChanAudio = 0xFF03;
-constexpr uint16_t kChanTalk = 0xFF06;
-constexpr uint16_t kChanPlayback = 0xFF08;
-constexpr uint16_t kChanDownload = 0xFF09;
-constexpr uint16_t kChanSearch = 0xFF0A;
 
 struct MediaState {
   mutable std::mutex mutex;

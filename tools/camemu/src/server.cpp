@@ -25,6 +25,22 @@ int limitFor(const Camera::State& st, uint16_t channel) {
   return st.config.otherLimit;
 }
 
+// The fixed fields of an open request: its payload length, and the argument and option the
+// kind prescribes (the stream number and the talk argument are the client's to choose).
+bool openFieldsValid(const Header& h) {
+  if (h.length != kOpenPayloadLength) return false;
+  switch (h.code) {
+    case kChanControl: case kChanAlarm: case kChanFirmware:
+      return h.argument == kOpenArgument && h.option == 0;
+    case kChanVideo:
+      return h.option == kWholeFrameOption;
+    case kChanPlayback: case kChanDownload: case kChanSearch:
+      return h.argument == 0 && h.option == 0;
+    default:
+      return h.option == 0;
+  }
+}
+
 bool answerOpen(Camera::State& st, Connection& c, uint16_t code, uint16_t status, bool split) {
   const Bytes m = message(code, status);
   if (!split) return c.write(m.data(), m.size());
@@ -36,20 +52,13 @@ void serveConnection(Camera::State& st, std::shared_ptr<Connection> c) {
   Bytes m{};
   if (plat::recvAll(c->sock.fd(), m.data(), m.size(), kOpenWaitMs, &st.wake) != m.size()) return;
   const Header h = Header::parse(m.data());
-  Request r;
-  r.open = true;
-  r.channel = h.code;
-  r.code = h.code;
-  r.argument = h.argument;
-  r.length = h.length;
-  r.option = h.option;
-  r.payload.assign(m.begin() + kHeaderSize, m.end());
-  st.logRequest(r);
+  st.logRequest(loggedRequest(h.code, m, true));
   if (h.magic != kMagic) return;
 
   ChannelHandler handler = handlerFor(h.code);
+  // A malformed open is refused like wrong credentials.
   const bool credentials = field(m.data() + 12) == st.config.user &&
-                           field(m.data() + 28) == st.config.password;
+                           field(m.data() + 28) == st.config.password && openFieldsValid(h);
   bool split, refused, full;
   {
     std::lock_guard<std::mutex> lk(st.mutex);

@@ -11,6 +11,19 @@ constexpr int kMessageWaitMs = 5000;
 constexpr int kSplitPauseMs = 50;
 }  // namespace
 
+Request loggedRequest(uint16_t channel, const Bytes& m, bool open) {
+  const Header h = Header::parse(m.data());
+  Request r;
+  r.open = open;
+  r.channel = channel;
+  r.code = h.code;
+  r.argument = h.argument;
+  r.length = h.length;
+  r.option = h.option;
+  r.payload.assign(m.begin() + kHeaderSize, m.end());
+  return r;
+}
+
 bool Connection::write(const void* data, size_t n) {
   std::lock_guard<std::mutex> lk(writeMutex);
   return sock.valid() && plat::sendAll(sock.fd(), data, n, kMessageWaitMs);

@@ -75,6 +75,9 @@ struct Camera::State {
   bool readMessage(Connection& c, Bytes& m);
 };
 
+// The log entry of a message that arrived on a channel (an open names its own channel).
+Request loggedRequest(uint16_t channel, const Bytes& m, bool open = false);
+
 // One handler per kind of channel; media channels add theirs here.
 using ChannelHandler = void (*)(Camera::State& st, Connection& c, const Header& open);
 ChannelHandler handlerFor(uint16_t channel);

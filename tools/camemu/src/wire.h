@@ -16,8 +16,19 @@ constexpr size_t kPayloadSize = kMessageSize - kHeaderSize;
 constexpr uint16_t kServerFull = 0xFFFF;
 
 constexpr uint16_t kChanControl = 0xFF01;
+constexpr uint16_t kChanVideo = 0xFF02;
+constexpr uint16_t kChanAudio = 0xFF03;
 constexpr uint16_t kChanAlarm = 0xFF04;
+constexpr uint16_t kChanTalk = 0xFF06;
 constexpr uint16_t kChanFirmware = 0xFF07;
+constexpr uint16_t kChanPlayback = 0xFF08;
+constexpr uint16_t kChanDownload = 0xFF09;
+constexpr uint16_t kChanSearch = 0xFF0A;
+
+// The open request: payload length, the argument of the fixed kinds, the video option.
+constexpr uint16_t kOpenPayloadLength = 44;
+constexpr uint16_t kOpenArgument = 0x101;
+constexpr uint16_t kWholeFrameOption = 1;
 
 constexpr uint16_t kKeepAlive = 0x0103;
 constexpr uint16_t kFirmwareUpload = 0x2101;

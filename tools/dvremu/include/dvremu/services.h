@@ -97,6 +97,10 @@ class Services {
   std::unique_ptr<Impl> impl_;
 };
 
+// Whether a request's payload has the length the protocol gives its command (codes whose
+// payload varies, or that no client sends, pass).
+bool requestLengthOk(uint32_t command, size_t length);
+
 // The wire size and channel use of a configuration read code; 0 for a code that is none.
 size_t configRecordSize(uint32_t getCode);
 // The read code a write code stores into, 0 for none.
