@@ -15,13 +15,25 @@ void closeChild(intptr_t child) { g_closed.push_back(child); }
 
 }  // namespace
 
+namespace corvane {
+ChildCloser childCloser(ChildKind kind);
+}
+
+// The real closers the stream and file modules registered are put back afterwards, so later
+// tests in the same process still close the children of their sessions.
 class SessionChildren : public CameraTest {
  protected:
+  void SetUp() override {
+    CameraTest::SetUp();
+    for (ChildKind k : kinds) saved[static_cast<int>(k)] = childCloser(k);
+  }
   void TearDown() override {
-    for (ChildKind k : {ChildKind::Stream, ChildKind::Playback, ChildKind::FileTask})
-      SetChildCloser(k, nullptr);
+    for (ChildKind k : kinds) SetChildCloser(k, saved[static_cast<int>(k)]);
     CameraTest::TearDown();
   }
+  static constexpr ChildKind kinds[] = {ChildKind::Stream, ChildKind::Playback,
+                                        ChildKind::FileTask};
+  ChildCloser saved[kChildKinds] = {};
 };
 
 TEST_F(SessionChildren, CloseStopsEveryChildInOrder) {
