@@ -16,19 +16,7 @@ namespace {
 
 constexpr const char16_t* kDatabase = u"Tarnwick.db";
 
-int ToInt(const char16_t* t) {
-  if (!t) return 0;
-  size_t i = 0;
-  while (t[i] == u' ' || t[i] == u'\t') ++i;
-  bool neg = false;
-  if (t[i] == u'-' || t[i] == u'+') neg = t[i++] == u'-';
-  long long v = 0;
-  while (t[i] >= u'0' && t[i] <= u'9') {
-    v = v * 10 + (t[i++] - u'0');
-    if (v > 0x7fffffffLL) v = 0x7fffffffLL;
-  }
-  return static_cast<int>(neg ? -v : v);
-}
+int ToInt(const char16_t* t) { return t ? plat::textToInt(t) : 0; }
 
 std::u16string Text(const char16_t* t) { return t ? std::u16string(t) : std::u16string(); }
 

@@ -303,17 +303,7 @@ int CppSQLite3DB::ExecuteScalar(const std::u16string& sql, const SqlParams& para
   CppSQLite3Query q = Query(sql, params);
   if (q.Eof() || q.FieldCount() < 1) Throw(CPPSQLITE_ERROR, "Invalid scalar query");
   const char16_t* t = q.FieldText(0);
-  if (!t) return 0;
-  long long v = 0;
-  bool neg = false;
-  size_t i = 0;
-  while (t[i] == u' ') ++i;
-  if (t[i] == u'-' || t[i] == u'+') neg = t[i++] == u'-';
-  while (t[i] >= u'0' && t[i] <= u'9') {
-    v = v * 10 + (t[i++] - u'0');
-    if (v > 0x7fffffffLL) v = 0x7fffffffLL;
-  }
-  return static_cast<int>(neg ? -v : v);
+  return t ? plat::textToInt(t) : 0;
 }
 
 bool CppSQLite3DB::TableExists(const std::u16string& table) {

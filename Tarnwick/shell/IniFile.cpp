@@ -65,21 +65,7 @@ std::u16string CIniFile::GetString(const std::u16string& key, const char16_t* de
   return std::u16string(buffer, n);
 }
 
-int CIniFile::TextToInt(const std::u16string& text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-  long long v = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    v = v * 10 + (text[i] - u'0');
-    if (v > static_cast<long long>(INT_MAX) + 1) v = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) v = -v;
-  if (v > INT_MAX) v = INT_MAX;
-  if (v < INT_MIN) v = INT_MIN;
-  return static_cast<int>(v);
-}
+int CIniFile::TextToInt(const std::u16string& text) { return plat::textToInt(text); }
 
 int CIniFile::GetInt(const std::u16string& key, int defaultValue, const char16_t* section) {
   std::u16string def = toText(defaultValue);

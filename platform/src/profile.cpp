@@ -147,15 +147,7 @@ int getPrivateProfileInt(const std::u16string& section, const std::u16string& ke
                          int defaultValue, const std::string& path) {
   std::u16string value;
   if (!lookup(path, section, key, value)) return defaultValue;
-  size_t i = 0;
-  bool neg = false;
-  if (i < value.size() && (value[i] == u'-' || value[i] == u'+')) neg = value[i++] == u'-';
-  long long v = 0;
-  while (i < value.size() && value[i] >= u'0' && value[i] <= u'9') {
-    v = v * 10 + (value[i++] - u'0');
-    if (v > 0x7fffffffLL) v = 0x7fffffffLL;
-  }
-  return static_cast<int>(neg ? -v : v);
+  return textToInt(value);
 }
 
 bool writePrivateProfileString(const std::u16string& section, const std::u16string& key,

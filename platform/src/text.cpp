@@ -120,6 +120,22 @@ bool isValidUtf8(std::string_view s) {
   return true;
 }
 
+int textToInt(std::u16string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+  constexpr long long kLimit = 2147483648LL;  // |INT_MIN|
+  long long v = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    v = v * 10 + (text[i] - u'0');
+    if (v > kLimit) v = kLimit;
+  }
+  if (negative) v = -v;
+  if (v > kLimit - 1) v = kLimit - 1;
+  return static_cast<int>(v);
+}
+
 std::u16string gbkToUtf16(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());

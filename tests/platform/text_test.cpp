@@ -40,3 +40,18 @@ TEST(Text, FieldTextStopsAtTheFieldEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Text, StoredNumbersReadAsTheSystemReadsThem) {
+  EXPECT_EQ(plat::textToInt(u"  42abc"), 42);
+  EXPECT_EQ(plat::textToInt(u"-7"), -7);
+  EXPECT_EQ(plat::textToInt(u"+3"), 3);
+  EXPECT_EQ(plat::textToInt(u"x1"), 0);
+  EXPECT_EQ(plat::textToInt(u""), 0);
+  EXPECT_EQ(plat::textToInt(u"99999999999999999999"), 2147483647);
+  EXPECT_EQ(plat::textToInt(u"-2147483648"), -2147483647 - 1);
+  EXPECT_EQ(plat::textToInt(u"-99999999999999999999"), -2147483647 - 1);
+}
+
+}  // namespace

@@ -18,6 +18,10 @@ std::string utf8ToGbk(std::string_view s, size_t maxBytes = std::string::npos);
 std::string gbkToUtf8(std::string_view s);
 bool isValidUtf8(std::string_view s);
 
+// Decimal text to int as the system reads stored numbers: leading blanks skipped, an optional
+// sign, the digits up to the first other character (none gives 0), clamped to the int range.
+int textToInt(std::u16string_view text);
+
 // Copies a GBK text into a fixed field of fieldSize bytes, cut at a character boundary and
 // always terminated (the rest zero-filled).
 void copyToField(char* field, size_t fieldSize, std::string_view gbk);
