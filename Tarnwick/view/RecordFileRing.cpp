@@ -1,0 +1,295 @@
+#include "view/RecordFileRing.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+
+#include "plat/clock.h"
+#include "plat/log.h"
+#include "plat/paths.h"
+#include "plat/text.h"
+#include "shell/DbHelpers.h"
+#include "shell/Singleton.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kLog[] = "recordring";
+
+int64_t systemFreeBytes(const std::u16string& root) {
+  std::error_code ec;
+  fs::space_info info = fs::space(plat::toNativePath(root), ec);
+  if (ec || info.available == static_cast<std::uintmax_t>(-1)) return -1;
+  return info.available > static_cast<std::uintmax_t>(std::numeric_limits<int64_t>::max())
+             ? std::numeric_limits<int64_t>::max()
+             : static_cast<int64_t>(info.available);
+}
+
+// Creation time where the file system keeps one, else the last write, in nanoseconds.
+int64_t creationTimeNs(const std::string& path) {
+  struct statx sx{};
+  if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &sx) != 0) return 0;
+  const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime;
+  return t.tv_sec * 1000000000LL + t.tv_nsec;
+}
+
+bool driveIsMapped(char16_t letter) {
+  char upper = static_cast<char>(letter >= u'a' && letter <= u'z' ? letter - u'a' + 'A' : letter);
+  for (const auto& d : plat::fixedDrives())
+    if (d.letter == upper) return true;
+  return false;
+}
+
+// A device name is user text: path separators in it would move the file elsewhere.
+std::u16string fileNamePart(std::u16string text) {
+  for (char16_t& c : text)
+    if (c == u'\\' || c == u'/' || c == u':') c = u'_';
+  return text;
+}
+
+}  // namespace
+
+CRecordFileRing::CRecordFileRing() {
+  if (!OpenDatabaseInProgramDir(db_, RECORD_DB_NAME)) {
+    PLAT_LOGE(kLog, "%s cannot be opened: local recording is off",
+              plat::inProgramDir(plat::utf16ToUtf8(RECORD_DB_NAME)).c_str());
+    db_.Close();
+  }
+}
+
+CRecordFileRing::~CRecordFileRing() {
+  db_.Close();
+  disks_.clear();
+  current_.clear();
+}
+
+CRecordFileRing* CRecordFileRing::GetInstance() {
+  return SingletonAccess<CRecordFileRing>::GetInstance();
+}
+
+void CRecordFileRing::DeleteInstance() { SingletonAccess<CRecordFileRing>::ReleaseInstance(); }
+
+void CRecordFileRing::SetFreeSpaceQuery(FreeSpaceQuery query) { freeSpace_ = std::move(query); }
+
+void CRecordFileRing::ClearDisks() {
+  disks_.clear();
+  selected_ = -1;
+}
+
+void CRecordFileRing::SetDisks(const DiskFlags& flags) {
+  for (int i = 0; i < kDiskFlagCount; ++i) {
+    if (flags[i] != 1) continue;
+    const char16_t letter = static_cast<char16_t>(u'c' + i);
+    // A letter no disk answers to would land the recordings in the working folder.
+    if (!driveIsMapped(letter)) {
+      PLAT_LOGW(kLog, "disk %c: is not there; not used for recording", static_cast<char>('c' + i));
+      continue;
+    }
+    AddDisk(std::u16string{letter, u':', u'\\'});
+    std::error_code ec;
+    fs::create_directories(plat::toNativePath(std::u16string{letter, u':', u'\\'} + u"RecordFile"), ec);
+  }
+}
+
+std::u16string CRecordFileRing::TableOf(const std::u16string& root) {
+  return QuoteIdentifier(root.substr(0, 1));
+}
+
+void CRecordFileRing::AddDisk(const std::u16string& root) {
+  if (root.empty()) return;
+  if (db_.IsOpen()) {
+    try {
+      if (!db_.TableExists(root.substr(0, 1)))
+        db_.Execute(u"create table " + TableOf(root) +
+                    u" (id integer primary key autoincrement,file vchar)");
+    } catch (const CppSQLite3Exception& e) {
+      PLAT_LOGW(kLog, "table for %s: %s", plat::utf16ToUtf8(root).c_str(), e.Detail().c_str());
+    }
+  }
+  disks_.push_back(root);
+}
+
+void CRecordFileRing::SetCircular(int on) { circular_ = on; }
+
+void CRecordFileRing::SetPackSize(unsigned bytes) { packSize_ = bytes; }
+
+bool CRecordFileRing::IsDiskFull(const std::u16string& root) {
+  int64_t free = freeSpace_ ? freeSpace_(root) : systemFreeBytes(root);
+  if (free < 0) return false;  // unknown: used as if it had room
+  return static_cast<uint64_t>(free) < kFullPackMultiple * static_cast<uint64_t>(packSize_);
+}
+
+int CRecordFileRing::SelectDisk() {
+  for (size_t i = 0; i < disks_.size(); ++i) {
+    if (!IsDiskFull(disks_[i])) {
+      selected_ = static_cast<int>(i);
+      return selected_;
+    }
+  }
+  if (circular_) {
+    Oldest oldest = FindOldestFile();
+    if (oldest.disk >= 0) selected_ = oldest.disk;
+  }
+  return selected_;
+}
+
+CRecordFileRing::Oldest CRecordFileRing::FindOldestFile() {
+  Oldest best;
+  int64_t bestTime = 0;
+  if (!db_.IsOpen()) return best;
+  for (size_t i = 0; i < disks_.size(); ++i) {
+    int64_t rowId = 0;
+    std::u16string file;
+    try {
+      CppSQLite3Query q =
+          db_.Query(u"select id, file from " + TableOf(disks_[i]) + u" order by id limit 1");
+      if (q.Eof()) continue;
+      rowId = q.FieldInt(0);
+      const char16_t* text = q.FieldText(1);
+      file = text ? text : u"";
+    } catch (const CppSQLite3Exception&) {
+      continue;  // a failed query counts as an empty table
+    }
+    if (file.empty()) {
+      // A row without a name can never be deleted as a file: drop it so it never blocks.
+      ExecuteSql(db_, u"delete from " + TableOf(disks_[i]) + u" where id = ?", {rowId});
+      continue;
+    }
+    // A recording deleted by hand counts as the oldest possible.
+    int64_t created = 0;
+    bool first = true;
+    for (const std::string& path : RecordingFilesOf(file)) {
+      int64_t t = creationTimeNs(path);
+      if (first || t < created) created = t;
+      first = false;
+    }
+    if (best.disk < 0 || created < bestTime) {
+      best = Oldest{static_cast<int>(i), rowId, file};
+      bestTime = created;
+    }
+  }
+  return best;
+}
+
+std::u16string CRecordFileRing::GetRecordFolder() {
+  int disk = SelectDisk();
+  if (disk < 0 || disk >= static_cast<int>(disks_.size())) return {};
+  return disks_[disk] + u"\\RecordFile\\";
+}
+
+std::vector<std::string> CRecordFileRing::RecordingFilesOf(const std::u16string& listedName) {
+  std::vector<std::string> files;
+  const std::string native = plat::toNativePath(listedName);
+  std::error_code ec;
+  if (fs::is_regular_file(native, ec)) {
+    files.push_back(native);
+    return files;
+  }
+  const fs::path path(native);
+  const std::string prefix = path.filename().string();
+  if (prefix.empty()) return files;
+  for (fs::directory_iterator it(path.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const char next = name[prefix.size()];
+    if (next != '_' && next != '.') continue;
+    std::error_code ec2;
+    if (it->is_regular_file(ec2)) files.push_back(it->path().string());
+  }
+  return files;
+}
+
+CRecordFileRing::DeleteResult CRecordFileRing::DeleteRecording(const std::u16string& listedName) {
+  bool deleted = false;
+  for (const std::string& path : RecordingFilesOf(listedName)) {
+    if (::unlink(path.c_str()) == 0) {
+      deleted = true;
+    } else if (errno == EACCES || errno == EPERM) {
+      PLAT_LOGW(kLog, "old recording %s may not be deleted", path.c_str());
+      return DeleteResult::AccessDenied;
+    }
+  }
+  return deleted ? DeleteResult::Deleted : DeleteResult::Missing;
+}
+
+bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& deviceName, int channel,
+                                    std::u16string& fileName) {
+  if (!db_.IsOpen()) return false;
+  std::u16string name;
+  int disk = -1;
+  // Every pass either stops or takes one row out of the tables, so the loop ends with them.
+  for (;;) {
+    plat::LocalTime now = plat::localTime();
+    std::u16string folder = GetRecordFolder();
+    if (folder.empty()) return false;
+    disk = selected_;
+    char stamp[96];
+    std::snprintf(stamp, sizeof stamp, "_%02d_%4d%02d%02d_%02d%02d%02d_%d", channel, now.year, now.month,
+                  now.day, now.hour, now.minute, now.second, static_cast<int>(plat::tickCount()));
+    name = folder + u"\\Preview_" + fileNamePart(deviceName) + plat::utf8ToUtf16(stamp);
+    if (deviceType == 1) name += u".264";
+    if (!IsDiskFull(disks_[disk])) break;
+    // Without loop recording nothing is ever deleted to make room.
+    if (!circular_) return false;
+    Oldest oldest = FindOldestFile();
+    if (oldest.disk < 0) return false;  // nothing left to delete
+    if (DeleteRecording(oldest.file) == DeleteResult::AccessDenied) return false;
+    try {
+      if (db_.Execute(u"delete from " + TableOf(disks_[oldest.disk]) + u" where id = ?",
+                      {oldest.rowId}) == 0)
+        return false;
+    } catch (const CppSQLite3Exception& e) {
+      PLAT_LOGW(kLog, "old recording row: %s", e.Detail().c_str());
+      return false;
+    }
+  }
+  fileName = name;
+  ExecuteSql(db_, u"insert into " + TableOf(disks_[disk]) + u"(file) values(?)", {name});
+  for (CurrentFile& c : current_) {
+    if (c.deviceName == deviceName && c.channel == channel) {
+      c.fileName = name;
+      return true;
+    }
+  }
+  current_.push_back(CurrentFile{deviceName, channel, name});
+  return true;
+}
+
+std::u16string CRecordFileRing::GetCurrentFile(const std::u16string& deviceName, int channel) const {
+  for (const CurrentFile& c : current_)
+    if (c.deviceName == deviceName && c.channel == channel) return c.fileName;
+  return {};
+}
+
+bool CRecordFileRing::NeedNewFile(const std::u16string& fileName) const {
+  uint64_t bytes = 0;
+  bool exists = false;
+  for (const std::string& path : RecordingFilesOf(fileName)) {
+    std::error_code ec;
+    uintmax_t size = fs::file_size(path, ec);
+    if (ec) continue;
+    exists = true;
+    bytes += size;
+  }
+  return exists && bytes > packSize_;
+}
+
+std::vector<std::u16string> CRecordFileRing::ListedFiles(const std::u16string& root) {
+  std::vector<std::u16string> files;
+  if (!db_.IsOpen() || root.empty()) return files;
+  try {
+    CppSQLite3Query q = db_.Query(u"select file from " + TableOf(root) + u" order by id");
+    for (; !q.Eof(); q.NextRow()) {
+      const char16_t* text = q.FieldText(0);
+      files.push_back(text ? text : u"");
+    }
+  } catch (const CppSQLite3Exception&) {
+  }
+  return files;
+}

@@ -1,0 +1,96 @@
+#pragma once
+// Where manual live recordings go: picks a recording disk by free space, names the files,
+// lists every file it handed out in record.db (one table per disk, in order of creation)
+// and, when loop recording is on and every disk is short of room, deletes the oldest
+// recordings first. Used on the UI thread only (preview page, settings page).
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/CppSQLite3.h"
+
+inline constexpr char16_t RECORD_DB_NAME[] = u"record.db";
+
+class CRecordFileRing {
+ public:
+  static constexpr int kDiskFlagCount = 32;
+  // A disk is full when it has less free space than this many pack sizes.
+  static constexpr uint64_t kFullPackMultiple = 30;
+  using DiskFlags = std::array<int, kDiskFlagCount>;
+  // Free bytes on a disk root ("d:\\"); -1 when the system cannot tell.
+  using FreeSpaceQuery = std::function<int64_t(const std::u16string& root)>;
+
+  CRecordFileRing();
+  ~CRecordFileRing();
+  CRecordFileRing(const CRecordFileRing&) = delete;
+  CRecordFileRing& operator=(const CRecordFileRing&) = delete;
+
+  // The one ring of the process, made on first use (record.db opened in the program folder).
+  static CRecordFileRing* GetInstance();
+  // At shut-down (and between tests): closes record.db; the next GetInstance starts over.
+  static void DeleteInstance();
+
+  // Replaces the system's free-space question (tests); null restores it.
+  void SetFreeSpaceQuery(FreeSpaceQuery query);
+
+  void ClearDisks();
+  // Flag i enables the drive letter 'c' + i: its table is made, its RecordFile folder created.
+  void SetDisks(const DiskFlags& flags);
+  void AddDisk(const std::u16string& root);
+  void SetCircular(int on);
+  void SetPackSize(unsigned bytes);
+
+  // A new file name on the chosen disk (device type 1: the full name of a ".264" file;
+  // types 2 and 4: the name prefix the recorder completes with its own stamp and extension),
+  // listed in record.db and remembered as the current file of (device, channel). False when
+  // no disk can take it: none enabled, every disk full with loop recording off, nothing left
+  // to delete, an old recording that may not be deleted, or record.db not open.
+  bool NewRecordFile(int deviceType, const std::u16string& deviceName, int channel,
+                     std::u16string& fileName);
+  std::u16string GetCurrentFile(const std::u16string& deviceName, int channel) const;
+  // True when the recording under that name holds more than the pack size.
+  bool NeedNewFile(const std::u16string& fileName) const;
+
+  bool IsDatabaseOpen() const { return db_.IsOpen(); }
+  const std::vector<std::u16string>& Disks() const { return disks_; }
+  int SelectedDisk() const { return selected_; }
+  int IsCircular() const { return circular_; }
+  unsigned PackSize() const { return packSize_; }
+  // The files listed for a disk root, oldest first (tests, diagnostics).
+  std::vector<std::u16string> ListedFiles(const std::u16string& root);
+
+  // The real files of a listed name: the file itself, or, for a name prefix, every file in
+  // its folder named by the prefix followed by '_' or '.' (native paths).
+  static std::vector<std::string> RecordingFilesOf(const std::u16string& listedName);
+
+ private:
+  struct Oldest {
+    int disk = -1;
+    int64_t rowId = 0;
+    std::u16string file;
+  };
+  struct CurrentFile {
+    std::u16string deviceName;
+    int channel;
+    std::u16string fileName;
+  };
+  enum class DeleteResult { Deleted, AccessDenied, Missing };
+
+  bool IsDiskFull(const std::u16string& root);
+  int SelectDisk();
+  Oldest FindOldestFile();
+  std::u16string GetRecordFolder();
+  DeleteResult DeleteRecording(const std::u16string& listedName);
+  static std::u16string TableOf(const std::u16string& root);
+
+  std::vector<std::u16string> disks_;
+  int selected_ = -1;
+  unsigned packSize_ = 32u << 20;
+  std::vector<CurrentFile> current_;
+  CppSQLite3DB db_;
+  int circular_ = 0;
+  FreeSpaceQuery freeSpace_;
+};

@@ -1,0 +1,208 @@
+// The recording ring over small folders standing in for disks: C:, D: and E: map to
+// temporary folders and each disk's free space is its capacity minus what its files hold.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+
+#include "plat/text.h"
+#include "settings_fixture.h"
+#include "view/RecordFileRing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr unsigned kPack = 4096;  // bytes; a disk is full below 30 packs free
+constexpr int64_t kRoom = 30 * kPack;
+
+class Ring : public TempHomeTest {
+ protected:
+  void SetUp() override {
+    TempHomeTest::SetUp();
+    CRecordFileRing::DeleteInstance();
+    ring = CRecordFileRing::GetInstance();
+    ring->SetFreeSpaceQuery([this](const std::u16string& root) -> int64_t {
+      auto it = capacity.find(root);
+      if (it == capacity.end()) return -1;
+      return it->second - static_cast<int64_t>(Used(plat::toNativePath(root)));
+    });
+    ring->SetPackSize(kPack);
+  }
+  void TearDown() override {
+    CRecordFileRing::DeleteInstance();
+    TempHomeTest::TearDown();
+  }
+  static uintmax_t Used(const fs::path& dir) {
+    uintmax_t total = 0;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+      if (it->is_regular_file()) total += it->file_size();
+    return total;
+  }
+  void Enable(std::initializer_list<int> flags, int circular) {
+    CRecordFileRing::DiskFlags f{};
+    for (int i : flags) f[i] = 1;
+    ring->ClearDisks();
+    ring->SetDisks(f);
+    ring->SetCircular(circular);
+  }
+  // Records one file of `bytes` the way the device layer would (type 1: the name itself).
+  std::u16string Record(int bytes, int type = 1, const std::u16string& device = u"前门", int channel = 1) {
+    std::u16string name;
+    if (!ring->NewRecordFile(type, device, channel, name)) return {};
+    std::string path = plat::toNativePath(name) + (type == 1 ? "" : "_20261208_230000.avi");
+    WriteFile(path, std::string(static_cast<size_t>(bytes), 'x'));
+    return name;
+  }
+  static bool Exists(const std::u16string& name) { return fs::exists(plat::toNativePath(name)); }
+
+  CRecordFileRing* ring = nullptr;
+  std::map<std::u16string, int64_t> capacity;
+};
+
+TEST_F(Ring, AFullFirstDiskSendsTheFileToTheSecondAndTheNameIsListedThere) {
+  capacity[u"d:\\"] = kRoom - 1;  // one byte short of room
+  capacity[u"e:\\"] = kRoom * 4;
+  Enable({1, 2}, 1);
+  EXPECT_TRUE(fs::is_directory(root_ / "d" / "RecordFile"));
+  EXPECT_TRUE(fs::is_directory(root_ / "e" / "RecordFile"));
+  EXPECT_TRUE(fs::exists(home_ / "record.db"));
+
+  std::u16string name;
+  ASSERT_TRUE(ring->NewRecordFile(1, u"cam\"' 1", 3, name));
+  EXPECT_EQ(name.rfind(u"e:\\\\RecordFile\\\\Preview_cam\"' 1_03_", 0), 0u) << plat::utf16ToUtf8(name);
+  EXPECT_EQ(name.substr(name.size() - 4), u".264");
+  EXPECT_EQ(ring->ListedFiles(u"e:\\"), std::vector<std::u16string>{name});
+  EXPECT_TRUE(ring->ListedFiles(u"d:\\").empty());
+  EXPECT_EQ(ring->GetCurrentFile(u"cam\"' 1", 3), name);
+  EXPECT_TRUE(ring->GetCurrentFile(u"CAM\"' 1", 3).empty());
+
+  // The same device and channel again replaces its current file.
+  capacity[u"d:\\"] = kRoom;
+  std::u16string second;
+  ASSERT_TRUE(ring->NewRecordFile(1, u"cam\"' 1", 3, second));
+  EXPECT_EQ(second.rfind(u"d:\\", 0), 0u);
+  EXPECT_EQ(ring->GetCurrentFile(u"cam\"' 1", 3), second);
+
+  // A device name cannot steer the file out of the record folder.
+  std::u16string odd;
+  ASSERT_TRUE(ring->NewRecordFile(1, u"..\\..\\x/y", 1, odd));
+  EXPECT_EQ(fs::path(plat::toNativePath(odd)).parent_path().filename(), "RecordFile");
+}
+
+TEST_F(Ring, BothDisksFullWithLoopOnDeleteTheOldestAndWriteToItsDisk) {
+  capacity[u"d:\\"] = kRoom + 2 * kPack;
+  capacity[u"e:\\"] = kRoom + 2 * kPack;
+  Enable({1, 2}, 1);
+  // The first recordings fill d, then e; the oldest of all is on e.
+  capacity[u"d:\\"] = 0;
+  std::u16string onE = Record(3 * kPack);
+  capacity[u"d:\\"] = kRoom + 2 * kPack;
+  std::u16string onD = Record(3 * kPack);
+  ASSERT_EQ(onE.rfind(u"e:", 0), 0u);
+  ASSERT_EQ(onD.rfind(u"d:", 0), 0u);
+
+  std::u16string next = Record(10);
+  ASSERT_FALSE(next.empty());
+  EXPECT_FALSE(Exists(onE));
+  EXPECT_TRUE(Exists(onD));
+  EXPECT_EQ(next.rfind(u"e:", 0), 0u);
+  EXPECT_EQ(ring->ListedFiles(u"e:\\"), std::vector<std::u16string>{next});
+  EXPECT_EQ(ring->ListedFiles(u"d:\\"), std::vector<std::u16string>{onD});
+
+  // Records made in an earlier run are the oldest and go first.
+  CRecordFileRing::DeleteInstance();
+  ring = CRecordFileRing::GetInstance();
+  ring->SetFreeSpaceQuery([this](const std::u16string& root) -> int64_t {
+    return capacity[root] - static_cast<int64_t>(Used(plat::toNativePath(root)));
+  });
+  ring->SetPackSize(kPack);
+  Enable({1, 2}, 1);
+  WriteFile(plat::toNativePath(next), std::string(3 * kPack, 'y'));
+  std::u16string after = Record(10);
+  ASSERT_FALSE(after.empty());
+  EXPECT_FALSE(Exists(onD));
+  EXPECT_TRUE(Exists(next));
+}
+
+TEST_F(Ring, LoopOffNeverDeletesAndFailsWhenNoDiskHasRoom) {
+  capacity[u"d:\\"] = kRoom + kPack;
+  Enable({1}, 0);
+  std::u16string first = Record(2 * kPack);
+  ASSERT_FALSE(first.empty());
+  std::u16string name;
+  EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name));
+  EXPECT_TRUE(Exists(first));
+  EXPECT_EQ(ring->ListedFiles(u"d:\\").size(), 1u);
+
+  // Nothing enabled at all.
+  ring->ClearDisks();
+  EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name));
+  // A disk whose free space is unknown is used as if it had room.
+  capacity.clear();
+  Enable({2}, 0);
+  EXPECT_TRUE(ring->NewRecordFile(1, u"cam", 1, name));
+}
+
+TEST_F(Ring, AHandDeletedFileIsOldestItsRowGoesAndAnEmptyTableEndsTheLoop) {
+  capacity[u"d:\\"] = kRoom + 3 * kPack;
+  Enable({1}, 1);
+  std::u16string a = Record(kPack), b = Record(kPack), c = Record(kPack);
+  fs::remove(plat::toNativePath(a));  // by hand
+  // Full now: the missing file is the oldest, so its row goes; the loop goes on to b.
+  WriteFile(plat::toNativePath(c), std::string(3 * kPack, 'z'));
+  std::u16string d = Record(1);
+  ASSERT_FALSE(d.empty());
+  EXPECT_EQ(ring->ListedFiles(u"d:\\"), (std::vector<std::u16string>{c, d}));
+  EXPECT_FALSE(Exists(b));
+  EXPECT_TRUE(Exists(c));
+
+  // A disk full of files the ring never listed: nothing to delete, the call fails at once.
+  capacity[u"e:\\"] = 0;
+  Enable({2}, 1);
+  std::u16string name;
+  EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name));
+}
+
+TEST_F(Ring, CameraRecordingsListedByPrefixFreeTheirRealFiles) {
+  capacity[u"d:\\"] = kRoom + 2 * kPack;
+  Enable({1}, 1);
+  std::u16string prefix = Record(kPack, 2);
+  ASSERT_FALSE(prefix.empty());
+  EXPECT_NE(prefix.substr(prefix.size() - 4), u".264");
+  const std::string native = plat::toNativePath(prefix);
+  WriteFile(native + "_20261208_231000.avi", std::string(kPack, 'x'));  // the recorder rolled
+  WriteFile(native + "9_20261208_231000.avi", "other");                 // another recording
+  EXPECT_EQ(CRecordFileRing::RecordingFilesOf(prefix).size(), 2u);
+  EXPECT_TRUE(ring->NeedNewFile(prefix));  // two packs under that name
+  EXPECT_FALSE(ring->NeedNewFile(prefix + u"_nothing"));
+
+  std::u16string next = Record(10, 4);
+  ASSERT_FALSE(next.empty());
+  EXPECT_TRUE(CRecordFileRing::RecordingFilesOf(prefix).empty());
+  EXPECT_TRUE(fs::exists(native + "9_20261208_231000.avi"));
+}
+
+TEST_F(Ring, TheFullMarkIsThirtyPacks) {
+  ring->SetPackSize(256u << 20);
+  capacity[u"d:\\"] = 7864320LL * 1024 - 1;
+  capacity[u"e:\\"] = 7864320LL * 1024;
+  Enable({1, 2}, 0);
+  std::u16string name;
+  ASSERT_TRUE(ring->NewRecordFile(1, u"cam", 1, name));
+  EXPECT_EQ(name.rfind(u"e:", 0), 0u);
+}
+
+TEST_F(Ring, ARecordDatabaseThatCannotBeOpenedLeavesRecordingOff) {
+  CRecordFileRing::DeleteInstance();
+  fs::remove(home_ / "record.db");
+  fs::create_directories(home_ / "record.db");  // a folder where the database should be
+  ring = CRecordFileRing::GetInstance();
+  EXPECT_FALSE(ring->IsDatabaseOpen());
+  Enable({1}, 1);
+  std::u16string name;
+  EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name));
+}
+
+}  // namespace
