@@ -1,0 +1,134 @@
+#include "devices/SystemBridge.h"
+
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "Hollin/Global.h"
+#include "devices/DeviceManager.h"
+#include "devices/MemoryPool.h"
+#include "plat/log.h"
+#include "shell/AppMessages.h"
+#include "shell/LocalSettings.h"
+#include "shell/User.h"
+
+namespace {
+
+// One lock over the pool pointer, the blocks handed out and the target: the callbacks read
+// them on SDK threads while the UI thread starts or stops the device side.
+std::mutex gBridgeLock;
+std::unique_ptr<MemoryPool> gPool;
+std::unordered_set<void*> gOutstanding;
+plat::WindowHandle gTarget = 0;
+bool gSdkStarted = false;
+
+void ReturnBlockLocked(void* block) {
+  if (!gPool || gOutstanding.erase(block) == 0) return;
+  gPool->Free(block);
+}
+
+}  // namespace
+
+bool StartSystem() {
+  {
+    std::lock_guard<std::mutex> lock(gBridgeLock);
+    if (!gPool) {
+      try {
+        gPool = std::make_unique<MemoryPool>(kMsgBlockSize, kMsgBlocksAtStart, kMsgBlocksMax);
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+    }
+  }
+  CDeviceManager::GetInstance();
+  CLocalSettings* settings = CLocalSettings::GetInstance();
+  if (!settings) return false;
+  settings->Reload();
+
+  if (!gSdkStarted) {
+    CQXGlobal::Startup();
+    gSdkStarted = true;
+  }
+  CQXGlobal::RegisterHandleMessage(reinterpret_cast<void*>(&OnDeviceMessageCallback));
+  CQXGlobal::RegisterAllocator(reinterpret_cast<void*>(&AllocMsgBuffer));
+  CQXGlobal::RegisterAlarmCallback(nullptr, nullptr);
+  CQXGlobal::RegisterHandleException(reinterpret_cast<void*>(&OnDeviceExceptionCallback));
+  CQXGlobal::RegisterExceptionCallBack();
+  return true;
+}
+
+void StopSystem() {
+  // Nothing is delivered from here on; blocks already posted come back below.
+  SetDeviceMessageTarget(0);
+  if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
+  CUser::DeleteInstance();
+  if (gSdkStarted) {
+    CQXGlobal::StopListen();
+    CQXGlobal::Cleanup();
+    gSdkStarted = false;
+  }
+  CQXGlobal::RegisterHandleMessage(nullptr);
+  CQXGlobal::RegisterAllocator(nullptr);
+  CQXGlobal::RegisterHandleException(nullptr);
+  CLocalSettings::DeleteInstance();
+
+  std::lock_guard<std::mutex> lock(gBridgeLock);
+  if (!gPool) return;
+  // Blocks whose messages were posted to a window that went away never reached a handler.
+  for (void* block : gOutstanding) gPool->Free(block);
+  gOutstanding.clear();
+  gPool.reset();
+}
+
+void SetDeviceMessageTarget(plat::WindowHandle target) {
+  std::lock_guard<std::mutex> lock(gBridgeLock);
+  gTarget = target;
+}
+
+plat::WindowHandle DeviceMessageTarget() {
+  std::lock_guard<std::mutex> lock(gBridgeLock);
+  return gTarget;
+}
+
+void OnDeviceMessageCallback(MsgAlarmInfo* block) {
+  if (!block) return;
+  std::lock_guard<std::mutex> lock(gBridgeLock);
+  if (gTarget && plat::postMessage(gTarget, WM_DEVICE_ALARM, reinterpret_cast<uintptr_t>(block), 0)) return;
+  ReturnBlockLocked(block);
+}
+
+void OnDeviceExceptionCallback(uint32_t, int32_t loginId, int32_t, void*) {
+  if (loginId < 0) return;
+  std::lock_guard<std::mutex> lock(gBridgeLock);
+  if (gTarget) plat::postMessage(gTarget, WM_DEVICE_EXCEPTION, static_cast<uintptr_t>(loginId), 0);
+}
+
+void* AllocMsgBuffer() {
+  std::lock_guard<std::mutex> lock(gBridgeLock);
+  if (!gPool) return nullptr;
+  try {
+    void* block = gPool->Alloc();
+    gOutstanding.insert(block);
+    return block;
+  } catch (const std::exception& e) {
+    PLAT_LOGW("bridge", "alarm dropped: %s", e.what());
+    return nullptr;
+  }
+}
+
+void FreeMsgBuffer(MsgAlarmInfo* block) {
+  if (!block) return;
+  std::lock_guard<std::mutex> lock(gBridgeLock);
+  ReturnBlockLocked(block);
+}
+
+MemoryPool* MsgBufferPool() {
+  std::lock_guard<std::mutex> lock(gBridgeLock);
+  return gPool.get();
+}
+
+int OutstandingMsgBuffers() {
+  std::lock_guard<std::mutex> lock(gBridgeLock);
+  return static_cast<int>(gOutstanding.size());
+}

@@ -1,0 +1,139 @@
+#include "shell/LoginController.h"
+
+#include "shell/DbHelpers.h"
+#include "shell/Language.h"
+#include "shell/LocalSettings.h"
+#include "shell/LockHook.h"
+#include "shell/UiService.h"
+#include "shell/User.h"
+#include "shell/UserStore.h"
+
+namespace {
+
+constexpr uint32_t IDS_LOGIN_CAPTION = 8159;
+constexpr uint32_t IDS_SWITCH_USER = 8241;
+constexpr uint32_t IDS_UNLOCK = 8488;
+constexpr uint32_t IDS_UNKNOWN_USER = 8243;
+constexpr uint32_t IDS_WRONG_PASSWORD = 8222;
+constexpr uint32_t IDS_UNLOCK_FAILED = 8362;
+
+void Notice(uint32_t id) { UiService().Notice(LoadResString(id)); }
+
+template <class Action>
+int WithUserDb(Action action) {
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) return 0;
+  int result = 0;
+  try {
+    result = action(db);
+  } catch (const CppSQLite3Exception&) {
+    result = 0;
+  }
+  CloseDatabase(db);
+  return result;
+}
+
+}  // namespace
+
+void CLoginController::SetMode(int mode) {
+  m_mode = mode;
+  m_captionId = mode == kSwitchUser ? IDS_SWITCH_USER : mode == kUnlock ? IDS_UNLOCK : IDS_LOGIN_CAPTION;
+}
+
+std::u16string CLoginController::CaptionText() const { return LoadResString(m_captionId); }
+
+std::vector<std::u16string> CLoginController::LoadRecentUsers() const {
+  std::vector<std::u16string> names;
+  WithUserDb([&](CppSQLite3DB& db) {
+    CppSQLite3Table table;
+    if (!GetTable(db, u"select * from " + QuoteIdentifier(TB_RECENT_LOGIN_USER) + u";", table)) return 0;
+    for (int row = 0; row < table.RowCount(); ++row) {
+      table.SetRow(row);
+      names.emplace_back(table.FieldText(0));
+    }
+    return 1;
+  });
+  return names;
+}
+
+std::u16string CLoginController::InitialName(const std::vector<std::u16string>& recent) const {
+  // Unlocking proves the person at the screen is the one logged in: that user's name.
+  if (m_mode == kUnlock) {
+    if (CUser* user = CUser::GetInstance()) return user->GetName();
+  }
+  return recent.empty() ? std::u16string() : recent.back();
+}
+
+bool CLoginController::CheckUser(const std::u16string& name) {
+  if (name.empty()) return false;
+  std::u16string password, identity;
+  int found = WithUserDb(
+      [&](CppSQLite3DB& db) { return SelectUserByName(db, TB_USER_INFO, name, password, identity); });
+  if (!found) return false;
+  m_storedPassword = password;
+  m_storedIdentity = identity;
+  return true;
+}
+
+CLoginController::Result CLoginController::CheckPassword(const std::u16string& password) {
+  ++m_attempts;
+  if (password.size() > kMaxPasswordLength) return kPasswordTooLong;
+  if (password == m_storedPassword) return kLoggedIn;
+  Notice(IDS_WRONG_PASSWORD);
+  if (m_attempts == kStartupTries && m_captionId == IDS_LOGIN_CAPTION) return kCancelled;
+  return kWrongPassword;
+}
+
+CLoginController::Result CLoginController::Login(const std::u16string& name, const std::u16string& password,
+                                                 bool autoLogin) {
+  if (!CheckUser(name)) {
+    Notice(IDS_UNKNOWN_USER);
+    return kUnknownUser;
+  }
+  Result result = CheckPassword(password);
+  m_loggedIn = false;
+  if (result == kLoggedIn) {
+    if (m_mode == kStartup || m_mode == kSwitchUser) SaveAutoLogin(name, autoLogin);
+    CUser* user = CUser::GetInstance();
+    if (!user) return kNoCurrentUser;
+    user->SetName(name);
+    user->SetPassword(m_storedPassword);
+    user->SetIdentify(m_storedIdentity);
+    int power = 0;
+    if (!GetUserPower(TB_USER_INFO, name, power)) power = 0;
+    user->SetPower(power);
+    SaveRecentUser(name);
+    m_loggedIn = true;
+    CLocalSettings::GetInstance()->Save();
+  }
+  if (m_loggedIn && LockHookInstalled() && !RemoveLockHook()) Notice(IDS_UNLOCK_FAILED);
+  return result;
+}
+
+void CLoginController::SaveAutoLogin(const std::u16string& name, bool autoLogin) {
+  WithUserDb([&](CppSQLite3DB& db) {
+    std::u16string first;
+    if (SelectFirstUserName(db, TB_AUTO_LOGIN_USER, first)) DeleteUserRow(db, TB_AUTO_LOGIN_USER, first);
+    if (autoLogin) {
+      std::u16string identity;
+      InsertUserRow(db, TB_AUTO_LOGIN_USER, name, u"", identity);
+    }
+    return 1;
+  });
+}
+
+void CLoginController::SaveRecentUser(const std::u16string& name) {
+  WithUserDb([&](CppSQLite3DB& db) {
+    if (UserExists(db, TB_RECENT_LOGIN_USER, name)) DeleteUserRow(db, TB_RECENT_LOGIN_USER, name);
+    std::u16string identity;
+    InsertUserRow(db, TB_RECENT_LOGIN_USER, name, u"", identity);
+    return 1;
+  });
+}
+
+void CLoginController::ChangeLanguage(int index) {
+  if (m_mode != kStartup) return;
+  CLocalSettings::GetInstance()->SetLangID(index);
+  FreeLanguageLibrary();
+  SelectLanguage();
+}

@@ -1,0 +1,36 @@
+#include "shell/TarnwickApp.h"
+
+#include "devices/SystemBridge.h"
+#include "plat/instance.h"
+#include "shell/Language.h"
+#include "shell/TarnwickDlg.h"
+#include "shell/UiService.h"
+
+CTarnwickApp::CTarnwickApp() = default;
+
+CTarnwickApp::~CTarnwickApp() = default;
+
+bool CTarnwickApp::InitInstance() {
+  SelectLanguage();
+  m_hMutex = std::make_unique<plat::SingleInstanceLock>(kInstanceName);
+  if (!m_hMutex->acquired()) {
+    // The other instance holds the name: this start only says so.
+    m_hMutex.reset();
+    m_refused = true;
+    UiService().MessageBox(nullptr, LoadResString(IDS_ALREADY_RUNNING), LoadResString(IDS_NOTICE), MB_OK);
+    return false;
+  }
+  StartSystem();
+  {
+    CTarnwickDlg dlg;
+    dlg.DoModal();
+  }
+  return false;
+}
+
+int CTarnwickApp::ExitInstance() {
+  StopSystem();
+  FreeLanguageLibrary();
+  m_hMutex.reset();
+  return 0;
+}
