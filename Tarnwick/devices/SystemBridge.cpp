@@ -12,6 +12,7 @@
 #include "shell/AppMessages.h"
 #include "shell/LocalSettings.h"
 #include "shell/User.h"
+#include "view/RecordFileRing.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ void StopSystem() {
   // Nothing is delivered from here on; blocks already posted come back below.
   SetDeviceMessageTarget(0);
   if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
+  CRecordFileRing::DeleteInstance();
   CUser::DeleteInstance();
   if (gSdkStarted) {
     CQXGlobal::StopListen();
