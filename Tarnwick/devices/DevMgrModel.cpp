@@ -1,0 +1,396 @@
+#include "devices/DevMgrModel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "devices/DeviceManager.h"
+#include "plat/log.h"
+#include "plat/text.h"
+#include "shell/DbHelpers.h"
+#include "shell/Language.h"
+
+namespace {
+
+constexpr const char16_t* kDatabase = u"Tarnwick.db";
+constexpr const char16_t* kCreateRegion =
+    u"CREATE TABLE [Tb_Region](Name varchar NOT NULL, Guid varchar NOT NULL, ParentGuid varchar NOT NULL);";
+constexpr const char16_t* kCreateGroup =
+    u"CREATE TABLE [Tb_Group] (Name varchar NOT NULL,Guid varchar NOT NULL,DevGuid varchar,Chn varchar);";
+
+using Cell = std::optional<std::u16string>;
+using Row = std::vector<Cell>;
+
+std::string Utf8(const std::u16string& t) { return plat::utf16ToUtf8(t); }
+
+// Every row of a table with at least `columns` columns, as read; the rows before an error stay.
+std::vector<Row> ReadRows(const char16_t* table, int columns) {
+  std::vector<Row> rows;
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, kDatabase)) return rows;
+  try {
+    CppSQLite3Query q = db.Query(u"select * from [" + std::u16string(table) + u"];");
+    if (q.FieldCount() >= columns) {
+      for (; !q.Eof(); q.NextRow()) {
+        Row row;
+        for (int c = 0; c < columns; ++c) {
+          const char16_t* t = q.FieldText(c);
+          row.push_back(t ? Cell(t) : std::nullopt);
+        }
+        rows.push_back(std::move(row));
+      }
+    }
+  } catch (const CppSQLite3Exception& e) {
+    PLAT_LOGI("devmgr", "%s not read: %s", Utf8(table).c_str(), e.Detail().c_str());
+  }
+  db.Close();
+  return rows;
+}
+
+// Drops and re-creates a table and fills it, all in one transaction.
+bool RewriteTable(const char16_t* table, const char16_t* create,
+                  const std::function<void(CppSQLite3DB&)>& fill) {
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
+  const int ok = RunInTransaction(db, [&](CppSQLite3DB& d) {
+    if (d.TableExists(table)) d.Execute(u"DROP TABLE [" + std::u16string(table) + u"];");
+    d.Execute(create);
+    fill(d);
+    return true;
+  });
+  db.Close();
+  return ok == 1;
+}
+
+}  // namespace
+
+CDevMgrModel::CDevMgrModel(CDeviceManager* devices) : devices_(devices) {}
+
+CDevMgrModel::~CDevMgrModel() { Clear(); }
+
+CDeviceManager* CDevMgrModel::Devices() {
+  if (!devices_) devices_ = CDeviceManager::GetInstance();
+  return devices_;
+}
+
+void CDevMgrModel::Clear() {
+  for (DeviceTreeNode* n : deviceNodes_) DeleteDeviceNode(n);
+  deviceNodes_.clear();
+  for (GroupTreeNode* n : groupNodes_) {
+    delete n->Group();
+    delete n->Member();
+    delete n;
+  }
+  groupNodes_.clear();
+  hierarchy_.Clear();
+}
+
+void CDevMgrModel::DeleteDeviceNode(DeviceTreeNode* node) {
+  delete node->Region();
+  delete node;
+}
+
+void CDevMgrModel::LoadAll() {
+  LoadRegions();
+  Devices()->Load();
+  BuildDeviceNodes();
+  LoadGroups();
+}
+
+// Rows are read first and linked after, so a child stored before its parent keeps its place;
+// children keep the order of their rows.
+void CDevMgrModel::LoadRegions() {
+  const std::vector<Row> rows = ReadRows(u"Tb_Region", 3);
+  std::vector<const Row*> usable;
+  for (const Row& r : rows)
+    if (r[0] && r[1] && r[2]) usable.push_back(&r);
+  if (usable.empty()) return;
+  std::vector<bool> linked(usable.size(), false);
+  std::function<void(const std::u16string&)> linkChildren = [&](const std::u16string& parentGuid) {
+    for (size_t i = 0; i < usable.size(); ++i) {
+      const Row& r = *usable[i];
+      if (linked[i] || *r[2] != parentGuid || r[1]->empty()) continue;
+      linked[i] = true;
+      if (AddRegionNode(*r[0], *r[1], *r[2])) linkChildren(*r[1]);
+    }
+  };
+  if (hierarchy_.Empty()) {
+    // The root: the first row without a parent, else the first row.
+    size_t root = 0;
+    for (size_t i = 0; i < usable.size(); ++i)
+      if (usable[i]->at(2)->empty()) {
+        root = i;
+        break;
+      }
+    linked[root] = true;
+    const Row& r = *usable[root];
+    if (AddRegionNode(*r[0], *r[1], *r[2])) linkChildren(*r[1]);
+  }
+  for (DeviceTreeNode* n : std::vector<DeviceTreeNode*>(deviceNodes_))
+    if (n->type == DeviceTreeNode::kRegion) linkChildren(n->Region()->Guid);
+  for (size_t i = 0; i < usable.size(); ++i)
+    if (!linked[i])
+      PLAT_LOGW("devmgr", "region \"%s\" dropped: its parent region is unknown",
+                Utf8(*usable[i]->at(0)).c_str());
+}
+
+DeviceTreeNode* CDevMgrModel::AddRegionNode(const std::u16string& name, const std::u16string& guid,
+                                            const std::u16string& parentGuid) {
+  CRegionHierarchy::Entry* parent = nullptr;
+  if (!hierarchy_.Empty()) {
+    const std::u16string* parentName = FindRegionNameByGuid(parentGuid);
+    parent = parentName ? hierarchy_.Find(*parentName) : nullptr;
+    if (!parent || hierarchy_.Find(name) || FindRegionNameByGuid(guid)) {
+      PLAT_LOGW("devmgr", "region \"%s\" refused: unknown parent or name taken", Utf8(name).c_str());
+      return nullptr;
+    }
+  }
+  auto* region = new CRegionInfo(name, guid, parentGuid);
+  if (parent)
+    hierarchy_.AddChild(parent, region);
+  else
+    hierarchy_.SetRoot(region);
+  auto* node = new DeviceTreeNode{DeviceTreeNode::kRegion, region};
+  deviceNodes_.push_back(node);
+  return node;
+}
+
+const std::u16string* CDevMgrModel::FindRegionNameByGuid(const std::u16string& guid) const {
+  for (DeviceTreeNode* n : deviceNodes_)
+    if (n->type == DeviceTreeNode::kRegion && n->Region()->Guid == guid) return &n->Region()->Name;
+  return nullptr;
+}
+
+DeviceTreeNode* CDevMgrModel::AddDeviceNode(CDevice* device) {
+  if (!device) return nullptr;
+  int32_t type = DeviceTreeNode::kOther;
+  switch (device->GetDevType()) {
+    case DEV_TYPE_STREAM_SERVER: type = DeviceTreeNode::kStreamServer; break;
+    case DEV_TYPE_DVR:
+    case DEV_TYPE_IPC:
+    case DEV_TYPE_NVR: type = DeviceTreeNode::kDevice; break;
+    default: break;
+  }
+  auto* node = new DeviceTreeNode{type, device};
+  deviceNodes_.push_back(node);
+  return node;
+}
+
+bool CDevMgrModel::RemoveDeviceNode(const CDevice* device) {
+  auto it = std::find_if(deviceNodes_.begin(), deviceNodes_.end(), [&](DeviceTreeNode* n) {
+    return n->type != DeviceTreeNode::kRegion && n->object == device;
+  });
+  if (it == deviceNodes_.end()) return false;
+  DeleteDeviceNode(*it);
+  deviceNodes_.erase(it);
+  return true;
+}
+
+void CDevMgrModel::BuildDeviceNodes() {
+  CDeviceManager* list = Devices();
+  for (CDevice* d : list->GetList()) {
+    const bool known = std::any_of(deviceNodes_.begin(), deviceNodes_.end(),
+                                   [&](DeviceTreeNode* n) { return n->object == d; });
+    if (!known) AddDeviceNode(d);
+  }
+}
+
+void CDevMgrModel::LoadGroups() {
+  for (const Row& r : ReadRows(u"Tb_Group", 4)) {
+    if (!r[0] || !r[1] || !r[2]) continue;
+    AddGroupRow(*r[0], *r[1], *r[2], r[3] ? plat::textToInt(*r[3]) : 0);
+  }
+}
+
+GroupTreeNode* CDevMgrModel::AddGroupRow(const std::u16string& name, const std::u16string& guid,
+                                         const std::u16string& deviceGuid, int channel) {
+  auto* node = new GroupTreeNode;
+  node->text = name;
+  if (!deviceGuid.empty()) {
+    if (guid.size() > CGroupMemberInfo::kGuidChars || deviceGuid.size() > CGroupMemberInfo::kGuidChars) {
+      PLAT_LOGW("devmgr", "group member \"%s\" dropped: its GUID is too long", Utf8(name).c_str());
+      delete node;
+      return nullptr;
+    }
+    auto* m = new CGroupMemberInfo;
+    m->Chn = channel;
+    m->Guid = guid;
+    m->DevGuid = deviceGuid;
+    node->type = GroupTreeNode::kMember;
+    node->record = m;
+  } else {
+    node->type = GroupTreeNode::kGroup;
+    node->record = new CGroupInfo(name, guid);
+  }
+  groupNodes_.push_back(node);
+  return node;
+}
+
+bool CDevMgrModel::SaveRegions() {
+  return RewriteTable(u"Tb_Region", kCreateRegion, [this](CppSQLite3DB& d) {
+    for (CRegionHierarchy::Entry* e : hierarchy_.PreOrder())
+      d.Execute(u"insert into [Tb_Region] values(?, ?, ?);",
+                {e->region->Name, e->region->Guid, e->region->ParentGuid});
+  });
+}
+
+bool CDevMgrModel::SaveGroups() {
+  return RewriteTable(u"Tb_Group", kCreateGroup, [this](CppSQLite3DB& d) {
+    for (GroupTreeNode* n : groupNodes_) {
+      if (CGroupInfo* g = n->Group())
+        d.Execute(u"insert into [Tb_Group] values(?, ?, '', 0);", {n->text, g->Guid});
+      else if (CGroupMemberInfo* m = n->Member())
+        d.Execute(u"insert into [Tb_Group] values(?, ?, ?, ?);",
+                  {n->text, m->Guid, m->DevGuid, int64_t{m->Chn}});
+    }
+  });
+}
+
+bool CDevMgrModel::SaveAll() {
+  const bool devices = Devices()->Save();
+  const bool regions = SaveRegions();
+  const bool groups = SaveGroups();
+  return devices && regions && groups;
+}
+
+std::u16string CDevMgrModel::ChannelText(int number) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%02d", number);
+  return LoadResString(IDS_CHANNEL) + plat::utf8ToUtf16(digits);
+}
+
+void CDevMgrModel::BuildDeviceTree(ITreeTarget& tree, bool ownTree) {
+  tree.Reset();
+  // A node whose object went is never kept: the next build would use it.
+  std::erase_if(deviceNodes_, [this](DeviceTreeNode* n) {
+    if (n->object) return false;
+    DeleteDeviceNode(n);
+    return true;
+  });
+  if (hierarchy_.Empty()) return;
+  std::map<std::u16string, ITreeTarget::Item> regionItems;
+  ITreeTarget::Item rootItem = 0;
+  for (DeviceTreeNode* n : deviceNodes_) {
+    if (n->type != DeviceTreeNode::kRegion) continue;
+    ITreeTarget::Item parent = 0;
+    if (auto it = regionItems.find(n->Region()->ParentGuid); it != regionItems.end()) parent = it->second;
+    const ITreeTarget::Item item = tree.Insert(parent, n->Region()->Name, kImageRegion, n, true);
+    if (!rootItem) rootItem = item;
+    regionItems.emplace(n->Region()->Guid, item);
+  }
+  for (DeviceTreeNode* n : deviceNodes_) {
+    if (n->type == DeviceTreeNode::kRegion || n->type == DeviceTreeNode::kOther) continue;
+    if (n->type == DeviceTreeNode::kStreamServer && !ownTree) continue;
+    CDevice* device = n->Device();
+    ITreeTarget::Item parent = rootItem;
+    if (auto it = regionItems.find(device->GetRegionGuid()); it != regionItems.end()) parent = it->second;
+    if (n->type == DeviceTreeNode::kStreamServer) {
+      tree.Insert(parent, device->GetDevInfo().GetName(), kImageStreamServer, n, true);
+      continue;
+    }
+    const ITreeTarget::Item item = tree.Insert(parent, device->GetDevInfo().GetName(), kImageDevice, n, true);
+    for (int c = 1; c <= device->GetDevInfo().GetChnNum(); ++c)
+      tree.Insert(item, ChannelText(c), kImageChannel, nullptr, false);
+  }
+  if (ITreeTarget::Item first = tree.FirstRoot()) tree.Expand(first);
+}
+
+void CDevMgrModel::RebuildGroupTree(ITreeTarget& tree) {
+  tree.Reset();
+  std::map<std::u16string, std::pair<ITreeTarget::Item, GroupTreeNode*>> groups;
+  std::vector<ITreeTarget::Item> groupItems;
+  for (GroupTreeNode* n : groupNodes_) {
+    if (CGroupInfo* g = n->Group()) {
+      const ITreeTarget::Item item = tree.Insert(0, g->Name, kImageGroup, n, true);
+      groups.emplace(g->Guid, std::pair{item, n});
+      groupItems.push_back(item);
+    }
+  }
+  for (GroupTreeNode* n : groupNodes_) {
+    CGroupMemberInfo* m = n->Member();
+    if (!m) continue;
+    auto it = groups.find(m->Guid);
+    if (it == groups.end()) continue;
+    tree.Insert(it->second.first, n->text, kImageChannel, n, true);
+    n->group = it->second.second;
+  }
+  if (ITreeTarget::Item first = tree.FirstRoot()) tree.Expand(first);
+  for (ITreeTarget::Item item : groupItems) tree.Expand(item);
+}
+
+bool CDevMgrModel::IsRegionNameUsed(const CRegionInfo* region) const {
+  if (!region || hierarchy_.Empty()) return false;
+  return hierarchy_.Find(region->Name) != nullptr;
+}
+
+bool CDevMgrModel::IsDeviceNameUsed(const CDevInfo* info, int nodeType) const {
+  if (!info) return false;
+  const std::u16string name = info->GetName();
+  return std::any_of(deviceNodes_.begin(), deviceNodes_.end(), [&](DeviceTreeNode* n) {
+    return n->type == nodeType && n->object && n->Device()->GetDevInfo().GetName() == name;
+  });
+}
+
+bool CDevMgrModel::IsGroupNameUsed(const CGroupInfo* group) const {
+  if (!group) return false;
+  return std::any_of(groupNodes_.begin(), groupNodes_.end(),
+                     [&](GroupTreeNode* n) { return n->text == group->Name; });
+}
+
+GroupTreeNode* CDevMgrModel::FindMember(const std::u16string& deviceGuid, int channel) const {
+  for (GroupTreeNode* n : groupNodes_)
+    if (CGroupMemberInfo* m = n->Member(); m && m->DevGuid == deviceGuid && m->Chn == channel) return n;
+  return nullptr;
+}
+
+GroupTreeNode* CDevMgrModel::FindGroupByGuid(const std::u16string& guid) const {
+  for (GroupTreeNode* n : groupNodes_)
+    if (CGroupInfo* g = n->Group(); g && g->Guid == guid) return n;
+  return nullptr;
+}
+
+CDevice* CDevMgrModel::MemberDevice(const GroupTreeNode* member) {
+  if (!member || !member->Member()) return nullptr;
+  return Devices()->FindDevice(member->Member()->DevGuid, 1);
+}
+
+// --- the region hierarchy
+
+CRegionHierarchy::Entry* CRegionHierarchy::Find(const std::u16string& name) const {
+  std::function<Entry*(Entry*)> find = [&](Entry* e) -> Entry* {
+    if (!e) return nullptr;
+    if (e->name == name) return e;
+    for (auto& c : e->children)
+      if (Entry* f = find(c.get())) return f;
+    return nullptr;
+  };
+  return find(root_.get());
+}
+
+CRegionHierarchy::Entry* CRegionHierarchy::SetRoot(CRegionInfo* region) {
+  root_ = std::make_unique<Entry>();
+  root_->name = region->Name;
+  root_->region = region;
+  return root_.get();
+}
+
+CRegionHierarchy::Entry* CRegionHierarchy::AddChild(Entry* parent, CRegionInfo* region) {
+  auto e = std::make_unique<Entry>();
+  e->name = region->Name;
+  e->region = region;
+  e->parent = parent;
+  parent->children.push_back(std::move(e));
+  return parent->children.back().get();
+}
+
+std::vector<CRegionHierarchy::Entry*> CRegionHierarchy::PreOrder() const {
+  std::vector<Entry*> out;
+  std::function<void(Entry*)> walk = [&](Entry* e) {
+    out.push_back(e);
+    for (auto& c : e->children) walk(c.get());
+  };
+  if (root_) walk(root_.get());
+  return out;
+}

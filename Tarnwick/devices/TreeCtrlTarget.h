@@ -1,0 +1,33 @@
+#pragma once
+// Tree controls of the device and group trees: the image list they share, the item data they
+// carry, and the adapter through which the device manager's builders fill a QTreeWidget.
+#include <QIcon>
+#include <QTreeWidget>
+#include <vector>
+
+#include "devices/DevMgrModel.h"
+
+// Item data roles: the node pointer (DeviceTreeNode* or GroupTreeNode*; 0 for channel items)
+// and the image index of the image list.
+constexpr int kTreeNodeRole = Qt::UserRole;
+constexpr int kTreeImageRole = Qt::UserRole + 1;
+
+// The image list of the device trees: bitmap 161 cut in 18-pixel images, white masked.
+const std::vector<QIcon>& TreeImageList();
+void SetTreeItemImage(QTreeWidgetItem* item, int image);
+int TreeItemImage(const QTreeWidgetItem* item);
+
+DeviceTreeNode* DeviceNodeOf(const QTreeWidgetItem* item);
+GroupTreeNode* GroupNodeOf(const QTreeWidgetItem* item);
+
+class CTreeCtrlTarget : public ITreeTarget {
+ public:
+  explicit CTreeCtrlTarget(QTreeWidget* tree) : tree_(tree) {}
+  void Reset() override;
+  Item Insert(Item parent, const std::u16string& text, int image, void* data, bool sorted) override;
+  void Expand(Item item) override;
+  Item FirstRoot() const override;
+
+ private:
+  QTreeWidget* tree_;
+};

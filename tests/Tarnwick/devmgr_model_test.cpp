@@ -1,0 +1,231 @@
+// The device manager's data: regions, devices and groups from Tarnwick.db into the trees the
+// pages show, and back into the tables.
+#include <gtest/gtest.h>
+
+#include <QTreeWidget>
+#include <cstdlib>
+#include <filesystem>
+
+#include "devices/DevMgrModel.h"
+#include "devices/DeviceManager.h"
+#include "devices/TreeCtrlTarget.h"
+#include "plat/clock.h"
+#include "shell/DbHelpers.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Row3 {
+  std::u16string a, b, c;
+};
+
+class DevMgrData : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/devmgrXXXXXX";
+    home_ = mkdtemp(tmpl);
+    setenv("TARNWICK_HOME", home_.c_str(), 1);
+  }
+  void TearDown() override {
+    CDeviceManager::ReleaseInstance();
+    plat::setTimeScale(1.0);
+    unsetenv("TARNWICK_HOME");
+    fs::remove_all(home_);
+  }
+  static void Exec(const std::u16string& sql, const SqlParams& params = {}) {
+    CppSQLite3DB db;
+    ASSERT_TRUE(OpenDatabaseInProgramDir(db, u"Tarnwick.db"));
+    db.Execute(sql, params);
+  }
+  static void Regions(const std::vector<Row3>& rows) {
+    Exec(u"CREATE TABLE Tb_Region(Name varchar NOT NULL, Guid varchar NOT NULL, ParentGuid varchar NOT NULL);");
+    for (const Row3& r : rows) Exec(u"insert into Tb_Region values(?,?,?);", {r.a, r.b, r.c});
+  }
+  static void Device(const std::u16string& name, int type, int channels, const std::u16string& region) {
+    CDevInfo info(name, u"10.0.0." + std::u16string(1, char16_t(u'0' + CDeviceManager::GetInstance()->Count())),
+                  8000, u"admin", u"pw", channels, u"", u"", u"", u"", 0, 0, type, u"G-" + name, region);
+    ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
+  }
+  static std::vector<std::vector<std::u16string>> Table(const std::u16string& name) {
+    std::vector<std::vector<std::u16string>> out;
+    CppSQLite3DB db;
+    OpenDatabaseInProgramDir(db, u"Tarnwick.db");
+    CppSQLite3Query q = db.Query(u"select * from " + name + u";");
+    for (; !q.Eof(); q.NextRow()) {
+      std::vector<std::u16string> row;
+      for (int c = 0; c < q.FieldCount(); ++c) row.push_back(q.FieldText(c) ? q.FieldText(c) : u"<null>");
+      out.push_back(row);
+    }
+    return out;
+  }
+  // The tree as indented text: one line per item, "name[image]".
+  static std::u16string Dump(QTreeWidget& t) {
+    std::u16string out;
+    std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* i, int depth) {
+      out += std::u16string(depth * 2, u' ') + i->text(0).toStdU16String() + u"[" +
+             QString::number(TreeItemImage(i)).toStdU16String() + u"]\n";
+      for (int c = 0; c < i->childCount(); ++c) walk(i->child(c), depth + 1);
+    };
+    for (int i = 0; i < t.topLevelItemCount(); ++i) walk(t.topLevelItem(i), 0);
+    return out;
+  }
+  fs::path home_;
+};
+
+TEST_F(DevMgrData, RegionsLinkWhateverTheirRowOrderAndAreWrittenParentsFirst) {
+  // A child stored before its parent, a region under an unknown parent, a second parentless
+  // one, and two regions of one name.
+  Regions({{u"East", u"g3", u"g2"}, {u"Root", u"g1", u""}, {u"City", u"g2", u"g1"},
+           {u"Lost", u"g4", u"g9"}, {u"Other", u"g5", u""}, {u"West", u"g6", u"g2"},
+           {u"City", u"g7", u"g1"}});
+  CDevMgrModel m;
+  m.LoadAll();
+  ASSERT_FALSE(m.Hierarchy().Empty());
+  std::vector<std::u16string> order;
+  for (auto* e : m.Hierarchy().PreOrder()) order.push_back(e->name);
+  EXPECT_EQ(order, (std::vector<std::u16string>{u"Root", u"City", u"East", u"West"}));
+  CRegionInfo probe(u"West", u"", u"");
+  EXPECT_TRUE(m.IsRegionNameUsed(&probe));
+  probe.Name = u"Lost";
+  EXPECT_FALSE(m.IsRegionNameUsed(&probe));
+  EXPECT_EQ(*m.FindRegionNameByGuid(u"g3"), u"East");
+  EXPECT_EQ(m.AddRegionNode(u"Nowhere", u"g10", u"g9"), nullptr);  // unknown parent
+  EXPECT_EQ(m.AddRegionNode(u"East", u"g11", u"g1"), nullptr);     // name taken
+  ASSERT_NE(m.AddRegionNode(u"North's", u"g12", u"g1"), nullptr);
+
+  ASSERT_TRUE(m.SaveAll());
+  auto rows = Table(u"Tb_Region");
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0], (std::vector<std::u16string>{u"Root", u"g1", u""}));
+  EXPECT_EQ(rows[1][0], u"City");
+  EXPECT_EQ(rows[2][0], u"East");
+  EXPECT_EQ(rows[3][0], u"West");
+  EXPECT_EQ(rows[4], (std::vector<std::u16string>{u"North's", u"g12", u"g1"}));  // a quote comes back whole
+}
+
+TEST_F(DevMgrData, DeviceTreesShowRegionsDevicesChannelsAndKeepOrphans) {
+  Regions({{u"Root", u"g1", u""}, {u"Zone B", u"g2", u"g1"}, {u"Zone A", u"g3", u"g1"}});
+  Device(u"dvr", 1, 3, u"g2");
+  Device(u"cam", 2, 1, u"g3");
+  Device(u"sms", 3, 0, u"g3");
+  Device(u"orphan", 4, 2, u"gone");
+  Device(u"odd", 7, 1, u"g1");
+  CDevMgrModel m;
+  m.LoadAll();
+  QTreeWidget own, other;
+  CTreeCtrlTarget ownTarget(&own), otherTarget(&other);
+  m.BuildDeviceTree(ownTarget, true);
+  EXPECT_EQ(Dump(own),
+            u"Root[0]\n"
+            u"  orphan[1]\n    通道01[4]\n    通道02[4]\n"
+            u"  Zone A[0]\n    cam[1]\n      通道01[4]\n    sms[10]\n"
+            u"  Zone B[0]\n    dvr[1]\n      通道01[4]\n      通道02[4]\n      通道03[4]\n");
+  EXPECT_TRUE(own.topLevelItem(0)->isExpanded());
+  // Item data: the node of each region and device, none for channels.
+  QTreeWidgetItem* dvr = own.topLevelItem(0)->child(2)->child(0);
+  ASSERT_NE(DeviceNodeOf(dvr), nullptr);
+  EXPECT_EQ(DeviceNodeOf(dvr)->type, DeviceTreeNode::kDevice);
+  EXPECT_EQ(DeviceNodeOf(dvr)->Device()->GetDevInfo().GetName(), u"dvr");
+  EXPECT_EQ(DeviceNodeOf(dvr->child(0)), nullptr);
+  EXPECT_EQ(DeviceNodeOf(own.topLevelItem(0))->Region()->Guid, u"g1");
+
+  // Other pages' trees get no stream-media server. Building twice keeps every node usable.
+  m.BuildDeviceTree(otherTarget, false);
+  m.BuildDeviceTree(otherTarget, false);
+  EXPECT_EQ(Dump(other).find(u"sms"), std::u16string::npos);
+  EXPECT_NE(Dump(other).find(u"orphan"), std::u16string::npos);
+  for (DeviceTreeNode* n : m.DeviceNodes()) EXPECT_NE(n->object, nullptr);
+  CDevInfo probe;
+  probe.SetName(u"sms");
+  EXPECT_TRUE(m.IsDeviceNameUsed(&probe, DeviceTreeNode::kStreamServer));
+  EXPECT_FALSE(m.IsDeviceNameUsed(&probe, DeviceTreeNode::kDevice));
+
+  // The orphan is written back with the rest.
+  ASSERT_TRUE(m.SaveAll());
+  auto devices = Table(u"Tb_Device");
+  ASSERT_EQ(devices.size(), 5u);
+  EXPECT_TRUE(std::any_of(devices.begin(), devices.end(), [](auto& r) { return r[0] == u"orphan"; }));
+}
+
+TEST_F(DevMgrData, WithoutRegionsTheTreeIsEmptyButDevicesStay) {
+  Device(u"cam", 2, 1, u"g1");
+  CDevMgrModel m;
+  m.LoadAll();
+  QTreeWidget t;
+  CTreeCtrlTarget target(&t);
+  m.BuildDeviceTree(target, true);
+  EXPECT_EQ(t.topLevelItemCount(), 0);
+  EXPECT_EQ(m.DeviceNodes().size(), 1u);
+  ASSERT_TRUE(m.SaveAll());  // an empty database gets all three tables
+  EXPECT_TRUE(Table(u"Tb_Region").empty());
+  EXPECT_TRUE(Table(u"Tb_Group").empty());
+  EXPECT_EQ(Table(u"Tb_Device").size(), 1u);
+}
+
+TEST_F(DevMgrData, GroupsAndMembersFollowGuidsNotNames) {
+  Regions({{u"Root", u"g1", u""}});
+  Device(u"cam", 2, 4, u"g1");
+  Exec(u"CREATE TABLE Tb_Group (Name varchar NOT NULL,Guid varchar NOT NULL,DevGuid varchar,Chn varchar);");
+  const std::u16string longGuid(48, u'A');
+  for (auto& r : std::vector<std::vector<std::u16string>>{
+           {u"Lobby", u"gr1", u"", u"0"},
+           {u"Root_cam_通道02", u"gr1", u"G-cam", u"2"},
+           {u"Root_cam_通道03", u"gr2", u"G-cam", u"3"},
+           {u"Gate's", u"gr2", u"", u"0"},
+           {u"Root_cam_通道04", u"gr9", u"G-cam", u"4"},
+           {u"Root_cam_通道01", u"gr1", longGuid, u"1"}})
+    Exec(u"insert into Tb_Group values(?,?,?,?);", {r[0], r[1], r[2], r[3]});
+  CDevMgrModel m;
+  m.LoadAll();
+  QTreeWidget t;
+  CTreeCtrlTarget target(&t);
+  m.RebuildGroupTree(target);
+  EXPECT_EQ(Dump(t), u"Gate's[8]\n  Root_cam_通道03[4]\n"
+                     u"Lobby[8]\n  Root_cam_通道02[4]\n");
+  EXPECT_TRUE(t.topLevelItem(1)->isExpanded());
+  GroupTreeNode* shown = GroupNodeOf(t.topLevelItem(1)->child(0));
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->group, GroupNodeOf(t.topLevelItem(1)));
+
+  // The device is renamed: its members still stand for its channels.
+  CDevice* cam = CDeviceManager::GetInstance()->FindDevice(u"G-cam", 1);
+  cam->GetDevInfo().SetName(u"renamed");
+  GroupTreeNode* member = m.FindMember(u"G-cam", 3);
+  ASSERT_NE(member, nullptr);
+  EXPECT_EQ(member->Member()->Guid, u"gr2");
+  EXPECT_EQ(m.MemberDevice(member), cam);
+  EXPECT_EQ(m.FindMember(u"G-cam", 1), nullptr);  // its row could not be held
+  EXPECT_EQ(m.FindGroupByGuid(u"gr2")->text, u"Gate's");
+  CGroupInfo probe(u"Root_cam_通道02", u"");
+  EXPECT_TRUE(m.IsGroupNameUsed(&probe));  // members' names count too
+  probe.Name = u"lobby";
+  EXPECT_FALSE(m.IsGroupNameUsed(&probe));  // exact, case-sensitive
+
+  ASSERT_TRUE(m.SaveGroups());
+  auto rows = Table(u"Tb_Group");
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0], (std::vector<std::u16string>{u"Lobby", u"gr1", u"", u"0"}));
+  EXPECT_EQ(rows[2], (std::vector<std::u16string>{u"Root_cam_通道03", u"gr2", u"G-cam", u"3"}));
+  EXPECT_EQ(rows[3][0], u"Gate's");
+}
+
+TEST_F(DevMgrData, AFailedWriteLeavesThePreviousTables) {
+  Regions({{u"Root", u"g1", u""}});
+  CDevMgrModel m;
+  m.LoadAll();
+  ASSERT_NE(m.AddRegionNode(u"New", u"g2", u"g1"), nullptr);
+  plat::setTimeScale(0.001);  // the busy wait ends at once
+  CppSQLite3DB holder;
+  ASSERT_TRUE(OpenDatabaseInProgramDir(holder, u"Tarnwick.db"));
+  holder.Execute(u"BEGIN EXCLUSIVE;");
+  EXPECT_FALSE(m.SaveRegions());
+  EXPECT_FALSE(m.SaveGroups());
+  holder.Execute(u"ROLLBACK;");
+  holder.Close();
+  EXPECT_EQ(Table(u"Tb_Region").size(), 1u);
+  EXPECT_TRUE(m.SaveRegions());
+  EXPECT_EQ(Table(u"Tb_Region").size(), 2u);
+}
+
+}  // namespace
