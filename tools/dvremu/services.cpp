@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <tuple>
 
 #include "dvremu/wire.h"
@@ -79,6 +80,7 @@ constexpr ConfigCode kConfigCodes[] = {
 };
 constexpr uint32_t kPictureGet = 54;  // its read names the channel minus one
 constexpr uint32_t kTimeGet = 38, kDeviceGet = 62;
+constexpr long kDeviceWritten = 44;  // the bytes of the device record a write carries
 
 const ConfigCode* configCode(uint32_t code) {
   for (const ConfigCode& c : kConfigCodes)
@@ -94,8 +96,15 @@ std::vector<uint8_t> defaultRecord(const ConfigCode& c) {
   } else if (c.get == kDeviceGet) {
     put32(&r[0], 132);
     std::memcpy(&r[4], "DVR-EMU", 7);
+    std::memcpy(&r[44], "DVR-EMU-0001", 12);  // serial number
+    put32(&r[92], 0x00020001);  // software version 2.1
+    put32(&r[96], 0x00120315);  // its build, 18-03-21
+    put32(&r[108], 3);          // panel version
+    put32(&r[112], 0x1010);     // hardware version
     r[116] = 4;  // alarm inputs
     r[117] = 2;  // alarm outputs
+    r[122] = 1;  // disks
+    r[123] = 1;  // a recorder
     r[124] = 4;  // channels
   }
   return r;
@@ -156,6 +165,7 @@ struct Services::Impl {
   std::array<uint8_t, kAlarmOutBytes> alarmOut{};
   std::map<std::pair<uint32_t, uint32_t>, std::array<uint8_t, kCruiseBytes>> cruises;
   std::map<uint32_t, size_t> failAfter, seen;
+  std::set<std::pair<uint32_t, int>> configFaults;  // code, channel (-1 every channel)
   std::map<Key, Cursor> finds, logCursors;
 
   const RecordedFile* fileNamed(const std::string& name) const {
@@ -247,6 +257,13 @@ void Services::setCruise(uint32_t channel, uint32_t route,
                          const std::array<uint8_t, kCruiseBytes>& c) {
   std::lock_guard<std::mutex> lock(impl_->mu);
   impl_->cruises[{channel, route}] = c;
+}
+void Services::failConfig(uint32_t code, int channel, bool on) {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  if (on)
+    impl_->configFaults.insert({code, channel});
+  else
+    impl_->configFaults.erase({code, channel});
 }
 void Services::failAfter(uint32_t command, size_t count) {
   std::lock_guard<std::mutex> lock(impl_->mu);
@@ -458,13 +475,24 @@ bool Services::Impl::config_(uint32_t cmd, const std::vector<uint8_t>& p,
     return true;
   }
   uint32_t channel = c->channel ? get32(&p[4]) : 0;
+  if (cmd == kPictureGet) channel += 1;
+  if (configFaults.count({cmd, -1}) || configFaults.count({cmd, static_cast<int>(channel)})) {
+    out.push_back({cmd, kFailStatus, {}});
+    return true;
+  }
   if (cmd == c->get) {
-    if (cmd == kPictureGet) channel += 1;
     std::vector<uint8_t> r(4, 0);
     put32(r.data(), cmd);
     const auto rec = recordFor(*c, channel);
     r.insert(r.end(), rec.begin(), rec.end());
     out.push_back({cmd, kOkStatus, r});
+  } else if (c->get == kDeviceGet) {
+    // The device takes what its write carries (the channel word, name, number and loop
+    // recording) and keeps what it knows of itself: counts, serial number, versions.
+    std::vector<uint8_t> r = recordFor(*c, 0);
+    std::copy(p.begin() + 4, p.begin() + 4 + kDeviceWritten, r.begin());
+    config[{c->get, 0}] = r;
+    out.push_back({cmd, kOkStatus, {}});
   } else {
     config[{c->get, channel}] = std::vector<uint8_t>(p.begin() + 4, p.begin() + 4 + static_cast<long>(c->size));
     out.push_back({cmd, kOkStatus, {}});

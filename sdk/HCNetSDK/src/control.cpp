@@ -47,8 +47,8 @@ int NET_DVR_CloseAlarmChan(int32_t alarmHandle) {
   return QX_DVR_CloseAlarmChan(alarmHandle) == 1 ? 1 : 0;
 }
 
-// The recorder library counts the picture record's channel from 1 when reading it; every
-// other record takes the index as given.
+// The recorder library counts the picture record's channel from 1; every other record takes
+// the index as given. Reads and writes of one index must meet the same record.
 int NET_DVR_ReadConfig(int32_t loginId, uint32_t command, int32_t index, void* buffer,
                        uint32_t size, uint32_t* returned) {
   if (!buffer) return 0;
@@ -62,7 +62,8 @@ int NET_DVR_ReadConfig(int32_t loginId, uint32_t command, int32_t index, void* b
 int NET_DVR_WriteConfig(int32_t loginId, uint32_t command, int32_t index, const void* buffer,
                         uint32_t size) {
   if (!buffer) return 0;
-  return QX_DVR_SetPellmore(loginId, command, index, buffer, size) == 1 ? 1 : 0;
+  const int32_t channel = command == QX_DVR_SET_PICCFG ? index + 1 : index;
+  return QX_DVR_SetPellmore(loginId, command, channel, buffer, size) == 1 ? 1 : 0;
 }
 
 }  // extern "C"

@@ -85,6 +85,9 @@ class Services {
   void setConfigRecord(uint32_t getCode, uint32_t channel, const std::vector<uint8_t>& record);
   std::array<uint8_t, kAlarmOutBytes> alarmOut() const;
   void setCruise(uint32_t channel, uint32_t route, const std::array<uint8_t, kCruiseBytes>& c);
+  // Requests of a configuration code (read or write code) for one channel as the records
+  // are kept (-1: every channel) are answered with status 300 while on.
+  void failConfig(uint32_t code, int channel, bool on);
   // Requests of the command after the first `count` are answered with status 300.
   void failAfter(uint32_t command, size_t count);
 

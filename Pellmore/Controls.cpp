@@ -1,0 +1,99 @@
+#include "Controls.h"
+
+#include <QLabel>
+#include <QRegularExpression>
+#include <QValidator>
+#include <algorithm>
+
+#include "plat/text.h"
+
+namespace pellmore {
+
+namespace {
+
+// Typing may not make the text longer than the limit, but a longer text set by the program
+// may be shortened (and is never cut by the limit).
+class LimitValidator : public QValidator {
+ public:
+  LimitValidator(LimitedEdit* edit) : QValidator(edit), edit_(edit) {}
+  State validate(QString& input, int&) const override {
+    if (edit_->DigitsOnly())
+      for (QChar c : input)
+        if (!c.isDigit()) return Invalid;
+    const int limit = edit_->Limit();
+    if (limit > 0 && input.size() > limit && input.size() > edit_->text().size()) return Invalid;
+    return Acceptable;
+  }
+
+ private:
+  LimitedEdit* edit_;
+};
+
+}  // namespace
+
+LimitedEdit::LimitedEdit(QWidget* parent, int limit, bool digitsOnly)
+    : QLineEdit(parent), limit_(limit), digits_(digitsOnly) {
+  setValidator(new LimitValidator(this));
+}
+
+void LimitedEdit::focusOutEvent(QFocusEvent* event) {
+  QLineEdit::focusOutEvent(event);
+  // The notice a handler shows takes the focus away again; that second focus-out is ignored.
+  if (inFocusOut_) return;
+  inFocusOut_ = true;
+  emit FocusLeft();
+  inFocusOut_ = false;
+}
+
+AddressEdit::AddressEdit(QWidget* parent) : QLineEdit(parent) {
+  setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9.]{0,15}")),
+                                               this));
+}
+
+QString AddressEdit::Address() const {
+  const QString t = text().trimmed();
+  return t.isEmpty() ? QStringLiteral("0.0.0.0") : t;
+}
+
+int SelectString(QComboBox* combo, const QString& text) {
+  for (int i = 0; i < combo->count(); ++i) {
+    if (combo->itemText(i).startsWith(text, Qt::CaseInsensitive)) {
+      combo->setCurrentIndex(i);
+      return i;
+    }
+  }
+  combo->setCurrentIndex(-1);
+  return -1;
+}
+
+QString FieldToText(const uint8_t* field, size_t size) {
+  const std::string s = plat::fieldText(reinterpret_cast<const char*>(field), size);
+  const std::u16string w = plat::gbkToUtf16(s);
+  return QString::fromUtf16(w.data(), static_cast<qsizetype>(w.size()));
+}
+
+void TextToField(const QString& text, uint8_t* field, size_t size, bool terminated) {
+  const std::u16string w(reinterpret_cast<const char16_t*>(text.utf16()),
+                         static_cast<size_t>(text.size()));
+  const std::string g = plat::utf16ToGbk(w, terminated ? size - 1 : size);
+  std::fill(field, field + size, uint8_t{0});
+  std::copy(g.begin(), g.end(), field);
+}
+
+int EditNumber(const QLineEdit* edit) {
+  const QString t = edit->text().left(16);
+  return plat::textToInt(std::u16string_view(reinterpret_cast<const char16_t*>(t.utf16()),
+                                             static_cast<size_t>(t.size())));
+}
+
+void ClampPortText(QLineEdit* edit) {
+  if (EditNumber(edit) > 65535) edit->setText(QStringLiteral("65535"));
+}
+
+QLabel* MakeLabel(QWidget* parent, int id, const QString& text) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(QString::number(id));
+  return l;
+}
+
+}  // namespace pellmore

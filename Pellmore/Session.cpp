@@ -1,0 +1,121 @@
+#include "Session.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <QMessageBox>
+#include <memory>
+
+#include "plat/log.h"
+
+// The library's string table: Chinese and English columns of the strings file (generated).
+const char16_t* PellmoreStringsZh(uint32_t id);
+const char16_t* PellmoreStringsEn(uint32_t id);
+
+namespace pellmore {
+
+uint16_t g_LanguageId = 4;
+
+namespace {
+
+std::unique_ptr<DeviceSession> g_session;
+std::mutex g_hooksMutex;
+Resolver g_resolver;
+MessageBoxHandler g_messageBox;
+
+std::vector<std::string> SystemResolve(const std::string& host) {
+  std::vector<std::string> out;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* res = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0) return out;
+  for (addrinfo* a = res; a; a = a->ai_next) {
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* sin = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
+    if (inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text)) out.emplace_back(text);
+  }
+  freeaddrinfo(res);
+  return out;
+}
+
+}  // namespace
+
+std::recursive_mutex& ConfigLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+void DeviceSession::Set(const std::u16string& ipText, const std::u16string& userText,
+                        const std::u16string& passwordText, uint16_t portNumber) {
+  ip = ipText;
+  user = userText;
+  password = passwordText;
+  port = portNumber;
+}
+
+DeviceSession* GetDeviceSession() {
+  std::lock_guard<std::recursive_mutex> lock(ConfigLock());
+  if (!g_session) g_session = std::make_unique<DeviceSession>();
+  return g_session.get();
+}
+
+void ReleaseDeviceSession() {
+  std::lock_guard<std::recursive_mutex> lock(ConfigLock());
+  g_session.reset();
+}
+
+QString LoadLangString(uint32_t id) {
+  const uint32_t key = g_LanguageId == 9 ? id + 2000 : id;
+  const char16_t* text = PellmoreStringsZh(key);
+  if (!text && key >= 2000) text = PellmoreStringsEn(key - 2000);
+  return text ? QString::fromUtf16(text) : QString();
+}
+
+int32_t StartChannelVideo(intptr_t window, const DeviceSession* session, int channel) {
+  if (!window || !session) return -1;
+  SdkClientInfo client{};
+  client.channel = channel;
+  client.linkMode = 0;
+  client.window = window;
+  client.multicastIP = nullptr;
+  return NET_DVR_RealPlay(session->loginHandle, &client, nullptr, nullptr, 1);
+}
+
+void SetResolver(Resolver resolver) {
+  std::lock_guard<std::mutex> lock(g_hooksMutex);
+  g_resolver = std::move(resolver);
+}
+
+std::vector<std::string> Resolve(const std::string& host) {
+  in_addr dotted{};
+  if (inet_pton(AF_INET, host.c_str(), &dotted) == 1) return {host};
+  Resolver r;
+  {
+    std::lock_guard<std::mutex> lock(g_hooksMutex);
+    r = g_resolver;
+  }
+  return r ? r(host) : SystemResolve(host);
+}
+
+void SetMessageBoxHandler(MessageBoxHandler handler) {
+  std::lock_guard<std::mutex> lock(g_hooksMutex);
+  g_messageBox = std::move(handler);
+}
+
+void ShowMessage(QWidget* owner, const QString& text, const QString& caption) {
+  MessageBoxHandler h;
+  {
+    std::lock_guard<std::mutex> lock(g_hooksMutex);
+    h = g_messageBox;
+  }
+  if (h) {
+    h(owner, text, caption);
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+  box.exec();
+}
+
+}  // namespace pellmore
