@@ -1,5 +1,7 @@
 #include "devices/Device.h"
 
+#include <atomic>
+
 // ---- channel --------------------------------------------------------------------------
 
 CChannel* NewChannel(int number, CDevice* device) { return new CChannel(number, device); }
@@ -89,10 +91,20 @@ void CChannel::Release() {
 
 // ---- device ---------------------------------------------------------------------------
 
+namespace {
+std::atomic<DeviceReleaseHook> g_releaseHook{nullptr};
+void BeforeRelease(const CDevice& device) {
+  if (DeviceReleaseHook hook = g_releaseHook.load()) hook(device.GetGuid());
+}
+}  // namespace
+
+void SetDeviceReleaseHook(DeviceReleaseHook hook) { g_releaseHook.store(hook); }
+
 CDevice::CDevice() = default;
 CDevice::CDevice(const CDevInfo& info) : info_(info) {}
 
 CDevice::~CDevice() {
+  BeforeRelease(*this);
   for (auto& [n, ch] : channels_) delete ch;
   channels_.clear();
   if (config_) CDevConfigFactory::DeleteDevConfig(config_, login_);
@@ -170,6 +182,7 @@ bool CDevice::AddChannel(CChannel* channel) {
 }
 
 void CDevice::ReleaseAll() {
+  BeforeRelease(*this);
   if (config_) CDevConfigFactory::DeleteDevConfig(config_, GetUserLogin(1));
   config_ = nullptr;
   if (alarm_) CDevAlarmFactory::DeleteDevAlarm(alarm_, GetUserLogin(1));

@@ -100,3 +100,8 @@ class CDevice {
 };
 
 CChannel* NewChannel(int number, CDevice* device);
+
+// Called with a device's GUID before the device lets go of its channels (ReleaseAll, delete),
+// so that whoever lists previews of those channels drops and stops them first.
+using DeviceReleaseHook = void (*)(const std::u16string& guid);
+void SetDeviceReleaseHook(DeviceReleaseHook hook);

@@ -1,0 +1,172 @@
+#include "view/PlayWnd.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <atomic>
+
+#include "Hollin/Notices.h"
+#include "devices/DeviceManager.h"
+#include "plat/surface.h"
+#include "shell/Language.h"
+#include "view/BSWndContainer.h"
+#include "view/PreviewManager.h"
+#include "view/ViewMessages.h"
+
+namespace {
+
+std::atomic<plat::WindowHandle> g_previewPage{0};
+
+constexpr int IDS_SNAPSHOT = 8048;
+constexpr int IDS_START_RECORD = 8049;
+constexpr int IDS_STOP_RECORD = 8050;
+constexpr int IDS_STOP_PREVIEW = 8052;
+
+QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
+
+}  // namespace
+
+void SetPreviewPageWindow(plat::WindowHandle page) { g_previewPage.store(page); }
+plat::WindowHandle GetPreviewPageWindow() { return g_previewPage.load(); }
+
+CPlayWnd::CPlayWnd(int index, int playbackFlag, CBSWndContainer* container)
+    : plat::VideoWidget(container,
+                        [this](uint32_t m, uintptr_t w, intptr_t l) { return OnMessage(m, w, l); }),
+      index_(index),
+      playback_(playbackFlag),
+      container_(container) {
+  setObjectName(QString::number(kControlId));
+  setFocusPolicy(Qt::NoFocus);
+}
+
+CBSWndContainer* CPlayWnd::Container() const { return container_; }
+
+void CPlayWnd::SetCallback(PlayWndCallback callback, CDevice* device, int channel, void* page) {
+  callback_ = callback;
+  callbackDevice_ = device ? device->GetGuid() : std::u16string();
+  callbackChannel_ = channel;
+  callbackPage_ = page;
+}
+
+void CPlayWnd::NotifySelected() {
+  if (playback_) return;
+  plat::postMessage(GetPreviewPageWindow(), WM_PLAYWND_SELECTED, static_cast<uintptr_t>(index_), 0);
+}
+
+intptr_t CPlayWnd::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case WM_PREVIEW_STOPPED: {
+      // The last picture gives way to the background until a new one is presented.
+      plat::PresentedPicture pic;
+      blankedSerial_ = plat::lastPresented(handle(), &pic) ? pic.serial : 0;
+      blanked_ = true;
+      update();
+      return 0;
+    }
+    case WM_DEV_PREVIEW_FULL:
+      return DevPreviewOnFull(wParam, lParam);
+    default:
+      return 0;
+  }
+}
+
+void CPlayWnd::paintEvent(QPaintEvent* event) {
+  plat::PresentedPicture pic;
+  const bool fresh = plat::lastPresented(handle(), &pic) && pic.width > 0 &&
+                     (!blanked_ || pic.serial > blankedSerial_);
+  if (fresh) {
+    blanked_ = false;
+    plat::VideoWidget::paintEvent(event);
+    return;
+  }
+  QPainter painter(this);
+  painter.fillRect(rect(), FromColorRef(kBackground));
+}
+
+void CPlayWnd::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)
+    Container()->SetActiveWnd(this, 1);
+  if (event->button() == Qt::LeftButton) NotifySelected();
+  event->accept();
+}
+
+void CPlayWnd::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton) NotifySelected();
+  event->accept();
+}
+
+void CPlayWnd::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    Container()->SetActiveWnd(this, 1);
+    Container()->SetMultiView(Container()->IsMultiView() ? 0 : 1);
+  }
+  event->accept();
+}
+
+QMenu* CPlayWnd::BuildContextMenu() {
+  if (playback_) return nullptr;
+  PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(index_);
+  if (!item) return nullptr;
+  auto* menu = new QMenu(this);
+  menu->setObjectName(QStringLiteral("174"));
+  const bool recording = item->IsRecording();
+  struct Entry {
+    int command;
+    int text;
+  } entries[] = {{ID_SNAPSHOT, IDS_SNAPSHOT},
+                 {ID_RECORD, recording ? IDS_STOP_RECORD : IDS_START_RECORD},
+                 {ID_STOP_PREVIEW, IDS_STOP_PREVIEW}};
+  for (const Entry& e : entries) {
+    QAction* action = menu->addAction(Text(e.text));
+    action->setObjectName(QString::number(e.command));
+    const int command = e.command;
+    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+  }
+  return menu;
+}
+
+void CPlayWnd::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = BuildContextMenu();
+  if (!menu) return;
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
+}
+
+void CPlayWnd::OnCommand(int id) {
+  if (playback_) return;
+  switch (id) {
+    case ID_SNAPSHOT:
+      plat::sendMessage(GetPreviewPageWindow(), WM_PLAYWND_SNAPSHOT, 0, 0);
+      break;
+    case ID_RECORD:
+      plat::sendMessage(GetPreviewPageWindow(), WM_PLAYWND_RECORD, 0, 0);
+      break;
+    case ID_STOP_PREVIEW:
+      StopFromMenu();
+      break;
+    case ID_SOUND:
+      if (PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(index_)) {
+        if (item->IsSoundOpen())
+          item->CloseSound();
+        else
+          item->OpenSound();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void CPlayWnd::StopFromMenu() {
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  PreviewItemPtr item = manager->FindByWindow(index_);
+  if (!item) return;
+  manager->Remove(item);
+  item.reset();
+  plat::postMessage(handle(), WM_PREVIEW_STOPPED, 0, 0);
+  if (callback_) {
+    CDevice* device =
+        callbackDevice_.empty() ? nullptr : CDeviceManager::GetInstance()->FindDevice(callbackDevice_, 1);
+    callback_(device, callbackChannel_, kEventPreviewStopped, callbackPage_);
+  }
+}

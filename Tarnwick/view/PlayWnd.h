@@ -1,0 +1,66 @@
+#pragma once
+// One video window of a play screen. The device layer renders into its window handle, which
+// stays the same when the screen goes full screen; pictures presented after the window is
+// gone are dropped by the display layer. Clicks make it the active window and are reported
+// to the preview page; its context menu snapshots, records and stops the preview it shows.
+#include <QMenu>
+#include <string>
+
+#include "plat/qtvideowidget.h"
+
+class CBSWndContainer;
+class CDevice;
+
+// Event 2: the window's preview was stopped from its menu.
+using PlayWndCallback = void (*)(CDevice* device, int channel, int event, void* page);
+
+// The preview page's window, to which live play windows report (0 while there is no page).
+void SetPreviewPageWindow(plat::WindowHandle page);
+plat::WindowHandle GetPreviewPageWindow();
+
+class CPlayWnd : public plat::VideoWidget {
+ public:
+  static constexpr int kControlId = 1979;
+  static constexpr uint32_t kBackground = 0x020202;
+  static constexpr int ID_SNAPSHOT = 32807;
+  static constexpr int ID_RECORD = 32809;
+  static constexpr int ID_STOP_PREVIEW = 32811;
+  static constexpr int ID_SOUND = 32805;
+  static constexpr int kEventPreviewStopped = 2;
+
+  CPlayWnd(int index, int playbackFlag, CBSWndContainer* container);
+
+  int GetIndex() const { return index_; }
+  int GetPlaybackFlag() const { return playback_; }
+  plat::WindowHandle GetSafeHwnd() const { return handle(); }
+  void SetCallback(PlayWndCallback callback, CDevice* device, int channel, void* page);
+  // Posts WM_PLAYWND_SELECTED (index) to the preview page; only the live screen's windows do.
+  void NotifySelected();
+
+  // The context menu for this window's preview; null when none is shown (playback screen, or
+  // no running preview in this window). The caller owns it.
+  QMenu* BuildContextMenu();
+  void OnCommand(int id);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  intptr_t OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  void StopFromMenu();
+  CBSWndContainer* Container() const;
+
+  int index_;
+  int playback_;
+  CBSWndContainer* container_;
+  PlayWndCallback callback_ = nullptr;
+  std::u16string callbackDevice_;  // looked up when the event is raised
+  int callbackChannel_ = -1;
+  void* callbackPage_ = nullptr;
+  uint64_t blankedSerial_ = 0;  // pictures up to this one were stopped: show the background
+  bool blanked_ = false;
+};

@@ -1,0 +1,231 @@
+#include "view/PreviewManager.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "devices/Device.h"
+#include "plat/log.h"
+#include "plat/text.h"
+#include "shell/DbHelpers.h"
+#include "shell/Singleton.h"
+#include "view/PlayScreen.h"
+
+namespace {
+
+std::atomic<CPreviewManager::SaveStepHook> g_saveStepHook{nullptr};
+
+void SaveStep(const char* step) {
+  if (auto hook = g_saveStepHook.load()) hook(step);
+}
+
+// Whatever releases a device's channels asks the live list to let go of them first.
+void PurgeDeviceItems(const std::u16string& guid) {
+  if (SingletonAccess<CPreviewManager>::HasInstance())
+    SingletonAccess<CPreviewManager>::GetInstance()->StopDeviceAll(guid);
+}
+
+}  // namespace
+
+CPreviewManager* CPreviewManager::GetInstance() {
+  static const bool hooked = (SetDeviceReleaseHook(&PurgeDeviceItems), true);
+  (void)hooked;
+  return SingletonAccess<CPreviewManager>::GetInstance();
+}
+
+void FreePreviewManager() { SingletonAccess<CPreviewManager>::ReleaseInstance(); }
+
+void CPreviewManager::SetSaveStepHook(SaveStepHook hook) { g_saveStepHook.store(hook); }
+
+CPreviewManager::CPreviewManager() : CPreviewManager(true) {}
+CPreviewManager::CPreviewManager(bool persistent) : persistent_(persistent) {}
+
+CPreviewManager::~CPreviewManager() { RemoveAll(); }
+
+bool CPreviewManager::Add(const PreviewItemPtr& item) {
+  if (!item) return false;
+  CScopedLock lock(lock_);
+  for (const PreviewItemPtr& i : items_)
+    if (i->SameSlot(*item)) return false;
+  items_.push_back(item);
+  return true;
+}
+
+bool CPreviewManager::Contains(const PreviewItemPtr& item) {
+  if (!item) return false;
+  CScopedLock lock(lock_);
+  return std::any_of(items_.begin(), items_.end(),
+                     [&](const PreviewItemPtr& i) { return i->SameSlot(*item); });
+}
+
+bool CPreviewManager::IsShown(IDevPreview* preview, int window) {
+  CScopedLock lock(lock_);
+  return std::any_of(items_.begin(), items_.end(), [&](const PreviewItemPtr& i) {
+    return i->GetDevPreview() == preview && (window == -1 || i->GetWindow() == window);
+  });
+}
+
+PreviewItemPtr CPreviewManager::FindByDeviceChannel(const std::u16string& guid, int channel) {
+  CScopedLock lock(lock_);
+  for (const PreviewItemPtr& i : items_)
+    if (i->GetChannel() == channel && i->GetDeviceGuid() == guid) return i;
+  return nullptr;
+}
+
+PreviewItemPtr CPreviewManager::FindByWindow(int window) {
+  CScopedLock lock(lock_);
+  for (const PreviewItemPtr& i : items_) {
+    if (i->GetWindow() != window) continue;
+    IDevPreview* p = i->GetDevPreview();
+    if (p && p->IsPreviewing()) return i;
+  }
+  return nullptr;
+}
+
+PreviewItemPtr CPreviewManager::FindByPreview(IDevPreview* preview) {
+  CScopedLock lock(lock_);
+  for (const PreviewItemPtr& i : items_)
+    if (i->GetDevPreview() == preview) return i;
+  return nullptr;
+}
+
+bool CPreviewManager::HasWindow(int window) {
+  CScopedLock lock(lock_);
+  return std::any_of(items_.begin(), items_.end(),
+                     [&](const PreviewItemPtr& i) { return i->GetWindow() == window; });
+}
+
+void CPreviewManager::StopItems(const std::vector<PreviewItemPtr>& items) {
+  for (const PreviewItemPtr& i : items) i->StopAll();
+}
+
+bool CPreviewManager::Remove(const PreviewItemPtr& item) {
+  if (!item) return false;
+  {
+    CScopedLock lock(lock_);
+    auto it = std::find(items_.begin(), items_.end(), item);
+    if (it == items_.end()) return false;
+    items_.erase(it);
+  }
+  item->StopAll();
+  return true;
+}
+
+bool CPreviewManager::StopDeviceAll(const std::u16string& guid) {
+  std::vector<PreviewItemPtr> gone;
+  {
+    CScopedLock lock(lock_);
+    for (auto it = items_.begin(); it != items_.end();) {
+      if ((*it)->GetDeviceGuid() == guid) {
+        gone.push_back(*it);
+        it = items_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  StopItems(gone);
+  return true;
+}
+
+bool CPreviewManager::RemoveAll() {
+  std::vector<PreviewItemPtr> gone;
+  {
+    CScopedLock lock(lock_);
+    gone.assign(items_.begin(), items_.end());
+    items_.clear();
+  }
+  StopItems(gone);
+  return true;
+}
+
+int CPreviewManager::GetCount() {
+  CScopedLock lock(lock_);
+  return static_cast<int>(items_.size());
+}
+
+void CPreviewManager::SetPlayScreen(CPlayScreen* screen) {
+  screen_ = screen;
+  if (screen_ && modePending_) {
+    modePending_ = false;
+    screen_->SetMode(savedMode_, 0);
+  }
+}
+
+void CPreviewManager::SetActiveWindow(int index, int relayout) {
+  if (screen_) screen_->SetActiveIndex(index, relayout);
+}
+
+void CPreviewManager::SetActiveWindowByHwnd(HWND wnd, int relayout) {
+  if (screen_) screen_->SetActiveIndex(screen_->FindIndexByHwnd(wnd), relayout);
+}
+
+CPlayWnd* CPreviewManager::GetPlayWnd(int index) {
+  return screen_ ? screen_->GetWnd(index) : nullptr;
+}
+
+bool CPreviewManager::SaveSession() {
+  if (!persistent_) return false;
+  std::vector<SavedPreview> rows;
+  {
+    CScopedLock lock(lock_);
+    for (const PreviewItemPtr& i : items_)
+      rows.push_back({i->GetDeviceGuid(), i->GetChannel(), i->GetWindow(), i->GetStreamType()});
+  }
+  const int mode = screen_ ? screen_->GetLayoutMode() : kModeWithoutScreen;
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
+  const int ok = RunInTransaction(db, [&](CppSQLite3DB& d) {
+    if (d.TableExists(u"Tb_Preview")) d.Execute(u"DROP TABLE [Tb_Preview];");
+    SaveStep("dropped");
+    d.Execute(u"CREATE TABLE [Tb_Preview] (DevGuid varchar,Chn varchar,PlayWnd integer,"
+              u"IsSubStream integer);");
+    SaveStep("created");
+    for (const SavedPreview& r : rows)
+      d.Execute(u"insert into [Tb_Preview] values(?, ?, ?, ?);",
+                {r.deviceGuid, int64_t{r.channel}, int64_t{r.window}, int64_t{r.streamType}});
+    SaveStep("rows");
+    if (d.TableExists(u"Tb_PlayScreen")) d.Execute(u"DROP TABLE [Tb_PlayScreen];");
+    d.Execute(u"CREATE TABLE [Tb_PlayScreen] (DevideScreenMode integer);");
+    d.Execute(u"insert into [Tb_PlayScreen] values(?);", {int64_t{mode}});
+    return true;
+  });
+  CloseDatabase(db);
+  return ok == 1;
+}
+
+bool CPreviewManager::LoadSession() {
+  if (!persistent_) return false;
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
+  bool ok = true;
+  std::vector<SavedPreview> rows;
+  int mode = -1;
+  try {
+    if (db.TableExists(u"Tb_PlayScreen")) {
+      CppSQLite3Table t = db.QueryTable(u"select DevideScreenMode from [Tb_PlayScreen];");
+      if (t.RowCount() > 0) {
+        t.SetRow(0);
+        mode = plat::textToInt(t.FieldText(0));
+      }
+    }
+    if (db.TableExists(u"Tb_Preview")) {
+      CppSQLite3Table t =
+          db.QueryTable(u"select DevGuid, Chn, PlayWnd, IsSubStream from [Tb_Preview];");
+      for (int r = 0; r < t.RowCount(); ++r) {
+        t.SetRow(r);
+        rows.push_back({t.FieldText(0), plat::textToInt(t.FieldText(1)),
+                        plat::textToInt(t.FieldText(2)), plat::textToInt(t.FieldText(3))});
+      }
+    }
+  } catch (const CppSQLite3Exception& e) {
+    PLAT_LOGW("preview", "preivew.db not read: %s", e.Detail().c_str());
+    ok = false;
+  }
+  CloseDatabase(db);
+  if (!ok) return false;
+  saved_ = std::move(rows);
+  savedMode_ = mode;
+  modePending_ = mode >= 0;
+  if (modePending_ && screen_) SetPlayScreen(screen_);
+  return true;
+}

@@ -1,0 +1,94 @@
+#pragma once
+// Which live preview runs in which play window: the process-wide list of open previews under
+// one lock, and preivew.db, where the preview page's close leaves the open previews and the
+// play screen's layout mode.
+//
+// Items are shared-owned. A look-up hands out a PreviewItemPtr that stays valid after the
+// item is unlinked. Look-ups never fetch a preview (a fetch may log in), and previews are
+// stopped after their item has been unlinked, outside the lock, so the lock is only ever held
+// for list work.
+#include <list>
+#include <string>
+#include <vector>
+
+#include "shell/Lock.h"
+#include "view/PreviewItem.h"
+
+class CPlayScreen;
+class CPlayWnd;
+
+// One row of Tb_Preview.
+struct SavedPreview {
+  std::u16string deviceGuid;
+  int channel = 0;
+  int window = 0;
+  int streamType = 0;
+  bool operator==(const SavedPreview&) const = default;
+};
+
+class CPreviewManager {
+ public:
+  static constexpr const char16_t* kDatabase = u"preivew.db";
+  static constexpr int kModeWithoutScreen = 4;
+
+  // The singleton, made on first use with persistence on.
+  static CPreviewManager* GetInstance();
+
+  CPreviewManager();  // persistence on
+  explicit CPreviewManager(bool persistent);
+  ~CPreviewManager();  // RemoveAll
+  CPreviewManager(const CPreviewManager&) = delete;
+  CPreviewManager& operator=(const CPreviewManager&) = delete;
+
+  // False for null or when an item of the same window, device and channel is listed; the
+  // test and the append are one lock hold.
+  bool Add(const PreviewItemPtr& item);
+  bool Contains(const PreviewItemPtr& item);
+  // An item holds `preview` (and, unless window is -1, shows it in that window).
+  bool IsShown(IDevPreview* preview, int window);
+  PreviewItemPtr FindByDeviceChannel(const std::u16string& guid, int channel);
+  // The first item of the window whose held preview runs.
+  PreviewItemPtr FindByWindow(int window);
+  PreviewItemPtr FindByPreview(IDevPreview* preview);
+  // Any item names the window, running or not.
+  bool HasWindow(int window);
+  // Unlinks the item, then stops it (sound, recording, preview). False when it was not listed.
+  bool Remove(const PreviewItemPtr& item);
+  // Unlinks and stops every item of the device. Called before anything releases the device.
+  bool StopDeviceAll(const std::u16string& guid);
+  bool RemoveAll();
+  int GetCount();
+
+  void SetPlayScreen(CPlayScreen* screen);
+  CPlayScreen* GetPlayScreen() const { return screen_; }
+  void SetActiveWindow(int index, int relayout);
+  void SetActiveWindowByHwnd(HWND wnd, int relayout);
+  CPlayWnd* GetPlayWnd(int index);
+
+  // Rewrites Tb_Preview and Tb_PlayScreen in one transaction with bound values; a failure
+  // anywhere leaves the previous rows. False without persistence or on any database error.
+  bool SaveSession();
+  // Reads the saved layout mode (applied to the play screen when one is registered, at once or
+  // on registration) and the saved rows, which are kept apart: nothing is listed as running.
+  bool LoadSession();
+  const std::vector<SavedPreview>& GetSavedPreviews() const { return saved_; }
+  int GetSavedMode() const { return savedMode_; }
+
+  // Test hook: called after each step of SaveSession ("dropped", "created", "rows").
+  using SaveStepHook = void (*)(const char* step);
+  static void SetSaveStepHook(SaveStepHook hook);
+
+ private:
+  void StopItems(const std::vector<PreviewItemPtr>& items);
+
+  CPlayScreen* screen_ = nullptr;
+  bool persistent_;
+  std::list<PreviewItemPtr> items_;
+  CLock lock_;
+  std::vector<SavedPreview> saved_;
+  int savedMode_ = -1;  // -1: nothing loaded
+  bool modePending_ = false;  // loaded but no play screen to apply it to yet
+};
+
+// Deletes the singleton when it exists; harmless when called again.
+void FreePreviewManager();
