@@ -1,21 +1,16 @@
 #pragma once
-// Window messages of the live view and playback pages. Numbers are the system's own, kept so
-// that every sender and receiver agrees on them.
+// Window messages of the live view and playback pages (the ones shared with the main window
+// and the device side are in shell/AppMessages.h). Numbers are the system's own.
 #include <cstdint>
 
-#include "plat/msgthread.h"
+#include "shell/AppMessages.h"
 
 constexpr uint32_t WM_CYCLE_NO_PREVIEW = plat::WM_USER + 1;
 constexpr uint32_t WM_CYCLE_SWITCH = plat::WM_USER + 4;
 constexpr uint32_t WM_DEVICE_ARMING = plat::WM_USER + 5;
 constexpr uint32_t WM_PLAYWND_SELECTED = plat::WM_USER + 6;  // 1030: wParam window index
-constexpr uint32_t WM_REFRESH_TREE = plat::WM_USER + 7;
-constexpr uint32_t WM_DEVICE_ALARM = plat::WM_USER + 10;
-constexpr uint32_t WM_DEVICE_EXCEPTION = plat::WM_USER + 11;
 constexpr uint32_t WM_PLAYWND_RECORD = plat::WM_USER + 13;    // 1037, sent
 constexpr uint32_t WM_PLAYWND_SNAPSHOT = plat::WM_USER + 14;  // 1038, sent
-constexpr uint32_t WM_SHOW_PAGE_BUTTONS = plat::WM_USER + 16;  // 1040
-constexpr uint32_t WM_DEVICE_REBOOT = plat::WM_USER + 17;
 constexpr uint32_t WM_PANEL_BIND = plat::WM_USER + 18;
 constexpr uint32_t WM_SCHEDULE_CELL_CLICKED = plat::WM_USER + 256;
 // Posted to a play window whenever its preview or playback stops or its cycle ends.
