@@ -61,6 +61,10 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
   std::printf("camemu: camera on 127.0.0.1:%u (user %s)\n", camera.port(), config.user.c_str());
+  if (camera.startDiscoveryOnSearchPort())
+    std::printf("camemu: answers LAN search on UDP 127.0.0.1:%u\n", camera.discoveryPort());
+  else
+    std::fprintf(stderr, "camemu: every LAN search port is taken; not answering searches\n");
   std::fflush(stdout);
   const int64_t end = seconds > 0 ? plat::monotonicMs() + seconds * 1000 : 0;
   while (!g_stop && (end == 0 || plat::monotonicMs() < end)) plat::sleepMs(100);

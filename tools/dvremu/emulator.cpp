@@ -10,6 +10,7 @@
 #include <set>
 #include <thread>
 
+#include "lanprobe/responder.h"
 #include "plat/clock.h"
 #include "plat/socket.h"
 
@@ -58,6 +59,7 @@ struct Emulator::Impl {
   std::set<uint32_t> refused, silenced, held;
   std::vector<std::function<void()>> heldReplies;
   std::map<uint32_t, std::array<uint32_t, 4>> videoParams;  // channel -> b, c, s, h
+  lanprobe::Responder discovery;
   std::map<uint32_t, uint64_t> livePackets;  // handle -> packets sent
   Services services;
   int live = 0;
@@ -103,7 +105,29 @@ bool Emulator::start(uint16_t port) {
 
 uint16_t Emulator::port() const { return impl_->port; }
 
+namespace {
+lanprobe::Identity RecorderIdentity(uint16_t port, const Options& o, const std::string& name) {
+  lanprobe::Identity id;
+  id.port = port;
+  id.name = name.empty() ? "DVR-EMU-" + std::to_string(port) : name;
+  id.channels = o.info[4];
+  id.mac = lanprobe::MacFor(0x10000u + port);
+  return id;
+}
+}  // namespace
+
+bool Emulator::startDiscovery(uint16_t udpPort, const std::string& name) {
+  return impl_->discovery.start(RecorderIdentity(impl_->port, impl_->opt, name), udpPort);
+}
+
+bool Emulator::startDiscoveryOnSearchPort(const std::string& name) {
+  return impl_->discovery.startOnSearchPort(RecorderIdentity(impl_->port, impl_->opt, name));
+}
+
+uint16_t Emulator::discoveryPort() const { return impl_->discovery.port(); }
+
 void Emulator::stop() {
+  impl_->discovery.stop();
   if (!impl_->running.exchange(false)) return;
   impl_->wake.signal();
   if (impl_->acceptor.joinable()) impl_->acceptor.join();

@@ -68,6 +68,10 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
   std::printf("dvremu listening on 127.0.0.1:%u\n", emu.port());
+  if (emu.startDiscoveryOnSearchPort())
+    std::printf("dvremu: answers LAN search on UDP 127.0.0.1:%u\n", emu.discoveryPort());
+  else
+    std::fprintf(stderr, "dvremu: every LAN search port is taken; not answering searches\n");
   std::fflush(stdout);
   while (!g_stop) plat::sleepMs(200);
   emu.stop();

@@ -148,6 +148,7 @@ bool Camera::start() {
 }
 
 void Camera::stop() {
+  discovery_.stop();
   State& st = *state_;
   if (st.stopping.exchange(true)) return;
   st.wake.signal();
@@ -169,5 +170,22 @@ void Camera::stop() {
 }
 
 uint16_t Camera::port() const { return state_->port; }
+
+lanprobe::Identity Camera::Identity(const std::string& name) const {
+  lanprobe::Identity id;
+  id.port = port();
+  id.name = name.empty() ? "IPCamera-EMU-" + std::to_string(id.port) : name;
+  id.channels = 1;
+  id.mac = lanprobe::MacFor(id.port);
+  return id;
+}
+
+bool Camera::startDiscovery(uint16_t udpPort, const std::string& name) {
+  return discovery_.start(Identity(name), udpPort);
+}
+
+bool Camera::startDiscoveryOnSearchPort(const std::string& name) {
+  return discovery_.startOnSearchPort(Identity(name));
+}
 
 }  // namespace camemu

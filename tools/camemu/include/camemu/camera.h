@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "lanprobe/responder.h"
+
 namespace camemu {
 
 struct Config {
@@ -45,6 +47,13 @@ class Camera {
   bool start();
   void stop();
   uint16_t port() const;
+
+  // LAN search: after start(), answers search probes on UDP 127.0.0.1:udpPort (0: any free
+  // port) with the name (default "IPCamera-EMU-<port>"), the port, one channel and a MAC
+  // made from the port. False when the port cannot be bound.
+  bool startDiscovery(uint16_t udpPort, const std::string& name = {});
+  bool startDiscoveryOnSearchPort(const std::string& name = {});
+  uint16_t discoveryPort() const { return discovery_.port(); }
 
   // The log.
   std::vector<Request> requests() const;
@@ -84,7 +93,9 @@ class Camera {
 
  private:
   friend class Media;
+  lanprobe::Identity Identity(const std::string& name) const;
   std::shared_ptr<State> state_;
+  lanprobe::Responder discovery_;
 };
 
 }  // namespace camemu

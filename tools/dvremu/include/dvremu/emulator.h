@@ -43,6 +43,13 @@ class Emulator {
   uint16_t port() const;
   void stop();
 
+  // LAN search: after start(), answers search probes on UDP 127.0.0.1:udpPort (0: any free
+  // port) with the name (default "DVR-EMU-<port>"), the port, the channel count of the
+  // device description and a MAC made from the port. False when the port cannot be bound.
+  bool startDiscovery(uint16_t udpPort, const std::string& name = {});
+  bool startDiscoveryOnSearchPort(const std::string& name = {});
+  uint16_t discoveryPort() const;
+
   void setClip(const StreamClip& clip);
   // Files, logs, control, configuration and transfers of the recorder.
   Services& services();
