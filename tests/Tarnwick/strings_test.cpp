@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path repoRoot() { return fs::path(__FILE__).parent_path().parent_path().parent_path(); }
+fs::path repoRoot() { return fs::path(TARNWICK_SOURCE_ROOT); }
 
 struct Texts {
   std::string zh, en;
