@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include <QGridLayout>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QValidator>
@@ -80,6 +81,11 @@ void TextToField(const QString& text, uint8_t* field, size_t size, bool terminat
   std::copy(g.begin(), g.end(), field);
 }
 
+void AddressToField(const QString& address, uint8_t* ipv4Text) {
+  if (address == QStringLiteral("0.0.0.0") && ipv4Text[0] == 0) return;
+  TextToField(address, ipv4Text, 16);
+}
+
 int EditNumber(const QLineEdit* edit) {
   const QString t = edit->text().left(16);
   return plat::textToInt(std::u16string_view(reinterpret_cast<const char16_t*>(t.utf16()),
@@ -88,6 +94,11 @@ int EditNumber(const QLineEdit* edit) {
 
 void ClampPortText(QLineEdit* edit) {
   if (EditNumber(edit) > 65535) edit->setText(QStringLiteral("65535"));
+}
+
+void FormColumns(QGridLayout* grid) {
+  grid->setColumnMinimumWidth(1, 260);
+  grid->setColumnStretch(3, 1);
 }
 
 QLabel* MakeLabel(QWidget* parent, int id, const QString& text) {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 
+#include <QGridLayout>
 #include <QLabel>
 class QWidget;
 
@@ -52,10 +53,17 @@ QString FieldToText(const uint8_t* field, size_t size);
 // `terminated` the field keeps a zero byte at the end, otherwise the text may fill it.
 void TextToField(const QString& text, uint8_t* field, size_t size, bool terminated = true);
 
+// An address control's text into the 16-byte IPv4 text of an address block. "0.0.0.0" (what an
+// empty control reads) leaves an empty text empty, so showing and reading back changes nothing.
+void AddressToField(const QString& address, uint8_t* ipv4Text);
+
 // The decimal value of an edit's text (first 16 characters, as the pages read numbers).
 int EditNumber(const QLineEdit* edit);
 // A port edit: a value above 65535 becomes "65535".
 void ClampPortText(QLineEdit* edit);
+
+// A page's form grid: labels in column 0, fields of one width in column 1, room after them.
+void FormColumns(QGridLayout* grid);
 
 // Builds a label with an object name (control id) and a text.
 QLabel* MakeLabel(QWidget* parent, int id, const QString& text);

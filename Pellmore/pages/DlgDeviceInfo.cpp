@@ -65,7 +65,7 @@ CDlgDeviceInfo::CDlgDeviceInfo(QWidget* parent) : ConfigPage(parent) {
     g->addWidget(MakeLabel(this, r.labelId, LoadLangString(r.textId)), row, 0);
     g->addWidget(r.field, row++, 1);
   }
-  g->setColumnStretch(1, 1);
+  FormColumns(g);
   g->setRowStretch(row, 1);
   connect(number_, &QLineEdit::textChanged, this, [this] { OnDeviceNoChange(); });
 }

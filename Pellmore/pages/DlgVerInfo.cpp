@@ -37,7 +37,7 @@ CDlgVerInfo::CDlgVerInfo(QWidget* parent) : ConfigPage(parent) {
   g->addWidget(hardware_, 1, 1);
   g->addWidget(MakeLabel(this, 4009, LoadLangString(4041)), 2, 0);
   g->addWidget(panel_, 2, 1);
-  g->setColumnStretch(1, 1);
+  FormColumns(g);
   g->setRowStretch(3, 1);
 }
 

@@ -4,11 +4,15 @@
 // CF_Login opens.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QTimer>
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "DlgMain.h"
@@ -16,6 +20,10 @@
 #include "Pellmore/Pellmore.h"
 #include "Session.h"
 #include "dvremu/emulator.h"
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
 
 namespace pellmore_test {
 
@@ -54,7 +62,48 @@ struct ConfigTest : ::testing::Test {
     return CF_Login(host, u"admin", password, emu.port(), language, 0);
   }
 
-  // Configuration requests of one wire code since the log was last looked at.
+  // The emulator's network, DDNS and NTP records as a configured recorder keeps them (wire
+  // layouts of the recorder protocol).
+  void SeedRecords() {
+    std::vector<uint8_t> net(952, 0);
+    Text(net, 0, "192.168.1.64");
+    Text(net, 144, "255.255.255.0");
+    dvremu::put32(&net[288], 8000);
+    Text(net, 292, "00:40:30:aa:bb:cc");
+    Text(net, 316, "192.168.1.1");
+    Text(net, 468, "dialer");
+    Text(net, 500, "secret");
+    Text(net, 660, "192.168.1.2");
+    dvremu::put32(&net[948], 80);
+    emu.services().setConfigRecord(43, 0, net);
+    std::vector<uint8_t> ddns(84, 0);
+    Text(ddns, 4, "ddnsuser");
+    Text(ddns, 36, "ddnspass");
+    emu.services().setConfigRecord(46, 0, ddns);
+    std::vector<uint8_t> ntp(76, 0);
+    Text(ntp, 0, "ntp.recorder.test");
+    dvremu::put32(&ntp[68], 123);
+    emu.services().setConfigRecord(44, 0, ntp);
+  }
+  static void Text(std::vector<uint8_t>& r, size_t at, const std::string& s) {
+    std::copy(s.begin(), s.end(), r.begin() + static_cast<long>(at));
+  }
+  static std::string TextAt(const std::vector<uint8_t>& r, size_t at, size_t size) {
+    std::string s(reinterpret_cast<const char*>(&r[at]), size);
+    return s.substr(0, s.find('\0'));
+  }
+
+  // Configuration writes the emulator received, by wire code.
+  std::map<uint32_t, size_t> Writes() const {
+    static const std::set<uint32_t> writeCodes = {39, 40, 42, 45, 47, 49, 51, 53, 55,
+                                                  57, 59, 61, 63, 64, 67, 69, 71};
+    std::map<uint32_t, size_t> out;
+    for (const dvremu::Request& r : emu.requests())
+      if (writeCodes.count(r.command)) ++out[r.command];
+    return out;
+  }
+
+  // Configuration requests of one wire code.
   size_t Count(uint32_t code) const { return emu.requests(code).size(); }
   std::vector<uint8_t> Stored(uint32_t readCode, uint32_t channel = 0) {
     return emu.services().configRecord(readCode, channel);
@@ -69,6 +118,23 @@ struct ConfigTest : ::testing::Test {
 template <class W>
 W* Find(QWidget* root, int id) {
   return root->findChild<W*>(QString::number(id));
+}
+
+// Shows a page as a click on its tree item does; the page on show.
+inline QWidget* Select(pellmore::CDlgMain& w, uint32_t bit) {
+  w.SelectItem(w.ItemFor(bit));
+  EXPECT_NE(w.PageOnShow(), nullptr) << bit;
+  return w.PageOnShow();
+}
+
+// Clicks Save and returns the summary the window showed.
+inline void Save(pellmore::CDlgMain& w) { Find<QPushButton>(&w, 4001)->click(); }
+
+// Runs `work` on the modal dialog that the next action opens.
+inline void OnNextModal(std::function<void(QWidget*)> work) {
+  QTimer::singleShot(0, [work] {
+    if (QWidget* m = QApplication::activeModalWidget()) work(m);
+  });
 }
 
 }  // namespace pellmore_test

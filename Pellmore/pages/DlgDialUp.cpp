@@ -1,0 +1,261 @@
+#include "DlgDialUp.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+
+#include "Session.h"
+
+namespace pellmore {
+
+namespace {
+
+constexpr size_t kPasswordSize = 16;
+// PPPoE part.
+constexpr size_t kPppEnabled = 0, kPppUser = 4, kPppUserSize = 32, kPppPassword = 36,
+                 kPppAddress = 52;
+// DDNS record. The domain runs from 52 to the next field of the device's layout, 32 bytes
+// with its terminator.
+constexpr size_t kDdnsEnabled = 0, kDdnsProvider = 1, kDdnsUser = 4, kDdnsUserSize = 32,
+                 kDdnsPassword = 36, kDdnsDomain = 52, kDdnsDomainSize = 32;
+// NTP record.
+constexpr size_t kNtpServer = 0, kNtpServerSize = 64, kNtpEnabled = 66, kNtpPort = 70;
+
+QGridLayout* Grid(QWidget* page) {
+  auto* g = new QGridLayout(page);
+  FormColumns(g);
+  return g;
+}
+
+void AddRow(QWidget* page, QGridLayout* g, int& row, int labelId, uint32_t textId, QWidget* f) {
+  g->addWidget(MakeLabel(page, labelId, LoadLangString(textId)), row, 0);
+  g->addWidget(f, row++, 1);
+}
+
+}  // namespace
+
+// ---- Credentials ----
+
+void CredentialsPage::AddCredentialRows(QWidget* page, QGridLayout* g, int& row,
+                                        int passwordLabelId) {
+  user_ = Named(new LimitedEdit(page, 15), 4096);
+  password_ = Named(new LimitedEdit(page, 16), 4097);
+  confirm_ = Named(new LimitedEdit(page, 16), 4098);
+  password_->setEchoMode(QLineEdit::Password);
+  confirm_->setEchoMode(QLineEdit::Password);
+  AddRow(page, g, row, 4099, 4145, user_);
+  AddRow(page, g, row, passwordLabelId, 4146, password_);
+  AddRow(page, g, row, 4101, 4147, confirm_);
+}
+
+void CredentialsPage::ShowCredentials(const uint8_t* user, size_t userSize,
+                                      const uint8_t* password) {
+  user_->setText(FieldToText(user, userSize));
+  const QString p = FieldToText(password, kPasswordSize);
+  password_->setText(p);
+  confirm_->setText(p);
+}
+
+bool CredentialsPage::ReadCredentials(uint8_t* user, size_t userSize, uint8_t* password) const {
+  TextToField(user_->text().left(128), user, userSize);
+  TextToField(password_->text(), password, kPasswordSize, false);
+  std::array<uint8_t, kPasswordSize> confirm{};
+  TextToField(confirm_->text(), confirm.data(), kPasswordSize, false);
+  return std::memcmp(confirm.data(), password, kPasswordSize) == 0;
+}
+
+// ---- PPPoE ----
+
+CDlgPPOECfg::CDlgPPOECfg(QWidget* parent) : SnapshotPage(parent) {
+  QGridLayout* g = Grid(this);
+  int row = 0;
+  enable_ = Named(new QCheckBox(LoadLangString(4143), this), 4094);
+  g->addWidget(enable_, row++, 0, 1, 2);
+  address_ = Named(new AddressEdit(this), 4080);
+  address_->setEnabled(false);
+  AddRow(this, g, row, 4087, 4144, address_);
+  AddCredentialRows(this, g, row, 4100);
+  g->setRowStretch(row, 1);
+  connect(enable_, &QCheckBox::clicked, this, [this] { EnableRule(); });
+  connect(confirm_, &LimitedEdit::FocusLeft, this, [this] {
+    if (!ReadControls()) ShowMessage(this, LoadLangString(4199));
+  });
+}
+
+void CDlgPPOECfg::Load(PageContext& context) {
+  LoadBytes(context.records->network.data() + kPppoeAt);
+  ShowParams();
+}
+
+void CDlgPPOECfg::ShowParams() {
+  const uint8_t* w = working_.data();
+  enable_->setChecked(Get32(w + kPppEnabled) != 0);
+  address_->setText(FieldToText(w + kPppAddress, 16));
+  ShowCredentials(w + kPppUser, kPppUserSize, w + kPppPassword);
+  EnableRule();
+}
+
+void CDlgPPOECfg::EnableRule() {
+  const bool on = enable_->isChecked();
+  for (QWidget* c : {user_, password_, confirm_}) c->setEnabled(on);
+}
+
+bool CDlgPPOECfg::ReadControls() {
+  uint8_t* w = working_.data();
+  const QString address = address_->Address().left(64);
+  if (address == QStringLiteral("0.0.0.0"))
+    std::memset(w + kPppAddress, 0, 16);
+  else
+    TextToField(address, w + kPppAddress, 16);
+  Put32(w + kPppEnabled, enable_->isChecked() ? 1 : 0);
+  if (!ReadCredentials(w + kPppUser, kPppUserSize, w + kPppPassword)) return false;
+  if (enable_->isChecked() && w[kPppUser] == 0) {
+    ShowMessage(this, LoadLangString(4209));
+    TextToField(QStringLiteral("admin"), w + kPppUser, kPppUserSize);
+    user_->setText(QStringLiteral("admin"));  // what is saved, so the notice is not repeated
+  }
+  return true;
+}
+
+bool CDlgPPOECfg::CollectChanges(ConfigRecords& records) {
+  if (!ReadControls()) {
+    // The edits stay in the controls and are saved once the passwords agree.
+    ShowMessage(this, LoadLangString(4199));
+    return false;
+  }
+  return CommitTo(records.network.data() + kPppoeAt);
+}
+
+// ---- DDNS ----
+
+CDlgDDNSCfg::CDlgDDNSCfg(QWidget* parent) : SnapshotPage(parent) {
+  QGridLayout* g = Grid(this);
+  int row = 0;
+  enable_ = Named(new QCheckBox(LoadLangString(4148), this), 4102);
+  g->addWidget(enable_, row++, 0, 1, 2);
+  provider_ = Named(new QComboBox(this), 4103);
+  provider_->addItem(QStringLiteral("qxddns.net"));  // index 0: the device's own service
+  provider_->addItem(QStringLiteral("Dyndns"));
+  provider_->setCurrentIndex(0);
+  AddRow(this, g, row, 4108, 4149, provider_);
+  AddCredentialRows(this, g, row, 4109);
+  domain_ = Named(new LimitedEdit(this, static_cast<int>(kDdnsDomainSize - 1)), 4107);
+  AddRow(this, g, row, 4110, 4150, domain_);
+  g->setRowStretch(row, 1);
+  connect(enable_, &QCheckBox::clicked, this, [this] { EnableRule(); });
+  connect(confirm_, &LimitedEdit::FocusLeft, this, [this] {
+    if (!ReadControls()) ShowMessage(this, LoadLangString(4199));
+  });
+}
+
+void CDlgDDNSCfg::Load(PageContext& context) {
+  LoadBytes(context.records->ddns.data());
+  ShowParams();
+}
+
+void CDlgDDNSCfg::ShowParams() {
+  const uint8_t* w = working_.data();
+  enable_->setChecked(w[kDdnsEnabled] != 0);
+  provider_->setCurrentIndex(w[kDdnsProvider] < provider_->count() ? w[kDdnsProvider] : -1);
+  ShowCredentials(w + kDdnsUser, kDdnsUserSize, w + kDdnsPassword);
+  domain_->setText(FieldToText(w + kDdnsDomain, kDdnsDomainSize));
+  EnableRule();
+}
+
+void CDlgDDNSCfg::EnableRule() {
+  const bool on = enable_->isChecked();
+  for (QWidget* c : {static_cast<QWidget*>(provider_), static_cast<QWidget*>(user_),
+                     static_cast<QWidget*>(password_), static_cast<QWidget*>(confirm_),
+                     static_cast<QWidget*>(domain_)})
+    c->setEnabled(on);
+}
+
+bool CDlgDDNSCfg::ReadControls() {
+  uint8_t* w = working_.data();
+  w[kDdnsEnabled] = enable_->isChecked() ? 1 : 0;
+  // No selection keeps the provider the device sent.
+  if (CurSel(provider_) >= 0) w[kDdnsProvider] = static_cast<uint8_t>(CurSel(provider_));
+  if (!ReadCredentials(w + kDdnsUser, kDdnsUserSize, w + kDdnsPassword)) return false;
+  TextToField(domain_->text().left(128), w + kDdnsDomain, kDdnsDomainSize);
+  if (w[kDdnsEnabled] && w[kDdnsDomain] == 0) {
+    w[kDdnsEnabled] = 0;
+    ShowMessage(this, LoadLangString(4201), QStringLiteral("DDNS"));
+    enable_->setChecked(false);
+    EnableRule();
+  }
+  return true;
+}
+
+bool CDlgDDNSCfg::CollectChanges(ConfigRecords& records) {
+  if (!ReadControls()) {
+    ShowMessage(this, LoadLangString(4199));
+    return false;
+  }
+  return CommitTo(records.ddns.data());
+}
+
+// ---- NTP ----
+
+CDlgNtpCfg::CDlgNtpCfg(QWidget* parent) : SnapshotPage(parent) {
+  QGridLayout* g = Grid(this);
+  int row = 0;
+  enable_ = Named(new QCheckBox(LoadLangString(4151), this), 4111);
+  g->addWidget(enable_, row++, 0, 1, 2);
+  server_ = Named(new LimitedEdit(this, 32), 4112);
+  port_ = Named(new LimitedEdit(this, 0, true), 4113);
+  AddRow(this, g, row, 4115, 4152, server_);
+  AddRow(this, g, row, 4114, 4153, port_);
+  g->setRowStretch(row, 1);
+  connect(enable_, &QCheckBox::clicked, this, [this] { EnableRule(); });
+  connect(port_, &QLineEdit::textChanged, this, [this] { ClampPortText(port_); });
+}
+
+void CDlgNtpCfg::Load(PageContext& context) {
+  LoadBytes(context.records->ntp.data());
+  ShowParams();
+}
+
+void CDlgNtpCfg::ShowParams() {
+  const uint8_t* w = working_.data();
+  enable_->setChecked(w[kNtpEnabled] != 0);
+  server_->setText(FieldToText(w + kNtpServer, kNtpServerSize));
+  port_->setText(QString::number(Get16(w + kNtpPort)));
+  EnableRule();
+}
+
+void CDlgNtpCfg::EnableRule() {
+  const bool on = enable_->isChecked();
+  server_->setEnabled(on);
+  port_->setEnabled(on);
+}
+
+bool CDlgNtpCfg::ReadControls() {
+  uint8_t* w = working_.data();
+  w[kNtpEnabled] = enable_->isChecked() ? 1 : 0;
+  TextToField(server_->text().left(256), w + kNtpServer, kNtpServerSize);
+  Put16(w + kNtpPort, static_cast<uint16_t>(EditNumber(port_)));
+  if (w[kNtpEnabled] && w[kNtpServer] == 0) {
+    ShowMessage(this, LoadLangString(4203), QStringLiteral("NTP"));
+    w[kNtpEnabled] = 0;
+    enable_->setChecked(false);
+    EnableRule();
+    return false;
+  }
+  if (w[kNtpEnabled] && Get16(w + kNtpPort) == 0) {
+    ShowMessage(this, LoadLangString(4207), QStringLiteral("NTP"));
+    Put16(w + kNtpPort, 123);
+    port_->setText(QStringLiteral("123"));
+  }
+  return true;
+}
+
+bool CDlgNtpCfg::CollectChanges(ConfigRecords& records) {
+  ReadControls();  // an NTP switched off for lack of a server is saved switched off
+  return CommitTo(records.ntp.data());
+}
+
+PELLMORE_REGISTER_PAGE(CDlgPPOECfg, 0x800)
+PELLMORE_REGISTER_PAGE(CDlgDDNSCfg, 0x1000)
+PELLMORE_REGISTER_PAGE(CDlgNtpCfg, 0x2000)
+
+}  // namespace pellmore
