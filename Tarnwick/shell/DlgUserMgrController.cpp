@@ -1,0 +1,180 @@
+#include "shell/DlgUserMgrController.h"
+
+#include "plat/text.h"
+#include "shell/DbHelpers.h"
+#include "shell/Language.h"
+#include "shell/Singleton.h"
+#include "shell/User.h"
+#include "shell/UserRights.h"
+#include "shell/UserStore.h"
+
+namespace {
+
+constexpr uint32_t IDS_USER_NAME_EMPTY = 8220;
+constexpr uint32_t IDS_PASSWORD_LENGTH = 8229;
+constexpr uint32_t IDS_PASSWORDS_DIFFER = 8231;
+
+bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r') || c == 0x3000; }
+
+bool LengthOk(const std::u16string& password) {
+  return password.size() >= PASSWORD_MIN_LENGTH && password.size() <= PASSWORD_MAX_LENGTH;
+}
+
+std::u16string AdminText() { return LoadResString(IDS_IDENTITY_ADMIN); }
+
+// The logged-in account, or empty when nobody is logged in.
+std::u16string CurrentUserName() {
+  if (!SingletonAccess<CUser>::HasInstance()) return {};
+  return CUser::GetInstance()->GetName();
+}
+
+class UserDb {
+ public:
+  UserDb() { open_ = OpenDatabaseInProgramDir(db_, USER_DB_NAME) != 0; }
+  ~UserDb() { CloseDatabase(db_); }
+  bool IsOpen() const { return open_; }
+  CppSQLite3DB& operator*() { return db_; }
+
+ private:
+  CppSQLite3DB db_;
+  bool open_ = false;
+};
+
+}  // namespace
+
+std::u16string TrimmedName(const std::u16string& name) {
+  size_t begin = 0, end = name.size();
+  while (begin < end && IsSpace(name[begin])) ++begin;
+  while (end > begin && IsSpace(name[end - 1])) --end;
+  return name.substr(begin, end - begin);
+}
+
+PasswordCheck CheckNewUser(const std::u16string& trimmedName, const std::u16string& password,
+                           const std::u16string& confirmation) {
+  if (trimmedName.empty()) return {IDS_USER_NAME_EMPTY, false};
+  return CheckNewPassword(password, confirmation);
+}
+
+PasswordCheck CheckNewPassword(const std::u16string& password, const std::u16string& confirmation) {
+  if (password != confirmation) return {IDS_PASSWORDS_DIFFER, false};
+  if (!LengthOk(password)) return {IDS_PASSWORD_LENGTH, true};
+  return {};
+}
+
+const std::vector<std::pair<uint32_t, int>>& UserMgrController::RightItems() {
+  static const std::vector<std::pair<uint32_t, int>> items = {
+      {8600, RIGHT_PTZ},           {8602, RIGHT_VIDEO_ADJUST}, {8603, RIGHT_REMOTE_PLAYBACK},
+      {8604, RIGHT_LOCAL_RECORD},  {8606, RIGHT_REMOTE_CONFIG}};
+  return items;
+}
+
+std::vector<UserMgrController::Row> UserMgrController::LoadAccounts() {
+  std::vector<Row> rows;
+  UserDb db;
+  if (!db.IsOpen()) return rows;
+  try {
+    CppSQLite3Query q = (*db).Query(u"select * from " + QuoteIdentifier(TB_USER_INFO) + u";");
+    for (; !q.Eof(); q.NextRow()) {
+      const char16_t* name = q.FieldText(0);
+      const char16_t* code = q.FieldText(2);
+      std::u16string identity = code ? code : u"";
+      CodeToIdentity(identity);
+      rows.push_back(Row{name ? name : u"", identity});
+    }
+  } catch (const CppSQLite3Exception&) {
+    // the rows read so far are shown
+  }
+  return rows;
+}
+
+void UserMgrController::Select(int row, const std::u16string& name) {
+  selected_ = row;
+  if (row < 0) return;
+  if (name != name_) password_.clear();  // never carried over to another account
+  name_ = name;
+  CppSQLite3Table table;
+  if (QueryUser(TB_USER_INFO, name_, table)) {
+    power_ = plat::textToInt(table.FieldText(3));
+    identity_ = table.FieldText(2);
+    CodeToIdentity(identity_);
+  }
+}
+
+bool UserMgrController::SelectedIsAdmin() const { return identity_ == AdminText(); }
+
+bool UserMgrController::RightsEditable() const { return !SelectedIsAdmin(); }
+
+void UserMgrController::SetRight(int bit, bool on) {
+  if (on)
+    power_ |= bit;
+  else
+    power_ &= ~bit;
+  SetUserPower(TB_USER_INFO, name_, power_);
+}
+
+UserMgrController::AddResult UserMgrController::Add(const std::u16string& name, const std::u16string& password,
+                                                    const std::u16string& identity) {
+  UserDb db;
+  if (!db.IsOpen()) return AddResult::Failed;
+  if (UserExists(*db, TB_USER_INFO, name)) return AddResult::Exists;
+  std::u16string code = identity;
+  if (!InsertUserRow(*db, TB_USER_INFO, name, password, code)) return AddResult::Failed;
+  if (identity == AdminText()) UpdateUserPower(*db, TB_USER_INFO, name, RIGHTS_ALL);
+  return AddResult::Added;
+}
+
+UserMgrController::DeleteCheck UserMgrController::CheckDelete() const {
+  const std::u16string current = CurrentUserName();
+  if (selected_ < 0 || current.empty()) return DeleteCheck::Nothing;
+  if (name_ == ADMIN_NAME) return DeleteCheck::RefuseAdmin;
+  if (name_ == current) return DeleteCheck::RefuseSelf;
+  return DeleteCheck::Ask;
+}
+
+bool UserMgrController::DeleteSelected() {
+  bool ok = false;
+  {
+    UserDb db;
+    if (db.IsOpen()) {
+      ok = true;
+      for (const char16_t* table : {TB_USER_INFO, TB_RECENT_LOGIN_USER})
+        if (UserExists(*db, table, name_)) ok = DeleteUserRow(*db, table, name_) && ok;
+    }
+  }
+  selected_ = -1;
+  return ok;
+}
+
+UserMgrController::ModifyResult UserMgrController::Modify(const std::u16string& newPassword,
+                                                          const std::u16string& identity) {
+  if (!newPassword.empty()) password_ = newPassword;
+  identity_ = identity;
+  {
+    UserDb db;
+    if (!db.IsOpen()) return ModifyResult::SaveFailed;
+    if (!UserExists(*db, TB_USER_INFO, name_)) return ModifyResult::Missing;
+    std::u16string code = identity_;
+    if (!UpdateUserRow(*db, TB_USER_INFO, name_, password_, code)) return ModifyResult::SaveFailed;
+  }
+  if (SelectedIsAdmin()) {
+    power_ = RIGHTS_ALL;
+    SetUserPower(TB_USER_INFO, name_, power_);
+  }
+  return ModifyResult::Saved;
+}
+
+ChangePasswordResult ChangeOwnPassword(const std::u16string& oldPassword, const std::u16string& newPassword,
+                                       const std::u16string& confirmation) {
+  const std::u16string name = CurrentUserName();
+  if (name.empty()) return ChangePasswordResult::NoUser;
+  UserDb db;
+  if (!db.IsOpen()) return ChangePasswordResult::NoStore;
+  std::u16string stored, identity, code;
+  if (!SelectUserByName(*db, TB_USER_INFO, name, stored, identity, &code)) stored.clear();
+  if (oldPassword != stored) return ChangePasswordResult::WrongOld;
+  if (newPassword != confirmation) return ChangePasswordResult::Mismatch;
+  if (!LengthOk(newPassword)) return ChangePasswordResult::BadLength;
+  if (!UserExists(*db, TB_USER_INFO, name) || !UpdateUserRow(*db, TB_USER_INFO, name, newPassword, code))
+    return ChangePasswordResult::SaveFailed;
+  return ChangePasswordResult::Changed;
+}
