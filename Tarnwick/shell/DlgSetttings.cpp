@@ -1,6 +1,42 @@
 #include "shell/DlgSetttings.h"
 
+#include <QFrame>
+#include <QPainter>
+
+#include "controls/BitmapButtonEx.h"
+#include "controls/PngResource.h"
+#include "controls/TaskbarNotifier.h"
 #include "shell/AppMessages.h"
+#include "shell/DlgModifyPwd.h"
+#include "shell/DlgUserMgrForms.h"
+#include "shell/Language.h"
+#include "shell/Singleton.h"
+#include "shell/User.h"
+#include "shell/UserRights.h"
+
+using namespace forms;
+
+namespace {
+
+struct ButtonSpec {
+  int id;
+  uint32_t tip;
+  int image;  // Chinese normal image; hover and pressed follow; 0 for none
+};
+// Top to bottom in the column.
+constexpr std::array<ButtonSpec, 5> kButtons = {{{CDlgSetttings::IDC_DEVICES, 8257, 6865},
+                                                 {CDlgSetttings::IDC_LOCAL, 8165, 6868},
+                                                 {CDlgSetttings::IDC_REMOTE, 8166, 0},
+                                                 {CDlgSetttings::IDC_USERS, 8167, 6877},
+                                                 {CDlgSetttings::IDC_PASSWORD, 8289, 6874}}};
+constexpr int kFrameWidth = 132;
+constexpr int kButtonGap = 6;
+
+bool CurrentUserKnown() {
+  return SingletonAccess<CUser>::HasInstance() && !CUser::GetInstance()->GetName().empty();
+}
+
+}  // namespace
 
 CDlgSetttings::CDlgSetttings() : CPageDialog(kTemplateId) {}
 
@@ -14,12 +50,109 @@ void CDlgSetttings::RegisterGroupTree(QTreeWidget* tree) {
   if (tree) m_groupTrees.push_back(tree);
 }
 
-void CDlgSetttings::RefreshRights() {}
+CBitmapButtonEx* CDlgSetttings::Button(int id) const {
+  for (size_t i = 0; i < kButtons.size(); ++i)
+    if (kButtons[i].id == id) return m_buttons[i];
+  return nullptr;
+}
+
+bool CDlgSetttings::OnInitDialog() {
+  m_frame = new QFrame(this);
+  m_frame->setObjectName(QString::number(IDC_FRAME));
+  m_frame->setFrameShape(QFrame::StyledPanel);
+  m_frame->setGeometry(0, 0, kFrameWidth, 10);
+  const int lang = GetLanguageId();
+  int y = 10;
+  for (size_t i = 0; i < kButtons.size(); ++i) {
+    const ButtonSpec& spec = kButtons[i];
+    auto* b = new CBitmapButtonEx(this, spec.id);
+    b->setObjectName(QString::number(spec.id));
+    b->setToolTip(Text(spec.tip));
+    b->setFocusPolicy(Qt::NoFocus);
+    if (spec.image && (lang == LANGUAGE_ID_CHINESE || lang == LANGUAGE_ID_ENGLISH)) {
+      const int image = LocalizedImageId(spec.image, lang);
+      b->LoadImageResources(image, image + 1, image + 2);
+      b->SizeToImage();
+    }
+    if (spec.id == IDC_REMOTE) {
+      b->hide();  // kept for its refusal; the column does not show it
+    } else {
+      b->move((kFrameWidth - b->width()) / 2, y);
+      y += b->height() + kButtonGap;
+    }
+    m_buttons[i] = b;
+  }
+  connect(Button(IDC_DEVICES), &QAbstractButton::clicked, this, [this] { SelectPage(&m_devMgr); });
+  connect(Button(IDC_LOCAL), &QAbstractButton::clicked, this, [this] { SelectPage(&m_lsettings); });
+  connect(Button(IDC_REMOTE), &QAbstractButton::clicked, this, &CDlgSetttings::OnRemoteSettings);
+  connect(Button(IDC_USERS), &QAbstractButton::clicked, this, [this] { SelectPage(&m_userMgr); });
+  connect(Button(IDC_PASSWORD), &QAbstractButton::clicked, this, &CDlgSetttings::OnChangePassword);
+
+  for (CPageDialog* page : {&m_devMgr, static_cast<CPageDialog*>(&m_lsettings), static_cast<CPageDialog*>(&m_userMgr)})
+    page->Create(this);
+  SelectPage(&m_devMgr);
+  if (CurrentUserKnown() && !CUser::GetInstance()->IsAdmin()) Button(IDC_USERS)->setEnabled(false);
+  Layout();
+  return true;
+}
+
+void CDlgSetttings::SelectPage(CPageDialog* page) {
+  if (!page) return;
+  if (m_current) {
+    if (m_current == &m_lsettings) m_lsettings.LoadFromSettings();
+    m_current->hide();
+  }
+  page->show();
+  m_current = page;
+}
+
+void CDlgSetttings::OnRemoteSettings() {
+  if (CurrentUserKnown() && !CUser::GetInstance()->HasRight(RIGHT_REMOTE_CONFIG))
+    Notice(IDS_NO_RIGHT_REMOTE_CONFIG);
+}
+
+void CDlgSetttings::OnChangePassword() {
+  CDlgModifyPwd dlg(this);
+  dlg.DoModal();
+}
+
+void CDlgSetttings::RefreshRights() {
+  if (!CurrentUserKnown() || !HasWindow()) return;
+  const bool admin = CUser::GetInstance()->IsAdmin();
+  Button(IDC_USERS)->setEnabled(admin);
+  m_userMgr.setEnabled(admin);
+}
 
 bool CDlgSetttings::OnMessage(uint32_t message, uintptr_t, intptr_t, intptr_t& result) {
   if (message == WM_RIGHTS_CHANGED) {
+    SelectPage(&m_lsettings);
     result = 0;
     return true;
   }
+  if (message == WM_NOTIFIER_CLICKED) {
+    CTaskbarNotifier::GetInstance()->Hide();
+    return true;
+  }
   return false;
+}
+
+void CDlgSetttings::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), kBackground);
+}
+
+void CDlgSetttings::resizeEvent(QResizeEvent* e) {
+  CPageDialog::resizeEvent(e);
+  Layout();
+}
+
+void CDlgSetttings::Layout() {
+  if (!m_frame) return;
+  // The frame keeps its width at the right edge; the buttons move with it.
+  const int oldLeft = m_frame->x();
+  const int left = std::max(0, width() - m_frame->width());
+  m_frame->setGeometry(left, m_frame->y(), m_frame->width(), std::max(1, height() - 1 - m_frame->y()));
+  for (CBitmapButtonEx* b : m_buttons) b->move(b->x() + left - oldLeft, b->y());
+  for (CPageDialog* page : {&m_devMgr, static_cast<CPageDialog*>(&m_lsettings), static_cast<CPageDialog*>(&m_userMgr)})
+    page->setGeometry(0, 0, std::max(0, left - 1), height());
 }

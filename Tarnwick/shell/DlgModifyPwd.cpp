@@ -1,0 +1,83 @@
+#include "shell/DlgModifyPwd.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "controls/BitmapButtonEx.h"
+#include "shell/DlgUserMgrController.h"
+#include "shell/DlgUserMgrForms.h"
+#include "shell/UiService.h"
+
+using namespace forms;
+
+namespace {
+constexpr uint32_t IDS_CHANGE_PASSWORD = 8289, IDS_USER_INFO = 8357, IDS_OLD_PASSWORD = 8480, IDS_PASSWORD = 8062,
+                   IDS_CONFIRM = 8128, IDS_OK = 8004, IDS_CANCEL = 8006, IDS_WRONG_PASSWORD = 8222,
+                   IDS_PASSWORDS_DIFFER = 8231, IDS_PASSWORD_LENGTH = 8229, IDS_SAVE_FAILED = 8361,
+                   IDS_PASSWORD_CHANGED = 8338;
+}
+
+CDlgModifyPwd::CDlgModifyPwd(QWidget* parent) : CQxDialog(kTemplateId, parent) {
+  setObjectName(QString::number(kTemplateId));
+  resize(320, 160);
+  Group(this, IDC_GROUP, IDS_USER_INFO, QRect(0, 4, 300, 112));
+  Label(this, IDC_LABEL_OLD, IDS_OLD_PASSWORD, QRect(10, 26, 140, 22));
+  Label(this, IDC_LABEL_NEW, IDS_PASSWORD, QRect(10, 54, 140, 22));
+  Label(this, IDC_LABEL_CONFIRM, IDS_CONFIRM, QRect(10, 82, 140, 22));
+  m_old = Edit(this, IDC_OLD, QRect(150, 26, 140, 22), PASSWORD_MAX_LENGTH, true);
+  m_new = Edit(this, IDC_NEW, QRect(150, 54, 140, 22), PASSWORD_MAX_LENGTH, true);
+  m_confirm = Edit(this, IDC_CONFIRM, QRect(150, 82, 140, 22), PASSWORD_MAX_LENGTH, true);
+  m_ok = TextButton(this, IDC_OK, IDS_OK, QPoint(48, 126));
+  m_cancel = TextButton(this, IDC_CANCEL, IDS_CANCEL, QPoint(168, 126));
+  connect(m_ok, &QAbstractButton::clicked, this, &CDlgModifyPwd::OnModify);
+  connect(m_cancel, &QAbstractButton::clicked, this, [this] { EndDialog(IDCANCEL); });
+}
+
+bool CDlgModifyPwd::OnInitDialog() {
+  CQxDialog::OnInitDialog();
+  setWindowTitle(Text(IDS_CHANGE_PASSWORD));
+  for (QLineEdit* e : {m_old, m_new, m_confirm}) e->setToolTip(Text(IDS_PASSWORD_LENGTH));
+  m_old->setFocus();
+  FilterKeysOfChildren(this);
+  return true;
+}
+
+void CDlgModifyPwd::OnModify() {
+  switch (ChangeOwnPassword(m_old->text().toStdU16String(), m_new->text().toStdU16String(),
+                            m_confirm->text().toStdU16String())) {
+    case ChangePasswordResult::NoUser:
+    case ChangePasswordResult::NoStore: return;
+    case ChangePasswordResult::WrongOld:
+      Notice(IDS_WRONG_PASSWORD);
+      for (QLineEdit* e : {m_old, m_new, m_confirm}) e->clear();
+      m_old->setFocus();
+      return;
+    case ChangePasswordResult::Mismatch: Notice(IDS_PASSWORDS_DIFFER); return;
+    case ChangePasswordResult::BadLength:
+      m_new->clear();
+      m_confirm->clear();
+      m_new->setFocus();
+      Notice(IDS_PASSWORD_LENGTH);
+      return;
+    case ChangePasswordResult::SaveFailed: Notice(IDS_SAVE_FAILED); return;
+    case ChangePasswordResult::Changed:
+      EndDialog(IDOK);
+      Notice(IDS_PASSWORD_CHANGED);
+      return;
+  }
+}
+
+bool CDlgModifyPwd::eventFilter(QObject* watched, QEvent* e) {
+  if (KeyOf(e) != DialogKey::Enter) return CQxDialog::eventFilter(watched, e);
+  if (watched == m_confirm || watched == m_ok) {
+    OnModify();
+  } else if (watched == m_cancel) {
+    EndDialog(IDCANCEL);
+  } else if (auto* w = qobject_cast<QWidget*>(watched)) {
+    // Enter moves on to the next control, as Tab does.
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &tab);
+  }
+  return true;
+}
