@@ -17,15 +17,15 @@ constexpr uint32_t IDS_ADD_USER = 8181, IDS_USER_INFO = 8357, IDS_USER_NAME = 80
 
 CDlgAddUser::CDlgAddUser(QWidget* parent) : CQxDialog(kTemplateId, parent) {
   setObjectName(QString::number(kTemplateId));
-  resize(320, 214);
-  Group(this, IDC_GROUP_INFO, IDS_USER_INFO, QRect(0, 4, 300, 112));
+  resize(312, 214);
+  Group(this, IDC_GROUP_INFO, IDS_USER_INFO, QRect(0, 4, 298, 112));
   Label(this, IDC_LABEL_NAME, IDS_USER_NAME, QRect(10, 26, 140, 22));
   Label(this, IDC_LABEL_PASSWORD, IDS_PASSWORD, QRect(10, 54, 140, 22));
   Label(this, IDC_LABEL_CONFIRM, IDS_CONFIRM, QRect(10, 82, 140, 22));
   m_nameEdit = Edit(this, IDC_NAME, QRect(150, 26, 140, 22), USER_NAME_MAX_LENGTH, false);
   m_passwordEdit = Edit(this, IDC_PASSWORD, QRect(150, 54, 140, 22), PASSWORD_MAX_LENGTH, true);
   m_confirmEdit = Edit(this, IDC_CONFIRM, QRect(150, 82, 140, 22), PASSWORD_MAX_LENGTH, true);
-  Group(this, IDC_GROUP_IDENTITY, IDS_USER_IDENTITY, QRect(0, 122, 300, 50));
+  Group(this, IDC_GROUP_IDENTITY, IDS_USER_IDENTITY, QRect(0, 122, 298, 50));
   m_admin = Radio(this, IDC_ADMIN, IDS_IDENTITY_ADMIN, QRect(20, 142, 130, 22));
   m_user = Radio(this, IDC_USER, IDS_IDENTITY_USER, QRect(160, 142, 130, 22));
   m_ok = TextButton(this, IDC_OK, IDS_OK, QPoint(48, 180));

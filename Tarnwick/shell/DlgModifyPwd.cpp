@@ -20,8 +20,8 @@ constexpr uint32_t IDS_CHANGE_PASSWORD = 8289, IDS_USER_INFO = 8357, IDS_OLD_PAS
 
 CDlgModifyPwd::CDlgModifyPwd(QWidget* parent) : CQxDialog(kTemplateId, parent) {
   setObjectName(QString::number(kTemplateId));
-  resize(320, 160);
-  Group(this, IDC_GROUP, IDS_USER_INFO, QRect(0, 4, 300, 112));
+  resize(312, 160);
+  Group(this, IDC_GROUP, IDS_USER_INFO, QRect(0, 4, 298, 112));
   Label(this, IDC_LABEL_OLD, IDS_OLD_PASSWORD, QRect(10, 26, 140, 22));
   Label(this, IDC_LABEL_NEW, IDS_PASSWORD, QRect(10, 54, 140, 22));
   Label(this, IDC_LABEL_CONFIRM, IDS_CONFIRM, QRect(10, 82, 140, 22));

@@ -19,8 +19,8 @@ constexpr uint32_t IDS_MODIFY_USER = 8481, IDS_USER_INFO = 8357, IDS_USER_NAME =
 
 CDlgModifyUserInfor::CDlgModifyUserInfor(QWidget* parent) : CQxDialog(kTemplateId, parent) {
   setObjectName(QString::number(kTemplateId));
-  resize(320, 242);
-  Group(this, IDC_GROUP_INFO, IDS_USER_INFO, QRect(0, 4, 300, 140));
+  resize(312, 242);
+  Group(this, IDC_GROUP_INFO, IDS_USER_INFO, QRect(0, 4, 298, 140));
   Label(this, IDC_LABEL_NAME, IDS_USER_NAME, QRect(10, 26, 140, 22));
   Label(this, IDC_LABEL_OLD, IDS_OLD_PASSWORD, QRect(10, 54, 140, 22));
   Label(this, IDC_LABEL_PASSWORD, IDS_PASSWORD, QRect(10, 82, 140, 22));
@@ -29,7 +29,7 @@ CDlgModifyUserInfor::CDlgModifyUserInfor(QWidget* parent) : CQxDialog(kTemplateI
   m_oldEdit = Edit(this, IDC_OLD, QRect(150, 54, 140, 22), PASSWORD_MAX_LENGTH, true);
   m_passwordEdit = Edit(this, IDC_PASSWORD, QRect(150, 82, 140, 22), PASSWORD_MAX_LENGTH, true);
   m_confirmEdit = Edit(this, IDC_CONFIRM, QRect(150, 110, 140, 22), PASSWORD_MAX_LENGTH, true);
-  Group(this, IDC_GROUP_IDENTITY, IDS_USER_IDENTITY, QRect(0, 150, 300, 50));
+  Group(this, IDC_GROUP_IDENTITY, IDS_USER_IDENTITY, QRect(0, 150, 298, 50));
   m_admin = Radio(this, IDC_ADMIN, IDS_IDENTITY_ADMIN, QRect(20, 170, 130, 22));
   m_user = Radio(this, IDC_USER, IDS_IDENTITY_USER, QRect(160, 170, 130, 22));
   m_ok = TextButton(this, IDC_OK, IDS_OK, QPoint(48, 208));
