@@ -4,6 +4,7 @@
 
 #include "plat/log.h"
 #include "plat/text.h"
+#include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 
 const char16_t* const CDeviceManager::kCreateTable =
@@ -146,47 +147,67 @@ IDevCtlPtz* CDeviceManager::GetChannelPtzByGuid(const std::u16string& guid, int 
 
 bool CDeviceManager::Load() {
   CppSQLite3DB db;
-  if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
+  const bool existed = FileExistsInProgramDir(kDatabase) == 1;
+  if (!OpenDatabaseInProgramDir(db, kDatabase)) {
+    if (existed) ReportDamagedFile(kDatabase, "the file does not open");
+    return false;
+  }
+  // Rows read and rows skipped for a duplicate are normal; anything else that stops the read
+  // (a damaged page, a table without its columns) is reported, and the next save keeps the
+  // file aside instead of writing the loss over it.
+  std::string damage;
+  int rows = 0;
   try {
-    CppSQLite3Query q = db.Query(u"select * from Tb_Device;");
-    if (q.FieldCount() >= 15) {
-      for (; !q.Eof(); q.NextRow()) {
-        CDevInfo info(Text(q.FieldText(0)), Text(q.FieldText(1)), ToInt(q.FieldText(2)),
-                      Text(q.FieldText(3)), Text(q.FieldText(4)), ToInt(q.FieldText(5)),
-                      Text(q.FieldText(6)), Text(q.FieldText(7)), Text(q.FieldText(8)),
-                      Text(q.FieldText(9)), ToInt(q.FieldText(10)), ToInt(q.FieldText(11)),
-                      ToInt(q.FieldText(12)), Text(q.FieldText(13)), Text(q.FieldText(14)));
-        auto* device = new CDevice(info);
-        if (!Add(device)) {
-          PLAT_LOGW("devices", "skipping stored device \"%s\" (%s): its name or host is taken",
-                    plat::utf16ToUtf8(info.GetName()).c_str(), info.GetNarrowIP());
-          delete device;
+    if (db.TableExists(u"Tb_Device")) {
+      CppSQLite3Query q = db.Query(u"select * from Tb_Device;");
+      if (q.FieldCount() < 15) {
+        damage = "the device table has " + std::to_string(q.FieldCount()) + " columns, not 15";
+      } else {
+        for (; !q.Eof(); q.NextRow()) {
+          ++rows;
+          CDevInfo info(Text(q.FieldText(0)), Text(q.FieldText(1)), ToInt(q.FieldText(2)),
+                        Text(q.FieldText(3)), Text(q.FieldText(4)), ToInt(q.FieldText(5)),
+                        Text(q.FieldText(6)), Text(q.FieldText(7)), Text(q.FieldText(8)),
+                        Text(q.FieldText(9)), ToInt(q.FieldText(10)), ToInt(q.FieldText(11)),
+                        ToInt(q.FieldText(12)), Text(q.FieldText(13)), Text(q.FieldText(14)));
+          auto* device = new CDevice(info);
+          if (!Add(device)) {
+            PLAT_LOGW("devices", "skipping stored device \"%s\" (%s): its name or host is taken",
+                      plat::utf16ToUtf8(info.GetName()).c_str(), info.GetNarrowIP());
+            delete device;
+          }
         }
       }
     }
   } catch (const CppSQLite3Exception& e) {
-    PLAT_LOGI("devices", "device table not read: %s", e.Detail().c_str());
+    damage = "reading stopped after " + std::to_string(rows) + " rows: " + e.Detail();
   }
   db.Close();
+  if (!damage.empty()) ReportDamagedFile(kDatabase, damage);
   return true;
 }
 
 bool CDeviceManager::Save() {
-  CppSQLite3DB db;
-  if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
-  int ok = RunInTransaction(db, [this](CppSQLite3DB& d) {
-    if (d.TableExists(u"Tb_Device")) d.Execute(u"DROP TABLE Tb_Device;");
-    d.Execute(kCreateTable);
-    for (CDevice* dev : devices_) {
-      const CDevInfo& i = dev->GetDevInfo();
-      d.Execute(u"insert into Tb_Device values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
-                {i.GetName(), i.GetIP(), int64_t{i.GetPort()}, i.GetUserName(), i.GetPwd(),
-                 int64_t{i.GetChnNum()}, i.GetMultiIP(), i.GetDns(), i.GetSN(),
-                 i.GetManfacture(), int64_t{i.GetManufactureID()}, int64_t{i.GetAddrType()},
-                 int64_t{i.GetDevType()}, i.GetGuid(), i.GetRegionGuid()});
-    }
-    return true;
-  });
-  db.Close();
-  return ok == 1;
+  if (!KeepDamagedFileAside(kDatabase)) return false;
+  auto write = [this] {
+    CppSQLite3DB db;
+    if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
+    int ok = RunInTransaction(db, [this](CppSQLite3DB& d) {
+      if (d.TableExists(u"Tb_Device")) d.Execute(u"DROP TABLE Tb_Device;");
+      d.Execute(kCreateTable);
+      for (CDevice* dev : devices_) {
+        const CDevInfo& i = dev->GetDevInfo();
+        d.Execute(u"insert into Tb_Device values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
+                  {i.GetName(), i.GetIP(), int64_t{i.GetPort()}, i.GetUserName(), i.GetPwd(),
+                   int64_t{i.GetChnNum()}, i.GetMultiIP(), i.GetDns(), i.GetSN(),
+                   i.GetManfacture(), int64_t{i.GetManufactureID()}, int64_t{i.GetAddrType()},
+                   int64_t{i.GetDevType()}, i.GetGuid(), i.GetRegionGuid()});
+      }
+      return true;
+    });
+    db.Close();
+    return ok == 1;
+  };
+  // A file too damaged to take the table again is started anew once its bytes are kept.
+  return write() || (StartDamagedDatabaseAnew(kDatabase) && write());
 }

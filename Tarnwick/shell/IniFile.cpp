@@ -88,6 +88,14 @@ bool CIniFile::WriteString(const std::u16string& key, const std::u16string& valu
   return plat::writePrivateProfileString(m_section, key, value, m_nativePath);
 }
 
+bool CIniFile::WriteStrings(const std::vector<std::pair<std::u16string, std::u16string>>& values,
+                            const char16_t* section) {
+  UseSection(section);
+  return plat::writePrivateProfileStrings(m_section, values, m_nativePath);
+}
+
+std::u16string CIniFile::IntText(int value) { return toText(value); }
+
 bool CIniFile::WriteInt(const std::u16string& key, int value, const char16_t* section) {
   return WriteString(key, toText(value), section);
 }

@@ -4,6 +4,8 @@
 // unchanged. Other paths are placed in the program's folder (relative flag 1) or in the
 // user's configuration folder, which stands in for the system folder (flag 0).
 #include <string>
+#include <utility>
+#include <vector>
 
 class CIniFile {
  public:
@@ -32,6 +34,10 @@ class CIniFile {
                    const char16_t* section = nullptr);
   bool WriteInt(const std::u16string& key, int value, const char16_t* section = nullptr);
   bool WriteBool(const std::u16string& key, bool value, const char16_t* section = nullptr);
+  // Several keys with one replacement of the file: all of them are written or none.
+  bool WriteStrings(const std::vector<std::pair<std::u16string, std::u16string>>& values,
+                    const char16_t* section = nullptr);
+  static std::u16string IntText(int value);
 
   // Wide-text-to-integer as the profile values are read (no overflow: clamps).
   static int TextToInt(const std::u16string& text);

@@ -76,14 +76,16 @@ int CLocalSettings::Save() {
   std::u16string disks;
   for (int i = 0; i < SAVED_DISK_FLAGS; ++i)
     disks += plat::utf8ToUtf16(std::to_string(m_diskFlags[i]));
-  bool ok = ini.WriteInt(u"CircleVideo", m_circleVideo, kSection);
-  ok = ini.WriteInt(u"WndMode", m_wndMode) && ok;
-  ok = ini.WriteInt(u"LangID", m_langId) && ok;
-  ok = ini.WriteInt(u"FilePackSize", m_filePackSize) && ok;
-  ok = ini.WriteInt(u"CycleInterval", m_cycleInterval) && ok;
-  ok = ini.WriteString(u"AllDisk", disks) && ok;
-  ok = ini.WriteString(u"DownLoadPath", m_downLoadPath) && ok;
-  ok = ini.WriteString(u"PictureSavePath", m_pictureSavePath) && ok;
+  // One write of the whole file: a save cut short leaves the previous settings whole.
+  const bool ok = ini.WriteStrings({{u"CircleVideo", CIniFile::IntText(m_circleVideo)},
+                                    {u"WndMode", CIniFile::IntText(m_wndMode)},
+                                    {u"LangID", CIniFile::IntText(m_langId)},
+                                    {u"FilePackSize", CIniFile::IntText(m_filePackSize)},
+                                    {u"CycleInterval", CIniFile::IntText(m_cycleInterval)},
+                                    {u"AllDisk", disks},
+                                    {u"DownLoadPath", m_downLoadPath},
+                                    {u"PictureSavePath", m_pictureSavePath}},
+                                   kSection);
   return ok ? 1 : 0;
 }
 

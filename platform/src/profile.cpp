@@ -1,5 +1,10 @@
 #include "plat/profile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -61,14 +66,24 @@ bool writeLines(const std::string& path, const std::vector<std::u16string>& line
     out += utf16ToUtf8(l);
     out += "\r\n";
   }
-  std::string tmp = path + ".tmp";
-  FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (std::fclose(f) == 0) && ok;
+  std::string tmp = path + ".XXXXXX";
+  const int fd = ::mkstemp(tmp.data());
+  if (fd < 0) return false;
+  bool ok = true;
+  for (size_t done = 0; ok && done < out.size();) {
+    const ssize_t n = ::write(fd, out.data() + done, out.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  // Readable as the old file was (mkstemp makes it private to the owner).
+  struct stat st{};
+  const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+  ok = ok && ::fchmod(fd, mode) == 0;
+  ok = ok && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
   if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
+    ::unlink(tmp.c_str());
     return false;
   }
   return true;
@@ -150,11 +165,11 @@ int getPrivateProfileInt(const std::u16string& section, const std::u16string& ke
   return textToInt(value);
 }
 
-bool writePrivateProfileString(const std::u16string& section, const std::u16string& key,
-                               const std::u16string& value, const std::string& path) {
-  if (key.empty()) return false;
-  std::lock_guard<std::mutex> lk(g_fileMutex);
-  auto lines = readLines(path);
+namespace {
+
+// Sets key=value in the section held in `lines`, adding section and key when missing.
+void setKey(std::vector<std::u16string>& lines, const std::u16string& section,
+            const std::u16string& key, const std::u16string& value) {
   long header;
   size_t end;
   findSection(lines, section, header, end);
@@ -162,19 +177,36 @@ bool writePrivateProfileString(const std::u16string& section, const std::u16stri
   if (header < 0) {
     lines.push_back(u"[" + section + u"]");
     lines.push_back(line);
-    return writeLines(path, lines);
+    return;
   }
   for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
     std::u16string k, v;
     if (splitKey(lines[i], k, v) && equalsNoCase(k, key)) {
       lines[i] = line;
-      return writeLines(path, lines);
+      return;
     }
   }
   // After the section's last non-blank line.
   size_t at = end;
   while (at > static_cast<size_t>(header) + 1 && trim(lines[at - 1]).empty()) --at;
   lines.insert(lines.begin() + static_cast<long>(at), line);
+}
+
+}  // namespace
+
+bool writePrivateProfileString(const std::u16string& section, const std::u16string& key,
+                               const std::u16string& value, const std::string& path) {
+  return writePrivateProfileStrings(section, {{key, value}}, path);
+}
+
+bool writePrivateProfileStrings(const std::u16string& section,
+                                const std::vector<std::pair<std::u16string, std::u16string>>& values,
+                                const std::string& path) {
+  for (const auto& kv : values)
+    if (kv.first.empty()) return false;
+  std::lock_guard<std::mutex> lk(g_fileMutex);
+  auto lines = readLines(path);
+  for (const auto& kv : values) setKey(lines, section, kv.first, kv.second);
   return writeLines(path, lines);
 }
 

@@ -97,6 +97,7 @@ struct Demuxed {
   int audioPackets = 0;
   int width = 0, height = 0;
   int audioFormatTag = 0;
+  double frameRate = 0;     // as the header says
 };
 
 inline Demuxed demux(const std::string& path) {
@@ -113,6 +114,7 @@ inline Demuxed demux(const std::string& path) {
       d.videoTag = s->codecpar->codec_tag;
       d.videoFrames = s->nb_frames;
       d.width = s->codecpar->width;
+      d.frameRate = s->time_base.num ? av_q2d(av_inv_q(s->time_base)) : 0;  // one frame a tick
       d.height = s->codecpar->height;
     } else if (s->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
       audio = static_cast<int>(i);
@@ -145,7 +147,8 @@ namespace avitest {
 struct TempDir {
   TempDir() {
     char tmpl[] = "/tmp/avitestXXXXXX";
-    path = mkdtemp(tmpl) ? tmpl : "/tmp";
+    if (!mkdtemp(tmpl)) std::abort();  // never fall back to a shared folder it would remove
+    path = tmpl;
   }
   ~TempDir() {
     std::error_code ec;

@@ -207,14 +207,35 @@ TEST_F(RecorderTest, WriteFailuresReachTheCaller) {
     return ::write(fd, p, n);
   };
   rec.SetWriterOptions(opts);
+  std::vector<int> failures;
+  rec.SetFailureHook([&](int error) {
+    EXPECT_EQ(closed.size(), 1u);  // announced after the file was closed
+    failures.push_back(error);
+  });
   ASSERT_EQ(rec.StartRecord(base()), 1);
   EXPECT_EQ(video(2, 64, 64, true), 1);
+  tick += corvane::kRecordCheckpointMs;  // the header on disk now counts that frame
+  EXPECT_EQ(video(2, 64, 64, false), 1);
+  auto early = parse(name());
+  ASSERT_EQ(early.error, "");
+  EXPECT_EQ(u32(early.bytes, 48), 2u);  // frames so far
+  EXPECT_EQ(early.chunks.size(), 2u);
   *failing = true;
   EXPECT_EQ(video(2, 64, 64, false), 0);
+  // The disk refused the write: the recording is over, the file closed and announced once.
+  EXPECT_FALSE(rec.IsRecording());
+  EXPECT_EQ(failures, (std::vector<int>{ENOSPC}));
+  EXPECT_EQ(osd, (std::vector<bool>{true, false}));
   EXPECT_EQ(audio(10), 0);
-  EXPECT_EQ(rec.StopRecord(), 0);  // the index could not be written either
+  EXPECT_EQ(rec.StopRecord(), 0);
   ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].bytes, 600u);  // only what is in the file
+  EXPECT_EQ(closed[0].bytes, 1200u);  // only what is in the file
+  // Its header was written in place although the index could not be: it plays.
+  auto avi = parse(name());
+  ASSERT_EQ(avi.error, "");
+  EXPECT_EQ(avi.chunks.size(), 2u);
+  EXPECT_EQ(demux(name()).videoPackets, 2);
+  EXPECT_EQ(failures.size(), 1u);
 }
 
 TEST_F(RecorderTest, FilesThatCannotBeCreatedEndTheRecording) {

@@ -3,6 +3,8 @@
 // the product time-outs shrunk by the clock's scale.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,8 +23,10 @@ struct PlayWindow {
   std::shared_ptr<plat::QueueDispatcher> dispatcher = std::make_shared<plat::QueueDispatcher>();
   int fullMessages = 0;
   int stopped = 0;
+  int recordFailures = 0;
   plat::WindowHandle handle = plat::registerWindow(
       [this](uint32_t msg, uintptr_t w, intptr_t l) -> intptr_t {
+        if (msg == WM_DEV_RECORD_FAILED) recordFailures += DevPreviewOnRecordFailed(w, l);
         if (msg != WM_DEV_PREVIEW_FULL) return 0;
         ++fullMessages;
         stopped += DevPreviewOnFull(w, l);
@@ -30,6 +34,16 @@ struct PlayWindow {
       },
       dispatcher);
   ~PlayWindow() { plat::unregisterWindow(handle); }
+  // Runs the window's messages until `done` holds; bounded in real time, whatever the
+  // product time scale, so a busy machine only makes it slower.
+  bool pumpUntil(const std::function<bool()>& done, int realMs = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      dispatcher->pump(10);
+    }
+    return true;
+  }
 };
 
 // One emulated device and the description the program would keep for it.

@@ -143,7 +143,7 @@ TEST_F(ConnectionsFull, OneNoticeAndAStopOnTheUiSide) {
   // Several refusals come and go before the UI side runs.
   ASSERT_TRUE(dev.cam.waitUntil([&] { return refusals() >= 3; }));
   EXPECT_TRUE(p.preview->IsPreviewing());  // nothing was stopped on the receive thread
-  ASSERT_GT(w.dispatcher->pump(5000), 0);
+  ASSERT_TRUE(w.pumpUntil([&] { return w.fullMessages > 0; }));
   EXPECT_EQ(w.fullMessages, 1);
   EXPECT_EQ(w.stopped, 1);
   EXPECT_FALSE(p.preview->IsPreviewing());
@@ -166,17 +166,20 @@ TEST_F(ConnectionsFull, ALateNoticeForAStoppedOrDeletedPreviewDoesNothing) {
         return 0;
       },
       d);
+  auto pumpUntilHeld = [&](size_t n) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (held.size() < n && std::chrono::steady_clock::now() < end) d->pump(10);
+    return held.size();
+  };
   IDevPreview* p = CDevPreviewFactory::CreateDevPreview(login.login, 1);
   p->SetPlayWnd(w);
   ASSERT_TRUE(p->StartPreview());
-  ASSERT_GT(d->pump(5000), 0);
-  ASSERT_EQ(held.size(), 1u);
+  ASSERT_EQ(pumpUntilHeld(1), 1u);
   // Stopped and started again: the old run's notice no longer applies.
   EXPECT_TRUE(p->StopPreview());
   EXPECT_EQ(DevPreviewOnFull(held[0].first, held[0].second), 0);
   ASSERT_TRUE(p->StartPreview());
-  ASSERT_GT(d->pump(5000), 0);
-  ASSERT_EQ(held.size(), 2u);
+  ASSERT_EQ(pumpUntilHeld(2), 2u);
   CDevPreviewFactory::DeleteDevPreview(p, login.login);
   EXPECT_EQ(DevPreviewOnFull(held[1].first, held[1].second), 0);
   EXPECT_TRUE(g_notices.empty());
@@ -193,18 +196,15 @@ TEST_F(ConnectionsFull, TwoPreviewsOfOneCameraKeepTheirOwnEvents) {
   a->GetRealHandle(&ha);
   b.preview->GetRealHandle(&hb);
   EXPECT_NE(ha, hb);
-  ASSERT_TRUE(dev.cam.waitUntil([&] { return refusals() >= 2; }));
-  wa.dispatcher->pump(0);
-  wb.dispatcher->pump(0);
-  EXPECT_EQ(wa.stopped, 1);
-  EXPECT_EQ(wb.stopped, 1);
+  // Each refusal reaches its own preview's window, whenever its receive thread gets to it.
+  ASSERT_TRUE(wa.pumpUntil([&] { return wa.stopped == 1; }));
+  ASSERT_TRUE(wb.pumpUntil([&] { return wb.stopped == 1; }));
 
   CDevPreviewFactory::DeleteDevPreview(a, login.login);
   const size_t before = refusals();
   ASSERT_TRUE(b.preview->StartPreview());
   ASSERT_TRUE(dev.cam.waitUntil([&] { return refusals() > before; }));
-  ASSERT_GT(wb.dispatcher->pump(5000), 0);
-  EXPECT_EQ(wb.fullMessages, 2);
+  ASSERT_TRUE(wb.pumpUntil([&] { return wb.fullMessages == 2; }));
   EXPECT_EQ(wb.stopped, 2);
   EXPECT_EQ(wa.fullMessages, 1);
 }

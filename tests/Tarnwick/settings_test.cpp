@@ -1,4 +1,6 @@
 #include <map>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "plat/text.h"
@@ -166,4 +168,39 @@ TEST_F(Settings, TextToIntAsTheProfileReadsIt) {
       {u"", 0},    {u"99999999999", 2147483647}, {u"-99999999999", -2147483647 - 1}};
   for (const auto& [text, value] : cases)
     EXPECT_EQ(CIniFile::TextToInt(text), value) << plat::utf16ToUtf8(text);
+}
+
+// The disk fills while the new text is written (the file-size limit stands in for a full
+// disk): the save fails, the old file stays byte for byte and no temporary file is left.
+TEST_F(Settings, ASaveThatFailsMidwayLeavesTheOldFileWhole) {
+  CLocalSettings s;
+  s.SetDownLoadPath(u"C:\\Down\\");
+  ASSERT_EQ(s.Save(), 1);
+  const std::string path = CLocalSettings::SettingsFilePath();
+  const std::string old = ReadFile(path);
+  ASSERT_FALSE(old.empty());
+
+  s.SetDownLoadPath(u"C:\\" + std::u16string(4000, u'x') + u"\\");
+  s.SetPictureSavePath(u"C:\\Pictures\\");
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int saved = s.Save();
+  setrlimit(RLIMIT_FSIZE, &before);
+  signal(SIGXFSZ, oldSignal);
+  EXPECT_EQ(saved, 0);
+  EXPECT_EQ(ReadFile(path), old);
+  int files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()))
+    files += e.path().filename().string().rfind(std::filesystem::path(path).filename().string(), 0) == 0;
+  EXPECT_EQ(files, 1);
+
+  // With room again the whole new text lands in one write.
+  ASSERT_EQ(s.Save(), 1);
+  CLocalSettings reread;
+  reread.Load();
+  EXPECT_EQ(reread.GetPictureSavePath(), u"C:\\Pictures\\");
 }

@@ -18,6 +18,8 @@ enum IpcSessionEvent : int {
   kIpcEvVideoFull = 11,
   kIpcEvAudioFull = 12,
   kIpcEvTalkFailed = 13,
+  kIpcEvRecordFailed = 14,     // data: stream handle; the disk refused a write, the file is
+                               // closed (event 10 came first) and the recording has ended
   kIpcEvPlaybackNotOpened = 17,
   kIpcEvPlaybackEnded = 18,
   kIpcEvPlaybackNotSent = 19,

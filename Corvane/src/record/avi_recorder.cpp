@@ -73,6 +73,10 @@ void AviRecorder::SetOsdHook(OsdHook hook) {
   plat::RecursiveLock lock(mutex_);
   osdHook_ = std::move(hook);
 }
+void AviRecorder::SetFailureHook(FailureHook hook) {
+  plat::RecursiveLock lock(mutex_);
+  failureHook_ = std::move(hook);
+}
 void AviRecorder::SetClock(RecordClock clock) {
   plat::RecursiveLock lock(mutex_);
   if (!clock.unixTime) clock.unixTime = clock_.unixTime;
@@ -119,6 +123,7 @@ void AviRecorder::Shutdown() {
   CloseRecordFile();
   closedHook_ = nullptr;
   osdHook_ = nullptr;
+  failureHook_ = nullptr;
 }
 
 std::string AviRecorder::pickFileName(const std::string& baseName, int attempt) const {
@@ -158,14 +163,14 @@ bool AviRecorder::OpenRecordFile(const std::string& baseName) {
   if (!writer_) return false;
   startTime_ = clock_.unixTime();
   startTick_ = clock_.tickMs();
+  checkpointTick_ = startTick_;
   frames_ = 0;
   bytes_ = 0;
   if (osdHook_) osdHook_(true);
   return true;
 }
 
-int AviRecorder::CloseRecordFile() {
-  if (!writer_) return 0;
+void AviRecorder::describeFile() {
   AudioParams audio = audioParamsFor(audioType_);
   uint32_t elapsed = (clock_.tickMs() - startTick_) / 1000;
   if (elapsed < 1) elapsed = 1;
@@ -173,6 +178,28 @@ int AviRecorder::CloseRecordFile() {
   double frameRate = rate > 1 ? static_cast<double>(rate) : 1.0;
   writer_->SetVideo(width_, height_, frameRate, compressorFor(codec_));
   writer_->SetAudio(1, audio.samplesPerSecond, audio.bitsPerSample, audio.formatTag);
+}
+
+void AviRecorder::checkpoint() {
+  const uint32_t now = clock_.tickMs();
+  if (now - checkpointTick_ < kRecordCheckpointMs) return;
+  checkpointTick_ = now;
+  describeFile();
+  if (writer_->Checkpoint() != 0) endOnDiskError();
+}
+
+int AviRecorder::endOnDiskError() {
+  const int error = writer_->diskError() ? writer_->diskError() : EIO;
+  PLAT_LOGW("Corvane", "recording %s ended: %s", fileName_.c_str(), std::strerror(error));
+  generation_++;
+  CloseRecordFile();
+  if (failureHook_) failureHook_(error);
+  return 0;
+}
+
+int AviRecorder::CloseRecordFile() {
+  if (!writer_) return 0;
+  describeFile();
   int closed = AviWriter::Close(std::move(writer_));
   if (closed != 0) PLAT_LOGW("Corvane", "could not finish %s", fileName_.c_str());
 
@@ -215,13 +242,16 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
       }
     }
     if (frames_ == 0 && !key) return 1;  // a file starts with a key frame
-    if (writer_->WriteVideo(data, length, key) != 0) return 0;
+    if (writer_->WriteVideo(data, length, key) != 0)
+      return writer_->diskError() ? endOnDiskError() : 0;
     frames_++;
   } else if (isWrittenAudio(type)) {
     audioType_ = static_cast<int16_t>(type);
-    if (writer_->WriteAudio(data, length) != 0) return 0;
+    if (writer_->WriteAudio(data, length) != 0)
+      return writer_->diskError() ? endOnDiskError() : 0;
   }
   bytes_ += length;
+  checkpoint();
   return 1;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Records one live stream, undecoded, into a series of AVI files: a new file starts when
 // the picture size or the video codec changes, or at the first key frame once the size
-// limit has been written. Each closed file is announced with a 272-byte record.
+// limit has been written. Each closed file is announced with a 272-byte record. Every few
+// seconds the open file's header is brought up to date on the disk, so a recording cut
+// short by a crash plays up to then; a write the disk refuses ends the recording.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -20,6 +22,7 @@ constexpr uint32_t kRecordSizeLimit = 0xC800000;  // 200 MiB
 constexpr size_t kClosedFileRecordSize = 272;
 constexpr size_t kRecordFileNameSize = 256;
 constexpr int kRecordOsdFlag = 64;
+constexpr uint32_t kRecordCheckpointMs = 2000;
 
 // The closed-file record as written into the session event.
 struct ClosedFileInfo {
@@ -43,6 +46,9 @@ class AviRecorder {
   using ClosedFileHook = std::function<void(const uint8_t* record, size_t size)>;
   // The player's recording icon (OSD flag 64): on while a file is open.
   using OsdHook = std::function<void(bool recording)>;
+  // The disk refused a write: the file has been closed (and announced) and the recording
+  // has ended. Called once per failed recording, after the closed-file hook.
+  using FailureHook = std::function<void(int error)>;
 
   AviRecorder();
   ~AviRecorder();  // closes an open file as StopRecord does
@@ -51,6 +57,7 @@ class AviRecorder {
 
   void SetClosedFileHook(ClosedFileHook hook);
   void SetOsdHook(OsdHook hook);
+  void SetFailureHook(FailureHook hook);
   void SetClock(RecordClock clock);
   void SetSizeLimit(uint64_t bytes);
   void SetWriterOptions(AviWriterOptions options);
@@ -73,6 +80,9 @@ class AviRecorder {
  private:
   bool OpenRecordFile(const std::string& baseName);
   int CloseRecordFile();
+  void describeFile();  // the header's picture and sound values, from what was written
+  int endOnDiskError();  // 0, after closing the file the disk refused
+  void checkpoint();
   std::string pickFileName(const std::string& baseName, int attempt) const;
 
   mutable plat::RecursiveMutex mutex_;  // a file switch closes and opens inside a write
@@ -80,6 +90,7 @@ class AviRecorder {
   int16_t codec_ = -1;
   int16_t audioType_ = -1;
   uint32_t startTick_ = 0;
+  uint32_t checkpointTick_ = 0;
   uint32_t startTime_ = 0;
   std::string fileName_;
   std::string baseName_;
@@ -92,6 +103,7 @@ class AviRecorder {
   std::unique_ptr<AviWriter> writer_;
   ClosedFileHook closedHook_;
   OsdHook osdHook_;
+  FailureHook failureHook_;
   RecordClock clock_;
   AviWriterOptions writerOptions_;
 };

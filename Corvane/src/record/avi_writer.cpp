@@ -62,8 +62,10 @@ std::unique_ptr<AviWriter> AviWriter::Open(const std::string& path, AviWriterOpt
     return nullptr;
   }
   std::unique_ptr<AviWriter> w(new AviWriter(fd, std::move(options)));
-  std::vector<uint8_t> placeholder(kAviHeaderSize, 0);
-  if (!w->writeAll(placeholder.data(), placeholder.size())) {
+  // A real header from the start (an empty movi list): a file cut short before its first
+  // checkpoint still opens as an AVI.
+  const std::vector<uint8_t> header = w->buildHeader(kAviHeaderSize, kAviHeaderSize, false);
+  if (!w->writeAll(header.data(), header.size())) {
     if (error) *error = errno ? errno : EIO;
     ::close(fd);
     w->fd_ = -1;
@@ -102,6 +104,7 @@ bool AviWriter::writeAll(const void* data, size_t bytes) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;
+      diskError_ = errno;
       return false;
     }
     p += n;
@@ -192,6 +195,25 @@ std::vector<uint8_t> AviWriter::buildHeader(uint64_t fileLength, uint64_t moviEn
   return h;
 }
 
+bool AviWriter::writeHeader(uint64_t fileLength, uint64_t moviEnd, bool indexWritten) {
+  const auto header = buildHeader(fileLength, moviEnd, indexWritten);
+  // In place at the start of the file; the write position stays after the last chunk.
+  const ssize_t n = ::pwrite(fd_, header.data(), header.size(), 0);
+  if (n == static_cast<ssize_t>(header.size())) return true;
+  diskError_ = n < 0 ? errno : EIO;
+  return false;
+}
+
+int AviWriter::Checkpoint() {
+  if (fd_ < 0) return -1;
+  // The chunks reach the disk before the header that points past them.
+  if (::fdatasync(fd_) != 0) {
+    diskError_ = errno;
+    return -1;
+  }
+  return writeHeader(position_, position_, false) ? 0 : -1;
+}
+
 int AviWriter::finish() {
   int result = 0;
   const uint64_t moviEnd = position_;
@@ -218,8 +240,7 @@ int AviWriter::finish() {
   } else {
     result = -1;
   }
-  auto header = buildHeader(end, moviEnd, indexWritten);
-  if (::lseek(fd_, 0, SEEK_SET) != 0 || !writeAll(header.data(), header.size())) result = -1;
+  if (!writeHeader(end, moviEnd, indexWritten)) result = -1;
   if (::ftruncate(fd_, static_cast<off_t>(end)) != 0) result = -1;
   if (::close(fd_) != 0) result = -1;
   fd_ = -1;

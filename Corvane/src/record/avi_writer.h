@@ -1,6 +1,8 @@
 #pragma once
-// Writes one RIFF AVI file: a 2,048-byte header (written last), the "movi" list of video
-// ("00dc") and audio ("01wb") chunks in the order they come, and the "idx1" index.
+// Writes one RIFF AVI file: a 2,048-byte header, the "movi" list of video ("00dc") and audio
+// ("01wb") chunks in the order they come, and the "idx1" index. The header is valid from the
+// first byte on and is brought up to date by Checkpoint, so a file cut short by a crash or a
+// power loss plays up to its last checkpoint; Close adds the index and the final header.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -28,8 +30,8 @@ struct AviWriterOptions {
 
 class AviWriter {
  public:
-  // Null when the file cannot be made or its placeholder header not written; *error then
-  // holds errno.
+  // Null when the file cannot be made or its first header not written; *error then holds
+  // errno.
   static std::unique_ptr<AviWriter> Open(const std::string& path, AviWriterOptions options = {},
                                          int* error = nullptr);
   ~AviWriter();  // a writer not closed by Close leaves an unfinished file
@@ -42,8 +44,15 @@ class AviWriter {
   // 0, or -1 when the chunk was not written (limit, memory, disk); the file stays usable.
   int WriteVideo(const void* data, uint32_t length, bool keyFrame);
   int WriteAudio(const void* data, uint32_t length);
+  // Flushes the chunks written so far to the disk, then rewrites the header to cover them
+  // (without the index flag). 0, or -1 when the flush or the header write failed.
+  int Checkpoint();
   // Writes index and header and closes; 0, or -1 when any of it failed. Frees the writer.
   static int Close(std::unique_ptr<AviWriter> writer);
+
+  // errno of the last write that failed on the disk (0 when none did): a chunk refused for
+  // the size limit or for memory leaves it 0.
+  int diskError() const { return diskError_; }
 
   uint32_t frames() const { return frames_; }
   uint64_t audioBytes() const { return audioBytes_; }
@@ -59,6 +68,7 @@ class AviWriter {
   };
   int writeChunk(const char tag[4], const void* data, uint32_t length, uint32_t indexFlags);
   bool writeAll(const void* data, size_t bytes);
+  bool writeHeader(uint64_t fileLength, uint64_t moviEnd, bool indexWritten);
   int finish();
   std::vector<uint8_t> buildHeader(uint64_t fileLength, uint64_t moviEnd, bool indexWritten) const;
 
@@ -73,6 +83,7 @@ class AviWriter {
   uint64_t audioBytes_ = 0;
   uint64_t position_ = kAviHeaderSize;
   std::vector<IndexEntry> index_;
+  int diskError_ = 0;
 };
 
 }  // namespace corvane

@@ -3,6 +3,7 @@
 #include "audio/audio_device.h"
 #include "audio/stream_media.h"
 #include "plat/log.h"
+#include "record/avi_recorder.h"
 #include "session/thread_owner.h"
 #include "video/frame_pacer.h"
 
@@ -52,6 +53,7 @@ LiveStream::LiveStream(std::shared_ptr<CamSession> session, uint16_t streamNumbe
     pictures_ = std::make_unique<FramePool>(kLivePictures, kPictureBufferSize);
   }
   recorder_ = makeStreamRecorder(*session_, player_);
+  recorder_->SetFailureHook([this](int) { raise(kIpcEvRecordFailed); });
   audio_ = std::make_shared<AudioDevice>(
       [this](const uint8_t* data, int length, uint32_t stamp, int type) {
         return talkFeed(data, length, stamp, type);

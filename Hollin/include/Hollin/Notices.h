@@ -10,6 +10,9 @@
 #include "Hollin/Interfaces.h"
 
 constexpr uint32_t WM_DEV_PREVIEW_FULL = 0x0400 + 19;
+// A recording that the disk refused (full, or failing) has ended; its flag is already clear.
+// The play window's handler calls DevPreviewOnRecordFailed with the message's parameters.
+constexpr uint32_t WM_DEV_RECORD_FAILED = 0x0400 + 20;
 
 // Shows a notice to the user; called on the UI thread. The program sets one that goes
 // through its UI service; null restores the default, which writes the notice to the log.
@@ -19,3 +22,7 @@ void SetDevNoticeSink(DevNoticeSink sink);
 // 1 when the preview named by the message was still in the refused run and was stopped;
 // 0 for a preview that is gone or has been stopped or restarted since.
 int DevPreviewOnFull(uintptr_t wParam, intptr_t lParam);
+
+// Shows the notice of a recording ended by a write failure; 1 when the preview named by the
+// message still exists, 0 otherwise.
+int DevPreviewOnRecordFailed(uintptr_t wParam, intptr_t lParam);

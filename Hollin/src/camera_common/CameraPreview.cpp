@@ -16,6 +16,8 @@ namespace hollin {
 const char* const kConnectionsFullText =
     "Please stop the window preview video number of connections is full!";
 const char* const kConnectionsFullCaption = "Tip";
+const char* const kRecordFailedText =
+    "Recording stopped: the file could not be written (is the disk full?)";
 
 namespace {
 
@@ -100,9 +102,10 @@ bool CameraPreview::StartRecord(int, const char* path) {
 bool CameraPreview::StopRecord() {
   const DevHandle s = stream_.load();
   if (!s || !recording_) return false;
-  if (IPC_StopRecord(AsIpc(s)) != 1) return false;
+  // Whatever the stop reports (a file whose end could not be written, a recording the
+  // library already ended), the stream records no more afterwards.
   recording_ = false;
-  return true;
+  return IPC_StopRecord(AsIpc(s)) == 1;
 }
 
 bool CameraPreview::GetVideoEffect(int* brightness, int* contrast, int* saturation, int* hue) {
@@ -155,6 +158,13 @@ void CameraPreview::OnSessionEvent(int event, DevHandle stream) {
     // The open has not returned yet when the video connects first.
     DevHandle none = 0;
     stream_.compare_exchange_strong(none, stream);
+    return;
+  }
+  if (event == kIpcEvRecordFailed) {
+    // The library closed the file and ended the recording; the UI side tells the user.
+    if (recording_.exchange(false) &&
+        !plat::postMessage(window_, WM_DEV_RECORD_FAILED, token_, stream))
+      PLAT_LOGW("hollin", "%s, but the play window is gone", kRecordFailedText);
     return;
   }
   if (event != kIpcEvVideoFull) return;

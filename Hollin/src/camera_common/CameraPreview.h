@@ -33,7 +33,7 @@ class CameraPreview : public IDevPreview {
   bool SetVolume(int volume) override;
   bool IsPreviewing() override { return previewing_; }
   bool IsSoundOpen() override { return soundOpen_; }
-  bool IsRecording() override { return recording_; }
+  bool IsRecording() override { return recording_.load(); }
   bool SetStreamType(int type) override;
   int GetStreamType() override { return streamType_; }
   void GetRealHandle(DevHandle* out) override;
@@ -58,12 +58,14 @@ class CameraPreview : public IDevPreview {
   int streamType_ = 0;
   bool previewing_ = false;
   bool soundOpen_ = false;
-  bool recording_ = false;
+  std::atomic<bool> recording_{false};  // cleared from a library thread when the disk fails
   std::atomic<bool> noticeShown_{false};
 };
 
 // The notice shown when a camera has no room for another video connection.
 extern const char* const kConnectionsFullText;
 extern const char* const kConnectionsFullCaption;
+// The notice shown when a recording ended because its file could not be written.
+extern const char* const kRecordFailedText;
 
 }  // namespace hollin

@@ -24,3 +24,10 @@ int DevPreviewOnFull(uintptr_t wParam, intptr_t lParam) {
   g_sink.load()(p->GetPlayWnd(), hollin::kConnectionsFullText, hollin::kConnectionsFullCaption);
   return p->OnFullOnUi(static_cast<DevHandle>(lParam)) ? 1 : 0;
 }
+
+int DevPreviewOnRecordFailed(uintptr_t wParam, intptr_t) {
+  hollin::CameraPreview* p = hollin::routes::FindByToken(wParam);
+  if (!p) return 0;
+  g_sink.load()(p->GetPlayWnd(), hollin::kRecordFailedText, hollin::kConnectionsFullCaption);
+  return 1;
+}

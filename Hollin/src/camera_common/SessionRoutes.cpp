@@ -40,6 +40,7 @@ bool IsStreamEvent(int event) {
     case kIpcEvVideoFull:
     case kIpcEvAudioFull:
     case kIpcEvTalkFailed:
+    case kIpcEvRecordFailed:
       return true;
     default:
       return false;

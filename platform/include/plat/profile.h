@@ -6,6 +6,8 @@
 // that is not valid UTF-8 is read as GBK (an ini written on a Chinese system).
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace plat {
 
@@ -20,6 +22,13 @@ int getPrivateProfileInt(const std::u16string& section, const std::u16string& ke
 // file could not be written.
 bool writePrivateProfileString(const std::u16string& section, const std::u16string& key,
                                const std::u16string& value, const std::string& path);
+// Writes several keys of one section with a single replacement of the file. Every write
+// replaces the file whole: the new text goes to a temporary file of a unique name in the same
+// folder, is flushed to the disk and renamed over the old one, so a failure at any point
+// leaves the old file as it was.
+bool writePrivateProfileStrings(const std::u16string& section,
+                                const std::vector<std::pair<std::u16string, std::u16string>>& values,
+                                const std::string& path);
 // Removes a key; false when the file could not be written.
 bool deletePrivateProfileKey(const std::u16string& section, const std::u16string& key,
                              const std::string& path);

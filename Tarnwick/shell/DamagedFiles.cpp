@@ -1,0 +1,97 @@
+#include "shell/DamagedFiles.h"
+
+#include <filesystem>
+#include <mutex>
+#include <set>
+
+#include <sqlite3.h>
+
+#include "plat/log.h"
+#include "plat/text.h"
+#include "shell/DbHelpers.h"
+#include "shell/Language.h"
+#include "shell/UiService.h"
+
+namespace {
+
+constexpr uint32_t IDS_DAMAGED_FILE = 8990;
+
+std::mutex g_mutex;
+std::set<std::u16string> g_marked;
+
+std::u16string Replace(std::u16string text, const std::u16string& from, const std::u16string& to) {
+  for (size_t at = text.find(from); at != std::u16string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+}  // namespace
+
+void ReportDamagedFile(const std::u16string& fileName, const std::string& what) {
+  {
+    std::lock_guard<std::mutex> lk(g_mutex);
+    g_marked.insert(fileName);
+  }
+  PLAT_LOGW("storage", "%s could not be read whole (%s); it is kept as %s.bak at the next save",
+            plat::utf16ToUtf8(fileName).c_str(), what.c_str(),
+            plat::utf16ToUtf8(fileName).c_str());
+  UiService().Notice(Replace(LoadResString(IDS_DAMAGED_FILE), u"%s", fileName));
+}
+
+bool KeepDamagedFileAside(const std::u16string& fileName) {
+  std::lock_guard<std::mutex> lk(g_mutex);
+  if (!g_marked.count(fileName)) return true;
+  const std::filesystem::path from = plat::utf16ToUtf8(ProgramDirPath(fileName));
+  std::filesystem::path to = from;
+  to += ".bak";
+  std::error_code ec;
+  if (std::filesystem::exists(from, ec)) {
+    // Written beside and renamed over the old copy: a copy cut short never replaces one.
+    std::filesystem::path part = to;
+    part += ".part";
+    std::filesystem::copy_file(from, part, std::filesystem::copy_options::overwrite_existing, ec);
+    if (!ec) std::filesystem::rename(part, to, ec);
+    if (ec) {
+      std::error_code ignored;
+      std::filesystem::remove(part, ignored);
+      PLAT_LOGE("storage", "cannot keep %s aside: %s; it is not written",
+                from.string().c_str(), ec.message().c_str());
+      return false;
+    }
+  }
+  g_marked.erase(fileName);
+  return true;
+}
+
+bool StartDamagedDatabaseAnew(const std::u16string& fileName) {
+  const std::filesystem::path file = plat::utf16ToUtf8(ProgramDirPath(fileName));
+  std::filesystem::path kept = file;
+  kept += ".bak";
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(kept, ec)) return false;
+  bool whole = true;
+  {
+    CppSQLite3DB db;
+    if (OpenDatabaseInProgramDir(db, fileName)) {
+      try {
+        // quick_check answers one row "ok" for a whole file; a damaged one answers otherwise
+        // or fails as corrupt or "not a database". Any other failure (busy, say) proves
+        // nothing, and the file stays.
+        CppSQLite3Query q = db.Query(u"PRAGMA quick_check;");
+        whole = !q.Eof() && q.FieldText(0) && std::u16string(q.FieldText(0)) == u"ok";
+      } catch (const CppSQLite3Exception& e) {
+        whole = e.ErrorCode() != SQLITE_CORRUPT && e.ErrorCode() != SQLITE_NOTADB;
+      }
+      db.Close();
+    }
+  }
+  if (whole || !std::filesystem::remove(file, ec)) return false;
+  PLAT_LOGW("storage", "%s is damaged beyond writing; started anew (the old one is %s)",
+            file.string().c_str(), kept.string().c_str());
+  return true;
+}
+
+bool IsFileMarkedDamaged(const std::u16string& fileName) {
+  std::lock_guard<std::mutex> lk(g_mutex);
+  return g_marked.count(fileName) != 0;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Data files that could not be read whole. A load that skipped rows or could not read a table
+// reports its file here: a log line, a notice to the user, and a mark. The first save of that
+// file afterwards calls KeepDamagedFileAside before writing, which copies the file as it
+// stands to "<name>.bak" (replacing an older copy), so the save cannot write the loss over the
+// only copy of what was there. Any store of the program folder uses the same two calls.
+#include <string>
+
+// `fileName` is the file's name in the program folder ("Tarnwick.db"); `what` says what could
+// not be read, for the log.
+void ReportDamagedFile(const std::u16string& fileName, const std::string& what);
+
+// True when the file is not marked, or when it was copied aside (the mark is then cleared);
+// false when the copy failed: the caller must not write the file.
+bool KeepDamagedFileAside(const std::u16string& fileName);
+
+// For a save that failed after its file was kept aside: when the database is damaged beyond
+// writing (its integrity check fails or cannot run) and its copy is in "<name>.bak", the file
+// is removed so the save can start it anew; true when it was. A database that is whole (one
+// merely busy, say) is never removed.
+bool StartDamagedDatabaseAnew(const std::u16string& fileName);
+
+bool IsFileMarkedDamaged(const std::u16string& fileName);
