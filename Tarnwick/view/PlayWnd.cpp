@@ -71,11 +71,12 @@ intptr_t CPlayWnd::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam
 }
 
 void CPlayWnd::paintEvent(QPaintEvent* event) {
-  plat::PresentedPicture pic;
-  const bool fresh = plat::lastPresented(handle(), &pic) && pic.width > 0 &&
-                     (!blanked_ || pic.serial > blankedSerial_);
-  if (fresh) {
-    blanked_ = false;
+  if (blanked_) {
+    // Only a stopped window looks at the serial: reading the picture copies it.
+    plat::PresentedPicture pic;
+    if (plat::lastPresented(handle(), &pic) && pic.width > 0 && pic.serial > blankedSerial_) blanked_ = false;
+  }
+  if (!blanked_) {
     plat::VideoWidget::paintEvent(event);
     return;
   }

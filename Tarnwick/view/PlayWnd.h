@@ -61,6 +61,6 @@ class CPlayWnd : public plat::VideoWidget {
   std::u16string callbackDevice_;  // looked up when the event is raised
   int callbackChannel_ = -1;
   void* callbackPage_ = nullptr;
-  uint64_t blankedSerial_ = 0;  // pictures up to this one were stopped: show the background
-  bool blanked_ = false;
+  uint64_t blankedSerial_ = 0;  // pictures up to this one belong to a stopped preview
+  bool blanked_ = true;  // the background until the first picture
 };
