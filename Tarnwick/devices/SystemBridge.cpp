@@ -12,6 +12,7 @@
 #include "shell/AppMessages.h"
 #include "shell/LocalSettings.h"
 #include "shell/User.h"
+#include "view/PreviewManager.h"
 #include "view/RecordFileRing.h"
 
 namespace {
@@ -43,6 +44,8 @@ bool StartSystem() {
     }
   }
   CDeviceManager::GetInstance();
+  // The saved layout mode waits for the preview page's play screen; no saved preview runs.
+  CPreviewManager::GetInstance()->LoadSession();
   CLocalSettings* settings = CLocalSettings::GetInstance();
   if (!settings) return false;
   settings->Reload();
@@ -62,6 +65,7 @@ bool StartSystem() {
 void StopSystem() {
   // Nothing is delivered from here on; blocks already posted come back below.
   SetDeviceMessageTarget(0);
+  FreePreviewManager();
   if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
   CRecordFileRing::DeleteInstance();
   CUser::DeleteInstance();

@@ -24,6 +24,7 @@
 #include "shell/UiService.h"
 #include "shell/User.h"
 #include "shell/UserStore.h"
+#include "view/PreviewManager.h"
 
 namespace {
 
@@ -408,7 +409,7 @@ void CTarnwickDlg::OnLockedInput() {
 }
 
 intptr_t CTarnwickDlg::OnSwitchUser() {
-  if (gPreviewCounter && gPreviewCounter() > 0) {
+  if ((gPreviewCounter ? gPreviewCounter() : CPreviewManager::GetInstance()->GetCount()) > 0) {
     Notice(IDS_SWITCH_PREVIEWS_OPEN);
     return 0;
   }

@@ -1,11 +1,15 @@
 #include "view/DlgPreview.h"
 
 #include <QResizeEvent>
+#include <algorithm>
 
 #include "devices/Device.h"
 #include "devices/DeviceManager.h"
 #include "devices/SystemBridge.h"
+#include "shell/Singleton.h"
 #include "shell/AppMessages.h"
+#include "view/PlayScreen.h"
+#include "view/PreviewManager.h"
 
 CDlgPreview::CDlgPreview() : CPageDialog(kTemplateId) {
   m_deviceTree.setObjectName(QString::number(kDeviceTreeId));
@@ -15,6 +19,17 @@ CDlgPreview::CDlgPreview() : CPageDialog(kTemplateId) {
 }
 
 CDlgPreview::~CDlgPreview() {
+  if (m_playScreen) {
+    // The open previews are saved while they still run, then stopped.
+    if (SingletonAccess<CPreviewManager>::HasInstance() &&
+        CPreviewManager::GetInstance()->GetPlayScreen() == m_playScreen) {
+      CPreviewManager* manager = CPreviewManager::GetInstance();
+      manager->SaveSession();
+      manager->RemoveAll();
+      manager->SetPlayScreen(nullptr);
+    }
+    if (GetPreviewPageWindow() == GetSafeHwnd()) SetPreviewPageWindow(0);
+  }
   // The trees are members: take them out of the page's children before Qt deletes those.
   m_deviceTree.setParent(nullptr);
   m_groupTree.setParent(nullptr);
@@ -25,6 +40,11 @@ bool CDlgPreview::OnInitDialog() {
   m_groupTree.setParent(this);
   m_deviceTree.show();
   m_groupTree.show();
+  m_playScreen = new CPlayScreen(0, this);
+  m_playScreen->setObjectName(QString::number(CPlayScreen::kControlId));
+  m_playScreen->show();
+  CPreviewManager::GetInstance()->SetPlayScreen(m_playScreen);
+  SetPreviewPageWindow(GetSafeHwnd());
   return true;
 }
 
@@ -34,6 +54,14 @@ void CDlgPreview::resizeEvent(QResizeEvent* e) {
   const int half = height() / 2;
   m_deviceTree.setGeometry(0, 0, treeWidth, half);
   m_groupTree.setGeometry(0, half, treeWidth, height() - half);
+  if (m_playScreen) {
+    // The screen takes the rest; its layout is applied again from window 0, keeping the
+    // active window.
+    const int active = m_playScreen->GetActiveIndex();
+    m_playScreen->setGeometry(treeWidth, 0, std::max(0, width() - treeWidth), height());
+    m_playScreen->SetMode(m_playScreen->GetLayoutMode(), 0);
+    m_playScreen->SetActiveIndex(active, 0);
+  }
 }
 
 bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, intptr_t& result) {

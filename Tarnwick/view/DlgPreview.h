@@ -7,6 +7,7 @@
 #include "controls/PageDialog.h"
 
 struct MsgAlarmInfo;
+class CPlayScreen;
 
 class CDlgPreview : public CPageDialog {
   Q_OBJECT
@@ -28,6 +29,10 @@ class CDlgPreview : public CPageDialog {
   QTreeWidget* GetDeviceTree() { return &m_deviceTree; }
   QTreeWidget* GetGroupTree() { return &m_groupTree; }
 
+  // The live play screen (control 1101), made when the page is created; registered with
+  // the preview list, and its windows report to this page.
+  CPlayScreen* GetPlayScreen() const { return m_playScreen; }
+
   // WM_DEVICE_ALARM: the block goes back to the pool on every path; -1 for a null block.
   intptr_t OnDeviceAlarm(MsgAlarmInfo* block);
   // WM_DEVICE_EXCEPTION: the device of that login is released.
@@ -43,4 +48,5 @@ class CDlgPreview : public CPageDialog {
   QTreeWidget m_groupTree;
   QRect m_paneRect;
   QRect m_paneRect2;
+  CPlayScreen* m_playScreen = nullptr;
 };
