@@ -1,5 +1,7 @@
 #include "decoder.h"
 
+#include <new>
+
 #include <dlfcn.h>
 
 #include <cstring>
@@ -11,6 +13,11 @@
 #include "stream_format.h"
 
 namespace playctrl {
+
+namespace {
+// The largest picture side the player keeps (a 4:2:0 picture of 8192 x 8192 is 96 MiB).
+constexpr int kMaxPictureSide = 8192;
+}  // namespace
 
 namespace {
 // The decoder libraries lie beside the player library; they are looked for there first, so
@@ -82,9 +89,18 @@ bool Decoder::decode(uint8_t codec, const uint8_t* data, uint32_t length, Pictur
     reinterpret_cast<CTDecEntry>(entry_)(CTDEC_DECODE, &block, &o);
     if (o.pictureReady > 0 && o.width > 0 && o.height > 0 && o.y && o.u && o.v) {
       const int w = o.width & ~1, h = o.height & ~1;
+      if (w > kMaxPictureSide || h > kMaxPictureSide) {
+        PLAT_LOGW("PlayCtrl", "picture of %d x %d refused: larger than the player shows", w, h);
+        return false;
+      }
+      try {
+        out.i420.resize(static_cast<size_t>(w) * h * 3 / 2);
+      } catch (const std::bad_alloc&) {
+        PLAT_LOGW("PlayCtrl", "no memory for a picture of %d x %d", w, h);
+        return false;
+      }
       out.width = w;
       out.height = h;
-      out.i420.resize(static_cast<size_t>(w) * h * 3 / 2);
       uint8_t* dst = out.i420.data();
       for (int r = 0; r < h; ++r, dst += w) std::memcpy(dst, o.y + r * o.yStride, w);
       for (int r = 0; r < h / 2; ++r, dst += w / 2) std::memcpy(dst, o.u + r * o.uStride, w / 2);

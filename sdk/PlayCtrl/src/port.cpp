@@ -17,7 +17,6 @@ namespace {
 constexpr int kIdleWaitMs = 50;
 constexpr int kMaxFrameWaitMs = 1000;  // a time stamp jump never stalls the play thread longer
 constexpr int kMaxSpeed = 4;
-constexpr size_t kMaxFileSize = 1u << 30;
 constexpr size_t kDefaultBuffer = 1u << 20;
 }  // namespace
 
@@ -72,33 +71,16 @@ bool Port::inputData(const uint8_t* data, uint32_t size) {
 }
 
 bool Port::openFile(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && bytes.size() < kMaxFileSize)
-    bytes.insert(bytes.end(), chunk, chunk + n);
-  std::fclose(f);
-  std::vector<FrameRef> index;
-  StreamInfo info;
-  size_t pos = 0;
-  for (;;) {
-    FrameRef fr;
-    const ParseResult r = parseNext(bytes.data(), bytes.size(), pos, &info, &fr);
-    if (r == ParseResult::NeedMore) break;
-    if (r == ParseResult::Frame) index.push_back(fr);
-  }
-  if (index.empty()) return false;  // not a recording of ours
+  std::unique_ptr<FileSource> source = FileSource::Open(path);
+  if (!source) return false;  // unreadable, or not a recording of ours
   std::lock_guard<std::mutex> lock(mu_);
   if (open_) return false;
   open_ = true;
   file_ = true;
   mode_ = PLAYM4_STREAME_FILE;
-  data_ = std::move(bytes);
-  index_ = std::move(index);
+  info_ = source->info();
+  source_ = std::move(source);
   cursor_ = 0;
-  info_ = info;
   return true;
 }
 
@@ -108,8 +90,7 @@ bool Port::closeFile() {
   if (!open_ || !file_) return false;
   open_ = false;
   file_ = false;
-  data_.clear();
-  index_.clear();
+  source_.reset();
   cursor_ = 0;
   return true;
 }
@@ -156,7 +137,10 @@ bool Port::stop() {
   }
   stopThread();
   std::lock_guard<std::mutex> lock(mu_);
-  if (file_) cursor_ = 0;
+  if (file_) {
+    source_->seek(0);
+    cursor_ = 0;
+  }
   return true;
 }
 
@@ -201,21 +185,13 @@ bool Port::oneByOne() {
 bool Port::oneByOneBack() {
   std::lock_guard<std::mutex> lock(mu_);
   if (!playing_ || !file_) return false;
-  // cursor_ is the frame after the one shown: show the one before that.
-  size_t shownVideo = cursor_;
-  size_t target = index_.size();
-  for (size_t i = shownVideo; i-- > 0;) {
-    if (index_[i].kind == kKindVideo) {
-      for (size_t j = i; j-- > 0;) {
-        if (index_[j].kind == kKindVideo) {
-          target = j;
-          break;
-        }
-      }
-      break;
-    }
+  // cursor_ is the frame after the one shown: show the video frame before that one.
+  const size_t shown = videoFrameBefore(cursor_);
+  const size_t target = shown < cursor_ ? videoFrameBefore(shown) : shown;
+  if (target >= shown) {
+    seekToFrame(cursor_);  // nothing before it: the reading place goes back where it was
+    return false;
   }
-  if (target == index_.size()) return false;
   paused_ = true;
   steps_ = 0;
   seekToFrame(target);
@@ -224,26 +200,42 @@ bool Port::oneByOneBack() {
   return true;
 }
 
+size_t Port::videoFrameBefore(size_t before) {
+  uint64_t offset = 0, number = 0;
+  source_->keyFrameBefore(before == 0 ? 0 : before - 1, offset, number);
+  source_->seek(offset);
+  size_t found = before;
+  FrameRef f;
+  std::vector<uint8_t> payload;
+  for (; number < before && source_->next(f, payload); ++number)
+    if (f.kind == kKindVideo) found = static_cast<size_t>(number);
+  return found;
+}
+
 void Port::seekToFrame(size_t target) {
   // Frames from the key frame before the target are decoded without being shown, so the
   // target's picture is whole.
-  size_t key = target;
-  while (key > 0 && !(index_[key].kind == kKindVideo && (index_[key].flags & kFlagKey))) --key;
+  uint64_t offset = 0, number = 0;
+  source_->keyFrameBefore(target, offset, number);
+  source_->seek(offset);
   std::lock_guard<std::mutex> dl(decodeMu_);
   Picture pic;
-  for (size_t i = key; i < target; ++i) {
-    const FrameRef& f = index_[i];
-    if (f.kind == kKindVideo) decoder_.decode(f.codec, data_.data() + f.offset, f.length, pic);
+  FrameRef f;
+  std::vector<uint8_t> payload;
+  for (; number < target; ++number) {
+    if (!source_->next(f, payload)) break;
+    if (f.kind == kKindVideo) decoder_.decode(f.codec, payload.data(), f.length, pic);
   }
-  cursor_ = target;
+  cursor_ = static_cast<size_t>(number);
   rebase_ = true;
 }
 
 bool Port::setPlayPos(float position) {
   std::lock_guard<std::mutex> lock(mu_);
-  if (!file_ || index_.empty() || !(position >= 0.0f) || position > 1.0f) return false;
-  const size_t target =
-      std::min(index_.size() - 1, static_cast<size_t>(position * static_cast<float>(index_.size())));
+  if (!file_ || !(position >= 0.0f) || position > 1.0f) return false;
+  const uint64_t frames = source_->frames();
+  const size_t target = static_cast<size_t>(
+      std::min<uint64_t>(frames - 1, static_cast<uint64_t>(position * static_cast<double>(frames))));
   seekToFrame(target);
   return true;
 }
@@ -252,9 +244,9 @@ bool Port::getPlayPos(float* position) {
   if (!position) return false;
   std::lock_guard<std::mutex> lock(mu_);
   if (!open_) return false;
-  *position = file_ && !index_.empty()
-                  ? static_cast<float>(cursor_) / static_cast<float>(index_.size())
-                  : 0.0f;
+  *position = file_ ? static_cast<float>(static_cast<double>(cursor_) /
+                                          static_cast<double>(source_->frames()))
+                    : 0.0f;
   return true;
 }
 
@@ -311,10 +303,8 @@ bool Port::capture(uint8_t* buffer, uint32_t* width, uint32_t* height) {
 
 bool Port::takeFrame(Work& w) {
   if (file_) {
-    if (cursor_ >= index_.size()) return false;
-    w.frame = index_[cursor_++];
-    w.payload.assign(data_.begin() + static_cast<std::ptrdiff_t>(w.frame.offset),
-                     data_.begin() + static_cast<std::ptrdiff_t>(w.frame.offset + w.frame.length));
+    if (!source_->next(w.frame, w.payload)) return false;
+    ++cursor_;
     return true;
   }
   for (;;) {
@@ -364,7 +354,10 @@ void Port::run(uint64_t generation) {
       if (file_ && cursor_ != taken) continue;  // a seek meanwhile: the frame is not next
       if (paused_ && steps_ == 0) {
         // Paused while waiting for the frame's time: the picture stays, the frame is next.
-        if (file_) cursor_ = taken - 1;
+        if (file_) {
+          source_->seek(w.frame.offset - kFrameHeaderSize);
+          cursor_ = taken - 1;
+        }
         continue;
       }
       if (paused_) --steps_;

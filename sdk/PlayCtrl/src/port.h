@@ -1,6 +1,6 @@
 #pragma once
-// One player port: its input (a stream buffer or a whole file), a play thread that decodes
-// and shows video and plays sound, and the controls.
+// One player port: its input (a stream buffer, or a file read from disk as it plays), a play
+// thread that decodes and shows video and plays sound, and the controls.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -12,6 +12,7 @@
 
 #include "PlayCtrl.h"
 #include "decoder.h"
+#include "file_source.h"
 #include "plat/audio.h"
 #include "picture.h"
 #include "stream_format.h"
@@ -67,6 +68,9 @@ class Port : public std::enable_shared_from_this<Port> {
   void pace(uint32_t timestamp, std::unique_lock<std::mutex>& lock);
   void stopThread();
   void seekToFrame(size_t target);  // under mu_: decode from the key frame before it
+  // Under mu_: the number of the last video frame before frame `before`, or `before` itself
+  // when there is none. Moves the file's reading place.
+  size_t videoFrameBefore(size_t before);
 
   const int32_t id_;
   mutable std::mutex mu_;
@@ -77,8 +81,8 @@ class Port : public std::enable_shared_from_this<Port> {
   std::vector<uint8_t> data_;
   size_t readPos_ = 0;
   size_t capacity_ = 0;
-  std::vector<FrameRef> index_;  // files: every frame, in order
-  size_t cursor_ = 0;            // files: next frame
+  std::unique_ptr<FileSource> source_;  // files
+  size_t cursor_ = 0;                   // files: number of the next frame
   StreamInfo info_;
 
   bool playing_ = false;
