@@ -80,7 +80,7 @@ void CDlgDeviceInfo::ShowParams() {
   const DeviceInfoParams& p = snapshot_;
   name_->setText(FieldToText(p.name.data(), p.name.size()));
   number_->setText(QString::number(p.number));
-  loop_->setCurrentIndex(p.loopRecording == 0 ? 1 : 0);
+  SelectString(loop_, LoadLangString(p.loopRecording == 0 ? 4038 : 4037));
   type_->setText(p.type == 1 ? QStringLiteral("DVR") : QString());
   channels_->setText(QString::number(p.channels));
   disks_->setText(QString::number(p.disks));

@@ -116,3 +116,25 @@ TEST_F(ConfigTest, NamesResolveToTheLastAddressAndLanguageNineIsEnglish) {
   ASSERT_EQ(CF_Login("127.0.0.1", "admin", "12345", emu.port(), 0x0409, 7), 1);
   EXPECT_EQ(title, QStringLiteral("远程参数配置"));
 }
+
+TEST_F(ConfigTest, LiveVideoStartsOnTheSessionsLogin) {
+  dvremu::StreamClip clip;
+  std::string error;
+  ASSERT_TRUE(dvremu::generatedClip(false, 160, 120, 5, 25, false, &clip, &error)) << error;
+  emu.setClip(clip);
+  int32_t withoutWindow = 0, live = -1;
+  ASSERT_EQ(Open([&](pellmore::CDlgMain&) {
+              pellmore::DeviceSession* session = pellmore::GetDeviceSession();
+              withoutWindow = pellmore::StartChannelVideo(0, session, 1);
+              QWidget target;
+              live = pellmore::StartChannelVideo(static_cast<intptr_t>(target.winId()), session, 2);
+              if (live >= 0) NET_DVR_StopRealPlay(live);
+            }),
+            1);
+  EXPECT_EQ(withoutWindow, -1);
+  EXPECT_GE(live, 0);
+  // The live view asked for channel 2 (its record names the channel minus one).
+  const auto starts = emu.requests(3);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(dvremu::get32(starts[0].payload.data()), 1u);
+}

@@ -208,3 +208,53 @@ TEST(VersionText, BothFormsOfTheVersionWordWithTheBuildWord) {
   EXPECT_EQ(pellmore::SoftwareVersionText(0x03040038, 0x000D0C1F),
             QStringLiteral("V3.4.56 build 131231"));
 }
+
+TEST_F(ConfigTest, AFullLengthNameIsShownWholeAndNotRewritten) {
+  auto device = Stored(62);
+  const std::string name(32, 'N');
+  std::copy(name.begin(), name.end(), device.begin() + 4);
+  dvremu::put32(&device[40], 1);
+  emu.services().setConfigRecord(62, 0, device);
+  QString shown, loop;
+  ASSERT_EQ(Open([&](pellmore::CDlgMain& w) {
+              QWidget* page = Select(w, 0x1);
+              shown = Find<QLineEdit>(page, 1410)->text();
+              loop = Find<QComboBox>(page, 1414)->currentText();
+              Save(w);  // longer than the edit's limit of 16, yet unchanged
+            }),
+            1);
+  EXPECT_EQ(shown, QString::fromStdString(name));
+  EXPECT_EQ(loop, QStringLiteral("是"));
+  EXPECT_TRUE(Writes().empty());
+  EXPECT_EQ(messages, QStringList({kOk}));
+}
+
+TEST_F(ConfigTest, LeavingADifferingConfirmationTellsOnceEvenWhenTheNoticeTakesTheFocus) {
+  SeedRecords();
+  int notices = 0;
+  ASSERT_EQ(Open([&](pellmore::CDlgMain& w) {
+              w.show();
+              w.activateWindow();
+              QApplication::setActiveWindow(&w);
+              QWidget* ppp = Select(w, 0x800);
+              Find<QCheckBox>(ppp, 4094)->click();
+              auto* password = Find<QLineEdit>(ppp, 4097);
+              auto* confirm = Find<QLineEdit>(ppp, 4098);
+              password->setText(QStringLiteral("one"));
+              confirm->setText(QStringLiteral("two"));
+              confirm->setFocus();
+              ASSERT_TRUE(confirm->hasFocus());
+              // The notice takes the focus back and away again, as a message box does.
+              onMessage = [&](const QString&) {
+                ++notices;
+                confirm->setFocus();
+                password->setFocus();
+              };
+              password->setFocus();
+              onMessage = {};
+            }),
+            1);
+  EXPECT_EQ(notices, 1);
+  EXPECT_EQ(messages, QStringList({QStringLiteral("密码不一致！")}));
+  EXPECT_TRUE(Writes().empty());
+}
