@@ -164,3 +164,24 @@ TEST_F(ConfigTest, CopyToHandsOverEveryCheckedChannel) {
   EXPECT_EQ(entries[3].value, 12);
   EXPECT_EQ(entries[3].channel, 3);
 }
+
+TEST_F(ConfigTest, AFailedNetworkWriteIsReportedAndWrittenAgain) {
+  SeedRecords();
+  emu.services().failConfig(42, -1, true);
+  ASSERT_EQ(Open([&](pellmore::CDlgMain& w) {
+              QWidget* page = Select(w, 0x400);
+              Find<QLineEdit>(page, 4086)->setText(QStringLiteral("81"));
+              Save(w);
+              Save(w);
+              emu.services().failConfig(42, -1, false);
+              Save(w);
+              Save(w);
+            }),
+            1);
+  const QString warning = QStringLiteral("网络参数已更改，设备连接可能会断开，如果断开请重新添加设备。");
+  const QString failed = QStringLiteral("网络设置页参数设置失败！\n");
+  EXPECT_EQ(messages, QStringList({warning, failed, warning, failed, warning,
+                                   QStringLiteral("配置成功！"), QStringLiteral("配置成功！")}));
+  EXPECT_EQ(Writes(), (std::map<uint32_t, size_t>{{42, 3}}));
+  EXPECT_EQ(dvremu::get32(&Stored(43)[948]), 81u);
+}
