@@ -1,4 +1,5 @@
 // Logins of cameras and recorders, and the factory matrix over the real families.
+#include <typeinfo>
 #include <cstring>
 
 #include "ipc_fixture.h"
@@ -127,7 +128,9 @@ TEST_F(IpcLogin, FactoryMatrixOverTheCameraFamilies) {
     EXPECT_NE(cfg, nullptr);
     EXPECT_EQ(CDevAlarmFactory::CreateDevAlarm(login), nullptr);
     IDevLocalPlayback* local = CDevLocalPlaybackFactory::CreateDevLocalPlayback(login);
-    EXPECT_NE(local, nullptr);
+    ASSERT_NE(local, nullptr);
+    EXPECT_NE(std::string(typeid(*local).name()).find(nvr ? "CDevNVRLocalPlayback" : "CDevIPCLocalPlayback"),
+              std::string::npos);
     CDevLocalPlaybackFactory::DeleteDevLocalPlayback(local);
     EXPECT_EQ(CDevRemoteFileFinderFactory::CreateFinder(login, &econd), nullptr);
     EXPECT_EQ(CDevRemoteFileFinderFactory::CreateFinder(login, static_cast<tagSearchFileCondition*>(nullptr)),

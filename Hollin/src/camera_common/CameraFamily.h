@@ -5,11 +5,9 @@
 #include "camera_common/CameraLogin.h"
 #include "camera_common/CameraPreview.h"
 #include "camera_common/CameraPtzConfig.h"
+#include "localplay/FileLocalPlayback.h"
 
 namespace hollin {
-
-// Local-file playback for cameras and recorders.
-IDevLocalPlayback* MakeCameraLocalPlayback(IDevUserLogin* login);
 
 template <int Type>
 class TypedCameraLogin : public CameraLogin {
@@ -29,8 +27,9 @@ class TypedCameraConfig : public CameraConfig {
   explicit TypedCameraConfig(DevHandle session) : CameraConfig(Type, session) {}
 };
 
-// Login, live view, PTZ, settings and local files over one camera library session.
-template <class Login, class Preview, class Ptz, class Config>
+// Login, live view, PTZ, settings over one camera library session, and local files (ordinary
+// media files, played by the file player).
+template <class Login, class Preview, class Ptz, class Config, class LocalPlayback>
 class CameraFamily : public DevFamily {
  public:
   IDevUserLogin* MakeLogin(CDevInfo* info) override { return new Login(info); }
@@ -44,9 +43,7 @@ class CameraFamily : public DevFamily {
   IDevConfig* MakeConfig(IDevUserLogin*, DevHandle session) override {
     return new Config(session);
   }
-  IDevLocalPlayback* MakeLocalPlayback(IDevUserLogin* login) override {
-    return MakeCameraLocalPlayback(login);
-  }
+  IDevLocalPlayback* MakeLocalPlayback(IDevUserLogin*) override { return new LocalPlayback(); }
 };
 
 // Installs a family when the library loads; a family installed earlier (a test's fake) is

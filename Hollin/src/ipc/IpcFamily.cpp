@@ -21,9 +21,13 @@ class CDevIPCConfig : public hollin::TypedCameraConfig<DEV_TYPE_IPC> {
   using TypedCameraConfig::TypedCameraConfig;
 };
 
+class CDevIPCLocalPlayback : public CDevFileLocalPlayback {};
+
 namespace {
 
-hollin::CameraFamily<CDevIPCUserLogin, CDevIPCPreview, CDevIPCCtlPtz, CDevIPCConfig> g_family;
+hollin::CameraFamily<CDevIPCUserLogin, CDevIPCPreview, CDevIPCCtlPtz, CDevIPCConfig,
+                     CDevIPCLocalPlayback>
+    g_family;
 const bool g_registered = hollin::RegisterCameraFamily(DEV_TYPE_IPC, &g_family);
 
 }  // namespace

@@ -22,6 +22,8 @@ class CDevNVRConfig : public hollin::TypedCameraConfig<DEV_TYPE_NVR> {
   using TypedCameraConfig::TypedCameraConfig;
 };
 
+class CDevNVRLocalPlayback : public CDevFileLocalPlayback {};
+
 namespace {
 
 using hollin::CDevNVRRemoteFileDownloader;
@@ -30,7 +32,8 @@ using hollin::CDevNVRRemotePlayback;
 
 // The camera family's objects plus the recorder's stored files.
 class NvrFamily
-    : public hollin::CameraFamily<CDevNVRUserLogin, CDevNVRPreview, CDevNVRCtlPtz, CDevNVRConfig> {
+    : public hollin::CameraFamily<CDevNVRUserLogin, CDevNVRPreview, CDevNVRCtlPtz, CDevNVRConfig,
+                                  CDevNVRLocalPlayback> {
  public:
   CDevRemoteFileFinder* MakeFinder(IDevUserLogin* login, tagSearchFileCondition* c) override {
     return new CDevNVRRemoteFileFinder(login, c);
