@@ -16,6 +16,8 @@ class CDlgLPlayback : public CPageDialog {
   QTreeWidget* GetDeviceTree() { return &m_deviceTree; }
   // True while a local playback runs on the page.
   bool IsPlaying() const { return m_playing; }
+  // Set when a local playback starts on the page and cleared when it stops.
+  void SetPlaying(bool playing) { m_playing = playing; }
 
  protected:
   bool OnInitDialog() override;

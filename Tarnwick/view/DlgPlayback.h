@@ -17,6 +17,8 @@ class CDlgPlayback : public CPageDialog {
   QTreeWidget* GetDeviceTree() { return &m_deviceTree; }
   // True while a download or a remote playback runs on the page.
   bool IsBusy() const { return m_busy; }
+  // Set when a download or remote playback starts on the page and cleared when it ends.
+  void SetBusy(bool busy) { m_busy = busy; }
 
  protected:
   bool OnInitDialog() override;

@@ -1,0 +1,193 @@
+// The login flow: name and password checks, the start-up limit, the recent and automatic
+// logins, the settings file, the lock; and the dialog over it, driven by its controls.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <filesystem>
+
+#include "app_fixture.h"
+#include "controls/BitmapButtonEx.h"
+#include "shell/DlgUserLogin.h"
+#include "shell/LoginController.h"
+
+namespace {
+
+class Login : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    AddUser(u"ann", u"annpass", false, 1 | 2);
+  }
+  std::u16string Text(uint32_t id) { return LoadResString(id); }
+  bool SettingsWritten() const { return std::filesystem::exists(CLocalSettings::SettingsFilePath()); }
+};
+
+TEST_F(Login, StartupAllowsThreeTriesAndCountsEveryCheck) {
+  CLoginController c;
+  c.SetMode(CLoginController::kStartup);
+  EXPECT_EQ(c.CaptionText(), Text(8159));
+  EXPECT_EQ(c.Login(u"nobody", u"x", false), CLoginController::kUnknownUser);
+  EXPECT_EQ(c.Login(u"", u"x", false), CLoginController::kUnknownUser);
+  EXPECT_EQ(c.FailedAttempts(), 0) << "a name that is not found is no password check";
+  EXPECT_EQ(c.Login(u"ann", u"wrong", false), CLoginController::kWrongPassword);
+  EXPECT_EQ(c.Login(u"ann", u"12345678901234567", false), CLoginController::kPasswordTooLong);
+  EXPECT_EQ(c.Login(u"ann", u"wrong", false), CLoginController::kCancelled);
+  EXPECT_EQ(ui->notices, (std::vector<std::u16string>{Text(8243), Text(8243), Text(8222), Text(8222)}))
+      << "an overlong password gets no notice";
+  EXPECT_FALSE(c.LoggedIn());
+  EXPECT_FALSE(SettingsWritten()) << "the settings file is written only by a login";
+  EXPECT_TRUE(CUser::GetInstance()->GetName().empty());
+
+  CLoginController again;
+  EXPECT_EQ(again.Login(u"ann", u"wrong", false), CLoginController::kWrongPassword);
+  EXPECT_EQ(again.Login(u"ann", u"wrong", false), CLoginController::kWrongPassword);
+  EXPECT_EQ(again.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn)
+      << "success is tested before the limit";
+  EXPECT_TRUE(SettingsWritten());
+  CUser* user = CUser::GetInstance();
+  EXPECT_EQ(user->GetName(), u"ann");
+  EXPECT_FALSE(user->IsAdmin());
+  EXPECT_EQ(user->GetPower(), 3);
+}
+
+TEST_F(Login, SwitchAndUnlockHaveNoLimit) {
+  for (int mode : {CLoginController::kSwitchUser, CLoginController::kUnlock}) {
+    CLoginController c;
+    c.SetMode(mode);
+    EXPECT_EQ(c.CaptionId(), mode == CLoginController::kSwitchUser ? 8241u : 8488u);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(c.Login(u"ann", u"bad", false), CLoginController::kWrongPassword);
+    EXPECT_EQ(c.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn);
+  }
+}
+
+TEST_F(Login, RecentNamesMoveToTheEndAndAutomaticLoginFollowsTheCheckBox) {
+  EXPECT_EQ(CLoginController().LoadRecentUsers(), (std::vector<std::u16string>{u"admin"}));
+  CLoginController startup;
+  ASSERT_EQ(startup.Login(u"ann", u"annpass", true), CLoginController::kLoggedIn);
+  EXPECT_EQ(Names(TB_AUTO_LOGIN_USER), (std::vector<std::u16string>{u"ann"}));
+
+  CLoginController sw;
+  sw.SetMode(CLoginController::kSwitchUser);
+  ASSERT_EQ(sw.Login(u"admin", ADMIN_PASSWORD, false), CLoginController::kLoggedIn);
+  EXPECT_TRUE(Names(TB_AUTO_LOGIN_USER).empty()) << "a login without the check box clears it";
+  EXPECT_TRUE(CUser::GetInstance()->IsAdmin());
+
+  CLoginController sw2;
+  sw2.SetMode(CLoginController::kSwitchUser);
+  ASSERT_EQ(sw2.Login(u"ann", u"annpass", true), CLoginController::kLoggedIn);
+  EXPECT_EQ(Names(TB_RECENT_LOGIN_USER), (std::vector<std::u16string>{u"admin", u"ann"}));
+  EXPECT_EQ(sw2.InitialName(sw2.LoadRecentUsers()), u"ann");
+
+  CLoginController unlock;
+  unlock.SetMode(CLoginController::kUnlock);
+  ASSERT_EQ(unlock.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn);
+  EXPECT_EQ(Names(TB_AUTO_LOGIN_USER), (std::vector<std::u16string>{u"ann"}))
+      << "unlocking leaves the automatic login alone";
+}
+
+TEST_F(Login, UnlockOffersTheCurrentUserAndRemovesTheLock) {
+  CUser::GetInstance()->SetName(u"ann");
+  CLoginController c;
+  c.SetMode(CLoginController::kUnlock);
+  EXPECT_EQ(c.InitialName({u"admin"}), u"ann") << "the current user, not the last dialog login";
+  InstallLockHook([] { return true; }, [] {});
+  EXPECT_EQ(c.Login(u"ann", u"bad", false), CLoginController::kWrongPassword);
+  EXPECT_TRUE(LockHookInstalled());
+  EXPECT_EQ(c.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn);
+  EXPECT_FALSE(LockHookInstalled());
+}
+
+TEST_F(Login, LanguageChangesAtStartupOnlyAndIsSavedByTheLogin) {
+  CLoginController sw;
+  sw.SetMode(CLoginController::kSwitchUser);
+  sw.ChangeLanguage(1);
+  EXPECT_NE(CLocalSettings::GetInstance()->GetLangID(), 1);
+
+  CLoginController c;
+  c.ChangeLanguage(1);
+  EXPECT_EQ(CLocalSettings::GetInstance()->GetLangID(), 1);
+  EXPECT_EQ(GetLanguageId(), LANGUAGE_ID_ENGLISH);
+  EXPECT_EQ(c.CaptionText(), u"User login");
+  EXPECT_FALSE(SettingsWritten());
+  ASSERT_EQ(c.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn);
+  EXPECT_NE(ReadFile(CLocalSettings::SettingsFilePath()).find("LangID=1"), std::string::npos);
+}
+
+TEST_F(Login, DialogDrivenByItsControls) {
+  CDlgUserLogin dlg;
+  dlg.EnsureInitialized();
+  auto* user = dlg.findChild<QComboBox*>(QStringLiteral("1461"));
+  auto* password = dlg.findChild<QLineEdit*>(QStringLiteral("4614"));
+  auto* autoLogin = dlg.findChild<QCheckBox*>(QStringLiteral("4621"));
+  auto* login = dlg.findChild<CBitmapButtonEx*>(QStringLiteral("2513"));
+  auto* cancel = dlg.findChild<CBitmapButtonEx*>(QStringLiteral("2464"));
+  auto* language = dlg.findChild<QComboBox*>(QStringLiteral("1462"));
+  ASSERT_TRUE(user && password && autoLogin && login && cancel && language);
+  EXPECT_EQ(user->currentText(), QStringLiteral("admin"));
+  EXPECT_TRUE(language->isEnabled());
+  EXPECT_EQ(language->count(), 2);
+
+  // Three wrong passwords at start-up end the dialog as cancelled.
+  dlg.show();
+  for (int i = 0; i < 3; ++i) {
+    password->setText(QStringLiteral("nope"));
+    harness::KeyPress(password, Qt::Key_Return);
+    if (i < 2) {
+      EXPECT_TRUE(password->text().isEmpty()) << "a wrong password is emptied";
+      EXPECT_TRUE(dlg.isVisible());
+    }
+  }
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+
+  CDlgUserLogin sw;
+  sw.SetMode(CLoginController::kSwitchUser);
+  sw.EnsureInitialized();
+  sw.show();
+  EXPECT_FALSE(sw.findChild<QComboBox*>(QStringLiteral("1462"))->isEnabled());
+  sw.findChild<QComboBox*>(QStringLiteral("1461"))->setEditText(QStringLiteral("ann"));
+  sw.findChild<QLineEdit*>(QStringLiteral("4614"))->setText(QStringLiteral("annpass"));
+  sw.findChild<QCheckBox*>(QStringLiteral("4621"))->setChecked(true);
+  harness::KeyPress(sw.findChild<CBitmapButtonEx*>(QStringLiteral("2464")), Qt::Key_Return);
+  EXPECT_EQ(sw.result(), QDialog::Rejected) << "Enter on the cancel button cancels";
+  EXPECT_TRUE(CUser::GetInstance()->GetName().empty());
+
+  CDlgUserLogin sw2;
+  sw2.SetMode(CLoginController::kSwitchUser);
+  sw2.EnsureInitialized();
+  sw2.show();
+  sw2.findChild<QComboBox*>(QStringLiteral("1461"))->setEditText(QStringLiteral("ann"));
+  sw2.findChild<QLineEdit*>(QStringLiteral("4614"))->setText(QStringLiteral("annpass"));
+  sw2.findChild<QCheckBox*>(QStringLiteral("4621"))->setChecked(true);
+  harness::Click(sw2.findChild<CBitmapButtonEx*>(QStringLiteral("2513")));
+  EXPECT_EQ(sw2.result(), QDialog::Accepted);
+  EXPECT_EQ(CUser::GetInstance()->GetName(), u"ann");
+  EXPECT_EQ(Names(TB_AUTO_LOGIN_USER), (std::vector<std::u16string>{u"ann"}));
+
+  CDlgUserLogin unlock;
+  unlock.SetMode(CLoginController::kUnlock);
+  unlock.EnsureInitialized();
+  EXPECT_FALSE(unlock.findChild<QComboBox*>(QStringLiteral("1461"))->isEnabled());
+  EXPECT_FALSE(unlock.findChild<QCheckBox*>(QStringLiteral("4621"))->isEnabled());
+  EXPECT_EQ(unlock.findChild<QComboBox*>(QStringLiteral("1461"))->currentText(), QStringLiteral("ann"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Login, ScreenshotsChineseAndEnglish) {
+  for (bool english : {false, true}) {
+    harness::ScopedLanguage language(english);
+    CDlgUserLogin dlg;
+    dlg.EnsureInitialized();
+    dlg.show();
+    harness::Pump();
+    auto* login = dlg.findChild<CBitmapButtonEx*>(QStringLiteral("2513"));
+    EXPECT_EQ(login->text(), QString::fromStdU16String(LoadResString(8014)));
+    EXPECT_EQ(dlg.windowTitle(), QString::fromStdU16String(LoadResString(8159)));
+    harness::SaveScreenshot(&dlg, english ? QStringLiteral("login-en") : QStringLiteral("login-zh"));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,203 @@
+// The main window run as the program runs it: start-up login, pages, the playback choice,
+// busy pages, switch user, the lock and the close confirmation.
+#include <QTimer>
+
+#include "app_fixture.h"
+#include "controls/BitmapButtonEx.h"
+#include "shell/AppMessages.h"
+
+namespace {
+
+class MainWindow : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    AddUser(u"ann", u"annpass", false, 1 | 2);
+    AddUser(u"bob", u"bobpass", false, 4);
+  }
+  // Logs in `name` as the start-up login dialog would have.
+  void LogInAs(const std::u16string& name) {
+    SetAutoLogin(name);
+  }
+  static CBitmapButtonEx* Button(QWidget& w, int id) {
+    return w.findChild<CBitmapButtonEx*>(QString::number(id));
+  }
+};
+
+TEST_F(MainWindow, CancelledStartupLoginEndsWithoutPages) {
+  CTarnwickDlg dlg;
+  EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+  EXPECT_EQ(loginModes, std::vector<int>{0});
+  EXPECT_FALSE(dlg.GetPreviewDlg()->HasWindow());
+  EXPECT_EQ(CTarnwickDlg::MainWindow(), nullptr);
+}
+
+TEST_F(MainWindow, AutomaticLoginPagesAndCloseConfirmation) {
+  LogInAs(u"ann");
+  CTarnwickDlg dlg;
+  int result = -1;
+  QTimer::singleShot(0, &dlg, [&] {
+    EXPECT_TRUE(loginModes.empty()) << "no login dialog with an automatic user";
+    EXPECT_EQ(CUser::GetInstance()->GetName(), u"ann");
+    EXPECT_EQ(CTarnwickDlg::MainWindow(), &dlg);
+    EXPECT_NE(dlg.GetPreviewHwnd(), 0);
+    EXPECT_EQ(dlg.CurrentPage(), dlg.GetPreviewDlg());
+    EXPECT_TRUE(dlg.GetPreviewDlg()->isVisible());
+    EXPECT_EQ(dlg.GetSettingsDlg()->RegisteredDeviceTrees().size(), 3u);
+    EXPECT_EQ(dlg.GetSettingsDlg()->RegisteredGroupTrees().size(), 1u);
+    // The pages fill the area below the title strip.
+    EXPECT_EQ(dlg.GetPreviewDlg()->geometry(), dlg.GetPreviewDlg()->PaneRect2());
+    EXPECT_EQ(dlg.GetPreviewDlg()->geometry().bottom(), dlg.rect().bottom());
+    EXPECT_GT(dlg.GetPreviewDlg()->y(), 0);
+
+    // Esc and Enter never close it; the close button asks, Cancel keeps it.
+    harness::KeyPress(&dlg, Qt::Key_Escape);
+    harness::KeyPress(&dlg, Qt::Key_Return);
+    dlg.reject();
+    ui->boxAnswers = {IDCANCEL};
+    harness::Click(Button(dlg, CTarnwickDlg::IDC_BntClose));
+    harness::Pump();
+    EXPECT_TRUE(dlg.isVisible());
+    ui->boxAnswers = {IDOK};
+    harness::Click(Button(dlg, CTarnwickDlg::IDC_BntClose));
+  });
+  // A window that never closes would hang the test: fail it instead.
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, &dlg, [&] {
+    ADD_FAILURE() << "the main window did not close";
+    dlg.done(99);
+  });
+  guard.start(60000);
+  result = dlg.DoModal();
+  EXPECT_EQ(result, 0);
+  ASSERT_EQ(ui->boxes.size(), 2u);
+  EXPECT_EQ(ui->boxes[0].text, LoadResString(8524));
+  EXPECT_EQ(ui->boxes[0].caption, LoadResString(8354));
+  EXPECT_EQ(ui->boxes[0].type, MB_OKCANCEL | MB_ICONWARNING);
+}
+
+TEST_F(MainWindow, PlaybackChoiceRightsAndBusyPages) {
+  LogInAs(u"ann");
+  CTarnwickDlg dlg;
+  ASSERT_TRUE(dlg.OnInitDialog());
+  dlg.show();
+  CStateButton* playback = dlg.PageButton(CTarnwickDlg::IDC_BtnPlayback);
+
+  dlg.OnCommand(CTarnwickDlg::ID_REMOTE_PLAYBACK);
+  EXPECT_EQ(ui->notices, std::vector<std::u16string>{LoadResString(8609)});
+  EXPECT_EQ(dlg.CurrentPage(), dlg.GetPreviewDlg());
+  EXPECT_EQ(playback->GetState(), 0);
+
+  dlg.OnCommand(CTarnwickDlg::ID_LOCAL_PLAYBACK);
+  EXPECT_EQ(dlg.CurrentPage(), dlg.GetLPlaybackDlg());
+  EXPECT_EQ(playback->GetState(), 1);
+  dlg.GetLPlaybackDlg()->SetPlaying(true);
+  harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
+  EXPECT_EQ(dlg.CurrentPage(), dlg.GetLPlaybackDlg()) << "a playing page is not left";
+  EXPECT_EQ(ui->notices.back(), LoadResString(8236));
+  EXPECT_EQ(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings)->GetState(), 1) << "the buttons change all the same";
+  dlg.GetLPlaybackDlg()->SetPlaying(false);
+  harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
+  EXPECT_EQ(dlg.CurrentPage(), dlg.GetSettingsDlg());
+  EXPECT_FALSE(dlg.GetLPlaybackDlg()->isVisible());
+
+  CUser::GetInstance()->SetPower(4);
+  dlg.OnCommand(CTarnwickDlg::ID_REMOTE_PLAYBACK);
+  EXPECT_EQ(dlg.CurrentPage(), dlg.GetPlaybackDlg());
+  dlg.GetPlaybackDlg()->SetBusy(true);
+  harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnPreview));
+  EXPECT_EQ(dlg.CurrentPage(), dlg.GetPlaybackDlg());
+  EXPECT_EQ(ui->notices.back(), LoadResString(8235));
+  dlg.GetPlaybackDlg()->SetBusy(false);
+}
+
+TEST_F(MainWindow, SwitchUserRefusalsInOrderThenTheDialog) {
+  LogInAs(u"admin");
+  CTarnwickDlg dlg;
+  ASSERT_TRUE(dlg.OnInitDialog());
+  dlg.show();
+  previewCount = 1;
+  dlg.GetPlaybackDlg()->SetBusy(true);
+  dlg.GetLPlaybackDlg()->SetPlaying(true);
+  Button(dlg, CTarnwickDlg::IDC_BtnSwitchUser)->click();
+  previewCount = 0;
+  SendWidgetMessage(&dlg, WM_SWITCH_USER, 0, 0);
+  dlg.GetPlaybackDlg()->SetBusy(false);
+  dlg.OnSwitchUser();
+  dlg.GetLPlaybackDlg()->SetPlaying(false);
+  EXPECT_EQ(ui->notices, (std::vector<std::u16string>{LoadResString(8614), LoadResString(8615), LoadResString(8616)}));
+  EXPECT_TRUE(loginModes.empty());
+
+  dlg.OnCommand(CTarnwickDlg::IDC_BtnSettings);
+  ASSERT_EQ(dlg.CurrentPage(), dlg.GetSettingsDlg());
+  loginAnswers = {IDCANCEL};
+  dlg.OnSwitchUser();
+  EXPECT_EQ(loginModes, std::vector<int>{1});
+  EXPECT_EQ(dlg.CurrentPage(), dlg.GetSettingsDlg()) << "cancel changes nothing";
+
+  // The dialog made an ordinary user current: back to the preview page.
+  CTarnwickDlg::SetLoginRunner([](int) {
+    CUser::GetInstance()->SetName(u"ann");
+    CUser::GetInstance()->SetIdentifyCode(u"1");
+    return IDOK;
+  });
+  dlg.OnSwitchUser();
+  EXPECT_EQ(dlg.CurrentPage(), dlg.GetPreviewDlg());
+  EXPECT_EQ(dlg.PageButton(CTarnwickDlg::IDC_BtnPreview)->GetState(), 1);
+}
+
+TEST_F(MainWindow, LockSwallowsClicksAndKeysUntilUnlocked) {
+  LogInAs(u"ann");
+  CTarnwickDlg dlg;
+  ASSERT_TRUE(dlg.OnInitDialog());
+  dlg.show();
+  int settingsClicks = 0;
+  QObject::connect(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings), &QAbstractButton::clicked,
+                   [&] { ++settingsClicks; });
+
+  SendWidgetMessage(&dlg, WM_LOCK_PROGRAM, 0, 0);
+  EXPECT_TRUE(dlg.IsLocked());
+  EXPECT_TRUE(LockHookInstalled());
+
+  loginAnswers = {IDCANCEL};
+  harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
+  harness::Pump();
+  EXPECT_EQ(settingsClicks, 0) << "the click itself has no effect";
+  EXPECT_EQ(dlg.CurrentPage(), dlg.GetPreviewDlg());
+  EXPECT_EQ(loginModes, std::vector<int>{2});
+  EXPECT_TRUE(dlg.IsLocked()) << "Cancel keeps the lock";
+
+  loginAnswers = {IDCANCEL};
+  harness::KeyPress(dlg.GetPreviewDlg()->GetDeviceTree(), Qt::Key_Down);
+  harness::Pump();
+  EXPECT_EQ(loginModes, (std::vector<int>{2, 2})) << "a key asks for the unlock as well";
+
+  loginAnswers = {IDOK};
+  harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
+  harness::Pump();
+  EXPECT_FALSE(dlg.IsLocked());
+  EXPECT_FALSE(LockHookInstalled());
+  EXPECT_EQ(settingsClicks, 0);
+  harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
+  EXPECT_EQ(settingsClicks, 1) << "unlocked, clicks work again";
+  EXPECT_EQ(loginModes.size(), 3u);
+}
+
+TEST_F(MainWindow, ScreenshotsChineseAndEnglish) {
+  LogInAs(u"admin");
+  for (bool english : {false, true}) {
+    harness::ScopedLanguage language(english);
+    CTarnwickDlg dlg;
+    ASSERT_TRUE(dlg.OnInitDialog());
+    dlg.show();
+    harness::Pump();
+    QImage shot = harness::Grab(&dlg);
+    // The title strip is drawn and the page buttons carry their images.
+    EXPECT_NE(shot.pixel(2, 2), shot.pixel(2, shot.height() - 2));
+    EXPECT_GT(dlg.PageButton(CTarnwickDlg::IDC_BtnPreview)->width(), 0);
+    harness::SaveScreenshot(&dlg, english ? QStringLiteral("main-window-en") : QStringLiteral("main-window-zh"));
+  }
+}
+
+}  // namespace
