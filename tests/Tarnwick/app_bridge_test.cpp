@@ -1,0 +1,141 @@
+// The alarm block pool and the device side's callbacks: blocks reused last in first out, a
+// hard limit, callbacks from other threads that only post, and no block lost at shut-down.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+#include <thread>
+
+#include "Hollin/Global.h"
+#include "devices/MemoryPool.h"
+#include "devices/SystemBridge.h"
+#include "harness/UiHarness.h"
+#include "settings_fixture.h"
+#include "shell/AppMessages.h"
+#include "view/DlgPreview.h"
+
+namespace {
+
+TEST(MemoryPoolTest, GrowsToItsLimitThenRefusesAndReusesLastInFirstOut) {
+  MemoryPool pool(kMsgBlockSize, kMsgBlocksAtStart, kMsgBlocksMax);
+  EXPECT_EQ(pool.BlockSize(), 400);
+  EXPECT_EQ(MemoryPool(401, 0, 0).BlockSize(), 408);
+  EXPECT_EQ(pool.CreatedCount(), 100);
+  std::set<void*> blocks;
+  for (int i = 0; i < 300; ++i) blocks.insert(pool.Alloc());
+  EXPECT_EQ(blocks.size(), 300u);
+  EXPECT_EQ(pool.CreatedCount(), 300);
+  try {
+    pool.Alloc();
+    ADD_FAILURE() << "a 301st block";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "MemoryPool exhausted");
+  }
+  void* a = *blocks.begin();
+  void* b = *blocks.rbegin();
+  pool.Free(a);
+  pool.Free(b);
+  EXPECT_EQ(pool.Alloc(), b);
+  EXPECT_EQ(pool.Alloc(), a);
+  for (void* block : blocks) pool.Free(block);
+  EXPECT_EQ(pool.FreeCount(), 300);
+}
+
+class Bridge : public TempHomeTest {
+ protected:
+  void SetUp() override {
+    TempHomeTest::SetUp();
+    ASSERT_TRUE(StartSystem());
+  }
+  void TearDown() override {
+    StopSystem();
+    TempHomeTest::TearDown();
+  }
+};
+
+TEST_F(Bridge, AllocatorHandsOutPoolBlocksUpToTheLimit) {
+  ASSERT_NE(MsgBufferPool(), nullptr);
+  std::vector<MsgAlarmInfo*> blocks;
+  for (int i = 0; i < kMsgBlocksMax; ++i) {
+    // The device layer asks through its registered allocator.
+    MsgAlarmInfo* block = CQXGlobal::GetBuffer();
+    ASSERT_NE(block, nullptr) << i;
+    blocks.push_back(block);
+  }
+  EXPECT_EQ(CQXGlobal::GetBuffer(), nullptr) << "exhausted: the alarm is dropped";
+  EXPECT_EQ(OutstandingMsgBuffers(), kMsgBlocksMax);
+  FreeMsgBuffer(blocks.back());
+  FreeMsgBuffer(blocks.back());  // a second give-back of the same block is ignored
+  FreeMsgBuffer(nullptr);
+  EXPECT_EQ(MsgBufferPool()->FreeCount(), 1);
+  EXPECT_EQ(CQXGlobal::GetBuffer(), blocks.back());
+  for (MsgAlarmInfo* block : blocks) FreeMsgBuffer(block);
+  EXPECT_EQ(OutstandingMsgBuffers(), 0);
+}
+
+TEST_F(Bridge, CallbacksPostToThePreviewPageWhichGivesTheBlockBack) {
+  // No page yet: the block goes straight back, the exception is ignored.
+  MsgAlarmInfo* early = CQXGlobal::GetBuffer();
+  ASSERT_NE(early, nullptr);
+  CQXGlobal::HandleMsg(early);
+  EXPECT_EQ(OutstandingMsgBuffers(), 0);
+
+  QWidget main;
+  CDlgPreview page;
+  ASSERT_TRUE(page.Create(&main));
+  SetDeviceMessageTarget(page.GetSafeHwnd());
+
+  // From an SDK thread: the callback posts and returns without the UI thread's help.
+  std::thread sdk([] {
+    for (int i = 0; i < 3; ++i) CQXGlobal::HandleMsg(CQXGlobal::GetBuffer());
+    OnDeviceExceptionCallback(0, -1, 0, nullptr);
+  });
+  sdk.join();
+  EXPECT_EQ(OutstandingMsgBuffers(), 3) << "posted, not yet handled";
+  harness::Pump();
+  EXPECT_EQ(OutstandingMsgBuffers(), 0) << "the page's handler gave every block back";
+  EXPECT_EQ(page.OnDeviceAlarm(nullptr), -1);
+
+  // Posted to a page that goes away before the messages run: shut-down takes them back.
+  std::thread late([] { CQXGlobal::HandleMsg(CQXGlobal::GetBuffer()); });
+  late.join();
+  SetDeviceMessageTarget(0);
+  EXPECT_EQ(OutstandingMsgBuffers(), 1);
+  StopSystem();
+  EXPECT_EQ(MsgBufferPool(), nullptr);
+  EXPECT_EQ(OutstandingMsgBuffers(), 0);
+  EXPECT_EQ(CQXGlobal::GetBuffer(), nullptr) << "no allocator after shut-down";
+  ASSERT_TRUE(StartSystem());
+}
+
+TEST_F(Bridge, ExceptionsArePostedWithTheLoginIdOnly) {
+  std::vector<std::pair<uint32_t, uintptr_t>> seen;
+  auto dispatcher = std::make_shared<plat::QueueDispatcher>();
+  plat::WindowHandle target = plat::registerWindow(
+      [&](uint32_t m, uintptr_t w, intptr_t) {
+        seen.emplace_back(m, w);
+        return 0;
+      },
+      dispatcher);
+  SetDeviceMessageTarget(target);
+  std::thread sdk([] {
+    CQXGlobal::HandleException(0x8000, 7, 3, nullptr);
+    OnDeviceExceptionCallback(0x8000, -1, 3, nullptr);
+  });
+  sdk.join();
+  dispatcher->pump(1000);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].first, WM_DEVICE_EXCEPTION);
+  EXPECT_EQ(seen[0].second, 7u);
+  SetDeviceMessageTarget(0);
+  plat::unregisterWindow(target);
+}
+
+TEST(BridgeWithoutStart, StopSystemStopsOnlyWhatExists) {
+  StopSystem();
+  StopSystem();
+  EXPECT_EQ(MsgBufferPool(), nullptr);
+  EXPECT_EQ(AllocMsgBuffer(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+// The whole program in processes of its own (this test binary started again as a child):
+// a second start is refused while the first runs, a start after the first ended runs, and
+// a start with automatic login, closed through the confirmation, ends with nothing left.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTimer>
+#include <chrono>
+#include <dirent.h>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "controls/BitmapButtonEx.h"
+#include "devices/SystemBridge.h"
+#include "harness/UiHarness.h"
+#include "shell/TarnwickApp.h"
+#include "shell/TarnwickDlg.h"
+#include "shell/User.h"
+#include "shell/UserStore.h"
+#include "shell/DbHelpers.h"
+#include "shell/Language.h"
+#include "shell/Singleton.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kChildMode = "TARNWICK_APP_CHILD";
+
+int ThreadCount() {
+  int n = 0;
+  if (DIR* d = opendir("/proc/self/task")) {
+    while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+    closedir(d);
+  }
+  return n;
+}
+
+// The child: runs the program's start and exit routines as main() does.
+TEST(AppChild, Run) {
+  const QByteArray mode = qgetenv(kChildMode);
+  if (mode.isEmpty()) GTEST_SKIP() << "only as a child of AppProcess";
+  const fs::path home = qgetenv("TARNWICK_HOME").toStdString();
+  harness::ScopedScriptedUi ui;
+  ui->boxAnswers = {IDOK};
+  int logins = 0;
+  CTarnwickDlg::SetLoginRunner([&](int) { return ++logins, IDCANCEL; });
+
+  // Automatic login as the administrator.
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  {
+    CppSQLite3DB db;
+    ASSERT_TRUE(OpenDatabaseInProgramDir(db, USER_DB_NAME));
+    std::u16string identity;
+    DeleteUserRow(db, TB_AUTO_LOGIN_USER, ADMIN_NAME);
+    ASSERT_TRUE(InsertUserRow(db, TB_AUTO_LOGIN_USER, ADMIN_NAME, u"", identity));
+    CloseDatabase(db);
+  }
+
+  bool closing = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    CTarnwickDlg* main = CTarnwickDlg::MainWindow();
+    if (!main || closing) return;
+    if (!fs::exists(home / "ready")) std::ofstream(home / "ready") << "up\n";
+    if (mode == "smoke" || fs::exists(home / "stop")) {
+      closing = true;
+      main->findChild<CBitmapButtonEx*>(QString::number(CTarnwickDlg::IDC_BntClose))->click();
+    }
+  });
+  poll.start(20);
+
+  const int threadsBefore = ThreadCount();
+  {
+    CTarnwickApp app;
+    EXPECT_FALSE(app.InitInstance());
+    // Texts in the language the start chose (the exit frees it).
+    const std::u16string running = LoadResString(8290), notice = LoadResString(8381), confirm = LoadResString(8524);
+    EXPECT_EQ(app.ExitInstance(), 0);
+    if (mode == "second") {
+      EXPECT_TRUE(app.Refused());
+      ASSERT_EQ(ui->boxes.size(), 1u);
+      EXPECT_EQ(ui->boxes[0].text, running);
+      EXPECT_EQ(ui->boxes[0].caption, notice);
+      EXPECT_EQ(ui->boxes[0].type, MB_OK);
+    } else {
+      EXPECT_FALSE(app.Refused());
+      ASSERT_EQ(ui->boxes.size(), 1u) << "only the close confirmation";
+      EXPECT_EQ(ui->boxes[0].text, confirm);
+      EXPECT_EQ(logins, 0) << "the automatic login needs no dialog";
+    }
+  }
+  poll.stop();
+  harness::Pump();
+  EXPECT_EQ(MsgBufferPool(), nullptr);
+  EXPECT_FALSE(SingletonAccess<CUser>::HasInstance());
+  // Every thread the program started has ended (give the system a moment to reap them).
+  for (int i = 0; i < 200 && ThreadCount() > threadsBefore; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_LE(ThreadCount(), threadsBefore);
+}
+
+class AppProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/tarnwick_app_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    root_ = tmpl;
+    fs::create_directories(root_ / "home");
+    fs::create_directories(root_ / "run");
+    fs::permissions(root_ / "run", fs::perms::owner_all, fs::perm_options::replace);
+  }
+  void TearDown() override {
+    for (QProcess* p : {&first_}) {
+      if (p->state() != QProcess::NotRunning) {
+        p->kill();
+        p->waitForFinished(10000);
+      }
+    }
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  void Start(QProcess& p, const char* mode) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kChildMode, mode);
+    env.insert("TARNWICK_HOME", QString::fromStdString((root_ / "home").string()));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString((root_ / "run").string()));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TARNWICK_AUDIO", "null");
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=AppChild.Run", "--gtest_brief=1"});
+    ASSERT_TRUE(p.waitForStarted(30000));
+  }
+  // Exit code of a child that ends by itself; its output on failure.
+  void ExpectClean(QProcess& p, const char* what) {
+    ASSERT_TRUE(p.waitForFinished(180000)) << what << " did not end";
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << what;
+    EXPECT_EQ(p.exitCode(), 0) << what << ":\n" << p.readAll().toStdString();
+  }
+  bool WaitFor(const fs::path& file, QProcess& p) {
+    for (int i = 0; i < 1800 && p.state() != QProcess::NotRunning; ++i) {
+      if (fs::exists(file)) return true;
+      p.waitForFinished(100);
+    }
+    return fs::exists(file);
+  }
+
+  fs::path root_;
+  QProcess first_;
+};
+
+TEST_F(AppProcess, SecondStartRefusedThenAFreshStartRunsAndEndsClean) {
+  Start(first_, "hold");
+  ASSERT_TRUE(WaitFor(root_ / "home" / "ready", first_)) << first_.readAll().toStdString();
+
+  QProcess second;
+  Start(second, "second");
+  ExpectClean(second, "the refused second start");
+
+  std::ofstream(root_ / "home" / "stop") << "stop\n";
+  ExpectClean(first_, "the first instance");
+
+  fs::remove(root_ / "home" / "ready");
+  QProcess third;
+  Start(third, "smoke");
+  ExpectClean(third, "a start after the first ended");
+  EXPECT_TRUE(fs::exists(root_ / "home" / "ready")) << "the third start reached its main window";
+}
+
+}  // namespace
