@@ -11,6 +11,13 @@
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 
+namespace {
+
+// Alarms that carry one flag per channel (the others are disk alarms).
+bool IsChannelAlarm(int32_t type) { return type == 0 || type == 2 || type == 3 || type == 6; }
+
+}  // namespace
+
 CDlgPreview::CDlgPreview() : CPageDialog(kTemplateId) {
   m_deviceTree.setObjectName(QString::number(kDeviceTreeId));
   m_groupTree.setObjectName(QString::number(kGroupTreeId));
@@ -79,6 +86,17 @@ bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, intptr
 
 intptr_t CDlgPreview::OnDeviceAlarm(MsgAlarmInfo* block) {
   if (!block) return -1;
+  CDeviceManager* devices = CDeviceManager::GetInstance();
+  CDevice* device = block->loginId == -1 ? devices->FindDeviceByIP(block->deviceIP)
+                                         : devices->FindDeviceByLoginId(block->loginId);
+  if (device && device->GetAlarmState() != 0 && IsChannelAlarm(block->alarmType)) {
+    // Flags past the device's own channels would only make channels it does not have.
+    const int count = std::min({block->flagCount, static_cast<int32_t>(sizeof block->flags),
+                                device->GetDevInfo().ChnNum});
+    for (int i = 0; i < count; ++i) {
+      if (CChannel* channel = devices->GetChannel(device, i + 1)) channel->SetAlarmFlag(block->flags[i] ? 1 : 0);
+    }
+  }
   FreeMsgBuffer(block);
   return 0;
 }

@@ -2,13 +2,16 @@
 // hard limit, callbacks from other threads that only post, and no block lost at shut-down.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
 #include <stdexcept>
 #include <thread>
 
 #include "Hollin/Global.h"
+#include "devices/DeviceManager.h"
 #include "devices/MemoryPool.h"
 #include "devices/SystemBridge.h"
+#include "dvremu/emulator.h"
 #include "harness/UiHarness.h"
 #include "settings_fixture.h"
 #include "shell/AppMessages.h"
@@ -136,6 +139,53 @@ TEST(BridgeWithoutStart, StopSystemStopsOnlyWhatExists) {
   StopSystem();
   EXPECT_EQ(MsgBufferPool(), nullptr);
   EXPECT_EQ(AllocMsgBuffer(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The road of a recorder alarm: the recorder emulator pushes it, the device layer fills a
+// block from the program's pool on its receive thread, the bridge posts it to the preview
+// page, whose handler marks the channels and gives the block back.
+TEST_F(Bridge, RecorderAlarmReachesThePreviewPageAndItsBlockComesBack) {
+  dvremu::Emulator emu;
+  ASSERT_TRUE(emu.start());
+  // By the loopback's name, as the demo folder has it.
+  CDevInfo info(u"Recorder", u"localhost", emu.port(), u"admin", u"12345", 4, u"", u"", u"", u"", 0, 0,
+                DEV_TYPE_DVR, u"{0}", u"");
+  auto* device = new CDevice(info);
+  ASSERT_TRUE(CDeviceManager::GetInstance()->Add(device));
+
+  QWidget main;
+  CDlgPreview page;
+  ASSERT_TRUE(page.Create(&main));
+  SetDeviceMessageTarget(page.GetSafeHwnd());
+
+  IDevAlarm* alarm = device->GetAlarm(1);
+  ASSERT_NE(alarm, nullptr);
+  ASSERT_TRUE(alarm->SetupAlarmChan());
+  device->SetAlarmState(1);
+  auto armed = emu.requests(dvremu::kSetAlarm);
+  ASSERT_EQ(armed.size(), 1u);
+  std::array<uint8_t, 16> bits{};
+  bits[2] = 0x02;  // motion on channel 3
+  ASSERT_TRUE(emu.pushAlarm(armed[0].handle, dvremu::alarmRecord("DVR-EMU-0001", "front", "127.0.0.1", bits)));
+
+  CChannel* third = CDeviceManager::GetInstance()->GetChannel(device, 3);
+  for (int i = 0; i < 600 && third->GetAlarmFlag() == 0; ++i) {
+    harness::Pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(third->GetAlarmFlag(), 1);
+  EXPECT_EQ(CDeviceManager::GetInstance()->GetChannel(device, 2)->GetAlarmFlag(), 0);
+  EXPECT_FALSE(device->HasChannel(5)) << "no channels beyond the device's four";
+  EXPECT_EQ(OutstandingMsgBuffers(), 0);
+  EXPECT_EQ(MsgBufferPool()->FreeCount(), kMsgBlocksAtStart);
+
+  SetDeviceMessageTarget(0);
+  CDeviceManager::ReleaseInstance();
+  emu.stop();
 }
 
 }  // namespace

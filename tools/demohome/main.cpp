@@ -1,0 +1,72 @@
+// Seeds a program folder (TARNWICK_HOME) for a first run against the emulators: a region
+// "Demo" holding an IP camera on the camera emulator and a recorder on the recorder
+// emulator, in Tarnwick.db, and the user database. A folder that already has devices is
+// left as it is. The device list keeps one device per host, so the recorder is reached by
+// the loopback's name (from the hosts file) and the camera by its address.
+//   demohome --camera-port N --recorder-port M
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "devices/DeviceManager.h"
+#include "shell/DbHelpers.h"
+#include "shell/GuidString.h"
+#include "shell/UserStore.h"
+
+namespace {
+
+bool AddDevice(const char16_t* name, const char16_t* host, int port, const char16_t* user, const char16_t* password, int channels,
+               int type, const std::u16string& region) {
+  CDevInfo info(name, host, port, user, password, channels, u"", u"", u"", u"", 0, 0, type,
+                MakeGuidString(), region);
+  auto* device = new CDevice(info);
+  if (CDeviceManager::GetInstance()->Add(device)) return true;
+  delete device;
+  return false;
+}
+
+bool SaveRegion(const std::u16string& name, const std::u16string& guid) {
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, u"Tarnwick.db")) return false;
+  bool ok = true;
+  try {
+    if (!db.TableExists(u"Tb_Region"))
+      db.Execute(u"CREATE TABLE [Tb_Region](Name varchar NOT NULL, Guid varchar NOT NULL, ParentGuid varchar NOT NULL);");
+    db.Execute(u"insert into [Tb_Region] values(?, ?, '');", {name, guid});
+  } catch (const CppSQLite3Exception& e) {
+    std::fprintf(stderr, "demohome: %s\n", e.Detail().c_str());
+    ok = false;
+  }
+  CloseDatabase(db);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int cameraPort = 9000, recorderPort = 8000;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "--camera-port") cameraPort = std::atoi(argv[i + 1]);
+    else if (a == "--recorder-port") recorderPort = std::atoi(argv[i + 1]);
+    else {
+      std::fprintf(stderr, "usage: demohome --camera-port N --recorder-port M\n");
+      return 2;
+    }
+  }
+  CreateUserDatabase();
+  CDeviceManager* devices = CDeviceManager::GetInstance();
+  devices->Load();
+  if (devices->Count() > 0) return 0;
+  const std::u16string region = MakeGuidString();
+  bool ok = SaveRegion(u"Demo", region) &&
+            AddDevice(u"Camera", u"127.0.0.1", cameraPort, u"admin", u"admin", 1, DEV_TYPE_IPC, region) &&
+            AddDevice(u"Recorder", u"localhost", recorderPort, u"admin", u"12345", 4, DEV_TYPE_DVR, region) && devices->Save();
+  CDeviceManager::ReleaseInstance();
+  if (!ok) {
+    std::fprintf(stderr, "demohome: the demo devices could not be stored\n");
+    return 1;
+  }
+  std::printf("demo devices stored: Camera (127.0.0.1:%d), Recorder (localhost:%d)\n", cameraPort, recorderPort);
+  return 0;
+}
