@@ -44,11 +44,11 @@ bool StartSystem() {
     }
   }
   CDeviceManager::GetInstance();
-  // The saved layout mode waits for the preview page's play screen; no saved preview runs.
-  CPreviewManager::GetInstance()->LoadSession();
   CLocalSettings* settings = CLocalSettings::GetInstance();
   if (!settings) return false;
   settings->Reload();
+  // The saved layout mode waits for the preview page's play screen; no saved preview runs.
+  CPreviewManager::GetInstance()->LoadSession();
 
   if (!gSdkStarted) {
     CQXGlobal::Startup();

@@ -54,7 +54,6 @@ constexpr int WM_RBUTTONDOWN = 0x0204;
 
 CTarnwickDlg* gMainWindow = nullptr;
 CTarnwickDlg::LoginRunner gLoginRunner;
-CTarnwickDlg::PreviewCounter gPreviewCounter;
 
 QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
 void Notice(uint32_t id) { UiService().Notice(LoadResString(id)); }
@@ -73,7 +72,6 @@ intptr_t PackPoint(QPoint p) {
 }  // namespace
 
 void CTarnwickDlg::SetLoginRunner(LoginRunner runner) { gLoginRunner = std::move(runner); }
-void CTarnwickDlg::SetPreviewCounter(PreviewCounter counter) { gPreviewCounter = std::move(counter); }
 CTarnwickDlg* CTarnwickDlg::MainWindow() { return gMainWindow; }
 
 CTarnwickDlg::CTarnwickDlg() : QDialog(nullptr, Qt::Window | Qt::FramelessWindowHint) {
@@ -415,7 +413,7 @@ void CTarnwickDlg::OnLockedInput() {
 }
 
 intptr_t CTarnwickDlg::OnSwitchUser() {
-  if ((gPreviewCounter ? gPreviewCounter() : CPreviewManager::GetInstance()->GetCount()) > 0) {
+  if (CPreviewManager::GetInstance()->GetCount() > 0) {
     Notice(IDS_SWITCH_PREVIEWS_OPEN);
     return 0;
   }

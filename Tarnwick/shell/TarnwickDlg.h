@@ -49,10 +49,6 @@ class CTarnwickDlg : public QDialog {
   // Runs the login dialog in a mode; IDOK or IDCANCEL. Replaceable (tests).
   using LoginRunner = std::function<int(int mode)>;
   static void SetLoginRunner(LoginRunner runner);
-  // Whether previews run (switch user is refused then). Replaceable until the preview
-  // manager answers it.
-  using PreviewCounter = std::function<int()>;
-  static void SetPreviewCounter(PreviewCounter counter);
 
   CTarnwickDlg();
   ~CTarnwickDlg() override;

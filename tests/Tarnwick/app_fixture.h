@@ -13,6 +13,7 @@
 #include "shell/TarnwickDlg.h"
 #include "shell/User.h"
 #include "shell/UserStore.h"
+#include "view/PreviewManager.h"
 
 class AppTest : public TempHomeTest {
  protected:
@@ -28,11 +29,10 @@ class AppTest : public TempHomeTest {
       loginAnswers.pop_front();
       return answer;
     });
-    CTarnwickDlg::SetPreviewCounter([this] { return previewCount; });
   }
   void TearDown() override {
     CTarnwickDlg::SetLoginRunner(nullptr);
-    CTarnwickDlg::SetPreviewCounter(nullptr);
+    FreePreviewManager();
     RemoveLockHook();
     harness::Pump();
     FreeLanguageLibrary();
@@ -68,5 +68,4 @@ class AppTest : public TempHomeTest {
   harness::ScopedScriptedUi ui;
   std::deque<int> loginAnswers;
   std::vector<int> loginModes;
-  int previewCount = 0;
 };

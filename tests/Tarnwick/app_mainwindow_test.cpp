@@ -117,11 +117,13 @@ TEST_F(MainWindow, SwitchUserRefusalsInOrderThenTheDialog) {
   CTarnwickDlg dlg;
   ASSERT_TRUE(dlg.OnInitDialog());
   dlg.show();
-  previewCount = 1;
+  // An open preview (a play window that plays or records).
+  auto item = std::make_shared<CPreviewItem>(0, 1, 0, u"{dev}");
+  ASSERT_TRUE(CPreviewManager::GetInstance()->Add(item));
   dlg.GetPlaybackDlg()->SetBusy(true);
   dlg.GetLPlaybackDlg()->SetPlaying(true);
   Button(dlg, CTarnwickDlg::IDC_BtnSwitchUser)->click();
-  previewCount = 0;
+  CPreviewManager::GetInstance()->Remove(item);
   SendWidgetMessage(&dlg, WM_SWITCH_USER, 0, 0);
   dlg.GetPlaybackDlg()->SetBusy(false);
   dlg.OnSwitchUser();
