@@ -1,7 +1,5 @@
 #include "shell/DlgModifyPwd.h"
 
-#include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 
 #include "controls/BitmapButtonEx.h"
@@ -76,8 +74,12 @@ bool CDlgModifyPwd::eventFilter(QObject* watched, QEvent* e) {
     EndDialog(IDCANCEL);
   } else if (auto* w = qobject_cast<QWidget*>(watched)) {
     // Enter moves on to the next control, as Tab does.
-    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &tab);
+    for (QWidget* next = w->nextInFocusChain(); next && next != w; next = next->nextInFocusChain()) {
+      if (next->isEnabled() && next->isVisible() && (next->focusPolicy() & Qt::TabFocus)) {
+        next->setFocus(Qt::TabFocusReason);
+        break;
+      }
+    }
   }
   return true;
 }

@@ -265,10 +265,16 @@ TEST_F(UserMgr, TheChangePasswordDialogClearsOrKeepsItsFieldsAsTheCheckSays) {
   fill("wrong", "abcdef", "abcdef");
   harness::Click(Child<QWidget>(&dlg, CDlgModifyPwd::IDC_OK));
   EXPECT_TRUE(oldEdit->text().isEmpty() && newEdit->text().isEmpty() && confirm->text().isEmpty());
+  EXPECT_EQ(dlg.focusWidget(), oldEdit);
   fill("804261", "abcdef", "abcdeX");
   harness::Click(Child<QWidget>(&dlg, CDlgModifyPwd::IDC_OK));
   EXPECT_EQ(confirm->text(), "abcdeX");
-  // Enter in the confirmation box submits.
+  // Enter in the old or new password box moves on; in the confirmation box it submits.
+  oldEdit->setFocus();
+  ASSERT_EQ(dlg.focusWidget(), oldEdit);
+  harness::KeyPress(oldEdit, Qt::Key_Return);
+  EXPECT_EQ(dlg.focusWidget(), newEdit);
+  EXPECT_TRUE(dlg.isVisible());
   fill("804261", "abcdef", "abcdef");
   harness::KeyPress(confirm, Qt::Key_Return);
   EXPECT_EQ(dlg.result(), IDOK);
