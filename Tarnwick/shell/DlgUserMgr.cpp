@@ -8,6 +8,7 @@
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/ListCtrlEx.h"
+#include "controls/PngResource.h"
 #include "shell/DlgAddUser.h"
 #include "shell/DlgModifyUserInfor.h"
 #include "shell/DlgUserMgrForms.h"
@@ -23,6 +24,8 @@ constexpr uint32_t IDS_ADD = 8007, IDS_DELETE = 8009, IDS_MODIFY = 8008, IDS_USE
                    IDS_SAVE_FAILED = 8361;
 constexpr int kNameColumnWidth = 100;
 constexpr int kBitRole = Qt::UserRole;
+constexpr int kTreeImages = 161;  // a strip of 18-pixel icons; items show the first
+constexpr int kTreeImageWidth = 18;
 }  // namespace
 
 CDlgUserMgr::CDlgUserMgr() : CPageDialog(kTemplateId) {}
@@ -51,9 +54,15 @@ bool CDlgUserMgr::OnInitDialog() {
   m_rights->setObjectName(QString::number(IDC_RIGHTS));
   m_rights->setHeaderHidden(true);
   m_rights->setRootIsDecorated(true);
+  QImage strip;
+  QIcon icon;
+  if (LoadPngResource(&strip, kTreeImages))
+    icon = QIcon(QPixmap::fromImage(strip.copy(0, 0, kTreeImageWidth, strip.height())));
+  m_rights->setIconSize(QSize(kTreeImageWidth, kTreeImageWidth));
   for (const auto& [textId, bit] : UserMgrController::RightItems()) {
     auto* item = new QTreeWidgetItem(m_rights, QStringList{Text(textId)});
     item->setData(0, kBitRole, bit);
+    item->setIcon(0, icon);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(0, Qt::Unchecked);
   }
