@@ -333,6 +333,12 @@ bool CDevMgrModel::IsDeviceNameUsed(const CDevInfo* info, int nodeType) const {
   });
 }
 
+bool CDevMgrModel::IsDeviceAddressUsed(const std::u16string& address) const {
+  return std::any_of(deviceNodes_.begin(), deviceNodes_.end(), [&](DeviceTreeNode* n) {
+    return n->type != DeviceTreeNode::kRegion && n->object && n->Device()->GetDevInfo().GetIP() == address;
+  });
+}
+
 bool CDevMgrModel::IsGroupNameUsed(const CGroupInfo* group) const {
   if (!group) return false;
   return std::any_of(groupNodes_.begin(), groupNodes_.end(),

@@ -77,6 +77,9 @@ class CDevMgrModel {
   bool IsRegionNameUsed(const CRegionInfo* region) const;
   bool IsDeviceNameUsed(const CDevInfo* info, int nodeType) const;
   bool IsGroupNameUsed(const CGroupInfo* group) const;
+  // Whether any device or stream-media server of the page has that address (the device list
+  // keeps hosts unique).
+  bool IsDeviceAddressUsed(const std::u16string& address) const;
 
   // A member by the channel it stands for (device GUID and channel number), whatever its name.
   GroupTreeNode* FindMember(const std::u16string& deviceGuid, int channel) const;

@@ -1,0 +1,22 @@
+#pragma once
+// Checks the device dialogs share: field limits, the port, duplicates, and the notice that
+// refuses an input.
+#include <cstdint>
+#include <string>
+
+#include "Hollin.h"
+
+class CDevMgrModel;
+
+inline constexpr size_t kDeviceNameChars = 63;
+
+// Shows the notice of string `id` (the dialog stays open).
+void Refuse(uint32_t id);
+// The port in 1..65535, or 0 when the text is empty, not a number or out of that range.
+int ParsePort(const std::u16string& text);
+// Whether the page already has a device of that node type with the record's name, or any
+// device with its address. With `before` (modify mode) an unchanged name or address is no
+// duplicate of itself.
+bool IsDuplicateDevice(const CDevMgrModel& owner, const CDevInfo& record, const CDevInfo* before, int nodeType);
+// The narrow (GBK) length of a text, as a device's login record would carry it.
+size_t NarrowLength(const std::u16string& text);

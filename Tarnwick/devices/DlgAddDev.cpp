@@ -1,0 +1,278 @@
+#include "devices/DlgAddDev.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QStandardItemModel>
+#include <algorithm>
+#include <cstring>
+
+#include "controls/WindowMessages.h"
+#include "devices/DevMgrModel.h"
+#include "devices/DeviceFields.h"
+#include "plat/text.h"
+#include "shell/Language.h"
+
+namespace {
+
+QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
+
+QString FromGbk(const char* field, size_t size) {
+  return QString::fromStdU16String(plat::gbkToUtf16(std::string_view(field, strnlen(field, size))));
+}
+
+// The login records carry user and password in fixed fields: 32 bytes for a recorder (type
+// 1), 15 and a terminator for the camera protocol (types 2 and 4).
+size_t LoginFieldBytes(int devType) { return devType == DEV_TYPE_DVR ? 32 : 15; }
+
+constexpr int kWidth = 560;
+constexpr int kListTop = 300;
+constexpr int kHeight = 480;
+
+}  // namespace
+
+CDlgAddDev::CDlgAddDev(CDevMgrModel* owner, QWidget* parent)
+    : CFramedDialog(kTemplateId, parent), m_owner(owner), m_sink(std::make_unique<SearchSink>()) {
+  CAMSEARCh_Startup(&m_search);
+  resize(kWidth, kHeight);
+  MakeControl<QGroupBox>(this, IDC_GROUP, QRect(10, 32, kWidth - 20, 222));
+  struct Row {
+    int label, control;
+    bool combo;
+  };
+  const Row left[] = {{1320, IDC_NAME, false},       {1321, IDC_DEVICE_TYPE, true}, {1322, IDC_CHANNELS, true},
+                      {1323, IDC_REGISTER_MODE, true}, {2524, IDC_IP, false},        {2525, IDC_PORT, false}};
+  const Row right[] = {{2527, IDC_USER, false},         {2528, IDC_PASSWORD, false}, {2526, IDC_DNS, false},
+                       {2530, IDC_MANUFACTURER, true},  {2531, IDC_REGION, false},   {2532, IDC_PRODUCT_ID, false}};
+  for (int i = 0; i < 6; ++i) {
+    const int y = 58 + i * 32;
+    for (auto [row, x] : {std::pair{left[i], 20}, std::pair{right[i], 284}}) {
+      MakeControl<QLabel>(this, row.label, QRect(x, y, 104, 24));
+      const QRect field(x + 106, y, 148, 24);
+      if (row.combo)
+        MakeControl<QComboBox>(this, row.control, field);
+      else
+        MakeControl<QLineEdit>(this, row.control, field);
+    }
+  }
+  MakeControl<QLabel>(this, 2529, QRect(22, 250, 104, 24))->hide();
+  m_multicast = MakeControl<QLineEdit>(this, IDC_MULTICAST, QRect(128, 250, 148, 24));
+  m_multicast->hide();
+  auto edit = [this](int id) { return findChild<QLineEdit*>(QString::number(id)); };
+  auto combo = [this](int id) { return findChild<QComboBox*>(QString::number(id)); };
+  m_name = edit(IDC_NAME);
+  m_ip = edit(IDC_IP);
+  m_port = edit(IDC_PORT);
+  m_user = edit(IDC_USER);
+  m_password = edit(IDC_PASSWORD);
+  m_dns = edit(IDC_DNS);
+  m_region = edit(IDC_REGION);
+  m_productId = edit(IDC_PRODUCT_ID);
+  m_deviceType = combo(IDC_DEVICE_TYPE);
+  m_channels = combo(IDC_CHANNELS);
+  m_registerMode = combo(IDC_REGISTER_MODE);
+  m_manufacturer = combo(IDC_MANUFACTURER);
+  m_password->setEchoMode(QLineEdit::Password);
+  m_port->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), m_port));
+  m_region->setReadOnly(true);
+  m_productId->setReadOnly(true);
+
+  m_scan = MakeControl<QPushButton>(this, IDC_SCAN, QRect(14, 264, 110, 26));
+  auto* ok = MakeControl<QPushButton>(this, IDC_OK, QRect(kWidth - 200, 264, 88, 26));
+  auto* cancel = MakeControl<QPushButton>(this, IDC_CANCEL, QRect(kWidth - 102, 264, 88, 26));
+  m_results = MakeControl<CListCtrlEx>(this, IDC_RESULTS, QRect(10, kListTop, kWidth - 20, kHeight - kListTop - 10));
+  connect(m_scan, &QPushButton::clicked, this, [this] { OnScan(); });
+  connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
+  connect(cancel, &QPushButton::clicked, this, [this] { done(IDC_CANCEL); });
+  connect(m_results, &QTreeWidget::itemDoubleClicked, this, [this] { OnResultDoubleClicked(); });
+
+  m_sink->window = AttachWindow(this, [this](uint32_t message, uintptr_t, intptr_t) -> intptr_t {
+    return message == WM_SEARCH_RESULT ? OnSearchResults() : 0;
+  });
+}
+
+CDlgAddDev::~CDlgAddDev() {
+  CAMSEARCh_Cleanup(m_search);
+  if (plat::WindowHandle h = WindowHandleOf(this)) plat::unregisterWindow(h);
+}
+
+void CDlgAddDev::SetInfo(const CDevInfo* info, const std::u16string& regionName, int add) {
+  if (!info && !add) return;
+  if (info) m_info = *info;
+  m_add = add;
+  m_regionName = regionName;
+}
+
+bool CDlgAddDev::OnInitDialog() {
+  findChild<QPushButton*>(QString::number(IDC_OK))->setText(Text(8004));
+  findChild<QPushButton*>(QString::number(IDC_CANCEL))->setText(Text(8006));
+  findChild<QGroupBox*>(QString::number(IDC_GROUP))->setTitle(Text(8116));
+  m_scan->setText(Text(8055));
+  const std::pair<int, uint32_t> labels[] = {{1320, 8288}, {1323, 8117}, {2524, 8078}, {2525, 8060},
+                                             {2527, 8057}, {2528, 8062}, {2531, 8345}, {2532, 8118},
+                                             {1322, 8119}, {2530, 8120}, {1321, 8121}, {2529, 8063}};
+  for (auto [id, text] : labels) findChild<QLabel*>(QString::number(id))->setText(Text(text));
+  findChild<QLabel*>(QString::number(2526))->setText(QStringLiteral("DNS"));
+
+  m_deviceType->clear();
+  int type = DEV_TYPE_DVR;
+  for (const char* name : {"DVR", "IPCamera", "MediaServer", "NVR"}) m_deviceType->addItem(name, type++);
+  // A stream-media server is added through its own dialog, never as a device.
+  if (auto* model = qobject_cast<QStandardItemModel*>(m_deviceType->model()))
+    model->item(DEV_TYPE_STREAM_SERVER - 1)->setEnabled(false);
+  m_channels->clear();
+  for (int n = 1; n <= kMaxChannels; ++n) m_channels->addItem(QString::number(n), n);
+  m_registerMode->clear();
+  m_registerMode->addItem(Text(8161), 0);
+  m_registerMode->addItem(Text(8162), 1);
+  m_manufacturer->clear();
+  m_manufacturer->addItem(Text(8179), 0);
+  m_results->setHeaderHidden(false);
+  m_results->setRootIsDecorated(false);
+  m_results->setAllColumnsShowFocus(true);
+  const std::pair<QString, int> columns[] = {{Text(8023), 70},  {Text(8288), 100}, {Text(8078), 100},
+                                             {Text(8060), 50},  {Text(8723), 70},  {"MAC", 120}};
+  m_results->DeleteAllItems();
+  m_rows.clear();
+  m_results->setColumnCount(0);
+  for (int c = 0; c < 6; ++c) m_results->InsertColumn(c, columns[c].first, columns[c].second);
+
+  setWindowTitle(Text(m_add ? 8112 : 8291));
+  m_region->setText(QString::fromStdU16String(m_regionName));
+  if (m_add) {
+    m_deviceType->setCurrentIndex(DEV_TYPE_DVR - 1);
+    m_channels->setCurrentIndex(kMaxChannels - 1);
+    m_registerMode->setCurrentIndex(0);
+    m_manufacturer->setCurrentIndex(0);
+    for (QLineEdit* e : {m_name, m_ip, m_port, m_user, m_password, m_dns, m_multicast, m_productId}) e->clear();
+    m_scan->show();
+  } else {
+    auto wide = [](const std::u16string& t) { return QString::fromStdU16String(t); };
+    m_name->setText(wide(m_info.GetName()));
+    m_deviceType->setCurrentIndex(m_info.GetDevType() - 1);
+    m_channels->setCurrentIndex(std::clamp(m_info.GetChnNum(), 1, kMaxChannels) - 1);
+    m_registerMode->setCurrentIndex(m_info.GetAddrType());
+    m_ip->setText(wide(m_info.GetIP()));
+    m_port->setText(QString::number(m_info.GetPort()));
+    m_user->setText(wide(m_info.GetUserName()));
+    m_password->setText(wide(m_info.GetPwd()));
+    m_dns->setText(wide(m_info.GetDns()));
+    m_multicast->setText(wide(m_info.GetMultiIP()));
+    m_manufacturer->setCurrentIndex(m_info.GetManufactureID());
+    m_productId->setText(wide(m_info.GetSN()));
+    m_scan->hide();
+  }
+  m_deviceType->setEnabled(m_add != 0);
+  m_manufacturer->setEnabled(m_add != 0);
+  m_fullHeight = kHeight;
+  m_collapsedHeight = kListTop;
+  resize(width(), m_collapsedHeight);
+  m_name->setMaxLength(static_cast<int>(kDeviceNameChars));
+  return true;
+}
+
+bool CDlgAddDev::Validate() {
+  const std::u16string name = m_name->text().toStdU16String();
+  const std::u16string ip = m_ip->text().toStdU16String();
+  const std::u16string user = m_user->text().toStdU16String();
+  const std::u16string password = m_password->text().toStdU16String();
+  const int devType = m_deviceType->currentData().toInt();
+  auto refuse = [](uint32_t id) {
+    Refuse(id);
+    return false;
+  };
+  if (name.empty()) return refuse(8213);
+  if (name.size() > kDeviceNameChars) return refuse(8960);
+  if (ip.empty()) return refuse(8209);
+  const int port = ParsePort(m_port->text().toStdU16String());
+  if (port == 0) return refuse(8206);
+  if (NarrowLength(user) > LoginFieldBytes(devType)) return refuse(8961);
+  if (NarrowLength(password) > LoginFieldBytes(devType)) return refuse(8962);
+  CDevInfo next(name, ip, port, user, password, m_channels->currentIndex() + 1, m_multicast->text().toStdU16String(),
+                m_dns->text().toStdU16String(), m_productId->text().toStdU16String(), u"",
+                m_manufacturer->currentData().toInt(), m_registerMode->currentData().toInt(), devType,
+                m_info.GetGuid(), m_info.GetRegionGuid());
+  // Checked against the record held before; the record changes only once every check passed,
+  // so a second OK after a refusal meets the same checks.
+  if (m_owner && IsDuplicateDevice(*m_owner, next, m_add ? nullptr : &m_info, DeviceTreeNode::kDevice))
+    return refuse(8210);
+  m_info = next;
+  return true;
+}
+
+void CDlgAddDev::OnOK() {
+  if (Validate()) done(IDC_OK);
+}
+
+void CDlgAddDev::OnScan() {
+  resize(width(), m_fullHeight);
+  m_results->DeleteAllItems();
+  m_rows.clear();
+  m_searching = CAMSEARCh_SearchCma(m_search, &CDlgAddDev::OnDeviceFound, m_sink.get()) == 1;
+}
+
+int CDlgAddDev::OnDeviceFound(int type, tagDEVICEINFO* info, void* user) {
+  if (type != CAMSEARCH_EVENT_FOUND || !info) return type;
+  auto* sink = static_cast<SearchSink*>(user);
+  auto copy = std::make_unique<tagDEVICEINFO>(*info);
+  std::lock_guard<std::mutex> lk(sink->mutex);
+  sink->queue.push_back(std::move(copy));
+  plat::postMessage(sink->window, WM_SEARCH_RESULT, 0, 0);
+  return 0;
+}
+
+intptr_t CDlgAddDev::OnSearchResults() {
+  for (;;) {
+    std::unique_ptr<tagDEVICEINFO> record;
+    {
+      std::lock_guard<std::mutex> lk(m_sink->mutex);
+      if (m_sink->queue.empty()) break;
+      record = std::move(m_sink->queue.front());
+      m_sink->queue.pop_front();
+    }
+    const bool known = std::any_of(m_rows.begin(), m_rows.end(), [&](const auto& r) {
+      return std::memcmp(r->szMac, record->szMac, sizeof record->szMac) == 0;
+    });
+    if (!known) AddResultRow(std::move(record));
+  }
+  return 0;
+}
+
+void CDlgAddDev::AddResultRow(std::unique_ptr<tagDEVICEINFO> record) {
+  const int row = m_results->GetItemCount();
+  m_results->InsertItem(row, QString::asprintf("%02d", row + 1));
+  m_results->SetItemText(row, 1, FromGbk(record->szName, sizeof record->szName));
+  m_results->SetItemText(row, 2, FromGbk(record->szIP, sizeof record->szIP));
+  m_results->SetItemText(row, 3, QString::number(record->nPort));
+  m_results->SetItemText(row, 4, QString::number(record->nChannels));
+  m_results->SetItemText(row, 5, FromGbk(record->szMac, sizeof record->szMac));
+  m_results->SetItemData(row, reinterpret_cast<intptr_t>(record.get()));
+  m_rows.push_back(std::move(record));
+}
+
+void CDlgAddDev::OnResultDoubleClicked() {
+  const int row = m_results->GetSelectedRow();
+  auto* record = row >= 0 ? reinterpret_cast<const tagDEVICEINFO*>(m_results->GetItemData(row)) : nullptr;
+  if (!record) return;
+  m_name->setText(FromGbk(record->szName, sizeof record->szName));
+  m_deviceType->setCurrentIndex(DEV_TYPE_IPC - 1);
+  m_channels->setCurrentIndex(std::clamp<int>(record->nChannels, 1, kMaxChannels) - 1);
+  m_ip->setText(FromGbk(record->szIP, sizeof record->szIP));
+  m_port->setText(QString::number(record->nPort));
+}
+
+// A search still running when the dialog closes is ended, and what it found is dropped.
+void CDlgAddDev::EndSearch() {
+  if (!m_searching) return;
+  m_searching = false;
+  CAMSEARCh_Cleanup(m_search);
+  CAMSEARCh_Startup(&m_search);
+  std::lock_guard<std::mutex> lk(m_sink->mutex);
+  m_sink->queue.clear();
+}
+
+void CDlgAddDev::done(int result) {
+  EndSearch();
+  CFramedDialog::done(result);
+}

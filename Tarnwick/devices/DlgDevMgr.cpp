@@ -1,0 +1,183 @@
+#include "devices/DlgDevMgr.h"
+
+#include <cmath>
+
+#include "devices/TreeCtrlTarget.h"
+#include "shell/AppMessages.h"
+#include "shell/Language.h"
+#include "shell/TarnwickDlg.h"
+
+namespace {
+
+QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
+
+struct Tip {
+  int control;
+  uint32_t text;
+};
+constexpr Tip kTips[] = {{1112, 8109}, {1118, 8110}, {1162, 8226}, {1168, 8315}, {1150, 8112},
+                         {1156, 8113}, {1131, 8008}, {1122, 8106}, {1126, 8108}, {1134, 8107},
+                         {1952, 8202}, {5553, 8203}, {1949, 8154}, {1950, 8155}, {1951, 8244}};
+
+struct ImageButton {
+  int control, normal, hover, pressed;
+};
+constexpr ImageButton kImageButtons[] = {{1949, 6846, 6847, 6848}, {1950, 6849, 6850, 6851},
+                                         {5553, 6852, 6853, 6854}, {1952, 6855, 6856, 6857},
+                                         {1951, 6892, 6893, 6894}};
+
+constexpr int kTreeTop = 34;
+
+}  // namespace
+
+CDlgDevMgr::CDlgDevMgr(CDeviceManager* devices) : CPageDialog(kTemplateId), m_model(devices) {
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, kBackground);
+  pal.setColor(QPalette::WindowText, Qt::black);
+  setPalette(pal);
+  setAutoFillBackground(true);
+  m_labelDevices = new QLabel(this);
+  m_labelDevices->setObjectName(QString::number(IDC_LABEL_DEVICES));
+  m_labelDevices->setGeometry(9, 10, 200, 20);
+  m_labelGroups = new QLabel(this);
+  m_labelGroups->setObjectName(QString::number(IDC_LABEL_GROUPS));
+  m_labelGroups->setGeometry(400, 10, 200, 20);
+  m_deviceTree = new QTreeWidget(this);
+  m_deviceTree->setObjectName(QString::number(IDC_DEVICE_TREE));
+  m_deviceTree->setGeometry(9, kTreeTop, 250, 300);
+  m_groupTree = new QTreeWidget(this);
+  m_groupTree->setObjectName(QString::number(IDC_GROUP_TREE));
+  m_groupTree->setGeometry(400, kTreeTop, 250, 300);
+  for (int id : {1112, 1118, 1162, 1168, 1150, 1156, 1131, 1122, 1126, 1134}) {
+    auto* b = new QPushButton(this);
+    b->setObjectName(QString::number(id));
+    b->setGeometry(0, 0, 24, 22);
+    b->hide();
+    m_commandButtons.push_back(b);
+  }
+  for (const ImageButton& ib : kImageButtons) {
+    auto* b = new CBitmapButtonEx(this, ib.control);
+    b->setObjectName(QString::number(ib.control));
+    m_imageButtons.push_back(b);
+  }
+  m_dlgAddRegion = new CDlgAddRegion(&m_model, this);
+  m_dlgAddGrp = new CDlgAddGrp(&m_model, this);
+  m_dlgAddSM = new CDlgAddSM(&m_model, this);
+  m_dlgAddDev = new CDlgAddDev(&m_model, this);
+}
+
+CDlgDevMgr::~CDlgDevMgr() {
+  if (HasWindow()) OnDestroy();
+}
+
+bool CDlgDevMgr::OnInitDialog() {
+  m_model.LoadAll();
+  InitControls();
+  InitTrees();
+  OnSize();
+  return true;
+}
+
+void CDlgDevMgr::InitControls() {
+  for (const Tip& t : kTips)
+    if (QWidget* w = findChild<QWidget*>(QString::number(t.control))) w->setToolTip(Text(t.text));
+  m_labelDevices->setText(Text(8340));
+  m_labelGroups->setText(Text(8341));
+  for (size_t i = 0; i < m_imageButtons.size(); ++i) {
+    m_imageButtons[i]->LoadImageResources(kImageButtons[i].normal, kImageButtons[i].hover, kImageButtons[i].pressed);
+    m_imageButtons[i]->SizeToImage();
+  }
+  for (QTreeWidget* t : {m_deviceTree, m_groupTree}) CTreeCtrlTarget(t).Reset();
+}
+
+void CDlgDevMgr::InitTrees() {
+  BuildDeviceTree(m_deviceTree);
+  RebuildGroupTree(m_groupTree);
+  RefreshRegisteredDeviceTrees();
+  RefreshRegisteredGroupTrees();
+}
+
+void CDlgDevMgr::BuildDeviceTree(QTreeWidget* tree) {
+  if (!tree) return;
+  CTreeCtrlTarget target(tree);
+  m_model.BuildDeviceTree(target, tree == m_deviceTree);
+}
+
+void CDlgDevMgr::RebuildGroupTree(QTreeWidget* tree) {
+  if (!tree) return;
+  CTreeCtrlTarget target(tree);
+  m_model.RebuildGroupTree(target);
+}
+
+void CDlgDevMgr::RegisterDeviceTree(QTreeWidget* tree) {
+  if (tree) m_deviceTrees.emplace_back(tree);
+}
+
+void CDlgDevMgr::RegisterGroupTree(QTreeWidget* tree) {
+  if (tree) m_groupTrees.emplace_back(tree);
+}
+
+void CDlgDevMgr::RefreshRegisteredDeviceTrees() {
+  for (const QPointer<QTreeWidget>& t : m_deviceTrees) BuildDeviceTree(t.data());
+  plat::WindowHandle preview = m_previewWindow;
+  if (!preview && CTarnwickDlg::MainWindow()) preview = CTarnwickDlg::MainWindow()->GetPreviewHwnd();
+  if (preview) plat::sendMessage(preview, WM_REFRESH_TREE, 0, 0);
+}
+
+void CDlgDevMgr::RefreshRegisteredGroupTrees() {
+  for (const QPointer<QTreeWidget>& t : m_groupTrees) RebuildGroupTree(t.data());
+}
+
+void CDlgDevMgr::resizeEvent(QResizeEvent* e) {
+  CPageDialog::resizeEvent(e);
+  OnSize();
+}
+
+void CDlgDevMgr::OnSize() {
+  const QRect client = rect();
+  const int groupLeft = client.width() / 2 + client.left() + kGap / 2;
+  const int offset = groupLeft - m_labelGroups->x();
+  m_labelGroups->move(groupLeft, m_labelGroups->y());
+  for (int id : {IDC_ADD_GROUP, IDC_DELETE_GROUP, IDC_MODIFY_GROUP})
+    if (QWidget* b = findChild<QWidget*>(QString::number(id))) b->move(b->x() + offset, b->y());
+  // Edges as the window system counts them: right and bottom are one past the last pixel.
+  const int bottom = client.top() + client.height() - 11;
+  const int right = client.left() + client.width() - 9;
+  m_groupTree->setGeometry(groupLeft + 9, m_groupTree->y(), right - (groupLeft + 9), bottom - m_groupTree->y());
+  const int deviceRight = groupLeft - kGap - 9;
+  m_deviceTree->setGeometry(client.left() + 9, m_deviceTree->y(), deviceRight - (client.left() + 9),
+                            bottom - m_deviceTree->y());
+  const int cx = client.width() / 2, cy = client.height() / 2;
+  auto centreAt = [](QWidget* w, int x, int y) { w->move(x - w->width() / 2, y - w->height() / 2); };
+  const double pi = 3.1415926;
+  for (CBitmapButtonEx* b : m_imageButtons) {
+    double degrees = -1;
+    switch (b->GetDlgCtrlID()) {
+      case IDC_TO_GROUP: degrees = 0; break;
+      case IDC_MOVE_DOWN: degrees = 90; break;
+      case IDC_FROM_GROUP: degrees = 180; break;
+      case IDC_MOVE_UP: degrees = 270; break;
+      default: break;
+    }
+    if (degrees < 0) {
+      centreAt(b, cx, cy);
+      continue;
+    }
+    const double a = degrees * pi / 180;
+    centreAt(b, static_cast<int>(cx + kArrowRadius * std::cos(a)), static_cast<int>(cy + kArrowRadius * std::sin(a)));
+  }
+}
+
+void CDlgDevMgr::OnDestroy() {
+  if (m_destroyed) return;
+  m_destroyed = true;
+  m_model.SaveAll();
+  // The trees' item data are the nodes freed below: no tree keeps them.
+  for (const auto& t : m_deviceTrees)
+    if (t) t->clear();
+  for (const auto& t : m_groupTrees)
+    if (t) t->clear();
+  m_deviceTree->clear();
+  m_groupTree->clear();
+  m_model.Clear();
+}

@@ -1,0 +1,66 @@
+#include "devices/NameEntryDialog.h"
+
+#include <QLabel>
+#include <QShowEvent>
+
+#include "devices/FramedDialog.h"
+#include "shell/Language.h"
+#include "shell/UiService.h"
+
+namespace {
+QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
+}  // namespace
+
+CNameEntryDialog::CNameEntryDialog(int templateId, int nameEditId, int nameLabelId, Texts texts,
+                                   CDevMgrModel* owner, QWidget* parent)
+    : CQxDialog(templateId, parent), m_owner(owner), m_texts(texts), m_nameLabelId(nameLabelId) {
+  setObjectName(QString::number(templateId));
+  resize(300, 110);
+  MakeControl<QLabel>(this, nameLabelId, QRect(10, 14, 80, 22));
+  m_name = MakeControl<QLineEdit>(this, nameEditId, QRect(95, 14, 180, 22));
+  m_ok = new CBitmapButtonEx(this, IDOK_BUTTON);
+  m_cancel = new CBitmapButtonEx(this, IDCANCEL_BUTTON);
+  m_ok->setGeometry(50, 78, 84, 26);
+  m_cancel->setGeometry(160, 78, 84, 26);
+  for (CBitmapButtonEx* b : {m_ok, m_cancel}) b->setObjectName(QString::number(b->GetDlgCtrlID()));
+  connect(m_ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
+  connect(m_cancel, &QAbstractButton::clicked, this, [this] { EndDialog(IDCANCEL_BUTTON); });
+}
+
+bool CNameEntryDialog::OnInitDialog() {
+  CQxDialog::OnInitDialog();
+  for (auto [b, id] : {std::pair{m_ok, 8004u}, std::pair{m_cancel, 8006u}}) {
+    b->setText(Text(id));
+    b->LoadImageResources(6895, 6896, 6897, 0, 0, 1);
+    b->SizeToImage();
+  }
+  findChild<QLabel*>(QString::number(m_nameLabelId))->setText(Text(m_texts.nameLabel));
+  m_name->setMaxLength(kNameChars);
+  return true;
+}
+
+void CNameEntryDialog::LoadFields() {
+  setWindowTitle(Text(m_add ? m_texts.addTitle : m_texts.modifyTitle));
+  m_name->setText(m_add ? QString() : QString::fromStdU16String(RecordName()));
+}
+
+void CNameEntryDialog::showEvent(QShowEvent* e) {
+  CQxDialog::showEvent(e);
+  if (!e->spontaneous()) LoadFields();
+}
+
+void CNameEntryDialog::OnOK() {
+  const std::u16string previous = RecordName();
+  const std::u16string name = m_name->text().toStdU16String();
+  if (name.empty()) {
+    UiService().Notice(LoadResString(m_texts.emptyNotice));
+    return;
+  }
+  RecordName() = name;
+  if ((m_add || name != previous) && IsNameUsed()) {
+    RecordName() = previous;
+    UiService().Notice(LoadResString(m_texts.usedNotice));
+    return;
+  }
+  EndDialog(IDOK_BUTTON);
+}
