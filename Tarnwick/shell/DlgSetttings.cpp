@@ -43,11 +43,15 @@ CDlgSetttings::CDlgSetttings() : CPageDialog(kTemplateId) {}
 CDlgSetttings::~CDlgSetttings() = default;
 
 void CDlgSetttings::RegisterDeviceTree(QTreeWidget* tree) {
-  if (tree) m_deviceTrees.push_back(tree);
+  if (!tree) return;
+  m_deviceTrees.push_back(tree);
+  m_devMgr.RegisterDeviceTree(tree);
 }
 
 void CDlgSetttings::RegisterGroupTree(QTreeWidget* tree) {
-  if (tree) m_groupTrees.push_back(tree);
+  if (!tree) return;
+  m_groupTrees.push_back(tree);
+  m_devMgr.RegisterGroupTree(tree);
 }
 
 CBitmapButtonEx* CDlgSetttings::Button(int id) const {
@@ -88,7 +92,7 @@ bool CDlgSetttings::OnInitDialog() {
   connect(Button(IDC_USERS), &QAbstractButton::clicked, this, [this] { SelectPage(&m_userMgr); });
   connect(Button(IDC_PASSWORD), &QAbstractButton::clicked, this, &CDlgSetttings::OnChangePassword);
 
-  for (CPageDialog* page : {&m_devMgr, static_cast<CPageDialog*>(&m_lsettings), static_cast<CPageDialog*>(&m_userMgr)})
+  for (CPageDialog* page : {static_cast<CPageDialog*>(&m_devMgr), static_cast<CPageDialog*>(&m_lsettings), static_cast<CPageDialog*>(&m_userMgr)})
     page->Create(this);
   SelectPage(&m_devMgr);
   if (CurrentUserKnown() && !CUser::GetInstance()->IsAdmin()) Button(IDC_USERS)->setEnabled(false);
@@ -153,6 +157,6 @@ void CDlgSetttings::Layout() {
   const int left = std::max(0, width() - m_frame->width());
   m_frame->setGeometry(left, m_frame->y(), m_frame->width(), std::max(1, height() - 1 - m_frame->y()));
   for (CBitmapButtonEx* b : m_buttons) b->move(b->x() + left - oldLeft, b->y());
-  for (CPageDialog* page : {&m_devMgr, static_cast<CPageDialog*>(&m_lsettings), static_cast<CPageDialog*>(&m_userMgr)})
+  for (CPageDialog* page : {static_cast<CPageDialog*>(&m_devMgr), static_cast<CPageDialog*>(&m_lsettings), static_cast<CPageDialog*>(&m_userMgr)})
     page->setGeometry(0, 0, std::max(0, left - 1), height());
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "controls/PageDialog.h"
+#include "devices/DlgDevMgr.h"
 #include "shell/DlgLSettings.h"
 #include "shell/DlgUserMgr.h"
 
@@ -27,8 +28,8 @@ class CDlgSetttings : public CPageDialog {
   CDlgSetttings();
   ~CDlgSetttings() override;
 
-  // Trees of other pages that the device manager page rebuilds after device changes. They
-  // are kept here from the main window's start and handed to the device manager page.
+  // Trees of other pages that the device manager page rebuilds after device changes; each is
+  // handed to the device manager page at once.
   void RegisterDeviceTree(QTreeWidget* tree);
   void RegisterGroupTree(QTreeWidget* tree);
   const std::vector<QTreeWidget*>& RegisteredDeviceTrees() const { return m_deviceTrees; }
@@ -41,7 +42,7 @@ class CDlgSetttings : public CPageDialog {
   // unsaved edits.
   void SelectPage(CPageDialog* page);
   CPageDialog* CurrentPage() const { return m_current; }
-  CPageDialog* DeviceManagerPage() { return &m_devMgr; }
+  CDlgDevMgr* DeviceManagerPage() { return &m_devMgr; }
   CDlgLSettings* LocalSettingsPage() { return &m_lsettings; }
   CDlgUserMgr* UserManagerPage() { return &m_userMgr; }
 
@@ -58,8 +59,7 @@ class CDlgSetttings : public CPageDialog {
   void Layout();
   CBitmapButtonEx* Button(int id) const;
 
-  // The device manager sub-page: an empty page until the device manager is built into it.
-  CPageDialog m_devMgr{kDevMgrTemplateId};
+  CDlgDevMgr m_devMgr;
   CDlgLSettings m_lsettings;
   CDlgUserMgr m_userMgr;
   CPageDialog* m_current = nullptr;
