@@ -1,0 +1,66 @@
+// Screenshots of the record, RS-485 and alarm pages and their editors with a populated week,
+// Chinese and English, written when TARNWICK_SCREENSHOTS names a folder:
+//   TARNWICK_SCREENSHOTS=$PWD/docs/screenshots build/bin/test_Pellmore --gtest_filter='*SchedulePages*'
+#include <QDir>
+#include <QPixmap>
+
+#include "Session.h"
+#include "pages/DlgGuardTime.h"
+#include "pages/DlgInvokeType.h"
+#include "fixture.h"
+
+using namespace pellmore_test;
+
+namespace {
+
+void Grab(QWidget* w, const QString& dir, const char* name, const QString& suffix) {
+  const QString file = QStringLiteral("%1/pellmore_%2_%3.png").arg(dir, QString::fromLatin1(name), suffix);
+  EXPECT_TRUE(w->grab().save(file)) << file.toStdString();
+}
+
+// A week of arming windows: two on weekdays, the evening at weekends.
+pellmore::ArmingSchedule Week() {
+  pellmore::ArmingSchedule s{};
+  for (size_t d = 0; d < 7; ++d) {
+    uint8_t* day = &s[d * 32];
+    const bool weekend = d == 0 || d == 6;
+    const uint8_t a[8] = {8, 30, 12, 0, 13, 0, 18, 0};
+    const uint8_t b[4] = {18, 0, 23, 59};
+    if (weekend)
+      std::copy(b, b + 4, day);
+    else
+      std::copy(a, a + 8, day);
+  }
+  return s;
+}
+
+}  // namespace
+
+TEST_F(ConfigTest, SchedulePagesScreenshots) {
+  const QString dir = qEnvironmentVariable("TARNWICK_SCREENSHOTS");
+  if (dir.isEmpty()) GTEST_SKIP() << "TARNWICK_SCREENSHOTS not set";
+  for (uint16_t language : {4, 9}) {
+    const QString suffix = language == 9 ? QStringLiteral("en") : QStringLiteral("zh");
+    pellmore::g_LanguageId = language;
+    pellmore::ArmingSchedule week = Week();
+    {
+      pellmore::CDlgGuardTime dlg(nullptr, pellmore::AlarmSourceKind::AlarmIn, week.data());
+      dlg.DayList()->setCurrentIndex(1);
+      Grab(&dlg, dir, "arming_time", suffix);
+    }
+    std::vector<uint8_t> record(pellmore::kAlarmInRecord.size, 0);
+    record[40] = 0x0A;
+    record[45] = 1;
+    record[364] = record[366] = 1;
+    record[428] = 1;
+    record[492] = 5;
+    pellmore::CDlgInvokeType link(nullptr);
+    link.Setup(record.data(), 4, 8);
+    for (int t = 0; t < 3; ++t) {
+      link.Tabs()->setCurrentIndex(t);
+      static const char* names[3] = {"linkage_handling", "linkage_record", "linkage_ptz"};
+      Grab(&link, dir, names[t], suffix);
+    }
+  }
+  pellmore::g_LanguageId = 4;
+}
