@@ -1,5 +1,6 @@
 #include "shell/TarnwickApp.h"
 
+#include "controls/TaskbarNotifier.h"
 #include "devices/SystemBridge.h"
 #include "plat/instance.h"
 #include "shell/Language.h"
@@ -13,7 +14,8 @@ CTarnwickApp::~CTarnwickApp() = default;
 bool CTarnwickApp::InitInstance() {
   SelectLanguage();
   m_hMutex = std::make_unique<plat::SingleInstanceLock>(kInstanceName);
-  if (!m_hMutex->acquired()) {
+  // A lock that could not be made at all leaves this run unprotected, as a first instance.
+  if (m_hMutex->heldElsewhere()) {
     // The other instance holds the name: this start only says so.
     m_hMutex.reset();
     m_refused = true;
@@ -30,6 +32,7 @@ bool CTarnwickApp::InitInstance() {
 
 int CTarnwickApp::ExitInstance() {
   StopSystem();
+  FreeNotifier();
   FreeLanguageLibrary();
   m_hMutex.reset();
   return 0;

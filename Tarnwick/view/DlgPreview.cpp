@@ -79,6 +79,9 @@ bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, intptr
     case WM_DEVICE_EXCEPTION:
       result = OnDeviceException(static_cast<int>(wParam));
       return true;
+    case WM_DEVICE_REBOOT:
+      result = OnDeviceReboot(reinterpret_cast<CDevice*>(wParam));
+      return true;
     default:
       return false;
   }
@@ -104,6 +107,19 @@ intptr_t CDlgPreview::OnDeviceAlarm(MsgAlarmInfo* block) {
 intptr_t CDlgPreview::OnDeviceException(int loginId) {
   CDevice* device = CDeviceManager::GetInstance()->FindDeviceByLoginId(loginId);
   if (!device) return 0;
+  // Releasing the device first stops and unlists every preview of it.
   device->ReleaseAll();
+  if (IDevUserLogin* login = device->GetUserLogin(0)) login->Logout();
+  return 0;
+}
+
+intptr_t CDlgPreview::OnDeviceReboot(CDevice* device) {
+  // Only a device still in the list: the message may arrive after the device was deleted.
+  CDeviceManager* devices = CDeviceManager::GetInstance();
+  const auto& list = devices->GetList();
+  if (!device || std::find(list.begin(), list.end(), device) == list.end()) return 0;
+  device->ReleaseAll();
+  device->RebootDevice();
+  if (IDevUserLogin* login = device->GetUserLogin(0)) login->Logout();
   return 0;
 }

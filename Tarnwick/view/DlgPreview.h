@@ -7,6 +7,7 @@
 #include "controls/PageDialog.h"
 
 struct MsgAlarmInfo;
+class CDevice;
 class CPlayScreen;
 
 class CDlgPreview : public CPageDialog {
@@ -37,6 +38,8 @@ class CDlgPreview : public CPageDialog {
   intptr_t OnDeviceAlarm(MsgAlarmInfo* block);
   // WM_DEVICE_EXCEPTION: the device of that login is released.
   intptr_t OnDeviceException(int loginId);
+  // WM_DEVICE_REBOOT: the device's previews stop, it is released, rebooted and logged out.
+  intptr_t OnDeviceReboot(CDevice* device);
 
  protected:
   bool OnInitDialog() override;

@@ -1,5 +1,6 @@
 #include "plat/instance.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -16,6 +17,7 @@ SingleInstanceLock::SingleInstanceLock(const std::string& name) {
   path_ = base + "/" + name + "." + user + ".lock";
   fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    heldElsewhere_ = errno == EWOULDBLOCK;
     ::close(fd_);
     fd_ = -1;
   }

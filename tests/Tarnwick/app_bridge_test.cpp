@@ -145,23 +145,46 @@ TEST(BridgeWithoutStart, StopSystemStopsOnlyWhatExists) {
 
 namespace {
 
+// A recorder on the recorder emulator in the device list, and a preview page that receives
+// the device side's messages.
+class RecorderBridge : public Bridge {
+ protected:
+  void SetUp() override {
+    Bridge::SetUp();
+    ASSERT_TRUE(emu.start());
+    // By the loopback's name, as the demo folder has it.
+    CDevInfo info(u"Recorder", u"localhost", emu.port(), u"admin", u"12345", 4, u"", u"", u"", u"", 0, 0,
+                  DEV_TYPE_DVR, u"{0}", u"");
+    device = new CDevice(info);
+    ASSERT_TRUE(CDeviceManager::GetInstance()->Add(device));
+    ASSERT_TRUE(page.Create(&main));
+    SetDeviceMessageTarget(page.GetSafeHwnd());
+  }
+  void TearDown() override {
+    SetDeviceMessageTarget(0);
+    CDeviceManager::ReleaseInstance();
+    emu.stop();
+    Bridge::TearDown();
+  }
+  // Runs the UI thread's messages until `done` holds (bounded).
+  template <class Done>
+  static void PumpUntil(Done done) {
+    for (int i = 0; i < 600 && !done(); ++i) {
+      harness::Pump();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+
+  dvremu::Emulator emu;
+  CDevice* device = nullptr;
+  QWidget main;
+  CDlgPreview page;
+};
+
 // The road of a recorder alarm: the recorder emulator pushes it, the device layer fills a
 // block from the program's pool on its receive thread, the bridge posts it to the preview
 // page, whose handler marks the channels and gives the block back.
-TEST_F(Bridge, RecorderAlarmReachesThePreviewPageAndItsBlockComesBack) {
-  dvremu::Emulator emu;
-  ASSERT_TRUE(emu.start());
-  // By the loopback's name, as the demo folder has it.
-  CDevInfo info(u"Recorder", u"localhost", emu.port(), u"admin", u"12345", 4, u"", u"", u"", u"", 0, 0,
-                DEV_TYPE_DVR, u"{0}", u"");
-  auto* device = new CDevice(info);
-  ASSERT_TRUE(CDeviceManager::GetInstance()->Add(device));
-
-  QWidget main;
-  CDlgPreview page;
-  ASSERT_TRUE(page.Create(&main));
-  SetDeviceMessageTarget(page.GetSafeHwnd());
-
+TEST_F(RecorderBridge, AlarmReachesThePreviewPageAndItsBlockComesBack) {
   IDevAlarm* alarm = device->GetAlarm(1);
   ASSERT_NE(alarm, nullptr);
   ASSERT_TRUE(alarm->SetupAlarmChan());
@@ -173,19 +196,32 @@ TEST_F(Bridge, RecorderAlarmReachesThePreviewPageAndItsBlockComesBack) {
   ASSERT_TRUE(emu.pushAlarm(armed[0].handle, dvremu::alarmRecord("DVR-EMU-0001", "front", "127.0.0.1", bits)));
 
   CChannel* third = CDeviceManager::GetInstance()->GetChannel(device, 3);
-  for (int i = 0; i < 600 && third->GetAlarmFlag() == 0; ++i) {
-    harness::Pump();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  PumpUntil([&] { return third->GetAlarmFlag() != 0; });
   EXPECT_EQ(third->GetAlarmFlag(), 1);
   EXPECT_EQ(CDeviceManager::GetInstance()->GetChannel(device, 2)->GetAlarmFlag(), 0);
   EXPECT_FALSE(device->HasChannel(5)) << "no channels beyond the device's four";
   EXPECT_EQ(OutstandingMsgBuffers(), 0);
   EXPECT_EQ(MsgBufferPool()->FreeCount(), kMsgBlocksAtStart);
+}
 
-  SetDeviceMessageTarget(0);
-  CDeviceManager::ReleaseInstance();
-  emu.stop();
+// A recorder that drops its connection: the SDK's exception reaches the preview page by a
+// posted message and the device is released and logged out; a reboot asked through the
+// page reaches the recorder and logs the device out too.
+TEST_F(RecorderBridge, LostConnectionAndRebootLogTheRecorderOut) {
+  IDevUserLogin* login = device->GetUserLogin(1);
+  ASSERT_NE(login, nullptr);
+  ASSERT_GE(login->GetLoginID(1), 0);
+  emu.closeConnections();
+  PumpUntil([&] { return !login->IsLogin(); });
+  EXPECT_FALSE(login->IsLogin()) << "the exception logged the device out";
+
+  ASSERT_GE(login->GetLoginID(1), 0);
+  SendWidgetMessage(&page, WM_DEVICE_REBOOT, reinterpret_cast<uintptr_t>(device), 0);
+  EXPECT_TRUE(emu.waitForRequests(dvremu::kReboot, 1));
+  EXPECT_FALSE(login->IsLogin());
+  CDevice stranger;
+  EXPECT_EQ(SendWidgetMessage(&page, WM_DEVICE_REBOOT, reinterpret_cast<uintptr_t>(&stranger), 0), 0)
+      << "a device that is not in the list is left alone";
 }
 
 }  // namespace

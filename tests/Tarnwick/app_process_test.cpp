@@ -122,11 +122,12 @@ class AppProcess : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(root_, ec);
   }
-  void Start(QProcess& p, const char* mode) {
+  void Start(QProcess& p, const char* mode, const fs::path& runtimeDir = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(kChildMode, mode);
     env.insert("TARNWICK_HOME", QString::fromStdString((root_ / "home").string()));
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString((root_ / "run").string()));
+    env.insert("XDG_RUNTIME_DIR",
+               QString::fromStdString((runtimeDir.empty() ? root_ / "run" : runtimeDir).string()));
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("TARNWICK_AUDIO", "null");
     p.setProcessEnvironment(env);
@@ -168,6 +169,13 @@ TEST_F(AppProcess, SecondStartRefusedThenAFreshStartRunsAndEndsClean) {
   Start(third, "smoke");
   ExpectClean(third, "a start after the first ended");
   EXPECT_TRUE(fs::exists(root_ / "home" / "ready")) << "the third start reached its main window";
+
+  // Without a place for the instance lock the program runs unprotected, not refused.
+  fs::remove(root_ / "home" / "ready");
+  QProcess unprotected;
+  Start(unprotected, "smoke", root_ / "no-such-folder");
+  ExpectClean(unprotected, "a start without an instance lock");
+  EXPECT_TRUE(fs::exists(root_ / "home" / "ready"));
 }
 
 }  // namespace

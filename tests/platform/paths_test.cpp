@@ -57,9 +57,15 @@ TEST(Instance, ASecondHolderOfTheNameIsRefused) {
     ASSERT_TRUE(first.acquired());
     plat::SingleInstanceLock second(name);
     EXPECT_FALSE(second.acquired());
+    EXPECT_TRUE(second.heldElsewhere());
   }
   plat::SingleInstanceLock again(name);
   EXPECT_TRUE(again.acquired());
+  EXPECT_FALSE(again.heldElsewhere());
+  // A lock file that cannot be made is no other holder.
+  plat::SingleInstanceLock nowhere("no/such/folder/" + name);
+  EXPECT_FALSE(nowhere.acquired());
+  EXPECT_FALSE(nowhere.heldElsewhere());
 }
 
 TEST(PeriodicTimer, TicksUntilStoppedAndCanStopFromItsCallback) {

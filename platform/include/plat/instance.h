@@ -10,11 +10,15 @@ class SingleInstanceLock {
   ~SingleInstanceLock();
   SingleInstanceLock(const SingleInstanceLock&) = delete;
   SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
-  // False when another process (or another lock object) already holds the name.
+  // False when another process (or another lock object) already holds the name, and when
+  // the lock file could not be made at all.
   bool acquired() const { return fd_ >= 0; }
+  // True only when another holder has the name (not when the lock file could not be made).
+  bool heldElsewhere() const { return heldElsewhere_; }
 
  private:
   int fd_ = -1;
+  bool heldElsewhere_ = false;
   std::string path_;
 };
 
