@@ -134,6 +134,9 @@ bool CTarnwickDlg::OnInitDialog() {
     return false;
   }
 
+  // The program's icon: the camera of the title's logo.
+  setWindowIcon(QIcon(QPixmap::fromImage(m_titleImage.copy(6, 0, 24, 22))));
+
   CreateUserDatabase();
   std::u16string name, identity, code;
   if (CheckAutoLogin(name, identity, &code)) {
@@ -213,7 +216,7 @@ void CTarnwickDlg::CreateTray() {
   // and minimizing keeps the window on the taskbar.
   if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
   m_tray = new QSystemTrayIcon(this);
-  m_tray->setIcon(QIcon(QPixmap::fromImage(m_titleImage.copy(0, 0, m_titleImage.height(), m_titleImage.height()))));
+  m_tray->setIcon(windowIcon());
   m_tray->setToolTip(QStringLiteral("Velmont"));
   connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     OnTrayNotify(reason == QSystemTrayIcon::Context ? WM_RBUTTONDOWN
