@@ -108,13 +108,8 @@ CDlgInvokeType::CDlgInvokeType(QWidget* owner) : QDialog(owner) {
   l->addWidget(tabs_, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  auto* ok = Named(new QPushButton(LoadLangString(4062), this), 4168);
-  auto* cancel = Named(new QPushButton(LoadLangString(4063), this), 4197);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
+  AddOkCancel(this, buttons, 4197, [this] { OnOK(); });
   l->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
   // Handling tab.
   handlingTab_ = Named(new QWidget(this), 4028);

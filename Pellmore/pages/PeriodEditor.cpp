@@ -62,6 +62,15 @@ void SpinButtons::Step(int delta) {
   buddy_->setText(QString::number(std::clamp(v + delta, min_, max_)));
 }
 
+void AddOkCancel(QDialog* dialog, QHBoxLayout* row, int cancelId, std::function<void()> onOK) {
+  auto* ok = Named(new QPushButton(LoadLangString(4062), dialog), 4168);
+  auto* cancel = Named(new QPushButton(LoadLangString(4063), dialog), cancelId);
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  QObject::connect(ok, &QPushButton::clicked, dialog, std::move(onOK));
+  QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
 QString DayName(int day) {
   static const uint32_t ids[7] = {4098, 4092, 4093, 4094, 4095, 4096, 4097};
   return day >= 0 && day < 7 ? LoadLangString(ids[day]) : QString();
@@ -117,16 +126,11 @@ CPeriodEditor::CPeriodEditor(QWidget* parent, const Ids& ids) : QDialog(parent) 
   auto* copy = Named(new QPushButton(LoadLangString(4091), this), 4280);
   bottom->addWidget(copy);
   bottom->addStretch(1);
-  auto* ok = Named(new QPushButton(LoadLangString(4062), this), 4168);
-  auto* cancel = Named(new QPushButton(LoadLangString(4063), this), ids.cancel);
-  bottom->addWidget(ok);
-  bottom->addWidget(cancel);
+  AddOkCancel(this, bottom, ids.cancel, [this] { OnOK(); });
   l->addLayout(bottom);
 
   connect(days_, &QComboBox::currentIndexChanged, this, [this] { OnDayChange(); });
   connect(copy, &QPushButton::clicked, this, [this] { OnCopy(); });
-  connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void CPeriodEditor::Start() {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "Controls.h"
 
@@ -42,6 +43,9 @@ class SpinButtons : public QWidget {
   int min_, max_;
 };
 
+// OK (4168) and Cancel (`cancelId`) at the end of `row`; OK runs `onOK`, Cancel rejects.
+void AddOkCancel(QDialog* dialog, QHBoxLayout* row, int cancelId, std::function<void()> onOK);
+
 // The day names in list order: day 0 is "Sun".
 QString DayName(int day);
 
@@ -60,10 +64,11 @@ class CPeriodEditor : public QDialog {
   void OnCopy();
   void OnOK();
   // Row check box clicked: the row's edits and spinners follow it; unticked edits read "0".
-  void RowRule(int row);
+  virtual void RowRule(int row);
 
  protected:
   CPeriodEditor(QWidget* parent, const Ids& ids);
+  ~CPeriodEditor() override = default;
   // Shows day 0 (the derived dialog calls it once its data is in).
   void Start();
 

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QPixmap>
 
+#include <QComboBox>
+
 #include "Session.h"
 #include "pages/DlgGuardTime.h"
 #include "pages/DlgInvokeType.h"
@@ -39,9 +41,41 @@ pellmore::ArmingSchedule Week() {
 TEST_F(ConfigTest, SchedulePagesScreenshots) {
   const QString dir = qEnvironmentVariable("TARNWICK_SCREENSHOTS");
   if (dir.isEmpty()) GTEST_SKIP() << "TARNWICK_SCREENSHOTS not set";
+  // Channel 1 records on a populated week: every record type, an all-day Sunday.
+  std::vector<uint8_t> rec(524, 0);
+  dvremu::put32(&rec[4], 1);
+  dvremu::put32(&rec[8], 1);
+  dvremu::put32(&rec[12], 3);
+  const uint8_t periods[][5] = {{0, 0, 6, 30, 0}, {8, 30, 12, 0, 1}, {13, 0, 18, 0, 2},
+                                {19, 0, 23, 59, 3}};
+  for (int d = 1; d < 7; ++d)
+    for (int p = 0; p < 4; ++p) {
+      if ((d + p) % 3 == 0) continue;
+      std::copy(periods[p], periods[p] + 5, &rec[64 + 8 * static_cast<size_t>(d * 8 + p)]);
+    }
+  dvremu::put32(&rec[512], 2);
+  emu.services().setConfigRecord(56, 0, rec);
   for (uint16_t language : {4, 9}) {
     const QString suffix = language == 9 ? QStringLiteral("en") : QStringLiteral("zh");
     pellmore::g_LanguageId = language;
+    ASSERT_EQ(Open(
+                  [&](pellmore::CDlgMain& w) {
+                    QWidget* page = Select(w, 0x10);
+                    Grab(&w, dir, "record", suffix);
+                    OnNextModal([&](QWidget* dlg) {
+                      Find<QComboBox>(dlg, 4173)->setCurrentIndex(2);
+                      Grab(dlg, dir, "record_time", suffix);
+                      Find<QPushButton>(dlg, 4283)->click();
+                    });
+                    Find<QPushButton>(page, 4053)->click();
+                    OnNextModal([&](QWidget* dlg) {
+                      Grab(dlg, dir, "record_advanced", suffix);
+                      Find<QPushButton>(dlg, 4197)->click();
+                    });
+                    Find<QPushButton>(page, 4054)->click();
+                  },
+                  language),
+              1);
     pellmore::ArmingSchedule week = Week();
     {
       pellmore::CDlgGuardTime dlg(nullptr, pellmore::AlarmSourceKind::AlarmIn, week.data());
