@@ -4,6 +4,7 @@
 
 #include "app_fixture.h"
 #include "controls/BitmapButtonEx.h"
+#include "devices/DeviceManager.h"
 #include "shell/AppMessages.h"
 
 namespace {
@@ -188,6 +189,21 @@ TEST_F(MainWindow, LockSwallowsClicksAndKeysUntilUnlocked) {
 
 TEST_F(MainWindow, ScreenshotsChineseAndEnglish) {
   LogInAs(u"admin");
+  // The demo folder's devices: a region with a camera and a recorder.
+  {
+    CppSQLite3DB db;
+    ASSERT_TRUE(OpenDatabaseInProgramDir(db, u"Tarnwick.db"));
+    db.Execute(u"CREATE TABLE [Tb_Region](Name varchar NOT NULL, Guid varchar NOT NULL, ParentGuid varchar NOT NULL);");
+    db.Execute(u"insert into [Tb_Region] values('Demo', '{R}', '');");
+    CloseDatabase(db);
+    CDeviceManager* devices = CDeviceManager::GetInstance();
+    ASSERT_TRUE(devices->Add(new CDevice(CDevInfo(u"Camera", u"127.0.0.1", 9000, u"admin", u"admin", 1, u"", u"",
+                                                  u"", u"", 0, 0, DEV_TYPE_IPC, u"{C}", u"{R}"))));
+    ASSERT_TRUE(devices->Add(new CDevice(CDevInfo(u"Recorder", u"localhost", 8000, u"admin", u"12345", 4, u"", u"",
+                                                  u"", u"", 0, 0, DEV_TYPE_DVR, u"{D}", u"{R}"))));
+    ASSERT_TRUE(devices->Save());
+    CDeviceManager::ReleaseInstance();
+  }
   for (bool english : {false, true}) {
     harness::ScopedLanguage language(english);
     CTarnwickDlg dlg;
@@ -198,6 +214,8 @@ TEST_F(MainWindow, ScreenshotsChineseAndEnglish) {
     // The title strip is drawn and the page buttons carry their images.
     EXPECT_NE(shot.pixel(2, 2), shot.pixel(2, shot.height() - 2));
     EXPECT_GT(dlg.PageButton(CTarnwickDlg::IDC_BtnPreview)->width(), 0);
+    // The device manager filled the preview page's tree from the stored devices.
+    EXPECT_GT(dlg.GetPreviewDlg()->GetDeviceTree()->topLevelItemCount(), 0);
     harness::SaveScreenshot(&dlg, english ? QStringLiteral("main-window-en") : QStringLiteral("main-window-zh"));
   }
 }
