@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "DlgCopyTo.h"
+#include "ChannelPage.h"
 #include "Records.h"
 #include "Session.h"
 
@@ -124,12 +124,7 @@ void CDlgRecordCfg::Load(PageContext& context) {
     working_.push_back(FromRecord(b.channel, b.schedule.data()));
   snapshot_ = working_;
   onShow_ = -1;
-  const QSignalBlocker block(channel_);
-  channel_->clear();
-  const QString text = LoadLangString(4051);
-  for (size_t i = 0; i < working_.size(); ++i)
-    channel_->addItem(QStringLiteral("%1%2").arg(text).arg(i + 1, 2, 10, QLatin1Char('0')));
-  channel_->setCurrentIndex(working_.empty() ? -1 : 0);
+  FillNumberedList(channel_, 4051, static_cast<int>(working_.size()));
   OnChannelChange();
 }
 
@@ -182,26 +177,15 @@ void CDlgRecordCfg::OnAdvance() {
 void CDlgRecordCfg::OnCopyTo() {
   if (onShow_ < 0) return;
   ReadEnable();
-  CDlgCopyTo dlg(this, static_cast<int>(working_.size()), [this](const std::set<int>& chosen) {
-    CopyToChannels(working_, onShow_, chosen,
-                   [](RecordEntry& target, const RecordEntry& original) {
-                     target.channel = original.channel;
-                   });
-  });
-  dlg.exec();
+  RunCopyTo(this, working_, onShow_);
 }
 
 bool CDlgRecordCfg::CollectChanges(ConfigRecords& records) {
   ReadEnable();
-  for (size_t i = 0; i < working_.size() && i < snapshot_.size(); ++i) {
-    if (working_[i] == snapshot_[i]) continue;
-    snapshot_[i] = working_[i];
-    for (ChannelParamBlock& b : records.channels) {
-      if (b.channel != working_[i].channel) continue;
-      ToRecord(working_[i], b.schedule.data());
-      b.schedule.changed = true;
-    }
-  }
+  CommitChannels(snapshot_, working_, records, [](const RecordEntry& e, ChannelParamBlock& b) {
+    ToRecord(e, b.schedule.data());
+    b.schedule.changed = true;
+  });
   return false;
 }
 

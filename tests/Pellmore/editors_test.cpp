@@ -29,6 +29,7 @@ DaySegments Day(std::initializer_list<TimeSegment> used) {
 
 struct Messages {
   Messages() {
+    g_LanguageId = 4;
     SetMessageBoxHandler([this](QWidget*, const QString& text, const QString&) {
       texts.push_back(text);
     });
@@ -156,6 +157,7 @@ TEST(GuardTimeEditor, EditsACopyAndWritesItBackOnAValidOK) {
 }
 
 TEST(LinkageEditor, AlarmInputTabsModesAndClamps) {
+  g_LanguageId = 4;
   std::vector<uint8_t> record(kAlarmInRecord.size, 0);
   Put32(&record[40], 0x01 | 0x08 | 0x40);  // outputs on, two bits the editor keeps
   record[44 + 1] = 1;                      // output 2 triggered

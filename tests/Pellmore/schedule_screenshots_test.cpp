@@ -55,6 +55,18 @@ TEST_F(ConfigTest, SchedulePagesScreenshots) {
     }
   dvremu::put32(&rec[512], 2);
   emu.services().setConfigRecord(56, 0, rec);
+  std::vector<uint8_t> in(572, 0);
+  Text(in, 4, "Front door");
+  in[37] = 1;
+  emu.services().setConfigRecord(68, 0, in);
+  std::vector<uint8_t> out(264, 0);
+  Text(out, 4, "Siren");
+  dvremu::put32(&out[36], 2);
+  emu.services().setConfigRecord(70, 0, out);
+  std::vector<uint8_t> dec(788, 0);
+  dvremu::put32(&dec[4], 3);
+  dvremu::put32(&dec[16], 1);
+  emu.services().setConfigRecord(41, 0, dec);
   for (uint16_t language : {4, 9}) {
     const QString suffix = language == 9 ? QStringLiteral("en") : QStringLiteral("zh");
     pellmore::g_LanguageId = language;
@@ -73,6 +85,12 @@ TEST_F(ConfigTest, SchedulePagesScreenshots) {
                       Find<QPushButton>(dlg, 4197)->click();
                     });
                     Find<QPushButton>(page, 4054)->click();
+                    const std::pair<uint32_t, const char*> pages[] = {
+                        {0x4000, "rs485"}, {0x8000, "alarm_in"}, {0x10000, "alarm_out"}};
+                    for (const auto& [bit, name] : pages) {
+                      Select(w, bit);
+                      Grab(&w, dir, name, suffix);
+                    }
                   },
                   language),
               1);
