@@ -211,6 +211,24 @@ TEST_F(GridLive, SixteenWindowsPlayInFourByFourAndKeepPlayingThroughLayoutsAndFu
     }
     return true;
   }));
+
+  // The windows go away while fifteen streams still present into them: those pictures are
+  // dropped, and stopping afterwards posts to handles that no longer exist.
+  CPreviewManager::GetInstance()->SetPlayScreen(nullptr);
+  delete screen;
+  screen = nullptr;
+  for (plat::WindowHandle h : handles) EXPECT_FALSE(plat::isWindow(h));
+  const QElapsedTimer started = [] {
+    QElapsedTimer t;
+    t.start();
+    return t;
+  }();
+  while (started.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_TRUE(CPreviewManager::GetInstance()->RemoveAll());
+  for (plat::WindowHandle h : handles) {
+    plat::PresentedPicture pic;
+    EXPECT_FALSE(plat::lastPresented(h, &pic));
+  }
 }
 
 TEST_F(GridLive, Screenshots) {
