@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 #include <algorithm>
 
+#include "controls/TaskbarNotifier.h"
 #include "devices/Device.h"
 #include "devices/DeviceManager.h"
 #include "devices/SystemBridge.h"
@@ -52,6 +53,9 @@ bool CDlgPreview::OnInitDialog() {
   m_playScreen->show();
   CPreviewManager::GetInstance()->SetPlayScreen(m_playScreen);
   SetPreviewPageWindow(GetSafeHwnd());
+  // The program's notices need a window that lives as long as the pages (the login
+  // dialog's went with it; an automatic login made none).
+  CTaskbarNotifier::GetInstance()->CreateIfNeeded(this);
   return true;
 }
 

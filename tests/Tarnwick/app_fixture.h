@@ -5,6 +5,7 @@
 #include <deque>
 #include <vector>
 
+#include "controls/TaskbarNotifier.h"
 #include "harness/UiHarness.h"
 #include "settings_fixture.h"
 #include "shell/DbHelpers.h"
@@ -33,6 +34,7 @@ class AppTest : public TempHomeTest {
   void TearDown() override {
     CTarnwickDlg::SetLoginRunner(nullptr);
     FreePreviewManager();
+    FreeNotifier();
     RemoveLockHook();
     harness::Pump();
     FreeLanguageLibrary();

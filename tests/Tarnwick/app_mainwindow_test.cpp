@@ -44,6 +44,7 @@ TEST_F(MainWindow, AutomaticLoginPagesAndCloseConfirmation) {
     EXPECT_NE(dlg.GetPreviewHwnd(), 0);
     EXPECT_EQ(dlg.CurrentPage(), dlg.GetPreviewDlg());
     EXPECT_TRUE(dlg.GetPreviewDlg()->isVisible());
+    EXPECT_EQ(CTaskbarNotifier::GetInstance()->Owner(), dlg.GetPreviewDlg()) << "notices have a window";
     EXPECT_EQ(dlg.GetSettingsDlg()->RegisteredDeviceTrees().size(), 3u);
     EXPECT_EQ(dlg.GetSettingsDlg()->RegisteredGroupTrees().size(), 1u);
     // The pages fill the area below the title strip.
