@@ -13,6 +13,7 @@
 #include "dvremu/stream.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
+#include "plat/paint.h"
 #include "plat/surface.h"
 #include "plat/window.h"
 
@@ -165,20 +166,33 @@ TEST_F(PlayCtrlPort, DrawCallbackRunsAfterEachPicture) {
   struct Seen {
     std::mutex mu;
     int calls = 0;
-    intptr_t dc = 0;
+    int width = 0, height = 0;
   } seen;
+  // The callback draws into the picture: a red square that the window then shows.
   ASSERT_EQ(PlayM4_RigisterDrawFun(port, [](int32_t, intptr_t dc, void* u) {
               auto* s = static_cast<Seen*>(u);
+              plat::PaintContext* pc = plat::PaintContext::from(dc);
+              if (!pc) return;
+              pc->selectBrush(0x0000FF);
+              pc->fillRect(10, 20, 30, 40);
               std::lock_guard<std::mutex> lock(s->mu);
               ++s->calls;
-              s->dc = dc;
+              s->width = pc->width();
+              s->height = pc->height();
             }, &seen), 1);
   ASSERT_EQ(PlayM4_Play(port, wnd), 1);
   ASSERT_GE(nextIndex(0), 0);
   ASSERT_EQ(PlayM4_Pause(port, 1), 1);
-  std::lock_guard<std::mutex> lock(seen.mu);
-  EXPECT_GE(seen.calls, 1);
-  EXPECT_EQ(seen.dc, wnd);
+  {
+    std::lock_guard<std::mutex> lock(seen.mu);
+    EXPECT_GE(seen.calls, 1);
+    EXPECT_EQ(seen.width, 320);
+    EXPECT_EQ(seen.height, 240);
+  }
+  plat::PresentedPicture pic;
+  ASSERT_TRUE(plat::lastPresented(wnd, &pic));
+  EXPECT_EQ(pic.pixels[25 * 320 + 15] & 0xFFFFFF, 0xFF0000u);  // 0x00RRGGBB
+  EXPECT_NE(pic.pixels[45 * 320 + 15] & 0xFFFFFF, 0xFF0000u);
 }
 
 TEST(PlayCtrlTalk, CapturedBlocksReachTheCallbackUntilClosed) {

@@ -1,7 +1,7 @@
 // Login and live view, carried onto the recorder library.
 #include "HCNetSDK.h"
 #include "Saxtrum.h"
-#include "plat/surface.h"
+#include "plat/paint.h"
 #include "records.h"
 #include "registry.h"
 #include "search.h"
@@ -14,14 +14,14 @@ void OnLiveData(int32_t handle, uint32_t dataType, uint8_t* data, uint32_t lengt
     live.data(handle, dataType, data, length, live.dataUser);
 }
 
-// The player reports each shown picture with the value we gave: the live handle.
+// The player reports each shown picture with the value we gave (the live handle) and the
+// picture to draw into; the callback gets the picture's own rectangle. A picture that went
+// to no window has nothing to draw into and is not reported.
 void OnDraw(int32_t, intptr_t dc, void* user) {
   const auto handle = static_cast<int32_t>(reinterpret_cast<intptr_t>(user));
-  hcnet::LiveView live;
-  if (!hcnet::FindLive(handle, &live) || !live.draw) return;
-  plat::SurfaceRect r;
-  if (!plat::windowClientRect(live.window, &r)) r = {};
-  live.draw(handle, dc, live.drawUser, 0, 0, r.width(), r.height());
+  const plat::PaintContext* picture = plat::PaintContext::from(dc);
+  if (!picture) return;
+  hcnet::CallLiveDraw(handle, dc, picture->width(), picture->height());
 }
 
 }  // namespace

@@ -33,12 +33,27 @@ void SetLiveData(int32_t handle, SdkRealDataCallBack cb, void* user) {
   it->second.dataUser = user;
 }
 
-void SetLiveDraw(int32_t handle, SdkDrawFun fun, void* user) {
+namespace {
+std::shared_ptr<DrawSlot> DrawSlotOf(int32_t handle) {
   std::lock_guard<std::mutex> lock(g_mutex);
   auto it = g_live.find(handle);
-  if (it == g_live.end()) return;
-  it->second.draw = fun;
-  it->second.drawUser = user;
+  return it == g_live.end() ? nullptr : it->second.draw;
+}
+}  // namespace
+
+void SetLiveDraw(int32_t handle, SdkDrawFun fun, void* user) {
+  std::shared_ptr<DrawSlot> slot = DrawSlotOf(handle);
+  if (!slot) return;
+  std::lock_guard<std::recursive_mutex> lock(slot->mu);
+  slot->fun = fun;
+  slot->user = user;
+}
+
+void CallLiveDraw(int32_t handle, intptr_t dc, int32_t width, int32_t height) {
+  std::shared_ptr<DrawSlot> slot = DrawSlotOf(handle);
+  if (!slot) return;
+  std::lock_guard<std::recursive_mutex> lock(slot->mu);
+  if (slot->fun) slot->fun(handle, dc, slot->user, 0, 0, width, height);
 }
 
 void RemoveLive(int32_t handle) {

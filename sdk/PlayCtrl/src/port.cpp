@@ -367,12 +367,19 @@ void Port::run(uint64_t generation) {
       inFlight_ = true;
       lock.unlock();
       show(w);
+      bool converted = false;
       if (window) {
         std::lock_guard<std::mutex> dl(decodeMu_);
         if (!renderer || renderer->window() != window) renderer = std::make_unique<Renderer>(window);
-        if (!last_.empty()) renderer->present(last_);
+        converted = !last_.empty() && renderer->convert(last_);
       }
-      if (draw) draw(id_, window, drawUser);
+      // The callback draws into the picture before it is shown (outside the decode lock, so
+      // it may capture or stop its own port); without a window it is told with no context.
+      if (converted && draw)
+        renderer->paint([&](plat::PaintContext& dc) { draw(id_, dc.dc(), drawUser); });
+      else if (draw)
+        draw(id_, 0, drawUser);
+      if (converted) renderer->present();
       lock.lock();
       if (generation != generation_) break;  // the frame in flight is the new thread's
       inFlight_ = false;

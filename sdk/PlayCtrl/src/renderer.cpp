@@ -1,21 +1,8 @@
 #include "renderer.h"
 
-#include <bit>
 #include <cstring>
 
 namespace playctrl {
-
-namespace {
-uint32_t pack(uint8_t r, uint8_t g, uint8_t b, const plat::SurfaceFormat& f) {
-  auto put = [](uint8_t c, uint32_t mask) -> uint32_t {
-    if (!mask) return 0;
-    const int shift = std::countr_zero(mask);
-    const int bits = std::popcount(mask);
-    return (static_cast<uint32_t>(c) >> (8 - bits)) << shift & mask;
-  };
-  return put(r, f.redMask) | put(g, f.greenMask) | put(b, f.blueMask);
-}
-}  // namespace
 
 bool Renderer::setUp(int width, int height) {
   if (!display_) {
@@ -38,7 +25,7 @@ bool Renderer::setUp(int width, int height) {
   return true;
 }
 
-bool Renderer::present(const Picture& p) {
+bool Renderer::convert(const Picture& p) {
   if (p.empty() || !plat::isWindow(window_)) return false;
   if (!setUp(p.width, p.height)) {
     display_.reset();
@@ -59,12 +46,25 @@ bool Renderer::present(const Picture& p) {
     for (int c = 0; c < p.width && c < ls.width; ++c) {
       uint8_t R, G, B;
       yuvToRgb(yr[c], ur[c / 2], vr[c / 2], R, G, B);
-      const uint32_t v = pack(R, G, B, ls.format);
+      const uint32_t v = plat::packRgb(R, G, B, ls.format);
       uint8_t* px = row + static_cast<size_t>(c) * bpp;
       for (int k = 0; k < bpp; ++k) px[k] = static_cast<uint8_t>(v >> (8 * k));
     }
   }
   back_->unlock();
+  return true;
+}
+
+void Renderer::paint(const std::function<void(plat::PaintContext&)>& paint) {
+  plat::LockedSurface ls;
+  if (!back_ || !back_->lock(&ls)) return;
+  plat::PaintContext context(ls);
+  paint(context);
+  back_->unlock();
+}
+
+bool Renderer::present() {
+  if (!back_ || !primary_) return false;
   plat::SurfaceRect target{};
   plat::windowClientRect(window_, &target);
   return primary_->blit(&target, *back_, nullptr);
