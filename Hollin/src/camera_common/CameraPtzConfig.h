@@ -26,7 +26,7 @@ class CameraPtz : public IDevCtlPtz {
  private:
   int Send(int command);
   DevHandle session_;
-  int kept_;  // the channel or 1, as made; not sent
+  [[maybe_unused]] int kept_;  // the channel or 1, as made; not sent
   int stored_ = 0;
   uint8_t command_[kIpcPtzCommandSize] = {};
 };

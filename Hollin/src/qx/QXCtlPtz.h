@@ -20,5 +20,5 @@ class CDevQXCtlPtz : public IDevCtlPtz {
  private:
   int32_t realHandle_;
   int32_t loginId_;
-  int32_t channel_;
+  [[maybe_unused]] int32_t channel_;
 };
