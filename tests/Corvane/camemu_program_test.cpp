@@ -1,4 +1,7 @@
 // The emulator's command-line program serves a camera that a session can log in to.
+#include <poll.h>
+#include <chrono>
+#include <cstdlib>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,20 +17,36 @@ using namespace cvtest;
 TEST(CamEmuProgram, ServesACameraASessionLogsInTo) {
   const auto exe = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "camemu";
   ASSERT_TRUE(std::filesystem::exists(exe)) << exe;
-  const uint16_t port = deadPort();
-  const std::string portText = std::to_string(port);
+  // The program picks a free port itself and prints it: no port is chosen here and then
+  // lost to another process before the program binds it.
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    execl(exe.c_str(), "camemu", "--port", portText.c_str(), "--seconds", "120", nullptr);
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    execl(exe.c_str(), "camemu", "--port", "0", "--seconds", "120", nullptr);
     _exit(127);
   }
-  // Wait (bounded) until it listens.
-  bool up = false;
-  for (int i = 0; i < 200 && !up; ++i) {
-    up = plat::connectTcp("127.0.0.1", port, 1000).valid();
-    if (!up) usleep(20000);
+  close(out[1]);
+  std::string printed;
+  uint16_t port = 0;
+  const std::string marker = "camera on 127.0.0.1:";
+  for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+       port == 0 && std::chrono::steady_clock::now() < end;) {
+    pollfd p{out[0], POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    char buf[256];
+    const ssize_t n = read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
+    printed.append(buf, static_cast<size_t>(n));
+    const size_t at = printed.find(marker);
+    if (at != std::string::npos && printed.find(' ', at + marker.size()) != std::string::npos)
+      port = static_cast<uint16_t>(std::atoi(printed.c_str() + at + marker.size()));
   }
+  const bool up = port != 0 && plat::connectTcp("127.0.0.1", port, 5000).valid();
   if (up) {
     IpcLoginInfo li = makeLogin(port, true);
     IPC_HANDLE h = IPC_SessionOpen(&li);
@@ -41,6 +60,7 @@ TEST(CamEmuProgram, ServesACameraASessionLogsInTo) {
   kill(pid, SIGTERM);
   int status = 0;
   waitpid(pid, &status, 0);
+  close(out[0]);  // only now: the program may still print, and a closed pipe would kill it
   ASSERT_TRUE(up);
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);

@@ -13,6 +13,7 @@
 #include "camemu/media.h"
 #include "plat/clock.h"
 #include "plat/socket.h"
+#include "support/TestFolder.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ Msg open(uint16_t code, uint16_t argument, uint16_t option, uint16_t length = 44
 class CamEmuProtocol : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::setTimeScale(0.02);
+    plat::setTimeScale(0.2);
     ASSERT_TRUE(cam.start());
   }
   void TearDown() override {
@@ -115,8 +116,7 @@ TEST_F(CamEmuProtocol, FileRequestsNeedTheirRecordLength) {
 }
 
 TEST_F(CamEmuProtocol, AClipIndexPointingPastTheClipIsRefused) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("camemu_clip_" + std::to_string(::getpid()));
+  const std::filesystem::path dir = std::filesystem::path(testsupport::TestFile("camemu_clip"));
   std::filesystem::create_directories(dir);
   const std::string clip = (dir / "c.264").string();
   std::ofstream(clip, std::ios::binary) << std::string(64, 'x');

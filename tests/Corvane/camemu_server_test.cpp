@@ -33,7 +33,7 @@ uint16_t u16(const Msg& m, size_t at) { return static_cast<uint16_t>(m[at] | m[a
 
 class CamEmu : public ::testing::Test {
  protected:
-  void SetUp() override { plat::setTimeScale(0.02); }
+  void SetUp() override { plat::setTimeScale(0.2); }
   void TearDown() override { plat::setTimeScale(1.0); }
 
   plat::Socket connect(const camemu::Camera& cam) {

@@ -6,11 +6,12 @@
 #include <string>
 
 #include "clipgen/clipgen.h"
+#include "support/TestFolder.h"
 
 namespace {
 
 std::string writeStream(const std::string& name, const std::string& index) {
-  const std::string path = ::testing::TempDir() + "/" + name;
+  const std::string path = testsupport::TestFile(name);
   std::ofstream(path, std::ios::binary) << "0123456789";
   std::ofstream(path + ".idx") << "# h264 16 16 25\n" << index;
   return path;

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "session_fixture.h"
+#include "support/TestFolder.h"
 
 using namespace cvtest;
 
@@ -28,9 +29,8 @@ class ParamsFirmware : public CameraTest {
     IpcLoginInfo li = login();
     guard.h = IPC_SessionOpen(&li);
     ASSERT_NE(guard.h, nullptr);
-    path = std::filesystem::temp_directory_path() /
-           ("fw-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    path = testsupport::TestFile(std::string("fw-") +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
   }
   void TearDown() override {
     std::filesystem::remove(path);

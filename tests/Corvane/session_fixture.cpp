@@ -1,14 +1,17 @@
 #include "session_fixture.h"
 
-#include "plat/socket.h"
+#include <memory>
+#include <vector>
+
+#include "support/Ports.h"
 
 namespace cvtest {
 
 uint16_t deadPort() {
-  uint16_t port = 0;
-  plat::Socket s = plat::listenLoopback(0, &port);
-  s.close();
-  return port;
+  // Held until the process ends.
+  static std::vector<std::unique_ptr<testsupport::RefusingPort>> held;
+  held.push_back(std::make_unique<testsupport::RefusingPort>());
+  return held.back()->port();
 }
 
 }  // namespace cvtest

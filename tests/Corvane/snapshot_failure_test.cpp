@@ -9,6 +9,7 @@
 
 #include "render_fixture.h"
 #include "video/video_player.h"
+#include "support/TestFolder.h"
 
 namespace corvane {
 namespace {
@@ -30,7 +31,7 @@ TEST(SnapshotFailure, NoSurfaceKeepsAnEarlierFileAndMakesNoNewOne) {
   PictureHeader{0, 16, 8}.write(pic.data());
   player.RenderPicture(pic.data(), 16, 8);
 
-  const std::string earlier = ::testing::TempDir() + "/snapfail_earlier.bmp";
+  const std::string earlier = testsupport::TestFile("snapfail_earlier.bmp");
   ASSERT_EQ(player.SaveBmp(earlier.c_str()), 1);
   const std::string before = slurp(earlier);
   ASSERT_EQ(before.size(), 54u + 16 * 8 * 4);
@@ -39,7 +40,7 @@ TEST(SnapshotFailure, NoSurfaceKeepsAnEarlierFileAndMakesNoNewOne) {
   EXPECT_EQ(player.SaveBmp(earlier.c_str()), 0);
   EXPECT_EQ(slurp(earlier), before);  // the earlier snapshot is still whole
 
-  const std::string fresh = ::testing::TempDir() + "/snapfail_fresh.bmp";
+  const std::string fresh = testsupport::TestFile("snapfail_fresh.bmp");
   unlink(fresh.c_str());
   EXPECT_EQ(player.SaveBmp(fresh.c_str()), 0);
   struct stat st;

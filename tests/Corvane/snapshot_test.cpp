@@ -17,6 +17,7 @@ extern "C" {
 #include "video/display_stream.h"
 #include "video/jpeg_encoder.h"
 #include "video/video_player.h"
+#include "support/TestFolder.h"
 
 namespace corvane {
 namespace {
@@ -33,7 +34,7 @@ uint32_t u32(const std::vector<uint8_t>& d, size_t at) {
   return d[at] | d[at + 1] << 8 | d[at + 2] << 16 | static_cast<uint32_t>(d[at + 3]) << 24;
 }
 
-std::string tempPath(const char* name) { return ::testing::TempDir() + "/" + name; }
+std::string tempPath(const char* name) { return testsupport::TestFile(name); }
 
 // A player showing a picture with colour and detail in its main window.
 struct ShowingPlayer {

@@ -7,6 +7,7 @@
 #include "stream/live_stream.h"
 #include "stream_fixture.h"
 #include "video/video_player.h"
+#include "support/TestFolder.h"
 
 namespace cvtest {
 namespace {
@@ -275,7 +276,7 @@ TEST_F(LiveVideo, OsdHookSeesDrawnPicturesAndRecordingWritesAFile) {
   EXPECT_EQ(osd.width.load(), 352);
   ASSERT_EQ(IPC_CleanOSDHook(h), 1);
 
-  const std::string base = ::testing::TempDir() + "stream_rec";
+  const std::string base = testsupport::TestFile("stream_rec");
   ASSERT_EQ(IPC_StartRecord(h, base.c_str()), 1);
   const size_t from = log.size();
   ASSERT_TRUE(cam.waitUntil([&] { return log.size() >= from + 30; }));
@@ -283,7 +284,7 @@ TEST_F(LiveVideo, OsdHookSeesDrawnPicturesAndRecordingWritesAFile) {
   ASSERT_TRUE(events.waitCount(kIpcEvRecordClosed, 1));
   // The closed-file record is valid during the call only: the file is found by its prefix.
   bool found = false;
-  for (const auto& f : std::filesystem::directory_iterator(::testing::TempDir())) {
+  for (const auto& f : std::filesystem::directory_iterator(testsupport::ProcessFolder().path())) {
     const std::string n = f.path().filename().string();
     if (n.rfind("stream_rec_", 0) == 0 && f.path().extension() == ".avi") {
       EXPECT_GT(std::filesystem::file_size(f.path()), 2048u + 1000u);
@@ -297,7 +298,7 @@ TEST_F(LiveVideo, OsdHookSeesDrawnPicturesAndRecordingWritesAFile) {
 
 TEST_F(LiveVideo, ClipFilesServeLiveVideoAndTheFileList) {
   const auto& clip = testClip(clipgen::Codec::Mpeg4);
-  const std::string path = ::testing::TempDir() + "stream_clip.m4v";
+  const std::string path = testsupport::TestFile("stream_clip.m4v");
   ASSERT_TRUE(clipgen::writeClip(clip, path));
   ASSERT_TRUE(media.loadClip(path));
   EXPECT_FALSE(media.loadClip(path + ".missing"));

@@ -68,7 +68,7 @@ void append(std::vector<uint8_t>& to, const std::vector<uint8_t>& p) {
 
 class HostileWire : public ::testing::Test {
  protected:
-  void SetUp() override { plat::setTimeScale(0.02); }
+  void SetUp() override { plat::setTimeScale(0.2); }
   void TearDown() override { plat::setTimeScale(1.0); }
   std::vector<uint8_t> frame = std::vector<uint8_t>(kFrameBufferSize, 0);
   std::vector<uint8_t> block = std::vector<uint8_t>(kAudioBufferSize, 0);

@@ -7,6 +7,7 @@
 
 #include "render_fixture.h"
 #include "video/video_player.h"
+#include "support/TestFolder.h"
 
 namespace corvane {
 namespace {
@@ -36,7 +37,7 @@ TEST(VideoThreads, EverySnapshotHoldsOneWholeFrame) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
-  std::string path = ::testing::TempDir() + "/threads_snap.bmp";
+  std::string path = testsupport::TestFile("threads_snap.bmp");
   for (int n = 0; n < 12; ++n) {
     ASSERT_EQ(player.SaveBmp(path.c_str()), 1);
     FILE* f = std::fopen(path.c_str(), "rb");

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "ipc_fixture.h"
+#include "support/TestFolder.h"
+#include "support/Wait.h"
 
 namespace hotest {
 namespace {
@@ -71,7 +73,7 @@ TEST_F(IpcPreview, CameraPreviewOpensTheChosenStreamAndClosesIt) {
   EXPECT_EQ(real, 0);
   EXPECT_TRUE(dev.cam.waitUntil([&] { return dev.cam.connections(kIpcChanVideo) == 0; }));
   // Nothing to record, snapshot or hear without a stream.
-  EXPECT_FALSE(p.preview->CapturePicture("/tmp/never.bmp", 0));
+  EXPECT_FALSE(p.preview->CapturePicture(testsupport::TestFile("never.bmp").c_str(), 0));
   EXPECT_FALSE(p.preview->StopRecord());
   EXPECT_FALSE(p.preview->OpenSound());
   EXPECT_FALSE(p.preview->CloseSound());
@@ -327,12 +329,7 @@ TEST_F(IpcPreview, VideoEffectsScaleToTheCamerasRange) {
   LoginGuard gn{nvr.makeLogin()};
   PreviewGuard pn{CDevPreviewFactory::CreateDevPreview(gn.login, 1), gn.login};
   // The recorder's session connects behind the login; bounded retries until it is up.
-  bool set = false;
-  for (int i = 0; i < 100 && !set; ++i) {
-    set = pn.preview->SetVideoEffect(4, 10, 0, 7);
-    if (!set) plat::sleepMs(100);
-  }
-  EXPECT_TRUE(set);
+  EXPECT_TRUE(testsupport::Eventually([&] { return pn.preview->SetVideoEffect(4, 10, 0, 7); }));
   EXPECT_EQ(U32At(nvr.cam.record(0x0407), 4), 100u);
   EXPECT_FALSE(pn.preview->GetVideoEffect(&b, &c, &s, &h));
 }

@@ -21,17 +21,15 @@ extern "C" {
 #include "plat/surface.h"
 #include "plat/window.h"
 #include "record/avi_recorder.h"
+#include "support/TestFolder.h"
+#include "support/Wait.h"
 
 namespace localplay_test {
 
 struct TempDir {
-  std::string path;
-  TempDir() {
-    char tmpl[] = "/tmp/hollin_lp_XXXXXX";
-    path = mkdtemp(tmpl);
-  }
-  ~TempDir() { std::filesystem::remove_all(path); }
-  std::string file(const std::string& n) const { return path + "/" + n; }
+  testsupport::TestFolder folder;
+  const std::string& path = folder.path();
+  std::string file(const std::string& n) const { return folder.file(n); }
 };
 
 // Records `frames` pictures at 25 per second with 40 ms of 16-bit PCM after each.
@@ -109,14 +107,10 @@ struct QuickClock : ::testing::Test {
   void TearDown() override { plat::setTimeScale(1.0); }
 };
 
-// Waits (bounded) until cond holds; the bound is generous and never a timing assertion.
+// Waits (bounded in real time) until cond holds; never a timing assertion.
 template <class F>
-bool Eventually(F cond, int tries = 2000) {
-  for (int i = 0; i < tries; ++i) {
-    if (cond()) return true;
-    usleep(2000);
-  }
-  return cond();
+bool Eventually(F cond) {
+  return testsupport::Eventually(cond);
 }
 
 }  // namespace localplay_test

@@ -14,6 +14,7 @@
 
 #include "ipc_fixture.h"
 #include "nvr/FileTimes.h"
+#include "support/TestFolder.h"
 
 namespace hotest {
 namespace {
@@ -61,7 +62,7 @@ class NvrFiles : public CameraTest {
  protected:
   void SetUp() override {
     CameraTest::SetUp();
-    dir = fs::temp_directory_path() / ("hollin_nvr_" + std::to_string(::getpid()));
+    dir = testsupport::TestFile("nvr_files");
     fs::create_directories(dir);
     for (int i = 0; i < 3; ++i) {
       camemu::StoredFile f;
@@ -300,7 +301,7 @@ TEST_F(NvrFiles, PlaybackStepsThroughItsSpeeds) {
   EXPECT_EQ(pb->AudioOn(), 1);
   EXPECT_EQ(pb->AudioOff(), 1);
   EXPECT_EQ(pb->GetPos(), 0.0f);
-  EXPECT_EQ(pb->CaptureFile("/tmp/x.bmp"), 0);
+  EXPECT_EQ(pb->CaptureFile(testsupport::TestFile("x.bmp").c_str()), 0);
   EXPECT_EQ(pb->Stop(), 1);
   EXPECT_TRUE(dev.cam.waitUntil([&] { return dev.cam.connections(kIpcChanPlayback) == 0; }));
   CDevRemotePlaybackFactory::DeleteRemotePlayback(pb);

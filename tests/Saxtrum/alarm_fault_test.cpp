@@ -5,6 +5,7 @@
 #include "fixture.h"
 #include "protocol/fanout.h"
 #include "protocol/library.h"
+#include "support/Wait.h"
 
 using namespace saxtrum_test;
 
@@ -64,11 +65,7 @@ class DvrFaultTest : public SaxtrumTest {
   uint32_t handle(int slot) { return static_cast<uint32_t>(id << 16 | slot); }
   // Waits until the connection has given up (or the bound passes).
   bool broken() {
-    for (int i = 0; i < 200; ++i) {
-      if (conn->state() >= saxtrum::kStateStopRequested) return true;
-      plat::sleepMs(20);
-    }
-    return false;
+    return testsupport::Eventually([&] { return conn->state() >= saxtrum::kStateStopRequested; });
   }
   Exceptions exc;
   int32_t id = -1;
@@ -238,12 +235,7 @@ TEST_F(DvrFaultTest, LogoutFromInsideTheExceptionCallbackDoesNotHang) {
   EXPECT_EQ(ctx.result.load(), 1);
   EXPECT_FALSE(saxtrum::loginConnection(id));
   // The connection frees itself once its thread has left the callback.
-  bool freed = false;
-  for (int i = 0; i < 200 && !freed; ++i) {
-    freed = weak.expired();
-    if (!freed) plat::sleepMs(20);
-  }
-  EXPECT_TRUE(freed);
+  EXPECT_TRUE(testsupport::Eventually([&] { return weak.expired(); }));
 }
 
 TEST_F(DvrFaultTest, RepliesNeverCrossSlotsWithTwoRequestsInFlight) {

@@ -5,6 +5,7 @@
 #include "fixture.h"
 #include "plat/clock.h"
 #include "protocol/connection.h"
+#include "support/Wait.h"
 
 namespace saxtrum_test {
 
@@ -15,14 +16,8 @@ inline int busySlots(saxtrum::DvrConnection& conn) {
   return n;
 }
 
-// Polls a condition at most 400 times 10 ms apart (product time).
-inline bool eventually(const std::function<bool()>& done) {
-  for (int i = 0; i < 400; ++i) {
-    if (done()) return true;
-    plat::sleepMs(10);
-  }
-  return done();
-}
+// Polls a condition, bounded in real time.
+inline bool eventually(const std::function<bool()>& done) { return testsupport::Eventually(done); }
 
 // The emulator, the library and one login.
 class DvrLoggedInTest : public SaxtrumTest {

@@ -9,6 +9,7 @@
 #include "control_support.h"
 #include "fixture.h"
 #include "protocol/library.h"
+#include "support/TestFolder.h"
 
 using namespace saxtrum_test;
 
@@ -36,7 +37,7 @@ class DvrControlTest : public DvrLoggedInTest {
     conn = saxtrum::loginConnection(id);
   }
   std::string temp(const char* name) {
-    return std::string(::testing::TempDir()) + "saxtrum_ctl_" + name;
+    return testsupport::TestFile("saxtrum_ctl_" + std::string(name));
   }
   std::string writeFile(const char* name, size_t size) {
     const std::string path = temp(name);

@@ -9,13 +9,14 @@
 #include "dvremu/emulator.h"
 #include "plat/clock.h"
 #include "plat/socket.h"
+#include "support/Wait.h"
 
 namespace {
 
 class DvrEmuPeer : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::setTimeScale(0.05);
+    plat::setTimeScale(0.2);
     ASSERT_TRUE(emu.start());
   }
   void TearDown() override {
@@ -48,11 +49,7 @@ class DvrEmuPeer : public ::testing::Test {
 
   // Bounded: until the emulator counts `n` open connections.
   bool waitConnections(int n) {
-    for (int i = 0; i < 2000; ++i) {
-      if (emu.connections() == n) return true;
-      plat::sleepMs(5);
-    }
-    return false;
+    return testsupport::Eventually([&] { return emu.connections() == n; });
   }
 
   dvremu::Emulator emu;

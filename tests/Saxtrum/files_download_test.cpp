@@ -6,13 +6,14 @@
 #include "files/file_records.h"
 #include "fixture.h"
 #include "protocol/library.h"
+#include "support/TestFolder.h"
 
 using namespace saxtrum_test;
 
 namespace {
 
 std::string temp(const char* name) {
-  return std::string(::testing::TempDir()) + "saxtrum_dl_" + name;
+  return testsupport::TestFile("saxtrum_dl_" + std::string(name));
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {

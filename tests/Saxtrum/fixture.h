@@ -13,6 +13,7 @@
 #include "Saxtrum.h"
 #include "dvremu/emulator.h"
 #include "plat/clock.h"
+#include "support/Wait.h"
 
 namespace saxtrum_test {
 
@@ -43,9 +44,9 @@ struct Counter {
     ++count;
     cv.notify_all();
   }
-  bool waitFor(int n, int productMs = 4000) {
+  bool waitFor(int n) {
     std::unique_lock<std::mutex> lock(mu);
-    return cv.wait_for(lock, plat::scaledDuration(productMs), [&] { return count >= n; });
+    return cv.wait_for(lock, testsupport::Patience(), [&] { return count >= n; });
   }
   int value() {
     std::lock_guard<std::mutex> lock(mu);
@@ -56,7 +57,7 @@ struct Counter {
 class SaxtrumTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::setTimeScale(0.1);
+    plat::setTimeScale(0.2);
     dvremu::Options o;
     o.pace = false;
     o.maxClipLoops = 2;

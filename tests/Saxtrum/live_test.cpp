@@ -7,6 +7,8 @@
 #include "plat/surface.h"
 #include "plat/window.h"
 #include "protocol/library.h"
+#include "support/TestFolder.h"
+#include "support/Wait.h"
 
 using namespace saxtrum_test;
 
@@ -31,7 +33,7 @@ class DvrLiveTest : public SaxtrumTest {
 };
 
 std::string temp(const char* name) {
-  return (std::string(::testing::TempDir()) + "saxtrum_" + name);
+  return testsupport::TestFile("saxtrum_" + std::string(name));
 }
 
 }  // namespace
@@ -152,11 +154,8 @@ TEST_F(DvrLiveTest, LiveFramesReachAHeadlessWindowDecoded) {
   const int32_t h = play(1, wnd);
   ASSERT_GE(h, 0);
   plat::PresentedPicture pic;
-  bool shown = false;
-  for (int i = 0; i < 400 && !shown; ++i) {
-    plat::sleepMs(50);
-    shown = plat::lastPresented(wnd, &pic) && pic.serial > 0;
-  }
+  const bool shown =
+      testsupport::Eventually([&] { return plat::lastPresented(wnd, &pic) && pic.serial > 0; });
   ASSERT_TRUE(shown);
   EXPECT_EQ(pic.width, 320);
   EXPECT_EQ(pic.height, 240);

@@ -3,6 +3,7 @@
 #include "fixture.h"
 #include "plat/socket.h"
 #include "protocol/library.h"
+#include "support/Ports.h"
 
 using namespace saxtrum_test;
 
@@ -40,14 +41,14 @@ TEST_F(SaxtrumTest, RefusedLoginAndNoListenerFailAndFreeTheLoginSlot) {
   EXPECT_EQ(QX_DVR_GetSDKVersion(), 0x30000u);
 
   // A port nobody listens on: the login gives up after the reply wait.
-  uint16_t freePort = 0;
-  { plat::Socket s = plat::listenLoopback(0, &freePort); }
+  testsupport::RefusingPort refusing;
+  const uint16_t freePort = refusing.port();
   plat::setTimeScale(0.01);
   QX_DVR_SetConnectTime(100);
   EXPECT_EQ(QX_DVR_Login("127.0.0.1", freePort, "admin", "12345", nullptr), -1);
   EXPECT_EQ(QX_DVR_Login("not-an-address", emu->port(), "admin", "12345", nullptr), -1);
   EXPECT_EQ(QX_DVR_Login(nullptr, emu->port(), "admin", "12345", nullptr), -1);
-  plat::setTimeScale(0.1);
+  plat::setTimeScale(0.2);
   // Every failed attempt gave its entry back: the next login takes user id 0.
   EXPECT_EQ(login(), 0);
 }

@@ -7,6 +7,7 @@
 #include "files/file_records.h"
 #include "fixture.h"
 #include "protocol/library.h"
+#include "support/TestFolder.h"
 
 using namespace saxtrum_test;
 
@@ -94,7 +95,7 @@ TEST_F(DvrPlaybackTest, DataCallbackAndSavedCopy) {
   const int32_t h = QX_DVR_PlayBackByName(id, file.name.c_str(), 0);
   ASSERT_GE(h, 0);
   Received got;
-  const std::string path = std::string(::testing::TempDir()) + "saxtrum_pb_save.rec";
+  const std::string path = testsupport::TestFile("saxtrum_pb_save.rec");
   EXPECT_EQ(QX_DVR_SetPlayDataCallBack(h, &Received::callback, &got), 1);
   EXPECT_EQ(QX_DVR_PlayBackSaveData(h, path.c_str()), 1);
   EXPECT_EQ(QX_DVR_PlayBackSaveData(h, path.c_str()), 0);  // already saving

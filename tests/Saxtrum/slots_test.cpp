@@ -24,7 +24,7 @@ std::vector<uint8_t> reply(uint32_t cmd, int slot, uint32_t status, std::vector<
 
 class DvrSlots : public ::testing::Test {
  protected:
-  void SetUp() override { plat::setTimeScale(0.05); }
+  void SetUp() override { plat::setTimeScale(0.2); }
   void TearDown() override { plat::setTimeScale(1.0); }
   std::shared_ptr<DvrConnection> c = DvrConnection::createDetached(0);
   void feed(const std::vector<uint8_t>& b) { ASSERT_TRUE(c->receiveBytes(b.data(), b.size())); }

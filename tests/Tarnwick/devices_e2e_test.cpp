@@ -15,6 +15,7 @@
 #include "plat/clock.h"
 #include "plat/surface.h"
 #include "plat/window.h"
+#include "support/Wait.h"
 
 namespace fs = std::filesystem;
 
@@ -27,7 +28,7 @@ struct EndToEnd : ::testing::Test {
     home = mkdtemp(tmpl);
     setenv("TARNWICK_HOME", home.c_str(), 1);
     plat::setAudioBackend(plat::AudioBackendKind::Null);
-    plat::setTimeScale(0.05);
+    plat::setTimeScale(0.2);
   }
   void TearDown() override {
     CDeviceManager::ReleaseInstance();
@@ -84,12 +85,10 @@ TEST_F(EndToEnd, AStoredCameraPlaysDecodedVideoInAPlayWindow) {
   ASSERT_TRUE(preview->StartPreview());
 
   plat::PresentedPicture pic;
-  bool shown = false;
-  for (int i = 0; i < 400 && !shown; ++i) {
+  const bool shown = testsupport::Eventually([&] {
     dispatcher->pump(0);
-    shown = plat::lastPresented(window, &pic) && pic.width > 0 && pic.serial >= 3;
-    if (!shown) plat::sleepMs(100);
-  }
+    return plat::lastPresented(window, &pic) && pic.width > 0 && pic.serial >= 3;
+  });
   EXPECT_TRUE(shown) << "no decoded picture reached the play window";
   // The picture is the clip's: its frame number can be read back from the top edge.
   if (shown) {

@@ -8,6 +8,7 @@
 #include "plat/event.h"
 #include "plat/msgthread.h"
 #include "plat/socket.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ TEST_F(MessageThreadTest, TimersFireIntoTheirOwnThreadsQueue) {
   plat::MessageThread a("a", body(ticksA, 7)), b("b", body(ticksB, 9));
   a.start();
   b.start();
-  for (int i = 0; i < 500 && (ticksA < 3 || ticksB < 3); ++i) plat::sleepMs(100);
+  testsupport::Eventually([&] { return ticksA >= 3 && ticksB >= 3; });
   a.stop();
   b.stop();
   EXPECT_EQ(ticksA.load(), 3);

@@ -10,6 +10,7 @@
 #include "plat/text.h"
 
 #include <atomic>
+#include "support/Wait.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ TEST(PeriodicTimer, TicksUntilStoppedAndCanStopFromItsCallback) {
   ASSERT_TRUE(t.start(10, [&] {
     if (++ticks == 5) t.stop();
   }));
-  for (int i = 0; i < 1000 && t.running(); ++i) plat::sleepMs(10);
+  testsupport::Eventually([&] { return !t.running(); });
   EXPECT_FALSE(t.running());
   int after = ticks.load();
   plat::sleepMs(100);

@@ -10,6 +10,7 @@
 #include "clipgen/clipgen.h"
 #include "ctdec/ctdec.h"
 #include "plat/library.h"
+#include "support/TestFolder.h"
 
 namespace {
 
@@ -189,7 +190,7 @@ TEST(ClipGen, IndexRoundTripsAndMarksKeyFrames) {
   o.gop = 4;
   clipgen::Clip clip;
   ASSERT_TRUE(clipgen::generate(o, &clip));
-  std::string path = ::testing::TempDir() + "/clipgen_roundtrip.264";
+  std::string path = testsupport::TestFile("clipgen_roundtrip.264");
   ASSERT_TRUE(clipgen::writeClip(clip, path));
   clipgen::Clip back;
   ASSERT_TRUE(clipgen::readClip(path, &back));

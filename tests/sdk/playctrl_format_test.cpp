@@ -9,6 +9,7 @@
 #include "audio_codec.h"
 #include "dvremu/stream.h"
 #include "stream_format.h"
+#include "support/TestFolder.h"
 
 using namespace playctrl;
 
@@ -94,7 +95,7 @@ TEST(PlayCtrlFormat, MulawRoundTripStaysClose) {
 TEST(PlayCtrlFormat, BmpFileIsBottomUpWithPaddedRows) {
   const uint32_t w = 3, h = 2;
   std::vector<uint8_t> bgr = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
-  const std::string path = std::string(::testing::TempDir()) + "playctrl_test.bmp";
+  const std::string path = testsupport::TestFile("playctrl_test.bmp");
   ASSERT_EQ(PlayM4_ConvertToBmpFile(bgr.data(), 0, w, h, 0, path.c_str()), 1);
   std::ifstream f(path, std::ios::binary);
   std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());

@@ -13,6 +13,8 @@
 #include "dvremu/stream.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
+#include "support/TestFolder.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -21,7 +23,7 @@ std::string WriteClip(const char* name, int frames) {
   std::string error;
   EXPECT_TRUE(dvremu::generatedClip(false, 160, 120, frames, 25, false, &clip, &error)) << error;
   const auto bytes = dvremu::streamFile(clip);
-  const std::string path = std::string(::testing::TempDir()) + name;
+  const std::string path = testsupport::TestFile(name);
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<std::streamsize>(bytes.size()));
   return path;
@@ -43,7 +45,7 @@ struct DrawProbe {
   }
   bool waitCalls(int n) {
     std::unique_lock<std::mutex> lock(mu);
-    return cv.wait_for(lock, plat::scaledDuration(8000), [&] { return calls >= n; });
+    return cv.wait_for(lock, testsupport::Patience(), [&] { return calls >= n; });
   }
 };
 

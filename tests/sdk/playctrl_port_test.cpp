@@ -16,6 +16,8 @@
 #include "plat/paint.h"
 #include "plat/surface.h"
 #include "plat/window.h"
+#include "support/TestFolder.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -38,7 +40,7 @@ class PlayCtrlPort : public ::testing::Test {
     std::string error;
     EXPECT_TRUE(dvremu::generatedClip(mpeg4, 320, 240, frames, 25, true, &clip, &error)) << error;
     const auto bytes = dvremu::streamFile(clip);
-    const std::string path = std::string(::testing::TempDir()) + name;
+    const std::string path = testsupport::TestFile(name);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                 static_cast<std::streamsize>(bytes.size()));
     return path;
@@ -50,10 +52,7 @@ class PlayCtrlPort : public ::testing::Test {
   // Waits (bounded) for a picture newer than `after` and returns its frame number.
   int nextIndex(uint64_t after) {
     plat::PresentedPicture p;
-    for (int i = 0; i < 400; ++i) {
-      if (plat::lastPresented(wnd, &p) && p.serial > after) break;
-      plat::sleepMs(20);
-    }
+    testsupport::Eventually([&] { return plat::lastPresented(wnd, &p) && p.serial > after; });
     if (p.serial <= after) return -2;
     std::vector<uint8_t> y(p.pixels.size());
     for (size_t i = 0; i < y.size(); ++i) {

@@ -16,7 +16,7 @@ void onSignal(int) { g_stop = 1; }
 void usage() {
   std::fprintf(stderr,
                "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]\n"
-               "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin)\n");
+               "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0 picks one)\n");
 }
 }  // namespace
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     const bool hasValue = i + 1 < argc;
     if (a == "--port" && hasValue) {
       long p = std::strtol(argv[++i], nullptr, 10);
-      if (p <= 0 || p > 65535) {
+      if (p < 0 || p > 65535) {  // 0: any free port (printed below)
         usage();
         return 2;
       }
@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
   std::printf("camemu: camera on 127.0.0.1:%u (user %s)\n", camera.port(), config.user.c_str());
+  std::fflush(stdout);  // a caller reading the port from a pipe sees it at once
   if (camera.startDiscoveryOnSearchPort())
     std::printf("camemu: answers LAN search on UDP 127.0.0.1:%u\n", camera.discoveryPort());
   else
