@@ -1,3 +1,7 @@
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -212,4 +216,47 @@ TEST_F(DvrLiveTest, StreamsLeftOpenAtLogoutOrCleanupGiveTheirPlayersBack) {
   EXPECT_EQ(next, lowest);
   ASSERT_EQ(PlayM4_FreePort(next), 1);
   QX_DVR_Init();
+}
+
+// The disk fills while a live view is saved (the file-size limit stands in for a full disk):
+// saving stops, and the file ends with its last whole packet, so it still plays.
+TEST_F(DvrLiveTest, SavingOntoAFullDiskStopsAtTheLastWholePacket) {
+  const int32_t h = play(1, 0, 0);
+  ASSERT_GE(h, 0);
+  const std::string path = temp("full.rec");
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = 20000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  static std::atomic<uint64_t> seen{0};
+  seen = 0;
+  ASSERT_EQ(QX_DVR_SetRealDataCallBack(
+                h, [](int32_t, uint32_t type, uint8_t*, uint32_t n, void*) {
+                  if (type == QX_DVR_DATA_STREAM) seen += n;
+                }, nullptr),
+            1);
+  ASSERT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 1);
+  // Each packet is written before it reaches the callback: once twice the limit has passed
+  // by, the disk has refused one.
+  const bool passed = testsupport::Eventually([&] { return seen > 40000; });
+  setrlimit(RLIMIT_FSIZE, &before);
+  signal(SIGXFSZ, oldSignal);
+  ASSERT_TRUE(passed);
+  EXPECT_EQ(QX_DVR_StopSaveRealData(h), 0);  // saving had stopped by itself
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
+  std::ifstream f(path, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  ASSERT_LE(bytes.size(), 20000u);
+  // Stream header, then frames that end exactly at the end of the file.
+  ASSERT_GT(bytes.size(), 16u);
+  EXPECT_EQ(dvremu::get32(bytes.data()), 0x4D525453u);
+  size_t pos = 16, frames = 0;
+  while (pos + 16 <= bytes.size() && dvremu::get32(bytes.data() + pos) == 0x314D5246u) {
+    pos += 16 + dvremu::get32(bytes.data() + pos + 12);
+    ++frames;
+  }
+  EXPECT_GT(frames, 0u);
+  EXPECT_EQ(pos, bytes.size());
 }

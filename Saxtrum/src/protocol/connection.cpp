@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "PlayCtrl.h"
 #include "plat/clock.h"
@@ -15,6 +17,10 @@
 #include "protocol/library.h"
 
 namespace saxtrum {
+
+namespace {
+constexpr uint32_t kRecordSyncMs = 2000;
+}  // namespace
 
 namespace {
 constexpr int kSelectMs = 50;
@@ -361,18 +367,42 @@ bool DvrConnection::receiveBytes(const uint8_t* data, size_t n) {
 int DvrConnection::writeRecordFile(RequestSlot& s, const uint8_t* data, uint32_t length,
                                    bool header) {
   if (s.path.empty()) return -1;
-  FILE* f = std::fopen(s.path.c_str(), s.written == 0 ? "wb" : "ab");
-  if (!f) return -1;
-  bool ok = true;
-  if (header && s.written == 0) {
-    ok = std::fwrite(s.streamHeader.data(), 1, s.streamHeader.size(), f) == s.streamHeader.size();
-    if (ok) s.written += kStreamHeaderSize;
+  const bool first = s.written == 0;
+  const int fd = ::open(s.path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (first ? O_TRUNC : O_APPEND),
+                        0666);
+  if (fd < 0) return -1;
+  auto writeAll = [fd](const uint8_t* p, size_t n) {
+    while (n > 0) {
+      const ssize_t w = ::write(fd, p, n);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      p += w;
+      n -= static_cast<size_t>(w);
+    }
+    return true;
+  };
+  const bool withHeader = header && first;
+  bool ok = !withHeader || writeAll(s.streamHeader.data(), s.streamHeader.size());
+  ok = ok && (length == 0 || writeAll(data, length));
+  if (ok) {
+    s.written += (withHeader ? kStreamHeaderSize : 0) + length;
+    // Every few seconds what was written goes to the disk: a power loss costs seconds only.
+    const uint32_t now = plat::tickCount();
+    if (now - s.syncedTick >= kRecordSyncMs) {
+      s.syncedTick = now;
+      ::fdatasync(fd);
+    }
+  } else {
+    // The disk refused (full, failing): the file is cut back to its last whole packet, so it
+    // stays playable, and nothing more is written to it.
+    const int error = errno;
+    s.writing = false;
+    PLAT_LOGW("Saxtrum", "writing %s stopped: %s", s.path.c_str(), std::strerror(error));
+    if (::ftruncate(fd, static_cast<off_t>(s.written)) != 0)
+      PLAT_LOGW("Saxtrum", "%s keeps a part of its last packet", s.path.c_str());
   }
-  if (ok && length) ok = std::fwrite(data, 1, length, f) == length;
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) return -1;
-  s.written += length;
-  return 0;
+  ::close(fd);
+  return ok ? 0 : -1;
 }
 
 void DvrConnection::feedOut(int slot, uint32_t generation, uint32_t command, bool callback,

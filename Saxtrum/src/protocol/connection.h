@@ -52,7 +52,8 @@ struct RequestSlot {
   bool callbackOn = false;
   bool writing = false;
   bool talk = false;
-  uint32_t written = 0;
+  uint64_t written = 0;  // bytes in the file, whole packets only
+  uint32_t syncedTick = 0;  // when the file was last flushed to the disk
   std::string path;
   uint32_t packets = 0;
   bool replied = true;
