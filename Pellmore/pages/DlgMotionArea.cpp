@@ -1,11 +1,12 @@
 #include "DlgMotionArea.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -30,14 +31,8 @@ CDlgMotionArea::CDlgMotionArea(QWidget* owner, Mode mode, int channel)
   drawing_ = Named(new QCheckBox(LoadLangString(4119), this), 4286);
   auto* clear = Named(new QPushButton(LoadLangString(4118), this), 4287);
   auto* sensitivityLabel = MakeLabel(this, 4289, LoadLangString(4120));
-  slider_ = Named(new QSlider(Qt::Horizontal, this), 4288);
-  slider_->setRange(0, 2);
-  slider_->setPageStep(1);
-  slider_->setTickPosition(QSlider::TicksBelow);
-  slider_->setFixedWidth(150);
-  QLabel* low = MakeLabel(this, 4294, LoadLangString(4122));
-  QLabel* medium = MakeLabel(this, 4291, LoadLangString(4123));
-  QLabel* high = MakeLabel(this, 4292, LoadLangString(4124));
+  scale_ = new SensitivityScale(this, 4288, {{4294, 4122}, {4291, 4123}, {4292, 4124}}, 150);
+  slider_ = scale_->Slider();
   // The slider has no "off" position here: its label stays hidden.
   MakeLabel(this, 4290, LoadLangString(4025))->hide();
   auto* ok = Named(new QPushButton(LoadLangString(4062), this), 4168);
@@ -51,13 +46,10 @@ CDlgMotionArea::CDlgMotionArea(QWidget* owner, Mode mode, int channel)
   tools->addWidget(clear);
   tools->addStretch(1);
   top->addLayout(tools);
-  auto* sensitivity = new QGridLayout;
-  sensitivity->addWidget(sensitivityLabel, 0, 0);
-  sensitivity->addWidget(slider_, 0, 1, 1, 3);
-  sensitivity->addWidget(low, 1, 1, Qt::AlignLeft);
-  sensitivity->addWidget(medium, 1, 2, Qt::AlignHCenter);
-  sensitivity->addWidget(high, 1, 3, Qt::AlignRight);
-  sensitivity->setColumnStretch(4, 1);
+  auto* sensitivity = new QHBoxLayout;
+  sensitivity->addWidget(sensitivityLabel, 0, Qt::AlignTop);
+  sensitivity->addWidget(scale_);
+  sensitivity->addStretch(1);
   top->addLayout(sensitivity);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
@@ -66,16 +58,56 @@ CDlgMotionArea::CDlgMotionArea(QWidget* owner, Mode mode, int channel)
   top->addLayout(buttons);
 
   const bool grid = mode_ == kMotionGrid;
-  for (QWidget* w : {static_cast<QWidget*>(sensitivityLabel), static_cast<QWidget*>(slider_),
-                     static_cast<QWidget*>(low), static_cast<QWidget*>(medium),
-                     static_cast<QWidget*>(high)})
-    w->setVisible(grid);
+  sensitivityLabel->setVisible(grid);
+  scale_->Show(grid);
 
   video_->onPress = [this](QPoint p) { OnMouseDown(p); };
   video_->onRelease = [this](QPoint p) { OnMouseUp(p); };
   connect(clear, &QPushButton::clicked, this, [this] { OnClearAll(); });
   connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+SensitivityScale::SensitivityScale(QWidget* parent, int sliderId,
+                                   const std::vector<std::pair<int, uint32_t>>& labels, int width)
+    : QWidget(parent) {
+  slider_ = Named(new QSlider(Qt::Horizontal, this), sliderId);
+  slider_->setRange(0, static_cast<int>(labels.size()) - 1);
+  slider_->setPageStep(1);
+  slider_->setTickPosition(QSlider::TicksBelow);
+  int widest = 0, tallest = 0;
+  for (const auto& [id, text] : labels) {
+    QLabel* l = MakeLabel(this, id, LoadLangString(text));
+    l->adjustSize();
+    widest = std::max(widest, l->width());
+    tallest = std::max(tallest, l->height());
+    labels_.push_back(l);
+  }
+  pad_ = widest / 2;
+  const int sliderHeight = slider_->sizeHint().height();
+  slider_->setGeometry(pad_, 0, width, sliderHeight);
+  setFixedSize(width + 2 * pad_, sliderHeight + tallest + 2);
+}
+
+void SensitivityScale::Show(bool shown) {
+  setVisible(shown);
+  slider_->setVisible(shown);
+  for (QLabel* l : labels_) l->setVisible(shown);
+}
+
+void SensitivityScale::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // Positions lie half a handle in from each end of the groove.
+  QStyleOptionSlider option;
+  option.initFrom(slider_);
+  const int handle = slider_->style()->pixelMetric(QStyle::PM_SliderLength, &option, slider_);
+  const int n = static_cast<int>(labels_.size());
+  const int span = slider_->width() - handle;
+  for (int i = 0; i < n; ++i) {
+    QLabel* l = labels_[size_t(i)];
+    const int x = pad_ + handle / 2 + (n > 1 ? i * span / (n - 1) : 0);
+    l->move(x - l->width() / 2, slider_->height() + 2);
+  }
 }
 
 CDlgMotionArea::CDlgMotionArea(QWidget* owner, MotionEntry* entry)

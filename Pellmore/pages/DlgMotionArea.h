@@ -10,11 +10,14 @@
 #include <array>
 #include <cstdint>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "LiveVideo.h"
 #include "Saxtrum/PictureRecord.h"
 
 class QCheckBox;
+class QLabel;
 class QSlider;
 
 namespace pellmore {
@@ -64,6 +67,25 @@ struct PrivacyMaskEntry {
   }
 };
 
+// A sensitivity slider (positions 0 .. labels - 1) of a given width with each label (control
+// id, string id) centred under its position.
+class SensitivityScale : public QWidget {
+ public:
+  SensitivityScale(QWidget* parent, int sliderId, const std::vector<std::pair<int, uint32_t>>& labels,
+                   int width);
+  QSlider* Slider() const { return slider_; }
+  // Shows or hides the slider and its labels.
+  void Show(bool shown);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QSlider* slider_;
+  std::vector<QLabel*> labels_;
+  int pad_ = 0;
+};
+
 class CDlgMotionArea : public QDialog {
  public:
   enum Mode { kMotionGrid = 0, kPrivacyMask = 3 };
@@ -102,6 +124,7 @@ class CDlgMotionArea : public QDialog {
   PrivacyMaskEntry* mask_ = nullptr;
   VideoWindow* video_;
   QCheckBox* drawing_;
+  SensitivityScale* scale_;
   QSlider* slider_;
   LiveOverlay live_;
   QPoint down_;

@@ -1,7 +1,6 @@
 #include "DlgMotionCfg.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -192,19 +191,12 @@ void CDlgVideoLost::EnableRule() {
 
 CDlgAlarmMask::CDlgAlarmMask(QWidget* parent) : AlarmPartPage(parent, QX_PIC_OFF_TAMPER) {
   auto* group = Named(new QGroupBox(LoadLangString(4133), this), 4059);
-  auto* g = new QGridLayout(group);
-  slider_ = Named(new QSlider(Qt::Horizontal, group), 4351);
-  slider_->setRange(0, 3);
-  slider_->setPageStep(1);
-  slider_->setTickPosition(QSlider::TicksBelow);
-  slider_->setFixedWidth(240);
-  g->addWidget(slider_, 0, 0, 1, 4);
-  const int labels[4][2] = {{4290, 4025}, {4294, 4122}, {4291, 4123}, {4292, 4124}};
-  for (int i = 0; i < 4; ++i) {
-    const Qt::Alignment a = i == 0 ? Qt::AlignLeft : i == 3 ? Qt::AlignRight : Qt::AlignHCenter;
-    g->addWidget(MakeLabel(group, labels[i][0], LoadLangString(uint32_t(labels[i][1]))), 1, i, a);
-  }
-  g->setColumnStretch(4, 1);
+  auto* row = new QHBoxLayout(group);
+  auto* scale = new SensitivityScale(group, 4351, {{4290, 4025}, {4294, 4122}, {4291, 4123}, {4292, 4124}},
+                                     240);
+  slider_ = scale->Slider();
+  row->addWidget(scale);
+  row->addStretch(1);
   layout_->addWidget(group);
   QPushButton* arming = SettingGroup(4061, 4113, 4075, 4114, 4057);
   QPushButton* linkage = SettingGroup(4063, 4115, 4069, 4116, 4073);

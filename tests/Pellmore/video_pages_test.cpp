@@ -491,3 +491,33 @@ TEST_F(VideoPages, AWholeSessionOpeningEveryPageAndSavingNothingWritesNothing) {
   EXPECT_TRUE(Writes().empty());
   EXPECT_EQ(messages, QStringList({QStringLiteral("配置成功！")}));
 }
+
+TEST_F(VideoPages, EnglishScreenshots) {
+  if (qEnvironmentVariable("TARNWICK_SCREENSHOTS").isEmpty())
+    GTEST_SKIP() << "TARNWICK_SCREENSHOTS not set";
+  SeedCompression();
+  ASSERT_EQ(Open(
+                [&](pellmore::CDlgMain& w) {
+                  const std::pair<uint32_t, const char*> pages[] = {
+                      {0x4, "display_en"}, {0x8, "video_en"},  {0x20, "motion_en"},
+                      {0x40, "video_loss_en"}, {0x80, "tamper_en"}, {0x100, "video_mask_en"}};
+                  for (const auto& [bit, name] : pages) {
+                    Select(w, bit);
+                    Shot(&w, name);
+                  }
+                  QWidget* motion = Select(w, 0x20);
+                  Find<QCheckBox>(motion, 4055)->click();
+                  OnNextModal([&](QWidget* m) {
+                    auto* editor = static_cast<pellmore::CDlgMotionArea*>(m);
+                    Find<QCheckBox>(m, 4286)->click();
+                    Drag(editor->Video(), {40, 40}, {150, 120});
+                    ASSERT_TRUE(WaitFor(
+                        [&] { return PixelShown(editor->Video()->handle(), 96, 96) == kRedPixel; }));
+                    Shot(m, "area_motion_grid_en");
+                    Find<QPushButton>(m, 4666)->click();
+                  });
+                  Find<QPushButton>(motion, 4019)->click();
+                },
+                9),
+            1);
+}
