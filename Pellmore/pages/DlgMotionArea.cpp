@@ -159,7 +159,7 @@ void CDlgMotionArea::OnMouseDown(QPoint p) {
   if (downSeen_) down_ = ClampToWindow(p, video_);
 }
 
-bool CDlgMotionArea::Overlaps(const EditRect& a, const EditRect& b) {
+bool CDlgMotionArea::CheckOverlap(const EditRect& a, const EditRect& b) {
   return !(a.left > b.right || a.right < b.left || a.top > b.bottom || a.bottom < b.top);
 }
 
@@ -188,7 +188,7 @@ void CDlgMotionArea::OnMouseUp(QPoint p) {
     added = {int32_t(x1 * mask_->scaleX), int32_t(y1 * mask_->scaleY),
              int32_t(x2 * mask_->scaleX), int32_t(y2 * mask_->scaleY)};
     const bool clear = std::none_of(mask_->edit.begin(), mask_->edit.end(), [&](const EditRect& r) {
-      return !r.empty() && Overlaps(r, added);
+      return !r.empty() && CheckOverlap(r, added);
     });
     if (clear) {
       // The first free slot, so a rectangle the device kept in a later slot stays.

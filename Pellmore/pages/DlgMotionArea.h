@@ -116,7 +116,7 @@ class CDlgMotionArea : public QDialog {
   void Start();
   void Close();
   // Overlap as the device understands it: rectangles that share an edge overlap.
-  static bool Overlaps(const EditRect& a, const EditRect& b);
+  static bool CheckOverlap(const EditRect& a, const EditRect& b);
 
   Mode mode_;
   int channel_;

@@ -133,7 +133,7 @@ CDlgVideoCfg::CDlgVideoCfg(QWidget* parent) : ChannelEntryPage(parent) {
 }
 
 void CDlgVideoCfg::Load(PageContext& context) {
-  profile_ = static_cast<int8_t>(context.videoByte);
+  streamProfile_ = static_cast<int8_t>(context.videoByte);
   channelCount_ = context.records->ChannelCount();
   stream_ = 0;
   streamList_->setCurrentIndex(0);
@@ -165,7 +165,7 @@ void CDlgVideoCfg::Refill() {
     quality_->setCurrentIndex(2);
     quality_->setEnabled(false);
   }
-  const StreamLists l = ListsFor(profile_, stream_, channelCount_);
+  const StreamLists l = ListsFor(streamProfile_, stream_, channelCount_);
   for (const char* r : l.resolutions) resolution_->addItem(QString::fromLatin1(r));
   for (const char* b : l.bitrates) bitrate_->addItem(QString::fromLatin1(b));
   resolution_->setCurrentIndex(l.resolution ? resolution_->findText(QString::fromLatin1(l.resolution)) : -1);

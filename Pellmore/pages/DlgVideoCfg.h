@@ -62,7 +62,7 @@ class CDlgVideoCfg : public ChannelEntryPage<CompressionEntry> {
   void RateCheck();
   int FramesPerSecond() const;
 
-  int profile_ = 0;
+  int streamProfile_ = 0;  // the device-information byte at offset 56, signed
   int channelCount_ = 0;
   int stream_ = 0;  // 0 main, 1 sub
   QComboBox *channelList_, *streamList_, *streamType_, *resolution_, *bitrateType_, *bitrate_,

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QThread>
+#include <atomic>
 
 #include "Records.h"
 #include "fixture.h"
@@ -490,6 +491,36 @@ TEST_F(VideoPages, AWholeSessionOpeningEveryPageAndSavingNothingWritesNothing) {
             1);
   EXPECT_TRUE(Writes().empty());
   EXPECT_EQ(messages, QStringList({QStringLiteral("配置成功！")}));
+}
+
+TEST_F(VideoPages, UnregisteringTheDrawRoutineWaitsForACallInProgress) {
+  static std::atomic<bool> entered, unregistering, inside;
+  entered = unregistering = inside = false;
+  bool insideAfter = true;
+  int32_t live = -1;
+  ASSERT_EQ(Open([&](pellmore::CDlgMain&) {
+              pellmore::VideoWindow window(nullptr, 1, 352, 288);
+              live = pellmore::StartChannelVideo(window.handle(), pellmore::GetDeviceSession(), 1);
+              ASSERT_GE(live, 0);
+              NET_DVR_RigisterDrawFun(
+                  live,
+                  [](int32_t, intptr_t, void*, int32_t, int32_t, int32_t, int32_t) {
+                    inside = true;
+                    entered = true;
+                    // Still drawing when the dialog starts to unregister.
+                    while (!unregistering) QThread::msleep(1);
+                    QThread::msleep(30);
+                    inside = false;
+                  },
+                  nullptr);
+              ASSERT_TRUE(WaitFor([] { return entered.load(); }));
+              unregistering = true;
+              NET_DVR_RigisterDrawFun(live, nullptr, nullptr);
+              insideAfter = inside;
+              NET_DVR_StopRealPlay(live);
+            }),
+            1);
+  EXPECT_FALSE(insideAfter);
 }
 
 TEST_F(VideoPages, EnglishScreenshots) {
