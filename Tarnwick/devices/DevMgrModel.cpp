@@ -1,5 +1,6 @@
 #include "devices/DevMgrModel.h"
 
+#include <QString>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -65,6 +66,10 @@ bool RewriteTable(const char16_t* table, const char16_t* create,
 }
 
 }  // namespace
+
+bool TreeTextBefore(const std::u16string& a, const std::u16string& b) {
+  return QString::compare(QString::fromStdU16String(a), QString::fromStdU16String(b), Qt::CaseInsensitive) < 0;
+}
 
 CDevMgrModel::CDevMgrModel(CDeviceManager* devices) : devices_(devices) {}
 
@@ -292,7 +297,7 @@ void CDevMgrModel::BuildDeviceTree(ITreeTarget& tree, bool ownTree) {
     }
     const ITreeTarget::Item item = tree.Insert(parent, device->GetDevInfo().GetName(), kImageDevice, n, true);
     for (int c = 1; c <= device->GetDevInfo().GetChnNum(); ++c)
-      tree.Insert(item, ChannelText(c), kImageChannel, nullptr, false);
+      tree.SetChannel(tree.Insert(item, ChannelText(c), kImageChannel, nullptr, false), c);
   }
   if (ITreeTarget::Item first = tree.FirstRoot()) tree.Expand(first);
 }
@@ -362,6 +367,92 @@ CDevice* CDevMgrModel::MemberDevice(const GroupTreeNode* member) {
   return Devices()->FindDevice(member->Member()->DevGuid, 1);
 }
 
+DeviceTreeNode* CDevMgrModel::RootRegionNode() const {
+  CRegionHierarchy::Entry* root = hierarchy_.Root();
+  if (!root) return nullptr;
+  for (DeviceTreeNode* n : deviceNodes_)
+    if (n->Region() == root->region) return n;
+  return nullptr;
+}
+
+DeviceTreeNode* CDevMgrModel::RegionNodeOf(const CDevice* device) const {
+  if (!device) return nullptr;
+  const std::u16string guid = device->GetRegionGuid();
+  for (DeviceTreeNode* n : deviceNodes_)
+    if (n->type == DeviceTreeNode::kRegion && n->Region()->Guid == guid) return n;
+  return RootRegionNode();
+}
+
+DeviceTreeNode* CDevMgrModel::FindDeviceNode(const CDevice* device) const {
+  for (DeviceTreeNode* n : deviceNodes_)
+    if (n->type != DeviceTreeNode::kRegion && n->object == device) return n;
+  return nullptr;
+}
+
+bool CDevMgrModel::RegionHasChildren(const DeviceTreeNode* region) const {
+  if (!region || !region->Region()) return false;
+  if (CRegionHierarchy::Entry* e = hierarchy_.Find(region->Region()->Name); e && !e->children.empty()) return true;
+  return std::any_of(deviceNodes_.begin(), deviceNodes_.end(), [&](DeviceTreeNode* n) {
+    return (n->type == DeviceTreeNode::kDevice || n->type == DeviceTreeNode::kStreamServer) && n->object &&
+           RegionNodeOf(n->Device()) == region;
+  });
+}
+
+bool CDevMgrModel::RemoveRegionNode(DeviceTreeNode* region) {
+  auto it = std::find(deviceNodes_.begin(), deviceNodes_.end(), region);
+  if (it == deviceNodes_.end() || !region->Region() || RegionHasChildren(region)) return false;
+  if (CRegionHierarchy::Entry* e = hierarchy_.Find(region->Region()->Name)) hierarchy_.RemoveLeaf(e);
+  DeleteDeviceNode(region);
+  deviceNodes_.erase(it);
+  return true;
+}
+
+void CDevMgrModel::RenameRegion(DeviceTreeNode* region, const std::u16string& name) {
+  if (!region || !region->Region()) return;
+  if (CRegionHierarchy::Entry* e = hierarchy_.Find(region->Region()->Name)) e->name = name;
+  region->Region()->Name = name;
+}
+
+std::u16string CDevMgrModel::MemberName(const std::u16string& region, const std::u16string& device, int channel) {
+  return region + u"_" + device + u"_" + ChannelText(channel);
+}
+
+void CDevMgrModel::RemoveGroupNode(GroupTreeNode* node) {
+  if (!node) return;
+  std::vector<GroupTreeNode*> drop{node};
+  if (CGroupInfo* g = node->Group())
+    for (GroupTreeNode* n : groupNodes_)
+      if (CGroupMemberInfo* m = n->Member(); m && m->Guid == g->Guid) drop.push_back(n);
+  for (GroupTreeNode* n : drop) {
+    auto it = std::find(groupNodes_.begin(), groupNodes_.end(), n);
+    if (it == groupNodes_.end()) continue;
+    groupNodes_.erase(it);
+    delete n->Group();
+    delete n->Member();
+    delete n;
+  }
+}
+
+std::vector<GroupTreeNode*> CDevMgrModel::SortedGroups() const {
+  std::vector<GroupTreeNode*> groups;
+  for (GroupTreeNode* n : groupNodes_)
+    if (n->Group()) groups.push_back(n);
+  std::stable_sort(groups.begin(), groups.end(),
+                   [](GroupTreeNode* a, GroupTreeNode* b) { return TreeTextBefore(a->Group()->Name, b->Group()->Name); });
+  return groups;
+}
+
+GroupTreeNode* CDevMgrModel::GroupOfMember(const GroupTreeNode* member) const {
+  return member && member->Member() ? FindGroupByGuid(member->Member()->Guid) : nullptr;
+}
+
+std::vector<GroupTreeNode*> CDevMgrModel::MembersOfDevice(const std::u16string& deviceGuid) const {
+  std::vector<GroupTreeNode*> out;
+  for (GroupTreeNode* n : groupNodes_)
+    if (CGroupMemberInfo* m = n->Member(); m && m->DevGuid == deviceGuid) out.push_back(n);
+  return out;
+}
+
 // --- the region hierarchy
 
 CRegionHierarchy::Entry* CRegionHierarchy::Find(const std::u16string& name) const {
@@ -389,6 +480,17 @@ CRegionHierarchy::Entry* CRegionHierarchy::AddChild(Entry* parent, CRegionInfo* 
   e->parent = parent;
   parent->children.push_back(std::move(e));
   return parent->children.back().get();
+}
+
+bool CRegionHierarchy::RemoveLeaf(Entry* entry) {
+  if (!entry || !entry->children.empty()) return false;
+  if (entry == root_.get()) {
+    root_.reset();
+    return true;
+  }
+  auto& siblings = entry->parent->children;
+  std::erase_if(siblings, [&](const std::unique_ptr<Entry>& e) { return e.get() == entry; });
+  return true;
 }
 
 std::vector<CRegionHierarchy::Entry*> CRegionHierarchy::PreOrder() const {

@@ -25,7 +25,12 @@ class ITreeTarget {
   virtual Item Insert(Item parent, const std::u16string& text, int image, void* data, bool sorted) = 0;
   virtual void Expand(Item item) = 0;
   virtual Item FirstRoot() const = 0;
+  // A channel item's number (1-based) travels in the item, never in its localised text.
+  virtual void SetChannel(Item item, int channel) = 0;
 };
+
+// The order of sibling items: case-insensitive by text, as the trees insert them.
+bool TreeTextBefore(const std::u16string& a, const std::u16string& b);
 
 class CDevMgrModel {
  public:
@@ -86,6 +91,27 @@ class CDevMgrModel {
   // The device a member stands for; null when the device list has none of its GUID.
   CDevice* MemberDevice(const GroupTreeNode* member);
   GroupTreeNode* FindGroupByGuid(const std::u16string& guid) const;
+
+  // The region node a device is shown under: its own region, else the root region.
+  DeviceTreeNode* RegionNodeOf(const CDevice* device) const;
+  DeviceTreeNode* RootRegionNode() const;
+  DeviceTreeNode* FindDeviceNode(const CDevice* device) const;
+  // Sub-regions or shown devices and servers under the region.
+  bool RegionHasChildren(const DeviceTreeNode* region) const;
+  // Drops a childless region from the hierarchy and the node list; the root's removal leaves
+  // no hierarchy.
+  bool RemoveRegionNode(DeviceTreeNode* region);
+  // The region and its hierarchy entry take the new name.
+  void RenameRegion(DeviceTreeNode* region, const std::u16string& name);
+
+  // A member's name: region, device and channel texts joined by underscores.
+  static std::u16string MemberName(const std::u16string& region, const std::u16string& device, int channel);
+  // Drops a member, or a group with every member of it.
+  void RemoveGroupNode(GroupTreeNode* node);
+  // Groups in the order the group tree shows them.
+  std::vector<GroupTreeNode*> SortedGroups() const;
+  GroupTreeNode* GroupOfMember(const GroupTreeNode* member) const;
+  std::vector<GroupTreeNode*> MembersOfDevice(const std::u16string& deviceGuid) const;
 
   const std::vector<DeviceTreeNode*>& DeviceNodes() const { return deviceNodes_; }
   const std::vector<GroupTreeNode*>& GroupNodes() const { return groupNodes_; }

@@ -1,5 +1,10 @@
 #include "devices/DeviceFields.h"
 
+#include <arpa/inet.h>
+#include <netdb.h>
+
+#include <mutex>
+
 #include "devices/DevMgrModel.h"
 #include "plat/text.h"
 #include "shell/Language.h"
@@ -23,3 +28,35 @@ bool IsDuplicateDevice(const CDevMgrModel& owner, const CDevInfo& record, const 
 }
 
 size_t NarrowLength(const std::u16string& text) { return plat::utf16ToGbk(text).size(); }
+
+namespace {
+std::mutex g_resolverMutex;
+HostResolver g_resolver;
+
+bool SystemResolves(const std::string& host) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return false;
+  freeaddrinfo(found);
+  return true;
+}
+}  // namespace
+
+void SetHostResolver(HostResolver resolver) {
+  std::lock_guard<std::mutex> lk(g_resolverMutex);
+  g_resolver = std::move(resolver);
+}
+
+bool IsResolvableHost(const std::u16string& host) {
+  const std::string text = plat::utf16ToUtf8(host);
+  if (text.empty()) return false;
+  in_addr dotted{};
+  if (inet_pton(AF_INET, text.c_str(), &dotted) == 1) return true;
+  HostResolver resolver;
+  {
+    std::lock_guard<std::mutex> lk(g_resolverMutex);
+    resolver = g_resolver;
+  }
+  return resolver ? resolver(text) : SystemResolves(text);
+}

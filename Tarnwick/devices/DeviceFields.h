@@ -2,6 +2,7 @@
 // Checks the device dialogs share: field limits, the port, duplicates, and the notice that
 // refuses an input.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "Hollin.h"
@@ -20,3 +21,10 @@ int ParsePort(const std::u16string& text);
 bool IsDuplicateDevice(const CDevMgrModel& owner, const CDevInfo& record, const CDevInfo* before, int nodeType);
 // The narrow (GBK) length of a text, as a device's login record would carry it.
 size_t NarrowLength(const std::u16string& text);
+
+// Whether a device's host text leads to an address: a dotted IPv4 address as it stands, a
+// host name through the resolver (the system's unless replaced; tests replace it so no name
+// is ever looked up outside the machine).
+using HostResolver = std::function<bool(const std::string& host)>;
+void SetHostResolver(HostResolver resolver);  // empty: the system's again
+bool IsResolvableHost(const std::u16string& host);

@@ -86,6 +86,8 @@ class CRegionHierarchy {
   Entry* AddChild(Entry* parent, CRegionInfo* region);
   // Every entry, each before its children, children in their order.
   std::vector<Entry*> PreOrder() const;
+  // Drops an entry without children (the root: the hierarchy becomes empty).
+  bool RemoveLeaf(Entry* entry);
   void Clear() { root_.reset(); }
 
  private:

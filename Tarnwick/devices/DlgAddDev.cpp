@@ -187,6 +187,7 @@ bool CDlgAddDev::Validate() {
   if (ip.empty()) return refuse(8209);
   const int port = ParsePort(m_port->text().toStdU16String());
   if (port == 0) return refuse(8206);
+  if (!IsResolvableHost(ip)) return refuse(IDS_CANNOT_LOGIN);
   if (NarrowLength(user) > LoginFieldBytes(devType)) return refuse(8961);
   if (NarrowLength(password) > LoginFieldBytes(devType)) return refuse(8962);
   CDevInfo next(name, ip, port, user, password, m_channels->currentIndex() + 1, m_multicast->text().toStdU16String(),

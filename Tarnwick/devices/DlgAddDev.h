@@ -46,6 +46,7 @@ class CDlgAddDev : public CFramedDialog {
     IDC_RESULTS = 1143
   };
   static constexpr int kMaxChannels = 16;
+  static constexpr uint32_t IDS_CANNOT_LOGIN = 8301;  // a host name that does not resolve
 
   explicit CDlgAddDev(CDevMgrModel* owner, QWidget* parent = nullptr);
   ~CDlgAddDev() override;  // ends the search: no callback outlives the dialog

@@ -1,11 +1,16 @@
 #include "devices/DlgDevMgr.h"
 
+#include <QApplication>
+#include <QCursor>
+#include <QTreeWidgetItemIterator>
 #include <cmath>
+#include <set>
 
 #include "devices/TreeCtrlTarget.h"
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
 #include "shell/TarnwickDlg.h"
+#include "shell/UiService.h"
 
 namespace {
 
@@ -30,7 +35,8 @@ constexpr int kTreeTop = 34;
 
 }  // namespace
 
-CDlgDevMgr::CDlgDevMgr(CDeviceManager* devices) : CPageDialog(kTemplateId), m_model(devices) {
+CDlgDevMgr::CDlgDevMgr(CDeviceManager* devices, IDeviceWorkServices* work)
+    : CPageDialog(kTemplateId), m_model(devices), m_controller(m_model, *this, work ? *work : m_liveView) {
   QPalette pal = palette();
   pal.setColor(QPalette::Window, kBackground);
   pal.setColor(QPalette::WindowText, Qt::black);
@@ -53,17 +59,25 @@ CDlgDevMgr::CDlgDevMgr(CDeviceManager* devices) : CPageDialog(kTemplateId), m_mo
     b->setObjectName(QString::number(id));
     b->setGeometry(0, 0, 24, 22);
     b->hide();
+    connect(b, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
     m_commandButtons.push_back(b);
   }
   for (const ImageButton& ib : kImageButtons) {
     auto* b = new CBitmapButtonEx(this, ib.control);
     b->setObjectName(QString::number(ib.control));
+    const int id = ib.control;
+    connect(b, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
     m_imageButtons.push_back(b);
+  }
+  for (QTreeWidget* t : {m_deviceTree, m_groupTree}) {
+    t->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(t, &QWidget::customContextMenuRequested, this, [this, t](const QPoint& pos) { OnTreeMenu(t, pos); });
   }
   m_dlgAddRegion = new CDlgAddRegion(&m_model, this);
   m_dlgAddGrp = new CDlgAddGrp(&m_model, this);
   m_dlgAddSM = new CDlgAddSM(&m_model, this);
   m_dlgAddDev = new CDlgAddDev(&m_model, this);
+  m_dlgModifyChn = new CDlgModifyChn(this);
 }
 
 CDlgDevMgr::~CDlgDevMgr() {
@@ -180,4 +194,117 @@ void CDlgDevMgr::OnDestroy() {
   m_deviceTree->clear();
   m_groupTree->clear();
   m_model.Clear();
+}
+
+// ---- commands
+
+DeviceSelection CDlgDevMgr::SelectedDevice() const {
+  const QList<QTreeWidgetItem*> selected = m_deviceTree->selectedItems();
+  QTreeWidgetItem* item = selected.isEmpty() ? nullptr : selected.front();
+  if (!item) return {};
+  if (DeviceTreeNode* node = DeviceNodeOf(item)) return {node, 0};
+  return {DeviceNodeOf(item->parent()), ChannelNumberOf(item)};
+}
+
+GroupTreeNode* CDlgDevMgr::SelectedGroupNode() const {
+  const QList<QTreeWidgetItem*> selected = m_groupTree->selectedItems();
+  return selected.isEmpty() ? nullptr : GroupNodeOf(selected.front());
+}
+
+void CDlgDevMgr::OnCommand(int id) { m_controller.OnCommand(id, SelectedDevice(), SelectedGroupNode()); }
+
+QMenu* CDlgDevMgr::BuildMenu(int menuId, const std::vector<MenuEntry>& entries) {
+  if (entries.empty()) return nullptr;
+  auto* menu = new QMenu(this);
+  menu->setObjectName(QString::number(menuId));
+  for (const MenuEntry& e : entries) {
+    if (!e.command) {
+      menu->addSeparator();
+      continue;
+    }
+    QAction* action = menu->addAction(Text(e.text));
+    action->setObjectName(QString::number(e.command));
+    action->setEnabled(e.enabled);
+    const int command = e.command;
+    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+  }
+  return menu;
+}
+
+QMenu* CDlgDevMgr::BuildDeviceMenu() { return BuildMenu(kDeviceMenuId, m_controller.DeviceMenu(SelectedDevice())); }
+
+QMenu* CDlgDevMgr::BuildGroupMenu() { return BuildMenu(kGroupMenuId, m_controller.GroupMenu(SelectedGroupNode())); }
+
+// The item under the cursor becomes the selected one; the menu opens at the cursor.
+void CDlgDevMgr::OnTreeMenu(QTreeWidget* tree, const QPoint& pos) {
+  if (QTreeWidgetItem* item = tree->itemAt(pos)) tree->setCurrentItem(item);
+  QMenu* menu = tree == m_deviceTree ? BuildDeviceMenu() : BuildGroupMenu();
+  if (!menu) return;
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(tree->viewport()->mapToGlobal(pos));
+}
+
+bool CDlgDevMgr::EditRegion(CRegionInfo& region, bool add, const std::u16string& parentName) {
+  m_dlgAddRegion->SetRegion(&region, add ? 1 : 0, parentName);
+  if (m_dlgAddRegion->DoModal() != CNameEntryDialog::IDOK_BUTTON) return false;
+  region = m_dlgAddRegion->Region();
+  return true;
+}
+
+bool CDlgDevMgr::EditServer(CDevInfo& info, bool add, const std::u16string& regionName) {
+  m_dlgAddSM->SetServer(&info, regionName, add ? 1 : 0);
+  if (m_dlgAddSM->DoModal() != CDlgAddSM::IDC_OK) return false;
+  info = m_dlgAddSM->Server();
+  return true;
+}
+
+bool CDlgDevMgr::EditDevice(CDevInfo& info, bool add, const std::u16string& regionName) {
+  m_dlgAddDev->SetInfo(&info, regionName, add ? 1 : 0);
+  if (m_dlgAddDev->DoModal() != CDlgAddDev::IDC_OK) return false;
+  info = m_dlgAddDev->Info();
+  return true;
+}
+
+bool CDlgDevMgr::EditGroup(CGroupInfo& group, bool add) {
+  m_dlgAddGrp->SetGroup(&group, add ? 1 : 0);
+  if (m_dlgAddGrp->DoModal() != CNameEntryDialog::IDOK_BUTTON) return false;
+  group = m_dlgAddGrp->Group();
+  return true;
+}
+
+bool CDlgDevMgr::EditChannel(CDevice& device, int channel) {
+  m_dlgModifyChn->SetChannel(&device, channel);
+  return m_dlgModifyChn->DoModal() == CDlgModifyChn::IDC_OK;
+}
+
+bool CDlgDevMgr::Confirm(const std::u16string& text) {
+  return UiService().MessageBox(this, text, LoadResString(IDS_INFORMATION), MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
+}
+
+// The program carries no configuration window for a device: it cannot be reached for set-up.
+bool CDlgDevMgr::OpenRemoteSetup(CDevice&) { return false; }
+
+// The page's own trees keep what was expanded and selected across the rebuild.
+void CDlgDevMgr::DeviceTreesChanged() {
+  std::set<const void*> expanded;
+  for (QTreeWidgetItemIterator it(m_deviceTree); *it; ++it)
+    if ((*it)->isExpanded() && DeviceNodeOf(*it)) expanded.insert(DeviceNodeOf(*it));
+  const DeviceSelection selected = SelectedDevice();
+  BuildDeviceTree(m_deviceTree);
+  for (QTreeWidgetItemIterator it(m_deviceTree); *it; ++it) {
+    DeviceTreeNode* node = DeviceNodeOf(*it);
+    if (node && expanded.count(node)) (*it)->setExpanded(true);
+    const bool isSelected = node ? node == selected.node && !selected.IsChannel()
+                                 : DeviceNodeOf((*it)->parent()) == selected.node && ChannelNumberOf(*it) == selected.channel;
+    if (selected.node && isSelected) m_deviceTree->setCurrentItem(*it);
+  }
+  RefreshRegisteredDeviceTrees();
+}
+
+void CDlgDevMgr::GroupTreesChanged() {
+  GroupTreeNode* selected = SelectedGroupNode();
+  RebuildGroupTree(m_groupTree);
+  for (QTreeWidgetItemIterator it(m_groupTree); *it; ++it)
+    if (selected && GroupNodeOf(*it) == selected) m_groupTree->setCurrentItem(*it);
+  RefreshRegisteredGroupTrees();
 }

@@ -4,6 +4,7 @@
 // buttons of their commands. Its data and tree building are CDevMgrModel's; the page keeps
 // the widgets, the member dialogs and the trees of other pages that mirror it.
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -11,15 +12,17 @@
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/PageDialog.h"
+#include "devices/DevMgrController.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DlgAddDev.h"
 #include "devices/DlgAddGrp.h"
 #include "devices/DlgAddRegion.h"
 #include "devices/DlgAddSM.h"
+#include "devices/DlgModifyChn.h"
 
 class CDeviceManager;
 
-class CDlgDevMgr : public CPageDialog {
+class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   Q_OBJECT
  public:
   static constexpr int kTemplateId = 147;
@@ -48,7 +51,11 @@ class CDlgDevMgr : public CPageDialog {
   static constexpr int kArrowRadius = 37;
   static inline const QColor kBackground{145, 151, 160};
 
-  explicit CDlgDevMgr(CDeviceManager* devices = nullptr);
+  static constexpr int kDeviceMenuId = 151, kGroupMenuId = 153;
+  static constexpr uint32_t IDS_INFORMATION = 8386;
+
+  // `work`: what runs on devices elsewhere (the program's live view when null).
+  explicit CDlgDevMgr(CDeviceManager* devices = nullptr, IDeviceWorkServices* work = nullptr);
   ~CDlgDevMgr() override;  // the page's end (OnDestroy) when it still has to run
 
   CDevMgrModel& Model() { return m_model; }
@@ -58,6 +65,18 @@ class CDlgDevMgr : public CPageDialog {
   CDlgAddGrp& AddGroupDialog() { return *m_dlgAddGrp; }
   CDlgAddSM& AddServerDialog() { return *m_dlgAddSM; }
   CDlgAddDev& AddDeviceDialog() { return *m_dlgAddDev; }
+  CDlgModifyChn& ModifyChannelDialog() { return *m_dlgModifyChn; }
+  CDevMgrController& Controller() { return m_controller; }
+
+  // The selected items as the commands see them.
+  DeviceSelection SelectedDevice() const;
+  GroupTreeNode* SelectedGroupNode() const;
+  // The context menu of a tree for its selected item (null when it offers none); its actions
+  // carry their command ids as object names and run them when triggered.
+  QMenu* BuildDeviceMenu();
+  QMenu* BuildGroupMenu();
+  // A menu entry or button of the page.
+  void OnCommand(int id);
 
   // Trees of other pages rebuilt after every change (a null tree is ignored).
   void RegisterDeviceTree(QTreeWidget* tree);
@@ -84,8 +103,23 @@ class CDlgDevMgr : public CPageDialog {
   void InitControls();
   void InitTrees();
   void OnSize();
+  void OnTreeMenu(QTreeWidget* tree, const QPoint& pos);
+  QMenu* BuildMenu(int menuId, const std::vector<MenuEntry>& entries);
+
+  // IDevMgrPageUi
+  bool EditRegion(CRegionInfo& region, bool add, const std::u16string& parentName) override;
+  bool EditServer(CDevInfo& info, bool add, const std::u16string& regionName) override;
+  bool EditDevice(CDevInfo& info, bool add, const std::u16string& regionName) override;
+  bool EditGroup(CGroupInfo& group, bool add) override;
+  bool EditChannel(CDevice& device, int channel) override;
+  bool Confirm(const std::u16string& text) override;
+  bool OpenRemoteSetup(CDevice& device) override;
+  void DeviceTreesChanged() override;
+  void GroupTreesChanged() override;
 
   CDevMgrModel m_model;
+  CLiveViewWork m_liveView;
+  CDevMgrController m_controller;
   QLabel* m_labelDevices;
   QLabel* m_labelGroups;
   QTreeWidget* m_deviceTree;
@@ -96,6 +130,7 @@ class CDlgDevMgr : public CPageDialog {
   CDlgAddGrp* m_dlgAddGrp;
   CDlgAddSM* m_dlgAddSM;
   CDlgAddDev* m_dlgAddDev;
+  CDlgModifyChn* m_dlgModifyChn;
   std::vector<QPointer<QTreeWidget>> m_deviceTrees;
   std::vector<QPointer<QTreeWidget>> m_groupTrees;
   plat::WindowHandle m_previewWindow = 0;

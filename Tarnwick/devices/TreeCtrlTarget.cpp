@@ -45,6 +45,14 @@ GroupTreeNode* GroupNodeOf(const QTreeWidgetItem* item) {
   return item ? reinterpret_cast<GroupTreeNode*>(item->data(0, kTreeNodeRole).value<quintptr>()) : nullptr;
 }
 
+int ChannelNumberOf(const QTreeWidgetItem* item) {
+  return item && !DeviceNodeOf(item) ? item->data(0, kTreeChannelRole).toInt() : 0;
+}
+
+void CTreeCtrlTarget::SetChannel(Item item, int channel) {
+  if (auto* i = reinterpret_cast<QTreeWidgetItem*>(item)) i->setData(0, kTreeChannelRole, channel);
+}
+
 void CTreeCtrlTarget::Reset() {
   if (!tree_) return;
   tree_->clear();
@@ -63,7 +71,7 @@ ITreeTarget::Item CTreeCtrlTarget::Insert(Item parent, const std::u16string& tex
   if (sorted) {
     for (int i = 0; i < count; ++i) {
       QTreeWidgetItem* sibling = parentItem ? parentItem->child(i) : tree_->topLevelItem(i);
-      if (QString::compare(caption, sibling->text(0), Qt::CaseInsensitive) < 0) {
+      if (TreeTextBefore(text, sibling->text(0).toStdU16String())) {
         at = i;
         break;
       }

@@ -11,6 +11,8 @@
 // and the image index of the image list.
 constexpr int kTreeNodeRole = Qt::UserRole;
 constexpr int kTreeImageRole = Qt::UserRole + 1;
+// A channel item's channel number (1-based); absent on other items.
+constexpr int kTreeChannelRole = Qt::UserRole + 2;
 
 // The image list of the device trees: bitmap 161 cut in 18-pixel images, white masked.
 const std::vector<QIcon>& TreeImageList();
@@ -19,6 +21,8 @@ int TreeItemImage(const QTreeWidgetItem* item);
 
 DeviceTreeNode* DeviceNodeOf(const QTreeWidgetItem* item);
 GroupTreeNode* GroupNodeOf(const QTreeWidgetItem* item);
+// The channel number of a channel item of a device tree; 0 for any other item.
+int ChannelNumberOf(const QTreeWidgetItem* item);
 
 class CTreeCtrlTarget : public ITreeTarget {
  public:
@@ -27,6 +31,7 @@ class CTreeCtrlTarget : public ITreeTarget {
   Item Insert(Item parent, const std::u16string& text, int image, void* data, bool sorted) override;
   void Expand(Item item) override;
   Item FirstRoot() const override;
+  void SetChannel(Item item, int channel) override;
 
  private:
   QTreeWidget* tree_;

@@ -147,18 +147,7 @@ TEST_F(UserMgr, ChangingTheOwnPasswordChecksTheOldOneAndTheNextLoginNeedsTheNewO
   EXPECT_EQ(ChangeOwnPassword(u"abcdef", u"ghijkl", u"ghijkl"), ChangePasswordResult::NoUser);
 }
 
-// Answers the next modal dialog once it is up.
-void WhenModal(std::function<void(QWidget*)> answer) {
-  QTimer::singleShot(0, [answer] {
-    QWidget* dlg = QApplication::activeModalWidget();
-    for (int i = 0; !dlg && i < 200; ++i) {
-      QApplication::processEvents();
-      dlg = QApplication::activeModalWidget();
-    }
-    ASSERT_NE(dlg, nullptr);
-    answer(dlg);
-  });
-}
+using harness::WhenModal;
 
 template <class W>
 W* Child(QWidget* parent, int id) {

@@ -1,10 +1,13 @@
 #include "harness/UiHarness.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWidget>
 
 #include "shell/Language.h"
@@ -112,3 +115,15 @@ ScopedLanguage::~ScopedLanguage() {
 }
 
 }  // namespace harness
+
+void harness::WhenModal(std::function<void(QWidget*)> answer) {
+  QTimer::singleShot(0, [answer] {
+    QWidget* dlg = QApplication::activeModalWidget();
+    for (int i = 0; !dlg && i < 200; ++i) {
+      QApplication::processEvents();
+      dlg = QApplication::activeModalWidget();
+    }
+    ASSERT_NE(dlg, nullptr);
+    answer(dlg);
+  });
+}

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QString>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,8 @@ void Leave(QWidget* w);
 void KeyPress(QWidget* w, int key, const QString& text = QString());
 // Runs posted events until none is left (bounded).
 void Pump();
+// Answers the next modal dialog once it is up.
+void WhenModal(std::function<void(QWidget*)> answer);
 
 // The widget as painted now. Saved as <dir>/<name>.png when TARNWICK_SCREENSHOTS names a
 // folder; the path written, or empty.

@@ -1,0 +1,89 @@
+#include "devices/DlgModifyChn.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+
+#include "devices/DevMgrModel.h"
+#include "devices/DeviceManager.h"
+#include "shell/Language.h"
+
+namespace {
+QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
+}  // namespace
+
+CDlgModifyChn::CDlgModifyChn(QWidget* parent) : CFramedDialog(kTemplateId, parent) {
+  setObjectName(QString::number(kTemplateId));
+  resize(300, 262);
+  struct Row {
+    const char* label;
+    int control;
+    bool combo;
+  };
+  // The template's own labels.
+  const Row rows[] = {{"Channel", IDC_CHANNEL_TEXT, false}, {"Channel No.", IDC_CHANNEL_NUMBER, false},
+                      {"Device", IDC_DEVICE_NAME, false},   {"No.", IDC_USER_NO, false},
+                      {"Video Codec", IDC_TRANSPORT, true}, {"Stream", IDC_STREAM, true}};
+  int y = ClientTop() + 12;
+  for (const Row& r : rows) {
+    MakeControl<QLabel>(this, r.control + 10000, QRect(14, y, 90, 24))->setText(r.label);
+    if (r.combo)
+      MakeControl<QComboBox>(this, r.control, QRect(110, y, 170, 24));
+    else
+      MakeControl<QLineEdit>(this, r.control, QRect(110, y, 170, 24));
+    y += 32;
+  }
+  auto edit = [this](int id) { return findChild<QLineEdit*>(QString::number(id)); };
+  auto combo = [this](int id) { return findChild<QComboBox*>(QString::number(id)); };
+  m_channelText = edit(IDC_CHANNEL_TEXT);
+  m_channelNumber = edit(IDC_CHANNEL_NUMBER);
+  m_deviceName = edit(IDC_DEVICE_NAME);
+  m_userNo = edit(IDC_USER_NO);
+  m_transport = combo(IDC_TRANSPORT);
+  m_stream = combo(IDC_STREAM);
+  for (QLineEdit* e : {m_channelText, m_channelNumber, m_deviceName}) e->setReadOnly(true);
+  m_userNo->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,9}"), m_userNo));
+  auto* ok = MakeControl<QPushButton>(this, IDC_OK, QRect(60, y + 6, 80, 26));
+  auto* cancel = MakeControl<QPushButton>(this, IDC_CANCEL, QRect(160, y + 6, 80, 26));
+  connect(ok, &QPushButton::clicked, this, [this] {
+    Apply();
+    done(IDC_OK);
+  });
+  connect(cancel, &QPushButton::clicked, this, [this] { done(IDC_CANCEL); });
+}
+
+void CDlgModifyChn::SetChannel(CDevice* device, int channel) {
+  m_device = device;
+  m_channel = channel;
+}
+
+// Opening looks the channel up without making it, so a cancelled dialog leaves the device as
+// it was.
+bool CDlgModifyChn::OnInitDialog() {
+  setWindowTitle(Text(IDS_CAPTION));
+  findChild<QPushButton*>(QString::number(IDC_OK))->setText(Text(8004));
+  findChild<QPushButton*>(QString::number(IDC_CANCEL))->setText(Text(8006));
+  m_channelText->setText(QString::fromStdU16String(CDevMgrModel::ChannelText(m_channel)));
+  m_channelNumber->setText(QString::number(m_channel));
+  m_deviceName->setText(m_device ? QString::fromStdU16String(m_device->GetDevInfo().GetName()) : QString());
+  CChannel* channel = m_device ? m_device->GetChannel(m_channel) : nullptr;
+  m_userNo->setText(channel && channel->GetUserNo() > 0 ? QString::number(channel->GetUserNo()) : QString());
+  m_transport->clear();
+  m_transport->addItem(QStringLiteral("TCP"), 0);
+  m_stream->clear();
+  m_stream->addItem(Text(IDS_MAIN_STREAM), 0);
+  m_stream->addItem(Text(IDS_SUB_STREAM), 1);
+  const int at = channel ? channel->GetTransport() : 0;
+  m_transport->setCurrentIndex(std::min(at, m_transport->count() - 1));
+  m_stream->setCurrentIndex(std::min(at, m_stream->count() - 1));
+  return true;
+}
+
+void CDlgModifyChn::Apply() {
+  if (!m_device || m_channel < 1) return;
+  CChannel* channel = CDeviceManager::GetInstance()->GetChannel(m_device, m_channel);
+  if (!channel) return;
+  channel->SetUserNo(m_userNo->text().toInt());
+  channel->SetTransport(m_transport->currentData().toInt());
+  channel->SetStreamType(m_stream->currentData().toInt());
+}
