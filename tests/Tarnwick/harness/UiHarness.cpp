@@ -96,13 +96,15 @@ QImage Grab(QWidget* w) {
   return img;
 }
 
-QString SaveScreenshot(QWidget* w, const QString& name) {
+QString SaveScreenshot(const QImage& image, const QString& name) {
   const QString dir = qEnvironmentVariable("TARNWICK_SCREENSHOTS");
   if (dir.isEmpty()) return QString();
   QDir().mkpath(dir);
   const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
-  return Grab(w).save(path, "PNG") ? path : QString();
+  return image.save(path, "PNG") ? path : QString();
 }
+
+QString SaveScreenshot(QWidget* w, const QString& name) { return SaveScreenshot(Grab(w), name); }
 
 ScopedLanguage::ScopedLanguage(bool english) {
   CLocalSettings::GetInstance()->SetLangID(english ? 1 : 0);

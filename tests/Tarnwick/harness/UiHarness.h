@@ -65,6 +65,7 @@ void WhenModal(std::function<void(QWidget*)> answer);
 // folder; the path written, or empty.
 QImage Grab(QWidget* w);
 QString SaveScreenshot(QWidget* w, const QString& name);
+QString SaveScreenshot(const QImage& image, const QString& name);
 
 // Switches the interface language (false Chinese, true English) for the scope.
 class ScopedLanguage {
