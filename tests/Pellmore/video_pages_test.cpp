@@ -486,6 +486,20 @@ TEST_F(VideoPages, AWholeSessionOpeningEveryPageAndSavingNothingWritesNothing) {
                 if (auto* channels = Find<QComboBox>(page, 4010))
                   for (int i = 0; i < channels->count(); ++i) channels->setCurrentIndex(i);
               }
+              // The mask editor over live video, left with OK and nothing drawn: its scales
+              // are its own, not a change.
+              QWidget* mask = Select(w, 0x100);
+              Find<QCheckBox>(mask, 4479)->click();
+              OnNextModal([&](QWidget* m) {
+                auto* editor = static_cast<pellmore::CDlgMotionArea*>(m);
+                plat::PresentedPicture pic;
+                EXPECT_TRUE(WaitFor([&] {
+                  return plat::lastPresented(editor->Video()->handle(), &pic) && pic.serial > 2;
+                }));
+                Find<QPushButton>(m, 4168)->click();
+              });
+              Find<QPushButton>(mask, 4019)->click();
+              Find<QCheckBox>(mask, 4479)->click();
               Save(w);
             }),
             1);
