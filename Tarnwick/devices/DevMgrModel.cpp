@@ -10,6 +10,7 @@
 #include "devices/DeviceManager.h"
 #include "plat/log.h"
 #include "plat/text.h"
+#include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
 
@@ -27,42 +28,51 @@ using Row = std::vector<Cell>;
 std::string Utf8(const std::u16string& t) { return plat::utf16ToUtf8(t); }
 
 // Every row of a table with at least `columns` columns, as read; the rows before an error stay.
+// A table that cannot be read whole is reported, so the next save keeps the file aside.
 std::vector<Row> ReadRows(const char16_t* table, int columns) {
   std::vector<Row> rows;
   CppSQLite3DB db;
   if (!OpenDatabaseInProgramDir(db, kDatabase)) return rows;
+  std::string damage;
   try {
-    CppSQLite3Query q = db.Query(u"select * from [" + std::u16string(table) + u"];");
-    if (q.FieldCount() >= columns) {
-      for (; !q.Eof(); q.NextRow()) {
-        Row row;
-        for (int c = 0; c < columns; ++c) {
-          const char16_t* t = q.FieldText(c);
-          row.push_back(t ? Cell(t) : std::nullopt);
+    if (db.TableExists(table)) {
+      CppSQLite3Query q = db.Query(u"select * from [" + std::u16string(table) + u"];");
+      if (q.FieldCount() >= columns) {
+        for (; !q.Eof(); q.NextRow()) {
+          Row row;
+          for (int c = 0; c < columns; ++c) {
+            const char16_t* t = q.FieldText(c);
+            row.push_back(t ? Cell(t) : std::nullopt);
+          }
+          rows.push_back(std::move(row));
         }
-        rows.push_back(std::move(row));
+      } else {
+        damage = "has " + std::to_string(q.FieldCount()) + " columns";
       }
     }
   } catch (const CppSQLite3Exception& e) {
-    PLAT_LOGI("devmgr", "%s not read: %s", Utf8(table).c_str(), e.Detail().c_str());
+    damage = "reading stopped after " + std::to_string(rows.size()) + " rows: " + e.Detail();
   }
   db.Close();
+  if (!damage.empty()) ReportDamagedFile(kDatabase, Utf8(table) + " " + damage);
   return rows;
 }
 
 // Drops and re-creates a table and fills it, all in one transaction.
 bool RewriteTable(const char16_t* table, const char16_t* create,
                   const std::function<void(CppSQLite3DB&)>& fill) {
-  CppSQLite3DB db;
-  if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
-  const int ok = RunInTransaction(db, [&](CppSQLite3DB& d) {
-    if (d.TableExists(table)) d.Execute(u"DROP TABLE [" + std::u16string(table) + u"];");
-    d.Execute(create);
-    fill(d);
-    return true;
+  return SaveKeepingDamagedAside(kDatabase, [&] {
+    CppSQLite3DB db;
+    if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
+    const int ok = RunInTransaction(db, [&](CppSQLite3DB& d) {
+      if (d.TableExists(table)) d.Execute(u"DROP TABLE [" + std::u16string(table) + u"];");
+      d.Execute(create);
+      fill(d);
+      return true;
+    });
+    db.Close();
+    return ok == 1;
   });
-  db.Close();
-  return ok == 1;
 }
 
 }  // namespace

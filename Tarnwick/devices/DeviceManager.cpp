@@ -188,8 +188,7 @@ bool CDeviceManager::Load() {
 }
 
 bool CDeviceManager::Save() {
-  if (!KeepDamagedFileAside(kDatabase)) return false;
-  auto write = [this] {
+  return SaveKeepingDamagedAside(kDatabase, [this] {
     CppSQLite3DB db;
     if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
     int ok = RunInTransaction(db, [this](CppSQLite3DB& d) {
@@ -207,7 +206,5 @@ bool CDeviceManager::Save() {
     });
     db.Close();
     return ok == 1;
-  };
-  // A file too damaged to take the table again is started anew once its bytes are kept.
-  return write() || (StartDamagedDatabaseAnew(kDatabase) && write());
+  });
 }

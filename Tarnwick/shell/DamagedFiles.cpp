@@ -28,14 +28,15 @@ std::u16string Replace(std::u16string text, const std::u16string& from, const st
 }  // namespace
 
 void ReportDamagedFile(const std::u16string& fileName, const std::string& what) {
+  bool first;
   {
     std::lock_guard<std::mutex> lk(g_mutex);
-    g_marked.insert(fileName);
+    first = g_marked.insert(fileName).second;
   }
   PLAT_LOGW("storage", "%s could not be read whole (%s); it is kept as %s.bak at the next save",
             plat::utf16ToUtf8(fileName).c_str(), what.c_str(),
             plat::utf16ToUtf8(fileName).c_str());
-  UiService().Notice(Replace(LoadResString(IDS_DAMAGED_FILE), u"%s", fileName));
+  if (first) UiService().Notice(Replace(LoadResString(IDS_DAMAGED_FILE), u"%s", fileName));
 }
 
 bool KeepDamagedFileAside(const std::u16string& fileName) {
@@ -89,6 +90,11 @@ bool StartDamagedDatabaseAnew(const std::u16string& fileName) {
   PLAT_LOGW("storage", "%s is damaged beyond writing; started anew (the old one is %s)",
             file.string().c_str(), kept.string().c_str());
   return true;
+}
+
+bool SaveKeepingDamagedAside(const std::u16string& fileName, const std::function<bool()>& write) {
+  if (!KeepDamagedFileAside(fileName)) return false;
+  return write() || (StartDamagedDatabaseAnew(fileName) && write());
 }
 
 bool IsFileMarkedDamaged(const std::u16string& fileName) {

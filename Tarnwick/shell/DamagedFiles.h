@@ -4,10 +4,11 @@
 // file afterwards calls KeepDamagedFileAside before writing, which copies the file as it
 // stands to "<name>.bak" (replacing an older copy), so the save cannot write the loss over the
 // only copy of what was there. Any store of the program folder uses the same two calls.
+#include <functional>
 #include <string>
 
 // `fileName` is the file's name in the program folder ("Tarnwick.db"); `what` says what could
-// not be read, for the log.
+// not be read, for the log. The user is told once per file until it has been kept aside.
 void ReportDamagedFile(const std::u16string& fileName, const std::string& what);
 
 // True when the file is not marked, or when it was copied aside (the mark is then cleared);
@@ -19,5 +20,9 @@ bool KeepDamagedFileAside(const std::u16string& fileName);
 // is removed so the save can start it anew; true when it was. A database that is whole (one
 // merely busy, say) is never removed.
 bool StartDamagedDatabaseAnew(const std::u16string& fileName);
+
+// A save of a store in `fileName` by the rule above: keep a marked file aside, write, and
+// when the write fails on a file damaged beyond writing, start it anew and write again.
+bool SaveKeepingDamagedAside(const std::u16string& fileName, const std::function<bool()>& write);
 
 bool IsFileMarkedDamaged(const std::u16string& fileName);

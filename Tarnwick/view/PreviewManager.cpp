@@ -6,6 +6,7 @@
 #include "devices/Device.h"
 #include "plat/log.h"
 #include "plat/text.h"
+#include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "shell/Singleton.h"
 #include "view/PlayScreen.h"
@@ -172,25 +173,27 @@ bool CPreviewManager::SaveSession() {
       rows.push_back({i->GetDeviceGuid(), i->GetChannel(), i->GetWindow(), i->GetStreamType()});
   }
   const int mode = screen_ ? screen_->GetLayoutMode() : kModeWithoutScreen;
-  CppSQLite3DB db;
-  if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
-  const int ok = RunInTransaction(db, [&](CppSQLite3DB& d) {
-    if (d.TableExists(u"Tb_Preview")) d.Execute(u"DROP TABLE [Tb_Preview];");
-    SaveStep("dropped");
-    d.Execute(u"CREATE TABLE [Tb_Preview] (DevGuid varchar,Chn varchar,PlayWnd integer,"
-              u"IsSubStream integer);");
-    SaveStep("created");
-    for (const SavedPreview& r : rows)
-      d.Execute(u"insert into [Tb_Preview] values(?, ?, ?, ?);",
-                {r.deviceGuid, int64_t{r.channel}, int64_t{r.window}, int64_t{r.streamType}});
-    SaveStep("rows");
-    if (d.TableExists(u"Tb_PlayScreen")) d.Execute(u"DROP TABLE [Tb_PlayScreen];");
-    d.Execute(u"CREATE TABLE [Tb_PlayScreen] (DevideScreenMode integer);");
-    d.Execute(u"insert into [Tb_PlayScreen] values(?);", {int64_t{mode}});
-    return true;
+  return SaveKeepingDamagedAside(kDatabase, [&] {
+    CppSQLite3DB db;
+    if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
+    const int ok = RunInTransaction(db, [&](CppSQLite3DB& d) {
+      if (d.TableExists(u"Tb_Preview")) d.Execute(u"DROP TABLE [Tb_Preview];");
+      SaveStep("dropped");
+      d.Execute(u"CREATE TABLE [Tb_Preview] (DevGuid varchar,Chn varchar,PlayWnd integer,"
+                u"IsSubStream integer);");
+      SaveStep("created");
+      for (const SavedPreview& r : rows)
+        d.Execute(u"insert into [Tb_Preview] values(?, ?, ?, ?);",
+                  {r.deviceGuid, int64_t{r.channel}, int64_t{r.window}, int64_t{r.streamType}});
+      SaveStep("rows");
+      if (d.TableExists(u"Tb_PlayScreen")) d.Execute(u"DROP TABLE [Tb_PlayScreen];");
+      d.Execute(u"CREATE TABLE [Tb_PlayScreen] (DevideScreenMode integer);");
+      d.Execute(u"insert into [Tb_PlayScreen] values(?);", {int64_t{mode}});
+      return true;
+    });
+    CloseDatabase(db);
+    return ok == 1;
   });
-  CloseDatabase(db);
-  return ok == 1;
 }
 
 bool CPreviewManager::LoadSession() {
@@ -218,7 +221,7 @@ bool CPreviewManager::LoadSession() {
       }
     }
   } catch (const CppSQLite3Exception& e) {
-    PLAT_LOGW("preview", "preivew.db not read: %s", e.Detail().c_str());
+    ReportDamagedFile(kDatabase, e.Detail());
     ok = false;
   }
   CloseDatabase(db);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <iterator>
 
+#include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
 #include "harness/UiHarness.h"
 #include "shell/DamagedFiles.h"
@@ -132,6 +133,28 @@ TEST_F(DamagedDb, FlippedBitsTruncationAndAMissingColumnAreReportedAndKeptAside)
     d.Close();
   }
   ExpectReportedAndKeptAside(ReadAll(db), 0);
+}
+
+// The region and group tables share the file and the rule: one notice, one copy kept aside.
+TEST_F(DamagedDb, ARegionTableWithoutItsColumnsIsReportedOnceAndKeptAside) {
+  SaveDevices(3);
+  {
+    CppSQLite3DB d;
+    ASSERT_EQ(OpenDatabaseInProgramDir(d, u"Tarnwick.db"), 1);
+    ASSERT_EQ(ExecuteSql(d, u"CREATE TABLE Tb_Region (Name, Guid)"), 1);
+    ASSERT_EQ(ExecuteSql(d, u"insert into Tb_Region values('Root', 'g1')"), 1);
+    ASSERT_EQ(ExecuteSql(d, u"CREATE TABLE Tb_Group (Name)"), 1);
+    d.Close();
+  }
+  const std::string before = ReadAll(db);
+  CDevMgrModel m;
+  m.LoadAll();
+  ASSERT_EQ(ui->notices.size(), 1u);
+  EXPECT_TRUE(m.SaveAll());
+  EXPECT_EQ(ReadAll(bak), before);
+  CDevMgrModel again;
+  again.LoadAll();
+  EXPECT_EQ(ui->notices.size(), 1u);  // what was saved reads back whole
 }
 
 TEST_F(DamagedDb, AFileThatCannotBeKeptAsideIsNotWritten) {
