@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 
+#include <QString>
 #include <mutex>
 
 #include "devices/DevMgrModel.h"
@@ -53,6 +54,8 @@ bool IsResolvableHost(const std::u16string& host) {
   if (text.empty()) return false;
   in_addr dotted{};
   if (inet_pton(AF_INET, text.c_str(), &dotted) == 1) return true;
+  // The loopback name always stands for this machine; it is never looked up.
+  if (QString::fromStdString(text).compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0) return true;
   HostResolver resolver;
   {
     std::lock_guard<std::mutex> lk(g_resolverMutex);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "camemu/camera.h"
+#include "devices/DeviceFields.h"
 #include "devices/DlgDevMgr.h"
 #include "devmgr_fixture.h"
 #include "dvremu/emulator.h"
@@ -240,6 +241,14 @@ TEST_F(DevMgrPage, ServerDialogChecksPortAndDuplicatesInBothModes) {
 
 TEST_F(DevMgrPage, AddDeviceDialogValidatesBothModes) {
   Fill();
+  std::vector<std::string> looked;  // names go to this resolver only, never to the network
+  struct Restore {
+    ~Restore() { SetHostResolver({}); }
+  } restore;
+  SetHostResolver([&](const std::string& host) {
+    looked.push_back(host);
+    return false;
+  });
   CDevMgrModel model;
   model.LoadAll();
   CDlgAddDev dlg(&model);
@@ -262,6 +271,7 @@ TEST_F(DevMgrPage, AddDeviceDialogValidatesBothModes) {
                         {"新设备", "1.2.3.4", "", "admin", 8206},
                         {"新设备", "1.2.3.4", "0", "admin", 8206},
                         {"新设备", "1.2.3.4", "65536", "admin", 8206},
+                        {"新设备", "nosuch.invalid", "8000", "admin", 8301},
                         {"新设备", "1.2.3.4", "8000", QString(33, 'u'), 8961},
                         {"前门DVR", "1.2.3.4", "8000", "admin", 8210},
                         {"新设备", "10.0.0.1", "8000", "admin", 8210}};
@@ -306,6 +316,9 @@ TEST_F(DevMgrPage, AddDeviceDialogValidatesBothModes) {
   EXPECT_TRUE(dlg.Validate());
   EXPECT_EQ(dlg.Info().GetGuid(), u"G-前门DVR");
   EXPECT_EQ(dlg.Info().GetRegionGuid(), u"r2");
+  set(CDlgAddDev::IDC_IP, "LocalHost");  // the loopback name is taken without a look-up
+  EXPECT_TRUE(dlg.Validate());
+  EXPECT_EQ(looked, (std::vector<std::string>{"nosuch.invalid"}));
 }
 
 // Runs the event loop until pred() holds or 20 s of real time passed.
