@@ -1,21 +1,390 @@
 #include "view/DlgLPlayback.h"
 
-#include <QResizeEvent>
+#include <sys/stat.h>
 
-CDlgLPlayback::CDlgLPlayback() : CPageDialog(kTemplateId) {
-  m_deviceTree.setObjectName(QString::number(kDeviceTreeId));
-  m_deviceTree.setHeaderHidden(true);
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <ctime>
+#include <filesystem>
+
+#include "controls/BitmapButtonEx.h"
+#include "controls/SliderControlEx.h"
+#include "devices/Device.h"
+#include "devices/DeviceManager.h"
+#include "plat/clock.h"
+#include "plat/paths.h"
+#include "plat/text.h"
+#include "shell/DiskHelpers.h"
+#include "shell/FileFindEx.h"
+#include "shell/Language.h"
+#include "shell/LocalSettings.h"
+#include "shell/UiService.h"
+#include "view/PlayScreen.h"
+#include "view/ViewMessages.h"
+
+namespace fs = std::filesystem;
+using namespace playback_names;
+
+namespace {
+
+constexpr uint32_t IDS_SEARCH_DONE = 8534;
+constexpr uint32_t IDS_CHOOSE_FILE = 8335;
+constexpr uint32_t IDS_ALREADY_PLAYING = 8370;
+constexpr uint32_t IDS_NO_SUCH_FILE = 8537;
+constexpr uint32_t IDS_SNAPSHOT_DONE = 8350;
+constexpr uint32_t IDS_SNAPSHOT_FAILED = 8351;
+constexpr uint32_t IDS_PLAY = 8152;
+constexpr uint32_t IDS_PAUSE = 8592;
+constexpr int kPositionMs = 1000;
+constexpr int kVolumeMax = 100;
+constexpr float kEndFraction = 0.995f;
+
+// Kinds of the combo: the folders they walk.
+constexpr int kKindAll = 255, kKindManual = 0, kKindDownloads = 2;
+
+void Notice(uint32_t id, const std::u16string& tail = {}) { UiService().Notice(LoadResString(id) + tail); }
+
+TIME TimeOf(const Stamp& s) {
+  if (!IsStamp(s)) return TIME{};
+  auto num = [&](size_t at, size_t n) { return std::stoi(s.substr(at, n)); };
+  return TIME{num(0, 4), num(4, 2), num(6, 2), num(8, 2), num(10, 2), num(12, 2)};
 }
 
-CDlgLPlayback::~CDlgLPlayback() { m_deviceTree.setParent(nullptr); }
+// The file's last write as a stamp; empty when it cannot be read.
+Stamp LastWriteStamp(const std::u16string& path) {
+  struct stat st {};
+  if (::lstat(plat::toNativePath(path).c_str(), &st) != 0) return {};
+  std::tm tm{};
+  const time_t t = st.st_mtime;
+  if (!localtime_r(&t, &tm)) return {};
+  return MakeStamp(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+bool IsDirectory(const std::u16string& folder) {
+  std::error_code ec;
+  return fs::is_directory(plat::toNativePath(folder), ec);
+}
+
+}  // namespace
+
+CDlgLPlayback::CDlgLPlayback() : CPlaybackPageBase(kTemplateId, false) {
+  m_positionTimer.setInterval(kPositionMs);
+  QObject::connect(&m_positionTimer, &QTimer::timeout, this, [this] { OnPositionTimer(); });
+}
+
+CDlgLPlayback::~CDlgLPlayback() {
+  m_positionTimer.stop();
+  {
+    std::lock_guard<std::mutex> lock(m_walkerMutex);
+    if (m_walker) m_walker->Stop();
+  }
+  StopWorker();
+  if (m_player) {
+    m_player->Stop();
+    m_player->Close();
+    CDevLocalPlaybackFactory::DeleteDevLocalPlayback(m_player);
+    m_player = nullptr;
+  }
+}
 
 bool CDlgLPlayback::OnInitDialog() {
-  m_deviceTree.setParent(this);
-  m_deviceTree.show();
+  if (!CPlaybackPageBase::OnInitDialog()) return false;
+  AddTypeRow(8308, kKindAll);
+  AddTypeRow(8263, kKindManual);
+  AddTypeRow(8333, 1);
+  AddTypeRow(8334, kKindDownloads);
+  m_typeCombo->setCurrentIndex(0);
   return true;
 }
 
-void CDlgLPlayback::resizeEvent(QResizeEvent* e) {
-  CPageDialog::resizeEvent(e);
-  m_deviceTree.setGeometry(0, 0, 200, height());
+bool CDlgLPlayback::MatchLocalFile(const std::u16string& path, const Filter& filter, FoundFile& out) {
+  const std::u16string name = NameOfPath(path);
+  ParsedName parsed;
+  Stamp end;
+  switch (ClassifyLocalFile(path)) {
+    case LocalKind::Recording:
+      if (!ParseRecordingName(name, filter.deviceName, parsed)) return false;
+      if (parsed.channel - 1 != filter.channelIndex) return false;
+      if (parsed.start < filter.dayStart || parsed.start > filter.dayEnd) return false;
+      end = LastWriteStamp(path);
+      if (end.empty()) end = filter.dayEnd;
+      break;
+    case LocalKind::ShortRecording:
+      if (!ParseShortRecordingName(name, FolderOfPath(path), parsed)) return false;
+      if (!SameTextNoCase(parsed.ip, filter.ip) || parsed.port != filter.port ||
+          parsed.channel - 1 != filter.channelIndex)
+        return false;
+      if (parsed.start < filter.dayStart || parsed.start > filter.dayEnd) return false;
+      end = LastWriteStamp(path);
+      if (end.empty()) end = filter.dayEnd;
+      break;
+    case LocalKind::Download: {
+      std::u16string device;
+      if (!ParseDownloadName(name, device, parsed)) return false;
+      if (!SameTextNoCase(device, FileNamePart(filter.deviceName)) ||
+          parsed.channel - 1 != filter.channelIndex)
+        return false;
+      if (parsed.start < filter.dayStart || parsed.end > filter.dayEnd) return false;
+      end = parsed.end;
+      break;
+    }
+    default:
+      return false;
+  }
+  out.name = path;
+  out.start = TimeOf(parsed.start);
+  out.end = TimeOf(end);
+  return true;
+}
+
+void CDlgLPlayback::OnFind() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  struct Restore {
+    ~Restore() { QApplication::restoreOverrideCursor(); }
+  } restore;
+  CDevice* device = nullptr;
+  int channel = -1;
+  if (!ChooseChannel(device, channel)) return;
+  const QDate day = m_calendar->selectedDate();
+  Filter filter;
+  filter.deviceName = device->GetDevInfo().GetName();
+  filter.ip = device->GetDevInfo().GetIP();
+  filter.port = device->GetDevInfo().GetPort();
+  filter.channelIndex = channel;
+  filter.dayStart = MakeStamp(day.year(), day.month(), day.day(), 0, 0, 0);
+  filter.dayEnd = MakeStamp(day.year(), day.month(), day.day(), 23, 59, 59);
+  const int kind = CurrentTypeData();
+  const SearchOrigin origin{device->GetGuid(), channel, device->GetDevType()};
+  const bool started = StartSearch([this, filter, kind]() -> int {
+    std::vector<std::u16string> folders;
+    if (kind == kKindAll || kind == kKindManual) {
+      std::vector<std::u16string> roots;
+      ListFixedDrives(roots);
+      for (const std::u16string& root : roots) {
+        const std::u16string folder = root + u"RecordFile\\";
+        if (IsDirectory(folder)) folders.push_back(folder);
+      }
+    }
+    if (kind == kKindAll || kind == kKindDownloads)
+      folders.push_back(CLocalSettings::GetInstance()->GetDownLoadPath());
+    struct Context {
+      CDlgLPlayback* page;
+      const Filter* filter;
+    } context{this, &filter};
+    CFileFindEx walker;
+    walker.SetCallback(
+        [](std::u16string path, uint32_t, void* user) {
+          auto* c = static_cast<Context*>(user);
+          FoundFile f;
+          if (c && MatchLocalFile(path, *c->filter, f)) c->page->Found(std::move(f));
+        },
+        &context);
+    {
+      std::lock_guard<std::mutex> lock(m_walkerMutex);
+      m_walker = &walker;
+    }
+    int notice = static_cast<int>(IDS_SEARCH_DONE);
+    for (const std::u16string& folder : folders) {
+      if (Cancelled() || !walker.FindFiles(folder)) {
+        notice = 0;
+        break;
+      }
+    }
+    std::lock_guard<std::mutex> lock(m_walkerMutex);
+    m_walker = nullptr;
+    return notice;
+  });
+  if (!started) return;
+  m_resultsOrigin = origin;
+  m_chosenFile.clear();
+}
+
+void CDlgLPlayback::OnSearchEnded() {}
+
+CDevice* CDlgLPlayback::OriginDevice() const {
+  if (!m_chosenOrigin.Valid()) return nullptr;
+  return CDeviceManager::GetInstance()->FindDevice(m_chosenOrigin.deviceGuid, 1);
+}
+
+void CDlgLPlayback::OnCellClicked(int index) {
+  const std::u16string name = m_timeBar->GetCellName(index);
+  if (name.empty()) return;
+  if (name == m_chosenFile && IsPlaying()) return;
+  m_chosenFile = name;
+  m_chosenOrigin = m_resultsOrigin;
+  OnStop();
+  OnPlay();
+}
+
+void CDlgLPlayback::SetPlayButton(int state) {
+  m_btnPlay->SetState(state);
+  m_btnPlay->setToolTip(QString::fromStdU16String(LoadResString(state ? IDS_PAUSE : IDS_PLAY)));
+}
+
+void CDlgLPlayback::OnPlay() {
+  const plat::WindowHandle wnd = PlayWindow();
+  if (!wnd) return;
+  if (m_player) {
+    if (m_state == 0) {
+      m_player->Pause(1);
+      m_state = 1;
+      SetPlayButton(0);
+    } else {
+      const int type = m_playingOrigin.deviceType;
+      if (type == DEV_TYPE_IPC || type == DEV_TYPE_NVR)
+        m_player->Play(static_cast<HWND>(wnd));
+      else
+        m_player->Pause(0);
+      m_state = 0;
+      SetPlayButton(1);
+    }
+    return;
+  }
+  if (m_chosenFile.empty()) {
+    Notice(IDS_CHOOSE_FILE);
+    return;
+  }
+  if (m_chosenFile == m_playingPath) {
+    Notice(IDS_ALREADY_PLAYING);
+    return;
+  }
+  const std::string native = plat::toNativePath(m_chosenFile);
+  std::error_code ec;
+  if (!fs::is_regular_file(native, ec)) {
+    Notice(IDS_NO_SUCH_FILE);
+    return;
+  }
+  CDevice* device = OriginDevice();
+  if (!device) return;
+  m_position->setValue(0);
+  IDevLocalPlayback* player = CDevLocalPlaybackFactory::CreateDevLocalPlayback(device->GetUserLogin(1));
+  if (!player) return;
+  if (!player->Open(native.c_str(), static_cast<HWND>(wnd))) {
+    CDevLocalPlaybackFactory::DeleteDevLocalPlayback(player);
+    return;
+  }
+  if (!player->Play(static_cast<HWND>(wnd))) {
+    player->Close();
+    CDevLocalPlaybackFactory::DeleteDevLocalPlayback(player);
+    return;
+  }
+  m_player = player;
+  m_state = 0;
+  m_playingPath = m_chosenFile;
+  m_playingOrigin = m_chosenOrigin;
+  m_sound = 0;
+  SetPlayButton(1);
+  m_volume->setValue(kVolumeMax);
+  m_positionTimer.start();
+}
+
+void CDlgLPlayback::StopSlot() {
+  if (!m_player) return;
+  m_positionTimer.stop();
+  m_player->Stop();
+  SetPlayButton(0);
+  m_player->Close();
+  CDevLocalPlaybackFactory::DeleteDevLocalPlayback(m_player);
+  m_player = nullptr;
+  if (plat::WindowHandle wnd = PlayWindow()) plat::postMessage(wnd, WM_PREVIEW_STOPPED, 0, 0);
+  m_state = -1;
+  m_playingPath.clear();
+  m_playingOrigin = SearchOrigin{};
+  m_sound = 0;
+  m_btnSound->SetState(0);
+}
+
+void CDlgLPlayback::OnStop() {
+  StopSlot();
+  SetPlayButton(0);
+  m_position->setValue(0);
+}
+
+void CDlgLPlayback::OnSlow() {
+  if (!m_player) return;
+  m_player->Slow();
+  m_state = 0;
+  SetPlayButton(1);
+}
+
+void CDlgLPlayback::OnFast() {
+  if (!m_player) return;
+  m_player->Fast();
+  m_state = 0;
+  SetPlayButton(1);
+}
+
+void CDlgLPlayback::OnFrameBack() {
+  if (!m_player) return;
+  m_player->StepBack();
+  m_state = 1;
+  SetPlayButton(0);
+}
+
+void CDlgLPlayback::OnFrameForward() {
+  if (!m_player) return;
+  m_player->Step();
+  m_state = 1;
+  SetPlayButton(0);
+}
+
+void CDlgLPlayback::OnSnapshot() {
+  if (!m_player) return;
+  std::u16string folder;
+  const bool haveFolder = CLocalSettings::GetInstance()->GetRecordPath(folder) && !folder.empty();
+  CDevice* device = CDeviceManager::GetInstance()->FindDevice(m_playingOrigin.deviceGuid, 1);
+  // Without a folder the picture would land at the root of the file system.
+  if (!haveFolder || !device) {
+    Notice(IDS_SNAPSHOT_FAILED);
+    return;
+  }
+  char tail[64];
+  std::snprintf(tail, sizeof tail, "_%02d_%ld.bmp", m_playingOrigin.channelIndex + 1,
+                static_cast<long>(plat::tickCount()));
+  const std::u16string path =
+      folder + FileNamePart(device->GetDevInfo().GetIP()) + plat::utf8ToUtf16(tail);
+  const std::string native = plat::toNativePath(path);
+  std::error_code ec;
+  fs::create_directories(fs::path(native).parent_path(), ec);
+  if (m_player->CapturePicture(native.c_str(), 1))
+    Notice(IDS_SNAPSHOT_DONE, path);
+  else
+    Notice(IDS_SNAPSHOT_FAILED, path);
+}
+
+void CDlgLPlayback::OnSound() {
+  if (!m_player) return;
+  if (m_sound) {
+    m_player->StopSound();
+    m_sound = 0;
+    m_btnSound->SetState(0);
+    return;
+  }
+  m_player->PlaySound();
+  // What the slider shows is what plays.
+  m_volume->setValue(kVolumeMax);
+  m_player->SetVolume(kVolumeMax);
+  m_sound = 1;
+  m_btnSound->SetState(1);
+}
+
+void CDlgLPlayback::OnVolumeMoved(int value) {
+  if (m_player) m_player->SetVolume(value);
+}
+
+void CDlgLPlayback::OnPositionMoved(int value) {
+  if (m_player) m_player->SetPlayPos(static_cast<float>(value) / 100.0f);
+}
+
+void CDlgLPlayback::OnPositionTimer() {
+  if (!m_player) return;
+  const float p = m_player->GetPlayPos();
+  m_position->setValue(static_cast<int>(p * 100));
+  if (p >= kEndFraction) {
+    StopSlot();
+    m_position->setValue(0);
+    m_chosenFile.clear();
+    m_btnSound->SetState(0);
+  }
 }

@@ -1,21 +1,392 @@
 #include "view/DlgPlayback.h"
 
-#include <QResizeEvent>
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <filesystem>
 
-CDlgPlayback::CDlgPlayback() : CPageDialog(kTemplateId) {
-  m_deviceTree.setObjectName(QString::number(kDeviceTreeId));
-  m_deviceTree.setHeaderHidden(true);
+#include "controls/BitmapButtonEx.h"
+#include "controls/SliderControlEx.h"
+#include "devices/Device.h"
+#include "devices/DeviceManager.h"
+#include "plat/clock.h"
+#include "plat/log.h"
+#include "plat/paths.h"
+#include "plat/text.h"
+#include "shell/Language.h"
+#include "shell/LocalSettings.h"
+#include "shell/UiService.h"
+#include "view/PlayScreen.h"
+#include "view/PlaybackNames.h"
+#include "view/ViewMessages.h"
+
+namespace {
+
+constexpr uint32_t IDS_LOGIN_FAILED = 8601;
+constexpr uint32_t IDS_SEARCH_FAILED = 8514;
+constexpr uint32_t IDS_SEARCH_DONE = 8534;
+constexpr uint32_t IDS_CHOOSE_FILE = 8335;
+constexpr uint32_t IDS_ALREADY_PLAYING = 8370;
+constexpr uint32_t IDS_SNAPSHOT_DONE = 8350;
+constexpr uint32_t IDS_SNAPSHOT_FAILED = 8351;
+constexpr uint32_t IDS_DOWNLOADING = 8557;
+constexpr uint32_t IDS_DOWNLOAD_FAILED = 8558;
+constexpr uint32_t IDS_DOWNLOAD_STOPPED = 8559;
+constexpr uint32_t IDS_PLAY = 8152;
+constexpr uint32_t IDS_PAUSE = 8592;
+constexpr int kTimerMs = 100;
+// A position this close to the end is the end: the device's last report may stop short of it.
+constexpr float kEndPercent = 99.5f;
+constexpr char kLog[] = "playback";
+
+void Notice(uint32_t id, const std::u16string& tail = {}) { UiService().Notice(LoadResString(id) + tail); }
+
+playback_names::Stamp StampOf(const TIME& t) {
+  return playback_names::MakeStamp(t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
-CDlgPlayback::~CDlgPlayback() { m_deviceTree.setParent(nullptr); }
+}  // namespace
+
+CDlgPlayback::CDlgPlayback() : CPlaybackPageBase(kTemplateId, true) {
+  m_downloadTimer.setInterval(kTimerMs);
+  m_positionTimer.setInterval(kTimerMs);
+  QObject::connect(&m_downloadTimer, &QTimer::timeout, this, [this] { OnDownloadTimer(); });
+  QObject::connect(&m_positionTimer, &QTimer::timeout, this, [this] { OnPositionTimer(); });
+}
+
+CDlgPlayback::~CDlgPlayback() {
+  m_downloadTimer.stop();
+  m_positionTimer.stop();
+  StopWorker();
+  ReleaseDownloader();
+  if (m_playback) {
+    m_playback->Stop();
+    CDevRemotePlaybackFactory::DeleteRemotePlayback(m_playback);
+    m_playback = nullptr;
+  }
+}
 
 bool CDlgPlayback::OnInitDialog() {
-  m_deviceTree.setParent(this);
-  m_deviceTree.show();
+  if (!CPlaybackPageBase::OnInitDialog()) return false;
+  AddTypeRow(8308, 255);
+  AddTypeRow(8264, 0);
+  AddTypeRow(8347, 1);
+  AddTypeRow(8336, 2);
+  AddTypeRow(8348, 3);
+  AddTypeRow(8263, 6);
+  m_typeCombo->setCurrentIndex(0);
+  m_volume->setRange(0, kVolumeMax);
   return true;
 }
 
-void CDlgPlayback::resizeEvent(QResizeEvent* e) {
-  CPageDialog::resizeEvent(e);
-  m_deviceTree.setGeometry(0, 0, 200, height());
+bool CDlgPlayback::IsBusy() const {
+  return m_heldBusy || m_downloader || IsSearching() || m_state >= 0;
+}
+
+CDevice* CDlgPlayback::OriginDevice(const SearchOrigin& origin) const {
+  if (!origin.Valid()) return nullptr;
+  return CDeviceManager::GetInstance()->FindDevice(origin.deviceGuid, 1);
+}
+
+void CDlgPlayback::OnFind() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  struct Restore {
+    ~Restore() { QApplication::restoreOverrideCursor(); }
+  } restore;
+  CDevice* device = nullptr;
+  int channel = -1;
+  if (!ChooseChannel(device, channel)) return;
+  IDevUserLogin* login = device->GetUserLogin(1);
+  if (!login) return;
+  if (!device->IsLoggedIn() && login->Login() == -1) {
+    Notice(IDS_LOGIN_FAILED);
+    return;
+  }
+  // Everything the worker reads is taken here, on the page's thread.
+  const QDate day = m_calendar->selectedDate();
+  tagSearchFileCondition cond{};
+  cond.channel = channel;
+  cond.fileType = CurrentTypeData();
+  cond.start = TIME{day.year(), day.month(), day.day(), 0, 0, 0};
+  cond.end = TIME{day.year(), day.month(), day.day(), 23, 59, 59};
+  const SearchOrigin origin{device->GetGuid(), channel, device->GetDevType()};
+  const bool started = StartSearch([this, login, cond]() mutable -> int {
+    CDevRemoteFileFinder* finder = CDevRemoteFileFinderFactory::CreateFinder(login, &cond);
+    if (!finder) return static_cast<int>(IDS_SEARCH_FAILED);
+    tagRemoteFileInfo info{};
+    while (!Cancelled() && finder->FindNext(&info)) {
+      FoundFile f;
+      info.fileName[sizeof info.fileName - 1] = 0;
+      f.name = CTChar(info.fileName).Wide();
+      f.start = info.start;
+      f.end = info.end;
+      if (!Found(std::move(f))) break;
+      info = tagRemoteFileInfo{};
+    }
+    finder->FindClose();
+    CDevRemoteFileFinderFactory::DeleteFinder(finder);
+    return static_cast<int>(IDS_SEARCH_DONE);
+  });
+  if (!started) return;
+  m_results.clear();
+  m_resultsOrigin = origin;
+}
+
+void CDlgPlayback::OnFileFound(const FoundFile& file) { m_results.push_back(file); }
+
+void CDlgPlayback::OnCellClicked(int index) {
+  const std::u16string name = m_timeBar->GetCellName(index);
+  if (name.empty()) return;
+  if (name == m_chosen.name && m_chosenOrigin.deviceGuid == m_resultsOrigin.deviceGuid &&
+      m_chosenOrigin.channelIndex == m_resultsOrigin.channelIndex && IsBusy())
+    return;
+  for (const FoundFile& f : m_results) {
+    if (f.name != name) continue;
+    m_chosen = f;
+    m_chosenOrigin = m_resultsOrigin;
+    break;
+  }
+  OnStop();
+  OnPlay();
+}
+
+void CDlgPlayback::SetPlayButton(int state) {
+  m_btnPlay->SetState(state);
+  m_btnPlay->setToolTip(QString::fromStdU16String(LoadResString(state ? IDS_PAUSE : IDS_PLAY)));
+}
+
+void CDlgPlayback::OnPlay() {
+  if (m_playback) {
+    switch (m_state) {
+      case 0:
+        m_playback->Pause();
+        m_state = 1;
+        SetPlayButton(0);
+        return;
+      case 1:
+        m_playback->Resume();
+        m_state = 0;
+        SetPlayButton(1);
+        return;
+      default:
+        m_playback->Normal();
+        m_state = 0;
+        SetPlayButton(1);
+        return;
+    }
+  }
+  if (m_chosen.name.empty()) {
+    Notice(IDS_CHOOSE_FILE);
+    return;
+  }
+  CDevice* device = OriginDevice(m_chosenOrigin);
+  if (!device) return;
+  IDevUserLogin* login = device->GetUserLogin(1);
+  if (!login) return;
+  if (!device->IsLoggedIn() && login->Login() == -1) {
+    Notice(IDS_LOGIN_FAILED);
+    return;
+  }
+  m_position->setValue(0);
+  m_volume->setValue(0);
+  const plat::WindowHandle wnd = PlayWindow();
+  if (!wnd) return;
+  CDevRemotePlayback* playback = CDevRemotePlaybackFactory::CreateRemotePlayback(
+      login, static_cast<HWND>(wnd), CTChar(m_chosen.name).GetNarrow());
+  if (!playback) return;
+  if (!playback->Start(0)) {
+    CDevRemotePlaybackFactory::DeleteRemotePlayback(playback);
+    return;
+  }
+  m_playback = playback;
+  m_state = 0;
+  m_playingName = m_chosen.name;
+  m_playingOrigin = m_chosenOrigin;
+  m_sound = 0;
+  SetPlayButton(1);
+  m_positionTimer.start();
+}
+
+void CDlgPlayback::StopSlot() {
+  if (!m_playback) return;
+  m_positionTimer.stop();
+  m_playback->Stop();
+  CDevRemotePlaybackFactory::DeleteRemotePlayback(m_playback);
+  m_playback = nullptr;
+  if (plat::WindowHandle wnd = PlayWindow()) plat::postMessage(wnd, WM_PREVIEW_STOPPED, 0, 0);
+  m_state = -1;
+  m_playingName.clear();
+  m_playingOrigin = SearchOrigin{};
+  SetPlayButton(0);
+  m_btnSound->SetState(0);
+  m_sound = 0;
+}
+
+void CDlgPlayback::OnStop() {
+  StopSlot();
+  SetPlayButton(0);
+  m_position->setValue(0);
+}
+
+void CDlgPlayback::ResumeIfSpeedMode(bool anyType) {
+  if (m_state != 2) return;
+  if (!anyType && m_playingOrigin.deviceType != DEV_TYPE_DVR) return;
+  m_playback->Resume();
+  m_state = 0;
+}
+
+void CDlgPlayback::OnSlow() {
+  if (!m_playback) return;
+  ResumeIfSpeedMode(false);
+  m_playback->Slow();
+  m_state = 2;
+  SetPlayButton(0);
+}
+
+void CDlgPlayback::OnFast() {
+  if (!m_playback) return;
+  ResumeIfSpeedMode(false);
+  m_playback->Fast();
+  m_state = 2;
+  SetPlayButton(0);
+}
+
+void CDlgPlayback::OnFrameForward() {
+  if (!m_playback) return;
+  ResumeIfSpeedMode(true);
+  m_playback->Frame();
+  m_state = 2;
+  SetPlayButton(0);
+}
+
+void CDlgPlayback::OnFrameBack() { SetPlayButton(0); }
+
+void CDlgPlayback::OnSnapshot() {
+  std::u16string folder;
+  const bool haveFolder = CLocalSettings::GetInstance()->GetRecordPath(folder) && !folder.empty();
+  if (!m_playback) return;
+  CDevice* device = OriginDevice(m_playingOrigin);
+  // Without a folder the picture would land at the root of the file system.
+  if (!haveFolder || !device) {
+    Notice(IDS_SNAPSHOT_FAILED);
+    return;
+  }
+  char tail[64];
+  std::snprintf(tail, sizeof tail, "_%02d_%ld.bmp", m_playingOrigin.channelIndex + 1,
+                static_cast<long>(plat::tickCount()));
+  const std::u16string path =
+      folder + playback_names::FileNamePart(device->GetDevInfo().GetIP()) + plat::utf8ToUtf16(tail);
+  const std::string native = plat::toNativePath(path);
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(native).parent_path(), ec);
+  if (m_playback->CaptureFile(native.c_str()))
+    Notice(IDS_SNAPSHOT_DONE, path);
+  else
+    Notice(IDS_SNAPSHOT_FAILED, path);
+}
+
+void CDlgPlayback::OnSound() {
+  if (!m_playback) return;
+  if (m_sound) {
+    m_playback->AudioOff();
+    m_sound = 0;
+    m_btnSound->SetState(0);
+    return;
+  }
+  m_playback->AudioOn();
+  // The slider shows the loudest volume: that is what is sent, so what plays is what it shows.
+  m_volume->setValue(kVolumeMax);
+  m_playback->Volume(kVolumeMax);
+  m_lastVolume = kVolumeMax;
+  m_sound = 1;
+  m_btnSound->SetState(1);
+}
+
+void CDlgPlayback::OnVolumeMoved(int value) {
+  if (value == m_lastVolume) return;
+  if (m_playback) m_playback->Volume(value);
+  m_lastVolume = value;
+}
+
+void CDlgPlayback::OnPositionMoved(int value) {
+  if (m_playback) m_playback->SetPos(static_cast<float>(value));
+}
+
+void CDlgPlayback::OnPositionTimer() {
+  if (!m_playback) return;
+  const float p = m_playback->GetPos();
+  if (p >= 0) m_position->setValue(static_cast<int>(p));
+  if (p >= kEndPercent) {
+    StopSlot();
+    m_position->setValue(0);
+    m_btnSound->SetState(0);
+  }
+}
+
+QString CDlgPlayback::ProgressText() const { return m_btnProgress ? m_btnProgress->text() : QString(); }
+
+void CDlgPlayback::SetProgressText(const QString& text) {
+  m_btnProgress->setText(text);
+  m_btnProgress->repaint();
+}
+
+void CDlgPlayback::ReleaseDownloader() {
+  if (!m_downloader) return;
+  m_downloadTimer.stop();
+  m_downloader->Stop();
+  CDevRemoteFileDownloaderFactory::DeleteDownloader(m_downloader);
+  m_downloader = nullptr;
+}
+
+void CDlgPlayback::OnDownloadTimer() {
+  if (!m_downloader) return;
+  const int p = m_downloader->GetPos();
+  if (p >= 100) {
+    SetProgressText(QStringLiteral("Finish"));
+    ReleaseDownloader();
+  } else if (p < 0) {
+    SetProgressText(QStringLiteral("Failed"));
+    ReleaseDownloader();
+  } else {
+    SetProgressText(QStringLiteral("%1%").arg(p));
+  }
+}
+
+void CDlgPlayback::OnDownload() {
+  if (m_downloader) {
+    ReleaseDownloader();
+    SetProgressText(QString::fromStdU16String(LoadResString(IDS_DOWNLOAD_STOPPED)));
+    return;
+  }
+  if (m_chosen.name.empty()) return;
+  CDevice* device = OriginDevice(m_chosenOrigin);
+  if (!device) return;
+  const int type = device->GetDevType();
+  if (type != DEV_TYPE_DVR && type != DEV_TYPE_NVR) return;
+  IDevUserLogin* login = device->GetUserLogin(1);
+  if (!login) return;
+  if (!device->IsLoggedIn() && login->Login() == -1) {
+    Notice(IDS_LOGIN_FAILED);
+    return;
+  }
+  const std::u16string folder = CLocalSettings::GetInstance()->GetDownLoadPath();
+  std::error_code ec;
+  std::filesystem::create_directories(plat::toNativePath(folder), ec);
+  const std::u16string name = playback_names::DownloadFileName(
+      type, device->GetDevInfo().GetName(), m_chosenOrigin.channelIndex + 1, StampOf(m_chosen.start),
+      StampOf(m_chosen.end), m_chosen.name);
+  m_downloadPath = folder + name;
+  const std::string native = plat::toNativePath(m_downloadPath);
+  m_downloader = CDevRemoteFileDownloaderFactory::CreateDownloader(
+      login, CTChar(m_chosen.name).GetNarrow(), native.c_str());
+  if (!m_downloader) return;
+  if (m_downloader->Start()) {
+    m_downloadTimer.start();
+    SetProgressText(QString::fromStdU16String(LoadResString(IDS_DOWNLOADING)));
+  } else {
+    // A download that never started is let go at once, so the page is not left busy.
+    PLAT_LOGW(kLog, "download of a remote file did not start");
+    ReleaseDownloader();
+    SetProgressText(QString::fromStdU16String(LoadResString(IDS_DOWNLOAD_FAILED)));
+  }
 }

@@ -1,30 +1,83 @@
 #pragma once
-// The remote playback page of the main window: searches, plays and downloads recordings
-// kept on the devices.
-#include <QTreeWidget>
+// The remote playback page of the main window: searches a channel's recordings on the device
+// by day and type, shows them on the time bar, plays one in the play screen and downloads it
+// into the download folder.
+#include <QTimer>
+#include <string>
+#include <vector>
 
-#include "controls/PageDialog.h"
+#include "view/PlaybackPage.h"
 
-class CDlgPlayback : public CPageDialog {
+class CDlgPlayback : public CPlaybackPageBase {
   Q_OBJECT
  public:
   static constexpr int kTemplateId = 136;
-  static constexpr int kDeviceTreeId = 1018;
+  static constexpr int kDeviceTreeId = IDC_TREE;
+  static constexpr int kVolumeMax = 32767;
 
   CDlgPlayback();
   ~CDlgPlayback() override;
 
-  QTreeWidget* GetDeviceTree() { return &m_deviceTree; }
-  // True while a download or a remote playback runs on the page.
-  bool IsBusy() const { return m_busy; }
-  // Set when a download or remote playback starts on the page and cleared when it ends.
-  void SetBusy(bool busy) { m_busy = busy; }
+  // True while a download object exists, a search runs, or a playback is held.
+  bool IsBusy() const;
+  // Holds the page busy whatever it does (the main window's tests use it).
+  void SetBusy(bool busy) { m_heldBusy = busy; }
+
+  int PlayState() const { return m_state; }
+  std::u16string PlayingName() const { return m_playingName; }
+  CDevRemotePlayback* Playback() const { return m_playback; }
+  CDevRemoteFileDownloader* Downloader() const { return m_downloader; }
+  std::u16string LastDownloadPath() const { return m_downloadPath; }
+  QString ProgressText() const;
+  const std::vector<FoundFile>& Results() const { return m_results; }
+  // The timers' work, reachable without waiting for them.
+  void OnDownloadTimer();
+  void OnPositionTimer();
 
  protected:
   bool OnInitDialog() override;
-  void resizeEvent(QResizeEvent* e) override;
+  void OnFind() override;
+  void OnPlay() override;
+  void OnStop() override;
+  void OnSlow() override;
+  void OnFast() override;
+  void OnFrameBack() override;
+  void OnFrameForward() override;
+  void OnSnapshot() override;
+  void OnSound() override;
+  void OnDownload() override;
+  void OnCellClicked(int index) override;
+  void OnPositionMoved(int value) override;
+  void OnVolumeMoved(int value) override;
+  void OnFileFound(const FoundFile& file) override;
 
  private:
-  QTreeWidget m_deviceTree;
-  bool m_busy = false;
+  CDevice* OriginDevice(const SearchOrigin& origin) const;
+  void StopSlot();
+  void ReleaseDownloader();
+  void SetPlayButton(int state);
+  void SetProgressText(const QString& text);
+  // Before a speed change: a paused-by-speed recorder first goes back to normal play.
+  void ResumeIfSpeedMode(bool anyType);
+
+  bool m_heldBusy = false;
+  // The last search: what it found and for which device and channel.
+  std::vector<FoundFile> m_results;
+  SearchOrigin m_resultsOrigin;
+  SearchOrigin m_searchOrigin;  // of the search running now
+  // The file of the last cell clicked, with the search it came from.
+  FoundFile m_chosen;
+  SearchOrigin m_chosenOrigin;
+  // The play slot.
+  CDevRemotePlayback* m_playback = nullptr;
+  int m_state = -1;
+  int m_sound = 0;
+  std::u16string m_playingName;
+  SearchOrigin m_playingOrigin;
+  int m_lastVolume = 0;
+  // The download.
+  CDevRemoteFileDownloader* m_downloader = nullptr;
+  std::u16string m_downloadPath;
+  QTimer m_downloadTimer;
+  QTimer m_positionTimer;
 };

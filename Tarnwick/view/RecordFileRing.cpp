@@ -15,6 +15,7 @@
 #include "plat/text.h"
 #include "shell/DbHelpers.h"
 #include "shell/Singleton.h"
+#include "view/PlaybackNames.h"
 
 namespace fs = std::filesystem;
 
@@ -44,13 +45,6 @@ bool driveIsMapped(char16_t letter) {
   for (const auto& d : plat::fixedDrives())
     if (d.letter == upper) return true;
   return false;
-}
-
-// A device name is user text: path separators in it would move the file elsewhere.
-std::u16string fileNamePart(std::u16string text) {
-  for (char16_t& c : text)
-    if (c == u'\\' || c == u'/' || c == u':') c = u'_';
-  return text;
 }
 
 }  // namespace
@@ -229,11 +223,8 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
     std::u16string folder = GetRecordFolder();
     if (folder.empty()) return false;
     disk = selected_;
-    char stamp[96];
-    std::snprintf(stamp, sizeof stamp, "_%02d_%4d%02d%02d_%02d%02d%02d_%d", channel, now.year, now.month,
-                  now.day, now.hour, now.minute, now.second, static_cast<int>(plat::tickCount()));
-    name = folder + u"\\Preview_" + fileNamePart(deviceName) + plat::utf8ToUtf16(stamp);
-    if (deviceType == 1) name += u".264";
+    name = playback_names::RingRecordingName(folder, deviceType, deviceName, channel, now,
+                                             static_cast<uint32_t>(plat::tickCount()));
     if (!IsDiskFull(disks_[disk])) break;
     // Without loop recording nothing is ever deleted to make room.
     if (!circular_) return false;

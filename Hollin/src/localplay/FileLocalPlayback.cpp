@@ -97,6 +97,9 @@ int CDevFileLocalPlayback::SetPlayPos(float fraction) {
 float CDevFileLocalPlayback::GetPlayPos() {
   // No duration, no fraction (never a division by zero).
   if (!player_ || duration_ <= 0) return 0;
+  // The last picture starts one frame before the end of the file: a player that has shown it
+  // and found nothing more is at the end.
+  if (player_->AtEnd()) return 1.0f;
   return static_cast<float>(std::clamp(player_->Position() / duration_, 0.0, 1.0));
 }
 

@@ -190,6 +190,11 @@ double FilePlayer::Position() const {
   return current_.valid() ? current_.time : 0;
 }
 
+bool FilePlayer::AtEnd() const {
+  std::lock_guard<std::mutex> lock(state_);
+  return atEnd_;
+}
+
 double FilePlayer::Duration() const {
   std::lock_guard<std::mutex> lock(media_);
   return file_ ? file_->Duration() : 0;

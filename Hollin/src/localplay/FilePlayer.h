@@ -40,6 +40,8 @@ class FilePlayer {
   bool StepBack();
   bool Seek(double seconds);
   double Position() const;  // seconds of the picture shown
+  // True once playing has shown the file's last picture (until a seek, step back or stop).
+  bool AtEnd() const;
   double Duration() const;
   bool Snapshot(const std::string& path) const;  // the picture shown, as a BMP file
   void SetVolume(long centiDb);
