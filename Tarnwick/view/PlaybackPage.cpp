@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QTextCharFormat>
 #include <QResizeEvent>
 #include <algorithm>
 
@@ -135,6 +136,10 @@ void CPlaybackPageBase::MakeControls() {
       "QCalendarWidget QAbstractItemView:disabled { color: rgb(45, 45, 46); }"
       "QCalendarWidget QWidget#qt_calendar_navigationbar { background: rgb(28, 29, 31); }"
       "QCalendarWidget QToolButton { color: white; }"));
+  QTextCharFormat header;
+  header.setForeground(Qt::white);
+  header.setBackground(Rgb(28, 29, 31));
+  m_calendar->setHeaderTextFormat(header);
 
   m_timeBar = new CScheduleCtrl(this);
   m_timeBar->SetButtonImages(CScheduleCtrl::kScrollBack, 6027, 6026, 6025);
