@@ -10,6 +10,7 @@
 #include "shell/GuidString.h"
 #include "shell/Language.h"
 #include "shell/User.h"
+#include "view/CyclePreview.h"
 #include "view/PreviewManager.h"
 
 namespace {
@@ -386,6 +387,14 @@ void CLiveViewWork::StopDevicePreviews(const std::u16string& deviceGuid) {
   CPreviewManager::GetInstance()->StopDeviceAll(deviceGuid);
 }
 
-// The program has no cycle manager yet: no cycle runs, so there is none to stop or rename.
-bool CLiveViewWork::StopCycle(const std::u16string&) { return false; }
-bool CLiveViewWork::RenameCycle(const std::u16string&, const std::u16string&) { return false; }
+bool CLiveViewWork::StopCycle(const std::u16string& group) {
+  // The running count follows the cycles themselves: stopping is all there is to do.
+  return CCyclePreviewManager::GetInstance()->StopByName(group);
+}
+
+bool CLiveViewWork::RenameCycle(const std::u16string& from, const std::u16string& to) {
+  CCyclePreviewNode* node = CCyclePreviewManager::GetInstance()->FindByName(from);
+  if (!node) return false;
+  node->SetName(to);
+  return true;
+}

@@ -12,6 +12,7 @@
 #include "shell/AppMessages.h"
 #include "shell/LocalSettings.h"
 #include "shell/User.h"
+#include "view/CyclePreview.h"
 #include "view/PreviewManager.h"
 #include "view/RecordFileRing.h"
 
@@ -69,6 +70,7 @@ void StopSystem() {
   if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
   CRecordFileRing::DeleteInstance();
   CUser::DeleteInstance();
+  FreeCyclePreviewManager();
   if (gSdkStarted) {
     CQXGlobal::StopListen();
     CQXGlobal::Cleanup();

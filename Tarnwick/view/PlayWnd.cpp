@@ -9,7 +9,9 @@
 #include "devices/DeviceManager.h"
 #include "plat/surface.h"
 #include "shell/Language.h"
+#include "shell/Singleton.h"
 #include "view/BSWndContainer.h"
+#include "view/CyclePreview.h"
 #include "view/PreviewManager.h"
 #include "view/ViewMessages.h"
 
@@ -170,4 +172,7 @@ void CPlayWnd::StopFromMenu() {
         callbackDevice_.empty() ? nullptr : CDeviceManager::GetInstance()->FindDevice(callbackDevice_, 1);
     callback_(device, callbackChannel_, kEventPreviewStopped, callbackPage_);
   }
+  // A cycling window stops cycling with it.
+  if (SingletonAccess<CCyclePreviewManager>::HasInstance())
+    CCyclePreviewManager::GetInstance()->StopByWindow(index_);
 }
