@@ -263,7 +263,7 @@ void CDevMgrController::RemoteSetup(const DeviceSelection& s) {
   if (!user) return;
   if (!user->HasRight(kRightRemoteSetup)) return Refuse(IDS_NO_REMOTE_RIGHT);
   if (s.Type() != DeviceTreeNode::kDevice || !s.node->Device()) return Refuse(IDS_SELECT_DEVICE);
-  if (!ui_.OpenRemoteSetup(*s.node->Device())) Refuse(IDS_CANNOT_LOGIN);
+  if (const uint32_t notice = ui_.OpenRemoteSetup(*s.node->Device())) Refuse(notice);
 }
 
 void CDevMgrController::StopDeviceWork(CDevice* device) {

@@ -39,8 +39,9 @@ class IDevMgrPageUi {
   virtual bool EditGroup(CGroupInfo& group, bool add) = 0;
   virtual bool EditChannel(CDevice& device, int channel) = 0;
   virtual bool Confirm(const std::u16string& text) = 0;
-  // The device's configuration window; false when the device could not be reached.
-  virtual bool OpenRemoteSetup(CDevice& device) = 0;
+  // The device's configuration window, run until it closes: 0, or the notice that tells why
+  // the device could not be set up.
+  virtual uint32_t OpenRemoteSetup(CDevice& device) = 0;
   virtual void DeviceTreesChanged() = 0;
   virtual void GroupTreesChanged() = 0;
 };

@@ -2,10 +2,15 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QTimer>
 #include <QTreeWidgetItemIterator>
 #include <cmath>
 #include <set>
 
+#include "Corvane/session.h"
+#include "Pellmore/Pellmore.h"
+#include "devices/Device.h"
+#include "devices/DlgIPCParamSetting.h"
 #include "devices/TreeCtrlTarget.h"
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
@@ -281,8 +286,31 @@ bool CDlgDevMgr::Confirm(const std::u16string& text) {
   return UiService().MessageBox(this, text, LoadResString(IDS_INFORMATION), MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
 }
 
-// The program carries no configuration window for a device: it cannot be reached for set-up.
-bool CDlgDevMgr::OpenRemoteSetup(CDevice&) { return false; }
+// An IP camera or recorder of the camera library gets the program's own parameter dialog over a
+// session of its own; any other device the configuration library's window. Both run modally
+// here; the wait cursor shows while the device is logged in to.
+uint32_t CDlgDevMgr::OpenRemoteSetup(CDevice& device) {
+  const CDevInfo& info = device.GetDevInfo();
+  auto wait = std::make_shared<CWaitCursor>();
+  // The first event the modal loop handles means the login is over and the window is up.
+  QTimer::singleShot(0, this, [weak = std::weak_ptr<CWaitCursor>(wait)] {
+    if (auto w = weak.lock()) w->Restore();
+  });
+  if (info.GetDevType() == DEV_TYPE_IPC || info.GetDevType() == DEV_TYPE_NVR) {
+    IpcLoginInfo login{};
+    if (const uint32_t refusal = BuildIpcLogin(info, login)) return refusal;
+    IPC_HANDLE session = IPC_SessionOpen(&login);
+    if (!session) return IDS_CANNOT_LOGIN;
+    CDlgIPCParamSetting dialog(this);
+    dialog.SetSession(session);
+    wait->Restore();
+    dialog.DoModal();
+    return 0;
+  }
+  const int shown = CF_Login(info.GetIP().c_str(), info.GetUserName().c_str(), info.GetPwd().c_str(),
+                             uint16_t(info.GetPort()), GetLanguageId(), 0);
+  return shown ? 0 : IDS_CANNOT_LOGIN;
+}
 
 // The page's own trees keep what was expanded and selected across the rebuild.
 void CDlgDevMgr::DeviceTreesChanged() {

@@ -52,7 +52,7 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   static inline const QColor kBackground{145, 151, 160};
 
   static constexpr int kDeviceMenuId = 151, kGroupMenuId = 153;
-  static constexpr uint32_t IDS_INFORMATION = 8386;
+  static constexpr uint32_t IDS_INFORMATION = 8386, IDS_CANNOT_LOGIN = 8301;
 
   // `work`: what runs on devices elsewhere (the program's live view when null).
   explicit CDlgDevMgr(CDeviceManager* devices = nullptr, IDeviceWorkServices* work = nullptr);
@@ -113,7 +113,7 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   bool EditGroup(CGroupInfo& group, bool add) override;
   bool EditChannel(CDevice& device, int channel) override;
   bool Confirm(const std::u16string& text) override;
-  bool OpenRemoteSetup(CDevice& device) override;
+  uint32_t OpenRemoteSetup(CDevice& device) override;
   void DeviceTreesChanged() override;
   void GroupTreesChanged() override;
 

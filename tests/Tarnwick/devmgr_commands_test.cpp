@@ -74,7 +74,7 @@ struct FakeUi : IDevMgrPageUi {
     confirmations.push_back(text);
     return confirm;
   }
-  bool OpenRemoteSetup(CDevice&) override { return false; }
+  uint32_t OpenRemoteSetup(CDevice&) override { return 8301; }
   void DeviceTreesChanged() override { ++deviceRefreshes; }
   void GroupTreesChanged() override { ++groupRefreshes; }
 };

@@ -1,0 +1,363 @@
+#include "devices/DlgIPCParamSetting.h"
+
+#include <QApplication>
+#include <QIntValidator>
+#include <QRegularExpressionValidator>
+#include <chrono>
+
+#include "Corvane/session.h"
+#include "shell/Language.h"
+#include "shell/UiService.h"
+
+namespace {
+
+QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
+
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void Notify(uint32_t id) { UiService().Notice(LoadResString(id)); }
+
+constexpr int kPageWidth = 470, kPageHeight = 290;
+constexpr int kLabelX = 16, kLabelWidth = 170, kControlX = 190, kControlWidth = 250, kRowStep = 32;
+constexpr int kTabHeight = 25, kInset = 5;
+
+}  // namespace
+
+CWaitCursor::CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+CWaitCursor::~CWaitCursor() { Restore(); }
+void CWaitCursor::Restore() {
+  if (m_shown) QApplication::restoreOverrideCursor();
+  m_shown = false;
+}
+
+// ---- address edit ---------------------------------------------------------------------------
+
+CIPAddressCtrl::CIPAddressCtrl(QWidget* parent) : QWidget(parent) {
+  auto* validator = new QIntValidator(0, 255, this);
+  for (int i = 0; i < 4; ++i) {
+    m_octets[i] = new QLineEdit(this);
+    m_octets[i]->setObjectName(QString::number(i));
+    m_octets[i]->setValidator(validator);
+    m_octets[i]->setMaxLength(3);
+    m_octets[i]->setAlignment(Qt::AlignCenter);
+    m_octets[i]->setGeometry(i * 60, 0, 48, 24);
+    if (i < 3) (new QLabel(QStringLiteral("."), this))->setGeometry(i * 60 + 51, 0, 8, 24);
+  }
+}
+
+void CIPAddressCtrl::SetAddress(const Ipv4Octets& octets) {
+  for (int i = 0; i < 4; ++i) m_octets[i]->setText(QString::number(octets[i]));
+}
+
+Ipv4Octets CIPAddressCtrl::GetAddress() const {
+  Ipv4Octets out{};
+  for (int i = 0; i < 4; ++i) out[i] = uint8_t(std::clamp(m_octets[i]->text().toInt(), 0, 255));
+  return out;
+}
+
+// ---- page base ------------------------------------------------------------------------------
+
+CDlgIPCPage::CDlgIPCPage(int templateId, QWidget* parent) : QWidget(parent) {
+  setObjectName(QString::number(templateId));
+  resize(kPageWidth, kPageHeight);
+  m_status = MakeControl<QLabel>(this, 0, QRect(kLabelX, kPageHeight - 36, 300, 24));
+  m_status->setObjectName(QStringLiteral("status"));
+  m_status->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+}
+
+template <typename W>
+W* CDlgIPCPage::Row(uint32_t label, int control, const QString& literal) {
+  auto* l = MakeControl<QLabel>(this, control + 10000, QRect(kLabelX, m_nextRow, kLabelWidth, 24));
+  l->setText(label ? Text(label) : literal);
+  W* w = MakeControl<W>(this, control, QRect(kControlX, m_nextRow, kControlWidth, 24));
+  m_nextRow += kRowStep;
+  return w;
+}
+
+void CDlgIPCPage::AddSaveButton(int control) {
+  m_save = MakeControl<QPushButton>(this, control, QRect(kPageWidth - 110, kPageHeight - 38, 90, 28));
+  m_save->setText(Text(8002));
+}
+
+void CDlgIPCPage::ShowReadResult(bool ok) {
+  if (ok) return;
+  m_status->setText(Text(IDS_IPC_READ_FAILED));
+  for (QWidget* w : findChildren<QWidget*>()) {
+    if (w != m_status && !qobject_cast<QLabel*>(w)) w->setEnabled(false);
+  }
+}
+
+IpcSaveResult CDlgIPCPage::SaveRecord(CIpcRecordPage& page, uint32_t failure) {
+  uint32_t notice = 0;
+  CWaitCursor wait;
+  const IpcSaveResult result = page.Save(notice);
+  wait.Restore();
+  ReportSave(result, notice, failure);
+  return result;
+}
+
+void CDlgIPCPage::ReportSave(IpcSaveResult result, uint32_t notice, uint32_t failure) {
+  switch (result) {
+    case IpcSaveResult::Saved: break;
+    case IpcSaveResult::Refused: Notify(notice); break;
+    case IpcSaveResult::Failed: Notify(failure); break;
+    case IpcSaveResult::NotRead: Notify(IDS_IPC_READ_FAILED); break;
+  }
+}
+
+// ---- device information -----------------------------------------------------------------------
+
+CDlgIPCDevInfo::CDlgIPCDevInfo(IPC_HANDLE session, QWidget* parent)
+    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+  const struct {
+    uint32_t label;
+    int control;
+    const std::u16string& text;
+  } rows[] = {{8629, IDC_INTERNAL, m_page.internalCode},
+              {8632, IDC_REGISTRATION, m_page.registration},
+              {8631, IDC_MODEL, m_page.model},
+              {8630, IDC_FACTORY, m_page.factoryCode}};
+  for (const auto& r : rows) {
+    auto* e = Row<QLineEdit>(r.label, r.control);
+    e->setReadOnly(true);
+    e->setText(QString::fromStdU16String(r.text));
+  }
+  ShowReadResult(m_page.ReadOk());
+}
+
+// ---- network --------------------------------------------------------------------------------
+
+CDlgIPCNetParam::CDlgIPCNetParam(IPC_HANDLE session, QWidget* parent)
+    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+  m_mode = Row<QComboBox>(8633, IDC_MODE);
+  m_mode->addItem(Text(8635));
+  m_mode->addItem(Text(8142));
+  const struct {
+    uint32_t label;
+    int control;
+    const char* literal;
+  } rows[] = {{0, IDC_IP, "IP"}, {8422, IDC_MASK, ""}, {8068, IDC_GATEWAY, ""}, {0, IDC_DNS, "DNS"}, {0, IDC_DNS2, "DNSII"}};
+  for (int i = 0; i < CIpcNetPage::kAddressCount; ++i) {
+    m_addresses[i] = Row<CIPAddressCtrl>(rows[i].label, rows[i].control, QString::fromLatin1(rows[i].literal));
+    m_addresses[i]->SetAddress(m_page.addresses[i]);
+  }
+  m_mac = Row<QLineEdit>(8634, IDC_MAC);
+  m_mac->setText(QString::fromStdU16String(m_page.mac));
+  m_mode->setCurrentIndex(m_page.mode);
+  OnModeChanged(m_page.mode);
+  connect(m_mode, &QComboBox::currentIndexChanged, this, &CDlgIPCNetParam::OnModeChanged);
+  AddSaveButton(IDC_SAVE);
+  connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCNetParam::OnSave);
+  ShowReadResult(m_page.ReadOk());
+}
+
+void CDlgIPCNetParam::OnModeChanged(int index) {
+  for (CIPAddressCtrl* a : m_addresses) a->setEnabled(index == 0);
+}
+
+void CDlgIPCNetParam::OnSave() {
+  m_page.mode = std::max(0, m_mode->currentIndex());
+  for (int i = 0; i < CIpcNetPage::kAddressCount; ++i) m_page.addresses[i] = m_addresses[i]->GetAddress();
+  m_page.mac = m_mac->text().toStdU16String();
+  if (SaveRecord(m_page, IDS_IPC_NET_SET_FAILED) == IpcSaveResult::Saved)
+    UiService().MessageBox(this, LoadResString(IDS_CHANGED), LoadResString(IDS_CAPTION), MB_OK);
+}
+
+// ---- video ----------------------------------------------------------------------------------
+
+CDlgIPCVideoParam::CDlgIPCVideoParam(IPC_HANDLE session, QWidget* parent)
+    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+  m_standard = Row<QComboBox>(8495, IDC_STANDARD);
+  m_standard->addItems({QStringLiteral("PAL"), QStringLiteral("NTSC")});
+  m_standard->setCurrentIndex(1);
+  m_frameRate = Row<QComboBox>(8446, IDC_FRAME_RATE);
+  m_frameRate->addItems({QStringLiteral("10 FPS"), QStringLiteral("15 FPS"), QStringLiteral("20 FPS"), QStringLiteral("25 FPS")});
+  m_frameRate->setCurrentIndex(m_page.frameRate);
+  m_rateControl = Row<QComboBox>(8638, IDC_RATE_CONTROL);
+  m_rateControl->addItems({Text(8380), Text(8379)});
+  m_rateControl->setCurrentIndex(m_page.rateControl);
+  m_level = Row<QComboBox>(8639, IDC_LEVEL);
+  FillLevels(m_page.rateControl);
+  m_level->setCurrentIndex(m_page.level);
+  connect(m_rateControl, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index < 0) return;
+    m_page.SetRateControl(index);
+    FillLevels(index);
+    m_level->setCurrentIndex(m_page.level);
+  });
+  AddSaveButton(IDC_SAVE);
+  connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCVideoParam::OnSave);
+  ShowReadResult(m_page.ReadOk());
+}
+
+void CDlgIPCVideoParam::FillLevels(int rateControl) {
+  m_level->clear();
+  for (const std::u16string& entry : m_page.LevelEntries(rateControl)) m_level->addItem(QString::fromStdU16String(entry));
+}
+
+void CDlgIPCVideoParam::OnSave() {
+  m_page.frameRate = m_frameRate->currentIndex();
+  m_page.rateControl = m_rateControl->currentIndex();
+  m_page.level = m_level->currentIndex();
+  SaveRecord(m_page, IDS_IPC_SET_FAILED);
+}
+
+// ---- picture --------------------------------------------------------------------------------
+
+CDlgIPCVideoParamII::CDlgIPCVideoParamII(IPC_HANDLE session, QWidget* parent)
+    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+  using V = CIpcPicturePage::Value;
+  const struct {
+    uint32_t label;
+    int control;
+    V value;
+  } rows[] = {{8024, IDC_BRIGHTNESS, V::kBrightness}, {8026, IDC_CONTRAST, V::kContrast}, {8025, IDC_SATURATION, V::kSaturation}};
+  for (const auto& r : rows) {
+    QSlider* s = Row<QSlider>(r.label, r.control);
+    s->setOrientation(Qt::Horizontal);
+    s->setRange(1, 255);
+    s->setValue(int(std::clamp<uint32_t>(m_page.values[r.value], 1, 255)));
+    m_sliders[r.value] = s;
+    connect(s, &QSlider::valueChanged, this, [this, v = r.value](int value) { OnMoved(v, value); });
+    connect(s, &QSlider::sliderReleased, this, &CDlgIPCVideoParamII::SendNow);
+  }
+  auto* defaults = MakeControl<QPushButton>(this, IDC_DEFAULTS, QRect(kPageWidth - 110, kPageHeight - 38, 90, 28));
+  defaults->setText(Text(8657));
+  connect(defaults, &QPushButton::clicked, this, [this] {
+    m_syncing = true;
+    for (QSlider* s : m_sliders) s->setValue(int(CIpcPicturePage::kDefault));
+    m_syncing = false;
+    m_page.SetDefaults();
+    SendNow();
+  });
+  m_pending.setSingleShot(true);
+  connect(&m_pending, &QTimer::timeout, this, &CDlgIPCVideoParamII::SendNow);
+  ShowReadResult(m_page.ReadOk());
+}
+
+// While a slider is dragged the record goes at most every send interval, the last position
+// after the interval or on release; any other move (keys, clicks on the groove) goes at once.
+void CDlgIPCVideoParamII::OnMoved(CIpcPicturePage::Value which, int value) {
+  if (m_syncing) return;
+  m_page.Set(which, uint32_t(value));
+  int64_t wait = 0;
+  if (!m_sliders[which]->isSliderDown() || m_page.MayDragSend(NowMs(), wait)) return SendNow();
+  if (!m_pending.isActive()) m_pending.start(int(wait));
+}
+
+void CDlgIPCVideoParamII::SendNow() {
+  m_pending.stop();
+  if (!m_page.ReadOk() || !m_page.Dirty()) return;
+  CWaitCursor wait;
+  const IpcSaveResult result = m_page.Send(NowMs());
+  wait.Restore();
+  ReportSave(result, 0, IDS_IPC_SET_FAILED);
+}
+
+// ---- audio ----------------------------------------------------------------------------------
+
+CDlgIPCAudioParam::CDlgIPCAudioParam(IPC_HANDLE session, QWidget* parent)
+    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+  m_input = Row<QComboBox>(8644, IDC_INPUT);
+  m_input->addItems({Text(8649), Text(8650)});
+  m_codec = Row<QComboBox>(8645, IDC_CODEC);
+  m_codec->addItems({QStringLiteral("G711"), QStringLiteral("ADPCM"), QStringLiteral("AMR"), QStringLiteral("AAC")});
+  m_channels = Row<QComboBox>(8646, IDC_CHANNELS);
+  m_channels->addItems({Text(8651), Text(8652)});
+  m_width = Row<QComboBox>(8647, IDC_WIDTH);
+  m_width->addItems({QStringLiteral("8bit"), QStringLiteral("16bit")});
+  m_rate = Row<QComboBox>(8648, IDC_RATE);
+  m_rate->addItems({QStringLiteral("8K"), QStringLiteral("16K"), QStringLiteral("24K")});
+  const std::pair<QComboBox*, int> shown[] = {{m_input, m_page.input}, {m_codec, m_page.codec},
+                                              {m_channels, m_page.channels}, {m_width, m_page.width},
+                                              {m_rate, m_page.rate}};
+  for (auto [list, index] : shown) {
+    list->setCurrentIndex(index);
+    list->setEnabled(false);  // the page shows the camera's audio settings only
+  }
+  AddSaveButton(IDC_SAVE);
+  connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCAudioParam::OnSave);
+  ShowReadResult(m_page.ReadOk());
+}
+
+void CDlgIPCAudioParam::OnSave() {
+  m_page.input = m_input->currentIndex();
+  m_page.codec = m_codec->currentIndex();
+  m_page.channels = m_channels->currentIndex();
+  m_page.width = m_width->currentIndex();
+  m_page.rate = m_rate->currentIndex();
+  SaveRecord(m_page, IDS_IPC_SET_FAILED);
+}
+
+// ---- PTZ ------------------------------------------------------------------------------------
+
+CDlgIPCPTZParam::CDlgIPCPTZParam(IPC_HANDLE session, QWidget* parent)
+    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+  m_protocol = Row<QLineEdit>(8653, IDC_PROTOCOL);
+  m_protocol->setText(QString::fromStdU16String(m_page.protocol));
+  m_address = Row<QLineEdit>(8654, IDC_ADDRESS);
+  m_speed = Row<QLineEdit>(8655, IDC_SPEED);
+  auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
+  m_address->setValidator(digits);
+  m_speed->setValidator(digits);
+  m_address->setText(QString::number(m_page.address));
+  m_speed->setText(QString::number(m_page.speed));
+  AddSaveButton(IDC_SAVE);
+  connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCPTZParam::OnSave);
+  ShowReadResult(m_page.ReadOk());
+}
+
+void CDlgIPCPTZParam::OnSave() {
+  bool ok = false;
+  m_page.address = m_address->text().toInt(&ok);
+  if (!ok) m_page.address = -1;
+  m_page.speed = m_speed->text().toInt(&ok);
+  if (!ok) m_page.speed = -1;
+  m_page.protocol = m_protocol->text().toStdU16String();
+  SaveRecord(m_page, IDS_IPC_SET_FAILED);
+}
+
+// ---- the dialog -----------------------------------------------------------------------------
+
+CDlgIPCParamSetting::CDlgIPCParamSetting(QWidget* parent) : CFramedDialog(kTemplateId, parent) {
+  setObjectName(QString::number(kTemplateId));
+  resize(kPageWidth + 2 * kInset + 2 * kBorder, ClientTop() + kTabHeight + kPageHeight + 2 * kInset + kBorder);
+  m_tabs = MakeControl<QTabBar>(this, IDC_TAB, QRect(kBorder + kInset, ClientTop() + kInset, kPageWidth, kTabHeight));
+  m_tabs->setExpanding(false);
+  m_tabs->setDrawBase(true);
+  connect(m_tabs, &QTabBar::currentChanged, this, &CDlgIPCParamSetting::ShowPage);
+}
+
+CDlgIPCParamSetting::~CDlgIPCParamSetting() {
+  if (m_session) IPC_SessionClose(m_session);
+  m_session = nullptr;
+}
+
+void CDlgIPCParamSetting::EnsurePages() {
+  if (m_pages[0]) return;
+  CWaitCursor wait;
+  m_pages = {new CDlgIPCDevInfo(m_session, this),      new CDlgIPCNetParam(m_session, this),
+             new CDlgIPCVideoParam(m_session, this),   new CDlgIPCVideoParamII(m_session, this),
+             new CDlgIPCAudioParam(m_session, this),   new CDlgIPCPTZParam(m_session, this)};
+  const QRect area(kBorder + kInset, ClientTop() + kInset + kTabHeight, kPageWidth, kPageHeight);
+  for (int i = 0; i < kPageCount; ++i) {
+    m_pages[i]->setGeometry(area);
+    m_tabs->addTab(Text(8622 + i));
+  }
+  m_tabs->setCurrentIndex(0);
+  ShowPage(0);
+}
+
+void CDlgIPCParamSetting::ShowPage(int index) {
+  for (int i = 0; i < kPageCount; ++i)
+    if (m_pages[i]) m_pages[i]->setVisible(i == index);
+}
+
+bool CDlgIPCParamSetting::OnInitDialog() {
+  setWindowTitle(Text(8628));
+  EnsurePages();
+  return true;
+}

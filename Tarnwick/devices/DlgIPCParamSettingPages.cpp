@@ -1,0 +1,305 @@
+#include "devices/DlgIPCParamSettingPages.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "Corvane/params.h"
+#include "Corvane/records.h"
+#include "Hollin/DevInfo.h"
+#include "plat/socket.h"
+#include "plat/text.h"
+#include "shell/Language.h"
+
+namespace {
+
+constexpr size_t kLoginText = sizeof(IpcLoginInfo::user) - 1;  // a terminating zero stays
+constexpr size_t kLoginHostChars = 19;
+
+std::u16string FieldText(const std::vector<uint8_t>& rec, size_t at, size_t span) {
+  return plat::gbkToUtf16(plat::fieldText(reinterpret_cast<const char*>(rec.data() + at), span));
+}
+
+// Replaces a text field only when its text changed, so an unchanged field keeps every byte
+// it came with. False when the text does not fit with its terminating zero.
+bool PutChangedText(std::vector<uint8_t>& rec, size_t at, size_t span, const std::u16string& text) {
+  if (text == FieldText(rec, at, span)) return true;
+  const std::string narrow = plat::utf16ToGbk(text);
+  if (narrow.size() >= span) return false;
+  plat::copyToField(reinterpret_cast<char*>(rec.data() + at), span, narrow);
+  return true;
+}
+
+uint32_t GetU32(const std::vector<uint8_t>& rec, size_t at) {
+  return uint32_t(rec[at]) | uint32_t(rec[at + 1]) << 8 | uint32_t(rec[at + 2]) << 16 | uint32_t(rec[at + 3]) << 24;
+}
+
+void PutU32(std::vector<uint8_t>& rec, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) rec[at + i] = uint8_t(v >> (8 * i));
+}
+
+// A list position for a byte: -1 when the byte is none of the list's values.
+template <size_t N>
+int IndexOf(const uint8_t (&values)[N], uint8_t byte) {
+  const auto* at = std::find(values, values + N, byte);
+  return at == values + N ? -1 : int(at - values);
+}
+
+// The list position back into the byte; the byte as read for -1.
+template <size_t N>
+void PutIndexed(std::vector<uint8_t>& rec, size_t at, const uint8_t (&values)[N], int index) {
+  if (index >= 0 && size_t(index) < N) rec[at] = values[index];
+}
+
+// Address texts of the network record: offset and span, in the page's field order.
+struct AddressField {
+  size_t at, span;
+};
+constexpr AddressField kAddressFields[CIpcNetPage::kAddressCount] = {{1, 24}, {49, 24}, {25, 24}, {97, 16}, {113, 16}};
+constexpr size_t kMacAt = 73, kMacSpan = 24;
+
+Ipv4Octets ParseOctets(const std::u16string& text) {
+  in_addr a{};
+  Ipv4Octets out{};
+  if (inet_pton(AF_INET, plat::utf16ToUtf8(text).c_str(), &a) == 1) std::memcpy(out.data(), &a.s_addr, 4);
+  return out;
+}
+
+}  // namespace
+
+uint32_t BuildIpcLogin(const CDevInfo& device, IpcLoginInfo& login) {
+  std::memset(&login, 0, sizeof login);
+  const std::string user = plat::utf16ToGbk(device.GetUserName());
+  const std::string password = plat::utf16ToGbk(device.GetPwd());
+  if (user.size() > kLoginText) return 8961;
+  if (password.size() > kLoginText) return 8962;
+  const std::u16string host = device.GetIP();
+  if (host.size() > kLoginHostChars) return IDS_IPC_HOST_TOO_LONG;
+  uint32_t address = 0;
+  if (host.empty() || !plat::resolveIPv4(plat::utf16ToUtf8(host), address)) return 8301;
+  login.address = ntohl(address);
+  login.port = uint16_t(device.GetPort());
+  plat::copyToField(login.user, sizeof login.user, user);
+  plat::copyToField(login.password, sizeof login.password, password);
+  login.talkArgument = 1;
+  login.connectNow = 1;
+  return 0;
+}
+
+// ---- the record --------------------------------------------------------------------------
+
+bool CIpcRecordPage::Load(IpcExchange get, size_t size) {
+  m_read.assign(size, 0);
+  std::vector<uint8_t> rec(size, 0);
+  m_readOk = m_session && get(m_session, rec.data()) == 1;
+  if (m_readOk) {
+    m_read = rec;
+    Unpack();
+  }
+  return m_readOk;
+}
+
+bool CIpcRecordPage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
+  out = m_read;
+  return true;
+}
+
+IpcSaveResult CIpcRecordPage::Save(uint32_t& notice) {
+  notice = 0;
+  if (!m_readOk || !m_set) return IpcSaveResult::NotRead;
+  std::vector<uint8_t> rec;
+  if (!Pack(rec, notice)) return IpcSaveResult::Refused;
+  std::vector<uint8_t> sent = rec;  // the network set overwrites its buffer with the reply
+  if (m_set(m_session, rec.data()) != 1) return IpcSaveResult::Failed;
+  m_read = sent;
+  return IpcSaveResult::Saved;
+}
+
+// ---- device information -------------------------------------------------------------------
+
+CIpcDevInfoPage::CIpcDevInfoPage(IPC_HANDLE session) : CIpcRecordPage(session) {
+  Load(IPC_GetFactoryParam, kIpcFactoryParamSize);
+}
+
+void CIpcDevInfoPage::Unpack() {
+  model = FieldText(m_read, 0, 20);
+  factoryCode = FieldText(m_read, 20, 64);
+  registration = FieldText(m_read, 84, 26);
+  internalCode = FieldText(m_read, 110, 56);
+}
+
+// ---- network --------------------------------------------------------------------------------
+
+CIpcNetPage::CIpcNetPage(IPC_HANDLE session) : CIpcRecordPage(session) {
+  m_set = IPC_SetNetParam;
+  Load(IPC_GetNetParam, kIpcNetParamSize);
+}
+
+void CIpcNetPage::Unpack() {
+  mode = m_read[0] == 1 ? 1 : 0;
+  for (int i = 0; i < kAddressCount; ++i)
+    addresses[i] = ParseOctets(FieldText(m_read, kAddressFields[i].at, kAddressFields[i].span));
+  mac = FieldText(m_read, kMacAt, kMacSpan);
+}
+
+// An address goes out as "%d.%d.%d.%d" only when its octets changed; automatic assignment
+// changes the mode byte alone and keeps the camera's last static settings in the record.
+bool CIpcNetPage::Pack(std::vector<uint8_t>& out, uint32_t& refusal) const {
+  out = m_read;
+  out[0] = uint8_t(mode);
+  if (mode != 0) return true;
+  for (int i = 0; i < kAddressCount; ++i) {
+    const AddressField& f = kAddressFields[i];
+    if (addresses[i] == ParseOctets(FieldText(m_read, f.at, f.span))) continue;
+    char text[16];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d", addresses[i][0], addresses[i][1], addresses[i][2], addresses[i][3]);
+    plat::copyToField(reinterpret_cast<char*>(out.data() + f.at), f.span, text);
+  }
+  if (!PutChangedText(out, kMacAt, kMacSpan, mac)) {
+    refusal = IDS_IPC_TEXT_TOO_LONG;
+    return false;
+  }
+  return true;
+}
+
+// ---- video ----------------------------------------------------------------------------------
+
+CIpcVideoPage::CIpcVideoPage(IPC_HANDLE session) : CIpcRecordPage(session) {
+  m_set = IPC_SetVideoParam;
+  std::vector<uint8_t> ability(kIpcAbilityParamSize, 0);
+  if (session && IPC_GetAbilityParam(session, ability.data()) == 1) pictureClass = uint16_t(ability[10] | ability[11] << 8);
+  Load(IPC_GetVideoParam, kIpcVideoParamSize);
+}
+
+std::vector<std::u16string> CIpcVideoPage::LevelEntries(int mode) const {
+  std::vector<std::u16string> out;
+  if (mode == 1) {
+    for (uint32_t id = 8640; id <= 8643; ++id) out.push_back(LoadResString(id));
+    return out;
+  }
+  if (pictureClass == 1080) out.push_back(u"8192 kb/s");
+  for (const char16_t* rate : {u"7168 kb/s", u"6144 kb/s", u"5120 kb/s", u"4096 kb/s", u"3072 kb/s"}) out.push_back(rate);
+  if (pictureClass == 720) out.push_back(u"2048 kb/s");
+  return out;
+}
+
+void CIpcVideoPage::SetRateControl(int index) {
+  rateControl = index;
+  level = 1;
+}
+
+void CIpcVideoPage::Unpack() {
+  frameRate = m_read[2] < kFrameRates ? m_read[2] : -1;
+  rateControl = m_read[3] <= 1 ? m_read[3] : -1;
+  level = m_read[4] < LevelEntries(rateControl).size() ? m_read[4] : -1;
+}
+
+bool CIpcVideoPage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
+  out = m_read;
+  if (frameRate >= 0) out[2] = uint8_t(frameRate);
+  if (rateControl >= 0) out[3] = uint8_t(rateControl);
+  if (level >= 0) out[4] = uint8_t(level);
+  return true;
+}
+
+// ---- picture --------------------------------------------------------------------------------
+
+CIpcPicturePage::CIpcPicturePage(IPC_HANDLE session) : CIpcRecordPage(session) {
+  m_set = IPC_SetPictureParam;
+  values.fill(kDefault);
+  Load(IPC_GetPictureParam, kIpcPictureParamSize);
+}
+
+void CIpcPicturePage::Unpack() {
+  for (int i = 0; i < kValueCount; ++i) values[i] = GetU32(m_read, 4 + 4 * i);
+}
+
+bool CIpcPicturePage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
+  out = m_read;
+  for (int i = 0; i < kValueCount; ++i) PutU32(out, 4 + 4 * i, values[i]);
+  return true;
+}
+
+bool CIpcPicturePage::Dirty() const {
+  std::vector<uint8_t> rec;
+  uint32_t unused = 0;
+  return Pack(rec, unused) && rec != m_read;
+}
+
+bool CIpcPicturePage::MayDragSend(int64_t nowMs, int64_t& waitMs) const {
+  waitMs = std::max<int64_t>(0, m_lastSend + kSendIntervalMs - nowMs);
+  return waitMs == 0;
+}
+
+IpcSaveResult CIpcPicturePage::Send(int64_t nowMs) {
+  if (!Dirty()) return m_readOk ? IpcSaveResult::Saved : IpcSaveResult::NotRead;
+  m_lastSend = nowMs;
+  uint32_t notice = 0;
+  return Save(notice);  // a failed send leaves the record dirty: the next move tries again
+}
+
+// ---- audio ----------------------------------------------------------------------------------
+
+namespace {
+constexpr uint8_t kInputs[] = {0, 1};
+constexpr uint8_t kChannels[] = {0, 1};
+constexpr uint8_t kWidths[] = {8, 16};
+constexpr uint8_t kRates[] = {8, 16, 24};
+}  // namespace
+
+CIpcAudioPage::CIpcAudioPage(IPC_HANDLE session) : CIpcRecordPage(session) {
+  m_set = IPC_SetAudioParam;
+  Load(IPC_GetAudioParam, kIpcAudioParamSize);
+}
+
+void CIpcAudioPage::Unpack() {
+  input = IndexOf(kInputs, m_read[1]);
+  codec = IndexOf(kCodecs, m_read[2]);
+  width = IndexOf(kWidths, m_read[3]);
+  rate = IndexOf(kRates, m_read[4]);
+  channels = IndexOf(kChannels, m_read[5]);
+}
+
+bool CIpcAudioPage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
+  out = m_read;
+  PutIndexed(out, 1, kInputs, input);
+  PutIndexed(out, 2, kCodecs, codec);
+  PutIndexed(out, 3, kWidths, width);
+  PutIndexed(out, 4, kRates, rate);
+  PutIndexed(out, 5, kChannels, channels);
+  return true;
+}
+
+// ---- PTZ ------------------------------------------------------------------------------------
+
+CIpcPtzPage::CIpcPtzPage(IPC_HANDLE session) : CIpcRecordPage(session) {
+  m_set = IPC_SetPtzParam;
+  Load(IPC_GetPtzParam, kIpcPtzParamSize);
+}
+
+void CIpcPtzPage::Unpack() {
+  protocol = FieldText(m_read, 1, 32);
+  address = m_read[33];
+  speed = m_read[34];
+}
+
+bool CIpcPtzPage::Pack(std::vector<uint8_t>& out, uint32_t& refusal) const {
+  out = m_read;
+  if (address < 0 || address > 255) {
+    refusal = IDS_IPC_RANGE_0_255;
+    return false;
+  }
+  if (speed < 1 || speed > 255) {
+    refusal = IDS_IPC_RANGE_1_255;
+    return false;
+  }
+  if (!PutChangedText(out, 1, 32, protocol)) {
+    refusal = IDS_IPC_TEXT_TOO_LONG;
+    return false;
+  }
+  out[33] = uint8_t(address);
+  out[34] = uint8_t(speed);
+  return true;
+}
