@@ -33,6 +33,7 @@
 #include "plat/surface.h"
 #include "plat/text.h"
 #include "plat/window.h"
+#include "shell/DiskHelpers.h"
 #include "shell/LocalSettings.h"
 #include "shell/Language.h"
 #include "view/DlgLPlayback.h"
@@ -345,8 +346,20 @@ TEST_F(PlaybackPages, RemotePageFindsPlaysAndDownloadsOnBothKindsOfDevice) {
   ASSERT_TRUE(PlaysFramesOf(wnd, 0, 60)) << FrameNumber(wnd);
   Press(&page, CPlaybackPageBase::IDC_PLAY);  // pause
   EXPECT_EQ(page.PlayState(), 1);
+  // A picture already decoded may still be shown after the pause: wait until none comes.
+  int paused = -1;
+  ASSERT_TRUE(WaitFor([&] {
+    const int before = FrameNumber(wnd);
+    plat::sleepMs(400);
+    QCoreApplication::processEvents();
+    paused = FrameNumber(wnd);
+    return paused >= 0 && paused == before;
+  }));
   Press(&page, CPlaybackPageBase::IDC_FRAME_FORWARD);
   EXPECT_EQ(page.PlayState(), 2);
+  // The step shows a later picture of the same file, and then stays.
+  EXPECT_TRUE(WaitFor([&] { return FrameNumber(wnd) > paused && FrameNumber(wnd) < 60; }))
+      << paused << " " << FrameNumber(wnd);
   Press(&page, CPlaybackPageBase::IDC_DOWNLOAD);
   ASSERT_TRUE(WaitFor([&] {
     page.OnDownloadTimer();
@@ -478,6 +491,16 @@ TEST_F(PlaybackPages, LocalPageFindsAndPlaysTheRecordingsOfTheCameraAndTheRecord
   Press(&page, CPlaybackPageBase::IDC_PLAY);
   EXPECT_EQ(page.PlayState(), 1);
   EXPECT_EQ(Normal(page.PlayingPath()), Normal(h264[0]));
+  // A snapshot with no disk to take it is refused, not written at the root.
+  struct NoDisks : DiskProvider {
+    int64_t FreeSpaceMB(const std::u16string&) override { return -1; }
+    std::vector<std::u16string> FixedDriveRoots() override { return {}; }
+  };
+  SetDiskProvider(std::make_shared<NoDisks>());
+  Press(&page, CPlaybackPageBase::IDC_SNAPSHOT);
+  SetDiskProvider(nullptr);
+  EXPECT_TRUE(HasNotice(8351));
+  EXPECT_FALSE(HasNotice(8350));
   Press(&page, CPlaybackPageBase::IDC_STOP);
   EXPECT_FALSE(page.IsPlaying());
   // A recording deleted after the search.
