@@ -72,9 +72,7 @@ IDevCtlPtz* CDevCtlPtzFactory::CreateDevCtlPtz(IDevUserLogin* login, long channe
   if (!f || !preview) return nullptr;
   DevHandle h = login->GetLoginID(1);
   if (!Usable(login->GetDevType(), h)) return nullptr;
-  DevHandle real = -1;
-  preview->GetRealHandle(&real);
-  return Guarded("ptz", [&] { return f->MakePtz(login, h, channel, real, true); });
+  return Guarded("ptz", [&] { return f->MakePtz(login, h, channel, preview, true); });
 }
 
 IDevCtlPtz* CDevCtlPtzFactory::CreateDevCtlPtz(IDevUserLogin* login, IDevPreview* preview) {
@@ -85,7 +83,7 @@ IDevCtlPtz* CDevCtlPtzFactory::CreateDevCtlPtz(IDevUserLogin* login, IDevPreview
   DevHandle real = -1;
   preview->GetRealHandle(&real);
   if (real == -1) return nullptr;
-  return Guarded("ptz", [&] { return f->MakePtz(login, h, 1, real, false); });
+  return Guarded("ptz", [&] { return f->MakePtz(login, h, 1, preview, false); });
 }
 
 void CDevCtlPtzFactory::DeleteDevCtlPtz(IDevCtlPtz* ptz, IDevUserLogin*) { delete ptz; }

@@ -9,9 +9,10 @@ CChannel* NewChannel(int number, CDevice* device) { return new CChannel(number, 
 CChannel::CChannel(int number, CDevice* device) : number_(number), device_(device) {}
 
 CChannel::~CChannel() {
+  // The PTZ object works over the preview: it goes first.
+  ReleasePtz();
   DeletePreview(preview_);
   preview_ = nullptr;
-  ReleasePtz();
   device_ = nullptr;
 }
 
@@ -63,8 +64,12 @@ void CChannel::ClearPreset(int i) {
 }
 
 bool CChannel::DeletePreview(IDevPreview* preview) {
-  // The channel must not keep, use or delete again a preview it was asked to delete.
-  if (preview && preview == preview_) preview_ = nullptr;
+  // The channel must not keep, use or delete again a preview it was asked to delete, nor
+  // keep the PTZ object made over it.
+  if (preview && preview == preview_) {
+    ReleasePtz();
+    preview_ = nullptr;
+  }
   if (preview) {
     preview->StopRecord();
     preview->StopPreview();
@@ -83,10 +88,10 @@ bool CChannel::ReleasePtz() {
 
 void CChannel::Release() {
   alarmFlag_ = 0;
+  ReleasePtz();
   IDevPreview* p = preview_;
   preview_ = nullptr;
   DeletePreview(p);
-  ReleasePtz();
 }
 
 // ---- device ---------------------------------------------------------------------------

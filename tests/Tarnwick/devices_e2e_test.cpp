@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "camemu/camera.h"
+#include "camera_clip.h"
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
 #include "devices/DeviceManager.h"
@@ -47,17 +48,7 @@ TEST_F(EndToEnd, AStoredCameraPlaysDecodedVideoInAPlayWindow) {
   camemu::Camera cam;
   ASSERT_TRUE(cam.start());
   camemu::Media media(cam);
-  std::vector<camemu::MediaFrame> frames;
-  for (size_t i = 0; i < clip.frames.size(); ++i) {
-    camemu::MediaFrame f;
-    f.data = clip.frameBytes(i);
-    f.codec = 2;
-    f.key = clip.frames[i].key;
-    f.width = static_cast<uint16_t>(clip.width);
-    f.height = static_cast<uint16_t>(clip.height);
-    frames.push_back(std::move(f));
-  }
-  media.setLiveFrames(std::move(frames), true);
+  media.setLiveFrames(harness::CameraFrames(clip), true);
 
   // The row as the device manager page would have saved it.
   {

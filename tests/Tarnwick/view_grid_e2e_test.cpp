@@ -13,6 +13,7 @@
 #include <set>
 
 #include "camemu/camera.h"
+#include "camera_clip.h"
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
 #include "devices/DeviceManager.h"
@@ -52,17 +53,7 @@ struct GridLive : ::testing::Test {
     cam = std::make_unique<camemu::Camera>(cfg);
     ASSERT_TRUE(cam->start());
     media = std::make_unique<camemu::Media>(*cam);
-    std::vector<camemu::MediaFrame> frames;
-    for (size_t i = 0; i < clip.frames.size(); ++i) {
-      camemu::MediaFrame f;
-      f.data = clip.frameBytes(i);
-      f.codec = 2;
-      f.key = clip.frames[i].key;
-      f.width = static_cast<uint16_t>(clip.width);
-      f.height = static_cast<uint16_t>(clip.height);
-      frames.push_back(std::move(f));
-    }
-    media->setLiveFrames(std::move(frames), true);
+    media->setLiveFrames(harness::CameraFrames(clip), true);
     media->setFrameInterval(40);
 
     CDevInfo info(u"网格", u"127.0.0.1", cam->port(), u"admin", u"admin", 25, u"", u"", u"", u"",

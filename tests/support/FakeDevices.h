@@ -173,7 +173,7 @@ struct Family : DevFamily {
     Note("preview.make." + std::to_string(channel));
     return new Preview(channel, 100 + channel);
   }
-  IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle, long, DevHandle, bool) override {
+  IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle, long, IDevPreview*, bool) override {
     return new Ptz;
   }
   IDevConfig* MakeConfig(IDevUserLogin*, DevHandle) override { return new Config; }

@@ -81,4 +81,10 @@ struct IpcPtzParam {
   void write(uint8_t* rec) const;
 };
 
+// PTZ command record: command byte, stop flag (1 stop, 0 start), preset or route, point,
+// and a 16-bit value (little-endian).
 constexpr size_t kIpcPtzCommandByteOffset = 2;
+constexpr size_t kIpcPtzStopOffset = 3;
+constexpr size_t kIpcPtzArgumentOffset = 4;
+constexpr size_t kIpcPtzPointOffset = 5;
+constexpr size_t kIpcPtzValueOffset = 6;

@@ -13,7 +13,8 @@ class DevFamily {
   virtual IDevUserLogin* MakeLogin(CDevInfo* info) = 0;
   virtual IDevPreview* MakePreview(IDevUserLogin*, DevHandle, long) { return nullptr; }
   // threeArgs: made with a channel (loginId and channel kept); else loginId -1, channel 1.
-  virtual IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle, long, DevHandle, bool) { return nullptr; }
+  // The preview belongs to the caller and outlives the PTZ object made over it.
+  virtual IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle, long, IDevPreview*, bool) { return nullptr; }
   virtual IDevConfig* MakeConfig(IDevUserLogin*, DevHandle) { return nullptr; }
   virtual IDevAlarm* MakeAlarm(IDevUserLogin*, DevHandle) { return nullptr; }
   virtual IDevLocalPlayback* MakeLocalPlayback(IDevUserLogin*) { return nullptr; }

@@ -36,7 +36,7 @@ class CameraFamily : public DevFamily {
   IDevPreview* MakePreview(IDevUserLogin*, DevHandle session, long channel) override {
     return new Preview(session, channel);
   }
-  IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle session, long channel, DevHandle,
+  IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle session, long channel, IDevPreview*,
                       bool threeArgs) override {
     return new Ptz(session, threeArgs ? static_cast<int>(channel) : 1);
   }

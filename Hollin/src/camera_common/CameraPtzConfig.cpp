@@ -7,9 +7,15 @@
 
 namespace hollin {
 
-int CameraPtz::Send(int command) {
+int CameraPtz::Send(int command, bool stop, int argument, int point, int value) {
   if (!session_) return 0;
+  std::memset(command_, 0, sizeof command_);
   command_[kIpcPtzCommandByteOffset] = static_cast<uint8_t>(command & 0xFF);
+  command_[kIpcPtzStopOffset] = stop ? 1 : 0;
+  command_[kIpcPtzArgumentOffset] = static_cast<uint8_t>(argument & 0xFF);
+  command_[kIpcPtzPointOffset] = static_cast<uint8_t>(point & 0xFF);
+  command_[kIpcPtzValueOffset] = static_cast<uint8_t>(value & 0xFF);
+  command_[kIpcPtzValueOffset + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
   return IPC_SetPtzCommand(AsIpc(session_), command_);
 }
 

@@ -16,15 +16,18 @@ class CameraPtz : public IDevCtlPtz {
     stored_ = value;
     return 1;
   }
-  // The camera takes the command's low byte only; the other arguments do not travel.
-  int PTZControl(int command, int) override { return Send(command); }
-  int PTZCruise(int command, int, int, int) override { return Send(command); }
-  int PTZPreset(int command, int) override { return Send(command); }
+  // The command record carries the command's low byte, the stop flag (a start without its
+  // stop would leave the head turning), the preset or route, the point and the value.
+  int PTZControl(int command, int stop) override { return Send(command, stop != 0, 0, 0, 0); }
+  int PTZCruise(int command, int route, int point, int value) override {
+    return Send(command, false, route, point, value);
+  }
+  int PTZPreset(int command, int preset) override { return Send(command, false, preset, 0, 0); }
   int GetPTZCruise(int, int*, int) override { return 0; }
-  int PTZTrack(int command) override { return Send(command); }
+  int PTZTrack(int command) override { return Send(command, false, 0, 0, 0); }
 
  private:
-  int Send(int command);
+  int Send(int command, bool stop, int argument, int point, int value);
   DevHandle session_;
   [[maybe_unused]] int kept_;  // the channel or 1, as made; not sent
   int stored_ = 0;

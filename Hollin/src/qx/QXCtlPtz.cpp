@@ -2,28 +2,38 @@
 
 #include "HCNetSDK.h"
 
+int32_t CDevQXCtlPtz::RealHandle() const {
+  DevHandle h = -1;
+  if (preview_) preview_->GetRealHandle(&h);
+  return static_cast<int32_t>(h);
+}
+
 int CDevQXCtlPtz::PTZControl(int command, int stop) {
-  if (realHandle_ == -1) return 0;
-  return NET_DVR_PTZControl(realHandle_, static_cast<uint32_t>(command),
+  const int32_t h = RealHandle();
+  if (h == -1) return 0;
+  return NET_DVR_PTZControl(h, static_cast<uint32_t>(command),
                             static_cast<uint32_t>(stop));
 }
 
 int CDevQXCtlPtz::PTZCruise(int command, int route, int point, int value) {
-  if (realHandle_ == -1) return 0;
-  return NET_DVR_PTZCruise(realHandle_, static_cast<uint32_t>(command),
+  const int32_t h = RealHandle();
+  if (h == -1) return 0;
+  return NET_DVR_PTZCruise(h, static_cast<uint32_t>(command),
                            static_cast<uint8_t>(route), static_cast<uint8_t>(point),
                            static_cast<uint16_t>(value));
 }
 
 int CDevQXCtlPtz::PTZPreset(int command, int preset) {
-  if (realHandle_ == -1) return 0;
-  return NET_DVR_PTZPreset(realHandle_, static_cast<uint32_t>(command),
+  const int32_t h = RealHandle();
+  if (h == -1) return 0;
+  return NET_DVR_PTZPreset(h, static_cast<uint32_t>(command),
                            static_cast<uint32_t>(preset));
 }
 
 int CDevQXCtlPtz::PTZTrack(int command) {
-  if (realHandle_ == -1) return 0;
-  return NET_DVR_PTZTrack(realHandle_, static_cast<uint32_t>(command));
+  const int32_t h = RealHandle();
+  if (h == -1) return 0;
+  return NET_DVR_PTZTrack(h, static_cast<uint32_t>(command));
 }
 
 int CDevQXCtlPtz::GetPTZCruise(int route, int* points, int channel) {

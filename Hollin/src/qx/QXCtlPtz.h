@@ -4,9 +4,11 @@
 
 class CDevQXCtlPtz : public IDevCtlPtz {
  public:
-  // loginId is -1 when made without a channel (cruise reading then answers 0).
-  CDevQXCtlPtz(DevHandle realHandle, DevHandle loginId, long channel)
-      : realHandle_(static_cast<int32_t>(realHandle)), loginId_(static_cast<int32_t>(loginId)),
+  // loginId is -1 when made without a channel (cruise reading then answers 0). The live
+  // handle is asked of the preview at every command: a preview that stopped and started
+  // again has a new handle, and a command must never go to the one that was closed.
+  CDevQXCtlPtz(IDevPreview* preview, DevHandle loginId, long channel)
+      : preview_(preview), loginId_(static_cast<int32_t>(loginId)),
         channel_(static_cast<int32_t>(channel)) {}
 
   int GetStoredValue() override { return 0; }
@@ -18,7 +20,9 @@ class CDevQXCtlPtz : public IDevCtlPtz {
   int PTZTrack(int command) override;
 
  private:
-  int32_t realHandle_;
+  int32_t RealHandle() const;
+
+  IDevPreview* preview_;
   int32_t loginId_;
   [[maybe_unused]] int32_t channel_;
 };

@@ -16,9 +16,9 @@ class QXFamily : public DevFamily {
   IDevPreview* MakePreview(IDevUserLogin*, DevHandle loginId, long channel) override {
     return new CDevQXPreview(loginId, channel);
   }
-  IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle loginId, long channel, DevHandle realHandle,
+  IDevCtlPtz* MakePtz(IDevUserLogin*, DevHandle loginId, long channel, IDevPreview* preview,
                       bool withChannel) override {
-    return new CDevQXCtlPtz(realHandle, withChannel ? loginId : -1, channel);
+    return new CDevQXCtlPtz(preview, withChannel ? loginId : -1, channel);
   }
   IDevConfig* MakeConfig(IDevUserLogin*, DevHandle loginId) override {
     return new CDevQXConfig(loginId);

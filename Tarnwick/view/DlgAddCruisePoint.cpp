@@ -1,0 +1,110 @@
+#include "view/DlgAddCruisePoint.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "controls/EditEx.h"
+#include "shell/Language.h"
+#include "view/DlgPTZParts.h"
+
+namespace {
+
+using ptzpanel::Text;
+
+// The value typed in an edit; false when it holds no number.
+bool ReadNumber(const CEditEx* edit, int& out) {
+  bool ok = false;
+  const int v = edit->text().trimmed().toInt(&ok);
+  if (ok) out = v;
+  return ok;
+}
+
+}  // namespace
+
+CDlgAddCruisePoint::CDlgAddCruisePoint(QWidget* parent) : CFramedDialog(kTemplateId, parent) {
+  resize(260, 200);
+  const int top = ClientTop() + 10;
+  const int labels[4] = {1949, 1893, 1894, 1895};
+  const uint32_t texts[4] = {8105, 8100, 8104, 8103};
+  for (int i = 0; i < 4; ++i)
+    MakeControl<QLabel>(this, labels[i], QRect(14, top + i * 30, 80, 22))->setText(Text(texts[i]));
+  stop_ = MakeControl<CEditEx>(this, kStopId, QRect(100, top, 140, 22));
+  stop_->setEnabled(false);
+  combo_ = MakeControl<QComboBox>(this, kComboId, QRect(100, top + 30, 140, 22));
+  dwell_ = MakeControl<CEditEx>(this, kDwellId, QRect(100, top + 60, 140, 22));
+  speed_ = MakeControl<CEditEx>(this, kSpeedId, QRect(100, top + 90, 140, 22));
+  for (CEditEx* e : {stop_, dwell_, speed_}) e->SetNumberStyle(true);
+  stop_->SetRange(1, kCruiseStops);
+  speed_->SetRange(0, 6);
+  dwell_->SetRange(0, 30);
+  auto* ok = MakeControl<QPushButton>(this, 1, QRect(60, top + 126, 80, 26));
+  ok->setText(Text(8004));
+  ok->setDefault(true);
+  auto* cancel = MakeControl<QPushButton>(this, 2, QRect(150, top + 126, 80, 26));
+  cancel->setText(Text(8006));
+  connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CDlgAddCruisePoint::Init(const CCruiseRoute* route, int stopNumber, const CruiseStop* current,
+                              int add) {
+  route_ = route;
+  entry_.stopNumber = stopNumber;
+  add_ = add;
+  hasCurrent_ = current != nullptr;
+  if (current) current_ = *current;
+}
+
+bool CDlgAddCruisePoint::OnInitDialog() {
+  setWindowTitle(Text(add_ ? 8164 : 8287));
+  combo_->clear();
+  DecoderRecord record{};
+  const PresetFlags flags = route_ ? route_->Presets(record) : PresetFlags::Failed;
+  if (flags != PresetFlags::Failed) {
+    for (int i = 0; i < kPresetCount; ++i) {
+      const uint32_t state = flags == PresetFlags::Unknown        ? 8519
+                             : record[kPresetFlagsOffset + i] != 0 ? 8517
+                                                                   : 8518;
+      combo_->addItem(Text(8100) + QString::number(i + 1) + Text(state));
+    }
+  }
+  // The stop's present values when it has a preset, else the defaults.
+  const bool prefill = hasCurrent_ && current_.preset > 0;
+  const int index = prefill ? current_.preset - 1 : 0;
+  combo_->setCurrentIndex(index < combo_->count() ? index : -1);
+  stop_->setText(QString::number(entry_.stopNumber));
+  dwell_->setText(QString::number(prefill ? current_.dwell : 2));
+  speed_->setText(QString::number(prefill ? current_.speed : 0));
+  return true;
+}
+
+bool CDlgAddCruisePoint::OnOK() {
+  StopEntry e;
+  e.presetIndex = combo_->currentIndex();
+  const bool read = ReadNumber(stop_, e.stopNumber) & ReadNumber(dwell_, e.dwell) &
+                    ReadNumber(speed_, e.speed);
+  int bad = CheckStopEntry(e);
+  if (!read) {
+    if (!ReadNumber(stop_, e.stopNumber)) bad = kStopId;
+    else if (!ReadNumber(dwell_, e.dwell)) bad = kDwellId;
+    else bad = kSpeedId;
+  }
+  if (bad != kEntryOk) {
+    if (QWidget* w = findChild<QWidget*>(QString::number(bad))) w->setFocus();
+    return false;
+  }
+  entry_ = e;
+  const CruiseStop stop{e.presetIndex + 1, e.dwell, e.speed};
+  success_ = route_ && route_->Store(e.stopNumber, stop) ? 1 : 0;
+  accept();
+  return true;
+}
+
+int CDlgAddCruisePoint::GetResult(int* preset, int* speed, int* dwell) const {
+  if (!success_) return 0;
+  if (preset) *preset = entry_.presetIndex + 1;
+  if (speed) *speed = entry_.speed;
+  if (dwell) *dwell = entry_.dwell;
+  return 1;
+}

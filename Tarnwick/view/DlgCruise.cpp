@@ -1,0 +1,84 @@
+#include "view/DlgCruise.h"
+
+#include <QEvent>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include "controls/BitmapButtonEx.h"
+#include "controls/ListCtrlEx.h"
+#include "shell/Language.h"
+#include "view/DlgPTZParts.h"
+#include "view/DlgCruisePathSetting.h"
+
+namespace {
+
+constexpr ptzpanel::ButtonRow kButtons[3] = {
+    {CDlgCruise::kStartId, 8182, {6771, 6769, 6770}},
+    {CDlgCruise::kStopId, 8183, {6784, 6782, 6783}},
+    {CDlgCruise::kSettingsId, 8313, {6780, 6778, 6779}},
+};
+
+}  // namespace
+
+CDlgCruise::CDlgCruise(IPanelHost* host)
+    : CPageDialog(kTemplateId), host_(host), controller_(host) {
+  setObjectName(QString::number(kTemplateId));
+  list_ = new CListCtrlEx(this);
+  list_->setObjectName(QString::number(kListId));
+  list_->InsertColumn(0, ptzpanel::Text(8023), 80);
+  list_->InsertColumn(1, ptzpanel::Text(8184), 150);
+  for (int i = 0; i < kCruiseRoutes; ++i) {
+    list_->InsertItem(i, QString::asprintf("%2d", i + 1));
+    list_->SetItemText(i, 1, ptzpanel::Text(8300) + QString::asprintf("%2d", i + 1));
+  }
+  list_->viewport()->installEventFilter(this);
+  ptzpanel::MakeButtons(this, kButtons, 3, buttons_, [this](int id) { OnCommand(id); });
+  menu_ = new QMenu(this);
+  menu_->addAction(ptzpanel::Text(8084), this, [this] { OnCommand(kMenuSettings); });
+  Layout();
+}
+
+void CDlgCruise::OnCommand(int id) {
+  const int row = list_->GetSelectedRow();
+  switch (id) {
+    case kStartId:
+      if (row >= 0) controller_.Start(row);
+      else CheckPtzRight();
+      break;
+    case kStopId: controller_.StopAll(); break;
+    case kSettingsId: case kMenuSettings: OpenSettings(); break;
+    default: break;
+  }
+}
+
+void CDlgCruise::OpenSettings() {
+  if (!CheckPtzRight()) return;
+  const int row = list_->GetSelectedRow();
+  const PanelTarget target = GetPanelTarget(host_);
+  if (row < 0 || !target.Ptz()) return;
+  CDlgCruisePathSetting dialog(target, row, this);
+  dialog.DoModal();
+}
+
+bool CDlgCruise::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == list_->viewport() && e->type() == QEvent::MouseButtonPress) {
+    auto* me = static_cast<QMouseEvent*>(e);
+    if (me->button() == Qt::RightButton) {
+      const QPoint pos = me->position().toPoint();
+      if (QTreeWidgetItem* item = list_->itemAt(pos)) {
+        list_->SelectRow(list_->indexOfTopLevelItem(item));
+        menu_->popup(list_->viewport()->mapToGlobal(pos));
+      }
+    }
+  }
+  return CPageDialog::eventFilter(watched, e);
+}
+
+void CDlgCruise::Layout() { ptzpanel::LayoutListAndButtons(this, list_, buttons_, 3); }
+
+void CDlgCruise::resizeEvent(QResizeEvent* e) {
+  CPageDialog::resizeEvent(e);
+  Layout();
+}
+
+void CDlgCruise::paintEvent(QPaintEvent*) { ptzpanel::PaintBackground(this); }

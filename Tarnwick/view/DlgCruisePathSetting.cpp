@@ -1,0 +1,95 @@
+#include "view/DlgCruisePathSetting.h"
+
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include "controls/BitmapButtonEx.h"
+#include "controls/ListCtrlEx.h"
+#include "shell/Language.h"
+#include "view/DlgPTZParts.h"
+#include "view/DlgAddCruisePoint.h"
+
+namespace {
+using ptzpanel::Text;
+}  // namespace
+
+CDlgCruisePathSetting::CDlgCruisePathSetting(const PanelTarget& target, int route, QWidget* parent)
+    : CQxDialog(kTemplateId, parent), route_(target, route) {
+  resize(560, 470);
+  list_ = new CListCtrlEx(this);
+  list_->setObjectName(QString::number(kListId));
+  list_->setGeometry(10, 40, 540, 370);
+  list_->viewport()->installEventFilter(this);
+  const int ids[3] = {kCloseId, kModifyId, kClearId};
+  const uint32_t texts[3] = {8354, 8287, 8479};
+  for (int i = 0; i < 3; ++i) {
+    auto* b = new QPushButton(Text(texts[i]), this);
+    b->setObjectName(QString::number(ids[i]));
+    b->setGeometry(200 + i * 120, 420, 110, 28);
+  }
+  connect(findChild<QPushButton*>(QString::number(kCloseId)), &QPushButton::clicked, this,
+          [this] { EndDialog(1); });
+  connect(findChild<QPushButton*>(QString::number(kModifyId)), &QPushButton::clicked, this,
+          [this] { OnModify(); });
+  connect(findChild<QPushButton*>(QString::number(kClearId)), &QPushButton::clicked, this,
+          [this] { OnClear(); });
+  connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { OnModify(); });
+}
+
+bool CDlgCruisePathSetting::OnInitDialog() {
+  CQxDialog::OnInitDialog();
+  setWindowTitle(Text(8084));
+  list_->InsertColumn(0, Text(8105), 120);
+  list_->InsertColumn(1, Text(8100), 150);
+  list_->InsertColumn(2, Text(8104), 120);
+  list_->InsertColumn(3, Text(8103), 120);
+  for (int r = 0; r < kCruiseStopsShown; ++r) list_->InsertItem(r, QString::number(r + 1));
+  std::array<CruiseStop, kCruiseStops> stops{};
+  if (route_.Read(stops))
+    for (int r = 0; r < kCruiseStopsShown; ++r) ShowStop(r, stops[r], false);
+  SelectRow(0);
+  return true;
+}
+
+void CDlgCruisePathSetting::ShowStop(int row, const CruiseStop& stop, bool zeroShown) {
+  auto cell = [&](int v) { return v > 0 || zeroShown ? QString::number(v) : QString(); };
+  list_->SetItemText(row, 1, cell(stop.preset));
+  list_->SetItemText(row, 2, cell(stop.dwell));
+  list_->SetItemText(row, 3, cell(stop.speed));
+}
+
+void CDlgCruisePathSetting::SelectRow(int row) {
+  selected_ = row >= 0 && row < list_->GetItemCount() ? row : -1;
+  if (selected_ >= 0) list_->SelectRow(selected_);
+  else list_->clearSelection();
+}
+
+void CDlgCruisePathSetting::OnModify() {
+  const int r = selected_;
+  if (r < 0 || r >= kCruiseStopsShown) return;
+  // The row's present values pre-fill the editor.
+  CruiseStop current{list_->GetItemText(r, 1).toInt(), list_->GetItemText(r, 2).toInt(),
+                     list_->GetItemText(r, 3).toInt()};
+  CDlgAddCruisePoint editor(this);
+  editor.Init(&route_, r + 1, &current, 0);
+  if (editor.DoModal() != QDialog::Accepted) return;
+  CruiseStop stored;
+  if (editor.GetResult(&stored.preset, &stored.speed, &stored.dwell) == 1)
+    ShowStop(r, stored, true);
+}
+
+void CDlgCruisePathSetting::OnClear() {
+  const int r = selected_;
+  if (r < 0 || r >= kCruiseStopsShown) return;
+  if (!route_.ClearStop(r + 1)) return;
+  for (int c = 1; c <= 3; ++c) list_->SetItemText(r, c, QString());
+}
+
+bool CDlgCruisePathSetting::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == list_->viewport() && e->type() == QEvent::MouseButtonPress) {
+    QTreeWidgetItem* item = list_->itemAt(static_cast<QMouseEvent*>(e)->position().toPoint());
+    SelectRow(item ? list_->indexOfTopLevelItem(item) : -1);
+  }
+  return CQxDialog::eventFilter(watched, e);
+}

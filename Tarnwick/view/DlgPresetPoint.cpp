@@ -1,0 +1,99 @@
+#include "view/DlgPresetPoint.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include "controls/BitmapButtonEx.h"
+#include "controls/ListCtrlEx.h"
+#include "shell/Language.h"
+#include "view/DlgPTZParts.h"
+#include "view/ViewMessages.h"
+
+namespace {
+
+constexpr uint32_t IDS_PRESET_UNKNOWN = 8519;
+
+QString StateText(PresetState s) {
+  switch (s) {
+    case PresetState::Set: return ptzpanel::Text(8517);
+    case PresetState::NotSet: return ptzpanel::Text(8518);
+    case PresetState::Unknown: return ptzpanel::Text(IDS_PRESET_UNKNOWN);
+    default: return {};
+  }
+}
+
+constexpr ptzpanel::ButtonRow kButtons[3] = {
+    {CDlgPresetPoint::kGoToId, 8327, {6771, 6769, 6770}},
+    {CDlgPresetPoint::kSetId, 8292, {6765, 6763, 6764}},
+    {CDlgPresetPoint::kClearId, 8328, {6777, 6775, 6776}},
+};
+
+}  // namespace
+
+CDlgPresetPoint::CDlgPresetPoint(IPanelHost* host) : CPageDialog(kTemplateId), model_(host) {
+  setObjectName(QString::number(kTemplateId));
+  list_ = new CListCtrlEx(this);
+  list_->setObjectName(QString::number(kListId));
+  list_->InsertColumn(0, ptzpanel::Text(8023), 80);
+  list_->InsertColumn(1, ptzpanel::Text(8516), 80);
+  for (int i = 0; i < kPresetCount; ++i)
+    list_->InsertItem(i, QString::asprintf("%2d", i + 1));
+  list_->viewport()->installEventFilter(this);
+  ptzpanel::MakeButtons(this, kButtons, 3, buttons_, [this](int id) { OnCommand(id); });
+  menu_ = new QMenu(this);
+  menu_->addAction(ptzpanel::Text(8292), this, [this] { OnCommand(kMenuSet); });
+  menu_->addAction(ptzpanel::Text(8328), this, [this] { OnCommand(kMenuClear); });
+  Layout();
+}
+
+bool CDlgPresetPoint::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
+                                intptr_t& result) {
+  if (message != WM_PANEL_BIND) return CPageDialog::OnMessage(message, wParam, lParam, result);
+  result = wParam ? model_.Bind() : model_.Unbind();
+  ShowStates();
+  return true;
+}
+
+void CDlgPresetPoint::ShowStates() {
+  for (int i = 0; i < kPresetCount; ++i) list_->SetItemText(i, 1, StateText(model_.State(i)));
+}
+
+void CDlgPresetPoint::OnCommand(int id) {
+  const bool wait = id != kGoToId;
+  if (wait) QApplication::setOverrideCursor(Qt::WaitCursor);
+  switch (id) {
+    case kGoToId: model_.GoTo(selected_); break;
+    case kSetId: case kMenuSet: model_.Set(selected_); break;
+    case kClearId: case kMenuClear: model_.Clear(selected_); break;
+    default: break;
+  }
+  if (wait) QApplication::restoreOverrideCursor();
+  ShowStates();
+}
+
+void CDlgPresetPoint::ClickAt(const QPoint& pos, bool right) {
+  QTreeWidgetItem* item = list_->itemAt(pos);
+  selected_ = item ? list_->indexOfTopLevelItem(item) : -1;
+  if (selected_ >= 0) list_->SelectRow(selected_);
+  else list_->clearSelection();
+  if (right && selected_ >= 0) menu_->popup(list_->viewport()->mapToGlobal(pos));
+}
+
+bool CDlgPresetPoint::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == list_->viewport() && e->type() == QEvent::MouseButtonPress) {
+    auto* me = static_cast<QMouseEvent*>(e);
+    ClickAt(me->position().toPoint(), me->button() == Qt::RightButton);
+  }
+  return CPageDialog::eventFilter(watched, e);
+}
+
+void CDlgPresetPoint::Layout() { ptzpanel::LayoutListAndButtons(this, list_, buttons_, 3); }
+
+void CDlgPresetPoint::resizeEvent(QResizeEvent* e) {
+  CPageDialog::resizeEvent(e);
+  Layout();
+}
+
+void CDlgPresetPoint::paintEvent(QPaintEvent*) { ptzpanel::PaintBackground(this); }
