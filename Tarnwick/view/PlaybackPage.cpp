@@ -11,6 +11,7 @@
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
+#include "controls/TaskbarNotifier.h"
 #include "controls/SliderControlEx.h"
 #include "devices/Device.h"
 #include "devices/TreeCtrlTarget.h"
@@ -242,6 +243,8 @@ bool CPlaybackPageBase::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, 
       OnSearchEnded();
       return true;
     case WM_NOTIFIER_CLICKED:
+      CTaskbarNotifier::GetInstance()->Hide();
+      result = 0;
       return true;
     default:
       return false;

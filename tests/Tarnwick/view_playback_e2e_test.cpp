@@ -336,9 +336,18 @@ TEST_F(PlaybackPages, RemotePageFindsPlaysAndDownloadsOnBothKindsOfDevice) {
   EXPECT_TRUE(WaitFor([&] { return cam->connections(kIpcChanPlayback) == 0; }));
 
   // The recorder's channel 1: found, played, stepped, downloaded with the device's bytes.
+  // While its answer is held back the search runs: the page is busy and a second Find waits.
+  dvr->hold(dvremu::kFileFindNext, true);
   SelectChannel(page.GetDeviceTree(), dvrItem, 1);
   Press(&page, CPlaybackPageBase::IDC_FIND);
+  ASSERT_TRUE(dvr->waitForRequests(dvremu::kFileFindNext, 1));
+  EXPECT_TRUE(page.IsBusy());
+  Press(&page, CPlaybackPageBase::IDC_FIND);
+  EXPECT_TRUE(HasNotice(8533));
+  dvr->hold(dvremu::kFileFindNext, false);
+  dvr->releaseHeld();
   page.FinishSearch();
+  EXPECT_FALSE(page.IsBusy());
   ASSERT_EQ(page.GetTimeBar()->CellCount(), 1);
   EXPECT_EQ(page.GetTimeBar()->Cell(0).EndMinute, 20);
   ClickCell(&page, 0);
