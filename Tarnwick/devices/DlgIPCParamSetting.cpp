@@ -77,9 +77,17 @@ W* CDlgIPCPage::Row(uint32_t label, int control, const QString& literal) {
   return w;
 }
 
-void CDlgIPCPage::AddSaveButton(int control) {
-  m_save = MakeControl<QPushButton>(this, control, QRect(kPageWidth - 110, kPageHeight - 38, 90, 28));
-  m_save->setText(Text(8002));
+QPushButton* CDlgIPCPage::AddCornerButton(int control, uint32_t text) {
+  m_corner = MakeControl<QPushButton>(this, control, QRect(width() - 110, height() - 38, 90, 28));
+  m_corner->setText(Text(text));
+  return m_corner;
+}
+
+void CDlgIPCPage::AddSaveButton(int control) { m_save = AddCornerButton(control, 8002); }
+
+void CDlgIPCPage::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  if (m_corner) m_corner->move(width() - 110, height() - 38);
 }
 
 void CDlgIPCPage::ShowReadResult(bool ok) {
@@ -224,8 +232,7 @@ CDlgIPCVideoParamII::CDlgIPCVideoParamII(IPC_HANDLE session, QWidget* parent)
     connect(s, &QSlider::valueChanged, this, [this, v = r.value](int value) { OnMoved(v, value); });
     connect(s, &QSlider::sliderReleased, this, &CDlgIPCVideoParamII::SendNow);
   }
-  auto* defaults = MakeControl<QPushButton>(this, IDC_DEFAULTS, QRect(kPageWidth - 110, kPageHeight - 38, 90, 28));
-  defaults->setText(Text(8657));
+  QPushButton* defaults = AddCornerButton(IDC_DEFAULTS, 8657);
   connect(defaults, &QPushButton::clicked, this, [this] {
     m_syncing = true;
     for (QSlider* s : m_sliders) s->setValue(int(CIpcPicturePage::kDefault));
@@ -342,11 +349,13 @@ void CDlgIPCParamSetting::EnsurePages() {
   m_pages = {new CDlgIPCDevInfo(m_session, this),      new CDlgIPCNetParam(m_session, this),
              new CDlgIPCVideoParam(m_session, this),   new CDlgIPCVideoParamII(m_session, this),
              new CDlgIPCAudioParam(m_session, this),   new CDlgIPCPTZParam(m_session, this)};
-  const QRect area(kBorder + kInset, ClientTop() + kInset + kTabHeight, kPageWidth, kPageHeight);
-  for (int i = 0; i < kPageCount; ++i) {
-    m_pages[i]->setGeometry(area);
-    m_tabs->addTab(Text(8622 + i));
-  }
+  for (int i = 0; i < kPageCount; ++i) m_tabs->addTab(Text(8622 + i));
+  // Wide enough for every tab's title in either language.
+  const int width = std::max(kPageWidth, m_tabs->sizeHint().width() + 4);
+  m_tabs->resize(width, kTabHeight);
+  resize(width + 2 * kInset + 2 * kBorder, height());
+  const QRect area(kBorder + kInset, ClientTop() + kInset + kTabHeight, width, kPageHeight);
+  for (QWidget* page : m_pages) page->setGeometry(area);
   m_tabs->setCurrentIndex(0);
   ShowPage(0);
 }

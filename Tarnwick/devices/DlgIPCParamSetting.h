@@ -56,7 +56,10 @@ class CDlgIPCPage : public QWidget {
   // A label (from the string table, or `literal` when id is 0) and a control on the next row.
   template <typename W>
   W* Row(uint32_t label, int control, const QString& literal = {});
+  // A button in the page's lower right corner (Save, or the picture page's defaults).
+  QPushButton* AddCornerButton(int control, uint32_t text);
   void AddSaveButton(int control);
+  void resizeEvent(QResizeEvent* e) override;
   // Disables the page's controls and Save when its record could not be read.
   void ShowReadResult(bool ok);
   // The notice for a save's result (`failure` for a failed set); Saved shows nothing.
@@ -66,6 +69,7 @@ class CDlgIPCPage : public QWidget {
 
  private:
   QPushButton* m_save = nullptr;
+  QPushButton* m_corner = nullptr;
   QLabel* m_status;
   int m_nextRow = 16;
 };

@@ -233,6 +233,19 @@ TEST_F(IpcParamDialog, APageWhoseReadFailedSaysSoAndCannotSave) {
   IPC_SessionClose(session);
 }
 
+TEST_F(IpcParamDialog, EnglishScreenshots) {
+  CameraRecords rec(cam);
+  harness::ScopedLanguage english(true);
+  CDlgIPCParamSetting dlg;
+  dlg.SetSession(OpenSession(cam));
+  dlg.show();
+  EXPECT_EQ(dlg.Tabs()->tabText(1), "Network parameters");
+  for (int i : {1, 2, 4}) {
+    dlg.Tabs()->setCurrentIndex(i);
+    harness::SaveScreenshot(&dlg, QStringLiteral("ipc_params_page%1_en").arg(i));
+  }
+}
+
 // Dragging coalesces the sends to one per interval whatever the rate of moves; the last
 // position is never lost.
 TEST(IpcPicturePage, DragSendsAtMostOncePerIntervalAndKeepsTheLastPosition) {
