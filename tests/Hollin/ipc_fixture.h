@@ -66,7 +66,7 @@ class CameraTest : public ::testing::Test {
  protected:
   void SetUp() override {
     plat::setAudioBackend(plat::AudioBackendKind::Null);
-    plat::setTimeScale(0.2);  // 5 s replies in 1 s: room for a busy machine
+    plat::setTimeScale(0.5);  // 5 s replies in 2.5 s: room for a busy machine
   }
   void TearDown() override { plat::setTimeScale(1.0); }
 };

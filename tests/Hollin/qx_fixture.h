@@ -15,9 +15,9 @@ namespace qx_test {
 struct RecorderTest : localplay_test::QuickClock {
   void SetUp() override {
     QuickClock::SetUp();
-    // The recorder's replies are awaited for 5 s of product time: 500 ms here leaves a busy
+    // The recorder's replies are awaited for 5 s of product time: 2.5 s here leaves a busy
     // machine room to answer.
-    plat::setTimeScale(0.1);
+    plat::setTimeScale(0.5);
     ASSERT_EQ(CQXGlobal::Startup(), 1);
     emu.setClip(Clip());
     ASSERT_TRUE(emu.start());

@@ -57,7 +57,7 @@ struct Counter {
 class SaxtrumTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::setTimeScale(0.2);
+    plat::setTimeScale(0.5);  // 5 s replies in 2.5 s: room for a busy machine
     dvremu::Options o;
     o.pace = false;
     o.maxClipLoops = 2;
