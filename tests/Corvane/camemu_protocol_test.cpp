@@ -14,6 +14,7 @@
 #include "plat/clock.h"
 #include "plat/socket.h"
 #include "support/TestFolder.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -54,11 +55,14 @@ class CamEmuProtocol : public ::testing::Test {
     plat::setTimeScale(1.0);
   }
 
-  plat::Socket connect() { return plat::connectTcp("127.0.0.1", cam.port(), 5000); }
+  plat::Socket connect() {
+    return plat::connectTcp("127.0.0.1", cam.port(), testsupport::ProductMsLasting());
+  }
   // Sends m and reads one whole message back; false when the camera closed instead.
   static bool ask(const plat::Socket& s, const Msg& m, Msg& reply) {
     return plat::sendAll(s.fd(), m.data(), m.size()) &&
-           plat::recvAll(s.fd(), reply.data(), reply.size(), 5000) == reply.size();
+           plat::recvAll(s.fd(), reply.data(), reply.size(), testsupport::ProductMsLasting()) ==
+               reply.size();
   }
   // The status of the open reply to m.
   int openStatus(const Msg& m) {

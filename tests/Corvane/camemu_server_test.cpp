@@ -8,6 +8,7 @@
 #include "camemu/camera.h"
 #include "plat/clock.h"
 #include "plat/socket.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -37,12 +38,13 @@ class CamEmu : public ::testing::Test {
   void TearDown() override { plat::setTimeScale(1.0); }
 
   plat::Socket connect(const camemu::Camera& cam) {
-    return plat::connectTcp("127.0.0.1", cam.port(), 5000);
+    return plat::connectTcp("127.0.0.1", cam.port(), testsupport::ProductMsLasting());
   }
   // Sends m and reads one whole reply; false when the camera closed instead.
   bool ask(const plat::Socket& s, const Msg& m, Msg& reply) {
     if (!plat::sendAll(s.fd(), m.data(), m.size())) return false;
-    return plat::recvAll(s.fd(), reply.data(), reply.size(), 5000) == reply.size();
+    return plat::recvAll(s.fd(), reply.data(), reply.size(), testsupport::ProductMsLasting()) ==
+           reply.size();
   }
 };
 
@@ -127,5 +129,5 @@ TEST_F(CamEmu, StopsWithClientsConnectedAndRecordsSurviveSets) {
   ASSERT_TRUE(ask(a, msg(0xE0AF, 0x0407, 0), r));
   EXPECT_EQ(r[16], 99);
   cam.stop();  // returns with both clients still connected
-  EXPECT_EQ(plat::recvAll(a.fd(), r.data(), r.size(), 5000), 0u);
+  EXPECT_EQ(plat::recvAll(a.fd(), r.data(), r.size(), testsupport::ProductMsLasting()), 0u);
 }

@@ -15,6 +15,7 @@
 #include "ipc_fixture.h"
 #include "nvr/FileTimes.h"
 #include "support/TestFolder.h"
+#include "support/Wait.h"
 
 namespace hotest {
 namespace {
@@ -230,7 +231,7 @@ class BreakingRecorder {
       plat::Socket c = plat::acceptTimeout(listener_, 2000);
       if (!c.valid()) continue;
       std::array<uint8_t, kIpcMsgSize> in{};
-      if (plat::recvAll(c.fd(), in.data(), in.size(), 5000) != in.size()) continue;
+      if (plat::recvAll(c.fd(), in.data(), in.size(), testsupport::ProductMsLasting()) != in.size()) continue;
       const uint16_t code = static_cast<uint16_t>(in[2] | in[3] << 8);
       if (code != kIpcChanDownload) {
         auto no = message(code, 0, {});
@@ -239,7 +240,7 @@ class BreakingRecorder {
       }
       auto yes = message(code, 1, {});
       plat::sendAll(c.fd(), yes.data(), yes.size());
-      if (plat::recvAll(c.fd(), in.data(), in.size(), 5000) != in.size()) continue;
+      if (plat::recvAll(c.fd(), in.data(), in.size(), testsupport::ProductMsLasting()) != in.size()) continue;
       std::vector<uint8_t> info(132, 0);
       info[0] = 0x88;  // 5,000 bytes announced
       info[1] = 0x13;

@@ -24,7 +24,9 @@ class DvrEmuPeer : public ::testing::Test {
     plat::setTimeScale(1.0);
   }
 
-  plat::Socket connect() { return plat::connectTcp("127.0.0.1", emu.port(), 5000); }
+  plat::Socket connect() {
+    return plat::connectTcp("127.0.0.1", emu.port(), testsupport::ProductMsLasting());
+  }
 
   static std::vector<uint8_t> login() {
     std::vector<uint8_t> p(64, 0);
@@ -39,10 +41,13 @@ class DvrEmuPeer : public ::testing::Test {
     const auto bytes = dvremu::packet(command, handle, 0, payload.data(), payload.size());
     if (!plat::sendAll(s.fd(), bytes.data(), bytes.size())) return 0;
     uint8_t head[dvremu::kHeaderBytes];
-    if (plat::recvAll(s.fd(), head, sizeof head, 5000) != sizeof head) return 0;
+    if (plat::recvAll(s.fd(), head, sizeof head, testsupport::ProductMsLasting()) != sizeof head)
+      return 0;
     const dvremu::Header h = dvremu::readHeader(head);
     std::vector<uint8_t> body(h.length);
-    if (h.length && plat::recvAll(s.fd(), body.data(), h.length, 5000) != h.length) return 0;
+    if (h.length &&
+        plat::recvAll(s.fd(), body.data(), h.length, testsupport::ProductMsLasting()) != h.length)
+      return 0;
     if (replyPayload) *replyPayload = body;
     return h.command == command && h.handle == handle ? h.status : 0;
   }

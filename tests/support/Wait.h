@@ -5,6 +5,8 @@
 #include <functional>
 #include <thread>
 
+#include "plat/clock.h"
+
 namespace testsupport {
 
 constexpr int kPatienceMs = 30000;
@@ -20,5 +22,12 @@ inline bool Eventually(const std::function<bool()>& done, int realMs = kPatience
 }
 
 inline std::chrono::milliseconds Patience() { return std::chrono::milliseconds(kPatienceMs); }
+
+// A product duration that lasts `realMs` of real time at the current time scale: for a test's
+// own waits through functions that take product time (socket waits, say).
+inline int ProductMsLasting(int realMs = kPatienceMs) {
+  const double scale = plat::timeScale();
+  return scale > 0 ? static_cast<int>(realMs / scale) : realMs;
+}
 
 }  // namespace testsupport
