@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QSlider>
 #include <cstdlib>
@@ -516,6 +517,46 @@ TEST_F(PlaybackPages, LocalPageFindsAndPlaysTheRecordingsOfTheCameraAndTheRecord
   fs::remove(h264[0]);
   ClickCell(&page, 0);
   EXPECT_TRUE(HasNotice(8537));
+}
+
+TEST_F(PlaybackPages, LocalSearchEndsWithThePageAndAlarmKindWalksNothing) {
+  CDevice* camera = AddDevice(u"Many", 9, u"admin", DEV_TYPE_IPC, kCamGuid);
+  ASSERT_NE(camera, nullptr);
+  // Enough files that the walk is still going when the page goes.
+  const fs::path folder = root / "d" / "RecordFile" / "deep";
+  fs::create_directories(folder);
+  for (int i = 0; i < 4000; ++i)
+    std::ofstream(folder / ("Preview_Many_01_20260101_0000" + std::to_string(10 + i % 50) + "_" + std::to_string(i)));
+  auto page = std::make_unique<CDlgLPlayback>();
+  ASSERT_TRUE(page->Create(&host));
+  page->resize(1280, 800);
+  QTreeWidgetItem* item = AddToTree(page->GetDeviceTree(), camera);
+  SelectChannel(page->GetDeviceTree(), item, 1);
+  page->GetCalendar()->setSelectedDate(QDate(2026, 1, 1));
+
+  page->GetTypeCombo()->setCurrentIndex(2);  // alarm recordings: no folder at all
+  Press(page.get(), CPlaybackPageBase::IDC_FIND);
+  page->FinishSearch();
+  EXPECT_TRUE(HasNotice(8534));
+  EXPECT_EQ(page->GetTimeBar()->CellCount(), 0);
+  (*ui)->notices.clear();
+
+  page->GetTypeCombo()->setCurrentIndex(1);  // manual recordings
+  Press(page.get(), CPlaybackPageBase::IDC_FIND);
+  EXPECT_TRUE(page->IsSearching());
+  page.reset();  // stops the walk and joins its thread
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(HasNotice(8534));
+
+  // Walked to its end, every one of them is a cell.
+  page = std::make_unique<CDlgLPlayback>();
+  ASSERT_TRUE(page->Create(&host));
+  item = AddToTree(page->GetDeviceTree(), camera);
+  SelectChannel(page->GetDeviceTree(), item, 1);
+  page->GetCalendar()->setSelectedDate(QDate(2026, 1, 1));
+  Press(page.get(), CPlaybackPageBase::IDC_FIND);
+  page->FinishSearch();
+  EXPECT_EQ(page->GetTimeBar()->CellCount(), 4000);
 }
 
 }  // namespace
