@@ -303,7 +303,7 @@ TEST_F(RemoteSetup, RightsAndSelectionComeFirstThenTheDevicesOwnDialog) {
   CDevInfo& right = CDeviceManager::GetInstance()->FindDevice(u"前门", 0)->GetDevInfo();
   right.Port = cam.port();
   right.Pwd.SetWide(u"admin");
-  Device(u"后门", DEV_TYPE_IPC, 1, u"R1", u"localhost");
+  Device(u"后门", DEV_TYPE_NVR, 1, u"R1", u"localhost");
   CDevInfo& wrong = CDeviceManager::GetInstance()->FindDevice(u"后门", 0)->GetDevInfo();
   wrong.Port = cam.port();
   wrong.Pwd.SetWide(u"wrong");
@@ -337,10 +337,13 @@ TEST_F(RemoteSetup, RightsAndSelectionComeFirstThenTheDevicesOwnDialog) {
   EXPECT_EQ(ui->notices.size(), notices) << plat::utf16ToUtf8(ui->notices.back());
   EXPECT_TRUE(cam.waitUntil([&] { return cam.connections(kIpcChanControl) == 0; }));
 
-  // A wrong password: cannot log in, and no session stays behind.
+  // A recorder of the camera library with a wrong password: its own session is tried, it
+  // cannot log in, and no session stays behind.
   Select(*page, "后门");
+  const size_t opens = cam.opens(kIpcChanControl);
   page->OnCommand(CDevMgrController::ID_REMOTE_SETUP);
   EXPECT_EQ(ui->notices.back(), Notice(8301));
+  EXPECT_EQ(cam.opens(kIpcChanControl), opens + 1);
   EXPECT_EQ(cam.connections(kIpcChanControl), 0);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
