@@ -1,8 +1,5 @@
 // Recording a camera preview onto a disk that fills up: the recording ends with a playable
 // file, its flag clears and the user gets a notice.
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -17,6 +14,7 @@ extern "C" {
 #include "camera_common/CameraPreview.h"
 #include "ipc_fixture.h"
 #include "localplay_fixture.h"
+#include "support/FileSizeLimit.h"
 
 namespace hotest {
 namespace {
@@ -27,25 +25,6 @@ void KeepNotice(HWND, const char* text, const char*) {
   std::lock_guard<std::mutex> lk(g_mutex);
   g_notices.push_back(text);
 }
-
-// The process may write files only up to `bytes` (a small disk, as the kernel sees it):
-// writes past it fail with EFBIG instead of raising SIGXFSZ. Put back on destruction.
-struct FileSizeLimit {
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old);
-    oldSignal = signal(SIGXFSZ, SIG_IGN);
-    rlimit l = old;
-    l.rlim_cur = bytes;
-    ok = setrlimit(RLIMIT_FSIZE, &l) == 0;
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, oldSignal);
-  }
-  rlimit old{};
-  sighandler_t oldSignal;
-  bool ok = false;
-};
 
 int VideoPackets(const std::string& path) {
   AVFormatContext* ctx = nullptr;
@@ -104,8 +83,8 @@ TEST_F(IpcRecord, AFullDiskEndsTheRecordingWithAPlayableFileAFlagClearedAndANoti
   localplay_test::TempDir dir;
 
   {
-    FileSizeLimit disk(64 * 1024);
-    ASSERT_TRUE(disk.ok);
+    testsupport::FileSizeLimit disk(64 * 1024);
+    ASSERT_TRUE(disk.ok());
     ASSERT_TRUE(p.preview->StartRecord(0, dir.file("cam").c_str()));
     ASSERT_TRUE(p.preview->IsRecording());
     // The stream writes until the disk refuses; the flag clears on the library's thread.

@@ -1,7 +1,5 @@
 #include <atomic>
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -13,6 +11,7 @@
 #include "protocol/library.h"
 #include "support/TestFolder.h"
 #include "support/Wait.h"
+#include "support/FileSizeLimit.h"
 
 using namespace saxtrum_test;
 
@@ -224,12 +223,8 @@ TEST_F(DvrLiveTest, SavingOntoAFullDiskStopsAtTheLastWholePacket) {
   const int32_t h = play(1, 0, 0);
   ASSERT_GE(h, 0);
   const std::string path = temp("full.rec");
-  rlimit before{};
-  getrlimit(RLIMIT_FSIZE, &before);
-  auto oldSignal = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = before;
-  small.rlim_cur = 20000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  testsupport::FileSizeLimit disk(20000);
+  ASSERT_TRUE(disk.ok());
   static std::atomic<uint64_t> seen{0};
   seen = 0;
   ASSERT_EQ(QX_DVR_SetRealDataCallBack(
@@ -241,8 +236,7 @@ TEST_F(DvrLiveTest, SavingOntoAFullDiskStopsAtTheLastWholePacket) {
   // Each packet is written before it reaches the callback: once twice the limit has passed
   // by, the disk has refused one.
   const bool passed = testsupport::Eventually([&] { return seen > 40000; });
-  setrlimit(RLIMIT_FSIZE, &before);
-  signal(SIGXFSZ, oldSignal);
+  disk.Lift();
   ASSERT_TRUE(passed);
   EXPECT_EQ(QX_DVR_StopSaveRealData(h), 0);  // saving had stopped by itself
   EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);

@@ -1,11 +1,10 @@
 #include <map>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "plat/text.h"
 #include "settings_fixture.h"
 #include "shell/IniFile.h"
+#include "support/FileSizeLimit.h"
 
 using Settings = TempHomeTest;
 
@@ -182,16 +181,11 @@ TEST_F(Settings, ASaveThatFailsMidwayLeavesTheOldFileWhole) {
 
   s.SetDownLoadPath(u"C:\\" + std::u16string(4000, u'x') + u"\\");
   s.SetPictureSavePath(u"C:\\Pictures\\");
-  rlimit before{};
-  getrlimit(RLIMIT_FSIZE, &before);
-  auto oldSignal = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = before;
-  small.rlim_cur = 1024;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int saved = s.Save();
-  setrlimit(RLIMIT_FSIZE, &before);
-  signal(SIGXFSZ, oldSignal);
-  EXPECT_EQ(saved, 0);
+  {
+    testsupport::FileSizeLimit disk(1024);
+    ASSERT_TRUE(disk.ok());
+    EXPECT_EQ(s.Save(), 0);
+  }
   EXPECT_EQ(ReadFile(path), old);
   int files = 0;
   for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()))
