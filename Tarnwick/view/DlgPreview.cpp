@@ -1,129 +1,523 @@
 #include "view/DlgPreview.h"
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
 
+#include "Hollin/Notices.h"
+#include "controls/BitmapButtonEx.h"
+#include "controls/PngResource.h"
 #include "controls/TaskbarNotifier.h"
 #include "devices/Device.h"
 #include "devices/DeviceManager.h"
 #include "devices/SystemBridge.h"
-#include "shell/Singleton.h"
+#include "devices/TreeCtrlTarget.h"
+#include "plat/text.h"
 #include "shell/AppMessages.h"
+#include "shell/Language.h"
+#include "shell/Singleton.h"
+#include "shell/UiService.h"
+#include "view/DlgDivScreen.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
+#include "view/ViewMessages.h"
 
 namespace {
 
-// Alarms that carry one flag per channel (the others are disk alarms).
-bool IsChannelAlarm(int32_t type) { return type == 0 || type == 2 || type == 3 || type == 6; }
+constexpr uint32_t kFullScreenNotice = 1040;  // to the main window: 0 entered, 5 left
+constexpr int kTabWidth = 90;
+constexpr int kTabHeight = 26;
+constexpr int kPanelBoxHeight = 220;
+
+// The device layer's notices (a camera refusing more connections) go to the user.
+void ShowDevNotice(HWND, const char* text, const char*) {
+  if (text) UiService().Notice(plat::gbkToUtf16(text));
+}
+
+void StyleList(QTreeWidget& tree) {
+  tree.setStyleSheet(QStringLiteral("QTreeWidget { background: rgb(78,86,97); color: rgb(220,220,220); }"));
+}
 
 }  // namespace
 
 CDlgPreview::CDlgPreview() : CPageDialog(kTemplateId) {
   m_deviceTree.setObjectName(QString::number(kDeviceTreeId));
   m_groupTree.setObjectName(QString::number(kGroupTreeId));
+  m_alarmList.setObjectName(QString::number(kAlarmListId));
   m_deviceTree.setHeaderHidden(true);
   m_groupTree.setHeaderHidden(true);
+  m_controller = std::make_unique<CPreviewController>(&m_deviceTree, &m_groupTree, &m_alarmList);
+  CPreviewController::Host& host = m_controller->GetHost();
+  host.startTimer = [this](int id, int ms, bool once) { StartTimer(id, ms, once); };
+  host.killTimer = [this](int id) { KillTimer(id); };
 }
 
 CDlgPreview::~CDlgPreview() {
   if (m_playScreen) {
     // The open previews are saved while they still run, then stopped.
+    m_controller->Shutdown();
     if (SingletonAccess<CPreviewManager>::HasInstance() &&
-        CPreviewManager::GetInstance()->GetPlayScreen() == m_playScreen) {
-      CPreviewManager* manager = CPreviewManager::GetInstance();
-      manager->SaveSession();
-      manager->RemoveAll();
-      manager->SetPlayScreen(nullptr);
-    }
+        CPreviewManager::GetInstance()->GetPlayScreen() == m_playScreen)
+      CPreviewManager::GetInstance()->SetPlayScreen(nullptr);
     if (GetPreviewPageWindow() == GetSafeHwnd()) SetPreviewPageWindow(0);
+    SetDevNoticeSink(nullptr);
   }
-  // The trees are members: take them out of the page's children before Qt deletes those.
+  for (QTimer* t : m_timers) delete t;
+  m_timers.clear();
+  // The trees and the list are members: take them out of the page's children first.
   m_deviceTree.setParent(nullptr);
   m_groupTree.setParent(nullptr);
+  m_alarmList.setParent(nullptr);
+}
+
+CBitmapButtonEx* CDlgPreview::MakeButton(int id, int normal, int hover, int pressed, uint32_t tip) {
+  auto* button = new CBitmapButtonEx(this, id);
+  button->setObjectName(QString::number(id));
+  button->LoadImageResources(normal, hover, pressed);
+  button->SizeToImage();
+  button->setToolTip(QString::fromStdU16String(LoadResString(tip)));
+  connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+  m_buttons.insert(id, button);
+  return button;
+}
+
+void CDlgPreview::SetChecked(int id, bool on) {
+  CBitmapButtonEx* button = m_buttons.value(id);
+  if (!button || !m_tabImages.contains(id)) return;
+  const auto [off, checked] = m_tabImages.value(id);
+  const int image = on ? checked : off;
+  button->LoadImageResources(image, image, checked);
+  button->setProperty("checked", on);
 }
 
 bool CDlgPreview::OnInitDialog() {
-  m_deviceTree.setParent(this);
-  m_groupTree.setParent(this);
-  m_deviceTree.show();
-  m_groupTree.show();
+  // The alarm list: time and event.
+  m_alarmList.setParent(this);
+  m_alarmList.setColumnCount(2);
+  m_alarmList.setRootIsDecorated(false);
+  m_alarmList.setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_alarmList.setHeaderLabels({QString::fromStdU16String(LoadResString(8364)),
+                               QString::fromStdU16String(LoadResString(8258))});
+  m_alarmList.setColumnWidth(0, 200);
+  m_alarmList.setStyleSheet(QStringLiteral(
+      "QTreeWidget { background: rgb(78,86,97); color: rgb(0,255,0); }"
+      "QHeaderView::section { background: rgb(60,66,75); color: rgb(220,220,220); }"));
+
+  // The box of the side panels: the PTZ, preset, cruise and video parameter panels go here.
+  m_panelBox = new QFrame(this);
+  m_panelBox->setObjectName(QString::number(kPanelBoxId));
+  m_panelBox->setStyleSheet(QStringLiteral("QFrame { background: rgb(62,69,79); }"));
+
   m_playScreen = new CPlayScreen(0, this);
   m_playScreen->setObjectName(QString::number(CPlayScreen::kControlId));
   m_playScreen->show();
   CPreviewManager::GetInstance()->SetPlayScreen(m_playScreen);
+  m_controller->SetPlayScreen(m_playScreen);
   SetPreviewPageWindow(GetSafeHwnd());
+  SetDevNoticeSink(&ShowDevNotice);
   // The program's notices need a window that lives as long as the pages (the login
   // dialog's went with it; an automatic login made none).
   CTaskbarNotifier::GetInstance()->CreateIfNeeded(this);
+
+  LoadPngResource(&m_barImage, 6001);
+  LoadPngResource(&m_barLogo, 6910);
+  LoadPngResource(&m_barStrip, 6003);
+  QImage panel;
+  if (LoadPngResource(&panel, 222)) m_panelWidth = panel.width();
+
+  const bool english = GetLanguageId() == 9;
+  const int base = english ? 10000 : 0;
+  m_tabImages.insert(ID_TAB_DEVICES, {base + 6095, base + 6093});
+  m_tabImages.insert(ID_TAB_GROUPS, {base + 6098, base + 6096});
+  m_tabImages.insert(ID_PANEL_PTZ, {6041, 6039});
+  m_tabImages.insert(ID_PANEL_PRESETS, {6038, 6036});
+  m_tabImages.insert(ID_PANEL_CRUISE, {6014, 6012});
+  m_tabImages.insert(ID_PANEL_VIDEO, {6054, 6052});
+  const std::pair<int, uint32_t> tabs[] = {{ID_TAB_DEVICES, 8340}, {ID_TAB_GROUPS, 8341}, {ID_PANEL_PTZ, 8115},
+                                           {ID_PANEL_PRESETS, 8100}, {ID_PANEL_CRUISE, 8300},
+                                           {ID_PANEL_VIDEO, 8343}};
+  for (const auto& [id, tip] : tabs) {
+    MakeButton(id, m_tabImages[id].first, m_tabImages[id].first, m_tabImages[id].second, tip);
+  }
+  SetChecked(ID_TAB_DEVICES, true);
+  SetChecked(ID_PANEL_PTZ, true);
+
+  struct Bar {
+    int id, normal, hover, pressed;
+    uint32_t tip;
+  };
+  static const Bar kBar[] = {
+      {ID_SNAPSHOT, 6841, 6840, 6839, 8048},      {ID_RECORD, 6808, 6807, 6806, 8049},
+      {ID_PAUSE_CYCLES, 6799, 6798, 6797, 8255},  {ID_PREV_PAGE, 6805, 6804, 6803, 8192},
+      {ID_STOP_ALL, 6761, 6760, 6759, 8612},      {ID_NEXT_PAGE, 6796, 6795, 6794, 8193},
+      {ID_DIVIDE, 6790, 6789, 6788, 8253},        {ID_FULLSCREEN, 6793, 6792, 6791, 8194},
+      {ID_RESUME_CYCLES, 6811, 6810, 6809, 8254}, {ID_TOGGLE_LIST, 6844, 6843, 6842, 8621},
+      {ID_CLEAR_ALARMS, 6787, 6786, 6785, 8189},
+  };
+  for (const Bar& b : kBar) MakeButton(b.id, b.normal, b.hover, b.pressed, b.tip);
+
+  for (QTreeWidget* tree : {&m_deviceTree, &m_groupTree}) {
+    tree->setParent(this);
+    StyleList(*tree);
+    tree->viewport()->installEventFilter(this);
+    tree->setContextMenuPolicy(Qt::CustomContextMenu);
+  }
+  m_deviceTree.show();
+  m_groupTree.hide();
+  m_alarmList.show();
+  m_panelBox->show();
+
+  connect(&m_deviceTree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+    m_deviceTree.setCurrentItem(item);
+    // Regions, servers and devices carry item data; only channel nodes open.
+    if (!DeviceNodeOf(item)) m_controller->OpenSelectedChannel();
+  });
+  connect(&m_deviceTree, &QTreeWidget::itemClicked, this,
+          [this](QTreeWidgetItem* item) { m_controller->OnDeviceTreeClick(item); });
+  connect(&m_groupTree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+    m_groupTree.setCurrentItem(item);
+    m_controller->OpenGroupSelection();
+  });
+  connect(&m_deviceTree, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    QTreeWidgetItem* item = m_deviceTree.itemAt(pos);
+    if (!item) return;
+    m_deviceTree.setCurrentItem(item);
+    std::unique_ptr<QMenu> menu(BuildDeviceTreeMenu(item));
+    if (!menu) return;
+    if (QAction* chosen = menu->exec(m_deviceTree.viewport()->mapToGlobal(pos)))
+      OnCommand(chosen->data().toInt());
+  });
   return true;
+}
+
+IDevCtlPtz* CDlgPreview::GetSelectedChannelPtz(int byName) {
+  QTreeWidgetItem* node = nullptr;
+  int channel = 0;
+  std::u16string guid;
+  if (!m_controller->GetSelectedChannelPreview(&node, &channel, &guid, false) && !node) return nullptr;
+  CDeviceManager* devices = CDeviceManager::GetInstance();
+  CDevice* device = devices->FindDevice(guid, 1);
+  if (!device) return nullptr;
+  return byName ? devices->GetChannelPtzByName(device->GetDevInfo().GetName(), channel)
+                : devices->GetChannelPtz(device, channel);
+}
+
+QMenu* CDlgPreview::BuildDeviceTreeMenu(QTreeWidgetItem* item) {
+  if (!item) return nullptr;
+  auto add = [](QMenu* menu, uint32_t text, int command) {
+    QAction* action = menu->addAction(QString::fromStdU16String(LoadResString(text)));
+    action->setData(command);
+    action->setObjectName(QString::number(command));
+    return action;
+  };
+  const DeviceTreeNode* data = DeviceNodeOf(item);
+  if (!data) {
+    CChannel* active = m_controller->GetActiveChannel();
+    if (!active) return nullptr;
+    auto* menu = new QMenu(this);
+    QAction* master = add(menu, 8064, ID_MAIN_STREAM);
+    QAction* slave = add(menu, 8065, ID_SUB_STREAM);
+    master->setCheckable(true);
+    slave->setCheckable(true);
+    CDevice* device = active->GetDevice();
+    IDevPreview* preview = device && device->IsLoggedIn() ? active->GetPreview(0) : nullptr;
+    (preview && preview->GetStreamType() != 0 ? slave : master)->setChecked(true);
+    return menu;
+  }
+  if (data->type != DeviceTreeNode::kDevice || !data->Device()) return nullptr;
+  CDevice* device = data->Device();
+  auto* menu = new QMenu(this);
+  add(menu, device->GetAlarm(0) && device->GetAlarmState() != 0 ? 8261 : 8262, ID_ARM);
+  const std::u16string& talking = m_controller->TalkDeviceName();
+  QAction* talk = add(menu, talking.empty() ? 8593 : 8594, ID_VOICE_TALK);
+  if (!talking.empty() && talking != device->GetDevInfo().GetName()) talk->setEnabled(false);
+  return menu;
+}
+
+void CDlgPreview::OnCommand(int id) {
+  switch (id) {
+    case ID_FULLSCREEN: EnterFullScreen(); break;
+    case ID_TAB_DEVICES:
+      if (!m_controller->ShowDeviceTree()) break;
+      m_deviceTree.show();
+      m_groupTree.hide();
+      SetChecked(ID_TAB_DEVICES, true);
+      SetChecked(ID_TAB_GROUPS, false);
+      break;
+    case ID_TAB_GROUPS:
+      if (!m_controller->ShowGroupTree()) break;
+      m_groupTree.show();
+      m_deviceTree.hide();
+      SetChecked(ID_TAB_GROUPS, true);
+      SetChecked(ID_TAB_DEVICES, false);
+      break;
+    case ID_PANEL_VIDEO: {
+      CChannel* channel = m_controller->GetActiveChannel();
+      IDevPreview* preview = channel ? channel->GetPreview(0) : nullptr;
+      if (!preview || !preview->IsPreviewing()) break;
+      [[fallthrough]];
+    }
+    case ID_PANEL_PTZ:
+    case ID_PANEL_PRESETS:
+    case ID_PANEL_CRUISE:
+      for (int tab : {ID_PANEL_PTZ, ID_PANEL_PRESETS, ID_PANEL_CRUISE, ID_PANEL_VIDEO}) SetChecked(tab, tab == id);
+      break;
+    case ID_TOGGLE_LIST:
+      m_listShown = !m_listShown;
+      LayoutPage();
+      update();
+      break;
+    case ID_STOP_ALL: m_controller->StopAllVideos(); break;
+    case ID_RECORD: m_controller->ToggleRecord(); break;
+    case ID_SNAPSHOT: m_controller->Snapshot(); break;
+    case ID_DIVIDE: {
+      if (!m_divScreen) {
+        m_divScreen = new CDlgDivScreen(this);
+        m_divScreen->SetPlayScreen(m_playScreen);
+      }
+      QPoint at = m_buttons.value(ID_DIVIDE) ? m_buttons.value(ID_DIVIDE)->pos() : QPoint();
+      if (at.y() + m_divScreen->height() > height()) at.ry() -= m_divScreen->height() + 10;
+      m_divScreen->move(at);
+      m_divScreen->show();
+      m_divScreen->raise();
+      break;
+    }
+    case ID_PREV_PAGE: m_playScreen->PrevPage(m_playScreen->GetActiveIndex()); break;
+    case ID_NEXT_PAGE: m_playScreen->NextPage(m_playScreen->GetActiveIndex()); break;
+    case ID_CLEAR_ALARMS: m_controller->ClearAlarms(); break;
+    case ID_MAIN_STREAM: m_controller->SetStreamType(0); break;
+    case ID_SUB_STREAM: m_controller->SetStreamType(1); break;
+    case ID_ARM: m_controller->OnArm(); break;
+    case ID_VOICE_TALK: m_controller->OnVoiceTalk(); break;
+    case ID_NOT_YET_1:
+    case ID_NOT_YET_2: CTaskbarNotifier::GetInstance()->Show(LoadResString(8511), 500, 3000, 500, 1); break;
+    default: break;  // the cycle commands belong to the cycle panel
+  }
+}
+
+void CDlgPreview::StartTimer(int id, int ms, bool once) {
+  QTimer*& timer = m_timers[id];
+  if (!timer) {
+    timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, this, [this, id] {
+      // The refresh is a posted message, as the device page's tree changes are.
+      if (id == CPreviewController::kRefreshTimer) plat::postMessage(GetSafeHwnd(), WM_REFRESH_TREE, 0, 0);
+      else m_controller->OnTimer(id);
+    });
+  }
+  timer->setSingleShot(once);
+  timer->start(ms);
+}
+
+void CDlgPreview::KillTimer(int id) {
+  if (QTimer* timer = m_timers.value(id)) timer->stop();
 }
 
 void CDlgPreview::resizeEvent(QResizeEvent* e) {
   CPageDialog::resizeEvent(e);
-  const int treeWidth = 200;
-  const int half = height() / 2;
-  m_deviceTree.setGeometry(0, 0, treeWidth, half);
-  m_groupTree.setGeometry(0, half, treeWidth, height() - half);
+  if (!m_fullScreen) LayoutPage();
+}
+
+void CDlgPreview::LayoutPage() {
+  const int w = width();
+  const int h = height();
+  const int listH = m_listShown ? kListHeight : 0;
+  const int barTop = h - listH - kBarHeight;
+  m_alarmList.setVisible(m_listShown && !m_fullScreen);
+  if (m_listShown) {
+    m_alarmList.setGeometry(0, h - listH, w, listH);
+    m_alarmList.setColumnWidth(1, std::max(100, w - 200));
+  }
+  // The right column: tabs, the shown tree, the panel tabs and the panel box.
+  const int colLeft = std::max(0, w - m_panelWidth);
+  if (auto* b = m_buttons.value(ID_TAB_DEVICES)) b->setGeometry(colLeft, 0, kTabWidth, kTabHeight);
+  if (auto* b = m_buttons.value(ID_TAB_GROUPS)) b->setGeometry(colLeft + kTabWidth, 0, kTabWidth, kTabHeight);
+  const int boxTop = std::max(kTabHeight + 60, barTop - kPanelBoxHeight);
+  const int panelTabTop = boxTop - 2 - kTabHeight;
+  const int treeTop = kTabHeight + 10;
+  const int treeBottom = std::max(treeTop + 20, panelTabTop - 15);
+  m_deviceTree.setGeometry(colLeft, treeTop, m_panelWidth - 10, treeBottom - treeTop);
+  m_groupTree.setGeometry(colLeft, treeTop, m_panelWidth - 10, treeBottom - treeTop);
+  int x = colLeft + 4;
+  for (int tab : {ID_PANEL_PTZ, ID_PANEL_PRESETS, ID_PANEL_CRUISE, ID_PANEL_VIDEO}) {
+    if (auto* b = m_buttons.value(tab)) {
+      b->move(x, panelTabTop);
+      x += b->width() + 5;
+    }
+  }
+  m_panelBox->setGeometry(colLeft, boxTop, m_panelWidth, std::max(0, barTop - boxTop));
+  // The bar: snapshot first, then the row; list buttons at four fifths of the width.
+  int bx = w / 2 - m_barLogo.width() / 2 + 175;
+  const int by = barTop + 8;
+  const std::pair<int, int> row[] = {{ID_SNAPSHOT, 0},   {ID_RECORD, 6},     {ID_PAUSE_CYCLES, 6},
+                                     {ID_PREV_PAGE, 38}, {ID_STOP_ALL, 6},   {ID_NEXT_PAGE, 6},
+                                     {ID_DIVIDE, 38},    {ID_FULLSCREEN, 6}, {ID_RESUME_CYCLES, 6}};
+  for (const auto& [id, gap] : row) {
+    auto* b = m_buttons.value(id);
+    if (!b) continue;
+    bx += gap;
+    b->move(std::min(bx, std::max(0, w - b->width())), by);
+    bx += b->width();
+  }
+  if (auto* b = m_buttons.value(ID_TOGGLE_LIST)) b->move(w * 4 / 5, by);
+  if (auto* b = m_buttons.value(ID_CLEAR_ALARMS))
+    b->move(w * 4 / 5 + (m_buttons.value(ID_TOGGLE_LIST) ? m_buttons.value(ID_TOGGLE_LIST)->width() : 0) + 6, by);
   if (m_playScreen) {
-    // The screen takes the rest; its layout is applied again from window 0, keeping the
-    // active window.
+    m_playRect = QRect(0, 0, colLeft, std::max(0, barTop));
     const int active = m_playScreen->GetActiveIndex();
-    m_playScreen->setGeometry(treeWidth, 0, std::max(0, width() - treeWidth), height());
+    m_playScreen->setGeometry(m_playRect);
     m_playScreen->SetMode(m_playScreen->GetLayoutMode(), 0);
     m_playScreen->SetActiveIndex(active, 0);
   }
+  update();
 }
 
-bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, intptr_t& result) {
-  switch (message) {
-    case WM_DEVICE_ALARM:
-      result = OnDeviceAlarm(reinterpret_cast<MsgAlarmInfo*>(wParam));
-      return true;
-    case WM_DEVICE_EXCEPTION:
-      result = OnDeviceException(static_cast<int>(wParam));
-      return true;
-    case WM_DEVICE_REBOOT:
-      result = OnDeviceReboot(reinterpret_cast<CDevice*>(wParam));
-      return true;
-    default:
-      return false;
+void CDlgPreview::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), QColor(52, 59, 68));
+  const int listH = m_listShown ? kListHeight : 0;
+  const QRect bar(0, height() - listH - kBarHeight, width(), kBarHeight);
+  if (m_fullScreen) return;
+  if (!m_barImage.isNull()) p.drawImage(bar, m_barImage);
+  if (!m_barLogo.isNull())
+    p.drawImage(bar.center() - QPoint(m_barLogo.width() / 2, m_barLogo.height() / 2), m_barLogo);
+  if (!m_barStrip.isNull() && m_barStrip.width() > 1)
+    for (int x = 0; x < bar.width(); x += m_barStrip.width() - 1) p.drawImage(x, bar.top(), m_barStrip);
+}
+
+void CDlgPreview::ShowControls(bool show) {
+  for (auto* b : m_buttons) b->setVisible(show);
+  (m_controller->GetTreeMode() == 1 ? static_cast<QWidget&>(m_groupTree) : m_deviceTree).setVisible(show);
+  m_panelBox->setVisible(show);
+  m_alarmList.setVisible(show && m_listShown);
+}
+
+void CDlgPreview::EnterFullScreen() {
+  if (m_fullScreen) return;
+  m_fullScreen = true;
+  ShowControls(false);
+  const QRect full = m_paneRect.isValid() ? m_paneRect : QRect(QPoint(0, 0), size());
+  if (m_paneRect.isValid()) setGeometry(full);
+  m_playScreen->setGeometry(0, 0, full.width(), full.height());
+  m_playScreen->SetMode(m_playScreen->GetLayoutMode(), 0);
+  if (plat::WindowHandle parent = parentWidget() ? WindowHandleOf(parentWidget()) : 0)
+    plat::postMessage(parent, kFullScreenNotice, 0, 0);
+  if (window()) window()->activateWindow();
+  setFocus();
+}
+
+void CDlgPreview::LeaveFullScreen() {
+  if (!m_fullScreen) return;
+  m_fullScreen = false;
+  if (m_paneRect2.isValid()) setGeometry(m_paneRect2);
+  ShowControls(true);
+  LayoutPage();
+  if (plat::WindowHandle parent = parentWidget() ? WindowHandleOf(parentWidget()) : 0)
+    plat::postMessage(parent, kFullScreenNotice, 5, 0);
+}
+
+void CDlgPreview::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Escape || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    // Enter and Escape never end the page; Escape leaves the full screen.
+    if (e->key() == Qt::Key_Escape) LeaveFullScreen();
+    e->accept();
+    return;
   }
+  CPageDialog::keyPressEvent(e);
 }
 
-intptr_t CDlgPreview::OnDeviceAlarm(MsgAlarmInfo* block) {
-  if (!block) return -1;
-  CDeviceManager* devices = CDeviceManager::GetInstance();
-  CDevice* device = block->loginId == -1 ? devices->FindDeviceByIP(block->deviceIP)
-                                         : devices->FindDeviceByLoginId(block->loginId);
-  if (device && device->GetAlarmState() != 0 && IsChannelAlarm(block->alarmType)) {
-    // Flags past the device's own channels would only make channels it does not have.
-    const int count = std::min({block->flagCount, static_cast<int32_t>(sizeof block->flags),
-                                device->GetDevInfo().ChnNum});
-    for (int i = 0; i < count; ++i) {
-      if (CChannel* channel = devices->GetChannel(device, i + 1)) channel->SetAlarmFlag(block->flags[i] ? 1 : 0);
+void CDlgPreview::BeginDrag(QTreeWidget* tree, QTreeWidgetItem* item) {
+  if (!tree || !item) return;
+  tree->scrollToItem(item);
+  tree->setCurrentItem(item);
+  m_dragTree = tree;
+  m_dragKind = tree == &m_deviceTree ? 0 : (item->childCount() > 0 ? 1 : 2);
+  QApplication::setOverrideCursor(Qt::DragMoveCursor);
+}
+
+bool CDlgPreview::EndDrag(const QPoint& globalPos) {
+  if (!m_dragTree) return false;
+  QApplication::restoreOverrideCursor();
+  const int kind = m_dragKind;
+  m_dragTree = nullptr;
+  m_dragKind = -1;
+  // The play window under the point among the listed, visible windows.
+  int index = -1;
+  for (QWidget* w : m_playScreen->ListedWindows()) {
+    if (!w->isVisible() || !w->rect().contains(w->mapFromGlobal(globalPos))) continue;
+    index = m_playScreen->FindIndexByHwnd(static_cast<CPlayWnd*>(w)->GetSafeHwnd());
+    break;
+  }
+  if (index < 0) return false;
+  m_playScreen->SetActiveIndex(index, 1);
+  if (kind == 0) {
+    if (DeviceNodeOf(m_deviceTree.currentItem())) {
+      CTaskbarNotifier::GetInstance()->Show(LoadResString(8546), 500, 3000, 500, 1);
+      return true;
     }
+    m_controller->OpenSelectedChannel();
+  } else if (kind == 1) {
+    m_controller->OpenGroupSelection();
+  } else {
+    m_controller->OpenGroupMember(m_groupTree.currentItem());
   }
-  FreeMsgBuffer(block);
-  return 0;
+  return true;
 }
 
-intptr_t CDlgPreview::OnDeviceException(int loginId) {
-  CDevice* device = CDeviceManager::GetInstance()->FindDeviceByLoginId(loginId);
-  if (!device) return 0;
-  // Releasing the device first stops and unlists every preview of it.
-  device->ReleaseAll();
-  if (IDevUserLogin* login = device->GetUserLogin(0)) login->Logout();
-  return 0;
+bool CDlgPreview::eventFilter(QObject* watched, QEvent* event) {
+  QTreeWidget* tree = watched == m_deviceTree.viewport() ? &m_deviceTree
+                      : watched == m_groupTree.viewport() ? &m_groupTree
+                                                          : nullptr;
+  if (!tree) return CPageDialog::eventFilter(watched, event);
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+      if (mouse->button() == Qt::LeftButton) {
+        m_pressPos = mouse->position().toPoint();
+        m_pressItem = tree->itemAt(m_pressPos);
+      }
+      break;
+    case QEvent::MouseMove:
+      if (!m_dragTree && m_pressItem && (mouse->buttons() & Qt::LeftButton) &&
+          (mouse->position().toPoint() - m_pressPos).manhattanLength() >= QApplication::startDragDistance())
+        BeginDrag(tree, m_pressItem);
+      if (m_dragTree) return true;
+      break;
+    case QEvent::MouseButtonRelease:
+      m_pressItem = nullptr;
+      if (m_dragTree) {
+        EndDrag(mouse->globalPosition().toPoint());
+        return true;
+      }
+      break;
+    default: break;
+  }
+  return CPageDialog::eventFilter(watched, event);
 }
 
-intptr_t CDlgPreview::OnDeviceReboot(CDevice* device) {
-  // Only a device still in the list: the message may arrive after the device was deleted.
-  CDeviceManager* devices = CDeviceManager::GetInstance();
-  const auto& list = devices->GetList();
-  if (!device || std::find(list.begin(), list.end(), device) == list.end()) return 0;
-  device->ReleaseAll();
-  device->RebootDevice();
-  if (IDevUserLogin* login = device->GetUserLogin(0)) login->Logout();
-  return 0;
+bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t& result) {
+  result = 0;
+  switch (message) {
+    case WM_DEVICE_ALARM: result = OnDeviceAlarm(reinterpret_cast<MsgAlarmInfo*>(wParam)); return true;
+    case WM_DEVICE_EXCEPTION: result = OnDeviceException(static_cast<int>(wParam)); return true;
+    case WM_DEVICE_REBOOT: result = OnDeviceReboot(reinterpret_cast<CDevice*>(wParam)); return true;
+    case WM_DEVICE_ARMING:
+      result = m_controller->OnDeviceArming(reinterpret_cast<CDevice*>(wParam), static_cast<int>(lParam));
+      return true;
+    case WM_CYCLE_SWITCH:
+      result = m_controller->OnCycleSwitch(reinterpret_cast<CDevice*>(wParam), lParam);
+      return true;
+    case WM_CYCLE_NO_PREVIEW: result = m_controller->OnCycleNoPreview(reinterpret_cast<CDevice*>(lParam)); return true;
+    case WM_PLAYWND_SELECTED: result = m_controller->OnPlayWndSelected(static_cast<int>(wParam)); return true;
+    case WM_REFRESH_TREE: result = m_controller->OnRefreshTree(); return true;
+    case WM_PLAYWND_RECORD: OnCommand(ID_RECORD); return true;
+    case WM_PLAYWND_SNAPSHOT: OnCommand(ID_SNAPSHOT); return true;
+    case WM_NOTIFIER_CLICKED: CTaskbarNotifier::GetInstance()->Hide(); return true;
+    default: return false;
+  }
 }

@@ -11,6 +11,7 @@
 #include "devices/DeviceManager.h"
 #include "devices/MemoryPool.h"
 #include "devices/SystemBridge.h"
+#include "devices/TreeCtrlTarget.h"
 #include "dvremu/emulator.h"
 #include "harness/UiHarness.h"
 #include "settings_fixture.h"
@@ -159,9 +160,14 @@ class RecorderBridge : public Bridge {
     ASSERT_TRUE(CDeviceManager::GetInstance()->Add(device));
     ASSERT_TRUE(page.Create(&main));
     SetDeviceMessageTarget(page.GetSafeHwnd());
+    // The page shows alarms of devices its tree holds.
+    node.object = device;
+    auto* item = new QTreeWidgetItem(page.GetDeviceTree(), QStringList{QStringLiteral("Recorder")});
+    item->setData(0, kTreeNodeRole, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(&node)));
   }
   void TearDown() override {
     SetDeviceMessageTarget(0);
+    page.GetDeviceTree()->clear();
     CDeviceManager::ReleaseInstance();
     emu.stop();
     Bridge::TearDown();
@@ -177,6 +183,7 @@ class RecorderBridge : public Bridge {
 
   dvremu::Emulator emu;
   CDevice* device = nullptr;
+  DeviceTreeNode node{DeviceTreeNode::kDevice, nullptr};
   QWidget main;
   CDlgPreview page;
 };
@@ -200,6 +207,9 @@ TEST_F(RecorderBridge, AlarmReachesThePreviewPageAndItsBlockComesBack) {
   EXPECT_EQ(third->GetAlarmFlag(), 1);
   EXPECT_EQ(CDeviceManager::GetInstance()->GetChannel(device, 2)->GetAlarmFlag(), 0);
   EXPECT_FALSE(device->HasChannel(5)) << "no channels beyond the device's four";
+  ASSERT_EQ(page.GetAlarmList()->topLevelItemCount(), 1);
+  EXPECT_EQ(page.GetAlarmList()->topLevelItem(0)->text(1),
+            QStringLiteral("Motion Detect:User:admin Device:Recorder IP:127.0.0.1 Chn3 "));
   EXPECT_EQ(OutstandingMsgBuffers(), 0);
   EXPECT_EQ(MsgBufferPool()->FreeCount(), kMsgBlocksAtStart);
 }

@@ -1,0 +1,892 @@
+#include "view/DlgPreviewController.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "controls/TaskbarNotifier.h"
+#include "devices/Device.h"
+#include "devices/DeviceManager.h"
+#include "devices/SystemBridge.h"
+#include "devices/TreeCtrlTarget.h"
+#include "plat/clock.h"
+#include "plat/log.h"
+#include "plat/paths.h"
+#include "plat/text.h"
+#include "shell/Language.h"
+#include "shell/LocalSettings.h"
+#include "shell/User.h"
+#include "shell/UserRights.h"
+#include "view/PlayScreen.h"
+#include "view/PreviewManager.h"
+#include "view/RecordFileRing.h"
+#include "view/ViewMessages.h"
+
+namespace {
+
+constexpr uint32_t IDS_SELECT_CHANNEL = 8252;
+constexpr uint32_t IDS_CLOSE_PREVIEWS_FIRST = 8541;
+constexpr uint32_t IDS_CANNOT_PREVIEW = 8546;
+constexpr uint32_t IDS_BAD_WINDOW = 8547;
+constexpr uint32_t IDS_STOP_CYCLES_FIRST = 8555;
+constexpr uint32_t IDS_LOGIN_FAILED = 8601;
+constexpr uint32_t IDS_SNAPSHOT_OK = 8350;
+constexpr uint32_t IDS_SNAPSHOT_FAILED = 8351;
+constexpr uint32_t IDS_RECORD_OK = 8368;
+constexpr uint32_t IDS_RECORD_FAILED = 8369;
+constexpr uint32_t IDS_DISK_RESERVE = 8525;
+constexpr uint32_t IDS_OPEN_PREVIEW_FIRST = 8526;
+constexpr uint32_t IDS_RECORD_SETTINGS = 8620;
+constexpr uint32_t IDS_SELECT_DEVICE = 8259;
+constexpr uint32_t IDS_INVALID_DEVICE = 8260;
+constexpr uint32_t IDS_NOT_LOGGED_IN = 8510;
+constexpr uint32_t IDS_ROLL_FAILED = 8970;
+constexpr uint32_t IDS_SWITCH_ENDED_RECORD = 8971;
+constexpr uint32_t IDS_SWITCH_NEW_RECORD = 8972;
+
+// The wait cursor for the length of a command.
+struct WaitCursor {
+  WaitCursor() {
+    if (qApp) QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  ~WaitCursor() {
+    if (qApp) QApplication::restoreOverrideCursor();
+  }
+};
+
+const char* AlarmPrefix(int32_t type) {
+  switch (type) {
+    case 0: return "Signal Alarm:";
+    case 1: return "HDD is Full:";
+    case 2: return "Video Loss:";
+    case 3: return "Motion Detect:";
+    case 5: return "Access HDD failed:";
+    case 6: return "Video Mask:";
+    default: return "";
+  }
+}
+bool IsChannelAlarm(int32_t type) { return type == 0 || type == 2 || type == 3 || type == 6; }
+bool IsDiskAlarm(int32_t type) { return type == 1 || type == 5; }
+
+std::u16string U16(const std::string& utf8) { return plat::utf8ToUtf16(utf8); }
+
+// Each child of `node`, then recursively, node first.
+QTreeWidgetItem* FindDepthFirst(QTreeWidgetItem* node, const std::function<bool(QTreeWidgetItem*)>& match) {
+  if (!node) return nullptr;
+  if (match(node)) return node;
+  for (int i = 0; i < node->childCount(); ++i)
+    if (QTreeWidgetItem* hit = FindDepthFirst(node->child(i), match)) return hit;
+  return nullptr;
+}
+
+QTreeWidgetItem* FindInTree(QTreeWidget* tree, const std::function<bool(QTreeWidgetItem*)>& match) {
+  if (!tree) return nullptr;
+  for (int i = 0; i < tree->topLevelItemCount(); ++i)
+    if (QTreeWidgetItem* hit = FindDepthFirst(tree->topLevelItem(i), match)) return hit;
+  return nullptr;
+}
+
+void PlayWndEventThunk(CDevice* device, int channel, int event, void* page) {
+  if (page) static_cast<CPreviewController*>(page)->OnPlayWndEvent(device, channel, event);
+}
+
+}  // namespace
+
+CPreviewController::CPreviewController(QTreeWidget* deviceTree, QTreeWidget* groupTree, QTreeWidget* alarmList)
+    : deviceTree_(deviceTree), groupTree_(groupTree), alarmList_(alarmList) {
+  pageTag_ = this;
+}
+
+CPreviewController::~CPreviewController() = default;
+
+// --- small helpers ---------------------------------------------------------------------------
+
+void CPreviewController::Notice(uint32_t id, const std::u16string& tail) {
+  const std::u16string text = LoadResString(id) + tail;
+  if (host_.notice) host_.notice(text);
+  else CTaskbarNotifier::GetInstance()->Show(text, 500, 3000, 500, 1);
+}
+
+void CPreviewController::PanelBind(int bound) {
+  if (host_.panelBind) host_.panelBind(bound);
+}
+
+void CPreviewController::BindVideoParam(IDevPreview* preview) {
+  if (host_.bindVideoParam) host_.bindVideoParam(preview);
+}
+
+std::tm CPreviewController::Now() const {
+  if (host_.now) return host_.now();
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return tm;
+}
+
+CDevice* CPreviewController::LiveDevice(CDevice* device) const {
+  // Messages name devices that may have been deleted since they were posted.
+  if (!device) return nullptr;
+  const auto& list = CDeviceManager::GetInstance()->GetList();
+  return std::find(list.begin(), list.end(), device) == list.end() ? nullptr : device;
+}
+
+CDevice* CPreviewController::DeviceOfItem(const CPreviewItem& item) const {
+  return CDeviceManager::GetInstance()->FindDevice(item.GetDeviceGuid(), 1);
+}
+
+int CPreviewController::ActiveIndex() const {
+  CPlayScreen* screen = screen_ ? screen_ : CPreviewManager::GetInstance()->GetPlayScreen();
+  return screen ? screen->GetActiveIndex() : -1;
+}
+
+int CPreviewController::GetRunCount() {
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  std::erase_if(memberWindows_, [manager](int w) { return !manager->FindByWindow(w); });
+  return (cycles_ ? cycles_->GetRunCount() : 0) + static_cast<int>(memberWindows_.size());
+}
+
+int CPreviewController::ChannelOfNode(const QTreeWidgetItem* node) {
+  if (!node) return -1;
+  const QString text = node->text(0);
+  if (text.size() < 2) return -1;
+  bool ok = false;
+  const int n = text.right(2).toInt(&ok);
+  return ok ? n : -1;
+}
+
+// --- tree marks ------------------------------------------------------------------------------
+
+QTreeWidgetItem* CPreviewController::FindDeviceItem(CDevice* device) {
+  if (!device) return nullptr;
+  return FindInTree(deviceTree_, [device](QTreeWidgetItem* n) {
+    const DeviceTreeNode* node = DeviceNodeOf(n);
+    return node && node->type != DeviceTreeNode::kRegion && node->object == device;
+  });
+}
+
+QTreeWidgetItem* CPreviewController::FindChannelItem(CDevice* device, int channel) {
+  if (!device) return nullptr;
+  if (treeMode_ == 1) {
+    const std::u16string guid = device->GetGuid();
+    return FindInTree(groupTree_, [&](QTreeWidgetItem* n) {
+      const GroupTreeNode* node = GroupNodeOf(n);
+      const CGroupMemberInfo* member = node ? node->Member() : nullptr;
+      return member && member->Chn == channel && member->DevGuid == guid;
+    });
+  }
+  QTreeWidgetItem* deviceNode = FindDeviceItem(device);
+  if (!deviceNode) return nullptr;
+  for (int i = 0; i < deviceNode->childCount(); ++i)
+    if (ChannelOfNode(deviceNode->child(i)) == channel) return deviceNode->child(i);
+  return nullptr;
+}
+
+void CPreviewController::SetDeviceIcon(CDevice* device, QTreeWidgetItem* node) {
+  if (!device || !node) return;
+  IDevUserLogin* login = device->GetUserLogin(1);
+  int image = 1;
+  if (!login || login->GetLoginID(0) == -1) image = 2;
+  else if (device->GetAlarmState() == 1) image = 3;
+  SetTreeItemImage(node, image);
+}
+
+void CPreviewController::SetChannelIcon(CChannel* channel, QTreeWidgetItem* node) {
+  if (!channel || !node) return;
+  const int a = channel->GetAlarmFlag() ? 1 : 0;
+  const int p = channel->IsPreviewing() ? 1 : 0;
+  const int r = channel->IsRecording() ? 1 : 0;
+  int image = 4;
+  switch (a * 4 + p * 2 + r) {
+    case 2: image = 5; break;
+    case 1: image = 6; break;
+    case 3: image = 7; break;
+    case 4: image = 10; break;
+    case 6: image = 11; break;
+    case 7: image = 12; break;
+    default: break;
+  }
+  SetTreeItemImage(node, image);
+}
+
+void CPreviewController::RefreshChannelIcons(CDevice* device, QTreeWidgetItem* deviceNode) {
+  if (!device || !deviceNode) return;
+  for (int i = 0; i < deviceNode->childCount(); ++i) {
+    QTreeWidgetItem* child = deviceNode->child(i);
+    if (DeviceNodeOf(child)) continue;
+    if (CChannel* channel = device->GetChannel(ChannelOfNode(child))) SetChannelIcon(channel, child);
+  }
+}
+
+void CPreviewController::RefreshTreeIcons(QTreeWidgetItem* node) {
+  if (!node) return;
+  for (int i = 0; i < node->childCount(); ++i) {
+    QTreeWidgetItem* child = node->child(i);
+    const DeviceTreeNode* data = DeviceNodeOf(child);
+    if (!data) continue;
+    if (data->type == DeviceTreeNode::kDevice) {
+      SetDeviceIcon(data->Device(), child);
+      RefreshChannelIcons(data->Device(), child);
+    } else if (data->type == DeviceTreeNode::kRegion) {
+      RefreshTreeIcons(child);
+    }
+  }
+}
+
+void CPreviewController::RefreshChannelNode(CDevice* device, int channel) {
+  if (!device) return;
+  if (QTreeWidgetItem* node = FindChannelItem(device, channel)) SetChannelIcon(device->GetChannel(channel), node);
+}
+
+// --- tabs ------------------------------------------------------------------------------------
+
+bool CPreviewController::ShowDeviceTree() {
+  if (GetRunCount() != 0) {
+    Notice(IDS_STOP_CYCLES_FIRST);
+    return false;
+  }
+  treeMode_ = 0;
+  return true;
+}
+
+bool CPreviewController::ShowGroupTree() {
+  if (CPreviewManager::GetInstance()->GetCount() != 0 && GetRunCount() == 0) {
+    Notice(IDS_CLOSE_PREVIEWS_FIRST);
+    return false;
+  }
+  treeMode_ = 1;
+  return true;
+}
+
+// --- opening and closing ---------------------------------------------------------------------
+
+IDevPreview* CPreviewController::GetSelectedChannelPreview(QTreeWidgetItem** nodeOut, int* channelOut,
+                                                           std::u16string* guidOut, bool create) {
+  QTreeWidgetItem* node = deviceTree_ ? deviceTree_->currentItem() : nullptr;
+  if (!node) {
+    Notice(IDS_SELECT_CHANNEL);
+    return nullptr;
+  }
+  if (DeviceNodeOf(node)) return nullptr;
+  const DeviceTreeNode* parent = DeviceNodeOf(node->parent());
+  if (!parent || parent->type != DeviceTreeNode::kDevice || !parent->Device()) return nullptr;
+  CDevice* device = parent->Device();
+  const int channel = ChannelOfNode(node);
+  if (channel < 1) return nullptr;
+  if (nodeOut) *nodeOut = node;
+  if (channelOut) *channelOut = channel;
+  if (guidOut) *guidOut = device->GetGuid();
+  return CDeviceManager::GetInstance()->GetChannelPreview(device, channel, create ? 1 : 0);
+}
+
+void CPreviewController::OpenSelectedChannel() {
+  if (GetRunCount() != 0) {
+    Notice(IDS_STOP_CYCLES_FIRST);
+    return;
+  }
+  WaitCursor wait;
+  const int active = ActiveIndex();
+  if (active < 0 || active >= CPlayScreen::kWindowCount) {
+    Notice(IDS_BAD_WINDOW);
+    return;
+  }
+  QTreeWidgetItem* node = nullptr;
+  int channel = 0;
+  std::u16string guid;
+  QTreeWidgetItem* selected = deviceTree_ ? deviceTree_->currentItem() : nullptr;
+  IDevPreview* preview = GetSelectedChannelPreview(&node, &channel, &guid);
+  if (!preview) {
+    // A device-tree node other than a channel is silently ignored by a double click.
+    if (selected && node) Notice(IDS_CANNOT_PREVIEW);
+    else if (selected && !DeviceNodeOf(selected) && ChannelOfNode(selected) > 0) Notice(IDS_CANNOT_PREVIEW);
+    return;
+  }
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  if (manager->IsShown(preview, active)) {
+    StopWindowPreview(manager->FindByPreview(preview), node);
+    return;
+  }
+  if (manager->IsShown(preview, -1)) {
+    PreviewItemPtr other = manager->FindByPreview(preview);
+    CDevice* device = other ? DeviceOfItem(*other) : nullptr;
+    StopWindowPreview(other, device ? FindChannelItem(device, other->GetChannel()) : nullptr);
+  }
+  if (manager->HasWindow(active)) {
+    if (PreviewItemPtr inActive = manager->FindByWindow(active)) {
+      CDevice* device = DeviceOfItem(*inActive);
+      StopWindowPreview(inActive, device ? FindChannelItem(device, inActive->GetChannel()) : nullptr);
+    }
+  }
+  OpenChannelInWindow(node, guid, preview, active, channel);
+}
+
+bool CPreviewController::OpenChannelInWindow(QTreeWidgetItem* node, const std::u16string& guid,
+                                             IDevPreview* preview, int window, int channel) {
+  CPlayScreen* screen = screen_ ? screen_ : CPreviewManager::GetInstance()->GetPlayScreen();
+  CPlayWnd* wnd = screen ? screen->GetWnd(window) : nullptr;
+  if (!wnd || !preview) {
+    Notice(IDS_CANNOT_PREVIEW);
+    return false;
+  }
+  auto item = std::make_shared<CPreviewItem>(window, wnd->GetSafeHwnd(), preview, channel, 0, guid);
+  if (!item->Start()) {
+    Notice(IDS_CANNOT_PREVIEW);
+    return false;
+  }
+  CPreviewManager::GetInstance()->Add(item);
+  item->OpenSound();
+  CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
+  wnd->SetCallback(&PlayWndEventThunk, device, channel, this);
+  if (device && node) {
+    SetDeviceIcon(device, node->parent());
+    SetChannelIcon(device->GetChannel(channel), node);
+  }
+  BindVideoParam(preview);
+  PanelBind(1);
+  return true;
+}
+
+void CPreviewController::StopWindowPreview(const PreviewItemPtr& item, QTreeWidgetItem* node) {
+  if (!item) return;
+  CPreviewManager::GetInstance()->Remove(item);
+  plat::postMessage(item->GetPlayWnd(), WM_PREVIEW_STOPPED, 0, 0);
+  memberWindows_.erase(item->GetWindow());
+  if (CDevice* device = DeviceOfItem(*item); device && node) {
+    if (treeMode_ == 0) SetDeviceIcon(device, node->parent());
+    SetChannelIcon(device->GetChannel(item->GetChannel()), node);
+  }
+}
+
+int CPreviewController::StopPreviewInWindow(int window) {
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  PreviewItemPtr item = manager->FindByWindow(window);
+  if (!item) return 0;
+  CDevice* device = DeviceOfItem(*item);
+  // Removal stops sound, recording and the preview, in that order, outside the list's lock.
+  manager->Remove(item);
+  memberWindows_.erase(window);
+  RefreshChannelNode(device, item->GetChannel());
+  return 1;
+}
+
+void CPreviewController::StopAllVideos() {
+  if (cycles_) cycles_->DeleteAll();
+  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) StopPreviewInWindow(w);
+  CPreviewManager::GetInstance()->RemoveAll();
+  memberWindows_.clear();
+}
+
+void CPreviewController::OpenGroupSelection() {
+  QTreeWidgetItem* selected = groupTree_ ? groupTree_->currentItem() : nullptr;
+  const GroupTreeNode* node = GroupNodeOf(selected);
+  if (!node) return;
+  if (node->type != GroupTreeNode::kGroup) {
+    OpenGroupMember(selected);
+    return;
+  }
+  const int active = ActiveIndex();
+  if (active < 0 || active >= CPlayScreen::kWindowCount) {
+    Notice(IDS_BAD_WINDOW);
+    return;
+  }
+  const std::u16string group = selected->text(0).toStdU16String();
+  StopPreviewInWindow(active);
+  if (cycles_ && cycles_->HasWindow(active)) cycles_->StopByWindow(active);
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  for (int i = 0; i < selected->childCount(); ++i) {
+    const GroupTreeNode* child = GroupNodeOf(selected->child(i));
+    const CGroupMemberInfo* member = child ? child->Member() : nullptr;
+    if (!member) continue;
+    if (PreviewItemPtr open = manager->FindByDeviceChannel(member->DevGuid, member->Chn))
+      StopPreviewInWindow(open->GetWindow());
+  }
+  if (!cycles_) return;
+  if (const int w = cycles_->WindowOfName(group); w >= 0) cycles_->StopByWindow(w);
+  const int interval = CLocalSettings::GetInstance() ? CLocalSettings::GetInstance()->GetCycleInterval() : 0;
+  for (int i = 0; i < selected->childCount(); ++i) {
+    const GroupTreeNode* child = GroupNodeOf(selected->child(i));
+    const CGroupMemberInfo* member = child ? child->Member() : nullptr;
+    if (!member) break;
+    CDevice* device = CDeviceManager::GetInstance()->FindDevice(member->DevGuid, 1);
+    if (!device) break;
+    cycles_->AddChannelToCycle(group, active, interval, device, member->Chn);
+  }
+  cycles_->ResumeByWindow(active);
+}
+
+void CPreviewController::OpenGroupMember(QTreeWidgetItem* memberNode) {
+  const GroupTreeNode* node = GroupNodeOf(memberNode);
+  const CGroupMemberInfo* member = node ? node->Member() : nullptr;
+  if (!member) return;
+  const int active = ActiveIndex();
+  if (active < 0 || active >= CPlayScreen::kWindowCount) {
+    Notice(IDS_BAD_WINDOW);
+    return;
+  }
+  const std::u16string group = memberNode->parent() ? memberNode->parent()->text(0).toStdU16String() : u"";
+  StopPreviewInWindow(active);
+  if (cycles_ && cycles_->HasWindow(active)) {
+    StopPreviewInWindow(active);
+    cycles_->StopByWindow(active);
+  }
+  if (cycles_) {
+    if (const int w = cycles_->WindowOfName(group); w >= 0) {
+      StopPreviewInWindow(w);
+      cycles_->StopByName(group);
+    }
+  }
+  CDevice* device = CDeviceManager::GetInstance()->FindDevice(member->DevGuid, 1);
+  if (!device) return;
+  IDevPreview* preview = CDeviceManager::GetInstance()->GetChannelPreview(device, member->Chn, 1);
+  if (!preview) {
+    if (host_.notice) host_.notice(device->GetDevInfo().GetIP() + LoadResString(IDS_LOGIN_FAILED) + u"!");
+    else Notice(IDS_LOGIN_FAILED);
+    return;
+  }
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
+    PreviewItemPtr item = manager->FindByWindow(w);
+    if (item && item->GetDevPreview() == preview) {
+      StopPreviewInWindow(w);
+      break;
+    }
+  }
+  CPlayScreen* screen = screen_ ? screen_ : manager->GetPlayScreen();
+  CPlayWnd* wnd = screen ? screen->GetWnd(active) : nullptr;
+  if (!wnd) return;
+  auto item = std::make_shared<CPreviewItem>(active, wnd->GetSafeHwnd(), preview, member->Chn, 0, member->DevGuid);
+  manager->Add(item);
+  if (!item->Start()) {
+    manager->Remove(item);
+    Notice(IDS_CANNOT_PREVIEW);
+    return;
+  }
+  memberWindows_.insert(active);
+  RefreshChannelNode(device, member->Chn);
+  wnd->SetCallback(&PlayWndEventThunk, device, member->Chn, this);
+}
+
+CDevice* CPreviewController::GetSelectedDevice() {
+  QTreeWidgetItem* node = deviceTree_ ? deviceTree_->currentItem() : nullptr;
+  if (!node) {
+    Notice(IDS_SELECT_DEVICE);
+    return nullptr;
+  }
+  const DeviceTreeNode* data = DeviceNodeOf(node);
+  if (!data || data->type != DeviceTreeNode::kDevice || !data->Device()) {
+    Notice(IDS_INVALID_DEVICE);
+    return nullptr;
+  }
+  return data->Device();
+}
+
+CChannel* CPreviewController::GetActiveChannel() {
+  const int active = ActiveIndex();
+  if (active < 0) return nullptr;
+  PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(active);
+  if (!item) return nullptr;
+  CDevice* device = DeviceOfItem(*item);
+  return device ? device->GetChannel(item->GetChannel()) : nullptr;
+}
+
+void CPreviewController::SetStreamType(int type) {
+  WaitCursor wait;
+  int channel = 0;
+  std::u16string guid;
+  QTreeWidgetItem* node = nullptr;
+  IDevPreview* preview = GetSelectedChannelPreview(&node, &channel, &guid);
+  if (!preview || preview->GetStreamType() == type) return;
+  const bool previewing = preview->IsPreviewing();
+  const bool recording = preview->IsRecording();
+  preview->StopRecord();
+  preview->StopPreview();
+  preview->SetStreamType(type);
+  if (previewing) preview->StartPreview();
+  CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
+  if (recording) {
+    // The recording of the old stream ended with it; it goes on in a new file of the ring
+    // when the preview runs again, and the user is told either way.
+    std::u16string file;
+    CRecordFileRing* ring = CRecordFileRing::GetInstance();
+    if (previewing && device && ring &&
+        ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), channel, file) &&
+        preview->StartRecord(0, CTChar(file).GetNarrow())) {
+      Notice(IDS_SWITCH_NEW_RECORD, file);
+    } else {
+      Notice(IDS_SWITCH_ENDED_RECORD);
+    }
+  }
+  if (device && node) SetChannelIcon(CDeviceManager::GetInstance()->GetChannel(device, channel), node);
+  if (HWND wnd = preview->GetPlayWnd()) CPreviewManager::GetInstance()->SetActiveWindowByHwnd(wnd, 1);
+}
+
+void CPreviewController::OnDeviceTreeClick(QTreeWidgetItem* item) {
+  if (!item) return;
+  WaitCursor wait;
+  if (DeviceNodeOf(item)) {
+    PanelBind(0);
+    return;
+  }
+  CChannel* channel = GetActiveChannel();
+  CDevice* device = channel ? channel->GetDevice() : nullptr;
+  IDevPreview* preview = device && device->IsLoggedIn() ? channel->GetPreview(0) : nullptr;
+  if (!preview || !preview->IsPreviewing()) {
+    PanelBind(0);
+    return;
+  }
+  PreviewItemPtr found = CPreviewManager::GetInstance()->FindByPreview(preview);
+  if (!found) return;
+  CPreviewManager::GetInstance()->SetActiveWindow(found->GetWindow(), 1);
+  BindVideoParam(preview);
+  PanelBind(1);
+}
+
+void CPreviewController::OnPlayWndEvent(CDevice* device, int channel, int event) {
+  if (event != 2) return;
+  RefreshChannelNode(LiveDevice(device), channel);
+  PanelBind(0);
+}
+
+// --- snapshot and recording ------------------------------------------------------------------
+
+void CPreviewController::Snapshot() {
+  PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(ActiveIndex());
+  if (!item) return;
+  CLocalSettings* settings = CLocalSettings::GetInstance();
+  if (!settings) return;
+  std::u16string folder = settings->GetPictureSavePath();
+  while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
+  std::error_code ec;
+  const std::string nativeFolder = plat::toNativePath(folder);
+  if (!std::filesystem::is_directory(nativeFolder, ec)) std::filesystem::create_directories(nativeFolder, ec);
+  const std::tm t = Now();
+  char name[256];
+  std::snprintf(name, sizeof name, "\\Preview_%02d_%04d%02d%02d_%02d%02d%02d_%u.bmp", item->GetChannel(),
+                t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, plat::tickCount());
+  std::u16string file = folder + U16(name);
+  if (file.size() > 255) file.resize(255);
+  const bool ok = item->CapturePicture(U16(plat::toNativePath(file)), 0);
+  Notice(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file);
+}
+
+void CPreviewController::ToggleRecord() {
+  CUser* user = CUser::GetInstance();
+  if (!user || user->GetName().empty()) return;
+  if (!user->HasRight(RIGHT_LOCAL_RECORD)) {
+    Notice(IDS_NO_RIGHT_LOCAL_RECORD);
+    return;
+  }
+  PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(ActiveIndex());
+  if (!item) {
+    Notice(IDS_OPEN_PREVIEW_FIRST);
+    return;
+  }
+  CDevice* device = DeviceOfItem(*item);
+  if (item->IsRecording()) {
+    item->StopRecord();
+    RefreshChannelNode(device, item->GetChannel());
+    return;
+  }
+  CLocalSettings* settings = CLocalSettings::GetInstance();
+  std::u16string root;
+  if (!settings || !settings->GetRecordPath(root)) {
+    Notice(IDS_DISK_RESERVE);
+    return;
+  }
+  std::error_code ec;
+  const std::string nativeRoot = plat::toNativePath(root);
+  if (!std::filesystem::is_directory(nativeRoot, ec)) std::filesystem::create_directories(nativeRoot, ec);
+  std::u16string file;
+  CRecordFileRing* ring = CRecordFileRing::GetInstance();
+  if (!device || !ring ||
+      !ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), item->GetChannel(), file)) {
+    Notice(IDS_RECORD_SETTINGS);
+    return;
+  }
+  const bool ok = item->StartRecord(0, file);
+  if (ok) RefreshChannelNode(device, item->GetChannel());
+  if (!recordTimer_) {
+    recordTimer_ = true;
+    if (host_.startTimer) host_.startTimer(kRecordTimer, kRecordMs, false);
+  }
+  Notice(ok ? IDS_RECORD_OK : IDS_RECORD_FAILED);
+}
+
+bool CPreviewController::RollRecording(const PreviewItemPtr& item) {
+  CDevice* device = DeviceOfItem(*item);
+  CRecordFileRing* ring = CRecordFileRing::GetInstance();
+  if (!device || !ring) return false;
+  item->StopRecord();
+  std::u16string file;
+  const bool ok = ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), item->GetChannel(),
+                                      file) &&
+                  item->StartRecord(0, file);
+  if (!ok) {
+    // The window is left without recording; the user has to know it stopped.
+    PLAT_LOGW("preview", "record file roll failed on window %d", item->GetWindow());
+    Notice(IDS_ROLL_FAILED, device->GetDevInfo().GetName());
+    RefreshChannelNode(device, item->GetChannel());
+  }
+  return ok;
+}
+
+void CPreviewController::ScheduleMidnightRoll(const std::tm& now) {
+  // Each window's current file now: a window whose file changed before midnight (rolled by
+  // size, restarted by the user) has its new file already and is not rolled again.
+  midnightFiles_.clear();
+  CRecordFileRing* ring = CRecordFileRing::GetInstance();
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
+    PreviewItemPtr item = manager->FindByWindow(w);
+    if (!item || !item->IsRecording()) continue;
+    CDevice* device = DeviceOfItem(*item);
+    if (!device || !ring) continue;
+    midnightFiles_.emplace_back(w, ring->GetCurrentFile(device->GetDevInfo().GetName(), item->GetChannel()));
+  }
+  midnightPending_ = true;
+  const int ms = ((59 - now.tm_min) * 60 + (60 - now.tm_sec)) * 1000 + 500;
+  if (host_.startTimer) host_.startTimer(kMidnightTimer, std::max(ms, 500), true);
+}
+
+void CPreviewController::OnTimer(int id) {
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  CRecordFileRing* ring = CRecordFileRing::GetInstance();
+  if (id == kRefreshTimer) {
+    OnRefreshTree();
+    return;
+  }
+  if (id == kMidnightTimer) {
+    midnightPending_ = false;
+    for (const auto& [w, fileThen] : midnightFiles_) {
+      PreviewItemPtr item = manager->FindByWindow(w);
+      if (!item || !item->IsRecording() || !ring) continue;
+      CDevice* device = DeviceOfItem(*item);
+      if (!device) continue;
+      if (ring->GetCurrentFile(device->GetDevInfo().GetName(), item->GetChannel()) != fileThen) continue;
+      RollRecording(item);
+    }
+    midnightFiles_.clear();
+    return;
+  }
+  if (id != kRecordTimer) return;
+  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
+    PreviewItemPtr item = manager->FindByWindow(w);
+    if (!item || !item->IsRecording() || !ring) continue;
+    CDevice* device = DeviceOfItem(*item);
+    if (!device) continue;
+    const std::u16string current = ring->GetCurrentFile(device->GetDevInfo().GetName(), item->GetChannel());
+    if (ring->NeedNewFile(current)) RollRecording(item);
+  }
+  const std::tm now = Now();
+  if (!midnightPending_ && now.tm_hour == 23 && now.tm_min == 59 && now.tm_sec > 40) ScheduleMidnightRoll(now);
+}
+
+// --- alarms and device messages --------------------------------------------------------------
+
+void CPreviewController::AddAlarmRow(const std::u16string* text) {
+  if (!alarmList_) return;
+  const std::tm t = Now();
+  char stamp[64] = "";
+  if (std::strftime(stamp, sizeof stamp, "%y-%m-%d %H:%M:%S", &t) == 0) stamp[0] = 0;
+  if (alarmList_->topLevelItemCount() > kAlarmRowsMax - 1) alarmList_->clear();
+  if (!text) return;
+  auto* row = new QTreeWidgetItem;
+  row->setText(0, QString::fromUtf8(stamp));
+  row->setText(1, QString::fromStdU16String(*text));
+  alarmList_->insertTopLevelItem(0, row);
+}
+
+void CPreviewController::ClearAlarms() {
+  if (alarmList_) alarmList_->clear();
+}
+
+intptr_t CPreviewController::OnDeviceAlarm(MsgAlarmInfo* block) {
+  if (!block) return -1;
+  // The IP field is a fixed 128-byte field that the sender may leave unterminated.
+  const std::string ip(block->deviceIP, strnlen(block->deviceIP, sizeof block->deviceIP));
+  CDeviceManager* devices = CDeviceManager::GetInstance();
+  CDevice* device =
+      block->loginId == -1 ? devices->FindDeviceByIP(ip.c_str()) : devices->FindDeviceByLoginId(block->loginId);
+  QTreeWidgetItem* node = device && device->GetAlarmState() != 0 ? FindDeviceItem(device) : nullptr;
+  if (!node) {
+    FreeMsgBuffer(block);
+    return -1;
+  }
+  std::u16string text = U16(AlarmPrefix(block->alarmType)) + u"User:" + device->GetDevInfo().GetUserName() +
+                        u" Device:" + device->GetDevInfo().GetName() + u" IP:" + plat::gbkToUtf16(ip) + u" ";
+  if (IsChannelAlarm(block->alarmType)) {
+    const int count = std::min(device->GetDevInfo().GetChnNum(), 64);
+    for (int i = 0; i < count; ++i) {
+      CChannel* channel = devices->GetChannel(device, i + 1);
+      if (!channel) continue;
+      if (block->flags[i] == 1) {
+        channel->SetAlarmFlag(1);
+        text += U16("Chn" + std::to_string(i + 1) + " ");
+      } else {
+        channel->SetAlarmFlag(0);
+      }
+    }
+    SetDeviceIcon(device, node);
+    RefreshChannelIcons(device, node);
+  } else if (IsDiskAlarm(block->alarmType)) {
+    for (int j = 0; j < 33; ++j)
+      if (block->flags[j] == 1) text += U16("HDD" + std::to_string(j + 1));
+  }
+  AddAlarmRow(&text);
+  FreeMsgBuffer(block);
+  return 0;
+}
+
+intptr_t CPreviewController::OnDeviceException(int loginId) {
+  CDevice* device = CDeviceManager::GetInstance()->FindDeviceByLoginId(loginId);
+  if (!device) return -1;
+  // Every item of the device goes, running or not, before its objects are released.
+  CPreviewManager::GetInstance()->StopDeviceAll(device->GetGuid());
+  device->ReleaseAll();
+  if (IDevUserLogin* login = device->GetUserLogin(0)) login->Logout();
+  if (QTreeWidgetItem* node = FindDeviceItem(device)) {
+    SetDeviceIcon(device, node);
+    RefreshChannelIcons(device, node);
+  }
+  return 0;
+}
+
+intptr_t CPreviewController::OnDeviceReboot(CDevice* device) {
+  device = LiveDevice(device);
+  if (!device) return 0;
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
+    PreviewItemPtr item = manager->FindByWindow(w);
+    if (item && item->GetDeviceGuid() == device->GetGuid())
+      StopWindowPreview(item, FindChannelItem(device, item->GetChannel()));
+  }
+  // Items that were listed but not running go too.
+  manager->StopDeviceAll(device->GetGuid());
+  device->ReleaseAll();
+  device->RebootDevice();
+  if (IDevUserLogin* login = device->GetUserLogin(0)) login->Logout();
+  return 0;
+}
+
+intptr_t CPreviewController::OnDeviceArming(CDevice* device, int state) {
+  device = LiveDevice(device);
+  if (!device) return 0;
+  QTreeWidgetItem* node = FindDeviceItem(device);
+  device->SetAlarmState(state);
+  if (node) SetDeviceIcon(device, node);
+  return 0;
+}
+
+intptr_t CPreviewController::OnCycleSwitch(CDevice* device, intptr_t lParam) {
+  device = LiveDevice(device);
+  const int channel = static_cast<int>(lParam & 0xFFFF);
+  if (!device || channel > 64) return 0;
+  CChannel* object = device->GetChannel(channel);
+  if (!object) return 0;
+  if (((lParam >> 16) & 0xFFFF) == 1) object->SetAlarmFlag(1);
+  if (QTreeWidgetItem* node = FindChannelItem(device, channel)) SetChannelIcon(object, node);
+  return 0;
+}
+
+intptr_t CPreviewController::OnCycleNoPreview(CDevice* device) {
+  device = LiveDevice(device);
+  if (!device) return 0;
+  const std::u16string text = device->GetDevInfo().GetIP() + LoadResString(IDS_LOGIN_FAILED);
+  AddAlarmRow(&text);
+  return 0;
+}
+
+intptr_t CPreviewController::OnPlayWndSelected(int window) {
+  if (!SingletonAccess<CPreviewManager>::HasInstance()) return -1;
+  PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(window);
+  if (!item) {
+    if (deviceTree_) deviceTree_->setCurrentItem(nullptr);
+    PanelBind(0);
+    return 0;
+  }
+  if (CDevice* device = DeviceOfItem(*item)) {
+    if (QTreeWidgetItem* node = FindChannelItem(device, item->GetChannel())) ShownTree()->setCurrentItem(node);
+  }
+  BindVideoParam(item->GetDevPreview());
+  PanelBind(1);
+  return 0;
+}
+
+intptr_t CPreviewController::OnRefreshTree() {
+  if (deviceTree_ && deviceTree_->topLevelItemCount() > 0) {
+    // The root region's own children, then every further root (a tree may hold several).
+    for (int i = 0; i < deviceTree_->topLevelItemCount(); ++i) RefreshTreeIcons(deviceTree_->topLevelItem(i));
+  }
+  return 0;
+}
+
+void CPreviewController::OnArm() {
+  WaitCursor wait;
+  QTreeWidgetItem* node = deviceTree_ ? deviceTree_->currentItem() : nullptr;
+  const DeviceTreeNode* data = DeviceNodeOf(node);
+  if (!data || data->type != DeviceTreeNode::kDevice || !data->Device()) return;
+  CDevice* device = data->Device();
+  IDevAlarm* alarm = device->GetAlarm(1);
+  if (!alarm) {
+    Notice(IDS_NOT_LOGGED_IN);
+    return;
+  }
+  SetDeviceIcon(device, node);
+  if (alarm->IsSetup()) {
+    device->SetAlarmState(device->GetAlarmState() == 1 ? 0 : 1);
+    SetDeviceIcon(device, node);
+    RefreshChannelIcons(device, node);
+    return;
+  }
+  if (alarm->SetupAlarmChan()) {
+    device->SetAlarmState(1);
+    refreshTimer_ = true;
+    if (host_.startTimer) host_.startTimer(kRefreshTimer, kRefreshMs, false);
+  }
+  SetDeviceIcon(device, node);
+}
+
+void CPreviewController::OnVoiceTalk() {
+  CUser* user = CUser::GetInstance();
+  if (!user || user->GetName().empty()) return;
+  if (!user->HasRight(RIGHT_VOICE_TALK)) {
+    Notice(IDS_NO_RIGHT_VOICE_TALK);
+    return;
+  }
+  CDevice* device = GetSelectedDevice();
+  if (!device) return;
+  if (!talkName_.empty()) {
+    // The talk belongs to the device named; stop it there, whichever device is selected.
+    CDevice* talking = CDeviceManager::GetInstance()->FindDevice(talkName_, 0);
+    (talking ? talking : device)->StopVoiceCom();
+    talkName_.clear();
+    return;
+  }
+  if (!device->IsLoggedIn()) {
+    if (IDevUserLogin* login = device->GetUserLogin(1)) login->Login();
+    SetDeviceIcon(device, FindDeviceItem(device));
+  }
+  const int started = device->StartVoiceCom(1, 0, 0, 0);
+  // A refused talk is not shown as running.
+  if (started > 0 && device->IsLoggedIn()) talkName_ = device->GetDevInfo().GetName();
+  else talkName_.clear();
+}
+
+void CPreviewController::Shutdown() {
+  if (host_.killTimer) {
+    host_.killTimer(kRefreshTimer);
+    host_.killTimer(kRecordTimer);
+    host_.killTimer(kMidnightTimer);
+  }
+  recordTimer_ = refreshTimer_ = midnightPending_ = false;
+  if (!talkName_.empty()) {
+    if (CDevice* talking = CDeviceManager::GetInstance()->FindDevice(talkName_, 0)) talking->StopVoiceCom();
+    talkName_.clear();
+  }
+  if (!SingletonAccess<CPreviewManager>::HasInstance()) return;
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  if (screen_ && manager->GetPlayScreen() != screen_) return;
+  manager->SaveSession();
+  StopAllVideos();
+}

@@ -1,0 +1,155 @@
+#pragma once
+// The live page's logic without its widgets: the trees' marks, opening and closing channels,
+// the stream type, snapshots, manual recording and its file roll, the alarm list, arming,
+// talk, exceptions and reboots. The page routes its widgets' events here; tests drive it with
+// fake device families and plain tree widgets.
+#include <QTreeWidget>
+#include <ctime>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "Hollin.h"
+#include "view/PreviewItem.h"
+
+class CDevice;
+class CChannel;
+class CPlayScreen;
+struct MsgAlarmInfo;
+
+// The cycling side of the page (the group cycles); absent, nothing cycles.
+class IPreviewCycles {
+ public:
+  virtual ~IPreviewCycles() = default;
+  virtual int GetRunCount() = 0;
+  virtual bool HasWindow(int window) = 0;
+  virtual void StopByWindow(int window) = 0;
+  // The window of the cycle carrying the group's name; -1 when none does.
+  virtual int WindowOfName(const std::u16string& group) = 0;
+  virtual void StopByName(const std::u16string& group) = 0;
+  virtual bool AddChannelToCycle(const std::u16string& group, int window, int interval, CDevice* device,
+                                 int channel) = 0;
+  virtual void ResumeByWindow(int window) = 0;
+  virtual void DeleteAll() = 0;
+};
+
+class CPreviewController {
+ public:
+  static constexpr int kAlarmRowsMax = 100;
+  static constexpr int kRefreshTimer = 10;     // arming refresh, 2 s
+  static constexpr int kRecordTimer = 20;      // record roll, 10 s
+  static constexpr int kMidnightTimer = 21;    // one-shot roll just after midnight
+  static constexpr int kRefreshMs = 2000;
+  static constexpr int kRecordMs = 10000;
+
+  // What the page supplies; every member has a working default (notifier, nothing).
+  struct Host {
+    std::function<void(const std::u16string&)> notice;
+    std::function<void(int bound)> panelBind;         // WM_PANEL_BIND to the preset panel
+    std::function<void(IDevPreview*)> bindVideoParam;  // the video parameter panel
+    std::function<void(int id, int ms, bool once)> startTimer;
+    std::function<void(int id)> killTimer;
+    std::function<std::tm()> now;  // local time
+  };
+
+  CPreviewController(QTreeWidget* deviceTree, QTreeWidget* groupTree, QTreeWidget* alarmList);
+  ~CPreviewController();
+  CPreviewController(const CPreviewController&) = delete;
+  CPreviewController& operator=(const CPreviewController&) = delete;
+
+  Host& GetHost() { return host_; }
+  void SetCycles(IPreviewCycles* cycles) { cycles_ = cycles; }
+  void SetPlayScreen(CPlayScreen* screen) { screen_ = screen; }
+  void* PageTag() const { return pageTag_; }
+  void SetPageTag(void* tag) { pageTag_ = tag; }
+
+  // Tree mode: 0 device tree, 1 group tree.
+  int GetTreeMode() const { return treeMode_; }
+  bool ShowDeviceTree();  // false (8555) while something cycles
+  bool ShowGroupTree();   // false (8541) while single previews are open and nothing cycles
+
+  // Channels opened in single windows while something cycles are refused: the count of
+  // cycles plus group members open in windows, as the preview list holds them now.
+  int GetRunCount();
+
+  // Opening and closing.
+  void OpenSelectedChannel();
+  void OpenGroupSelection();  // double click in the group tree
+  void OpenGroupMember(QTreeWidgetItem* member);
+  bool OpenChannelInWindow(QTreeWidgetItem* node, const std::u16string& guid, IDevPreview* preview, int window,
+                           int channel);
+  void StopWindowPreview(const PreviewItemPtr& item, QTreeWidgetItem* node);
+  int StopPreviewInWindow(int window);
+  void StopAllVideos();
+  // The device, channel number and preview of the device tree's selected channel node.
+  IDevPreview* GetSelectedChannelPreview(QTreeWidgetItem** node, int* channel, std::u16string* guid,
+                                         bool create = true);
+  CDevice* GetSelectedDevice();
+  CChannel* GetActiveChannel();
+  void SetStreamType(int type);
+  void OnDeviceTreeClick(QTreeWidgetItem* item);
+  void OnPlayWndEvent(CDevice* device, int channel, int event);
+
+  // Snapshot and recording of the active window.
+  void Snapshot();
+  void ToggleRecord();
+  void OnTimer(int id);
+
+  // Tree marks.
+  QTreeWidgetItem* FindDeviceItem(CDevice* device);
+  QTreeWidgetItem* FindChannelItem(CDevice* device, int channel);
+  void SetDeviceIcon(CDevice* device, QTreeWidgetItem* node);
+  void SetChannelIcon(CChannel* channel, QTreeWidgetItem* node);
+  void RefreshChannelIcons(CDevice* device, QTreeWidgetItem* deviceNode);
+  void RefreshTreeIcons(QTreeWidgetItem* node);
+  void RefreshChannelNode(CDevice* device, int channel);
+  // The channel number a channel node's text ends in (its last two digits); -1 when none.
+  static int ChannelOfNode(const QTreeWidgetItem* node);
+
+  // Alarms and device messages; the results are the page's message results.
+  intptr_t OnDeviceAlarm(MsgAlarmInfo* block);
+  void AddAlarmRow(const std::u16string* text);
+  void ClearAlarms();
+  intptr_t OnDeviceException(int loginId);
+  intptr_t OnDeviceReboot(CDevice* device);
+  intptr_t OnDeviceArming(CDevice* device, int state);
+  intptr_t OnCycleSwitch(CDevice* device, intptr_t lParam);
+  intptr_t OnCycleNoPreview(CDevice* device);
+  intptr_t OnPlayWndSelected(int window);
+  intptr_t OnRefreshTree();
+  void OnArm();
+  void OnVoiceTalk();
+  const std::u16string& TalkDeviceName() const { return talkName_; }
+
+  // The page's end: timers off, the previews saved while they run, then every window stopped.
+  void Shutdown();
+
+ private:
+  void Notice(uint32_t id, const std::u16string& tail = {});
+  void PanelBind(int bound);
+  void BindVideoParam(IDevPreview* preview);
+  std::tm Now() const;
+  QTreeWidget* ShownTree() const { return treeMode_ == 1 ? groupTree_ : deviceTree_; }
+  CDevice* LiveDevice(CDevice* device) const;
+  CDevice* DeviceOfItem(const CPreviewItem& item) const;
+  int ActiveIndex() const;
+  bool RollRecording(const PreviewItemPtr& item);
+  void ScheduleMidnightRoll(const std::tm& now);
+
+  QTreeWidget* deviceTree_;
+  QTreeWidget* groupTree_;
+  QTreeWidget* alarmList_;
+  CPlayScreen* screen_ = nullptr;
+  IPreviewCycles* cycles_ = nullptr;
+  void* pageTag_ = nullptr;
+  Host host_;
+  int treeMode_ = 0;
+  bool recordTimer_ = false;
+  bool refreshTimer_ = false;
+  // Windows holding a group member opened on its own: they count as cycling while listed.
+  std::set<int> memberWindows_;
+  // The midnight roll: the current file of each recording window when it was scheduled.
+  bool midnightPending_ = false;
+  std::vector<std::pair<int, std::u16string>> midnightFiles_;
+  std::u16string talkName_;
+};
