@@ -15,8 +15,12 @@ void onSignal(int) { g_stop = 1; }
 
 void usage() {
   std::fprintf(stderr,
-               "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]\n"
-               "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0 picks one)\n");
+               "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]
+"
+               "              [--alarm-every SECONDS]
+"
+               "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0 picks one)
+");
 }
 }  // namespace
 
@@ -24,6 +28,7 @@ int main(int argc, char** argv) {
   camemu::Config config;
   config.port = 9000;
   long seconds = 0;
+  long alarmEvery = 0;  // seconds; 0: alarms only on request
   std::string clip;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -41,6 +46,8 @@ int main(int argc, char** argv) {
       config.password = argv[++i];
     } else if (a == "--clip" && hasValue) {
       clip = argv[++i];
+    } else if (a == "--alarm-every" && hasValue) {
+      alarmEvery = std::strtol(argv[++i], nullptr, 10);
     } else if (a == "--seconds" && hasValue) {
       seconds = std::strtol(argv[++i], nullptr, 10);
     } else {
@@ -68,7 +75,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "camemu: every LAN search port is taken; not answering searches\n");
   std::fflush(stdout);
   const int64_t end = seconds > 0 ? plat::monotonicMs() + seconds * 1000 : 0;
-  while (!g_stop && (end == 0 || plat::monotonicMs() < end)) plat::sleepMs(100);
+  int64_t nextAlarm = plat::monotonicMs() + alarmEvery * 1000;
+  int step = 0;
+  while (!g_stop && (end == 0 || plat::monotonicMs() < end)) {
+    plat::sleepMs(100);
+    if (alarmEvery > 0 && plat::monotonicMs() >= nextAlarm) {
+      nextAlarm += alarmEvery * 1000;
+      if (camera.raiseCycledAlarm(step) > 0) ++step;
+    }
+  }
   camera.stop();
   return 0;
 }

@@ -466,6 +466,26 @@ bool Emulator::pushAlarm(uint32_t handle, const std::array<uint8_t, kAlarmRecord
   return c && c->send(packet(kAlarm, handle, kOk, record.data(), record.size()));
 }
 
+std::array<uint8_t, 16> cycledAlarmBits(int step) {
+  // Bits of a channel entry: 0 signal, 1 motion, 2 video loss, 3 mask, 6 disk.
+  std::array<uint8_t, 16> bits{};
+  switch (((step % 5) + 5) % 5) {
+    case 0: bits[0] = bits[2] = 1u << 1; break;  // motion on channels 1 and 3
+    case 1: bits[1] = 1u << 2; break;            // video loss on channel 2
+    case 2: bits[0] = 1u << 6; break;            // the first disk
+    case 3: bits[0] = 1u << 0; break;            // signal on channel 1
+    default: bits[3] = 1u << 3; break;           // mask on channel 4
+  }
+  return bits;
+}
+
+bool Emulator::raiseCycledAlarm(int step) {
+  const auto armed = requests(kSetAlarm);
+  if (armed.empty() || requests(kStopAlarm).size() >= armed.size()) return false;
+  return pushAlarm(armed.back().handle,
+                   alarmRecord(impl_->opt.serial, "DVR-EMU", "127.0.0.1", cycledAlarmBits(step)));
+}
+
 bool Emulator::sendTalk(uint32_t handle, uint32_t value1, uint32_t value2, uint32_t counter,
                         const std::vector<uint8_t>& audio) {
   std::vector<uint8_t> p(12 + audio.size());

@@ -1,5 +1,5 @@
 // dvremu: a recorder on 127.0.0.1 for demos and manual tests.
-//   dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4]
+//   dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   int port = 8000;
   std::string clipPath;
   bool mpeg4 = false;
+  int alarmEvery = 0;  // seconds; 0: alarms only on request
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
@@ -27,8 +28,9 @@ int main(int argc, char** argv) {
     else if (a == "--password") o.password = next();
     else if (a == "--clip") clipPath = next();
     else if (a == "--mpeg4") mpeg4 = true;
+    else if (a == "--alarm-every") alarmEvery = std::atoi(next().c_str());
     else {
-      std::fprintf(stderr, "usage: dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4]\n");
+      std::fprintf(stderr, "usage: dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]\n");
       return 2;
     }
   }
@@ -61,6 +63,17 @@ int main(int argc, char** argv) {
       emu.services().addFile(f);
     }
   }
+  // A few log records, so a log search finds something.
+  const char* kLogTexts[] = {"power on", "user admin logged in", "motion on channel 1", "disk check passed",
+                             "video loss on channel 2", "configuration saved"};
+  for (uint32_t i = 0; i < 6; ++i) {
+    dvremu::LogEntry e;
+    e.time = {2013, 2, 28, 8 + i, 10 * i, 0};
+    e.major = 1 + i % 3;
+    e.minorBit = i % 4;
+    e.text = kLogTexts[i];
+    emu.services().addLog(e);
+  }
   if (!emu.start(static_cast<uint16_t>(port))) {
     std::fprintf(stderr, "dvremu: cannot listen on 127.0.0.1:%d\n", port);
     return 1;
@@ -73,7 +86,15 @@ int main(int argc, char** argv) {
   else
     std::fprintf(stderr, "dvremu: every LAN search port is taken; not answering searches\n");
   std::fflush(stdout);
-  while (!g_stop) plat::sleepMs(200);
+  int64_t nextAlarm = plat::monotonicMs() + alarmEvery * 1000LL;
+  int step = 0;
+  while (!g_stop) {
+    plat::sleepMs(200);
+    if (alarmEvery > 0 && plat::monotonicMs() >= nextAlarm) {
+      nextAlarm += alarmEvery * 1000LL;
+      if (emu.raiseCycledAlarm(step)) ++step;
+    }
+  }
   emu.stop();
   return 0;
 }

@@ -83,6 +83,17 @@ int Camera::pushAlarm(uint16_t code, uint16_t status, const std::vector<uint8_t>
   return n;
 }
 
+int Camera::raiseCycledAlarm(int step) {
+  std::vector<uint8_t> payload(kPayloadSize, 0);
+  const uint32_t kind = static_cast<uint32_t>(((step % 3) + 3) % 3) + 1;
+  const uint32_t number = kind == 3 ? 0 : 1;
+  for (int i = 0; i < 4; ++i) {
+    payload[i] = static_cast<uint8_t>(kind >> (8 * i));
+    payload[4 + i] = static_cast<uint8_t>(number >> (8 * i));
+  }
+  return pushAlarm(0x0309, 1, payload);
+}
+
 uint32_t Camera::firmwareAnnounced() const {
   std::lock_guard<std::mutex> lk(state_->mutex);
   return state_->firmwareAnnounced;

@@ -71,6 +71,9 @@ class Camera {
 
   // Alarm channel: writes one 544-byte message to every open alarm connection; the count.
   int pushAlarm(uint16_t code, uint16_t status, const std::vector<uint8_t>& payload);
+  // The alarm of `step` in a cycle of channel (motion on channel 1), disk (disk 1) and
+  // exception kinds: payload word 0 the kind (1, 2, 3), word 1 the channel or disk number.
+  int raiseCycledAlarm(int step);
 
   // Firmware: the header's announced size and the bytes that arrived.
   uint32_t firmwareAnnounced() const;

@@ -73,6 +73,9 @@ class Emulator {
 
   // On demand, to the most recent connection (false when none).
   bool pushAlarm(uint32_t handle, const std::array<uint8_t, kAlarmRecordBytes>& record);
+  // The alarm of `step` in a cycle of motion, video loss, disk, signal and mask alarms, to
+  // the handle of the latest arming that was not disarmed; false when nothing is armed.
+  bool raiseCycledAlarm(int step);
   bool sendTalk(uint32_t handle, uint32_t value1, uint32_t value2, uint32_t counter,
                 const std::vector<uint8_t>& audio);
   bool sendPacket(uint32_t command, uint32_t handle, uint32_t status,
@@ -85,6 +88,9 @@ class Emulator {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// The channel bits of cycle step `step` (see raiseCycledAlarm).
+std::array<uint8_t, 16> cycledAlarmBits(int step);
 
 // An alarm record of the wire: device fields and per channel (0..15) the alarm bits.
 std::array<uint8_t, kAlarmRecordBytes> alarmRecord(const std::string& serial,
