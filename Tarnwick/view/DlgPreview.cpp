@@ -457,7 +457,7 @@ bool CDlgPreview::EndDrag(const QPoint& globalPos) {
   m_playScreen->SetActiveIndex(index, 1);
   if (kind == 0) {
     if (DeviceNodeOf(m_deviceTree.currentItem())) {
-      CTaskbarNotifier::GetInstance()->Show(LoadResString(8546), 500, 3000, 500, 1);
+      m_controller->Notice(8546);
       return true;
     }
     m_controller->OpenSelectedChannel();

@@ -149,6 +149,9 @@ int CPreviewController::GetRunCount() {
 
 int CPreviewController::ChannelOfNode(const QTreeWidgetItem* node) {
   if (!node) return -1;
+  // The number the tree builder gave the item; the text's last two digits for an item
+  // that has none.
+  if (const QVariant n = node->data(0, kTreeChannelRole); n.isValid()) return n.toInt();
   const QString text = node->text(0);
   if (text.size() < 2) return -1;
   bool ok = false;
@@ -511,7 +514,7 @@ void CPreviewController::SetStreamType(int type) {
     CRecordFileRing* ring = CRecordFileRing::GetInstance();
     if (previewing && device && ring &&
         ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), channel, file) &&
-        preview->StartRecord(0, CTChar(file).GetNarrow())) {
+        preview->StartRecord(0, plat::utf16ToUtf8(file).c_str())) {
       Notice(IDS_SWITCH_NEW_RECORD, file);
     } else {
       Notice(IDS_SWITCH_ENDED_RECORD);

@@ -103,7 +103,8 @@ class CPreviewController {
   void RefreshChannelIcons(CDevice* device, QTreeWidgetItem* deviceNode);
   void RefreshTreeIcons(QTreeWidgetItem* node);
   void RefreshChannelNode(CDevice* device, int channel);
-  // The channel number a channel node's text ends in (its last two digits); -1 when none.
+  // The channel number of a channel node: its item data, else the last two digits of its
+  // text; -1 when neither gives one.
   static int ChannelOfNode(const QTreeWidgetItem* node);
 
   // Alarms and device messages; the results are the page's message results.
@@ -121,11 +122,13 @@ class CPreviewController {
   void OnVoiceTalk();
   const std::u16string& TalkDeviceName() const { return talkName_; }
 
+  // A notice of text `id` (and `tail`) through the host.
+  void Notice(uint32_t id, const std::u16string& tail = {});
+
   // The page's end: timers off, the previews saved while they run, then every window stopped.
   void Shutdown();
 
  private:
-  void Notice(uint32_t id, const std::u16string& tail = {});
   void PanelBind(int bound);
   void BindVideoParam(IDevPreview* preview);
   std::tm Now() const;

@@ -1,5 +1,7 @@
 #include "view/PreviewItem.h"
 
+#include "plat/text.h"
+
 #include "devices/DeviceManager.h"
 #include "plat/window.h"
 #include "view/ViewMessages.h"
@@ -41,14 +43,13 @@ bool CPreviewItem::Stop() {
 
 bool CPreviewItem::StartRecord(int mode, const std::u16string& path) {
   if (!GetPreview()) return false;
-  CTChar narrow(path);
-  return GetDevPreview()->StartRecord(mode, narrow.GetNarrow());
+  // File names reach the file system in its own encoding, not the narrow display text's.
+  return GetDevPreview()->StartRecord(mode, plat::utf16ToUtf8(path).c_str());
 }
 
 bool CPreviewItem::CapturePicture(const std::u16string& path, int mode) {
   if (!GetPreview()) return false;
-  CTChar narrow(path);
-  return GetDevPreview()->CapturePicture(narrow.GetNarrow(), mode);
+  return GetDevPreview()->CapturePicture(plat::utf16ToUtf8(path).c_str(), mode);
 }
 
 bool CPreviewItem::StopRecord() { return GetPreview() && GetDevPreview()->StopRecord(); }

@@ -24,6 +24,12 @@ inline Counters& Alive() {
   return c;
 }
 
+// What every fake login's StartVoiceCom answers.
+inline int& TalkResult() {
+  static int r = 1;
+  return r;
+}
+
 struct UserLogin : IDevUserLogin {
   int type;
   DevHandle sessionWhenLoggedIn;
@@ -74,7 +80,7 @@ struct UserLogin : IDevUserLogin {
   bool FindNextLog(int) override { return false; }
   int StartVoiceCom(intptr_t, intptr_t, intptr_t, intptr_t) override {
     Note("login.talk");
-    return 1;
+    return TalkResult();
   }
   int StopVoiceCom() override { return 1; }
   int GetDevType() override { return type; }
