@@ -39,8 +39,13 @@ void ShowDevNotice(HWND, const char* text, const char*) {
   if (text) UiService().Notice(plat::gbkToUtf16(text));
 }
 
-void StyleList(QTreeWidget& tree) {
-  tree.setStyleSheet(QStringLiteral("QTreeWidget { background: rgb(78,86,97); color: rgb(220,220,220); }"));
+// Colours by palette: the trees and the list keep the application's style.
+void StyleList(QTreeWidget& tree, const QColor& text) {
+  QPalette palette = tree.palette();
+  palette.setColor(QPalette::Base, QColor(78, 86, 97));
+  palette.setColor(QPalette::Window, QColor(78, 86, 97));
+  palette.setColor(QPalette::Text, text);
+  tree.setPalette(palette);
 }
 
 }  // namespace
@@ -104,14 +109,15 @@ bool CDlgPreview::OnInitDialog() {
   m_alarmList.setHeaderLabels({QString::fromStdU16String(LoadResString(8364)),
                                QString::fromStdU16String(LoadResString(8258))});
   m_alarmList.setColumnWidth(0, 200);
-  m_alarmList.setStyleSheet(QStringLiteral(
-      "QTreeWidget { background: rgb(78,86,97); color: rgb(0,255,0); }"
-      "QHeaderView::section { background: rgb(60,66,75); color: rgb(220,220,220); }"));
+  StyleList(m_alarmList, QColor(0, 255, 0));
 
   // The box of the side panels: the PTZ, preset, cruise and video parameter panels go here.
   m_panelBox = new QFrame(this);
   m_panelBox->setObjectName(QString::number(kPanelBoxId));
-  m_panelBox->setStyleSheet(QStringLiteral("QFrame { background: rgb(62,69,79); }"));
+  m_panelBox->setAutoFillBackground(true);
+  QPalette box = m_panelBox->palette();
+  box.setColor(QPalette::Window, QColor(62, 69, 79));
+  m_panelBox->setPalette(box);
 
   m_playScreen = new CPlayScreen(0, this);
   m_playScreen->setObjectName(QString::number(CPlayScreen::kControlId));
@@ -163,7 +169,7 @@ bool CDlgPreview::OnInitDialog() {
 
   for (QTreeWidget* tree : {&m_deviceTree, &m_groupTree}) {
     tree->setParent(this);
-    StyleList(*tree);
+    StyleList(*tree, QColor(220, 220, 220));
     tree->viewport()->installEventFilter(this);
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
   }

@@ -151,7 +151,7 @@ int CPreviewController::ChannelOfNode(const QTreeWidgetItem* node) {
   if (!node) return -1;
   // The number the tree builder gave the item; the text's last two digits for an item
   // that has none.
-  if (const QVariant n = node->data(0, kTreeChannelRole); n.isValid()) return n.toInt();
+  if (const int n = ChannelNumberOf(node); n > 0) return n;
   const QString text = node->text(0);
   if (text.size() < 2) return -1;
   bool ok = false;

@@ -29,10 +29,18 @@ namespace {
 
 constexpr const char* kChildMode = "TARNWICK_APP_CHILD";
 
+// Threads of the process, less the painting helpers Qt's raster engine keeps in its own pool
+// (they fill long spans of large windows and end on Qt's own schedule).
 int ThreadCount() {
   int n = 0;
   if (DIR* d = opendir("/proc/self/task")) {
-    while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+    while (dirent* e = readdir(d)) {
+      if (e->d_name[0] == '.') continue;
+      std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+      std::string name;
+      std::getline(comm, name);
+      n += name != "Thread (pooled)";
+    }
     closedir(d);
   }
   return n;

@@ -54,6 +54,8 @@ struct PreviewPage : ::testing::Test {
     setenv("TARNWICK_DRIVES", ((root / "c").string() + ":" + (root / "d").string()).c_str(), 1);
     plat::resetDriveMap();
     fake::TalkResult() = 1;
+    // A list another test left behind would refuse the host.
+    if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
     CUser::GetInstance()->SetName(u"ann");
     CUser::GetInstance()->SetPower(RIGHTS_ALL);
     CDevInfo info(u"前门", u"127.0.0.1", 9000, u"admin", u"admin", 8, u"", u"", u"", u"", 0, 0, DEV_TYPE_IPC,

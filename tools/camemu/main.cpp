@@ -15,12 +15,9 @@ void onSignal(int) { g_stop = 1; }
 
 void usage() {
   std::fprintf(stderr,
-               "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]
-"
-               "              [--alarm-every SECONDS]
-"
-               "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0 picks one)
-");
+               "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]\n"
+               "              [--alarm-every SECONDS]\n"
+               "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0 picks one)\n");
 }
 }  // namespace
 
