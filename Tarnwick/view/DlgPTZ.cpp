@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <cmath>
 
@@ -63,22 +64,30 @@ CDlgPTZ::CDlgPTZ(IPanelHost* host) : CPageDialog(kTemplateId), controller_(host)
     b->setToolTip(Text(row.tip));
     buttons_[i] = b;
   }
-  // Speed is not offered: no command carries one. The slider and its end images stay hidden.
+  // The steering speed, 0 to 6, between its "-" and "+" images.
   slider_ = new CSliderControlEx(this);
   slider_->setObjectName(QString::number(kSliderId));
   slider_->LoadThumbImageResource(6048);
   slider_->setToolTip(QStringLiteral("0-6"));
-  slider_->hide();
+  slider_->setRange(0, 6);
+  slider_->setValue(controller_.Speed());
+  connect(slider_, &QSlider::valueChanged, this, [this](int v) {
+    // Without the PTZ right the slider does not move.
+    if (v != controller_.Speed() && !CheckPtzRight()) {
+      QSignalBlocker block(slider_);
+      slider_->setValue(controller_.Speed());
+      return;
+    }
+    controller_.SetSpeed(v);
+  });
   minus_ = new CBitmapButtonEx(this, 1953);
   minus_->setObjectName(QStringLiteral("1953"));
   minus_->LoadImageResources(6015);
   minus_->SizeToImage();
-  minus_->hide();
   plus_ = new CBitmapButtonEx(this, 1954);
   plus_->setObjectName(QStringLiteral("1954"));
   plus_->LoadImageResources(6008);
   plus_->SizeToImage();
-  plus_->hide();
   LoadImageFromResource(background_, 222);
   Layout();
 }
@@ -117,12 +126,14 @@ void CDlgPTZ::Layout() {
   Button(1052)->PlaceBeside(Button(1051), 2, -1);
   Button(1056)->PlaceBeside(Button(1051), -1, 2);
   Button(1057)->PlaceBeside(Button(1056), 2, -1);
-  // The 3D, light and wiper row sits in the lower third, under the rose.
+  // The 3D, light and wiper row sits in the lower third, under the rose; the speed row
+  // between them.
   CPTZButton* b3d = Button(1059);
-  const int h = std::max(height(), 160);
-  b3d->move(b3d->x() > 0 ? b3d->x() : 12, 2 * (h / 3) + h / 6 - b3d->height() / 3);
+  const int h = std::max(height(), 200);
+  b3d->move(12, 2 * (h / 3) + h / 6 - b3d->height() / 3);
   Button(1060)->PlaceBeside(b3d, 6, -1);
   Button(1061)->PlaceBeside(Button(1060), 6, -1);
+  minus_->move(12, b3d->y() - minus_->height() - 8);
   const int left = minus_->x() + minus_->width();
   const int right = Button(1057)->geometry().right() + 1 - minus_->width();
   slider_->setGeometry(left, minus_->y(), std::max(0, right - left), minus_->height());

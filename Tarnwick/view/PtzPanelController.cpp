@@ -69,6 +69,7 @@ bool CPtzController::Press(int command) {
   bound_ = std::move(target);
   command_ = command;
   held_ = true;
+  ptz->SetStoredValue(speed_);
   ptz->PTZControl(command, 0);
   return true;
 }

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QPushButton>
+#include <QSlider>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -169,8 +170,11 @@ struct PtzLive : ::testing::Test {
 
 TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
   CDlgPTZ panel(&host);
-  panel.resize(200, 160);
+  panel.resize(200, 200);
   panel.show();
+  auto* speed = panel.findChild<QSlider*>("1058");
+  ASSERT_NE(speed, nullptr);
+  speed->setValue(5);
   const int ids[] = {1043, 1044, 1045, 1048, 1049, 1050, 1053, 1054, 1055,
                      1046, 1047, 1051, 1052, 1056, 1057, 1060, 1061};
   const int codes[] = {25, 21, 26, 23, 29, 24, 27, 22, 28, 14, 13, 12, 11, 15, 16, 2, 3};
@@ -186,6 +190,7 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
     const auto sent = CamCommands();
     EXPECT_EQ(sent[2 * i][2], codes[i]) << ids[i];
     EXPECT_EQ(sent[2 * i][3], 0) << ids[i];
+    EXPECT_EQ(sent[2 * i][6], 5) << "speed of " << ids[i];
     EXPECT_EQ(sent[2 * i + 1][2], codes[i]) << ids[i];
     EXPECT_EQ(sent[2 * i + 1][3], 1) << ids[i];
   }
@@ -202,6 +207,7 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
     const auto sent = Dvr(kDvrControl);
     EXPECT_EQ(sent[2 * i].action, actions[i]);
     EXPECT_EQ(sent[2 * i].channel, 0u);
+    EXPECT_EQ(sent[2 * i].value4, 5u) << "speed";
     EXPECT_EQ(sent[2 * i + 1].action, 0u) << "stop";
   }
   const size_t camBefore = CamCommands().size();
@@ -238,6 +244,8 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
   harness::MouseRelease(panel.Button(1044));
   ASSERT_FALSE((*ui)->notices.empty());
   EXPECT_EQ((*ui)->notices.back(), LoadResString(IDS_NO_RIGHT_PTZ));
+  speed->setValue(1);
+  EXPECT_EQ(speed->value(), 5) << "the speed moved without the right";
   CUser::GetInstance()->SetPower(RIGHT_PTZ);
   harness::MousePress(panel.Button(1059));
   harness::MouseRelease(panel.Button(1059));

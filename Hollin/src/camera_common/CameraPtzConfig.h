@@ -17,8 +17,11 @@ class CameraPtz : public IDevCtlPtz {
     return 1;
   }
   // The command record carries the command's low byte, the stop flag (a start without its
-  // stop would leave the head turning), the preset or route, the point and the value.
-  int PTZControl(int command, int stop) override { return Send(command, stop != 0, 0, 0, 0); }
+  // stop would leave the head turning), the preset or route, the point and the value; a
+  // steering command's value is the stored speed.
+  int PTZControl(int command, int stop) override {
+    return Send(command, stop != 0, 0, 0, stored_);
+  }
   int PTZCruise(int command, int route, int point, int value) override {
     return Send(command, false, route, point, value);
   }

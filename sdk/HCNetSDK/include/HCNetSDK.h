@@ -136,6 +136,8 @@ int NET_DVR_StopVoiceCom(int32_t talkHandle);
 constexpr size_t SDK_PTZCRUISE_SIZE = 128;  // 32 points: preset, dwell, speed, reserved
 
 int NET_DVR_PTZControl(int32_t realHandle, uint32_t command, uint32_t stop);
+int NET_DVR_PTZControlWithSpeed(int32_t realHandle, uint32_t command, uint32_t stop,
+                                uint32_t speed);
 int NET_DVR_PTZPreset(int32_t realHandle, uint32_t command, uint32_t preset);
 int NET_DVR_PTZCruise(int32_t realHandle, uint32_t command, uint8_t route, uint8_t point,
                       uint16_t value);

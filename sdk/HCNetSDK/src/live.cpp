@@ -131,6 +131,11 @@ int NET_DVR_PTZControl(int32_t realHandle, uint32_t command, uint32_t stop) {
   return QX_DVR_PTZControl(realHandle, command, stop);
 }
 
+int NET_DVR_PTZControlWithSpeed(int32_t realHandle, uint32_t command, uint32_t stop,
+                                uint32_t speed) {
+  return QX_DVR_PTZControlWithSpeed(realHandle, command, stop, speed);
+}
+
 int NET_DVR_PTZPreset(int32_t realHandle, uint32_t command, uint32_t preset) {
   return QX_DVR_PTZPreset(realHandle, command, preset);
 }
