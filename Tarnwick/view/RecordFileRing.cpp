@@ -217,6 +217,8 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
   if (!db_.IsOpen()) return false;
   std::u16string name;
   int disk = -1;
+  uint32_t tick = static_cast<uint32_t>(plat::tickCount());
+  if (tickGiven_ && static_cast<int32_t>(tick - lastTick_) <= 0) tick = lastTick_ + 1;
   // Every pass either stops or takes one row out of the tables, so the loop ends with them.
   for (;;) {
     plat::LocalTime now = plat::localTime();
@@ -224,7 +226,7 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
     if (folder.empty()) return false;
     disk = selected_;
     name = playback_names::RingRecordingName(folder, deviceType, deviceName, channel, now,
-                                             static_cast<uint32_t>(plat::tickCount()));
+                                             tick);
     if (!IsDiskFull(disks_[disk])) break;
     // Without loop recording nothing is ever deleted to make room.
     if (!circular_) return false;
@@ -241,6 +243,8 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
     }
   }
   fileName = name;
+  lastTick_ = tick;
+  tickGiven_ = true;
   ExecuteSql(db_, u"insert into " + TableOf(disks_[disk]) + u"(file) values(?)", {name});
   for (CurrentFile& c : current_) {
     if (c.deviceName == deviceName && c.channel == channel) {

@@ -90,6 +90,10 @@ class CRecordFileRing {
   int selected_ = -1;
   unsigned packSize_ = 32u << 20;
   std::vector<CurrentFile> current_;
+  // The millisecond count of the last name given: two files asked for within one millisecond
+  // would otherwise share a name and the second would overwrite the first.
+  uint32_t lastTick_ = 0;
+  bool tickGiven_ = false;
   CppSQLite3DB db_;
   int circular_ = 0;
   FreeSpaceQuery freeSpace_;

@@ -149,6 +149,8 @@ TEST_F(Ring, AHandDeletedFileIsOldestItsRowGoesAndAnEmptyTableEndsTheLoop) {
   capacity[u"d:\\"] = kRoom + 3 * kPack;
   Enable({1}, 1);
   std::u16string a = Record(kPack), b = Record(kPack), c = Record(kPack);
+  // Asked for within one millisecond, the names still differ: none overwrites another.
+  ASSERT_TRUE(a != b && b != c && a != c);
   fs::remove(plat::toNativePath(a));  // by hand
   // Full now: the missing file is the oldest, so its row goes; the loop goes on to b.
   WriteFile(plat::toNativePath(c), std::string(3 * kPack, 'z'));
