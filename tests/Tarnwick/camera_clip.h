@@ -1,15 +1,19 @@
 #pragma once
-// The camera emulator's live frames made of a generated clip (H.264, codec 2).
+// The camera emulator's live frames made of a generated clip (H.264, codec 2), and reading
+// back which frame of the clip a play window shows.
 #include <vector>
 
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
+#include "plat/surface.h"
+#include "plat/window.h"
 
 namespace harness {
 
-inline std::vector<camemu::MediaFrame> CameraFrames(const clipgen::Clip& clip) {
+// Frames [from, to) of the clip.
+inline std::vector<camemu::MediaFrame> CameraFrames(const clipgen::Clip& clip, size_t from, size_t to) {
   std::vector<camemu::MediaFrame> frames;
-  for (size_t i = 0; i < clip.frames.size(); ++i) {
+  for (size_t i = from; i < to && i < clip.frames.size(); ++i) {
     camemu::MediaFrame f;
     f.data = clip.frameBytes(i);
     f.codec = 2;
@@ -19,6 +23,19 @@ inline std::vector<camemu::MediaFrame> CameraFrames(const clipgen::Clip& clip) {
     frames.push_back(std::move(f));
   }
   return frames;
+}
+
+inline std::vector<camemu::MediaFrame> CameraFrames(const clipgen::Clip& clip) {
+  return CameraFrames(clip, 0, clip.frames.size());
+}
+
+// The frame number carried by the window's last picture; -1 when it has none.
+inline int WindowFrameNumber(plat::WindowHandle wnd) {
+  plat::PresentedPicture pic;
+  if (!plat::lastPresented(wnd, &pic) || pic.width <= 0) return -1;
+  std::vector<uint8_t> luma(pic.pixels.size());
+  for (size_t i = 0; i < luma.size(); ++i) luma[i] = (pic.pixels[i] >> 8) & 0xFF;
+  return clipgen::readFrameIndex(luma.data(), pic.width, pic.width, pic.height);
 }
 
 }  // namespace harness

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "camera_clip.h"
 #include "camemu/camera.h"
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
@@ -68,16 +69,7 @@ TEST_F(RingRecording, TheRecorderRollsFilesAndTheRingFreesTheOldestWhenTheDiskIs
   camemu::Camera cam;
   ASSERT_TRUE(cam.start());
   camemu::Media media(cam);
-  std::vector<camemu::MediaFrame> frames;
-  for (size_t i = 0; i < clip.frames.size(); ++i) {
-    camemu::MediaFrame f;
-    f.data = clip.frameBytes(i);
-    f.key = clip.frames[i].key;
-    f.width = static_cast<uint16_t>(clip.width);
-    f.height = static_cast<uint16_t>(clip.height);
-    frames.push_back(std::move(f));
-  }
-  media.setLiveFrames(std::move(frames), true);
+  media.setLiveFrames(harness::CameraFrames(clip), true);
 
   constexpr unsigned kPack = 128 * 1024;
   constexpr int64_t kCapacity = 34LL * kPack;  // room for about four packs above the mark

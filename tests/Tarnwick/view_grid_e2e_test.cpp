@@ -93,13 +93,7 @@ struct GridLive : ::testing::Test {
   }
 
   // The frame number carried by the window's last picture; -1 when it has none.
-  static int FrameNumber(CPlayWnd* w) {
-    plat::PresentedPicture pic;
-    if (!plat::lastPresented(w->GetSafeHwnd(), &pic) || pic.width <= 0) return -1;
-    std::vector<uint8_t> luma(pic.pixels.size());
-    for (size_t i = 0; i < luma.size(); ++i) luma[i] = (pic.pixels[i] >> 8) & 0xFF;
-    return clipgen::readFrameIndex(luma.data(), pic.width, pic.width, pic.height);
-  }
+  static int FrameNumber(CPlayWnd* w) { return harness::WindowFrameNumber(w->GetSafeHwnd()); }
 
   // Runs the UI until `done` holds (bounded generously: the machine may be busy).
   static bool WaitFor(const std::function<bool()>& done) {

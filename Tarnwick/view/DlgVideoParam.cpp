@@ -1,0 +1,126 @@
+#include "view/DlgVideoParam.h"
+
+#include <QLabel>
+#include <QPainter>
+
+#include "controls/BitmapButtonEx.h"
+#include "controls/PngResource.h"
+#include "controls/SliderControlEx.h"
+#include "controls/TaskbarNotifier.h"
+#include "devices/DeviceManager.h"
+#include "plat/clock.h"
+#include "shell/Language.h"
+#include "view/BSWndContainer.h"
+#include "view/PlayScreen.h"
+#include "view/PreviewManager.h"
+
+namespace {
+
+constexpr uint32_t kBackground = 0x594E49;
+constexpr int IDS_BRIGHTNESS = 8024, IDS_SATURATION = 8025, IDS_CONTRAST = 8026, IDS_HUE = 8491,
+              IDS_VOLUME = 8028, IDS_RESTORE = 8492;
+constexpr int kRestoreImages[] = {6774, 6772, 6773};
+constexpr int kThumbImage = 6762;
+constexpr int kRowHeight = 34;
+
+QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
+
+}  // namespace
+
+CDlgVideoParam::CDlgVideoParam()
+    : CPageDialog(kTemplateId),
+      controller_(&CDlgVideoParam::ActiveChannelPreview,
+                  [](const std::u16string& text) { CTaskbarNotifier::GetInstance()->Show(text, 500, 3000, 500, 1); }) {}
+
+IDevPreview* CDlgVideoParam::ActiveChannelPreview() {
+  CPreviewManager* previews = CPreviewManager::GetInstance();
+  CPlayScreen* screen = previews->GetPlayScreen();
+  if (!screen) return nullptr;
+  PreviewItemPtr item = previews->FindByWindow(screen->GetActiveIndex());
+  if (!item) return nullptr;
+  CChannel* channel = CDeviceManager::GetInstance()->GetChannelByGuid(item->GetDeviceGuid(), item->GetChannel());
+  return channel ? channel->GetPreview(0) : nullptr;
+}
+
+bool CDlgVideoParam::OnInitDialog() {
+  const int texts[] = {IDS_BRIGHTNESS, IDS_SATURATION, IDS_CONTRAST, IDS_HUE, IDS_VOLUME};
+  for (int i = 0; i < CVideoParamController::kSliderCount; ++i) {
+    const int y = 10 + i * kRowHeight;
+    auto* label = new QLabel(Text(texts[i]), this);
+    label->setObjectName(QString::number(kFirstLabelId + i));
+    label->setStyleSheet(QStringLiteral("color: white;"));
+    label->setGeometry(8, y, 64, 22);
+    auto* slider = new CSliderControlEx(this);
+    slider->setObjectName(QString::number(CVideoParamController::kFirstSliderId + i));
+    slider->setGeometry(76, y, 136, 22);
+    slider->setTickInterval(1);
+    slider->setToolTip(Text(texts[i]));
+    slider->LoadThumbImageResource(kThumbImage);
+    connect(slider, &QSlider::sliderMoved, this, [this, i](int v) { Moved(i, v, false); });
+    connect(slider, &QSlider::sliderReleased, this, [this, i, slider] { Moved(i, slider->value(), true); });
+    // Keys and clicks on the groove move the slider without a drag.
+    connect(slider, &QSlider::valueChanged, this, [this, i, slider](int v) {
+      if (!showing_ && !slider->isSliderDown()) Moved(i, v, true);
+    });
+    sliders_[i] = slider;
+  }
+  restore_ = new CBitmapButtonEx(this, CVideoParamController::kRestoreId);
+  restore_->setObjectName(QString::number(CVideoParamController::kRestoreId));
+  const uint16_t lang = GetLanguageId();
+  restore_->LoadImageResources(LocalizedImageId(kRestoreImages[0], lang), LocalizedImageId(kRestoreImages[1], lang),
+                               LocalizedImageId(kRestoreImages[2], lang));
+  restore_->move(76, 10 + CVideoParamController::kSliderCount * kRowHeight);
+  restore_->SizeToImage();
+  restore_->setToolTip(Text(IDS_RESTORE));
+  resize(220, restore_->geometry().bottom() + 12);
+  flush_.setInterval(CVideoParamController::kSendEveryMs / 2);
+  connect(&flush_, &QTimer::timeout, this, [this] {
+    controller_.Flush(plat::monotonicMs());
+    if (!controller_.HasPending()) flush_.stop();
+  });
+  ShowPositions();
+  return true;
+}
+
+int CDlgVideoParam::BindPreview(IDevPreview* preview) {
+  controller_.Bind(preview);
+  if (HasWindow()) ShowPositions();
+  return 1;
+}
+
+void CDlgVideoParam::Moved(int slider, int value, bool released) {
+  if (!controller_.OnSliderMoved(slider, value, released, plat::monotonicMs())) {
+    // Refused: a rebind shows the active channel's values; without the right the slider
+    // stays where the user put it.
+    if (controller_.Position(slider) != value || !released) ShowPositions();
+    return;
+  }
+  if (controller_.HasPending() && !flush_.isActive()) flush_.start();
+}
+
+void CDlgVideoParam::ShowPositions() {
+  showing_ = true;
+  for (int i = 0; i < CVideoParamController::kSliderCount; ++i) {
+    if (!sliders_[i]) continue;
+    const auto r = controller_.RangeOf(i);
+    sliders_[i]->setRange(r.minimum, r.maximum);
+    if (!sliders_[i]->isSliderDown()) sliders_[i]->setValue(controller_.Position(i));
+  }
+  if (sliders_[CVideoParamController::kHue]) sliders_[CVideoParamController::kHue]->setEnabled(controller_.HueShown());
+  showing_ = false;
+}
+
+bool CDlgVideoParam::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, intptr_t& result) {
+  if (message == WM_IMAGEBUTTON_DOWN && wParam == CVideoParamController::kRestoreId) {
+    controller_.RestoreDefaults();
+    ShowPositions();
+    result = 0;
+    return true;
+  }
+  return false;
+}
+
+void CDlgVideoParam::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), FromColorRef(kBackground));
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The video parameter panel of the preview page (template 139): brightness, saturation,
+// contrast and hue sliders and the volume of the active play window's preview, and a button
+// that restores the defaults. The decisions are CVideoParamController's; the panel shows its
+// positions and hands it the slider moves.
+#include <QTimer>
+#include <array>
+
+#include "controls/PageDialog.h"
+#include "view/DlgVideoParamController.h"
+
+class CSliderControlEx;
+class CBitmapButtonEx;
+
+class CDlgVideoParam : public CPageDialog {
+  Q_OBJECT
+ public:
+  static constexpr int kTemplateId = 139;
+  static constexpr int kFirstLabelId = 1966;  // 1966..1970, in slider order
+
+  CDlgVideoParam();
+  // Loads the panel from the preview (null: the defaults); 1.
+  int BindPreview(IDevPreview* preview);
+  CVideoParamController& Controller() { return controller_; }
+  // The existing preview of the active play window's channel, the one the panel writes to.
+  static IDevPreview* ActiveChannelPreview();
+
+ protected:
+  bool OnInitDialog() override;
+  bool OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t& result) override;
+  void paintEvent(QPaintEvent* e) override;
+
+ private:
+  void Moved(int slider, int value, bool released);
+  void ShowPositions();
+
+  CVideoParamController controller_;
+  std::array<CSliderControlEx*, CVideoParamController::kSliderCount> sliders_{};
+  CBitmapButtonEx* restore_ = nullptr;
+  QTimer flush_;
+  bool showing_ = false;  // positions being set by the panel itself
+};

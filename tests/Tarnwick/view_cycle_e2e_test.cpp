@@ -1,0 +1,224 @@
+// Cycle preview and the video parameter panel against camera emulators over loopback: a group
+// of four cameras cycling through one play window, each camera's own frames seen in turn; the
+// panel reading and writing the camera's picture parameters and the stream's volume, a drag
+// coalesced into a few requests.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <functional>
+
+#include "camera_clip.h"
+#include "Corvane/records.h"
+#include "camemu/camera.h"
+#include "camemu/media.h"
+#include "clipgen/clipgen.h"
+#include "controls/SliderControlEx.h"
+#include "controls/WindowMessages.h"
+#include "devices/DeviceManager.h"
+#include "harness/UiHarness.h"
+#include "plat/audio.h"
+#include "plat/clock.h"
+#include "plat/surface.h"
+#include "shell/User.h"
+#include "support/TestFolder.h"
+#include "view/CyclePreview.h"
+#include "view/DlgVideoParam.h"
+#include "view/PlayScreen.h"
+#include "view/PreviewManager.h"
+
+namespace {
+
+constexpr int kFramesPerCamera = 10;
+constexpr uint16_t kGetPicture = 0x0407, kSetPicture = 0x0405;
+
+bool RunUntil(const std::function<bool()>& done, int realMs = 60000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < realMs) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    plat::sleepMs(5);
+  }
+  return done();
+}
+
+struct CameraLive : ::testing::Test {
+  testsupport::TestFolder home;
+  clipgen::Clip clip;
+  std::vector<std::unique_ptr<camemu::Camera>> cams;
+  std::vector<std::unique_ptr<camemu::Media>> media;
+  QWidget page;
+  CPlayScreen* screen = nullptr;
+  double scale = 1.0;
+
+  void SetUp() override {
+    setenv("TARNWICK_HOME", home.path().c_str(), 1);
+    plat::setAudioBackend(plat::AudioBackendKind::Null);
+    scale = plat::timeScale();
+    clipgen::Options o;
+    o.frames = 4 * kFramesPerCamera;
+    o.gop = kFramesPerCamera;
+    std::string error;
+    ASSERT_TRUE(clipgen::generate(o, &clip, &error)) << error;
+    page.resize(640, 480);
+    screen = new CPlayScreen(0, &page);
+    screen->setGeometry(0, 0, 400, 320);
+    page.show();
+    CPreviewManager::GetInstance()->SetPlayScreen(screen);
+  }
+
+  void TearDown() override {
+    FreeCyclePreviewManager();
+    FreePreviewManager();
+    CDeviceManager::ReleaseInstance();
+    CUser::DeleteInstance();
+    media.clear();
+    cams.clear();
+    plat::setTimeScale(scale);
+    unsetenv("TARNWICK_HOME");
+  }
+
+  // Camera k streams frames [10k, 10k+10) of the clip in a loop, so a picture tells whose it is.
+  CDevice* AddCamera(int k) {
+    camemu::Config cfg;
+    cfg.otherLimit = 16;
+    cams.push_back(std::make_unique<camemu::Camera>(cfg));
+    EXPECT_TRUE(cams.back()->start());
+    media.push_back(std::make_unique<camemu::Media>(*cams.back()));
+    media.back()->setLiveFrames(
+        harness::CameraFrames(clip, k * kFramesPerCamera, (k + 1) * kFramesPerCamera), true);
+    media.back()->setFrameInterval(40);
+    const std::u16string guid = u"E2E-" + std::u16string(1, u'0' + k);
+    CDevInfo info(guid, u"127.0.0.1", cams.back()->port(), u"admin", u"admin", 1, u"", u"", u"", u"", 0, 0,
+                  DEV_TYPE_IPC, guid, u"R");
+    auto* device = new CDevice(info);
+    // Every emulator listens on the same loopback address, which the list allows only once.
+    CDeviceManager::GetInstance()->GetList().push_back(device);
+    return device;
+  }
+
+  static int FrameNumber(CPlayWnd* w) { return harness::WindowFrameNumber(w->GetSafeHwnd()); }
+};
+
+TEST_F(CameraLive, AGroupOfFourCamerasCyclesThroughOneWindowEachSeenInTurn) {
+  plat::setTimeScale(0.5);
+  std::vector<CDevice*> devices;
+  for (int k = 0; k < 4; ++k) devices.push_back(AddCamera(k));
+  CCyclePreviewManager* cycles = CCyclePreviewManager::GetInstance();
+  cycles->SetPlayScreen(screen);
+  screen->SetActiveIndex(2, 1);
+  for (CDevice* d : devices) ASSERT_EQ(cycles->AddChannelToCycle(u"Four", 2, 1, d, 1), 1);
+  ASSERT_TRUE(cycles->ResumeByWindow(2));
+  EXPECT_EQ(cycles->GetRunCount(), 1);
+
+  // Whose pictures the window shows, each change noted; a full round and the start of the next.
+  std::vector<int> order;
+  bool oneAtATime = true;
+  ASSERT_TRUE(RunUntil([&] {
+    oneAtATime = oneAtATime && CPreviewManager::GetInstance()->GetCount() <= 1;
+    const int f = FrameNumber(screen->GetWnd(2));
+    if (f >= 0 && f < 4 * kFramesPerCamera && (order.empty() || order.back() != f / kFramesPerCamera))
+      order.push_back(f / kFramesPerCamera);
+    return order.size() >= 5;
+  })) << "channels seen: " << order.size();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 0}));
+  EXPECT_TRUE(oneAtATime) << "a channel's item outlived its turn";
+  for (int w = 0; w < 25; ++w) {
+    if (w == 2) continue;
+    EXPECT_LT(FrameNumber(screen->GetWnd(w)), 0) << "window " << w << " showed video";
+  }
+
+  ASSERT_TRUE(cycles->StopByWindow(2));
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
+  EXPECT_EQ(cycles->GetRunCount(), 0);
+  for (auto& cam : cams) EXPECT_TRUE(cam->waitUntil([&] { return cam->connections(0x0002) == 0; }));
+}
+
+TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesced) {
+  CDevice* device = AddCamera(0);
+  camemu::Camera& cam = *cams[0];
+  IpcPictureParam stored;
+  stored.brightness = 128;
+  stored.contrast = 255;
+  stored.saturation = 0;
+  std::vector<uint8_t> rec(kIpcPictureParamSize);
+  stored.write(rec.data());
+  cam.setRecord(kGetPicture, rec);
+
+  CUser::GetInstance()->SetName(u"operator");
+  CUser::GetInstance()->SetPower(2);
+  CDlgVideoParam panel;
+  ASSERT_TRUE(panel.Create(&page));
+  panel.move(420, 0);
+  panel.show();
+  auto slider = [&](int i) {
+    return page.findChild<CSliderControlEx*>(QString::number(CVideoParamController::kFirstSliderId + i));
+  };
+
+  // Without a preview: the defaults.
+  panel.BindPreview(nullptr);
+  EXPECT_EQ(slider(CVideoParamController::kBrightness)->value(), 5);
+  EXPECT_EQ(slider(CVideoParamController::kVolume)->value(), 0x4000);
+
+  auto item = std::make_shared<CPreviewItem>(0, screen->GetWnd(0)->GetSafeHwnd(), nullptr, 1, 0, device->GetGuid());
+  ASSERT_TRUE(item->Start());
+  ASSERT_TRUE(CPreviewManager::GetInstance()->Add(item));
+  screen->SetActiveIndex(0, 1);
+  IDevPreview* preview = CDlgVideoParam::ActiveChannelPreview();
+  ASSERT_NE(preview, nullptr);
+  ASSERT_TRUE(RunUntil([&] { return FrameNumber(screen->GetWnd(0)) >= 0; }));
+  ASSERT_TRUE(preview->SetVolume(0x1234));
+
+  // Binding reads the camera and the stream: the camera's own scale, its volume.
+  panel.BindPreview(preview);
+  EXPECT_EQ(slider(CVideoParamController::kBrightness)->value(), 5);
+  EXPECT_EQ(slider(CVideoParamController::kContrast)->value(), 10);
+  EXPECT_EQ(slider(CVideoParamController::kSaturation)->value(), 0) << "0 is on the camera's scale";
+  EXPECT_EQ(slider(CVideoParamController::kSaturation)->minimum(), 0);
+  EXPECT_FALSE(slider(CVideoParamController::kHue)->isEnabled()) << "cameras have no hue";
+  EXPECT_EQ(slider(CVideoParamController::kVolume)->value(), 0x1234);
+  harness::SaveScreenshot(&panel, QStringLiteral("video_param_panel"));
+
+  // A drag of 100 moves: a handful of requests, the last value at the camera.
+  const size_t before = cam.received(kSetPicture);
+  CSliderControlEx* b = slider(CVideoParamController::kBrightness);
+  b->setSliderDown(true);
+  for (int i = 0; i < 100; ++i) b->setSliderPosition(i % 11);
+  b->setSliderPosition(7);
+  b->setSliderDown(false);
+  ASSERT_TRUE(cam.waitUntil([&] { return IpcPictureParam::read(cam.record(kGetPicture).data()).brightness == 178; }));
+  const size_t sent = cam.received(kSetPicture) - before;
+  EXPECT_GE(sent, 1u);
+  EXPECT_LE(sent, 5u);
+  IpcPictureParam now = IpcPictureParam::read(cam.record(kGetPicture).data());
+  EXPECT_EQ(now.contrast, 255u) << "values not moved go back as they were";
+  EXPECT_EQ(now.saturation, 0u);
+
+  // Without the right nothing is written; the notice tells why.
+  CUser::GetInstance()->SetPower(0);
+  const size_t refused = cam.received(kSetPicture);
+  slider(CVideoParamController::kContrast)->setValue(3);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(cam.received(kSetPicture), refused);
+  EXPECT_EQ(slider(CVideoParamController::kContrast)->value(), 3);
+
+  // Restore defaults from the button: every value 5 at the camera.
+  CUser::GetInstance()->SetPower(2);
+  plat::sendMessage(panel.GetSafeHwnd(), WM_IMAGEBUTTON_DOWN, CVideoParamController::kRestoreId, 0);
+  ASSERT_TRUE(cam.waitUntil([&] { return IpcPictureParam::read(cam.record(kGetPicture).data()).contrast == 127; }));
+  now = IpcPictureParam::read(cam.record(kGetPicture).data());
+  EXPECT_EQ(now.brightness, 127u);
+  EXPECT_EQ(now.saturation, 127u);
+  EXPECT_EQ(slider(CVideoParamController::kVolume)->value(), 0x4000);
+
+  // The active window changed to one without video: a move binds it and writes nothing.
+  screen->SetActiveIndex(1, 1);
+  const size_t other = cam.received(kSetPicture);
+  slider(CVideoParamController::kBrightness)->setValue(9);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(cam.received(kSetPicture), other);
+  EXPECT_EQ(slider(CVideoParamController::kBrightness)->value(), 5);
+  EXPECT_EQ(panel.Controller().Bound(), nullptr);
+}
+
+}  // namespace
