@@ -106,6 +106,7 @@ struct CycleTest : ::testing::Test {
     if (switches) {
       ++steps;
       ASSERT_TRUE(RunUntil([&] { return cycles->StepsHandled() == steps; })) << "step " << steps;
+      QCoreApplication::processEvents();  // the notes the switch posted to the page
     }
   }
 };
