@@ -22,6 +22,7 @@
 #include "shell/Language.h"
 #include "shell/Singleton.h"
 #include "shell/UiService.h"
+#include "view/CyclePreview.h"
 #include "view/DlgDivScreen.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
@@ -40,6 +41,33 @@ void ShowDevNotice(HWND, const char* text, const char*) {
 }
 
 // Colours by palette: the trees and the list keep the application's style.
+// The page's cycle side: the cycle preview manager.
+class CycleSide : public IPreviewCycles {
+ public:
+  int GetRunCount() override { return M()->GetRunCount(); }
+  bool HasWindow(int window) override { return M()->HasWindow(window); }
+  void StopByWindow(int window) override { M()->StopByWindow(window); }
+  int WindowOfName(const std::u16string& group) override {
+    const CCyclePreviewNode* node = M()->FindByName(group);
+    return node ? node->GetWindowIndex() : -1;
+  }
+  void StopByName(const std::u16string& group) override { M()->StopByName(group); }
+  bool AddChannelToCycle(const std::u16string& group, int window, int interval, CDevice* device,
+                         int channel) override {
+    return M()->AddChannelToCycle(group, window, interval, device, channel) == 1;
+  }
+  void ResumeByWindow(int window) override { M()->ResumeByWindow(window); }
+  void DeleteAll() override { M()->DeleteAll(); }
+  void AddGroupWindow(int window) override { M()->AddGroupWindow(window); }
+
+ private:
+  static CCyclePreviewManager* M() { return CCyclePreviewManager::GetInstance(); }
+};
+
+void PlayWndEventToPage(CDevice* device, int channel, int event, void* page) {
+  if (page) static_cast<CPreviewController*>(page)->OnPlayWndEvent(device, channel, event);
+}
+
 void StyleList(QTreeWidget& tree, const QColor& text) {
   QPalette palette = tree.palette();
   palette.setColor(QPalette::Base, QColor(78, 86, 97));
@@ -66,6 +94,13 @@ CDlgPreview::~CDlgPreview() {
   if (m_playScreen) {
     // The open previews are saved while they still run, then stopped.
     m_controller->Shutdown();
+    m_controller->SetCycles(nullptr);
+    if (SingletonAccess<CCyclePreviewManager>::HasInstance()) {
+      CCyclePreviewManager* cycles = CCyclePreviewManager::GetInstance();
+      cycles->DeleteAll();
+      cycles->SetPage(0, nullptr, nullptr);
+      cycles->SetPlayScreen(nullptr);
+    }
     if (SingletonAccess<CPreviewManager>::HasInstance() &&
         CPreviewManager::GetInstance()->GetPlayScreen() == m_playScreen)
       CPreviewManager::GetInstance()->SetPlayScreen(nullptr);
@@ -124,6 +159,10 @@ bool CDlgPreview::OnInitDialog() {
   m_playScreen->show();
   CPreviewManager::GetInstance()->SetPlayScreen(m_playScreen);
   m_controller->SetPlayScreen(m_playScreen);
+  m_cycles = std::make_unique<CycleSide>();
+  CCyclePreviewManager::GetInstance()->SetPlayScreen(m_playScreen);
+  CCyclePreviewManager::GetInstance()->SetPage(GetSafeHwnd(), &PlayWndEventToPage, m_controller.get());
+  m_controller->SetCycles(m_cycles.get());
   SetPreviewPageWindow(GetSafeHwnd());
   SetDevNoticeSink(&ShowDevNotice);
   // The program's notices need a window that lives as long as the pages (the login
@@ -302,7 +341,9 @@ void CDlgPreview::OnCommand(int id) {
     case ID_VOICE_TALK: m_controller->OnVoiceTalk(); break;
     case ID_NOT_YET_1:
     case ID_NOT_YET_2: CTaskbarNotifier::GetInstance()->Show(LoadResString(8511), 500, 3000, 500, 1); break;
-    default: break;  // the cycle commands belong to the cycle panel
+    case ID_RESUME_CYCLES: CCyclePreviewManager::GetInstance()->ResumeAll(); break;
+    case ID_PAUSE_CYCLES: CCyclePreviewManager::GetInstance()->SuspendAll(); break;
+    default: break;
   }
 }
 
@@ -516,9 +557,17 @@ bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
       result = m_controller->OnDeviceArming(reinterpret_cast<CDevice*>(wParam), static_cast<int>(lParam));
       return true;
     case WM_CYCLE_SWITCH:
-      result = m_controller->OnCycleSwitch(reinterpret_cast<CDevice*>(wParam), lParam);
+    case WM_CYCLE_NO_PREVIEW: {
+      // The cycle side names a note (device GUID and channel), never a device pointer.
+      CycleNote note;
+      if (!SingletonAccess<CCyclePreviewManager>::HasInstance() ||
+          !CCyclePreviewManager::GetInstance()->TakeNote(wParam, &note))
+        return true;
+      CDevice* device = CDeviceManager::GetInstance()->FindDevice(note.deviceGuid, 1);
+      result = message == WM_CYCLE_SWITCH ? m_controller->OnCycleSwitch(device, note.channel)
+                                          : m_controller->OnCycleNoPreview(device);
       return true;
-    case WM_CYCLE_NO_PREVIEW: result = m_controller->OnCycleNoPreview(reinterpret_cast<CDevice*>(lParam)); return true;
+    }
     case WM_PLAYWND_SELECTED: result = m_controller->OnPlayWndSelected(static_cast<int>(wParam)); return true;
     case WM_REFRESH_TREE: result = m_controller->OnRefreshTree(); return true;
     case WM_PLAYWND_RECORD: OnCommand(ID_RECORD); return true;

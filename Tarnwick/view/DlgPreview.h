@@ -102,6 +102,7 @@ class CDlgPreview : public CPageDialog {
   QTreeWidget m_groupTree;
   QTreeWidget m_alarmList;
   std::unique_ptr<CPreviewController> m_controller;
+  std::unique_ptr<IPreviewCycles> m_cycles;
   QRect m_paneRect;
   QRect m_paneRect2;
   QRect m_playRect;

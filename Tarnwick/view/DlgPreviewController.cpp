@@ -143,8 +143,9 @@ int CPreviewController::ActiveIndex() const {
 
 int CPreviewController::GetRunCount() {
   CPreviewManager* manager = CPreviewManager::GetInstance();
+  if (cycles_) return cycles_->GetRunCount();
   std::erase_if(memberWindows_, [manager](int w) { return !manager->FindByWindow(w); });
-  return (cycles_ ? cycles_->GetRunCount() : 0) + static_cast<int>(memberWindows_.size());
+  return static_cast<int>(memberWindows_.size());
 }
 
 int CPreviewController::ChannelOfNode(const QTreeWidgetItem* node) {
@@ -465,7 +466,8 @@ void CPreviewController::OpenGroupMember(QTreeWidgetItem* memberNode) {
     Notice(IDS_CANNOT_PREVIEW);
     return;
   }
-  memberWindows_.insert(active);
+  if (cycles_) cycles_->AddGroupWindow(active);
+  else memberWindows_.insert(active);
   RefreshChannelNode(device, member->Chn);
   wnd->SetCallback(&PlayWndEventThunk, device, member->Chn, this);
 }

@@ -31,6 +31,8 @@ class IPreviewCycles {
                                  int channel) = 0;
   virtual void ResumeByWindow(int window) = 0;
   virtual void DeleteAll() = 0;
+  // A group member was opened alone in the window; it counts while the window holds it.
+  virtual void AddGroupWindow(int window) = 0;
 };
 
 class CPreviewController {
@@ -149,7 +151,8 @@ class CPreviewController {
   int treeMode_ = 0;
   bool recordTimer_ = false;
   bool refreshTimer_ = false;
-  // Windows holding a group member opened on its own: they count as cycling while listed.
+  // Without a cycle side: windows holding a group member opened on their own, which count
+  // as cycling while listed.
   std::set<int> memberWindows_;
   // The midnight roll: the current file of each recording window when it was scheduled.
   bool midnightPending_ = false;

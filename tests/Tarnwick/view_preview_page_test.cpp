@@ -403,10 +403,11 @@ TEST_F(PreviewPage, AlarmsOfArmedDevicesAreListedWithTheirTexts) {
   EXPECT_EQ(gone.GetAlarmState(), 0) << "a device not in the list is left alone";
 
   // A cycle switch marks a channel; one past 64 does nothing.
-  SendWidgetMessage(page.get(), WM_CYCLE_SWITCH, reinterpret_cast<uintptr_t>(device), (1 << 16) | 2);
+  C().OnCycleSwitch(device, (1 << 16) | 2);
   EXPECT_EQ(device->GetChannel(2)->GetAlarmFlag(), 1);
-  EXPECT_EQ(SendWidgetMessage(page.get(), WM_CYCLE_SWITCH, reinterpret_cast<uintptr_t>(device), 65), 0);
-  SendWidgetMessage(page.get(), WM_CYCLE_NO_PREVIEW, 1, reinterpret_cast<intptr_t>(device));
+  EXPECT_EQ(C().OnCycleSwitch(device, 65), 0);
+  EXPECT_EQ(SendWidgetMessage(page.get(), WM_CYCLE_SWITCH, 12345, 2), 0) << "a note nobody wrote";
+  C().OnCycleNoPreview(device);
   EXPECT_EQ(list->topLevelItem(0)->text(1), QString::fromStdU16String(u"127.0.0.2" + Text(8601)));
 }
 
