@@ -411,9 +411,14 @@ void CDlgPreview::LayoutPage() {
     b->move(std::min(bx, std::max(0, w - b->width())), by);
     bx += b->width();
   }
-  if (auto* b = m_buttons.value(ID_TOGGLE_LIST)) b->move(w * 4 / 5, by);
-  if (auto* b = m_buttons.value(ID_CLEAR_ALARMS))
-    b->move(w * 4 / 5 + (m_buttons.value(ID_TOGGLE_LIST) ? m_buttons.value(ID_TOGGLE_LIST)->width() : 0) + 6, by);
+  // The list's buttons at four fifths of the width, or after the row on a narrow page.
+  int lx = std::max(w * 4 / 5, bx + 24);
+  for (int id : {ID_TOGGLE_LIST, ID_CLEAR_ALARMS}) {
+    if (auto* b = m_buttons.value(id)) {
+      b->move(std::min(lx, std::max(0, w - b->width())), by);
+      lx += b->width() + 6;
+    }
+  }
   if (m_playScreen) {
     m_playRect = QRect(0, 0, colLeft, std::max(0, barTop));
     const int active = m_playScreen->GetActiveIndex();

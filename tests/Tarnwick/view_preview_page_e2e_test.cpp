@@ -1,0 +1,341 @@
+// The live page against both emulators over loopback: a camera channel opened by double click
+// and a recorder channel dragged onto the next window play side by side; the armed recorder's
+// alarm reaches the alarm list through the device layer's thread, the pool and the posted
+// message; a snapshot of the camera's window is a picture of the emulator's frame; a manual
+// recording of the camera is rolled by size through the ring into real AVI files that
+// libavformat plays. The page with four live windows and alarm rows is also the screenshot.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "camemu/camera.h"
+#include "camemu/media.h"
+#include "clipgen/clipgen.h"
+#include "devices/DevMgrModel.h"
+#include "devices/DeviceManager.h"
+#include "devices/SystemBridge.h"
+#include "devices/TreeCtrlTarget.h"
+#include "dvremu/emulator.h"
+#include "harness/UiHarness.h"
+#include "plat/audio.h"
+#include "plat/clock.h"
+#include "plat/paths.h"
+#include "plat/surface.h"
+#include "plat/text.h"
+#include "shell/Language.h"
+#include "shell/LocalSettings.h"
+#include "shell/User.h"
+#include "shell/UserRights.h"
+#include "view/DlgPreview.h"
+#include "view/PlayScreen.h"
+#include "view/PreviewManager.h"
+#include "view/RecordFileRing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char16_t kCamGuid[] = u"E2E-CAM";
+constexpr char16_t kDvrGuid[] = u"E2E-DVR";
+
+struct PreviewLive : ::testing::Test {
+  fs::path root;
+  clipgen::Clip clip;
+  std::unique_ptr<camemu::Camera> cam;
+  std::unique_ptr<camemu::Media> media;
+  dvremu::Emulator emu;
+  CDevice* camera = nullptr;
+  CDevice* recorder = nullptr;
+  CRegionInfo region{u"总部", u"R-1", u""};
+  DeviceTreeNode regionNode{DeviceTreeNode::kRegion, &region};
+  DeviceTreeNode cameraNode{DeviceTreeNode::kDevice, nullptr};
+  DeviceTreeNode recorderNode{DeviceTreeNode::kDevice, nullptr};
+  QTreeWidgetItem* cameraItem = nullptr;
+  QTreeWidgetItem* recorderItem = nullptr;
+  std::vector<std::u16string> notices;
+
+  void SetUp() override {
+    char tmpl[] = "/tmp/pve2eXXXXXX";
+    root = mkdtemp(tmpl);
+    for (const char* d : {"home", "c", "d"}) fs::create_directories(root / d);
+    setenv("TARNWICK_HOME", (root / "home").c_str(), 1);
+    setenv("TARNWICK_DRIVES", ((root / "c").string() + ":" + (root / "d").string()).c_str(), 1);
+    plat::resetDriveMap();
+    plat::setAudioBackend(plat::AudioBackendKind::Null);
+    ASSERT_TRUE(StartSystem());
+    CUser::GetInstance()->SetName(u"admin");
+    CUser::GetInstance()->SetPower(RIGHTS_ALL);
+    CLocalSettings::GetInstance()->SetPictureSavePath(u"c:\\Capture\\");
+
+    clipgen::Options o;
+    o.frames = 50;
+    std::string error;
+    ASSERT_TRUE(clipgen::generate(o, &clip, &error)) << error;
+    cam = std::make_unique<camemu::Camera>();
+    ASSERT_TRUE(cam->start());
+    media = std::make_unique<camemu::Media>(*cam);
+    std::vector<camemu::MediaFrame> frames;
+    for (size_t i = 0; i < clip.frames.size(); ++i) {
+      camemu::MediaFrame f;
+      f.data = clip.frameBytes(i);
+      f.codec = 2;
+      f.key = clip.frames[i].key;
+      f.width = static_cast<uint16_t>(clip.width);
+      f.height = static_cast<uint16_t>(clip.height);
+      frames.push_back(std::move(f));
+    }
+    media->setLiveFrames(std::move(frames), true);
+    media->setFrameInterval(40);
+    dvremu::StreamClip stream;
+    ASSERT_TRUE(dvremu::generatedClip(false, 352, 288, 50, 25, false, &stream, &error)) << error;
+    emu.setClip(stream);
+    ASSERT_TRUE(emu.start());
+
+    CDeviceManager* devices = CDeviceManager::GetInstance();
+    camera = new CDevice(CDevInfo(u"门口", u"127.0.0.1", cam->port(), u"admin", u"admin", 2, u"", u"", u"", u"", 0,
+                                  0, DEV_TYPE_IPC, kCamGuid, u"R-1"));
+    recorder = new CDevice(CDevInfo(u"录像机", u"localhost", emu.port(), u"admin", u"12345", 4, u"", u"", u"",
+                                    u"", 0, 0, DEV_TYPE_DVR, kDvrGuid, u"R-1"));
+    ASSERT_TRUE(devices->Add(camera));
+    ASSERT_TRUE(devices->Add(recorder));
+    cameraNode.object = camera;
+    recorderNode.object = recorder;
+  }
+
+  void TearDown() override {
+    SetDeviceMessageTarget(0);
+    StopSystem();
+    emu.stop();
+    if (cam) cam->stop();
+    unsetenv("TARNWICK_HOME");
+    unsetenv("TARNWICK_DRIVES");
+    plat::resetDriveMap();
+    fs::remove_all(root);
+  }
+
+  // The page over a parent of the main window's size, with both devices in its tree.
+  std::unique_ptr<CDlgPreview> MakePage(QWidget& main) {
+    auto page = std::make_unique<CDlgPreview>();
+    EXPECT_TRUE(page->Create(&main));
+    main.resize(1280, 800);
+    page->setGeometry(0, 0, 1280, 800);
+    main.show();
+    page->show();
+    SetDeviceMessageTarget(page->GetSafeHwnd());
+    page->Controller().GetHost().notice = [this](const std::u16string& t) { notices.push_back(t); };
+    CTreeCtrlTarget tree(page->GetDeviceTree());
+    const auto r = tree.Insert(0, region.Name, 0, &regionNode, true);
+    const auto c = tree.Insert(r, camera->GetDevInfo().GetName(), 1, &cameraNode, true);
+    const auto d = tree.Insert(r, recorder->GetDevInfo().GetName(), 1, &recorderNode, true);
+    for (int n = 1; n <= 2; ++n) tree.SetChannel(tree.Insert(c, CDevMgrModel::ChannelText(n), 4, nullptr, false), n);
+    for (int n = 1; n <= 4; ++n) tree.SetChannel(tree.Insert(d, CDevMgrModel::ChannelText(n), 4, nullptr, false), n);
+    tree.Expand(r);
+    tree.Expand(c);
+    tree.Expand(d);
+    cameraItem = reinterpret_cast<QTreeWidgetItem*>(c);
+    recorderItem = reinterpret_cast<QTreeWidgetItem*>(d);
+    page->GetPlayScreen()->SetMode(1, 0);
+    return page;
+  }
+
+  static bool WaitFor(const std::function<bool()>& done, int realMs = 60000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+      if (t.elapsed() > realMs) return false;
+      harness::Pump();
+      plat::sleepMs(20);
+    }
+    return true;
+  }
+
+  static int FrameNumber(CPlayWnd* w) {
+    plat::PresentedPicture pic;
+    if (!plat::lastPresented(w->GetSafeHwnd(), &pic) || pic.width <= 0) return -1;
+    std::vector<uint8_t> luma(pic.pixels.size());
+    for (size_t i = 0; i < luma.size(); ++i) luma[i] = (pic.pixels[i] >> 8) & 0xFF;
+    return clipgen::readFrameIndex(luma.data(), pic.width, pic.width, pic.height);
+  }
+  static bool ShowsPictures(CPlayWnd* w) {
+    plat::PresentedPicture pic;
+    return plat::lastPresented(w->GetSafeHwnd(), &pic) && pic.width > 0 && pic.serial >= 3;
+  }
+
+  static void Open(CDlgPreview& page, QTreeWidgetItem* channel, int window) {
+    page.GetPlayScreen()->SetActiveIndex(window, 1);
+    emit page.GetDeviceTree()->itemDoubleClicked(channel, 0);
+  }
+  static void Arm(CDlgPreview& page, QTreeWidgetItem* deviceItem) {
+    page.GetDeviceTree()->setCurrentItem(deviceItem);
+    page.OnCommand(CDlgPreview::ID_ARM);
+  }
+};
+
+// Frames that libavformat reads from a recording, -1 when it cannot open it.
+int PlayableFrames(const std::string& path) {
+  AVFormatContext* ctx = nullptr;
+  if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) != 0) return -1;
+  int frames = -1;
+  if (avformat_find_stream_info(ctx, nullptr) >= 0) {
+    const int video = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video >= 0 && ctx->streams[video]->codecpar->codec_id == AV_CODEC_ID_H264) {
+      frames = 0;
+      AVPacket* packet = av_packet_alloc();
+      while (av_read_frame(ctx, packet) >= 0) {
+        frames += packet->stream_index == video;
+        av_packet_unref(packet);
+      }
+      av_packet_free(&packet);
+    }
+  }
+  avformat_close_input(&ctx);
+  return frames;
+}
+
+TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolledRecording) {
+  QWidget main;
+  std::unique_ptr<CDlgPreview> page = MakePage(main);
+  CPlayScreen* screen = page->GetPlayScreen();
+
+  Open(*page, cameraItem->child(0), 0);
+  screen->SetActiveIndex(1, 1);
+  page->BeginDrag(page->GetDeviceTree(), recorderItem->child(0));
+  CPlayWnd* w1 = screen->GetWnd(1);
+  ASSERT_TRUE(page->EndDrag(w1->mapToGlobal(w1->rect().center())));
+  ASSERT_TRUE(WaitFor([&] { return FrameNumber(screen->GetWnd(0)) >= 0 && ShowsPictures(w1); }))
+      << "camera " << FrameNumber(screen->GetWnd(0)) << ", recorder " << ShowsPictures(w1);
+  EXPECT_EQ(TreeItemImage(cameraItem->child(0)), 5);
+  EXPECT_EQ(TreeItemImage(recorderItem->child(0)), 5);
+
+  // The recorder, armed, pushes an alarm on its own connection.
+  Arm(*page, recorderItem);
+  ASSERT_EQ(recorder->GetAlarmState(), 1);
+  ASSERT_TRUE(emu.waitForRequests(dvremu::kSetAlarm, 1));
+  ASSERT_TRUE(emu.raiseCycledAlarm(0));
+  QTreeWidget* list = page->GetAlarmList();
+  ASSERT_TRUE(WaitFor([&] { return list->topLevelItemCount() > 0; }));
+  EXPECT_EQ(list->topLevelItem(0)->text(1),
+            QStringLiteral("Motion Detect:User:admin Device:录像机 IP:127.0.0.1 Chn1 Chn3 "));
+  EXPECT_EQ(TreeItemImage(recorderItem->child(0)), 11) << "alarmed and previewing";
+  EXPECT_TRUE(WaitFor([] { return OutstandingMsgBuffers() == 0; }));
+
+  // A snapshot of the camera's window: a BMP of the clip's own picture.
+  screen->SetActiveIndex(0, 1);
+  page->OnCommand(CDlgPreview::ID_SNAPSHOT);
+  ASSERT_FALSE(notices.empty());
+  const std::u16string ok = LoadResString(8350);
+  ASSERT_EQ(notices.back().substr(0, ok.size()), ok) << plat::utf16ToUtf8(notices.back());
+  const std::string shot = plat::toNativePath(notices.back().substr(ok.size()));
+  EXPECT_EQ(fs::path(shot).parent_path(), root / "c" / "Capture");
+  QImage picture(QString::fromStdString(shot));
+  ASSERT_FALSE(picture.isNull());
+  EXPECT_EQ(picture.width(), clip.width);
+  EXPECT_EQ(picture.height(), clip.height);
+  picture = picture.convertToFormat(QImage::Format_RGB32);
+  std::vector<uint8_t> luma(static_cast<size_t>(picture.width()) * picture.height());
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) luma[y * picture.width() + x] = qGreen(picture.pixel(x, y));
+  const int index = clipgen::readFrameIndex(luma.data(), picture.width(), picture.width(), picture.height());
+  EXPECT_GE(index, 0);
+  EXPECT_LT(index, 50);
+
+  // A manual recording of the camera, rolled by the page's timer whenever the file is full.
+  CRecordFileRing* ring = CRecordFileRing::GetInstance();
+  ring->SetFreeSpaceQuery([](const std::u16string&) { return int64_t{1} << 40; });
+  ring->SetPackSize(96 * 1024);
+  CRecordFileRing::DiskFlags flags{};
+  flags[1] = 1;
+  ring->SetDisks(flags);
+  page->OnCommand(CDlgPreview::ID_RECORD);
+  ASSERT_EQ(notices.back(), LoadResString(8368));
+  EXPECT_EQ(TreeItemImage(cameraItem->child(0)), 7);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        page->Controller().OnTimer(CPreviewController::kRecordTimer);
+        return ring->ListedFiles(u"d:\\").size() >= 3;
+      },
+      120000))
+      << "the recording never filled its files";
+  // The newest file gets some pictures before the stop.
+  ASSERT_TRUE(WaitFor([&] {
+    uintmax_t bytes = 0;
+    std::error_code ec;
+    for (const std::string& path : CRecordFileRing::RecordingFilesOf(ring->GetCurrentFile(u"门口", 1)))
+      bytes += fs::file_size(path, ec);
+    return bytes > 32 * 1024;
+  }));
+  page->OnCommand(CDlgPreview::ID_RECORD);
+  EXPECT_EQ(TreeItemImage(cameraItem->child(0)), 5);
+  const auto listed = ring->ListedFiles(u"d:\\");
+  int files = 0;
+  for (const auto& name : listed) {
+    for (const std::string& path : CRecordFileRing::RecordingFilesOf(name)) {
+      ++files;
+      EXPECT_EQ(fs::path(path).extension(), ".avi");
+      EXPECT_GT(PlayableFrames(path), 0) << path;
+    }
+  }
+  EXPECT_GE(files, 3);
+  EXPECT_TRUE(ShowsPictures(w1)) << "the recorder played on meanwhile";
+
+  // The page's end stops both windows.
+  page.reset();
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
+  EXPECT_FALSE(camera->GetChannel(1)->IsPreviewing());
+  EXPECT_FALSE(recorder->GetChannel(1)->IsPreviewing());
+}
+
+TEST_F(PreviewLive, ScreenshotsWithFourLiveWindowsAndAlarmRows) {
+  for (bool english : {false, true}) {
+    harness::ScopedLanguage language(english);
+    QWidget main;
+    std::unique_ptr<CDlgPreview> page = MakePage(main);
+    CPlayScreen* screen = page->GetPlayScreen();
+    Open(*page, cameraItem->child(0), 0);
+    Open(*page, cameraItem->child(1), 1);
+    Open(*page, recorderItem->child(0), 2);
+    Open(*page, recorderItem->child(1), 3);
+    ASSERT_TRUE(WaitFor([&] {
+      for (int w = 0; w < 4; ++w)
+        if (!ShowsPictures(screen->GetWnd(w))) return false;
+      return true;
+    }));
+    if (recorder->GetAlarmState() == 0) Arm(*page, recorderItem);
+    ASSERT_EQ(recorder->GetAlarmState(), 1);
+    for (int step = 0; step < 4; ++step) {
+      const int rows = page->GetAlarmList()->topLevelItemCount();
+      ASSERT_TRUE(emu.raiseCycledAlarm(step));
+      ASSERT_TRUE(WaitFor([&] { return page->GetAlarmList()->topLevelItemCount() > rows; }));
+    }
+    screen->SetActiveIndex(0, 1);
+    harness::Pump();
+    // The page, with each video window's last presented picture drawn where the window
+    // paints it (the offscreen grab does not render the video widgets' pictures).
+    QImage shot = harness::Grab(page.get());
+    {
+      QPainter p(&shot);
+      for (int w = 0; w < 4; ++w) {
+        CPlayWnd* wnd = screen->GetWnd(w);
+        plat::PresentedPicture pic;
+        ASSERT_TRUE(plat::lastPresented(wnd->GetSafeHwnd(), &pic));
+        const QImage frame(reinterpret_cast<const uchar*>(pic.pixels.data()), pic.width, pic.height, pic.width * 4,
+                           QImage::Format_RGB32);
+        p.drawImage(QRect(wnd->mapTo(page.get(), QPoint(0, 0)), wnd->size()), frame);
+      }
+    }
+    harness::SaveScreenshot(shot, english ? QStringLiteral("preview-page-en") : QStringLiteral("preview-page-zh"));
+    page.reset();
+    EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
+  }
+}
+
+}  // namespace
