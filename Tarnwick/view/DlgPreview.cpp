@@ -24,6 +24,9 @@
 #include "shell/UiService.h"
 #include "view/CyclePreview.h"
 #include "view/DlgDivScreen.h"
+#include "view/DlgCruise.h"
+#include "view/DlgPTZ.h"
+#include "view/DlgPresetPoint.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 #include "view/ViewMessages.h"
@@ -154,6 +157,17 @@ bool CDlgPreview::OnInitDialog() {
   box.setColor(QPalette::Window, QColor(62, 69, 79));
   m_panelBox->setPalette(box);
 
+  // The PTZ, preset and cruise panels act on the active window's channel.
+  static CPreviewListPanelHost panelHost;
+  m_ptzPanel = new CDlgPTZ(&panelHost);
+  m_presetPanel = new CDlgPresetPoint(&panelHost);
+  m_cruisePanel = new CDlgCruise(&panelHost);
+  for (CPageDialog* panel : std::initializer_list<CPageDialog*>{m_ptzPanel, m_presetPanel, m_cruisePanel})
+    panel->Create(m_panelBox);
+  m_controller->GetHost().panelBind = [this](int bound) {
+    m_presetPanel->WindowProc(WM_PANEL_BIND, static_cast<uintptr_t>(bound), 0);
+  };
+
   m_playScreen = new CPlayScreen(0, this);
   m_playScreen->setObjectName(QString::number(CPlayScreen::kControlId));
   m_playScreen->show();
@@ -191,6 +205,7 @@ bool CDlgPreview::OnInitDialog() {
   }
   SetChecked(ID_TAB_DEVICES, true);
   SetChecked(ID_PANEL_PTZ, true);
+  ShowSidePanel(ID_PANEL_PTZ);
 
   struct Bar {
     int id, normal, hover, pressed;
@@ -311,6 +326,7 @@ void CDlgPreview::OnCommand(int id) {
     case ID_PANEL_PRESETS:
     case ID_PANEL_CRUISE:
       for (int tab : {ID_PANEL_PTZ, ID_PANEL_PRESETS, ID_PANEL_CRUISE, ID_PANEL_VIDEO}) SetChecked(tab, tab == id);
+      ShowSidePanel(id);
       break;
     case ID_TOGGLE_LIST:
       m_listShown = !m_listShown;
@@ -365,6 +381,12 @@ void CDlgPreview::KillTimer(int id) {
   if (QTimer* timer = m_timers.value(id)) timer->stop();
 }
 
+void CDlgPreview::ShowSidePanel(int tab) {
+  m_ptzPanel->setVisible(tab == ID_PANEL_PTZ);
+  m_presetPanel->setVisible(tab == ID_PANEL_PRESETS);
+  m_cruisePanel->setVisible(tab == ID_PANEL_CRUISE);
+}
+
 void CDlgPreview::resizeEvent(QResizeEvent* e) {
   CPageDialog::resizeEvent(e);
   if (!m_fullScreen) LayoutPage();
@@ -398,6 +420,8 @@ void CDlgPreview::LayoutPage() {
     }
   }
   m_panelBox->setGeometry(colLeft, boxTop, m_panelWidth, std::max(0, barTop - boxTop));
+  for (QWidget* panel : std::initializer_list<QWidget*>{m_ptzPanel, m_presetPanel, m_cruisePanel})
+    if (panel) panel->setGeometry(m_panelBox->rect());
   // The bar: snapshot first, then the row; list buttons at four fifths of the width.
   int bx = w / 2 - m_barLogo.width() / 2 + 175;
   const int by = barTop + 8;

@@ -17,6 +17,9 @@
 struct MsgAlarmInfo;
 class CDevice;
 class CPlayScreen;
+class CDlgPTZ;
+class CDlgPresetPoint;
+class CDlgCruise;
 class CBitmapButtonEx;
 class CDlgDivScreen;
 class QMenu;
@@ -110,6 +113,11 @@ class CDlgPreview : public CPageDialog {
   QFrame* m_panelBox = nullptr;
   QWidget* m_bar = nullptr;
   CDlgDivScreen* m_divScreen = nullptr;
+  // The side panels in the panel box; the shown one follows the panel tabs.
+  CDlgPTZ* m_ptzPanel = nullptr;
+  CDlgPresetPoint* m_presetPanel = nullptr;
+  CDlgCruise* m_cruisePanel = nullptr;
+  void ShowSidePanel(int tab);
   QMap<int, CBitmapButtonEx*> m_buttons;
   QMap<int, QPair<int, int>> m_tabImages;  // id: unchecked, checked
   QMap<int, QTimer*> m_timers;

@@ -521,3 +521,37 @@ TEST_F(PreviewPage, MidnightRollsEachRecordingWindowOnceWithoutWaiting) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PreviewPage, SidePanelsFollowThePanelTabsAndThePresetListTheActiveWindow) {
+  QWidget* box = page->findChild<QWidget*>(QString::number(CDlgPreview::kPanelBoxId));
+  QWidget* ptz = page->findChild<QWidget*>("140");
+  QWidget* presets = page->findChild<QWidget*>("137");
+  QWidget* cruise = page->findChild<QWidget*>("138");
+  ASSERT_TRUE(box && ptz && presets && cruise);
+  EXPECT_EQ(ptz->parentWidget(), box);
+  EXPECT_TRUE(ptz->isVisible());
+  EXPECT_FALSE(presets->isVisible());
+  harness::SaveScreenshot(page.get(), "preview_page_ptz");
+  page->OnCommand(CDlgPreview::ID_PANEL_PRESETS);
+  EXPECT_TRUE(presets->isVisible());
+  EXPECT_FALSE(ptz->isVisible());
+  EXPECT_EQ(presets->geometry(), box->rect());
+
+  // A live preview in the active window binds the preset list: a camera cannot tell which
+  // presets are set.
+  Screen()->SetActiveIndex(0, 1);
+  DoubleClick(ChannelItem(2));
+  auto* list = presets->findChild<QTreeWidget*>("1064");
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->topLevelItem(0)->text(1), QString::fromStdU16String(Text(8519)));
+  C().OnPlayWndSelected(3);  // an empty window
+  EXPECT_EQ(list->topLevelItem(0)->text(1), QString()) << "unbound";
+
+  page->OnCommand(CDlgPreview::ID_PANEL_CRUISE);
+  EXPECT_TRUE(cruise->isVisible());
+  EXPECT_FALSE(presets->isVisible());
+}
+
+}  // namespace
