@@ -94,6 +94,8 @@ CDlgPreview::CDlgPreview() : CPageDialog(kTemplateId) {
 }
 
 CDlgPreview::~CDlgPreview() {
+  // The trees die with the page's members: their viewports must not reach eventFilter then.
+  for (QTreeWidget* tree : {&m_deviceTree, &m_groupTree}) tree->viewport()->removeEventFilter(this);
   if (m_playScreen) {
     // The open previews are saved while they still run, then stopped.
     m_controller->Shutdown();
@@ -549,8 +551,9 @@ bool CDlgPreview::eventFilter(QObject* watched, QEvent* event) {
   QTreeWidget* tree = watched == m_deviceTree.viewport() ? &m_deviceTree
                       : watched == m_groupTree.viewport() ? &m_groupTree
                                                           : nullptr;
-  if (!tree) return CPageDialog::eventFilter(watched, event);
-  auto* mouse = static_cast<QMouseEvent*>(event);
+  // Only mouse events are looked at; the viewport gets many others.
+  auto* mouse = tree ? dynamic_cast<QMouseEvent*>(event) : nullptr;
+  if (!mouse) return CPageDialog::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::MouseButtonPress:
       if (mouse->button() == Qt::LeftButton) {

@@ -90,8 +90,10 @@ PresetFlags ReadPresetFlags(CChannel* channel, DecoderRecord& record) {
   CDevice* device = channel ? channel->GetDevice() : nullptr;
   if (!device) return PresetFlags::Failed;
   if (device->GetDevType() != DEV_TYPE_DVR) return PresetFlags::Unknown;
+  // Never a login from here: the panels run on the UI thread.
+  if (!device->IsLoggedIn()) return PresetFlags::Failed;
   IDevConfig* config = device->GetConfig(1);
-  IDevUserLogin* login = device->GetUserLogin(1);
+  IDevUserLogin* login = device->GetUserLogin(0);
   if (!config || !login) return PresetFlags::Failed;
   DecoderRecord read{};
   tagDevConfigRequest request{};
@@ -101,7 +103,7 @@ PresetFlags ReadPresetFlags(CChannel* channel, DecoderRecord& record) {
   request.recordSize = kDecoderRecordSize;
   request.returned = 0;
   request.reserved = 3;
-  request.loginHandle = login->GetLoginID(1);
+  request.loginHandle = login->GetLoginID(0);
   if (config->GetConfig(&request) != 1) return PresetFlags::Failed;
   record = read;
   return PresetFlags::Read;
