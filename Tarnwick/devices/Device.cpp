@@ -26,12 +26,9 @@ IDevPreview* CChannel::GetPreview(int create) {
 }
 
 IDevCtlPtz* CChannel::GetPtz(int create) {
-  if (!ptz_ && create == 1) {
-    IDevPreview* preview = GetPreview(1);
-    if (!preview) return nullptr;
-    ptz_ = CDevCtlPtzFactory::CreateDevCtlPtz(device_->GetUserLogin(1), preview);
-  }
-  return ptz_;
+  // Made with the channel either way: the object kept is the one every caller gets, and only
+  // one that knows its channel can read the channel's cruise routes.
+  return GetPtzWithNumber(create);
 }
 
 IDevCtlPtz* CChannel::GetPtzWithNumber(int create) {
