@@ -152,8 +152,9 @@ bool Port::pause(bool on) {
   rebase_ = true;
   cv_.notify_all();
   // Once paused, the picture stays: a frame already on its way is shown before returning.
+  // Decoding and drawing it is real work, not paced by the stream's clock: the bound is real time.
   if (on && thread_.get_id() != std::this_thread::get_id())
-    cv_.wait_for(lock, plat::scaledDuration(kMaxFrameWaitMs), [&] { return !inFlight_; });
+    cv_.wait_for(lock, std::chrono::milliseconds(kMaxFrameWaitMs), [&] { return !inFlight_; });
   return true;
 }
 
