@@ -4,6 +4,7 @@
 
 #include "AlarmTrampoline.h"
 #include "HCNetSDK.h"
+#include "qx/QXPreview.h"
 
 namespace hollin {
 
@@ -51,6 +52,12 @@ void AlarmTrampoline(int32_t, SdkAlarmerRecord* alarmer, char* alarm, uint32_t l
 
 void ExceptionTrampoline(uint32_t type, int32_t loginId, int32_t handle, void* user) {
   if (loginId < 0) return;
+  // A save the disk refused is the preview's to report; the device itself is fine, and the
+  // program's handler takes every exception for a lost device.
+  if (type == SDK_EXCEPTION_SAVE_STOPPED) {
+    CDevQXPreview::OnSaveStopped(handle);
+    return;
+  }
   CQXGlobal::HandleException(type, loginId, handle, user);
 }
 

@@ -12,6 +12,9 @@ extern "C" {
 #define QX_DVR_ERROR_NO_LOGIN_SLOT 52  // login table full or user id out of range
 #define QX_DVR_COMMAND_ALARM 0x4000    // message callback command for alarms
 #define QX_DVR_EXCEPTION_DISCONNECT 0
+// Saving a stream stopped by itself (the disk refused a write; the file ends at its last
+// whole packet). The exception callback's user id value is then the stream handle.
+#define QX_DVR_EXCEPTION_SAVE_STOPPED 1
 #define QX_DVR_DATA_STREAM 2           // data type of live and playback callbacks
 #define QX_DVR_ALARMER_SIZE 372
 #define QX_DVR_ALARM_INFO_SIZE 268

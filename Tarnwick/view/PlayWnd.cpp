@@ -67,6 +67,8 @@ intptr_t CPlayWnd::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam
     }
     case WM_DEV_PREVIEW_FULL:
       return DevPreviewOnFull(wParam, lParam);
+    case WM_DEV_RECORD_FAILED:
+      return DevPreviewOnRecordFailed(wParam, lParam);
     default:
       return 0;
   }

@@ -12,6 +12,7 @@
 #include "support/TestFolder.h"
 #include "support/Wait.h"
 #include "support/FileSizeLimit.h"
+#include "support/RecorderFile.h"
 
 using namespace saxtrum_test;
 
@@ -232,25 +233,27 @@ TEST_F(DvrLiveTest, SavingOntoAFullDiskStopsAtTheLastWholePacket) {
                   if (type == QX_DVR_DATA_STREAM) seen += n;
                 }, nullptr),
             1);
+  // The client hears which stream stopped saving.
+  static std::atomic<int32_t> stopped{-1};
+  stopped = -1;
+  ASSERT_EQ(QX_DVR_SetExceptionCallBack(
+                0, 0, [](uint32_t type, int32_t value, intptr_t, void*) {
+                  if (type == QX_DVR_EXCEPTION_SAVE_STOPPED) stopped = value;
+                }, nullptr),
+            1);
   ASSERT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 1);
   // Each packet is written before it reaches the callback: once twice the limit has passed
   // by, the disk has refused one.
   const bool passed = testsupport::Eventually([&] { return seen > 40000; });
   disk.Lift();
   ASSERT_TRUE(passed);
+  EXPECT_TRUE(testsupport::Eventually([&] { return stopped.load() == h; }));
   EXPECT_EQ(QX_DVR_StopSaveRealData(h), 0);  // saving had stopped by itself
   EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
-  std::ifstream f(path, std::ios::binary);
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  ASSERT_LE(bytes.size(), 20000u);
+  const testsupport::RecorderFileShape file = testsupport::ReadRecorderFile(path);
+  EXPECT_LE(file.size, 20000u);
   // Stream header, then frames that end exactly at the end of the file.
-  ASSERT_GT(bytes.size(), 16u);
-  EXPECT_EQ(dvremu::get32(bytes.data()), 0x4D525453u);
-  size_t pos = 16, frames = 0;
-  while (pos + 16 <= bytes.size() && dvremu::get32(bytes.data() + pos) == 0x314D5246u) {
-    pos += 16 + dvremu::get32(bytes.data() + pos + 12);
-    ++frames;
-  }
-  EXPECT_GT(frames, 0u);
-  EXPECT_EQ(pos, bytes.size());
+  EXPECT_TRUE(file.streamHeader);
+  EXPECT_GT(file.frames, 0);
+  EXPECT_TRUE(file.endsAtFrame);
 }

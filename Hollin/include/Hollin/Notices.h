@@ -10,7 +10,8 @@
 #include "Hollin/Interfaces.h"
 
 constexpr uint32_t WM_DEV_PREVIEW_FULL = 0x0400 + 19;
-// A recording that the disk refused (full, or failing) has ended; its flag is already clear.
+// A recording that the disk refused (full, or failing) has ended; its flag is already clear
+// (camera and recorder previews alike).
 // The play window's handler calls DevPreviewOnRecordFailed with the message's parameters.
 constexpr uint32_t WM_DEV_RECORD_FAILED = 0x0400 + 20;
 

@@ -7,6 +7,7 @@
 #include "Corvane.h"
 #include "camera_common/WireBytes.h"
 #include "Hollin/Notices.h"
+#include "PreviewTokens.h"
 #include "camera_common/SessionRoutes.h"
 #include "plat/log.h"
 #include "plat/window.h"
@@ -19,15 +20,8 @@ const char* const kConnectionsFullCaption = "Tip";
 const char* const kRecordFailedText =
     "Recording stopped: the file could not be written (is the disk full?)";
 
-namespace {
-
-std::atomic<uintptr_t> g_nextToken{1};
-
-
-}  // namespace
-
 CameraPreview::CameraPreview(int devType, DevHandle session, long channel)
-    : devType_(devType), session_(session), channel_(channel), token_(g_nextToken++) {
+    : devType_(devType), session_(session), channel_(channel), token_(NextPreviewToken()) {
   routes::Attach(session_, this, devType_ == DEV_TYPE_IPC);
 }
 

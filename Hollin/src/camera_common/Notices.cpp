@@ -5,6 +5,7 @@
 #include "camera_common/CameraPreview.h"
 #include "camera_common/SessionRoutes.h"
 #include "plat/log.h"
+#include "qx/QXPreview.h"
 
 namespace {
 
@@ -26,8 +27,11 @@ int DevPreviewOnFull(uintptr_t wParam, intptr_t lParam) {
 }
 
 int DevPreviewOnRecordFailed(uintptr_t wParam, intptr_t) {
-  hollin::CameraPreview* p = hollin::routes::FindByToken(wParam);
-  if (!p) return 0;
-  g_sink.load()(p->GetPlayWnd(), hollin::kRecordFailedText, hollin::kConnectionsFullCaption);
+  HWND owner = 0;
+  if (hollin::CameraPreview* p = hollin::routes::FindByToken(wParam))
+    owner = p->GetPlayWnd();
+  else if (!CDevQXPreview::PlayWndOf(wParam, &owner))
+    return 0;
+  g_sink.load()(owner, hollin::kRecordFailedText, hollin::kConnectionsFullCaption);
   return 1;
 }

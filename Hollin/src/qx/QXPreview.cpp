@@ -1,8 +1,62 @@
 #include "qx/QXPreview.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "Hollin/Notices.h"
+#include "PreviewTokens.h"
+#include "plat/log.h"
+#include "plat/window.h"
+
+namespace {
+
+// Every preview that exists, for the SDK's thread to find one by live handle. A preview
+// leaves before it goes, under the lock, so a report never reaches a freed one; the lock is
+// never held across an SDK call.
+std::mutex g_previewsMutex;
+std::vector<CDevQXPreview*> g_previews;
+
+}  // namespace
+
+CDevQXPreview::CDevQXPreview(DevHandle loginId, long channel)
+    : loginId_(static_cast<int32_t>(loginId)),
+      channel_(static_cast<int32_t>(channel)),
+      token_(hollin::NextPreviewToken()) {
+  std::lock_guard<std::mutex> lock(g_previewsMutex);
+  g_previews.push_back(this);
+}
+
 CDevQXPreview::~CDevQXPreview() {
+  {
+    std::lock_guard<std::mutex> lock(g_previewsMutex);
+    g_previews.erase(std::find(g_previews.begin(), g_previews.end(), this));
+  }
   if (recording_ && realHandle_ != -1) StopRecord();
   if (previewing_) StopPreview();
+}
+
+void CDevQXPreview::OnSaveStopped(int32_t realHandle) {
+  if (realHandle == -1) return;
+  std::lock_guard<std::mutex> lock(g_previewsMutex);
+  for (CDevQXPreview* p : g_previews) {
+    if (p->realHandle_.load() != realHandle) continue;
+    // The SDK has cut the file at its last whole packet; the UI side tells the user.
+    if (p->recording_.exchange(false) &&
+        !plat::postMessage(p->window_, WM_DEV_RECORD_FAILED, p->token_, realHandle))
+      PLAT_LOGW("hollin", "saving stopped on live handle %d, but the play window is gone",
+                realHandle);
+    return;
+  }
+}
+
+bool CDevQXPreview::PlayWndOf(uintptr_t token, HWND* out) {
+  std::lock_guard<std::mutex> lock(g_previewsMutex);
+  for (CDevQXPreview* p : g_previews) {
+    if (p->token_ != token) continue;
+    if (out) *out = p->window_;
+    return true;
+  }
+  return false;
 }
 
 bool CDevQXPreview::SetPlayWnd(HWND wnd) {
@@ -44,18 +98,19 @@ bool CDevQXPreview::CapturePicture(const char* path, int) {
 }
 
 bool CDevQXPreview::StartRecord(int mode, const char* path) {
-  if (realHandle_ == -1 || !path) return false;
-  if (NET_DVR_SaveRealData(realHandle_, static_cast<uint32_t>(mode), path) != 1) return false;
+  // The library refuses a second save of one stream.
+  if (realHandle_ == -1 || !path || recording_) return false;
+  // Set first: the disk may refuse the first packet before the call has returned.
   recording_ = true;
-  return true;
+  if (NET_DVR_SaveRealData(realHandle_, static_cast<uint32_t>(mode), path) == 1) return true;
+  recording_ = false;
+  return false;
 }
 
 bool CDevQXPreview::StopRecord() {
   if (realHandle_ == -1) return false;
-  if (recording_) {
-    NET_DVR_StopSaveRealData(realHandle_);
-    recording_ = false;
-  }
+  // Saving that the SDK already stopped (a refused write) has nothing left to stop.
+  if (recording_.exchange(false)) NET_DVR_StopSaveRealData(realHandle_);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Live preview of one recorder channel over the recorder SDK.
+#include <atomic>
 #include <mutex>
 
 #include "HCNetSDK.h"
@@ -7,9 +8,14 @@
 
 class CDevQXPreview : public IDevPreview {
  public:
-  CDevQXPreview(DevHandle loginId, long channel)
-      : loginId_(static_cast<int32_t>(loginId)), channel_(static_cast<int32_t>(channel)) {}
+  CDevQXPreview(DevHandle loginId, long channel);
   ~CDevQXPreview() override;  // stops saving and the live view
+
+  // The SDK stopped saving the live view with this handle (the disk refused a write): its
+  // preview records no more and tells its play window (WM_DEV_RECORD_FAILED). Any thread.
+  static void OnSaveStopped(int32_t realHandle);
+  // The play window of the preview with this token; false when it has gone.
+  static bool PlayWndOf(uintptr_t token, HWND* out);
 
   bool SetPlayWnd(HWND wnd) override;
   HWND GetPlayWnd() override { return window_; }
@@ -34,7 +40,7 @@ class CDevQXPreview : public IDevPreview {
   }
   int GetStreamType() override { return streamType_; }
   void GetRealHandle(DevHandle* out) override {
-    if (out) *out = realHandle_;
+    if (out) *out = realHandle_.load();
   }
   // The volume last set on this preview; false before the first.
   bool GetVolume(int* volume) const {
@@ -55,10 +61,12 @@ class CDevQXPreview : public IDevPreview {
   int32_t loginId_;
   int32_t channel_;
   int streamType_ = 0;
-  int32_t realHandle_ = -1;
+  const uintptr_t token_;
+  // Read on the SDK's thread when saving stops by itself.
+  std::atomic<int32_t> realHandle_{-1};
   bool previewing_ = false;
   bool soundOpen_ = false;
-  bool recording_ = false;
+  std::atomic<bool> recording_{false};
   int volume_ = -1;
   // The receivers are read on the SDK's threads while the UI may change them: each is read
   // with its value as one pair.

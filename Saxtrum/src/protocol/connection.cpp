@@ -450,12 +450,14 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
   // A stream packet: into the file being written, then (unlocked) to callback and player.
   auto streamOut = [&](bool header) {
     ++s.packets;
-    if (s.writing) writeRecordFile(s, p, len, true);
+    const bool saveStopped = s.writing && writeRecordFile(s, p, len, true) != 0 && !s.writing;
     const bool cb = s.callbackOn;
     const int32_t port = s.port;
     const uint32_t gen = s.generation;
     lock.unlock();
     feedOut(slot, gen, cmd, cb, port, p, len, header);
+    // The client hears of it with no lock of ours held: it may stop the stream from there.
+    if (saveStopped) fanOut(userId_, slot, NET_SAVE_STOPPED, nullptr, 0);
   };
   switch (cmd) {
     case NET_LOGIN:

@@ -126,6 +126,14 @@ extern "C" int net_callback_main(int32_t userId, int32_t slot, uint32_t command,
       if (cb) cb(QX_DVR_EXCEPTION_DISCONNECT, userId, window, user);
       return 0;
     }
+    case NET_SAVE_STOPPED: {
+      QX_DVR_ExceptionCallBack cb = lib.exceptionCallback;
+      const intptr_t window = lib.exceptionWindow;
+      void* user = lib.exceptionUser;
+      lock.unlock();
+      if (cb) cb(QX_DVR_EXCEPTION_SAVE_STOPPED, makeStreamHandle(userId, slot), window, user);
+      return 0;
+    }
     case NET_ALARM: {
       if (!lib.messageCallback) return 0;
       std::array<uint8_t, kAlarmRecordSize> wire{};

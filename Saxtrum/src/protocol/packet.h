@@ -47,6 +47,8 @@ enum DvrCommand : uint32_t {
   NET_EXPORT_CFG = 74, NET_IMPORT_CFG = 75, NET_UPDATE_DEV = 76, NET_INVALID = 77,
 };
 constexpr uint32_t kCommandCount = 78;
+// Library-internal fan-out code, never on the wire: a slot's saving stopped on a write error.
+constexpr uint32_t NET_SAVE_STOPPED = 0x100;
 
 // The name of a code (the table the library keeps), or null for codes 78 and above.
 const char* commandName(uint32_t code);

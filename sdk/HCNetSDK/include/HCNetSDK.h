@@ -49,6 +49,9 @@ using SdkExceptionCallBack = void (*)(uint32_t type, int32_t loginId, int32_t ha
 
 // Exception types handed to the exception callback.
 constexpr uint32_t SDK_EXCEPTION_EXCHANGE = 0x8000;  // the login's connection was lost
+// Saving a live view stopped by itself: the disk refused a write, and the file ends at its
+// last whole packet. The handle is the live handle; the connection itself is fine.
+constexpr uint32_t SDK_EXCEPTION_SAVE_STOPPED = 0x8100;
 
 // Start-up is counted: the first NET_DVR_Init starts the recorder library, the last
 // NET_DVR_Cleanup stops it; calls in between only count.

@@ -28,7 +28,15 @@ void OnLibraryMessage(int32_t command, char* alarmer, char* alarm, uint32_t leng
   SdkDeliverAlarm(SDK_COMM_ALARM, &a, &r);
 }
 
-void OnLibraryException(uint32_t, int32_t userId, intptr_t, void*) {
+void OnLibraryException(uint32_t type, int32_t userId, intptr_t, void*) {
+  if (type == QX_DVR_EXCEPTION_SAVE_STOPPED) {
+    // The value is the stream handle; only a live view's saving is the caller's to hear of.
+    const int32_t handle = userId;
+    hcnet::LiveView live;
+    if (hcnet::FindLive(handle, &live))
+      SdkDeliverException(SDK_EXCEPTION_SAVE_STOPPED, live.loginId, handle);
+    return;
+  }
   SdkDeliverException(SDK_EXCEPTION_EXCHANGE, userId, -1);
 }
 }  // namespace
