@@ -9,12 +9,10 @@
 #include <QRect>
 #include <QTimer>
 #include <QTreeWidget>
-#include <array>
 #include <memory>
 
 #include "controls/PageDialog.h"
 #include "view/DlgPreviewController.h"
-#include "view/PtzPanelController.h"
 
 struct MsgAlarmInfo;
 class CDevice;
@@ -100,7 +98,6 @@ class CDlgPreview : public CPageDialog {
   void EnterFullScreen();
   void LeaveFullScreen();
   void ShowControls(bool show);
-  void ShowPanel(int index);
   void StartTimer(int id, int ms, bool once);
   void KillTimer(int id);
 
@@ -109,11 +106,6 @@ class CDlgPreview : public CPageDialog {
   QTreeWidget m_alarmList;
   std::unique_ptr<CPreviewController> m_controller;
   std::unique_ptr<IPreviewCycles> m_cycles;
-  // The side panels in the box: PTZ, presets, cruise, video parameters; they act on the
-  // active window's channel through the host.
-  std::unique_ptr<IPanelHost> m_panelHost;
-  std::array<CPageDialog*, 4> m_panels{};
-  int m_panel = 0;
   QRect m_paneRect;
   QRect m_paneRect2;
   QRect m_playRect;
