@@ -106,21 +106,31 @@ TEST_F(CameraLive, AGroupOfFourCamerasCyclesThroughOneWindowEachSeenInTurn) {
   for (int k = 0; k < 4; ++k) devices.push_back(AddCamera(k));
   CCyclePreviewManager* cycles = CCyclePreviewManager::GetInstance();
   cycles->SetPlayScreen(screen);
+  // The test is the clock: the next switch comes once the shown camera's pictures were seen, so
+  // a camera slow to answer on a busy machine is not switched away before its first picture.
+  cycles->SetTickPeriod(0);
   screen->SetActiveIndex(2, 1);
   for (CDevice* d : devices) ASSERT_EQ(cycles->AddChannelToCycle(u"Four", 2, 1, d, 1), 1);
   ASSERT_TRUE(cycles->ResumeByWindow(2));
   EXPECT_EQ(cycles->GetRunCount(), 1);
 
-  // Whose pictures the window shows, each change noted; a full round and the start of the next.
+  // Whose pictures the window shows after each switch; a full round and the start of the next.
   std::vector<int> order;
   bool oneAtATime = true;
-  ASSERT_TRUE(RunUntil([&] {
-    oneAtATime = oneAtATime && CPreviewManager::GetInstance()->GetCount() <= 1;
-    const int f = FrameNumber(screen->GetWnd(2));
-    if (f >= 0 && f < 4 * kFramesPerCamera && (order.empty() || order.back() != f / kFramesPerCamera))
-      order.push_back(f / kFramesPerCamera);
-    return order.size() >= 5;
-  })) << "channels seen: " << order.size();
+  for (int turn = 0; turn < 5; ++turn) {
+    CCyclePreviewNode* node = cycles->FindByWindow(2);
+    ASSERT_NE(node, nullptr);
+    ASSERT_TRUE(node->InjectTick());
+    int camera = -1;
+    ASSERT_TRUE(RunUntil([&] {
+      oneAtATime = oneAtATime && CPreviewManager::GetInstance()->GetCount() <= 1;
+      const int f = FrameNumber(screen->GetWnd(2));
+      if (f >= 0 && f < 4 * kFramesPerCamera && (order.empty() || order.back() != f / kFramesPerCamera))
+        camera = f / kFramesPerCamera;
+      return camera >= 0;
+    })) << "turn " << turn << ", channels seen: " << order.size();
+    order.push_back(camera);
+  }
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 0}));
   EXPECT_TRUE(oneAtATime) << "a channel's item outlived its turn";
   for (int w = 0; w < 25; ++w) {
