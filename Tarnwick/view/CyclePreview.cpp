@@ -206,11 +206,16 @@ bool CCyclePreviewManager::TakeNote(uintptr_t id, CycleNote* out) {
   return true;
 }
 
+uintptr_t CCyclePreviewManager::AddNote(const std::u16string& deviceGuid, int channel) {
+  const uintptr_t id = nextNote_++;
+  notes_[id] = {deviceGuid, channel};
+  while (notes_.size() > kMaxNotes) notes_.erase(notes_.begin());
+  return id;
+}
+
 void CCyclePreviewManager::PostNote(uint32_t message, const std::u16string& guid, int channel) {
   if (!page_) return;
-  const uintptr_t id = nextNote_++;
-  notes_[id] = {guid, channel};
-  while (notes_.size() > kMaxNotes) notes_.erase(notes_.begin());
+  const uintptr_t id = AddNote(guid, channel);
   if (!plat::postMessage(page_, message, id, channel)) notes_.erase(id);
 }
 

@@ -131,7 +131,9 @@ class CCyclePreviewManager {
   // A group member was opened alone in the window; it counts while its preview is listed.
   void AddGroupWindow(int window);
 
-  // The note a cycle message names; false when it was taken or is unknown.
+  // Keeps a note for a cycle message and returns its id; TakeNote gives it out once (false
+  // when it was taken or is unknown). Notes nobody takes are dropped oldest first.
+  uintptr_t AddNote(const std::u16string& deviceGuid, int channel);
   bool TakeNote(uintptr_t id, CycleNote* out);
 
   // Product milliseconds between the workers' ticks (0: ticks only come from InjectTick).

@@ -27,6 +27,7 @@
 #include "view/DlgCruise.h"
 #include "view/DlgPTZ.h"
 #include "view/DlgPresetPoint.h"
+#include "view/DlgVideoParam.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 #include "view/ViewMessages.h"
@@ -164,7 +165,8 @@ bool CDlgPreview::OnInitDialog() {
   m_ptzPanel = new CDlgPTZ(&panelHost);
   m_presetPanel = new CDlgPresetPoint(&panelHost);
   m_cruisePanel = new CDlgCruise(&panelHost);
-  for (CPageDialog* panel : std::initializer_list<CPageDialog*>{m_ptzPanel, m_presetPanel, m_cruisePanel})
+  m_videoParam = new CDlgVideoParam;
+  for (CPageDialog* panel : std::initializer_list<CPageDialog*>{m_ptzPanel, m_presetPanel, m_cruisePanel, m_videoParam})
     panel->Create(m_panelBox);
   m_controller->GetHost().panelBind = [this](int bound) {
     m_presetPanel->WindowProc(WM_PANEL_BIND, static_cast<uintptr_t>(bound), 0);
@@ -179,6 +181,7 @@ bool CDlgPreview::OnInitDialog() {
   CCyclePreviewManager::GetInstance()->SetPlayScreen(m_playScreen);
   CCyclePreviewManager::GetInstance()->SetPage(GetSafeHwnd(), &PlayWndEventToPage, m_controller.get());
   m_controller->SetCycles(m_cycles.get());
+  m_controller->GetHost().bindVideoParam = [this](IDevPreview* preview) { m_videoParam->BindPreview(preview); };
   SetPreviewPageWindow(GetSafeHwnd());
   SetDevNoticeSink(&ShowDevNotice);
   // The program's notices need a window that lives as long as the pages (the login
@@ -322,6 +325,7 @@ void CDlgPreview::OnCommand(int id) {
       CChannel* channel = m_controller->GetActiveChannel();
       IDevPreview* preview = channel ? channel->GetPreview(0) : nullptr;
       if (!preview || !preview->IsPreviewing()) break;
+      m_videoParam->BindPreview(preview);
       [[fallthrough]];
     }
     case ID_PANEL_PTZ:
@@ -387,6 +391,7 @@ void CDlgPreview::ShowSidePanel(int tab) {
   m_ptzPanel->setVisible(tab == ID_PANEL_PTZ);
   m_presetPanel->setVisible(tab == ID_PANEL_PRESETS);
   m_cruisePanel->setVisible(tab == ID_PANEL_CRUISE);
+  m_videoParam->setVisible(tab == ID_PANEL_VIDEO);
 }
 
 void CDlgPreview::resizeEvent(QResizeEvent* e) {
@@ -422,7 +427,7 @@ void CDlgPreview::LayoutPage() {
     }
   }
   m_panelBox->setGeometry(colLeft, boxTop, m_panelWidth, std::max(0, barTop - boxTop));
-  for (QWidget* panel : std::initializer_list<QWidget*>{m_ptzPanel, m_presetPanel, m_cruisePanel})
+  for (QWidget* panel : std::initializer_list<QWidget*>{m_ptzPanel, m_presetPanel, m_cruisePanel, m_videoParam})
     if (panel) panel->setGeometry(m_panelBox->rect());
   // The bar: snapshot first, then the row; list buttons at four fifths of the width.
   int bx = w / 2 - m_barLogo.width() / 2 + 175;

@@ -18,6 +18,7 @@ struct MsgAlarmInfo;
 class CDevice;
 class CPlayScreen;
 class CDlgPTZ;
+class CDlgVideoParam;
 class CDlgPresetPoint;
 class CDlgCruise;
 class CBitmapButtonEx;
@@ -111,6 +112,7 @@ class CDlgPreview : public CPageDialog {
   QRect m_playRect;
   CPlayScreen* m_playScreen = nullptr;
   QFrame* m_panelBox = nullptr;
+  CDlgVideoParam* m_videoParam = nullptr;
   QWidget* m_bar = nullptr;
   CDlgDivScreen* m_divScreen = nullptr;
   // The side panels in the panel box; the shown one follows the panel tabs.

@@ -19,6 +19,9 @@
 #include "shell/UserRights.h"
 #include "support/FakeDevices.h"
 #include "view/DlgPreview.h"
+#include "view/CyclePreview.h"
+#include "shell/LocalSettings.h"
+#include "view/DlgVideoParam.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 #include "view/RecordFileRing.h"
@@ -518,6 +521,78 @@ TEST_F(PreviewPage, MidnightRollsEachRecordingWindowOnceWithoutWaiting) {
   C().OnTimer(CPreviewController::kMidnightTimer);
   EXPECT_FALSE(FakePreview(1)->recording);
   EXPECT_EQ(notices.back(), Text(8970) + u"前门");
+}
+
+TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPanel) {
+  CGroupInfo group(u"后门", u"G-2");
+  std::vector<CGroupMemberInfo> members(3);
+  std::vector<GroupTreeNode> memberNodes;
+  memberNodes.reserve(3);
+  GroupTreeNode groupNode{GroupTreeNode::kGroup, u"后门", &group};
+  CTreeCtrlTarget groups(page->GetGroupTree());
+  const auto g = groups.Insert(0, u"后门", 8, &groupNode, true);
+  for (int i = 0; i < 3; ++i) {
+    members[i].Chn = i + 1;
+    members[i].Guid = u"G-2";
+    members[i].DevGuid = kGuid;
+    memberNodes.push_back({GroupTreeNode::kMember, u"m", &members[i]});
+    groups.Insert(g, u"m", 4, &memberNodes.back(), true);
+  }
+  auto* groupItem = reinterpret_cast<QTreeWidgetItem*>(g);
+  page->OnCommand(CDlgPreview::ID_TAB_GROUPS);
+  ASSERT_EQ(C().GetTreeMode(), 1);
+
+  CCyclePreviewManager* cycles = CCyclePreviewManager::GetInstance();
+  cycles->SetTickPeriod(0);
+  Screen()->SetActiveIndex(3, 1);
+  page->GetGroupTree()->setCurrentItem(groupItem);
+  emit page->GetGroupTree()->itemDoubleClicked(groupItem, 0);
+  ASSERT_TRUE(cycles->HasWindow(3));
+  EXPECT_EQ(C().GetRunCount(), 1);
+  auto step = [&](int expected) {
+    ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
+    for (int i = 0; i < 2000 && cycles->StepsHandled() < expected; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCoreApplication::processEvents();  // the page's notes
+    ASSERT_EQ(cycles->StepsHandled(), expected);
+  };
+  std::vector<int> shown;
+  for (int s = 1; s <= 4; ++s) {
+    step(s);
+    shown.push_back(ChannelIn(3));
+    // Only the tick that switches: the node's interval is the settings' 20 seconds.
+    for (int t = 1; t < CLocalSettings::GetInstance()->GetCycleInterval(); ++t)
+      ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
+  }
+  EXPECT_EQ(shown, (std::vector<int>{1, 2, 3, 1}));
+  EXPECT_EQ(TreeItemImage(page->GetGroupTree()->topLevelItem(0)->child(0)), 5) << "the page marked the shown member";
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 1);
+
+  // The video panel binds the channel the cycle shows.
+  page->OnCommand(CDlgPreview::ID_PANEL_VIDEO);
+  auto* panel = page->findChild<CDlgVideoParam*>();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(panel->isVisibleTo(page.get()));
+  EXPECT_EQ(panel->Controller().Bound(), FakePreview(1));
+  page->OnCommand(CDlgPreview::ID_PANEL_PTZ);
+  EXPECT_FALSE(panel->isVisibleTo(page.get()));
+
+  // Paused, ticks switch nothing; one resume undoes two pauses.
+  page->OnCommand(CDlgPreview::ID_PAUSE_CYCLES);
+  page->OnCommand(CDlgPreview::ID_PAUSE_CYCLES);
+  for (int t = 0; t < 25; ++t) ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_EQ(cycles->StepsHandled(), 4);
+  EXPECT_EQ(ChannelIn(3), 1);
+  page->OnCommand(CDlgPreview::ID_RESUME_CYCLES);
+  step(5);
+  EXPECT_EQ(ChannelIn(3), 2);
+
+  // Stop all ends the cycle: the device tab is open again.
+  page->OnCommand(CDlgPreview::ID_STOP_ALL);
+  EXPECT_EQ(C().GetRunCount(), 0);
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
+  page->OnCommand(CDlgPreview::ID_TAB_DEVICES);
+  EXPECT_EQ(C().GetTreeMode(), 0);
 }
 
 }  // namespace
