@@ -118,6 +118,32 @@ TEST_F(PlayCtrlPort, LiveMpeg4StreamIsDecodedIntoTheWindow) {
   EXPECT_EQ(PlayM4_CloseStream(port), 1);
 }
 
+TEST_F(PlayCtrlPort, AStreamPausedWhileAFrameWaitsForItsTimeStepsToThatFrame) {
+  const std::string path = writeFile("pc_paced.rec", false, 60);
+  std::ifstream f(path, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  plat::setTimeScale(1.0);  // 40 ms between pictures: the play thread mostly waits for a frame's time
+  ASSERT_EQ(PlayM4_GetPort2(&port), 1);
+  ASSERT_EQ(PlayM4_SetStreamOpenMode(port, PLAYM4_STREAME_FILE), 1);
+  ASSERT_EQ(PlayM4_OpenStream(port, nullptr, 0, 1 << 22), 1);
+  ASSERT_EQ(PlayM4_InputData(port, bytes.data(), static_cast<uint32_t>(bytes.size())), 1);
+  ASSERT_EQ(PlayM4_Play(port, wnd), 1);
+  ASSERT_GE(nextIndex(0), 0);
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(PlayM4_Pause(port, 1), 1);
+    uint64_t s = serial();
+    const int shown = nextIndex(s - 1);  // the picture the pause kept
+    ASSERT_GE(shown, 0);
+    ASSERT_EQ(PlayM4_OneByOne(port), 1);
+    EXPECT_EQ(nextIndex(s), shown + 1) << "round " << round;
+    s = serial();
+    ASSERT_EQ(PlayM4_Pause(port, 0), 1);
+    ASSERT_GE(nextIndex(s), 0);
+  }
+  EXPECT_EQ(PlayM4_Stop(port), 1);
+  EXPECT_EQ(PlayM4_CloseStream(port), 1);
+}
+
 TEST_F(PlayCtrlPort, FileSteppingBackAndPositionShowTheRightFrames) {
   const std::string path = writeFile("pc_steps.rec", false, 30);
   ASSERT_EQ(PlayM4_GetPort2(&port), 1);

@@ -36,6 +36,7 @@ bool Port::openStream(const uint8_t* header, uint32_t headerSize, uint32_t buffe
   file_ = false;
   data_.clear();
   readPos_ = 0;
+  held_.reset();
   capacity_ = bufferSize ? bufferSize : kDefaultBuffer;
   info_ = StreamInfo{};
   if (header && headerSize >= kStreamHeaderSize) {
@@ -53,6 +54,7 @@ bool Port::closeStream() {
   data_.clear();
   data_.shrink_to_fit();
   readPos_ = 0;
+  held_.reset();
   return true;
 }
 
@@ -308,6 +310,11 @@ bool Port::takeFrame(Work& w) {
     ++cursor_;
     return true;
   }
+  if (held_) {
+    w = std::move(*held_);
+    held_.reset();
+    return true;
+  }
   for (;;) {
     size_t pos = readPos_;
     const ParseResult r = parseNext(data_.data(), data_.size(), pos, &info_, &w.frame);
@@ -358,6 +365,8 @@ void Port::run(uint64_t generation) {
         if (file_) {
           source_->seek(w.frame.offset - kFrameHeaderSize);
           cursor_ = taken - 1;
+        } else {
+          held_ = std::make_unique<Work>(std::move(w));
         }
         continue;
       }

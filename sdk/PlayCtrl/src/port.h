@@ -81,6 +81,7 @@ class Port : public std::enable_shared_from_this<Port> {
   std::vector<uint8_t> data_;
   size_t readPos_ = 0;
   size_t capacity_ = 0;
+  std::unique_ptr<Work> held_;  // streams: a frame taken off the buffer when a pause came, next
   std::unique_ptr<FileSource> source_;  // files
   size_t cursor_ = 0;                   // files: number of the next frame
   StreamInfo info_;
