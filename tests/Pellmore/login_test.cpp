@@ -63,7 +63,9 @@ TEST_F(ConfigTest, OpensOnDeviceInformationWithEveryRecordRead) {
   const auto compression = emu.requests(58);
   for (size_t i = 0; i < compression.size(); ++i)
     EXPECT_EQ(dvremu::get32(compression[i].payload.data() + 4), i);
-  // The login was given back when the window closed.
+  // The login was given back when the window closed (the logout is sent without awaiting an
+  // answer: it reaches the recorder a moment later).
+  EXPECT_TRUE(emu.waitForRequests(2, 1, 20000));
   EXPECT_EQ(Count(2), 1u);
   EXPECT_TRUE(messages.isEmpty());
 }
