@@ -8,6 +8,7 @@
 #include "Hollin/Notices.h"
 #include "devices/DeviceManager.h"
 #include "plat/surface.h"
+#include "shell/AppMessages.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
 #include "view/BSWndContainer.h"
@@ -67,8 +68,12 @@ intptr_t CPlayWnd::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam
     }
     case WM_DEV_PREVIEW_FULL:
       return DevPreviewOnFull(wParam, lParam);
-    case WM_DEV_RECORD_FAILED:
-      return DevPreviewOnRecordFailed(wParam, lParam);
+    case WM_DEV_RECORD_FAILED: {
+      const int shown = DevPreviewOnRecordFailed(wParam, lParam);
+      // The channel's tree icon loses its recording mark.
+      plat::postMessage(GetPreviewPageWindow(), WM_REFRESH_TREE, 0, 0);
+      return shown;
+    }
     default:
       return 0;
   }

@@ -35,6 +35,8 @@ extern "C" {
 #include "shell/LocalSettings.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
+#include "support/FileSizeLimit.h"
+#include "support/RecorderFile.h"
 #include "view/DlgPreview.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
@@ -295,6 +297,53 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   EXPECT_FALSE(camera->GetChannel(1)->IsPreviewing());
   EXPECT_FALSE(recorder->GetChannel(1)->IsPreviewing());
+}
+
+// The disk fills while the recorder's window is recorded: the recording ends, the user is
+// told, the channel loses its recording mark and the window plays on.
+TEST_F(PreviewLive, ARecorderWindowRecordedOntoAFullDiskTellsTheUserAndPlaysOn) {
+  harness::ScopedScriptedUi ui;
+  QWidget main;
+  std::unique_ptr<CDlgPreview> page = MakePage(main);
+  CPlayScreen* screen = page->GetPlayScreen();
+  Open(*page, recorderItem->child(0), 0);
+  CPlayWnd* w0 = screen->GetWnd(0);
+  ASSERT_TRUE(WaitFor([&] { return ShowsPictures(w0); }));
+
+  CRecordFileRing* ring = CRecordFileRing::GetInstance();
+  ring->SetFreeSpaceQuery([](const std::u16string&) { return int64_t{1} << 40; });
+  CRecordFileRing::DiskFlags flags{};
+  flags[1] = 1;
+  ring->SetDisks(flags);
+  {
+    testsupport::FileSizeLimit disk(64 * 1024);
+    ASSERT_TRUE(disk.ok());
+    page->OnCommand(CDlgPreview::ID_RECORD);
+    ASSERT_FALSE(notices.empty());
+    ASSERT_EQ(notices.back(), LoadResString(8368));
+    ASSERT_TRUE(WaitFor([&] { return !ui->notices.empty(); }, 30000)) << "no notice of the full disk";
+  }
+  EXPECT_NE(ui->notices.back().find(u"could not be written"), std::u16string::npos)
+      << plat::utf16ToUtf8(ui->notices.back());
+  EXPECT_FALSE(recorder->GetChannel(1)->IsRecording());
+  EXPECT_TRUE(WaitFor([&] { return TreeItemImage(recorderItem->child(0)) == 5; }))
+      << "icon " << TreeItemImage(recorderItem->child(0));
+  // The file went to the recording disk and holds whole frames (a key frame of this size
+  // spans several packets: the cut may fall inside the last one).
+  std::vector<fs::path> saved;
+  for (const auto& e : fs::recursive_directory_iterator(root / "d"))
+    if (e.path().extension() == ".264") saved.push_back(e.path());
+  ASSERT_EQ(saved.size(), 1u);
+  const testsupport::RecorderFileShape file = testsupport::ReadRecorderFile(saved[0].string());
+  EXPECT_LE(file.size, 64u * 1024);
+  EXPECT_TRUE(file.streamHeader);
+  EXPECT_GT(file.frames, 0);
+  plat::PresentedPicture before;
+  ASSERT_TRUE(plat::lastPresented(w0->GetSafeHwnd(), &before));
+  EXPECT_TRUE(WaitFor([&] {
+    plat::PresentedPicture now;
+    return plat::lastPresented(w0->GetSafeHwnd(), &now) && now.serial > before.serial;
+  })) << "the recorder played on";
 }
 
 TEST_F(PreviewLive, ScreenshotsWithFourLiveWindowsAndAlarmRows) {

@@ -2,6 +2,7 @@
 #include "HCNetSDK.h"
 #include "Saxtrum.h"
 #include "plat/paint.h"
+#include "plat/paths.h"
 #include "records.h"
 #include "registry.h"
 #include "search.h"
@@ -83,7 +84,9 @@ int NET_DVR_RigisterDrawFun(int32_t realHandle, SdkDrawFun fun, void* user) {
 
 int NET_DVR_SaveRealData(int32_t realHandle, uint32_t mode, const char* path) {
   if (!path) return 0;
-  return QX_DVR_SaveRealData(realHandle, mode, path);
+  // The caller names the file as the system does ("D:\\RecordFile\\..."): its drive letter maps
+  // to a folder here, as for every other recording.
+  return QX_DVR_SaveRealData(realHandle, mode, plat::toNativePath(std::string(path)).c_str());
 }
 
 int NET_DVR_StopSaveRealData(int32_t realHandle) { return QX_DVR_StopSaveRealData(realHandle); }
