@@ -33,13 +33,13 @@ void VideoWidget::resizeEvent(QResizeEvent* event) {
 
 void VideoWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  PresentedPicture pic;
-  if (!lastPresented(handle_, &pic) || pic.width <= 0 || pic.height <= 0) {
+  // The picture is painted from the memory it was presented in, held for the paint.
+  PresentedFrame pic;
+  if (!presentedFrame(handle_, &pic) || pic.width <= 0 || pic.height <= 0) {
     painter.fillRect(rect(), Qt::black);
     return;
   }
-  QImage image(reinterpret_cast<const uchar*>(pic.pixels.data()), pic.width, pic.height,
-               pic.width * 4, QImage::Format_RGB32);
+  const QImage image(pic.bits, pic.width, pic.height, pic.stride, QImage::Format_RGB32);
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(rect(), image);
 }

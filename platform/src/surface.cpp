@@ -1,5 +1,7 @@
 #include "plat/surface.h"
 
+#include "picture_memory.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -38,17 +40,35 @@ BackSurface::BackSurface(int width, int height, const SurfaceFormat& format, boo
     : width_(width), height_(height), format_(format), systemMemory_(systemMemory) {
   // Rows are padded to 16 bytes like device memory, so callers must honour the pitch.
   pitch_ = (width * format.bytesPerPixel() + 15) & ~15;
-  memory_.assign(static_cast<size_t>(pitch_) * height, 0);
+  pool_ = std::make_shared<PictureMemory>(2);
+  memory_ = pool_->take(static_cast<size_t>(pitch_) * height);
 }
 
-bool BackSurface::lock(LockedSurface* out) {
+BackSurface::~BackSurface() = default;
+
+const uint8_t* BackSurface::pixelsLocked() const {
+  return memory_ ? memory_->data() : static_cast<const uint8_t*>(shown_.get());
+}
+
+bool BackSurface::lock(LockedSurface* out) { return lockWith(out, true); }
+
+bool BackSurface::lockDiscard(LockedSurface* out) { return lockWith(out, false); }
+
+bool BackSurface::lockWith(LockedSurface* out, bool keepContents) {
   if (!out || failing(DisplayStep::Lock)) return false;
   mutex_.lock();
   if (lost_) {
     mutex_.unlock();
     return false;
   }
-  out->bits = memory_.data();
+  if (!memory_) {
+    // The window still shows the last picture: draw into other memory.
+    const size_t bytes = static_cast<size_t>(pitch_) * height_;
+    memory_ = pool_->take(bytes);
+    if (keepContents) std::memcpy(memory_->data(), shown_.get(), bytes);
+    shown_.reset();
+  }
+  out->bits = memory_->data();
   out->pitch = pitch_;
   out->width = width_;
   out->height = height_;

@@ -4,6 +4,8 @@
 
 #include "plat/surface.h"
 
+#include "picture_memory.h"
+
 namespace plat {
 namespace {
 
@@ -14,8 +16,10 @@ struct WindowScreen {
   std::mutex mutex;
   int clientWidth = 0;
   int clientHeight = 0;
-  PresentedPicture picture;
+  PresentedFrame frame;
   std::function<void()> listener;
+  // Memory for pictures that are converted on present (partial or not 32-bit).
+  std::shared_ptr<PictureMemory> converted = std::make_shared<PictureMemory>(2);
 };
 
 std::mutex g_attachMutex;
@@ -73,12 +77,29 @@ bool windowClientRect(WindowHandle window, SurfaceRect* out) {
   return true;
 }
 
-bool lastPresented(WindowHandle window, PresentedPicture* out) {
+bool presentedFrame(WindowHandle window, PresentedFrame* out) {
   auto s = screenOf(window, false);
   if (!s || !out) return false;
   std::lock_guard<std::mutex> lk(s->mutex);
-  if (s->picture.serial == 0) return false;
-  *out = s->picture;
+  if (s->frame.serial == 0) return false;
+  *out = s->frame;
+  return true;
+}
+
+bool lastPresented(WindowHandle window, PresentedPicture* out) {
+  PresentedFrame f;
+  if (!out || !presentedFrame(window, &f)) return false;
+  out->width = f.width;
+  out->height = f.height;
+  out->serial = f.serial;
+  out->pixels.resize(static_cast<size_t>(f.width) * f.height);
+  // The fourth byte of a shown pixel is whatever the drawer left there.
+  for (int r = 0; r < f.height; ++r) {
+    const uint8_t* row = f.bits + static_cast<size_t>(r) * f.stride;
+    uint32_t* o = out->pixels.data() + static_cast<size_t>(r) * f.width;
+    std::memcpy(o, row, static_cast<size_t>(f.width) * 4);
+    for (int c = 0; c < f.width; ++c) o[c] &= 0xFFFFFF;
+  }
   return true;
 }
 
@@ -101,10 +122,9 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
     src.top = std::clamp(source->top, 0, back.height());
     src.bottom = std::clamp(source->bottom, src.top, back.height());
   }
-  PresentedPicture pic;
-  pic.width = src.width();
-  pic.height = src.height();
-  pic.pixels.resize(static_cast<size_t>(pic.width) * pic.height);
+  PresentedFrame frame;
+  frame.width = src.width();
+  frame.height = src.height();
   {
     std::lock_guard<std::mutex> lk(back.mutex_);
     if (back.lost_) return false;
@@ -113,23 +133,34 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
     const bool plain32 = bpp == 4 && back.format_.redMask == std32.redMask &&
                          back.format_.greenMask == std32.greenMask &&
                          back.format_.blueMask == std32.blueMask;
-    for (int r = 0; r < pic.height; ++r) {
-      const uint8_t* row = back.memory_.data() + static_cast<size_t>(src.top + r) * back.pitch_;
-      uint32_t* out = pic.pixels.data() + static_cast<size_t>(r) * pic.width;
-      if (plain32) {
-        std::memcpy(out, row + static_cast<size_t>(src.left) * 4, static_cast<size_t>(pic.width) * 4);
-        for (int c = 0; c < pic.width; ++c) out[c] &= 0xFFFFFF;
-        continue;
+    if (plain32 && src.left == 0 && src.top == 0) {
+      // The window shows the surface's own memory; the next lock moves the surface on.
+      if (back.memory_) back.shown_ = back.pool_->share(std::move(back.memory_));
+      frame.keep = back.shown_;
+      frame.bits = static_cast<const uint8_t*>(frame.keep.get());
+      frame.stride = back.pitch_;
+    } else {
+      auto buf = s->converted->take(static_cast<size_t>(frame.width) * frame.height * 4);
+      for (int r = 0; r < frame.height; ++r) {
+        const uint8_t* row = back.pixelsLocked() + static_cast<size_t>(src.top + r) * back.pitch_;
+        uint32_t* out = reinterpret_cast<uint32_t*>(buf->data()) + static_cast<size_t>(r) * frame.width;
+        if (plain32) {
+          std::memcpy(out, row + static_cast<size_t>(src.left) * 4, static_cast<size_t>(frame.width) * 4);
+          continue;
+        }
+        for (int c = 0; c < frame.width; ++c)
+          out[c] = readPixel(row + static_cast<size_t>(src.left + c) * bpp, back.format_);
       }
-      for (int c = 0; c < pic.width; ++c)
-        out[c] = readPixel(row + static_cast<size_t>(src.left + c) * bpp, back.format_);
+      frame.stride = frame.width * 4;
+      frame.keep = s->converted->share(std::move(buf));
+      frame.bits = static_cast<const uint8_t*>(frame.keep.get());
     }
   }
   std::function<void()> listener;
   {
     std::lock_guard<std::mutex> lk(s->mutex);
-    pic.serial = s->picture.serial + 1;
-    s->picture = std::move(pic);
+    frame.serial = s->frame.serial + 1;
+    s->frame = std::move(frame);
     listener = s->listener;
   }
   if (listener) listener();

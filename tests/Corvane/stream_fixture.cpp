@@ -66,12 +66,9 @@ size_t FrameLog::size() const {
 }
 
 int HeadlessWindow::presentedIndex() const {
-  plat::PresentedPicture pic;
-  if (!plat::lastPresented(handle, &pic) || pic.width <= 0) return -1;
-  // The frame number blocks are black or white: the green channel serves as luma.
-  std::vector<uint8_t> luma(pic.pixels.size());
-  for (size_t i = 0; i < luma.size(); ++i) luma[i] = (pic.pixels[i] >> 8) & 0xFF;
-  return clipgen::readFrameIndex(luma.data(), pic.width, pic.width, pic.height);
+  plat::PresentedFrame pic;
+  if (!plat::presentedFrame(handle, &pic) || pic.width <= 0) return -1;
+  return clipgen::readFrameIndexBgrx(pic.bits, pic.stride, pic.width, pic.height);
 }
 
 }  // namespace cvtest

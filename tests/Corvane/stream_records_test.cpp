@@ -13,7 +13,7 @@ TEST(StreamRecords, SizesAreTheWireSizes) {
   EXPECT_EQ(kIpcFrameHeaderSize, 44u);
   EXPECT_EQ(kIpcMediaPacketSize, 1064u);
   EXPECT_EQ(kIpcMediaPacketHeaderSize + kIpcMediaPacketDataSize, kIpcMediaPacketSize);
-  EXPECT_EQ(kIpcMaxFrameBytes, 358400u);
+  EXPECT_EQ(kIpcMaxFrameBytes, 4u * 1024 * 1024);
   EXPECT_EQ(sizeof(IpcFileSearchCond), 144u);
   EXPECT_EQ(sizeof(IpcDownloadRequest), 132u);
   EXPECT_EQ(sizeof(IpcPlaybackRequest), 136u);

@@ -172,11 +172,11 @@ TEST(VideoPlayer, PicturesLargerThanThePoolBufferAreDroppedNotOverrun) {
   VideoPlayer player(nullptr, DecoderEntries{Script::entry, nullptr});
   player.SetMainWindow(w.handle);
   uint8_t input[10] = {};
-  // 1920 x 1440 fits the pooled buffer exactly; 1920 x 1450 and 4096 x 2160 do not.
+  // 3840 x 2160 fits the pooled buffer exactly; 3840 x 2170 and 4096 x 2160 do not.
   std::vector<uint8_t> picture(kPictureBufferSize);
-  Script::answers = {{1, 1920, 1440, 10}};
+  Script::answers = {{1, 3840, 2160, 10}};
   EXPECT_EQ(player.DecodeFrame(input, 10, kCodecH264, picture.data()), 1);
-  Script::answers = {{1, 1920, 1450, 10}};
+  Script::answers = {{1, 3840, 2170, 10}};
   EXPECT_EQ(player.DecodeFrame(input, 10, kCodecH264, picture.data()), 0);
   Script::answers = {{1, 4096, 2160, 10}};
   EXPECT_EQ(player.DecodeFrame(input, 10, kCodecH264, picture.data()), 0);

@@ -1,6 +1,8 @@
 // Media buffer pools and the frame pacer.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
 #include <vector>
 
 #include "plat/msgthread.h"
@@ -13,7 +15,8 @@ namespace {
 TEST(FramePool, SizesOfThePoolBuffers) {
   EXPECT_EQ(kFrameBufferSize, 358440u);
   EXPECT_EQ(kAudioBufferSize, 1064u);
-  EXPECT_EQ(kPictureBufferSize, 4147208u);
+  EXPECT_EQ(kPictureBufferSize, 12441608u) << "an I420 picture of 3840 x 2160";
+  EXPECT_EQ(kFrameBufferLimit, 40u + 4u * 1024 * 1024);
   EXPECT_EQ(kMediaHeaderSize, 40u);
   FramePool pool(3, 64);
   for (int i = 0; i < 3; ++i) {
@@ -74,7 +77,73 @@ TEST(FramePool, HeadersAreWrittenFieldByFieldLittleEndian) {
   EXPECT_EQ(PictureHeader::read(pic).width, 1280);
   EXPECT_EQ(PictureHeader::uOffset(1280, 720), 8u + 921600u);
   EXPECT_EQ(PictureHeader::vOffset(1280, 720), 8u + 1152000u);
-  EXPECT_EQ(PictureHeader::bytesFor(1920, 1440), kPictureBufferSize);
+  EXPECT_EQ(PictureHeader::bytesFor(3840, 2160), kPictureBufferSize);
+}
+
+TEST(FramePool, BuffersAreMadeAsUsedAndGrowUpToTheLimit) {
+  FramePool pool(50, 100, 1000);
+  EXPECT_EQ(pool.madeCount(), 0);
+  EXPECT_EQ(pool.freeCount(), 50);
+  // A stream that keeps up cycles through the buffers it already made.
+  for (int i = 0; i < 200; ++i) {
+    uint8_t* b = pool.takeFree();
+    ASSERT_NE(b, nullptr);
+    pool.putReady(b);
+    pool.giveFree(pool.takeReady());
+  }
+  EXPECT_EQ(pool.madeCount(), 1);
+  EXPECT_EQ(pool.committedBytes(), 100u);
+  uint8_t* a = pool.takeFree();
+  uint8_t* b = pool.takeFree();
+  EXPECT_EQ(pool.madeCount(), 2);
+  EXPECT_EQ(pool.freeCount(), 48);
+  EXPECT_EQ(pool.grow(a, 80), a) << "room enough: the same buffer";
+  uint8_t* big = pool.grow(a, 700);
+  ASSERT_NE(big, nullptr);
+  EXPECT_GE(pool.capacity(big), 700u);
+  big[699] = 1;  // its whole size is usable
+  EXPECT_EQ(pool.grow(big, 1001), nullptr) << "beyond the limit";
+  EXPECT_GE(pool.capacity(big), 700u) << "a refused growth leaves the buffer";
+  EXPECT_EQ(pool.grow(b + 1, 10), nullptr) << "not a buffer of the pool";
+  pool.putReady(big);
+  EXPECT_EQ(pool.takeReady(), big);
+  pool.giveFree(big);
+  pool.giveFree(b);
+  EXPECT_EQ(pool.freeCount(), 50);
+}
+
+// Waits are bounded in real time only so that a missing wake fails instead of hanging.
+constexpr auto kWakeBound = std::chrono::seconds(30);
+constexpr int kLongWaitMs = 3600 * 1000;
+
+TEST(FramePool, WaitersWakeOnWorkAndOnCancel) {
+  FramePool pool(2, 16);
+  auto ready = std::async(std::launch::async, [&] { return pool.takeReadyWait(kLongWaitMs); });
+  uint8_t* b = pool.takeFree();
+  pool.putReady(b);
+  ASSERT_EQ(ready.wait_for(kWakeBound), std::future_status::ready);
+  EXPECT_EQ(ready.get(), b);
+
+  uint8_t* c = pool.takeFree();
+  ASSERT_NE(c, nullptr);
+  auto free = std::async(std::launch::async, [&] { return pool.takeFreeWait(kLongWaitMs); });
+  pool.giveFree(b);
+  ASSERT_EQ(free.wait_for(kWakeBound), std::future_status::ready);
+  EXPECT_EQ(free.get(), b);
+
+  // Nothing comes: the stop's cancel ends the wait, and later waits return at once.
+  auto idle = std::async(std::launch::async, [&] { return pool.takeReadyWait(kLongWaitMs); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  pool.cancelWaits();
+  ASSERT_EQ(idle.wait_for(kWakeBound), std::future_status::ready);
+  EXPECT_EQ(idle.get(), nullptr);
+  auto again = std::async(std::launch::async, [&] { return pool.takeFreeWait(kLongWaitMs); });
+  ASSERT_EQ(again.wait_for(kWakeBound), std::future_status::ready);
+  EXPECT_EQ(again.get(), nullptr);
+  pool.resumeWaits();
+  pool.putReady(c);
+  EXPECT_EQ(pool.takeReadyWait(kLongWaitMs), c);
+  EXPECT_EQ(pool.takeReadyWait(1), nullptr) << "a short wait on nothing times out";
 }
 
 TEST(FramePacer, StepsStayWithinTenToSixty) {

@@ -116,6 +116,15 @@ int readFrameIndex(const uint8_t* y, int stride, int width, int height) {
   return index;
 }
 
+int readFrameIndexBgrx(const uint8_t* pixels, int stride, int width, int height) {
+  if (!pixels || width < kIndexBits * kIndexBlock || height < kIndexBlock) return -1;
+  constexpr int kW = kIndexBits * kIndexBlock;
+  uint8_t luma[kIndexBlock * kW];
+  for (int r = 0; r < kIndexBlock; ++r)
+    for (int c = 0; c < kW; ++c) luma[r * kW + c] = pixels[static_cast<size_t>(r) * stride + c * 4 + 1];
+  return readFrameIndex(luma, kW, kW, kIndexBlock);
+}
+
 bool generate(const Options& o, Clip* clip, std::string* error) {
   if (!clip || o.width < 16 || o.height < 16 || (o.width | o.height) & 1 || o.frames <= 0 ||
       o.fps <= 0 || o.gop <= 0) {

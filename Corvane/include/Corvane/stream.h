@@ -13,7 +13,7 @@ constexpr size_t kIpcFrameHeaderSize = 44;    // ahead of every video frame
 constexpr size_t kIpcMediaPacketSize = 1064;  // audio, talk and playback packets
 constexpr size_t kIpcMediaPacketHeaderSize = 40;
 constexpr size_t kIpcMediaPacketDataSize = 1024;
-constexpr size_t kIpcMaxFrameBytes = 358400;  // the largest frame a stream keeps
+constexpr size_t kIpcMaxFrameBytes = 4u * 1024 * 1024;  // the largest frame a stream keeps
 
 // Called once per video frame and once per audio block, on the receive thread; the data is
 // valid during the call only.

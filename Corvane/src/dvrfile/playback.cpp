@@ -74,9 +74,11 @@ void DvrPlayback::stop() {
     conn_.shutdownBoth();
   };
   std::lock_guard<std::mutex> lk(threadMutex_);
+  audioBlocks_.cancelWaits();
   stopThread(audioThread_, {});
   unblock();
   stopThread(receive_, unblock);
+  frames_.cancelWaits();
   stopThread(display_, {});
   std::lock_guard<std::mutex> ck(connMutex_);
   conn_.close();
@@ -116,11 +118,13 @@ void DvrPlayback::setAudio(bool on) {
   if (on) {
     if (audioThread_) return;  // already running: a repeated start is ignored
     audioOn_.store(true);
+    audioBlocks_.resumeWaits();
     audioThread_ = MakeOwnedThread("playback-audio", this, session_.get(), [this] { audioBody(); });
     audioThread_->start();
     return;
   }
   audioOn_.store(false);
+  audioBlocks_.cancelWaits();
   stopThread(audioThread_, {});
   while (uint8_t* b = audioBlocks_.takeReady()) audioBlocks_.giveFree(b);
 }
@@ -297,11 +301,9 @@ void DvrPlayback::displayBody() {
   // Ends on the quit message.
   for (;;) {
     if (plat::peekMessage(m) && m.message == kMsgQuit) break;
-    uint8_t* frame = frames_.takeReady();
-    if (!frame) {
-      plat::sleepMs(kNoBufferSleepMs);
-      continue;
-    }
+    // Woken at once by the receive thread or by the stop.
+    uint8_t* frame = frames_.takeReadyWait(kNoBufferSleepMs);
+    if (!frame) continue;
     const MediaHeader mh = MediaHeader::read(frame);
     player_->DecodeAndShow(frame + kMediaHeaderSize, mh.length, mh.codec);
     stats.count(*player_, mh.length, plat::tickCount());
@@ -314,11 +316,9 @@ void DvrPlayback::audioBody() {
   // Ends on the quit message.
   for (;;) {
     if (plat::peekMessage(m) && m.message == kMsgQuit) break;
-    uint8_t* block = audioBlocks_.takeReady();
-    if (!block) {
-      plat::sleepMs(kNoBufferSleepMs);
-      continue;
-    }
+    // Woken at once by the receive thread or by the stop.
+    uint8_t* block = audioBlocks_.takeReadyWait(kNoBufferSleepMs);
+    if (!block) continue;
     const MediaHeader mh = MediaHeader::read(block);
     audio_->PlayAudio(block + kMediaHeaderSize, static_cast<int>(mh.length), mh.codec);
     audioBlocks_.giveFree(block);

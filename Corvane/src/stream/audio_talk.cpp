@@ -107,11 +107,8 @@ void LiveStream::deliverAudio(const uint8_t* block) {
 void LiveStream::audioPlayBody() {
   // Ends on the quit message.
   while (!quitPosted()) {
-    uint8_t* block = audioBlocks_.takeReady();
-    if (!block) {
-      plat::sleepMs(kNoBlockSleepMs);
-      continue;
-    }
+    uint8_t* block = audioBlocks_.takeReadyWait(kNoBlockSleepMs);
+    if (!block) continue;
     const MediaHeader mh = MediaHeader::read(block);
     audio_->PlayAudio(block + kMediaHeaderSize, static_cast<int>(mh.length), mh.codec);
     audioBlocks_.giveFree(block);

@@ -33,30 +33,29 @@ void LiveStream::decodeBody() {
   // Ends on the quit message.
   while (!quitPosted()) {
     if (!frame) {
-      frame = frames_.takeReady();
+      // Woken at once by the receive thread's frame or by the stop.
+      frame = frames_.takeReadyWait(kEmptyPassSleepMs);
       if (!frame) {
         if (++emptyPasses > kEmptyPassesBeforeStatus) {
           player_->DrawStatusText(videoState_.load(), audioState_.load());
           emptyPasses = 0;
         }
-        plat::sleepMs(kEmptyPassSleepMs);
         continue;
       }
       emptyPasses = 0;
       player_->ClearStatusText();
     }
-    if (!picture) picture = pictures_->takeFree();
-    if (!picture) {
-      plat::sleepMs(kNoPictureSleepMs);
-      continue;
-    }
+    if (!picture) picture = pictures_->takeFreeWait(kNoPictureSleepMs);
+    if (!picture) continue;
     const MediaHeader mh = MediaHeader::read(frame);
     const uint64_t time = uint64_t{mh.seconds} * 1000 + mh.microseconds / 1000;
     clockMs_.store(haveTime ? clockMs_.load() + static_cast<uint32_t>(time - lastTime) : 0);
     haveTime = true;
     lastTime = time;
-    if (player_->DecodeFrame(frame + kMediaHeaderSize, mh.length, mh.codec, picture,
-                             pictures_->bufferSize())) {
+    if (player_->DecodeFrame(frame + kMediaHeaderSize, mh.length, mh.codec, &picture,
+                             pictures_->capacity(picture), [this, &picture](size_t bytes) {
+                               return pictures_->grow(picture, bytes);
+                             })) {
       PictureHeader ph = PictureHeader::read(picture);
       ph.time = clockMs_.load();
       ph.write(picture);

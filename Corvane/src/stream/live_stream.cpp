@@ -44,13 +44,15 @@ LiveStream::LiveStream(std::shared_ptr<CamSession> session, uint16_t streamNumbe
     : session_(std::move(session)),
       streamNumber_(streamNumber),
       display_(display),
-      frames_(display ? kLiveFramesDisplaying : kLiveFramesHeadless, kFrameBufferSize),
+      frames_(display ? kLiveFramesDisplaying : kLiveFramesHeadless, kFrameBufferInitial,
+              kFrameBufferLimit),
       audioBlocks_(kLiveAudioBlocks, kAudioBufferSize),
       talkBlocks_(kLiveTalkBlocks, kAudioBufferSize) {
   if (display_) {
     player_ = makeStreamPlayer(this);
     pacer_ = std::make_shared<FramePacer>();
-    pictures_ = std::make_unique<FramePool>(kLivePictures, kPictureBufferSize);
+    pictures_ =
+        std::make_unique<FramePool>(kLivePictures, kPictureBufferInitial, kPictureBufferSize);
   }
   recorder_ = makeStreamRecorder(*session_, player_);
   recorder_->SetFailureHook([this](int) { raise(kIpcEvRecordFailed); });
@@ -61,6 +63,11 @@ LiveStream::LiveStream(std::shared_ptr<CamSession> session, uint16_t streamNumbe
 }
 
 LiveStream::~LiveStream() { stop(); }
+
+size_t LiveStream::committedBytes() const {
+  return frames_.committedBytes() + audioBlocks_.committedBytes() +
+         talkBlocks_.committedBytes() + (pictures_ ? pictures_->committedBytes() : 0);
+}
 
 void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
   handle_ = handle;
@@ -111,9 +118,12 @@ void LiveStream::stop() {
   {
     std::lock_guard<std::mutex> lk(threadMutex_);
     stopThread(audioRx_, &audioConn_);
+    audioBlocks_.cancelWaits();
     stopThread(audioPlay_, nullptr);
     audioConn_.close();
     stopThread(videoRx_, &videoConn_);
+    frames_.cancelWaits();
+    if (pictures_) pictures_->cancelWaits();
     stopThread(decode_, nullptr);
     stopThread(render_, nullptr);
     videoConn_.close();
@@ -138,6 +148,7 @@ void LiveStream::setAudio(bool on) {
     if (audioRx_) return;  // already running: a repeated start is ignored
     joinRetired();
     audioConn_.wake.clear();
+    audioBlocks_.resumeWaits();
     audioRx_ = MakeOwnedThread("live-audio", this, session_.get(), [this] { audioReceiveBody(); });
     if (display_)
       audioPlay_ = MakeOwnedThread("audio-play", this, session_.get(), [this] { audioPlayBody(); });
@@ -146,6 +157,7 @@ void LiveStream::setAudio(bool on) {
     return;
   }
   stopThread(audioRx_, &audioConn_);
+  audioBlocks_.cancelWaits();
   stopThread(audioPlay_, nullptr);
   audioConn_.close();
   audioState_.store(kMediaConnected);

@@ -5,6 +5,7 @@
 // media flows.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -46,8 +47,16 @@ struct MediaConnection {
 // What one read on the video connection gave: a whole frame, nothing or a bad header (lost),
 // a server-full status, or a frame that broke off.
 enum class FrameRead { Frame, Lost, Full, Cut };
-// Reads one header and its frame into a frame buffer (media header, then the data).
+// Reads one header and its frame into a frame buffer (media header, then the data) of
+// kFrameBufferSize bytes; a longer frame keeps what fits.
 FrameRead readFrame(int fd, uint8_t* buffer, const plat::WakeFd* wake);
+// Gives a buffer with room for `bytes` in place of the current one, or null.
+using FrameRoom = std::function<uint8_t*(size_t bytes)>;
+// The same into `*buffer` of `capacity` bytes: a frame that needs more asks `room` for a
+// larger buffer (stored in `*buffer`); frames beyond kIpcMaxFrameBytes, or beyond the room
+// given, are cut (`*cut`) and the stream stays in step.
+FrameRead readFrame(int fd, uint8_t** buffer, size_t capacity, const FrameRoom& room,
+                    const plat::WakeFd* wake, bool* cut);
 // Reads one audio packet into an audio block; false when the packet is not taken.
 bool readAudioPacket(int fd, uint8_t* block, const plat::WakeFd* wake);
 
@@ -78,6 +87,10 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   int audioState() const { return audioState_.load(); }
   bool talking() const { return talking_.load(); }
   uint32_t presentationClock() const { return clockMs_.load(); }
+  // Frames that arrived larger than the stream keeps, cut to that size.
+  int cutFrames() const { return cutFrames_.load(); }
+  // Bytes the stream's frame and picture buffers hold now.
+  size_t committedBytes() const;
 
   // Thread bodies (each in its own file).
   void videoReceiveBody();
@@ -140,6 +153,7 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   std::atomic<int> audioState_{kMediaConnected};
   std::atomic<uint32_t> clockMs_{0};
   std::atomic<int> osdOn_{0};
+  std::atomic<int> cutFrames_{0};
   std::atomic<bool> talking_{false};
   std::atomic<bool> stopping_{false};
 };

@@ -88,7 +88,13 @@ void LiveStream::videoReceiveBody() {
       pause(videoConn_, kNoBufferSleepMs);
       continue;
     }
-    const FrameRead r = readFrame(videoConn_.fd(), held, &videoConn_.wake);
+    bool cut = false;
+    const FrameRead r =
+        readFrame(videoConn_.fd(), &held, frames_.capacity(held),
+                  [this, &held](size_t bytes) { return frames_.grow(held, bytes); },
+                  &videoConn_.wake, &cut);
+    if (cut && cutFrames_++ == 0)
+      PLAT_LOGW("corvane", "video frames above %zu bytes are cut", kIpcMaxFrameBytes);
     if (r == FrameRead::Lost) {
       lose(kMediaLost, kIpcEvVideoLost);
       continue;
@@ -112,6 +118,12 @@ void LiveStream::videoReceiveBody() {
 }
 
 FrameRead readFrame(int fd, uint8_t* buffer, const plat::WakeFd* wake) {
+  return readFrame(fd, &buffer, kFrameBufferSize, {}, wake, nullptr);
+}
+
+FrameRead readFrame(int fd, uint8_t** buffer, size_t capacity, const FrameRoom& room,
+                    const plat::WakeFd* wake, bool* cut) {
+  if (cut) *cut = false;
   uint8_t header[kIpcFrameHeaderSize] = {};
   const size_t got = RecvAll(fd, header, sizeof header, kMediaWaitMs, wake);
   if (got == 0) return FrameRead::Lost;
@@ -125,7 +137,15 @@ FrameRead readFrame(int fd, uint8_t* buffer, const plat::WakeFd* wake) {
                 h.magic, h.length);
     return FrameRead::Lost;
   }
-  const uint32_t length = std::min<uint32_t>(h.length, kIpcMaxFrameBytes);
+  uint32_t length = std::min<uint32_t>(h.length, kIpcMaxFrameBytes);
+  if (kMediaHeaderSize + length > capacity) {
+    // A larger frame (a key frame at a high bit rate) gets a larger buffer when one can be
+    // had; otherwise it keeps what fits.
+    uint8_t* larger = room ? room(kMediaHeaderSize + length) : nullptr;
+    if (larger) *buffer = larger;
+    else length = static_cast<uint32_t>(capacity - kMediaHeaderSize);
+  }
+  if (cut && length < h.length) *cut = true;
   MediaHeader mh;
   mh.stamp = h.stamp;
   mh.length = length;
@@ -135,8 +155,8 @@ FrameRead readFrame(int fd, uint8_t* buffer, const plat::WakeFd* wake) {
   mh.keyFrame = h.keyFlag;
   mh.seconds = h.seconds;
   mh.microseconds = h.microseconds;
-  mh.write(buffer);
-  uint8_t* data = buffer + kMediaHeaderSize;
+  mh.write(*buffer);
+  uint8_t* data = *buffer + kMediaHeaderSize;
   const bool whole = RecvAll(fd, data, length, kMediaWaitMs, wake) == length &&
                      (h.length <= length || discard(fd, h.length - length, wake));
   return whole ? FrameRead::Frame : FrameRead::Cut;

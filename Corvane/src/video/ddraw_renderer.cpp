@@ -127,7 +127,8 @@ int DdrawRenderer::BlitFrame(const plat::SurfaceRect* source, const uint8_t* y, 
     return -9;
   }
   plat::LockedSurface ls;
-  if (!back_->lock(&ls)) {
+  // Every pixel is converted anew, so the surface need not keep the picture on screen.
+  if (!back_->lockDiscard(&ls)) {
     back_->restore();  // this frame is dropped, the next one draws
     error_ = "DDRAW ERR:Surface Lock failed";
     return -3;

@@ -1,6 +1,9 @@
 #include "video/frame_pool.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "plat/clock.h"
 
 #include "audio/le.h"
 
@@ -23,45 +26,110 @@ uint8_t* FramePool::Ring::pop() {
   return p;
 }
 
-FramePool::FramePool(int count, size_t size) : size_(size) {
-  if (count < 0) count = 0;
-  storage_.reserve(count);
-  free_.slots.assign(count, nullptr);
-  ready_.slots.assign(count, nullptr);
-  for (int i = 0; i < count; ++i) {
-    storage_.emplace_back(new uint8_t[size]());
-    free_.push(storage_.back().get());
-  }
+FramePool::FramePool(int count, size_t size, size_t limit)
+    : count_(count < 0 ? 0 : count), size_(size), limit_(limit < size ? size : limit) {
+  slots_.reserve(count_);
+  free_.slots.assign(count_, nullptr);
+  ready_.slots.assign(count_, nullptr);
 }
 
-bool FramePool::owns(const uint8_t* p) const {
-  for (const auto& b : storage_)
-    if (b.get() == p) return true;
-  return false;
+FramePool::Slot* FramePool::slotOf(const uint8_t* p) {
+  for (Slot& s : slots_)
+    if (s.memory.get() == p) return &s;
+  return nullptr;
+}
+
+const FramePool::Slot* FramePool::slotOf(const uint8_t* p) const {
+  return const_cast<FramePool*>(this)->slotOf(p);
+}
+
+uint8_t* FramePool::takeFreeLocked() {
+  if (uint8_t* p = free_.pop()) return p;
+  if (static_cast<int>(slots_.size()) >= count_) return nullptr;
+  // Committed when first needed; a stream that keeps up never makes most of its buffers.
+  slots_.push_back(Slot{std::unique_ptr<uint8_t[]>(new uint8_t[size_]()), size_});
+  return slots_.back().memory.get();
 }
 
 uint8_t* FramePool::takeFree() {
   std::lock_guard<std::mutex> lk(mutex_);
-  return free_.pop();
+  return takeFreeLocked();
 }
 
 // A buffer that is not the pool's own is refused rather than stored: a ring can never hold
 // more than the buffers the pool made.
 void FramePool::giveFree(uint8_t* buffer) {
-  if (!buffer || !owns(buffer)) return;
-  std::lock_guard<std::mutex> lk(mutex_);
-  free_.push(buffer);
+  if (!buffer) return;
+  {
+    std::lock_guard<std::mutex> lk(mutex_);
+    if (!slotOf(buffer)) return;
+    free_.push(buffer);
+  }
+  freeCv_.notify_one();
 }
 
 void FramePool::putReady(uint8_t* buffer) {
-  if (!buffer || !owns(buffer)) return;
-  std::lock_guard<std::mutex> lk(mutex_);
-  ready_.push(buffer);
+  if (!buffer) return;
+  {
+    std::lock_guard<std::mutex> lk(mutex_);
+    if (!slotOf(buffer)) return;
+    ready_.push(buffer);
+  }
+  readyCv_.notify_one();
 }
 
 uint8_t* FramePool::takeReady() {
   std::lock_guard<std::mutex> lk(mutex_);
   return ready_.pop();
+}
+
+uint8_t* FramePool::takeFreeWait(int productMs) {
+  std::unique_lock<std::mutex> lk(mutex_);
+  uint8_t* p = nullptr;
+  freeCv_.wait_for(lk, plat::scaledDuration(productMs),
+                   [&] { return cancelled_ || (p = takeFreeLocked()) != nullptr; });
+  return p;
+}
+
+uint8_t* FramePool::takeReadyWait(int productMs) {
+  std::unique_lock<std::mutex> lk(mutex_);
+  uint8_t* p = nullptr;
+  readyCv_.wait_for(lk, plat::scaledDuration(productMs),
+                    [&] { return cancelled_ || (p = ready_.pop()) != nullptr; });
+  return p;
+}
+
+void FramePool::cancelWaits() {
+  {
+    std::lock_guard<std::mutex> lk(mutex_);
+    cancelled_ = true;
+  }
+  freeCv_.notify_all();
+  readyCv_.notify_all();
+}
+
+void FramePool::resumeWaits() {
+  std::lock_guard<std::mutex> lk(mutex_);
+  cancelled_ = false;
+}
+
+uint8_t* FramePool::grow(uint8_t* buffer, size_t bytes) {
+  std::lock_guard<std::mutex> lk(mutex_);
+  Slot* s = slotOf(buffer);
+  if (!s) return nullptr;
+  if (bytes <= s->size) return buffer;
+  if (bytes > limit_) return nullptr;
+  // Grown in steps, so a stream whose frames creep up does not reallocate every time.
+  const size_t size = std::min(limit_, std::max(bytes, s->size + s->size / 2));
+  s->memory.reset(new uint8_t[size]());
+  s->size = size;
+  return s->memory.get();
+}
+
+size_t FramePool::capacity(const uint8_t* buffer) const {
+  std::lock_guard<std::mutex> lk(mutex_);
+  const Slot* s = slotOf(buffer);
+  return s ? s->size : 0;
 }
 
 int FramePool::readyCount() const {
@@ -71,7 +139,19 @@ int FramePool::readyCount() const {
 
 int FramePool::freeCount() const {
   std::lock_guard<std::mutex> lk(mutex_);
-  return static_cast<int>(free_.size);
+  return static_cast<int>(free_.size) + count_ - static_cast<int>(slots_.size());
+}
+
+int FramePool::madeCount() const {
+  std::lock_guard<std::mutex> lk(mutex_);
+  return static_cast<int>(slots_.size());
+}
+
+size_t FramePool::committedBytes() const {
+  std::lock_guard<std::mutex> lk(mutex_);
+  size_t n = 0;
+  for (const Slot& s : slots_) n += s.size;
+  return n;
 }
 
 void MediaHeader::write(uint8_t* b) const {

@@ -1,7 +1,11 @@
 #pragma once
-// Fixed sets of media buffers, allocated once per stream or playback and recycled: a free
-// list and a ready list, both first in first out, under one lock held only for the list
-// operation. Nothing is allocated while media flows.
+// Sets of media buffers per stream or playback, recycled: a free list and a ready list, both
+// first in first out, under one lock held only for the list operation. Memory is committed
+// as it is used: a buffer is made the first time the free list runs dry (up to the pool's
+// count), at the size the stream needs, and grows when a larger frame or picture comes (up
+// to the pool's limit). The threads on either side wait for a buffer and are woken at once
+// when one is put in, or when their stop cancels the waits.
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,16 +16,24 @@ namespace corvane {
 
 // Buffer sizes: a 40-byte media header before the data.
 inline constexpr size_t kMediaHeaderSize = 40;
+// A frame buffer starts at this size and grows for larger frames up to 4 MiB of data
+// (larger key frames at high bit rates); a frame beyond that is cut.
 inline constexpr size_t kFrameDataMax = 358400;
 inline constexpr size_t kFrameBufferSize = kMediaHeaderSize + kFrameDataMax;  // 358,440
+inline constexpr size_t kFrameDataLimit = 4u * 1024 * 1024;
+inline constexpr size_t kFrameBufferLimit = kMediaHeaderSize + kFrameDataLimit;
+// Frame buffers are first made at this size, enough for most frames of a camera stream.
+inline constexpr size_t kFrameBufferInitial = 64 * 1024;
 inline constexpr size_t kAudioDataMax = 1024;
 inline constexpr size_t kAudioBufferSize = kMediaHeaderSize + kAudioDataMax;  // 1,064
-// A decoded picture: 8-byte header, then I420 of up to 1920 x 1440.
+// A decoded picture: 8-byte header, then I420 of up to 3840 x 2160 (4K cameras).
 inline constexpr size_t kPictureHeaderSize = 8;
-inline constexpr int kPictureMaxWidth = 1920;
-inline constexpr int kPictureMaxHeight = 1440;
+inline constexpr int kPictureMaxWidth = 3840;
+inline constexpr int kPictureMaxHeight = 2160;
 inline constexpr size_t kPictureBufferSize =
-    kPictureHeaderSize + size_t{kPictureMaxWidth} * kPictureMaxHeight * 3 / 2;  // 4,147,208
+    kPictureHeaderSize + size_t{kPictureMaxWidth} * kPictureMaxHeight * 3 / 2;
+// Picture buffers are first made for a D1 picture and grow to the stream's resolution.
+inline constexpr size_t kPictureBufferInitial = kPictureHeaderSize + size_t{720} * 576 * 3 / 2;
 
 // Pool counts.
 inline constexpr int kLiveFramesDisplaying = 50;
@@ -34,34 +46,59 @@ inline constexpr int kPlaybackAudioBlocks = 10;
 
 class FramePool {
  public:
-  // `count` zero-filled buffers of `size` bytes, all on the free list.
-  FramePool(int count, size_t size);
+  // Up to `count` buffers of `size` bytes, which grow() takes up to `limit` (at least size).
+  FramePool(int count, size_t size, size_t limit = 0);
   FramePool(const FramePool&) = delete;
   FramePool& operator=(const FramePool&) = delete;
 
-  uint8_t* takeFree();            // the oldest free buffer, or null
+  uint8_t* takeFree();            // the oldest free buffer (made if need be), or null
   void giveFree(uint8_t* buffer);  // back to the end of the free list
   void putReady(uint8_t* buffer);  // a filled buffer to the end of the ready list
   uint8_t* takeReady();           // the oldest ready buffer, or null
 
+  // As above, waiting up to `productMs` (scaled) for one; null on time-out or cancel.
+  uint8_t* takeFreeWait(int productMs);
+  uint8_t* takeReadyWait(int productMs);
+  // Ends every wait at once and makes later ones return at once, until resumed.
+  void cancelWaits();
+  void resumeWaits();
+
+  // The buffer (taken, not on a list) with room for at least `bytes`: the same one, or a
+  // larger one in its place (contents not kept). Null, leaving the buffer as it was, when
+  // `bytes` is beyond the limit.
+  uint8_t* grow(uint8_t* buffer, size_t bytes);
+  size_t capacity(const uint8_t* buffer) const;
+
   int readyCount() const;
-  int freeCount() const;
-  int count() const { return static_cast<int>(storage_.size()); }
+  int freeCount() const;  // including buffers not made yet
+  int count() const { return count_; }
+  int madeCount() const;  // buffers made so far
   size_t bufferSize() const { return size_; }
+  size_t limit() const { return limit_; }
+  size_t committedBytes() const;
 
  private:
-  // A ring of at most count() entries: never grows, so no allocation after construction.
+  // A ring of at most count() entries: never grows, so lists need no allocation.
   struct Ring {
     std::vector<uint8_t*> slots;
     size_t head = 0, size = 0;
     bool push(uint8_t* p);
     uint8_t* pop();
   };
-  bool owns(const uint8_t* p) const;
+  struct Slot {
+    std::unique_ptr<uint8_t[]> memory;
+    size_t size = 0;
+  };
+  Slot* slotOf(const uint8_t* p);
+  const Slot* slotOf(const uint8_t* p) const;
+  uint8_t* takeFreeLocked();
 
-  size_t size_;
-  std::vector<std::unique_ptr<uint8_t[]>> storage_;
+  const int count_;
+  const size_t size_, limit_;
+  std::vector<Slot> slots_;  // reserved for count_: never moves
   mutable std::mutex mutex_;
+  std::condition_variable freeCv_, readyCv_;
+  bool cancelled_ = false;
   Ring free_, ready_;
 };
 

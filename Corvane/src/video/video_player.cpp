@@ -27,7 +27,7 @@ VideoPlayer::~VideoPlayer() {
 void VideoPlayer::makeBlack() {
   const size_t luma = static_cast<size_t>(width_) * height_;
   std::memset(pictureBuffer_.data(), 0, luma);
-  std::memset(pictureBuffer_.data() + luma, 128, 2 * luma);
+  std::memset(pictureBuffer_.data() + luma, 128, pictureBuffer_.size() - luma);
 }
 
 int VideoPlayer::SetPictureSize(int width, int height) {
@@ -35,9 +35,11 @@ int VideoPlayer::SetPictureSize(int width, int height) {
   if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return 0;
   width_ = width;
   height_ = height;
-  const size_t bytes = static_cast<size_t>(width) * height * kBytesPerPixel;
-  snapshotBuffer_.assign(bytes, 0);
-  pictureBuffer_.assign(bytes, 0);
+  // The planes of one picture; snapshots size their own buffer when one is taken.
+  const size_t luma = static_cast<size_t>(width) * height;
+  std::vector<uint8_t>().swap(snapshotBuffer_);
+  pictureBuffer_.assign(luma + 2 * (static_cast<size_t>(width / 2) * (height / 2)), 0);
+  pictureBuffer_.shrink_to_fit();
   main_.BindWindow(mainWindow_, width, height);
   makeBlack();
   return 1;
@@ -100,12 +102,25 @@ void copyPlanes(const CTDecOutput& out, uint8_t* y, uint8_t* u, uint8_t* v) {
 
 int VideoPlayer::DecodeFrame(const uint8_t* data, uint32_t length, int codec, uint8_t* picture,
                              size_t capacity) {
+  return DecodeFrame(data, length, codec, &picture, capacity, {});
+}
+
+int VideoPlayer::DecodeFrame(const uint8_t* data, uint32_t length, int codec, uint8_t** pictureIo,
+                             size_t capacity, const PictureRoom& room) {
   if (!mainWindow_ && !secondWindow_) return 0;
-  if (!picture || capacity < kPictureHeaderSize) return 0;
+  if (!pictureIo || !*pictureIo || capacity < kPictureHeaderSize) return 0;
   int n = decodeLoop(data, length, codec, [&](const Planes& p, const CTDecOutput& out) {
+    const bool sane = p.width <= 0xFFFF && p.height <= 0xFFFF;
+    const size_t bytes = sane ? PictureHeader::bytesFor(p.width, p.height) : 0;
+    if (sane && bytes > capacity && room) {
+      if (uint8_t* larger = room(bytes)) {
+        *pictureIo = larger;
+        capacity = bytes;
+      }
+    }
+    uint8_t* picture = *pictureIo;
     // A picture the pooled buffer cannot hold is dropped, never written past its end.
-    if (p.width > 0xFFFF || p.height > 0xFFFF ||
-        PictureHeader::bytesFor(p.width, p.height) > capacity) {
+    if (!sane || bytes > capacity) {
       if (droppedPictures_++ == 0)
         PLAT_LOGW("video", "dropping %dx%d pictures: larger than the picture buffer", p.width,
                   p.height);

@@ -4,6 +4,7 @@
 // read, decides what the OSD shows and drives the main and the second window's renderer.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -46,6 +47,11 @@ class VideoPlayer {
   // was written, 0 when nothing was produced (or the picture would not fit the buffer).
   int DecodeFrame(const uint8_t* data, uint32_t length, int codec, uint8_t* picture,
                   size_t capacity = kPictureBufferSize);
+  // The same into `*picture` of `capacity` bytes: a larger picture asks `room` for a buffer
+  // with room for it (stored in `*picture`) and is dropped when there is none.
+  using PictureRoom = std::function<uint8_t*(size_t bytes)>;
+  int DecodeFrame(const uint8_t* data, uint32_t length, int codec, uint8_t** picture,
+                  size_t capacity, const PictureRoom& room);
   // Playback display thread: decodes into the player's own buffer and draws.
   void DecodeAndShow(const uint8_t* data, uint32_t length, int codec);
   // Live render thread: draws a decoded picture. Returns 1.

@@ -60,9 +60,12 @@ struct LockedSurface {
   SurfaceFormat format;
 };
 
+class PictureMemory;
+
 class BackSurface {
  public:
   BackSurface(int width, int height, const SurfaceFormat& format, bool systemMemory);
+  ~BackSurface();
   int width() const { return width_; }
   int height() const { return height_; }
   SurfaceFormat format() const { return format_; }
@@ -71,6 +74,9 @@ class BackSurface {
   // Waits for any other holder of the lock. False, without holding it, when the surface
   // is lost (restore it) or locking fails.
   bool lock(LockedSurface* out);
+  // As lock(), for a caller that rewrites every pixel before it unlocks: the memory may be a
+  // recycled buffer with an older picture, so a picture still on screen is never copied.
+  bool lockDiscard(LockedSurface* out);
   void unlock();
   bool restore();
   // The display mode changed under the surface: the next lock fails until restored.
@@ -78,12 +84,18 @@ class BackSurface {
 
  private:
   friend class PrimarySurface;
+  bool lockWith(LockedSurface* out, bool keepContents);
+  const uint8_t* pixelsLocked() const;
   int width_, height_, pitch_;
   SurfaceFormat format_;
   bool systemMemory_;
   bool lost_ = false;
   std::mutex mutex_;
-  std::vector<uint8_t> memory_;
+  std::shared_ptr<PictureMemory> pool_;
+  // The surface's memory; after a present it belongs to the window (`shown_`) and the next
+  // lock takes other memory.
+  std::unique_ptr<std::vector<uint8_t>> memory_;
+  std::shared_ptr<const void> shown_;
 };
 
 class Clipper {
@@ -132,6 +144,19 @@ struct PresentedPicture {
   uint64_t serial = 0;  // counts presents to this window
 };
 bool lastPresented(WindowHandle window, PresentedPicture* out);
+
+// The same picture without copying it: 32-bit pixels (blue, green, red, then a byte to
+// ignore) at `stride` bytes a row, kept alive by `keep` for as long as the caller holds it.
+// A present never writes into memory a caller holds: it moves on to other memory.
+struct PresentedFrame {
+  int width = 0;
+  int height = 0;
+  int stride = 0;
+  const uint8_t* bits = nullptr;
+  uint64_t serial = 0;
+  std::shared_ptr<const void> keep;
+};
+bool presentedFrame(WindowHandle window, PresentedFrame* out);
 
 // Called on the presenting thread after each present to the window.
 void setPresentListener(WindowHandle window, std::function<void()> listener);

@@ -14,7 +14,7 @@ constexpr size_t kFrameHeaderSize = 44;
 constexpr size_t kPacketSize = 1064;
 constexpr size_t kPacketHeaderSize = 40;
 constexpr size_t kPacketDataSize = 1024;
-constexpr uint32_t kMaxFrame = 358400;
+constexpr uint32_t kMaxFrame = 4u * 1024 * 1024;  // the largest frame the client keeps
 constexpr uint16_t kKeyFlagKey = 0;  // the key-frame flag: 0 key frame, 1 other frames
 constexpr uint16_t kKeyFlagOther = 1;
 

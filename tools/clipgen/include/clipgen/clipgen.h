@@ -63,5 +63,8 @@ inline constexpr int kIndexBlock = 16;
 // Reads the frame number back from a decoded luma plane; -1 when the picture is too small
 // to carry it or a block is neither clearly dark nor clearly light.
 int readFrameIndex(const uint8_t* y, int stride, int width, int height);
+// The same from a shown 32-bit picture (blue, green, red, one more byte a pixel, `stride`
+// bytes a row): the blocks are black or white, so green serves as luma.
+int readFrameIndexBgrx(const uint8_t* pixels, int stride, int width, int height);
 
 }  // namespace clipgen

@@ -1,0 +1,139 @@
+// Live streams of large frames and pictures against the camera emulator: key frames of a few
+// megabytes and pictures of 4K cameras reach the window whole, and a stream commits memory
+// only for the buffers it uses.
+#include <mutex>
+#include <set>
+
+#include "plat/surface.h"
+#include "stream/live_stream.h"
+#include "stream_fixture.h"
+#include "video/frame_pool.h"
+#include "video/video_player.h"
+
+namespace cvtest {
+namespace {
+
+// The frame with a user-data SEI message in front of its first slice, so the whole access
+// unit is `total` bytes and the slice itself lies past the first megabytes.
+std::vector<uint8_t> padKeyFrame(const std::vector<uint8_t>& frame, size_t total) {
+  size_t slice = 0;
+  for (size_t i = 0; i + 3 < frame.size(); ++i) {
+    if (frame[i] == 0 && frame[i + 1] == 0 && frame[i + 2] == 1 && (frame[i + 3] & 0x1F) == 5) {
+      slice = i > 0 && frame[i - 1] == 0 ? i - 1 : i;
+      break;
+    }
+  }
+  EXPECT_GT(slice, 0u) << "no IDR slice in the key frame";
+  // start code, NAL header, payload type, payload size bytes, payload, trailing bits
+  const size_t sei = total - frame.size();
+  size_t payload = sei - 7;
+  while (7 + payload / 255 + payload > sei) --payload;
+  std::vector<uint8_t> nal = {0, 0, 0, 1, 0x06, 0x05};
+  for (size_t n = payload; ; n -= 255) {
+    if (n < 255) {
+      nal.push_back(static_cast<uint8_t>(n));
+      break;
+    }
+    nal.push_back(0xFF);
+  }
+  nal.insert(nal.end(), payload, 0x55);  // 16 bytes of identifier, then the data
+  nal.push_back(0x80);
+  nal.resize(sei, 0);  // trailing zero bytes belong to the next start code
+  std::vector<uint8_t> out(frame.begin(), frame.begin() + static_cast<ptrdiff_t>(slice));
+  out.insert(out.end(), nal.begin(), nal.end());
+  out.insert(out.end(), frame.begin() + static_cast<ptrdiff_t>(slice), frame.end());
+  return out;
+}
+
+class LargeVideo : public MediaTest {
+ protected:
+  // Opens a displayed stream into `w` and records the frame numbers of the shown pictures.
+  IPC_HANDLE openShown(HeadlessWindow& w) {
+    plat::setPresentListener(w.handle, [this, &w] {
+      plat::PresentedFrame f;
+      if (!plat::presentedFrame(w.handle, &f)) return;
+      std::lock_guard<std::mutex> lk(m);
+      seen.insert(clipgen::readFrameIndexBgrx(f.bits, f.stride, f.width, f.height));
+      width = f.width;
+      height = f.height;
+    });
+    IPC_HANDLE h = IPC_StreamOpen(openSession(), 0, w.handle, 1);
+    EXPECT_NE(h, nullptr);
+    IPC_SetStreamHook(h, FrameLog::hook, &log);
+    return h;
+  }
+  bool shown(int index) {
+    return cam.waitUntil([&] {
+      std::lock_guard<std::mutex> lk(m);
+      return seen.count(index) > 0;
+    });
+  }
+
+  std::mutex m;
+  std::set<int> seen;
+  int width = 0, height = 0;
+  FrameLog log;
+};
+
+TEST_F(LargeVideo, KeyFrameOfFourMebibytesIsShownWhole) {
+  auto frames = framesOf(testClip(clipgen::Codec::H264));
+  ASSERT_TRUE(frames[0].key);
+  frames[0].data = padKeyFrame(frames[0].data, kIpcMaxFrameBytes);
+  ASSERT_EQ(frames[0].data.size(), kIpcMaxFrameBytes);
+  const int last = static_cast<int>(frames.size()) - 1;
+  media.setLiveFrames(frames);
+  HeadlessWindow w;
+  IPC_HANDLE h = openShown(w);
+  // The key frame's own picture, and the last frame, which is decoded from it.
+  EXPECT_TRUE(shown(0));
+  EXPECT_TRUE(shown(last));
+  ASSERT_TRUE(cam.waitUntil([&] { return log.size() >= frames.size(); }));
+  EXPECT_EQ(log.frames()[0].data, frames[0].data) << "the hook sees the frame uncut";
+  auto st = corvane::findLiveStream(h);
+  ASSERT_TRUE(st);
+  EXPECT_EQ(st->cutFrames(), 0);
+  IPC_StreamClose(h);
+  plat::setPresentListener(w.handle, {});
+}
+
+TEST_F(LargeVideo, PictureOf3840x2160IsShown) {
+  clipgen::Options o;
+  o.width = 3840;
+  o.height = 2160;
+  o.frames = 3;
+  o.gop = 3;
+  o.bitrate = 20000000;  // every frame's number blocks are coded, not skipped
+  clipgen::Clip clip;
+  ASSERT_TRUE(clipgen::generate(o, &clip));
+  media.setLiveFrames(framesOf(clip));
+  HeadlessWindow w;
+  IPC_HANDLE h = openShown(w);
+  EXPECT_TRUE(shown(2));
+  {
+    std::lock_guard<std::mutex> lk(m);
+    EXPECT_EQ(width, 3840);
+    EXPECT_EQ(height, 2160);
+  }
+  uint16_t vw = 0, vh = 0;
+  EXPECT_EQ(IPC_VideoResolution(h, &vw, &vh), 1);
+  EXPECT_EQ(vw, 3840);
+  IPC_StreamClose(h);
+  plat::setPresentListener(w.handle, {});
+}
+
+TEST_F(LargeVideo, StreamCommitsMemoryForTheBuffersItUses) {
+  media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), true);
+  HeadlessWindow w;
+  IPC_HANDLE h = openShown(w);
+  auto st = corvane::findLiveStream(h);
+  ASSERT_TRUE(st);
+  ASSERT_TRUE(cam.waitUntil([&] { return log.size() >= 60; }));
+  // Buffers made up front for every slot at the largest sizes came to over 50 MB; a stream
+  // of small frames and pictures makes few buffers, each at the size it needs.
+  EXPECT_LT(st->committedBytes(), size_t{16} << 20) << st->committedBytes();
+  IPC_StreamClose(h);
+  plat::setPresentListener(w.handle, {});
+}
+
+}  // namespace
+}  // namespace cvtest
