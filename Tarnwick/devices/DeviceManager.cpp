@@ -1,6 +1,7 @@
 #include "devices/DeviceManager.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "plat/log.h"
 #include "plat/text.h"
@@ -157,6 +158,16 @@ bool CDeviceManager::Load() {
   // file aside instead of writing the loss over it.
   std::string damage;
   int rows = 0;
+  // Names and hosts already taken, each converted once: a table of thousands of devices
+  // loads in linear time.
+  std::unordered_set<std::u16string> names, hosts;
+  {
+    CScopedLock lk(lock_);
+    for (CDevice* d : devices_) {
+      names.insert(d->GetDevInfo().GetName());
+      hosts.insert(d->GetDevInfo().GetIP());
+    }
+  }
   try {
     if (db.TableExists(u"Tb_Device")) {
       CppSQLite3Query q = db.Query(u"select * from Tb_Device;");
@@ -170,12 +181,17 @@ bool CDeviceManager::Load() {
                         Text(q.FieldText(6)), Text(q.FieldText(7)), Text(q.FieldText(8)),
                         Text(q.FieldText(9)), ToInt(q.FieldText(10)), ToInt(q.FieldText(11)),
                         ToInt(q.FieldText(12)), Text(q.FieldText(13)), Text(q.FieldText(14)));
-          auto* device = new CDevice(info);
-          if (!Add(device)) {
+          std::u16string name = info.GetName(), host = info.GetIP();
+          if (names.count(name) || hosts.count(host)) {
             PLAT_LOGW("devices", "skipping stored device \"%s\" (%s): its name or host is taken",
-                      plat::utf16ToUtf8(info.GetName()).c_str(), info.GetNarrowIP());
-            delete device;
+                      plat::utf16ToUtf8(name).c_str(), info.GetNarrowIP());
+            continue;
           }
+          names.insert(std::move(name));
+          hosts.insert(std::move(host));
+          auto* device = new CDevice(info);
+          CScopedLock lk(lock_);
+          devices_.push_back(device);
         }
       }
     }

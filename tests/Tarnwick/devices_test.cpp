@@ -220,14 +220,18 @@ TEST_F(DeviceList, LoadSkipsDuplicateRowsAndMissingTables) {
   CppSQLite3DB db;
   ASSERT_EQ(OpenDatabaseInProgramDir(db, u"Tarnwick.db"), 1);
   ASSERT_EQ(ExecuteSql(db, CDeviceManager::kCreateTable), 1);
-  for (auto [name, ip] : {std::pair{u"A", u"1"}, std::pair{u"B", u"1"}})
+  // B repeats A's host, the second A its name, D the host of the device listed before.
+  for (auto [name, ip] : {std::pair{u"A", u"1"}, std::pair{u"B", u"1"}, std::pair{u"A", u"3"},
+                          std::pair{u"C", u"2"}, std::pair{u"D", u"9"}})
     ExecuteSql(db,
                u"insert into Tb_Device values(?, ?, 1, '', '', 4, '', '', '', '', 0, 0, 2, ?, 'R')",
                {std::u16string(name), std::u16string(ip), std::u16string(name)});
   db.Close();
+  list->Add(new CDevice(Info(u"Z", u"9", 2)));
   ASSERT_TRUE(list->Load());
-  ASSERT_EQ(list->Count(), 1);
-  EXPECT_EQ(list->GetList().front()->GetDevInfo().GetName(), u"A");
+  std::vector<std::u16string> names;
+  for (CDevice* d : list->GetList()) names.push_back(d->GetDevInfo().GetName());
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"Z", u"A", u"C"}));
 }
 
 TEST_F(DeviceList, AFailedSaveLeavesThePreviousTable) {

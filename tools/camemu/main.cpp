@@ -16,8 +16,10 @@ void onSignal(int) { g_stop = 1; }
 void usage() {
   std::fprintf(stderr,
                "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]\n"
-               "              [--alarm-every SECONDS]\n"
-               "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0 picks one)\n");
+               "              [--alarm-every SECONDS] [--streams N] [--wall-clock]\n"
+               "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0: any\n"
+               "  free port, printed); --streams: connections of each media kind at once (4);\n"
+               "  --wall-clock: frame times are the wall-clock time of sending\n");
 }
 }  // namespace
 
@@ -27,6 +29,7 @@ int main(int argc, char** argv) {
   long seconds = 0;
   long alarmEvery = 0;  // seconds; 0: alarms only on request
   std::string clip;
+  bool wallClock = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -45,6 +48,15 @@ int main(int argc, char** argv) {
       clip = argv[++i];
     } else if (a == "--alarm-every" && hasValue) {
       alarmEvery = std::strtol(argv[++i], nullptr, 10);
+    } else if (a == "--streams" && hasValue) {
+      const long n = std::strtol(argv[++i], nullptr, 10);
+      if (n <= 0 || n > 1024) {
+        usage();
+        return 2;
+      }
+      config.otherLimit = static_cast<int>(n);
+    } else if (a == "--wall-clock") {
+      wallClock = true;
     } else if (a == "--seconds" && hasValue) {
       seconds = std::strtol(argv[++i], nullptr, 10);
     } else {
@@ -62,6 +74,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "camemu: cannot read the clip %s (and its .idx)\n", clip.c_str());
     return 1;
   }
+  media.setWallClockTimes(wallClock);
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
   std::printf("camemu: camera on 127.0.0.1:%u (user %s)\n", camera.port(), config.user.c_str());

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 
 namespace corvane {
 namespace {
@@ -143,6 +144,12 @@ int rowSse2(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v, int 
 
 // ---- AVX2: sixteen pixels and two rows per step (32-bit output; other formats go
 // through SSE2). The two rows share one chroma row, so its terms are formed once.
+// A live picture comes from memory and its output is not read again soon: the next rows'
+// bytes are fetched ahead, and whole output lines are written around the caches (no read
+// of the old line first), which is what a picture that is not in cache waits on.
+constexpr int kPrefetchLuma = 1024;
+constexpr int kPrefetchChroma = kPrefetchLuma / 2;
+template <bool kStream>
 __attribute__((target("avx2"))) inline void store16Rgb32(__m256i yp, __m256i rv, __m256i guv,
                                                         __m256i bu, uint8_t* dst) {
   __m256i r = _mm256_adds_epi16(yp, rv);
@@ -155,8 +162,17 @@ __attribute__((target("avx2"))) inline void store16Rgb32(__m256i yp, __m256i rv,
   __m256i r0 = _mm256_unpackhi_epi8(br, g0);   // r 0 pairs
   __m256i lo = _mm256_unpacklo_epi16(bg, r0);  // pixels 0-3 | 8-11
   __m256i hi = _mm256_unpackhi_epi16(bg, r0);  // pixels 4-7 | 12-15
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_permute2x128_si256(lo, hi, 0x20));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
+  const __m256i p0 = _mm256_permute2x128_si256(lo, hi, 0x20);
+  const __m256i p1 = _mm256_permute2x128_si256(lo, hi, 0x31);
+  if constexpr (kStream) {  // `dst` on 16 bytes
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(p0));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 16), _mm256_extracti128_si256(p0, 1));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 32), _mm256_castsi256_si128(p1));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 48), _mm256_extracti128_si256(p1, 1));
+  } else {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), p0);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32), p1);
+  }
 }
 
 __attribute__((target("avx2"))) inline __m256i luma16(const uint8_t* y) {
@@ -165,30 +181,81 @@ __attribute__((target("avx2"))) inline __m256i luma16(const uint8_t* y) {
   return _mm256_mulhi_epi16(yy, _mm256_set1_epi16(kYGain));
 }
 
-// Rows y0 and (when not null) y1; returns the columns done.
-__attribute__((target("avx2"))) int rowPairAvx2Rgb32(const uint8_t* y0, const uint8_t* y1,
-                                                     const uint8_t* u, const uint8_t* v,
-                                                     int width, uint8_t* d0, uint8_t* d1) {
+// The chroma terms of sixteen pixels: red from V, green from U and V, blue from U.
+struct ChromaTerms16 {
+  __m256i rv, guv, bu;
+};
+
+__attribute__((target("avx2"))) inline ChromaTerms16 chroma16(const uint8_t* u, const uint8_t* v) {
   const __m256i c128 = _mm256_set1_epi16(128);
+  __m128i u8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u));
+  __m128i v8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v));
+  // Duplicate each chroma byte for its two pixels, then widen.
+  __m256i uu = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(u8, u8));
+  __m256i vv = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(v8, v8));
+  uu = _mm256_slli_epi16(_mm256_sub_epi16(uu, c128), 3);
+  vv = _mm256_slli_epi16(_mm256_sub_epi16(vv, c128), 3);
+  ChromaTerms16 t;
+  t.rv = _mm256_mulhi_epi16(vv, _mm256_set1_epi16(kRV));
+  // The two green terms never reach the 16-bit limits, so adding them first gives the
+  // same sums as adding them to luma one after the other.
+  t.guv = _mm256_adds_epi16(_mm256_mulhi_epi16(uu, _mm256_set1_epi16(kGU)),
+                            _mm256_mulhi_epi16(vv, _mm256_set1_epi16(kGV)));
+  t.bu = _mm256_mulhi_epi16(uu, _mm256_set1_epi16(kBU));
+  return t;
+}
+
+// The first row of a pair: forms the chroma terms, keeps them in `scratch` (three vectors
+// per sixteen pixels) for the second row, and converts. Returns the columns done.
+template <bool kStream>
+__attribute__((target("avx2"))) int rowFirstAvx2Rgb32(const uint8_t* y, const uint8_t* u,
+                                                      const uint8_t* v, int width, uint8_t* d,
+                                                      __m256i* scratch) {
   int x = 0;
   for (; x + 16 <= width; x += 16) {
-    __m128i u8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + x / 2));
-    __m128i v8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + x / 2));
-    // Duplicate each chroma byte for its two pixels, then widen.
-    __m256i uu = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(u8, u8));
-    __m256i vv = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(v8, v8));
-    uu = _mm256_slli_epi16(_mm256_sub_epi16(uu, c128), 3);
-    vv = _mm256_slli_epi16(_mm256_sub_epi16(vv, c128), 3);
-    const __m256i rv = _mm256_mulhi_epi16(vv, _mm256_set1_epi16(kRV));
-    // The two green terms never reach the 16-bit limits, so adding them first gives the
-    // same sums as adding them to luma one after the other.
-    const __m256i guv = _mm256_adds_epi16(_mm256_mulhi_epi16(uu, _mm256_set1_epi16(kGU)),
-                                          _mm256_mulhi_epi16(vv, _mm256_set1_epi16(kGV)));
-    const __m256i bu = _mm256_mulhi_epi16(uu, _mm256_set1_epi16(kBU));
-    store16Rgb32(luma16(y0 + x), rv, guv, bu, d0 + 4 * x);
-    if (y1) store16Rgb32(luma16(y1 + x), rv, guv, bu, d1 + 4 * x);
+    _mm_prefetch(reinterpret_cast<const char*>(y + x + kPrefetchLuma), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(u + x / 2 + kPrefetchChroma), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(v + x / 2 + kPrefetchChroma), _MM_HINT_T0);
+    const ChromaTerms16 t = chroma16(u + x / 2, v + x / 2);
+    if (scratch) {
+      __m256i* keep = scratch + x / 16 * 3;
+      _mm256_store_si256(keep, t.rv);
+      _mm256_store_si256(keep + 1, t.guv);
+      _mm256_store_si256(keep + 2, t.bu);
+    }
+    store16Rgb32<kStream>(luma16(y + x), t.rv, t.guv, t.bu, d + 4 * x);
   }
   return x;
+}
+
+// The second row of a pair, from the terms the first one kept.
+template <bool kStream>
+__attribute__((target("avx2"))) int rowSecondAvx2Rgb32(const uint8_t* y, int width, uint8_t* d,
+                                                       const __m256i* scratch) {
+  int x = 0;
+  for (; x + 16 <= width; x += 16, scratch += 3) {
+    _mm_prefetch(reinterpret_cast<const char*>(y + x + kPrefetchLuma), _MM_HINT_T0);
+    store16Rgb32<kStream>(luma16(y + x), _mm256_load_si256(scratch), _mm256_load_si256(scratch + 1),
+                 _mm256_load_si256(scratch + 2), d + 4 * x);
+  }
+  return x;
+}
+
+// Scratch for the chroma terms of one row, kept per thread so no call allocates once a
+// thread has converted its widest picture.
+__m256i* chromaScratch(int width) {
+  struct Scratch {
+    void* data = nullptr;
+    int width = 0;
+    ~Scratch() { std::free(data); }
+  };
+  thread_local Scratch s;
+  if (s.width < width) {
+    std::free(s.data);
+    s.data = std::aligned_alloc(32, static_cast<size_t>(width / 16 + 1) * 3 * 32);
+    s.width = s.data ? width : 0;
+  }
+  return static_cast<__m256i*>(s.data);
 }
 
 SimdLevel detect() {
@@ -220,6 +287,7 @@ bool convertI420(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v,
   const int cw = width / 2, ch = height / 2;
   // A picture one pixel wide or high has no chroma plane: it is drawn grey-neutral.
   static const uint8_t kNeutral[1] = {128};
+  bool streamed = false;
   for (int r = 0; r < height; r += 2) {
     // The last row of an odd height shares the chroma row above it.
     const size_t crow = static_cast<size_t>(std::min(r / 2, std::max(ch - 1, 0)));
@@ -227,17 +295,25 @@ bool convertI420(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v,
     const uint8_t* ur = noChroma ? kNeutral : u + crow * cw;
     const uint8_t* vr = noChroma ? kNeutral : v + crow * cw;
     const bool pair = r + 1 < height;
-    int pairDone = 0;
-    if (level == SimdLevel::Avx2 && code == kPixelRgb32 && !noChroma) {
-      pairDone = rowPairAvx2Rgb32(y + static_cast<size_t>(r) * width,
-                                  pair ? y + static_cast<size_t>(r + 1) * width : nullptr, ur, vr,
-                                  width, dst + static_cast<size_t>(r) * pitch,
-                                  pair ? dst + static_cast<size_t>(r + 1) * pitch : nullptr);
-    }
+    // Memory is walked one row at a time; the pair's second row reuses the chroma terms
+    // the first one formed.
+    const bool avx2 = level == SimdLevel::Avx2 && code == kPixelRgb32 && !noChroma;
+    __m256i* scratch = avx2 && pair ? chromaScratch(width) : nullptr;
     for (int rr = r; rr < r + (pair ? 2 : 1); ++rr) {
       const uint8_t* yr = y + static_cast<size_t>(rr) * width;
       uint8_t* d = dst + static_cast<size_t>(rr) * pitch;
-      int done = pairDone;
+      int done = 0;
+      if (avx2) {
+        const bool first = rr == r || !scratch;
+        if (reinterpret_cast<uintptr_t>(d) % 16 == 0) {
+          streamed = true;
+          done = first ? rowFirstAvx2Rgb32<true>(yr, ur, vr, width, d, scratch)
+                       : rowSecondAvx2Rgb32<true>(yr, width, d, scratch);
+        } else {
+          done = first ? rowFirstAvx2Rgb32<false>(yr, ur, vr, width, d, scratch)
+                       : rowSecondAvx2Rgb32<false>(yr, width, d, scratch);
+        }
+      }
       if (level >= SimdLevel::Sse2 && !noChroma) {
         const int bpp = bytesPerPixel(code);
         done += rowSse2(code, yr + done, ur + done / 2, vr + done / 2, width - done, d + done * bpp);
@@ -245,6 +321,9 @@ bool convertI420(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v,
       rowScalar(code, yr, ur, vr, done, width, noChroma ? 1 : cw, d);
     }
   }
+  // Streamed stores are ordered with the rest only after a fence: whoever is handed the
+  // picture next must see all of it.
+  if (streamed) _mm_sfence();
   return true;
 }
 

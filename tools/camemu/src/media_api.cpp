@@ -48,6 +48,7 @@ void Media::setLiveFrames(std::vector<MediaFrame> frames, bool loop) {
   CAMEMU_MEDIA_SET(m.live = std::move(frames); m.loop = loop;);
 }
 void Media::setFrameInterval(int productMs) { CAMEMU_MEDIA_SET(m.frameIntervalMs = productMs;); }
+void Media::setWallClockTimes(bool on) { CAMEMU_MEDIA_SET(m.wallClock = on;); }
 void Media::injectVideoFault(VideoFault fault) { CAMEMU_MEDIA_SET(m.videoFault = fault;); }
 std::vector<SentFrame> Media::sentFrames() const { CAMEMU_MEDIA_SET(return m.sent;); }
 void Media::setAudioType(uint16_t type) { CAMEMU_MEDIA_SET(m.audioType = type;); }

@@ -1,7 +1,11 @@
 // Live video, live audio and talk connections.
+#include <sys/time.h>
+
 #include <algorithm>
+#include <chrono>
 
 #include "media_state.h"
+#include "plat/clock.h"
 
 namespace camemu {
 
@@ -33,6 +37,8 @@ void serveVideo(Camera::State& st, Connection& c, const Header&) {
   MediaState& m = mediaOf(st);
   size_t index = 0;
   std::vector<uint8_t> out;
+  // Frames leave on a fixed schedule, however long each write took.
+  auto due = std::chrono::steady_clock::now();
   // Ends when the frames run out (then idles), the peer goes or the emulator stops.
   while (!st.stopping.load()) {
     MediaFrame frame;
@@ -47,9 +53,16 @@ void serveVideo(Camera::State& st, Connection& c, const Header&) {
       f.stamp = m.nextStamp++;
       f.codec = frame.codec;
       f.keyFlag = frame.key ? kKeyFlagKey : kKeyFlagOther;
-      // 25 frames a second of camera time.
-      f.seconds = kBaseSeconds + static_cast<uint32_t>(index / 25);
-      f.microseconds = static_cast<uint32_t>(index % 25) * 40000;
+      if (m.wallClock) {
+        timeval now{};
+        gettimeofday(&now, nullptr);
+        f.seconds = static_cast<uint32_t>(now.tv_sec);
+        f.microseconds = static_cast<uint32_t>(now.tv_usec);
+      } else {
+        // 25 frames a second of camera time.
+        f.seconds = kBaseSeconds + static_cast<uint32_t>(index / 25);
+        f.microseconds = static_cast<uint32_t>(index % 25) * 40000;
+      }
     }
     const VideoFault fault = m.take(mediaOf(st).videoFault);
     if (fault == VideoFault::Stall) break;
@@ -75,7 +88,11 @@ void serveVideo(Camera::State& st, Connection& c, const Header&) {
     }
     if (!c.write(out.data(), out.size())) return;
     ++index;
-    if (!st.pause(interval)) return;
+    due += plat::scaledDuration(interval);
+    const auto now = std::chrono::steady_clock::now();
+    // A sender held up for more than a second starts its schedule anew instead of bursting.
+    if (now - due > std::chrono::seconds(1)) due = now;
+    if (!st.pauseUntil(due)) return;
   }
   idleUntilClosed(st, c);
 }

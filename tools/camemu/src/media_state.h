@@ -24,6 +24,7 @@ struct MediaState {
   std::vector<MediaFrame> live;
   bool loop = false;
   int frameIntervalMs = 40;
+  bool wallClock = false;
   VideoFault videoFault = VideoFault::None;
   std::vector<SentFrame> sent;
   uint32_t nextStamp = 1;

@@ -1,3 +1,4 @@
+#include <poll.h>
 #include <sys/socket.h>
 
 #include "plat/clock.h"
@@ -47,6 +48,13 @@ void Camera::State::noteReply() {
 
 bool Camera::State::pause(int productMs) {
   return plat::waitReadable(wake.fd(), productMs) == plat::WaitResult::Timeout;
+}
+
+bool Camera::State::pauseUntil(std::chrono::steady_clock::time_point until) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+  if (left.count() <= 0) return !stopping.load();
+  pollfd p{wake.fd(), POLLIN, 0};
+  return ::poll(&p, 1, static_cast<int>(left.count())) == 0;
 }
 
 bool Camera::State::reply(Connection& c, uint16_t code, uint16_t status,

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 // The emulator's shared state: configuration, log, parameter store, fault switches and the
 // list of live connections. One mutex guards it; connection threads never hold it while they
 // wait on a socket.
@@ -67,6 +68,8 @@ struct Camera::State {
   void noteReply();
   // Sleeps a product duration unless the emulator stops; false when stopping.
   bool pause(int productMs);
+  // Waits until `until` (real time); false when the emulator stops meanwhile.
+  bool pauseUntil(std::chrono::steady_clock::time_point until);
   // Sends a reply applying the reply faults (no reply, late, forced code/status, split).
   bool reply(Connection& c, uint16_t code, uint16_t status, const std::vector<uint8_t>& payload,
              bool keepAlive = false);

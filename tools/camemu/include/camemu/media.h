@@ -68,6 +68,9 @@ class Media {
   // (product time).
   void setLiveFrames(std::vector<MediaFrame> frames, bool loop = false);
   void setFrameInterval(int productMs);
+  // Frame times are the wall-clock time each frame is sent (for measuring latency), instead
+  // of camera time counted from the first frame.
+  void setWallClockTimes(bool on);
   // Acts on the next frame sent on any video connection.
   void injectVideoFault(VideoFault fault);
   std::vector<SentFrame> sentFrames() const;
