@@ -14,38 +14,6 @@
 namespace cvtest {
 namespace {
 
-// The frame with a user-data SEI message in front of its first slice, so the whole access
-// unit is `total` bytes and the slice itself lies past the first megabytes.
-std::vector<uint8_t> padKeyFrame(const std::vector<uint8_t>& frame, size_t total) {
-  size_t slice = 0;
-  for (size_t i = 0; i + 3 < frame.size(); ++i) {
-    if (frame[i] == 0 && frame[i + 1] == 0 && frame[i + 2] == 1 && (frame[i + 3] & 0x1F) == 5) {
-      slice = i > 0 && frame[i - 1] == 0 ? i - 1 : i;
-      break;
-    }
-  }
-  EXPECT_GT(slice, 0u) << "no IDR slice in the key frame";
-  // start code, NAL header, payload type, payload size bytes, payload, trailing bits
-  const size_t sei = total - frame.size();
-  size_t payload = sei - 7;
-  while (7 + payload / 255 + payload > sei) --payload;
-  std::vector<uint8_t> nal = {0, 0, 0, 1, 0x06, 0x05};
-  for (size_t n = payload; ; n -= 255) {
-    if (n < 255) {
-      nal.push_back(static_cast<uint8_t>(n));
-      break;
-    }
-    nal.push_back(0xFF);
-  }
-  nal.insert(nal.end(), payload, 0x55);  // 16 bytes of identifier, then the data
-  nal.push_back(0x80);
-  nal.resize(sei, 0);  // trailing zero bytes belong to the next start code
-  std::vector<uint8_t> out(frame.begin(), frame.begin() + static_cast<ptrdiff_t>(slice));
-  out.insert(out.end(), nal.begin(), nal.end());
-  out.insert(out.end(), frame.begin() + static_cast<ptrdiff_t>(slice), frame.end());
-  return out;
-}
-
 class LargeVideo : public MediaTest {
  protected:
   // Opens a displayed stream into `w` and records the frame numbers of the shown pictures.
@@ -79,7 +47,7 @@ class LargeVideo : public MediaTest {
 TEST_F(LargeVideo, KeyFrameOfFourMebibytesIsShownWhole) {
   auto frames = framesOf(testClip(clipgen::Codec::H264));
   ASSERT_TRUE(frames[0].key);
-  frames[0].data = padKeyFrame(frames[0].data, kIpcMaxFrameBytes);
+  frames[0].data = clipgen::padKeyFrame(frames[0].data, kIpcMaxFrameBytes);
   ASSERT_EQ(frames[0].data.size(), kIpcMaxFrameBytes);
   const int last = static_cast<int>(frames.size()) - 1;
   media.setLiveFrames(frames);

@@ -116,6 +116,38 @@ int readFrameIndex(const uint8_t* y, int stride, int width, int height) {
   return index;
 }
 
+std::vector<uint8_t> padKeyFrame(const std::vector<uint8_t>& frame, size_t total) {
+  size_t slice = 0;
+  bool found = false;
+  for (size_t i = 0; i + 3 < frame.size() && !found; ++i) {
+    if (frame[i] == 0 && frame[i + 1] == 0 && frame[i + 2] == 1 && (frame[i + 3] & 0x1F) == 5) {
+      slice = i > 0 && frame[i - 1] == 0 ? i - 1 : i;
+      found = true;
+    }
+  }
+  // start code (4), NAL header, payload type, last size byte, trailing bits
+  constexpr size_t kOverhead = 8;
+  if (!found || total < frame.size() + kOverhead + 1) return {};
+  const size_t sei = total - frame.size();
+  size_t payload = sei - kOverhead;
+  while (kOverhead + payload / 255 + payload > sei) --payload;
+  std::vector<uint8_t> nal = {0, 0, 0, 1, 0x06, 0x05};
+  for (size_t n = payload;; n -= 255) {
+    if (n < 255) {
+      nal.push_back(static_cast<uint8_t>(n));
+      break;
+    }
+    nal.push_back(0xFF);
+  }
+  nal.insert(nal.end(), payload, 0x55);  // 16 bytes of identifier, then the data
+  nal.push_back(0x80);
+  nal.resize(sei, 0);  // zero bytes before the next start code
+  std::vector<uint8_t> out(frame.begin(), frame.begin() + static_cast<ptrdiff_t>(slice));
+  out.insert(out.end(), nal.begin(), nal.end());
+  out.insert(out.end(), frame.begin() + static_cast<ptrdiff_t>(slice), frame.end());
+  return out;
+}
+
 int readFrameIndexBgrx(const uint8_t* pixels, int stride, int width, int height) {
   if (!pixels || width < kIndexBits * kIndexBlock || height < kIndexBlock) return -1;
   constexpr int kW = kIndexBits * kIndexBlock;

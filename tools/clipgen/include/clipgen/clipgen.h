@@ -53,6 +53,11 @@ bool generate(const Options& options, Clip* clip, std::string* error = nullptr);
 bool writeClip(const Clip& clip, const std::string& path, std::string* error = nullptr);
 bool readClip(const std::string& path, Clip* clip, std::string* error = nullptr);
 
+// An H.264 key frame made `total` bytes long by a user-data SEI message in front of its
+// first slice (the picture is unchanged; the slice then lies past the first megabytes).
+// Empty when the frame has no IDR slice or is already longer.
+std::vector<uint8_t> padKeyFrame(const std::vector<uint8_t>& frame, size_t total);
+
 // The test pattern: the I420 picture of frame `index` (Y plane, then U, then V).
 std::vector<uint8_t> patternPicture(int width, int height, int index);
 
