@@ -24,10 +24,13 @@ VideoPlayer::~VideoPlayer() {
   h264Block_ = {};
 }
 
-void VideoPlayer::makeBlack() {
-  const size_t luma = static_cast<size_t>(width_) * height_;
-  std::memset(pictureBuffer_.data(), 0, luma);
-  std::memset(pictureBuffer_.data() + luma, 128, pictureBuffer_.size() - luma);
+uint8_t* VideoPlayer::ownPicture() {
+  if (pictureBuffer_.empty()) {
+    const size_t luma = static_cast<size_t>(width_) * height_;
+    pictureBuffer_.assign(luma + 2 * (static_cast<size_t>(width_ / 2) * (height_ / 2)), 128);
+    std::memset(pictureBuffer_.data(), 0, luma);  // black
+  }
+  return pictureBuffer_.data();
 }
 
 int VideoPlayer::SetPictureSize(int width, int height) {
@@ -35,13 +38,11 @@ int VideoPlayer::SetPictureSize(int width, int height) {
   if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return 0;
   width_ = width;
   height_ = height;
-  // The planes of one picture; snapshots size their own buffer when one is taken.
-  const size_t luma = static_cast<size_t>(width) * height;
+  // The player's own picture is made when first drawn from (a live stream draws from its
+  // pool); snapshots size their own buffer when one is taken.
   std::vector<uint8_t>().swap(snapshotBuffer_);
-  pictureBuffer_.assign(luma + 2 * (static_cast<size_t>(width / 2) * (height / 2)), 0);
-  pictureBuffer_.shrink_to_fit();
+  std::vector<uint8_t>().swap(pictureBuffer_);
   main_.BindWindow(mainWindow_, width, height);
-  makeBlack();
   return 1;
 }
 
@@ -176,7 +177,7 @@ void VideoPlayer::DecodeAndShow(const uint8_t* data, uint32_t length, int codec)
     if (p.width != width_ || p.height != height_) SetPictureSize(p.width, p.height);
     if (p.width != width_ || p.height != height_) return false;
     const size_t luma = static_cast<size_t>(p.width) * p.height;
-    uint8_t* y = pictureBuffer_.data();
+    uint8_t* y = ownPicture();
     copyPlanes(out, y, y + luma, y + luma + static_cast<size_t>(p.width / 2) * (p.height / 2));
     return true;
   });
@@ -184,7 +185,7 @@ void VideoPlayer::DecodeAndShow(const uint8_t* data, uint32_t length, int codec)
   if (n > 0) UpdateOsd();
   rebindIfNeeded();
   const size_t luma = static_cast<size_t>(width_) * height_;
-  const uint8_t* y = pictureBuffer_.data();
+  const uint8_t* y = ownPicture();
   drawLocked(y, y + luma, y + luma + (static_cast<size_t>(width_ / 2) * (height_ / 2)));
 }
 
@@ -238,7 +239,7 @@ void VideoPlayer::DrawStatusText(int videoState, int audioState) {
   main_.SetOsdItem(cw / 2 - 40, ch / 2 - 10, video, 0, kOsdVideoText);
   main_.SetOsdItem(cw / 2 - 40, ch / 2 + 10, audio, 0, kOsdAudioText);
   const size_t luma = static_cast<size_t>(cw) * ch;
-  const uint8_t* y = pictureBuffer_.data();
+  const uint8_t* y = ownPicture();
   main_.BlitFrame(nullptr, y, y + luma, y + luma + static_cast<size_t>(cw / 2) * (ch / 2));
 }
 

@@ -94,7 +94,8 @@ class VideoPlayer {
   int decodeLoop(const uint8_t* data, uint32_t length, int codec, Sink sink);
   void rebindIfNeeded();
   void drawLocked(const uint8_t* y, const uint8_t* u, const uint8_t* v);
-  void makeBlack();
+  // The player's own picture (playback, status texts), black until drawn into.
+  uint8_t* ownPicture();
   void copyStats(char* out) const;
   bool snapshot32(std::vector<uint8_t>* pixels, int* width, int* height);
 
