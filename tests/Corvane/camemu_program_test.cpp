@@ -1,9 +1,4 @@
 // The emulator's command-line program serves a camera that a session can log in to.
-#include <poll.h>
-#include <chrono>
-#include <cstdlib>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -24,51 +19,21 @@ TEST(CamEmuProgram, ServesACameraASessionLogsInTo) {
   ASSERT_TRUE(std::filesystem::exists(exe)) << exe;
   // The program picks a free port itself and prints it: no port is chosen here and then
   // lost to another process before the program binds it.
-  int out[2];
-  ASSERT_EQ(pipe(out), 0);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    dup2(out[1], 1);
-    close(out[0]);
-    close(out[1]);
-    execl(exe.c_str(), "camemu", "--port", "0", "--seconds", "120", nullptr);
-    _exit(127);
-  }
-  close(out[1]);
-  std::string printed;
-  uint16_t port = 0;
-  const std::string marker = "camera on 127.0.0.1:";
-  for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-       port == 0 && std::chrono::steady_clock::now() < end;) {
-    pollfd p{out[0], POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    char buf[256];
-    const ssize_t n = read(out[0], buf, sizeof buf);
-    if (n <= 0) break;
-    printed.append(buf, static_cast<size_t>(n));
-    const size_t at = printed.find(marker);
-    if (at != std::string::npos && printed.find(' ', at + marker.size()) != std::string::npos)
-      port = static_cast<uint16_t>(std::atoi(printed.c_str() + at + marker.size()));
-  }
-  const bool up = port != 0 && plat::connectTcp("127.0.0.1", port, 5000).valid();
+  camemu::Program emu = camemu::startProgram(exe.string(), {"--seconds", "120"});
+  const bool up = emu.port != 0 && plat::connectTcp("127.0.0.1", emu.port, 5000).valid();
   if (up) {
-    IpcLoginInfo li = makeLogin(port, true);
+    IpcLoginInfo li = makeLogin(emu.port, true);
     IPC_HANDLE h = IPC_SessionOpen(&li);
     EXPECT_NE(h, nullptr);
     uint8_t factory[kIpcFactoryParamSize] = {};
     EXPECT_EQ(IPC_GetFactoryParam(h, factory), 1);
     EXPECT_EQ(IPC_SessionClose(h), 1);
-    IpcLoginInfo wrong = makeLogin(port, true, "admin", "guess");
+    IpcLoginInfo wrong = makeLogin(emu.port, true, "admin", "guess");
     EXPECT_EQ(IPC_SessionOpen(&wrong), nullptr);
   }
-  kill(pid, SIGTERM);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  close(out[0]);  // only now: the program may still print, and a closed pipe would kill it
+  const int status = camemu::stopProgram(emu);
   ASSERT_TRUE(up);
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(status, 0) << "ends cleanly when asked";
 }
 
 // More live streams than the default four, on a port the system picks, with frame times
