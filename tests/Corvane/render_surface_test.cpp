@@ -104,3 +104,56 @@ TEST(Surface, EachSetUpStepCanBeMadeToFail) {
 }
 
 }  // namespace
+
+namespace {
+
+// Fills every pixel of the surface with `value` through the lock for full redraws.
+void fill(plat::BackSurface& back, uint32_t value) {
+  plat::LockedSurface ls;
+  ASSERT_TRUE(back.lockDiscard(&ls));
+  for (int r = 0; r < ls.height; ++r)
+    for (int c = 0; c < ls.width; ++c)
+      std::memcpy(ls.bits + r * ls.pitch + c * 4, &value, 4);
+  back.unlock();
+}
+
+}  // namespace
+
+TEST(Surface, APictureHeldForPaintingIsNeverDrawnOverByLaterPresents) {
+  TestWindow w;
+  plat::setDisplayFormat(plat::SurfaceFormat::rgb32());
+  auto display = plat::Display::open();
+  auto primary = display->createPrimary();
+  auto back = display->createBack(6, 3, false);
+  auto clipper = display->createClipper();
+  ASSERT_TRUE(back && clipper->setWindow(w.handle) && primary->attachClipper(clipper));
+  fill(*back, 0x112233);
+  ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
+  plat::PresentedFrame held;
+  ASSERT_TRUE(plat::presentedFrame(w.handle, &held));
+  for (uint32_t v : {0x445566u, 0x778899u, 0xAABBCCu}) {
+    fill(*back, v);
+    ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
+  }
+  for (int r = 0; r < held.height; ++r)
+    for (int c = 0; c < held.width; ++c) {
+      uint32_t px;
+      std::memcpy(&px, held.bits + r * held.stride + c * 4, 4);
+      ASSERT_EQ(px & 0xFFFFFF, 0x112233u) << r << "," << c;
+    }
+  plat::PresentedPicture now;
+  ASSERT_TRUE(plat::lastPresented(w.handle, &now));
+  EXPECT_EQ(now.serial, 4u);
+  EXPECT_EQ(now.pixels[17], 0xAABBCCu);
+  // A lock that keeps the contents sees the picture on screen, and drawing into it leaves
+  // the screen as it was until the next present.
+  plat::LockedSurface ls;
+  ASSERT_TRUE(back->lock(&ls));
+  uint32_t first;
+  std::memcpy(&first, ls.bits, 4);
+  EXPECT_EQ(first & 0xFFFFFF, 0xAABBCCu);
+  std::memset(ls.bits, 0, 4);
+  back->unlock();
+  ASSERT_TRUE(plat::lastPresented(w.handle, &now));
+  EXPECT_EQ(now.pixels[0], 0xAABBCCu);
+}
