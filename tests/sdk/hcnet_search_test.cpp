@@ -1,5 +1,5 @@
-// The recorder SDK stand-in's file searches against the recorder emulator: a search left open
-// when its login went away, and the handle the next login's search gets.
+// The recorder SDK stand-in against the recorder emulator: a search and a view left open when
+// their login went away, and the handles the next login gets.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -74,7 +74,7 @@ class HcnetSearchTest : public ::testing::Test {
   std::unique_ptr<dvremu::Emulator> emu;
 };
 
-TEST_F(HcnetSearchTest, SearchLeftOpenAtLogoutNeitherOutlivesItNorBlocksTheNextLogin) {
+TEST_F(HcnetSearchTest, HandlesOfAnEndedLoginStayStaleAfterTheNextLogin) {
   const int32_t first = Login();
   ASSERT_GE(first, 0);
   const SdkFileCond cond = Channel1();
@@ -83,22 +83,38 @@ TEST_F(HcnetSearchTest, SearchLeftOpenAtLogoutNeitherOutlivesItNorBlocksTheNextL
   int32_t last = 0;
   EXPECT_EQ(Drain(stale, &last).size(), 3u);
   EXPECT_EQ(last, SDK_FIND_NOMORE);
-  // The login goes without its search being closed (a device dropped, say).
+  SdkClientInfo view{1, 0, 0, nullptr};
+  const int32_t staleLive = NET_DVR_RealPlay(first, &view, nullptr, nullptr, 1);
+  ASSERT_GE(staleLive, 0);
+  // The login goes without its search or view being closed (a device dropped, say).
   ASSERT_EQ(NET_DVR_Logout(first), 1);
   // Its search went with it.
   SdkFindData d{};
   EXPECT_EQ(NET_DVR_FindNextFile(stale, &d), SDK_FIND_EXCEPTION);
 
-  // The next login is given the same id, and its search the same handle.
+  // The recorder library gives the next login the same slot and its search and view the same
+  // library handles, but ours are new, and the old ones reach nothing.
   const int32_t second = Login();
-  ASSERT_EQ(second, first);
+  ASSERT_GE(second, 0);
+  EXPECT_NE(second, first);
   const int32_t fresh = NET_DVR_FindFile(second, &cond);
-  ASSERT_EQ(fresh, stale);
+  ASSERT_GE(fresh, 0);
+  EXPECT_NE(fresh, stale);
+  const int32_t freshLive = NET_DVR_RealPlay(second, &view, nullptr, nullptr, 1);
+  ASSERT_GE(freshLive, 0);
+  EXPECT_NE(freshLive, staleLive);
+  EXPECT_EQ(NET_DVR_StopRealPlay(staleLive), 0);  // another window's view stays
+  EXPECT_EQ(NET_DVR_FindClose(stale), 0);
+  EXPECT_EQ(NET_DVR_FindFile(first, &cond), -1);
+  EXPECT_EQ(NET_DVR_Logout(first), 0);
+
   const std::vector<std::string> names = Drain(fresh, &last);
   ASSERT_EQ(names.size(), 3u);
   EXPECT_EQ(names[0], "ch01_2000.mp4");
   EXPECT_EQ(last, SDK_FIND_NOMORE);
   EXPECT_EQ(NET_DVR_FindClose(fresh), 1);
+  EXPECT_EQ(NET_DVR_StopRealPlay(freshLive), 1);
+  EXPECT_EQ(NET_DVR_StopRealPlay(freshLive), 0);
   EXPECT_EQ(NET_DVR_Logout(second), 1);
 }
 }  // namespace

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (port <= 0 || port > 65535) {
+  if (port < 0 || port > 65535) {  // 0: any free port, told in the first line
     std::fprintf(stderr, "dvremu: bad port\n");
     return 2;
   }

@@ -73,7 +73,7 @@ int32_t QX_DVR_Login(const char* address, uint16_t port, const char* userName,
   const int spent = static_cast<int>((plat::monotonicMs() - start) / plat::timeScale());
   int left = wait - spent;
   if (left <= 0) left = lib.connectTimeMs;
-  if (conn->waitSlot(slot, left) != 0) return failLogin(userId, conn);
+  if (conn->waitSlot(slot, left, false) != 0) return failLogin(userId, conn);
   bool ok = false;
   std::array<uint8_t, kLoginReplySize> reply{};
   conn->withSlot(slot, [&](RequestSlot& r) {

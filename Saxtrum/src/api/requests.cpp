@@ -29,6 +29,9 @@ int setStreamCallback(int32_t handle, QX_DVR_DataCallBack StreamEntry::*which,
     e.user = user;
   }
   r.conn->withSlot(r.slot, [](RequestSlot& s) { s.callbackOn = true; });
+  // A call of the callback it replaces may be running: once this returns, it has ended, so
+  // the caller may free what the old one used.
+  r.conn->waitFeedDone(r.slot);
   return 1;
 }
 

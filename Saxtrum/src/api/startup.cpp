@@ -26,11 +26,6 @@ int QX_DVR_Init(void) {
     lib.logins = {};
     lib.loginCount = 0;
     lib.lastError = 0;
-    lib.messageCallback = nullptr;
-    lib.messageUser = nullptr;
-    lib.exceptionCallback = nullptr;
-    lib.exceptionWindow = 0;
-    lib.exceptionUser = nullptr;
     lib.reconnectInterval = 0;
     lib.reconnectFlag = 0;
     lib.talk = TalkState{};
@@ -38,6 +33,8 @@ int QX_DVR_Init(void) {
     lib.connectTimeMs = 2000;
     lib.initialised = true;
   }
+  lib.message.clear();
+  lib.exception.clear();
   initLibrary();
   return 1;
 }
@@ -66,21 +63,18 @@ uint32_t QX_DVR_GetLastError(void) { return library().lastError.load(); }
 
 int QX_DVR_SetDVRMessageCallBack(QX_DVR_MessageCallBack callback, void* user) {
   if (!callback) return 0;
-  Library& lib = library();
-  std::lock_guard<std::recursive_mutex> lock(lib.tableMutex);
-  lib.messageCallback = callback;
-  lib.messageUser = user;
+  library().message.set([callback, user](char* alarmer, char* alarm, uint32_t length) {
+    callback(QX_DVR_COMMAND_ALARM, alarmer, alarm, length, user);
+  });
   return 1;
 }
 
 int QX_DVR_SetExceptionCallBack(uint32_t, intptr_t window, QX_DVR_ExceptionCallBack callback,
                                 void* user) {
   if (!callback) return 0;
-  Library& lib = library();
-  std::lock_guard<std::recursive_mutex> lock(lib.tableMutex);
-  lib.exceptionCallback = callback;
-  lib.exceptionWindow = window;
-  lib.exceptionUser = user;
+  library().exception.set([callback, window, user](uint32_t type, int32_t userId) {
+    callback(type, userId, window, user);
+  });
   return 1;
 }
 

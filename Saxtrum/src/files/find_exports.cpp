@@ -68,11 +68,11 @@ int QX_DVR_FindClose(int32_t findHandle) {
   r.conn->withSlot(r.slot, [&](RequestSlot& s) {
     std::memcpy(record, s.fileRecord.data(), kFileRecordSize);
   });
-  if (r.conn->sendPacket(static_cast<uint32_t>(findHandle), NET_FILE_FIND_CLOSE, record,
-                         kFileRecordSize) != 0)
-    return 0;
+  const int sent = r.conn->sendPacket(static_cast<uint32_t>(findHandle), NET_FILE_FIND_CLOSE,
+                                      record, kFileRecordSize);
+  // The search's slot goes back even when the close cannot reach a lost device.
   r.conn->releaseSlot(r.slot);
-  return 1;
+  return sent == 0 ? 1 : 0;
 }
 
 }  // extern "C"

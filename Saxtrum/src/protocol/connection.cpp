@@ -99,6 +99,15 @@ void DvrConnection::setState(int s) {
     for (auto& slot : slots_) slot.replyCv.notify_all();
 }
 
+void DvrConnection::markLost() {
+  int expected = kStateConnected;
+  if (!state_.compare_exchange_strong(expected, kStateBroken)) return;
+  stateCv_.notify_all();
+  // Other waiters give up at once, and the receive thread leaves its wait to report.
+  for (auto& slot : slots_) slot.replyCv.notify_all();
+  wake_.signal();
+}
+
 bool DvrConnection::waitConnected(int productMs) {
   std::unique_lock<std::mutex> lock(mu_);
   stateCv_.wait_for(lock, plat::scaledDuration(productMs),
@@ -146,10 +155,7 @@ void DvrConnection::run() {
           n = ::recv(sock_.fd(), scratch.data(), scratch.size(), 0);
         } while (n < 0 && errno == EINTR);
       }
-      if (n <= 0 || !receiveBytes(scratch.data(), static_cast<size_t>(n))) {
-        int expected = kStateConnected;
-        if (state_.compare_exchange_strong(expected, kStateBroken)) stateCv_.notify_all();
-      }
+      if (n <= 0 || !receiveBytes(scratch.data(), static_cast<size_t>(n))) markLost();
     } else if (s == kStateBroken) {
       fanOut(userId_, 0, NET_DISCON, nullptr, 0);
       int expected = kStateBroken;
@@ -279,17 +285,24 @@ void DvrConnection::stopStreamSlot(int slot, int32_t port) {
     // stream's by now).
     if (s.port == kPortGivenBack) port = 0;
     s.closing = true;
-    // The receive thread may be inside the player or a callback for this slot: the slot is
-    // released only once it has left (unless we are that thread, stopping from a callback).
-    if (!onReceiveThread())
-      s.idleCv.wait_for(lock, plat::scaledDuration(kStopBoundMs), [&] { return s.feeding == 0; });
   }
+  // The receive thread may be inside the player or a callback for this slot: the slot is
+  // released only once it has left (unless we are that thread, stopping from a callback).
+  waitFeedDone(slot);
   releaseSlot(slot);
   if (port > 0) {
     PlayM4_Stop(port);
     PlayM4_CloseStream(port);
     PlayM4_FreePort(port);
   }
+}
+
+void DvrConnection::waitFeedDone(int slot) {
+  if (slot < 0 || slot >= kSlotCount || onReceiveThread()) return;
+  std::unique_lock<std::mutex> lock(mu_);
+  RequestSlot& s = slots_[slot];
+  if (!s.idleCv.wait_for(lock, plat::scaledDuration(kStopBoundMs), [&] { return s.feeding == 0; }))
+    PLAT_LOGW("Saxtrum", "login %d: a callback of slot %d is still running", userId_, slot);
 }
 
 int DvrConnection::sendPacket(uint32_t handle, uint32_t command, const uint8_t* payload,
@@ -325,17 +338,25 @@ int DvrConnection::sendPacket(uint32_t handle, uint32_t command, const uint8_t* 
   return -1;
 }
 
-int DvrConnection::waitSlot(int slot, int productMs) {
+int DvrConnection::waitSlot(int slot, int productMs, bool lossOnTimeout) {
   if (slot < 0 || slot >= kSlotCount) return -1;
   std::unique_lock<std::mutex> lock(mu_);
   RequestSlot& s = slots_[slot];
-  auto done = [&] { return s.replied || state_ >= kStateStopRequested; };
+  auto done = [&] { return s.replied || state_ != kStateConnected; };
   if (productMs <= 0)
     s.replyCv.wait(lock, done);
   else
     s.replyCv.wait_for(lock, plat::scaledDuration(productMs), done);
   const bool answered = s.replied;
+  const bool timedOut = !answered && state_ == kStateConnected;
+  const uint32_t command = s.lastCommand;
   s.replied = true;  // a late reply no longer wakes anybody
+  lock.unlock();
+  if (timedOut && lossOnTimeout) {
+    PLAT_LOGW("Saxtrum", "login %d: no reply to command %u in time; connection taken as lost",
+              userId_, command);
+    markLost();
+  }
   return answered ? 0 : -1;
 }
 

@@ -108,11 +108,18 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   // Releases a stream's slot once the receive thread no longer feeds its player, then stops,
   // closes and frees the player port.
   void stopStreamSlot(int slot, int32_t port);
+  // Returns once the receive thread no longer hands this slot's data out (at once on the
+  // receive thread itself, where a callback is changing its own stream).
+  void waitFeedDone(int slot);
 
   // 0 when sent, -1 on failure (a disconnect report unless already stopping).
   int sendPacket(uint32_t handle, uint32_t command, const uint8_t* payload, uint32_t length);
-  // Waits for this slot's own reply; 0 when it came, -1 on time-out or a bad slot.
-  int waitSlot(int slot, int productMs);
+  // Waits for this slot's own reply; 0 when it came, -1 on time-out or a bad slot. A device
+  // that lets a request go unanswered for the whole wait is taken for dead (frozen or gone):
+  // the connection counts as lost, which is reported once, and every later request on it
+  // fails at once. The login's own first request passes lossOnTimeout false: a failed login
+  // is told by its result alone.
+  int waitSlot(int slot, int productMs, bool lossOnTimeout = true);
   // Waits the reply wait and answers 1 on status 200.
   int waitReplyOk(int slot);
   // Like waitReplyOk, but releases the slot unless the answer is 1.
@@ -136,6 +143,8 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   bool connectSession();
   void dispatch(const PacketHeader& h, const uint8_t* payload);
   void setState(int s);
+  // A connected connection becomes broken: the receive thread reports the loss and ends.
+  void markLost();
   // Stops and frees the players of streams still open (the login goes without stopping them).
   void givePortsBack();
   int writeRecordFile(RequestSlot& slot, const uint8_t* data, uint32_t length, bool header);

@@ -118,34 +118,25 @@ extern "C" int net_callback_main(int32_t userId, int32_t slot, uint32_t command,
       if (cb) cb(makeStreamHandle(userId, slot), QX_DVR_DATA_STREAM, data, length, user);
       return 0;
     }
-    case NET_DISCON: {
-      QX_DVR_ExceptionCallBack cb = lib.exceptionCallback;
-      const intptr_t window = lib.exceptionWindow;
-      void* user = lib.exceptionUser;
+    case NET_DISCON:
       lock.unlock();
-      if (cb) cb(QX_DVR_EXCEPTION_DISCONNECT, userId, window, user);
+      lib.exception.call(QX_DVR_EXCEPTION_DISCONNECT, userId);
       return 0;
-    }
-    case NET_SAVE_STOPPED: {
-      QX_DVR_ExceptionCallBack cb = lib.exceptionCallback;
-      const intptr_t window = lib.exceptionWindow;
-      void* user = lib.exceptionUser;
+    case NET_SAVE_STOPPED:
       lock.unlock();
-      if (cb) cb(QX_DVR_EXCEPTION_SAVE_STOPPED, makeStreamHandle(userId, slot), window, user);
+      lib.exception.call(QX_DVR_EXCEPTION_SAVE_STOPPED, makeStreamHandle(userId, slot));
       return 0;
-    }
     case NET_ALARM: {
-      if (!lib.messageCallback) return 0;
       std::array<uint8_t, kAlarmRecordSize> wire{};
       e.conn->withSlot(slot, [&](RequestSlot& s) { wire = s.alarmRecord; });
+      lock.unlock();
+      // The client's callback runs with no library lock held: it may log out, stop streams
+      // or wait for a thread that does.
       uint8_t alarmer[kAlarmerSize];
       buildAlarmer(userId, wire.data(), alarmer);
-      QX_DVR_MessageCallBack cb = lib.messageCallback;
-      void* user = lib.messageUser;
-      // The message callback runs under the table lock; stops never wait while holding it.
       forEachAlarm(wire.data(), [&](uint8_t* info) {
-        cb(QX_DVR_COMMAND_ALARM, reinterpret_cast<char*>(alarmer), reinterpret_cast<char*>(info),
-           static_cast<uint32_t>(kAlarmInfoSize), user);
+        lib.message.call(reinterpret_cast<char*>(alarmer), reinterpret_cast<char*>(info),
+                         static_cast<uint32_t>(kAlarmInfoSize));
       });
       return 0;
     }

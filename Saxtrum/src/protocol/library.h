@@ -3,8 +3,11 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+
+#include "plat/hook.h"
 
 #include "Saxtrum.h"
 #include "protocol/connection.h"
@@ -41,11 +44,9 @@ struct Library {
   std::array<LoginEntry, kMaxLogins> logins{};
   int loginCount = 0;
   std::atomic<uint32_t> lastError{0};
-  QX_DVR_MessageCallBack messageCallback = nullptr;
-  void* messageUser = nullptr;
-  QX_DVR_ExceptionCallBack exceptionCallback = nullptr;
-  intptr_t exceptionWindow = 0;
-  void* exceptionUser = nullptr;
+  // The client's callbacks, each with its user values; called with no library lock held.
+  plat::Hook<std::function<void(char* alarmer, char* alarm, uint32_t length)>> message;
+  plat::Hook<std::function<void(uint32_t type, int32_t userId)>> exception;
   std::atomic<int> replyWaitMs{4000};
   std::atomic<int> connectTimeMs{2000};
   int reconnectInterval = 0;

@@ -5,46 +5,62 @@
 #include "HCNetSDK.h"
 #include "Saxtrum.h"
 #include "records.h"
+#include "registry.h"
+
+using hcnet::Kind;
+
+namespace {
+int32_t Login(int32_t loginId) { return hcnet::ToLib(loginId, Kind::Login); }
+}  // namespace
 
 extern "C" {
 
-int NET_DVR_RebootDVR(int32_t loginId) { return QX_DVR_RebootDVR(loginId) == 1 ? 1 : 0; }
-int NET_DVR_ShutDownDVR(int32_t loginId) { return QX_DVR_ShutDownDVR(loginId) == 1 ? 1 : 0; }
+int NET_DVR_RebootDVR(int32_t loginId) { return QX_DVR_RebootDVR(Login(loginId)) == 1 ? 1 : 0; }
+int NET_DVR_ShutDownDVR(int32_t loginId) { return QX_DVR_ShutDownDVR(Login(loginId)) == 1 ? 1 : 0; }
 
 int NET_DVR_StartDVRRecord(int32_t loginId, int32_t channel, int32_t recordType) {
-  return QX_DVR_StartDVRRecord(loginId, channel, recordType) == 1 ? 1 : 0;
+  return QX_DVR_StartDVRRecord(Login(loginId), channel, recordType) == 1 ? 1 : 0;
 }
 
 int NET_DVR_StopDVRRecord(int32_t loginId, int32_t channel) {
-  return QX_DVR_StopDVRRecord(loginId, channel) == 1 ? 1 : 0;
+  return QX_DVR_StopDVRRecord(Login(loginId), channel) == 1 ? 1 : 0;
 }
 
 int32_t NET_DVR_FindDVRLog(int32_t loginId, int32_t mode, uint32_t majorType, uint32_t minorType,
                            const SdkTime* start, const SdkTime* end, int32_t) {
   if (!start || !end) return -1;
   const QX_DVR_TIME s = hcnet::ToQx(*start), e = hcnet::ToQx(*end);
-  const int32_t h = QX_DVR_FindDVRLog(loginId, mode, majorType, minorType, &s, &e);
-  return h < 0 ? -1 : h;
+  return hcnet::Issue(Kind::Log,
+                      QX_DVR_FindDVRLog(Login(loginId), mode, majorType, minorType, &s, &e));
 }
 
 int32_t NET_DVR_FindNextLog(int32_t logHandle, uint8_t* record) {
   if (!record) return SDK_FIND_EXCEPTION;
   static_assert(SDK_LOG_SIZE >= QX_DVR_LOG_SIZE);
   std::memset(record, 0, SDK_LOG_SIZE);
-  const int32_t r = QX_DVR_FindNextLog(logHandle, record);
+  const int32_t r = QX_DVR_FindNextLog(hcnet::ToLib(logHandle, Kind::Log), record);
   if (r == QX_DVR_FILE_SUCCESS) return SDK_FIND_SUCCESS;
   return r == QX_DVR_NOMOREFILE ? SDK_FIND_NOMORE : SDK_FIND_EXCEPTION;
 }
 
-int NET_DVR_FindLogClose(int32_t logHandle) { return QX_DVR_FindLogClose(logHandle) == 1 ? 1 : 0; }
+int NET_DVR_FindLogClose(int32_t logHandle) {
+  const int32_t lib = hcnet::ToLib(logHandle, Kind::Log);
+  if (lib < 0) return 0;
+  const int r = QX_DVR_FindLogClose(lib);
+  hcnet::Retire(logHandle);  // the library lets the search go whatever the answer
+  return r == 1 ? 1 : 0;
+}
 
 int32_t NET_DVR_SetupAlarmChan(int32_t loginId) {
-  const int32_t h = QX_DVR_SetupAlarmChan(loginId);
-  return h < 0 ? -1 : h;
+  return hcnet::Issue(Kind::Alarm, QX_DVR_SetupAlarmChan(Login(loginId)));
 }
 
 int NET_DVR_CloseAlarmChan(int32_t alarmHandle) {
-  return QX_DVR_CloseAlarmChan(alarmHandle) == 1 ? 1 : 0;
+  const int32_t lib = hcnet::ToLib(alarmHandle, Kind::Alarm);
+  if (lib < 0) return 0;
+  const int r = QX_DVR_CloseAlarmChan(lib);
+  hcnet::Retire(alarmHandle);  // the library lets the channel go whatever the answer
+  return r == 1 ? 1 : 0;
 }
 
 // The recorder library counts the picture record's channel from 1; every other record takes
@@ -54,7 +70,7 @@ int NET_DVR_ReadConfig(int32_t loginId, uint32_t command, int32_t index, void* b
   if (!buffer) return 0;
   const int32_t channel = command == QX_DVR_GET_PICCFG ? index + 1 : index;
   uint32_t got = 0;
-  const int r = QX_DVR_GetPellmore(loginId, command, channel, buffer, size, &got);
+  const int r = QX_DVR_GetPellmore(Login(loginId), command, channel, buffer, size, &got);
   if (returned) *returned = r == 1 ? got : 0;
   return r == 1 ? 1 : 0;
 }
@@ -63,7 +79,7 @@ int NET_DVR_WriteConfig(int32_t loginId, uint32_t command, int32_t index, const 
                         uint32_t size) {
   if (!buffer) return 0;
   const int32_t channel = command == QX_DVR_SET_PICCFG ? index + 1 : index;
-  return QX_DVR_SetPellmore(loginId, command, channel, buffer, size) == 1 ? 1 : 0;
+  return QX_DVR_SetPellmore(Login(loginId), command, channel, buffer, size) == 1 ? 1 : 0;
 }
 
 }  // extern "C"

@@ -1,9 +1,11 @@
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 #include "HCNetSDK.h"
 #include "Saxtrum.h"
 #include "deliver.h"
+#include "plat/hook.h"
 #include "records.h"
 #include "registry.h"
 #include "search.h"
@@ -11,10 +13,9 @@
 namespace {
 std::mutex g_mutex;
 int g_initCount = 0;
-std::atomic<SdkMessageCallBack> g_messageCallback{nullptr};
-std::atomic<void*> g_messageUser{nullptr};
-std::atomic<SdkExceptionCallBack> g_exceptionCallback{nullptr};
-std::atomic<void*> g_exceptionUser{nullptr};
+// Each callback with its user value as one unit; replacing one waits for calls in progress.
+plat::Hook<std::function<void(int32_t, SdkAlarmerRecord*, SdkAlarmRecord*)>> g_message;
+plat::Hook<std::function<void(uint32_t, int32_t, int32_t)>> g_exception;
 std::atomic<uint32_t> g_lastError{0};
 
 // The recorder library reports on its receive threads; its records have the SDK's sizes.
@@ -24,20 +25,26 @@ void OnLibraryMessage(int32_t command, char* alarmer, char* alarm, uint32_t leng
   SdkAlarmerRecord a;
   SdkAlarmRecord r;
   hcnet::AlarmerFromBytes(reinterpret_cast<const uint8_t*>(alarmer), a);
+  // The caller knows the login by our id, not the library's.
+  a.userId = hcnet::ToOurs(a.userId, hcnet::Kind::Login);
+  if (a.userId < 0) return;  // the login has gone meanwhile
   hcnet::AlarmFromBytes(reinterpret_cast<const uint8_t*>(alarm), r);
   SdkDeliverAlarm(SDK_COMM_ALARM, &a, &r);
 }
 
 void OnLibraryException(uint32_t type, int32_t userId, intptr_t, void*) {
   if (type == QX_DVR_EXCEPTION_SAVE_STOPPED) {
-    // The value is the stream handle; only a live view's saving is the caller's to hear of.
-    const int32_t handle = userId;
+    // The value is the library's stream handle; only a live view's saving is the caller's to
+    // hear of, by our handles.
+    const int32_t handle = hcnet::ToOurs(userId, hcnet::Kind::Live);
     hcnet::LiveView live;
-    if (hcnet::FindLive(handle, &live))
-      SdkDeliverException(SDK_EXCEPTION_SAVE_STOPPED, live.loginId, handle);
+    if (handle >= 0 && hcnet::FindLive(handle, &live))
+      SdkDeliverException(SDK_EXCEPTION_SAVE_STOPPED, hcnet::ToOurs(live.loginId, hcnet::Kind::Login),
+                          handle);
     return;
   }
-  SdkDeliverException(SDK_EXCEPTION_EXCHANGE, userId, -1);
+  const int32_t loginId = hcnet::ToOurs(userId, hcnet::Kind::Login);
+  if (loginId >= 0) SdkDeliverException(SDK_EXCEPTION_EXCHANGE, loginId, -1);
 }
 }  // namespace
 
@@ -64,21 +71,31 @@ int NET_DVR_Cleanup() {
     hcnet::CloseAllSearches();
     QX_DVR_Cleanup();
     hcnet::ClearRegistry();
-    g_messageCallback = nullptr;
-    g_exceptionCallback = nullptr;
+    g_message.clear();
+    g_exception.clear();
   }
   return 1;
 }
 
 int NET_DVR_SetDVRMessageCallBack(SdkMessageCallBack callback, void* user) {
-  g_messageUser = user;
-  g_messageCallback = callback;
+  if (!callback) {
+    g_message.clear();
+    return 1;
+  }
+  g_message.set([callback, user](int32_t command, SdkAlarmerRecord* a, SdkAlarmRecord* r) {
+    callback(command, a, reinterpret_cast<char*>(r), sizeof(SdkAlarmRecord), user);
+  });
   return 1;
 }
 
 int NET_DVR_SetExceptionCallBack(uint32_t, intptr_t, SdkExceptionCallBack callback, void* user) {
-  g_exceptionUser = user;
-  g_exceptionCallback = callback;
+  if (!callback) {
+    g_exception.clear();
+    return 1;
+  }
+  g_exception.set([callback, user](uint32_t type, int32_t loginId, int32_t handle) {
+    callback(type, loginId, handle, user);
+  });
   return 1;
 }
 
@@ -91,11 +108,9 @@ uint32_t NET_DVR_GetLastError() {
 
 // Used by the rest of the stand-in to deliver what the recorder library reports.
 void SdkDeliverAlarm(int32_t command, SdkAlarmerRecord* alarmer, SdkAlarmRecord* alarm) {
-  if (auto cb = g_messageCallback.load())
-    cb(command, alarmer, reinterpret_cast<char*>(alarm), sizeof(SdkAlarmRecord),
-       g_messageUser.load());
+  g_message.call(command, alarmer, alarm);
 }
 
 void SdkDeliverException(uint32_t type, int32_t loginId, int32_t handle) {
-  if (auto cb = g_exceptionCallback.load()) cb(type, loginId, handle, g_exceptionUser.load());
+  g_exception.call(type, loginId, handle);
 }

@@ -9,13 +9,17 @@
 
 namespace {
 
-void OnLiveData(int32_t handle, uint32_t dataType, uint8_t* data, uint32_t length, void*) {
+using hcnet::Kind;
+
+// The library reports its own handle; the caller knows ours.
+void OnLiveData(int32_t libHandle, uint32_t dataType, uint8_t* data, uint32_t length, void*) {
+  const int32_t handle = hcnet::ToOurs(libHandle, Kind::Live);
   hcnet::LiveView live;
-  if (hcnet::FindLive(handle, &live) && live.data)
+  if (handle >= 0 && hcnet::FindLive(handle, &live) && live.data)
     live.data(handle, dataType, data, length, live.dataUser);
 }
 
-// The player reports each shown picture with the value we gave (the live handle) and the
+// The player reports each shown picture with the value we gave (our live handle) and the
 // picture to draw into; the callback gets the picture's own rectangle. A picture that went
 // to no window has nothing to draw into and is not reported.
 void OnDraw(int32_t, intptr_t dc, void* user) {
@@ -34,14 +38,18 @@ int32_t NET_DVR_Login(const char* address, uint16_t port, const char* user, cons
   QX_DVR_DEVICEINFO q{};
   const int32_t id = QX_DVR_Login(address, port, user, password, &q);
   if (id >= 0 && deviceInfo) hcnet::FromQx(q, *deviceInfo);
-  return id < 0 ? -1 : id;
+  return id < 0 ? -1 : hcnet::Issue(Kind::Login, id);
 }
 
 int NET_DVR_Logout(int32_t loginId) {
-  const int r = QX_DVR_Logout(loginId);
-  // Once the login is gone its searches can only fail; their handles will be given out again.
-  if (r == 1) hcnet::CloseSearchesOf(loginId);
-  return r == 1 ? 1 : 0;
+  const int32_t lib = hcnet::ToLib(loginId, Kind::Login);
+  if (lib < 0) return 0;
+  const int r = QX_DVR_Logout(lib);
+  if (r != 1) return 0;
+  // Once the login is gone its searches can only fail, and every handle of it is stale.
+  hcnet::CloseSearchesOf(lib);
+  hcnet::RetireLogin(lib);
+  return 1;
 }
 
 int32_t NET_DVR_RealPlay(int32_t loginId, const SdkClientInfo* client,
@@ -51,10 +59,13 @@ int32_t NET_DVR_RealPlay(int32_t loginId, const SdkClientInfo* client,
   q.lChannel = client->channel;
   q.lLinkMode = client->linkMode & SDK_LINK_SUBSTREAM;
   q.hPlayWnd = client->window;
-  const int32_t h = QX_DVR_RealPlay(loginId, &q, 0, 0, blocking);
-  if (h < 0) return -1;
+  const int32_t lib = hcnet::ToLib(loginId, Kind::Login);
+  if (lib < 0) return -1;
+  const int32_t libHandle = QX_DVR_RealPlay(lib, &q, 0, 0, blocking);
+  if (libHandle < 0) return -1;
+  const int32_t h = hcnet::Issue(Kind::Live, libHandle);
   hcnet::LiveView live;
-  live.loginId = loginId;
+  live.loginId = lib;
   live.channel = client->channel;
   live.window = client->window;
   hcnet::AddLive(h, live);
@@ -63,22 +74,26 @@ int32_t NET_DVR_RealPlay(int32_t loginId, const SdkClientInfo* client,
 }
 
 int NET_DVR_StopRealPlay(int32_t realHandle) {
-  const int r = QX_DVR_StopRealPlay(realHandle);
+  const int32_t lib = hcnet::ToLib(realHandle, Kind::Live);
+  if (lib < 0) return 0;
+  const int r = QX_DVR_StopRealPlay(lib);
   // The library always lets the stream go, whatever the device answered.
-  hcnet::RemoveLive(realHandle);
+  hcnet::Retire(realHandle);
   return r == 1 ? 1 : 0;
 }
 
 int NET_DVR_SetRealDataCallBack(int32_t realHandle, SdkRealDataCallBack callback, void* user) {
-  if (!hcnet::FindLive(realHandle, nullptr)) return 0;
+  const int32_t lib = hcnet::ToLib(realHandle, Kind::Live);
+  if (lib < 0 || !hcnet::FindLive(realHandle, nullptr)) return 0;
   hcnet::SetLiveData(realHandle, callback, user);
-  return QX_DVR_SetRealDataCallBack(realHandle, callback ? &OnLiveData : nullptr, nullptr);
+  return QX_DVR_SetRealDataCallBack(lib, callback ? &OnLiveData : nullptr, nullptr);
 }
 
 int NET_DVR_RigisterDrawFun(int32_t realHandle, SdkDrawFun fun, void* user) {
-  if (!hcnet::FindLive(realHandle, nullptr)) return 0;
+  const int32_t lib = hcnet::ToLib(realHandle, Kind::Live);
+  if (lib < 0 || !hcnet::FindLive(realHandle, nullptr)) return 0;
   hcnet::SetLiveDraw(realHandle, fun, user);
-  return QX_DVR_RigisterDrawFun(realHandle, fun ? &OnDraw : nullptr,
+  return QX_DVR_RigisterDrawFun(lib, fun ? &OnDraw : nullptr,
                                 fun ? reinterpret_cast<void*>(intptr_t{realHandle}) : nullptr);
 }
 
@@ -86,28 +101,36 @@ int NET_DVR_SaveRealData(int32_t realHandle, uint32_t mode, const char* path) {
   if (!path) return 0;
   // The caller names the file as the system does ("D:\\RecordFile\\..."): its drive letter maps
   // to a folder here, as for every other recording.
-  return QX_DVR_SaveRealData(realHandle, mode, plat::toNativePath(std::string(path)).c_str());
+  return QX_DVR_SaveRealData(hcnet::ToLib(realHandle, Kind::Live), mode,
+                             plat::toNativePath(std::string(path)).c_str());
 }
 
-int NET_DVR_StopSaveRealData(int32_t realHandle) { return QX_DVR_StopSaveRealData(realHandle); }
+int NET_DVR_StopSaveRealData(int32_t realHandle) {
+  return QX_DVR_StopSaveRealData(hcnet::ToLib(realHandle, Kind::Live));
+}
 
 int NET_DVR_CapturePicture(int32_t realHandle, const char* bmpPath) {
-  return QX_DVR_CapturePicture(realHandle, bmpPath);
+  return QX_DVR_CapturePicture(hcnet::ToLib(realHandle, Kind::Live), bmpPath);
 }
 
-int NET_DVR_OpenSound(int32_t realHandle) { return QX_DVR_OpenSound(realHandle); }
+int NET_DVR_OpenSound(int32_t realHandle) {
+  return QX_DVR_OpenSound(hcnet::ToLib(realHandle, Kind::Live));
+}
 int NET_DVR_CloseSound() { return QX_DVR_CloseSound(); }
-int NET_DVR_Volume(int32_t realHandle, uint16_t volume) { return QX_DVR_Volume(realHandle, volume); }
+int NET_DVR_Volume(int32_t realHandle, uint16_t volume) {
+  return QX_DVR_Volume(hcnet::ToLib(realHandle, Kind::Live), volume);
+}
 
 int NET_DVR_ClientSetVideoEffect(int32_t realHandle, uint32_t brightness, uint32_t contrast,
                                  uint32_t saturation, uint32_t hue) {
-  return QX_DVR_ClientSetVideoEffect(realHandle, brightness, contrast, saturation, hue);
+  return QX_DVR_ClientSetVideoEffect(hcnet::ToLib(realHandle, Kind::Live), brightness, contrast,
+                                     saturation, hue);
 }
 
 int NET_DVR_ClientGetVideoEffect(int32_t realHandle, uint32_t* brightness, uint32_t* contrast,
                                  uint32_t* saturation, uint32_t* hue) {
   uint32_t b = 0, c = 0, s = 0, h = 0;
-  const int r = QX_DVR_ClientGetVideoEffect(realHandle, &b, &c, &s, &h);
+  const int r = QX_DVR_ClientGetVideoEffect(hcnet::ToLib(realHandle, Kind::Live), &b, &c, &s, &h);
   if (r == 1) {
     if (brightness) *brightness = b;
     if (contrast) *contrast = c;
@@ -121,17 +144,29 @@ int NET_DVR_ClientGetVideoEffect(int32_t realHandle, uint32_t* brightness, uint3
 
 int32_t NET_DVR_StartVoiceCom(int32_t target, intptr_t channel, intptr_t, intptr_t, intptr_t) {
   hcnet::LiveView live;
-  if (hcnet::FindLive(target, &live)) return QX_DVR_StartVoiceCom(live.loginId, live.channel);
-  const int32_t ch = channel >= 1 && channel <= 16 ? static_cast<int32_t>(channel) : 1;
-  return QX_DVR_StartVoiceCom(target, ch);
+  int32_t talk;
+  if (hcnet::FindLive(target, &live)) {
+    talk = QX_DVR_StartVoiceCom(live.loginId, live.channel);
+  } else {
+    const int32_t ch = channel >= 1 && channel <= 16 ? static_cast<int32_t>(channel) : 1;
+    const int32_t lib = hcnet::ToLib(target, Kind::Login);
+    talk = lib < 0 ? -1 : QX_DVR_StartVoiceCom(lib, ch);
+  }
+  return hcnet::Issue(Kind::Talk, talk);
 }
 
-int NET_DVR_StopVoiceCom(int32_t talkHandle) { return QX_DVR_StopVoiceCom(talkHandle); }
+int NET_DVR_StopVoiceCom(int32_t talkHandle) {
+  const int32_t lib = hcnet::ToLib(talkHandle, Kind::Talk);
+  if (lib < 0) return 0;
+  const int r = QX_DVR_StopVoiceCom(lib);
+  hcnet::Retire(talkHandle);  // the library lets the talk slot go whatever the answer
+  return r;
+}
 
 // ---- PTZ ----
 
 int NET_DVR_PTZControl(int32_t realHandle, uint32_t command, uint32_t stop) {
-  return QX_DVR_PTZControl(realHandle, command, stop);
+  return QX_DVR_PTZControl(hcnet::ToLib(realHandle, Kind::Live), command, stop);
 }
 
 int NET_DVR_PTZControlWithSpeed(int32_t realHandle, uint32_t command, uint32_t stop,
@@ -140,21 +175,21 @@ int NET_DVR_PTZControlWithSpeed(int32_t realHandle, uint32_t command, uint32_t s
 }
 
 int NET_DVR_PTZPreset(int32_t realHandle, uint32_t command, uint32_t preset) {
-  return QX_DVR_PTZPreset(realHandle, command, preset);
+  return QX_DVR_PTZPreset(hcnet::ToLib(realHandle, Kind::Live), command, preset);
 }
 
 int NET_DVR_PTZCruise(int32_t realHandle, uint32_t command, uint8_t route, uint8_t point,
                       uint16_t value) {
-  return QX_DVR_PTZCruise(realHandle, command, route, point, value);
+  return QX_DVR_PTZCruise(hcnet::ToLib(realHandle, Kind::Live), command, route, point, value);
 }
 
 int NET_DVR_PTZTrack(int32_t realHandle, uint32_t command) {
-  return QX_DVR_PTZTrack(realHandle, command);
+  return QX_DVR_PTZTrack(hcnet::ToLib(realHandle, Kind::Live), command);
 }
 
 int NET_DVR_GetPTZCruise(int32_t loginId, int32_t channel, int32_t route, uint8_t* cruise) {
   if (!cruise) return 0;
-  return QX_DVR_GetPTZCruise(loginId, channel, route, cruise) == 1 ? 1 : 0;
+  return QX_DVR_GetPTZCruise(hcnet::ToLib(loginId, Kind::Login), channel, route, cruise) == 1 ? 1 : 0;
 }
 
 }  // extern "C"

@@ -1,7 +1,9 @@
 #pragma once
-// What the stand-in keeps about the recorder library's handles: live views (their login,
-// channel, window and the caller's callbacks) and downloads. Handles are the recorder
-// library's own; a handle not found here is not one of ours.
+// The stand-in's own handles and what it keeps about them. Every login id and stream handle
+// given to the caller is the recorder library's value with a generation above it: the
+// library gives its values out again (a login slot, a request slot), but a handle of ours is
+// never handed out twice, so a stale one fails instead of reaching another window's stream.
+// The wire keeps the library's values.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -9,6 +11,19 @@
 #include "HCNetSDK.h"
 
 namespace hcnet {
+
+enum class Kind : uint8_t { Login, Live, Playback, Download, Find, Log, Alarm, Talk };
+
+// A new handle of ours for a library value (-1 stays -1).
+int32_t Issue(Kind kind, int32_t libValue);
+// The library's value of a live handle of ours of that kind; -1 for a stale or foreign one.
+int32_t ToLib(int32_t handle, Kind kind);
+// Our current handle of a library value (callbacks report the library's); -1 when none.
+int32_t ToOurs(int32_t libValue, Kind kind);
+// The handle is gone (its stream stopped).
+void Retire(int32_t handle);
+// The login and every handle of its streams are gone (library user id).
+void RetireLogin(int32_t libUserId);
 
 // A live view's draw callback. Calls run under the slot's lock, so replacing or removing the
 // callback waits for a call in progress (a callback may replace its own: the lock is
@@ -20,7 +35,7 @@ struct DrawSlot {
 };
 
 struct LiveView {
-  int32_t loginId = -1;
+  int32_t loginId = -1;  // the library's user id
   int32_t channel = 1;
   intptr_t window = 0;
   SdkRealDataCallBack data = nullptr;
@@ -28,18 +43,16 @@ struct LiveView {
   std::shared_ptr<DrawSlot> draw = std::make_shared<DrawSlot>();
 };
 
+// Live views by handle of ours.
 void AddLive(int32_t handle, const LiveView& live);
 bool FindLive(int32_t handle, LiveView* out);
+// Each callback is stored together with its user value.
 void SetLiveData(int32_t handle, SdkRealDataCallBack cb, void* user);
 // Returns once no call of the previous callback is in progress (unless from inside it).
 void SetLiveDraw(int32_t handle, SdkDrawFun fun, void* user);
 // Calls the view's draw callback, if any, with the picture's rectangle.
 void CallLiveDraw(int32_t handle, intptr_t dc, int32_t width, int32_t height);
 void RemoveLive(int32_t handle);
-
-void AddDownload(int32_t handle);
-bool IsDownload(int32_t handle);
-void RemoveDownload(int32_t handle);
 
 // Forgets everything (the recorder library stopped).
 void ClearRegistry();

@@ -11,6 +11,7 @@
 #include "HCNetSDK.h"
 #include "Saxtrum.h"
 #include "records.h"
+#include "registry.h"
 
 namespace hcnet {
 
@@ -20,8 +21,8 @@ namespace {
 constexpr int kMaxRecords = 100000;
 
 struct Search {
-  int32_t handle = -1;
-  int32_t loginId = -1;
+  int32_t handle = -1;   // the library's
+  int32_t loginId = -1;  // the library's
   std::mutex mutex;
   std::deque<SdkFindData> found;
   bool done = false;
@@ -55,7 +56,7 @@ struct Search {
 };
 
 std::mutex g_mutex;
-std::map<int32_t, std::shared_ptr<Search>> g_searches;
+std::map<int32_t, std::shared_ptr<Search>> g_searches;  // by handle of ours
 
 std::shared_ptr<Search> Find(int32_t handle) {
   std::lock_guard<std::mutex> lock(g_mutex);
@@ -107,7 +108,8 @@ void CloseAllSearches() {
   }
   for (auto& [h, s] : all) {
     Finish(s);
-    QX_DVR_FindClose(h);
+    QX_DVR_FindClose(s->handle);
+    Retire(h);
   }
 }
 
@@ -124,21 +126,30 @@ int32_t NET_DVR_FindFile(int32_t loginId, const SdkFileCond* condition) {
   q.dwFileType = condition->fileType;
   q.struStartTime = hcnet::ToQx(condition->start);
   q.struStopTime = hcnet::ToQx(condition->end);
-  const int32_t h = QX_DVR_FindFile(loginId, &q);
-  if (h < 0) return -1;
+  const int32_t lib = hcnet::ToLib(loginId, hcnet::Kind::Login);
+  if (lib < 0) return -1;
+  const int32_t libHandle = QX_DVR_FindFile(lib, &q);
+  if (libHandle < 0) return -1;
   auto s = std::make_shared<Search>();
-  s->handle = h;
-  s->loginId = loginId;
-  std::shared_ptr<Search> stale;
+  s->handle = libHandle;
+  s->loginId = lib;
+  const int32_t h = hcnet::Issue(hcnet::Kind::Find, libHandle);
+  std::vector<std::shared_ptr<Search>> stale;
   {
     std::lock_guard<std::mutex> lock(hcnet::g_mutex);
-    std::shared_ptr<Search>& entry = hcnet::g_searches[h];
-    stale = std::move(entry);
-    entry = s;
+    // The library gave its handle out again, so a search still under it is one whose handle
+    // went away unclosed: its worker is ended, never closed on the device.
+    for (auto it = hcnet::g_searches.begin(); it != hcnet::g_searches.end();) {
+      if (it->second->handle == libHandle) {
+        stale.push_back(std::move(it->second));
+        it = hcnet::g_searches.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    hcnet::g_searches[h] = s;
   }
-  // The library gave the handle out again, so an entry still under it is a search whose
-  // handle went away unclosed: its worker is ended, never closed on the device.
-  if (stale) hcnet::Finish(stale);
+  for (auto& old : stale) hcnet::Finish(old);
   s->worker = std::thread([s] { s->Run(); });
   return h;
 }
@@ -159,7 +170,8 @@ int NET_DVR_FindClose(int32_t findHandle) {
   auto s = hcnet::Take(findHandle);
   if (!s) return 0;
   hcnet::Finish(s);
-  return QX_DVR_FindClose(findHandle);
+  hcnet::Retire(findHandle);
+  return QX_DVR_FindClose(s->handle);
 }
 
 }  // extern "C"
