@@ -100,10 +100,34 @@ void unregisterWindow(WindowHandle h) {
 bool isWindow(WindowHandle h) { return find(h) != nullptr; }
 
 bool postMessage(WindowHandle h, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return postMessage(h, message, wParam, lParam, nullptr);
+}
+
+bool postMessage(WindowHandle h, uint32_t message, uintptr_t wParam, intptr_t lParam,
+                 GiveBack giveBack) {
+  // Travels with the queued message; a parcel dropped undelivered gives its payload back.
+  struct Parcel {
+    uint32_t message = 0;
+    uintptr_t wParam = 0;
+    intptr_t lParam = 0;
+    GiveBack giveBack;
+    bool delivered = false;
+    ~Parcel() {
+      if (!delivered && giveBack) giveBack(message, wParam, lParam);
+    }
+  };
+  auto parcel = std::make_shared<Parcel>();
+  parcel->message = message;
+  parcel->wParam = wParam;
+  parcel->lParam = lParam;
+  parcel->giveBack = std::move(giveBack);
   auto e = find(h);
   if (!e || !e->dispatcher) return false;
-  e->dispatcher->post([h, message, wParam, lParam] {
-    if (auto live = find(h); live && live->proc) live->proc(message, wParam, lParam);
+  e->dispatcher->post([h, parcel = std::move(parcel)] {
+    auto live = find(h);
+    if (!live || !live->proc) return;
+    parcel->delivered = true;
+    live->proc(parcel->message, parcel->wParam, parcel->lParam);
   });
   return true;
 }
@@ -118,31 +142,40 @@ intptr_t sendMessage(WindowHandle h, uint32_t message, uintptr_t wParam, intptr_
     if (delivered) *delivered = true;
     return r;
   }
+  enum class Stage { Queued, Running, Done, Withdrawn };
   struct Reply {
     std::mutex m;
     std::condition_variable cv;
-    bool done = false;
+    Stage stage = Stage::Queued;
     intptr_t result = 0;
   };
   auto reply = std::make_shared<Reply>();
   e->dispatcher->post([h, message, wParam, lParam, reply] {
+    {
+      std::lock_guard<std::mutex> lk(reply->m);
+      // The sender gave up: its arguments may point into a stack that is gone.
+      if (reply->stage == Stage::Withdrawn) return;
+      reply->stage = Stage::Running;
+    }
     intptr_t r = 0;
     if (auto live = find(h); live && live->proc) r = live->proc(message, wParam, lParam);
     std::lock_guard<std::mutex> lk(reply->m);
     reply->result = r;
-    reply->done = true;
+    reply->stage = Stage::Done;
     reply->cv.notify_all();
   });
   std::unique_lock<std::mutex> lk(reply->m);
-  bool ok;
-  if (productMs < 0) {
-    reply->cv.wait(lk, [&] { return reply->done; });
-    ok = true;
-  } else {
-    ok = reply->cv.wait_for(lk, scaledDuration(productMs), [&] { return reply->done; });
+  auto done = [&] { return reply->stage == Stage::Done; };
+  if (productMs < 0 || !reply->cv.wait_for(lk, scaledDuration(productMs), done)) {
+    if (productMs >= 0 && reply->stage == Stage::Queued) {
+      reply->stage = Stage::Withdrawn;
+      return 0;
+    }
+    // Unbounded, or the handler already runs with our arguments: they must outlive it.
+    reply->cv.wait(lk, done);
   }
-  if (delivered) *delivered = ok;
-  return ok ? reply->result : 0;
+  if (delivered) *delivered = true;
+  return reply->result;
 }
 
 void setWindowData(WindowHandle h, int slot, std::shared_ptr<void> data) {

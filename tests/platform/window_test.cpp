@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "plat/clock.h"
 #include "plat/window.h"
@@ -82,8 +83,61 @@ TEST_F(WindowTest, SendFromAnotherThreadTimesOutWhenTheOwnerIsBusy) {
   worker.join();  // the owner never pumps: the sender must come back by itself
   EXPECT_FALSE(delivered);
   EXPECT_EQ(r, 0);
-  d->pump(0);  // the late message is still handled harmlessly
+  d->pump(0);  // the late message is dropped harmlessly
   plat::unregisterWindow(h);
+}
+
+TEST_F(WindowTest, TimedOutSendNeverRunsLaterWithTheSendersArguments) {
+  auto d = std::make_shared<plat::QueueDispatcher>();
+  int calls = 0;
+  int seen = 0;
+  plat::WindowHandle h = plat::registerWindow(
+      [&](uint32_t, uintptr_t, intptr_t l) {
+        ++calls;
+        seen = *reinterpret_cast<int*>(l);  // the sender's record
+        return intptr_t{1};
+      },
+      d);
+  std::thread worker([&] {
+    auto record = std::make_unique<int>(7);  // gone once the send gave up
+    bool delivered = true;
+    EXPECT_EQ(plat::sendMessage(h, 0x400, 0, reinterpret_cast<intptr_t>(record.get()), 200,
+                                &delivered),
+              0);
+    EXPECT_FALSE(delivered);
+  });
+  worker.join();
+  d->pump(0);  // the owner gets round to its queue only now
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(seen, 0);
+  plat::unregisterWindow(h);
+}
+
+TEST_F(WindowTest, PostedPayloadGoesBackWhenTheWindowNeverTakesIt) {
+  std::vector<intptr_t> back;
+  auto giveBack = [&](uint32_t, uintptr_t, intptr_t l) { back.push_back(l); };
+  std::vector<intptr_t> handled;
+  auto proc = [&](uint32_t, uintptr_t, intptr_t l) {
+    handled.push_back(l);
+    return intptr_t{0};
+  };
+  auto d = std::make_shared<plat::QueueDispatcher>();
+  plat::WindowHandle h = plat::registerWindow(proc, d);
+  EXPECT_TRUE(plat::postMessage(h, 0x400, 0, 1, giveBack));  // delivered
+  d->pump(0);
+  EXPECT_TRUE(plat::postMessage(h, 0x400, 0, 2, giveBack));
+  plat::unregisterWindow(h);  // gone before its turn
+  d->pump(0);
+  EXPECT_FALSE(plat::postMessage(h, 0x400, 0, 3, giveBack));  // gone at the post
+
+  auto doomed = std::make_shared<plat::QueueDispatcher>();
+  plat::WindowHandle h2 = plat::registerWindow(proc, doomed);
+  EXPECT_TRUE(plat::postMessage(h2, 0x400, 0, 4, giveBack));
+  doomed.reset();  // its queue is dropped unpumped (shut-down)
+  plat::unregisterWindow(h2);
+
+  EXPECT_EQ(handled, (std::vector<intptr_t>{1}));
+  EXPECT_EQ(back, (std::vector<intptr_t>{2, 3, 4}));
 }
 
 TEST_F(WindowTest, WindowDataLivesWithTheWindow) {

@@ -40,7 +40,17 @@ void unregisterWindow(WindowHandle h);
 bool isWindow(WindowHandle h);
 
 bool postMessage(WindowHandle h, uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
+// A message carrying something its sender owns (a pool block, say): when the message never
+// reaches the window's handler (the window is gone at the post or before its turn, or its
+// queue is dropped) giveBack gets the parameters, once, on the thread that drops it, so the
+// payload goes back to its owner instead of being lost. False when the window was already
+// gone (giveBack has run).
+using GiveBack = std::function<void(uint32_t message, uintptr_t wParam, intptr_t lParam)>;
+bool postMessage(WindowHandle h, uint32_t message, uintptr_t wParam, intptr_t lParam,
+                 GiveBack giveBack);
 // Result of the handler; 0 when the window is gone or the wait timed out (*delivered false).
+// A send whose wait ran out is withdrawn: its handler never runs later with the sender's (by
+// then possibly dead) arguments. If the handler had already begun, the sender waits for it.
 intptr_t sendMessage(WindowHandle h, uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0,
                      int productMs = 5000, bool* delivered = nullptr);
 
