@@ -1,12 +1,19 @@
 #include "devices/Device.h"
 
 #include <atomic>
+#include <utility>
+#include <vector>
 
 // ---- channel --------------------------------------------------------------------------
 
 CChannel* NewChannel(int number, CDevice* device) { return new CChannel(number, device); }
 
 CChannel::CChannel(int number, CDevice* device) : number_(number), device_(device) {}
+
+std::unique_lock<std::recursive_mutex> CChannel::HoldDevice() const {
+  return device_ ? std::unique_lock<std::recursive_mutex>(device_->ObjectLock())
+                 : std::unique_lock<std::recursive_mutex>();
+}
 
 CChannel::~CChannel() {
   // The PTZ object works over the preview: it goes first.
@@ -17,6 +24,7 @@ CChannel::~CChannel() {
 }
 
 IDevPreview* CChannel::GetPreview(int create) {
+  auto hold = HoldDevice();
   if (!preview_ && create == 1 && device_) {
     IDevUserLogin* login = device_->GetUserLogin(1);
     if (!login) return nullptr;
@@ -32,6 +40,7 @@ IDevCtlPtz* CChannel::GetPtz(int create) {
 }
 
 IDevCtlPtz* CChannel::GetPtzWithNumber(int create) {
+  auto hold = HoldDevice();
   if (!ptz_ && create == 1) {
     IDevPreview* preview = GetPreview(1);
     if (!preview) return nullptr;
@@ -61,33 +70,47 @@ void CChannel::ClearPreset(int i) {
 }
 
 bool CChannel::DeletePreview(IDevPreview* preview) {
-  // The channel must not keep, use or delete again a preview it was asked to delete, nor
-  // keep the PTZ object made over it.
-  if (preview && preview == preview_) {
-    ReleasePtz();
-    preview_ = nullptr;
+  IDevUserLogin* login = nullptr;
+  bool own = false;
+  {
+    // The channel must not keep, use or delete again a preview it was asked to delete, nor
+    // keep the PTZ object made over it.
+    auto hold = HoldDevice();
+    own = preview && preview == preview_;
+    if (own) preview_ = nullptr;
+    if (preview && device_) login = device_->GetUserLogin(0);
   }
+  if (own) ReleasePtz();
+  // Stopping joins the preview's threads, whose callbacks may look this device up.
   if (preview) {
     preview->StopRecord();
     preview->StopPreview();
-    CDevPreviewFactory::DeleteDevPreview(preview, device_ ? device_->GetUserLogin(1) : nullptr);
+    CDevPreviewFactory::DeleteDevPreview(preview, login);
   }
   return true;
 }
 
 bool CChannel::ReleasePtz() {
-  if (ptz_) {
-    CDevCtlPtzFactory::DeleteDevCtlPtz(ptz_, device_ ? device_->GetUserLogin(1) : nullptr);
-    ptz_ = nullptr;
+  IDevCtlPtz* ptz = nullptr;
+  IDevUserLogin* login = nullptr;
+  {
+    auto hold = HoldDevice();
+    std::swap(ptz, ptz_);
+    if (ptz && device_) login = device_->GetUserLogin(0);
   }
+  if (ptz) CDevCtlPtzFactory::DeleteDevCtlPtz(ptz, login);
   return true;
 }
 
 void CChannel::Release() {
-  alarmFlag_ = 0;
   ReleasePtz();
-  IDevPreview* p = preview_;
-  preview_ = nullptr;
+  IDevPreview* p;
+  {
+    auto hold = HoldDevice();
+    alarmFlag_ = 0;
+    p = preview_;
+    preview_ = nullptr;
+  }
   DeletePreview(p);
 }
 
@@ -118,11 +141,13 @@ CDevice::~CDevice() {
 }
 
 IDevUserLogin* CDevice::GetUserLogin(int create) {
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
   if (!login_ && create == 1) login_ = CDevUserLoginFactory::CreateDevUserLogin(&info_);
   return login_;
 }
 
 IDevConfig* CDevice::GetConfig(int create) {
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
   if (!config_ && create == 1) {
     IDevUserLogin* login = GetUserLogin(1);
     if (login) config_ = CDevConfigFactory::CreateDevConfig(login);
@@ -131,6 +156,7 @@ IDevConfig* CDevice::GetConfig(int create) {
 }
 
 IDevAlarm* CDevice::GetAlarm(int create) {
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
   if (!alarm_ && create == 1) {
     IDevUserLogin* login = GetUserLogin(1);
     if (!login || login->GetLoginID(1) == -1) return nullptr;
@@ -167,17 +193,31 @@ void CDevice::SetAlarmState(int state) {
 }
 
 CChannel* CDevice::GetChannel(int number) {
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
   auto it = channels_.find(number);
   return it == channels_.end() ? nullptr : it->second;
 }
 
+bool CDevice::HasChannel(int number) const {
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
+  return channels_.count(number) != 0;
+}
+
+CChannel* CDevice::GetOrAddChannel(int number) {
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
+  AddChannel(number);
+  return GetChannel(number);
+}
+
 bool CDevice::AddChannel(int number) {
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
   if (channels_.count(number)) return false;
   channels_[number] = NewChannel(number, this);
   return true;
 }
 
 bool CDevice::AddChannel(CChannel* channel) {
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
   if (!channel || channels_.count(channel->GetChannelNo())) return false;
   channels_[channel->GetChannelNo()] = channel;
   return true;
@@ -185,9 +225,19 @@ bool CDevice::AddChannel(CChannel* channel) {
 
 void CDevice::ReleaseAll() {
   BeforeRelease(*this);
-  if (config_) CDevConfigFactory::DeleteDevConfig(config_, GetUserLogin(1));
-  config_ = nullptr;
-  if (alarm_) CDevAlarmFactory::DeleteDevAlarm(alarm_, GetUserLogin(1));
-  alarm_ = nullptr;
-  for (auto& [n, ch] : channels_) ch->Release();
+  IDevConfig* config;
+  IDevAlarm* alarm;
+  IDevUserLogin* login;
+  std::vector<CChannel*> channels;
+  {
+    std::lock_guard<std::recursive_mutex> hold(objectsMu_);
+    config = std::exchange(config_, nullptr);
+    alarm = std::exchange(alarm_, nullptr);
+    login = login_;
+    for (auto& [n, ch] : channels_) channels.push_back(ch);
+  }
+  // Deleted outside the object lock: closing may wait for threads that look this device up.
+  if (config) CDevConfigFactory::DeleteDevConfig(config, login);
+  if (alarm) CDevAlarmFactory::DeleteDevAlarm(alarm, login);
+  for (CChannel* ch : channels) ch->Release();
 }

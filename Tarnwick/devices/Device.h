@@ -1,8 +1,11 @@
 #pragma once
 // The program's picture of one device and its channels. Device-layer objects (login,
 // configuration, alarm; per channel preview and PTZ) are made on first use through the
-// factories and destroyed only through the matching Delete* functions.
+// factories and destroyed only through the matching Delete* functions. Making one (and
+// adding a channel) holds the device's object lock, so two threads asking at once get the
+// same object; deleting one takes it out under that lock and stops and deletes it outside.
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "Hollin.h"
@@ -46,6 +49,8 @@ class CChannel {
   void Release();
 
  private:
+  std::unique_lock<std::recursive_mutex> HoldDevice() const;
+
   int number_;
   int userNo_ = 0;
   int alarmFlag_ = 0;
@@ -83,14 +88,20 @@ class CDevice {
   void SetAlarmState(int state);
 
   CChannel* GetChannel(int number);
-  bool HasChannel(int number) const { return channels_.count(number) != 0; }
+  bool HasChannel(int number) const;
+  // The channel, added when missing (once, whichever thread asks first).
+  CChannel* GetOrAddChannel(int number);
   bool AddChannel(int number);
   // The device owns the channel when this returns true; on false the caller keeps it.
   bool AddChannel(CChannel* channel);
   const std::map<int, CChannel*>& Channels() const { return channels_; }
   void ReleaseAll();
 
+  // Guards making and taking out the device-layer objects and the channel map.
+  std::recursive_mutex& ObjectLock() const { return objectsMu_; }
+
  private:
+  mutable std::recursive_mutex objectsMu_;
   std::map<int, CChannel*> channels_;
   CDevInfo info_;
   IDevConfig* config_ = nullptr;

@@ -25,15 +25,20 @@ std::u16string Text(const char16_t* t) { return t ? std::u16string(t) : std::u16
 }  // namespace
 
 CDeviceManager::~CDeviceManager() {
-  CScopedLock lk(lock_);
-  for (CDevice* d : devices_) delete d;
-  devices_.clear();
+  std::list<CDevice*> gone;
+  {
+    CScopedLock lk(lock_);
+    gone.swap(devices_);
+  }
+  // Destroying a device closes its connections; that never happens under the list lock.
+  for (CDevice* d : gone) delete d;
 }
 
 bool CDeviceManager::IsDuplicate(CDevice* device) {
   if (!device) return true;
   const std::u16string name = device->GetDevInfo().GetName();
   const std::u16string ip = device->GetDevInfo().GetIP();
+  CScopedLock lk(lock_);
   for (CDevice* d : devices_) {
     if (d->GetDevInfo().GetName() == name || d->GetDevInfo().GetIP() == ip) return true;
   }
@@ -41,10 +46,17 @@ bool CDeviceManager::IsDuplicate(CDevice* device) {
 }
 
 bool CDeviceManager::Add(CDevice* device) {
-  if (!device || IsDuplicate(device)) return false;
+  if (!device) return false;
+  // The check and the insert under one hold: two adds of one host cannot both pass.
   CScopedLock lk(lock_);
+  if (IsDuplicate(device)) return false;
   devices_.push_back(device);
   return true;
+}
+
+int CDeviceManager::Count() {
+  CScopedLock lk(lock_);
+  return static_cast<int>(devices_.size());
 }
 
 bool CDeviceManager::Remove(CDevice* device) {
@@ -83,27 +95,33 @@ CDevice* CDeviceManager::FindDeviceByLoginId(intptr_t id) {
   if (id == -1) return nullptr;
   CScopedLock lk(lock_);
   for (CDevice* d : devices_) {
-    // Makes login objects on the way, never logs in (argument 0).
-    IDevUserLogin* login = d->GetUserLogin(1);
+    // A device without a login object has no login id; none is made here, as this runs on
+    // the device layer's threads too (argument 0 of GetLoginID: never logs in).
+    IDevUserLogin* login = d->GetUserLogin(0);
     if (login && login->GetLoginID(0) == id) return d;
   }
   return nullptr;
 }
 
-std::list<CDevice*>& CDeviceManager::GetList() {
+std::u16string CDeviceManager::FindGuidByLoginId(intptr_t id) {
+  CScopedLock lk(lock_);
+  CDevice* d = FindDeviceByLoginId(id);
+  return d ? d->GetGuid() : std::u16string();
+}
+
+std::list<CDevice*> CDeviceManager::GetList() {
   CScopedLock lk(lock_);
   return devices_;
 }
 
 void CDeviceManager::GetDeviceText(const std::u16string& guid, std::u16string& out) {
+  CScopedLock lk(lock_);
   for (CDevice* d : devices_)
     if (d->GetGuid() == guid) out = d->GetDevInfo().GetName();
 }
 
 CChannel* CDeviceManager::GetChannel(CDevice* device, int number) {
-  if (!device) return nullptr;
-  if (!device->HasChannel(number)) device->AddChannel(number);
-  return device->GetChannel(number);
+  return device ? device->GetOrAddChannel(number) : nullptr;
 }
 
 CChannel* CDeviceManager::GetChannelByName(const std::u16string& name, int number) {
@@ -204,13 +222,14 @@ bool CDeviceManager::Load() {
 }
 
 bool CDeviceManager::Save() {
-  return SaveKeepingDamagedAside(kDatabase, [this] {
+  const std::list<CDevice*> devices = GetList();  // the UI thread's: none goes meanwhile
+  return SaveKeepingDamagedAside(kDatabase, [&devices] {
     CppSQLite3DB db;
     if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
-    int ok = RunInTransaction(db, [this](CppSQLite3DB& d) {
+    int ok = RunInTransaction(db, [&devices](CppSQLite3DB& d) {
       if (d.TableExists(u"Tb_Device")) d.Execute(u"DROP TABLE Tb_Device;");
       d.Execute(kCreateTable);
-      for (CDevice* dev : devices_) {
+      for (CDevice* dev : devices) {
         const CDevInfo& i = dev->GetDevInfo();
         d.Execute(u"insert into Tb_Device values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
                   {i.GetName(), i.GetIP(), int64_t{i.GetPort()}, i.GetUserName(), i.GetPwd(),

@@ -1,6 +1,13 @@
 #pragma once
 // The process-wide list of devices and stream-media servers, and the table Tb_Device of
 // Tarnwick.db that keeps it between runs.
+//
+// Threads: the UI thread owns the model: it alone adds, removes and deletes devices and uses
+// the pointers it finds. Other threads (device-layer callbacks, workers) look a device up by
+// its id (GUID, login id, host) with the calls below that hand back copies, and post what
+// they learnt to the UI thread; they keep no device pointer beyond the call that found it.
+// Every look-up holds the list lock; none hands the list out, and no device is destroyed
+// while the lock is held.
 #include <list>
 #include <string>
 
@@ -19,9 +26,13 @@ class CDeviceManager {
   // mode 0: by Name, mode 1: by Guid.
   CDevice* FindDevice(const std::u16string& text, int mode);
   CDevice* FindDeviceByIP(const char* ip);
+  // Only devices whose login object exists; none is made (or logged in) by the search.
   CDevice* FindDeviceByLoginId(intptr_t id);
-  std::list<CDevice*>& GetList();
-  int Count() const { return static_cast<int>(devices_.size()); }
+  // For any thread: the GUID of the device logged in with this id, empty when none.
+  std::u16string FindGuidByLoginId(intptr_t id);
+  // The devices at this moment (a copy: the list may change once it is returned).
+  std::list<CDevice*> GetList();
+  int Count();
   bool IsDuplicate(CDevice* device);
   void GetDeviceText(const std::u16string& guid, std::u16string& out);
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "devices/DeviceManager.h"
 #include "plat/clock.h"
@@ -263,6 +265,60 @@ TEST_F(DeviceList, AFailedSaveLeavesThePreviousTable) {
   ASSERT_TRUE(list->Save());
   list->Load();
   EXPECT_EQ(list->Count(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A device-layer thread looks devices up by id while the UI thread adds and removes others,
+// and two threads ask for one channel's preview at once: each object is made once, and the
+// list never changes under a look-up (the sanitizer build watches the accesses).
+TEST_F(DeviceList, LookupsFromAnotherThreadWhileTheUiThreadAddsAndRemoves) {
+  ASSERT_TRUE(list->Add(new CDevice(Info(u"cam", u"5.5.5.5", 2))));
+  CDevice* dvr = new CDevice(Info(u"dvr", u"6.6.6.6", 1));
+  ASSERT_TRUE(list->Add(dvr));
+  dvr->GetUserLogin(1)->Login();  // login id 5
+
+  std::atomic<bool> go{false}, stop{false};
+  std::atomic<IDevPreview*> seen{nullptr};
+  std::atomic<int> wrongGuid{0}, looks{0};
+  std::thread library([&] {
+    while (!go) std::this_thread::yield();
+    // Made on first use here and on the UI thread at the same moment.
+    seen = list->GetChannelPreviewByGuid(u"Gcam", 1, 1);
+    while (!stop) {
+      if (list->FindGuidByLoginId(5) != u"Gdvr") ++wrongGuid;
+      std::u16string name;
+      list->GetDeviceText(u"Gchurn", name);
+      (void)list->FindDevice(u"Gchurn", 1);  // compared only, never kept
+      (void)list->FindDeviceByIP("9.9.9.9");
+      (void)list->Count();
+      (void)list->IsDuplicate(dvr);
+      ++looks;
+    }
+  });
+  go = true;
+  IDevPreview* mine = list->GetChannelPreviewByGuid(u"Gcam", 1, 1);
+  int churns = 0;
+  // Bounded: at least 300 rounds, and on until the other thread has looked often enough.
+  for (; churns < 300 || (looks < 50 && churns < 100000); ++churns) {
+    CDevice* churn = new CDevice(Info(u"churn", u"9.9.9.9", 2));
+    ASSERT_TRUE(list->Add(churn));
+    churn->GetOrAddChannel(1)->GetPreview(1);
+    CDevice twin(Info(u"churn", u"9.9.9.9", 2));
+    EXPECT_FALSE(list->Add(&twin));
+    ASSERT_TRUE(list->Remove(churn));
+  }
+  stop = true;
+  library.join();
+  ASSERT_NE(mine, nullptr);
+  EXPECT_EQ(seen.load(), mine);
+  // The camera's preview once, and one per churned device.
+  EXPECT_EQ(std::count(fake::Journal().begin(), fake::Journal().end(), "preview.make.1"),
+            churns + 1);
+  EXPECT_EQ(wrongGuid.load(), 0);
+  EXPECT_EQ(list->Count(), 2);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // Fake device families for tests that exercise code above the device access layer without
 // devices. Every call that matters is appended to a shared journal, so tests can check the
 // order of operations across objects.
+#include <atomic>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,10 +16,15 @@ inline std::vector<std::string>& Journal() {
   static std::vector<std::string> j;
   return j;
 }
-inline void Note(const std::string& s) { Journal().push_back(s); }
+// Objects may be made and deleted on several threads (the device model's own tests).
+inline void Note(const std::string& s) {
+  static std::mutex m;
+  std::lock_guard<std::mutex> lock(m);
+  Journal().push_back(s);
+}
 
 struct Counters {
-  int logins = 0, previews = 0, ptzs = 0, configs = 0, alarms = 0;
+  std::atomic<int> logins{0}, previews{0}, ptzs{0}, configs{0}, alarms{0};
 };
 inline Counters& Alive() {
   static Counters c;
