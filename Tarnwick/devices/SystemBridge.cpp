@@ -101,9 +101,16 @@ plat::WindowHandle DeviceMessageTarget() {
 
 void OnDeviceMessageCallback(MsgAlarmInfo* block) {
   if (!block) return;
-  std::lock_guard<std::mutex> lock(gBridgeLock);
-  if (gTarget && plat::postMessage(gTarget, WM_DEVICE_ALARM, reinterpret_cast<uintptr_t>(block), 0)) return;
-  ReturnBlockLocked(block);
+  const plat::WindowHandle target = DeviceMessageTarget();
+  if (!target) {
+    FreeMsgBuffer(block);
+    return;
+  }
+  // A message the page never takes (gone at the post or before its turn) gives its block back.
+  plat::postMessage(target, WM_DEVICE_ALARM, reinterpret_cast<uintptr_t>(block), 0,
+                    [](uint32_t, uintptr_t b, intptr_t) {
+                      FreeMsgBuffer(reinterpret_cast<MsgAlarmInfo*>(b));
+                    });
 }
 
 void OnDeviceExceptionCallback(uint32_t, int32_t loginId, int32_t, void*) {

@@ -232,6 +232,7 @@ TEST(Renderer, HookRectanglesAreGridsAndReplaceTheItems) {
   r.SetOsdItem(0, 0, nullptr, 1, kOsdAudioIcon);
   r.SetOsdItem(0, 60, "TEXT", 0, kOsdStatsText);
   FlatPicture black(200, 100, 16);
+  r.PrepareOsd(200, 100);  // the player asks the hook before it takes its locks
   ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
   EXPECT_EQ(owner.calls, 1);
   EXPECT_EQ(owner.lastW, 200);

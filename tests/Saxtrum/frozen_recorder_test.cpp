@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -47,6 +48,29 @@ class EmulatorProcess {
   }
   void signal(int sig) {
     if (pid_ > 0) kill(pid_, sig);
+  }
+  // A stop takes effect thread by thread: true once every thread of it is stopped.
+  bool waitStopped() {
+    for (int i = 0; i < 1000; ++i) {
+      bool all = true;
+      const auto tasks = std::filesystem::path("/proc") / std::to_string(pid_) / "task";
+      for (const auto& t : std::filesystem::directory_iterator(tasks)) {
+        FILE* f = std::fopen((t.path() / "stat").c_str(), "r");
+        char state = '?';
+        if (f) {
+          // "pid (name) S ...": the state follows the last ')'.
+          char buf[512] = {};
+          const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+          std::fclose(f);
+          const char* close = std::strrchr(buf, ')');
+          if (n && close && close[1] == ' ') state = close[2];
+        }
+        if (state != 'T' && state != 't') all = false;
+      }
+      if (all) return true;
+      usleep(5000);
+    }
+    return false;
   }
   ~EmulatorProcess() {
     if (pid_ <= 0) return;
@@ -110,6 +134,7 @@ TEST(FrozenRecorder, LossIsReportedOnceAndStopsNoLongerWait) {
   ASSERT_TRUE(g_data.waitFor(4, 20000)) << "all four views receive pictures";
 
   emu.signal(SIGSTOP);
+  ASSERT_TRUE(emu.waitStopped());
   // The first request the frozen device leaves unanswered costs one reply time and fails ...
   uint32_t b, c, s, h;
   EXPECT_EQ(QX_DVR_ClientGetVideoEffect(views[0], &b, &c, &s, &h), 0);

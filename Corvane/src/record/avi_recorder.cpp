@@ -66,64 +66,68 @@ AviRecorder::AviRecorder() {
 AviRecorder::~AviRecorder() { Shutdown(); }
 
 void AviRecorder::SetClosedFileHook(ClosedFileHook hook) {
-  plat::RecursiveLock lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   closedHook_ = std::move(hook);
+  hookCalls_.waitIdle(lock);
 }
 void AviRecorder::SetOsdHook(OsdHook hook) {
-  plat::RecursiveLock lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   osdHook_ = std::move(hook);
+  hookCalls_.waitIdle(lock);
 }
 void AviRecorder::SetFailureHook(FailureHook hook) {
-  plat::RecursiveLock lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   failureHook_ = std::move(hook);
+  hookCalls_.waitIdle(lock);
 }
 void AviRecorder::SetClock(RecordClock clock) {
-  plat::RecursiveLock lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!clock.unixTime) clock.unixTime = clock_.unixTime;
   clock_ = std::move(clock);
 }
 void AviRecorder::SetSizeLimit(uint64_t bytes) {
-  plat::RecursiveLock lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   sizeLimit_ = bytes;
 }
 void AviRecorder::SetWriterOptions(AviWriterOptions options) {
-  plat::RecursiveLock lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   writerOptions_ = std::move(options);
 }
 
 bool AviRecorder::IsRecording() const {
-  plat::RecursiveLock lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return writer_ != nullptr;
 }
 std::string AviRecorder::FileName() const {
-  plat::RecursiveLock lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return fileName_;
 }
 int AviRecorder::FileIndex() const {
-  plat::RecursiveLock lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return fileIndex_;
 }
 
 int AviRecorder::StartRecord(const std::string& baseName) {
-  plat::RecursiveLock lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   generation_++;
   fileIndex_ = 1;
-  return OpenRecordFile(baseName) ? 1 : 0;
+  return OpenRecordFile(lock, baseName) ? 1 : 0;
 }
 
 int AviRecorder::StopRecord() {
-  plat::RecursiveLock lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   generation_++;
-  return CloseRecordFile();
+  return CloseRecordFile(lock);
 }
 
 void AviRecorder::Shutdown() {
-  plat::RecursiveLock lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   generation_++;
-  CloseRecordFile();
+  CloseRecordFile(lock);
   closedHook_ = nullptr;
   osdHook_ = nullptr;
   failureHook_ = nullptr;
+  hookCalls_.waitIdle(lock);
 }
 
 std::string AviRecorder::pickFileName(const std::string& baseName, int attempt) const {
@@ -136,9 +140,10 @@ std::string AviRecorder::pickFileName(const std::string& baseName, int attempt) 
   return name + ".avi";
 }
 
-bool AviRecorder::OpenRecordFile(const std::string& baseName) {
+bool AviRecorder::OpenRecordFile(std::unique_lock<std::mutex>& lock,
+                                 const std::string& baseName) {
   baseName_ = baseName;
-  if (writer_) CloseRecordFile();
+  if (writer_) CloseRecordFile(lock);
   // Two files begun within one second would share a name: never replace one that exists
   // (it may be a recording already announced); number the newcomer instead.
   AviWriterOptions options = writerOptions_;
@@ -166,7 +171,7 @@ bool AviRecorder::OpenRecordFile(const std::string& baseName) {
   checkpointTick_ = startTick_;
   frames_ = 0;
   bytes_ = 0;
-  if (osdHook_) osdHook_(true);
+  if (OsdHook osd = osdHook_) hookCalls_.run(lock, [&] { osd(true); });
   return true;
 }
 
@@ -180,24 +185,24 @@ void AviRecorder::describeFile() {
   writer_->SetAudio(1, audio.samplesPerSecond, audio.bitsPerSample, audio.formatTag);
 }
 
-void AviRecorder::checkpoint() {
+void AviRecorder::checkpoint(std::unique_lock<std::mutex>& lock) {
   const uint32_t now = clock_.tickMs();
   if (now - checkpointTick_ < kRecordCheckpointMs) return;
   checkpointTick_ = now;
   describeFile();
-  if (writer_->Checkpoint() != 0) endOnDiskError();
+  if (writer_->Checkpoint() != 0) endOnDiskError(lock);
 }
 
-int AviRecorder::endOnDiskError() {
+int AviRecorder::endOnDiskError(std::unique_lock<std::mutex>& lock) {
   const int error = writer_->diskError() ? writer_->diskError() : EIO;
   PLAT_LOGW("Corvane", "recording %s ended: %s", fileName_.c_str(), std::strerror(error));
   generation_++;
-  CloseRecordFile();
-  if (failureHook_) failureHook_(error);
+  CloseRecordFile(lock);
+  if (FailureHook failed = failureHook_) hookCalls_.run(lock, [&] { failed(error); });
   return 0;
 }
 
-int AviRecorder::CloseRecordFile() {
+int AviRecorder::CloseRecordFile(std::unique_lock<std::mutex>& lock) {
   if (!writer_) return 0;
   describeFile();
   int closed = AviWriter::Close(std::move(writer_));
@@ -209,14 +214,19 @@ int AviRecorder::CloseRecordFile() {
   info.bytes = bytes_ > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes_);
   info.fileName = fileName_;
   auto record = encodeClosedFileRecord(info);
-  if (closedHook_) closedHook_(record.data(), record.size());
-  if (osdHook_) osdHook_(false);
+  ClosedFileHook closedHook = closedHook_;
+  OsdHook osdHook = osdHook_;
+  if (closedHook || osdHook)
+    hookCalls_.run(lock, [&] {
+      if (closedHook) closedHook(record.data(), record.size());
+      if (osdHook) osdHook(false);
+    });
   return closed == 0 ? 1 : 0;
 }
 
 int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, int keyFlag,
                                   int width, int height) {
-  plat::RecursiveLock lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   if (!writer_) return 0;
   if (isVideo(type)) {
     const bool key = keyFlag == 0;
@@ -228,30 +238,31 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
       height_ = static_cast<uint16_t>(height);
     } else if (changed || (bytes_ > sizeLimit_ && key)) {
       const uint32_t generation = generation_;
-      CloseRecordFile();
+      CloseRecordFile(lock);
       codec_ = static_cast<int16_t>(type);
       width_ = static_cast<uint16_t>(width);
       height_ = static_cast<uint16_t>(height);
       if (generation != generation_) {
-        // The closed file's hook stopped or restarted the recording: that stands, and a
-        // restarted recording takes this frame into its own new file.
+        // The closed file's hook (or another thread) stopped or restarted the recording:
+        // that stands, and a restarted recording takes this frame into its own new file.
         if (!writer_) return 0;
       } else {
         fileIndex_++;
-        if (!OpenRecordFile(baseName_)) return 0;
+        // The new file's hook may have stopped it again.
+        if (!OpenRecordFile(lock, baseName_) || !writer_) return 0;
       }
     }
     if (frames_ == 0 && !key) return 1;  // a file starts with a key frame
     if (writer_->WriteVideo(data, length, key) != 0)
-      return writer_->diskError() ? endOnDiskError() : 0;
+      return writer_->diskError() ? endOnDiskError(lock) : 0;
     frames_++;
   } else if (isWrittenAudio(type)) {
     audioType_ = static_cast<int16_t>(type);
     if (writer_->WriteAudio(data, length) != 0)
-      return writer_->diskError() ? endOnDiskError() : 0;
+      return writer_->diskError() ? endOnDiskError(lock) : 0;
   }
   bytes_ += length;
-  checkpoint();
+  checkpoint(lock);
   return 1;
 }
 

@@ -8,10 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "plat/clock.h"
-#include "plat/sync.h"
+#include "plat/hook.h"
 #include "record/avi_writer.h"
 
 #include "codecs.h"
@@ -70,7 +71,8 @@ class AviRecorder {
   // 1, or 0 when no file is open, the next file could not be made or the write failed.
   int WriteRecordFrame(const void* data, uint32_t length, int type, int keyFlag, int width,
                        int height);
-  // Closes an open file and drops the hooks: the owner is going away.
+  // Closes an open file and drops the hooks: the owner is going away. Like clearing a hook,
+  // returns once a hook call in progress on another thread has ended.
   void Shutdown();
 
   bool IsRecording() const;
@@ -78,14 +80,17 @@ class AviRecorder {
   int FileIndex() const;
 
  private:
-  bool OpenRecordFile(const std::string& baseName);
-  int CloseRecordFile();
+  // Both run with mutex_ held in lock and release it while the hooks are called, so a hook
+  // may use the recorder (stop, restart) and other threads are not held up by it.
+  bool OpenRecordFile(std::unique_lock<std::mutex>& lock, const std::string& baseName);
+  int CloseRecordFile(std::unique_lock<std::mutex>& lock);
   void describeFile();  // the header's picture and sound values, from what was written
-  int endOnDiskError();  // 0, after closing the file the disk refused
-  void checkpoint();
+  // 0, after closing the file the disk refused.
+  int endOnDiskError(std::unique_lock<std::mutex>& lock);
+  void checkpoint(std::unique_lock<std::mutex>& lock);
   std::string pickFileName(const std::string& baseName, int attempt) const;
 
-  mutable plat::RecursiveMutex mutex_;  // a file switch closes and opens inside a write
+  mutable std::mutex mutex_;  // never held while a hook runs
   uint16_t width_ = 0, height_ = 0;
   int16_t codec_ = -1;
   int16_t audioType_ = -1;
@@ -98,12 +103,14 @@ class AviRecorder {
   uint32_t frames_ = 0;
   uint64_t sizeLimit_ = kRecordSizeLimit;
   int fileIndex_ = 0;
-  // Counts starts and stops, so a file switch sees one made by a hook inside its close.
+  // Counts starts and stops, so a file switch sees one made meanwhile (by a hook inside its
+  // close or by another thread).
   uint32_t generation_ = 0;
   std::unique_ptr<AviWriter> writer_;
   ClosedFileHook closedHook_;
   OsdHook osdHook_;
   FailureHook failureHook_;
+  plat::HookCalls hookCalls_;
   RecordClock clock_;
   AviWriterOptions writerOptions_;
 };

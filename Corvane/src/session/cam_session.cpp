@@ -62,30 +62,23 @@ std::shared_ptr<CamSession> findSession(IPC_HANDLE handle) {
 }
 
 void RaiseSessionEvent(CamSession& s, int event, void* data, int length) {
-  IpcSessionHook hook;
-  void* user;
-  {
-    std::lock_guard<std::mutex> lk(s.hookMutex);
-    hook = s.hook;
-    user = s.hookUser;
-  }
-  // Called without the lock: a hook that waits on the caller's thread must not block it.
-  if (hook) hook(event, data, length, user);
+  std::unique_lock<std::mutex> lk(s.hookMutex);
+  IpcSessionHook hook = s.hook;
+  void* user = s.hookUser;
+  // Called without the lock (a hook that waits on the caller's thread must not block it),
+  // but counted: changing the hook waits for the call to end.
+  if (hook) s.hookCalls.run(lk, [&] { hook(event, data, length, user); });
 }
 
 void RaiseStartEvent(CamSession& s, int event) {
-  IpcSessionHook hook;
-  void* user;
-  {
-    std::lock_guard<std::mutex> lk(s.hookMutex);
-    hook = s.hook;
-    user = s.hookUser;
-    if (!hook) {
-      s.heldStartEvent = event;
-      return;
-    }
+  std::unique_lock<std::mutex> lk(s.hookMutex);
+  IpcSessionHook hook = s.hook;
+  void* user = s.hookUser;
+  if (!hook) {
+    s.heldStartEvent = event;
+    return;
   }
-  hook(event, reinterpret_cast<void*>(s.handle), 0, user);
+  s.hookCalls.run(lk, [&] { hook(event, reinterpret_cast<void*>(s.handle), 0, user); });
 }
 
 void RequestKeepAliveNow(CamSession& s) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Corvane/session.h"
+#include "plat/hook.h"
 #include "plat/msgthread.h"
 #include "plat/socket.h"
 #include "session/handle_registry.h"
@@ -41,6 +42,7 @@ struct CamSession {
   std::mutex hookMutex;
   IpcSessionHook hook = nullptr;
   void* hookUser = nullptr;
+  plat::HookCalls hookCalls;  // calls in progress, which a change of hook waits for
   int heldStartEvent = 0;
 
   // Child lists and their lock: a close never proceeds while another thread walks them.

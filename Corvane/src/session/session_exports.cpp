@@ -53,10 +53,11 @@ extern "C" int IPC_SetSessionHook(IPC_HANDLE session, IpcSessionHook hook, void*
   if (!s) return 0;
   bool held;
   {
-    std::lock_guard<std::mutex> lk(s->hookMutex);
+    std::unique_lock<std::mutex> lk(s->hookMutex);
     s->hook = hook;
     s->hookUser = user;
     held = hook && s->heldStartEvent != 0;
+    s->hookCalls.waitIdle(lk);  // calls of the old hook have ended
   }
   // The start event came before any hook could be set: the control thread delivers it now.
   if (held && s->controlThread) s->controlThread->post(kMsgHookSet);
@@ -66,8 +67,10 @@ extern "C" int IPC_SetSessionHook(IPC_HANDLE session, IpcSessionHook hook, void*
 extern "C" int IPC_CleanSessionHook(IPC_HANDLE session) {
   auto s = findSession(session);
   if (!s) return 0;
-  std::lock_guard<std::mutex> lk(s->hookMutex);
+  std::unique_lock<std::mutex> lk(s->hookMutex);
   s->hook = nullptr;
   s->hookUser = nullptr;
+  // Once this returns no call of the hook runs on another thread: its user data may go.
+  s->hookCalls.waitIdle(lk);
   return 1;
 }

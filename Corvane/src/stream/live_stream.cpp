@@ -186,40 +186,33 @@ void LiveStream::setSpeak(bool on) {
 }
 
 void LiveStream::setStreamHook(IpcStreamHook hook, void* user) {
-  std::lock_guard<std::mutex> lk(hookMutex_);
-  streamHook_ = hook;
-  streamUser_ = user;
+  if (!hook) {
+    streamHook_.clear();
+    return;
+  }
+  streamHook_.set([hook, user](const uint8_t* data, int length, int codec, uint32_t seconds,
+                               uint32_t microseconds, uint32_t stamp) {
+    hook(data, length, codec, seconds, microseconds, stamp, user);
+  });
 }
 
 void LiveStream::setOsdHook(IPC_OSD_HOOK hook, void* user) {
-  std::lock_guard<std::mutex> lk(hookMutex_);
-  osdHook_ = hook;
-  osdUser_ = user;
+  if (!hook) {
+    osdHook_.clear();
+    return;
+  }
+  osdHook_.set([hook, user](IpcOsdItems* items, int width, int height) {
+    hook(items, width, height, user);
+  });
 }
 
 bool LiveStream::callOsdHook(IpcOsdItems* items, int width, int height) {
-  IPC_OSD_HOOK hook;
-  void* user;
-  {
-    std::lock_guard<std::mutex> lk(hookMutex_);
-    hook = osdHook_;
-    user = osdUser_;
-  }
-  if (!hook) return false;
-  hook(items, width, height, user);
-  return true;
+  return osdHook_.call(items, width, height);
 }
 
 void LiveStream::callStreamHook(const uint8_t* data, int length, int codec, uint32_t seconds,
                                 uint32_t microseconds, uint32_t stamp) {
-  IpcStreamHook hook;
-  void* user;
-  {
-    std::lock_guard<std::mutex> lk(hookMutex_);
-    hook = streamHook_;
-    user = streamUser_;
-  }
-  if (hook) hook(data, length, codec, seconds, microseconds, stamp, user);
+  streamHook_.call(data, length, codec, seconds, microseconds, stamp);
 }
 
 void LiveStream::writeRecord(const uint8_t* data, uint32_t length, int type, int keyFlag,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Corvane/stream.h"
+#include "plat/hook.h"
 #include "plat/msgthread.h"
 #include "plat/socket.h"
 #include "session/cam_session.h"
@@ -138,11 +139,10 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
 
   MediaConnection videoConn_, audioConn_, talkConn_;
 
-  std::mutex hookMutex_;
-  IpcStreamHook streamHook_ = nullptr;
-  void* streamUser_ = nullptr;
-  IPC_OSD_HOOK osdHook_ = nullptr;
-  void* osdUser_ = nullptr;
+  // The caller's hooks with their user values; clearing one waits for a call in progress.
+  plat::Hook<std::function<void(const uint8_t*, int, int, uint32_t, uint32_t, uint32_t)>>
+      streamHook_;
+  plat::Hook<std::function<void(IpcOsdItems*, int, int)>> osdHook_;
 
   std::mutex threadMutex_;  // starting and stopping threads
   std::unique_ptr<plat::MessageThread> videoRx_, decode_, render_, audioRx_, audioPlay_, talk_;

@@ -96,16 +96,34 @@ int DdrawRenderer::SetOsdItem(int x, int y, const char* text, int flag, int item
   return 1;
 }
 
+void DdrawRenderer::PrepareOsd(int width, int height) {
+  if (!owner_) return;
+  IpcOsdItems items;
+  {
+    std::lock_guard<std::mutex> lk(itemMutex_);
+    items = hookItems_;  // the hook sees the record as it left it
+  }
+  // No lock of ours is held: the hook may snapshot, record or stop this very stream.
+  const bool hooked = owner_->callOsdHook(&items, width, height);
+  std::lock_guard<std::mutex> lk(itemMutex_);
+  hooked_ = hooked;
+  if (hooked) hookItems_ = items;
+}
+
 void DdrawRenderer::drawOsd(const plat::LockedSurface& ls) {
   OsdCanvas canvas(ls, width_, height_);
-  if (owner_ && owner_->callOsdHook(&hookItems_, width_, height_)) {
-    canvas.hookRects(hookItems_);
-    return;
-  }
   Items it;
+  IpcOsdItems hookItems;
+  bool hooked;
   {
     std::lock_guard<std::mutex> lk(itemMutex_);
     it = items_;
+    hooked = hooked_;
+    hookItems = hookItems_;
+  }
+  if (hooked) {
+    canvas.hookRects(hookItems);
+    return;
   }
   static const int kIconIds[3] = {kOsdAudioIcon, kOsdTalkIcon, kOsdRecordIcon};
   for (int i = 0; i < 3; ++i) {

@@ -38,6 +38,9 @@ class DdrawRenderer {
   int BlitFrame(const plat::SurfaceRect* source, const uint8_t* y, const uint8_t* u,
                 const uint8_t* v);
   int SetOsdItem(int x, int y, const char* text, int flag, int itemId);
+  // Asks the owner's OSD hook for the next pictures' record, with no lock of the renderer
+  // (or of the player that calls it) held; BlitFrame draws what it last gave.
+  void PrepareOsd(int width, int height);
 
   // The back surface as 32-bit pixels (B, G, R, 0), bottom row first, taken under the lock
   // that keeps drawing out. False when there is no surface or it cannot be locked.
@@ -70,10 +73,11 @@ class DdrawRenderer {
   std::shared_ptr<plat::Display> display_;
   std::shared_ptr<plat::PrimarySurface> primary_;
   std::shared_ptr<plat::BackSurface> back_;
-  IpcOsdItems hookItems_{};
 
   mutable std::mutex itemMutex_;  // the OSD items, set from the decode thread
   Items items_;
+  bool hooked_ = false;         // the hook is set: its record replaces the items
+  IpcOsdItems hookItems_{};     // the hook's record as it last filled it
 };
 
 }  // namespace corvane

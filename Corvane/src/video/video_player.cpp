@@ -160,6 +160,7 @@ void VideoPlayer::drawLocked(const uint8_t* y, const uint8_t* u, const uint8_t* 
 }
 
 int VideoPlayer::RenderPicture(const uint8_t* picture, int width, int height) {
+  prepareOsd(width, height);
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);
   rebindIfNeeded();
   if (!picture || width <= 0 || height <= 0) return 1;
@@ -223,7 +224,14 @@ void VideoPlayer::SetOsdFlag(uint32_t bits, bool on) {
   else osdFlags_ &= ~bits;
 }
 
+void VideoPlayer::prepareOsd(int width, int height) {
+  // The OSD hook runs before the draw lock is taken (a hook may snapshot or resize).
+  main_.PrepareOsd(width, height);
+  if (secondShown_) second_.PrepareOsd(width, height);
+}
+
 void VideoPlayer::DrawStatusText(int videoState, int audioState) {
+  prepareOsd(width_, height_);
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);
   auto text = [](int state, const char* connecting, const char* full, char* out, size_t n) {
     const char* s = state == kStateConnecting ? connecting : state == kStateServerFull ? full : nullptr;

@@ -96,6 +96,7 @@ class VideoPlayer {
   void drawLocked(const uint8_t* y, const uint8_t* u, const uint8_t* v);
   // The player's own picture (playback, status texts), black until drawn into.
   uint8_t* ownPicture();
+  void prepareOsd(int width, int height);
   void copyStats(char* out) const;
   bool snapshot32(std::vector<uint8_t>* pixels, int* width, int* height);
 

@@ -8,6 +8,7 @@
 #include "Corvane.h"
 #include "camera_common/WireBytes.h"
 #include "camera_common/CameraPreview.h"
+#include "plat/hook.h"
 
 namespace hollin::routes {
 
@@ -26,9 +27,12 @@ struct Route {
   bool hookSet = false;
 };
 
-std::mutex g_mutex;
+std::mutex g_mutex;  // the routes; never held while a preview's handler or the camera library runs
 std::map<DevHandle, Route> g_routes;
 uint64_t g_seq = 0;
+plat::HookCalls g_calls;  // handlers running, which a detach waits for
+// Serialises setting and clearing the camera sessions' hooks (the session hook never takes it).
+std::mutex g_hookMutex;
 
 // Events whose data is the stream handle; the others carry the session or a record.
 bool IsStreamEvent(int event) {
@@ -47,26 +51,27 @@ bool IsStreamEvent(int event) {
   }
 }
 
-// On camera library threads. The preview's handler only stores and posts, so holding the
-// lock across it cannot block a thread that closes a stream (closing never takes it).
+// On camera library threads. The preview's handler runs with no lock held; a preview's
+// detach waits for a handler in progress, so the preview outlives every call it gets.
 void SessionHook(int event, void* data, int, void* user) {
   const DevHandle session = reinterpret_cast<DevHandle>(user);
   const DevHandle stream = reinterpret_cast<DevHandle>(data);
   if (!IsStreamEvent(event) || stream == 0) return;
-  std::lock_guard<std::mutex> lk(g_mutex);
+  std::unique_lock<std::mutex> lk(g_mutex);
   auto it = g_routes.find(session);
   if (it == g_routes.end()) return;
   Route& r = it->second;
+  CameraPreview* target = nullptr;
   for (Member& m : r.members)
     if (m.hooked && m.stream != 0 && m.stream == stream) {
-      m.preview->OnSessionEvent(event, stream);
-      return;
+      target = m.preview;
+      break;
     }
   // A stream not yet known: its open has not returned, so it is the opening preview's.
-  if (r.opening) {
+  if (!target && r.opening)
     for (Member& m : r.members)
-      if (m.preview == r.opening && m.hooked) r.opening->OnSessionEvent(event, stream);
-  }
+      if (m.preview == r.opening && m.hooked) target = r.opening;
+  if (target) g_calls.run(lk, [&] { target->OnSessionEvent(event, stream); });
 }
 
 Member* Find(Route& r, CameraPreview* p) {
@@ -78,28 +83,42 @@ Member* Find(Route& r, CameraPreview* p) {
 }  // namespace
 
 void Attach(DevHandle session, CameraPreview* preview, bool hooked) {
+  std::lock_guard<std::mutex> hookLock(g_hookMutex);
+  bool setHook = false;
+  {
+    std::lock_guard<std::mutex> lk(g_mutex);
+    Route& r = g_routes[session];
+    r.members.push_back(Member{preview, hooked});
+    setHook = hooked && !r.hookSet && session != 0;
+  }
+  if (!setHook) return;
+  const bool set = IPC_SetSessionHook(AsIpc(session), &SessionHook,
+                                      reinterpret_cast<void*>(session)) == 1;
   std::lock_guard<std::mutex> lk(g_mutex);
-  Route& r = g_routes[session];
-  r.members.push_back(Member{preview, hooked});
-  if (hooked && !r.hookSet && session != 0)
-    r.hookSet = IPC_SetSessionHook(AsIpc(session), &SessionHook,
-                                   reinterpret_cast<void*>(session)) == 1;
+  auto it = g_routes.find(session);
+  if (it != g_routes.end()) it->second.hookSet = set;
 }
 
 void Detach(DevHandle session, CameraPreview* preview) {
-  std::lock_guard<std::mutex> lk(g_mutex);
-  auto it = g_routes.find(session);
-  if (it == g_routes.end()) return;
-  Route& r = it->second;
-  std::erase_if(r.members, [&](const Member& m) { return m.preview == preview; });
-  if (r.opening == preview) r.opening = nullptr;
-  const bool anyHooked =
-      std::any_of(r.members.begin(), r.members.end(), [](const Member& m) { return m.hooked; });
-  if (r.hookSet && !anyHooked) {
-    IPC_CleanSessionHook(AsIpc(session));
-    r.hookSet = false;
+  std::lock_guard<std::mutex> hookLock(g_hookMutex);
+  bool cleanHook = false;
+  {
+    std::unique_lock<std::mutex> lk(g_mutex);
+    auto it = g_routes.find(session);
+    if (it == g_routes.end()) return;
+    Route& r = it->second;
+    std::erase_if(r.members, [&](const Member& m) { return m.preview == preview; });
+    if (r.opening == preview) r.opening = nullptr;
+    const bool anyHooked = std::any_of(r.members.begin(), r.members.end(),
+                                       [](const Member& m) { return m.hooked; });
+    cleanHook = r.hookSet && !anyHooked;
+    if (cleanHook) r.hookSet = false;
+    if (r.members.empty()) g_routes.erase(it);
+    // No new call reaches the preview now; one under way ends before it may go.
+    g_calls.waitIdle(lk);
   }
-  if (r.members.empty()) g_routes.erase(it);
+  // The camera library's clear waits for a hook call in progress: never under our lock.
+  if (cleanHook) IPC_CleanSessionHook(AsIpc(session));
 }
 
 void SetOpening(DevHandle session, CameraPreview* preview) {

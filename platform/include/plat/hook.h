@@ -1,11 +1,9 @@
 #pragma once
-// A callback slot shared between the thread that sets it and the threads that call it.
-// The function (with whatever user value it captures) is stored as one unit, so a caller
-// never sees a new function with an old user value. Calls run with no lock held. Replacing
-// or clearing the function waits until calls of the old one on other threads have returned,
-// so the owner may free what the old one used as soon as set() returns; from inside a call
-// (the callback replacing itself) it does not wait, and the running call finishes with the
-// function it began with.
+// Callbacks shared between the thread that sets them and the threads that call them.
+// Calls run with no lock held. Replacing or clearing a callback waits until calls of the old
+// one on other threads have returned, so the owner may free what the old one used as soon as
+// the setter returns; from inside a call (a callback replacing itself) it does not wait, and
+// the running call finishes with the function it began with.
 #include <algorithm>
 #include <condition_variable>
 #include <memory>
@@ -16,6 +14,47 @@
 
 namespace plat {
 
+// The calls in progress of a callback kept under its owner's mutex: every method is called
+// with that mutex held (waitIdle with it in the lock it waits on).
+class HookCalls {
+ public:
+  void enter() { callers_.push_back(std::this_thread::get_id()); }
+  void leave() {
+    auto it = std::find(callers_.begin(), callers_.end(), std::this_thread::get_id());
+    if (it != callers_.end()) callers_.erase(it);
+    idle_.notify_all();
+  }
+  // Returns once no other thread is inside a call.
+  void waitIdle(std::unique_lock<std::mutex>& lock) {
+    const auto self = std::this_thread::get_id();
+    idle_.wait(lock, [&] {
+      return std::all_of(callers_.begin(), callers_.end(),
+                         [&](std::thread::id t) { return t == self; });
+    });
+  }
+  // Runs call() unlocked, counted as a call in progress; lock is held before and after.
+  template <typename F>
+  void run(std::unique_lock<std::mutex>& lock, F&& call) {
+    enter();
+    lock.unlock();
+    struct Relock {
+      HookCalls* calls;
+      std::unique_lock<std::mutex>& lock;
+      ~Relock() {
+        lock.lock();
+        calls->leave();
+      }
+    } relock{this, lock};
+    call();
+  }
+
+ private:
+  std::condition_variable idle_;
+  std::vector<std::thread::id> callers_;  // one entry per call in progress
+};
+
+// One callback (with whatever user value it captures, stored as one unit so a caller never
+// sees a new function with an old user value).
 template <typename Fn>
 class Hook {
  public:
@@ -28,11 +67,7 @@ class Hook {
     std::unique_lock<std::mutex> lock(mu_);
     old = std::move(fn_);
     if (fn) fn_ = std::make_shared<const Fn>(std::move(fn));
-    const auto self = std::this_thread::get_id();
-    idle_.wait(lock, [&] {
-      return std::all_of(callers_.begin(), callers_.end(),
-                         [&](std::thread::id t) { return t == self; });
-    });
+    calls_.waitIdle(lock);
     lock.unlock();
     // old is released here, outside the lock.
   }
@@ -46,34 +81,17 @@ class Hook {
   // Calls the function when one is set; false when none is.
   template <typename... Args>
   bool call(Args&&... args) {
-    std::shared_ptr<const Fn> fn;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      if (!fn_) return false;
-      fn = fn_;
-      callers_.push_back(std::this_thread::get_id());
-    }
-    struct Leave {
-      Hook* hook;
-      ~Leave() {
-        {
-          std::lock_guard<std::mutex> lock(hook->mu_);
-          auto it = std::find(hook->callers_.begin(), hook->callers_.end(),
-                              std::this_thread::get_id());
-          if (it != hook->callers_.end()) hook->callers_.erase(it);
-        }
-        hook->idle_.notify_all();
-      }
-    } leave{this};
-    (*fn)(std::forward<Args>(args)...);
+    std::unique_lock<std::mutex> lock(mu_);
+    if (!fn_) return false;
+    std::shared_ptr<const Fn> fn = fn_;
+    calls_.run(lock, [&] { (*fn)(std::forward<Args>(args)...); });
     return true;
   }
 
  private:
   mutable std::mutex mu_;
-  std::condition_variable idle_;
+  HookCalls calls_;
   std::shared_ptr<const Fn> fn_;
-  std::vector<std::thread::id> callers_;  // threads inside a call, once per call
 };
 
 }  // namespace plat
