@@ -259,10 +259,12 @@ TEST(Renderer, HookRectanglesAreGridsAndReplaceTheItems) {
   EXPECT_EQ(litPixels(shown, 0, 0, 20, 100), 0);
   // A rectangle reaching 100% is clipped at the picture's edge.
   owner.items.enable[2] = 1;
+  r.PrepareOsd(200, 100);
   ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
   EXPECT_EQ(w.shown().pixels[99 * 200 + 190], 0xFF0000u);
   // Without a hook the items draw again.
   owner.set = false;
+  r.PrepareOsd(200, 100);
   ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
   EXPECT_GT(litPixels(w.shown(), 0, 0, 40, 24), 0);
 }
