@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -129,3 +131,52 @@ TEST_F(PlayCtrlLifecycle, RestartFromTheDrawCallbackKeepsOnePlayThread) {
 }
 
 }  // namespace
+
+namespace {
+
+// A draw routine that holds on inside its call while the test unregisters it from another
+// thread: the unregister returns only after the call, so the routine's data may go then.
+struct HeldDraw {
+  std::atomic<int> calls{0};
+  std::atomic<bool> inside{false}, release{false};
+};
+std::atomic<int> g_heldDrawCalls{0};
+
+}  // namespace
+
+TEST_F(PlayCtrlLifecycle, UnregisteringTheDrawRoutineWaitsForACallInProgress) {
+  const std::string path = WriteClip("pc_unregister_draw.rec", 40);
+  int32_t port = -1;
+  ASSERT_EQ(PlayM4_GetPort2(&port), 1);
+  ASSERT_EQ(PlayM4_OpenFile(port, path.c_str()), 1);
+  auto held = std::make_unique<HeldDraw>();
+  ASSERT_EQ(PlayM4_RigisterDrawFun(port, [](int32_t, intptr_t, void* user) {
+              ++g_heldDrawCalls;
+              auto* h = static_cast<HeldDraw*>(user);
+              if (h->calls.fetch_add(1) == 0) {
+                h->inside = true;
+                for (int i = 0; i < 2000 && !h->release; ++i)
+                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                h->calls += 10;  // still its own data
+              }
+            }, held.get()), 1);
+  ASSERT_EQ(PlayM4_Play(port, 0), 1);
+  for (int i = 0; i < 2000 && !held->inside; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(held->inside.load());
+  std::atomic<bool> cleared{false};
+  std::thread clearer([&] {
+    PlayM4_RigisterDrawFun(port, nullptr, nullptr);
+    cleared = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(cleared.load()) << "unregistered while the routine still ran";
+  held->release = true;
+  clearer.join();
+  const int calls = g_heldDrawCalls.load();
+  held.reset();  // no call may come now
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(g_heldDrawCalls.load(), calls);
+  EXPECT_EQ(PlayM4_Stop(port), 1);
+  EXPECT_EQ(PlayM4_FreePort(port), 1);
+}

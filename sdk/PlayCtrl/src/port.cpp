@@ -267,9 +267,12 @@ bool Port::setVolume(uint16_t volume) {
 }
 
 void Port::setDrawFun(PlayM4DrawFun fun, void* user) {
-  std::lock_guard<std::mutex> lock(mu_);
+  std::unique_lock<std::mutex> lock(mu_);
   drawFun_ = fun;
   drawUser_ = user;
+  // A call of the old routine in progress ends first, so its user data may go once this
+  // returns; asked from that routine itself, nothing waits.
+  drawCalls_.waitIdle(lock);
 }
 
 uint64_t Port::picturesShown() const {
@@ -374,6 +377,7 @@ void Port::run(uint64_t generation) {
       const intptr_t window = window_;
       PlayM4DrawFun draw = drawFun_;
       void* drawUser = drawUser_;
+      if (draw) drawCalls_.enter();
       inFlight_ = true;
       lock.unlock();
       show(w);
@@ -391,6 +395,7 @@ void Port::run(uint64_t generation) {
         draw(id_, 0, drawUser);
       if (converted) renderer->present();
       lock.lock();
+      if (draw) drawCalls_.leave();
       if (generation != generation_) break;  // the frame in flight is the new thread's
       inFlight_ = false;
       cv_.notify_all();

@@ -14,6 +14,7 @@
 #include "decoder.h"
 #include "file_source.h"
 #include "plat/audio.h"
+#include "plat/hook.h"
 #include "picture.h"
 #include "stream_format.h"
 
@@ -101,6 +102,7 @@ class Port : public std::enable_shared_from_this<Port> {
 
   PlayM4DrawFun drawFun_ = nullptr;
   void* drawUser_ = nullptr;
+  plat::HookCalls drawCalls_;  // calls of the draw routine in progress (under mu_)
   bool sound_ = false;
   std::atomic<uint16_t> volume_{0xFFFF};
 
