@@ -150,3 +150,58 @@ TEST_F(LiveHooks, OsdHookUsesItsOwnStreamAndItsClearWaits) {
 
 }  // namespace
 }  // namespace cvtest
+
+namespace cvtest {
+namespace {
+
+// A stream hook that, while its own stream is being closed from another thread, opens a
+// second stream of the same session: the close holds no session lock while it waits for the
+// hook's thread, so neither waits for the other.
+struct OpenWhileClosed {
+  std::atomic<IPC_HANDLE> session{nullptr};
+  std::atomic<IPC_HANDLE> opened{nullptr};
+  std::atomic<bool> inside{false}, closing{false}, done{false};
+  std::atomic<int> calls{0};
+  static void hook(const uint8_t*, int, int, uint32_t, uint32_t, uint32_t, void* user) {
+    auto* self = static_cast<OpenWhileClosed*>(user);
+    if (self->calls.fetch_add(1) != 0) return;
+    self->inside = true;
+    waitFlag(self->closing);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the close is under way
+    self->opened = IPC_StreamOpen(self->session.load(), 1, 0, 0);
+    self->done = true;
+  }
+};
+
+TEST_F(LiveHooks, StreamClosedWhileItsHookOpensAnotherOfTheSessionDoesNotHang) {
+  IPC_HANDLE s = openSession();
+  IPC_HANDLE a = IPC_StreamOpen(s, 0, 0, 0);
+  ASSERT_NE(a, nullptr);
+  OpenWhileClosed probe;
+  probe.session = s;
+  ASSERT_EQ(IPC_SetStreamHook(a, &OpenWhileClosed::hook, &probe), 1);
+  ASSERT_TRUE(waitFlag(probe.inside));
+  std::atomic<int> closed{-1};
+  std::thread closer([&] {
+    probe.closing = true;
+    closed = IPC_StreamClose(a);
+  });
+  // Bounded: a close that waited for the hook while the hook waited for the close's lock
+  // would never come back.
+  for (int i = 0; i < 4000 && closed.load() == -1; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (closed.load() == -1) {
+    closer.detach();
+    FAIL() << "the close and the hook wait for each other";
+  }
+  closer.join();
+  EXPECT_EQ(closed.load(), 1);
+  EXPECT_TRUE(probe.done.load());
+  // The stream the hook opened is the session's and closes with it (or by its handle).
+  if (IPC_HANDLE b = probe.opened.load()) {
+    EXPECT_EQ(IPC_StreamClose(b), 1);
+  }
+}
+
+}  // namespace
+}  // namespace cvtest

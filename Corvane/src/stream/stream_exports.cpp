@@ -46,10 +46,11 @@ extern "C" int IPC_StreamClose(IPC_HANDLE stream) {
     PLAT_LOGW("corvane", "a stream cannot be closed from its own hook");
     return 0;
   }
-  CamSession& s = st->session();
-  // Holding the list lock keeps a session close from walking the list meanwhile.
-  std::lock_guard<std::recursive_mutex> lk(s.childMutex);
-  if (!RemoveChild(s, ChildKind::Stream, reinterpret_cast<intptr_t>(stream))) return 0;
+  // Whoever takes the stream off its session's list (this close or the session's) stops it,
+  // outside the list lock: stopping joins threads whose hooks may take that lock.
+  if (!RemoveChild(st->session(), ChildKind::Stream, reinterpret_cast<intptr_t>(stream)))
+    return 0;
+  st.reset();
   destroyStream(reinterpret_cast<intptr_t>(stream));
   return 1;
 }
