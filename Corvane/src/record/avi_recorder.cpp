@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <thread>
 
 #include "audio/le.h"
 #include "plat/log.h"
@@ -227,6 +228,10 @@ int AviRecorder::CloseRecordFile(std::unique_lock<std::mutex>& lock) {
 int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, int keyFlag,
                                   int width, int height) {
   std::unique_lock<std::mutex> lock(mutex_);
+  // Another writer is switching files (its hooks run unlocked): this frame waits for the
+  // next file rather than being dropped.
+  const auto self = std::this_thread::get_id();
+  switched_.wait(lock, [&] { return switcher_ == std::thread::id{} || switcher_ == self; });
   if (!writer_) return 0;
   if (isVideo(type)) {
     const bool key = keyFlag == 0;
@@ -238,6 +243,14 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
       height_ = static_cast<uint16_t>(height);
     } else if (changed || (bytes_ > sizeLimit_ && key)) {
       const uint32_t generation = generation_;
+      switcher_ = self;
+      struct SwitchDone {
+        AviRecorder* r;
+        ~SwitchDone() {
+          r->switcher_ = {};
+          r->switched_.notify_all();
+        }
+      } switchDone{this};
       CloseRecordFile(lock);
       codec_ = static_cast<int16_t>(type);
       width_ = static_cast<uint16_t>(width);

@@ -5,11 +5,13 @@
 // seconds the open file's header is brought up to date on the disk, so a recording cut
 // short by a crash plays up to then; a write the disk refuses ends the recording.
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "plat/clock.h"
 #include "plat/hook.h"
@@ -111,6 +113,8 @@ class AviRecorder {
   OsdHook osdHook_;
   FailureHook failureHook_;
   plat::HookCalls hookCalls_;
+  std::thread::id switcher_;           // the writer switching files, while it does
+  std::condition_variable switched_;   // other writers wait for its switch
   RecordClock clock_;
   AviWriterOptions writerOptions_;
 };
