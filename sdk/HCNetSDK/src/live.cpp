@@ -171,7 +171,7 @@ int NET_DVR_PTZControl(int32_t realHandle, uint32_t command, uint32_t stop) {
 
 int NET_DVR_PTZControlWithSpeed(int32_t realHandle, uint32_t command, uint32_t stop,
                                 uint32_t speed) {
-  return QX_DVR_PTZControlWithSpeed(realHandle, command, stop, speed);
+  return QX_DVR_PTZControlWithSpeed(hcnet::ToLib(realHandle, Kind::Live), command, stop, speed);
 }
 
 int NET_DVR_PTZPreset(int32_t realHandle, uint32_t command, uint32_t preset) {
