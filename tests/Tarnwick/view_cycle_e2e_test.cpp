@@ -91,9 +91,12 @@ struct CameraLive : ::testing::Test {
     const std::u16string guid = u"E2E-" + std::u16string(1, u'0' + k);
     CDevInfo info(guid, u"127.0.0.1", cams.back()->port(), u"admin", u"admin", 1, u"", u"", u"", u"", 0, 0,
                   DEV_TYPE_IPC, guid, u"R");
+    // Every emulator listens on the same loopback address, which the list allows only once:
+    // each is added under a host of its own and then pointed at the emulator.
+    info.SetIP(u"192.0.2." + std::u16string(1, u'1' + k));
     auto* device = new CDevice(info);
-    // Every emulator listens on the same loopback address, which the list allows only once.
-    CDeviceManager::GetInstance()->GetList().push_back(device);
+    EXPECT_TRUE(CDeviceManager::GetInstance()->Add(device));
+    device->GetDevInfo().SetIP(u"127.0.0.1");
     return device;
   }
 
