@@ -9,6 +9,7 @@
 #include "plat/text.h"
 #include "shell/GuidString.h"
 #include "shell/Language.h"
+#include "shell/Singleton.h"
 #include "shell/User.h"
 #include "view/CyclePreview.h"
 #include "view/PreviewManager.h"
@@ -384,6 +385,9 @@ void CDevMgrController::SaveGroups() {
 int CLiveViewWork::OpenPreviewCount() { return CPreviewManager::GetInstance()->GetCount(); }
 
 void CLiveViewWork::StopDevicePreviews(const std::u16string& deviceGuid) {
+  // Cycles first, whatever group they came from, so none starts the device again meanwhile.
+  if (SingletonAccess<CCyclePreviewManager>::HasInstance())
+    CCyclePreviewManager::GetInstance()->StopByDevice(deviceGuid);
   CPreviewManager::GetInstance()->StopDeviceAll(deviceGuid);
 }
 

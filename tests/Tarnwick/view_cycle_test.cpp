@@ -225,6 +225,19 @@ TEST_F(CycleTest, TheDeviceManagerStopsAndRenamesCyclesByGroupName) {
   EXPECT_EQ(cycles->GetRunCount(), 0);
   EXPECT_EQ(Shown(3), "");
   EXPECT_FALSE(work.StopCycle(u"New"));
+
+  // A device about to be edited or deleted: every cycle holding one of its channels ends,
+  // whichever group it came from; the others run on.
+  ASSERT_EQ(cycles->AddChannelToCycle(u"X", 4, 5, Dev(u"CAM-C"), 1), 1);
+  ASSERT_EQ(cycles->AddChannelToCycle(u"X", 4, 5, Dev(u"CAM-A"), 2), 1);
+  ASSERT_EQ(cycles->AddChannelToCycle(u"Y", 5, 5, Dev(u"CAM-C"), 3), 1);
+  ASSERT_TRUE(cycles->ResumeByWindow(4));
+  ASSERT_TRUE(cycles->ResumeByWindow(5));
+  Tick(4, true);
+  work.StopDevicePreviews(u"CAM-A");
+  EXPECT_FALSE(cycles->HasWindow(4));
+  EXPECT_TRUE(cycles->HasWindow(5));
+  EXPECT_EQ(Shown(4), "");
 }
 
 TEST_F(CycleTest, RunCountFollowsWhatRunsAfterFailedStartsAndClosedMemberWindows) {

@@ -18,6 +18,8 @@
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "support/FakeDevices.h"
+#include <QElapsedTimer>
+#include "plat/clock.h"
 #include "view/DlgPreview.h"
 #include "view/CyclePreview.h"
 #include "shell/LocalSettings.h"
@@ -549,9 +551,18 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   emit page->GetGroupTree()->itemDoubleClicked(groupItem, 0);
   ASSERT_TRUE(cycles->HasWindow(3));
   EXPECT_EQ(C().GetRunCount(), 1);
+  // The worker posts on its own thread: wait in real time, bounded generously.
+  auto WaitSteps = [&](int expected) {
+    QElapsedTimer t;
+    t.start();
+    while (cycles->StepsHandled() < expected && t.elapsed() < 30000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      plat::sleepMs(1);
+    }
+  };
   auto step = [&](int expected) {
     ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
-    for (int i = 0; i < 2000 && cycles->StepsHandled() < expected; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    WaitSteps(expected);
     QCoreApplication::processEvents();  // the page's notes
     ASSERT_EQ(cycles->StepsHandled(), expected);
   };
@@ -587,7 +598,7 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   // Ticks the pause caught before the worker counted them are lost: one interval of ticks
   // holds exactly one switch either way.
   for (int t = 0; t < 20; ++t) ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
-  for (int i = 0; i < 2000 && cycles->StepsHandled() < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  WaitSteps(5);
   QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_EQ(cycles->StepsHandled(), 5);
   EXPECT_EQ(ChannelIn(3), 2);
