@@ -50,7 +50,8 @@ void CCyclePreviewNode::WorkerBody(plat::WindowHandle target, int tickMs) {
   plat::Message m;
   while (plat::getMessage(m, -1)) {
     if (m.message == plat::WM_QUIT) break;
-    if (m.message != plat::WM_TIMER || m.wParam != kTickTimer || paused_.load()) continue;
+    // A tick made while paused (lParam 1) stays ignored even when it is read after the resume.
+    if (m.message != plat::WM_TIMER || m.wParam != kTickTimer || m.lParam != 0 || paused_.load()) continue;
     // The first tick switches at once, then every interval ticks.
     if (ticks % interval_ == 0) plat::postMessage(target, WM_CYCLE_STEP, static_cast<uintptr_t>(id_), 0);
     ++ticks;
@@ -58,7 +59,9 @@ void CCyclePreviewNode::WorkerBody(plat::WindowHandle target, int tickMs) {
   plat::killThreadTimer(kTickTimer);
 }
 
-bool CCyclePreviewNode::InjectTick() { return worker_ && worker_->post(plat::WM_TIMER, kTickTimer, 0); }
+bool CCyclePreviewNode::InjectTick() {
+  return worker_ && worker_->post(plat::WM_TIMER, kTickTimer, paused_.load() ? 1 : 0);
+}
 
 bool CCyclePreviewNode::Stop() {
   if (!worker_) return true;

@@ -570,8 +570,8 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   for (int s = 1; s <= 4; ++s) {
     step(s);
     shown.push_back(ChannelIn(3));
-    // Only the tick that switches: the node's interval is the settings' 20 seconds.
-    for (int t = 1; t < CLocalSettings::GetInstance()->GetCycleInterval(); ++t)
+    // Only the tick that switches: the node's interval is the settings' cycle interval.
+    for (int t = 1; t < cycles->FindByWindow(3)->GetInterval(); ++t)
       ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
   }
   EXPECT_EQ(shown, (std::vector<int>{1, 2, 3, 1}));
@@ -597,7 +597,7 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   page->OnCommand(CDlgPreview::ID_RESUME_CYCLES);
   // Ticks the pause caught before the worker counted them are lost: one interval of ticks
   // holds exactly one switch either way.
-  for (int t = 0; t < 20; ++t) ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
+  for (int t = 0; t < cycles->FindByWindow(3)->GetInterval(); ++t) ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
   WaitSteps(5);
   QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_EQ(cycles->StepsHandled(), 5);
