@@ -49,18 +49,26 @@ int main(int argc, char** argv) {
   }
   dvremu::Emulator emu(o);
   emu.setClip(clip);
-  // Recordings to search, play back and download: the clip, one per hour on channels 1 to 4.
+  // Recordings to search, play back and download: the clip, one per hour on channels 1 to 4,
+  // on a fixed day and again on the day the emulator starts, so a search of today finds them.
   const std::vector<uint8_t> whole = dvremu::streamFile(clip);
-  for (uint32_t channel = 1; channel <= 4; ++channel) {
-    for (uint32_t hour = 0; hour < 4; ++hour) {
-      dvremu::RecordedFile f;
-      f.name = "ch" + std::to_string(channel) + "_" + std::to_string(hour) + "00.rec";
-      f.channel = channel;
-      f.type = hour % 2 ? 1 : 0;
-      f.start = {2013, 2, 28, hour, 0, 0};
-      f.end = {2013, 2, 28, hour, 59, 59};
-      f.data.assign(whole.begin() + dvremu::kStreamHeaderBytes, whole.end());
-      emu.services().addFile(f);
+  const plat::LocalTime now = plat::localTime();
+  const uint32_t today[3] = {static_cast<uint32_t>(now.year), static_cast<uint32_t>(now.month),
+                             static_cast<uint32_t>(now.day)};
+  const uint32_t fixedDay[3] = {2013, 2, 28};
+  for (const uint32_t* day : {fixedDay, today}) {
+    const std::string prefix = day == today ? "today_" : "";
+    for (uint32_t channel = 1; channel <= 4; ++channel) {
+      for (uint32_t hour = 0; hour < 4; ++hour) {
+        dvremu::RecordedFile f;
+        f.name = prefix + "ch" + std::to_string(channel) + "_" + std::to_string(hour) + "00.rec";
+        f.channel = channel;
+        f.type = hour % 2 ? 1 : 0;
+        f.start = {day[0], day[1], day[2], hour, 0, 0};
+        f.end = {day[0], day[1], day[2], hour, 59, 59};
+        f.data.assign(whole.begin() + dvremu::kStreamHeaderBytes, whole.end());
+        emu.services().addFile(f);
+      }
     }
   }
   // A few log records, so a log search finds something.
