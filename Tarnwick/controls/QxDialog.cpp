@@ -43,7 +43,8 @@ bool CQxDialog::OnInitDialog() {
   r.setWidth(r.width() + 6);
   caption_ = QRect(0, 0, r.width(), capH);
   r.setHeight(r.height() + capH + botH);
-  setGeometry(r);
+  // Only the size: a dialog nobody has placed is still centred over its owner when shown.
+  resize(r.size());
 
   for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
     if (child->isWindow()) continue;

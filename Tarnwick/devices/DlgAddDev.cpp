@@ -131,7 +131,7 @@ bool CDlgAddDev::OnInitDialog() {
   m_results->setHeaderHidden(false);
   m_results->setRootIsDecorated(false);
   m_results->setAllColumnsShowFocus(true);
-  const std::pair<QString, int> columns[] = {{Text(8023), 70},  {Text(8288), 100}, {Text(8078), 100},
+  const std::pair<QString, int> columns[] = {{Text(8023), 40},  {Text(8288), 140}, {Text(8078), 100},
                                              {Text(8060), 50},  {Text(8723), 70},  {"MAC", 120}};
   m_results->DeleteAllItems();
   m_rows.clear();

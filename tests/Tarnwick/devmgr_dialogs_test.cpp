@@ -377,6 +377,10 @@ TEST_F(DevMgrPage, ScanListsTheEmulatorsOnceEachAndADoubleClickFillsTheForm) {
   EXPECT_EQ(dlg.Results()->GetItemText(dvrRow, 3), QString::number(recorder.port()));
   EXPECT_EQ(dlg.Results()->GetItemText(dvrRow, 4), "24");
   EXPECT_EQ(dlg.Results()->GetItemText(0, 0), "01");
+  // A discovered name shows whole, not cut to an ellipsis.
+  const QString camName = dlg.Results()->GetItemText(rowOf(camMac), 1);
+  EXPECT_LT(dlg.Results()->fontMetrics().horizontalAdvance(camName) + 12, dlg.Results()->columnWidth(1))
+      << camName.toStdString();
   harness::SaveScreenshot(&dlg, "add_device_scan");
 
   dlg.Results()->SelectRow(dvrRow);

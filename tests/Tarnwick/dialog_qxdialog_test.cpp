@@ -43,6 +43,19 @@ TEST(DialogQx, InitLaysOutTheSkin) {
   EXPECT_EQ(d.size(), QSize(before.width() + 6, before.height() + capH + botH));
 }
 
+TEST(DialogQx, AnUnplacedDialogOpensCentredOverItsOwner) {
+  QWidget owner;
+  owner.setGeometry(300, 200, 800, 600);
+  owner.show();
+  SampleDialog d(&owner);
+  d.EnsureInitialized();
+  d.show();
+  const QPoint centre = d.frameGeometry().center();
+  EXPECT_TRUE(owner.frameGeometry().adjusted(200, 150, -200, -150).contains(centre))
+      << centre.x() << "," << centre.y();
+  d.close();
+}
+
 TEST(DialogQx, PaintsBackgroundBordersAndCaption) {
   SampleDialog d;
   d.EnsureInitialized();
