@@ -116,13 +116,13 @@ TEST_F(ParamsExchange, SplitRepliesAndStrayBytesDoNotBreakTheExchange) {
   uint8_t video[kIpcVideoParamSize] = {};
   cam.splitNextReply();
   EXPECT_EQ(IPC_GetVideoParam(h(), video), 1);
-  EXPECT_EQ(video[2], 24);
+  EXPECT_EQ(video[2], 3);
   // Junk left behind a reply is drained before the next request goes out.
   cam.strayAfterNextReply(37);
   EXPECT_EQ(IPC_GetVideoParam(h(), video), 1);
   std::memset(video, 0, sizeof video);
   EXPECT_EQ(IPC_GetVideoParam(h(), video), 1);
-  EXPECT_EQ(video[2], 24);
+  EXPECT_EQ(video[2], 3);
 }
 
 TEST_F(ParamsExchange, UnansweredRequestFailsWithinTheReplyWait) {

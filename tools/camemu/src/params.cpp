@@ -63,7 +63,7 @@ void fillDefaultRecords(std::map<uint16_t, std::vector<uint8_t>>& records) {
   auto& video = records[0x0403];
   video[0] = 1;
   video[1] = 1;
-  video[2] = 24;
+  video[2] = 3;  // the frame-rate list position of 25 FPS
   auto& audio = records[0x0503];
   audio[2] = 8;
   audio[3] = 16;
