@@ -336,7 +336,17 @@ CDlgIPCParamSetting::CDlgIPCParamSetting(QWidget* parent) : CFramedDialog(kTempl
   m_tabs->setExpanding(false);
   m_tabs->setDrawBase(true);
   connect(m_tabs, &QTabBar::currentChanged, this, &CDlgIPCParamSetting::ShowPage);
+  // The pages have no button that ends the dialog: the caption carries one, as Escape does.
+  m_close = MakeControl<QToolButton>(this, IDC_CLOSE, QRect(0, 2, kCaptionHeight - 4, kCaptionHeight - 4));
+  m_close->setText(QStringLiteral("\u00D7"));
+  m_close->setAutoRaise(true);
+  m_close->setStyleSheet(QStringLiteral("QToolButton { color: white; border: none; font-size: 16px; }"
+                                        "QToolButton:hover { background: #505050; }"));
+  connect(m_close, &QToolButton::clicked, this, &QDialog::reject);
+  PlaceCloseButton();
 }
+
+void CDlgIPCParamSetting::PlaceCloseButton() { m_close->move(width() - kBorder - m_close->width() - 2, 2); }
 
 CDlgIPCParamSetting::~CDlgIPCParamSetting() {
   if (m_session) IPC_SessionClose(m_session);
@@ -354,6 +364,7 @@ void CDlgIPCParamSetting::EnsurePages() {
   const int width = std::max(kPageWidth, m_tabs->sizeHint().width() + 4);
   m_tabs->resize(width, kTabHeight);
   resize(width + 2 * kInset + 2 * kBorder, height());
+  PlaceCloseButton();
   const QRect area(kBorder + kInset, ClientTop() + kInset + kTabHeight, width, kPageHeight);
   for (QWidget* page : m_pages) page->setGeometry(area);
   m_tabs->setCurrentIndex(0);

@@ -17,6 +17,8 @@
 #include <memory>
 
 #include "devices/DlgIPCParamSettingPages.h"
+#include <QToolButton>
+
 #include "devices/FramedDialog.h"
 
 // Shows the wait cursor for its lifetime.
@@ -166,7 +168,7 @@ class CDlgIPCParamSetting : public CFramedDialog {
   Q_OBJECT
  public:
   static constexpr int kTemplateId = 212;
-  enum { IDC_TAB = 201 };
+  enum { IDC_CLOSE = 2, IDC_TAB = 201 };
   static constexpr int kPageCount = 6;
   explicit CDlgIPCParamSetting(QWidget* parent = nullptr);
   ~CDlgIPCParamSetting() override;  // closes the session
@@ -185,6 +187,8 @@ class CDlgIPCParamSetting : public CFramedDialog {
 
  private:
   IPC_HANDLE m_session = nullptr;
+  void PlaceCloseButton();
   QTabBar* m_tabs;
+  QToolButton* m_close;
   std::array<QWidget*, kPageCount> m_pages{};
 };

@@ -244,6 +244,15 @@ TEST_F(IpcParamDialog, EnglishScreenshots) {
     dlg.Tabs()->setCurrentIndex(i);
     harness::SaveScreenshot(&dlg, QStringLiteral("ipc_params_page%1_en").arg(i));
   }
+  // The caption's close button sits inside the frame, at its right end, and ends the dialog.
+  auto* close = Child<QWidget>(&dlg, CDlgIPCParamSetting::IDC_CLOSE);
+  EXPECT_TRUE(close->isVisible());
+  EXPECT_LE(close->geometry().right(), dlg.width() - CFramedDialog::kBorder);
+  EXPECT_GT(close->x(), dlg.Tabs()->geometry().right() - close->width() * 2);
+  EXPECT_LT(close->geometry().bottom(), CFramedDialog::kCaptionHeight);
+  harness::Click(close);
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
 }
 
 // Dragging coalesces the sends to one per interval whatever the rate of moves; the last
