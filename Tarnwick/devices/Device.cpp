@@ -1,6 +1,8 @@
 #include "devices/Device.h"
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -117,13 +119,26 @@ void CChannel::Release() {
 // ---- device ---------------------------------------------------------------------------
 
 namespace {
-std::atomic<DeviceReleaseHook> g_releaseHook{nullptr};
+std::mutex g_hooksMutex;
+std::vector<DeviceReleaseHook> g_releaseHooks;
 void BeforeRelease(const CDevice& device) {
-  if (DeviceReleaseHook hook = g_releaseHook.load()) hook(device.GetGuid());
+  std::vector<DeviceReleaseHook> hooks;
+  {
+    std::lock_guard<std::mutex> lock(g_hooksMutex);
+    hooks = g_releaseHooks;
+  }
+  // Called unlocked: a hook may release further devices or add a hook.
+  const std::u16string guid = device.GetGuid();
+  for (DeviceReleaseHook hook : hooks) hook(guid);
 }
 }  // namespace
 
-void SetDeviceReleaseHook(DeviceReleaseHook hook) { g_releaseHook.store(hook); }
+void AddDeviceReleaseHook(DeviceReleaseHook hook) {
+  if (!hook) return;
+  std::lock_guard<std::mutex> lock(g_hooksMutex);
+  if (std::find(g_releaseHooks.begin(), g_releaseHooks.end(), hook) == g_releaseHooks.end())
+    g_releaseHooks.push_back(hook);
+}
 
 CDevice::CDevice() = default;
 CDevice::CDevice(const CDevInfo& info) : info_(info) {}

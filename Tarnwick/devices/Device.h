@@ -112,7 +112,9 @@ class CDevice {
 
 CChannel* NewChannel(int number, CDevice* device);
 
-// Called with a device's GUID before the device lets go of its channels (ReleaseAll, delete),
-// so that whoever lists previews of those channels drops and stops them first.
+// Called with a device's GUID before the device lets go of its channels and its login
+// (ReleaseAll, delete), so that whoever works on the device (the live list, the playback
+// pages) stops that work first. Every hook added is called, in the order added; adding one
+// twice keeps it once.
 using DeviceReleaseHook = void (*)(const std::u16string& guid);
-void SetDeviceReleaseHook(DeviceReleaseHook hook);
+void AddDeviceReleaseHook(DeviceReleaseHook hook);

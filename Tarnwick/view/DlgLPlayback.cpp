@@ -75,10 +75,6 @@ CDlgLPlayback::CDlgLPlayback() : CPlaybackPageBase(kTemplateId, false) {
 
 CDlgLPlayback::~CDlgLPlayback() {
   m_positionTimer.stop();
-  {
-    std::lock_guard<std::mutex> lock(m_walkerMutex);
-    if (m_walker) m_walker->Stop();
-  }
   StopWorker();
   if (m_player) {
     m_player->Stop();
@@ -156,7 +152,8 @@ void CDlgLPlayback::OnFind() {
   filter.dayEnd = MakeStamp(day.year(), day.month(), day.day(), 23, 59, 59);
   const int kind = CurrentTypeData();
   const SearchOrigin origin{device->GetGuid(), channel, device->GetDevType()};
-  const bool started = StartSearch([this, filter, kind]() -> int {
+  // The walk reads files only: it does not hold the device.
+  const bool started = StartSearch({}, [this, filter, kind]() -> int {
     std::vector<std::u16string> folders;
     if (kind == kKindAll || kind == kKindManual) {
       std::vector<std::u16string> roots;
@@ -180,19 +177,14 @@ void CDlgLPlayback::OnFind() {
           if (c && MatchLocalFile(path, *c->filter, f)) c->page->Found(std::move(f));
         },
         &context);
-    {
-      std::lock_guard<std::mutex> lock(m_walkerMutex);
-      m_walker = &walker;
-    }
-    int notice = static_cast<int>(IDS_SEARCH_DONE);
+    int notice = SetAbort([&walker] { walker.Stop(); }) ? static_cast<int>(IDS_SEARCH_DONE) : 0;
     for (const std::u16string& folder : folders) {
-      if (Cancelled() || !walker.FindFiles(folder)) {
+      if (!notice || Cancelled() || !walker.FindFiles(folder)) {
         notice = 0;
         break;
       }
     }
-    std::lock_guard<std::mutex> lock(m_walkerMutex);
-    m_walker = nullptr;
+    SetAbort(nullptr);
     return notice;
   });
   if (!started) return;
@@ -293,6 +285,10 @@ void CDlgLPlayback::StopSlot() {
   m_playingOrigin = SearchOrigin{};
   m_sound = 0;
   m_btnSound->SetState(0);
+}
+
+void CDlgLPlayback::StopDeviceWork(const std::u16string& deviceGuid) {
+  if (m_player && m_playingOrigin.deviceGuid == deviceGuid) OnStop();
 }
 
 void CDlgLPlayback::OnStop() {

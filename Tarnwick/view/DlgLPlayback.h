@@ -9,7 +9,6 @@
 #include "view/PlaybackNames.h"
 #include "view/PlaybackPage.h"
 
-class CFileFindEx;
 
 class CDlgLPlayback : public CPlaybackPageBase {
   Q_OBJECT
@@ -58,6 +57,7 @@ class CDlgLPlayback : public CPlaybackPageBase {
   void OnPositionMoved(int value) override;
   void OnVolumeMoved(int value) override;
   void OnSearchEnded() override;
+  void StopDeviceWork(const std::u16string& deviceGuid) override;
 
  private:
   CDevice* OriginDevice() const;
@@ -74,7 +74,4 @@ class CDlgLPlayback : public CPlaybackPageBase {
   std::u16string m_playingPath;
   SearchOrigin m_playingOrigin;
   QTimer m_positionTimer;
-  // The walker of the running search, stopped when the page goes.
-  std::mutex m_walkerMutex;
-  CFileFindEx* m_walker = nullptr;
 };

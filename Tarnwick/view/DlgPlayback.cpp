@@ -110,19 +110,26 @@ void CDlgPlayback::OnFind() {
   cond.start = TIME{day.year(), day.month(), day.day(), 0, 0, 0};
   cond.end = TIME{day.year(), day.month(), day.day(), 23, 59, 59};
   const SearchOrigin origin{device->GetGuid(), channel, device->GetDevType()};
-  const bool started = StartSearch([this, login, cond]() mutable -> int {
+  // The login stays valid while the worker runs: the page ends the search before its device
+  // lets the login go.
+  const bool started = StartSearch(origin.deviceGuid, [this, login, cond]() mutable -> int {
     CDevRemoteFileFinder* finder = CDevRemoteFileFinderFactory::CreateFinder(login, &cond);
     if (!finder) return static_cast<int>(IDS_SEARCH_FAILED);
-    tagRemoteFileInfo info{};
-    while (!Cancelled() && finder->FindNext(&info)) {
-      FoundFile f;
-      info.fileName[sizeof info.fileName - 1] = 0;
-      f.name = CTChar(info.fileName).Wide();
-      f.start = info.start;
-      f.end = info.end;
-      if (!Found(std::move(f))) break;
-      info = tagRemoteFileInfo{};
+    // A cancel closes the finder from the page's thread, so a FindNext waiting for the
+    // device's answer returns at once instead of at the end of the device layer's wait.
+    if (SetAbort([finder] { finder->FindClose(); })) {
+      tagRemoteFileInfo info{};
+      while (!Cancelled() && finder->FindNext(&info)) {
+        FoundFile f;
+        info.fileName[sizeof info.fileName - 1] = 0;
+        f.name = CTChar(info.fileName).Wide();
+        f.start = info.start;
+        f.end = info.end;
+        if (!Found(std::move(f))) break;
+        info = tagRemoteFileInfo{};
+      }
     }
+    SetAbort(nullptr);
     finder->FindClose();
     CDevRemoteFileFinderFactory::DeleteFinder(finder);
     return static_cast<int>(IDS_SEARCH_DONE);
@@ -133,6 +140,14 @@ void CDlgPlayback::OnFind() {
 }
 
 void CDlgPlayback::OnFileFound(const FoundFile& file) { m_results.push_back(file); }
+
+void CDlgPlayback::StopDeviceWork(const std::u16string& deviceGuid) {
+  if (m_playback && m_playingOrigin.deviceGuid == deviceGuid) OnStop();
+  if (m_downloader && m_downloadOrigin.deviceGuid == deviceGuid) {
+    ReleaseDownloader();
+    SetProgressText(QString::fromStdU16String(LoadResString(IDS_DOWNLOAD_STOPPED)));
+  }
+}
 
 void CDlgPlayback::OnCellClicked(int index) {
   const std::u16string name = m_timeBar->GetCellName(index);
@@ -380,6 +395,7 @@ void CDlgPlayback::OnDownload() {
   m_downloader = CDevRemoteFileDownloaderFactory::CreateDownloader(
       login, CTChar(m_chosen.name).GetNarrow(), native.c_str());
   if (!m_downloader) return;
+  m_downloadOrigin = m_chosenOrigin;
   if (m_downloader->Start()) {
     m_downloadTimer.start();
     SetProgressText(QString::fromStdU16String(LoadResString(IDS_DOWNLOADING)));

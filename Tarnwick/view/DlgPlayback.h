@@ -50,6 +50,7 @@ class CDlgPlayback : public CPlaybackPageBase {
   void OnPositionMoved(int value) override;
   void OnVolumeMoved(int value) override;
   void OnFileFound(const FoundFile& file) override;
+  void StopDeviceWork(const std::u16string& deviceGuid) override;
 
  private:
   CDevice* OriginDevice(const SearchOrigin& origin) const;
@@ -78,6 +79,7 @@ class CDlgPlayback : public CPlaybackPageBase {
   // The download.
   CDevRemoteFileDownloader* m_downloader = nullptr;
   std::u16string m_downloadPath;
+  SearchOrigin m_downloadOrigin;
   QTimer m_downloadTimer;
   QTimer m_positionTimer;
 };

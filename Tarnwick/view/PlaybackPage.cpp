@@ -30,6 +30,11 @@ constexpr int kSearchJoinMs = 120000;
 
 QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
 
+// The live pages, told before any device is released. Pages are made, used and destroyed on
+// the UI thread, where devices are released too.
+std::recursive_mutex g_pagesMutex;
+std::vector<CPlaybackPageBase*> g_pages;
+
 bool LaterDay(const TIME& a, const TIME& b) {
   if (a.year != b.year) return a.year > b.year;
   if (a.month != b.month) return a.month > b.month;
@@ -45,20 +50,50 @@ ScheduleCell CellOf(const FoundFile& f) {
                       f.end.second, f.name);
 }
 
+void PurgePlaybackPages(const std::u16string& deviceGuid) {
+  std::lock_guard<std::recursive_mutex> lock(g_pagesMutex);
+  for (CPlaybackPageBase* page : std::vector<CPlaybackPageBase*>(g_pages)) page->OnDeviceReleased(deviceGuid);
+}
+
 CPlaybackPageBase::CPlaybackPageBase(int templateId, bool withDownload)
     : CPageDialog(templateId), m_withDownload(withDownload) {
   m_deviceTree.setObjectName(QString::number(IDC_TREE));
   m_deviceTree.setHeaderHidden(true);
+  AddDeviceReleaseHook(&PurgePlaybackPages);
+  std::lock_guard<std::recursive_mutex> lock(g_pagesMutex);
+  g_pages.push_back(this);
 }
 
 CPlaybackPageBase::~CPlaybackPageBase() {
+  {
+    std::lock_guard<std::recursive_mutex> lock(g_pagesMutex);
+    g_pages.erase(std::remove(g_pages.begin(), g_pages.end(), this), g_pages.end());
+  }
   StopWorker();
   m_deviceTree.setParent(nullptr);
 }
 
 void CPlaybackPageBase::StopWorker() {
-  m_cancel = true;
+  {
+    std::lock_guard<std::mutex> lock(m_abortMutex);
+    m_cancel = true;
+    if (m_abort) m_abort();
+  }
   if (m_worker.joinable()) m_worker.join();
+}
+
+bool CPlaybackPageBase::SetAbort(std::function<void()> abort) {
+  std::lock_guard<std::mutex> lock(m_abortMutex);
+  if (abort && m_cancel) return false;
+  m_abort = std::move(abort);
+  return true;
+}
+
+void CPlaybackPageBase::OnDeviceReleased(const std::u16string& deviceGuid) {
+  // The worker may be using the device's login: it ends before the login goes. Its end
+  // message still comes and is handled as a cancelled search's.
+  if (m_worker.joinable() && m_searchDevice == deviceGuid) StopWorker();
+  StopDeviceWork(deviceGuid);
 }
 
 bool CPlaybackPageBase::OnInitDialog() {
@@ -273,7 +308,7 @@ bool CPlaybackPageBase::Found(FoundFile file) {
   return true;
 }
 
-bool CPlaybackPageBase::StartSearch(std::function<int()> work) {
+bool CPlaybackPageBase::StartSearch(const std::u16string& deviceGuid, std::function<int()> work) {
   if (!m_gate.Wait(10)) {
     UiService().Notice(LoadResString(IDS_SEARCHING));
     return false;
@@ -285,6 +320,8 @@ bool CPlaybackPageBase::StartSearch(std::function<int()> work) {
   }
   m_timeBar->ClearCells();
   m_cancel = false;
+  m_abort = nullptr;
+  m_searchDevice = deviceGuid;
   m_searching = true;
   const plat::WindowHandle page = GetSafeHwnd();
   try {

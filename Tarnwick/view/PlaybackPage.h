@@ -3,7 +3,10 @@
 // one window, the calendar, the kind combo, the time bar, the control strip and its layout,
 // the choice of a channel in the tree, and the search worker. A worker only produces found
 // files; the UI thread takes them from a queue (woken by a posted message), fills the time
-// bar and shows the notices. A search is cancelled between steps and always joined.
+// bar and shows the notices. A search is cancelled between steps and always joined; a step
+// that waits for a device is cut short by the worker's abort action, run on cancel. Before a
+// device is released (deleted, edited, logged out) every page ends the search that uses its
+// login and stops what it plays or downloads from it.
 #include <QTreeWidget>
 #include <atomic>
 #include <deque>
@@ -75,6 +78,8 @@ class CPlaybackPageBase : public CPageDialog {
   QCalendarWidget* GetCalendar() const { return m_calendar; }
   QComboBox* GetTypeCombo() const { return m_typeCombo; }
   bool IsSearching() const { return m_searching; }
+  // True while the search thread exists (until its end is handled or it is stopped).
+  bool SearchThreadRunning() const { return m_worker.joinable(); }
   // Waits (bounded) for a running search to end and handles what it queued (tests, close).
   void FinishSearch();
 
@@ -88,11 +93,17 @@ class CPlaybackPageBase : public CPageDialog {
   bool ChooseChannel(CDevice*& device, int& channelIndex);
   // Starts `work` on the worker when no search runs (else notice 8533). The work pushes
   // found files with Found() and returns the notice id to show at its end (0: none).
-  // True when the search started.
-  bool StartSearch(std::function<int()> work);
+  // `deviceGuid`: the device whose login the work uses (empty: none). True when it started.
+  bool StartSearch(const std::u16string& deviceGuid, std::function<int()> work);
   // From the worker: queue a file for the time bar. False once the search is cancelled.
   bool Found(FoundFile file);
   bool Cancelled() const { return m_cancel; }
+  // From the worker: what a cancel runs on the page's thread to end a step that waits (close
+  // the finder, stop the walk), until set back to null before what it touches goes. False
+  // when the search is already cancelled (the action is not kept).
+  bool SetAbort(std::function<void()> abort);
+  // Before the device is released: what the page plays or downloads from it stops.
+  virtual void StopDeviceWork(const std::u16string& /*deviceGuid*/) {}
   // On the UI thread, for each file the time bar receives.
   virtual void OnFileFound(const FoundFile&) {}
   virtual void OnSearchEnded() {}
@@ -142,8 +153,13 @@ class CPlaybackPageBase : public CPageDialog {
   void MakeControls();
   void LayOut();
   void DrainFound();
+  friend void PurgePlaybackPages(const std::u16string& deviceGuid);
+  void OnDeviceReleased(const std::u16string& deviceGuid);
 
   bool m_withDownload;
+  std::u16string m_searchDevice;  // of the running search
+  std::mutex m_abortMutex;
+  std::function<void()> m_abort;
   CWaitEvent m_gate{false, true};
   std::thread m_worker;
   std::atomic<bool> m_cancel{false};

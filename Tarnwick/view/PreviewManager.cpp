@@ -28,7 +28,7 @@ void PurgeDeviceItems(const std::u16string& guid) {
 }  // namespace
 
 CPreviewManager* CPreviewManager::GetInstance() {
-  static const bool hooked = (SetDeviceReleaseHook(&PurgeDeviceItems), true);
+  static const bool hooked = (AddDeviceReleaseHook(&PurgeDeviceItems), true);
   (void)hooked;
   return SingletonAccess<CPreviewManager>::GetInstance();
 }

@@ -511,6 +511,10 @@ TEST_F(PlaybackPages, LocalPageFindsAndPlaysTheRecordingsOfTheCameraAndTheRecord
   SetDiskProvider(nullptr);
   EXPECT_TRUE(HasNotice(8351));
   EXPECT_FALSE(HasNotice(8350));
+  // The recorder let go (its connection dropped, say): what the page plays of it stops.
+  recorder->ReleaseAll();
+  EXPECT_EQ(page.Player(), nullptr);
+  EXPECT_FALSE(page.IsPlaying());
   Press(&page, CPlaybackPageBase::IDC_STOP);
   EXPECT_FALSE(page.IsPlaying());
   // A recording deleted after the search.
@@ -560,3 +564,88 @@ TEST_F(PlaybackPages, LocalSearchEndsWithThePageAndAlarmKindWalksNothing) {
 }
 
 }  // namespace
+
+// The recorder holds back its answer to the next-file request, so the page's search waits in
+// the device layer. Device waits are stretched tenfold (the library waits 40 s for an answer,
+// the finder polls for 400 s): leaving the page or deleting the device must not wait for them.
+TEST_F(PlaybackPages, RecorderLetGoEndsTheSearchAndThePlaybackThatUseIt) {
+  StartRecorder();
+  dvremu::StreamClip dclip;
+  std::string error;
+  ASSERT_TRUE(dvremu::generatedClip(false, 352, 288, 60, 25, false, &dclip, &error)) << error;
+  const std::vector<uint8_t> stream = dvremu::streamFile(dclip);
+  dvremu::RecordedFile rf;
+  rf.name = "0120261208150000";
+  rf.channel = 1;
+  rf.start = {2026, 12, 8, 15, 0, 0};
+  rf.end = {2026, 12, 8, 15, 20, 0};
+  rf.data.assign(stream.begin() + dvremu::kStreamHeaderBytes, stream.end());
+  dvr->services().setStreamHeader(std::vector<uint8_t>(stream.begin(), stream.begin() + dvremu::kStreamHeaderBytes));
+  dvr->services().addFile(rf);
+  CDevice* device = AddDevice(u"库房", dvr->port(), u"12345", DEV_TYPE_DVR, kDvrGuid);
+  ASSERT_NE(device, nullptr);
+
+  std::unique_ptr<CDlgPlayback> page;
+  auto openPage = [&] {
+    page = std::make_unique<CDlgPlayback>();
+    ASSERT_TRUE(page->Create(&host));
+    page->resize(1280, 800);
+    page->GetCalendar()->setSelectedDate(QDate(2026, 12, 8));
+    SelectChannel(page->GetDeviceTree(), AddToTree(page->GetDeviceTree(), device), 1);
+  };
+  struct Stretched {
+    Stretched() { plat::setTimeScale(10); }
+    ~Stretched() { plat::setTimeScale(1.0); }
+  };
+  constexpr int kPromptMs = 15000;  // far inside the 40 s the library would wait
+  QElapsedTimer took;
+  {
+    Stretched stretched;
+    dvr->hold(dvremu::kFileFindNext, true);
+    // The page left while its search waits for the recorder.
+    openPage();
+    Press(page.get(), CPlaybackPageBase::IDC_FIND);
+    ASSERT_TRUE(dvr->waitForRequests(dvremu::kFileFindNext, 1));
+    ASSERT_TRUE(page->SearchThreadRunning());
+    took.start();
+    page.reset();
+    EXPECT_LT(took.elapsed(), kPromptMs);
+
+    // The device deleted from the list while a search uses its login: the search has ended
+    // before the list let the device go.
+    openPage();
+    Press(page.get(), CPlaybackPageBase::IDC_FIND);
+    ASSERT_TRUE(dvr->waitForRequests(dvremu::kFileFindNext, 2));
+    took.start();
+    ASSERT_TRUE(CDeviceManager::GetInstance()->Remove(device));
+    EXPECT_LT(took.elapsed(), kPromptMs);
+    EXPECT_FALSE(page->SearchThreadRunning());
+    page->FinishSearch();
+    EXPECT_FALSE(page->IsBusy());
+    EXPECT_FALSE(HasNotice(8534));  // a search cut short claims no result
+  }
+  dvr->hold(dvremu::kFileFindNext, false);
+  dvr->releaseHeld();
+
+  // A playback of the device deleted meanwhile stops before the device goes.
+  device = AddDevice(u"库房", dvr->port(), u"12345", DEV_TYPE_DVR, kDvrGuid);
+  ASSERT_NE(device, nullptr);
+  openPage();
+  page->show();
+  Press(page.get(), CPlaybackPageBase::IDC_FIND);
+  page->FinishSearch();
+  ASSERT_EQ(page->GetTimeBar()->CellCount(), 1);
+  ClickCell(page.get(), 0);
+  ASSERT_NE(page->Playback(), nullptr);
+  const plat::WindowHandle wnd = page->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
+  ASSERT_TRUE(PlaysFramesOf(wnd, 0, 60)) << FrameNumber(wnd);
+  ASSERT_TRUE(CDeviceManager::GetInstance()->Remove(device));
+  EXPECT_EQ(page->Playback(), nullptr);
+  EXPECT_EQ(page->PlayState(), -1);
+  EXPECT_FALSE(page->IsBusy());
+  // Its buttons find no device now and do nothing.
+  Press(page.get(), CPlaybackPageBase::IDC_PLAY);
+  Press(page.get(), CPlaybackPageBase::IDC_DOWNLOAD);
+  EXPECT_EQ(page->Playback(), nullptr);
+  EXPECT_EQ(page->Downloader(), nullptr);
+}

@@ -176,6 +176,8 @@ class CDevRemoteFileFinder {
   virtual ~CDevRemoteFileFinder() = default;
   // 1 when a file was delivered, 0 at the end or on failure.
   virtual int FindNext(tagRemoteFileInfo* out) = 0;
+  // May come from another thread while FindNext waits for the device: FindNext then returns 0
+  // without waiting any longer.
   virtual int FindClose() { return 1; }
 };
 

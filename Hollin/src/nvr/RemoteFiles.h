@@ -2,6 +2,7 @@
 // A recorder's own recordings over the camera library: search, download and playback.
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,14 @@ class CDevNVRRemoteFileFinder : public CDevRemoteFileFinder {
   CDevNVRRemoteFileFinder(IDevUserLogin* login, tagSearchFileCondition* cond);
   ~CDevNVRRemoteFileFinder() override;
   int FindNext(tagRemoteFileInfo* out) override;
+  // Safe from another thread while FindNext runs.
   int FindClose() override;
   // Copies the next 144-byte result: 1, or -1 without a task or at the end.
   virtual int FindNextFileRaw(void* record);
 
  private:
   static void OnResult(int kind, const void* record, void* user);
+  std::mutex mutex_;  // the task against a close from another thread
   DevHandle session_ = 0;
   IPC_HANDLE task_ = nullptr;
   std::vector<std::vector<uint8_t>> results_;

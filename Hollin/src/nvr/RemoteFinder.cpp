@@ -66,6 +66,7 @@ void CDevNVRRemoteFileFinder::OnResult(int kind, const void* record, void* user)
 }
 
 int CDevNVRRemoteFileFinder::FindNextFileRaw(void* record) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!task_ || next_ >= results_.size() || !record) return -1;
   std::memcpy(record, results_[next_].data(), kFileResultSize);
   ++next_;
@@ -86,6 +87,7 @@ int CDevNVRRemoteFileFinder::FindNext(tagRemoteFileInfo* out) {
 }
 
 int CDevNVRRemoteFileFinder::FindClose() {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (task_) {
     IPC_DvrFilClose(task_);
     task_ = nullptr;

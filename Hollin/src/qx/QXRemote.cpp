@@ -43,6 +43,7 @@ CDevQXRemoteFileFinder::CDevQXRemoteFileFinder(IDevUserLogin* login,
 CDevQXRemoteFileFinder::~CDevQXRemoteFileFinder() { FindClose(); }
 
 int CDevQXRemoteFileFinder::FindNextFileRaw(void* record) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (handle_ == -1 || state_ != 0) return SDK_FIND_EXCEPTION;
   return NET_DVR_FindNextFile(handle_, static_cast<SdkFindData*>(record));
 }
@@ -67,6 +68,7 @@ int CDevQXRemoteFileFinder::FindNext(tagRemoteFileInfo* out) {
 }
 
 int CDevQXRemoteFileFinder::FindClose() {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (handle_ != -1) {
     NET_DVR_FindClose(handle_);
     handle_ = -1;

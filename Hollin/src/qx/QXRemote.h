@@ -1,6 +1,8 @@
 #pragma once
 // Recorded files on a recorder: search, playback by name and download. Each object holds an
 // SDK handle from its construction and gives it back when destroyed.
+#include <mutex>
+
 #include "Hollin/Interfaces.h"
 
 class CDevQXRemoteFileFinder : public CDevRemoteFileFinder {
@@ -9,10 +11,12 @@ class CDevQXRemoteFileFinder : public CDevRemoteFileFinder {
   CDevQXRemoteFileFinder(IDevUserLogin* login, tagSearchFileCondition* condition);
   ~CDevQXRemoteFileFinder() override;
   int FindNext(tagRemoteFileInfo* out) override;
+  // Safe from another thread while FindNext polls: the poll after it ends the search.
   int FindClose() override;
   virtual int FindNextFileRaw(void* record);
 
  private:
+  std::mutex mutex_;  // the handle against a close from another thread
   int state_ = 9999;  // 0 open, 9999 closed
   int32_t handle_ = -1;
   DevHandle loginId_ = -1;

@@ -27,6 +27,9 @@ struct Search {
   std::deque<SdkFindData> found;
   bool done = false;
   bool stop = false;
+  // Closed by the caller while a record was still being fetched: the worker gives the handle
+  // back itself once the fetch returns, so the closing caller never waits for the device.
+  bool closeWhenDone = false;
   int32_t endStatus = SDK_FIND_NOMORE;
   std::thread worker;
 
@@ -52,11 +55,14 @@ struct Search {
     }
     std::lock_guard<std::mutex> lock(mutex);
     done = true;
+    if (closeWhenDone) QX_DVR_FindClose(handle);
   }
 };
 
 std::mutex g_mutex;
 std::map<int32_t, std::shared_ptr<Search>> g_searches;  // by handle of ours
+// Searches closed during a fetch, until their worker has ended and is joined.
+std::vector<std::shared_ptr<Search>> g_closing;
 
 std::shared_ptr<Search> Find(int32_t handle) {
   std::lock_guard<std::mutex> lock(g_mutex);
@@ -81,6 +87,28 @@ void Finish(const std::shared_ptr<Search>& s) {
   if (s->worker.joinable()) s->worker.join();
 }
 
+bool Done(const std::shared_ptr<Search>& s) {
+  std::lock_guard<std::mutex> lock(s->mutex);
+  return s->done;
+}
+
+// Joins the closed searches whose worker has ended (at once: they are past their last fetch).
+void ReapClosed() {
+  std::vector<std::shared_ptr<Search>> ended;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (auto it = g_closing.begin(); it != g_closing.end();) {
+      if (Done(*it)) {
+        ended.push_back(*it);
+        it = g_closing.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& s : ended) Finish(s);
+}
+
 }  // namespace
 
 void CloseSearchesOf(int32_t loginId) {
@@ -95,6 +123,14 @@ void CloseSearchesOf(int32_t loginId) {
         ++it;
       }
     }
+    for (auto it = g_closing.begin(); it != g_closing.end();) {
+      if ((*it)->loginId == loginId) {
+        gone.push_back(*it);
+        it = g_closing.erase(it);
+      } else {
+        ++it;
+      }
+    }
   }
   // The login is gone and its handles with it: nothing is closed on the device.
   for (auto& s : gone) Finish(s);
@@ -102,10 +138,13 @@ void CloseSearchesOf(int32_t loginId) {
 
 void CloseAllSearches() {
   std::map<int32_t, std::shared_ptr<Search>> all;
+  std::vector<std::shared_ptr<Search>> closing;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     all.swap(g_searches);
+    closing.swap(g_closing);
   }
+  for (auto& s : closing) Finish(s);
   for (auto& [h, s] : all) {
     Finish(s);
     QX_DVR_FindClose(s->handle);
@@ -128,6 +167,7 @@ int32_t NET_DVR_FindFile(int32_t loginId, const SdkFileCond* condition) {
   q.struStopTime = hcnet::ToQx(condition->end);
   const int32_t lib = hcnet::ToLib(loginId, hcnet::Kind::Login);
   if (lib < 0) return -1;
+  hcnet::ReapClosed();
   const int32_t libHandle = QX_DVR_FindFile(lib, &q);
   if (libHandle < 0) return -1;
   auto s = std::make_shared<Search>();
@@ -167,10 +207,25 @@ int32_t NET_DVR_FindNextFile(int32_t findHandle, SdkFindData* data) {
 }
 
 int NET_DVR_FindClose(int32_t findHandle) {
+  hcnet::ReapClosed();
   auto s = hcnet::Take(findHandle);
   if (!s) return 0;
-  hcnet::Finish(s);
+  bool fetching = false;
+  {
+    // A fetch in progress may wait for the device's answer as long as the library allows: the
+    // close does not wait with it; the worker closes the handle when the fetch returns.
+    std::lock_guard<std::mutex> lock(s->mutex);
+    s->stop = true;
+    fetching = !s->done;
+    s->closeWhenDone = fetching;
+  }
   hcnet::Retire(findHandle);
+  if (fetching) {
+    std::lock_guard<std::mutex> lock(hcnet::g_mutex);
+    hcnet::g_closing.push_back(s);
+    return 1;
+  }
+  hcnet::Finish(s);
   return QX_DVR_FindClose(s->handle);
 }
 
