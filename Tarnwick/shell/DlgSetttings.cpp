@@ -18,13 +18,13 @@ using namespace forms;
 
 namespace {
 
-struct ButtonSpec {
+struct ButtonDef {
   int id;
   uint32_t tip;
   int image;  // Chinese normal image; hover and pressed follow; 0 for none
 };
 // Top to bottom in the column.
-constexpr std::array<ButtonSpec, 5> kButtons = {{{CDlgSetttings::IDC_DEVICES, 8257, 6865},
+constexpr std::array<ButtonDef, 5> kButtons = {{{CDlgSetttings::IDC_DEVICES, 8257, 6865},
                                                  {CDlgSetttings::IDC_LOCAL, 8165, 6868},
                                                  {CDlgSetttings::IDC_REMOTE, 8166, 0},
                                                  {CDlgSetttings::IDC_USERS, 8167, 6877},
@@ -68,17 +68,17 @@ bool CDlgSetttings::OnInitDialog() {
   const int lang = GetLanguageId();
   int y = 10;
   for (size_t i = 0; i < kButtons.size(); ++i) {
-    const ButtonSpec& spec = kButtons[i];
-    auto* b = new CBitmapButtonEx(this, spec.id);
-    b->setObjectName(QString::number(spec.id));
-    b->setToolTip(Text(spec.tip));
+    const ButtonDef& button = kButtons[i];
+    auto* b = new CBitmapButtonEx(this, button.id);
+    b->setObjectName(QString::number(button.id));
+    b->setToolTip(Text(button.tip));
     b->setFocusPolicy(Qt::NoFocus);
-    if (spec.image && (lang == LANGUAGE_ID_CHINESE || lang == LANGUAGE_ID_ENGLISH)) {
-      const int image = LocalizedImageId(spec.image, lang);
+    if (button.image && (lang == LANGUAGE_ID_CHINESE || lang == LANGUAGE_ID_ENGLISH)) {
+      const int image = LocalizedImageId(button.image, lang);
       b->LoadImageResources(image, image + 1, image + 2);
       b->SizeToImage();
     }
-    if (spec.id == IDC_REMOTE) {
+    if (button.id == IDC_REMOTE) {
       b->hide();  // kept for its refusal; the column does not show it
     } else {
       b->move((kFrameWidth - b->width()) / 2, y);
