@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <ctime>
@@ -11,15 +10,11 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/SliderControlEx.h"
 #include "devices/Device.h"
-#include "devices/DeviceManager.h"
-#include "plat/clock.h"
 #include "plat/paths.h"
 #include "plat/text.h"
 #include "shell/DiskHelpers.h"
 #include "shell/FileFindEx.h"
-#include "shell/Language.h"
 #include "shell/LocalSettings.h"
-#include "shell/UiService.h"
 #include "view/PlayScreen.h"
 #include "view/ViewMessages.h"
 
@@ -32,18 +27,11 @@ constexpr uint32_t IDS_SEARCH_DONE = 8534;
 constexpr uint32_t IDS_CHOOSE_FILE = 8335;
 constexpr uint32_t IDS_ALREADY_PLAYING = 8370;
 constexpr uint32_t IDS_NO_SUCH_FILE = 8537;
-constexpr uint32_t IDS_SNAPSHOT_DONE = 8350;
-constexpr uint32_t IDS_SNAPSHOT_FAILED = 8351;
-constexpr uint32_t IDS_PLAY = 8152;
-constexpr uint32_t IDS_PAUSE = 8592;
 constexpr int kPositionMs = 1000;
-constexpr int kVolumeMax = 100;
 constexpr float kEndFraction = 0.995f;
 
 // Kinds of the combo: the folders they walk.
 constexpr int kKindAll = 255, kKindManual = 0, kKindDownloads = 2;
-
-void Notice(uint32_t id, const std::u16string& tail = {}) { UiService().Notice(LoadResString(id) + tail); }
 
 TIME TimeOf(const Stamp& s) {
   if (!IsStamp(s)) return TIME{};
@@ -135,10 +123,6 @@ bool CDlgLPlayback::MatchLocalFile(const std::u16string& path, const Filter& fil
 }
 
 void CDlgLPlayback::OnFind() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  struct Restore {
-    ~Restore() { QApplication::restoreOverrideCursor(); }
-  } restore;
   CDevice* device = nullptr;
   int channel = -1;
   if (!ChooseChannel(device, channel)) return;
@@ -192,13 +176,6 @@ void CDlgLPlayback::OnFind() {
   m_chosenFile.clear();
 }
 
-void CDlgLPlayback::OnSearchEnded() {}
-
-CDevice* CDlgLPlayback::OriginDevice() const {
-  if (!m_chosenOrigin.Valid()) return nullptr;
-  return CDeviceManager::GetInstance()->FindDevice(m_chosenOrigin.deviceGuid, 1);
-}
-
 void CDlgLPlayback::OnCellClicked(int index) {
   const std::u16string name = m_timeBar->GetCellName(index);
   if (name.empty()) return;
@@ -209,27 +186,20 @@ void CDlgLPlayback::OnCellClicked(int index) {
   OnPlay();
 }
 
-void CDlgLPlayback::SetPlayButton(int state) {
-  m_btnPlay->SetState(state);
-  m_btnPlay->setToolTip(QString::fromStdU16String(LoadResString(state ? IDS_PAUSE : IDS_PLAY)));
-}
-
 void CDlgLPlayback::OnPlay() {
   const plat::WindowHandle wnd = PlayWindow();
   if (!wnd) return;
   if (m_player) {
     if (m_state == 0) {
       m_player->Pause(1);
-      m_state = 1;
-      SetPlayButton(0);
+      SetPlayState(1);
     } else {
       const int type = m_playingOrigin.deviceType;
       if (type == DEV_TYPE_IPC || type == DEV_TYPE_NVR)
         m_player->Play(static_cast<HWND>(wnd));
       else
         m_player->Pause(0);
-      m_state = 0;
-      SetPlayButton(1);
+      SetPlayState(0);
     }
     return;
   }
@@ -247,7 +217,7 @@ void CDlgLPlayback::OnPlay() {
     Notice(IDS_NO_SUCH_FILE);
     return;
   }
-  CDevice* device = OriginDevice();
+  CDevice* device = OriginDevice(m_chosenOrigin);
   if (!device) return;
   m_position->setValue(0);
   IDevLocalPlayback* player = CDevLocalPlaybackFactory::CreateDevLocalPlayback(device->GetUserLogin(1));
@@ -262,12 +232,11 @@ void CDlgLPlayback::OnPlay() {
     return;
   }
   m_player = player;
-  m_state = 0;
   m_playingPath = m_chosenFile;
   m_playingOrigin = m_chosenOrigin;
   m_sound = 0;
-  SetPlayButton(1);
-  m_volume->setValue(kVolumeMax);
+  SetPlayState(0);
+  m_volume->setValue(m_volume->maximum());
   m_positionTimer.start();
 }
 
@@ -275,95 +244,51 @@ void CDlgLPlayback::StopSlot() {
   if (!m_player) return;
   m_positionTimer.stop();
   m_player->Stop();
-  SetPlayButton(0);
   m_player->Close();
   CDevLocalPlaybackFactory::DeleteDevLocalPlayback(m_player);
   m_player = nullptr;
-  if (plat::WindowHandle wnd = PlayWindow()) plat::postMessage(wnd, WM_PREVIEW_STOPPED, 0, 0);
-  m_state = -1;
   m_playingPath.clear();
-  m_playingOrigin = SearchOrigin{};
-  m_sound = 0;
-  m_btnSound->SetState(0);
+  ClearSlot();
 }
 
 void CDlgLPlayback::StopDeviceWork(const std::u16string& deviceGuid) {
   if (m_player && m_playingOrigin.deviceGuid == deviceGuid) OnStop();
 }
 
-void CDlgLPlayback::OnStop() {
-  StopSlot();
-  SetPlayButton(0);
-  m_position->setValue(0);
-}
-
 void CDlgLPlayback::OnSlow() {
   if (!m_player) return;
   m_player->Slow();
-  m_state = 0;
-  SetPlayButton(1);
+  SetPlayState(0);
 }
 
 void CDlgLPlayback::OnFast() {
   if (!m_player) return;
   m_player->Fast();
-  m_state = 0;
-  SetPlayButton(1);
+  SetPlayState(0);
 }
 
 void CDlgLPlayback::OnFrameBack() {
   if (!m_player) return;
   m_player->StepBack();
-  m_state = 1;
-  SetPlayButton(0);
+  SetPlayState(1);
 }
 
 void CDlgLPlayback::OnFrameForward() {
   if (!m_player) return;
   m_player->Step();
-  m_state = 1;
-  SetPlayButton(0);
+  SetPlayState(1);
 }
 
-void CDlgLPlayback::OnSnapshot() {
-  if (!m_player) return;
-  std::u16string folder;
-  const bool haveFolder = CLocalSettings::GetInstance()->GetRecordPath(folder) && !folder.empty();
-  CDevice* device = CDeviceManager::GetInstance()->FindDevice(m_playingOrigin.deviceGuid, 1);
-  // Without a folder the picture would land at the root of the file system.
-  if (!haveFolder || !device) {
-    Notice(IDS_SNAPSHOT_FAILED);
-    return;
-  }
-  char tail[64];
-  std::snprintf(tail, sizeof tail, "_%02d_%ld.bmp", m_playingOrigin.channelIndex + 1,
-                static_cast<long>(plat::tickCount()));
-  const std::u16string path =
-      folder + FileNamePart(device->GetDevInfo().GetIP()) + plat::utf8ToUtf16(tail);
-  const std::string native = plat::toNativePath(path);
-  std::error_code ec;
-  fs::create_directories(fs::path(native).parent_path(), ec);
-  if (m_player->CapturePicture(native.c_str(), 1))
-    Notice(IDS_SNAPSHOT_DONE, path);
+bool CDlgLPlayback::SlotCapture(const char* nativePath) { return m_player->CapturePicture(nativePath, 1); }
+
+void CDlgLPlayback::SlotSound(bool on) {
+  if (on)
+    m_player->PlaySound();
   else
-    Notice(IDS_SNAPSHOT_FAILED, path);
+    m_player->StopSound();
 }
 
-void CDlgLPlayback::OnSound() {
-  if (!m_player) return;
-  if (m_sound) {
-    m_player->StopSound();
-    m_sound = 0;
-    m_btnSound->SetState(0);
-    return;
-  }
-  m_player->PlaySound();
-  // What the slider shows is what plays.
-  m_volume->setValue(kVolumeMax);
-  m_player->SetVolume(kVolumeMax);
-  m_sound = 1;
-  m_btnSound->SetState(1);
-}
+void CDlgLPlayback::SlotVolume(int value) { m_player->SetVolume(value); }
 
 void CDlgLPlayback::OnVolumeMoved(int value) {
   if (m_player) m_player->SetVolume(value);
@@ -378,9 +303,7 @@ void CDlgLPlayback::OnPositionTimer() {
   const float p = m_player->GetPlayPos();
   m_position->setValue(static_cast<int>(p * 100));
   if (p >= kEndFraction) {
-    StopSlot();
-    m_position->setValue(0);
+    OnStop();
     m_chosenFile.clear();
-    m_btnSound->SetState(0);
   }
 }

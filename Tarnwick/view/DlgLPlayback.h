@@ -24,7 +24,6 @@ class CDlgLPlayback : public CPlaybackPageBase {
   // Holds the page as playing whatever it does (the main window's tests use it).
   void SetPlaying(bool playing) { m_heldPlaying = playing; }
 
-  int PlayState() const { return m_state; }
   std::u16string PlayingPath() const { return m_playingPath; }
   std::u16string ChosenFile() const { return m_chosenFile; }
   IDevLocalPlayback* Player() const { return m_player; }
@@ -46,32 +45,27 @@ class CDlgLPlayback : public CPlaybackPageBase {
   bool OnInitDialog() override;
   void OnFind() override;
   void OnPlay() override;
-  void OnStop() override;
   void OnSlow() override;
   void OnFast() override;
   void OnFrameBack() override;
   void OnFrameForward() override;
-  void OnSnapshot() override;
-  void OnSound() override;
   void OnCellClicked(int index) override;
   void OnPositionMoved(int value) override;
   void OnVolumeMoved(int value) override;
-  void OnSearchEnded() override;
   void StopDeviceWork(const std::u16string& deviceGuid) override;
 
  private:
-  CDevice* OriginDevice() const;
-  void StopSlot();
-  void SetPlayButton(int state);
+  bool HasSlot() const override { return m_player != nullptr; }
+  void StopSlot() override;
+  void SlotSound(bool on) override;
+  void SlotVolume(int value) override;
+  bool SlotCapture(const char* nativePath) override;
 
   bool m_heldPlaying = false;
   SearchOrigin m_resultsOrigin;
   SearchOrigin m_chosenOrigin;
   std::u16string m_chosenFile;
   IDevLocalPlayback* m_player = nullptr;
-  int m_state = -1;
-  int m_sound = 0;
   std::u16string m_playingPath;
-  SearchOrigin m_playingOrigin;
   QTimer m_positionTimer;
 };

@@ -1,6 +1,5 @@
 #include "view/DlgPlayback.h"
 
-#include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <filesystem>
@@ -8,14 +7,11 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/SliderControlEx.h"
 #include "devices/Device.h"
-#include "devices/DeviceManager.h"
-#include "plat/clock.h"
 #include "plat/log.h"
 #include "plat/paths.h"
 #include "plat/text.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
-#include "shell/UiService.h"
 #include "view/PlayScreen.h"
 #include "view/PlaybackNames.h"
 #include "view/ViewMessages.h"
@@ -26,20 +22,13 @@ constexpr uint32_t IDS_LOGIN_FAILED = 8601;
 constexpr uint32_t IDS_SEARCH_FAILED = 8514;
 constexpr uint32_t IDS_SEARCH_DONE = 8534;
 constexpr uint32_t IDS_CHOOSE_FILE = 8335;
-constexpr uint32_t IDS_ALREADY_PLAYING = 8370;
-constexpr uint32_t IDS_SNAPSHOT_DONE = 8350;
-constexpr uint32_t IDS_SNAPSHOT_FAILED = 8351;
 constexpr uint32_t IDS_DOWNLOADING = 8557;
 constexpr uint32_t IDS_DOWNLOAD_FAILED = 8558;
 constexpr uint32_t IDS_DOWNLOAD_STOPPED = 8559;
-constexpr uint32_t IDS_PLAY = 8152;
-constexpr uint32_t IDS_PAUSE = 8592;
 constexpr int kTimerMs = 100;
 // A position this close to the end is the end: the device's last report may stop short of it.
 constexpr float kEndPercent = 99.5f;
 constexpr char kLog[] = "playback";
-
-void Notice(uint32_t id, const std::u16string& tail = {}) { UiService().Notice(LoadResString(id) + tail); }
 
 playback_names::Stamp StampOf(const TIME& t) {
   return playback_names::MakeStamp(t.year, t.month, t.day, t.hour, t.minute, t.second);
@@ -83,25 +72,22 @@ bool CDlgPlayback::IsBusy() const {
   return m_heldBusy || m_downloader || IsSearching() || m_state >= 0;
 }
 
-CDevice* CDlgPlayback::OriginDevice(const SearchOrigin& origin) const {
-  if (!origin.Valid()) return nullptr;
-  return CDeviceManager::GetInstance()->FindDevice(origin.deviceGuid, 1);
+IDevUserLogin* CDlgPlayback::LoggedIn(CDevice* device) {
+  IDevUserLogin* login = device->GetUserLogin(1);
+  if (!login) return nullptr;
+  if (!device->IsLoggedIn() && login->Login() == -1) {
+    Notice(IDS_LOGIN_FAILED);
+    return nullptr;
+  }
+  return login;
 }
 
 void CDlgPlayback::OnFind() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  struct Restore {
-    ~Restore() { QApplication::restoreOverrideCursor(); }
-  } restore;
   CDevice* device = nullptr;
   int channel = -1;
   if (!ChooseChannel(device, channel)) return;
-  IDevUserLogin* login = device->GetUserLogin(1);
+  IDevUserLogin* login = LoggedIn(device);
   if (!login) return;
-  if (!device->IsLoggedIn() && login->Login() == -1) {
-    Notice(IDS_LOGIN_FAILED);
-    return;
-  }
   // Everything the worker reads is taken here, on the page's thread.
   const QDate day = m_calendar->selectedDate();
   tagSearchFileCondition cond{};
@@ -165,28 +151,20 @@ void CDlgPlayback::OnCellClicked(int index) {
   OnPlay();
 }
 
-void CDlgPlayback::SetPlayButton(int state) {
-  m_btnPlay->SetState(state);
-  m_btnPlay->setToolTip(QString::fromStdU16String(LoadResString(state ? IDS_PAUSE : IDS_PLAY)));
-}
-
 void CDlgPlayback::OnPlay() {
   if (m_playback) {
     switch (m_state) {
       case 0:
         m_playback->Pause();
-        m_state = 1;
-        SetPlayButton(0);
+        SetPlayState(1);
         return;
       case 1:
         m_playback->Resume();
-        m_state = 0;
-        SetPlayButton(1);
+        SetPlayState(0);
         return;
       default:
         m_playback->Normal();
-        m_state = 0;
-        SetPlayButton(1);
+        SetPlayState(0);
         return;
     }
   }
@@ -196,12 +174,8 @@ void CDlgPlayback::OnPlay() {
   }
   CDevice* device = OriginDevice(m_chosenOrigin);
   if (!device) return;
-  IDevUserLogin* login = device->GetUserLogin(1);
+  IDevUserLogin* login = LoggedIn(device);
   if (!login) return;
-  if (!device->IsLoggedIn() && login->Login() == -1) {
-    Notice(IDS_LOGIN_FAILED);
-    return;
-  }
   m_position->setValue(0);
   m_volume->setValue(0);
   const plat::WindowHandle wnd = PlayWindow();
@@ -214,11 +188,10 @@ void CDlgPlayback::OnPlay() {
     return;
   }
   m_playback = playback;
-  m_state = 0;
   m_playingName = m_chosen.name;
   m_playingOrigin = m_chosenOrigin;
   m_sound = 0;
-  SetPlayButton(1);
+  SetPlayState(0);
   m_positionTimer.start();
 }
 
@@ -228,19 +201,8 @@ void CDlgPlayback::StopSlot() {
   m_playback->Stop();
   CDevRemotePlaybackFactory::DeleteRemotePlayback(m_playback);
   m_playback = nullptr;
-  if (plat::WindowHandle wnd = PlayWindow()) plat::postMessage(wnd, WM_PREVIEW_STOPPED, 0, 0);
-  m_state = -1;
   m_playingName.clear();
-  m_playingOrigin = SearchOrigin{};
-  SetPlayButton(0);
-  m_btnSound->SetState(0);
-  m_sound = 0;
-}
-
-void CDlgPlayback::OnStop() {
-  StopSlot();
-  SetPlayButton(0);
-  m_position->setValue(0);
+  ClearSlot();
 }
 
 void CDlgPlayback::ResumeIfSpeedMode(bool anyType) {
@@ -254,67 +216,37 @@ void CDlgPlayback::OnSlow() {
   if (!m_playback) return;
   ResumeIfSpeedMode(false);
   m_playback->Slow();
-  m_state = 2;
-  SetPlayButton(0);
+  SetPlayState(2);
 }
 
 void CDlgPlayback::OnFast() {
   if (!m_playback) return;
   ResumeIfSpeedMode(false);
   m_playback->Fast();
-  m_state = 2;
-  SetPlayButton(0);
+  SetPlayState(2);
 }
 
 void CDlgPlayback::OnFrameForward() {
   if (!m_playback) return;
   ResumeIfSpeedMode(true);
   m_playback->Frame();
-  m_state = 2;
-  SetPlayButton(0);
+  SetPlayState(2);
 }
 
 void CDlgPlayback::OnFrameBack() { SetPlayButton(0); }
 
-void CDlgPlayback::OnSnapshot() {
-  std::u16string folder;
-  const bool haveFolder = CLocalSettings::GetInstance()->GetRecordPath(folder) && !folder.empty();
-  if (!m_playback) return;
-  CDevice* device = OriginDevice(m_playingOrigin);
-  // Without a folder the picture would land at the root of the file system.
-  if (!haveFolder || !device) {
-    Notice(IDS_SNAPSHOT_FAILED);
-    return;
-  }
-  char tail[64];
-  std::snprintf(tail, sizeof tail, "_%02d_%ld.bmp", m_playingOrigin.channelIndex + 1,
-                static_cast<long>(plat::tickCount()));
-  const std::u16string path =
-      folder + playback_names::FileNamePart(device->GetDevInfo().GetIP()) + plat::utf8ToUtf16(tail);
-  const std::string native = plat::toNativePath(path);
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(native).parent_path(), ec);
-  if (m_playback->CaptureFile(native.c_str()))
-    Notice(IDS_SNAPSHOT_DONE, path);
+bool CDlgPlayback::SlotCapture(const char* nativePath) { return m_playback->CaptureFile(nativePath); }
+
+void CDlgPlayback::SlotSound(bool on) {
+  if (on)
+    m_playback->AudioOn();
   else
-    Notice(IDS_SNAPSHOT_FAILED, path);
+    m_playback->AudioOff();
 }
 
-void CDlgPlayback::OnSound() {
-  if (!m_playback) return;
-  if (m_sound) {
-    m_playback->AudioOff();
-    m_sound = 0;
-    m_btnSound->SetState(0);
-    return;
-  }
-  m_playback->AudioOn();
-  // The slider shows the loudest volume: that is what is sent, so what plays is what it shows.
-  m_volume->setValue(kVolumeMax);
-  m_playback->Volume(kVolumeMax);
-  m_lastVolume = kVolumeMax;
-  m_sound = 1;
-  m_btnSound->SetState(1);
+void CDlgPlayback::SlotVolume(int value) {
+  m_playback->Volume(value);
+  m_lastVolume = value;
 }
 
 void CDlgPlayback::OnVolumeMoved(int value) {
@@ -331,11 +263,7 @@ void CDlgPlayback::OnPositionTimer() {
   if (!m_playback) return;
   const float p = m_playback->GetPos();
   if (p >= 0) m_position->setValue(static_cast<int>(p));
-  if (p >= kEndPercent) {
-    StopSlot();
-    m_position->setValue(0);
-    m_btnSound->SetState(0);
-  }
+  if (p >= kEndPercent) OnStop();
 }
 
 QString CDlgPlayback::ProgressText() const { return m_btnProgress ? m_btnProgress->text() : QString(); }
@@ -378,12 +306,8 @@ void CDlgPlayback::OnDownload() {
   if (!device) return;
   const int type = device->GetDevType();
   if (type != DEV_TYPE_DVR && type != DEV_TYPE_NVR) return;
-  IDevUserLogin* login = device->GetUserLogin(1);
+  IDevUserLogin* login = LoggedIn(device);
   if (!login) return;
-  if (!device->IsLoggedIn() && login->Login() == -1) {
-    Notice(IDS_LOGIN_FAILED);
-    return;
-  }
   const std::u16string folder = CLocalSettings::GetInstance()->GetDownLoadPath();
   std::error_code ec;
   std::filesystem::create_directories(plat::toNativePath(folder), ec);

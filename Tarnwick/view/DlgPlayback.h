@@ -23,7 +23,6 @@ class CDlgPlayback : public CPlaybackPageBase {
   // Holds the page busy whatever it does (the main window's tests use it).
   void SetBusy(bool busy) { m_heldBusy = busy; }
 
-  int PlayState() const { return m_state; }
   std::u16string PlayingName() const { return m_playingName; }
   CDevRemotePlayback* Playback() const { return m_playback; }
   CDevRemoteFileDownloader* Downloader() const { return m_downloader; }
@@ -38,13 +37,10 @@ class CDlgPlayback : public CPlaybackPageBase {
   bool OnInitDialog() override;
   void OnFind() override;
   void OnPlay() override;
-  void OnStop() override;
   void OnSlow() override;
   void OnFast() override;
   void OnFrameBack() override;
   void OnFrameForward() override;
-  void OnSnapshot() override;
-  void OnSound() override;
   void OnDownload() override;
   void OnCellClicked(int index) override;
   void OnPositionMoved(int value) override;
@@ -53,10 +49,14 @@ class CDlgPlayback : public CPlaybackPageBase {
   void StopDeviceWork(const std::u16string& deviceGuid) override;
 
  private:
-  CDevice* OriginDevice(const SearchOrigin& origin) const;
-  void StopSlot();
+  bool HasSlot() const override { return m_playback != nullptr; }
+  void StopSlot() override;
+  void SlotSound(bool on) override;
+  void SlotVolume(int value) override;
+  bool SlotCapture(const char* nativePath) override;
+  // The device's login, logged in first when it is not (notice 8601 when that fails).
+  IDevUserLogin* LoggedIn(CDevice* device);
   void ReleaseDownloader();
-  void SetPlayButton(int state);
   void SetProgressText(const QString& text);
   // Before a speed change: a paused-by-speed recorder first goes back to normal play.
   void ResumeIfSpeedMode(bool anyType);
@@ -71,10 +71,7 @@ class CDlgPlayback : public CPlaybackPageBase {
   SearchOrigin m_chosenOrigin;
   // The play slot.
   CDevRemotePlayback* m_playback = nullptr;
-  int m_state = -1;
-  int m_sound = 0;
   std::u16string m_playingName;
-  SearchOrigin m_playingOrigin;
   int m_lastVolume = 0;
   // The download.
   CDevRemoteFileDownloader* m_downloader = nullptr;

@@ -1,5 +1,6 @@
 #include "view/PlaybackPage.h"
 
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -8,17 +9,24 @@
 #include <QTextCharFormat>
 #include <QResizeEvent>
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
 #include "controls/TaskbarNotifier.h"
 #include "controls/SliderControlEx.h"
 #include "devices/Device.h"
+#include "devices/DeviceManager.h"
 #include "devices/TreeCtrlTarget.h"
 #include "plat/clock.h"
+#include "plat/paths.h"
+#include "plat/text.h"
 #include "shell/Language.h"
+#include "shell/LocalSettings.h"
 #include "shell/UiService.h"
 #include "view/PlayScreen.h"
+#include "view/PlaybackNames.h"
 #include "view/ViewMessages.h"
 
 namespace {
@@ -26,6 +34,10 @@ namespace {
 constexpr uint32_t IDS_SELECT_CHANNEL = 8252;
 constexpr uint32_t IDS_SEARCHING = 8533;
 constexpr uint32_t IDS_SEARCH_START_FAILED = 8367;
+constexpr uint32_t IDS_SNAPSHOT_DONE = 8350;
+constexpr uint32_t IDS_SNAPSHOT_FAILED = 8351;
+constexpr uint32_t IDS_PLAY = 8152;
+constexpr uint32_t IDS_PAUSE = 8592;
 constexpr int kSearchJoinMs = 120000;
 
 QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
@@ -183,7 +195,11 @@ void CPlaybackPageBase::MakeControls() {
   m_timeBar->SetButtonImages(CScheduleCtrl::kZoomIn, 6051, 6050, 6049);
   m_timeBar->SetButtonImages(CScheduleCtrl::kZoomOut, 6021, 6020, 6016);
 
-  connect(m_btnFind, &QAbstractButton::clicked, this, [this] { OnFind(); });
+  connect(m_btnFind, &QAbstractButton::clicked, this, [this] {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    OnFind();
+    QApplication::restoreOverrideCursor();
+  });
   connect(m_btnPlay, &QAbstractButton::clicked, this, [this] { OnPlay(); });
   connect(m_btnStop, &QAbstractButton::clicked, this, [this] { OnStop(); });
   connect(m_btnSlow, &QAbstractButton::clicked, this, [this] { OnSlow(); });
@@ -274,7 +290,7 @@ bool CPlaybackPageBase::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, 
       if (m_worker.joinable()) m_worker.join();
       m_searching = false;
       m_gate.Set();
-      if (wParam) UiService().Notice(LoadResString(static_cast<uint32_t>(wParam)));
+      if (wParam) Notice(static_cast<uint32_t>(wParam));
       OnSearchEnded();
       return true;
     case WM_NOTIFIER_CLICKED:
@@ -310,7 +326,7 @@ bool CPlaybackPageBase::Found(FoundFile file) {
 
 bool CPlaybackPageBase::StartSearch(const std::u16string& deviceGuid, std::function<int()> work) {
   if (!m_gate.Wait(10)) {
-    UiService().Notice(LoadResString(IDS_SEARCHING));
+    Notice(IDS_SEARCHING);
     return false;
   }
   if (m_worker.joinable()) m_worker.join();  // the last search has ended: its gate was given back
@@ -338,7 +354,7 @@ bool CPlaybackPageBase::StartSearch(const std::u16string& deviceGuid, std::funct
     });
   } catch (const std::system_error&) {
     m_searching = false;
-    UiService().Notice(LoadResString(IDS_SEARCH_START_FAILED));
+    Notice(IDS_SEARCH_START_FAILED);
     m_gate.Set();
     return false;
   }
@@ -357,7 +373,7 @@ void CPlaybackPageBase::FinishSearch() {
 bool CPlaybackPageBase::ChooseChannel(CDevice*& device, int& channelIndex) {
   QTreeWidgetItem* item = m_deviceTree.currentItem();
   if (!item || !item->isSelected() || DeviceNodeOf(item) || !item->parent()) {
-    UiService().Notice(LoadResString(IDS_SELECT_CHANNEL));
+    Notice(IDS_SELECT_CHANNEL);
     return false;
   }
   DeviceTreeNode* node = DeviceNodeOf(item->parent());
@@ -370,13 +386,13 @@ bool CPlaybackPageBase::ChooseChannel(CDevice*& device, int& channelIndex) {
   size_t first = text.size();
   while (first > minFirst && text[first - 1] >= u'0' && text[first - 1] <= u'9') --first;
   if (first == text.size()) {
-    UiService().Notice(LoadResString(IDS_SELECT_CHANNEL));
+    Notice(IDS_SELECT_CHANNEL);
     return false;
   }
   int number = 0;
   for (size_t i = first; i < text.size(); ++i) number = number * 10 + (text[i] - u'0');
   if (number < 1) {
-    UiService().Notice(LoadResString(IDS_SELECT_CHANNEL));
+    Notice(IDS_SELECT_CHANNEL);
     return false;
   }
   device = d;
@@ -397,4 +413,77 @@ void CPlaybackPageBase::AddTypeRow(int textId, int data) {
 int CPlaybackPageBase::CurrentTypeData() const {
   // The combo belongs to the UI thread; workers get the value handed over when they start.
   return m_typeCombo->currentData().toInt();
+}
+
+void CPlaybackPageBase::Notice(uint32_t id, const std::u16string& tail) {
+  UiService().Notice(LoadResString(id) + tail);
+}
+
+CDevice* CPlaybackPageBase::OriginDevice(const SearchOrigin& origin) {
+  if (!origin.Valid()) return nullptr;
+  return CDeviceManager::GetInstance()->FindDevice(origin.deviceGuid, 1);
+}
+
+void CPlaybackPageBase::SetPlayButton(int state) {
+  m_btnPlay->SetState(state);
+  m_btnPlay->setToolTip(QString::fromStdU16String(LoadResString(state ? IDS_PAUSE : IDS_PLAY)));
+}
+
+void CPlaybackPageBase::SetPlayState(int state) {
+  m_state = state;
+  SetPlayButton(state == 0 ? 1 : 0);
+}
+
+void CPlaybackPageBase::ClearSlot() {
+  if (plat::WindowHandle wnd = PlayWindow()) plat::postMessage(wnd, WM_PREVIEW_STOPPED, 0, 0);
+  m_state = -1;
+  m_playingOrigin = SearchOrigin{};
+  SetPlayButton(0);
+  m_btnSound->SetState(0);
+  m_sound = 0;
+}
+
+void CPlaybackPageBase::OnStop() {
+  StopSlot();
+  SetPlayButton(0);
+  m_position->setValue(0);
+}
+
+void CPlaybackPageBase::OnSnapshot() {
+  if (!HasSlot()) return;
+  std::u16string folder;
+  const bool haveFolder = CLocalSettings::GetInstance()->GetRecordPath(folder) && !folder.empty();
+  CDevice* device = OriginDevice(m_playingOrigin);
+  // Without a folder the picture would land at the root of the file system.
+  if (!haveFolder || !device) {
+    Notice(IDS_SNAPSHOT_FAILED);
+    return;
+  }
+  char tail[64];
+  std::snprintf(tail, sizeof tail, "_%02d_%ld.bmp", m_playingOrigin.channelIndex + 1,
+                static_cast<long>(plat::tickCount()));
+  const std::u16string path =
+      folder + playback_names::FileNamePart(device->GetDevInfo().GetIP()) + plat::utf8ToUtf16(tail);
+  const std::string native = plat::toNativePath(path);
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(native).parent_path(), ec);
+  Notice(SlotCapture(native.c_str()) ? IDS_SNAPSHOT_DONE : IDS_SNAPSHOT_FAILED, path);
+}
+
+void CPlaybackPageBase::OnSound() {
+  if (!HasSlot()) return;
+  if (m_sound) {
+    SlotSound(false);
+    m_sound = 0;
+    m_btnSound->SetState(0);
+    return;
+  }
+  SlotSound(true);
+  // The slider (whose range is the player's) shows the loudest volume: that is what is sent,
+  // so what plays is what it shows.
+  const int loudest = m_volume->maximum();
+  m_volume->setValue(loudest);
+  SlotVolume(loudest);
+  m_sound = 1;
+  m_btnSound->SetState(1);
 }

@@ -78,6 +78,7 @@ class CPlaybackPageBase : public CPageDialog {
   QCalendarWidget* GetCalendar() const { return m_calendar; }
   QComboBox* GetTypeCombo() const { return m_typeCombo; }
   bool IsSearching() const { return m_searching; }
+  int PlayState() const { return m_state; }
   // True while the search thread exists (until its end is handled or it is stopped).
   bool SearchThreadRunning() const { return m_worker.joinable(); }
   // Waits (bounded) for a running search to end and handles what it queued (tests, close).
@@ -111,16 +112,17 @@ class CPlaybackPageBase : public CPageDialog {
   plat::WindowHandle PlayWindow() const;
   void StopWorker();
 
-  // Button handlers.
+  // Button handlers. Stop, snapshot and sound are the same on both pages: they drive the
+  // page's play slot through the Slot* functions below.
   virtual void OnFind() = 0;
   virtual void OnPlay() = 0;
-  virtual void OnStop() = 0;
+  virtual void OnStop();
   virtual void OnSlow() = 0;
   virtual void OnFast() = 0;
   virtual void OnFrameBack() = 0;
   virtual void OnFrameForward() = 0;
-  virtual void OnSnapshot() = 0;
-  virtual void OnSound() = 0;
+  virtual void OnSnapshot();
+  virtual void OnSound();
   virtual void OnDownload() {}
   virtual void OnCellClicked(int index) = 0;
   virtual void OnPositionMoved(int value) = 0;
@@ -128,6 +130,24 @@ class CPlaybackPageBase : public CPageDialog {
 
   void AddTypeRow(int textId, int data);
   int CurrentTypeData() const;
+
+  // The page's one play slot: whether a player exists, and what the shared handlers ask of it.
+  virtual bool HasSlot() const = 0;
+  // Lets the player go; ends with ClearSlot().
+  virtual void StopSlot() = 0;
+  virtual void SlotSound(bool on) = 0;
+  virtual void SlotVolume(int value) = 0;
+  virtual bool SlotCapture(const char* nativePath) = 0;
+  // After the player went: the play window is told, the state, origin and sound are reset.
+  void ClearSlot();
+  // The play button shows pause (1) while playing, play (0) otherwise.
+  void SetPlayButton(int state);
+  // 0 playing, 1 paused, 2 at another speed or frame by frame; the button follows.
+  void SetPlayState(int state);
+  // The device a search ran for, found again by its GUID (null when gone or none).
+  static CDevice* OriginDevice(const SearchOrigin& origin);
+  // Shows string `id` (with `tail`) in the notifier.
+  static void Notice(uint32_t id, const std::u16string& tail = {});
 
   QTreeWidget m_deviceTree;
   CPlayScreen* m_playScreen = nullptr;
@@ -148,6 +168,10 @@ class CPlaybackPageBase : public CPageDialog {
   CBitmapButtonEx* m_btnProgress = nullptr;
   QCalendarWidget* m_calendar = nullptr;
   CScheduleCtrl* m_timeBar = nullptr;
+
+  int m_state = -1;  // -1: nothing plays
+  int m_sound = 0;
+  SearchOrigin m_playingOrigin;
 
  private:
   void MakeControls();
