@@ -36,7 +36,36 @@ void ReportDamagedFile(const std::u16string& fileName, const std::string& what) 
   PLAT_LOGW("storage", "%s could not be read whole (%s); it is kept as %s.bak at the next save",
             plat::utf16ToUtf8(fileName).c_str(), what.c_str(),
             plat::utf16ToUtf8(fileName).c_str());
-  if (first) UiService().Notice(Replace(LoadResString(IDS_DAMAGED_FILE), u"%s", fileName));
+  if (first) UiService().Notice(DamagedFileText(IDS_DAMAGED_FILE, fileName));
+}
+
+bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what) {
+  PLAT_LOGW("storage", "%s could not be read whole (%s); it is kept as %s.bak",
+            plat::utf16ToUtf8(fileName).c_str(), what.c_str(),
+            plat::utf16ToUtf8(fileName).c_str());
+  {
+    std::lock_guard<std::mutex> lk(g_mutex);
+    g_marked.insert(fileName);
+  }
+  return KeepDamagedFileAside(fileName);
+}
+
+std::u16string DamagedFileText(uint32_t textId, const std::u16string& fileName) {
+  return Replace(LoadResString(textId), u"%s", fileName);
+}
+
+DatabaseHealth CheckDatabaseHealth(CppSQLite3DB& db) {
+  try {
+    // quick_check answers one row "ok" for a whole file; a damaged one answers otherwise
+    // or fails as corrupt or "not a database". Any other failure (busy, say) proves nothing.
+    CppSQLite3Query q = db.Query(u"PRAGMA quick_check;");
+    const bool ok = !q.Eof() && q.FieldText(0) && std::u16string(q.FieldText(0)) == u"ok";
+    return ok ? DatabaseHealth::Whole : DatabaseHealth::Damaged;
+  } catch (const CppSQLite3Exception& e) {
+    return e.ErrorCode() == SQLITE_CORRUPT || e.ErrorCode() == SQLITE_NOTADB
+               ? DatabaseHealth::Damaged
+               : DatabaseHealth::Unknown;
+  }
 }
 
 bool KeepDamagedFileAside(const std::u16string& fileName) {
@@ -74,15 +103,7 @@ bool StartDamagedDatabaseAnew(const std::u16string& fileName) {
   {
     CppSQLite3DB db;
     if (OpenDatabaseInProgramDir(db, fileName)) {
-      try {
-        // quick_check answers one row "ok" for a whole file; a damaged one answers otherwise
-        // or fails as corrupt or "not a database". Any other failure (busy, say) proves
-        // nothing, and the file stays.
-        CppSQLite3Query q = db.Query(u"PRAGMA quick_check;");
-        whole = !q.Eof() && q.FieldText(0) && std::u16string(q.FieldText(0)) == u"ok";
-      } catch (const CppSQLite3Exception& e) {
-        whole = e.ErrorCode() != SQLITE_CORRUPT && e.ErrorCode() != SQLITE_NOTADB;
-      }
+      whole = CheckDatabaseHealth(db) != DatabaseHealth::Damaged;
       db.Close();
     }
   }

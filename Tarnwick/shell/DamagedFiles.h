@@ -4,12 +4,28 @@
 // file afterwards calls KeepDamagedFileAside before writing, which copies the file as it
 // stands to "<name>.bak" (replacing an older copy), so the save cannot write the loss over the
 // only copy of what was there. Any store of the program folder uses the same two calls.
+#include <cstdint>
 #include <functional>
 #include <string>
+
+class CppSQLite3DB;
 
 // `fileName` is the file's name in the program folder ("Tarnwick.db"); `what` says what could
 // not be read, for the log. The user is told once per file until it has been kept aside.
 void ReportDamagedFile(const std::u16string& fileName, const std::string& what);
+
+// For a file whose damage the caller tells the user in its own words, before it writes the
+// file anew: logs the damage and copies the file to "<name>.bak" at once. False when the copy
+// failed: the caller must not write the file.
+bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what);
+
+// The text `textId` with every "%s" replaced by the file's name.
+std::u16string DamagedFileText(uint32_t textId, const std::u16string& fileName);
+
+// What a database's own integrity check says of it. Unknown: the check could not run for a
+// reason that proves nothing about the file (busy, say).
+enum class DatabaseHealth { Whole, Damaged, Unknown };
+DatabaseHealth CheckDatabaseHealth(CppSQLite3DB& db);
 
 // True when the file is not marked, or when it was copied aside (the mark is then cleared);
 // false when the copy failed: the caller must not write the file.

@@ -31,9 +31,12 @@ class CLocalSettings {
 
   // 1 when the file was read, 0 when there is none (values unchanged).
   int Load();
+  // Loads again; a damaged file (bytes or lines no settings file holds) is told to the user.
   int Reload();
-  // 1 when every value was written, 0 when a write failed.
+  // 1 when every value was written, 0 when a write failed. The first save after a damaged
+  // file was loaded copies it to "<name>.bak" first, and does not write when it cannot.
   int Save();
+  bool IsDamaged() const;
 
   int GetCycleInterval() const;
   void SetCycleInterval(int seconds);
@@ -60,6 +63,7 @@ class CLocalSettings {
  private:
   // Recording threads read the settings while the UI thread may change them.
   mutable std::mutex m_mutex;
+  std::string m_damage;  // why the loaded file is damaged; empty when it is whole
   int m_cycleInterval = DEFAULT_CYCLE_INTERVAL;
   int m_filePackSize = DEFAULT_FILE_PACK_SIZE;
   int m_circleVideo = 1;

@@ -1,9 +1,17 @@
 #include "shell/UserStore.h"
 
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
 #include "plat/log.h"
 #include "plat/text.h"
+#include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
+#include "shell/UiService.h"
 #include "shell/UserRights.h"
 
 namespace {
@@ -25,28 +33,140 @@ int WithUserDb(Action action) {
   return result;
 }
 
-// Table creation, administrator and the repair of a half-made file, inside the caller's
-// transaction. Throws on any failure so the whole change is rolled back.
+// The tables and an administrator, inside the caller's transaction. Throws on any failure so
+// the whole change is rolled back.
 bool BuildUserDatabase(CppSQLite3DB& db) {
   for (const char16_t* table : {TB_USER_INFO, TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER})
     if (!db.TableExists(table) && !CreateUserTable(db, table)) return false;
-  if (db.ExecuteScalar(u"select count(*) from " + Table(TB_USER_INFO) + u";") > 0) return true;
-  // No account at all: nobody could log in. Put the administrator (back).
-  std::u16string identity = IDENTITY_CODE_ADMIN;
-  if (!InsertUserRow(db, TB_USER_INFO, ADMIN_NAME, ADMIN_PASSWORD, identity)) return false;
+  if (db.ExecuteScalar(u"select count(*) from " + Table(TB_USER_INFO) + u" where Identify = ?;",
+                       {std::u16string(IDENTITY_CODE_ADMIN)}) > 0)
+    return true;
+  // No administrator: nobody could manage the accounts. Put the built-in one (back), in place
+  // of a row of its name that lost its identity.
+  db.Execute(u"insert or replace into " + Table(TB_USER_INFO) + u" values(?, ?, ?, ?);",
+             {std::u16string(ADMIN_NAME), std::u16string(ADMIN_PASSWORD),
+              std::u16string(IDENTITY_CODE_ADMIN), int64_t{RIGHTS_ALL}});
   if (!UserExists(db, TB_RECENT_LOGIN_USER, ADMIN_NAME)) {
-    identity = IDENTITY_CODE_ADMIN;
+    std::u16string identity = IDENTITY_CODE_ADMIN;
     if (!InsertUserRow(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, ADMIN_PASSWORD, identity))
       return false;
+    if (!UpdateUserPower(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, RIGHTS_ALL)) return false;
   }
-  return UpdateUserPower(db, TB_USER_INFO, ADMIN_NAME, RIGHTS_ALL) &&
-         UpdateUserPower(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, RIGHTS_ALL);
+  return true;
 }
 
-bool UserDatabaseComplete(CppSQLite3DB& db) {
-  for (const char16_t* table : {TB_USER_INFO, TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER})
-    if (!db.TableExists(table)) return false;
-  return db.ExecuteScalar(u"select count(*) from " + Table(TB_USER_INFO) + u";") > 0;
+constexpr uint32_t IDS_USER_DB_REBUILT = 8991;
+constexpr uint32_t IDS_USER_DB_UNUSABLE = 8992;
+constexpr uint32_t IDS_NOTICE = 8381;
+constexpr char16_t kRebuiltName[] = u"UserInfo.db.new";
+constexpr const char16_t* kUserTables[] = {TB_USER_INFO, TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER};
+
+struct StoredUser {
+  std::u16string name, password, identify;
+  int64_t power = 0;
+};
+
+std::u16string Text(const char16_t* t) { return t ? t : u""; }
+
+// The columns the table has, by name.
+std::vector<std::u16string> Columns(CppSQLite3DB& db, const std::u16string& table) {
+  std::vector<std::u16string> names;
+  auto q = db.Query(u"PRAGMA table_info(" + Table(table) + u");");
+  for (; !q.Eof(); q.NextRow()) names.push_back(Text(q.FieldText(1)));
+  return names;
+}
+
+bool Has(const std::vector<std::u16string>& v, const char16_t* name) {
+  return std::find(v.begin(), v.end(), std::u16string(name)) != v.end();
+}
+
+// Why an existing file cannot serve as the account store; empty when it can, or when it
+// cannot be told (a busy file is left alone).
+std::string UserDatabaseDamage(CppSQLite3DB& db) {
+  switch (CheckDatabaseHealth(db)) {
+    case DatabaseHealth::Damaged: return "its integrity check fails";
+    case DatabaseHealth::Unknown: return {};
+    case DatabaseHealth::Whole: break;
+  }
+  try {
+    for (const char16_t* table : kUserTables) {
+      if (!db.TableExists(table)) return "it has no table " + plat::utf16ToUtf8(table);
+      const auto columns = Columns(db, table);
+      for (const char16_t* column : {u"Name", u"Password", u"Identify", u"Power"})
+        if (!Has(columns, column))
+          return plat::utf16ToUtf8(table) + " has no column " + plat::utf16ToUtf8(column);
+    }
+    if (db.ExecuteScalar(u"select count(*) from " + Table(TB_USER_INFO) + u";") == 0)
+      return "it holds no account";
+  } catch (const CppSQLite3Exception& e) {
+    if (e.ErrorCode() == SQLITE_CORRUPT || e.ErrorCode() == SQLITE_NOTADB) return e.Detail();
+  }
+  return {};
+}
+
+// The rows of a damaged file's table as far as they can be read; a column the table lacks
+// reads as an ordinary user without rights.
+std::vector<StoredUser> ReadWhatCanBeRead(CppSQLite3DB& db, const char16_t* table) {
+  std::vector<StoredUser> rows;
+  try {
+    if (!db.TableExists(table)) return rows;
+    const auto columns = Columns(db, table);
+    if (!Has(columns, u"Name") || !Has(columns, u"Password")) return rows;
+    auto q = db.Query(u"select Name, Password, " +
+                      std::u16string(Has(columns, u"Identify") ? u"Identify" : u"'1'") + u", " +
+                      std::u16string(Has(columns, u"Power") ? u"Power" : u"0") + u" from " +
+                      Table(table) + u";");
+    for (; !q.Eof(); q.NextRow())
+      if (q.FieldText(0) && q.FieldText(1))
+        rows.push_back({q.FieldText(0), q.FieldText(1), Text(q.FieldText(2)), q.FieldInt(3)});
+  } catch (const CppSQLite3Exception& e) {
+    PLAT_LOGW("users", "reading %s stopped after %zu rows: %s", plat::utf16ToUtf8(table).c_str(),
+              rows.size(), e.Detail().c_str());
+  }
+  return rows;
+}
+
+// A new file with the accounts and recent names read from the damaged one, and an
+// administrator, written beside it and renamed over it: a failure leaves the old file.
+// The automatic login is not carried over: after damage someone must log in.
+bool RebuildUserDatabase(const std::vector<StoredUser>& users,
+                         const std::vector<StoredUser>& recent) {
+  namespace fs = std::filesystem;
+  const fs::path file = plat::utf16ToUtf8(ProgramDirPath(USER_DB_NAME));
+  const fs::path built = plat::utf16ToUtf8(ProgramDirPath(kRebuiltName));
+  std::error_code ec;
+  fs::remove(built, ec);
+  bool ok;
+  {
+    CppSQLite3DB db;
+    ok = OpenDatabaseInProgramDir(db, kRebuiltName) &&
+         RunInTransaction(db, [&](CppSQLite3DB& d) {
+           for (const auto& [table, rows] : {std::pair{TB_USER_INFO, &users},
+                                             std::pair{TB_RECENT_LOGIN_USER, &recent}}) {
+             if (!CreateUserTable(d, table)) return false;
+             for (const StoredUser& u : *rows)
+               d.Execute(u"insert or ignore into " + Table(table) + u" values(?, ?, ?, ?);",
+                         {u.name, u.password, u.identify, u.power});
+           }
+           return BuildUserDatabase(d);
+         });
+    db.Close();
+  }
+  // A journal left by the damaged file belongs to its copy aside now (the name its database
+  // looks for), never to the new file.
+  for (const char* suffix : {"-journal", "-wal"}) {
+    fs::path from = file, to = file;
+    from += suffix;
+    to += std::string(".bak") + suffix;
+    if (ok && fs::exists(from, ec)) fs::rename(from, to, ec);
+  }
+  if (ok) fs::rename(built, file, ec);
+  if (!ok || ec) {
+    PLAT_LOGE("users", "cannot rebuild %s: %s", file.string().c_str(), ec.message().c_str());
+    fs::remove(built, ec);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -132,14 +252,36 @@ int UpdateUserPower(CppSQLite3DB& db, const std::u16string& table, const std::u1
 }
 
 int CreateUserDatabase() {
-  return WithUserDb([](CppSQLite3DB& db) {
-    try {
-      if (UserDatabaseComplete(db)) return 1;  // an existing database is not written to
-    } catch (const CppSQLite3Exception& e) {
-      return Fail("user database check", e);
+  if (!FileExistsInProgramDir(USER_DB_NAME))
+    return WithUserDb([](CppSQLite3DB& db) { return RunInTransaction(db, BuildUserDatabase); });
+  // An existing database is not written to while it holds the accounts. One that cannot
+  // (damaged, another schema, no account) is kept aside whole, and a new one starts with what
+  // could be read of it: the user is told, and nothing is lost without a copy.
+  std::string damage;
+  std::vector<StoredUser> users, recent;
+  {
+    CppSQLite3DB db;
+    if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) {
+      damage = "the file does not open";
+    } else {
+      damage = UserDatabaseDamage(db);
+      if (!damage.empty()) {
+        users = ReadWhatCanBeRead(db, TB_USER_INFO);
+        recent = ReadWhatCanBeRead(db, TB_RECENT_LOGIN_USER);
+      }
+      db.Close();
     }
-    return RunInTransaction(db, BuildUserDatabase);
-  });
+  }
+  if (damage.empty()) return 1;
+  if (KeepFileAsideNow(USER_DB_NAME, damage) && RebuildUserDatabase(users, recent)) {
+    PLAT_LOGW("users", "user database started anew with %zu accounts read back", users.size());
+    UiService().MessageBox(nullptr, DamagedFileText(IDS_USER_DB_REBUILT, USER_DB_NAME),
+                           LoadResString(IDS_NOTICE), MB_OK | MB_ICONWARNING);
+    return 1;
+  }
+  UiService().MessageBox(nullptr, DamagedFileText(IDS_USER_DB_UNUSABLE, USER_DB_NAME),
+                         LoadResString(IDS_NOTICE), MB_OK | MB_ICONERROR);
+  return 0;
 }
 
 int CheckAutoLogin(std::u16string& name, std::u16string& identity,

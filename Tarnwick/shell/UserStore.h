@@ -38,9 +38,12 @@ int UpdateUserPower(CppSQLite3DB& db, const std::u16string& table, const std::u1
                     int power);
 
 // Opening UserInfo.db themselves (0 also when it cannot be opened).
-// Makes the database with its three tables and the built-in administrator when missing,
-// and repairs one that lacks tables or any account, all in one transaction. A complete
-// database is not written to. 1 when the database is ready.
+// Makes the database with its three tables and the built-in administrator when missing. A
+// complete database is not written to. One that is damaged, lacks a table or column, or
+// holds no account is copied to "UserInfo.db.bak" and replaced by a new one holding the
+// accounts and recent names that could be read, and the built-in administrator when no
+// administrator could be; the user is told in a box either way (also when it could not be
+// replaced). 1 when the database is ready.
 int CreateUserDatabase();
 // 1 when Tb_AutoLoginUser names an existing account: its name and identity display text
 // (and stored code, when asked) are given out.

@@ -1,0 +1,169 @@
+// The user database and the settings file damaged between two runs: the start tells the user,
+// goes on with what can be read, lets the administrator in, and keeps the damaged bytes aside.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "harness/UiHarness.h"
+#include "plat/text.h"
+#include "settings_fixture.h"
+#include "shell/DamagedFiles.h"
+#include "shell/DbHelpers.h"
+#include "shell/Language.h"
+#include "shell/UserStore.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DamagedStartFiles : public TempHomeTest {
+ protected:
+  void SetUp() override {
+    TempHomeTest::SetUp();
+    FreeLanguageLibrary();
+    db_ = (home_ / "UserInfo.db").string();
+    bak_ = db_ + ".bak";
+  }
+  void TearDown() override {
+    // A mark left by a failed copy must not reach the next test.
+    fs::remove_all(bak_);
+    KeepDamagedFileAside(USER_DB_NAME);
+    TempHomeTest::TearDown();
+  }
+
+  // The administrator and forty ordinary accounts: the account table spans several pages.
+  void WriteAccounts() {
+    fs::remove(db_);
+    ASSERT_EQ(CreateUserDatabase(), 1);
+    CppSQLite3DB db;
+    ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
+    ASSERT_EQ(RunInTransaction(db, [](CppSQLite3DB& d) {
+      for (int i = 0; i < 40; ++i) {
+        std::u16string identity = u"1";
+        const std::u16string n = u"user" + std::u16string(1, u'A' + i % 26) + std::u16string(1, u'a' + i / 26);
+        if (!InsertUserRow(d, TB_USER_INFO, n, n + std::u16string(200, u'p'), identity)) return false;
+      }
+      return true;
+    }), 1);
+    db.Close();
+    good_ = ReadFile(db_);
+    ASSERT_GT(good_.size(), 4u * 4096);
+  }
+
+  // Starts the user store on `damaged`; the user is told once, the bytes are kept aside, the
+  // administrator logs in, and the accounts read back number at least `atLeast`. A second
+  // start neither tells nor touches anything.
+  void ExpectStartedAnew(const std::string& damaged, int atLeast) {
+    SCOPED_TRACE(damaged.size());
+    harness::ScopedScriptedUi ui;
+    WriteFile(db_, damaged);
+    ASSERT_EQ(CreateUserDatabase(), 1);
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_NE(ui->boxes[0].text.find(u"UserInfo.db.bak"), std::u16string::npos);
+    EXPECT_EQ(ReadFile(bak_), damaged);
+
+    CppSQLite3DB db;
+    ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
+    EXPECT_EQ(CheckDatabaseHealth(db), DatabaseHealth::Whole);
+    std::u16string password, identity, code;
+    ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, ADMIN_NAME, password, identity, &code), 1);
+    EXPECT_EQ(password, ADMIN_PASSWORD);
+    EXPECT_EQ(code, u"0");
+    EXPECT_GE(db.ExecuteScalar(u"select count(*) from Tb_UserInfo;"), atLeast);
+    // Every account that came back is one that was stored, exactly.
+    auto q = db.Query(u"select Name, Password from Tb_UserInfo where Name <> 'admin';");
+    for (; !q.Eof(); q.NextRow())
+      EXPECT_EQ(std::u16string(q.FieldText(1)), std::u16string(q.FieldText(0)) + std::u16string(200, u'p'));
+    db.Close();
+
+    const std::string rebuilt = ReadFile(db_);
+    ASSERT_EQ(CreateUserDatabase(), 1);
+    EXPECT_EQ(ReadFile(db_), rebuilt);
+    EXPECT_EQ(ui->boxes.size(), 1u);
+    EXPECT_FALSE(fs::exists(db_ + ".new"));
+    fs::remove(bak_);
+  }
+
+  std::string db_, bak_, good_;
+};
+
+}  // namespace
+
+TEST_F(DamagedStartFiles, ADamagedUserDatabaseIsKeptAsideAndStartsAgainWithWhatCanBeRead) {
+  WriteAccounts();
+  // Cut at a page boundary in the middle: the first pages' accounts come back.
+  ExpectStartedAnew(good_.substr(0, good_.size() / 4096 / 2 * 4096), 1);
+  WriteAccounts();
+  std::string flipped = good_;
+  for (size_t i = 3 * 4096 + 100; i < 4 * 4096; i += 5) flipped[i] = static_cast<char>(flipped[i] ^ 0x5A);
+  ExpectStartedAnew(flipped, 1);
+  WriteAccounts();
+  std::string header = good_;  // the page size in the header made impossible
+  header[16] = 0x01;
+  header[17] = 0x03;
+  ExpectStartedAnew(header, 1);
+  ExpectStartedAnew("[users]\nadmin=804261\n", 1);  // not a database at all
+  ExpectStartedAnew("", 1);
+  ExpectStartedAnew(std::string(5000, '\xA5'), 1);
+}
+
+TEST_F(DamagedStartFiles, AUserDatabaseThatCannotBeKeptAsideIsNotWrittenAndTheUserIsToldWhy) {
+  harness::ScopedScriptedUi ui;
+  const std::string garbage(3000, '\x17');
+  WriteFile(db_, garbage);
+  fs::create_directories(bak_);  // the copy cannot take that name
+  fs::create_directories(bak_ + "/x");
+  EXPECT_EQ(CreateUserDatabase(), 0);
+  EXPECT_EQ(ReadFile(db_), garbage);
+  ASSERT_EQ(ui->boxes.size(), 1u);
+  EXPECT_EQ(ui->boxes[0].text, LoadResString(8992).replace(LoadResString(8992).find(u"%s"), 2, u"UserInfo.db"));
+  EXPECT_NE(ui->boxes[0].type & MB_ICONERROR, 0u);
+}
+
+TEST_F(DamagedStartFiles, ADamagedSettingsFileGivesWhatCanBeReadAndIsKeptAsideAtTheSave) {
+  harness::ScopedScriptedUi ui;
+  const std::string path = CLocalSettings::SettingsFilePath();
+  const std::string damaged = std::string("[]\r\nLangID=1\r\nCycleInterval=7\r\n") +
+                              std::string("\x00\x01\xFF\xFE garbage\x80\x81", 14) +
+                              "\r\nDownLoadPath=D:\\Dl\\\r\n";
+  WriteFile(path, damaged);
+  CLocalSettings s;
+  EXPECT_TRUE(s.IsDamaged());
+  EXPECT_EQ(s.GetLangID(), 1);
+  EXPECT_EQ(s.GetCycleInterval(), 7);
+  EXPECT_EQ(s.GetDownLoadPath(), u"D:\\Dl\\");
+  // What the damage took keeps the built-in value, not the 0 or empty text of a missing key.
+  EXPECT_EQ(s.GetPictureSavePath(), u"C:\\Capture\\");
+  EXPECT_EQ(s.GetCircleVideo(), 1);
+  EXPECT_TRUE(ui->notices.empty());
+  s.Reload();
+  ASSERT_EQ(ui->notices.size(), 1u);
+  const std::string name = path.substr(path.rfind('/') + 1);
+  EXPECT_NE(ui->notices[0].find(plat::utf8ToUtf16(name) + u".bak"), std::u16string::npos);
+
+  // A copy that cannot be made: the file is not written over.
+  fs::create_directories(path + ".bak/x");
+  EXPECT_EQ(s.Save(), 0);
+  EXPECT_EQ(ReadFile(path), damaged);
+  fs::remove_all(path + ".bak");
+  ASSERT_EQ(s.Save(), 1);
+  EXPECT_EQ(ReadFile(path + ".bak"), damaged);
+  EXPECT_FALSE(s.IsDamaged());
+  s.SetCycleInterval(9);
+  ASSERT_EQ(s.Save(), 1);
+  EXPECT_EQ(ReadFile(path + ".bak"), damaged);  // only the first save keeps a copy
+
+  CLocalSettings again;
+  EXPECT_FALSE(again.IsDamaged());
+  EXPECT_EQ(again.GetCycleInterval(), 9);
+  EXPECT_EQ(again.GetLangID(), 1);
+
+  // Files a person may write by hand are not damage: blank, commented, GBK-encoded.
+  for (const std::string& whole : {std::string(""), std::string("; mine\r\n\r\n[]\r\nLangID=0\r\n"),
+                                   std::string("[]\r\nDownLoadPath=D:\\\xCF\xC2\xD4\xD8\\\r\n")}) {
+    WriteFile(path, whole);
+    CLocalSettings ok;
+    EXPECT_FALSE(ok.IsDamaged()) << whole;
+  }
+  EXPECT_EQ(ui->notices.size(), 1u);
+}
