@@ -2,13 +2,9 @@
 // The add-user dialog: a new account's name, password twice and level.
 #include <QString>
 
-#include "controls/QxDialog.h"
+#include "shell/DlgUserMgrForms.h"
 
-class CBitmapButtonEx;
-class QLineEdit;
-class QRadioButton;
-
-class CDlgAddUser : public CQxDialog {
+class CDlgAddUser : public CAccountDialog {
   Q_OBJECT
  public:
   static constexpr int kTemplateId = 165;
@@ -25,19 +21,12 @@ class CDlgAddUser : public CQxDialog {
   std::u16string Password() const { return m_password; }
   std::u16string Identity() const { return m_identity; }
 
-  void OnOK();
+  void OnOK() override;
 
  protected:
   bool OnInitDialog() override;
-  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   QLineEdit* m_nameEdit;
-  QLineEdit* m_passwordEdit;
-  QLineEdit* m_confirmEdit;
-  QRadioButton* m_admin;
-  QRadioButton* m_user;
-  CBitmapButtonEx* m_ok;
-  CBitmapButtonEx* m_cancel;
   std::u16string m_name, m_password, m_identity;
 };

@@ -3,13 +3,9 @@
 // cannot be changed here.
 #include <QString>
 
-#include "controls/QxDialog.h"
+#include "shell/DlgUserMgrForms.h"
 
-class CBitmapButtonEx;
-class QLineEdit;
-class QRadioButton;
-
-class CDlgModifyUserInfor : public CQxDialog {
+class CDlgModifyUserInfor : public CAccountDialog {
   Q_OBJECT
  public:
   static constexpr int kTemplateId = 164;
@@ -29,20 +25,13 @@ class CDlgModifyUserInfor : public CQxDialog {
   std::u16string NewPassword() const { return m_newPassword; }
   std::u16string Identity() const { return m_identity; }
 
-  void OnOK();
+  void OnOK() override;
 
  protected:
   bool OnInitDialog() override;
-  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   QLineEdit* m_nameEdit;
   QLineEdit* m_oldEdit;
-  QLineEdit* m_passwordEdit;
-  QLineEdit* m_confirmEdit;
-  QRadioButton* m_admin;
-  QRadioButton* m_user;
-  CBitmapButtonEx* m_ok;
-  CBitmapButtonEx* m_cancel;
   std::u16string m_name, m_identity, m_oldPassword, m_newPassword;
 };

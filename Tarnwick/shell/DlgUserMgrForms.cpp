@@ -5,12 +5,16 @@
 #include "controls/BitmapButtonEx.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
+#include "shell/UserRights.h"
 
 namespace forms {
 
 namespace {
 
 constexpr int kButtonNormal = 6895, kButtonHover = 6896, kButtonPressed = 6897;
+constexpr uint32_t IDS_USER_INFO = 8357, IDS_USER_IDENTITY = 8358, IDS_OK = 8004, IDS_CANCEL = 8006;
+// The account dialogs' grid: rows 28 apart, labels left of the edits.
+constexpr int kRowTop = 26, kRowStep = 28, kRowHeight = 22, kGroupWidth = 298;
 
 template <class W>
 W* Named(W* w, int id, const QRect& r) {
@@ -74,3 +78,63 @@ void FilterKeysOfChildren(QWidget* dialog) {
 }
 
 }  // namespace forms
+
+using namespace forms;
+
+CAccountDialog::CAccountDialog(int templateId, QWidget* parent, const Ids& ids, std::initializer_list<Row> rows)
+    : CQxDialog(templateId, parent) {
+  setObjectName(QString::number(templateId));
+  const int count = static_cast<int>(rows.size());
+  const int infoHeight = kRowTop + kRowStep * count + 2;
+  const int identityTop = 4 + infoHeight + 6;
+  resize(312, identityTop + 92);
+  Group(this, ids.infoGroup, IDS_USER_INFO, QRect(0, 4, kGroupWidth, infoHeight));
+  int y = kRowTop;
+  for (const Row& row : rows) {
+    Label(this, row.labelId, row.textId, QRect(10, y, 140, kRowHeight));
+    y += kRowStep;
+  }
+  y = kRowTop;
+  for (const Row& row : rows) {
+    const int maxLength = row.password ? PASSWORD_MAX_LENGTH : USER_NAME_MAX_LENGTH;
+    m_edits.push_back(Edit(this, row.editId, QRect(150, y, 140, kRowHeight), maxLength, row.password));
+    y += kRowStep;
+  }
+  m_passwordEdit = m_edits[m_edits.size() - 2];
+  m_confirmEdit = m_edits.back();
+  Group(this, ids.identityGroup, IDS_USER_IDENTITY, QRect(0, identityTop, kGroupWidth, 50));
+  m_admin = Radio(this, ids.admin, IDS_IDENTITY_ADMIN, QRect(20, identityTop + 20, 130, kRowHeight));
+  m_user = Radio(this, ids.user, IDS_IDENTITY_USER, QRect(160, identityTop + 20, 130, kRowHeight));
+  m_ok = TextButton(this, IDOK, IDS_OK, QPoint(48, identityTop + 58));
+  m_cancel = TextButton(this, IDCANCEL, IDS_CANCEL, QPoint(168, identityTop + 58));
+  connect(m_ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
+  connect(m_cancel, &QAbstractButton::clicked, this, [this] { EndDialog(IDCANCEL); });
+}
+
+bool CAccountDialog::Passed(const PasswordCheck& check) {
+  if (!check.notice) return true;
+  Notice(check.notice);
+  if (check.clearPasswords) {
+    m_passwordEdit->clear();
+    m_confirmEdit->clear();
+    m_passwordEdit->setFocus();
+  }
+  return false;
+}
+
+std::u16string CAccountDialog::ChosenIdentity() const {
+  return LoadResString(m_user->isChecked() ? IDS_IDENTITY_USER : IDS_IDENTITY_ADMIN);
+}
+
+bool CAccountDialog::eventFilter(QObject* watched, QEvent* e) {
+  switch (KeyOf(e)) {
+    case DialogKey::Escape: return true;
+    case DialogKey::Enter:
+      if (watched == m_cancel)
+        EndDialog(IDCANCEL);
+      else
+        OnOK();
+      return true;
+    default: return CQxDialog::eventFilter(watched, e);
+  }
+}

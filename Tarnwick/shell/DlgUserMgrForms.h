@@ -10,6 +10,12 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "controls/QxDialog.h"
+#include "shell/DlgUserMgrController.h"
 
 class CBitmapButtonEx;
 class QEvent;
@@ -37,3 +43,40 @@ DialogKey KeyOf(QEvent* e);
 void FilterKeysOfChildren(QWidget* dialog);
 
 }  // namespace forms
+
+// What the add-user and edit-user dialogs share: the user-information group (a label and an
+// edit a row; the password rows masked), the identity group with its two choices, OK and
+// Cancel below it, the dialog sized to them; Esc swallowed, Enter cancelling on Cancel and
+// confirming anywhere else.
+class CAccountDialog : public CQxDialog {
+ public:
+  // Checks the form and ends the dialog with IDOK when it holds.
+  virtual void OnOK() = 0;
+
+ protected:
+  struct Row {
+    int labelId;
+    uint32_t textId;
+    int editId;
+    bool password;  // masked, of the password's length; else the user name's
+  };
+  struct Ids {
+    int infoGroup, identityGroup, admin, user;
+  };
+  CAccountDialog(int templateId, QWidget* parent, const Ids& ids, std::initializer_list<Row> rows);
+
+  bool eventFilter(QObject* watched, QEvent* e) override;
+  // Shows a failed check's notice, emptying both password boxes (the last two rows) and
+  // focusing the first when the check says so. True when the check passed.
+  bool Passed(const PasswordCheck& check);
+  // The text of the identity chosen.
+  std::u16string ChosenIdentity() const;
+
+  std::vector<QLineEdit*> m_edits;  // in the order of the rows
+  QLineEdit* m_passwordEdit;
+  QLineEdit* m_confirmEdit;
+  QRadioButton* m_admin;
+  QRadioButton* m_user;
+  CBitmapButtonEx* m_ok;
+  CBitmapButtonEx* m_cancel;
+};
