@@ -1,9 +1,14 @@
 // dvremu: a recorder on 127.0.0.1 for demos and manual tests.
 //   dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]
+//          [--log FILE] [--export-files DIR]
+// --log: every request that arrives, one line each, in FILE; --export-files: each recording
+// as a download delivers it (stream header and data), written to DIR under its name.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "dvremu/emulator.h"
@@ -17,7 +22,7 @@ void onSignal(int) { g_stop = 1; }
 int main(int argc, char** argv) {
   dvremu::Options o;
   int port = 8000;
-  std::string clipPath;
+  std::string clipPath, logPath, exportDir;
   bool mpeg4 = false;
   int alarmEvery = 0;  // seconds; 0: alarms only on request
   for (int i = 1; i < argc; ++i) {
@@ -29,8 +34,11 @@ int main(int argc, char** argv) {
     else if (a == "--clip") clipPath = next();
     else if (a == "--mpeg4") mpeg4 = true;
     else if (a == "--alarm-every") alarmEvery = std::atoi(next().c_str());
+    else if (a == "--log") logPath = next();
+    else if (a == "--export-files") exportDir = next();
     else {
-      std::fprintf(stderr, "usage: dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]\n");
+      std::fprintf(stderr, "usage: dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]\n"
+                           "              [--log FILE] [--export-files DIR]\n");
       return 2;
     }
   }
@@ -49,9 +57,16 @@ int main(int argc, char** argv) {
   }
   dvremu::Emulator emu(o);
   emu.setClip(clip);
+  if (!emu.setLogFile(logPath)) {
+    std::fprintf(stderr, "dvremu: cannot write the log %s\n", logPath.c_str());
+    return 1;
+  }
   // Recordings to search, play back and download: the clip, one per hour on channels 1 to 4,
   // on a fixed day and again on the day the emulator starts, so a search of today finds them.
   const std::vector<uint8_t> whole = dvremu::streamFile(clip);
+  const std::vector<uint8_t> header(whole.begin(), whole.begin() + dvremu::kStreamHeaderBytes);
+  // Playback and download start with the clip's own header, so a downloaded file plays.
+  emu.services().setStreamHeader(header);
   const plat::LocalTime now = plat::localTime();
   const uint32_t today[3] = {static_cast<uint32_t>(now.year), static_cast<uint32_t>(now.month),
                              static_cast<uint32_t>(now.day)};
@@ -68,6 +83,15 @@ int main(int argc, char** argv) {
         f.end = {day[0], day[1], day[2], hour, 59, 59};
         f.data.assign(whole.begin() + dvremu::kStreamHeaderBytes, whole.end());
         emu.services().addFile(f);
+        if (!exportDir.empty()) {
+          std::ofstream out(std::filesystem::path(exportDir) / f.name, std::ios::binary);
+          out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+          out.write(reinterpret_cast<const char*>(f.data.data()), static_cast<std::streamsize>(f.data.size()));
+          if (!out) {
+            std::fprintf(stderr, "dvremu: cannot write %s into %s\n", f.name.c_str(), exportDir.c_str());
+            return 1;
+          }
+        }
       }
     }
   }
