@@ -16,11 +16,10 @@ void onSignal(int) { g_stop = 1; }
 void usage() {
   std::fprintf(stderr,
                "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]\n"
-               "              [--alarm-every SECONDS] [--streams N] [--wall-clock] [--log FILE]\n"
+               "              [--alarm-every SECONDS] [--streams N] [--wall-clock]\n"
                "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0: any\n"
                "  free port, printed); --streams: connections of each media kind at once (4);\n"
-               "  --wall-clock: frame times are the wall-clock time of sending;\n"
-               "  --log: every request that arrives, one line each, in FILE\n");
+               "  --wall-clock: frame times are the wall-clock time of sending\n");
 }
 }  // namespace
 
@@ -29,7 +28,7 @@ int main(int argc, char** argv) {
   config.port = 9000;
   long seconds = 0;
   long alarmEvery = 0;  // seconds; 0: alarms only on request
-  std::string clip, logPath;
+  std::string clip;
   bool wallClock = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -56,8 +55,6 @@ int main(int argc, char** argv) {
         return 2;
       }
       config.otherLimit = static_cast<int>(n);
-    } else if (a == "--log" && hasValue) {
-      logPath = argv[++i];
     } else if (a == "--wall-clock") {
       wallClock = true;
     } else if (a == "--seconds" && hasValue) {
@@ -68,10 +65,6 @@ int main(int argc, char** argv) {
     }
   }
   camemu::Camera camera(config);
-  if (!camera.setLogFile(logPath)) {
-    std::fprintf(stderr, "camemu: cannot write the log %s\n", logPath.c_str());
-    return 1;
-  }
   if (!camera.start()) {
     std::fprintf(stderr, "camemu: cannot listen on 127.0.0.1:%u\n", config.port);
     return 1;

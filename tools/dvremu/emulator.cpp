@@ -13,7 +13,6 @@
 #include "lanprobe/responder.h"
 #include "plat/clock.h"
 #include "plat/socket.h"
-#include "reqlog/log_file.h"
 
 namespace dvremu {
 
@@ -56,7 +55,6 @@ struct Emulator::Impl {
   mutable std::condition_variable cv;
   std::vector<std::shared_ptr<Connection>> conns;
   std::vector<Request> log;
-  reqlog::LogFile logFile;  // the log's copy in a file, when asked for
   StreamClip clip;
   std::set<uint32_t> refused, silenced, held;
   std::vector<std::function<void()>> heldReplies;
@@ -221,9 +219,6 @@ void Emulator::Impl::reply(const std::shared_ptr<Connection>& c, uint32_t comman
 void Emulator::Impl::handle(const std::shared_ptr<Connection>& c, const Header& h,
                             std::vector<uint8_t> payload) {
   bool refuse;
-  logFile.write("request", {{"connection", static_cast<uint64_t>(c->id)}, {"command", h.command}, {"handle", h.handle},
-                            {"status", h.status}},
-                payload);
   {
     std::lock_guard<std::mutex> lock(mu);
     log.push_back(Request{c->id, h.command, h.handle, h.status, payload});
@@ -403,8 +398,6 @@ void Emulator::setClip(const StreamClip& clip) {
 }
 
 Services& Emulator::services() { return impl_->services; }
-
-bool Emulator::setLogFile(const std::string& path) { return impl_->logFile.open(path); }
 
 std::vector<Request> Emulator::requests() const {
   std::lock_guard<std::mutex> lock(impl_->mu);

@@ -1,8 +1,8 @@
 // dvremu: a recorder on 127.0.0.1 for demos and manual tests.
 //   dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]
-//          [--log FILE] [--export-files DIR]
-// --log: every request that arrives, one line each, in FILE; --export-files: each recording
-// as a download delivers it (stream header and data), written to DIR under its name.
+//          [--export-files DIR]
+// --export-files: each recording as a download delivers it (stream header and data), written
+// to DIR under its name.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +22,7 @@ void onSignal(int) { g_stop = 1; }
 int main(int argc, char** argv) {
   dvremu::Options o;
   int port = 8000;
-  std::string clipPath, logPath, exportDir;
+  std::string clipPath, exportDir;
   bool mpeg4 = false;
   int alarmEvery = 0;  // seconds; 0: alarms only on request
   for (int i = 1; i < argc; ++i) {
@@ -34,11 +34,10 @@ int main(int argc, char** argv) {
     else if (a == "--clip") clipPath = next();
     else if (a == "--mpeg4") mpeg4 = true;
     else if (a == "--alarm-every") alarmEvery = std::atoi(next().c_str());
-    else if (a == "--log") logPath = next();
     else if (a == "--export-files") exportDir = next();
     else {
       std::fprintf(stderr, "usage: dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]\n"
-                           "              [--log FILE] [--export-files DIR]\n");
+                           "              [--export-files DIR]\n");
       return 2;
     }
   }
@@ -57,10 +56,6 @@ int main(int argc, char** argv) {
   }
   dvremu::Emulator emu(o);
   emu.setClip(clip);
-  if (!emu.setLogFile(logPath)) {
-    std::fprintf(stderr, "dvremu: cannot write the log %s\n", logPath.c_str());
-    return 1;
-  }
   // Recordings to search, play back and download: the clip, one per hour on channels 1 to 4,
   // on a fixed day and again on the day the emulator starts, so a search of today finds them.
   const std::vector<uint8_t> whole = dvremu::streamFile(clip);

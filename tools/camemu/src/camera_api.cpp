@@ -6,8 +6,6 @@
 
 namespace camemu {
 
-bool Camera::setLogFile(const std::string& path) { return state_->logFile.open(path); }
-
 std::vector<Request> Camera::requests() const {
   std::lock_guard<std::mutex> lk(state_->mutex);
   return state_->log;

@@ -31,10 +31,6 @@ bool Connection::write(const void* data, size_t n) {
 }
 
 void Camera::State::logRequest(Request r) {
-  logFile.write(r.open ? "open" : "request",
-                {{"channel", r.channel}, {"code", r.code}, {"argument", r.argument},
-                 {"length", r.length}, {"option", r.option}},
-                r.payload);
   {
     std::lock_guard<std::mutex> lk(mutex);
     log.push_back(std::move(r));

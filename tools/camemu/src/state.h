@@ -12,7 +12,6 @@
 
 #include "camemu/camera.h"
 #include "plat/socket.h"
-#include "reqlog/log_file.h"
 #include "wire.h"
 
 namespace camemu {
@@ -55,7 +54,6 @@ struct Camera::State {
   mutable std::mutex mutex;
   mutable std::condition_variable changed;  // any log, connection or reply change
   std::vector<Request> log;
-  reqlog::LogFile logFile;  // the log's copy in a file, when asked for
   std::vector<std::shared_ptr<Connection>> connections;
   size_t replies = 0;
   Faults faults;

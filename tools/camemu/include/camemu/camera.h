@@ -57,9 +57,6 @@ class Camera {
 
   // The log.
   std::vector<Request> requests() const;
-  // Also writes the log to a file from now on, one line per request (reqlog/log_file.h:
-  // "open" or "request", channel, code, argument, length, option, the 532 payload bytes).
-  bool setLogFile(const std::string& path);
   size_t opens(uint16_t channel) const;          // channel-open requests received
   size_t received(uint16_t code) const;          // control messages received
   int connections(uint16_t channel) const;       // open connections of the kind now

@@ -56,9 +56,6 @@ class Emulator {
 
   // What arrived so far, decoded.
   std::vector<Request> requests() const;
-  // Also writes the log to a file from now on, one line per request (reqlog/log_file.h:
-  // "request", connection, command, handle, status, the payload).
-  bool setLogFile(const std::string& path);
   std::vector<Request> requests(uint32_t command) const;
   // Waits (bounded, scaled) until `count` requests of the command arrived.
   bool waitForRequests(uint32_t command, size_t count, int productMs = 4000) const;
