@@ -21,12 +21,6 @@ constexpr size_t kDdnsEnabled = 0, kDdnsProvider = 1, kDdnsUser = 4, kDdnsUserSi
 // NTP record.
 constexpr size_t kNtpServer = 0, kNtpServerSize = 64, kNtpEnabled = 66, kNtpPort = 70;
 
-QGridLayout* Grid(QWidget* page) {
-  auto* g = new QGridLayout(page);
-  FormColumns(g);
-  return g;
-}
-
 void AddRow(QWidget* page, QGridLayout* g, int& row, int labelId, uint32_t textId, QWidget* f) {
   g->addWidget(MakeLabel(page, labelId, LoadLangString(textId)), row, 0);
   g->addWidget(f, row++, 1);
@@ -34,10 +28,29 @@ void AddRow(QWidget* page, QGridLayout* g, int& row, int labelId, uint32_t textI
 
 }  // namespace
 
-// ---- Credentials ----
+// ---- Switch and credentials ----
 
-void CredentialsPage::AddCredentialRows(QWidget* page, QGridLayout* g, int& row,
-                                        int passwordLabelId) {
+QGridLayout* SwitchedForm::StartForm(QWidget* page, int id, uint32_t textId, int& row) {
+  auto* g = new QGridLayout(page);
+  FormColumns(g);
+  enable_ = Named(new QCheckBox(LoadLangString(textId), page), id);
+  g->addWidget(enable_, row++, 0, 1, 2);
+  QObject::connect(enable_, &QCheckBox::clicked, page, [this] { EnableRule(); });
+  return g;
+}
+
+void SwitchedForm::EnableRule() const {
+  const bool on = enable_->isChecked();
+  for (QWidget* c : switched_) c->setEnabled(on);
+}
+
+bool CredentialsPage::PasswordsAgree(QWidget* page, bool agree) {
+  if (!agree) ShowMessage(page, LoadLangString(4199));
+  return agree;
+}
+
+void CredentialsPage::AddCredentialRows(QWidget* page, QGridLayout* g, int& row, int passwordLabelId,
+                                        std::function<bool()> read) {
   user_ = Named(new LimitedEdit(page, 15), 4096);
   password_ = Named(new LimitedEdit(page, 16), 4097);
   confirm_ = Named(new LimitedEdit(page, 16), 4098);
@@ -46,6 +59,8 @@ void CredentialsPage::AddCredentialRows(QWidget* page, QGridLayout* g, int& row,
   AddRow(page, g, row, 4099, 4145, user_);
   AddRow(page, g, row, passwordLabelId, 4146, password_);
   AddRow(page, g, row, 4101, 4147, confirm_);
+  QObject::connect(confirm_, &LimitedEdit::FocusLeft, page,
+                   [page, read = std::move(read)] { PasswordsAgree(page, read()); });
 }
 
 void CredentialsPage::ShowCredentials(const uint8_t* user, size_t userSize,
@@ -67,19 +82,14 @@ bool CredentialsPage::ReadCredentials(uint8_t* user, size_t userSize, uint8_t* p
 // ---- PPPoE ----
 
 CDlgPPOECfg::CDlgPPOECfg(QWidget* parent) : SnapshotPage(parent) {
-  QGridLayout* g = Grid(this);
   int row = 0;
-  enable_ = Named(new QCheckBox(LoadLangString(4143), this), 4094);
-  g->addWidget(enable_, row++, 0, 1, 2);
+  QGridLayout* g = StartForm(this, 4094, 4143, row);
   address_ = Named(new AddressEdit(this), 4080);
   address_->setEnabled(false);
   AddRow(this, g, row, 4087, 4144, address_);
-  AddCredentialRows(this, g, row, 4100);
+  AddCredentialRows(this, g, row, 4100, [this] { return ReadControls(); });
   g->setRowStretch(row, 1);
-  connect(enable_, &QCheckBox::clicked, this, [this] { EnableRule(); });
-  connect(confirm_, &LimitedEdit::FocusLeft, this, [this] {
-    if (!ReadControls()) ShowMessage(this, LoadLangString(4199));
-  });
+  switched_ = {user_, password_, confirm_};
 }
 
 void CDlgPPOECfg::Load(PageContext& context) {
@@ -93,11 +103,6 @@ void CDlgPPOECfg::ShowParams() {
   address_->setText(FieldToText(w + kPppAddress, 16));
   ShowCredentials(w + kPppUser, kPppUserSize, w + kPppPassword);
   EnableRule();
-}
-
-void CDlgPPOECfg::EnableRule() {
-  const bool on = enable_->isChecked();
-  for (QWidget* c : {user_, password_, confirm_}) c->setEnabled(on);
 }
 
 bool CDlgPPOECfg::ReadControls() {
@@ -118,34 +123,26 @@ bool CDlgPPOECfg::ReadControls() {
 }
 
 bool CDlgPPOECfg::CollectChanges(ConfigRecords& records) {
-  if (!ReadControls()) {
-    // The edits stay in the controls and are saved once the passwords agree.
-    ShowMessage(this, LoadLangString(4199));
-    return false;
-  }
+  // The edits stay in the controls and are saved once the passwords agree.
+  if (!PasswordsAgree(this, ReadControls())) return false;
   return CommitTo(records.network.data() + kPppoeAt);
 }
 
 // ---- DDNS ----
 
 CDlgDDNSCfg::CDlgDDNSCfg(QWidget* parent) : SnapshotPage(parent) {
-  QGridLayout* g = Grid(this);
   int row = 0;
-  enable_ = Named(new QCheckBox(LoadLangString(4148), this), 4102);
-  g->addWidget(enable_, row++, 0, 1, 2);
+  QGridLayout* g = StartForm(this, 4102, 4148, row);
   provider_ = Named(new QComboBox(this), 4103);
   provider_->addItem(QStringLiteral("qxddns.net"));  // index 0: the device's own service
   provider_->addItem(QStringLiteral("Dyndns"));
   provider_->setCurrentIndex(0);
   AddRow(this, g, row, 4108, 4149, provider_);
-  AddCredentialRows(this, g, row, 4109);
+  AddCredentialRows(this, g, row, 4109, [this] { return ReadControls(); });
   domain_ = Named(new LimitedEdit(this, static_cast<int>(kDdnsDomainSize - 1)), 4107);
   AddRow(this, g, row, 4110, 4150, domain_);
   g->setRowStretch(row, 1);
-  connect(enable_, &QCheckBox::clicked, this, [this] { EnableRule(); });
-  connect(confirm_, &LimitedEdit::FocusLeft, this, [this] {
-    if (!ReadControls()) ShowMessage(this, LoadLangString(4199));
-  });
+  switched_ = {provider_, user_, password_, confirm_, domain_};
 }
 
 void CDlgDDNSCfg::Load(PageContext& context) {
@@ -160,14 +157,6 @@ void CDlgDDNSCfg::ShowParams() {
   ShowCredentials(w + kDdnsUser, kDdnsUserSize, w + kDdnsPassword);
   domain_->setText(FieldToText(w + kDdnsDomain, kDdnsDomainSize));
   EnableRule();
-}
-
-void CDlgDDNSCfg::EnableRule() {
-  const bool on = enable_->isChecked();
-  for (QWidget* c : {static_cast<QWidget*>(provider_), static_cast<QWidget*>(user_),
-                     static_cast<QWidget*>(password_), static_cast<QWidget*>(confirm_),
-                     static_cast<QWidget*>(domain_)})
-    c->setEnabled(on);
 }
 
 bool CDlgDDNSCfg::ReadControls() {
@@ -187,26 +176,21 @@ bool CDlgDDNSCfg::ReadControls() {
 }
 
 bool CDlgDDNSCfg::CollectChanges(ConfigRecords& records) {
-  if (!ReadControls()) {
-    ShowMessage(this, LoadLangString(4199));
-    return false;
-  }
+  if (!PasswordsAgree(this, ReadControls())) return false;
   return CommitTo(records.ddns.data());
 }
 
 // ---- NTP ----
 
 CDlgNtpCfg::CDlgNtpCfg(QWidget* parent) : SnapshotPage(parent) {
-  QGridLayout* g = Grid(this);
   int row = 0;
-  enable_ = Named(new QCheckBox(LoadLangString(4151), this), 4111);
-  g->addWidget(enable_, row++, 0, 1, 2);
+  QGridLayout* g = StartForm(this, 4111, 4151, row);
   server_ = Named(new LimitedEdit(this, 32), 4112);
   port_ = Named(new LimitedEdit(this, 0, true), 4113);
   AddRow(this, g, row, 4115, 4152, server_);
   AddRow(this, g, row, 4114, 4153, port_);
   g->setRowStretch(row, 1);
-  connect(enable_, &QCheckBox::clicked, this, [this] { EnableRule(); });
+  switched_ = {server_, port_};
   connect(port_, &QLineEdit::textChanged, this, [this] { ClampPortText(port_); });
 }
 
@@ -221,12 +205,6 @@ void CDlgNtpCfg::ShowParams() {
   server_->setText(FieldToText(w + kNtpServer, kNtpServerSize));
   port_->setText(QString::number(Get16(w + kNtpPort)));
   EnableRule();
-}
-
-void CDlgNtpCfg::EnableRule() {
-  const bool on = enable_->isChecked();
-  server_->setEnabled(on);
-  port_->setEnabled(on);
 }
 
 bool CDlgNtpCfg::ReadControls() {

@@ -1,6 +1,9 @@
 #pragma once
 // "PPPoE Setting", "DDNS Setting" and "NTP Setting": each edits one record (or, for PPPoE,
 // the PPPoE part of the network record) through a snapshot and a working copy.
+#include <functional>
+#include <vector>
+
 #include "Controls.h"
 #include "SnapshotPage.h"
 
@@ -10,14 +13,28 @@ class QGridLayout;
 
 namespace pellmore {
 
+// The three pages open with a switch that enables the fields in `switched_`.
+class SwitchedForm {
+ protected:
+  // The page's grid with the switch (control `id`, text `textId`) across its first row.
+  QGridLayout* StartForm(QWidget* page, int id, uint32_t textId, int& row);
+  void EnableRule() const;
+  QCheckBox* enable_ = nullptr;
+  std::vector<QWidget*> switched_;
+};
+
 // The two pages with a user name, a password and its confirmation share how they read them.
-class CredentialsPage {
+class CredentialsPage : protected SwitchedForm {
  protected:
   // User name (terminated, `userSize` bytes) and password (16 bytes, may fill the field);
   // false when the confirmation differs from the password.
   bool ReadCredentials(uint8_t* user, size_t userSize, uint8_t* password) const;
   void ShowCredentials(const uint8_t* user, size_t userSize, const uint8_t* password);
-  void AddCredentialRows(QWidget* page, QGridLayout* g, int& row, int passwordLabelId);
+  // Leaving the confirmation runs `read` (the page's ReadControls): a mismatch is told at once.
+  void AddCredentialRows(QWidget* page, QGridLayout* g, int& row, int passwordLabelId,
+                         std::function<bool()> read);
+  // Message 4199 when the passwords differ; false then.
+  static bool PasswordsAgree(QWidget* page, bool agree);
   LimitedEdit *user_ = nullptr, *password_ = nullptr, *confirm_ = nullptr;
 };
 
@@ -30,8 +47,6 @@ class CDlgPPOECfg : public SnapshotPage<kPppoeSize>, CredentialsPage {
   bool ReadControls();
 
  private:
-  void EnableRule();
-  QCheckBox* enable_;
   AddressEdit* address_;
 };
 
@@ -44,13 +59,11 @@ class CDlgDDNSCfg : public SnapshotPage<kDdnsRecord.size>, CredentialsPage {
   bool ReadControls();
 
  private:
-  void EnableRule();
-  QCheckBox* enable_;
   QComboBox* provider_;
   LimitedEdit* domain_;
 };
 
-class CDlgNtpCfg : public SnapshotPage<kNtpRecord.size> {
+class CDlgNtpCfg : public SnapshotPage<kNtpRecord.size>, SwitchedForm {
  public:
   explicit CDlgNtpCfg(QWidget* parent);
   void Load(PageContext& context) override;
@@ -59,8 +72,6 @@ class CDlgNtpCfg : public SnapshotPage<kNtpRecord.size> {
   bool ReadControls();
 
  private:
-  void EnableRule();
-  QCheckBox* enable_;
   LimitedEdit *server_, *port_;
 };
 
