@@ -3,7 +3,6 @@
 // presented picture (offscreen Qt). Reported: CPU seconds per stream-second and the ratio to a
 // bare single-threaded libavcodec decode of the same clip measured in the same run.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,10 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
+#include "bench_common.h"
 #include "camemu/camera.h"
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
@@ -27,63 +23,20 @@ extern "C" {
 
 namespace {
 
-constexpr int kFps = 25;
+using bench::kFps;
 constexpr int kWindows = 16;
 constexpr int kRunSeconds = 4;
 
 const clipgen::Clip& D1Clip() {
-  static clipgen::Clip clip = [] {
-    clipgen::Options o;
-    o.width = 704;
-    o.height = 576;
-    o.frames = 50;
-    o.fps = kFps;
-    o.gop = 25;
-    o.bitrate = 1500000;
-    clipgen::Clip c;
-    std::string error;
-    if (!clipgen::generate(o, &c, &error)) std::fprintf(stderr, "clip: %s\n", error.c_str());
-    return c;
-  }();
+  static clipgen::Clip clip = bench::makeClip(bench::kD1, 50);
   return clip;
-}
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
 
 double g_bareCpuPerStreamSecond = 0;
 
 void BM_BareDecode(benchmark::State& state) {
-  const clipgen::Clip& c = D1Clip();
-  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-  AVCodecContext* ctx = avcodec_alloc_context3(codec);
-  ctx->thread_count = 1;
-  avcodec_open2(ctx, codec, nullptr);
-  AVPacket* pkt = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  int64_t frames = 0;
-  const double cpu0 = CpuSeconds();
-  for (auto _ : state) {
-    for (int s = 0; s < kWindows; ++s) {
-      for (size_t i = 0; i < c.frames.size(); ++i) {
-        std::vector<uint8_t> bytes = c.frameBytes(i);
-        av_new_packet(pkt, static_cast<int>(bytes.size()));
-        std::memcpy(pkt->data, bytes.data(), bytes.size());
-        avcodec_send_packet(ctx, pkt);
-        av_packet_unref(pkt);
-        while (avcodec_receive_frame(ctx, frame) == 0) ++frames;
-      }
-    }
-  }
-  const double cpu = CpuSeconds() - cpu0;
-  g_bareCpuPerStreamSecond = frames > 0 ? cpu / frames * kFps : 0;
+  for (auto _ : state) g_bareCpuPerStreamSecond = bench::bareCoresPerStream(D1Clip(), kWindows);
   state.counters["cpu_s_per_stream_s"] = g_bareCpuPerStreamSecond;
-  av_frame_free(&frame);
-  av_packet_free(&pkt);
-  avcodec_free_context(&ctx);
   state.SetLabel("D1 x16 bare");
 }
 
@@ -147,12 +100,12 @@ void BM_GridLive(benchmark::State& state) {
   uint64_t shown = 0;
   for (auto _ : state) {
     const uint64_t p0 = presented();
-    const double cpu0 = CpuSeconds();
+    const double cpu0 = bench::cpuSeconds();
     QElapsedTimer t;
     t.start();
     runUi(kRunSeconds * 1000);
     wall = t.elapsed() / 1000.0;
-    cpu = CpuSeconds() - cpu0;
+    cpu = bench::cpuSeconds() - cpu0;
     shown = presented() - p0;
   }
   const double streamSeconds = wall * kWindows;

@@ -9,7 +9,6 @@
 //     (frame numbers read back from the presented pictures);
 //   - the largest key frame and picture shown whole, and loading 10,000 devices.
 // Each row of the table is printed with its goal beside it.
-#include <sys/resource.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -28,11 +27,8 @@
 #include <unordered_map>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
 #include "Corvane.h"
+#include "bench_common.h"
 #include "camemu/camera.h"
 #include "camemu/media.h"
 #include "camemu/program.h"
@@ -50,23 +46,16 @@ extern "C" {
 
 namespace {
 
-constexpr int kFps = 25;
+using bench::ClipCase;
+using bench::cpuSeconds;
+using bench::k1080;
+using bench::kD1;
+using bench::kFps;
+using bench::selfDir;
+
 constexpr int kClipFrames = 100;  // 4 seconds: frame numbers stay unambiguous below that
 constexpr int kWarmSeconds = 3;
 constexpr int kMeasureSeconds = 6;
-
-struct ClipCase {
-  const char* name;
-  int width, height, bitrate;
-};
-const ClipCase kD1{"D1", 704, 576, 1500000};
-const ClipCase k1080{"1080p", 1920, 1080, 4000000};
-
-double cpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
 
 double residentBytes() {
   long pages = 0, resident = 0;
@@ -87,49 +76,6 @@ uint64_t hashBytes(const uint8_t* p, size_t n) {
   uint64_t h = 1469598103934665603ull;
   for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
   return h ^ n;
-}
-
-clipgen::Clip makeClip(const ClipCase& c) {
-  clipgen::Options o;
-  o.width = c.width;
-  o.height = c.height;
-  o.frames = kClipFrames;
-  o.fps = kFps;
-  o.gop = kFps;
-  o.bitrate = c.bitrate;
-  clipgen::Clip clip;
-  std::string error;
-  if (!clipgen::generate(o, &clip, &error)) std::fprintf(stderr, "clip: %s\n", error.c_str());
-  return clip;
-}
-
-// CPU seconds a bare single-threaded libavcodec decode of the clip needs per second of video.
-double bareCoresPerStream(const clipgen::Clip& clip) {
-  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-  AVCodecContext* ctx = avcodec_alloc_context3(codec);
-  ctx->thread_count = 1;
-  ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
-  avcodec_open2(ctx, codec, nullptr);
-  AVPacket* pkt = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  std::vector<std::vector<uint8_t>> frames;
-  for (size_t i = 0; i < clip.frames.size(); ++i) frames.push_back(clip.frameBytes(i));
-  int64_t decoded = 0;
-  const double cpu0 = cpuSeconds();
-  for (int pass = 0; pass < 3; ++pass) {
-    for (const auto& bytes : frames) {
-      av_new_packet(pkt, static_cast<int>(bytes.size()));
-      std::memcpy(pkt->data, bytes.data(), bytes.size());
-      avcodec_send_packet(ctx, pkt);
-      av_packet_unref(pkt);
-      while (avcodec_receive_frame(ctx, frame) == 0) ++decoded;
-    }
-  }
-  const double cpu = cpuSeconds() - cpu0;
-  av_frame_free(&frame);
-  av_packet_free(&pkt);
-  avcodec_free_context(&ctx);
-  return decoded ? cpu / static_cast<double>(decoded) * kFps : 0;
 }
 
 // One displayed stream: the hook notes when each frame of the clip was sent, the window's
@@ -170,13 +116,11 @@ struct LiveResult {
   bool ok = false;
 };
 
-std::string selfDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
-
 LiveResult runLive(const ClipCase& cc, int n, const std::string& dir) {
   LiveResult r;
-  const clipgen::Clip clip = makeClip(cc);
+  const clipgen::Clip clip = bench::makeClip(cc, kClipFrames);
   if (clip.frames.size() != static_cast<size_t>(kClipFrames)) return r;
-  r.bareCores = bareCoresPerStream(clip) * n;
+  r.bareCores = bench::bareCoresPerStream(clip) * n;
   const std::string path = dir + "/" + cc.name + ".264";
   clipgen::writeClip(clip, path);
   std::unordered_map<uint64_t, int> indexOf;

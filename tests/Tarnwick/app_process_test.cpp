@@ -1,6 +1,7 @@
 // The whole program in processes of its own (this test binary started again as a child):
 // a second start is refused while the first runs, a start after the first ended runs, and
-// a start with automatic login, closed through the confirmation, ends with nothing left.
+// a start with automatic login, closed through the confirmation, ends with nothing left; the
+// log says when the window is up with its device tree filled.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -11,8 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #include "controls/BitmapButtonEx.h"
+#include "devices/DevMgrModel.h"
+#include "devices/DeviceManager.h"
 #include "devices/SystemBridge.h"
 #include "harness/UiHarness.h"
 #include "shell/TarnwickApp.h"
@@ -20,6 +24,7 @@
 #include "shell/User.h"
 #include "shell/UserStore.h"
 #include "shell/DbHelpers.h"
+#include "shell/GuidString.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
 
@@ -138,6 +143,7 @@ class AppProcess : public ::testing::Test {
                QString::fromStdString((runtimeDir.empty() ? root_ / "run" : runtimeDir).string()));
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("TARNWICK_AUDIO", "null");
+    env.insert("TARNWICK_LOG_LEVEL", "info");
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=AppChild.Run", "--gtest_brief=1"});
@@ -157,6 +163,26 @@ class AppProcess : public ::testing::Test {
     return fs::exists(file);
   }
 
+  // A camera of one channel and a recorder of four in one region, in the child's Tarnwick.db.
+  void SeedDevices() {
+    const QByteArray previous = qgetenv("TARNWICK_HOME");
+    setenv("TARNWICK_HOME", (root_ / "home").c_str(), 1);
+    // A list another test left behind would refuse the hosts.
+    if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
+    {
+      CDevMgrModel model;
+      model.AddRegionNode(u"总部", u"R-1", u"");
+      for (const auto& [name, host, channels, type] : {std::tuple{u"门口", u"127.0.0.1", 1, DEV_TYPE_IPC},
+                                                        std::tuple{u"录像机", u"localhost", 4, DEV_TYPE_DVR}})
+        ASSERT_TRUE(model.Devices()->Add(new CDevice(CDevInfo(name, host, 8000, u"admin", u"", channels, u"", u"",
+                                                              u"", u"", 0, 0, type, MakeGuidString(), u"R-1"))));
+      ASSERT_TRUE(model.SaveAll());
+    }
+    CDeviceManager::ReleaseInstance();
+    if (previous.isEmpty()) unsetenv("TARNWICK_HOME");
+    else setenv("TARNWICK_HOME", previous.constData(), 1);
+  }
+
   fs::path root_;
   QProcess first_;
 };
@@ -173,10 +199,16 @@ TEST_F(AppProcess, SecondStartRefusedThenAFreshStartRunsAndEndsClean) {
   ExpectClean(first_, "the first instance");
 
   fs::remove(root_ / "home" / "ready");
+  SeedDevices();
   QProcess third;
   Start(third, "smoke");
   ExpectClean(third, "a start after the first ended");
   EXPECT_TRUE(fs::exists(root_ / "home" / "ready")) << "the third start reached its main window";
+  // The start's end in the log, once the window is up with its tree filled: the region, both
+  // devices and their five channels.
+  const std::string output = third.readAll().toStdString();
+  EXPECT_NE(output.find("main window shown: 2 devices, 8 items in the device tree"), std::string::npos)
+      << output;
 
   // Without a place for the instance lock the program runs unprotected, not refused.
   fs::remove(root_ / "home" / "ready");

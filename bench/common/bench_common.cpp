@@ -1,0 +1,182 @@
+#include "bench_common.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/log.h>
+}
+
+extern char** environ;
+
+namespace bench {
+
+clipgen::Clip makeClip(const ClipCase& c, int frames) {
+  clipgen::Options o;
+  o.width = c.width;
+  o.height = c.height;
+  o.frames = frames;
+  o.fps = kFps;
+  o.gop = kFps;
+  o.bitrate = c.bitrate;
+  clipgen::Clip clip;
+  std::string error;
+  av_log_set_level(AV_LOG_ERROR);  // the encoder's statistics are not the benchmark's output
+  if (!clipgen::generate(o, &clip, &error)) std::fprintf(stderr, "clip %s: %s\n", c.name, error.c_str());
+  return clip;
+}
+
+double cpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+double processCpuSeconds(pid_t pid) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  // The command name may hold blanks and parentheses: the fields start after the last ')'.
+  const size_t close = text.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  unsigned long long utime = 0, stime = 0;
+  // Fields 3..13 come first; utime and stime are fields 14 and 15.
+  for (int i = 3; i <= 13 && fields >> field; ++i) {
+  }
+  if (!(fields >> utime >> stime)) return -1;
+  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double bareCoresPerStream(const clipgen::Clip& clip, int passes) {
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+  AVCodecContext* ctx = avcodec_alloc_context3(codec);
+  ctx->thread_count = 1;
+  ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
+  if (avcodec_open2(ctx, codec, nullptr) < 0) {
+    avcodec_free_context(&ctx);
+    return 0;
+  }
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  std::vector<std::vector<uint8_t>> frames;
+  for (size_t i = 0; i < clip.frames.size(); ++i) frames.push_back(clip.frameBytes(i));
+  int64_t decoded = 0;
+  const double cpu0 = cpuSeconds();
+  for (int pass = 0; pass < passes; ++pass) {
+    for (const auto& bytes : frames) {
+      av_new_packet(pkt, static_cast<int>(bytes.size()));
+      std::memcpy(pkt->data, bytes.data(), bytes.size());
+      avcodec_send_packet(ctx, pkt);
+      av_packet_unref(pkt);
+      while (avcodec_receive_frame(ctx, frame) == 0) ++decoded;
+    }
+  }
+  const double cpu = cpuSeconds() - cpu0;
+  av_frame_free(&frame);
+  av_packet_free(&pkt);
+  avcodec_free_context(&ctx);
+  return decoded ? cpu / static_cast<double>(decoded) * kFps : 0;
+}
+
+std::string selfDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
+
+Child spawnChild(const std::string& exe, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env, const std::string& errPath) {
+  Child c;
+  int toChild[2], fromChild[2];
+  if (pipe2(toChild, O_CLOEXEC) != 0) return c;
+  if (pipe2(fromChild, O_CLOEXEC) != 0) {
+    close(toChild[0]);
+    close(toChild[1]);
+    return c;
+  }
+  // Everything the child needs is made before the fork: after it, only exec.
+  std::vector<std::string> envText;
+  for (char** e = environ; *e; ++e) {
+    const char* eq = std::strchr(*e, '=');
+    const std::string name(*e, eq ? static_cast<size_t>(eq - *e) : std::strlen(*e));
+    bool replaced = false;
+    for (const std::string& add : env) replaced |= add.compare(0, name.size() + 1, name + "=") == 0;
+    if (!replaced) envText.emplace_back(*e);
+  }
+  envText.insert(envText.end(), env.begin(), env.end());
+  std::vector<char*> envp, argv;
+  for (std::string& e : envText) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argText{exe};
+  argText.insert(argText.end(), args.begin(), args.end());
+  for (std::string& a : argText) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const int err = errPath.empty() || errPath == "-" ? -1 : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(toChild[0], 0);
+    dup2(fromChild[1], 1);
+    if (err >= 0) dup2(err, 2);
+    if (errPath == "-") dup2(fromChild[1], 2);
+    execve(exe.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  if (err >= 0) close(err);
+  close(toChild[0]);
+  close(fromChild[1]);
+  if (pid < 0) {
+    close(toChild[1]);
+    close(fromChild[0]);
+    return c;
+  }
+  c.pid = pid;
+  c.in = toChild[1];
+  c.out = fromChild[0];
+  return c;
+}
+
+bool readLine(Child& child, std::string* line, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const size_t nl = child.pending.find('\n');
+    if (nl != std::string::npos) {
+      *line = child.pending.substr(0, nl);
+      child.pending.erase(0, nl + 1);
+      return true;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    if (child.out < 0 || left.count() <= 0) return false;
+    pollfd p{child.out, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    char buf[4096];
+    const ssize_t n = read(child.out, buf, sizeof buf);
+    if (n <= 0) return false;
+    child.pending.append(buf, static_cast<size_t>(n));
+  }
+}
+
+bool writeLine(Child& child, const std::string& line) {
+  const std::string text = line + "\n";
+  return child.in >= 0 && write(child.in, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+void killChild(Child& child) {
+  if (child.pid > 0) {
+    kill(child.pid, SIGKILL);
+    waitpid(child.pid, nullptr, 0);
+  }
+  for (int* fd : {&child.in, &child.out})
+    if (*fd >= 0) close(*fd);
+  child = Child{};
+}
+
+}  // namespace bench

@@ -1,0 +1,318 @@
+// The whole program under load, each part in a process of its own, everything on 127.0.0.1:
+//   - live: the camera emulator's program streams a generated clip (D1, then 1080p) at 25
+//     frames a second; the program, started on a folder of its own (automatic login of the
+//     administrator, one camera of N channels, the last session's N previews in preivew.db),
+//     is driven by a user's clicks to reopen those previews (driven_program.cpp). After a
+//     warm-up its CPU time is read from /proc over a fixed wall time and set against a bare
+//     single-threaded libavcodec decode of the same frames, N times over, measured in the
+//     same run; frames it received are set against the pictures it showed.
+//   - start-up: build/bin/Tarnwick itself, from exec to the log line it writes (at level
+//     info) once its main window is shown with the device tree filled, with 1,000 devices in
+//     Tarnwick.db and with none.
+// Usage: bench_program [live] [startup] (both when none is named).
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_common.h"
+#include "camemu/program.h"
+#include "devices/DevMgrModel.h"
+#include "devices/DeviceManager.h"
+#include "driven_program.h"
+#include "shell/DbHelpers.h"
+#include "shell/GuidString.h"
+#include "shell/UserStore.h"
+#include "view/PreviewManager.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kClipFrames = 100;
+constexpr int kWarmSeconds = 4;
+constexpr int kMeasureSeconds = 8;
+constexpr int kStartupDevices = 1000;
+constexpr int kStartupRuns = 3;
+constexpr char16_t kCameraGuid[] = u"BENCH-CAMERA";
+bool g_keep = false;  // something failed: the logs stay
+
+// A program folder: the user database with the administrator logging in by himself, and
+// the regions and devices `fill` adds to the device list, saved as the device page saves them.
+void seedHome(const fs::path& home, const std::function<void(CDevMgrModel&, const std::u16string&)>& fill) {
+  fs::create_directories(home);
+  setenv("TARNWICK_HOME", home.c_str(), 1);
+  CreateUserDatabase();
+  {
+    CppSQLite3DB db;
+    std::u16string identity;
+    if (OpenDatabaseInProgramDir(db, USER_DB_NAME)) {
+      InsertUserRow(db, TB_AUTO_LOGIN_USER, ADMIN_NAME, u"", identity);
+      CloseDatabase(db);
+    }
+  }
+  {
+    CDevMgrModel model;
+    const std::u16string root = MakeGuidString();
+    model.AddRegionNode(u"总部", root, u"");
+    fill(model, root);
+    if (!model.SaveAll()) std::fprintf(stderr, "the devices of %s were not saved\n", home.c_str());
+  }
+  CDeviceManager::ReleaseInstance();
+}
+
+bool addDevice(CDevMgrModel& model, const std::u16string& name, const std::u16string& host, int port,
+               int channels, int type, const std::u16string& guid, const std::u16string& region) {
+  auto* device = new CDevice(CDevInfo(name, host, port, u"admin", u"admin", channels, u"", u"", u"", u"", 0, 0,
+                                      type, guid, region));
+  if (model.Devices()->Add(device)) return true;
+  delete device;
+  return false;
+}
+
+// The last session as the preview page leaves it: channel i + 1 of the camera in window i.
+// Written with no device list loaded, so nothing is fetched or logged in meanwhile.
+void seedSavedPreviews(int windows) {
+  CPreviewManager previews(true);
+  for (int i = 0; i < windows; ++i) previews.Add(std::make_shared<CPreviewItem>(i, i + 1, 0, kCameraGuid));
+  if (!previews.SaveSession()) std::fprintf(stderr, "preivew.db was not written\n");
+}
+
+std::vector<std::string> programEnv(const fs::path& home, const fs::path& runtime) {
+  fs::create_directories(runtime);
+  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+  return {"TARNWICK_HOME=" + home.string(), "XDG_RUNTIME_DIR=" + runtime.string(), "QT_QPA_PLATFORM=offscreen",
+          "TARNWICK_AUDIO=null"};
+}
+
+// Reads lines until one starts with "bench: <word>"; the rest of that line.
+bool expect(bench::Child& child, const std::string& word, std::string* rest, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const std::string prefix = "bench: " + word;
+  std::string line;
+  for (;;) {
+    const int left = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count());
+    if (left <= 0 || !bench::readLine(child, &line, left)) return false;
+    if (line.compare(0, prefix.size(), prefix) == 0) {
+      *rest = line.substr(prefix.size());
+      return true;
+    }
+  }
+}
+
+struct LiveResult {
+  bool ok = false;
+  int windows = 0;
+  double cores = 0, bareCores = 0;
+  double receivedFps = 0, shownFps = 0;
+  int64_t received = 0, shown = 0;
+  std::string failure;
+};
+
+bool readCounts(bench::Child& child, int64_t* received, int64_t* shown) {
+  std::string rest;
+  return bench::writeLine(child, "count") && expect(child, "frames", &rest, 10000) &&
+         std::sscanf(rest.c_str(), "%ld %ld", received, shown) == 2;
+}
+
+LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir) {
+  LiveResult r;
+  const clipgen::Clip clip = bench::makeClip(cc, kClipFrames);
+  if (clip.frames.size() != static_cast<size_t>(kClipFrames)) {
+    r.failure = "no clip";
+    return r;
+  }
+  r.bareCores = bench::bareCoresPerStream(clip) * n;
+  const std::string path = (dir / (std::string(cc.name) + ".264")).string();
+  clipgen::writeClip(clip, path);
+  camemu::Program emu =
+      camemu::startProgram(bench::selfDir() + "/camemu", {"--clip", path, "--streams", std::to_string(n + 1)});
+  if (emu.pid < 0) {
+    r.failure = "the camera emulator did not start";
+    return r;
+  }
+  const fs::path home = dir / (std::string("home-") + cc.name);
+  seedHome(home, [&](CDevMgrModel& model, const std::u16string& region) {
+    addDevice(model, u"Camera", u"127.0.0.1", emu.port, n, DEV_TYPE_IPC, kCameraGuid, region);
+  });
+  seedSavedPreviews(n);
+  unsetenv("TARNWICK_HOME");
+  bench::Child program = bench::spawnChild(bench::selfDir() + "/bench_program", {"--drive"},
+                                           programEnv(home, dir / (std::string("run-") + cc.name)),
+                                           (dir / (std::string(cc.name) + ".log")).string());
+  std::string rest;
+  if (program.pid < 0 || !expect(program, "opened", &rest, 120000)) {
+    r.failure = "the program did not open its windows (see its log)";
+  } else {
+    r.windows = std::atoi(rest.c_str());
+    std::this_thread::sleep_for(std::chrono::seconds(kWarmSeconds));
+    int64_t rx0 = 0, sh0 = 0, rx1 = 0, sh1 = 0;
+    const bool first = readCounts(program, &rx0, &sh0);
+    const double cpu0 = bench::processCpuSeconds(program.pid);
+    const auto t0 = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(kMeasureSeconds));
+    const double cpu1 = bench::processCpuSeconds(program.pid);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const bool second = readCounts(program, &rx1, &sh1);
+    if (!first || !second || cpu0 < 0 || cpu1 < 0 || r.windows != n) {
+      r.failure = "the program stopped answering or opened " + std::to_string(r.windows) + " windows";
+    } else {
+      r.ok = true;
+      r.cores = (cpu1 - cpu0) / wall;
+      r.received = rx1 - rx0;
+      r.shown = sh1 - sh0;
+      r.receivedFps = static_cast<double>(r.received) / wall / n;
+      r.shownFps = static_cast<double>(r.shown) / wall / n;
+    }
+  }
+  bench::writeLine(program, "quit");
+  bench::killChild(program);
+  camemu::stopProgram(emu);
+  return r;
+}
+
+// Seconds from exec of the program to its "main window shown" line; -1 when it never came.
+struct TreeShown {
+  int devices = -1, items = -1;
+};
+
+double startOnce(const fs::path& home, const fs::path& runtime, TreeShown* shown) {
+  std::vector<std::string> env = programEnv(home, runtime);
+  env.push_back("TARNWICK_LOG_LEVEL=info");
+  const auto t0 = std::chrono::steady_clock::now();
+  bench::Child program = bench::spawnChild(bench::selfDir() + "/Tarnwick", {}, env, "-");
+  std::string line;
+  double seconds = -1;
+  while (program.pid > 0 && bench::readLine(program, &line, 120000)) {
+    const size_t at = line.find("main window shown: ");
+    if (at == std::string::npos) continue;
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::sscanf(line.c_str() + at, "main window shown: %d devices, %d items", &shown->devices, &shown->items);
+    break;
+  }
+  bench::killChild(program);
+  return seconds;
+}
+
+struct StartupResult {
+  double empty = -1, full = -1;
+  TreeShown emptyTree, fullTree;
+};
+
+double median(std::vector<double> v) {
+  if (v.empty()) return -1;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+StartupResult runStartup(const fs::path& dir) {
+  StartupResult r;
+  const fs::path empty = dir / "home-empty", full = dir / "home-1000";
+  seedHome(empty, [](CDevMgrModel&, const std::u16string&) {});
+  // Ten regions of 100 devices: three IP cameras of one channel for every recorder of eight,
+  // on loopback addresses (nothing logs in at start-up, and nothing leaves this machine).
+  seedHome(full, [](CDevMgrModel& model, const std::u16string& root) {
+    std::u16string region;
+    for (int i = 0; i < kStartupDevices; ++i) {
+      if (i % 100 == 0) {
+        region = MakeGuidString();
+        const std::string number = std::to_string(i / 100 + 1);
+        model.AddRegionNode(u"区域 " + std::u16string(number.begin(), number.end()), region, root);
+      }
+      const std::string n = std::to_string(i + 1);
+      const std::string host = "127.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1);
+      const bool recorder = i % 4 == 3;
+      addDevice(model, std::u16string(recorder ? u"录像机 " : u"摄像机 ") + std::u16string(n.begin(), n.end()),
+                std::u16string(host.begin(), host.end()), 8000, recorder ? 8 : 1,
+                recorder ? DEV_TYPE_DVR : DEV_TYPE_IPC, MakeGuidString(), region);
+    }
+  });
+  unsetenv("TARNWICK_HOME");
+  std::vector<double> emptyRuns, fullRuns;
+  // Alternated, so a busy moment of the machine weighs on both alike.
+  for (int i = 0; i < kStartupRuns; ++i) {
+    emptyRuns.push_back(startOnce(empty, dir / "run-startup", &r.emptyTree));
+    fullRuns.push_back(startOnce(full, dir / "run-startup", &r.fullTree));
+  }
+  if (std::count(emptyRuns.begin(), emptyRuns.end(), -1.0) == 0) r.empty = median(emptyRuns);
+  if (std::count(fullRuns.begin(), fullRuns.end(), -1.0) == 0) r.full = median(fullRuns);
+  return r;
+}
+
+void row(const std::string& measure, const std::string& value, const std::string& meaning) {
+  std::printf("| %-44s | %-30s | %s\n", measure.c_str(), value.c_str(), meaning.c_str());
+  std::fflush(stdout);
+}
+
+std::string fmt(const char* f, double a, double b = 0, double c = 0) {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, f, a, b, c);
+  return buf;
+}
+
+void printLive(const char* name, int n, const LiveResult& r) {
+  const std::string what = std::to_string(n) + " live " + name + " windows";
+  if (!r.ok) {
+    g_keep = true;
+    row(what, "not measured", r.failure);
+    return;
+  }
+  row(what + ", program cores", fmt("%.2f (bare decode %.2f)", r.cores, r.bareCores),
+      "CPU seconds a second of the whole program process; the bare decode does the same frames");
+  row("  ratio to the bare decode", fmt("%.2f x", r.bareCores > 0 ? r.cores / r.bareCores : 0),
+      "receive, decode, convert, present and paint, over decode alone (1.0 = no overhead)");
+  row("  frames received / shown", fmt("%.0f / %.0f", static_cast<double>(r.received), static_cast<double>(r.shown)),
+      fmt("over %.0f s; %.2f / %.2f a second a window (the camera sends 25)", kMeasureSeconds, r.receivedFps, r.shownFps));
+  const double dropped = static_cast<double>(r.received - r.shown);
+  row("  frames dropped", fmt("%.0f (%.2f %%)", std::max(0.0, dropped), r.received > 0 ? 100.0 * dropped / r.received : 0),
+      "received but never shown (a few in flight at either end of the window count either way)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--drive") == 0) return RunDrivenProgram(argc, argv);
+  auto runs = [&](const char* part) {
+    if (argc < 2) return true;
+    for (int i = 1; i < argc; ++i)
+      if (std::strcmp(argv[i], part) == 0) return true;
+    return false;
+  };
+  signal(SIGPIPE, SIG_IGN);  // a program that ended is noticed by its missing answer
+  const fs::path dir = fs::temp_directory_path() / ("bench_program_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::printf("The program (its own process, offscreen) against references measured in the same run;\n"
+              "the camera emulator streams from a process of its own. Other work on this machine moves\n"
+              "the absolute figures; the ratios are what counts.\n\n");
+  row("measure", "measured", "meaning");
+  std::printf("|%s|%s|%s\n", std::string(46, '-').c_str(), std::string(32, '-').c_str(), std::string(40, '-').c_str());
+  if (runs("live")) {
+    printLive("D1", 25, runLive(bench::kD1, 25, dir));
+    printLive("1080p", 16, runLive(bench::k1080, 16, dir));
+  }
+  if (runs("startup")) {
+    const StartupResult s = runStartup(dir);
+    g_keep |= s.empty < 0 || s.full < 0;
+    row("start-up, empty Tarnwick.db", s.empty < 0 ? "not measured" : fmt("%.3f s", s.empty),
+        fmt("exec to the main window shown with its trees filled (median of %.0f runs)", kStartupRuns));
+    row("start-up, 1,000 devices in Tarnwick.db", s.full < 0 ? "not measured" : fmt("%.3f s", s.full),
+        s.full < 0 || s.empty <= 0 ? "" : fmt("%.2f x the empty start, %.0f ms more", s.full / s.empty, (s.full - s.empty) * 1000));
+    row("  devices / items in the live page's tree", fmt("%.0f / %.0f", s.fullTree.devices, s.fullTree.items),
+        "as the program reported them once shown (regions, devices and channels)");
+  }
+  std::error_code ec;
+  if (g_keep) std::printf("\nThe programs' logs are kept in %s\n", dir.c_str());
+  else fs::remove_all(dir, ec);
+  return 0;
+}

@@ -1,0 +1,156 @@
+// The program as the load benchmark runs it: the same start and exit as its main(), in a
+// process of its own, with a user's hands added. Once the main window is up, the user picks
+// the split layout with the layout picker and reopens the previews of the last session
+// (preivew.db) one by one: a click on the saved play window, a double click on the saved
+// channel in the device tree. Then the process answers on its standard input:
+//   "count" -> "bench: frames RECEIVED SHOWN" summed over the open windows
+// where RECEIVED counts the video frames the streams took from the network (the library's
+// stream hook) and SHOWN the pictures presented to the play windows (the display layer's count).
+// Its CPU time is read from /proc by the benchmark; the counting costs a few additions.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFont>
+#include <QMouseEvent>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "Corvane.h"
+#include "codecs.h"
+#include "controls/BitmapButtonEx.h"
+#include "devices/DeviceManager.h"
+#include "driven_program.h"
+#include "plat/surface.h"
+#include "shell/TarnwickApp.h"
+#include "shell/TarnwickDlg.h"
+#include "view/BSWndContainer.h"
+#include "view/DlgDivScreen.h"
+#include "view/DlgPreview.h"
+#include "view/DlgPreviewController.h"
+#include "view/PlayScreen.h"
+#include "view/PreviewManager.h"
+
+namespace {
+
+std::atomic<uint64_t> g_received[CPlayScreen::kWindowCount];
+
+// The hook sees video frames and audio blocks alike: video carries a codec number (0 to 2),
+// audio its type (6 and up).
+void countFrame(const uint8_t*, int, int codecOrAudioType, uint32_t, uint32_t, uint32_t, void* user) {
+  if (codecOrAudioType <= corvane::kCodecH264)
+    static_cast<std::atomic<uint64_t>*>(user)->fetch_add(1, std::memory_order_relaxed);
+}
+
+void say(const std::string& line) {
+  std::printf("bench: %s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+void click(QWidget* w) {
+  const QPointF at(w->width() / 2.0, w->height() / 2.0);
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent e(type, at, at, w->mapToGlobal(at), Qt::LeftButton,
+                  type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+  }
+}
+
+// The split layout of `windows` windows, picked as a user does: the bar's layout button,
+// then the picker's button of that layout.
+void pickLayout(CDlgPreview& page, int windows) {
+  if (auto* divide = page.findChild<QAbstractButton*>(QString::number(CDlgPreview::ID_DIVIDE))) divide->click();
+  // The picker declares no meta-object of its own: it is told apart by its C++ type.
+  CDlgDivScreen* picker = nullptr;
+  for (QWidget* w : page.findChildren<QWidget*>())
+    if (!picker) picker = dynamic_cast<CDlgDivScreen*>(w);
+  if (!picker) return;
+  for (int i = 0; i < CDlgDivScreen::kButtonCount; ++i) {
+    const int id = CDlgDivScreen::kFirstButtonId + i;
+    const int mode = CDlgDivScreen::ModeOfButton(id);
+    if (mode >= 0 && mode < kLayoutModeCount && kLayoutWindowCount[mode] == windows) {
+      if (CBitmapButtonEx* b = picker->Button(id)) b->click();
+      return;
+    }
+  }
+}
+
+// Reopens the saved previews; the number now running.
+int reopenSaved(CDlgPreview& page) {
+  CPreviewManager* previews = CPreviewManager::GetInstance();
+  const std::vector<SavedPreview> saved = previews->GetSavedPreviews();
+  pickLayout(page, static_cast<int>(saved.size()));
+  CPlayScreen* screen = page.GetPlayScreen();
+  for (const SavedPreview& s : saved) {
+    CDevice* device = CDeviceManager::GetInstance()->FindDevice(s.deviceGuid, 1);
+    QTreeWidgetItem* node = device ? page.Controller().FindChannelItem(device, s.channel) : nullptr;
+    CPlayWnd* wnd = screen->GetWnd(s.window);
+    if (!node || !wnd) continue;
+    click(wnd);
+    emit page.GetDeviceTree()->itemDoubleClicked(node, 0);
+  }
+  int running = 0;
+  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
+    PreviewItemPtr item = previews->FindByWindow(w);
+    IDevPreview* preview = item ? item->GetDevPreview() : nullptr;
+    if (!preview) continue;
+    DevHandle stream = 0;
+    preview->GetRealHandle(&stream);
+    if (stream && IPC_SetStreamHook(reinterpret_cast<IPC_HANDLE>(stream), countFrame, &g_received[w]) == 1)
+      ++running;
+  }
+  return running;
+}
+
+std::string counts(CDlgPreview& page) {
+  uint64_t received = 0, shown = 0;
+  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
+    received += g_received[w].load(std::memory_order_relaxed);
+    plat::PresentedFrame f;
+    if (plat::presentedFrame(page.GetPlayScreen()->GetWnd(w)->GetSafeHwnd(), &f)) shown += f.serial;
+  }
+  return "frames " + std::to_string(received) + " " + std::to_string(shown);
+}
+
+}  // namespace
+
+int RunDrivenProgram(int argc, char** argv) {
+  QApplication qtApp(argc, argv);
+  QFont font = QApplication::font();
+  font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), font.family()});
+  QApplication::setFont(font);
+
+  bool opened = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    CTarnwickDlg* main = CTarnwickDlg::MainWindow();
+    if (opened || !main || !main->isVisible()) return;
+    opened = true;
+    poll.stop();
+    say("opened " + std::to_string(reopenSaved(*main->GetPreviewDlg())));
+  });
+  poll.start(20);
+
+  std::string input;
+  QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
+  QObject::connect(&commands, &QSocketNotifier::activated, [&] {
+    char buf[256];
+    const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
+    // The benchmark went away or is done: nothing here needs a clean exit.
+    if (n <= 0) std::_Exit(0);
+    input.append(buf, static_cast<size_t>(n));
+    for (size_t nl; (nl = input.find('\n')) != std::string::npos; input.erase(0, nl + 1)) {
+      const std::string command = input.substr(0, nl);
+      CTarnwickDlg* main = CTarnwickDlg::MainWindow();
+      if (command == "count" && main) say(counts(*main->GetPreviewDlg()));
+      else if (command == "quit") std::_Exit(0);
+    }
+  });
+
+  CTarnwickApp app;
+  app.InitInstance();
+  return app.ExitInstance();
+}
