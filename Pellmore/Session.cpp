@@ -1,13 +1,13 @@
 #include "Session.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <sys/socket.h>
 
 #include <QMessageBox>
 #include <memory>
 
 #include "plat/log.h"
+#include "plat/socket.h"
 
 // The library's string table: Chinese and English columns of the strings file (generated).
 const char16_t* PellmoreStringsZh(uint32_t id);
@@ -23,22 +23,6 @@ std::unique_ptr<DeviceSession> g_session;
 std::mutex g_hooksMutex;
 Resolver g_resolver;
 MessageBoxHandler g_messageBox;
-
-std::vector<std::string> SystemResolve(const std::string& host) {
-  std::vector<std::string> out;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* res = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0) return out;
-  for (addrinfo* a = res; a; a = a->ai_next) {
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* sin = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
-    if (inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text)) out.emplace_back(text);
-  }
-  freeaddrinfo(res);
-  return out;
-}
 
 }  // namespace
 
@@ -96,7 +80,7 @@ std::vector<std::string> Resolve(const std::string& host) {
     std::lock_guard<std::mutex> lock(g_hooksMutex);
     r = g_resolver;
   }
-  return r ? r(host) : SystemResolve(host);
+  return r ? r(host) : plat::resolveIPv4All(host);
 }
 
 void SetMessageBoxHandler(MessageBoxHandler handler) {

@@ -106,6 +106,22 @@ bool resolveIPv4(const std::string& host, uint32_t& addr) {
   return true;
 }
 
+std::vector<std::string> resolveIPv4All(const std::string& host) {
+  std::vector<std::string> out;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* res = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0) return out;
+  for (addrinfo* a = res; a; a = a->ai_next) {
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* sin = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
+    if (inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text)) out.emplace_back(text);
+  }
+  freeaddrinfo(res);
+  return out;
+}
+
 Socket connectTcp(const std::string& host, uint16_t port, int productMs, int* error,
                   const WakeFd* wake) {
   auto fail = [&](int e) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -104,6 +105,11 @@ TEST_F(SocketTest, ResolvesNamesAndRejectsGarbage) {
   EXPECT_EQ(a, 0x0100007Fu);
   EXPECT_TRUE(plat::resolveIPv4("localhost", a));
   EXPECT_FALSE(plat::resolveIPv4("no such host.invalid", a));
+  // Every address as dotted text; none for a name that cannot be one.
+  EXPECT_EQ(plat::resolveIPv4All("127.0.0.1"), std::vector<std::string>{"127.0.0.1"});
+  const std::vector<std::string> local = plat::resolveIPv4All("localhost");
+  EXPECT_NE(std::find(local.begin(), local.end(), "127.0.0.1"), local.end());
+  EXPECT_TRUE(plat::resolveIPv4All("no such host.invalid").empty());
 }
 
 }  // namespace

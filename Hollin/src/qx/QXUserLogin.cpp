@@ -1,12 +1,10 @@
 #include "qx/QXUserLogin.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-
 #include <cstring>
 #include <mutex>
 
 #include "plat/clock.h"
+#include "plat/socket.h"
 #include "qx/QXTime.h"
 
 namespace hollin::qx {
@@ -14,22 +12,6 @@ namespace hollin::qx {
 namespace {
 std::mutex g_resolverMutex;
 Resolver g_resolver;
-
-std::vector<std::string> SystemResolve(const std::string& host) {
-  std::vector<std::string> out;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* res = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0) return out;
-  for (addrinfo* a = res; a; a = a->ai_next) {
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* sin = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
-    if (inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text)) out.emplace_back(text);
-  }
-  freeaddrinfo(res);
-  return out;
-}
 }  // namespace
 
 void SetResolver(Resolver resolver) {
@@ -43,7 +25,7 @@ std::vector<std::string> Resolve(const std::string& host) {
     std::lock_guard<std::mutex> lock(g_resolverMutex);
     r = g_resolver;
   }
-  return r ? r(host) : SystemResolve(host);
+  return r ? r(host) : plat::resolveIPv4All(host);
 }
 
 }  // namespace hollin::qx

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace plat {
 
@@ -52,6 +53,9 @@ class Socket {
 // Resolves host (dotted address or name) to an IPv4 address in network order; false when
 // it cannot be resolved.
 bool resolveIPv4(const std::string& host, uint32_t& addrNetOrder);
+// Every IPv4 address the system resolver gives for host, as dotted text, in its order;
+// empty when it gives none.
+std::vector<std::string> resolveIPv4All(const std::string& host);
 
 // Non-blocking connect with a time-out (product ms, scaled), then back to blocking mode
 // with SIGPIPE suppressed on send. Invalid socket on failure; *error gets errno
