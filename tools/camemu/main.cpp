@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "camemu/camera.h"
 #include "camemu/media.h"
@@ -13,13 +14,48 @@ namespace {
 volatile std::sig_atomic_t g_stop = 0;
 void onSignal(int) { g_stop = 1; }
 
+// The request log of --log: "open <channel>" for a channel open, "msg <channel> <code>
+// <argument> <option> <payload hex>" for a control message (payload without its trailing
+// zero bytes). Lines are appended as requests arrive, so a test reads what came so far.
+class RequestLog {
+ public:
+  explicit RequestLog(const std::string& path) : file_(path.empty() ? nullptr : std::fopen(path.c_str(), "a")) {}
+  ~RequestLog() {
+    if (file_) std::fclose(file_);
+  }
+  void append(const std::vector<camemu::Request>& all) {
+    if (!file_) return;
+    for (; written_ < all.size(); ++written_) {
+      const camemu::Request& r = all[written_];
+      if (r.open) {
+        std::fprintf(file_, "open %u\n", r.channel);
+        continue;
+      }
+      size_t n = r.payload.size();
+      while (n > 0 && r.payload[n - 1] == 0) --n;
+      std::fprintf(file_, "msg %u %u %u %u ", r.channel, r.code, r.argument, r.option);
+      for (size_t i = 0; i < n; ++i) std::fprintf(file_, "%02x", r.payload[i]);
+      std::fputc('\n', file_);
+    }
+    std::fflush(file_);
+  }
+
+ private:
+  std::FILE* file_;
+  size_t written_ = 0;
+};
+
 void usage() {
   std::fprintf(stderr,
                "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]\n"
                "              [--alarm-every SECONDS] [--streams N] [--wall-clock]\n"
+               "              [--search-port N] [--log FILE]\n"
                "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0: any\n"
                "  free port, printed); --streams: connections of each media kind at once (4);\n"
-               "  --wall-clock: frame times are the wall-clock time of sending\n");
+               "  --wall-clock: frame times are the wall-clock time of sending;\n"
+               "  --search-port: answer LAN search on this UDP port (0: any free port, printed)\n"
+               "  rather than on the first free one of the fixed search ports;\n"
+               "  --log: append every request received to FILE, one line each\n");
 }
 }  // namespace
 
@@ -30,6 +66,8 @@ int main(int argc, char** argv) {
   long alarmEvery = 0;  // seconds; 0: alarms only on request
   std::string clip;
   bool wallClock = false;
+  long searchPort = -1;  // -1: the first free fixed search port
+  std::string logPath;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -55,6 +93,14 @@ int main(int argc, char** argv) {
         return 2;
       }
       config.otherLimit = static_cast<int>(n);
+    } else if (a == "--search-port" && hasValue) {
+      searchPort = std::strtol(argv[++i], nullptr, 10);
+      if (searchPort < 0 || searchPort > 65535) {
+        usage();
+        return 2;
+      }
+    } else if (a == "--log" && hasValue) {
+      logPath = argv[++i];
     } else if (a == "--wall-clock") {
       wallClock = true;
     } else if (a == "--seconds" && hasValue) {
@@ -79,7 +125,7 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, onSignal);
   std::printf("camemu: camera on 127.0.0.1:%u (user %s)\n", camera.port(), config.user.c_str());
   std::fflush(stdout);  // a caller reading the port from a pipe sees it at once
-  if (camera.startDiscoveryOnSearchPort())
+  if (searchPort >= 0 ? camera.startDiscovery(static_cast<uint16_t>(searchPort)) : camera.startDiscoveryOnSearchPort())
     std::printf("camemu: answers LAN search on UDP 127.0.0.1:%u\n", camera.discoveryPort());
   else
     std::fprintf(stderr, "camemu: every LAN search port is taken; not answering searches\n");
@@ -87,13 +133,16 @@ int main(int argc, char** argv) {
   const int64_t end = seconds > 0 ? plat::monotonicMs() + seconds * 1000 : 0;
   int64_t nextAlarm = plat::monotonicMs() + alarmEvery * 1000;
   int step = 0;
+  RequestLog log(logPath);
   while (!g_stop && (end == 0 || plat::monotonicMs() < end)) {
     plat::sleepMs(100);
+    log.append(camera.requests());
     if (alarmEvery > 0 && plat::monotonicMs() >= nextAlarm) {
       nextAlarm += alarmEvery * 1000;
       if (camera.raiseCycledAlarm(step) > 0) ++step;
     }
   }
   camera.stop();
+  log.append(camera.requests());
   return 0;
 }

@@ -1,8 +1,10 @@
 // dvremu: a recorder on 127.0.0.1 for demos and manual tests.
 //   dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]
-//          [--export-files DIR]
+//          [--export-files DIR] [--search-port N] [--log FILE]
 // --export-files: each recording as a download delivers it (stream header and data), written
-// to DIR under its name.
+// to DIR under its name. --search-port answers LAN search on that UDP port (0: any free port,
+// printed) rather than on the first free fixed search port; --log appends every request
+// received to FILE, one line each: "req <connection> <command> <handle> <status> <payload hex>".
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,28 @@
 namespace {
 volatile std::sig_atomic_t g_stop = 0;
 void onSignal(int) { g_stop = 1; }
+
+class RequestLog {
+ public:
+  explicit RequestLog(const std::string& path) : file_(path.empty() ? nullptr : std::fopen(path.c_str(), "a")) {}
+  ~RequestLog() {
+    if (file_) std::fclose(file_);
+  }
+  void append(const std::vector<dvremu::Request>& all) {
+    if (!file_) return;
+    for (; written_ < all.size(); ++written_) {
+      const dvremu::Request& r = all[written_];
+      std::fprintf(file_, "req %d %u %u %u ", r.connection, r.command, r.handle, r.status);
+      for (uint8_t b : r.payload) std::fprintf(file_, "%02x", b);
+      std::fputc('\n', file_);
+    }
+    std::fflush(file_);
+  }
+
+ private:
+  std::FILE* file_;
+  size_t written_ = 0;
+};
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -25,6 +49,8 @@ int main(int argc, char** argv) {
   std::string clipPath, exportDir;
   bool mpeg4 = false;
   int alarmEvery = 0;  // seconds; 0: alarms only on request
+  int searchPort = -1;  // -1: the first free fixed search port
+  std::string logPath;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
@@ -35,13 +61,16 @@ int main(int argc, char** argv) {
     else if (a == "--mpeg4") mpeg4 = true;
     else if (a == "--alarm-every") alarmEvery = std::atoi(next().c_str());
     else if (a == "--export-files") exportDir = next();
+    else if (a == "--search-port") searchPort = std::atoi(next().c_str());
+    else if (a == "--log") logPath = next();
     else {
-      std::fprintf(stderr, "usage: dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]\n"
-                           "              [--export-files DIR]\n");
+      std::fprintf(stderr,
+                   "usage: dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]\n"
+                   "              [--export-files DIR] [--search-port N] [--log FILE]\n");
       return 2;
     }
   }
-  if (port < 0 || port > 65535) {  // 0: any free port, told in the first line
+  if (port < 0 || port > 65535 || searchPort < -1 || searchPort > 65535) {  // 0: any free port, told in the first line
     std::fprintf(stderr, "dvremu: bad port\n");
     return 2;
   }
@@ -108,20 +137,23 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
   std::printf("dvremu listening on 127.0.0.1:%u\n", emu.port());
-  if (emu.startDiscoveryOnSearchPort())
+  if (searchPort >= 0 ? emu.startDiscovery(static_cast<uint16_t>(searchPort)) : emu.startDiscoveryOnSearchPort())
     std::printf("dvremu: answers LAN search on UDP 127.0.0.1:%u\n", emu.discoveryPort());
   else
     std::fprintf(stderr, "dvremu: every LAN search port is taken; not answering searches\n");
   std::fflush(stdout);
   int64_t nextAlarm = plat::monotonicMs() + alarmEvery * 1000LL;
   int step = 0;
+  RequestLog log(logPath);
   while (!g_stop) {
     plat::sleepMs(200);
+    log.append(emu.requests());
     if (alarmEvery > 0 && plat::monotonicMs() >= nextAlarm) {
       nextAlarm += alarmEvery * 1000LL;
       if (emu.raiseCycledAlarm(step)) ++step;
     }
   }
   emu.stop();
+  log.append(emu.requests());
   return 0;
 }

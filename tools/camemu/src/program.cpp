@@ -1,5 +1,6 @@
 #include "camemu/program.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,7 +11,7 @@
 
 namespace camemu {
 
-Program startProgram(const std::string& exe, const std::vector<std::string>& args) {
+Program startProgram(const std::string& exe, const std::vector<std::string>& args, const std::string& errorPath) {
   Program p;
   int out[2];
   if (pipe(out) != 0) return p;
@@ -26,6 +27,10 @@ Program startProgram(const std::string& exe, const std::vector<std::string>& arg
     return p;
   }
   if (pid == 0) {
+    if (!errorPath.empty()) {
+      const int err = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      if (err >= 0) dup2(err, STDERR_FILENO);
+    }
     dup2(out[1], STDOUT_FILENO);
     close(out[0]);
     close(out[1]);
@@ -57,6 +62,7 @@ Program startProgram(const std::string& exe, const std::vector<std::string>& arg
   p.output = out[0];
   p.pid = pid;
   p.port = static_cast<uint16_t>(port);
+  p.printed = line;
   return p;
 }
 

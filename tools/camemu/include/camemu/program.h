@@ -13,11 +13,14 @@ struct Program {
   pid_t pid = -1;
   uint16_t port = 0;
   int output = -1;  // its standard output, read until it ends
+  std::string printed;  // what was read of the output while waiting for the port
 };
 
 // Starts the program at `exe` with `args` and "--port 0", and waits (up to 30 s) for the
-// port it prints. pid -1 when it does not start or prints no port.
-Program startProgram(const std::string& exe, const std::vector<std::string>& args);
+// port it prints. pid -1 when it does not start or prints no port. Its error output goes to
+// the file `errorPath` when one is given (appended).
+Program startProgram(const std::string& exe, const std::vector<std::string>& args,
+                     const std::string& errorPath = {});
 // Asks it to end (SIGTERM) and waits for it; its exit status, or -1.
 int stopProgram(Program& program);
 

@@ -1,0 +1,467 @@
+#include "JourneyFixture.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTimer>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "Farlook.h"
+#include "plat/clock.h"
+#include "plat/paths.h"
+#include "shell/DlgUserLogin.h"
+#include "shell/Language.h"
+#include "shell/LocalSettings.h"
+#include "shell/TarnwickApp.h"
+#include "shell/TarnwickDlg.h"
+#include "shell/UserStore.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A journey that hangs (a dialog nobody answers, a wait that never ends in the program)
+// ends the process with a message rather than leave ctest waiting.
+class Watchdog {
+ public:
+  explicit Watchdog(std::chrono::minutes limit) {
+    thread_ = std::thread([this, limit] {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!cv_.wait_for(lock, limit, [this] { return done_; })) {
+        std::fprintf(stderr, "journey still running after %d minutes: ended\n", static_cast<int>(limit.count()));
+        std::fflush(stderr);
+        std::abort();
+      }
+    });
+  }
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+std::unique_ptr<Watchdog> g_watchdog;
+
+// Dialogs an armed handler is acting on now: another handler leaves them alone.
+std::set<QWidget*> g_claimed;
+
+void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held) {
+  QPointF local(pos);
+  QMouseEvent e(type, local, local, QPointF(w->mapToGlobal(pos)), button, held, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+}  // namespace
+
+void JourneyTest::SetUp() {
+  g_watchdog = std::make_unique<Watchdog>(std::chrono::minutes(15));
+  fs::create_directories(Home());
+  for (char d : {'c', 'd', 'e'}) fs::create_directories(Drive(d));
+  fs::create_directories(fs::path(Folder()) / "run");
+  fs::permissions(fs::path(Folder()) / "run", fs::perms::owner_all, fs::perm_options::replace);
+  setenv("TARNWICK_HOME", Home().c_str(), 1);
+  const std::string drives = Drive('c') + ":" + Drive('d') + ":" + Drive('e');
+  setenv("TARNWICK_DRIVES", drives.c_str(), 1);
+  // The program allows one running instance per session; each journey is a session of its own.
+  if (const char* old = std::getenv("XDG_RUNTIME_DIR")) oldRuntimeDir_ = old;
+  setenv("XDG_RUNTIME_DIR", (fs::path(Folder()) / "run").c_str(), 1);
+  setenv("TARNWICK_AUDIO", "null", 1);
+  plat::resetDriveMap();
+  CLocalSettings::DeleteInstance();
+  ui_ = std::make_unique<harness::ScopedScriptedUi>();
+}
+
+void JourneyTest::TearDown() {
+  ui_.reset();
+  camera_.reset();
+  recorder_.reset();
+  CLocalSettings::DeleteInstance();
+  plat::setTimeScale(1.0);
+  unsetenv(FARLOOK_TARGETS_VARIABLE);
+  unsetenv("TARNWICK_HOME");
+  unsetenv("TARNWICK_DRIVES");
+  if (oldRuntimeDir_.empty()) unsetenv("XDG_RUNTIME_DIR");
+  else setenv("XDG_RUNTIME_DIR", oldRuntimeDir_.c_str(), 1);
+  plat::resetDriveMap();
+  g_watchdog.reset();
+}
+
+std::string JourneyTest::Home() const { return (fs::path(Folder()) / "home").string(); }
+
+std::string JourneyTest::Drive(char letter) const { return (fs::path(Folder()) / std::string(1, letter)).string(); }
+
+bool JourneyTest::StartEmulators(bool withCamera, bool withRecorder) {
+  std::vector<const testsupport::EmulatorProcess*> started;
+  if (withCamera) {
+    camera_ = std::make_unique<testsupport::EmulatorProcess>(testsupport::EmulatorProcess::kCamera, Folder());
+    if (!camera_->Start()) return false;
+    started.push_back(camera_.get());
+  }
+  if (withRecorder) {
+    recorder_ = std::make_unique<testsupport::EmulatorProcess>(testsupport::EmulatorProcess::kRecorder, Folder());
+    if (!recorder_->Start()) return false;
+    started.push_back(recorder_.get());
+  }
+  setenv(FARLOOK_TARGETS_VARIABLE, testsupport::SearchTargets(started).c_str(), 1);
+  return true;
+}
+
+// ---- the program
+
+CTarnwickDlg* JourneyTest::Main() { return CTarnwickDlg::MainWindow(); }
+
+bool JourneyTest::Running() const { return Main() != nullptr; }
+
+void JourneyTest::RunProgram(const std::function<void()>& journey, StartOptions options) {
+  plat::setTimeScale(options.timeScale);
+  // The settings as the program's start reads them: from the file, in the chosen language.
+  CLocalSettings::DeleteInstance();
+  CLocalSettings* settings = CLocalSettings::GetInstance();
+  if (settings->GetLangID() != (options.english ? 1 : 0)) {
+    settings->SetLangID(options.english ? 1 : 0);
+    settings->Save();
+  }
+  if (options.loginAsAdmin) AnswerLogin();
+
+  bool ran = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+  QTimer starter;
+  starter.setInterval(20);
+  QObject::connect(&starter, &QTimer::timeout, [&] {
+    CTarnwickDlg* main = Main();
+    if (ran) return;
+    if (main && main->isVisible() && QApplication::activeModalWidget() == main) {
+      ran = true;
+      starter.stop();
+      journey();
+      if (Running()) CloseProgram();
+      return;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      ran = true;
+      starter.stop();
+      ADD_FAILURE() << "the main window never came up";
+      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    }
+  });
+  starter.start();
+  {
+    CTarnwickApp app;
+    app.InitInstance();
+    app.ExitInstance();
+  }
+  starter.stop();
+  harness::Pump();
+  EXPECT_TRUE(ran) << "the program ended before its main window came up";
+  // A next start reads the settings file again, as a new process would.
+  CLocalSettings::DeleteInstance();
+}
+
+void JourneyTest::AnswerLogin() {
+  OnModal<CDlgUserLogin>([this](CDlgUserLogin* dlg) {
+    Type(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER), QString::fromStdU16String(ADMIN_NAME));
+    Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), QString::fromStdU16String(ADMIN_PASSWORD));
+    ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+  });
+}
+
+void JourneyTest::CloseProgram() {
+  CTarnwickDlg* main = Main();
+  ASSERT_NE(main, nullptr) << "the program is not running";
+  const size_t boxes = Ui().boxes.size();
+  Ui().boxAnswers.push_front(IDOK);
+  ClickId(main, CTarnwickDlg::IDC_BntClose);
+  ASSERT_EQ(Ui().boxes.size(), boxes + 1) << "the close button asks first";
+  EXPECT_EQ(Ui().boxes.back().text, LoadResString(8524));
+  // The main window ends once the journey hands control back to its loop.
+}
+
+// ---- widgets
+
+QWidget* JourneyTest::FindWidget(QWidget* parent, int id, const std::function<bool(QWidget*)>& kind) {
+  if (!parent) {
+    ADD_FAILURE() << "no parent to look for control " << id << " in";
+    return nullptr;
+  }
+  QWidget* found = nullptr;
+  const QString name = QString::number(id);
+  for (QWidget* w : parent->findChildren<QWidget*>(name)) {
+    if (!kind(w)) continue;
+    if (w->isVisible()) return w;
+    if (!found) found = w;
+  }
+  if (!found) ADD_FAILURE() << "no control " << id << " of the wanted kind in " << parent->objectName().toStdString();
+  return found;
+}
+
+void JourneyTest::Click(QWidget* w) {
+  if (!w) {
+    ADD_FAILURE() << "click on a missing control";
+    return;
+  }
+  EXPECT_TRUE(w->isVisible() && w->isEnabled()) << "click on control " << w->objectName().toStdString()
+                                                << " that a user cannot click";
+  const QPoint mid(w->width() / 2, w->height() / 2);
+  SendMouse(w, QEvent::MouseMove, mid, Qt::NoButton, Qt::NoButton);
+  harness::Click(w, mid);
+}
+
+void JourneyTest::DoubleClick(QWidget* w, QPoint pos) {
+  SendMouse(w, QEvent::MouseButtonPress, pos, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
+  SendMouse(w, QEvent::MouseButtonDblClick, pos, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
+}
+
+void JourneyTest::Type(QWidget* w, const QString& text) {
+  QLineEdit* edit = qobject_cast<QLineEdit*>(w);
+  if (auto* combo = qobject_cast<QComboBox*>(w)) edit = combo->lineEdit();
+  if (!edit) {
+    ADD_FAILURE() << "typing into control " << (w ? w->objectName().toStdString() : "(none)") << " that takes no text";
+    return;
+  }
+  edit->setFocus();
+  edit->selectAll();
+  harness::KeyPress(edit, Qt::Key_Delete);
+  for (QChar c : text) harness::KeyPress(edit, 0, QString(c));
+  EXPECT_EQ(edit->text(), text) << "typed into control " << w->objectName().toStdString();
+}
+
+void JourneyTest::Choose(QComboBox* combo, const QString& text) {
+  if (!combo) {
+    ADD_FAILURE() << "choice in a missing list";
+    return;
+  }
+  const int i = combo->findText(text);
+  if (i < 0) {
+    ADD_FAILURE() << "no entry " << text.toStdString() << " in list " << combo->objectName().toStdString();
+    return;
+  }
+  // As the keyboard chooses: the activation signals of a user's choice.
+  combo->setCurrentIndex(i);
+  emit combo->activated(i);
+  emit combo->textActivated(combo->itemText(i));
+}
+
+QTreeWidgetItem* JourneyTest::FindItem(QTreeWidget* tree, const QString& text, bool contains) {
+  if (!tree) return nullptr;
+  std::function<QTreeWidgetItem*(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* i) -> QTreeWidgetItem* {
+    if (contains ? i->text(0).contains(text) : i->text(0) == text) return i;
+    for (int c = 0; c < i->childCount(); ++c)
+      if (QTreeWidgetItem* f = walk(i->child(c))) return f;
+    return nullptr;
+  };
+  for (int i = 0; i < tree->topLevelItemCount(); ++i)
+    if (QTreeWidgetItem* f = walk(tree->topLevelItem(i))) return f;
+  return nullptr;
+}
+
+QStringList JourneyTest::ItemTexts(QTreeWidget* tree) {
+  QStringList out;
+  if (!tree) return out;
+  std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* i) {
+    out << i->text(0);
+    for (int c = 0; c < i->childCount(); ++c) walk(i->child(c));
+  };
+  for (int i = 0; i < tree->topLevelItemCount(); ++i) walk(tree->topLevelItem(i));
+  return out;
+}
+
+namespace {
+QPoint ItemPoint(QTreeWidget* tree, QTreeWidgetItem* item) {
+  for (QTreeWidgetItem* p = item->parent(); p; p = p->parent()) p->setExpanded(true);
+  tree->scrollToItem(item);
+  const QRect r = tree->visualItemRect(item);
+  return QPoint(r.left() + std::min(r.width() / 2, 40), r.center().y());
+}
+}  // namespace
+
+void JourneyTest::SelectItem(QTreeWidget* tree, QTreeWidgetItem* item) {
+  if (!tree || !item) {
+    ADD_FAILURE() << "selection of a missing tree item";
+    return;
+  }
+  harness::Click(tree->viewport(), ItemPoint(tree, item));
+  EXPECT_EQ(tree->currentItem(), item) << "clicked " << item->text(0).toStdString();
+}
+
+void JourneyTest::DoubleClickItem(QTreeWidget* tree, QTreeWidgetItem* item) {
+  if (!tree || !item) {
+    ADD_FAILURE() << "double click on a missing tree item";
+    return;
+  }
+  DoubleClick(tree->viewport(), ItemPoint(tree, item));
+}
+
+// ---- modal dialogs and menus
+
+void JourneyTest::ArmModal(const std::string& what, std::function<bool(QWidget*)> match,
+                           std::function<void(QWidget*)> act) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+  QObject::connect(timer, &QTimer::timeout, [=, this] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w && w->isVisible() && !g_claimed.count(w) && match(w)) {
+      timer->stop();
+      timer->deleteLater();
+      g_claimed.insert(w);
+      QPointer<QWidget> dialog(w);
+      act(w);
+      harness::Pump();
+      g_claimed.erase(w);
+      if (dialog && dialog->isVisible()) {
+        ADD_FAILURE() << "the journey left the " << what << " dialog open; the program said: " << Said();
+        if (auto* d = qobject_cast<QDialog*>(dialog.data())) d->reject();
+        else dialog->close();
+      }
+      return;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      timer->stop();
+      timer->deleteLater();
+      ADD_FAILURE() << "no " << what << " dialog came up";
+    }
+  });
+  timer->start();
+}
+
+void JourneyTest::OnModalId(int id, std::function<void(QWidget*)> act) {
+  const QString name = QString::number(id);
+  ArmModal("#" + std::to_string(id), [name](QWidget* w) { return w->objectName() == name; }, std::move(act));
+}
+
+void JourneyTest::OnMenu(const QString& entry) { ArmMenu(entry, nullptr); }
+
+void JourneyTest::ContextMenu(QWidget* w, QPoint pos, const QString& entry) {
+  if (!w) {
+    ADD_FAILURE() << "menu of a missing control";
+    return;
+  }
+  auto chosen = std::make_shared<bool>(false);
+  ArmMenu(entry, chosen);
+  SendMouse(w, QEvent::MouseButtonPress, pos, Qt::RightButton, Qt::RightButton);
+  SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::RightButton, Qt::NoButton);
+  QContextMenuEvent e(QContextMenuEvent::Mouse, pos, w->mapToGlobal(pos));
+  QApplication::sendEvent(w, &e);
+  WaitUntil([&] { return *chosen; });
+}
+
+void JourneyTest::ContextMenu(QTreeWidget* tree, QTreeWidgetItem* item, const QString& entry) {
+  if (!tree) {
+    ADD_FAILURE() << "menu of a missing tree";
+    return;
+  }
+  const QPoint pos = item ? ItemPoint(tree, item) : QPoint(4, tree->viewport()->height() - 4);
+  ContextMenu(tree->viewport(), pos, entry);
+}
+
+void JourneyTest::ArmMenu(const QString& entry, std::shared_ptr<bool> chosen) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+  QObject::connect(timer, &QTimer::timeout, [=] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu && menu->isVisible()) {
+      timer->stop();
+      timer->deleteLater();
+      QStringList entries;
+      for (QAction* a : menu->actions()) {
+        entries << a->text();
+        if (a->text() == entry && a->isEnabled()) {
+          if (chosen) *chosen = true;
+          menu->setActiveAction(a);
+          harness::KeyPress(menu, Qt::Key_Return);
+          return;
+        }
+      }
+      if (chosen) *chosen = true;
+      ADD_FAILURE() << "no entry " << entry.toStdString() << " in the menu: " << entries.join(", ").toStdString();
+      menu->close();
+      return;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      timer->stop();
+      timer->deleteLater();
+      if (chosen) *chosen = true;
+      ADD_FAILURE() << "no menu came up for " << entry.toStdString();
+    }
+  });
+  timer->start();
+}
+
+// ---- waiting
+
+bool JourneyTest::WaitUntil(const std::function<bool()>& done, int realMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return done();
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+void JourneyTest::PumpFor(int realMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
+  while (std::chrono::steady_clock::now() < end) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+// ---- texts and screenshots
+
+QString JourneyTest::Text(unsigned id) { return QString::fromStdU16String(LoadResString(id)); }
+
+std::string JourneyTest::Said() const {
+  QStringList out;
+  for (const auto& b : (**ui_).boxes) out << "[box] " + QString::fromStdU16String(b.text);
+  for (const auto& n : (**ui_).notices) out << "[notice] " + QString::fromStdU16String(n);
+  return out.join("; ").toStdString();
+}
+
+bool JourneyTest::SaidBox(unsigned id) const {
+  const std::u16string text = LoadResString(id);
+  for (const auto& b : (**ui_).boxes)
+    if (b.text == text) return true;
+  return false;
+}
+
+bool JourneyTest::SaidNotice(unsigned id) const {
+  const std::u16string text = LoadResString(id);
+  for (const auto& n : (**ui_).notices)
+    if (n == text) return true;
+  return false;
+}
+
+QString JourneyTest::Shot(QWidget* w, const QString& name) {
+  const QString dir = qEnvironmentVariable("TARNWICK_SHOTS");
+  if (dir.isEmpty() || !w) return QString();
+  QDir().mkpath(dir);
+  const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
+  return harness::Grab(w).save(path, "PNG") ? path : QString();
+}

@@ -1,0 +1,167 @@
+#pragma once
+// A journey: the whole program, started in this test process as its own main() starts it,
+// driven through its windows by control id as a user drives it, against the camera and
+// recorder emulators running as child processes. One gtest case is one journey; ctest runs
+// each case in a process of its own, side by side.
+//
+// What every journey gets (SetUp):
+//   - a folder of its own (Folder()): the program's data folder Home() (TARNWICK_HOME), three
+//     drives under it for recordings and snapshots (TARNWICK_DRIVES: c, d, e), its own
+//     runtime folder for the program's single-instance lock (XDG_RUNTIME_DIR), no sound;
+//   - the UI service replaced by a script (Ui(): harness::ScriptedUi): every message box is
+//     recorded in Ui().boxes and answered from Ui().boxAnswers (IDCANCEL when empty), every
+//     notice lands in Ui().notices, so a journey asserts that a refused action "says so" with
+//     Text(id), the program's own string;
+//   - a watchdog: a journey still running after ten minutes ends the process with a message.
+//
+// Typical journey:
+//
+//   TEST_F(JourneyTest, Something) {
+//     ASSERT_TRUE(StartEmulators());                 // camera() and recorder() on free ports
+//     RunProgram([&] {                               // runs once the main window is up
+//       ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+//       OnModal<CDlgAddDev>([&](CDlgAddDev* dlg) {   // armed BEFORE the click that opens it
+//         Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), "门口");
+//         ClickId(dlg, CDlgAddDev::IDC_OK);          // the handler ends the dialog
+//       });
+//       ClickId(page, CDlgDevMgr::IDC_ADD_DEVICE);   // returns once the dialog ended
+//       EXPECT_TRUE(WaitUntil([&] { return ...; }));
+//       Shot(Main(), "devices");
+//     });                                            // closed through the close button after
+//     EXPECT_...(database or emulator log read back);
+//   }
+//
+// RunProgram: CTarnwickApp::InitInstance with the main window modal for its whole life. The
+// start-up login dialog is answered as the administrator (admin, the default password)
+// unless StartOptions say otherwise; the journey runs from inside the main window's modal
+// loop; when it returns (or fails an ASSERT) the program is closed through the close button
+// and its confirmation when still running; then the exit routine runs. RunProgram can be
+// called again for a second start in the same data folder.
+//
+// Waiting: every wait pumps the event loop and is bounded in real time (generous: a busy
+// machine, ASan). OnModal<D>(act) waits for the next modal dialog of class D (a subclass
+// counts) to come up, then calls act(dialog) from inside that dialog's modal loop; act must
+// end the dialog (a click on its OK/Cancel, say); a dialog act leaves open is rejected and
+// the journey fails. A dialog that never comes fails the journey.
+//
+// Screenshots: Shot(widget, name) writes <TARNWICK_SHOTS>/<name>.png when TARNWICK_SHOTS
+// names a folder, nothing otherwise.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <typeinfo>
+
+#include "harness/UiHarness.h"
+#include "support/Emulators.h"
+#include "support/TestFolder.h"
+
+class CTarnwickDlg;
+class QComboBox;
+class QTreeWidgetItem;
+
+// How RunProgram starts the program.
+struct JourneyStartOptions {
+  bool english = false;        // the interface language chosen before the start
+  bool loginAsAdmin = true;    // answer the start-up login dialog as the administrator
+  double timeScale = 1.0;      // the product clock (0.2: product time-outs five times shorter)
+};
+
+class JourneyTest : public ::testing::Test {
+ public:
+  using StartOptions = JourneyStartOptions;
+
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // ---- folders and emulators
+  const std::string& Folder() const { return folder_.path(); }
+  std::string Home() const;                       // the program's data folder
+  std::string Drive(char letter) const;           // 'c', 'd' or 'e': a drive's root folder
+  // Starts the camera and/or the recorder emulator; the scan of the add-device dialog probes
+  // exactly the started ones' LAN search answerers.
+  bool StartEmulators(bool camera = true, bool recorder = true);
+  testsupport::EmulatorProcess& camera() { return *camera_; }
+  testsupport::EmulatorProcess& recorder() { return *recorder_; }
+  // Their logins (the emulators' defaults).
+  static constexpr const char* kCameraUser = "admin";
+  static constexpr const char* kCameraPassword = "admin";
+  static constexpr const char* kRecorderUser = "admin";
+  static constexpr const char* kRecorderPassword = "12345";
+
+  // ---- the program
+  void RunProgram(const std::function<void()>& journey, StartOptions options = {});
+  static CTarnwickDlg* Main();                    // the main window while it runs
+  bool Running() const;
+  // Clicks the close button and confirms; waits until the main window is gone.
+  void CloseProgram();
+
+  // ---- widgets (by control id, the objectName)
+  // The widget with the id under `parent`; a shown one first when several carry it. Fails
+  // the journey (ADD_FAILURE) and returns null when there is none.
+  template <typename W = QWidget>
+  W* Find(QWidget* parent, int id) {
+    QWidget* w = FindWidget(parent, id, [](QWidget* c) { return qobject_cast<W*>(c) != nullptr; });
+    return static_cast<W*>(w);
+  }
+  void Click(QWidget* w);                         // a real mouse click in its middle
+  void ClickId(QWidget* parent, int id) { Click(Find(parent, id)); }
+  void Type(QWidget* edit, const QString& text);  // replaces the text of a line edit or editable combo
+  void Choose(QComboBox* combo, const QString& text);  // picks the entry with the text
+  // The first item (depth first) whose column-0 text equals `text` (or contains it when
+  // `contains`); null when none.
+  static QTreeWidgetItem* FindItem(QTreeWidget* tree, const QString& text, bool contains = false);
+  static QStringList ItemTexts(QTreeWidget* tree);  // every item's text, depth first
+  void SelectItem(QTreeWidget* tree, QTreeWidgetItem* item);       // a click on the item
+  void DoubleClickItem(QTreeWidget* tree, QTreeWidgetItem* item);  // a double click on it
+  void DoubleClick(QWidget* w, QPoint pos);
+
+  // ---- modal dialogs
+  template <typename D>
+  void OnModal(std::function<void(D*)> act) {
+    ArmModal(typeid(D).name(), [](QWidget* w) { return dynamic_cast<D*>(w) != nullptr; },
+             [act](QWidget* w) { act(dynamic_cast<D*>(w)); });
+  }
+  // The same for a dialog known by its objectName (a template id).
+  void OnModalId(int id, std::function<void(QWidget*)> act);
+  // The next pop-up menu that opens: the entry with the text is chosen (as with the keyboard).
+  // Armed before the click that opens a menu which runs modally (a button's menu).
+  void OnMenu(const QString& entry);
+  // A right click at `pos` of `w` (the tree's item when `item` is given, the empty space
+  // below the items otherwise), then the entry chosen in the menu that opens; returns once
+  // the entry ran (a dialog it opens is met by an OnModal armed before). Fails the journey
+  // when no menu or no such entry comes.
+  void ContextMenu(QWidget* w, QPoint pos, const QString& entry);
+  void ContextMenu(QTreeWidget* tree, QTreeWidgetItem* item, const QString& entry);
+
+  // ---- waiting (pumps events; real time; bounded)
+  bool WaitUntil(const std::function<bool()>& done, int realMs = kPatienceMs);
+  void PumpFor(int realMs);                       // lets the program run that long
+  static constexpr int kPatienceMs = 60000;
+
+  // ---- the UI service, texts, screenshots
+  harness::ScriptedUi& Ui() { return **ui_; }
+  static QString Text(unsigned id);               // the program's string in the current language
+  bool SaidBox(unsigned id) const;                // a message box with the string's text was shown
+  bool SaidNotice(unsigned id) const;             // a notice with the string's text was shown
+  std::string Said() const;                       // every box and notice so far, for messages
+  QString Shot(QWidget* w, const QString& name);  // the path written, or empty
+
+ private:
+  QWidget* FindWidget(QWidget* parent, int id, const std::function<bool(QWidget*)>& kind);
+  void ArmModal(const std::string& what, std::function<bool(QWidget*)> match, std::function<void(QWidget*)> act);
+  void AnswerLogin();
+  void ArmMenu(const QString& entry, std::shared_ptr<bool> chosen);
+
+  testsupport::TestFolder folder_;
+  std::unique_ptr<harness::ScopedScriptedUi> ui_;
+  std::unique_ptr<testsupport::EmulatorProcess> camera_, recorder_;
+  std::string oldRuntimeDir_;
+};

@@ -1,0 +1,143 @@
+// First start as the administrator: the camera emulator is added through a scan of the
+// add-device dialog, the recorder emulator by its address; both show in the preview,
+// playback and group trees and in Tarnwick.db.
+#include <QComboBox>
+#include <QLineEdit>
+#include <map>
+#include <vector>
+
+#include "JourneyFixture.h"
+#include "devices/DeviceManager.h"
+#include "devices/DlgAddDev.h"
+#include "devices/DlgAddGrp.h"
+#include "devices/DlgAddRegion.h"
+#include "devices/DlgDevMgr.h"
+#include "shell/DbHelpers.h"
+#include "shell/DlgSetttings.h"
+#include "shell/TarnwickDlg.h"
+
+namespace {
+
+class FirstStart : public JourneyTest {};
+
+constexpr unsigned kAddRegion = 8109;  // the device tree's menu entries
+constexpr unsigned kAddDevice = 8112;
+constexpr unsigned kAddGroup = 8106;
+
+TEST_F(FirstStart, AdministratorAddsTheCameraByScanAndTheRecorderByAddress) {
+  ASSERT_TRUE(StartEmulators());
+  const QString camPort = QString::number(camera().Port());
+  const QString dvrPort = QString::number(recorder().Port());
+  RunProgram([&] {
+    Shot(Main(), "first_start_preview");
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+    CDlgSetttings* settings = Main()->GetSettingsDlg();
+    ASSERT_TRUE(WaitUntil([&] { return settings->isVisible(); }));
+    CDlgDevMgr* devices = settings->DeviceManagerPage();
+    ASSERT_TRUE(devices->isVisible());
+    Shot(Main(), "first_start_devices");
+    auto* tree = Find<QTreeWidget>(devices, CDlgDevMgr::IDC_DEVICE_TREE);
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(tree->topLevelItemCount(), 0) << "a fresh program has no devices";
+
+    // Devices live in regions: the empty tree's menu offers the first region only.
+    OnModal<CDlgAddRegion>([&](CDlgAddRegion* dlg) {
+      Type(Find<QLineEdit>(dlg, CDlgAddRegion::IDC_NAME), QStringLiteral("总部"));
+      ClickId(dlg, CNameEntryDialog::IDOK_BUTTON);
+    });
+    ContextMenu(tree, nullptr, Text(kAddRegion));
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, QStringLiteral("总部")) != nullptr; }));
+    QTreeWidgetItem* region = FindItem(tree, QStringLiteral("总部"));
+
+    // The camera: found by the scan, its row double-clicked, the login typed.
+    OnModal<CDlgAddDev>([&](CDlgAddDev* dlg) {
+      ClickId(dlg, CDlgAddDev::IDC_SCAN);
+      QTreeWidgetItem* row = nullptr;
+      ASSERT_TRUE(WaitUntil([&] {
+        for (int r = 0; r < dlg->Results()->topLevelItemCount(); ++r)
+          if (dlg->Results()->topLevelItem(r)->text(3) == camPort) row = dlg->Results()->topLevelItem(r);
+        return row != nullptr;
+      })) << "the scan finds the camera";
+      Shot(dlg, "first_start_scan");
+      DoubleClickItem(dlg->Results(), row);
+      EXPECT_EQ(Find<QLineEdit>(dlg, CDlgAddDev::IDC_IP)->text(), "127.0.0.1");
+      EXPECT_EQ(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PORT)->text(), camPort);
+      EXPECT_EQ(Find<QComboBox>(dlg, CDlgAddDev::IDC_DEVICE_TYPE)->currentText(), "IPCamera");
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), QStringLiteral("大门摄像机"));
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_USER), kCameraUser);
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PASSWORD), kCameraPassword);
+      ClickId(dlg, CDlgAddDev::IDC_OK);
+    });
+    ContextMenu(tree, region, Text(kAddDevice));
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, QStringLiteral("大门摄像机")) != nullptr; }))
+        << ItemTexts(tree).join(", ").toStdString();
+
+    // The recorder: typed in by address. The program takes one device per address, and both
+    // emulators run on this machine: the recorder goes by the loopback name.
+    region = FindItem(tree, QStringLiteral("总部"));
+    OnModal<CDlgAddDev>([&](CDlgAddDev* dlg) {
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), QStringLiteral("仓库录像机"));
+      Choose(Find<QComboBox>(dlg, CDlgAddDev::IDC_DEVICE_TYPE), "DVR");
+      Choose(Find<QComboBox>(dlg, CDlgAddDev::IDC_CHANNELS), "4");
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_IP), "localhost");
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PORT), dvrPort);
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_USER), kRecorderUser);
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PASSWORD), kRecorderPassword);
+      Shot(dlg, "first_start_add_recorder");
+      ClickId(dlg, CDlgAddDev::IDC_OK);
+    });
+    ContextMenu(tree, region, Text(kAddDevice));
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, QStringLiteral("仓库录像机")) != nullptr; }));
+
+    // A group with the camera's channel and the recorder's four.
+    auto* groups = Find<QTreeWidget>(devices, CDlgDevMgr::IDC_GROUP_TREE);
+    OnModal<CDlgAddGrp>([&](CDlgAddGrp* dlg) {
+      Type(Find<QLineEdit>(dlg, CDlgAddGrp::IDC_NAME), QStringLiteral("大门轮巡"));
+      ClickId(dlg, CNameEntryDialog::IDOK_BUTTON);
+    });
+    ContextMenu(groups, nullptr, Text(kAddGroup));
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(groups, QStringLiteral("大门轮巡")) != nullptr; }));
+    for (const QString& device : {QStringLiteral("大门摄像机"), QStringLiteral("仓库录像机")}) {
+      SelectItem(tree, FindItem(tree, device));
+      SelectItem(groups, FindItem(groups, QStringLiteral("大门轮巡")));
+      ClickId(devices, CDlgDevMgr::IDC_TO_GROUP);
+    }
+    EXPECT_EQ(FindItem(groups, QStringLiteral("大门轮巡"))->childCount(), 5) << ItemTexts(groups).join(", ").toStdString();
+    Shot(Main(), "first_start_devices_added");
+
+    // Both in the trees of the preview and playback pages.
+    for (QTreeWidget* t : {Main()->GetPreviewDlg()->GetDeviceTree(), Main()->GetLPlaybackDlg()->GetDeviceTree(),
+                           Main()->GetPlaybackDlg()->GetDeviceTree()}) {
+      EXPECT_TRUE(WaitUntil([&] {
+        return FindItem(t, QStringLiteral("大门摄像机")) && FindItem(t, QStringLiteral("仓库录像机"));
+      })) << ItemTexts(t).join(", ").toStdString();
+    }
+    QTreeWidget* previewGroups = Main()->GetPreviewDlg()->GetGroupTree();
+    EXPECT_TRUE(WaitUntil([&] {
+      QTreeWidgetItem* g = FindItem(previewGroups, QStringLiteral("大门轮巡"));
+      return g && g->childCount() == 5 && FindItem(previewGroups, QStringLiteral("大门摄像机"), true) &&
+             FindItem(previewGroups, QStringLiteral("仓库录像机"), true);
+    })) << ItemTexts(previewGroups).join(", ").toStdString();
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+    Shot(Main(), "first_start_preview_devices");
+  });
+  EXPECT_EQ(Ui().unscriptedBoxes, 0);
+
+  // What the program keeps: both devices with their addresses and logins, the group.
+  CppSQLite3DB db;
+  ASSERT_TRUE(OpenDatabaseInProgramDir(db, u"Tarnwick.db"));
+  std::map<std::u16string, std::vector<std::u16string>> stored;
+  for (auto q = db.Query(u"select Name, IP, Port, UserName, Pwd, DevType from Tb_Device;"); !q.Eof(); q.NextRow())
+    stored[q.FieldText(0)] = {q.FieldText(1), q.FieldText(2), q.FieldText(3), q.FieldText(4), q.FieldText(5)};
+  EXPECT_EQ(stored[u"大门摄像机"], (std::vector<std::u16string>{u"127.0.0.1", camPort.toStdU16String(), u"admin",
+                                                            u"admin", u"2"}));
+  EXPECT_EQ(stored[u"仓库录像机"], (std::vector<std::u16string>{u"localhost", dvrPort.toStdU16String(), u"admin",
+                                                            u"12345", u"1"}));
+  int members = 0;
+  for (auto q = db.Query(u"select count(*) from Tb_Group where DevGuid <> '';"); !q.Eof(); q.NextRow())
+    members = q.FieldInt(0);
+  EXPECT_EQ(members, 5);
+  CloseDatabase(db);
+}
+
+}  // namespace
