@@ -150,6 +150,7 @@ bool CDlgPreview::OnInitDialog() {
   m_alarmList.setHeaderLabels({QString::fromStdU16String(LoadResString(8364)),
                                QString::fromStdU16String(LoadResString(8258))});
   m_alarmList.setColumnWidth(0, 200);
+  m_alarmList.header()->setStretchLastSection(true);
   StyleList(m_alarmList, QColor(0, 255, 0));
 
   // The box of the side panels: the PTZ, preset, cruise and video parameter panels go here.
@@ -405,10 +406,9 @@ void CDlgPreview::LayoutPage() {
   const int listH = m_listShown ? kListHeight : 0;
   const int barTop = h - listH - kBarHeight;
   m_alarmList.setVisible(m_listShown && !m_fullScreen);
-  if (m_listShown) {
-    m_alarmList.setGeometry(0, h - listH, w, listH);
-    m_alarmList.setColumnWidth(1, std::max(100, w - 200));
-  }
+  // The event column takes what the time column leaves of the list's own width (the header
+  // stretches it), so the list never scrolls sideways.
+  if (m_listShown) m_alarmList.setGeometry(0, h - listH, w, listH);
   // The right column: tabs, the shown tree, the panel tabs and the panel box.
   const int colLeft = std::max(0, w - m_panelWidth);
   if (auto* b = m_buttons.value(ID_TAB_DEVICES)) b->setGeometry(colLeft, 0, kTabWidth, kTabHeight);

@@ -179,7 +179,7 @@ TEST_F(VideoPages, DisplayPageKeepsEditsPerChannelAndWritesOnlyWhatChanged) {
               Find<QComboBox>(page, 4011)->setCurrentIndex(4);
               Find<QCheckBox>(page, 4016)->click();
               channels->setCurrentIndex(0);
-              EXPECT_EQ(name->text(), QString());
+              EXPECT_EQ(name->text(), QStringLiteral("Camera 1"));  // the device's own name
               channels->setCurrentIndex(1);
               EXPECT_EQ(name->text(), QStringLiteral("后门"));
               Save(w);

@@ -5,9 +5,17 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTreeWidget>
+
+#include "controls/PngResource.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
+#include "view/DlgCruise.h"
 #include "view/DlgPreview.h"
+#include "view/DlgVideoParam.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 
@@ -80,6 +88,53 @@ TEST_F(PreviewPageGrid, ThePageShowsTheSavedLayoutAndSavesAndStopsItsPreviewsWhe
   CPreviewManager reader;
   ASSERT_TRUE(reader.LoadSession());
   EXPECT_EQ(reader.GetSavedPreviews(), (std::vector<SavedPreview>{{u"DEV-P", 4, 1, 1}}));
+}
+
+// What the page draws and holds fits where it goes: the bar's centre image leaves the buttons
+// free, the side panels hold their controls, and the lists never scroll sideways.
+TEST_F(PreviewPageGrid, TheBarThePanelsAndTheListsFitThePage) {
+  QImage logo;
+  ASSERT_TRUE(LoadPngResource(&logo, 6910));
+  for (const QSize size : {QSize(1280, 800), QSize(1000, 700)}) {
+    QWidget main;
+    main.resize(size);
+    CDlgPreview page;
+    ASSERT_TRUE(page.Create(&main));
+    page.setGeometry(QRect(QPoint(0, 0), size));
+    main.show();
+    page.show();
+    QCoreApplication::processEvents();
+    const int barTop = size.height() - CDlgPreview::kListHeight - CDlgPreview::kBarHeight;
+    const QRect bar(0, barTop, size.width(), CDlgPreview::kBarHeight);
+    const QRect logoRect(bar.center() - QPoint(logo.width() / 2, logo.height() / 2), logo.size());
+    for (int id : {CDlgPreview::ID_SNAPSHOT, CDlgPreview::ID_RECORD, CDlgPreview::ID_PAUSE_CYCLES,
+                   CDlgPreview::ID_PREV_PAGE, CDlgPreview::ID_STOP_ALL, CDlgPreview::ID_NEXT_PAGE,
+                   CDlgPreview::ID_DIVIDE, CDlgPreview::ID_FULLSCREEN, CDlgPreview::ID_RESUME_CYCLES,
+                   CDlgPreview::ID_TOGGLE_LIST, CDlgPreview::ID_CLEAR_ALARMS}) {
+      auto* button = page.findChild<QWidget*>(QString::number(id));
+      ASSERT_NE(button, nullptr) << id;
+      EXPECT_FALSE(button->geometry().intersects(logoRect)) << "button " << id << " at " << size.width();
+    }
+
+    auto* panel = page.findChild<CDlgVideoParam*>();
+    ASSERT_NE(panel, nullptr);
+    for (QWidget* child : panel->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+      EXPECT_TRUE(panel->rect().contains(child->geometry())) << child->objectName().toStdString();
+
+    page.OnCommand(CDlgPreview::ID_PANEL_CRUISE);
+    auto* cruise = page.findChild<CDlgCruise*>();
+    ASSERT_NE(cruise, nullptr);
+    auto* routes = cruise->findChild<QTreeWidget*>(QString::number(CDlgCruise::kListId));
+    ASSERT_NE(routes, nullptr);
+    auto* alarms = page.findChild<QTreeWidget*>(QStringLiteral("1024"));
+    ASSERT_NE(alarms, nullptr);
+    alarms->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("26-12-09 02:00:00"), QString(300, QChar('x'))}));
+    QCoreApplication::processEvents();
+    for (QTreeWidget* list : {routes, alarms}) {
+      ASSERT_TRUE(list->isVisible());
+      EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0) << list->objectName().toStdString();
+    }
+  }
 }
 
 }  // namespace

@@ -79,7 +79,7 @@ constexpr ConfigCode kConfigCodes[] = {
     {70, 71, 264, true},
 };
 constexpr uint32_t kPictureGet = 54;  // its read names the channel minus one
-constexpr uint32_t kTimeGet = 38, kDeviceGet = 62;
+constexpr uint32_t kTimeGet = 38, kNetworkGet = 43, kNtpGet = 44, kDeviceGet = 62;
 constexpr long kDeviceWritten = 44;  // the bytes of the device record a write carries
 
 const ConfigCode* configCode(uint32_t code) {
@@ -88,11 +88,30 @@ const ConfigCode* configCode(uint32_t code) {
   return nullptr;
 }
 
-std::vector<uint8_t> defaultRecord(const ConfigCode& c) {
+std::vector<uint8_t> defaultRecord(const ConfigCode& c, uint32_t channel) {
   std::vector<uint8_t> r(c.size, 0);
   if (c.get == kTimeGet) {
     const uint32_t t[6] = {113, 1, 28, 12, 0, 0};  // 2013-02-28 12:00:00
     for (size_t i = 0; i < 6; ++i) put32(&r[4 * i], t[i]);
+  } else if (c.get == kNetworkGet) {
+    // A factory set-up on the loopback network: fixed address, no DHCP, no PPPoE.
+    const auto text = [&r](size_t at, const char* s) { std::memcpy(&r[at], s, std::strlen(s)); };
+    text(0, "127.0.0.1");           // address
+    text(144, "255.0.0.0");         // mask
+    put32(&r[288], 8000);           // device port
+    text(292, "00:11:22:33:44:66");  // MAC address
+    text(316, "127.0.0.254");       // gateway
+    text(660, "127.0.0.1");         // DNS 1
+    put32(&r[948], 80);             // HTTP port
+  } else if (c.get == kPictureGet) {
+    // The recorder SDK hands the first channel as word 1 (see above).
+    if (channel > 0) {
+      const std::string name = "Camera " + std::to_string(channel);
+      std::memcpy(&r[4], name.data(), std::min<size_t>(name.size(), 31));
+    }
+  } else if (c.get == kNtpGet) {
+    std::memcpy(&r[0], "127.0.0.1", 9);  // time server, switched off
+    put32(&r[68], 123);                  // its port
   } else if (c.get == kDeviceGet) {
     put32(&r[0], 132);
     std::memcpy(&r[4], "DVR-EMU", 7);
@@ -185,7 +204,7 @@ struct Services::Impl {
   }
   std::vector<uint8_t> recordFor(const ConfigCode& c, uint32_t channel) const {
     auto it = config.find({c.get, channel});
-    return it != config.end() ? it->second : defaultRecord(c);
+    return it != config.end() ? it->second : defaultRecord(c, channel);
   }
 
   bool files_(int conn, uint32_t cmd, uint32_t handle, const std::vector<uint8_t>& p,

@@ -60,6 +60,8 @@ void fillDefaultRecords(std::map<uint16_t, std::vector<uint8_t>>& records) {
   putText(net, 25, "127.0.0.254");
   putText(net, 49, "255.0.0.0");
   putText(net, 73, "00:11:22:33:44:55");
+  auto& picture = records[0x0407];  // brightness, contrast and saturation at their defaults
+  for (size_t at : {4, 8, 12}) wr16(picture.data() + at, 125);  // u32 fields, high half 0
   auto& video = records[0x0403];
   video[0] = 1;
   video[1] = 1;
