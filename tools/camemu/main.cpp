@@ -8,6 +8,7 @@
 
 #include "camemu/camera.h"
 #include "camemu/media.h"
+#include "emustate/state_dir.h"
 #include "plat/clock.h"
 
 namespace {
@@ -49,13 +50,14 @@ void usage() {
   std::fprintf(stderr,
                "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]\n"
                "              [--alarm-every SECONDS] [--streams N] [--wall-clock]\n"
-               "              [--search-port N] [--log FILE]\n"
+               "              [--search-port N] [--log FILE] [--state-dir DIR]\n"
                "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0: any\n"
                "  free port, printed); --streams: connections of each media kind at once (4);\n"
                "  --wall-clock: frame times are the wall-clock time of sending;\n"
                "  --search-port: answer LAN search on this UDP port (0: any free port, printed)\n"
                "  rather than on the first free one of the fixed search ports;\n"
-               "  --log: append every request received to FILE, one line each\n");
+               "  --log: append every request received to FILE, one line each;\n"
+               "  --state-dir: keeps DIR/camera-<code>.bin, each parameter record as the camera holds it\n");
 }
 }  // namespace
 
@@ -68,6 +70,7 @@ int main(int argc, char** argv) {
   bool wallClock = false;
   long searchPort = -1;  // -1: the first free fixed search port
   std::string logPath;
+  std::string stateDir;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -101,6 +104,8 @@ int main(int argc, char** argv) {
       }
     } else if (a == "--log" && hasValue) {
       logPath = argv[++i];
+    } else if (a == "--state-dir" && hasValue) {
+      stateDir = argv[++i];
     } else if (a == "--wall-clock") {
       wallClock = true;
     } else if (a == "--seconds" && hasValue) {
@@ -111,6 +116,19 @@ int main(int argc, char** argv) {
     }
   }
   camemu::Camera camera(config);
+  if (!stateDir.empty()) {
+    // What the camera holds from the start, then every record a client sets, as stored.
+    for (uint16_t code : camera.recordCodes()) {
+      if (!emustate::writeFile(stateDir, emustate::cameraRecordName(code), camera.record(code))) {
+        std::fprintf(stderr, "camemu: cannot write into %s\n", stateDir.c_str());
+        return 1;
+      }
+    }
+    camera.onRecordStored([stateDir](uint16_t code, const std::vector<uint8_t>& record) {
+      if (!emustate::writeFile(stateDir, emustate::cameraRecordName(code), record))
+        std::fprintf(stderr, "camemu: cannot write into %s\n", stateDir.c_str());
+    });
+  }
   if (!camera.start()) {
     std::fprintf(stderr, "camemu: cannot listen on 127.0.0.1:%u\n", config.port);
     return 1;

@@ -1,10 +1,12 @@
 // dvremu: a recorder on 127.0.0.1 for demos and manual tests.
 //   dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]
-//          [--export-files DIR] [--search-port N] [--log FILE]
+//          [--export-files DIR] [--search-port N] [--log FILE] [--state-dir DIR]
 // --export-files: each recording as a download delivers it (stream header and data), written
 // to DIR under its name. --search-port answers LAN search on that UDP port (0: any free port,
 // printed) rather than on the first free fixed search port; --log appends every request
-// received to FILE, one line each: "req <connection> <command> <handle> <status> <payload hex>".
+// received to FILE, one line each: "req <connection> <command> <handle> <status> <payload hex>";
+// --state-dir keeps DIR/recorder-<code>-<channel>.bin, each configuration record as the
+// recorder holds it (at start, then after every write a client makes).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "dvremu/emulator.h"
+#include "emustate/state_dir.h"
 #include "plat/clock.h"
 
 namespace {
@@ -41,12 +44,33 @@ class RequestLog {
   std::FILE* file_;
   size_t written_ = 0;
 };
+// Channel words a client may name: 0 and the 16 channels of the protocol.
+constexpr uint32_t kLastChannelWord = 16;
+
+// Writes every configuration record the recorder holds into `dir`, and has every record a
+// client writes written there again as stored.
+bool keepStateIn(dvremu::Services& services, const std::string& dir) {
+  for (uint32_t code = dvremu::kFirstConfig; code <= dvremu::kLastConfig; ++code) {
+    if (dvremu::configGetCodeOf(code) != 0) continue;  // a write code
+    if (dvremu::configRecordSize(code) == 0) continue;
+    const uint32_t last = dvremu::configPerChannel(code) ? kLastChannelWord : 0;
+    for (uint32_t channel = 0; channel <= last; ++channel) {
+      if (!emustate::writeFile(dir, emustate::recorderRecordName(code, channel), services.configRecord(code, channel)))
+        return false;
+    }
+  }
+  services.onConfigStored([dir](uint32_t code, uint32_t channel, const std::vector<uint8_t>& record) {
+    if (!emustate::writeFile(dir, emustate::recorderRecordName(code, channel), record))
+      std::fprintf(stderr, "dvremu: cannot write into %s\n", dir.c_str());
+  });
+  return true;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
   dvremu::Options o;
   int port = 8000;
-  std::string clipPath, exportDir;
+  std::string clipPath, exportDir, stateDir;
   bool mpeg4 = false;
   int alarmEvery = 0;  // seconds; 0: alarms only on request
   int searchPort = -1;  // -1: the first free fixed search port
@@ -63,10 +87,11 @@ int main(int argc, char** argv) {
     else if (a == "--export-files") exportDir = next();
     else if (a == "--search-port") searchPort = std::atoi(next().c_str());
     else if (a == "--log") logPath = next();
+    else if (a == "--state-dir") stateDir = next();
     else {
       std::fprintf(stderr,
                    "usage: dvremu --port N [--user U] [--password P] [--clip FILE] [--mpeg4] [--alarm-every SECONDS]\n"
-                   "              [--export-files DIR] [--search-port N] [--log FILE]\n");
+                   "              [--export-files DIR] [--search-port N] [--log FILE] [--state-dir DIR]\n");
       return 2;
     }
   }
@@ -129,6 +154,10 @@ int main(int argc, char** argv) {
     e.minorBit = i % 4;
     e.text = kLogTexts[i];
     emu.services().addLog(e);
+  }
+  if (!stateDir.empty() && !keepStateIn(emu.services(), stateDir)) {
+    std::fprintf(stderr, "dvremu: cannot write into %s\n", stateDir.c_str());
+    return 1;
   }
   if (!emu.start(static_cast<uint16_t>(port))) {
     std::fprintf(stderr, "dvremu: cannot listen on 127.0.0.1:%d\n", port);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -164,6 +165,11 @@ size_t configRecordSize(uint32_t getCode) {
   return c && c->get == getCode ? c->size : 0;
 }
 
+bool configPerChannel(uint32_t code) {
+  const ConfigCode* c = configCode(code);
+  return c && c->channel;
+}
+
 uint32_t configGetCodeOf(uint32_t setCode) {
   const ConfigCode* c = configCode(setCode);
   return c && c->set == setCode ? c->get : 0;
@@ -185,6 +191,9 @@ struct Services::Impl {
   std::map<std::pair<uint32_t, uint32_t>, std::array<uint8_t, kCruiseBytes>> cruises;
   std::map<uint32_t, size_t> failAfter, seen;
   std::set<std::pair<uint32_t, int>> configFaults;  // code, channel (-1 every channel)
+  Services::ConfigStored configStored;
+  // The record the request being handled stored: read code, channel word, record.
+  std::optional<std::tuple<uint32_t, uint32_t, std::vector<uint8_t>>> stored;
   std::map<Key, Cursor> finds, logCursors;
 
   const RecordedFile* fileNamed(const std::string& name) const {
@@ -277,6 +286,10 @@ void Services::setCruise(uint32_t channel, uint32_t route,
   std::lock_guard<std::mutex> lock(impl_->mu);
   impl_->cruises[{channel, route}] = c;
 }
+void Services::onConfigStored(ConfigStored hook) {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  impl_->configStored = std::move(hook);
+}
 void Services::failConfig(uint32_t code, int channel, bool on) {
   std::lock_guard<std::mutex> lock(impl_->mu);
   if (on)
@@ -293,7 +306,25 @@ void Services::failAfter(uint32_t command, size_t count) {
 bool Services::handle(int connection, uint32_t command, uint32_t handle,
                       const std::vector<uint8_t>& payload, bool refuse,
                       std::vector<Outgoing>& out) {
-  std::lock_guard<std::mutex> lock(impl_->mu);
+  ConfigStored hook;
+  std::optional<std::tuple<uint32_t, uint32_t, std::vector<uint8_t>>> stored;
+  bool handled;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mu);
+    handled = handleLocked(connection, command, handle, payload, refuse, out);
+    if (impl_->stored) {
+      stored = std::move(impl_->stored);
+      impl_->stored.reset();
+      hook = impl_->configStored;
+    }
+  }
+  if (stored && hook) hook(std::get<0>(*stored), std::get<1>(*stored), std::get<2>(*stored));
+  return handled;
+}
+
+bool Services::handleLocked(int connection, uint32_t command, uint32_t handle,
+                            const std::vector<uint8_t>& payload, bool refuse,
+                            std::vector<Outgoing>& out) {
   const size_t seen = impl_->seen[command]++;
   auto limit = impl_->failAfter.find(command);
   if (limit != impl_->failAfter.end() && seen >= limit->second) refuse = true;
@@ -511,9 +542,12 @@ bool Services::Impl::config_(uint32_t cmd, const std::vector<uint8_t>& p,
     std::vector<uint8_t> r = recordFor(*c, 0);
     std::copy(p.begin() + 4, p.begin() + 4 + kDeviceWritten, r.begin());
     config[{c->get, 0}] = r;
+    stored.emplace(c->get, 0, r);
     out.push_back({cmd, kOkStatus, {}});
   } else {
-    config[{c->get, channel}] = std::vector<uint8_t>(p.begin() + 4, p.begin() + 4 + static_cast<long>(c->size));
+    auto& r = config[{c->get, channel}];
+    r.assign(p.begin() + 4, p.begin() + 4 + static_cast<long>(c->size));
+    stored.emplace(c->get, channel, r);
     out.push_back({cmd, kOkStatus, {}});
   }
   return true;

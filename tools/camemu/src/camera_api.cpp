@@ -57,6 +57,18 @@ void Camera::setRecord(uint16_t getCode, const std::vector<uint8_t>& bytes) {
   state_->records[getCode] = bytes;
 }
 
+std::vector<uint16_t> Camera::recordCodes() const {
+  std::lock_guard<std::mutex> lk(state_->mutex);
+  std::vector<uint16_t> codes;
+  for (const auto& r : state_->records) codes.push_back(r.first);
+  return codes;
+}
+
+void Camera::onRecordStored(std::function<void(uint16_t, const std::vector<uint8_t>&)> hook) {
+  std::lock_guard<std::mutex> lk(state_->mutex);
+  state_->recordStored = std::move(hook);
+}
+
 int Camera::reboots() const {
   std::lock_guard<std::mutex> lk(state_->mutex);
   return state_->reboots;

@@ -36,12 +36,19 @@ void serveControl(Camera::State& st, Connection& c, const Header&) {
       continue;
     }
     std::vector<uint8_t> payload;
+    std::function<void(uint16_t, const std::vector<uint8_t>&)> stored;
     {
       std::lock_guard<std::mutex> lk(st.mutex);
       auto& rec = st.records[cmd.getCode];
-      if (cmd.sets) rec.assign(m.begin() + kHeaderSize, m.begin() + kHeaderSize + cmd.size);
+      if (cmd.sets) {
+        rec.assign(m.begin() + kHeaderSize, m.begin() + kHeaderSize + cmd.size);
+        stored = st.recordStored;
+      }
       payload = rec;
     }
+    // Told before the reply goes out, so whoever watches sees the record once the client
+    // has its answer.
+    if (stored) stored(cmd.getCode, payload);
     st.reply(c, replyCode, 1, payload);
   }
 }

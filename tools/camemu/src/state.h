@@ -5,6 +5,7 @@
 // wait on a socket.
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -58,6 +59,7 @@ struct Camera::State {
   size_t replies = 0;
   Faults faults;
   std::map<uint16_t, std::vector<uint8_t>> records;  // by get code
+  std::function<void(uint16_t, const std::vector<uint8_t>&)> recordStored;  // see Camera
   int reboots = 0;
   uint32_t firmwareAnnounced = 0;
   std::vector<uint8_t> firmware;

@@ -67,6 +67,11 @@ class Camera {
   // The parameter store, by the record's get code.
   std::vector<uint8_t> record(uint16_t getCode) const;
   void setRecord(uint16_t getCode, const std::vector<uint8_t>& bytes);
+  // The get codes of every record kept.
+  std::vector<uint16_t> recordCodes() const;
+  // Called after a set request was stored, with the record as now kept, on the control
+  // connection's thread with no emulator lock held (before the reply goes out).
+  void onRecordStored(std::function<void(uint16_t getCode, const std::vector<uint8_t>& record)> hook);
   int reboots() const;
 
   // Alarm channel: writes one 544-byte message to every open alarm connection; the count.

@@ -6,6 +6,7 @@
 // packets it is given in order.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -83,6 +84,12 @@ class Services {
   // Configuration records as the device keeps them (wire layout), by read code and channel.
   std::vector<uint8_t> configRecord(uint32_t getCode, uint32_t channel) const;
   void setConfigRecord(uint32_t getCode, uint32_t channel, const std::vector<uint8_t>& record);
+  // Called after a client's configuration write was stored, with the read code, the channel
+  // word and the record as now kept, on the connection's thread with no lock held (before
+  // the reply goes out).
+  using ConfigStored =
+      std::function<void(uint32_t getCode, uint32_t channel, const std::vector<uint8_t>& record)>;
+  void onConfigStored(ConfigStored hook);
   std::array<uint8_t, kAlarmOutBytes> alarmOut() const;
   void setCruise(uint32_t channel, uint32_t route, const std::array<uint8_t, kCruiseBytes>& c);
   // Requests of a configuration code (read or write code) for one channel as the records
@@ -96,6 +103,8 @@ class Services {
               const std::vector<uint8_t>& payload, bool refuse, std::vector<Outgoing>& out);
 
  private:
+  bool handleLocked(int connection, uint32_t command, uint32_t handle,
+                    const std::vector<uint8_t>& payload, bool refuse, std::vector<Outgoing>& out);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -106,6 +115,8 @@ bool requestLengthOk(uint32_t command, size_t length);
 
 // The wire size and channel use of a configuration read code; 0 for a code that is none.
 size_t configRecordSize(uint32_t getCode);
+// Whether the records of a configuration code are kept per channel word.
+bool configPerChannel(uint32_t code);
 // The read code a write code stores into, 0 for none.
 uint32_t configGetCodeOf(uint32_t setCode);
 
