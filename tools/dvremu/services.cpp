@@ -82,6 +82,7 @@ constexpr ConfigCode kConfigCodes[] = {
 constexpr uint32_t kPictureGet = 54;  // its read names the channel minus one
 constexpr uint32_t kTimeGet = 38, kNetworkGet = 43, kNtpGet = 44, kDeviceGet = 62;
 constexpr long kDeviceWritten = 44;  // the bytes of the device record a write carries
+constexpr long kChannelWord = 4;     // a write's first word: the channel word, not a field
 
 const ConfigCode* configCode(uint32_t code) {
   for (const ConfigCode& c : kConfigCodes)
@@ -537,10 +538,11 @@ bool Services::Impl::config_(uint32_t cmd, const std::vector<uint8_t>& p,
     r.insert(r.end(), rec.begin(), rec.end());
     out.push_back({cmd, kOkStatus, r});
   } else if (c->get == kDeviceGet) {
-    // The device takes what its write carries (the channel word, name, number and loop
-    // recording) and keeps what it knows of itself: counts, serial number, versions.
+    // The device takes what its write carries (name, number and loop recording) and keeps
+    // what it knows of itself: its record's size word (where the write carries the channel
+    // word), counts, serial number, versions.
     std::vector<uint8_t> r = recordFor(*c, 0);
-    std::copy(p.begin() + 4, p.begin() + 4 + kDeviceWritten, r.begin());
+    std::copy(p.begin() + 4 + kChannelWord, p.begin() + 4 + kDeviceWritten, r.begin() + kChannelWord);
     config[{c->get, 0}] = r;
     stored.emplace(c->get, 0, r);
     out.push_back({cmd, kOkStatus, {}});

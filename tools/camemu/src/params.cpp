@@ -66,6 +66,11 @@ void fillDefaultRecords(std::map<uint16_t, std::vector<uint8_t>>& records) {
   video[0] = 1;
   video[1] = 1;
   video[2] = 3;  // the frame-rate list position of 25 FPS
+  // A PTZ set up as a camera leaves the factory: a protocol, address 0, speed 4.
+  auto& ptz = records[0x0903];
+  ptz[0] = 1;
+  putText(ptz, 1, "EMU-PTZ");
+  ptz[34] = 4;
   auto& audio = records[0x0503];
   audio[2] = 8;
   audio[3] = 16;
