@@ -363,7 +363,7 @@ void CDlgPreview::OnCommand(int id) {
     case ID_ARM: m_controller->OnArm(); break;
     case ID_VOICE_TALK: m_controller->OnVoiceTalk(); break;
     case ID_NOT_YET_1:
-    case ID_NOT_YET_2: CTaskbarNotifier::GetInstance()->Show(LoadResString(8511), 500, 3000, 500, 1); break;
+    case ID_NOT_YET_2: UiService().Notice(LoadResString(8511)); break;
     case ID_RESUME_CYCLES: CCyclePreviewManager::GetInstance()->ResumeAll(); break;
     case ID_PAUSE_CYCLES: CCyclePreviewManager::GetInstance()->SuspendAll(); break;
     default: break;

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "controls/TaskbarNotifier.h"
 #include "devices/Device.h"
 #include "devices/DeviceManager.h"
 #include "devices/SystemBridge.h"
@@ -17,6 +16,7 @@
 #include "plat/text.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
+#include "shell/UiService.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "view/PlayScreen.h"
@@ -106,7 +106,7 @@ CPreviewController::~CPreviewController() = default;
 void CPreviewController::Notice(uint32_t id, const std::u16string& tail) {
   const std::u16string text = LoadResString(id) + tail;
   if (host_.notice) host_.notice(text);
-  else CTaskbarNotifier::GetInstance()->Show(text, 500, 3000, 500, 1);
+  else UiService().Notice(text);
 }
 
 void CPreviewController::PanelBind(int bound) {

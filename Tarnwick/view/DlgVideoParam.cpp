@@ -6,10 +6,10 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
 #include "controls/SliderControlEx.h"
-#include "controls/TaskbarNotifier.h"
 #include "devices/DeviceManager.h"
 #include "plat/clock.h"
 #include "shell/Language.h"
+#include "shell/UiService.h"
 #include "view/BSWndContainer.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
@@ -30,7 +30,7 @@ QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
 CDlgVideoParam::CDlgVideoParam()
     : CPageDialog(kTemplateId),
       controller_(&CDlgVideoParam::ActiveChannelPreview,
-                  [](const std::u16string& text) { CTaskbarNotifier::GetInstance()->Show(text, 500, 3000, 500, 1); }) {}
+                  [](const std::u16string& text) { UiService().Notice(text); }) {}
 
 IDevPreview* CDlgVideoParam::ActiveChannelPreview() {
   CPreviewManager* previews = CPreviewManager::GetInstance();
