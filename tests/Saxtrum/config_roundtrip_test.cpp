@@ -48,7 +48,9 @@ TEST_F(DvrConfigTest, EveryCommandRoundTripsItsFields) {
     if (l.getCommand == 100) {  // read whole, written by name and two words
       EXPECT_EQ(std::memcmp(&read[4], &written[4], 32), 0);
       EXPECT_EQ(std::memcmp(&read[36], &written[36], 8), 0);
-      EXPECT_EQ(read[0], channel);
+      // The write names the channel in its first word; the device keeps its own size word.
+      EXPECT_EQ(dvremu::get32(emu->requests(l.setCode).back().payload.data() + 4), static_cast<uint32_t>(channel));
+      EXPECT_EQ(dvremu::get32(read.data()), 132u);
       compared += 40;
     }
     if (l.getCommand == 1054) {
