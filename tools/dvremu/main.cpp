@@ -44,6 +44,7 @@ class RequestLog {
   std::FILE* file_;
   size_t written_ = 0;
 };
+
 // Channel words a client may name: 0 and the 16 channels of the protocol.
 constexpr uint32_t kLastChannelWord = 16;
 
