@@ -114,14 +114,18 @@ std::string JourneyTest::Home() const { return (fs::path(Folder()) / "home").str
 std::string JourneyTest::Drive(char letter) const { return (fs::path(Folder()) / std::string(1, letter)).string(); }
 
 bool JourneyTest::StartEmulators(bool withCamera, bool withRecorder) {
+  return StartEmulators(withCamera, withRecorder, {});
+}
+
+bool JourneyTest::StartEmulators(bool withCamera, bool withRecorder, const std::vector<std::string>& args) {
   std::vector<const testsupport::EmulatorProcess*> started;
   if (withCamera) {
-    camera_ = std::make_unique<testsupport::EmulatorProcess>(testsupport::EmulatorProcess::kCamera, Folder());
+    camera_ = std::make_unique<testsupport::EmulatorProcess>(testsupport::EmulatorProcess::kCamera, Folder(), args);
     if (!camera_->Start()) return false;
     started.push_back(camera_.get());
   }
   if (withRecorder) {
-    recorder_ = std::make_unique<testsupport::EmulatorProcess>(testsupport::EmulatorProcess::kRecorder, Folder());
+    recorder_ = std::make_unique<testsupport::EmulatorProcess>(testsupport::EmulatorProcess::kRecorder, Folder(), args);
     if (!recorder_->Start()) return false;
     started.push_back(recorder_.get());
   }

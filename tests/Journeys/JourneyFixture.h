@@ -57,6 +57,7 @@
 #include <memory>
 #include <string>
 #include <typeinfo>
+#include <vector>
 
 #include "harness/UiHarness.h"
 #include "support/Emulators.h"
@@ -88,6 +89,8 @@ class JourneyTest : public ::testing::Test {
   // Starts the camera and/or the recorder emulator; the scan of the add-device dialog probes
   // exactly the started ones' LAN search answerers.
   bool StartEmulators(bool camera = true, bool recorder = true);
+  // The same, each emulator started with `args` besides (say {"--state-dir", folder}).
+  bool StartEmulators(bool camera, bool recorder, const std::vector<std::string>& args);
   testsupport::EmulatorProcess& camera() { return *camera_; }
   testsupport::EmulatorProcess& recorder() { return *recorder_; }
   // Their logins (the emulators' defaults).

@@ -1,0 +1,185 @@
+// Accounts: the administrator adds an ordinary user (no rights) through the user manager and
+// switches to it. The new user watches the camera live, but every action a right guards is
+// refused with the program's own words and does nothing: remote playback, the remote set-up
+// of a device, PTZ, local recording, video adjustment; the user manager is closed to it.
+// Then the program is locked: a click asks for the password, a wrong one is refused, the
+// right one unlocks, and the click that asked has no other effect.
+#include <QRadioButton>
+#include <QSlider>
+
+#include "DeviceSteps.h"
+#include "shell/DbHelpers.h"
+#include "shell/DlgAddUser.h"
+#include "shell/DlgUserLogin.h"
+#include "shell/DlgUserMgr.h"
+#include "shell/User.h"
+#include "shell/UserRights.h"
+#include "shell/UserStore.h"
+#include "view/DlgPreview.h"
+#include "view/PTZButton.h"
+#include "view/PreviewManager.h"
+
+namespace {
+
+constexpr const char* kUserName = "值班员";
+constexpr const char* kUserPassword = "duty2024";
+constexpr unsigned kRemotePlaybackEntry = 8140;   // the playback menu's "remote playback"
+constexpr unsigned kSwitchRefusedPreviews = 8614;  // "a channel is previewing or recording"
+constexpr int kPtzUp = 1044;
+constexpr int kBrightness = 1068;                 // the video panel's first slider
+// Camera control messages (docs/protocols.md) a refused action must not send.
+constexpr int kCameraPtzCommand = 0x0905, kCameraPictureSet = 0x0405;
+
+class Accounts : public DevicesJourney {
+ protected:
+  // The account as stored: identity code and rights word.
+  static bool StoredAccount(const std::u16string& name, std::u16string& identity, int& power) {
+    std::u16string password;
+    CppSQLite3DB db;
+    if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) return false;
+    identity.clear();
+    const bool found = SelectUserByName(db, TB_USER_INFO, name, password, identity) == 1;
+    CloseDatabase(db);
+    return found && GetUserPower(TB_USER_INFO, name, power) == 1;
+  }
+  // Control messages of a code the camera received so far.
+  size_t CameraMessages(int code) {
+    const std::string prefix = "msg 0 " + std::to_string(code) + " ";
+    size_t n = 0;
+    for (const std::string& line : camera().LogLines())
+      if (line.rfind(prefix, 0) == 0) ++n;
+    return n;
+  }
+  void AnswerLogin(const QString& password, bool expectRefused = false) {
+    OnModal<CDlgUserLogin>([=, this](CDlgUserLogin* dlg) {
+      Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), password);
+      ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+      if (expectRefused) {
+        EXPECT_TRUE(dlg->isVisible()) << "a wrong password leaves the dialog up";
+        ClickId(dlg, CDlgUserLogin::IDC_CANCEL);
+      }
+    });
+  }
+};
+
+TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePassword) {
+  ASSERT_TRUE(StartEmulators());
+  RunProgram([&] {
+    AddRegionCameraAndRecorder();
+    if (HasFatalFailure()) return;
+
+    // The administrator adds the user; an ordinary user is the dialog's own choice.
+    CDlgSetttings* settings = Main()->GetSettingsDlg();
+    ClickId(settings, CDlgSetttings::IDC_USERS);
+    CDlgUserMgr* users = settings->UserManagerPage();
+    ASSERT_TRUE(WaitUntil([&] { return users->isVisible(); }));
+    OnModal<CDlgAddUser>([&](CDlgAddUser* dlg) {
+      Type(Find<QLineEdit>(dlg, CDlgAddUser::IDC_NAME), kUserName);
+      Type(Find<QLineEdit>(dlg, CDlgAddUser::IDC_PASSWORD), kUserPassword);
+      Type(Find<QLineEdit>(dlg, CDlgAddUser::IDC_CONFIRM), kUserPassword);
+      EXPECT_TRUE(Find<QRadioButton>(dlg, CDlgAddUser::IDC_USER)->isChecked());
+      Shot(dlg, "journey_accounts_add_user");
+      ClickId(dlg, CDlgAddUser::IDC_OK);
+    });
+    ClickId(users, CDlgUserMgr::IDC_ADD);
+    auto* list = Find<QTreeWidget>(users, CDlgUserMgr::IDC_LIST);
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(list, kUserName) != nullptr; }));
+    EXPECT_EQ(FindItem(list, kUserName)->text(1), Text(8230)) << "listed as an ordinary user";
+    std::u16string identity;
+    int power = -1;
+    ASSERT_TRUE(StoredAccount(QString(kUserName).toStdU16String(), identity, power));
+    EXPECT_EQ(identity, Text(8230).toStdU16String());
+    EXPECT_EQ(power, 0) << "a new ordinary user has no rights";
+    Shot(Main(), "journey_accounts_users");
+
+    // Switch to it: the login dialog in its switch-user form.
+    OnModal<CDlgUserLogin>([&](CDlgUserLogin* dlg) {
+      Type(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER), kUserName);
+      Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), kUserPassword);
+      ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+    });
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSwitchUser);
+    ASSERT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
+    EXPECT_FALSE(CUser::GetInstance()->IsAdmin());
+    EXPECT_EQ(Main()->CurrentPage(), Main()->GetPreviewDlg()) << "an ordinary user starts on the preview page";
+
+    // Remote playback: refused, the page stays.
+    OnMenu(Text(kRemotePlaybackEntry));
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
+    EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_REMOTE_PLAYBACK)) << Said();
+    EXPECT_EQ(Main()->CurrentPage(), Main()->GetPreviewDlg());
+
+    // Settings: the user manager is closed to it; the remote set-up of the recorder is
+    // refused before anything reaches the recorder.
+    CDlgDevMgr* devices = OpenDeviceManager();
+    EXPECT_FALSE(Find(settings, CDlgSetttings::IDC_USERS)->isEnabled());
+    RemoteSetupFromMenu(devices, kRecorderName);
+    EXPECT_TRUE(WaitUntil([&] { return SaidNotice(IDS_NO_RIGHT_REMOTE_CONFIG); })) << Said();
+    PumpFor(300);
+    EXPECT_TRUE(recorder().LogLines("req ").empty()) << "nothing was sent to the recorder";
+
+    // Live view needs no right: the camera's channel opens.
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+    CDlgPreview* preview = Main()->GetPreviewDlg();
+    QTreeWidget* tree = preview->GetDeviceTree();
+    QTreeWidgetItem* camItem = FindItem(tree, kCameraName);
+    ASSERT_TRUE(camItem && camItem->childCount() > 0) << ItemTexts(tree).join(", ").toStdString();
+    DoubleClickItem(tree, camItem->child(0));
+    ASSERT_TRUE(WaitUntil([&] { return CPreviewManager::GetInstance()->GetCount() == 1; })) << Said();
+
+    // PTZ, local recording and video adjustment: each refused with its words, nothing done.
+    Click(Find<CPTZButton>(preview, kPtzUp));
+    EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_PTZ)) << Said();
+    ClickId(preview, CDlgPreview::ID_RECORD);
+    EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_LOCAL_RECORD)) << Said();
+    auto item = CPreviewManager::GetInstance()->FindByWindow(0);
+    ASSERT_NE(item, nullptr);
+    EXPECT_FALSE(item->IsRecording());
+    ClickId(preview, CDlgPreview::ID_PANEL_VIDEO);
+    auto* brightness = Find<QSlider>(preview, kBrightness);
+    ASSERT_TRUE(WaitUntil([&] { return brightness && brightness->isVisible(); }));
+    harness::KeyPress(brightness, Qt::Key_Right);
+    EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_VIDEO_ADJUST)) << Said();
+    // Switching user is refused while a channel plays.
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSwitchUser);
+    EXPECT_TRUE(SaidNotice(kSwitchRefusedPreviews)) << Said();
+    EXPECT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
+    Shot(Main(), "journey_accounts_refused");
+    PumpFor(500);
+    EXPECT_EQ(CameraMessages(kCameraPtzCommand), 0u) << "no PTZ command reached the camera";
+    EXPECT_EQ(CameraMessages(kCameraPictureSet), 0u) << "no picture setting reached the camera";
+
+    // The lock: a click asks for the user's password; a wrong one is refused and the program
+    // stays locked; the right one unlocks; the click itself did not change the page.
+    ClickId(Main(), CTarnwickDlg::IDC_BntLock);
+    ASSERT_TRUE(Main()->IsLocked());
+    AnswerLogin("wrong-pass", /*expectRefused=*/true);
+    harness::Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
+    ASSERT_TRUE(WaitUntil([&] { return SaidNotice(8222); })) << Said();
+    ASSERT_TRUE(WaitUntil([&] { return Main()->IsLocked(); }));
+    EXPECT_EQ(Main()->CurrentPage(), preview);
+
+    OnModal<CDlgUserLogin>([&](CDlgUserLogin* dlg) {
+      auto* name = Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER);
+      EXPECT_EQ(name->currentText(), kUserName) << "the unlock asks for the locked user's password";
+      EXPECT_FALSE(name->isEnabled());
+      Shot(dlg, "journey_accounts_unlock");
+      Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), "wrong-pass");
+      ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+      EXPECT_TRUE(dlg->isVisible()) << "a wrong password leaves the dialog up";
+      Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), kUserPassword);
+      ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+    });
+    harness::Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
+    ASSERT_TRUE(WaitUntil([&] { return !Main()->IsLocked(); })) << Said();
+    EXPECT_EQ(Main()->CurrentPage(), preview) << "the click that asked for the unlock had no other effect";
+    EXPECT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+    EXPECT_EQ(Main()->CurrentPage(), settings) << "unlocked, clicks work again";
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+    ClickId(preview, CDlgPreview::ID_STOP_ALL);
+  });
+  EXPECT_EQ(Ui().unscriptedBoxes, 0);
+}
+
+}  // namespace

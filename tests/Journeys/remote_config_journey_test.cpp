@@ -1,0 +1,165 @@
+// Remote configuration: the administrator opens the recorder's configuration window from the
+// device manager, renames the device and turns recording on for its second channel, saves;
+// then opens the camera's parameter dialog, changes the frame rate and the PTZ address, saves.
+// What the emulators hold afterwards is read back from their own state (wire records): the
+// changed values are there and every value the user did not touch is as it was.
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QToolButton>
+
+#include "DeviceSteps.h"
+#include "devices/DlgIPCParamSetting.h"
+
+namespace {
+
+// Records as the emulators keep them (docs/protocols.md).
+constexpr uint32_t kRecorderDevice = 62;   // device record: name 4..35, number 36, loop recording 40
+constexpr uint32_t kRecorderSchedule = 56;  // per channel word: recording on at 4
+constexpr uint32_t kRecorderNetwork = 43;
+constexpr uint16_t kCameraVideo = 0x0403;   // frame-rate index at 2, rate control 3, level 4
+constexpr uint16_t kCameraPtz = 0x0903;     // protocol name 1..32, address 33, speed 34
+constexpr uint16_t kCameraNetwork = 0x0C03;
+
+// The configuration window's controls and texts.
+constexpr int kConfigWindow = 4000, kPageTree = 4000, kSave = 4001, kClose = 2;
+constexpr int kDeviceName = 1410, kChannelList = 4010, kRecordOn = 4046;
+constexpr const char* kRecordItem = "录像设置";      // the tree item "Record Setting"
+constexpr const char* kConfigSaved = "配置成功！";   // "Config successful!"
+
+std::string Text32(const std::vector<uint8_t>& r, size_t at) {
+  std::string s(reinterpret_cast<const char*>(r.data() + at), 32);
+  return s.substr(0, s.find('\0'));
+}
+uint32_t U32(const std::vector<uint8_t>& r, size_t at) {
+  return r[at] | r[at + 1] << 8 | r[at + 2] << 16 | static_cast<uint32_t>(r[at + 3]) << 24;
+}
+// The bytes of `after` that differ from `before`, by offset.
+std::vector<size_t> Changed(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
+  std::vector<size_t> at;
+  for (size_t i = 0; i < std::max(before.size(), after.size()); ++i)
+    if (i >= before.size() || i >= after.size() || before[i] != after[i]) at.push_back(i);
+  return at;
+}
+
+class RemoteConfig : public DevicesJourney {
+ protected:
+  void ClickTab(QTabBar* tabs, int index) {
+    ASSERT_NE(tabs, nullptr);
+    harness::Click(tabs, tabs->tabRect(index).center());
+    EXPECT_EQ(tabs->currentIndex(), index);
+  }
+  // Arms the answer to the window's summary box (OK), keeping its text.
+  void AnswerSummary(QString& text) {
+    OnModal<QMessageBox>([&text, this](QMessageBox* box) {
+      text = box->text();
+      Click(box->button(QMessageBox::Ok));
+    });
+  }
+};
+
+TEST_F(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) {
+  ASSERT_TRUE(StartEmulatorsWithState());
+  const auto deviceBefore = RecorderRecord(kRecorderDevice, 0);
+  const auto schedule0Before = RecorderRecord(kRecorderSchedule, 0);
+  const auto schedule1Before = RecorderRecord(kRecorderSchedule, 1);
+  const auto netBefore = RecorderRecord(kRecorderNetwork, 0);
+  const auto videoBefore = CameraRecord(kCameraVideo);
+  const auto ptzBefore = CameraRecord(kCameraPtz);
+  const auto camNetBefore = CameraRecord(kCameraNetwork);
+  ASSERT_EQ(deviceBefore.size(), 132u);
+  ASSERT_EQ(Text32(deviceBefore, 4), "DVR-EMU");
+  ASSERT_EQ(schedule1Before.size(), 524u);
+  ASSERT_EQ(U32(schedule1Before, 4), 0u) << "the recorder starts with recording off";
+  ASSERT_EQ(videoBefore.size(), 5u);
+  ASSERT_EQ(ptzBefore.size(), 35u);
+
+  RunProgram([&] {
+    AddRegionCameraAndRecorder();
+    if (HasFatalFailure()) return;
+    CDlgDevMgr* page = OpenDeviceManager();
+
+    // The recorder: its configuration window, opened from the device's menu.
+    bool recorderDone = false;
+    QString firstSummary, secondSummary;
+    OnModalId(kConfigWindow, [&](QWidget* window) {
+      auto* name = Find<QLineEdit>(window, kDeviceName);
+      ASSERT_NE(name, nullptr);
+      EXPECT_EQ(name->text(), "DVR-EMU") << "the window shows what the recorder holds";
+      Type(name, "Hall-DVR");
+
+      auto* tree = Find<QTreeWidget>(window, kPageTree);
+      SelectItem(tree, FindItem(tree, kRecordItem));
+      auto* channel = Find<QComboBox>(window, kChannelList);
+      ASSERT_NE(channel, nullptr);
+      ASSERT_GE(channel->count(), 2);
+      Choose(channel, channel->itemText(1));
+      auto* recordOn = Find<QCheckBox>(window, kRecordOn);
+      ASSERT_NE(recordOn, nullptr);
+      EXPECT_FALSE(recordOn->isChecked());
+      Click(recordOn);
+      EXPECT_TRUE(recordOn->isChecked());
+      Shot(window, "journey_remote_config_recorder");
+
+      AnswerSummary(firstSummary);
+      ClickId(window, kSave);
+      // A second Save with nothing new writes nothing and says so all the same.
+      AnswerSummary(secondSummary);
+      ClickId(window, kSave);
+      ClickId(window, kClose);
+      recorderDone = true;
+    });
+    RemoteSetupFromMenu(page, kRecorderName);
+    ASSERT_TRUE(WaitUntil([&] { return recorderDone; })) << "the configuration window never came and went";
+    EXPECT_EQ(firstSummary, kConfigSaved);
+    EXPECT_EQ(secondSummary, kConfigSaved);
+
+    // The camera: its parameter dialog; the video page's frame rate, the PTZ page's address.
+    bool cameraDone = false;
+    OnModal<CDlgIPCParamSetting>([&](CDlgIPCParamSetting* dlg) {
+      ClickTab(dlg->Tabs(), 2);
+      auto* rate = Find<QComboBox>(dlg, CDlgIPCVideoParam::IDC_FRAME_RATE);
+      ASSERT_NE(rate, nullptr);
+      EXPECT_EQ(rate->currentText(), "25 FPS") << "the dialog shows what the camera holds";
+      Choose(rate, "15 FPS");
+      ClickId(dlg, CDlgIPCVideoParam::IDC_SAVE);
+      ClickTab(dlg->Tabs(), 5);
+      Type(Find<QLineEdit>(dlg, CDlgIPCPTZParam::IDC_ADDRESS), "7");
+      Shot(dlg, "journey_remote_config_camera");
+      ClickId(dlg, CDlgIPCPTZParam::IDC_SAVE);
+      Click(Find<QToolButton>(dlg, CDlgIPCParamSetting::IDC_CLOSE));
+      cameraDone = true;
+    });
+    RemoteSetupFromMenu(page, kCameraName);
+    ASSERT_TRUE(WaitUntil([&] { return cameraDone; })) << "the parameter dialog never came and went";
+  });
+  EXPECT_TRUE(Ui().notices.empty()) << "no refusal or failure: " << QString::fromStdU16String(Ui().notices.front()).toStdString();
+
+  // The recorder holds the new name; the number and loop recording went back as they were.
+  const auto deviceAfter = RecorderRecord(kRecorderDevice, 0);
+  ASSERT_EQ(deviceAfter.size(), 132u);
+  EXPECT_EQ(Text32(deviceAfter, 4), "Hall-DVR");
+  for (size_t at : Changed(deviceBefore, deviceAfter)) EXPECT_TRUE(at >= 4 && at < 36) << "device record byte " << at;
+  // Recording is on for the second channel only; the rest of its schedule is untouched.
+  const auto schedule1After = RecorderRecord(kRecorderSchedule, 1);
+  EXPECT_EQ(U32(schedule1After, 4), 1u);
+  // (Its first word is the channel word the write names, no setting.)
+  for (size_t at : Changed(schedule1Before, schedule1After)) EXPECT_TRUE(at < 4 || at == 4) << "schedule byte " << at;
+  EXPECT_EQ(RecorderRecord(kRecorderSchedule, 0), schedule0Before) << "the first channel was not touched";
+  EXPECT_EQ(RecorderRecord(kRecorderNetwork, 0), netBefore);
+
+  // The camera holds 15 FPS (list position 1) and PTZ address 7; nothing else moved.
+  const auto videoAfter = CameraRecord(kCameraVideo);
+  ASSERT_EQ(videoAfter.size(), 5u);
+  EXPECT_EQ(videoAfter[2], 1);
+  EXPECT_EQ(Changed(videoBefore, videoAfter), std::vector<size_t>{2});
+  const auto ptzAfter = CameraRecord(kCameraPtz);
+  ASSERT_EQ(ptzAfter.size(), 35u);
+  EXPECT_EQ(ptzAfter[33], 7);
+  EXPECT_EQ(Changed(ptzBefore, ptzAfter), std::vector<size_t>{33}) << "protocol and speed untouched";
+  EXPECT_EQ(CameraRecord(kCameraNetwork), camNetBefore) << "the network page was not saved";
+  EXPECT_EQ(Ui().unscriptedBoxes, 0);
+}
+
+}  // namespace
