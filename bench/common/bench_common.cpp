@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -60,14 +61,18 @@ double processCpuSeconds(pid_t pid) {
   return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-double bareCoresPerStream(const clipgen::Clip& clip, int passes) {
+double bareCoresPerStream(const clipgen::Clip& clip, int passes, int streams) {
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-  AVCodecContext* ctx = avcodec_alloc_context3(codec);
-  ctx->thread_count = 1;
-  ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
-  if (avcodec_open2(ctx, codec, nullptr) < 0) {
-    avcodec_free_context(&ctx);
-    return 0;
+  std::vector<AVCodecContext*> contexts;
+  for (int s = 0; s < std::max(1, streams); ++s) {
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    ctx->thread_count = 1;
+    ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    if (avcodec_open2(ctx, codec, nullptr) < 0) {
+      avcodec_free_context(&ctx);
+      break;
+    }
+    contexts.push_back(ctx);
   }
   AVPacket* pkt = av_packet_alloc();
   AVFrame* frame = av_frame_alloc();
@@ -75,19 +80,21 @@ double bareCoresPerStream(const clipgen::Clip& clip, int passes) {
   for (size_t i = 0; i < clip.frames.size(); ++i) frames.push_back(clip.frameBytes(i));
   int64_t decoded = 0;
   const double cpu0 = cpuSeconds();
-  for (int pass = 0; pass < passes; ++pass) {
+  for (int pass = 0; pass < passes && !contexts.empty(); ++pass) {
     for (const auto& bytes : frames) {
-      av_new_packet(pkt, static_cast<int>(bytes.size()));
-      std::memcpy(pkt->data, bytes.data(), bytes.size());
-      avcodec_send_packet(ctx, pkt);
-      av_packet_unref(pkt);
-      while (avcodec_receive_frame(ctx, frame) == 0) ++decoded;
+      for (AVCodecContext* ctx : contexts) {
+        av_new_packet(pkt, static_cast<int>(bytes.size()));
+        std::memcpy(pkt->data, bytes.data(), bytes.size());
+        avcodec_send_packet(ctx, pkt);
+        av_packet_unref(pkt);
+        while (avcodec_receive_frame(ctx, frame) == 0) ++decoded;
+      }
     }
   }
   const double cpu = cpuSeconds() - cpu0;
   av_frame_free(&frame);
   av_packet_free(&pkt);
-  avcodec_free_context(&ctx);
+  for (AVCodecContext* ctx : contexts) avcodec_free_context(&ctx);
   return decoded ? cpu / static_cast<double>(decoded) * kFps : 0;
 }
 

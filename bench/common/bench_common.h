@@ -31,8 +31,10 @@ double cpuSeconds();
 double processCpuSeconds(pid_t pid);
 
 // CPU seconds a bare single-threaded libavcodec decode of the clip needs per second of video
-// at 25 frames a second: the cores one stream of it costs, decoded `passes` times over.
-double bareCoresPerStream(const clipgen::Clip& clip, int passes = 3);
+// at 25 frames a second: the cores one stream of it costs, decoded `passes` times over. With
+// `streams` decoders fed in turn, frame by frame, as that many live streams arrive (each
+// keeps its own pictures, so the caches hold what they would hold for a client of so many).
+double bareCoresPerStream(const clipgen::Clip& clip, int passes = 3, int streams = 1);
 
 // The folder of the running executable (where the other programs of the build lie).
 std::string selfDir();

@@ -3,9 +3,13 @@
 // the split layout with the layout picker and reopens the previews of the last session
 // (preivew.db) one by one: a click on the saved play window, a double click on the saved
 // channel in the device tree. Then the process answers on its standard input:
-//   "count" -> "bench: frames RECEIVED SHOWN" summed over the open windows
-// where RECEIVED counts the video frames the streams took from the network (the library's
-// stream hook) and SHOWN the pictures presented to the play windows (the display layer's count).
+//   "count" -> "bench: frames RECEIVED PRESENTED PAINTED NUMBERED SKIPPED" summed over the
+// windows, where RECEIVED counts the video frames the streams took from the network (the
+// library's stream hook), PRESENTED the pictures presented to the play windows (the display
+// layer's count), PAINTED those the windows painted, NUMBERED the painted ones whose frame
+// number could be read, and SKIPPED the frames of the clip never painted (gaps in those
+// numbers).
+// Usage: bench_program --drive CLIP_FRAMES
 // Its CPU time is read from /proc by the benchmark; the counting costs a few additions.
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,12 +18,15 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
+#include <memory>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
 
 #include "Corvane.h"
+#include "clipgen/clipgen.h"
 #include "codecs.h"
 #include "controls/BitmapButtonEx.h"
 #include "devices/DeviceManager.h"
@@ -37,6 +44,37 @@
 namespace {
 
 std::atomic<uint64_t> g_received[CPlayScreen::kWindowCount];
+
+// What each play window painted, seen from its paint events (GUI thread only): pictures
+// painted (a new present since the last paint), and frames never painted, from the frame
+// numbers the clip's pictures carry (a jump from n to n + 3 skipped two).
+class PaintCounter : public QObject {
+ public:
+  PaintCounter(CPlayWnd* wnd, int clipFrames) : wnd_(wnd), clipFrames_(clipFrames) { wnd->installEventFilter(this); }
+  uint64_t painted = 0, numbered = 0, skipped = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() != QEvent::Paint) return false;
+    plat::PresentedFrame f;
+    if (!plat::presentedFrame(wnd_->GetSafeHwnd(), &f) || f.serial == serial_) return false;
+    serial_ = f.serial;
+    ++painted;
+    const int index = clipgen::readFrameIndexBgrx(f.bits, f.stride, f.width, f.height);
+    if (index < 0) return false;
+    ++numbered;
+    if (index_ >= 0) skipped += static_cast<uint64_t>((index - index_ - 1 + clipFrames_) % clipFrames_);
+    index_ = index;
+    return false;
+  }
+
+ private:
+  CPlayWnd* wnd_;
+  const int clipFrames_;
+  uint64_t serial_ = 0;
+  int index_ = -1;
+};
+std::vector<std::unique_ptr<PaintCounter>> g_painted;
 
 // The hook sees video frames and audio blocks alike: video carries a codec number (0 to 2),
 // audio its type (6 and up).
@@ -79,7 +117,7 @@ void pickLayout(CDlgPreview& page, int windows) {
 }
 
 // Reopens the saved previews; the number now running.
-int reopenSaved(CDlgPreview& page) {
+int reopenSaved(CDlgPreview& page, int clipFrames) {
   CPreviewManager* previews = CPreviewManager::GetInstance();
   const std::vector<SavedPreview> saved = previews->GetSavedPreviews();
   pickLayout(page, static_cast<int>(saved.size()));
@@ -99,20 +137,27 @@ int reopenSaved(CDlgPreview& page) {
     if (!preview) continue;
     DevHandle stream = 0;
     preview->GetRealHandle(&stream);
-    if (stream && IPC_SetStreamHook(reinterpret_cast<IPC_HANDLE>(stream), countFrame, &g_received[w]) == 1)
-      ++running;
+    if (!stream || IPC_SetStreamHook(reinterpret_cast<IPC_HANDLE>(stream), countFrame, &g_received[w]) != 1) continue;
+    g_painted.push_back(std::make_unique<PaintCounter>(screen->GetWnd(w), clipFrames));
+    ++running;
   }
   return running;
 }
 
 std::string counts(CDlgPreview& page) {
-  uint64_t received = 0, shown = 0;
+  uint64_t received = 0, presented = 0, painted = 0, numbered = 0, skipped = 0;
   for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
     received += g_received[w].load(std::memory_order_relaxed);
     plat::PresentedFrame f;
-    if (plat::presentedFrame(page.GetPlayScreen()->GetWnd(w)->GetSafeHwnd(), &f)) shown += f.serial;
+    if (plat::presentedFrame(page.GetPlayScreen()->GetWnd(w)->GetSafeHwnd(), &f)) presented += f.serial;
   }
-  return "frames " + std::to_string(received) + " " + std::to_string(shown);
+  for (const auto& p : g_painted) {
+    painted += p->painted;
+    numbered += p->numbered;
+    skipped += p->skipped;
+  }
+  return "frames " + std::to_string(received) + " " + std::to_string(presented) + " " + std::to_string(painted) +
+         " " + std::to_string(numbered) + " " + std::to_string(skipped);
 }
 
 }  // namespace
@@ -123,6 +168,9 @@ int RunDrivenProgram(int argc, char** argv) {
   font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), font.family()});
   QApplication::setFont(font);
 
+  // The clip's length in frames: its frame numbers count round at that.
+  const int clipFrames = argc > 2 ? std::atoi(argv[2]) : 0;
+  if (clipFrames <= 0) return 2;
   bool opened = false;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -130,7 +178,7 @@ int RunDrivenProgram(int argc, char** argv) {
     if (opened || !main || !main->isVisible()) return;
     opened = true;
     poll.stop();
-    say("opened " + std::to_string(reopenSaved(*main->GetPreviewDlg())));
+    say("opened " + std::to_string(reopenSaved(*main->GetPreviewDlg(), clipFrames)));
   });
   poll.start(20);
 
