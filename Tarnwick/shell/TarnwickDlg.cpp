@@ -131,8 +131,10 @@ int CTarnwickDlg::DoModal() {
   QTimer::singleShot(0, this, [this] {
     int items = 0;
     for (QTreeWidgetItemIterator it(m_dlgPreview.GetDeviceTree()); *it; ++it) ++items;
-    PLAT_LOGI("shell", "main window shown: %d devices, %d items in the device tree",
-              CDeviceManager::GetInstance()->Count(), items);
+    // Only read: a window run without the device side has no list to make.
+    const int devices =
+        SingletonAccess<CDeviceManager>::HasInstance() ? CDeviceManager::GetInstance()->Count() : 0;
+    PLAT_LOGI("shell", "main window shown: %d devices, %d items in the device tree", devices, items);
   });
   int result = exec();
   OnDestroy();
