@@ -58,6 +58,13 @@ class DevicesJourney : public JourneyTest {
   // the device tree's menu.
   void AddRegionCameraAndRecorder() {
     CDlgDevMgr* page = OpenDeviceManager();
+    AddRegion(page);
+    AddDevice(page, kCameraName, "IPCamera", 1, "127.0.0.1", camera().Port(), kCameraUser, kCameraPassword);
+    AddDevice(page, kRecorderName, "DVR", 4, "localhost", recorder().Port(), kRecorderUser, kRecorderPassword);
+  }
+
+  // The region kRegion, through the menu of the tree's empty space.
+  void AddRegion(CDlgDevMgr* page) {
     QTreeWidget* tree = DeviceTree(page);
     ASSERT_NE(tree, nullptr);
     OnModal<CDlgAddRegion>([&](CDlgAddRegion* dlg) {
@@ -66,8 +73,6 @@ class DevicesJourney : public JourneyTest {
     });
     ContextMenu(tree, nullptr, Text(kAddRegionEntry));
     ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, kRegion) != nullptr; }));
-    AddDevice(page, kCameraName, "IPCamera", 1, "127.0.0.1", camera().Port(), kCameraUser, kCameraPassword);
-    AddDevice(page, kRecorderName, "DVR", 4, "localhost", recorder().Port(), kRecorderUser, kRecorderPassword);
   }
 
   void AddDevice(CDlgDevMgr* page, const QString& name, const QString& type, int channels, const QString& host,

@@ -1,0 +1,188 @@
+#include "FaultSteps.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "clipgen/clipgen.h"
+#include "devices/DevMgrModel.h"
+#include "plat/surface.h"
+#include "shell/TarnwickDlg.h"
+#include "view/PlayScreen.h"
+#include "view/PlayWnd.h"
+
+bool FaultJourney::StartEmulatorsWithVideo() {
+  clipgen::Options o;
+  o.frames = 50;
+  clipgen::Clip clip;
+  std::string error;
+  const std::string path = Folder() + "/camera.clip";
+  if (!clipgen::generate(o, &clip, &error) || !clipgen::writeClip(clip, path, &error)) {
+    ADD_FAILURE() << error;
+    return false;
+  }
+  return StartEmulators(true, false, {"--clip", path}) && StartEmulators(false, true);
+}
+
+CDlgPreview* FaultJourney::LivePage() {
+  ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+  CDlgPreview* page = Main()->GetPreviewDlg();
+  EXPECT_TRUE(WaitUntil([&] { return page->isVisible(); }));
+  return page;
+}
+
+QTreeWidgetItem* FaultJourney::ChannelNode(const QString& device, int channel) {
+  QTreeWidget* tree = Main()->GetPreviewDlg()->GetDeviceTree();
+  QTreeWidgetItem* node = nullptr;
+  const QString text = QString::fromStdU16String(CDevMgrModel::ChannelText(channel));
+  WaitUntil([&] {
+    QTreeWidgetItem* d = FindItem(tree, device);
+    for (int i = 0; d && !node && i < d->childCount(); ++i)
+      if (d->child(i)->text(0) == text) node = d->child(i);
+    return node != nullptr;
+  });
+  EXPECT_NE(node, nullptr) << device.toStdString() << " has no node " << text.toStdString();
+  return node;
+}
+
+void FaultJourney::OpenInWindow(const QString& device, int channel, int window) {
+  CDlgPreview* page = LivePage();
+  Click(page->GetPlayScreen()->GetWnd(window));
+  EXPECT_EQ(page->GetPlayScreen()->GetActiveIndex(), window);
+  QTreeWidgetItem* node = ChannelNode(device, channel);
+  if (!node) return;
+  if (node->parent()) node->parent()->setExpanded(true);
+  DoubleClickItem(page->GetDeviceTree(), node);
+}
+
+uint64_t FaultJourney::Presented(int window) {
+  plat::PresentedPicture pic;
+  CPlayWnd* w = Main()->GetPreviewDlg()->GetPlayScreen()->GetWnd(window);
+  return w && plat::lastPresented(w->GetSafeHwnd(), &pic) && pic.width > 0 ? pic.serial : 0;
+}
+
+bool FaultJourney::Plays(int window, int realMs) {
+  const uint64_t before = Presented(window);
+  return WaitUntil([&] { return Presented(window) >= before + 3; }, realMs);
+}
+
+// ---- the garbage recorder
+
+namespace {
+
+constexpr uint32_t kMagic = 0x0ABCDEF0;
+constexpr uint32_t kLogin = 1;
+
+bool ReadFull(int fd, void* to, size_t n) {
+  auto* p = static_cast<uint8_t*>(to);
+  while (n > 0) {
+    const ssize_t r = ::recv(fd, p, n, 0);
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<size_t>(r);
+  }
+  return true;
+}
+
+void SendAll(int fd, const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+std::vector<uint8_t> Header(uint32_t command, uint32_t length, uint32_t handle, uint32_t status) {
+  std::vector<uint8_t> h(20);
+  const uint32_t words[5] = {kMagic, command, length, handle, status};
+  std::memcpy(h.data(), words, sizeof words);
+  return h;
+}
+
+}  // namespace
+
+GarbageRecorder::~GarbageRecorder() {
+  stopping_ = true;
+  if (listener_ >= 0) ::shutdown(listener_, SHUT_RDWR);
+  {
+    std::lock_guard<std::mutex> lk(mutex_);
+    for (int fd : open_) ::shutdown(fd, SHUT_RDWR);
+  }
+  if (acceptor_.joinable()) acceptor_.join();
+  for (auto& t : servers_) t.join();
+  for (int fd : open_) ::close(fd);
+  if (listener_ >= 0) ::close(listener_);
+}
+
+bool GarbageRecorder::Start() {
+  listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = 0;
+  socklen_t len = sizeof a;
+  if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      ::listen(listener_, 16) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    return false;
+  port_ = ntohs(a.sin_port);
+  acceptor_ = std::thread([this] {
+    while (!stopping_) {
+      const int fd = ::accept(listener_, nullptr, nullptr);
+      if (fd < 0) return;
+      ++connections_;
+      std::lock_guard<std::mutex> lk(mutex_);
+      open_.push_back(fd);
+      servers_.emplace_back([this, fd] { Serve(fd); });
+    }
+  });
+  return true;
+}
+
+std::vector<uint32_t> GarbageRecorder::Commands() {
+  std::lock_guard<std::mutex> lk(mutex_);
+  return commands_;
+}
+
+void GarbageRecorder::Serve(int fd) {
+  for (;;) {
+    uint32_t h[5];
+    if (!ReadFull(fd, h, sizeof h) || h[0] != kMagic || h[2] > 40000) break;
+    std::vector<uint8_t> payload(h[2]);
+    if (!payload.empty() && !ReadFull(fd, payload.data(), payload.size())) break;
+    {
+      std::lock_guard<std::mutex> lk(mutex_);
+      commands_.push_back(h[1]);
+    }
+    const Mode mode = mode_;
+    if (mode == kSilent) continue;
+    if (mode == kLoginThenGarbage && h[1] == kLogin) {
+      // A correct reply: serial number, then the description (4 channels, first channel 1).
+      std::vector<uint8_t> reply = Header(h[1], 72, h[3], 200);
+      std::vector<uint8_t> body(72);
+      std::memcpy(body.data(), "GARBAGE-DVR", 11);
+      body[48 + 4] = 4;
+      body[48 + 5] = 1;
+      reply.insert(reply.end(), body.begin(), body.end());
+      SendAll(fd, reply);
+      continue;
+    }
+    std::vector<uint8_t> answer;
+    switch (mode) {
+      case kOversized: answer = Header(h[1], 0x7FFFFFF0u, h[3], 200); break;
+      case kCutShort:
+        answer = Header(h[1], 72, h[3], 200);
+        answer.resize(answer.size() + 10, 0x33);  // 10 of the 72 bytes, then the end
+        break;
+      default:
+        for (int i = 0; i < 300; ++i) answer.push_back(static_cast<uint8_t>(i * 37 + 11));
+        break;
+    }
+    SendAll(fd, answer);
+    break;
+  }
+  ::shutdown(fd, SHUT_RDWR);
+}

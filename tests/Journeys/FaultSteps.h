@@ -1,0 +1,60 @@
+#pragma once
+// Steps the fault journeys share: the emulators with a camera that streams a clip, a channel
+// opened in a play window of the live page, whether a window is being painted, and a device
+// at a loopback address that answers the recorder protocol with garbage.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DeviceSteps.h"
+#include "view/DlgPreview.h"
+
+class FaultJourney : public DevicesJourney {
+ protected:
+  // Both emulators; the camera streams a generated clip in a loop.
+  bool StartEmulatorsWithVideo();
+
+  // The live page, channel `channel` of the device opened in window `window` by a click on the
+  // window and a double click on the channel's node (on an open channel: closed again).
+  CDlgPreview* LivePage();
+  QTreeWidgetItem* ChannelNode(const QString& device, int channel);
+  void OpenInWindow(const QString& device, int channel, int window);
+  // Pictures presented to the window so far (0 when none).
+  uint64_t Presented(int window);
+  // True once the window shows new pictures (three more than now).
+  bool Plays(int window, int realMs = kPatienceMs);
+};
+
+// A TCP listener on 127.0.0.1 (port 0) that reads each request as the recorder protocol frames
+// it (a 20-byte header and its payload) and answers what the current Mode says: garbage bytes,
+// a header announcing more than the protocol allows, a reply cut short, nothing at all, or a
+// correct login reply followed by garbage to the next request.
+class GarbageRecorder {
+ public:
+  enum Mode { kBadMagic, kOversized, kCutShort, kSilent, kLoginThenGarbage };
+  GarbageRecorder() = default;
+  ~GarbageRecorder();
+  bool Start();
+  uint16_t Port() const { return port_; }
+  void SetMode(Mode m) { mode_ = m; }
+  int Connections() const { return connections_; }
+  // Commands of the requests read so far, in order.
+  std::vector<uint32_t> Commands();
+
+ private:
+  void Serve(int fd);
+
+  int listener_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<Mode> mode_{kBadMagic};
+  std::atomic<int> connections_{0};
+  std::atomic<bool> stopping_{false};
+  std::mutex mutex_;
+  std::vector<uint32_t> commands_;
+  std::vector<int> open_;
+  std::thread acceptor_;
+  std::vector<std::thread> servers_;
+};
