@@ -115,8 +115,6 @@ int main(int argc, char** argv) {
   // on a fixed day and again on the day the emulator starts, so a search of today finds them.
   const std::vector<uint8_t> whole = dvremu::streamFile(clip);
   const std::vector<uint8_t> header(whole.begin(), whole.begin() + dvremu::kStreamHeaderBytes);
-  // Playback and download start with the clip's own header, so a downloaded file plays.
-  emu.services().setStreamHeader(header);
   const plat::LocalTime now = plat::localTime();
   const uint32_t today[3] = {static_cast<uint32_t>(now.year), static_cast<uint32_t>(now.month),
                              static_cast<uint32_t>(now.day)};

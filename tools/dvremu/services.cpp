@@ -80,6 +80,15 @@ constexpr ConfigCode kConfigCodes[] = {
     {70, 71, 264, true},
 };
 constexpr uint32_t kPictureGet = 54;  // its read names the channel minus one
+// The decoder record (read code 41) keeps a set-flag byte per preset 1..64 from byte 20.
+constexpr uint32_t kDecoderGet = 41;
+constexpr size_t kPresetFlagsAt = 20, kPresets = 64;
+// PTZ request fields and the actions that change what the device keeps.
+constexpr size_t kPtzChannelAt = 0, kPtzSpeedAt = 4, kPtzActionAt = 8, kPtzPresetAt = 12,
+                 kPtzRouteAt = 16, kPtzPointAt = 20, kPtzDwellAt = 24;
+constexpr uint32_t kPresetSet = 15, kPresetClear = 17;
+constexpr uint32_t kCruisePreset = 30, kCruiseDwell = 31, kCruiseSpeed = 32, kCruiseClear = 33;
+constexpr size_t kCruiseStopBytes = 4;  // preset, dwell, speed, reserved
 constexpr uint32_t kTimeGet = 38, kNetworkGet = 43, kNtpGet = 44, kDeviceGet = 62;
 constexpr long kDeviceWritten = 44;  // the bytes of the device record a write carries
 constexpr long kChannelWord = 4;     // a write's first word: the channel word, not a field
@@ -216,6 +225,17 @@ struct Services::Impl {
     auto it = config.find({c.get, channel});
     return it != config.end() ? it->second : defaultRecord(c, channel);
   }
+  std::array<uint8_t, kCruiseBytes> cruiseFor(uint32_t channel, uint32_t route) const {
+    auto it = cruises.find({channel, route});
+    if (it != cruises.end()) return it->second;
+    std::array<uint8_t, kCruiseBytes> c{};
+    c[0] = static_cast<uint8_t>(channel);
+    c[1] = static_cast<uint8_t>(route);
+    return c;
+  }
+  // What a PTZ request changes of the device's state: the presets set and the stops of
+  // the cruise paths. Steering and going somewhere change nothing kept.
+  void keepPtz(uint32_t cmd, const std::vector<uint8_t>& p);
 
   bool files_(int conn, uint32_t cmd, uint32_t handle, const std::vector<uint8_t>& p,
               std::vector<Outgoing>& out);
@@ -484,18 +504,15 @@ bool Services::Impl::control_(uint32_t cmd, const std::vector<uint8_t>& p,
         out.push_back({cmd, kFailStatus, {}});
         return true;
       }
-      const uint32_t channel = get32(&p[0]), route = get32(&p[4]);
-      std::array<uint8_t, kCruiseBytes> c{};
-      auto it = cruises.find({channel, route});
-      if (it != cruises.end()) {
-        c = it->second;
-      } else {
-        c[0] = static_cast<uint8_t>(channel);
-        c[1] = static_cast<uint8_t>(route);
-      }
+      const std::array<uint8_t, kCruiseBytes> c = cruiseFor(get32(&p[0]), get32(&p[4]));
       out.push_back({cmd, kOkStatus, std::vector<uint8_t>(c.begin(), c.end())});
       return true;
     }
+    case kPtzPreset:
+    case kPtzCruise:
+      keepPtz(cmd, p);
+      out.push_back({cmd, kOkStatus, {}});
+      return true;
     case kRestoreConfig:
       config.clear();
       out.push_back({cmd, kOkStatus, {}});
@@ -514,6 +531,33 @@ bool Services::Impl::control_(uint32_t cmd, const std::vector<uint8_t>& p,
     default:
       return false;
   }
+}
+
+void Services::Impl::keepPtz(uint32_t cmd, const std::vector<uint8_t>& p) {
+  if (p.size() < 32) return;
+  const uint32_t channel = get32(&p[kPtzChannelAt]), action = get32(&p[kPtzActionAt]);
+  if (cmd == kPtzPreset) {
+    const uint32_t preset = get32(&p[kPtzPresetAt]);
+    if ((action != kPresetSet && action != kPresetClear) || preset < 1 || preset > kPresets) return;
+    std::vector<uint8_t> record = recordFor(*configCode(kDecoderGet), channel);
+    record[kPresetFlagsAt + preset - 1] = action == kPresetSet ? 1 : 0;
+    config[{kDecoderGet, channel}] = record;
+    return;
+  }
+  // A stop is named by its index, but the clear request names it by its number.
+  const uint32_t route = get32(&p[kPtzRouteAt]), point = get32(&p[kPtzPointAt]);
+  const uint32_t stop = action == kCruiseClear ? point - 1 : point;
+  if (stop >= kCruiseBytes / kCruiseStopBytes) return;
+  std::array<uint8_t, kCruiseBytes> c = cruiseFor(channel, route);
+  uint8_t* at = &c[stop * kCruiseStopBytes];
+  switch (action) {
+    case kCruisePreset: at[0] = static_cast<uint8_t>(get32(&p[kPtzPresetAt])); break;
+    case kCruiseDwell: at[1] = static_cast<uint8_t>(get32(&p[kPtzDwellAt])); break;
+    case kCruiseSpeed: at[2] = static_cast<uint8_t>(get32(&p[kPtzSpeedAt])); break;
+    case kCruiseClear: std::fill(at, at + kCruiseStopBytes, uint8_t{0}); break;
+    default: return;
+  }
+  cruises[{channel, route}] = c;
 }
 
 bool Services::Impl::config_(uint32_t cmd, const std::vector<uint8_t>& p,

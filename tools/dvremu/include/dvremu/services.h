@@ -1,8 +1,9 @@
 #pragma once
 // What the emulated recorder keeps besides live view and talk: recorded files (information,
 // search in batches, playback and download streams), the device log, alarm outputs, cruise
-// records, configuration records per code and channel with defaults, configuration export,
-// import and firmware upgrade. Every request is answered from here; the emulator sends the
+// records (changed by the cruise requests), configuration records per code and channel with
+// defaults (the decoder record's preset flags changed by the preset requests), configuration
+// export, import and firmware upgrade. Every request is answered from here; the emulator sends the
 // packets it is given in order.
 #include <array>
 #include <cstdint>

@@ -1,0 +1,91 @@
+#pragma once
+// What the PTZ and playback journeys share: the demo data folder a new user of scripts/run
+// starts with (the camera and the recorder emulator in region "Demo"), the emulators' request
+// logs read back as records, and the pictures a play window shows.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "clipgen/clipgen.h"
+#include "plat/surface.h"
+#include "support/Emulators.h"
+
+extern char** environ;
+
+namespace journey {
+
+// Seeds the program's data folder (TARNWICK_HOME of the journey) as scripts/run does on a first
+// run: the demo tool stores "Camera" on the camera port and "Recorder" (4 channels) on the
+// recorder port. True when it stored them.
+inline bool SeedDemoDevices(uint16_t cameraPort, uint16_t recorderPort) {
+  const std::string exe = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "demohome").string();
+  const std::string cam = std::to_string(cameraPort), dvr = std::to_string(recorderPort);
+  std::vector<char*> argv = {const_cast<char*>(exe.c_str()), const_cast<char*>("--camera-port"),
+                             const_cast<char*>(cam.c_str()), const_cast<char*>("--recorder-port"),
+                             const_cast<char*>(dvr.c_str()), nullptr};
+  pid_t pid = -1;
+  if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// One request of an emulator's log: the camera's "msg <channel> <code> <argument> <option>
+// <payload>" or the recorder's "req <connection> <command> <handle> <status> <payload>".
+struct Logged {
+  uint32_t where = 0;  // the camera's channel, the recorder's connection
+  uint32_t code = 0;   // message code, command
+  uint32_t third = 0;  // argument, handle
+  uint32_t fourth = 0; // option, status
+  std::vector<uint8_t> payload;
+
+  uint8_t Byte(size_t at) const { return at < payload.size() ? payload[at] : 0; }
+  uint32_t U32(size_t at) const {
+    return uint32_t(Byte(at)) | uint32_t(Byte(at + 1)) << 8 | uint32_t(Byte(at + 2)) << 16 |
+           uint32_t(Byte(at + 3)) << 24;
+  }
+  std::string Text(size_t at, size_t span) const {
+    std::string s;
+    for (size_t i = at; i < at + span && Byte(i); ++i) s.push_back(static_cast<char>(Byte(i)));
+    return s;
+  }
+};
+
+// The logged requests of one code, in order of arrival ("msg" lines of the camera, "req"
+// lines of the recorder).
+inline std::vector<Logged> Requests(const testsupport::EmulatorProcess& emulator, uint32_t code) {
+  std::vector<Logged> out;
+  for (const std::string& line : emulator.LogLines()) {
+    std::istringstream in(line);
+    std::string kind, hex;
+    Logged r;
+    if (!(in >> kind >> r.where >> r.code >> r.third >> r.fourth) || (kind != "msg" && kind != "req")) continue;
+    if (r.code != code) continue;
+    in >> hex;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+      r.payload.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+// The clip frame number the window's last picture shows (-1: none yet), and how many
+// pictures the window has been given so far.
+inline int FrameShown(plat::WindowHandle wnd, uint64_t* serial = nullptr) {
+  plat::PresentedPicture pic;
+  if (!plat::lastPresented(wnd, &pic) || pic.width <= 0) {
+    if (serial) *serial = 0;
+    return -1;
+  }
+  if (serial) *serial = pic.serial;
+  return clipgen::readFrameIndexBgrx(reinterpret_cast<const uint8_t*>(pic.pixels.data()), pic.width * 4,
+                                     pic.width, pic.height);
+}
+
+}  // namespace journey
