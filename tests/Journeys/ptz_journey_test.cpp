@@ -33,7 +33,7 @@ class PtzJourney : public JourneyTest {
   CDlgPreview* Preview() { return Main()->GetPreviewDlg(); }
 
   // Channel 1 of `device` into play window `window`: the window clicked, the channel
-  // double-clicked in the device tree; true once the window shows its pictures.
+  // double-clicked in the device tree; true once the window shows the device's pictures.
   bool Open(int window, const QString& device) {
     CPlayScreen* screen = Preview()->GetPlayScreen();
     Click(screen->GetWnd(window));
@@ -45,8 +45,7 @@ class PtzJourney : public JourneyTest {
     const plat::WindowHandle wnd = screen->GetWnd(window)->GetSafeHwnd();
     return WaitUntil([&] {
       uint64_t pictures = 0;
-      journey::FrameShown(wnd, &pictures);
-      return pictures >= 3;
+      return journey::FrameShown(wnd, &pictures) >= 0 && pictures >= 3;
     });
   }
 

@@ -8,6 +8,7 @@
 
 #include "camemu/camera.h"
 #include "camemu/media.h"
+#include "clipgen/clipgen.h"
 #include "emustate/state_dir.h"
 #include "plat/clock.h"
 
@@ -57,7 +58,33 @@ void usage() {
                "  --search-port: answer LAN search on this UDP port (0: any free port, printed)\n"
                "  rather than on the first free one of the fixed search ports;\n"
                "  --log: append every request received to FILE, one line each;\n"
-               "  --state-dir: keeps DIR/camera-<code>.bin, each parameter record as the camera holds it\n");
+               "  --state-dir: keeps DIR/camera-<code>.bin, each parameter record as the camera holds it;\n"
+               "  without --clip the live stream is a generated clip of 50 numbered frames, looped\n");
+}
+
+// A camera always has a picture: without a clip of its own it streams the test pattern (each
+// frame carrying its number), as the recorder emulator does.
+bool serveGeneratedClip(camemu::Media& media) {
+  clipgen::Options o;
+  o.frames = 50;
+  clipgen::Clip generated;
+  std::string error;
+  if (!clipgen::generate(o, &generated, &error)) {
+    std::fprintf(stderr, "camemu: no clip: %s\n", error.c_str());
+    return false;
+  }
+  std::vector<camemu::MediaFrame> frames;
+  for (size_t i = 0; i < generated.frames.size(); ++i) {
+    camemu::MediaFrame f;
+    f.data = generated.frameBytes(i);
+    f.codec = 2;  // H.264
+    f.key = generated.frames[i].key;
+    f.width = static_cast<uint16_t>(generated.width);
+    f.height = static_cast<uint16_t>(generated.height);
+    frames.push_back(std::move(f));
+  }
+  media.setLiveFrames(std::move(frames), true);
+  return true;
 }
 }  // namespace
 
@@ -138,6 +165,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "camemu: cannot read the clip %s (and its .idx)\n", clip.c_str());
     return 1;
   }
+  if (clip.empty() && !serveGeneratedClip(media)) return 1;
   media.setWallClockTimes(wallClock);
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
