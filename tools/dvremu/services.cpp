@@ -542,6 +542,7 @@ void Services::Impl::keepPtz(uint32_t cmd, const std::vector<uint8_t>& p) {
     std::vector<uint8_t> record = recordFor(*configCode(kDecoderGet), channel);
     record[kPresetFlagsAt + preset - 1] = action == kPresetSet ? 1 : 0;
     config[{kDecoderGet, channel}] = record;
+    stored.emplace(kDecoderGet, channel, record);
     return;
   }
   // A stop is named by its index, but the clear request names it by its number.
