@@ -17,25 +17,20 @@ void putText(uint8_t* p, size_t span, const std::string& text) {
   std::memcpy(p, text.data(), std::min(text.size(), span - 1));
 }
 
-MsgHeader MsgHeader::read(const uint8_t* p) {
-  MsgHeader h;
-  h.magic = getU16(p);
-  h.code = getU16(p + 2);
-  h.argument = getU16(p + 4);
-  h.length = getU16(p + 6);
-  h.status = getU16(p + 8);
-  h.option = getU16(p + 10);
-  return h;
-}
+namespace {
+constexpr auto kMsgLayout = [](auto& h, auto visit) {
+  visit(h.magic, 0);
+  visit(h.code, 2);
+  visit(h.argument, 4);
+  visit(h.length, 6);
+  visit(h.status, 8);
+  visit(h.option, 10);
+};
+}  // namespace
 
-void MsgHeader::write(uint8_t* p) const {
-  putU16(p, magic);
-  putU16(p + 2, code);
-  putU16(p + 4, argument);
-  putU16(p + 6, length);
-  putU16(p + 8, status);
-  putU16(p + 10, option);
-}
+MsgHeader MsgHeader::read(const uint8_t* p) { return readFields<MsgHeader>(p, kMsgLayout); }
+
+void MsgHeader::write(uint8_t* p) const { writeFields(*this, p, kMsgLayout); }
 
 Message buildMessage(const MsgHeader& h, const void* payload, size_t payloadLen) {
   Message m{};

@@ -15,6 +15,24 @@ using le::putU32;
 inline uint16_t getU16(const uint8_t* p) { return le::u16(p); }
 inline uint32_t getU32(const uint8_t* p) { return le::u32(p); }
 
+// A header described once as a table of its fields and their offsets, `layout(header, visit)`
+// calling visit(field, offset) for each, is read and written from that one table, so the two
+// directions cannot disagree on an offset.
+inline void getField(const uint8_t* p, uint16_t& v) { v = getU16(p); }
+inline void getField(const uint8_t* p, uint32_t& v) { v = getU32(p); }
+inline void putField(uint8_t* p, uint16_t v) { putU16(p, v); }
+inline void putField(uint8_t* p, uint32_t v) { putU32(p, v); }
+template <class H, class Layout>
+H readFields(const uint8_t* p, Layout layout) {
+  H h;
+  layout(h, [p](auto& v, size_t at) { getField(p + at, v); });
+  return h;
+}
+template <class H, class Layout>
+void writeFields(const H& h, uint8_t* p, Layout layout) {
+  layout(h, [p](const auto& v, size_t at) { putField(p + at, v); });
+}
+
 // A zero-terminated text inside a fixed span (the whole span when no zero is found).
 std::string getText(const uint8_t* p, size_t span);
 // Writes at most span-1 bytes and zero-fills the rest of the span.

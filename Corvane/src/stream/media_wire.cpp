@@ -8,72 +8,53 @@
 
 namespace corvane {
 
-FrameHeader FrameHeader::read(const uint8_t* p) {
-  FrameHeader h;
-  h.magic = getU16(p);
-  h.status = getU16(p + 2);
-  h.stamp = getU32(p + 12);
-  h.length = getU32(p + 16);
-  h.one = getU32(p + 20);
-  h.length2 = getU32(p + 24);
-  h.width = getU16(p + 28);
-  h.height = getU16(p + 30);
-  h.codec = getU16(p + 32);
-  h.keyFlag = getU16(p + 34);
-  h.seconds = getU32(p + 36);
-  h.microseconds = getU32(p + 40);
-  return h;
-}
+namespace {
+// The bytes the layouts skip are not used: write() leaves them zero.
+constexpr auto kFrameLayout = [](auto& h, auto visit) {
+  visit(h.magic, 0);
+  visit(h.status, 2);
+  visit(h.stamp, 12);
+  visit(h.length, 16);
+  visit(h.one, 20);
+  visit(h.length2, 24);
+  visit(h.width, 28);
+  visit(h.height, 30);
+  visit(h.codec, 32);
+  visit(h.keyFlag, 34);
+  visit(h.seconds, 36);
+  visit(h.microseconds, 40);
+};
+constexpr auto kPacketLayout = [](auto& h, auto visit) {
+  visit(h.magic, 0);
+  visit(h.status, 2);
+  visit(h.stamp, 12);
+  visit(h.length, 16);
+  visit(h.packetLength, 22);
+  visit(h.width, 24);
+  visit(h.height, 26);
+  visit(h.type, 28);
+  visit(h.keyFlag, 30);
+  visit(h.seconds, 32);
+  visit(h.microseconds, 36);
+};
+}  // namespace
+
+FrameHeader FrameHeader::read(const uint8_t* p) { return readFields<FrameHeader>(p, kFrameLayout); }
 
 void FrameHeader::write(uint8_t* p) const {
   std::fill(p, p + kIpcFrameHeaderSize, uint8_t{0});
-  putU16(p, magic);
-  putU16(p + 2, status);
-  putU32(p + 12, stamp);
-  putU32(p + 16, length);
-  putU32(p + 20, one);
-  putU32(p + 24, length2);
-  putU16(p + 28, width);
-  putU16(p + 30, height);
-  putU16(p + 32, codec);
-  putU16(p + 34, keyFlag);
-  putU32(p + 36, seconds);
-  putU32(p + 40, microseconds);
+  writeFields(*this, p, kFrameLayout);
 }
 
 bool FrameHeader::wellFormed() const {
   return magic == kIpcMagic && one == 1 && length == length2;
 }
 
-PacketHeader PacketHeader::read(const uint8_t* p) {
-  PacketHeader h;
-  h.magic = getU16(p);
-  h.status = getU16(p + 2);
-  h.stamp = getU32(p + 12);
-  h.length = getU32(p + 16);
-  h.packetLength = getU16(p + 22);
-  h.width = getU16(p + 24);
-  h.height = getU16(p + 26);
-  h.type = getU16(p + 28);
-  h.keyFlag = getU16(p + 30);
-  h.seconds = getU32(p + 32);
-  h.microseconds = getU32(p + 36);
-  return h;
-}
+PacketHeader PacketHeader::read(const uint8_t* p) { return readFields<PacketHeader>(p, kPacketLayout); }
 
 void PacketHeader::write(uint8_t* p) const {
   std::fill(p, p + kIpcMediaPacketHeaderSize, uint8_t{0});
-  putU16(p, magic);
-  putU16(p + 2, status);
-  putU32(p + 12, stamp);
-  putU32(p + 16, length);
-  putU16(p + 22, packetLength);
-  putU16(p + 24, width);
-  putU16(p + 26, height);
-  putU16(p + 28, type);
-  putU16(p + 30, keyFlag);
-  putU32(p + 32, seconds);
-  putU32(p + 36, microseconds);
+  writeFields(*this, p, kPacketLayout);
 }
 
 size_t packetDataBytes(uint32_t announced, size_t received) {
