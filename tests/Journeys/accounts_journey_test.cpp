@@ -1,11 +1,14 @@
 // Accounts: the administrator adds an ordinary user (no rights) through the user manager and
 // switches to it. The new user watches the camera live, but every action a right guards is
 // refused with the program's own words and does nothing: remote playback, the remote set-up
-// of a device, PTZ, local recording, video adjustment; the user manager is closed to it.
+// of a device, PTZ, local recording, video adjustment, voice talk; the user manager is
+// closed to it.
 // Then the program is locked: a click asks for the password, a wrong one is refused, the
-// right one unlocks, and the click that asked has no other effect.
+// right one unlocks, and the click that asked has no other effect. Last, the administrator
+// grants PTZ control on the rights tree and the user's PTZ reaches the camera.
 #include <QRadioButton>
 #include <QSlider>
+#include <sstream>
 
 #include "DeviceSteps.h"
 #include "shell/DbHelpers.h"
@@ -25,6 +28,8 @@ constexpr const char* kUserName = "值班员";
 constexpr const char* kUserPassword = "duty2024";
 constexpr unsigned kRemotePlaybackEntry = 8140;   // the playback menu's "remote playback"
 constexpr unsigned kSwitchRefusedPreviews = 8614;  // "a channel is previewing or recording"
+constexpr unsigned kOpenTalkEntry = 8593;        // the device's "open voice talk"
+constexpr unsigned kPtzRightItem = 8600;         // the rights tree's "PTZ control"
 constexpr int kPtzUp = 1044;
 constexpr int kBrightness = 1068;                 // the video panel's first slider
 // Camera control messages (docs/protocols.md) a refused action must not send.
@@ -42,22 +47,32 @@ class Accounts : public DevicesJourney {
     CloseDatabase(db);
     return found && GetUserPower(TB_USER_INFO, name, power) == 1;
   }
-  // Control messages of a code the camera received so far.
+  // Control messages of a code the camera received so far (log lines "msg <channel> <code> ...").
   size_t CameraMessages(int code) {
-    const std::string prefix = "msg 0 " + std::to_string(code) + " ";
     size_t n = 0;
-    for (const std::string& line : camera().LogLines())
-      if (line.rfind(prefix, 0) == 0) ++n;
+    for (const std::string& line : camera().LogLines("msg ")) {
+      std::istringstream fields(line);
+      std::string msg, channel, got;
+      fields >> msg >> channel >> got;
+      if (got == std::to_string(code)) ++n;
+    }
     return n;
   }
-  void AnswerLogin(const QString& password, bool expectRefused = false) {
+  void SwitchUser(const QString& name, const QString& password) {
+    OnModal<CDlgUserLogin>([=, this](CDlgUserLogin* dlg) {
+      Type(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER), name);
+      Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), password);
+      ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+    });
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSwitchUser);
+  }
+  // The unlock dialog that comes next is given a wrong password, refused, and cancelled.
+  void UnlockWithWrongPassword(const QString& password) {
     OnModal<CDlgUserLogin>([=, this](CDlgUserLogin* dlg) {
       Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), password);
       ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
-      if (expectRefused) {
-        EXPECT_TRUE(dlg->isVisible()) << "a wrong password leaves the dialog up";
-        ClickId(dlg, CDlgUserLogin::IDC_CANCEL);
-      }
+      EXPECT_TRUE(dlg->isVisible()) << "a wrong password leaves the dialog up";
+      ClickId(dlg, CDlgUserLogin::IDC_CANCEL);
     });
   }
 };
@@ -93,12 +108,7 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     Shot(Main(), "journey_accounts_users");
 
     // Switch to it: the login dialog in its switch-user form.
-    OnModal<CDlgUserLogin>([&](CDlgUserLogin* dlg) {
-      Type(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER), kUserName);
-      Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), kUserPassword);
-      ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
-    });
-    ClickId(Main(), CTarnwickDlg::IDC_BtnSwitchUser);
+    SwitchUser(kUserName, kUserPassword);
     ASSERT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
     EXPECT_FALSE(CUser::GetInstance()->IsAdmin());
     EXPECT_EQ(Main()->CurrentPage(), Main()->GetPreviewDlg()) << "an ordinary user starts on the preview page";
@@ -140,6 +150,8 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     ASSERT_TRUE(WaitUntil([&] { return brightness && brightness->isVisible(); }));
     harness::KeyPress(brightness, Qt::Key_Right);
     EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_VIDEO_ADJUST)) << Said();
+    ContextMenu(tree, camItem, Text(kOpenTalkEntry));
+    EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_VOICE_TALK)) << Said();
     // Switching user is refused while a channel plays.
     ClickId(Main(), CTarnwickDlg::IDC_BtnSwitchUser);
     EXPECT_TRUE(SaidNotice(kSwitchRefusedPreviews)) << Said();
@@ -153,7 +165,7 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     // stays locked; the right one unlocks; the click itself did not change the page.
     ClickId(Main(), CTarnwickDlg::IDC_BntLock);
     ASSERT_TRUE(Main()->IsLocked());
-    AnswerLogin("wrong-pass", /*expectRefused=*/true);
+    UnlockWithWrongPassword("wrong-pass");
     harness::Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
     ASSERT_TRUE(WaitUntil([&] { return SaidNotice(8222); })) << Said();
     ASSERT_TRUE(WaitUntil([&] { return Main()->IsLocked(); }));
@@ -177,6 +189,40 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
     EXPECT_EQ(Main()->CurrentPage(), settings) << "unlocked, clicks work again";
     ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+    ClickId(preview, CDlgPreview::ID_STOP_ALL);
+    ASSERT_TRUE(WaitUntil([&] { return CPreviewManager::GetInstance()->GetCount() == 0; }));
+
+    // The administrator grants PTZ control on the rights tree; the user's PTZ then works.
+    SwitchUser(QString::fromStdU16String(ADMIN_NAME), QString::fromStdU16String(ADMIN_PASSWORD));
+    ASSERT_TRUE(CUser::GetInstance()->IsAdmin());
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+    ClickId(settings, CDlgSetttings::IDC_USERS);
+    ASSERT_TRUE(WaitUntil([&] { return users->isVisible(); }));
+    SelectItem(list, FindItem(list, kUserName));
+    auto* rights = Find<QTreeWidget>(users, CDlgUserMgr::IDC_RIGHTS);
+    ASSERT_TRUE(rights && rights->isEnabled()) << "an ordinary user's rights can be edited";
+    QTreeWidgetItem* ptzRight = FindItem(rights, Text(kPtzRightItem));
+    ASSERT_NE(ptzRight, nullptr);
+    EXPECT_EQ(ptzRight->checkState(0), Qt::Unchecked);
+    SelectItem(rights, ptzRight);
+    harness::KeyPress(rights, Qt::Key_Space);
+    EXPECT_EQ(ptzRight->checkState(0), Qt::Checked);
+    ASSERT_TRUE(StoredAccount(QString(kUserName).toStdU16String(), identity, power));
+    EXPECT_EQ(power, RIGHT_PTZ) << "the right is stored at once";
+    Shot(Main(), "journey_accounts_rights");
+
+    SwitchUser(kUserName, kUserPassword);
+    ASSERT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
+    const size_t noticesBefore = Ui().notices.size();
+    DoubleClickItem(tree, FindItem(tree, kCameraName)->child(0));
+    ASSERT_TRUE(WaitUntil([&] { return CPreviewManager::GetInstance()->GetCount() == 1; })) << Said();
+    ClickId(preview, CDlgPreview::ID_PANEL_PTZ);
+    Click(Find<CPTZButton>(preview, kPtzUp));
+    EXPECT_TRUE(WaitUntil([&] { return CameraMessages(kCameraPtzCommand) >= 2; }))
+        << "the press and the release of PTZ up reach the camera";
+    ClickId(preview, CDlgPreview::ID_RECORD);
+    EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_LOCAL_RECORD)) << "recording is still not granted";
+    EXPECT_EQ(Ui().notices.size(), noticesBefore + 1) << Said();
     ClickId(preview, CDlgPreview::ID_STOP_ALL);
   });
   EXPECT_EQ(Ui().unscriptedBoxes, 0);

@@ -1,6 +1,6 @@
 // Remote configuration: the administrator opens the recorder's configuration window from the
-// device manager, renames the device and turns recording on for its second channel, saves;
-// then opens the camera's parameter dialog, changes the frame rate and the PTZ address, saves.
+// device manager, renames the device and turns recording on for its second channel, saves,
+// and sees both again when the window is opened anew; then opens the camera's parameter dialog, changes the frame rate and the PTZ address, saves.
 // What the emulators hold afterwards is read back from their own state (wire records): the
 // changed values are there and every value the user did not touch is as it was.
 #include <QCheckBox>
@@ -114,6 +114,21 @@ TEST_F(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
     ASSERT_TRUE(WaitUntil([&] { return recorderDone; })) << "the configuration window never came and went";
     EXPECT_EQ(firstSummary, kConfigSaved);
     EXPECT_EQ(secondSummary, kConfigSaved);
+    // Opened again, the window reads the new name and the second channel's recording back.
+    bool reopened = false;
+    OnModalId(kConfigWindow, [&](QWidget* window) {
+      EXPECT_EQ(Find<QLineEdit>(window, kDeviceName)->text(), "Hall-DVR");
+      auto* tree = Find<QTreeWidget>(window, kPageTree);
+      SelectItem(tree, FindItem(tree, kRecordItem));
+      auto* channel = Find<QComboBox>(window, kChannelList);
+      EXPECT_FALSE(Find<QCheckBox>(window, kRecordOn)->isChecked()) << "the first channel records not";
+      Choose(channel, channel->itemText(1));
+      EXPECT_TRUE(Find<QCheckBox>(window, kRecordOn)->isChecked());
+      ClickId(window, kClose);
+      reopened = true;
+    });
+    RemoteSetupFromMenu(page, kRecorderName);
+    ASSERT_TRUE(WaitUntil([&] { return reopened; }));
 
     // The camera: its parameter dialog; the video page's frame rate, the PTZ page's address.
     bool cameraDone = false;
