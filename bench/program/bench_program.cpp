@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -90,11 +91,19 @@ void seedSavedPreviews(int windows) {
   if (!previews.SaveSession()) std::fprintf(stderr, "preivew.db was not written\n");
 }
 
+// The program's environment: its folder, its own place for the instance lock, no sound
+// device, and an offscreen screen of 1920 x 1080 (the main window fills the screen, so the
+// play windows get the size they would have on a usual monitor).
 std::vector<std::string> programEnv(const fs::path& home, const fs::path& runtime) {
   fs::create_directories(runtime);
   fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-  return {"TARNWICK_HOME=" + home.string(), "XDG_RUNTIME_DIR=" + runtime.string(), "QT_QPA_PLATFORM=offscreen",
-          "TARNWICK_AUDIO=null"};
+  const fs::path screen = runtime.parent_path() / "screen.json";
+  if (!fs::exists(screen))
+    std::ofstream(screen) << R"({"screens": [{"name": "bench", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
+                             R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})"
+                          << "\n";
+  return {"TARNWICK_HOME=" + home.string(), "XDG_RUNTIME_DIR=" + runtime.string(),
+          "QT_QPA_PLATFORM=offscreen:configfile=" + screen.string(), "TARNWICK_AUDIO=null"};
 }
 
 // Reads lines until one starts with "bench: <word>"; the rest of that line.
@@ -115,7 +124,7 @@ bool expect(bench::Child& child, const std::string& word, std::string* rest, int
 
 struct LiveResult {
   bool ok = false;
-  int windows = 0;
+  int windows = 0, mainWidth = 0, mainHeight = 0, windowWidth = 0, windowHeight = 0;
   double cores = 0, bareCores = 0;
   double receivedFps = 0, paintedFps = 0;
   int64_t received = 0, presented = 0, painted = 0, numbered = 0, skipped = 0;
@@ -165,7 +174,8 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir) {
   if (program.pid < 0 || !expect(program, "opened", &rest, 120000)) {
     r.failure = "the program did not open its windows (see its log)";
   } else {
-    r.windows = std::atoi(rest.c_str());
+    std::sscanf(rest.c_str(), "%d %dx%d %dx%d", &r.windows, &r.mainWidth, &r.mainHeight, &r.windowWidth,
+                &r.windowHeight);
     std::this_thread::sleep_for(std::chrono::seconds(kWarmSeconds));
     Counts c0, c1;
     const bool first = readCounts(program, &c0);
@@ -282,7 +292,9 @@ void printLive(const char* name, int n, const LiveResult& r) {
     row(what, "not measured", r.failure);
     return;
   }
-  row(what + ", program cores", fmt("%.2f (bare decode %.2f)", r.cores, r.bareCores),
+  row(what, fmt("%.0f x %.0f each", r.windowWidth, r.windowHeight),
+      fmt("in the main window of %.0f x %.0f (a screen of 1920 x 1080)", r.mainWidth, r.mainHeight));
+  row("  program cores", fmt("%.2f (bare decode %.2f)", r.cores, r.bareCores),
       "CPU seconds a second of the program process; bare: the same frames through one decoder a stream");
   row("  ratio to the bare decode", fmt("%.2f x", r.bareCores > 0 ? r.cores / r.bareCores : 0),
       "receive, decode, convert, present and paint, over decode alone (1.0 = no overhead)");

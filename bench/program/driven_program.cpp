@@ -2,15 +2,18 @@
 // process of its own, with a user's hands added. Once the main window is up, the user picks
 // the split layout with the layout picker and reopens the previews of the last session
 // (preivew.db) one by one: a click on the saved play window, a double click on the saved
-// channel in the device tree. Then the process answers on its standard input:
-//   "count" -> "bench: frames RECEIVED PRESENTED PAINTED NUMBERED SKIPPED" summed over the
+// channel in the device tree. Lines on its standard output start with "bench: ":
+//   "bench: opened N WxH wxh" once the previews are reopened: how many run, the main
+//   window's size and the first play window's; then, for each "count" on its standard input,
+//   "bench: frames RECEIVED PRESENTED PAINTED NUMBERED SKIPPED" summed over the
 // windows, where RECEIVED counts the video frames the streams took from the network (the
 // library's stream hook), PRESENTED the pictures presented to the play windows (the display
 // layer's count), PAINTED those the windows painted, NUMBERED the painted ones whose frame
 // number could be read, and SKIPPED the frames of the clip never painted (gaps in those
 // numbers).
 // Usage: bench_program --drive CLIP_FRAMES
-// Its CPU time is read from /proc by the benchmark; the counting costs a few additions.
+// Its CPU time is read from /proc by the benchmark; the counting costs little (an addition a
+// frame, the frame number read from a dozen blocks a paint).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFont>
@@ -178,7 +181,11 @@ int RunDrivenProgram(int argc, char** argv) {
     if (opened || !main || !main->isVisible()) return;
     opened = true;
     poll.stop();
-    say("opened " + std::to_string(reopenSaved(*main->GetPreviewDlg(), clipFrames)));
+    CDlgPreview& page = *main->GetPreviewDlg();
+    const int running = reopenSaved(page, clipFrames);
+    const QWidget* first = page.GetPlayScreen()->GetWnd(0);
+    say("opened " + std::to_string(running) + " " + std::to_string(main->width()) + "x" +
+        std::to_string(main->height()) + " " + std::to_string(first->width()) + "x" + std::to_string(first->height()));
   });
   poll.start(20);
 
