@@ -25,8 +25,14 @@ constexpr uint16_t kCameraNetwork = 0x0C03;
 // The configuration window's controls and texts.
 constexpr int kConfigWindow = 4000, kPageTree = 4000, kSave = 4001, kClose = 2;
 constexpr int kDeviceName = 1410, kChannelList = 4010, kRecordOn = 4046;
-constexpr const char* kRecordItem = "录像设置";      // the tree item "Record Setting"
-constexpr const char* kConfigSaved = "配置成功！";   // "Config successful!"
+// The configuration library's own words, in the program's language (it is handed the
+// language word: 9 English, otherwise Chinese).
+struct WindowTexts {
+  const char* recordItem;   // the tree item of the record page
+  const char* configSaved;  // the summary of a Save that wrote everything
+};
+constexpr WindowTexts kChinese{"录像设置", "配置成功！"};
+constexpr WindowTexts kEnglish{"Record Setting", "Config successful!"};
 
 std::string Text32(const std::vector<uint8_t>& r, size_t at) {
   std::string s(reinterpret_cast<const char*>(r.data() + at), 32);
@@ -43,7 +49,7 @@ std::vector<size_t> Changed(const std::vector<uint8_t>& before, const std::vecto
   return at;
 }
 
-class RemoteConfig : public DevicesJourney {
+class RemoteConfig : public DevicesJourney, public ::testing::WithParamInterface<bool> {
  protected:
   void ClickTab(QTabBar* tabs, int index) {
     ASSERT_NE(tabs, nullptr);
@@ -59,7 +65,10 @@ class RemoteConfig : public DevicesJourney {
   }
 };
 
-TEST_F(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) {
+TEST_P(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) {
+  const bool english = GetParam();
+  const WindowTexts& texts = english ? kEnglish : kChinese;
+  const QString suffix = english ? "_en" : "";
   ASSERT_TRUE(StartEmulatorsWithState());
   const auto deviceBefore = RecorderRecord(kRecorderDevice, 0);
   const auto schedule0Before = RecorderRecord(kRecorderSchedule, 0);
@@ -90,7 +99,7 @@ TEST_F(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
       Type(name, "Hall-DVR");
 
       auto* tree = Find<QTreeWidget>(window, kPageTree);
-      SelectItem(tree, FindItem(tree, kRecordItem));
+      SelectItem(tree, FindItem(tree, texts.recordItem));
       auto* channel = Find<QComboBox>(window, kChannelList);
       ASSERT_NE(channel, nullptr);
       ASSERT_GE(channel->count(), 2);
@@ -100,7 +109,7 @@ TEST_F(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
       EXPECT_FALSE(recordOn->isChecked());
       Click(recordOn);
       EXPECT_TRUE(recordOn->isChecked());
-      Shot(window, "journey_remote_config_recorder");
+      Shot(window, "journey_remote_config_recorder" + suffix);
 
       AnswerSummary(firstSummary);
       ClickId(window, kSave);
@@ -112,14 +121,14 @@ TEST_F(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
     });
     RemoteSetupFromMenu(page, kRecorderName);
     ASSERT_TRUE(WaitUntil([&] { return recorderDone; })) << "the configuration window never came and went";
-    EXPECT_EQ(firstSummary, kConfigSaved);
-    EXPECT_EQ(secondSummary, kConfigSaved);
+    EXPECT_EQ(firstSummary, texts.configSaved);
+    EXPECT_EQ(secondSummary, texts.configSaved);
     // Opened again, the window reads the new name and the second channel's recording back.
     bool reopened = false;
     OnModalId(kConfigWindow, [&](QWidget* window) {
       EXPECT_EQ(Find<QLineEdit>(window, kDeviceName)->text(), "Hall-DVR");
       auto* tree = Find<QTreeWidget>(window, kPageTree);
-      SelectItem(tree, FindItem(tree, kRecordItem));
+      SelectItem(tree, FindItem(tree, texts.recordItem));
       auto* channel = Find<QComboBox>(window, kChannelList);
       EXPECT_FALSE(Find<QCheckBox>(window, kRecordOn)->isChecked()) << "the first channel records not";
       Choose(channel, channel->itemText(1));
@@ -141,14 +150,14 @@ TEST_F(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
       ClickId(dlg, CDlgIPCVideoParam::IDC_SAVE);
       ClickTab(dlg->Tabs(), 5);
       Type(Find<QLineEdit>(dlg, CDlgIPCPTZParam::IDC_ADDRESS), "7");
-      Shot(dlg, "journey_remote_config_camera");
+      Shot(dlg, "journey_remote_config_camera" + suffix);
       ClickId(dlg, CDlgIPCPTZParam::IDC_SAVE);
       Click(Find<QToolButton>(dlg, CDlgIPCParamSetting::IDC_CLOSE));
       cameraDone = true;
     });
     RemoteSetupFromMenu(page, kCameraName);
     ASSERT_TRUE(WaitUntil([&] { return cameraDone; })) << "the parameter dialog never came and went";
-  });
+  }, StartOptions{english});
   EXPECT_TRUE(Ui().notices.empty()) << "no refusal or failure: " << QString::fromStdU16String(Ui().notices.front()).toStdString();
 
   // The recorder holds the new name; the number and loop recording went back as they were.
@@ -176,5 +185,8 @@ TEST_F(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
   EXPECT_EQ(CameraRecord(kCameraNetwork), camNetBefore) << "the network page was not saved";
   EXPECT_EQ(Ui().unscriptedBoxes, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(InBothLanguages, RemoteConfig, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "English" : "Chinese"; });
 
 }  // namespace
