@@ -1,11 +1,14 @@
-// Remote configuration: the administrator opens the recorder's configuration window from the
-// device manager, renames the device and turns recording on for its second channel, saves,
-// and sees both again when the window is opened anew; then opens the camera's parameter dialog, changes the frame rate and the PTZ address, saves.
-// What the emulators hold afterwards is read back from their own state (wire records): the
-// changed values are there and every value the user did not touch is as it was.
+// Remote configuration, in Chinese and in English: the administrator opens the recorder's
+// configuration window from the device manager, renames the device and turns recording on
+// for its second channel, saves, and sees both again when the window is opened anew; then
+// opens the camera's parameter dialog, changes the frame rate and the PTZ address, saves, and
+// moves the brightness slider (the camera follows at once). What the emulators hold
+// afterwards is read back from their own state (wire records): the changed values are there
+// and every value the user did not touch is as it was.
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSlider>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -21,6 +24,7 @@ constexpr uint32_t kRecorderNetwork = 43;
 constexpr uint16_t kCameraVideo = 0x0403;   // frame-rate index at 2, rate control 3, level 4
 constexpr uint16_t kCameraPtz = 0x0903;     // protocol name 1..32, address 33, speed 34
 constexpr uint16_t kCameraNetwork = 0x0C03;
+constexpr uint16_t kCameraPicture = 0x0407;  // brightness (u32) at 4, contrast 8, saturation 12
 
 // The configuration window's controls and texts.
 constexpr int kConfigWindow = 4000, kPageTree = 4000, kSave = 4001, kClose = 2;
@@ -77,6 +81,8 @@ TEST_P(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
   const auto videoBefore = CameraRecord(kCameraVideo);
   const auto ptzBefore = CameraRecord(kCameraPtz);
   const auto camNetBefore = CameraRecord(kCameraNetwork);
+  const auto pictureBefore = CameraRecord(kCameraPicture);
+  ASSERT_EQ(pictureBefore.size(), 16u);
   ASSERT_EQ(deviceBefore.size(), 132u);
   ASSERT_EQ(Text32(deviceBefore, 4), "DVR-EMU");
   ASSERT_EQ(schedule1Before.size(), 524u);
@@ -148,6 +154,15 @@ TEST_P(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
       EXPECT_EQ(rate->currentText(), "25 FPS") << "the dialog shows what the camera holds";
       Choose(rate, "15 FPS");
       ClickId(dlg, CDlgIPCVideoParam::IDC_SAVE);
+      // The picture page has no Save: the camera follows the slider at once.
+      ClickTab(dlg->Tabs(), 3);
+      auto* brightness = Find<QSlider>(dlg, CDlgIPCVideoParamII::IDC_BRIGHTNESS);
+      ASSERT_NE(brightness, nullptr);
+      EXPECT_EQ(brightness->value(), static_cast<int>(U32(pictureBefore, 4)));
+      brightness->setFocus();
+      harness::KeyPress(brightness, Qt::Key_Right);
+      EXPECT_TRUE(WaitUntil([&] { return U32(CameraRecord(kCameraPicture), 4) == U32(pictureBefore, 4) + 1; }))
+          << "the camera holds the slider's new brightness";
       ClickTab(dlg->Tabs(), 5);
       Type(Find<QLineEdit>(dlg, CDlgIPCPTZParam::IDC_ADDRESS), "7");
       Shot(dlg, "journey_remote_config_camera" + suffix);
@@ -183,6 +198,8 @@ TEST_P(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
   EXPECT_EQ(ptzAfter[33], 7);
   EXPECT_EQ(Changed(ptzBefore, ptzAfter), std::vector<size_t>{33}) << "protocol and speed untouched";
   EXPECT_EQ(CameraRecord(kCameraNetwork), camNetBefore) << "the network page was not saved";
+  const auto pictureAfter = CameraRecord(kCameraPicture);
+  for (size_t at : Changed(pictureBefore, pictureAfter)) EXPECT_TRUE(at >= 4 && at < 8) << "picture byte " << at;
   EXPECT_EQ(Ui().unscriptedBoxes, 0);
 }
 
