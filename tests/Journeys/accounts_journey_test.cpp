@@ -5,7 +5,8 @@
 // closed to it.
 // Then the program is locked: a click asks for the password, a wrong one is refused, the
 // right one unlocks, and the click that asked has no other effect. Last, the administrator
-// grants PTZ control on the rights tree and the user's PTZ reaches the camera.
+// grants PTZ control on the rights tree and the user's PTZ reaches the camera; started again,
+// the program logs the user in with that one right.
 #include <QRadioButton>
 #include <QSlider>
 #include <sstream>
@@ -225,6 +226,24 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     EXPECT_EQ(Ui().notices.size(), noticesBefore + 1) << Said();
     ClickId(preview, CDlgPreview::ID_STOP_ALL);
   });
+
+  // Started again, the start-up login offers the user last logged in; the account and its
+  // one right are there.
+  JourneyStartOptions asUser;
+  asUser.loginAsAdmin = false;
+  OnModal<CDlgUserLogin>([&](CDlgUserLogin* dlg) {
+    EXPECT_EQ(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER)->currentText(), kUserName);
+    Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), kUserPassword);
+    ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+  });
+  RunProgram([&] {
+    ASSERT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
+    EXPECT_TRUE(CUser::GetInstance()->HasRight(RIGHT_PTZ));
+    EXPECT_FALSE(CUser::GetInstance()->HasRight(RIGHT_LOCAL_RECORD | RIGHT_REMOTE_PLAYBACK | RIGHT_REMOTE_CONFIG |
+                                                RIGHT_VIDEO_ADJUST | RIGHT_VOICE_TALK));
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+    EXPECT_FALSE(Find(Main()->GetSettingsDlg(), CDlgSetttings::IDC_USERS)->isEnabled());
+  }, asUser);
   EXPECT_EQ(Ui().unscriptedBoxes, 0);
 }
 
