@@ -1,7 +1,8 @@
 // Remote playback as a user does it: the recorder's channel 1 searched for today on the remote
-// playback page (all kinds, then scheduled only), a found file played with its pictures shown,
+// playback page (scheduled only, then all kinds), a found file played with its pictures shown,
 // paused, stepped a frame, sped up, slowed down and back to normal, a snapshot taken, the sound
-// switched on and off, the file downloaded (the bytes are the recorder's own) and stopped.
+// switched on and off, the file downloaded (the bytes are the recorder's own), a frame back
+// and the stop.
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
@@ -176,6 +177,12 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     ASSERT_GT(original.size(), 1000u);
     EXPECT_TRUE(ReadFile(copy) == original) << copy << " differs from the recorder's " << asked;
     Shot(Main(), "journey_remote_download");
+
+    // Frame back only shows the play image on the play button.
+    auto* play = Find<CStateButton>(page, CPlaybackPageBase::IDC_PLAY);
+    EXPECT_EQ(play->GetState(), 1);
+    ClickId(page, CPlaybackPageBase::IDC_FRAME_BACK);
+    EXPECT_EQ(play->GetState(), 0);
 
     ClickId(page, CPlaybackPageBase::IDC_STOP);
     EXPECT_EQ(page->PlayState(), -1);

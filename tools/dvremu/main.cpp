@@ -102,8 +102,9 @@ int main(int argc, char** argv) {
   }
   dvremu::StreamClip clip;
   std::string error;
+  // Ten seconds of numbered frames: long enough to pause, step and seek in a recording.
   const bool ok = clipPath.empty()
-                      ? dvremu::generatedClip(mpeg4, 352, 288, 50, 25, true, &clip, &error)
+                      ? dvremu::generatedClip(mpeg4, 352, 288, 250, 25, true, &clip, &error)
                       : dvremu::clipFromFile(clipPath, &clip, &error);
   if (!ok) {
     std::fprintf(stderr, "dvremu: no clip: %s\n", error.c_str());
