@@ -327,6 +327,30 @@ TEST_F(LiveVideo, ClipFilesServeLiveVideoAndTheFileList) {
   std::filesystem::remove(path + ".idx");
 }
 
+TEST_F(LiveVideo, AStreamThatStopsSendingShowsItsStatusInPlaceOfTheLastPicture) {
+  // The status is due a scaled 10 seconds after the last frame; the camera sends no more,
+  // however often the stream connects again.
+  plat::setTimeScale(0.1);
+  HeadlessWindow w;
+  FrameLog log;
+  IPC_HANDLE h = open(log, w.handle, 1);
+  ASSERT_TRUE(waitFrames(log, 3));
+  media.setLiveFrames({});
+  // The status picture is the player's own black one with the state texts in its middle.
+  auto rowBrightness = [&] {
+    plat::PresentedFrame pic;
+    if (!plat::presentedFrame(w.handle, &pic) || pic.width <= 0) return -1;
+    const uint8_t* row = pic.bits + static_cast<size_t>(pic.height / 4) * pic.stride;
+    int sum = 0;
+    for (int c = 0; c < pic.width; ++c) sum += row[c * 4] + row[c * 4 + 1] + row[c * 4 + 2];
+    return sum;
+  };
+  ASSERT_TRUE(cam.waitUntil([&] { return rowBrightness() > 0; }));
+  EXPECT_TRUE(cam.waitUntil([&] { return rowBrightness() == 0; }));
+  EXPECT_LE(log.size(), framesOf(testClip(clipgen::Codec::H264)).size());
+  IPC_StreamClose(h);
+}
+
 TEST_F(LiveVideo, StreamExportsRefuseUnknownHandles) {
   IPC_HANDLE bogus = reinterpret_cast<IPC_HANDLE>(intptr_t{12345678});
   uint8_t info[kIpcLoginInfoSize];

@@ -2,6 +2,8 @@
 // into pictures (only a decode that produced a picture queues one) and keeps the presentation
 // clock and the statistics line; the render thread shows the oldest picture on every pacer
 // tick and adapts the pacer to how many pictures wait.
+#include <chrono>
+
 #include "plat/clock.h"
 #include "stream/frame_stats.h"
 #include "stream/live_stream.h"
@@ -11,9 +13,10 @@
 namespace corvane {
 
 namespace {
-constexpr int kEmptyPassSleepMs = 5;
 constexpr int kNoPictureSleepMs = 1;
-constexpr int kEmptyPassesBeforeStatus = 2000;  // about 10 seconds without a frame
+// The connection status shows after this long without a frame (2,000 empty passes of 5 ms),
+// and again each time as long again passes.
+constexpr int kStatusAfterMs = 2000 * 5;
 constexpr int kRenderWaitMs = 1000;
 }  // namespace
 
@@ -26,23 +29,27 @@ void setPlayerWindow(VideoPlayer& player, intptr_t window) { player.SetMainWindo
 void LiveStream::decodeBody() {
   uint8_t* frame = nullptr;
   uint8_t* picture = nullptr;
-  int emptyPasses = 0;
+  // Waiting for a frame sleeps until the status is due: the receive thread's frame and the
+  // stop wake the wait at once, so an idle stream costs no wake-ups in between.
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point statusDue{};  // none while frames come
   bool haveTime = false;
   uint64_t lastTime = 0;
   FrameStats stats;
   // Ends on the quit message.
   while (!quitPosted()) {
     if (!frame) {
-      // Woken at once by the receive thread's frame or by the stop.
-      frame = frames_.takeReadyWait(kEmptyPassSleepMs);
+      if (statusDue == Clock::time_point{})
+        statusDue = Clock::now() + plat::scaledDuration(kStatusAfterMs);
+      frame = frames_.takeReadyUntil(statusDue);
       if (!frame) {
-        if (++emptyPasses > kEmptyPassesBeforeStatus) {
+        if (Clock::now() >= statusDue) {
           player_->DrawStatusText(videoState_.load(), audioState_.load());
-          emptyPasses = 0;
+          statusDue = {};
         }
         continue;
       }
-      emptyPasses = 0;
+      statusDue = {};
       player_->ClearStatusText();
     }
     if (!picture) picture = pictures_->takeFreeWait(kNoPictureSleepMs);

@@ -92,10 +92,13 @@ uint8_t* FramePool::takeFreeWait(int productMs) {
 }
 
 uint8_t* FramePool::takeReadyWait(int productMs) {
+  return takeReadyUntil(std::chrono::steady_clock::now() + plat::scaledDuration(productMs));
+}
+
+uint8_t* FramePool::takeReadyUntil(std::chrono::steady_clock::time_point deadline) {
   std::unique_lock<std::mutex> lk(mutex_);
   uint8_t* p = nullptr;
-  readyCv_.wait_for(lk, plat::scaledDuration(productMs),
-                    [&] { return cancelled_ || (p = ready_.pop()) != nullptr; });
+  readyCv_.wait_until(lk, deadline, [&] { return cancelled_ || (p = ready_.pop()) != nullptr; });
   return p;
 }
 

@@ -5,6 +5,7 @@
 // count), at the size the stream needs, and grows when a larger frame or picture comes (up
 // to the pool's limit). The threads on either side wait for a buffer and are woken at once
 // when one is put in, or when their stop cancels the waits.
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -59,6 +60,8 @@ class FramePool {
   // As above, waiting up to `productMs` (scaled) for one; null on time-out or cancel.
   uint8_t* takeFreeWait(int productMs);
   uint8_t* takeReadyWait(int productMs);
+  // The oldest ready buffer, waiting until `deadline` (real time) for one.
+  uint8_t* takeReadyUntil(std::chrono::steady_clock::time_point deadline);
   // Ends every wait at once and makes later ones return at once, until resumed.
   void cancelWaits();
   void resumeWaits();
