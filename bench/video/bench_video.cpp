@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -186,6 +187,43 @@ void BM_Decode_Ours(benchmark::State& st) {
 }
 BENCHMARK(BM_Decode_Ours)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+#ifdef HAVE_LIBYUV
+// Ours against libyuv on cold 1080p pictures, taking turns: rounds of a few pictures each
+// way, so both meet the same load on a shared machine. Returns libyuv's time over ours
+// (the median of the rounds' ratios).
+double coldTurns() {
+  Frames f(1920, 1080, true);
+  constexpr int kRounds = 21, kPerTurn = 96;
+  std::vector<double> ratios;
+  auto turn = [&](bool ours) {
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int k = 0; k < kPerTurn; ++k) {
+      const size_t i = f.take();
+      if (ours)
+        corvane::convertI420(corvane::kPixelRgb32, f.y(i), f.u(i), f.v(i), f.w, f.h, f.out[i].data(), f.w * 4);
+      else
+        libyuv::I420ToARGB(f.y(i), f.w, f.u(i), f.w / 2, f.v(i), f.w / 2, f.out[i].data(), f.w * 4, f.w, f.h);
+      benchmark::DoNotOptimize(f.out[i].data());
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  };
+  for (int r = 0; r < kRounds; ++r) {
+    // Who goes first alternates, so neither always meets the other's leftovers.
+    double ours, theirs;
+    if (r % 2) {
+      ours = turn(true);
+      theirs = turn(false);
+    } else {
+      theirs = turn(false);
+      ours = turn(true);
+    }
+    ratios.push_back(theirs / ours);
+  }
+  std::sort(ratios.begin(), ratios.end());
+  return ratios[ratios.size() / 2];
+}
+#endif
+
 // Collects the mean real time of each run to print the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -219,10 +257,16 @@ int main(int argc, char** argv) {
   }
   std::printf("\n%-60s %-12s %s\n", "measure", "now", "goal");
   {
+#ifdef HAVE_LIBYUV
+    const double cold = coldTurns();
+    std::printf("%-60s %-12s %s %s\n", "I420 -> RGB32 1080p, pictures not in cache (turns)",
+                (std::to_string(cold).substr(0, 4) + "x libyuv").c_str(), ">= 1.0x libyuv",
+                cold >= 1.0 ? "met" : "NOT");
+#endif
     auto ours = reporter.times.find("BM_Convert_Ours/1920/1080/1");
     auto ref = reporter.times.find("BM_Convert_Libyuv/1920/1080/1");
     if (ours != reporter.times.end() && ref != reporter.times.end() && ours->second > 0)
-      std::printf("%-60s %-12s %s\n", "I420 -> RGB32 1080p, pictures not in cache",
+      std::printf("%-60s %-12s %s\n", "  the same, one benchmark after the other",
                   (std::to_string(ref->second / ours->second).substr(0, 4) + "x libyuv").c_str(),
                   ">= 1.0x libyuv");
     ours = reporter.times.find("BM_Convert_Ours/1920/1080/0");

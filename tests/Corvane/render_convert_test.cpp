@@ -139,5 +139,25 @@ TEST(Converter, ConvertsEveryColumnAndOnlyThePicturesRows) {
   EXPECT_FALSE(convertI420(5, p.y.data(), p.u.data(), p.v.data(), 8, 2, nullptr, 0));
 }
 
+TEST(Converter, StreamedPlaneCopyPacksEveryRowWhateverTheWidthAndAlignment) {
+  std::mt19937 rng(11);
+  for (int width : {1, 15, 16, 17, 63, 64, 65, 130, 352}) {
+    for (int offset : {0, 1, 8, 15}) {
+      const int rows = 5, stride = width + 32;
+      std::vector<uint8_t> src(static_cast<size_t>(stride) * rows);
+      for (auto& b : src) b = static_cast<uint8_t>(rng());
+      // One guard byte on either side of the packed rows.
+      std::vector<uint8_t> dst(static_cast<size_t>(width) * rows + 64 + 2, 0xA5);
+      uint8_t* d = dst.data() + 1 + (16 - reinterpret_cast<uintptr_t>(dst.data() + 1) % 16) % 16 + offset;
+      copyPlaneStreamed(src.data(), stride, width, rows, d);
+      for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < width; ++c)
+          ASSERT_EQ(d[r * width + c], src[static_cast<size_t>(r) * stride + c]) << width << " " << offset;
+      EXPECT_EQ(d[-1], 0xA5);
+      EXPECT_EQ(d[width * rows], 0xA5);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace corvane

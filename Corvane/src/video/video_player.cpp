@@ -5,6 +5,7 @@
 
 #include "plat/log.h"
 #include "audio/le.h"
+#include "video/yuv_convert.h"
 
 namespace corvane {
 
@@ -89,14 +90,13 @@ int VideoPlayer::decodeLoop(const uint8_t* data, uint32_t length, int codec, Sin
 
 namespace {
 
+// The picture is read next when the render thread's turn comes, after the other streams'
+// work has gone through the caches: it is written around them.
 void copyPlanes(const CTDecOutput& out, uint8_t* y, uint8_t* u, uint8_t* v) {
   const int w = out.width, h = out.height;
-  for (int r = 0; r < h; ++r)
-    std::memcpy(y + static_cast<size_t>(r) * w, out.y + static_cast<ptrdiff_t>(r) * out.yStride, w);
-  for (int r = 0; r < h / 2; ++r) {
-    std::memcpy(u + static_cast<size_t>(r) * (w / 2), out.u + static_cast<ptrdiff_t>(r) * out.uStride, w / 2);
-    std::memcpy(v + static_cast<size_t>(r) * (w / 2), out.v + static_cast<ptrdiff_t>(r) * out.vStride, w / 2);
-  }
+  copyPlaneStreamed(out.y, out.yStride, w, h, y);
+  copyPlaneStreamed(out.u, out.uStride, w / 2, h / 2, u);
+  copyPlaneStreamed(out.v, out.vStride, w / 2, h / 2, v);
 }
 
 }  // namespace

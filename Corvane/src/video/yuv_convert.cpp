@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 namespace corvane {
 namespace {
@@ -162,16 +163,14 @@ __attribute__((target("avx2"))) inline void store16Rgb32(__m256i yp, __m256i rv,
   __m256i r0 = _mm256_unpackhi_epi8(br, g0);   // r 0 pairs
   __m256i lo = _mm256_unpacklo_epi16(bg, r0);  // pixels 0-3 | 8-11
   __m256i hi = _mm256_unpackhi_epi16(bg, r0);  // pixels 4-7 | 12-15
-  const __m256i p0 = _mm256_permute2x128_si256(lo, hi, 0x20);
-  const __m256i p1 = _mm256_permute2x128_si256(lo, hi, 0x31);
-  if constexpr (kStream) {  // `dst` on 16 bytes
-    _mm_stream_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(p0));
-    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 16), _mm256_extracti128_si256(p0, 1));
-    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 32), _mm256_castsi256_si128(p1));
-    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 48), _mm256_extracti128_si256(p1, 1));
+  if constexpr (kStream) {  // `dst` on 16 bytes: each quarter goes straight to its place
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(lo));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 16), _mm256_castsi256_si128(hi));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 32), _mm256_extracti128_si256(lo, 1));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 48), _mm256_extracti128_si256(hi, 1));
   } else {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), p0);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32), p1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_permute2x128_si256(lo, hi, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
   }
 }
 
@@ -277,6 +276,28 @@ SimdLevel simdLevel() { return g_level; }
 uint32_t convertPixel(int y, int u, int v) {
   Rgb c = pixel(y, u, v);
   return static_cast<uint32_t>(c.r) << 16 | static_cast<uint32_t>(c.g) << 8 | c.b;
+}
+
+void copyPlaneStreamed(const uint8_t* src, int srcStride, int width, int rows, uint8_t* dst) {
+  if (!src || !dst || width <= 0 || rows <= 0) return;
+  for (int r = 0; r < rows; ++r) {
+    const uint8_t* s = src + static_cast<ptrdiff_t>(r) * srcStride;
+    uint8_t* d = dst + static_cast<size_t>(r) * width;
+    // Up to the first 16-byte boundary of the destination, then whole lines streamed.
+    int x = std::min(width, static_cast<int>((16 - reinterpret_cast<uintptr_t>(d) % 16) % 16));
+    std::memcpy(d, s, static_cast<size_t>(x));
+    for (; x + 64 <= width; x += 64) {
+      _mm_prefetch(reinterpret_cast<const char*>(s + x + 512), _MM_HINT_T0);
+      for (int k = 0; k < 64; k += 16)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + x + k),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x + k)));
+    }
+    for (; x + 16 <= width; x += 16)
+      _mm_stream_si128(reinterpret_cast<__m128i*>(d + x),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x)));
+    std::memcpy(d + x, s + x, static_cast<size_t>(width - x));
+  }
+  _mm_sfence();  // the streamed lines are seen by whoever is handed the picture
 }
 
 bool convertI420(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,

@@ -20,6 +20,10 @@ enum class SimdLevel { Scalar = 0, Sse2 = 1, Avx2 = 2 };
 bool convertI420(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
                  int height, uint8_t* dst, int pitch);
 
+// Copies `rows` rows of `width` bytes from rows `srcStride` apart into packed rows, writing
+// around the caches: for a picture that is read again only when its turn to be shown comes.
+void copyPlaneStreamed(const uint8_t* src, int srcStride, int width, int rows, uint8_t* dst);
+
 // The best level this processor runs; tests force lower ones to compare them.
 SimdLevel bestSimdLevel();
 void forceSimdLevel(SimdLevel level);  // clamped to what the processor runs
