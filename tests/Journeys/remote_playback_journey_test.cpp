@@ -16,6 +16,7 @@
 #include "dvremu/services.h"
 #include "plat/paths.h"
 #include "shell/TarnwickDlg.h"
+#include "view/DlgLPlayback.h"
 #include "view/DlgPlayback.h"
 #include "view/PlayScreen.h"
 #include "view/PlayWnd.h"
@@ -24,7 +25,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kRemotePlayback = 8140;  // the playback button's menu entry
+constexpr unsigned kLocalPlayback = 8139, kRemotePlayback = 8140;  // the playback button's menu
+constexpr unsigned kDownloads = 8334;  // the local page's kind of recording
 constexpr unsigned kSearchEnded = 8534, kSnapshotTaken = 8350;
 constexpr size_t kFileNameAt = 8, kFileNameChars = 32;  // in the recorder's file requests
 
@@ -187,6 +189,30 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     ClickId(page, CPlaybackPageBase::IDC_STOP);
     EXPECT_EQ(page->PlayState(), -1);
     EXPECT_FALSE(page->IsBusy());
+
+    // The download is found among the day's downloads on the local playback page, and plays.
+    OnMenu(Text(kLocalPlayback));
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
+    CDlgLPlayback* local = Main()->GetLPlaybackDlg();
+    ASSERT_TRUE(WaitUntil([&] { return local->isVisible(); })) << Said();
+    QTreeWidget* localTree = local->GetDeviceTree();
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(localTree, "Recorder") != nullptr; }));
+    SelectItem(localTree, FindItem(localTree, "Recorder")->child(0));
+    Choose(local->GetTypeCombo(), Text(kDownloads));
+    notices = Ui().notices.size();
+    ClickId(local, CPlaybackPageBase::IDC_FIND);
+    ASSERT_TRUE(WaitUntil([&] { return !NoticesAfter(notices, kSearchEnded).empty(); })) << Said();
+    CScheduleCtrl* localBar = local->GetTimeBar();
+    ASSERT_EQ(localBar->CellCount(), 1);
+    EXPECT_EQ(fs::path(plat::toNativePath(localBar->GetCellName(0))).lexically_normal(), copy.lexically_normal());
+    EXPECT_EQ(localBar->Cell(0).StartHour, 2);
+    ASSERT_TRUE(localBar->GetCellRect(localBar->Cell(0), cell));
+    harness::Click(localBar, cell.center());
+    const plat::WindowHandle localWnd = local->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
+    ASSERT_TRUE(Playing(localWnd)) << Said();
+    EXPECT_TRUE(local->IsPlaying());
+    Shot(Main(), "journey_local_playback_download");
+    ClickId(local, CPlaybackPageBase::IDC_STOP);
   });
   EXPECT_EQ(Ui().unscriptedBoxes, 0) << Said();
 }
