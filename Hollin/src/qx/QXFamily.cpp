@@ -1,5 +1,6 @@
 // The recorder family (device type 1), registered when the library loads.
 #include "Hollin/DevFamily.h"
+#include "RemoteFileMakers.h"
 #include "localplay/LocalPlayback.h"
 #include "qx/QXAlarm.h"
 #include "qx/QXConfig.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-class QXFamily : public DevFamily {
+class QXDevices : public DevFamily {
  public:
   IDevUserLogin* MakeLogin(CDevInfo* info) override { return new CDevQXUserLogin(info); }
   IDevPreview* MakePreview(IDevUserLogin*, DevHandle loginId, long channel) override {
@@ -27,25 +28,10 @@ class QXFamily : public DevFamily {
     return new CDevQXAlarm(loginId);
   }
   IDevLocalPlayback* MakeLocalPlayback(IDevUserLogin*) override { return MakeQXLocalPlayback(); }
-  CDevRemoteFileFinder* MakeFinder(IDevUserLogin* login, tagSearchFileCondition* c) override {
-    return new CDevQXRemoteFileFinder(login, c);
-  }
-  CDevRemoteFileDownloader* MakeDownloader(IDevUserLogin* login, const char* remote,
-                                           const char* local) override {
-    return new CDevQXRemoteFileDownloader(login, remote, local);
-  }
-  CDevRemoteFileDownloader* MakeDownloader(IDevUserLogin* login, long channel, TIME* start,
-                                           TIME* end, char* path) override {
-    return new CDevQXRemoteFileDownloader(login, channel, start, end, path);
-  }
-  CDevRemotePlayback* MakePlayback(IDevUserLogin* login, HWND window, const char* name) override {
-    return new CDevQXRemotePlayback(login, window, name);
-  }
-  CDevRemotePlayback* MakePlayback(IDevUserLogin* login, HWND window, long channel, TIME* start,
-                                   TIME* end) override {
-    return new CDevQXRemotePlayback(login, window, channel, start, end);
-  }
 };
+
+using QXFamily = hollin::RemoteFileMakers<QXDevices, CDevQXRemoteFileFinder, CDevQXRemoteFileDownloader,
+                                          CDevQXRemotePlayback>;
 
 QXFamily g_family;
 
