@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -39,6 +40,26 @@ class DevicesJourney : public JourneyTest {
   std::vector<uint8_t> RecorderRecord(uint32_t getCode, uint32_t channel) const {
     return emustate::readFile(StateDir(), emustate::recorderRecordName(getCode, channel))
         .value_or(std::vector<uint8_t>{});
+  }
+
+  // Every record both emulators hold now, by file name.
+  std::map<std::string, std::vector<uint8_t>> StateSnapshot() const {
+    std::map<std::string, std::vector<uint8_t>> all;
+    for (const auto& e : std::filesystem::directory_iterator(StateDir())) {
+      const std::string name = e.path().filename().string();
+      if (name.ends_with(".bin")) all[name] = emustate::readFile(StateDir(), name).value_or(std::vector<uint8_t>{});
+    }
+    return all;
+  }
+  // The names of the records that differ between two snapshots.
+  static std::vector<std::string> ChangedRecords(const std::map<std::string, std::vector<uint8_t>>& before,
+                                                 const std::map<std::string, std::vector<uint8_t>>& after) {
+    std::vector<std::string> changed;
+    for (const auto& [name, bytes] : after) {
+      auto it = before.find(name);
+      if (it == before.end() || it->second != bytes) changed.push_back(name);
+    }
+    return changed;
   }
 
   // The settings page with its device manager page on show.

@@ -98,13 +98,24 @@ TEST_P(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
     // The recorder: its configuration window, opened from the device's menu.
     bool recorderDone = false;
     QString firstSummary, secondSummary;
+    QString untouchedSummary;
     OnModalId(kConfigWindow, [&](QWidget* window) {
       auto* name = Find<QLineEdit>(window, kDeviceName);
       ASSERT_NE(name, nullptr);
       EXPECT_EQ(name->text(), "DVR-EMU") << "the window shows what the recorder holds";
-      Type(name, "Hall-DVR");
 
+      // Every page looked at, nothing edited: Save writes nothing.
       auto* tree = Find<QTreeWidget>(window, kPageTree);
+      const auto untouched = StateSnapshot();
+      for (int g = 0; g < tree->topLevelItemCount(); ++g)
+        for (int i = 0; i < tree->topLevelItem(g)->childCount(); ++i) SelectItem(tree, tree->topLevelItem(g)->child(i));
+      SelectItem(tree, tree->topLevelItem(0)->child(0));
+      AnswerSummary(untouchedSummary);
+      ClickId(window, kSave);
+      EXPECT_EQ(ChangedRecords(untouched, StateSnapshot()), std::vector<std::string>{})
+          << "records written though nothing was edited";
+
+      Type(name, "Hall-DVR");
       SelectItem(tree, FindItem(tree, texts.recordItem));
       auto* channel = Find<QComboBox>(window, kChannelList);
       ASSERT_NE(channel, nullptr);
@@ -127,6 +138,7 @@ TEST_P(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
     });
     RemoteSetupFromMenu(page, kRecorderName);
     ASSERT_TRUE(WaitUntil([&] { return recorderDone; })) << "the configuration window never came and went";
+    EXPECT_EQ(untouchedSummary, texts.configSaved);
     EXPECT_EQ(firstSummary, texts.configSaved);
     EXPECT_EQ(secondSummary, texts.configSaved);
     // Opened again, the window reads the new name and the second channel's recording back.

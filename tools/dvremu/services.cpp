@@ -89,7 +89,7 @@ constexpr size_t kPtzChannelAt = 0, kPtzSpeedAt = 4, kPtzActionAt = 8, kPtzPrese
 constexpr uint32_t kPresetSet = 15, kPresetClear = 17;
 constexpr uint32_t kCruisePreset = 30, kCruiseDwell = 31, kCruiseSpeed = 32, kCruiseClear = 33;
 constexpr size_t kCruiseStopBytes = 4;  // preset, dwell, speed, reserved
-constexpr uint32_t kTimeGet = 38, kNetworkGet = 43, kNtpGet = 44, kDeviceGet = 62;
+constexpr uint32_t kTimeGet = 38, kNetworkGet = 43, kNtpGet = 44, kCompressionGet = 58, kDeviceGet = 62;
 constexpr long kDeviceWritten = 44;  // the bytes of the device record a write carries
 constexpr long kChannelWord = 4;     // a write's first word: the channel word, not a field
 
@@ -123,6 +123,16 @@ std::vector<uint8_t> defaultRecord(const ConfigCode& c, uint32_t channel) {
   } else if (c.get == kNtpGet) {
     std::memcpy(&r[0], "127.0.0.1", 9);  // time server, switched off
     put32(&r[68], 123);                  // its port
+  } else if (c.get == kCompressionGet) {
+    // As a recorder leaves the factory: the main stream D1, variable rate up to 1536K at the
+    // full frame rate; the sub-stream CIF, fixed 64K at 6 frames a second.
+    const uint8_t main[4] = {0, 0, 0, 1}, sub[4] = {0, 3, 1, 2};  // type, resolution, rate type, quality
+    std::memcpy(&r[4], main, 4);
+    put32(&r[8], 21);
+    put32(&r[12], 0);
+    std::memcpy(&r[16], sub, 4);
+    put32(&r[20], 4);
+    put32(&r[24], 8);
   } else if (c.get == kDeviceGet) {
     put32(&r[0], 132);
     std::memcpy(&r[4], "DVR-EMU", 7);
