@@ -1,11 +1,13 @@
 // Remote playback as a user does it: the recorder's channel 1 searched for today on the remote
 // playback page (scheduled only, then all kinds), a found file played with its pictures shown,
 // paused, stepped a frame, sped up, slowed down and back to normal, a snapshot taken, the sound
-// switched on and off, the file downloaded (the bytes are the recorder's own), a frame back
-// and the stop.
+// switched on and off, another file chosen on the time bar, that file downloaded (the bytes are
+// the recorder's own), a frame back and the stop; then the download found and played on the
+// local playback page.
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -119,6 +121,7 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     QRect cell;
     ASSERT_TRUE(bar->GetCellRect(bar->Cell(2), cell));
     harness::Click(bar, cell.center());
+    const auto firstCellClick = std::chrono::steady_clock::now();
     const plat::WindowHandle wnd = page->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
     ASSERT_TRUE(Playing(wnd)) << Said();
     EXPECT_EQ(page->PlayState(), 0);
@@ -162,6 +165,21 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     ClickId(page, CPlaybackPageBase::IDC_SOUND);
     EXPECT_EQ(sound->GetState(), 0);
 
+    // Another cell clicked (the time bar takes one click in two seconds): the 03:00 file
+    // replaces the one playing.
+    while (std::chrono::steady_clock::now() < firstCellClick + std::chrono::milliseconds(2500)) PumpFor(50);
+    ASSERT_TRUE(bar->GetCellRect(bar->Cell(3), cell));
+    harness::Click(bar, cell.center());
+    ASSERT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
+      return journey::Requests(recorder(), dvremu::kReplay).size() >= 2;
+    }));
+    EXPECT_EQ(journey::Requests(recorder(), dvremu::kReplay)[1].Text(kFileNameAt, kFileNameChars), "today_ch1_300.rec");
+    EXPECT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
+      return !journey::Requests(recorder(), dvremu::kReplayStop).empty();
+    })) << "the first playback is stopped on the recorder";
+    EXPECT_EQ(page->PlayingName(), u"today_ch1_300.rec");
+    EXPECT_TRUE(Playing(wnd));
+
     // The download of the file playing: the progress ends in "Finish" and the bytes are the
     // recorder's.
     ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
@@ -172,7 +190,7 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     const std::vector<journey::Logged> downloads = journey::Requests(recorder(), dvremu::kDownload);
     ASSERT_EQ(downloads.size(), 1u);
     const std::string asked = downloads[0].Text(kFileNameAt, kFileNameChars);
-    EXPECT_EQ(asked, "today_ch1_200.rec");
+    EXPECT_EQ(asked, "today_ch1_300.rec");
     const fs::path copy = plat::toNativePath(page->LastDownloadPath());
     EXPECT_EQ(copy.parent_path(), fs::path(Drive('c')) / "DownloadFile");
     const std::vector<uint8_t> original = ReadFile(recordings / asked);
@@ -205,7 +223,7 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     CScheduleCtrl* localBar = local->GetTimeBar();
     ASSERT_EQ(localBar->CellCount(), 1);
     EXPECT_EQ(fs::path(plat::toNativePath(localBar->GetCellName(0))).lexically_normal(), copy.lexically_normal());
-    EXPECT_EQ(localBar->Cell(0).StartHour, 2);
+    EXPECT_EQ(localBar->Cell(0).StartHour, 3);
     ASSERT_TRUE(localBar->GetCellRect(localBar->Cell(0), cell));
     harness::Click(localBar, cell.center());
     const plat::WindowHandle localWnd = local->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
