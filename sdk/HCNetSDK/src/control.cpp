@@ -44,11 +44,7 @@ int32_t NET_DVR_FindNextLog(int32_t logHandle, uint8_t* record) {
 }
 
 int NET_DVR_FindLogClose(int32_t logHandle) {
-  const int32_t lib = hcnet::ToLib(logHandle, Kind::Log);
-  if (lib < 0) return 0;
-  const int r = QX_DVR_FindLogClose(lib);
-  hcnet::Retire(logHandle);  // the library lets the search go whatever the answer
-  return r == 1 ? 1 : 0;
+  return hcnet::CloseHandle(logHandle, Kind::Log, QX_DVR_FindLogClose) == 1 ? 1 : 0;
 }
 
 int32_t NET_DVR_SetupAlarmChan(int32_t loginId) {
@@ -56,11 +52,7 @@ int32_t NET_DVR_SetupAlarmChan(int32_t loginId) {
 }
 
 int NET_DVR_CloseAlarmChan(int32_t alarmHandle) {
-  const int32_t lib = hcnet::ToLib(alarmHandle, Kind::Alarm);
-  if (lib < 0) return 0;
-  const int r = QX_DVR_CloseAlarmChan(lib);
-  hcnet::Retire(alarmHandle);  // the library lets the channel go whatever the answer
-  return r == 1 ? 1 : 0;
+  return hcnet::CloseHandle(alarmHandle, Kind::Alarm, QX_DVR_CloseAlarmChan) == 1 ? 1 : 0;
 }
 
 // The recorder library counts the picture record's channel from 1; every other record takes

@@ -29,11 +29,7 @@ int NET_DVR_PlayBackCaptureFile(int32_t playHandle, const char* bmpPath) {
 }
 
 int NET_DVR_StopPlayBack(int32_t playHandle) {
-  const int32_t lib = hcnet::ToLib(playHandle, Kind::Playback);
-  if (lib < 0) return 0;
-  const int r = QX_DVR_StopPlayBack(lib);
-  hcnet::Retire(playHandle);  // the library lets the playback go whatever the answer
-  return r == 1 ? 1 : 0;
+  return hcnet::CloseHandle(playHandle, Kind::Playback, QX_DVR_StopPlayBack) == 1 ? 1 : 0;
 }
 
 int32_t NET_DVR_GetFileByName(int32_t loginId, const char* remoteName, const char* localPath) {
@@ -50,12 +46,7 @@ int NET_DVR_GetDownloadPos(int32_t downloadHandle) {
 }
 
 int NET_DVR_StopGetFile(int32_t downloadHandle) {
-  const int32_t lib = hcnet::ToLib(downloadHandle, Kind::Download);
-  if (lib < 0) return 0;
-  const int r = QX_DVR_StopGetFile(lib);
-  // The library releases the transfer in every case.
-  hcnet::Retire(downloadHandle);
-  return r == 1 ? 1 : 0;
+  return hcnet::CloseHandle(downloadHandle, Kind::Download, QX_DVR_StopGetFile) == 1 ? 1 : 0;
 }
 
 }  // extern "C"

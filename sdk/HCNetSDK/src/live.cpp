@@ -74,12 +74,7 @@ int32_t NET_DVR_RealPlay(int32_t loginId, const SdkClientInfo* client,
 }
 
 int NET_DVR_StopRealPlay(int32_t realHandle) {
-  const int32_t lib = hcnet::ToLib(realHandle, Kind::Live);
-  if (lib < 0) return 0;
-  const int r = QX_DVR_StopRealPlay(lib);
-  // The library always lets the stream go, whatever the device answered.
-  hcnet::Retire(realHandle);
-  return r == 1 ? 1 : 0;
+  return hcnet::CloseHandle(realHandle, Kind::Live, QX_DVR_StopRealPlay) == 1 ? 1 : 0;
 }
 
 int NET_DVR_SetRealDataCallBack(int32_t realHandle, SdkRealDataCallBack callback, void* user) {
@@ -156,11 +151,7 @@ int32_t NET_DVR_StartVoiceCom(int32_t target, intptr_t channel, intptr_t, intptr
 }
 
 int NET_DVR_StopVoiceCom(int32_t talkHandle) {
-  const int32_t lib = hcnet::ToLib(talkHandle, Kind::Talk);
-  if (lib < 0) return 0;
-  const int r = QX_DVR_StopVoiceCom(lib);
-  hcnet::Retire(talkHandle);  // the library lets the talk slot go whatever the answer
-  return r;
+  return hcnet::CloseHandle(talkHandle, Kind::Talk, QX_DVR_StopVoiceCom);
 }
 
 // ---- PTZ ----

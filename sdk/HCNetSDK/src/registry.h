@@ -24,6 +24,17 @@ int32_t ToOurs(int32_t libValue, Kind kind);
 void Retire(int32_t handle);
 // The login and every handle of its streams are gone (library user id).
 void RetireLogin(int32_t libUserId);
+// Ends a handle of ours: `close` with the library's value, then the handle is retired whatever
+// the answer, as the library lets the object go in every case. The library's answer; 0 for a
+// stale or foreign handle.
+template <class Close>
+int CloseHandle(int32_t handle, Kind kind, Close close) {
+  const int32_t lib = ToLib(handle, kind);
+  if (lib < 0) return 0;
+  const int r = close(lib);
+  Retire(handle);
+  return r;
+}
 
 // A live view's draw callback. Calls run under the slot's lock, so replacing or removing the
 // callback waits for a call in progress (a callback may replace its own: the lock is
