@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include "JourneyFixture.h"
@@ -60,6 +61,19 @@ class DevicesJourney : public JourneyTest {
       if (it == before.end() || it->second != bytes) changed.push_back(name);
     }
     return changed;
+  }
+
+  // Control messages of a code the camera received so far (its request log's lines
+  // "msg <channel> <code> ...").
+  size_t CameraMessages(int code) {
+    size_t n = 0;
+    for (const std::string& line : camera().LogLines("msg ")) {
+      std::istringstream fields(line);
+      std::string msg, channel, got;
+      fields >> msg >> channel >> got;
+      if (got == std::to_string(code)) ++n;
+    }
+    return n;
   }
 
   // The settings page with its device manager page on show.

@@ -9,7 +9,6 @@
 // the program logs the user in with that one right.
 #include <QRadioButton>
 #include <QSlider>
-#include <sstream>
 
 #include "DeviceSteps.h"
 #include "shell/DbHelpers.h"
@@ -47,17 +46,6 @@ class Accounts : public DevicesJourney {
     const bool found = SelectUserByName(db, TB_USER_INFO, name, password, identity) == 1;
     CloseDatabase(db);
     return found && GetUserPower(TB_USER_INFO, name, power) == 1;
-  }
-  // Control messages of a code the camera received so far (log lines "msg <channel> <code> ...").
-  size_t CameraMessages(int code) {
-    size_t n = 0;
-    for (const std::string& line : camera().LogLines("msg ")) {
-      std::istringstream fields(line);
-      std::string msg, channel, got;
-      fields >> msg >> channel >> got;
-      if (got == std::to_string(code)) ++n;
-    }
-    return n;
   }
   void SwitchUser(const QString& name, const QString& password) {
     OnModal<CDlgUserLogin>([=, this](CDlgUserLogin* dlg) {

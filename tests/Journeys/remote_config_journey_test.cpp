@@ -1,10 +1,11 @@
-// Remote configuration, in Chinese and in English: the administrator opens the recorder's
-// configuration window from the device manager, renames the device and turns recording on
-// for its second channel, saves, and sees both again when the window is opened anew; then
-// opens the camera's parameter dialog, changes the frame rate and the PTZ address, saves, and
-// moves the brightness slider (the camera follows at once). What the emulators hold
-// afterwards is read back from their own state (wire records): the changed values are there
-// and every value the user did not touch is as it was.
+// Remote configuration, in Chinese and in English. The administrator opens the recorder's
+// configuration window from the device manager: every page looked at and saved with no edit
+// writes nothing; then the device is renamed and recording turned on for its second channel,
+// saved, and both are seen again when the window is opened anew. The camera's parameter
+// dialog: every page saved as it came changes nothing the camera holds; then the frame rate
+// and the PTZ address are changed and saved, and the brightness slider moved (the camera
+// follows at once). What the emulators hold is read back from their own state (wire records):
+// the changed values are there and every value the user did not touch is as it was.
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
@@ -24,6 +25,8 @@ constexpr uint32_t kRecorderNetwork = 43;
 constexpr uint16_t kCameraVideo = 0x0403;   // frame-rate index at 2, rate control 3, level 4
 constexpr uint16_t kCameraPtz = 0x0903;     // protocol name 1..32, address 33, speed 34
 constexpr uint16_t kCameraNetwork = 0x0C03;
+// The camera's set requests of the network, video, audio and PTZ pages.
+constexpr int kSetNetwork = 0x0C01, kSetVideo = 0x0401, kSetAudio = 0x0501, kSetPtz = 0x0901;
 constexpr uint16_t kCameraPicture = 0x0407;  // brightness (u32) at 4, contrast 8, saturation 12
 
 // The configuration window's controls and texts.
@@ -160,6 +163,24 @@ TEST_P(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
     // The camera: its parameter dialog; the video page's frame rate, the PTZ page's address.
     bool cameraDone = false;
     OnModal<CDlgIPCParamSetting>([&](CDlgIPCParamSetting* dlg) {
+      // Every page saved as it came: the camera is told what it holds, nothing changes.
+      const auto untouched = StateSnapshot();
+      const size_t boxes = Ui().boxes.size();
+      Ui().boxAnswers.push_back(IDOK);  // the network page's word after its save
+      const std::pair<int, int> saves[] = {{1, CDlgIPCNetParam::IDC_SAVE}, {2, CDlgIPCVideoParam::IDC_SAVE},
+                                           {4, CDlgIPCAudioParam::IDC_SAVE}, {5, CDlgIPCPTZParam::IDC_SAVE}};
+      for (const auto& [tab, save] : saves) {
+        ClickTab(dlg->Tabs(), tab);
+        ClickId(dlg, save);
+      }
+      EXPECT_TRUE(WaitUntil([&] {
+        return CameraMessages(kSetNetwork) == 1 && CameraMessages(kSetVideo) == 1 && CameraMessages(kSetAudio) == 1 &&
+               CameraMessages(kSetPtz) == 1;
+      })) << "one set request from each page";
+      EXPECT_EQ(ChangedRecords(untouched, StateSnapshot()), std::vector<std::string>{});
+      ASSERT_EQ(Ui().boxes.size(), boxes + 1) << "the network page tells to reconnect";
+      EXPECT_EQ(Ui().boxes.back().text, Text(CDlgIPCNetParam::IDS_CHANGED).toStdU16String());
+
       ClickTab(dlg->Tabs(), 2);
       auto* rate = Find<QComboBox>(dlg, CDlgIPCVideoParam::IDC_FRAME_RATE);
       ASSERT_NE(rate, nullptr);
