@@ -1,14 +1,15 @@
 // PTZ from the preview page's side panels, as a user steers: the camera's channel live in play
 // window 0 and the recorder's channel 1 in window 1; the direction, lens, light and wiper
-// buttons pressed and released, a preset set and gone to, a cruise path stored, started and
-// stopped. Every check reads what the device received from the emulator's own log.
+// buttons pressed and released at the speed the slider shows, a preset set and gone to, a
+// cruise path stored, started and stopped. Every check reads what the device received from
+// the emulator's own log, or what the recorder keeps (presets set, cruise stops).
 #include <QComboBox>
-#include <QSlider>
 
 #include "JourneyDevices.h"
 #include "JourneyFixture.h"
 #include "controls/EditEx.h"
 #include "controls/ListCtrlEx.h"
+#include "controls/SliderControlEx.h"
 #include "shell/TarnwickDlg.h"
 #include "view/DlgAddCruisePoint.h"
 #include "view/DlgCruise.h"
@@ -79,7 +80,7 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
     ClickId(Preview(), CDlgPreview::ID_PANEL_PTZ);
     auto* ptz = Find<CDlgPTZ>(Preview(), CDlgPTZ::kTemplateId);
     ASSERT_NE(ptz, nullptr);
-    auto* speed = Find<QSlider>(ptz, CDlgPTZ::kSliderId);
+    auto* speed = Find<CSliderControlEx>(ptz, CDlgPTZ::kSliderId);
     ASSERT_NE(speed, nullptr);
     const struct {
       int id, command;
@@ -146,6 +147,18 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
     EXPECT_EQ(steer[2].U32(8), 11u) << "zoom in";
     EXPECT_EQ(steer[3].U32(8), 0u) << "stop";
     EXPECT_EQ(Camera().size(), steered + 2) << "the camera is no longer the one steered";
+
+    // Slower: a click on the speed slider left of its thumb; the next move carries that speed.
+    const int faster = speed->value();
+    ASSERT_GT(faster, 0);
+    const QRect thumb = speed->ThumbRect();
+    harness::Click(speed, QPoint(std::max(0, thumb.left() - 4), thumb.center().y()));
+    ASSERT_LT(speed->value(), faster);
+    ClickId(ptz, 1048);  // left
+    ASSERT_TRUE(RecorderGot(kRecorderSteer, 6));
+    const std::vector<Logged> slower = Recorder(kRecorderSteer);
+    EXPECT_EQ(slower[4].U32(8), 1u) << "left";
+    EXPECT_EQ(slower[4].U32(4), static_cast<uint32_t>(speed->value()));
 
     // A cruise path on the recorder: its first stop goes to preset 3 for 5 seconds at speed 4;
     // the path is started, then every path stopped.
