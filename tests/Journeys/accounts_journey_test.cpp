@@ -5,14 +5,16 @@
 // closed to it.
 // Then the program is locked: a click asks for the password, a wrong one is refused, the
 // right one unlocks, and the click that asked has no other effect. Last, the administrator
-// grants PTZ control on the rights tree and the user's PTZ reaches the camera; started again,
-// the program logs the user in with that one right.
+// grants PTZ control on the rights tree and the user's PTZ reaches the camera; the user
+// changes its own password; started again, the program wants the new password and logs the
+// user in with that one right.
 #include <QRadioButton>
 #include <QSlider>
 
 #include "DeviceSteps.h"
 #include "shell/DbHelpers.h"
 #include "shell/DlgAddUser.h"
+#include "shell/DlgModifyPwd.h"
 #include "shell/DlgUserLogin.h"
 #include "shell/DlgUserMgr.h"
 #include "shell/User.h"
@@ -26,6 +28,9 @@ namespace {
 
 constexpr const char* kUserName = "值班员";
 constexpr const char* kUserPassword = "duty2024";
+constexpr const char* kNewPassword = "night2025";
+constexpr unsigned kPasswordChanged = 8338;       // "password changed"
+
 constexpr unsigned kRemotePlaybackEntry = 8140;   // the playback menu's "remote playback"
 constexpr unsigned kSwitchRefusedPreviews = 8614;  // "a channel is previewing or recording"
 constexpr unsigned kOpenTalkEntry = 8593;        // the device's "open voice talk"
@@ -213,15 +218,41 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_LOCAL_RECORD)) << "recording is still not granted";
     EXPECT_EQ(Ui().notices.size(), noticesBefore + 1) << Said();
     ClickId(preview, CDlgPreview::ID_STOP_ALL);
+
+    // The user changes its own password: a wrong old one is refused and clears the fields.
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+    OnModal<CDlgModifyPwd>([&](CDlgModifyPwd* dlg) {
+      auto* old = Find<QLineEdit>(dlg, CDlgModifyPwd::IDC_OLD);
+      auto* fresh = Find<QLineEdit>(dlg, CDlgModifyPwd::IDC_NEW);
+      auto* confirm = Find<QLineEdit>(dlg, CDlgModifyPwd::IDC_CONFIRM);
+      Type(old, "not-mine");
+      Type(fresh, kNewPassword);
+      Type(confirm, kNewPassword);
+      const size_t said = Ui().notices.size();
+      ClickId(dlg, CDlgModifyPwd::IDC_OK);
+      ASSERT_EQ(Ui().notices.size(), said + 1) << Said();
+      EXPECT_EQ(Ui().notices.back(), Text(8222).toStdU16String());
+      EXPECT_TRUE(dlg->isVisible());
+      EXPECT_TRUE(old->text().isEmpty() && fresh->text().isEmpty() && confirm->text().isEmpty());
+      Type(old, kUserPassword);
+      Type(fresh, kNewPassword);
+      Type(confirm, kNewPassword);
+      ClickId(dlg, CDlgModifyPwd::IDC_OK);
+    });
+    ClickId(settings, CDlgSetttings::IDC_PASSWORD);
+    EXPECT_TRUE(SaidNotice(kPasswordChanged)) << Said();
   });
 
-  // Started again, the start-up login offers the user last logged in; the account and its
-  // one right are there.
+  // Started again, the start-up login offers the user last logged in and wants the new
+  // password; the account and its one right are there.
   JourneyStartOptions asUser;
   asUser.loginAsAdmin = false;
   OnModal<CDlgUserLogin>([&](CDlgUserLogin* dlg) {
     EXPECT_EQ(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER)->currentText(), kUserName);
     Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), kUserPassword);
+    ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+    EXPECT_TRUE(dlg->isVisible()) << "the old password no longer logs in";
+    Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), kNewPassword);
     ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
   });
   RunProgram([&] {
