@@ -1,9 +1,9 @@
-// Remote playback as a user does it: the recorder's channel 1 searched for today on the remote
-// playback page (scheduled only, then all kinds), a found file played with its pictures shown,
-// paused, stepped a frame, sped up, slowed down and back to normal, a snapshot taken, the sound
-// switched on and off, another file chosen on the time bar, that file downloaded (the bytes are
-// the recorder's own), a frame back and the stop; then the download found and played on the
-// local playback page.
+// Remote playback as a user does it, on the remote playback page: Find and Play refused until
+// a channel and a file are chosen; the recorder's channel 1 searched for today (scheduled only,
+// then all kinds); a found file played with its pictures shown, paused, stepped a frame, sped
+// up, slowed down and back to normal, a snapshot taken, the sound switched on and off, another
+// file chosen on the time bar, that file downloaded (the bytes are the recorder's own), a frame
+// back and the stop; then the download found and played on the local playback page.
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
@@ -29,7 +29,7 @@ namespace {
 
 constexpr unsigned kLocalPlayback = 8139, kRemotePlayback = 8140;  // the playback button's menu
 constexpr unsigned kDownloads = 8334;  // the local page's kind of recording
-constexpr unsigned kSearchEnded = 8534, kSnapshotTaken = 8350;
+constexpr unsigned kSearchEnded = 8534, kSnapshotTaken = 8350, kChooseChannel = 8252, kChooseFile = 8335;
 constexpr size_t kFileNameAt = 8, kFileNameChars = 32;  // in the recorder's file requests
 
 std::vector<uint8_t> ReadFile(const fs::path& path) {
@@ -85,6 +85,14 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, "Recorder") != nullptr; }));
     QTreeWidgetItem* recorderItem = FindItem(tree, "Recorder");
     ASSERT_GE(recorderItem->childCount(), 1);
+    // The device rather than a channel chosen: Find says to choose a channel; Play before any
+    // file is found says to choose a file.
+    SelectItem(tree, recorderItem);
+    ClickId(page, CPlaybackPageBase::IDC_FIND);
+    EXPECT_TRUE(SaidNotice(kChooseChannel)) << Said();
+    ClickId(page, CPlaybackPageBase::IDC_PLAY);
+    EXPECT_TRUE(SaidNotice(kChooseFile)) << Said();
+    EXPECT_FALSE(page->IsBusy());
     SelectItem(tree, recorderItem->child(0));
     // The recorder holds files of every channel on the day it started: today.
     EXPECT_EQ(page->GetCalendar()->selectedDate(), QDate::currentDate());
