@@ -1,11 +1,12 @@
 #include "controls/TaskbarNotifier.h"
 
 #include <QBasicTimer>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTextLayout>
+#include <QTextOption>
 #include <QTimerEvent>
 #include <QWidget>
 #include <atomic>
@@ -54,15 +55,37 @@ class NotifierWindow : public QWidget {
 
 namespace {
 
-// Text cut with an ellipsis until its word-wrapped form fits `rect`.
-QString FitText(const QFontMetrics& fm, const QRect& rect, const QString& text) {
-  const int flags = Qt::AlignCenter | Qt::TextWordWrap;
-  if (fm.boundingRect(rect, flags, text).height() <= rect.height()) return text;
+// Words wrap at blanks; a word wider than the box (a file path) breaks where it must rather
+// than running past both edges.
+QTextOption NoticeTextOption() {
+  QTextOption option(Qt::AlignCenter);
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  return option;
+}
+
+// Height of `text` wrapped as the notice draws it into `width`.
+qreal WrappedHeight(const QFont& font, qreal width, QString text) {
+  text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+  QTextLayout layout(text, font);
+  layout.setTextOption(NoticeTextOption());
+  qreal height = 0;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    height += line.height();
+  }
+  layout.endLayout();
+  return height;
+}
+
+// Text cut with an ellipsis until its wrapped form fits `rect`.
+QString FitText(const QFont& font, const QRect& rect, const QString& text) {
+  if (WrappedHeight(font, rect.width(), text) <= rect.height()) return text;
   QString cut = text;
   while (!cut.isEmpty()) {
     cut.chop(1);
     QString candidate = cut + QChar(0x2026);
-    if (fm.boundingRect(rect, flags, candidate).height() <= rect.height()) return candidate;
+    if (WrappedHeight(font, rect.width(), candidate) <= rect.height()) return candidate;
   }
   return QString();
 }
@@ -89,7 +112,7 @@ void NotifierWindow::paintEvent(QPaintEvent*) {
   p.setFont(notifier_->CurrentFont());
   p.setPen(notifier_->CurrentColor());
   QRect r = notifier_->TextRect();
-  p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, FitText(p.fontMetrics(), r, notifier_->Text()));
+  p.drawText(QRectF(r), FitText(p.font(), r, notifier_->Text()), NoticeTextOption());
 }
 
 int FindTaskbarSide(const ScreenAreas& a) {

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QThread>
 #include <memory>
 
@@ -239,4 +240,36 @@ TEST(NotifierWindow, Screenshots) {
     EXPECT_EQ(f.n->State(), CTaskbarNotifier::kShown);
     harness::SaveScreenshot(f.n->Window(), english ? "notifier_en" : "notifier_zh");
   }
+}
+
+// A notice ending in a long file path (no blank to wrap at) is shown whole: the path breaks
+// across lines instead of being cut at both edges of the text box.
+TEST(NotifierWindow, LongPathShownWhole) {
+  Fixture f(kTaskbarBottom);
+  const QString text = QStringLiteral("Snapshot takenC:\\Capture\\Preview_01_20261209_023659_12758115.bmp");
+  f.n->Show(QStringLiteral(" "));
+  TickUntilStopped(*f.n, CTaskbarNotifier::kAppearTimer);
+  const QImage blank = harness::Grab(f.n->Window());
+  f.n->Show(text);
+  TickUntilStopped(*f.n, CTaskbarNotifier::kAppearTimer);
+  const QImage shown = harness::Grab(f.n->Window());
+  harness::SaveScreenshot(shown, "notifier_long_path");
+  ASSERT_EQ(shown.size(), blank.size());
+  int drawn = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) drawn += shown.pixel(x, y) != blank.pixel(x, y);
+  // The ink of the same text on one unbounded line, in the same font.
+  QImage line(2000, 100, QImage::Format_ARGB32);
+  line.fill(Qt::transparent);
+  {
+    QPainter p(&line);
+    p.setFont(f.n->CurrentFont());
+    p.setPen(Qt::black);
+    p.drawText(QRect(0, 0, 2000, 100), Qt::AlignLeft | Qt::AlignVCenter, text);
+  }
+  int ink = 0;
+  for (int y = 0; y < line.height(); ++y)
+    for (int x = 0; x < line.width(); ++x) ink += qAlpha(line.pixel(x, y)) != 0;
+  ASSERT_GT(ink, 0);
+  EXPECT_GT(drawn, ink * 85 / 100) << "drawn " << drawn << " of " << ink;
 }
