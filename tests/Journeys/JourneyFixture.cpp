@@ -20,14 +20,22 @@
 #include <thread>
 
 #include "Farlook.h"
+#include "clipgen/clipgen.h"
+#include "controls/TaskbarNotifier.h"
+#include "devices/DevMgrModel.h"
+#include "devices/DeviceManager.h"
 #include "plat/clock.h"
 #include "plat/paths.h"
+#include "plat/surface.h"
+#include "plat/text.h"
+#include "shell/DbHelpers.h"
 #include "shell/DlgUserLogin.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/TarnwickApp.h"
 #include "shell/TarnwickDlg.h"
 #include "shell/UserStore.h"
+#include "view/PlayWnd.h"
 
 namespace fs = std::filesystem;
 
@@ -131,6 +139,33 @@ bool JourneyTest::StartEmulators(bool withCamera, bool withRecorder, const std::
   }
   setenv(FARLOOK_TARGETS_VARIABLE, testsupport::SearchTargets(started).c_str(), 1);
   return true;
+}
+
+void JourneyTest::SeedDevices() {
+  ASSERT_TRUE(camera_ && recorder_) << "the emulators first";
+  CppSQLite3DB db;
+  ASSERT_TRUE(OpenDatabaseInProgramDir(db, u"Tarnwick.db"));
+  if (!db.TableExists(u"Tb_Device")) db.Execute(CDeviceManager::kCreateTable);
+  db.Execute(u"CREATE TABLE IF NOT EXISTS [Tb_Region](Name varchar NOT NULL, Guid varchar NOT NULL, "
+             u"ParentGuid varchar NOT NULL);");
+  db.Execute(u"CREATE TABLE IF NOT EXISTS [Tb_Group] (Name varchar NOT NULL,Guid varchar NOT NULL,DevGuid "
+             u"varchar,Chn varchar);");
+  db.Execute(u"insert into Tb_Region values(?, 'J-REGION', '');", {std::u16string(kRegion)});
+  const std::u16string insert =
+      u"insert into Tb_Device (Name, IP, Port, UserName, Pwd, ChnNum, MultiIP, Dns, SN, Manfacture, ManufactureID, "
+      u"AddrType, DevType, Guid, RegionGuid) values(?, ?, ?, ?, ?, ?, '', '', '', '', 0, 0, ?, ?, 'J-REGION');";
+  auto text = [](const auto& v) { return plat::utf8ToUtf16(std::string(v)); };
+  db.Execute(insert, {std::u16string(kCameraName), u"127.0.0.1", text(std::to_string(camera_->Port())),
+                      text(kCameraUser), text(kCameraPassword), u"1", u"2", u"J-CAMERA"});
+  db.Execute(insert, {std::u16string(kRecorderName), u"localhost", text(std::to_string(recorder_->Port())),
+                      text(kRecorderUser), text(kRecorderPassword), u"4", u"1", u"J-RECORDER"});
+  const std::u16string group = u"insert into Tb_Group values(?, 'J-GROUP', ?, ?);";
+  db.Execute(group, {std::u16string(kGroupName), u"", u"0"});
+  db.Execute(group, {CDevMgrModel::MemberName(kRegion, kCameraName, 1), u"J-CAMERA", u"1"});
+  for (int c = 1; c <= 2; ++c)
+    db.Execute(group, {CDevMgrModel::MemberName(kRegion, kRecorderName, c), u"J-RECORDER",
+                       text(std::to_string(c))});
+  CloseDatabase(db);
 }
 
 // ---- the program
@@ -270,6 +305,23 @@ void JourneyTest::Choose(QComboBox* combo, const QString& text) {
   emit combo->textActivated(combo->itemText(i));
 }
 
+void JourneyTest::ClickListEntry(QComboBox* combo, const QString& text) {
+  if (!combo) {
+    ADD_FAILURE() << "click in a missing list";
+    return;
+  }
+  const int i = combo->findText(text);
+  if (i < 0) {
+    ADD_FAILURE() << "no entry " << text.toStdString() << " in list " << combo->objectName().toStdString();
+    return;
+  }
+  combo->showPopup();
+  QAbstractItemView* view = combo->view();
+  const QRect r = view->visualRect(combo->model()->index(i, combo->modelColumn()));
+  harness::Click(view->viewport(), r.center());
+  combo->hidePopup();
+}
+
 QTreeWidgetItem* JourneyTest::FindItem(QTreeWidget* tree, const QString& text, bool contains) {
   if (!tree) return nullptr;
   std::function<QTreeWidgetItem*(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* i) -> QTreeWidgetItem* {
@@ -292,6 +344,11 @@ QStringList JourneyTest::ItemTexts(QTreeWidget* tree) {
   };
   for (int i = 0; i < tree->topLevelItemCount(); ++i) walk(tree->topLevelItem(i));
   return out;
+}
+
+QTreeWidgetItem* JourneyTest::ChannelItem(QTreeWidget* tree, const std::u16string& device, int n) {
+  QTreeWidgetItem* item = FindItem(tree, QString::fromStdU16String(device));
+  return item && n >= 1 && n <= item->childCount() ? item->child(n - 1) : nullptr;
 }
 
 namespace {
@@ -447,6 +504,25 @@ std::string JourneyTest::Said() const {
   for (const auto& n : (**ui_).notices) out << "[notice] " + QString::fromStdU16String(n);
   return out.join("; ").toStdString();
 }
+
+int JourneyTest::ShownFrame(CPlayWnd* w) {
+  plat::PresentedPicture pic;
+  if (!w || !plat::lastPresented(w->GetSafeHwnd(), &pic) || pic.width <= 0) return -1;
+  return clipgen::readFrameIndexBgrx(reinterpret_cast<const uint8_t*>(pic.pixels.data()), pic.width * 4, pic.width,
+                                     pic.height);
+}
+
+bool JourneyTest::ShowsVideo(CPlayWnd* w) {
+  if (!w) return false;
+  plat::PresentedPicture pic;
+  const uint64_t since = plat::lastPresented(w->GetSafeHwnd(), &pic) ? pic.serial : 0;
+  return WaitUntil([&] {
+    plat::PresentedPicture now;
+    return plat::lastPresented(w->GetSafeHwnd(), &now) && now.serial >= since + 3 && ShownFrame(w) >= 0;
+  });
+}
+
+QString JourneyTest::NotifierText() { return CTaskbarNotifier::GetInstance()->Text(); }
 
 bool JourneyTest::SaidBox(unsigned id) const {
   const std::u16string text = LoadResString(id);

@@ -63,6 +63,7 @@
 #include "support/Emulators.h"
 #include "support/TestFolder.h"
 
+class CPlayWnd;
 class CTarnwickDlg;
 class QComboBox;
 class QTreeWidgetItem;
@@ -93,6 +94,16 @@ class JourneyTest : public ::testing::Test {
   bool StartEmulators(bool camera, bool recorder, const std::vector<std::string>& args);
   testsupport::EmulatorProcess& camera() { return *camera_; }
   testsupport::EmulatorProcess& recorder() { return *recorder_; }
+  // Devices as a user added them in an earlier run (the first-start journey adds them through
+  // the dialogs), written to Tarnwick.db before the start: region kRegion, the camera
+  // kCameraName (127.0.0.1, one channel), the recorder kRecorderName ("localhost": one device
+  // per address, four channels) and the group kGroupName holding the camera's channel and the
+  // recorder's channels 1 and 2. Call after StartEmulators.
+  void SeedDevices();
+  static constexpr const char16_t* kRegion = u"总部";
+  static constexpr const char16_t* kCameraName = u"门口";
+  static constexpr const char16_t* kRecorderName = u"录像机";
+  static constexpr const char16_t* kGroupName = u"大门";
   // Their logins (the emulators' defaults).
   static constexpr const char* kCameraUser = "admin";
   static constexpr const char* kCameraPassword = "admin";
@@ -118,10 +129,14 @@ class JourneyTest : public ::testing::Test {
   void ClickId(QWidget* parent, int id) { Click(Find(parent, id)); }
   void Type(QWidget* edit, const QString& text);  // replaces the text of a line edit or editable combo
   void Choose(QComboBox* combo, const QString& text);  // picks the entry with the text
+  // Opens the list, clicks the entry with the text (a check list toggles it), closes the list.
+  void ClickListEntry(QComboBox* combo, const QString& text);
   // The first item (depth first) whose column-0 text equals `text` (or contains it when
   // `contains`); null when none.
   static QTreeWidgetItem* FindItem(QTreeWidget* tree, const QString& text, bool contains = false);
   static QStringList ItemTexts(QTreeWidget* tree);  // every item's text, depth first
+  // Channel `n` (from 1) of the device item named `device` in the tree; null when missing.
+  static QTreeWidgetItem* ChannelItem(QTreeWidget* tree, const std::u16string& device, int n);
   void SelectItem(QTreeWidget* tree, QTreeWidgetItem* item);       // a click on the item
   void DoubleClickItem(QTreeWidget* tree, QTreeWidgetItem* item);  // a double click on it
   void DoubleClick(QWidget* w, QPoint pos);
@@ -155,6 +170,13 @@ class JourneyTest : public ::testing::Test {
   bool SaidBox(unsigned id) const;                // a message box with the string's text was shown
   bool SaidNotice(unsigned id) const;             // a notice with the string's text was shown
   std::string Said() const;                       // every box and notice so far, for messages
+  // Video in a play window (a CPlayWnd): the frame number the last shown picture carries
+  // (the emulators' test patterns number their frames), -1 for none or no pattern; and
+  // whether pictures keep coming with numbers (three more within the patience).
+  static int ShownFrame(CPlayWnd* playWindow);
+  bool ShowsVideo(CPlayWnd* playWindow);
+  // The text the pop-up notifier shows now (the live and playback pages tell the user there).
+  static QString NotifierText();
   QString Shot(QWidget* w, const QString& name);  // the path written, or empty
 
  private:

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <thread>
 
 #include "camemu/program.h"
+#include "clipgen/clipgen.h"
 
 namespace testsupport {
 
@@ -52,6 +54,18 @@ bool EmulatorProcess::Start() {
   const fs::path exe =
       fs::read_symlink("/proc/self/exe").parent_path() / (kind_ == kCamera ? "camemu" : "dvremu");
   std::vector<std::string> args = {"--log", logPath_, "--search-port", std::to_string(searchPort_)};
+  // A camera without a clip sends no pictures: it gets the numbered test pattern, as the
+  // recorder emulator has its own.
+  if (kind_ == kCamera && std::find(args_.begin(), args_.end(), "--clip") == args_.end()) {
+    const std::string clipPath = (fs::path(folder_) / "camera.264").string();
+    if (!fs::exists(clipPath)) {
+      clipgen::Options o;
+      o.frames = 50;
+      clipgen::Clip clip;
+      if (!clipgen::generate(o, &clip) || !clipgen::writeClip(clip, clipPath)) return false;
+    }
+    args.insert(args.end(), {"--clip", clipPath});
+  }
   if (port_ != 0) args.insert(args.end(), {"--port", std::to_string(port_)});  // the later --port holds
   args.insert(args.end(), args_.begin(), args_.end());
   // The same port again right after a stop: the old listener's socket may linger a moment.

@@ -12,6 +12,9 @@
 //   cam.Kill();                          // SIGKILL: gone without closing its sockets itself
 //   cam.WaitForLog([](auto& lines) { return lines.size() > 3; });
 //
+// The camera streams a 50-frame H.264 test pattern (clipgen: each picture carries its frame
+// number) unless `args` name a --clip of their own; the recorder streams its own pattern.
+//
 // Every request the emulator receives is appended to its log (`LogLines()`, a file in the
 // given folder): the camera writes "open <channel>" for a channel open and "msg <channel>
 // <code> <argument> <option> <payload hex>" for a control message; the recorder writes "req

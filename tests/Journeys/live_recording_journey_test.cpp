@@ -1,0 +1,178 @@
+// Live view as a user works it: four live windows of the camera and the recorder, layouts
+// switched, full screen and back, a snapshot, half a minute of the camera recorded through the
+// recording ring onto the disk chosen in the local settings, and that recording played on the
+// local playback page.
+#include <QComboBox>
+#include <QImage>
+#include <filesystem>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "JourneyFixture.h"
+#include "plat/paths.h"
+#include "plat/surface.h"
+#include "plat/text.h"
+#include "shell/DlgLSettings.h"
+#include "shell/DlgSetttings.h"
+#include "shell/TarnwickDlg.h"
+#include "view/DlgDivScreen.h"
+#include "view/DlgLPlayback.h"
+#include "view/DlgPreview.h"
+#include "view/PlayScreen.h"
+#include "view/PlayWnd.h"
+#include "view/ScheduleCtrl.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr unsigned kSnapshotSaved = 8350;   // "snapshot saved: " and the path
+constexpr unsigned kRecordingStarted = 8368;
+constexpr unsigned kLocalPlayback = 8139;  // the playback button's menu entry
+
+// H.264 pictures a player reads from a recording, -1 when it cannot open it.
+int PlayableFrames(const std::string& path) {
+  AVFormatContext* ctx = nullptr;
+  if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) != 0) return -1;
+  int frames = -1;
+  if (avformat_find_stream_info(ctx, nullptr) >= 0) {
+    const int video = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video >= 0 && ctx->streams[video]->codecpar->codec_id == AV_CODEC_ID_H264) {
+      frames = 0;
+      AVPacket* packet = av_packet_alloc();
+      while (av_read_frame(ctx, packet) >= 0) {
+        frames += packet->stream_index == video;
+        av_packet_unref(packet);
+      }
+      av_packet_free(&packet);
+    }
+  }
+  avformat_close_input(&ctx);
+  return frames;
+}
+
+class LiveView : public JourneyTest {};
+
+TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
+  ASSERT_TRUE(StartEmulators());
+  SeedDevices();
+  StartOptions start;
+  start.timeScale = 0.25;  // half a minute of recording in a few seconds
+  std::u16string snapshotPath;
+  RunProgram(
+      [&] {
+        // The recording disk: d: in the local settings, saved.
+        ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+        CDlgSetttings* settings = Main()->GetSettingsDlg();
+        ClickId(settings, CDlgSetttings::IDC_LOCAL);
+        CDlgLSettings* local = settings->LocalSettingsPage();
+        ASSERT_TRUE(WaitUntil([&] { return local->isVisible(); }));
+        auto* disks = Find<QComboBox>(local, CDlgLSettings::IDC_DISKS);
+        ASSERT_NE(disks, nullptr);
+        ASSERT_GE(disks->count(), 2) << "the three drives of the journey";
+        ClickListEntry(disks, disks->itemText(1));
+        ClickId(local, CDlgLSettings::IDC_SAVE);
+        Shot(Main(), "live_local_settings");
+
+        // Four live windows: the camera and three channels of the recorder, each opened by a
+        // click on its window and a double click on the channel.
+        ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+        CDlgPreview* preview = Main()->GetPreviewDlg();
+        ASSERT_TRUE(WaitUntil([&] { return preview->isVisible(); }));
+        QTreeWidget* tree = preview->GetDeviceTree();
+        CPlayScreen* screen = preview->GetPlayScreen();
+        ASSERT_EQ(screen->GetLayoutMode(), 1) << "four windows at first";
+        const std::pair<const char16_t*, int> channels[] = {
+            {kCameraName, 1}, {kRecorderName, 1}, {kRecorderName, 2}, {kRecorderName, 3}};
+        for (int w = 0; w < 4; ++w) {
+          Click(screen->GetWnd(w));
+          ASSERT_EQ(screen->GetActiveIndex(), w);
+          DoubleClickItem(tree, ChannelItem(tree, channels[w].first, channels[w].second));
+        }
+        for (int w = 0; w < 4; ++w) EXPECT_TRUE(ShowsVideo(screen->GetWnd(w))) << "window " << w;
+        Shot(Main(), "live_four_windows");
+
+        // Layouts: nine windows, one, four again; what plays keeps playing.
+        for (int button : {CDlgDivScreen::kFirstButtonId + 4, CDlgDivScreen::kFirstButtonId,
+                           CDlgDivScreen::kFirstButtonId + 1}) {
+          ClickId(preview, CDlgPreview::ID_DIVIDE);
+          QWidget* picker = Find(preview, CDlgDivScreen::kTemplateId);
+          ASSERT_TRUE(picker && picker->isVisible());
+          ClickId(picker, button);
+          EXPECT_FALSE(picker->isVisible());
+          EXPECT_EQ(screen->GetLayoutMode(), CDlgDivScreen::ModeOfButton(button));
+          EXPECT_TRUE(ShowsVideo(screen->GetWnd(0)));
+          if (button == CDlgDivScreen::kFirstButtonId + 4) Shot(Main(), "live_nine_windows");
+        }
+        for (int w = 0; w < 4; ++w) EXPECT_TRUE(ShowsVideo(screen->GetWnd(w))) << "window " << w;
+
+        // Full screen and back with Escape.
+        ClickId(preview, CDlgPreview::ID_FULLSCREEN);
+        EXPECT_TRUE(preview->IsFullScreen());
+        EXPECT_FALSE(tree->isVisible());
+        EXPECT_EQ(screen->width(), preview->width());
+        Shot(Main(), "live_full_screen");
+        harness::KeyPress(preview, Qt::Key_Escape);
+        EXPECT_FALSE(preview->IsFullScreen());
+        EXPECT_TRUE(tree->isVisible());
+        EXPECT_LT(screen->width(), preview->width());
+
+        // A snapshot of the camera's window.
+        Click(screen->GetWnd(0));
+        ClickId(preview, CDlgPreview::ID_SNAPSHOT);
+        const std::u16string said = NotifierText().toStdU16String(), saved = Text(kSnapshotSaved).toStdU16String();
+        ASSERT_EQ(said.rfind(saved, 0), 0u) << NotifierText().toStdString();
+        snapshotPath = said.substr(saved.size());
+
+        // Half a minute of the camera recorded, by the clock the program runs on.
+        ClickId(preview, CDlgPreview::ID_RECORD);
+        ASSERT_EQ(NotifierText(), Text(kRecordingStarted));
+        PumpFor(static_cast<int>(30000 * start.timeScale));
+        ClickId(preview, CDlgPreview::ID_RECORD);
+        EXPECT_TRUE(ShowsVideo(screen->GetWnd(0))) << "the camera plays on";
+
+        // Played on the local playback page: found for today, a click on its bar plays it.
+        OnMenu(Text(kLocalPlayback));
+        ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
+        CDlgLPlayback* playback = Main()->GetLPlaybackDlg();
+        ASSERT_TRUE(WaitUntil([&] { return playback->isVisible(); }));
+        QTreeWidget* ptree = playback->GetDeviceTree();
+        SelectItem(ptree, ChannelItem(ptree, kCameraName, 1));
+        ClickId(playback, CPlaybackPageBase::IDC_FIND);
+        CScheduleCtrl* bar = playback->GetTimeBar();
+        ASSERT_TRUE(WaitUntil([&] { return bar->CellCount() > 0; })) << Said();
+        QRect cell;
+        ASSERT_TRUE(bar->GetCellRect(bar->Cell(0), cell));
+        harness::Click(bar, cell.center());
+        CPlayWnd* shown = playback->GetPlayScreen()->GetWnd(0);
+        EXPECT_TRUE(ShowsVideo(shown)) << "the recording plays; " << Said();
+        Shot(Main(), "live_local_playback");
+      },
+      start);
+
+  // The snapshot: a picture in the picture folder the settings name (c:\Capture\ at first).
+  const fs::path picture = plat::toNativePath(snapshotPath);
+  EXPECT_EQ(picture.parent_path(), fs::path(Drive('c')) / "Capture");
+  QImage image(QString::fromStdString(picture.string()));
+  EXPECT_FALSE(image.isNull()) << picture;
+  EXPECT_GT(image.width(), 0);
+
+  // The recording: video files on d: only, which a player reads back as H.264 pictures.
+  int frames = 0, files = 0;
+  for (const auto& e : fs::recursive_directory_iterator(Drive('c')))
+    EXPECT_NE(e.path().extension(), ".avi") << "recorded onto a disk not chosen: " << e.path();
+  for (const auto& e : fs::recursive_directory_iterator(Drive('d'))) {
+    if (e.path().extension() != ".avi") continue;
+    ++files;
+    const int n = PlayableFrames(e.path().string());
+    EXPECT_GT(n, 0) << e.path();
+    frames += n;
+  }
+  EXPECT_GE(files, 1);
+  // Several seconds of a 25-frame camera, however busy the machine.
+  EXPECT_GT(frames, 50);
+}
+
+}  // namespace
