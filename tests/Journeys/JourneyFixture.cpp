@@ -186,6 +186,7 @@ void JourneyTest::RunProgram(const std::function<void()>& journey, StartOptions 
   if (options.loginAsAdmin) AnswerLogin();
 
   bool ran = false;
+  closing_ = false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
   QTimer starter;
   starter.setInterval(20);
@@ -196,7 +197,7 @@ void JourneyTest::RunProgram(const std::function<void()>& journey, StartOptions 
       ran = true;
       starter.stop();
       journey();
-      if (Running()) CloseProgram();
+      if (Running() && !closing_) CloseProgram();
       return;
     }
     if (std::chrono::steady_clock::now() > deadline) {
@@ -233,6 +234,7 @@ void JourneyTest::CloseProgram() {
   const size_t boxes = Ui().boxes.size();
   Ui().boxAnswers.push_front(IDOK);
   ClickId(main, CTarnwickDlg::IDC_BntClose);
+  closing_ = true;
   ASSERT_EQ(Ui().boxes.size(), boxes + 1) << "the close button asks first";
   EXPECT_EQ(Ui().boxes.back().text, LoadResString(8524));
   // The main window ends once the journey hands control back to its loop.
@@ -278,6 +280,10 @@ void JourneyTest::DoubleClick(QWidget* w, QPoint pos) {
 void JourneyTest::Type(QWidget* w, const QString& text) {
   QLineEdit* edit = qobject_cast<QLineEdit*>(w);
   if (auto* combo = qobject_cast<QComboBox*>(w)) edit = combo->lineEdit();
+  if (edit) {
+    EXPECT_TRUE(edit->isVisible() && edit->isEnabled() && !edit->isReadOnly())
+        << "typing into control " << w->objectName().toStdString() << " that a user cannot type into";
+  }
   if (!edit) {
     ADD_FAILURE() << "typing into control " << (w ? w->objectName().toStdString() : "(none)") << " that takes no text";
     return;
@@ -294,6 +300,8 @@ void JourneyTest::Choose(QComboBox* combo, const QString& text) {
     ADD_FAILURE() << "choice in a missing list";
     return;
   }
+  EXPECT_TRUE(combo->isVisible() && combo->isEnabled())
+      << "choice in list " << combo->objectName().toStdString() << " that a user cannot change";
   const int i = combo->findText(text);
   if (i < 0) {
     ADD_FAILURE() << "no entry " << text.toStdString() << " in list " << combo->objectName().toStdString();
@@ -310,6 +318,8 @@ void JourneyTest::ClickListEntry(QComboBox* combo, const QString& text) {
     ADD_FAILURE() << "click in a missing list";
     return;
   }
+  EXPECT_TRUE(combo->isVisible() && combo->isEnabled())
+      << "click in list " << combo->objectName().toStdString() << " that a user cannot open";
   const int i = combo->findText(text);
   if (i < 0) {
     ADD_FAILURE() << "no entry " << text.toStdString() << " in list " << combo->objectName().toStdString();

@@ -114,7 +114,8 @@ class JourneyTest : public ::testing::Test {
   void RunProgram(const std::function<void()>& journey, StartOptions options = {});
   static CTarnwickDlg* Main();                    // the main window while it runs
   bool Running() const;
-  // Clicks the close button and confirms; waits until the main window is gone.
+  // Clicks the close button and confirms; the program ends once the journey returns to the
+  // main window's loop (so this is a journey's last step).
   void CloseProgram();
 
   // ---- widgets (by control id, the objectName)
@@ -189,4 +190,5 @@ class JourneyTest : public ::testing::Test {
   std::unique_ptr<harness::ScopedScriptedUi> ui_;
   std::unique_ptr<testsupport::EmulatorProcess> camera_, recorder_;
   std::string oldRuntimeDir_;
+  bool closing_ = false;
 };

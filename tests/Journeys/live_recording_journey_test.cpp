@@ -4,6 +4,7 @@
 // local playback page.
 #include <QComboBox>
 #include <QImage>
+#include <cstdio>
 #include <filesystem>
 
 extern "C" {
@@ -11,6 +12,7 @@ extern "C" {
 }
 
 #include "JourneyFixture.h"
+#include "dvremu/wire.h"
 #include "plat/paths.h"
 #include "plat/surface.h"
 #include "plat/text.h"
@@ -30,6 +32,7 @@ namespace {
 
 constexpr unsigned kSnapshotSaved = 8350;   // "snapshot saved: " and the path
 constexpr unsigned kRecordingStarted = 8368;
+constexpr unsigned kCameraVideoChannel = 0xFF02;  // the camera's channel code for live video
 constexpr unsigned kLocalPlayback = 8139;  // the playback button's menu entry
 
 // H.264 pictures a player reads from a recording, -1 when it cannot open it.
@@ -151,6 +154,19 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
         Shot(Main(), "live_local_playback");
       },
       start);
+
+  // What reached the emulators: the camera's video channel opened, the recorder logged in and
+  // asked for live video of three channels.
+  EXPECT_FALSE(camera().LogLines("open " + std::to_string(kCameraVideoChannel)).empty());
+  int logins = 0, previews = 0;
+  for (const std::string& line : recorder().LogLines("req ")) {
+    unsigned connection = 0, command = 0;
+    if (std::sscanf(line.c_str(), "req %u %u", &connection, &command) != 2) continue;
+    logins += command == dvremu::kLogin;
+    previews += command == dvremu::kPreview;
+  }
+  EXPECT_GE(logins, 1);
+  EXPECT_GE(previews, 3);
 
   // The snapshot: a picture in the picture folder the settings name (c:\Capture\ at first).
   const fs::path picture = plat::toNativePath(snapshotPath);
