@@ -21,7 +21,6 @@
 
 #include "Farlook.h"
 #include "clipgen/clipgen.h"
-#include "controls/TaskbarNotifier.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
 #include "plat/clock.h"
@@ -531,8 +530,6 @@ bool JourneyTest::ShowsVideo(CPlayWnd* w) {
     return plat::lastPresented(w->GetSafeHwnd(), &now) && now.serial >= since + 3 && ShownFrame(w) >= 0;
   });
 }
-
-QString JourneyTest::NotifierText() { return CTaskbarNotifier::GetInstance()->Text(); }
 
 bool JourneyTest::SaidBox(unsigned id) const {
   const std::u16string text = LoadResString(id);

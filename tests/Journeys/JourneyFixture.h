@@ -176,8 +176,6 @@ class JourneyTest : public ::testing::Test {
   // whether pictures keep coming with numbers (three more within the patience).
   static int ShownFrame(CPlayWnd* playWindow);
   bool ShowsVideo(CPlayWnd* playWindow);
-  // The text the pop-up notifier shows now (the live and playback pages tell the user there).
-  static QString NotifierText();
   QString Shot(QWidget* w, const QString& name);  // the path written, or empty
 
  private:

@@ -124,14 +124,16 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
 
         // A snapshot of the camera's window.
         Click(screen->GetWnd(0));
+        const size_t notices = Ui().notices.size();
         ClickId(preview, CDlgPreview::ID_SNAPSHOT);
-        const std::u16string said = NotifierText().toStdU16String(), saved = Text(kSnapshotSaved).toStdU16String();
-        ASSERT_EQ(said.rfind(saved, 0), 0u) << NotifierText().toStdString();
+        ASSERT_EQ(Ui().notices.size(), notices + 1) << Said();
+        const std::u16string said = Ui().notices.back(), saved = Text(kSnapshotSaved).toStdU16String();
+        ASSERT_EQ(said.rfind(saved, 0), 0u) << Said();
         snapshotPath = said.substr(saved.size());
 
         // Half a minute of the camera recorded, by the clock the program runs on.
         ClickId(preview, CDlgPreview::ID_RECORD);
-        ASSERT_EQ(NotifierText(), Text(kRecordingStarted));
+        ASSERT_EQ(Ui().notices.back(), Text(kRecordingStarted).toStdU16String()) << Said();
         PumpFor(static_cast<int>(30000 * start.timeScale));
         ClickId(preview, CDlgPreview::ID_RECORD);
         EXPECT_TRUE(ShowsVideo(screen->GetWnd(0))) << "the camera plays on";
