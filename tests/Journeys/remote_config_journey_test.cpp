@@ -4,13 +4,15 @@
 // saved, and both are seen again when the window is opened anew. The camera's parameter
 // dialog: every page saved as it came changes nothing the camera holds; then the frame rate
 // and the PTZ address are changed and saved, and the brightness slider moved (the camera
-// follows at once). What the emulators hold is read back from their own state (wire records):
-// the changed values are there and every value the user did not touch is as it was.
+// follows at once). With both devices switched off, the set-up says it cannot log in. What
+// the emulators hold is read back from their own state (wire records): the changed values are
+// there and every value the user did not touch is as it was.
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 
 #include "DeviceSteps.h"
@@ -32,6 +34,7 @@ constexpr uint16_t kCameraPicture = 0x0407;  // brightness (u32) at 4, contrast 
 // The configuration window's controls and texts.
 constexpr int kConfigWindow = 4000, kPageTree = 4000, kSave = 4001, kClose = 2;
 constexpr int kDeviceName = 1410, kChannelList = 4010, kRecordOn = 4046;
+constexpr unsigned kCannotLogIn = 8301;  // "cannot log in to the device; try again later"
 // The configuration library's own words, in the program's language (it is handed the
 // language word: 9 English, otherwise Chinese).
 struct WindowTexts {
@@ -205,8 +208,27 @@ TEST_P(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
     });
     RemoteSetupFromMenu(page, kCameraName);
     ASSERT_TRUE(WaitUntil([&] { return cameraDone; })) << "the parameter dialog never came and went";
+    EXPECT_TRUE(Ui().notices.empty()) << "no refusal or failure: " << Said();
+
+    // Both devices switched off: the set-up says it cannot log in, and opens nothing (the
+    // recorder's login gives up after its reply wait, about 4 s).
+    ASSERT_TRUE(recorder().Stop());
+    ASSERT_TRUE(camera().Stop());
+    QTimer guard;  // a window that should not come is closed, so the journey goes on to fail
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()); d && d != Main()) {
+        ADD_FAILURE() << "a dialog came up for a device that is off: " << d->objectName().toStdString();
+        d->reject();
+      }
+    });
+    guard.start(50);
+    for (const char* device : {kRecorderName, kCameraName}) {
+      const size_t said = Ui().notices.size();
+      RemoteSetupFromMenu(page, device);
+      EXPECT_TRUE(WaitUntil([&] { return Ui().notices.size() > said; }, 30000)) << device;
+      EXPECT_EQ(Ui().notices.back(), Text(kCannotLogIn).toStdU16String()) << device;
+    }
   }, StartOptions{english});
-  EXPECT_TRUE(Ui().notices.empty()) << "no refusal or failure: " << QString::fromStdU16String(Ui().notices.front()).toStdString();
 
   // The recorder holds the new name; the number and loop recording went back as they were.
   const auto deviceAfter = RecorderRecord(kRecorderDevice, 0);
