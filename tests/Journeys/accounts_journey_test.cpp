@@ -1,13 +1,12 @@
-// Accounts: the administrator adds an ordinary user (no rights) through the user manager and
-// switches to it. The new user watches the camera live, but every action a right guards is
-// refused with the program's own words and does nothing: remote playback, the remote set-up
-// of a device, PTZ, local recording, video adjustment, voice talk; the user manager is
-// closed to it.
-// Then the program is locked: a click asks for the password, a wrong one is refused, the
-// right one unlocks, and the click that asked has no other effect. Last, the administrator
-// grants PTZ control on the rights tree and the user's PTZ reaches the camera; the user
-// changes its own password; started again, the program wants the new password and logs the
-// user in with that one right.
+// Accounts, in Chinese and in English. The administrator adds an ordinary user (no rights)
+// through the user manager and switches to it. The new user watches the camera live, but
+// every action a right guards is refused with the program's own words and does nothing:
+// remote playback, the remote set-up of a device, PTZ, local recording, video adjustment,
+// voice talk; the user manager is closed to it. Then the program is locked: a click asks for
+// the password, a wrong one is refused, the right one unlocks, and the click that asked has no
+// other effect. Last, the administrator grants PTZ control on the rights tree and the user's
+// PTZ reaches the camera; the user changes its own password; started again, the program wants
+// the new password and logs the user in with that one right.
 #include <QRadioButton>
 #include <QSlider>
 
@@ -40,7 +39,7 @@ constexpr int kBrightness = 1068;                 // the video panel's first sli
 // Camera control messages (docs/protocols.md) a refused action must not send.
 constexpr int kCameraPtzCommand = 0x0905, kCameraPictureSet = 0x0405;
 
-class Accounts : public DevicesJourney {
+class Accounts : public DevicesJourney, public ::testing::WithParamInterface<bool> {
  protected:
   // The account as stored: identity code and rights word.
   static bool StoredAccount(const std::u16string& name, std::u16string& identity, int& power) {
@@ -71,7 +70,10 @@ class Accounts : public DevicesJourney {
   }
 };
 
-TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePassword) {
+TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePassword) {
+  JourneyStartOptions options;
+  options.english = GetParam();
+  const QString suffix = options.english ? "_en" : "";
   ASSERT_TRUE(StartEmulators());
   RunProgram([&] {
     AddRegionCameraAndRecorder();
@@ -87,7 +89,7 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
       Type(Find<QLineEdit>(dlg, CDlgAddUser::IDC_PASSWORD), kUserPassword);
       Type(Find<QLineEdit>(dlg, CDlgAddUser::IDC_CONFIRM), kUserPassword);
       EXPECT_TRUE(Find<QRadioButton>(dlg, CDlgAddUser::IDC_USER)->isChecked());
-      Shot(dlg, "journey_accounts_add_user");
+      Shot(dlg, "journey_accounts_add_user" + suffix);
       ClickId(dlg, CDlgAddUser::IDC_OK);
     });
     ClickId(users, CDlgUserMgr::IDC_ADD);
@@ -99,13 +101,15 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     ASSERT_TRUE(StoredAccount(QString(kUserName).toStdU16String(), identity, power));
     EXPECT_EQ(identity, Text(8230).toStdU16String());
     EXPECT_EQ(power, 0) << "a new ordinary user has no rights";
-    Shot(Main(), "journey_accounts_users");
+    Shot(Main(), "journey_accounts_users" + suffix);
 
     // Switch to it: the login dialog in its switch-user form.
     SwitchUser(kUserName, kUserPassword);
     ASSERT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
     EXPECT_FALSE(CUser::GetInstance()->IsAdmin());
     EXPECT_EQ(Main()->CurrentPage(), Main()->GetPreviewDlg()) << "an ordinary user starts on the preview page";
+    EXPECT_EQ(settings->CurrentPage(), settings->LocalSettingsPage()) << "the user manager it may not use is left";
+    EXPECT_FALSE(users->isVisible());
 
     // Remote playback: refused, the page stays.
     OnMenu(Text(kRemotePlaybackEntry));
@@ -150,7 +154,7 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     ClickId(Main(), CTarnwickDlg::IDC_BtnSwitchUser);
     EXPECT_TRUE(SaidNotice(kSwitchRefusedPreviews)) << Said();
     EXPECT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
-    Shot(Main(), "journey_accounts_refused");
+    Shot(Main(), "journey_accounts_refused" + suffix);
     PumpFor(500);
     EXPECT_EQ(CameraMessages(kCameraPtzCommand), 0u) << "no PTZ command reached the camera";
     EXPECT_EQ(CameraMessages(kCameraPictureSet), 0u) << "no picture setting reached the camera";
@@ -169,7 +173,7 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
       auto* name = Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER);
       EXPECT_EQ(name->currentText(), kUserName) << "the unlock asks for the locked user's password";
       EXPECT_FALSE(name->isEnabled());
-      Shot(dlg, "journey_accounts_unlock");
+      Shot(dlg, "journey_accounts_unlock" + suffix);
       Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), "wrong-pass");
       ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
       EXPECT_TRUE(dlg->isVisible()) << "a wrong password leaves the dialog up";
@@ -203,7 +207,7 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     EXPECT_EQ(ptzRight->checkState(0), Qt::Checked);
     ASSERT_TRUE(StoredAccount(QString(kUserName).toStdU16String(), identity, power));
     EXPECT_EQ(power, RIGHT_PTZ) << "the right is stored at once";
-    Shot(Main(), "journey_accounts_rights");
+    Shot(Main(), "journey_accounts_rights" + suffix);
 
     SwitchUser(kUserName, kUserPassword);
     ASSERT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
@@ -241,11 +245,11 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     });
     ClickId(settings, CDlgSetttings::IDC_PASSWORD);
     EXPECT_TRUE(SaidNotice(kPasswordChanged)) << Said();
-  });
+  }, options);
 
   // Started again, the start-up login offers the user last logged in and wants the new
   // password; the account and its one right are there.
-  JourneyStartOptions asUser;
+  JourneyStartOptions asUser = options;
   asUser.loginAsAdmin = false;
   OnModal<CDlgUserLogin>([&](CDlgUserLogin* dlg) {
     EXPECT_EQ(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER)->currentText(), kUserName);
@@ -265,5 +269,8 @@ TEST_F(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
   }, asUser);
   EXPECT_EQ(Ui().unscriptedBoxes, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(InBothLanguages, Accounts, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "English" : "Chinese"; });
 
 }  // namespace
