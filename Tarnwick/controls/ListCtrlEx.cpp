@@ -42,6 +42,8 @@ CListCtrlEx::CListCtrlEx(QWidget* parent) : QTreeWidget(parent), header_(new CHe
   setTextElideMode(Qt::ElideRight);
   setColumnCount(0);
   QPalette pal = palette();
+  // The view paints selected cells in the highlight itself: the same colour as the rest of the row.
+  pal.setColor(QPalette::Highlight, kSelectedColor);
   pal.setColor(QPalette::HighlightedText, Qt::white);
   setPalette(pal);
 }

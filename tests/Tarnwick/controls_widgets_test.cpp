@@ -19,11 +19,13 @@ void Type(QWidget* w, const QString& chars) {
   for (QChar c : chars) harness::KeyPress(w, c.isDigit() ? Qt::Key_0 + c.digitValue() : Qt::Key_A, QString(c));
 }
 
-// The colour the list paints at the right end of `row` (past any text).
-QColor RowColour(CListCtrlEx& list, int row) {
+// The colour the list paints in `row` at viewport column `x` (default: the right end, past any
+// text and past the last column).
+QColor RowColour(CListCtrlEx& list, int row, int x = -1) {
   QImage img = harness::Grab(&list);
   QRect r = list.visualItemRect(list.topLevelItem(row));
-  QPoint p = list.viewport()->mapTo(&list, QPoint(list.viewport()->width() - 3, r.center().y()));
+  if (x < 0) x = list.viewport()->width() - 3;
+  QPoint p = list.viewport()->mapTo(&list, QPoint(x, r.center().y()));
   return img.pixelColor(p);
 }
 
@@ -49,6 +51,9 @@ TEST(ControlsList, BandsAndSelection) {
   list.SelectRow(1);
   EXPECT_EQ(list.GetSelectedRow(), 1);
   EXPECT_EQ(RowColour(list, 1), CListCtrlEx::kSelectedColor);
+  // The cells themselves, not only the space after the last column.
+  EXPECT_EQ(RowColour(list, 1, 1), CListCtrlEx::kSelectedColor);
+  EXPECT_EQ(RowColour(list, 1, 200), CListCtrlEx::kSelectedColor);
 
   EXPECT_EQ(list.InsertColumn(0, "first", 50), 0);  // cells move right with their column
   EXPECT_EQ(list.GetItemText(0, 2), "10.0.0.1");
