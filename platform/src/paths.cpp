@@ -8,6 +8,7 @@
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -78,7 +79,12 @@ std::string programFilePath() {
   char buf[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return {};
-  return std::string(buf, static_cast<size_t>(n));
+  std::string path(buf, static_cast<size_t>(n));
+  // A program file replaced or removed while it runs (a rebuild, an update) reads back with this
+  // mark; the settings file and the language library are still named after the file's own name.
+  constexpr std::string_view kDeleted = " (deleted)";
+  if (path.size() > kDeleted.size() && path.ends_with(kDeleted)) path.resize(path.size() - kDeleted.size());
+  return path;
 }
 
 std::string programDir() {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 #include "plat/hrtimer.h"
@@ -10,6 +12,7 @@
 #include "plat/text.h"
 
 #include <atomic>
+#include "support/TestFolder.h"
 #include "support/Wait.h"
 
 namespace {
@@ -86,3 +89,30 @@ TEST(PeriodicTimer, TicksUntilStoppedAndCanStopFromItsCallback) {
 }
 
 }  // namespace
+
+// The program's file replaced underneath the running program (a rebuild while it runs) still
+// gives the file's own name: the settings file named after it stays the same file. A copy of
+// this test binary, started with PLAT_PROGRAM_PATH_OUT set, removes its own file and writes
+// what it reads for its path.
+TEST(ProgramPath, SameNameAfterTheFileIsRemoved) {
+  if (const char* out = std::getenv("PLAT_PROGRAM_PATH_OUT")) {
+    const std::string before = plat::programFilePath();
+    ASSERT_EQ(::unlink(before.c_str()), 0);
+    std::ofstream(out) << before << '\n' << plat::programFilePath() << '\n';
+    return;
+  }
+  testsupport::TestFolder dir;
+  const std::string copy = dir.file("prog_copy");
+  std::filesystem::copy_file(plat::programFilePath(), copy);
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+  const std::string out = dir.file("out.txt");
+  const std::string cmd = "PLAT_PROGRAM_PATH_OUT='" + out + "' '" + copy +
+                          "' --gtest_filter=ProgramPath.SameNameAfterTheFileIsRemoved >/dev/null 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  std::ifstream in(out);
+  std::string before, after;
+  std::getline(in, before);
+  std::getline(in, after);
+  EXPECT_EQ(before, copy);
+  EXPECT_EQ(after, copy);
+}
