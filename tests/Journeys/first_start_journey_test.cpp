@@ -6,11 +6,9 @@
 #include <map>
 #include <vector>
 
-#include "JourneyFixture.h"
-#include "devices/DeviceManager.h"
+#include "DeviceSteps.h"
 #include "devices/DlgAddDev.h"
 #include "devices/DlgAddGrp.h"
-#include "devices/DlgAddRegion.h"
 #include "devices/DlgDevMgr.h"
 #include "shell/DbHelpers.h"
 #include "shell/DlgSetttings.h"
@@ -18,11 +16,9 @@
 
 namespace {
 
-class FirstStart : public JourneyTest {};
+class FirstStart : public DevicesJourney {};
 
-constexpr unsigned kAddRegion = 8109;  // the device tree's menu entries
-constexpr unsigned kAddDevice = 8112;
-constexpr unsigned kAddGroup = 8106;
+constexpr unsigned kAddGroup = 8106;  // the group tree's menu entry
 
 TEST_F(FirstStart, AdministratorAddsTheCameraByScanAndTheRecorderByAddress) {
   ASSERT_TRUE(StartEmulators());
@@ -30,24 +26,13 @@ TEST_F(FirstStart, AdministratorAddsTheCameraByScanAndTheRecorderByAddress) {
   const QString dvrPort = QString::number(recorder().Port());
   RunProgram([&] {
     Shot(Main(), "first_start_preview");
-    ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
-    CDlgSetttings* settings = Main()->GetSettingsDlg();
-    ASSERT_TRUE(WaitUntil([&] { return settings->isVisible(); }));
-    CDlgDevMgr* devices = settings->DeviceManagerPage();
-    ASSERT_TRUE(devices->isVisible());
+    CDlgDevMgr* devices = OpenDeviceManager();
     Shot(Main(), "first_start_devices");
-    auto* tree = Find<QTreeWidget>(devices, CDlgDevMgr::IDC_DEVICE_TREE);
+    QTreeWidget* tree = DeviceTree(devices);
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(tree->topLevelItemCount(), 0) << "a fresh program has no devices";
-
     // Devices live in regions: the empty tree's menu offers the first region only.
-    OnModal<CDlgAddRegion>([&](CDlgAddRegion* dlg) {
-      Type(Find<QLineEdit>(dlg, CDlgAddRegion::IDC_NAME), QStringLiteral("总部"));
-      ClickId(dlg, CNameEntryDialog::IDOK_BUTTON);
-    });
-    ContextMenu(tree, nullptr, Text(kAddRegion));
-    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, QStringLiteral("总部")) != nullptr; }));
-    QTreeWidgetItem* region = FindItem(tree, QStringLiteral("总部"));
+    AddRegion(devices);
 
     // The camera: found by the scan, its row double-clicked, the login typed.
     OnModal<CDlgAddDev>([&](CDlgAddDev* dlg) {
@@ -63,31 +48,18 @@ TEST_F(FirstStart, AdministratorAddsTheCameraByScanAndTheRecorderByAddress) {
       EXPECT_EQ(Find<QLineEdit>(dlg, CDlgAddDev::IDC_IP)->text(), "127.0.0.1");
       EXPECT_EQ(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PORT)->text(), camPort);
       EXPECT_EQ(Find<QComboBox>(dlg, CDlgAddDev::IDC_DEVICE_TYPE)->currentText(), "IPCamera");
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), QStringLiteral("大门摄像机"));
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), kCameraName);
       Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_USER), kCameraUser);
       Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PASSWORD), kCameraPassword);
       ClickId(dlg, CDlgAddDev::IDC_OK);
     });
-    ContextMenu(tree, region, Text(kAddDevice));
-    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, QStringLiteral("大门摄像机")) != nullptr; }))
+    ContextMenu(tree, FindItem(tree, kRegion), Text(kAddDeviceEntry));
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, kCameraName) != nullptr; }))
         << ItemTexts(tree).join(", ").toStdString();
 
-    // The recorder: typed in by address. The program takes one device per address, and both
+    // The recorder, typed in by address. The program takes one device per address, and both
     // emulators run on this machine: the recorder goes by the loopback name.
-    region = FindItem(tree, QStringLiteral("总部"));
-    OnModal<CDlgAddDev>([&](CDlgAddDev* dlg) {
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), QStringLiteral("仓库录像机"));
-      Choose(Find<QComboBox>(dlg, CDlgAddDev::IDC_DEVICE_TYPE), "DVR");
-      Choose(Find<QComboBox>(dlg, CDlgAddDev::IDC_CHANNELS), "4");
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_IP), "localhost");
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PORT), dvrPort);
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_USER), kRecorderUser);
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PASSWORD), kRecorderPassword);
-      Shot(dlg, "first_start_add_recorder");
-      ClickId(dlg, CDlgAddDev::IDC_OK);
-    });
-    ContextMenu(tree, region, Text(kAddDevice));
-    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, QStringLiteral("仓库录像机")) != nullptr; }));
+    AddDevice(devices, kRecorderName, "DVR", 4, "localhost", recorder().Port(), kRecorderUser, kRecorderPassword);
 
     // A group with the camera's channel and the recorder's four.
     auto* groups = Find<QTreeWidget>(devices, CDlgDevMgr::IDC_GROUP_TREE);
@@ -97,7 +69,7 @@ TEST_F(FirstStart, AdministratorAddsTheCameraByScanAndTheRecorderByAddress) {
     });
     ContextMenu(groups, nullptr, Text(kAddGroup));
     ASSERT_TRUE(WaitUntil([&] { return FindItem(groups, QStringLiteral("大门轮巡")) != nullptr; }));
-    for (const QString& device : {QStringLiteral("大门摄像机"), QStringLiteral("仓库录像机")}) {
+    for (const char* device : {kCameraName, kRecorderName}) {
       SelectItem(tree, FindItem(tree, device));
       SelectItem(groups, FindItem(groups, QStringLiteral("大门轮巡")));
       ClickId(devices, CDlgDevMgr::IDC_TO_GROUP);
@@ -109,14 +81,14 @@ TEST_F(FirstStart, AdministratorAddsTheCameraByScanAndTheRecorderByAddress) {
     for (QTreeWidget* t : {Main()->GetPreviewDlg()->GetDeviceTree(), Main()->GetLPlaybackDlg()->GetDeviceTree(),
                            Main()->GetPlaybackDlg()->GetDeviceTree()}) {
       EXPECT_TRUE(WaitUntil([&] {
-        return FindItem(t, QStringLiteral("大门摄像机")) && FindItem(t, QStringLiteral("仓库录像机"));
+        return FindItem(t, kCameraName) && FindItem(t, kRecorderName);
       })) << ItemTexts(t).join(", ").toStdString();
     }
     QTreeWidget* previewGroups = Main()->GetPreviewDlg()->GetGroupTree();
     EXPECT_TRUE(WaitUntil([&] {
       QTreeWidgetItem* g = FindItem(previewGroups, QStringLiteral("大门轮巡"));
-      return g && g->childCount() == 5 && FindItem(previewGroups, QStringLiteral("大门摄像机"), true) &&
-             FindItem(previewGroups, QStringLiteral("仓库录像机"), true);
+      return g && g->childCount() == 5 && FindItem(previewGroups, kCameraName, true) &&
+             FindItem(previewGroups, kRecorderName, true);
     })) << ItemTexts(previewGroups).join(", ").toStdString();
     ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
     Shot(Main(), "first_start_preview_devices");
