@@ -1,14 +1,7 @@
 #pragma once
-// What the PTZ and playback journeys share: the demo data folder a new user of scripts/run
-// starts with (the camera and the recorder emulator in region "Demo"), the emulators' request
-// logs read back as records, and the pictures a play window shows.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// What the PTZ and playback journeys share: the emulators' request logs read back as records,
+// and the pictures a play window shows.
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,24 +10,7 @@
 #include "plat/surface.h"
 #include "support/Emulators.h"
 
-extern char** environ;
-
 namespace journey {
-
-// Seeds the program's data folder (TARNWICK_HOME of the journey) as scripts/run does on a first
-// run: the demo tool stores "Camera" on the camera port and "Recorder" (4 channels) on the
-// recorder port. True when it stored them.
-inline bool SeedDemoDevices(uint16_t cameraPort, uint16_t recorderPort) {
-  const std::string exe = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "demohome").string();
-  const std::string cam = std::to_string(cameraPort), dvr = std::to_string(recorderPort);
-  std::vector<char*> argv = {const_cast<char*>(exe.c_str()), const_cast<char*>("--camera-port"),
-                             const_cast<char*>(cam.c_str()), const_cast<char*>("--recorder-port"),
-                             const_cast<char*>(dvr.c_str()), nullptr};
-  pid_t pid = -1;
-  if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // One request of an emulator's log: the camera's "msg <channel> <code> <argument> <option>
 // <payload>" or the recorder's "req <connection> <command> <handle> <status> <payload>".

@@ -70,9 +70,9 @@ class PtzJourney : public JourneyTest {
 
 TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
   ASSERT_TRUE(StartEmulators());
-  ASSERT_TRUE(journey::SeedDemoDevices(camera().Port(), recorder().Port()));
+  SeedDevices();
   RunProgram([&] {
-    ASSERT_TRUE(Open(0, "Camera")) << Said();
+    ASSERT_TRUE(Open(0, QString::fromStdU16String(kCameraName))) << Said();
 
     // The PTZ panel: each button starts its command when pressed and stops it when released,
     // at the speed the slider shows (the camera's command byte at 2, stop flag at 3, preset or
@@ -120,7 +120,7 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
     EXPECT_EQ(sent[steered + 1].Byte(4), 5);
 
     // The recorder's channel 1 in window 1: the panels follow the window the user picked.
-    ASSERT_TRUE(Open(1, "Recorder")) << Said();
+    ASSERT_TRUE(Open(1, QString::fromStdU16String(kRecorderName))) << Said();
     EXPECT_EQ(presetList->GetItemText(2, 1), Text(kPresetNotSet)) << "read from the recorder";
     ClickRow(presetList, 2);
     ClickId(presets, CDlgPresetPoint::kSetId);

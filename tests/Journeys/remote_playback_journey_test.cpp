@@ -77,15 +77,15 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
   const QDate recorderDay = QDate::currentDate();
   ASSERT_TRUE(StartEmulators(true, false));
   ASSERT_TRUE(StartEmulators(false, true, {"--export-files", recordings.string()}));
-  ASSERT_TRUE(journey::SeedDemoDevices(camera().Port(), recorder().Port()));
+  SeedDevices();
   RunProgram([&] {
     OnMenu(Text(kRemotePlayback));
     ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
     CDlgPlayback* page = Main()->GetPlaybackDlg();
     ASSERT_TRUE(WaitUntil([&] { return page->isVisible(); })) << Said();
     QTreeWidget* tree = page->GetDeviceTree();
-    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, "Recorder") != nullptr; }));
-    QTreeWidgetItem* recorderItem = FindItem(tree, "Recorder");
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, QString::fromStdU16String(kRecorderName)) != nullptr; }));
+    QTreeWidgetItem* recorderItem = FindItem(tree, QString::fromStdU16String(kRecorderName));
     ASSERT_GE(recorderItem->childCount(), 1);
     // The device rather than a channel chosen: Find says to choose a channel; Play before any
     // file is found says to choose a file.
@@ -224,8 +224,8 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     CDlgLPlayback* local = Main()->GetLPlaybackDlg();
     ASSERT_TRUE(WaitUntil([&] { return local->isVisible(); })) << Said();
     QTreeWidget* localTree = local->GetDeviceTree();
-    ASSERT_TRUE(WaitUntil([&] { return FindItem(localTree, "Recorder") != nullptr; }));
-    SelectItem(localTree, FindItem(localTree, "Recorder")->child(0));
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(localTree, QString::fromStdU16String(kRecorderName)) != nullptr; }));
+    SelectItem(localTree, FindItem(localTree, QString::fromStdU16String(kRecorderName))->child(0));
     Choose(local->GetTypeCombo(), Text(kDownloads));
     notices = Ui().notices.size();
     ClickId(local, CPlaybackPageBase::IDC_FIND);
