@@ -33,7 +33,9 @@ bool Renderer::convert(const Picture& p) {
     return false;
   }
   plat::LockedSurface ls;
-  if (!back_->lock(&ls)) {
+  // The surface is the picture's size and every pixel is converted anew: a picture still on
+  // screen need not be copied into the memory drawn into.
+  if (!back_->lockDiscard(&ls)) {
     if (!back_->restore()) back_.reset();
     return false;
   }
