@@ -3,8 +3,8 @@
 // 25 frames a second, on a fixed schedule, with the wall-clock send time in every frame.
 // The client opens N displayed streams into headless windows. Measured in the same run:
 //   - client cores (CPU seconds per second) against a bare libavcodec decode of the same
-//     frames by N decoders taking turns on one thread (beside it, against N times a single
-//     decoder on a warm cache);
+//     frames by N decoders taking turns on one thread, before and after the client's run
+//     (beside it, against N times a single decoder on a warm cache);
 //   - memory per displayed stream: resident memory while streaming, less before, over N;
 //   - latency from the emulator's send time to the present of the picture showing that frame
 //     (frame numbers read back from the presented pictures);
@@ -121,9 +121,10 @@ LiveResult runLive(const ClipCase& cc, int n, const std::string& dir) {
   LiveResult r;
   const clipgen::Clip clip = bench::makeClip(cc, kClipFrames);
   if (clip.frames.size() != static_cast<size_t>(kClipFrames)) return r;
-  // One decoder per stream, fed in turn (the client's caches hold as much); one decoder
-  // alone on a warm cache beside it.
-  r.bareCores = bench::bareCoresPerStream(clip, 2, n) * n;
+  // One decoder per stream, fed in turn (the client's caches hold as much), before and
+  // after the client's run (the machine's load moves meanwhile); one decoder alone on a warm
+  // cache beside it.
+  const double bareBefore = bench::bareCoresPerStream(clip, 2, n) * n;
   r.bareAlone = bench::bareCoresPerStream(clip, 6) * n;
   const std::string path = dir + "/" + cc.name + ".264";
   clipgen::writeClip(clip, path);
@@ -194,6 +195,7 @@ LiveResult runLive(const ClipCase& cc, int n, const std::string& dir) {
     plat::unregisterWindow(p->window);
   }
   camemu::stopProgram(emu);
+  r.bareCores = (bareBefore + bench::bareCoresPerStream(clip, 2, n) * n) / 2;
   r.cores = cpu / wall;
   r.memoryPerStream = (rss - rss0) / n;
   r.receivedFps = static_cast<double>(rx1 - rx0) / wall / n;

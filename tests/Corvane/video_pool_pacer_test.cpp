@@ -221,5 +221,27 @@ TEST(FramePacer, RunningPacerPostsRenderTicksAndRestartsOnAStep) {
   plat::detachThreadQueue();
 }
 
+TEST(FramePacer, OnTheStartingThreadTicksComeAsItsOwnTimer) {
+  plat::attachThreadQueue();
+  FramePacer p;
+  p.tickOnStartingThread(kRenderTimerId);
+  ASSERT_TRUE(p.start());
+  EXPECT_FALSE(p.start()) << "already running";
+  plat::Message m;
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(plat::getMessage(m, 5000));
+    EXPECT_EQ(m.message, plat::WM_TIMER);
+    EXPECT_EQ(m.wParam, kRenderTimerId);
+    EXPECT_TRUE(p.faster()) << "a step restarts the timer at the new period";
+    EXPECT_TRUE(p.running());
+  }
+  p.stop();
+  EXPECT_FALSE(p.running());
+  while (plat::peekMessage(m)) {
+  }
+  EXPECT_FALSE(plat::getMessage(m, 200)) << "no tick after the stop";
+  plat::detachThreadQueue();
+}
+
 }  // namespace
 }  // namespace corvane

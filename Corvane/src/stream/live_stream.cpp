@@ -81,7 +81,7 @@ void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
   if (display_) {
     decode_ = MakeOwnedThread("live-decode", this, session_.get(), [this] { decodeBody(); });
     render_ = MakeOwnedThread("live-render", this, session_.get(), [this] { renderBody(); });
-    pacer_->postTicksTo(render_->id());
+    pacer_->tickOnStartingThread(kRenderTimerId);
   }
   videoRx_->start();
   if (decode_) decode_->start();

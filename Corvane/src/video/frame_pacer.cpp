@@ -15,7 +15,15 @@ void FramePacer::postTicksTo(plat::ThreadId renderThread) {
   setCallback([renderThread] { plat::postThreadMessage(renderThread, kRenderTickMessage); });
 }
 
+void FramePacer::tickOnStartingThread(uintptr_t timerId) { threadTimerId_ = timerId; }
+
 bool FramePacer::start() {
+  if (threadTimerId_) {
+    if (running_ || !plat::setThreadTimer(threadTimerId_, period_)) return false;
+    tickThread_ = plat::currentThreadId();
+    running_ = true;
+    return true;
+  }
   if (!callback_ || running_) return false;
   auto cb = callback_;
   if (!timer_.start(period_, [cb] { cb(); })) return false;
@@ -24,6 +32,10 @@ bool FramePacer::start() {
 }
 
 void FramePacer::stop() {
+  // A thread's timer is ended by that thread only: another thread's queue may hold a timer
+  // of the same id.
+  if (threadTimerId_ && running_ && plat::currentThreadId() == tickThread_)
+    plat::killThreadTimer(threadTimerId_);
   timer_.stop();
   running_ = false;
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The rhythm of a live stream's render thread: a periodic timer whose only work is to post
-// the render-tick message to that thread, and the period adapted to how full the picture
-// pool runs.
+// The rhythm of a live stream's render thread: a periodic timer whose only work is to give
+// that thread its tick (posting the render-tick message, or as the thread's own timer), and
+// the period adapted to how full the picture pool runs.
 #include <cstdint>
 #include <functional>
 
@@ -11,6 +11,8 @@
 namespace corvane {
 
 inline constexpr uint32_t kRenderTickMessage = 0x403;
+// The render thread's own pacing timer (WM_TIMER id).
+inline constexpr uintptr_t kRenderTimerId = 0x403;
 
 class FramePacer {
  public:
@@ -35,6 +37,10 @@ class FramePacer {
   void setCallback(std::function<void()> callback);
   // The usual callback: post the render tick into the render thread's queue.
   void postTicksTo(plat::ThreadId renderThread);
+  // Instead of a callback: the thread that starts the pacer gets its ticks as WM_TIMER
+  // messages `timerId` of its own queue, with no timer thread between (start, steps and
+  // stop then happen on that thread).
+  void tickOnStartingThread(uintptr_t timerId);
   bool start();
   void stop();
 
@@ -60,6 +66,8 @@ class FramePacer {
   int lowTicks_ = 0;
   std::function<void()> callback_;
   plat::PeriodicTimer timer_;
+  uintptr_t threadTimerId_ = 0;  // non-zero: ticks from the starting thread's own queue
+  plat::ThreadId tickThread_ = 0;
 };
 
 }  // namespace corvane
