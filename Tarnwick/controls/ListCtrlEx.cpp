@@ -57,7 +57,11 @@ void CListCtrlEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     painter->fillRect(full, kBandColor);
   QStyleOptionViewItem opt = option;
   opt.state &= ~QStyle::State_Selected;
-  if (selectionModel() && selectionModel()->isSelected(index)) opt.palette.setColor(QPalette::Text, Qt::white);
+  if (selectionModel() && selectionModel()->isSelected(index)) {
+    // The cells the view paints as selected take the row's colour too.
+    opt.palette.setColor(QPalette::Text, Qt::white);
+    opt.palette.setColor(QPalette::Highlight, kSelectedColor);
+  }
   opt.state &= ~QStyle::State_HasFocus;
   QTreeWidget::drawRow(painter, opt, index);
 }

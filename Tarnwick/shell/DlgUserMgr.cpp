@@ -92,7 +92,8 @@ void CDlgUserMgr::Layout() {
   const int top = m_add->geometry().bottom() + 1 + 10;
   const int listRight = m_modify->geometry().right() + 1;
   m_list->setGeometry(0, top, listRight, std::max(0, height() - top));
-  m_list->setColumnWidth(1, std::max(0, m_list->viewport()->width() - kNameColumnWidth));
+  // From the list's new width: a list not yet shown has not resized its viewport.
+  m_list->setColumnWidth(1, std::max(0, listRight - 2 * m_list->frameWidth() - kNameColumnWidth));
   const int treeLeft = listRight + 10;
   m_rights->setGeometry(treeLeft, top, std::max(0, width() - treeLeft), std::max(0, height() - top));
 }

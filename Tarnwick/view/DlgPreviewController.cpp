@@ -103,8 +103,9 @@ CPreviewController::~CPreviewController() = default;
 
 // --- small helpers ---------------------------------------------------------------------------
 
-void CPreviewController::Notice(uint32_t id, const std::u16string& tail) {
-  const std::u16string text = LoadResString(id) + tail;
+void CPreviewController::Notice(uint32_t id, const std::u16string& tail) { Say(LoadResString(id) + tail); }
+
+void CPreviewController::Say(const std::u16string& text) {
   if (host_.notice) host_.notice(text);
   else UiService().Notice(text);
 }
@@ -444,8 +445,7 @@ void CPreviewController::OpenGroupMember(QTreeWidgetItem* memberNode) {
   if (!device) return;
   IDevPreview* preview = CDeviceManager::GetInstance()->GetChannelPreview(device, member->Chn, 1);
   if (!preview) {
-    if (host_.notice) host_.notice(device->GetDevInfo().GetIP() + LoadResString(IDS_LOGIN_FAILED) + u"!");
-    else Notice(IDS_LOGIN_FAILED);
+    Say(device->GetDevInfo().GetIP() + LoadResString(IDS_LOGIN_FAILED) + u"!");
     return;
   }
   CPreviewManager* manager = CPreviewManager::GetInstance();

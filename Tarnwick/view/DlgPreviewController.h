@@ -124,8 +124,9 @@ class CPreviewController {
   void OnVoiceTalk();
   const std::u16string& TalkDeviceName() const { return talkName_; }
 
-  // A notice of text `id` (and `tail`) through the host.
+  // A notice of text `id` (and `tail`) through the host, else through the UI service.
   void Notice(uint32_t id, const std::u16string& tail = {});
+  void Say(const std::u16string& text);
 
   // The page's end: timers off, the previews saved while they run, then every window stopped.
   void Shutdown();
