@@ -13,6 +13,7 @@
 #include "plat/log.h"
 #include "plat/paths.h"
 #include "plat/text.h"
+#include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "shell/Singleton.h"
 #include "view/PlaybackNames.h"
@@ -52,6 +53,19 @@ bool driveIsMapped(char16_t letter) {
 CRecordFileRing::CRecordFileRing() {
   if (!OpenDatabaseInProgramDir(db_, RECORD_DB_NAME)) {
     PLAT_LOGE(kLog, "%s cannot be opened: local recording is off",
+              plat::inProgramDir(plat::utf16ToUtf8(RECORD_DB_NAME)).c_str());
+    db_.Close();
+    return;
+  }
+  // A damaged list would take every insert and delete of the ring into a file that refuses
+  // them: loop recording could never free a disk. The user is told, the file is kept aside
+  // and the list starts anew; the recordings themselves stay where they are.
+  if (CheckDatabaseHealth(db_) != DatabaseHealth::Damaged) return;
+  db_.Close();
+  ReportDamagedFile(RECORD_DB_NAME, "its integrity check fails");
+  if (!KeepDamagedFileAside(RECORD_DB_NAME) || !StartDamagedDatabaseAnew(RECORD_DB_NAME) ||
+      !OpenDatabaseInProgramDir(db_, RECORD_DB_NAME)) {
+    PLAT_LOGE(kLog, "%s is damaged and could not be started anew: local recording is off",
               plat::inProgramDir(plat::utf16ToUtf8(RECORD_DB_NAME)).c_str());
     db_.Close();
   }

@@ -7,25 +7,11 @@
 
 #include <cstring>
 
-#include "clipgen/clipgen.h"
 #include "devices/DevMgrModel.h"
 #include "plat/surface.h"
 #include "shell/TarnwickDlg.h"
 #include "view/PlayScreen.h"
 #include "view/PlayWnd.h"
-
-bool FaultJourney::StartEmulatorsWithVideo() {
-  clipgen::Options o;
-  o.frames = 50;
-  clipgen::Clip clip;
-  std::string error;
-  const std::string path = Folder() + "/camera.clip";
-  if (!clipgen::generate(o, &clip, &error) || !clipgen::writeClip(clip, path, &error)) {
-    ADD_FAILURE() << error;
-    return false;
-  }
-  return StartEmulators(true, false, {"--clip", path}) && StartEmulators(false, true);
-}
 
 CDlgPreview* FaultJourney::LivePage() {
   ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);

@@ -1,7 +1,7 @@
 #pragma once
-// Steps the fault journeys share: the emulators with a camera that streams a clip, a channel
-// opened in a play window of the live page, whether a window is being painted, and a device
-// at a loopback address that answers the recorder protocol with garbage.
+// Steps the fault journeys share: a channel opened in a play window of the live page, whether
+// a window is being painted, and a device at a loopback address that answers the recorder
+// protocol with garbage.
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -14,9 +14,6 @@
 
 class FaultJourney : public DevicesJourney {
  protected:
-  // Both emulators; the camera streams a generated clip in a loop.
-  bool StartEmulatorsWithVideo();
-
   // The live page, channel `channel` of the device opened in window `window` by a click on the
   // window and a double click on the channel's node (on an open channel: closed again).
   CDlgPreview* LivePage();

@@ -1,5 +1,5 @@
 // Every data file the program reads at start damaged between two runs (the device database,
-// the saved previews, the user database, the settings file): the start says so, the
+// the saved previews, the recordings' list, the user database, the settings file): the start says so, the
 // administrator logs in, the program runs on what could be read, and the damaged bytes are
 // all still there after the run, in the file itself or in its copy aside.
 #include <filesystem>
@@ -63,6 +63,7 @@ TEST_F(DamagedFilesAtStart, TheStartSaysSoLetsTheAdministratorInAndLosesNoByte) 
   damaged["UserInfo.db"] = users.substr(0, 1024) + std::string(users.size() - 1024, '\x5A');
   damaged["Tarnwick.db"] = std::string(8192, '\xA5');
   damaged["preivew.db"] = "SQLite format 2\n" + std::string(3000, '\x01');
+  damaged["record.db"] = "SQLite format 3" + std::string(5000, '\x3C');
   damaged[SettingsName()] = std::string("[]\r\nLangID=0\r\n") + std::string("\x00\x9F\xFF garbage \x07", 14) +
                             "\r\nCycleInterval=15\r\n";
   for (const auto& [name, bytes] : damaged) WriteAll(File(name), bytes);
@@ -73,7 +74,7 @@ TEST_F(DamagedFilesAtStart, TheStartSaysSoLetsTheAdministratorInAndLosesNoByte) 
     EXPECT_TRUE(Boxed(kUserDatabaseStartedAnew, "UserInfo.db"));
     EXPECT_EQ(CUser::GetInstance()->GetName(), u"admin");
     EXPECT_TRUE(CUser::GetInstance()->IsAdmin());
-    for (const char* name : {"Tarnwick.db", "preivew.db"}) EXPECT_TRUE(Noticed(kDamagedFile, name)) << name;
+    for (const char* name : {"Tarnwick.db", "preivew.db", "record.db"}) EXPECT_TRUE(Noticed(kDamagedFile, name)) << name;
     EXPECT_TRUE(Noticed(kDamagedFile, SettingsName()));
     // What could be read of the settings is in use.
     EXPECT_EQ(CLocalSettings::GetInstance()->GetCycleInterval(), 15);
@@ -85,8 +86,10 @@ TEST_F(DamagedFilesAtStart, TheStartSaysSoLetsTheAdministratorInAndLosesNoByte) 
     EXPECT_TRUE(ReadAll(File(name)) == bytes || (fs::exists(bak) && ReadAll(bak) == bytes))
         << name << ": the damaged bytes are gone";
   }
-  // Kept aside at once (the user database) and at the login's save (the settings).
+  // Kept aside at once (the user database, the recordings' list) and at the login's save (the
+  // settings).
   EXPECT_EQ(ReadAll(File("UserInfo.db.bak")), damaged["UserInfo.db"]);
+  EXPECT_EQ(ReadAll(File("record.db.bak")), damaged["record.db"]);
   EXPECT_EQ(ReadAll(File(SettingsName() + ".bak")), damaged[SettingsName()]);
   {
     CppSQLite3DB db;

@@ -26,7 +26,7 @@ class DeviceLostJourney : public FaultJourney {
 };
 
 TEST_F(DeviceLostJourney, WindowsStopTheDeviceLogsOutAndAReopenPlaysWhenItIsBack) {
-  ASSERT_TRUE(StartEmulatorsWithVideo());
+  ASSERT_TRUE(StartEmulators());
   RunProgram([&] {
     AddRegionCameraAndRecorder();
     OpenInWindow(kCamera, 1, 0);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "harness/UiHarness.h"
 #include "plat/text.h"
 #include "settings_fixture.h"
 #include "view/RecordFileRing.h"
@@ -21,6 +22,10 @@ class Ring : public TempHomeTest {
   void SetUp() override {
     TempHomeTest::SetUp();
     CRecordFileRing::DeleteInstance();
+    Make();
+  }
+  // The ring made anew over the folders standing in for disks.
+  void Make() {
     ring = CRecordFileRing::GetInstance();
     ring->SetFreeSpaceQuery([this](const std::u16string& root) -> int64_t {
       auto it = capacity.find(root);
@@ -205,6 +210,29 @@ TEST_F(Ring, ARecordDatabaseThatCannotBeOpenedLeavesRecordingOff) {
   Enable({1}, 1);
   std::u16string name;
   EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name));
+}
+
+// A list that is not a database any more: the user is told, its bytes are kept aside, and the
+// ring records into a new list that it can free files from again.
+TEST_F(Ring, ADamagedRecordDatabaseIsKeptAsideAndTheRingStartsANewList) {
+  harness::ScopedScriptedUi ui;
+  CRecordFileRing::DeleteInstance();
+  const std::string garbage = "SQLite format 3" + std::string(4096, '\x3C');
+  WriteFile((home_ / "record.db").string(), garbage);
+  Make();
+  ASSERT_TRUE(ring->IsDatabaseOpen());
+  ASSERT_EQ(ui->notices.size(), 1u);
+  EXPECT_NE(ui->notices[0].find(u"record.db.bak"), std::u16string::npos);
+  EXPECT_EQ(ReadFile((home_ / "record.db.bak").string()), garbage);
+  capacity[u"d:\\"] = kRoom + kPack / 2;  // room for one file
+  Enable({1}, 1);
+  const std::u16string first = Record(kPack);
+  ASSERT_FALSE(first.empty());
+  const std::u16string second = Record(kPack);
+  ASSERT_FALSE(second.empty());
+  EXPECT_FALSE(Exists(first)) << "the new list frees the oldest file";
+  EXPECT_TRUE(Exists(second));
+  EXPECT_EQ(ring->ListedFiles(u"d:\\"), std::vector<std::u16string>{second});
 }
 
 }  // namespace
