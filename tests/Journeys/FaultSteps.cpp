@@ -7,8 +7,6 @@
 
 #include <cstring>
 
-#include "devices/DevMgrModel.h"
-#include "plat/surface.h"
 #include "shell/TarnwickDlg.h"
 #include "view/PlayScreen.h"
 #include "view/PlayWnd.h"
@@ -23,14 +21,8 @@ CDlgPreview* FaultJourney::LivePage() {
 QTreeWidgetItem* FaultJourney::ChannelNode(const QString& device, int channel) {
   QTreeWidget* tree = Main()->GetPreviewDlg()->GetDeviceTree();
   QTreeWidgetItem* node = nullptr;
-  const QString text = QString::fromStdU16String(CDevMgrModel::ChannelText(channel));
-  WaitUntil([&] {
-    QTreeWidgetItem* d = FindItem(tree, device);
-    for (int i = 0; d && !node && i < d->childCount(); ++i)
-      if (d->child(i)->text(0) == text) node = d->child(i);
-    return node != nullptr;
-  });
-  EXPECT_NE(node, nullptr) << device.toStdString() << " has no node " << text.toStdString();
+  WaitUntil([&] { return (node = ChannelItem(tree, device.toStdU16String(), channel)) != nullptr; });
+  EXPECT_NE(node, nullptr) << device.toStdString() << " has no channel " << channel;
   return node;
 }
 
@@ -44,16 +36,7 @@ void FaultJourney::OpenInWindow(const QString& device, int channel, int window) 
   DoubleClickItem(page->GetDeviceTree(), node);
 }
 
-uint64_t FaultJourney::Presented(int window) {
-  plat::PresentedPicture pic;
-  CPlayWnd* w = Main()->GetPreviewDlg()->GetPlayScreen()->GetWnd(window);
-  return w && plat::lastPresented(w->GetSafeHwnd(), &pic) && pic.width > 0 ? pic.serial : 0;
-}
-
-bool FaultJourney::Plays(int window, int realMs) {
-  const uint64_t before = Presented(window);
-  return WaitUntil([&] { return Presented(window) >= before + 3; }, realMs);
-}
+CPlayWnd* FaultJourney::Window(int window) { return Main()->GetPreviewDlg()->GetPlayScreen()->GetWnd(window); }
 
 // ---- the garbage recorder
 

@@ -1,7 +1,6 @@
 #pragma once
-// Steps the fault journeys share: a channel opened in a play window of the live page, whether
-// a window is being painted, and a device at a loopback address that answers the recorder
-// protocol with garbage.
+// Steps the fault journeys share: a channel opened in a play window of the live page, and a
+// device at a loopback address that answers the recorder protocol with garbage.
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -19,10 +18,9 @@ class FaultJourney : public DevicesJourney {
   CDlgPreview* LivePage();
   QTreeWidgetItem* ChannelNode(const QString& device, int channel);
   void OpenInWindow(const QString& device, int channel, int window);
-  // Pictures presented to the window so far (0 when none).
-  uint64_t Presented(int window);
-  // True once the window shows new pictures (three more than now).
-  bool Plays(int window, int realMs = kPatienceMs);
+  CPlayWnd* Window(int window);
+  // The window keeps showing new pictures (within the patience).
+  bool Plays(int window) { return ShowsVideo(Window(window)); }
 };
 
 // A TCP listener on 127.0.0.1 (port 0) that reads each request as the recorder protocol frames

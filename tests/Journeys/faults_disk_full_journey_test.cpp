@@ -1,0 +1,139 @@
+// A disk that fills while the recorder's window is recorded through the recording ring onto
+// d: (chosen in the local settings). A first recording is ended by the user. The second runs
+// into the full disk: it ends, the user is told, the window plays on, and the first recording
+// is untouched while the second keeps what was written before the disk filled. Then the disk
+// is full by the ring's measure (less free space than it keeps for its files): with loop
+// recording on, the next recording frees the oldest file and records; nothing else goes.
+#include <QComboBox>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "FaultSteps.h"
+#include "devices/DeviceManager.h"
+#include "shell/DlgLSettings.h"
+#include "shell/LocalSettings.h"
+#include "support/FileSizeLimit.h"
+#include "support/RecorderFile.h"
+#include "view/RecordFileRing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr unsigned kRecordingStarted = 8368;
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+class DiskFullJourney : public FaultJourney {
+ protected:
+  // The recordings on a drive, oldest name first (the names carry the time).
+  std::vector<fs::path> Recordings(char drive) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(Drive(drive), ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+      if (it->path().extension() == ".264") files.push_back(it->path());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+  uint64_t BytesOn(char drive) {
+    uint64_t n = 0;
+    for (const fs::path& p : Recordings(drive)) n += fs::file_size(p);
+    return n;
+  }
+  bool Recording() {
+    CDevice* d = CDeviceManager::GetInstance()->FindDevice(QString(kRecorderName).toStdU16String(), 0);
+    return d && d->GetChannel(1) && d->GetChannel(1)->IsRecording();
+  }
+  void ChooseRecordingDisk(int index) {
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+    CDlgSetttings* settings = Main()->GetSettingsDlg();
+    ClickId(settings, CDlgSetttings::IDC_LOCAL);
+    CDlgLSettings* local = settings->LocalSettingsPage();
+    ASSERT_TRUE(WaitUntil([&] { return local->isVisible(); }));
+    auto* disks = Find<QComboBox>(local, CDlgLSettings::IDC_DISKS);
+    ASSERT_NE(disks, nullptr);
+    ASSERT_GT(disks->count(), index);
+    ClickListEntry(disks, disks->itemText(index));
+    ClickId(local, CDlgLSettings::IDC_SAVE);
+    ASSERT_EQ(CLocalSettings::GetInstance()->GetCircleVideo(), 1) << "loop recording is on from the start";
+  }
+};
+
+TEST_F(DiskFullJourney, NothingAnnouncedIsLostAndTheRingFreesTheOldestFile) {
+  ASSERT_TRUE(StartEmulators());
+  RunProgram([&] {
+    AddRegionCameraAndRecorder();
+    ChooseRecordingDisk(1);  // d:
+    OpenInWindow(kRecorderName, 1, 0);
+    ASSERT_TRUE(Plays(0));
+    CDlgPreview* preview = LivePage();
+
+    // A first recording, started and ended by the user.
+    ClickId(preview, CDlgPreview::ID_RECORD);
+    EXPECT_TRUE(SaidNotice(kRecordingStarted));
+    ASSERT_TRUE(WaitUntil([&] { return BytesOn('d') > 32 * 1024; }));
+    ClickId(preview, CDlgPreview::ID_RECORD);
+    EXPECT_FALSE(Recording());
+    ASSERT_EQ(Recordings('d').size(), 1u);
+    const fs::path first = Recordings('d')[0];
+    const std::string firstBytes = ReadAll(first);
+    EXPECT_GT(testsupport::ReadRecorderFile(first.string()).frames, 0);
+
+    // The disk fills during the second: it ends and the user is told; the window plays on.
+    {
+      testsupport::FileSizeLimit disk(64 * 1024);
+      ASSERT_TRUE(disk.ok());
+      const size_t notices = Ui().notices.size();
+      ClickId(preview, CDlgPreview::ID_RECORD);
+      EXPECT_TRUE(SaidNotice(kRecordingStarted));
+      // Started, then ended by the full disk: both told.
+      ASSERT_TRUE(WaitUntil([&] { return !Recording() && Ui().notices.size() >= notices + 2; }))
+          << "the recording did not end on the full disk, or the user was not told";
+    }
+    EXPECT_TRUE(Plays(0)) << "the window plays on";
+    Shot(Main(), "faults_disk_full");
+    std::vector<fs::path> files = Recordings('d');
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(ReadAll(first), firstBytes) << "the first recording changed";
+    const fs::path second = files[0] == first ? files[1] : files[0];
+    const testsupport::RecorderFileShape cut = testsupport::ReadRecorderFile(second.string());
+    EXPECT_TRUE(cut.streamHeader);
+    EXPECT_GT(cut.frames, 0) << "what was written before the disk filled is lost";
+    EXPECT_LE(cut.size, 64u * 1024);
+    const std::string secondBytes = ReadAll(second);
+
+    // d: now holds less room than the ring keeps for its files, as long as both recordings
+    // are on it: the next recording deletes the oldest one, and only that one.
+    const uint64_t keep = CRecordFileRing::kFullPackMultiple *
+                          (static_cast<uint64_t>(CLocalSettings::GetInstance()->GetFilePackSize()) << 20);
+    const uint64_t capacity = keep + secondBytes.size() + firstBytes.size() / 2;
+    CRecordFileRing::GetInstance()->SetFreeSpaceQuery([&](const std::u16string& root) -> int64_t {
+      const bool isD = root.size() >= 1 && (root[0] == u'd' || root[0] == u'D');
+      return isD ? static_cast<int64_t>(capacity - std::min(capacity, BytesOn('d'))) : int64_t{1} << 40;
+    });
+    const size_t notices = Ui().notices.size();
+    ClickId(preview, CDlgPreview::ID_RECORD);
+    ASSERT_GT(Ui().notices.size(), notices);
+    EXPECT_EQ(Ui().notices.back(), Text(kRecordingStarted).toStdU16String());
+    EXPECT_TRUE(Recording());
+    EXPECT_FALSE(fs::exists(first)) << "the oldest recording was not freed";
+    EXPECT_EQ(ReadAll(second), secondBytes);
+    ASSERT_TRUE(WaitUntil([&] { return Recordings('d').size() == 2 && BytesOn('d') > secondBytes.size() + 16 * 1024; }));
+    ClickId(preview, CDlgPreview::ID_RECORD);
+    CRecordFileRing::GetInstance()->SetFreeSpaceQuery(nullptr);
+    files = Recordings('d');
+    ASSERT_EQ(files.size(), 2u);
+    const fs::path third = files[0] == second ? files[1] : files[0];
+    EXPECT_GT(testsupport::ReadRecorderFile(third.string()).frames, 0);
+    EXPECT_EQ(ReadAll(second), secondBytes);
+  });
+  EXPECT_EQ(Ui().unscriptedBoxes, 0);
+}
+
+}  // namespace
