@@ -87,8 +87,9 @@ class JourneyTest : public ::testing::Test {
   const std::string& Folder() const { return folder_.path(); }
   std::string Home() const;                       // the program's data folder
   std::string Drive(char letter) const;           // 'c', 'd' or 'e': a drive's root folder
-  // Starts the camera and/or the recorder emulator; the scan of the add-device dialog probes
-  // exactly the started ones' LAN search answerers.
+  // Starts the camera and/or the recorder emulator. Their LAN search answerers listen on
+  // ports of their own, which the scan of the add-device dialog probes besides the fixed
+  // search ports (where emulators of other processes may answer: tell them by port).
   bool StartEmulators(bool camera = true, bool recorder = true);
   // The same, each emulator started with `args` besides (say {"--state-dir", folder}).
   bool StartEmulators(bool camera, bool recorder, const std::vector<std::string>& args);
