@@ -91,11 +91,16 @@ void CBitmapButtonEx::Notify(uint32_t message) {
 
 void CBitmapButtonEx::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  int index = ChooseImage(hovered_, isDown());
+  // A disabled button neither lights up under the mouse nor looks pressed, and its text is
+  // dimmed, so that a click that does nothing is not a surprise.
+  const bool enabled = isEnabled();
+  int index = ChooseImage(enabled && hovered_, enabled && isDown());
   if (index >= 0) p.drawImage(QPoint(0, 0), images_[index]);
   if (drawText_ && !text().isEmpty()) {
     p.setFont(font());
-    p.setPen(palette().color(QPalette::ButtonText));
+    QColor ink = palette().color(QPalette::ButtonText);
+    if (!enabled) ink.setAlpha(ink.alpha() * 2 / 5);
+    p.setPen(ink);
     p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
   }
 }

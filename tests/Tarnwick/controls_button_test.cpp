@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <memory>
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
@@ -127,6 +128,31 @@ TEST(ControlsButton, NotificationsComeBeforeTheClick) {
     EXPECT_EQ(m.lParam, WindowHandleOf(&b));
   }
   EXPECT_NE(WindowHandleOf(&b), 0);
+}
+
+// A disabled button (the user manager's for an ordinary user) shows it: no hover image under the
+// mouse and a dimmed text, unlike the same button enabled.
+TEST(ControlsButton, DisabledLooksDisabled) {
+  RecordingParent parent;
+  auto make = [&parent] {
+    auto b = std::make_unique<CBitmapButtonEx>(&parent, 1098);
+    b->LoadImageResources(6895, 6896, 6897, 0, 0, 1);
+    b->SizeToImage();
+    b->setText(QStringLiteral("Users"));
+    return b;
+  };
+  auto hovered = make();
+  harness::Enter(hovered.get());
+  const QImage enabledHover = harness::Grab(hovered.get());
+  hovered->setEnabled(false);
+  const QImage disabledHover = harness::Grab(hovered.get());
+  auto plain = make();
+  const QImage enabledPlain = harness::Grab(plain.get());
+  plain->setEnabled(false);
+  const QImage disabledPlain = harness::Grab(plain.get());
+  EXPECT_NE(enabledHover, enabledPlain);   // the hover image shows while enabled
+  EXPECT_EQ(disabledHover, disabledPlain);  // and not once disabled
+  EXPECT_NE(disabledPlain, enabledPlain);   // the text is dimmed
 }
 
 TEST(ControlsButton, KeysBecomeEscapeForTheParent) {
