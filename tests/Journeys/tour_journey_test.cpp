@@ -13,7 +13,6 @@
 #include <memory>
 
 #include "JourneyFixture.h"
-#include "clipgen/clipgen.h"
 #include "controls/CheckComboBox.h"
 #include "devices/DlgDevMgr.h"
 #include "devices/DlgIPCParamSetting.h"
@@ -59,30 +58,13 @@ bool ShowsPicture(QWidget* w) {
 
 class Tour : public JourneyTest {
  protected:
-  // The emulators as scripts/run starts them: both play a D1 clip, the recorder raises an
-  // alarm every second.
+  // The emulators as scripts/run starts them (the recorder raising an alarm every second) and
+  // the demo folder it seeds: region "Demo", "Camera" and "Recorder".
   bool StartDemo() {
-    clipgen::Options options;
-    options.width = 704;
-    options.height = 576;
-    options.frames = 50;
-    clipgen::Clip clip;
-    const std::string clipPath = (fs::path(Folder()) / "demo.h264").string();
-    std::string error;
-    if (!clipgen::generate(options, &clip, &error) || !clipgen::writeClip(clip, clipPath, &error)) {
-      ADD_FAILURE() << "no clip: " << error;
-      return false;
-    }
-    camera_ = std::make_unique<testsupport::EmulatorProcess>(testsupport::EmulatorProcess::kCamera, Folder(),
-                                                              std::vector<std::string>{"--clip", clipPath});
-    recorder_ = std::make_unique<testsupport::EmulatorProcess>(
-        testsupport::EmulatorProcess::kRecorder, Folder(),
-        std::vector<std::string>{"--clip", clipPath, "--alarm-every", "1"});
-    if (!camera_->Start() || !recorder_->Start()) return false;
-    // The demo folder as scripts/run seeds it: region "Demo", "Camera" and "Recorder".
+    if (!StartEmulators(true, true, {"--alarm-every", "1"})) return false;
     const fs::path seeder = fs::read_symlink("/proc/self/exe").parent_path() / "demohome";
-    const std::string command = seeder.string() + " --camera-port " + std::to_string(camera_->Port()) +
-                                " --recorder-port " + std::to_string(recorder_->Port()) + " > /dev/null";
+    const std::string command = seeder.string() + " --camera-port " + std::to_string(camera().Port()) +
+                                " --recorder-port " + std::to_string(recorder().Port()) + " > /dev/null";
     return std::system(command.c_str()) == 0;
   }
 
@@ -122,7 +104,6 @@ class Tour : public JourneyTest {
     ClickId(page, CPlaybackPageBase::IDC_STOP);
   }
 
-  std::unique_ptr<testsupport::EmulatorProcess> camera_, recorder_;
   QString tag_;
 };
 
