@@ -28,6 +28,8 @@
 #include "plat/surface.h"
 #include "plat/text.h"
 #include "shell/DbHelpers.h"
+#include "shell/DlgLSettings.h"
+#include "shell/DlgSetttings.h"
 #include "shell/DlgUserLogin.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
@@ -240,6 +242,22 @@ void JourneyTest::CloseProgram() {
 }
 
 // ---- widgets
+
+CDlgLSettings* JourneyTest::ChooseRecordingDisk(int index) {
+  ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+  CDlgSetttings* settings = Main()->GetSettingsDlg();
+  ClickId(settings, CDlgSetttings::IDC_LOCAL);
+  CDlgLSettings* local = settings->LocalSettingsPage();
+  EXPECT_TRUE(WaitUntil([&] { return local->isVisible(); }));
+  auto* disks = Find<QComboBox>(local, CDlgLSettings::IDC_DISKS);
+  if (!disks || disks->count() <= index) {
+    ADD_FAILURE() << "no disk " << index << " in the local settings: the journey has three drives";
+    return local;
+  }
+  ClickListEntry(disks, disks->itemText(index));
+  ClickId(local, CDlgLSettings::IDC_SAVE);
+  return local;
+}
 
 QWidget* JourneyTest::FindWidget(QWidget* parent, int id, const std::function<bool(QWidget*)>& kind) {
   if (!parent) {

@@ -63,6 +63,7 @@
 #include "support/Emulators.h"
 #include "support/TestFolder.h"
 
+class CDlgLSettings;
 class CPlayWnd;
 class CTarnwickDlg;
 class QComboBox;
@@ -118,6 +119,9 @@ class JourneyTest : public ::testing::Test {
   // Clicks the close button and confirms; the program ends once the journey returns to the
   // main window's loop (so this is a journey's last step).
   void CloseProgram();
+  // The local settings page with the recording disk of list entry `index` (0 c:, 1 d:, 2 e:)
+  // ticked and the page saved; the page, for a look at it.
+  CDlgLSettings* ChooseRecordingDisk(int index);
 
   // ---- widgets (by control id, the objectName)
   // The widget with the id under `parent`; a shown one first when several carry it. Fails

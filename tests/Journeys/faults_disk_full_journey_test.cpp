@@ -4,7 +4,6 @@
 // is untouched while the second keeps what was written before the disk filled. Then the disk
 // is full by the ring's measure (less free space than it keeps for its files): with loop
 // recording on, the next recording frees the oldest file and records; nothing else goes.
-#include <QComboBox>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +11,6 @@
 
 #include "FaultSteps.h"
 #include "devices/DeviceManager.h"
-#include "shell/DlgLSettings.h"
 #include "shell/LocalSettings.h"
 #include "support/FileSizeLimit.h"
 #include "support/RecorderFile.h"
@@ -50,19 +48,6 @@ class DiskFullJourney : public FaultJourney {
     CDevice* d = CDeviceManager::GetInstance()->FindDevice(QString(kRecorderName).toStdU16String(), 0);
     return d && d->GetChannel(1) && d->GetChannel(1)->IsRecording();
   }
-  void ChooseRecordingDisk(int index) {
-    ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
-    CDlgSetttings* settings = Main()->GetSettingsDlg();
-    ClickId(settings, CDlgSetttings::IDC_LOCAL);
-    CDlgLSettings* local = settings->LocalSettingsPage();
-    ASSERT_TRUE(WaitUntil([&] { return local->isVisible(); }));
-    auto* disks = Find<QComboBox>(local, CDlgLSettings::IDC_DISKS);
-    ASSERT_NE(disks, nullptr);
-    ASSERT_GT(disks->count(), index);
-    ClickListEntry(disks, disks->itemText(index));
-    ClickId(local, CDlgLSettings::IDC_SAVE);
-    ASSERT_EQ(CLocalSettings::GetInstance()->GetCircleVideo(), 1) << "loop recording is on from the start";
-  }
 };
 
 TEST_F(DiskFullJourney, NothingAnnouncedIsLostAndTheRingFreesTheOldestFile) {
@@ -70,6 +55,7 @@ TEST_F(DiskFullJourney, NothingAnnouncedIsLostAndTheRingFreesTheOldestFile) {
   RunProgram([&] {
     AddRegionCameraAndRecorder();
     ChooseRecordingDisk(1);  // d:
+    ASSERT_EQ(CLocalSettings::GetInstance()->GetCircleVideo(), 1) << "loop recording is on from the start";
     OpenInWindow(kRecorderName, 1, 0);
     ASSERT_TRUE(Plays(0));
     CDlgPreview* preview = LivePage();

@@ -67,16 +67,7 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
   RunProgram(
       [&] {
         // The recording disk: d: in the local settings, saved.
-        ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
-        CDlgSetttings* settings = Main()->GetSettingsDlg();
-        ClickId(settings, CDlgSetttings::IDC_LOCAL);
-        CDlgLSettings* local = settings->LocalSettingsPage();
-        ASSERT_TRUE(WaitUntil([&] { return local->isVisible(); }));
-        auto* disks = Find<QComboBox>(local, CDlgLSettings::IDC_DISKS);
-        ASSERT_NE(disks, nullptr);
-        ASSERT_GE(disks->count(), 2) << "the three drives of the journey";
-        ClickListEntry(disks, disks->itemText(1));
-        ClickId(local, CDlgLSettings::IDC_SAVE);
+        ChooseRecordingDisk(1);
         Shot(Main(), "live_local_settings");
 
         // Four live windows: the camera and three channels of the recorder, each opened by a
