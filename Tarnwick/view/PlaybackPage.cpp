@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QLocale>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -179,6 +180,12 @@ void CPlaybackPageBase::MakeControls() {
   m_calendar = new QCalendarWidget(this);
   m_calendar->setObjectName(QString::number(IDC_CALENDAR));
   m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+  // Month and day names in the language of the interface, whatever the system's locale.
+  m_calendar->setLocale(GetLanguageId() == LANGUAGE_ID_ENGLISH ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                                               : QLocale(QLocale::Chinese, QLocale::China));
+  // Weeks start on Monday in both languages; setting it lays the grid and its selection out
+  // again for the new locale.
+  m_calendar->setFirstDayOfWeek(Qt::Monday);
   m_calendar->setStyleSheet(QStringLiteral(
       "QCalendarWidget QWidget { background: rgb(78, 86, 97); color: white; }"
       "QCalendarWidget QAbstractItemView:disabled { color: rgb(45, 45, 46); }"

@@ -2,7 +2,12 @@
 // switched, full screen and back, a snapshot, half a minute of the camera recorded through the
 // recording ring onto the disk chosen in the local settings, and that recording played on the
 // local playback page.
+#include <QCalendarWidget>
 #include <QComboBox>
+#include <QDate>
+#include <QLocale>
+#include <QTableView>
+#include <QToolButton>
 #include <QImage>
 #include <cstdio>
 #include <filesystem>
@@ -134,6 +139,18 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
         ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
         CDlgLPlayback* playback = Main()->GetLPlaybackDlg();
         ASSERT_TRUE(WaitUntil([&] { return playback->isVisible(); }));
+        // Today is chosen, and the day marked in the grid is today.
+        QCalendarWidget* calendar = playback->GetCalendar();
+        EXPECT_EQ(calendar->selectedDate(), QDate::currentDate());
+        auto* grid = calendar->findChild<QTableView*>(QStringLiteral("qt_calendar_calendarview"));
+        ASSERT_NE(grid, nullptr);
+        const QModelIndexList marked = grid->selectionModel()->selectedIndexes();
+        ASSERT_EQ(marked.size(), 1);
+        EXPECT_EQ(marked[0].data().toInt(), QDate::currentDate().day());
+        // The calendar speaks the interface's language.
+        auto* month = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+        ASSERT_NE(month, nullptr);
+        EXPECT_EQ(month->text(), QLocale(QLocale::Chinese).standaloneMonthName(QDate::currentDate().month()));
         QTreeWidget* ptree = playback->GetDeviceTree();
         SelectItem(ptree, ChannelItem(ptree, kCameraName, 1));
         ClickId(playback, CPlaybackPageBase::IDC_FIND);
