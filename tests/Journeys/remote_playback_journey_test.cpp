@@ -3,7 +3,8 @@
 // then all kinds); a found file played with its pictures shown, paused, stepped a frame, sped
 // up, slowed down and back to normal, a snapshot taken, the sound switched on and off, another
 // file chosen on the time bar, that file downloaded (the bytes are the recorder's own), a frame
-// back and the stop; then the download found and played on the local playback page.
+// back, and the file played to its end at the fastest speed, where the page stops by itself;
+// then the download found and played on the local playback page.
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
@@ -15,6 +16,7 @@
 #include "JourneyDevices.h"
 #include "JourneyFixture.h"
 #include "controls/BitmapButtonEx.h"
+#include "controls/SliderControlEx.h"
 #include "dvremu/services.h"
 #include "plat/paths.h"
 #include "shell/TarnwickDlg.h"
@@ -140,6 +142,10 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     }));
     const std::string played = journey::Requests(recorder(), dvremu::kReplay)[0].Text(kFileNameAt, kFileNameChars);
     EXPECT_EQ(played, "today_ch1_200.rec");
+    // The position slider follows the playback.
+    auto* position = Find<CSliderControlEx>(page, CPlaybackPageBase::IDC_POSITION);
+    ASSERT_NE(position, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return position->value() > 0; }));
     Shot(Main(), "journey_remote_playback");
 
     // Paused: the picture stays; a step forward shows a later picture of the same file.
@@ -214,9 +220,14 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     ClickId(page, CPlaybackPageBase::IDC_FRAME_BACK);
     EXPECT_EQ(play->GetState(), 0);
 
-    ClickId(page, CPlaybackPageBase::IDC_STOP);
-    EXPECT_EQ(page->PlayState(), -1);
+    // At the fastest speed the file plays to its end: the page stops by itself and is free.
+    for (int i = 0; i < 4; ++i) ClickId(page, CPlaybackPageBase::IDC_FAST);
+    ASSERT_TRUE(WaitUntil([&] { return page->PlayState() == -1; })) << "position " << position->value();
     EXPECT_FALSE(page->IsBusy());
+    EXPECT_EQ(position->value(), 0);
+    EXPECT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
+      return journey::Requests(recorder(), dvremu::kReplayStop).size() >= 2;
+    })) << "the playback is stopped on the recorder";
 
     // The download is found among the day's downloads on the local playback page, and plays.
     OnMenu(Text(kLocalPlayback));

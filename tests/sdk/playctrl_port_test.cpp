@@ -144,6 +144,44 @@ TEST_F(PlayCtrlPort, AStreamPausedWhileAFrameWaitsForItsTimeStepsToThatFrame) {
   EXPECT_EQ(PlayM4_CloseStream(port), 1);
 }
 
+// A recorded file arriving as a stream, told its size the way the recorder's file record
+// carries it (the bytes after the stream header): the position grows as it plays and is 1.0
+// once the last frame is taken. Without the size a stream has no position.
+TEST_F(PlayCtrlPort, ARecordedFileStreamToldItsSizeReportsHowFarItPlayed) {
+  const std::string path = writeFile("pc_position.rec", false, 40);
+  std::ifstream f(path, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  const uint32_t after = static_cast<uint32_t>(bytes.size() - 16);
+  const uint8_t sizeField[4] = {static_cast<uint8_t>(after), static_cast<uint8_t>(after >> 8),
+                                static_cast<uint8_t>(after >> 16), static_cast<uint8_t>(after >> 24)};
+  ASSERT_EQ(PlayM4_GetPort2(&port), 1);
+  ASSERT_EQ(PlayM4_SetStreamOpenMode(port, PLAYM4_STREAME_FILE), 1);
+  ASSERT_EQ(PlayM4_OpenStream(port, sizeField, 0, 1 << 22), 1);
+  float pos = -1;
+  ASSERT_EQ(PlayM4_GetPlayPos(port, &pos), 1);
+  EXPECT_EQ(pos, 0.0f);
+  // Half the stream first: the position cannot pass the half before the rest arrives.
+  const uint32_t half = static_cast<uint32_t>(bytes.size() / 2);
+  ASSERT_EQ(PlayM4_InputData(port, bytes.data(), half), 1);
+  ASSERT_EQ(PlayM4_Play(port, wnd), 1);
+  ASSERT_TRUE(testsupport::Eventually([&] { return PlayM4_GetPlayPos(port, &pos) == 1 && pos > 0.2f; })) << pos;
+  EXPECT_LE(pos, 0.5f);
+  ASSERT_EQ(PlayM4_InputData(port, bytes.data() + half, static_cast<uint32_t>(bytes.size()) - half), 1);
+  EXPECT_TRUE(testsupport::Eventually([&] { return PlayM4_GetPlayPos(port, &pos) == 1 && pos == 1.0f; })) << pos;
+  EXPECT_EQ(PlayM4_Stop(port), 1);
+  EXPECT_EQ(PlayM4_CloseStream(port), 1);
+
+  // The same stream opened without its size.
+  ASSERT_EQ(PlayM4_OpenStream(port, nullptr, 0, 1 << 22), 1);
+  ASSERT_EQ(PlayM4_InputData(port, bytes.data(), static_cast<uint32_t>(bytes.size())), 1);
+  ASSERT_EQ(PlayM4_Play(port, wnd), 1);
+  ASSERT_GE(nextIndex(serial()), 0);
+  ASSERT_EQ(PlayM4_GetPlayPos(port, &pos), 1);
+  EXPECT_EQ(pos, 0.0f);
+  EXPECT_EQ(PlayM4_Stop(port), 1);
+  EXPECT_EQ(PlayM4_CloseStream(port), 1);
+}
+
 TEST_F(PlayCtrlPort, FileSteppingBackAndPositionShowTheRightFrames) {
   const std::string path = writeFile("pc_steps.rec", false, 30);
   ASSERT_EQ(PlayM4_GetPort2(&port), 1);

@@ -22,6 +22,10 @@ int PlayM4_GetPort2(int32_t* port);  // *port = -1 when none is free
 int PlayM4_FreePort(int32_t port);
 int PlayM4_SetStreamOpenMode(int32_t port, uint32_t mode);
 // header may be null (size 0): the stream header then arrives with the data, or never.
+// A stream of a recorded file (mode PLAYM4_STREAME_FILE) may be opened with a header size of
+// 0 and `header` at the file's size field (a 32-bit count of the bytes after the stream
+// header, as the recorder's file record carries it): the play position is then the share of
+// the stream played, 1.0 once its last frame is taken.
 int PlayM4_OpenStream(int32_t port, const uint8_t* header, uint32_t headerSize,
                       uint32_t bufferSize);
 int PlayM4_CloseStream(int32_t port);

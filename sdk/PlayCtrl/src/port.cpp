@@ -39,6 +39,14 @@ bool Port::openStream(const uint8_t* header, uint32_t headerSize, uint32_t buffe
   held_.reset();
   capacity_ = bufferSize ? bufferSize : kDefaultBuffer;
   info_ = StreamInfo{};
+  streamPlayed_ = 0;
+  streamLength_ = 0;
+  if (mode_ == PLAYM4_STREAME_FILE && header && headerSize == 0) {
+    // The recorded file's size field: its bytes after the stream header fed first.
+    const uint32_t size = uint32_t{header[0]} | uint32_t{header[1]} << 8 | uint32_t{header[2]} << 16 |
+                          uint32_t{header[3]} << 24;
+    streamLength_ = size ? uint64_t{size} + kStreamHeaderSize : 0;
+  }
   if (header && headerSize >= kStreamHeaderSize) {
     size_t pos = 0;
     parseNext(header, headerSize, pos, &info_, nullptr);
@@ -247,9 +255,12 @@ bool Port::getPlayPos(float* position) {
   if (!position) return false;
   std::lock_guard<std::mutex> lock(mu_);
   if (!open_) return false;
-  *position = file_ ? static_cast<float>(static_cast<double>(cursor_) /
-                                          static_cast<double>(source_->frames()))
-                    : 0.0f;
+  if (file_)
+    *position = static_cast<float>(static_cast<double>(cursor_) / static_cast<double>(source_->frames()));
+  else if (streamLength_ > 0)
+    *position = static_cast<float>(std::min(1.0, static_cast<double>(streamPlayed_) / static_cast<double>(streamLength_)));
+  else
+    *position = 0.0f;
   return true;
 }
 
@@ -322,6 +333,7 @@ bool Port::takeFrame(Work& w) {
     size_t pos = readPos_;
     const ParseResult r = parseNext(data_.data(), data_.size(), pos, &info_, &w.frame);
     if (r == ParseResult::NeedMore) return false;
+    streamPlayed_ += pos - readPos_;
     readPos_ = pos;
     if (r != ParseResult::Frame) continue;
     w.payload.assign(data_.begin() + static_cast<std::ptrdiff_t>(w.frame.offset),

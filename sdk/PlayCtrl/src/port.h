@@ -85,6 +85,8 @@ class Port : public std::enable_shared_from_this<Port> {
   std::unique_ptr<Work> held_;  // streams: a frame taken off the buffer when a pause came, next
   std::unique_ptr<FileSource> source_;  // files
   size_t cursor_ = 0;                   // files: number of the next frame
+  uint64_t streamLength_ = 0;  // streams of a recorded file: their length when told, else 0
+  uint64_t streamPlayed_ = 0;  // bytes of the stream taken so far
   StreamInfo info_;
 
   bool playing_ = false;
