@@ -197,7 +197,7 @@ bool CTarnwickDlg::OnInitDialog() {
   m_btnSettings->PlaceBeside(m_btnPlayback, 4, -1);
 
   m_btnSwitchUser->LoadImageResources(6722, 6721, 6720);
-  m_btnLock->LoadImageResources(6883, 6884, 6885);
+  m_btnLock->LoadImageResources(kLockImages[0], kLockImages[1], kLockImages[2]);
   m_btnMinimize->LoadImageResources(6710, 6709, 6708);
   m_btnClose->LoadImageResources(6089, 6088, 6087);
   for (CBitmapButtonEx* b : {m_btnSwitchUser, m_btnLock, m_btnMinimize, m_btnClose}) b->SizeToImage();
@@ -400,9 +400,11 @@ bool CTarnwickDlg::IsCurrentPageBusy() {
 void CTarnwickDlg::UpdateLockButton() {
   m_btnLock->FreeImages();
   if (IsLocked()) {
-    m_btnLock->LoadImageResources(6884);
+    m_btnLock->LoadImageResources(kLockImages[1]);
   } else {
-    m_btnLock->LoadImageResources(6885, 6883, 6884);
+    // Unlocked, the button looks as it did before the lock; the pressed image as its normal
+    // one would leave it looking locked.
+    m_btnLock->LoadImageResources(kLockImages[0], kLockImages[1], kLockImages[2]);
   }
   m_btnLock->update();
 }

@@ -44,6 +44,8 @@ class CTarnwickDlg : public QDialog {
   static constexpr int kTitleImage = 6002;
   static constexpr int kStripTile = 6003;
   static constexpr int kSplashBitmap = 176;
+  // The lock button's normal, hover and pressed images; locked, it shows the hover image.
+  static constexpr int kLockImages[3] = {6883, 6884, 6885};
   static constexpr int kRemotePlaybackRight = 4;
 
   // Runs the login dialog in a mode; IDOK or IDCANCEL. Replaceable (tests).

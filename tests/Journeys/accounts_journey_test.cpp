@@ -11,6 +11,7 @@
 #include <QSlider>
 
 #include "DeviceSteps.h"
+#include "controls/BitmapButtonEx.h"
 #include "shell/DbHelpers.h"
 #include "shell/DlgAddUser.h"
 #include "shell/DlgModifyPwd.h"
@@ -161,8 +162,11 @@ TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
 
     // The lock: a click asks for the user's password; a wrong one is refused and the program
     // stays locked; the right one unlocks; the click itself did not change the page.
+    auto* lockButton = Find<CBitmapButtonEx>(Main(), CTarnwickDlg::IDC_BntLock);
+    const QImage unlockedLook = lockButton->Image(CBitmapButtonEx::kNormal);
     ClickId(Main(), CTarnwickDlg::IDC_BntLock);
     ASSERT_TRUE(Main()->IsLocked());
+    EXPECT_NE(lockButton->Image(CBitmapButtonEx::kNormal), unlockedLook) << "the button shows the lock";
     UnlockWithWrongPassword("wrong-pass");
     harness::Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
     ASSERT_TRUE(WaitUntil([&] { return SaidNotice(8222); })) << Said();
@@ -183,6 +187,7 @@ TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     harness::Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
     ASSERT_TRUE(WaitUntil([&] { return !Main()->IsLocked(); })) << Said();
     EXPECT_EQ(Main()->CurrentPage(), preview) << "the click that asked for the unlock had no other effect";
+    EXPECT_EQ(lockButton->Image(CBitmapButtonEx::kNormal), unlockedLook) << "the button looks unlocked again";
     EXPECT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
     ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
     EXPECT_EQ(Main()->CurrentPage(), settings) << "unlocked, clicks work again";
