@@ -72,6 +72,34 @@ Instance* lookup(intptr_t handle) {
   return g_instances.count(p) ? p : nullptr;
 }
 
+// Whether the input is one H.264 access unit, as a camera's frame is: it starts with a
+// start code, holds a coded slice, and no later unit begins another picture (a slice that
+// starts at the first macroblock, or a parameter set, SEI or delimiter after a slice).
+// Anything else (data partitions, several pictures, no start code) goes to the parser.
+bool singleAccessUnit(const uint8_t* p, int size) {
+  if (size < 5 || p[0] != 0 || p[1] != 0 || !(p[2] == 1 || (p[2] == 0 && p[3] == 1))) return false;
+  const uint8_t* end = p + size;
+  bool slice = false;
+  for (const uint8_t* q = p + 2; q < end;) {
+    const auto* one = static_cast<const uint8_t*>(std::memchr(q, 1, static_cast<size_t>(end - q)));
+    if (!one || one + 1 >= end) break;
+    q = one + 1;
+    if (one - p < 2 || one[-1] != 0 || one[-2] != 0) continue;
+    const int type = one[1] & 0x1F;
+    if (type == 1 || type == 5) {
+      if (one + 2 >= end) return false;
+      // first_mb_in_slice is 0 exactly when its code's first bit is set.
+      if (slice && (one[2] & 0x80)) return false;
+      slice = true;
+    } else if (type >= 2 && type <= 4) {
+      return false;
+    } else if (slice && ((type >= 6 && type <= 9) || (type >= 14 && type <= 18))) {
+      return false;
+    }
+  }
+  return slice;
+}
+
 void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* out) {
   std::memset(out, 0, sizeof(*out));
   if (!data || length == 0) return;
@@ -79,28 +107,38 @@ void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* o
                  ? INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE
                  : static_cast<int>(length);
 
-  // A fresh parser per call keeps one call's leftovers out of the next: the input of a call
-  // always ends at a frame boundary, so what the parser still holds at its end is the last
-  // unit, whole.
-  inst->padded.assign(static_cast<size_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-  std::memcpy(inst->padded.data(), data, static_cast<size_t>(size));
-  data = inst->padded.data();
-  AVCodecParserContext* parser = av_parser_init(codecId(inst->codec));
-  if (!parser) return;
-  int consumed = 0;
-  uint8_t* unit = nullptr;
+  const uint8_t* unit = nullptr;
   int unitSize = 0;
-  while (consumed < size && unitSize == 0) {
-    int used = av_parser_parse2(parser, inst->parserCtx, &unit, &unitSize, data + consumed,
-                                size - consumed, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-    if (used <= 0 && unitSize == 0) break;
-    if (used > 0) consumed += used;
-  }
-  if (unitSize == 0) {
-    // The parser holds the tail: it is the last unit of the input.
-    av_parser_parse2(parser, inst->parserCtx, &unit, &unitSize, nullptr, 0, AV_NOPTS_VALUE,
-                     AV_NOPTS_VALUE, 0);
+  int consumed = 0;
+  AVCodecParserContext* parser = nullptr;
+  if (inst->codec == Codec::H264 && singleAccessUnit(data, size)) {
+    // The whole input is the unit; the packet below gets the zeroed tail the decoder reads.
+    unit = data;
+    unitSize = size;
     consumed = size;
+  } else {
+    // A fresh parser per call keeps one call's leftovers out of the next: the input of a call
+    // always ends at a frame boundary, so what the parser still holds at its end is the last
+    // unit, whole.
+    inst->padded.assign(static_cast<size_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    std::memcpy(inst->padded.data(), data, static_cast<size_t>(size));
+    data = inst->padded.data();
+    parser = av_parser_init(codecId(inst->codec));
+    if (!parser) return;
+    uint8_t* parsed = nullptr;
+    while (consumed < size && unitSize == 0) {
+      int used = av_parser_parse2(parser, inst->parserCtx, &parsed, &unitSize, data + consumed,
+                                  size - consumed, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+      if (used <= 0 && unitSize == 0) break;
+      if (used > 0) consumed += used;
+    }
+    if (unitSize == 0) {
+      // The parser holds the tail: it is the last unit of the input.
+      av_parser_parse2(parser, inst->parserCtx, &parsed, &unitSize, nullptr, 0, AV_NOPTS_VALUE,
+                       AV_NOPTS_VALUE, 0);
+      consumed = size;
+    }
+    unit = parsed;
   }
   out->bytesConsumed = consumed;
   if (unitSize > 0 && av_new_packet(inst->packet, unitSize) == 0) {

@@ -93,6 +93,25 @@ TEST_P(DecoderTest, TwoFramesInOneInputAreTakenOneCallEach) {
   EXPECT_EQ(clipgen::readFrameIndex(second.y, second.yStride, second.width, second.height), 1);
 }
 
+TEST_P(DecoderTest, AUnitThatStartsTheNextPictureEndsTheFirst) {
+  // A delimiter after the picture's slices begins the next access unit, whatever follows.
+  if (GetParam().codec != clipgen::Codec::H264) GTEST_SKIP() << "an H.264 delimiter";
+  auto f0 = clip_.frameBytes(0);
+  auto f1 = clip_.frameBytes(1);
+  const std::vector<uint8_t> delimiter = {0, 0, 0, 1, 9, 0xF0};
+  std::vector<uint8_t> input = f0;
+  input.insert(input.end(), delimiter.begin(), delimiter.end());
+  input.insert(input.end(), f1.begin(), f1.end());
+  CTDecOutput first = decode(input.data(), input.size());
+  ASSERT_GT(first.pictureReady, 0);
+  EXPECT_EQ(first.bytesConsumed, static_cast<int>(f0.size()));
+  EXPECT_EQ(clipgen::readFrameIndex(first.y, first.yStride, first.width, first.height), 0);
+  CTDecOutput second = decode(input.data() + first.bytesConsumed, input.size() - first.bytesConsumed);
+  ASSERT_GT(second.pictureReady, 0);
+  EXPECT_EQ(second.bytesConsumed, static_cast<int>(input.size() - f0.size()));
+  EXPECT_EQ(clipgen::readFrameIndex(second.y, second.yStride, second.width, second.height), 1);
+}
+
 TEST_P(DecoderTest, GarbageAndEmptyInputGiveNoPictureAndNoCrash) {
   std::vector<uint8_t> junk(5000);
   for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(i * 37 + 11);
