@@ -1,7 +1,8 @@
 #pragma once
 // Steps journeys share that need devices: both emulators started with their state folder
-// (what each holds, read back from the device's side), a region with the camera and the
-// recorder added through the device manager's add dialogs, and the device tree's own menu.
+// (what each holds, read back from the device's side) and their request logs counted; a
+// region with the camera and the recorder added through the device tree's menus and the
+// add dialogs; the remote set-up of a device from its menu.
 #include <QComboBox>
 #include <QLineEdit>
 #include <cstdint>
