@@ -91,16 +91,16 @@ void CBitmapButtonEx::Notify(uint32_t message) {
 
 void CBitmapButtonEx::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  // A disabled button neither lights up under the mouse nor looks pressed, and its text is
-  // dimmed, so that a click that does nothing is not a surprise.
+  // A disabled button neither lights up under the mouse nor looks pressed, and it is faded
+  // (its image and its text, which the skins often paint into the image), so that a click that
+  // does nothing is not a surprise.
   const bool enabled = isEnabled();
   int index = ChooseImage(enabled && hovered_, enabled && isDown());
+  if (!enabled) p.setOpacity(0.45);
   if (index >= 0) p.drawImage(QPoint(0, 0), images_[index]);
   if (drawText_ && !text().isEmpty()) {
     p.setFont(font());
-    QColor ink = palette().color(QPalette::ButtonText);
-    if (!enabled) ink.setAlpha(ink.alpha() * 2 / 5);
-    p.setPen(ink);
+    p.setPen(palette().color(QPalette::ButtonText));
     p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
   }
 }
