@@ -6,7 +6,8 @@
 // the password, a wrong one is refused, the right one unlocks, and the click that asked has no
 // other effect. Last, the administrator grants PTZ control on the rights tree and the user's
 // PTZ reaches the camera; the user changes its own password; started again, the program wants
-// the new password and logs the user in with that one right.
+// the new password and logs the user in with that one right; the administrator deletes the
+// account, which then logs in no more.
 #include <QRadioButton>
 #include <QSlider>
 
@@ -30,6 +31,8 @@ constexpr const char* kUserName = "值班员";
 constexpr const char* kUserPassword = "duty2024";
 constexpr const char* kNewPassword = "night2025";
 constexpr unsigned kPasswordChanged = 8338;       // "password changed"
+constexpr unsigned kConfirmDelete = 8316;         // "delete?"
+constexpr unsigned kUnknownUser = 8243;           // "this user name does not exist"
 
 constexpr unsigned kRemotePlaybackEntry = 8140;   // the playback menu's "remote playback"
 constexpr unsigned kSwitchRefusedPreviews = 8614;  // "a channel is previewing or recording"
@@ -269,8 +272,38 @@ TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     EXPECT_TRUE(CUser::GetInstance()->HasRight(RIGHT_PTZ));
     EXPECT_FALSE(CUser::GetInstance()->HasRight(RIGHT_LOCAL_RECORD | RIGHT_REMOTE_PLAYBACK | RIGHT_REMOTE_CONFIG |
                                                 RIGHT_VIDEO_ADJUST | RIGHT_VOICE_TALK));
+    CDlgSetttings* settings = Main()->GetSettingsDlg();
     ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
-    EXPECT_FALSE(Find(Main()->GetSettingsDlg(), CDlgSetttings::IDC_USERS)->isEnabled());
+    EXPECT_FALSE(Find(settings, CDlgSetttings::IDC_USERS)->isEnabled());
+
+    // The administrator deletes the account (after the question); it can log in no more.
+    SwitchUser(QString::fromStdU16String(ADMIN_NAME), QString::fromStdU16String(ADMIN_PASSWORD));
+    ASSERT_TRUE(CUser::GetInstance()->IsAdmin());
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+    ClickId(settings, CDlgSetttings::IDC_USERS);
+    CDlgUserMgr* users = settings->UserManagerPage();
+    auto* list = Find<QTreeWidget>(users, CDlgUserMgr::IDC_LIST);
+    SelectItem(list, FindItem(list, kUserName));
+    Ui().boxAnswers.push_back(IDOK);
+    ClickId(users, CDlgUserMgr::IDC_DELETE);
+    ASSERT_FALSE(Ui().boxes.empty());
+    EXPECT_EQ(Ui().boxes.back().text, Text(kConfirmDelete).toStdU16String());
+    EXPECT_EQ(FindItem(list, kUserName), nullptr);
+    std::u16string identity;
+    int power = 0;
+    EXPECT_FALSE(StoredAccount(QString(kUserName).toStdU16String(), identity, power));
+    OnModal<CDlgUserLogin>([&](CDlgUserLogin* dlg) {
+      EXPECT_EQ(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER)->findText(kUserName), -1)
+          << "gone from the recent logins too";
+      Type(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER), kUserName);
+      Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), kNewPassword);
+      ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+      EXPECT_TRUE(dlg->isVisible()) << "a deleted account does not log in";
+      EXPECT_EQ(Ui().notices.back(), Text(kUnknownUser).toStdU16String());
+      ClickId(dlg, CDlgUserLogin::IDC_CANCEL);
+    });
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSwitchUser);
+    EXPECT_EQ(CUser::GetInstance()->GetName(), ADMIN_NAME) << "a cancelled switch keeps the user";
   }, asUser);
   EXPECT_EQ(Ui().unscriptedBoxes, 0);
 }
