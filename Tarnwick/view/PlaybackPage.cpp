@@ -249,18 +249,28 @@ void CPlaybackPageBase::LayOut() {
   m_timeBar->setGeometry(0, h - kTimeBarHeight, w, kTimeBarHeight);
 
   // The control strip: position slider left of the centre plate, the buttons from the plate on.
-  const int plateLeft = w / 2 - centreW / 2;
-  m_position->setGeometry(0, stripTop + (stripH - 20) / 2, std::max(0, plateLeft - 10), 20);
+  // The plate sits in the middle unless its buttons and volume would then run into the
+  // download buttons of the right column: on a narrower page it moves left of them.
   const int centreY = stripTop + stripH / 2;
-  m_btnPlay->move(plateLeft + 10, centreY - m_btnPlay->height() / 2);
-  m_btnStop->PlaceBeside(m_btnPlay, 1, -1);
-  m_btnSlow->PlaceBeside(m_btnStop, 18, -1);
-  m_btnFast->PlaceBeside(m_btnSlow, 1, -1);
-  m_btnFrameBack->PlaceBeside(m_btnFast, 18, -1);
-  m_btnFrameForward->PlaceBeside(m_btnFrameBack, 1, -1);
-  m_btnSnapshot->PlaceBeside(m_btnFrameForward, 18, -1);
-  m_btnSound->PlaceBeside(m_btnSnapshot, 1, -1);
-  m_volume->setGeometry(m_btnSound->geometry().right() + 4, centreY - 10, 100, 20);
+  auto placeStrip = [&](int plateLeft) {
+    m_btnPlay->move(plateLeft + 10, centreY - m_btnPlay->height() / 2);
+    m_btnStop->PlaceBeside(m_btnPlay, 1, -1);
+    m_btnSlow->PlaceBeside(m_btnStop, 18, -1);
+    m_btnFast->PlaceBeside(m_btnSlow, 1, -1);
+    m_btnFrameBack->PlaceBeside(m_btnFast, 18, -1);
+    m_btnFrameForward->PlaceBeside(m_btnFrameBack, 1, -1);
+    m_btnSnapshot->PlaceBeside(m_btnFrameForward, 18, -1);
+    m_btnSound->PlaceBeside(m_btnSnapshot, 1, -1);
+    m_volume->setGeometry(m_btnSound->geometry().right() + 4, centreY - 10, 100, 20);
+  };
+  m_plateLeft = w / 2 - centreW / 2;
+  placeStrip(m_plateLeft);
+  const int overrun = m_btnDownload ? m_volume->geometry().right() + 10 - colLeft : 0;
+  if (overrun > 0) {
+    m_plateLeft = std::max(0, m_plateLeft - overrun);
+    placeStrip(m_plateLeft);
+  }
+  m_position->setGeometry(0, stripTop + (stripH - 20) / 2, std::max(0, m_plateLeft - 10), 20);
   if (m_btnDownload) {
     m_btnDownload->move(colLeft, centreY - m_btnDownload->height() / 2);
     m_btnProgress->move(m_btnDownload->geometry().right() + 11, centreY - m_btnProgress->height() / 2);
@@ -279,8 +289,7 @@ void CPlaybackPageBase::paintEvent(QPaintEvent*) {
   if (!LoadPngResource(&strip, kStripImage)) return;
   const int top = height() - kTimeBarHeight - strip.height();
   p.drawImage(QRect(0, top, width(), strip.height()), strip);
-  if (LoadPngResource(&centre, kStripCentreImage))
-    p.drawImage(QPoint(width() / 2 - centre.width() / 2, top), centre);
+  if (LoadPngResource(&centre, kStripCentreImage)) p.drawImage(QPoint(m_plateLeft, top), centre);
 }
 
 bool CPlaybackPageBase::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, intptr_t& result) {

@@ -523,6 +523,38 @@ TEST_F(PlaybackPages, LocalPageFindsAndPlaysTheRecordingsOfTheCameraAndTheRecord
   EXPECT_TRUE(HasNotice(8537));
 }
 
+// The remote page's control strip on a screen 1024 pixels wide and on a wide one: no two of
+// its controls overlap and every one lies on the page, the download buttons included.
+TEST_F(PlaybackPages, RemoteControlStripFitsNarrowAndWidePages) {
+  CDlgPlayback page;
+  ASSERT_TRUE(page.Create(&host));
+  host.resize(1920, 800);
+  page.show();
+  host.show();
+  const int ids[] = {CPlaybackPageBase::IDC_PLAY, CPlaybackPageBase::IDC_STOP, CPlaybackPageBase::IDC_SLOW,
+                     CPlaybackPageBase::IDC_FAST, CPlaybackPageBase::IDC_FRAME_BACK,
+                     CPlaybackPageBase::IDC_FRAME_FORWARD, CPlaybackPageBase::IDC_SNAPSHOT,
+                     CPlaybackPageBase::IDC_SOUND, CPlaybackPageBase::IDC_VOLUME,
+                     CPlaybackPageBase::IDC_DOWNLOAD, CPlaybackPageBase::IDC_PROGRESS,
+                     CPlaybackPageBase::IDC_POSITION};
+  for (int width : {1024, 1280, 1920}) {
+    page.setGeometry(0, 0, width, 700);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(page.width(), width);
+    std::vector<QRect> rects;
+    for (int id : ids) {
+      auto* w = page.findChild<QWidget*>(QString::number(id));
+      ASSERT_NE(w, nullptr) << id;
+      rects.push_back(w->geometry());
+      EXPECT_TRUE(page.rect().contains(w->geometry())) << "control " << id << " at width " << width;
+    }
+    for (size_t a = 0; a < rects.size(); ++a)
+      for (size_t b = a + 1; b < rects.size(); ++b)
+        EXPECT_FALSE(rects[a].intersects(rects[b]))
+            << "controls " << ids[a] << " and " << ids[b] << " overlap at width " << width;
+  }
+}
+
 TEST_F(PlaybackPages, LocalSearchEndsWithThePageAndAlarmKindWalksNothing) {
   CDevice* camera = AddDevice(u"Many", 9, u"admin", DEV_TYPE_IPC, kCamGuid);
   ASSERT_NE(camera, nullptr);
