@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPersistentModelIndex>
 #include <QResizeEvent>
 #include <algorithm>
 
@@ -253,10 +254,15 @@ bool CDlgPreview::OnInitDialog() {
     QTreeWidgetItem* item = m_deviceTree.itemAt(pos);
     if (!item) return;
     m_deviceTree.setCurrentItem(item);
+    const QPersistentModelIndex menuNode(m_deviceTree.currentIndex());
     std::unique_ptr<QMenu> menu(BuildDeviceTreeMenu(item));
     if (!menu) return;
-    if (QAction* chosen = menu->exec(m_deviceTree.viewport()->mapToGlobal(pos)))
-      OnCommand(chosen->data().toInt());
+    QAction* chosen = menu->exec(m_deviceTree.viewport()->mapToGlobal(pos));
+    // The command is for the node the menu opened on, even when a window's selection, posted
+    // while the menu was open, selected another node meanwhile.
+    if (!chosen || !menuNode.isValid()) return;
+    m_deviceTree.setCurrentIndex(menuNode);
+    OnCommand(chosen->data().toInt());
   });
   return true;
 }
