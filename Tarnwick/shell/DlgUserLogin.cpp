@@ -60,6 +60,9 @@ CDlgUserLogin::CDlgUserLogin(QWidget* parent)
   m_labelLanguage->setGeometry(50, 126, 80, 24);
   m_language->setGeometry(140, 126, 210, 24);
   m_autoLogin->setGeometry(140, 158, 210, 22);
+  // Tab goes down the dialog as it is laid out: the language list stands above the check box.
+  setTabOrder(m_password, m_language);
+  setTabOrder(m_language, m_autoLogin);
 
   connect(m_btnLogin, &QAbstractButton::clicked, this, [this] { OnLogin(); });
   connect(m_btnCancel, &QAbstractButton::clicked, this, [this] { reject(); });

@@ -126,6 +126,9 @@ TEST_F(Login, DialogDrivenByItsControls) {
   EXPECT_EQ(user->currentText(), QStringLiteral("admin"));
   EXPECT_TRUE(language->isEnabled());
   EXPECT_EQ(language->count(), 2);
+  // Tab follows the layout, top to bottom.
+  EXPECT_EQ(password->nextInFocusChain(), language);
+  EXPECT_EQ(language->nextInFocusChain(), autoLogin);
 
   // Three wrong passwords at start-up end the dialog as cancelled.
   dlg.show();
