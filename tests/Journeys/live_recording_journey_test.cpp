@@ -1,7 +1,7 @@
 // Live view as a user works it: four live windows of the camera and the recorder, layouts
-// switched, full screen and back, a snapshot, half a minute of the camera recorded through the
-// recording ring onto the disk chosen in the local settings, and that recording played on the
-// local playback page.
+// switched, full screen and back, a snapshot, half a minute of the camera and of a recorder
+// channel recorded through the recording ring onto the disk chosen in the local settings, and
+// both recordings played on the local playback page.
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include "JourneyFixture.h"
+#include "support/RecorderFile.h"
 #include "dvremu/wire.h"
 #include "plat/paths.h"
 #include "plat/surface.h"
@@ -38,6 +39,7 @@ namespace {
 constexpr unsigned kSnapshotSaved = 8350;   // "snapshot saved: " and the path
 constexpr unsigned kRecordingStarted = 8368;
 constexpr unsigned kCameraVideoChannel = 0xFF02;  // the camera's channel code for live video
+constexpr unsigned kSearchFinished = 8534;
 constexpr unsigned kLocalPlayback = 8139;  // the playback button's menu entry
 
 // H.264 pictures a player reads from a recording, -1 when it cannot open it.
@@ -127,12 +129,19 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
         ASSERT_EQ(said.rfind(saved, 0), 0u) << Said();
         snapshotPath = said.substr(saved.size());
 
-        // Half a minute of the camera recorded, by the clock the program runs on.
-        ClickId(preview, CDlgPreview::ID_RECORD);
-        ASSERT_EQ(Ui().notices.back(), Text(kRecordingStarted).toStdU16String()) << Said();
+        // Half a minute of the camera and of the recorder's first channel recorded side by
+        // side, by the clock the program runs on.
+        for (int w : {0, 1}) {
+          Click(screen->GetWnd(w));
+          ClickId(preview, CDlgPreview::ID_RECORD);
+          ASSERT_EQ(Ui().notices.back(), Text(kRecordingStarted).toStdU16String()) << Said();
+        }
         PumpFor(static_cast<int>(30000 * start.timeScale));
-        ClickId(preview, CDlgPreview::ID_RECORD);
-        EXPECT_TRUE(ShowsVideo(screen->GetWnd(0))) << "the camera plays on";
+        for (int w : {0, 1}) {
+          Click(screen->GetWnd(w));
+          ClickId(preview, CDlgPreview::ID_RECORD);
+          EXPECT_TRUE(ShowsVideo(screen->GetWnd(w))) << "window " << w << " plays on";
+        }
 
         // Played on the local playback page: found for today, a click on its bar plays it.
         OnMenu(Text(kLocalPlayback));
@@ -152,16 +161,26 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
         ASSERT_NE(month, nullptr);
         EXPECT_EQ(month->text(), QLocale(QLocale::Chinese).standaloneMonthName(QDate::currentDate().month()));
         QTreeWidget* ptree = playback->GetDeviceTree();
-        SelectItem(ptree, ChannelItem(ptree, kCameraName, 1));
-        ClickId(playback, CPlaybackPageBase::IDC_FIND);
         CScheduleCtrl* bar = playback->GetTimeBar();
-        ASSERT_TRUE(WaitUntil([&] { return bar->CellCount() > 0; })) << Said();
-        QRect cell;
-        ASSERT_TRUE(bar->GetCellRect(bar->Cell(0), cell));
-        harness::Click(bar, cell.center());
         CPlayWnd* shown = playback->GetPlayScreen()->GetWnd(0);
-        EXPECT_TRUE(ShowsVideo(shown)) << "the recording plays; " << Said();
-        Shot(Main(), "live_local_playback");
+        for (const char16_t* device : {kCameraName, kRecorderName}) {
+          SelectItem(ptree, ChannelItem(ptree, device, 1));
+          const size_t notices = Ui().notices.size();
+          ClickId(playback, CPlaybackPageBase::IDC_FIND);
+          ASSERT_TRUE(WaitUntil([&] {
+            return Ui().notices.size() > notices && Ui().notices.back() == Text(kSearchFinished).toStdU16String();
+          })) << Said();
+          ASSERT_EQ(bar->CellCount(), 1) << "one recording of the channel today";
+          QRect cell;
+          ASSERT_TRUE(bar->GetCellRect(bar->Cell(0), cell));
+          harness::Click(bar, cell.center());
+          EXPECT_TRUE(ShowsVideo(shown)) << "the recording of " << QString::fromStdU16String(device).toStdString()
+                                         << " plays; " << Said();
+          if (device == kCameraName) Shot(Main(), "live_local_playback");
+          ClickId(playback, CPlaybackPageBase::IDC_STOP);
+          // The time bar takes one click in two seconds: a user's next click comes later.
+          PumpFor(static_cast<int>(2500 * start.timeScale));
+        }
       },
       start);
 
@@ -199,6 +218,11 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
   EXPECT_GE(files, 1);
   // Several seconds of a 25-frame camera, however busy the machine.
   EXPECT_GT(frames, 50);
+  // The recorder's channel in its own stream format, beside the camera's files.
+  int streams = 0;
+  for (const auto& e : fs::recursive_directory_iterator(Drive('d')))
+    if (e.path().extension() == ".264") streams += testsupport::ReadRecorderFile(e.path().string()).frames > 0;
+  EXPECT_GE(streams, 1);
 }
 
 }  // namespace
