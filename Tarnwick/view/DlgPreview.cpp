@@ -40,9 +40,12 @@ constexpr int kTabWidth = 90;
 constexpr int kTabHeight = 26;
 constexpr int kPanelBoxHeight = 220;
 
-// The device layer's notices (a camera refusing more connections) go to the user.
+// The device layer's notices (a camera refusing more connections) go to the user; a recording
+// ended by its disk is told in the program's own words, in the user's language.
 void ShowDevNotice(HWND, const char* text, const char*) {
-  if (text) UiService().Notice(plat::gbkToUtf16(text));
+  constexpr uint32_t IDS_RECORD_WRITE_FAILED = 8993;
+  if (text == hollin::kRecordFailedText) UiService().Notice(LoadResString(IDS_RECORD_WRITE_FAILED));
+  else if (text) UiService().Notice(plat::gbkToUtf16(text));
 }
 
 // Colours by palette: the trees and the list keep the application's style.

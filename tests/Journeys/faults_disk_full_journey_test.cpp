@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kRecordingStarted = 8368;
+constexpr unsigned kRecordingStarted = 8368, kRecordingCutByTheDisk = 8993;
 
 std::string ReadAll(const fs::path& p) {
   std::ifstream f(p, std::ios::binary);
@@ -81,6 +81,7 @@ TEST_F(DiskFullJourney, NothingAnnouncedIsLostAndTheRingFreesTheOldestFile) {
       // Started, then ended by the full disk: both told.
       ASSERT_TRUE(WaitUntil([&] { return !Recording() && Ui().notices.size() >= notices + 2; }))
           << "the recording did not end on the full disk, or the user was not told";
+      EXPECT_TRUE(SaidNotice(kRecordingCutByTheDisk)) << Said();
     }
     EXPECT_TRUE(Plays(0)) << "the window plays on";
     Shot(Main(), "faults_disk_full");

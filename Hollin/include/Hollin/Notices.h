@@ -27,3 +27,9 @@ int DevPreviewOnFull(uintptr_t wParam, intptr_t lParam);
 // Shows the notice of a recording ended by a write failure; 1 when the preview named by the
 // message still exists, 0 otherwise.
 int DevPreviewOnRecordFailed(uintptr_t wParam, intptr_t lParam);
+
+namespace hollin {
+// The text of that notice as the sink receives it (the same pointer), so a program can show
+// its own words for it.
+extern const char* const kRecordFailedText;
+}  // namespace hollin

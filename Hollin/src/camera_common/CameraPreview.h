@@ -7,6 +7,7 @@
 
 #include "Hollin/DevInfo.h"
 #include "Hollin/Interfaces.h"
+#include "Hollin/Notices.h"
 
 namespace hollin {
 
@@ -65,7 +66,5 @@ class CameraPreview : public IDevPreview {
 // The notice shown when a camera has no room for another video connection.
 extern const char* const kConnectionsFullText;
 extern const char* const kConnectionsFullCaption;
-// The notice shown when a recording ended because its file could not be written.
-extern const char* const kRecordFailedText;
 
 }  // namespace hollin
