@@ -255,29 +255,17 @@ void CDlgLPlayback::StopDeviceWork(const std::u16string& deviceGuid) {
   if (m_player && m_playingOrigin.deviceGuid == deviceGuid) OnStop();
 }
 
-void CDlgLPlayback::OnSlow() {
+void CDlgLPlayback::Drive(int (IDevLocalPlayback::*step)(), int state) {
   if (!m_player) return;
-  m_player->Slow();
-  SetPlayState(0);
+  (m_player->*step)();
+  SetPlayState(state);
 }
 
-void CDlgLPlayback::OnFast() {
-  if (!m_player) return;
-  m_player->Fast();
-  SetPlayState(0);
-}
-
-void CDlgLPlayback::OnFrameBack() {
-  if (!m_player) return;
-  m_player->StepBack();
-  SetPlayState(1);
-}
-
-void CDlgLPlayback::OnFrameForward() {
-  if (!m_player) return;
-  m_player->Step();
-  SetPlayState(1);
-}
+// A speed change plays on; a frame step leaves the picture paused.
+void CDlgLPlayback::OnSlow() { Drive(&IDevLocalPlayback::Slow, 0); }
+void CDlgLPlayback::OnFast() { Drive(&IDevLocalPlayback::Fast, 0); }
+void CDlgLPlayback::OnFrameBack() { Drive(&IDevLocalPlayback::StepBack, 1); }
+void CDlgLPlayback::OnFrameForward() { Drive(&IDevLocalPlayback::Step, 1); }
 
 bool CDlgLPlayback::SlotCapture(const char* nativePath) { return m_player->CapturePicture(nativePath, 1); }
 

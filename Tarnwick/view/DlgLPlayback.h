@@ -60,6 +60,8 @@ class CDlgLPlayback : public CPlaybackPageBase {
   void SlotSound(bool on) override;
   void SlotVolume(int value) override;
   bool SlotCapture(const char* nativePath) override;
+  // Runs `step` on the player and shows play state `state`.
+  void Drive(int (IDevLocalPlayback::*step)(), int state);
 
   bool m_heldPlaying = false;
   SearchOrigin m_resultsOrigin;

@@ -205,33 +205,20 @@ void CDlgPlayback::StopSlot() {
   ClearSlot();
 }
 
-void CDlgPlayback::ResumeIfSpeedMode(bool anyType) {
-  if (m_state != 2) return;
-  if (!anyType && m_playingOrigin.deviceType != DEV_TYPE_DVR) return;
-  m_playback->Resume();
-  m_state = 0;
-}
-
-void CDlgPlayback::OnSlow() {
+void CDlgPlayback::ChangeSpeed(int (CDevRemotePlayback::*change)(), bool anyType) {
   if (!m_playback) return;
-  ResumeIfSpeedMode(false);
-  m_playback->Slow();
+  // A paused-by-speed recorder first goes back to normal play.
+  if (m_state == 2 && (anyType || m_playingOrigin.deviceType == DEV_TYPE_DVR)) {
+    m_playback->Resume();
+    m_state = 0;
+  }
+  (m_playback->*change)();
   SetPlayState(2);
 }
 
-void CDlgPlayback::OnFast() {
-  if (!m_playback) return;
-  ResumeIfSpeedMode(false);
-  m_playback->Fast();
-  SetPlayState(2);
-}
-
-void CDlgPlayback::OnFrameForward() {
-  if (!m_playback) return;
-  ResumeIfSpeedMode(true);
-  m_playback->Frame();
-  SetPlayState(2);
-}
+void CDlgPlayback::OnSlow() { ChangeSpeed(&CDevRemotePlayback::Slow, false); }
+void CDlgPlayback::OnFast() { ChangeSpeed(&CDevRemotePlayback::Fast, false); }
+void CDlgPlayback::OnFrameForward() { ChangeSpeed(&CDevRemotePlayback::Frame, true); }
 
 void CDlgPlayback::OnFrameBack() { SetPlayButton(0); }
 

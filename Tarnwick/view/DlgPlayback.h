@@ -58,8 +58,9 @@ class CDlgPlayback : public CPlaybackPageBase {
   IDevUserLogin* LoggedIn(CDevice* device);
   void ReleaseDownloader();
   void SetProgressText(const QString& text);
-  // Before a speed change: a paused-by-speed recorder first goes back to normal play.
-  void ResumeIfSpeedMode(bool anyType);
+  // Runs `change` on the playback (a speed or a frame) after taking a recorder paused by an
+  // earlier change back to normal play (`anyType`: any device, not only a recorder).
+  void ChangeSpeed(int (CDevRemotePlayback::*change)(), bool anyType);
 
   bool m_heldBusy = false;
   // The last search: what it found and for which device and channel.
