@@ -16,6 +16,7 @@
 #include <atomic>
 
 #include "Records.h"
+#include "Session.h"
 #include "fixture.h"
 #include "pages/DlgDisplayCfg.h"
 #include "pages/DlgMotionArea.h"
@@ -431,6 +432,9 @@ TEST(CompressionLists, PerProfileStreamAndChannelCount) {
     QStringList resolutions, bitrates;
     QString resolution, bitrate, frame;
   };
+  // The pages read the language of the last call; a screenshot case run before in this
+  // process may have left it English.
+  pellmore::g_LanguageId = 4;
   const QString custom = QStringLiteral("自定义");
   const Case cases[] = {
       {0, 4, 0, {"D1"}, {"1536K", "2048K", "2560K", custom}, "D1", "1536K", "25(PAL)/30(NTSC)"},
