@@ -94,6 +94,8 @@ TEST_F(DamagedStartFiles, ADamagedUserDatabaseIsKeptAsideAndStartsAgainWithWhatC
   // Cut at a page boundary in the middle: the first pages' accounts come back.
   ExpectStartedAnew(good_.substr(0, good_.size() / 4096 / 2 * 4096), 1);
   WriteAccounts();
+  ExpectStartedAnew(good_.substr(0, good_.size() / 2 + 1000), 1);  // and inside a page
+  WriteAccounts();
   std::string flipped = good_;
   for (size_t i = 3 * 4096 + 100; i < 4 * 4096; i += 5) flipped[i] = static_cast<char>(flipped[i] ^ 0x5A);
   ExpectStartedAnew(flipped, 1);

@@ -6,14 +6,33 @@
 //   demohome --camera-port N --recorder-port M
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "devices/DeviceManager.h"
 #include "shell/DbHelpers.h"
+#include "plat/text.h"
 #include "shell/GuidString.h"
+#include "shell/UiService.h"
 #include "shell/UserStore.h"
 
 namespace {
+
+// This tool has no windows: what the stores would tell the user (a damaged file kept aside)
+// goes to the console.
+class ConsoleUi : public IUiService {
+ public:
+  int MessageBox(QWidget*, const std::u16string& text, const std::u16string&, unsigned) override {
+    Notice(text);
+    return IDOK;
+  }
+  void Notice(const std::u16string& text) override {
+    std::fprintf(stderr, "demohome: %s\n", plat::utf16ToUtf8(text).c_str());
+  }
+  std::optional<std::string> BrowseForFolder(QWidget*, const std::u16string&, const std::string&) override {
+    return std::nullopt;
+  }
+};
 
 bool AddDevice(const char16_t* name, const char16_t* host, int port, const char16_t* user, const char16_t* password, int channels,
                int type, const std::u16string& region) {
@@ -54,6 +73,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  SetUiService(std::make_unique<ConsoleUi>());
   CreateUserDatabase();
   CDeviceManager* devices = CDeviceManager::GetInstance();
   devices->Load();
