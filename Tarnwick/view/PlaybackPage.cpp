@@ -241,19 +241,20 @@ void CPlaybackPageBase::LayOut() {
   m_typeLabel->setGeometry(colLeft + 5, labelY, label.width(), label.height());
   const int comboH = m_typeCombo->sizeHint().height();
   const int comboLeft = colLeft + 10 + label.width();
-  m_typeCombo->setGeometry(comboLeft, labelY + label.height() / 2 - comboH / 2, w - comboLeft - 5, comboH);
-  m_btnFind->move(w - kRightColumn / 2 - m_btnFind->width() / 2, labelY + comboH + 18);
+  const int comboTop = labelY + label.height() / 2 - comboH / 2;
+  m_typeCombo->setGeometry(comboLeft, comboTop, w - comboLeft - 5, comboH);
+  m_btnFind->move(w - kRightColumn / 2 - m_btnFind->width() / 2, comboTop + comboH + 18);
 
   m_playScreen->setGeometry(0, 0, std::max(0, w - 279), std::max(0, stripTop));
   m_playScreen->SetMode(0, 0);
   m_timeBar->setGeometry(0, h - kTimeBarHeight, w, kTimeBarHeight);
 
-  // The control strip: position slider left of the centre plate, the buttons from the plate on.
-  // The plate sits in the middle unless its buttons and volume would then run into the
-  // download buttons of the right column: on a narrower page it moves left of them.
+  // The control strip: position slider left of the centre image, the buttons right of the mark
+  // it carries. The image sits in the middle unless its buttons and volume would then run into
+  // the download buttons of the right column: on a narrower page it moves left of them.
   const int centreY = stripTop + stripH / 2;
   auto placeStrip = [&](int plateLeft) {
-    m_btnPlay->move(plateLeft + 10, centreY - m_btnPlay->height() / 2);
+    m_btnPlay->move(plateLeft + 180, centreY - m_btnPlay->height() / 2);
     m_btnStop->PlaceBeside(m_btnPlay, 1, -1);
     m_btnSlow->PlaceBeside(m_btnStop, 18, -1);
     m_btnFast->PlaceBeside(m_btnSlow, 1, -1);
@@ -289,7 +290,8 @@ void CPlaybackPageBase::paintEvent(QPaintEvent*) {
   if (!LoadPngResource(&strip, kStripImage)) return;
   const int top = height() - kTimeBarHeight - strip.height();
   p.drawImage(QRect(0, top, width(), strip.height()), strip);
-  if (LoadPngResource(&centre, kStripCentreImage)) p.drawImage(QPoint(m_plateLeft, top), centre);
+  if (LoadPngResource(&centre, kStripCentreImage))
+    p.drawImage(QPoint(m_plateLeft, top + (strip.height() - centre.height()) / 2), centre);
 }
 
 bool CPlaybackPageBase::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, intptr_t& result) {

@@ -155,7 +155,7 @@ class CPlaybackPageBase : public CPageDialog {
   QComboBox* m_typeCombo = nullptr;
   CBitmapButtonEx* m_btnFind = nullptr;
   CSliderControlEx* m_position = nullptr;
-  int m_plateLeft = 0;  // where the strip's centre plate is drawn and its buttons begin
+  int m_plateLeft = 0;  // where the strip's centre image is drawn; its buttons begin 180 pixels in
   CStateButton* m_btnPlay = nullptr;
   CBitmapButtonEx* m_btnStop = nullptr;
   CBitmapButtonEx* m_btnSlow = nullptr;

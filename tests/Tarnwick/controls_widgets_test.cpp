@@ -137,7 +137,7 @@ TEST(ControlsSlider, ThumbBackgroundAndKeys) {
   EXPECT_EQ(s.geometry(), QRect(5, 6, 120, 24));
   ASSERT_TRUE(s.LoadBackgroundImageResource(6001));
   s.SizeToBackground();
-  EXPECT_EQ(s.geometry(), QRect(5, 6, 240, 40));
+  EXPECT_EQ(s.geometry(), QRect(5, 6, 240, 60));
 
   // The drawn thumb carries the outline colour; a thumb image replaces it.
   auto outlinePixels = [&] {

@@ -63,7 +63,7 @@ TEST(NotifierSlide, EachSideSlidesOutStaysAndSlidesBack) {
     QPoint start, shown;
     int interval;
   };
-  const int W = 220, H = 130;
+  const int W = 220, H = 124;
   const Expect cases[] = {
       {kTaskbarBottom, {1280 - W, 994}, {1280 - W, 994 - H}, 500 / (H / 2)},
       {kTaskbarTop, {1280 - W, 30 - H}, {1280 - W, 30}, 500 / (H / 2)},
@@ -120,10 +120,10 @@ TEST(NotifierSlide, RestartRules) {
   f.n->OnTimer(CTaskbarNotifier::kStayTimer);
   for (int i = 0; i < 5; ++i) f.n->OnTimer(CTaskbarNotifier::kDisappearTimer);
   EXPECT_EQ(f.n->State(), CTaskbarNotifier::kDisappearing);
-  EXPECT_EQ(f.n->CurrentPos(), QPoint(1060, 994 - 130 + 10));
+  EXPECT_EQ(f.n->CurrentPos(), QPoint(1060, 994 - 124 + 10));
   f.n->Show(QStringLiteral("fourth"));  // while sliding back: fully shown at once
-  EXPECT_EQ(f.n->CurrentPos(), QPoint(1060, 994 - 130));
-  EXPECT_EQ(f.n->Window()->pos(), QPoint(1060, 994 - 130));
+  EXPECT_EQ(f.n->CurrentPos(), QPoint(1060, 994 - 124));
+  EXPECT_EQ(f.n->Window()->pos(), QPoint(1060, 994 - 124));
   EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kDisappearTimer), -1);
   EXPECT_EQ(f.n->TimerInterval(CTaskbarNotifier::kStayTimer), 3000);
 
@@ -203,8 +203,8 @@ TEST(NotifierWindow, GoesWithItsOwnerAndTheObjectStays) {
   QWidget next;
   EXPECT_TRUE(n->CreateIfNeeded(&next));  // the next owner makes it again
   EXPECT_TRUE(n->HasWindow());
-  EXPECT_EQ(n->SkinSize(), QSize(220, 130));
-  EXPECT_EQ(n->TextRect(), QRect(QPoint(10, 40), QPoint(220 - 11, 130 - 26)));
+  EXPECT_EQ(n->SkinSize(), QSize(220, 124));
+  EXPECT_EQ(n->TextRect(), QRect(QPoint(10, 40), QPoint(220 - 11, 124 - 26)));
   EXPECT_FALSE(n->CreateIfNeeded(nullptr));
   EXPECT_EQ(n->Window()->parentWidget(), &next);
 

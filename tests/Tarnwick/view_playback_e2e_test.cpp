@@ -22,6 +22,7 @@
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
 #include "controls/BitmapButtonEx.h"
+#include "controls/PngResource.h"
 #include "Corvane/protocol.h"
 #include "controls/WindowMessages.h"
 #include "devices/DeviceManager.h"
@@ -524,8 +525,12 @@ TEST_F(PlaybackPages, LocalPageFindsAndPlaysTheRecordingsOfTheCameraAndTheRecord
 }
 
 // The remote page's control strip on a screen 1024 pixels wide and on a wide one: no two of
-// its controls overlap and every one lies on the page, the download buttons included.
+// its controls overlap and every one lies on the page, the download buttons included. The page
+// reaches the screen's bottom right corner, where a notice rises after every search: Find stays
+// clear of it.
 TEST_F(PlaybackPages, RemoteControlStripFitsNarrowAndWidePages) {
+  QImage notice;
+  ASSERT_TRUE(LoadPngResource(&notice, 184));
   CDlgPlayback page;
   ASSERT_TRUE(page.Create(&host));
   host.resize(1920, 800);
@@ -552,6 +557,11 @@ TEST_F(PlaybackPages, RemoteControlStripFitsNarrowAndWidePages) {
       for (size_t b = a + 1; b < rects.size(); ++b)
         EXPECT_FALSE(rects[a].intersects(rects[b]))
             << "controls " << ids[a] << " and " << ids[b] << " overlap at width " << width;
+    auto* find = page.findChild<QWidget*>(QString::number(CPlaybackPageBase::IDC_FIND));
+    ASSERT_NE(find, nullptr);
+    const QRect noticeRect(page.width() - notice.width(), page.height() - notice.height(), notice.width(),
+                           notice.height());
+    EXPECT_FALSE(find->geometry().intersects(noticeRect)) << "at width " << width << " find bottom " << find->geometry().bottom() << " of " << page.height();
   }
 }
 

@@ -10,10 +10,12 @@
 #include <QScrollBar>
 #include <QTreeWidget>
 
+#include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
 #include "view/DlgCruise.h"
+#include "view/DlgPresetPoint.h"
 #include "view/DlgPreview.h"
 #include "view/DlgVideoParam.h"
 #include "view/PlayScreen.h"
@@ -90,12 +92,17 @@ TEST_F(PreviewPageGrid, ThePageShowsTheSavedLayoutAndSavesAndStopsItsPreviewsWhe
   EXPECT_EQ(reader.GetSavedPreviews(), (std::vector<SavedPreview>{{u"DEV-P", 4, 1, 1}}));
 }
 
-// What the page draws and holds fits where it goes: the bar's centre image leaves the buttons
-// free, the side panels hold their controls, and the lists never scroll sideways.
+// What the page draws and holds fits where it goes: the bar's centre image carries a mark and
+// leaves the buttons free, the side panels hold their controls with the buttons clear of the
+// panel's bottom edge, and the lists never scroll sideways.
 TEST_F(PreviewPageGrid, TheBarThePanelsAndTheListsFitThePage) {
   QImage logo;
   ASSERT_TRUE(LoadPngResource(&logo, 6910));
-  for (const QSize size : {QSize(1280, 800), QSize(1000, 700)}) {
+  int light = 0;  // the mark's lettering: an empty plate is all dark
+  for (int y = 0; y < logo.height(); ++y)
+    for (int x = 0; x < logo.width(); ++x) light += qGray(logo.pixel(x, y)) > 180;
+  EXPECT_GT(light, 50);
+  for (const QSize size : {QSize(1280, 800), QSize(1000, 700), QSize(1366, 704)}) {
     QWidget main;
     main.resize(size);
     CDlgPreview page;
@@ -116,10 +123,24 @@ TEST_F(PreviewPageGrid, TheBarThePanelsAndTheListsFitThePage) {
       EXPECT_FALSE(button->geometry().intersects(logoRect)) << "button " << id << " at " << size.width();
     }
 
-    auto* panel = page.findChild<CDlgVideoParam*>();
-    ASSERT_NE(panel, nullptr);
-    for (QWidget* child : panel->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-      EXPECT_TRUE(panel->rect().contains(child->geometry())) << child->objectName().toStdString();
+    const std::pair<int, QWidget*> panels[] = {{CDlgPreview::ID_PANEL_VIDEO, page.findChild<CDlgVideoParam*>()},
+                                               {CDlgPreview::ID_PANEL_PRESETS, page.findChild<CDlgPresetPoint*>()},
+                                               {CDlgPreview::ID_PANEL_CRUISE, page.findChild<CDlgCruise*>()}};
+    for (const auto& [tab, panel] : panels) {
+      ASSERT_NE(panel, nullptr) << tab;
+      if (tab != CDlgPreview::ID_PANEL_VIDEO) {  // that tab opens only over a running preview
+        page.OnCommand(tab);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(panel->isVisible()) << tab;
+      }
+      for (QWidget* child : panel->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QRect r = child->geometry();
+        EXPECT_TRUE(panel->rect().contains(r)) << tab << " " << child->objectName().toStdString();
+        if (qobject_cast<CBitmapButtonEx*>(child) && tab != CDlgPreview::ID_PANEL_VIDEO) {
+          EXPECT_LE(r.bottom(), panel->height() - 4) << tab << " " << child->objectName().toStdString();
+        }
+      }
+    }
 
     page.OnCommand(CDlgPreview::ID_PANEL_CRUISE);
     auto* cruise = page.findChild<CDlgCruise*>();
