@@ -18,6 +18,7 @@ void MakeButtons(QWidget* panel, const ButtonRow* rows, int count, CBitmapButton
     b->setObjectName(QString::number(row.id));
     b->LoadImageResources(row.images[0], row.images[1], row.images[2]);
     b->SizeToImage();
+    if (i == 0) b->move(4, 0);  // the row's left edge, in line with the panel tabs above
     b->setToolTip(Text(row.tip));
     const int id = row.id;
     QObject::connect(b, &QAbstractButton::clicked, panel, [onCommand, id] { onCommand(id); });
