@@ -7,11 +7,13 @@
 #include <mutex>
 #include <vector>
 
+#include "plat/aligned_bytes.h"
+
 namespace plat {
 
 class PictureMemory : public std::enable_shared_from_this<PictureMemory> {
  public:
-  using Buffer = std::unique_ptr<std::vector<uint8_t>>;
+  using Buffer = std::unique_ptr<AlignedBytes>;
 
   explicit PictureMemory(size_t keep) : keep_(keep) {}
 
@@ -25,12 +27,12 @@ class PictureMemory : public std::enable_shared_from_this<PictureMemory> {
         if (b->size() == bytes) return b;
       }
     }
-    return std::make_unique<std::vector<uint8_t>>(bytes);
+    return std::make_unique<AlignedBytes>(bytes);
   }
 
   // Hands the buffer out; it comes back here when the last copy of the result is gone.
   std::shared_ptr<const void> share(Buffer buffer) {
-    std::vector<uint8_t>* raw = buffer.release();
+    AlignedBytes* raw = buffer.release();
     std::weak_ptr<PictureMemory> home = weak_from_this();
     return std::shared_ptr<const void>(raw->data(), [raw, home](const void*) {
       Buffer b(raw);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "plat/aligned_bytes.h"
 #include "plat/clock.h"
 
 #include "audio/le.h"
@@ -26,6 +27,15 @@ uint8_t* FramePool::Ring::pop() {
   return p;
 }
 
+namespace {
+uint8_t* lineAligned(size_t bytes) {
+  if (void* p = plat::allocatePictureBytes(bytes)) return static_cast<uint8_t*>(p);
+  throw std::bad_alloc();
+}
+}  // namespace
+
+void FramePool::LineFree::operator()(uint8_t* p) const noexcept { plat::freePictureBytes(p); }
+
 FramePool::FramePool(int count, size_t size, size_t limit)
     : count_(count < 0 ? 0 : count), size_(size), limit_(limit < size ? size : limit) {
   slots_.reserve(count_);
@@ -47,7 +57,7 @@ uint8_t* FramePool::takeFreeLocked() {
   if (uint8_t* p = free_.pop()) return p;
   if (static_cast<int>(slots_.size()) >= count_) return nullptr;
   // Committed when first needed; a stream that keeps up never makes most of its buffers.
-  slots_.push_back(Slot{std::unique_ptr<uint8_t[]>(new uint8_t[size_]()), size_});
+  slots_.push_back(Slot{std::unique_ptr<uint8_t[], LineFree>(lineAligned(size_)), size_});
   return slots_.back().memory.get();
 }
 
@@ -124,7 +134,7 @@ uint8_t* FramePool::grow(uint8_t* buffer, size_t bytes) {
   if (bytes > limit_) return nullptr;
   // Grown in steps, so a stream whose frames creep up does not reallocate every time.
   const size_t size = std::min(limit_, std::max(bytes, s->size + s->size / 2));
-  s->memory.reset(new uint8_t[size]());
+  s->memory.reset(lineAligned(size));
   s->size = size;
   return s->memory.get();
 }

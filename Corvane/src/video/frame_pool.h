@@ -88,8 +88,12 @@ class FramePool {
     bool push(uint8_t* p);
     uint8_t* pop();
   };
+  // Picture memory (plat/aligned_bytes.h): pictures written into it stream whole lines.
+  struct LineFree {
+    void operator()(uint8_t* p) const noexcept;
+  };
   struct Slot {
-    std::unique_ptr<uint8_t[]> memory;
+    std::unique_ptr<uint8_t[], LineFree> memory;
     size_t size = 0;
   };
   Slot* slotOf(const uint8_t* p);

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "plat/aligned_bytes.h"
+
 namespace corvane {
 namespace {
 
@@ -163,7 +165,7 @@ __attribute__((target("avx2"))) inline void store16Rgb32(__m256i yp, __m256i rv,
   __m256i r0 = _mm256_unpackhi_epi8(br, g0);   // r 0 pairs
   __m256i lo = _mm256_unpacklo_epi16(bg, r0);  // pixels 0-3 | 8-11
   __m256i hi = _mm256_unpackhi_epi16(bg, r0);  // pixels 4-7 | 12-15
-  if constexpr (kStream) {  // `dst` on 16 bytes: each quarter goes straight to its place
+  if constexpr (kStream) {  // `dst` starts a cache line: its four quarters fill it whole
     _mm_stream_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(lo));
     _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 16), _mm256_castsi256_si128(hi));
     _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 32), _mm256_extracti128_si256(lo, 1));
@@ -283,8 +285,12 @@ void copyPlaneStreamed(const uint8_t* src, int srcStride, int width, int rows, u
   for (int r = 0; r < rows; ++r) {
     const uint8_t* s = src + static_cast<ptrdiff_t>(r) * srcStride;
     uint8_t* d = dst + static_cast<size_t>(r) * width;
-    // Up to the first 16-byte boundary of the destination, then whole lines streamed.
-    int x = std::min(width, static_cast<int>((16 - reinterpret_cast<uintptr_t>(d) % 16) % 16));
+    // Only whole cache lines are streamed: a streamed store that fills part of a line makes
+    // the processor write that line in pieces, several times slower than a plain copy. The
+    // partial lines at each end of a row are copied plainly.
+    const int head = static_cast<int>((plat::kCacheLine - reinterpret_cast<uintptr_t>(d) % plat::kCacheLine) %
+                                      plat::kCacheLine);
+    int x = std::min(width, head);
     std::memcpy(d, s, static_cast<size_t>(x));
     for (; x + 64 <= width; x += 64) {
       _mm_prefetch(reinterpret_cast<const char*>(s + x + 512), _MM_HINT_T0);
@@ -292,9 +298,6 @@ void copyPlaneStreamed(const uint8_t* src, int srcStride, int width, int rows, u
         _mm_stream_si128(reinterpret_cast<__m128i*>(d + x + k),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x + k)));
     }
-    for (; x + 16 <= width; x += 16)
-      _mm_stream_si128(reinterpret_cast<__m128i*>(d + x),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x)));
     std::memcpy(d + x, s + x, static_cast<size_t>(width - x));
   }
   _mm_sfence();  // the streamed lines are seen by whoever is handed the picture
@@ -326,7 +329,8 @@ bool convertI420(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v,
       int done = 0;
       if (avx2) {
         const bool first = rr == r || !scratch;
-        if (reinterpret_cast<uintptr_t>(d) % 16 == 0) {
+        // Sixteen pixels fill one line: a row that starts on a line streams whole lines only.
+        if (reinterpret_cast<uintptr_t>(d) % plat::kCacheLine == 0) {
           streamed = true;
           done = first ? rowFirstAvx2Rgb32<true>(yr, ur, vr, width, d, scratch)
                        : rowSecondAvx2Rgb32<true>(yr, width, d, scratch);

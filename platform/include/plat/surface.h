@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "plat/aligned_bytes.h"
 #include "plat/window.h"
 
 namespace plat {
@@ -94,7 +95,7 @@ class BackSurface {
   std::shared_ptr<PictureMemory> pool_;
   // The surface's memory; after a present it belongs to the window (`shown_`) and the next
   // lock takes other memory.
-  std::unique_ptr<std::vector<uint8_t>> memory_;
+  std::unique_ptr<AlignedBytes> memory_;
   std::shared_ptr<const void> shown_;
 };
 

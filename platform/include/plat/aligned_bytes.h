@@ -1,0 +1,36 @@
+#pragma once
+// Memory for pictures. Pictures are written with streaming stores, which are only fast when
+// each store fills a whole cache line; a buffer from the plain allocator starts 16 bytes into
+// one, so every line of it would be written in two halves.
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+namespace plat {
+
+inline constexpr size_t kCacheLine = 64;
+
+// At least `bytes`, starting on a cache line, zero-filled;
+// null when out of memory. Given back with `freePictureBytes`.
+void* allocatePictureBytes(size_t bytes);
+void freePictureBytes(void* p);
+
+template <typename T>
+struct PictureAllocator {
+  using value_type = T;
+  PictureAllocator() = default;
+  template <typename U>
+  PictureAllocator(const PictureAllocator<U>&) noexcept {}
+  T* allocate(size_t n) {
+    if (void* p = allocatePictureBytes(n * sizeof(T))) return static_cast<T*>(p);
+    throw std::bad_alloc();
+  }
+  void deallocate(T* p, size_t) noexcept { freePictureBytes(p); }
+  template <typename U>
+  bool operator==(const PictureAllocator<U>&) const noexcept { return true; }
+};
+
+using AlignedBytes = std::vector<uint8_t, PictureAllocator<uint8_t>>;
+
+}  // namespace plat
