@@ -49,16 +49,45 @@ size_t decodeUtf8(std::string_view s, size_t i, char32_t& c) {
   return n;
 }
 
-// iconv descriptors are not thread-safe; each conversion opens its own (cheap enough for
-// the short texts this layer carries).
-struct Iconv {
-  iconv_t cd;
-  Iconv(const char* to, const char* from) : cd(iconv_open(to, from)) {}
+// iconv descriptors are not thread-safe, and opening one costs far more than converting the
+// short texts this layer carries: each thread keeps one per direction, opened when a text
+// first needs it (plain ASCII never does) and reset to its initial state before each use.
+class Iconv {
+ public:
+  Iconv(const char* to, const char* from) : to_(to), from_(from) {}
   ~Iconv() {
-    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    if (opened_ && ok()) iconv_close(cd_);
   }
-  bool ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+  // The descriptor, opened on first use; null-like (-1) when the conversion is unknown.
+  iconv_t get() {
+    if (!opened_) {
+      cd_ = iconv_open(to_, from_);
+      opened_ = true;
+    } else if (ok()) {
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
+    return cd_;
+  }
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+ private:
+  const char* to_;
+  const char* from_;
+  bool opened_ = false;
+  iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
 };
+
+Iconv& gbkToUtf16Converter() {
+  thread_local Iconv cv("UTF-16LE", "GBK");
+  return cv;
+}
+
+Iconv& utf16ToGbkConverter() {
+  thread_local Iconv cv("GBK", "UTF-16LE");
+  return cv;
+}
 
 }  // namespace
 
@@ -139,7 +168,7 @@ int textToInt(std::u16string_view text) {
 std::u16string gbkToUtf16(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());
-  Iconv cv("UTF-16LE", "GBK");
+  iconv_t cd = nullptr;  // taken at the first character beyond ASCII
   size_t i = 0;
   while (i < s.size()) {
     unsigned char b = static_cast<unsigned char>(s[i]);
@@ -148,19 +177,20 @@ std::u16string gbkToUtf16(std::string_view s) {
       ++i;
       continue;
     }
+    if (!cd) cd = gbkToUtf16Converter().get();
+    const bool ok = cd != reinterpret_cast<iconv_t>(-1);
     char16_t buf[2];
     size_t take = (i + 1 < s.size()) ? 2 : 1;
     char* in = const_cast<char*>(s.data() + i);
     size_t inLeft = take;
     char* o = reinterpret_cast<char*>(buf);
     size_t oLeft = sizeof buf;
-    if (cv.ok() && iconv(cv.cd, &in, &inLeft, &o, &oLeft) != static_cast<size_t>(-1) &&
-        inLeft == 0) {
+    if (ok && iconv(cd, &in, &inLeft, &o, &oLeft) != static_cast<size_t>(-1) && inLeft == 0) {
       size_t produced = (sizeof buf - oLeft) / 2;
       out.append(buf, produced);
       i += take;
     } else {
-      iconv(cv.cd, nullptr, nullptr, nullptr, nullptr);
+      if (ok) iconv(cd, nullptr, nullptr, nullptr, nullptr);
       out.push_back(u'\uFFFD');
       ++i;
     }
@@ -171,7 +201,7 @@ std::u16string gbkToUtf16(std::string_view s) {
 std::string utf16ToGbk(std::u16string_view s, size_t maxBytes) {
   std::string out;
   out.reserve(s.size() * 2);
-  Iconv cv("GBK", "UTF-16LE");
+  iconv_t cd = nullptr;  // taken at the first character beyond ASCII
   for (size_t i = 0; i < s.size(); ++i) {
     char16_t c = s[i];
     char enc[4];
@@ -180,16 +210,18 @@ std::string utf16ToGbk(std::u16string_view s, size_t maxBytes) {
       enc[0] = static_cast<char>(c);
       encLen = 1;
     } else {
+      if (!cd) cd = utf16ToGbkConverter().get();
+      const bool ok = cd != reinterpret_cast<iconv_t>(-1);
       size_t units = (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size()) ? 2 : 1;
       char16_t in16[2] = {c, units == 2 ? s[i + 1] : u'\0'};
       char* in = reinterpret_cast<char*>(in16);
       size_t inLeft = units * 2;
       char* o = enc;
       size_t oLeft = sizeof enc;
-      if (cv.ok() && iconv(cv.cd, &in, &inLeft, &o, &oLeft) != static_cast<size_t>(-1)) {
+      if (ok && iconv(cd, &in, &inLeft, &o, &oLeft) != static_cast<size_t>(-1)) {
         encLen = sizeof enc - oLeft;
       } else {
-        iconv(cv.cd, nullptr, nullptr, nullptr, nullptr);
+        if (ok) iconv(cd, nullptr, nullptr, nullptr, nullptr);
         enc[0] = '?';
         encLen = 1;
       }

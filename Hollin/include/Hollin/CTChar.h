@@ -1,7 +1,9 @@
 #pragma once
 // One text kept in a narrow form (for the device libraries, which take GBK text) and a wide
 // form (UTF-16, for the program). Header-only: the program, the device access layer and the
-// configuration library share this one declaration.
+// configuration library share this one declaration. The narrow form is the fixed 512-byte
+// buffer the device libraries read; the wide form holds at most 1023 characters but only
+// takes the room its text needs, so a record of ten texts (a device) stays a few kilobytes.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -41,8 +43,7 @@ class CTChar {
   // character boundary when it does not fit its 512 bytes.
   void SetWide(std::u16string_view text) {
     if (text.size() >= kWideSize) return;
-    std::copy(text.begin(), text.end(), wide_);
-    wide_[text.size()] = u'\0';
+    wide_.assign(text.substr(0, text.find(u'\0')));  // read back as a terminated text
     plat::copyToField(narrow_, kNarrowSize, plat::utf16ToGbk(text, kNarrowSize - 1));
   }
   // A text of kNarrowSize bytes or more changes nothing.
@@ -50,20 +51,18 @@ class CTChar {
     if (text.size() >= kNarrowSize) return;
     std::memset(narrow_, 0, kNarrowSize);
     if (!text.empty()) std::memcpy(narrow_, text.data(), text.size());
-    std::u16string w = plat::gbkToUtf16(text);
-    if (w.size() >= kWideSize) w.resize(kWideSize - 1);
-    std::copy(w.begin(), w.end(), wide_);
-    wide_[w.size()] = u'\0';
+    wide_ = plat::gbkToUtf16(text);
+    wide_.resize(std::min({wide_.size(), wide_.find(u'\0'), kWideSize - 1}));
   }
   const char* GetNarrow() const { return narrow_; }
-  const char16_t* GetWide() const { return wide_; }
+  const char16_t* GetWide() const { return wide_.c_str(); }
   std::u16string Wide() const { return wide_; }
 
  private:
   void Clear() {
     std::memset(narrow_, 0, kNarrowSize);
-    std::fill(std::begin(wide_), std::end(wide_), u'\0');
+    wide_.clear();
   }
   char narrow_[kNarrowSize];
-  char16_t wide_[kWideSize];
+  std::u16string wide_;  // shorter than kWideSize
 };
