@@ -391,24 +391,22 @@ int main(int argc, char** argv) {
               std::string(24, '-').c_str(), std::string(6, '-').c_str());
 
   auto ratio = [](double a, double b) { return b > 0 ? a / b : 0; };
+  // The client's cores against their goal and the two bare references.
+  auto coreRows = [&](const LiveResult& r, int n, const char* kind, double maxCores,
+                      double maxRatio) {
+    if (!r.ran) return;
+    row(std::to_string(n) + " live " + kind + " windows, client cores",
+        fmt("%.2f (%.2fx the bare decode)", r.cores, ratio(r.cores, r.bareCores)),
+        fmt("<= %.1f (<= %.1fx bare)", maxCores, maxRatio),
+        r.ok && r.cores <= maxCores && r.cores <= maxRatio * r.bareCores);
+    row("  bare decode: " + std::to_string(n) + " decoders in turn; one alone x " + std::to_string(n),
+        fmt("%.2f; %.2f (%.2fx the second)", r.bareCores, r.bareAlone, ratio(r.cores, r.bareAlone)),
+        "reference", true);
+  };
   const LiveResult d1 = runs("D1") ? runLive(kD1, 25, dir) : LiveResult{};
-  if (d1.ran) {
-    row("25 live D1 windows, client cores",
-        fmt("%.2f (%.2fx the bare decode)", d1.cores, ratio(d1.cores, d1.bareCores)),
-        "<= 1.0 (<= 2.0x bare)", d1.ok && d1.cores <= 1.0 && d1.cores <= 2.0 * d1.bareCores);
-    row("  bare decode: 25 decoders in turn; one alone x 25",
-        fmt("%.2f; %.2f (%.2fx the second)", d1.bareCores, d1.bareAlone, ratio(d1.cores, d1.bareAlone)),
-        "reference", true);
-  }
+  coreRows(d1, 25, "D1", 1.0, 2.0);
   const LiveResult hd = runs("1080p") ? runLive(k1080, 16, dir) : LiveResult{};
-  if (hd.ran) {
-    row("16 live 1080p windows, client cores",
-        fmt("%.2f (%.2fx the bare decode)", hd.cores, ratio(hd.cores, hd.bareCores)),
-        "<= 2.5 (<= 1.5x bare)", hd.ok && hd.cores <= 2.5 && hd.cores <= 1.5 * hd.bareCores);
-    row("  bare decode: 16 decoders in turn; one alone x 16",
-        fmt("%.2f; %.2f (%.2fx the second)", hd.bareCores, hd.bareAlone, ratio(hd.cores, hd.bareAlone)),
-        "reference", true);
-  }
+  coreRows(hd, 16, "1080p", 2.5, 1.5);
   if (d1.ran || hd.ran)
     std::printf("|   (bench/video prints the converter row: I420 -> RGB32 1080p, pictures not in cache)\n");
   if (d1.ran)
