@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "plat/aligned_bytes.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #ifdef HAVE_SWSCALE
@@ -52,7 +54,9 @@ size_t lastLevelCache() {
 
 struct Frames {
   int w, h;
-  std::vector<std::vector<uint8_t>> i420, out;
+  // The outputs start on a cache line, as the display's surfaces do.
+  std::vector<std::vector<uint8_t>> i420;
+  std::vector<plat::AlignedBytes> out;
   size_t next = 0;
   Frames(int width, int height, bool cold) : w(width), h(height) {
     const std::vector<uint8_t> pic = clipgen::patternPicture(width, height, 7);
