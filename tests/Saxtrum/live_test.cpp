@@ -221,6 +221,9 @@ TEST_F(DvrLiveTest, StreamsLeftOpenAtLogoutOrCleanupGiveTheirPlayersBack) {
 // The disk fills while a live view is saved (the file-size limit stands in for a full disk):
 // saving stops, and the file ends with its last whole packet, so it still plays.
 TEST_F(DvrLiveTest, SavingOntoAFullDiskStopsAtTheLastWholePacket) {
+  // The stream waits for the preview's reply, so every byte of it comes after the callback
+  // and the saving are set: the clip runs out after two loops.
+  emu->hold(3, true);
   const int32_t h = play(1, 0, 0);
   ASSERT_GE(h, 0);
   const std::string path = temp("full.rec");
@@ -242,6 +245,8 @@ TEST_F(DvrLiveTest, SavingOntoAFullDiskStopsAtTheLastWholePacket) {
                 }, nullptr),
             1);
   ASSERT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 1);
+  emu->hold(3, false);
+  emu->releaseHeld();
   // Each packet is written before it reaches the callback: once twice the limit has passed
   // by, the disk has refused one.
   const bool passed = testsupport::Eventually([&] { return seen > 40000; });
