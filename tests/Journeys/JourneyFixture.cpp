@@ -312,18 +312,25 @@ void JourneyTest::Type(QWidget* w, const QString& text) {
   EXPECT_EQ(edit->text(), text) << "typed into control " << w->objectName().toStdString();
 }
 
-void JourneyTest::Choose(QComboBox* combo, const QString& text) {
+namespace {
+// The row of `text` in a list a user can use, or -1 (the failure said) when there is none.
+int UsableEntry(QComboBox* combo, const QString& text, const char* what) {
   if (!combo) {
-    ADD_FAILURE() << "choice in a missing list";
-    return;
+    ADD_FAILURE() << what << " in a missing list";
+    return -1;
   }
   EXPECT_TRUE(combo->isVisible() && combo->isEnabled())
-      << "choice in list " << combo->objectName().toStdString() << " that a user cannot change";
+      << what << " in list " << combo->objectName().toStdString() << " that a user cannot use";
   const int i = combo->findText(text);
-  if (i < 0) {
+  if (i < 0)
     ADD_FAILURE() << "no entry " << text.toStdString() << " in list " << combo->objectName().toStdString();
-    return;
-  }
+  return i;
+}
+}  // namespace
+
+void JourneyTest::Choose(QComboBox* combo, const QString& text) {
+  const int i = UsableEntry(combo, text, "choice");
+  if (i < 0) return;
   // As the keyboard chooses: the activation signals of a user's choice.
   combo->setCurrentIndex(i);
   emit combo->activated(i);
@@ -331,17 +338,8 @@ void JourneyTest::Choose(QComboBox* combo, const QString& text) {
 }
 
 void JourneyTest::ClickListEntry(QComboBox* combo, const QString& text) {
-  if (!combo) {
-    ADD_FAILURE() << "click in a missing list";
-    return;
-  }
-  EXPECT_TRUE(combo->isVisible() && combo->isEnabled())
-      << "click in list " << combo->objectName().toStdString() << " that a user cannot open";
-  const int i = combo->findText(text);
-  if (i < 0) {
-    ADD_FAILURE() << "no entry " << text.toStdString() << " in list " << combo->objectName().toStdString();
-    return;
-  }
+  const int i = UsableEntry(combo, text, "click");
+  if (i < 0) return;
   combo->showPopup();
   QAbstractItemView* view = combo->view();
   const QRect r = view->visualRect(combo->model()->index(i, combo->modelColumn()));

@@ -12,10 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 
-extern "C" {
-#include <libavformat/avformat.h>
-}
-
+#include "support/PlayableFrames.h"
 #include "JourneyFixture.h"
 #include "support/RecorderFile.h"
 #include "dvremu/wire.h"
@@ -42,26 +39,6 @@ constexpr unsigned kCameraVideoChannel = 0xFF02;  // the camera's channel code f
 constexpr unsigned kSearchFinished = 8534;
 constexpr unsigned kLocalPlayback = 8139;  // the playback button's menu entry
 
-// H.264 pictures a player reads from a recording, -1 when it cannot open it.
-int PlayableFrames(const std::string& path) {
-  AVFormatContext* ctx = nullptr;
-  if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) != 0) return -1;
-  int frames = -1;
-  if (avformat_find_stream_info(ctx, nullptr) >= 0) {
-    const int video = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (video >= 0 && ctx->streams[video]->codecpar->codec_id == AV_CODEC_ID_H264) {
-      frames = 0;
-      AVPacket* packet = av_packet_alloc();
-      while (av_read_frame(ctx, packet) >= 0) {
-        frames += packet->stream_index == video;
-        av_packet_unref(packet);
-      }
-      av_packet_free(&packet);
-    }
-  }
-  avformat_close_input(&ctx);
-  return frames;
-}
 
 class LiveView : public JourneyTest {};
 
@@ -211,7 +188,7 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
   for (const auto& e : fs::recursive_directory_iterator(Drive('d'))) {
     if (e.path().extension() != ".avi") continue;
     ++files;
-    const int n = PlayableFrames(e.path().string());
+    const int n = testsupport::PlayableFrames(e.path().string());
     EXPECT_GT(n, 0) << e.path();
     frames += n;
   }

@@ -13,10 +13,7 @@
 #include <filesystem>
 #include <functional>
 
-extern "C" {
-#include <libavformat/avformat.h>
-}
-
+#include "support/PlayableFrames.h"
 #include "camemu/camera.h"
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
@@ -185,26 +182,6 @@ struct PreviewLive : ::testing::Test {
   }
 };
 
-// Frames that libavformat reads from a recording, -1 when it cannot open it.
-int PlayableFrames(const std::string& path) {
-  AVFormatContext* ctx = nullptr;
-  if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) != 0) return -1;
-  int frames = -1;
-  if (avformat_find_stream_info(ctx, nullptr) >= 0) {
-    const int video = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (video >= 0 && ctx->streams[video]->codecpar->codec_id == AV_CODEC_ID_H264) {
-      frames = 0;
-      AVPacket* packet = av_packet_alloc();
-      while (av_read_frame(ctx, packet) >= 0) {
-        frames += packet->stream_index == video;
-        av_packet_unref(packet);
-      }
-      av_packet_free(&packet);
-    }
-  }
-  avformat_close_input(&ctx);
-  return frames;
-}
 
 TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolledRecording) {
   QWidget main;
@@ -286,7 +263,7 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
     for (const std::string& path : CRecordFileRing::RecordingFilesOf(name)) {
       ++files;
       EXPECT_EQ(fs::path(path).extension(), ".avi");
-      EXPECT_GT(PlayableFrames(path), 0) << path;
+      EXPECT_GT(testsupport::PlayableFrames(path), 0) << path;
     }
   }
   EXPECT_GE(files, 3);

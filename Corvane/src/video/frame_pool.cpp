@@ -28,9 +28,12 @@ uint8_t* FramePool::Ring::pop() {
 }
 
 namespace {
+// Zero-filled, like every pool buffer.
 uint8_t* lineAligned(size_t bytes) {
-  if (void* p = plat::allocatePictureBytes(bytes)) return static_cast<uint8_t*>(p);
-  throw std::bad_alloc();
+  void* p = plat::allocatePictureBytes(bytes);
+  if (!p) throw std::bad_alloc();
+  std::memset(p, 0, bytes);
+  return static_cast<uint8_t*>(p);
 }
 }  // namespace
 

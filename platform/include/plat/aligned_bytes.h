@@ -11,8 +11,8 @@ namespace plat {
 
 inline constexpr size_t kCacheLine = 64;
 
-// At least `bytes`, starting on a cache line, zero-filled;
-// null when out of memory. Given back with `freePictureBytes`.
+// At least `bytes`, starting on a cache line, not initialised (as operator new); null when
+// out of memory. Given back with `freePictureBytes`.
 void* allocatePictureBytes(size_t bytes);
 void freePictureBytes(void* p);
 
