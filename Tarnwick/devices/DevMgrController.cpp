@@ -5,6 +5,7 @@
 
 #include "devices/DeviceFields.h"
 #include "devices/DeviceManager.h"
+#include "devices/DeviceWork.h"
 #include "plat/log.h"
 #include "plat/text.h"
 #include "shell/GuidString.h"
@@ -249,9 +250,12 @@ void CDevMgrController::ModifyDeviceEntry(DeviceTreeNode* node) {
   device->SetDevInfo(record);
   if (relink) {
     device->ReleaseAll();
-    // The login made with the old record logs out and the next one reads the edited record.
-    if (IDevUserLogin* login = device->GetUserLogin(0); login && login->IsLogin()) login->Logout();
-    device->RelinkInfo();
+    // On the device's queue, after the release: the login made with the old record logs out
+    // and the next one reads the edited record.
+    devwork::Run(device->GetGuid(), [device] {
+      if (IDevUserLogin* login = device->GetUserLogin(0); login && login->IsLogin()) login->Logout();
+      device->RelinkInfo();
+    });
   }
   ui_.DeviceTreesChanged();
   SaveDevices();

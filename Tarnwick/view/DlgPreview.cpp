@@ -274,12 +274,13 @@ IDevCtlPtz* CDlgPreview::GetSelectedChannelPtz(int byName) {
   QTreeWidgetItem* node = nullptr;
   int channel = 0;
   std::u16string guid;
-  if (!m_controller->GetSelectedChannelPreview(&node, &channel, &guid, false) && !node) return nullptr;
+  if (!m_controller->GetSelectedChannel(&node, &channel, &guid)) return nullptr;
   CDeviceManager* devices = CDeviceManager::GetInstance();
   CDevice* device = devices->FindDevice(guid, 1);
   if (!device) return nullptr;
-  return byName ? devices->GetChannelPtzByName(device->GetDevInfo().GetName(), channel)
-                : devices->GetChannelPtz(device, channel);
+  // Only the object made already: making one logs in, which belongs on the device's queue.
+  return byName ? devices->GetChannelPtzByName(device->GetDevInfo().GetName(), channel, 0)
+                : devices->GetChannelPtz(device, channel, 0);
 }
 
 QMenu* CDlgPreview::BuildDeviceTreeMenu(QTreeWidgetItem* item) {

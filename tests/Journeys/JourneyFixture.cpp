@@ -23,6 +23,7 @@
 #include "clipgen/clipgen.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
+#include "harness/DeviceWorkWait.h"
 #include "plat/clock.h"
 #include "plat/paths.h"
 #include "plat/surface.h"
@@ -285,6 +286,7 @@ void JourneyTest::Click(QWidget* w) {
   const QPoint mid(w->width() / 2, w->height() / 2);
   SendMouse(w, QEvent::MouseMove, mid, Qt::NoButton, Qt::NoButton);
   harness::Click(w, mid);
+  AfterInput();
 }
 
 void JourneyTest::DoubleClick(QWidget* w, QPoint pos) {
@@ -292,6 +294,15 @@ void JourneyTest::DoubleClick(QWidget* w, QPoint pos) {
   SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
   SendMouse(w, QEvent::MouseButtonDblClick, pos, Qt::LeftButton, Qt::LeftButton);
   SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
+  AfterInput();
+}
+
+void JourneyTest::AfterInput() {
+  // What a click asked of the devices runs on their queues; the user reads the screen once
+  // the answers are in (or their time ran out). A journey about waiting turns this off.
+  if (settleAfterInput_) {
+    EXPECT_TRUE(harness::SettleDeviceWork(kPatienceMs)) << "device work did not settle";
+  }
 }
 
 void JourneyTest::Type(QWidget* w, const QString& text) {
@@ -454,6 +465,7 @@ void JourneyTest::ContextMenu(QWidget* w, QPoint pos, const QString& entry) {
   QContextMenuEvent e(QContextMenuEvent::Mouse, pos, w->mapToGlobal(pos));
   QApplication::sendEvent(w, &e);
   WaitUntil([&] { return *chosen; });
+  AfterInput();
 }
 
 void JourneyTest::ContextMenu(QTreeWidget* tree, QTreeWidgetItem* item, const QString& entry) {

@@ -183,8 +183,13 @@ class JourneyTest : public ::testing::Test {
   bool ShowsVideo(CPlayWnd* playWindow);
   QString Shot(QWidget* w, const QString& name);  // the path written, or empty
 
+  // Each click waits until the device work it asked for is done, as a user reads the screen
+  // once the answers are in; a journey about a device that hangs turns this off.
+  bool settleAfterInput_ = true;
+
  private:
   QWidget* FindWidget(QWidget* parent, int id, const std::function<bool(QWidget*)>& kind);
+  void AfterInput();
   void ArmModal(const std::string& what, std::function<bool(QWidget*)> match, std::function<void(QWidget*)> act);
   void AnswerLogin();
   void ArmMenu(const QString& entry, std::shared_ptr<bool> chosen);
