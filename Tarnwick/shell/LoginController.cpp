@@ -87,7 +87,11 @@ CLoginController::Result CLoginController::CheckPassword(const std::u16string& p
 CLoginController::Result CLoginController::Login(const std::u16string& name, const std::u16string& password,
                                                  bool autoLogin) {
   if (!CheckUser(name)) {
-    Notice(IDS_UNKNOWN_USER);
+    // A store that cannot be opened knows no name: that, not the name, is what is wrong.
+    if (UserDatabaseOpens())
+      Notice(IDS_UNKNOWN_USER);
+    else
+      UiService().Notice(UserDatabaseUnopenableText());
     return kUnknownUser;
   }
   Result result = CheckPassword(password);
