@@ -73,9 +73,9 @@ bool CDlgModifyChn::OnInitDialog() {
   m_stream->clear();
   m_stream->addItem(Text(IDS_MAIN_STREAM), 0);
   m_stream->addItem(Text(IDS_SUB_STREAM), 1);
-  const int at = channel ? channel->GetTransport() : 0;
-  m_transport->setCurrentIndex(std::min(at, m_transport->count() - 1));
-  m_stream->setCurrentIndex(std::min(at, m_stream->count() - 1));
+  // Each list shows the channel's own value (an unknown one: no selection).
+  m_transport->setCurrentIndex(m_transport->findData(channel ? channel->GetTransport() : 0));
+  m_stream->setCurrentIndex(m_stream->findData(channel ? channel->GetStreamType() : 0));
   return true;
 }
 
