@@ -66,6 +66,7 @@ bool CDlgModifyChn::OnInitDialog() {
   m_channelText->setText(QString::fromStdU16String(CDevMgrModel::ChannelText(m_channel)));
   m_channelNumber->setText(QString::number(m_channel));
   m_deviceName->setText(m_device ? QString::fromStdU16String(m_device->GetDevInfo().GetName()) : QString());
+  m_deviceName->setCursorPosition(0);  // a long name shows its beginning
   CChannel* channel = m_device ? m_device->GetChannel(m_channel) : nullptr;
   m_userNo->setText(channel && channel->GetUserNo() > 0 ? QString::number(channel->GetUserNo()) : QString());
   m_transport->clear();
