@@ -115,6 +115,7 @@ TEST_F(Login, TheUnlockDialogRestsWhileTheNextTryMustWait) {
   EXPECT_FALSE(password->isEnabled());
   EXPECT_FALSE(login->isEnabled());
   EXPECT_TRUE(dlg.isVisible());
+  harness::SaveScreenshot(&dlg, QStringLiteral("unlock-waiting"));
 
   // Opened again meanwhile, the dialog waits as well.
   CDlgUserLogin again;
