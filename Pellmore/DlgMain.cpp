@@ -16,7 +16,14 @@ namespace {
 std::mutex g_hookMutex;
 std::function<void(CDlgMain&)> g_hook;
 constexpr int kBitRole = Qt::UserRole;
+const QString kSaveId = QStringLiteral("4001");
 }  // namespace
+
+bool ConfigPage::FocusMovingToSave() {
+  QWidget* to = QApplication::focusWidget();
+  return to && to->objectName() == kSaveId && qobject_cast<QPushButton*>(to) &&
+         dynamic_cast<CDlgMain*>(to->window());
+}
 
 void SetWindowHook(std::function<void(CDlgMain&)> hook) {
   std::lock_guard<std::mutex> lock(g_hookMutex);
@@ -48,7 +55,7 @@ CDlgMain::CDlgMain(DeviceSession* session, QWidget* parent)
   auto* frameLayout = new QVBoxLayout(frame_);
   frameLayout->setContentsMargins(3, 9, 3, 3);
   auto* save = new QPushButton(LoadLangString(4024), this);
-  save->setObjectName(QStringLiteral("4001"));
+  save->setObjectName(kSaveId);
   save->setDefault(true);
   auto* close = new QPushButton(LoadLangString(4025), this);
   close->setObjectName(QStringLiteral("2"));
@@ -168,20 +175,26 @@ void CDlgMain::ShowPage(uint32_t bit) {
 }
 
 void CDlgMain::OnSave() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  std::vector<const PageEntry*> order;
-  for (const PageEntry& e : PageTable()) order.push_back(&e);
-  std::sort(order.begin(), order.end(),
-            [](const PageEntry* a, const PageEntry* b) { return a->collectOrder < b->collectOrder; });
-  ConfigRecords& r = engine_.Records();
-  for (const PageEntry* e : order) {
-    ConfigPage* page = nullptr;
-    {
-      std::lock_guard<std::recursive_mutex> lock(ConfigLock());
-      auto it = pages_.find(e->bit);
-      if (it != pages_.end()) page = it->second;
+  std::vector<std::pair<const PageEntry*, ConfigPage*>> pages;
+  for (const PageEntry& e : PageTable()) {
+    std::lock_guard<std::recursive_mutex> lock(ConfigLock());
+    auto it = pages_.find(e.bit);
+    if (it != pages_.end()) pages.emplace_back(&e, it->second);
+  }
+  std::sort(pages.begin(), pages.end(), [](const auto& a, const auto& b) {
+    return a.first->collectOrder < b.first->collectOrder;
+  });
+  // An edit that must not reach the device stops the whole Save before anything is taken;
+  // its page is shown with the field to mend.
+  for (const auto& [e, page] : pages) {
+    if (!page->Validate()) {
+      SelectItem(ItemFor(e->bit));
+      return;
     }
-    if (!page) continue;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  ConfigRecords& r = engine_.Records();
+  for (const auto& [e, page] : pages) {
     const bool changed = page->CollectChanges(r);
     // A mark is only ever set here: a record whose write failed stays marked for the next
     // Save even when its page finds nothing new.
