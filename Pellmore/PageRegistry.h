@@ -20,7 +20,8 @@ enum class RecordMark { None, Device, Network, Ddns, Ntp };
 struct PageContext {
   ConfigRecords* records = nullptr;
   uint8_t videoByte = 0;  // the device-information byte at offset 56, for the video page
-  int32_t loginHandle = -1;
+  // Queues a device exchange of the page's own; it runs on the session's queue with the login.
+  std::function<void(std::function<void(int32_t login)>)> exchange;
   std::function<void(int channel)> saveChannelPicture;  // writes one picture record at once
 };
 
