@@ -250,8 +250,9 @@ void CDevMgrController::ModifyDeviceEntry(DeviceTreeNode* node) {
   StopDeviceWork(device);
   // A login made with the old address or account would go on serving the old device: the
   // device lets it go, and its next login uses the edited record.
-  if (!SameConnection(record, device->GetDevInfo())) LetGo(device);
-  device->GetDevInfo() = record;
+  const bool relink = !SameConnection(record, device->GetDevInfo());
+  device->SetDevInfo(record);
+  if (relink) LetGo(device);
   // Channels the device no longer has leave their groups: no cycle aims at them.
   for (GroupTreeNode* member : model_.MembersOfDevice(device->GetGuid()))
     if (member->Member()->Chn > record.GetChnNum()) model_.RemoveGroupNode(member);
@@ -291,7 +292,9 @@ void CDevMgrController::StopDeviceWork(CDevice* device) {
 
 void CDevMgrController::LetGo(CDevice* device) {
   device->ReleaseAll();
+  // The login made with the old record logs out and the next one reads the record as it is.
   if (IDevUserLogin* login = device->GetUserLogin(0); login && login->IsLogin()) login->Logout();
+  device->RelinkInfo();
 }
 
 void CDevMgrController::StopCyclesOfDevice(const CDevice* device) {
@@ -433,11 +436,10 @@ void CDevMgrController::RestoreDevices(const std::vector<CDevInfo>& before) {
   }
   for (const CDevInfo& info : before) {
     if (CDevice* device = list->FindDevice(info.GetGuid(), 1)) {
-      if (!SameConnection(info, device->GetDevInfo())) {
-        StopDeviceWork(device);
-        LetGo(device);
-      }
-      device->GetDevInfo() = info;
+      const bool relink = !SameConnection(info, device->GetDevInfo());
+      if (relink) StopDeviceWork(device);
+      device->SetDevInfo(info);
+      if (relink) LetGo(device);
       continue;
     }
     auto device = std::make_unique<CDevice>(info);
