@@ -517,7 +517,7 @@ void CPreviewController::SetStreamType(int type) {
     if (previewing && device && ring &&
         ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), channel, file) &&
         preview->StartRecord(0, plat::utf16ToUtf8(file).c_str())) {
-      Notice(IDS_SWITCH_NEW_RECORD, file);
+      Say(TextWithPath(IDS_SWITCH_NEW_RECORD, file));
     } else {
       Notice(IDS_SWITCH_ENDED_RECORD);
     }
@@ -572,7 +572,7 @@ void CPreviewController::Snapshot() {
   std::u16string file = folder + U16(name);
   if (file.size() > 255) file.resize(255);
   const bool ok = item->CapturePicture(U16(plat::toNativePath(file)), 0);
-  Notice(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file);
+  Say(TextWithPath(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file));
 }
 
 void CPreviewController::ToggleRecord() {

@@ -14,6 +14,7 @@
 #include "devices/TreeCtrlTarget.h"
 #include "harness/UiHarness.h"
 #include "plat/paths.h"
+#include "plat/text.h"
 #include "shell/Language.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
@@ -230,7 +231,8 @@ TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) 
   EXPECT_TRUE(preview->recording) << "recording goes on after the switch";
   const std::u16string second = CRecordFileRing::GetInstance()->GetCurrentFile(u"前门", 1);
   EXPECT_NE(second, first);
-  EXPECT_EQ(notices.back(), Text(8972) + second);
+  EXPECT_EQ(notices.back(), Text(8972) + Text(8981) + plat::utf8ToUtf16(plat::toNativePath(second)))
+      << "the new file, where it is on this machine";
 
   const size_t before = notices.size();
   page->OnCommand(CDlgPreview::ID_SUB_STREAM);  // the type it has: nothing
