@@ -171,6 +171,12 @@ void Tour::Visit(bool english) {
           EXPECT_FALSE(button->Image(CBitmapButtonEx::kNormal).isNull()) << "label " << label << " shows its image";
           EXPECT_FALSE(button->text().isEmpty());
         }
+        // The volume follows a turn of the wheel over its slider.
+        auto* volume = Find<QAbstractSlider>(preview, CVideoParamController::kFirstSliderId + CVideoParamController::kVolume);
+        ASSERT_NE(volume, nullptr);
+        const int loudness = volume->value();
+        Wheel(volume, loudness > volume->minimum() ? -2 : 2);
+        EXPECT_NE(volume->value(), loudness) << "a wheel turn over the volume";
         ClickId(preview, CDlgPreview::ID_PANEL_PTZ);
         Shot(Main(), Name(QStringLiteral("preview-ptz")));
 
