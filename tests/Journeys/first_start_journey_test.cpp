@@ -33,6 +33,23 @@ class FirstStart : public DevicesJourney {
     });
     return row;
   }
+  // Add device on the region: Scan, the row of the device on `port` double-clicked, `check`
+  // on what it filled in (it may change the form), the name and login typed, OK.
+  void AddByScan(QTreeWidget* tree, const QString& port, const QString& name, const QString& user,
+                 const QString& password, const std::function<void(CDlgAddDev*, QTreeWidgetItem*)>& check) {
+    OnModal<CDlgAddDev>([&](CDlgAddDev* dlg) {
+      QTreeWidgetItem* row = Scan(dlg, port);
+      ASSERT_NE(row, nullptr) << "the scan finds the device on port " << port.toStdString();
+      DoubleClickItem(dlg->Results(), row);
+      check(dlg, row);
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), name);
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_USER), user);
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PASSWORD), password);
+      ClickId(dlg, CDlgAddDev::IDC_OK);
+    });
+    ContextMenu(tree, FindItem(tree, kRegion), Text(kAddDeviceEntry));
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, name) != nullptr; })) << ItemTexts(tree).join(", ").toStdString();
+  }
 };
 
 constexpr unsigned kAddGroup = 8106;  // the group tree's menu entry
@@ -52,42 +69,22 @@ TEST_F(FirstStart, AdministratorAddsTheCameraAndTheRecorderByScan) {
     AddRegion(devices);
 
     // The camera: found by the scan, its row double-clicked, the login typed.
-    OnModal<CDlgAddDev>([&](CDlgAddDev* dlg) {
-      QTreeWidgetItem* row = Scan(dlg, camPort);
-      ASSERT_NE(row, nullptr) << "the scan finds the camera";
-      Shot(dlg, "first_start_scan");
-      DoubleClickItem(dlg->Results(), row);
+    AddByScan(tree, camPort, kCameraName, kCameraUser, kCameraPassword, [&](CDlgAddDev* dlg, QTreeWidgetItem*) {
       EXPECT_EQ(Find<QLineEdit>(dlg, CDlgAddDev::IDC_IP)->text(), "127.0.0.1");
       EXPECT_EQ(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PORT)->text(), camPort);
       EXPECT_EQ(Find<QComboBox>(dlg, CDlgAddDev::IDC_DEVICE_TYPE)->currentText(), "IPCamera");
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), kCameraName);
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_USER), kCameraUser);
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PASSWORD), kCameraPassword);
-      ClickId(dlg, CDlgAddDev::IDC_OK);
+      Shot(dlg, "first_start_scan");
     });
-    ContextMenu(tree, FindItem(tree, kRegion), Text(kAddDeviceEntry));
-    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, kCameraName) != nullptr; }))
-        << ItemTexts(tree).join(", ").toStdString();
 
     // The recorder, found by the scan too: its row says it is a recorder, and its four
     // channels come with it. The program takes one device per address, and both emulators
     // run on this machine: the recorder's address is changed to the loopback name.
-    OnModal<CDlgAddDev>([&](CDlgAddDev* dlg) {
-      QTreeWidgetItem* row = Scan(dlg, dvrPort);
-      ASSERT_NE(row, nullptr) << "the scan finds the recorder";
+    AddByScan(tree, dvrPort, kRecorderName, kRecorderUser, kRecorderPassword, [&](CDlgAddDev* dlg, QTreeWidgetItem* row) {
       EXPECT_EQ(row->text(CDlgAddDev::kResultColumns - 1), "DVR");
-      DoubleClickItem(dlg->Results(), row);
       EXPECT_EQ(Find<QComboBox>(dlg, CDlgAddDev::IDC_DEVICE_TYPE)->currentText(), "DVR");
       EXPECT_EQ(Find<QComboBox>(dlg, CDlgAddDev::IDC_CHANNELS)->currentText(), "4");
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), kRecorderName);
       Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_IP), "localhost");
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_USER), kRecorderUser);
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PASSWORD), kRecorderPassword);
-      ClickId(dlg, CDlgAddDev::IDC_OK);
     });
-    ContextMenu(tree, FindItem(tree, kRegion), Text(kAddDeviceEntry));
-    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, kRecorderName) != nullptr; }))
-        << ItemTexts(tree).join(", ").toStdString();
 
     // A group with the camera's channel and the recorder's four.
     auto* groups = Find<QTreeWidget>(devices, CDlgDevMgr::IDC_GROUP_TREE);
