@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 #include "devices/Device.h"
 #include "devices/DeviceManager.h"
@@ -12,6 +11,7 @@
 #include "plat/log.h"
 #include "plat/paths.h"
 #include "plat/text.h"
+#include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/UiService.h"
@@ -593,8 +593,12 @@ void CPreviewController::SetStreamType(int type) {
                 return preview && preview->StartRecord(0, plat::utf16ToUtf8(file).c_str());
               },
               [this, file, finish](bool ok) {
-                if (ok) Notice(IDS_SWITCH_NEW_RECORD, file);
-                else Notice(IDS_SWITCH_ENDED_RECORD);
+                if (ok) {
+                  Say(TextWithPath(IDS_SWITCH_NEW_RECORD, file));
+                } else {
+                  if (CRecordFileRing* r = CRecordFileRing::GetInstance()) r->DropRecordFile(file);
+                  Notice(IDS_SWITCH_ENDED_RECORD);
+                }
                 finish();
               },
               owner_);
@@ -641,9 +645,7 @@ void CPreviewController::Snapshot() {
   if (!settings) return;
   std::u16string folder = settings->GetPictureSavePath();
   while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
-  std::error_code ec;
-  const std::string nativeFolder = plat::toNativePath(folder);
-  if (!std::filesystem::is_directory(nativeFolder, ec)) std::filesystem::create_directories(nativeFolder, ec);
+  if (!MakeFolderOrSay(folder)) return;
   const std::tm t = Now();
   char name[256];
   std::snprintf(name, sizeof name, "\\Preview_%02d_%04d%02d%02d_%02d%02d%02d_%u.bmp", item->GetChannel(),
@@ -653,7 +655,7 @@ void CPreviewController::Snapshot() {
   const std::u16string path = U16(plat::toNativePath(file));
   devwork::Run<bool>(
       item->GetDeviceGuid(), [item, path] { return item->CapturePicture(path, 0); },
-      [this, file](bool ok) { Notice(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file); }, owner_);
+      [this, file](bool ok) { Say(TextWithPath(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file)); }, owner_);
 }
 
 void CPreviewController::ToggleRecord() {
@@ -684,14 +686,14 @@ void CPreviewController::ToggleRecord() {
     Notice(IDS_DISK_RESERVE);
     return;
   }
-  std::error_code ec;
-  const std::string nativeRoot = plat::toNativePath(root);
-  if (!std::filesystem::is_directory(nativeRoot, ec)) std::filesystem::create_directories(nativeRoot, ec);
+  if (!MakeFolderOrSay(root)) return;
   std::u16string file;
   CRecordFileRing* ring = CRecordFileRing::GetInstance();
   if (!device || !ring ||
       !ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), item->GetChannel(), file)) {
-    Notice(IDS_RECORD_SETTINGS);
+    // Disks that are full and cannot be freed are said to be full, not set up wrongly.
+    Notice(ring && ring->LastFailure() == CRecordFileRing::Failure::DisksFull ? IDS_DISK_RESERVE
+                                                                               : IDS_RECORD_SETTINGS);
     return;
   }
   StartRecording(item, file, [this, guid, channel](bool ok) {
@@ -708,7 +710,13 @@ void CPreviewController::StartRecording(const PreviewItemPtr& item, const std::u
                                         std::function<void(bool ok)> then) {
   devwork::Run<bool>(
       item->GetDeviceGuid(), [item, file] { return item->StartRecord(0, file); },
-      [then = std::move(then)](bool ok) { then(ok); }, owner_);
+      [file, then = std::move(then)](bool ok) {
+        // A start that failed leaves no row for a file that never came to be.
+        if (!ok)
+          if (CRecordFileRing* ring = CRecordFileRing::GetInstance()) ring->DropRecordFile(file);
+        then(ok);
+      },
+      owner_);
 }
 
 void CPreviewController::RollRecording(const PreviewItemPtr& item) {
