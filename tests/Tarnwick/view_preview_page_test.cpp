@@ -12,6 +12,7 @@
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
 #include "devices/TreeCtrlTarget.h"
+#include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
 #include "plat/paths.h"
 #include "shell/Language.h"
@@ -636,6 +637,7 @@ TEST_F(PreviewPage, SidePanelsFollowThePanelTabsAndThePresetListTheActiveWindow)
   DoubleClick(ChannelItem(2));
   auto* list = presets->findChild<QTreeWidget*>("1064");
   ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(list->topLevelItem(0)->text(1), QString::fromStdU16String(Text(8519)));
   C().OnPlayWndSelected(3);  // an empty window
   EXPECT_EQ(list->topLevelItem(0)->text(1), QString()) << "unbound";

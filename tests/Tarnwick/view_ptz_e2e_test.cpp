@@ -22,6 +22,7 @@
 #include "controls/ListCtrlEx.h"
 #include "devices/DeviceManager.h"
 #include "dvremu/emulator.h"
+#include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "shell/Language.h"
@@ -219,6 +220,7 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
   Watch(1);
   const size_t dvrBefore = Dvr(kDvrControl).size();
   harness::MouseRelease(panel.Button(1050));
+  ASSERT_TRUE(harness::SettleDeviceWork());
   ASSERT_TRUE(CamCount(camBefore + 2));
   EXPECT_EQ(CamCommands().back()[3], 1);
   EXPECT_EQ(CamCommands().back()[2], 24);
@@ -255,7 +257,7 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
   harness::MousePress(panel.Button(1044));
   harness::MouseRelease(panel.Button(1044));
   EXPECT_EQ((*ui)->notices.size(), notices);
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(CamCommands().size(), camBefore + 6);
 
   // The recorder's PTZ object follows a restarted preview: its next command goes out on the
@@ -288,8 +290,13 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   CListCtrlEx* list = panel.List();
   ASSERT_EQ(list->GetItemCount(), 64);
 
+  // The flags are read on the recorder's queue: the list is greyed until they come.
   Watch(1);
   ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 1, 0), 1);
+  EXPECT_FALSE(list->isEnabled());
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_TRUE(list->isEnabled());
+  EXPECT_EQ(panel.Model().BindResult(), 1);
   const QString set = QString::fromStdU16String(LoadResString(8517));
   const QString notSet = QString::fromStdU16String(LoadResString(8518));
   EXPECT_EQ(list->GetItemText(2, 1), set);
@@ -306,13 +313,18 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   panel.OnCommand(CDlgPresetPoint::kGoToId);
   clickRow(2);
   panel.OnCommand(CDlgPresetPoint::kGoToId);
-  ASSERT_TRUE(dvr->waitForRequests(kDvrPreset, 1));
-  // Set on row 0 sends preset 1; clear on row 63 sends preset 64.
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  // Set on row 0 sends preset 1; clear on row 63 sends preset 64. While the set is on its way
+  // the buttons are greyed and a second command is refused.
   clickRow(0);
   panel.OnCommand(CDlgPresetPoint::kSetId);
+  EXPECT_FALSE(panel.findChild<QWidget*>("1066")->isEnabled());
   clickRow(63);
   panel.OnCommand(CDlgPresetPoint::kMenuClear);
-  ASSERT_TRUE(dvr->waitForRequests(kDvrPreset, 3));
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_TRUE(panel.findChild<QWidget*>("1066")->isEnabled());
+  panel.OnCommand(CDlgPresetPoint::kMenuClear);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   const auto sent = Dvr(kDvrPreset);
   ASSERT_EQ(sent.size(), 3u) << "the unset preset was called";
   EXPECT_EQ(sent[0].action, 16u);
@@ -328,18 +340,22 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 0, 0), 1);
   EXPECT_EQ(list->GetItemText(2, 1), QString());
   dvr->services().failConfig(41, -1, true);
-  ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 1, 0), -1);
+  ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 1, 0), 1);
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_EQ(panel.Model().BindResult(), -1);
   EXPECT_EQ(list->GetItemText(2, 1), QString());
   dvr->services().failConfig(41, -1, false);
 
   // The camera cannot tell which presets are set: unknown, and go-to is allowed.
   Watch(0);
   ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 1, 0), 1);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(list->GetItemText(4, 1), QString::fromStdU16String(LoadResString(8519)));
   clickRow(4);
-  panel.OnCommand(CDlgPresetPoint::kGoToId);
-  panel.OnCommand(CDlgPresetPoint::kSetId);
-  panel.OnCommand(CDlgPresetPoint::kClearId);
+  for (int command : {CDlgPresetPoint::kGoToId, CDlgPresetPoint::kSetId, CDlgPresetPoint::kClearId}) {
+    panel.OnCommand(command);
+    ASSERT_TRUE(harness::SettleDeviceWork());
+  }
   ASSERT_TRUE(CamCount(3));
   const auto cmds = CamCommands();
   EXPECT_EQ(cmds[0][2], 39);
@@ -353,7 +369,7 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   CUser::GetInstance()->SetPower(0);
   panel.OnCommand(CDlgPresetPoint::kGoToId);
   EXPECT_EQ((*ui)->notices.back(), LoadResString(IDS_NO_RIGHT_PTZ));
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(CamCommands().size(), 3u);
 }
 
@@ -376,7 +392,9 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
   // Start with no row selected sends nothing; stop sends to all six routes.
   panel.OnCommand(CDlgCruise::kStartId);
   panel.OnCommand(CDlgCruise::kStopId);
-  ASSERT_TRUE(dvr->waitForRequests(kDvrCruise, 6));
+  EXPECT_FALSE(panel.findChild<QWidget*>("1062")->isEnabled()) << "stop not greyed on its way";
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_TRUE(panel.findChild<QWidget*>("1062")->isEnabled());
   auto sent = Dvr(kDvrCruise);
   ASSERT_EQ(sent.size(), 6u);
   for (uint32_t r = 0; r < 6; ++r) {
@@ -395,6 +413,9 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
     auto* path = qobject_cast<CDlgCruisePathSetting*>(w);
     ASSERT_NE(path, nullptr);
     CListCtrlEx* stops = path->List();
+    // The stops come from the recorder's queue.
+    ASSERT_TRUE(harness::SettleDeviceWork());
+    EXPECT_TRUE(stops->isEnabled());
     EXPECT_EQ(stops->GetItemCount(), 16);
     EXPECT_EQ(stops->GetItemText(0, 1), "3");
     EXPECT_EQ(stops->GetItemText(0, 2), "5");
@@ -407,6 +428,8 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
           auto* editor = qobject_cast<CDlgAddCruisePoint*>(e);
           ASSERT_NE(editor, nullptr);
           auto* combo = editor->findChild<QComboBox*>("1459");
+          ASSERT_TRUE(harness::SettleDeviceWork());
+          EXPECT_TRUE(combo->isEnabled());
           EXPECT_EQ(combo->count(), 64);
           EXPECT_EQ(combo->currentIndex(), 6) << "pre-filled with preset 7";
           EXPECT_EQ(editor->findChild<CEditEx*>("1456")->text(), "10");
@@ -429,6 +452,7 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
     EXPECT_EQ(stops->GetItemText(1, 3), "6");
     path->SelectRow(0);
     path->OnClear();
+    ASSERT_TRUE(harness::SettleDeviceWork());
     EXPECT_EQ(stops->GetItemText(0, 1), QString());
     saw = true;
     path->EndDialog(1);
@@ -438,6 +462,7 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
 
   // Then start route 3.
   panel.OnCommand(CDlgCruise::kStartId);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   ASSERT_TRUE(dvr->waitForRequests(kDvrCruise, 12));
   sent = Dvr(kDvrCruise);
   // Stop 2 stored as index 1: preset, dwell, speed, then the closing command.
@@ -466,10 +491,12 @@ TEST_F(PtzLive, EditorRefusesAnEmptyPresetAndSurvivesTheDeviceGoingAway) {
   WhenModal([&](QWidget* w) {
     auto* path = qobject_cast<CDlgCruisePathSetting*>(w);
     ASSERT_NE(path, nullptr);
+    ASSERT_TRUE(harness::SettleDeviceWork());
     WhenModal(
         [&](QWidget* e) {
           auto* editor = qobject_cast<CDlgAddCruisePoint*>(e);
           ASSERT_NE(editor, nullptr);
+          ASSERT_TRUE(harness::SettleDeviceWork());
           // No preset chosen: OK is refused, preset 0 is never sent.
           editor->findChild<QComboBox*>("1459")->setCurrentIndex(-1);
           EXPECT_FALSE(editor->OnOK());
@@ -490,9 +517,10 @@ TEST_F(PtzLive, EditorRefusesAnEmptyPresetAndSurvivesTheDeviceGoingAway) {
     path->EndDialog(1);
   });
   panel.OnCommand(CDlgCruise::kSettingsId);
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(dvr->requests(kDvrCruise).size(), before);
   panel.OnCommand(CDlgCruise::kStopId);
 }
 
 }  // namespace
+
