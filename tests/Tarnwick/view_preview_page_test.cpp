@@ -584,7 +584,7 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   auto* panel = page->findChild<CDlgVideoParam*>();
   ASSERT_NE(panel, nullptr);
   EXPECT_TRUE(panel->isVisibleTo(page.get()));
-  EXPECT_EQ(panel->Controller().Bound(), FakePreview(1));
+  EXPECT_TRUE(panel->Controller().Bound() == (PanelTarget{device->GetGuid(), 1}));
   page->OnCommand(CDlgPreview::ID_PANEL_PTZ);
   EXPECT_FALSE(panel->isVisibleTo(page.get()));
 
