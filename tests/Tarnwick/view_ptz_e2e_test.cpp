@@ -9,10 +9,13 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
+#include "Journeys/JourneyDevices.h"
 #include "camemu/camera.h"
 #include "camera_clip.h"
 #include "camemu/media.h"
@@ -21,6 +24,7 @@
 #include "controls/EditEx.h"
 #include "controls/ListCtrlEx.h"
 #include "devices/DeviceManager.h"
+#include "devices/DeviceWork.h"
 #include "dvremu/emulator.h"
 #include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
@@ -28,11 +32,14 @@
 #include "shell/Language.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
+#include "support/Emulators.h"
+#include "support/TestFolder.h"
 #include "view/DlgAddCruisePoint.h"
 #include "view/DlgCruise.h"
 #include "view/DlgCruisePathSetting.h"
 #include "view/DlgPTZ.h"
 #include "view/DlgPresetPoint.h"
+#include "view/DlgVideoParam.h"
 #include "view/PTZButton.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
@@ -524,3 +531,126 @@ TEST_F(PtzLive, EditorRefusesAnEmptyPresetAndSurvivesTheDeviceGoingAway) {
 
 }  // namespace
 
+namespace {
+
+// A camera that stops answering (its emulator stopped with SIGSTOP) while the user presses a
+// PTZ button and drags a picture slider: the window keeps running, and once the camera runs
+// again it gets the press, the release and the last picture values, in that order.
+struct PtzFrozenCamera : ::testing::Test {
+  testsupport::TestFolder folder;
+  std::unique_ptr<testsupport::EmulatorProcess> cam;
+  std::unique_ptr<harness::ScopedScriptedUi> ui;
+  QWidget page;
+  CPlayScreen* screen = nullptr;
+  CPreviewListPanelHost host;
+
+  void SetUp() override {
+    setenv("TARNWICK_HOME", folder.path().c_str(), 1);
+    plat::setAudioBackend(plat::AudioBackendKind::Null);
+    ui = std::make_unique<harness::ScopedScriptedUi>();
+    CUser::GetInstance()->SetName(u"operator");
+    CUser::GetInstance()->SetPower(RIGHT_PTZ | CVideoParamController::kRightVideoAdjust);
+    cam = std::make_unique<testsupport::EmulatorProcess>(testsupport::EmulatorProcess::kCamera, folder.path());
+    ASSERT_TRUE(cam->Start());
+    CDevInfo info(u"冻结相机", u"127.0.0.1", cam->Port(), u"admin", u"admin", 4, u"", u"", u"", u"", 0, 0,
+                  DEV_TYPE_IPC, kCamGuid, u"REGION-1");
+    ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
+    page.resize(900, 480);
+    screen = new CPlayScreen(0, &page);
+    screen->setGeometry(0, 0, 640, 480);
+    page.show();
+    CPreviewManager::GetInstance()->SetPlayScreen(screen);
+    auto item = std::make_shared<CPreviewItem>(0, screen->GetWnd(0)->GetSafeHwnd(), nullptr, 1, 0, kCamGuid);
+    ASSERT_TRUE(item->Start());
+    ASSERT_TRUE(CPreviewManager::GetInstance()->Add(item));
+    screen->SetActiveIndex(0, 0);
+  }
+
+  void TearDown() override {
+    if (cam) cam->Resume();
+    harness::SettleDeviceWork();
+    FreePreviewManager();
+    CDeviceManager::ReleaseInstance();
+    cam.reset();
+    CUser::DeleteInstance();
+    ui.reset();
+    unsetenv("TARNWICK_HOME");
+  }
+
+  std::vector<journey::Logged> Messages(uint32_t code) const { return journey::Requests(*cam, code); }
+};
+
+TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraInOrder) {
+  constexpr uint32_t kSetPicture = 0x0405;
+  CDlgPTZ ptz(&host);
+  ptz.setParent(&page);
+  ptz.setGeometry(640, 0, 200, 240);
+  ptz.show();
+  CDlgVideoParam video;
+  ASSERT_TRUE(video.Create(&page));
+  video.move(640, 240);
+  video.show();
+  video.BindChannel(kCamGuid, 1);
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  auto* brightness = video.findChild<QSlider*>(QString::number(CVideoParamController::kFirstSliderId));
+  ASSERT_TRUE(brightness && brightness->isEnabled());
+  const size_t ptzBefore = Messages(kCamPtzCommand).size();
+  const size_t picturesBefore = Messages(kSetPicture).size();
+
+  // A timer on the UI thread notes the longest pause between its ticks.
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point last = Clock::now();
+  Clock::duration longest{};
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    const Clock::time_point now = Clock::now();
+    longest = std::max(longest, now - last);
+    last = now;
+  });
+  auto pump = [](int realMs) {
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(realMs);
+    while (Clock::now() < end) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  };
+
+  ASSERT_TRUE(cam->Freeze());
+  ticker.start(10);
+  last = Clock::now();
+  harness::MousePress(ptz.Button(1044));  // up
+  pump(50);
+  harness::MouseRelease(ptz.Button(1044));
+  brightness->setSliderDown(true);
+  for (int v = 1; v <= 8; ++v) {
+    brightness->setSliderPosition(v);
+    pump(40);
+  }
+  brightness->setSliderPosition(7);
+  brightness->setSliderDown(false);
+  pump(1000);
+  ticker.stop();
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(longest).count(), 1000)
+      << "the UI thread waited for the stopped camera";
+  EXPECT_GT(devwork::Pending(), 0) << "the commands did not wait for the camera";
+
+  // Running again within the camera's reply time: every command arrives, none ran out of time.
+  cam->Resume();
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  ASSERT_TRUE(cam->WaitForLog([&](const std::vector<std::string>&) {
+    return Messages(kCamPtzCommand).size() >= ptzBefore + 2 && Messages(kSetPicture).size() > picturesBefore;
+  }));
+  const auto steered = Messages(kCamPtzCommand);
+  ASSERT_EQ(steered.size(), ptzBefore + 2);
+  EXPECT_EQ(steered[ptzBefore].Byte(2), 21);
+  EXPECT_EQ(steered[ptzBefore].Byte(3), 0) << "the press first";
+  EXPECT_EQ(steered[ptzBefore + 1].Byte(2), 21);
+  EXPECT_EQ(steered[ptzBefore + 1].Byte(3), 1) << "then the release";
+  // The drag's writes waited behind the press: each took the newer values, so one went out,
+  // with the value the user let go at (7 of 10 on the camera's 0..255).
+  const auto pictures = Messages(kSetPicture);
+  ASSERT_EQ(pictures.size(), picturesBefore + 1);
+  EXPECT_EQ(pictures.back().U32(4), 178u) << "brightness";
+}
+
+}  // namespace
