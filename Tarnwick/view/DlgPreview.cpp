@@ -186,7 +186,7 @@ bool CDlgPreview::OnInitDialog() {
   CCyclePreviewManager::GetInstance()->SetPlayScreen(m_playScreen);
   CCyclePreviewManager::GetInstance()->SetPage(GetSafeHwnd(), &PlayWndEventToPage, m_controller.get());
   m_controller->SetCycles(m_cycles.get());
-  m_controller->GetHost().bindVideoParam = [this](IDevPreview* preview) { m_videoParam->BindPreview(preview); };
+  m_controller->GetHost().bindVideoParam = [this](const std::u16string& guid, int channel) { m_videoParam->BindChannel(guid, channel); };
   SetPreviewPageWindow(GetSafeHwnd());
   SetDevNoticeSink(&ShowDevNotice);
   // The program's notices need a window that lives as long as the pages (the login
@@ -336,7 +336,7 @@ void CDlgPreview::OnCommand(int id) {
       CChannel* channel = m_controller->GetActiveChannel();
       IDevPreview* preview = channel ? channel->GetPreview(0) : nullptr;
       if (!preview || !preview->IsPreviewing()) break;
-      m_videoParam->BindPreview(preview);
+      m_videoParam->BindChannel(channel->GetDevice()->GetGuid(), channel->GetChannelNo());
       [[fallthrough]];
     }
     case ID_PANEL_PTZ:

@@ -112,8 +112,8 @@ void CPreviewController::PanelBind(int bound) {
   if (host_.panelBind) host_.panelBind(bound);
 }
 
-void CPreviewController::BindVideoParam(IDevPreview* preview) {
-  if (host_.bindVideoParam) host_.bindVideoParam(preview);
+void CPreviewController::BindVideoParam(const std::u16string& guid, int channel) {
+  if (host_.bindVideoParam) host_.bindVideoParam(guid, channel);
 }
 
 std::tm CPreviewController::Now() const {
@@ -397,7 +397,7 @@ void CPreviewController::OnChannelOpened(const PreviewItemPtr& item, OpenResult 
   }
   // The panels follow the active window; the user may have moved on meanwhile.
   if (ActiveIndex() == item->GetWindow()) {
-    BindVideoParam(item->GetDevPreview());
+    BindVideoParam(item->GetDeviceGuid(), item->GetChannel());
     PanelBind(1);
   }
 }
@@ -626,7 +626,7 @@ void CPreviewController::OnDeviceTreeClick(QTreeWidgetItem* item) {
   PreviewItemPtr found = CPreviewManager::GetInstance()->FindByPreview(preview);
   if (!found) return;
   CPreviewManager::GetInstance()->SetActiveWindow(found->GetWindow(), 1);
-  BindVideoParam(preview);
+  BindVideoParam(found->GetDeviceGuid(), found->GetChannel());
   PanelBind(1);
 }
 
@@ -961,7 +961,7 @@ intptr_t CPreviewController::OnPlayWndSelected(int window) {
   if (CDevice* device = DeviceOfItem(*item)) {
     if (QTreeWidgetItem* node = FindChannelItem(device, item->GetChannel())) ShownTree()->setCurrentItem(node);
   }
-  BindVideoParam(item->GetDevPreview());
+  BindVideoParam(item->GetDeviceGuid(), item->GetChannel());
   PanelBind(1);
   return 0;
 }

@@ -57,7 +57,7 @@ class CPreviewController {
   struct Host {
     std::function<void(const std::u16string&)> notice;
     std::function<void(int bound)> panelBind;         // WM_PANEL_BIND to the preset panel
-    std::function<void(IDevPreview*)> bindVideoParam;  // the video parameter panel
+    std::function<void(const std::u16string& guid, int channel)> bindVideoParam;  // the video parameter panel
     std::function<void(int id, int ms, bool once)> startTimer;
     std::function<void(int id)> killTimer;
     std::function<std::tm()> now;  // local time
@@ -153,7 +153,7 @@ class CPreviewController {
   void WatchVideo();
   CPlayWnd* WndOf(int window) const;
   void PanelBind(int bound);
-  void BindVideoParam(IDevPreview* preview);
+  void BindVideoParam(const std::u16string& guid, int channel);
   std::tm Now() const;
   QTreeWidget* ShownTree() const { return treeMode_ == 1 ? groupTree_ : deviceTree_; }
   CDevice* LiveDevice(CDevice* device) const;

@@ -617,7 +617,7 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   auto* panel = page->findChild<CDlgVideoParam*>();
   ASSERT_NE(panel, nullptr);
   EXPECT_TRUE(panel->isVisibleTo(page.get()));
-  EXPECT_EQ(panel->Controller().Bound(), FakePreview(1));
+  EXPECT_TRUE(panel->Controller().Bound() == (PanelTarget{device->GetGuid(), 1}));
   Command(CDlgPreview::ID_PANEL_PTZ);
   EXPECT_FALSE(panel->isVisibleTo(page.get()));
 
@@ -670,6 +670,7 @@ TEST_F(PreviewPage, SidePanelsFollowThePanelTabsAndThePresetListTheActiveWindow)
   DoubleClick(ChannelItem(2));
   auto* list = presets->findChild<QTreeWidget*>("1064");
   ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(list->topLevelItem(0)->text(1), QString::fromStdU16String(Text(8519)));
   C().OnPlayWndSelected(3);  // an empty window
   EXPECT_EQ(list->topLevelItem(0)->text(1), QString()) << "unbound";
