@@ -3,6 +3,7 @@
 #include "plat/text.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
+#include "shell/PasswordHash.h"
 #include "shell/Singleton.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
@@ -30,7 +31,7 @@ std::u16string CurrentUserName() {
 
 class UserDb {
  public:
-  UserDb() { open_ = OpenDatabaseInProgramDir(db_, USER_DB_NAME) != 0; }
+  UserDb() { open_ = OpenUserDatabase(db_) != 0; }
   ~UserDb() { CloseDatabase(db_); }
   bool IsOpen() const { return open_; }
   CppSQLite3DB& operator*() { return db_; }
@@ -118,7 +119,8 @@ UserMgrController::AddResult UserMgrController::Add(const std::u16string& name, 
   if (!db.IsOpen()) return AddResult::Failed;
   if (UserExists(*db, TB_USER_INFO, name)) return AddResult::Exists;
   std::u16string code = identity;
-  if (!InsertUserRow(*db, TB_USER_INFO, name, password, code)) return AddResult::Failed;
+  const std::u16string hash = HashPassword(password);
+  if (hash.empty() || !InsertUserRow(*db, TB_USER_INFO, name, hash, code)) return AddResult::Failed;
   if (identity == AdminText()) UpdateUserPower(*db, TB_USER_INFO, name, RIGHTS_ALL);
   return AddResult::Added;
 }
@@ -154,7 +156,8 @@ UserMgrController::ModifyResult UserMgrController::Modify(const std::u16string& 
     if (!db.IsOpen()) return ModifyResult::SaveFailed;
     if (!UserExists(*db, TB_USER_INFO, name_)) return ModifyResult::Missing;
     std::u16string code = identity_;
-    if (!UpdateUserRow(*db, TB_USER_INFO, name_, password_, code)) return ModifyResult::SaveFailed;
+    const std::u16string hash = HashPassword(password_);
+    if (hash.empty() || !UpdateUserRow(*db, TB_USER_INFO, name_, hash, code)) return ModifyResult::SaveFailed;
   }
   if (SelectedIsAdmin()) {
     power_ = RIGHTS_ALL;
@@ -171,10 +174,11 @@ ChangePasswordResult ChangeOwnPassword(const std::u16string& oldPassword, const 
   if (!db.IsOpen()) return ChangePasswordResult::NoStore;
   std::u16string stored, identity, code;
   if (!SelectUserByName(*db, TB_USER_INFO, name, stored, identity, &code)) stored.clear();
-  if (oldPassword != stored) return ChangePasswordResult::WrongOld;
+  if (!CheckAccountPassword(*db, name, stored, oldPassword)) return ChangePasswordResult::WrongOld;
   if (newPassword != confirmation) return ChangePasswordResult::Mismatch;
   if (!LengthOk(newPassword)) return ChangePasswordResult::BadLength;
-  if (!UserExists(*db, TB_USER_INFO, name) || !UpdateUserRow(*db, TB_USER_INFO, name, newPassword, code))
+  const std::u16string hash = HashPassword(newPassword);
+  if (hash.empty() || !UserExists(*db, TB_USER_INFO, name) || !UpdateUserRow(*db, TB_USER_INFO, name, hash, code))
     return ChangePasswordResult::SaveFailed;
   return ChangePasswordResult::Changed;
 }

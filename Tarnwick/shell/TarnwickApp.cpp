@@ -4,6 +4,7 @@
 #include "devices/SystemBridge.h"
 #include "plat/instance.h"
 #include "shell/Language.h"
+#include "shell/PrivateFiles.h"
 #include "shell/TarnwickDlg.h"
 #include "shell/UiService.h"
 
@@ -12,6 +13,9 @@ CTarnwickApp::CTarnwickApp() = default;
 CTarnwickApp::~CTarnwickApp() = default;
 
 bool CTarnwickApp::InitInstance() {
+  // Before anything is written: what the program keeps is for its user's eyes only.
+  KeepNewFilesPrivate();
+  TightenPrivateFiles();
   SelectLanguage();
   m_hMutex = std::make_unique<plat::SingleInstanceLock>(kInstanceName);
   // A lock that could not be made at all leaves this run unprotected, as a first instance.

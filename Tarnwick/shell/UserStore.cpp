@@ -11,6 +11,7 @@
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
+#include "shell/PasswordHash.h"
 #include "shell/UiService.h"
 #include "shell/UserRights.h"
 
@@ -27,7 +28,7 @@ std::u16string Table(const std::u16string& name) { return QuoteIdentifier(name);
 template <class Action>
 int WithUserDb(Action action) {
   CppSQLite3DB db;
-  if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) return 0;
+  if (!OpenUserDatabase(db)) return 0;
   int result = action(db);
   CloseDatabase(db);
   return result;
@@ -42,13 +43,16 @@ bool BuildUserDatabase(CppSQLite3DB& db) {
                        {std::u16string(IDENTITY_CODE_ADMIN)}) > 0)
     return true;
   // No administrator: nobody could manage the accounts. Put the built-in one (back), in place
-  // of a row of its name that lost its identity.
+  // of a row of its name that lost its identity. Its password is the documented one; should
+  // no hash be made of it (no memory), it is stored as typed and hashed at its first login.
+  std::u16string password = HashPassword(ADMIN_PASSWORD);
+  if (password.empty()) password = ADMIN_PASSWORD;
   db.Execute(u"insert or replace into " + Table(TB_USER_INFO) + u" values(?, ?, ?, ?);",
-             {std::u16string(ADMIN_NAME), std::u16string(ADMIN_PASSWORD),
-              std::u16string(IDENTITY_CODE_ADMIN), int64_t{RIGHTS_ALL}});
+             {std::u16string(ADMIN_NAME), password, std::u16string(IDENTITY_CODE_ADMIN),
+              int64_t{RIGHTS_ALL}});
   if (!UserExists(db, TB_RECENT_LOGIN_USER, ADMIN_NAME)) {
     std::u16string identity = IDENTITY_CODE_ADMIN;
-    if (!InsertUserRow(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, ADMIN_PASSWORD, identity))
+    if (!InsertUserRow(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, password, identity))
       return false;
     if (!UpdateUserPower(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, RIGHTS_ALL)) return false;
   }
@@ -139,7 +143,7 @@ bool RebuildUserDatabase(const std::vector<StoredUser>& users,
   bool ok;
   {
     CppSQLite3DB db;
-    ok = OpenDatabaseInProgramDir(db, kRebuiltName) &&
+    ok = OpenDatabaseInProgramDir(db, kRebuiltName) && ExecuteSql(db, u"PRAGMA secure_delete = ON;") &&
          RunInTransaction(db, [&](CppSQLite3DB& d) {
            for (const auto& [table, rows] : {std::pair{TB_USER_INFO, &users},
                                              std::pair{TB_RECENT_LOGIN_USER, &recent}}) {
@@ -170,6 +174,39 @@ bool RebuildUserDatabase(const std::vector<StoredUser>& users,
 }
 
 }  // namespace
+
+int OpenUserDatabase(CppSQLite3DB& db) {
+  if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) return 0;
+  // The old cell of a replaced password would stay readable in the file's free pages.
+  if (!ExecuteSql(db, u"PRAGMA secure_delete = ON;")) {
+    db.Close();
+    return 0;
+  }
+  return 1;
+}
+
+bool CheckAccountPassword(CppSQLite3DB& db, const std::u16string& name, std::u16string& stored,
+                          const std::u16string& typed) {
+  const PasswordMatch match = MatchPassword(stored, typed);
+  if (match == PasswordMatch::No) return false;
+  if (match == PasswordMatch::YesStoreAgain) {
+    const std::u16string hash = HashPassword(typed);
+    int changed = 0;
+    try {
+      // Only over the value checked: a change made meanwhile elsewhere stays.
+      if (!hash.empty())
+        changed = db.Execute(u"update " + Table(TB_USER_INFO) + u" set Password = ? where Name = ? and Password = ?;",
+                             {hash, name, stored});
+    } catch (const CppSQLite3Exception& e) {
+      Fail("password hash update", e);
+    }
+    if (changed > 0)
+      stored = hash;
+    else
+      PLAT_LOGW("users", "the password of %s is not stored as a hash yet", plat::utf16ToUtf8(name).c_str());
+  }
+  return true;
+}
 
 void IdentityToCode(std::u16string& text) {
   bool admin = text == IDENTITY_CODE_ADMIN || text == LoadResString(IDS_IDENTITY_ADMIN);
@@ -261,7 +298,7 @@ int CreateUserDatabase() {
   std::vector<StoredUser> users, recent;
   {
     CppSQLite3DB db;
-    if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) {
+    if (!OpenUserDatabase(db)) {
       damage = "the file does not open";
     } else {
       damage = UserDatabaseDamage(db);

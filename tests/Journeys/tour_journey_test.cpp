@@ -7,6 +7,7 @@
 // picture when TARNWICK_SHOTS names a folder.
 #include <QAbstractSlider>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <cstdlib>
 #include <filesystem>
@@ -35,8 +36,8 @@ namespace {
 
 constexpr unsigned kArm = 8262, kNotLoggedIn = 8510, kRecordStarted = 8368, kLocalPlayback = 8139, kRemotePlayback = 8140,
                    kDeviceSetup = 8244;
-constexpr int kAlarmList = 1024, kConfigWindow = 4000, kConfigTree = 4000, kConfigClose = 2,
-              kNetworkAddress = 4080;
+constexpr int kAlarmList = 1024, kConfigWindow = 4000, kConfigTree = 4000, kConfigSave = 4001,
+              kConfigClose = 2, kNetworkAddress = 4080;
 constexpr unsigned kNetworkPageBit = 0x400;
 constexpr int kPicturePage = 3;  // the camera dialog's tab of brightness, contrast, saturation
 
@@ -176,6 +177,8 @@ void Tour::Visit(bool english) {
         // The recorder's configuration window, on its network page: the recorder's address.
         QString address;
         OnModalId(kConfigWindow, [&](QWidget* window) {
+          // The window opens at once; its pages come with the recorder's records.
+          EXPECT_TRUE(WaitUntil([&] { return Find<QPushButton>(window, kConfigSave)->isEnabled(); }));
           auto* pages = Find<QTreeWidget>(window, kConfigTree);
           QTreeWidgetItem* network = nullptr;
           for (int g = 0; pages && g < pages->topLevelItemCount(); ++g)

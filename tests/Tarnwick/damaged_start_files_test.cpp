@@ -9,6 +9,7 @@
 #include "settings_fixture.h"
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
+#include "shell/PasswordHash.h"
 #include "shell/Language.h"
 #include "shell/UserStore.h"
 
@@ -67,7 +68,7 @@ class DamagedStartFiles : public TempHomeTest {
     EXPECT_EQ(CheckDatabaseHealth(db), DatabaseHealth::Whole);
     std::u16string password, identity, code;
     ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, ADMIN_NAME, password, identity, &code), 1);
-    EXPECT_EQ(password, ADMIN_PASSWORD);
+    EXPECT_EQ(MatchPassword(password, ADMIN_PASSWORD), PasswordMatch::Yes);
     EXPECT_EQ(code, u"0");
     EXPECT_GE(db.ExecuteScalar(u"select count(*) from Tb_UserInfo;"), atLeast);
     // Every account that came back is one that was stored, exactly.
