@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "controls/EditLimit.h"
 #include "controls/WindowMessages.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceFields.h"
@@ -168,7 +169,7 @@ bool CDlgAddDev::OnInitDialog() {
   m_fullHeight = kHeight;
   m_collapsedHeight = kListTop;
   resize(width(), m_collapsedHeight);
-  m_name->setMaxLength(static_cast<int>(kDeviceNameChars));
+  LimitTyping(m_name, static_cast<int>(kDeviceNameChars));
   return true;
 }
 
@@ -183,7 +184,8 @@ bool CDlgAddDev::Validate() {
     return false;
   };
   if (name.empty()) return refuse(8213);
-  if (name.size() > kDeviceNameChars) return refuse(8960);
+  // A longer name stored before stays as it is unless the user changes it.
+  if (name.size() > kDeviceNameChars && (m_add || name != m_info.GetName())) return refuse(8960);
   if (ip.empty()) return refuse(8209);
   const int port = ParsePort(m_port->text().toStdU16String());
   if (port == 0) return refuse(8206);

@@ -42,3 +42,7 @@ bool StartDamagedDatabaseAnew(const std::u16string& fileName);
 bool SaveKeepingDamagedAside(const std::u16string& fileName, const std::function<bool()>& write);
 
 bool IsFileMarkedDamaged(const std::u16string& fileName);
+
+// Why a file cannot be read at all (something else in its place, no permission to read it);
+// empty when it can be, or when nothing is there. Such a file is kept aside by moving it.
+std::string WhyFileUnreadable(const std::string& nativePath);
