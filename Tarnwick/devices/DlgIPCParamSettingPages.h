@@ -28,9 +28,9 @@ inline constexpr uint32_t IDS_IPC_TEXT_TOO_LONG = 8967;
 inline constexpr uint32_t IDS_IPC_RANGE_0_255 = 8968;
 inline constexpr uint32_t IDS_IPC_RANGE_1_255 = 8969;
 // What a page says while its exchange is on its way.
-inline constexpr uint32_t IDS_IPC_CONNECTING = 8980;
-inline constexpr uint32_t IDS_IPC_READING = 8981;
-inline constexpr uint32_t IDS_IPC_SAVING = 8982;
+inline constexpr uint32_t IDS_IPC_CONNECTING = 8985;
+inline constexpr uint32_t IDS_IPC_READING = 8986;
+inline constexpr uint32_t IDS_IPC_SAVING = 8987;
 
 // The login record for a session to the device, all but the address: port, user name and
 // password, talk argument 1, connect now; and the host to resolve when the session opens.

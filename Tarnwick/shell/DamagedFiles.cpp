@@ -70,7 +70,8 @@ bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what) {
 }
 
 std::u16string DamagedFileText(uint32_t textId, const std::u16string& fileName) {
-  return Replace(LoadResString(textId), u"%s", fileName);
+  // Named where it lies on this machine, so the user finds it and its kept copy.
+  return Replace(LoadResString(textId), u"%s", ProgramDirPath(fileName));
 }
 
 DatabaseHealth CheckDatabaseHealth(CppSQLite3DB& db) {

@@ -19,7 +19,7 @@ void ReportDamagedFile(const std::u16string& fileName, const std::string& what);
 // failed: the caller must not write the file.
 bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what);
 
-// The text `textId` with every "%s" replaced by the file's name.
+// The text `textId` with every "%s" replaced by the file's path (it lies in the program's folder).
 std::u16string DamagedFileText(uint32_t textId, const std::u16string& fileName);
 
 // What a database's own integrity check says of it. Unknown: the check could not run for a

@@ -520,7 +520,8 @@ void CPreviewController::SetStreamType(int type) {
       ring->DropRecordFile(file);
       ok = false;
     }
-    Notice(ok ? IDS_SWITCH_NEW_RECORD : IDS_SWITCH_ENDED_RECORD, ok ? file : std::u16string());
+    if (ok) Say(TextWithPath(IDS_SWITCH_NEW_RECORD, file));
+    else Notice(IDS_SWITCH_ENDED_RECORD);
   }
   if (device && node) SetChannelIcon(CDeviceManager::GetInstance()->GetChannel(device, channel), node);
   if (HWND wnd = preview->GetPlayWnd()) CPreviewManager::GetInstance()->SetActiveWindowByHwnd(wnd, 1);
@@ -570,7 +571,7 @@ void CPreviewController::Snapshot() {
   std::u16string file = folder + U16(name);
   if (file.size() > 255) file.resize(255);
   const bool ok = item->CapturePicture(U16(plat::toNativePath(file)), 0);
-  Notice(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file);
+  Say(TextWithPath(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file));
 }
 
 void CPreviewController::ToggleRecord() {

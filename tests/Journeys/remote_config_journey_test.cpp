@@ -64,7 +64,7 @@ class RemoteConfig : public DevicesJourney, public ::testing::WithParamInterface
  protected:
   void ClickTab(QTabBar* tabs, int index) {
     ASSERT_NE(tabs, nullptr);
-    harness::Click(tabs, tabs->tabRect(index).center());
+    ClickAt(tabs, tabs->tabRect(index).center());
     EXPECT_EQ(tabs->currentIndex(), index);
   }
   // Arms the answer to the window's summary box (OK), keeping its text.
@@ -203,8 +203,8 @@ TEST_P(RemoteConfig, RecorderWindowAndCameraDialogChangeOnlyWhatTheUserChanged) 
       auto* brightness = Find<QSlider>(dlg, CDlgIPCVideoParamII::IDC_BRIGHTNESS);
       ASSERT_NE(brightness, nullptr);
       EXPECT_EQ(brightness->value(), static_cast<int>(U32(pictureBefore, 4)));
-      brightness->setFocus();
-      harness::KeyPress(brightness, Qt::Key_Right);
+      ClickThumb(brightness);
+      Key(Qt::Key_Right);
       EXPECT_TRUE(WaitUntil([&] { return U32(CameraRecord(kCameraPicture), 4) == U32(pictureBefore, 4) + 1; }))
           << "the camera holds the slider's new brightness";
       ClickTab(dlg->Tabs(), 5);

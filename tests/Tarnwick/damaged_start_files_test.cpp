@@ -122,7 +122,9 @@ TEST_F(DamagedStartFiles, AUserDatabaseThatCannotBeKeptAsideIsNotWrittenAndTheUs
   EXPECT_EQ(CreateUserDatabase(), 0);
   EXPECT_EQ(ReadFile(db_), garbage);
   ASSERT_EQ(ui->boxes.size(), 1u);
-  EXPECT_EQ(ui->boxes[0].text, LoadResString(8992).replace(LoadResString(8992).find(u"%s"), 2, u"UserInfo.db"));
+  // The box names the file where it lies, so the user can find it.
+  const std::u16string where(db_.begin(), db_.end());
+  EXPECT_EQ(ui->boxes[0].text, LoadResString(8992).replace(LoadResString(8992).find(u"%s"), 2, where));
   EXPECT_NE(ui->boxes[0].type & MB_ICONERROR, 0u);
 }
 
