@@ -433,6 +433,8 @@ void CDlgIPCParamSetting::Open(const std::u16string& guid, const IpcLogin& login
 
 // Once in, the pages read in tab order, one exchange each (the video page two).
 void CDlgIPCParamSetting::OnLogin(bool opened) {
+  // Closed by the user while it connected: whatever the login came to, nothing is said.
+  if (!isVisible()) return;
   if (!opened) {
     m_state = State::kFailed;
     reject();
