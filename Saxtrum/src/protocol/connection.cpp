@@ -12,6 +12,7 @@
 
 #include "PlayCtrl.h"
 #include "plat/clock.h"
+#include "plat/deadline.h"
 #include "plat/log.h"
 #include "protocol/fanout.h"
 #include "protocol/library.h"
@@ -26,7 +27,6 @@ namespace {
 constexpr int kSelectMs = 50;
 constexpr int kIdleMs = 100;
 constexpr int kStopBoundMs = 1000;
-constexpr int kSendMs = 5000;
 constexpr int kMinConnectMs = 300;
 
 // Copies what arrived into a fixed-size keep and clears the rest, so a short reply never
@@ -247,6 +247,7 @@ int DvrConnection::allocSlot() {
   s.path.clear();
   s.written = 0;
   s.replied = true;
+  s.sentAt = 0;
   s.foundFiles.clear();
   s.foundIndex = 0;
   s.foundCount = 0;
@@ -316,19 +317,27 @@ int DvrConnection::sendPacket(uint32_t handle, uint32_t command, const uint8_t* 
   encodeHeader(h, buf.data());
   if (length) std::memcpy(buf.data() + kHeaderSize, payload, length);
   const int slot = handleSlot(handle);
+  // The request's time counts from here: a device that takes its bytes slowly, or another
+  // request's send it waits behind, uses up the same reply wait.
+  const int64_t sentAt = plat::monotonicMs();
+  const plat::Deadline by = plat::Deadline::after(replyWaitMs(), sentAt);
   int fd = -1;
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (slot < kSlotCount) {
       slots_[slot].replied = false;
       slots_[slot].lastCommand = command;
+      slots_[slot].sentAt = sentAt;
     }
     if (state_ == kStateConnected) fd = sock_.fd();
   }
   bool sent = false;
   if (fd >= 0) {
-    std::lock_guard<std::mutex> lock(sendMu_);
-    sent = plat::sendAll(fd, buf.data(), buf.size(), kSendMs);
+    std::unique_lock<std::timed_mutex> turn(sendMu_, std::defer_lock);
+    if (turn.try_lock_until(by.until()))
+      sent = plat::sendAll(fd, buf.data(), buf.size(), by);
+    else
+      PLAT_LOGW("Saxtrum", "login %d: command %u found no turn to send in time", userId_, command);
   }
   if (sent) return 0;
   if (command == NET_LOGIN) return -1;
@@ -346,7 +355,9 @@ int DvrConnection::waitSlot(int slot, int productMs, bool lossOnTimeout) {
   if (productMs <= 0)
     s.replyCv.wait(lock, done);
   else
-    s.replyCv.wait_for(lock, plat::scaledDuration(productMs), done);
+    s.replyCv.wait_until(
+        lock, plat::Deadline::after(productMs, s.sentAt ? s.sentAt : plat::monotonicMs()).until(),
+        done);
   const bool answered = s.replied;
   const bool timedOut = !answered && state_ == kStateConnected;
   const uint32_t command = s.lastCommand;

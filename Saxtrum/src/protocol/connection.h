@@ -57,6 +57,7 @@ struct RequestSlot {
   std::string path;
   uint32_t packets = 0;
   bool replied = true;
+  int64_t sentAt = 0;  // plat::monotonicMs when the last request was handed to the send
   uint32_t status = 0;
   std::array<uint8_t, kFileRecordSize> fileRecord{};
   std::array<uint8_t, kVideoParamSize> videoParams{};
@@ -112,9 +113,11 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   // receive thread itself, where a callback is changing its own stream).
   void waitFeedDone(int slot);
 
-  // 0 when sent, -1 on failure (a disconnect report unless already stopping).
+  // 0 when sent, -1 on failure (a disconnect report unless already stopping). The send, its
+  // turn at the socket included, ends within the reply wait.
   int sendPacket(uint32_t handle, uint32_t command, const uint8_t* payload, uint32_t length);
-  // Waits for this slot's own reply; 0 when it came, -1 on time-out or a bad slot. A device
+  // Waits for this slot's own reply until productMs after its request was sent, however the
+  // device's bytes trickle in; 0 when it came, -1 on time-out or a bad slot. A device
   // that lets a request go unanswered for the whole wait is taken for dead (frozen or gone):
   // the connection counts as lost, which is reported once, and every later request on it
   // fails at once. The login's own first request passes lossOnTimeout false: a failed login
@@ -157,7 +160,7 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   std::atomic<int> state_{kStateCreated};
   mutable std::mutex mu_;
   std::condition_variable stateCv_;
-  std::mutex sendMu_;
+  std::timed_mutex sendMu_;  // one sender at a time; a turn is waited for until the deadline
   plat::Socket sock_;
   plat::WakeFd wake_;
   Framer framer_;
