@@ -245,11 +245,14 @@ void CDevMgrController::ModifyDeviceEntry(DeviceTreeNode* node) {
   StopDeviceWork(device);
   // A login made with the old address or account would go on serving the old device: the
   // device lets it go, and its next login uses the edited record.
-  if (!SameConnection(record, device->GetDevInfo())) {
+  const bool relink = !SameConnection(record, device->GetDevInfo());
+  device->SetDevInfo(record);
+  if (relink) {
     device->ReleaseAll();
+    // The login made with the old record logs out and the next one reads the edited record.
     if (IDevUserLogin* login = device->GetUserLogin(0); login && login->IsLogin()) login->Logout();
+    device->RelinkInfo();
   }
-  device->GetDevInfo() = record;
   ui_.DeviceTreesChanged();
   SaveDevices();
 }
