@@ -49,9 +49,8 @@ plat::Socket OpenChannel(uint16_t code, uint16_t argument, const IpcLoginInfo& l
 
 // Loops of wait and transfer until the whole size is through, a wait expires or a call
 // transfers nothing; the result is the byte count achieved (a send by a deadline: all or
-// nothing). Media data (frames, audio and
-// talk packets) wait up to timeoutMs for each arrival; requests and their replies pass a
-// deadline for the whole transfer.
+// nothing). Media data (frames, audio and talk packets) wait up to timeoutMs for each
+// arrival; requests and their replies pass a deadline for the whole transfer.
 size_t RecvAll(int fd, void* buffer, size_t size, int timeoutMs,
                const plat::WakeFd* wake = nullptr);
 size_t SendAll(int fd, const void* buffer, size_t size, int timeoutMs,

@@ -12,7 +12,6 @@
 
 #include "PlayCtrl.h"
 #include "plat/clock.h"
-#include "plat/deadline.h"
 #include "plat/log.h"
 #include "protocol/fanout.h"
 #include "protocol/library.h"
@@ -331,20 +330,31 @@ int DvrConnection::sendPacket(uint32_t handle, uint32_t command, const uint8_t* 
     }
     if (state_ == kStateConnected) fd = sock_.fd();
   }
-  bool sent = false;
-  if (fd >= 0) {
-    std::unique_lock<std::timed_mutex> turn(sendMu_, std::defer_lock);
-    if (turn.try_lock_until(by.until()))
-      sent = plat::sendAll(fd, buf.data(), buf.size(), by);
-    else
-      PLAT_LOGW("Saxtrum", "login %d: command %u found no turn to send in time", userId_, command);
-  }
-  if (sent) return 0;
+  if (fd >= 0 && sendInTurn(fd, buf, by)) return 0;
   if (command == NET_LOGIN) return -1;
   const int s = state_.load();
   if (s != kStateStopRequested && s != kStateBroken && s != kStateEnded)
     fanOut(userId_, slot < kSlotCount ? slot : 0, NET_DISCON, nullptr, 0);
   return -1;
+}
+
+bool DvrConnection::sendInTurn(int fd, const std::vector<uint8_t>& bytes,
+                               const plat::Deadline& by) {
+  {
+    std::unique_lock<std::mutex> lock(sendMu_);
+    if (!sendCv_.wait_until(lock, by.until(), [&] { return !sending_; })) {
+      PLAT_LOGW("Saxtrum", "login %d: no turn to send in time", userId_);
+      return false;
+    }
+    sending_ = true;
+  }
+  const bool sent = plat::sendAll(fd, bytes.data(), bytes.size(), by);
+  {
+    std::lock_guard<std::mutex> lock(sendMu_);
+    sending_ = false;
+  }
+  sendCv_.notify_one();
+  return sent;
 }
 
 int DvrConnection::waitSlot(int slot, int productMs, bool lossOnTimeout) {

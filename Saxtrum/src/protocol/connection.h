@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "plat/deadline.h"
 #include "plat/socket.h"
 #include "protocol/framer.h"
 #include "protocol/packet.h"
@@ -146,6 +147,8 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   bool connectSession();
   void dispatch(const PacketHeader& h, const uint8_t* payload);
   void setState(int s);
+  // Sends the whole buffer in its turn, both by the deadline; false when either ran out.
+  bool sendInTurn(int fd, const std::vector<uint8_t>& bytes, const plat::Deadline& by);
   // A connected connection becomes broken: the receive thread reports the loss and ends.
   void markLost();
   // Stops and frees the players of streams still open (the login goes without stopping them).
@@ -160,7 +163,10 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   std::atomic<int> state_{kStateCreated};
   mutable std::mutex mu_;
   std::condition_variable stateCv_;
-  std::timed_mutex sendMu_;  // one sender at a time; a turn is waited for until the deadline
+  // One sender at a time; a turn is waited for until the request's deadline.
+  std::mutex sendMu_;
+  std::condition_variable sendCv_;
+  bool sending_ = false;
   plat::Socket sock_;
   plat::WakeFd wake_;
   Framer framer_;
