@@ -142,6 +142,20 @@ bool JourneyTest::StartEmulators(bool withCamera, bool withRecorder, const std::
   return true;
 }
 
+void JourneyTest::SeedDevice(const std::u16string& name, const std::u16string& host, uint16_t port, const char* user,
+                             const char* password, int channels, int type, const std::u16string& guid) {
+  CppSQLite3DB db;
+  ASSERT_TRUE(OpenDatabaseInProgramDir(db, u"Tarnwick.db"));
+  if (!db.TableExists(u"Tb_Device")) db.Execute(CDeviceManager::kCreateTable);
+  auto text = [](const std::string& v) { return plat::utf8ToUtf16(v); };
+  db.Execute(u"insert into Tb_Device (Name, IP, Port, UserName, Pwd, ChnNum, MultiIP, Dns, SN, Manfacture, "
+             u"ManufactureID, AddrType, DevType, Guid, RegionGuid) "
+             u"values(?, ?, ?, ?, ?, ?, '', '', '', '', 0, 0, ?, ?, 'J-REGION');",
+             {name, host, text(std::to_string(port)), text(user), text(password), text(std::to_string(channels)),
+              text(std::to_string(type)), guid});
+  CloseDatabase(db);
+}
+
 void JourneyTest::SeedDevices() {
   ASSERT_TRUE(camera_ && recorder_) << "the emulators first";
   CppSQLite3DB db;
@@ -152,14 +166,9 @@ void JourneyTest::SeedDevices() {
   db.Execute(u"CREATE TABLE IF NOT EXISTS [Tb_Group] (Name varchar NOT NULL,Guid varchar NOT NULL,DevGuid "
              u"varchar,Chn varchar);");
   db.Execute(u"insert into Tb_Region values(?, 'J-REGION', '');", {std::u16string(kRegion)});
-  const std::u16string insert =
-      u"insert into Tb_Device (Name, IP, Port, UserName, Pwd, ChnNum, MultiIP, Dns, SN, Manfacture, ManufactureID, "
-      u"AddrType, DevType, Guid, RegionGuid) values(?, ?, ?, ?, ?, ?, '', '', '', '', 0, 0, ?, ?, 'J-REGION');";
   auto text = [](const auto& v) { return plat::utf8ToUtf16(std::string(v)); };
-  db.Execute(insert, {std::u16string(kCameraName), u"127.0.0.1", text(std::to_string(camera_->Port())),
-                      text(kCameraUser), text(kCameraPassword), u"1", u"2", u"J-CAMERA"});
-  db.Execute(insert, {std::u16string(kRecorderName), u"localhost", text(std::to_string(recorder_->Port())),
-                      text(kRecorderUser), text(kRecorderPassword), u"4", u"1", u"J-RECORDER"});
+  SeedDevice(kCameraName, u"127.0.0.1", camera_->Port(), kCameraUser, kCameraPassword, 1, 2, u"J-CAMERA");
+  SeedDevice(kRecorderName, u"localhost", recorder_->Port(), kRecorderUser, kRecorderPassword, 4, 1, u"J-RECORDER");
   const std::u16string group = u"insert into Tb_Group values(?, 'J-GROUP', ?, ?);";
   db.Execute(group, {std::u16string(kGroupName), u"", u"0"});
   db.Execute(group, {CDevMgrModel::MemberName(kRegion, kCameraName, 1), u"J-CAMERA", u"1"});

@@ -18,10 +18,11 @@ void onSignal(int) { g_stop = 1; }
 
 void usage() {
   std::fprintf(stderr,
-               "usage: deadpeer [--port N] [--device camera|recorder]\n"
+               "usage: deadpeer [--port N] [--address 127.X.Y.Z] [--device camera|recorder]\n"
                "                [--mode silent|trickle|cut-short|wrong-code] [--interval-ms N]\n"
                "                [--answer-first N]\n"
-               "  listens on 127.0.0.1 (port 0: any free port, printed) as a camera (544-byte\n"
+               "  listens on 127.0.0.1 or the loopback address given (port 0: any free port,\n"
+               "  printed) as a camera (544-byte\n"
                "  messages) or a recorder (20-byte headers); the first N requests of each\n"
                "  connection are answered as the device would (0), every later one: silent, no\n"
                "  answer; trickle, the answer one byte every --interval-ms (250); cut-short, half\n"
@@ -41,6 +42,7 @@ bool number(const char* text, long lo, long hi, long* out) {
 int main(int argc, char** argv) {
   deadpeer::Options o;
   long port = 0;
+  std::string address = "127.0.0.1";
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -50,6 +52,9 @@ int main(int argc, char** argv) {
       // every option takes a value
     } else if (a == "--port") {
       ok = number(v, 0, 65535, &port);
+    } else if (a == "--address") {
+      address = v;
+      ok = true;
     } else if (a == "--device") {
       ok = deadpeer::parseDevice(v, &o.device);
     } else if (a == "--mode") {
@@ -68,13 +73,13 @@ int main(int argc, char** argv) {
     ++i;
   }
   deadpeer::Peer peer(o);
-  if (!peer.start(static_cast<uint16_t>(port))) {
-    std::fprintf(stderr, "deadpeer: cannot listen on 127.0.0.1:%ld\n", port);
+  if (!peer.start(static_cast<uint16_t>(port), address)) {
+    std::fprintf(stderr, "deadpeer: cannot listen on %s:%ld (a loopback address)\n", address.c_str(), port);
     return 1;
   }
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
-  std::printf("deadpeer listening on 127.0.0.1:%u\n", peer.port());
+  std::printf("deadpeer listening on %s:%u\n", address.c_str(), peer.port());
   std::fflush(stdout);
   while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   peer.stop();

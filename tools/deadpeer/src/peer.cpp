@@ -198,9 +198,12 @@ Peer::~Peer() {
   if (impl_->stopFd >= 0) ::close(impl_->stopFd);
 }
 
-bool Peer::start(uint16_t port) {
+bool Peer::start(uint16_t port, const std::string& address) {
   Impl& m = *impl_;
   if (m.listener >= 0 || m.stopped || m.stopFd < 0) return false;
+  // Loopback only: a test's peers never listen where another machine could reach them.
+  in_addr host{};
+  if (::inet_pton(AF_INET, address.c_str(), &host) != 1 || (ntohl(host.s_addr) >> 24) != 127) return false;
   const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (s < 0) return false;
   int one = 1;
@@ -208,7 +211,7 @@ bool Peer::start(uint16_t port) {
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_addr = host;
   socklen_t len = sizeof a;
   if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(s, 64) != 0 ||
       ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0) {

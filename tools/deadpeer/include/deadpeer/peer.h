@@ -51,8 +51,9 @@ class Peer {
   Peer(const Peer&) = delete;
   Peer& operator=(const Peer&) = delete;
 
-  // Listens on 127.0.0.1:port (0: a free one); false when it cannot.
-  bool start(uint16_t port = 0);
+  // Listens on address:port (port 0: a free one), the address one of 127.0.0.0/8 (several
+  // peers can stand for devices at addresses of their own); false when it cannot.
+  bool start(uint16_t port = 0, const std::string& address = "127.0.0.1");
   uint16_t port() const;
   // Closes the listener and every connection and waits for their threads; a client waiting
   // on one sees the connection end.
