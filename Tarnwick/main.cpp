@@ -2,10 +2,12 @@
 #include <QApplication>
 #include <QFont>
 
+#include "controls/InteractiveUi.h"
 #include "shell/TarnwickApp.h"
 
 int main(int argc, char** argv) {
   QApplication qtApp(argc, argv);
+  InstallInteractiveUi();
   QFont font = QApplication::font();
   font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), font.family()});
   QApplication::setFont(font);

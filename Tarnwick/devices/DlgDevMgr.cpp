@@ -13,7 +13,6 @@
 #include "devices/TreeCtrlTarget.h"
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
-#include "shell/TarnwickDlg.h"
 #include "shell/UiService.h"
 
 namespace {
@@ -137,9 +136,7 @@ void CDlgDevMgr::RegisterGroupTree(QTreeWidget* tree) {
 
 void CDlgDevMgr::RefreshRegisteredDeviceTrees() {
   for (const QPointer<QTreeWidget>& t : m_deviceTrees) BuildDeviceTree(t.data());
-  plat::WindowHandle preview = m_previewWindow;
-  if (!preview && CTarnwickDlg::MainWindow()) preview = CTarnwickDlg::MainWindow()->GetPreviewHwnd();
-  if (preview) plat::sendMessage(preview, WM_REFRESH_TREE, 0, 0);
+  if (m_previewWindow) plat::sendMessage(m_previewWindow, WM_REFRESH_TREE, 0, 0);
 }
 
 void CDlgDevMgr::RefreshRegisteredGroupTrees() {

@@ -86,7 +86,8 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   void RefreshRegisteredGroupTrees();
   void BuildDeviceTree(QTreeWidget* tree);
   void RebuildGroupTree(QTreeWidget* tree);
-  // The preview page told of tree changes (WM_REFRESH_TREE); the main window's by default.
+  // The preview page told of tree changes (WM_REFRESH_TREE): the main window hands over its
+  // own while it is set up, since this page sits below the window that holds both.
   void SetPreviewWindow(plat::WindowHandle window) { m_previewWindow = window; }
 
   bool IsRegionNameUsed(const CRegionInfo* region) const { return m_model.IsRegionNameUsed(region); }

@@ -206,6 +206,7 @@ bool CTarnwickDlg::OnInitDialog() {
   CreateTray();
 
   gMainWindow = this;
+  m_dlgSettings.DeviceManagerPage()->SetPreviewWindow(GetPreviewHwnd());
   SetDeviceMessageTarget(GetPreviewHwnd());
   qApp->installEventFilter(this);
   return true;
@@ -252,6 +253,7 @@ void CTarnwickDlg::OnDestroy() {
   }
   if (m_splash) delete m_splash.data();
   if (gMainWindow == this) gMainWindow = nullptr;
+  m_dlgSettings.DeviceManagerPage()->SetPreviewWindow(0);
 }
 
 void CTarnwickDlg::LayoutPages() {

@@ -1,63 +1,29 @@
 #include "shell/UiService.h"
 
-#include <QFileDialog>
-#include <QMessageBox>
+#include <cstdlib>
 #include <mutex>
 
-#include "controls/TaskbarNotifier.h"
+#include "plat/log.h"
 
 namespace {
 
-QMessageBox::StandardButtons ButtonsFor(unsigned type) {
-  switch (type & 0x0F) {
-    case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
-    case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
-    default: return QMessageBox::Ok;
-  }
-}
-
-QMessageBox::Icon IconFor(unsigned type) {
-  switch (type & 0xF0) {
-    case MB_ICONERROR: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONWARNING: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
-  }
-}
-
-class InteractiveUi : public IUiService {
- public:
-  int MessageBox(QWidget* parent, const std::u16string& text, const std::u16string& caption,
-                 unsigned type) override {
-    QMessageBox box(IconFor(type), QString::fromStdU16String(caption), QString::fromStdU16String(text),
-                    ButtonsFor(type), parent);
-    switch (box.exec()) {
-      case QMessageBox::Ok: return IDOK;
-      case QMessageBox::Yes: return IDYES;
-      case QMessageBox::No: return IDNO;
-      default: return IDCANCEL;
-    }
-  }
-  void Notice(const std::u16string& text) override { CTaskbarNotifier::GetInstance()->Show(text, 500, 3000, 500); }
-  std::optional<std::string> BrowseForFolder(QWidget* parent, const std::u16string& title,
-                                             const std::string& startFolder) override {
-    QString dir = QFileDialog::getExistingDirectory(parent, QString::fromStdU16String(title),
-                                                    QString::fromStdString(startFolder));
-    if (dir.isEmpty()) return std::nullopt;
-    return dir.toStdString();
-  }
-};
-
 std::mutex gLock;
 std::unique_ptr<IUiService> gService;
+InteractiveUiFactory gInteractive = nullptr;
 
 }  // namespace
 
 IUiService& UiService() {
   std::lock_guard<std::mutex> lock(gLock);
-  if (!gService) gService = std::make_unique<InteractiveUi>();
+  if (!gService) {
+    // Asking before the program installed its windows' service is a fault in start-up order,
+    // not something a user could answer: say so where it happens.
+    if (!gInteractive) {
+      PLAT_LOGE("ui", "asked for the UI service before the interactive one was installed");
+      std::abort();
+    }
+    gService = gInteractive();
+  }
   return *gService;
 }
 
@@ -66,4 +32,9 @@ std::unique_ptr<IUiService> SetUiService(std::unique_ptr<IUiService> service) {
   std::unique_ptr<IUiService> old = std::move(gService);
   gService = std::move(service);
   return old;
+}
+
+void SetInteractiveUiFactory(InteractiveUiFactory make) {
+  std::lock_guard<std::mutex> lock(gLock);
+  gInteractive = make;
 }

@@ -29,3 +29,7 @@ class IUiService {
 IUiService& UiService();
 // Replaces the service; returns the previous one (null restores the interactive one).
 std::unique_ptr<IUiService> SetUiService(std::unique_ptr<IUiService> service);
+// How the interactive service is made when none is set. It shows windows, so the program
+// installs it from above (InstallInteractiveUi) before anything asks.
+using InteractiveUiFactory = std::unique_ptr<IUiService> (*)();
+void SetInteractiveUiFactory(InteractiveUiFactory make);

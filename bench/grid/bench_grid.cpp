@@ -17,6 +17,7 @@
 #include "camemu/camera.h"
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
+#include "controls/InteractiveUi.h"
 #include "devices/DeviceManager.h"
 #include "plat/audio.h"
 #include "plat/surface.h"
@@ -134,6 +135,7 @@ BENCHMARK(BM_GridLive)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  InstallInteractiveUi();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

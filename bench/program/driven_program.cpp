@@ -32,6 +32,7 @@
 #include "clipgen/clipgen.h"
 #include "codecs.h"
 #include "controls/BitmapButtonEx.h"
+#include "controls/InteractiveUi.h"
 #include "devices/DeviceManager.h"
 #include "driven_program.h"
 #include "plat/surface.h"
@@ -167,6 +168,7 @@ std::string counts(CDlgPreview& page) {
 
 int RunDrivenProgram(int argc, char** argv) {
   QApplication qtApp(argc, argv);
+  InstallInteractiveUi();
   QFont font = QApplication::font();
   font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), font.family()});
   QApplication::setFont(font);

@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include "controls/InteractiveUi.h"
+
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
@@ -24,6 +26,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + screen.c_str());
   }
   QApplication app(argc, argv);
+  InstallInteractiveUi();
   std::error_code ignored;
   fs::remove(screen, ignored);
   QFont font = QApplication::font();

@@ -6,10 +6,13 @@
 #include <QFont>
 #include <QFontDatabase>
 
+#include "controls/InteractiveUi.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
+  InstallInteractiveUi();
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPointSize(9);
   QApplication::setFont(font);
