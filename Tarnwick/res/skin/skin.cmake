@@ -1,5 +1,5 @@
 # Skin artwork: the SVGs of this folder are rendered at build time (tools/svg2png) at the
-# sizes of skin_table.inc, and compiled into TarnwickCore as the resource set "skin".
+# sizes of skin_table.inc, and compiled into TarnwickControls as the resource set "skin".
 set(SKIN_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(SKIN_OUT ${CMAKE_CURRENT_BINARY_DIR}/skin)
 file(GLOB SKIN_SVGS CONFIGURE_DEPENDS ${SKIN_DIR}/*.svg)
@@ -15,4 +15,4 @@ add_custom_command(
   DEPENDS ${SKIN_OUT}/skin.qrc
   VERBATIM)
 set_source_files_properties(${SKIN_OUT}/qrc_skin.cpp PROPERTIES SKIP_AUTOMOC ON SKIP_AUTOUIC ON SKIP_AUTORCC ON)
-target_sources(TarnwickCore PRIVATE ${SKIN_OUT}/qrc_skin.cpp)
+target_sources(TarnwickControls PRIVATE ${SKIN_OUT}/qrc_skin.cpp)

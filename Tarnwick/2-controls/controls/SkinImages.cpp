@@ -6,7 +6,7 @@
 namespace {
 constexpr SkinImage kTable[] = {
 #define SKIN(id, w, h, file) {id, w, h, file},
-#include "res/skin/skin_table.inc"
+#include "skin/skin_table.inc"
 #undef SKIN
 };
 }  // namespace
