@@ -83,13 +83,26 @@ bool CChannel::IsRecording() { return preview_ && preview_->IsRecording(); }
 int CChannel::IsBusy() { return IsPreviewing() || IsRecording() ? 1 : 0; }
 
 bool CChannel::SetTransport(int value) {
+  transport_ = value;
   IDevPreview* p = GetPreview(1);
   return p ? p->Reserved18(value) : false;
 }
 
 bool CChannel::SetStreamType(int value) {
+  streamType_ = value;
   IDevPreview* p = GetPreview(1);
   return p ? p->SetStreamType(value) : false;
+}
+
+int CChannel::GetStreamType() const {
+  auto hold = HoldDevice();
+  return preview_ ? preview_->GetStreamType() : streamType_;
+}
+
+void CChannel::SetStoredSettings(int userNo, int transport, int streamType) {
+  userNo_ = userNo;
+  transport_ = transport;
+  streamType_ = streamType;
 }
 
 void CChannel::ClearPreset(int i) {

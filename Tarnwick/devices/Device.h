@@ -41,10 +41,14 @@ class CChannel {
   bool IsRecording();
   int IsBusy();
   bool SetTransport(int value);
-  int GetTransport() const { return 0; }
+  int GetTransport() const { return transport_; }
   bool SetStreamType(int value);
+  // The preview's stream when there is one, else the stream last set or stored.
+  int GetStreamType() const;
   int GetUserNo() const { return userNo_; }
   void SetUserNo(int v) { userNo_ = v; }
+  // The channel editor's values as stored: kept without making a preview.
+  void SetStoredSettings(int userNo, int transport, int streamType);
   int GetAlarmFlag() const { return alarmFlag_; }
   void SetAlarmFlag(int v) { alarmFlag_ = v; }
   ChannelPreset& Preset(int i) { return presets_[i]; }
@@ -58,6 +62,8 @@ class CChannel {
 
   int number_;
   int userNo_ = 0;
+  int transport_ = 0;
+  int streamType_ = 0;
   int alarmFlag_ = 0;
   CDevice* device_;
   IDevPreview* preview_ = nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "devices/ChannelSettingsTable.h"
 #include "devices/DeviceWork.h"
 #include "plat/log.h"
 #include "plat/text.h"
@@ -223,6 +224,7 @@ bool CDeviceManager::Load() {
           devices_.push_back(device);
         }
       }
+      ReadChannelSettings(db, GetList());
     }
   } catch (const CppSQLite3Exception& e) {
     damage = "reading stopped after " + std::to_string(rows) + " rows: " + e.Detail();
@@ -248,6 +250,7 @@ bool CDeviceManager::Save() {
                    i.GetManfacture(), int64_t{i.GetManufactureID()}, int64_t{i.GetAddrType()},
                    int64_t{i.GetDevType()}, i.GetGuid(), i.GetRegionGuid()});
       }
+      WriteChannelSettings(d, devices);
       return true;
     });
     db.Close();

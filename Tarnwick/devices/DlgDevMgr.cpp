@@ -190,7 +190,10 @@ void CDlgDevMgr::OnSize() {
 void CDlgDevMgr::OnDestroy() {
   if (m_destroyed) return;
   m_destroyed = true;
-  m_model.SaveAll();
+  // Every command wrote its table already; a list that cannot be written now is said so.
+  if (!m_model.SaveAll())
+    UiService().MessageBox(this, LoadResString(IDS_NOT_SAVED_AT_EXIT), LoadResString(IDS_INFORMATION),
+                           MB_OK | MB_ICONWARNING);
   // The trees' item data are the nodes freed below: no tree keeps them.
   for (const auto& t : m_deviceTrees)
     if (t) t->clear();

@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "Corvane/session.h"
+#include "controls/EditLimit.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
 
@@ -41,7 +42,7 @@ CIPAddressCtrl::CIPAddressCtrl(QWidget* parent) : QWidget(parent) {
     m_octets[i] = new QLineEdit(this);
     m_octets[i]->setObjectName(QString::number(i));
     m_octets[i]->setValidator(validator);
-    m_octets[i]->setMaxLength(3);
+    LimitTyping(m_octets[i], 3);
     m_octets[i]->setAlignment(Qt::AlignCenter);
     m_octets[i]->setGeometry(i * 60, 0, 48, 24);
     if (i < 3) (new QLabel(QStringLiteral("."), this))->setGeometry(i * 60 + 51, 0, 8, 24);

@@ -10,6 +10,7 @@
 #include <QPainterPath>
 
 #include "controls/BitmapButtonEx.h"
+#include "controls/EditLimit.h"
 #include "controls/PngResource.h"
 #include "controls/TaskbarNotifier.h"
 #include "shell/Language.h"
@@ -105,7 +106,7 @@ bool CDlgUserLogin::OnInitDialog() {
   } else {
     m_user->setEditText(initial);
   }
-  m_user->lineEdit()->setMaxLength(CLoginController::kMaxNameLength);
+  LimitTyping(m_user->lineEdit(), CLoginController::kMaxNameLength);
 
   const int mode = m_controller.GetMode();
   if (mode == CLoginController::kUnlock) {

@@ -105,12 +105,11 @@ bool UserMgrController::SelectedIsAdmin() const { return identity_ == AdminText(
 
 bool UserMgrController::RightsEditable() const { return !SelectedIsAdmin(); }
 
-void UserMgrController::SetRight(int bit, bool on) {
-  if (on)
-    power_ |= bit;
-  else
-    power_ &= ~bit;
-  SetUserPower(TB_USER_INFO, name_, power_);
+bool UserMgrController::SetRight(int bit, bool on) {
+  const int next = on ? power_ | bit : power_ & ~bit;
+  if (!SetUserPower(TB_USER_INFO, name_, next)) return false;
+  power_ = next;
+  return true;
 }
 
 UserMgrController::AddResult UserMgrController::Add(const std::u16string& name, const std::u16string& password,
@@ -134,16 +133,15 @@ UserMgrController::DeleteCheck UserMgrController::CheckDelete() const {
 }
 
 bool UserMgrController::DeleteSelected() {
-  bool ok = false;
-  {
-    UserDb db;
-    if (db.IsOpen()) {
-      ok = true;
-      for (const char16_t* table : {TB_USER_INFO, TB_RECENT_LOGIN_USER})
-        if (UserExists(*db, table, name_)) ok = DeleteUserRow(*db, table, name_) && ok;
-    }
-  }
-  selected_ = -1;
+  UserDb db;
+  if (!db.IsOpen()) return false;
+  // The account and its recent name go together, or neither does.
+  const bool ok = RunInTransaction(*db, [this](CppSQLite3DB& d) {
+    for (const char16_t* table : {TB_USER_INFO, TB_RECENT_LOGIN_USER})
+      if (UserExists(d, table, name_) && !DeleteUserRow(d, table, name_)) return false;
+    return true;
+  }) == 1;
+  if (ok) selected_ = -1;
   return ok;
 }
 

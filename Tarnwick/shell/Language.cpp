@@ -12,6 +12,7 @@
 #include "plat/paths.h"
 #include "plat/text.h"
 #include "shell/LocalSettings.h"
+#include "shell/QtTexts.h"
 
 const char16_t* BuiltinStringTable(uint32_t id);  // generated from the strings file
 
@@ -102,6 +103,7 @@ void SelectLanguage() {
   else
     english = (GetSystemDefaultLangId() & 0x3FF) != LANGUAGE_ID_CHINESE;
 
+  SetQtTextsLanguage(english);
   std::lock_guard<std::mutex> lk(g_stateMutex);
   if (english) {
     settings->SetLangID(1);

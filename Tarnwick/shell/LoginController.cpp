@@ -95,7 +95,11 @@ CLoginController::Result CLoginController::Login(const std::u16string& name, con
   // While the lock's wait runs, a try is not even looked at: guessing gains nothing by speed.
   if (UnlockWaitMs() > 0) return kWaiting;
   if (!CheckUser(name)) {
-    Notice(IDS_UNKNOWN_USER);
+    // A store that cannot be opened knows no name: that, not the name, is what is wrong.
+    if (UserDatabaseOpens())
+      Notice(IDS_UNKNOWN_USER);
+    else
+      UiService().Notice(UserDatabaseUnopenableText());
     return kUnknownUser;
   }
   Result result = CheckPassword(name, password);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plat/log.h"
+#include "plat/paths.h"
 #include "plat/text.h"
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
@@ -61,6 +62,7 @@ bool BuildUserDatabase(CppSQLite3DB& db) {
 
 constexpr uint32_t IDS_USER_DB_REBUILT = 8991;
 constexpr uint32_t IDS_USER_DB_UNUSABLE = 8992;
+constexpr uint32_t IDS_USER_DB_UNOPENABLE = 9104;
 constexpr uint32_t IDS_NOTICE = 8381;
 constexpr char16_t kRebuiltName[] = u"UserInfo.db.new";
 constexpr const char16_t* kUserTables[] = {TB_USER_INFO, TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER};
@@ -289,8 +291,20 @@ int UpdateUserPower(CppSQLite3DB& db, const std::u16string& table, const std::u1
 }
 
 int CreateUserDatabase() {
-  if (!FileExistsInProgramDir(USER_DB_NAME))
-    return WithUserDb([](CppSQLite3DB& db) { return RunInTransaction(db, BuildUserDatabase); });
+  // A database that cannot be opened at all is said so: every login would fail otherwise as
+  // if no such user existed.
+  std::string why = WhyFileUnreadable(plat::inProgramDir(plat::utf16ToUtf8(USER_DB_NAME)));
+  if (why.empty() && !FileExistsInProgramDir(USER_DB_NAME)) {
+    if (WithUserDb([](CppSQLite3DB& db) { return RunInTransaction(db, BuildUserDatabase); })) return 1;
+    why = "it cannot be made";
+  }
+  if (!why.empty()) {
+    PLAT_LOGE("users", "%s cannot be used: %s; nobody can log in",
+              plat::inProgramDir(plat::utf16ToUtf8(USER_DB_NAME)).c_str(), why.c_str());
+    UiService().MessageBox(nullptr, DamagedFileText(IDS_USER_DB_UNOPENABLE, USER_DB_NAME),
+                           LoadResString(IDS_NOTICE), MB_OK | MB_ICONERROR);
+    return 0;
+  }
   // An existing database is not written to while it holds the accounts. One that cannot
   // (damaged, another schema, no account) is kept aside whole, and a new one starts with what
   // could be read of it: the user is told, and nothing is lost without a copy.
@@ -320,6 +334,18 @@ int CreateUserDatabase() {
                          LoadResString(IDS_NOTICE), MB_OK | MB_ICONERROR);
   return 0;
 }
+
+bool UserDatabaseOpens() {
+  if (!WhyFileUnreadable(plat::inProgramDir(plat::utf16ToUtf8(USER_DB_NAME))).empty() ||
+      !FileExistsInProgramDir(USER_DB_NAME))
+    return false;
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) return false;
+  db.Close();
+  return true;
+}
+
+std::u16string UserDatabaseUnopenableText() { return DamagedFileText(IDS_USER_DB_UNOPENABLE, USER_DB_NAME); }
 
 int CheckAutoLogin(std::u16string& name, std::u16string& identity,
                    std::u16string* identityCode) {

@@ -54,8 +54,13 @@ bool CheckAccountPassword(CppSQLite3DB& db, const std::u16string& name, std::u16
 // holds no account is copied to "UserInfo.db.bak" and replaced by a new one holding the
 // accounts and recent names that could be read, and the built-in administrator when no
 // administrator could be; the user is told in a box either way (also when it could not be
-// replaced). 1 when the database is ready.
+// replaced). One that cannot be opened at all (a folder in its place, no permission) or made
+// is told in a box too. 1 when the database is ready.
 int CreateUserDatabase();
+// Whether UserInfo.db is there and opens (a folder in its place, or a file without read and
+// write permission, does not), and the notice that says it does not.
+bool UserDatabaseOpens();
+std::u16string UserDatabaseUnopenableText();
 // 1 when Tb_AutoLoginUser names an existing account: its name and identity display text
 // (and stored code, when asked) are given out.
 int CheckAutoLogin(std::u16string& name, std::u16string& identity,

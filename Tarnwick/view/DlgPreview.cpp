@@ -619,6 +619,11 @@ bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
     case WM_PLAYWND_RECORD: OnCommand(ID_RECORD); return true;
     case WM_PLAYWND_SNAPSHOT: OnCommand(ID_SNAPSHOT); return true;
     case WM_NOTIFIER_CLICKED: CTaskbarNotifier::GetInstance()->Hide(); return true;
+    // Esc reaches the page from the main window whichever widget holds the focus (a video
+    // window the user clicked keeps the key to itself): it leaves full screen.
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) LeaveFullScreen();
+      return true;
     default: return false;
   }
 }

@@ -4,7 +4,6 @@
 #include <QCursor>
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 #include "devices/Device.h"
 #include "devices/DeviceManager.h"
@@ -14,6 +13,7 @@
 #include "plat/log.h"
 #include "plat/paths.h"
 #include "plat/text.h"
+#include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/UiService.h"
@@ -514,13 +514,14 @@ void CPreviewController::SetStreamType(int type) {
     // when the preview runs again, and the user is told either way.
     std::u16string file;
     CRecordFileRing* ring = CRecordFileRing::GetInstance();
-    if (previewing && device && ring &&
-        ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), channel, file) &&
-        preview->StartRecord(0, plat::utf16ToUtf8(file).c_str())) {
-      Notice(IDS_SWITCH_NEW_RECORD, file);
-    } else {
-      Notice(IDS_SWITCH_ENDED_RECORD);
+    bool ok = previewing && device && ring &&
+              ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), channel, file);
+    if (ok && !preview->StartRecord(0, plat::utf16ToUtf8(file).c_str())) {
+      ring->DropRecordFile(file);
+      ok = false;
     }
+    if (ok) Say(TextWithPath(IDS_SWITCH_NEW_RECORD, file));
+    else Notice(IDS_SWITCH_ENDED_RECORD);
   }
   if (device && node) SetChannelIcon(CDeviceManager::GetInstance()->GetChannel(device, channel), node);
   if (HWND wnd = preview->GetPlayWnd()) CPreviewManager::GetInstance()->SetActiveWindowByHwnd(wnd, 1);
@@ -562,9 +563,7 @@ void CPreviewController::Snapshot() {
   if (!settings) return;
   std::u16string folder = settings->GetPictureSavePath();
   while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
-  std::error_code ec;
-  const std::string nativeFolder = plat::toNativePath(folder);
-  if (!std::filesystem::is_directory(nativeFolder, ec)) std::filesystem::create_directories(nativeFolder, ec);
+  if (!MakeFolderOrSay(folder)) return;
   const std::tm t = Now();
   char name[256];
   std::snprintf(name, sizeof name, "\\Preview_%02d_%04d%02d%02d_%02d%02d%02d_%u.bmp", item->GetChannel(),
@@ -572,7 +571,7 @@ void CPreviewController::Snapshot() {
   std::u16string file = folder + U16(name);
   if (file.size() > 255) file.resize(255);
   const bool ok = item->CapturePicture(U16(plat::toNativePath(file)), 0);
-  Notice(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file);
+  Say(TextWithPath(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file));
 }
 
 void CPreviewController::ToggleRecord() {
@@ -599,18 +598,19 @@ void CPreviewController::ToggleRecord() {
     Notice(IDS_DISK_RESERVE);
     return;
   }
-  std::error_code ec;
-  const std::string nativeRoot = plat::toNativePath(root);
-  if (!std::filesystem::is_directory(nativeRoot, ec)) std::filesystem::create_directories(nativeRoot, ec);
+  if (!MakeFolderOrSay(root)) return;
   std::u16string file;
   CRecordFileRing* ring = CRecordFileRing::GetInstance();
   if (!device || !ring ||
       !ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), item->GetChannel(), file)) {
-    Notice(IDS_RECORD_SETTINGS);
+    // Disks that are full and cannot be freed are said to be full, not set up wrongly.
+    Notice(ring && ring->LastFailure() == CRecordFileRing::Failure::DisksFull ? IDS_DISK_RESERVE
+                                                                               : IDS_RECORD_SETTINGS);
     return;
   }
   const bool ok = item->StartRecord(0, file);
   if (ok) RefreshChannelNode(device, item->GetChannel());
+  else ring->DropRecordFile(file);
   if (!recordTimer_) {
     recordTimer_ = true;
     if (host_.startTimer) host_.startTimer(kRecordTimer, kRecordMs, false);
@@ -624,9 +624,11 @@ bool CPreviewController::RollRecording(const PreviewItemPtr& item) {
   if (!device || !ring) return false;
   item->StopRecord();
   std::u16string file;
-  const bool ok = ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), item->GetChannel(),
-                                      file) &&
-                  item->StartRecord(0, file);
+  bool ok = ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), item->GetChannel(), file);
+  if (ok && !item->StartRecord(0, file)) {
+    ring->DropRecordFile(file);
+    ok = false;
+  }
   if (!ok) {
     // The window is left without recording; the user has to know it stopped.
     PLAT_LOGW("preview", "record file roll failed on window %d", item->GetWindow());

@@ -1,6 +1,5 @@
 #include "view/DlgVideoParam.h"
 
-#include <QLabel>
 #include <QPainter>
 
 #include "controls/BitmapButtonEx.h"
@@ -20,6 +19,8 @@ constexpr uint32_t kBackground = 0x594E49;
 constexpr int IDS_BRIGHTNESS = 8024, IDS_SATURATION = 8025, IDS_CONTRAST = 8026, IDS_HUE = 8491,
               IDS_VOLUME = 8028, IDS_RESTORE = 8492;
 constexpr int kRestoreImages[] = {6774, 6772, 6773};
+// The labels beside the sliders are image buttons with their text drawn over the image.
+constexpr int kLabelImages[] = {6888, 6889, 6890, 6891, 9892};
 constexpr int kThumbImage = 6762;
 constexpr int kRowHeight = 34;
 
@@ -46,10 +47,16 @@ bool CDlgVideoParam::OnInitDialog() {
   const int texts[] = {IDS_BRIGHTNESS, IDS_SATURATION, IDS_CONTRAST, IDS_HUE, IDS_VOLUME};
   for (int i = 0; i < CVideoParamController::kSliderCount; ++i) {
     const int y = 10 + i * kRowHeight;
-    auto* label = new QLabel(Text(texts[i]), this);
+    auto* label = new CBitmapButtonEx(this, kFirstLabelId + i);
     label->setObjectName(QString::number(kFirstLabelId + i));
-    label->setStyleSheet(QStringLiteral("color: white;"));
-    label->setGeometry(8, y, 64, 22);
+    label->setFocusPolicy(Qt::NoFocus);
+    label->setText(Text(texts[i]));
+    QPalette white = label->palette();
+    white.setColor(QPalette::ButtonText, Qt::white);
+    label->setPalette(white);
+    label->LoadImageResources(kLabelImages[i], 0, 0, 0, 0, 1);
+    label->move(8, y);
+    label->SizeToImage();
     auto* slider = new CSliderControlEx(this);
     slider->setObjectName(QString::number(CVideoParamController::kFirstSliderId + i));
     slider->setGeometry(76, y, 136, 22);

@@ -155,7 +155,9 @@ Socket connectTcp(const std::string& host, uint16_t port, int productMs, int* er
   return s;
 }
 
-Socket listenLoopback(uint16_t port, uint16_t* boundPort, int backlog) {
+Socket listenLoopback(uint16_t port, uint16_t* boundPort, int backlog, uint32_t address) {
+  // Nothing but the loopback network is ever listened on.
+  if ((address >> 24) != 127) return Socket();
   Socket s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (!s.valid()) return s;
   int one = 1;
@@ -163,7 +165,7 @@ Socket listenLoopback(uint16_t port, uint16_t* boundPort, int backlog) {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(port);
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sa.sin_addr.s_addr = htonl(address);
   if (::bind(s.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return Socket();
   if (::listen(s.fd(), backlog) != 0) return Socket();
   socklen_t len = sizeof sa;

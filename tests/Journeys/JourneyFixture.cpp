@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <chrono>
 #include <condition_variable>
@@ -21,6 +24,7 @@
 
 #include "Farlook.h"
 #include "clipgen/clipgen.h"
+#include "controls/SliderControlEx.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
 #include "plat/clock.h"
@@ -39,6 +43,7 @@
 #include "view/PlayWnd.h"
 
 namespace fs = std::filesystem;
+namespace routed = harness::routed;
 
 namespace {
 
@@ -76,12 +81,6 @@ std::unique_ptr<Watchdog> g_watchdog;
 
 // Dialogs an armed handler is acting on now: another handler leaves them alone.
 std::set<QWidget*> g_claimed;
-
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held) {
-  QPointF local(pos);
-  QMouseEvent e(type, local, local, QPointF(w->mapToGlobal(pos)), button, held, Qt::NoModifier);
-  QApplication::sendEvent(w, &e);
-}
 
 }  // namespace
 
@@ -282,33 +281,63 @@ void JourneyTest::Click(QWidget* w) {
   }
   EXPECT_TRUE(w->isVisible() && w->isEnabled()) << "click on control " << w->objectName().toStdString()
                                                 << " that a user cannot click";
-  const QPoint mid(w->width() / 2, w->height() / 2);
-  SendMouse(w, QEvent::MouseMove, mid, Qt::NoButton, Qt::NoButton);
-  harness::Click(w, mid);
+  routed::Click(w);
 }
 
-void JourneyTest::DoubleClick(QWidget* w, QPoint pos) {
-  SendMouse(w, QEvent::MouseButtonPress, pos, Qt::LeftButton, Qt::LeftButton);
-  SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
-  SendMouse(w, QEvent::MouseButtonDblClick, pos, Qt::LeftButton, Qt::LeftButton);
-  SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
+void JourneyTest::ClickThumb(QAbstractSlider* slider) {
+  auto* plain = qobject_cast<QSlider*>(slider);
+  if (!plain) {
+    ADD_FAILURE() << "no slider to click";
+    return;
+  }
+  QRect thumb;
+  if (auto* skinned = qobject_cast<CSliderControlEx*>(plain)) {
+    thumb = skinned->ThumbRect();
+  } else {
+    QStyleOptionSlider opt;
+    opt.initFrom(plain);
+    opt.orientation = plain->orientation();
+    opt.minimum = plain->minimum();
+    opt.maximum = plain->maximum();
+    opt.sliderPosition = plain->sliderPosition();
+    opt.sliderValue = plain->value();
+    opt.singleStep = plain->singleStep();
+    opt.pageStep = plain->pageStep();
+    opt.tickPosition = plain->tickPosition();
+    opt.tickInterval = plain->tickInterval();
+    opt.upsideDown = plain->invertedAppearance() != (plain->orientation() == Qt::Horizontal &&
+                                                     plain->layoutDirection() == Qt::RightToLeft);
+    thumb = plain->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, plain);
+  }
+  const int before = plain->value();
+  routed::Click(plain, thumb.center());
+  EXPECT_EQ(plain->value(), before) << "a click on the thumb of slider " << plain->objectName().toStdString();
 }
+
+void JourneyTest::ClickAt(QWidget* w, QPoint pos, Qt::MouseButton button) { routed::Click(w, pos, button); }
+
+void JourneyTest::DoubleClick(QWidget* w, QPoint pos) { routed::DoubleClick(w, pos); }
+
+void JourneyTest::Key(int key, Qt::KeyboardModifiers modifiers) { routed::Key(key, modifiers); }
+
+void JourneyTest::Wheel(QWidget* w, int steps, QPoint pos) { routed::Wheel(w, steps, pos); }
+
+void JourneyTest::Drag(QWidget* from, QPoint pos, QWidget* to, QPoint at) { routed::Drag(from, pos, to, at); }
 
 void JourneyTest::Type(QWidget* w, const QString& text) {
   QLineEdit* edit = qobject_cast<QLineEdit*>(w);
   if (auto* combo = qobject_cast<QComboBox*>(w)) edit = combo->lineEdit();
-  if (edit) {
-    EXPECT_TRUE(edit->isVisible() && edit->isEnabled() && !edit->isReadOnly())
-        << "typing into control " << w->objectName().toStdString() << " that a user cannot type into";
-  }
   if (!edit) {
     ADD_FAILURE() << "typing into control " << (w ? w->objectName().toStdString() : "(none)") << " that takes no text";
     return;
   }
-  edit->setFocus();
-  edit->selectAll();
-  harness::KeyPress(edit, Qt::Key_Delete);
-  for (QChar c : text) harness::KeyPress(edit, 0, QString(c));
+  EXPECT_TRUE(edit->isVisible() && edit->isEnabled() && !edit->isReadOnly())
+      << "typing into control " << w->objectName().toStdString() << " that a user cannot type into";
+  // Into the field, everything in it chosen and deleted, then the text key by key.
+  routed::Click(edit);
+  routed::Key(Qt::Key_A, Qt::ControlModifier);
+  routed::Key(Qt::Key_Delete);
+  routed::Type(text);
   EXPECT_EQ(edit->text(), text) << "typed into control " << w->objectName().toStdString();
 }
 
@@ -331,20 +360,31 @@ int UsableEntry(QComboBox* combo, const QString& text, const char* what) {
 void JourneyTest::Choose(QComboBox* combo, const QString& text) {
   const int i = UsableEntry(combo, text, "choice");
   if (i < 0) return;
-  // As the keyboard chooses: the activation signals of a user's choice.
-  combo->setCurrentIndex(i);
-  emit combo->activated(i);
-  emit combo->textActivated(combo->itemText(i));
+  PickFromList(combo, i);
+  EXPECT_EQ(combo->currentIndex(), i) << "chose " << text.toStdString() << " in list "
+                                      << combo->objectName().toStdString();
 }
 
 void JourneyTest::ClickListEntry(QComboBox* combo, const QString& text) {
   const int i = UsableEntry(combo, text, "click");
   if (i < 0) return;
-  combo->showPopup();
+  PickFromList(combo, i);
+  // A check list stays open for more ticks; a click beside it closes it.
+  if (QApplication::activePopupWidget()) routed::Key(Qt::Key_Escape);
+}
+
+void JourneyTest::PickFromList(QComboBox* combo, int row) {
+  // The list opens under a click on the box; the user looks before clicking the entry.
+  routed::Click(combo);
+  if (!WaitUntil([&] { return combo->view()->isVisible(); }, 5000)) {
+    ADD_FAILURE() << "list " << combo->objectName().toStdString() << " did not open";
+    return;
+  }
+  PumpFor(QApplication::doubleClickInterval() + 50);
   QAbstractItemView* view = combo->view();
-  const QRect r = view->visualRect(combo->model()->index(i, combo->modelColumn()));
-  harness::Click(view->viewport(), r.center());
-  combo->hidePopup();
+  const QModelIndex index = combo->model()->index(row, combo->modelColumn());
+  view->scrollTo(index);
+  routed::Click(view->viewport(), view->visualRect(index).center());
 }
 
 QTreeWidgetItem* JourneyTest::FindItem(QTreeWidget* tree, const QString& text, bool contains) {
@@ -376,21 +416,12 @@ QTreeWidgetItem* JourneyTest::ChannelItem(QTreeWidget* tree, const std::u16strin
   return item && n >= 1 && n <= item->childCount() ? item->child(n - 1) : nullptr;
 }
 
-namespace {
-QPoint ItemPoint(QTreeWidget* tree, QTreeWidgetItem* item) {
-  for (QTreeWidgetItem* p = item->parent(); p; p = p->parent()) p->setExpanded(true);
-  tree->scrollToItem(item);
-  const QRect r = tree->visualItemRect(item);
-  return QPoint(r.left() + std::min(r.width() / 2, 40), r.center().y());
-}
-}  // namespace
-
 void JourneyTest::SelectItem(QTreeWidget* tree, QTreeWidgetItem* item) {
   if (!tree || !item) {
     ADD_FAILURE() << "selection of a missing tree item";
     return;
   }
-  harness::Click(tree->viewport(), ItemPoint(tree, item));
+  routed::Click(tree->viewport(), ItemPoint(tree, item));
   EXPECT_EQ(tree->currentItem(), item) << "clicked " << item->text(0).toStdString();
 }
 
@@ -399,7 +430,15 @@ void JourneyTest::DoubleClickItem(QTreeWidget* tree, QTreeWidgetItem* item) {
     ADD_FAILURE() << "double click on a missing tree item";
     return;
   }
-  DoubleClick(tree->viewport(), ItemPoint(tree, item));
+  routed::DoubleClick(tree->viewport(), ItemPoint(tree, item));
+}
+
+QPoint JourneyTest::ItemPoint(QTreeWidget* tree, QTreeWidgetItem* item) {
+  // The user opens the branches above the item and scrolls to it, then points at its text.
+  for (QTreeWidgetItem* p = item->parent(); p; p = p->parent()) p->setExpanded(true);
+  tree->scrollToItem(item);
+  const QRect r = tree->visualItemRect(item);
+  return QPoint(r.left() + std::min(r.width() / 2, 40), r.center().y());
 }
 
 // ---- modal dialogs and menus
@@ -449,10 +488,7 @@ void JourneyTest::ContextMenu(QWidget* w, QPoint pos, const QString& entry) {
   }
   auto chosen = std::make_shared<bool>(false);
   ArmMenu(entry, chosen);
-  SendMouse(w, QEvent::MouseButtonPress, pos, Qt::RightButton, Qt::RightButton);
-  SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::RightButton, Qt::NoButton);
-  QContextMenuEvent e(QContextMenuEvent::Mouse, pos, w->mapToGlobal(pos));
-  QApplication::sendEvent(w, &e);
+  routed::Click(w, pos, Qt::RightButton);
   WaitUntil([&] { return *chosen; });
 }
 
@@ -479,14 +515,16 @@ void JourneyTest::ArmMenu(const QString& entry, std::shared_ptr<bool> chosen) {
         entries << a->text();
         if (a->text() == entry && a->isEnabled()) {
           if (chosen) *chosen = true;
-          menu->setActiveAction(a);
-          harness::KeyPress(menu, Qt::Key_Return);
+          // Down the menu with the arrow key to the entry, then Return.
+          for (int i = 0; i <= menu->actions().size() && menu->activeAction() != a; ++i) routed::Key(Qt::Key_Down);
+          EXPECT_EQ(menu->activeAction(), a) << "the arrow keys never reach " << entry.toStdString();
+          routed::Key(Qt::Key_Return);
           return;
         }
       }
       if (chosen) *chosen = true;
       ADD_FAILURE() << "no entry " << entry.toStdString() << " in the menu: " << entries.join(", ").toStdString();
-      menu->close();
+      routed::Key(Qt::Key_Escape);
       return;
     }
     if (std::chrono::steady_clock::now() > deadline) {

@@ -55,7 +55,7 @@ class PtzJourney : public JourneyTest {
     QTreeWidgetItem* item = list->topLevelItem(row);
     ASSERT_NE(item, nullptr) << "row " << row;
     list->scrollToItem(item);
-    harness::Click(list->viewport(), list->visualItemRect(item).center());
+    ClickAt(list->viewport(), list->visualItemRect(item).center());
   }
 
   std::vector<Logged> Camera() { return journey::Requests(camera(), kCameraPtz); }
@@ -152,7 +152,7 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
     const int faster = speed->value();
     ASSERT_GT(faster, 0);
     const QRect thumb = speed->ThumbRect();
-    harness::Click(speed, QPoint(std::max(0, thumb.left() - 4), thumb.center().y()));
+    ClickAt(speed, QPoint(std::max(0, thumb.left() - 4), thumb.center().y()));
     ASSERT_LT(speed->value(), faster);
     ClickId(ptz, 1048);  // left
     ASSERT_TRUE(RecorderGot(kRecorderSteer, 6));

@@ -106,7 +106,8 @@ TEST_F(MainWindow, PlaybackChoiceRightsAndBusyPages) {
   harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
   EXPECT_EQ(dlg.CurrentPage(), dlg.GetLPlaybackDlg()) << "a playing page is not left";
   EXPECT_EQ(ui->notices.back(), LoadResString(8236));
-  EXPECT_EQ(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings)->GetState(), 1) << "the buttons change all the same";
+  EXPECT_EQ(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings)->GetState(), 0) << "the lit tab is the page shown";
+  EXPECT_EQ(playback->GetState(), 1);
   dlg.GetLPlaybackDlg()->SetPlaying(false);
   harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
   EXPECT_EQ(dlg.CurrentPage(), dlg.GetSettingsDlg());
@@ -119,6 +120,8 @@ TEST_F(MainWindow, PlaybackChoiceRightsAndBusyPages) {
   harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnPreview));
   EXPECT_EQ(dlg.CurrentPage(), dlg.GetPlaybackDlg());
   EXPECT_EQ(ui->notices.back(), LoadResString(8235));
+  EXPECT_EQ(dlg.PageButton(CTarnwickDlg::IDC_BtnPreview)->GetState(), 0);
+  EXPECT_EQ(playback->GetState(), 1);
   dlg.GetPlaybackDlg()->SetBusy(false);
 }
 

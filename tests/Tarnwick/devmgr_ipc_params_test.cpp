@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QLineEdit>
 #include <thread>
 
@@ -380,12 +382,19 @@ TEST_F(RemoteSetup, ARecorderGoesToTheConfigurationLibrary) {
 
   QString title;
   size_t reads = 0;
-  harness::WhenModal([&](QWidget* window) {
+  // The window opens at once and reads the recorder meanwhile: it is met once its Save comes.
+  QTimer whenRead;
+  QObject::connect(&whenRead, &QTimer::timeout, [&] {
+    QWidget* window = QApplication::activeModalWidget();
+    auto* save = window ? window->findChild<QPushButton*>(QStringLiteral("4001")) : nullptr;
+    if (!save || !save->isEnabled()) return;
+    whenRead.stop();
     title = window->windowTitle();
     for (const dvremu::Request& r : dvr.requests())
       if (r.command != 1 && r.command != 2) ++reads;
     window->close();
   });
+  whenRead.start(10);
   page->OnCommand(CDevMgrController::ID_REMOTE_SETUP);
   EXPECT_EQ(title, QStringLiteral("远程参数配置"));
   EXPECT_GT(reads, 0u);

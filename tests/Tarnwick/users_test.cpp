@@ -132,8 +132,10 @@ TEST_F(Users, HalfMadeOrForeignDatabasesAreKeptAsideAndStartedAnewWithTheirAccou
 }
 
 TEST_F(Users, UnopenableDatabaseAnswersZero) {
+  harness::ScopedScriptedUi ui;
   setenv("TARNWICK_HOME", (home_ / "missing" / "folder").c_str(), 1);
   EXPECT_EQ(CreateUserDatabase(), 0);
+  EXPECT_EQ(ui->boxes.size(), 1u) << "the user is told";
   std::u16string name = u"keep", identity = u"keep";
   EXPECT_EQ(CheckAutoLogin(name, identity), 0);
   EXPECT_EQ(name, u"keep");

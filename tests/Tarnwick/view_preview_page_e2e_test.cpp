@@ -214,9 +214,10 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
   screen->SetActiveIndex(0, 1);
   page->OnCommand(CDlgPreview::ID_SNAPSHOT);
   ASSERT_FALSE(notices.empty());
-  const std::u16string ok = LoadResString(8350);
+  // "Snapshot taken: " and where the picture is on this machine.
+  const std::u16string ok = LoadResString(8350) + LoadResString(8981);
   ASSERT_EQ(notices.back().substr(0, ok.size()), ok) << plat::utf16ToUtf8(notices.back());
-  const std::string shot = plat::toNativePath(notices.back().substr(ok.size()));
+  const std::string shot = plat::utf16ToUtf8(notices.back().substr(ok.size()));
   EXPECT_EQ(fs::path(shot).parent_path(), root / "c" / "Capture");
   QImage picture(QString::fromStdString(shot));
   ASSERT_FALSE(picture.isNull());

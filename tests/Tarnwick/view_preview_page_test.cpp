@@ -14,6 +14,7 @@
 #include "devices/TreeCtrlTarget.h"
 #include "harness/UiHarness.h"
 #include "plat/paths.h"
+#include "plat/text.h"
 #include "shell/Language.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
@@ -230,7 +231,8 @@ TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) 
   EXPECT_TRUE(preview->recording) << "recording goes on after the switch";
   const std::u16string second = CRecordFileRing::GetInstance()->GetCurrentFile(u"前门", 1);
   EXPECT_NE(second, first);
-  EXPECT_EQ(notices.back(), Text(8972) + second);
+  EXPECT_EQ(notices.back(), Text(8972) + Text(8981) + plat::utf8ToUtf16(plat::toNativePath(second)))
+      << "the new file, where it is on this machine";
 
   const size_t before = notices.size();
   page->OnCommand(CDlgPreview::ID_SUB_STREAM);  // the type it has: nothing
@@ -269,7 +271,9 @@ TEST_F(PreviewPage, SnapshotAndRecordAreRefusedWithoutPreviewOrRightAndNameTheir
   clock.tm_min = 5;
   clock.tm_sec = 7;
   SendWidgetMessage(page.get(), WM_PLAYWND_SNAPSHOT, 0, 0);
-  const std::u16string expected = Text(8351) + u"C:\\Capture\\Preview_05_20261208_090507_";
+  // The result, then where the picture would be on this machine (drive C: is root/c).
+  const std::u16string expected =
+      Text(8351) + Text(8981) + plat::utf8ToUtf16((root / "c" / "Capture").string()) + u"/Preview_05_20261208_090507_";
   ASSERT_FALSE(notices.empty());
   EXPECT_EQ(notices.back().substr(0, expected.size()), expected) << "the fake refuses every picture";
   EXPECT_EQ(notices.back().substr(notices.back().size() - 4), u".bmp");

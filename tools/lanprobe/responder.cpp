@@ -69,6 +69,7 @@ struct Responder::State {
       put32(out + 8, get32(in + 8));
       put16(out + 12, identity.port);
       out[14] = static_cast<uint8_t>(identity.channels);
+      out[15] = static_cast<uint8_t>(identity.deviceType);
       putText(out + 16, 48, identity.address);
       putText(out + 64, 24, identity.mac);
       putText(out + 88, 64, identity.name);

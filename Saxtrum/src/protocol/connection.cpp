@@ -238,6 +238,8 @@ int DvrConnection::allocSlot() {
   s.busy = true;
   s.closing = false;
   s.writing = false;
+  s.awaitKey = false;
+  s.frames.Reset();
   s.callbackOn = false;
   s.talk = false;
   s.packets = 0;
@@ -426,6 +428,23 @@ int DvrConnection::writeRecordFile(RequestSlot& s, const uint8_t* data, uint32_t
   return ok ? 0 : -1;
 }
 
+int DvrConnection::saveStreamPacket(RequestSlot& s, const FrameCursor::KeyStart& key,
+                                    const uint8_t* data, uint32_t length) {
+  if (s.awaitKey) {
+    if (!key.found) return 0;
+    s.awaitKey = false;
+    if (key.carried > 0) {
+      // The key frame's header began in the packet before.
+      std::vector<uint8_t> joined(s.frames.carriedBytes(), s.frames.carriedBytes() + key.carried);
+      joined.insert(joined.end(), data, data + length);
+      return writeRecordFile(s, joined.data(), static_cast<uint32_t>(joined.size()), true);
+    }
+    data += key.offset;
+    length -= static_cast<uint32_t>(key.offset);
+  }
+  return writeRecordFile(s, data, length, true);
+}
+
 void DvrConnection::feedOut(int slot, uint32_t generation, uint32_t command, bool callback,
                             int32_t port, const uint8_t* data, uint32_t length, bool header) {
   std::array<uint8_t, kStreamHeaderSize> streamHeader{};
@@ -471,7 +490,8 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
   // A stream packet: into the file being written, then (unlocked) to callback and player.
   auto streamOut = [&](bool header) {
     ++s.packets;
-    const bool saveStopped = s.writing && writeRecordFile(s, p, len, true) != 0 && !s.writing;
+    const FrameCursor::KeyStart key = s.frames.Feed(p, len);
+    const bool saveStopped = s.writing && saveStreamPacket(s, key, p, len) != 0 && !s.writing;
     const bool cb = s.callbackOn;
     const int32_t port = s.port;
     const uint32_t gen = s.generation;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plat/socket.h"
+#include "protocol/frame_cursor.h"
 #include "protocol/framer.h"
 #include "protocol/packet.h"
 
@@ -38,6 +39,9 @@ constexpr size_t kAlarmRecordSize = 244;
 constexpr size_t kFoundFileCapacity = 40;
 constexpr size_t kPtzCruiseSize = 128;
 constexpr size_t kPathChars = 256;
+// A local file's path: the caller's drive path mapped to a folder of this system may be
+// longer than the 256 characters the device's own records hold.
+constexpr size_t kLocalPathChars = 4096;
 
 // A slot's port freed by the connection's stop, no longer for the stream's own stop to free.
 constexpr int32_t kPortGivenBack = -1;
@@ -51,6 +55,8 @@ struct RequestSlot {
   bool wakeOnFirst = true;
   bool callbackOn = false;
   bool writing = false;
+  bool awaitKey = false;  // a saved live view begins at the next key frame
+  FrameCursor frames;     // where the stream's frames begin
   bool talk = false;
   uint64_t written = 0;  // bytes in the file, whole packets only
   uint32_t syncedTick = 0;  // when the file was last flushed to the disk
@@ -148,6 +154,9 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   // Stops and frees the players of streams still open (the login goes without stopping them).
   void givePortsBack();
   int writeRecordFile(RequestSlot& slot, const uint8_t* data, uint32_t length, bool header);
+  // A stream packet into the slot's file, from the first key frame on.
+  int saveStreamPacket(RequestSlot& slot, const FrameCursor::KeyStart& key, const uint8_t* data,
+                       uint32_t length);
   // Hands a slot's data to its player, callbacks: marks the slot as being fed meanwhile.
   void feedOut(int slot, uint32_t generation, uint32_t command, bool callback, int32_t port,
                const uint8_t* data, uint32_t length, bool setData);

@@ -63,8 +63,10 @@ std::vector<std::string> resolveIPv4All(const std::string& host);
 Socket connectTcp(const std::string& host, uint16_t port, int productMs, int* error = nullptr,
                   const WakeFd* wake = nullptr);
 
-// Listening socket on 127.0.0.1 (port 0 = ephemeral); *boundPort gets the port.
-Socket listenLoopback(uint16_t port, uint16_t* boundPort, int backlog = 16);
+// Listening socket on 127.0.0.1, or on another loopback address of 127.0.0.0/8 given in host
+// order (port 0 = ephemeral); *boundPort gets the port.
+constexpr uint32_t kLoopbackAddress = 0x7F000001;
+Socket listenLoopback(uint16_t port, uint16_t* boundPort, int backlog = 16, uint32_t address = kLoopbackAddress);
 // Accepts with a time-out; invalid socket on time-out or wake.
 Socket acceptTimeout(const Socket& listener, int productMs, const WakeFd* wake = nullptr);
 
