@@ -1,11 +1,10 @@
 #include "view/DlgPlaybackController.h"
 
-#include <filesystem>
-
 #include "devices/Device.h"
 #include "plat/log.h"
 #include "plat/paths.h"
 #include "plat/text.h"
+#include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/UiService.h"
@@ -305,8 +304,8 @@ void CDlgPlaybackController::Download() {
   const int type = device->GetDevType();
   if (type != DEV_TYPE_DVR && type != DEV_TYPE_NVR) return;
   const std::u16string folder = CLocalSettings::GetInstance()->GetDownLoadPath();
-  std::error_code ec;
-  std::filesystem::create_directories(plat::toNativePath(folder), ec);
+  // A folder that cannot be made is said by name: a download there could only fail.
+  if (!MakeFolderOrSay(folder)) return;
   downloadPath_ = folder + playback_names::DownloadFileName(type, device->GetDevInfo().GetName(),
                                                             chosenOrigin_.channelIndex + 1, StampOf(chosen_.start),
                                                             StampOf(chosen_.end), chosen_.name);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <vector>
 
 #include "devices/Device.h"
@@ -10,6 +9,7 @@
 #include "plat/clock.h"
 #include "plat/paths.h"
 #include "plat/text.h"
+#include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/UiService.h"
@@ -194,9 +194,8 @@ void CPlaybackPageController::Snapshot() {
                 static_cast<long>(plat::tickCount()));
   const std::u16string path =
       folder + playback_names::FileNamePart(device->GetDevInfo().GetIP()) + plat::utf8ToUtf16(tail);
+  if (!MakeFolderOrSay(folder)) return;
   const std::string native = plat::toNativePath(path);
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(native).parent_path(), ec);
   QueueCapture(native, [path](bool ok) {
     UiService().Notice(TextWithPath(ok ? IDS_SNAPSHOT_DONE : IDS_SNAPSHOT_FAILED, path));
   });
