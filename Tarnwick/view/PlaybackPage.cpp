@@ -110,6 +110,7 @@ void CPlaybackPageBase::MakeControls() {
   m_btnSnapshot = button(IDC_SNAPSHOT, 6747, 6749, 6748, 8048);
   m_btnSound = stateButton(IDC_SOUND, 217, 219, 6752, 6751, 8331);
   m_volume = slider(IDC_VOLUME, 6762, 100);
+  m_volume->SetJumpToClick(true);
   SetVolumeRange(100);
   if (m_withDownload) {
     m_btnDownload = button(IDC_DOWNLOAD, 6730, 6729, 6728, 8346);
