@@ -1,15 +1,16 @@
 // Local playback as a user does it, on the local playback page: a recording downloaded from
 // the recorder found among the day's downloads and played; its volume turned with the wheel;
-// paused, the position bar clicked near its end (the player goes there), stepped frame by
-// frame to its last picture, in the last half percent of the file (the page keeps the file),
-// then played on to its real end, where the page stops by itself; a file deleted after the
-// search is said to be missing.
+// paused, the position bar clicked near its end (the player goes there), a snapshot taken
+// (refused with no disk to take it), stepped frame by frame to its last picture, in the last
+// half percent of the file (the page keeps the file), then played on to its real end, where
+// the page stops by itself; a file deleted after the search is said to be missing.
 #include <QComboBox>
 #include <QDate>
 #include <filesystem>
 
 #include "PlaybackSteps.h"
 #include "controls/SliderControlEx.h"
+#include "shell/DiskHelpers.h"
 #include "support/RecorderFile.h"
 #include "view/DlgLPlayback.h"
 #include "view/PlayScreen.h"
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr unsigned kDownloads = 8334;  // the page's kind of recording
-constexpr unsigned kSearchEnded = 8534, kNoSuchFile = 8537;
+constexpr unsigned kSearchEnded = 8534, kNoSuchFile = 8537, kSnapshotTaken = 8350, kSnapshotFailed = 8351;
 
 using LocalPlaybackJourney = PlaybackJourney;
 
@@ -85,6 +86,25 @@ TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
       shown = journey::FrameShown(wnd);
       return shown >= frames * 8 / 10 && shown < frames - 2;
     })) << "frame " << shown << " of " << frames;
+
+    // A snapshot of the picture goes into the recording folder, and the notice says where it is
+    // on this machine; with no disk to take it, it is refused rather than written at the root.
+    notices = Ui().notices.size();
+    ClickId(page, CPlaybackPageBase::IDC_SNAPSHOT);
+    const QString snapped = AwaitNotice(notices, kSnapshotTaken);
+    ASSERT_TRUE(snapped.startsWith(Text(kPathSeparator))) << Said();
+    const fs::path snapshot = snapped.mid(Text(kPathSeparator).size()).toStdString();
+    EXPECT_EQ(snapshot.parent_path(), fs::path(Drive('c')) / "RecordFile");
+    EXPECT_TRUE(fs::is_regular_file(snapshot)) << snapshot;
+    struct NoDisks : DiskProvider {
+      int64_t FreeSpaceMB(const std::u16string&) override { return -1; }
+      std::vector<std::u16string> FixedDriveRoots() override { return {}; }
+    };
+    SetDiskProvider(std::make_shared<NoDisks>());
+    notices = Ui().notices.size();
+    ClickId(page, CPlaybackPageBase::IDC_SNAPSHOT);
+    SetDiskProvider(nullptr);
+    EXPECT_FALSE(NoticesAfter(notices, kSnapshotFailed).empty()) << Said();
 
     // Frame by frame to its last picture, in the last half percent of the file: the page keeps
     // the file while the position polls come (once a second).
