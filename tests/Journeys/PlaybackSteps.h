@@ -5,12 +5,14 @@
 #include <QString>
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "JourneyDevices.h"
 #include "JourneyFixture.h"
 #include "PlayCtrl.h"
 #include "shell/TarnwickDlg.h"
+#include "view/PlaybackPage.h"
 
 class PlaybackJourney : public JourneyTest {
  protected:
@@ -53,6 +55,19 @@ class PlaybackJourney : public JourneyTest {
       return true;
     });
     return tail;
+  }
+  // A click on the page's snapshot button: the picture goes into the recording folder (c:'s
+  // here), and the notice says where it is on this machine, after the text and a separator.
+  void TakeSnapshot(QWidget* page) {
+    constexpr unsigned kSnapshotTaken = 8350;
+    const size_t notices = Ui().notices.size();
+    ClickId(page, CPlaybackPageBase::IDC_SNAPSHOT);
+    const QString snapped = AwaitNotice(notices, kSnapshotTaken);
+    ASSERT_TRUE(snapped.startsWith(Text(kPathSeparator))) << Said();
+    const std::filesystem::path snapshot = snapped.mid(Text(kPathSeparator).size()).toStdString();
+    EXPECT_EQ(snapshot.parent_path(), std::filesystem::path(Drive('c')) / "RecordFile");
+    EXPECT_TRUE(std::filesystem::is_regular_file(snapshot)) << snapshot;
+    EXPECT_GT(std::filesystem::file_size(snapshot), 1000u) << snapshot;
   }
   // Pictures keep coming into the window: `more` after the present one.
   bool Playing(plat::WindowHandle wnd, uint64_t more = 5) {
