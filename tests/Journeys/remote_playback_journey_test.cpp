@@ -5,8 +5,9 @@
 // paused, stepped a frame, sped up, slowed down and back to normal, a snapshot taken, the sound
 // switched on, its volume turned with the wheel and clicked on its bar, another file chosen on
 // the time bar, that file downloaded (the bytes are the recorder's own), the file played to its
-// end at the fastest speed, where the page stops by itself; and with the recorder gone, a
-// download that cannot start is said to have failed.
+// end at the fastest speed, where the page stops by itself; a download folder that cannot be
+// made is named; and with the recorder gone, a download that cannot start is said to have
+// failed.
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
@@ -20,6 +21,7 @@
 #include "controls/SliderControlEx.h"
 #include "dvremu/services.h"
 #include "plat/paths.h"
+#include "shell/LocalSettings.h"
 #include "view/DlgPlayback.h"
 #include "view/PlayScreen.h"
 #include "view/PlayWnd.h"
@@ -30,7 +32,7 @@ namespace {
 
 constexpr unsigned kSearchEnded = 8534, kChooseChannel = 8252, kChooseFile = 8335;
 constexpr unsigned kNoRecordings = 9200, kUnavailable = 9201, kDownloadNotStarted = 9203, kLoginFailed = 8601,
-                   kDownloadFailed = 8558;
+                   kDownloadFailed = 8558, kFolderNotMade = 9100;
 constexpr size_t kFileNameAt = 8, kFileNameChars = 32;  // in the recorder's file requests
 constexpr int kCameraFileChannel = 0xFF0A;              // where a camera-protocol device is searched
 
@@ -207,6 +209,20 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     EXPECT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
       return journey::Requests(recorder(), dvremu::kReplayStop).size() >= 2;
     })) << "the playback is stopped on the recorder";
+
+    // A download folder that cannot be made (a file stands in its way): the page says which
+    // folder, where it is on this machine, and asks the recorder nothing.
+    std::ofstream(fs::path(Drive('c')) / "Blocked").put('x');
+    const std::u16string downloadFolder = CLocalSettings::GetInstance()->GetDownLoadPath();
+    CLocalSettings::GetInstance()->SetDownLoadPath(u"C:\\Blocked\\Downloads\\");
+    notices = Ui().notices.size();
+    ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
+    EXPECT_EQ(NoticesAfter(notices, kFolderNotMade),
+              std::vector<QString>{QString::fromStdString((fs::path(Drive('c')) / "Blocked" / "Downloads").string() + "/")})
+        << Said();
+    EXPECT_FALSE(page->IsBusy());
+    EXPECT_EQ(journey::Requests(recorder(), dvremu::kDownload).size(), 1u);
+    CLocalSettings::GetInstance()->SetDownLoadPath(downloadFolder);
 
     // The recorder gone: the download it cannot start is said to have failed, not left silent.
     ASSERT_TRUE(recorder().Stop());
