@@ -10,6 +10,7 @@
 
 #include "PlaybackSteps.h"
 #include "controls/SliderControlEx.h"
+#include "harness/UiHarness.h"
 #include "shell/DiskHelpers.h"
 #include "support/RecorderFile.h"
 #include "view/DlgLPlayback.h"
@@ -61,6 +62,9 @@ TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
     const plat::WindowHandle wnd = page->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
     ASSERT_TRUE(Playing(wnd)) << Said();
     EXPECT_TRUE(page->IsPlaying());
+    // The page alone, cut from the window, where the play window's picture is composed.
+    harness::SaveScreenshot(harness::Grab(Main()).copy(QRect(page->mapTo(Main(), QPoint(0, 0)), page->size())),
+                            "playback_local");
     Shot(Main(), "journey_local_playback");
 
     // The wheel over the volume turns what the player plays.
