@@ -1,6 +1,7 @@
 // Local playback as a user does it, on the local playback page: a recording downloaded from
 // the recorder found among the day's downloads and played; its volume turned with the wheel;
-// paused, the position bar clicked near its end (the player goes there), a snapshot taken
+// paused, the position bar clicked near its end (the player goes there), a step forward and
+// one back, a snapshot taken
 // (refused with no disk to take it), stepped frame by frame to its last picture, in the last
 // half percent of the file (the page keeps the file), then played on to its real end, where
 // the page stops by itself; a file deleted after the search is said to be missing.
@@ -90,6 +91,12 @@ TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
       shown = journey::FrameShown(wnd);
       return shown >= frames * 8 / 10 && shown < frames - 2;
     })) << "frame " << shown << " of " << frames;
+    // A step back shows the picture before it.
+    const int stepped = shown;
+    ClickId(page, CPlaybackPageBase::IDC_FRAME_BACK);
+    EXPECT_EQ(page->PlayState(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return (shown = journey::FrameShown(wnd)) == stepped - 1; }))
+        << "frame " << shown << " after a step back from " << stepped;
 
     // A snapshot of the picture; with no disk to take it, it is refused rather than written at
     // the root.
