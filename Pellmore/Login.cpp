@@ -121,6 +121,10 @@ int Login(const CTChar& host, const CTChar& user, const CTChar& password, uint16
   if (!session) return 0;
   SessionQueue* queue = NewQueue();
   session->queue = queue;
+  // The session counts as a user of the recorder library until its queue has run out (its
+  // logout may still run after the window closed): a program that cleans the library up at
+  // its end then leaves it to this queue's last job.
+  NET_DVR_Init();
   LogInOnQueue(*queue, *session, host, user, password, port);
   int result = 0;
   if (session->loginHandle >= 0) {
@@ -135,6 +139,7 @@ int Login(const CTChar& host, const CTChar& user, const CTChar& password, uint16
     // The logout runs after what the window left queued; the user does not wait for it.
     session->Exchange([](int32_t login) { NET_DVR_Logout(login); });
   }
+  queue->Post([] { NET_DVR_Cleanup(); });
   queue->Finish();
   ReleaseDeviceSession();
   return result;

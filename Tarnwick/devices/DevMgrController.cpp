@@ -5,6 +5,7 @@
 
 #include "devices/DeviceFields.h"
 #include "devices/DeviceManager.h"
+#include "devices/DeviceWork.h"
 #include "plat/log.h"
 #include "plat/text.h"
 #include "shell/GuidString.h"
@@ -292,9 +293,12 @@ void CDevMgrController::StopDeviceWork(CDevice* device) {
 
 void CDevMgrController::LetGo(CDevice* device) {
   device->ReleaseAll();
-  // The login made with the old record logs out and the next one reads the record as it is.
-  if (IDevUserLogin* login = device->GetUserLogin(0); login && login->IsLogin()) login->Logout();
-  device->RelinkInfo();
+  // On the device's queue, after the release: the login made with the old record logs out
+  // and the next one reads the record as it is.
+  devwork::Run(device->GetGuid(), [device] {
+    if (IDevUserLogin* login = device->GetUserLogin(0); login && login->IsLogin()) login->Logout();
+    device->RelinkInfo();
+  });
 }
 
 void CDevMgrController::StopCyclesOfDevice(const CDevice* device) {

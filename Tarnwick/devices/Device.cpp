@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "devices/DeviceWork.h"
+
 
 // ---- channel --------------------------------------------------------------------------
 
@@ -322,7 +324,10 @@ bool CDevice::AddChannel(CChannel* channel) {
 
 void CDevice::ReleaseAll() {
   BeforeRelease(*this);
-  ReleaseObjects();
+  // Stopping a preview or closing a login may wait for the device. The device is deleted only
+  // on its own queue, after this.
+  CDevice* self = this;
+  devwork::Run(GetGuid(), [self] { self->ReleaseObjects(); });
 }
 
 void CDevice::ReleaseObjects() {

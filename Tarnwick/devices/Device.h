@@ -116,8 +116,8 @@ class CDevice {
   // The device owns the channel when this returns true; on false the caller keeps it.
   bool AddChannel(CChannel* channel);
   const std::map<int, CChannel*>& Channels() const { return channels_; }
-  // The release hooks, then the device-layer objects (configuration, alarm, every channel's
-  // preview and PTZ) are stopped and deleted (ReleaseObjects).
+  // UI thread: the release hooks, then the device-layer objects (configuration, alarm, every
+  // channel's preview and PTZ) are stopped and deleted on the device's queue (ReleaseObjects).
   void ReleaseAll();
   void ReleaseObjects();
 

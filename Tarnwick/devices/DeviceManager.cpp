@@ -95,6 +95,11 @@ CDevice* CDeviceManager::FindDevice(const std::u16string& text, int mode) {
   return nullptr;
 }
 
+CDevice* CDeviceManager::FindListed(const std::u16string& guid) {
+  CDeviceManager* list = SingletonAccess<CDeviceManager>::Existing();
+  return list ? list->FindDevice(guid, 1) : nullptr;
+}
+
 CDevice* CDeviceManager::FindDeviceByIP(const char* ip) {
   if (!ip) return nullptr;
   CScopedLock lk(lock_);

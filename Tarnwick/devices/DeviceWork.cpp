@@ -35,6 +35,9 @@ struct Queue {
   bool finished = false;
   Job last;
   std::thread thread;
+  // The retired queue of the same device, still ending: this one starts after it.
+  std::shared_ptr<Queue> before;
+  std::u16string guid;
 };
 
 class Registry {
@@ -49,6 +52,9 @@ class Registry {
       auto& slot = queues_[guid];
       if (!slot) {
         slot = std::make_shared<Queue>();
+        for (auto& old : retired_)
+          if (old->guid == guid) slot->before = old;
+        slot->guid = guid;
         slot->thread = std::thread(&Registry::Work, this, slot, guid);
       }
       queue = slot;
@@ -70,6 +76,18 @@ class Registry {
         queue = it->second;
         queues_.erase(it);
         retired_.push_back(queue);
+      } else {
+        // A queue of this device may still be ending from an earlier retirement: the end of
+        // this one comes after it.
+        for (auto& old : retired_)
+          if (old->guid == guid) {
+            queue = std::make_shared<Queue>();
+            queue->guid = guid;
+            queue->before = old;
+            queue->thread = std::thread(&Registry::Work, this, queue, guid);
+            retired_.push_back(queue);
+            break;
+          }
       }
     }
     if (!queue) {
@@ -161,6 +179,11 @@ class Registry {
 
   void Work(std::shared_ptr<Queue> q, std::u16string guid) {
     t_onWorker = true;
+    if (std::shared_ptr<Queue> before = std::move(q->before)) {
+      // Work for a device that was retired and came back waits until the old one is gone.
+      std::unique_lock<std::mutex> lock(before->mu);
+      before->cv.wait(lock, [&] { return before->finished; });
+    }
     for (;;) {
       Request request;
       Job last;
@@ -172,6 +195,8 @@ class Registry {
           q->last = nullptr;
           if (!last) {
             q->finished = true;
+            lock.unlock();
+            q->cv.notify_all();  // a successor of the same device may wait for this
             return;
           }
         } else {

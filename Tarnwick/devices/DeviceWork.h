@@ -57,7 +57,9 @@ void OnUi(Job fn, const std::weak_ptr<void>& owner);
 
 // The device leaves: queued work that has not started is dropped, then `last` runs on the
 // queue after the work in progress (it destroys the device), then the queue's thread ends.
-// A later Run for the GUID makes a new queue of its own (a new device object).
+// Work posted for the GUID later runs after that, on a new queue: a job that uses a device
+// looks it up by GUID (it is gone by then) unless the UI thread found it in the list when it
+// posted the job.
 void Retire(const std::u16string& guid, Job last);
 
 // True while the calling thread is a device queue's worker.

@@ -5,13 +5,10 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
 #include "controls/SliderControlEx.h"
-#include "devices/DeviceManager.h"
 #include "plat/clock.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
 #include "view/BSWndContainer.h"
-#include "view/PlayScreen.h"
-#include "view/PreviewManager.h"
 
 namespace {
 
@@ -30,17 +27,11 @@ QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
 
 CDlgVideoParam::CDlgVideoParam()
     : CPageDialog(kTemplateId),
-      controller_(&CDlgVideoParam::ActiveChannelPreview,
-                  [](const std::u16string& text) { UiService().Notice(text); }) {}
-
-IDevPreview* CDlgVideoParam::ActiveChannelPreview() {
-  CPreviewManager* previews = CPreviewManager::GetInstance();
-  CPlayScreen* screen = previews->GetPlayScreen();
-  if (!screen) return nullptr;
-  PreviewItemPtr item = previews->FindByWindow(screen->GetActiveIndex());
-  if (!item) return nullptr;
-  CChannel* channel = CDeviceManager::GetInstance()->GetChannelByGuid(item->GetDeviceGuid(), item->GetChannel());
-  return channel ? channel->GetPreview(0) : nullptr;
+      controller_([this] { return GetPanelTarget(&host_); },
+                  [](const std::u16string& text) { UiService().Notice(text); }) {
+  controller_.SetOnChanged([this] {
+    if (HasWindow()) ShowPositions();
+  });
 }
 
 bool CDlgVideoParam::OnInitDialog() {
@@ -89,8 +80,8 @@ bool CDlgVideoParam::OnInitDialog() {
   return true;
 }
 
-int CDlgVideoParam::BindPreview(IDevPreview* preview) {
-  controller_.Bind(preview);
+int CDlgVideoParam::BindChannel(const std::u16string& guid, int channel) {
+  controller_.Bind(PanelTarget{guid, channel});
   if (HasWindow()) ShowPositions();
   return 1;
 }
@@ -113,7 +104,13 @@ void CDlgVideoParam::ShowPositions() {
     sliders_[i]->setRange(r.minimum, r.maximum);
     if (!sliders_[i]->isSliderDown()) sliders_[i]->setValue(controller_.Position(i));
   }
-  if (sliders_[CVideoParamController::kHue]) sliders_[CVideoParamController::kHue]->setEnabled(controller_.HueShown());
+  // Greyed while the values are read.
+  const bool ready = !controller_.Loading();
+  for (CSliderControlEx* slider : sliders_)
+    if (slider) slider->setEnabled(ready);
+  if (sliders_[CVideoParamController::kHue])
+    sliders_[CVideoParamController::kHue]->setEnabled(ready && controller_.HueShown());
+  if (restore_) restore_->setEnabled(ready);
   showing_ = false;
 }
 

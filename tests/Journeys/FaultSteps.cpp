@@ -1,5 +1,7 @@
 #include "FaultSteps.h"
 
+#include "harness/DeviceWorkWait.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -36,6 +38,11 @@ void FaultJourney::OpenInWindow(const QString& device, int channel, int window) 
   if (!node) return;
   if (node->parent()) node->parent()->setExpanded(true);
   DoubleClickItem(page->GetDeviceTree(), node);
+  // The open runs on the device's queue: back once the device answered or its time ran out
+  // (a journey about a device that hangs looks at the window meanwhile instead).
+  if (settleAfterInput_) {
+    EXPECT_TRUE(harness::SettleDeviceWork());
+  }
 }
 
 CPlayWnd* FaultJourney::Window(int window) { return Main()->GetPreviewDlg()->GetPlayScreen()->GetWnd(window); }

@@ -27,6 +27,7 @@
 #include "controls/SliderControlEx.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
+#include "harness/DeviceWorkWait.h"
 #include "plat/clock.h"
 #include "plat/paths.h"
 #include "plat/surface.h"
@@ -141,6 +142,20 @@ bool JourneyTest::StartEmulators(bool withCamera, bool withRecorder, const std::
   return true;
 }
 
+void JourneyTest::SeedDevice(const std::u16string& name, const std::u16string& host, uint16_t port, const char* user,
+                             const char* password, int channels, int type, const std::u16string& guid) {
+  CppSQLite3DB db;
+  ASSERT_TRUE(OpenDatabaseInProgramDir(db, u"Tarnwick.db"));
+  if (!db.TableExists(u"Tb_Device")) db.Execute(CDeviceManager::kCreateTable);
+  auto text = [](const std::string& v) { return plat::utf8ToUtf16(v); };
+  db.Execute(u"insert into Tb_Device (Name, IP, Port, UserName, Pwd, ChnNum, MultiIP, Dns, SN, Manfacture, "
+             u"ManufactureID, AddrType, DevType, Guid, RegionGuid) "
+             u"values(?, ?, ?, ?, ?, ?, '', '', '', '', 0, 0, ?, ?, 'J-REGION');",
+             {name, host, text(std::to_string(port)), text(user), text(password), text(std::to_string(channels)),
+              text(std::to_string(type)), guid});
+  CloseDatabase(db);
+}
+
 void JourneyTest::SeedDevices() {
   ASSERT_TRUE(camera_ && recorder_) << "the emulators first";
   CppSQLite3DB db;
@@ -151,14 +166,9 @@ void JourneyTest::SeedDevices() {
   db.Execute(u"CREATE TABLE IF NOT EXISTS [Tb_Group] (Name varchar NOT NULL,Guid varchar NOT NULL,DevGuid "
              u"varchar,Chn varchar);");
   db.Execute(u"insert into Tb_Region values(?, 'J-REGION', '');", {std::u16string(kRegion)});
-  const std::u16string insert =
-      u"insert into Tb_Device (Name, IP, Port, UserName, Pwd, ChnNum, MultiIP, Dns, SN, Manfacture, ManufactureID, "
-      u"AddrType, DevType, Guid, RegionGuid) values(?, ?, ?, ?, ?, ?, '', '', '', '', 0, 0, ?, ?, 'J-REGION');";
   auto text = [](const auto& v) { return plat::utf8ToUtf16(std::string(v)); };
-  db.Execute(insert, {std::u16string(kCameraName), u"127.0.0.1", text(std::to_string(camera_->Port())),
-                      text(kCameraUser), text(kCameraPassword), u"1", u"2", u"J-CAMERA"});
-  db.Execute(insert, {std::u16string(kRecorderName), u"localhost", text(std::to_string(recorder_->Port())),
-                      text(kRecorderUser), text(kRecorderPassword), u"4", u"1", u"J-RECORDER"});
+  SeedDevice(kCameraName, u"127.0.0.1", camera_->Port(), kCameraUser, kCameraPassword, 1, 2, u"J-CAMERA");
+  SeedDevice(kRecorderName, u"localhost", recorder_->Port(), kRecorderUser, kRecorderPassword, 4, 1, u"J-RECORDER");
   const std::u16string group = u"insert into Tb_Group values(?, 'J-GROUP', ?, ?);";
   db.Execute(group, {std::u16string(kGroupName), u"", u"0"});
   db.Execute(group, {CDevMgrModel::MemberName(kRegion, kCameraName, 1), u"J-CAMERA", u"1"});
@@ -282,6 +292,7 @@ void JourneyTest::Click(QWidget* w) {
   EXPECT_TRUE(w->isVisible() && w->isEnabled()) << "click on control " << w->objectName().toStdString()
                                                 << " that a user cannot click";
   routed::Click(w);
+  AfterInput();
 }
 
 void JourneyTest::ClickThumb(QAbstractSlider* slider) {
@@ -314,15 +325,38 @@ void JourneyTest::ClickThumb(QAbstractSlider* slider) {
   EXPECT_EQ(plain->value(), before) << "a click on the thumb of slider " << plain->objectName().toStdString();
 }
 
-void JourneyTest::ClickAt(QWidget* w, QPoint pos, Qt::MouseButton button) { routed::Click(w, pos, button); }
+void JourneyTest::ClickAt(QWidget* w, QPoint pos, Qt::MouseButton button) {
+  routed::Click(w, pos, button);
+  AfterInput();
+}
 
-void JourneyTest::DoubleClick(QWidget* w, QPoint pos) { routed::DoubleClick(w, pos); }
+void JourneyTest::DoubleClick(QWidget* w, QPoint pos) {
+  routed::DoubleClick(w, pos);
+  AfterInput();
+}
 
-void JourneyTest::Key(int key, Qt::KeyboardModifiers modifiers) { routed::Key(key, modifiers); }
+void JourneyTest::Key(int key, Qt::KeyboardModifiers modifiers) {
+  routed::Key(key, modifiers);
+  AfterInput();
+}
 
-void JourneyTest::Wheel(QWidget* w, int steps, QPoint pos) { routed::Wheel(w, steps, pos); }
+void JourneyTest::Wheel(QWidget* w, int steps, QPoint pos) {
+  routed::Wheel(w, steps, pos);
+  AfterInput();
+}
 
-void JourneyTest::Drag(QWidget* from, QPoint pos, QWidget* to, QPoint at) { routed::Drag(from, pos, to, at); }
+void JourneyTest::Drag(QWidget* from, QPoint pos, QWidget* to, QPoint at) {
+  routed::Drag(from, pos, to, at);
+  AfterInput();
+}
+
+void JourneyTest::AfterInput() {
+  // What a user's input asked of the devices runs on their queues; the user reads the screen
+  // once the answers are in (or their time ran out). A journey about waiting turns this off.
+  if (settleAfterInput_) {
+    EXPECT_TRUE(harness::SettleDeviceWork(kPatienceMs)) << "device work did not settle";
+  }
+}
 
 void JourneyTest::Type(QWidget* w, const QString& text) {
   QLineEdit* edit = qobject_cast<QLineEdit*>(w);
@@ -490,6 +524,7 @@ void JourneyTest::ContextMenu(QWidget* w, QPoint pos, const QString& entry) {
   ArmMenu(entry, chosen);
   routed::Click(w, pos, Qt::RightButton);
   WaitUntil([&] { return *chosen; });
+  AfterInput();
 }
 
 void JourneyTest::ContextMenu(QTreeWidget* tree, QTreeWidgetItem* item, const QString& entry) {

@@ -104,6 +104,9 @@ class JourneyTest : public ::testing::Test {
   // per address, four channels) and the group kGroupName holding the camera's channel and the
   // recorder's channels 1 and 2. Call after StartEmulators.
   void SeedDevices();
+  // One more device in the seeded folder (after SeedDevices), under the region.
+  void SeedDevice(const std::u16string& name, const std::u16string& host, uint16_t port, const char* user,
+                  const char* password, int channels, int type, const std::u16string& guid);
   static constexpr const char16_t* kRegion = u"总部";
   static constexpr const char16_t* kCameraName = u"门口";
   static constexpr const char16_t* kRecorderName = u"录像机";
@@ -198,8 +201,13 @@ class JourneyTest : public ::testing::Test {
   bool ShowsVideo(CPlayWnd* playWindow);
   QString Shot(QWidget* w, const QString& name);  // the path written, or empty
 
+  // Each click waits until the device work it asked for is done, as a user reads the screen
+  // once the answers are in; a journey about a device that hangs turns this off.
+  bool settleAfterInput_ = true;
+
  private:
   QWidget* FindWidget(QWidget* parent, int id, const std::function<bool(QWidget*)>& kind);
+  void AfterInput();
   void ArmModal(const std::string& what, std::function<bool(QWidget*)> match, std::function<void(QWidget*)> act);
   void AnswerLogin();
   void ArmMenu(const QString& entry, std::shared_ptr<bool> chosen);

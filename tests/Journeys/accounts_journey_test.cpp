@@ -149,7 +149,8 @@ TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     EXPECT_FALSE(item->IsRecording());
     ClickId(preview, CDlgPreview::ID_PANEL_VIDEO);
     auto* brightness = Find<QSlider>(preview, kBrightness);
-    ASSERT_TRUE(WaitUntil([&] { return brightness && brightness->isVisible(); }));
+    // The panel is greyed until the camera's values are read.
+    ASSERT_TRUE(WaitUntil([&] { return brightness && brightness->isVisible() && brightness->isEnabled(); }));
     ClickThumb(brightness);
     Key(Qt::Key_Right);
     EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_VIDEO_ADJUST)) << Said();

@@ -18,6 +18,7 @@
 #include "controls/CheckComboBox.h"
 #include "devices/DlgDevMgr.h"
 #include "devices/DlgIPCParamSetting.h"
+#include "harness/DeviceWorkWait.h"
 #include "shell/DlgLSettings.h"
 #include "shell/DlgSetttings.h"
 #include "shell/DlgUserMgr.h"
@@ -228,6 +229,7 @@ void Tour::Visit(bool english) {
         // The camera's parameter dialog, on its picture page.
         int shownBrightness = -1;
         OnModal<CDlgIPCParamSetting>([&](CDlgIPCParamSetting* dlg) {
+          EXPECT_TRUE(harness::SettleDeviceWork(kPatienceMs)) << "the pages were never read";
           auto* tabs = Find<QTabBar>(dlg, CDlgIPCParamSetting::IDC_TAB);
           if (tabs && tabs->count() > kPicturePage) {
             ClickAt(tabs, tabs->tabRect(kPicturePage).center());

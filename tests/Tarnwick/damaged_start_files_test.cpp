@@ -228,7 +228,8 @@ TEST_F(DamagedStartFiles, AUserDatabaseThatCannotBeOpenedIsSaidSoAtTheStartAndAt
   harness::ScopedScriptedUi ui;
   fs::remove_all(db_);
   fs::create_directories(db_ + "/inside");
-  const std::u16string said = LoadResString(9104).replace(LoadResString(9104).find(u"%s"), 2, u"UserInfo.db");
+  // The text names the file where it really is on this machine.
+  const std::u16string said = DamagedFileText(9104, u"UserInfo.db");
   EXPECT_EQ(CreateUserDatabase(), 0);
   ASSERT_EQ(ui->boxes.size(), 1u);
   EXPECT_EQ(ui->boxes[0].text, said);
