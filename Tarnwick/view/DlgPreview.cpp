@@ -20,6 +20,7 @@
 #include "devices/TreeCtrlTarget.h"
 #include "plat/text.h"
 #include "shell/AppMessages.h"
+#include "shell/DeviceNote.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
 #include "shell/UiService.h"
@@ -599,20 +600,20 @@ bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
   switch (message) {
     case WM_DEVICE_ALARM: result = OnDeviceAlarm(reinterpret_cast<MsgAlarmInfo*>(wParam)); return true;
     case WM_DEVICE_EXCEPTION: result = OnDeviceException(static_cast<int>(wParam)); return true;
-    case WM_DEVICE_REBOOT: result = OnDeviceReboot(reinterpret_cast<CDevice*>(wParam)); return true;
+    case WM_DEVICE_REBOOT:
     case WM_DEVICE_ARMING:
-      result = m_controller->OnDeviceArming(reinterpret_cast<CDevice*>(wParam), static_cast<int>(lParam));
-      return true;
     case WM_CYCLE_SWITCH:
     case WM_CYCLE_NO_PREVIEW: {
-      // The cycle side names a note (device GUID and channel), never a device pointer.
-      CycleNote note;
-      if (!SingletonAccess<CCyclePreviewManager>::HasInstance() ||
-          !CCyclePreviewManager::GetInstance()->TakeNote(wParam, &note))
-        return true;
+      // These name a note (device GUID and channel), never a device pointer; a device deleted
+      // since the post is not found and the message is dropped.
+      DeviceNote note;
+      if (!TakeDeviceNote(wParam, &note)) return true;
       CDevice* device = CDeviceManager::GetInstance()->FindDevice(note.deviceGuid, 1);
-      result = message == WM_CYCLE_SWITCH ? m_controller->OnCycleSwitch(device, note.channel)
-                                          : m_controller->OnCycleNoPreview(device);
+      if (!device) return true;
+      if (message == WM_DEVICE_REBOOT) result = OnDeviceReboot(device);
+      else if (message == WM_DEVICE_ARMING) result = m_controller->OnDeviceArming(device, static_cast<int>(lParam));
+      else if (message == WM_CYCLE_SWITCH) result = m_controller->OnCycleSwitch(device, note.channel);
+      else result = m_controller->OnCycleNoPreview(device);
       return true;
     }
     case WM_PLAYWND_SELECTED: result = m_controller->OnPlayWndSelected(static_cast<int>(wParam)); return true;

@@ -13,6 +13,7 @@
 #include "harness/DeviceWorkWait.h"
 #include "plat/clock.h"
 #include "plat/qtwindow.h"
+#include "shell/DeviceNote.h"
 #include "shell/LocalSettings.h"
 #include "support/FakeDevices.h"
 #include "support/TestFolder.h"
@@ -42,7 +43,7 @@ struct CycleTest : ::testing::Test {
   QObject pageContext;
   CPlayScreen* screen = nullptr;
   CCyclePreviewManager* cycles = nullptr;  // the program's own, as the play windows reach it
-  std::vector<std::pair<uint32_t, CycleNote>> notes;  // what the page heard, in order
+  std::vector<std::pair<uint32_t, DeviceNote>> notes;  // what the page heard, in order
 
   void SetUp() override {
     setenv("TARNWICK_HOME", home.path().c_str(), 1);
@@ -57,8 +58,8 @@ struct CycleTest : ::testing::Test {
     cycles->SetTickPeriod(0);  // the test is the clock
     const plat::WindowHandle pageWnd = plat::registerWindow(
         [this](uint32_t m, uintptr_t w, intptr_t) -> intptr_t {
-          CycleNote n;
-          if ((m == WM_CYCLE_SWITCH || m == WM_CYCLE_NO_PREVIEW) && cycles->TakeNote(w, &n)) notes.push_back({m, n});
+          DeviceNote n;
+          if ((m == WM_CYCLE_SWITCH || m == WM_CYCLE_NO_PREVIEW) && TakeDeviceNote(w, &n)) notes.push_back({m, n});
           return 0;
         },
         plat::qtDispatcher(&pageContext));

@@ -16,6 +16,7 @@
 #include "harness/UiHarness.h"
 #include "plat/paths.h"
 #include "plat/text.h"
+#include "shell/DeviceNote.h"
 #include "shell/Language.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
@@ -427,10 +428,10 @@ TEST_F(PreviewPage, AlarmsOfArmedDevicesAreListedWithTheirTexts) {
   EXPECT_EQ(TreeItemImage(deviceItem), 1);
   EXPECT_EQ(C().OnDeviceAlarm(&motion), -1) << "disarmed: dropped";
   EXPECT_EQ(device->GetChannel(1)->GetAlarmFlag(), 0);
-  Send(WM_DEVICE_ARMING, reinterpret_cast<uintptr_t>(device), 1);
+  Send(WM_DEVICE_ARMING, AddDeviceNote(device->GetGuid(), 0), 1);
   EXPECT_EQ(TreeItemImage(deviceItem), 3);
   CDevice gone;
-  EXPECT_EQ(Send(WM_DEVICE_ARMING, reinterpret_cast<uintptr_t>(&gone), 1), 0);
+  EXPECT_EQ(Send(WM_DEVICE_ARMING, AddDeviceNote(gone.GetGuid(), 0), 1), 0);
   EXPECT_EQ(gone.GetAlarmState(), 0) << "a device not in the list is left alone";
 
   // A cycle switch marks a channel; one past 64 does nothing.
@@ -467,7 +468,7 @@ TEST_F(PreviewPage, ExceptionsAndRebootsEndTheDevicesWindowsAndTalkIsShownOnlyWh
   DoubleClick(ChannelItem(3));
   ASSERT_EQ(ChannelIn(0), 3);
   fake::Journal().clear();
-  Send(WM_DEVICE_REBOOT, reinterpret_cast<uintptr_t>(device), 0);
+  Send(WM_DEVICE_REBOOT, AddDeviceNote(device->GetGuid(), 0), 0);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   EXPECT_NE(std::find(j.begin(), j.end(), "login.reboot"), j.end());
   EXPECT_EQ(TreeItemImage(ChannelItem(3)), 4);
