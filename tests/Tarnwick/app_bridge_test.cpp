@@ -13,6 +13,7 @@
 #include "devices/SystemBridge.h"
 #include "devices/TreeCtrlTarget.h"
 #include "dvremu/emulator.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "settings_fixture.h"
 #include "shell/AppMessages.h"
@@ -169,7 +170,7 @@ class RecorderBridge : public Bridge {
   void TearDown() override {
     SetDeviceMessageTarget(0);
     page.GetDeviceTree()->clear();
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     emu.stop();
     Bridge::TearDown();
   }

@@ -18,6 +18,7 @@
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
 #include "devices/SystemBridge.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "shell/TarnwickApp.h"
 #include "shell/TarnwickDlg.h"
@@ -176,8 +177,7 @@ class AppProcess : public ::testing::Test {
   void SeedDevices() {
     const QByteArray previous = qgetenv("TARNWICK_HOME");
     setenv("TARNWICK_HOME", (root_ / "home").c_str(), 1);
-    // A list another test left behind would refuse the hosts.
-    if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     {
       CDevMgrModel model;
       model.AddRegionNode(u"总部", u"R-1", u"");
@@ -187,7 +187,7 @@ class AppProcess : public ::testing::Test {
                                                               u"", u"", 0, 0, type, MakeGuidString(), u"R-1"))));
       ASSERT_TRUE(model.SaveAll());
     }
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     if (previous.isEmpty()) unsetenv("TARNWICK_HOME");
     else setenv("TARNWICK_HOME", previous.constData(), 1);
   }

@@ -10,6 +10,7 @@
 
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
@@ -44,12 +45,12 @@ struct DamagedDb : ::testing::Test {
     fs::remove_all(bak);
     fs::remove_all(home / "Tarnwick.db.bak.part");
     EXPECT_TRUE(KeepDamagedFileAside(u"Tarnwick.db"));
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home);
   }
   static CDeviceManager* Fresh() {
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     return CDeviceManager::GetInstance();
   }
   void SaveDevices(int n) {

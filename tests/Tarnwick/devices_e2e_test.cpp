@@ -13,6 +13,7 @@
 #include "clipgen/clipgen.h"
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
 #include "plat/surface.h"
@@ -33,7 +34,7 @@ struct EndToEnd : ::testing::Test {
     plat::setTimeScale(0.2);
   }
   void TearDown() override {
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     plat::setTimeScale(1.0);
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home);
@@ -57,7 +58,7 @@ TEST_F(EndToEnd, AStoredCameraPlaysDecodedVideoInAPlayWindow) {
                   0, 0, DEV_TYPE_IPC, u"DEV-GUID-1", u"REGION-1");
     ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
     ASSERT_TRUE(CDeviceManager::GetInstance()->Save());
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
   }
   CDeviceManager* list = CDeviceManager::GetInstance();
   ASSERT_TRUE(list->Load());

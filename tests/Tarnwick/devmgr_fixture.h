@@ -10,6 +10,7 @@
 
 #include "devices/DeviceManager.h"
 #include "devices/TreeCtrlTarget.h"
+#include "harness/Services.h"
 #include "plat/clock.h"
 #include "shell/DbHelpers.h"
 
@@ -29,7 +30,7 @@ class DevMgrFixture : public ::testing::Test {
     setenv("TARNWICK_HOME", home_.c_str(), 1);
   }
   void TearDown() override {
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     plat::setTimeScale(1.0);
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home_);

@@ -13,6 +13,7 @@
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
 #include "devices/DeviceManager.h"
+#include "harness/Services.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
 #include "plat/paths.h"
@@ -47,11 +48,9 @@ struct RingRecording : ::testing::Test {
     plat::resetDriveMap();
     plat::setAudioBackend(plat::AudioBackendKind::Null);
     plat::setTimeScale(0.05);
-    CRecordFileRing::DeleteInstance();
   }
   void TearDown() override {
-    CDeviceManager::ReleaseInstance();
-    CRecordFileRing::DeleteInstance();
+    harness::ResetServices();
     plat::setTimeScale(1.0);
     unsetenv("TARNWICK_HOME");
     unsetenv("TARNWICK_DRIVES");

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "harness/Services.h"
 #include "plat/paths.h"
 #include "shell/DiskHelpers.h"
 #include "shell/LocalSettings.h"
@@ -27,11 +28,10 @@ class TempHomeTest : public ::testing::Test {
                          (root_ / "e").string();
     setenv("TARNWICK_DRIVES", drives.c_str(), 1);
     plat::resetDriveMap();
-    CLocalSettings::DeleteInstance();
     SetDiskProvider(nullptr);
   }
   void TearDown() override {
-    CLocalSettings::DeleteInstance();
+    harness::ResetServices();
     SetDiskProvider(nullptr);
     unsetenv("TARNWICK_HOME");
     unsetenv("TARNWICK_DRIVES");

@@ -11,6 +11,7 @@
 #include "devices/DevMgrController.h"
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "plat/clock.h"
 #include "plat/qtwindow.h"
 #include "shell/DeviceNote.h"
@@ -70,10 +71,7 @@ struct CycleTest : ::testing::Test {
   }
 
   void TearDown() override {
-    FreeCyclePreviewManager();
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
-    CLocalSettings::DeleteInstance();
+    harness::ResetServices();
     SetDevFamily(4, savedNvr);
     unsetenv("TARNWICK_HOME");
   }
@@ -277,7 +275,7 @@ TEST_F(CycleTest, AnIntervalOfZeroFromTheSettingsFileTakesTheDefault) {
     std::ofstream ini(CLocalSettings::SettingsFilePath());
     ini << "[]\nCycleInterval=0\n";
   }
-  CLocalSettings::DeleteInstance();
+  CLocalSettings::GetInstance()->Reload();
   const int interval = CLocalSettings::GetInstance()->GetCycleInterval();
   EXPECT_EQ(interval, CLocalSettings::DEFAULT_CYCLE_INTERVAL);
   ASSERT_EQ(cycles->AddChannelToCycle(u"G", 0, 0, Dev(u"CAM-A"), 1), 1);

@@ -17,6 +17,7 @@
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
 #include "devices/DeviceManager.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
@@ -68,8 +69,7 @@ struct GridLive : ::testing::Test {
   }
 
   void TearDown() override {
-    FreePreviewManager();  // stops every listed preview
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();  // stops every listed preview
     media.reset();
     cam.reset();
     unsetenv("TARNWICK_HOME");

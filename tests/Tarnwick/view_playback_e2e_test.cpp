@@ -28,6 +28,7 @@
 #include "devices/DeviceManager.h"
 #include "devices/TreeCtrlTarget.h"
 #include "dvremu/emulator.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
@@ -120,7 +121,6 @@ struct PlaybackPages : ::testing::Test {
     plat::resetDriveMap();
     plat::setAudioBackend(plat::AudioBackendKind::Null);
     ui = std::make_unique<harness::ScopedScriptedUi>();
-    CLocalSettings::DeleteInstance();
     CLocalSettings::GetInstance()->SetDownLoadPath(u"D:\\DownloadFile\\");
 
     clipgen::Options o;
@@ -131,10 +131,8 @@ struct PlaybackPages : ::testing::Test {
   }
 
   void TearDown() override {
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     if (sdkStarted) CQXGlobal::Cleanup();
-    CRecordFileRing::DeleteInstance();
-    CLocalSettings::DeleteInstance();
     dvr.reset();
     media.reset();
     cam.reset();

@@ -14,6 +14,7 @@
 
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "plat/text.h"
 #include "plat/window.h"
 #include "shell/DbHelpers.h"
@@ -83,8 +84,7 @@ struct PreviewList : ::testing::Test {
     setenv("TARNWICK_HOME", home.c_str(), 1);
   }
   void TearDown() override {
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home);
   }

@@ -71,9 +71,6 @@ struct PreviewLive : ::testing::Test {
     setenv("TARNWICK_DRIVES", ((root / "c").string() + ":" + (root / "d").string()).c_str(), 1);
     plat::resetDriveMap();
     plat::setAudioBackend(plat::AudioBackendKind::Null);
-    // A list another test left behind would refuse the hosts.
-    if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
-    CRecordFileRing::DeleteInstance();
     ASSERT_TRUE(StartSystem());
     CUser::GetInstance()->SetName(u"admin");
     CUser::GetInstance()->SetPower(RIGHTS_ALL);

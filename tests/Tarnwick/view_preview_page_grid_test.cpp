@@ -13,6 +13,7 @@
 #include "harness/DeviceWorkWait.h"
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
+#include "harness/Services.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
 #include "view/DlgCruise.h"
@@ -34,7 +35,7 @@ struct PreviewPageGrid : ::testing::Test {
     setenv("TARNWICK_HOME", home.c_str(), 1);
   }
   void TearDown() override {
-    FreePreviewManager();
+    harness::ResetServices();
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home);
   }

@@ -13,6 +13,7 @@
 #include "devices/DeviceManager.h"
 #include "devices/TreeCtrlTarget.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/paths.h"
 #include "plat/text.h"
@@ -62,8 +63,6 @@ struct PreviewPage : ::testing::Test {
     setenv("TARNWICK_DRIVES", ((root / "c").string() + ":" + (root / "d").string()).c_str(), 1);
     plat::resetDriveMap();
     fake::TalkResult() = 1;
-    // A list another test left behind would refuse the host.
-    if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
     CUser::GetInstance()->SetName(u"ann");
     CUser::GetInstance()->SetPower(RIGHTS_ALL);
     CDevInfo info(u"前门", u"127.0.0.1", 9000, u"admin", u"admin", 8, u"", u"", u"", u"", 0, 0, DEV_TYPE_IPC,
@@ -96,10 +95,7 @@ struct PreviewPage : ::testing::Test {
 
   void TearDown() override {
     page.reset();
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
-    CRecordFileRing::DeleteInstance();
-    CUser::DeleteInstance();
+    harness::ResetServices();
     unsetenv("TARNWICK_HOME");
     unsetenv("TARNWICK_DRIVES");
     plat::resetDriveMap();

@@ -27,6 +27,7 @@
 #include "devices/DeviceWork.h"
 #include "dvremu/emulator.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "shell/Language.h"
@@ -138,12 +139,10 @@ struct PtzLive : ::testing::Test {
   }
 
   void TearDown() override {
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     media.reset();
     cam.reset();
     dvr.reset();
-    CUser::DeleteInstance();
     ui.reset();
     CQXGlobal::Cleanup();
     unsetenv("TARNWICK_HOME");
@@ -569,10 +568,8 @@ struct PtzFrozenCamera : ::testing::Test {
   void TearDown() override {
     if (cam) cam->Resume();
     harness::SettleDeviceWork();
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     cam.reset();
-    CUser::DeleteInstance();
     ui.reset();
     unsetenv("TARNWICK_HOME");
   }
