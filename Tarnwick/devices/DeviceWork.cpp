@@ -149,7 +149,8 @@ class Registry {
     }
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
-      PLAT_LOGW("devwork", "no application to take a device result; dropped");
+      // A process without a UI (a tool setting up a program folder) has nobody to tell.
+      PLAT_LOGD("devwork", "no application to take a device result; dropped");
       return false;
     }
     return QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);

@@ -2,8 +2,9 @@
 // process of its own, with a user's hands added. Once the main window is up, the user picks
 // the split layout with the layout picker and reopens the previews of the last session
 // (preivew.db) one by one: a click on the saved play window, a double click on the saved
-// channel in the device tree. Lines on its standard output start with "bench: ":
-//   "bench: opened N WxH wxh" once the previews are reopened: how many run, the main
+// channel in the device tree; the channels open on the devices' queues. Lines on its
+// standard output start with "bench: ":
+//   "bench: opened N WxH wxh" once the previews run: how many, the main
 //   window's size and the first play window's; then, for each "count" on its standard input,
 //   "bench: frames RECEIVED PRESENTED PAINTED NUMBERED SKIPPED" summed over the
 // windows, where RECEIVED counts the video frames the streams took from the network (the
@@ -11,7 +12,10 @@
 // layer's count), PAINTED those the windows painted, NUMBERED the painted ones whose frame
 // number could be read, and SKIPPED the frames of the clip never painted (gaps in those
 // numbers).
-// Usage: bench_program --drive CLIP_FRAMES
+// "reopen" on its standard input opens again, the same way, the saved previews whose windows
+// stand idle (their device did not answer); it says nothing back.
+// Usage: bench_program --drive CLIP_FRAMES [RUNNING]: "opened" once RUNNING of the saved
+// previews run (all of them by default), or after a minute.
 // Its CPU time is read from /proc by the benchmark; the counting costs little (an addition a
 // frame, the frame number read from a dozen blocks a paint).
 #include <QAbstractButton>
@@ -21,6 +25,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <vector>
 #include <cstdio>
@@ -119,29 +124,42 @@ void pickLayout(CDlgPreview& page, int windows) {
   }
 }
 
-// Reopens the saved previews; the number now running.
-int reopenSaved(CDlgPreview& page, int clipFrames) {
-  CPreviewManager* previews = CPreviewManager::GetInstance();
-  const std::vector<SavedPreview> saved = previews->GetSavedPreviews();
-  pickLayout(page, static_cast<int>(saved.size()));
-  CPlayScreen* screen = page.GetPlayScreen();
-  for (const SavedPreview& s : saved) {
-    CDevice* device = CDeviceManager::GetInstance()->FindDevice(s.deviceGuid, 1);
-    QTreeWidgetItem* node = device ? page.Controller().FindChannelItem(device, s.channel) : nullptr;
-    CPlayWnd* wnd = screen->GetWnd(s.window);
-    if (!node || !wnd) continue;
-    click(wnd);
-    emit page.GetDeviceTree()->itemDoubleClicked(node, 0);
+// A click on the saved preview's window, a double click on its channel in the device tree.
+void openSaved(CDlgPreview& page, const SavedPreview& s) {
+  CDevice* device = CDeviceManager::GetInstance()->FindDevice(s.deviceGuid, 1);
+  QTreeWidgetItem* node = device ? page.Controller().FindChannelItem(device, s.channel) : nullptr;
+  CPlayWnd* wnd = page.GetPlayScreen()->GetWnd(s.window);
+  if (!node || !wnd) return;
+  click(wnd);
+  emit page.GetDeviceTree()->itemDoubleClicked(node, 0);
+}
+
+// Opens again the saved previews whose windows stand idle (a device that did not answer).
+void reopenIdle(CDlgPreview& page) {
+  for (const SavedPreview& s : CPreviewManager::GetInstance()->GetSavedPreviews()) {
+    CPlayWnd* wnd = page.GetPlayScreen()->GetWnd(s.window);
+    if (wnd && wnd->GetState() == CPlayWnd::State::kIdle) openSaved(page, s);
   }
+}
+
+// Counts the frames of every window whose stream now runs and was not counted yet; the number
+// of windows counted.
+bool g_hooked[CPlayScreen::kWindowCount];
+int hookRunning(CDlgPreview& page, int clipFrames) {
   int running = 0;
   for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
-    PreviewItemPtr item = previews->FindByWindow(w);
+    if (g_hooked[w]) {
+      ++running;
+      continue;
+    }
+    PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(w);
     IDevPreview* preview = item ? item->GetDevPreview() : nullptr;
     if (!preview) continue;
     DevHandle stream = 0;
     preview->GetRealHandle(&stream);
     if (!stream || IPC_SetStreamHook(reinterpret_cast<IPC_HANDLE>(stream), countFrame, &g_received[w]) != 1) continue;
-    g_painted.push_back(std::make_unique<PaintCounter>(screen->GetWnd(w), clipFrames));
+    g_painted.push_back(std::make_unique<PaintCounter>(page.GetPlayScreen()->GetWnd(w), clipFrames));
+    g_hooked[w] = true;
     ++running;
   }
   return running;
@@ -174,15 +192,30 @@ int RunDrivenProgram(int argc, char** argv) {
   // The clip's length in frames: its frame numbers count round at that.
   const int clipFrames = argc > 2 ? std::atoi(argv[2]) : 0;
   if (clipFrames <= 0) return 2;
-  bool opened = false;
+  // How many of the saved previews are to run before "opened" is said (all by default).
+  const int expected = argc > 3 ? std::atoi(argv[3]) : -1;
+  enum { kStarting, kOpening, kOpened } phase = kStarting;
+  std::chrono::steady_clock::time_point openedBy;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     CTarnwickDlg* main = CTarnwickDlg::MainWindow();
-    if (opened || !main || !main->isVisible()) return;
-    opened = true;
-    poll.stop();
+    if (!main || !main->isVisible()) return;
     CDlgPreview& page = *main->GetPreviewDlg();
-    const int running = reopenSaved(page, clipFrames);
+    if (phase == kStarting) {
+      const std::vector<SavedPreview>& saved = CPreviewManager::GetInstance()->GetSavedPreviews();
+      pickLayout(page, static_cast<int>(saved.size()));
+      for (const SavedPreview& s : saved) openSaved(page, s);
+      phase = kOpening;
+      openedBy = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      return;
+    }
+    // The channels open on the devices' queues: "opened" once they run (or the time is up).
+    const int running = hookRunning(page, clipFrames);
+    const int wanted =
+        expected >= 0 ? expected : static_cast<int>(CPreviewManager::GetInstance()->GetSavedPreviews().size());
+    if (running < wanted && std::chrono::steady_clock::now() < openedBy) return;
+    phase = kOpened;
+    poll.stop();
     const QWidget* first = page.GetPlayScreen()->GetWnd(0);
     say("opened " + std::to_string(running) + " " + std::to_string(main->width()) + "x" +
         std::to_string(main->height()) + " " + std::to_string(first->width()) + "x" + std::to_string(first->height()));
@@ -201,6 +234,7 @@ int RunDrivenProgram(int argc, char** argv) {
       const std::string command = input.substr(0, nl);
       CTarnwickDlg* main = CTarnwickDlg::MainWindow();
       if (command == "count" && main) say(counts(*main->GetPreviewDlg()));
+      else if (command == "reopen" && main) reopenIdle(*main->GetPreviewDlg());
       else if (command == "quit") std::_Exit(0);
     }
   });
