@@ -485,6 +485,8 @@ void CTarnwickDlg::changeEvent(QEvent* e) {
 bool CTarnwickDlg::eventFilter(QObject* watched, QEvent* e) {
   auto* widget = qobject_cast<QWidget*>(watched);
   if (!widget || !widget->isWidgetType()) return QDialog::eventFilter(watched, e);
+  // Every button release of the thread reaches the preview page too (a drag from its trees
+  // may end over any window); the page lets them pass, since its trees end their drags.
   if (e->type() == QEvent::MouseButtonRelease && m_dlgPreview.HasWindow()) {
     auto* mouse = static_cast<QMouseEvent*>(e);
     const uint32_t message = mouse->button() == Qt::RightButton ? WM_RBUTTONUP : WM_LBUTTONUP;

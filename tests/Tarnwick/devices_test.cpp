@@ -291,7 +291,7 @@ TEST_F(DeviceList, LookupsFromAnotherThreadWhileTheUiThreadAddsAndRemoves) {
     // Made on first use here and on the UI thread at the same moment.
     seen = list->GetChannelPreviewByGuid(u"Gcam", 1, 1);
     while (!stop) {
-      if (list->FindGuidByLoginId(5) != u"Gdvr") ++wrongGuid;
+      if (list->FindDeviceByLoginId(5) != dvr) ++wrongGuid;
       std::u16string name;
       list->GetDeviceText(u"Gchurn", name);
       (void)list->FindDevice(u"Gchurn", 1);  // compared only, never kept
