@@ -8,6 +8,7 @@
 #include <set>
 
 #include "Pellmore/Pellmore.h"
+#include "controls/WaitCursor.h"
 #include "devices/Device.h"
 #include "devices/DlgIPCParamSetting.h"
 #include "devices/TreeCtrlTarget.h"

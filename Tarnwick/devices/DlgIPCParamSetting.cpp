@@ -1,6 +1,5 @@
 #include "devices/DlgIPCParamSetting.h"
 
-#include <QApplication>
 #include <QIntValidator>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
@@ -39,12 +38,6 @@ void CIpcWork::Open(IpcLogin login, std::function<void(bool)> done) {
       m_guid, [slot = m_slot, login = std::move(login)] { return slot->Open(login); }, std::move(done), m_owner);
 }
 
-CWaitCursor::CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-CWaitCursor::~CWaitCursor() { Restore(); }
-void CWaitCursor::Restore() {
-  if (m_shown) QApplication::restoreOverrideCursor();
-  m_shown = false;
-}
 
 // ---- address edit ---------------------------------------------------------------------------
 

@@ -28,6 +28,7 @@
 #include "shell/GuidString.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -128,9 +129,7 @@ TEST(AppChild, Run) {
 class AppProcess : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/tarnwick_app_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
+    root_ = testsupport::NewTestFolder();
     fs::create_directories(root_ / "home");
     fs::create_directories(root_ / "run");
     fs::permissions(root_ / "run", fs::perms::owner_all, fs::perm_options::replace);

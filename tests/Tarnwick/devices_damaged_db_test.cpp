@@ -15,6 +15,7 @@
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -33,9 +34,7 @@ struct DamagedDb : ::testing::Test {
   harness::ScopedScriptedUi ui;
   fs::path home, db, bak;
   void SetUp() override {
-    char tmpl[] = "/tmp/devdbXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    home = tmpl;
+    home = testsupport::NewTestFolder();
     db = home / "Tarnwick.db";
     bak = home / "Tarnwick.db.bak";
     setenv("TARNWICK_HOME", home.c_str(), 1);

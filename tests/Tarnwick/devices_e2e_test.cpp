@@ -18,6 +18,7 @@
 #include "plat/clock.h"
 #include "plat/surface.h"
 #include "plat/window.h"
+#include "support/TestFolder.h"
 #include "support/Wait.h"
 
 namespace fs = std::filesystem;
@@ -27,8 +28,7 @@ namespace {
 struct EndToEnd : ::testing::Test {
   fs::path home;
   void SetUp() override {
-    char tmpl[] = "/tmp/e2eXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
     plat::setAudioBackend(plat::AudioBackendKind::Null);
     plat::setTimeScale(0.2);

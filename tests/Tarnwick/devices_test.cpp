@@ -12,6 +12,7 @@
 #include "plat/clock.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -133,8 +134,7 @@ struct DeviceList : ::testing::Test {
   fs::path home;
   CDeviceManager* list = nullptr;
   void SetUp() override {
-    char tmpl[] = "/tmp/devlistXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
     list = CDeviceManager::GetInstance();
   }

@@ -13,6 +13,7 @@
 #include "harness/Services.h"
 #include "plat/clock.h"
 #include "shell/DbHelpers.h"
+#include "support/TestFolder.h"
 
 namespace devmgr_test {
 
@@ -25,8 +26,7 @@ struct Row3 {
 class DevMgrFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/devmgrXXXXXX";
-    home_ = mkdtemp(tmpl);
+    home_ = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home_.c_str(), 1);
   }
   void TearDown() override {

@@ -19,6 +19,7 @@
 #include "plat/paths.h"
 #include "plat/text.h"
 #include "plat/window.h"
+#include "support/TestFolder.h"
 #include "view/RecordFileRing.h"
 
 namespace fs = std::filesystem;
@@ -38,8 +39,7 @@ uintmax_t Used(const fs::path& dir) {
 struct RingRecording : ::testing::Test {
   fs::path root;
   void SetUp() override {
-    char tmpl[] = "/tmp/ringe2eXXXXXX";
-    root = mkdtemp(tmpl);
+    root = testsupport::NewTestFolder();
     fs::create_directories(root / "home");
     fs::create_directories(root / "c");
     fs::create_directories(root / "d");

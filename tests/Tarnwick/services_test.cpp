@@ -14,6 +14,7 @@
 #include "shell/FileFindEx.h"
 #include "shell/Singleton.h"
 #include "shell/WaitEvent.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -23,8 +24,7 @@ struct Walk : ::testing::Test {
   fs::path root;
   std::vector<std::pair<std::u16string, uint32_t>> found;
   void SetUp() override {
-    char tmpl[] = "/tmp/walkXXXXXX";
-    root = mkdtemp(tmpl);
+    root = testsupport::NewTestFolder();
     fs::create_directories(root / "a" / "b");
     fs::create_directories(root / "empty");
     std::ofstream(root / "top.avi") << "12345";

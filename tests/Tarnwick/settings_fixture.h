@@ -13,13 +13,12 @@
 #include "plat/paths.h"
 #include "shell/DiskHelpers.h"
 #include "shell/LocalSettings.h"
+#include "support/TestFolder.h"
 
 class TempHomeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/tarnwick_home_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
+    root_ = testsupport::NewTestFolder();
     home_ = root_ / "home";
     std::filesystem::create_directories(home_);
     for (const char* d : {"c", "d", "e"}) std::filesystem::create_directories(root_ / d);

@@ -22,6 +22,7 @@
 #include "plat/audio.h"
 #include "plat/clock.h"
 #include "plat/surface.h"
+#include "support/TestFolder.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 
@@ -39,8 +40,7 @@ struct GridLive : ::testing::Test {
   CPlayScreen* screen = nullptr;
 
   void SetUp() override {
-    char tmpl[] = "/tmp/gridXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
     plat::setAudioBackend(plat::AudioBackendKind::Null);
 

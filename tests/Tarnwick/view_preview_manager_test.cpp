@@ -19,6 +19,7 @@
 #include "plat/window.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
+#include "support/TestFolder.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 #include "view/ViewMessages.h"
@@ -79,8 +80,7 @@ PreviewItemPtr Item(int window, SharedPreview* p, int channel, const std::u16str
 struct PreviewList : ::testing::Test {
   fs::path home;
   void SetUp() override {
-    char tmpl[] = "/tmp/pvmXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
   }
   void TearDown() override {

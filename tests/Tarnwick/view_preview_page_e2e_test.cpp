@@ -35,6 +35,7 @@
 #include "shell/UserRights.h"
 #include "support/FileSizeLimit.h"
 #include "support/RecorderFile.h"
+#include "support/TestFolder.h"
 #include "view/DlgPreview.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
@@ -64,8 +65,7 @@ struct PreviewLive : ::testing::Test {
   std::vector<std::u16string> notices;
 
   void SetUp() override {
-    char tmpl[] = "/tmp/pve2eXXXXXX";
-    root = mkdtemp(tmpl);
+    root = testsupport::NewTestFolder();
     for (const char* d : {"home", "c", "d"}) fs::create_directories(root / d);
     setenv("TARNWICK_HOME", (root / "home").c_str(), 1);
     setenv("TARNWICK_DRIVES", ((root / "c").string() + ":" + (root / "d").string()).c_str(), 1);

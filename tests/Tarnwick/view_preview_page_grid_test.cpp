@@ -16,6 +16,7 @@
 #include "harness/Services.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
+#include "support/TestFolder.h"
 #include "view/DlgCruise.h"
 #include "view/DlgPresetPoint.h"
 #include "view/DlgPreview.h"
@@ -30,8 +31,7 @@ namespace {
 struct PreviewPageGrid : ::testing::Test {
   fs::path home;
   void SetUp() override {
-    char tmpl[] = "/tmp/pgridXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
   }
   void TearDown() override {

@@ -24,6 +24,7 @@
 #include "support/FakeDevices.h"
 #include <QElapsedTimer>
 #include "plat/clock.h"
+#include "support/TestFolder.h"
 #include "view/DlgPreview.h"
 #include "view/CyclePreview.h"
 #include "shell/LocalSettings.h"
@@ -54,8 +55,7 @@ struct PreviewPage : ::testing::Test {
   std::tm clock{};
 
   void SetUp() override {
-    char tmpl[] = "/tmp/pvpageXXXXXX";
-    root = mkdtemp(tmpl);
+    root = testsupport::NewTestFolder();
     fs::create_directories(root / "home");
     fs::create_directories(root / "c");
     fs::create_directories(root / "d");

@@ -96,8 +96,7 @@ struct PtzLive : ::testing::Test {
   std::unique_ptr<harness::ScopedScriptedUi> ui;
 
   void SetUp() override {
-    char tmpl[] = "/tmp/ptzXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
     plat::setAudioBackend(plat::AudioBackendKind::Null);
     ASSERT_EQ(CQXGlobal::Startup(), 1);
