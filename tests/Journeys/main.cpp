@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "controls/InteractiveUi.h"
+#include "harness/Services.h"
 
 namespace fs = std::filesystem;
 
@@ -32,5 +33,6 @@ int main(int argc, char** argv) {
   QFont font = QApplication::font();
   font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), font.family()});
   QApplication::setFont(font);
+  harness::WatchServices();
   return RUN_ALL_TESTS();
 }

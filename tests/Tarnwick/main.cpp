@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 
 #include "controls/InteractiveUi.h"
+#include "harness/Services.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -16,5 +17,6 @@ int main(int argc, char** argv) {
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPointSize(9);
   QApplication::setFont(font);
+  harness::WatchServices();
   return RUN_ALL_TESTS();
 }
