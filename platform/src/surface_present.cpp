@@ -92,6 +92,8 @@ bool lastPresented(WindowHandle window, PresentedPicture* out) {
   out->width = f.width;
   out->height = f.height;
   out->serial = f.serial;
+  out->pictureWidth = f.pictureWidth;
+  out->pictureHeight = f.pictureHeight;
   out->pixels.resize(static_cast<size_t>(f.width) * f.height);
   // The fourth byte of a shown pixel is whatever the drawer left there.
   for (int r = 0; r < f.height; ++r) {
@@ -128,6 +130,9 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
   {
     std::lock_guard<std::mutex> lk(back.mutex_);
     if (back.lost_) return false;
+    const bool whole = src.width() == back.width() && src.height() == back.height();
+    frame.pictureWidth = whole && back.pictureWidth_ > 0 ? back.pictureWidth_ : frame.width;
+    frame.pictureHeight = whole && back.pictureHeight_ > 0 ? back.pictureHeight_ : frame.height;
     const int bpp = back.format_.bytesPerPixel();
     const SurfaceFormat std32 = SurfaceFormat::rgb32();
     const bool plain32 = bpp == 4 && back.format_.redMask == std32.redMask &&

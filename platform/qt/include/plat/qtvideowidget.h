@@ -1,6 +1,8 @@
 #pragma once
-// A play window for the display surfaces: registers a window handle and paints the picture
-// last presented to it, scaled to its client area, on the GUI thread.
+// A play window for the display surfaces: registers a window handle, tells the display its
+// client area's size in device pixels (pictures are made at that size), and paints the
+// picture last presented to it on the GUI thread: as it is when it has the window's size,
+// else scaled to it.
 #include <QWidget>
 
 #include "plat/window.h"
@@ -19,6 +21,8 @@ class VideoWidget : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  QSize devicePixels() const;
+  void reportClientSize();
   WindowHandle handle_ = 0;
 };
 
