@@ -44,6 +44,7 @@
 #include "view/PlaybackNames.h"
 #include "view/RecordFileRing.h"
 #include "view/ViewMessages.h"
+#include "support/ShownFrame.h"
 
 namespace fs = std::filesystem;
 
@@ -66,14 +67,7 @@ bool WaitFor(const std::function<bool()>& done, int ms = 60000) {
 }
 
 // The frame number carried by the window's last picture; -1 when none.
-int FrameNumber(plat::WindowHandle wnd, uint64_t* serial = nullptr) {
-  plat::PresentedPicture pic;
-  if (!plat::lastPresented(wnd, &pic) || pic.width <= 0) return -1;
-  if (serial) *serial = pic.serial;
-  std::vector<uint8_t> luma(pic.pixels.size());
-  for (size_t i = 0; i < luma.size(); ++i) luma[i] = (pic.pixels[i] >> 8) & 0xFF;
-  return clipgen::readFrameIndex(luma.data(), pic.width, pic.width, pic.height);
-}
+int FrameNumber(plat::WindowHandle wnd, uint64_t* serial = nullptr) { return testsupport::ShownFrameNumber(wnd, serial); }
 
 // A path as the file system resolves it (the ring's names double their separators).
 fs::path Normal(const std::u16string& windowsPath) { return fs::path(plat::toNativePath(windowsPath)).lexically_normal(); }
