@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "render_fixture.h"
@@ -357,6 +358,10 @@ TEST(Renderer, AWindowSmallerThanThePictureIsShownAtItsOwnSizeAsThePictureShrunk
   EXPECT_EQ(whole.pixels, full);
 }
 
+struct ClientSize {
+  int width, height;
+};
+
 TEST(Renderer, TheOsdIsDrawnInPictureCoordinatesWhereverTheWindowShowsThem) {
   DisplayGuard guard;
   TestWindow w;
@@ -365,16 +370,19 @@ TEST(Renderer, TheOsdIsDrawnInPictureCoordinatesWhereverTheWindowShowsThem) {
   const int pw = 400, ph = 300;
   DdrawRenderer r(&owner);
   FlatPicture black(pw, ph, 16);
-  // The recording icon at (300, 250) and a text at (50, 270), in windows of half and of a
-  // quarter the picture's size, and one twice as large.
+  // The audio icon at (300, 50) and a text at (50, 270), in windows of half, of a quarter
+  // and of a third by a half the picture's size, and in one twice as large (which gets the
+  // picture's own size and grows it as it paints).
   r.SetOsdItem(300, 50, nullptr, 1, kOsdAudioIcon);
   r.SetOsdItem(50, 270, "TEXT", 0, kOsdStatsText);
-  for (auto [sw, sh] : {std::pair{200, 150}, std::pair{100, 75}, std::pair{800, 600}}) {
-    plat::setWindowClientSize(w.handle, sw, sh);
+  for (auto [window, sw, sh] : {std::tuple{ClientSize{200, 150}, 200, 150}, std::tuple{ClientSize{100, 75}, 100, 75},
+                                std::tuple{ClientSize{133, 150}, 133, 150}, std::tuple{ClientSize{800, 600}, pw, ph}}) {
+    plat::setWindowClientSize(w.handle, window.width, window.height);
     ASSERT_EQ(r.BindWindow(w.handle, pw, ph), 0);
     ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
     const plat::PresentedPicture shown = w.shown();
     ASSERT_EQ(shown.width, sw);
+    ASSERT_EQ(shown.height, sh);
     auto sx = [&](int x) { return x * sw / pw; };
     auto sy = [&](int y) { return y * sh / ph; };
     const int all = litPixels(shown);

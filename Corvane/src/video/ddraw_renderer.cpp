@@ -142,10 +142,12 @@ void DdrawRenderer::drawOsd(OsdCanvas& canvas, int blink) {
 
 void DdrawRenderer::shownSize(plat::WindowHandle window, int* width, int* height) const {
   plat::SurfaceRect client;
-  if (window && plat::windowClientRect(window, &client) && client.width() > 0 && client.height() > 0) {
-    *width = client.width();
-    *height = client.height();
-  }
+  if (!window || !plat::windowClientRect(window, &client) || client.width() <= 0 || client.height() <= 0) return;
+  // A window at least as large as the picture gets the picture's own pixels, which it grows
+  // as it paints: growing makes no detail, and the surfaces stay the picture's size.
+  if (client.width() >= *width && client.height() >= *height) return;
+  *width = client.width();
+  *height = client.height();
 }
 
 int DdrawRenderer::drawLocked(const plat::SurfaceRect* source, const plat::I420Planes& planes) {
@@ -215,6 +217,9 @@ int DdrawRenderer::BlitFrame(const plat::SurfaceRect* source, const uint8_t* y, 
 int DdrawRenderer::BlitPicture(const PictureRef& picture) {
   std::lock_guard<std::mutex> lk(mutex_);
   if (!picture) return -1;
+  // The picture shown until now goes first: a stream keeps one picture for its windows, not
+  // two while the next is drawn.
+  last_.reset();
   const int result = drawLocked(nullptr, picture->planes);
   last_ = result == 0 ? picture : PictureRef();
   return result;

@@ -1,8 +1,8 @@
 #pragma once
 // Shows I420 pictures in one window through the display surfaces: a back surface of the
 // window's size in the display's RGB format (the picture's size while the window reports
-// none), the picture scaled to it before the colour conversion so only the pixels the window
-// shows are made, the OSD drawn into it in picture coordinates, then presented. The last
+// none or is larger than the picture), the picture scaled to it before the colour conversion
+// so only the pixels the window shows are made, the OSD drawn into it in picture coordinates, then presented. The last
 // picture drawn is kept, so a snapshot is made from it at the picture's own size.
 #include <cstdint>
 #include <memory>
@@ -76,8 +76,8 @@ class DdrawRenderer {
   };
   void releaseLocked();
   int fail(const char* text, int code);
-  // The size the bound window shows pictures at: its client area, or the picture's size
-  // while it reports none.
+  // The size pictures are made at for the bound window (in: the picture's size): its client
+  // area, unless it reports none or is at least as large as the picture.
   void shownSize(plat::WindowHandle window, int* width, int* height) const;
   int drawLocked(const plat::SurfaceRect* source, const plat::I420Planes& planes);
   // Draws the items (or the hook's record) with the blink counter at `blink`.

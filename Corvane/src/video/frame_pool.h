@@ -43,9 +43,10 @@ inline constexpr int kLiveTalkBlocks = 10;
 // A live stream shows the newest picture: at most this many wait behind the one being
 // drawn (network and scheduling jitter), older ones are dropped.
 inline constexpr int kLiveJitterPictures = 2;
-// Its decoded pictures: those waiting, the one being drawn, the one the windows show (kept
-// for snapshots) and the one being decoded.
-inline constexpr int kLivePictures = kLiveJitterPictures + 3;
+// Its decoded pictures: those waiting, the one the windows show (kept for snapshots, let go
+// as the next is drawn) and the one being decoded. Each one kept is a decoder's picture
+// (3 MB at 1080p): the count bounds a stream's memory.
+inline constexpr int kLivePictures = kLiveJitterPictures + 2;
 inline constexpr int kPlaybackFrames = 10;
 inline constexpr int kPlaybackAudioBlocks = 10;
 

@@ -32,7 +32,10 @@ bool Renderer::convert(const Picture& p, bool pictureSize) {
   if (p.empty() || !plat::isWindow(window_)) return false;
   int width = p.width, height = p.height;
   plat::SurfaceRect client;
-  if (!pictureSize && plat::windowClientRect(window_, &client) && client.width() > 0 && client.height() > 0) {
+  // A window smaller than the picture gets the pixels it shows; one at least as large gets
+  // the picture's own, which it grows as it paints.
+  if (!pictureSize && plat::windowClientRect(window_, &client) && client.width() > 0 && client.height() > 0 &&
+      (client.width() < p.width || client.height() < p.height)) {
     width = client.width();
     height = client.height();
   }
