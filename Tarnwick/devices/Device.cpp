@@ -142,6 +142,7 @@ void AddDeviceReleaseHook(DeviceReleaseHook hook) {
 
 CDevice::CDevice() = default;
 CDevice::CDevice(const CDevInfo& info) : info_(info) {}
+CDevice::CDevice(CDevInfo&& info) : info_(std::move(info)) {}
 
 CDevice::~CDevice() {
   BeforeRelease(*this);

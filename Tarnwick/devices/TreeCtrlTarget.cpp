@@ -91,7 +91,9 @@ ITreeTarget::Item CTreeCtrlTarget::Insert(Item parent, const std::u16string& tex
     }
   }
   auto* item = new QTreeWidgetItem(QStringList{QString::fromStdU16String(text)});
-  item->setData(0, kTreeNodeRole, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(data)));
+  // Channel items carry no node: an absent role reads as none, and tens of thousands of
+  // them are made at start-up.
+  if (data) item->setData(0, kTreeNodeRole, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(data)));
   SetTreeItemImage(item, image);
   if (parentItem)
     parentItem->insertChild(at, item);
