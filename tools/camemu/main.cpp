@@ -15,6 +15,9 @@
 namespace {
 volatile std::sig_atomic_t g_stop = 0;
 void onSignal(int) { g_stop = 1; }
+// SIGUSR1 asks for the count of video frames sent so far on the standard output.
+volatile std::sig_atomic_t g_countAsked = 0;
+void onCountAsked(int) { g_countAsked = 1; }
 
 // The request log of --log: "open <channel>" for a channel open, "msg <channel> <code>
 // <argument> <option> <payload hex>" for a control message (payload without its trailing
@@ -169,6 +172,7 @@ int main(int argc, char** argv) {
   media.setWallClockTimes(wallClock);
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
+  std::signal(SIGUSR1, onCountAsked);
   std::printf("camemu: camera on 127.0.0.1:%u (user %s)\n", camera.port(), config.user.c_str());
   std::fflush(stdout);  // a caller reading the port from a pipe sees it at once
   if (searchPort >= 0 ? camera.startDiscovery(static_cast<uint16_t>(searchPort)) : camera.startDiscoveryOnSearchPort())
@@ -181,7 +185,12 @@ int main(int argc, char** argv) {
   int step = 0;
   RequestLog log(logPath);
   while (!g_stop && (end == 0 || plat::monotonicMs() < end)) {
-    plat::sleepMs(100);
+    plat::sleepMs(g_countAsked ? 0 : 100);
+    if (g_countAsked) {
+      g_countAsked = 0;
+      std::printf("camemu: video frames sent %zu\n", media.videoFramesSent());
+      std::fflush(stdout);
+    }
     log.append(camera.requests());
     if (alarmEvery > 0 && plat::monotonicMs() >= nextAlarm) {
       nextAlarm += alarmEvery * 1000;
