@@ -6,11 +6,14 @@
 #include <QValidator>
 #include <algorithm>
 
+#include "Session.h"
 #include "plat/text.h"
 
 namespace pellmore {
 
 namespace {
+
+constexpr size_t kIpv4TextSize = 16;  // the IPv4 text at the start of an address block
 
 // Typing may not make the text longer than the limit, but a longer text set by the program
 // may be shortened (and is never cut by the limit).
@@ -81,9 +84,33 @@ void TextToField(const QString& text, uint8_t* field, size_t size, bool terminat
   std::copy(g.begin(), g.end(), field);
 }
 
+void EditedTextToField(const QString& text, uint8_t* field, size_t size, bool terminated) {
+  if (text == FieldToText(field, size)) return;
+  TextToField(text, field, size, terminated);
+}
+
 void AddressToField(const QString& address, uint8_t* ipv4Text) {
   if (address == QStringLiteral("0.0.0.0") && ipv4Text[0] == 0) return;
-  TextToField(address, ipv4Text, 16);
+  EditedTextToField(address, ipv4Text, kIpv4TextSize);
+}
+
+bool IsDottedIPv4(const QString& text) {
+  static const QRegularExpression dotted(
+      QStringLiteral("^(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])"
+                     "(\\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}$"));
+  return dotted.match(text).hasMatch();
+}
+
+bool CheckAddress(AddressEdit* edit, const uint8_t* ipv4Text, const QString& label) {
+  const QString address = edit->Address();
+  if (IsDottedIPv4(address) || address == FieldToText(ipv4Text, kIpv4TextSize)) return true;
+  // The label names the field; its colon does not belong in the sentence.
+  QString name = label.trimmed();
+  while (name.endsWith(QLatin1Char(':')) || name.endsWith(QChar(0xFF1A))) name.chop(1);
+  ShowMessage(edit, LoadLangString(4215).arg(name, edit->text()));
+  edit->setFocus();
+  edit->selectAll();
+  return false;
 }
 
 int EditNumber(const QLineEdit* edit) {

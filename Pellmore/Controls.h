@@ -2,7 +2,9 @@
 // The control habits the pages rely on, kept once: an edit's limit stops typing but never
 // cuts a text the device sent; an address control reads "0.0.0.0" when empty; a combo's
 // "select string" is a case-insensitive prefix search and "no selection" reads -1; a notice
-// raised when the focus leaves an edit cannot raise itself again while it is shown.
+// raised when the focus leaves an edit cannot raise itself again while it is shown. And what
+// goes back to the device: a field the user did not change keeps the device's bytes, a set
+// flag keeps its own non-zero value, an address is sent only as four numbers 0-255.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QString>
@@ -52,10 +54,27 @@ QString FieldToText(const uint8_t* field, size_t size);
 // A text into a fixed narrow field of `size` bytes: GBK, cut at a character boundary; with
 // `terminated` the field keeps a zero byte at the end, otherwise the text may fill it.
 void TextToField(const QString& text, uint8_t* field, size_t size, bool terminated = true);
+// The same, but a text that is what the field shows leaves the field as it is: the user did
+// not change it, so a name that fills the field or a byte that is no GBK text goes back as
+// the device sent it.
+void EditedTextToField(const QString& text, uint8_t* field, size_t size, bool terminated = true);
 
-// An address control's text into the 16-byte IPv4 text of an address block. "0.0.0.0" (what an
-// empty control reads) leaves an empty text empty, so showing and reading back changes nothing.
+// A check box's state into a stored flag: a set flag keeps its own non-zero value.
+template <class T>
+T StoredFlag(T stored, bool checked) {
+  return checked ? (stored ? stored : T{1}) : T{0};
+}
+
+// An address control's text into the 16-byte IPv4 text of an address block, as
+// EditedTextToField. "0.0.0.0" (what an empty control reads) leaves an empty text empty, so
+// showing and reading back changes nothing.
 void AddressToField(const QString& address, uint8_t* ipv4Text);
+// Four decimal numbers of 0 to 255 separated by dots.
+bool IsDottedIPv4(const QString& text);
+// Whether an address control may go to the device: a dotted IPv4 address, or what the field
+// holds as it came. Otherwise a message names the field by its `label`, the control
+// takes the focus with its text selected, and false.
+bool CheckAddress(AddressEdit* edit, const uint8_t* ipv4Text, const QString& label);
 
 // The decimal value of an edit's text (first 16 characters, as the pages read numbers).
 int EditNumber(const QLineEdit* edit);

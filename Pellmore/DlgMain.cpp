@@ -4,11 +4,15 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <condition_variable>
+
+#include "SessionQueue.h"
 
 namespace pellmore {
 
@@ -16,7 +20,28 @@ namespace {
 std::mutex g_hookMutex;
 std::function<void(CDlgMain&)> g_hook;
 constexpr int kBitRole = Qt::UserRole;
+const QString kSaveId = QStringLiteral("4001");
 }  // namespace
+
+// After the network record is written the user reads warning 4192 before anything else is
+// written: the queue waits here until the warning is closed, or the window is gone.
+class SaveGate {
+ public:
+  void Open() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    opened_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    opened_.wait(lock, [this] { return open_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable opened_;
+  bool open_ = false;
+};
 
 void SetWindowHook(std::function<void(CDlgMain&)> hook) {
   std::lock_guard<std::mutex> lock(g_hookMutex);
@@ -28,8 +53,18 @@ std::function<void(CDlgMain&)> WindowHook() {
   return g_hook;
 }
 
+bool ConfigPage::FocusMovingToSave() {
+  QWidget* to = QApplication::focusWidget();
+  return to && to->objectName() == kSaveId && qobject_cast<QPushButton*>(to) &&
+         dynamic_cast<CDlgMain*>(to->window());
+}
+
 CDlgMain::CDlgMain(DeviceSession* session, QWidget* parent)
-    : QDialog(parent), session_(session), engine_(session ? session->loginHandle : -1) {
+    : QDialog(parent),
+      session_(session),
+      engine_(session ? session->loginHandle : -1),
+      mailbox_(std::make_shared<UiMailbox>(this)),
+      closed_(std::make_shared<std::atomic<bool>>(false)) {
   setObjectName(QStringLiteral("4000"));
   resize(780, 540);
 
@@ -47,18 +82,36 @@ CDlgMain::CDlgMain(DeviceSession* session, QWidget* parent)
   frame_->setObjectName(QStringLiteral("4003"));
   auto* frameLayout = new QVBoxLayout(frame_);
   frameLayout->setContentsMargins(3, 9, 3, 3);
-  auto* save = new QPushButton(LoadLangString(4024), this);
-  save->setObjectName(QStringLiteral("4001"));
-  save->setDefault(true);
+  // What the frame shows until the records have arrived.
+  loading_ = new QWidget(frame_);
+  loading_->setObjectName(QStringLiteral("loading"));
+  auto* loadingLayout = new QVBoxLayout(loading_);
+  auto* loadingText = new QLabel(LoadLangString(4216), loading_);
+  loadingText->setAlignment(Qt::AlignCenter);
+  auto* loadingBar = new QProgressBar(loading_);
+  loadingBar->setRange(0, 0);
+  loadingBar->setTextVisible(false);
+  loadingBar->setFixedWidth(240);
+  loadingLayout->addStretch(1);
+  loadingLayout->addWidget(loadingText);
+  loadingLayout->addWidget(loadingBar, 0, Qt::AlignHCenter);
+  loadingLayout->addStretch(2);
+  frameLayout->addWidget(loading_);
+  save_ = new QPushButton(LoadLangString(4024), this);
+  save_->setObjectName(kSaveId);
+  save_->setDefault(true);
+  save_->setEnabled(false);
   auto* close = new QPushButton(LoadLangString(4025), this);
   close->setObjectName(QStringLiteral("2"));
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("status"));
 
   auto* right = new QVBoxLayout;
   right->addWidget(title_);
   right->addWidget(frame_, 1);
   auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(save);
+  buttons->addWidget(status_, 1);
+  buttons->addWidget(save_);
   buttons->addWidget(close);
   right->addLayout(buttons);
   auto* top = new QHBoxLayout(this);
@@ -84,33 +137,63 @@ CDlgMain::CDlgMain(DeviceSession* session, QWidget* parent)
   tree_->expandAll();
   setWindowTitle(LoadLangString(4036));
 
-  connect(save, &QPushButton::clicked, this, [this] { OnSave(); });
+  connect(save_, &QPushButton::clicked, this, [this] { OnSave(); });
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   connect(tree_, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* item, QTreeWidgetItem*) { OnTreeSelChanged(item); });
 
-  engine_.LoadAllParams();
-  context_.records = &engine_.Records();
   context_.videoByte = session_ ? session_->VideoByte() : 0;
-  context_.loginHandle = engine_.LoginHandle();
+  context_.exchange = [this](std::function<void(int32_t)> exchange) {
+    if (session_) session_->Exchange(std::move(exchange));
+  };
   context_.saveChannelPicture = [this](int channel) { OnSaveChannelPicture(channel); };
 
   SelectItem(tree_->topLevelItem(0));
+
+  if (!session_ || !session_->queue) {
+    OnLoaded(std::make_unique<ConfigRecords>());  // no device: nothing to read
+    return;
+  }
+  session_->Exchange([this, mailbox = mailbox_, closed = closed_](int32_t login) {
+    auto records = std::make_shared<std::unique_ptr<ConfigRecords>>(
+        ConfigEngine::ReadAll(login, closed.get()));
+    mailbox->Post([this, records] { OnLoaded(std::move(*records)); });
+  });
 }
 
 CDlgMain::~CDlgMain() {
-  std::vector<const PageEntry*> order;
-  for (const PageEntry& e : PageTable()) order.push_back(&e);
-  std::sort(order.begin(), order.end(),
-            [](const PageEntry* a, const PageEntry* b) { return a->destroyOrder < b->destroyOrder; });
-  for (const PageEntry* e : order) {
+  mailbox_->Close();
+  *closed_ = true;
+  if (gate_) gate_->Open();  // a Save in progress writes the rest without its warning
+  for (const auto& [entry, page] : PagesBy(&PageEntry::destroyOrder)) {
     std::lock_guard<std::recursive_mutex> lock(ConfigLock());
-    auto it = pages_.find(e->bit);
-    if (it == pages_.end()) continue;
-    delete it->second;
-    pages_.erase(it);
+    delete page;
+    pages_.erase(entry->bit);
   }
   onShow_ = nullptr;
+}
+
+std::vector<std::pair<const PageEntry*, ConfigPage*>> CDlgMain::PagesBy(int PageEntry::*order) {
+  std::vector<const PageEntry*> entries;
+  for (const PageEntry& e : PageTable()) entries.push_back(&e);
+  std::sort(entries.begin(), entries.end(),
+            [order](const PageEntry* a, const PageEntry* b) { return a->*order < b->*order; });
+  std::vector<std::pair<const PageEntry*, ConfigPage*>> pages;
+  std::lock_guard<std::recursive_mutex> lock(ConfigLock());
+  for (const PageEntry* e : entries) {
+    auto it = pages_.find(e->bit);
+    if (it != pages_.end()) pages.emplace_back(e, it->second);
+  }
+  return pages;
+}
+
+void CDlgMain::OnLoaded(std::unique_ptr<ConfigRecords> records) {
+  engine_.SetRecords(std::move(records));
+  context_.records = &engine_.Records();
+  loaded_ = true;
+  loading_->hide();
+  save_->setEnabled(true);
+  if (wanted_) ShowPage(wanted_);
 }
 
 QTreeWidgetItem* CDlgMain::ItemFor(uint32_t bit) const {
@@ -145,6 +228,7 @@ void CDlgMain::OnTreeSelChanged(QTreeWidgetItem* item) {
 }
 
 ConfigPage* CDlgMain::GetPage(uint32_t bit) {
+  if (!loaded_) return nullptr;
   std::lock_guard<std::recursive_mutex> lock(ConfigLock());
   auto it = pages_.find(bit);
   if (it != pages_.end()) return it->second;
@@ -163,30 +247,29 @@ ConfigPage* CDlgMain::GetPage(uint32_t bit) {
 
 void CDlgMain::ShowPage(uint32_t bit) {
   if (onShow_) onShow_->hide();
+  wanted_ = bit;
   onShow_ = GetPage(bit);
   if (onShow_) onShow_->show();
 }
 
 void CDlgMain::OnSave() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  std::vector<const PageEntry*> order;
-  for (const PageEntry& e : PageTable()) order.push_back(&e);
-  std::sort(order.begin(), order.end(),
-            [](const PageEntry* a, const PageEntry* b) { return a->collectOrder < b->collectOrder; });
-  ConfigRecords& r = engine_.Records();
-  for (const PageEntry* e : order) {
-    ConfigPage* page = nullptr;
-    {
-      std::lock_guard<std::recursive_mutex> lock(ConfigLock());
-      auto it = pages_.find(e->bit);
-      if (it != pages_.end()) page = it->second;
+  if (!loaded_ || saving_) return;
+  const auto pages = PagesBy(&PageEntry::collectOrder);
+  // An edit that must not reach the device stops the whole Save before anything is taken;
+  // its page is shown with the field to mend.
+  for (const auto& [entry, page] : pages) {
+    if (!page->Validate()) {
+      SelectItem(ItemFor(entry->bit));
+      return;
     }
-    if (!page) continue;
+  }
+  ConfigRecords& r = engine_.Records();
+  for (const auto& [entry, page] : pages) {
     const bool changed = page->CollectChanges(r);
     // A mark is only ever set here: a record whose write failed stays marked for the next
     // Save even when its page finds nothing new.
     if (!changed) continue;
-    switch (e->mark) {
+    switch (entry->mark) {
       case RecordMark::Device: r.device.changed = true; break;
       case RecordMark::Network: r.network.changed = true; break;
       case RecordMark::Ddns: r.ddns.changed = true; break;
@@ -194,13 +277,48 @@ void CDlgMain::OnSave() {
       case RecordMark::None: break;
     }
   }
-  QWidget* owner = onShow_;
-  const QString summary = engine_.SendChangedParams(
-      [&] { ShowMessage(owner, LoadLangString(4192), LoadLangString(4212)); });
-  QApplication::restoreOverrideCursor();
-  ShowMessage(owner, summary, LoadLangString(4212));
+  auto plan = std::make_shared<SavePlan>(engine_.PlanSave());
+  if ((plan->first.empty() && plan->rest.empty()) || !session_) {
+    OnSaved(*plan);  // nothing to write
+    return;
+  }
+  saving_ = true;
+  save_->setEnabled(false);
+  status_->setText(LoadLangString(4217));
+  setCursor(Qt::BusyCursor);
+  gate_ = std::make_shared<SaveGate>();
+  session_->Exchange([this, plan, gate = gate_, mailbox = mailbox_](int32_t login) {
+    ConfigEngine::Write(login, plan->first);
+    if (plan->network) {
+      mailbox->Post([this, gate] {
+        ShowMessage(onShow_, LoadLangString(4192), LoadLangString(4212));
+        gate->Open();
+      });
+      gate->Wait();
+    }
+    ConfigEngine::Write(login, plan->rest);
+    mailbox->Post([this, plan] { OnSaved(*plan); });
+  });
 }
 
-void CDlgMain::OnSaveChannelPicture(int channel) { engine_.SaveChannelPicture(channel); }
+void CDlgMain::OnSaved(SavePlan& plan) {
+  const QString summary = engine_.FinishSave(plan);
+  saving_ = false;
+  gate_.reset();
+  status_->clear();
+  unsetCursor();
+  save_->setEnabled(true);
+  ShowMessage(onShow_, summary, LoadLangString(4212));
+}
+
+void CDlgMain::OnSaveChannelPicture(int channel) {
+  if (!loaded_ || !session_) return;
+  auto write = engine_.PictureWrite(channel);
+  if (!write) return;
+  session_->Exchange([write = std::move(*write)](int32_t login) {
+    std::vector<RecordWrite> one{write};
+    ConfigEngine::Write(login, one);
+  });
+}
 
 }  // namespace pellmore

@@ -19,8 +19,13 @@ void Read(int32_t login, const RecordKind& kind, int index, Record<N>& r) {
 }
 
 template <size_t N>
-bool Write(int32_t login, const RecordKind& kind, int index, const Record<N>& r) {
-  return NET_DVR_WriteConfig(login, kind.write, index, r.data(), N) == 1;
+RecordWrite WriteOf(const RecordKind& kind, int index, Record<N>& r) {
+  RecordWrite w;
+  w.kind = &kind;
+  w.index = index;
+  w.bytes.assign(r.bytes.begin(), r.bytes.end());
+  w.mark = &r.changed;
+  return w;
 }
 
 // "%02d " per member, index plus 1, ascending.
@@ -41,58 +46,58 @@ int Clamped(int count, size_t capacity, const char* what) {
 ConfigEngine::ConfigEngine(int32_t loginHandle)
     : login_(loginHandle), records_(std::make_unique<ConfigRecords>()) {}
 
-void ConfigEngine::LoadAllParams() {
-  ConfigRecords& r = *records_;
-  Read(login_, kDeviceRecord, 0, r.device);
-  Read(login_, kNetworkRecord, 0, r.network);
-  Read(login_, kDdnsRecord, 0, r.ddns);
-  Read(login_, kNtpRecord, 0, r.ntp);
+std::unique_ptr<ConfigRecords> ConfigEngine::ReadAll(int32_t login,
+                                                     const std::atomic<bool>* cancelled) {
+  auto records = std::make_unique<ConfigRecords>();
+  ConfigRecords& r = *records;
+  auto go = [cancelled] { return !cancelled || !cancelled->load(); };
+  if (go()) Read(login, kDeviceRecord, 0, r.device);
+  if (go()) Read(login, kNetworkRecord, 0, r.network);
+  if (go()) Read(login, kDdnsRecord, 0, r.ddns);
+  if (go()) Read(login, kNtpRecord, 0, r.ntp);
   const int inputs = Clamped(r.device.bytes[kAlarmInCountAt], kMaxAlarmIn, "alarm inputs");
   const int outputs = Clamped(r.device.bytes[kAlarmOutCountAt], kMaxAlarmOut, "alarm outputs");
   const int channels = r.device.bytes[kChannelCountAt];
   r.alarmIn.assign(static_cast<size_t>(inputs), {});
-  for (int i = 0; i < inputs; ++i) Read(login_, kAlarmInRecord, i, r.alarmIn[static_cast<size_t>(i)]);
+  for (int i = 0; i < inputs && go(); ++i)
+    Read(login, kAlarmInRecord, i, r.alarmIn[static_cast<size_t>(i)]);
   r.alarmOut.assign(static_cast<size_t>(outputs), {});
-  for (int i = 0; i < outputs; ++i)
-    Read(login_, kAlarmOutRecord, i, r.alarmOut[static_cast<size_t>(i)]);
-  r.channels.clear();
+  for (int i = 0; i < outputs && go(); ++i)
+    Read(login, kAlarmOutRecord, i, r.alarmOut[static_cast<size_t>(i)]);
   r.channels.reserve(static_cast<size_t>(channels));
-  for (int i = 0; i < channels; ++i) {
+  for (int i = 0; i < channels && go(); ++i) {
     ChannelParamBlock& b = r.channels.emplace_back();
     b.channel = i;
-    Read(login_, kPictureRecord, i, b.picture);
-    Read(login_, kCompressionRecord, i, b.compression);
-    Read(login_, kScheduleRecord, i, b.schedule);
-    Read(login_, kDecoderRecord, i, b.decoder);
+    Read(login, kPictureRecord, i, b.picture);
+    Read(login, kCompressionRecord, i, b.compression);
+    Read(login, kScheduleRecord, i, b.schedule);
+    Read(login, kDecoderRecord, i, b.decoder);
   }
+  return records;
 }
 
-QString ConfigEngine::SendChangedParams(const std::function<void()>& networkWritten) {
+SavePlan ConfigEngine::PlanSave() {
   ConfigRecords& r = *records_;
-  QString summary;
+  SavePlan plan;
   std::set<int> unreadIn, unreadOut, unreadCompression, unreadPicture, unreadDecoder,
       unreadSchedule;
-  QString unreadSingles;
   // A record that could not be read holds zeros, not the device's values: writing it would
   // wipe the device's settings. It is dropped from this Save and named in the summary.
-  auto unread = [&](auto& rec, uint32_t nameId) {
-    if (!rec.changed || rec.readOk) return false;
-    rec.changed = false;
-    unreadSingles += LoadLangString(nameId) + QStringLiteral(" ");
-    return true;
-  };
   auto single = [&](auto& rec, const RecordKind& kind, uint32_t nameId, uint32_t failId) {
-    if (!rec.changed || unread(rec, nameId)) return false;
-    if (Write(login_, kind, 0, rec))
+    if (!rec.changed) return false;
+    if (!rec.readOk) {
       rec.changed = false;
-    else
-      summary += LoadLangString(failId) + QStringLiteral("\n");
+      plan.unread += LoadLangString(nameId) + QStringLiteral(" ");
+      return false;
+    }
+    plan.first.push_back(WriteOf(kind, 0, rec));
+    plan.first.back().failText = failId;
     return true;
   };
   single(r.device, kDeviceRecord, 4003, 4194);
   single(r.ddns, kDdnsRecord, 4015, 4195);
   single(r.ntp, kNtpRecord, 4016, 4196);
-  if (single(r.network, kNetworkRecord, 4013, 4022) && networkWritten) networkWritten();
+  plan.network = single(r.network, kNetworkRecord, 4013, 4022);
 
   auto each = [&](auto& rec, const RecordKind& kind, int index, std::set<int>& failed,
                   std::set<int>& notRead) {
@@ -102,12 +107,8 @@ QString ConfigEngine::SendChangedParams(const std::function<void()>& networkWrit
       notRead.insert(index);
       return;
     }
-    if (Write(login_, kind, index, rec)) {
-      rec.changed = false;
-      failed.erase(index);
-    } else {
-      failed.insert(index);
-    }
+    plan.rest.push_back(WriteOf(kind, index, rec));
+    plan.rest.back().failed = &failed;
   };
   for (int i = 0; i < r.AlarmInCount(); ++i)
     each(r.alarmIn[static_cast<size_t>(i)], kAlarmInRecord, i, failedIn_, unreadIn);
@@ -119,29 +120,68 @@ QString ConfigEngine::SendChangedParams(const std::function<void()>& networkWrit
     each(b.decoder, kDecoderRecord, b.channel, failedDecoder_, unreadDecoder);
     each(b.schedule, kScheduleRecord, b.channel, failedSchedule_, unreadSchedule);
   }
+  const std::pair<const std::set<int>*, uint32_t> notRead[] = {
+      {&unreadIn, 4020},          {&unreadOut, 4021},     {&unreadCompression, 4005},
+      {&unreadPicture, 4004},     {&unreadDecoder, 4018}, {&unreadSchedule, 4006}};
+  for (const auto& [set, id] : notRead)
+    if (!set->empty()) plan.unread += LoadLangString(id) + QStringLiteral(" ") + Numbers(*set);
+  return plan;
+}
+
+void ConfigEngine::Write(int32_t login, std::vector<RecordWrite>& writes) {
+  for (RecordWrite& w : writes)
+    w.ok = NET_DVR_WriteConfig(login, w.kind->write, w.index, w.bytes.data(),
+                               static_cast<uint32_t>(w.bytes.size())) == 1;
+}
+
+QString ConfigEngine::FinishSave(SavePlan& plan) {
+  QString summary;
+  for (RecordWrite& w : plan.first) {
+    if (w.ok)
+      *w.mark = false;
+    else
+      summary += LoadLangString(w.failText) + QStringLiteral("\n");
+  }
+  for (RecordWrite& w : plan.rest) {
+    if (w.ok) {
+      *w.mark = false;
+      w.failed->erase(w.index);
+    } else {
+      w.failed->insert(w.index);
+    }
+  }
   const std::pair<const std::set<int>*, uint32_t> failures[] = {
       {&failedIn_, 4198},          {&failedOut_, 4200},     {&failedCompression_, 4202},
       {&failedPicture_, 4204},     {&failedDecoder_, 4208}, {&failedSchedule_, 4206}};
   for (const auto& [set, id] : failures)
     if (!set->empty()) summary += LoadLangString(id) + Numbers(*set) + QStringLiteral("\n");
-
-  const std::pair<const std::set<int>*, uint32_t> notRead[] = {
-      {&unreadIn, 4020},          {&unreadOut, 4021},     {&unreadCompression, 4005},
-      {&unreadPicture, 4004},     {&unreadDecoder, 4018}, {&unreadSchedule, 4006}};
-  for (const auto& [set, id] : notRead)
-    if (!set->empty()) unreadSingles += LoadLangString(id) + QStringLiteral(" ") + Numbers(*set);
-  if (!unreadSingles.isEmpty())
-    summary += LoadLangString(4191) + QStringLiteral(" ") + unreadSingles.trimmed() + QStringLiteral("\n");
-
+  if (!plan.unread.isEmpty())
+    summary += LoadLangString(4191) + QStringLiteral(" ") + plan.unread.trimmed() + QStringLiteral("\n");
   if (summary.isEmpty()) summary = LoadLangString(4210);
   return summary;
 }
 
-void ConfigEngine::SaveChannelPicture(int channel) {
-  for (const ChannelParamBlock& b : records_->channels) {
+QString ConfigEngine::SendChangedParams(const std::function<void()>& networkWritten) {
+  SavePlan plan = PlanSave();
+  Write(login_, plan.first);
+  if (plan.network && networkWritten) networkWritten();
+  Write(login_, plan.rest);
+  return FinishSave(plan);
+}
+
+std::optional<RecordWrite> ConfigEngine::PictureWrite(int channel) const {
+  for (ChannelParamBlock& b : records_->channels) {
     if (b.channel != channel) continue;
-    if (b.picture.readOk) Write(login_, kPictureRecord, channel, b.picture);
-    return;
+    if (!b.picture.readOk) return std::nullopt;
+    return WriteOf(kPictureRecord, channel, b.picture);
+  }
+  return std::nullopt;
+}
+
+void ConfigEngine::SaveChannelPicture(int channel) {
+  if (auto w = PictureWrite(channel)) {
+    std::vector<RecordWrite> one{std::move(*w)};
+    Write(login_, one);
   }
 }
 

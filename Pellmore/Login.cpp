@@ -2,13 +2,16 @@
 #include <QTimer>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "DlgMain.h"
 #include "HCNetSDK.h"
 #include "Hollin/CTChar.h"
+#include "LoginWait.h"
 #include "Pellmore/Pellmore.h"
 #include "Session.h"
+#include "SessionQueue.h"
 
 namespace pellmore {
 
@@ -40,18 +43,89 @@ bool FitsWide(const char16_t* text) {
   return plat::utf16ToGbk(std::u16string_view(text, n)).size() < CTChar::kNarrowSize;
 }
 
+// The session's queue: made at each login, after the previous session's, whose remaining
+// work (its logout) it runs first; the last one is joined when the library is unloaded.
+std::unique_ptr<SessionQueue>& LastQueue() {
+  static std::unique_ptr<SessionQueue> queue;
+  return queue;
+}
+std::mutex g_queueMutex;
+
+SessionQueue* NewQueue() {
+  std::lock_guard<std::mutex> lock(g_queueMutex);
+  auto& last = LastQueue();
+  last = std::make_unique<SessionQueue>(std::move(last));
+  return last.get();
+}
+
+// What the login job hands to the UI thread, or logs out itself once the wait was cancelled.
+struct LoginAttempt {
+  std::mutex mutex;
+  bool cancelled = false;
+  bool done = false;
+  std::string ip;  // the address logged in to; empty when the host did not resolve
+  int32_t handle = -1;
+  SdkDeviceInfo info{};
+};
+
+// Resolves and logs in on the queue while the wait shows. The session takes the address and
+// the login when the login ended before the user cancelled; a login that goes through after
+// Cancel is given back on the queue.
+void LogInOnQueue(SessionQueue& queue, DeviceSession& session, const CTChar& host,
+                  const CTChar& user, const CTChar& password, uint16_t port) {
+  auto attempt = std::make_shared<LoginAttempt>();
+  CDlgLoginWait wait(QString::fromStdU16String(host.Wide()));
+  queue.Post([attempt, mailbox = wait.Mailbox(), host = std::string(host.GetNarrow()),
+              user = std::string(user.GetNarrow()), password = std::string(password.GetNarrow()),
+              port, &wait] {
+    // The last address of the list is the one used.
+    const std::vector<std::string> addresses = Resolve(host);
+    const std::string ip = addresses.empty() ? std::string() : addresses.back();
+    SdkDeviceInfo info{};
+    const int32_t handle =
+        ip.empty() ? -1 : NET_DVR_Login(ip.c_str(), port, user.c_str(), password.c_str(), &info);
+    {
+      std::lock_guard<std::mutex> lock(attempt->mutex);
+      if (!attempt->cancelled) {
+        attempt->done = true;
+        attempt->ip = ip;
+        attempt->handle = handle;
+        attempt->info = info;
+        // Runs only while the wait lives (the mailbox is closed with it).
+        mailbox->Post([&wait] { wait.Finished(); });
+        return;
+      }
+    }
+    if (handle >= 0) NET_DVR_Logout(handle);  // nobody waits for this login any more
+  });
+  const bool finished = wait.Run();
+  std::lock_guard<std::mutex> lock(attempt->mutex);
+  attempt->cancelled = !finished;
+  if (!finished) {
+    // The login went through just as the user cancelled.
+    if (attempt->done && attempt->handle >= 0)
+      queue.Post([handle = attempt->handle] { NET_DVR_Logout(handle); });
+    return;
+  }
+  if (attempt->ip.empty()) return;
+  const CTChar ip(attempt->ip.c_str());
+  session.Set(ip.Wide(), user.Wide(), password.Wide(), port);
+  session.loginHandle = attempt->handle;
+  session.deviceInfo = attempt->info;
+}
+
 int Login(const CTChar& host, const CTChar& user, const CTChar& password, uint16_t port,
           uint16_t language) {
   g_LanguageId = language;
   DeviceSession* session = GetDeviceSession();
   if (!session) return 0;
-  const std::vector<std::string> addresses = Resolve(host.GetNarrow());
-  if (addresses.empty()) return 0;
-  // The last address of the list is the one used.
-  const CTChar ip(addresses.back().c_str());
-  session->Set(ip.Wide(), user.Wide(), password.Wide(), port);
-  session->loginHandle = NET_DVR_Login(ip.GetNarrow(), port, user.GetNarrow(),
-                                       password.GetNarrow(), &session->deviceInfo);
+  SessionQueue* queue = NewQueue();
+  session->queue = queue;
+  // The session counts as a user of the recorder library until its queue has run out (its
+  // logout may still run after the window closed): a program that cleans the library up at
+  // its end then leaves it to this queue's last job.
+  NET_DVR_Init();
+  LogInOnQueue(*queue, *session, host, user, password, port);
   int result = 0;
   if (session->loginHandle >= 0) {
     auto window = std::make_unique<CDlgMain>(session);
@@ -62,13 +136,22 @@ int Login(const CTChar& host, const CTChar& user, const CTChar& password, uint16
     window->exec();
     window.reset();
     result = 1;
+    // The logout runs after what the window left queued; the user does not wait for it.
+    session->Exchange([](int32_t login) { NET_DVR_Logout(login); });
   }
-  if (session->loginHandle >= 0) NET_DVR_Logout(session->loginHandle);
+  queue->Post([] { NET_DVR_Cleanup(); });
+  queue->Finish();
   ReleaseDeviceSession();
   return result;
 }
 
 }  // namespace
+
+bool WaitForDeviceWork(int realMs) {
+  std::lock_guard<std::mutex> lock(g_queueMutex);
+  return !LastQueue() || LastQueue()->WaitIdle(realMs);
+}
+
 }  // namespace pellmore
 
 int CF_Login(const char16_t* host, const char16_t* user, const char16_t* password, uint16_t port,

@@ -20,7 +20,8 @@ enum class RecordMark { None, Device, Network, Ddns, Ntp };
 struct PageContext {
   ConfigRecords* records = nullptr;
   uint8_t videoByte = 0;  // the device-information byte at offset 56, for the video page
-  int32_t loginHandle = -1;
+  // Queues a device exchange of the page's own; it runs on the session's queue with the login.
+  std::function<void(std::function<void(int32_t login)>)> exchange;
   std::function<void(int channel)> saveChannelPicture;  // writes one picture record at once
 };
 
@@ -30,6 +31,12 @@ class ConfigPage : public QWidget {
   explicit ConfigPage(QWidget* parent = nullptr) : QWidget(parent) {}
   // Called once, right after creation: fill the snapshot and the working copy, show them.
   virtual void Load(PageContext& context) = 0;
+  // Called by Save for every page that exists, before anything is collected: false when the
+  // page holds an edit that must not go to the device (it has shown why); nothing is saved then.
+  virtual bool Validate() { return true; }
+  // True while the focus is moving to the window's Save button: Save checks what every page
+  // holds, so a notice a page gives when a field is left is left to it.
+  static bool FocusMovingToSave();
   // Called by Save for every page that exists: controls into the working copy, then every
   // channel (input, output, record) that differs from its snapshot goes into the window's
   // record. Per-record pages set the records' marks themselves; single-record pages return

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <memory>
 
+#include "SessionQueue.h"
 #include "plat/log.h"
 #include "plat/socket.h"
 
@@ -39,6 +40,11 @@ void DeviceSession::Set(const std::u16string& ipText, const std::u16string& user
   port = portNumber;
 }
 
+void DeviceSession::Exchange(std::function<void(int32_t login)> exchange) const {
+  if (!queue) return;
+  queue->Post([login = loginHandle, exchange = std::move(exchange)] { exchange(login); });
+}
+
 DeviceSession* GetDeviceSession() {
   std::lock_guard<std::recursive_mutex> lock(ConfigLock());
   if (!g_session) g_session = std::make_unique<DeviceSession>();
@@ -58,13 +64,18 @@ QString LoadLangString(uint32_t id) {
 }
 
 int32_t StartChannelVideo(intptr_t window, const DeviceSession* session, int channel) {
-  if (!window || !session) return -1;
+  if (!session) return -1;
+  return StartChannelVideo(window, session->loginHandle, channel);
+}
+
+int32_t StartChannelVideo(intptr_t window, int32_t login, int channel) {
+  if (!window) return -1;
   SdkClientInfo client{};
   client.channel = channel;
   client.linkMode = 0;
   client.window = window;
   client.multicastIP = nullptr;
-  return NET_DVR_RealPlay(session->loginHandle, &client, nullptr, nullptr, 1);
+  return NET_DVR_RealPlay(login, &client, nullptr, nullptr, 1);
 }
 
 void SetResolver(Resolver resolver) {

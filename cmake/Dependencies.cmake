@@ -1,6 +1,7 @@
 find_package(Threads REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavcodec libavutil libavformat)
 pkg_check_modules(SWSCALE IMPORTED_TARGET libswscale)
 pkg_check_modules(ALSA IMPORTED_TARGET alsa)

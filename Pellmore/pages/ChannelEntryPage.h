@@ -13,12 +13,6 @@
 
 namespace pellmore {
 
-// A check box's state into a stored flag: a set flag keeps its own non-zero value.
-template <class T>
-T StoredFlag(T stored, bool checked) {
-  return checked ? (stored ? stored : T{1}) : T{0};
-}
-
 inline ChannelParamBlock* BlockOf(ConfigRecords& records, int channel) {
   for (ChannelParamBlock& b : records.channels)
     if (b.channel == channel) return &b;

@@ -102,8 +102,7 @@ void CAlarmPortPage<N>::SavePort() {
   if (onShow_ < 0) return;
   uint8_t* r = working_[static_cast<size_t>(onShow_)].data();
   // The name may fill its 32 bytes without a terminator.
-  const QString shown = FieldToText(r + kNameAt, kNameSize);
-  if (name_->text() != shown) TextToField(name_->text().left(63), r + kNameAt, kNameSize, false);
+  EditedTextToField(name_->text().left(63), r + kNameAt, kNameSize, false);
   SaveExtra(r);
 }
 
@@ -161,7 +160,7 @@ void CDlgAlarmIn::ShowExtra(const uint8_t* r) {
 
 void CDlgAlarmIn::SaveExtra(uint8_t* r) {
   if (type_->currentIndex() >= 0) r[kInTypeAt] = static_cast<uint8_t>(type_->currentIndex());
-  r[kInHandleAt] = handle_->isChecked() ? 1 : 0;
+  r[kInHandleAt] = StoredFlag(r[kInHandleAt], handle_->isChecked());
 }
 
 void CDlgAlarmIn::OnHandle() {

@@ -1,6 +1,7 @@
 #include "DlgDeviceInfo.h"
 
 #include <QComboBox>
+#include <QSignalBlocker>
 #include <QGridLayout>
 #include <algorithm>
 
@@ -79,7 +80,11 @@ void CDlgDeviceInfo::Load(PageContext& context) {
 void CDlgDeviceInfo::ShowParams() {
   const DeviceInfoParams& p = snapshot_;
   name_->setText(FieldToText(p.name.data(), p.name.size()));
-  number_->setText(QString::number(p.number));
+  {
+    // The device's own number is shown as it is; only what is typed is held to 255.
+    const QSignalBlocker quiet(number_);
+    number_->setText(QString::number(p.number));
+  }
   SelectString(loop_, LoadLangString(p.loopRecording == 0 ? 4038 : 4037));
   type_->setText(p.type == 1 ? QStringLiteral("DVR") : QString());
   channels_->setText(QString::number(p.channels));
@@ -100,9 +105,11 @@ void CDlgDeviceInfo::OnDeviceNoChange() {
 void CDlgDeviceInfo::ReadControls() {
   working_ = snapshot_;
   // The name may fill its 32 bytes without a terminator, as the device keeps it.
-  TextToField(name_->text(), working_.name.data(), working_.name.size(), false);
-  working_.number = static_cast<uint32_t>(EditNumber(number_));
-  working_.loopRecording = loop_->currentText() == LoadLangString(4037) ? 1 : 0;
+  EditedTextToField(name_->text(), working_.name.data(), working_.name.size(), false);
+  if (number_->text() != QString::number(snapshot_.number))
+    working_.number = static_cast<uint32_t>(EditNumber(number_));
+  working_.loopRecording =
+      StoredFlag(snapshot_.loopRecording, loop_->currentText() == LoadLangString(4037));
 }
 
 bool CDlgDeviceInfo::CollectChanges(ConfigRecords& records) {

@@ -59,8 +59,9 @@ void CredentialsPage::AddCredentialRows(QWidget* page, QGridLayout* g, int& row,
   AddRow(page, g, row, 4099, 4145, user_);
   AddRow(page, g, row, passwordLabelId, 4146, password_);
   AddRow(page, g, row, 4101, 4147, confirm_);
-  QObject::connect(confirm_, &LimitedEdit::FocusLeft, page,
-                   [page, read = std::move(read)] { PasswordsAgree(page, read()); });
+  QObject::connect(confirm_, &LimitedEdit::FocusLeft, page, [page, read = std::move(read)] {
+    if (!ConfigPage::FocusMovingToSave()) PasswordsAgree(page, read());
+  });
 }
 
 void CredentialsPage::ShowCredentials(const uint8_t* user, size_t userSize,
@@ -71,12 +72,29 @@ void CredentialsPage::ShowCredentials(const uint8_t* user, size_t userSize,
   confirm_->setText(p);
 }
 
+bool CredentialsPage::CredentialsAgree(const uint8_t* password) const {
+  // Both start from the stored password, so an untouched one (even one that is no GBK text)
+  // agrees with its untouched confirmation.
+  std::array<uint8_t, kPasswordSize> stored{}, confirmed{};
+  std::copy_n(password, kPasswordSize, stored.begin());
+  confirmed = stored;
+  EditedTextToField(password_->text(), stored.data(), kPasswordSize, false);
+  EditedTextToField(confirm_->text(), confirmed.data(), kPasswordSize, false);
+  return stored == confirmed;
+}
+
 bool CredentialsPage::ReadCredentials(uint8_t* user, size_t userSize, uint8_t* password) const {
-  TextToField(user_->text().left(128), user, userSize);
-  TextToField(password_->text(), password, kPasswordSize, false);
-  std::array<uint8_t, kPasswordSize> confirm{};
-  TextToField(confirm_->text(), confirm.data(), kPasswordSize, false);
-  return std::memcmp(confirm.data(), password, kPasswordSize) == 0;
+  EditedTextToField(user_->text().left(128), user, userSize);
+  const bool agree = CredentialsAgree(password);
+  EditedTextToField(password_->text(), password, kPasswordSize, false);
+  return agree;
+}
+
+bool CredentialsPage::ValidateCredentials(QWidget* page, const uint8_t* password) const {
+  if (PasswordsAgree(page, CredentialsAgree(password))) return true;
+  confirm_->setFocus();
+  confirm_->selectAll();
+  return false;
 }
 
 // ---- PPPoE ----
@@ -108,11 +126,14 @@ void CDlgPPOECfg::ShowParams() {
 bool CDlgPPOECfg::ReadControls() {
   uint8_t* w = working_.data();
   const QString address = address_->Address().left(64);
-  if (address == QStringLiteral("0.0.0.0"))
-    std::memset(w + kPppAddress, 0, 16);
-  else
-    TextToField(address, w + kPppAddress, 16);
-  Put32(w + kPppEnabled, enable_->isChecked() ? 1 : 0);
+  // The control is never enabled: the address normally goes back as the device sent it.
+  if (address != FieldToText(w + kPppAddress, 16)) {
+    if (address == QStringLiteral("0.0.0.0"))
+      std::memset(w + kPppAddress, 0, 16);
+    else
+      TextToField(address, w + kPppAddress, 16);
+  }
+  Put32(w + kPppEnabled, StoredFlag(Get32(w + kPppEnabled), enable_->isChecked()));
   if (!ReadCredentials(w + kPppUser, kPppUserSize, w + kPppPassword)) return false;
   if (enable_->isChecked() && w[kPppUser] == 0) {
     ShowMessage(this, LoadLangString(4209));
@@ -122,9 +143,11 @@ bool CDlgPPOECfg::ReadControls() {
   return true;
 }
 
+bool CDlgPPOECfg::Validate() { return ValidateCredentials(this, working_.data() + kPppPassword); }
+
 bool CDlgPPOECfg::CollectChanges(ConfigRecords& records) {
   // The edits stay in the controls and are saved once the passwords agree.
-  if (!PasswordsAgree(this, ReadControls())) return false;
+  if (!ReadControls()) return false;
   return CommitTo(records.network.data() + kPppoeAt);
 }
 
@@ -161,11 +184,11 @@ void CDlgDDNSCfg::ShowParams() {
 
 bool CDlgDDNSCfg::ReadControls() {
   uint8_t* w = working_.data();
-  w[kDdnsEnabled] = enable_->isChecked() ? 1 : 0;
+  w[kDdnsEnabled] = StoredFlag(w[kDdnsEnabled], enable_->isChecked());
   // No selection keeps the provider the device sent.
   if (CurSel(provider_) >= 0) w[kDdnsProvider] = static_cast<uint8_t>(CurSel(provider_));
   if (!ReadCredentials(w + kDdnsUser, kDdnsUserSize, w + kDdnsPassword)) return false;
-  TextToField(domain_->text().left(128), w + kDdnsDomain, kDdnsDomainSize);
+  EditedTextToField(domain_->text().left(128), w + kDdnsDomain, kDdnsDomainSize);
   if (w[kDdnsEnabled] && w[kDdnsDomain] == 0) {
     w[kDdnsEnabled] = 0;
     ShowMessage(this, LoadLangString(4201), QStringLiteral("DDNS"));
@@ -175,8 +198,10 @@ bool CDlgDDNSCfg::ReadControls() {
   return true;
 }
 
+bool CDlgDDNSCfg::Validate() { return ValidateCredentials(this, working_.data() + kDdnsPassword); }
+
 bool CDlgDDNSCfg::CollectChanges(ConfigRecords& records) {
-  if (!PasswordsAgree(this, ReadControls())) return false;
+  if (!ReadControls()) return false;
   return CommitTo(records.ddns.data());
 }
 
@@ -209,8 +234,8 @@ void CDlgNtpCfg::ShowParams() {
 
 bool CDlgNtpCfg::ReadControls() {
   uint8_t* w = working_.data();
-  w[kNtpEnabled] = enable_->isChecked() ? 1 : 0;
-  TextToField(server_->text().left(256), w + kNtpServer, kNtpServerSize);
+  w[kNtpEnabled] = StoredFlag(w[kNtpEnabled], enable_->isChecked());
+  EditedTextToField(server_->text().left(256), w + kNtpServer, kNtpServerSize);
   Put16(w + kNtpPort, static_cast<uint16_t>(EditNumber(port_)));
   if (w[kNtpEnabled] && w[kNtpServer] == 0) {
     ShowMessage(this, LoadLangString(4203), QStringLiteral("NTP"));

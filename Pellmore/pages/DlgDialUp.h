@@ -29,6 +29,10 @@ class CredentialsPage : protected SwitchedForm {
   // User name (terminated, `userSize` bytes) and password (16 bytes, may fill the field);
   // false when the confirmation differs from the password.
   bool ReadCredentials(uint8_t* user, size_t userSize, uint8_t* password) const;
+  // Whether the confirmation matches the password as it would be stored over `password`.
+  bool CredentialsAgree(const uint8_t* password) const;
+  // Save's check: a confirmation that differs gives message 4199 and takes the focus.
+  bool ValidateCredentials(QWidget* page, const uint8_t* password) const;
   void ShowCredentials(const uint8_t* user, size_t userSize, const uint8_t* password);
   // Leaving the confirmation runs `read` (the page's ReadControls): a mismatch is told at once.
   void AddCredentialRows(QWidget* page, QGridLayout* g, int& row, int passwordLabelId,
@@ -42,6 +46,7 @@ class CDlgPPOECfg : public SnapshotPage<kPppoeSize>, CredentialsPage {
  public:
   explicit CDlgPPOECfg(QWidget* parent);
   void Load(PageContext& context) override;
+  bool Validate() override;
   bool CollectChanges(ConfigRecords& records) override;
   void ShowParams();
   bool ReadControls();
@@ -54,6 +59,7 @@ class CDlgDDNSCfg : public SnapshotPage<kDdnsRecord.size>, CredentialsPage {
  public:
   explicit CDlgDDNSCfg(QWidget* parent);
   void Load(PageContext& context) override;
+  bool Validate() override;
   bool CollectChanges(ConfigRecords& records) override;
   void ShowParams();
   bool ReadControls();

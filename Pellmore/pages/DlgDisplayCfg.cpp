@@ -218,10 +218,7 @@ void CDlgDiaplayCfg::ShowEntry() {
 
 void CDlgDiaplayCfg::ReadEntry() {
   onShow_.showName = StoredFlag(onShow_.showName, showName_->isChecked());
-  // A name shown as it came is kept byte for byte.
-  const QString text = name_->text().left(64);
-  if (text != FieldToText(onShow_.name, sizeof onShow_.name))
-    TextToField(text, onShow_.name, sizeof onShow_.name, false);
+  EditedTextToField(name_->text().left(64), onShow_.name, sizeof onShow_.name, false);
   onShow_.showDate = StoredFlag(onShow_.showDate, showDate_->isChecked());
   // No selection (a format the list does not hold) keeps the stored format.
   if (dateFormat_->currentIndex() >= 0) onShow_.dateFormat = dateFormat_->currentIndex();

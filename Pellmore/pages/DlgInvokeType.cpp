@@ -57,7 +57,7 @@ void FillCheckList(QListWidget* list, const QString& text, int rows, const uint8
 }
 void ReadCheckList(const QListWidget* list, uint8_t* flags) {
   for (int i = 0; i < list->count(); ++i)
-    flags[i] = list->item(i)->checkState() == Qt::Checked ? 1 : 0;
+    flags[i] = StoredFlag(flags[i], list->item(i)->checkState() == Qt::Checked);
 }
 // "Select All" under a list sets every row to its state.
 QCheckBox* SelectAll(QWidget* parent, QListWidget* list) {
@@ -255,7 +255,7 @@ void CDlgInvokeType::SavePtzChannel() {
   uint8_t* enables[3] = {&data_.presetEnables[i], &data_.cruiseEnables[i], &data_.trackEnables[i]};
   uint8_t* numbers[3] = {&data_.presetNumbers[i], &data_.cruiseNumbers[i], &data_.trackNumbers[i]};
   for (size_t m = 0; m < 3; ++m) {
-    *enables[m] = modes_[m]->isChecked() ? 1 : 0;
+    *enables[m] = StoredFlag(*enables[m], modes_[m]->isChecked());
     if (*enables[m]) *numbers[m] = static_cast<uint8_t>(EditNumber(numbers_[m]));
   }
 }

@@ -90,7 +90,7 @@ void CDlgNetCfg::EnableRule() {
 
 void CDlgNetCfg::ReadControls() {
   uint8_t* w = working_.data();
-  w[kDhcp] = dhcp_->isChecked() ? 1 : 0;
+  w[kDhcp] = StoredFlag(w[kDhcp], dhcp_->isChecked());
   // The disabled controls are read as well: they still hold what the record says.
   AddressToField(ip_->Address().left(64), w + kIp);
   AddressToField(mask_->Address().left(64), w + kMask);
@@ -98,6 +98,13 @@ void CDlgNetCfg::ReadControls() {
   Put16(w + kPort, static_cast<uint16_t>(EditNumber(port_)));
   Put16(w + kHttpPort, static_cast<uint16_t>(EditNumber(httpPort_)));
   ParseMac(mac_->text(), w + kMac);
+}
+
+bool CDlgNetCfg::Validate() {
+  const uint8_t* w = working_.data();
+  return CheckAddress(ip_, w + kIp, LoadLangString(4136)) &&
+         CheckAddress(mask_, w + kMask, LoadLangString(4139)) &&
+         CheckAddress(gateway_, w + kGateway, LoadLangString(4140));
 }
 
 bool CDlgNetCfg::CollectChanges(ConfigRecords& records) {
@@ -152,6 +159,10 @@ void CDlgDNS::Init(const uint8_t* dns1, const uint8_t* dns2, CDlgNetCfg* page) {
 }
 
 void CDlgDNS::OnOK() {
+  // A malformed address keeps the dialog open on it.
+  if (!CheckAddress(edit1_, dns1_.data(), QStringLiteral("DNS1")) ||
+      !CheckAddress(edit2_, dns2_.data(), QStringLiteral("DNS2")))
+    return;
   AddressToField(edit1_->Address().left(32), dns1_.data());
   AddressToField(edit2_->Address().left(32), dns2_.data());
   if (page_) {

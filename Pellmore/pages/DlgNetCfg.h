@@ -34,6 +34,8 @@ class CDlgNetCfg : public SnapshotPage<netpage::kSize> {
  public:
   explicit CDlgNetCfg(QWidget* parent);
   void Load(PageContext& context) override;
+  // The address, mask and gateway the user changed are dotted IPv4 addresses.
+  bool Validate() override;
   bool CollectChanges(ConfigRecords& records) override;
   void ShowParams();
   void ReadControls();

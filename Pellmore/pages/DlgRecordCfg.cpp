@@ -129,7 +129,9 @@ void CDlgRecordCfg::Load(PageContext& context) {
 }
 
 void CDlgRecordCfg::ReadEnable() {
-  if (onShow_ >= 0) working_[static_cast<size_t>(onShow_)].enabled = enable_->isChecked() ? 1 : 0;
+  if (onShow_ < 0) return;
+  int& enabled = working_[static_cast<size_t>(onShow_)].enabled;
+  enabled = StoredFlag(enabled, enable_->isChecked());
 }
 
 void CDlgRecordCfg::OnChannelChange() {

@@ -30,8 +30,10 @@ void CDlgTime::OnSyncTime() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  const auto r = TimeRecord(local);
-  NET_DVR_WriteConfig(login_, kTimeWrite, 0, r.data(), static_cast<uint32_t>(r.size()));
+  if (!exchange_) return;
+  exchange_([r = TimeRecord(local)](int32_t login) {
+    NET_DVR_WriteConfig(login, kTimeWrite, 0, r.data(), static_cast<uint32_t>(r.size()));
+  });
 }
 
 PELLMORE_REGISTER_PAGE(CDlgTime, 0x20000)

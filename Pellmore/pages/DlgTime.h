@@ -14,12 +14,12 @@ std::array<uint8_t, 24> TimeRecord(const std::tm& local);
 class CDlgTime : public ConfigPage {
  public:
   explicit CDlgTime(QWidget* parent);
-  void Load(PageContext& context) override { login_ = context.loginHandle; }
+  void Load(PageContext& context) override { exchange_ = context.exchange; }
   bool CollectChanges(ConfigRecords&) override { return false; }
   void OnSyncTime();
 
  private:
-  int32_t login_ = -1;
+  std::function<void(std::function<void(int32_t)>)> exchange_;
 };
 
 }  // namespace pellmore

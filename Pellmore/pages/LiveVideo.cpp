@@ -25,22 +25,46 @@ void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && onRelease) onRelease(event->position().toPoint());
 }
 
-int32_t LiveOverlay::Start(VideoWindow* window, int channelIndex, SdkDrawFun draw, void* user) {
+void LiveOverlay::Start(VideoWindow* window, int channelIndex, SdkDrawFun draw, void* user) {
   Stop();
-  handle_ = StartChannelVideo(window ? window->handle() : 0, GetDeviceSession(), channelIndex + 1);
-  if (handle_ < 0) {
-    handle_ = -1;
-    return -1;
-  }
-  if (draw) NET_DVR_RigisterDrawFun(handle_, draw, user);
-  return handle_;
+  const DeviceSession* session = GetDeviceSession();
+  if (!session) return;
+  auto view = std::make_shared<View>();
+  view_ = view;
+  const intptr_t target = window ? window->handle() : 0;
+  session->Exchange([view, target, channelIndex, draw, user](int32_t login) {
+    const int32_t handle = StartChannelVideo(target, login, channelIndex + 1);
+    std::lock_guard<std::mutex> lock(view->mutex);
+    if (view->stopped) {
+      if (handle >= 0) NET_DVR_StopRealPlay(handle);
+      return;
+    }
+    view->handle = handle < 0 ? -1 : handle;
+    // Under the view's lock: Stop cannot unregister before this registration is in.
+    if (handle >= 0 && draw) NET_DVR_RigisterDrawFun(handle, draw, user);
+  });
 }
 
 void LiveOverlay::Stop() {
-  if (handle_ < 0) return;
-  NET_DVR_RigisterDrawFun(handle_, nullptr, nullptr);
-  NET_DVR_StopRealPlay(handle_);
-  handle_ = -1;
+  if (!view_) return;
+  int32_t handle = -1;
+  {
+    std::lock_guard<std::mutex> lock(view_->mutex);
+    view_->stopped = true;
+    handle = view_->handle;
+    view_->handle = -1;
+  }
+  view_.reset();
+  if (handle < 0) return;
+  NET_DVR_RigisterDrawFun(handle, nullptr, nullptr);
+  if (const DeviceSession* session = GetDeviceSession())
+    session->Exchange([handle](int32_t) { NET_DVR_StopRealPlay(handle); });
+}
+
+int32_t LiveOverlay::Handle() const {
+  if (!view_) return -1;
+  std::lock_guard<std::mutex> lock(view_->mutex);
+  return view_->handle;
 }
 
 QPoint ClampToWindow(QPoint p, const QWidget* window) {

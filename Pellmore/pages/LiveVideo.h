@@ -5,6 +5,8 @@
 // each shown picture on the SDK's display thread.
 #include <QPoint>
 #include <functional>
+#include <memory>
+#include <mutex>
 
 #include "HCNetSDK.h"
 #include "plat/qtvideowidget.h"
@@ -23,9 +25,11 @@ class VideoWindow : public plat::VideoWidget {
 };
 
 // Live video of one channel (0-based index) into a video window on the session's login, with
-// a draw routine registered when the video started. Stop unregisters the routine (which
-// returns only once no call of it is in progress) and then stops the video, so the routine's
-// user value may go right after.
+// a draw routine registered when the video started. The start is a device exchange: it runs on
+// the session's queue and the editor shows its window at once (the picture comes when the
+// device answers). Stop unregisters the routine (which returns only once no call of it is in
+// progress), so the routine's user value may go right after; the video itself is stopped on
+// the queue. A start that ends after Stop stops its video there and registers nothing.
 class LiveOverlay {
  public:
   LiveOverlay() = default;
@@ -33,12 +37,17 @@ class LiveOverlay {
   LiveOverlay(const LiveOverlay&) = delete;
   LiveOverlay& operator=(const LiveOverlay&) = delete;
 
-  int32_t Start(VideoWindow* window, int channelIndex, SdkDrawFun draw, void* user);
+  void Start(VideoWindow* window, int channelIndex, SdkDrawFun draw, void* user);
   void Stop();
-  int32_t Handle() const { return handle_; }
+  int32_t Handle() const;  // the live handle; -1 until started, or when it failed
 
  private:
-  int32_t handle_ = -1;
+  struct View {
+    std::mutex mutex;
+    bool stopped = false;
+    int32_t handle = -1;
+  };
+  std::shared_ptr<View> view_;
 };
 
 // A point of the window kept inside it (0 .. size - 1).

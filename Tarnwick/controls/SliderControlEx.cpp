@@ -54,6 +54,8 @@ void CSliderControlEx::paintEvent(QPaintEvent*) {
   p.drawLine(channel.bottomLeft(), channel.bottomRight());
 
   QRect t = ThumbRect();
+  // A slider that takes no input (a panel still reading its values) shows it by a faint thumb.
+  if (!isEnabled()) p.setOpacity(0.4);
   if (!thumb_.isNull()) {
     p.drawImage(t.topLeft(), thumb_);
     return;

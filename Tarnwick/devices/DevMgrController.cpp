@@ -5,6 +5,7 @@
 
 #include "devices/DeviceFields.h"
 #include "devices/DeviceManager.h"
+#include "devices/DeviceWork.h"
 #include "plat/log.h"
 #include "plat/text.h"
 #include "shell/GuidString.h"
@@ -26,7 +27,7 @@ enum : uint32_t {
   IDS_REGION_NOT_EMPTY = 8507, IDS_TOO_MANY_DEVICES = 8232, IDS_ADD_REGION_FIRST = 8293,
   IDS_DEVICE_EXISTS = 8210, IDS_DEVICE_WORKING = 8294, IDS_DEVICE_BUSY = 8523, IDS_CANNOT_LOGIN = 8301,
   IDS_NO_REMOTE_RIGHT = 8613, IDS_SELECT_DEVICE = 8618, IDS_NO_GROUP = 8321, IDS_NO_CHANNEL_OR_DEVICE = 8322,
-  IDS_SELECT_CHANNEL = 8252, IDS_CONFIRM_DELETE = 8316
+  IDS_SELECT_CHANNEL = 8252, IDS_CONFIRM_DELETE = 8316, IDS_SAVE_UNDONE = 9101
 };
 
 
@@ -113,29 +114,32 @@ DeviceTreeNode* CDevMgrController::TargetRegion(const DeviceSelection& s) const 
 }
 
 void CDevMgrController::AddRegion(const DeviceSelection& s) {
+  const Stored before = Snapshot();
   DeviceTreeNode* target = TargetRegion(s);
   CRegionInfo record;
   if (!ui_.EditRegion(record, true, target ? target->Region()->Name : std::u16string())) return;
   const std::u16string parentGuid = target ? target->Region()->Guid : std::u16string();
   if (!model_.AddRegionNode(record.Name, MakeGuidString(), parentGuid)) return;
   ui_.DeviceTreesChanged();
-  SaveRegions();
+  Commit(before, kRegions);
 }
 
 void CDevMgrController::DeleteRegion(const DeviceSelection& s) {
+  const Stored before = Snapshot();
   if (s.Type() != DeviceTreeNode::kRegion) return Refuse(IDS_NO_REGION);
   if (model_.RegionHasChildren(s.node)) return Refuse(IDS_REGION_NOT_EMPTY);
   if (!ConfirmDelete(s.node->Region()->Name, u"%s[%s]")) return;
   if (!model_.RemoveRegionNode(s.node)) return;
   ui_.DeviceTreesChanged();
   ui_.GroupTreesChanged();
-  SaveRegions();
+  Commit(before, kRegions);
 }
 
 // The members of the region's devices carry its name before their first "_": they take the
 // new one. Members are found through their device, so another region whose name merely
 // starts the same way keeps its members' names.
 void CDevMgrController::ModifyRegion(DeviceTreeNode* node) {
+  const Stored before = Snapshot();
   const CRegionHierarchy::Entry* entry = model_.Hierarchy().Find(node->Region()->Name);
   if (!entry) return;
   CRegionInfo record = *node->Region();
@@ -152,8 +156,7 @@ void CDevMgrController::ModifyRegion(DeviceTreeNode* node) {
   }
   ui_.DeviceTreesChanged();
   ui_.GroupTreesChanged();
-  SaveRegions();
-  SaveGroups();
+  Commit(before, kRegions | kGroups);
 }
 
 // ---- servers and devices
@@ -171,6 +174,7 @@ void CDevMgrController::AddDevice(const DeviceSelection& s) {
 }
 
 void CDevMgrController::AddDeviceEntry(const DeviceSelection& s, int nodeType) {
+  const Stored before = Snapshot();
   DeviceTreeNode* region = TargetRegion(s);
   if (!region) return;
   const bool server = nodeType == DeviceTreeNode::kStreamServer;
@@ -186,23 +190,24 @@ void CDevMgrController::AddDeviceEntry(const DeviceSelection& s, int nodeType) {
   if (list->IsDuplicate(device.get()) || !list->Add(device.get())) return Refuse(IDS_DEVICE_EXISTS);
   model_.AddDeviceNode(device.release());
   ui_.DeviceTreesChanged();
-  SaveDevices();
+  Commit(before, kDevices);
 }
 
 void CDevMgrController::DeleteServer(const DeviceSelection& s) {
+  const Stored before = Snapshot();
   if (s.Type() != DeviceTreeNode::kStreamServer) return Refuse(IDS_NO_SERVER);
   if (!ConfirmDelete(s.node->Device()->GetDevInfo().GetName(), u"%s[%s]")) return;
   DeleteDeviceEntry(s.node);
-  SaveDevices();
+  Commit(before, kDevices);
 }
 
 void CDevMgrController::DeleteDevice(const DeviceSelection& s) {
+  const Stored before = Snapshot();
   if (s.Type() != DeviceTreeNode::kDevice) return Refuse(IDS_NO_DEVICE);
   if (work_.OpenPreviewCount() > 0) return Refuse(IDS_DEVICE_WORKING);
   if (!ConfirmDelete(s.node->Device()->GetDevInfo().GetName(), u"%s[%s]")) return;
   DeleteDeviceEntry(s.node);
-  SaveDevices();
-  SaveGroups();
+  Commit(before, kDevices | kGroups);
 }
 
 void CDevMgrController::DeleteDeviceEntry(DeviceTreeNode* node) {
@@ -226,6 +231,7 @@ void CDevMgrController::Modify(const DeviceSelection& s) {
 
 // The group members of the device keep their names; they follow the device by its GUID.
 void CDevMgrController::ModifyDeviceEntry(DeviceTreeNode* node) {
+  const Stored before = Snapshot();
   CDevice* device = node->Device();
   const bool server = node->type == DeviceTreeNode::kStreamServer;
   if (!server && device->IsBusy()) return Refuse(IDS_DEVICE_BUSY);
@@ -245,18 +251,31 @@ void CDevMgrController::ModifyDeviceEntry(DeviceTreeNode* node) {
   StopDeviceWork(device);
   // A login made with the old address or account would go on serving the old device: the
   // device lets it go, and its next login uses the edited record.
-  if (!SameConnection(record, device->GetDevInfo())) {
-    device->ReleaseAll();
-    if (IDevUserLogin* login = device->GetUserLogin(0); login && login->IsLogin()) login->Logout();
-  }
-  device->GetDevInfo() = record;
+  const bool relink = !SameConnection(record, device->GetDevInfo());
+  device->SetDevInfo(record);
+  if (relink) LetGo(device);
+  // Channels the device no longer has leave their groups: no cycle aims at them.
+  for (GroupTreeNode* member : model_.MembersOfDevice(device->GetGuid()))
+    if (member->Member()->Chn > record.GetChnNum()) model_.RemoveGroupNode(member);
   ui_.DeviceTreesChanged();
-  SaveDevices();
+  ui_.GroupTreesChanged();
+  Commit(before, kDevices | kGroups);
 }
 
+// The channel's values are kept with the device list, so they are there after a restart.
 void CDevMgrController::ModifyChannel(const DeviceSelection& s) {
   if (!s.IsChannel() || s.node->type != DeviceTreeNode::kDevice) return Refuse(IDS_SELECT_CHANNEL);
-  ui_.EditChannel(*s.node->Device(), s.channel);
+  CDevice* device = s.node->Device();
+  const CChannel* channel = device->GetChannel(s.channel);
+  const int userNo = channel ? channel->GetUserNo() : 0, transport = channel ? channel->GetTransport() : 0,
+            stream = channel ? channel->GetStreamType() : 0;
+  if (!ui_.EditChannel(*device, s.channel) || model_.Devices()->Save()) return;
+  if (CChannel* edited = device->GetChannel(s.channel)) {
+    edited->SetUserNo(userNo);
+    edited->SetTransport(transport);
+    edited->SetStreamType(stream);
+  }
+  Refuse(IDS_SAVE_UNDONE);
 }
 
 void CDevMgrController::RemoteSetup(const DeviceSelection& s) {
@@ -270,6 +289,16 @@ void CDevMgrController::RemoteSetup(const DeviceSelection& s) {
 void CDevMgrController::StopDeviceWork(CDevice* device) {
   work_.StopDevicePreviews(device->GetGuid());
   StopCyclesOfDevice(device);
+}
+
+void CDevMgrController::LetGo(CDevice* device) {
+  device->ReleaseAll();
+  // On the device's queue, after the release: the login made with the old record logs out
+  // and the next one reads the record as it is.
+  devwork::Run(device->GetGuid(), [device] {
+    if (IDevUserLogin* login = device->GetUserLogin(0); login && login->IsLogin()) login->Logout();
+    device->RelinkInfo();
+  });
 }
 
 void CDevMgrController::StopCyclesOfDevice(const CDevice* device) {
@@ -290,23 +319,26 @@ bool CDevMgrController::ConfirmDelete(const std::u16string& item, const char16_t
 // ---- groups
 
 void CDevMgrController::AddGroup() {
+  const Stored before = Snapshot();
   CGroupInfo record;
   if (!ui_.EditGroup(record, true)) return;
   if (!model_.AddGroupRow(record.Name, MakeGuidString(), u"", 0)) return;
   ui_.GroupTreesChanged();
-  SaveGroups();
+  Commit(before, kGroups);
 }
 
 void CDevMgrController::DeleteGroup(GroupTreeNode* selected) {
+  const Stored before = Snapshot();
   if (!selected || !selected->Group()) return Refuse(IDS_NO_GROUP);
   if (!ConfirmDelete(selected->Group()->Name, u"%s [%s]")) return;
   work_.StopCycle(selected->Group()->Name);
   model_.RemoveGroupNode(selected);
   ui_.GroupTreesChanged();
-  SaveGroups();
+  Commit(before, kGroups);
 }
 
 void CDevMgrController::RenameGroup(GroupTreeNode* selected) {
+  const Stored before = Snapshot();
   if (!selected || !selected->Group()) return Refuse(IDS_NO_GROUP);
   CGroupInfo record = *selected->Group();
   if (!ui_.EditGroup(record, false)) return;
@@ -315,7 +347,7 @@ void CDevMgrController::RenameGroup(GroupTreeNode* selected) {
   selected->text = record.Name;
   if (record.Name != old) work_.RenameCycle(old, record.Name);
   ui_.GroupTreesChanged();
-  SaveGroups();
+  Commit(before, kGroups);
 }
 
 bool CDevMgrController::AddMember(CDevice* device, int channel, GroupTreeNode* group) {
@@ -327,6 +359,7 @@ bool CDevMgrController::AddMember(CDevice* device, int channel, GroupTreeNode* g
 }
 
 void CDevMgrController::AddToGroup(const DeviceSelection& s, GroupTreeNode* selected) {
+  const Stored before = Snapshot();
   if (!s.node || s.node->type != DeviceTreeNode::kDevice || !s.node->Device()) return Refuse(IDS_NO_CHANNEL_OR_DEVICE);
   if (!selected || !selected->Group()) return Refuse(IDS_NO_GROUP);
   CDevice* device = s.node->Device();
@@ -338,18 +371,20 @@ void CDevMgrController::AddToGroup(const DeviceSelection& s, GroupTreeNode* sele
   }
   work_.StopCycle(selected->Group()->Name);
   ui_.GroupTreesChanged();
-  SaveGroups();
+  Commit(before, kGroups);
 }
 
 void CDevMgrController::RemoveFromGroup(GroupTreeNode* selected) {
+  const Stored before = Snapshot();
   if (!selected || !selected->Member()) return Refuse(IDS_SELECT_CHANNEL);
   if (GroupTreeNode* group = model_.GroupOfMember(selected)) work_.StopCycle(group->Group()->Name);
   model_.RemoveGroupNode(selected);
   ui_.GroupTreesChanged();
-  SaveGroups();
+  Commit(before, kGroups);
 }
 
 void CDevMgrController::MoveMember(GroupTreeNode* selected, int direction) {
+  const Stored before = Snapshot();
   if (!selected || !selected->Member()) return Refuse(IDS_SELECT_CHANNEL);
   GroupTreeNode* group = model_.GroupOfMember(selected);
   if (!group) return;
@@ -363,21 +398,57 @@ void CDevMgrController::MoveMember(GroupTreeNode* selected, int direction) {
   selected->Member()->Guid = neighbour->Group()->Guid;
   selected->group = neighbour;
   ui_.GroupTreesChanged();
-  SaveGroups();
+  Commit(before, kGroups);
 }
 
 // ---- tables
 
-void CDevMgrController::SaveDevices() {
-  if (!model_.Devices()->Save()) PLAT_LOGW("devmgr", "Tb_Device not written; the change stays in memory");
+CDevMgrController::Stored CDevMgrController::Snapshot() {
+  Stored stored;
+  for (CDevice* d : model_.Devices()->GetList()) stored.devices.push_back(d->GetDevInfo());
+  stored.regions = model_.RegionRows();
+  stored.groups = model_.GroupRows();
+  return stored;
 }
 
-void CDevMgrController::SaveRegions() {
-  if (!model_.SaveRegions()) PLAT_LOGW("devmgr", "Tb_Region not written; the change stays in memory");
+void CDevMgrController::Commit(const Stored& before, unsigned tables) {
+  unsigned refused = 0;
+  if ((tables & kDevices) && !model_.Devices()->Save()) refused = kDevices;
+  if (!refused && (tables & kRegions) && !model_.SaveRegions()) refused = kRegions;
+  if (!refused && (tables & kGroups) && !model_.SaveGroups()) refused = kGroups;
+  if (!refused) return;
+  // The refused table and those after it hold what they held before the command.
+  const unsigned undo = tables & ~(refused - 1);
+  PLAT_LOGW("devmgr", "Tarnwick.db refused a write (tables %u): the change is undone", undo);
+  if (undo & kDevices) RestoreDevices(before.devices);
+  if (undo & kRegions) model_.RestoreRegions(before.regions);
+  if (undo & kGroups) model_.RestoreGroups(before.groups);
+  ui_.DeviceTreesChanged();
+  ui_.GroupTreesChanged();
+  Refuse(IDS_SAVE_UNDONE);
 }
 
-void CDevMgrController::SaveGroups() {
-  if (!model_.SaveGroups()) PLAT_LOGW("devmgr", "Tb_Group not written; the change stays in memory");
+void CDevMgrController::RestoreDevices(const std::vector<CDevInfo>& before) {
+  CDeviceManager* list = model_.Devices();
+  for (CDevice* device : list->GetList()) {
+    const bool stored = std::any_of(before.begin(), before.end(),
+                                    [&](const CDevInfo& i) { return i.GetGuid() == device->GetGuid(); });
+    if (stored) continue;
+    StopDeviceWork(device);
+    model_.RemoveDeviceNode(device);
+    list->Remove(device);
+  }
+  for (const CDevInfo& info : before) {
+    if (CDevice* device = list->FindDevice(info.GetGuid(), 1)) {
+      const bool relink = !SameConnection(info, device->GetDevInfo());
+      if (relink) StopDeviceWork(device);
+      device->SetDevInfo(info);
+      if (relink) LetGo(device);
+      continue;
+    }
+    auto device = std::make_unique<CDevice>(info);
+    if (list->Add(device.get())) model_.AddDeviceNode(device.release());
+  }
 }
 
 // ---- the program's live view

@@ -117,6 +117,8 @@ class CDevMgrController {
   // every group that holds one of its channels.
   void StopDeviceWork(CDevice* device);
   void StopCyclesOfDevice(const CDevice* device);
+  // The device lets its channels and its login go: its next login uses its record as it is.
+  static void LetGo(CDevice* device);
   bool ConfirmDelete(const std::u16string& item, const char16_t* format);
   void AddDeviceEntry(const DeviceSelection& s, int nodeType);
   void DeleteDeviceEntry(DeviceTreeNode* node);
@@ -124,9 +126,22 @@ class CDevMgrController {
   void ModifyDeviceEntry(DeviceTreeNode* node);
   // Adds a member for the channel unless the channel is in a group already.
   bool AddMember(CDevice* device, int channel, GroupTreeNode* group);
-  void SaveDevices();
-  void SaveRegions();
-  void SaveGroups();
+
+  // The tables a command writes, in the order they are written.
+  enum Table : unsigned { kDevices = 1, kRegions = 2, kGroups = 4 };
+  // What the tables held before a command changed the page.
+  struct Stored {
+    std::vector<CDevInfo> devices;
+    CDevMgrModel::TableRows regions, groups;
+  };
+  Stored Snapshot();
+  // Writes the command's tables. The first one the database refuses, and those after it, are
+  // put back in the page as they are stored, and the user is told: what the page shows is
+  // always what is stored.
+  void Commit(const Stored& before, unsigned tables);
+  // The device list as it was: devices added since go, devices deleted since come back, and
+  // every other device gets its stored record back.
+  void RestoreDevices(const std::vector<CDevInfo>& before);
 
   CDevMgrModel& model_;
   IDevMgrPageUi& ui_;

@@ -96,17 +96,19 @@ CDeviceManager* CDevMgrModel::Devices() {
 void CDevMgrModel::Clear() {
   for (DeviceTreeNode* n : deviceNodes_) DeleteDeviceNode(n);
   deviceNodes_.clear();
-  for (GroupTreeNode* n : groupNodes_) {
-    delete n->Group();
-    delete n->Member();
-    delete n;
-  }
+  for (GroupTreeNode* n : groupNodes_) DeleteGroupNode(n);
   groupNodes_.clear();
   hierarchy_.Clear();
 }
 
 void CDevMgrModel::DeleteDeviceNode(DeviceTreeNode* node) {
   delete node->Region();
+  delete node;
+}
+
+void CDevMgrModel::DeleteGroupNode(GroupTreeNode* node) {
+  delete node->Group();
+  delete node->Member();
   delete node;
 }
 
@@ -226,12 +228,9 @@ GroupTreeNode* CDevMgrModel::AddGroupRow(const std::u16string& name, const std::
                                          const std::u16string& deviceGuid, int channel) {
   auto* node = new GroupTreeNode;
   node->text = name;
+  // A GUID of any length is kept as stored: a row the program did not write itself (another
+  // version, a hand edit) is never dropped and then deleted by the next save.
   if (!deviceGuid.empty()) {
-    if (guid.size() > CGroupMemberInfo::kGuidChars || deviceGuid.size() > CGroupMemberInfo::kGuidChars) {
-      PLAT_LOGW("devmgr", "group member \"%s\" dropped: its GUID is too long", Utf8(name).c_str());
-      delete node;
-      return nullptr;
-    }
     auto* m = new CGroupMemberInfo;
     m->Chn = channel;
     m->Guid = guid;
@@ -246,24 +245,52 @@ GroupTreeNode* CDevMgrModel::AddGroupRow(const std::u16string& name, const std::
   return node;
 }
 
+CDevMgrModel::TableRows CDevMgrModel::RegionRows() const {
+  TableRows rows;
+  for (CRegionHierarchy::Entry* e : hierarchy_.PreOrder())
+    rows.push_back({e->region->Name, e->region->Guid, e->region->ParentGuid});
+  return rows;
+}
+
+CDevMgrModel::TableRows CDevMgrModel::GroupRows() const {
+  TableRows rows;
+  for (GroupTreeNode* n : groupNodes_) {
+    if (CGroupInfo* g = n->Group())
+      rows.push_back({n->text, g->Guid, u"", u"0"});
+    else if (CGroupMemberInfo* m = n->Member())
+      rows.push_back({n->text, m->Guid, m->DevGuid, plat::utf8ToUtf16(std::to_string(m->Chn))});
+  }
+  return rows;
+}
+
 bool CDevMgrModel::SaveRegions() {
   return RewriteTable(u"Tb_Region", kCreateRegion, [this](CppSQLite3DB& d) {
-    for (CRegionHierarchy::Entry* e : hierarchy_.PreOrder())
-      d.Execute(u"insert into [Tb_Region] values(?, ?, ?);",
-                {e->region->Name, e->region->Guid, e->region->ParentGuid});
+    for (const auto& r : RegionRows()) d.Execute(u"insert into [Tb_Region] values(?, ?, ?);", {r[0], r[1], r[2]});
   });
 }
 
 bool CDevMgrModel::SaveGroups() {
   return RewriteTable(u"Tb_Group", kCreateGroup, [this](CppSQLite3DB& d) {
-    for (GroupTreeNode* n : groupNodes_) {
-      if (CGroupInfo* g = n->Group())
-        d.Execute(u"insert into [Tb_Group] values(?, ?, '', 0);", {n->text, g->Guid});
-      else if (CGroupMemberInfo* m = n->Member())
-        d.Execute(u"insert into [Tb_Group] values(?, ?, ?, ?);",
-                  {n->text, m->Guid, m->DevGuid, int64_t{m->Chn}});
-    }
+    for (const auto& r : GroupRows())
+      d.Execute(u"insert into [Tb_Group] values(?, ?, ?, ?);", {r[0], r[1], r[2], int64_t{plat::textToInt(r[3])}});
   });
+}
+
+void CDevMgrModel::RestoreRegions(const TableRows& rows) {
+  std::erase_if(deviceNodes_, [this](DeviceTreeNode* n) {
+    if (n->type != DeviceTreeNode::kRegion) return false;
+    DeleteDeviceNode(n);
+    return true;
+  });
+  hierarchy_.Clear();
+  // Parents come first: each row finds its parent added before it.
+  for (const auto& r : rows) AddRegionNode(r[0], r[1], r[2]);
+}
+
+void CDevMgrModel::RestoreGroups(const TableRows& rows) {
+  for (GroupTreeNode* n : groupNodes_) DeleteGroupNode(n);
+  groupNodes_.clear();
+  for (const auto& r : rows) AddGroupRow(r[0], r[1], r[2], plat::textToInt(r[3]));
 }
 
 bool CDevMgrModel::SaveAll() {
@@ -489,9 +516,7 @@ void CDevMgrModel::RemoveGroupNode(GroupTreeNode* node) {
     auto it = std::find(groupNodes_.begin(), groupNodes_.end(), n);
     if (it == groupNodes_.end()) continue;
     groupNodes_.erase(it);
-    delete n->Group();
-    delete n->Member();
-    delete n;
+    DeleteGroupNode(n);
   }
 }
 

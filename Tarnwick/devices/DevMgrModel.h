@@ -61,8 +61,7 @@ class CDevMgrModel {
                                 const std::u16string& parentGuid);
   // The name of the first region with that GUID; null when there is none.
   const std::u16string* FindRegionNameByGuid(const std::u16string& guid) const;
-  // One row of Tb_Group: a member when deviceGuid is not empty, else a group. Null when the
-  // row cannot be held (a GUID longer than the member record takes).
+  // One row of Tb_Group: a member when deviceGuid is not empty, else a group.
   GroupTreeNode* AddGroupRow(const std::u16string& name, const std::u16string& guid,
                              const std::u16string& deviceGuid, int channel);
   DeviceTreeNode* AddDeviceNode(CDevice* device);
@@ -74,6 +73,14 @@ class CDevMgrModel {
   bool SaveRegions();
   bool SaveGroups();
   bool SaveAll();  // devices, regions, groups
+
+  // The rows Tb_Region and Tb_Group get from the model (regions parents first), and the
+  // model put back to such rows: a change whose table refused the write is undone with them.
+  using TableRows = std::vector<std::vector<std::u16string>>;
+  TableRows RegionRows() const;
+  TableRows GroupRows() const;
+  void RestoreRegions(const TableRows& rows);
+  void RestoreGroups(const TableRows& rows);
 
   // Fills a device tree; stream-media servers only in the page's own tree. A device whose
   // region is unknown is shown under the root region.
@@ -125,6 +132,7 @@ class CDevMgrModel {
 
  private:
   void DeleteDeviceNode(DeviceTreeNode* node);
+  static void DeleteGroupNode(GroupTreeNode* node);
 
   CDeviceManager* devices_;
   CRegionHierarchy hierarchy_;

@@ -6,6 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "devices/DeviceWork.h"
+
+
 // ---- channel --------------------------------------------------------------------------
 
 CChannel* NewChannel(int number, CDevice* device) { return new CChannel(number, device); }
@@ -26,12 +29,26 @@ CChannel::~CChannel() {
 }
 
 IDevPreview* CChannel::GetPreview(int create) {
-  auto hold = HoldDevice();
-  if (!preview_ && create == 1 && device_) {
-    IDevUserLogin* login = device_->GetUserLogin(1);
-    if (!login) return nullptr;
-    preview_ = CDevPreviewFactory::CreateDevPreview(login, number_);
+  {
+    auto hold = HoldDevice();
+    if (preview_ || create != 1 || !device_) return preview_;
   }
+  // Made without the lock: the factory logs in, which may wait for the device, and the UI
+  // thread looks channels up under that lock.
+  IDevUserLogin* login = device_->GetUserLogin(1);
+  if (!login) return nullptr;
+  IDevPreview* made = CDevPreviewFactory::CreateDevPreview(login, number_);
+  if (!made) return nullptr;
+  {
+    auto hold = HoldDevice();
+    if (!preview_) {
+      preview_ = made;
+      return preview_;
+    }
+  }
+  // Another thread made one meanwhile: that one is the channel's.
+  CDevPreviewFactory::DeleteDevPreview(made, login);
+  auto hold = HoldDevice();
   return preview_;
 }
 
@@ -42,12 +59,24 @@ IDevCtlPtz* CChannel::GetPtz(int create) {
 }
 
 IDevCtlPtz* CChannel::GetPtzWithNumber(int create) {
-  auto hold = HoldDevice();
-  if (!ptz_ && create == 1) {
-    IDevPreview* preview = GetPreview(1);
-    if (!preview) return nullptr;
-    ptz_ = CDevCtlPtzFactory::CreateDevCtlPtz(device_->GetUserLogin(1), number_, preview);
+  {
+    auto hold = HoldDevice();
+    if (ptz_ || create != 1 || !device_) return ptz_;
   }
+  IDevPreview* preview = GetPreview(1);
+  if (!preview) return nullptr;
+  IDevUserLogin* login = device_->GetUserLogin(1);
+  IDevCtlPtz* made = CDevCtlPtzFactory::CreateDevCtlPtz(login, number_, preview);
+  if (!made) return nullptr;
+  {
+    auto hold = HoldDevice();
+    if (!ptz_) {
+      ptz_ = made;
+      return ptz_;
+    }
+  }
+  CDevCtlPtzFactory::DeleteDevCtlPtz(made, login);
+  auto hold = HoldDevice();
   return ptz_;
 }
 
@@ -56,13 +85,26 @@ bool CChannel::IsRecording() { return preview_ && preview_->IsRecording(); }
 int CChannel::IsBusy() { return IsPreviewing() || IsRecording() ? 1 : 0; }
 
 bool CChannel::SetTransport(int value) {
+  transport_ = value;
   IDevPreview* p = GetPreview(1);
   return p ? p->Reserved18(value) : false;
 }
 
 bool CChannel::SetStreamType(int value) {
+  streamType_ = value;
   IDevPreview* p = GetPreview(1);
   return p ? p->SetStreamType(value) : false;
+}
+
+int CChannel::GetStreamType() const {
+  auto hold = HoldDevice();
+  return preview_ ? preview_->GetStreamType() : streamType_;
+}
+
+void CChannel::SetStoredSettings(int userNo, int transport, int streamType) {
+  userNo_ = userNo;
+  transport_ = transport;
+  streamType_ = streamType;
 }
 
 void CChannel::ClearPreset(int i) {
@@ -141,11 +183,28 @@ void AddDeviceReleaseHook(DeviceReleaseHook hook) {
 }
 
 CDevice::CDevice() = default;
-CDevice::CDevice(const CDevInfo& info) : info_(info) {}
-CDevice::CDevice(CDevInfo&& info) : info_(std::move(info)) {}
+CDevice::CDevice(const CDevInfo& info) : info_(info), linkInfo_(info) {}
+CDevice::CDevice(CDevInfo&& info) : info_(std::move(info)), linkInfo_(info_) {}
+
+void CDevice::SetDevInfo(const CDevInfo& info) {
+  std::lock_guard<std::mutex> hold(infoMu_);
+  info_ = info;
+}
+
+void CDevice::RelinkInfo() {
+  std::lock_guard<std::recursive_mutex> objects(objectsMu_);
+  std::lock_guard<std::mutex> hold(infoMu_);
+  linkInfo_ = info_;
+}
+
+void CDevice::RunReleaseHooks() {
+  hooksRun_ = true;
+  BeforeRelease(*this);
+}
 
 CDevice::~CDevice() {
-  BeforeRelease(*this);
+  // A device retired from the list had its hooks run on the UI thread before it left.
+  if (!hooksRun_) BeforeRelease(*this);
   for (auto& [n, ch] : channels_) delete ch;
   channels_.clear();
   if (config_) CDevConfigFactory::DeleteDevConfig(config_, login_);
@@ -157,27 +216,50 @@ CDevice::~CDevice() {
 }
 
 IDevUserLogin* CDevice::GetUserLogin(int create) {
+  // Making the login object does not reach the device; its Login does.
   std::lock_guard<std::recursive_mutex> hold(objectsMu_);
-  if (!login_ && create == 1) login_ = CDevUserLoginFactory::CreateDevUserLogin(&info_);
+  if (!login_ && create == 1) {
+    {
+      std::lock_guard<std::mutex> info(infoMu_);
+      linkInfo_ = info_;
+    }
+    login_ = CDevUserLoginFactory::CreateDevUserLogin(&linkInfo_);
+  }
   return login_;
 }
 
 IDevConfig* CDevice::GetConfig(int create) {
-  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
-  if (!config_ && create == 1) {
-    IDevUserLogin* login = GetUserLogin(1);
-    if (login) config_ = CDevConfigFactory::CreateDevConfig(login);
+  {
+    std::lock_guard<std::recursive_mutex> hold(objectsMu_);
+    if (config_ || create != 1) return config_;
   }
+  IDevUserLogin* login = GetUserLogin(1);
+  IDevConfig* made = login ? CDevConfigFactory::CreateDevConfig(login) : nullptr;  // logs in
+  if (!made) return nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> hold(objectsMu_);
+    if (!config_) return config_ = made;
+  }
+  CDevConfigFactory::DeleteDevConfig(made, login);
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
   return config_;
 }
 
 IDevAlarm* CDevice::GetAlarm(int create) {
-  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
-  if (!alarm_ && create == 1) {
-    IDevUserLogin* login = GetUserLogin(1);
-    if (!login || login->GetLoginID(1) == -1) return nullptr;
-    alarm_ = CDevAlarmFactory::CreateDevAlarm(login);
+  {
+    std::lock_guard<std::recursive_mutex> hold(objectsMu_);
+    if (alarm_ || create != 1) return alarm_;
   }
+  IDevUserLogin* login = GetUserLogin(1);
+  if (!login || login->GetLoginID(1) == -1) return nullptr;
+  IDevAlarm* made = CDevAlarmFactory::CreateDevAlarm(login);
+  if (!made) return nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> hold(objectsMu_);
+    if (!alarm_) return alarm_ = made;
+  }
+  CDevAlarmFactory::DeleteDevAlarm(made, login);
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
   return alarm_;
 }
 
@@ -187,6 +269,7 @@ bool CDevice::IsLoggedIn() {
 }
 
 int CDevice::IsBusy() {
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
   for (auto& [n, ch] : channels_)
     if (ch->IsBusy()) return 1;
   return alarm_ && alarm_->IsSetup() ? 1 : 0;
@@ -204,6 +287,7 @@ int CDevice::StartVoiceCom(intptr_t a, intptr_t b, intptr_t callback, intptr_t u
 int CDevice::StopVoiceCom() { return login_ ? login_->StopVoiceCom() : 0; }
 
 void CDevice::SetAlarmState(int state) {
+  std::lock_guard<std::recursive_mutex> hold(objectsMu_);
   alarmState_ = state;
   for (auto& [n, ch] : channels_) ch->SetAlarmFlag(state);
 }
@@ -241,6 +325,13 @@ bool CDevice::AddChannel(CChannel* channel) {
 
 void CDevice::ReleaseAll() {
   BeforeRelease(*this);
+  // Stopping a preview or closing a login may wait for the device. The device is deleted only
+  // on its own queue, after this.
+  CDevice* self = this;
+  devwork::Run(GetGuid(), [self] { self->ReleaseObjects(); });
+}
+
+void CDevice::ReleaseObjects() {
   IDevConfig* config;
   IDevAlarm* alarm;
   IDevUserLogin* login;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "devices/ChannelSettingsTable.h"
+#include "devices/DeviceWork.h"
 #include "plat/log.h"
 #include "plat/text.h"
 #include "shell/DamagedFiles.h"
@@ -24,14 +26,25 @@ std::u16string Text(const char16_t* t) { return t ? std::u16string(t) : std::u16
 
 }  // namespace
 
+namespace {
+// The device left the list: whoever works on it lets go (UI thread), then it is destroyed on
+// its own queue after the work in progress, which may still use it.
+void Retire(CDevice* device) {
+  device->RunReleaseHooks();
+  devwork::Retire(device->GetGuid(), [device] { delete device; });
+}
+}  // namespace
+
 CDeviceManager::~CDeviceManager() {
   std::list<CDevice*> gone;
   {
     CScopedLock lk(lock_);
     gone.swap(devices_);
   }
-  // Destroying a device closes its connections; that never happens under the list lock.
-  for (CDevice* d : gone) delete d;
+  for (CDevice* d : gone) Retire(d);
+  // The list goes at the program's end (and between tests): the devices' connections are
+  // closed before the device libraries are cleaned up. Each device call is bounded.
+  devwork::Drain();
 }
 
 bool CDeviceManager::IsDuplicate(CDevice* device) {
@@ -68,8 +81,7 @@ bool CDeviceManager::Remove(CDevice* device) {
     found = *it;
     devices_.erase(it);
   }
-  // Destroying a device closes its connections; that never happens under the list lock.
-  delete found;
+  Retire(found);
   return true;
 }
 
@@ -81,6 +93,11 @@ CDevice* CDeviceManager::FindDevice(const std::u16string& text, int mode) {
     if (key == text) return d;
   }
   return nullptr;
+}
+
+CDevice* CDeviceManager::FindListed(const std::u16string& guid) {
+  CDeviceManager* list = SingletonAccess<CDeviceManager>::Existing();
+  return list ? list->FindDevice(guid, 1) : nullptr;
 }
 
 CDevice* CDeviceManager::FindDeviceByIP(const char* ip) {
@@ -212,6 +229,7 @@ bool CDeviceManager::Load() {
           devices_.push_back(device);
         }
       }
+      ReadChannelSettings(db, GetList());
     }
   } catch (const CppSQLite3Exception& e) {
     damage = "reading stopped after " + std::to_string(rows) + " rows: " + e.Detail();
@@ -237,6 +255,7 @@ bool CDeviceManager::Save() {
                    i.GetManfacture(), int64_t{i.GetManufactureID()}, int64_t{i.GetAddrType()},
                    int64_t{i.GetDevType()}, i.GetGuid(), i.GetRegionGuid()});
       }
+      WriteChannelSettings(d, devices);
       return true;
     });
     db.Close();

@@ -19,6 +19,9 @@ class CDeviceManager {
  public:
   static CDeviceManager* GetInstance() { return SingletonAccess<CDeviceManager>::GetInstance(); }
   static void ReleaseInstance() { SingletonAccess<CDeviceManager>::ReleaseInstance(); }
+  // For device queues: the listed device with this GUID, or null (also while the list is
+  // being released); never makes the list.
+  static CDevice* FindListed(const std::u16string& guid);
 
   // On success the list owns the device; on false the caller keeps it.
   bool Add(CDevice* device);

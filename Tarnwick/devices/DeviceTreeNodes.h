@@ -45,7 +45,6 @@ class CGroupInfo {
 // One member of a group: a channel of a device, both named by GUID.
 class CGroupMemberInfo {
  public:
-  static constexpr size_t kGuidChars = 47;  // the record's fields hold 47 characters
   int32_t Chn = 0;
   std::u16string Guid;     // the group's
   std::u16string DevGuid;  // the device's

@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "controls/EditLimit.h"
 #include "controls/WindowMessages.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceFields.h"
 #include "plat/text.h"
 #include "shell/Language.h"
+#include "shell/UiService.h"
 
 namespace {
 
@@ -25,6 +27,14 @@ QString FromGbk(const char* field, size_t size) {
 // The login records carry user and password in fixed fields: 32 bytes for a recorder (type
 // 1), 15 and a terminator for the camera protocol (types 2 and 4).
 size_t LoginFieldBytes(int devType) { return devType == DEV_TYPE_DVR ? 32 : 15; }
+
+// The device type combo's texts, by device type (1 to 4).
+const char* const kTypeNames[] = {"DVR", "IPCamera", "MediaServer", "NVR"};
+QString TypeName(int devType) {
+  return devType >= DEV_TYPE_DVR && devType <= DEV_TYPE_NVR ? QString::fromLatin1(kTypeNames[devType - 1]) : QString();
+}
+
+constexpr uint32_t IDS_TOO_MANY_CHANNELS = 8980;
 
 constexpr int kWidth = 560;
 constexpr int kListTop = 300;
@@ -117,7 +127,7 @@ bool CDlgAddDev::OnInitDialog() {
 
   m_deviceType->clear();
   int type = DEV_TYPE_DVR;
-  for (const char* name : {"DVR", "IPCamera", "MediaServer", "NVR"}) m_deviceType->addItem(name, type++);
+  for (const char* name : kTypeNames) m_deviceType->addItem(name, type++);
   // A stream-media server is added through its own dialog, never as a device.
   if (auto* model = qobject_cast<QStandardItemModel*>(m_deviceType->model()))
     model->item(DEV_TYPE_STREAM_SERVER - 1)->setEnabled(false);
@@ -131,12 +141,13 @@ bool CDlgAddDev::OnInitDialog() {
   m_results->setHeaderHidden(false);
   m_results->setRootIsDecorated(false);
   m_results->setAllColumnsShowFocus(true);
-  const std::pair<QString, int> columns[] = {{Text(8023), 40},  {Text(8288), 140}, {Text(8078), 100},
-                                             {Text(8060), 50},  {Text(8723), 70},  {"MAC", 120}};
+  // The found device's family, which a double click takes over, is the last column.
+  const std::pair<QString, int> columns[] = {{Text(8023), 36}, {Text(8288), 140}, {Text(8078), 76}, {Text(8060), 46},
+                                             {Text(8723), 40}, {"MAC", 116},      {Text(8121), 70}};
   m_results->DeleteAllItems();
   m_rows.clear();
   m_results->setColumnCount(0);
-  for (int c = 0; c < 6; ++c) m_results->InsertColumn(c, columns[c].first, columns[c].second);
+  for (int c = 0; c < kResultColumns; ++c) m_results->InsertColumn(c, columns[c].first, columns[c].second);
 
   setWindowTitle(Text(m_add ? 8112 : 8291));
   m_region->setText(QString::fromStdU16String(m_regionName));
@@ -168,7 +179,7 @@ bool CDlgAddDev::OnInitDialog() {
   m_fullHeight = kHeight;
   m_collapsedHeight = kListTop;
   resize(width(), m_collapsedHeight);
-  m_name->setMaxLength(static_cast<int>(kDeviceNameChars));
+  LimitTyping(m_name, static_cast<int>(kDeviceNameChars));
   return true;
 }
 
@@ -183,7 +194,8 @@ bool CDlgAddDev::Validate() {
     return false;
   };
   if (name.empty()) return refuse(8213);
-  if (name.size() > kDeviceNameChars) return refuse(8960);
+  // A longer name stored before stays as it is unless the user changes it.
+  if (name.size() > kDeviceNameChars && (m_add || name != m_info.GetName())) return refuse(8960);
   if (ip.empty()) return refuse(8209);
   const int port = ParsePort(m_port->text().toStdU16String());
   if (port == 0) return refuse(8206);
@@ -248,6 +260,7 @@ void CDlgAddDev::AddResultRow(std::unique_ptr<tagDEVICEINFO> record) {
   m_results->SetItemText(row, 3, QString::number(record->nPort));
   m_results->SetItemText(row, 4, QString::number(record->nChannels));
   m_results->SetItemText(row, 5, FromGbk(record->szMac, sizeof record->szMac));
+  m_results->SetItemText(row, 6, TypeName(record->nDevType));
   m_results->SetItemData(row, reinterpret_cast<intptr_t>(record.get()));
   m_rows.push_back(std::move(record));
 }
@@ -257,7 +270,18 @@ void CDlgAddDev::OnResultDoubleClicked() {
   auto* record = row >= 0 ? reinterpret_cast<const tagDEVICEINFO*>(m_results->GetItemData(row)) : nullptr;
   if (!record) return;
   m_name->setText(FromGbk(record->szName, sizeof record->szName));
-  m_deviceType->setCurrentIndex(DEV_TYPE_IPC - 1);
+  // The device says what it is; one that does not is taken for an IP camera. A stream-media
+  // server is never added here.
+  const int type = record->nDevType;
+  const bool known = type == DEV_TYPE_DVR || type == DEV_TYPE_IPC || type == DEV_TYPE_NVR;
+  m_deviceType->setCurrentIndex((known ? type : DEV_TYPE_IPC) - 1);
+  // More channels than the list offers: the user is told, the list shows its most.
+  if (record->nChannels > kMaxChannels) {
+    QString said = Text(IDS_TOO_MANY_CHANNELS);
+    for (int n : {static_cast<int>(record->nChannels), kMaxChannels})
+      if (const int at = said.indexOf(QStringLiteral("%d")); at >= 0) said.replace(at, 2, QString::number(n));
+    UiService().Notice(said.toStdU16String());
+  }
   m_channels->setCurrentIndex(std::clamp<int>(record->nChannels, 1, kMaxChannels) - 1);
   m_ip->setText(FromGbk(record->szIP, sizeof record->szIP));
   m_port->setText(QString::number(record->nPort));

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include "controls/EditLimit.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceFields.h"
 #include "shell/Language.h"
@@ -22,7 +23,7 @@ CDlgAddSM::CDlgAddSM(CDevMgrModel* owner, QWidget* parent) : CFramedDialog(kTemp
     MakeControl<QLabel>(this, labels[i], QRect(14, top + i * 30, 80, 22));
     *edits[i] = MakeControl<QLineEdit>(this, ids[i], QRect(100, top + i * 30, 180, 22));
   }
-  m_name->setMaxLength(kDeviceNameChars);
+  LimitTyping(m_name, kDeviceNameChars);
   m_port->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), m_port));
   m_region->setReadOnly(true);
   auto* ok = MakeControl<QPushButton>(this, IDC_OK, QRect(60, top + 124, 80, 26));
@@ -63,7 +64,8 @@ void CDlgAddSM::OnOK() {
   const std::u16string name = m_name->text().toStdU16String();
   const std::u16string address = m_address->text().toStdU16String();
   if (name.empty()) return Refuse(8299);
-  if (name.size() > kDeviceNameChars) return Refuse(8960);
+  // A longer name stored before stays as it is unless the user changes it.
+  if (name.size() > kDeviceNameChars && (m_add || name != m_info.GetName())) return Refuse(8960);
   next.SetName(name);
   if (address.empty()) return Refuse(8225);
   next.SetIP(address);

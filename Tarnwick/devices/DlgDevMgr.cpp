@@ -7,7 +7,6 @@
 #include <cmath>
 #include <set>
 
-#include "Corvane/session.h"
 #include "Pellmore/Pellmore.h"
 #include "devices/Device.h"
 #include "devices/DlgIPCParamSetting.h"
@@ -227,7 +226,10 @@ void CDlgDevMgr::OnSize() {
 void CDlgDevMgr::OnDestroy() {
   if (m_destroyed) return;
   m_destroyed = true;
-  m_model.SaveAll();
+  // Every command wrote its table already; a list that cannot be written now is said so.
+  if (!m_model.SaveAll())
+    UiService().MessageBox(this, LoadResString(IDS_NOT_SAVED_AT_EXIT), LoadResString(IDS_INFORMATION),
+                           MB_OK | MB_ICONWARNING);
   // The trees' item data are the nodes freed below: no tree keeps them.
   for (const auto& t : m_deviceTrees)
     if (t) {
@@ -329,7 +331,8 @@ bool CDlgDevMgr::Confirm(const std::u16string& text) {
 
 // An IP camera or recorder of the camera library gets the program's own parameter dialog over a
 // session of its own; any other device the configuration library's window. Both run modally
-// here; the wait cursor shows while the device is logged in to.
+// here; the wait cursor shows while a recorder is logged in to (the camera's dialog is up at
+// once and says itself that it connects).
 uint32_t CDlgDevMgr::OpenRemoteSetup(CDevice& device) {
   const CDevInfo& info = device.GetDevInfo();
   auto wait = std::make_shared<CWaitCursor>();
@@ -338,15 +341,14 @@ uint32_t CDlgDevMgr::OpenRemoteSetup(CDevice& device) {
     if (auto w = weak.lock()) w->Restore();
   });
   if (info.GetDevType() == DEV_TYPE_IPC || info.GetDevType() == DEV_TYPE_NVR) {
-    IpcLoginInfo login{};
+    IpcLogin login;
     if (const uint32_t refusal = BuildIpcLogin(info, login)) return refusal;
-    IPC_HANDLE session = IPC_SessionOpen(&login);
-    if (!session) return IDS_CANNOT_LOGIN;
+    // The dialog comes up at once and logs in on the device's queue; a failed login ends it.
     CDlgIPCParamSetting dialog(this);
-    dialog.SetSession(session);
+    dialog.Open(device.GetGuid(), login);
     wait->Restore();
     dialog.DoModal();
-    return 0;
+    return dialog.LoginFailed() ? IDS_CANNOT_LOGIN : 0;
   }
   const int shown = CF_Login(info.GetIP().c_str(), info.GetUserName().c_str(), info.GetPwd().c_str(),
                              uint16_t(info.GetPort()), GetLanguageId(), 0);

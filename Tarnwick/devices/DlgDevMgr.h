@@ -53,7 +53,8 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   static inline const QColor kBackground{145, 151, 160};
 
   static constexpr int kDeviceMenuId = 151, kGroupMenuId = 153;
-  static constexpr uint32_t IDS_INFORMATION = 8386, IDS_CANNOT_LOGIN = 8301;
+  static constexpr uint32_t IDS_INFORMATION = 8386, IDS_CANNOT_LOGIN = 8301,
+                            IDS_NOT_SAVED_AT_EXIT = 9102;
 
   // `work`: what runs on devices elsewhere (the program's live view when null).
   explicit CDlgDevMgr(CDeviceManager* devices = nullptr, IDeviceWorkServices* work = nullptr);

@@ -3,9 +3,10 @@
 #include <QApplication>
 #include <QIntValidator>
 #include <QRegularExpressionValidator>
+#include <QSignalBlocker>
 #include <chrono>
 
-#include "Corvane/session.h"
+#include "controls/EditLimit.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
 
@@ -26,6 +27,17 @@ constexpr int kTabHeight = 25, kInset = 5;
 
 }  // namespace
 
+// ---- the camera side -------------------------------------------------------------------------
+
+CIpcWork::~CIpcWork() {
+  devwork::Run(m_guid, [slot = std::move(m_slot)] { slot->Close(); });
+}
+
+void CIpcWork::Open(IpcLogin login, std::function<void(bool)> done) {
+  devwork::Run<bool>(
+      m_guid, [slot = m_slot, login = std::move(login)] { return slot->Open(login); }, std::move(done), m_owner);
+}
+
 CWaitCursor::CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 CWaitCursor::~CWaitCursor() { Restore(); }
 void CWaitCursor::Restore() {
@@ -41,7 +53,7 @@ CIPAddressCtrl::CIPAddressCtrl(QWidget* parent) : QWidget(parent) {
     m_octets[i] = new QLineEdit(this);
     m_octets[i]->setObjectName(QString::number(i));
     m_octets[i]->setValidator(validator);
-    m_octets[i]->setMaxLength(3);
+    LimitTyping(m_octets[i], 3);
     m_octets[i]->setAlignment(Qt::AlignCenter);
     m_octets[i]->setGeometry(i * 60, 0, 48, 24);
     if (i < 3) (new QLabel(QStringLiteral("."), this))->setGeometry(i * 60 + 51, 0, 8, 24);
@@ -90,21 +102,54 @@ void CDlgIPCPage::resizeEvent(QResizeEvent* e) {
   if (m_corner) m_corner->move(width() - 110, height() - 38);
 }
 
-void CDlgIPCPage::ShowReadResult(bool ok) {
-  if (ok) return;
-  m_status->setText(Text(IDS_IPC_READ_FAILED));
+void CDlgIPCPage::SetStatus(uint32_t text, bool failure) {
+  m_status->setStyleSheet(failure ? QStringLiteral("color: rgb(200, 0, 0);") : QStringLiteral("color: rgb(90, 90, 90);"));
+  m_status->setText(text ? Text(text) : QString());
+}
+
+void CDlgIPCPage::EnableControls(bool on) {
   for (QWidget* w : findChildren<QWidget*>()) {
-    if (w != m_status && !qobject_cast<QLabel*>(w)) w->setEnabled(false);
+    if (w != m_status && !qobject_cast<QLabel*>(w)) w->setEnabled(on);
   }
 }
 
-IpcSaveResult CDlgIPCPage::SaveRecord(CIpcRecordPage& page, uint32_t failure) {
+void CDlgIPCPage::ShowBusy(uint32_t text) {
+  EnableControls(false);
+  SetStatus(text, false);
+}
+
+void CDlgIPCPage::Load(CIpcWork& work) {
+  m_work = &work;
+  ShowBusy(IDS_IPC_READING);
+  work.Run<IpcRead>(Record().ReadWork(), [this](IpcRead read) {
+    Record().Loaded(read);
+    if (!Record().ReadOk()) {
+      SetStatus(IDS_IPC_READ_FAILED, true);
+      return;
+    }
+    EnableControls(true);
+    SetStatus(0, false);
+    Fill();
+  });
+}
+
+void CDlgIPCPage::SaveRecord(uint32_t failure, std::function<void()> saved) {
+  if (m_saving) return;
+  std::vector<uint8_t> record;
   uint32_t notice = 0;
-  CWaitCursor wait;
-  const IpcSaveResult result = page.Save(notice);
-  wait.Restore();
-  ReportSave(result, notice, failure);
-  return result;
+  const IpcSaveResult ready = Record().PrepareSave(record, notice);
+  if (ready != IpcSaveResult::Saved || !m_work) return ReportSave(ready, notice, failure);
+  m_saving = true;
+  if (m_save) m_save->setEnabled(false);
+  SetStatus(IDS_IPC_SAVING, false);
+  m_work->Run<bool>(Record().SendWork(record), [this, record, failure, saved = std::move(saved)](bool ok) {
+    m_saving = false;
+    if (m_save) m_save->setEnabled(true);
+    SetStatus(0, false);
+    const IpcSaveResult result = Record().Sent(record, ok);
+    ReportSave(result, 0, failure);
+    if (result == IpcSaveResult::Saved && saved) saved();
+  });
 }
 
 void CDlgIPCPage::ReportSave(IpcSaveResult result, uint32_t notice, uint32_t failure) {
@@ -118,28 +163,23 @@ void CDlgIPCPage::ReportSave(IpcSaveResult result, uint32_t notice, uint32_t fai
 
 // ---- device information -----------------------------------------------------------------------
 
-CDlgIPCDevInfo::CDlgIPCDevInfo(IPC_HANDLE session, QWidget* parent)
-    : CDlgIPCPage(kTemplate, parent), m_page(session) {
-  const struct {
-    uint32_t label;
-    int control;
-    const std::u16string& text;
-  } rows[] = {{8629, IDC_INTERNAL, m_page.internalCode},
-              {8632, IDC_REGISTRATION, m_page.registration},
-              {8631, IDC_MODEL, m_page.model},
-              {8630, IDC_FACTORY, m_page.factoryCode}};
-  for (const auto& r : rows) {
-    auto* e = Row<QLineEdit>(r.label, r.control);
-    e->setReadOnly(true);
-    e->setText(QString::fromStdU16String(r.text));
+CDlgIPCDevInfo::CDlgIPCDevInfo(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
+  const std::pair<uint32_t, int> rows[] = {
+      {8629, IDC_INTERNAL}, {8632, IDC_REGISTRATION}, {8631, IDC_MODEL}, {8630, IDC_FACTORY}};
+  for (size_t i = 0; i < m_fields.size(); ++i) {
+    m_fields[i] = Row<QLineEdit>(rows[i].first, rows[i].second);
+    m_fields[i]->setReadOnly(true);
   }
-  ShowReadResult(m_page.ReadOk());
+}
+
+void CDlgIPCDevInfo::Fill() {
+  const std::u16string* texts[] = {&m_page.internalCode, &m_page.registration, &m_page.model, &m_page.factoryCode};
+  for (size_t i = 0; i < m_fields.size(); ++i) m_fields[i]->setText(QString::fromStdU16String(*texts[i]));
 }
 
 // ---- network --------------------------------------------------------------------------------
 
-CDlgIPCNetParam::CDlgIPCNetParam(IPC_HANDLE session, QWidget* parent)
-    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+CDlgIPCNetParam::CDlgIPCNetParam(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
   m_mode = Row<QComboBox>(8633, IDC_MODE);
   m_mode->addItem(Text(8635));
   m_mode->addItem(Text(8142));
@@ -148,18 +188,19 @@ CDlgIPCNetParam::CDlgIPCNetParam(IPC_HANDLE session, QWidget* parent)
     int control;
     const char* literal;
   } rows[] = {{0, IDC_IP, "IP"}, {8422, IDC_MASK, ""}, {8068, IDC_GATEWAY, ""}, {0, IDC_DNS, "DNS"}, {0, IDC_DNS2, "DNSII"}};
-  for (int i = 0; i < CIpcNetPage::kAddressCount; ++i) {
+  for (int i = 0; i < CIpcNetPage::kAddressCount; ++i)
     m_addresses[i] = Row<CIPAddressCtrl>(rows[i].label, rows[i].control, QString::fromLatin1(rows[i].literal));
-    m_addresses[i]->SetAddress(m_page.addresses[i]);
-  }
   m_mac = Row<QLineEdit>(8634, IDC_MAC);
-  m_mac->setText(QString::fromStdU16String(m_page.mac));
-  m_mode->setCurrentIndex(m_page.mode);
-  OnModeChanged(m_page.mode);
   connect(m_mode, &QComboBox::currentIndexChanged, this, &CDlgIPCNetParam::OnModeChanged);
   AddSaveButton(IDC_SAVE);
   connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCNetParam::OnSave);
-  ShowReadResult(m_page.ReadOk());
+}
+
+void CDlgIPCNetParam::Fill() {
+  for (int i = 0; i < CIpcNetPage::kAddressCount; ++i) m_addresses[i]->SetAddress(m_page.addresses[i]);
+  m_mac->setText(QString::fromStdU16String(m_page.mac));
+  m_mode->setCurrentIndex(m_page.mode);
+  OnModeChanged(m_page.mode);
 }
 
 void CDlgIPCNetParam::OnModeChanged(int index) {
@@ -170,14 +211,14 @@ void CDlgIPCNetParam::OnSave() {
   m_page.mode = std::max(0, m_mode->currentIndex());
   for (int i = 0; i < CIpcNetPage::kAddressCount; ++i) m_page.addresses[i] = m_addresses[i]->GetAddress();
   m_page.mac = m_mac->text().toStdU16String();
-  if (SaveRecord(m_page, IDS_IPC_NET_SET_FAILED) == IpcSaveResult::Saved)
+  SaveRecord(IDS_IPC_NET_SET_FAILED, [this] {
     UiService().MessageBox(this, LoadResString(IDS_CHANGED), LoadResString(IDS_CAPTION), MB_OK);
+  });
 }
 
 // ---- video ----------------------------------------------------------------------------------
 
-CDlgIPCVideoParam::CDlgIPCVideoParam(IPC_HANDLE session, QWidget* parent)
-    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+CDlgIPCVideoParam::CDlgIPCVideoParam(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
   m_standard = Row<QComboBox>(8495, IDC_STANDARD);
   m_standard->addItems({QStringLiteral("PAL"), QStringLiteral("NTSC")});
   m_standard->setCurrentIndex(1);
@@ -198,7 +239,18 @@ CDlgIPCVideoParam::CDlgIPCVideoParam(IPC_HANDLE session, QWidget* parent)
   });
   AddSaveButton(IDC_SAVE);
   connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCVideoParam::OnSave);
-  ShowReadResult(m_page.ReadOk());
+}
+
+// The lists as read; the rate-control list's own handler stays out of it (it would select
+// the second level).
+void CDlgIPCVideoParam::Fill() {
+  m_frameRate->setCurrentIndex(m_page.frameRate);
+  {
+    const QSignalBlocker quiet(m_rateControl);
+    m_rateControl->setCurrentIndex(m_page.rateControl);
+  }
+  FillLevels(m_page.rateControl);
+  m_level->setCurrentIndex(m_page.level);
 }
 
 void CDlgIPCVideoParam::FillLevels(int rateControl) {
@@ -210,13 +262,12 @@ void CDlgIPCVideoParam::OnSave() {
   m_page.frameRate = m_frameRate->currentIndex();
   m_page.rateControl = m_rateControl->currentIndex();
   m_page.level = m_level->currentIndex();
-  SaveRecord(m_page, IDS_IPC_SET_FAILED);
+  SaveRecord(IDS_IPC_SET_FAILED);
 }
 
 // ---- picture --------------------------------------------------------------------------------
 
-CDlgIPCVideoParamII::CDlgIPCVideoParamII(IPC_HANDLE session, QWidget* parent)
-    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+CDlgIPCVideoParamII::CDlgIPCVideoParamII(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
   using V = CIpcPicturePage::Value;
   const struct {
     uint32_t label;
@@ -227,7 +278,7 @@ CDlgIPCVideoParamII::CDlgIPCVideoParamII(IPC_HANDLE session, QWidget* parent)
     QSlider* s = Row<QSlider>(r.label, r.control);
     s->setOrientation(Qt::Horizontal);
     s->setRange(1, 255);
-    s->setValue(int(std::clamp<uint32_t>(m_page.values[r.value], 1, 255)));
+    s->setValue(int(CIpcPicturePage::kDefault));
     m_sliders[r.value] = s;
     connect(s, &QSlider::valueChanged, this, [this, v = r.value](int value) { OnMoved(v, value); });
     connect(s, &QSlider::sliderReleased, this, &CDlgIPCVideoParamII::SendNow);
@@ -242,7 +293,13 @@ CDlgIPCVideoParamII::CDlgIPCVideoParamII(IPC_HANDLE session, QWidget* parent)
   });
   m_pending.setSingleShot(true);
   connect(&m_pending, &QTimer::timeout, this, &CDlgIPCVideoParamII::SendNow);
-  ShowReadResult(m_page.ReadOk());
+}
+
+void CDlgIPCVideoParamII::Fill() {
+  m_syncing = true;
+  for (int i = 0; i < CIpcPicturePage::kValueCount; ++i)
+    m_sliders[i]->setValue(int(std::clamp<uint32_t>(m_page.values[i], 1, 255)));
+  m_syncing = false;
 }
 
 // While a slider is dragged the record goes at most every send interval, the last position
@@ -250,24 +307,33 @@ CDlgIPCVideoParamII::CDlgIPCVideoParamII(IPC_HANDLE session, QWidget* parent)
 void CDlgIPCVideoParamII::OnMoved(CIpcPicturePage::Value which, int value) {
   if (m_syncing) return;
   m_page.Set(which, uint32_t(value));
+  if (!m_sliders[which]->isSliderDown()) return SendNow();
+  SendSoon();
+}
+
+void CDlgIPCVideoParamII::SendSoon() {
   int64_t wait = 0;
-  if (!m_sliders[which]->isSliderDown() || m_page.MayDragSend(NowMs(), wait)) return SendNow();
+  if (m_page.MayDragSend(NowMs(), wait)) return SendNow();
   if (!m_pending.isActive()) m_pending.start(int(wait));
 }
 
+// A move while a record is on its way waits for its answer: then the newest position goes.
 void CDlgIPCVideoParamII::SendNow() {
   m_pending.stop();
-  if (!m_page.ReadOk() || !m_page.Dirty()) return;
-  CWaitCursor wait;
-  const IpcSaveResult result = m_page.Send(NowMs());
-  wait.Restore();
-  ReportSave(result, 0, IDS_IPC_SET_FAILED);
+  std::vector<uint8_t> record;
+  if (!Work() || !m_page.StartSend(NowMs(), record)) return;
+  Work()->Run<bool>(m_page.SendWork(record), [this, record](bool ok) {
+    const bool more = m_page.SendDone(record, ok);
+    if (!ok) ReportSave(IpcSaveResult::Failed, 0, IDS_IPC_SET_FAILED);
+    if (!more) return;
+    const bool dragging = std::any_of(m_sliders.begin(), m_sliders.end(), [](QSlider* s) { return s->isSliderDown(); });
+    dragging ? SendSoon() : SendNow();
+  });
 }
 
 // ---- audio ----------------------------------------------------------------------------------
 
-CDlgIPCAudioParam::CDlgIPCAudioParam(IPC_HANDLE session, QWidget* parent)
-    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+CDlgIPCAudioParam::CDlgIPCAudioParam(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
   m_input = Row<QComboBox>(8644, IDC_INPUT);
   m_input->addItems({Text(8649), Text(8650)});
   m_codec = Row<QComboBox>(8645, IDC_CODEC);
@@ -278,6 +344,11 @@ CDlgIPCAudioParam::CDlgIPCAudioParam(IPC_HANDLE session, QWidget* parent)
   m_width->addItems({QStringLiteral("8bit"), QStringLiteral("16bit")});
   m_rate = Row<QComboBox>(8648, IDC_RATE);
   m_rate->addItems({QStringLiteral("8K"), QStringLiteral("16K"), QStringLiteral("24K")});
+  AddSaveButton(IDC_SAVE);
+  connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCAudioParam::OnSave);
+}
+
+void CDlgIPCAudioParam::Fill() {
   const std::pair<QComboBox*, int> shown[] = {{m_input, m_page.input}, {m_codec, m_page.codec},
                                               {m_channels, m_page.channels}, {m_width, m_page.width},
                                               {m_rate, m_page.rate}};
@@ -285,9 +356,6 @@ CDlgIPCAudioParam::CDlgIPCAudioParam(IPC_HANDLE session, QWidget* parent)
     list->setCurrentIndex(index);
     list->setEnabled(false);  // the page shows the camera's audio settings only
   }
-  AddSaveButton(IDC_SAVE);
-  connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCAudioParam::OnSave);
-  ShowReadResult(m_page.ReadOk());
 }
 
 void CDlgIPCAudioParam::OnSave() {
@@ -296,15 +364,13 @@ void CDlgIPCAudioParam::OnSave() {
   m_page.channels = m_channels->currentIndex();
   m_page.width = m_width->currentIndex();
   m_page.rate = m_rate->currentIndex();
-  SaveRecord(m_page, IDS_IPC_SET_FAILED);
+  SaveRecord(IDS_IPC_SET_FAILED);
 }
 
 // ---- PTZ ------------------------------------------------------------------------------------
 
-CDlgIPCPTZParam::CDlgIPCPTZParam(IPC_HANDLE session, QWidget* parent)
-    : CDlgIPCPage(kTemplate, parent), m_page(session) {
+CDlgIPCPTZParam::CDlgIPCPTZParam(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
   m_protocol = Row<QLineEdit>(8653, IDC_PROTOCOL);
-  m_protocol->setText(QString::fromStdU16String(m_page.protocol));
   m_address = Row<QLineEdit>(8654, IDC_ADDRESS);
   m_speed = Row<QLineEdit>(8655, IDC_SPEED);
   auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
@@ -314,7 +380,12 @@ CDlgIPCPTZParam::CDlgIPCPTZParam(IPC_HANDLE session, QWidget* parent)
   m_speed->setText(QString::number(m_page.speed));
   AddSaveButton(IDC_SAVE);
   connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCPTZParam::OnSave);
-  ShowReadResult(m_page.ReadOk());
+}
+
+void CDlgIPCPTZParam::Fill() {
+  m_protocol->setText(QString::fromStdU16String(m_page.protocol));
+  m_address->setText(QString::number(m_page.address));
+  m_speed->setText(QString::number(m_page.speed));
 }
 
 void CDlgIPCPTZParam::OnSave() {
@@ -324,7 +395,7 @@ void CDlgIPCPTZParam::OnSave() {
   m_page.speed = m_speed->text().toInt(&ok);
   if (!ok) m_page.speed = -1;
   m_page.protocol = m_protocol->text().toStdU16String();
-  SaveRecord(m_page, IDS_IPC_SET_FAILED);
+  SaveRecord(IDS_IPC_SET_FAILED);
 }
 
 // ---- the dialog -----------------------------------------------------------------------------
@@ -348,18 +419,39 @@ CDlgIPCParamSetting::CDlgIPCParamSetting(QWidget* parent) : CFramedDialog(kTempl
 
 void CDlgIPCParamSetting::PlaceCloseButton() { m_close->move(width() - kBorder - m_close->width() - 2, 2); }
 
-CDlgIPCParamSetting::~CDlgIPCParamSetting() {
-  if (m_session) IPC_SessionClose(m_session);
-  m_session = nullptr;
+// The session's work goes with the dialog's members, before the pages: a result still on its
+// way is dropped, and the close is queued behind it.
+CDlgIPCParamSetting::~CDlgIPCParamSetting() = default;
+
+void CDlgIPCParamSetting::Open(const std::u16string& guid, const IpcLogin& login) {
+  EnsurePages();
+  m_work = std::make_unique<CIpcWork>(guid);
+  m_state = State::kConnecting;
+  for (int i = 0; i < kPageCount; ++i) Page(i)->ShowBusy(IDS_IPC_CONNECTING);
+  m_work->Open(login, [this](bool opened) { OnLogin(opened); });
+}
+
+// Once in, the pages read in tab order, one exchange each (the video page two).
+void CDlgIPCParamSetting::OnLogin(bool opened) {
+  // Closed by the user while it connected: whatever the login came to, nothing is said.
+  if (!isVisible()) return;
+  if (!opened) {
+    m_state = State::kFailed;
+    reject();
+    return;
+  }
+  m_state = State::kOpen;
+  for (int i = 0; i < kPageCount; ++i) Page(i)->Load(*m_work);
 }
 
 void CDlgIPCParamSetting::EnsurePages() {
   if (m_pages[0]) return;
-  CWaitCursor wait;
-  m_pages = {new CDlgIPCDevInfo(m_session, this),      new CDlgIPCNetParam(m_session, this),
-             new CDlgIPCVideoParam(m_session, this),   new CDlgIPCVideoParamII(m_session, this),
-             new CDlgIPCAudioParam(m_session, this),   new CDlgIPCPTZParam(m_session, this)};
-  for (int i = 0; i < kPageCount; ++i) m_tabs->addTab(Text(8622 + i));
+  m_pages = {new CDlgIPCDevInfo(this),    new CDlgIPCNetParam(this), new CDlgIPCVideoParam(this),
+             new CDlgIPCVideoParamII(this), new CDlgIPCAudioParam(this), new CDlgIPCPTZParam(this)};
+  for (int i = 0; i < kPageCount; ++i) {
+    m_tabs->addTab(Text(8622 + i));
+    Page(i)->ShowBusy(IDS_IPC_CONNECTING);
+  }
   // Wide enough for every tab's title in either language.
   const int width = std::max(kPageWidth, m_tabs->sizeHint().width() + 4);
   m_tabs->resize(width, kTabHeight);

@@ -8,6 +8,7 @@
 
 #include "Corvane/params.h"
 #include "Corvane/records.h"
+#include "Corvane/session.h"
 #include "Hollin/DevInfo.h"
 #include "plat/socket.h"
 #include "plat/text.h"
@@ -69,36 +70,60 @@ Ipv4Octets ParseOctets(const std::u16string& text) {
 
 }  // namespace
 
-uint32_t BuildIpcLogin(const CDevInfo& device, IpcLoginInfo& login) {
-  std::memset(&login, 0, sizeof login);
+uint32_t BuildIpcLogin(const CDevInfo& device, IpcLogin& login) {
+  login = IpcLogin{};
   const std::string user = plat::utf16ToGbk(device.GetUserName());
   const std::string password = plat::utf16ToGbk(device.GetPwd());
   if (user.size() > kLoginText) return 8961;
   if (password.size() > kLoginText) return 8962;
   const std::u16string host = device.GetIP();
   if (host.size() > kLoginHostChars) return IDS_IPC_HOST_TOO_LONG;
-  uint32_t address = 0;
-  if (host.empty() || !plat::resolveIPv4(plat::utf16ToUtf8(host), address)) return 8301;
-  login.address = ntohl(address);
-  login.port = uint16_t(device.GetPort());
-  plat::copyToField(login.user, sizeof login.user, user);
-  plat::copyToField(login.password, sizeof login.password, password);
-  login.talkArgument = 1;
-  login.connectNow = 1;
+  if (host.empty()) return 8301;
+  login.host = plat::utf16ToUtf8(host);
+  login.record.port = uint16_t(device.GetPort());
+  plat::copyToField(login.record.user, sizeof login.record.user, user);
+  plat::copyToField(login.record.password, sizeof login.record.password, password);
+  login.record.talkArgument = 1;
+  login.record.connectNow = 1;
   return 0;
+}
+
+// ---- the session -----------------------------------------------------------------------------
+
+bool CIpcSessionSlot::Open(IpcLogin login) {
+  Close();
+  uint32_t address = 0;
+  if (!plat::resolveIPv4(login.host, address)) return false;
+  login.record.address = ntohl(address);
+  m_session = IPC_SessionOpen(&login.record);
+  return m_session != nullptr;
+}
+
+void CIpcSessionSlot::Close() {
+  if (m_session) IPC_SessionClose(m_session);
+  m_session = nullptr;
 }
 
 // ---- the record --------------------------------------------------------------------------
 
-bool CIpcRecordPage::Load(IpcExchange get, size_t size) {
-  m_read.assign(size, 0);
-  std::vector<uint8_t> rec(size, 0);
-  m_readOk = m_session && get(m_session, rec.data()) == 1;
-  if (m_readOk) {
-    m_read = rec;
-    Unpack();
-  }
-  return m_readOk;
+CIpcRecordPage::CIpcRecordPage(IpcExchange get, IpcExchange set, size_t size)
+    : m_get(get), m_set(set), m_read(size, 0) {}
+
+IpcReadWork CIpcRecordPage::ReadWork() const {
+  return [get = m_get, size = m_read.size()](IPC_HANDLE session) {
+    IpcRead read;
+    read.record.assign(size, 0);
+    read.ok = session && get(session, read.record.data()) == 1;
+    if (!read.ok) read.record.assign(size, 0);
+    return read;
+  };
+}
+
+void CIpcRecordPage::Loaded(const IpcRead& read) {
+  m_readOk = read.ok && read.record.size() == m_read.size();
+  if (!m_readOk) return;
+  m_read = read.record;
+  Unpack();
 }
 
 bool CIpcRecordPage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
@@ -106,22 +131,29 @@ bool CIpcRecordPage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
   return true;
 }
 
-IpcSaveResult CIpcRecordPage::Save(uint32_t& notice) {
+IpcSaveResult CIpcRecordPage::PrepareSave(std::vector<uint8_t>& out, uint32_t& notice) const {
   notice = 0;
   if (!m_readOk || !m_set) return IpcSaveResult::NotRead;
-  std::vector<uint8_t> rec;
-  if (!Pack(rec, notice)) return IpcSaveResult::Refused;
-  std::vector<uint8_t> sent = rec;  // the network set overwrites its buffer with the reply
-  if (m_set(m_session, rec.data()) != 1) return IpcSaveResult::Failed;
-  m_read = sent;
+  if (!Pack(out, notice)) return IpcSaveResult::Refused;
+  return IpcSaveResult::Saved;
+}
+
+IpcSendWork CIpcRecordPage::SendWork(std::vector<uint8_t> record) const {
+  return [set = m_set, record = std::move(record)](IPC_HANDLE session) {
+    std::vector<uint8_t> buffer = record;  // the network set overwrites its buffer with the reply
+    return session && set(session, buffer.data()) == 1;
+  };
+}
+
+IpcSaveResult CIpcRecordPage::Sent(const std::vector<uint8_t>& record, bool ok) {
+  if (!ok) return IpcSaveResult::Failed;
+  m_read = record;
   return IpcSaveResult::Saved;
 }
 
 // ---- device information -------------------------------------------------------------------
 
-CIpcDevInfoPage::CIpcDevInfoPage(IPC_HANDLE session) : CIpcRecordPage(session) {
-  Load(IPC_GetFactoryParam, kIpcFactoryParamSize);
-}
+CIpcDevInfoPage::CIpcDevInfoPage() : CIpcRecordPage(IPC_GetFactoryParam, nullptr, kIpcFactoryParamSize) {}
 
 void CIpcDevInfoPage::Unpack() {
   model = FieldText(m_read, 0, 20);
@@ -132,10 +164,7 @@ void CIpcDevInfoPage::Unpack() {
 
 // ---- network --------------------------------------------------------------------------------
 
-CIpcNetPage::CIpcNetPage(IPC_HANDLE session) : CIpcRecordPage(session) {
-  m_set = IPC_SetNetParam;
-  Load(IPC_GetNetParam, kIpcNetParamSize);
-}
+CIpcNetPage::CIpcNetPage() : CIpcRecordPage(IPC_GetNetParam, IPC_SetNetParam, kIpcNetParamSize) {}
 
 void CIpcNetPage::Unpack() {
   mode = m_read[0] == 1 ? 1 : 0;
@@ -166,11 +195,22 @@ bool CIpcNetPage::Pack(std::vector<uint8_t>& out, uint32_t& refusal) const {
 
 // ---- video ----------------------------------------------------------------------------------
 
-CIpcVideoPage::CIpcVideoPage(IPC_HANDLE session) : CIpcRecordPage(session) {
-  m_set = IPC_SetVideoParam;
-  std::vector<uint8_t> ability(kIpcAbilityParamSize, 0);
-  if (session && IPC_GetAbilityParam(session, ability.data()) == 1) pictureClass = uint16_t(ability[10] | ability[11] << 8);
-  Load(IPC_GetVideoParam, kIpcVideoParamSize);
+CIpcVideoPage::CIpcVideoPage() : CIpcRecordPage(IPC_GetVideoParam, IPC_SetVideoParam, kIpcVideoParamSize) {}
+
+IpcReadWork CIpcVideoPage::ReadWork() const {
+  return [video = CIpcRecordPage::ReadWork()](IPC_HANDLE session) {
+    std::vector<uint8_t> ability(kIpcAbilityParamSize, 0);
+    uint16_t pictureClass = 0;
+    if (session && IPC_GetAbilityParam(session, ability.data()) == 1) pictureClass = uint16_t(ability[10] | ability[11] << 8);
+    IpcRead read = video(session);
+    read.pictureClass = pictureClass;
+    return read;
+  };
+}
+
+void CIpcVideoPage::Loaded(const IpcRead& read) {
+  pictureClass = read.pictureClass;
+  CIpcRecordPage::Loaded(read);
 }
 
 std::vector<std::u16string> CIpcVideoPage::LevelEntries(int mode) const {
@@ -206,14 +246,14 @@ bool CIpcVideoPage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
 
 // ---- picture --------------------------------------------------------------------------------
 
-CIpcPicturePage::CIpcPicturePage(IPC_HANDLE session) : CIpcRecordPage(session) {
-  m_set = IPC_SetPictureParam;
+CIpcPicturePage::CIpcPicturePage()
+    : CIpcRecordPage(IPC_GetPictureParam, IPC_SetPictureParam, kIpcPictureParamSize), m_target(m_read) {
   values.fill(kDefault);
-  Load(IPC_GetPictureParam, kIpcPictureParamSize);
 }
 
 void CIpcPicturePage::Unpack() {
   for (int i = 0; i < kValueCount; ++i) values[i] = GetU32(m_read, 4 + 4 * i);
+  m_target = m_read;
 }
 
 bool CIpcPicturePage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
@@ -225,7 +265,7 @@ bool CIpcPicturePage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
 bool CIpcPicturePage::Dirty() const {
   std::vector<uint8_t> rec;
   uint32_t unused = 0;
-  return Pack(rec, unused) && rec != m_read;
+  return Pack(rec, unused) && rec != m_target;
 }
 
 bool CIpcPicturePage::MayDragSend(int64_t nowMs, int64_t& waitMs) const {
@@ -233,11 +273,22 @@ bool CIpcPicturePage::MayDragSend(int64_t nowMs, int64_t& waitMs) const {
   return waitMs == 0;
 }
 
-IpcSaveResult CIpcPicturePage::Send(int64_t nowMs) {
-  if (!Dirty()) return m_readOk ? IpcSaveResult::Saved : IpcSaveResult::NotRead;
+bool CIpcPicturePage::StartSend(int64_t nowMs, std::vector<uint8_t>& out) {
+  uint32_t unused = 0;
+  if (m_sending || !Dirty() || PrepareSave(out, unused) != IpcSaveResult::Saved) return false;
+  m_sending = true;
+  m_target = out;
   m_lastSend = nowMs;
-  uint32_t notice = 0;
-  return Save(notice);  // a failed send leaves the record dirty: the next move tries again
+  return true;
+}
+
+bool CIpcPicturePage::SendDone(const std::vector<uint8_t>& record, bool ok) {
+  m_sending = false;
+  if (Sent(record, ok) != IpcSaveResult::Saved) {
+    m_target = m_read;  // the camera holds what it held: the next move tries again
+    return false;
+  }
+  return Dirty();
 }
 
 // ---- audio ----------------------------------------------------------------------------------
@@ -249,10 +300,7 @@ constexpr uint8_t kWidths[] = {8, 16};
 constexpr uint8_t kRates[] = {8, 16, 24};
 }  // namespace
 
-CIpcAudioPage::CIpcAudioPage(IPC_HANDLE session) : CIpcRecordPage(session) {
-  m_set = IPC_SetAudioParam;
-  Load(IPC_GetAudioParam, kIpcAudioParamSize);
-}
+CIpcAudioPage::CIpcAudioPage() : CIpcRecordPage(IPC_GetAudioParam, IPC_SetAudioParam, kIpcAudioParamSize) {}
 
 void CIpcAudioPage::Unpack() {
   input = IndexOf(kInputs, m_read[1]);
@@ -274,10 +322,7 @@ bool CIpcAudioPage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
 
 // ---- PTZ ------------------------------------------------------------------------------------
 
-CIpcPtzPage::CIpcPtzPage(IPC_HANDLE session) : CIpcRecordPage(session) {
-  m_set = IPC_SetPtzParam;
-  Load(IPC_GetPtzParam, kIpcPtzParamSize);
-}
+CIpcPtzPage::CIpcPtzPage() : CIpcRecordPage(IPC_GetPtzParam, IPC_SetPtzParam, kIpcPtzParamSize) {}
 
 void CIpcPtzPage::Unpack() {
   protocol = FieldText(m_read, 1, 32);

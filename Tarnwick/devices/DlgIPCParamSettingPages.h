@@ -5,8 +5,12 @@
 // fields, an audio codec it has no entry for, the text after a field's terminating zero)
 // return to the camera as they were. A page whose read failed cannot save: a zero-filled
 // record written back would reset the camera (the network page would give it 0.0.0.0).
+//
+// The exchanges themselves run on the device's queue, never on the UI thread: a page hands
+// out the work of a read or a send (holding nothing of the page) and takes its result back.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,44 +27,88 @@ inline constexpr uint32_t IDS_IPC_SET_FAILED = 8966;
 inline constexpr uint32_t IDS_IPC_TEXT_TOO_LONG = 8967;
 inline constexpr uint32_t IDS_IPC_RANGE_0_255 = 8968;
 inline constexpr uint32_t IDS_IPC_RANGE_1_255 = 8969;
+// What a page says while its exchange is on its way.
+inline constexpr uint32_t IDS_IPC_CONNECTING = 8985;
+inline constexpr uint32_t IDS_IPC_READING = 8986;
+inline constexpr uint32_t IDS_IPC_SAVING = 8987;
 
-// The login record for a session to the device: its host resolved (a dotted address as it
-// stands, a name through the platform's resolver), port, user name and password, talk
-// argument 1, connect now. 0, or the notice that refuses the device: a user name, password
-// or host text too long for the record (never cut), or a host that does not resolve.
-uint32_t BuildIpcLogin(const CDevInfo& device, IpcLoginInfo& login);
+// The login record for a session to the device, all but the address: port, user name and
+// password, talk argument 1, connect now; and the host to resolve when the session opens.
+struct IpcLogin {
+  IpcLoginInfo record{};
+  std::string host;
+};
+
+// 0, or the notice that refuses the device: a user name, password or host text too long for
+// the record (never cut), or no host. Looks nothing up.
+uint32_t BuildIpcLogin(const CDevInfo& device, IpcLogin& login);
+
+// The session of one parameter dialog. Opened, used and closed only by work on the device's
+// queue: the UI thread never touches the handle.
+class CIpcSessionSlot {
+ public:
+  CIpcSessionSlot() = default;
+  CIpcSessionSlot(const CIpcSessionSlot&) = delete;
+  CIpcSessionSlot& operator=(const CIpcSessionSlot&) = delete;
+  ~CIpcSessionSlot() { Close(); }  // a session still open when its close was never run
+  // Resolves the host (a dotted address as it stands, a name through the platform's
+  // resolver) and opens the session; false when the host does not resolve or the device
+  // does not log in.
+  bool Open(IpcLogin login);
+  void Close();
+  IPC_HANDLE Get() const { return m_session; }
+
+ private:
+  IPC_HANDLE m_session = nullptr;
+};
 
 enum class IpcSaveResult { Saved, NotRead, Refused, Failed };
 
 using IpcExchange = int (*)(IPC_HANDLE, void*);
 
+// What a read brought: the record (zero-filled when the read failed) and, for the video
+// page, the camera's picture class.
+struct IpcRead {
+  bool ok = false;
+  std::vector<uint8_t> record;
+  uint16_t pictureClass = 0;
+};
+using IpcReadWork = std::function<IpcRead(IPC_HANDLE)>;
+using IpcSendWork = std::function<bool(IPC_HANDLE)>;
+
 // A record read once from the camera and sent back on Save.
 class CIpcRecordPage {
  public:
-  explicit CIpcRecordPage(IPC_HANDLE session) : m_session(session) {}
+  CIpcRecordPage(IpcExchange get, IpcExchange set, size_t size);
   virtual ~CIpcRecordPage() = default;
   bool ReadOk() const { return m_readOk; }
   const std::vector<uint8_t>& Read() const { return m_read; }
+  // The exchange that reads the record, for the device's queue.
+  virtual IpcReadWork ReadWork() const;
+  // The read's result: the page's fields from it when it came.
+  virtual void Loaded(const IpcRead& read);
   // The record Save would send; false with the refusing notice in `refusal`.
   virtual bool Pack(std::vector<uint8_t>& out, uint32_t& refusal) const;
-  // Packs and sends; after a send the camera's record is what was sent. `notice` receives
-  // the refusing notice of a refused save.
-  IpcSaveResult Save(uint32_t& notice);
+  // The record to send in `out`, or why nothing goes: NotRead, or Refused with its notice.
+  // Saved means ready to send.
+  IpcSaveResult PrepareSave(std::vector<uint8_t>& out, uint32_t& notice) const;
+  // The exchange that writes `record`, for the device's queue.
+  IpcSendWork SendWork(std::vector<uint8_t> record) const;
+  // A send's result: after a send the camera's record is what was sent.
+  IpcSaveResult Sent(const std::vector<uint8_t>& record, bool ok);
 
  protected:
-  bool Load(IpcExchange get, size_t size);
-  // The fields of the page from the bytes held (after a read or a save).
+  // The fields of the page from the bytes held (after a read).
   virtual void Unpack() {}
 
-  IPC_HANDLE m_session;
-  IpcExchange m_set = nullptr;
+  IpcExchange m_get, m_set;
   std::vector<uint8_t> m_read;
   bool m_readOk = false;
 };
 
 class CIpcDevInfoPage : public CIpcRecordPage {
  public:
-  explicit CIpcDevInfoPage(IPC_HANDLE session);
+  CIpcDevInfoPage();
   std::u16string internalCode, registration, model, factoryCode;
 
  private:
@@ -72,7 +120,7 @@ using Ipv4Octets = std::array<uint8_t, 4>;
 class CIpcNetPage : public CIpcRecordPage {
  public:
   enum Address { kIp, kMask, kGateway, kDns, kDns2, kAddressCount };
-  explicit CIpcNetPage(IPC_HANDLE session);
+  CIpcNetPage();
   bool Pack(std::vector<uint8_t>& out, uint32_t& refusal) const override;
 
   int mode = 0;  // 0 static, 1 obtained automatically
@@ -88,7 +136,11 @@ class CIpcNetPage : public CIpcRecordPage {
 class CIpcVideoPage : public CIpcRecordPage {
  public:
   static constexpr int kFrameRates = 4;
-  explicit CIpcVideoPage(IPC_HANDLE session);
+  CIpcVideoPage();
+  // The ability record first (its picture class, 0 when it cannot be read), then the video
+  // record.
+  IpcReadWork ReadWork() const override;
+  void Loaded(const IpcRead& read) override;
   bool Pack(std::vector<uint8_t>& out, uint32_t& refusal) const override;
   // The level list's entries for a rate-control mode (0 bit rate, 1 quality) and the class.
   std::vector<std::u16string> LevelEntries(int rateControl) const;
@@ -104,33 +156,44 @@ class CIpcVideoPage : public CIpcRecordPage {
 
 // The sliders send while they move: at once on release, a key or the defaults button, and at
 // most one record every kSendIntervalMs while dragged (the last position always follows).
+// One record is on its way at a time, so the camera gets the positions in the order they
+// were sent and a slow camera is not handed a pile of stale ones: what moved meanwhile goes
+// when the record before it was answered.
 class CIpcPicturePage : public CIpcRecordPage {
  public:
   enum Value { kBrightness, kContrast, kSaturation, kValueCount };
   static constexpr uint32_t kDefault = 125;
   static constexpr int64_t kSendIntervalMs = 100;
-  explicit CIpcPicturePage(IPC_HANDLE session);
+  CIpcPicturePage();
   bool Pack(std::vector<uint8_t>& out, uint32_t& refusal) const override;
 
   void Set(Value which, uint32_t value) { values[which] = value; }
   void SetDefaults() { values.fill(kDefault); }
-  // Whether the record differs from the one the camera holds.
+  // Whether the record differs from the one the camera holds or is being sent.
   bool Dirty() const;
   // While dragging at nowMs: true when the record may go now; otherwise the delay in ms after
   // which the caller sends what is pending.
   bool MayDragSend(int64_t nowMs, int64_t& waitMs) const;
-  IpcSaveResult Send(int64_t nowMs);
+  // The record to send now in `out`; false when there is none (nothing changed, the page
+  // was not read, or a record is still on its way).
+  bool StartSend(int64_t nowMs, std::vector<uint8_t>& out);
+  // The record on its way was answered. True when the sliders moved meanwhile and the next
+  // record should follow; a failed send leaves the record dirty for the next move.
+  bool SendDone(const std::vector<uint8_t>& record, bool ok);
+  bool Sending() const { return m_sending; }
   std::array<uint32_t, kValueCount> values{};
 
  private:
   void Unpack() override;
+  std::vector<uint8_t> m_target;  // what the camera holds or is being sent
+  bool m_sending = false;
   int64_t m_lastSend = INT64_MIN / 2;
 };
 
 class CIpcAudioPage : public CIpcRecordPage {
  public:
   static constexpr uint8_t kCodecs[] = {10, 8, 9, 12};  // the codec list's entries
-  explicit CIpcAudioPage(IPC_HANDLE session);
+  CIpcAudioPage();
   bool Pack(std::vector<uint8_t>& out, uint32_t& refusal) const override;
   int input = 0, codec = -1, channels = 0, width = -1, rate = -1;
 
@@ -140,7 +203,7 @@ class CIpcAudioPage : public CIpcRecordPage {
 
 class CIpcPtzPage : public CIpcRecordPage {
  public:
-  explicit CIpcPtzPage(IPC_HANDLE session);
+  CIpcPtzPage();
   bool Pack(std::vector<uint8_t>& out, uint32_t& refusal) const override;
   std::u16string protocol;
   int address = 0, speed = 1;

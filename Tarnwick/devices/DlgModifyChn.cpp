@@ -66,6 +66,7 @@ bool CDlgModifyChn::OnInitDialog() {
   m_channelText->setText(QString::fromStdU16String(CDevMgrModel::ChannelText(m_channel)));
   m_channelNumber->setText(QString::number(m_channel));
   m_deviceName->setText(m_device ? QString::fromStdU16String(m_device->GetDevInfo().GetName()) : QString());
+  m_deviceName->setCursorPosition(0);  // a long name shows its beginning
   CChannel* channel = m_device ? m_device->GetChannel(m_channel) : nullptr;
   m_userNo->setText(channel && channel->GetUserNo() > 0 ? QString::number(channel->GetUserNo()) : QString());
   m_transport->clear();
@@ -73,9 +74,9 @@ bool CDlgModifyChn::OnInitDialog() {
   m_stream->clear();
   m_stream->addItem(Text(IDS_MAIN_STREAM), 0);
   m_stream->addItem(Text(IDS_SUB_STREAM), 1);
-  const int at = channel ? channel->GetTransport() : 0;
-  m_transport->setCurrentIndex(std::min(at, m_transport->count() - 1));
-  m_stream->setCurrentIndex(std::min(at, m_stream->count() - 1));
+  // Each list shows the channel's own value (an unknown one: no selection).
+  m_transport->setCurrentIndex(m_transport->findData(channel ? channel->GetTransport() : 0));
+  m_stream->setCurrentIndex(m_stream->findData(channel ? channel->GetStreamType() : 0));
   return true;
 }
 

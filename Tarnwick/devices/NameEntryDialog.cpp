@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QShowEvent>
 
+#include "controls/EditLimit.h"
 #include "devices/FramedDialog.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
@@ -35,7 +36,7 @@ bool CNameEntryDialog::OnInitDialog() {
     b->SizeToImage();
   }
   findChild<QLabel*>(QString::number(m_nameLabelId))->setText(Text(m_texts.nameLabel));
-  m_name->setMaxLength(kNameChars);
+  LimitTyping(m_name, kNameChars);
   return true;
 }
 

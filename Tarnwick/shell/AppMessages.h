@@ -14,6 +14,10 @@ constexpr uint32_t WM_SHOW_PAGE_BUTTONS = plat::WM_USER + 16;  // wParam show co
 constexpr uint32_t WM_DEVICE_REBOOT = plat::WM_USER + 17;      // wParam CDevice*
 constexpr uint32_t WM_TRAY_NOTIFY = plat::WM_USER + 22;
 
+// A key the main window hands to the live page, whatever widget had it (wParam the key).
+constexpr uint32_t WM_KEYDOWN = 0x0100;
+constexpr uintptr_t VK_ESCAPE = 0x1B;
+
 // Show commands carried by WM_SHOW_PAGE_BUTTONS.
 constexpr uintptr_t SW_HIDE = 0;
 constexpr uintptr_t SW_SHOW = 5;

@@ -1,5 +1,11 @@
 #include "shell/DamagedFiles.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -27,6 +33,19 @@ std::u16string Replace(std::u16string text, const std::u16string& from, const st
 
 }  // namespace
 
+std::string WhyFileUnreadable(const std::string& path) {
+  struct stat st{};
+  if (stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return {};
+    return std::string("it cannot be looked at: ") + std::strerror(errno);
+  }
+  if (!S_ISREG(st.st_mode)) return "it is not a file";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::string("it cannot be read: ") + std::strerror(errno);
+  ::close(fd);
+  return {};
+}
+
 void ReportDamagedFile(const std::u16string& fileName, const std::string& what) {
   bool first;
   {
@@ -51,7 +70,8 @@ bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what) {
 }
 
 std::u16string DamagedFileText(uint32_t textId, const std::u16string& fileName) {
-  return Replace(LoadResString(textId), u"%s", fileName);
+  // Named where it lies on this machine, so the user finds it and its kept copy.
+  return Replace(LoadResString(textId), u"%s", ProgramDirPath(fileName));
 }
 
 DatabaseHealth CheckDatabaseHealth(CppSQLite3DB& db) {
@@ -75,7 +95,15 @@ bool KeepDamagedFileAside(const std::u16string& fileName) {
   std::filesystem::path to = from;
   to += ".bak";
   std::error_code ec;
-  if (std::filesystem::exists(from, ec)) {
+  const bool there = std::filesystem::exists(std::filesystem::symlink_status(from, ec));
+  if (there && !WhyFileUnreadable(from.string()).empty()) {
+    // What cannot be read cannot be copied: it is moved aside whole, and the save writes a
+    // new file in its place.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(from, ignored) && !std::filesystem::is_directory(to, ignored))
+      std::filesystem::remove(to, ignored);
+    std::filesystem::rename(from, to, ec);
+  } else if (there) {
     // Written beside and renamed over the old copy: a copy cut short never replaces one.
     std::filesystem::path part = to;
     part += ".part";
@@ -84,10 +112,12 @@ bool KeepDamagedFileAside(const std::u16string& fileName) {
     if (ec) {
       std::error_code ignored;
       std::filesystem::remove(part, ignored);
-      PLAT_LOGE("storage", "cannot keep %s aside: %s; it is not written",
-                from.string().c_str(), ec.message().c_str());
-      return false;
     }
+  }
+  if (ec) {
+    PLAT_LOGE("storage", "cannot keep %s aside: %s; it is not written", from.string().c_str(),
+              ec.message().c_str());
+    return false;
   }
   g_marked.erase(fileName);
   return true;

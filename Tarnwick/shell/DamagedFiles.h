@@ -19,7 +19,7 @@ void ReportDamagedFile(const std::u16string& fileName, const std::string& what);
 // failed: the caller must not write the file.
 bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what);
 
-// The text `textId` with every "%s" replaced by the file's name.
+// The text `textId` with every "%s" replaced by the file's path (it lies in the program's folder).
 std::u16string DamagedFileText(uint32_t textId, const std::u16string& fileName);
 
 // What a database's own integrity check says of it. Unknown: the check could not run for a
@@ -42,3 +42,7 @@ bool StartDamagedDatabaseAnew(const std::u16string& fileName);
 bool SaveKeepingDamagedAside(const std::u16string& fileName, const std::function<bool()>& write);
 
 bool IsFileMarkedDamaged(const std::u16string& fileName);
+
+// Why a file cannot be read at all (something else in its place, no permission to read it);
+// empty when it can be, or when nothing is there. Such a file is kept aside by moving it.
+std::string WhyFileUnreadable(const std::string& nativePath);

@@ -1,9 +1,13 @@
 #include "shell/DiskHelpers.h"
 
 #include <climits>
+#include <filesystem>
 #include <mutex>
 
+#include "plat/log.h"
 #include "plat/paths.h"
+#include "shell/Language.h"
+#include "shell/UiService.h"
 
 namespace {
 
@@ -30,6 +34,25 @@ std::shared_ptr<DiskProvider> provider() {
 }
 
 }  // namespace
+
+bool MakeFolder(const std::u16string& path) {
+  const std::string native = plat::toNativePath(path);
+  if (native.empty()) return false;
+  std::error_code ec;
+  if (std::filesystem::is_directory(native, ec)) return true;
+  std::filesystem::create_directories(native, ec);
+  if (!ec && std::filesystem::is_directory(native, ec)) return true;
+  PLAT_LOGW("disks", "cannot create the folder %s: %s", native.c_str(),
+            ec ? ec.message().c_str() : "something else is there");
+  return false;
+}
+
+bool MakeFolderOrSay(const std::u16string& path) {
+  constexpr uint32_t IDS_CANNOT_CREATE_FOLDER = 9100;
+  if (MakeFolder(path)) return true;
+  UiService().Notice(LoadResString(IDS_CANNOT_CREATE_FOLDER) + path);
+  return false;
+}
 
 void SetDiskProvider(std::shared_ptr<DiskProvider> p) {
   std::lock_guard<std::mutex> lk(g_mutex);

@@ -112,7 +112,7 @@ void CDlgLSettings::OnSave() {
   form.circleVideo = m_circle->isChecked() ? 1 : 0;
   form.packSizeMB = m_packSize->currentIndex() < 0 ? -1 : m_packSize->currentData().toInt();
   LocalSettingsController::SaveResult result = m_controller.Save(form);
-  if (result.saved) RefreshControls();
+  if (result.written) RefreshControls();
   if (result.notice) Notice(result.notice);
 }
 

@@ -7,6 +7,7 @@
 
 #include "plat/paths.h"
 #include "plat/text.h"
+#include "shell/DiskHelpers.h"
 #include "view/RecordFileRing.h"
 
 namespace fs = std::filesystem;
@@ -14,6 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint32_t IDS_SAVED = 8297;
+constexpr uint32_t IDS_SAVE_FAILED = 8361;
 constexpr uint32_t IDS_DOWNLOAD_IS_RECORD_FOLDER = 8527;
 constexpr uint32_t IDS_BAD_DOWNLOAD_FOLDER = 8529;
 constexpr uint32_t IDS_DOWNLOAD_IS_ROOT = 8530;
@@ -66,9 +68,8 @@ bool LocalSettingsController::IsValidFolder(const std::u16string& path) {
 }
 
 void LocalSettingsController::CreateFolders(const std::u16string& path) {
-  if (path.empty()) return;
-  std::error_code ec;
-  fs::create_directories(plat::toNativePath(path), ec);
+  // One that cannot be made is refused by the check of the folder that follows.
+  if (!path.empty()) MakeFolder(path);
 }
 
 bool LocalSettingsController::IsDriveRoot(const std::u16string& path) {
@@ -106,7 +107,21 @@ LocalSettingsController::SaveResult LocalSettingsController::Save(const Form& fo
   if (next.cycleInterval < kMinCycleInterval || next.cycleInterval > kMaxCycleInterval)
     return {IDS_BAD_CYCLE_INTERVAL, false};
 
-  values_ = next;
+  // A settings file that refuses the write keeps what it held, and so do the settings in
+  // use: the page then shows what is stored.
+  const Values before = values_;
+  Store(next);
+  SaveResult result;
+  result.written = true;
+  result.saved = CLocalSettings::GetInstance()->Save() != 0;
+  if (!result.saved) Store(before);
+  result.notice = result.saved ? IDS_SAVED : IDS_SAVE_FAILED;
+  ConfigureRing(values_.diskFlags, values_.circleVideo, values_.packSizeMB);
+  return result;
+}
+
+void LocalSettingsController::Store(const Values& values) {
+  values_ = values;
   CLocalSettings* s = CLocalSettings::GetInstance();
   s->SetDiskFlags(values_.diskFlags);
   s->SetDownLoadPath(values_.downloadPath);
@@ -114,9 +129,4 @@ LocalSettingsController::SaveResult LocalSettingsController::Save(const Form& fo
   s->SetCircleVideo(values_.circleVideo);
   s->SetFilePackSize(values_.packSizeMB);
   s->SetCycleInterval(values_.cycleInterval);
-  SaveResult result;
-  result.saved = s->Save() != 0;
-  if (result.saved) result.notice = IDS_SAVED;
-  ConfigureRing(values_.diskFlags, values_.circleVideo, values_.packSizeMB);
-  return result;
 }

@@ -37,6 +37,7 @@ class LocalSettingsController {
   struct SaveResult {
     uint32_t notice = 0;  // the notice to show; 0 for none
     bool saved = false;   // vez.ini was written
+    bool written = false; // the values passed the checks and a write was tried
   };
 
   // Fills the values from the settings and gives the ring its disks, loop flag and pack size.
@@ -44,7 +45,8 @@ class LocalSettingsController {
   const Values& Current() const { return values_; }
 
   // Checks every input first, then stores: a refused save changes neither the settings in
-  // memory, nor vez.ini, nor the ring. The download folder gets its final separator.
+  // memory, nor vez.ini, nor the ring, and neither does a write the file refuses (told with
+  // its own notice). The download folder gets its final separator.
   SaveResult Save(const Form& form);
 
   // A folder the user may choose: it exists, is a folder and is not read-only (drive text).
@@ -58,5 +60,7 @@ class LocalSettingsController {
 
  private:
   static void ConfigureRing(const CLocalSettings::DiskFlags& flags, int circleVideo, int packSizeMB);
+  // The values into the page's state and the settings in use.
+  void Store(const Values& values);
   Values values_;
 };

@@ -10,6 +10,7 @@
 #include <QPainterPath>
 
 #include "controls/BitmapButtonEx.h"
+#include "controls/EditLimit.h"
 #include "controls/PngResource.h"
 #include "controls/TaskbarNotifier.h"
 #include "shell/Language.h"
@@ -69,6 +70,8 @@ CDlgUserLogin::CDlgUserLogin(QWidget* parent)
   connect(m_btnClose, &QAbstractButton::clicked, this, [this] { reject(); });
   connect(m_btnMinimize, &QAbstractButton::clicked, this, [this] { showMinimized(); });
   connect(m_language, &QComboBox::activated, this, [this] { OnLanguageChanged(); });
+  m_waitTimer.setSingleShot(true);
+  connect(&m_waitTimer, &QTimer::timeout, this, [this] { HoldWhileWaiting(); });
   for (QWidget* w : std::initializer_list<QWidget*>{m_user, m_password, m_autoLogin, m_language, m_btnLogin,
                                                     m_btnCancel})
     w->installEventFilter(this);
@@ -103,7 +106,7 @@ bool CDlgUserLogin::OnInitDialog() {
   } else {
     m_user->setEditText(initial);
   }
-  m_user->lineEdit()->setMaxLength(CLoginController::kMaxNameLength);
+  LimitTyping(m_user->lineEdit(), CLoginController::kMaxNameLength);
 
   const int mode = m_controller.GetMode();
   if (mode == CLoginController::kUnlock) {
@@ -137,7 +140,21 @@ bool CDlgUserLogin::OnInitDialog() {
   } else {
     m_user->setFocus();
   }
+  HoldWhileWaiting();
   return true;
+}
+
+void CDlgUserLogin::HoldWhileWaiting() {
+  const int64_t wait = m_controller.UnlockWaitMs();
+  const bool waiting = wait > 0;
+  const bool wasWaiting = !m_btnLogin->isEnabled();
+  m_password->setEnabled(!waiting);
+  m_btnLogin->setEnabled(!waiting);
+  if (waiting) {
+    m_waitTimer.start(static_cast<int>(wait));
+  } else if (wasWaiting) {
+    m_password->setFocus();
+  }
 }
 
 void CDlgUserLogin::LoadTexts() {
@@ -171,8 +188,10 @@ void CDlgUserLogin::OnLogin() {
     case CLoginController::kWrongPassword:
       m_password->clear();
       m_password->setFocus();
+      HoldWhileWaiting();
       break;
     default:
+      HoldWhileWaiting();
       break;
   }
 }

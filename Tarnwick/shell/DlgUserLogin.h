@@ -4,6 +4,7 @@
 #include <QBrush>
 #include <QDialog>
 #include <QImage>
+#include <QTimer>
 
 #include "shell/LoginController.h"
 
@@ -54,6 +55,9 @@ class CDlgUserLogin : public QDialog {
 
  private:
   void LoadTexts();
+  // Unlocking after repeated wrong passwords: the password and the login button rest until
+  // the next try may be checked.
+  void HoldWhileWaiting();
 
   CLoginController m_controller;
   bool m_initialized = false;
@@ -73,4 +77,5 @@ class CDlgUserLogin : public QDialog {
   QRect m_captionRect;
   bool m_dragging = false;
   QPoint m_dragOffset;
+  QTimer m_waitTimer;
 };

@@ -21,7 +21,7 @@ namespace {
 constexpr uint32_t IDS_ADD = 8007, IDS_DELETE = 8009, IDS_MODIFY = 8008, IDS_USER_NAME = 8057,
                    IDS_USER_IDENTITY = 8358, IDS_USER_EXISTS = 8234, IDS_CANNOT_DELETE_ADMIN = 8363,
                    IDS_CANNOT_DELETE_SELF = 8515, IDS_CONFIRM_DELETE = 8316, IDS_DELETE_USER = 8385,
-                   IDS_SAVE_FAILED = 8361;
+                   IDS_SAVE_FAILED = 8361, IDS_DELETE_FAILED = 9103;
 constexpr int kNameColumnWidth = 100;
 constexpr int kBitRole = Qt::UserRole;
 constexpr int kTreeImages = 161;  // a strip of 18-pixel icons; items show the first
@@ -143,7 +143,12 @@ void CDlgUserMgr::OnRightChanged(QTreeWidgetItem* item) {
   if (m_showingRights || !item) return;
   m_rights->setCurrentItem(item);
   const bool on = item->checkState(0) == Qt::Checked;
-  m_controller.SetRight(item->data(0, kBitRole).toInt(), on);
+  if (!m_controller.SetRight(item->data(0, kBitRole).toInt(), on)) {
+    // The tick shows what is stored.
+    ShowRights();
+    Notice(IDS_SAVE_FAILED);
+    return;
+  }
   m_showingRights = true;
   for (int i = 0; i < item->childCount(); ++i) item->child(i)->setCheckState(0, item->checkState(0));
   if (item->childCount()) item->setExpanded(true);
@@ -155,7 +160,7 @@ void CDlgUserMgr::OnAdd() {
   if (dlg.DoModal() != IDOK) return;
   switch (m_controller.Add(dlg.Name(), dlg.Password(), dlg.Identity())) {
     case UserMgrController::AddResult::Exists: Notice(IDS_USER_EXISTS); return;
-    case UserMgrController::AddResult::Failed: return;
+    case UserMgrController::AddResult::Failed: Notice(IDS_SAVE_FAILED); return;
     case UserMgrController::AddResult::Added: break;
   }
   int row = m_list->InsertItem(m_list->GetItemCount(), QString::fromStdU16String(dlg.Name()));
@@ -172,8 +177,13 @@ void CDlgUserMgr::OnDelete() {
   if (UiService().MessageBox(this, LoadResString(IDS_CONFIRM_DELETE), LoadResString(IDS_DELETE_USER),
                              MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
     return;
-  m_list->DeleteItem(m_controller.SelectedIndex());
-  m_controller.DeleteSelected();
+  const int row = m_controller.SelectedIndex();
+  if (!m_controller.DeleteSelected()) {
+    // The account is still there (and can log in): so is its row.
+    Notice(IDS_DELETE_FAILED);
+    return;
+  }
+  m_list->DeleteItem(row);
   m_rights->setEnabled(false);
   EnableSelection(false);
 }

@@ -3,6 +3,7 @@
 #include "plat/text.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
+#include "shell/PasswordHash.h"
 #include "shell/Singleton.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
@@ -30,7 +31,7 @@ std::u16string CurrentUserName() {
 
 class UserDb {
  public:
-  UserDb() { open_ = OpenDatabaseInProgramDir(db_, USER_DB_NAME) != 0; }
+  UserDb() { open_ = OpenUserDatabase(db_) != 0; }
   ~UserDb() { CloseDatabase(db_); }
   bool IsOpen() const { return open_; }
   CppSQLite3DB& operator*() { return db_; }
@@ -104,12 +105,11 @@ bool UserMgrController::SelectedIsAdmin() const { return identity_ == AdminText(
 
 bool UserMgrController::RightsEditable() const { return !SelectedIsAdmin(); }
 
-void UserMgrController::SetRight(int bit, bool on) {
-  if (on)
-    power_ |= bit;
-  else
-    power_ &= ~bit;
-  SetUserPower(TB_USER_INFO, name_, power_);
+bool UserMgrController::SetRight(int bit, bool on) {
+  const int next = on ? power_ | bit : power_ & ~bit;
+  if (!SetUserPower(TB_USER_INFO, name_, next)) return false;
+  power_ = next;
+  return true;
 }
 
 UserMgrController::AddResult UserMgrController::Add(const std::u16string& name, const std::u16string& password,
@@ -118,7 +118,8 @@ UserMgrController::AddResult UserMgrController::Add(const std::u16string& name, 
   if (!db.IsOpen()) return AddResult::Failed;
   if (UserExists(*db, TB_USER_INFO, name)) return AddResult::Exists;
   std::u16string code = identity;
-  if (!InsertUserRow(*db, TB_USER_INFO, name, password, code)) return AddResult::Failed;
+  const std::u16string hash = HashPassword(password);
+  if (hash.empty() || !InsertUserRow(*db, TB_USER_INFO, name, hash, code)) return AddResult::Failed;
   if (identity == AdminText()) UpdateUserPower(*db, TB_USER_INFO, name, RIGHTS_ALL);
   return AddResult::Added;
 }
@@ -132,16 +133,15 @@ UserMgrController::DeleteCheck UserMgrController::CheckDelete() const {
 }
 
 bool UserMgrController::DeleteSelected() {
-  bool ok = false;
-  {
-    UserDb db;
-    if (db.IsOpen()) {
-      ok = true;
-      for (const char16_t* table : {TB_USER_INFO, TB_RECENT_LOGIN_USER})
-        if (UserExists(*db, table, name_)) ok = DeleteUserRow(*db, table, name_) && ok;
-    }
-  }
-  selected_ = -1;
+  UserDb db;
+  if (!db.IsOpen()) return false;
+  // The account and its recent name go together, or neither does.
+  const bool ok = RunInTransaction(*db, [this](CppSQLite3DB& d) {
+    for (const char16_t* table : {TB_USER_INFO, TB_RECENT_LOGIN_USER})
+      if (UserExists(d, table, name_) && !DeleteUserRow(d, table, name_)) return false;
+    return true;
+  }) == 1;
+  if (ok) selected_ = -1;
   return ok;
 }
 
@@ -154,7 +154,8 @@ UserMgrController::ModifyResult UserMgrController::Modify(const std::u16string& 
     if (!db.IsOpen()) return ModifyResult::SaveFailed;
     if (!UserExists(*db, TB_USER_INFO, name_)) return ModifyResult::Missing;
     std::u16string code = identity_;
-    if (!UpdateUserRow(*db, TB_USER_INFO, name_, password_, code)) return ModifyResult::SaveFailed;
+    const std::u16string hash = HashPassword(password_);
+    if (hash.empty() || !UpdateUserRow(*db, TB_USER_INFO, name_, hash, code)) return ModifyResult::SaveFailed;
   }
   if (SelectedIsAdmin()) {
     power_ = RIGHTS_ALL;
@@ -171,10 +172,11 @@ ChangePasswordResult ChangeOwnPassword(const std::u16string& oldPassword, const 
   if (!db.IsOpen()) return ChangePasswordResult::NoStore;
   std::u16string stored, identity, code;
   if (!SelectUserByName(*db, TB_USER_INFO, name, stored, identity, &code)) stored.clear();
-  if (oldPassword != stored) return ChangePasswordResult::WrongOld;
+  if (!CheckAccountPassword(*db, name, stored, oldPassword)) return ChangePasswordResult::WrongOld;
   if (newPassword != confirmation) return ChangePasswordResult::Mismatch;
   if (!LengthOk(newPassword)) return ChangePasswordResult::BadLength;
-  if (!UserExists(*db, TB_USER_INFO, name) || !UpdateUserRow(*db, TB_USER_INFO, name, newPassword, code))
+  const std::u16string hash = HashPassword(newPassword);
+  if (hash.empty() || !UserExists(*db, TB_USER_INFO, name) || !UpdateUserRow(*db, TB_USER_INFO, name, hash, code))
     return ChangePasswordResult::SaveFailed;
   return ChangePasswordResult::Changed;
 }

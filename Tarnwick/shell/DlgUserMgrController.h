@@ -52,13 +52,15 @@ class UserMgrController {
   bool SelectedIsAdmin() const;
 
   // A tick or untick in the rights tree: the word changes by that bit and is written at once.
-  void SetRight(int bit, bool on);
+  // False when the database refused it: the word stays as stored.
+  bool SetRight(int bit, bool on);
 
   AddResult Add(const std::u16string& name, const std::u16string& password,
                 const std::u16string& identity);
 
   DeleteCheck CheckDelete() const;
-  // After the user confirmed: the account goes from Tb_UserInfo and Tb_RecentLoginUser.
+  // After the user confirmed: the account goes from Tb_UserInfo and Tb_RecentLoginUser, in one
+  // transaction. False when the database refused it: the account stays, and stays selected.
   bool DeleteSelected();
 
   // What the edit-user dialog is given: it never shows a password.

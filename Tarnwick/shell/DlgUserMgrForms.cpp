@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 
 #include "controls/BitmapButtonEx.h"
+#include "controls/EditLimit.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
 #include "shell/UserRights.h"
@@ -39,7 +40,7 @@ QLabel* Label(QWidget* parent, int id, uint32_t textId, const QRect& r) {
 
 QLineEdit* Edit(QWidget* parent, int id, const QRect& r, int maxLength, bool password) {
   auto* e = Named(new QLineEdit(parent), id, r);
-  e->setMaxLength(maxLength);
+  LimitTyping(e, maxLength);
   if (password) e->setEchoMode(QLineEdit::Password);
   return e;
 }

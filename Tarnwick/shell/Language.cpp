@@ -10,7 +10,9 @@
 #include "LangEng.h"
 #include "plat/log.h"
 #include "plat/paths.h"
+#include "plat/text.h"
 #include "shell/LocalSettings.h"
+#include "shell/QtTexts.h"
 
 const char16_t* BuiltinStringTable(uint32_t id);  // generated from the strings file
 
@@ -101,6 +103,7 @@ void SelectLanguage() {
   else
     english = (GetSystemDefaultLangId() & 0x3FF) != LANGUAGE_ID_CHINESE;
 
+  SetQtTextsLanguage(english);
   std::lock_guard<std::mutex> lk(g_stateMutex);
   if (english) {
     settings->SetLangID(1);
@@ -121,6 +124,11 @@ std::u16string LoadResString(uint32_t id) {
   }
   const char16_t* own = BuiltinStringTable(id);
   return own ? std::u16string(own) : std::u16string();
+}
+
+std::u16string TextWithPath(uint32_t id, const std::u16string& path) {
+  constexpr uint32_t IDS_PATH_SEPARATOR = 8981;
+  return LoadResString(id) + LoadResString(IDS_PATH_SEPARATOR) + plat::utf8ToUtf16(plat::toNativePath(path));
 }
 
 void FreeLanguageLibrary() {

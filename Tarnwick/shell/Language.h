@@ -20,6 +20,9 @@ uint16_t GetLanguageId();
 // The text of a string id: the language library's when it has one, else the program's own
 // table; the empty text when neither knows the id. Safe from any thread.
 std::u16string LoadResString(uint32_t id);
+// A notice naming a file: the text of `id`, a separator, and where the file is on this
+// machine (a drive-letter path of the settings is mapped to its folder).
+std::u16string TextWithPath(uint32_t id, const std::u16string& path);
 // Frees the language library, if one is loaded.
 void FreeLanguageLibrary();
 

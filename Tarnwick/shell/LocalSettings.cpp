@@ -85,6 +85,15 @@ std::string CLocalSettings::SettingsFilePath() {
 
 int CLocalSettings::Load() {
   const std::string path = SettingsFilePath();
+  if (std::string why = WhyFileUnreadable(path); !why.empty()) {
+    // Nothing of it can be read: every value keeps what it has, and like a damaged file it
+    // is told, and kept aside before anything is written in its place.
+    PLAT_LOGW("settings", "%s cannot be used (%s): the settings keep their current values",
+              path.c_str(), why.c_str());
+    std::lock_guard<std::mutex> lk(m_mutex);
+    m_damage = std::move(why);
+    return 0;
+  }
   if (!fileExists(path)) return 0;
   CIniFile ini(plat::utf8ToUtf16(path), 1);
   const std::string damage = SettingsDamage(path);

@@ -29,12 +29,15 @@ class CLocalSettings {
   // Native path of the settings file.
   static std::string SettingsFilePath();
 
-  // 1 when the file was read, 0 when there is none (values unchanged).
+  // 1 when the file was read, 0 when there is none or it cannot be read (values unchanged;
+  // one that cannot be read counts as damaged).
   int Load();
-  // Loads again; a damaged file (bytes or lines no settings file holds) is told to the user.
+  // Loads again; a damaged file (bytes or lines no settings file holds, or one that cannot be
+  // read at all) is told to the user.
   int Reload();
   // 1 when every value was written, 0 when a write failed. The first save after a damaged
-  // file was loaded copies it to "<name>.bak" first, and does not write when it cannot.
+  // file was loaded keeps it as "<name>.bak" first (a copy, or the file itself moved aside
+  // when it cannot be read), and does not write when it cannot.
   int Save();
   bool IsDamaged() const;
 

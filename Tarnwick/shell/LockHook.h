@@ -1,6 +1,6 @@
 #pragma once
-// The program lock: while it is installed and the main window is locked, every mouse press
-// and key press of the program is swallowed and turned into one unlock request.
+// The program lock: while it is installed and the main window is locked, no input of any kind
+// reaches a window of the program; a mouse or key press is turned into one unlock request.
 #include <functional>
 
 class QObject;

@@ -5,6 +5,7 @@
 #include "shell/LocalSettings.h"
 #include "shell/LockHook.h"
 #include "shell/UiService.h"
+#include "shell/UnlockBackoff.h"
 #include "shell/User.h"
 #include "shell/UserStore.h"
 
@@ -22,7 +23,7 @@ void Notice(uint32_t id) { UiService().Notice(LoadResString(id)); }
 template <class Action>
 int WithUserDb(Action action) {
   CppSQLite3DB db;
-  if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) return 0;
+  if (!OpenUserDatabase(db)) return 0;
   int result = 0;
   try {
     result = action(db);
@@ -75,10 +76,15 @@ bool CLoginController::CheckUser(const std::u16string& name) {
   return true;
 }
 
-CLoginController::Result CLoginController::CheckPassword(const std::u16string& password) {
+int64_t CLoginController::UnlockWaitMs() const {
+  return m_mode == kUnlock ? CUnlockBackoff::Instance().WaitMs() : 0;
+}
+
+CLoginController::Result CLoginController::CheckPassword(const std::u16string& name, const std::u16string& password) {
   ++m_attempts;
   if (password.size() > kMaxPasswordLength) return kPasswordTooLong;
-  if (password == m_storedPassword) return kLoggedIn;
+  if (WithUserDb([&](CppSQLite3DB& db) { return CheckAccountPassword(db, name, m_storedPassword, password); }))
+    return kLoggedIn;
   Notice(IDS_WRONG_PASSWORD);
   if (m_attempts == kStartupTries && m_captionId == IDS_LOGIN_CAPTION) return kCancelled;
   return kWrongPassword;
@@ -86,11 +92,23 @@ CLoginController::Result CLoginController::CheckPassword(const std::u16string& p
 
 CLoginController::Result CLoginController::Login(const std::u16string& name, const std::u16string& password,
                                                  bool autoLogin) {
+  // While the lock's wait runs, a try is not even looked at: guessing gains nothing by speed.
+  if (UnlockWaitMs() > 0) return kWaiting;
   if (!CheckUser(name)) {
-    Notice(IDS_UNKNOWN_USER);
+    // A store that cannot be opened knows no name: that, not the name, is what is wrong.
+    if (UserDatabaseOpens())
+      Notice(IDS_UNKNOWN_USER);
+    else
+      UiService().Notice(UserDatabaseUnopenableText());
     return kUnknownUser;
   }
-  Result result = CheckPassword(password);
+  Result result = CheckPassword(name, password);
+  if (m_mode == kUnlock) {
+    if (result == kLoggedIn)
+      CUnlockBackoff::Instance().Succeeded();
+    else
+      CUnlockBackoff::Instance().Failed();
+  }
   m_loggedIn = false;
   if (result == kLoggedIn) {
     if (m_mode == kStartup || m_mode == kSwitchUser) SaveAutoLogin(name, autoLogin);

@@ -15,6 +15,7 @@ class CLoginController {
     kPasswordTooLong, // no notice, the dialog stays
     kCancelled,       // third wrong password at start-up: the dialog is cancelled
     kNoCurrentUser,   // the dialog stays
+    kWaiting,         // unlocking: the next try must wait (UnlockWaitMs); nothing checked or counted
     kLoggedIn         // the dialog ends with OK
   };
   static constexpr int kMaxPasswordLength = 16;
@@ -34,6 +35,9 @@ class CLoginController {
   // The name the dialog offers: the current user's when unlocking, else the last recent one.
   std::u16string InitialName(const std::vector<std::u16string>& recent) const;
 
+  // Unlocking after repeated wrong passwords: milliseconds before a try is checked (0: now).
+  int64_t UnlockWaitMs() const;
+
   // Checks the name, then the password; on success makes the account the current user and
   // saves the recent list, the automatic login (start-up and switch user only) and the
   // settings file. Afterwards, for a login, the lock is removed when installed.
@@ -48,7 +52,7 @@ class CLoginController {
 
  private:
   bool CheckUser(const std::u16string& name);
-  Result CheckPassword(const std::u16string& password);
+  Result CheckPassword(const std::u16string& name, const std::u16string& password);
   void SaveAutoLogin(const std::u16string& name, bool autoLogin);
   void SaveRecentUser(const std::u16string& name);
 

@@ -23,6 +23,9 @@ class SingletonAccess {
     return p;
   }
   static bool HasInstance() { return instance_.load(std::memory_order_acquire) != nullptr; }
+  // The instance or null, never making one: for threads that must not bring a service back
+  // while it is being released (the release holds the lock a making would wait for).
+  static T* Existing() { return instance_.load(std::memory_order_acquire); }
   static void ReleaseInstance() {
     std::lock_guard<std::mutex> lk(mutex_);
     delete instance_.exchange(nullptr);

@@ -1,9 +1,15 @@
 #include "shell/TarnwickApp.h"
 
+#include <csignal>
+
 #include "controls/TaskbarNotifier.h"
 #include "devices/SystemBridge.h"
 #include "plat/instance.h"
+#include "plat/paths.h"
+#include "plat/text.h"
+#include "shell/DiskHelpers.h"
 #include "shell/Language.h"
+#include "shell/PrivateFiles.h"
 #include "shell/TarnwickDlg.h"
 #include "shell/UiService.h"
 
@@ -12,6 +18,15 @@ CTarnwickApp::CTarnwickApp() = default;
 CTarnwickApp::~CTarnwickApp() = default;
 
 bool CTarnwickApp::InitInstance() {
+  // A write past the process's file-size limit fails as one onto a full disk does (the
+  // recording ends with its notice) instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // Before anything is written: what the program keeps is for its user's eyes only.
+  KeepNewFilesPrivate();
+  // The data folder is made on first use (a TARNWICK_HOME of a new folder).
+  const std::u16string home = plat::utf8ToUtf16(plat::programDir());
+  const bool haveHome = MakeFolder(home);
+  TightenPrivateFiles();
   SelectLanguage();
   m_hMutex = std::make_unique<plat::SingleInstanceLock>(kInstanceName);
   // A lock that could not be made at all leaves this run unprotected, as a first instance.
@@ -22,6 +37,9 @@ bool CTarnwickApp::InitInstance() {
     UiService().MessageBox(nullptr, LoadResString(IDS_ALREADY_RUNNING), LoadResString(IDS_NOTICE), MB_OK);
     return false;
   }
+  if (!haveHome)
+    UiService().MessageBox(nullptr, LoadResString(IDS_CANNOT_CREATE_FOLDER) + home, LoadResString(IDS_NOTICE),
+                           MB_OK | MB_ICONERROR);
   StartSystem();
   {
     CTarnwickDlg dlg;

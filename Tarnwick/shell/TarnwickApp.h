@@ -12,6 +12,7 @@ class CTarnwickApp {
   static constexpr const char* kInstanceName = "TarnwickInstance";
   static constexpr unsigned IDS_ALREADY_RUNNING = 8290;
   static constexpr unsigned IDS_NOTICE = 8381;
+  static constexpr unsigned IDS_CANNOT_CREATE_FOLDER = 9100;
 
   CTarnwickApp();
   ~CTarnwickApp();

@@ -46,10 +46,8 @@ constexpr uint32_t IDS_SKIN_MISSING = 8795;
 constexpr uint32_t IDS_NOTICE = 8381;
 
 // Mouse messages the preview page takes from every window of the program.
-constexpr uint32_t WM_KEYDOWN = 0x0100;
 constexpr uint32_t WM_LBUTTONUP = 0x0202;
 constexpr uint32_t WM_RBUTTONUP = 0x0205;
-constexpr uintptr_t VK_ESCAPE = 0x1B;
 
 // Tray notifications (the mouse event in the second parameter).
 constexpr int WM_LBUTTONDOWN = 0x0201;
@@ -309,15 +307,13 @@ void CTarnwickDlg::SetPageButtonStates(CStateButton* on) {
 void CTarnwickDlg::OnCommand(int id) {
   switch (id) {
     case IDC_BtnPreview:
-      ShowPage(&m_dlgPreview);
-      SetPageButtonStates(m_btnPreview);
+      ShowPage(&m_dlgPreview, m_btnPreview);
       break;
     case IDC_BtnPlayback:
       ShowPlaybackMenu();
       break;
     case IDC_BtnSettings:
-      ShowPage(&m_dlgSettings);
-      SetPageButtonStates(m_btnSettings);
+      ShowPage(&m_dlgSettings, m_btnSettings);
       break;
     case IDC_BtnMap:
       ShowPage(&m_dlgMap);
@@ -340,8 +336,7 @@ void CTarnwickDlg::OnCommand(int id) {
       OnSwitchUser();
       break;
     case ID_LOCAL_PLAYBACK:
-      ShowPage(&m_dlgLPlayback);
-      SetPageButtonStates(m_btnPlayback);
+      ShowPage(&m_dlgLPlayback, m_btnPlayback);
       break;
     case ID_REMOTE_PLAYBACK: {
       CUser* user = CUser::GetInstance();
@@ -350,8 +345,7 @@ void CTarnwickDlg::OnCommand(int id) {
         Notice(IDS_NO_REMOTE_PLAYBACK_RIGHT);
         break;
       }
-      SetPageButtonStates(m_btnPlayback);
-      ShowPage(&m_dlgPlayback);
+      ShowPage(&m_dlgPlayback, m_btnPlayback);
       break;
     }
     default:
@@ -377,12 +371,15 @@ CStateButton* CTarnwickDlg::PageButton(int id) const {
   }
 }
 
-void CTarnwickDlg::ShowPage(QWidget* page) {
-  if (!page || IsCurrentPageBusy()) return;
+bool CTarnwickDlg::ShowPage(QWidget* page, CStateButton* tab) {
+  // A refused change leaves the tabs as they are: the lit one is always the page on screen.
+  if (!page || IsCurrentPageBusy()) return false;
   if (m_currentPage) m_currentPage->hide();
   m_currentPage = page;
   page->show();
   page->repaint();
+  if (tab) SetPageButtonStates(tab);
+  return true;
 }
 
 bool CTarnwickDlg::IsCurrentPageBusy() {
@@ -448,8 +445,7 @@ intptr_t CTarnwickDlg::OnSwitchUser() {
   RefreshRights();
   CUser* user = CUser::GetInstance();
   if (user && !user->IsAdmin()) {
-    ShowPage(&m_dlgPreview);
-    SetPageButtonStates(m_btnPreview);
+    ShowPage(&m_dlgPreview, m_btnPreview);
     SendWidgetMessage(&m_dlgSettings, WM_RIGHTS_CHANGED, 0, 0);
   }
   return 0;

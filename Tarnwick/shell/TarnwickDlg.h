@@ -71,7 +71,8 @@ class CTarnwickDlg : public QDialog {
   CDlgWall* GetWallDlg() { return &m_dlgWall; }
   QWidget* CurrentPage() const { return m_currentPage; }
 
-  void ShowPage(QWidget* page);
+  // The page shown and its tab lit; false (nothing changes) when the page shown now is busy.
+  bool ShowPage(QWidget* page, CStateButton* tab = nullptr);
   bool IsCurrentPageBusy();
   void UpdateLockButton();
   void SetLocked() { m_locked = 1; }

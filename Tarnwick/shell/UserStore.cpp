@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "plat/log.h"
+#include "plat/paths.h"
 #include "plat/text.h"
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
+#include "shell/PasswordHash.h"
 #include "shell/UiService.h"
 #include "shell/UserRights.h"
 
@@ -27,7 +29,7 @@ std::u16string Table(const std::u16string& name) { return QuoteIdentifier(name);
 template <class Action>
 int WithUserDb(Action action) {
   CppSQLite3DB db;
-  if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) return 0;
+  if (!OpenUserDatabase(db)) return 0;
   int result = action(db);
   CloseDatabase(db);
   return result;
@@ -42,13 +44,16 @@ bool BuildUserDatabase(CppSQLite3DB& db) {
                        {std::u16string(IDENTITY_CODE_ADMIN)}) > 0)
     return true;
   // No administrator: nobody could manage the accounts. Put the built-in one (back), in place
-  // of a row of its name that lost its identity.
+  // of a row of its name that lost its identity. Its password is the documented one; should
+  // no hash be made of it (no memory), it is stored as typed and hashed at its first login.
+  std::u16string password = HashPassword(ADMIN_PASSWORD);
+  if (password.empty()) password = ADMIN_PASSWORD;
   db.Execute(u"insert or replace into " + Table(TB_USER_INFO) + u" values(?, ?, ?, ?);",
-             {std::u16string(ADMIN_NAME), std::u16string(ADMIN_PASSWORD),
-              std::u16string(IDENTITY_CODE_ADMIN), int64_t{RIGHTS_ALL}});
+             {std::u16string(ADMIN_NAME), password, std::u16string(IDENTITY_CODE_ADMIN),
+              int64_t{RIGHTS_ALL}});
   if (!UserExists(db, TB_RECENT_LOGIN_USER, ADMIN_NAME)) {
     std::u16string identity = IDENTITY_CODE_ADMIN;
-    if (!InsertUserRow(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, ADMIN_PASSWORD, identity))
+    if (!InsertUserRow(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, password, identity))
       return false;
     if (!UpdateUserPower(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, RIGHTS_ALL)) return false;
   }
@@ -57,6 +62,7 @@ bool BuildUserDatabase(CppSQLite3DB& db) {
 
 constexpr uint32_t IDS_USER_DB_REBUILT = 8991;
 constexpr uint32_t IDS_USER_DB_UNUSABLE = 8992;
+constexpr uint32_t IDS_USER_DB_UNOPENABLE = 9104;
 constexpr uint32_t IDS_NOTICE = 8381;
 constexpr char16_t kRebuiltName[] = u"UserInfo.db.new";
 constexpr const char16_t* kUserTables[] = {TB_USER_INFO, TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER};
@@ -139,7 +145,7 @@ bool RebuildUserDatabase(const std::vector<StoredUser>& users,
   bool ok;
   {
     CppSQLite3DB db;
-    ok = OpenDatabaseInProgramDir(db, kRebuiltName) &&
+    ok = OpenDatabaseInProgramDir(db, kRebuiltName) && ExecuteSql(db, u"PRAGMA secure_delete = ON;") &&
          RunInTransaction(db, [&](CppSQLite3DB& d) {
            for (const auto& [table, rows] : {std::pair{TB_USER_INFO, &users},
                                              std::pair{TB_RECENT_LOGIN_USER, &recent}}) {
@@ -170,6 +176,39 @@ bool RebuildUserDatabase(const std::vector<StoredUser>& users,
 }
 
 }  // namespace
+
+int OpenUserDatabase(CppSQLite3DB& db) {
+  if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) return 0;
+  // The old cell of a replaced password would stay readable in the file's free pages.
+  if (!ExecuteSql(db, u"PRAGMA secure_delete = ON;")) {
+    db.Close();
+    return 0;
+  }
+  return 1;
+}
+
+bool CheckAccountPassword(CppSQLite3DB& db, const std::u16string& name, std::u16string& stored,
+                          const std::u16string& typed) {
+  const PasswordMatch match = MatchPassword(stored, typed);
+  if (match == PasswordMatch::No) return false;
+  if (match == PasswordMatch::YesStoreAgain) {
+    const std::u16string hash = HashPassword(typed);
+    int changed = 0;
+    try {
+      // Only over the value checked: a change made meanwhile elsewhere stays.
+      if (!hash.empty())
+        changed = db.Execute(u"update " + Table(TB_USER_INFO) + u" set Password = ? where Name = ? and Password = ?;",
+                             {hash, name, stored});
+    } catch (const CppSQLite3Exception& e) {
+      Fail("password hash update", e);
+    }
+    if (changed > 0)
+      stored = hash;
+    else
+      PLAT_LOGW("users", "the password of %s is not stored as a hash yet", plat::utf16ToUtf8(name).c_str());
+  }
+  return true;
+}
 
 void IdentityToCode(std::u16string& text) {
   bool admin = text == IDENTITY_CODE_ADMIN || text == LoadResString(IDS_IDENTITY_ADMIN);
@@ -252,8 +291,20 @@ int UpdateUserPower(CppSQLite3DB& db, const std::u16string& table, const std::u1
 }
 
 int CreateUserDatabase() {
-  if (!FileExistsInProgramDir(USER_DB_NAME))
-    return WithUserDb([](CppSQLite3DB& db) { return RunInTransaction(db, BuildUserDatabase); });
+  // A database that cannot be opened at all is said so: every login would fail otherwise as
+  // if no such user existed.
+  std::string why = WhyFileUnreadable(plat::inProgramDir(plat::utf16ToUtf8(USER_DB_NAME)));
+  if (why.empty() && !FileExistsInProgramDir(USER_DB_NAME)) {
+    if (WithUserDb([](CppSQLite3DB& db) { return RunInTransaction(db, BuildUserDatabase); })) return 1;
+    why = "it cannot be made";
+  }
+  if (!why.empty()) {
+    PLAT_LOGE("users", "%s cannot be used: %s; nobody can log in",
+              plat::inProgramDir(plat::utf16ToUtf8(USER_DB_NAME)).c_str(), why.c_str());
+    UiService().MessageBox(nullptr, DamagedFileText(IDS_USER_DB_UNOPENABLE, USER_DB_NAME),
+                           LoadResString(IDS_NOTICE), MB_OK | MB_ICONERROR);
+    return 0;
+  }
   // An existing database is not written to while it holds the accounts. One that cannot
   // (damaged, another schema, no account) is kept aside whole, and a new one starts with what
   // could be read of it: the user is told, and nothing is lost without a copy.
@@ -261,7 +312,7 @@ int CreateUserDatabase() {
   std::vector<StoredUser> users, recent;
   {
     CppSQLite3DB db;
-    if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) {
+    if (!OpenUserDatabase(db)) {
       damage = "the file does not open";
     } else {
       damage = UserDatabaseDamage(db);
@@ -283,6 +334,18 @@ int CreateUserDatabase() {
                          LoadResString(IDS_NOTICE), MB_OK | MB_ICONERROR);
   return 0;
 }
+
+bool UserDatabaseOpens() {
+  if (!WhyFileUnreadable(plat::inProgramDir(plat::utf16ToUtf8(USER_DB_NAME))).empty() ||
+      !FileExistsInProgramDir(USER_DB_NAME))
+    return false;
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, USER_DB_NAME)) return false;
+  db.Close();
+  return true;
+}
+
+std::u16string UserDatabaseUnopenableText() { return DamagedFileText(IDS_USER_DB_UNOPENABLE, USER_DB_NAME); }
 
 int CheckAutoLogin(std::u16string& name, std::u16string& identity,
                    std::u16string* identityCode) {

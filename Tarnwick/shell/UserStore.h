@@ -37,14 +37,30 @@ int SelectFirstUserName(CppSQLite3DB& db, const std::u16string& table, std::u16s
 int UpdateUserPower(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name,
                     int power);
 
+// Opens UserInfo.db for the caller. What a connection overwrites or deletes (a password) is
+// overwritten in the file too, never left behind in its free space.
+int OpenUserDatabase(CppSQLite3DB& db);
+
+// Whether `typed` is the account's password; `stored` is its Password as read (a hash, see
+// PasswordHash.h). A password an older program stored as typed is replaced by its hash when
+// it matches, and `stored` with it; the check holds even when that write fails.
+bool CheckAccountPassword(CppSQLite3DB& db, const std::u16string& name, std::u16string& stored,
+                          const std::u16string& typed);
+
 // Opening UserInfo.db themselves (0 also when it cannot be opened).
-// Makes the database with its three tables and the built-in administrator when missing. A
+// Makes the database with its three tables and the built-in administrator (its documented
+// password stored as a hash, as every password) when missing. A
 // complete database is not written to. One that is damaged, lacks a table or column, or
 // holds no account is copied to "UserInfo.db.bak" and replaced by a new one holding the
 // accounts and recent names that could be read, and the built-in administrator when no
 // administrator could be; the user is told in a box either way (also when it could not be
-// replaced). 1 when the database is ready.
+// replaced). One that cannot be opened at all (a folder in its place, no permission) or made
+// is told in a box too. 1 when the database is ready.
 int CreateUserDatabase();
+// Whether UserInfo.db is there and opens (a folder in its place, or a file without read and
+// write permission, does not), and the notice that says it does not.
+bool UserDatabaseOpens();
+std::u16string UserDatabaseUnopenableText();
 // 1 when Tb_AutoLoginUser names an existing account: its name and identity display text
 // (and stored code, when asked) are given out.
 int CheckAutoLogin(std::u16string& name, std::u16string& identity,

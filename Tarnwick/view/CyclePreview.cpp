@@ -222,24 +222,38 @@ void CCyclePreviewManager::PostNote(uint32_t message, const std::u16string& guid
   if (!plat::postMessage(page_, message, id, channel)) notes_.erase(id);
 }
 
+CCyclePreviewNode* CCyclePreviewManager::FindById(int id) const {
+  for (auto& n : nodes_)
+    if (n->GetId() == id) return n.get();
+  return nullptr;
+}
+
 void CCyclePreviewManager::OnStep(int nodeId) {
-  auto it = std::find_if(nodes_.begin(), nodes_.end(), [nodeId](const auto& n) { return n->GetId() == nodeId; });
-  // A step posted before its node was stopped arrives after it is gone: nothing to do.
-  if (it == nodes_.end() || (*it)->IsPaused()) return;
-  Switch(**it);
+  CCyclePreviewNode* node = FindById(nodeId);
+  // A step posted before its node was stopped arrives after it is gone: nothing to do. A step
+  // while the last switch is still trying members waits for the next one.
+  if (!node || node->IsPaused() || node->pending_) return;
+  Switch(*node);
   ++steps_;
-  if ((*it)->members_.empty()) {
-    // Every member's device is gone: the cycle ends by itself and stops counting.
-    std::unique_ptr<CCyclePreviewNode> node = std::move(*it);
-    nodes_.erase(it);
-    StopNode(*node);
-  }
+  EndIfEmpty(nodeId);
+}
+
+void CCyclePreviewManager::EndIfEmpty(int nodeId) {
+  auto it = std::find_if(nodes_.begin(), nodes_.end(), [nodeId](const auto& n) { return n->GetId() == nodeId; });
+  if (it == nodes_.end() || !(*it)->members_.empty()) return;
+  // Every member's device is gone: the cycle ends by itself and stops counting.
+  std::unique_ptr<CCyclePreviewNode> node = std::move(*it);
+  nodes_.erase(it);
+  StopNode(*node);
 }
 
 void CCyclePreviewManager::EndShown(CCyclePreviewNode& node) {
   PreviewItemPtr old = std::move(node.item_);
+  PreviewItemPtr pending = std::move(node.pending_);
   // Without a preview list its items were stopped when it went (shut-down order).
-  if (!old || !SingletonAccess<CPreviewManager>::HasInstance()) return;
+  if (!SingletonAccess<CPreviewManager>::HasInstance()) return;
+  if (pending) CPreviewManager::GetInstance()->Remove(pending);
+  if (!old) return;
   // Unlinked and stopped (sound, recording, preview): nothing stale stays listed.
   CPreviewManager::GetInstance()->Remove(old);
   PostNote(WM_CYCLE_SWITCH, old->GetDeviceGuid(), old->GetChannel());
@@ -247,42 +261,75 @@ void CCyclePreviewManager::EndShown(CCyclePreviewNode& node) {
 
 void CCyclePreviewManager::Switch(CCyclePreviewNode& node) {
   EndShown(node);
+  TryNext(node, 0);
+}
+
+void CCyclePreviewManager::TryNext(CCyclePreviewNode& node, size_t tries) {
   CDeviceManager* devices = CDeviceManager::GetInstance();
   CPreviewManager* previews = CPreviewManager::GetInstance();
   auto& members = node.members_;
   // Each member is tried at most once per round: one that cannot be reached is skipped until
   // the rotation comes round again, so a dead device costs one login attempt per round.
-  for (size_t tries = 0; tries < members.size();) {
+  while (tries < members.size()) {
     if (node.position_ >= members.size()) {
       node.position_ = 0;
       for (auto& m : members) m.failedThisRound = false;
     }
     const size_t at = node.position_;
     CCyclePreviewNode::Member m = members[at];
-    CDevice* device = devices->FindDevice(m.guid, 1);
-    if (!device) {
+    if (!devices->FindDevice(m.guid, 1)) {
       members.erase(members.begin() + static_cast<std::ptrdiff_t>(at));
       continue;
     }
     ++node.position_;
     ++tries;
     if (m.failedThisRound) continue;
-    IDevPreview* preview = devices->GetChannelPreview(device, m.channel, 1);
-    if (preview) {
-      // The channel shown in another window gives way: one preview renders into one window.
-      if (PreviewItemPtr other = previews->FindByDeviceChannel(m.guid, m.channel)) previews->Remove(other);
-      auto item = std::make_shared<CPreviewItem>(node.GetWindowIndex(), node.GetPlayWnd(), preview, m.channel, 0,
-                                                 m.guid);
-      if (item->Start() && previews->Add(item)) {
-        node.item_ = item;
-        PostNote(WM_CYCLE_SWITCH, m.guid, m.channel);
-        if (CPlayWnd* wnd = screen_ ? screen_->GetWnd(node.GetWindowIndex()) : nullptr)
-          wnd->SetCallback(callback_, device, m.channel, pageObject_);
-        return;
-      }
-      item->StopAll();
+    // The channel shown in another window gives way: one preview renders into one window.
+    // Its stop runs on the device's queue before this start.
+    if (PreviewItemPtr other = previews->FindByDeviceChannel(m.guid, m.channel)) previews->Remove(other);
+    auto item = std::make_shared<CPreviewItem>(node.GetWindowIndex(), node.GetPlayWnd(), nullptr, m.channel, 0,
+                                               m.guid);
+    if (!previews->Add(item)) {
+      members[at].failedThisRound = true;
+      PostNote(WM_CYCLE_NO_PREVIEW, m.guid, m.channel);
+      continue;
     }
-    members[at].failedThisRound = true;
-    PostNote(WM_CYCLE_NO_PREVIEW, m.guid, m.channel);
+    item->SetConnecting(true);
+    node.pending_ = item;
+    CPlayWnd* wnd = screen_ ? screen_->GetWnd(node.GetWindowIndex()) : nullptr;
+    if (wnd && wnd->GetSafeHwnd() == node.GetPlayWnd()) wnd->ShowConnecting();
+    const int id = node.GetId();
+    devwork::Run<bool>(
+        m.guid, [item] { return item->GetPreview() && item->Start(); },
+        [this, id, item, tries](bool ok) { OnStarted(id, item, ok, tries); }, owner_);
+    return;
   }
+}
+
+void CCyclePreviewManager::OnStarted(int nodeId, const PreviewItemPtr& item, bool ok, size_t tries) {
+  item->SetConnecting(false);
+  CCyclePreviewNode* node = FindById(nodeId);
+  // The node stopped meanwhile (its stop took the item out), or moved on.
+  if (!node || node->pending_ != item) return;
+  node->pending_ = nullptr;
+  CPreviewManager* previews = CPreviewManager::GetInstance();
+  CPlayWnd* wnd = screen_ ? screen_->GetWnd(node->GetWindowIndex()) : nullptr;
+  if (wnd && wnd->GetSafeHwnd() != node->GetPlayWnd()) wnd = nullptr;
+  if (ok) {
+    node->item_ = item;
+    PostNote(WM_CYCLE_SWITCH, item->GetDeviceGuid(), item->GetChannel());
+    if (wnd) {
+      wnd->ShowLive();
+      wnd->SetCallback(callback_, CDeviceManager::GetInstance()->FindDevice(item->GetDeviceGuid(), 1),
+                       item->GetChannel(), pageObject_);
+    }
+    return;
+  }
+  previews->Remove(item);
+  if (wnd) wnd->ShowIdle();
+  for (auto& m : node->members_)
+    if (m.guid == item->GetDeviceGuid() && m.channel == item->GetChannel()) m.failedThisRound = true;
+  PostNote(WM_CYCLE_NO_PREVIEW, item->GetDeviceGuid(), item->GetChannel());
+  TryNext(*node, tries);
+  EndIfEmpty(nodeId);
 }

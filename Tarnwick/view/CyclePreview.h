@@ -4,8 +4,11 @@
 // Each cycling window has a node with a worker thread that only counts one-second ticks and,
 // every `interval` ticks, posts WM_CYCLE_STEP (node id) to the manager's own window. The
 // switch itself runs on the UI thread, which owns the devices: it stops and frees the item
-// the node showed, fetches the next channel's preview (which may log the device in), starts
-// it in the node's window and points the play window's callback at it. Members are kept as
+// the node showed and lists the next channel's item in the node's window; the device side
+// (fetching the preview, which may log the device in, and starting it) runs on the device's
+// queue, and when it comes back the switch points the play window's callback at it or goes
+// on to the next member. A dead device so costs its own queue a login attempt per round,
+// never the page. Members are kept as
 // device GUID and channel, never as pointers, so a device deleted under a cycle is simply
 // dropped from the rotation. The page hears of switches through WM_CYCLE_SWITCH and
 // WM_CYCLE_NO_PREVIEW, whose wParam names a note (TakeNote) with the GUID and channel.
@@ -17,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/DeviceWork.h"
 #include "plat/msgthread.h"
 #include "plat/window.h"
 #include "view/PlayWnd.h"
@@ -84,7 +88,8 @@ class CCyclePreviewNode {
   // UI thread only.
   std::vector<Member> members_;
   size_t position_ = 0;
-  PreviewItemPtr item_;  // the item this node made and shows now
+  PreviewItemPtr item_;     // the item this node made and shows now
+  PreviewItemPtr pending_;  // the item whose start is on its way
 };
 
 class CCyclePreviewManager {
@@ -146,6 +151,13 @@ class CCyclePreviewManager {
 
  private:
   void Switch(CCyclePreviewNode& node);
+  // Starts the next member that may be tried this round; `tries` counts members tried in
+  // this switch.
+  void TryNext(CCyclePreviewNode& node, size_t tries);
+  void OnStarted(int nodeId, const PreviewItemPtr& item, bool ok, size_t tries);
+  CCyclePreviewNode* FindById(int id) const;
+  // Ends and frees a node left without members.
+  void EndIfEmpty(int nodeId);
   void EndShown(CCyclePreviewNode& node);
   void StopNode(CCyclePreviewNode& node);
   bool StopFirst(const std::function<bool(const CCyclePreviewNode&)>& match);
@@ -164,6 +176,7 @@ class CCyclePreviewManager {
   std::vector<int> groupWindows_;
   std::map<uintptr_t, CycleNote> notes_;
   uintptr_t nextNote_ = 1;
+  devwork::Owner owner_;
 };
 
 // Deletes the singleton when it exists; harmless when called again.

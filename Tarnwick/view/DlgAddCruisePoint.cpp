@@ -38,12 +38,12 @@ CDlgAddCruisePoint::CDlgAddCruisePoint(QWidget* parent) : CFramedDialog(kTemplat
   stop_->SetRange(1, kCruiseStops);
   speed_->SetRange(0, 6);
   dwell_->SetRange(0, 30);
-  auto* ok = MakeControl<QPushButton>(this, 1, QRect(60, top + 126, 80, 26));
-  ok->setText(Text(8004));
-  ok->setDefault(true);
+  ok_ = MakeControl<QPushButton>(this, 1, QRect(60, top + 126, 80, 26));
+  ok_->setText(Text(8004));
+  ok_->setDefault(true);
   auto* cancel = MakeControl<QPushButton>(this, 2, QRect(150, top + 126, 80, 26));
   cancel->setText(Text(8006));
-  connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
+  connect(ok_, &QPushButton::clicked, this, [this] { OnOK(); });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -58,28 +58,44 @@ void CDlgAddCruisePoint::Init(const CCruiseRoute* route, int stopNumber, const C
 
 bool CDlgAddCruisePoint::OnInitDialog() {
   setWindowTitle(Text(add_ ? 8164 : 8287));
-  combo_->clear();
-  DecoderRecord record{};
-  const PresetFlags flags = route_ ? route_->Presets(record) : PresetFlags::Failed;
-  if (flags != PresetFlags::Failed) {
-    for (int i = 0; i < kPresetCount; ++i) {
-      const uint32_t state = flags == PresetFlags::Unknown        ? 8519
-                             : record[kPresetFlagsOffset + i] != 0 ? 8517
-                                                                   : 8518;
-      combo_->addItem(Text(8100) + QString::number(i + 1) + Text(state));
-    }
-  }
+  stop_->setText(QString::number(entry_.stopNumber));
   // The stop's present values when it has a preset, else the defaults.
   const bool prefill = hasCurrent_ && current_.preset > 0;
-  const int index = prefill ? current_.preset - 1 : 0;
-  combo_->setCurrentIndex(index < combo_->count() ? index : -1);
-  stop_->setText(QString::number(entry_.stopNumber));
   dwell_->setText(QString::number(prefill ? current_.dwell : 2));
   speed_->setText(QString::number(prefill ? current_.speed : 0));
+  ShowPresets(PresetRead{});
+  const bool reading = route_ && route_->Presets(
+                                     [this](PresetRead read) {
+                                       ShowPresets(read);
+                                       SetWaiting(false);
+                                     },
+                                     owner_);
+  SetWaiting(reading);
   return true;
 }
 
+void CDlgAddCruisePoint::ShowPresets(const PresetRead& read) {
+  combo_->clear();
+  if (read.flags != PresetFlags::Failed) {
+    for (int i = 0; i < kPresetCount; ++i) {
+      const uint32_t state = read.flags == PresetFlags::Unknown        ? 8519
+                             : read.record[kPresetFlagsOffset + i] != 0 ? 8517
+                                                                        : 8518;
+      combo_->addItem(Text(8100) + QString::number(i + 1) + Text(state));
+    }
+  }
+  const int index = hasCurrent_ && current_.preset > 0 ? current_.preset - 1 : 0;
+  combo_->setCurrentIndex(index < combo_->count() ? index : -1);
+}
+
+void CDlgAddCruisePoint::SetWaiting(bool waiting) {
+  waiting_ = waiting;
+  combo_->setEnabled(!waiting);
+  ok_->setEnabled(!waiting);
+}
+
 bool CDlgAddCruisePoint::OnOK() {
+  if (waiting_) return false;
   StopEntry e;
   e.presetIndex = combo_->currentIndex();
   const bool read = ReadNumber(stop_, e.stopNumber) & ReadNumber(dwell_, e.dwell) &
@@ -96,8 +112,17 @@ bool CDlgAddCruisePoint::OnOK() {
   }
   entry_ = e;
   const CruiseStop stop{e.presetIndex + 1, e.dwell, e.speed};
-  success_ = route_ && route_->Store(e.stopNumber, stop) ? 1 : 0;
-  accept();
+  success_ = 0;
+  const bool storing = route_ && route_->Store(
+                                     e.stopNumber, stop,
+                                     [this](bool stored) {
+                                       success_ = stored ? 1 : 0;
+                                       SetWaiting(false);
+                                       accept();
+                                     },
+                                     owner_);
+  if (storing) SetWaiting(true);
+  else accept();
   return true;
 }
 

@@ -35,6 +35,11 @@ CDlgCruise::CDlgCruise(IPanelHost* host)
   ptzpanel::MakeButtons(this, kButtons, 3, buttons_, [this](int id) { OnCommand(id); });
   menu_ = new QMenu(this);
   menu_->addAction(ptzpanel::Text(8084), this, [this] { OnCommand(kMenuSettings); });
+  // Start and stop are greyed while one is on its way, so a slow device gets no pile of them.
+  controller_.SetOnChanged([this] {
+    buttons_[0]->setEnabled(!controller_.Busy());
+    buttons_[1]->setEnabled(!controller_.Busy());
+  });
   Layout();
 }
 
@@ -42,10 +47,13 @@ void CDlgCruise::OnCommand(int id) {
   const int row = list_->GetSelectedRow();
   switch (id) {
     case kStartId:
+      if (controller_.Busy()) break;
       if (row >= 0) controller_.Start(row);
       else CheckPtzRight();
       break;
-    case kStopId: controller_.StopAll(); break;
+    case kStopId:
+      if (!controller_.Busy()) controller_.StopAll();
+      break;
     case kSettingsId: case kMenuSettings: OpenSettings(); break;
     default: break;
   }
@@ -55,7 +63,7 @@ void CDlgCruise::OpenSettings() {
   if (!CheckPtzRight()) return;
   const int row = list_->GetSelectedRow();
   const PanelTarget target = GetPanelTarget(host_);
-  if (row < 0 || !target.Ptz()) return;
+  if (row < 0 || !target.Live()) return;
   CDlgCruisePathSetting dialog(target, row, this);
   dialog.DoModal();
 }

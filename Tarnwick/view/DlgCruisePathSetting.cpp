@@ -45,11 +45,23 @@ bool CDlgCruisePathSetting::OnInitDialog() {
   list_->InsertColumn(2, Text(8104), 120);
   list_->InsertColumn(3, Text(8103), 120);
   for (int r = 0; r < kCruiseStopsShown; ++r) list_->InsertItem(r, QString::number(r + 1));
-  std::array<CruiseStop, kCruiseStops> stops{};
-  if (route_.Read(stops))
-    for (int r = 0; r < kCruiseStopsShown; ++r) ShowStop(r, stops[r], false);
   SelectRow(0);
+  const bool reading = route_.Read(
+      [this](CCruiseRoute::ReadResult read) {
+        if (read.ok)
+          for (int r = 0; r < kCruiseStopsShown; ++r) ShowStop(r, read.stops[r], false);
+        SetWaiting(false);
+      },
+      owner_);
+  SetWaiting(reading);
   return true;
+}
+
+void CDlgCruisePathSetting::SetWaiting(bool waiting) {
+  waiting_ = waiting;
+  list_->setEnabled(!waiting);
+  for (int id : {kModifyId, kClearId})
+    if (auto* b = findChild<QPushButton*>(QString::number(id))) b->setEnabled(!waiting);
 }
 
 void CDlgCruisePathSetting::ShowStop(int row, const CruiseStop& stop, bool zeroShown) {
@@ -67,7 +79,7 @@ void CDlgCruisePathSetting::SelectRow(int row) {
 
 void CDlgCruisePathSetting::OnModify() {
   const int r = selected_;
-  if (r < 0 || r >= kCruiseStopsShown) return;
+  if (waiting_ || r < 0 || r >= kCruiseStopsShown) return;
   // The row's present values pre-fill the editor.
   CruiseStop current{list_->GetItemText(r, 1).toInt(), list_->GetItemText(r, 2).toInt(),
                      list_->GetItemText(r, 3).toInt()};
@@ -81,9 +93,16 @@ void CDlgCruisePathSetting::OnModify() {
 
 void CDlgCruisePathSetting::OnClear() {
   const int r = selected_;
-  if (r < 0 || r >= kCruiseStopsShown) return;
-  if (!route_.ClearStop(r + 1)) return;
-  for (int c = 1; c <= 3; ++c) list_->SetItemText(r, c, QString());
+  if (waiting_ || r < 0 || r >= kCruiseStopsShown) return;
+  const bool sent = route_.ClearStop(
+      r + 1,
+      [this, r](bool cleared) {
+        if (cleared)
+          for (int c = 1; c <= 3; ++c) list_->SetItemText(r, c, QString());
+        SetWaiting(false);
+      },
+      owner_);
+  SetWaiting(sent);
 }
 
 bool CDlgCruisePathSetting::eventFilter(QObject* watched, QEvent* e) {

@@ -1,7 +1,9 @@
 #pragma once
 // The modal editor of one cruise path: its first 16 stops (preset, dwell time, speed), with
 // modify and clear. It keeps the channel by name, not by pointer, so a device released while
-// it is open leaves it nothing to send to rather than a dangling object.
+// it is open leaves it nothing to send to rather than a dangling object. It opens at once:
+// the stops are read on the device's queue, and while that read or a clear is on its way the
+// list and its buttons are greyed.
 #include "controls/QxDialog.h"
 #include "view/PtzPanelController.h"
 
@@ -22,6 +24,7 @@ class CDlgCruisePathSetting : public CQxDialog {
   void SelectRow(int row);
   void OnModify();
   void OnClear();
+  bool Waiting() const { return waiting_; }
 
  protected:
   bool OnInitDialog() override;
@@ -29,8 +32,11 @@ class CDlgCruisePathSetting : public CQxDialog {
 
  private:
   void ShowStop(int row, const CruiseStop& stop, bool zeroShown);
+  void SetWaiting(bool waiting);
 
   CCruiseRoute route_;
   CListCtrlEx* list_ = nullptr;
   int selected_ = 0;
+  bool waiting_ = false;
+  devwork::Owner owner_;
 };

@@ -1,5 +1,7 @@
 #include "view/DlgDivScreen.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <algorithm>
 
@@ -75,4 +77,36 @@ void CDlgDivScreen::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), FromColorRef(kOutline));
   painter.fillRect(rect().adjusted(2, 2, -2, -2), FromColorRef(kFill));
+}
+
+void CDlgDivScreen::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // While shown it watches the program's input for a press elsewhere and for Esc.
+  qApp->installEventFilter(this);
+}
+
+void CDlgDivScreen::hideEvent(QHideEvent* event) {
+  qApp->removeEventFilter(this);
+  QWidget::hideEvent(event);
+  // Hidden with its page, it stays hidden when the page comes back.
+  if (!isHidden()) hide();
+}
+
+bool CDlgDivScreen::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+      auto* target = qobject_cast<QWidget*>(watched);
+      if (target && target != this && !isAncestorOf(target)) hide();
+      break;
+    }
+    case QEvent::KeyPress:
+      if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        hide();
+        return true;
+      }
+      break;
+    default: break;
+  }
+  return QWidget::eventFilter(watched, event);
 }

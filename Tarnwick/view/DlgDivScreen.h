@@ -1,7 +1,8 @@
 #pragma once
 // The split-layout picker: a small panel of the preview page with one image button per
 // offered layout. A press switches the play screen to that layout from window 0 and hides
-// the panel.
+// the panel. It also goes without a choice: a press anywhere outside it (which goes on to
+// what was pressed), Esc, or its page leaving the screen.
 #include <QWidget>
 #include <array>
 
@@ -26,6 +27,9 @@ class CDlgDivScreen : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   CPlayScreen* screen_ = nullptr;

@@ -1,6 +1,5 @@
 #include "view/DlgPresetPoint.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -45,6 +44,7 @@ CDlgPresetPoint::CDlgPresetPoint(IPanelHost* host) : CPageDialog(kTemplateId), m
   menu_ = new QMenu(this);
   menu_->addAction(ptzpanel::Text(8292), this, [this] { OnCommand(kMenuSet); });
   menu_->addAction(ptzpanel::Text(8328), this, [this] { OnCommand(kMenuClear); });
+  model_.SetOnChanged([this] { ShowStates(); });
   Layout();
 }
 
@@ -58,18 +58,21 @@ bool CDlgPresetPoint::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lPa
 
 void CDlgPresetPoint::ShowStates() {
   for (int i = 0; i < kPresetCount; ++i) list_->SetItemText(i, 1, StateText(model_.State(i)));
+  // While the flags are read the list is greyed; while a command is on its way its buttons
+  // are, so a slow device gets no pile of repeats.
+  list_->setEnabled(!model_.Loading());
+  for (CBitmapButtonEx* b : buttons_) b->setEnabled(!model_.Busy());
 }
 
 void CDlgPresetPoint::OnCommand(int id) {
-  const bool wait = id != kGoToId;
-  if (wait) QApplication::setOverrideCursor(Qt::WaitCursor);
+  // The menu stays usable while the buttons are greyed: it is refused here alike.
+  if (model_.Busy()) return;
   switch (id) {
     case kGoToId: model_.GoTo(selected_); break;
     case kSetId: case kMenuSet: model_.Set(selected_); break;
     case kClearId: case kMenuClear: model_.Clear(selected_); break;
     default: break;
   }
-  if (wait) QApplication::restoreOverrideCursor();
   ShowStates();
 }
 

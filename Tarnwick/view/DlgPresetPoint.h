@@ -23,6 +23,7 @@ class CDlgPresetPoint : public CPageDialog {
 
   CListCtrlEx* List() const { return list_; }
   int SelectedRow() const { return selected_; }
+  const CPresetModel& Model() const { return model_; }
   // What a click on the list does: the row under `pos` (viewport coordinates) becomes the
   // selection, -1 when none; a right click on a row opens the menu.
   void ClickAt(const QPoint& pos, bool right);

@@ -186,7 +186,7 @@ bool CDlgPreview::OnInitDialog() {
   CCyclePreviewManager::GetInstance()->SetPlayScreen(m_playScreen);
   CCyclePreviewManager::GetInstance()->SetPage(GetSafeHwnd(), &PlayWndEventToPage, m_controller.get());
   m_controller->SetCycles(m_cycles.get());
-  m_controller->GetHost().bindVideoParam = [this](IDevPreview* preview) { m_videoParam->BindPreview(preview); };
+  m_controller->GetHost().bindVideoParam = [this](const std::u16string& guid, int channel) { m_videoParam->BindChannel(guid, channel); };
   SetPreviewPageWindow(GetSafeHwnd());
   SetDevNoticeSink(&ShowDevNotice);
   // The program's notices need a window that lives as long as the pages (the login
@@ -274,12 +274,13 @@ IDevCtlPtz* CDlgPreview::GetSelectedChannelPtz(int byName) {
   QTreeWidgetItem* node = nullptr;
   int channel = 0;
   std::u16string guid;
-  if (!m_controller->GetSelectedChannelPreview(&node, &channel, &guid, false) && !node) return nullptr;
+  if (!m_controller->GetSelectedChannel(&node, &channel, &guid)) return nullptr;
   CDeviceManager* devices = CDeviceManager::GetInstance();
   CDevice* device = devices->FindDevice(guid, 1);
   if (!device) return nullptr;
-  return byName ? devices->GetChannelPtzByName(device->GetDevInfo().GetName(), channel)
-                : devices->GetChannelPtz(device, channel);
+  // Only the object made already: making one logs in, which belongs on the device's queue.
+  return byName ? devices->GetChannelPtzByName(device->GetDevInfo().GetName(), channel, 0)
+                : devices->GetChannelPtz(device, channel, 0);
 }
 
 QMenu* CDlgPreview::BuildDeviceTreeMenu(QTreeWidgetItem* item) {
@@ -335,7 +336,7 @@ void CDlgPreview::OnCommand(int id) {
       CChannel* channel = m_controller->GetActiveChannel();
       IDevPreview* preview = channel ? channel->GetPreview(0) : nullptr;
       if (!preview || !preview->IsPreviewing()) break;
-      m_videoParam->BindPreview(preview);
+      m_videoParam->BindChannel(channel->GetDevice()->GetGuid(), channel->GetChannelNo());
       [[fallthrough]];
     }
     case ID_PANEL_PTZ:
@@ -619,6 +620,11 @@ bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
     case WM_PLAYWND_RECORD: OnCommand(ID_RECORD); return true;
     case WM_PLAYWND_SNAPSHOT: OnCommand(ID_SNAPSHOT); return true;
     case WM_NOTIFIER_CLICKED: CTaskbarNotifier::GetInstance()->Hide(); return true;
+    // Esc reaches the page from the main window whichever widget holds the focus (a video
+    // window the user clicked keeps the key to itself): it leaves full screen.
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) LeaveFullScreen();
+      return true;
     default: return false;
   }
 }

@@ -1,10 +1,7 @@
 #include "view/DlgPreviewController.h"
 
-#include <QApplication>
-#include <QCursor>
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 #include "devices/Device.h"
 #include "devices/DeviceManager.h"
@@ -14,6 +11,7 @@
 #include "plat/log.h"
 #include "plat/paths.h"
 #include "plat/text.h"
+#include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/UiService.h"
@@ -45,16 +43,8 @@ constexpr uint32_t IDS_NOT_LOGGED_IN = 8510;
 constexpr uint32_t IDS_ROLL_FAILED = 8970;
 constexpr uint32_t IDS_SWITCH_ENDED_RECORD = 8971;
 constexpr uint32_t IDS_SWITCH_NEW_RECORD = 8972;
-
-// The wait cursor for the length of a command.
-struct WaitCursor {
-  WaitCursor() {
-    if (qApp) QApplication::setOverrideCursor(Qt::WaitCursor);
-  }
-  ~WaitCursor() {
-    if (qApp) QApplication::restoreOverrideCursor();
-  }
-};
+constexpr uint32_t IDS_CHANNEL = 8186;
+constexpr uint32_t IDS_VIDEO_LOST = 9003;
 
 const char* AlarmPrefix(int32_t type) {
   switch (type) {
@@ -97,6 +87,14 @@ void PlayWndEventThunk(CDevice* device, int channel, int event, void* page) {
 CPreviewController::CPreviewController(QTreeWidget* deviceTree, QTreeWidget* groupTree, QTreeWidget* alarmList)
     : deviceTree_(deviceTree), groupTree_(groupTree), alarmList_(alarmList) {
   pageTag_ = this;
+  if (SingletonAccess<CPreviewManager>::HasInstance()) HookStops();
+}
+
+void CPreviewController::HookStops() {
+  CPreviewManager::GetInstance()->SetStoppedListener(
+      [this, alive = owner_.Token()](const std::u16string& guid, int channel) {
+        if (alive.lock()) OnPreviewStopped(guid, channel);
+      });
 }
 
 CPreviewController::~CPreviewController() = default;
@@ -114,8 +112,8 @@ void CPreviewController::PanelBind(int bound) {
   if (host_.panelBind) host_.panelBind(bound);
 }
 
-void CPreviewController::BindVideoParam(IDevPreview* preview) {
-  if (host_.bindVideoParam) host_.bindVideoParam(preview);
+void CPreviewController::BindVideoParam(const std::u16string& guid, int channel) {
+  if (host_.bindVideoParam) host_.bindVideoParam(guid, channel);
 }
 
 std::tm CPreviewController::Now() const {
@@ -266,23 +264,39 @@ bool CPreviewController::ShowGroupTree() {
 
 // --- opening and closing ---------------------------------------------------------------------
 
-IDevPreview* CPreviewController::GetSelectedChannelPreview(QTreeWidgetItem** nodeOut, int* channelOut,
-                                                           std::u16string* guidOut, bool create) {
+bool CPreviewController::GetSelectedChannel(QTreeWidgetItem** nodeOut, int* channelOut, std::u16string* guidOut) {
   QTreeWidgetItem* node = deviceTree_ ? deviceTree_->currentItem() : nullptr;
   if (!node) {
     Notice(IDS_SELECT_CHANNEL);
-    return nullptr;
+    return false;
   }
-  if (DeviceNodeOf(node)) return nullptr;
+  if (DeviceNodeOf(node)) return false;
   const DeviceTreeNode* parent = DeviceNodeOf(node->parent());
-  if (!parent || parent->type != DeviceTreeNode::kDevice || !parent->Device()) return nullptr;
-  CDevice* device = parent->Device();
   const int channel = ChannelOfNode(node);
-  if (channel < 1) return nullptr;
+  if (!parent || parent->type != DeviceTreeNode::kDevice || !parent->Device() || channel < 1) {
+    // A channel node that belongs to no device cannot play.
+    if (channel > 0) Notice(IDS_CANNOT_PREVIEW);
+    return false;
+  }
   if (nodeOut) *nodeOut = node;
   if (channelOut) *channelOut = channel;
-  if (guidOut) *guidOut = device->GetGuid();
-  return CDeviceManager::GetInstance()->GetChannelPreview(device, channel, create ? 1 : 0);
+  if (guidOut) *guidOut = parent->Device()->GetGuid();
+  return true;
+}
+
+CPlayWnd* CPreviewController::WndOf(int window) const {
+  CPlayScreen* screen = screen_ ? screen_ : CPreviewManager::GetInstance()->GetPlayScreen();
+  return screen ? screen->GetWnd(window) : nullptr;
+}
+
+void CPreviewController::StopConnectingIn(int window) {
+  // An item still connecting is not found as running; it goes all the same, or two would
+  // share the window once it starts.
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  while (PreviewItemPtr item = manager->FindConnecting(window)) {
+    CDevice* device = DeviceOfItem(*item);
+    StopWindowPreview(item, device ? FindChannelItem(device, item->GetChannel()) : nullptr);
+  }
 }
 
 void CPreviewController::OpenSelectedChannel() {
@@ -290,7 +304,6 @@ void CPreviewController::OpenSelectedChannel() {
     Notice(IDS_STOP_CYCLES_FIRST);
     return;
   }
-  WaitCursor wait;
   const int active = ActiveIndex();
   if (active < 0 || active >= CPlayScreen::kWindowCount) {
     Notice(IDS_BAD_WINDOW);
@@ -299,64 +312,109 @@ void CPreviewController::OpenSelectedChannel() {
   QTreeWidgetItem* node = nullptr;
   int channel = 0;
   std::u16string guid;
-  QTreeWidgetItem* selected = deviceTree_ ? deviceTree_->currentItem() : nullptr;
-  IDevPreview* preview = GetSelectedChannelPreview(&node, &channel, &guid);
-  if (!preview) {
-    // A device-tree node other than a channel is silently ignored by a double click.
-    if (selected && node) Notice(IDS_CANNOT_PREVIEW);
-    else if (selected && !DeviceNodeOf(selected) && ChannelOfNode(selected) > 0) Notice(IDS_CANNOT_PREVIEW);
-    return;
-  }
+  if (!GetSelectedChannel(&node, &channel, &guid)) return;
   CPreviewManager* manager = CPreviewManager::GetInstance();
-  if (manager->IsShown(preview, active)) {
-    StopWindowPreview(manager->FindByPreview(preview), node);
-    return;
-  }
-  if (manager->IsShown(preview, -1)) {
-    PreviewItemPtr other = manager->FindByPreview(preview);
-    CDevice* device = other ? DeviceOfItem(*other) : nullptr;
-    StopWindowPreview(other, device ? FindChannelItem(device, other->GetChannel()) : nullptr);
+  // One channel plays in one window: a second double click on it in its window closes it;
+  // in another window it moves.
+  if (PreviewItemPtr shown = manager->FindByDeviceChannel(guid, channel)) {
+    const bool here = shown->GetWindow() == active;
+    StopWindowPreview(shown, node);
+    if (here) return;
   }
   if (manager->HasWindow(active)) {
     if (PreviewItemPtr inActive = manager->FindByWindow(active)) {
       CDevice* device = DeviceOfItem(*inActive);
       StopWindowPreview(inActive, device ? FindChannelItem(device, inActive->GetChannel()) : nullptr);
     }
+    StopConnectingIn(active);
   }
-  OpenChannelInWindow(node, guid, preview, active, channel);
+  OpenChannelInWindow(guid, active, channel);
 }
 
-bool CPreviewController::OpenChannelInWindow(QTreeWidgetItem* node, const std::u16string& guid,
-                                             IDevPreview* preview, int window, int channel) {
-  CPlayScreen* screen = screen_ ? screen_ : CPreviewManager::GetInstance()->GetPlayScreen();
-  CPlayWnd* wnd = screen ? screen->GetWnd(window) : nullptr;
-  if (!wnd || !preview) {
+bool CPreviewController::OpenChannelInWindow(const std::u16string& guid, int window, int channel, bool groupMember) {
+  CPlayWnd* wnd = WndOf(window);
+  if (!wnd) {
     Notice(IDS_CANNOT_PREVIEW);
     return false;
   }
-  auto item = std::make_shared<CPreviewItem>(window, wnd->GetSafeHwnd(), preview, channel, 0, guid);
-  if (!item->Start()) {
-    Notice(IDS_CANNOT_PREVIEW);
-    return false;
-  }
+  HookStops();
+  auto item = std::make_shared<CPreviewItem>(window, wnd->GetSafeHwnd(), nullptr, channel, 0, guid);
+  item->SetConnecting(true);
   CPreviewManager::GetInstance()->Add(item);
-  item->OpenSound();
   CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
   wnd->SetCallback(&PlayWndEventThunk, device, channel, this);
-  if (device && node) {
-    SetDeviceIcon(device, node->parent());
-    SetChannelIcon(device->GetChannel(channel), node);
-  }
-  BindVideoParam(preview);
-  PanelBind(1);
+  wnd->ShowConnecting();
+  // The preview is made on the queue (logging in on the way), then given the window and the
+  // stream, started, and its sound opened.
+  devwork::Run<OpenResult>(
+      guid,
+      [item, groupMember] {
+        if (!item->GetPreview()) return OpenResult::kNoPreview;
+        if (!item->Start()) return OpenResult::kStartFailed;
+        if (!groupMember) item->OpenSound();
+        return OpenResult::kOk;
+      },
+      [this, item, groupMember](OpenResult result) { OnChannelOpened(item, result, groupMember); }, owner_);
   return true;
+}
+
+void CPreviewController::OnChannelOpened(const PreviewItemPtr& item, OpenResult result, bool groupMember) {
+  item->SetConnecting(false);
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  CPlayWnd* wnd = WndOf(item->GetWindow());
+  CDevice* device = DeviceOfItem(*item);
+  // Closed, replaced or released while it was on its way: whoever took it out stopped it. A
+  // device lost meanwhile still owes the user the failure of the open.
+  const bool held = manager->Holds(item);
+  if (!held && !(item->IsDeviceLost() && result != OpenResult::kOk)) return;
+  if (result != OpenResult::kOk) {
+    if (held) {
+      manager->Remove(item);
+      if (wnd) wnd->ShowIdle();
+    }
+    if (groupMember && result == OpenResult::kNoPreview && device)
+      Say(device->GetDevInfo().GetIP() + LoadResString(IDS_LOGIN_FAILED) + u"!");
+    else
+      Notice(IDS_CANNOT_PREVIEW);
+    return;
+  }
+  if (wnd) wnd->ShowLive();
+  if (!videoWatch_) {
+    videoWatch_ = true;
+    if (host_.startTimer) host_.startTimer(kVideoWatchTimer, kVideoWatchMs, false);
+  }
+  if (groupMember) {
+    if (cycles_) cycles_->AddGroupWindow(item->GetWindow());
+    else memberWindows_.insert(item->GetWindow());
+    if (device) RefreshChannelNode(device, item->GetChannel());
+    return;
+  }
+  if (device) {
+    if (QTreeWidgetItem* node = FindChannelItem(device, item->GetChannel())) {
+      if (treeMode_ == 0) SetDeviceIcon(device, node->parent());
+      SetChannelIcon(device->GetChannel(item->GetChannel()), node);
+    }
+  }
+  // The panels follow the active window; the user may have moved on meanwhile.
+  if (ActiveIndex() == item->GetWindow()) {
+    BindVideoParam(item->GetDeviceGuid(), item->GetChannel());
+    PanelBind(1);
+  }
+}
+
+void CPreviewController::OnPreviewStopped(const std::u16string& guid, int channel) {
+  RefreshChannelNode(CDeviceManager::GetInstance()->FindDevice(guid, 1), channel);
 }
 
 void CPreviewController::StopWindowPreview(const PreviewItemPtr& item, QTreeWidgetItem* node) {
   if (!item) return;
+  // Out of the list and dark at once; the device side stops on the device's queue and the
+  // channel's marks follow when it has (OnPreviewStopped).
   CPreviewManager::GetInstance()->Remove(item);
   plat::postMessage(item->GetPlayWnd(), WM_PREVIEW_STOPPED, 0, 0);
+  if (CPlayWnd* wnd = WndOf(item->GetWindow()); wnd && wnd->GetSafeHwnd() == item->GetPlayWnd()) wnd->ShowIdle();
   memberWindows_.erase(item->GetWindow());
+  rolling_.erase(item->GetWindow());
   if (CDevice* device = DeviceOfItem(*item); device && node) {
     if (treeMode_ == 0) SetDeviceIcon(device, node->parent());
     SetChannelIcon(device->GetChannel(item->GetChannel()), node);
@@ -366,11 +424,14 @@ void CPreviewController::StopWindowPreview(const PreviewItemPtr& item, QTreeWidg
 int CPreviewController::StopPreviewInWindow(int window) {
   CPreviewManager* manager = CPreviewManager::GetInstance();
   PreviewItemPtr item = manager->FindByWindow(window);
+  if (!item) item = manager->FindConnecting(window);
   if (!item) return 0;
   CDevice* device = DeviceOfItem(*item);
-  // Removal stops sound, recording and the preview, in that order, outside the list's lock.
+  // Removal stops sound, recording and the preview, in that order, on the device's queue.
   manager->Remove(item);
+  if (CPlayWnd* wnd = WndOf(window)) wnd->ShowIdle();
   memberWindows_.erase(window);
+  rolling_.erase(window);
   RefreshChannelNode(device, item->GetChannel());
   return 1;
 }
@@ -380,6 +441,8 @@ void CPreviewController::StopAllVideos() {
   for (int w = 0; w < CPlayScreen::kWindowCount; ++w) StopPreviewInWindow(w);
   CPreviewManager::GetInstance()->RemoveAll();
   memberWindows_.clear();
+  for (int w = 0; w < CPlayScreen::kWindowCount; ++w)
+    if (CPlayWnd* wnd = WndOf(w)) wnd->ShowIdle();
 }
 
 void CPreviewController::OpenGroupSelection() {
@@ -443,33 +506,14 @@ void CPreviewController::OpenGroupMember(QTreeWidgetItem* memberNode) {
   }
   CDevice* device = CDeviceManager::GetInstance()->FindDevice(member->DevGuid, 1);
   if (!device) return;
-  IDevPreview* preview = CDeviceManager::GetInstance()->GetChannelPreview(device, member->Chn, 1);
-  if (!preview) {
-    Say(device->GetDevInfo().GetIP() + LoadResString(IDS_LOGIN_FAILED) + u"!");
-    return;
-  }
-  CPreviewManager* manager = CPreviewManager::GetInstance();
-  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
-    PreviewItemPtr item = manager->FindByWindow(w);
-    if (item && item->GetDevPreview() == preview) {
-      StopPreviewInWindow(w);
-      break;
-    }
-  }
-  CPlayScreen* screen = screen_ ? screen_ : manager->GetPlayScreen();
-  CPlayWnd* wnd = screen ? screen->GetWnd(active) : nullptr;
-  if (!wnd) return;
-  auto item = std::make_shared<CPreviewItem>(active, wnd->GetSafeHwnd(), preview, member->Chn, 0, member->DevGuid);
-  manager->Add(item);
-  if (!item->Start()) {
-    manager->Remove(item);
-    Notice(IDS_CANNOT_PREVIEW);
-    return;
-  }
-  if (cycles_) cycles_->AddGroupWindow(active);
-  else memberWindows_.insert(active);
-  RefreshChannelNode(device, member->Chn);
-  wnd->SetCallback(&PlayWndEventThunk, device, member->Chn, this);
+  // The channel shown in another window gives way: one preview renders into one window.
+  if (PreviewItemPtr item = CPreviewManager::GetInstance()->FindByDeviceChannel(member->DevGuid, member->Chn))
+    StopPreviewInWindow(item->GetWindow());
+  StopConnectingIn(active);
+  if (!WndOf(active)) return;
+  // A failed login is told as the device's address and 8601, a failed start as 8546, when
+  // the result comes back.
+  OpenChannelInWindow(member->DevGuid, active, member->Chn, true);
 }
 
 CDevice* CPreviewController::GetSelectedDevice() {
@@ -496,39 +540,78 @@ CChannel* CPreviewController::GetActiveChannel() {
 }
 
 void CPreviewController::SetStreamType(int type) {
-  WaitCursor wait;
   int channel = 0;
   std::u16string guid;
   QTreeWidgetItem* node = nullptr;
-  IDevPreview* preview = GetSelectedChannelPreview(&node, &channel, &guid);
-  if (!preview || preview->GetStreamType() == type) return;
-  const bool previewing = preview->IsPreviewing();
-  const bool recording = preview->IsRecording();
-  preview->StopRecord();
-  preview->StopPreview();
-  preview->SetStreamType(type);
-  if (previewing) preview->StartPreview();
+  if (!GetSelectedChannel(&node, &channel, &guid)) return;
   CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
-  if (recording) {
-    // The recording of the old stream ended with it; it goes on in a new file of the ring
-    // when the preview runs again, and the user is told either way.
-    std::u16string file;
-    CRecordFileRing* ring = CRecordFileRing::GetInstance();
-    if (previewing && device && ring &&
-        ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), channel, file) &&
-        preview->StartRecord(0, plat::utf16ToUtf8(file).c_str())) {
-      Notice(IDS_SWITCH_NEW_RECORD, file);
-    } else {
-      Notice(IDS_SWITCH_ENDED_RECORD);
-    }
-  }
-  if (device && node) SetChannelIcon(CDeviceManager::GetInstance()->GetChannel(device, channel), node);
-  if (HWND wnd = preview->GetPlayWnd()) CPreviewManager::GetInstance()->SetActiveWindowByHwnd(wnd, 1);
+  if (!device) return;
+  struct Switched {
+    bool done = false;  // false: no preview, or the stream was that type already
+    bool previewing = false;
+    bool recording = false;
+    HWND window = 0;
+  };
+  // Recording and preview stop, the type changes and the preview starts again, in that order,
+  // on the device's queue.
+  devwork::Run<Switched>(
+      guid,
+      [device, channel, type] {
+        Switched s;
+        CChannel* object = device->GetOrAddChannel(channel);
+        IDevPreview* preview = object ? object->GetPreview(1) : nullptr;
+        if (!preview || preview->GetStreamType() == type) return s;
+        s.done = true;
+        s.previewing = preview->IsPreviewing();
+        s.recording = preview->IsRecording();
+        s.window = preview->GetPlayWnd();
+        preview->StopRecord();
+        preview->StopPreview();
+        preview->SetStreamType(type);
+        if (s.previewing) preview->StartPreview();
+        return s;
+      },
+      [this, guid, channel](Switched s) {
+        if (!s.done) return;
+        CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
+        auto finish = [this, guid, channel, window = s.window] {
+          if (CDevice* d = CDeviceManager::GetInstance()->FindDevice(guid, 1))
+            RefreshChannelNode(d, channel);
+          if (window) CPreviewManager::GetInstance()->SetActiveWindowByHwnd(window, 1);
+        };
+        // The recording of the old stream ended with it; it goes on in a new file of the ring
+        // when the preview runs again, and the user is told either way.
+        CRecordFileRing* ring = CRecordFileRing::GetInstance();
+        std::u16string file;
+        if (s.recording && s.previewing && device && ring &&
+            ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), channel, file)) {
+          devwork::Run<bool>(
+              guid,
+              [device, channel, file] {
+                CChannel* object = device->GetChannel(channel);
+                IDevPreview* preview = object ? object->GetPreview(0) : nullptr;
+                return preview && preview->StartRecord(0, plat::utf16ToUtf8(file).c_str());
+              },
+              [this, file, finish](bool ok) {
+                if (ok) {
+                  Say(TextWithPath(IDS_SWITCH_NEW_RECORD, file));
+                } else {
+                  if (CRecordFileRing* r = CRecordFileRing::GetInstance()) r->DropRecordFile(file);
+                  Notice(IDS_SWITCH_ENDED_RECORD);
+                }
+                finish();
+              },
+              owner_);
+          return;
+        }
+        if (s.recording) Notice(IDS_SWITCH_ENDED_RECORD);
+        finish();
+      },
+      owner_);
 }
 
 void CPreviewController::OnDeviceTreeClick(QTreeWidgetItem* item) {
   if (!item) return;
-  WaitCursor wait;
   if (DeviceNodeOf(item)) {
     PanelBind(0);
     return;
@@ -543,7 +626,7 @@ void CPreviewController::OnDeviceTreeClick(QTreeWidgetItem* item) {
   PreviewItemPtr found = CPreviewManager::GetInstance()->FindByPreview(preview);
   if (!found) return;
   CPreviewManager::GetInstance()->SetActiveWindow(found->GetWindow(), 1);
-  BindVideoParam(preview);
+  BindVideoParam(found->GetDeviceGuid(), found->GetChannel());
   PanelBind(1);
 }
 
@@ -562,17 +645,17 @@ void CPreviewController::Snapshot() {
   if (!settings) return;
   std::u16string folder = settings->GetPictureSavePath();
   while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
-  std::error_code ec;
-  const std::string nativeFolder = plat::toNativePath(folder);
-  if (!std::filesystem::is_directory(nativeFolder, ec)) std::filesystem::create_directories(nativeFolder, ec);
+  if (!MakeFolderOrSay(folder)) return;
   const std::tm t = Now();
   char name[256];
   std::snprintf(name, sizeof name, "\\Preview_%02d_%04d%02d%02d_%02d%02d%02d_%u.bmp", item->GetChannel(),
                 t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, plat::tickCount());
   std::u16string file = folder + U16(name);
   if (file.size() > 255) file.resize(255);
-  const bool ok = item->CapturePicture(U16(plat::toNativePath(file)), 0);
-  Notice(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file);
+  const std::u16string path = U16(plat::toNativePath(file));
+  devwork::Run<bool>(
+      item->GetDeviceGuid(), [item, path] { return item->CapturePicture(path, 0); },
+      [this, file](bool ok) { Say(TextWithPath(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file)); }, owner_);
 }
 
 void CPreviewController::ToggleRecord() {
@@ -588,9 +671,13 @@ void CPreviewController::ToggleRecord() {
     return;
   }
   CDevice* device = DeviceOfItem(*item);
+  const std::u16string guid = item->GetDeviceGuid();
+  const int channel = item->GetChannel();
   if (item->IsRecording()) {
-    item->StopRecord();
-    RefreshChannelNode(device, item->GetChannel());
+    devwork::Run(
+        guid, [item] { item->StopRecord(); },
+        [this, guid, channel] { RefreshChannelNode(CDeviceManager::GetInstance()->FindDevice(guid, 1), channel); },
+        owner_);
     return;
   }
   CLocalSettings* settings = CLocalSettings::GetInstance();
@@ -599,41 +686,75 @@ void CPreviewController::ToggleRecord() {
     Notice(IDS_DISK_RESERVE);
     return;
   }
-  std::error_code ec;
-  const std::string nativeRoot = plat::toNativePath(root);
-  if (!std::filesystem::is_directory(nativeRoot, ec)) std::filesystem::create_directories(nativeRoot, ec);
+  if (!MakeFolderOrSay(root)) return;
   std::u16string file;
   CRecordFileRing* ring = CRecordFileRing::GetInstance();
   if (!device || !ring ||
       !ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), item->GetChannel(), file)) {
-    Notice(IDS_RECORD_SETTINGS);
+    // Disks that are full and cannot be freed are said to be full, not set up wrongly.
+    Notice(ring && ring->LastFailure() == CRecordFileRing::Failure::DisksFull ? IDS_DISK_RESERVE
+                                                                               : IDS_RECORD_SETTINGS);
     return;
   }
-  const bool ok = item->StartRecord(0, file);
-  if (ok) RefreshChannelNode(device, item->GetChannel());
-  if (!recordTimer_) {
-    recordTimer_ = true;
-    if (host_.startTimer) host_.startTimer(kRecordTimer, kRecordMs, false);
-  }
-  Notice(ok ? IDS_RECORD_OK : IDS_RECORD_FAILED);
+  StartRecording(item, file, [this, guid, channel](bool ok) {
+    if (ok) RefreshChannelNode(CDeviceManager::GetInstance()->FindDevice(guid, 1), channel);
+    if (!recordTimer_) {
+      recordTimer_ = true;
+      if (host_.startTimer) host_.startTimer(kRecordTimer, kRecordMs, false);
+    }
+    Notice(ok ? IDS_RECORD_OK : IDS_RECORD_FAILED);
+  });
 }
 
-bool CPreviewController::RollRecording(const PreviewItemPtr& item) {
-  CDevice* device = DeviceOfItem(*item);
-  CRecordFileRing* ring = CRecordFileRing::GetInstance();
-  if (!device || !ring) return false;
-  item->StopRecord();
-  std::u16string file;
-  const bool ok = ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), item->GetChannel(),
-                                      file) &&
-                  item->StartRecord(0, file);
-  if (!ok) {
+void CPreviewController::StartRecording(const PreviewItemPtr& item, const std::u16string& file,
+                                        std::function<void(bool ok)> then) {
+  devwork::Run<bool>(
+      item->GetDeviceGuid(), [item, file] { return item->StartRecord(0, file); },
+      [file, then = std::move(then)](bool ok) {
+        // A start that failed leaves no row for a file that never came to be.
+        if (!ok)
+          if (CRecordFileRing* ring = CRecordFileRing::GetInstance()) ring->DropRecordFile(file);
+        then(ok);
+      },
+      owner_);
+}
+
+void CPreviewController::RollRecording(const PreviewItemPtr& item) {
+  const int window = item->GetWindow();
+  if (!rolling_.insert(window).second) return;  // the last roll is still on its way
+  const std::u16string guid = item->GetDeviceGuid();
+  const int channel = item->GetChannel();
+  auto failed = [this, guid, channel, window] {
     // The window is left without recording; the user has to know it stopped.
-    PLAT_LOGW("preview", "record file roll failed on window %d", item->GetWindow());
-    Notice(IDS_ROLL_FAILED, device->GetDevInfo().GetName());
-    RefreshChannelNode(device, item->GetChannel());
-  }
-  return ok;
+    PLAT_LOGW("preview", "record file roll failed on window %d", window);
+    CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
+    Notice(IDS_ROLL_FAILED, device ? device->GetDevInfo().GetName() : std::u16string());
+    RefreshChannelNode(device, channel);
+  };
+  // The old file is closed before the ring makes the next one (on the UI thread, which owns
+  // the ring), then the recording goes on in it.
+  devwork::Run(
+      guid, [item] { item->StopRecord(); },
+      [this, item, guid, channel, window, failed] {
+        CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
+        CRecordFileRing* ring = CRecordFileRing::GetInstance();
+        // A window closed meanwhile has nothing left to record.
+        if (!device || !ring || !CPreviewManager::GetInstance()->Holds(item)) {
+          rolling_.erase(window);
+          return;
+        }
+        std::u16string file;
+        if (!ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), channel, file)) {
+          rolling_.erase(window);
+          failed();
+          return;
+        }
+        StartRecording(item, file, [this, window, failed](bool ok) {
+          rolling_.erase(window);
+          if (!ok) failed();
+        });
+      },
+      owner_);
 }
 
 void CPreviewController::ScheduleMidnightRoll(const std::tm& now) {
@@ -659,6 +780,10 @@ void CPreviewController::OnTimer(int id) {
   CRecordFileRing* ring = CRecordFileRing::GetInstance();
   if (id == kRefreshTimer) {
     OnRefreshTree();
+    return;
+  }
+  if (id == kVideoWatchTimer) {
+    WatchVideo();
     return;
   }
   if (id == kMidnightTimer) {
@@ -746,15 +871,36 @@ intptr_t CPreviewController::OnDeviceAlarm(MsgAlarmInfo* block) {
 intptr_t CPreviewController::OnDeviceException(int loginId) {
   CDevice* device = CDeviceManager::GetInstance()->FindDeviceByLoginId(loginId);
   if (!device) return -1;
-  // Every item of the device goes, running or not, before its objects are released.
-  CPreviewManager::GetInstance()->StopDeviceAll(device->GetGuid());
+  // Every item of the device goes, running or not, before its objects are released; the
+  // release and the logout run on the device's queue, and the marks follow when they ended.
+  const std::u16string guid = device->GetGuid();
+  StopDeviceWindows(guid);
   device->ReleaseAll();
-  if (IDevUserLogin* login = device->GetUserLogin(0)) login->Logout();
-  if (QTreeWidgetItem* node = FindDeviceItem(device)) {
-    SetDeviceIcon(device, node);
-    RefreshChannelIcons(device, node);
-  }
+  devwork::Run(
+      guid,
+      [device] {
+        if (IDevUserLogin* login = device->GetUserLogin(0)) login->Logout();
+      },
+      [this, guid] {
+        CDevice* d = CDeviceManager::GetInstance()->FindDevice(guid, 1);
+        if (QTreeWidgetItem* node = FindDeviceItem(d)) {
+          SetDeviceIcon(d, node);
+          RefreshChannelIcons(d, node);
+        }
+      },
+      owner_);
   return 0;
+}
+
+void CPreviewController::StopDeviceWindows(const std::u16string& guid) {
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  for (const PreviewItemPtr& item : manager->ItemsOfDevice(guid)) {
+    item->SetDeviceLost();
+    memberWindows_.erase(item->GetWindow());
+    rolling_.erase(item->GetWindow());
+    if (CPlayWnd* wnd = WndOf(item->GetWindow()); wnd && wnd->GetSafeHwnd() == item->GetPlayWnd()) wnd->ShowIdle();
+  }
+  manager->StopDeviceAll(guid);
 }
 
 intptr_t CPreviewController::OnDeviceReboot(CDevice* device) {
@@ -767,10 +913,12 @@ intptr_t CPreviewController::OnDeviceReboot(CDevice* device) {
       StopWindowPreview(item, FindChannelItem(device, item->GetChannel()));
   }
   // Items that were listed but not running go too.
-  manager->StopDeviceAll(device->GetGuid());
+  StopDeviceWindows(device->GetGuid());
   device->ReleaseAll();
-  device->RebootDevice();
-  if (IDevUserLogin* login = device->GetUserLogin(0)) login->Logout();
+  devwork::Run(device->GetGuid(), [device] {
+    device->RebootDevice();
+    if (IDevUserLogin* login = device->GetUserLogin(0)) login->Logout();
+  });
   return 0;
 }
 
@@ -813,7 +961,7 @@ intptr_t CPreviewController::OnPlayWndSelected(int window) {
   if (CDevice* device = DeviceOfItem(*item)) {
     if (QTreeWidgetItem* node = FindChannelItem(device, item->GetChannel())) ShownTree()->setCurrentItem(node);
   }
-  BindVideoParam(item->GetDevPreview());
+  BindVideoParam(item->GetDeviceGuid(), item->GetChannel());
   PanelBind(1);
   return 0;
 }
@@ -827,29 +975,51 @@ intptr_t CPreviewController::OnRefreshTree() {
 }
 
 void CPreviewController::OnArm() {
-  WaitCursor wait;
   QTreeWidgetItem* node = deviceTree_ ? deviceTree_->currentItem() : nullptr;
   const DeviceTreeNode* data = DeviceNodeOf(node);
   if (!data || data->type != DeviceTreeNode::kDevice || !data->Device()) return;
   CDevice* device = data->Device();
-  IDevAlarm* alarm = device->GetAlarm(1);
-  if (!alarm) {
-    Notice(IDS_NOT_LOGGED_IN);
-    return;
-  }
-  SetDeviceIcon(device, node);
-  if (alarm->IsSetup()) {
+  // An alarm channel already set up toggles the page's arming without contacting the device.
+  if (IDevAlarm* alarm = device->GetAlarm(0); alarm && alarm->IsSetup()) {
+    SetDeviceIcon(device, node);
     device->SetAlarmState(device->GetAlarmState() == 1 ? 0 : 1);
     SetDeviceIcon(device, node);
     RefreshChannelIcons(device, node);
     return;
   }
-  if (alarm->SetupAlarmChan()) {
-    device->SetAlarmState(1);
-    refreshTimer_ = true;
-    if (host_.startTimer) host_.startTimer(kRefreshTimer, kRefreshMs, false);
-  }
-  SetDeviceIcon(device, node);
+  enum class Armed { kNoAlarm, kAlreadySetUp, kSetUp, kFailed };
+  const std::u16string guid = device->GetGuid();
+  devwork::Run<Armed>(
+      guid,
+      [device] {
+        IDevAlarm* alarm = device->GetAlarm(1);  // logs in when needed
+        if (!alarm) return Armed::kNoAlarm;
+        if (alarm->IsSetup()) return Armed::kAlreadySetUp;
+        return alarm->SetupAlarmChan() ? Armed::kSetUp : Armed::kFailed;
+      },
+      [this, guid](Armed result) {
+        CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
+        if (!device) return;
+        if (result == Armed::kNoAlarm) {
+          Notice(IDS_NOT_LOGGED_IN);
+          return;
+        }
+        QTreeWidgetItem* node = FindDeviceItem(device);
+        SetDeviceIcon(device, node);
+        if (result == Armed::kAlreadySetUp) {
+          device->SetAlarmState(device->GetAlarmState() == 1 ? 0 : 1);
+          SetDeviceIcon(device, node);
+          RefreshChannelIcons(device, node);
+          return;
+        }
+        if (result == Armed::kSetUp) {
+          device->SetAlarmState(1);
+          refreshTimer_ = true;
+          if (host_.startTimer) host_.startTimer(kRefreshTimer, kRefreshMs, false);
+        }
+        SetDeviceIcon(device, node);
+      },
+      owner_);
 }
 
 void CPreviewController::OnVoiceTalk() {
@@ -860,22 +1030,66 @@ void CPreviewController::OnVoiceTalk() {
     return;
   }
   CDevice* device = GetSelectedDevice();
-  if (!device) return;
+  if (!device || talkPending_) return;
   if (!talkName_.empty()) {
     // The talk belongs to the device named; stop it there, whichever device is selected.
     CDevice* talking = CDeviceManager::GetInstance()->FindDevice(talkName_, 0);
-    (talking ? talking : device)->StopVoiceCom();
+    CDevice* target = talking ? talking : device;
+    devwork::Run(target->GetGuid(), [target] { target->StopVoiceCom(); });
     talkName_.clear();
     return;
   }
-  if (!device->IsLoggedIn()) {
-    if (IDevUserLogin* login = device->GetUserLogin(1)) login->Login();
-    SetDeviceIcon(device, FindDeviceItem(device));
+  struct Talk {
+    bool loggedInFirst = false;
+    bool started = false;
+  };
+  talkPending_ = true;
+  const std::u16string guid = device->GetGuid();
+  devwork::Run<Talk>(
+      guid,
+      [device] {
+        Talk t;
+        if (!device->IsLoggedIn()) {
+          t.loggedInFirst = true;
+          if (IDevUserLogin* login = device->GetUserLogin(1)) login->Login();
+        }
+        // A refused talk is not shown as running.
+        t.started = device->StartVoiceCom(1, 0, 0, 0) > 0 && device->IsLoggedIn();
+        return t;
+      },
+      [this, guid](Talk t) {
+        talkPending_ = false;
+        CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
+        if (!device) return;
+        if (t.loggedInFirst) SetDeviceIcon(device, FindDeviceItem(device));
+        if (t.started) talkName_ = device->GetDevInfo().GetName();
+        else talkName_.clear();
+      },
+      owner_);
+}
+
+void CPreviewController::WatchVideo() {
+  CPreviewManager* manager = CPreviewManager::GetInstance();
+  const int64_t now = plat::tickCount();
+  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
+    CPlayWnd* wnd = WndOf(w);
+    PreviewItemPtr item = manager->FindByWindow(w);
+    if (!wnd || !item || wnd->GetSafeHwnd() != item->GetPlayWnd()) continue;
+    const CPlayWnd::Watch change = wnd->WatchPictures(now);
+    if (change == CPlayWnd::Watch::kSame) continue;
+    CDevice* device = DeviceOfItem(*item);
+    const std::u16string name = device ? device->GetDevInfo().GetName() : item->GetDeviceGuid();
+    const std::string where = plat::utf16ToUtf8(name) + " channel " + std::to_string(item->GetChannel());
+    if (change == CPlayWnd::Watch::kBack) {
+      PLAT_LOGI("preview", "window %d: pictures of %s are back", w, where.c_str());
+      continue;
+    }
+    // The device stopped sending without a word: the window says so instead of holding its
+    // last picture, and the user is told once for the window.
+    PLAT_LOGW("preview", "window %d: no picture from %s for %d s", w, where.c_str(), CPlayWnd::kLostAfterMs / 1000);
+    Say(LoadResString(IDS_VIDEO_LOST) + name + u" " + LoadResString(IDS_CHANNEL) +
+        U16((item->GetChannel() < 10 ? "0" : "") + std::to_string(item->GetChannel())));
   }
-  const int started = device->StartVoiceCom(1, 0, 0, 0);
-  // A refused talk is not shown as running.
-  if (started > 0 && device->IsLoggedIn()) talkName_ = device->GetDevInfo().GetName();
-  else talkName_.clear();
 }
 
 void CPreviewController::Shutdown() {
@@ -883,10 +1097,12 @@ void CPreviewController::Shutdown() {
     host_.killTimer(kRefreshTimer);
     host_.killTimer(kRecordTimer);
     host_.killTimer(kMidnightTimer);
+    host_.killTimer(kVideoWatchTimer);
   }
-  recordTimer_ = refreshTimer_ = midnightPending_ = false;
+  recordTimer_ = refreshTimer_ = midnightPending_ = videoWatch_ = false;
   if (!talkName_.empty()) {
-    if (CDevice* talking = CDeviceManager::GetInstance()->FindDevice(talkName_, 0)) talking->StopVoiceCom();
+    if (CDevice* talking = CDeviceManager::GetInstance()->FindDevice(talkName_, 0))
+      devwork::Run(talking->GetGuid(), [talking] { talking->StopVoiceCom(); });
     talkName_.clear();
   }
   if (!SingletonAccess<CPreviewManager>::HasInstance()) return;

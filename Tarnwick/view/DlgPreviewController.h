@@ -3,6 +3,11 @@
 // the stream type, snapshots, manual recording and its file roll, the alarm list, arming,
 // talk, exceptions and reboots. The page routes its widgets' events here; tests drive it with
 // fake device families and plain tree widgets.
+//
+// Every call that reaches a device runs on that device's queue (devices/DeviceWork.h); the
+// page shows what is pending (a window "connecting") and finishes each command, with the
+// messages it owes, when the result comes back. So one device that stops answering holds up
+// only its own commands, never the page.
 #include <QTreeWidget>
 #include <ctime>
 #include <functional>
@@ -10,11 +15,13 @@
 #include <string>
 
 #include "Hollin.h"
+#include "devices/DeviceWork.h"
 #include "view/PreviewItem.h"
 
 class CDevice;
 class CChannel;
 class CPlayScreen;
+class CPlayWnd;
 struct MsgAlarmInfo;
 
 // The cycling side of the page (the group cycles); absent, nothing cycles.
@@ -41,14 +48,16 @@ class CPreviewController {
   static constexpr int kRefreshTimer = 10;     // arming refresh, 2 s
   static constexpr int kRecordTimer = 20;      // record roll, 10 s
   static constexpr int kMidnightTimer = 21;    // one-shot roll just after midnight
+  static constexpr int kVideoWatchTimer = 22;  // live windows that stopped getting pictures
   static constexpr int kRefreshMs = 2000;
   static constexpr int kRecordMs = 10000;
+  static constexpr int kVideoWatchMs = 1000;
 
   // What the page supplies; every member has a working default (notifier, nothing).
   struct Host {
     std::function<void(const std::u16string&)> notice;
     std::function<void(int bound)> panelBind;         // WM_PANEL_BIND to the preset panel
-    std::function<void(IDevPreview*)> bindVideoParam;  // the video parameter panel
+    std::function<void(const std::u16string& guid, int channel)> bindVideoParam;  // the video parameter panel
     std::function<void(int id, int ms, bool once)> startTimer;
     std::function<void(int id)> killTimer;
     std::function<std::tm()> now;  // local time
@@ -78,14 +87,15 @@ class CPreviewController {
   void OpenSelectedChannel();
   void OpenGroupSelection();  // double click in the group tree
   void OpenGroupMember(QTreeWidgetItem* member);
-  bool OpenChannelInWindow(QTreeWidgetItem* node, const std::u16string& guid, IDevPreview* preview, int window,
-                           int channel);
+  // Lists the item of the channel in the window (connecting) and starts it on the device's
+  // queue; false when the window does not exist.
+  bool OpenChannelInWindow(const std::u16string& guid, int window, int channel, bool groupMember = false);
   void StopWindowPreview(const PreviewItemPtr& item, QTreeWidgetItem* node);
   int StopPreviewInWindow(int window);
   void StopAllVideos();
-  // The device, channel number and preview of the device tree's selected channel node.
-  IDevPreview* GetSelectedChannelPreview(QTreeWidgetItem** node, int* channel, std::u16string* guid,
-                                         bool create = true);
+  // The device tree's selected channel node, its channel number and its device's GUID; false
+  // (with the notice the tree owes) when the selection is no channel of a device.
+  bool GetSelectedChannel(QTreeWidgetItem** node, int* channel, std::u16string* guid);
   CDevice* GetSelectedDevice();
   CChannel* GetActiveChannel();
   void SetStreamType(int type);
@@ -132,14 +142,26 @@ class CPreviewController {
   void Shutdown();
 
  private:
+  enum class OpenResult { kOk, kNoPreview, kStartFailed };
+  void OnChannelOpened(const PreviewItemPtr& item, OpenResult result, bool groupMember);
+  void OnPreviewStopped(const std::u16string& guid, int channel);
+  // The preview list tells this page when the device side of a removal has ended.
+  void HookStops();
+  void StopConnectingIn(int window);
+  // Every window of the device goes dark and its items are stopped (exception, reboot).
+  void StopDeviceWindows(const std::u16string& guid);
+  void WatchVideo();
+  CPlayWnd* WndOf(int window) const;
   void PanelBind(int bound);
-  void BindVideoParam(IDevPreview* preview);
+  void BindVideoParam(const std::u16string& guid, int channel);
   std::tm Now() const;
   QTreeWidget* ShownTree() const { return treeMode_ == 1 ? groupTree_ : deviceTree_; }
   CDevice* LiveDevice(CDevice* device) const;
   CDevice* DeviceOfItem(const CPreviewItem& item) const;
   int ActiveIndex() const;
-  bool RollRecording(const PreviewItemPtr& item);
+  void RollRecording(const PreviewItemPtr& item);
+  void StartRecording(const PreviewItemPtr& item, const std::u16string& file,
+                      std::function<void(bool ok)> then);
   void ScheduleMidnightRoll(const std::tm& now);
 
   QTreeWidget* deviceTree_;
@@ -159,4 +181,8 @@ class CPreviewController {
   bool midnightPending_ = false;
   std::vector<std::pair<int, std::u16string>> midnightFiles_;
   std::u16string talkName_;
+  bool talkPending_ = false;
+  bool videoWatch_ = false;
+  std::set<int> rolling_;  // windows whose record roll is on its way
+  devwork::Owner owner_;
 };

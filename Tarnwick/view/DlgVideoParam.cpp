@@ -1,18 +1,14 @@
 #include "view/DlgVideoParam.h"
 
-#include <QLabel>
 #include <QPainter>
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
 #include "controls/SliderControlEx.h"
-#include "devices/DeviceManager.h"
 #include "plat/clock.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
 #include "view/BSWndContainer.h"
-#include "view/PlayScreen.h"
-#include "view/PreviewManager.h"
 
 namespace {
 
@@ -20,6 +16,8 @@ constexpr uint32_t kBackground = 0x594E49;
 constexpr int IDS_BRIGHTNESS = 8024, IDS_SATURATION = 8025, IDS_CONTRAST = 8026, IDS_HUE = 8491,
               IDS_VOLUME = 8028, IDS_RESTORE = 8492;
 constexpr int kRestoreImages[] = {6774, 6772, 6773};
+// The labels beside the sliders are image buttons with their text drawn over the image.
+constexpr int kLabelImages[] = {6888, 6889, 6890, 6891, 9892};
 constexpr int kThumbImage = 6762;
 constexpr int kRowHeight = 34;
 
@@ -29,27 +27,27 @@ QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
 
 CDlgVideoParam::CDlgVideoParam()
     : CPageDialog(kTemplateId),
-      controller_(&CDlgVideoParam::ActiveChannelPreview,
-                  [](const std::u16string& text) { UiService().Notice(text); }) {}
-
-IDevPreview* CDlgVideoParam::ActiveChannelPreview() {
-  CPreviewManager* previews = CPreviewManager::GetInstance();
-  CPlayScreen* screen = previews->GetPlayScreen();
-  if (!screen) return nullptr;
-  PreviewItemPtr item = previews->FindByWindow(screen->GetActiveIndex());
-  if (!item) return nullptr;
-  CChannel* channel = CDeviceManager::GetInstance()->GetChannelByGuid(item->GetDeviceGuid(), item->GetChannel());
-  return channel ? channel->GetPreview(0) : nullptr;
+      controller_([this] { return GetPanelTarget(&host_); },
+                  [](const std::u16string& text) { UiService().Notice(text); }) {
+  controller_.SetOnChanged([this] {
+    if (HasWindow()) ShowPositions();
+  });
 }
 
 bool CDlgVideoParam::OnInitDialog() {
   const int texts[] = {IDS_BRIGHTNESS, IDS_SATURATION, IDS_CONTRAST, IDS_HUE, IDS_VOLUME};
   for (int i = 0; i < CVideoParamController::kSliderCount; ++i) {
     const int y = 10 + i * kRowHeight;
-    auto* label = new QLabel(Text(texts[i]), this);
+    auto* label = new CBitmapButtonEx(this, kFirstLabelId + i);
     label->setObjectName(QString::number(kFirstLabelId + i));
-    label->setStyleSheet(QStringLiteral("color: white;"));
-    label->setGeometry(8, y, 64, 22);
+    label->setFocusPolicy(Qt::NoFocus);
+    label->setText(Text(texts[i]));
+    QPalette white = label->palette();
+    white.setColor(QPalette::ButtonText, Qt::white);
+    label->setPalette(white);
+    label->LoadImageResources(kLabelImages[i], 0, 0, 0, 0, 1);
+    label->move(8, y);
+    label->SizeToImage();
     auto* slider = new CSliderControlEx(this);
     slider->setObjectName(QString::number(CVideoParamController::kFirstSliderId + i));
     slider->setGeometry(76, y, 136, 22);
@@ -82,8 +80,8 @@ bool CDlgVideoParam::OnInitDialog() {
   return true;
 }
 
-int CDlgVideoParam::BindPreview(IDevPreview* preview) {
-  controller_.Bind(preview);
+int CDlgVideoParam::BindChannel(const std::u16string& guid, int channel) {
+  controller_.Bind(PanelTarget{guid, channel});
   if (HasWindow()) ShowPositions();
   return 1;
 }
@@ -106,7 +104,13 @@ void CDlgVideoParam::ShowPositions() {
     sliders_[i]->setRange(r.minimum, r.maximum);
     if (!sliders_[i]->isSliderDown()) sliders_[i]->setValue(controller_.Position(i));
   }
-  if (sliders_[CVideoParamController::kHue]) sliders_[CVideoParamController::kHue]->setEnabled(controller_.HueShown());
+  // Greyed while the values are read.
+  const bool ready = !controller_.Loading();
+  for (CSliderControlEx* slider : sliders_)
+    if (slider) slider->setEnabled(ready);
+  if (sliders_[CVideoParamController::kHue])
+    sliders_[CVideoParamController::kHue]->setEnabled(ready && controller_.HueShown());
+  if (restore_) restore_->setEnabled(ready);
   showing_ = false;
 }
 

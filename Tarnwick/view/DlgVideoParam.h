@@ -19,11 +19,10 @@ class CDlgVideoParam : public CPageDialog {
   static constexpr int kFirstLabelId = 1966;  // 1966..1970, in slider order
 
   CDlgVideoParam();
-  // Loads the panel from the preview (null: the defaults); 1.
-  int BindPreview(IDevPreview* preview);
+  // Loads the panel from the channel's preview (an empty GUID: the defaults); the panel is
+  // greyed until the values arrive. 1.
+  int BindChannel(const std::u16string& guid, int channel);
   CVideoParamController& Controller() { return controller_; }
-  // The existing preview of the active play window's channel, the one the panel writes to.
-  static IDevPreview* ActiveChannelPreview();
 
  protected:
   bool OnInitDialog() override;
@@ -34,6 +33,7 @@ class CDlgVideoParam : public CPageDialog {
   void Moved(int slider, int value, bool released);
   void ShowPositions();
 
+  CPreviewListPanelHost host_;  // the active play window's channel, the one written to
   CVideoParamController controller_;
   std::array<CSliderControlEx*, CVideoParamController::kSliderCount> sliders_{};
   CBitmapButtonEx* restore_ = nullptr;

@@ -1,41 +1,87 @@
 #include "view/DlgVideoParamController.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "shell/Language.h"
 #include "shell/Singleton.h"
 #include "shell/User.h"
 
-CVideoParamController::CVideoParamController(ActivePreview active, Notice notice)
-    : active_(std::move(active)), notice_(std::move(notice)) {
-  Bind(nullptr);
+// A write waiting on the device's queue; the UI thread may still replace its values.
+struct CVideoParamController::Write {
+  std::mutex mu;
+  PanelTarget target;
+  Values values;
+  bool queued = true;  // not yet taken by the queue
+};
+
+namespace {
+
+// Device queue: the channel's picture values, scale and volume.
+CVideoParamController::Values ReadValues(const PanelTarget& target) {
+  CVideoParamController::Values v;
+  IDevPreview* preview = target.Preview();
+  if (!preview) return v;
+  v.read = true;
+  DevVideoEffectCaps caps;
+  DevPreviewGetEffectCaps(preview, &caps);
+  v.minimum = caps.minimum;
+  v.maximum = caps.maximum;
+  v.hasHue = caps.hasHue;
+  int b = v.brightness, c = v.contrast, s = v.saturation, h = v.hue;
+  if (preview->GetVideoEffect(&b, &c, &s, &h)) {
+    v.brightness = b;
+    v.contrast = c;
+    v.saturation = s;
+    v.hue = h;
+  }
+  DevPreviewGetVolume(preview, &v.volume);
+  return v;
 }
 
-void CVideoParamController::Bind(IDevPreview* preview) {
-  bound_ = preview;
+}  // namespace
+
+CVideoParamController::CVideoParamController(ActiveChannel active, Notice notice)
+    : active_(std::move(active)), notice_(std::move(notice)) {
+  Show(Values{});
+}
+
+CVideoParamController::~CVideoParamController() = default;
+
+void CVideoParamController::Bind(const PanelTarget& target) {
+  const unsigned binding = ++bindings_;
+  bound_ = target;
   pending_ = false;
-  DevVideoEffectCaps caps;
-  if (preview) DevPreviewGetEffectCaps(preview, &caps);
-  hasHue_ = caps.hasHue != 0;
-  for (int i = 0; i < kVolume; ++i) {
-    range_[i] = {caps.minimum, caps.maximum};
-    device_[i] = kDefaultEffect;
+  loading_ = false;
+  if (!target.valid()) {
+    Show(Values{});
+    return;
   }
+  loading_ = devwork::Run<Values>(
+      target.guid, [target] { return ReadValues(target); },
+      [this, binding](Values values) {
+        if (binding != bindings_) return;  // bound to another window since
+        loading_ = false;
+        Show(values);
+        if (changed_) changed_();
+      },
+      owner_);
+  if (!loading_) Show(Values{});
+}
+
+void CVideoParamController::Show(const Values& v) {
+  hasHue_ = v.hasHue != 0;
+  for (int i = 0; i < kVolume; ++i) range_[i] = {v.minimum, v.maximum};
   range_[kVolume] = {0, kMaxVolume};
-  int b = kDefaultEffect, c = kDefaultEffect, s = kDefaultEffect, h = kDefaultEffect;
-  if (preview && preview->GetVideoEffect(&b, &c, &s, &h)) {
-    device_[kBrightness] = b;
-    device_[kContrast] = c;
-    device_[kSaturation] = s;
-    device_[kHue] = h;
-  }
+  device_[kBrightness] = v.brightness;
+  device_[kContrast] = v.contrast;
+  device_[kSaturation] = v.saturation;
+  device_[kHue] = v.hue;
   for (int i = 0; i < kVolume; ++i) {
     pos_[i] = std::clamp(device_[i], range_[i].minimum, range_[i].maximum);
     keepDevice_[i] = pos_[i] != device_[i];
   }
-  int volume = kDefaultVolume;
-  if (preview) DevPreviewGetVolume(preview, &volume);
-  pos_[kVolume] = std::clamp(volume, 0, kMaxVolume);
+  pos_[kVolume] = std::clamp(v.volume, 0, kMaxVolume);
 }
 
 bool CVideoParamController::Allowed() {
@@ -46,12 +92,12 @@ bool CVideoParamController::Allowed() {
 }
 
 bool CVideoParamController::OnSliderMoved(int slider, int value, bool released, int64_t nowMs) {
-  if (slider < 0 || slider >= kSliderCount) return false;
+  if (slider < 0 || slider >= kSliderCount || loading_) return false;
   // Without the right the slider keeps where the user put it; nothing is written.
   pos_[slider] = std::clamp(value, range_[slider].minimum, range_[slider].maximum);
   if (!Allowed()) return false;
-  IDevPreview* active = active_ ? active_() : nullptr;
-  if (active != bound_) {
+  const PanelTarget active = active_ ? active_() : PanelTarget{};
+  if (!(active == bound_)) {
     // The positions belong to another channel: show the active one's instead of writing them.
     Bind(active);
     return false;
@@ -73,7 +119,7 @@ void CVideoParamController::Flush(int64_t nowMs) {
 }
 
 void CVideoParamController::RestoreDefaults() {
-  if (!Allowed()) return;
+  if (loading_ || !Allowed()) return;
   for (int i = 0; i < kVolume; ++i) {
     pos_[i] = std::clamp(kDefaultEffect, range_[i].minimum, range_[i].maximum);
     keepDevice_[i] = false;
@@ -87,9 +133,37 @@ void CVideoParamController::Apply(int64_t nowMs) {
   pending_ = false;
   sentOnce_ = true;
   lastSent_ = nowMs;
-  IDevPreview* preview = active_ ? active_() : nullptr;
-  if (!preview) return;
+  const PanelTarget target = active_ ? active_() : PanelTarget{};
+  if (!target.valid()) return;
   auto value = [&](int i) { return keepDevice_[i] ? device_[i] : pos_[i]; };
-  preview->SetVideoEffect(value(kBrightness), value(kContrast), value(kSaturation), value(kHue));
-  preview->SetVolume(pos_[kVolume]);
+  Values v;
+  v.brightness = value(kBrightness);
+  v.contrast = value(kContrast);
+  v.saturation = value(kSaturation);
+  v.hue = value(kHue);
+  v.volume = pos_[kVolume];
+  if (write_) {
+    std::lock_guard<std::mutex> lock(write_->mu);
+    if (write_->queued && write_->target == target) {
+      write_->values = v;
+      return;
+    }
+  }
+  auto write = std::make_shared<Write>();
+  write->target = target;
+  write->values = v;
+  write_ = write;
+  devwork::Run(target.guid, [write] {
+    Values sent;
+    {
+      std::lock_guard<std::mutex> lock(write->mu);
+      write->queued = false;
+      sent = write->values;
+    }
+    // Nothing happens when the channel has no preview by now.
+    if (IDevPreview* preview = write->target.Preview()) {
+      preview->SetVideoEffect(sent.brightness, sent.contrast, sent.saturation, sent.hue);
+      preview->SetVolume(sent.volume);
+    }
+  });
 }

@@ -2,18 +2,26 @@
 // The video parameter panel without its widgets: brightness, saturation, contrast and hue of
 // the active play window's preview and its volume.
 //
-// The sliders take the scale the preview's family reports. A value the device reported that
-// its slider cannot show is sent back as the device had it until the user moves that slider.
-// Binding reads the volume the preview plays at. Writes go to the active window's channel;
-// when that is no longer the bound preview the panel binds it first and writes nothing it
-// read from another channel. A drag sends at most one write per kSendEveryMs; the last value
-// goes out on release.
+// The panel is bound to a channel by name (device GUID and number), never to a device-layer
+// object. Binding reads the values on the device's queue (devices/DeviceWork.h): the panel is
+// Loading until they arrive, and values read for a binding that was replaced since are
+// dropped. The sliders take the scale the preview's family reports. A value the device
+// reported that its slider cannot show is sent back as the device had it until the user moves
+// that slider. Binding reads the volume the preview plays at too.
+//
+// Writes go to the active window's channel; when that is no longer the bound channel the
+// panel binds it first and writes nothing it read from another channel. A drag sends at most
+// one write per kSendEveryMs; the last value goes out on release. A write still waiting on
+// the device's queue when the next one comes takes the newer values instead of queueing
+// another, so a slow device ends at the last values the user chose.
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
-#include "Hollin.h"
+#include "devices/DeviceWork.h"
+#include "view/PanelTarget.h"
 
 class CVideoParamController {
  public:
@@ -31,36 +39,54 @@ class CVideoParamController {
     int minimum = 1;
     int maximum = 10;
   };
-  // The existing preview of the active window's channel (null when none).
-  using ActivePreview = std::function<IDevPreview*()>;
+  // The channel of the active window (invalid when it shows nothing).
+  using ActiveChannel = std::function<PanelTarget()>;
   using Notice = std::function<void(const std::u16string&)>;
 
-  CVideoParamController(ActivePreview active, Notice notice);
+  CVideoParamController(ActiveChannel active, Notice notice);
+  ~CVideoParamController();
 
-  // Loads the panel from the preview; null resets it to the defaults.
-  void Bind(IDevPreview* preview);
-  IDevPreview* Bound() const { return bound_; }
+  // Called on the UI thread when values read at a binding arrive.
+  void SetOnChanged(std::function<void()> changed) { changed_ = std::move(changed); }
+  // Loads the panel from the channel's preview: at once with the defaults for an invalid
+  // target, else Loading until the values come from the device's queue.
+  void Bind(const PanelTarget& target);
+  const PanelTarget& Bound() const { return bound_; }
+  bool Loading() const { return loading_; }
   int Position(int slider) const { return pos_[slider]; }
   Range RangeOf(int slider) const { return range_[slider]; }
   bool HueShown() const { return hasHue_; }
 
   // A slider moved to `value` (nowMs: monotonic milliseconds); `released` ends a drag.
-  // False when the move was refused (no right, or the panel was rebound to the active
-  // channel and the positions changed under the user).
+  // False when the move was refused (no right, still loading, or the panel was rebound to
+  // the active channel and the positions changed under the user).
   bool OnSliderMoved(int slider, int value, bool released, int64_t nowMs);
   // Sends a drag's held value when its time has come (the panel's timer calls it).
   void Flush(int64_t nowMs);
   bool HasPending() const { return pending_; }
   void RestoreDefaults();
 
+  // What a binding reads and a write sends.
+  struct Values {
+    bool read = false;  // the preview answered (else the defaults)
+    int minimum = 1, maximum = 10, hasHue = 1;
+    int brightness = kDefaultEffect, contrast = kDefaultEffect, saturation = kDefaultEffect,
+        hue = kDefaultEffect, volume = kDefaultVolume;
+  };
+  struct Write;
+
  private:
   // The logged-in user may adjust video; tells the user when not. No user: silently no.
   bool Allowed();
   void Apply(int64_t nowMs);
+  void Show(const Values& values);
 
-  ActivePreview active_;
+  ActiveChannel active_;
   Notice notice_;
-  IDevPreview* bound_ = nullptr;
+  std::function<void()> changed_;
+  PanelTarget bound_;
+  bool loading_ = false;
+  unsigned bindings_ = 0;  // a read for an older binding is dropped
   std::array<int, kSliderCount> pos_{};
   std::array<Range, kSliderCount> range_{};
   std::array<int, kVolume> device_{};     // picture values as the device reported them
@@ -69,4 +95,6 @@ class CVideoParamController {
   bool pending_ = false;
   int64_t lastSent_ = 0;
   bool sentOnce_ = false;
+  std::shared_ptr<Write> write_;  // the last write queued
+  devwork::Owner owner_;
 };

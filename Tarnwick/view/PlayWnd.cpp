@@ -3,10 +3,13 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 #include <atomic>
 
 #include "Hollin/Notices.h"
 #include "devices/DeviceManager.h"
+#include "devices/DeviceWork.h"
+#include "plat/clock.h"
 #include "plat/surface.h"
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
@@ -24,6 +27,9 @@ constexpr int IDS_SNAPSHOT = 8048;
 constexpr int IDS_START_RECORD = 8049;
 constexpr int IDS_STOP_RECORD = 8050;
 constexpr int IDS_STOP_PREVIEW = 8052;
+constexpr int IDS_CONNECTING = 9000;
+constexpr int IDS_NO_VIDEO = 9001;
+constexpr int IDS_VIDEO_LOST = 9002;
 
 QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
 
@@ -58,14 +64,10 @@ void CPlayWnd::NotifySelected() {
 
 intptr_t CPlayWnd::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
-    case WM_PREVIEW_STOPPED: {
+    case WM_PREVIEW_STOPPED:
       // The last picture gives way to the background until a new one is presented.
-      plat::PresentedPicture pic;
-      blankedSerial_ = plat::lastPresented(handle(), &pic) ? pic.serial : 0;
-      blanked_ = true;
-      update();
+      Blank();
       return 0;
-    }
     case WM_DEV_PREVIEW_FULL:
       return DevPreviewOnFull(wParam, lParam);
     case WM_DEV_RECORD_FAILED: {
@@ -79,18 +81,84 @@ intptr_t CPlayWnd::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam
   }
 }
 
+uint64_t CPlayWnd::CurrentSerial() const {
+  plat::PresentedFrame pic;
+  return plat::presentedFrame(handle(), &pic) ? pic.serial : 0;
+}
+
+void CPlayWnd::Blank() {
+  blankedSerial_ = CurrentSerial();
+  blanked_ = true;
+  update();
+}
+
+void CPlayWnd::ShowIdle() {
+  state_ = State::kIdle;
+  Blank();
+}
+
+void CPlayWnd::ShowConnecting() {
+  state_ = State::kConnecting;
+  Blank();
+}
+
+void CPlayWnd::ShowLive() {
+  state_ = State::kLive;
+  watchedSerial_ = CurrentSerial();
+  lastPictureMs_ = plat::tickCount();
+  hadPicture_ = watchedSerial_ > blankedSerial_;
+  update();
+}
+
+CPlayWnd::Watch CPlayWnd::WatchPictures(int64_t nowMs) {
+  if (state_ != State::kLive && state_ != State::kLost) return Watch::kSame;
+  const uint64_t serial = CurrentSerial();
+  if (serial != watchedSerial_) {
+    watchedSerial_ = serial;
+    lastPictureMs_ = nowMs;
+    hadPicture_ = true;
+    if (state_ == State::kLost) {
+      state_ = State::kLive;
+      update();
+      return Watch::kBack;
+    }
+    return Watch::kSame;
+  }
+  if (state_ == State::kLive && nowMs - lastPictureMs_ >= kLostAfterMs) {
+    state_ = State::kLost;
+    update();
+    return Watch::kLost;
+  }
+  return Watch::kSame;
+}
+
 void CPlayWnd::paintEvent(QPaintEvent* event) {
   if (blanked_) {
-    // Only a stopped window looks at the serial: reading the picture copies it.
-    plat::PresentedPicture pic;
-    if (plat::lastPresented(handle(), &pic) && pic.width > 0 && pic.serial > blankedSerial_) blanked_ = false;
+    plat::PresentedFrame pic;
+    if (plat::presentedFrame(handle(), &pic) && pic.width > 0 && pic.serial > blankedSerial_) blanked_ = false;
   }
-  if (!blanked_) {
+  // A connecting window shows nothing of the preview it replaced; a lost one drops its last
+  // picture.
+  if (!blanked_ && (state_ == State::kLive || state_ == State::kIdle)) {
     plat::VideoWidget::paintEvent(event);
     return;
   }
   QPainter painter(this);
   painter.fillRect(rect(), FromColorRef(kBackground));
+  PaintState(painter);
+}
+
+void CPlayWnd::PaintState(QPainter& painter) {
+  int id = 0;
+  if (state_ == State::kConnecting) id = IDS_CONNECTING;
+  else if (state_ == State::kLost) id = hadPicture_ ? IDS_VIDEO_LOST : IDS_NO_VIDEO;
+  if (!id) return;
+  QFont font = painter.font();
+  font.setPixelSize(std::clamp(height() / 12, 10, 16));
+  painter.setFont(font);
+  painter.setPen(QColor(200, 200, 200));
+  const QString text = painter.fontMetrics().elidedText(Text(id), Qt::ElideRight, std::max(0, width() - 8));
+  painter.drawText(rect(), Qt::AlignCenter, text);
 }
 
 void CPlayWnd::mousePressEvent(QMouseEvent* event) {
@@ -156,10 +224,12 @@ void CPlayWnd::OnCommand(int id) {
       break;
     case ID_SOUND:
       if (PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(index_)) {
-        if (item->IsSoundOpen())
-          item->CloseSound();
-        else
-          item->OpenSound();
+        devwork::Run(item->GetDeviceGuid(), [item] {
+          if (item->IsSoundOpen())
+            item->CloseSound();
+          else
+            item->OpenSound();
+        });
       }
       break;
     default:
@@ -173,6 +243,7 @@ void CPlayWnd::StopFromMenu() {
   if (!item) return;
   manager->Remove(item);
   item.reset();
+  ShowIdle();
   plat::postMessage(handle(), WM_PREVIEW_STOPPED, 0, 0);
   if (callback_) {
     CDevice* device =

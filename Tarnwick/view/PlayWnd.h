@@ -4,6 +4,7 @@
 // gone are dropped by the display layer. Clicks make it the active window and are reported
 // to the preview page; its context menu snapshots, records and stops the preview it shows.
 #include <QMenu>
+#include <cstdint>
 #include <string>
 
 #include "plat/qtvideowidget.h"
@@ -42,6 +43,20 @@ class CPlayWnd : public plat::VideoWidget {
   QMenu* BuildContextMenu();
   void OnCommand(int id);
 
+  // What the window shows besides pictures. While its preview connects it says so; a live
+  // window that gets no new picture for kLostAfterMs says its video is lost (or that none
+  // came) instead of holding its last picture, until pictures come back; an idle window is
+  // dark.
+  enum class State { kIdle, kConnecting, kLive, kLost };
+  static constexpr int kLostAfterMs = 4000;
+  void ShowIdle();
+  void ShowConnecting();
+  void ShowLive();
+  State GetState() const { return state_; }
+  // Asked every second for a live window by its page, with the clock's tick count.
+  enum class Watch { kSame, kLost, kBack };
+  Watch WatchPictures(int64_t nowMs);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -61,6 +76,14 @@ class CPlayWnd : public plat::VideoWidget {
   std::u16string callbackDevice_;  // looked up when the event is raised
   int callbackChannel_ = -1;
   void* callbackPage_ = nullptr;
+  uint64_t CurrentSerial() const;
+  void Blank();
+  void PaintState(QPainter& painter);
+
   uint64_t blankedSerial_ = 0;  // pictures up to this one belong to a stopped preview
   bool blanked_ = true;  // the background until the first picture
+  State state_ = State::kIdle;
+  uint64_t watchedSerial_ = 0;
+  int64_t lastPictureMs_ = 0;
+  bool hadPicture_ = false;
 };

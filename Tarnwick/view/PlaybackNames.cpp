@@ -57,6 +57,25 @@ std::u16string FileNamePart(std::u16string text) {
   return text;
 }
 
+std::u16string RingDevicePart(const std::u16string& deviceName) {
+  std::u16string part = FileNamePart(deviceName);
+  size_t bytes = 0;
+  for (size_t at = 0; at < part.size();) {
+    const char16_t c = part[at];
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && at + 1 < part.size() && part[at + 1] >= 0xDC00 &&
+                      part[at + 1] <= 0xDFFF;
+    const size_t units = pair ? 2 : 1;
+    const size_t utf8 = pair ? 4 : c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+    if (bytes + utf8 > kRingDevicePartBytes) {
+      part.resize(at);
+      break;
+    }
+    bytes += utf8;
+    at += units;
+  }
+  return part;
+}
+
 Stamp MakeStamp(int year, int month, int day, int hour, int minute, int second) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%4d%02d%02d%02d%02d%02d", year, month, day, hour, minute, second);
@@ -77,7 +96,7 @@ std::u16string RingRecordingName(const std::u16string& folder, int deviceType,
   std::snprintf(stamp, sizeof stamp, "_%02d_%4d%02d%02d_%02d%02d%02d_%d", channel, now.year,
                 now.month, now.day, now.hour, now.minute, now.second, static_cast<int>(tick));
   std::u16string name =
-      folder + u"\\" + kPreviewPrefix + FileNamePart(deviceName) + plat::utf8ToUtf16(stamp);
+      folder + u"\\" + kPreviewPrefix + RingDevicePart(deviceName) + plat::utf8ToUtf16(stamp);
   if (deviceType == 1) name += u".264";
   return name;
 }
@@ -126,17 +145,20 @@ LocalKind ClassifyLocalFile(const std::u16string& path) {
 
 bool ParseRecordingName(const std::u16string& name, const std::u16string& deviceName,
                         ParsedName& out) {
-  const std::u16string prefix = kPreviewPrefix + FileNamePart(deviceName) + u"_";
-  if (!StartsWithNoCase(name, prefix)) return false;
-  // "NN_YYYYMMDD_HHMMSS"
-  const size_t at = prefix.size();
-  if (!AllDigits(name, at, 2) || name.size() < at + 18 || name[at + 2] != u'_' ||
-      !AllDigits(name, at + 3, 8) || name[at + 11] != u'_' || !AllDigits(name, at + 12, 6))
-    return false;
-  out = ParsedName{};
-  out.channel = DigitsValue(name, at, 2);
-  out.start = Ascii(name, at + 3, 8) + Ascii(name, at + 12, 6);
-  return true;
+  for (const std::u16string& part : {RingDevicePart(deviceName), FileNamePart(deviceName)}) {
+    const std::u16string prefix = kPreviewPrefix + part + u"_";
+    if (!StartsWithNoCase(name, prefix)) continue;
+    // "NN_YYYYMMDD_HHMMSS"
+    const size_t at = prefix.size();
+    if (!AllDigits(name, at, 2) || name.size() < at + 18 || name[at + 2] != u'_' ||
+        !AllDigits(name, at + 3, 8) || name[at + 11] != u'_' || !AllDigits(name, at + 12, 6))
+      continue;
+    out = ParsedName{};
+    out.channel = DigitsValue(name, at, 2);
+    out.start = Ascii(name, at + 3, 8) + Ascii(name, at + 12, 6);
+    return true;
+  }
+  return false;
 }
 
 bool ParseShortRecordingName(const std::u16string& name, const std::u16string& folder,

@@ -17,6 +17,13 @@ using Stamp = std::string;
 // control characters and ".." become '_'.
 std::u16string FileNamePart(std::u16string text);
 
+// The device part of the ring's names: FileNamePart(deviceName), cut at a character boundary
+// to at most kRingDevicePartBytes bytes of UTF-8, so that the longest name the ring and a
+// camera's recorder make of it (folder, stamps, tick, extension) stays within the 255 bytes
+// a file name and the recorder's own name field hold.
+inline constexpr size_t kRingDevicePartBytes = 168;
+std::u16string RingDevicePart(const std::u16string& deviceName);
+
 // "%4d%02d%02d%02d%02d%02d" of a calendar time.
 Stamp MakeStamp(int year, int month, int day, int hour, int minute, int second);
 // True for 14 decimal digits.
@@ -59,8 +66,9 @@ struct ParsedName {
 };
 
 // A ring recording's name: "Preview_<device>_<NN>_<YYYYMMDD>_<HHMMSS>" and anything after.
-// The device part is compared (letter case ignored) with FileNamePart(deviceName), so device
-// names with '_' in them parse; false for any other name.
+// The device part is compared (letter case ignored) with RingDevicePart(deviceName) and with
+// FileNamePart(deviceName) (names made before long device names were cut), so device names
+// with '_' in them parse; false for any other name.
 bool ParseRecordingName(const std::u16string& name, const std::u16string& deviceName,
                         ParsedName& out);
 // The short form "<YYYYMMDD>?<HHMMSS>????" inside a folder "<IP>_<port>_<channel>".

@@ -20,7 +20,10 @@ CPreviewItem::CPreviewItem(int window, int channel, int streamType, std::u16stri
 
 bool CPreviewItem::GetPreview() {
   if (GetDevPreview()) return true;
-  IDevPreview* p = CDeviceManager::GetInstance()->GetChannelPreviewByGuid(guid_, channel_, 1);
+  // On the device's queue: the device is looked up without ever making the list.
+  CDevice* device = CDeviceManager::FindListed(guid_);
+  CChannel* channel = device ? device->GetOrAddChannel(channel_) : nullptr;
+  IDevPreview* p = channel ? channel->GetPreview(1) : nullptr;
   if (!p) return false;
   preview_.store(p, std::memory_order_release);
   return true;
@@ -34,11 +37,13 @@ bool CPreviewItem::Start() {
   return p->StartPreview();
 }
 
+// Stopping never fetches: an item whose start could not make its preview has nothing to
+// stop, and a fetch would log in to the device again.
 bool CPreviewItem::Stop() {
-  if (!GetPreview()) return false;
-  GetDevPreview()->StopPreview();
+  IDevPreview* p = GetDevPreview();
+  if (p) p->StopPreview();
   plat::postMessage(playWnd_, WM_PREVIEW_STOPPED, 0, 0);
-  return true;
+  return p != nullptr;
 }
 
 bool CPreviewItem::StartRecord(int mode, const std::u16string& path) {
@@ -52,12 +57,27 @@ bool CPreviewItem::CapturePicture(const std::u16string& path, int mode) {
   return GetDevPreview()->CapturePicture(plat::utf16ToUtf8(path).c_str(), mode);
 }
 
-bool CPreviewItem::StopRecord() { return GetPreview() && GetDevPreview()->StopRecord(); }
+bool CPreviewItem::StopRecord() {
+  IDevPreview* p = GetDevPreview();
+  return p && p->StopRecord();
+}
 bool CPreviewItem::OpenSound() { return GetPreview() && GetDevPreview()->OpenSound(); }
-bool CPreviewItem::CloseSound() { return GetPreview() && GetDevPreview()->CloseSound(); }
-bool CPreviewItem::IsPreviewing() { return GetPreview() && GetDevPreview()->IsPreviewing(); }
-bool CPreviewItem::IsSoundOpen() { return GetPreview() && GetDevPreview()->IsSoundOpen(); }
-bool CPreviewItem::IsRecording() { return GetPreview() && GetDevPreview()->IsRecording(); }
+bool CPreviewItem::CloseSound() {
+  IDevPreview* p = GetDevPreview();
+  return p && p->CloseSound();
+}
+bool CPreviewItem::IsPreviewing() const {
+  IDevPreview* p = GetDevPreview();
+  return p && p->IsPreviewing();
+}
+bool CPreviewItem::IsSoundOpen() const {
+  IDevPreview* p = GetDevPreview();
+  return p && p->IsSoundOpen();
+}
+bool CPreviewItem::IsRecording() const {
+  IDevPreview* p = GetDevPreview();
+  return p && p->IsRecording();
+}
 
 void CPreviewItem::StopAll() {
   CloseSound();

@@ -3,6 +3,10 @@
 // The IDevPreview belongs to the channel object; the item only points at it and fetches it
 // from the device list when it has none. Items are shared-owned (PreviewItemPtr), so a page
 // or worker that found one keeps it alive while the manager unlinks it.
+//
+// Threads: the calls that reach the device (GetPreview, Start, Stop, the recording, snapshot
+// and sound calls, StopAll) run on the device's queue (devices/DeviceWork.h). The state
+// questions (IsPreviewing, IsRecording, IsSoundOpen) never fetch and may be asked anywhere.
 #include <atomic>
 #include <memory>
 #include <string>
@@ -37,14 +41,22 @@ class CPreviewItem {
   bool StopRecord();
   bool OpenSound();
   bool CloseSound();
-  bool IsPreviewing();
-  bool IsSoundOpen();
-  bool IsRecording();
+  bool IsPreviewing() const;
+  bool IsSoundOpen() const;
+  bool IsRecording() const;
   // Sound, recording, preview: the order every removal stops an item in.
   void StopAll();
 
   // The same window, device and channel.
   bool SameSlot(const CPreviewItem& other) const;
+
+  // Listed while its start is on its way.
+  void SetConnecting(bool on) { connecting_.store(on); }
+  bool IsConnecting() const { return connecting_.load(); }
+  // Taken out because its device was lost (not closed by the user): a start still on its way
+  // reports its failure all the same.
+  void SetDeviceLost() { deviceLost_.store(true); }
+  bool IsDeviceLost() const { return deviceLost_.load(); }
 
  private:
   int window_;
@@ -53,6 +65,8 @@ class CPreviewItem {
   int streamType_;
   std::atomic<IDevPreview*> preview_;
   HWND playWnd_;
+  std::atomic<bool> connecting_{false};
+  std::atomic<bool> deviceLost_{false};
 };
 
 using PreviewItemPtr = std::shared_ptr<CPreviewItem>;

@@ -58,6 +58,26 @@ bool CPreviewManager::Contains(const PreviewItemPtr& item) {
                      [&](const PreviewItemPtr& i) { return i->SameSlot(*item); });
 }
 
+bool CPreviewManager::Holds(const PreviewItemPtr& item) {
+  CScopedLock lock(lock_);
+  return std::find(items_.begin(), items_.end(), item) != items_.end();
+}
+
+PreviewItemPtr CPreviewManager::FindConnecting(int window) {
+  CScopedLock lock(lock_);
+  for (const PreviewItemPtr& i : items_)
+    if (i->GetWindow() == window && i->IsConnecting()) return i;
+  return nullptr;
+}
+
+std::vector<PreviewItemPtr> CPreviewManager::ItemsOfDevice(const std::u16string& guid) {
+  CScopedLock lock(lock_);
+  std::vector<PreviewItemPtr> found;
+  for (const PreviewItemPtr& i : items_)
+    if (i->GetDeviceGuid() == guid) found.push_back(i);
+  return found;
+}
+
 bool CPreviewManager::IsShown(IDevPreview* preview, int window) {
   CScopedLock lock(lock_);
   return std::any_of(items_.begin(), items_.end(), [&](const PreviewItemPtr& i) {
@@ -96,7 +116,17 @@ bool CPreviewManager::HasWindow(int window) {
 }
 
 void CPreviewManager::StopItems(const std::vector<PreviewItemPtr>& items) {
-  for (const PreviewItemPtr& i : items) i->StopAll();
+  for (const PreviewItemPtr& i : items) {
+    devwork::Run(
+        i->GetDeviceGuid(),
+        // A device's items leave the list before it is retired (its release hooks), so their
+        // stops are dropped with its queue and it stops them itself.
+        [i] { i->StopAll(); },
+        [this, guid = i->GetDeviceGuid(), channel = i->GetChannel()] {
+          if (stopped_) stopped_(guid, channel);
+        },
+        owner_);
+  }
 }
 
 bool CPreviewManager::Remove(const PreviewItemPtr& item) {
@@ -107,7 +137,7 @@ bool CPreviewManager::Remove(const PreviewItemPtr& item) {
     if (it == items_.end()) return false;
     items_.erase(it);
   }
-  item->StopAll();
+  StopItems({item});
   return true;
 }
 

@@ -5,12 +5,14 @@
 //
 // Items are shared-owned. A look-up hands out a PreviewItemPtr that stays valid after the
 // item is unlinked. Look-ups never fetch a preview (a fetch may log in), and previews are
-// stopped after their item has been unlinked, outside the lock, so the lock is only ever held
-// for list work.
+// stopped after their item has been unlinked, on their device's queue, so the lock is only
+// ever held for list work and a removal never waits for a device.
+#include <functional>
 #include <list>
 #include <string>
 #include <vector>
 
+#include "devices/DeviceWork.h"
 #include "shell/Lock.h"
 #include "view/PreviewItem.h"
 
@@ -44,6 +46,11 @@ class CPreviewManager {
   // test and the append are one lock hold.
   bool Add(const PreviewItemPtr& item);
   bool Contains(const PreviewItemPtr& item);
+  // This very item is listed (not only one of its window, device and channel).
+  bool Holds(const PreviewItemPtr& item);
+  // An item of the window whose start is still on its way.
+  PreviewItemPtr FindConnecting(int window);
+  std::vector<PreviewItemPtr> ItemsOfDevice(const std::u16string& guid);
   // An item holds `preview` (and, unless window is -1, shows it in that window).
   bool IsShown(IDevPreview* preview, int window);
   PreviewItemPtr FindByDeviceChannel(const std::u16string& guid, int channel);
@@ -52,11 +59,16 @@ class CPreviewManager {
   PreviewItemPtr FindByPreview(IDevPreview* preview);
   // Any item names the window, running or not.
   bool HasWindow(int window);
-  // Unlinks the item, then stops it (sound, recording, preview). False when it was not listed.
+  // Unlinks the item, then stops it (sound, recording, preview) on its device's queue. False
+  // when it was not listed.
   bool Remove(const PreviewItemPtr& item);
   // Unlinks and stops every item of the device. Called before anything releases the device.
   bool StopDeviceAll(const std::u16string& guid);
   bool RemoveAll();
+  // Told on the UI thread when the device side of a removal has ended (the page refreshes the
+  // channel's marks then).
+  using StoppedListener = std::function<void(const std::u16string& guid, int channel)>;
+  void SetStoppedListener(StoppedListener listener) { stopped_ = std::move(listener); }
   int GetCount();
 
   void SetPlayScreen(CPlayScreen* screen);
@@ -88,6 +100,8 @@ class CPreviewManager {
   std::vector<SavedPreview> saved_;
   int savedMode_ = -1;  // -1: nothing loaded
   bool modePending_ = false;  // loaded but no play screen to apply it to yet
+  StoppedListener stopped_;
+  devwork::Owner owner_;
 };
 
 // Deletes the singleton when it exists; harmless when called again.

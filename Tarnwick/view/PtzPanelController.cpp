@@ -1,53 +1,10 @@
 #include "view/PtzPanelController.h"
 
-#include <cstring>
-
 #include "devices/Device.h"
-#include "devices/DeviceManager.h"
 #include "shell/Language.h"
-#include "shell/Singleton.h"
 #include "shell/UiService.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
-#include "view/PlayScreen.h"
-#include "view/PreviewManager.h"
-
-bool CPreviewListPanelHost::GetActiveChannel(std::u16string& guid, int& channel) {
-  if (!SingletonAccess<CPreviewManager>::HasInstance()) return false;
-  CPreviewManager* manager = CPreviewManager::GetInstance();
-  CPlayScreen* screen = manager->GetPlayScreen();
-  if (!screen) return false;
-  PreviewItemPtr item = manager->FindByWindow(screen->GetActiveIndex());
-  if (!item) return false;
-  guid = item->GetDeviceGuid();
-  channel = item->GetChannel();
-  return true;
-}
-
-// ---- targets -----------------------------------------------------------------------------
-
-CChannel* PanelTarget::Channel() const {
-  if (!valid()) return nullptr;
-  CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
-  return device ? device->GetChannel(channel) : nullptr;
-}
-
-IDevCtlPtz* PanelTarget::Ptz() const {
-  CChannel* ch = Channel();
-  if (!ch || !ch->GetDevice() || !ch->GetDevice()->IsLoggedIn()) return nullptr;
-  IDevPreview* preview = ch->GetPreview(0);
-  if (!preview || !preview->IsPreviewing()) return nullptr;
-  return ch->GetPtzWithNumber(1);
-}
-
-PanelTarget GetPanelTarget(IPanelHost* host) {
-  PanelTarget t;
-  if (!host || !host->GetActiveChannel(t.guid, t.channel)) return {};
-  return t;
-}
-
-CChannel* GetPanelChannel(IPanelHost* host) { return GetPanelTarget(host).Channel(); }
-IDevCtlPtz* GetPanelPtz(IPanelHost* host) { return GetPanelTarget(host).Ptz(); }
 
 bool CheckPtzRight() {
   CUser* user = CUser::GetInstance();
@@ -64,67 +21,99 @@ bool CPtzController::Press(int command) {
   Release();
   if (!CheckPtzRight()) return false;
   PanelTarget target = GetPanelTarget(host_);
-  IDevCtlPtz* ptz = target.Ptz();
-  if (!ptz) return false;
-  bound_ = std::move(target);
+  if (!target.Live()) return false;
+  bound_ = target;
   command_ = command;
   held_ = true;
-  ptz->SetStoredValue(speed_);
-  ptz->PTZControl(command, 0);
+  devwork::Run(target.guid, [target, command, speed = speed_] {
+    if (IDevCtlPtz* ptz = target.Ptz()) {
+      ptz->SetStoredValue(speed);
+      ptz->PTZControl(command, 0);
+    }
+  });
   return true;
 }
 
 void CPtzController::Release() {
   if (!held_) return;
   held_ = false;
-  // The channel bound at the press, fetched again: it may have been released meanwhile.
-  if (CChannel* ch = bound_.Channel()) {
-    if (IDevCtlPtz* ptz = ch->GetPtz(0)) ptz->PTZControl(command_, 1);
-  }
+  // The channel bound at the press, fetched again on its queue: it may have been released
+  // meanwhile, and then it has nothing to stop.
+  devwork::Run(bound_.guid, [target = bound_, command = command_] {
+    if (CChannel* ch = target.Channel()) {
+      if (IDevCtlPtz* ptz = ch->GetPtz(0)) ptz->PTZControl(command, 1);
+    }
+  });
   bound_ = {};
 }
 
 // ---- presets -----------------------------------------------------------------------------
 
-PresetFlags ReadPresetFlags(CChannel* channel, DecoderRecord& record) {
+PresetRead ReadPresetFlags(const PanelTarget& target) {
+  PresetRead out;
+  CChannel* channel = target.Channel();
   CDevice* device = channel ? channel->GetDevice() : nullptr;
-  if (!device) return PresetFlags::Failed;
-  if (device->GetDevType() != DEV_TYPE_DVR) return PresetFlags::Unknown;
-  // Never a login from here: the panels run on the UI thread.
-  if (!device->IsLoggedIn()) return PresetFlags::Failed;
+  if (!device) return out;
+  if (device->GetDevType() != DEV_TYPE_DVR) {
+    out.flags = PresetFlags::Unknown;
+    return out;
+  }
   IDevConfig* config = device->GetConfig(1);
-  IDevUserLogin* login = device->GetUserLogin(0);
-  if (!config || !login) return PresetFlags::Failed;
-  DecoderRecord read{};
+  IDevUserLogin* login = device->GetUserLogin(1);
+  if (!config || !login) return out;
   tagDevConfigRequest request{};
   request.channel = channel->GetChannelNo() - 1;
   request.configType = 12;
-  request.record = read.data();
+  request.record = out.record.data();
   request.recordSize = kDecoderRecordSize;
   request.returned = 0;
   request.reserved = 3;
-  request.loginHandle = login->GetLoginID(0);
-  if (config->GetConfig(&request) != 1) return PresetFlags::Failed;
-  record = read;
-  return PresetFlags::Read;
+  request.loginHandle = login->GetLoginID(1);
+  if (config->GetConfig(&request) == 1) out.flags = PresetFlags::Read;
+  return out;
 }
 
 int CPresetModel::Bind() {
-  CChannel* ch = GetPanelChannel(host_);
-  if (!ch) return -1;
-  const PresetFlags flags = ReadPresetFlags(ch, record_);
-  if (flags == PresetFlags::Failed) return -1;
-  known_ = flags == PresetFlags::Read;
-  for (int i = 0; i < kPresetCount; ++i) {
-    states_[i] = !known_ ? PresetState::Unknown
-                 : record_[kPresetFlagsOffset + i] ? PresetState::Set
-                                                   : PresetState::NotSet;
+  const unsigned binding = ++bindings_;
+  const PanelTarget target = GetPanelTarget(host_);
+  if (!target.Channel()) {
+    loading_ = false;
+    bindResult_ = -1;
+    return -1;
+  }
+  loading_ = true;
+  bindResult_ = 0;
+  const bool queued = Send<PresetRead>(
+      target, [target] { return ReadPresetFlags(target); },
+      [this, binding](PresetRead read) {
+        if (binding != bindings_) return;  // the window was unbound or bound anew since
+        loading_ = false;
+        if (read.flags == PresetFlags::Failed) {
+          bindResult_ = -1;
+          return;
+        }
+        bindResult_ = 1;
+        known_ = read.flags == PresetFlags::Read;
+        if (known_) record_ = read.record;
+        for (int i = 0; i < kPresetCount; ++i) {
+          states_[i] = !known_ ? PresetState::Unknown
+                       : record_[kPresetFlagsOffset + i] ? PresetState::Set
+                                                         : PresetState::NotSet;
+        }
+      });
+  if (!queued) {
+    loading_ = false;
+    bindResult_ = -1;
+    return -1;
   }
   return 1;
 }
 
 int CPresetModel::Unbind() {
+  ++bindings_;
+  loading_ = false;
   states_.fill(PresetState::Blank);
+  Changed();
   return 1;
 }
 
@@ -132,85 +121,118 @@ PresetState CPresetModel::State(int row) const {
   return row >= 0 && row < kPresetCount ? states_[row] : PresetState::Blank;
 }
 
-bool CPresetModel::GoTo(int row) {
+bool CPresetModel::SendPreset(int command, int row) {
   if (!CheckPtzRight()) return false;
   if (row < 0 || row >= kPresetCount) return false;
   // A preset the device said is not set is not called; one whose state it cannot tell is.
-  if (known_ && !record_[kPresetFlagsOffset + row]) return false;
-  IDevCtlPtz* ptz = GetPanelPtz(host_);
-  return ptz && ptz->PTZPreset(ptzcmd::kPresetGoTo, row + 1) != 0;
+  if (command == ptzcmd::kPresetGoTo && known_ && !record_[kPresetFlagsOffset + row]) return false;
+  const PanelTarget target = GetPanelTarget(host_);
+  if (!target.Live()) return false;
+  return Send<int>(
+      target,
+      [target, command, row] {
+        IDevCtlPtz* ptz = target.Ptz();
+        return ptz ? ptz->PTZPreset(command, row + 1) : 0;
+      },
+      [this, target, command, row, binding = bindings_](int accepted) {
+        if (!accepted || command == ptzcmd::kPresetGoTo) return;
+        const bool set = command == ptzcmd::kPresetSet;
+        if (!set) {
+          if (CChannel* ch = target.Channel()) ch->ClearPreset(row);
+        }
+        // The list shows the channel it showed when the command left, or another by now.
+        if (binding != bindings_) return;
+        record_[kPresetFlagsOffset + row] = set ? 1 : 0;
+        states_[row] = set ? PresetState::Set : PresetState::NotSet;
+      });
 }
 
-bool CPresetModel::Set(int row) {
-  if (!CheckPtzRight()) return false;
-  if (row < 0 || row >= kPresetCount) return false;
-  IDevCtlPtz* ptz = GetPanelPtz(host_);
-  if (!ptz || ptz->PTZPreset(ptzcmd::kPresetSet, row + 1) == 0) return false;
-  record_[kPresetFlagsOffset + row] = 1;
-  states_[row] = PresetState::Set;
-  return true;
-}
-
-bool CPresetModel::Clear(int row) {
-  if (!CheckPtzRight()) return false;
-  if (row < 0 || row >= kPresetCount) return false;
-  IDevCtlPtz* ptz = GetPanelPtz(host_);
-  if (!ptz || ptz->PTZPreset(ptzcmd::kPresetClear, row + 1) == 0) return false;
-  if (CChannel* ch = GetPanelChannel(host_)) ch->ClearPreset(row);
-  record_[kPresetFlagsOffset + row] = 0;
-  states_[row] = PresetState::NotSet;
-  return true;
-}
+bool CPresetModel::GoTo(int row) { return SendPreset(ptzcmd::kPresetGoTo, row); }
+bool CPresetModel::Set(int row) { return SendPreset(ptzcmd::kPresetSet, row); }
+bool CPresetModel::Clear(int row) { return SendPreset(ptzcmd::kPresetClear, row); }
 
 // ---- cruise ------------------------------------------------------------------------------
 
 bool CCruiseController::Start(int route) {
   if (!CheckPtzRight()) return false;
   if (route < 0 || route >= kCruiseRoutes) return false;
-  IDevCtlPtz* ptz = GetPanelPtz(host_);
-  return ptz && ptz->PTZCruise(ptzcmd::kCruiseRun, route, 0, 0) != 0;
+  const PanelTarget target = GetPanelTarget(host_);
+  if (!target.Live()) return false;
+  return Send<int>(
+      target,
+      [target, route] {
+        IDevCtlPtz* ptz = target.Ptz();
+        return ptz ? ptz->PTZCruise(ptzcmd::kCruiseRun, route, 0, 0) : 0;
+      },
+      [](int) {});
 }
 
-int CCruiseController::StopAll() {
-  if (!CheckPtzRight()) return 0;
-  IDevCtlPtz* ptz = GetPanelPtz(host_);
-  if (!ptz) return 0;
-  int accepted = 0;
-  for (int route = 0; route < kCruiseRoutes; ++route)
-    if (ptz->PTZCruise(ptzcmd::kCruiseStop, route, 0, 0) != 0) ++accepted;
-  return accepted;
+bool CCruiseController::StopAll() {
+  if (!CheckPtzRight()) return false;
+  const PanelTarget target = GetPanelTarget(host_);
+  if (!target.Live()) return false;
+  return Send<int>(
+      target,
+      [target] {
+        IDevCtlPtz* ptz = target.Ptz();
+        int accepted = 0;
+        for (int route = 0; ptz && route < kCruiseRoutes; ++route)
+          if (ptz->PTZCruise(ptzcmd::kCruiseStop, route, 0, 0) != 0) ++accepted;
+        return accepted;
+      },
+      [](int) {});
 }
 
-bool CCruiseRoute::Read(std::array<CruiseStop, kCruiseStops>& stops) const {
-  IDevCtlPtz* ptz = target_.Ptz();
-  if (!ptz) return false;
-  int points[kCruiseStops * 3] = {};
-  if (ptz->GetPTZCruise(route_, points, target_.channel - 1) != 1) return false;
-  for (int i = 0; i < kCruiseStops; ++i)
-    stops[i] = CruiseStop{points[i * 3], points[i * 3 + 1], points[i * 3 + 2]};
-  return true;
+bool CCruiseRoute::Read(std::function<void(ReadResult)> done, const devwork::Owner& owner) const {
+  if (!target_.Live()) return false;
+  return devwork::Run<ReadResult>(
+      target_.guid,
+      [target = target_, route = route_] {
+        ReadResult out;
+        IDevCtlPtz* ptz = target.Ptz();
+        int points[kCruiseStops * 3] = {};
+        if (!ptz || ptz->GetPTZCruise(route, points, target.channel - 1) != 1) return out;
+        for (int i = 0; i < kCruiseStops; ++i)
+          out.stops[i] = CruiseStop{points[i * 3], points[i * 3 + 1], points[i * 3 + 2]};
+        out.ok = true;
+        return out;
+      },
+      std::move(done), owner);
 }
 
-bool CCruiseRoute::Store(int stopNumber, const CruiseStop& stop) const {
+bool CCruiseRoute::Store(int stopNumber, const CruiseStop& stop, std::function<void(bool)> done,
+                         const devwork::Owner& owner) const {
   if (CheckStopEntry(StopEntry{stopNumber, stop.preset - 1, stop.dwell, stop.speed}) != kEntryOk)
     return false;
-  IDevCtlPtz* ptz = target_.Ptz();
-  if (!ptz) return false;
-  const int point = stopNumber - 1;
-  return ptz->PTZCruise(ptzcmd::kCruisePreset, route_, point, stop.preset) != 0 &&
-         ptz->PTZCruise(ptzcmd::kCruiseDwell, route_, point, stop.dwell) != 0 &&
-         ptz->PTZCruise(ptzcmd::kCruiseSpeed, route_, point, stop.speed) != 0 &&
-         ptz->PTZCruise(ptzcmd::kCruiseStore, route_, point, stop.speed) != 0;
+  if (!target_.Live()) return false;
+  return devwork::Run<bool>(
+      target_.guid,
+      [target = target_, route = route_, point = stopNumber - 1, stop] {
+        IDevCtlPtz* ptz = target.Ptz();
+        return ptz && ptz->PTZCruise(ptzcmd::kCruisePreset, route, point, stop.preset) != 0 &&
+               ptz->PTZCruise(ptzcmd::kCruiseDwell, route, point, stop.dwell) != 0 &&
+               ptz->PTZCruise(ptzcmd::kCruiseSpeed, route, point, stop.speed) != 0 &&
+               ptz->PTZCruise(ptzcmd::kCruiseStore, route, point, stop.speed) != 0;
+      },
+      std::move(done), owner);
 }
 
-bool CCruiseRoute::ClearStop(int stopNumber) const {
-  if (stopNumber < 1 || stopNumber > kCruiseStops) return false;
-  IDevCtlPtz* ptz = target_.Ptz();
-  return ptz && ptz->PTZCruise(ptzcmd::kCruiseClearStop, route_, stopNumber, 0) != 0;
+bool CCruiseRoute::ClearStop(int stopNumber, std::function<void(bool)> done,
+                             const devwork::Owner& owner) const {
+  if (stopNumber < 1 || stopNumber > kCruiseStops || !target_.Live()) return false;
+  return devwork::Run<bool>(
+      target_.guid,
+      [target = target_, route = route_, stopNumber] {
+        IDevCtlPtz* ptz = target.Ptz();
+        return ptz && ptz->PTZCruise(ptzcmd::kCruiseClearStop, route, stopNumber, 0) != 0;
+      },
+      std::move(done), owner);
 }
 
-PresetFlags CCruiseRoute::Presets(DecoderRecord& record) const {
-  return ReadPresetFlags(target_.Channel(), record);
+bool CCruiseRoute::Presets(std::function<void(PresetRead)> done, const devwork::Owner& owner) const {
+  if (!target_.Channel()) return false;
+  return devwork::Run<PresetRead>(
+      target_.guid, [target = target_] { return ReadPresetFlags(target); }, std::move(done), owner);
 }
 
 int CheckStopEntry(const StopEntry& e) {

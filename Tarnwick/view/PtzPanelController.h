@@ -2,29 +2,17 @@
 // The logic of the live view's PTZ panel, preset list and cruise panels, without widgets:
 // which channel they act on (the one shown in the active play window), the PTZ right, and
 // the device commands. The panels' widgets only show what these classes decide.
+//
+// Every device exchange runs on the device's own queue (devices/DeviceWork.h): the UI thread
+// checks the right and what it can see (the active window's channel, logged in, previewing),
+// queues the command and shows its result when it comes back.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <vector>
 
-#include "Hollin.h"
-
-class CChannel;
-
-// Where the panels find the channel the user is watching.
-class IPanelHost {
- public:
-  virtual ~IPanelHost() = default;
-  // The device GUID and channel number of the active play window's preview; false when that
-  // window shows nothing.
-  virtual bool GetActiveChannel(std::u16string& guid, int& channel) = 0;
-};
-
-// The preview list's view: the active window of its play screen and the item listed there.
-class CPreviewListPanelHost : public IPanelHost {
- public:
-  bool GetActiveChannel(std::u16string& guid, int& channel) override;
-};
+#include "devices/DeviceWork.h"
+#include "view/PanelTarget.h"
 
 namespace ptzcmd {
 // PTZ command codes as the device layer passes them on.
@@ -42,29 +30,35 @@ enum : int {
 };
 }  // namespace ptzcmd
 
-// A device channel named by its device's GUID and its number: what a panel or dialog keeps
-// instead of device-layer pointers, which die with the device's release.
-struct PanelTarget {
-  std::u16string guid;
-  int channel = 0;
-  bool valid() const { return channel > 0 && !guid.empty(); }
-  // The channel object when the device is still listed and has that channel; never creates.
-  CChannel* Channel() const;
-  // The channel's PTZ object when its device is logged in and its main preview runs, made on
-  // demand; null otherwise.
-  IDevCtlPtz* Ptz() const;
-};
-
-// The target of the active play window (invalid when it shows nothing).
-PanelTarget GetPanelTarget(IPanelHost* host);
-CChannel* GetPanelChannel(IPanelHost* host);
-IDevCtlPtz* GetPanelPtz(IPanelHost* host);
-
 // True when the current user holds the PTZ right; otherwise the refusal notice is shown.
 bool CheckPtzRight();
 
+// Requests of a panel on their way to a device: the panel shows them (its buttons disabled)
+// until their results are back, and a closed panel gets none.
+class CPanelRequests {
+ public:
+  // Called on the UI thread whenever a request leaves or a result came back.
+  void SetOnChanged(std::function<void()> changed) { changed_ = std::move(changed); }
+  bool Busy() const { return busy_ > 0; }
+
+ protected:
+  // Queues `work` on the target's device; `done` gets its result on the UI thread.
+  template <class R>
+  bool Send(const PanelTarget& target, std::function<R()> work, std::function<void(R)> done);
+  void Changed() {
+    if (changed_) changed_();
+  }
+
+ private:
+  int busy_ = 0;
+  std::function<void()> changed_;
+  devwork::Owner owner_;
+};
+
 // The PTZ panel's buttons: a press starts a command on the watched channel and binds it; the
 // release stops that same command on that same channel, wherever the selection went since.
+// Both go on the device's queue, so they reach it in the order pressed, however slowly it
+// answers; their results are not looked at.
 class CPtzController {
  public:
   explicit CPtzController(IPanelHost* host) : host_(host) {}
@@ -94,31 +88,45 @@ constexpr int kPresetCount = 64;
 using DecoderRecord = std::array<uint8_t, kDecoderRecordSize>;
 
 enum class PresetFlags { Failed, Read, Unknown };
-// Reads the channel's preset flags. Cameras and camera-protocol recorders cannot report them:
-// Unknown, and the record is left as it was.
-PresetFlags ReadPresetFlags(CChannel* channel, DecoderRecord& record);
+struct PresetRead {
+  PresetFlags flags = PresetFlags::Failed;
+  DecoderRecord record{};  // filled when Read
+};
+// Device queue only: the channel's preset flags. Cameras and camera-protocol recorders
+// cannot report them: Unknown.
+PresetRead ReadPresetFlags(const PanelTarget& target);
 
 enum class PresetState { Blank, Set, NotSet, Unknown };
 
 // The preset list of the watched channel.
-class CPresetModel {
+class CPresetModel : public CPanelRequests {
  public:
   explicit CPresetModel(IPanelHost* host) : host_(host) { states_.fill(PresetState::Blank); }
-  // The active window got a live preview: 1 when the flags were read (or are unknown), -1
-  // on failure (the states stay as they were).
+  // The active window got a live preview: its flags are read on its device's queue and the
+  // list is Loading until they arrive. -1 when the window shows no channel, else 1.
   int Bind();
-  // It lost it: every state blank, the record kept.
+  // It lost it: every state blank, the record kept; a read still on its way is dropped.
   int Unbind();
+  bool Loading() const { return loading_; }
+  // How the last read ended: 1 read (or unknown), -1 failed (the states stay as they were),
+  // 0 still on its way or none asked.
+  int BindResult() const { return bindResult_; }
   PresetState State(int row) const;
-  // Each returns true when the command was sent and accepted; rows 0 to 63.
+  // Each queues its command to the watched channel (rows 0 to 63); false when refused or
+  // there is nothing to send to. The list changes when the device accepted it.
   bool GoTo(int row);
   bool Set(int row);
   bool Clear(int row);
 
  private:
+  bool SendPreset(int command, int row);
+
   IPanelHost* host_;
   DecoderRecord record_{};
   bool known_ = true;
+  bool loading_ = false;
+  int bindResult_ = 0;
+  unsigned bindings_ = 0;  // counts binds and unbinds: a read for an older one is dropped
   std::array<PresetState, kPresetCount> states_;
 };
 
@@ -131,31 +139,43 @@ struct CruiseStop {
 };
 
 // Cruise commands on the watched channel.
-class CCruiseController {
+class CCruiseController : public CPanelRequests {
  public:
   explicit CCruiseController(IPanelHost* host) : host_(host) {}
+  // Each is queued to the watched channel; false when refused or nothing to send to.
   bool Start(int route);
-  // Stop to every route; the number of routes that accepted it.
-  int StopAll();
+  // Stop to every route in turn.
+  bool StopAll();
 
  private:
   IPanelHost* host_;
 };
 
-// One route of one channel as the path dialog and the stop editor see it. Every operation
-// fetches the channel's objects again, so a device released meanwhile is simply gone.
+// One route of one channel as the path dialog and the stop editor see it. Each operation
+// queues its exchange on the channel's device, where the channel's objects are fetched again
+// (a device released meanwhile is simply gone), and hands the outcome to `done` on the UI
+// thread while `owner` lives. False when nothing was queued (the channel has no live preview).
 class CCruiseRoute {
  public:
+  using Stops = std::array<CruiseStop, kCruiseStops>;
+  struct ReadResult {
+    bool ok = false;
+    Stops stops{};
+  };
+
   CCruiseRoute(PanelTarget target, int route) : target_(std::move(target)), route_(route) {}
   const PanelTarget& Target() const { return target_; }
   int Route() const { return route_; }
-  // The route's stops as the device reports them; false when it cannot.
-  bool Read(std::array<CruiseStop, kCruiseStops>& stops) const;
-  // Stop numbers count from 1. Stores preset (1 to 64), dwell (0 to 30) and speed (0 to 6).
-  bool Store(int stopNumber, const CruiseStop& stop) const;
-  bool ClearStop(int stopNumber) const;
-  // The preset flags for the stop editor's choice (Failed: no choice offered).
-  PresetFlags Presets(DecoderRecord& record) const;
+  // The route's stops as the device reports them.
+  bool Read(std::function<void(ReadResult)> done, const devwork::Owner& owner) const;
+  // Stop numbers count from 1. Stores preset (1 to 64), dwell (0 to 30) and speed (0 to 6):
+  // the four commands in turn, each only after the one before was accepted.
+  bool Store(int stopNumber, const CruiseStop& stop, std::function<void(bool)> done,
+             const devwork::Owner& owner) const;
+  bool ClearStop(int stopNumber, std::function<void(bool)> done, const devwork::Owner& owner) const;
+  // The preset flags for the stop editor's choice (Failed: no choice offered); asked while
+  // the device is listed, live or not.
+  bool Presets(std::function<void(PresetRead)> done, const devwork::Owner& owner) const;
 
  private:
   PanelTarget target_;
@@ -170,3 +190,21 @@ struct StopEntry {
 enum StopEntryError { kEntryOk = 0, kEntryStop = 1452, kEntryPreset = 1459, kEntryDwell = 1456,
                       kEntrySpeed = 1457 };
 int CheckStopEntry(const StopEntry& entry);
+
+// ---- template definition
+
+template <class R>
+bool CPanelRequests::Send(const PanelTarget& target, std::function<R()> work, std::function<void(R)> done) {
+  ++busy_;
+  const bool queued = devwork::Run<R>(
+      target.guid, std::move(work),
+      [this, done = std::move(done)](R result) {
+        --busy_;
+        done(std::move(result));
+        Changed();
+      },
+      owner_);
+  if (!queued) --busy_;
+  Changed();
+  return queued;
+}

@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <limits>
 
+#include "devices/DeviceManager.h"
 #include "plat/clock.h"
 #include "plat/log.h"
 #include "plat/paths.h"
 #include "plat/text.h"
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
+#include "shell/DiskHelpers.h"
 #include "shell/Singleton.h"
 #include "view/PlaybackNames.h"
 
@@ -85,6 +87,28 @@ void CRecordFileRing::DeleteInstance() { SingletonAccess<CRecordFileRing>::Relea
 
 void CRecordFileRing::SetFreeSpaceQuery(FreeSpaceQuery query) { freeSpace_ = std::move(query); }
 
+void CRecordFileRing::SetRecordingQuery(RecordingQuery query) { recording_ = std::move(query); }
+
+bool CRecordFileRing::IsBeingWritten(const std::u16string& listedName) const {
+  for (const CurrentFile& c : current_) {
+    if (c.fileName != listedName) continue;
+    if (recording_) {
+      if (recording_(c.deviceName, c.channel)) return true;
+      continue;
+    }
+    if (!SingletonAccess<CDeviceManager>::HasInstance()) continue;
+    CDevice* device = CDeviceManager::GetInstance()->FindDevice(c.deviceName, 0);
+    CChannel* channel = device ? device->GetChannel(c.channel) : nullptr;
+    if (channel && channel->IsRecording()) return true;
+  }
+  return false;
+}
+
+bool CRecordFileRing::Fail(Failure why) {
+  failure_ = why;
+  return false;
+}
+
 void CRecordFileRing::ClearDisks() {
   disks_.clear();
   selected_ = -1;
@@ -100,8 +124,7 @@ void CRecordFileRing::SetDisks(const DiskFlags& flags) {
       continue;
     }
     AddDisk(std::u16string{letter, u':', u'\\'});
-    std::error_code ec;
-    fs::create_directories(plat::toNativePath(std::u16string{letter, u':', u'\\'} + u"RecordFile"), ec);
+    MakeFolderOrSay(std::u16string{letter, u':', u'\\'} + u"RecordFile");
   }
 }
 
@@ -154,21 +177,29 @@ CRecordFileRing::Oldest CRecordFileRing::FindOldestFile() {
   for (size_t i = 0; i < disks_.size(); ++i) {
     int64_t rowId = 0;
     std::u16string file;
+    std::vector<int64_t> nameless;
     try {
-      CppSQLite3Query q =
-          db_.Query(u"select id, file from " + TableOf(disks_[i]) + u" order by id limit 1");
-      if (q.Eof()) continue;
-      rowId = q.FieldInt(0);
-      const char16_t* text = q.FieldText(1);
-      file = text ? text : u"";
+      // A file still being written is passed over, and its row kept: deleting it would cut
+      // off the recording that writes it.
+      CppSQLite3Query q = db_.Query(u"select id, file from " + TableOf(disks_[i]) + u" order by id");
+      for (; !q.Eof(); q.NextRow()) {
+        const char16_t* text = q.FieldText(1);
+        std::u16string name = text ? text : u"";
+        if (name.empty()) {
+          nameless.push_back(q.FieldInt(0));
+          continue;
+        }
+        if (IsBeingWritten(name)) continue;
+        rowId = q.FieldInt(0);
+        file = std::move(name);
+        break;
+      }
     } catch (const CppSQLite3Exception&) {
       continue;  // a failed query counts as an empty table
     }
-    if (file.empty()) {
-      // A row without a name can never be deleted as a file: drop it so it never blocks.
-      ExecuteSql(db_, u"delete from " + TableOf(disks_[i]) + u" where id = ?", {rowId});
-      continue;
-    }
+    // A row without a name can never be deleted as a file: drop it so it never blocks.
+    for (int64_t id : nameless) ExecuteSql(db_, u"delete from " + TableOf(disks_[i]) + u" where id = ?", {id});
+    if (file.empty()) continue;
     // A recording deleted by hand counts as the oldest possible.
     int64_t created = 0;
     bool first = true;
@@ -228,7 +259,8 @@ CRecordFileRing::DeleteResult CRecordFileRing::DeleteRecording(const std::u16str
 
 bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& deviceName, int channel,
                                     std::u16string& fileName) {
-  if (!db_.IsOpen()) return false;
+  failure_ = Failure::None;
+  if (!db_.IsOpen()) return Fail(Failure::NoDatabase);
   std::u16string name;
   int disk = -1;
   uint32_t tick = static_cast<uint32_t>(plat::tickCount());
@@ -237,23 +269,24 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
   for (;;) {
     plat::LocalTime now = plat::localTime();
     std::u16string folder = GetRecordFolder();
-    if (folder.empty()) return false;
+    // Disks listed but none chosen: every one is short of room and nothing could be freed.
+    if (folder.empty()) return Fail(disks_.empty() ? Failure::NoDisk : Failure::DisksFull);
     disk = selected_;
     name = playback_names::RingRecordingName(folder, deviceType, deviceName, channel, now,
                                              tick);
     if (!IsDiskFull(disks_[disk])) break;
     // Without loop recording nothing is ever deleted to make room.
-    if (!circular_) return false;
+    if (!circular_) return Fail(Failure::DisksFull);
     Oldest oldest = FindOldestFile();
-    if (oldest.disk < 0) return false;  // nothing left to delete
-    if (DeleteRecording(oldest.file) == DeleteResult::AccessDenied) return false;
+    if (oldest.disk < 0) return Fail(Failure::DisksFull);  // nothing left that may go
+    if (DeleteRecording(oldest.file) == DeleteResult::AccessDenied) return Fail(Failure::AccessDenied);
     try {
       if (db_.Execute(u"delete from " + TableOf(disks_[oldest.disk]) + u" where id = ?",
                       {oldest.rowId}) == 0)
-        return false;
+        return Fail(Failure::NoDatabase);
     } catch (const CppSQLite3Exception& e) {
       PLAT_LOGW(kLog, "old recording row: %s", e.Detail().c_str());
-      return false;
+      return Fail(Failure::NoDatabase);
     }
   }
   fileName = name;
@@ -268,6 +301,14 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
   }
   current_.push_back(CurrentFile{deviceName, channel, name});
   return true;
+}
+
+void CRecordFileRing::DropRecordFile(const std::u16string& fileName) {
+  if (fileName.empty()) return;
+  std::erase_if(current_, [&](const CurrentFile& c) { return c.fileName == fileName; });
+  if (!db_.IsOpen()) return;
+  for (const std::u16string& root : disks_)
+    ExecuteSql(db_, u"delete from " + TableOf(root) + u" where file = ?", {fileName});
 }
 
 std::u16string CRecordFileRing::GetCurrentFile(const std::u16string& deviceName, int channel) const {

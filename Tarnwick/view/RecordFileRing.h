@@ -2,7 +2,8 @@
 // Where manual live recordings go: picks a recording disk by free space, names the files,
 // lists every file it handed out in record.db (one table per disk, in order of creation)
 // and, when loop recording is on and every disk is short of room, deletes the oldest
-// recordings first. Used on the UI thread only (preview page, settings page).
+// recordings that are not being written first. Used on the UI thread only (preview page,
+// settings page).
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,11 @@ class CRecordFileRing {
   using DiskFlags = std::array<int, kDiskFlagCount>;
   // Free bytes on a disk root ("d:\\"); -1 when the system cannot tell.
   using FreeSpaceQuery = std::function<int64_t(const std::u16string& root)>;
+  // Whether the channel of the device (by name) is recording now: its current file is then
+  // open and is never deleted.
+  using RecordingQuery = std::function<bool(const std::u16string& deviceName, int channel)>;
+  // Why the last NewRecordFile gave no name.
+  enum class Failure { None, NoDisk, DisksFull, AccessDenied, NoDatabase };
 
   CRecordFileRing();
   ~CRecordFileRing();
@@ -35,6 +41,9 @@ class CRecordFileRing {
 
   // Replaces the system's free-space question (tests); null restores it.
   void SetFreeSpaceQuery(FreeSpaceQuery query);
+  // Replaces the question which channels record now (by default the device list's); null
+  // restores it.
+  void SetRecordingQuery(RecordingQuery query);
 
   void ClearDisks();
   // Flag i enables the drive letter 'c' + i: its table is made, its RecordFile folder created.
@@ -47,9 +56,14 @@ class CRecordFileRing {
   // types 2 and 4: the name prefix the recorder completes with its own stamp and extension),
   // listed in record.db and remembered as the current file of (device, channel). False when
   // no disk can take it: none enabled, every disk full with loop recording off, nothing left
-  // to delete, an old recording that may not be deleted, or record.db not open.
+  // to delete, an old recording that may not be deleted, or record.db not open (LastFailure
+  // tells which). A recording still being written is never deleted: its row stays.
   bool NewRecordFile(int deviceType, const std::u16string& deviceName, int channel,
                      std::u16string& fileName);
+  Failure LastFailure() const { return failure_; }
+  // A name NewRecordFile gave that no recording was started under: its row goes, and it is
+  // no channel's current file any more.
+  void DropRecordFile(const std::u16string& fileName);
   std::u16string GetCurrentFile(const std::u16string& deviceName, int channel) const;
   // True when the recording under that name holds more than the pack size.
   bool NeedNewFile(const std::u16string& fileName) const;
@@ -81,7 +95,10 @@ class CRecordFileRing {
 
   bool IsDiskFull(const std::u16string& root);
   int SelectDisk();
+  // The oldest listed file that is not being written, over every disk.
   Oldest FindOldestFile();
+  bool IsBeingWritten(const std::u16string& listedName) const;
+  bool Fail(Failure why);
   std::u16string GetRecordFolder();
   DeleteResult DeleteRecording(const std::u16string& listedName);
   static std::u16string TableOf(const std::u16string& root);
@@ -97,4 +114,6 @@ class CRecordFileRing {
   CppSQLite3DB db_;
   int circular_ = 0;
   FreeSpaceQuery freeSpace_;
+  RecordingQuery recording_;
+  Failure failure_ = Failure::None;
 };

@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (mode == 0) {
     plat::Socket mine(sv[0]);
     uint16_t code = 0;
-    handshakeChannel(mine.fd(), kIpcChanVideo, 1, s.login, 1, 5, &code);
+    handshakeChannel(mine.fd(), kIpcChanVideo, 1, s.login, 1, plat::Deadline::after(5000), &code);
   } else if (mode == 1) {
     s.control = plat::Socket(sv[0]);
     uint8_t buf[kIpcAbilityParamSize];

@@ -1,10 +1,13 @@
 #include "plat/log.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <sys/time.h>
 #include <unistd.h>
 #include <sys/syscall.h>
@@ -24,24 +27,52 @@ LogLevel levelFromEnv() {
 
 std::atomic<int> g_level{static_cast<int>(levelFromEnv())};
 std::mutex g_mutex;
+std::atomic<uint64_t> g_fileLimit{kLogFileLimit};
 
-FILE* logFile() {
-  static FILE* f = [] {
-    const char* p = std::getenv("TARNWICK_LOG");
-    return p ? std::fopen(p, "a") : nullptr;
-  }();
-  return f;
-}
+// The log file named by TARNWICK_LOG, opened on first use; g_mutex held.
+struct LogFile {
+  FILE* file = nullptr;
+  std::string path;
+  uint64_t size = 0;
+  bool opened = false;
+
+  FILE* get() {
+    if (!opened) {
+      opened = true;
+      if (const char* p = std::getenv("TARNWICK_LOG"); p && *p) {
+        path = p;
+        open();
+      }
+    }
+    return file;
+  }
+  void open(const char* mode = "a") {
+    file = std::fopen(path.c_str(), mode);
+    size = file && std::fseek(file, 0, SEEK_END) == 0 ? static_cast<uint64_t>(std::max(0L, std::ftell(file))) : 0;
+  }
+  // A file that has reached its bound becomes "<name>.1" (replacing the one before) and a new
+  // one starts: the log never holds more than twice the bound.
+  void wrote(size_t bytes) {
+    size += bytes;
+    if (size < g_fileLimit.load()) return;
+    std::fclose(file);
+    // Where the old file cannot be moved, it starts again from empty.
+    open(std::rename(path.c_str(), (path + ".1").c_str()) == 0 ? "a" : "w");
+  }
+};
+
+LogFile g_file;
 
 }  // namespace
+
+void setLogFileLimit(uint64_t bytes) { g_fileLimit.store(bytes); }
 
 void setLogLevel(LogLevel level) { g_level.store(static_cast<int>(level)); }
 LogLevel logLevel() { return static_cast<LogLevel>(g_level.load()); }
 
 void logMessage(LogLevel level, const char* component, const char* fmt, ...) {
-  FILE* file = logFile();
-  bool toStderr = static_cast<int>(level) >= g_level.load();
-  if (!toStderr && !file) return;
+  // The file and stderr alike get the chosen level and above.
+  if (static_cast<int>(level) < g_level.load()) return;
   char text[2048];
   va_list ap;
   va_start(ap, fmt);
@@ -58,13 +89,13 @@ void logMessage(LogLevel level, const char* component, const char* fmt, ...) {
                 static_cast<int>(tv.tv_usec / 1000));
   long tid = static_cast<long>(syscall(SYS_gettid));
   std::lock_guard<std::mutex> lk(g_mutex);
-  if (toStderr)
-    std::fprintf(stderr, "%s [%s] %s(%ld): %s\n", stamp, names[static_cast<int>(level)],
-                 component ? component : "-", tid, text);
-  if (file) {
-    std::fprintf(file, "%s [%s] %s(%ld): %s\n", stamp, names[static_cast<int>(level)],
-                 component ? component : "-", tid, text);
+  std::fprintf(stderr, "%s [%s] %s(%ld): %s\n", stamp, names[static_cast<int>(level)],
+               component ? component : "-", tid, text);
+  if (FILE* file = g_file.get()) {
+    const int n = std::fprintf(file, "%s [%s] %s(%ld): %s\n", stamp, names[static_cast<int>(level)],
+                               component ? component : "-", tid, text);
     std::fflush(file);
+    if (n > 0) g_file.wrote(static_cast<size_t>(n));
   }
 }
 

@@ -76,10 +76,9 @@ bool writeLines(const std::string& path, const std::vector<std::u16string>& line
     ok = n > 0;
     if (ok) done += static_cast<size_t>(n);
   }
-  // Readable as the old file was (mkstemp makes it private to the owner).
+  // Readable as the old file was; a new one stays its owner's alone, as mkstemp makes it.
   struct stat st{};
-  const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-  ok = ok && ::fchmod(fd, mode) == 0;
+  if (::stat(path.c_str(), &st) == 0) ok = ok && ::fchmod(fd, st.st_mode & 07777) == 0;
   ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {

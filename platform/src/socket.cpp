@@ -59,17 +59,16 @@ void Socket::shutdownBoth() {
 
 namespace {
 
-WaitResult waitFor(int fd, short events, int productMs, const WakeFd* wake) {
+// Waits until `at` (monotonic ms; -1: without limit).
+WaitResult waitUntil(int fd, short events, int64_t at, const WakeFd* wake) {
   if (fd < 0) return WaitResult::Error;
   pollfd p[2] = {{fd, events, 0}, {wake ? wake->fd() : -1, POLLIN, 0}};
   const int n = wake ? 2 : 1;
-  const int64_t timeout = productMs < 0 ? -1 : scaled(productMs);
-  const int64_t deadline = monotonicMs() + (timeout < 0 ? 0 : timeout);
   for (;;) {
     int left = -1;
-    if (timeout >= 0) {
-      int64_t l = deadline - monotonicMs();
-      left = l < 0 ? 0 : static_cast<int>(l);
+    if (at >= 0) {
+      int64_t l = at - monotonicMs();
+      left = l < 0 ? 0 : l > 0x7fffffff ? 0x7fffffff : static_cast<int>(l);
     }
     int r = ::poll(p, n, left);
     if (r < 0) {
@@ -81,6 +80,54 @@ WaitResult waitFor(int fd, short events, int productMs, const WakeFd* wake) {
     if (p[0].revents & (events | POLLHUP | POLLERR)) return WaitResult::Ready;
     if (p[0].revents & POLLNVAL) return WaitResult::Error;
   }
+}
+
+// When a wait of productMs begun now ends (-1: never).
+int64_t waitEnd(int productMs) { return productMs < 0 ? -1 : monotonicMs() + scaled(productMs); }
+
+WaitResult waitFor(int fd, short events, int productMs, const WakeFd* wake) {
+  return waitUntil(fd, events, waitEnd(productMs), wake);
+}
+
+// The transfer loops: every wait for the socket ends at nextEnd() (a wait of its own per
+// arrival, or one deadline for the whole). What is already there is taken even once that has
+// passed: only the waits end.
+template <typename NextEnd>
+size_t recvUntil(int fd, void* data, size_t len, NextEnd nextEnd, const WakeFd* wake) {
+  char* p = static_cast<char*>(data);
+  size_t got = 0;
+  while (got < len) {
+    const ssize_t n = ::recv(fd, p + got, len - got, MSG_DONTWAIT);
+    if (n > 0) {
+      got += static_cast<size_t>(n);
+      continue;
+    }
+    if (n == 0) break;  // peer closed
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) break;
+    if (waitUntil(fd, POLLIN, nextEnd(), wake) != WaitResult::Ready) break;
+  }
+  return got;
+}
+
+template <typename NextEnd>
+bool sendUntil(int fd, const void* data, size_t len, NextEnd nextEnd, const WakeFd* wake) {
+  const char* p = static_cast<const char*>(data);
+  while (len > 0) {
+    const ssize_t n = ::send(fd, p, len, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      p += n;
+      len -= static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (waitUntil(fd, POLLOUT, nextEnd(), wake) != WaitResult::Ready) return false;
+      continue;
+    }
+    return false;
+  }
+  return true;
 }
 
 void setBlocking(int fd, bool blocking) {
@@ -155,7 +202,9 @@ Socket connectTcp(const std::string& host, uint16_t port, int productMs, int* er
   return s;
 }
 
-Socket listenLoopback(uint16_t port, uint16_t* boundPort, int backlog) {
+Socket listenLoopback(uint16_t port, uint16_t* boundPort, int backlog, uint32_t address) {
+  // Nothing but the loopback network is ever listened on.
+  if ((address >> 24) != 127) return Socket();
   Socket s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (!s.valid()) return s;
   int one = 1;
@@ -163,7 +212,7 @@ Socket listenLoopback(uint16_t port, uint16_t* boundPort, int backlog) {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(port);
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sa.sin_addr.s_addr = htonl(address);
   if (::bind(s.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return Socket();
   if (::listen(s.fd(), backlog) != 0) return Socket();
   socklen_t len = sizeof sa;
@@ -189,34 +238,24 @@ WaitResult waitWritable(int fd, int productMs, const WakeFd* wake) {
   return waitFor(fd, POLLOUT, productMs, wake);
 }
 
+WaitResult waitReadable(int fd, const Deadline& by, const WakeFd* wake) {
+  return waitUntil(fd, POLLIN, by.at(), wake);
+}
+
 bool sendAll(int fd, const void* data, size_t len, int productMs, const WakeFd* wake) {
-  const char* p = static_cast<const char*>(data);
-  while (len > 0) {
-    ssize_t n = ::send(fd, p, len, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n > 0) {
-      p += n;
-      len -= static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (waitFor(fd, POLLOUT, productMs, wake) != WaitResult::Ready) return false;
-      continue;
-    }
-    return false;
-  }
-  return true;
+  return sendUntil(fd, data, len, [&] { return waitEnd(productMs); }, wake);
 }
 
 size_t recvAll(int fd, void* data, size_t len, int productMs, const WakeFd* wake) {
-  char* p = static_cast<char*>(data);
-  size_t got = 0;
-  while (got < len) {
-    long n = recvSome(fd, p + got, len - got, productMs, wake);
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  return got;
+  return recvUntil(fd, data, len, [&] { return waitEnd(productMs); }, wake);
+}
+
+size_t recvAll(int fd, void* data, size_t len, const Deadline& by, const WakeFd* wake) {
+  return recvUntil(fd, data, len, [&] { return by.at(); }, wake);
+}
+
+bool sendAll(int fd, const void* data, size_t len, const Deadline& by, const WakeFd* wake) {
+  return sendUntil(fd, data, len, [&] { return by.at(); }, wake);
 }
 
 long recvSome(int fd, void* data, size_t len, int productMs, const WakeFd* wake) {

@@ -40,11 +40,11 @@ TEST_F(ProtocolExchange, ClosedConnectionFailsAtOnceAndPeerCloseFailsTheSend) {
   // The drain sees the end of the stream: nothing is sent.
   const size_t before = cam.requests().size();
   Message m = buildMessage(MsgHeader{kIpcMagic, kIpcCmdKeepAlive, 0, 0, 0, 0}, nullptr, 0);
-  EXPECT_FALSE(SendRequest(s, m));
+  EXPECT_FALSE(SendRequest(s, m, plat::Deadline::after(5000)));
   EXPECT_EQ(cam.requests().size(), before);
   EXPECT_TRUE(s.closeControl());
-  uint8_t buf[kIpcMsgSize];
-  EXPECT_EQ(ReceiveReply(s, buf, sizeof buf, 5), 0u);
+  Message reply{};
+  EXPECT_EQ(ReceiveReply(s, reply, plat::Deadline::after(5000), nullptr), ReplyRead::Short);
   EXPECT_FALSE(SetParam(s, kIpcCmdKeepAlive, 0, nullptr, 0, kIpcCmdKeepAliveReply, 5));
 }
 

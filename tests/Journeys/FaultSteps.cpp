@@ -1,12 +1,16 @@
 #include "FaultSteps.h"
 
+#include "harness/DeviceWorkWait.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "devices/DeviceManager.h"
 #include "shell/TarnwickDlg.h"
 #include "view/PlayScreen.h"
 #include "view/PlayWnd.h"
@@ -34,9 +38,37 @@ void FaultJourney::OpenInWindow(const QString& device, int channel, int window) 
   if (!node) return;
   if (node->parent()) node->parent()->setExpanded(true);
   DoubleClickItem(page->GetDeviceTree(), node);
+  // The open runs on the device's queue: back once the device answered or its time ran out
+  // (a journey about a device that hangs looks at the window meanwhile instead).
+  if (settleAfterInput_) {
+    EXPECT_TRUE(harness::SettleDeviceWork());
+  }
 }
 
 CPlayWnd* FaultJourney::Window(int window) { return Main()->GetPreviewDlg()->GetPlayScreen()->GetWnd(window); }
+
+std::vector<std::filesystem::path> FaultJourney::Recordings(char drive, const char* extension) {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(Drive(drive), ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    if (it->path().extension() == extension) files.push_back(it->path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+uint64_t FaultJourney::BytesOn(char drive, const char* extension) {
+  uint64_t n = 0;
+  std::error_code ec;
+  for (const std::filesystem::path& p : Recordings(drive, extension)) n += std::filesystem::file_size(p, ec);
+  return n;
+}
+
+bool FaultJourney::Recording(const QString& device, int channel) {
+  CDevice* d = CDeviceManager::GetInstance()->FindDevice(device.toStdU16String(), 0);
+  return d && d->GetChannel(channel) && d->GetChannel(channel)->IsRecording();
+}
 
 // ---- the garbage recorder
 

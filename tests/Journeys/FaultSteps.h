@@ -3,6 +3,7 @@
 // device at a loopback address that answers the recorder protocol with garbage.
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,6 +22,12 @@ class FaultJourney : public DevicesJourney {
   CPlayWnd* Window(int window);
   // The window keeps showing new pictures (within the patience).
   bool Plays(int window) { return ShowsVideo(Window(window)); }
+  // The recordings on a drive (files with the extension), oldest name first (names carry the
+  // time), and the bytes they hold.
+  std::vector<std::filesystem::path> Recordings(char drive, const char* extension = ".264");
+  uint64_t BytesOn(char drive, const char* extension = ".264");
+  // Whether the channel of the device records now.
+  static bool Recording(const QString& device, int channel);
 };
 
 // A TCP listener on 127.0.0.1 (port 0) that reads each request as the recorder protocol frames

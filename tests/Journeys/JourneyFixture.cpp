@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <chrono>
 #include <condition_variable>
@@ -21,8 +24,10 @@
 
 #include "Farlook.h"
 #include "clipgen/clipgen.h"
+#include "controls/SliderControlEx.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
+#include "harness/DeviceWorkWait.h"
 #include "plat/clock.h"
 #include "plat/paths.h"
 #include "plat/surface.h"
@@ -40,6 +45,7 @@
 #include "support/ShownFrame.h"
 
 namespace fs = std::filesystem;
+namespace routed = harness::routed;
 
 namespace {
 
@@ -77,12 +83,6 @@ std::unique_ptr<Watchdog> g_watchdog;
 
 // Dialogs an armed handler is acting on now: another handler leaves them alone.
 std::set<QWidget*> g_claimed;
-
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held) {
-  QPointF local(pos);
-  QMouseEvent e(type, local, local, QPointF(w->mapToGlobal(pos)), button, held, Qt::NoModifier);
-  QApplication::sendEvent(w, &e);
-}
 
 }  // namespace
 
@@ -143,6 +143,20 @@ bool JourneyTest::StartEmulators(bool withCamera, bool withRecorder, const std::
   return true;
 }
 
+void JourneyTest::SeedDevice(const std::u16string& name, const std::u16string& host, uint16_t port, const char* user,
+                             const char* password, int channels, int type, const std::u16string& guid) {
+  CppSQLite3DB db;
+  ASSERT_TRUE(OpenDatabaseInProgramDir(db, u"Tarnwick.db"));
+  if (!db.TableExists(u"Tb_Device")) db.Execute(CDeviceManager::kCreateTable);
+  auto text = [](const std::string& v) { return plat::utf8ToUtf16(v); };
+  db.Execute(u"insert into Tb_Device (Name, IP, Port, UserName, Pwd, ChnNum, MultiIP, Dns, SN, Manfacture, "
+             u"ManufactureID, AddrType, DevType, Guid, RegionGuid) "
+             u"values(?, ?, ?, ?, ?, ?, '', '', '', '', 0, 0, ?, ?, 'J-REGION');",
+             {name, host, text(std::to_string(port)), text(user), text(password), text(std::to_string(channels)),
+              text(std::to_string(type)), guid});
+  CloseDatabase(db);
+}
+
 void JourneyTest::SeedDevices() {
   ASSERT_TRUE(camera_ && recorder_) << "the emulators first";
   CppSQLite3DB db;
@@ -153,14 +167,9 @@ void JourneyTest::SeedDevices() {
   db.Execute(u"CREATE TABLE IF NOT EXISTS [Tb_Group] (Name varchar NOT NULL,Guid varchar NOT NULL,DevGuid "
              u"varchar,Chn varchar);");
   db.Execute(u"insert into Tb_Region values(?, 'J-REGION', '');", {std::u16string(kRegion)});
-  const std::u16string insert =
-      u"insert into Tb_Device (Name, IP, Port, UserName, Pwd, ChnNum, MultiIP, Dns, SN, Manfacture, ManufactureID, "
-      u"AddrType, DevType, Guid, RegionGuid) values(?, ?, ?, ?, ?, ?, '', '', '', '', 0, 0, ?, ?, 'J-REGION');";
   auto text = [](const auto& v) { return plat::utf8ToUtf16(std::string(v)); };
-  db.Execute(insert, {std::u16string(kCameraName), u"127.0.0.1", text(std::to_string(camera_->Port())),
-                      text(kCameraUser), text(kCameraPassword), u"1", u"2", u"J-CAMERA"});
-  db.Execute(insert, {std::u16string(kRecorderName), u"localhost", text(std::to_string(recorder_->Port())),
-                      text(kRecorderUser), text(kRecorderPassword), u"4", u"1", u"J-RECORDER"});
+  SeedDevice(kCameraName, u"127.0.0.1", camera_->Port(), kCameraUser, kCameraPassword, 1, 2, u"J-CAMERA");
+  SeedDevice(kRecorderName, u"localhost", recorder_->Port(), kRecorderUser, kRecorderPassword, 4, 1, u"J-RECORDER");
   const std::u16string group = u"insert into Tb_Group values(?, 'J-GROUP', ?, ?);";
   db.Execute(group, {std::u16string(kGroupName), u"", u"0"});
   db.Execute(group, {CDevMgrModel::MemberName(kRegion, kCameraName, 1), u"J-CAMERA", u"1"});
@@ -283,33 +292,87 @@ void JourneyTest::Click(QWidget* w) {
   }
   EXPECT_TRUE(w->isVisible() && w->isEnabled()) << "click on control " << w->objectName().toStdString()
                                                 << " that a user cannot click";
-  const QPoint mid(w->width() / 2, w->height() / 2);
-  SendMouse(w, QEvent::MouseMove, mid, Qt::NoButton, Qt::NoButton);
-  harness::Click(w, mid);
+  routed::Click(w);
+  AfterInput();
+}
+
+void JourneyTest::ClickThumb(QAbstractSlider* slider) {
+  auto* plain = qobject_cast<QSlider*>(slider);
+  if (!plain) {
+    ADD_FAILURE() << "no slider to click";
+    return;
+  }
+  QRect thumb;
+  if (auto* skinned = qobject_cast<CSliderControlEx*>(plain)) {
+    thumb = skinned->ThumbRect();
+  } else {
+    QStyleOptionSlider opt;
+    opt.initFrom(plain);
+    opt.orientation = plain->orientation();
+    opt.minimum = plain->minimum();
+    opt.maximum = plain->maximum();
+    opt.sliderPosition = plain->sliderPosition();
+    opt.sliderValue = plain->value();
+    opt.singleStep = plain->singleStep();
+    opt.pageStep = plain->pageStep();
+    opt.tickPosition = plain->tickPosition();
+    opt.tickInterval = plain->tickInterval();
+    opt.upsideDown = plain->invertedAppearance() != (plain->orientation() == Qt::Horizontal &&
+                                                     plain->layoutDirection() == Qt::RightToLeft);
+    thumb = plain->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, plain);
+  }
+  const int before = plain->value();
+  routed::Click(plain, thumb.center());
+  EXPECT_EQ(plain->value(), before) << "a click on the thumb of slider " << plain->objectName().toStdString();
+}
+
+void JourneyTest::ClickAt(QWidget* w, QPoint pos, Qt::MouseButton button) {
+  routed::Click(w, pos, button);
+  AfterInput();
 }
 
 void JourneyTest::DoubleClick(QWidget* w, QPoint pos) {
-  SendMouse(w, QEvent::MouseButtonPress, pos, Qt::LeftButton, Qt::LeftButton);
-  SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
-  SendMouse(w, QEvent::MouseButtonDblClick, pos, Qt::LeftButton, Qt::LeftButton);
-  SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
+  routed::DoubleClick(w, pos);
+  AfterInput();
+}
+
+void JourneyTest::Key(int key, Qt::KeyboardModifiers modifiers) {
+  routed::Key(key, modifiers);
+  AfterInput();
+}
+
+void JourneyTest::Wheel(QWidget* w, int steps, QPoint pos) {
+  routed::Wheel(w, steps, pos);
+  AfterInput();
+}
+
+void JourneyTest::Drag(QWidget* from, QPoint pos, QWidget* to, QPoint at) {
+  routed::Drag(from, pos, to, at);
+  AfterInput();
+}
+
+void JourneyTest::AfterInput() {
+  // What a user's input asked of the devices runs on their queues; the user reads the screen
+  // once the answers are in (or their time ran out). A journey about waiting turns this off.
+  if (settleAfterInput_) {
+    EXPECT_TRUE(harness::SettleDeviceWork(kPatienceMs)) << "device work did not settle";
+  }
 }
 
 void JourneyTest::Type(QWidget* w, const QString& text) {
   QLineEdit* edit = qobject_cast<QLineEdit*>(w);
   if (auto* combo = qobject_cast<QComboBox*>(w)) edit = combo->lineEdit();
-  if (edit) {
-    EXPECT_TRUE(edit->isVisible() && edit->isEnabled() && !edit->isReadOnly())
-        << "typing into control " << w->objectName().toStdString() << " that a user cannot type into";
-  }
   if (!edit) {
     ADD_FAILURE() << "typing into control " << (w ? w->objectName().toStdString() : "(none)") << " that takes no text";
     return;
   }
-  edit->setFocus();
-  edit->selectAll();
-  harness::KeyPress(edit, Qt::Key_Delete);
-  for (QChar c : text) harness::KeyPress(edit, 0, QString(c));
+  EXPECT_TRUE(edit->isVisible() && edit->isEnabled() && !edit->isReadOnly())
+      << "typing into control " << w->objectName().toStdString() << " that a user cannot type into";
+  // Into the field, everything in it chosen and deleted, then the text key by key.
+  routed::Click(edit);
+  routed::Key(Qt::Key_A, Qt::ControlModifier);
+  routed::Key(Qt::Key_Delete);
+  routed::Type(text);
   EXPECT_EQ(edit->text(), text) << "typed into control " << w->objectName().toStdString();
 }
 
@@ -332,20 +395,31 @@ int UsableEntry(QComboBox* combo, const QString& text, const char* what) {
 void JourneyTest::Choose(QComboBox* combo, const QString& text) {
   const int i = UsableEntry(combo, text, "choice");
   if (i < 0) return;
-  // As the keyboard chooses: the activation signals of a user's choice.
-  combo->setCurrentIndex(i);
-  emit combo->activated(i);
-  emit combo->textActivated(combo->itemText(i));
+  PickFromList(combo, i);
+  EXPECT_EQ(combo->currentIndex(), i) << "chose " << text.toStdString() << " in list "
+                                      << combo->objectName().toStdString();
 }
 
 void JourneyTest::ClickListEntry(QComboBox* combo, const QString& text) {
   const int i = UsableEntry(combo, text, "click");
   if (i < 0) return;
-  combo->showPopup();
+  PickFromList(combo, i);
+  // A check list stays open for more ticks; a click beside it closes it.
+  if (QApplication::activePopupWidget()) routed::Key(Qt::Key_Escape);
+}
+
+void JourneyTest::PickFromList(QComboBox* combo, int row) {
+  // The list opens under a click on the box; the user looks before clicking the entry.
+  routed::Click(combo);
+  if (!WaitUntil([&] { return combo->view()->isVisible(); }, 5000)) {
+    ADD_FAILURE() << "list " << combo->objectName().toStdString() << " did not open";
+    return;
+  }
+  PumpFor(QApplication::doubleClickInterval() + 50);
   QAbstractItemView* view = combo->view();
-  const QRect r = view->visualRect(combo->model()->index(i, combo->modelColumn()));
-  harness::Click(view->viewport(), r.center());
-  combo->hidePopup();
+  const QModelIndex index = combo->model()->index(row, combo->modelColumn());
+  view->scrollTo(index);
+  routed::Click(view->viewport(), view->visualRect(index).center());
 }
 
 QTreeWidgetItem* JourneyTest::FindItem(QTreeWidget* tree, const QString& text, bool contains) {
@@ -377,21 +451,12 @@ QTreeWidgetItem* JourneyTest::ChannelItem(QTreeWidget* tree, const std::u16strin
   return item && n >= 1 && n <= item->childCount() ? item->child(n - 1) : nullptr;
 }
 
-namespace {
-QPoint ItemPoint(QTreeWidget* tree, QTreeWidgetItem* item) {
-  for (QTreeWidgetItem* p = item->parent(); p; p = p->parent()) p->setExpanded(true);
-  tree->scrollToItem(item);
-  const QRect r = tree->visualItemRect(item);
-  return QPoint(r.left() + std::min(r.width() / 2, 40), r.center().y());
-}
-}  // namespace
-
 void JourneyTest::SelectItem(QTreeWidget* tree, QTreeWidgetItem* item) {
   if (!tree || !item) {
     ADD_FAILURE() << "selection of a missing tree item";
     return;
   }
-  harness::Click(tree->viewport(), ItemPoint(tree, item));
+  routed::Click(tree->viewport(), ItemPoint(tree, item));
   EXPECT_EQ(tree->currentItem(), item) << "clicked " << item->text(0).toStdString();
 }
 
@@ -400,7 +465,15 @@ void JourneyTest::DoubleClickItem(QTreeWidget* tree, QTreeWidgetItem* item) {
     ADD_FAILURE() << "double click on a missing tree item";
     return;
   }
-  DoubleClick(tree->viewport(), ItemPoint(tree, item));
+  routed::DoubleClick(tree->viewport(), ItemPoint(tree, item));
+}
+
+QPoint JourneyTest::ItemPoint(QTreeWidget* tree, QTreeWidgetItem* item) {
+  // The user opens the branches above the item and scrolls to it, then points at its text.
+  for (QTreeWidgetItem* p = item->parent(); p; p = p->parent()) p->setExpanded(true);
+  tree->scrollToItem(item);
+  const QRect r = tree->visualItemRect(item);
+  return QPoint(r.left() + std::min(r.width() / 2, 40), r.center().y());
 }
 
 // ---- modal dialogs and menus
@@ -450,11 +523,9 @@ void JourneyTest::ContextMenu(QWidget* w, QPoint pos, const QString& entry) {
   }
   auto chosen = std::make_shared<bool>(false);
   ArmMenu(entry, chosen);
-  SendMouse(w, QEvent::MouseButtonPress, pos, Qt::RightButton, Qt::RightButton);
-  SendMouse(w, QEvent::MouseButtonRelease, pos, Qt::RightButton, Qt::NoButton);
-  QContextMenuEvent e(QContextMenuEvent::Mouse, pos, w->mapToGlobal(pos));
-  QApplication::sendEvent(w, &e);
+  routed::Click(w, pos, Qt::RightButton);
   WaitUntil([&] { return *chosen; });
+  AfterInput();
 }
 
 void JourneyTest::ContextMenu(QTreeWidget* tree, QTreeWidgetItem* item, const QString& entry) {
@@ -480,14 +551,16 @@ void JourneyTest::ArmMenu(const QString& entry, std::shared_ptr<bool> chosen) {
         entries << a->text();
         if (a->text() == entry && a->isEnabled()) {
           if (chosen) *chosen = true;
-          menu->setActiveAction(a);
-          harness::KeyPress(menu, Qt::Key_Return);
+          // Down the menu with the arrow key to the entry, then Return.
+          for (int i = 0; i <= menu->actions().size() && menu->activeAction() != a; ++i) routed::Key(Qt::Key_Down);
+          EXPECT_EQ(menu->activeAction(), a) << "the arrow keys never reach " << entry.toStdString();
+          routed::Key(Qt::Key_Return);
           return;
         }
       }
       if (chosen) *chosen = true;
       ADD_FAILURE() << "no entry " << entry.toStdString() << " in the menu: " << entries.join(", ").toStdString();
-      menu->close();
+      routed::Key(Qt::Key_Escape);
       return;
     }
     if (std::chrono::steady_clock::now() > deadline) {

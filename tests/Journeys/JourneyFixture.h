@@ -59,11 +59,13 @@
 #include <typeinfo>
 #include <vector>
 
+#include "harness/RoutedInput.h"
 #include "harness/UiHarness.h"
 #include "support/Emulators.h"
 #include "support/TestFolder.h"
 
 class CDlgLSettings;
+class QAbstractSlider;
 class CPlayWnd;
 class CTarnwickDlg;
 class QComboBox;
@@ -102,6 +104,9 @@ class JourneyTest : public ::testing::Test {
   // per address, four channels) and the group kGroupName holding the camera's channel and the
   // recorder's channels 1 and 2. Call after StartEmulators.
   void SeedDevices();
+  // One more device in the seeded folder (after SeedDevices), under the region.
+  void SeedDevice(const std::u16string& name, const std::u16string& host, uint16_t port, const char* user,
+                  const char* password, int channels, int type, const std::u16string& guid);
   static constexpr const char16_t* kRegion = u"总部";
   static constexpr const char16_t* kCameraName = u"门口";
   static constexpr const char16_t* kRecorderName = u"录像机";
@@ -131,11 +136,23 @@ class JourneyTest : public ::testing::Test {
     QWidget* w = FindWidget(parent, id, [](QWidget* c) { return qobject_cast<W*>(c) != nullptr; });
     return static_cast<W*>(w);
   }
-  void Click(QWidget* w);                         // a real mouse click in its middle
+  // Input as a user gives it (harness/RoutedInput.h): to the shown top-level window, through
+  // Qt's routing of focus, grabs, pop-ups and shortcuts; a click gives the focus as a user's
+  // does. The widget names where the pointer is; a hidden or covered one fails the journey.
+  void Click(QWidget* w);                         // a left click in its middle (shown and enabled)
   void ClickId(QWidget* parent, int id) { Click(Find(parent, id)); }
-  void Type(QWidget* edit, const QString& text);  // replaces the text of a line edit or editable combo
-  void Choose(QComboBox* combo, const QString& text);  // picks the entry with the text
-  // Opens the list, clicks the entry with the text (a check list toggles it), closes the list.
+  void ClickAt(QWidget* w, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
+  void DoubleClick(QWidget* w, QPoint pos = QPoint(-1, -1));
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);  // to the active window
+  void Wheel(QWidget* w, int steps, QPoint pos = QPoint(-1, -1));       // notches, + away
+  void Drag(QWidget* from, QPoint pos, QWidget* to, QPoint at = QPoint(-1, -1));
+  // A click on a slider's thumb: the slider takes the focus, its value stays.
+  void ClickThumb(QAbstractSlider* slider);
+  // Clicks into a line edit or editable combo, selects all, deletes it and types the text.
+  void Type(QWidget* edit, const QString& text);
+  // Opens the list with a click and clicks the entry with the text.
+  void Choose(QComboBox* combo, const QString& text);
+  // The same, for a check list (the entry toggled), which is closed with Esc afterwards.
   void ClickListEntry(QComboBox* combo, const QString& text);
   // The first item (depth first) whose column-0 text equals `text` (or contains it when
   // `contains`); null when none.
@@ -145,7 +162,8 @@ class JourneyTest : public ::testing::Test {
   static QTreeWidgetItem* ChannelItem(QTreeWidget* tree, const std::u16string& device, int n);
   void SelectItem(QTreeWidget* tree, QTreeWidgetItem* item);       // a click on the item
   void DoubleClickItem(QTreeWidget* tree, QTreeWidgetItem* item);  // a double click on it
-  void DoubleClick(QWidget* w, QPoint pos);
+  // Where a user points at an item: its branch opened and scrolled to, on its text.
+  static QPoint ItemPoint(QTreeWidget* tree, QTreeWidgetItem* item);
 
   // ---- modal dialogs
   template <typename D>
@@ -183,11 +201,17 @@ class JourneyTest : public ::testing::Test {
   bool ShowsVideo(CPlayWnd* playWindow);
   QString Shot(QWidget* w, const QString& name);  // the path written, or empty
 
+  // Each click waits until the device work it asked for is done, as a user reads the screen
+  // once the answers are in; a journey about a device that hangs turns this off.
+  bool settleAfterInput_ = true;
+
  private:
   QWidget* FindWidget(QWidget* parent, int id, const std::function<bool(QWidget*)>& kind);
+  void AfterInput();
   void ArmModal(const std::string& what, std::function<bool(QWidget*)> match, std::function<void(QWidget*)> act);
   void AnswerLogin();
   void ArmMenu(const QString& entry, std::shared_ptr<bool> chosen);
+  void PickFromList(QComboBox* combo, int row);
 
   testsupport::TestFolder folder_;
   std::unique_ptr<harness::ScopedScriptedUi> ui_;

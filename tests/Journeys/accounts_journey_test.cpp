@@ -149,8 +149,10 @@ TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     EXPECT_FALSE(item->IsRecording());
     ClickId(preview, CDlgPreview::ID_PANEL_VIDEO);
     auto* brightness = Find<QSlider>(preview, kBrightness);
-    ASSERT_TRUE(WaitUntil([&] { return brightness && brightness->isVisible(); }));
-    harness::KeyPress(brightness, Qt::Key_Right);
+    // The panel is greyed until the camera's values are read.
+    ASSERT_TRUE(WaitUntil([&] { return brightness && brightness->isVisible() && brightness->isEnabled(); }));
+    ClickThumb(brightness);
+    Key(Qt::Key_Right);
     EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_VIDEO_ADJUST)) << Said();
     ContextMenu(tree, camItem, Text(kOpenTalkEntry));
     EXPECT_TRUE(SaidNotice(IDS_NO_RIGHT_VOICE_TALK)) << Said();
@@ -171,7 +173,7 @@ TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     ASSERT_TRUE(Main()->IsLocked());
     EXPECT_NE(lockButton->Image(CBitmapButtonEx::kNormal), unlockedLook) << "the button shows the lock";
     UnlockWithWrongPassword("wrong-pass");
-    harness::Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
+    Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
     ASSERT_TRUE(WaitUntil([&] { return SaidNotice(8222); })) << Said();
     ASSERT_TRUE(WaitUntil([&] { return Main()->IsLocked(); }));
     EXPECT_EQ(Main()->CurrentPage(), preview);
@@ -187,7 +189,7 @@ TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
       Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), kUserPassword);
       ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
     });
-    harness::Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
+    Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
     ASSERT_TRUE(WaitUntil([&] { return !Main()->IsLocked(); })) << Said();
     EXPECT_EQ(Main()->CurrentPage(), preview) << "the click that asked for the unlock had no other effect";
     EXPECT_EQ(lockButton->Image(CBitmapButtonEx::kNormal), unlockedLook) << "the button looks unlocked again";
@@ -211,7 +213,7 @@ TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     ASSERT_NE(ptzRight, nullptr);
     EXPECT_EQ(ptzRight->checkState(0), Qt::Unchecked);
     SelectItem(rights, ptzRight);
-    harness::KeyPress(rights, Qt::Key_Space);
+    Key(Qt::Key_Space);
     EXPECT_EQ(ptzRight->checkState(0), Qt::Checked);
     ASSERT_TRUE(StoredAccount(QString(kUserName).toStdU16String(), identity, power));
     EXPECT_EQ(power, RIGHT_PTZ) << "the right is stored at once";

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "JourneyFixture.h"
+#include "plat/text.h"
 #include "shell/CppSQLite3.h"
 #include "shell/DamagedFiles.h"
 #include "shell/LocalSettings.h"
@@ -36,10 +37,12 @@ class DamagedFilesAtStart : public JourneyTest {
     const std::string path = CLocalSettings::SettingsFilePath();
     return path.substr(path.rfind('/') + 1);
   }
+  // A notice of the text that names the file where it lies, in the program's folder.
   bool Noticed(unsigned id, const std::string& file) const {
     const std::u16string text = DamagedFileText(id, std::u16string(file.begin(), file.end()));
+    const std::u16string where = plat::utf8ToUtf16(File(file).string());
     for (const auto& n : const_cast<DamagedFilesAtStart*>(this)->Ui().notices)
-      if (n == text) return true;
+      if (n == text && n.find(where) != std::u16string::npos) return true;
     return false;
   }
   bool Boxed(unsigned id, const std::string& file) {

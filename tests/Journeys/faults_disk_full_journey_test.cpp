@@ -4,7 +4,13 @@
 // is untouched while the second keeps what was written before the disk filled. Then the disk
 // is full by the ring's measure (less free space than it keeps for its files): with loop
 // recording on, the next recording frees the oldest file and records; nothing else goes.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +20,7 @@
 #include "shell/LocalSettings.h"
 #include "support/FileSizeLimit.h"
 #include "support/RecorderFile.h"
+#include "support/Wait.h"
 #include "view/RecordFileRing.h"
 
 namespace fs = std::filesystem;
@@ -29,25 +36,7 @@ std::string ReadAll(const fs::path& p) {
 
 class DiskFullJourney : public FaultJourney {
  protected:
-  // The recordings on a drive, oldest name first (the names carry the time).
-  std::vector<fs::path> Recordings(char drive) {
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(Drive(drive), ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
-      if (it->path().extension() == ".264") files.push_back(it->path());
-    std::sort(files.begin(), files.end());
-    return files;
-  }
-  uint64_t BytesOn(char drive) {
-    uint64_t n = 0;
-    for (const fs::path& p : Recordings(drive)) n += fs::file_size(p);
-    return n;
-  }
-  bool Recording() {
-    CDevice* d = CDeviceManager::GetInstance()->FindDevice(QString(kRecorderName).toStdU16String(), 0);
-    return d && d->GetChannel(1) && d->GetChannel(1)->IsRecording();
-  }
+  bool Recording() { return FaultJourney::Recording(kRecorderName, 1); }
 };
 
 TEST_F(DiskFullJourney, NothingAnnouncedIsLostAndTheRingFreesTheOldestFile) {
@@ -119,6 +108,72 @@ TEST_F(DiskFullJourney, NothingAnnouncedIsLostAndTheRingFreesTheOldestFile) {
     const fs::path third = files[0] == second ? files[1] : files[0];
     EXPECT_GT(testsupport::ReadRecorderFile(third.string()).frames, 0);
     EXPECT_EQ(ReadAll(second), secondBytes);
+  });
+  EXPECT_EQ(Ui().unscriptedBoxes, 0);
+}
+
+}  // namespace
+
+namespace {
+
+constexpr const char* kLimitedChild = "TARNWICK_JOURNEY_FILE_SIZE_LIMIT";
+
+// A file-size limit on the process (ulimit -f), with the signal the kernel raises past it
+// left as the system sets it: a recording that meets the limit ends with its notice, as one
+// onto a full disk does, and the program plays on. The journey runs in a child process of
+// its own, so that a program the signal ends shows as a failed child.
+TEST_F(DiskFullJourney, AFileSizeLimitEndsTheRecordingNotTheProgram) {
+  if (!std::getenv(kLimitedChild)) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const std::string filter =
+        "--gtest_filter=" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
+        "." + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    // The child makes its own offscreen screen (the parent's description is gone by now).
+    const std::string platform = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv(kLimitedChild, "1", 1);
+    const pid_t child = fork();
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_DFL);
+      execl(self.c_str(), self.c_str(), filter.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    unsetenv(kLimitedChild);
+    setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+    ASSERT_GT(child, 0);
+    int status = 0;
+    const bool ended =
+        testsupport::Eventually([&] { return waitpid(child, &status, WNOHANG) == child; }, 10 * 60 * 1000);
+    if (!ended) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+    }
+    ASSERT_TRUE(ended) << "the journey did not end";
+    ASSERT_FALSE(WIFSIGNALED(status)) << "the program was ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the journey failed in its process (its output is above)";
+    return;
+  }
+  ASSERT_TRUE(StartEmulators());
+  RunProgram([&] {
+    AddRegionCameraAndRecorder();
+    ChooseRecordingDisk(1);
+    OpenInWindow(kRecorderName, 1, 0);
+    ASSERT_TRUE(Plays(0));
+    ClickId(LivePage(), CDlgPreview::ID_RECORD);
+    EXPECT_TRUE(SaidNotice(kRecordingStarted));
+    rlimit unlimited{}, limited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    limited = unlimited;
+    limited.rlim_cur = 256 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool ended = WaitUntil([&] { return !Recording() && SaidNotice(kRecordingCutByTheDisk); });
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    ASSERT_TRUE(ended) << "the recording did not end at the limit, or the user was not told: " << Said();
+    EXPECT_TRUE(Plays(0)) << "the window plays on";
+    ASSERT_EQ(Recordings('d').size(), 1u);
+    const testsupport::RecorderFileShape cut = testsupport::ReadRecorderFile(Recordings('d')[0].string());
+    EXPECT_TRUE(cut.endsAtFrame);
+    EXPECT_LE(cut.size, 256u * 1024);
   });
   EXPECT_EQ(Ui().unscriptedBoxes, 0);
 }

@@ -1,6 +1,7 @@
-// First start as the administrator: the camera emulator is added through a scan of the
-// add-device dialog, the recorder emulator by its address; both show in the preview,
-// playback and group trees and in Tarnwick.db.
+// First start as the administrator: the camera and the recorder emulators are added through
+// a scan of the add-device dialog, each as what it says it is (the recorder's address then
+// changed to the loopback name); both show in the preview, playback and group trees and in
+// Tarnwick.db, and the recorder's channel plays live (it logged in with its own protocol).
 #include <QComboBox>
 #include <QLineEdit>
 #include <map>
@@ -13,15 +14,48 @@
 #include "shell/DbHelpers.h"
 #include "shell/DlgSetttings.h"
 #include "shell/TarnwickDlg.h"
+#include "view/DlgPreview.h"
+#include "view/PlayScreen.h"
+#include "view/PlayWnd.h"
 
 namespace {
 
-class FirstStart : public DevicesJourney {};
+class FirstStart : public DevicesJourney {
+ protected:
+  // Scan in the add-device dialog; the row of the device on `port` once listed, or null.
+  QTreeWidgetItem* Scan(CDlgAddDev* dlg, const QString& port) {
+    ClickId(dlg, CDlgAddDev::IDC_SCAN);
+    QTreeWidgetItem* row = nullptr;
+    WaitUntil([&] {
+      for (int r = 0; r < dlg->Results()->topLevelItemCount(); ++r)
+        if (dlg->Results()->topLevelItem(r)->text(3) == port) row = dlg->Results()->topLevelItem(r);
+      return row != nullptr;
+    });
+    return row;
+  }
+  // Add device on the region: Scan, the row of the device on `port` double-clicked, `check`
+  // on what it filled in (it may change the form), the name and login typed, OK.
+  void AddByScan(QTreeWidget* tree, const QString& port, const QString& name, const QString& user,
+                 const QString& password, const std::function<void(CDlgAddDev*, QTreeWidgetItem*)>& check) {
+    OnModal<CDlgAddDev>([&](CDlgAddDev* dlg) {
+      QTreeWidgetItem* row = Scan(dlg, port);
+      ASSERT_NE(row, nullptr) << "the scan finds the device on port " << port.toStdString();
+      DoubleClickItem(dlg->Results(), row);
+      check(dlg, row);
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), name);
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_USER), user);
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PASSWORD), password);
+      ClickId(dlg, CDlgAddDev::IDC_OK);
+    });
+    ContextMenu(tree, FindItem(tree, kRegion), Text(kAddDeviceEntry));
+    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, name) != nullptr; })) << ItemTexts(tree).join(", ").toStdString();
+  }
+};
 
 constexpr unsigned kAddGroup = 8106;  // the group tree's menu entry
 constexpr unsigned kLocalPlaybackEntry = 8139, kRemotePlaybackEntry = 8140;  // the playback button's menu
 
-TEST_F(FirstStart, AdministratorAddsTheCameraByScanAndTheRecorderByAddress) {
+TEST_F(FirstStart, AdministratorAddsTheCameraAndTheRecorderByScan) {
   ASSERT_TRUE(StartEmulators());
   const QString camPort = QString::number(camera().Port());
   const QString dvrPort = QString::number(recorder().Port());
@@ -36,31 +70,22 @@ TEST_F(FirstStart, AdministratorAddsTheCameraByScanAndTheRecorderByAddress) {
     AddRegion(devices);
 
     // The camera: found by the scan, its row double-clicked, the login typed.
-    OnModal<CDlgAddDev>([&](CDlgAddDev* dlg) {
-      ClickId(dlg, CDlgAddDev::IDC_SCAN);
-      QTreeWidgetItem* row = nullptr;
-      ASSERT_TRUE(WaitUntil([&] {
-        for (int r = 0; r < dlg->Results()->topLevelItemCount(); ++r)
-          if (dlg->Results()->topLevelItem(r)->text(3) == camPort) row = dlg->Results()->topLevelItem(r);
-        return row != nullptr;
-      })) << "the scan finds the camera";
-      Shot(dlg, "first_start_scan");
-      DoubleClickItem(dlg->Results(), row);
+    AddByScan(tree, camPort, kCameraName, kCameraUser, kCameraPassword, [&](CDlgAddDev* dlg, QTreeWidgetItem*) {
       EXPECT_EQ(Find<QLineEdit>(dlg, CDlgAddDev::IDC_IP)->text(), "127.0.0.1");
       EXPECT_EQ(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PORT)->text(), camPort);
       EXPECT_EQ(Find<QComboBox>(dlg, CDlgAddDev::IDC_DEVICE_TYPE)->currentText(), "IPCamera");
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_NAME), kCameraName);
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_USER), kCameraUser);
-      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_PASSWORD), kCameraPassword);
-      ClickId(dlg, CDlgAddDev::IDC_OK);
+      Shot(dlg, "first_start_scan");
     });
-    ContextMenu(tree, FindItem(tree, kRegion), Text(kAddDeviceEntry));
-    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, kCameraName) != nullptr; }))
-        << ItemTexts(tree).join(", ").toStdString();
 
-    // The recorder, typed in by address. The program takes one device per address, and both
-    // emulators run on this machine: the recorder goes by the loopback name.
-    AddDevice(devices, kRecorderName, "DVR", 4, "localhost", recorder().Port(), kRecorderUser, kRecorderPassword);
+    // The recorder, found by the scan too: its row says it is a recorder, and its four
+    // channels come with it. The program takes one device per address, and both emulators
+    // run on this machine: the recorder's address is changed to the loopback name.
+    AddByScan(tree, dvrPort, kRecorderName, kRecorderUser, kRecorderPassword, [&](CDlgAddDev* dlg, QTreeWidgetItem* row) {
+      EXPECT_EQ(row->text(CDlgAddDev::kResultColumns - 1), "DVR");
+      EXPECT_EQ(Find<QComboBox>(dlg, CDlgAddDev::IDC_DEVICE_TYPE)->currentText(), "DVR");
+      EXPECT_EQ(Find<QComboBox>(dlg, CDlgAddDev::IDC_CHANNELS)->currentText(), "4");
+      Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_IP), "localhost");
+    });
 
     // A group with the camera's channel and the recorder's four.
     auto* groups = Find<QTreeWidget>(devices, CDlgDevMgr::IDC_GROUP_TREE);
@@ -101,6 +126,11 @@ TEST_F(FirstStart, AdministratorAddsTheCameraByScanAndTheRecorderByAddress) {
       return g && g->childCount() == 5 && FindItem(previewGroups, kCameraName, true) &&
              FindItem(previewGroups, kRecorderName, true);
     })) << ItemTexts(previewGroups).join(", ").toStdString();
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+    CDlgPreview* preview = Main()->GetPreviewDlg();
+    Click(preview->GetPlayScreen()->GetWnd(0));
+    DoubleClickItem(preview->GetDeviceTree(), ChannelItem(preview->GetDeviceTree(), u"仓库录像机", 2));
+    EXPECT_TRUE(ShowsVideo(preview->GetPlayScreen()->GetWnd(0))) << "the recorder plays: " << Said();
     Shot(Main(), "first_start_preview_devices");
   });
   EXPECT_EQ(Ui().unscriptedBoxes, 0);

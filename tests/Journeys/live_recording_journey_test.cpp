@@ -1,7 +1,8 @@
 // Live view as a user works it: four live windows of the camera and the recorder, layouts
-// switched, full screen and back, a snapshot, half a minute of the camera and of a recorder
-// channel recorded through the recording ring onto the disk chosen in the local settings, and
-// both recordings played on the local playback page.
+// switched and the picker closed without a choice, full screen and back, a snapshot, half a
+// minute of the camera and of a recorder channel recorded through the recording ring onto the
+// disk chosen in the local settings, and both recordings played on the local playback page,
+// which cannot be left while it plays.
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
@@ -33,11 +34,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kSnapshotSaved = 8350;   // "snapshot saved: " and the path
+constexpr unsigned kSnapshotSaved = 8350, kPathSeparator = 8981;  // "Snapshot taken", ": ", the path
 constexpr unsigned kRecordingStarted = 8368;
 constexpr unsigned kCameraVideoChannel = 0xFF02;  // the camera's channel code for live video
 constexpr unsigned kSearchFinished = 8534;
 constexpr unsigned kLocalPlayback = 8139;  // the playback button's menu entry
+constexpr unsigned kLocalPlaying = 8236;   // leaving a page that plays is refused
 
 
 class LiveView : public JourneyTest {};
@@ -55,7 +57,8 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
         Shot(Main(), "live_local_settings");
 
         // Four live windows: the camera and three channels of the recorder, each opened by a
-        // click on its window and a double click on the channel.
+        // click on its window and a double click on the channel, the last dragged onto its
+        // window.
         ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
         CDlgPreview* preview = Main()->GetPreviewDlg();
         ASSERT_TRUE(WaitUntil([&] { return preview->isVisible(); }));
@@ -64,11 +67,15 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
         ASSERT_EQ(screen->GetLayoutMode(), 1) << "four windows at first";
         const std::pair<const char16_t*, int> channels[] = {
             {kCameraName, 1}, {kRecorderName, 1}, {kRecorderName, 2}, {kRecorderName, 3}};
-        for (int w = 0; w < 4; ++w) {
+        for (int w = 0; w < 3; ++w) {
           Click(screen->GetWnd(w));
           ASSERT_EQ(screen->GetActiveIndex(), w);
           DoubleClickItem(tree, ChannelItem(tree, channels[w].first, channels[w].second));
         }
+        QTreeWidgetItem* dragged = ChannelItem(tree, channels[3].first, channels[3].second);
+        ASSERT_NE(dragged, nullptr);
+        Drag(tree->viewport(), ItemPoint(tree, dragged), screen->GetWnd(3));
+        EXPECT_EQ(screen->GetActiveIndex(), 3) << "the window it was dropped on";
         for (int w = 0; w < 4; ++w) EXPECT_TRUE(ShowsVideo(screen->GetWnd(w))) << "window " << w;
         Shot(Main(), "live_four_windows");
 
@@ -86,23 +93,56 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
         }
         for (int w = 0; w < 4; ++w) EXPECT_TRUE(ShowsVideo(screen->GetWnd(w))) << "window " << w;
 
-        // Full screen and back with Escape.
+        // The picker goes away without a choice too: a click beside it, Esc, or leaving the
+        // page; the layout stays.
+        const int layout = screen->GetLayoutMode();
+        auto* picker = static_cast<QWidget*>(nullptr);
+        auto openPicker = [&] {
+          ClickId(preview, CDlgPreview::ID_DIVIDE);
+          picker = Find(preview, CDlgDivScreen::kTemplateId);
+          return picker && picker->isVisible();
+        };
+        ASSERT_TRUE(openPicker());
+        Click(screen->GetWnd(3));
+        EXPECT_FALSE(picker->isVisible()) << "a click beside the picker closes it";
+        EXPECT_EQ(screen->GetActiveIndex(), 3) << "and reaches the window clicked";
+        ASSERT_TRUE(openPicker());
+        Key(Qt::Key_Escape);
+        EXPECT_FALSE(picker->isVisible()) << "Esc closes the picker";
+        ASSERT_TRUE(openPicker());
+        ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+        EXPECT_TRUE(Main()->GetSettingsDlg()->isVisible());
+        ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+        ASSERT_TRUE(WaitUntil([&] { return preview->isVisible(); }));
+        EXPECT_FALSE(picker->isVisible()) << "the picker went with the page";
+        EXPECT_EQ(screen->GetLayoutMode(), layout);
+
+        // Full screen: the windows alone. A click on one makes it active, a double click shows
+        // it alone and another brings the grid back; Esc comes back whatever was clicked.
         ClickId(preview, CDlgPreview::ID_FULLSCREEN);
         EXPECT_TRUE(preview->IsFullScreen());
         EXPECT_FALSE(tree->isVisible());
         EXPECT_EQ(screen->width(), preview->width());
         Shot(Main(), "live_full_screen");
-        harness::KeyPress(preview, Qt::Key_Escape);
-        EXPECT_FALSE(preview->IsFullScreen());
+        Click(screen->GetWnd(2));
+        EXPECT_EQ(screen->GetActiveIndex(), 2);
+        DoubleClick(screen->GetWnd(2));
+        EXPECT_FALSE(screen->IsMultiView()) << "a double click shows the window alone";
+        DoubleClick(screen->GetWnd(2));
+        EXPECT_TRUE(screen->IsMultiView());
+        Key(Qt::Key_Escape);
+        EXPECT_FALSE(preview->IsFullScreen()) << "Esc after a click on a video window";
         EXPECT_TRUE(tree->isVisible());
         EXPECT_LT(screen->width(), preview->width());
+        ASSERT_FALSE(HasFailure()) << "stuck in full screen: nothing else can be clicked";
 
         // A snapshot of the camera's window.
         Click(screen->GetWnd(0));
         const size_t notices = Ui().notices.size();
         ClickId(preview, CDlgPreview::ID_SNAPSHOT);
         ASSERT_EQ(Ui().notices.size(), notices + 1) << Said();
-        const std::u16string said = Ui().notices.back(), saved = Text(kSnapshotSaved).toStdU16String();
+        const std::u16string said = Ui().notices.back(),
+                             saved = (Text(kSnapshotSaved) + Text(kPathSeparator)).toStdU16String();
         ASSERT_EQ(said.rfind(saved, 0), 0u) << Said();
         snapshotPath = said.substr(saved.size());
 
@@ -150,10 +190,18 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
           ASSERT_EQ(bar->CellCount(), 1) << "one recording of the channel today";
           QRect cell;
           ASSERT_TRUE(bar->GetCellRect(bar->Cell(0), cell));
-          harness::Click(bar, cell.center());
+          ClickAt(bar, cell.center());
           EXPECT_TRUE(ShowsVideo(shown)) << "the recording of " << QString::fromStdU16String(device).toStdString()
                                          << " plays; " << Said();
-          if (device == kCameraName) Shot(Main(), "live_local_playback");
+          if (device == kCameraName) {
+            Shot(Main(), "live_local_playback");
+            // Leaving while it plays is refused: the page and its lit tab stay.
+            ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+            EXPECT_TRUE(SaidNotice(kLocalPlaying)) << Said();
+            EXPECT_EQ(Main()->CurrentPage(), playback);
+            EXPECT_EQ(Main()->PageButton(CTarnwickDlg::IDC_BtnPlayback)->GetState(), 1) << "the lit tab is the page shown";
+            EXPECT_EQ(Main()->PageButton(CTarnwickDlg::IDC_BtnPreview)->GetState(), 0);
+          }
           ClickId(playback, CPlaybackPageBase::IDC_STOP);
           // The time bar takes one click in two seconds: a user's next click comes later.
           PumpFor(static_cast<int>(2500 * start.timeScale));
@@ -174,8 +222,9 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
   EXPECT_GE(logins, 1);
   EXPECT_GE(previews, 3);
 
-  // The snapshot: a picture in the picture folder the settings name (c:\Capture\ at first).
-  const fs::path picture = plat::toNativePath(snapshotPath);
+  // The snapshot: a picture in the picture folder the settings name (c:\Capture\ at first),
+  // told as the path on this machine.
+  const fs::path picture = plat::utf16ToUtf8(snapshotPath);
   EXPECT_EQ(picture.parent_path(), fs::path(Drive('c')) / "Capture");
   QImage image(QString::fromStdString(picture.string()));
   EXPECT_FALSE(image.isNull()) << picture;

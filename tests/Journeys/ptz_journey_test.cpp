@@ -55,7 +55,7 @@ class PtzJourney : public JourneyTest {
     QTreeWidgetItem* item = list->topLevelItem(row);
     ASSERT_NE(item, nullptr) << "row " << row;
     list->scrollToItem(item);
-    harness::Click(list->viewport(), list->visualItemRect(item).center());
+    ClickAt(list->viewport(), list->visualItemRect(item).center());
   }
 
   std::vector<Logged> Camera() { return journey::Requests(camera(), kCameraPtz); }
@@ -106,10 +106,15 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
     auto* presets = Find<CDlgPresetPoint>(Preview(), CDlgPresetPoint::kTemplateId);
     ASSERT_NE(presets, nullptr);
     CListCtrlEx* presetList = presets->List();
-    EXPECT_EQ(presetList->GetItemText(4, 1), Text(kPresetUnknown));
+    // The device's answers come back a moment later: what the list shows is waited for, as a
+    // user waits for the greyed buttons to come back.
+    auto shows = [&](int row, unsigned text) {
+      return WaitUntil([&] { return presetList->GetItemText(row, 1) == Text(text) && presetList->isEnabled(); });
+    };
+    EXPECT_TRUE(shows(4, kPresetUnknown));
     ClickRow(presetList, 4);
     ClickId(presets, CDlgPresetPoint::kSetId);
-    EXPECT_EQ(presetList->GetItemText(4, 1), Text(kPresetSet));
+    EXPECT_TRUE(shows(4, kPresetSet));
     ClickId(presets, CDlgPresetPoint::kGoToId);
     const size_t steered = 2 * std::size(buttons);
     ASSERT_TRUE(CameraGot(steered + 2));
@@ -121,10 +126,10 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
 
     // The recorder's channel 1 in window 1: the panels follow the window the user picked.
     ASSERT_TRUE(Open(1, QString::fromStdU16String(kRecorderName))) << Said();
-    EXPECT_EQ(presetList->GetItemText(2, 1), Text(kPresetNotSet)) << "read from the recorder";
+    EXPECT_TRUE(shows(2, kPresetNotSet)) << "read from the recorder";
     ClickRow(presetList, 2);
     ClickId(presets, CDlgPresetPoint::kSetId);
-    EXPECT_EQ(presetList->GetItemText(2, 1), Text(kPresetSet));
+    EXPECT_TRUE(shows(2, kPresetSet));
     ClickId(presets, CDlgPresetPoint::kGoToId);
     ASSERT_TRUE(RecorderGot(kRecorderPreset, 2));
     // Channel index at 0, action at 8 (15 set, 16 go to), preset at 12.
@@ -152,7 +157,7 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
     const int faster = speed->value();
     ASSERT_GT(faster, 0);
     const QRect thumb = speed->ThumbRect();
-    harness::Click(speed, QPoint(std::max(0, thumb.left() - 4), thumb.center().y()));
+    ClickAt(speed, QPoint(std::max(0, thumb.left() - 4), thumb.center().y()));
     ASSERT_LT(speed->value(), faster);
     ClickId(ptz, 1048);  // left
     ASSERT_TRUE(RecorderGot(kRecorderSteer, 6));
@@ -170,8 +175,10 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
     OnModal<CDlgCruisePathSetting>([&](CDlgCruisePathSetting* path) {
       CListCtrlEx* stops = path->List();
       EXPECT_EQ(stops->GetItemCount(), 16);
+      ASSERT_TRUE(WaitUntil([&] { return !path->Waiting(); })) << "the path was never read";
       ClickRow(stops, 0);
       OnModal<CDlgAddCruisePoint>([&](CDlgAddCruisePoint* stop) {
+        ASSERT_TRUE(WaitUntil([&] { return !stop->Waiting(); })) << "the presets were never read";
         auto* preset = Find<QComboBox>(stop, CDlgAddCruisePoint::kComboId);
         ASSERT_EQ(preset->count(), 64);
         Choose(preset, preset->itemText(2));
@@ -179,7 +186,8 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
         Type(Find<CEditEx>(stop, CDlgAddCruisePoint::kDwellId), "5");
         Type(Find<CEditEx>(stop, CDlgAddCruisePoint::kSpeedId), "4");
         Shot(stop, "journey_cruise_stop");
-        ClickId(stop, 1);  // OK
+        ClickId(stop, 1);  // OK: the dialog ends once the recorder took the stop
+        EXPECT_TRUE(WaitUntil([&] { return !stop->isVisible(); }));
       });
       ClickId(path, CDlgCruisePathSetting::kModifyId);
       EXPECT_EQ(stops->GetItemText(0, 1), "3");
@@ -191,7 +199,10 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
     });
     ClickId(cruise, CDlgCruise::kSettingsId);
     EXPECT_TRUE(edited);
+    // Start and stop are greyed while one is on its way.
+    auto whenReady = [&](int id) { return WaitUntil([&] { return Find(cruise, id)->isEnabled(); }); };
     ClickId(cruise, CDlgCruise::kStartId);
+    ASSERT_TRUE(whenReady(CDlgCruise::kStopId));
     ClickId(cruise, CDlgCruise::kStopId);
     ASSERT_TRUE(RecorderGot(kRecorderCruise, 11));
     // Route at 16, stop at 20; preset at 12, dwell at 24, speed at 4; action at 8 (30 preset,
@@ -215,6 +226,7 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
     }
     // The recorder keeps the stop: the path opened again reads it back.
     OnModal<CDlgCruisePathSetting>([&](CDlgCruisePathSetting* path) {
+      ASSERT_TRUE(WaitUntil([&] { return !path->Waiting(); }));
       EXPECT_EQ(path->List()->GetItemText(0, 1), "3");
       EXPECT_EQ(path->List()->GetItemText(0, 2), "5");
       EXPECT_EQ(path->List()->GetItemText(0, 3), "4");
@@ -228,6 +240,7 @@ TEST_F(PtzJourney, PanelPresetsAndCruiseReachTheCameraAndTheRecorder) {
     Click(Preview()->GetPlayScreen()->GetWnd(0));
     ASSERT_TRUE(WaitUntil([&] { return Preview()->GetPlayScreen()->GetActiveIndex() == 0; }));
     ClickRow(cruise->List(), 1);
+    ASSERT_TRUE(whenReady(CDlgCruise::kStartId));
     ClickId(cruise, CDlgCruise::kStartId);
     ASSERT_TRUE(CameraGot(steered + 3));
     sent = Camera();

@@ -132,7 +132,7 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     // The 02:00 file played: its pictures are shown.
     QRect cell;
     ASSERT_TRUE(bar->GetCellRect(bar->Cell(2), cell));
-    harness::Click(bar, cell.center());
+    ClickAt(bar, cell.center());
     const auto firstCellClick = std::chrono::steady_clock::now();
     const plat::WindowHandle wnd = page->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
     ASSERT_TRUE(Playing(wnd)) << Said();
@@ -185,7 +185,7 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     // replaces the one playing.
     while (std::chrono::steady_clock::now() < firstCellClick + std::chrono::milliseconds(2500)) PumpFor(50);
     ASSERT_TRUE(bar->GetCellRect(bar->Cell(3), cell));
-    harness::Click(bar, cell.center());
+    ClickAt(bar, cell.center());
     ASSERT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
       return journey::Requests(recorder(), dvremu::kReplay).size() >= 2;
     }));
@@ -246,7 +246,7 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     EXPECT_EQ(fs::path(plat::toNativePath(localBar->GetCellName(0))).lexically_normal(), copy.lexically_normal());
     EXPECT_EQ(localBar->Cell(0).StartHour, 3);
     ASSERT_TRUE(localBar->GetCellRect(localBar->Cell(0), cell));
-    harness::Click(localBar, cell.center());
+    ClickAt(localBar, cell.center());
     const plat::WindowHandle localWnd = local->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
     ASSERT_TRUE(Playing(localWnd)) << Said();
     EXPECT_TRUE(local->IsPlaying());

@@ -7,15 +7,18 @@
 // picture when TARNWICK_SHOTS names a folder.
 #include <QAbstractSlider>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 
 #include "JourneyFixture.h"
+#include "controls/BitmapButtonEx.h"
 #include "controls/CheckComboBox.h"
 #include "devices/DlgDevMgr.h"
 #include "devices/DlgIPCParamSetting.h"
+#include "harness/DeviceWorkWait.h"
 #include "shell/DlgLSettings.h"
 #include "shell/DlgSetttings.h"
 #include "shell/DlgUserMgr.h"
@@ -23,6 +26,7 @@
 #include "view/DlgLPlayback.h"
 #include "view/DlgPlayback.h"
 #include "view/DlgPreview.h"
+#include "view/DlgVideoParam.h"
 #include "view/DlgVideoParamController.h"
 #include "view/PlayScreen.h"
 #include "view/PlayWnd.h"
@@ -34,8 +38,8 @@ namespace {
 
 constexpr unsigned kArm = 8262, kNotLoggedIn = 8510, kRecordStarted = 8368, kLocalPlayback = 8139, kRemotePlayback = 8140,
                    kDeviceSetup = 8244;
-constexpr int kAlarmList = 1024, kConfigWindow = 4000, kConfigTree = 4000, kConfigClose = 2,
-              kNetworkAddress = 4080;
+constexpr int kAlarmList = 1024, kConfigWindow = 4000, kConfigTree = 4000, kConfigSave = 4001,
+              kConfigClose = 2, kNetworkAddress = 4080;
 constexpr unsigned kNetworkPageBit = 0x400;
 constexpr int kPicturePage = 3;  // the camera dialog's tab of brightness, contrast, saturation
 
@@ -58,15 +62,23 @@ bool ShowsPicture(QWidget* w) {
 
 class Tour : public JourneyTest {
  protected:
-  // The emulators as scripts/run starts them (the recorder raising an alarm every second) and
-  // the demo folder it seeds: region "Demo", "Camera" and "Recorder".
+  // The emulators as scripts/run starts them (the recorder raising an alarm every second, the
+  // NVR a camera emulator on an address of its own) and the demo folder it seeds: region
+  // "Demo", "Camera", "Recorder" and "NVR".
   bool StartDemo() {
     if (!StartEmulators(true, true, {"--alarm-every", "1"})) return false;
+    const std::string nvrFolder = Folder() + "/nvr";
+    fs::create_directories(nvrFolder);
+    nvr_ = std::make_unique<testsupport::EmulatorProcess>(testsupport::EmulatorProcess::kCamera, nvrFolder,
+                                                          std::vector<std::string>{"--address", "127.0.0.2", "--nvr", "4"});
+    if (!nvr_->Start()) return false;
     const fs::path seeder = fs::read_symlink("/proc/self/exe").parent_path() / "demohome";
     const std::string command = seeder.string() + " --camera-port " + std::to_string(camera().Port()) +
-                                " --recorder-port " + std::to_string(recorder().Port()) + " > /dev/null";
+                                " --recorder-port " + std::to_string(recorder().Port()) + " --nvr-port " +
+                                std::to_string(nvr_->Port()) + " > /dev/null";
     return std::system(command.c_str()) == 0;
   }
+  std::unique_ptr<testsupport::EmulatorProcess> nvr_;
 
   void Visit(bool english);
   QString Name(const QString& page) const { return QStringLiteral("journey-%1-%2").arg(page, tag_); }
@@ -98,7 +110,7 @@ class Tour : public JourneyTest {
     ASSERT_TRUE(WaitUntil([&] { return bar->CellCount() > 0 && !page->IsSearching(); })) << Said();
     QRect cell;
     ASSERT_TRUE(bar->GetCellRect(bar->Cell(0), cell));
-    harness::Click(bar, cell.center());
+    ClickAt(bar, cell.center());
     EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(page->GetPlayScreen()->GetWnd(0)); })) << Said();
     Shot(Main(), Name(shot));
     ClickId(page, CPlaybackPageBase::IDC_STOP);
@@ -112,14 +124,14 @@ void Tour::Visit(bool english) {
   ASSERT_TRUE(StartDemo());
   RunProgram(
       [&] {
-        // ---- live view: the camera in window 0, three recorder channels beside it.
+        // ---- live view: the camera in window 0, two recorder channels and the NVR's first.
         CDlgPreview* preview = Main()->GetPreviewDlg();
         ASSERT_TRUE(preview->isVisible());
         QTreeWidget* tree = preview->GetDeviceTree();
         CPlayScreen* screen = preview->GetPlayScreen();
         const std::pair<QString, int> channels[] = {
             {QStringLiteral("Camera"), 1}, {QStringLiteral("Recorder"), 1}, {QStringLiteral("Recorder"), 2},
-            {QStringLiteral("Recorder"), 3}};
+            {QStringLiteral("NVR"), 1}};
         for (int w = 0; w < 4; ++w) {
           Click(screen->GetWnd(w));
           ASSERT_EQ(screen->GetActiveIndex(), w);
@@ -155,6 +167,18 @@ void Tour::Visit(bool english) {
         auto* brightness = Find<QAbstractSlider>(preview, CVideoParamController::kFirstSliderId);
         ASSERT_NE(brightness, nullptr);
         EXPECT_GT(brightness->value(), brightness->minimum()) << "the camera's picture values are shown";
+        for (int label = CDlgVideoParam::kFirstLabelId; label < CDlgVideoParam::kFirstLabelId + 5; ++label) {
+          auto* button = Find<CBitmapButtonEx>(preview, label);
+          ASSERT_NE(button, nullptr);
+          EXPECT_FALSE(button->Image(CBitmapButtonEx::kNormal).isNull()) << "label " << label << " shows its image";
+          EXPECT_FALSE(button->text().isEmpty());
+        }
+        // The volume follows a turn of the wheel over its slider.
+        auto* volume = Find<QAbstractSlider>(preview, CVideoParamController::kFirstSliderId + CVideoParamController::kVolume);
+        ASSERT_NE(volume, nullptr);
+        const int loudness = volume->value();
+        Wheel(volume, loudness > volume->minimum() ? -2 : 2);
+        EXPECT_NE(volume->value(), loudness) << "a wheel turn over the volume";
         ClickId(preview, CDlgPreview::ID_PANEL_PTZ);
         Shot(Main(), Name(QStringLiteral("preview-ptz")));
 
@@ -173,8 +197,17 @@ void Tour::Visit(bool english) {
         Shot(Main(), Name(QStringLiteral("devices")));
 
         // The recorder's configuration window, on its network page: the recorder's address.
+        // The armed recorder's alarms keep coming to the live view while it is open.
         QString address;
+        auto newestAlarm = [&] {
+          return alarms->topLevelItemCount() ? alarms->topLevelItem(0)->text(0) + alarms->topLevelItem(0)->text(1)
+                                             : QString();
+        };
         OnModalId(kConfigWindow, [&](QWidget* window) {
+          // The window opens at once; its pages come with the recorder's records.
+          EXPECT_TRUE(WaitUntil([&] { return Find<QPushButton>(window, kConfigSave)->isEnabled(); }));
+          const QString before = newestAlarm();
+          EXPECT_TRUE(WaitUntil([&] { return newestAlarm() != before; })) << "no alarm while configuring";
           auto* pages = Find<QTreeWidget>(window, kConfigTree);
           QTreeWidgetItem* network = nullptr;
           for (int g = 0; pages && g < pages->topLevelItemCount(); ++g)
@@ -196,9 +229,10 @@ void Tour::Visit(bool english) {
         // The camera's parameter dialog, on its picture page.
         int shownBrightness = -1;
         OnModal<CDlgIPCParamSetting>([&](CDlgIPCParamSetting* dlg) {
+          EXPECT_TRUE(harness::SettleDeviceWork(kPatienceMs)) << "the pages were never read";
           auto* tabs = Find<QTabBar>(dlg, CDlgIPCParamSetting::IDC_TAB);
           if (tabs && tabs->count() > kPicturePage) {
-            harness::Click(tabs, tabs->tabRect(kPicturePage).center());
+            ClickAt(tabs, tabs->tabRect(kPicturePage).center());
             if (auto* slider = Find<QAbstractSlider>(dlg, CDlgIPCVideoParamII::IDC_BRIGHTNESS))
               shownBrightness = slider->value();
             Shot(dlg, Name(QStringLiteral("ipc-params")));
@@ -218,9 +252,7 @@ void Tour::Visit(bool english) {
         auto* disks = Find<CCheckComboBox>(localSettings, CDlgLSettings::IDC_DISKS);
         ASSERT_NE(disks, nullptr);
         ASSERT_GT(disks->count(), 0);
-        Click(disks);
-        harness::MousePress(disks->view()->viewport(), disks->view()->visualRect(disks->model()->index(0, 0)).center());
-        disks->hidePopup();
+        ClickListEntry(disks, disks->itemText(0));
         EXPECT_EQ(disks->GetCheck(0), 1);
         ClickId(localSettings, CDlgLSettings::IDC_SAVE);
         Shot(Main(), Name(QStringLiteral("local-settings")));

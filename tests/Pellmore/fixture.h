@@ -1,11 +1,14 @@
 #pragma once
 // A recorder emulator on 127.0.0.1 with the recorder SDK started (as the program's device
 // layer does), message boxes answered and recorded, and helpers to drive the window that
-// CF_Login opens.
+// CF_Login opens. The window reads and writes on its own queue: the helpers wait (pumping
+// events, bounded in real time) for what it reads to arrive and for a Save to end.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QThread>
 #include <QTimer>
 #include <QPushButton>
 #include <QString>
@@ -27,6 +30,31 @@ QT_END_NAMESPACE
 
 namespace pellmore_test {
 
+// Lets the UI thread run until `done` holds; false when it did not within `ms` (real time).
+inline bool WaitFor(const std::function<bool()>& done, int ms = 30000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(2);
+  }
+  return true;
+}
+
+// Saves a screenshot of `w` as pellmore_<name>.png when TARNWICK_SCREENSHOTS names a folder.
+inline void Shot(QWidget* w, const char* name) {
+  const QString dir = qEnvironmentVariable("TARNWICK_SCREENSHOTS");
+  if (!dir.isEmpty()) w->grab().save(QStringLiteral("%1/pellmore_%2.png").arg(dir, name));
+}
+
+// The device exchanges queued so far have run (their results are handed to the UI thread).
+inline bool DeviceWorkDone() {
+  const bool idle = WaitFor([] { return pellmore::WaitForDeviceWork(0); });
+  QCoreApplication::processEvents();  // what they handed back
+  return idle;
+}
+
 struct ConfigTest : ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(NET_DVR_Init(), 1);
@@ -43,6 +71,8 @@ struct ConfigTest : ::testing::Test {
     });
   }
   void TearDown() override {
+    // The last window's logout (and anything it left queued) ends before the SDK does.
+    EXPECT_TRUE(pellmore::WaitForDeviceWork(30000));
     pellmore::SetWindowHook({});
     pellmore::SetMessageBoxHandler({});
     pellmore::SetResolver({});
@@ -50,16 +80,21 @@ struct ConfigTest : ::testing::Test {
     NET_DVR_Cleanup();
   }
 
-  // Runs CF_Login against the emulator; `drive` works the window, which is closed after it.
+  // Runs CF_Login against the emulator; `drive` works the window once its records have
+  // arrived, and the window is closed after it.
   int Open(const std::function<void(pellmore::CDlgMain&)>& drive, uint16_t language = 4,
            const char16_t* host = u"127.0.0.1", const char16_t* password = u"12345") {
     windowShown = false;
     pellmore::SetWindowHook([this, drive](pellmore::CDlgMain& w) {
       windowShown = true;
-      if (drive) drive(w);
+      EXPECT_TRUE(WaitFor([&] { return w.Loaded(); })) << "the records never arrived";
+      if (drive && w.Loaded()) drive(w);
       w.reject();
     });
-    return CF_Login(host, u"admin", password, emu.port(), language, 0);
+    const int result = CF_Login(host, u"admin", password, emu.port(), language, 0);
+    // What the window left queued (an immediate write, the logout) has reached the recorder.
+    EXPECT_TRUE(pellmore::WaitForDeviceWork(30000));
+    return result;
   }
 
   // The emulator's network, DDNS and NTP records as a configured recorder keeps them (wire
@@ -127,8 +162,11 @@ inline QWidget* Select(pellmore::CDlgMain& w, uint32_t bit) {
   return w.PageOnShow();
 }
 
-// Clicks Save and returns the summary the window showed.
-inline void Save(pellmore::CDlgMain& w) { Find<QPushButton>(&w, 4001)->click(); }
+// Clicks Save and waits until the Save has ended (its summary shown, when it wrote).
+inline void Save(pellmore::CDlgMain& w) {
+  Find<QPushButton>(&w, 4001)->click();
+  EXPECT_TRUE(WaitFor([&] { return !w.Saving(); })) << "the Save never ended";
+}
 
 // Runs `work` on the modal dialog that the next action opens.
 inline void OnNextModal(std::function<void(QWidget*)> work) {

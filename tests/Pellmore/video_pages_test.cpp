@@ -37,17 +37,6 @@ constexpr size_t kWireMain = 4, kWireSub = 16;
 constexpr uint32_t kPictureRead = 54, kPictureWrite = 55, kCompressionRead = 58;
 constexpr uint32_t kRedPixel = 0xFF0000, kBlackPixel = 0x000000;  // 0x00RRGGBB
 
-bool WaitFor(const std::function<bool()>& done, int ms = 30000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-  return true;
-}
-
 uint32_t PixelShown(plat::WindowHandle window, int x, int y) {
   plat::PresentedPicture pic;
   if (!plat::lastPresented(window, &pic) || x >= pic.width || y >= pic.height) return 0xFFFFFFFF;
@@ -65,11 +54,6 @@ void Drag(QWidget* w, QPoint from, QPoint to) {
   Mouse(w, QEvent::MouseButtonPress, from);
   Mouse(w, QEvent::MouseMove, to);
   Mouse(w, QEvent::MouseButtonRelease, to);
-}
-
-void Shot(QWidget* w, const char* name) {
-  const QString dir = qEnvironmentVariable("TARNWICK_SCREENSHOTS");
-  if (!dir.isEmpty()) w->grab().save(QStringLiteral("%1/pellmore_%2.png").arg(dir, name));
 }
 
 struct VideoPages : ConfigTest {
@@ -126,7 +110,7 @@ TEST_F(VideoPages, OsdEditorDragsTheDateFrameOverLiveVideoAndSendsThePositions) 
               EXPECT_EQ(Find<QComboBox>(page, 4010)->count(), 4);
               OnNextModal([&](QWidget* modal) {
                 auto* osd = static_cast<pellmore::CDlgOSDSet*>(modal);
-                ASSERT_GE(osd->LiveHandle(), 0);
+                ASSERT_TRUE(WaitFor([&] { return osd->LiveHandle() >= 0; }));
                 pellmore::VideoWindow* video = osd->Video();
                 // The first picture latches the scale: D1 in a 352 x 288 window.
                 ASSERT_TRUE(WaitFor([&] { return osd->ScaleX() > 0; }));
@@ -137,6 +121,7 @@ TEST_F(VideoPages, OsdEditorDragsTheDateFrameOverLiveVideoAndSendsThePositions) 
                 // A click without movement sends the record with the positions unchanged.
                 Mouse(video, QEvent::MouseButtonPress, {20, 20});
                 Mouse(video, QEvent::MouseButtonRelease, {20, 20});
+                EXPECT_TRUE(DeviceWorkDone());
                 writesAfterClick = PictureWrites();
                 // Drag the date frame up and right by (10, -10) window pixels.
                 Mouse(video, QEvent::MouseButtonPress, {150, 210});
@@ -310,6 +295,7 @@ TEST_F(VideoPages, WithoutVideoTheMaskEditorScalesByTheNominalPicture) {
               Find<QCheckBox>(page, 4479)->click();
               OnNextModal([&](QWidget* m) {
                 auto* editor = static_cast<pellmore::CDlgMotionArea*>(m);
+                EXPECT_TRUE(DeviceWorkDone());  // the live view was refused
                 EXPECT_LT(editor->LiveHandle(), 0);
                 Find<QCheckBox>(m, 4286)->click();
                 Drag(editor->Video(), {50, 50}, {60, 70});

@@ -258,3 +258,62 @@ TEST_F(DvrLiveTest, SavingOntoAFullDiskStopsAtTheLastWholePacket) {
   EXPECT_GT(file.frames, 0);
   EXPECT_TRUE(file.endsAtFrame);
 }
+
+// Saving set up while the stream runs, between two key frames, with packets that split the
+// frames anywhere: the file begins with the stream header and the next key frame, and holds
+// whole frames only.
+TEST_F(DvrLiveTest, SavingStartedMidStreamBeginsAtTheNextKeyFrame) {
+  QX_DVR_Logout(id);
+  emu->stop();
+  dvremu::Options o;
+  o.pace = false;
+  o.maxClipLoops = 2;
+  o.chunk = 700;
+  emu = std::make_unique<dvremu::Emulator>(o);
+  ASSERT_TRUE(emu->start(0));
+  emu->setClip(clip);
+  id = login();
+  ASSERT_GE(id, 0);
+  emu->hold(3, true);
+  const int32_t h = play(1, 0, 0);
+  ASSERT_GE(h, 0);
+  static std::string path;
+  path = temp("midstream.rec");
+  // The save starts from the callback of the third packet: the first loop's key frame (its
+  // first frame) has passed by then, the second loop's has not.
+  static std::atomic<int> packets{0};
+  static std::atomic<uint64_t> seen{0};
+  static std::atomic<int32_t> handle{-1};
+  packets = 0;
+  seen = 0;
+  handle = h;
+  ASSERT_EQ(QX_DVR_SetRealDataCallBack(
+                h, [](int32_t, uint32_t type, uint8_t*, uint32_t n, void*) {
+                  if (type != QX_DVR_DATA_STREAM) return;
+                  if (++packets == 3) QX_DVR_SaveRealData(handle, 0, path.c_str());
+                  seen += n;
+                }, nullptr),
+            1);
+  emu->hold(3, false);
+  emu->releaseHeld();
+  std::vector<uint8_t> clipBytes;
+  for (const dvremu::StreamFrame& f : clip.frames) {
+    const auto b = dvremu::frameBytes(f);
+    clipBytes.insert(clipBytes.end(), b.begin(), b.end());
+  }
+  // Both loops received.
+  ASSERT_TRUE(testsupport::Eventually([&] { return seen.load() >= 2 * clipBytes.size(); }));
+  EXPECT_EQ(QX_DVR_StopSaveRealData(h), 1);
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
+  const testsupport::RecorderFileShape file = testsupport::ReadRecorderFile(path);
+  ASSERT_TRUE(file.streamHeader);
+  EXPECT_TRUE(file.endsAtFrame);
+  std::ifstream f(path, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  ASSERT_GT(bytes.size(), 32u);
+  EXPECT_EQ(bytes[16 + 4], 1) << "a video frame first";
+  EXPECT_EQ(bytes[16 + 6] & 1, 1) << "a key frame first";
+  // Exactly the second loop: its frames as the recorder sends them, times moved on by a loop.
+  EXPECT_EQ(file.frames, static_cast<int>(clip.frames.size()));
+  EXPECT_EQ(bytes.size(), 16 + clipBytes.size());
+}

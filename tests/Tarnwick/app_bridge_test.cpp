@@ -228,6 +228,7 @@ TEST_F(RecorderBridge, LostConnectionAndRebootLogTheRecorderOut) {
   ASSERT_GE(login->GetLoginID(1), 0);
   SendWidgetMessage(&page, WM_DEVICE_REBOOT, reinterpret_cast<uintptr_t>(device), 0);
   EXPECT_TRUE(emu.waitForRequests(dvremu::kReboot, 1));
+  PumpUntil([&] { return !login->IsLogin(); });  // the logout follows the reboot on the device's queue
   EXPECT_FALSE(login->IsLogin());
   CDevice stranger;
   EXPECT_EQ(SendWidgetMessage(&page, WM_DEVICE_REBOOT, reinterpret_cast<uintptr_t>(&stranger), 0), 0)

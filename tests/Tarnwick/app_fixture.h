@@ -12,6 +12,7 @@
 #include "shell/Language.h"
 #include "shell/LockHook.h"
 #include "shell/TarnwickDlg.h"
+#include "shell/UnlockBackoff.h"
 #include "shell/User.h"
 #include "shell/UserStore.h"
 #include "view/PreviewManager.h"
@@ -22,6 +23,8 @@ class AppTest : public TempHomeTest {
     TempHomeTest::SetUp();
     FreeLanguageLibrary();
     CUser::DeleteInstance();
+    CUnlockBackoff::Instance().SetClock(nullptr);
+    CUnlockBackoff::Instance().Succeeded();
     ASSERT_EQ(CreateUserDatabase(), 1);
     CTarnwickDlg::SetLoginRunner([this](int mode) {
       loginModes.push_back(mode);
@@ -36,6 +39,8 @@ class AppTest : public TempHomeTest {
     FreePreviewManager();
     FreeNotifier();
     RemoveLockHook();
+    CUnlockBackoff::Instance().SetClock(nullptr);
+    CUnlockBackoff::Instance().Succeeded();
     harness::Pump();
     FreeLanguageLibrary();
     CUser::DeleteInstance();

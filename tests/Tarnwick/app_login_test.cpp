@@ -8,7 +8,11 @@
 #include "app_fixture.h"
 #include "controls/BitmapButtonEx.h"
 #include "shell/DlgUserLogin.h"
+#include "plat/text.h"
 #include "shell/LoginController.h"
+#include "shell/PasswordHash.h"
+#include "shell/UnlockBackoff.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -50,13 +54,127 @@ TEST_F(Login, StartupAllowsThreeTriesAndCountsEveryCheck) {
   EXPECT_EQ(user->GetPower(), 3);
 }
 
-TEST_F(Login, SwitchAndUnlockHaveNoLimit) {
+TEST_F(Login, SwitchAndUnlockHaveNoLimitButUnlockingWaitsLongerAfterTheThirdFailure) {
+  CLoginController sw;
+  sw.SetMode(CLoginController::kSwitchUser);
+  EXPECT_EQ(sw.CaptionId(), 8241u);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(sw.Login(u"ann", u"bad", false), CLoginController::kWrongPassword);
+  EXPECT_EQ(sw.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn) << "switching user never waits";
+
+  int64_t now = 1000000;
+  CUnlockBackoff::Instance().SetClock([&] { return now; });
+  auto unlock = std::make_unique<CLoginController>();
+  unlock->SetMode(CLoginController::kUnlock);
+  EXPECT_EQ(unlock->CaptionId(), 8488u);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(unlock->Login(u"ann", u"bad", false), CLoginController::kWrongPassword);
+    EXPECT_EQ(unlock->UnlockWaitMs(), 0);
+  }
+  // From the third failure on, each try waits twice as long as the one before, up to 30 s.
+  const std::vector<int64_t> waits = {1000, 2000, 4000, 8000, 16000, 30000, 30000};
+  for (size_t i = 0; i < waits.size(); ++i) {
+    EXPECT_EQ(unlock->Login(u"ann", i == 3 ? u"12345678901234567" : u"bad", false),
+              i == 3 ? CLoginController::kPasswordTooLong : CLoginController::kWrongPassword);
+    ASSERT_EQ(unlock->UnlockWaitMs(), waits[i]) << "after failure " << i + 3;
+    const size_t notices = ui->notices.size();
+    const int attempts = unlock->FailedAttempts();
+    now += waits[i] - 1;
+    EXPECT_EQ(unlock->Login(u"ann", u"annpass", false), CLoginController::kWaiting)
+        << "not even the right password is looked at before its time";
+    EXPECT_EQ(ui->notices.size(), notices) << "a try refused for its time says nothing";
+    EXPECT_EQ(unlock->FailedAttempts(), attempts);
+    now += 1;
+    if (i == 2) {
+      // A cancelled unlock dialog does not start the count again: the next one goes on with it.
+      unlock = std::make_unique<CLoginController>();
+      unlock->SetMode(CLoginController::kUnlock);
+    }
+  }
+  EXPECT_EQ(unlock->Login(u"ann", u"bad", false), CLoginController::kWrongPassword);
+  now += 30000;
+  EXPECT_EQ(unlock->Login(u"ann", u"annpass", false), CLoginController::kLoggedIn) << "tries stay unlimited";
+  EXPECT_EQ(unlock->UnlockWaitMs(), 0);
+  EXPECT_EQ(CUnlockBackoff::Instance().Failures(), 0) << "an unlock starts the count again";
+}
+
+TEST_F(Login, TheUnlockDialogRestsWhileTheNextTryMustWait) {
+  int64_t now = 1000000;
+  CUnlockBackoff::Instance().SetClock([&] { return now; });
+  CUser::GetInstance()->SetName(u"ann");
+  CDlgUserLogin dlg;
+  dlg.SetMode(CLoginController::kUnlock);
+  dlg.EnsureInitialized();
+  dlg.show();
+  auto* password = dlg.findChild<QLineEdit*>(QStringLiteral("4614"));
+  auto* login = dlg.findChild<CBitmapButtonEx*>(QStringLiteral("2513"));
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(password->isEnabled() && login->isEnabled()) << "try " << i;
+    password->setText(QStringLiteral("nope"));
+    harness::KeyPress(password, Qt::Key_Return);
+  }
+  EXPECT_FALSE(password->isEnabled());
+  EXPECT_FALSE(login->isEnabled());
+  EXPECT_TRUE(dlg.isVisible());
+  harness::SaveScreenshot(&dlg, QStringLiteral("unlock-waiting"));
+
+  // Opened again meanwhile, the dialog waits as well.
+  CDlgUserLogin again;
+  again.SetMode(CLoginController::kUnlock);
+  again.EnsureInitialized();
+  EXPECT_FALSE(again.findChild<QLineEdit*>(QStringLiteral("4614"))->isEnabled());
+
+  now += 1000;
+  EXPECT_TRUE(testsupport::Eventually([&] {
+    harness::Pump();
+    return password->isEnabled() && login->isEnabled();
+  })) << "the wait over, the dialog takes a try again";
+  password->setText(QStringLiteral("annpass"));
+  harness::Click(login);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+}
+
+// A database an older program wrote holds every password as typed, the built-in
+// administrator's also in the recent logins. A login that matches stores the salted hash
+// instead, and no byte of the typed password is left anywhere in the file.
+TEST_F(Login, APasswordStoredAsTypedIsHashedAtItsNextLoginAndLeavesNoTrace) {
+  {
+    CppSQLite3DB db;
+    ASSERT_TRUE(OpenDatabaseInProgramDir(db, USER_DB_NAME));
+    for (const char16_t* table : {TB_USER_INFO, TB_RECENT_LOGIN_USER})
+      db.Execute(u"update " + QuoteIdentifier(table) + u" set Password = '804261' where Name = 'admin';");
+  }
+  const std::string file = plat::utf16ToUtf8(ProgramDirPath(USER_DB_NAME));
+  auto fileHolds = [&](const std::u16string& text) {
+    const std::string bytes = ReadFile(file) + ReadFile(file + "-journal");
+    const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
+    return bytes.find(utf16) != std::string::npos || bytes.find(plat::utf16ToUtf8(text)) != std::string::npos;
+  };
+  auto stored = [](const std::u16string& name) {
+    CppSQLite3Table row;
+    return QueryUser(TB_USER_INFO, name, row) ? std::u16string(row.FieldText(1)) : u"<none>";
+  };
+  ASSERT_TRUE(fileHolds(u"annpass") && fileHolds(u"804261"));
+
+  CLoginController c;
+  c.SetMode(CLoginController::kSwitchUser);
+  EXPECT_EQ(c.Login(u"ann", u"annpass2", false), CLoginController::kWrongPassword);
+  EXPECT_EQ(stored(u"ann"), u"annpass") << "a wrong password changes nothing";
+  ASSERT_EQ(c.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn);
+  EXPECT_EQ(MatchPassword(stored(u"ann"), u"annpass"), PasswordMatch::Yes);
+  EXPECT_NE(CUser::GetInstance()->GetPassword(), u"annpass") << "the current user keeps what is stored";
+  EXPECT_FALSE(fileHolds(u"annpass"));
+  CLoginController admin;
+  admin.SetMode(CLoginController::kSwitchUser);
+  ASSERT_EQ(admin.Login(ADMIN_NAME, ADMIN_PASSWORD, false), CLoginController::kLoggedIn);
+  EXPECT_FALSE(fileHolds(ADMIN_PASSWORD)) << "neither in the accounts nor in the recent logins";
+
+  // From now on the hash is what is checked: at a switch and at an unlock alike.
   for (int mode : {CLoginController::kSwitchUser, CLoginController::kUnlock}) {
-    CLoginController c;
-    c.SetMode(mode);
-    EXPECT_EQ(c.CaptionId(), mode == CLoginController::kSwitchUser ? 8241u : 8488u);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(c.Login(u"ann", u"bad", false), CLoginController::kWrongPassword);
-    EXPECT_EQ(c.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn);
+    CLoginController next;
+    next.SetMode(mode);
+    EXPECT_EQ(next.Login(u"ann", stored(u"ann"), false), CLoginController::kPasswordTooLong) << "the hash is no password";
+    EXPECT_EQ(next.Login(u"ann", u"annpasS", false), CLoginController::kWrongPassword);
+    EXPECT_EQ(next.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn);
   }
 }
 

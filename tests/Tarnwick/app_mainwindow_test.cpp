@@ -1,11 +1,19 @@
 // The main window run as the program runs it: start-up login, pages, the playback choice,
 // busy pages, switch user, the lock and the close confirmation.
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QTimer>
+#include <QWheelEvent>
+#include <QWindow>
 
 #include "app_fixture.h"
 #include "controls/BitmapButtonEx.h"
 #include "devices/DeviceManager.h"
 #include "shell/AppMessages.h"
+#include "shell/DlgLSettings.h"
+#include "shell/DlgSetttings.h"
 
 namespace {
 
@@ -98,7 +106,8 @@ TEST_F(MainWindow, PlaybackChoiceRightsAndBusyPages) {
   harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
   EXPECT_EQ(dlg.CurrentPage(), dlg.GetLPlaybackDlg()) << "a playing page is not left";
   EXPECT_EQ(ui->notices.back(), LoadResString(8236));
-  EXPECT_EQ(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings)->GetState(), 1) << "the buttons change all the same";
+  EXPECT_EQ(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings)->GetState(), 0) << "the lit tab is the page shown";
+  EXPECT_EQ(playback->GetState(), 1);
   dlg.GetLPlaybackDlg()->SetPlaying(false);
   harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
   EXPECT_EQ(dlg.CurrentPage(), dlg.GetSettingsDlg());
@@ -111,6 +120,8 @@ TEST_F(MainWindow, PlaybackChoiceRightsAndBusyPages) {
   harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnPreview));
   EXPECT_EQ(dlg.CurrentPage(), dlg.GetPlaybackDlg());
   EXPECT_EQ(ui->notices.back(), LoadResString(8235));
+  EXPECT_EQ(dlg.PageButton(CTarnwickDlg::IDC_BtnPreview)->GetState(), 0);
+  EXPECT_EQ(playback->GetState(), 1);
   dlg.GetPlaybackDlg()->SetBusy(false);
 }
 
@@ -186,6 +197,60 @@ TEST_F(MainWindow, LockSwallowsClicksAndKeysUntilUnlocked) {
   harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
   EXPECT_EQ(settingsClicks, 1) << "unlocked, clicks work again";
   EXPECT_EQ(loginModes.size(), 3u);
+}
+
+// A wheel over a list and text from an input method reach nothing while the program is
+// locked, sent as the system sends them: the wheel to the window, which passes it to the
+// control under the mouse, the text to the control with the focus.
+TEST_F(MainWindow, LockedNeitherTheWheelNorInputMethodTextReachesAControl) {
+  LogInAs(u"admin");
+  CTarnwickDlg dlg;
+  ASSERT_TRUE(dlg.OnInitDialog());
+  dlg.show();
+  dlg.activateWindow();
+  harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
+  harness::Click(dlg.GetSettingsDlg()->findChild<QWidget*>(QString::number(CDlgSetttings::IDC_LOCAL)));
+  harness::Pump();
+  CDlgLSettings* local = dlg.GetSettingsDlg()->LocalSettingsPage();
+  auto* packSize = local->findChild<QComboBox*>(QString::number(CDlgLSettings::IDC_PACK_SIZE));
+  auto* cycle = local->findChild<QLineEdit*>(QString::number(CDlgLSettings::IDC_CYCLE));
+  ASSERT_TRUE(packSize && cycle);
+  ASSERT_TRUE(packSize->isVisible() && packSize->isEnabled() && cycle->isVisible());
+  ASSERT_GT(packSize->count(), 2);
+  packSize->setCurrentIndex(1);
+  QWindow* window = dlg.windowHandle();
+  ASSERT_NE(window, nullptr);
+  auto wheel = [&] {
+    const QPointF at = packSize->mapTo(&dlg, packSize->rect().center());
+    QWheelEvent e(at, window->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QGuiApplication::sendEvent(window, &e);
+  };
+  auto commit = [&](const QString& text) {
+    QInputMethodEvent e;
+    e.setCommitString(text);
+    QGuiApplication::sendEvent(QGuiApplication::focusObject(), &e);
+  };
+  cycle->setFocus();
+  harness::Pump();
+  ASSERT_EQ(QGuiApplication::focusObject(), cycle);
+  cycle->setText(QStringLiteral("20"));
+
+  // Unlocked, both reach their control.
+  wheel();
+  EXPECT_EQ(packSize->currentIndex(), 2);
+  commit(QStringLiteral("5"));
+  EXPECT_EQ(cycle->text(), QStringLiteral("205"));
+
+  SendWidgetMessage(&dlg, WM_LOCK_PROGRAM, 0, 0);
+  ASSERT_TRUE(dlg.IsLocked());
+  wheel();
+  commit(QStringLiteral("9"));
+  harness::Pump();
+  EXPECT_EQ(packSize->currentIndex(), 2) << "the wheel changed the list";
+  EXPECT_EQ(cycle->text(), QStringLiteral("205")) << "the input method's text was typed";
+  EXPECT_TRUE(dlg.IsLocked());
+  EXPECT_TRUE(loginModes.empty()) << "no press, no unlock dialog";
 }
 
 TEST_F(MainWindow, ScreenshotsChineseAndEnglish) {

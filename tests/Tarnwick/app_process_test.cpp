@@ -61,6 +61,15 @@ TEST(AppChild, Run) {
   int logins = 0;
   CTarnwickDlg::SetLoginRunner([&](int) { return ++logins, IDCANCEL; });
 
+  // A data folder not made yet: the start makes it; the login is cancelled.
+  if (mode == "fresh") {
+    CTarnwickApp app;
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(app.ExitInstance(), 0);
+    EXPECT_EQ(logins, 1);
+    EXPECT_TRUE(ui->boxes.empty()) << "nothing went wrong to tell";
+    return;
+  }
   // Automatic login as the administrator.
   ASSERT_EQ(CreateUserDatabase(), 1);
   {
@@ -135,10 +144,10 @@ class AppProcess : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(root_, ec);
   }
-  void Start(QProcess& p, const char* mode, const fs::path& runtimeDir = {}) {
+  void Start(QProcess& p, const char* mode, const fs::path& runtimeDir = {}, const fs::path& home = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(kChildMode, mode);
-    env.insert("TARNWICK_HOME", QString::fromStdString((root_ / "home").string()));
+    env.insert("TARNWICK_HOME", QString::fromStdString((home.empty() ? root_ / "home" : home).string()));
     env.insert("XDG_RUNTIME_DIR",
                QString::fromStdString((runtimeDir.empty() ? root_ / "run" : runtimeDir).string()));
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -219,3 +228,12 @@ TEST_F(AppProcess, SecondStartRefusedThenAFreshStartRunsAndEndsClean) {
 }
 
 }  // namespace
+
+TEST_F(AppProcess, ADataFolderNotThereYetIsMadeAtTheStart) {
+  const fs::path home = root_ / "new" / "home";
+  QProcess fresh;
+  Start(fresh, "fresh", {}, home);
+  ExpectClean(fresh, "a start on a data folder not made yet");
+  EXPECT_TRUE(fs::is_directory(home));
+  EXPECT_TRUE(fs::is_regular_file(home / "UserInfo.db")) << "the accounts are stored in it";
+}

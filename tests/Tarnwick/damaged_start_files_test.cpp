@@ -2,6 +2,8 @@
 // goes on with what can be read, lets the administrator in, and keeps the damaged bytes aside.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "harness/UiHarness.h"
@@ -9,7 +11,9 @@
 #include "settings_fixture.h"
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
+#include "shell/PasswordHash.h"
 #include "shell/Language.h"
+#include "shell/LoginController.h"
 #include "shell/UserStore.h"
 
 namespace fs = std::filesystem;
@@ -67,7 +71,7 @@ class DamagedStartFiles : public TempHomeTest {
     EXPECT_EQ(CheckDatabaseHealth(db), DatabaseHealth::Whole);
     std::u16string password, identity, code;
     ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, ADMIN_NAME, password, identity, &code), 1);
-    EXPECT_EQ(password, ADMIN_PASSWORD);
+    EXPECT_EQ(MatchPassword(password, ADMIN_PASSWORD), PasswordMatch::Yes);
     EXPECT_EQ(code, u"0");
     EXPECT_GE(db.ExecuteScalar(u"select count(*) from Tb_UserInfo;"), atLeast);
     // Every account that came back is one that was stored, exactly.
@@ -118,7 +122,9 @@ TEST_F(DamagedStartFiles, AUserDatabaseThatCannotBeKeptAsideIsNotWrittenAndTheUs
   EXPECT_EQ(CreateUserDatabase(), 0);
   EXPECT_EQ(ReadFile(db_), garbage);
   ASSERT_EQ(ui->boxes.size(), 1u);
-  EXPECT_EQ(ui->boxes[0].text, LoadResString(8992).replace(LoadResString(8992).find(u"%s"), 2, u"UserInfo.db"));
+  // The box names the file where it lies, so the user can find it.
+  const std::u16string where(db_.begin(), db_.end());
+  EXPECT_EQ(ui->boxes[0].text, LoadResString(8992).replace(LoadResString(8992).find(u"%s"), 2, where));
   EXPECT_NE(ui->boxes[0].type & MB_ICONERROR, 0u);
 }
 
@@ -169,3 +175,73 @@ TEST_F(DamagedStartFiles, ADamagedSettingsFileGivesWhatCanBeReadAndIsKeptAsideAt
   }
   EXPECT_EQ(ui->notices.size(), 1u);
 }
+
+namespace {
+
+// A settings file that cannot be read at all (a folder in its place; a file without read
+// permission where the tests do not run as root) is damage like any other: it is told once,
+// its values are left as they are, and the first save moves it aside whole before a new file
+// takes its place.
+TEST_F(DamagedStartFiles, AnUnreadableSettingsFileIsToldOnceKeptAsideAndNeverWrittenOver) {
+  const std::string path = CLocalSettings::SettingsFilePath();
+  std::vector<std::string> kinds{"folder"};
+  if (geteuid() != 0) kinds.push_back("no permission");
+  for (const std::string& kind : kinds) {
+    SCOPED_TRACE(kind);
+    harness::ScopedScriptedUi ui;
+    const std::string mine = "[]\r\nCycleInterval=45\r\nDownLoadPath=D:\\Mine\\\r\n";
+    fs::remove_all(path);
+    fs::remove_all(path + ".bak");
+    if (kind == "folder") {
+      fs::create_directories(path);
+      WriteFile(path + "/inside", mine);
+    } else {
+      WriteFile(path, mine);
+      fs::permissions(path, fs::perms::none);
+    }
+    CLocalSettings s;
+    EXPECT_TRUE(s.IsDamaged());
+    EXPECT_EQ(s.GetCycleInterval(), CLocalSettings::DEFAULT_CYCLE_INTERVAL);
+    s.Reload();
+    ASSERT_EQ(ui->notices.size(), 1u) << "told once";
+    EXPECT_NE(ui->notices[0].find(u".bak"), std::u16string::npos);
+
+    s.SetCycleInterval(9);
+    ASSERT_EQ(s.Save(), 1);
+    EXPECT_EQ(ui->notices.size(), 1u);
+    if (kind == "folder") {
+      EXPECT_EQ(ReadFile(path + ".bak/inside"), mine) << "kept aside whole";
+    } else {
+      fs::permissions(path + ".bak", fs::perms::owner_read);
+      EXPECT_EQ(ReadFile(path + ".bak"), mine);
+    }
+    EXPECT_FALSE(s.IsDamaged());
+    CLocalSettings again;
+    EXPECT_FALSE(again.IsDamaged());
+    EXPECT_EQ(again.GetCycleInterval(), 9);
+  }
+}
+
+// A user database that cannot be opened (a folder in its place) is said to be so, at the
+// start and at every login, not taken for a store without that user.
+TEST_F(DamagedStartFiles, AUserDatabaseThatCannotBeOpenedIsSaidSoAtTheStartAndAtTheLogin) {
+  harness::ScopedScriptedUi ui;
+  fs::remove_all(db_);
+  fs::create_directories(db_ + "/inside");
+  // The text names the file where it really is on this machine.
+  const std::u16string said = DamagedFileText(9104, u"UserInfo.db");
+  EXPECT_EQ(CreateUserDatabase(), 0);
+  ASSERT_EQ(ui->boxes.size(), 1u);
+  EXPECT_EQ(ui->boxes[0].text, said);
+  EXPECT_NE(ui->boxes[0].type & MB_ICONERROR, 0u);
+  EXPECT_TRUE(fs::is_directory(db_ + "/inside")) << "left as it is";
+
+  CLoginController login;
+  login.SetMode(CLoginController::kStartup);
+  EXPECT_EQ(login.Login(ADMIN_NAME, ADMIN_PASSWORD, false), CLoginController::kUnknownUser);
+  ASSERT_EQ(ui->notices.size(), 1u);
+  EXPECT_EQ(ui->notices[0], said) << "not \"this user name does not exist\"";
+  fs::remove_all(db_);
+}
+
+}  // namespace

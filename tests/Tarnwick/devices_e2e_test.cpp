@@ -12,6 +12,7 @@
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
 #include "devices/DeviceManager.h"
+#include "harness/DeviceWorkWait.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
 #include "plat/surface.h"
@@ -92,6 +93,7 @@ TEST_F(EndToEnd, AStoredCameraPlaysDecodedVideoInAPlayWindow) {
   EXPECT_TRUE(device->GetChannel(1)->IsPreviewing());
   EXPECT_EQ(device->IsBusy(), 1);
   device->ReleaseAll();  // stops and deletes the preview; the login stays
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(device->GetChannel(1)->GetPreview(0), nullptr);
   EXPECT_TRUE(device->IsLoggedIn());
   plat::unregisterWindow(window);

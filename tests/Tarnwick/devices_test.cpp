@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "devices/DeviceManager.h"
+#include "harness/DeviceWorkWait.h"
 #include "plat/clock.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
@@ -76,6 +77,7 @@ TEST_F(DeviceModel, ReleaseAllStopsRecordingThenPreviewAndKeepsChannelAndLogin) 
   ASSERT_NE(d.GetConfig(1), nullptr);
   ASSERT_NE(d.GetAlarm(1), nullptr);
   d.ReleaseAll();
+  ASSERT_TRUE(harness::SettleDeviceWork());  // the device's objects go on its queue
   EXPECT_LT(IndexOf("preview.stoprecord.3"), IndexOf("preview.stop.3"));
   EXPECT_LT(IndexOf("preview.stop.3"), IndexOf("preview.delete.3"));
   EXPECT_TRUE(d.HasChannel(3));

@@ -386,6 +386,8 @@ TEST_F(DevMgrPage, ScanListsTheEmulatorsOnceEachAndADoubleClickFillsTheForm) {
   EXPECT_EQ(dlg.Results()->GetItemText(dvrRow, 2), "127.0.0.1");
   EXPECT_EQ(dlg.Results()->GetItemText(dvrRow, 3), QString::number(recorder.port()));
   EXPECT_EQ(dlg.Results()->GetItemText(dvrRow, 4), "24");
+  EXPECT_EQ(dlg.Results()->GetItemText(dvrRow, 6), "DVR") << "the row says what the device is";
+  EXPECT_EQ(dlg.Results()->GetItemText(rowOf(camMac), 6), "IPCamera");
   EXPECT_EQ(dlg.Results()->GetItemText(0, 0), "01");
   // A discovered name shows whole, not cut to an ellipsis.
   const QString camName = dlg.Results()->GetItemText(rowOf(camMac), 1);
@@ -396,8 +398,12 @@ TEST_F(DevMgrPage, ScanListsTheEmulatorsOnceEachAndADoubleClickFillsTheForm) {
   dlg.Results()->SelectRow(dvrRow);
   emit dlg.Results()->itemDoubleClicked(dlg.Results()->topLevelItem(dvrRow), 0);
   EXPECT_EQ(Child<QLineEdit>(&dlg, CDlgAddDev::IDC_NAME)->text(), "录像机");
-  EXPECT_EQ(Child<QComboBox>(&dlg, CDlgAddDev::IDC_DEVICE_TYPE)->currentText(), "IPCamera");
-  EXPECT_EQ(Child<QComboBox>(&dlg, CDlgAddDev::IDC_CHANNELS)->currentText(), "16");  // clamped
+  EXPECT_EQ(Child<QComboBox>(&dlg, CDlgAddDev::IDC_DEVICE_TYPE)->currentText(), "DVR") << "added as what it is";
+  // More channels than the list offers: the list shows its most and the user is told.
+  EXPECT_EQ(Child<QComboBox>(&dlg, CDlgAddDev::IDC_CHANNELS)->currentText(), "16");
+  ASSERT_FALSE(ui->notices.empty());
+  const QString said = QString::fromStdU16String(ui->notices.back());
+  EXPECT_TRUE(said.contains("24") && said.contains("16")) << said.toStdString();
   EXPECT_EQ(Child<QLineEdit>(&dlg, CDlgAddDev::IDC_PORT)->text(), QString::number(recorder.port()));
 
   // Closed during a scan: the search ends with the window and nothing more is listed.

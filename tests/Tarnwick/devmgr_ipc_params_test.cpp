@@ -1,13 +1,17 @@
 // The IP-camera parameter dialog against the camera emulator: every page shows the camera's
 // record, a change saved reaches the camera as exactly that change, failed reads and sets
-// say so; and the device manager page's remote set-up of cameras and recorders.
+// say so, the picture sliders' records reach the camera in their order; and the device
+// manager page's remote set-up of cameras and recorders.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QLineEdit>
 #include <thread>
 
+#include "Corvane/records.h"
 #include "Corvane/session.h"
 #include "Hollin/Global.h"
 #include "camemu/camera.h"
@@ -15,6 +19,7 @@
 #include "devices/DlgIPCParamSetting.h"
 #include "devmgr_fixture.h"
 #include "dvremu/emulator.h"
+#include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
 #include "shell/Language.h"
 #include "plat/text.h"
@@ -71,11 +76,26 @@ struct CameraRecords {
   }
 };
 
-IPC_HANDLE OpenSession(camemu::Camera& cam, const std::u16string& host = u"localhost") {
+IpcLogin Login(camemu::Camera& cam, const std::u16string& host = u"localhost") {
   CDevInfo info(u"cam", host, cam.port(), u"admin", u"admin", 1, u"", u"", u"", u"", 0, 0, DEV_TYPE_IPC, u"G", u"R");
-  IpcLoginInfo login{};
+  IpcLogin login;
   EXPECT_EQ(BuildIpcLogin(info, login), 0u);
-  return IPC_SessionOpen(&login);
+  return login;
+}
+
+constexpr char16_t kGuid[] = u"IPC-PARAMS-TEST";
+
+// The dialog logged in to the camera with every page read.
+void OpenAndSettle(CDlgIPCParamSetting& dlg, camemu::Camera& cam) {
+  dlg.Open(kGuid, Login(cam));
+  dlg.show();
+  ASSERT_TRUE(harness::SettleDeviceWork());
+}
+
+// Clicks and waits for the camera's answer to come back to the page.
+void ClickAndSettle(QWidget* w) {
+  harness::Click(w);
+  EXPECT_TRUE(harness::SettleDeviceWork());
 }
 
 class IpcParamDialog : public ::testing::Test {
@@ -89,10 +109,20 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
   CameraRecords rec(cam);
   {
     CDlgIPCParamSetting dlg;
-    IPC_HANDLE session = OpenSession(cam);
-    ASSERT_NE(session, nullptr);
-    dlg.SetSession(session);
+    dlg.Open(kGuid, Login(cam));
     dlg.show();
+    // Up at once, every page waiting for the camera.
+    auto* picture = static_cast<CDlgIPCVideoParamII*>(dlg.PageWidget(3));
+    EXPECT_FALSE(picture->Slider(CIpcPicturePage::kBrightness)->isEnabled());
+    dlg.Tabs()->setCurrentIndex(3);
+    harness::SaveScreenshot(&dlg, QStringLiteral("ipc_params_connecting"));
+    dlg.Tabs()->setCurrentIndex(0);
+    ASSERT_TRUE(harness::SettleDeviceWork());
+    // The login, then one read per page in tab order (the video page's ability first).
+    std::vector<uint16_t> reads;
+    for (const camemu::Request& r : cam.requests())
+      if (!r.open && r.code != 0x0103) reads.push_back(r.code);
+    EXPECT_EQ(reads, (std::vector<uint16_t>{0x2007, 0x0C03, 0x0D03, 0x0403, 0x0407, 0x0503, 0x0903}));
     QTabBar* tabs = dlg.Tabs();
     ASSERT_EQ(tabs->count(), 6);
     EXPECT_EQ(tabs->tabText(5).toStdU16String(), LoadResString(8627));
@@ -119,7 +149,14 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     EXPECT_EQ(Child<CIPAddressCtrl>(net, CDlgIPCNetParam::IDC_DNS2)->GetAddress(), (Ipv4Octets{0, 0, 0, 0}));
     EXPECT_EQ(Child<QLineEdit>(net, CDlgIPCNetParam::IDC_MAC)->text(), "00:11:22:33:44:55");
     gateway->Octet(3)->setText("1");
-    harness::Click(Child<QWidget>(net, CDlgIPCNetParam::IDC_SAVE));
+    // The Save says it is saving until the camera answers; the box comes with the answer.
+    auto* save = Child<QPushButton>(net, CDlgIPCNetParam::IDC_SAVE);
+    harness::Click(save);
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_EQ(static_cast<CDlgIPCPage*>(net)->StatusLabel()->text().toStdU16String(), Notice(IDS_IPC_SAVING));
+    EXPECT_TRUE(ui->boxes.empty());
+    ASSERT_TRUE(harness::SettleDeviceWork());
+    EXPECT_TRUE(save->isEnabled());
     Bytes expected = rec.net;
     Put(expected, 25, "127.0.0.1");
     EXPECT_EQ(cam.record(0x0C03), expected);
@@ -128,14 +165,14 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     EXPECT_EQ(ui->boxes[0].caption, Notice(8381));
     // A set the camera refuses is reported as failed, never as changed.
     cam.forceNextReply(-1, 2);
-    harness::Click(Child<QWidget>(net, CDlgIPCNetParam::IDC_SAVE));
+    ClickAndSettle(save);
     EXPECT_EQ(ui->boxes.size(), 1u);
     ASSERT_FALSE(ui->notices.empty());
     EXPECT_EQ(ui->notices.back(), Notice(IDS_IPC_NET_SET_FAILED));
     // Automatic assignment sends the mode and keeps the static settings the camera had.
     Child<QComboBox>(net, CDlgIPCNetParam::IDC_MODE)->setCurrentIndex(1);
     EXPECT_FALSE(gateway->isEnabled());
-    harness::Click(Child<QWidget>(net, CDlgIPCNetParam::IDC_SAVE));
+    ClickAndSettle(save);
     expected[0] = 1;
     EXPECT_EQ(cam.record(0x0C03), expected);
 
@@ -146,7 +183,7 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     EXPECT_EQ(level->currentText().toStdU16String(), LoadResString(8643));
     EXPECT_EQ(Child<QComboBox>(video, CDlgIPCVideoParam::IDC_STANDARD)->currentText(), "NTSC");
     Child<QComboBox>(video, CDlgIPCVideoParam::IDC_FRAME_RATE)->setCurrentIndex(0);
-    harness::Click(Child<QWidget>(video, CDlgIPCVideoParam::IDC_SAVE));
+    ClickAndSettle(Child<QWidget>(video, CDlgIPCVideoParam::IDC_SAVE));
     EXPECT_EQ(cam.record(0x0403), (Bytes{1, 1, 0, 1, 3}));
     // Bit-rate control lists the 1080-line camera's six rates, the second selected.
     Child<QComboBox>(video, CDlgIPCVideoParam::IDC_RATE_CONTROL)->setCurrentIndex(0);
@@ -156,24 +193,36 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     EXPECT_EQ(level->currentIndex(), 1);
 
     // Picture: the sliders show the camera's values; a key move goes at once.
-    auto* picture = static_cast<CDlgIPCVideoParamII*>(dlg.PageWidget(3));
     QSlider* brightness = picture->Slider(CIpcPicturePage::kBrightness);
+    EXPECT_TRUE(brightness->isEnabled());
     EXPECT_EQ(brightness->value(), 100);
     EXPECT_EQ(picture->Slider(CIpcPicturePage::kSaturation)->value(), 120);
     brightness->setValue(140);
+    ASSERT_TRUE(harness::SettleDeviceWork());
     Bytes pictureNow = rec.picture;
     PutU32(pictureNow, 4, 140);
     EXPECT_EQ(cam.record(0x0407), pictureNow);
+    // Moves faster than the camera answers reach it in their order, the newest last.
+    const size_t firstKeySet = cam.requests().size();
+    for (int i = 0; i < 20; ++i) harness::KeyPress(brightness, Qt::Key_Right);
+    ASSERT_TRUE(harness::SettleDeviceWork());
+    std::vector<uint32_t> sent;
+    const auto all = cam.requests();
+    for (size_t i = firstKeySet; i < all.size(); ++i)
+      if (all[i].code == 0x0405) sent.push_back(all[i].payload[4] | all[i].payload[5] << 8);
+    EXPECT_TRUE(!sent.empty() && std::is_sorted(sent.begin(), sent.end()) && sent.back() == 160u);
+    PutU32(pictureNow, 4, 160);
     // A drag of fifty steps sends far fewer records; the release sends where it stopped.
     const size_t before = cam.received(0x0405);
     QSlider* contrast = picture->Slider(CIpcPicturePage::kContrast);
     contrast->setSliderDown(true);
     for (int v = 150; v < 200; ++v) contrast->setValue(v);
     contrast->setSliderDown(false);
+    ASSERT_TRUE(harness::SettleDeviceWork());
     EXPECT_LT(cam.received(0x0405) - before, 50u);
     PutU32(pictureNow, 8, 199);
     EXPECT_EQ(cam.record(0x0407), pictureNow);
-    harness::Click(Child<QWidget>(picture, CDlgIPCVideoParamII::IDC_DEFAULTS));
+    ClickAndSettle(Child<QWidget>(picture, CDlgIPCVideoParamII::IDC_DEFAULTS));
     for (size_t at : {4, 8, 12}) PutU32(pictureNow, at, 125);
     EXPECT_EQ(cam.record(0x0407), pictureNow);
 
@@ -183,7 +232,7 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     EXPECT_EQ(Child<QComboBox>(audio, CDlgIPCAudioParam::IDC_INPUT)->currentIndex(), 1);
     EXPECT_EQ(Child<QComboBox>(audio, CDlgIPCAudioParam::IDC_WIDTH)->currentText(), "16bit");
     const size_t audioSets = cam.received(0x0501);
-    harness::Click(Child<QWidget>(audio, CDlgIPCAudioParam::IDC_SAVE));
+    ClickAndSettle(Child<QWidget>(audio, CDlgIPCAudioParam::IDC_SAVE));
     EXPECT_EQ(cam.received(0x0501), audioSets + 1);
     EXPECT_EQ(cam.record(0x0503), rec.audio);
 
@@ -192,7 +241,7 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     EXPECT_EQ(Child<QLineEdit>(ptz, CDlgIPCPTZParam::IDC_PROTOCOL)->text(), "PROTO-A");
     EXPECT_EQ(Child<QLineEdit>(ptz, CDlgIPCPTZParam::IDC_SPEED)->text(), "9");
     Child<QLineEdit>(ptz, CDlgIPCPTZParam::IDC_ADDRESS)->setText("12");
-    harness::Click(Child<QWidget>(ptz, CDlgIPCPTZParam::IDC_SAVE));
+    ClickAndSettle(Child<QWidget>(ptz, CDlgIPCPTZParam::IDC_SAVE));
     Bytes ptzNow = rec.ptz;
     ptzNow[33] = 12;
     EXPECT_EQ(cam.record(0x0903), ptzNow);
@@ -209,36 +258,44 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     EXPECT_EQ(cam.connections(kIpcChanControl), 1);
   }
   // The dialog took the session with it.
+  EXPECT_TRUE(harness::SettleDeviceWork());
   EXPECT_TRUE(cam.waitUntil([&] { return cam.connections(kIpcChanControl) == 0; }));
 }
 
 TEST_F(IpcParamDialog, APageWhoseReadFailedSaysSoAndCannotSave) {
   CameraRecords rec(cam);
-  IPC_HANDLE session = OpenSession(cam, u"127.0.0.1");
-  ASSERT_NE(session, nullptr);
+  auto work = std::make_unique<CIpcWork>(kGuid);
+  bool opened = false;
+  work->Open(Login(cam, u"127.0.0.1"), [&](bool ok) { opened = ok; });
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  ASSERT_TRUE(opened);
   cam.forceNextReply(-1, 2);
-  CDlgIPCNetParam net(session, nullptr);
+  CDlgIPCNetParam net(nullptr);
+  net.Load(*work);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_FALSE(net.Page().ReadOk());
   EXPECT_FALSE(net.SaveButton()->isEnabled());
   EXPECT_FALSE(Child<CIPAddressCtrl>(&net, CDlgIPCNetParam::IDC_IP)->isEnabled());
   EXPECT_EQ(net.StatusLabel()->text().toStdU16String(), Notice(IDS_IPC_READ_FAILED));
   harness::SaveScreenshot(&net, QStringLiteral("ipc_params_read_failed"));
   net.OnSave();  // even when asked directly nothing goes out
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_EQ(ui->notices.back(), Notice(IDS_IPC_READ_FAILED));
   EXPECT_EQ(cam.received(0x0C01), 0u);
   EXPECT_EQ(cam.record(0x0C03), rec.net);
   // The same page read again works and can save.
-  CDlgIPCNetParam again(session, nullptr);
+  CDlgIPCNetParam again(nullptr);
+  again.Load(*work);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_TRUE(again.SaveButton()->isEnabled());
   EXPECT_TRUE(again.StatusLabel()->text().isEmpty());
-  IPC_SessionClose(session);
 }
 
 TEST_F(IpcParamDialog, EnglishScreenshots) {
   CameraRecords rec(cam);
   harness::ScopedLanguage english(true);
   CDlgIPCParamSetting dlg;
-  dlg.SetSession(OpenSession(cam));
-  dlg.show();
+  OpenAndSettle(dlg, cam);
   EXPECT_EQ(dlg.Tabs()->tabText(1), "Network parameters");
   for (int i : {1, 2, 4}) {
     dlg.Tabs()->setCurrentIndex(i);
@@ -258,14 +315,16 @@ TEST_F(IpcParamDialog, EnglishScreenshots) {
 // Dragging coalesces the sends to one per interval whatever the rate of moves; the last
 // position is never lost.
 TEST(IpcPicturePage, DragSendsAtMostOncePerIntervalAndKeepsTheLastPosition) {
-  CIpcPicturePage page(nullptr);  // no camera: the exchange fails, the record stays dirty
-  EXPECT_FALSE(page.ReadOk());
+  CIpcPicturePage page;
+  page.Loaded(IpcRead{true, Bytes(kIpcPictureParamSize, 0)});
   int sends = 0;
+  Bytes record;
   for (int64_t t = 0; t < 1000; t += 10) {
     page.Set(CIpcPicturePage::kBrightness, uint32_t(t / 10 + 1));
     int64_t wait = 0;
     if (page.MayDragSend(t, wait)) {
-      page.Send(t);
+      ASSERT_TRUE(page.StartSend(t, record));
+      EXPECT_FALSE(page.SendDone(record, false));  // no camera: the record stays dirty
       ++sends;
     } else {
       EXPECT_GT(wait, 0);
@@ -335,6 +394,7 @@ TEST_F(RemoteSetup, RightsAndSelectionComeFirstThenTheDevicesOwnDialog) {
   harness::WhenModal([&](QWidget* dlg) {
     auto* params = qobject_cast<CDlgIPCParamSetting*>(dlg);
     ASSERT_NE(params, nullptr);
+    ASSERT_TRUE(harness::SettleDeviceWork());
     model = Child<QLineEdit>(params->PageWidget(0), CDlgIPCDevInfo::IDC_MODEL)->text();
     controls = cam.connections(kIpcChanControl);
     dlg->close();
@@ -344,6 +404,7 @@ TEST_F(RemoteSetup, RightsAndSelectionComeFirstThenTheDevicesOwnDialog) {
   EXPECT_EQ(model, "EMU-IPC100");
   EXPECT_EQ(controls, 1);
   EXPECT_EQ(ui->notices.size(), notices) << plat::utf16ToUtf8(ui->notices.back());
+  EXPECT_TRUE(harness::SettleDeviceWork());
   EXPECT_TRUE(cam.waitUntil([&] { return cam.connections(kIpcChanControl) == 0; }));
 
   // A recorder of the camera library with a wrong password: its own session is tried, it
@@ -380,12 +441,19 @@ TEST_F(RemoteSetup, ARecorderGoesToTheConfigurationLibrary) {
 
   QString title;
   size_t reads = 0;
-  harness::WhenModal([&](QWidget* window) {
+  // The window opens at once and reads the recorder meanwhile: it is met once its Save comes.
+  QTimer whenRead;
+  QObject::connect(&whenRead, &QTimer::timeout, [&] {
+    QWidget* window = QApplication::activeModalWidget();
+    auto* save = window ? window->findChild<QPushButton*>(QStringLiteral("4001")) : nullptr;
+    if (!save || !save->isEnabled()) return;
+    whenRead.stop();
     title = window->windowTitle();
     for (const dvremu::Request& r : dvr.requests())
       if (r.command != 1 && r.command != 2) ++reads;
     window->close();
   });
+  whenRead.start(10);
   page->OnCommand(CDevMgrController::ID_REMOTE_SETUP);
   EXPECT_EQ(title, QStringLiteral("远程参数配置"));
   EXPECT_GT(reads, 0u);

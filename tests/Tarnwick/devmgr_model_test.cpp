@@ -241,7 +241,7 @@ TEST_F(DevMgrData, GroupsAndMembersFollowGuidsNotNames) {
   CTreeCtrlTarget target(&t);
   m.RebuildGroupTree(target);
   EXPECT_EQ(Dump(t), u"Gate's[8]\n  Root_cam_通道03[4]\n"
-                     u"Lobby[8]\n  Root_cam_通道02[4]\n");
+                     u"Lobby[8]\n  Root_cam_通道01[4]\n  Root_cam_通道02[4]\n");
   EXPECT_TRUE(t.topLevelItem(1)->isExpanded());
   GroupTreeNode* shown = GroupNodeOf(t.topLevelItem(1)->child(0));
   ASSERT_NE(shown, nullptr);
@@ -254,7 +254,9 @@ TEST_F(DevMgrData, GroupsAndMembersFollowGuidsNotNames) {
   ASSERT_NE(member, nullptr);
   EXPECT_EQ(member->Member()->Guid, u"gr2");
   EXPECT_EQ(m.MemberDevice(member), cam);
-  EXPECT_EQ(m.FindMember(u"G-cam", 1), nullptr);  // its row could not be held
+  // A row of a GUID longer than the program makes is held as it is.
+  ASSERT_NE(m.FindMember(longGuid, 1), nullptr);
+  EXPECT_EQ(m.FindMember(longGuid, 1)->Member()->Guid, u"gr1");
   EXPECT_EQ(m.FindGroupByGuid(u"gr2")->text, u"Gate's");
   CGroupInfo probe(u"Root_cam_通道02", u"");
   EXPECT_TRUE(m.IsGroupNameUsed(&probe));  // members' names count too
@@ -263,7 +265,8 @@ TEST_F(DevMgrData, GroupsAndMembersFollowGuidsNotNames) {
 
   ASSERT_TRUE(m.SaveGroups());
   auto rows = Table(u"Tb_Group");
-  ASSERT_EQ(rows.size(), 5u);
+  ASSERT_EQ(rows.size(), 6u);
+  EXPECT_EQ(rows[5], (std::vector<std::u16string>{u"Root_cam_通道01", u"gr1", longGuid, u"1"}));
   EXPECT_EQ(rows[0], (std::vector<std::u16string>{u"Lobby", u"gr1", u"", u"0"}));
   EXPECT_EQ(rows[2], (std::vector<std::u16string>{u"Root_cam_通道03", u"gr2", u"G-cam", u"3"}));
   EXPECT_EQ(rows[3][0], u"Gate's");

@@ -1,3 +1,5 @@
+#include <QAbstractButton>
+#include <QMessageBox>
 #include <filesystem>
 
 #include "settings_fixture.h"
@@ -109,4 +111,24 @@ TEST_F(Language, SystemLanguageFromTheLocale) {
   setenv("LC_ALL", "C", 1);
   EXPECT_EQ(GetSystemDefaultLangId() & 0x3FF, 9);
   if (saved) setenv("LC_ALL", keep.c_str(), 1); else unsetenv("LC_ALL");
+}
+
+// The standard buttons of the program's message boxes are Qt's own: they follow the choice.
+TEST_F(Language, MessageBoxButtonsSpeakTheChosenLanguage) {
+  auto buttons = [] {
+    QMessageBox box(QMessageBox::Warning, QString(), QString(),
+                    QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
+    QStringList texts;
+    for (QAbstractButton* b : box.buttons()) texts << b->text().remove('&');
+    texts.sort();
+    return texts.join(' ').toStdString();
+  };
+  Select(0, 0x0409);
+  const std::string chinese = buttons();
+  for (const char* text : {"确定", "取消", "是", "否"})
+    EXPECT_NE(chinese.find(text), std::string::npos) << text << " in " << chinese;
+  Select(1, 0x0804);
+  EXPECT_EQ(buttons(), "Cancel No OK Yes");
+  Select(0, 0x0409);
+  EXPECT_EQ(buttons(), chinese);
 }

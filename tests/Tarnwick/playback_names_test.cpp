@@ -47,6 +47,33 @@ TEST(PlaybackNames, RingRecordingsReadBackToTheirDeviceChannelAndStart) {
   EXPECT_EQ(p.channel, 2);
 }
 
+// A device name of the 63 Chinese characters the add dialog takes: the ring's names cut it at
+// a character's end so that the longest name a recorder makes of them fits a file name, and
+// the local page reads them back; recordings named in full before are read too.
+TEST(PlaybackNames, LongDeviceNamesAreCutAtACharacterToFitAFileName) {
+  const plat::LocalTime t{2026, 12, 8, 9, 5, 7, 0, 2};
+  std::u16string chinese;
+  for (int i = 0; i < 63; ++i) chinese += static_cast<char16_t>(0x95E8 + i % 20);
+  const std::u16string emoji = std::u16string(kRingDevicePartBytes - 2, u'a') + u"\U0001F600b";
+  for (const std::u16string& device : {chinese, emoji}) {
+    const std::u16string part = RingDevicePart(device);
+    EXPECT_LT(part.size(), device.size());
+    EXPECT_EQ(device.rfind(part, 0), 0u) << "a beginning of the name";
+    EXPECT_LE(plat::utf16ToUtf8(part).size(), kRingDevicePartBytes);
+    EXPECT_EQ(plat::utf8ToUtf16(plat::utf16ToUtf8(part)), part) << "no character cut in two";
+    // The longest a camera's recorder makes of a ring name: still a name the system holds.
+    const std::u16string name =
+        RingRecordingName(u"d:\\\\RecordFile\\", 2, device, 64, t, 0x80000000u) + u"_20261208_090508_99.avi";
+    EXPECT_LE(plat::utf16ToUtf8(name).size(), 255u);
+    ParsedName p;
+    ASSERT_TRUE(ParseRecordingName(NameOfPath(name), device, p));
+    EXPECT_EQ(p.channel, 64);
+  }
+  ParsedName p;
+  EXPECT_TRUE(ParseRecordingName(u"Preview_" + chinese + u"_03_20261208_090507_5.264", chinese, p));
+  EXPECT_EQ(p.channel, 3);
+}
+
 TEST(PlaybackNames, DownloadsReadBackFromTheRightWithUnderscoresInTheDevice) {
   for (const std::u16string& device : kDevices) {
     for (int type : {1, 4}) {

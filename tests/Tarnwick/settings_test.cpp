@@ -119,8 +119,8 @@ TEST_F(Settings, KeysInOtherSectionsAreNotSettings) {
 }
 
 TEST_F(Settings, SaveReportsAFailedWrite) {
-  // The settings file's name taken by a folder: nothing can be written there.
-  std::filesystem::create_directories(CLocalSettings::SettingsFilePath());
+  // A program folder that is not there: nothing can be written.
+  setenv("TARNWICK_HOME", (home_ / "missing").c_str(), 1);
   CLocalSettings s;
   EXPECT_EQ(s.Save(), 0);
 }

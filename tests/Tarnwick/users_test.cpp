@@ -4,6 +4,7 @@
 #include "settings_fixture.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
+#include "shell/PasswordHash.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "shell/UserStore.h"
@@ -15,6 +16,9 @@ struct Row {
   int64_t power;
   bool operator==(const Row&) const = default;
 };
+
+// How Rows() shows a password stored as a hash of the built-in administrator's.
+constexpr char16_t kHashedAdminPassword[] = u"(hash of 804261)";
 
 class Users : public TempHomeTest {
  protected:
@@ -30,14 +34,18 @@ class Users : public TempHomeTest {
   }
   std::string DbPath() const { return (home_ / "UserInfo.db").string(); }
 
+  // The rows, in table order.
   std::vector<Row> Rows(const std::u16string& table) {
     CppSQLite3DB db;
     db.Open(ProgramDirPath(USER_DB_NAME));
     std::vector<Row> rows;
     auto q = db.Query(u"select Name, Password, Identify, Power from " + QuoteIdentifier(table) +
                       u" order by rowid;");
-    for (; !q.Eof(); q.NextRow())
-      rows.push_back({q.FieldText(0), q.FieldText(1), q.FieldText(2), q.FieldInt(3)});
+    for (; !q.Eof(); q.NextRow()) {
+      std::u16string password = q.FieldText(1);
+      if (MatchPassword(password, ADMIN_PASSWORD) == PasswordMatch::Yes) password = kHashedAdminPassword;
+      rows.push_back({q.FieldText(0), password, q.FieldText(2), q.FieldInt(3)});
+    }
     return rows;
   }
   void Exec(const std::u16string& sql) {
@@ -52,7 +60,7 @@ class Users : public TempHomeTest {
   }
 };
 
-const Row kAdmin{u"admin", u"804261", u"0", 63};
+const Row kAdmin{u"admin", kHashedAdminPassword, u"0", 63};
 
 const char16_t* englishLookup(uint32_t id) {
   if (id == IDS_IDENTITY_ADMIN) return u"Administrator";
@@ -66,6 +74,14 @@ TEST_F(Users, FreshDatabaseHasTheAdministratorAndIsLeftAloneAfterwards) {
   ASSERT_EQ(CreateUserDatabase(), 1);
   EXPECT_EQ(Rows(TB_USER_INFO), std::vector<Row>{kAdmin});
   EXPECT_EQ(Rows(TB_RECENT_LOGIN_USER), std::vector<Row>{kAdmin});
+  // Stored salted: no byte of the password in the file, and no two hashes alike.
+  const std::string bytes = ReadFile(DbPath());
+  EXPECT_EQ(bytes.find("804261"), std::string::npos);
+  EXPECT_EQ(bytes.find(std::string(reinterpret_cast<const char*>(u"804261"), 12)), std::string::npos);
+  CppSQLite3Table row;
+  ASSERT_EQ(QueryUser(TB_USER_INFO, ADMIN_NAME, row), 1);
+  EXPECT_NE(std::u16string(row.FieldText(1)), HashPassword(ADMIN_PASSWORD));
+  EXPECT_EQ(MatchPassword(row.FieldText(1), u"804262"), PasswordMatch::No);
   EXPECT_TRUE(HasTable(TB_AUTO_LOGIN_USER));
   EXPECT_TRUE(Rows(TB_AUTO_LOGIN_USER).empty());
 
@@ -116,8 +132,10 @@ TEST_F(Users, HalfMadeOrForeignDatabasesAreKeptAsideAndStartedAnewWithTheirAccou
 }
 
 TEST_F(Users, UnopenableDatabaseAnswersZero) {
+  harness::ScopedScriptedUi ui;
   setenv("TARNWICK_HOME", (home_ / "missing" / "folder").c_str(), 1);
   EXPECT_EQ(CreateUserDatabase(), 0);
+  EXPECT_EQ(ui->boxes.size(), 1u) << "the user is told";
   std::u16string name = u"keep", identity = u"keep";
   EXPECT_EQ(CheckAutoLogin(name, identity), 0);
   EXPECT_EQ(name, u"keep");
@@ -254,7 +272,7 @@ TEST_F(Users, RightsWordsAndWholeRowQueries) {
   CppSQLite3Table row;
   ASSERT_EQ(QueryUser(TB_USER_INFO, u"admin", row), 1);  // the database is closed again
   EXPECT_EQ(std::u16string(row.FieldText(0)), u"admin");
-  EXPECT_EQ(std::u16string(row.FieldText(1)), u"804261");
+  EXPECT_EQ(MatchPassword(row.FieldText(1), ADMIN_PASSWORD), PasswordMatch::Yes);
   EXPECT_EQ(std::u16string(row.FieldText(2)), u"0");
   EXPECT_EQ(std::u16string(row.FieldText(3)), u"21");
   EXPECT_EQ(QueryUser(TB_USER_INFO, u"ghost", row), 0);

@@ -16,6 +16,7 @@
 #include "controls/SliderControlEx.h"
 #include "controls/WindowMessages.h"
 #include "devices/DeviceManager.h"
+#include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
@@ -169,7 +170,7 @@ TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesce
   };
 
   // Without a preview: the defaults.
-  panel.BindPreview(nullptr);
+  panel.BindChannel(u"", 0);
   EXPECT_EQ(slider(CVideoParamController::kBrightness)->value(), 5);
   EXPECT_EQ(slider(CVideoParamController::kVolume)->value(), 0x4000);
 
@@ -177,13 +178,17 @@ TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesce
   ASSERT_TRUE(item->Start());
   ASSERT_TRUE(CPreviewManager::GetInstance()->Add(item));
   screen->SetActiveIndex(0, 1);
-  IDevPreview* preview = CDlgVideoParam::ActiveChannelPreview();
+  IDevPreview* preview = device->GetChannel(1)->GetPreview(0);
   ASSERT_NE(preview, nullptr);
   ASSERT_TRUE(RunUntil([&] { return FrameNumber(screen->GetWnd(0)) >= 0; }));
   ASSERT_TRUE(preview->SetVolume(0x1234));
 
-  // Binding reads the camera and the stream: the camera's own scale, its volume.
-  panel.BindPreview(preview);
+  // Binding reads the camera and the stream on the camera's queue: the panel is greyed until
+  // the values come, then shows the camera's own scale and its volume.
+  panel.BindChannel(device->GetGuid(), 1);
+  EXPECT_FALSE(slider(CVideoParamController::kBrightness)->isEnabled()) << "not greyed while reading";
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_TRUE(slider(CVideoParamController::kBrightness)->isEnabled());
   EXPECT_EQ(slider(CVideoParamController::kBrightness)->value(), 5);
   EXPECT_EQ(slider(CVideoParamController::kContrast)->value(), 10);
   EXPECT_EQ(slider(CVideoParamController::kSaturation)->value(), 0) << "0 is on the camera's scale";
@@ -199,6 +204,7 @@ TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesce
   for (int i = 0; i < 100; ++i) b->setSliderPosition(i % 11);
   b->setSliderPosition(7);
   b->setSliderDown(false);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   ASSERT_TRUE(cam.waitUntil([&] { return IpcPictureParam::read(cam.record(kGetPicture).data()).brightness == 178; }));
   const size_t sent = cam.received(kSetPicture) - before;
   EXPECT_GE(sent, 1u);
@@ -211,7 +217,7 @@ TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesce
   CUser::GetInstance()->SetPower(0);
   const size_t refused = cam.received(kSetPicture);
   slider(CVideoParamController::kContrast)->setValue(3);
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(cam.received(kSetPicture), refused);
   EXPECT_EQ(slider(CVideoParamController::kContrast)->value(), 3);
 
@@ -228,10 +234,18 @@ TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesce
   screen->SetActiveIndex(1, 1);
   const size_t other = cam.received(kSetPicture);
   slider(CVideoParamController::kBrightness)->setValue(9);
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(cam.received(kSetPicture), other);
   EXPECT_EQ(slider(CVideoParamController::kBrightness)->value(), 5);
-  EXPECT_EQ(panel.Controller().Bound(), nullptr);
+  EXPECT_FALSE(panel.Controller().Bound().valid());
+
+  // Bound anew while a read is on its way: the first read's values (contrast 10) are dropped.
+  cam.setRecord(kGetPicture, rec);
+  panel.BindChannel(device->GetGuid(), 1);
+  panel.BindChannel(u"", 0);
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_EQ(slider(CVideoParamController::kContrast)->value(), 5) << "a dropped read was shown";
+  EXPECT_TRUE(slider(CVideoParamController::kContrast)->isEnabled());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "devices/DevMgrController.h"
 #include "devices/DeviceManager.h"
+#include "harness/DeviceWorkWait.h"
 #include "plat/clock.h"
 #include "plat/qtwindow.h"
 #include "shell/LocalSettings.h"
@@ -106,7 +107,9 @@ struct CycleTest : ::testing::Test {
     if (switches) {
       ++steps;
       ASSERT_TRUE(RunUntil([&] { return cycles->StepsHandled() == steps; })) << "step " << steps;
-      QCoreApplication::processEvents();  // the notes the switch posted to the page
+      // The switch starts the channel on its device's queue; then the notes reach the page.
+      ASSERT_TRUE(harness::SettleDeviceWork());
+      QCoreApplication::processEvents();
     }
   }
 };

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
 #include "plat/window.h"
 #include "support/FakeDevices.h"
@@ -244,6 +245,7 @@ TEST_F(Grid, TheWindowMenuServesOnlyARunningPreviewAndStopsIt) {
                   nullptr);
   menu->actions()[2]->trigger();
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
+  ASSERT_TRUE(harness::SettleDeviceWork());  // the device side stops on the device's queue
   EXPECT_FALSE(preview.previewing);
   EXPECT_FALSE(preview.recording);
   EXPECT_EQ(events, 1);

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "devices/DeviceManager.h"
+#include "harness/DeviceWorkWait.h"
 #include "plat/text.h"
 #include "plat/window.h"
 #include "shell/DbHelpers.h"
@@ -124,6 +125,7 @@ TEST_F(PreviewList, ItemsAreFoundByWindowDeviceAndPreviewAndStopInOrderAfterUnli
   first->StartRecord(0, u"/tmp/x");
   ASSERT_TRUE(m.Remove(first));
   EXPECT_FALSE(m.Remove(first));  // no longer listed
+  ASSERT_TRUE(harness::SettleDeviceWork());  // the stop runs on the device's queue
   EXPECT_EQ(a.calls, (std::vector<std::string>{"closesound", "stoprecord", "stop"}));
   EXPECT_FALSE(a.previewing);
   EXPECT_EQ(first->GetWindow(), 3);  // the caller's reference stays usable
@@ -135,6 +137,7 @@ TEST_F(PreviewList, ItemsAreFoundByWindowDeviceAndPreviewAndStopInOrderAfterUnli
   EXPECT_EQ(m.GetCount(), 1);
   EXPECT_TRUE(m.StopDeviceAll(u"DEV-A"));
   EXPECT_EQ(m.GetCount(), 0);
+  ASSERT_TRUE(harness::SettleDeviceWork());  // the stops end before the previews go
   plat::unregisterWindow(wnd);
 }
 
@@ -156,6 +159,7 @@ TEST_F(PreviewList, ReleasingADeviceStopsAndDropsItsItemsBeforeItsPreviewsAreDel
   CDevice* device = CDeviceManager::GetInstance()->FindDevice(u"GUID-CAM", 1);
   fake::Journal().clear();
   device->ReleaseAll();
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(m->GetCount(), 1);
   EXPECT_EQ(m->FindByDeviceChannel(u"GUID-CAM", 2), nullptr);
   auto& j = fake::Journal();
@@ -195,12 +199,15 @@ TEST_F(PreviewList, AWorkerAddingAndFindingWhileTheUiThreadRemovesKeepsTheListWh
       if (PreviewItemPtr item = m.FindByWindow(w)) {
         if (m.Remove(item)) {
           ++removed;
-          previews[w]->previewing = true;  // the next round may list it again
+          // The stop runs on the device's queue; once it has, the next round may list it again.
+          ASSERT_TRUE(harness::SettleDeviceWork());
+          previews[w]->previewing = true;
         }
       }
     }
   }
   worker.join();
+  ASSERT_TRUE(harness::SettleDeviceWork());  // the stops end before the previews go
   EXPECT_EQ(removed, added.load());
   EXPECT_EQ(m.GetCount(), 0);
 }
@@ -242,6 +249,7 @@ TEST_F(PreviewList, TheSessionRoundTripsAndIsLoadedWithoutListingAnythingAsRunni
     m.Add(std::make_shared<CPreviewItem>(7, 0, &b, 1, 0, u"DEV-B"));
     ASSERT_TRUE(m.SaveSession());
   }
+  ASSERT_TRUE(harness::SettleDeviceWork());  // the list's end stopped its items on their queues
   const std::vector<SavedPreview> expected = {{u"O'Brien-'); drop table x;--", 3, 2, 1},
                                               {u"DEV-B", 1, 7, 0}};
   EXPECT_EQ(ReadRows(), expected);
@@ -266,6 +274,7 @@ TEST_F(PreviewList, ACrashBetweenDroppingAndCreatingTheTableKeepsTheOldRows) {
     m.Add(std::make_shared<CPreviewItem>(5, 0, &a, 2, 0, u"KEEP"));
     ASSERT_TRUE(m.SaveSession());
   }
+  ASSERT_TRUE(harness::SettleDeviceWork());
   const pid_t child = fork();
   ASSERT_NE(child, -1);
   if (child == 0) {

@@ -22,6 +22,7 @@
 #include "devices/SystemBridge.h"
 #include "devices/TreeCtrlTarget.h"
 #include "dvremu/emulator.h"
+#include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
@@ -167,13 +168,17 @@ struct PreviewLive : ::testing::Test {
     return plat::lastPresented(w->GetSafeHwnd(), &pic) && pic.width > 0 && pic.serial >= 3;
   }
 
+  // Device work runs on the devices' queues: a step waits until its results are back.
+  static void Settle() { EXPECT_TRUE(harness::SettleDeviceWork(60000)); }
   static void Open(CDlgPreview& page, QTreeWidgetItem* channel, int window) {
     page.GetPlayScreen()->SetActiveIndex(window, 1);
     emit page.GetDeviceTree()->itemDoubleClicked(channel, 0);
+    Settle();
   }
   static void Arm(CDlgPreview& page, QTreeWidgetItem* deviceItem) {
     page.GetDeviceTree()->setCurrentItem(deviceItem);
     page.OnCommand(CDlgPreview::ID_ARM);
+    Settle();
   }
 };
 
@@ -188,6 +193,7 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
   page->BeginDrag(page->GetDeviceTree(), recorderItem->child(0));
   CPlayWnd* w1 = screen->GetWnd(1);
   ASSERT_TRUE(page->EndDrag(w1->mapToGlobal(w1->rect().center())));
+  Settle();
   ASSERT_TRUE(WaitFor([&] { return FrameNumber(screen->GetWnd(0)) >= 0 && ShowsPictures(w1); }))
       << "camera " << FrameNumber(screen->GetWnd(0)) << ", recorder " << ShowsPictures(w1);
   EXPECT_EQ(TreeItemImage(cameraItem->child(0)), 5);
@@ -208,10 +214,12 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
   // A snapshot of the camera's window: a BMP of the clip's own picture.
   screen->SetActiveIndex(0, 1);
   page->OnCommand(CDlgPreview::ID_SNAPSHOT);
+  Settle();
   ASSERT_FALSE(notices.empty());
-  const std::u16string ok = LoadResString(8350);
+  // "Snapshot taken: " and where the picture is on this machine.
+  const std::u16string ok = LoadResString(8350) + LoadResString(8981);
   ASSERT_EQ(notices.back().substr(0, ok.size()), ok) << plat::utf16ToUtf8(notices.back());
-  const std::string shot = plat::toNativePath(notices.back().substr(ok.size()));
+  const std::string shot = plat::utf16ToUtf8(notices.back().substr(ok.size()));
   EXPECT_EQ(fs::path(shot).parent_path(), root / "c" / "Capture");
   QImage picture(QString::fromStdString(shot));
   ASSERT_FALSE(picture.isNull());
@@ -233,6 +241,7 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
   flags[1] = 1;
   ring->SetDisks(flags);
   page->OnCommand(CDlgPreview::ID_RECORD);
+  Settle();
   ASSERT_EQ(notices.back(), LoadResString(8368));
   EXPECT_EQ(TreeItemImage(cameraItem->child(0)), 7);
   ASSERT_TRUE(WaitFor(
@@ -251,6 +260,7 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
     return bytes > 32 * 1024;
   }));
   page->OnCommand(CDlgPreview::ID_RECORD);
+  Settle();
   EXPECT_EQ(TreeItemImage(cameraItem->child(0)), 5);
   const auto listed = ring->ListedFiles(u"d:\\");
   int files = 0;
@@ -266,6 +276,7 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
 
   // The page's end stops both windows.
   page.reset();
+  Settle();
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   EXPECT_FALSE(camera->GetChannel(1)->IsPreviewing());
   EXPECT_FALSE(recorder->GetChannel(1)->IsPreviewing());
@@ -291,6 +302,7 @@ TEST_F(PreviewLive, ARecorderWindowRecordedOntoAFullDiskTellsTheUserAndPlaysOn) 
     testsupport::FileSizeLimit disk(64 * 1024);
     ASSERT_TRUE(disk.ok());
     page->OnCommand(CDlgPreview::ID_RECORD);
+    Settle();
     ASSERT_FALSE(notices.empty());
     ASSERT_EQ(notices.back(), LoadResString(8368));
     ASSERT_TRUE(WaitFor([&] { return !ui->notices.empty(); }, 30000)) << "no notice of the full disk";
@@ -357,6 +369,7 @@ TEST_F(PreviewLive, ScreenshotsWithFourLiveWindowsAndAlarmRows) {
     }
     harness::SaveScreenshot(shot, english ? QStringLiteral("preview-page-en") : QStringLiteral("preview-page-zh"));
     page.reset();
+    Settle();
     EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   }
 }

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTreeWidget>
 
+#include "harness/DeviceWorkWait.h"
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
 #include "shell/DbHelpers.h"
@@ -82,6 +83,7 @@ TEST_F(PreviewPageGrid, ThePageShowsTheSavedLayoutAndSavesAndStopsItsPreviewsWhe
     ASSERT_TRUE(item->Start());
     ASSERT_TRUE(CPreviewManager::GetInstance()->Add(item));
   }
+  ASSERT_TRUE(harness::SettleDeviceWork());  // the page's end stops its previews on their queues
   EXPECT_FALSE(preview.previewing);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetPlayScreen(), nullptr);

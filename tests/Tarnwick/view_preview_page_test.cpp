@@ -12,8 +12,10 @@
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
 #include "devices/TreeCtrlTarget.h"
+#include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
 #include "plat/paths.h"
+#include "plat/text.h"
 #include "shell/Language.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
@@ -127,7 +129,26 @@ struct PreviewPage : ::testing::Test {
   fake::Preview* FakePreview(int c) {
     return static_cast<fake::Preview*>(CDeviceManager::GetInstance()->GetChannelPreview(device, c, 0));
   }
-  void DoubleClick(QTreeWidgetItem* item) { emit page->GetDeviceTree()->itemDoubleClicked(item, 0); }
+  // Device work runs on the devices' queues: each step waits until its results are back.
+  static void Settle() { EXPECT_TRUE(harness::SettleDeviceWork()); }
+  void DoubleClick(QTreeWidgetItem* item) {
+    emit page->GetDeviceTree()->itemDoubleClicked(item, 0);
+    Settle();
+  }
+  void Command(int id) {
+    page->OnCommand(id);
+    Settle();
+  }
+  intptr_t Send(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    const intptr_t r = SendWidgetMessage(page.get(), message, wParam, lParam);
+    Settle();
+    return r;
+  }
+  bool Drop(QPoint at) {
+    const bool r = page->EndDrag(at);
+    Settle();
+    return r;
+  }
   int ChannelIn(int window) {
     PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(window);
     return item ? item->GetChannel() : 0;
@@ -167,18 +188,18 @@ TEST_F(PreviewPage, ChannelsOpenByDoubleClickAndDragMoveBetweenWindowsAndClose) 
 
   // Dragged onto window 2: it becomes active and shows the channel.
   page->BeginDrag(page->GetDeviceTree(), ChannelItem(4));
-  ASSERT_TRUE(page->EndDrag(CentreOf(2)));
+  ASSERT_TRUE(Drop(CentreOf(2)));
   EXPECT_EQ(Screen()->GetActiveIndex(), 2);
   EXPECT_EQ(ChannelIn(2), 4);
   // A device dropped on a window opens nothing.
   page->BeginDrag(page->GetDeviceTree(), deviceItem);
-  ASSERT_TRUE(page->EndDrag(CentreOf(3)));
+  ASSERT_TRUE(Drop(CentreOf(3)));
   EXPECT_EQ(ChannelIn(3), 0);
   ASSERT_FALSE(notices.empty());
   EXPECT_EQ(notices.back(), Text(8546));
   // Dropped outside every play window: nothing happens.
   page->BeginDrag(page->GetDeviceTree(), ChannelItem(5));
-  EXPECT_FALSE(page->EndDrag(page->GetDeviceTree()->mapToGlobal(QPoint(5, 5))));
+  EXPECT_FALSE(Drop(page->GetDeviceTree()->mapToGlobal(QPoint(5, 5))));
 
   // The channel number is the item's own, whatever its text says.
   ChannelItem(7)->setText(0, QStringLiteral("Gate"));
@@ -193,7 +214,7 @@ TEST_F(PreviewPage, ChannelsOpenByDoubleClickAndDragMoveBetweenWindowsAndClose) 
   DoubleClick(deviceItem);
   EXPECT_EQ(notices.size(), before);
 
-  page->OnCommand(CDlgPreview::ID_STOP_ALL);
+  Command(CDlgPreview::ID_STOP_ALL);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   for (int c : {3, 4, 7}) {
     EXPECT_FALSE(FakePreview(c)->previewing) << c;
@@ -208,7 +229,7 @@ TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) 
   ASSERT_NE(preview, nullptr);
 
   // No disk for the ring: the record command says the settings are wrong.
-  page->OnCommand(CDlgPreview::ID_RECORD);
+  Command(CDlgPreview::ID_RECORD);
   EXPECT_EQ(notices.back(), Text(8620));
   EXPECT_FALSE(preview->recording);
 
@@ -216,7 +237,7 @@ TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) 
   flags[1] = 1;
   CRecordFileRing::GetInstance()->SetDisks(flags);
   CRecordFileRing::GetInstance()->SetFreeSpaceQuery([](const std::u16string&) { return int64_t{1} << 40; });
-  page->OnCommand(CDlgPreview::ID_RECORD);
+  Command(CDlgPreview::ID_RECORD);
   EXPECT_EQ(notices.back(), Text(8368));
   ASSERT_TRUE(preview->recording);
   EXPECT_EQ(TreeItemImage(ChannelItem(1)), 7);
@@ -224,52 +245,55 @@ TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) 
   EXPECT_FALSE(first.empty());
 
   page->GetDeviceTree()->setCurrentItem(ChannelItem(1));
-  page->OnCommand(CDlgPreview::ID_SUB_STREAM);
+  Command(CDlgPreview::ID_SUB_STREAM);
   EXPECT_EQ(preview->streamType, 1);
   EXPECT_TRUE(preview->previewing);
   EXPECT_TRUE(preview->recording) << "recording goes on after the switch";
   const std::u16string second = CRecordFileRing::GetInstance()->GetCurrentFile(u"前门", 1);
   EXPECT_NE(second, first);
-  EXPECT_EQ(notices.back(), Text(8972) + second);
+  EXPECT_EQ(notices.back(), Text(8972) + Text(8981) + plat::utf8ToUtf16(plat::toNativePath(second)))
+      << "the new file, where it is on this machine";
 
   const size_t before = notices.size();
-  page->OnCommand(CDlgPreview::ID_SUB_STREAM);  // the type it has: nothing
+  Command(CDlgPreview::ID_SUB_STREAM);  // the type it has: nothing
   EXPECT_EQ(notices.size(), before);
 
   // With no disk left the recording cannot go on: the user is told it stopped.
   CRecordFileRing::GetInstance()->ClearDisks();
-  page->OnCommand(CDlgPreview::ID_MAIN_STREAM);
+  Command(CDlgPreview::ID_MAIN_STREAM);
   EXPECT_EQ(preview->streamType, 0);
   EXPECT_FALSE(preview->recording);
   EXPECT_EQ(notices.back(), Text(8971));
 
   // A second record command on a recording window stops it.
   CRecordFileRing::GetInstance()->SetDisks(flags);
-  page->OnCommand(CDlgPreview::ID_RECORD);
+  Command(CDlgPreview::ID_RECORD);
   ASSERT_TRUE(preview->recording);
-  page->OnCommand(CDlgPreview::ID_RECORD);
+  Command(CDlgPreview::ID_RECORD);
   EXPECT_FALSE(preview->recording);
   EXPECT_EQ(TreeItemImage(ChannelItem(1)), 5);
 }
 
 TEST_F(PreviewPage, SnapshotAndRecordAreRefusedWithoutPreviewOrRightAndNameTheirFile) {
   Screen()->SetActiveIndex(1, 1);
-  page->OnCommand(CDlgPreview::ID_SNAPSHOT);
+  Command(CDlgPreview::ID_SNAPSHOT);
   EXPECT_TRUE(notices.empty()) << "no preview: no snapshot, no message";
-  page->OnCommand(CDlgPreview::ID_RECORD);
+  Command(CDlgPreview::ID_RECORD);
   EXPECT_EQ(notices.back(), Text(8526));
 
   DoubleClick(ChannelItem(5));
   CUser::GetInstance()->SetPower(RIGHTS_ALL & ~RIGHT_LOCAL_RECORD);
-  SendWidgetMessage(page.get(), WM_PLAYWND_RECORD, 0, 0);
+  Send(WM_PLAYWND_RECORD, 0, 0);
   EXPECT_EQ(notices.back(), Text(8610));
   EXPECT_FALSE(FakePreview(5)->recording);
 
   clock.tm_hour = 9;
   clock.tm_min = 5;
   clock.tm_sec = 7;
-  SendWidgetMessage(page.get(), WM_PLAYWND_SNAPSHOT, 0, 0);
-  const std::u16string expected = Text(8351) + u"C:\\Capture\\Preview_05_20261208_090507_";
+  Send(WM_PLAYWND_SNAPSHOT, 0, 0);
+  // The result, then where the picture would be on this machine (drive C: is root/c).
+  const std::u16string expected =
+      Text(8351) + Text(8981) + plat::utf8ToUtf16((root / "c" / "Capture").string()) + u"/Preview_05_20261208_090507_";
   ASSERT_FALSE(notices.empty());
   EXPECT_EQ(notices.back().substr(0, expected.size()), expected) << "the fake refuses every picture";
   EXPECT_EQ(notices.back().substr(notices.back().size() - 4), u".bmp");
@@ -290,30 +314,32 @@ TEST_F(PreviewPage, GroupMembersCountAsCyclesWhileTheirWindowsHoldThem) {
 
   Screen()->SetActiveIndex(0, 1);
   DoubleClick(ChannelItem(1));
-  page->OnCommand(CDlgPreview::ID_TAB_GROUPS);
+  Command(CDlgPreview::ID_TAB_GROUPS);
   EXPECT_EQ(notices.back(), Text(8541));
   EXPECT_EQ(C().GetTreeMode(), 0);
-  page->OnCommand(CDlgPreview::ID_STOP_ALL);
-  page->OnCommand(CDlgPreview::ID_TAB_GROUPS);
+  Command(CDlgPreview::ID_STOP_ALL);
+  Command(CDlgPreview::ID_TAB_GROUPS);
   EXPECT_EQ(C().GetTreeMode(), 1);
   EXPECT_TRUE(page->GetGroupTree()->isVisibleTo(page.get()));
 
   Screen()->SetActiveIndex(2, 1);
   emit page->GetGroupTree()->itemDoubleClicked(memberItem, 0);
+  Settle();
   EXPECT_EQ(ChannelIn(2), 6);
   EXPECT_EQ(C().GetRunCount(), 1);
   EXPECT_EQ(TreeItemImage(memberItem), 5) << "marks go to the group tree in group mode";
-  page->OnCommand(CDlgPreview::ID_TAB_DEVICES);
+  Command(CDlgPreview::ID_TAB_DEVICES);
   EXPECT_EQ(notices.back(), Text(8555));
   page->GetDeviceTree()->setCurrentItem(ChannelItem(1));
   C().OpenSelectedChannel();
+  Settle();
   EXPECT_EQ(notices.back(), Text(8555));
   EXPECT_EQ(ChannelIn(2), 6);
 
   // The count follows the windows: the member's preview closed from anywhere frees the user.
   CPreviewManager::GetInstance()->Remove(CPreviewManager::GetInstance()->FindByWindow(2));
   EXPECT_EQ(C().GetRunCount(), 0);
-  page->OnCommand(CDlgPreview::ID_TAB_DEVICES);
+  Command(CDlgPreview::ID_TAB_DEVICES);
   EXPECT_EQ(C().GetTreeMode(), 0);
 }
 
@@ -342,10 +368,10 @@ TEST_F(PreviewPage, AlarmsOfArmedDevicesAreListedWithTheirTexts) {
   EXPECT_EQ(list->topLevelItemCount(), 0);
 
   page->GetDeviceTree()->setCurrentItem(deviceItem);
-  page->OnCommand(CDlgPreview::ID_ARM);
+  Command(CDlgPreview::ID_ARM);
   EXPECT_EQ(device->GetAlarmState(), 1);
   EXPECT_EQ(TreeItemImage(deviceItem), 3);
-  EXPECT_EQ(SendWidgetMessage(page.get(), WM_DEVICE_ALARM, reinterpret_cast<uintptr_t>(&motion), 0), 0);
+  EXPECT_EQ(Send(WM_DEVICE_ALARM, reinterpret_cast<uintptr_t>(&motion), 0), 0);
   ASSERT_EQ(list->topLevelItemCount(), 1);
   EXPECT_EQ(list->topLevelItem(0)->text(1),
             QStringLiteral("Motion Detect:User:admin Device:录像机 IP:127.0.0.1 Chn1 Chn3 "));
@@ -384,34 +410,34 @@ TEST_F(PreviewPage, AlarmsOfArmedDevicesAreListedWithTheirTexts) {
   EXPECT_EQ(list->topLevelItemCount(), 100);
   C().OnDeviceAlarm(&motion);
   EXPECT_EQ(list->topLevelItemCount(), 1);
-  page->OnCommand(CDlgPreview::ID_CLEAR_ALARMS);
+  Command(CDlgPreview::ID_CLEAR_ALARMS);
   EXPECT_EQ(list->topLevelItemCount(), 0);
 
   // A camera cannot be armed; its alarms are dropped.
   page->GetDeviceTree()->setCurrentItem(cameraItem);
-  page->OnCommand(CDlgPreview::ID_ARM);
+  Command(CDlgPreview::ID_ARM);
   EXPECT_EQ(notices.back(), Text(8510));
   EXPECT_EQ(camera->GetAlarmState(), 0);
   page->GetDeviceTree()->setCurrentItem(deviceItem);
 
   // The alarm channel stays set up: arming again only toggles the state.
   fake::Journal().clear();
-  page->OnCommand(CDlgPreview::ID_ARM);
+  Command(CDlgPreview::ID_ARM);
   EXPECT_EQ(device->GetAlarmState(), 0);
   EXPECT_EQ(TreeItemImage(deviceItem), 1);
   EXPECT_EQ(C().OnDeviceAlarm(&motion), -1) << "disarmed: dropped";
   EXPECT_EQ(device->GetChannel(1)->GetAlarmFlag(), 0);
-  SendWidgetMessage(page.get(), WM_DEVICE_ARMING, reinterpret_cast<uintptr_t>(device), 1);
+  Send(WM_DEVICE_ARMING, reinterpret_cast<uintptr_t>(device), 1);
   EXPECT_EQ(TreeItemImage(deviceItem), 3);
   CDevice gone;
-  EXPECT_EQ(SendWidgetMessage(page.get(), WM_DEVICE_ARMING, reinterpret_cast<uintptr_t>(&gone), 1), 0);
+  EXPECT_EQ(Send(WM_DEVICE_ARMING, reinterpret_cast<uintptr_t>(&gone), 1), 0);
   EXPECT_EQ(gone.GetAlarmState(), 0) << "a device not in the list is left alone";
 
   // A cycle switch marks a channel; one past 64 does nothing.
   C().OnCycleSwitch(device, (1 << 16) | 2);
   EXPECT_EQ(device->GetChannel(2)->GetAlarmFlag(), 1);
   EXPECT_EQ(C().OnCycleSwitch(device, 65), 0);
-  EXPECT_EQ(SendWidgetMessage(page.get(), WM_CYCLE_SWITCH, 12345, 2), 0) << "a note nobody wrote";
+  EXPECT_EQ(Send(WM_CYCLE_SWITCH, 12345, 2), 0) << "a note nobody wrote";
   C().OnCycleNoPreview(device);
   EXPECT_EQ(list->topLevelItem(0)->text(1), QString::fromStdU16String(u"127.0.0.2" + Text(8601)));
 }
@@ -426,9 +452,9 @@ TEST_F(PreviewPage, ExceptionsAndRebootsEndTheDevicesWindowsAndTalkIsShownOnlyWh
   const int id = device->GetUserLogin(0)->GetLoginID(0);
   ASSERT_GE(id, 0);
   fake::Journal().clear();
-  EXPECT_EQ(SendWidgetMessage(page.get(), WM_DEVICE_EXCEPTION, static_cast<uintptr_t>(id + 5), 0), -1);
+  EXPECT_EQ(Send(WM_DEVICE_EXCEPTION, static_cast<uintptr_t>(id + 5), 0), -1);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 3);
-  EXPECT_EQ(SendWidgetMessage(page.get(), WM_DEVICE_EXCEPTION, static_cast<uintptr_t>(id), 0), 0);
+  EXPECT_EQ(Send(WM_DEVICE_EXCEPTION, static_cast<uintptr_t>(id), 0), 0);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   const auto& j = fake::Journal();
   EXPECT_NE(std::find(j.begin(), j.end(), "preview.stop.1"), j.end());
@@ -441,7 +467,7 @@ TEST_F(PreviewPage, ExceptionsAndRebootsEndTheDevicesWindowsAndTalkIsShownOnlyWh
   DoubleClick(ChannelItem(3));
   ASSERT_EQ(ChannelIn(0), 3);
   fake::Journal().clear();
-  SendWidgetMessage(page.get(), WM_DEVICE_REBOOT, reinterpret_cast<uintptr_t>(device), 0);
+  Send(WM_DEVICE_REBOOT, reinterpret_cast<uintptr_t>(device), 0);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   EXPECT_NE(std::find(j.begin(), j.end(), "login.reboot"), j.end());
   EXPECT_EQ(TreeItemImage(ChannelItem(3)), 4);
@@ -449,18 +475,18 @@ TEST_F(PreviewPage, ExceptionsAndRebootsEndTheDevicesWindowsAndTalkIsShownOnlyWh
   // Talk: shown as running only when the device took it.
   page->GetDeviceTree()->setCurrentItem(deviceItem);
   fake::TalkResult() = 0;
-  page->OnCommand(CDlgPreview::ID_VOICE_TALK);
+  Command(CDlgPreview::ID_VOICE_TALK);
   EXPECT_TRUE(C().TalkDeviceName().empty());
   fake::TalkResult() = 1;
-  page->OnCommand(CDlgPreview::ID_VOICE_TALK);
+  Command(CDlgPreview::ID_VOICE_TALK);
   EXPECT_EQ(C().TalkDeviceName(), u"前门");
   std::unique_ptr<QMenu> menu(page->BuildDeviceTreeMenu(deviceItem));
   ASSERT_NE(menu, nullptr);
   EXPECT_EQ(menu->actions().at(1)->text(), QString::fromStdU16String(Text(8594)));
-  page->OnCommand(CDlgPreview::ID_VOICE_TALK);
+  Command(CDlgPreview::ID_VOICE_TALK);
   EXPECT_TRUE(C().TalkDeviceName().empty());
   page->GetDeviceTree()->setCurrentItem(ChannelItem(1));
-  page->OnCommand(CDlgPreview::ID_VOICE_TALK);
+  Command(CDlgPreview::ID_VOICE_TALK);
   EXPECT_EQ(notices.back(), Text(8260));
 }
 
@@ -477,7 +503,7 @@ TEST_F(PreviewPage, MidnightRollsEachRecordingWindowOnceWithoutWaiting) {
   for (int w : {0, 1}) {
     Screen()->SetActiveIndex(w, 1);
     DoubleClick(ChannelItem(w + 1));
-    page->OnCommand(CDlgPreview::ID_RECORD);
+    Command(CDlgPreview::ID_RECORD);
     ASSERT_TRUE(FakePreview(w + 1)->recording);
   }
   const std::u16string a0 = ring->GetCurrentFile(u"前门", 1);
@@ -487,8 +513,10 @@ TEST_F(PreviewPage, MidnightRollsEachRecordingWindowOnceWithoutWaiting) {
   clock.tm_min = 59;
   clock.tm_sec = 45;
   C().OnTimer(CPreviewController::kRecordTimer);
+  Settle();
   clock.tm_sec = 55;
   C().OnTimer(CPreviewController::kRecordTimer);
+  Settle();
   ASSERT_EQ(started.size(), 1u) << "one roll is scheduled, however many ticks see 23:59";
   EXPECT_EQ(started[0].first, CPreviewController::kMidnightTimer);
   EXPECT_GE(started[0].second, 15000);
@@ -497,8 +525,8 @@ TEST_F(PreviewPage, MidnightRollsEachRecordingWindowOnceWithoutWaiting) {
 
   // The user restarts window 1's recording before midnight: it has its new file already.
   Screen()->SetActiveIndex(1, 1);
-  page->OnCommand(CDlgPreview::ID_RECORD);
-  page->OnCommand(CDlgPreview::ID_RECORD);
+  Command(CDlgPreview::ID_RECORD);
+  Command(CDlgPreview::ID_RECORD);
   const std::u16string b1 = ring->GetCurrentFile(u"前门", 2);
   ASSERT_NE(b1, b0);
 
@@ -506,11 +534,13 @@ TEST_F(PreviewPage, MidnightRollsEachRecordingWindowOnceWithoutWaiting) {
   clock.tm_min = 0;
   clock.tm_sec = 1;
   C().OnTimer(CPreviewController::kMidnightTimer);
+  Settle();
   const std::u16string a1 = ring->GetCurrentFile(u"前门", 1);
   EXPECT_NE(a1, a0);
   EXPECT_EQ(ring->GetCurrentFile(u"前门", 2), b1) << "window 1 is not rolled twice";
   EXPECT_TRUE(FakePreview(1)->recording);
-  C().OnTimer(CPreviewController::kMidnightTimer);  // a late second firing rolls nothing
+  C().OnTimer(CPreviewController::kMidnightTimer);
+  Settle();  // a late second firing rolls nothing
   EXPECT_EQ(ring->GetCurrentFile(u"前门", 1), a1);
 
   // A roll that finds no disk stops the recording and says so.
@@ -518,9 +548,11 @@ TEST_F(PreviewPage, MidnightRollsEachRecordingWindowOnceWithoutWaiting) {
   clock.tm_min = 59;
   clock.tm_sec = 50;
   C().OnTimer(CPreviewController::kRecordTimer);
+  Settle();
   ASSERT_EQ(started.size(), 2u);
   ring->ClearDisks();
   C().OnTimer(CPreviewController::kMidnightTimer);
+  Settle();
   EXPECT_FALSE(FakePreview(1)->recording);
   EXPECT_EQ(notices.back(), Text(8970) + u"前门");
 }
@@ -541,7 +573,7 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
     groups.Insert(g, u"m", 4, &memberNodes.back(), true);
   }
   auto* groupItem = reinterpret_cast<QTreeWidgetItem*>(g);
-  page->OnCommand(CDlgPreview::ID_TAB_GROUPS);
+  Command(CDlgPreview::ID_TAB_GROUPS);
   ASSERT_EQ(C().GetTreeMode(), 1);
 
   CCyclePreviewManager* cycles = CCyclePreviewManager::GetInstance();
@@ -549,6 +581,7 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   Screen()->SetActiveIndex(3, 1);
   page->GetGroupTree()->setCurrentItem(groupItem);
   emit page->GetGroupTree()->itemDoubleClicked(groupItem, 0);
+  Settle();
   ASSERT_TRUE(cycles->HasWindow(3));
   EXPECT_EQ(C().GetRunCount(), 1);
   // The worker posts on its own thread: wait in real time, bounded generously.
@@ -563,6 +596,7 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   auto step = [&](int expected) {
     ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
     WaitSteps(expected);
+    Settle();  // the switch starts the channel on the device's queue
     QCoreApplication::processEvents();  // the page's notes
     ASSERT_EQ(cycles->StepsHandled(), expected);
   };
@@ -579,22 +613,22 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 1);
 
   // The video panel binds the channel the cycle shows.
-  page->OnCommand(CDlgPreview::ID_PANEL_VIDEO);
+  Command(CDlgPreview::ID_PANEL_VIDEO);
   auto* panel = page->findChild<CDlgVideoParam*>();
   ASSERT_NE(panel, nullptr);
   EXPECT_TRUE(panel->isVisibleTo(page.get()));
-  EXPECT_EQ(panel->Controller().Bound(), FakePreview(1));
-  page->OnCommand(CDlgPreview::ID_PANEL_PTZ);
+  EXPECT_TRUE(panel->Controller().Bound() == (PanelTarget{device->GetGuid(), 1}));
+  Command(CDlgPreview::ID_PANEL_PTZ);
   EXPECT_FALSE(panel->isVisibleTo(page.get()));
 
   // Paused, ticks switch nothing; one resume undoes two pauses.
-  page->OnCommand(CDlgPreview::ID_PAUSE_CYCLES);
-  page->OnCommand(CDlgPreview::ID_PAUSE_CYCLES);
+  Command(CDlgPreview::ID_PAUSE_CYCLES);
+  Command(CDlgPreview::ID_PAUSE_CYCLES);
   for (int t = 0; t < 25; ++t) ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
   QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_EQ(cycles->StepsHandled(), 4);
   EXPECT_EQ(ChannelIn(3), 1);
-  page->OnCommand(CDlgPreview::ID_RESUME_CYCLES);
+  Command(CDlgPreview::ID_RESUME_CYCLES);
   // Ticks the pause caught before the worker counted them are lost: one interval of ticks
   // holds exactly one switch either way.
   for (int t = 0; t < cycles->FindByWindow(3)->GetInterval(); ++t) ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
@@ -604,10 +638,10 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   EXPECT_EQ(ChannelIn(3), 2);
 
   // Stop all ends the cycle: the device tab is open again.
-  page->OnCommand(CDlgPreview::ID_STOP_ALL);
+  Command(CDlgPreview::ID_STOP_ALL);
   EXPECT_EQ(C().GetRunCount(), 0);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
-  page->OnCommand(CDlgPreview::ID_TAB_DEVICES);
+  Command(CDlgPreview::ID_TAB_DEVICES);
   EXPECT_EQ(C().GetTreeMode(), 0);
 }
 
@@ -625,7 +659,7 @@ TEST_F(PreviewPage, SidePanelsFollowThePanelTabsAndThePresetListTheActiveWindow)
   EXPECT_TRUE(ptz->isVisible());
   EXPECT_FALSE(presets->isVisible());
   harness::SaveScreenshot(page.get(), "preview_page_ptz");
-  page->OnCommand(CDlgPreview::ID_PANEL_PRESETS);
+  Command(CDlgPreview::ID_PANEL_PRESETS);
   EXPECT_TRUE(presets->isVisible());
   EXPECT_FALSE(ptz->isVisible());
   EXPECT_EQ(presets->geometry(), box->rect());
@@ -636,11 +670,12 @@ TEST_F(PreviewPage, SidePanelsFollowThePanelTabsAndThePresetListTheActiveWindow)
   DoubleClick(ChannelItem(2));
   auto* list = presets->findChild<QTreeWidget*>("1064");
   ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(list->topLevelItem(0)->text(1), QString::fromStdU16String(Text(8519)));
   C().OnPlayWndSelected(3);  // an empty window
   EXPECT_EQ(list->topLevelItem(0)->text(1), QString()) << "unbound";
 
-  page->OnCommand(CDlgPreview::ID_PANEL_CRUISE);
+  Command(CDlgPreview::ID_PANEL_CRUISE);
   EXPECT_TRUE(cruise->isVisible());
   EXPECT_FALSE(presets->isVisible());
 }

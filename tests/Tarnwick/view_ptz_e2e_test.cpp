@@ -9,10 +9,13 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
+#include "Journeys/JourneyDevices.h"
 #include "camemu/camera.h"
 #include "camera_clip.h"
 #include "camemu/media.h"
@@ -21,17 +24,22 @@
 #include "controls/EditEx.h"
 #include "controls/ListCtrlEx.h"
 #include "devices/DeviceManager.h"
+#include "devices/DeviceWork.h"
 #include "dvremu/emulator.h"
+#include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "shell/Language.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
+#include "support/Emulators.h"
+#include "support/TestFolder.h"
 #include "view/DlgAddCruisePoint.h"
 #include "view/DlgCruise.h"
 #include "view/DlgCruisePathSetting.h"
 #include "view/DlgPTZ.h"
 #include "view/DlgPresetPoint.h"
+#include "view/DlgVideoParam.h"
 #include "view/PTZButton.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
@@ -219,6 +227,7 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
   Watch(1);
   const size_t dvrBefore = Dvr(kDvrControl).size();
   harness::MouseRelease(panel.Button(1050));
+  ASSERT_TRUE(harness::SettleDeviceWork());
   ASSERT_TRUE(CamCount(camBefore + 2));
   EXPECT_EQ(CamCommands().back()[3], 1);
   EXPECT_EQ(CamCommands().back()[2], 24);
@@ -255,7 +264,7 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
   harness::MousePress(panel.Button(1044));
   harness::MouseRelease(panel.Button(1044));
   EXPECT_EQ((*ui)->notices.size(), notices);
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(CamCommands().size(), camBefore + 6);
 
   // The recorder's PTZ object follows a restarted preview: its next command goes out on the
@@ -288,8 +297,13 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   CListCtrlEx* list = panel.List();
   ASSERT_EQ(list->GetItemCount(), 64);
 
+  // The flags are read on the recorder's queue: the list is greyed until they come.
   Watch(1);
   ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 1, 0), 1);
+  EXPECT_FALSE(list->isEnabled());
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_TRUE(list->isEnabled());
+  EXPECT_EQ(panel.Model().BindResult(), 1);
   const QString set = QString::fromStdU16String(LoadResString(8517));
   const QString notSet = QString::fromStdU16String(LoadResString(8518));
   EXPECT_EQ(list->GetItemText(2, 1), set);
@@ -306,13 +320,18 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   panel.OnCommand(CDlgPresetPoint::kGoToId);
   clickRow(2);
   panel.OnCommand(CDlgPresetPoint::kGoToId);
-  ASSERT_TRUE(dvr->waitForRequests(kDvrPreset, 1));
-  // Set on row 0 sends preset 1; clear on row 63 sends preset 64.
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  // Set on row 0 sends preset 1; clear on row 63 sends preset 64. While the set is on its way
+  // the buttons are greyed and a second command is refused.
   clickRow(0);
   panel.OnCommand(CDlgPresetPoint::kSetId);
+  EXPECT_FALSE(panel.findChild<QWidget*>("1066")->isEnabled());
   clickRow(63);
   panel.OnCommand(CDlgPresetPoint::kMenuClear);
-  ASSERT_TRUE(dvr->waitForRequests(kDvrPreset, 3));
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_TRUE(panel.findChild<QWidget*>("1066")->isEnabled());
+  panel.OnCommand(CDlgPresetPoint::kMenuClear);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   const auto sent = Dvr(kDvrPreset);
   ASSERT_EQ(sent.size(), 3u) << "the unset preset was called";
   EXPECT_EQ(sent[0].action, 16u);
@@ -328,18 +347,22 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 0, 0), 1);
   EXPECT_EQ(list->GetItemText(2, 1), QString());
   dvr->services().failConfig(41, -1, true);
-  ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 1, 0), -1);
+  ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 1, 0), 1);
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_EQ(panel.Model().BindResult(), -1);
   EXPECT_EQ(list->GetItemText(2, 1), QString());
   dvr->services().failConfig(41, -1, false);
 
   // The camera cannot tell which presets are set: unknown, and go-to is allowed.
   Watch(0);
   ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 1, 0), 1);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(list->GetItemText(4, 1), QString::fromStdU16String(LoadResString(8519)));
   clickRow(4);
-  panel.OnCommand(CDlgPresetPoint::kGoToId);
-  panel.OnCommand(CDlgPresetPoint::kSetId);
-  panel.OnCommand(CDlgPresetPoint::kClearId);
+  for (int command : {CDlgPresetPoint::kGoToId, CDlgPresetPoint::kSetId, CDlgPresetPoint::kClearId}) {
+    panel.OnCommand(command);
+    ASSERT_TRUE(harness::SettleDeviceWork());
+  }
   ASSERT_TRUE(CamCount(3));
   const auto cmds = CamCommands();
   EXPECT_EQ(cmds[0][2], 39);
@@ -353,7 +376,7 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   CUser::GetInstance()->SetPower(0);
   panel.OnCommand(CDlgPresetPoint::kGoToId);
   EXPECT_EQ((*ui)->notices.back(), LoadResString(IDS_NO_RIGHT_PTZ));
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(CamCommands().size(), 3u);
 }
 
@@ -376,7 +399,9 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
   // Start with no row selected sends nothing; stop sends to all six routes.
   panel.OnCommand(CDlgCruise::kStartId);
   panel.OnCommand(CDlgCruise::kStopId);
-  ASSERT_TRUE(dvr->waitForRequests(kDvrCruise, 6));
+  EXPECT_FALSE(panel.findChild<QWidget*>("1062")->isEnabled()) << "stop not greyed on its way";
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_TRUE(panel.findChild<QWidget*>("1062")->isEnabled());
   auto sent = Dvr(kDvrCruise);
   ASSERT_EQ(sent.size(), 6u);
   for (uint32_t r = 0; r < 6; ++r) {
@@ -395,6 +420,9 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
     auto* path = qobject_cast<CDlgCruisePathSetting*>(w);
     ASSERT_NE(path, nullptr);
     CListCtrlEx* stops = path->List();
+    // The stops come from the recorder's queue.
+    ASSERT_TRUE(harness::SettleDeviceWork());
+    EXPECT_TRUE(stops->isEnabled());
     EXPECT_EQ(stops->GetItemCount(), 16);
     EXPECT_EQ(stops->GetItemText(0, 1), "3");
     EXPECT_EQ(stops->GetItemText(0, 2), "5");
@@ -407,6 +435,8 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
           auto* editor = qobject_cast<CDlgAddCruisePoint*>(e);
           ASSERT_NE(editor, nullptr);
           auto* combo = editor->findChild<QComboBox*>("1459");
+          ASSERT_TRUE(harness::SettleDeviceWork());
+          EXPECT_TRUE(combo->isEnabled());
           EXPECT_EQ(combo->count(), 64);
           EXPECT_EQ(combo->currentIndex(), 6) << "pre-filled with preset 7";
           EXPECT_EQ(editor->findChild<CEditEx*>("1456")->text(), "10");
@@ -429,6 +459,7 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
     EXPECT_EQ(stops->GetItemText(1, 3), "6");
     path->SelectRow(0);
     path->OnClear();
+    ASSERT_TRUE(harness::SettleDeviceWork());
     EXPECT_EQ(stops->GetItemText(0, 1), QString());
     saw = true;
     path->EndDialog(1);
@@ -438,6 +469,7 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
 
   // Then start route 3.
   panel.OnCommand(CDlgCruise::kStartId);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   ASSERT_TRUE(dvr->waitForRequests(kDvrCruise, 12));
   sent = Dvr(kDvrCruise);
   // Stop 2 stored as index 1: preset, dwell, speed, then the closing command.
@@ -466,10 +498,12 @@ TEST_F(PtzLive, EditorRefusesAnEmptyPresetAndSurvivesTheDeviceGoingAway) {
   WhenModal([&](QWidget* w) {
     auto* path = qobject_cast<CDlgCruisePathSetting*>(w);
     ASSERT_NE(path, nullptr);
+    ASSERT_TRUE(harness::SettleDeviceWork());
     WhenModal(
         [&](QWidget* e) {
           auto* editor = qobject_cast<CDlgAddCruisePoint*>(e);
           ASSERT_NE(editor, nullptr);
+          ASSERT_TRUE(harness::SettleDeviceWork());
           // No preset chosen: OK is refused, preset 0 is never sent.
           editor->findChild<QComboBox*>("1459")->setCurrentIndex(-1);
           EXPECT_FALSE(editor->OnOK());
@@ -490,9 +524,133 @@ TEST_F(PtzLive, EditorRefusesAnEmptyPresetAndSurvivesTheDeviceGoingAway) {
     path->EndDialog(1);
   });
   panel.OnCommand(CDlgCruise::kSettingsId);
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(dvr->requests(kDvrCruise).size(), before);
   panel.OnCommand(CDlgCruise::kStopId);
+}
+
+}  // namespace
+
+namespace {
+
+// A camera that stops answering (its emulator stopped with SIGSTOP) while the user presses a
+// PTZ button and drags a picture slider: the window keeps running, and once the camera runs
+// again it gets the press, the release and the last picture values, in that order.
+struct PtzFrozenCamera : ::testing::Test {
+  testsupport::TestFolder folder;
+  std::unique_ptr<testsupport::EmulatorProcess> cam;
+  std::unique_ptr<harness::ScopedScriptedUi> ui;
+  QWidget page;
+  CPlayScreen* screen = nullptr;
+  CPreviewListPanelHost host;
+
+  void SetUp() override {
+    setenv("TARNWICK_HOME", folder.path().c_str(), 1);
+    plat::setAudioBackend(plat::AudioBackendKind::Null);
+    ui = std::make_unique<harness::ScopedScriptedUi>();
+    CUser::GetInstance()->SetName(u"operator");
+    CUser::GetInstance()->SetPower(RIGHT_PTZ | CVideoParamController::kRightVideoAdjust);
+    cam = std::make_unique<testsupport::EmulatorProcess>(testsupport::EmulatorProcess::kCamera, folder.path());
+    ASSERT_TRUE(cam->Start());
+    CDevInfo info(u"冻结相机", u"127.0.0.1", cam->Port(), u"admin", u"admin", 4, u"", u"", u"", u"", 0, 0,
+                  DEV_TYPE_IPC, kCamGuid, u"REGION-1");
+    ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
+    page.resize(900, 480);
+    screen = new CPlayScreen(0, &page);
+    screen->setGeometry(0, 0, 640, 480);
+    page.show();
+    CPreviewManager::GetInstance()->SetPlayScreen(screen);
+    auto item = std::make_shared<CPreviewItem>(0, screen->GetWnd(0)->GetSafeHwnd(), nullptr, 1, 0, kCamGuid);
+    ASSERT_TRUE(item->Start());
+    ASSERT_TRUE(CPreviewManager::GetInstance()->Add(item));
+    screen->SetActiveIndex(0, 0);
+  }
+
+  void TearDown() override {
+    if (cam) cam->Resume();
+    harness::SettleDeviceWork();
+    FreePreviewManager();
+    CDeviceManager::ReleaseInstance();
+    cam.reset();
+    CUser::DeleteInstance();
+    ui.reset();
+    unsetenv("TARNWICK_HOME");
+  }
+
+  std::vector<journey::Logged> Messages(uint32_t code) const { return journey::Requests(*cam, code); }
+};
+
+TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraInOrder) {
+  constexpr uint32_t kSetPicture = 0x0405;
+  CDlgPTZ ptz(&host);
+  ptz.setParent(&page);
+  ptz.setGeometry(640, 0, 200, 240);
+  ptz.show();
+  CDlgVideoParam video;
+  ASSERT_TRUE(video.Create(&page));
+  video.move(640, 240);
+  video.show();
+  video.BindChannel(kCamGuid, 1);
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  auto* brightness = video.findChild<QSlider*>(QString::number(CVideoParamController::kFirstSliderId));
+  ASSERT_TRUE(brightness && brightness->isEnabled());
+  const size_t ptzBefore = Messages(kCamPtzCommand).size();
+  const size_t picturesBefore = Messages(kSetPicture).size();
+
+  // A timer on the UI thread notes the longest pause between its ticks.
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point last = Clock::now();
+  Clock::duration longest{};
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    const Clock::time_point now = Clock::now();
+    longest = std::max(longest, now - last);
+    last = now;
+  });
+  auto pump = [](int realMs) {
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(realMs);
+    while (Clock::now() < end) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  };
+
+  ASSERT_TRUE(cam->Freeze());
+  ticker.start(10);
+  last = Clock::now();
+  harness::MousePress(ptz.Button(1044));  // up
+  pump(50);
+  harness::MouseRelease(ptz.Button(1044));
+  brightness->setSliderDown(true);
+  for (int v = 1; v <= 8; ++v) {
+    brightness->setSliderPosition(v);
+    pump(40);
+  }
+  brightness->setSliderPosition(7);
+  brightness->setSliderDown(false);
+  pump(1000);
+  ticker.stop();
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(longest).count(), 1000)
+      << "the UI thread waited for the stopped camera";
+  EXPECT_GT(devwork::Pending(), 0) << "the commands did not wait for the camera";
+
+  // Running again within the camera's reply time: every command arrives, none ran out of time.
+  cam->Resume();
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  ASSERT_TRUE(cam->WaitForLog([&](const std::vector<std::string>&) {
+    return Messages(kCamPtzCommand).size() >= ptzBefore + 2 && Messages(kSetPicture).size() > picturesBefore;
+  }));
+  const auto steered = Messages(kCamPtzCommand);
+  ASSERT_EQ(steered.size(), ptzBefore + 2);
+  EXPECT_EQ(steered[ptzBefore].Byte(2), 21);
+  EXPECT_EQ(steered[ptzBefore].Byte(3), 0) << "the press first";
+  EXPECT_EQ(steered[ptzBefore + 1].Byte(2), 21);
+  EXPECT_EQ(steered[ptzBefore + 1].Byte(3), 1) << "then the release";
+  // The drag's writes waited behind the press: each took the newer values, so one went out,
+  // with the value the user let go at (7 of 10 on the camera's 0..255).
+  const auto pictures = Messages(kSetPicture);
+  ASSERT_EQ(pictures.size(), picturesBefore + 1);
+  EXPECT_EQ(pictures.back().U32(4), 178u) << "brightness";
 }
 
 }  // namespace

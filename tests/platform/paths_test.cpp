@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "plat/hrtimer.h"
@@ -70,6 +73,121 @@ TEST(Instance, ASecondHolderOfTheNameIsRefused) {
   plat::SingleInstanceLock nowhere("no/such/folder/" + name);
   EXPECT_FALSE(nowhere.acquired());
   EXPECT_FALSE(nowhere.heldElsewhere());
+}
+
+// The lock's place, by what lstat says of it: only a plain file of the user's own counts, and
+// only a folder of the user's own that no one else may write to holds it.
+TEST(Instance, OnlyTheUsersOwnFileCountsInAFolderNoOneElseWritesTo) {
+  struct stat st{};
+  st.st_uid = 1000;
+  st.st_mode = S_IFREG | 0600;
+  EXPECT_TRUE(plat::lockFileCounts(st, 1000));
+  EXPECT_FALSE(plat::lockFileCounts(st, 1001)) << "another user's lock file";
+  EXPECT_FALSE(plat::lockFileCounts(st, 0)) << "not even the administrator's counts for another";
+  st.st_mode = S_IFLNK | 0777;
+  EXPECT_FALSE(plat::lockFileCounts(st, 1000)) << "a link may lead anywhere";
+  st.st_mode = S_IFDIR | 0700;
+  EXPECT_TRUE(plat::lockFolderIsPrivate(st, 1000));
+  EXPECT_FALSE(plat::lockFolderIsPrivate(st, 1001));
+  st.st_mode = S_IFDIR | 01777;
+  EXPECT_FALSE(plat::lockFolderIsPrivate(st, 1000)) << "a folder everyone may fill";
+  st.st_mode = S_IFDIR | 0770;
+  EXPECT_FALSE(plat::lockFolderIsPrivate(st, 1000)) << "a folder the group may fill";
+}
+
+// Environment variables set for one test and put back afterwards.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    had_ = std::getenv(name) != nullptr;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (had_)
+      setenv(name_, old_.c_str(), 1);
+    else
+      unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st{};
+  return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 07777;
+}
+
+TEST(Instance, WithoutARuntimeFolderTheLockLiesInAFolderOfTheUsersOwn) {
+  testsupport::TestFolder tmp;
+  const std::string name = "TarnwickInstanceTest";
+  const std::string own = tmp.file("tarnwick-" + std::to_string(geteuid()));
+  ScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
+  ScopedEnv temp("TMPDIR", tmp.path().c_str());
+  ASSERT_EQ(::mkdir(own.c_str(), 0755), 0);  // left open to others by an earlier run
+  {
+    plat::SingleInstanceLock first(name);
+    ASSERT_TRUE(first.acquired());
+    EXPECT_EQ(std::filesystem::path(first.path()).parent_path(), own);
+    EXPECT_EQ(ModeOf(own), 0700u);
+    EXPECT_EQ(ModeOf(first.path()), 0600u);
+    plat::SingleInstanceLock second(name);
+    EXPECT_TRUE(second.heldElsewhere());
+  }
+  // A runtime folder everyone may write to is no place for it either.
+  testsupport::TestFolder open;
+  ::chmod(open.path().c_str(), 01777);
+  ScopedEnv runtime("XDG_RUNTIME_DIR", open.path().c_str());
+  plat::SingleInstanceLock lock(name);
+  ASSERT_TRUE(lock.acquired());
+  EXPECT_EQ(std::filesystem::path(lock.path()).parent_path(), own);
+}
+
+// Another user's lock file, even one held, never keeps this user's program from starting: it is
+// replaced by one of the user's own. Making a file of another user's needs the administrator;
+// the rule itself is tested above for everyone.
+TEST(Instance, ALockFileAnotherUserOwnsNeverCounts) {
+  if (geteuid() != 0) GTEST_SKIP() << "only the administrator can make a file of another user's";
+  testsupport::TestFolder run;
+  ::chmod(run.path().c_str(), 0700);
+  ScopedEnv runtime("XDG_RUNTIME_DIR", run.path().c_str());
+  const std::string name = "TarnwickInstanceTest";
+  const std::string path = run.file(name + "." + std::to_string(geteuid()) + ".lock");
+  const int foreign = ::open(path.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(foreign, 0);
+  ASSERT_EQ(::fchown(foreign, 12345, 12345), 0);
+  ASSERT_EQ(flock(foreign, LOCK_EX | LOCK_NB), 0) << "held, as by the other user's process";
+  {
+    plat::SingleInstanceLock lock(name);
+    EXPECT_TRUE(lock.acquired());
+    EXPECT_FALSE(lock.heldElsewhere());
+    struct stat st{};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, geteuid());
+    plat::SingleInstanceLock second(name);
+    EXPECT_TRUE(second.heldElsewhere()) << "the user's own lock counts";
+  }
+  ::close(foreign);
+
+  // A link in its place, to a file of another user's, is replaced as well; what it led to stays.
+  const std::string target = run.file("target");
+  std::ofstream(target) << "keep";
+  ASSERT_EQ(::chown(target.c_str(), 12345, 12345), 0);
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink(target, path);
+  plat::SingleInstanceLock lock(name);
+  EXPECT_TRUE(lock.acquired());
+  EXPECT_FALSE(std::filesystem::is_symlink(path));
+  std::ifstream in(target);
+  std::string kept;
+  in >> kept;
+  EXPECT_EQ(kept, "keep");
 }
 
 TEST(PeriodicTimer, TicksUntilStoppedAndCanStopFromItsCallback) {

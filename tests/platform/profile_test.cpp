@@ -5,6 +5,8 @@
 #include <sstream>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "plat/profile.h"
 #include "plat/text.h"
 
@@ -50,6 +52,21 @@ TEST_F(ProfileTest, WriteCreatesTheEmptyNamedSectionAndReadsBack) {
   EXPECT_EQ(fileText(), "[]\r\nWndMode=9\r\nAllDisk=0110\r\n");
   EXPECT_EQ(plat::getPrivateProfileInt(u"", u"wndmode", 0, path), 9);  // keys ignore case
   EXPECT_EQ(get(u"", u"AllDisk"), u"0110");
+}
+
+// A new file is its owner's alone, whatever the process's file mode mask allows; a rewrite
+// keeps the mode the file had.
+TEST_F(ProfileTest, ANewFileIsTheOwnersAloneAndARewriteKeepsTheMode) {
+  const mode_t mask = ::umask(022);
+  ASSERT_TRUE(plat::writePrivateProfileString(u"", u"WndMode", u"4", path));
+  struct stat st{};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ::chmod(path.c_str(), 0640);
+  ASSERT_TRUE(plat::writePrivateProfileString(u"", u"WndMode", u"5", path));
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  ::umask(mask);
 }
 
 TEST_F(ProfileTest, ResultsAreCutToTheCallersBuffer) {

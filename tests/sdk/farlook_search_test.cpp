@@ -107,6 +107,9 @@ TEST(FarlookSearch, FindsTheCameraAndTheRecorderEmulatorsAndEndsCleanly) {
   EXPECT_EQ(port, recorder.port());
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes + 56)), dvrMac);
   EXPECT_EQ(static_cast<int8_t>(bytes[278]), 4);
+  // Each says its family: a recorder (device type 1), a camera (2).
+  EXPECT_EQ(bytes[279], 1);
+  EXPECT_EQ(reinterpret_cast<const uint8_t*>(cam)[279], 2);
 
   // A second search on the same handle starts over.
   ASSERT_EQ(CAMSEARCh_SearchCma(handle, &Collector::OnEvent, &c), 1);

@@ -14,6 +14,7 @@ struct RecorderFileShape {
   bool streamHeader = false;  // the file starts with the stream header
   int frames = 0;             // whole frames after it
   bool endsAtFrame = false;   // the last of them ends exactly at the end of the file
+  bool startsAtKeyFrame = false;  // the first frame is a key video frame: a player shows all
 };
 
 inline RecorderFileShape ReadRecorderFile(const std::string& path) {
@@ -28,6 +29,7 @@ inline RecorderFileShape ReadRecorderFile(const std::string& path) {
   s.streamHeader = b.size() >= 16 && get32(0) == 0x4D525453u;  // "STRM"
   if (!s.streamHeader) return s;
   size_t pos = 16;
+  s.startsAtKeyFrame = b.size() >= 32 && get32(16) == 0x314D5246u && b[20] == 1 && (b[22] & 1) != 0;
   while (pos + 16 <= b.size() && get32(pos) == 0x314D5246u) {  // "FRM1"
     const size_t next = pos + 16 + get32(pos + 12);
     if (next > b.size()) break;

@@ -1,8 +1,12 @@
-// camemu: serves one emulated IP camera on 127.0.0.1 until interrupted (or for --seconds N).
+// camemu: serves one emulated IP camera (or NVR, --nvr) on 127.0.0.1 (or --address) until
+// interrupted (or for --seconds N).
+#include <arpa/inet.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -54,13 +58,16 @@ void usage() {
   std::fprintf(stderr,
                "usage: camemu [--port N] [--user NAME] [--password TEXT] [--seconds N] [--clip FILE]\n"
                "              [--alarm-every SECONDS] [--streams N] [--wall-clock]\n"
-               "              [--search-port N] [--log FILE] [--state-dir DIR]\n"
+               "              [--search-port N] [--log FILE] [--state-dir DIR] [--address A.B.C.D]\n"
+               "              [--nvr CHANNELS]\n"
                "  serves an emulated IP camera on 127.0.0.1 (port 9000, admin/admin; port 0: any\n"
                "  free port, printed); --streams: connections of each media kind at once (4);\n"
                "  --wall-clock: frame times are the wall-clock time of sending;\n"
                "  --search-port: answer LAN search on this UDP port (0: any free port, printed)\n"
                "  rather than on the first free one of the fixed search ports;\n"
                "  --log: append every request received to FILE, one line each;\n"
+               "  --address: listen on that address of 127.0.0.0/8 rather than 127.0.0.1;\n"
+               "  --nvr: answer LAN search as an NVR of CHANNELS channels (the protocol is the same);\n"
                "  --state-dir: keeps DIR/camera-<code>.bin, each parameter record as the camera holds it;\n"
                "  without --clip the live stream is a generated clip of 50 numbered frames, looped\n");
 }
@@ -136,6 +143,21 @@ int main(int argc, char** argv) {
       logPath = argv[++i];
     } else if (a == "--state-dir" && hasValue) {
       stateDir = argv[++i];
+    } else if (a == "--address" && hasValue) {
+      in_addr parsed{};
+      if (inet_pton(AF_INET, argv[++i], &parsed) != 1 || (ntohl(parsed.s_addr) >> 24) != 127) {
+        usage();
+        return 2;
+      }
+      config.address = ntohl(parsed.s_addr);
+    } else if (a == "--nvr" && hasValue) {
+      const long n = std::strtol(argv[++i], nullptr, 10);
+      if (n < 1 || n > 255) {
+        usage();
+        return 2;
+      }
+      config.deviceType = camemu::kNvrDeviceType;
+      config.channels = static_cast<int>(n);
     } else if (a == "--wall-clock") {
       wallClock = true;
     } else if (a == "--seconds" && hasValue) {
@@ -160,7 +182,7 @@ int main(int argc, char** argv) {
     });
   }
   if (!camera.start()) {
-    std::fprintf(stderr, "camemu: cannot listen on 127.0.0.1:%u\n", config.port);
+    std::fprintf(stderr, "camemu: cannot listen on %s:%u\n", config.addressText().c_str(), config.port);
     return 1;
   }
   camemu::Media media(camera);
@@ -169,11 +191,23 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (clip.empty() && !serveGeneratedClip(media)) return 1;
+  if (config.deviceType == camemu::kNvrDeviceType) {
+    // An NVR's recording is found where a user looks first: today, from 01:00 for an hour.
+    std::time_t now = std::time(nullptr);
+    std::tm day{};
+    localtime_r(&now, &day);
+    day.tm_hour = 1;
+    day.tm_min = day.tm_sec = 0;
+    day.tm_isdst = -1;
+    const auto start = static_cast<uint32_t>(std::mktime(&day));
+    media.setFileTimes(start, start + 3599);
+  }
   media.setWallClockTimes(wallClock);
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
   std::signal(SIGUSR1, onCountAsked);
-  std::printf("camemu: camera on 127.0.0.1:%u (user %s)\n", camera.port(), config.user.c_str());
+  std::printf("camemu: %s on %s:%u (user %s)\n", config.deviceType == camemu::kNvrDeviceType ? "NVR" : "camera",
+              config.addressText().c_str(), camera.port(), config.user.c_str());
   std::fflush(stdout);  // a caller reading the port from a pipe sees it at once
   if (searchPort >= 0 ? camera.startDiscovery(static_cast<uint16_t>(searchPort)) : camera.startDiscoveryOnSearchPort())
     std::printf("camemu: answers LAN search on UDP 127.0.0.1:%u\n", camera.discoveryPort());

@@ -1,9 +1,10 @@
 // Seeds a program folder (TARNWICK_HOME) for a first run against the emulators: a region
-// "Demo" holding an IP camera on the camera emulator and a recorder on the recorder
-// emulator, in Tarnwick.db, and the user database. A folder that already has devices is
-// left as it is. The device list keeps one device per host, so the recorder is reached by
-// the loopback's name (from the hosts file) and the camera by its address.
-//   demohome --camera-port N --recorder-port M
+// "Demo" holding an IP camera on the camera emulator, a recorder on the recorder emulator
+// and an NVR on a second camera emulator, in Tarnwick.db, and the user database. A folder
+// that already has devices is left as it is. The device list keeps one device per host, so
+// the recorder is reached by the loopback's name (from the hosts file), the camera by its
+// address and the NVR by a loopback address of its own (its emulator listens there).
+//   demohome --camera-port N --recorder-port M [--nvr-port K]
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -17,6 +18,11 @@
 #include "shell/UserStore.h"
 
 namespace {
+
+// The NVR's emulator (scripts/run) listens on a loopback address of its own.
+constexpr const char16_t* kNvrAddress = u"127.0.0.2";
+constexpr int kNvrPort = 9001;
+constexpr int kNvrChannels = 4;
 
 // This tool has no windows: what the stores would tell the user (a damaged file kept aside)
 // goes to the console.
@@ -63,13 +69,14 @@ bool SaveRegion(const std::u16string& name, const std::u16string& guid) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int cameraPort = 9000, recorderPort = 8000;
+  int cameraPort = 9000, recorderPort = 8000, nvrPort = kNvrPort;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--camera-port") cameraPort = std::atoi(argv[i + 1]);
     else if (a == "--recorder-port") recorderPort = std::atoi(argv[i + 1]);
+    else if (a == "--nvr-port") nvrPort = std::atoi(argv[i + 1]);
     else {
-      std::fprintf(stderr, "usage: demohome --camera-port N --recorder-port M\n");
+      std::fprintf(stderr, "usage: demohome --camera-port N --recorder-port M [--nvr-port K]\n");
       return 2;
     }
   }
@@ -81,12 +88,15 @@ int main(int argc, char** argv) {
   const std::u16string region = MakeGuidString();
   bool ok = SaveRegion(u"Demo", region) &&
             AddDevice(u"Camera", u"127.0.0.1", cameraPort, u"admin", u"admin", 1, DEV_TYPE_IPC, region) &&
-            AddDevice(u"Recorder", u"localhost", recorderPort, u"admin", u"12345", 4, DEV_TYPE_DVR, region) && devices->Save();
+            AddDevice(u"Recorder", u"localhost", recorderPort, u"admin", u"12345", 4, DEV_TYPE_DVR, region) &&
+            AddDevice(u"NVR", kNvrAddress, nvrPort, u"admin", u"admin", kNvrChannels, DEV_TYPE_NVR, region) &&
+            devices->Save();
   CDeviceManager::ReleaseInstance();
   if (!ok) {
     std::fprintf(stderr, "demohome: the demo devices could not be stored\n");
     return 1;
   }
-  std::printf("demo devices stored: Camera (127.0.0.1:%d), Recorder (localhost:%d)\n", cameraPort, recorderPort);
+  std::printf("demo devices stored: Camera (127.0.0.1:%d), Recorder (localhost:%d), NVR (%s:%d)\n", cameraPort,
+              recorderPort, plat::utf16ToUtf8(kNvrAddress).c_str(), nvrPort);
   return 0;
 }

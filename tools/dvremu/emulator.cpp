@@ -59,6 +59,9 @@ struct Emulator::Impl {
   std::set<uint32_t> refused, silenced, held;
   std::vector<std::function<void()>> heldReplies;
   std::map<uint32_t, std::array<uint32_t, 4>> videoParams;  // channel -> b, c, s, h
+  // The alarm handles each connection armed and has not disarmed: a recorder pushes its
+  // alarms to every client that asked for them, whatever other connections came later.
+  std::map<int, std::set<uint32_t>> armed;
   lanprobe::Responder discovery;
   std::map<uint32_t, uint64_t> livePackets;  // handle -> packets sent
   Services services;
@@ -77,6 +80,17 @@ struct Emulator::Impl {
   std::shared_ptr<Connection> latest() const {
     std::lock_guard<std::mutex> lock(mu);
     return conns.empty() ? nullptr : conns.back();
+  }
+  // The live connections that armed an alarm handle, with the handles.
+  std::vector<std::pair<std::shared_ptr<Connection>, uint32_t>> armedHandles() const {
+    std::lock_guard<std::mutex> lock(mu);
+    std::vector<std::pair<std::shared_ptr<Connection>, uint32_t>> out;
+    for (const auto& c : conns) {
+      auto it = armed.find(c->id);
+      if (c->ended || it == armed.end()) continue;
+      for (uint32_t h : it->second) out.emplace_back(c, h);
+    }
+    return out;
   }
   void closeAll();
   // Joins the threads of finished connections and forgets them. Their sockets close when
@@ -111,6 +125,7 @@ lanprobe::Identity RecorderIdentity(uint16_t port, const Options& o, const std::
   id.port = port;
   id.name = name.empty() ? "DVR-EMU-" + std::to_string(port) : name;
   id.channels = o.info[4];
+  id.deviceType = 1;
   id.mac = lanprobe::MacFor(0x10000u + port);
   return id;
 }
@@ -171,6 +186,7 @@ void Emulator::Impl::readLoop(std::shared_ptr<Connection> c) {
   c->sock.shutdownBoth();
   std::lock_guard<std::mutex> lock(mu);
   for (auto& [handle, run] : c->streams) *run = false;
+  armed.erase(c->id);
   c->ended = true;
   cv.notify_all();
 }
@@ -223,6 +239,8 @@ void Emulator::Impl::handle(const std::shared_ptr<Connection>& c, const Header& 
     std::lock_guard<std::mutex> lock(mu);
     log.push_back(Request{c->id, h.command, h.handle, h.status, payload});
     refuse = refused.count(h.command) > 0;
+    if (h.command == kSetAlarm && !refuse) armed[c->id].insert(h.handle);
+    if (h.command == kStopAlarm) armed[c->id].erase(h.handle);
     cv.notify_all();
   }
   const uint32_t status = refuse ? kFail : kOk;
@@ -462,7 +480,10 @@ void Emulator::releaseHeld() {
 }
 
 bool Emulator::pushAlarm(uint32_t handle, const std::array<uint8_t, kAlarmRecordBytes>& record) {
-  auto c = impl_->latest();
+  std::shared_ptr<Connection> c;
+  for (const auto& [conn, h] : impl_->armedHandles())
+    if (h == handle) c = conn;
+  if (!c) c = impl_->latest();
   return c && c->send(packet(kAlarm, handle, kOk, record.data(), record.size()));
 }
 
@@ -480,10 +501,11 @@ std::array<uint8_t, 16> cycledAlarmBits(int step) {
 }
 
 bool Emulator::raiseCycledAlarm(int step) {
-  const auto armed = requests(kSetAlarm);
-  if (armed.empty() || requests(kStopAlarm).size() >= armed.size()) return false;
-  return pushAlarm(armed.back().handle,
-                   alarmRecord(impl_->opt.serial, "DVR-EMU", "127.0.0.1", cycledAlarmBits(step)));
+  const auto record = alarmRecord(impl_->opt.serial, "DVR-EMU", "127.0.0.1", cycledAlarmBits(step));
+  bool sent = false;
+  for (const auto& [c, handle] : impl_->armedHandles())
+    sent = c->send(packet(kAlarm, handle, kOk, record.data(), record.size())) || sent;
+  return sent;
 }
 
 bool Emulator::sendTalk(uint32_t handle, uint32_t value1, uint32_t value2, uint32_t counter,

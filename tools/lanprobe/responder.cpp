@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "peerbytes/le.h"
 #include "plat/socket.h"
 
 namespace lanprobe {
@@ -18,18 +19,11 @@ namespace {
 constexpr size_t kProbeBytes = 16;
 constexpr size_t kAnswerBytes = 160;
 
-void put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
+using peerbytes::get16;
+using peerbytes::get32;
+using peerbytes::put16;
+using peerbytes::put32;
+
 // Copies text into a zero-filled field, leaving at least one terminating zero.
 void putText(uint8_t* field, size_t size, const std::string& text) {
   std::memcpy(field, text.data(), std::min(text.size(), size - 1));
@@ -69,6 +63,7 @@ struct Responder::State {
       put32(out + 8, get32(in + 8));
       put16(out + 12, identity.port);
       out[14] = static_cast<uint8_t>(identity.channels);
+      out[15] = static_cast<uint8_t>(identity.deviceType);
       putText(out + 16, 48, identity.address);
       putText(out + 64, 24, identity.mac);
       putText(out + 88, 64, identity.name);

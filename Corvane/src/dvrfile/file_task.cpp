@@ -24,6 +24,8 @@ constexpr int kWaitMs = 5000;
 
 // One exchange on an open file connection: the request, the accepting reply, then message
 // after message. `onMessage` returns true to read on; the result is 1 when the end mark came.
+// The request and its reply end within the wait counted from the send, and each later
+// message within the wait counted from when it is awaited, however slowly its bytes come.
 template <typename OnAccepted, typename OnMessage>
 int exchange(int fd, uint16_t command, uint16_t reply, const uint8_t* payload, size_t size,
              OnAccepted onAccepted, OnMessage onMessage, const plat::WakeFd* wake) {
@@ -31,16 +33,19 @@ int exchange(int fd, uint16_t command, uint16_t reply, const uint8_t* payload, s
   h.code = command;
   h.length = static_cast<uint16_t>(size);
   const Message req = buildMessage(h, payload, size);
+  const plat::Deadline by = plat::Deadline::after(kWaitMs);
+  if (SendAll(fd, req.data(), req.size(), by, wake) != req.size()) return 0;
   Message m{};
-  if (SendAll(fd, req.data(), req.size(), kWaitMs, wake) != req.size() ||
-      RecvAll(fd, m.data(), m.size(), kWaitMs, wake) != m.size())
-    return 0;
-  const MsgHeader r = MsgHeader::read(m.data());
-  if (r.code != reply || r.status != 1) return 0;
+  const auto accepted = [reply](const uint8_t* header) {
+    const MsgHeader r = MsgHeader::read(header);
+    return r.code == reply && r.status == 1;
+  };
+  if (RecvReply(fd, m, by, accepted, wake) != ReplyRead::Whole) return 0;
   onAccepted(m.data() + kIpcMsgHeaderSize);
   // Bounded by what the camera sends: each pass needs a whole message.
   for (;;) {
-    if (RecvAll(fd, m.data(), m.size(), kWaitMs, wake) != m.size()) return 0;
+    if (RecvAll(fd, m.data(), m.size(), plat::Deadline::after(kWaitMs), wake) != m.size())
+      return 0;
     const MsgHeader mh = MsgHeader::read(m.data());
     const bool more = onMessage(mh, m.data() + kIpcMsgHeaderSize);
     if (mh.code == kCmdEnd) return 1;

@@ -132,7 +132,8 @@ void DvrPlayback::setAudio(bool on) {
 bool DvrPlayback::sendRequest(uint16_t argument) {
   putU16(request_ + 4, argument);
   return fd_ >= 0 &&
-         SendAll(fd_, request_, sizeof request_, kSendWaitMs, &stopWake_) == sizeof request_;
+         SendAll(fd_, request_, sizeof request_, plat::Deadline::after(kSendWaitMs), &stopWake_) ==
+             sizeof request_;
 }
 
 bool DvrPlayback::pause(int productMs) {

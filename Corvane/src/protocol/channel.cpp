@@ -34,17 +34,31 @@ bool openReplyAccepted(const uint8_t* reply, uint16_t* code) {
   return h.status == 1 && h.code != kIpcServerFull;
 }
 
+ReplyRead RecvReply(int fd, Message& reply, const plat::Deadline& by, const HeaderCheck& accepts,
+                    const plat::WakeFd* wake) {
+  // A reply split by TCP is read to its end; its header is judged as soon as it is in.
+  if (plat::recvAll(fd, reply.data(), kIpcMsgHeaderSize, by, wake) != kIpcMsgHeaderSize)
+    return ReplyRead::Short;
+  if (accepts && !accepts(reply.data())) return ReplyRead::Refused;
+  const size_t rest = reply.size() - kIpcMsgHeaderSize;
+  return plat::recvAll(fd, reply.data() + kIpcMsgHeaderSize, rest, by, wake) == rest
+             ? ReplyRead::Whole
+             : ReplyRead::Short;
+}
+
 bool handshakeChannel(int fd, uint16_t code, uint16_t argument, const IpcLoginInfo& login,
-                      int option, int timeoutSec, uint16_t* replyCode,
+                      int option, const plat::Deadline& by, uint16_t* replyCode,
                       const plat::WakeFd* wake) {
   if (replyCode) *replyCode = 0;
   const Message req = buildOpenRequest(code, argument, login, option);
-  const int timeoutMs = timeoutSec * 1000;
-  if (!plat::sendAll(fd, req.data(), req.size(), timeoutMs, wake)) return false;
-  // A reply split by TCP must not fail the open: read until the whole message is there.
+  if (!plat::sendAll(fd, req.data(), req.size(), by, wake)) return false;
   Message reply{};
-  if (plat::recvAll(fd, reply.data(), reply.size(), timeoutMs, wake) != reply.size())
-    return false;
+  const ReplyRead r = RecvReply(
+      fd, reply, by, [](const uint8_t* header) { return openReplyAccepted(header, nullptr); },
+      wake);
+  if (r == ReplyRead::Short) return false;
+  // A refusal is told by its header: its code reaches the opener (server full) even when the
+  // rest of the message never comes.
   return openReplyAccepted(reply.data(), replyCode);
 }
 
@@ -66,7 +80,9 @@ plat::Socket OpenChannel(uint16_t code, uint16_t argument, const IpcLoginInfo& l
     int size = kVideoReceiveBuffer;
     setsockopt(s.fd(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
   }
-  if (!handshakeChannel(s.fd(), code, argument, login, option, timeoutSec, replyCode, wake)) {
+  // The reply time counts from the request: the connect had its own.
+  const plat::Deadline by = plat::Deadline::after(timeoutSec * 1000);
+  if (!handshakeChannel(s.fd(), code, argument, login, option, by, replyCode, wake)) {
     PLAT_LOGD("corvane", "channel %04x refused (reply code %04x)", code,
               replyCode ? *replyCode : 0);
     return plat::Socket();
@@ -90,6 +106,16 @@ size_t SendAll(int fd, const void* buffer, size_t size, int timeoutMs,
     sent += static_cast<size_t>(n);
   }
   return sent;
+}
+
+size_t RecvAll(int fd, void* buffer, size_t size, const plat::Deadline& by,
+               const plat::WakeFd* wake) {
+  return plat::recvAll(fd, buffer, size, by, wake);
+}
+
+size_t SendAll(int fd, const void* buffer, size_t size, const plat::Deadline& by,
+               const plat::WakeFd* wake) {
+  return plat::sendAll(fd, buffer, size, by, wake) ? size : 0;
 }
 
 }  // namespace corvane

@@ -37,7 +37,7 @@ bool drainPending(int fd) {
 
 }  // namespace
 
-bool SendRequest(CamSession& s, const Message& msg) {
+bool SendRequest(CamSession& s, const Message& msg, const plat::Deadline& by) {
   std::lock_guard<std::recursive_mutex> lk(s.lock);
   const int fd = s.control.fd();
   if (fd < 0) return false;
@@ -45,28 +45,36 @@ bool SendRequest(CamSession& s, const Message& msg) {
     PLAT_LOGD("corvane", "control connection found closed before a request");
     return false;
   }
-  return plat::sendAll(fd, msg.data(), msg.size(), kReplyTimeoutSec * 1000, &s.closeWake);
+  return plat::sendAll(fd, msg.data(), msg.size(), by, &s.closeWake);
 }
 
-size_t ReceiveReply(CamSession& s, uint8_t* buffer, size_t size, int timeoutSec) {
+ReplyRead ReceiveReply(CamSession& s, Message& reply, const plat::Deadline& by,
+                       const HeaderCheck& accepts) {
   std::lock_guard<std::recursive_mutex> lk(s.lock);
   const int fd = s.control.fd();
-  if (fd < 0) return 0;
-  return plat::recvAll(fd, buffer, size, timeoutSec * 1000, &s.closeWake);
+  if (fd < 0) return ReplyRead::Short;
+  return RecvReply(fd, reply, by, accepts, &s.closeWake);
 }
 
 namespace {
 
+using ReplyRule = bool (*)(const uint8_t* reply, uint16_t expected);
+
+// One request and its reply under the session lock; true when the whole reply came and the
+// rule accepts it.
 bool exchange(CamSession& s, uint16_t command, uint16_t argument, const void* payload,
-              size_t length, int timeoutSec, Message& reply) {
+              size_t length, int timeoutSec, ReplyRule rule, uint16_t expected, Message& reply) {
   MsgHeader h;
   h.code = command;
   h.argument = argument;
   const Message req = buildMessage(h, payload, length);
   std::lock_guard<std::recursive_mutex> lk(s.lock);
   if (!s.control.valid()) return false;
-  if (!SendRequest(s, req)) return false;
-  return ReceiveReply(s, reply.data(), reply.size(), timeoutSec) == reply.size();
+  const plat::Deadline by = plat::Deadline::after(timeoutSec * 1000);
+  if (!SendRequest(s, req, by)) return false;
+  return ReceiveReply(s, reply, by, [&](const uint8_t* header) {
+           return rule(header, expected);
+         }) == ReplyRead::Whole;
 }
 
 }  // namespace
@@ -74,16 +82,17 @@ bool exchange(CamSession& s, uint16_t command, uint16_t argument, const void* pa
 bool SetParam(CamSession& s, uint16_t command, uint16_t argument, const void* payload,
               size_t length, uint16_t expected, int timeoutSec) {
   Message reply{};
-  if (!exchange(s, command, argument, payload, length, timeoutSec, reply)) return false;
-  return setReplyAccepted(reply.data(), expected);
+  return exchange(s, command, argument, payload, length, timeoutSec, setReplyAccepted, expected,
+                  reply);
 }
 
 bool GetParam(CamSession& s, uint16_t command, uint16_t argument, void* buffer, size_t length,
               uint16_t expected) {
   if (length > kIpcMsgPayloadSize) return false;
   Message reply{};
-  if (!exchange(s, command, argument, buffer, length, kReplyTimeoutSec, reply)) return false;
-  if (!getReplyAccepted(reply.data(), expected)) return false;
+  if (!exchange(s, command, argument, buffer, length, kReplyTimeoutSec, getReplyAccepted,
+                expected, reply))
+    return false;
   if (length > 0) std::memcpy(buffer, reply.data() + kIpcMsgHeaderSize, length);
   return true;
 }

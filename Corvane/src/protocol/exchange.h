@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "plat/deadline.h"
+#include "protocol/channel.h"
 #include "protocol/wire.h"
 
 namespace corvane {
@@ -15,12 +17,15 @@ struct CamSession;
 bool setReplyAccepted(const uint8_t* reply, uint16_t expected);
 bool getReplyAccepted(const uint8_t* reply, uint16_t expected);
 
-// Drains what is pending (a late reply of an earlier exchange), then sends the message.
-// False when the connection is closed, broken or the send fails.
-bool SendRequest(CamSession& s, const Message& msg);
-// Reads until 544 bytes have arrived; the byte count (0 fails).
-size_t ReceiveReply(CamSession& s, uint8_t* buffer, size_t size, int timeoutSec);
+// Drains what is pending (a late reply of an earlier exchange), then sends the message by
+// the deadline. False when the connection is closed, broken or the send fails.
+bool SendRequest(CamSession& s, const Message& msg, const plat::Deadline& by);
+// Reads the 544-byte reply by the deadline; a header that `accepts` refuses ends it at once.
+ReplyRead ReceiveReply(CamSession& s, Message& reply, const plat::Deadline& by,
+                       const HeaderCheck& accepts);
 
+// Each exchange ends, answered or not, within its reply time counted from when the request is
+// sent, however slowly the camera's bytes come.
 bool SetParam(CamSession& s, uint16_t command, uint16_t argument, const void* payload,
               size_t length, uint16_t expected, int timeoutSec);
 // On success copies `length` bytes of the reply's payload back into the buffer.

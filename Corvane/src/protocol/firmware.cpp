@@ -33,8 +33,12 @@ int upload(corvane::CamSession& s, uint8_t* header, const char* path,
   MsgHeader h;
   h.code = kIpcCmdFirmware;
   const Message req = buildMessage(h, header, kIpcFirmwareHeaderSize);
+  // Each message and each piece goes out within the reply time; the confirmation comes within
+  // it counted from the last piece.
   const int waitMs = kReplyTimeoutSec * 1000;
-  if (SendAll(ch.fd(), req.data(), req.size(), waitMs, &s.closeWake) != req.size()) return 0;
+  if (SendAll(ch.fd(), req.data(), req.size(), plat::Deadline::after(waitMs), &s.closeWake) !=
+      req.size())
+    return 0;
 
   uint8_t piece[kIpcMsgSize];
   uint64_t sent = 0;
@@ -42,14 +46,17 @@ int upload(corvane::CamSession& s, uint8_t* header, const char* path,
   while (sent < size) {
     const size_t n = std::fread(piece, 1, sizeof piece, file.get());
     if (n == 0) break;
-    if (SendAll(ch.fd(), piece, n, waitMs, &s.closeWake) != n) return 0;
+    if (SendAll(ch.fd(), piece, n, plat::Deadline::after(waitMs), &s.closeWake) != n) return 0;
     sent += n;
     if (progress) progress(1, static_cast<int>(sent * 100 / size), user);
   }
   Message reply{};
-  if (RecvAll(ch.fd(), reply.data(), reply.size(), waitMs, &s.closeWake) != reply.size())
+  const auto confirms = [](const uint8_t* header) {
+    return MsgHeader::read(header).code == kIpcCmdFirmwareReply;
+  };
+  if (RecvReply(ch.fd(), reply, plat::Deadline::after(waitMs), confirms, &s.closeWake) !=
+      ReplyRead::Whole)
     return 0;
-  if (MsgHeader::read(reply.data()).code != kIpcCmdFirmwareReply) return 0;
   // A 0-byte file reaches 100 % only here, on the camera's confirmation.
   if (progress) progress(1, 100, user);
   return 1;

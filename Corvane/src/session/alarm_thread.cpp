@@ -54,9 +54,10 @@ AlarmRead ReadAlarmMessage(CamSession& s, int fd) {
       break;
   }
   // The whole message, even when TCP splits it: a piece read on its own would make the rest
-  // look like a message of its own.
+  // look like a message of its own. A message that has begun is whole within the wait.
   Message msg{};
-  if (plat::recvAll(fd, msg.data(), msg.size(), kAlarmWaitMs, &s.closeWake) != msg.size())
+  if (plat::recvAll(fd, msg.data(), msg.size(), plat::Deadline::after(kAlarmWaitMs),
+                    &s.closeWake) != msg.size())
     return AlarmRead::Ended;
   DispatchAlarmMessage(s, msg.data());
   return AlarmRead::Message;

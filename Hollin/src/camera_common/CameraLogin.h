@@ -1,5 +1,7 @@
 #pragma once
 // The login of an IP camera (type 2) or a recorder (type 4): one camera library session.
+#include <atomic>
+
 #include "Hollin/DevInfo.h"
 #include "Hollin/Interfaces.h"
 
@@ -41,7 +43,8 @@ class CameraLogin : public IDevUserLogin {
  private:
   const int devType_;
   CDevInfo* info_;
-  DevHandle session_ = 0;
+  // Read by the program's UI thread (is it logged in?) while a device worker logs in.
+  std::atomic<DevHandle> session_{0};
   DevHandle talkStream_ = 0;
 };
 

@@ -54,11 +54,12 @@ class CameraPreview : public IDevPreview {
   const DevHandle session_;
   const long channel_;
   const uintptr_t token_;
-  HWND window_ = 0;
+  // The state the program's UI thread reads while a device worker starts or stops the view.
+  std::atomic<HWND> window_{0};
   std::atomic<DevHandle> stream_{0};
-  int streamType_ = 0;
-  bool previewing_ = false;
-  bool soundOpen_ = false;
+  std::atomic<int> streamType_{0};
+  std::atomic<bool> previewing_{false};
+  std::atomic<bool> soundOpen_{false};
   std::atomic<bool> recording_{false};  // cleared from a library thread when the disk fails
   std::atomic<bool> noticeShown_{false};
 };

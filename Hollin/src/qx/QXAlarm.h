@@ -1,5 +1,7 @@
 #pragma once
 // Alarm reporting of a recorder login: while armed, its alarms reach CQXGlobal's handler.
+#include <atomic>
+
 #include "Hollin/Interfaces.h"
 
 class CDevQXAlarm : public IDevAlarm {
@@ -13,5 +15,5 @@ class CDevQXAlarm : public IDevAlarm {
 
  private:
   int32_t loginId_;
-  int32_t alarmHandle_ = -1;
+  std::atomic<int32_t> alarmHandle_{-1};  // IsSetup is read by the program's UI thread
 };

@@ -57,15 +57,16 @@ class CDevQXPreview : public IDevPreview {
   static void OnData(int32_t realHandle, uint32_t dataType, uint8_t* data, uint32_t size,
                      void* user);
 
-  HWND window_ = 0;
+  // The state the program's UI thread reads while a device worker starts or stops the view.
+  std::atomic<HWND> window_{0};
   int32_t loginId_;
   int32_t channel_;
-  int streamType_ = 0;
+  std::atomic<int> streamType_{0};
   const uintptr_t token_;
   // Read on the SDK's thread when saving stops by itself.
   std::atomic<int32_t> realHandle_{-1};
-  bool previewing_ = false;
-  bool soundOpen_ = false;
+  std::atomic<bool> previewing_{false};
+  std::atomic<bool> soundOpen_{false};
   std::atomic<bool> recording_{false};
   int volume_ = -1;
   // The receivers are read on the SDK's threads while the UI may change them: each is read

@@ -1,5 +1,6 @@
 #pragma once
 // Login of a recorder (device type 1) over the recorder SDK.
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -50,7 +51,7 @@ class CDevQXUserLogin : public IDevUserLogin {
  private:
   int InfoByte(size_t at) const;
   CDevInfo* info_;
-  int32_t loginId_ = -1;
+  std::atomic<int32_t> loginId_{-1};  // read by the program's UI thread
   int32_t unused_ = -1;
   int32_t logHandle_ = -1;
   int32_t talkHandle_ = -1;

@@ -100,9 +100,10 @@ int QX_DVR_SaveRealData(int32_t handle, uint32_t, const char* path) {
   if (!path || !*path || !resolveBusy(handle, r)) return 0;
   return r.conn->withSlot(r.slot, [&](RequestSlot& s) {
     if (s.writing) return 0;
-    s.path = fieldText(path, kPathChars);
+    s.path = fieldText(path, kLocalPathChars);
     s.written = 0;
     s.writing = true;
+    s.awaitKey = true;
     return 1;
   });
 }

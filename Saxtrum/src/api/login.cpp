@@ -67,12 +67,14 @@ int32_t QX_DVR_Login(const char* address, uint16_t port, const char* userName,
     std::lock_guard<std::recursive_mutex> lock(lib.tableMutex);
     credentials(lib.logins[userId].user, lib.logins[userId].password, payload);
   }
+  // The reply wait is counted from the request's send: what the connect took comes off it.
+  const int spent = static_cast<int>((plat::monotonicMs() - start) / plat::timeScale());
+  int left = wait - spent;
+  // Never 0, which would wait without end: the connect time as the connect uses it.
+  if (left <= 0) left = connectWaitMs(lib.connectTimeMs);
   if (conn->sendPacket(static_cast<uint32_t>(makeStreamHandle(userId, slot)), NET_LOGIN, payload,
                        kCredentialsSize) != 0)
     return failLogin(userId, conn);
-  const int spent = static_cast<int>((plat::monotonicMs() - start) / plat::timeScale());
-  int left = wait - spent;
-  if (left <= 0) left = lib.connectTimeMs;
   if (conn->waitSlot(slot, left, false) != 0) return failLogin(userId, conn);
   bool ok = false;
   std::array<uint8_t, kLoginReplySize> reply{};

@@ -61,7 +61,7 @@ int QX_DVR_GetConfigFile(int32_t userId, const char* path) {
   conn->withSlot(slot, [&](RequestSlot& s) {
     s.packets = 0;
     s.written = 0;
-    s.path = fieldText(path, kPathChars);
+    s.path = fieldText(path, kLocalPathChars);
   });
   if (conn->sendPacket(static_cast<uint32_t>(handle), NET_EXPORT_CFG, nullptr, 0) != 0) {
     conn->releaseSlot(slot);

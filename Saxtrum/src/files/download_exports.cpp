@@ -25,7 +25,7 @@ int32_t QX_DVR_GetFileByName(int32_t userId, const char* remoteName, const char*
   const Exchange info = exchangeOnNewSlot(*conn, userId, NET_FILE_INFO, request, kFileRequestSize);
   if (info.outcome != Outcome::Ok) return -1;
   const auto record = conn->withSlot(info.slot, [&](RequestSlot& s) {
-    s.path = fieldText(localPath, kPathChars);
+    s.path = fieldText(localPath, kLocalPathChars);
     s.written = 0;
     s.writing = true;
     return s.fileRecord;

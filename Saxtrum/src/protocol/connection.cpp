@@ -26,7 +26,6 @@ namespace {
 constexpr int kSelectMs = 50;
 constexpr int kIdleMs = 100;
 constexpr int kStopBoundMs = 1000;
-constexpr int kSendMs = 5000;
 constexpr int kMinConnectMs = 300;
 
 // Copies what arrived into a fixed-size keep and clears the rest, so a short reply never
@@ -238,6 +237,8 @@ int DvrConnection::allocSlot() {
   s.busy = true;
   s.closing = false;
   s.writing = false;
+  s.awaitKey = false;
+  s.frames.Reset();
   s.callbackOn = false;
   s.talk = false;
   s.packets = 0;
@@ -247,6 +248,7 @@ int DvrConnection::allocSlot() {
   s.path.clear();
   s.written = 0;
   s.replied = true;
+  s.sentAt = 0;
   s.foundFiles.clear();
   s.foundIndex = 0;
   s.foundCount = 0;
@@ -316,26 +318,45 @@ int DvrConnection::sendPacket(uint32_t handle, uint32_t command, const uint8_t* 
   encodeHeader(h, buf.data());
   if (length) std::memcpy(buf.data() + kHeaderSize, payload, length);
   const int slot = handleSlot(handle);
+  // The request's time counts from here: a device that takes its bytes slowly, or another
+  // request's send it waits behind, uses up the same reply wait.
+  const int64_t sentAt = plat::monotonicMs();
+  const plat::Deadline by = plat::Deadline::after(replyWaitMs(), sentAt);
   int fd = -1;
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (slot < kSlotCount) {
       slots_[slot].replied = false;
       slots_[slot].lastCommand = command;
+      slots_[slot].sentAt = sentAt;
     }
     if (state_ == kStateConnected) fd = sock_.fd();
   }
-  bool sent = false;
-  if (fd >= 0) {
-    std::lock_guard<std::mutex> lock(sendMu_);
-    sent = plat::sendAll(fd, buf.data(), buf.size(), kSendMs);
-  }
-  if (sent) return 0;
+  if (fd >= 0 && sendInTurn(fd, buf, by)) return 0;
   if (command == NET_LOGIN) return -1;
   const int s = state_.load();
   if (s != kStateStopRequested && s != kStateBroken && s != kStateEnded)
     fanOut(userId_, slot < kSlotCount ? slot : 0, NET_DISCON, nullptr, 0);
   return -1;
+}
+
+bool DvrConnection::sendInTurn(int fd, const std::vector<uint8_t>& bytes,
+                               const plat::Deadline& by) {
+  {
+    std::unique_lock<std::mutex> lock(sendMu_);
+    if (!sendCv_.wait_until(lock, by.until(), [&] { return !sending_; })) {
+      PLAT_LOGW("Saxtrum", "login %d: no turn to send in time", userId_);
+      return false;
+    }
+    sending_ = true;
+  }
+  const bool sent = plat::sendAll(fd, bytes.data(), bytes.size(), by);
+  {
+    std::lock_guard<std::mutex> lock(sendMu_);
+    sending_ = false;
+  }
+  sendCv_.notify_one();
+  return sent;
 }
 
 int DvrConnection::waitSlot(int slot, int productMs, bool lossOnTimeout) {
@@ -346,7 +367,9 @@ int DvrConnection::waitSlot(int slot, int productMs, bool lossOnTimeout) {
   if (productMs <= 0)
     s.replyCv.wait(lock, done);
   else
-    s.replyCv.wait_for(lock, plat::scaledDuration(productMs), done);
+    s.replyCv.wait_until(
+        lock, plat::Deadline::after(productMs, s.sentAt ? s.sentAt : plat::monotonicMs()).until(),
+        done);
   const bool answered = s.replied;
   const bool timedOut = !answered && state_ == kStateConnected;
   const uint32_t command = s.lastCommand;
@@ -426,6 +449,23 @@ int DvrConnection::writeRecordFile(RequestSlot& s, const uint8_t* data, uint32_t
   return ok ? 0 : -1;
 }
 
+int DvrConnection::saveStreamPacket(RequestSlot& s, const FrameCursor::KeyStart& key,
+                                    const uint8_t* data, uint32_t length) {
+  if (s.awaitKey) {
+    if (!key.found) return 0;
+    s.awaitKey = false;
+    if (key.carried > 0) {
+      // The key frame's header began in the packet before.
+      std::vector<uint8_t> joined(s.frames.carriedBytes(), s.frames.carriedBytes() + key.carried);
+      joined.insert(joined.end(), data, data + length);
+      return writeRecordFile(s, joined.data(), static_cast<uint32_t>(joined.size()), true);
+    }
+    data += key.offset;
+    length -= static_cast<uint32_t>(key.offset);
+  }
+  return writeRecordFile(s, data, length, true);
+}
+
 void DvrConnection::feedOut(int slot, uint32_t generation, uint32_t command, bool callback,
                             int32_t port, const uint8_t* data, uint32_t length, bool header) {
   std::array<uint8_t, kStreamHeaderSize> streamHeader{};
@@ -471,7 +511,8 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
   // A stream packet: into the file being written, then (unlocked) to callback and player.
   auto streamOut = [&](bool header) {
     ++s.packets;
-    const bool saveStopped = s.writing && writeRecordFile(s, p, len, true) != 0 && !s.writing;
+    const FrameCursor::KeyStart key = s.frames.Feed(p, len);
+    const bool saveStopped = s.writing && saveStreamPacket(s, key, p, len) != 0 && !s.writing;
     const bool cb = s.callbackOn;
     const int32_t port = s.port;
     const uint32_t gen = s.generation;

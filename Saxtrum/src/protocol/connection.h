@@ -11,7 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "plat/deadline.h"
 #include "plat/socket.h"
+#include "protocol/frame_cursor.h"
 #include "protocol/framer.h"
 #include "protocol/packet.h"
 
@@ -38,6 +40,9 @@ constexpr size_t kAlarmRecordSize = 244;
 constexpr size_t kFoundFileCapacity = 40;
 constexpr size_t kPtzCruiseSize = 128;
 constexpr size_t kPathChars = 256;
+// A local file's path: the caller's drive path mapped to a folder of this system may be
+// longer than the 256 characters the device's own records hold.
+constexpr size_t kLocalPathChars = 4096;
 
 // A slot's port freed by the connection's stop, no longer for the stream's own stop to free.
 constexpr int32_t kPortGivenBack = -1;
@@ -51,12 +56,15 @@ struct RequestSlot {
   bool wakeOnFirst = true;
   bool callbackOn = false;
   bool writing = false;
+  bool awaitKey = false;  // a saved live view begins at the next key frame
+  FrameCursor frames;     // where the stream's frames begin
   bool talk = false;
   uint64_t written = 0;  // bytes in the file, whole packets only
   uint32_t syncedTick = 0;  // when the file was last flushed to the disk
   std::string path;
   uint32_t packets = 0;
   bool replied = true;
+  int64_t sentAt = 0;  // plat::monotonicMs when the last request was handed to the send
   uint32_t status = 0;
   std::array<uint8_t, kFileRecordSize> fileRecord{};
   std::array<uint8_t, kVideoParamSize> videoParams{};
@@ -112,9 +120,11 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   // receive thread itself, where a callback is changing its own stream).
   void waitFeedDone(int slot);
 
-  // 0 when sent, -1 on failure (a disconnect report unless already stopping).
+  // 0 when sent, -1 on failure (a disconnect report unless already stopping). The send, its
+  // turn at the socket included, ends within the reply wait.
   int sendPacket(uint32_t handle, uint32_t command, const uint8_t* payload, uint32_t length);
-  // Waits for this slot's own reply; 0 when it came, -1 on time-out or a bad slot. A device
+  // Waits for this slot's own reply until productMs after its request was sent, however the
+  // device's bytes trickle in; 0 when it came, -1 on time-out or a bad slot. A device
   // that lets a request go unanswered for the whole wait is taken for dead (frozen or gone):
   // the connection counts as lost, which is reported once, and every later request on it
   // fails at once. The login's own first request passes lossOnTimeout false: a failed login
@@ -143,11 +153,16 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   bool connectSession();
   void dispatch(const PacketHeader& h, const uint8_t* payload);
   void setState(int s);
+  // Sends the whole buffer in its turn, both by the deadline; false when either ran out.
+  bool sendInTurn(int fd, const std::vector<uint8_t>& bytes, const plat::Deadline& by);
   // A connected connection becomes broken: the receive thread reports the loss and ends.
   void markLost();
   // Stops and frees the players of streams still open (the login goes without stopping them).
   void givePortsBack();
   int writeRecordFile(RequestSlot& slot, const uint8_t* data, uint32_t length, bool header);
+  // A stream packet into the slot's file, from the first key frame on.
+  int saveStreamPacket(RequestSlot& slot, const FrameCursor::KeyStart& key, const uint8_t* data,
+                       uint32_t length);
   // Hands a slot's data to its player, callbacks: marks the slot as being fed meanwhile.
   void feedOut(int slot, uint32_t generation, uint32_t command, bool callback, int32_t port,
                const uint8_t* data, uint32_t length, bool setData);
@@ -157,7 +172,10 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   std::atomic<int> state_{kStateCreated};
   mutable std::mutex mu_;
   std::condition_variable stateCv_;
+  // One sender at a time; a turn is waited for until the request's deadline.
   std::mutex sendMu_;
+  std::condition_variable sendCv_;
+  bool sending_ = false;
   plat::Socket sock_;
   plat::WakeFd wake_;
   Framer framer_;

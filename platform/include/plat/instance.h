@@ -1,5 +1,11 @@
 #pragma once
 // The single-instance lock (in place of a named mutex): held while the object lives.
+// The lock file lies where only the user can write: the session's runtime folder
+// (XDG_RUNTIME_DIR) or, without one, a folder of the user's own in the temporary folder, made
+// 0700. A lock file another user owns there never counts: it is replaced.
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <string>
 
 namespace plat {
@@ -15,11 +21,19 @@ class SingleInstanceLock {
   bool acquired() const { return fd_ >= 0; }
   // True only when another holder has the name (not when the lock file could not be made).
   bool heldElsewhere() const { return heldElsewhere_; }
+  const std::string& path() const { return path_; }
 
  private:
   int fd_ = -1;
   bool heldElsewhere_ = false;
   std::string path_;
 };
+
+// The folder the lock files of this user lie in; empty when none is safe to use.
+std::string instanceLockFolder();
+// The rules, on what lstat said: a folder may hold the lock when it is a folder of `user`'s
+// that no one else may write to; a lock file counts when it is a plain file of `user`'s.
+bool lockFolderIsPrivate(const struct stat& st, uid_t user);
+bool lockFileCounts(const struct stat& st, uid_t user);
 
 }  // namespace plat

@@ -1,11 +1,18 @@
 #pragma once
 // One log for the process: to stderr, and to the file named by TARNWICK_LOG when set.
-// Quiet by default below warnings; TARNWICK_LOG_LEVEL=debug|info|warn|error chooses.
+// Quiet by default below warnings; TARNWICK_LOG_LEVEL=debug|info|warn|error chooses, for
+// both. The file is bounded: at kLogFileLimit bytes it becomes "<name>.1" (replacing the one
+// before) and a new file starts.
 #include <cstdarg>
+#include <cstdint>
 
 namespace plat {
 
 enum class LogLevel { Debug = 0, Info = 1, Warn = 2, Error = 3 };
+
+inline constexpr uint64_t kLogFileLimit = 8u << 20;
+// Another bound for the file (tests).
+void setLogFileLimit(uint64_t bytes);
 
 void logMessage(LogLevel level, const char* component, const char* fmt, ...)
     __attribute__((format(printf, 3, 4)));

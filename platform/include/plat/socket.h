@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "plat/deadline.h"
+
 namespace plat {
 
 enum class WaitResult { Ready, Timeout, Woken, Error };
@@ -63,13 +65,16 @@ std::vector<std::string> resolveIPv4All(const std::string& host);
 Socket connectTcp(const std::string& host, uint16_t port, int productMs, int* error = nullptr,
                   const WakeFd* wake = nullptr);
 
-// Listening socket on 127.0.0.1 (port 0 = ephemeral); *boundPort gets the port.
-Socket listenLoopback(uint16_t port, uint16_t* boundPort, int backlog = 16);
+// Listening socket on 127.0.0.1, or on another loopback address of 127.0.0.0/8 given in host
+// order (port 0 = ephemeral); *boundPort gets the port.
+constexpr uint32_t kLoopbackAddress = 0x7F000001;
+Socket listenLoopback(uint16_t port, uint16_t* boundPort, int backlog = 16, uint32_t address = kLoopbackAddress);
 // Accepts with a time-out; invalid socket on time-out or wake.
 Socket acceptTimeout(const Socket& listener, int productMs, const WakeFd* wake = nullptr);
 
 WaitResult waitReadable(int fd, int productMs, const WakeFd* wake = nullptr);
 WaitResult waitWritable(int fd, int productMs, const WakeFd* wake = nullptr);
+WaitResult waitReadable(int fd, const Deadline& by, const WakeFd* wake = nullptr);
 
 // Sends all bytes (looping over partial sends, no SIGPIPE); false on error or time-out.
 bool sendAll(int fd, const void* data, size_t len, int productMs = 5000,
@@ -78,6 +83,12 @@ bool sendAll(int fd, const void* data, size_t len, int productMs = 5000,
 // Receives exactly len bytes, waiting up to productMs (scaled) for each arrival; returns
 // the bytes received (len on success; fewer on time-out, close, error or wake).
 size_t recvAll(int fd, void* data, size_t len, int productMs, const WakeFd* wake = nullptr);
+
+// The same with one deadline for the whole transfer, however the bytes trickle: a reply or a
+// request ends by `by` (sendAll: false when not all went out by then).
+size_t recvAll(int fd, void* data, size_t len, const Deadline& by, const WakeFd* wake = nullptr);
+bool sendAll(int fd, const void* data, size_t len, const Deadline& by,
+             const WakeFd* wake = nullptr);
 
 // One receive of up to len bytes after waiting up to productMs; -1 error/closed, 0 time-out.
 long recvSome(int fd, void* data, size_t len, int productMs, const WakeFd* wake = nullptr);

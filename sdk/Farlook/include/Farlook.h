@@ -29,13 +29,15 @@ struct tagDEVICEINFO {
   uint8_t reserved1[142];
   char szName[56];       // its name
   int8_t nChannels;      // its channel count
-  uint8_t reserved2[9];
+  uint8_t nDevType;      // its family as a device type (1 DVR, 2 IP camera, 4 NVR; 0 not said)
+  uint8_t reserved2[8];
 };
 static_assert(sizeof(tagDEVICEINFO) == 288);
 static_assert(offsetof(tagDEVICEINFO, szIP) == 8);
 static_assert(offsetof(tagDEVICEINFO, szMac) == 56);
 static_assert(offsetof(tagDEVICEINFO, szName) == 222);
 static_assert(offsetof(tagDEVICEINFO, nChannels) == 278);
+static_assert(offsetof(tagDEVICEINFO, nDevType) == 279);
 
 // Called on the library's search thread; the record is valid during the call only.
 typedef int (*CAMSEARCH_CALLBACK)(int eventType, tagDEVICEINFO* info, void* user);

@@ -92,7 +92,9 @@ bool ReadAnswer(const uint8_t* in, size_t n, uint32_t nonce, const sockaddr_in& 
     return false;
   std::memset(&rec, 0, sizeof rec);
   rec.nPort = Get16(in + 12);
-  rec.nChannels = static_cast<int8_t>(in[14]);
+  // A count the record's signed byte cannot hold is kept at its largest, never wrapped.
+  rec.nChannels = static_cast<int8_t>(std::min<int>(in[14], 127));
+  rec.nDevType = in[15];
   std::string address = Field(in + 16, 48);
   if (address.empty()) {
     char text[INET_ADDRSTRLEN] = {};

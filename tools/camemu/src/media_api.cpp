@@ -58,6 +58,9 @@ void Media::injectAudioFault(AudioFault fault) { CAMEMU_MEDIA_SET(m.audioFault =
 size_t Media::audioPacketsSent() const { CAMEMU_MEDIA_SET(return m.audioSent;); }
 std::vector<TalkPacket> Media::talkPackets() const { CAMEMU_MEDIA_SET(return m.talk;); }
 void Media::setFiles(std::vector<StoredFile> files) { CAMEMU_MEDIA_SET(m.files = std::move(files);); }
+void Media::setFileTimes(uint32_t start, uint32_t end) {
+  CAMEMU_MEDIA_SET(for (StoredFile& f : m.files) { f.start = start; f.end = end; });
+}
 void Media::injectFileFault(FileFault fault) { CAMEMU_MEDIA_SET(m.fileFault = fault;); }
 void Media::setPlaybackPacketData(size_t bytes) {
   CAMEMU_MEDIA_SET(m.packetData = std::clamp<size_t>(bytes, 1, kPacketDataSize););

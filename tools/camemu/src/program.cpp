@@ -39,7 +39,8 @@ Program startProgram(const std::string& exe, const std::vector<std::string>& arg
     _exit(127);
   }
   close(out[1]);
-  // The first line names the port: "camemu: camera on 127.0.0.1:<port> ...".
+  // The first line names the port: "camemu: camera on 127.0.0.1:<port> ..." (or the NVR on
+  // another loopback address).
   std::string line;
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < end) {
@@ -51,8 +52,8 @@ Program startProgram(const std::string& exe, const std::vector<std::string>& arg
     line.append(buf, static_cast<size_t>(n));
   }
   unsigned port = 0;
-  const size_t at = line.find("127.0.0.1:");
-  if (at == std::string::npos || std::sscanf(line.c_str() + at, "127.0.0.1:%u", &port) != 1 ||
+  const size_t at = line.find(" on 127.");
+  if (at == std::string::npos || std::sscanf(line.c_str() + at, " on 127.%*u.%*u.%*u:%u", &port) != 1 ||
       port == 0 || port > 65535) {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);

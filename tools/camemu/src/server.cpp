@@ -140,7 +140,7 @@ Camera::~Camera() { stop(); }
 
 bool Camera::start() {
   if (state_->listener.valid()) return true;
-  state_->listener = plat::listenLoopback(state_->config.port, &state_->port);
+  state_->listener = plat::listenLoopback(state_->config.port, &state_->port, 16, state_->config.address);
   if (!state_->listener.valid()) return false;
   State* st = state_.get();
   state_->acceptThread = std::thread([st] { acceptLoop(*st); });
@@ -174,8 +174,11 @@ uint16_t Camera::port() const { return state_->port; }
 lanprobe::Identity Camera::Identity(const std::string& name) const {
   lanprobe::Identity id;
   id.port = port();
-  id.name = name.empty() ? "IPCamera-EMU-" + std::to_string(id.port) : name;
-  id.channels = 1;
+  const bool nvr = state_->config.deviceType == kNvrDeviceType;
+  id.name = name.empty() ? (nvr ? "NVR-EMU-" : "IPCamera-EMU-") + std::to_string(id.port) : name;
+  id.channels = nvr ? state_->config.channels : 1;
+  id.deviceType = state_->config.deviceType;
+  id.address = state_->config.addressText();
   id.mac = lanprobe::MacFor(id.port);
   return id;
 }

@@ -12,17 +12,30 @@
 #include <vector>
 
 #include "lanprobe/responder.h"
+#include "plat/socket.h"
 
 namespace camemu {
 
 struct Config {
   uint16_t port = 0;  // 0: an ephemeral port
+  // The loopback address it listens on (host order; 127.0.0.1 unless another of 127/8 is
+  // chosen, so that two emulated devices on one machine have addresses of their own).
+  uint32_t address = plat::kLoopbackAddress;
+  std::string addressText() const {
+    return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
+           std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+  }
   std::string user = "admin";
   std::string password = "admin";
   int controlLimit = 4;
   int alarmLimit = 4;
   int otherLimit = 4;  // every other kind of channel
+  // What it says it is when searched for on the LAN: an IP camera (2, one channel) or an
+  // NVR (4) of `channels` channels, which the camera protocol serves alike.
+  int deviceType = 2;
+  int channels = 1;
 };
+constexpr int kNvrDeviceType = 4;
 
 // One logged request: a channel open (code = the channel code) or a control message.
 struct Request {

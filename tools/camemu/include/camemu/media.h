@@ -86,6 +86,8 @@ class Media {
 
   // Files for search, download and playback.
   void setFiles(std::vector<StoredFile> files);
+  // Dates every stored file (seconds since 1970).
+  void setFileTimes(uint32_t start, uint32_t end);
   void injectFileFault(FileFault fault);  // acts on the next search, download or playback
   // Data bytes per playback packet (1 to 1,024), so a frame spans many packets.
   void setPlaybackPacketData(size_t bytes);

@@ -71,10 +71,12 @@ class Emulator {
   void hold(uint32_t command, bool on);
   void releaseHeld();
 
-  // On demand, to the most recent connection (false when none).
+  // On demand, on the connection that armed `handle` (the most recent connection when none
+  // did); false when there is no connection.
   bool pushAlarm(uint32_t handle, const std::array<uint8_t, kAlarmRecordBytes>& record);
   // The alarm of `step` in a cycle of motion, video loss, disk, signal and mask alarms, to
-  // the handle of the latest arming that was not disarmed; false when nothing is armed.
+  // every alarm handle armed and not disarmed, each on the connection that armed it; false
+  // when nothing is armed.
   bool raiseCycledAlarm(int step);
   bool sendTalk(uint32_t handle, uint32_t value1, uint32_t value2, uint32_t counter,
                 const std::vector<uint8_t>& audio);

@@ -1,7 +1,7 @@
 #pragma once
 // Answers LAN search probes for one emulated device on UDP 127.0.0.1. A probe is 16 bytes
 // ("FLKP", version 1, a nonce); the answer 160 bytes ("FLKA", the nonce, the device's
-// service port, channel count, address, MAC and name). See docs/protocols.md.
+// service port, channel count, device type, address, MAC and name). See docs/protocols.md.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -18,6 +18,7 @@ struct Identity {
   std::string address = "127.0.0.1";
   uint16_t port = 0;             // the device's service port
   int channels = 1;
+  int deviceType = 0;            // the family's device type (1 DVR, 2 IP camera, 4 NVR; 0 not said)
   std::string mac;               // "00:1A:..." text, at most 23 bytes are sent
 };
 

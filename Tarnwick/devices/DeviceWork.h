@@ -1,0 +1,86 @@
+#pragma once
+// Device work off the UI thread. Every exchange with a device (login, opening and closing
+// channels, PTZ, picture and volume settings, parameter reads and writes, talk, arming,
+// searches, downloads, logout, release) runs on that device's own queue: one worker thread
+// per device, so the commands to one device keep their order and a device that stops
+// answering delays only its own commands. Each exchange has a total deadline in the device
+// libraries, so a queue always moves on.
+//
+// A result comes back to the UI thread as a queued call. The call names what it is about by
+// id (a GUID, a window, a request number) and looks the objects up again there; it runs only
+// while its owner (a page, a dialog) still lives.
+//
+// Lifetime of a device: a device leaves the list on the UI thread and is then retired to its
+// queue, which drops the work not yet started, lets the work in progress end, and destroys
+// the device there. So a job on a device's queue may use that device's pointer for its whole
+// run: nothing else deletes it.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace devwork {
+
+// What a page or dialog holds while it wants results: when it is destroyed, results still on
+// their way are dropped on arrival.
+class Owner {
+ public:
+  Owner() : alive_(std::make_shared<int>(0)) {}
+  Owner(const Owner&) = delete;
+  Owner& operator=(const Owner&) = delete;
+  std::weak_ptr<void> Token() const { return alive_; }
+
+ private:
+  std::shared_ptr<int> alive_;
+};
+
+using Job = std::function<void()>;
+
+// Queues `work` on the device's queue (made on first use). False when the device's queue was
+// retired or the work is shutting down: the work is dropped.
+bool Run(const std::u16string& guid, Job work);
+
+// Queues `work`; when it has run, `done` runs on the UI thread with its result, if `owner` is
+// still alive then. Nothing runs when the work was dropped (queue retired, shut-down).
+template <class R>
+bool Run(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner);
+bool Run(const std::u16string& guid, Job work, Job done, const Owner& owner);
+
+// Runs `fn` on the UI thread later (a queued call); dropped when `owner` is gone by then.
+void OnUi(Job fn, const std::weak_ptr<void>& owner);
+
+// The device leaves: queued work that has not started is dropped, then `last` runs on the
+// queue after the work in progress (it destroys the device), then the queue's thread ends.
+// Work posted for the GUID later runs after that, on a new queue: a job that uses a device
+// looks it up by GUID (it is gone by then) unless the UI thread found it in the list when it
+// posted the job.
+void Retire(const std::u16string& guid, Job last);
+
+// True while the calling thread is a device queue's worker.
+bool OnWorker();
+
+// At the program's end, after the devices were retired: waits until every queue has run
+// what it holds and its thread has ended (each device call is bounded by its deadline).
+// Work posted later makes new queues.
+void Drain();
+
+// Requests queued or running plus results not yet delivered (tests wait for 0).
+int Pending();
+
+// How results reach the UI thread; by default a queued call on the application object.
+// Tests without an application pass their own.
+using UiPoster = std::function<void(Job)>;
+void SetUiPoster(UiPoster poster);
+
+// ---- template definition
+
+template <class R>
+bool Run(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner) {
+  auto result = std::make_shared<R>();
+  return Run(
+      guid, [work = std::move(work), result] { *result = work(); },
+      [done = std::move(done), result] { done(std::move(*result)); }, owner);
+}
+
+}  // namespace devwork

@@ -1,0 +1,134 @@
+// The device queues: order per device, a hung device holding up only itself, results on the
+// UI thread while their owner lives, and retiring a device after its work in progress.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "devices/DeviceWork.h"
+#include "harness/DeviceWorkWait.h"
+#include "plat/event.h"
+#include "support/Wait.h"
+
+namespace {
+
+struct Log {
+  std::mutex mu;
+  std::vector<int> entries;
+  void Add(int v) {
+    std::lock_guard<std::mutex> lock(mu);
+    entries.push_back(v);
+  }
+  std::vector<int> Get() {
+    std::lock_guard<std::mutex> lock(mu);
+    return entries;
+  }
+};
+
+TEST(DeviceWork, OneDeviceKeepsItsOrderAndAHungDeviceHoldsUpOnlyItself) {
+  devwork::Owner owner;
+  Log work, results;
+  plat::Event release(true, false);
+  std::atomic<bool> onUi{true};
+  QThread* ui = QThread::currentThread();
+
+  // The first device hangs in its first command; its later commands wait behind it.
+  devwork::Run(u"hung", [&] { release.wait(60000); });
+  devwork::Run<int>(
+      u"hung", [&] { return work.Add(100), 100; }, [&](int v) { results.Add(v); }, owner);
+
+  for (int i = 0; i < 20; ++i)
+    devwork::Run<int>(
+        u"alive",
+        [&, i] {
+          if (QThread::currentThread() == ui) onUi = false;
+          work.Add(i);
+          return i;
+        },
+        [&](int v) {
+          if (QThread::currentThread() != ui) onUi = false;
+          results.Add(v);
+        },
+        owner);
+
+  ASSERT_TRUE(testsupport::Eventually([&] {
+    QCoreApplication::processEvents();
+    return results.Get().size() == 20;
+  }));
+  std::vector<int> expected;
+  for (int i = 0; i < 20; ++i) expected.push_back(i);
+  EXPECT_EQ(results.Get(), expected);
+  EXPECT_EQ(work.Get(), expected);
+  EXPECT_TRUE(onUi) << "work ran on the UI thread or a result did not";
+
+  release.set();
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  expected.push_back(100);
+  EXPECT_EQ(results.Get(), expected);
+}
+
+TEST(DeviceWork, AResultWhoseOwnerIsGoneIsDropped) {
+  auto owner = std::make_unique<devwork::Owner>();
+  plat::Event release(true, false);
+  bool delivered = false;
+  devwork::Run(u"dev", [&] { release.wait(60000); }, [&] { delivered = true; }, *owner);
+  owner.reset();  // the page closes while its request is on its way
+  release.set();
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_FALSE(delivered);
+}
+
+TEST(DeviceWork, RetiringDropsWhatWaitsAndEndsAfterTheWorkInProgress) {
+  devwork::Owner owner;
+  plat::Event started(true, false), release(true, false);
+  Log log;
+  devwork::Run(u"gone", [&] {
+    started.set();
+    release.wait(60000);
+    log.Add(1);
+  });
+  bool queuedRan = false, queuedDelivered = false;
+  devwork::Run(u"gone", [&] { queuedRan = true; }, [&] { queuedDelivered = true; }, owner);
+  ASSERT_TRUE(started.wait(30000));
+
+  devwork::Retire(u"gone", [&] { log.Add(2); });
+  // Work for the same id after the retirement waits until the retired device is gone; a
+  // second retirement drops it in turn and ends after the first.
+  devwork::Run(u"gone", [&] { log.Add(3); });
+  devwork::Retire(u"gone", [&] { log.Add(4); });
+  devwork::Run(u"gone", [&] { log.Add(5); });
+  EXPECT_TRUE(log.Get().empty());
+
+  release.set();
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  devwork::Drain();
+  EXPECT_EQ(log.Get(), (std::vector<int>{1, 2, 4, 5}));
+  EXPECT_FALSE(queuedRan);
+  EXPECT_FALSE(queuedDelivered);
+  EXPECT_EQ(devwork::Pending(), 0);
+}
+
+TEST(DeviceWork, RetiringADeviceThatNeverWorkedEndsItAtOnce) {
+  bool ended = false;
+  devwork::Retire(u"idle", [&] { ended = true; });
+  EXPECT_TRUE(ended);
+}
+
+TEST(DeviceWork, DrainRunsWhatIsQueuedAndEndsEveryWorker) {
+  Log log;
+  for (int i = 0; i < 5; ++i) devwork::Run(u"a", [&, i] { log.Add(i); });
+  devwork::Drain();
+  EXPECT_EQ(log.Get(), (std::vector<int>{0, 1, 2, 3, 4}));
+  EXPECT_FALSE(devwork::OnWorker());
+  // The queues work again afterwards.
+  bool again = false;
+  devwork::Run(u"a", [&] { again = devwork::OnWorker(); });
+  devwork::Drain();
+  EXPECT_TRUE(again);
+}
+
+}  // namespace
