@@ -42,6 +42,17 @@ void VideoWidget::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
 }
 
+// A window out of sight paints nothing: pictures are not held for it.
+void VideoWidget::showEvent(QShowEvent* event) {
+  setWindowPainter(handle_, true);
+  QWidget::showEvent(event);
+}
+
+void VideoWidget::hideEvent(QHideEvent* event) {
+  setWindowPainter(handle_, false);
+  QWidget::hideEvent(event);
+}
+
 void VideoWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   // The picture is painted from the memory it was presented in, held for the paint.
@@ -50,6 +61,7 @@ void VideoWidget::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Qt::black);
     return;
   }
+  notePainted(handle_, pic.serial);
   QImage image(pic.bits, pic.width, pic.height, pic.stride, QImage::Format_RGB32);
   if (QSize(pic.width, pic.height) == devicePixels()) {
     // Made at the window's size: painted as it is, pixel for pixel.

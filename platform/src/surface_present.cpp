@@ -1,5 +1,7 @@
 // The headless screen: what each window was last shown, kept with the window.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 
 #include "plat/surface.h"
@@ -18,6 +20,11 @@ struct WindowScreen {
   int clientHeight = 0;
   PresentedFrame frame;
   std::function<void()> listener;
+  // Paints noted by the window's widget while it is shown.
+  bool painter = false;
+  uint64_t paintedSerial = 0;
+  std::condition_variable paintedChanged;
+  bool paintedLocked() const { return !painter || paintedSerial >= frame.serial; }
   // Memory for pictures that are converted on present (partial or not 32-bit).
   std::shared_ptr<PictureMemory> converted = std::make_shared<PictureMemory>(2);
 };
@@ -110,6 +117,37 @@ void setPresentListener(WindowHandle window, std::function<void()> listener) {
   if (!s) return;
   std::lock_guard<std::mutex> lk(s->mutex);
   s->listener = std::move(listener);
+}
+
+void setWindowPainter(WindowHandle window, bool painting) {
+  auto s = screenOf(window, true);
+  if (!s) return;
+  {
+    std::lock_guard<std::mutex> lk(s->mutex);
+    s->painter = painting;
+    // What was presented while nobody painted is not waited for.
+    s->paintedSerial = s->frame.serial;
+  }
+  s->paintedChanged.notify_all();
+}
+
+void notePainted(WindowHandle window, uint64_t serial) {
+  auto s = screenOf(window, false);
+  if (!s) return;
+  {
+    std::lock_guard<std::mutex> lk(s->mutex);
+    if (serial <= s->paintedSerial) return;
+    s->paintedSerial = serial;
+  }
+  s->paintedChanged.notify_all();
+}
+
+bool waitPainted(WindowHandle window, int ms) {
+  auto s = screenOf(window, false);
+  if (!s) return true;
+  std::unique_lock<std::mutex> lk(s->mutex);
+  return s->paintedChanged.wait_for(lk, std::chrono::milliseconds(std::max(0, ms)),
+                                    [&] { return s->paintedLocked(); });
 }
 
 bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const SurfaceRect* source) {

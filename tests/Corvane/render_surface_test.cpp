@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "plat/surface.h"
 #include "plat/window.h"
@@ -157,3 +158,39 @@ TEST(Surface, APictureHeldForPaintingIsNeverDrawnOverByLaterPresents) {
   ASSERT_TRUE(plat::lastPresented(w.handle, &now));
   EXPECT_EQ(now.pixels[0], 0xAABBCCu);
 }
+
+namespace {
+
+TEST(Surface, APresenterWaitsForThePaintOfItsLastPictureOnlyWhileTheWindowIsPainted) {
+  TestWindow w;
+  plat::setDisplayFormat(plat::SurfaceFormat::rgb32());
+  auto display = plat::Display::open();
+  auto primary = display->createPrimary();
+  auto back = display->createBack(4, 2, false);
+  auto clipper = display->createClipper();
+  ASSERT_TRUE(back && clipper->setWindow(w.handle) && primary->attachClipper(clipper));
+  // Nobody paints the window yet: every present counts as painted.
+  ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
+  EXPECT_TRUE(plat::waitPainted(w.handle, 0));
+  plat::setWindowPainter(w.handle, true);
+  EXPECT_TRUE(plat::waitPainted(w.handle, 0)) << "what came before the painter is not waited for";
+  ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
+  EXPECT_FALSE(plat::waitPainted(w.handle, 20));
+  plat::notePainted(w.handle, 1);  // an older picture painted late
+  EXPECT_FALSE(plat::waitPainted(w.handle, 0));
+  // The paint on another thread ends the wait.
+  plat::PresentedFrame f;
+  ASSERT_TRUE(plat::presentedFrame(w.handle, &f));
+  std::thread gui([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    plat::notePainted(w.handle, f.serial);
+  });
+  EXPECT_TRUE(plat::waitPainted(w.handle, 10000));
+  gui.join();
+  ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
+  EXPECT_FALSE(plat::waitPainted(w.handle, 0));
+  plat::setWindowPainter(w.handle, false);  // hidden
+  EXPECT_TRUE(plat::waitPainted(w.handle, 0));
+}
+
+}  // namespace

@@ -211,9 +211,13 @@ struct Replay {
     int index;
     int64_t at;
     int64_t latency;
+    int64_t presentedAt = 0;
   };
   std::vector<int64_t> arrivals;  // in order
   std::function<int(int)> drawMs = [](int) { return 3; };
+  // When the window's GUI thread paints (in order); none: each picture is painted as it is
+  // presented.
+  std::vector<int64_t> paints;
   std::vector<Shown> shown;
   int dropped = 0;
   int mostWaiting = 0;  // behind the picture shown, when it is shown
@@ -239,6 +243,12 @@ struct Replay {
         now += ms;
         return true;
       }
+      bool painted(int ms) {
+        if (r.shown.empty()) return true;
+        const int64_t paint = r.paintOf(r.shown.back().presentedAt);
+        if (paint > now) now = std::min(now + ms, paint);
+        return paint <= now;
+      }
     } turn{*this};
     while (turn.next < arrivals.size()) {
       turn.now = std::max(turn.now, arrivals[turn.next]);  // waits for the next picture
@@ -247,9 +257,22 @@ struct Replay {
       mostWaiting = std::max(mostWaiting, turn.waiting());
       shown.push_back({turn.inHand, turn.now, turn.now - arrivals[size_t(turn.inHand)]});
       turn.now += drawMs(turn.inHand);
+      shown.back().presentedAt = turn.now;
       // The pictures' own times: 40 ms apart, as the camera stamps them.
       pacer.shown(turn.now, static_cast<uint32_t>(turn.inHand * 40));
     }
+  }
+  // The first paint at or after `t`.
+  int64_t paintOf(int64_t t) const {
+    if (paints.empty()) return t;
+    auto it = std::lower_bound(paints.begin(), paints.end(), t);
+    return it == paints.end() ? INT64_MAX : *it;
+  }
+  // Pictures presented over before the window painted them: never seen.
+  int unpainted() const {
+    int n = 0;
+    for (size_t i = 0; i + 1 < shown.size(); ++i) n += paintOf(shown[i].presentedAt) >= shown[i + 1].presentedAt;
+    return n;
   }
   int64_t latestLatency(size_t from, size_t to) const {
     int64_t most = 0;
@@ -272,6 +295,29 @@ TEST(FramePacer, LiveLatencyStaysLowAndSteadyAndEveryPictureOfASteadyStreamIsSho
   EXPECT_LE(late, 25);
   // Pictures that came together are spread: the window can paint each.
   for (size_t i = 1; i < r.shown.size(); ++i) ASSERT_GE(r.shown[i].at - r.shown[i - 1].at, 15) << i;
+}
+
+TEST(FramePacer, LiveWaitsForTheWindowToPaintSoABusyGuiThreadLosesNoPicture) {
+  // A minute of 25 pictures a second into a window whose GUI thread paints every 16 ms,
+  // but is busy for 50 ms every second.
+  Replay r;
+  for (int i = 0; i < 25 * 60; ++i) r.arrivals.push_back(i * 40 + (i * 7919 % 7));
+  for (int64_t t = 0; t < 62000; t += 16)
+    if (t % 1000 >= 50) r.paints.push_back(t);
+  r.run();
+  ASSERT_EQ(r.shown.size(), r.arrivals.size());
+  EXPECT_EQ(r.dropped, 0);
+  EXPECT_EQ(r.unpainted(), 0) << "each picture is painted before the next is presented";
+  // Holding a picture for the paint costs at most a picture's interval.
+  EXPECT_LE(r.latestLatency(0, r.shown.size()), 80);
+  // A window that says it paints and never does holds each picture an interval: the
+  // backlog is then the jitter allowance's, and the oldest go as before.
+  Replay never;
+  for (int i = 0; i < 25 * 10; ++i) never.arrivals.push_back(i * 40);
+  never.paints = {100000};
+  never.run();
+  EXPECT_LE(never.mostWaiting, FramePacer::kJitterPictures);
+  EXPECT_LE(never.latestLatency(0, never.shown.size()), (FramePacer::kJitterPictures + 3) * 40);
 }
 
 TEST(FramePacer, LiveBacklogBeyondTheJitterAllowanceIsDroppedAtOnce) {

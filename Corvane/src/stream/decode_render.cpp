@@ -93,6 +93,7 @@ void LiveStream::renderBody() {
     }
     // The spacing after the last picture: only the stop cuts it short.
     bool wait(int ms) { return !(plat::getMessage(m, ms) && m.message == kMsgQuit); }
+    bool painted(int ms) { return stream.player_->WaitPainted(ms); }
   } turn{*this, {}, {}};
   // Ends on the quit message; a picture wakes the wait at once, and so does the stop.
   while (!quitPosted()) {

@@ -5,6 +5,7 @@
 // picture is shown as soon as it is decoded, at least half a frame interval after the one
 // before (so a burst of pictures is spread for the window to paint each), and pictures
 // waiting beyond a small jitter allowance are dropped at once rather than shown late.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 
@@ -89,18 +90,32 @@ class FramePacer {
 
 // A live render thread's turn with the picture in hand: drops the backlog and waits as the
 // pacer says. `turn` gives the time (nowMs), the pictures ready behind the one in hand
-// (waiting), takes the next in place of the one in hand (dropOldest) and waits (wait(ms),
-// false when the stream stops meanwhile). True when the picture in hand is to be shown now.
+// (waiting), takes the next in place of the one in hand (dropOldest), waits (wait(ms),
+// false when the stream stops meanwhile) and waits for the window to paint the picture
+// shown before (painted(ms), true once it has). True when the picture in hand is to be
+// shown now.
+// A picture that is due waits for the paint of the one before, which a busy GUI thread
+// may not have made yet (presenting over it would lose it unseen), but no longer than a
+// picture's interval, nor once the backlog goes beyond the jitter allowance.
+inline constexpr int kPaintWaitStepMs = 5;
 template <typename Turn>
 bool paceLive(const FramePacer& pacer, Turn& turn) {
+  int64_t dueSince = -1;
   for (;;) {
     const FramePacer::LiveStep step = pacer.liveStep(turn.nowMs(), turn.waiting());
     if (step.drop > 0) {
       for (int i = 0; i < step.drop; ++i) turn.dropOldest();
       return true;
     }
-    if (step.waitMs <= 0) return true;
-    if (!turn.wait(step.waitMs)) return false;
+    if (step.waitMs > 0) {
+      if (!turn.wait(step.waitMs)) return false;
+      continue;
+    }
+    const int64_t now = turn.nowMs();
+    if (dueSince < 0) dueSince = now;
+    const int64_t left = pacer.period() - (now - dueSince);
+    if (left <= 0 || turn.painted(static_cast<int>(std::min<int64_t>(left, kPaintWaitStepMs)))) return true;
+    if (!turn.wait(0)) return false;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "plat/log.h"
+#include "plat/surface.h"
 #include "audio/le.h"
 #include "video/yuv_convert.h"
 
@@ -170,6 +171,8 @@ int VideoPlayer::RenderPicture(const PictureRef& picture) {
   drawLocked(picture);
   return 1;
 }
+
+bool VideoPlayer::WaitPainted(int ms) const { return plat::waitPainted(mainWindow_.load(), ms); }
 
 void VideoPlayer::DecodeAndShow(const uint8_t* data, uint32_t length, int codec) {
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);

@@ -53,6 +53,9 @@ class VideoPlayer {
   // Live render thread: draws a decoded picture, which the renderers keep until they draw
   // the next one. Returns 1.
   int RenderPicture(const PictureRef& picture);
+  // True once the main window painted the last picture drawn to it (or nobody paints it);
+  // waits at most `ms` for that.
+  bool WaitPainted(int ms) const;
 
   void DrawStatusText(int videoState, int audioState);
   void ClearStatusText();

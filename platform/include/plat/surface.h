@@ -173,4 +173,13 @@ bool presentedFrame(WindowHandle window, PresentedFrame* out);
 // Called on the presenting thread after each present to the window.
 void setPresentListener(WindowHandle window, std::function<void()> listener);
 
+// A widget that paints a window's pictures says so while it is shown and notes each present
+// it painted, so a presenting thread can hold its next picture until the window painted the
+// last one instead of presenting over it unseen. A window nobody paints has every present
+// painted.
+void setWindowPainter(WindowHandle window, bool painting);
+void notePainted(WindowHandle window, uint64_t serial);
+// True once the window painted its last present; waits at most `ms` (real time) for that.
+bool waitPainted(WindowHandle window, int ms);
+
 }  // namespace plat

@@ -2,7 +2,7 @@
 // A play window for the display surfaces: registers a window handle, tells the display its
 // client area's size in device pixels (pictures are made at that size), and paints the
 // picture last presented to it on the GUI thread: as it is when it has the window's size,
-// else scaled to it.
+// else scaled to it. While shown it notes each picture it painted (plat::waitPainted).
 #include <QWidget>
 
 #include "plat/window.h"
@@ -19,6 +19,8 @@ class VideoWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   QSize devicePixels() const;
