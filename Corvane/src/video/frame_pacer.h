@@ -61,6 +61,10 @@ class FramePacer {
   void shown(int64_t nowMs, uint32_t pictureMs);
   // The least time between two pictures shown live.
   int spacing() const { return period_ / 2; }
+  // Live: whether a due picture waits for the window's paint of the one before. A window
+  // that let the wait run out is not waited for again until it has painted.
+  bool waitsForPaint() const { return waitsForPaint_; }
+  void setWaitsForPaint(bool on) { waitsForPaint_ = on; }
 
   int period() const { return period_; }
   bool running() const { return running_; }
@@ -86,6 +90,7 @@ class FramePacer {
   int64_t lastShownMs_ = 0;
   uint32_t lastPictureMs_ = 0;
   int intervalX8_ = kInitialPeriod * 8;  // the pictures' interval, averaged, in 1/8 ms
+  bool waitsForPaint_ = true;
 };
 
 // A live render thread's turn with the picture in hand: drops the backlog and waits as the
@@ -95,11 +100,12 @@ class FramePacer {
 // shown before (painted(ms), true once it has). True when the picture in hand is to be
 // shown now.
 // A picture that is due waits for the paint of the one before, which a busy GUI thread
-// may not have made yet (presenting over it would lose it unseen), but no longer than a
-// picture's interval, nor once the backlog goes beyond the jitter allowance.
+// may not have made yet (presenting over it would lose it unseen), but no longer than the
+// jitter allowance's intervals, nor once the backlog goes beyond the allowance; after a wait
+// ran out, not until the window paints again (one that never paints costs one wait).
 inline constexpr int kPaintWaitStepMs = 5;
 template <typename Turn>
-bool paceLive(const FramePacer& pacer, Turn& turn) {
+bool paceLive(FramePacer& pacer, Turn& turn) {
   int64_t dueSince = -1;
   for (;;) {
     const FramePacer::LiveStep step = pacer.liveStep(turn.nowMs(), turn.waiting());
@@ -111,10 +117,18 @@ bool paceLive(const FramePacer& pacer, Turn& turn) {
       if (!turn.wait(step.waitMs)) return false;
       continue;
     }
+    if (!pacer.waitsForPaint()) {
+      pacer.setWaitsForPaint(turn.painted(0));
+      return true;
+    }
     const int64_t now = turn.nowMs();
     if (dueSince < 0) dueSince = now;
-    const int64_t left = pacer.period() - (now - dueSince);
-    if (left <= 0 || turn.painted(static_cast<int>(std::min<int64_t>(left, kPaintWaitStepMs)))) return true;
+    const int64_t left = int64_t{FramePacer::kJitterPictures} * pacer.period() - (now - dueSince);
+    if (left <= 0) {
+      pacer.setWaitsForPaint(false);
+      return true;
+    }
+    if (turn.painted(static_cast<int>(std::min<int64_t>(left, kPaintWaitStepMs)))) return true;
     if (!turn.wait(0)) return false;
   }
 }
