@@ -27,6 +27,7 @@
 #include <memory>
 #include <vector>
 #include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
@@ -37,6 +38,7 @@
 #include "codecs.h"
 #include "controls/BitmapButtonEx.h"
 #include "devices/DeviceManager.h"
+#include "devices/DeviceWork.h"
 #include "driven_program.h"
 #include "plat/surface.h"
 #include "shell/TarnwickApp.h"
@@ -125,12 +127,13 @@ void pickLayout(CDlgPreview& page, int windows) {
   }
 }
 
-// Reopens the saved previews; the number now running.
-int reopenSaved(CDlgPreview& page, const bench::ClipFrames& clip) {
+// Reopens the saved previews as a user would; the windows asked for.
+std::vector<int> reopenSaved(CDlgPreview& page) {
   CPreviewManager* previews = CPreviewManager::GetInstance();
   const std::vector<SavedPreview> saved = previews->GetSavedPreviews();
   pickLayout(page, static_cast<int>(saved.size()));
   CPlayScreen* screen = page.GetPlayScreen();
+  std::vector<int> asked;
   for (const SavedPreview& s : saved) {
     CDevice* device = CDeviceManager::GetInstance()->FindDevice(s.deviceGuid, 1);
     QTreeWidgetItem* node = device ? page.Controller().FindChannelItem(device, s.channel) : nullptr;
@@ -138,21 +141,48 @@ int reopenSaved(CDlgPreview& page, const bench::ClipFrames& clip) {
     if (!node || !wnd) continue;
     click(wnd);
     emit page.GetDeviceTree()->itemDoubleClicked(node, 0);
+    asked.push_back(s.window);
   }
-  int running = 0;
-  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
-    PreviewItemPtr item = previews->FindByWindow(w);
-    IDevPreview* preview = item ? item->GetDevPreview() : nullptr;
-    if (!preview) continue;
-    DevHandle stream = 0;
-    preview->GetRealHandle(&stream);
+  return asked;
+}
+
+// The previews start on their devices' queues: true once each window asked for plays.
+bool allPreviewing(const std::vector<int>& windows) {
+  for (int w : windows) {
+    PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(w);
+    if (!item || !item->IsPreviewing()) return false;
+  }
+  return true;
+}
+
+// Hooks each playing window's stream (on its device's queue, where the preview object is
+// used) and counts its paints; `done` gets the number hooked.
+devwork::Owner g_owner;
+void hookStreams(CDlgPreview& page, const std::vector<int>& windows, const bench::ClipFrames& clip,
+                 std::function<void(int)> done) {
+  auto left = std::make_shared<int>(static_cast<int>(windows.size()));
+  auto hooked = std::make_shared<int>(0);
+  CPlayScreen* screen = page.GetPlayScreen();
+  for (int w : windows) {
+    PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(w);
     g_probes[w].clip = &clip;
     g_probes[w].sent = std::make_unique<bench::SendTimes>(clip.count());
-    if (!stream || IPC_SetStreamHook(reinterpret_cast<IPC_HANDLE>(stream), countFrame, &g_probes[w]) != 1) continue;
-    g_painted.push_back(std::make_unique<PaintCounter>(screen->GetWnd(w), g_probes[w]));
-    ++running;
+    std::function<bool()> work = [item, w] {
+      IDevPreview* preview = item->GetDevPreview();
+      DevHandle stream = 0;
+      if (preview) preview->GetRealHandle(&stream);
+      return stream && IPC_SetStreamHook(reinterpret_cast<IPC_HANDLE>(stream), countFrame, &g_probes[w]) == 1;
+    };
+    std::function<void(bool)> answered = [=](bool ok) {
+      if (ok) {
+        g_painted.push_back(std::make_unique<PaintCounter>(screen->GetWnd(w), g_probes[w]));
+        ++*hooked;
+      }
+      if (--*left == 0) done(*hooked);
+    };
+    if (!devwork::Run<bool>(item->GetDeviceGuid(), work, answered, g_owner)) answered(false);
   }
-  return running;
+  if (windows.empty()) done(0);
 }
 
 std::string counts(CDlgPreview& page) {
@@ -184,21 +214,35 @@ int RunDrivenProgram(int argc, char** argv) {
   if (argc < 3 || !clipgen::readClip(argv[2], &clipFile)) return 2;
   const bench::ClipFrames clip(clipFile);
   bool opened = false;
-  QTimer poll;
+  double before = 0;
+  std::vector<int> asked;
+  std::chrono::steady_clock::time_point askedAt;
+  QTimer poll, playing;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     CTarnwickDlg* main = CTarnwickDlg::MainWindow();
     if (opened || !main || !main->isVisible()) return;
     opened = true;
     poll.stop();
     CDlgPreview& page = *main->GetPreviewDlg();
-    const double before = bench::residentBytes();
-    const int running = reopenSaved(page, clip);
-    const QWidget* first = page.GetPlayScreen()->GetWnd(0);
-    say("opened " + std::to_string(running) + " " + std::to_string(main->width()) + "x" +
-        std::to_string(main->height()) + " " + std::to_string(first->width()) + "x" + std::to_string(first->height()) +
-        " " + std::to_string(static_cast<long long>(before)));
+    before = bench::residentBytes();
+    asked = reopenSaved(page);
+    askedAt = std::chrono::steady_clock::now();
+    playing.start(20);
   });
   poll.start(20);
+  // Then waits (at most a minute) until every preview plays, and hooks the streams.
+  QObject::connect(&playing, &QTimer::timeout, [&] {
+    CTarnwickDlg* main = CTarnwickDlg::MainWindow();
+    if (!allPreviewing(asked) && std::chrono::steady_clock::now() - askedAt < std::chrono::minutes(1)) return;
+    playing.stop();
+    CDlgPreview& page = *main->GetPreviewDlg();
+    hookStreams(page, asked, clip, [main, &page, &before](int running) {
+      const QWidget* first = page.GetPlayScreen()->GetWnd(0);
+      say("opened " + std::to_string(running) + " " + std::to_string(main->width()) + "x" +
+          std::to_string(main->height()) + " " + std::to_string(first->width()) + "x" +
+          std::to_string(first->height()) + " " + std::to_string(static_cast<long long>(before)));
+    });
+  });
 
   std::string input;
   QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
