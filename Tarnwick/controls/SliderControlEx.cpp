@@ -1,8 +1,10 @@
 #include "controls/SliderControlEx.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionSlider>
+#include <algorithm>
 
 #include "controls/PngResource.h"
 #include "controls/WindowMessages.h"
@@ -43,6 +45,8 @@ QRect CSliderControlEx::ThumbRect() const {
 
 void CSliderControlEx::paintEvent(QPaintEvent*) {
   QPainter p(this);
+  // A slider that takes no input is faded, as a disabled image button is.
+  if (!isEnabled()) p.setOpacity(0.45);
   if (!background_.isNull()) p.drawImage(rect(), background_);
   // The channel: a thin sunken groove across the middle.
   QStyleOptionSlider opt;
@@ -68,6 +72,21 @@ void CSliderControlEx::paintEvent(QPaintEvent*) {
   const QPoint octagon[] = {{l + 2, tp}, {l, tp + 2}, {l, b - 3}, {l + 2, b - 1},
                             {r - 3, b - 1}, {r - 1, b - 3}, {r - 1, tp + 2}, {r - 3, tp}};
   p.drawPolygon(octagon, 8);
+}
+
+void CSliderControlEx::mousePressEvent(QMouseEvent* e) {
+  if (jumpToClick_ && e->button() == Qt::LeftButton && !ThumbRect().contains(e->position().toPoint())) {
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+    const int half = ThumbRect().width() / 2;
+    const int span = std::max(1, groove.width() - 2 * half);
+    const int x = static_cast<int>(e->position().x()) - groove.left() - half;
+    // Moving the thumb is the slider's move action, as during a drag; the press then takes
+    // the thumb now under the pointer.
+    setSliderPosition(QStyle::sliderValueFromPosition(minimum(), maximum(), x, span, opt.upsideDown));
+  }
+  QSlider::mousePressEvent(e);
 }
 
 void CSliderControlEx::keyPressEvent(QKeyEvent* e) {

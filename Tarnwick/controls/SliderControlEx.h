@@ -16,6 +16,9 @@ class CSliderControlEx : public QSlider {
   virtual void SizeToBackground();
   // The thumb drawn from an image instead of the outline.
   bool LoadThumbImageResource(int id, const char* type = "PNG");
+  // A left click on the track puts the thumb there (as a drag would), instead of paging
+  // towards it; the press then drags on. Off by default.
+  void SetJumpToClick(bool jump) { jumpToClick_ = jump; }
 
   const QImage& Background() const { return background_; }
   const QImage& ThumbImage() const { return thumb_; }
@@ -24,8 +27,10 @@ class CSliderControlEx : public QSlider {
  protected:
   void paintEvent(QPaintEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
 
  private:
   QImage background_;
   QImage thumb_;
+  bool jumpToClick_ = false;
 };

@@ -23,6 +23,7 @@ struct Request {
   Job work;
   Job done;  // empty: nothing goes back to the UI thread
   std::weak_ptr<void> owner;
+  bool release = false;  // kept when the device retires
 };
 
 struct Queue {
@@ -97,8 +98,11 @@ class Registry {
     size_t dropped = 0;
     {
       std::lock_guard<std::mutex> qlock(queue->mu);
-      dropped = queue->jobs.size();
-      queue->jobs.clear();
+      std::deque<Request> kept;
+      for (Request& r : queue->jobs)
+        if (r.release) kept.push_back(std::move(r));
+      dropped = queue->jobs.size() - kept.size();
+      queue->jobs.swap(kept);
       queue->retiring = true;
       queue->last = std::move(last);
     }
@@ -149,7 +153,8 @@ class Registry {
     }
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
-      PLAT_LOGW("devwork", "no application to take a device result; dropped");
+      // A process without a UI (a tool setting up a program folder) has nobody to tell.
+      PLAT_LOGD("devwork", "no application to take a device result; dropped");
       return false;
     }
     return QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
@@ -245,6 +250,10 @@ bool Run(const std::u16string& guid, Job work) { return Work().Post(guid, Reques
 
 bool Run(const std::u16string& guid, Job work, Job done, const Owner& owner) {
   return Work().Post(guid, Request{std::move(work), std::move(done), owner.Token()});
+}
+
+bool RunRelease(const std::u16string& guid, Job work) {
+  return Work().Post(guid, Request{std::move(work), nullptr, {}, true});
 }
 
 void OnUi(Job fn, const std::weak_ptr<void>& owner) {

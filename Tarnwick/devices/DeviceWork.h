@@ -47,6 +47,11 @@ template <class R>
 bool Run(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner);
 bool Run(const std::u16string& guid, Job work, Job done, const Owner& owner);
 
+// Queues `work` that lets go of device-layer objects a page made on the device's queue and
+// still holds (a playback, a download): unlike other work it is not dropped when the device
+// retires, so it runs before the device is destroyed.
+bool RunRelease(const std::u16string& guid, Job work);
+
 // Runs `fn` on the UI thread later (a queued call); dropped when `owner` is gone by then.
 void OnUi(Job fn, const std::weak_ptr<void>& owner);
 

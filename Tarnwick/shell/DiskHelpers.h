@@ -25,7 +25,7 @@ int ListFixedDrives(std::vector<std::u16string>& list);
 // Makes a folder (a drive text "C:\\Capture\\" or a native path) with every missing parent.
 // False when no folder is there afterwards; the log says why.
 bool MakeFolder(const std::u16string& path);
-// The same, and a folder that cannot be made is told to the user by name.
+// The same, and a folder that cannot be made is told to the user by its path on this machine.
 bool MakeFolderOrSay(const std::u16string& path);
 // Size of the primary screen in pixels; either output may be null.
 void GetScreenSize(int* width, int* height);

@@ -2,112 +2,48 @@
 
 #include <QApplication>
 #include <QCalendarWidget>
-#include <QLocale>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
-#include <QTextCharFormat>
 #include <QResizeEvent>
+#include <QTextCharFormat>
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
-#include "controls/TaskbarNotifier.h"
 #include "controls/SliderControlEx.h"
+#include "controls/TaskbarNotifier.h"
 #include "devices/Device.h"
-#include "devices/DeviceManager.h"
 #include "devices/TreeCtrlTarget.h"
 #include "plat/clock.h"
-#include "plat/paths.h"
-#include "plat/text.h"
 #include "shell/Language.h"
-#include "shell/LocalSettings.h"
 #include "shell/UiService.h"
 #include "view/PlayScreen.h"
-#include "view/PlaybackNames.h"
 #include "view/ViewMessages.h"
 
 namespace {
 
 constexpr uint32_t IDS_SELECT_CHANNEL = 8252;
 constexpr uint32_t IDS_SEARCHING = 8533;
-constexpr uint32_t IDS_SEARCH_START_FAILED = 8367;
-constexpr uint32_t IDS_SNAPSHOT_DONE = 8350;
-constexpr uint32_t IDS_SNAPSHOT_FAILED = 8351;
 constexpr uint32_t IDS_PLAY = 8152;
 constexpr uint32_t IDS_PAUSE = 8592;
-constexpr int kSearchJoinMs = 120000;
+constexpr uint32_t IDS_UNAVAILABLE = 9201;
+constexpr uint32_t IDS_OPENING = 9204;
+constexpr int kSearchWaitMs = 120000;
 
 QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
 
-// The live pages, told before any device is released. Pages are made, used and destroyed on
-// the UI thread, where devices are released too.
-std::recursive_mutex g_pagesMutex;
-std::vector<CPlaybackPageBase*> g_pages;
-
-bool LaterDay(const TIME& a, const TIME& b) {
-  if (a.year != b.year) return a.year > b.year;
-  if (a.month != b.month) return a.month > b.month;
-  return a.day > b.day;
-}
-
 }  // namespace
-
-ScheduleCell CellOf(const FoundFile& f) {
-  if (LaterDay(f.end, f.start))
-    return ScheduleCell(f.start.hour, f.start.minute, f.start.second, 24, 0, 0, f.name);
-  return ScheduleCell(f.start.hour, f.start.minute, f.start.second, f.end.hour, f.end.minute,
-                      f.end.second, f.name);
-}
-
-void PurgePlaybackPages(const std::u16string& deviceGuid) {
-  std::lock_guard<std::recursive_mutex> lock(g_pagesMutex);
-  for (CPlaybackPageBase* page : std::vector<CPlaybackPageBase*>(g_pages)) page->OnDeviceReleased(deviceGuid);
-}
 
 CPlaybackPageBase::CPlaybackPageBase(int templateId, bool withDownload)
     : CPageDialog(templateId), m_withDownload(withDownload) {
   m_deviceTree.setObjectName(QString::number(IDC_TREE));
   m_deviceTree.setHeaderHidden(true);
-  AddDeviceReleaseHook(&PurgePlaybackPages);
-  std::lock_guard<std::recursive_mutex> lock(g_pagesMutex);
-  g_pages.push_back(this);
 }
 
-CPlaybackPageBase::~CPlaybackPageBase() {
-  {
-    std::lock_guard<std::recursive_mutex> lock(g_pagesMutex);
-    g_pages.erase(std::remove(g_pages.begin(), g_pages.end(), this), g_pages.end());
-  }
-  StopWorker();
-  m_deviceTree.setParent(nullptr);
-}
-
-void CPlaybackPageBase::StopWorker() {
-  {
-    std::lock_guard<std::mutex> lock(m_abortMutex);
-    m_cancel = true;
-    if (m_abort) m_abort();
-  }
-  if (m_worker.joinable()) m_worker.join();
-}
-
-bool CPlaybackPageBase::SetAbort(std::function<void()> abort) {
-  std::lock_guard<std::mutex> lock(m_abortMutex);
-  if (abort && m_cancel) return false;
-  m_abort = std::move(abort);
-  return true;
-}
-
-void CPlaybackPageBase::OnDeviceReleased(const std::u16string& deviceGuid) {
-  // The worker may be using the device's login: it ends before the login goes. Its end
-  // message still comes and is handled as a cancelled search's.
-  if (m_worker.joinable() && m_searchDevice == deviceGuid) StopWorker();
-  StopDeviceWork(deviceGuid);
-}
+CPlaybackPageBase::~CPlaybackPageBase() { m_deviceTree.setParent(nullptr); }
 
 bool CPlaybackPageBase::OnInitDialog() {
   m_deviceTree.setParent(this);
@@ -148,6 +84,11 @@ void CPlaybackPageBase::MakeControls() {
   m_playScreen->setObjectName(QString::number(CPlayScreen::kControlId));
   m_playScreen->SetMode(0, 0);
   m_playScreen->show();
+  m_opening = new QLabel(QString::fromStdU16String(LoadResString(IDS_OPENING)), this);
+  m_opening->setAlignment(Qt::AlignCenter);
+  m_opening->setStyleSheet(QStringLiteral("color: white; background: rgba(28, 29, 31, 200); padding: 8px;"));
+  m_opening->adjustSize();
+  m_opening->hide();
 
   m_typeLabel = new QLabel(QString::fromStdU16String(LoadResString(8018)), this);
   m_typeLabel->setObjectName(QString::number(IDC_TYPE_LABEL));
@@ -159,6 +100,7 @@ void CPlaybackPageBase::MakeControls() {
   const int findBase = english ? 16741 : 6741;
   m_btnFind = button(IDC_FIND, findBase + 2, findBase + 1, findBase, 8151);
   m_position = slider(IDC_POSITION, 6740, 100);
+  m_position->SetJumpToClick(true);
   m_btnPlay = stateButton(IDC_PLAY, 6859, 6860, 6886, 6887, 8152);
   m_btnStop = button(IDC_STOP, 6761, 6760, 6759, 8153);
   m_btnSlow = button(IDC_SLOW, 6746, 6745, 6744, 8330);
@@ -168,6 +110,8 @@ void CPlaybackPageBase::MakeControls() {
   m_btnSnapshot = button(IDC_SNAPSHOT, 6747, 6749, 6748, 8048);
   m_btnSound = stateButton(IDC_SOUND, 217, 219, 6752, 6751, 8331);
   m_volume = slider(IDC_VOLUME, 6762, 100);
+  m_volume->SetJumpToClick(true);
+  SetVolumeRange(100);
   if (m_withDownload) {
     m_btnDownload = button(IDC_DOWNLOAD, 6730, 6729, 6728, 8346);
     m_btnProgress = new CBitmapButtonEx(this, IDC_PROGRESS);
@@ -207,17 +151,21 @@ void CPlaybackPageBase::MakeControls() {
     OnFind();
     QApplication::restoreOverrideCursor();
   });
-  connect(m_btnPlay, &QAbstractButton::clicked, this, [this] { OnPlay(); });
-  connect(m_btnStop, &QAbstractButton::clicked, this, [this] { OnStop(); });
-  connect(m_btnSlow, &QAbstractButton::clicked, this, [this] { OnSlow(); });
-  connect(m_btnFast, &QAbstractButton::clicked, this, [this] { OnFast(); });
-  connect(m_btnFrameBack, &QAbstractButton::clicked, this, [this] { OnFrameBack(); });
-  connect(m_btnFrameForward, &QAbstractButton::clicked, this, [this] { OnFrameForward(); });
-  connect(m_btnSnapshot, &QAbstractButton::clicked, this, [this] { OnSnapshot(); });
-  connect(m_btnSound, &QAbstractButton::clicked, this, [this] { OnSound(); });
+  connect(m_btnPlay, &QAbstractButton::clicked, this, [this] { Controller().Play(); });
+  connect(m_btnStop, &QAbstractButton::clicked, this, [this] { Controller().Stop(); });
+  connect(m_btnSlow, &QAbstractButton::clicked, this, [this] { Controller().Slow(); });
+  connect(m_btnFast, &QAbstractButton::clicked, this, [this] { Controller().Fast(); });
+  connect(m_btnFrameBack, &QAbstractButton::clicked, this, [this] { Controller().FrameBack(); });
+  connect(m_btnFrameForward, &QAbstractButton::clicked, this, [this] { Controller().FrameForward(); });
+  connect(m_btnSnapshot, &QAbstractButton::clicked, this, [this] { Controller().Snapshot(); });
+  connect(m_btnSound, &QAbstractButton::clicked, this, [this] { Controller().Sound(); });
   if (m_btnDownload) connect(m_btnDownload, &QAbstractButton::clicked, this, [this] { OnDownload(); });
-  connect(m_position, &QSlider::sliderMoved, this, [this](int v) { OnPositionMoved(v); });
-  connect(m_volume, &QSlider::sliderMoved, this, [this](int v) { OnVolumeMoved(v); });
+  // Every move the user makes (a drag, a click on the track, the wheel, the keys) is an action
+  // of the slider; the position the controller sets is none.
+  connect(m_position, &QAbstractSlider::actionTriggered, this,
+          [this](int) { Controller().PositionMoved(m_position->sliderPosition()); });
+  connect(m_volume, &QAbstractSlider::actionTriggered, this,
+          [this](int) { Controller().VolumeMoved(m_volume->sliderPosition()); });
 }
 
 void CPlaybackPageBase::LayOut() {
@@ -247,6 +195,7 @@ void CPlaybackPageBase::LayOut() {
 
   m_playScreen->setGeometry(0, 0, std::max(0, w - 279), std::max(0, stripTop));
   m_playScreen->SetMode(0, 0);
+  m_opening->move(m_playScreen->geometry().center() - m_opening->rect().center());
   m_timeBar->setGeometry(0, h - kTimeBarHeight, w, kTimeBarHeight);
 
   // The control strip: position slider left of the centre image, the buttons right of the mark
@@ -297,19 +246,11 @@ void CPlaybackPageBase::paintEvent(QPaintEvent*) {
 bool CPlaybackPageBase::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, intptr_t& result) {
   switch (message) {
     case WM_SCHEDULE_CELL_CLICKED:
-      OnCellClicked(static_cast<int>(wParam));
+      Controller().CellClicked(static_cast<int>(wParam));
       result = 0;
       return true;
     case WM_PLAYBACK_FOUND:
-      DrainFound();
-      return true;
-    case WM_PLAYBACK_SEARCH_END:
-      DrainFound();
-      if (m_worker.joinable()) m_worker.join();
-      m_searching = false;
-      m_gate.Set();
-      if (wParam) Notice(static_cast<uint32_t>(wParam));
-      OnSearchEnded();
+      Controller().TakeFound();
       return true;
     case WM_NOTIFIER_CLICKED:
       CTaskbarNotifier::GetInstance()->Hide();
@@ -320,69 +261,9 @@ bool CPlaybackPageBase::OnMessage(uint32_t message, uintptr_t wParam, intptr_t, 
   }
 }
 
-void CPlaybackPageBase::DrainFound() {
-  std::deque<FoundFile> batch;
-  {
-    std::lock_guard<std::mutex> lock(m_foundMutex);
-    batch.swap(m_found);
-  }
-  for (const FoundFile& f : batch) {
-    OnFileFound(f);
-    m_timeBar->AddCell(CellOf(f));
-  }
-}
-
-bool CPlaybackPageBase::Found(FoundFile file) {
-  if (m_cancel) return false;
-  {
-    std::lock_guard<std::mutex> lock(m_foundMutex);
-    m_found.push_back(std::move(file));
-  }
-  plat::postMessage(GetSafeHwnd(), WM_PLAYBACK_FOUND);
-  return true;
-}
-
-bool CPlaybackPageBase::StartSearch(const std::u16string& deviceGuid, std::function<int()> work) {
-  if (!m_gate.Wait(10)) {
-    Notice(IDS_SEARCHING);
-    return false;
-  }
-  if (m_worker.joinable()) m_worker.join();  // the last search has ended: its gate was given back
-  {
-    std::lock_guard<std::mutex> lock(m_foundMutex);
-    m_found.clear();
-  }
-  m_timeBar->ClearCells();
-  m_cancel = false;
-  m_abort = nullptr;
-  m_searchDevice = deviceGuid;
-  m_searching = true;
-  const plat::WindowHandle page = GetSafeHwnd();
-  try {
-    m_worker = std::thread([this, page, work = std::move(work)] {
-      int notice = 0;
-      try {
-        notice = work();
-      } catch (...) {
-        notice = static_cast<int>(IDS_SEARCH_START_FAILED);
-      }
-      if (m_cancel) notice = 0;
-      // The page handles the end (join, gate, notice) on its own thread.
-      if (!plat::postMessage(page, WM_PLAYBACK_SEARCH_END, static_cast<uintptr_t>(notice))) m_gate.Set();
-    });
-  } catch (const std::system_error&) {
-    m_searching = false;
-    Notice(IDS_SEARCH_START_FAILED);
-    m_gate.Set();
-    return false;
-  }
-  m_timeBar->update();
-  return true;
-}
-
 void CPlaybackPageBase::FinishSearch() {
-  const int64_t deadline = plat::monotonicMs() + kSearchJoinMs;
-  while (m_searching && plat::monotonicMs() < deadline) {
+  const int64_t deadline = plat::monotonicMs() + kSearchWaitMs;
+  while (IsSearching() && plat::monotonicMs() < deadline) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     plat::sleepMs(5);
   }
@@ -390,56 +271,58 @@ void CPlaybackPageBase::FinishSearch() {
 
 bool CPlaybackPageBase::ChooseChannel(CDevice*& device, int& channelIndex) {
   QTreeWidgetItem* item = m_deviceTree.currentItem();
-  if (!item || !item->isSelected() || DeviceNodeOf(item) || !item->parent()) {
-    Notice(IDS_SELECT_CHANNEL);
+  // A channel item carries its number; the text it shows is the interface's language.
+  const int number = item && item->isSelected() && item->parent() ? ChannelNumberOf(item) : 0;
+  if (number < 1) {
+    UiService().Notice(LoadResString(IDS_SELECT_CHANNEL));
     return false;
   }
   DeviceTreeNode* node = DeviceNodeOf(item->parent());
   CDevice* d = node ? node->Device() : nullptr;
   if (!d) return false;
-  // Channel items end in their 1-based number: every trailing digit is read, so channel 100
-  // and up is not cut to its last two.
-  const std::u16string text = item->text(0).toStdU16String();
-  const size_t minFirst = text.size() >= 3 ? text.size() - 3 : 0;
-  size_t first = text.size();
-  while (first > minFirst && text[first - 1] >= u'0' && text[first - 1] <= u'9') --first;
-  if (first == text.size()) {
-    Notice(IDS_SELECT_CHANNEL);
-    return false;
-  }
-  int number = 0;
-  for (size_t i = first; i < text.size(); ++i) number = number * 10 + (text[i] - u'0');
-  if (number < 1) {
-    Notice(IDS_SELECT_CHANNEL);
-    return false;
-  }
   device = d;
   channelIndex = number - 1;
   return true;
 }
 
-plat::WindowHandle CPlaybackPageBase::PlayWindow() const {
-  if (!m_playScreen) return 0;
-  CPlayWnd* w = m_playScreen->GetWnd(m_playScreen->GetActiveIndex());
-  return w ? w->GetSafeHwnd() : 0;
+void CPlaybackPageBase::OnFind() {
+  CPlaybackPageController::SearchRequest request;
+  if (!ChooseChannel(request.device, request.channelIndex)) return;
+  // Everything the search reads is taken here, on the page's thread.
+  const QDate day = m_calendar->selectedDate();
+  request.year = day.year();
+  request.month = day.month();
+  request.day = day.day();
+  request.kind = m_typeCombo->currentData().toInt();
+  Controller().Find(request);
 }
 
 void CPlaybackPageBase::AddTypeRow(int textId, int data) {
   m_typeCombo->addItem(QString::fromStdU16String(LoadResString(static_cast<uint32_t>(textId))), data);
 }
 
-int CPlaybackPageBase::CurrentTypeData() const {
-  // The combo belongs to the UI thread; workers get the value handed over when they start.
-  return m_typeCombo->currentData().toInt();
+void CPlaybackPageBase::SetVolumeRange(int maximum) {
+  m_volume->setRange(0, maximum);
+  m_volume->setSingleStep(std::max(1, maximum / 100));
+  m_volume->setPageStep(std::max(1, maximum / 10));
 }
 
-void CPlaybackPageBase::Notice(uint32_t id, const std::u16string& tail) {
-  UiService().Notice(LoadResString(id) + tail);
+// ---- what the controller shows
+
+plat::WindowHandle CPlaybackPageBase::PlayWindow() {
+  if (!m_playScreen) return 0;
+  CPlayWnd* w = m_playScreen->GetWnd(m_playScreen->GetActiveIndex());
+  return w ? w->GetSafeHwnd() : 0;
 }
 
-CDevice* CPlaybackPageBase::OriginDevice(const SearchOrigin& origin) {
-  if (!origin.Valid()) return nullptr;
-  return CDeviceManager::GetInstance()->FindDevice(origin.deviceGuid, 1);
+void CPlaybackPageBase::ClearCells() { m_timeBar->ClearCells(); }
+
+void CPlaybackPageBase::AddCell(const ScheduleCell& cell) { m_timeBar->AddCell(cell); }
+
+std::u16string CPlaybackPageBase::CellName(int index) { return m_timeBar->GetCellName(index); }
+
+void CPlaybackPageBase::ShowSearching(bool searching) {
+  m_timeBar->SetNote(searching ? QString::fromStdU16String(LoadResString(IDS_SEARCHING)) : QString());
 }
 
 void CPlaybackPageBase::SetPlayButton(int state) {
@@ -447,61 +330,41 @@ void CPlaybackPageBase::SetPlayButton(int state) {
   m_btnPlay->setToolTip(QString::fromStdU16String(LoadResString(state ? IDS_PAUSE : IDS_PLAY)));
 }
 
-void CPlaybackPageBase::SetPlayState(int state) {
-  m_state = state;
-  SetPlayButton(state == 0 ? 1 : 0);
+void CPlaybackPageBase::SetSoundButton(int state) { m_btnSound->SetState(state); }
+
+void CPlaybackPageBase::SetPosition(int value) {
+  // The thumb the user holds stays where the user puts it.
+  if (!m_position->isSliderDown()) m_position->setValue(value);
 }
 
-void CPlaybackPageBase::ClearSlot() {
-  if (plat::WindowHandle wnd = PlayWindow()) plat::postMessage(wnd, WM_PREVIEW_STOPPED, 0, 0);
-  m_state = -1;
-  m_playingOrigin = SearchOrigin{};
-  SetPlayButton(0);
-  m_btnSound->SetState(0);
-  m_sound = 0;
+void CPlaybackPageBase::SetVolume(int value) { m_volume->setValue(value); }
+
+int CPlaybackPageBase::VolumeMaximum() { return m_volume->maximum(); }
+
+void CPlaybackPageBase::ShowOpening(bool opening) {
+  m_opening->setVisible(opening);
+  if (opening) m_opening->raise();
+  m_btnPlay->setEnabled(!opening);
 }
 
-void CPlaybackPageBase::OnStop() {
-  StopSlot();
-  SetPlayButton(0);
-  m_position->setValue(0);
-}
-
-void CPlaybackPageBase::OnSnapshot() {
-  if (!HasSlot()) return;
-  std::u16string folder;
-  const bool haveFolder = CLocalSettings::GetInstance()->GetRecordPath(folder) && !folder.empty();
-  CDevice* device = OriginDevice(m_playingOrigin);
-  // Without a folder the picture would land at the root of the file system.
-  if (!haveFolder || !device) {
-    Notice(IDS_SNAPSHOT_FAILED);
-    return;
+void CPlaybackPageBase::Offer(QWidget* control, bool available) {
+  auto kept = m_tips.find(control);
+  if (available) {
+    if (kept != m_tips.end()) {
+      control->setToolTip(kept->second);
+      m_tips.erase(kept);
+    }
+  } else if (kept == m_tips.end()) {
+    m_tips[control] = control->toolTip();
+    control->setToolTip(QString::fromStdU16String(LoadResString(IDS_UNAVAILABLE)));
   }
-  char tail[64];
-  std::snprintf(tail, sizeof tail, "_%02d_%ld.bmp", m_playingOrigin.channelIndex + 1,
-                static_cast<long>(plat::tickCount()));
-  const std::u16string path =
-      folder + playback_names::FileNamePart(device->GetDevInfo().GetIP()) + plat::utf8ToUtf16(tail);
-  const std::string native = plat::toNativePath(path);
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(native).parent_path(), ec);
-  Notice(SlotCapture(native.c_str()) ? IDS_SNAPSHOT_DONE : IDS_SNAPSHOT_FAILED, path);
+  control->setEnabled(available);
 }
 
-void CPlaybackPageBase::OnSound() {
-  if (!HasSlot()) return;
-  if (m_sound) {
-    SlotSound(false);
-    m_sound = 0;
-    m_btnSound->SetState(0);
-    return;
-  }
-  SlotSound(true);
-  // The slider (whose range is the player's) shows the loudest volume: that is what is sent,
-  // so what plays is what it shows.
-  const int loudest = m_volume->maximum();
-  m_volume->setValue(loudest);
-  SlotVolume(loudest);
-  m_sound = 1;
-  m_btnSound->SetState(1);
+void CPlaybackPageBase::ShowAbilities(const PlayAbilities& a) {
+  Offer(m_btnFrameBack, a.frameBack);
+  Offer(m_btnFrameForward, a.frameForward);
+  Offer(m_btnSnapshot, a.snapshot);
+  Offer(m_position, a.seek);
+  Offer(m_volume, a.volume);
 }

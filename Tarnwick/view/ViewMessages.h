@@ -13,5 +13,7 @@ constexpr uint32_t WM_PLAYWND_RECORD = plat::WM_USER + 13;    // 1037, sent
 constexpr uint32_t WM_PLAYWND_SNAPSHOT = plat::WM_USER + 14;  // 1038, sent
 constexpr uint32_t WM_PANEL_BIND = plat::WM_USER + 18;
 constexpr uint32_t WM_SCHEDULE_CELL_CLICKED = plat::WM_USER + 256;
+// A playback page's search worker queued found files for the page.
+constexpr uint32_t WM_PLAYBACK_FOUND = plat::WM_USER + 301;
 // Posted to a play window whenever its preview or playback stops or its cycle ends.
 constexpr uint32_t WM_PREVIEW_STOPPED = 3023;

@@ -14,8 +14,9 @@
 //   - start-up: build/bin/Tarnwick itself, from exec to the log line it writes (at level
 //     info) once its main window is shown with the device tree filled, with 10,000 devices
 //     in Tarnwick.db and with none.
-// Usage: bench_program [live] [startup] [--seconds S] (both parts when none is named; S
-// seconds of steady state, 60 by default).
+//   - hung: the UI thread's answers while devices hang (hung_devices.cpp).
+// Usage: bench_program [live] [startup] [hung] [--seconds S] (all parts when none is named;
+// S seconds of steady state, 60 by default).
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,12 +38,15 @@
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
 #include "driven_program.h"
+#include "hung_devices.h"
+#include "program_home.h"
 #include "shell/DbHelpers.h"
 #include "shell/GuidString.h"
 #include "shell/UserStore.h"
 #include "view/PreviewManager.h"
 
 namespace fs = std::filesystem;
+using namespace benchprog;
 
 namespace {
 
@@ -54,76 +58,11 @@ constexpr int kStartupRuns = 3;
 constexpr char16_t kCameraGuid[] = u"BENCH-CAMERA";
 bool g_keep = false;  // something failed: the logs stay
 
-// A program folder: the user database with the administrator logging in by himself, and
-// the regions and devices `fill` adds to the device list, saved as the device page saves them.
-void seedHome(const fs::path& home, const std::function<void(CDevMgrModel&, const std::u16string&)>& fill) {
-  fs::create_directories(home);
-  setenv("TARNWICK_HOME", home.c_str(), 1);
-  CreateUserDatabase();
-  {
-    CppSQLite3DB db;
-    std::u16string identity;
-    if (OpenDatabaseInProgramDir(db, USER_DB_NAME)) {
-      InsertUserRow(db, TB_AUTO_LOGIN_USER, ADMIN_NAME, u"", identity);
-      CloseDatabase(db);
-    }
-  }
-  {
-    CDevMgrModel model;
-    const std::u16string root = MakeGuidString();
-    model.AddRegionNode(u"总部", root, u"");
-    fill(model, root);
-    if (!model.SaveAll()) std::fprintf(stderr, "the devices of %s were not saved\n", home.c_str());
-  }
-  CDeviceManager::ReleaseInstance();
-}
-
-bool addDevice(CDevMgrModel& model, const std::u16string& name, const std::u16string& host, int port,
-               int channels, int type, const std::u16string& guid, const std::u16string& region) {
-  auto* device = new CDevice(CDevInfo(name, host, port, u"admin", u"admin", channels, u"", u"", u"", u"", 0, 0,
-                                      type, guid, region));
-  if (model.Devices()->Add(device)) return true;
-  delete device;
-  return false;
-}
-
-// The last session as the preview page leaves it: channel i + 1 of the camera in window i.
-// Written with no device list loaded, so nothing is fetched or logged in meanwhile.
-void seedSavedPreviews(int windows) {
-  CPreviewManager previews(true);
-  for (int i = 0; i < windows; ++i) previews.Add(std::make_shared<CPreviewItem>(i, i + 1, 0, kCameraGuid));
-  if (!previews.SaveSession()) std::fprintf(stderr, "preivew.db was not written\n");
-}
-
-// The program's environment: its folder, its own place for the instance lock, no sound
-// device, and an offscreen screen of 1920 x 1080 (the main window fills the screen, so the
-// play windows get the size they would have on a usual monitor).
-std::vector<std::string> programEnv(const fs::path& home, const fs::path& runtime) {
-  fs::create_directories(runtime);
-  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-  const fs::path screen = runtime.parent_path() / "screen.json";
-  if (!fs::exists(screen))
-    std::ofstream(screen) << R"({"screens": [{"name": "bench", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
-                             R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})"
-                          << "\n";
-  return {"TARNWICK_HOME=" + home.string(), "XDG_RUNTIME_DIR=" + runtime.string(),
-          "QT_QPA_PLATFORM=offscreen:configfile=" + screen.string(), "TARNWICK_AUDIO=null"};
-}
-
-// Reads lines until one starts with "bench: <word>"; the rest of that line.
-bool expect(bench::Child& child, const std::string& word, std::string* rest, int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  const std::string prefix = "bench: " + word;
-  std::string line;
-  for (;;) {
-    const int left = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count());
-    if (left <= 0 || !bench::readLine(child, &line, left)) return false;
-    if (line.compare(0, prefix.size(), prefix) == 0) {
-      *rest = line.substr(prefix.size());
-      return true;
-    }
-  }
+// The last session: channel i + 1 of the camera in window i.
+void seedCameraPreviews(int windows) {
+  std::vector<std::pair<std::u16string, int>> channels;
+  for (int i = 0; i < windows; ++i) channels.emplace_back(kCameraGuid, i + 1);
+  seedSavedPreviews(channels);
 }
 
 struct LiveResult {
@@ -171,7 +110,7 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir, int se
   seedHome(home, [&](CDevMgrModel& model, const std::u16string& region) {
     addDevice(model, u"Camera", u"127.0.0.1", emu.port, n, DEV_TYPE_IPC, kCameraGuid, region);
   });
-  seedSavedPreviews(n);
+  seedCameraPreviews(n);
   unsetenv("TARNWICK_HOME");
   bench::Child program = bench::spawnChild(bench::selfDir() + "/bench_program", {"--drive", path},
                                            programEnv(home, dir / (std::string("run-") + cc.name)),
@@ -293,17 +232,6 @@ StartupResult runStartup(const fs::path& dir) {
   return r;
 }
 
-void row(const std::string& measure, const std::string& value, const std::string& meaning) {
-  std::printf("| %-44s | %-30s | %s\n", measure.c_str(), value.c_str(), meaning.c_str());
-  std::fflush(stdout);
-}
-
-std::string fmt(const char* f, double a, double b = 0, double c = 0) {
-  char buf[160];
-  std::snprintf(buf, sizeof buf, f, a, b, c);
-  return buf;
-}
-
 void printLive(const char* name, int n, const LiveResult& r) {
   const std::string what = std::to_string(n) + " live " + name + " windows";
   if (!r.ok) {
@@ -370,6 +298,7 @@ int main(int argc, char** argv) {
     row("  devices / items in the live page's tree", fmt("%.0f / %.0f", s.fullTree.devices, s.fullTree.items),
         "as the program reported them once shown (regions, devices and channels)");
   }
+  if (runs("hung")) g_keep |= !RunHungDevicesCase(dir);
   std::error_code ec;
   if (g_keep) std::printf("\nThe programs' logs are kept in %s\n", dir.c_str());
   else fs::remove_all(dir, ec);

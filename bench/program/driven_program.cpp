@@ -2,10 +2,11 @@
 // process of its own, with a user's hands added. Once the main window is up, the user picks
 // the split layout with the layout picker and reopens the previews of the last session
 // (preivew.db) one by one: a click on the saved play window, a double click on the saved
-// channel in the device tree. Lines on its standard output start with "bench: ":
-//   "bench: opened N WxH wxh RSS" once the previews are reopened: how many run, the main
-//   window's size, the first play window's and the resident bytes before the first opened;
-//   then, for each "count" on its standard input,
+// channel in the device tree; the channels open on the devices' queues. Lines on its
+// standard output start with "bench: ":
+//   "bench: opened N WxH wxh RSS" once the previews run: how many, the main window's size,
+//   the first play window's and the resident bytes before the first opened; then, for each
+//   "count" on its standard input,
 //   "bench: frames RECEIVED PRESENTED PAINTED NUMBERED SKIPPED" summed over the
 // windows, where RECEIVED counts the video frames the streams took from the network (the
 // library's stream hook), PRESENTED the pictures presented to the play windows (the display
@@ -14,7 +15,10 @@
 // numbers); "measure" starts collecting the latency from each frame's send (the wall-clock
 // time the camera emulator stamps it with) to the paint that shows it, and "latency" ends
 // it: "bench: latency MEDIAN P95 MAX COUNT" in milliseconds.
-// Usage: bench_program --drive CLIP (the clip the emulator streams)
+// "reopen" on its standard input opens again, the same way, the saved previews whose windows
+// stand idle (their device did not answer); it says nothing back.
+// Usage: bench_program --drive CLIP [RUNNING] (the clip the emulator streams): "opened" once
+// RUNNING of the saved previews run (all of them by default), or after a minute.
 // Its CPU time and memory are read from /proc by the benchmark; the counting costs little
 // (a hash of a few bytes a frame, the frame number read from a dozen blocks a paint).
 #include <QAbstractButton>
@@ -24,10 +28,10 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <vector>
 #include <cstdio>
-#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
@@ -38,7 +42,6 @@
 #include "codecs.h"
 #include "controls/BitmapButtonEx.h"
 #include "devices/DeviceManager.h"
-#include "devices/DeviceWork.h"
 #include "driven_program.h"
 #include "plat/surface.h"
 #include "shell/TarnwickApp.h"
@@ -127,62 +130,49 @@ void pickLayout(CDlgPreview& page, int windows) {
   }
 }
 
-// Reopens the saved previews as a user would; the windows asked for.
-std::vector<int> reopenSaved(CDlgPreview& page) {
-  CPreviewManager* previews = CPreviewManager::GetInstance();
-  const std::vector<SavedPreview> saved = previews->GetSavedPreviews();
-  pickLayout(page, static_cast<int>(saved.size()));
-  CPlayScreen* screen = page.GetPlayScreen();
-  std::vector<int> asked;
-  for (const SavedPreview& s : saved) {
-    CDevice* device = CDeviceManager::GetInstance()->FindDevice(s.deviceGuid, 1);
-    QTreeWidgetItem* node = device ? page.Controller().FindChannelItem(device, s.channel) : nullptr;
-    CPlayWnd* wnd = screen->GetWnd(s.window);
-    if (!node || !wnd) continue;
-    click(wnd);
-    emit page.GetDeviceTree()->itemDoubleClicked(node, 0);
-    asked.push_back(s.window);
-  }
-  return asked;
+// A click on the saved preview's window, a double click on its channel in the device tree.
+void openSaved(CDlgPreview& page, const SavedPreview& s) {
+  CDevice* device = CDeviceManager::GetInstance()->FindDevice(s.deviceGuid, 1);
+  QTreeWidgetItem* node = device ? page.Controller().FindChannelItem(device, s.channel) : nullptr;
+  CPlayWnd* wnd = page.GetPlayScreen()->GetWnd(s.window);
+  if (!node || !wnd) return;
+  click(wnd);
+  emit page.GetDeviceTree()->itemDoubleClicked(node, 0);
 }
 
-// The previews start on their devices' queues: true once each window asked for plays.
-bool allPreviewing(const std::vector<int>& windows) {
-  for (int w : windows) {
-    PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(w);
-    if (!item || !item->IsPreviewing()) return false;
+// Opens again the saved previews whose windows stand idle (a device that did not answer).
+void reopenIdle(CDlgPreview& page) {
+  for (const SavedPreview& s : CPreviewManager::GetInstance()->GetSavedPreviews()) {
+    CPlayWnd* wnd = page.GetPlayScreen()->GetWnd(s.window);
+    if (wnd && wnd->GetState() == CPlayWnd::State::kIdle) openSaved(page, s);
   }
-  return true;
 }
 
-// Hooks each playing window's stream (on its device's queue, where the preview object is
-// used) and counts its paints; `done` gets the number hooked.
-devwork::Owner g_owner;
-void hookStreams(CDlgPreview& page, const std::vector<int>& windows, const bench::ClipFrames& clip,
-                 std::function<void(int)> done) {
-  auto left = std::make_shared<int>(static_cast<int>(windows.size()));
-  auto hooked = std::make_shared<int>(0);
-  CPlayScreen* screen = page.GetPlayScreen();
-  for (int w : windows) {
+// Counts the frames of every window whose stream now runs and was not counted yet; the number
+// of windows counted.
+bool g_hooked[CPlayScreen::kWindowCount];
+int hookRunning(CDlgPreview& page, const bench::ClipFrames& clip) {
+  int running = 0;
+  for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
+    if (g_hooked[w]) {
+      ++running;
+      continue;
+    }
     PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(w);
-    g_probes[w].clip = &clip;
-    g_probes[w].sent = std::make_unique<bench::SendTimes>(clip.count());
-    std::function<bool()> work = [item, w] {
-      IDevPreview* preview = item->GetDevPreview();
-      DevHandle stream = 0;
-      if (preview) preview->GetRealHandle(&stream);
-      return stream && IPC_SetStreamHook(reinterpret_cast<IPC_HANDLE>(stream), countFrame, &g_probes[w]) == 1;
-    };
-    std::function<void(bool)> answered = [=](bool ok) {
-      if (ok) {
-        g_painted.push_back(std::make_unique<PaintCounter>(screen->GetWnd(w), g_probes[w]));
-        ++*hooked;
-      }
-      if (--*left == 0) done(*hooked);
-    };
-    if (!devwork::Run<bool>(item->GetDeviceGuid(), work, answered, g_owner)) answered(false);
+    IDevPreview* preview = item ? item->GetDevPreview() : nullptr;
+    if (!preview) continue;
+    DevHandle stream = 0;
+    preview->GetRealHandle(&stream);
+    if (!g_probes[w].sent) {
+      g_probes[w].clip = &clip;
+      g_probes[w].sent = std::make_unique<bench::SendTimes>(clip.count());
+    }
+    if (!stream || IPC_SetStreamHook(reinterpret_cast<IPC_HANDLE>(stream), countFrame, &g_probes[w]) != 1) continue;
+    g_painted.push_back(std::make_unique<PaintCounter>(page.GetPlayScreen()->GetWnd(w), g_probes[w]));
+    g_hooked[w] = true;
+    ++running;
   }
-  if (windows.empty()) done(0);
+  return running;
 }
 
 std::string counts(CDlgPreview& page) {
@@ -213,36 +203,38 @@ int RunDrivenProgram(int argc, char** argv) {
   clipgen::Clip clipFile;
   if (argc < 3 || !clipgen::readClip(argv[2], &clipFile)) return 2;
   const bench::ClipFrames clip(clipFile);
-  bool opened = false;
-  double before = 0;
-  std::vector<int> asked;
-  std::chrono::steady_clock::time_point askedAt;
-  QTimer poll, playing;
+  double before = 0;  // resident bytes before the first preview opened
+  // How many of the saved previews are to run before "opened" is said (all by default).
+  const int expected = argc > 3 ? std::atoi(argv[3]) : -1;
+  enum { kStarting, kOpening, kOpened } phase = kStarting;
+  std::chrono::steady_clock::time_point openedBy;
+  QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     CTarnwickDlg* main = CTarnwickDlg::MainWindow();
-    if (opened || !main || !main->isVisible()) return;
-    opened = true;
-    poll.stop();
+    if (!main || !main->isVisible()) return;
     CDlgPreview& page = *main->GetPreviewDlg();
-    before = bench::residentBytes();
-    asked = reopenSaved(page);
-    askedAt = std::chrono::steady_clock::now();
-    playing.start(20);
+    if (phase == kStarting) {
+      const std::vector<SavedPreview>& saved = CPreviewManager::GetInstance()->GetSavedPreviews();
+      before = bench::residentBytes();
+      pickLayout(page, static_cast<int>(saved.size()));
+      for (const SavedPreview& s : saved) openSaved(page, s);
+      phase = kOpening;
+      openedBy = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      return;
+    }
+    // The channels open on the devices' queues: "opened" once they run (or the time is up).
+    const int running = hookRunning(page, clip);
+    const int wanted =
+        expected >= 0 ? expected : static_cast<int>(CPreviewManager::GetInstance()->GetSavedPreviews().size());
+    if (running < wanted && std::chrono::steady_clock::now() < openedBy) return;
+    phase = kOpened;
+    poll.stop();
+    const QWidget* first = page.GetPlayScreen()->GetWnd(0);
+    say("opened " + std::to_string(running) + " " + std::to_string(main->width()) + "x" +
+        std::to_string(main->height()) + " " + std::to_string(first->width()) + "x" + std::to_string(first->height()) +
+        " " + std::to_string(static_cast<long long>(before)));
   });
   poll.start(20);
-  // Then waits (at most a minute) until every preview plays, and hooks the streams.
-  QObject::connect(&playing, &QTimer::timeout, [&] {
-    CTarnwickDlg* main = CTarnwickDlg::MainWindow();
-    if (!allPreviewing(asked) && std::chrono::steady_clock::now() - askedAt < std::chrono::minutes(1)) return;
-    playing.stop();
-    CDlgPreview& page = *main->GetPreviewDlg();
-    hookStreams(page, asked, clip, [main, &page, &before](int running) {
-      const QWidget* first = page.GetPlayScreen()->GetWnd(0);
-      say("opened " + std::to_string(running) + " " + std::to_string(main->width()) + "x" +
-          std::to_string(main->height()) + " " + std::to_string(first->width()) + "x" +
-          std::to_string(first->height()) + " " + std::to_string(static_cast<long long>(before)));
-    });
-  });
 
   std::string input;
   QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
@@ -257,6 +249,8 @@ int RunDrivenProgram(int argc, char** argv) {
       CTarnwickDlg* main = CTarnwickDlg::MainWindow();
       if (command == "count" && main) {
         say(counts(*main->GetPreviewDlg()));
+      } else if (command == "reopen" && main) {
+        reopenIdle(*main->GetPreviewDlg());
       } else if (command == "measure") {
         g_latencies.collect(true);
         say("measuring");

@@ -1,10 +1,13 @@
-// Remote playback as a user does it, on the remote playback page: Find and Play refused until
-// a channel and a file are chosen; the recorder's channel 1 searched for today (scheduled only,
-// then all kinds); a found file played with its pictures shown, paused, stepped a frame, sped
-// up, slowed down and back to normal, a snapshot taken, the sound switched on and off, another
-// file chosen on the time bar, that file downloaded (the bytes are the recorder's own), a frame
-// back, and the file played to its end at the fastest speed, where the page stops by itself;
-// then the download found and played on the local playback page.
+// Remote playback as a user does it, on the remote playback page: a camera, which keeps no
+// recordings, is said to keep none; Find and Play refused until a channel and a file are
+// chosen; the recorder's channel 1 searched for today (scheduled only, then all kinds); a found
+// file played with its pictures shown, the controls the recorder cannot use shown unavailable,
+// paused, stepped a frame, sped up, slowed down and back to normal, a snapshot taken, the sound
+// switched on, its volume turned with the wheel and clicked on its bar, another file chosen on
+// the time bar, that file downloaded (the bytes are the recorder's own), the file played to its
+// end at the fastest speed, where the page stops by itself; a download folder that cannot be
+// made is named; and with the recorder gone, a download that cannot start is said to have
+// failed.
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
@@ -13,14 +16,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "JourneyDevices.h"
-#include "JourneyFixture.h"
+#include "PlaybackSteps.h"
 #include "controls/BitmapButtonEx.h"
 #include "controls/SliderControlEx.h"
 #include "dvremu/services.h"
 #include "plat/paths.h"
-#include "shell/TarnwickDlg.h"
-#include "view/DlgLPlayback.h"
+#include "shell/LocalSettings.h"
 #include "view/DlgPlayback.h"
 #include "view/PlayScreen.h"
 #include "view/PlayWnd.h"
@@ -29,48 +30,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kLocalPlayback = 8139, kRemotePlayback = 8140;  // the playback button's menu
-constexpr unsigned kDownloads = 8334;  // the local page's kind of recording
-constexpr unsigned kSearchEnded = 8534, kSnapshotTaken = 8350, kChooseChannel = 8252, kChooseFile = 8335;
+constexpr unsigned kSearchEnded = 8534, kChooseChannel = 8252, kChooseFile = 8335;
+constexpr unsigned kNoRecordings = 9200, kUnavailable = 9201, kDownloadNotStarted = 9203, kLoginFailed = 8601,
+                   kDownloadFailed = 8558, kFolderNotMade = 9100;
 constexpr size_t kFileNameAt = 8, kFileNameChars = 32;  // in the recorder's file requests
+constexpr int kCameraFileChannel = 0xFF0A;              // where a camera-protocol device is searched
 
 std::vector<uint8_t> ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-class RemotePlaybackJourney : public JourneyTest {
- protected:
-  // The notices since `from` that begin with the string `id`, what follows it.
-  std::vector<QString> NoticesAfter(size_t from, unsigned id) {
-    std::vector<QString> out;
-    const QString head = Text(id);
-    for (size_t i = from; i < Ui().notices.size(); ++i) {
-      const QString n = QString::fromStdU16String(Ui().notices[i]);
-      if (n.startsWith(head)) out.push_back(n.mid(head.size()));
-    }
-    return out;
-  }
-  // Pictures keep coming into the window: `more` after the present one.
-  bool Playing(plat::WindowHandle wnd, uint64_t more = 5) {
-    uint64_t since = 0;
-    journey::FrameShown(wnd, &since);
-    return WaitUntil([&] {
-      uint64_t now = 0;
-      return journey::FrameShown(wnd, &now) >= 0 && now >= since + more;
-    });
-  }
-  // The picture stays: no new one for a while.
-  bool Still(plat::WindowHandle wnd, int* frame) {
-    return WaitUntil([&] {
-      uint64_t before = 0, after = 0;
-      const int shown = journey::FrameShown(wnd, &before);
-      PumpFor(500);
-      *frame = journey::FrameShown(wnd, &after);
-      return shown >= 0 && after == before;
-    });
-  }
-};
+using RemotePlaybackJourney = PlaybackJourney;
 
 TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
   const fs::path recordings = fs::path(Folder()) / "recorder_files";
@@ -81,23 +52,26 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
   ASSERT_TRUE(StartEmulators(false, true, {"--export-files", recordings.string()}));
   SeedDevices();
   RunProgram([&] {
-    OnMenu(Text(kRemotePlayback));
-    ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
     CDlgPlayback* page = Main()->GetPlaybackDlg();
-    ASSERT_TRUE(WaitUntil([&] { return page->isVisible(); })) << Said();
+    OpenPage(kRemotePlayback, page);
     QTreeWidget* tree = page->GetDeviceTree();
-    ASSERT_TRUE(WaitUntil([&] { return FindItem(tree, QString::fromStdU16String(kRecorderName)) != nullptr; }));
-    QTreeWidgetItem* recorderItem = FindItem(tree, QString::fromStdU16String(kRecorderName));
-    ASSERT_GE(recorderItem->childCount(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return ChannelItem(tree, kRecorderName, 1) != nullptr; }));
+    // The camera keeps no recordings: the page says so, and asks the camera nothing.
+    SelectItem(tree, ChannelItem(tree, kCameraName, 1));
+    ClickId(page, CPlaybackPageBase::IDC_FIND);
+    EXPECT_TRUE(SaidNotice(kNoRecordings)) << Said();
+    EXPECT_FALSE(page->IsBusy());
+    EXPECT_TRUE(camera().LogLines("open " + std::to_string(kCameraFileChannel)).empty());
     // The device rather than a channel chosen: Find says to choose a channel; Play before any
     // file is found says to choose a file.
+    QTreeWidgetItem* recorderItem = FindItem(tree, QString::fromStdU16String(kRecorderName));
     SelectItem(tree, recorderItem);
     ClickId(page, CPlaybackPageBase::IDC_FIND);
     EXPECT_TRUE(SaidNotice(kChooseChannel)) << Said();
     ClickId(page, CPlaybackPageBase::IDC_PLAY);
     EXPECT_TRUE(SaidNotice(kChooseFile)) << Said();
     EXPECT_FALSE(page->IsBusy());
-    SelectItem(tree, recorderItem->child(0));
+    SelectItem(tree, ChannelItem(tree, kRecorderName, 1));
     // The calendar shows today; past midnight the user picks the recorder's day.
     if (page->GetCalendar()->selectedDate() != recorderDay) page->GetCalendar()->setSelectedDate(recorderDay);
 
@@ -142,10 +116,16 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     }));
     const std::string played = journey::Requests(recorder(), dvremu::kReplay)[0].Text(kFileNameAt, kFileNameChars);
     EXPECT_EQ(played, "today_ch1_200.rec");
-    // The position slider follows the playback.
+    // The position bar follows the playback. The recorder plays the file as a stream, which
+    // has no place to seek to, and no recorder steps a file back: both are shown unavailable
+    // rather than do nothing.
     auto* position = Find<CSliderControlEx>(page, CPlaybackPageBase::IDC_POSITION);
     ASSERT_NE(position, nullptr);
     EXPECT_TRUE(WaitUntil([&] { return position->value() > 0; }));
+    for (int id : {CPlaybackPageBase::IDC_POSITION, CPlaybackPageBase::IDC_FRAME_BACK}) {
+      EXPECT_FALSE(Find(page, id)->isEnabled()) << id;
+      EXPECT_EQ(Find(page, id)->toolTip(), Text(kUnavailable)) << id;
+    }
     Shot(Main(), "journey_remote_playback");
 
     // Paused: the picture stays; a step forward shows a later picture of the same file.
@@ -165,19 +145,23 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     EXPECT_EQ(page->PlayState(), 0);
     EXPECT_TRUE(Playing(wnd));
 
-    // A snapshot of the picture into the recording folder, named after the device.
-    notices = Ui().notices.size();
-    ClickId(page, CPlaybackPageBase::IDC_SNAPSHOT);
-    const std::vector<QString> snaps = NoticesAfter(notices, kSnapshotTaken);
-    ASSERT_EQ(snaps.size(), 1u) << Said();
-    const fs::path snapshot = plat::toNativePath(snaps[0].toStdU16String());
-    EXPECT_TRUE(fs::is_regular_file(snapshot)) << snapshot;
-    EXPECT_GT(fs::file_size(snapshot), 1000u);
+    // A snapshot of the picture.
+    TakeSnapshot(page);
 
-    // Sound on and off.
+    // Sound on: the volume turned by the wheel and by a click on its bar reaches the player.
     auto* sound = Find<CStateButton>(page, CPlaybackPageBase::IDC_SOUND);
+    auto* volume = Find<CSliderControlEx>(page, CPlaybackPageBase::IDC_VOLUME);
     ClickId(page, CPlaybackPageBase::IDC_SOUND);
     EXPECT_EQ(sound->GetState(), 1);
+    EXPECT_EQ(volume->value(), volume->maximum());
+    int calls = volumeCalls();
+    Wheel(volume, -3);
+    EXPECT_LT(volume->value(), volume->maximum());
+    EXPECT_TRUE(WaitUntil([&] { return volumeCalls() > calls; })) << "the wheel's volume did not reach the player";
+    calls = volumeCalls();
+    ClickAt(volume, QPoint(volume->width() / 4, volume->height() / 2));
+    EXPECT_LT(volume->value(), volume->maximum() / 2);
+    EXPECT_TRUE(WaitUntil([&] { return volumeCalls() > calls; })) << "the click's volume did not reach the player";
     ClickId(page, CPlaybackPageBase::IDC_SOUND);
     EXPECT_EQ(sound->GetState(), 0);
 
@@ -197,7 +181,7 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     EXPECT_TRUE(Playing(wnd));
 
     // The download of the file playing: the progress ends in "Finish" and the bytes are the
-    // recorder's.
+    // recorder's, under the device's name, channel and the file's times.
     ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
     ASSERT_TRUE(WaitUntil([&] { return page->ProgressText() == "Finish"; })) << page->ProgressText().toStdString();
     ASSERT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
@@ -209,16 +193,13 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     EXPECT_EQ(asked, "today_ch1_300.rec");
     const fs::path copy = plat::toNativePath(page->LastDownloadPath());
     EXPECT_EQ(copy.parent_path(), fs::path(Drive('c')) / "DownloadFile");
+    const std::string day = recorderDay.toString(QStringLiteral("yyyyMMdd")).toStdString();
+    EXPECT_EQ(copy.filename().string(),
+              QString::fromStdU16String(kRecorderName).toStdString() + "_01_" + day + "030000_" + day + "035959.h264");
     const std::vector<uint8_t> original = ReadFile(recordings / asked);
     ASSERT_GT(original.size(), 1000u);
     EXPECT_TRUE(ReadFile(copy) == original) << copy << " differs from the recorder's " << asked;
     Shot(Main(), "journey_remote_download");
-
-    // Frame back only shows the play image on the play button.
-    auto* play = Find<CStateButton>(page, CPlaybackPageBase::IDC_PLAY);
-    EXPECT_EQ(play->GetState(), 1);
-    ClickId(page, CPlaybackPageBase::IDC_FRAME_BACK);
-    EXPECT_EQ(play->GetState(), 0);
 
     // At the fastest speed the file plays to its end: the page stops by itself and is free.
     for (int i = 0; i < 4; ++i) ClickId(page, CPlaybackPageBase::IDC_FAST);
@@ -229,29 +210,29 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
       return journey::Requests(recorder(), dvremu::kReplayStop).size() >= 2;
     })) << "the playback is stopped on the recorder";
 
-    // The download is found among the day's downloads on the local playback page, and plays.
-    OnMenu(Text(kLocalPlayback));
-    ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
-    CDlgLPlayback* local = Main()->GetLPlaybackDlg();
-    ASSERT_TRUE(WaitUntil([&] { return local->isVisible(); })) << Said();
-    QTreeWidget* localTree = local->GetDeviceTree();
-    ASSERT_TRUE(WaitUntil([&] { return FindItem(localTree, QString::fromStdU16String(kRecorderName)) != nullptr; }));
-    SelectItem(localTree, FindItem(localTree, QString::fromStdU16String(kRecorderName))->child(0));
-    Choose(local->GetTypeCombo(), Text(kDownloads));
+    // A download folder that cannot be made (a file stands in its way): the page says which
+    // folder, where it is on this machine, and asks the recorder nothing.
+    std::ofstream(fs::path(Drive('c')) / "Blocked").put('x');
+    const std::u16string downloadFolder = CLocalSettings::GetInstance()->GetDownLoadPath();
+    CLocalSettings::GetInstance()->SetDownLoadPath(u"C:\\Blocked\\Downloads\\");
     notices = Ui().notices.size();
-    ClickId(local, CPlaybackPageBase::IDC_FIND);
-    ASSERT_TRUE(WaitUntil([&] { return !NoticesAfter(notices, kSearchEnded).empty(); })) << Said();
-    CScheduleCtrl* localBar = local->GetTimeBar();
-    ASSERT_EQ(localBar->CellCount(), 1);
-    EXPECT_EQ(fs::path(plat::toNativePath(localBar->GetCellName(0))).lexically_normal(), copy.lexically_normal());
-    EXPECT_EQ(localBar->Cell(0).StartHour, 3);
-    ASSERT_TRUE(localBar->GetCellRect(localBar->Cell(0), cell));
-    ClickAt(localBar, cell.center());
-    const plat::WindowHandle localWnd = local->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
-    ASSERT_TRUE(Playing(localWnd)) << Said();
-    EXPECT_TRUE(local->IsPlaying());
-    Shot(Main(), "journey_local_playback_download");
-    ClickId(local, CPlaybackPageBase::IDC_STOP);
+    ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
+    EXPECT_EQ(NoticesAfter(notices, kFolderNotMade),
+              std::vector<QString>{QString::fromStdString((fs::path(Drive('c')) / "Blocked" / "Downloads").string() + "/")})
+        << Said();
+    EXPECT_FALSE(page->IsBusy());
+    EXPECT_EQ(journey::Requests(recorder(), dvremu::kDownload).size(), 1u);
+    CLocalSettings::GetInstance()->SetDownLoadPath(downloadFolder);
+
+    // The recorder gone: the download it cannot start is said to have failed, not left silent.
+    ASSERT_TRUE(recorder().Stop());
+    notices = Ui().notices.size();
+    ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
+    EXPECT_TRUE(WaitUntil([&] {
+      return !NoticesAfter(notices, kDownloadNotStarted).empty() || !NoticesAfter(notices, kLoginFailed).empty();
+    })) << Said();
+    EXPECT_EQ(page->ProgressText(), Text(kDownloadFailed));
+    EXPECT_FALSE(page->IsBusy());
   });
   EXPECT_EQ(Ui().unscriptedBoxes, 0) << Said();
 }

@@ -82,7 +82,7 @@ TEST(DeviceWork, AResultWhoseOwnerIsGoneIsDropped) {
   EXPECT_FALSE(delivered);
 }
 
-TEST(DeviceWork, RetiringDropsWhatWaitsAndEndsAfterTheWorkInProgress) {
+TEST(DeviceWork, RetiringDropsWhatWaitsButReleasesAndEndsAfterTheWorkInProgress) {
   devwork::Owner owner;
   plat::Event started(true, false), release(true, false);
   Log log;
@@ -93,6 +93,8 @@ TEST(DeviceWork, RetiringDropsWhatWaitsAndEndsAfterTheWorkInProgress) {
   });
   bool queuedRan = false, queuedDelivered = false;
   devwork::Run(u"gone", [&] { queuedRan = true; }, [&] { queuedDelivered = true; }, owner);
+  // What a page still holds on the device is let go before the device goes.
+  devwork::RunRelease(u"gone", [&] { log.Add(6); });
   ASSERT_TRUE(started.wait(30000));
 
   devwork::Retire(u"gone", [&] { log.Add(2); });
@@ -106,7 +108,7 @@ TEST(DeviceWork, RetiringDropsWhatWaitsAndEndsAfterTheWorkInProgress) {
   release.set();
   ASSERT_TRUE(harness::SettleDeviceWork());
   devwork::Drain();
-  EXPECT_EQ(log.Get(), (std::vector<int>{1, 2, 4, 5}));
+  EXPECT_EQ(log.Get(), (std::vector<int>{1, 6, 2, 4, 5}));
   EXPECT_FALSE(queuedRan);
   EXPECT_FALSE(queuedDelivered);
   EXPECT_EQ(devwork::Pending(), 0);

@@ -13,6 +13,7 @@ struct RecorderFileShape {
   uint64_t size = 0;
   bool streamHeader = false;  // the file starts with the stream header
   int frames = 0;             // whole frames after it
+  int videoFrames = 0;        // of them, the pictures
   bool endsAtFrame = false;   // the last of them ends exactly at the end of the file
   bool startsAtKeyFrame = false;  // the first frame is a key video frame: a player shows all
 };
@@ -33,6 +34,7 @@ inline RecorderFileShape ReadRecorderFile(const std::string& path) {
   while (pos + 16 <= b.size() && get32(pos) == 0x314D5246u) {  // "FRM1"
     const size_t next = pos + 16 + get32(pos + 12);
     if (next > b.size()) break;
+    s.videoFrames += b[pos + 4] == 1;
     pos = next;
     ++s.frames;
   }

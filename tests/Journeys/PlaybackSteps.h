@@ -1,0 +1,101 @@
+#pragma once
+// What the two playback journeys share: the page chosen from the playback button's menu, the
+// notices said since a moment, whether a play window plays or stands still, and the calls
+// that reached the player (the player library reports them to an observer in this process).
+#include <QString>
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "JourneyDevices.h"
+#include "JourneyFixture.h"
+#include "PlayCtrl.h"
+#include "shell/TarnwickDlg.h"
+#include "view/PlaybackPage.h"
+
+class PlaybackJourney : public JourneyTest {
+ protected:
+  static constexpr unsigned kLocalPlayback = 8139, kRemotePlayback = 8140;  // the playback button's menu
+  static constexpr unsigned kPathSeparator = 8981;
+
+  void SetUp() override {
+    JourneyTest::SetUp();
+    volumeCalls() = 0;
+    PlayCtrl_SetCallObserver(&CountVolume, nullptr);
+  }
+  void TearDown() override {
+    PlayCtrl_SetCallObserver(nullptr, nullptr);
+    JourneyTest::TearDown();
+  }
+
+  // The page of the playback button's menu entry, shown.
+  void OpenPage(unsigned menuEntry, QWidget* page) {
+    OnMenu(Text(menuEntry));
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
+    ASSERT_TRUE(WaitUntil([&] { return page->isVisible(); })) << Said();
+  }
+  // The notices since `from` that begin with the string `id`: what follows it.
+  std::vector<QString> NoticesAfter(size_t from, unsigned id) {
+    std::vector<QString> out;
+    const QString head = Text(id);
+    for (size_t i = from; i < Ui().notices.size(); ++i) {
+      const QString n = QString::fromStdU16String(Ui().notices[i]);
+      if (n.startsWith(head)) out.push_back(n.mid(head.size()));
+    }
+    return out;
+  }
+  // Waits for a notice of `id` said since `from`; what follows it.
+  QString AwaitNotice(size_t from, unsigned id) {
+    QString tail;
+    WaitUntil([&] {
+      const std::vector<QString> said = NoticesAfter(from, id);
+      if (said.empty()) return false;
+      tail = said.front();
+      return true;
+    });
+    return tail;
+  }
+  // A click on the page's snapshot button: the picture goes into the recording folder (c:'s
+  // here), and the notice says where it is on this machine, after the text and a separator.
+  void TakeSnapshot(QWidget* page) {
+    constexpr unsigned kSnapshotTaken = 8350;
+    const size_t notices = Ui().notices.size();
+    ClickId(page, CPlaybackPageBase::IDC_SNAPSHOT);
+    const QString snapped = AwaitNotice(notices, kSnapshotTaken);
+    ASSERT_TRUE(snapped.startsWith(Text(kPathSeparator))) << Said();
+    const std::filesystem::path snapshot = snapped.mid(Text(kPathSeparator).size()).toStdString();
+    EXPECT_EQ(snapshot.parent_path(), std::filesystem::path(Drive('c')) / "RecordFile");
+    EXPECT_TRUE(std::filesystem::is_regular_file(snapshot)) << snapshot;
+    EXPECT_GT(std::filesystem::file_size(snapshot), 1000u) << snapshot;
+  }
+  // Pictures keep coming into the window: `more` after the present one.
+  bool Playing(plat::WindowHandle wnd, uint64_t more = 5) {
+    uint64_t since = 0;
+    journey::FrameShown(wnd, &since);
+    return WaitUntil([&] {
+      uint64_t now = 0;
+      return journey::FrameShown(wnd, &now) >= 0 && now >= since + more;
+    });
+  }
+  // The picture stays: no new one for a while; the frame it shows.
+  bool Still(plat::WindowHandle wnd, int* frame) {
+    return WaitUntil([&] {
+      uint64_t before = 0, after = 0;
+      const int shown = journey::FrameShown(wnd, &before);
+      PumpFor(500);
+      *frame = journey::FrameShown(wnd, &after);
+      return shown >= 0 && after == before;
+    });
+  }
+  // Volume changes that reached the player so far.
+  static std::atomic<int>& volumeCalls() {
+    static std::atomic<int> calls{0};
+    return calls;
+  }
+
+ private:
+  static void CountVolume(const char* function, int32_t, void*) {
+    if (std::strcmp(function, "PlayM4_SetVolume") == 0) ++volumeCalls();
+  }
+};
