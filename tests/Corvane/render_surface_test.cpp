@@ -120,14 +120,33 @@ void fill(plat::BackSurface& back, uint32_t value) {
 
 }  // namespace
 
-TEST(Surface, APictureHeldForPaintingIsNeverDrawnOverByLaterPresents) {
+namespace {
+
+// A 32-bit back surface presented to a window of its own.
+struct Presenting {
   TestWindow w;
-  plat::setDisplayFormat(plat::SurfaceFormat::rgb32());
-  auto display = plat::Display::open();
-  auto primary = display->createPrimary();
-  auto back = display->createBack(6, 3, false);
-  auto clipper = display->createClipper();
-  ASSERT_TRUE(back && clipper->setWindow(w.handle) && primary->attachClipper(clipper));
+  std::shared_ptr<plat::Display> display;
+  std::shared_ptr<plat::PrimarySurface> primary;
+  std::shared_ptr<plat::BackSurface> back;
+  std::shared_ptr<plat::Clipper> clipper;
+  Presenting(int width, int height) {
+    plat::setDisplayFormat(plat::SurfaceFormat::rgb32());
+    display = plat::Display::open();
+    primary = display->createPrimary();
+    back = display->createBack(width, height, false);
+    clipper = display->createClipper();
+  }
+  bool ready() const { return back && clipper->setWindow(w.handle) && primary->attachClipper(clipper); }
+};
+
+}  // namespace
+
+TEST(Surface, APictureHeldForPaintingIsNeverDrawnOverByLaterPresents) {
+  Presenting p(6, 3);
+  ASSERT_TRUE(p.ready());
+  auto& w = p.w;
+  auto& back = p.back;
+  auto& primary = p.primary;
   fill(*back, 0x112233);
   ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
   plat::PresentedFrame held;
@@ -162,13 +181,11 @@ TEST(Surface, APictureHeldForPaintingIsNeverDrawnOverByLaterPresents) {
 namespace {
 
 TEST(Surface, APresenterWaitsForThePaintOfItsLastPictureOnlyWhileTheWindowIsPainted) {
-  TestWindow w;
-  plat::setDisplayFormat(plat::SurfaceFormat::rgb32());
-  auto display = plat::Display::open();
-  auto primary = display->createPrimary();
-  auto back = display->createBack(4, 2, false);
-  auto clipper = display->createClipper();
-  ASSERT_TRUE(back && clipper->setWindow(w.handle) && primary->attachClipper(clipper));
+  Presenting p(4, 2);
+  ASSERT_TRUE(p.ready());
+  auto& w = p.w;
+  auto& back = p.back;
+  auto& primary = p.primary;
   // Nobody paints the window yet: every present counts as painted.
   ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
   EXPECT_TRUE(plat::waitPainted(w.handle, 0));
