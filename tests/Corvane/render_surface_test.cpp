@@ -183,31 +183,28 @@ namespace {
 TEST(Surface, APresenterWaitsForThePaintOfItsLastPictureOnlyWhileTheWindowIsPainted) {
   Presenting p(4, 2);
   ASSERT_TRUE(p.ready());
-  auto& w = p.w;
-  auto& back = p.back;
-  auto& primary = p.primary;
   // Nobody paints the window yet: every present counts as painted.
-  ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
-  EXPECT_TRUE(plat::waitPainted(w.handle, 0));
-  plat::setWindowPainter(w.handle, true);
-  EXPECT_TRUE(plat::waitPainted(w.handle, 0)) << "what came before the painter is not waited for";
-  ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
-  EXPECT_FALSE(plat::waitPainted(w.handle, 20));
-  plat::notePainted(w.handle, 1);  // an older picture painted late
-  EXPECT_FALSE(plat::waitPainted(w.handle, 0));
+  ASSERT_TRUE(p.primary->blit(nullptr, *p.back, nullptr));
+  EXPECT_TRUE(plat::waitPainted(p.w.handle, 0));
+  plat::setWindowPainter(p.w.handle, true);
+  EXPECT_TRUE(plat::waitPainted(p.w.handle, 0)) << "what came before the painter is not waited for";
+  ASSERT_TRUE(p.primary->blit(nullptr, *p.back, nullptr));
+  EXPECT_FALSE(plat::waitPainted(p.w.handle, 20));
+  plat::notePainted(p.w.handle, 1);  // an older picture painted late
+  EXPECT_FALSE(plat::waitPainted(p.w.handle, 0));
   // The paint on another thread ends the wait.
   plat::PresentedFrame f;
-  ASSERT_TRUE(plat::presentedFrame(w.handle, &f));
+  ASSERT_TRUE(plat::presentedFrame(p.w.handle, &f));
   std::thread gui([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    plat::notePainted(w.handle, f.serial);
+    plat::notePainted(p.w.handle, f.serial);
   });
-  EXPECT_TRUE(plat::waitPainted(w.handle, 10000));
+  EXPECT_TRUE(plat::waitPainted(p.w.handle, 10000));
   gui.join();
-  ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
-  EXPECT_FALSE(plat::waitPainted(w.handle, 0));
-  plat::setWindowPainter(w.handle, false);  // hidden
-  EXPECT_TRUE(plat::waitPainted(w.handle, 0));
+  ASSERT_TRUE(p.primary->blit(nullptr, *p.back, nullptr));
+  EXPECT_FALSE(plat::waitPainted(p.w.handle, 0));
+  plat::setWindowPainter(p.w.handle, false);  // hidden
+  EXPECT_TRUE(plat::waitPainted(p.w.handle, 0));
 }
 
 }  // namespace
