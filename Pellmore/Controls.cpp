@@ -130,7 +130,7 @@ void FormColumns(QGridLayout* grid) {
 
 QLabel* MakeLabel(QWidget* parent, int id, const QString& text) {
   auto* l = new QLabel(text, parent);
-  l->setObjectName(QString::number(id));
+  Named(l, id);
   return l;
 }
 

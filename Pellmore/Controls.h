@@ -12,6 +12,9 @@
 
 #include <QGridLayout>
 #include <QLabel>
+
+#include "plat/controlid.h"
+
 class QWidget;
 
 namespace pellmore {
@@ -87,10 +90,6 @@ void FormColumns(QGridLayout* grid);
 // Builds a label with an object name (control id) and a text.
 QLabel* MakeLabel(QWidget* parent, int id, const QString& text);
 // Sets the control id as the object name.
-template <class W>
-W* Named(W* w, int id) {
-  w->setObjectName(QString::number(id));
-  return w;
-}
+using plat::Named;
 
 }  // namespace pellmore

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "plat/bytes.h"
+
 namespace pellmore {
 
 // Read and write command numbers and record sizes.
@@ -40,17 +42,11 @@ constexpr size_t kSoftwareVersionAt = 92, kSoftwareBuildAt = 96, kPanelVersionAt
 // The PPPoE part of the network record.
 constexpr size_t kPppoeAt = 1696, kPppoeSize = 196;
 
-inline uint32_t Get32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24);
-}
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
+// The records' little-endian fields.
+inline uint32_t Get32(const uint8_t* p) { return plat::getLe32(p); }
+inline uint16_t Get16(const uint8_t* p) { return plat::getLe16(p); }
+inline void Put32(uint8_t* p, uint32_t v) { plat::putLe32(p, v); }
+inline void Put16(uint8_t* p, uint16_t v) { plat::putLe16(p, v); }
 
 // One record with its changed mark and whether the read that filled it succeeded.
 template <size_t N>

@@ -4,12 +4,13 @@
 #include <algorithm>
 
 #include "Session.h"
+#include "plat/controlid.h"
 
 namespace pellmore {
 
 VideoWindow::VideoWindow(QWidget* parent, int id, int width, int height)
     : plat::VideoWidget(parent) {
-  setObjectName(QString::number(id));
+  plat::Named(this, id);
   setFixedSize(width, height);
 }
 

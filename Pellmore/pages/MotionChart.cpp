@@ -7,12 +7,13 @@
 
 #include "PeriodEditor.h"
 #include "Session.h"
+#include "plat/bytes.h"
 
 namespace pellmore {
 
 bool RecordEntry::AllDay(int day) const {
   const size_t at = static_cast<size_t>(day) * 4;
-  return (allDay[at] | (allDay[at + 1] << 8)) != 0;
+  return plat::getLe16(&allDay[at]) != 0;
 }
 
 QColor RecordTypeColour(int type) {

@@ -11,6 +11,8 @@
 #include <algorithm>
 
 #include "Session.h"
+#include "plat/controlid.h"
+#include "plat/controlid.h"
 #include "plat/text.h"
 
 namespace pellmore {
@@ -77,7 +79,7 @@ QString DayName(int day) {
 }
 
 CPeriodEditor::CPeriodEditor(QWidget* parent, const Ids& ids) : QDialog(parent) {
-  setObjectName(QString::number(ids.template_));
+  plat::Named(this, ids.template_);
   setWindowTitle(LoadLangString(ids.caption));
   auto* l = new QVBoxLayout(this);
   top_ = new QHBoxLayout;

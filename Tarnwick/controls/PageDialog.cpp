@@ -1,9 +1,10 @@
 #include "controls/PageDialog.h"
+#include "plat/controlid.h"
 
 #include <QKeyEvent>
 
 CPageDialog::CPageDialog(int templateId) : QWidget(nullptr), templateId_(templateId) {
-  setObjectName(QString::number(templateId));
+  plat::Named(this, templateId);
 }
 
 CPageDialog::~CPageDialog() {

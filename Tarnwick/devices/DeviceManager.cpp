@@ -120,12 +120,6 @@ CDevice* CDeviceManager::FindDeviceByLoginId(intptr_t id) {
   return nullptr;
 }
 
-std::u16string CDeviceManager::FindGuidByLoginId(intptr_t id) {
-  CScopedLock lk(lock_);
-  CDevice* d = FindDeviceByLoginId(id);
-  return d ? d->GetGuid() : std::u16string();
-}
-
 std::list<CDevice*> CDeviceManager::GetList() {
   CScopedLock lk(lock_);
   return devices_;

@@ -31,8 +31,6 @@ class CDeviceManager {
   CDevice* FindDeviceByIP(const char* ip);
   // Only devices whose login object exists; none is made (or logged in) by the search.
   CDevice* FindDeviceByLoginId(intptr_t id);
-  // For any thread: the GUID of the device logged in with this id, empty when none.
-  std::u16string FindGuidByLoginId(intptr_t id);
   // The devices at this moment (a copy: the list may change once it is returned).
   std::list<CDevice*> GetList();
   int Count();

@@ -226,8 +226,9 @@ void CDlgAddDev::OnScan() {
 }
 
 int CDlgAddDev::OnDeviceFound(int type, tagDEVICEINFO* info, void* user) {
-  if (type != CAMSEARCH_EVENT_FOUND || !info) return type;
   auto* sink = static_cast<SearchSink*>(user);
+  if (type == CAMSEARCH_EVENT_DONE) ++sink->ended;
+  if (type != CAMSEARCH_EVENT_FOUND || !info) return type;
   auto copy = std::make_unique<tagDEVICEINFO>(*info);
   std::lock_guard<std::mutex> lk(sink->mutex);
   sink->queue.push_back(std::move(copy));

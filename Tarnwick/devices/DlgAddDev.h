@@ -5,6 +5,7 @@
 // copies one into it.
 #include <QComboBox>
 #include <QLineEdit>
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -68,6 +69,8 @@ class CDlgAddDev : public CFramedDialog {
   int FullHeight() const { return m_fullHeight; }
   int CollapsedHeight() const { return m_collapsedHeight; }
   CListCtrlEx* Results() const { return m_results; }
+  // Searches that ran to their end; a search ended by the dialog does not count.
+  int SearchesEnded() const { return m_sink->ended.load(); }
 
  protected:
   bool OnInitDialog() override;
@@ -79,6 +82,7 @@ class CDlgAddDev : public CFramedDialog {
     std::mutex mutex;
     std::deque<std::unique_ptr<tagDEVICEINFO>> queue;
     plat::WindowHandle window = 0;
+    std::atomic<int> ended{0};  // searches that ran to their end (all they found handed over first)
   };
   static int OnDeviceFound(int type, tagDEVICEINFO* info, void* user);
   void EndSearch();

@@ -8,9 +8,11 @@
 #include <set>
 
 #include "Pellmore/Pellmore.h"
+#include "controls/WaitCursor.h"
 #include "devices/Device.h"
 #include "devices/DlgIPCParamSetting.h"
 #include "devices/TreeCtrlTarget.h"
+#include "plat/controlid.h"
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
 #include "shell/TarnwickDlg.h"
@@ -47,20 +49,20 @@ CDlgDevMgr::CDlgDevMgr(CDeviceManager* devices, IDeviceWorkServices* work)
   setPalette(pal);
   setAutoFillBackground(true);
   m_labelDevices = new QLabel(this);
-  m_labelDevices->setObjectName(QString::number(IDC_LABEL_DEVICES));
+  plat::Named(m_labelDevices, IDC_LABEL_DEVICES);
   m_labelDevices->setGeometry(9, 10, 200, 20);
   m_labelGroups = new QLabel(this);
-  m_labelGroups->setObjectName(QString::number(IDC_LABEL_GROUPS));
+  plat::Named(m_labelGroups, IDC_LABEL_GROUPS);
   m_labelGroups->setGeometry(400, 10, 200, 20);
   m_deviceTree = new QTreeWidget(this);
-  m_deviceTree->setObjectName(QString::number(IDC_DEVICE_TREE));
+  plat::Named(m_deviceTree, IDC_DEVICE_TREE);
   m_deviceTree->setGeometry(9, kTreeTop, 250, 300);
   m_groupTree = new QTreeWidget(this);
-  m_groupTree->setObjectName(QString::number(IDC_GROUP_TREE));
+  plat::Named(m_groupTree, IDC_GROUP_TREE);
   m_groupTree->setGeometry(400, kTreeTop, 250, 300);
   for (int id : {1112, 1118, 1162, 1168, 1150, 1156, 1131, 1122, 1126, 1134}) {
     auto* b = new QPushButton(this);
-    b->setObjectName(QString::number(id));
+    plat::Named(b, id);
     b->setGeometry(0, 0, 24, 22);
     b->hide();
     connect(b, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
@@ -68,7 +70,7 @@ CDlgDevMgr::CDlgDevMgr(CDeviceManager* devices, IDeviceWorkServices* work)
   }
   for (const ImageButton& ib : kImageButtons) {
     auto* b = new CBitmapButtonEx(this, ib.control);
-    b->setObjectName(QString::number(ib.control));
+    plat::Named(b, ib.control);
     const int id = ib.control;
     connect(b, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
     m_imageButtons.push_back(b);
@@ -264,14 +266,14 @@ void CDlgDevMgr::OnCommand(int id) { m_controller.OnCommand(id, SelectedDevice()
 QMenu* CDlgDevMgr::BuildMenu(int menuId, const std::vector<MenuEntry>& entries) {
   if (entries.empty()) return nullptr;
   auto* menu = new QMenu(this);
-  menu->setObjectName(QString::number(menuId));
+  plat::Named(menu, menuId);
   for (const MenuEntry& e : entries) {
     if (!e.command) {
       menu->addSeparator();
       continue;
     }
     QAction* action = menu->addAction(Text(e.text));
-    action->setObjectName(QString::number(e.command));
+    plat::Named(action, e.command);
     action->setEnabled(e.enabled);
     const int command = e.command;
     connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });

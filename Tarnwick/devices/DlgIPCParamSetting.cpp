@@ -1,12 +1,12 @@
 #include "devices/DlgIPCParamSetting.h"
 
-#include <QApplication>
 #include <QIntValidator>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <chrono>
 
 #include "controls/EditLimit.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
 
@@ -38,12 +38,6 @@ void CIpcWork::Open(IpcLogin login, std::function<void(bool)> done) {
       m_guid, [slot = m_slot, login = std::move(login)] { return slot->Open(login); }, std::move(done), m_owner);
 }
 
-CWaitCursor::CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-CWaitCursor::~CWaitCursor() { Restore(); }
-void CWaitCursor::Restore() {
-  if (m_shown) QApplication::restoreOverrideCursor();
-  m_shown = false;
-}
 
 // ---- address edit ---------------------------------------------------------------------------
 
@@ -51,7 +45,7 @@ CIPAddressCtrl::CIPAddressCtrl(QWidget* parent) : QWidget(parent) {
   auto* validator = new QIntValidator(0, 255, this);
   for (int i = 0; i < 4; ++i) {
     m_octets[i] = new QLineEdit(this);
-    m_octets[i]->setObjectName(QString::number(i));
+    plat::Named(m_octets[i], i);
     m_octets[i]->setValidator(validator);
     LimitTyping(m_octets[i], 3);
     m_octets[i]->setAlignment(Qt::AlignCenter);
@@ -73,7 +67,7 @@ Ipv4Octets CIPAddressCtrl::GetAddress() const {
 // ---- page base ------------------------------------------------------------------------------
 
 CDlgIPCPage::CDlgIPCPage(int templateId, QWidget* parent) : QWidget(parent) {
-  setObjectName(QString::number(templateId));
+  plat::Named(this, templateId);
   resize(kPageWidth, kPageHeight);
   m_status = MakeControl<QLabel>(this, 0, QRect(kLabelX, kPageHeight - 36, 300, 24));
   m_status->setObjectName(QStringLiteral("status"));
@@ -401,7 +395,7 @@ void CDlgIPCPTZParam::OnSave() {
 // ---- the dialog -----------------------------------------------------------------------------
 
 CDlgIPCParamSetting::CDlgIPCParamSetting(QWidget* parent) : CFramedDialog(kTemplateId, parent) {
-  setObjectName(QString::number(kTemplateId));
+  plat::Named(this, kTemplateId);
   resize(kPageWidth + 2 * kInset + 2 * kBorder, ClientTop() + kTabHeight + kPageHeight + 2 * kInset + kBorder);
   m_tabs = MakeControl<QTabBar>(this, IDC_TAB, QRect(kBorder + kInset, ClientTop() + kInset, kPageWidth, kTabHeight));
   m_tabs->setExpanding(false);

@@ -47,17 +47,6 @@ class CIpcWork {
   devwork::Owner m_owner;
 };
 
-// Shows the wait cursor for its lifetime.
-class CWaitCursor {
- public:
-  CWaitCursor();
-  ~CWaitCursor();
-  void Restore();
-
- private:
-  bool m_shown = true;
-};
-
 // Four octet edits with dots between them: an IPv4 address.
 class CIPAddressCtrl : public QWidget {
   Q_OBJECT

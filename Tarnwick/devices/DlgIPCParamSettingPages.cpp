@@ -10,6 +10,7 @@
 #include "Corvane/records.h"
 #include "Corvane/session.h"
 #include "Hollin/DevInfo.h"
+#include "plat/bytes.h"
 #include "plat/socket.h"
 #include "plat/text.h"
 #include "shell/Language.h"
@@ -33,13 +34,8 @@ bool PutChangedText(std::vector<uint8_t>& rec, size_t at, size_t span, const std
   return true;
 }
 
-uint32_t GetU32(const std::vector<uint8_t>& rec, size_t at) {
-  return uint32_t(rec[at]) | uint32_t(rec[at + 1]) << 8 | uint32_t(rec[at + 2]) << 16 | uint32_t(rec[at + 3]) << 24;
-}
-
-void PutU32(std::vector<uint8_t>& rec, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) rec[at + i] = uint8_t(v >> (8 * i));
-}
+uint32_t GetU32(const std::vector<uint8_t>& rec, size_t at) { return plat::getLe32(&rec[at]); }
+void PutU32(std::vector<uint8_t>& rec, size_t at, uint32_t v) { plat::putLe32(&rec[at], v); }
 
 // A list position for a byte: -1 when the byte is none of the list's values.
 template <size_t N>
@@ -201,7 +197,7 @@ IpcReadWork CIpcVideoPage::ReadWork() const {
   return [video = CIpcRecordPage::ReadWork()](IPC_HANDLE session) {
     std::vector<uint8_t> ability(kIpcAbilityParamSize, 0);
     uint16_t pictureClass = 0;
-    if (session && IPC_GetAbilityParam(session, ability.data()) == 1) pictureClass = uint16_t(ability[10] | ability[11] << 8);
+    if (session && IPC_GetAbilityParam(session, ability.data()) == 1) pictureClass = plat::getLe16(&ability[10]);
     IpcRead read = video(session);
     read.pictureClass = pictureClass;
     return read;

@@ -6,6 +6,7 @@
 
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 
 namespace {
@@ -13,7 +14,7 @@ QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id));
 }  // namespace
 
 CDlgModifyChn::CDlgModifyChn(QWidget* parent) : CFramedDialog(kTemplateId, parent) {
-  setObjectName(QString::number(kTemplateId));
+  plat::Named(this, kTemplateId);
   resize(300, 262);
   struct Row {
     const char* label;

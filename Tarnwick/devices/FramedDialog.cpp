@@ -1,4 +1,5 @@
 #include "devices/FramedDialog.h"
+#include "plat/controlid.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -6,7 +7,7 @@
 
 CFramedDialog::CFramedDialog(int templateId, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_templateId(templateId) {
-  setObjectName(QString::number(templateId));
+  plat::Named(this, templateId);
 }
 
 void CFramedDialog::showEvent(QShowEvent* e) {

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "plat/controlid.h"
+
 class CFramedDialog : public QDialog {
   Q_OBJECT
  public:
@@ -37,7 +39,7 @@ class CFramedDialog : public QDialog {
 template <typename W>
 W* MakeControl(QWidget* parent, int id, const QRect& geometry) {
   auto* w = new W(parent);
-  w->setObjectName(QString::number(id));
+  plat::Named(w, id);
   w->setGeometry(geometry);
   return w;
 }

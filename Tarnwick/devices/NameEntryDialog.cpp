@@ -5,6 +5,7 @@
 
 #include "controls/EditLimit.h"
 #include "devices/FramedDialog.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
 
@@ -15,7 +16,7 @@ QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id));
 CNameEntryDialog::CNameEntryDialog(int templateId, int nameEditId, int nameLabelId, Texts texts,
                                    CDevMgrModel* owner, QWidget* parent)
     : CQxDialog(templateId, parent), m_owner(owner), m_texts(texts), m_nameLabelId(nameLabelId) {
-  setObjectName(QString::number(templateId));
+  plat::Named(this, templateId);
   resize(300, 110);
   MakeControl<QLabel>(this, nameLabelId, QRect(10, 14, 80, 22));
   m_name = MakeControl<QLineEdit>(this, nameEditId, QRect(95, 14, 180, 22));
@@ -23,7 +24,7 @@ CNameEntryDialog::CNameEntryDialog(int templateId, int nameEditId, int nameLabel
   m_cancel = new CBitmapButtonEx(this, IDCANCEL_BUTTON);
   m_ok->setGeometry(50, 78, 84, 26);
   m_cancel->setGeometry(160, 78, 84, 26);
-  for (CBitmapButtonEx* b : {m_ok, m_cancel}) b->setObjectName(QString::number(b->GetDlgCtrlID()));
+  for (CBitmapButtonEx* b : {m_ok, m_cancel}) plat::Named(b, b->GetDlgCtrlID());
   connect(m_ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
   connect(m_cancel, &QAbstractButton::clicked, this, [this] { EndDialog(IDCANCEL_BUTTON); });
 }

@@ -11,6 +11,7 @@
 #include "plat/log.h"
 #include "shell/AppMessages.h"
 #include "shell/LocalSettings.h"
+#include "shell/Singleton.h"
 #include "shell/User.h"
 #include "view/CyclePreview.h"
 #include "view/PreviewManager.h"
@@ -31,9 +32,33 @@ void ReturnBlockLocked(void* block) {
   gPool->Free(block);
 }
 
+// Everything but the settings, which outlive the device libraries' clean-up.
+void ReleaseLiveServices() {
+  FreePreviewManager();
+  CDeviceManager::ReleaseInstance();
+  CRecordFileRing::DeleteInstance();
+  CUser::DeleteInstance();
+  FreeCyclePreviewManager();
+}
+
 }  // namespace
 
+void RenewServices() {
+  SingletonAccess<CPreviewManager>::Renew();
+  SingletonAccess<CDeviceManager>::Renew();
+  SingletonAccess<CRecordFileRing>::Renew();
+  SingletonAccess<CUser>::Renew();
+  SingletonAccess<CCyclePreviewManager>::Renew();
+  SingletonAccess<CLocalSettings>::Renew();
+}
+
+void ReleaseServices() {
+  ReleaseLiveServices();
+  CLocalSettings::DeleteInstance();
+}
+
 bool StartSystem() {
+  RenewServices();
   {
     std::lock_guard<std::mutex> lock(gBridgeLock);
     if (!gPool) {
@@ -66,11 +91,7 @@ bool StartSystem() {
 void StopSystem() {
   // Nothing is delivered from here on; blocks already posted come back below.
   SetDeviceMessageTarget(0);
-  FreePreviewManager();
-  if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
-  CRecordFileRing::DeleteInstance();
-  CUser::DeleteInstance();
-  FreeCyclePreviewManager();
+  ReleaseLiveServices();
   if (gSdkStarted) {
     CQXGlobal::StopListen();
     CQXGlobal::Cleanup();

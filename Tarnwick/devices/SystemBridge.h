@@ -20,6 +20,12 @@ constexpr int kMsgBlocksMax = 300;
 bool StartSystem();
 void StopSystem();
 
+// The program's process-wide services (preview list, device list, recording ring, user, cycles,
+// settings): ReleaseServices deletes them in the order the shut-down does, the settings last;
+// RenewServices lets them be made again, as StartSystem does.
+void ReleaseServices();
+void RenewServices();
+
 // The window that receives WM_DEVICE_ALARM and WM_DEVICE_EXCEPTION (0: none). Set by the
 // main window once its preview page exists, cleared before that page goes.
 void SetDeviceMessageTarget(plat::WindowHandle target);

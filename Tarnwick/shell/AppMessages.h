@@ -11,7 +11,7 @@ constexpr uint32_t WM_DEVICE_ALARM = plat::WM_USER + 10;      // wParam MsgAlarm
 constexpr uint32_t WM_DEVICE_EXCEPTION = plat::WM_USER + 11;  // wParam login id
 constexpr uint32_t WM_RIGHTS_CHANGED = plat::WM_USER + 12;
 constexpr uint32_t WM_SHOW_PAGE_BUTTONS = plat::WM_USER + 16;  // wParam show command (0 hide, 5 show)
-constexpr uint32_t WM_DEVICE_REBOOT = plat::WM_USER + 17;      // wParam CDevice*
+constexpr uint32_t WM_DEVICE_REBOOT = plat::WM_USER + 17;      // wParam a device note (DeviceNote.h)
 constexpr uint32_t WM_TRAY_NOTIFY = plat::WM_USER + 22;
 
 // A key the main window hands to the live page, whatever widget had it (wParam the key).

@@ -6,6 +6,7 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/CheckComboBox.h"
 #include "controls/EditEx.h"
+#include "plat/controlid.h"
 #include "plat/paths.h"
 #include "shell/DiskHelpers.h"
 #include "shell/DlgUserMgrForms.h"
@@ -46,19 +47,19 @@ bool CDlgLSettings::OnInitDialog() {
   play->setTitle(Text(IDS_PLAY_SETTINGS_2));
   Label(this, IDC_LABEL_CYCLE, IDS_CYCLE, QRect(12, 152, 120, 22));
   m_cycle = new CEditEx(this);
-  m_cycle->setObjectName(QString::number(IDC_CYCLE));
+  plat::Named(m_cycle, IDC_CYCLE);
   m_cycle->setGeometry(136, 152, 80, 22);
   m_cycle->SetNumberStyle(true);
 
   Group(this, IDC_GROUP_RECORD, IDS_LOCAL_RECORD, QRect(0, 196, kDesignWidth, 98));
   Label(this, IDC_LABEL_DISKS, IDS_SELECT_DISKS, QRect(12, 224, 120, 22));
   m_disks = new CCheckComboBox(this);
-  m_disks->setObjectName(QString::number(IDC_DISKS));
+  plat::Named(m_disks, IDC_DISKS);
   m_disks->setGeometry(136, 224, 240, 24);
   m_circle = Check(this, IDC_CIRCLE, IDS_LOOP_RECORD, QRect(12, 260, 120, 22));
   Label(this, IDC_LABEL_PACK_SIZE, IDS_PACK_SIZE, QRect(136, 260, 100, 22));
   m_packSize = new QComboBox(this);
-  m_packSize->setObjectName(QString::number(IDC_PACK_SIZE));
+  plat::Named(m_packSize, IDC_PACK_SIZE);
   m_packSize->setGeometry(240, 260, 136, 24);
   auto* save = TextButton(this, IDC_SAVE, IDS_SAVE, QPoint(kDesignWidth / 2 - 42, 306));
 

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "controls/BitmapButtonEx.h"
+#include "plat/controlid.h"
 #include "shell/DlgUserMgrController.h"
 #include "shell/DlgUserMgrForms.h"
 #include "shell/UiService.h"
@@ -17,7 +18,7 @@ constexpr uint32_t IDS_CHANGE_PASSWORD = 8289, IDS_USER_INFO = 8357, IDS_OLD_PAS
 }
 
 CDlgModifyPwd::CDlgModifyPwd(QWidget* parent) : CQxDialog(kTemplateId, parent) {
-  setObjectName(QString::number(kTemplateId));
+  plat::Named(this, kTemplateId);
   resize(312, 160);
   Group(this, IDC_GROUP, IDS_USER_INFO, QRect(0, 4, 298, 112));
   Label(this, IDC_LABEL_OLD, IDS_OLD_PASSWORD, QRect(10, 26, 140, 22));

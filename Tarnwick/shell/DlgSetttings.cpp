@@ -6,6 +6,7 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
 #include "controls/TaskbarNotifier.h"
+#include "plat/controlid.h"
 #include "shell/AppMessages.h"
 #include "shell/DlgModifyPwd.h"
 #include "shell/DlgUserMgrForms.h"
@@ -62,7 +63,7 @@ CBitmapButtonEx* CDlgSetttings::Button(int id) const {
 
 bool CDlgSetttings::OnInitDialog() {
   m_frame = new QFrame(this);
-  m_frame->setObjectName(QString::number(IDC_FRAME));
+  plat::Named(m_frame, IDC_FRAME);
   m_frame->setFrameShape(QFrame::StyledPanel);
   m_frame->setGeometry(0, 0, kFrameWidth, 10);
   const int lang = GetLanguageId();
@@ -70,7 +71,7 @@ bool CDlgSetttings::OnInitDialog() {
   for (size_t i = 0; i < kButtons.size(); ++i) {
     const ButtonDef& button = kButtons[i];
     auto* b = new CBitmapButtonEx(this, button.id);
-    b->setObjectName(QString::number(button.id));
+    plat::Named(b, button.id);
     b->setToolTip(Text(button.tip));
     b->setFocusPolicy(Qt::NoFocus);
     if (button.image && (lang == LANGUAGE_ID_CHINESE || lang == LANGUAGE_ID_ENGLISH)) {

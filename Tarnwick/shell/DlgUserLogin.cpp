@@ -13,6 +13,7 @@
 #include "controls/EditLimit.h"
 #include "controls/PngResource.h"
 #include "controls/TaskbarNotifier.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/UiService.h"
@@ -28,7 +29,7 @@ QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id));
 template <class W>
 W* Make(QWidget* parent, int id) {
   auto* w = new W(parent);
-  w->setObjectName(QString::number(id));
+  plat::Named(w, id);
   return w;
 }
 
@@ -36,7 +37,7 @@ W* Make(QWidget* parent, int id) {
 
 CDlgUserLogin::CDlgUserLogin(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-  setObjectName(QString::number(kTemplateId));
+  plat::Named(this, kTemplateId);
   setFixedSize(kWidth, kHeight);
   m_labelUser = Make<QLabel>(this, IDC_LABEL_USER);
   m_user = Make<QComboBox>(this, IDC_USER);
@@ -52,7 +53,7 @@ CDlgUserLogin::CDlgUserLogin(QWidget* parent)
   m_btnClose = new CBitmapButtonEx(this, IDC_CLOSE);
   m_btnMinimize = new CBitmapButtonEx(this, IDC_MINIMIZE);
   for (CBitmapButtonEx* b : {m_btnLogin, m_btnCancel, m_btnClose, m_btnMinimize})
-    b->setObjectName(QString::number(b->GetDlgCtrlID()));
+    plat::Named(b, b->GetDlgCtrlID());
 
   m_labelUser->setGeometry(50, 58, 80, 24);
   m_user->setGeometry(140, 58, 210, 24);

@@ -9,6 +9,7 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/ListCtrlEx.h"
 #include "controls/PngResource.h"
+#include "plat/controlid.h"
 #include "shell/DlgAddUser.h"
 #include "shell/DlgModifyUserInfor.h"
 #include "shell/DlgUserMgrForms.h"
@@ -41,7 +42,7 @@ bool CDlgUserMgr::OnInitDialog() {
   connect(m_modify, &QAbstractButton::clicked, this, &CDlgUserMgr::OnModify);
 
   m_list = new CListCtrlEx(this);
-  m_list->setObjectName(QString::number(IDC_LIST));
+  plat::Named(m_list, IDC_LIST);
   m_list->InsertColumn(0, Text(IDS_USER_NAME), kNameColumnWidth);
   m_list->InsertColumn(1, Text(IDS_USER_IDENTITY), 200);
   m_list->viewport()->installEventFilter(this);
@@ -51,7 +52,7 @@ bool CDlgUserMgr::OnInitDialog() {
   }
 
   m_rights = new QTreeWidget(this);
-  m_rights->setObjectName(QString::number(IDC_RIGHTS));
+  plat::Named(m_rights, IDC_RIGHTS);
   m_rights->setHeaderHidden(true);
   m_rights->setRootIsDecorated(true);
   QImage strip;

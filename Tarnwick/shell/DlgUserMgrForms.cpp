@@ -4,6 +4,7 @@
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/EditLimit.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
 #include "shell/UserRights.h"
@@ -19,7 +20,7 @@ constexpr int kRowTop = 26, kRowStep = 28, kRowHeight = 22, kGroupWidth = 298;
 
 template <class W>
 W* Named(W* w, int id, const QRect& r) {
-  w->setObjectName(QString::number(id));
+  plat::Named(w, id);
   w->setGeometry(r);
   return w;
 }
@@ -55,7 +56,7 @@ QCheckBox* Check(QWidget* parent, int id, uint32_t textId, const QRect& r) {
 
 CBitmapButtonEx* TextButton(QWidget* parent, int id, uint32_t textId, const QPoint& pos) {
   auto* b = new CBitmapButtonEx(parent, id);
-  b->setObjectName(QString::number(id));
+  plat::Named(b, id);
   b->setText(Text(textId));
   b->LoadImageResources(kButtonNormal, kButtonHover, kButtonPressed, 0, 0, 1);
   b->SizeToImage();
@@ -84,7 +85,7 @@ using namespace forms;
 
 CAccountDialog::CAccountDialog(int templateId, QWidget* parent, const Ids& ids, std::initializer_list<Row> rows)
     : CQxDialog(templateId, parent) {
-  setObjectName(QString::number(templateId));
+  plat::Named(this, templateId);
   const int count = static_cast<int>(rows.size());
   const int infoHeight = kRowTop + kRowStep * count + 2;
   const int identityTop = 4 + infoHeight + 6;

@@ -20,6 +20,7 @@
 #include "controls/TaskbarNotifier.h"
 #include "devices/DeviceManager.h"
 #include "devices/SystemBridge.h"
+#include "plat/controlid.h"
 #include "plat/log.h"
 #include "shell/AppMessages.h"
 #include "shell/DlgUserLogin.h"
@@ -77,20 +78,20 @@ void CTarnwickDlg::SetLoginRunner(LoginRunner runner) { gLoginRunner = std::move
 CTarnwickDlg* CTarnwickDlg::MainWindow() { return gMainWindow; }
 
 CTarnwickDlg::CTarnwickDlg() : QDialog(nullptr, Qt::Window | Qt::FramelessWindowHint) {
-  setObjectName(QString::number(kTemplateId));
+  plat::Named(this, kTemplateId);
   setWindowTitle(QStringLiteral("Tarnwick"));
   m_captionBar = new QLabel(this);
-  m_captionBar->setObjectName(QString::number(IDC_CAPTION_BAR));
+  plat::Named(m_captionBar, IDC_CAPTION_BAR);
   auto makeState = [this](int id) {
     auto* b = new CStateButton(this, id);
-    b->setObjectName(QString::number(id));
+    plat::Named(b, id);
     b->setFocusPolicy(Qt::NoFocus);
     connect(b, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
     return b;
   };
   auto makeImage = [this](int id) {
     auto* b = new CBitmapButtonEx(this, id);
-    b->setObjectName(QString::number(id));
+    plat::Named(b, id);
     b->setFocusPolicy(Qt::NoFocus);
     connect(b, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
     return b;
@@ -484,6 +485,8 @@ void CTarnwickDlg::changeEvent(QEvent* e) {
 bool CTarnwickDlg::eventFilter(QObject* watched, QEvent* e) {
   auto* widget = qobject_cast<QWidget*>(watched);
   if (!widget || !widget->isWidgetType()) return QDialog::eventFilter(watched, e);
+  // Every button release of the thread reaches the preview page too (a drag from its trees
+  // may end over any window); the page lets them pass, since its trees end their drags.
   if (e->type() == QEvent::MouseButtonRelease && m_dlgPreview.HasWindow()) {
     auto* mouse = static_cast<QMouseEvent*>(e);
     const uint32_t message = mouse->button() == Qt::RightButton ? WM_RBUTTONUP : WM_LBUTTONUP;

@@ -5,6 +5,7 @@
 #include "devices/DeviceManager.h"
 #include "plat/log.h"
 #include "plat/qtwindow.h"
+#include "shell/DeviceNote.h"
 #include "shell/LocalSettings.h"
 #include "shell/Singleton.h"
 #include "view/PlayScreen.h"
@@ -13,7 +14,6 @@
 
 namespace {
 constexpr uintptr_t kTickTimer = 1;
-constexpr size_t kMaxNotes = 1024;  // notes of messages nobody took are dropped oldest first
 }  // namespace
 
 // ---- node -----------------------------------------------------------------------------
@@ -201,25 +201,8 @@ void CCyclePreviewManager::AddGroupWindow(int window) {
     groupWindows_.push_back(window);
 }
 
-bool CCyclePreviewManager::TakeNote(uintptr_t id, CycleNote* out) {
-  auto it = notes_.find(id);
-  if (it == notes_.end()) return false;
-  if (out) *out = std::move(it->second);
-  notes_.erase(it);
-  return true;
-}
-
-uintptr_t CCyclePreviewManager::AddNote(const std::u16string& deviceGuid, int channel) {
-  const uintptr_t id = nextNote_++;
-  notes_[id] = {deviceGuid, channel};
-  while (notes_.size() > kMaxNotes) notes_.erase(notes_.begin());
-  return id;
-}
-
 void CCyclePreviewManager::PostNote(uint32_t message, const std::u16string& guid, int channel) {
-  if (!page_) return;
-  const uintptr_t id = AddNote(guid, channel);
-  if (!plat::postMessage(page_, message, id, channel)) notes_.erase(id);
+  PostDeviceNote(page_, message, guid, channel, channel);
 }
 
 CCyclePreviewNode* CCyclePreviewManager::FindById(int id) const {

@@ -11,7 +11,7 @@
 // never the page. Members are kept as
 // device GUID and channel, never as pointers, so a device deleted under a cycle is simply
 // dropped from the rotation. The page hears of switches through WM_CYCLE_SWITCH and
-// WM_CYCLE_NO_PREVIEW, whose wParam names a note (TakeNote) with the GUID and channel.
+// WM_CYCLE_NO_PREVIEW, whose wParam names a device note (shell/DeviceNote.h).
 #include <QObject>
 #include <atomic>
 #include <functional>
@@ -31,12 +31,6 @@ class CPlayScreen;
 
 // Worker to manager: one tick asks for a switch (wParam node id).
 constexpr uint32_t WM_CYCLE_STEP = plat::WM_USER + 40;
-
-// What a cycle message is about: the device by GUID and the channel.
-struct CycleNote {
-  std::u16string deviceGuid;
-  int channel = 0;
-};
 
 class CCyclePreviewNode {
  public:
@@ -136,11 +130,6 @@ class CCyclePreviewManager {
   // A group member was opened alone in the window; it counts while its preview is listed.
   void AddGroupWindow(int window);
 
-  // Keeps a note for a cycle message and returns its id; TakeNote gives it out once (false
-  // when it was taken or is unknown). Notes nobody takes are dropped oldest first.
-  uintptr_t AddNote(const std::u16string& deviceGuid, int channel);
-  bool TakeNote(uintptr_t id, CycleNote* out);
-
   // Product milliseconds between the workers' ticks (0: ticks only come from InjectTick).
   void SetTickPeriod(int productMs) { tickMs_ = productMs; }
   plat::WindowHandle GetWindow() const { return window_; }
@@ -174,8 +163,6 @@ class CCyclePreviewManager {
   int steps_ = 0;
   std::vector<std::unique_ptr<CCyclePreviewNode>> nodes_;
   std::vector<int> groupWindows_;
-  std::map<uintptr_t, CycleNote> notes_;
-  uintptr_t nextNote_ = 1;
   devwork::Owner owner_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/ListCtrlEx.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 #include "view/DlgPTZParts.h"
 #include "view/DlgCruisePathSetting.h"
@@ -22,9 +23,9 @@ constexpr ptzpanel::ButtonRow kButtons[3] = {
 
 CDlgCruise::CDlgCruise(IPanelHost* host)
     : CPageDialog(kTemplateId), host_(host), controller_(host) {
-  setObjectName(QString::number(kTemplateId));
+  plat::Named(this, kTemplateId);
   list_ = new CListCtrlEx(this);
-  list_->setObjectName(QString::number(kListId));
+  plat::Named(list_, kListId);
   list_->InsertColumn(0, ptzpanel::Text(8023), 80);
   list_->InsertColumn(1, ptzpanel::Text(8184), 150);
   for (int i = 0; i < kCruiseRoutes; ++i) {

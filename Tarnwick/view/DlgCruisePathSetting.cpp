@@ -6,6 +6,7 @@
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/ListCtrlEx.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 #include "view/DlgPTZParts.h"
 #include "view/DlgAddCruisePoint.h"
@@ -18,14 +19,14 @@ CDlgCruisePathSetting::CDlgCruisePathSetting(const PanelTarget& target, int rout
     : CQxDialog(kTemplateId, parent), route_(target, route) {
   resize(560, 470);
   list_ = new CListCtrlEx(this);
-  list_->setObjectName(QString::number(kListId));
+  plat::Named(list_, kListId);
   list_->setGeometry(10, 40, 540, 370);
   list_->viewport()->installEventFilter(this);
   const int ids[3] = {kCloseId, kModifyId, kClearId};
   const uint32_t texts[3] = {8354, 8287, 8479};
   for (int i = 0; i < 3; ++i) {
     auto* b = new QPushButton(Text(texts[i]), this);
-    b->setObjectName(QString::number(ids[i]));
+    plat::Named(b, ids[i]);
     b->setGeometry(200 + i * 120, 420, 110, 28);
   }
   connect(findChild<QPushButton*>(QString::number(kCloseId)), &QPushButton::clicked, this,

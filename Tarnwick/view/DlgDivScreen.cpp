@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "controls/BitmapButtonEx.h"
+#include "plat/controlid.h"
 #include "view/BSWndContainer.h"
 #include "view/PlayScreen.h"
 
@@ -27,13 +28,13 @@ constexpr int kMargin = 8;
 }  // namespace
 
 CDlgDivScreen::CDlgDivScreen(QWidget* parent) : QWidget(parent) {
-  setObjectName(QString::number(kTemplateId));
+  plat::Named(this, kTemplateId);
   int right = 0;
   int bottom = 0;
   for (int i = 0; i < kButtonCount; ++i) {
     const int id = kFirstButtonId + i;
     auto* b = new CBitmapButtonEx(this, id);
-    b->setObjectName(QString::number(id));
+    plat::Named(b, id);
     b->LoadImageResources(kButtons[i].normalImage, kButtons[i].normalImage + 1);
     b->move(kMargin, kMargin);
     b->SizeToImage();

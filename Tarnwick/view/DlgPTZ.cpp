@@ -9,6 +9,7 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
 #include "controls/SliderControlEx.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 #include "view/DlgPTZParts.h"
 #include "view/PTZButton.h"
@@ -52,11 +53,11 @@ using ptzpanel::Text;
 }  // namespace
 
 CDlgPTZ::CDlgPTZ(IPanelHost* host) : CPageDialog(kTemplateId), controller_(host) {
-  setObjectName(QString::number(kTemplateId));
+  plat::Named(this, kTemplateId);
   for (int i = 0; i < kButtonCount; ++i) {
     const ButtonRow& row = kButtons[i];
     auto* b = new CPTZButton(this, row.id);
-    b->setObjectName(QString::number(row.id));
+    plat::Named(b, row.id);
     b->LoadImageResources(row.images[0], row.images[1], row.images[2]);
     b->SizeToImage();
     b->SetCommand(row.command);
@@ -66,7 +67,7 @@ CDlgPTZ::CDlgPTZ(IPanelHost* host) : CPageDialog(kTemplateId), controller_(host)
   }
   // The steering speed, 0 to 6, between its "-" and "+" images.
   slider_ = new CSliderControlEx(this);
-  slider_->setObjectName(QString::number(kSliderId));
+  plat::Named(slider_, kSliderId);
   slider_->LoadThumbImageResource(6048);
   slider_->setToolTip(QStringLiteral("0-6"));
   slider_->setRange(0, 6);

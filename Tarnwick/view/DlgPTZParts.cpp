@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "controls/BitmapButtonEx.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 
 namespace ptzpanel {
@@ -15,7 +16,7 @@ void MakeButtons(QWidget* panel, const ButtonRow* rows, int count, CBitmapButton
   for (int i = 0; i < count; ++i) {
     const ButtonRow& row = rows[i];
     auto* b = new CBitmapButtonEx(panel, row.id);
-    b->setObjectName(QString::number(row.id));
+    plat::Named(b, row.id);
     b->LoadImageResources(row.images[0], row.images[1], row.images[2]);
     b->SizeToImage();
     if (i == 0) b->move(4, 0);  // the row's left edge, in line with the panel tabs above

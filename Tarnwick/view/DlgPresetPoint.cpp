@@ -6,6 +6,7 @@
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/ListCtrlEx.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 #include "view/DlgPTZParts.h"
 #include "view/ViewMessages.h"
@@ -32,9 +33,9 @@ constexpr ptzpanel::ButtonRow kButtons[3] = {
 }  // namespace
 
 CDlgPresetPoint::CDlgPresetPoint(IPanelHost* host) : CPageDialog(kTemplateId), model_(host) {
-  setObjectName(QString::number(kTemplateId));
+  plat::Named(this, kTemplateId);
   list_ = new CListCtrlEx(this);
-  list_->setObjectName(QString::number(kListId));
+  plat::Named(list_, kListId);
   list_->InsertColumn(0, ptzpanel::Text(8023), 80);
   list_->InsertColumn(1, ptzpanel::Text(8516), 80);
   for (int i = 0; i < kPresetCount; ++i)

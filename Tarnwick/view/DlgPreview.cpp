@@ -18,8 +18,10 @@
 #include "devices/DeviceManager.h"
 #include "devices/SystemBridge.h"
 #include "devices/TreeCtrlTarget.h"
+#include "plat/controlid.h"
 #include "plat/text.h"
 #include "shell/AppMessages.h"
+#include "shell/DeviceNote.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
 #include "shell/UiService.h"
@@ -87,9 +89,9 @@ void StyleList(QTreeWidget& tree, const QColor& text) {
 }  // namespace
 
 CDlgPreview::CDlgPreview() : CPageDialog(kTemplateId) {
-  m_deviceTree.setObjectName(QString::number(kDeviceTreeId));
-  m_groupTree.setObjectName(QString::number(kGroupTreeId));
-  m_alarmList.setObjectName(QString::number(kAlarmListId));
+  plat::Named(&m_deviceTree, kDeviceTreeId);
+  plat::Named(&m_groupTree, kGroupTreeId);
+  plat::Named(&m_alarmList, kAlarmListId);
   m_deviceTree.setHeaderHidden(true);
   m_groupTree.setHeaderHidden(true);
   m_controller = std::make_unique<CPreviewController>(&m_deviceTree, &m_groupTree, &m_alarmList);
@@ -127,7 +129,7 @@ CDlgPreview::~CDlgPreview() {
 
 CBitmapButtonEx* CDlgPreview::MakeButton(int id, int normal, int hover, int pressed, uint32_t tip) {
   auto* button = new CBitmapButtonEx(this, id);
-  button->setObjectName(QString::number(id));
+  plat::Named(button, id);
   button->LoadImageResources(normal, hover, pressed);
   button->SizeToImage();
   button->setToolTip(QString::fromStdU16String(LoadResString(tip)));
@@ -159,7 +161,7 @@ bool CDlgPreview::OnInitDialog() {
 
   // The box of the side panels: the PTZ, preset, cruise and video parameter panels go here.
   m_panelBox = new QFrame(this);
-  m_panelBox->setObjectName(QString::number(kPanelBoxId));
+  plat::Named(m_panelBox, kPanelBoxId);
   m_panelBox->setAutoFillBackground(true);
   QPalette box = m_panelBox->palette();
   box.setColor(QPalette::Window, QColor(62, 69, 79));
@@ -178,7 +180,7 @@ bool CDlgPreview::OnInitDialog() {
   };
 
   m_playScreen = new CPlayScreen(0, this);
-  m_playScreen->setObjectName(QString::number(CPlayScreen::kControlId));
+  plat::Named(m_playScreen, CPlayScreen::kControlId);
   m_playScreen->show();
   CPreviewManager::GetInstance()->SetPlayScreen(m_playScreen);
   m_controller->SetPlayScreen(m_playScreen);
@@ -288,7 +290,7 @@ QMenu* CDlgPreview::BuildDeviceTreeMenu(QTreeWidgetItem* item) {
   auto add = [](QMenu* menu, uint32_t text, int command) {
     QAction* action = menu->addAction(QString::fromStdU16String(LoadResString(text)));
     action->setData(command);
-    action->setObjectName(QString::number(command));
+    plat::Named(action, command);
     return action;
   };
   const DeviceTreeNode* data = DeviceNodeOf(item);
@@ -599,20 +601,20 @@ bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
   switch (message) {
     case WM_DEVICE_ALARM: result = OnDeviceAlarm(reinterpret_cast<MsgAlarmInfo*>(wParam)); return true;
     case WM_DEVICE_EXCEPTION: result = OnDeviceException(static_cast<int>(wParam)); return true;
-    case WM_DEVICE_REBOOT: result = OnDeviceReboot(reinterpret_cast<CDevice*>(wParam)); return true;
+    case WM_DEVICE_REBOOT:
     case WM_DEVICE_ARMING:
-      result = m_controller->OnDeviceArming(reinterpret_cast<CDevice*>(wParam), static_cast<int>(lParam));
-      return true;
     case WM_CYCLE_SWITCH:
     case WM_CYCLE_NO_PREVIEW: {
-      // The cycle side names a note (device GUID and channel), never a device pointer.
-      CycleNote note;
-      if (!SingletonAccess<CCyclePreviewManager>::HasInstance() ||
-          !CCyclePreviewManager::GetInstance()->TakeNote(wParam, &note))
-        return true;
+      // These name a note (device GUID and channel), never a device pointer; a device deleted
+      // since the post is not found and the message is dropped.
+      DeviceNote note;
+      if (!TakeDeviceNote(wParam, &note)) return true;
       CDevice* device = CDeviceManager::GetInstance()->FindDevice(note.deviceGuid, 1);
-      result = message == WM_CYCLE_SWITCH ? m_controller->OnCycleSwitch(device, note.channel)
-                                          : m_controller->OnCycleNoPreview(device);
+      if (!device) return true;
+      if (message == WM_DEVICE_REBOOT) result = OnDeviceReboot(device);
+      else if (message == WM_DEVICE_ARMING) result = m_controller->OnDeviceArming(device, static_cast<int>(lParam));
+      else if (message == WM_CYCLE_SWITCH) result = m_controller->OnCycleSwitch(device, note.channel);
+      else result = m_controller->OnCycleNoPreview(device);
       return true;
     }
     case WM_PLAYWND_SELECTED: result = m_controller->OnPlayWndSelected(static_cast<int>(wParam)); return true;

@@ -6,6 +6,7 @@
 #include "controls/PngResource.h"
 #include "controls/SliderControlEx.h"
 #include "plat/clock.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
 #include "view/BSWndContainer.h"
@@ -39,7 +40,7 @@ bool CDlgVideoParam::OnInitDialog() {
   for (int i = 0; i < CVideoParamController::kSliderCount; ++i) {
     const int y = 10 + i * kRowHeight;
     auto* label = new CBitmapButtonEx(this, kFirstLabelId + i);
-    label->setObjectName(QString::number(kFirstLabelId + i));
+    plat::Named(label, kFirstLabelId + i);
     label->setFocusPolicy(Qt::NoFocus);
     label->setText(Text(texts[i]));
     QPalette white = label->palette();
@@ -49,7 +50,7 @@ bool CDlgVideoParam::OnInitDialog() {
     label->move(8, y);
     label->SizeToImage();
     auto* slider = new CSliderControlEx(this);
-    slider->setObjectName(QString::number(CVideoParamController::kFirstSliderId + i));
+    plat::Named(slider, CVideoParamController::kFirstSliderId + i);
     slider->setGeometry(76, y, 136, 22);
     slider->setTickInterval(1);
     slider->setToolTip(Text(texts[i]));
@@ -63,7 +64,7 @@ bool CDlgVideoParam::OnInitDialog() {
     sliders_[i] = slider;
   }
   restore_ = new CBitmapButtonEx(this, CVideoParamController::kRestoreId);
-  restore_->setObjectName(QString::number(CVideoParamController::kRestoreId));
+  plat::Named(restore_, CVideoParamController::kRestoreId);
   const uint16_t lang = GetLanguageId();
   restore_->LoadImageResources(LocalizedImageId(kRestoreImages[0], lang), LocalizedImageId(kRestoreImages[1], lang),
                                LocalizedImageId(kRestoreImages[2], lang));

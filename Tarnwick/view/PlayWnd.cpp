@@ -10,6 +10,7 @@
 #include "devices/DeviceManager.h"
 #include "devices/DeviceWork.h"
 #include "plat/clock.h"
+#include "plat/controlid.h"
 #include "plat/surface.h"
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
@@ -44,7 +45,7 @@ CPlayWnd::CPlayWnd(int index, int playbackFlag, CBSWndContainer* container)
       index_(index),
       playback_(playbackFlag),
       container_(container) {
-  setObjectName(QString::number(kControlId));
+  plat::Named(this, kControlId);
   setFocusPolicy(Qt::NoFocus);
 }
 
@@ -196,7 +197,7 @@ QMenu* CPlayWnd::BuildContextMenu() {
                  {ID_STOP_PREVIEW, IDS_STOP_PREVIEW}};
   for (const Entry& e : entries) {
     QAction* action = menu->addAction(Text(e.text));
-    action->setObjectName(QString::number(e.command));
+    plat::Named(action, e.command);
     const int command = e.command;
     connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
   }

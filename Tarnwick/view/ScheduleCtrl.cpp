@@ -10,6 +10,7 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/WindowMessages.h"
 #include "plat/clock.h"
+#include "plat/controlid.h"
 #include "view/ViewMessages.h"
 
 namespace {
@@ -42,12 +43,12 @@ constexpr int kRepeatMs = 150;
 }  // namespace
 
 CScheduleCtrl::CScheduleCtrl(QWidget* parent) : QWidget(parent) {
-  setObjectName(QString::number(kControlId));
+  plat::Named(this, kControlId);
   setMouseTracking(true);
   const int ids[4] = {kScrollBack, kScrollForward, kZoomIn, kZoomOut};
   for (size_t i = 0; i < 4; ++i) {
     buttons_[i] = new TimeBarButton(this, ids[i]);
-    buttons_[i]->setObjectName(QString::number(ids[i]));
+    plat::Named(buttons_[i], ids[i]);
   }
   limit_ = GetStepCount() + 1;
   // The buttons report presses and releases as window messages to their parent.

@@ -7,7 +7,7 @@
 
 constexpr uint32_t WM_CYCLE_NO_PREVIEW = plat::WM_USER + 1;
 constexpr uint32_t WM_CYCLE_SWITCH = plat::WM_USER + 4;
-constexpr uint32_t WM_DEVICE_ARMING = plat::WM_USER + 5;
+constexpr uint32_t WM_DEVICE_ARMING = plat::WM_USER + 5;  // wParam a device note, lParam the state
 constexpr uint32_t WM_PLAYWND_SELECTED = plat::WM_USER + 6;  // 1030: wParam window index
 constexpr uint32_t WM_PLAYWND_RECORD = plat::WM_USER + 13;    // 1037, sent
 constexpr uint32_t WM_PLAYWND_SNAPSHOT = plat::WM_USER + 14;  // 1038, sent

@@ -142,13 +142,13 @@ inline uint32_t fourcc(const char* t) {
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/TestFolder.h"
+
 namespace avitest {
 // A fresh folder for one test, removed afterwards.
 struct TempDir {
   TempDir() {
-    char tmpl[] = "/tmp/avitestXXXXXX";
-    if (!mkdtemp(tmpl)) std::abort();  // never fall back to a shared folder it would remove
-    path = tmpl;
+    path = testsupport::NewTestFolder();
   }
   ~TempDir() {
     std::error_code ec;

@@ -28,6 +28,7 @@
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "plat/clock.h"
 #include "plat/paths.h"
 #include "plat/surface.h"
@@ -100,7 +101,6 @@ void JourneyTest::SetUp() {
   setenv("XDG_RUNTIME_DIR", (fs::path(Folder()) / "run").c_str(), 1);
   setenv("TARNWICK_AUDIO", "null", 1);
   plat::resetDriveMap();
-  CLocalSettings::DeleteInstance();
   ui_ = std::make_unique<harness::ScopedScriptedUi>();
 }
 
@@ -108,7 +108,7 @@ void JourneyTest::TearDown() {
   ui_.reset();
   camera_.reset();
   recorder_.reset();
-  CLocalSettings::DeleteInstance();
+  harness::ResetServices();
   plat::setTimeScale(1.0);
   unsetenv(FARLOOK_TARGETS_VARIABLE);
   unsetenv("TARNWICK_HOME");
@@ -188,7 +188,7 @@ bool JourneyTest::Running() const { return Main() != nullptr; }
 void JourneyTest::RunProgram(const std::function<void()>& journey, StartOptions options) {
   plat::setTimeScale(options.timeScale);
   // The settings as the program's start reads them: from the file, in the chosen language.
-  CLocalSettings::DeleteInstance();
+  harness::ResetServices();
   CLocalSettings* settings = CLocalSettings::GetInstance();
   if (settings->GetLangID() != (options.english ? 1 : 0)) {
     settings->SetLangID(options.english ? 1 : 0);
@@ -228,7 +228,7 @@ void JourneyTest::RunProgram(const std::function<void()>& journey, StartOptions 
   harness::Pump();
   EXPECT_TRUE(ran) << "the program ended before its main window came up";
   // A next start reads the settings file again, as a new process would.
-  CLocalSettings::DeleteInstance();
+  harness::ResetServices();
 }
 
 void JourneyTest::AnswerLogin() {

@@ -13,6 +13,7 @@
 
 #include "DeviceSteps.h"
 #include "controls/BitmapButtonEx.h"
+#include "harness/DeviceWorkWait.h"
 #include "shell/DbHelpers.h"
 #include "shell/DlgAddUser.h"
 #include "shell/DlgModifyPwd.h"
@@ -127,7 +128,8 @@ TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     EXPECT_FALSE(Find(settings, CDlgSetttings::IDC_USERS)->isEnabled());
     RemoteSetupFromMenu(devices, kRecorderName);
     EXPECT_TRUE(WaitUntil([&] { return SaidNotice(IDS_NO_RIGHT_REMOTE_CONFIG); })) << Said();
-    PumpFor(300);
+    // Whatever the refusal had queued would have been answered, and so logged, by now.
+    ASSERT_TRUE(harness::SettleDeviceWork());
     EXPECT_TRUE(recorder().LogLines("req ").empty()) << "nothing was sent to the recorder";
 
     // Live view needs no right: the camera's channel opens.
@@ -161,7 +163,7 @@ TEST_P(Accounts, AnOrdinaryUserIsRefusedWhatRightsGuardAndTheLockWantsThePasswor
     EXPECT_TRUE(SaidNotice(kSwitchRefusedPreviews)) << Said();
     EXPECT_EQ(CUser::GetInstance()->GetName(), QString(kUserName).toStdU16String());
     Shot(Main(), "journey_accounts_refused" + suffix);
-    PumpFor(500);
+    ASSERT_TRUE(harness::SettleDeviceWork());  // a command sent would have been answered by now
     EXPECT_EQ(CameraMessages(kCameraPtzCommand), 0u) << "no PTZ command reached the camera";
     EXPECT_EQ(CameraMessages(kCameraPictureSet), 0u) << "no picture setting reached the camera";
 

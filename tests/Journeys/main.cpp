@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include "harness/Services.h"
+
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
@@ -29,5 +31,6 @@ int main(int argc, char** argv) {
   QFont font = QApplication::font();
   font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), font.family()});
   QApplication::setFont(font);
+  harness::WatchServices();
   return RUN_ALL_TESTS();
 }

@@ -13,9 +13,11 @@
 #include "devices/SystemBridge.h"
 #include "devices/TreeCtrlTarget.h"
 #include "dvremu/emulator.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "settings_fixture.h"
 #include "shell/AppMessages.h"
+#include "shell/DeviceNote.h"
 #include "view/DlgPreview.h"
 
 namespace {
@@ -168,7 +170,7 @@ class RecorderBridge : public Bridge {
   void TearDown() override {
     SetDeviceMessageTarget(0);
     page.GetDeviceTree()->clear();
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     emu.stop();
     Bridge::TearDown();
   }
@@ -226,12 +228,12 @@ TEST_F(RecorderBridge, LostConnectionAndRebootLogTheRecorderOut) {
   EXPECT_FALSE(login->IsLogin()) << "the exception logged the device out";
 
   ASSERT_GE(login->GetLoginID(1), 0);
-  SendWidgetMessage(&page, WM_DEVICE_REBOOT, reinterpret_cast<uintptr_t>(device), 0);
+  SendWidgetMessage(&page, WM_DEVICE_REBOOT, AddDeviceNote(device->GetGuid(), 0), 0);
   EXPECT_TRUE(emu.waitForRequests(dvremu::kReboot, 1));
   PumpUntil([&] { return !login->IsLogin(); });  // the logout follows the reboot on the device's queue
   EXPECT_FALSE(login->IsLogin());
   CDevice stranger;
-  EXPECT_EQ(SendWidgetMessage(&page, WM_DEVICE_REBOOT, reinterpret_cast<uintptr_t>(&stranger), 0), 0)
+  EXPECT_EQ(SendWidgetMessage(&page, WM_DEVICE_REBOOT, AddDeviceNote(stranger.GetGuid(), 0), 0), 0)
       << "a device that is not in the list is left alone";
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "controls/TaskbarNotifier.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "settings_fixture.h"
 #include "shell/DbHelpers.h"
@@ -22,7 +23,6 @@ class AppTest : public TempHomeTest {
   void SetUp() override {
     TempHomeTest::SetUp();
     FreeLanguageLibrary();
-    CUser::DeleteInstance();
     CUnlockBackoff::Instance().SetClock(nullptr);
     CUnlockBackoff::Instance().Succeeded();
     ASSERT_EQ(CreateUserDatabase(), 1);
@@ -36,14 +36,13 @@ class AppTest : public TempHomeTest {
   }
   void TearDown() override {
     CTarnwickDlg::SetLoginRunner(nullptr);
-    FreePreviewManager();
+    harness::ResetServices();
     FreeNotifier();
     RemoveLockHook();
     CUnlockBackoff::Instance().SetClock(nullptr);
     CUnlockBackoff::Instance().Succeeded();
     harness::Pump();
     FreeLanguageLibrary();
-    CUser::DeleteInstance();
     TempHomeTest::TearDown();
   }
 

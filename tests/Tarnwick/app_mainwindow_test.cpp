@@ -11,6 +11,7 @@
 #include "app_fixture.h"
 #include "controls/BitmapButtonEx.h"
 #include "devices/DeviceManager.h"
+#include "harness/Services.h"
 #include "shell/AppMessages.h"
 #include "shell/DlgLSettings.h"
 #include "shell/DlgSetttings.h"
@@ -268,7 +269,7 @@ TEST_F(MainWindow, ScreenshotsChineseAndEnglish) {
     ASSERT_TRUE(devices->Add(new CDevice(CDevInfo(u"Recorder", u"localhost", 8000, u"admin", u"12345", 4, u"", u"",
                                                   u"", u"", 0, 0, DEV_TYPE_DVR, u"{D}", u"{R}"))));
     ASSERT_TRUE(devices->Save());
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
   }
   for (bool english : {false, true}) {
     harness::ScopedLanguage language(english);

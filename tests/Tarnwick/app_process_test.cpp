@@ -18,6 +18,7 @@
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
 #include "devices/SystemBridge.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "shell/TarnwickApp.h"
 #include "shell/TarnwickDlg.h"
@@ -27,6 +28,7 @@
 #include "shell/GuidString.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -127,9 +129,7 @@ TEST(AppChild, Run) {
 class AppProcess : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/tarnwick_app_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
+    root_ = testsupport::NewTestFolder();
     fs::create_directories(root_ / "home");
     fs::create_directories(root_ / "run");
     fs::permissions(root_ / "run", fs::perms::owner_all, fs::perm_options::replace);
@@ -176,8 +176,7 @@ class AppProcess : public ::testing::Test {
   void SeedDevices() {
     const QByteArray previous = qgetenv("TARNWICK_HOME");
     setenv("TARNWICK_HOME", (root_ / "home").c_str(), 1);
-    // A list another test left behind would refuse the hosts.
-    if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     {
       CDevMgrModel model;
       model.AddRegionNode(u"总部", u"R-1", u"");
@@ -187,7 +186,7 @@ class AppProcess : public ::testing::Test {
                                                               u"", u"", 0, 0, type, MakeGuidString(), u"R-1"))));
       ASSERT_TRUE(model.SaveAll());
     }
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     if (previous.isEmpty()) unsetenv("TARNWICK_HOME");
     else setenv("TARNWICK_HOME", previous.constData(), 1);
   }

@@ -10,10 +10,12 @@
 
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -32,9 +34,7 @@ struct DamagedDb : ::testing::Test {
   harness::ScopedScriptedUi ui;
   fs::path home, db, bak;
   void SetUp() override {
-    char tmpl[] = "/tmp/devdbXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    home = tmpl;
+    home = testsupport::NewTestFolder();
     db = home / "Tarnwick.db";
     bak = home / "Tarnwick.db.bak";
     setenv("TARNWICK_HOME", home.c_str(), 1);
@@ -44,12 +44,12 @@ struct DamagedDb : ::testing::Test {
     fs::remove_all(bak);
     fs::remove_all(home / "Tarnwick.db.bak.part");
     EXPECT_TRUE(KeepDamagedFileAside(u"Tarnwick.db"));
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home);
   }
   static CDeviceManager* Fresh() {
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     return CDeviceManager::GetInstance();
   }
   void SaveDevices(int n) {

@@ -13,10 +13,12 @@
 #include "clipgen/clipgen.h"
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
 #include "plat/surface.h"
 #include "plat/window.h"
+#include "support/TestFolder.h"
 #include "support/Wait.h"
 #include "support/ShownFrame.h"
 
@@ -27,14 +29,13 @@ namespace {
 struct EndToEnd : ::testing::Test {
   fs::path home;
   void SetUp() override {
-    char tmpl[] = "/tmp/e2eXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
     plat::setAudioBackend(plat::AudioBackendKind::Null);
     plat::setTimeScale(0.2);
   }
   void TearDown() override {
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     plat::setTimeScale(1.0);
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home);
@@ -58,7 +59,7 @@ TEST_F(EndToEnd, AStoredCameraPlaysDecodedVideoInAPlayWindow) {
                   0, 0, DEV_TYPE_IPC, u"DEV-GUID-1", u"REGION-1");
     ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
     ASSERT_TRUE(CDeviceManager::GetInstance()->Save());
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
   }
   CDeviceManager* list = CDeviceManager::GetInstance();
   ASSERT_TRUE(list->Load());

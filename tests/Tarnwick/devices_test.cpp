@@ -8,9 +8,11 @@
 
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "plat/clock.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -132,13 +134,12 @@ struct DeviceList : ::testing::Test {
   fs::path home;
   CDeviceManager* list = nullptr;
   void SetUp() override {
-    char tmpl[] = "/tmp/devlistXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
     list = CDeviceManager::GetInstance();
   }
   void TearDown() override {
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home);
   }
@@ -190,7 +191,7 @@ TEST_F(DeviceList, SaveAndLoadRoundTripQuotesAndChinese) {
   list->Add(new CDevice(Info(u"前门 'cam'", u"6.6.6.6", 2)));
   list->Add(new CDevice(Info(u"O\"Brien; DROP TABLE Tb_Device;--", u"host.example", 4)));
   ASSERT_TRUE(list->Save());
-  CDeviceManager::ReleaseInstance();
+  harness::ResetServices();
   list = CDeviceManager::GetInstance();
   ASSERT_TRUE(list->Load());
   ASSERT_EQ(list->Count(), 2);
@@ -210,7 +211,7 @@ TEST_F(DeviceList, TextsOutsideTheNarrowCodePageSurviveTheListAndTheTable) {
   EXPECT_EQ(list->GetList().front()->GetDevInfo().GetName(), name);
   EXPECT_NE(list->FindDevice(name, 0), nullptr);
   ASSERT_TRUE(list->Save());
-  CDeviceManager::ReleaseInstance();
+  harness::ResetServices();
   list = CDeviceManager::GetInstance();
   ASSERT_TRUE(list->Load());
   ASSERT_EQ(list->Count(), 1);
@@ -257,12 +258,12 @@ TEST_F(DeviceList, AFailedSaveLeavesThePreviousTable) {
     EXPECT_EQ(check.ExecuteScalar(u"select count(*) from Tb_Device"), 1);
   }
   ASSERT_TRUE(list->Save());
-  CDeviceManager::ReleaseInstance();
+  harness::ResetServices();
   list = CDeviceManager::GetInstance();
   list->Load();
   EXPECT_EQ(list->Count(), 2);
   // Saving an empty list leaves an empty table.
-  CDeviceManager::ReleaseInstance();
+  harness::ResetServices();
   list = CDeviceManager::GetInstance();
   ASSERT_TRUE(list->Save());
   list->Load();
@@ -290,7 +291,7 @@ TEST_F(DeviceList, LookupsFromAnotherThreadWhileTheUiThreadAddsAndRemoves) {
     // Made on first use here and on the UI thread at the same moment.
     seen = list->GetChannelPreviewByGuid(u"Gcam", 1, 1);
     while (!stop) {
-      if (list->FindGuidByLoginId(5) != u"Gdvr") ++wrongGuid;
+      if (list->FindDeviceByLoginId(5) != dvr) ++wrongGuid;
       std::u16string name;
       list->GetDeviceText(u"Gchurn", name);
       (void)list->FindDevice(u"Gchurn", 1);  // compared only, never kept

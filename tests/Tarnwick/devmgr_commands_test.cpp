@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "harness/Services.h"
 #include "support/FakeDevices.h"
 #include "devices/DevMgrController.h"
 #include "devices/DeviceFields.h"
@@ -178,7 +179,7 @@ TEST_F(DevMgrCommands, MenusFollowTheSelectedNode) {
   EXPECT_EQ(Notice(), LoadResString(8618));
   c.OnCommand(C::ID_REMOTE_SETUP, {DeviceNode(u"cam")}, nullptr);
   EXPECT_EQ(Notice(), LoadResString(8301));
-  CUser::DeleteInstance();
+  harness::ResetServices();
 }
 
 TEST_F(DevMgrCommands, RegionsAndDevicesReachTheDatabaseWithEachCommand) {

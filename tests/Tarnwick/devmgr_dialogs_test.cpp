@@ -18,6 +18,7 @@
 #include "harness/UiHarness.h"
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -367,14 +368,18 @@ TEST_F(DevMgrPage, ScanListsTheEmulatorsOnceEachAndADoubleClickFillsTheForm) {
       if (dlg.Results()->GetItemText(r, 5) == mac) return r;
     return -1;
   };
+  int ended = 0;
   for (int round = 0; round < 2; ++round) {  // Scan twice: the list starts over each time
+    ended = dlg.SearchesEnded();
     harness::Click(Child<QWidget>(&dlg, CDlgAddDev::IDC_SCAN));
     EXPECT_EQ(dlg.height(), dlg.FullHeight());
     EXPECT_EQ(dlg.Results()->GetItemCount(), 0);
     ASSERT_TRUE(PumpUntil([&] { return rowOf(camMac) >= 0 && rowOf(dvrMac) >= 0; }));
   }
   // Both answer every round of probes until the search ends: still one row each.
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  ASSERT_TRUE(PumpUntil([&] { return dlg.SearchesEnded() > ended; }));
+  EXPECT_GE(camera.discoveryProbes(), 3u);
+  EXPECT_GE(recorder.discoveryProbes(), 3u);
   QApplication::processEvents();
   for (const QString& mac : {camMac, dvrMac}) {
     int rows = 0;
@@ -406,12 +411,16 @@ TEST_F(DevMgrPage, ScanListsTheEmulatorsOnceEachAndADoubleClickFillsTheForm) {
   EXPECT_TRUE(said.contains("24") && said.contains("16")) << said.toStdString();
   EXPECT_EQ(Child<QLineEdit>(&dlg, CDlgAddDev::IDC_PORT)->text(), QString::number(recorder.port()));
 
-  // Closed during a scan: the search ends with the window and nothing more is listed.
+  // Closed during a scan: the search ends with the window and nothing more is listed, though
+  // both devices had answered it (their answers wait in the window's queue when it closes).
+  const size_t camProbes = camera.discoveryProbes(), dvrProbes = recorder.discoveryProbes();
   harness::Click(Child<QWidget>(&dlg, CDlgAddDev::IDC_SCAN));
   EXPECT_EQ(dlg.Results()->GetItemCount(), 0);
+  ASSERT_TRUE(testsupport::Eventually([&] {
+    return camera.discoveryProbes() > camProbes && recorder.discoveryProbes() > dvrProbes;
+  }));
   harness::Click(Child<QWidget>(&dlg, CDlgAddDev::IDC_CANCEL));
   EXPECT_EQ(dlg.result(), 2);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   QApplication::processEvents();
   EXPECT_EQ(dlg.Results()->GetItemCount(), 0);
   unsetenv(FARLOOK_TARGETS_VARIABLE);

@@ -10,8 +10,10 @@
 
 #include "devices/DeviceManager.h"
 #include "devices/TreeCtrlTarget.h"
+#include "harness/Services.h"
 #include "plat/clock.h"
 #include "shell/DbHelpers.h"
+#include "support/TestFolder.h"
 
 namespace devmgr_test {
 
@@ -24,12 +26,11 @@ struct Row3 {
 class DevMgrFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/devmgrXXXXXX";
-    home_ = mkdtemp(tmpl);
+    home_ = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home_.c_str(), 1);
   }
   void TearDown() override {
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     plat::setTimeScale(1.0);
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home_);

@@ -343,10 +343,6 @@ class RemoteSetup : public DevMgrFixture {
     DevMgrFixture::SetUp();
     CUser::GetInstance()->SetPower(63);
   }
-  void TearDown() override {
-    CUser::DeleteInstance();
-    DevMgrFixture::TearDown();
-  }
   // The page over one region holding the devices.
   std::unique_ptr<CDlgDevMgr> Page() {
     auto page = std::make_unique<CDlgDevMgr>();

@@ -12,6 +12,7 @@
 #include "camemu/camera.h"
 #include "devices/DlgDevMgr.h"
 #include "devmgr_fixture.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "shell/Language.h"
 #include "view/DlgPreview.h"
@@ -205,7 +206,7 @@ TEST_F(DevMgrPageCommands, TheCameraEmulatorIsAddedEditedGroupedAndDeletedThroug
   EXPECT_TRUE(Table(u"Tb_Device").empty());
   EXPECT_EQ(Table(u"Tb_Group").size(), 1u);
   page.reset();
-  FreePreviewManager();
+  harness::ResetServices();
 }
 
 }  // namespace

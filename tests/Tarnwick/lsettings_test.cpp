@@ -31,14 +31,9 @@ class LocalSettingsSave : public TempHomeTest {
   void SetUp() override {
     TempHomeTest::SetUp();
     FreeLanguageLibrary();
-    CRecordFileRing::DeleteInstance();
     WriteSettings("[]\nCycleInterval=20\nFilePackSize=64\nCircleVideo=1\nAllDisk=0100000000\n"
                   "DownLoadPath=C:\\Down\\\nPictureSavePath=C:\\Pic\\\n");
     c.LoadFromSettings();
-  }
-  void TearDown() override {
-    CRecordFileRing::DeleteInstance();
-    TempHomeTest::TearDown();
   }
   LocalSettingsController::Form Form() const {
     LocalSettingsController::Form f;
@@ -119,8 +114,8 @@ TEST_F(LocalSettingsSave, AnAcceptedSaveCreatesFoldersWritesTheFileAndConfigures
   EXPECT_TRUE(fs::is_directory(root_ / "d" / "new" / "deep"));
   EXPECT_TRUE(fs::is_directory(root_ / "e" / "shots"));
   EXPECT_EQ(c.Current().downloadPath, u"D:\\new\\deep\\");
-  CLocalSettings::DeleteInstance();  // what the next start reads
   CLocalSettings* s = CLocalSettings::GetInstance();
+  s->Reload();  // what the next start reads
   EXPECT_EQ(s->GetDownLoadPath(), u"D:\\new\\deep\\");
   EXPECT_EQ(s->GetPictureSavePath(), u"E:\\shots");
   EXPECT_EQ(s->GetCycleInterval(), 30);
@@ -143,15 +138,10 @@ class SettingsPage : public LocalSettingsSave {
  protected:
   void SetUp() override {
     LocalSettingsSave::SetUp();
-    CUser::DeleteInstance();
     ASSERT_EQ(CreateUserDatabase(), 1);
     CUser::GetInstance()->SetName(u"admin");
     CUser::GetInstance()->SetIdentifyCode(u"0");
     CUser::GetInstance()->SetPower(RIGHTS_ALL);
-  }
-  void TearDown() override {
-    CUser::DeleteInstance();
-    LocalSettingsSave::TearDown();
   }
   // The page inside a shown host window, laid out at the host's size.
   static void Open(QWidget& host, CDlgSetttings& page, int width, int height) {

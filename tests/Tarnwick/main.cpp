@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QFontDatabase>
 
+#include "harness/Services.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
@@ -13,5 +15,6 @@ int main(int argc, char** argv) {
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
   font.setPointSize(9);
   QApplication::setFont(font);
+  harness::WatchServices();
   return RUN_ALL_TESTS();
 }

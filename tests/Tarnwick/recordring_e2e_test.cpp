@@ -13,11 +13,13 @@
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
 #include "devices/DeviceManager.h"
+#include "harness/Services.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
 #include "plat/paths.h"
 #include "plat/text.h"
 #include "plat/window.h"
+#include "support/TestFolder.h"
 #include "view/RecordFileRing.h"
 
 namespace fs = std::filesystem;
@@ -37,8 +39,7 @@ uintmax_t Used(const fs::path& dir) {
 struct RingRecording : ::testing::Test {
   fs::path root;
   void SetUp() override {
-    char tmpl[] = "/tmp/ringe2eXXXXXX";
-    root = mkdtemp(tmpl);
+    root = testsupport::NewTestFolder();
     fs::create_directories(root / "home");
     fs::create_directories(root / "c");
     fs::create_directories(root / "d");
@@ -47,11 +48,9 @@ struct RingRecording : ::testing::Test {
     plat::resetDriveMap();
     plat::setAudioBackend(plat::AudioBackendKind::Null);
     plat::setTimeScale(0.05);
-    CRecordFileRing::DeleteInstance();
   }
   void TearDown() override {
-    CDeviceManager::ReleaseInstance();
-    CRecordFileRing::DeleteInstance();
+    harness::ResetServices();
     plat::setTimeScale(1.0);
     unsetenv("TARNWICK_HOME");
     unsetenv("TARNWICK_DRIVES");

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/text.h"
 #include "settings_fixture.h"
@@ -21,7 +22,6 @@ class Ring : public TempHomeTest {
  protected:
   void SetUp() override {
     TempHomeTest::SetUp();
-    CRecordFileRing::DeleteInstance();
     Make();
   }
   // The ring made anew over the folders standing in for disks.
@@ -33,10 +33,6 @@ class Ring : public TempHomeTest {
       return it->second - static_cast<int64_t>(Used(plat::toNativePath(root)));
     });
     ring->SetPackSize(kPack);
-  }
-  void TearDown() override {
-    CRecordFileRing::DeleteInstance();
-    TempHomeTest::TearDown();
   }
   static uintmax_t Used(const fs::path& dir) {
     uintmax_t total = 0;
@@ -117,7 +113,7 @@ TEST_F(Ring, BothDisksFullWithLoopOnDeleteTheOldestAndWriteToItsDisk) {
   EXPECT_EQ(ring->ListedFiles(u"d:\\"), std::vector<std::u16string>{onD});
 
   // Records made in an earlier run are the oldest and go first.
-  CRecordFileRing::DeleteInstance();
+  harness::ResetServices();
   ring = CRecordFileRing::GetInstance();
   ring->SetFreeSpaceQuery([this](const std::u16string& root) -> int64_t {
     return capacity[root] - static_cast<int64_t>(Used(plat::toNativePath(root)));
@@ -202,7 +198,7 @@ TEST_F(Ring, TheFullMarkIsThirtyPacks) {
 }
 
 TEST_F(Ring, ARecordDatabaseThatCannotBeOpenedLeavesRecordingOff) {
-  CRecordFileRing::DeleteInstance();
+  harness::ResetServices();
   fs::remove(home_ / "record.db");
   fs::create_directories(home_ / "record.db");  // a folder where the database should be
   ring = CRecordFileRing::GetInstance();
@@ -216,7 +212,7 @@ TEST_F(Ring, ARecordDatabaseThatCannotBeOpenedLeavesRecordingOff) {
 // ring records into a new list that it can free files from again.
 TEST_F(Ring, ADamagedRecordDatabaseIsKeptAsideAndTheRingStartsANewList) {
   harness::ScopedScriptedUi ui;
-  CRecordFileRing::DeleteInstance();
+  harness::ResetServices();
   const std::string garbage = "SQLite format 3" + std::string(4096, '\x3C');
   WriteFile((home_ / "record.db").string(), garbage);
   Make();

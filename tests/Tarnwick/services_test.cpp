@@ -8,11 +8,13 @@
 #include <thread>
 #include <vector>
 
+#include "harness/Services.h"
 #include "plat/clock.h"
 #include "plat/paths.h"
 #include "shell/FileFindEx.h"
 #include "shell/Singleton.h"
 #include "shell/WaitEvent.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -22,8 +24,7 @@ struct Walk : ::testing::Test {
   fs::path root;
   std::vector<std::pair<std::u16string, uint32_t>> found;
   void SetUp() override {
-    char tmpl[] = "/tmp/walkXXXXXX";
-    root = mkdtemp(tmpl);
+    root = testsupport::NewTestFolder();
     fs::create_directories(root / "a" / "b");
     fs::create_directories(root / "empty");
     std::ofstream(root / "top.avi") << "12345";
@@ -120,9 +121,30 @@ TEST(Singleton, RacingFirstUsesMakeOneObject) {
   for (auto* p : seen) EXPECT_EQ(p, seen[0]);
   SingletonAccess<Counted>::ReleaseInstance();
   EXPECT_FALSE(SingletonAccess<Counted>::HasInstance());
-  EXPECT_NE(SingletonAccess<Counted>::GetInstance(), nullptr);
-  EXPECT_EQ(Counted::made.load(), 2);
+}
+
+// A use after the release is reported (the program still gets an object); after a renewal
+// the service is made again without a word.
+TEST(Singleton, UseAfterReleaseIsReportedUntilRenewed) {
+  static std::atomic<int> reports{0};
+  reports = 0;
+  SingletonAccess<Counted>::Renew();  // whatever an earlier test left
+  SingletonAccess<Counted>::GetInstance();
   SingletonAccess<Counted>::ReleaseInstance();
+  SetServiceMisuseHandler([](const char*) { ++reports; });
+  const int made = Counted::made.load();
+  EXPECT_NE(SingletonAccess<Counted>::GetInstance(), nullptr);
+  EXPECT_EQ(reports.load(), 1);
+  EXPECT_EQ(SingletonAccess<Counted>::GetInstance(), SingletonAccess<Counted>::GetInstance());
+  EXPECT_EQ(reports.load(), 1) << "only the making is reported";
+  SingletonAccess<Counted>::ReleaseInstance();
+  SingletonAccess<Counted>::Renew();
+  EXPECT_NE(SingletonAccess<Counted>::GetInstance(), nullptr);
+  EXPECT_EQ(reports.load(), 1);
+  EXPECT_EQ(Counted::made.load(), made + 2);
+  SingletonAccess<Counted>::ReleaseInstance();
+  SingletonAccess<Counted>::Renew();
+  SetServiceMisuseHandler(&harness::FailServiceMisuse);
 }
 
 }  // namespace

@@ -9,16 +9,16 @@
 #include <sstream>
 #include <string>
 
+#include "harness/Services.h"
 #include "plat/paths.h"
 #include "shell/DiskHelpers.h"
 #include "shell/LocalSettings.h"
+#include "support/TestFolder.h"
 
 class TempHomeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/tarnwick_home_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
+    root_ = testsupport::NewTestFolder();
     home_ = root_ / "home";
     std::filesystem::create_directories(home_);
     for (const char* d : {"c", "d", "e"}) std::filesystem::create_directories(root_ / d);
@@ -27,11 +27,10 @@ class TempHomeTest : public ::testing::Test {
                          (root_ / "e").string();
     setenv("TARNWICK_DRIVES", drives.c_str(), 1);
     plat::resetDriveMap();
-    CLocalSettings::DeleteInstance();
     SetDiskProvider(nullptr);
   }
   void TearDown() override {
-    CLocalSettings::DeleteInstance();
+    harness::ResetServices();
     SetDiskProvider(nullptr);
     unsetenv("TARNWICK_HOME");
     unsetenv("TARNWICK_DRIVES");

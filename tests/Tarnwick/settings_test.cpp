@@ -1,6 +1,7 @@
 #include <map>
 #include <sys/stat.h>
 
+#include "harness/Services.h"
 #include "plat/text.h"
 #include "settings_fixture.h"
 #include "shell/IniFile.h"
@@ -130,7 +131,7 @@ TEST_F(Settings, OneInstanceMadeOnFirstUse) {
   CLocalSettings* a = CLocalSettings::GetInstance();
   EXPECT_EQ(a, CLocalSettings::GetInstance());
   EXPECT_EQ(a->GetCycleInterval(), 9);
-  CLocalSettings::DeleteInstance();
+  harness::ResetServices();
   WriteSettings("[]\r\nCycleInterval=11\r\n");
   EXPECT_EQ(CLocalSettings::GetInstance()->GetCycleInterval(), 11);
 }

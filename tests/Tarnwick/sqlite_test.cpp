@@ -8,6 +8,7 @@
 #include "plat/text.h"
 #include "shell/CppSQLite3.h"
 #include "shell/DbHelpers.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -17,8 +18,7 @@ struct SqliteTest : ::testing::Test {
   fs::path home;
   CppSQLite3DB db;
   void SetUp() override {
-    char tmpl[] = "/tmp/sqliteXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
     ASSERT_EQ(OpenDatabaseInProgramDir(db, u"t.db"), 1);
     ASSERT_EQ(ExecuteSql(db, u"CREATE TABLE Tb_T (Name TEXT PRIMARY KEY, Port INTEGER)"), 1);

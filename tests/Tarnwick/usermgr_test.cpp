@@ -28,13 +28,8 @@ class UserMgr : public TempHomeTest {
   void SetUp() override {
     TempHomeTest::SetUp();
     FreeLanguageLibrary();
-    CUser::DeleteInstance();
     ASSERT_EQ(CreateUserDatabase(), 1);
     LogIn(u"admin");
-  }
-  void TearDown() override {
-    CUser::DeleteInstance();
-    TempHomeTest::TearDown();
   }
   static void LogIn(const std::u16string& name) {
     CUser::GetInstance()->SetName(name);

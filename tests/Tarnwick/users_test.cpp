@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "settings_fixture.h"
 #include "shell/DbHelpers.h"
@@ -25,11 +26,10 @@ class Users : public TempHomeTest {
   void SetUp() override {
     TempHomeTest::SetUp();
     FreeLanguageLibrary();  // Chinese texts unless a test chooses otherwise
-    CUser::DeleteInstance();
   }
   void TearDown() override {
     FreeLanguageLibrary();
-    CUser::DeleteInstance();
+    harness::ResetServices();
     TempHomeTest::TearDown();
   }
   std::string DbPath() const { return (home_ / "UserInfo.db").string(); }
@@ -310,7 +310,7 @@ TEST_F(Users, CurrentUserRights) {
   EXPECT_FALSE(u->IsAdmin());
 
   u->SetName(u"张三");
-  CUser::DeleteInstance();
+  harness::ResetServices();
   EXPECT_EQ(CUser::GetInstance()->GetName(), u"");  // a fresh user after shut-down
   EXPECT_EQ(RightRefusalStringId(RIGHT_VOICE_TALK), 8611u);
   EXPECT_EQ(RightRefusalStringId(RIGHT_REMOTE_CONFIG), 8613u);

@@ -17,6 +17,7 @@
 #include "controls/WindowMessages.h"
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
@@ -69,10 +70,7 @@ struct CameraLive : ::testing::Test {
   }
 
   void TearDown() override {
-    FreeCyclePreviewManager();
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
-    CUser::DeleteInstance();
+    harness::ResetServices();
     media.clear();
     cams.clear();
     plat::setTimeScale(scale);

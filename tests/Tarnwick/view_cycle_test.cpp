@@ -11,8 +11,10 @@
 #include "devices/DevMgrController.h"
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "plat/clock.h"
 #include "plat/qtwindow.h"
+#include "shell/DeviceNote.h"
 #include "shell/LocalSettings.h"
 #include "support/FakeDevices.h"
 #include "support/TestFolder.h"
@@ -42,7 +44,7 @@ struct CycleTest : ::testing::Test {
   QObject pageContext;
   CPlayScreen* screen = nullptr;
   CCyclePreviewManager* cycles = nullptr;  // the program's own, as the play windows reach it
-  std::vector<std::pair<uint32_t, CycleNote>> notes;  // what the page heard, in order
+  std::vector<std::pair<uint32_t, DeviceNote>> notes;  // what the page heard, in order
 
   void SetUp() override {
     setenv("TARNWICK_HOME", home.path().c_str(), 1);
@@ -57,8 +59,8 @@ struct CycleTest : ::testing::Test {
     cycles->SetTickPeriod(0);  // the test is the clock
     const plat::WindowHandle pageWnd = plat::registerWindow(
         [this](uint32_t m, uintptr_t w, intptr_t) -> intptr_t {
-          CycleNote n;
-          if ((m == WM_CYCLE_SWITCH || m == WM_CYCLE_NO_PREVIEW) && cycles->TakeNote(w, &n)) notes.push_back({m, n});
+          DeviceNote n;
+          if ((m == WM_CYCLE_SWITCH || m == WM_CYCLE_NO_PREVIEW) && TakeDeviceNote(w, &n)) notes.push_back({m, n});
           return 0;
         },
         plat::qtDispatcher(&pageContext));
@@ -69,10 +71,7 @@ struct CycleTest : ::testing::Test {
   }
 
   void TearDown() override {
-    FreeCyclePreviewManager();
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
-    CLocalSettings::DeleteInstance();
+    harness::ResetServices();
     SetDevFamily(4, savedNvr);
     unsetenv("TARNWICK_HOME");
   }
@@ -276,7 +275,7 @@ TEST_F(CycleTest, AnIntervalOfZeroFromTheSettingsFileTakesTheDefault) {
     std::ofstream ini(CLocalSettings::SettingsFilePath());
     ini << "[]\nCycleInterval=0\n";
   }
-  CLocalSettings::DeleteInstance();
+  CLocalSettings::GetInstance()->Reload();
   const int interval = CLocalSettings::GetInstance()->GetCycleInterval();
   EXPECT_EQ(interval, CLocalSettings::DEFAULT_CYCLE_INTERVAL);
   ASSERT_EQ(cycles->AddChannelToCycle(u"G", 0, 0, Dev(u"CAM-A"), 1), 1);

@@ -17,10 +17,12 @@
 #include "camemu/media.h"
 #include "clipgen/clipgen.h"
 #include "devices/DeviceManager.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
 #include "plat/surface.h"
+#include "support/TestFolder.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 
@@ -38,8 +40,7 @@ struct GridLive : ::testing::Test {
   CPlayScreen* screen = nullptr;
 
   void SetUp() override {
-    char tmpl[] = "/tmp/gridXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
     plat::setAudioBackend(plat::AudioBackendKind::Null);
 
@@ -68,8 +69,7 @@ struct GridLive : ::testing::Test {
   }
 
   void TearDown() override {
-    FreePreviewManager();  // stops every listed preview
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();  // stops every listed preview
     media.reset();
     cam.reset();
     unsetenv("TARNWICK_HOME");

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/window.h"
 #include "support/FakeDevices.h"
@@ -112,7 +113,7 @@ struct Grid : ::testing::Test {
   void TearDown() override {
     SetPreviewPageWindow(0);
     plat::unregisterWindow(pageWnd);
-    FreePreviewManager();
+    harness::ResetServices();
   }
 };
 

@@ -21,6 +21,7 @@
 #include "controls/WindowMessages.h"
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/clock.h"
 #include "plat/paths.h"
@@ -89,7 +90,6 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
   setenv("TARNWICK_DRIVES", (fs::path(folder.path()) / "c").c_str(), 1);
   plat::resetDriveMap();
   harness::ScopedScriptedUi ui;
-  CLocalSettings::DeleteInstance();
   testsupport::EmulatorProcess recorder(testsupport::EmulatorProcess::kRecorder, folder.path());
   ASSERT_TRUE(recorder.Start());
   ASSERT_EQ(CQXGlobal::Startup(), 1);
@@ -156,10 +156,9 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
     recorder.Resume();
   }
   ASSERT_TRUE(harness::SettleDeviceWork());
-  CDeviceManager::ReleaseInstance();
+  harness::ResetServices();
   CQXGlobal::Cleanup();
   plat::setTimeScale(1.0);
-  CLocalSettings::DeleteInstance();
   unsetenv("TARNWICK_HOME");
   unsetenv("TARNWICK_DRIVES");
   plat::resetDriveMap();

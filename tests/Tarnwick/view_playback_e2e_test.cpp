@@ -29,6 +29,7 @@
 #include "devices/TreeCtrlTarget.h"
 #include "dvremu/emulator.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
@@ -108,7 +109,6 @@ struct PlaybackPages : ::testing::Test {
     plat::resetDriveMap();
     plat::setAudioBackend(plat::AudioBackendKind::Null);
     ui = std::make_unique<harness::ScopedScriptedUi>();
-    CLocalSettings::DeleteInstance();
     CLocalSettings::GetInstance()->SetDownLoadPath(u"D:\\DownloadFile\\");
 
     clipgen::Options o;
@@ -119,9 +119,8 @@ struct PlaybackPages : ::testing::Test {
   }
 
   void TearDown() override {
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     if (sdkStarted) CQXGlobal::Cleanup();
-    CLocalSettings::DeleteInstance();
     dvr.reset();
     media.reset();
     cam.reset();

@@ -14,10 +14,12 @@
 
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "plat/text.h"
 #include "plat/window.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
+#include "support/TestFolder.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 #include "view/ViewMessages.h"
@@ -78,13 +80,11 @@ PreviewItemPtr Item(int window, SharedPreview* p, int channel, const std::u16str
 struct PreviewList : ::testing::Test {
   fs::path home;
   void SetUp() override {
-    char tmpl[] = "/tmp/pvmXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
   }
   void TearDown() override {
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home);
   }

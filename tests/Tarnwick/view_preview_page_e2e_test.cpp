@@ -35,6 +35,7 @@
 #include "shell/UserRights.h"
 #include "support/FileSizeLimit.h"
 #include "support/RecorderFile.h"
+#include "support/TestFolder.h"
 #include "view/DlgPreview.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
@@ -65,16 +66,12 @@ struct PreviewLive : ::testing::Test {
   std::vector<std::u16string> notices;
 
   void SetUp() override {
-    char tmpl[] = "/tmp/pve2eXXXXXX";
-    root = mkdtemp(tmpl);
+    root = testsupport::NewTestFolder();
     for (const char* d : {"home", "c", "d"}) fs::create_directories(root / d);
     setenv("TARNWICK_HOME", (root / "home").c_str(), 1);
     setenv("TARNWICK_DRIVES", ((root / "c").string() + ":" + (root / "d").string()).c_str(), 1);
     plat::resetDriveMap();
     plat::setAudioBackend(plat::AudioBackendKind::Null);
-    // A list another test left behind would refuse the hosts.
-    if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
-    CRecordFileRing::DeleteInstance();
     ASSERT_TRUE(StartSystem());
     CUser::GetInstance()->SetName(u"admin");
     CUser::GetInstance()->SetPower(RIGHTS_ALL);

@@ -13,8 +13,10 @@
 #include "harness/DeviceWorkWait.h"
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
+#include "harness/Services.h"
 #include "shell/DbHelpers.h"
 #include "support/FakeDevices.h"
+#include "support/TestFolder.h"
 #include "view/DlgCruise.h"
 #include "view/DlgPresetPoint.h"
 #include "view/DlgPreview.h"
@@ -29,12 +31,11 @@ namespace {
 struct PreviewPageGrid : ::testing::Test {
   fs::path home;
   void SetUp() override {
-    char tmpl[] = "/tmp/pgridXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
   }
   void TearDown() override {
-    FreePreviewManager();
+    harness::ResetServices();
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home);
   }

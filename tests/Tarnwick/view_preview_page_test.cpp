@@ -13,15 +13,18 @@
 #include "devices/DeviceManager.h"
 #include "devices/TreeCtrlTarget.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/paths.h"
 #include "plat/text.h"
+#include "shell/DeviceNote.h"
 #include "shell/Language.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "support/FakeDevices.h"
 #include <QElapsedTimer>
 #include "plat/clock.h"
+#include "support/TestFolder.h"
 #include "view/DlgPreview.h"
 #include "view/CyclePreview.h"
 #include "shell/LocalSettings.h"
@@ -52,8 +55,7 @@ struct PreviewPage : ::testing::Test {
   std::tm clock{};
 
   void SetUp() override {
-    char tmpl[] = "/tmp/pvpageXXXXXX";
-    root = mkdtemp(tmpl);
+    root = testsupport::NewTestFolder();
     fs::create_directories(root / "home");
     fs::create_directories(root / "c");
     fs::create_directories(root / "d");
@@ -61,8 +63,6 @@ struct PreviewPage : ::testing::Test {
     setenv("TARNWICK_DRIVES", ((root / "c").string() + ":" + (root / "d").string()).c_str(), 1);
     plat::resetDriveMap();
     fake::TalkResult() = 1;
-    // A list another test left behind would refuse the host.
-    if (SingletonAccess<CDeviceManager>::HasInstance()) CDeviceManager::ReleaseInstance();
     CUser::GetInstance()->SetName(u"ann");
     CUser::GetInstance()->SetPower(RIGHTS_ALL);
     CDevInfo info(u"前门", u"127.0.0.1", 9000, u"admin", u"admin", 8, u"", u"", u"", u"", 0, 0, DEV_TYPE_IPC,
@@ -95,10 +95,7 @@ struct PreviewPage : ::testing::Test {
 
   void TearDown() override {
     page.reset();
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
-    CRecordFileRing::DeleteInstance();
-    CUser::DeleteInstance();
+    harness::ResetServices();
     unsetenv("TARNWICK_HOME");
     unsetenv("TARNWICK_DRIVES");
     plat::resetDriveMap();
@@ -427,10 +424,10 @@ TEST_F(PreviewPage, AlarmsOfArmedDevicesAreListedWithTheirTexts) {
   EXPECT_EQ(TreeItemImage(deviceItem), 1);
   EXPECT_EQ(C().OnDeviceAlarm(&motion), -1) << "disarmed: dropped";
   EXPECT_EQ(device->GetChannel(1)->GetAlarmFlag(), 0);
-  Send(WM_DEVICE_ARMING, reinterpret_cast<uintptr_t>(device), 1);
+  Send(WM_DEVICE_ARMING, AddDeviceNote(device->GetGuid(), 0), 1);
   EXPECT_EQ(TreeItemImage(deviceItem), 3);
   CDevice gone;
-  EXPECT_EQ(Send(WM_DEVICE_ARMING, reinterpret_cast<uintptr_t>(&gone), 1), 0);
+  EXPECT_EQ(Send(WM_DEVICE_ARMING, AddDeviceNote(gone.GetGuid(), 0), 1), 0);
   EXPECT_EQ(gone.GetAlarmState(), 0) << "a device not in the list is left alone";
 
   // A cycle switch marks a channel; one past 64 does nothing.
@@ -467,7 +464,7 @@ TEST_F(PreviewPage, ExceptionsAndRebootsEndTheDevicesWindowsAndTalkIsShownOnlyWh
   DoubleClick(ChannelItem(3));
   ASSERT_EQ(ChannelIn(0), 3);
   fake::Journal().clear();
-  Send(WM_DEVICE_REBOOT, reinterpret_cast<uintptr_t>(device), 0);
+  Send(WM_DEVICE_REBOOT, AddDeviceNote(device->GetGuid(), 0), 0);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   EXPECT_NE(std::find(j.begin(), j.end(), "login.reboot"), j.end());
   EXPECT_EQ(TreeItemImage(ChannelItem(3)), 4);

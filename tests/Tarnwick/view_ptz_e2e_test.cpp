@@ -27,6 +27,7 @@
 #include "devices/DeviceWork.h"
 #include "dvremu/emulator.h"
 #include "harness/DeviceWorkWait.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "shell/Language.h"
@@ -95,8 +96,7 @@ struct PtzLive : ::testing::Test {
   std::unique_ptr<harness::ScopedScriptedUi> ui;
 
   void SetUp() override {
-    char tmpl[] = "/tmp/ptzXXXXXX";
-    home = mkdtemp(tmpl);
+    home = testsupport::NewTestFolder();
     setenv("TARNWICK_HOME", home.c_str(), 1);
     plat::setAudioBackend(plat::AudioBackendKind::Null);
     ASSERT_EQ(CQXGlobal::Startup(), 1);
@@ -138,12 +138,10 @@ struct PtzLive : ::testing::Test {
   }
 
   void TearDown() override {
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     media.reset();
     cam.reset();
     dvr.reset();
-    CUser::DeleteInstance();
     ui.reset();
     CQXGlobal::Cleanup();
     unsetenv("TARNWICK_HOME");
@@ -569,10 +567,8 @@ struct PtzFrozenCamera : ::testing::Test {
   void TearDown() override {
     if (cam) cam->Resume();
     harness::SettleDeviceWork();
-    FreePreviewManager();
-    CDeviceManager::ReleaseInstance();
+    harness::ResetServices();
     cam.reset();
-    CUser::DeleteInstance();
     ui.reset();
     unsetenv("TARNWICK_HOME");
   }

@@ -9,14 +9,14 @@
 
 #include "plat/profile.h"
 #include "plat/text.h"
+#include "support/TestFolder.h"
 
 namespace {
 
 struct ProfileTest : ::testing::Test {
   std::string dir, path;
   void SetUp() override {
-    char tmpl[] = "/tmp/profileXXXXXX";
-    dir = mkdtemp(tmpl);
+    dir = testsupport::NewTestFolder();
     path = dir + "/test.ini";
   }
   void TearDown() override {

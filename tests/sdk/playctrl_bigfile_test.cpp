@@ -16,6 +16,7 @@
 #include "plat/clock.h"
 #include "plat/surface.h"
 #include "plat/window.h"
+#include "support/TestFolder.h"
 
 namespace {
 
@@ -31,9 +32,7 @@ uint64_t ResidentBytes() {
 struct Folder {
   std::filesystem::path path;
   Folder() {
-    char tmpl[] = "/tmp/playctrl_big_XXXXXX";
-    if (!mkdtemp(tmpl)) std::abort();
-    path = tmpl;
+    path = testsupport::NewTestFolder();
   }
   ~Folder() { std::filesystem::remove_all(path); }
 };

@@ -40,4 +40,11 @@ inline const TestFolder& ProcessFolder() {
 // A path for `name` in the process's own folder.
 inline std::string TestFile(const std::string& name) { return ProcessFolder().file(name); }
 
+// A new folder of its own inside the process's folder (a test's program folder, say).
+inline std::string NewTestFolder() {
+  std::string tmpl = ProcessFolder().file("XXXXXX");
+  if (!mkdtemp(tmpl.data())) std::abort();
+  return tmpl;
+}
+
 }  // namespace testsupport

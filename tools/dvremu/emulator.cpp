@@ -140,6 +140,7 @@ bool Emulator::startDiscoveryOnSearchPort(const std::string& name) {
 }
 
 uint16_t Emulator::discoveryPort() const { return impl_->discovery.port(); }
+size_t Emulator::discoveryProbes() const { return impl_->discovery.probes(); }
 
 void Emulator::stop() {
   impl_->discovery.stop();

@@ -67,6 +67,7 @@ class Camera {
   bool startDiscovery(uint16_t udpPort, const std::string& name = {});
   bool startDiscoveryOnSearchPort(const std::string& name = {});
   uint16_t discoveryPort() const { return discovery_.port(); }
+  size_t discoveryProbes() const { return discovery_.probes(); }  // search probes answered
 
   // The log.
   std::vector<Request> requests() const;

@@ -49,6 +49,7 @@ class Emulator {
   bool startDiscovery(uint16_t udpPort, const std::string& name = {});
   bool startDiscoveryOnSearchPort(const std::string& name = {});
   uint16_t discoveryPort() const;
+  size_t discoveryProbes() const;  // search probes answered
 
   void setClip(const StreamClip& clip);
   // Files, logs, control, configuration and transfers of the recorder.
