@@ -4,12 +4,14 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -59,6 +61,88 @@ double processCpuSeconds(pid_t pid) {
   }
   if (!(fields >> utime >> stime)) return -1;
   return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+bool Arguments::runs(const char* part) const {
+  return parts.empty() || std::find(parts.begin(), parts.end(), part) != parts.end();
+}
+
+Arguments parseArguments(int argc, char** argv, int defaultSeconds) {
+  Arguments a;
+  a.seconds = defaultSeconds;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) a.seconds = std::max(1, std::atoi(argv[++i]));
+    else a.parts.push_back(argv[i]);
+  }
+  return a;
+}
+
+double residentBytes() { return processResidentBytes(getpid()); }
+
+double processResidentBytes(pid_t pid) {
+  long pages = 0, resident = 0;
+  FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/statm").c_str(), "r");
+  if (!f) return -1;
+  const bool ok = std::fscanf(f, "%ld %ld", &pages, &resident) == 2;
+  std::fclose(f);
+  return ok ? static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) : -1;
+}
+
+int64_t wallUs() {
+  timeval tv{};
+  gettimeofday(&tv, nullptr);
+  return int64_t{tv.tv_sec} * 1000000 + tv.tv_usec;
+}
+
+namespace {
+uint64_t frameHash(const uint8_t* p, size_t n) {
+  uint64_t h = 1469598103934665603ull;
+  auto mix = [&](size_t from, size_t count) {
+    for (size_t i = from; i < from + count && i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+  };
+  constexpr size_t kSpan = 64;
+  if (n <= 4 * kSpan) {
+    mix(0, n);
+  } else {
+    for (size_t k = 0; k < 4; ++k) mix((n - kSpan) * k / 3, kSpan);
+  }
+  return h ^ n;
+}
+}  // namespace
+
+ClipFrames::ClipFrames(const clipgen::Clip& clip) : frames_(static_cast<int>(clip.frames.size())) {
+  for (size_t i = 0; i < clip.frames.size(); ++i) {
+    const auto bytes = clip.frameBytes(i);
+    index_[frameHash(bytes.data(), bytes.size())] = static_cast<int>(i);
+  }
+  if (index_.size() != clip.frames.size())
+    std::fprintf(stderr, "%zu frames share a probe hash: their latencies are not taken\n",
+                 clip.frames.size() - index_.size());
+}
+
+int ClipFrames::indexOf(const uint8_t* data, size_t length) const {
+  auto it = index_.find(frameHash(data, length));
+  return it == index_.end() ? -1 : it->second;
+}
+
+double Latencies::percentileMs(double p) const {
+  std::lock_guard<std::mutex> lk(m_);
+  if (us_.empty()) return -1;
+  std::vector<int64_t> sorted = us_;
+  const size_t at = std::min(sorted.size() - 1, static_cast<size_t>(p / 100.0 * static_cast<double>(sorted.size())));
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<ptrdiff_t>(at), sorted.end());
+  return static_cast<double>(sorted[at]) / 1000.0;
+}
+
+void PaintTally::paint(uint64_t serial, int index, int clipFrames, const SendTimes& sent, Latencies& latencies) {
+  if (serial == lastSerial) return;  // painted again without a new picture
+  lastSerial = serial;
+  ++painted;
+  if (index < 0) return;
+  ++numbered;
+  if (lastIndex >= 0 && index != lastIndex) skipped += static_cast<uint64_t>((index - lastIndex - 1 + clipFrames) % clipFrames);
+  lastIndex = index;
+  if (const int64_t at = sent.sentUs(index)) latencies.add(wallUs() - at);
 }
 
 double bareCoresPerStream(const clipgen::Clip& clip, int passes, int streams) {

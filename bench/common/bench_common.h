@@ -5,7 +5,12 @@
 // processes spoken to line by line.
 #include <sys/types.h>
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "clipgen/clipgen.h"
@@ -35,6 +40,92 @@ double processCpuSeconds(pid_t pid);
 // `streams` decoders fed in turn, frame by frame, as that many live streams arrive (each
 // keeps its own pictures, so the caches hold what they would hold for a client of so many).
 double bareCoresPerStream(const clipgen::Clip& clip, int passes = 3, int streams = 1);
+
+// Resident memory of this process, or of another one (-1 when it cannot be read), in bytes.
+double residentBytes();
+double processResidentBytes(pid_t pid);
+
+// Wall-clock time in microseconds: what the camera emulator stamps each frame with when it
+// sends it (--wall-clock).
+int64_t wallUs();
+
+// Tells a clip's frames apart by their bytes, so a client's stream hook, which sees each
+// frame as it arrives, can note when that frame of the clip was sent. Reads little of each
+// frame (its length and 64 bytes at four places): the hook runs on the receive threads.
+class ClipFrames {
+ public:
+  explicit ClipFrames(const clipgen::Clip& clip);
+  // The clip's frame number of these bytes, -1 when they are none of its frames.
+  int indexOf(const uint8_t* data, size_t length) const;
+  int count() const { return frames_; }
+
+ private:
+  std::unordered_map<uint64_t, int> index_;
+  int frames_ = 0;
+};
+
+// When each frame of the clip was last sent to one window's stream, as its hook saw it.
+class SendTimes {
+ public:
+  explicit SendTimes(int frames) : times_(std::make_unique<std::atomic<int64_t>[]>(static_cast<size_t>(frames))), frames_(frames) {}
+  void note(int index, int64_t sentUs) {
+    if (index >= 0 && index < frames_) times_[static_cast<size_t>(index)].store(sentUs, std::memory_order_relaxed);
+  }
+  // 0 when that frame was not seen yet.
+  int64_t sentUs(int index) const {
+    return index >= 0 && index < frames_ ? times_[static_cast<size_t>(index)].load(std::memory_order_relaxed) : 0;
+  }
+
+ private:
+  std::unique_ptr<std::atomic<int64_t>[]> times_;
+  int frames_;
+};
+
+// Latencies collected from several threads; percentiles of what was collected.
+class Latencies {
+ public:
+  void add(int64_t us) {
+    std::lock_guard<std::mutex> lk(m_);
+    if (on_) us_.push_back(us);
+  }
+  // Collecting starts afresh (on) or stops.
+  void collect(bool on) {
+    std::lock_guard<std::mutex> lk(m_);
+    on_ = on;
+    if (on) us_.clear();
+  }
+  // The p-th percentile (0..100) in milliseconds; -1 when nothing was collected.
+  double percentileMs(double p) const;
+  size_t size() const {
+    std::lock_guard<std::mutex> lk(m_);
+    return us_.size();
+  }
+
+ private:
+  mutable std::mutex m_;
+  bool on_ = false;
+  std::vector<int64_t> us_;
+};
+
+// What a window painted, from the frame numbers of the pictures it painted: pictures
+// painted anew, those whose number could be read, frames of the clip never painted (a jump
+// from n to n + 3 skipped two) and the latency from each frame's send to its paint.
+struct PaintTally {
+  uint64_t painted = 0, numbered = 0, skipped = 0;
+  uint64_t lastSerial = 0;
+  int lastIndex = -1;
+  // A paint of the picture presented `serial`-th, showing frame `index` (-1: unreadable).
+  void paint(uint64_t serial, int index, int clipFrames, const SendTimes& sent, Latencies& latencies);
+};
+
+// A benchmark's command line: the parts named (all when none is) and "--seconds S", how
+// long each live case is measured.
+struct Arguments {
+  int seconds = 60;
+  std::vector<std::string> parts;
+  bool runs(const char* part) const;
+};
+Arguments parseArguments(int argc, char** argv, int defaultSeconds);
 
 // The folder of the running executable (where the other programs of the build lie).
 std::string selfDir();

@@ -1,18 +1,22 @@
 // The whole program under load, each part in a process of its own, everything on 127.0.0.1:
 //   - live: the camera emulator's program streams a generated clip (D1, then 1080p) at 25
-//     frames a second; the program, started on a folder of its own (automatic login of the
-//     administrator, one camera of N channels, the last session's N previews in preivew.db),
-//     is driven by a user's clicks to reopen those previews (driven_program.cpp). After a
-//     warm-up its CPU time is read from /proc over a fixed wall time and set against a bare
-//     single-threaded libavcodec decode of the same frames by N decoders fed in turn,
-//     measured in the same run (before and after); frames it received are set against the
-//     pictures presented to and painted by its play windows, and the frames never painted
-//     are counted from the frame numbers the clip's pictures carry.
+//     frames a second, each frame stamped with the wall-clock time it is sent; the program,
+//     started on a folder of its own (automatic login of the administrator, one camera of N
+//     channels, the last session's N previews in preivew.db), is driven by a user's clicks
+//     to reopen those previews (driven_program.cpp). After a warm-up, over at least 60 s of
+//     steady state: its CPU time is read from /proc and set against a bare single-threaded
+//     libavcodec decode of the same frames by N decoders fed in turn, measured in the same
+//     run (before and after); the latency from each frame's send to the paint of the window
+//     showing it; its resident memory less what it held before the first preview opened,
+//     over N windows; the frames the emulator sent (asked for its count) against those the
+//     program received, presented to its play windows and painted, and the frames never
+//     painted, counted from the frame numbers the clip's pictures carry.
 //   - start-up: build/bin/Tarnwick itself, from exec to the log line it writes (at level
-//     info) once its main window is shown with the device tree filled, with 1,000 devices in
-//     Tarnwick.db and with none.
+//     info) once its main window is shown with the device tree filled, with 10,000 devices
+//     in Tarnwick.db and with none.
 //   - hung: the UI thread's answers while devices hang (hung_devices.cpp).
-// Usage: bench_program [live] [startup] [hung] (all when none is named).
+// Usage: bench_program [live] [startup] [hung] [--seconds S] (all parts when none is named;
+// S seconds of steady state, 60 by default).
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,9 +51,9 @@ using namespace benchprog;
 namespace {
 
 constexpr int kClipFrames = 100;
-constexpr int kWarmSeconds = 4;
-constexpr int kMeasureSeconds = 8;
-constexpr int kStartupDevices = 1000;
+constexpr int kWarmSeconds = 5;
+constexpr int kMeasureSeconds = 60;
+constexpr int kStartupDevices = 10000;
 constexpr int kStartupRuns = 3;
 constexpr char16_t kCameraGuid[] = u"BENCH-CAMERA";
 bool g_keep = false;  // something failed: the logs stay
@@ -64,9 +68,11 @@ void seedCameraPreviews(int windows) {
 struct LiveResult {
   bool ok = false;
   int windows = 0, mainWidth = 0, mainHeight = 0, windowWidth = 0, windowHeight = 0;
-  double cores = 0, bareCores = 0;
+  double cores = 0, bareCores = 0, wall = 0;
   double receivedFps = 0, paintedFps = 0;
-  int64_t received = 0, presented = 0, painted = 0, numbered = 0, skipped = 0;
+  int64_t sent = 0, received = 0, presented = 0, painted = 0, numbered = 0, skipped = 0;
+  double latencyMed = -1, latencyP95 = -1, latencyMax = -1;
+  double rssBefore = 0, rssSteady = 0;
   std::string failure;
 };
 
@@ -81,7 +87,7 @@ bool readCounts(bench::Child& child, Counts* c) {
          std::sscanf(rest.c_str(), "%ld %ld %ld %ld %ld", &c->v[0], &c->v[1], &c->v[2], &c->v[3], &c->v[4]) == 5;
 }
 
-LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir) {
+LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir, int seconds) {
   LiveResult r;
   const clipgen::Clip clip = bench::makeClip(cc, kClipFrames);
   if (clip.frames.size() != static_cast<size_t>(kClipFrames)) {
@@ -94,8 +100,8 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir) {
   r.bareCores = bare();
   const std::string path = (dir / (std::string(cc.name) + ".264")).string();
   clipgen::writeClip(clip, path);
-  camemu::Program emu =
-      camemu::startProgram(bench::selfDir() + "/camemu", {"--clip", path, "--streams", std::to_string(n + 1)});
+  camemu::Program emu = camemu::startProgram(bench::selfDir() + "/camemu",
+                                             {"--clip", path, "--streams", std::to_string(n + 1), "--wall-clock"});
   if (emu.pid < 0) {
     r.failure = "the camera emulator did not start";
     return r;
@@ -106,36 +112,48 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir) {
   });
   seedCameraPreviews(n);
   unsetenv("TARNWICK_HOME");
-  bench::Child program = bench::spawnChild(bench::selfDir() + "/bench_program", {"--drive", std::to_string(kClipFrames)},
+  bench::Child program = bench::spawnChild(bench::selfDir() + "/bench_program", {"--drive", path},
                                            programEnv(home, dir / (std::string("run-") + cc.name)),
                                            (dir / (std::string(cc.name) + ".log")).string());
   std::string rest;
+  long long before = 0;
   if (program.pid < 0 || !expect(program, "opened", &rest, 120000)) {
     r.failure = "the program did not open its windows (see its log)";
   } else {
-    std::sscanf(rest.c_str(), "%d %dx%d %dx%d", &r.windows, &r.mainWidth, &r.mainHeight, &r.windowWidth,
-                &r.windowHeight);
+    std::sscanf(rest.c_str(), "%d %dx%d %dx%d %lld", &r.windows, &r.mainWidth, &r.mainHeight, &r.windowWidth,
+                &r.windowHeight, &before);
+    r.rssBefore = static_cast<double>(before);
     std::this_thread::sleep_for(std::chrono::seconds(kWarmSeconds));
     Counts c0, c1;
     const bool first = readCounts(program, &c0);
+    const long sent0 = camemu::videoFramesSent(emu);
+    const bool measuring = bench::writeLine(program, "measure") && expect(program, "measuring", &rest, 10000);
     const double cpu0 = bench::processCpuSeconds(program.pid);
     const auto t0 = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(kMeasureSeconds));
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double cpu1 = bench::processCpuSeconds(program.pid);
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    r.rssSteady = bench::processResidentBytes(program.pid);
+    const long sent1 = camemu::videoFramesSent(emu);
     const bool second = readCounts(program, &c1);
-    if (!first || !second || cpu0 < 0 || cpu1 < 0 || r.windows != n) {
+    size_t latencies = 0;
+    const bool timed = bench::writeLine(program, "latency") && expect(program, "latency", &rest, 10000) &&
+                       std::sscanf(rest.c_str(), "%lf %lf %lf %zu", &r.latencyMed, &r.latencyP95, &r.latencyMax,
+                                   &latencies) == 4;
+    if (!first || !second || !measuring || !timed || cpu0 < 0 || cpu1 < 0 || r.windows != n || sent0 < 0 ||
+        sent1 < 0) {
       r.failure = "the program stopped answering or opened " + std::to_string(r.windows) + " windows";
     } else {
       r.ok = true;
-      r.cores = (cpu1 - cpu0) / wall;
+      r.cores = (cpu1 - cpu0) / r.wall;
+      r.sent = sent1 - sent0;
       r.received = c1.v[0] - c0.v[0];
       r.presented = c1.v[1] - c0.v[1];
       r.painted = c1.v[2] - c0.v[2];
       r.numbered = c1.v[3] - c0.v[3];
       r.skipped = c1.v[4] - c0.v[4];
-      r.receivedFps = static_cast<double>(r.received) / wall / n;
-      r.paintedFps = static_cast<double>(r.painted) / wall / n;
+      r.receivedFps = static_cast<double>(r.received) / r.wall / n;
+      r.paintedFps = static_cast<double>(r.painted) / r.wall / n;
     }
   }
   bench::writeLine(program, "quit");
@@ -181,10 +199,11 @@ double median(std::vector<double> v) {
 
 StartupResult runStartup(const fs::path& dir) {
   StartupResult r;
-  const fs::path empty = dir / "home-empty", full = dir / "home-1000";
+  const fs::path empty = dir / "home-empty", full = dir / "home-10000";
   seedHome(empty, [](CDevMgrModel&, const std::u16string&) {});
-  // Ten regions of 100 devices: three IP cameras of one channel for every recorder of eight,
-  // on loopback addresses (nothing logs in at start-up, and nothing leaves this machine).
+  // A hundred regions of 100 devices: three IP cameras of one channel for every recorder of
+  // eight, on loopback addresses (nothing logs in at start-up, and nothing leaves this
+  // machine): 37,601 items in each device tree.
   seedHome(full, [](CDevMgrModel& model, const std::u16string& root) {
     std::u16string region;
     for (int i = 0; i < kStartupDevices; ++i) {
@@ -221,15 +240,21 @@ void printLive(const char* name, int n, const LiveResult& r) {
     return;
   }
   row(what, fmt("%.0f x %.0f each", r.windowWidth, r.windowHeight),
-      fmt("in the main window of %.0f x %.0f (a screen of 1920 x 1080)", r.mainWidth, r.mainHeight));
+      fmt("in the main window of %.0f x %.0f (a screen of 1920 x 1080), %.0f s of steady state", r.mainWidth,
+          r.mainHeight, r.wall));
   row("  program cores", fmt("%.2f (bare decode %.2f)", r.cores, r.bareCores),
       "CPU seconds a second of the program process; bare: the same frames through one decoder a stream");
   row("  ratio to the bare decode", fmt("%.2f x", r.bareCores > 0 ? r.cores / r.bareCores : 0),
       "receive, decode, convert, present and paint, over decode alone (1.0 = no overhead)");
-  row("  frames received / presented / painted",
-      fmt("%.0f / %.0f / %.0f", static_cast<double>(r.received), static_cast<double>(r.presented),
-          static_cast<double>(r.painted)),
-      fmt("over %.0f s; received %.2f, painted %.2f a second a window (the camera sends 25)", kMeasureSeconds,
+  row("  latency send -> paint, steady (ms)", fmt("med %.0f, p95 %.0f (max %.0f)", r.latencyMed, r.latencyP95, r.latencyMax),
+      "from the emulator's send of each frame to the paint of the window that shows it");
+  row("  memory per window (MB)", fmt("%.1f", (r.rssSteady - r.rssBefore) / n / 1e6),
+      "resident memory while streaming, less before the first preview opened, over the windows");
+  row("  frames sent / received / presented / painted",
+      fmt("%.0f / %.0f / %.0f / ", static_cast<double>(r.sent), static_cast<double>(r.received),
+          static_cast<double>(r.presented)) +
+          fmt("%.0f", static_cast<double>(r.painted)),
+      fmt("sent: the emulator's count; received %.2f, painted %.2f a second a window (the camera sends 25)",
           r.receivedFps, r.paintedFps));
   if (r.numbered < r.painted * 9 / 10) {
     row("  frames dropped", "not measured",
@@ -239,20 +264,17 @@ void printLive(const char* name, int n, const LiveResult& r) {
   }
   row("  frames dropped",
       fmt("%.0f (%.2f %%)", static_cast<double>(r.skipped),
-          r.received > 0 ? 100.0 * static_cast<double>(r.skipped) / static_cast<double>(r.received) : 0),
-      "frames never painted: gaps in the frame numbers the painted pictures carry");
+          r.sent > 0 ? 100.0 * static_cast<double>(r.skipped) / static_cast<double>(r.sent) : 0),
+      "frames never painted: gaps in the frame numbers the painted pictures carry, against those sent");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--drive") == 0) return RunDrivenProgram(argc, argv);
-  auto runs = [&](const char* part) {
-    if (argc < 2) return true;
-    for (int i = 1; i < argc; ++i)
-      if (std::strcmp(argv[i], part) == 0) return true;
-    return false;
-  };
+  const bench::Arguments args = bench::parseArguments(argc, argv, kMeasureSeconds);
+  const int seconds = args.seconds;
+  auto runs = [&](const char* part) { return args.runs(part); };
   signal(SIGPIPE, SIG_IGN);  // a program that ended is noticed by its missing answer
   const fs::path dir = fs::temp_directory_path() / ("bench_program_" + std::to_string(getpid()));
   fs::create_directories(dir);
@@ -262,15 +284,16 @@ int main(int argc, char** argv) {
   row("measure", "measured", "meaning");
   std::printf("|%s|%s|%s\n", std::string(46, '-').c_str(), std::string(32, '-').c_str(), std::string(40, '-').c_str());
   if (runs("live")) {
-    printLive("D1", 25, runLive(bench::kD1, 25, dir));
-    printLive("1080p", 16, runLive(bench::k1080, 16, dir));
+    printLive("D1", 1, runLive(bench::kD1, 1, dir, seconds));
+    printLive("D1", 25, runLive(bench::kD1, 25, dir, seconds));
+    printLive("1080p", 16, runLive(bench::k1080, 16, dir, seconds));
   }
   if (runs("startup")) {
     const StartupResult s = runStartup(dir);
     g_keep |= s.empty < 0 || s.full < 0;
     row("start-up, empty Tarnwick.db", s.empty < 0 ? "not measured" : fmt("%.3f s", s.empty),
         fmt("exec to the main window shown with its trees filled (median of %.0f runs)", kStartupRuns));
-    row("start-up, 1,000 devices in Tarnwick.db", s.full < 0 ? "not measured" : fmt("%.3f s", s.full),
+    row("start-up, 10,000 devices in Tarnwick.db", s.full < 0 ? "not measured" : fmt("%.3f s", s.full),
         s.full < 0 || s.empty <= 0 ? "" : fmt("%.2f x the empty start, %.0f ms more", s.full / s.empty, (s.full - s.empty) * 1000));
     row("  devices / items in the live page's tree", fmt("%.0f / %.0f", s.fullTree.devices, s.fullTree.items),
         "as the program reported them once shown (regions, devices and channels)");

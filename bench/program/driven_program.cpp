@@ -4,20 +4,23 @@
 // (preivew.db) one by one: a click on the saved play window, a double click on the saved
 // channel in the device tree; the channels open on the devices' queues. Lines on its
 // standard output start with "bench: ":
-//   "bench: opened N WxH wxh" once the previews run: how many, the main
-//   window's size and the first play window's; then, for each "count" on its standard input,
+//   "bench: opened N WxH wxh RSS" once the previews run: how many, the main window's size,
+//   the first play window's and the resident bytes before the first opened; then, for each
+//   "count" on its standard input,
 //   "bench: frames RECEIVED PRESENTED PAINTED NUMBERED SKIPPED" summed over the
 // windows, where RECEIVED counts the video frames the streams took from the network (the
 // library's stream hook), PRESENTED the pictures presented to the play windows (the display
 // layer's count), PAINTED those the windows painted, NUMBERED the painted ones whose frame
 // number could be read, and SKIPPED the frames of the clip never painted (gaps in those
-// numbers).
+// numbers); "measure" starts collecting the latency from each frame's send (the wall-clock
+// time the camera emulator stamps it with) to the paint that shows it, and "latency" ends
+// it: "bench: latency MEDIAN P95 MAX COUNT" in milliseconds.
 // "reopen" on its standard input opens again, the same way, the saved previews whose windows
 // stand idle (their device did not answer); it says nothing back.
-// Usage: bench_program --drive CLIP_FRAMES [RUNNING]: "opened" once RUNNING of the saved
-// previews run (all of them by default), or after a minute.
-// Its CPU time is read from /proc by the benchmark; the counting costs little (an addition a
-// frame, the frame number read from a dozen blocks a paint).
+// Usage: bench_program --drive CLIP [RUNNING] (the clip the emulator streams): "opened" once
+// RUNNING of the saved previews run (all of them by default), or after a minute.
+// Its CPU time and memory are read from /proc by the benchmark; the counting costs little
+// (a hash of a few bytes a frame, the frame number read from a dozen blocks a paint).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFont>
@@ -34,6 +37,7 @@
 #include <unistd.h>
 
 #include "Corvane.h"
+#include "bench_common.h"
 #include "clipgen/clipgen.h"
 #include "codecs.h"
 #include "controls/BitmapButtonEx.h"
@@ -52,44 +56,46 @@
 
 namespace {
 
-std::atomic<uint64_t> g_received[CPlayScreen::kWindowCount];
+// What each play window's stream received and when each frame of the clip was sent, from the
+// library's stream hook (its receive thread).
+struct StreamProbe {
+  const bench::ClipFrames* clip = nullptr;
+  std::unique_ptr<bench::SendTimes> sent;
+  std::atomic<uint64_t> received{0};
+};
+StreamProbe g_probes[CPlayScreen::kWindowCount];
+bench::Latencies g_latencies;
 
-// What each play window painted, seen from its paint events (GUI thread only): pictures
-// painted (a new present since the last paint), and frames never painted, from the frame
-// numbers the clip's pictures carry (a jump from n to n + 3 skipped two).
+// What each play window painted, seen from its paint events (GUI thread only).
 class PaintCounter : public QObject {
  public:
-  PaintCounter(CPlayWnd* wnd, int clipFrames) : wnd_(wnd), clipFrames_(clipFrames) { wnd->installEventFilter(this); }
-  uint64_t painted = 0, numbered = 0, skipped = 0;
+  PaintCounter(CPlayWnd* wnd, const StreamProbe& probe) : wnd_(wnd), probe_(probe) { wnd->installEventFilter(this); }
+  bench::PaintTally tally;
 
  protected:
   bool eventFilter(QObject*, QEvent* e) override {
     if (e->type() != QEvent::Paint) return false;
     plat::PresentedFrame f;
-    if (!plat::presentedFrame(wnd_->GetSafeHwnd(), &f) || f.serial == serial_) return false;
-    serial_ = f.serial;
-    ++painted;
-    const int index = clipgen::readFrameIndexBgrx(f.bits, f.stride, f.width, f.height);
-    if (index < 0) return false;
-    ++numbered;
-    if (index_ >= 0) skipped += static_cast<uint64_t>((index - index_ - 1 + clipFrames_) % clipFrames_);
-    index_ = index;
+    if (!plat::presentedFrame(wnd_->GetSafeHwnd(), &f)) return false;
+    const int index = clipgen::readFrameIndexBgrx(f.bits, f.stride, f.width, f.height, f.pictureWidth, f.pictureHeight);
+    tally.paint(f.serial, index, probe_.clip->count(), *probe_.sent, g_latencies);
     return false;
   }
 
  private:
   CPlayWnd* wnd_;
-  const int clipFrames_;
-  uint64_t serial_ = 0;
-  int index_ = -1;
+  const StreamProbe& probe_;
 };
 std::vector<std::unique_ptr<PaintCounter>> g_painted;
 
 // The hook sees video frames and audio blocks alike: video carries a codec number (0 to 2),
 // audio its type (6 and up).
-void countFrame(const uint8_t*, int, int codecOrAudioType, uint32_t, uint32_t, uint32_t, void* user) {
-  if (codecOrAudioType <= corvane::kCodecH264)
-    static_cast<std::atomic<uint64_t>*>(user)->fetch_add(1, std::memory_order_relaxed);
+void countFrame(const uint8_t* data, int length, int codecOrAudioType, uint32_t seconds, uint32_t microseconds,
+                uint32_t, void* user) {
+  if (codecOrAudioType > corvane::kCodecH264) return;
+  auto* probe = static_cast<StreamProbe*>(user);
+  probe->received.fetch_add(1, std::memory_order_relaxed);
+  probe->sent->note(probe->clip->indexOf(data, static_cast<size_t>(length)), int64_t{seconds} * 1000000 + microseconds);
 }
 
 void say(const std::string& line) {
@@ -146,7 +152,7 @@ void reopenIdle(CDlgPreview& page) {
 // Counts the frames of every window whose stream now runs and was not counted yet; the number
 // of windows counted.
 bool g_hooked[CPlayScreen::kWindowCount];
-int hookRunning(CDlgPreview& page, int clipFrames) {
+int hookRunning(CDlgPreview& page, const bench::ClipFrames& clip) {
   int running = 0;
   for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
     if (g_hooked[w]) {
@@ -158,8 +164,12 @@ int hookRunning(CDlgPreview& page, int clipFrames) {
     if (!preview) continue;
     DevHandle stream = 0;
     preview->GetRealHandle(&stream);
-    if (!stream || IPC_SetStreamHook(reinterpret_cast<IPC_HANDLE>(stream), countFrame, &g_received[w]) != 1) continue;
-    g_painted.push_back(std::make_unique<PaintCounter>(page.GetPlayScreen()->GetWnd(w), clipFrames));
+    if (!g_probes[w].sent) {
+      g_probes[w].clip = &clip;
+      g_probes[w].sent = std::make_unique<bench::SendTimes>(clip.count());
+    }
+    if (!stream || IPC_SetStreamHook(reinterpret_cast<IPC_HANDLE>(stream), countFrame, &g_probes[w]) != 1) continue;
+    g_painted.push_back(std::make_unique<PaintCounter>(page.GetPlayScreen()->GetWnd(w), g_probes[w]));
     g_hooked[w] = true;
     ++running;
   }
@@ -169,14 +179,14 @@ int hookRunning(CDlgPreview& page, int clipFrames) {
 std::string counts(CDlgPreview& page) {
   uint64_t received = 0, presented = 0, painted = 0, numbered = 0, skipped = 0;
   for (int w = 0; w < CPlayScreen::kWindowCount; ++w) {
-    received += g_received[w].load(std::memory_order_relaxed);
+    received += g_probes[w].received.load(std::memory_order_relaxed);
     plat::PresentedFrame f;
     if (plat::presentedFrame(page.GetPlayScreen()->GetWnd(w)->GetSafeHwnd(), &f)) presented += f.serial;
   }
   for (const auto& p : g_painted) {
-    painted += p->painted;
-    numbered += p->numbered;
-    skipped += p->skipped;
+    painted += p->tally.painted;
+    numbered += p->tally.numbered;
+    skipped += p->tally.skipped;
   }
   return "frames " + std::to_string(received) + " " + std::to_string(presented) + " " + std::to_string(painted) +
          " " + std::to_string(numbered) + " " + std::to_string(skipped);
@@ -191,9 +201,11 @@ int RunDrivenProgram(int argc, char** argv) {
   font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), font.family()});
   QApplication::setFont(font);
 
-  // The clip's length in frames: its frame numbers count round at that.
-  const int clipFrames = argc > 2 ? std::atoi(argv[2]) : 0;
-  if (clipFrames <= 0) return 2;
+  // The clip the emulator streams: its frames are told apart in the stream hook.
+  clipgen::Clip clipFile;
+  if (argc < 3 || !clipgen::readClip(argv[2], &clipFile)) return 2;
+  const bench::ClipFrames clip(clipFile);
+  double before = 0;  // resident bytes before the first preview opened
   // How many of the saved previews are to run before "opened" is said (all by default).
   const int expected = argc > 3 ? std::atoi(argv[3]) : -1;
   enum { kStarting, kOpening, kOpened } phase = kStarting;
@@ -205,6 +217,7 @@ int RunDrivenProgram(int argc, char** argv) {
     CDlgPreview& page = *main->GetPreviewDlg();
     if (phase == kStarting) {
       const std::vector<SavedPreview>& saved = CPreviewManager::GetInstance()->GetSavedPreviews();
+      before = bench::residentBytes();
       pickLayout(page, static_cast<int>(saved.size()));
       for (const SavedPreview& s : saved) openSaved(page, s);
       phase = kOpening;
@@ -212,7 +225,7 @@ int RunDrivenProgram(int argc, char** argv) {
       return;
     }
     // The channels open on the devices' queues: "opened" once they run (or the time is up).
-    const int running = hookRunning(page, clipFrames);
+    const int running = hookRunning(page, clip);
     const int wanted =
         expected >= 0 ? expected : static_cast<int>(CPreviewManager::GetInstance()->GetSavedPreviews().size());
     if (running < wanted && std::chrono::steady_clock::now() < openedBy) return;
@@ -220,7 +233,8 @@ int RunDrivenProgram(int argc, char** argv) {
     poll.stop();
     const QWidget* first = page.GetPlayScreen()->GetWnd(0);
     say("opened " + std::to_string(running) + " " + std::to_string(main->width()) + "x" +
-        std::to_string(main->height()) + " " + std::to_string(first->width()) + "x" + std::to_string(first->height()));
+        std::to_string(main->height()) + " " + std::to_string(first->width()) + "x" + std::to_string(first->height()) +
+        " " + std::to_string(static_cast<long long>(before)));
   });
   poll.start(20);
 
@@ -235,9 +249,22 @@ int RunDrivenProgram(int argc, char** argv) {
     for (size_t nl; (nl = input.find('\n')) != std::string::npos; input.erase(0, nl + 1)) {
       const std::string command = input.substr(0, nl);
       CTarnwickDlg* main = CTarnwickDlg::MainWindow();
-      if (command == "count" && main) say(counts(*main->GetPreviewDlg()));
-      else if (command == "reopen" && main) reopenIdle(*main->GetPreviewDlg());
-      else if (command == "quit") std::_Exit(0);
+      if (command == "count" && main) {
+        say(counts(*main->GetPreviewDlg()));
+      } else if (command == "reopen" && main) {
+        reopenIdle(*main->GetPreviewDlg());
+      } else if (command == "measure") {
+        g_latencies.collect(true);
+        say("measuring");
+      } else if (command == "latency") {
+        g_latencies.collect(false);
+        char line[128];
+        std::snprintf(line, sizeof line, "latency %.2f %.2f %.2f %zu", g_latencies.percentileMs(50),
+                      g_latencies.percentileMs(95), g_latencies.percentileMs(100), g_latencies.size());
+        say(line);
+      } else if (command == "quit") {
+        std::_Exit(0);
+      }
     }
   });
 

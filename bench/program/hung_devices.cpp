@@ -136,7 +136,7 @@ bool RunHungDevicesCase(const fs::path& dir) {
   unsetenv("TARNWICK_HOME");
 
   bench::Child program = bench::spawnChild(
-      bench::selfDir() + "/bench_program", {"--drive", std::to_string(kClipFrames), std::to_string(kLiveWindows)},
+      bench::selfDir() + "/bench_program", {"--drive", path, std::to_string(kLiveWindows)},
       programEnv(home, dir / "run-hung"), (dir / "hung.log").string());
   std::string rest;
   Answers reference, hung;

@@ -23,12 +23,34 @@ VideoWidget::VideoWidget(QWidget* parent, WindowProc proc) : QWidget(parent) {
       if (QWidget* w = self.data()) w->update();
     });
   });
-  setWindowClientSize(handle_, width(), height());
+  reportClientSize();
+}
+
+QSize VideoWidget::devicePixels() const {
+  const qreal ratio = devicePixelRatioF();
+  return QSize(qRound(width() * ratio), qRound(height() * ratio));
+}
+
+// Pictures are made at the size the window shows them, in device pixels.
+void VideoWidget::reportClientSize() {
+  const QSize size = devicePixels();
+  setWindowClientSize(handle_, size.width(), size.height());
 }
 
 void VideoWidget::resizeEvent(QResizeEvent* event) {
-  setWindowClientSize(handle_, width(), height());
+  reportClientSize();
   QWidget::resizeEvent(event);
+}
+
+// A window out of sight paints nothing: pictures are not held for it.
+void VideoWidget::showEvent(QShowEvent* event) {
+  setWindowPainter(handle_, true);
+  QWidget::showEvent(event);
+}
+
+void VideoWidget::hideEvent(QHideEvent* event) {
+  setWindowPainter(handle_, false);
+  QWidget::hideEvent(event);
 }
 
 void VideoWidget::paintEvent(QPaintEvent*) {
@@ -39,11 +61,19 @@ void VideoWidget::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Qt::black);
     return;
   }
-  const QImage image(pic.bits, pic.width, pic.height, pic.stride, QImage::Format_RGB32);
-  // Filtering samples the four pixels around each point: it smooths a picture drawn at half
-  // its size or more. Drawn smaller (a 1080p camera in a cell of the grid) it skips pixels
-  // and aliases as the nearest pixel does, at several times the cost on the GUI thread, so
-  // there the nearest pixel is drawn.
+  notePainted(handle_, pic.serial);
+  QImage image(pic.bits, pic.width, pic.height, pic.stride, QImage::Format_RGB32);
+  if (QSize(pic.width, pic.height) == devicePixels()) {
+    // Made at the window's size: painted as it is, pixel for pixel.
+    image.setDevicePixelRatio(devicePixelRatioF());
+    painter.drawImage(QPointF(0, 0), image);
+    return;
+  }
+  // A picture presented before the window took its present size is scaled here, until the
+  // next one comes. Filtering samples the four pixels around each point: it smooths a
+  // picture drawn at half its size or more. Drawn smaller it skips pixels and aliases as the
+  // nearest pixel does, at several times the cost on the GUI thread, so there the nearest
+  // pixel is drawn.
   const bool filtered = width() * 2 >= pic.width && height() * 2 >= pic.height;
   painter.setRenderHint(QPainter::SmoothPixmapTransform, filtered);
   painter.drawImage(rect(), image);

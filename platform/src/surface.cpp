@@ -78,6 +78,12 @@ bool BackSurface::lockWith(LockedSurface* out, bool keepContents) {
 
 void BackSurface::unlock() { mutex_.unlock(); }
 
+void BackSurface::setPictureSize(int width, int height) {
+  std::lock_guard<std::mutex> lk(mutex_);
+  pictureWidth_ = std::max(0, width);
+  pictureHeight_ = std::max(0, height);
+}
+
 bool BackSurface::restore() {
   std::lock_guard<std::mutex> lk(mutex_);
   lost_ = false;

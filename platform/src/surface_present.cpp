@@ -1,5 +1,7 @@
 // The headless screen: what each window was last shown, kept with the window.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 
 #include "plat/surface.h"
@@ -18,6 +20,11 @@ struct WindowScreen {
   int clientHeight = 0;
   PresentedFrame frame;
   std::function<void()> listener;
+  // Paints noted by the window's widget while it is shown.
+  bool painter = false;
+  uint64_t paintedSerial = 0;
+  std::condition_variable paintedChanged;
+  bool paintedLocked() const { return !painter || paintedSerial >= frame.serial; }
   // Memory for pictures that are converted on present (partial or not 32-bit).
   std::shared_ptr<PictureMemory> converted = std::make_shared<PictureMemory>(2);
 };
@@ -92,6 +99,8 @@ bool lastPresented(WindowHandle window, PresentedPicture* out) {
   out->width = f.width;
   out->height = f.height;
   out->serial = f.serial;
+  out->pictureWidth = f.pictureWidth;
+  out->pictureHeight = f.pictureHeight;
   out->pixels.resize(static_cast<size_t>(f.width) * f.height);
   // The fourth byte of a shown pixel is whatever the drawer left there.
   for (int r = 0; r < f.height; ++r) {
@@ -108,6 +117,37 @@ void setPresentListener(WindowHandle window, std::function<void()> listener) {
   if (!s) return;
   std::lock_guard<std::mutex> lk(s->mutex);
   s->listener = std::move(listener);
+}
+
+void setWindowPainter(WindowHandle window, bool painting) {
+  auto s = screenOf(window, true);
+  if (!s) return;
+  {
+    std::lock_guard<std::mutex> lk(s->mutex);
+    s->painter = painting;
+    // What was presented while nobody painted is not waited for.
+    s->paintedSerial = s->frame.serial;
+  }
+  s->paintedChanged.notify_all();
+}
+
+void notePainted(WindowHandle window, uint64_t serial) {
+  auto s = screenOf(window, false);
+  if (!s) return;
+  {
+    std::lock_guard<std::mutex> lk(s->mutex);
+    if (serial <= s->paintedSerial) return;
+    s->paintedSerial = serial;
+  }
+  s->paintedChanged.notify_all();
+}
+
+bool waitPainted(WindowHandle window, int ms) {
+  auto s = screenOf(window, false);
+  if (!s) return true;
+  std::unique_lock<std::mutex> lk(s->mutex);
+  return s->paintedChanged.wait_for(lk, std::chrono::milliseconds(std::max(0, ms)),
+                                    [&] { return s->paintedLocked(); });
 }
 
 bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const SurfaceRect* source) {
@@ -128,6 +168,9 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
   {
     std::lock_guard<std::mutex> lk(back.mutex_);
     if (back.lost_) return false;
+    const bool whole = src.width() == back.width() && src.height() == back.height();
+    frame.pictureWidth = whole && back.pictureWidth_ > 0 ? back.pictureWidth_ : frame.width;
+    frame.pictureHeight = whole && back.pictureHeight_ > 0 ? back.pictureHeight_ : frame.height;
     const int bpp = back.format_.bytesPerPixel();
     const SurfaceFormat std32 = SurfaceFormat::rgb32();
     const bool plain32 = bpp == 4 && back.format_.redMask == std32.redMask &&

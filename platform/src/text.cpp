@@ -239,9 +239,8 @@ std::string utf8ToGbk(std::string_view s, size_t maxBytes) {
 
 std::string gbkToUtf8(std::string_view s) { return utf16ToUtf8(gbkToUtf16(s)); }
 
-void copyToField(char* field, size_t fieldSize, std::string_view gbk) {
-  if (!field || fieldSize == 0) return;
-  std::memset(field, 0, fieldSize);
+size_t fieldLength(std::string_view gbk, size_t fieldSize) {
+  if (fieldSize == 0) return 0;
   // Keep whole double-byte characters only, and room for the terminator.
   size_t limit = fieldSize - 1, n = 0;
   while (n < gbk.size()) {
@@ -249,7 +248,13 @@ void copyToField(char* field, size_t fieldSize, std::string_view gbk) {
     if (n + len > limit) break;
     n += len;
   }
-  if (n > 0) std::memcpy(field, gbk.data(), n);
+  return n;
+}
+
+void copyToField(char* field, size_t fieldSize, std::string_view gbk) {
+  if (!field || fieldSize == 0) return;
+  std::memset(field, 0, fieldSize);
+  if (size_t n = fieldLength(gbk, fieldSize)) std::memcpy(field, gbk.data(), n);
 }
 
 std::string fieldText(const char* field, size_t fieldSize) {

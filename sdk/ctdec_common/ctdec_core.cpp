@@ -32,6 +32,9 @@ struct Instance {
 
 std::mutex g_mutex;
 std::unordered_set<Instance*> g_instances;
+// Pictures kept past their decode: each a reference of its own to the decoder's buffers,
+// which the decoder then leaves alone until it is given back.
+std::unordered_set<AVFrame*> g_holds;
 
 AVCodecID codecId(Codec c) { return c == Codec::H264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_MPEG4; }
 
@@ -197,6 +200,32 @@ void dispatch(Codec codec, int operation, CTDecHandleBlock* block, void* output)
         return;
       }
       decode(inst, block->input, block->length, out);
+      return;
+    }
+    case CTDEC_HOLD: {
+      auto* hold = static_cast<intptr_t*>(output);
+      if (!hold) return;
+      *hold = 0;
+      Instance* inst = lookup(block->handle);
+      if (!inst || inst->codec != codec || !inst->frame->buf[0]) return;
+      AVFrame* kept = av_frame_clone(inst->frame);
+      if (!kept) return;
+      std::lock_guard<std::mutex> lk(g_mutex);
+      g_holds.insert(kept);
+      *hold = reinterpret_cast<intptr_t>(kept);
+      return;
+    }
+    case CTDEC_RELEASE: {
+      auto* hold = static_cast<intptr_t*>(output);
+      if (!hold) return;
+      AVFrame* kept = nullptr;
+      {
+        std::lock_guard<std::mutex> lk(g_mutex);
+        auto* p = reinterpret_cast<AVFrame*>(*hold);
+        if (g_holds.erase(p)) kept = p;
+      }
+      av_frame_free(&kept);
+      *hold = 0;
       return;
     }
     case CTDEC_CLOSE: {

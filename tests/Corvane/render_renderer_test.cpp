@@ -1,10 +1,16 @@
 // The renderer: binding and its failures, drawing, and the OSD.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+#include <vector>
+
 #include "render_fixture.h"
 #include "video/ddraw_renderer.h"
 #include "video/osd_font.h"
 #include "video/osd_icons.h"
+#include "video/yuv_convert.h"
 
 namespace corvane {
 namespace {
@@ -267,6 +273,147 @@ TEST(Renderer, HookRectanglesAreGridsAndReplaceTheItems) {
   r.PrepareOsd(200, 100);
   ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
   EXPECT_GT(litPixels(w.shown(), 0, 0, 40, 24), 0);
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// A picture with smooth colour, edges and thin lines.
+test::FlatPicture detailedPicture(int w, int h) {
+  test::FlatPicture p(w, h, 0);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      p.data[size_t(y) * w + x] = static_cast<uint8_t>(x % 61 < 2 ? 230 : (x / 32 + y / 24) % 2 ? 60 + y % 50 : 170);
+  uint8_t* u = p.data.data() + size_t(w) * h;
+  uint8_t* v = u + size_t(w / 2) * (h / 2);
+  for (int y = 0; y < h / 2; ++y)
+    for (int x = 0; x < w / 2; ++x) {
+      u[size_t(y) * (w / 2) + x] = static_cast<uint8_t>(80 + x * 90 / (w / 2));
+      v[size_t(y) * (w / 2) + x] = static_cast<uint8_t>(170 - y * 70 / (h / 2));
+    }
+  return p;
+}
+
+TEST(Renderer, AWindowSmallerThanThePictureIsShownAtItsOwnSizeAsThePictureShrunk) {
+  DisplayGuard guard;
+  TestWindow w;
+  const int pw = 704, ph = 576, sw = 300, sh = 180;
+  plat::setWindowClientSize(w.handle, sw, sh);
+  DdrawRenderer r(nullptr);
+  ASSERT_EQ(r.BindWindow(w.handle, pw, ph), 0);
+  EXPECT_EQ(r.width(), pw) << "pictures are still bound at their own size";
+  EXPECT_EQ(r.shownWidth(), sw);
+  EXPECT_EQ(r.shownHeight(), sh);
+  const test::FlatPicture pic = detailedPicture(pw, ph);
+  ASSERT_EQ(r.BlitFrame(nullptr, pic.y(), pic.u(), pic.v()), 0);
+  const plat::PresentedPicture shown = w.shown();
+  ASSERT_EQ(shown.width, sw);
+  ASSERT_EQ(shown.height, sh);
+  EXPECT_EQ(shown.pictureWidth, pw);
+  EXPECT_EQ(shown.pictureHeight, ph);
+  // Reference: the picture converted at its size, each shown pixel the mean of those under it.
+  std::vector<uint32_t> full(size_t(pw) * ph);
+  for (int y = 0; y < ph; ++y)
+    for (int x = 0; x < pw; ++x)
+      full[size_t(y) * pw + x] =
+          convertPixel(pic.y()[size_t(y) * pw + x], pic.u()[size_t(y / 2) * (pw / 2) + x / 2], pic.v()[size_t(y / 2) * (pw / 2) + x / 2]);
+  // Each source pixel weighs by how much of it lies under the shown one.
+  const double fx = double(pw) / sw, fy = double(ph) / sh;
+  std::vector<double> errors;
+  double bias = 0;
+  for (int y = 0; y < sh; ++y)
+    for (int x = 0; x < sw; ++x)
+      for (int c = 0; c < 3; ++c) {
+        double sum = 0, weight = 0;
+        for (int yy = int(y * fy); yy < std::min(ph, int(std::ceil((y + 1) * fy))); ++yy)
+          for (int xx = int(x * fx); xx < std::min(pw, int(std::ceil((x + 1) * fx))); ++xx) {
+            const double w = (std::min((x + 1) * fx, xx + 1.0) - std::max(x * fx, double(xx))) *
+                             (std::min((y + 1) * fy, yy + 1.0) - std::max(y * fy, double(yy)));
+            sum += w * (full[size_t(yy) * pw + xx] >> (8 * c) & 255);
+            weight += w;
+          }
+        const double e = double(shown.pixels[size_t(y) * sw + x] >> (8 * c) & 255) - sum / weight;
+        bias += e;
+        errors.push_back(std::abs(e));
+      }
+  std::sort(errors.begin(), errors.end());
+  double mean = 0;
+  for (double e : errors) mean += e;
+  mean /= double(errors.size());
+  bias /= double(errors.size());
+  // Edges lie within a pixel's alignment of the reference's (the 99th percentile); a scaler
+  // that samples instead of averaging, or rounds every pixel down, is further off on the
+  // whole.
+  EXPECT_LT(mean, 4.0);
+  EXPECT_LT(std::abs(bias), 1.0);
+  EXPECT_LT(errors[errors.size() * 99 / 100], 48.0);
+  // A window that takes the picture's size gets it pixel for pixel again.
+  plat::setWindowClientSize(w.handle, pw, ph);
+  ASSERT_EQ(r.BlitFrame(nullptr, pic.y(), pic.u(), pic.v()), 0);
+  const plat::PresentedPicture whole = w.shown();
+  ASSERT_EQ(whole.width, pw);
+  EXPECT_EQ(whole.pixels, full);
+}
+
+struct ClientSize {
+  int width, height;
+};
+
+TEST(Renderer, TheOsdIsDrawnInPictureCoordinatesWhereverTheWindowShowsThem) {
+  DisplayGuard guard;
+  TestWindow w;
+  HookOwner owner;
+  owner.set = false;
+  const int pw = 400, ph = 300;
+  DdrawRenderer r(&owner);
+  FlatPicture black(pw, ph, 16);
+  // The audio icon at (300, 50) and a text at (50, 270), in windows of half, of a quarter
+  // and of a third by a half the picture's size, and in one twice as large (which gets the
+  // picture's own size and grows it as it paints).
+  r.SetOsdItem(300, 50, nullptr, 1, kOsdAudioIcon);
+  r.SetOsdItem(50, 270, "TEXT", 0, kOsdStatsText);
+  for (auto [window, sw, sh] : {std::tuple{ClientSize{200, 150}, 200, 150}, std::tuple{ClientSize{100, 75}, 100, 75},
+                                std::tuple{ClientSize{133, 150}, 133, 150}, std::tuple{ClientSize{800, 600}, pw, ph}}) {
+    plat::setWindowClientSize(w.handle, window.width, window.height);
+    ASSERT_EQ(r.BindWindow(w.handle, pw, ph), 0);
+    ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+    const plat::PresentedPicture shown = w.shown();
+    ASSERT_EQ(shown.width, sw);
+    ASSERT_EQ(shown.height, sh);
+    auto sx = [&](int x) { return x * sw / pw; };
+    auto sy = [&](int y) { return y * sh / ph; };
+    const int all = litPixels(shown);
+    const int icon = litPixels(shown, sx(301), sy(50), sx(301 + kIconWidth) + 1, sy(50 + kIconHeight) + 1);
+    const int text = litPixels(shown, sx(50), sy(270), sx(50 + 12 * 4 + 5) + 1, sy(270 + 24) + 1);
+    EXPECT_GT(icon, 0) << sw;
+    EXPECT_GT(text, 0) << sw;
+    EXPECT_EQ(icon + text, all) << sw << ": nothing drawn elsewhere";
+  }
+  // The hook's grid rectangle, in percentages of the picture, lands on the same share of
+  // the window.
+  owner.set = true;
+  owner.items = IpcOsdItems{};
+  owner.items.enable[0] = 1;
+  owner.items.rect[0][0] = 25;
+  owner.items.rect[0][1] = 20;
+  owner.items.rect[0][2] = 75;
+  owner.items.rect[0][3] = 60;
+  owner.items.color[0] = 0x00FF00;
+  plat::setWindowClientSize(w.handle, 200, 150);
+  r.PrepareOsd(pw, ph);
+  ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+  EXPECT_EQ(owner.lastW, pw) << "the hook is asked in picture coordinates";
+  const plat::PresentedPicture shown = w.shown();
+  auto at = [&](int x, int y) { return shown.pixels[size_t(y) * 200 + x]; };
+  for (int x = 50; x <= 150; ++x) ASSERT_EQ(at(x, 30), 0x00FF00u) << x;
+  for (int y = 30; y <= 90; ++y) ASSERT_EQ(at(50, y), 0x00FF00u) << y;
+  EXPECT_EQ(litPixels(shown, 0, 0, 200, 29), 0);
+  EXPECT_EQ(litPixels(shown, 0, 91, 200, 150), 0);
+  EXPECT_EQ(litPixels(shown, 0, 0, 49, 150), 0);
+  EXPECT_EQ(litPixels(shown, 151, 0, 200, 150), 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "plat/surface.h"
 #include "plat/window.h"
@@ -119,14 +120,33 @@ void fill(plat::BackSurface& back, uint32_t value) {
 
 }  // namespace
 
-TEST(Surface, APictureHeldForPaintingIsNeverDrawnOverByLaterPresents) {
+namespace {
+
+// A 32-bit back surface presented to a window of its own.
+struct Presenting {
   TestWindow w;
-  plat::setDisplayFormat(plat::SurfaceFormat::rgb32());
-  auto display = plat::Display::open();
-  auto primary = display->createPrimary();
-  auto back = display->createBack(6, 3, false);
-  auto clipper = display->createClipper();
-  ASSERT_TRUE(back && clipper->setWindow(w.handle) && primary->attachClipper(clipper));
+  std::shared_ptr<plat::Display> display;
+  std::shared_ptr<plat::PrimarySurface> primary;
+  std::shared_ptr<plat::BackSurface> back;
+  std::shared_ptr<plat::Clipper> clipper;
+  Presenting(int width, int height) {
+    plat::setDisplayFormat(plat::SurfaceFormat::rgb32());
+    display = plat::Display::open();
+    primary = display->createPrimary();
+    back = display->createBack(width, height, false);
+    clipper = display->createClipper();
+  }
+  bool ready() const { return back && clipper->setWindow(w.handle) && primary->attachClipper(clipper); }
+};
+
+}  // namespace
+
+TEST(Surface, APictureHeldForPaintingIsNeverDrawnOverByLaterPresents) {
+  Presenting p(6, 3);
+  ASSERT_TRUE(p.ready());
+  auto& w = p.w;
+  auto& back = p.back;
+  auto& primary = p.primary;
   fill(*back, 0x112233);
   ASSERT_TRUE(primary->blit(nullptr, *back, nullptr));
   plat::PresentedFrame held;
@@ -157,3 +177,34 @@ TEST(Surface, APictureHeldForPaintingIsNeverDrawnOverByLaterPresents) {
   ASSERT_TRUE(plat::lastPresented(w.handle, &now));
   EXPECT_EQ(now.pixels[0], 0xAABBCCu);
 }
+
+namespace {
+
+TEST(Surface, APresenterWaitsForThePaintOfItsLastPictureOnlyWhileTheWindowIsPainted) {
+  Presenting p(4, 2);
+  ASSERT_TRUE(p.ready());
+  // Nobody paints the window yet: every present counts as painted.
+  ASSERT_TRUE(p.primary->blit(nullptr, *p.back, nullptr));
+  EXPECT_TRUE(plat::waitPainted(p.w.handle, 0));
+  plat::setWindowPainter(p.w.handle, true);
+  EXPECT_TRUE(plat::waitPainted(p.w.handle, 0)) << "what came before the painter is not waited for";
+  ASSERT_TRUE(p.primary->blit(nullptr, *p.back, nullptr));
+  EXPECT_FALSE(plat::waitPainted(p.w.handle, 20));
+  plat::notePainted(p.w.handle, 1);  // an older picture painted late
+  EXPECT_FALSE(plat::waitPainted(p.w.handle, 0));
+  // The paint on another thread ends the wait.
+  plat::PresentedFrame f;
+  ASSERT_TRUE(plat::presentedFrame(p.w.handle, &f));
+  std::thread gui([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    plat::notePainted(p.w.handle, f.serial);
+  });
+  EXPECT_TRUE(plat::waitPainted(p.w.handle, 10000));
+  gui.join();
+  ASSERT_TRUE(p.primary->blit(nullptr, *p.back, nullptr));
+  EXPECT_FALSE(plat::waitPainted(p.w.handle, 0));
+  plat::setWindowPainter(p.w.handle, false);  // hidden
+  EXPECT_TRUE(plat::waitPainted(p.w.handle, 0));
+}
+
+}  // namespace

@@ -27,9 +27,8 @@ TEST(SnapshotFailure, NoSurfaceKeepsAnEarlierFileAndMakesNoNewOne) {
   TestWindow w;
   VideoPlayer player(nullptr, DecoderEntries{});
   player.SetMainWindow(w.handle);
-  std::vector<uint8_t> pic(PictureHeader::bytesFor(16, 8), 100);
-  PictureHeader{0, 16, 8}.write(pic.data());
-  player.RenderPicture(pic.data(), 16, 8);
+  test::TestPictures pictures;
+  player.RenderPicture(pictures.flat(test::FlatPicture(16, 8, 100)));
 
   const std::string earlier = testsupport::TestFile("snapfail_earlier.bmp");
   ASSERT_EQ(player.SaveBmp(earlier.c_str()), 1);

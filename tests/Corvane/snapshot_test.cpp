@@ -23,6 +23,7 @@ namespace corvane {
 namespace {
 
 using test::DisplayGuard;
+using test::TestPictures;
 using test::TestWindow;
 
 std::vector<uint8_t> readFile(const std::string& path) {
@@ -39,25 +40,25 @@ std::string tempPath(const char* name) { return testsupport::TestFile(name); }
 // A player showing a picture with colour and detail in its main window.
 struct ShowingPlayer {
   TestWindow w;
+  TestPictures pictures;
   VideoPlayer player{nullptr, DecoderEntries{}};
-  ShowingPlayer(int width, int height) {
+  ShowingPlayer(int width, int height, int shownWidth = 0, int shownHeight = 0) {
+    if (shownWidth > 0) plat::setWindowClientSize(w.handle, shownWidth, shownHeight);
     player.SetMainWindow(w.handle);
-    std::vector<uint8_t> pic(PictureHeader::bytesFor(width, height));
-    PictureHeader{0, static_cast<uint16_t>(width), static_cast<uint16_t>(height)}.write(pic.data());
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x)
-        pic[8 + y * width + x] = static_cast<uint8_t>(
-            (x / 40 + y / 24) % 2 ? 70 + 50 * std::sin(x / 9.0) * std::cos(y / 7.0) : 180);
-    // Chroma in smooth ramps, as camera pictures have it.
-    const int cw = width / 2, ch = height / 2;
-    uint8_t* u = pic.data() + PictureHeader::uOffset(width, height);
-    uint8_t* v = pic.data() + PictureHeader::vOffset(width, height);
-    for (int y = 0; y < ch; ++y)
-      for (int x = 0; x < cw; ++x) {
-        u[y * cw + x] = static_cast<uint8_t>(90 + (x * 80) / cw);
-        v[y * cw + x] = static_cast<uint8_t>(170 - (y * 80) / (ch ? ch : 1));
-      }
-    player.RenderPicture(pic.data(), width, height);
+    PictureRef picture = pictures.make(width, height, [&](uint8_t* luma, uint8_t* u, uint8_t* v) {
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+          luma[y * width + x] = static_cast<uint8_t>(
+              (x / 40 + y / 24) % 2 ? 70 + 50 * std::sin(x / 9.0) * std::cos(y / 7.0) : 180);
+      // Chroma in smooth ramps, as camera pictures have it.
+      const int cw = width / 2, ch = height / 2;
+      for (int y = 0; y < ch; ++y)
+        for (int x = 0; x < cw; ++x) {
+          u[y * cw + x] = static_cast<uint8_t>(90 + (x * 80) / cw);
+          v[y * cw + x] = static_cast<uint8_t>(170 - (y * 80) / (ch ? ch : 1));
+        }
+    });
+    player.RenderPicture(picture);
   }
 };
 
@@ -101,7 +102,7 @@ TEST(Snapshot, ShortWriteOnAFullDiskIsAFailure) {
   EXPECT_EQ(s.player.SaveBmp("/dev/full"), 0);
 }
 
-TEST(Snapshot, SnapshotsOfSixteenBitDisplaysAreWidenedAndNoSurfaceMeansNoFile) {
+TEST(Snapshot, SnapshotsOfSixteenBitDisplaysHoldThePicturesOwnColoursAndNoSurfaceMeansNoFile) {
   DisplayGuard guard;
   plat::setDisplayFormat(plat::SurfaceFormat::rgb565());
   ShowingPlayer s(16, 8);
@@ -109,10 +110,60 @@ TEST(Snapshot, SnapshotsOfSixteenBitDisplaysAreWidenedAndNoSurfaceMeansNoFile) {
   ASSERT_EQ(s.player.SaveBmp(path.c_str()), 1);
   auto d = readFile(path);
   ASSERT_EQ(d.size(), 54u + 16 * 8 * 4);
-  EXPECT_EQ(u32(d, 54) & 0xFFFFFF, s.w.shown().pixels[7 * 16]);
+  // The window shows each colour in 5 bits (green's low bit left clear); the snapshot holds
+  // the picture's 8 bits, which those are the top of.
+  const auto shown = s.w.shown();
+  int finer = 0;
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 16; ++x) {
+      const uint32_t snap = u32(d, 54 + (static_cast<size_t>(7 - y) * 16 + x) * 4) & 0xFFFFFF;
+      const uint32_t r = snap >> 16, g = snap >> 8 & 255, b = snap & 255;
+      const uint32_t widened = (r >> 3) * 255 / 31 << 16 | ((g >> 3) << 1) * 255 / 63 << 8 | (b >> 3) * 255 / 31;
+      ASSERT_EQ(widened, shown.pixels[y * 16 + x]) << x << "," << y;
+      finer += snap != widened;
+    }
+  EXPECT_GT(finer, 0);
   unlink(path.c_str());
   s.player.mainRenderer().ReleaseSurfaces();
   EXPECT_EQ(s.player.SaveJpeg(tempPath("snap_none.jpg").c_str()), 0);
+}
+
+TEST(Snapshot, AWindowSmallerThanThePictureGetsItScaledAndTheSnapshotKeepsItsFullSize) {
+  DisplayGuard guard;
+  // The same picture with its statistics line, in a window of its own size and in one of a
+  // third of it.
+  ShowingPlayer whole(352, 288), small(352, 288, 117, 96);
+  for (ShowingPlayer* s : {&whole, &small}) {
+    s->player.SetOsdFlag(kOsdFlagStatistics, true);
+    s->player.SetOsdText("352x288, 25 fps");
+    s->player.UpdateOsd();
+  }
+  // Drawn again with the OSD now set.
+  for (ShowingPlayer* s : {&whole, &small}) {
+    PictureRef again = s->player.mainRenderer().lastPicture();
+    ASSERT_TRUE(again);
+    s->player.RenderPicture(again);
+  }
+  EXPECT_EQ(whole.w.shown().width, 352);
+  const auto shownSmall = small.w.shown();
+  EXPECT_EQ(shownSmall.width, 117);
+  EXPECT_EQ(shownSmall.height, 96);
+  EXPECT_EQ(shownSmall.pictureWidth, 352);
+  EXPECT_EQ(shownSmall.pictureHeight, 288);
+  const std::string a = tempPath("snap_whole.bmp"), b = tempPath("snap_small.bmp");
+  ASSERT_EQ(whole.player.SaveBmp(a.c_str()), 1);
+  ASSERT_EQ(small.player.SaveBmp(b.c_str()), 1);
+  const auto da = readFile(a), db = readFile(b);
+  ASSERT_EQ(db.size(), 54u + 352 * 288 * 4) << "a snapshot has the picture's size";
+  EXPECT_EQ(da, db) << "and what a window of the picture's size shows";
+  // The statistics line is in it, at (50, height - 30) of the picture.
+  int white = 0;
+  for (int y = 288 - 30; y < 288 - 6; ++y)
+    for (int x = 50; x < 200; ++x)
+      white += (u32(db, 54 + (static_cast<size_t>(287 - y) * 352 + x) * 4) & 0xFFFFFF) == 0xFFFFFF;
+  EXPECT_GT(white, 100);
+  unlink(a.c_str());
+  unlink(b.c_str());
 }
 
 // Decodes a JPEG with libavcodec's own decoder into packed RGB.

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "plat/surface.h"
+#include "support/ShownFrame.h"
 
 namespace cvtest {
 
@@ -65,10 +66,6 @@ size_t FrameLog::size() const {
   return frames_.size();
 }
 
-int HeadlessWindow::presentedIndex() const {
-  plat::PresentedFrame pic;
-  if (!plat::presentedFrame(handle, &pic) || pic.width <= 0) return -1;
-  return clipgen::readFrameIndexBgrx(pic.bits, pic.stride, pic.width, pic.height);
-}
+int HeadlessWindow::presentedIndex() const { return testsupport::ShownFrameNumber(handle); }
 
 }  // namespace cvtest

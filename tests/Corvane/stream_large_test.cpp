@@ -14,6 +14,19 @@
 namespace cvtest {
 namespace {
 
+// A clip of the test pattern at a camera's size.
+clipgen::Clip cameraClip(int width, int height, int frames, int bitrate) {
+  clipgen::Options o;
+  o.width = width;
+  o.height = height;
+  o.frames = frames;
+  o.gop = frames;
+  o.bitrate = bitrate;  // every frame's number blocks are coded, not skipped
+  clipgen::Clip clip;
+  EXPECT_TRUE(clipgen::generate(o, &clip));
+  return clip;
+}
+
 class LargeVideo : public MediaTest {
  protected:
   // Opens a displayed stream into `w` and records the frame numbers of the shown pictures.
@@ -21,7 +34,7 @@ class LargeVideo : public MediaTest {
     plat::setPresentListener(w.handle, [this, &w] {
       plat::PresentedFrame f;
       if (!plat::presentedFrame(w.handle, &f)) return;
-      const int index = clipgen::readFrameIndexBgrx(f.bits, f.stride, f.width, f.height);
+      const int index = clipgen::readFrameIndexBgrx(f.bits, f.stride, f.width, f.height, f.pictureWidth, f.pictureHeight);
       std::lock_guard<std::mutex> lk(m);
       seen.insert(index);
       sizes[index] = {f.width, f.height};
@@ -66,21 +79,50 @@ TEST_F(LargeVideo, KeyFrameOfFourMebibytesIsShownWhole) {
 }
 
 TEST_F(LargeVideo, PictureOf3840x2160IsShown) {
-  clipgen::Options o;
-  o.width = 3840;
-  o.height = 2160;
-  o.frames = 3;
-  o.gop = 3;
-  o.bitrate = 20000000;  // every frame's number blocks are coded, not skipped
-  clipgen::Clip clip;
-  ASSERT_TRUE(clipgen::generate(o, &clip));
-  media.setLiveFrames(framesOf(clip), true);
+  media.setLiveFrames(framesOf(cameraClip(3840, 2160, 3, 20000000)), true);
   HeadlessWindow w;
   IPC_HANDLE h = openShown(w);
   ASSERT_TRUE(shown(2));
   {
     std::lock_guard<std::mutex> lk(m);
     EXPECT_EQ(sizes[2], std::make_pair(3840, 2160));
+  }
+  IPC_StreamClose(h);
+  plat::setPresentListener(w.handle, {});
+}
+
+TEST_F(LargeVideo, APictureOf1080pIsMadeAtTheWindowsSizeAndNeverCopied) {
+  media.setLiveFrames(framesOf(cameraClip(1920, 1080, 25, 6000000)), true);
+  HeadlessWindow w;
+  // A window of a 4 x 4 grid.
+  plat::setWindowClientSize(w.handle, 415, 188);
+  IPC_HANDLE h = openShown(w);
+  ASSERT_TRUE(shown(24));
+  {
+    std::lock_guard<std::mutex> lk(m);
+    EXPECT_EQ(sizes[24], std::make_pair(415, 188)) << "made at the window's size, painted as it is";
+  }
+  plat::PresentedFrame f;
+  ASSERT_TRUE(plat::presentedFrame(w.handle, &f));
+  EXPECT_EQ(f.pictureWidth, 1920);
+  EXPECT_EQ(f.pictureHeight, 1080);
+  auto st = corvane::findLiveStream(h);
+  ASSERT_TRUE(st && st->player());
+  EXPECT_EQ(st->player()->mainRenderer().shownWidth(), 415);
+  EXPECT_EQ(st->player()->pictureWidth(), 1920) << "pictures are still taken at their own size";
+  // Pictures are the decoder's own: the stream copies none (nothing committed for them).
+  EXPECT_LT(st->committedBytes(), size_t{4} << 20) << st->committedBytes();
+  // The window grows to the picture's size: the next pictures are made at it.
+  plat::setWindowClientSize(w.handle, 1920, 1080);
+  {
+    std::lock_guard<std::mutex> lk(m);
+    sizes.clear();
+    seen.clear();
+  }
+  ASSERT_TRUE(shown(10));
+  {
+    std::lock_guard<std::mutex> lk(m);
+    EXPECT_EQ(sizes[10], std::make_pair(1920, 1080));
   }
   IPC_StreamClose(h);
   plat::setPresentListener(w.handle, {});

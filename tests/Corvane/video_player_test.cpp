@@ -26,36 +26,63 @@ clipgen::Clip makeClip(int w, int h, int frames, clipgen::Codec codec = clipgen:
   return clip;
 }
 
+// Pictures as the live decode thread makes them: each decode into a free slot of a pool.
+struct Pictures {
+  PicturePool pool{3};
+  PictureRef decode(VideoPlayer& player, const std::vector<uint8_t>& bytes, int codec) {
+    return decode(player, bytes.data(), static_cast<uint32_t>(bytes.size()), codec);
+  }
+  PictureRef decode(VideoPlayer& player, const uint8_t* data, uint32_t length, int codec) {
+    PictureSlot* slot = pool.takeFree();
+    if (!slot) return {};
+    if (!player.DecodeFrame(data, length, codec, slot)) {
+      pool.giveFree(slot);
+      return {};
+    }
+    return pool.share(slot);
+  }
+};
+
+int frameIndex(const PictureRef& p) {
+  return p ? clipgen::readFrameIndex(p->planes.y, p->planes.yStride, p->width(), p->height()) : -2;
+}
+
 TEST(VideoPlayer, LiveFramesOfBothCodecsDecodeIntoPooledPicturesInOrder) {
   DisplayGuard guard;
   TestWindow w;
   for (auto codec : {clipgen::Codec::H264, clipgen::Codec::Mpeg4}) {
     VideoPlayer player(nullptr);
-    std::vector<uint8_t> picture(kPictureBufferSize);
+    Pictures pictures;
     auto clip = makeClip(352, 288, 8, codec);
     const int c = codec == clipgen::Codec::H264 ? kCodecH264 : kCodecMpeg4;
     auto f0 = clip.frameBytes(0);
-    EXPECT_EQ(player.DecodeFrame(f0.data(), f0.size(), c, picture.data()), 0)
-        << "no window: nothing decoded";
+    EXPECT_FALSE(pictures.decode(player, f0, c)) << "no window: nothing decoded";
     player.SetMainWindow(w.handle);
+    PictureRef previous;
     for (size_t i = 0; i < clip.frames.size(); ++i) {
-      auto bytes = clip.frameBytes(i);
-      ASSERT_EQ(player.DecodeFrame(bytes.data(), bytes.size(), c, picture.data()), 1) << i;
-      PictureHeader h = PictureHeader::read(picture.data());
-      ASSERT_EQ(h.width, 352);
-      ASSERT_EQ(h.height, 288);
-      EXPECT_EQ(clipgen::readFrameIndex(picture.data() + 8, 352, 352, 288), static_cast<int>(i));
-      EXPECT_EQ(player.RenderPicture(picture.data(), h.width, h.height), 1);
+      PictureRef picture = pictures.decode(player, clip.frameBytes(i), c);
+      ASSERT_TRUE(picture) << i;
+      ASSERT_EQ(picture->width(), 352);
+      ASSERT_EQ(picture->height(), 288);
+      EXPECT_EQ(frameIndex(picture), static_cast<int>(i));
+      // The decoder keeps its own picture for the pool: nothing is copied, and a picture
+      // still referenced is not changed by the next decode.
+      EXPECT_TRUE(static_cast<const PictureSlot*>(picture.get())->held());
+      if (previous) {
+        EXPECT_EQ(frameIndex(previous), static_cast<int>(i) - 1);
+      }
+      EXPECT_EQ(player.RenderPicture(picture), 1);
+      previous = picture;
     }
     EXPECT_EQ(player.pictureWidth(), 352);
     auto shown = w.shown();
     EXPECT_EQ(shown.width, 352);
     EXPECT_EQ(shown.height, 288);
-    EXPECT_EQ(player.DecodeFrame(f0.data(), f0.size(), 7, picture.data()), 0) << "unknown codec";
+    EXPECT_FALSE(pictures.decode(player, f0, 7)) << "unknown codec";
   }
 }
 
-TEST(VideoPlayer, FirstPictureOf1280x720LandsAtItsPlaneOffsetsAndRebinds) {
+TEST(VideoPlayer, FirstPictureOf1280x720IsDecodedWholeAndTheRenderThreadRebinds) {
   DisplayGuard guard;
   TestWindow w;
   VideoPlayer player(nullptr);
@@ -63,22 +90,24 @@ TEST(VideoPlayer, FirstPictureOf1280x720LandsAtItsPlaneOffsetsAndRebinds) {
   EXPECT_EQ(player.pictureHeight(), 576);
   player.SetMainWindow(w.handle);
   auto clip = makeClip(1280, 720, 1);
-  std::vector<uint8_t> picture(kPictureBufferSize, 0x33);
-  auto f0 = clip.frameBytes(0);
-  ASSERT_EQ(player.DecodeFrame(f0.data(), f0.size(), kCodecH264, picture.data()), 1);
+  Pictures pictures;
+  PictureRef picture = pictures.decode(player, clip.frameBytes(0), kCodecH264);
+  ASSERT_TRUE(picture);
   auto expected = clipgen::patternPicture(1280, 720, 0);
-  // Planes at 8, 8 + 921,600 and 8 + 1,152,000, each close to what was encoded.
-  auto meanDiff = [&](size_t at, size_t from, size_t n) {
+  // Each plane close to what was encoded, read at the decoder's strides.
+  auto meanDiff = [&](const uint8_t* plane, int stride, int width, int height, size_t from) {
     double sum = 0;
-    for (size_t i = 0; i < n; ++i) sum += std::abs(int(picture[at + i]) - int(expected[from + i]));
-    return sum / n;
+    for (int r = 0; r < height; ++r)
+      for (int c = 0; c < width; ++c)
+        sum += std::abs(int(plane[size_t(r) * stride + c]) - int(expected[from + size_t(r) * width + c]));
+    return sum / (double(width) * height);
   };
-  EXPECT_LT(meanDiff(8, 0, 921600), 6.0);
-  EXPECT_LT(meanDiff(8 + 921600, 921600, 230400), 6.0);
-  EXPECT_LT(meanDiff(8 + 1152000, 1152000, 230400), 6.0);
-  EXPECT_EQ(picture[8 + 1382400], 0x33) << "nothing written past the V plane";
+  const plat::I420Planes& p = picture->planes;
+  EXPECT_LT(meanDiff(p.y, p.yStride, 1280, 720, 0), 6.0);
+  EXPECT_LT(meanDiff(p.u, p.uStride, 640, 360, 921600), 6.0);
+  EXPECT_LT(meanDiff(p.v, p.vStride, 640, 360, 1152000), 6.0);
   EXPECT_EQ(player.pictureWidth(), 720) << "the decode thread does not resize";
-  player.RenderPicture(picture.data(), 1280, 720);
+  player.RenderPicture(picture);
   EXPECT_EQ(player.pictureWidth(), 1280);
   EXPECT_EQ(player.mainRenderer().width(), 1280);
   EXPECT_EQ(player.mainRenderer().window(), w.handle);
@@ -100,9 +129,21 @@ struct Script {
   static inline std::deque<Answer> answers;
   static inline std::vector<std::pair<const uint8_t*, uint32_t>> inputs;
   static inline int opens = 0, closes = 0;
-  static inline std::vector<uint8_t> plane = std::vector<uint8_t>(4096 * 4096, 90);
+  static inline std::vector<uint8_t> yPlane = std::vector<uint8_t>(4096 * 4096, 90);
+  static inline std::vector<uint8_t> uPlane = std::vector<uint8_t>(2048 * 2048, 60);
+  static inline std::vector<uint8_t> vPlane = std::vector<uint8_t>(2048 * 2048, 200);
+  // When set, the decoder keeps its pictures on request (operation 4) and counts what is
+  // kept and given back.
+  static inline bool holding = false;
+  static inline std::vector<intptr_t> held;
+  static inline intptr_t nextHold = 0;
   static void entry(int op, CTDecHandleBlock* b, void* out) {
-    if (op == CTDEC_OPEN) {
+    if (op == CTDEC_HOLD) {
+      *static_cast<intptr_t*>(out) = holding ? ++nextHold : 0;
+      if (holding) held.push_back(nextHold);
+    } else if (op == CTDEC_RELEASE) {
+      std::erase(held, *static_cast<intptr_t*>(out));
+    } else if (op == CTDEC_OPEN) {
       ++opens;
       b->handle = 1;
     } else if (op == CTDEC_CLOSE) {
@@ -118,7 +159,9 @@ struct Script {
       o->pictureReady = a.ready;
       o->width = a.width;
       o->height = a.height;
-      o->y = o->u = o->v = plane.data();
+      o->y = yPlane.data();
+      o->u = uPlane.data();
+      o->v = vPlane.data();
       o->yStride = a.width;
       o->uStride = o->vStride = a.width / 2;
       o->bytesConsumed = a.consumed;
@@ -128,39 +171,87 @@ struct Script {
     answers.clear();
     inputs.clear();
     opens = closes = 0;
+    holding = false;
+    held.clear();
   }
 };
+
+TEST(VideoPlayer, PicturesAreKeptAsTheDecoderGaveThemOrCopiedToTheirOffsets) {
+  DisplayGuard guard;
+  TestWindow w;
+  Script::reset();
+  uint8_t input[4] = {};
+  {
+    VideoPlayer player(nullptr, DecoderEntries{Script::entry, nullptr});
+    player.SetMainWindow(w.handle);
+    Pictures pictures;
+    // A decoder that cannot keep its pictures: the planes are copied into the slot at the
+    // offsets of a decoded picture (8, 8 + 921,600 and 8 + 1,152,000 for 1280 x 720).
+    Script::answers = {{1, 1280, 720, 4}};
+    PictureRef copied = pictures.decode(player, input, 4, kCodecH264);
+    ASSERT_TRUE(copied);
+    const auto* slot = static_cast<const PictureSlot*>(copied.get());
+    ASSERT_FALSE(slot->held());
+    const uint8_t* bytes = slot->copyBytes();
+    EXPECT_EQ(PictureHeader::read(bytes).width, 1280);
+    EXPECT_EQ(PictureHeader::read(bytes).height, 720);
+    EXPECT_EQ(copied->planes.y, bytes + 8);
+    EXPECT_EQ(copied->planes.u, bytes + 8 + 921600);
+    EXPECT_EQ(copied->planes.v, bytes + 8 + 1152000);
+    EXPECT_EQ(bytes[8 + 921599], 90);
+    EXPECT_EQ(bytes[8 + 921600], 60);
+    EXPECT_EQ(bytes[8 + 1152000], 200);
+    EXPECT_EQ(bytes[8 + 1382399], 200);
+    player.RenderPicture(copied);
+    copied.reset();
+    // One that can: its planes are shown where the decoder keeps them, and every picture it
+    // kept is given back once nothing refers to it (the renderer lets go of the last one
+    // when it draws the next).
+    Script::holding = true;
+    for (int i = 0; i < 6; ++i) {
+      Script::answers = {{1, 1280, 720, 4}};
+      PictureRef kept = pictures.decode(player, input, 4, kCodecH264);
+      ASSERT_TRUE(kept) << i;
+      EXPECT_EQ(kept->planes.y, Script::yPlane.data());
+      EXPECT_EQ(kept->planes.uStride, 640);
+      player.RenderPicture(kept);
+    }
+    EXPECT_EQ(Script::held.size(), 1u) << "only the picture the window shows is kept";
+  }
+  EXPECT_TRUE(Script::held.empty()) << "the player's end gives the last picture back";
+}
 
 TEST(VideoPlayer, TheDecodeLoopFollowsBytesConsumedAndEnds) {
   DisplayGuard guard;
   TestWindow w;
   Script::reset();
-  std::vector<uint8_t> picture(kPictureBufferSize);
   uint8_t input[100] = {};
   {
     VideoPlayer player(nullptr, DecoderEntries{Script::entry, nullptr});
     EXPECT_EQ(Script::opens, 1);
     player.SetMainWindow(w.handle);
+    Pictures pictures;
+    auto decoded = [&](int codec) { return pictures.decode(player, input, 100, codec) ? 1 : 0; };
     // Two frames in one input: the second call starts where the first stopped.
     Script::answers = {{1, 64, 32, 60}, {1, 64, 32, 40}};
-    EXPECT_EQ(player.DecodeFrame(input, 100, kCodecH264, picture.data()), 1);
+    EXPECT_EQ(decoded(kCodecH264), 1);
     ASSERT_EQ(Script::inputs.size(), 2u);
     EXPECT_EQ(Script::inputs[1].first, input + 60);
     EXPECT_EQ(Script::inputs[1].second, 40u);
     // A picture without consumed input ends the loop instead of spinning.
     Script::inputs.clear();
     Script::answers = {{1, 64, 32, 0}, {1, 64, 32, 0}, {1, 64, 32, 0}};
-    EXPECT_EQ(player.DecodeFrame(input, 100, kCodecH264, picture.data()), 1);
+    EXPECT_EQ(decoded(kCodecH264), 1);
     EXPECT_EQ(Script::inputs.size(), 1u);
     // No picture and nothing consumed: result 0.
     Script::inputs.clear();
     Script::answers = {{0, 0, 0, 0}};
-    EXPECT_EQ(player.DecodeFrame(input, 100, kCodecH264, picture.data()), 0);
+    EXPECT_EQ(decoded(kCodecH264), 0);
     // Consumed without a picture, twice: no picture, loop ends at the input's end.
     Script::answers = {{0, 0, 0, 50}, {0, 0, 0, 500}};
-    EXPECT_EQ(player.DecodeFrame(input, 100, kCodecH264, picture.data()), 0);
+    EXPECT_EQ(decoded(kCodecH264), 0);
     // MPEG-4 entry missing: its frames produce nothing.
-    EXPECT_EQ(player.DecodeFrame(input, 100, kCodecMpeg4, picture.data()), 0);
+    EXPECT_EQ(decoded(kCodecMpeg4), 0);
   }
   EXPECT_EQ(Script::closes, 1);
 }
@@ -172,21 +263,20 @@ TEST(VideoPlayer, PicturesLargerThanThePoolBufferAreDroppedNotOverrun) {
   VideoPlayer player(nullptr, DecoderEntries{Script::entry, nullptr});
   player.SetMainWindow(w.handle);
   uint8_t input[10] = {};
-  // 3840 x 2160 fits the pooled buffer exactly; 3840 x 2170 and 4096 x 2160 do not.
-  std::vector<uint8_t> picture(kPictureBufferSize);
-  Script::answers = {{1, 3840, 2160, 10}};
-  EXPECT_EQ(player.DecodeFrame(input, 10, kCodecH264, picture.data()), 1);
-  Script::answers = {{1, 3840, 2170, 10}};
-  EXPECT_EQ(player.DecodeFrame(input, 10, kCodecH264, picture.data()), 0);
-  Script::answers = {{1, 4096, 2160, 10}};
-  EXPECT_EQ(player.DecodeFrame(input, 10, kCodecH264, picture.data()), 0);
-  EXPECT_EQ(player.droppedPictures(), 2);
-  // A smaller buffer (exactly sized by ASan's eyes) for a 64 x 32 picture.
-  std::vector<uint8_t> small(PictureHeader::bytesFor(64, 32));
-  Script::answers = {{1, 64, 32, 10}};
-  EXPECT_EQ(player.DecodeFrame(input, 10, kCodecH264, small.data(), small.size()), 1);
-  Script::answers = {{1, 66, 32, 10}};
-  EXPECT_EQ(player.DecodeFrame(input, 10, kCodecH264, small.data(), small.size()), 0);
+  Pictures pictures;
+  // 3840 x 2160 is the largest picture kept; 3840 x 2170 and 4096 x 2160 are dropped, copied
+  // or held alike.
+  for (bool holding : {false, true}) {
+    Script::holding = holding;
+    Script::answers = {{1, 3840, 2160, 10}};
+    EXPECT_TRUE(pictures.decode(player, input, 10, kCodecH264));
+    Script::answers = {{1, 3840, 2170, 10}};
+    EXPECT_FALSE(pictures.decode(player, input, 10, kCodecH264));
+    Script::answers = {{1, 4096, 2160, 10}};
+    EXPECT_FALSE(pictures.decode(player, input, 10, kCodecH264));
+  }
+  EXPECT_EQ(player.droppedPictures(), 4);
+  EXPECT_TRUE(Script::held.empty()) << "a dropped picture is not kept";
 }
 
 TEST(VideoPlayer, MissingDecodersNeverDrawAndCloseNothing) {
@@ -196,10 +286,10 @@ TEST(VideoPlayer, MissingDecodersNeverDrawAndCloseNothing) {
   {
     VideoPlayer player(nullptr, DecoderEntries{});
     player.SetMainWindow(w.handle);
-    std::vector<uint8_t> picture(kPictureBufferSize);
+    Pictures pictures;
     for (size_t i = 0; i < clip.frames.size(); ++i) {
       auto bytes = clip.frameBytes(i);
-      EXPECT_EQ(player.DecodeFrame(bytes.data(), bytes.size(), kCodecH264, picture.data()), 0);
+      EXPECT_FALSE(pictures.decode(player, bytes, kCodecH264));
       player.DecodeAndShow(bytes.data(), bytes.size(), kCodecH264);
     }
     EXPECT_EQ(player.decodedFrames(), 0);
@@ -222,7 +312,7 @@ TEST(VideoPlayer, PlaybackDecodesAndShowsFollowingThePictureSize) {
   }
   EXPECT_EQ(player.pictureWidth(), 320);
   EXPECT_EQ(player.decodedFrames(), 4);
-  EXPECT_EQ(clipgen::readFrameIndex(player.pictureBuffer().data(), 320, 320, 240), 3);
+  EXPECT_EQ(frameIndex(player.shownPicture()), 3);
   EXPECT_EQ(w.shown().width, 320);
   EXPECT_EQ(second.shown().width, 320) << "the second window follows the new size too";
   EXPECT_EQ(second.shown().pixels, w.shown().pixels);
@@ -266,12 +356,13 @@ TEST(VideoPlayer, StatisticsLineAndIconsFollowTheOsdFlags) {
   Script::reset();
   VideoPlayer player(nullptr, DecoderEntries{Script::entry, nullptr});
   player.SetMainWindow(w.handle);
-  std::vector<uint8_t> picture(kPictureBufferSize);
+  Pictures pictures;
   uint8_t input[4] = {};
   auto frame = [&] {
     Script::answers = {{1, 400, 300, 4}};
-    ASSERT_EQ(player.DecodeFrame(input, 4, kCodecH264, picture.data()), 1);
-    player.RenderPicture(picture.data(), 400, 300);
+    PictureRef picture = pictures.decode(player, input, 4, kCodecH264);
+    ASSERT_TRUE(picture);
+    player.RenderPicture(picture);
   };
   auto lit = [&](int x0, int y0, int x1, int y1) {
     auto p = w.shown();

@@ -1,6 +1,8 @@
 // Media buffer pools and the frame pacer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <future>
 #include <thread>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "plat/msgthread.h"
 #include "video/frame_pacer.h"
 #include "video/frame_pool.h"
+#include "video/picture_pool.h"
 
 namespace corvane {
 namespace {
@@ -146,6 +149,35 @@ TEST(FramePool, WaitersWakeOnWorkAndOnCancel) {
   EXPECT_EQ(pool.takeReadyWait(1), nullptr) << "a short wait on nothing times out";
 }
 
+TEST(PicturePool, PicturesAreBoundedByTheCountAndComeBackWhenTheLastReferenceGoes) {
+  auto pool = std::make_unique<PicturePool>(3);
+  PictureSlot* a = pool->takeFree();
+  PictureSlot* b = pool->takeFree();
+  PictureSlot* c = pool->takeFree();
+  ASSERT_TRUE(a && b && c);
+  EXPECT_EQ(pool->takeFree(), nullptr);
+  EXPECT_EQ(pool->takeFreeWait(1), nullptr) << "a full pool makes no more";
+  for (PictureSlot* s : {a, b, c}) ASSERT_NE(s->copyInto(64, 32), nullptr);
+  pool->putReady(a);
+  pool->putReady(b);
+  pool->giveFree(c);
+  EXPECT_EQ(pool->readyCount(), 2);
+  PictureRef first = pool->takeReady();
+  EXPECT_EQ(first.get(), a) << "first in, first out";
+  PictureRef copy = first;  // a renderer keeps it
+  first.reset();
+  EXPECT_EQ(pool->freeCount(), 1) << "still referenced";
+  // Let go on another thread, as a renderer on the render thread does.
+  std::thread([&] { copy.reset(); }).join();
+  EXPECT_EQ(pool->freeCount(), 2);
+  // A picture may outlive its pool (a window's last picture after its stream closed).
+  PictureRef late = pool->takeReady();
+  ASSERT_TRUE(late);
+  pool.reset();
+  EXPECT_EQ(late->width(), 64);
+  late.reset();
+}
+
 TEST(FramePacer, StepsStayWithinTenToSixty) {
   FramePacer p;
   EXPECT_EQ(p.period(), 35);
@@ -171,32 +203,148 @@ TEST(FramePacer, StepsStayWithinTenToSixty) {
   EXPECT_EQ(p.period(), 10);
 }
 
-TEST(FramePacer, AdaptsToHowFullThePicturePoolRuns) {
+// The live render loop replayed on a clock of its own: pictures come at the times given
+// (as their decode ends), the render thread takes them through the pacer's turn and spends
+// `drawMs` on each. Times in milliseconds.
+struct Replay {
+  struct Shown {
+    int index;
+    int64_t at;
+    int64_t latency;
+    int64_t presentedAt = 0;
+  };
+  std::vector<int64_t> arrivals;  // in order
+  std::function<int(int)> drawMs = [](int) { return 3; };
+  // When the window's GUI thread paints (in order); none: each picture is painted as it is
+  // presented.
+  std::vector<int64_t> paints;
+  std::vector<Shown> shown;
+  int dropped = 0;
+  int mostWaiting = 0;  // behind the picture shown, when it is shown
+
+  void run() {
+    FramePacer pacer;
+    struct Turn {
+      Replay& r;
+      int64_t now = 0;
+      size_t next = 0;  // the first picture not taken yet
+      int inHand = -1;
+      int64_t nowMs() const { return now; }
+      int waiting() const {
+        int n = 0;
+        for (size_t i = next; i < r.arrivals.size() && r.arrivals[i] <= now; ++i) ++n;
+        return n;
+      }
+      void dropOldest() {
+        ++r.dropped;
+        inHand = static_cast<int>(next++);
+      }
+      bool wait(int ms) {
+        now += ms;
+        return true;
+      }
+      bool painted(int ms) {
+        if (r.shown.empty()) return true;
+        const int64_t paint = r.paintOf(r.shown.back().presentedAt);
+        if (paint > now) now = std::min(now + ms, paint);
+        return paint <= now;
+      }
+    } turn{*this};
+    while (turn.next < arrivals.size()) {
+      turn.now = std::max(turn.now, arrivals[turn.next]);  // waits for the next picture
+      turn.inHand = static_cast<int>(turn.next++);
+      ASSERT_TRUE(paceLive(pacer, turn));
+      mostWaiting = std::max(mostWaiting, turn.waiting());
+      shown.push_back({turn.inHand, turn.now, turn.now - arrivals[size_t(turn.inHand)]});
+      turn.now += drawMs(turn.inHand);
+      shown.back().presentedAt = turn.now;
+      // The pictures' own times: 40 ms apart, as the camera stamps them.
+      pacer.shown(turn.now, static_cast<uint32_t>(turn.inHand * 40));
+    }
+  }
+  // The first paint at or after `t`.
+  int64_t paintOf(int64_t t) const {
+    if (paints.empty()) return t;
+    auto it = std::lower_bound(paints.begin(), paints.end(), t);
+    return it == paints.end() ? INT64_MAX : *it;
+  }
+  // Pictures presented over before the window painted them: never seen.
+  int unpainted() const {
+    int n = 0;
+    for (size_t i = 0; i + 1 < shown.size(); ++i) n += paintOf(shown[i].presentedAt) >= shown[i + 1].presentedAt;
+    return n;
+  }
+  int64_t latestLatency(size_t from, size_t to) const {
+    int64_t most = 0;
+    for (size_t i = from; i < to && i < shown.size(); ++i) most = std::max(most, shown[i].latency);
+    return most;
+  }
+};
+
+TEST(FramePacer, LiveLatencyStaysLowAndSteadyAndEveryPictureOfASteadyStreamIsShown) {
+  // Two minutes of 25 pictures a second, each up to 6 ms late, some in pairs.
+  Replay r;
+  for (int i = 0; i < 25 * 120; ++i) r.arrivals.push_back(i * 40 + (i * 7919 % 7) + (i % 50 == 0 ? 39 : 0));
+  std::sort(r.arrivals.begin(), r.arrivals.end());
+  r.run();
+  EXPECT_EQ(r.dropped, 0);
+  ASSERT_EQ(r.shown.size(), r.arrivals.size());
+  // A picture waits at most the spacing after the one before it, a minute in as at first.
+  const int64_t early = r.latestLatency(0, 250), late = r.latestLatency(r.shown.size() - 1500, r.shown.size());
+  EXPECT_LE(early, 25);
+  EXPECT_LE(late, 25);
+  // Pictures that came together are spread: the window can paint each.
+  for (size_t i = 1; i < r.shown.size(); ++i) ASSERT_GE(r.shown[i].at - r.shown[i - 1].at, 15) << i;
+}
+
+TEST(FramePacer, LiveWaitsForTheWindowToPaintSoABusyGuiThreadLosesNoPicture) {
+  // A minute of 25 pictures a second into a window whose GUI thread paints every 16 ms,
+  // but is busy for 80 ms every second.
+  Replay r;
+  for (int i = 0; i < 25 * 60; ++i) r.arrivals.push_back(i * 40 + (i * 7919 % 7));
+  for (int64_t t = 0; t < 62000; t += 16)
+    if (t % 1000 >= 80) r.paints.push_back(t);
+  r.run();
+  ASSERT_EQ(r.shown.size(), r.arrivals.size());
+  EXPECT_EQ(r.dropped, 0);
+  EXPECT_EQ(r.unpainted(), 0) << "each picture is painted before the next is presented";
+  // Holding a picture for the paint costs at most the jitter allowance's intervals.
+  EXPECT_LE(r.latestLatency(0, r.shown.size()), (FramePacer::kJitterPictures + 1) * 40);
+  // A window that says it paints and never does holds one picture that long, then none.
+  Replay never;
+  for (int i = 0; i < 25 * 10; ++i) never.arrivals.push_back(i * 40);
+  never.paints = {100000};
+  never.run();
+  EXPECT_EQ(never.dropped, 0);
+  EXPECT_LE(never.latestLatency(0, never.shown.size()), (FramePacer::kJitterPictures + 1) * 40);
+  EXPECT_LE(never.latestLatency(5, never.shown.size()), 25);
+}
+
+TEST(FramePacer, LiveBacklogBeyondTheJitterAllowanceIsDroppedAtOnce) {
+  // The render thread stalls for half a second at picture 100 (a busy machine), and the
+  // pictures keep coming.
+  Replay r;
+  for (int i = 0; i < 25 * 20; ++i) r.arrivals.push_back(i * 40);
+  r.drawMs = [](int index) { return index == 100 ? 500 : 3; };
+  r.run();
+  // The dozen pictures that came meanwhile are not shown late one by one: all but the
+  // allowance go at once, and latency is back to a frame's worth within a few pictures.
+  EXPECT_GE(r.dropped, 8);
+  EXPECT_LE(r.mostWaiting, FramePacer::kJitterPictures);
+  size_t after = 0;
+  while (after < r.shown.size() && r.shown[after].index <= 100) ++after;
+  ASSERT_LT(after + 5, r.shown.size());
+  EXPECT_LE(r.shown[after].latency, 120);
+  EXPECT_LE(r.latestLatency(after + 5, r.shown.size()), 40);
+  // The period follows the pictures' interval; steps stay within the bounds.
   FramePacer p;
-  // 150 full ticks do nothing; the 151st goes one step faster and restarts the count.
-  for (int i = 0; i < 150; ++i) p.adapt(5);
-  EXPECT_EQ(p.period(), 35);
-  p.adapt(6);
-  EXPECT_EQ(p.period(), 34);
-  for (int i = 0; i < 150; ++i) p.adapt(7);
-  EXPECT_EQ(p.period(), 34);
-  // A tick with fewer than 5 ready clears the count.
-  p.adapt(4);
-  for (int i = 0; i < 150; ++i) p.adapt(5);
-  EXPECT_EQ(p.period(), 34);
-  // 3 or fewer ready for more than 50 ticks: one step slower.
-  FramePacer q;
-  for (int i = 0; i < 50; ++i) q.adapt(i % 2 ? 3 : 0);
-  EXPECT_EQ(q.period(), 35);
-  q.adapt(1);
-  EXPECT_EQ(q.period(), 36);
-  for (int i = 0; i < 30; ++i) q.adapt(2);
-  q.adapt(4);  // more than 3 clears the slow count
-  for (int i = 0; i < 50; ++i) q.adapt(3);
-  EXPECT_EQ(q.period(), 36);
-  // Four ready counts for neither.
-  for (int i = 0; i < 400; ++i) q.adapt(4);
-  EXPECT_EQ(q.period(), 36);
+  for (int i = 0; i < 100; ++i) p.shown(i * 40, static_cast<uint32_t>(i * 40));
+  EXPECT_EQ(p.period(), 40);
+  EXPECT_EQ(p.spacing(), 20);
+  for (int i = 0; i < 100; ++i) p.shown(4000 + i * 5, static_cast<uint32_t>(4000 + i * 5));
+  EXPECT_EQ(p.period(), FramePacer::kMinPeriod);
+  p.shown(9000, 9000 + 5000);  // a pause of the stream, not its rate
+  EXPECT_EQ(p.period(), FramePacer::kMinPeriod);
 }
 
 TEST(FramePacer, RunningPacerPostsRenderTicksAndRestartsOnAStep) {

@@ -13,27 +13,23 @@ namespace corvane {
 namespace {
 
 using test::DisplayGuard;
+using test::FlatPicture;
+using test::TestPictures;
 using test::TestWindow;
-
-std::vector<uint8_t> flatPicture(int w, int h, uint8_t luma) {
-  std::vector<uint8_t> pic(PictureHeader::bytesFor(w, h), 128);
-  PictureHeader{0, static_cast<uint16_t>(w), static_cast<uint16_t>(h)}.write(pic.data());
-  std::fill(pic.begin() + 8, pic.begin() + 8 + w * h, luma);
-  return pic;
-}
 
 TEST(VideoThreads, EverySnapshotHoldsOneWholeFrame) {
   DisplayGuard guard;
   TestWindow w;
   VideoPlayer player(nullptr, DecoderEntries{});
   player.SetMainWindow(w.handle);
-  auto black = flatPicture(320, 240, 16), white = flatPicture(320, 240, 235);
-  player.RenderPicture(black.data(), 320, 240);
+  TestPictures pictures;
+  const PictureRef black = pictures.flat(FlatPicture(320, 240, 16)), white = pictures.flat(FlatPicture(320, 240, 235));
+  player.RenderPicture(black);
   std::atomic<bool> stop{false};
   std::thread render([&] {
     // Draws back to back, with a short pause between frames as a paced thread has.
     for (int i = 0; i < 20000 && !stop; ++i) {
-      player.RenderPicture((i % 2 ? white : black).data(), 320, 240);
+      player.RenderPicture(i % 2 ? white : black);
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
@@ -58,12 +54,12 @@ TEST(VideoThreads, StatusTextsWhileTheRenderThreadResizes) {
   TestWindow w;
   VideoPlayer player(nullptr, DecoderEntries{});
   player.SetMainWindow(w.handle);
-  auto small = flatPicture(64, 48, 100), large = flatPicture(352, 288, 100);
+  TestPictures pictures;
+  const PictureRef small = pictures.flat(FlatPicture(64, 48, 100)), large = pictures.flat(FlatPicture(352, 288, 100));
   std::atomic<bool> stop{false};
   std::thread render([&] {
     for (int i = 0; i < 4000 && !stop; ++i) {
-      auto& p = i % 2 ? large : small;
-      player.RenderPicture(p.data(), i % 2 ? 352 : 64, i % 2 ? 288 : 48);
+      player.RenderPicture(i % 2 ? large : small);
       player.ClearStatusText();
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }

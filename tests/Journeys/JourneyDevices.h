@@ -9,6 +9,7 @@
 #include "clipgen/clipgen.h"
 #include "plat/surface.h"
 #include "support/Emulators.h"
+#include "support/ShownFrame.h"
 
 namespace journey {
 
@@ -54,14 +55,7 @@ inline std::vector<Logged> Requests(const testsupport::EmulatorProcess& emulator
 // The clip frame number the window's last picture shows (-1: none yet), and how many
 // pictures the window has been given so far.
 inline int FrameShown(plat::WindowHandle wnd, uint64_t* serial = nullptr) {
-  plat::PresentedPicture pic;
-  if (!plat::lastPresented(wnd, &pic) || pic.width <= 0) {
-    if (serial) *serial = 0;
-    return -1;
-  }
-  if (serial) *serial = pic.serial;
-  return clipgen::readFrameIndexBgrx(reinterpret_cast<const uint8_t*>(pic.pixels.data()), pic.width * 4,
-                                     pic.width, pic.height);
+  return testsupport::ShownFrameNumber(wnd, serial);
 }
 
 }  // namespace journey

@@ -43,6 +43,7 @@
 #include "shell/TarnwickDlg.h"
 #include "shell/UserStore.h"
 #include "view/PlayWnd.h"
+#include "support/ShownFrame.h"
 
 namespace fs = std::filesystem;
 namespace routed = harness::routed;
@@ -604,10 +605,7 @@ std::string JourneyTest::Said() const {
 }
 
 int JourneyTest::ShownFrame(CPlayWnd* w) {
-  plat::PresentedPicture pic;
-  if (!w || !plat::lastPresented(w->GetSafeHwnd(), &pic) || pic.width <= 0) return -1;
-  return clipgen::readFrameIndexBgrx(reinterpret_cast<const uint8_t*>(pic.pixels.data()), pic.width * 4, pic.width,
-                                     pic.height);
+  return w ? testsupport::ShownFrameNumber(w->GetSafeHwnd()) : -1;
 }
 
 bool JourneyTest::ShowsVideo(CPlayWnd* w) {

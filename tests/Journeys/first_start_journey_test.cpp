@@ -53,6 +53,7 @@ class FirstStart : public DevicesJourney {
 };
 
 constexpr unsigned kAddGroup = 8106;  // the group tree's menu entry
+constexpr unsigned kLocalPlaybackEntry = 8139, kRemotePlaybackEntry = 8140;  // the playback button's menu
 
 TEST_F(FirstStart, AdministratorAddsTheCameraAndTheRecorderByScan) {
   ASSERT_TRUE(StartEmulators());
@@ -102,13 +103,23 @@ TEST_F(FirstStart, AdministratorAddsTheCameraAndTheRecorderByScan) {
     EXPECT_EQ(FindItem(groups, QStringLiteral("大门轮巡"))->childCount(), 5) << ItemTexts(groups).join(", ").toStdString();
     Shot(Main(), "first_start_devices_added");
 
-    // Both in the trees of the preview and playback pages.
-    for (QTreeWidget* t : {Main()->GetPreviewDlg()->GetDeviceTree(), Main()->GetLPlaybackDlg()->GetDeviceTree(),
-                           Main()->GetPlaybackDlg()->GetDeviceTree()}) {
+    // Both in the trees of the playback pages and the preview page, as each is shown.
+    auto showsBoth = [&](QTreeWidget* t) {
       EXPECT_TRUE(WaitUntil([&] {
         return FindItem(t, kCameraName) && FindItem(t, kRecorderName);
       })) << ItemTexts(t).join(", ").toStdString();
-    }
+    };
+    OnMenu(Text(kLocalPlaybackEntry));
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
+    ASSERT_TRUE(WaitUntil([&] { return Main()->GetLPlaybackDlg()->isVisible(); }));
+    showsBoth(Main()->GetLPlaybackDlg()->GetDeviceTree());
+    OnMenu(Text(kRemotePlaybackEntry));
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
+    ASSERT_TRUE(WaitUntil([&] { return Main()->GetPlaybackDlg()->isVisible(); }));
+    showsBoth(Main()->GetPlaybackDlg()->GetDeviceTree());
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+    ASSERT_TRUE(WaitUntil([&] { return Main()->GetPreviewDlg()->isVisible(); }));
+    showsBoth(Main()->GetPreviewDlg()->GetDeviceTree());
     QTreeWidget* previewGroups = Main()->GetPreviewDlg()->GetGroupTree();
     EXPECT_TRUE(WaitUntil([&] {
       QTreeWidgetItem* g = FindItem(previewGroups, QStringLiteral("大门轮巡"));

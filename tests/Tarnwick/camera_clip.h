@@ -7,6 +7,7 @@
 #include "clipgen/clipgen.h"
 #include "plat/surface.h"
 #include "plat/window.h"
+#include "support/ShownFrame.h"
 
 namespace harness {
 
@@ -30,12 +31,6 @@ inline std::vector<camemu::MediaFrame> CameraFrames(const clipgen::Clip& clip) {
 }
 
 // The frame number carried by the window's last picture; -1 when it has none.
-inline int WindowFrameNumber(plat::WindowHandle wnd) {
-  plat::PresentedPicture pic;
-  if (!plat::lastPresented(wnd, &pic) || pic.width <= 0) return -1;
-  std::vector<uint8_t> luma(pic.pixels.size());
-  for (size_t i = 0; i < luma.size(); ++i) luma[i] = (pic.pixels[i] >> 8) & 0xFF;
-  return clipgen::readFrameIndex(luma.data(), pic.width, pic.width, pic.height);
-}
+inline int WindowFrameNumber(plat::WindowHandle wnd) { return testsupport::ShownFrameNumber(wnd); }
 
 }  // namespace harness

@@ -89,7 +89,17 @@ TEST_F(DevMgrPage, PageShowsTreesLaysOutAndWritesEverythingAtItsEnd) {
             u"  二楼[0]\n    录像机NVR[1]\n      通道01[4]\n      通道02[4]\n"
             u"  旧设备[1]\n    通道01[4]\n"
             u"  流媒体[10]\n");
-  // The other pages' trees mirror it, without the stream-media server, sharing its nodes.
+  // The other pages' trees are filled when they are shown, not before: at start-up only the
+  // shown page's tree is built.
+  EXPECT_EQ(preview.topLevelItemCount(), 0);
+  EXPECT_EQ(playback.topLevelItemCount(), 0);
+  preview.show();
+  playback.show();
+  harness::Pump();
+  int refreshesAfter = 0;
+  for (auto& m : previewPage.messages) refreshesAfter += m.message == WM_REFRESH_TREE;
+  EXPECT_EQ(refreshesAfter, 3) << "the preview page marks its channels on the items it now has";
+  // They mirror it, without the stream-media server, sharing its nodes.
   EXPECT_EQ(Dump(preview), Dump(playback));
   EXPECT_EQ(Dump(preview).find(u"流媒体"), std::u16string::npos);
   EXPECT_EQ(DeviceNodeOf(preview.topLevelItem(0)), DeviceNodeOf(page->DeviceTree()->topLevelItem(0)));

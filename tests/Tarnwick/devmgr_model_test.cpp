@@ -2,6 +2,11 @@
 // pages show, and back into the tables.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+
 #include "devices/DevMgrModel.h"
 #include "devmgr_fixture.h"
 
@@ -82,6 +87,124 @@ TEST_F(DevMgrData, DeviceTreesShowRegionsDevicesChannelsAndKeepOrphans) {
   auto devices = Table(u"Tb_Device");
   ASSERT_EQ(devices.size(), 5u);
   EXPECT_TRUE(std::any_of(devices.begin(), devices.end(), [](auto& r) { return r[0] == u"orphan"; }));
+}
+
+// A tree that keeps what it is given and how: items inserted sorted go before the first
+// sibling whose text sorts after them, as the tree control does.
+class RecordingTree : public ITreeTarget {
+ public:
+  struct Node {
+    std::u16string text;
+    int image = 0;
+    void* data = nullptr;
+    int channel = 0;
+    std::vector<Node*> children;
+  };
+  void Reset() override {
+    nodes_.clear();
+    roots_.clear();
+  }
+  Item Insert(Item parent, const std::u16string& text, int image, void* data, bool sorted) override {
+    nodes_.push_back(std::make_unique<Node>(Node{text, image, data, 0, {}}));
+    std::vector<Node*>& siblings = parent ? reinterpret_cast<Node*>(parent)->children : roots_;
+    auto at = siblings.end();
+    if (sorted)
+      at = std::find_if(siblings.begin(), siblings.end(), [&](Node* n) { return TreeTextBefore(text, n->text); });
+    siblings.insert(at, nodes_.back().get());
+    return reinterpret_cast<Item>(nodes_.back().get());
+  }
+  void Expand(Item) override {}
+  Item FirstRoot() const override { return roots_.empty() ? 0 : reinterpret_cast<Item>(roots_.front()); }
+  void SetChannel(Item item, int channel) override { reinterpret_cast<Node*>(item)->channel = channel; }
+  std::u16string Dump() const {
+    std::u16string out;
+    std::function<void(const Node*, int)> walk = [&](const Node* n, int depth) {
+      out += std::u16string(depth * 2, u' ') + n->text + u"[" + QString::number(n->image).toStdU16String() + u"," +
+             QString::number(reinterpret_cast<quintptr>(n->data), 16).toStdU16String() + u"," +
+             QString::number(n->channel).toStdU16String() + u"]\n";
+      for (const Node* c : n->children) walk(c, depth + 1);
+    };
+    for (const Node* r : roots_) walk(r, 0);
+    return out;
+  }
+
+ private:
+  std::vector<std::unique_ptr<Node>> nodes_;
+  std::vector<Node*> roots_;
+};
+
+// The device tree as it was built item by item: regions in node order, each under its
+// parent when that was made before it; then devices under their region, each sorted among
+// its siblings as it is inserted, channels after it in order.
+void BuildItemByItem(CDevMgrModel& m, ITreeTarget& tree, bool ownTree) {
+  tree.Reset();
+  std::map<std::u16string, ITreeTarget::Item> regions;
+  ITreeTarget::Item root = 0;
+  for (DeviceTreeNode* n : m.DeviceNodes()) {
+    if (n->type != DeviceTreeNode::kRegion) continue;
+    ITreeTarget::Item parent = 0;
+    if (auto it = regions.find(n->Region()->ParentGuid); it != regions.end()) parent = it->second;
+    const ITreeTarget::Item item = tree.Insert(parent, n->Region()->Name, CDevMgrModel::kImageRegion, n, true);
+    if (!root) root = item;
+    regions.emplace(n->Region()->Guid, item);
+  }
+  for (DeviceTreeNode* n : m.DeviceNodes()) {
+    if (n->type == DeviceTreeNode::kRegion || n->type == DeviceTreeNode::kOther) continue;
+    if (n->type == DeviceTreeNode::kStreamServer && !ownTree) continue;
+    ITreeTarget::Item parent = root;
+    if (auto it = regions.find(n->Device()->GetRegionGuid()); it != regions.end()) parent = it->second;
+    const bool server = n->type == DeviceTreeNode::kStreamServer;
+    const ITreeTarget::Item item = tree.Insert(parent, n->Device()->GetDevInfo().GetName(),
+                                               server ? CDevMgrModel::kImageStreamServer : CDevMgrModel::kImageDevice, n, true);
+    if (server) continue;
+    for (int c = 1; c <= n->Device()->GetDevInfo().GetChnNum(); ++c)
+      tree.SetChannel(tree.Insert(item, CDevMgrModel::ChannelText(c), CDevMgrModel::kImageChannel, nullptr, false), c);
+  }
+}
+
+TEST_F(DevMgrData, ThousandsOfDevicesGiveTheTreesTheyGaveItemByItem) {
+  // Regions whose rows come before their parents', names differing only in case, devices of
+  // every type, some of regions that are gone, and equal names among siblings.
+  std::vector<devmgr_test::Row3> regions = {{u"Root", u"r0", u""}};
+  for (int i = 1; i <= 40; ++i) {
+    const std::u16string n = QString::number(i).toStdU16String();
+    regions.push_back({(i % 3 ? u"Area " : u"area ") + n, u"r" + n, i <= 10 ? u"r0" : u"r" + QString::number(i / 4).toStdU16String()});
+  }
+  std::swap(regions[3], regions[30]);
+  Regions(regions);
+  for (int i = 0; i < 3000; ++i) {
+    const std::u16string n = QString::number(i * 7919 % 3000).toStdU16String();
+    const int type = i % 11 == 0 ? 3 : i % 13 == 0 ? 9 : 1 + i % 4 % 3;
+    const std::u16string region = i % 17 == 0 ? u"gone" : u"r" + QString::number(i % 41).toStdU16String();
+    const std::u16string name = (i % 5 == 0 ? u"Cam " : i % 5 == 1 ? u"cam " : u"DVR ") + n.substr(0, 2);
+    CDevInfo info(name + u"#" + QString::number(i).toStdU16String(), u"10.1." + QString::number(i / 250).toStdU16String() + u"." +
+                  QString::number(i % 250).toStdU16String(), 8000, u"admin", u"pw", i % 3 == 0 ? 8 : 1, u"", u"", u"", u"", 0, 0, type,
+                  u"G-" + QString::number(i).toStdU16String(), region);
+    ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
+  }
+  CDevMgrModel m;
+  m.LoadAll();
+  for (bool own : {true, false}) {
+    RecordingTree before, now;
+    BuildItemByItem(m, before, own);
+    m.BuildDeviceTree(now, own);
+    ASSERT_EQ(now.Dump(), before.Dump()) << own;
+    // The tree control gets the same, items made outside it and handed over at once.
+    QTreeWidget widget;
+    CTreeCtrlTarget target(&widget);
+    m.BuildDeviceTree(target, own);
+    QTreeWidget reference;
+    {
+      CTreeCtrlTarget one(&reference);
+      BuildItemByItem(m, one, own);
+    }
+    EXPECT_EQ(Dump(widget), Dump(reference)) << own;
+    EXPECT_GT(widget.topLevelItem(0)->childCount(), 10);
+  }
+  // Building the device nodes again adds none for the devices it has.
+  const size_t nodes = m.DeviceNodes().size();
+  m.BuildDeviceNodes();
+  EXPECT_EQ(m.DeviceNodes().size(), nodes);
 }
 
 TEST_F(DevMgrData, WithoutRegionsTheTreeIsEmptyButDevicesStay) {

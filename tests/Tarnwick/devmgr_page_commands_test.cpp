@@ -80,6 +80,11 @@ TEST_F(DevMgrPageCommands, TheCameraEmulatorIsAddedEditedGroupedAndDeletedThroug
   page->RegisterGroupTree(previewPage.GetGroupTree());
   ASSERT_TRUE(page->Create(&host));
   page->setGeometry(0, 0, 900, 560);
+  // The preview page beside it, shown: a hidden page's tree is filled when it is shown.
+  ASSERT_TRUE(previewPage.Create(&host));
+  previewPage.setGeometry(0, 0, 900, 560);
+  previewPage.lower();
+  previewPage.show();
   page->show();
   host.show();
   QTreeWidget* devices = page->DeviceTree();

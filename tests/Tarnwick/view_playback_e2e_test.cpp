@@ -43,6 +43,7 @@
 #include "view/DlgPlayback.h"
 #include "view/PlayScreen.h"
 #include "view/ViewMessages.h"
+#include "support/ShownFrame.h"
 
 namespace fs = std::filesystem;
 
@@ -65,14 +66,7 @@ bool WaitFor(const std::function<bool()>& done, int ms = 60000) {
 }
 
 // The frame number carried by the window's last picture; -1 when none.
-int FrameNumber(plat::WindowHandle wnd, uint64_t* serial = nullptr) {
-  plat::PresentedPicture pic;
-  if (!plat::lastPresented(wnd, &pic) || pic.width <= 0) return -1;
-  if (serial) *serial = pic.serial;
-  std::vector<uint8_t> luma(pic.pixels.size());
-  for (size_t i = 0; i < luma.size(); ++i) luma[i] = (pic.pixels[i] >> 8) & 0xFF;
-  return clipgen::readFrameIndex(luma.data(), pic.width, pic.width, pic.height);
-}
+int FrameNumber(plat::WindowHandle wnd, uint64_t* serial = nullptr) { return testsupport::ShownFrameNumber(wnd, serial); }
 
 uint64_t Serial(plat::WindowHandle wnd) {
   plat::PresentedPicture pic;

@@ -40,6 +40,7 @@
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 #include "view/RecordFileRing.h"
+#include "support/ShownFrame.h"
 
 namespace fs = std::filesystem;
 
@@ -158,13 +159,7 @@ struct PreviewLive : ::testing::Test {
     return true;
   }
 
-  static int FrameNumber(CPlayWnd* w) {
-    plat::PresentedPicture pic;
-    if (!plat::lastPresented(w->GetSafeHwnd(), &pic) || pic.width <= 0) return -1;
-    std::vector<uint8_t> luma(pic.pixels.size());
-    for (size_t i = 0; i < luma.size(); ++i) luma[i] = (pic.pixels[i] >> 8) & 0xFF;
-    return clipgen::readFrameIndex(luma.data(), pic.width, pic.width, pic.height);
-  }
+  static int FrameNumber(CPlayWnd* w) { return testsupport::ShownFrameNumber(w->GetSafeHwnd()); }
   static bool ShowsPictures(CPlayWnd* w) {
     plat::PresentedPicture pic;
     return plat::lastPresented(w->GetSafeHwnd(), &pic) && pic.width > 0 && pic.serial >= 3;

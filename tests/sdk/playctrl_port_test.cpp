@@ -54,12 +54,8 @@ class PlayCtrlPort : public ::testing::Test {
     plat::PresentedPicture p;
     testsupport::Eventually([&] { return plat::lastPresented(wnd, &p) && p.serial > after; });
     if (p.serial <= after) return -2;
-    std::vector<uint8_t> y(p.pixels.size());
-    for (size_t i = 0; i < y.size(); ++i) {
-      const uint32_t px = p.pixels[i];
-      y[i] = static_cast<uint8_t>(((px >> 16 & 0xFF) * 77 + (px >> 8 & 0xFF) * 150 + (px & 0xFF) * 29) >> 8);
-    }
-    return clipgen::readFrameIndex(y.data(), p.width, p.width, p.height);
+    return clipgen::readFrameIndexBgrx(reinterpret_cast<const uint8_t*>(p.pixels.data()), p.width * 4, p.width,
+                                       p.height, p.pictureWidth, p.pictureHeight);
   }
   plat::WindowHandle wnd = 0;
   int32_t port = -1;

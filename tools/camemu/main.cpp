@@ -19,6 +19,9 @@
 namespace {
 volatile std::sig_atomic_t g_stop = 0;
 void onSignal(int) { g_stop = 1; }
+// SIGUSR1 asks for the count of video frames sent so far on the standard output.
+volatile std::sig_atomic_t g_countAsked = 0;
+void onCountAsked(int) { g_countAsked = 1; }
 
 // The request log of --log: "open <channel>" for a channel open, "msg <channel> <code>
 // <argument> <option> <payload hex>" for a control message (payload without its trailing
@@ -202,6 +205,7 @@ int main(int argc, char** argv) {
   media.setWallClockTimes(wallClock);
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
+  std::signal(SIGUSR1, onCountAsked);
   std::printf("camemu: %s on %s:%u (user %s)\n", config.deviceType == camemu::kNvrDeviceType ? "NVR" : "camera",
               config.addressText().c_str(), camera.port(), config.user.c_str());
   std::fflush(stdout);  // a caller reading the port from a pipe sees it at once
@@ -215,7 +219,12 @@ int main(int argc, char** argv) {
   int step = 0;
   RequestLog log(logPath);
   while (!g_stop && (end == 0 || plat::monotonicMs() < end)) {
-    plat::sleepMs(100);
+    plat::sleepMs(g_countAsked ? 0 : 100);
+    if (g_countAsked) {
+      g_countAsked = 0;
+      std::printf("camemu: video frames sent %zu\n", media.videoFramesSent());
+      std::fflush(stdout);
+    }
     log.append(camera.requests());
     if (alarmEvery > 0 && plat::monotonicMs() >= nextAlarm) {
       nextAlarm += alarmEvery * 1000;

@@ -1,5 +1,6 @@
 #include "clipgen/clipgen.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -155,6 +156,39 @@ int readFrameIndexBgrx(const uint8_t* pixels, int stride, int width, int height)
   for (int r = 0; r < kIndexBlock; ++r)
     for (int c = 0; c < kW; ++c) luma[r * kW + c] = pixels[static_cast<size_t>(r) * stride + c * 4 + 1];
   return readFrameIndex(luma, kW, kW, kIndexBlock);
+}
+
+int readFrameIndexBgrx(const uint8_t* pixels, int stride, int width, int height, int pictureWidth,
+                       int pictureHeight) {
+  if (pictureWidth <= 0 || pictureHeight <= 0 || (pictureWidth == width && pictureHeight == height))
+    return readFrameIndexBgrx(pixels, stride, width, height);
+  if (!pixels || width <= 0 || height <= 0) return -1;
+  const double sx = double(width) / pictureWidth, sy = double(height) / pictureHeight;
+  // The shown pixels that lie wholly inside a block's inner 8 x 8 (at least the one at its
+  // centre).
+  auto span = [](double from, double to, double scale, int limit, int* a, int* b) {
+    *a = static_cast<int>(std::ceil(from * scale));
+    *b = static_cast<int>(std::floor(to * scale));
+    if (*b <= *a) {
+      *a = static_cast<int>((from + to) / 2 * scale);
+      *b = *a + 1;
+    }
+    return *b <= limit;
+  };
+  int r0, r1;
+  if (!span(4, 12, sy, height, &r0, &r1)) return -1;
+  int index = 0;
+  for (int bit = 0; bit < kIndexBits; ++bit) {
+    int c0, c1;
+    if (!span(bit * kIndexBlock + 4, bit * kIndexBlock + 12, sx, width, &c0, &c1)) return -1;
+    int sum = 0, n = 0;
+    for (int r = r0; r < r1; ++r)
+      for (int c = c0; c < c1; ++c, ++n) sum += pixels[static_cast<size_t>(r) * stride + c * 4 + 1];
+    const int mean = sum / n;
+    if (mean > 170) index |= 1 << bit;
+    else if (mean >= 80) return -1;
+  }
+  return index;
 }
 
 bool generate(const Options& o, Clip* clip, std::string* error) {

@@ -1,7 +1,8 @@
 // The decode and render threads of a displayed stream. The decode thread turns ready frames
 // into pictures (only a decode that produced a picture queues one) and keeps the presentation
-// clock and the statistics line; the render thread shows the oldest picture on every pacer
-// tick and adapts the pacer to how many pictures wait.
+// clock and the statistics line; the render thread shows each picture as it comes, spaced by
+// the pacer, and drops the pictures that wait beyond the jitter allowance: the newest
+// picture wins.
 #include <chrono>
 
 #include "plat/clock.h"
@@ -28,7 +29,7 @@ void setPlayerWindow(VideoPlayer& player, intptr_t window) { player.SetMainWindo
 
 void LiveStream::decodeBody() {
   uint8_t* frame = nullptr;
-  uint8_t* picture = nullptr;
+  PictureSlot* picture = nullptr;
   // Waiting for a frame sleeps until the status is due: the receive thread's frame and the
   // stop wake the wait at once, so an idle stream costs no wake-ups in between.
   using Clock = std::chrono::steady_clock;
@@ -59,13 +60,8 @@ void LiveStream::decodeBody() {
     clockMs_.store(haveTime ? clockMs_.load() + static_cast<uint32_t>(time - lastTime) : 0);
     haveTime = true;
     lastTime = time;
-    if (player_->DecodeFrame(frame + kMediaHeaderSize, mh.length, mh.codec, &picture,
-                             pictures_->capacity(picture), [this, &picture](size_t bytes) {
-                               return pictures_->grow(picture, bytes);
-                             })) {
-      PictureHeader ph = PictureHeader::read(picture);
-      ph.time = clockMs_.load();
-      ph.write(picture);
+    if (player_->DecodeFrame(frame + kMediaHeaderSize, mh.length, mh.codec, picture)) {
+      picture->time = clockMs_.load();
       pictures_->putReady(picture);
       picture = nullptr;
     }
@@ -78,22 +74,36 @@ void LiveStream::decodeBody() {
 }
 
 void LiveStream::renderBody() {
-  pacer_->start();
-  plat::Message m;
-  // Ends on the quit message; the wait is bounded so a lost tick never stalls it.
-  for (;;) {
-    if (!plat::getMessage(m, kRenderWaitMs)) continue;
-    if (m.message == kMsgQuit) break;
-    if (m.message != kRenderTickMessage && m.message != plat::WM_TIMER) continue;
-    uint8_t* picture = pictures_->takeReady();
-    if (!picture) continue;
+  // The pacer's turn over this stream's pictures, on the steady clock.
+  struct Turn {
+    LiveStream& stream;
+    PictureRef picture;
+    plat::Message m;
+    int64_t nowMs() const {
+      return std::chrono::duration_cast<std::chrono::milliseconds>(
+                 std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+    }
+    int waiting() const { return stream.pictures_->readyCount(); }
+    void dropOldest() {
+      if (PictureRef newer = stream.pictures_->takeReady()) {
+        picture = std::move(newer);
+        stream.droppedPictures_.fetch_add(1, std::memory_order_relaxed);
+      }
+    }
+    // The spacing after the last picture: only the stop cuts it short.
+    bool wait(int ms) { return !(plat::getMessage(m, ms) && m.message == kMsgQuit); }
+    bool painted(int ms) { return stream.player_->WaitPainted(ms); }
+  } turn{*this, {}, {}};
+  // Ends on the quit message; a picture wakes the wait at once, and so does the stop.
+  while (!quitPosted()) {
+    turn.picture = pictures_->takeReadyWait(kRenderWaitMs);
+    if (!turn.picture) continue;
+    if (!paceLive(*pacer_, turn)) break;
     player_->ClearStatusText();
-    pacer_->adapt(pictures_->readyCount());
-    const PictureHeader ph = PictureHeader::read(picture);
-    player_->RenderPicture(picture, ph.width, ph.height);
-    pictures_->giveFree(picture);
+    player_->RenderPicture(turn.picture);
+    pacer_->shown(turn.nowMs(), turn.picture->time);
   }
-  pacer_->stop();
 }
 
 }  // namespace corvane

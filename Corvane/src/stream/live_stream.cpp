@@ -51,8 +51,7 @@ LiveStream::LiveStream(std::shared_ptr<CamSession> session, uint16_t streamNumbe
   if (display_) {
     player_ = makeStreamPlayer(this);
     pacer_ = std::make_shared<FramePacer>();
-    pictures_ =
-        std::make_unique<FramePool>(kLivePictures, kPictureBufferInitial, kPictureBufferSize);
+    pictures_ = std::make_unique<PicturePool>(kLivePictures);
   }
   recorder_ = makeStreamRecorder(*session_, player_);
   recorder_->SetFailureHook([this](int) { raise(kIpcEvRecordFailed); });
@@ -81,7 +80,6 @@ void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
   if (display_) {
     decode_ = MakeOwnedThread("live-decode", this, session_.get(), [this] { decodeBody(); });
     render_ = MakeOwnedThread("live-render", this, session_.get(), [this] { renderBody(); });
-    pacer_->tickOnStartingThread(kRenderTimerId);
   }
   videoRx_->start();
   if (decode_) decode_->start();

@@ -18,6 +18,7 @@
 #include "video/display_stream.h"
 #include "video/frame_pool.h"
 #include "video/osd_hook_owner.h"
+#include "video/picture_pool.h"
 
 namespace corvane {
 
@@ -90,6 +91,9 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   uint32_t presentationClock() const { return clockMs_.load(); }
   // Frames that arrived larger than the stream keeps, cut to that size.
   int cutFrames() const { return cutFrames_.load(); }
+  // Decoded pictures the render thread let go unshown, being behind by more than the jitter
+  // allowance.
+  int droppedPictures() const { return droppedPictures_.load(); }
   // Bytes the stream's frame and picture buffers hold now.
   size_t committedBytes() const;
 
@@ -135,7 +139,7 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   FramePool frames_;
   FramePool audioBlocks_;
   FramePool talkBlocks_;
-  std::unique_ptr<FramePool> pictures_;
+  std::unique_ptr<PicturePool> pictures_;
 
   MediaConnection videoConn_, audioConn_, talkConn_;
 
@@ -154,6 +158,7 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   std::atomic<uint32_t> clockMs_{0};
   std::atomic<int> osdOn_{0};
   std::atomic<int> cutFrames_{0};
+  std::atomic<int> droppedPictures_{0};
   std::atomic<bool> talking_{false};
   std::atomic<bool> stopping_{false};
 };

@@ -1,5 +1,6 @@
 #include "video/ddraw_renderer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "video/osd_canvas.h"
@@ -25,6 +26,7 @@ int DdrawRenderer::fail(const char* text, int code) {
 }
 
 void DdrawRenderer::releaseLocked() {
+  last_.reset();
   back_.reset();
   primary_.reset();
   display_.reset();
@@ -51,7 +53,10 @@ int DdrawRenderer::BindWindow(plat::WindowHandle window, int width, int height) 
   primary_ = display_->createPrimary();
   if (!primary_) return fail("DDRAW ERR:CreateMainSurface failed", -3);
   // Without a stretching device the back surface lives in system memory.
-  back_ = display_->createBack(width, height, !caps.canStretch);
+  systemMemory_ = !caps.canStretch;
+  int shownWidth = width, shownHeight = height;
+  shownSize(window, &shownWidth, &shownHeight);
+  back_ = display_->createBack(shownWidth, shownHeight, systemMemory_);
   if (!back_) return fail("DDRAW ERR: CreateBackSurface failed", -4);
   pixelCode_ = 0;
   plat::LockedSurface ls;
@@ -110,8 +115,7 @@ void DdrawRenderer::PrepareOsd(int width, int height) {
   if (hooked) hookItems_ = items;
 }
 
-void DdrawRenderer::drawOsd(const plat::LockedSurface& ls) {
-  OsdCanvas canvas(ls, width_, height_);
+void DdrawRenderer::drawOsd(OsdCanvas& canvas, int blink) {
   Items it;
   IpcOsdItems hookItems;
   bool hooked;
@@ -128,21 +132,40 @@ void DdrawRenderer::drawOsd(const plat::LockedSurface& ls) {
   static const int kIconIds[3] = {kOsdAudioIcon, kOsdTalkIcon, kOsdRecordIcon};
   for (int i = 0; i < 3; ++i) {
     if (!it.iconFlag[i]) continue;
-    if (kIconIds[i] == kOsdRecordIcon && blink_ <= kBlinkShownAbove) continue;
+    if (kIconIds[i] == kOsdRecordIcon && blink <= kBlinkShownAbove) continue;
     canvas.icon(it.iconPos[i][0], it.iconPos[i][1], osdIcon(kIconIds[i]), kIconWidth,
                 kIconHeight, kIconTransparent);
   }
   for (int t : {2, 0, 1})  // statistics line, then video and audio status
     if (it.text[t][0]) canvas.text(it.textPos[t][0], it.textPos[t][1], it.text[t]);
-  if (++blink_ > kBlinkMax) blink_ = 0;
 }
 
-int DdrawRenderer::BlitFrame(const plat::SurfaceRect* source, const uint8_t* y, const uint8_t* u,
-                             const uint8_t* v) {
-  std::lock_guard<std::mutex> lk(mutex_);
+void DdrawRenderer::shownSize(plat::WindowHandle window, int* width, int* height) const {
+  plat::SurfaceRect client;
+  if (!window || !plat::windowClientRect(window, &client) || client.width() <= 0 || client.height() <= 0) return;
+  // A window at least as large as the picture gets the picture's own pixels, which it grows
+  // as it paints: growing makes no detail, and the surfaces stay the picture's size.
+  if (client.width() >= *width && client.height() >= *height) return;
+  *width = client.width();
+  *height = client.height();
+}
+
+int DdrawRenderer::drawLocked(const plat::SurfaceRect* source, const plat::I420Planes& planes) {
   if (!primary_ || !back_) {
     error_ = "DDRAW ERR:No Surface availability";
     return -9;
+  }
+  // The window's size decides the surface's: a resized window gets a surface of its new
+  // size with the next picture, without binding again.
+  int shownWidth = width_, shownHeight = height_;
+  shownSize(window_, &shownWidth, &shownHeight);
+  if (back_->width() != shownWidth || back_->height() != shownHeight) {
+    auto back = display_->createBack(shownWidth, shownHeight, systemMemory_);
+    if (!back) {
+      error_ = "DDRAW ERR: CreateBackSurface failed";
+      return -4;
+    }
+    back_ = std::move(back);
   }
   plat::LockedSurface ls;
   // Every pixel is converted anew, so the surface need not keep the picture on screen.
@@ -151,40 +174,85 @@ int DdrawRenderer::BlitFrame(const plat::SurfaceRect* source, const uint8_t* y, 
     error_ = "DDRAW ERR:Surface Lock failed";
     return -3;
   }
-  const int w = std::min(width_, ls.width), h = std::min(height_, ls.height);
-  if (!convertI420(pixelCode_, y, u, v, w, h, ls.bits, ls.pitch)) {
+  plat::I420Planes picture = planes;
+  picture.width = std::min(planes.width, width_);
+  picture.height = std::min(planes.height, height_);
+  // Only the pixels the window shows are made: the planes are scaled to the surface first.
+  // (A picture of one row or column has no chroma to scale: it is drawn as it is.)
+  plat::I420Planes shown = picture;
+  if ((picture.width != ls.width || picture.height != ls.height) && picture.width >= 2 && picture.height >= 2) {
+    // Chroma rows of an odd-sized picture cover its width and height rounded down: the
+    // scaler reads only those.
+    plat::I420Planes even = picture;
+    even.width &= ~1;
+    even.height &= ~1;
+    shown = scaler_.scale(even, ls.width, ls.height);
+  }
+  shown.width = std::min(shown.width, ls.width);
+  shown.height = std::min(shown.height, ls.height);
+  if (!convertI420(pixelCode_, shown, ls.bits, ls.pitch)) {
     back_->unlock();
     return -1;
   }
-  drawOsd(ls);
+  OsdCanvas canvas(ls, width_, height_, ls.width, ls.height);
+  drawOsd(canvas, blink_);
+  drawnBlink_ = blink_;
+  if (++blink_ > kBlinkMax) blink_ = 0;
   back_->unlock();
+  back_->setPictureSize(width_, height_);
   plat::SurfaceRect target;
   plat::windowClientRect(window_, &target);
   primary_->blit(&target, *back_, source);
   return 0;
 }
 
-bool DdrawRenderer::CopySurface32(std::vector<uint8_t>* out, int* width, int* height) {
+int DdrawRenderer::BlitFrame(const plat::SurfaceRect* source, const uint8_t* y, const uint8_t* u,
+                             const uint8_t* v) {
+  std::lock_guard<std::mutex> lk(mutex_);
+  // The caller's planes may be gone after the call: a snapshot then shows none.
+  last_.reset();
+  return drawLocked(source, plat::I420Planes::packed(y, u, v, width_, height_));
+}
+
+int DdrawRenderer::BlitPicture(const PictureRef& picture) {
+  std::lock_guard<std::mutex> lk(mutex_);
+  if (!picture) return -1;
+  // The picture shown until now goes first: a stream keeps one picture for its windows, not
+  // two while the next is drawn.
+  last_.reset();
+  const int result = drawLocked(nullptr, picture->planes);
+  last_ = result == 0 ? picture : PictureRef();
+  return result;
+}
+
+bool DdrawRenderer::Snapshot32(std::vector<uint8_t>* out, int* width, int* height) {
   std::lock_guard<std::mutex> lk(mutex_);
   if (!back_ || !out) return false;
-  plat::LockedSurface ls;
-  if (!back_->lock(&ls)) return false;
-  const int w = ls.width, h = ls.height, bpp = ls.format.bytesPerPixel();
-  out->assign(static_cast<size_t>(w) * h * 4, 0);
-  for (int r = 0; r < h; ++r) {
-    const uint8_t* src = ls.bits + static_cast<size_t>(r) * ls.pitch;
-    uint8_t* dst = out->data() + static_cast<size_t>(h - 1 - r) * w * 4;
-    for (int c = 0; c < w; ++c, src += bpp, dst += 4) {
-      uint32_t raw = 0;
-      for (int b = 0; b < bpp; ++b) raw |= static_cast<uint32_t>(src[b]) << (8 * b);
-      uint32_t rgb = bpp == 4 ? raw & 0xFFFFFF : unpackRgb(ls.format, raw);
-      dst[0] = static_cast<uint8_t>(rgb);
-      dst[1] = static_cast<uint8_t>(rgb >> 8);
-      dst[2] = static_cast<uint8_t>(rgb >> 16);
-      dst[3] = 0;
-    }
-  }
+  plat::LockedSurface check;
+  if (!back_->lock(&check)) return false;
   back_->unlock();
+  const int w = width_, h = height_;
+  const size_t row = static_cast<size_t>(w) * 4;
+  out->assign(row * h, 0);  // black until a picture is drawn
+  if (last_ && last_->width() >= w && last_->height() >= h) {
+    // The picture and its OSD made again at the picture's size, as the window would show
+    // them if it were as large.
+    plat::AlignedBytes pixels(row * h);
+    plat::LockedSurface full;
+    full.bits = pixels.data();
+    full.pitch = static_cast<int>(row);
+    full.width = w;
+    full.height = h;
+    full.format = plat::SurfaceFormat::rgb32();
+    plat::I420Planes planes = last_->planes;
+    planes.width = w;
+    planes.height = h;
+    convertI420(kPixelRgb32, planes, full.bits, full.pitch);
+    OsdCanvas canvas(full, w, h);
+    drawOsd(canvas, drawnBlink_);
+    for (int r = 0; r < h; ++r)
+      std::memcpy(out->data() + static_cast<size_t>(h - 1 - r) * row, pixels.data() + static_cast<size_t>(r) * row, row);
+  }
   *width = w;
   *height = h;
   return true;
@@ -213,6 +281,21 @@ int DdrawRenderer::width() const {
 int DdrawRenderer::height() const {
   std::lock_guard<std::mutex> lk(mutex_);
   return height_;
+}
+
+PictureRef DdrawRenderer::lastPicture() const {
+  std::lock_guard<std::mutex> lk(mutex_);
+  return last_;
+}
+
+int DdrawRenderer::shownWidth() const {
+  std::lock_guard<std::mutex> lk(mutex_);
+  return back_ ? back_->width() : 0;
+}
+
+int DdrawRenderer::shownHeight() const {
+  std::lock_guard<std::mutex> lk(mutex_);
+  return back_ ? back_->height() : 0;
 }
 
 }  // namespace corvane

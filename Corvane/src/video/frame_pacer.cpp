@@ -56,23 +56,34 @@ bool FramePacer::step(int delta) {
 bool FramePacer::faster() { return step(-1); }
 bool FramePacer::slower() { return step(+1); }
 
-void FramePacer::adapt(int readyCount) {
-  if (readyCount >= kFullReady) {
-    if (++fullTicks_ > kFullTicks) {
-      faster();
-      fullTicks_ = 0;
-    }
-  } else {
-    fullTicks_ = 0;
+FramePacer::LiveStep FramePacer::liveStep(int64_t nowMs, int waiting) const {
+  LiveStep step;
+  if (waiting > kJitterPictures) {
+    // Behind by more than jitter explains: the oldest go at once, and what is left is shown
+    // without waiting.
+    step.drop = waiting - kJitterPictures;
+    return step;
   }
-  if (readyCount <= kLowReady) {
-    if (++lowTicks_ > kLowTicks) {
-      slower();
-      lowTicks_ = 0;
+  if (anyShown_) step.waitMs = static_cast<int>(std::max<int64_t>(0, lastShownMs_ + spacing() - nowMs));
+  return step;
+}
+
+void FramePacer::shown(int64_t nowMs, uint32_t pictureMs) {
+  if (anyShown_) {
+    const uint32_t interval = pictureMs - lastPictureMs_;
+    if (interval > 0 && interval <= kLongestInterval) {
+      // Pictures dropped between two shown ones make one long interval: each interval moves
+      // the average by at most half or double it, so the rate follows real changes within
+      // a few pictures and a drop barely moves it.
+      const int average = intervalX8_ / 8;
+      const int taken = std::clamp(static_cast<int>(interval), average / 2, average * 2);
+      intervalX8_ += taken - average;
+      period_ = std::clamp(intervalX8_ / 8, lower_, upper_);
     }
-  } else {
-    lowTicks_ = 0;
   }
+  anyShown_ = true;
+  lastShownMs_ = nowMs;
+  lastPictureMs_ = pictureMs;
 }
 
 }  // namespace corvane

@@ -1,12 +1,17 @@
 #pragma once
-// The rhythm of a live stream's render thread: a periodic timer whose only work is to give
-// that thread its tick (posting the render-tick message, or as the thread's own timer), and
-// the period adapted to how full the picture pool runs.
+// The rhythm of a stream's render thread. A periodic timer whose only work is to give that
+// thread its tick (posting the render-tick message, or as the thread's own timer), with the
+// period moved a step at a time; and the live rhythm, where the newest picture wins: a
+// picture is shown as soon as it is decoded, at least half a frame interval after the one
+// before (so a burst of pictures is spread for the window to paint each), and pictures
+// waiting beyond a small jitter allowance are dropped at once rather than shown late.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 
 #include "plat/hrtimer.h"
 #include "plat/msgthread.h"
+#include "video/frame_pool.h"
 
 namespace corvane {
 
@@ -19,11 +24,10 @@ class FramePacer {
   static constexpr int kInitialPeriod = 35;
   static constexpr int kMinPeriod = 10;
   static constexpr int kMaxPeriod = 60;
-  // Ready-picture counts and tick counts of the adaptation.
-  static constexpr int kFullReady = 5;
-  static constexpr int kFullTicks = 150;
-  static constexpr int kLowReady = 3;
-  static constexpr int kLowTicks = 50;
+  // Pictures that may wait behind the one being shown.
+  static constexpr int kJitterPictures = kLiveJitterPictures;
+  // Intervals between pictures longer than this are a pause of the stream, not its rate.
+  static constexpr uint32_t kLongestInterval = 1000;
 
   FramePacer();
   virtual ~FramePacer();
@@ -44,8 +48,23 @@ class FramePacer {
   bool start();
   void stop();
 
-  // Called by the render thread after it took a picture, with the pictures still ready.
-  void adapt(int readyCount);
+  // Live: what to do with the picture in hand at `nowMs`, with `waiting` more ready behind
+  // it. `drop` pictures, the one in hand first, go unshown (the backlog beyond the jitter
+  // allowance); else the picture is shown after `waitMs` (0: now).
+  struct LiveStep {
+    int drop = 0;
+    int waitMs = 0;
+  };
+  LiveStep liveStep(int64_t nowMs, int waiting) const;
+  // Live: a picture of presentation time `pictureMs` was shown at `nowMs`. The period
+  // follows the interval between the pictures' times.
+  void shown(int64_t nowMs, uint32_t pictureMs);
+  // The least time between two pictures shown live.
+  int spacing() const { return period_ / 2; }
+  // Live: whether a due picture waits for the window's paint of the one before. A window
+  // that let the wait run out is not waited for again until it has painted.
+  bool waitsForPaint() const { return waitsForPaint_; }
+  void setWaitsForPaint(bool on) { waitsForPaint_ = on; }
 
   int period() const { return period_; }
   bool running() const { return running_; }
@@ -62,12 +81,56 @@ class FramePacer {
   int lower_ = kMinPeriod;
   bool running_ = false;
   int resolution_ = 1;
-  int fullTicks_ = 0;
-  int lowTicks_ = 0;
   std::function<void()> callback_;
   plat::PeriodicTimer timer_;
   uintptr_t threadTimerId_ = 0;  // non-zero: ticks from the starting thread's own queue
   plat::ThreadId tickThread_ = 0;
+  // Live.
+  bool anyShown_ = false;
+  int64_t lastShownMs_ = 0;
+  uint32_t lastPictureMs_ = 0;
+  int intervalX8_ = kInitialPeriod * 8;  // the pictures' interval, averaged, in 1/8 ms
+  bool waitsForPaint_ = true;
 };
+
+// A live render thread's turn with the picture in hand: drops the backlog and waits as the
+// pacer says. `turn` gives the time (nowMs), the pictures ready behind the one in hand
+// (waiting), takes the next in place of the one in hand (dropOldest), waits (wait(ms),
+// false when the stream stops meanwhile) and waits for the window to paint the picture
+// shown before (painted(ms), true once it has). True when the picture in hand is to be
+// shown now.
+// A picture that is due waits for the paint of the one before, which a busy GUI thread
+// may not have made yet (presenting over it would lose it unseen), but no longer than the
+// jitter allowance's intervals, nor once the backlog goes beyond the allowance; after a wait
+// ran out, not until the window paints again (one that never paints costs one wait).
+inline constexpr int kPaintWaitStepMs = 5;
+template <typename Turn>
+bool paceLive(FramePacer& pacer, Turn& turn) {
+  int64_t dueSince = -1;
+  for (;;) {
+    const FramePacer::LiveStep step = pacer.liveStep(turn.nowMs(), turn.waiting());
+    if (step.drop > 0) {
+      for (int i = 0; i < step.drop; ++i) turn.dropOldest();
+      return true;
+    }
+    if (step.waitMs > 0) {
+      if (!turn.wait(step.waitMs)) return false;
+      continue;
+    }
+    if (!pacer.waitsForPaint()) {
+      pacer.setWaitsForPaint(turn.painted(0));
+      return true;
+    }
+    const int64_t now = turn.nowMs();
+    if (dueSince < 0) dueSince = now;
+    const int64_t left = int64_t{FramePacer::kJitterPictures} * pacer.period() - (now - dueSince);
+    if (left <= 0) {
+      pacer.setWaitsForPaint(false);
+      return true;
+    }
+    if (turn.painted(static_cast<int>(std::min<int64_t>(left, kPaintWaitStepMs)))) return true;
+    if (!turn.wait(0)) return false;
+  }
+}
 
 }  // namespace corvane

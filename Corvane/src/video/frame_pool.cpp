@@ -13,16 +13,16 @@ using namespace corvane::le;
 namespace corvane {
 
 bool FramePool::Ring::push(uint8_t* p) {
-  if (size == slots.size()) return false;
-  slots[(head + size) % slots.size()] = p;
+  if (size == cells.size()) return false;
+  cells[(head + size) % cells.size()] = p;
   ++size;
   return true;
 }
 
 uint8_t* FramePool::Ring::pop() {
   if (size == 0) return nullptr;
-  uint8_t* p = slots[head];
-  head = (head + 1) % slots.size();
+  uint8_t* p = cells[head];
+  head = (head + 1) % cells.size();
   --size;
   return p;
 }
@@ -42,8 +42,8 @@ void FramePool::LineFree::operator()(uint8_t* p) const noexcept { plat::freePict
 FramePool::FramePool(int count, size_t size, size_t limit)
     : count_(count < 0 ? 0 : count), size_(size), limit_(limit < size ? size : limit) {
   slots_.reserve(count_);
-  free_.slots.assign(count_, nullptr);
-  ready_.slots.assign(count_, nullptr);
+  free_.cells.assign(count_, nullptr);
+  ready_.cells.assign(count_, nullptr);
 }
 
 FramePool::Slot* FramePool::slotOf(const uint8_t* p) {

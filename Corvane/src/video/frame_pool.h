@@ -27,21 +27,26 @@ inline constexpr size_t kFrameBufferLimit = kMediaHeaderSize + kFrameDataLimit;
 inline constexpr size_t kFrameBufferInitial = 64 * 1024;
 inline constexpr size_t kAudioDataMax = 1024;
 inline constexpr size_t kAudioBufferSize = kMediaHeaderSize + kAudioDataMax;  // 1,064
-// A decoded picture: 8-byte header, then I420 of up to 3840 x 2160 (4K cameras).
+// A decoded picture copied from a decoder that cannot keep its own: 8-byte header, then
+// I420 of up to 3840 x 2160 (4K cameras).
 inline constexpr size_t kPictureHeaderSize = 8;
 inline constexpr int kPictureMaxWidth = 3840;
 inline constexpr int kPictureMaxHeight = 2160;
 inline constexpr size_t kPictureBufferSize =
     kPictureHeaderSize + size_t{kPictureMaxWidth} * kPictureMaxHeight * 3 / 2;
-// Picture buffers are first made for a D1 picture and grow to the stream's resolution.
-inline constexpr size_t kPictureBufferInitial = kPictureHeaderSize + size_t{720} * 576 * 3 / 2;
 
 // Pool counts.
 inline constexpr int kLiveFramesDisplaying = 50;
 inline constexpr int kLiveFramesHeadless = 2;
 inline constexpr int kLiveAudioBlocks = 10;
 inline constexpr int kLiveTalkBlocks = 10;
-inline constexpr int kLivePictures = 8;
+// A live stream shows the newest picture: at most this many wait behind the one being
+// drawn (network and scheduling jitter), older ones are dropped.
+inline constexpr int kLiveJitterPictures = 2;
+// Its decoded pictures: those waiting, the one the windows show (kept for snapshots, let go
+// as the next is drawn) and the one being decoded. Each one kept is a decoder's picture
+// (3 MB at 1080p): the count bounds a stream's memory.
+inline constexpr int kLivePictures = kLiveJitterPictures + 2;
 inline constexpr int kPlaybackFrames = 10;
 inline constexpr int kPlaybackAudioBlocks = 10;
 
@@ -83,7 +88,7 @@ class FramePool {
  private:
   // A ring of at most count() entries: never grows, so lists need no allocation.
   struct Ring {
-    std::vector<uint8_t*> slots;
+    std::vector<uint8_t*> cells;
     size_t head = 0, size = 0;
     bool push(uint8_t* p);
     uint8_t* pop();

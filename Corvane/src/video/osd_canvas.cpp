@@ -45,18 +45,45 @@ uint32_t unpackRgb(const plat::SurfaceFormat& f, uint32_t p) {
 }
 
 OsdCanvas::OsdCanvas(const plat::LockedSurface& surface, int width, int height)
+    : OsdCanvas(surface, std::min(width, surface.width), std::min(height, surface.height),
+                std::min(width, surface.width), std::min(height, surface.height)) {}
+
+OsdCanvas::OsdCanvas(const plat::LockedSurface& surface, int width, int height, int shownWidth,
+                     int shownHeight)
     : s_(surface),
-      width_(std::min(width, surface.width)),
-      height_(std::min(height, surface.height)),
-      bpp_(surface.format.bytesPerPixel()) {}
+      width_(std::max(width, 0)),
+      height_(std::max(height, 0)),
+      bpp_(surface.format.bytesPerPixel()),
+      shownWidth_(std::clamp(shownWidth, 0, surface.width)),
+      shownHeight_(std::clamp(shownHeight, 0, surface.height)) {}
 
 uint32_t OsdCanvas::pack(uint32_t rgb) const { return packRgb(s_.format, rgb); }
 
-void OsdCanvas::putPacked(int x, int y, uint32_t packed) {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-  uint8_t* p = s_.bits + static_cast<size_t>(y) * s_.pitch + static_cast<size_t>(x) * bpp_;
-  for (int b = 0; b < bpp_; ++b) p[b] = static_cast<uint8_t>(packed >> (8 * b));
+int OsdCanvas::shownX(int x) const {
+  return width_ == shownWidth_ ? x : static_cast<int>(int64_t{x} * shownWidth_ / width_);
 }
+
+int OsdCanvas::shownY(int y) const {
+  return height_ == shownHeight_ ? y : static_cast<int>(int64_t{y} * shownHeight_ / height_);
+}
+
+void OsdCanvas::fill(int x0, int y0, int x1, int y1, uint32_t packed) {
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, width_ - 1);
+  y1 = std::min(y1, height_ - 1);
+  if (x0 > x1 || y0 > y1) return;
+  const int left = shownX(x0), top = shownY(y0);
+  const int right = std::min(std::max(shownX(x1 + 1), left + 1), shownWidth_);
+  const int bottom = std::min(std::max(shownY(y1 + 1), top + 1), shownHeight_);
+  for (int y = top; y < bottom; ++y) {
+    uint8_t* p = s_.bits + static_cast<size_t>(y) * s_.pitch + static_cast<size_t>(left) * bpp_;
+    for (int x = left; x < right; ++x, p += bpp_)
+      for (int b = 0; b < bpp_; ++b) p[b] = static_cast<uint8_t>(packed >> (8 * b));
+  }
+}
+
+void OsdCanvas::putPacked(int x, int y, uint32_t packed) { fill(x, y, x, y, packed); }
 
 void OsdCanvas::put(int x, int y, uint32_t rgb) { putPacked(x, y, pack(rgb)); }
 
@@ -85,11 +112,11 @@ void OsdCanvas::text(int x, int y, const char* text) {
 }
 
 void OsdCanvas::hline(int x0, int x1, int y, uint32_t packed) {
-  for (int x = std::min(x0, x1); x <= std::max(x0, x1); ++x) putPacked(x, y, packed);
+  fill(std::min(x0, x1), y, std::max(x0, x1), y, packed);
 }
 
 void OsdCanvas::vline(int x, int y0, int y1, uint32_t packed) {
-  for (int y = std::min(y0, y1); y <= std::max(y0, y1); ++y) putPacked(x, y, packed);
+  fill(x, std::min(y0, y1), x, std::max(y0, y1), packed);
 }
 
 void OsdCanvas::hookRects(const IpcOsdItems& items) {

@@ -1,6 +1,8 @@
 #pragma once
 // Drawing onto a locked surface in its own pixel format, clipped to the picture: the OSD's
-// icons, text and the hook's grid rectangles.
+// icons, text and the hook's grid rectangles. Everything is drawn in picture coordinates;
+// a surface that holds the picture scaled to its window gets each picture pixel on the
+// pixels that show it (at least one, so thin lines stay visible when shrunk).
 #include <cstdint>
 
 #include "Corvane/osd.h"
@@ -12,6 +14,8 @@ class OsdCanvas {
  public:
   // `width` x `height` is the picture's area of the surface.
   OsdCanvas(const plat::LockedSurface& surface, int width, int height);
+  // A `width` x `height` picture shown at `shownWidth` x `shownHeight` on the surface.
+  OsdCanvas(const plat::LockedSurface& surface, int width, int height, int shownWidth, int shownHeight);
 
   void put(int x, int y, uint32_t rgb);
   // An icon's pixels from (x + 1, y), transparent ones skipped.
@@ -30,9 +34,14 @@ class OsdCanvas {
   void hline(int x0, int x1, int y, uint32_t packed);
   void vline(int x, int y0, int y1, uint32_t packed);
   void putPacked(int x, int y, uint32_t packed);
+  // Picture pixels [x0, x1] x [y0, y1] onto the surface pixels that show them.
+  void fill(int x0, int y0, int x1, int y1, uint32_t packed);
+  int shownX(int x) const;
+  int shownY(int y) const;
 
   plat::LockedSurface s_;
   int width_, height_, bpp_;
+  int shownWidth_, shownHeight_;
 };
 
 // Pixel `packed` in a surface format, from 0x00RRGGBB.

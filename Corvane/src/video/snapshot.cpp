@@ -29,11 +29,12 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-// The back surface is copied under the renderer's lock, so the render thread cannot change
-// it half-way; 16- and 24-bit surfaces are widened to 32-bit pixels.
+// The last picture drawn is made again at its own size with its OSD, under the renderer's
+// lock, so the render thread cannot change it half-way; whatever the display's format and
+// the window's size, the snapshot holds the picture's 32-bit pixels.
 bool VideoPlayer::snapshot32(std::vector<uint8_t>* pixels, int* width, int* height) {
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);
-  if (!main_.CopySurface32(&snapshotBuffer_, width, height)) return false;
+  if (!main_.Snapshot32(&snapshotBuffer_, width, height)) return false;
   *pixels = snapshotBuffer_;
   return true;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "plat/log.h"
+#include "plat/surface.h"
 #include "audio/le.h"
 #include "video/yuv_convert.h"
 
@@ -25,13 +26,26 @@ VideoPlayer::~VideoPlayer() {
   h264Block_ = {};
 }
 
-uint8_t* VideoPlayer::ownPicture() {
-  if (pictureBuffer_.empty()) {
-    const size_t luma = static_cast<size_t>(width_) * height_;
-    pictureBuffer_.assign(luma + 2 * (static_cast<size_t>(width_ / 2) * (height_ / 2)), 128);
-    std::memset(pictureBuffer_.data(), 0, luma);  // black
+PictureRef VideoPlayer::blank() {
+  if (blank_ && blank_->width() == width_ && blank_->height() == height_) return blank_;
+  blank_.reset();
+  PictureSlot* slot = own_.takeFree();
+  if (!slot) return {};
+  uint8_t* base = slot->copyInto(width_, height_);
+  if (!base) {
+    own_.giveFree(slot);
+    return {};
   }
-  return pictureBuffer_.data();
+  const size_t luma = static_cast<size_t>(width_) * height_;
+  std::memset(base + kPictureHeaderSize, 0, luma);
+  std::memset(base + kPictureHeaderSize + luma, 128, 2 * (static_cast<size_t>(width_ / 2) * (height_ / 2)));
+  blank_ = own_.share(slot);
+  return blank_;
+}
+
+PictureRef VideoPlayer::shownPicture() {
+  std::lock_guard<std::recursive_mutex> lk(drawMutex_);
+  return shown_;
 }
 
 int VideoPlayer::SetPictureSize(int width, int height) {
@@ -39,10 +53,11 @@ int VideoPlayer::SetPictureSize(int width, int height) {
   if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return 0;
   width_ = width;
   height_ = height;
-  // The player's own picture is made when first drawn from (a live stream draws from its
-  // pool); snapshots size their own buffer when one is taken.
+  // The player's own pictures of the old size go; snapshots size their own buffer when one
+  // is taken.
   std::vector<uint8_t>().swap(snapshotBuffer_);
-  std::vector<uint8_t>().swap(pictureBuffer_);
+  shown_.reset();
+  blank_.reset();
   main_.BindWindow(mainWindow_, width, height);
   return 1;
 }
@@ -73,7 +88,7 @@ int VideoPlayer::decodeLoop(const uint8_t* data, uint32_t length, int codec, Sin
     if (out.pictureReady > 0) {
       if (out.width > 0 && out.height > 0 && out.y && out.u && out.v &&
           out.yStride >= out.width && out.uStride >= out.width / 2 && out.vStride >= out.width / 2 &&
-          sink(Planes{out.width, out.height, out.y, out.u, out.v}, out)) {
+          sink(out, entry, block)) {
         ++pictures;
       }
     } else if (out.bytesConsumed <= 0) {
@@ -88,53 +103,38 @@ int VideoPlayer::decodeLoop(const uint8_t* data, uint32_t length, int codec, Sin
   return pictures;
 }
 
-namespace {
-
-// The picture is read next when the render thread's turn comes, after the other streams'
-// work has gone through the caches: it is written around them.
-void copyPlanes(const CTDecOutput& out, uint8_t* y, uint8_t* u, uint8_t* v) {
+bool VideoPlayer::keepPicture(const CTDecOutput& out, CTDecEntry entry, CTDecHandleBlock* block,
+                              PictureSlot* slot) {
+  if (!slot) return false;
   const int w = out.width, h = out.height;
-  copyPlaneStreamed(out.y, out.yStride, w, h, y);
-  copyPlaneStreamed(out.u, out.uStride, w / 2, h / 2, u);
-  copyPlaneStreamed(out.v, out.vStride, w / 2, h / 2, v);
-}
-
-}  // namespace
-
-int VideoPlayer::DecodeFrame(const uint8_t* data, uint32_t length, int codec, uint8_t* picture,
-                             size_t capacity) {
-  return DecodeFrame(data, length, codec, &picture, capacity, {});
-}
-
-int VideoPlayer::DecodeFrame(const uint8_t* data, uint32_t length, int codec, uint8_t** pictureIo,
-                             size_t capacity, const PictureRoom& room) {
-  if (!mainWindow_ && !secondWindow_) return 0;
-  if (!pictureIo || !*pictureIo || capacity < kPictureHeaderSize) return 0;
-  int n = decodeLoop(data, length, codec, [&](const Planes& p, const CTDecOutput& out) {
-    const bool sane = p.width <= 0xFFFF && p.height <= 0xFFFF;
-    const size_t bytes = sane ? PictureHeader::bytesFor(p.width, p.height) : 0;
-    if (sane && bytes > capacity && room) {
-      if (uint8_t* larger = room(bytes)) {
-        *pictureIo = larger;
-        capacity = bytes;
-      }
-    }
-    uint8_t* picture = *pictureIo;
-    // A picture the pooled buffer cannot hold is dropped, never written past its end.
-    if (!sane || bytes > capacity) {
-      if (droppedPictures_++ == 0)
-        PLAT_LOGW("video", "dropping %dx%d pictures: larger than the picture buffer", p.width,
-                  p.height);
-      return false;
-    }
-    PictureHeader h = PictureHeader::read(picture);
-    h.width = static_cast<uint16_t>(p.width);
-    h.height = static_cast<uint16_t>(p.height);
-    h.write(picture);
-    copyPlanes(out, picture + kPictureHeaderSize,
-               picture + PictureHeader::uOffset(p.width, p.height),
-               picture + PictureHeader::vOffset(p.width, p.height));
+  // A picture larger than any kept is dropped whole, never drawn in part.
+  if (w > kPictureMaxWidth || h > kPictureMaxHeight) {
+    if (droppedPictures_++ == 0)
+      PLAT_LOGW("video", "dropping %dx%d pictures: larger than %dx%d", w, h, kPictureMaxWidth, kPictureMaxHeight);
+    slot->clear();
+    return false;
+  }
+  const plat::I420Planes planes{out.y, out.u, out.v, out.yStride, out.uStride, out.vStride, w, h};
+  // The decoder's own picture is kept where it lies: nothing is copied.
+  intptr_t hold = 0;
+  entry(CTDEC_HOLD, block, &hold);
+  if (hold) {
+    slot->keepHeld(entry, hold, planes);
     return true;
+  }
+  uint8_t* base = slot->copyInto(w, h);
+  if (!base) return false;
+  copyPlaneStreamed(out.y, out.yStride, w, h, base + kPictureHeaderSize);
+  copyPlaneStreamed(out.u, out.uStride, w / 2, h / 2, base + PictureHeader::uOffset(w, h));
+  copyPlaneStreamed(out.v, out.vStride, w / 2, h / 2, base + PictureHeader::vOffset(w, h));
+  return true;
+}
+
+int VideoPlayer::DecodeFrame(const uint8_t* data, uint32_t length, int codec, PictureSlot* picture) {
+  if (!mainWindow_ && !secondWindow_) return 0;
+  if (!picture) return 0;
+  int n = decodeLoop(data, length, codec, [&](const CTDecOutput& out, CTDecEntry entry, CTDecHandleBlock* block) {
+    return keepPicture(out, entry, block, picture);
   });
   if (n <= 0) return 0;
   UpdateOsd();
@@ -150,44 +150,51 @@ void VideoPlayer::rebindIfNeeded() {
   }
 }
 
-void VideoPlayer::drawLocked(const uint8_t* y, const uint8_t* u, const uint8_t* v) {
-  main_.BlitFrame(nullptr, y, u, v);
+void VideoPlayer::drawLocked(const PictureRef& picture) {
+  main_.BlitPicture(picture);
   if (!secondShown_ || !second_.window()) return;
   // The second renderer reads the planes at its own size: follow the picture's first.
   if (second_.width() != width_ || second_.height() != height_)
     second_.BindWindow(secondWindow_, width_, height_);
-  second_.BlitFrame(nullptr, y, u, v);
+  second_.BlitPicture(picture);
 }
 
-int VideoPlayer::RenderPicture(const uint8_t* picture, int width, int height) {
+int VideoPlayer::RenderPicture(const PictureRef& picture) {
+  if (!picture) return 1;
+  const int width = picture->width(), height = picture->height();
   prepareOsd(width, height);
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);
   rebindIfNeeded();
-  if (!picture || width <= 0 || height <= 0) return 1;
+  if (width <= 0 || height <= 0) return 1;
   if (width != width_ || height != height_) SetPictureSize(width, height);
   if (width != width_ || height != height_) return 1;  // a size refused: nothing to draw
-  drawLocked(picture + kPictureHeaderSize, picture + PictureHeader::uOffset(width, height),
-             picture + PictureHeader::vOffset(width, height));
+  drawLocked(picture);
   return 1;
 }
+
+bool VideoPlayer::WaitPainted(int ms) const { return plat::waitPainted(mainWindow_.load(), ms); }
 
 void VideoPlayer::DecodeAndShow(const uint8_t* data, uint32_t length, int codec) {
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);
   rebindIfNeeded();
-  int n = decodeLoop(data, length, codec, [&](const Planes& p, const CTDecOutput& out) {
-    if (p.width != width_ || p.height != height_) SetPictureSize(p.width, p.height);
-    if (p.width != width_ || p.height != height_) return false;
-    const size_t luma = static_cast<size_t>(p.width) * p.height;
-    uint8_t* y = ownPicture();
-    copyPlanes(out, y, y + luma, y + luma + static_cast<size_t>(p.width / 2) * (p.height / 2));
-    return true;
+  // The picture shown and the black one may be held by the renderers: a third slot takes
+  // the new picture, and without one the frame still goes through the decoder.
+  PictureSlot* slot = own_.takeFree();
+  int n = decodeLoop(data, length, codec, [&](const CTDecOutput& out, CTDecEntry entry, CTDecHandleBlock* block) {
+    return keepPicture(out, entry, block, slot);
   });
+  if (n > 0) {
+    if (slot->width() != width_ || slot->height() != height_) SetPictureSize(slot->width(), slot->height());
+    if (slot->width() == width_ && slot->height() == height_) {
+      shown_ = own_.share(slot);
+      slot = nullptr;
+    }
+  }
+  own_.giveFree(slot);
   if (n < 0) return;  // nothing taken, nothing shown
   if (n > 0) UpdateOsd();
   rebindIfNeeded();
-  const size_t luma = static_cast<size_t>(width_) * height_;
-  const uint8_t* y = ownPicture();
-  drawLocked(y, y + luma, y + luma + (static_cast<size_t>(width_ / 2) * (height_ / 2)));
+  drawLocked(shown_ ? shown_ : blank());
 }
 
 void VideoPlayer::copyStats(char* out) const {
@@ -246,9 +253,7 @@ void VideoPlayer::DrawStatusText(int videoState, int audioState) {
   const int cw = width_, ch = height_;
   main_.SetOsdItem(cw / 2 - 40, ch / 2 - 10, video, 0, kOsdVideoText);
   main_.SetOsdItem(cw / 2 - 40, ch / 2 + 10, audio, 0, kOsdAudioText);
-  const size_t luma = static_cast<size_t>(cw) * ch;
-  const uint8_t* y = ownPicture();
-  main_.BlitFrame(nullptr, y, y + luma, y + luma + static_cast<size_t>(cw / 2) * (ch / 2));
+  main_.BlitPicture(shown_ ? shown_ : blank());
 }
 
 void VideoPlayer::ClearStatusText() {

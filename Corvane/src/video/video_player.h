@@ -12,6 +12,7 @@
 #include "video/ddraw_renderer.h"
 #include "video/decoder_binding.h"
 #include "video/frame_pool.h"
+#include "video/picture_pool.h"
 #include "codecs.h"
 
 namespace corvane {
@@ -43,19 +44,18 @@ class VideoPlayer {
   VideoPlayer(const VideoPlayer&) = delete;
   VideoPlayer& operator=(const VideoPlayer&) = delete;
 
-  // Live decode thread: decodes into a pooled picture of `capacity` bytes. 1 when a picture
-  // was written, 0 when nothing was produced (or the picture would not fit the buffer).
-  int DecodeFrame(const uint8_t* data, uint32_t length, int codec, uint8_t* picture,
-                  size_t capacity = kPictureBufferSize);
-  // The same into `*picture` of `capacity` bytes: a larger picture asks `room` for a buffer
-  // with room for it (stored in `*picture`) and is dropped when there is none.
-  using PictureRoom = std::function<uint8_t*(size_t bytes)>;
-  int DecodeFrame(const uint8_t* data, uint32_t length, int codec, uint8_t** picture,
-                  size_t capacity, const PictureRoom& room);
-  // Playback display thread: decodes into the player's own buffer and draws.
+  // Live decode thread: decodes into a pooled picture, which keeps the decoder's own
+  // picture (or a copy of it, from a decoder that cannot keep its pictures). 1 when a picture
+  // was written, 0 when nothing was produced (or the picture was larger than any kept).
+  int DecodeFrame(const uint8_t* data, uint32_t length, int codec, PictureSlot* picture);
+  // Playback display thread: decodes into the player's own pictures and draws.
   void DecodeAndShow(const uint8_t* data, uint32_t length, int codec);
-  // Live render thread: draws a decoded picture. Returns 1.
-  int RenderPicture(const uint8_t* picture, int width, int height);
+  // Live render thread: draws a decoded picture, which the renderers keep until they draw
+  // the next one. Returns 1.
+  int RenderPicture(const PictureRef& picture);
+  // True once the main window painted the last picture drawn to it (or nobody paints it);
+  // waits at most `ms` for that.
+  bool WaitPainted(int ms) const;
 
   void DrawStatusText(int videoState, int audioState);
   void ClearStatusText();
@@ -79,23 +79,22 @@ class VideoPlayer {
   int droppedPictures() const { return droppedPictures_; }
   DdrawRenderer& mainRenderer() { return main_; }
   DdrawRenderer& secondRenderer() { return second_; }
-  const std::vector<uint8_t>& pictureBuffer() const { return pictureBuffer_; }
+  // The playback path's last picture (none before the first).
+  PictureRef shownPicture();
 
  private:
-  struct Planes {
-    int width, height;
-    const uint8_t* y;
-    const uint8_t* u;
-    const uint8_t* v;
-  };
-  // Runs the decoder over the frame; calls `sink` with each picture. Returns -1 when a call
-  // gave no picture and consumed nothing, else the number of pictures.
+  // Runs the decoder over the frame; calls `sink` with each picture the decoder reports.
+  // Returns -1 when a call gave no picture and consumed nothing, else the number of
+  // pictures the sink took.
   template <typename Sink>
   int decodeLoop(const uint8_t* data, uint32_t length, int codec, Sink sink);
+  // The decoder's last picture into the slot: kept as it is when the decoder can keep it,
+  // else copied. False when it is beyond the largest picture kept.
+  bool keepPicture(const CTDecOutput& out, CTDecEntry entry, CTDecHandleBlock* block, PictureSlot* slot);
   void rebindIfNeeded();
-  void drawLocked(const uint8_t* y, const uint8_t* u, const uint8_t* v);
-  // The player's own picture (playback, status texts), black until drawn into.
-  uint8_t* ownPicture();
+  void drawLocked(const PictureRef& picture);
+  // The black picture of the current size, drawn under the status texts before any picture.
+  PictureRef blank();
   void prepareOsd(int width, int height);
   void copyStats(char* out) const;
   bool snapshot32(std::vector<uint8_t>* pixels, int* width, int* height);
@@ -111,7 +110,10 @@ class VideoPlayer {
   std::atomic<plat::WindowHandle> mainWindow_{0}, secondWindow_{0};
   static constexpr int kBytesPerPixel = 4;
   std::vector<uint8_t> snapshotBuffer_;
-  std::vector<uint8_t> pictureBuffer_;
+  // The player's own pictures: the playback path's, the black one, and one being decoded.
+  PicturePool own_{4};
+  PictureRef shown_;  // the playback path's last picture
+  PictureRef blank_;
   DecoderEntries entries_;
   CTDecHandleBlock h264Block_{};
   CTDecHandleBlock mpeg4Block_{};
@@ -119,8 +121,8 @@ class VideoPlayer {
   DdrawRenderer second_;
   std::atomic<int> decodedFrames_{0};
   std::atomic<int> droppedPictures_{0};
-  // Serialises size changes against drawing from the picture buffer (render, status texts,
-  // playback, snapshots).
+  // Serialises size changes against drawing and against the player's own pictures (render,
+  // status texts, playback, snapshots).
   std::recursive_mutex drawMutex_;
 };
 

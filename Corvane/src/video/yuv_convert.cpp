@@ -305,7 +305,13 @@ void copyPlaneStreamed(const uint8_t* src, int srcStride, int width, int rows, u
 
 bool convertI420(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
                  int height, uint8_t* dst, int pitch) {
+  return convertI420(code, plat::I420Planes::packed(y, u, v, width, height), dst, pitch);
+}
+
+bool convertI420(int code, const plat::I420Planes& planes, uint8_t* dst, int pitch) {
   if (code < kPixelRgb555 || code > kPixelRgb32) return false;
+  const uint8_t *y = planes.y, *u = planes.u, *v = planes.v;
+  const int width = planes.width, height = planes.height;
   if (!y || !u || !v || !dst || width <= 0 || height <= 0) return true;
   const SimdLevel level = g_level;
   const int cw = width / 2, ch = height / 2;
@@ -316,15 +322,15 @@ bool convertI420(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v,
     // The last row of an odd height shares the chroma row above it.
     const size_t crow = static_cast<size_t>(std::min(r / 2, std::max(ch - 1, 0)));
     const bool noChroma = cw == 0 || ch == 0;
-    const uint8_t* ur = noChroma ? kNeutral : u + crow * cw;
-    const uint8_t* vr = noChroma ? kNeutral : v + crow * cw;
+    const uint8_t* ur = noChroma ? kNeutral : u + crow * static_cast<size_t>(planes.uStride);
+    const uint8_t* vr = noChroma ? kNeutral : v + crow * static_cast<size_t>(planes.vStride);
     const bool pair = r + 1 < height;
     // Memory is walked one row at a time; the pair's second row reuses the chroma terms
     // the first one formed.
     const bool avx2 = level == SimdLevel::Avx2 && code == kPixelRgb32 && !noChroma;
     __m256i* scratch = avx2 && pair ? chromaScratch(width) : nullptr;
     for (int rr = r; rr < r + (pair ? 2 : 1); ++rr) {
-      const uint8_t* yr = y + static_cast<size_t>(rr) * width;
+      const uint8_t* yr = y + static_cast<size_t>(rr) * planes.yStride;
       uint8_t* d = dst + static_cast<size_t>(rr) * pitch;
       int done = 0;
       if (avx2) {

@@ -3,6 +3,8 @@
 // renderer. Every path (scalar, SSE2, AVX2) gives the same pixels.
 #include <cstdint>
 
+#include "plat/picture_scale.h"
+
 namespace corvane {
 
 enum PixelFormatCode : int {
@@ -19,6 +21,8 @@ enum class SimdLevel { Scalar = 0, Sse2 = 1, Avx2 = 2 };
 // width / 2 (chroma of row r is row r / 2); output rows at `pitch`. False for an unknown code.
 bool convertI420(int code, const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
                  int height, uint8_t* dst, int pitch);
+// The same from planes at their own strides (a decoder's picture, a scaled one).
+bool convertI420(int code, const plat::I420Planes& planes, uint8_t* dst, int pitch);
 
 // Copies `rows` rows of `width` bytes from rows `srcStride` apart into packed rows, writing
 // around the caches: for a picture that is read again only when its turn to be shown comes.

@@ -46,6 +46,8 @@ class CDevInfo {
   // password would change the moment it is added to the list.
   CDevInfo(const CDevInfo&) = default;
   CDevInfo& operator=(const CDevInfo&) = default;
+  CDevInfo(CDevInfo&&) noexcept = default;
+  CDevInfo& operator=(CDevInfo&&) noexcept = default;
 
   std::u16string GetName() const { return Name.Wide(); }
   std::u16string GetIP() const { return IP.Wide(); }

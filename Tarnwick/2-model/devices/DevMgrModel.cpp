@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <algorithm>
+#include <deque>
+#include <unordered_map>
+#include <unordered_set>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -207,11 +210,11 @@ bool CDevMgrModel::RemoveDeviceNode(const CDevice* device) {
 
 void CDevMgrModel::BuildDeviceNodes() {
   CDeviceManager* list = Devices();
-  for (CDevice* d : list->GetList()) {
-    const bool known = std::any_of(deviceNodes_.begin(), deviceNodes_.end(),
-                                   [&](DeviceTreeNode* n) { return n->object == d; });
-    if (!known) AddDeviceNode(d);
-  }
+  std::unordered_set<const void*> known;
+  known.reserve(deviceNodes_.size());
+  for (DeviceTreeNode* n : deviceNodes_) known.insert(n->object);
+  for (CDevice* d : list->GetList())
+    if (known.insert(d).second) AddDeviceNode(d);
 }
 
 void CDevMgrModel::LoadGroups() {
@@ -303,6 +306,29 @@ std::u16string CDevMgrModel::ChannelText(int number) {
   return LoadResString(IDS_CHANNEL) + plat::utf8ToUtf16(digits);
 }
 
+namespace {
+
+// One item of a tree being built: the tree is laid out first, with each item's siblings in
+// their final order, then handed to the control from the top down, each item appended.
+struct PlannedItem {
+  QString key;  // the text as the sibling order compares it
+  std::u16string text;
+  int image = 0;
+  DeviceTreeNode* node = nullptr;
+  int channels = 0;  // channel items under a device
+  std::vector<PlannedItem*> children;
+};
+
+// Siblings sorted by text, equal texts in the order they came: what inserting each before
+// the first sibling that sorts after it gives, without looking at every sibling each time.
+void SortSiblings(std::vector<PlannedItem*>& siblings) {
+  std::stable_sort(siblings.begin(), siblings.end(), [](const PlannedItem* a, const PlannedItem* b) {
+    return QString::compare(a->key, b->key, Qt::CaseInsensitive) < 0;
+  });
+}
+
+}  // namespace
+
 void CDevMgrModel::BuildDeviceTree(ITreeTarget& tree, bool ownTree) {
   tree.Reset();
   // A node whose object went is never kept: the next build would use it.
@@ -311,14 +337,26 @@ void CDevMgrModel::BuildDeviceTree(ITreeTarget& tree, bool ownTree) {
     DeleteDeviceNode(n);
     return true;
   });
-  if (hierarchy_.Empty()) return;
-  std::map<std::u16string, ITreeTarget::Item> regionItems;
-  ITreeTarget::Item rootItem = 0;
+  if (hierarchy_.Empty()) {
+    tree.Finish();
+    return;
+  }
+  std::deque<PlannedItem> items;  // stable addresses
+  auto plan = [&](std::vector<PlannedItem*>& siblings, const std::u16string& text, int image, DeviceTreeNode* node) {
+    items.push_back(PlannedItem{QString::fromStdU16String(text), text, image, node, 0, {}});
+    siblings.push_back(&items.back());
+    return &items.back();
+  };
+  std::vector<PlannedItem*> roots;
+  // Regions first, each under the region of its parent GUID when that was made before it,
+  // else at the root; then devices under their region (the root region when theirs is gone).
+  std::unordered_map<std::u16string, PlannedItem*> regionItems;
+  PlannedItem* rootItem = nullptr;
   for (DeviceTreeNode* n : deviceNodes_) {
     if (n->type != DeviceTreeNode::kRegion) continue;
-    ITreeTarget::Item parent = 0;
-    if (auto it = regionItems.find(n->Region()->ParentGuid); it != regionItems.end()) parent = it->second;
-    const ITreeTarget::Item item = tree.Insert(parent, n->Region()->Name, kImageRegion, n, true);
+    auto parent = regionItems.find(n->Region()->ParentGuid);
+    PlannedItem* item = plan(parent != regionItems.end() ? parent->second->children : roots, n->Region()->Name,
+                             kImageRegion, n);
     if (!rootItem) rootItem = item;
     regionItems.emplace(n->Region()->Guid, item);
   }
@@ -326,16 +364,29 @@ void CDevMgrModel::BuildDeviceTree(ITreeTarget& tree, bool ownTree) {
     if (n->type == DeviceTreeNode::kRegion || n->type == DeviceTreeNode::kOther) continue;
     if (n->type == DeviceTreeNode::kStreamServer && !ownTree) continue;
     CDevice* device = n->Device();
-    ITreeTarget::Item parent = rootItem;
+    PlannedItem* parent = rootItem;
     if (auto it = regionItems.find(device->GetRegionGuid()); it != regionItems.end()) parent = it->second;
-    if (n->type == DeviceTreeNode::kStreamServer) {
-      tree.Insert(parent, device->GetDevInfo().GetName(), kImageStreamServer, n, true);
-      continue;
-    }
-    const ITreeTarget::Item item = tree.Insert(parent, device->GetDevInfo().GetName(), kImageDevice, n, true);
-    for (int c = 1; c <= device->GetDevInfo().GetChnNum(); ++c)
-      tree.SetChannel(tree.Insert(item, ChannelText(c), kImageChannel, nullptr, false), c);
+    const bool server = n->type == DeviceTreeNode::kStreamServer;
+    PlannedItem* item = plan(parent->children, device->GetDevInfo().GetName(), server ? kImageStreamServer : kImageDevice, n);
+    if (!server) item->channels = device->GetDevInfo().GetChnNum();
   }
+  // The channel texts differ only in their number.
+  const std::u16string channelText = LoadResString(IDS_CHANNEL);
+  char digits[16];
+  std::function<void(ITreeTarget::Item, std::vector<PlannedItem*>&)> place = [&](ITreeTarget::Item parent,
+                                                                                std::vector<PlannedItem*>& siblings) {
+    SortSiblings(siblings);
+    for (PlannedItem* p : siblings) {
+      const ITreeTarget::Item item = tree.Insert(parent, p->text, p->image, p->node, false);
+      place(item, p->children);
+      for (int c = 1; c <= p->channels; ++c) {
+        std::snprintf(digits, sizeof digits, "%02d", c);
+        tree.SetChannel(tree.Insert(item, channelText + plat::utf8ToUtf16(digits), kImageChannel, nullptr, false), c);
+      }
+    }
+  };
+  place(0, roots);
+  tree.Finish();
   if (ITreeTarget::Item first = tree.FirstRoot()) tree.Expand(first);
 }
 
@@ -358,6 +409,7 @@ void CDevMgrModel::RebuildGroupTree(ITreeTarget& tree) {
     tree.Insert(it->second.first, n->text, kImageChannel, n, true);
     n->group = it->second.second;
   }
+  tree.Finish();
   if (ITreeTarget::Item first = tree.FirstRoot()) tree.Expand(first);
   for (ITreeTarget::Item item : groupItems) tree.Expand(item);
 }

@@ -27,6 +27,8 @@ class ITreeTarget {
   virtual Item FirstRoot() const = 0;
   // A channel item's number (1-based) travels in the item, never in its localised text.
   virtual void SetChannel(Item item, int channel) = 0;
+  // Every item of a build is inserted: a control that gathered them may show them now.
+  virtual void Finish() {}
 };
 
 // The order of sibling items: case-insensitive by text, as the trees insert them.

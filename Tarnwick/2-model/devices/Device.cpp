@@ -184,6 +184,7 @@ void AddDeviceReleaseHook(DeviceReleaseHook hook) {
 
 CDevice::CDevice() = default;
 CDevice::CDevice(const CDevInfo& info) : info_(info), linkInfo_(info) {}
+CDevice::CDevice(CDevInfo&& info) : info_(std::move(info)), linkInfo_(info_) {}
 
 void CDevice::SetDevInfo(const CDevInfo& info) {
   std::lock_guard<std::mutex> hold(infoMu_);

@@ -75,6 +75,7 @@ class CDevice {
  public:
   CDevice();
   explicit CDevice(const CDevInfo& info);
+  explicit CDevice(CDevInfo&& info);
   virtual ~CDevice();
   CDevice(const CDevice&) = delete;
   CDevice& operator=(const CDevice&) = delete;

@@ -218,7 +218,7 @@ bool CDeviceManager::Load() {
           }
           names.insert(std::move(name));
           hosts.insert(std::move(host));
-          auto* device = new CDevice(info);
+          auto* device = new CDevice(std::move(info));
           CScopedLock lk(lock_);
           devices_.push_back(device);
         }

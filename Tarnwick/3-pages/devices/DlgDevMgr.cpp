@@ -110,10 +110,43 @@ void CDlgDevMgr::InitControls() {
 }
 
 void CDlgDevMgr::InitTrees() {
-  BuildDeviceTree(m_deviceTree);
+  FillWhenShown(m_deviceTree);
   RebuildGroupTree(m_groupTree);
   RefreshRegisteredDeviceTrees();
   RefreshRegisteredGroupTrees();
+}
+
+// The device trees of hidden pages are filled when their page is shown: at start-up only the
+// live page's shows, and the same thousands of items are not made four times over. A hidden
+// tree is emptied at once, so none keeps items of nodes that go.
+void CDlgDevMgr::FillWhenShown(QTreeWidget* tree) {
+  if (!tree) return;
+  tree->removeEventFilter(this);
+  tree->installEventFilter(this);
+  if (tree->isVisible()) {
+    m_unfilled.erase(tree);
+    BuildDeviceTree(tree);
+    return;
+  }
+  m_unfilled.insert(tree);
+  CTreeCtrlTarget(tree).Reset();
+}
+
+QTreeWidget* CDlgDevMgr::DeviceTree() {
+  if (m_unfilled.erase(m_deviceTree)) BuildDeviceTree(m_deviceTree);
+  return m_deviceTree;
+}
+
+bool CDlgDevMgr::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show) {
+    auto* tree = qobject_cast<QTreeWidget*>(watched);
+    if (tree && m_unfilled.erase(tree)) {
+      BuildDeviceTree(tree);
+      // The preview page marks what its channels do on the items it now has.
+      if (tree != m_deviceTree) NotifyPreviewOfTrees();
+    }
+  }
+  return CPageDialog::eventFilter(watched, event);
 }
 
 void CDlgDevMgr::BuildDeviceTree(QTreeWidget* tree) {
@@ -137,7 +170,11 @@ void CDlgDevMgr::RegisterGroupTree(QTreeWidget* tree) {
 }
 
 void CDlgDevMgr::RefreshRegisteredDeviceTrees() {
-  for (const QPointer<QTreeWidget>& t : m_deviceTrees) BuildDeviceTree(t.data());
+  for (const QPointer<QTreeWidget>& t : m_deviceTrees) FillWhenShown(t.data());
+  NotifyPreviewOfTrees();
+}
+
+void CDlgDevMgr::NotifyPreviewOfTrees() {
   if (m_previewWindow) plat::sendMessage(m_previewWindow, WM_REFRESH_TREE, 0, 0);
 }
 
@@ -194,7 +231,11 @@ void CDlgDevMgr::OnDestroy() {
                            MB_OK | MB_ICONWARNING);
   // The trees' item data are the nodes freed below: no tree keeps them.
   for (const auto& t : m_deviceTrees)
-    if (t) t->clear();
+    if (t) {
+      t->removeEventFilter(this);
+      t->clear();
+    }
+  m_unfilled.clear();
   for (const auto& t : m_groupTrees)
     if (t) t->clear();
   m_deviceTree->clear();

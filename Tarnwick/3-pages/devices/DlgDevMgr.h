@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <set>
 #include <vector>
 
 #include "controls/BitmapButtonEx.h"
@@ -60,7 +61,8 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   ~CDlgDevMgr() override;  // the page's end (OnDestroy) when it still has to run
 
   CDevMgrModel& Model() { return m_model; }
-  QTreeWidget* DeviceTree() const { return m_deviceTree; }
+  // The page's device tree; a page not shown yet fills it when it is first asked for.
+  QTreeWidget* DeviceTree();
   QTreeWidget* GroupTree() const { return m_groupTree; }
   CDlgAddRegion& AddRegionDialog() { return *m_dlgAddRegion; }
   CDlgAddGrp& AddGroupDialog() { return *m_dlgAddGrp; }
@@ -79,7 +81,8 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   // A menu entry or button of the page.
   void OnCommand(int id);
 
-  // Trees of other pages rebuilt after every change (a null tree is ignored).
+  // Trees of other pages rebuilt after every change (a null tree is ignored); a tree not
+  // shown is emptied and filled when it is shown.
   void RegisterDeviceTree(QTreeWidget* tree);
   void RegisterGroupTree(QTreeWidget* tree);
   void RefreshRegisteredDeviceTrees();
@@ -100,10 +103,15 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
  protected:
   bool OnInitDialog() override;
   void resizeEvent(QResizeEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void InitControls();
   void InitTrees();
+  // Builds a device tree now when it is shown, else when it is next shown.
+  void FillWhenShown(QTreeWidget* tree);
+  // WM_REFRESH_TREE to the preview page.
+  void NotifyPreviewOfTrees();
   void OnSize();
   void OnTreeMenu(QTreeWidget* tree, const QPoint& pos);
   QMenu* BuildMenu(int menuId, const std::vector<MenuEntry>& entries);
@@ -135,6 +143,7 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   CDlgModifyChn* m_dlgModifyChn;
   std::vector<QPointer<QTreeWidget>> m_deviceTrees;
   std::vector<QPointer<QTreeWidget>> m_groupTrees;
+  std::set<QObject*> m_unfilled;  // device trees to fill when shown
   plat::WindowHandle m_previewWindow = 0;
   bool m_destroyed = false;
 };

@@ -55,42 +55,61 @@ void CTreeCtrlTarget::SetChannel(Item item, int channel) {
 
 void CTreeCtrlTarget::Reset() {
   if (!tree_) return;
+  Finish();
   tree_->clear();
   tree_->setHeaderHidden(true);
   tree_->setRootIsDecorated(true);
   tree_->setIconSize(QSize(kImageSize, kImageSize));
+  gathering_ = true;
+}
+
+void CTreeCtrlTarget::Finish() {
+  if (!gathering_) return;
+  gathering_ = false;
+  if (tree_ && !roots_.empty()) tree_->addTopLevelItems(QList<QTreeWidgetItem*>(roots_.begin(), roots_.end()));
+  roots_.clear();
 }
 
 ITreeTarget::Item CTreeCtrlTarget::Insert(Item parent, const std::u16string& text, int image, void* data,
                                           bool sorted) {
   if (!tree_) return 0;
   auto* parentItem = reinterpret_cast<QTreeWidgetItem*>(parent);
-  const QString caption = QString::fromStdU16String(text);
-  const int count = parentItem ? parentItem->childCount() : tree_->topLevelItemCount();
+  const bool gatheredRoot = !parentItem && gathering_;
+  auto sibling = [&](int i) {
+    return parentItem ? parentItem->child(i) : gatheredRoot ? roots_[size_t(i)] : tree_->topLevelItem(i);
+  };
+  const int count = parentItem ? parentItem->childCount()
+                    : gatheredRoot ? static_cast<int>(roots_.size())
+                                   : tree_->topLevelItemCount();
   int at = count;
   if (sorted) {
     for (int i = 0; i < count; ++i) {
-      QTreeWidgetItem* sibling = parentItem ? parentItem->child(i) : tree_->topLevelItem(i);
-      if (TreeTextBefore(text, sibling->text(0).toStdU16String())) {
+      if (TreeTextBefore(text, sibling(i)->text(0).toStdU16String())) {
         at = i;
         break;
       }
     }
   }
-  auto* item = new QTreeWidgetItem(QStringList{caption});
-  item->setData(0, kTreeNodeRole, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(data)));
+  auto* item = new QTreeWidgetItem(QStringList{QString::fromStdU16String(text)});
+  // Channel items carry no node: an absent role reads as none, and tens of thousands of
+  // them are made at start-up.
+  if (data) item->setData(0, kTreeNodeRole, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(data)));
   SetTreeItemImage(item, image);
   if (parentItem)
     parentItem->insertChild(at, item);
+  else if (gatheredRoot)
+    roots_.insert(roots_.begin() + at, item);
   else
     tree_->insertTopLevelItem(at, item);
   return reinterpret_cast<Item>(item);
 }
 
 void CTreeCtrlTarget::Expand(Item item) {
+  Finish();
   if (auto* i = reinterpret_cast<QTreeWidgetItem*>(item)) i->setExpanded(true);
 }
 
 ITreeTarget::Item CTreeCtrlTarget::FirstRoot() const {
+  if (gathering_) return roots_.empty() ? 0 : reinterpret_cast<Item>(roots_.front());
   return tree_ && tree_->topLevelItemCount() ? reinterpret_cast<Item>(tree_->topLevelItem(0)) : 0;
 }

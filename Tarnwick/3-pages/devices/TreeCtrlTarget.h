@@ -24,15 +24,24 @@ GroupTreeNode* GroupNodeOf(const QTreeWidgetItem* item);
 // The channel number of a channel item of a device tree; 0 for any other item.
 int ChannelNumberOf(const QTreeWidgetItem* item);
 
+// From a Reset to the Finish of a build, the items are made outside the control and given
+// to it in one step: a control told of each item as it came spent most of a build telling
+// its view.
 class CTreeCtrlTarget : public ITreeTarget {
  public:
   explicit CTreeCtrlTarget(QTreeWidget* tree) : tree_(tree) {}
+  ~CTreeCtrlTarget() override { Finish(); }
+  CTreeCtrlTarget(const CTreeCtrlTarget&) = delete;
+  CTreeCtrlTarget& operator=(const CTreeCtrlTarget&) = delete;
   void Reset() override;
   Item Insert(Item parent, const std::u16string& text, int image, void* data, bool sorted) override;
   void Expand(Item item) override;
   Item FirstRoot() const override;
   void SetChannel(Item item, int channel) override;
+  void Finish() override;
 
  private:
   QTreeWidget* tree_;
+  bool gathering_ = false;
+  std::vector<QTreeWidgetItem*> roots_;  // top-level items gathered, in order
 };

@@ -79,6 +79,9 @@ class BackSurface {
   // recycled buffer with an older picture, so a picture still on screen is never copied.
   bool lockDiscard(LockedSurface* out);
   void unlock();
+  // The size of the picture the surface shows, which it may hold scaled to the window
+  // (the surface's own size until set); presents hand it on with the pixels.
+  void setPictureSize(int width, int height);
   bool restore();
   // The display mode changed under the surface: the next lock fails until restored.
   void markLost();
@@ -91,6 +94,7 @@ class BackSurface {
   SurfaceFormat format_;
   bool systemMemory_;
   bool lost_ = false;
+  int pictureWidth_ = 0, pictureHeight_ = 0;  // 0: the surface's own size
   std::mutex mutex_;
   std::shared_ptr<PictureMemory> pool_;
   // The surface's memory; after a present it belongs to the window (`shown_`) and the next
@@ -137,12 +141,17 @@ void setWindowClientSize(WindowHandle window, int width, int height);
 bool windowClientRect(WindowHandle window, SurfaceRect* out);
 
 // The picture last presented to a window: 0x00RRGGBB pixels, top row first, at the size of
-// the presented part of the back surface (the widget scales it to its client area).
+// the presented part of the back surface (the widget paints it as it is when that is its
+// client area's size, else scaled to it).
 struct PresentedPicture {
   int width = 0;
   int height = 0;
   std::vector<uint32_t> pixels;
   uint64_t serial = 0;  // counts presents to this window
+  // The size of the picture these pixels show: larger or smaller than width x height when
+  // it was scaled to the window.
+  int pictureWidth = 0;
+  int pictureHeight = 0;
 };
 bool lastPresented(WindowHandle window, PresentedPicture* out);
 
@@ -156,10 +165,21 @@ struct PresentedFrame {
   const uint8_t* bits = nullptr;
   uint64_t serial = 0;
   std::shared_ptr<const void> keep;
+  int pictureWidth = 0;  // as in PresentedPicture
+  int pictureHeight = 0;
 };
 bool presentedFrame(WindowHandle window, PresentedFrame* out);
 
 // Called on the presenting thread after each present to the window.
 void setPresentListener(WindowHandle window, std::function<void()> listener);
+
+// A widget that paints a window's pictures says so while it is shown and notes each present
+// it painted, so a presenting thread can hold its next picture until the window painted the
+// last one instead of presenting over it unseen. A window nobody paints has every present
+// painted.
+void setWindowPainter(WindowHandle window, bool painting);
+void notePainted(WindowHandle window, uint64_t serial);
+// True once the window painted its last present; waits at most `ms` (real time) for that.
+bool waitPainted(WindowHandle window, int ms);
 
 }  // namespace plat

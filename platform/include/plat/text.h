@@ -25,6 +25,8 @@ int textToInt(std::u16string_view text);
 // Copies a GBK text into a fixed field of fieldSize bytes, cut at a character boundary and
 // always terminated (the rest zero-filled).
 void copyToField(char* field, size_t fieldSize, std::string_view gbk);
+// How many bytes of `gbk` copyToField keeps: whole characters, room for the terminator.
+size_t fieldLength(std::string_view gbk, size_t fieldSize);
 // Reads a fixed narrow field up to its first zero byte (or its full size).
 std::string fieldText(const char* field, size_t fieldSize);
 

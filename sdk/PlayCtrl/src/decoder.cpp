@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "ctdec/ctdec.h"
 #include "plat/log.h"
@@ -93,18 +94,37 @@ bool Decoder::decode(uint8_t codec, const uint8_t* data, uint32_t length, Pictur
         PLAT_LOGW("PlayCtrl", "picture of %d x %d refused: larger than the player shows", w, h);
         return false;
       }
-      try {
-        out.i420.resize(static_cast<size_t>(w) * h * 3 / 2);
-      } catch (const std::bad_alloc&) {
-        PLAT_LOGW("PlayCtrl", "no memory for a picture of %d x %d", w, h);
-        return false;
+      // The decoder's own picture is kept as it lies; only a decoder that cannot keep its
+      // pictures has them copied.
+      Picture pic;
+      pic.width = w;
+      pic.height = h;
+      pic.planes = plat::I420Planes{o.y, o.u, o.v, o.yStride, o.uStride, o.vStride, w, h};
+      intptr_t hold = 0;
+      reinterpret_cast<CTDecEntry>(entry_)(CTDEC_HOLD, &block, &hold);
+      if (hold) {
+        const CTDecEntry entry = reinterpret_cast<CTDecEntry>(entry_);
+        pic.keep = std::shared_ptr<const void>(reinterpret_cast<const void*>(hold), [entry](const void* p) {
+          CTDecHandleBlock none{};
+          intptr_t h = reinterpret_cast<intptr_t>(p);
+          entry(CTDEC_RELEASE, &none, &h);
+        });
+      } else {
+        std::shared_ptr<std::vector<uint8_t>> copy;
+        try {
+          copy = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(w) * h * 3 / 2);
+        } catch (const std::bad_alloc&) {
+          PLAT_LOGW("PlayCtrl", "no memory for a picture of %d x %d", w, h);
+          return false;
+        }
+        uint8_t* dst = copy->data();
+        pic.planes = plat::I420Planes::packed(dst, dst + w * h, dst + w * h + (w / 2) * (h / 2), w, h);
+        for (int r = 0; r < h; ++r, dst += w) std::memcpy(dst, o.y + r * o.yStride, w);
+        for (int r = 0; r < h / 2; ++r, dst += w / 2) std::memcpy(dst, o.u + r * o.uStride, w / 2);
+        for (int r = 0; r < h / 2; ++r, dst += w / 2) std::memcpy(dst, o.v + r * o.vStride, w / 2);
+        pic.keep = std::move(copy);
       }
-      out.width = w;
-      out.height = h;
-      uint8_t* dst = out.i420.data();
-      for (int r = 0; r < h; ++r, dst += w) std::memcpy(dst, o.y + r * o.yStride, w);
-      for (int r = 0; r < h / 2; ++r, dst += w / 2) std::memcpy(dst, o.u + r * o.uStride, w / 2);
-      for (int r = 0; r < h / 2; ++r, dst += w / 2) std::memcpy(dst, o.v + r * o.vStride, w / 2);
+      out = std::move(pic);
       got = true;
     }
     if (o.bytesConsumed <= 0) break;

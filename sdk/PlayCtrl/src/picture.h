@@ -1,18 +1,22 @@
 #pragma once
-// A decoded picture kept by the player (I420, tightly packed).
+// A decoded picture kept by the player: the decoder's own planes, held (or, from a decoder
+// that cannot keep its pictures, a copy), alive for as long as a copy of it is.
 #include <cstdint>
-#include <vector>
+#include <memory>
+
+#include "plat/picture_scale.h"
 
 namespace playctrl {
 
 struct Picture {
   int width = 0;
   int height = 0;
-  std::vector<uint8_t> i420;  // Y, then U, then V
-  const uint8_t* y() const { return i420.data(); }
-  const uint8_t* u() const { return i420.data() + width * height; }
-  const uint8_t* v() const { return u() + (width / 2) * (height / 2); }
-  bool empty() const { return width <= 0 || height <= 0; }
+  plat::I420Planes planes;
+  std::shared_ptr<const void> keep;  // whatever keeps the planes where they are
+  bool empty() const { return width <= 0 || height <= 0 || planes.empty(); }
+  uint8_t y(int x, int row) const { return planes.y[static_cast<size_t>(row) * planes.yStride + x]; }
+  uint8_t u(int x, int row) const { return planes.u[static_cast<size_t>(row / 2) * planes.uStride + x / 2]; }
+  uint8_t v(int x, int row) const { return planes.v[static_cast<size_t>(row / 2) * planes.vStride + x / 2]; }
 };
 
 // BT.601 studio range to 8-bit RGB.

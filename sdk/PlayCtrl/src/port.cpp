@@ -305,8 +305,7 @@ bool Port::capture(uint8_t* buffer, uint32_t* width, uint32_t* height) {
     for (uint32_t c = 0; c < w; ++c) {
       const int sc = static_cast<int>(c * last_.width / w);
       uint8_t R, G, B;
-      yuvToRgb(last_.y()[sr * last_.width + sc], last_.u()[(sr / 2) * (last_.width / 2) + sc / 2],
-               last_.v()[(sr / 2) * (last_.width / 2) + sc / 2], R, G, B);
+      yuvToRgb(last_.y(sc, sr), last_.u(sc, sr), last_.v(sc, sr), R, G, B);
       uint8_t* px = buffer + (static_cast<size_t>(r) * w + c) * 3;
       px[0] = B;
       px[1] = G;
@@ -397,7 +396,8 @@ void Port::run(uint64_t generation) {
       if (window) {
         std::lock_guard<std::mutex> dl(decodeMu_);
         if (!renderer || renderer->window() != window) renderer = std::make_unique<Renderer>(window);
-        converted = !last_.empty() && renderer->convert(last_);
+        // A draw routine draws in picture pixels: its port shows the picture at its own size.
+        converted = !last_.empty() && renderer->convert(last_, draw != nullptr);
       }
       // The callback draws into the picture before it is shown (outside the decode lock, so
       // it may capture or stop its own port); without a window it is told with no context.

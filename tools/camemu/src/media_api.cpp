@@ -51,6 +51,7 @@ void Media::setFrameInterval(int productMs) { CAMEMU_MEDIA_SET(m.frameIntervalMs
 void Media::setWallClockTimes(bool on) { CAMEMU_MEDIA_SET(m.wallClock = on;); }
 void Media::injectVideoFault(VideoFault fault) { CAMEMU_MEDIA_SET(m.videoFault = fault;); }
 std::vector<SentFrame> Media::sentFrames() const { CAMEMU_MEDIA_SET(return m.sent;); }
+size_t Media::videoFramesSent() const { CAMEMU_MEDIA_SET(return m.sent.size();); }
 void Media::setAudioType(uint16_t type) { CAMEMU_MEDIA_SET(m.audioType = type;); }
 void Media::setAudioInterval(int productMs) { CAMEMU_MEDIA_SET(m.audioIntervalMs = productMs;); }
 void Media::injectAudioFault(AudioFault fault) { CAMEMU_MEDIA_SET(m.audioFault = fault;); }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace camemu {
 
@@ -65,6 +66,31 @@ Program startProgram(const std::string& exe, const std::vector<std::string>& arg
   p.port = static_cast<uint16_t>(port);
   p.printed = line;
   return p;
+}
+
+long videoFramesSent(Program& program, int timeoutMs) {
+  if (program.pid <= 0 || program.output < 0) return -1;
+  // Lines printed before (the search port) are passed over.
+  program.printed.clear();
+  kill(program.pid, SIGUSR1);
+  const std::string prefix = "camemu: video frames sent ";
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < end) {
+    for (size_t nl; (nl = program.printed.find('\n')) != std::string::npos; program.printed.erase(0, nl + 1)) {
+      const std::string line = program.printed.substr(0, nl);
+      if (line.compare(0, prefix.size(), prefix) == 0) {
+        program.printed.erase(0, nl + 1);
+        return std::atol(line.c_str() + prefix.size());
+      }
+    }
+    pollfd pf{program.output, POLLIN, 0};
+    if (poll(&pf, 1, 50) <= 0) continue;
+    char buf[256];
+    const ssize_t n = read(program.output, buf, sizeof buf);
+    if (n <= 0) return -1;
+    program.printed.append(buf, static_cast<size_t>(n));
+  }
+  return -1;
 }
 
 int stopProgram(Program& program) {

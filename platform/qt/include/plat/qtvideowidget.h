@@ -1,6 +1,8 @@
 #pragma once
-// A play window for the display surfaces: registers a window handle and paints the picture
-// last presented to it, scaled to its client area, on the GUI thread.
+// A play window for the display surfaces: registers a window handle, tells the display its
+// client area's size in device pixels (pictures are made at that size), and paints the
+// picture last presented to it on the GUI thread: as it is when it has the window's size,
+// else scaled to it. While shown it notes each picture it painted (plat::waitPainted).
 #include <QWidget>
 
 #include "plat/window.h"
@@ -17,8 +19,12 @@ class VideoWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
+  QSize devicePixels() const;
+  void reportClientSize();
   WindowHandle handle_ = 0;
 };
 

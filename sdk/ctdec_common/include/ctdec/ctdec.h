@@ -2,12 +2,23 @@
 // The calling contract of the decoder libraries "CTdec264" and "CTMp4Dec": one entry
 // taking (operation, handle block, output). Operation 1 opens an instance and writes its
 // handle into the block, 2 decodes the block's input into the output, 3 closes it.
+// Operation 4 keeps the picture the last decode reported (its planes stay where that call
+// said, unchanged) past later calls, so a caller can show it without copying it: it writes
+// a hold into the intptr_t the output points to, 0 when there is no picture. Operation 5
+// gives such a hold back (the output points to it); it may come from any thread, also after
+// the instance was closed. A library without operations 4 and 5 writes no hold.
 // The libraries are loaded by name at run time; this header is all the two sides share.
 #include <cstdint>
 
 extern "C" {
 
-enum CTDecOperation : int { CTDEC_OPEN = 1, CTDEC_DECODE = 2, CTDEC_CLOSE = 3 };
+enum CTDecOperation : int {
+  CTDEC_OPEN = 1,
+  CTDEC_DECODE = 2,
+  CTDEC_CLOSE = 3,
+  CTDEC_HOLD = 4,
+  CTDEC_RELEASE = 5,
+};
 
 // Instance handle, input pointer, input length. The handle is pointer-sized so that the
 // instance can be a real object on a 64-bit system.

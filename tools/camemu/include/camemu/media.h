@@ -74,6 +74,7 @@ class Media {
   // Acts on the next frame sent on any video connection.
   void injectVideoFault(VideoFault fault);
   std::vector<SentFrame> sentFrames() const;
+  size_t videoFramesSent() const;
 
   // Live audio: 6 or 7 PCM, 8 IMA ADPCM, 10 mu-law.
   void setAudioType(uint16_t type);

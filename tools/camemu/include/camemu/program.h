@@ -21,6 +21,9 @@ struct Program {
 // the file `errorPath` when one is given (appended).
 Program startProgram(const std::string& exe, const std::vector<std::string>& args,
                      const std::string& errorPath = {});
+// The video frames it has sent so far on all its connections (asked with SIGUSR1); -1 when
+// it does not answer within `timeoutMs`.
+long videoFramesSent(Program& program, int timeoutMs = 5000);
 // Asks it to end (SIGTERM) and waits for it; its exit status, or -1.
 int stopProgram(Program& program);
 

@@ -71,5 +71,9 @@ int readFrameIndex(const uint8_t* y, int stride, int width, int height);
 // The same from a shown 32-bit picture (blue, green, red, one more byte a pixel, `stride`
 // bytes a row): the blocks are black or white, so green serves as luma.
 int readFrameIndexBgrx(const uint8_t* pixels, int stride, int width, int height);
+// The same from a shown picture that is the clip's `pictureWidth` x `pictureHeight` picture
+// scaled to `width` x `height` (as a window shows it): the blocks are read where they landed.
+int readFrameIndexBgrx(const uint8_t* pixels, int stride, int width, int height, int pictureWidth,
+                       int pictureHeight);
 
 }  // namespace clipgen
