@@ -8,6 +8,7 @@
 
 #include "plat/text.h"
 #include "shell/FileFindEx.h"
+#include "support/TestFolder.h"
 #include "view/PlaybackNames.h"
 
 using namespace playback_names;
@@ -142,8 +143,7 @@ void CountFile(std::u16string path, uint32_t, void* user) {
 }
 
 TEST(PlaybackNames, AWalkThroughALinkLoopEndsAndReportsEachFileOnce) {
-  char tmpl[] = "/tmp/walkloopXXXXXX";
-  const fs::path root = mkdtemp(tmpl);
+  const fs::path root = testsupport::NewTestFolder();
   fs::create_directories(root / "a" / "b");
   { FILE* f = std::fopen((root / "a" / "b" / "rec.avi").c_str(), "w"); std::fclose(f); }
   fs::create_directory_symlink(root, root / "a" / "b" / "up");

@@ -44,6 +44,7 @@
 #include "view/PlayScreen.h"
 #include "view/ViewMessages.h"
 #include "support/ShownFrame.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -101,8 +102,7 @@ struct PlaybackPages : ::testing::Test {
   QWidget host;
 
   void SetUp() override {
-    char tmpl[] = "/tmp/playbackXXXXXX";
-    root = mkdtemp(tmpl);
+    root = testsupport::NewTestFolder();
     for (const char* d : {"home", "c", "d"}) fs::create_directories(root / d);
     setenv("TARNWICK_HOME", (root / "home").c_str(), 1);
     setenv("TARNWICK_DRIVES", ((root / "c").string() + ":" + (root / "d").string()).c_str(), 1);

@@ -630,7 +630,8 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   // holds exactly one switch either way.
   for (int t = 0; t < cycles->FindByWindow(3)->GetInterval(); ++t) ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
   WaitSteps(5);
-  QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  Settle();  // the switch starts the channel on the device's queue
+  QCoreApplication::processEvents();
   EXPECT_EQ(cycles->StepsHandled(), 5);
   EXPECT_EQ(ChannelIn(3), 2);
 

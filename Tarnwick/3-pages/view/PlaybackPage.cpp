@@ -15,9 +15,11 @@
 #include "controls/PngResource.h"
 #include "controls/SliderControlEx.h"
 #include "controls/TaskbarNotifier.h"
+#include "controls/WaitCursor.h"
 #include "devices/Device.h"
 #include "devices/TreeCtrlTarget.h"
 #include "plat/clock.h"
+#include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/UiService.h"
 #include "view/PlayScreen.h"
@@ -39,7 +41,7 @@ QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
 
 CPlaybackPageBase::CPlaybackPageBase(int templateId, bool withDownload)
     : CPageDialog(templateId), m_withDownload(withDownload) {
-  m_deviceTree.setObjectName(QString::number(IDC_TREE));
+  plat::Named(&m_deviceTree, IDC_TREE);
   m_deviceTree.setHeaderHidden(true);
 }
 
@@ -57,7 +59,7 @@ bool CPlaybackPageBase::OnInitDialog() {
 void CPlaybackPageBase::MakeControls() {
   auto button = [this](int id, int normal, int hover, int pressed, uint32_t tip) {
     auto* b = new CBitmapButtonEx(this, id);
-    b->setObjectName(QString::number(id));
+    plat::Named(b, id);
     b->LoadImageResources(normal, hover, pressed);
     b->SizeToImage();
     if (tip) b->setToolTip(QString::fromStdU16String(LoadResString(tip)));
@@ -65,7 +67,7 @@ void CPlaybackPageBase::MakeControls() {
   };
   auto stateButton = [this](int id, int n0, int p0, int n1, int p1, uint32_t tip) {
     auto* b = new CStateButton(this, id);
-    b->setObjectName(QString::number(id));
+    plat::Named(b, id);
     b->LoadStateImageResources(n0, p0, n1, p1);
     b->SizeToImage();
     b->setToolTip(QString::fromStdU16String(LoadResString(tip)));
@@ -73,7 +75,7 @@ void CPlaybackPageBase::MakeControls() {
   };
   auto slider = [this](int id, int thumb, int maximum) {
     auto* s = new CSliderControlEx(this);
-    s->setObjectName(QString::number(id));
+    plat::Named(s, id);
     s->setOrientation(Qt::Horizontal);
     s->LoadThumbImageResource(thumb);
     s->setRange(0, maximum);
@@ -81,7 +83,7 @@ void CPlaybackPageBase::MakeControls() {
   };
 
   m_playScreen = new CPlayScreen(1, this);
-  m_playScreen->setObjectName(QString::number(CPlayScreen::kControlId));
+  plat::Named(m_playScreen, CPlayScreen::kControlId);
   m_playScreen->SetMode(0, 0);
   m_playScreen->show();
   m_opening = new QLabel(QString::fromStdU16String(LoadResString(IDS_OPENING)), this);
@@ -91,10 +93,10 @@ void CPlaybackPageBase::MakeControls() {
   m_opening->hide();
 
   m_typeLabel = new QLabel(QString::fromStdU16String(LoadResString(8018)), this);
-  m_typeLabel->setObjectName(QString::number(IDC_TYPE_LABEL));
+  plat::Named(m_typeLabel, IDC_TYPE_LABEL);
   m_typeLabel->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
   m_typeCombo = new QComboBox(this);
-  m_typeCombo->setObjectName(QString::number(IDC_TYPE));
+  plat::Named(m_typeCombo, IDC_TYPE);
 
   const bool english = GetLanguageId() == 9;
   const int findBase = english ? 16741 : 6741;
@@ -115,14 +117,14 @@ void CPlaybackPageBase::MakeControls() {
   if (m_withDownload) {
     m_btnDownload = button(IDC_DOWNLOAD, 6730, 6729, 6728, 8346);
     m_btnProgress = new CBitmapButtonEx(this, IDC_PROGRESS);
-    m_btnProgress->setObjectName(QString::number(IDC_PROGRESS));
+    plat::Named(m_btnProgress, IDC_PROGRESS);
     m_btnProgress->LoadImageResources(6898, 6898, 6898, 0, 0, 1);
     m_btnProgress->SizeToImage();
     m_btnProgress->setText(QStringLiteral("0%"));
   }
 
   m_calendar = new QCalendarWidget(this);
-  m_calendar->setObjectName(QString::number(IDC_CALENDAR));
+  plat::Named(m_calendar, IDC_CALENDAR);
   m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
   // Month and day names in the language of the interface, whatever the system's locale.
   m_calendar->setLocale(GetLanguageId() == LANGUAGE_ID_ENGLISH ? QLocale(QLocale::English, QLocale::UnitedStates)
@@ -147,9 +149,8 @@ void CPlaybackPageBase::MakeControls() {
   m_timeBar->SetButtonImages(CScheduleCtrl::kZoomOut, 6021, 6020, 6016);
 
   connect(m_btnFind, &QAbstractButton::clicked, this, [this] {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    CWaitCursor wait;
     OnFind();
-    QApplication::restoreOverrideCursor();
   });
   connect(m_btnPlay, &QAbstractButton::clicked, this, [this] { Controller().Play(); });
   connect(m_btnStop, &QAbstractButton::clicked, this, [this] { Controller().Stop(); });
