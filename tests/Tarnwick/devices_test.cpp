@@ -33,17 +33,7 @@ struct DeviceModel : ::testing::Test {
   fake::Families families;
 };
 
-TEST_F(DeviceModel, StreamServersNeverGetALogin) {
-  CDevice server(Info(u"sms", u"10.0.0.9", 3));
-  EXPECT_EQ(server.GetUserLogin(1), nullptr);
-  server.AddChannel(1);
-  EXPECT_EQ(server.GetChannel(1)->GetPreview(1), nullptr);
-  EXPECT_FALSE(server.IsLoggedIn());
-  EXPECT_EQ(server.RebootDevice(), 0);
-  EXPECT_EQ(server.GetAlarm(1), nullptr);
-}
-
-TEST_F(DeviceModel, IsLoggedInMakesTheLoginObjectWithoutLoggingIn) {
+TEST_F(DeviceModel, IsLoggedInMakesTheLoginObjectWithoutLoggingInAndStreamServersGetNone) {
   CDevice d(Info(u"cam", u"127.0.0.1", 2));
   EXPECT_FALSE(d.IsLoggedIn());
   EXPECT_NE(d.GetUserLogin(0), nullptr);
@@ -51,6 +41,14 @@ TEST_F(DeviceModel, IsLoggedInMakesTheLoginObjectWithoutLoggingIn) {
   d.AddChannel(1);
   EXPECT_NE(d.GetChannel(1)->GetPreview(1), nullptr);  // the preview logs in on the way
   EXPECT_TRUE(d.IsLoggedIn());
+
+  CDevice server(Info(u"sms", u"10.0.0.9", 3));
+  EXPECT_EQ(server.GetUserLogin(1), nullptr);
+  server.AddChannel(1);
+  EXPECT_EQ(server.GetChannel(1)->GetPreview(1), nullptr);
+  EXPECT_FALSE(server.IsLoggedIn());
+  EXPECT_EQ(server.RebootDevice(), 0);
+  EXPECT_EQ(server.GetAlarm(1), nullptr);
 }
 
 TEST_F(DeviceModel, ChannelsAreAddedOnceAndTakeTheAlarmState) {

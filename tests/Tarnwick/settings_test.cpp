@@ -9,13 +9,6 @@
 
 using Settings = TempHomeTest;
 
-TEST_F(Settings, FileLiesBesideTheProgramNamedAfterIt) {
-  std::string path = CLocalSettings::SettingsFilePath();
-  EXPECT_EQ(path.rfind(home_.string() + "/", 0), 0u) << path;
-  std::string exe = plat::programFilePath();
-  EXPECT_EQ(path, home_.string() + "/" + exe.substr(exe.rfind('/') + 1) + "vez.ini");
-}
-
 TEST_F(Settings, NoFileKeepsBuiltInValues) {
   CLocalSettings s;
   EXPECT_EQ(s.Load(), 0);
@@ -29,6 +22,12 @@ TEST_F(Settings, NoFileKeepsBuiltInValues) {
   EXPECT_EQ(s.GetPictureSavePath(), u"C:\\Capture\\");
   EXPECT_EQ(s.GetRemoteCfgPath(), u"C:\\RemoteCfg\\");
   EXPECT_FALSE(std::filesystem::exists(CLocalSettings::SettingsFilePath()));
+
+  // The file lies beside the program, named after it.
+  std::string path = CLocalSettings::SettingsFilePath();
+  EXPECT_EQ(path.rfind(home_.string() + "/", 0), 0u) << path;
+  std::string exe = plat::programFilePath();
+  EXPECT_EQ(path, home_.string() + "/" + exe.substr(exe.rfind('/') + 1) + "vez.ini");
 }
 
 TEST_F(Settings, SaveWritesTheExactTextAndLoadsItBack) {
@@ -110,20 +109,12 @@ TEST_F(Settings, MissingAndBadKeysInAnExistingFile) {
   EXPECT_EQ(s.GetFilePackSize(), CLocalSettings::DEFAULT_FILE_PACK_SIZE);
   EXPECT_EQ(s.GetCycleInterval(), 7);
   EXPECT_EQ(s.GetLangID(), 1);
-}
 
-TEST_F(Settings, KeysInOtherSectionsAreNotSettings) {
+  // Keys in other sections are not settings.
   WriteSettings("[Other]\r\nLangID=1\r\n[]\r\nWndMode=3\r\n");
-  CLocalSettings s;
+  s.Reload();
   EXPECT_EQ(s.GetLangID(), 0);
   EXPECT_EQ(s.GetWndMode(), 3);
-}
-
-TEST_F(Settings, SaveReportsAFailedWrite) {
-  // A program folder that is not there: nothing can be written.
-  setenv("TARNWICK_HOME", (home_ / "missing").c_str(), 1);
-  CLocalSettings s;
-  EXPECT_EQ(s.Save(), 0);
 }
 
 TEST_F(Settings, OneInstanceMadeOnFirstUse) {
@@ -198,4 +189,8 @@ TEST_F(Settings, ASaveThatFailsMidwayLeavesTheOldFileWhole) {
   CLocalSettings reread;
   reread.Load();
   EXPECT_EQ(reread.GetPictureSavePath(), u"C:\\Pictures\\");
+
+  // A program folder that is not there: nothing can be written.
+  setenv("TARNWICK_HOME", (home_ / "missing").c_str(), 1);
+  EXPECT_EQ(s.Save(), 0);
 }

@@ -53,12 +53,10 @@ TEST(SqliteException, TextNamesTheCode) {
   EXPECT_EQ(copy.ErrorCode(), 5);
   EXPECT_EQ(copy.Detail(), "busy");
   EXPECT_EQ(std::u16string(copy.ErrorMessage()), u"SQLITE_BUSY[5]");
-}
 
-TEST(SqliteException, OwnedMessageIsReleased) {
   char* msg = sqlite3_mprintf("owned %d", 1);
-  CppSQLite3Exception e(1, msg, true);  // ASan reports a leak if this is not freed
-  EXPECT_EQ(e.Detail(), "owned 1");
+  CppSQLite3Exception owned(1, msg, true);  // ASan reports a leak if this is not freed
+  EXPECT_EQ(owned.Detail(), "owned 1");
 }
 
 TEST_F(SqliteTest, ErrorsAreThrownWithTheirSpecificCodes) {
@@ -73,10 +71,8 @@ TEST_F(SqliteTest, ErrorsAreThrownWithTheirSpecificCodes) {
   EXPECT_EQ(codeOf([&] { db.Execute(u"INSERT INTO Tb_T VALUES (?)", {u"only one"}); }),
             SQLITE_ERROR);  // wrong value count is caught when compiling
   EXPECT_EQ(codeOf([&] { db.Execute(u"INSERT INTO Tb_T VALUES (?, ?)", {u"x"}); }), SQLITE_RANGE);
-}
 
-TEST_F(SqliteTest, AClosedConnectionThrows1000) {
-  CppSQLite3DB closed;
+  CppSQLite3DB closed;  // never opened: the wrapper's own error
   EXPECT_EQ(codeOf([&] { closed.Execute(u"SELECT 1"); }), 1000);
   EXPECT_EQ(codeOf([&] { closed.Query(u"SELECT 1"); }), 1000);
   EXPECT_EQ(codeOf([&] { closed.QueryTable(u"SELECT 1"); }), 1000);

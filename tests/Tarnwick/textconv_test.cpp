@@ -9,26 +9,23 @@
 #include "shell/GuidString.h"
 #include "shell/TChar.h"
 
-TEST(TextConv, WideLimitIs1023Characters) {
+// Wide text holds 1023 characters, narrow text 511 bytes; longer text changes nothing.
+TEST(TextConv, BufferLimits) {
   std::u16string fits(1023, u'a');
   CTChar t(fits);
   EXPECT_EQ(std::u16string(t.GetWide()), fits);
   EXPECT_EQ(std::strlen(t.GetNarrow()), 511u);  // the narrow form cut to its buffer
-
-  t.SetWide(std::u16string(1024, u'b'));  // too long: nothing changes
+  t.SetWide(std::u16string(1024, u'b'));
   EXPECT_EQ(std::u16string(t.GetWide()), fits);
   EXPECT_EQ(std::string(t.GetNarrow()), std::string(511, 'a'));
-}
 
-TEST(TextConv, NarrowLimitIs511Bytes) {
-  std::string fits(511, 'n');
-  CTChar t(fits);
-  EXPECT_EQ(std::string(t.GetNarrow()), fits);
-  EXPECT_EQ(std::u16string(t.GetWide()), std::u16string(511, u'n'));
-
-  t.SetNarrow(std::string(512, 'm'));
-  EXPECT_EQ(std::string(t.GetNarrow()), fits);
-  EXPECT_EQ(std::u16string(t.GetWide()).size(), 511u);
+  std::string narrowFits(511, 'n');
+  CTChar n(narrowFits);
+  EXPECT_EQ(std::string(n.GetNarrow()), narrowFits);
+  EXPECT_EQ(std::u16string(n.GetWide()), std::u16string(511, u'n'));
+  n.SetNarrow(std::string(512, 'm'));
+  EXPECT_EQ(std::string(n.GetNarrow()), narrowFits);
+  EXPECT_EQ(std::u16string(n.GetWide()).size(), 511u);
 }
 
 TEST(TextConv, ChineseRoundTripsThroughOneCodePage) {
@@ -77,9 +74,8 @@ TEST(GuidText, FormatAndUniqueness) {
     seen.insert(text);
   }
   EXPECT_EQ(seen.size(), 50u);
-}
 
-TEST(GuidText, FieldsInOrder) {
+  // Fields in order, each zero-padded to its width.
   EXPECT_EQ(FormatGuid(0x0A1B2C3D, 0x4E5F, 0x0607, {0x80, 0x91, 0xA2, 0xB3, 0xC4, 0xD5, 0xE6, 0xF7}),
             u"0A1B2C3D-4E5F-0607-8091-A2B3C4D5E6F7");
   EXPECT_EQ(FormatGuid(0, 0, 0, {}), u"00000000-0000-0000-0000-000000000000");
