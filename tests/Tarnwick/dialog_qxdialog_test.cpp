@@ -67,7 +67,7 @@ TEST(DialogQx, PaintsBackgroundBordersAndCaption) {
   EXPECT_NE(QColor(img.pixel(d.width() / 2, capH / 2)), CQxDialog::kBackground);
 }
 
-TEST(DialogQx, OnlyTheCloseButtonOrTheDialogsOwnMapEndIt) {
+TEST(DialogQx, OnlyTheCloseButtonOrTheDialogsOwnMapEndItAndTheRunAnswersTheResult) {
   SampleDialog d;
   d.EnsureInitialized();
   d.show();
@@ -84,15 +84,13 @@ TEST(DialogQx, OnlyTheCloseButtonOrTheDialogsOwnMapEndIt) {
   EXPECT_FALSE(d.isVisible());
   EXPECT_EQ(d.result(), 0);
   EXPECT_EQ(clicksAfterEnd, 0);  // ended on the press, before any click
-}
 
-TEST(DialogQx, ModalRunEndsWithZeroOnClose) {
-  SampleDialog d;
-  QTimer::singleShot(0, &d, [&] { harness::Click(d.CloseButton(), QPoint(3, 3)); });
-  EXPECT_EQ(d.DoModal(), 0);
-  SampleDialog e;
-  QTimer::singleShot(0, &e, [&] { e.EndDialog(1); });
-  EXPECT_EQ(e.DoModal(), 1);
+  SampleDialog modal;
+  QTimer::singleShot(0, &modal, [&] { harness::Click(modal.CloseButton(), QPoint(3, 3)); });
+  EXPECT_EQ(modal.DoModal(), 0);
+  SampleDialog ended;
+  QTimer::singleShot(0, &ended, [&] { ended.EndDialog(1); });
+  EXPECT_EQ(ended.DoModal(), 1);
 }
 
 TEST(DialogQx, DragsByTheCaptionOnly) {

@@ -37,7 +37,7 @@ struct Walk : ::testing::Test {
   }
 };
 
-TEST_F(Walk, ReportsEveryFileWithSizeWithOrWithoutFinalSeparator) {
+TEST_F(Walk, ReportsEveryFileWithSizeWithOrWithoutFinalSeparatorAndNoneOfAMissingFolder) {
   CFileFindEx f;
   f.SetCallback(&Walk::Collect, this);
   std::u16string dir(root.u16string());
@@ -50,6 +50,10 @@ TEST_F(Walk, ReportsEveryFileWithSizeWithOrWithoutFinalSeparator) {
   EXPECT_EQ(a.size(), 3u);
   EXPECT_TRUE(a.count({dir + u"/top.avi", 5}));
   EXPECT_TRUE(a.count({dir + u"/a/b/deep.avi", 0}));
+
+  found.clear();
+  EXPECT_EQ(f.FindFiles(u"/no/such/folder"), 1);  // a complete walk, of nothing
+  EXPECT_TRUE(found.empty());
 }
 
 TEST_F(Walk, DriveLetterFoldersAreReportedInTheirOwnForm) {
@@ -63,13 +67,6 @@ TEST_F(Walk, DriveLetterFoldersAreReportedInTheirOwnForm) {
   EXPECT_EQ(names, (std::set<std::u16string>{u"C:\\a\\mid.avi", u"C:\\a\\b\\deep.avi"}));
   unsetenv("TARNWICK_DRIVES");
   plat::resetDriveMap();
-}
-
-TEST_F(Walk, MissingFolderIsACompleteWalk) {
-  CFileFindEx f;
-  f.SetCallback(&Walk::Collect, this);
-  EXPECT_EQ(f.FindFiles(u"/no/such/folder"), 1);
-  EXPECT_TRUE(found.empty());
 }
 
 TEST_F(Walk, StopInsideASubFolderEndsTheWholeWalk) {
