@@ -3,7 +3,7 @@
 // the device, one played from the device into the page's play window, and downloaded into the
 // download folder. Every exchange with the device (login, search, the playback's open and
 // each command, the download's start, progress polls and stop, snapshots) runs on the device's
-// queue; the page shows what is on its way (searching, opening, downloading) and the Part's
+// queue; the page shows what is on its way (searching, opening, downloading) and the page's
 // messages when the results arrive. A device that keeps no recordings is said to keep none
 // before anything is asked of it; what a device cannot do while it plays is shown unavailable.
 #include <QTimer>
