@@ -11,6 +11,7 @@
 #include "DeviceSteps.h"
 #include "devices/DlgIPCParamSetting.h"
 #include "harness/DeviceWorkWait.h"
+#include "support/UiTicker.h"
 
 namespace {
 
@@ -37,15 +38,7 @@ TEST_F(FrozenCameraSetupJourney, TheDialogComesAtOnceTheProgramRunsOnAndNothingI
     AddRegion(page);
     AddDevice(page, kCameraName, "IPCamera", 1, "127.0.0.1", camera().Port(), kCameraUser, kCameraPassword);
     ASSERT_TRUE(camera().Freeze());
-    // The longest pause between two ticks of a timer on the UI thread.
-    QTimer ticker;
-    auto last = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::duration longest{};
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-      longest = std::max(longest, std::chrono::steady_clock::now() - last);
-      last = std::chrono::steady_clock::now();
-    });
-    ticker.start(20);
+    testsupport::UiTicker ticker;
 
     // Up at once, saying it connects; the program runs on; closed, it goes at once.
     OnModal<CDlgIPCParamSetting>([&](CDlgIPCParamSetting* dlg) {
@@ -57,7 +50,7 @@ TEST_F(FrozenCameraSetupJourney, TheDialogComesAtOnceTheProgramRunsOnAndNothingI
     });
     RemoteSetupFromMenu(page, kCameraName);
     EXPECT_TRUE(Ui().notices.empty()) << Said();
-    EXPECT_LT(longest, std::chrono::seconds(1)) << "the UI thread stood still";
+    EXPECT_LT(ticker.LongestMs(), 1000) << "the UI thread stood still";
 
     // The camera runs again within the login's reply wait: the late session is closed.
     camera().Resume();

@@ -18,34 +18,12 @@
 #include "view/DlgPreview.h"
 #include "view/PlayScreen.h"
 #include "support/FakePeers.h"
+#include "support/UiTicker.h"
 #include "view/PlayWnd.h"
 
 namespace {
 
 constexpr unsigned kCannotPreview = 8546, kVideoLost = 9003;
-
-// The longest pause between two ticks of a 10 ms timer on the UI thread.
-class UiTicker {
- public:
-  UiTicker() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      const auto now = std::chrono::steady_clock::now();
-      longest_ = std::max(longest_, now - last_);
-      last_ = now;
-    });
-    last_ = std::chrono::steady_clock::now();
-    timer_.start(10);
-  }
-  int LongestMs() const {
-    const auto tail = std::chrono::steady_clock::now() - last_;
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(std::max(longest_, tail)).count());
-  }
-
- private:
-  QTimer timer_;
-  std::chrono::steady_clock::time_point last_;
-  std::chrono::steady_clock::duration longest_{};
-};
 
 struct Dead {
   const char16_t* name;
@@ -90,7 +68,7 @@ TEST_F(HungDevicesJourney, NoDeviceFreezesTheWindowNorTheVideoOfTheOthers) {
     OpenInWindow(QString::fromStdU16String(JourneyTest::kRecorderName), 1, 1);
     ASSERT_TRUE(Plays(0) && Plays(1)) << "the live devices first";
 
-    UiTicker ticker;
+    testsupport::UiTicker ticker;
     for (int i = 0; i < 4; ++i) {
       OpenInWindow(QString::fromStdU16String(kDead[i].name), 1, 2 + i);
       EXPECT_EQ(Window(2 + i)->GetState(), CPlayWnd::State::kConnecting) << i;

@@ -18,28 +18,13 @@
 #include "plat/clock.h"
 #include "support/Emulators.h"
 #include "support/TestFolder.h"
+#include "support/UiTicker.h"
 #include "support/Wait.h"
 
 using namespace pellmore_test;
 
 namespace {
 
-// The longest time between two ticks of a 10 ms timer on the UI thread.
-class Heartbeat {
- public:
-  Heartbeat() {
-    since_.start();
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { longest_ = std::max(longest_, since_.restart()); });
-    timer_.start();
-  }
-  qint64 LongestGapMs() const { return longest_; }
-
- private:
-  QTimer timer_;
-  QElapsedTimer since_;
-  qint64 longest_ = 0;
-};
 // Far above a tick, far below the four seconds a recorder may take to time out.
 constexpr qint64 kFrozenMs = 1000;
 
@@ -110,7 +95,7 @@ struct Unresponsive : ConfigTest {
 TEST_F(Unresponsive, ALoginToAFrozenRecorderWaitsInADialogThatCancels) {
   ASSERT_TRUE(recorder.Start());
   ASSERT_TRUE(recorder.Freeze());
-  Heartbeat beat;
+  testsupport::UiTicker beat;
   QString said;
   bool cancelled = false;
   WhenModal wait(QStringLiteral("loginWait"), [&](QWidget* dialog) {
@@ -128,7 +113,7 @@ TEST_F(Unresponsive, ALoginToAFrozenRecorderWaitsInADialogThatCancels) {
   EXPECT_TRUE(cancelled);
   EXPECT_FALSE(windowShown);
   EXPECT_EQ(said, QStringLiteral("正在登录设备 127.0.0.1 …"));
-  EXPECT_LT(beat.LongestGapMs(), kFrozenMs);
+  EXPECT_LT(beat.LongestMs(), kFrozenMs);
   // The login is still on its way: once the recorder answers it, nobody waits for it any
   // more and it is given back.
   EXPECT_FALSE(pellmore::WaitForDeviceWork(0)) << "Cancel waited for the login to end";
@@ -143,7 +128,7 @@ TEST_F(Unresponsive, ALoginToAFrozenRecorderWaitsInADialogThatCancels) {
 TEST_F(Unresponsive, TheWindowOpensAtOnceAndClosesWhileItsReadsAreOwed) {
   SeedRecords();
   emu.hold(62, true);  // the device-parameters read is not answered
-  Heartbeat beat;
+  testsupport::UiTicker beat;
   bool loadingShown = false, saveOff = false, loadedEarly = true;
   QString title;
   pellmore::SetWindowHook([&](pellmore::CDlgMain& w) {
@@ -162,7 +147,7 @@ TEST_F(Unresponsive, TheWindowOpensAtOnceAndClosesWhileItsReadsAreOwed) {
   EXPECT_TRUE(loadingShown);
   EXPECT_TRUE(saveOff);
   EXPECT_EQ(title, QStringLiteral("网络设置"));
-  EXPECT_LT(beat.LongestGapMs(), kFrozenMs);
+  EXPECT_LT(beat.LongestMs(), kFrozenMs);
   EXPECT_FALSE(pellmore::WaitForDeviceWork(0)) << "closing waited for the reads";
   EXPECT_EQ(Count(2), 0u);
   // The owed answer comes: nothing more is read, and the login is given back.
@@ -189,7 +174,7 @@ TEST_F(Unresponsive, TheWindowOpensAtOnceAndClosesWhileItsReadsAreOwed) {
 
 TEST_F(Unresponsive, SavingToARecorderThatFreezesSaysSoAndClosingDoesNotWait) {
   ASSERT_TRUE(recorder.Start());
-  Heartbeat beat;
+  testsupport::UiTicker beat;
   bool savingShown = false, saveOff = false;
   QString status;
   pellmore::SetWindowHook([&](pellmore::CDlgMain& w) {
@@ -209,7 +194,7 @@ TEST_F(Unresponsive, SavingToARecorderThatFreezesSaysSoAndClosingDoesNotWait) {
   EXPECT_TRUE(savingShown);
   EXPECT_TRUE(saveOff);
   EXPECT_EQ(status, QStringLiteral("正在保存参数…"));
-  EXPECT_LT(beat.LongestGapMs(), kFrozenMs);
+  EXPECT_LT(beat.LongestMs(), kFrozenMs);
   EXPECT_TRUE(messages.isEmpty()) << "a result was shown before the recorder answered";
   EXPECT_FALSE(pellmore::WaitForDeviceWork(0)) << "closing waited for the write";
   // Once the recorder runs again the write it owes goes through, and then the logout.

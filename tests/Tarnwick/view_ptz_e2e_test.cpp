@@ -35,6 +35,7 @@
 #include "shell/UserRights.h"
 #include "support/Emulators.h"
 #include "support/TestFolder.h"
+#include "support/UiTicker.h"
 #include "view/DlgAddCruisePoint.h"
 #include "view/DlgCruise.h"
 #include "view/DlgCruisePathSetting.h"
@@ -593,16 +594,7 @@ TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraI
   const size_t ptzBefore = Messages(kCamPtzCommand).size();
   const size_t picturesBefore = Messages(kSetPicture).size();
 
-  // A timer on the UI thread notes the longest pause between its ticks.
   using Clock = std::chrono::steady_clock;
-  Clock::time_point last = Clock::now();
-  Clock::duration longest{};
-  QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    const Clock::time_point now = Clock::now();
-    longest = std::max(longest, now - last);
-    last = now;
-  });
   auto pump = [](int realMs) {
     const Clock::time_point end = Clock::now() + std::chrono::milliseconds(realMs);
     while (Clock::now() < end) {
@@ -612,8 +604,7 @@ TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraI
   };
 
   ASSERT_TRUE(cam->Freeze());
-  ticker.start(10);
-  last = Clock::now();
+  testsupport::UiTicker ticker;
   harness::MousePress(ptz.Button(1044));  // up
   pump(50);
   harness::MouseRelease(ptz.Button(1044));
@@ -625,8 +616,7 @@ TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraI
   brightness->setSliderPosition(7);
   brightness->setSliderDown(false);
   pump(1000);
-  ticker.stop();
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(longest).count(), 1000)
+  EXPECT_LT(ticker.LongestMs(), 1000)
       << "the UI thread waited for the stopped camera";
   EXPECT_GT(devwork::Pending(), 0) << "the commands did not wait for the camera";
 

@@ -79,11 +79,7 @@ void LiveStream::renderBody() {
     LiveStream& stream;
     PictureRef picture;
     plat::Message m;
-    int64_t nowMs() const {
-      return std::chrono::duration_cast<std::chrono::milliseconds>(
-                 std::chrono::steady_clock::now().time_since_epoch())
-          .count();
-    }
+    int64_t nowMs() const { return plat::monotonicMs(); }
     int waiting() const { return stream.pictures_->readyCount(); }
     void dropOldest() {
       if (PictureRef newer = stream.pictures_->takeReady()) {

@@ -55,7 +55,8 @@ int DdrawRenderer::BindWindow(plat::WindowHandle window, int width, int height) 
   // Without a stretching device the back surface lives in system memory.
   systemMemory_ = !caps.canStretch;
   int shownWidth = width, shownHeight = height;
-  shownSize(window, &shownWidth, &shownHeight);
+  plat::SurfaceRect client;
+  shownSize(clientRect(window, &client) ? &client : nullptr, &shownWidth, &shownHeight);
   back_ = display_->createBack(shownWidth, shownHeight, systemMemory_);
   if (!back_) return fail("DDRAW ERR: CreateBackSurface failed", -4);
   pixelCode_ = 0;
@@ -140,14 +141,17 @@ void DdrawRenderer::drawOsd(OsdCanvas& canvas, int blink) {
     if (it.text[t][0]) canvas.text(it.textPos[t][0], it.textPos[t][1], it.text[t]);
 }
 
-void DdrawRenderer::shownSize(plat::WindowHandle window, int* width, int* height) const {
-  plat::SurfaceRect client;
-  if (!window || !plat::windowClientRect(window, &client) || client.width() <= 0 || client.height() <= 0) return;
+bool DdrawRenderer::clientRect(plat::WindowHandle window, plat::SurfaceRect* client) {
+  return window && plat::windowClientRect(window, client);
+}
+
+void DdrawRenderer::shownSize(const plat::SurfaceRect* client, int* width, int* height) {
+  if (!client || client->width() <= 0 || client->height() <= 0) return;
   // A window at least as large as the picture gets the picture's own pixels, which it grows
   // as it paints: growing makes no detail, and the surfaces stay the picture's size.
-  if (client.width() >= *width && client.height() >= *height) return;
-  *width = client.width();
-  *height = client.height();
+  if (client->width() >= *width && client->height() >= *height) return;
+  *width = client->width();
+  *height = client->height();
 }
 
 int DdrawRenderer::drawLocked(const plat::SurfaceRect* source, const plat::I420Planes& planes) {
@@ -157,8 +161,11 @@ int DdrawRenderer::drawLocked(const plat::SurfaceRect* source, const plat::I420P
   }
   // The window's size decides the surface's: a resized window gets a surface of its new
   // size with the next picture, without binding again.
+  // One look at the window a picture: its size and the blit's target.
+  plat::SurfaceRect client;
+  const bool haveClient = clientRect(window_, &client);
   int shownWidth = width_, shownHeight = height_;
-  shownSize(window_, &shownWidth, &shownHeight);
+  shownSize(haveClient ? &client : nullptr, &shownWidth, &shownHeight);
   if (back_->width() != shownWidth || back_->height() != shownHeight) {
     auto back = display_->createBack(shownWidth, shownHeight, systemMemory_);
     if (!back) {
@@ -200,9 +207,7 @@ int DdrawRenderer::drawLocked(const plat::SurfaceRect* source, const plat::I420P
   if (++blink_ > kBlinkMax) blink_ = 0;
   back_->unlock();
   back_->setPictureSize(width_, height_);
-  plat::SurfaceRect target;
-  plat::windowClientRect(window_, &target);
-  primary_->blit(&target, *back_, source);
+  primary_->blit(&client, *back_, source);
   return 0;
 }
 

@@ -76,9 +76,11 @@ class DdrawRenderer {
   };
   void releaseLocked();
   int fail(const char* text, int code);
-  // The size pictures are made at for the bound window (in: the picture's size): its client
-  // area, unless it reports none or is at least as large as the picture.
-  void shownSize(plat::WindowHandle window, int* width, int* height) const;
+  // The window's client area; false when there is no window or it reports none.
+  static bool clientRect(plat::WindowHandle window, plat::SurfaceRect* client);
+  // The size pictures are made at for a window of `client` (in: the picture's size): its client
+  // area, unless there is none or it is at least as large as the picture.
+  static void shownSize(const plat::SurfaceRect* client, int* width, int* height);
   int drawLocked(const plat::SurfaceRect* source, const plat::I420Planes& planes);
   // Draws the items (or the hook's record) with the blink counter at `blink`.
   void drawOsd(OsdCanvas& canvas, int blink);
