@@ -16,7 +16,8 @@
 //     in Tarnwick.db and with none.
 //   - hung: the UI thread's answers while devices hang (hung_devices.cpp).
 // Usage: bench_program [live] [startup] [hung] [--seconds S] (all parts when none is named;
-// S seconds of steady state, 60 by default).
+// S seconds of steady state, 60 by default); live-d1, live-d1x25 and live-1080p run one
+// live case alone.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -283,6 +284,11 @@ int main(int argc, char** argv) {
               "the absolute figures; the ratios are what counts.\n\n");
   row("measure", "measured", "meaning");
   std::printf("|%s|%s|%s\n", std::string(46, '-').c_str(), std::string(32, '-').c_str(), std::string(40, '-').c_str());
+  // One live case alone, only when named.
+  auto named = [&](const char* part) { return !args.parts.empty() && args.runs(part); };
+  if (named("live-d1")) printLive("D1", 1, runLive(bench::kD1, 1, dir, seconds));
+  if (named("live-d1x25")) printLive("D1", 25, runLive(bench::kD1, 25, dir, seconds));
+  if (named("live-1080p")) printLive("1080p", 16, runLive(bench::k1080, 16, dir, seconds));
   if (runs("live")) {
     printLive("D1", 1, runLive(bench::kD1, 1, dir, seconds));
     printLive("D1", 25, runLive(bench::kD1, 25, dir, seconds));

@@ -31,7 +31,8 @@ struct NullAudioOutput::Impl {
     scratch.assign(data, data + bytes);
     audio_detail::applyVolume(scratch.data(), bytes, format, volume);
     log.insert(log.end(), scratch.begin(), scratch.end());
-    if (log.size() > logLimit) log.erase(log.begin(), log.end() - logLimit);
+    // Trimmed once it holds twice the limit, so a block costs its own bytes, not the log's.
+    if (log.size() > 2 * logLimit) log.erase(log.begin(), log.end() - logLimit);
     stats.playedBlocks++;
     stats.playedBytes += bytes;
     PLAT_LOGD("audio", "null device played %zu bytes", bytes);
@@ -86,7 +87,8 @@ void NullAudioOutput::hold(bool on) {
 
 std::vector<uint8_t> NullAudioOutput::played() const {
   std::lock_guard lock(impl_->mutex);
-  return impl_->log;
+  const auto& log = impl_->log;
+  return {log.end() - static_cast<std::ptrdiff_t>(std::min(log.size(), impl_->logLimit)), log.end()};
 }
 
 void NullAudioOutput::clearPlayed() {

@@ -1,5 +1,7 @@
 #include "plat/msgthread.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -190,6 +192,8 @@ MessageThread::MessageThread(const char* name, Body body) : impl_(std::make_shar
   impl_->queue = makeQueue();
   auto impl = impl_;
   impl_->thread = std::thread([impl] {
+    // The name shows in the system's thread lists (cut to the 15 bytes they keep).
+    pthread_setname_np(pthread_self(), impl->name.substr(0, 15).c_str());
     t_queue = impl->queue;
     impl->go.wait(kInfinite);
     if (impl->started.load() && impl->body) impl->body();

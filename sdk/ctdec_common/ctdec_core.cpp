@@ -28,6 +28,9 @@ struct Instance {
   // The caller's input, copied with the zeroed tail the parser and bit readers may look into:
   // they read a few bytes past the end they are given.
   std::vector<uint8_t> padded;
+  // The packet's memory, used again for the next unit once the decoder has let go of it:
+  // a live stream then allocates nothing per frame.
+  AVBufferRef* unitBuffer = nullptr;
 };
 
 std::mutex g_mutex;
@@ -39,6 +42,7 @@ std::unordered_set<AVFrame*> g_holds;
 AVCodecID codecId(Codec c) { return c == Codec::H264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_MPEG4; }
 
 void destroy(Instance* inst) {
+  av_buffer_unref(&inst->unitBuffer);
   avcodec_free_context(&inst->parserCtx);
   av_frame_free(&inst->frame);
   av_packet_free(&inst->packet);
@@ -103,6 +107,25 @@ bool singleAccessUnit(const uint8_t* p, int size) {
   return slice;
 }
 
+// The unit into the instance's packet, with the zeroed tail the decoder's readers look into.
+bool fillPacket(Instance* inst, const uint8_t* unit, int unitSize) {
+  const size_t needed = static_cast<size_t>(unitSize) + AV_INPUT_BUFFER_PADDING_SIZE;
+  AVBufferRef*& buffer = inst->unitBuffer;
+  if (!buffer || buffer->size < needed || !av_buffer_is_writable(buffer)) {
+    av_buffer_unref(&buffer);
+    buffer = av_buffer_alloc(needed + needed / 2);
+    if (!buffer) return false;
+  }
+  AVPacket* packet = inst->packet;
+  packet->buf = av_buffer_ref(buffer);
+  if (!packet->buf) return false;
+  packet->data = buffer->data;
+  packet->size = unitSize;
+  std::memcpy(packet->data, unit, static_cast<size_t>(unitSize));
+  std::memset(packet->data + unitSize, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+  return true;
+}
+
 void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* out) {
   std::memset(out, 0, sizeof(*out));
   if (!data || length == 0) return;
@@ -144,8 +167,7 @@ void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* o
     unit = parsed;
   }
   out->bytesConsumed = consumed;
-  if (unitSize > 0 && av_new_packet(inst->packet, unitSize) == 0) {
-    std::memcpy(inst->packet->data, unit, unitSize);
+  if (unitSize > 0 && fillPacket(inst, unit, unitSize)) {
     av_parser_close(parser);
     parser = nullptr;
     int sent = avcodec_send_packet(inst->ctx, inst->packet);

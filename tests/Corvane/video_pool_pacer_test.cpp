@@ -203,9 +203,11 @@ TEST(FramePacer, StepsStayWithinTenToSixty) {
   EXPECT_EQ(p.period(), 10);
 }
 
-// The live render loop replayed on a clock of its own: pictures come at the times given
-// (as their decode ends), the render thread takes them through the pacer's turn and spends
-// `drawMs` on each. Times in milliseconds.
+// The live decode-and-show loop replayed on a clock of its own: frames come at the times
+// given, the decode thread spends `decodeMs` on each, takes the picture through the pacer's
+// turn (the frames waiting behind it standing for the pictures behind it; a dropped picture
+// is let go and the next frame decoded) and spends `drawMs` on each shown. Times in
+// milliseconds.
 struct Replay {
   struct Shown {
     int index;
@@ -214,6 +216,7 @@ struct Replay {
     int64_t presentedAt = 0;
   };
   std::vector<int64_t> arrivals;  // in order
+  int decodeMs = 2;
   std::function<int(int)> drawMs = [](int) { return 3; };
   // When the window's GUI thread paints (in order); none: each picture is painted as it is
   // presented.
@@ -229,16 +232,14 @@ struct Replay {
       int64_t now = 0;
       size_t next = 0;  // the first picture not taken yet
       int inHand = -1;
+      bool droppedInHand = false;
       int64_t nowMs() const { return now; }
       int waiting() const {
         int n = 0;
         for (size_t i = next; i < r.arrivals.size() && r.arrivals[i] <= now; ++i) ++n;
         return n;
       }
-      void dropOldest() {
-        ++r.dropped;
-        inHand = static_cast<int>(next++);
-      }
+      void dropOldest() { droppedInHand = true; }
       bool wait(int ms) {
         now += ms;
         return true;
@@ -253,7 +254,13 @@ struct Replay {
     while (turn.next < arrivals.size()) {
       turn.now = std::max(turn.now, arrivals[turn.next]);  // waits for the next picture
       turn.inHand = static_cast<int>(turn.next++);
+      turn.now += decodeMs;
+      turn.droppedInHand = false;
       ASSERT_TRUE(paceLive(pacer, turn));
+      if (turn.droppedInHand) {
+        ++dropped;
+        continue;
+      }
       mostWaiting = std::max(mostWaiting, turn.waiting());
       shown.push_back({turn.inHand, turn.now, turn.now - arrivals[size_t(turn.inHand)]});
       turn.now += drawMs(turn.inHand);
@@ -321,7 +328,7 @@ TEST(FramePacer, LiveWaitsForTheWindowToPaintSoABusyGuiThreadLosesNoPicture) {
 }
 
 TEST(FramePacer, LiveBacklogBeyondTheJitterAllowanceIsDroppedAtOnce) {
-  // The render thread stalls for half a second at picture 100 (a busy machine), and the
+  // The decode thread stalls for half a second at picture 100 (a busy machine), and the
   // pictures keep coming.
   Replay r;
   for (int i = 0; i < 25 * 20; ++i) r.arrivals.push_back(i * 40);

@@ -17,6 +17,9 @@ constexpr int kMediaWaitMs = 5000;
 constexpr int kAudioRetrySleepMs = 200;
 constexpr int kAudioRetryPasses = 10;  // about two seconds between attempts
 constexpr int kNoBlockSleepMs = 10;
+// The player's wait for a block: a block or the stop (which cancels the wait) ends it at
+// once, so its length only bounds how long a forgotten stop could go unseen.
+constexpr int kPlayWaitMs = 1000;
 constexpr int kTalkIdleSleepMs = 40;
 constexpr int kTalkEmptySleepMs = 100;
 }  // namespace
@@ -107,7 +110,7 @@ void LiveStream::deliverAudio(const uint8_t* block) {
 void LiveStream::audioPlayBody() {
   // Ends on the quit message.
   while (!quitPosted()) {
-    uint8_t* block = audioBlocks_.takeReadyWait(kNoBlockSleepMs);
+    uint8_t* block = audioBlocks_.takeReadyWait(kPlayWaitMs);
     if (!block) continue;
     const MediaHeader mh = MediaHeader::read(block);
     audio_->PlayAudio(block + kMediaHeaderSize, static_cast<int>(mh.length), mh.codec);

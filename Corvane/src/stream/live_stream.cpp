@@ -79,11 +79,9 @@ void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
   videoRx_ = MakeOwnedThread("live-video", this, session_.get(), [this] { videoReceiveBody(); });
   if (display_) {
     decode_ = MakeOwnedThread("live-decode", this, session_.get(), [this] { decodeBody(); });
-    render_ = MakeOwnedThread("live-render", this, session_.get(), [this] { renderBody(); });
   }
   videoRx_->start();
   if (decode_) decode_->start();
-  if (render_) render_->start();
 }
 
 void LiveStream::stopThread(std::unique_ptr<plat::MessageThread>& t, MediaConnection* c) {
@@ -123,7 +121,6 @@ void LiveStream::stop() {
     frames_.cancelWaits();
     if (pictures_) pictures_->cancelWaits();
     stopThread(decode_, nullptr);
-    stopThread(render_, nullptr);
     videoConn_.close();
     if (audio_) audio_->StopCapture();
     talking_.store(false);

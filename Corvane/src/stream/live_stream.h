@@ -1,6 +1,6 @@
 #pragma once
-// LiveStream: one camera stream with its video, audio and talk connections and up to six
-// threads (video receive, decode, render, audio receive, audio play, talk). Frames and
+// LiveStream: one camera stream with its video, audio and talk connections and up to five
+// threads (video receive, decode and show, audio receive, audio play, talk). Frames and
 // blocks move between the threads through the stream's pools; nothing is allocated while
 // media flows.
 #include <atomic>
@@ -91,7 +91,7 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   uint32_t presentationClock() const { return clockMs_.load(); }
   // Frames that arrived larger than the stream keeps, cut to that size.
   int cutFrames() const { return cutFrames_.load(); }
-  // Decoded pictures the render thread let go unshown, being behind by more than the jitter
+  // Decoded pictures let go unshown, being behind by more than the jitter
   // allowance.
   int droppedPictures() const { return droppedPictures_.load(); }
   // Bytes the stream's frame and picture buffers hold now.
@@ -100,7 +100,6 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   // Thread bodies (each in its own file).
   void videoReceiveBody();
   void decodeBody();
-  void renderBody();
   void audioReceiveBody();
   void audioPlayBody();
   void talkBody();
@@ -149,7 +148,7 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   plat::Hook<std::function<void(IpcOsdItems*, int, int)>> osdHook_;
 
   std::mutex threadMutex_;  // starting and stopping threads
-  std::unique_ptr<plat::MessageThread> videoRx_, decode_, render_, audioRx_, audioPlay_, talk_;
+  std::unique_ptr<plat::MessageThread> videoRx_, decode_, audioRx_, audioPlay_, talk_;
   std::vector<std::unique_ptr<plat::MessageThread>> retired_;
 
   std::atomic<int> videoState_{kMediaLost};

@@ -58,7 +58,9 @@ bool FramePacer::slower() { return step(+1); }
 
 FramePacer::LiveStep FramePacer::liveStep(int64_t nowMs, int waiting) const {
   LiveStep step;
-  if (waiting > kJitterPictures) {
+  // The stream's first picture is shown however much follows it (a large key frame holds up
+  // the frames behind it): the window has something to show at once.
+  if (anyShown_ && waiting > kJitterPictures) {
     // Behind by more than jitter explains: the oldest go at once, and what is left is shown
     // without waiting.
     step.drop = waiting - kJitterPictures;

@@ -40,13 +40,13 @@ inline constexpr int kLiveFramesDisplaying = 50;
 inline constexpr int kLiveFramesHeadless = 2;
 inline constexpr int kLiveAudioBlocks = 10;
 inline constexpr int kLiveTalkBlocks = 10;
-// A live stream shows the newest picture: at most this many wait behind the one being
-// drawn (network and scheduling jitter), older ones are dropped.
+// A live stream shows the newest picture: a picture with more than this many frames waiting
+// behind it (network and scheduling jitter) is dropped.
 inline constexpr int kLiveJitterPictures = 2;
-// Its decoded pictures: those waiting, the one the windows show (kept for snapshots, let go
-// as the next is drawn) and the one being decoded. Each one kept is a decoder's picture
-// (3 MB at 1080p): the count bounds a stream's memory.
-inline constexpr int kLivePictures = kLiveJitterPictures + 2;
+// Its decoded pictures: the one the windows show (kept for snapshots, let go as the next is
+// drawn) and the one being decoded. Each one kept is a decoder's picture (3 MB at 1080p)
+// the decoder cannot use again meanwhile: the count bounds a stream's memory.
+inline constexpr int kLivePictures = 2;
 inline constexpr int kPlaybackFrames = 10;
 inline constexpr int kPlaybackAudioBlocks = 10;
 
