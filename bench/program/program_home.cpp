@@ -11,6 +11,7 @@
 #include "devices/DeviceManager.h"
 #include "shell/DbHelpers.h"
 #include "shell/GuidString.h"
+#include "shell/Singleton.h"
 #include "shell/UserStore.h"
 #include "view/PreviewManager.h"
 
@@ -26,7 +27,9 @@ void seedHome(const fs::path& home, const std::function<void(CDevMgrModel&, cons
     CppSQLite3DB db;
     std::u16string identity;
     if (OpenDatabaseInProgramDir(db, USER_DB_NAME)) {
-      InsertUserRow(db, TB_AUTO_LOGIN_USER, ADMIN_NAME, u"", identity);
+      // A home seeded again (each live case of a size) keeps its one automatic login.
+      if (UserExists(db, TB_AUTO_LOGIN_USER, ADMIN_NAME) != 1)
+        InsertUserRow(db, TB_AUTO_LOGIN_USER, ADMIN_NAME, u"", identity);
       CloseDatabase(db);
     }
   }
@@ -37,7 +40,9 @@ void seedHome(const fs::path& home, const std::function<void(CDevMgrModel&, cons
     fill(model, root);
     if (!model.SaveAll()) std::fprintf(stderr, "the devices of %s were not saved\n", home.c_str());
   }
+  // The next home starts with a device list of its own.
   CDeviceManager::ReleaseInstance();
+  SingletonAccess<CDeviceManager>::Renew();
 }
 
 bool addDevice(CDevMgrModel& model, const std::u16string& name, const std::u16string& host, int port,
