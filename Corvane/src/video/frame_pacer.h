@@ -1,10 +1,11 @@
 #pragma once
-// The rhythm of a stream's render thread. A periodic timer whose only work is to give that
-// thread its tick (posting the render-tick message, or as the thread's own timer), with the
+// The rhythm at which a stream shows its pictures. A periodic timer whose only work is to give
+// a thread its tick (posting the render-tick message, or as the thread's own timer), with the
 // period moved a step at a time; and the live rhythm, where the newest picture wins: a
 // picture is shown as soon as it is decoded, at least half a frame interval after the one
-// before (so a burst of pictures is spread for the window to paint each), and pictures
-// waiting beyond a small jitter allowance are dropped at once rather than shown late.
+// before (so a burst of pictures is spread for the window to paint each), and a picture with
+// more waiting behind it than a small jitter allowance is dropped at once rather than shown
+// late.
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -93,9 +94,9 @@ class FramePacer {
   bool waitsForPaint_ = true;
 };
 
-// A live render thread's turn with the picture in hand: drops the backlog and waits as the
-// pacer says. `turn` gives the time (nowMs), the pictures ready behind the one in hand
-// (waiting), takes the next in place of the one in hand (dropOldest), waits (wait(ms),
+// A live stream's turn with the picture in hand: drops the backlog and waits as the pacer
+// says. `turn` gives the time (nowMs), the pictures (or frames) waiting behind the one in
+// hand (waiting), lets the one in hand go for a newer one (dropOldest), waits (wait(ms),
 // false when the stream stops meanwhile) and waits for the window to paint the picture
 // shown before (painted(ms), true once it has). True when the picture in hand is to be
 // shown now.

@@ -30,7 +30,7 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
 }  // namespace
 
 // The last picture drawn is made again at its own size with its OSD, under the renderer's
-// lock, so the render thread cannot change it half-way; whatever the display's format and
+// lock, so the drawing thread cannot change it half-way; whatever the display's format and
 // the window's size, the snapshot holds the picture's 32-bit pixels.
 bool VideoPlayer::snapshot32(std::vector<uint8_t>* pixels, int* width, int* height) {
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);
