@@ -182,6 +182,13 @@ double bareCoresPerStream(const clipgen::Clip& clip, int passes, int streams) {
   return decoded ? cpu / static_cast<double>(decoded) * kFps : 0;
 }
 
+double bareCores(const clipgen::Clip& clip, int streams, int runs) {
+  std::vector<double> cores;
+  for (int i = 0; i < std::max(1, runs); ++i) cores.push_back(bareCoresPerStream(clip, 1, streams) * streams);
+  std::sort(cores.begin(), cores.end());
+  return cores[cores.size() / 2];
+}
+
 std::string selfDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
 
 Child spawnChild(const std::string& exe, const std::vector<std::string>& args,

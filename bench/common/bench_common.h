@@ -40,6 +40,9 @@ double processCpuSeconds(pid_t pid);
 // `streams` decoders fed in turn, frame by frame, as that many live streams arrive (each
 // keeps its own pictures, so the caches hold what they would hold for a client of so many).
 double bareCoresPerStream(const clipgen::Clip& clip, int passes = 3, int streams = 1);
+// The same for `streams` decoders, all of them: the median of `runs` single passes, so a busy
+// moment of the machine during one pass does not move the reference.
+double bareCores(const clipgen::Clip& clip, int streams, int runs = 3);
 
 // Resident memory of this process, or of another one (-1 when it cannot be read), in bytes.
 double residentBytes();

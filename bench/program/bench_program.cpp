@@ -97,7 +97,7 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir, int se
   }
   // The reference is taken before the program runs and again after, and averaged, so a busy
   // moment of the machine weighs on it as on the program.
-  auto bare = [&] { return bench::bareCoresPerStream(clip, 2, n) * n; };
+  auto bare = [&] { return bench::bareCores(clip, n); };
   r.bareCores = bare();
   const std::string path = (dir / (std::string(cc.name) + ".264")).string();
   clipgen::writeClip(clip, path);

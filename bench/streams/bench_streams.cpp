@@ -244,7 +244,7 @@ LiveResult runLive(const ClipCase& cc, int n, const std::string& dir, int second
   // One decoder per stream, fed in turn (the client's caches hold as much), before and
   // after the case (the machine's load moves meanwhile); one decoder alone on a warm cache
   // beside it.
-  const double bareBefore = bench::bareCoresPerStream(clip, 2, n) * n;
+  const double bareBefore = bench::bareCores(clip, n);
   r.bareAlone = bench::bareCoresPerStream(clip, 6) * n;
   bench::Child child = bench::spawnChild(
       selfDir() + "/bench_streams", {"--case", path, std::to_string(n), std::to_string(seconds)},
@@ -269,7 +269,7 @@ LiveResult runLive(const ClipCase& cc, int n, const std::string& dir, int second
   }
   bench::killChild(child);
   if (!r.run.ok) r.failure = got ? "the case's streams did not all open" : "the case gave no result (see its log)";
-  r.bareCores = (bareBefore + bench::bareCoresPerStream(clip, 2, n) * n) / 2;
+  r.bareCores = (bareBefore + bench::bareCores(clip, n)) / 2;
   return r;
 }
 
