@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "plat/column_shrink.h"
 #include "plat/picture_scale.h"
 
 namespace {
@@ -100,9 +101,45 @@ TEST(PictureScaler, ShrunkPlanesAreTheMeansOfThePixelsUnderEachShownOne) {
     expectClose(compare(out.u, out.uStride, areaMean(u, sw / 2, sh / 2, cw, ch), cw, ch), "U", dw, dh);
     expectClose(compare(out.v, out.vStride, areaMean(v, sw / 2, sh / 2, cw, ch), cw, ch), "V", dw, dh);
   }
-  // The scaler keeps its memory for the next picture: the shown planes and the picture
-  // shrunk by a power of two on the way, a few hundred KiB.
-  EXPECT_LT(scaler.keptBytes(), size_t{512} * 1024);
+  // The scaler keeps its memory for the next picture: the shown planes, the picture shrunk
+  // by a power of two on the way and a plane's rows interpolated before its columns, a few
+  // hundred KiB.
+  EXPECT_LT(scaler.keptBytes(), size_t{640} * 1024);
+}
+
+// The columns' shrink by less than two, which the vector unit does eight pixels at a time:
+// every ratio, every row length, the row's last pixels included, pixel for pixel as the plain
+// loop; it reads nothing past a row (each row here is a heap block of its own length), keeps
+// a flat row flat, a ramp rising and the row's ends at its ends.
+TEST(PictureScaler, ColumnShrinkAgreesWithThePlainLoopAndStaysInsideTheRow) {
+  plat::detail::ColumnShrink shrink;
+  int tried = 0;
+  for (int from = 2; from <= 400; from += from < 80 ? 1 : 7) {
+    std::vector<uint8_t> row(static_cast<size_t>(from)), flat(static_cast<size_t>(from), 77), ramp(static_cast<size_t>(from));
+    for (int x = 0; x < from; ++x) {
+      row[size_t(x)] = static_cast<uint8_t>((x * 37 + x * x * 11) % 256);
+      ramp[size_t(x)] = static_cast<uint8_t>(x * 255 / (from - 1));
+    }
+    for (int to = from / 2; to <= from; ++to) {
+      if (!plat::detail::ColumnShrink::fits(from, to)) continue;
+      shrink.prepare(from, to);
+      std::vector<uint8_t> fast(static_cast<size_t>(to)), plain(static_cast<size_t>(to));
+      shrink.row(row.data(), fast.data());
+      shrink.rowPlain(row.data(), plain.data());
+      ASSERT_EQ(fast, plain) << from << " -> " << to;
+      shrink.row(flat.data(), fast.data());
+      ASSERT_TRUE(std::all_of(fast.begin(), fast.end(), [](uint8_t p) { return p == 77; })) << from << " -> " << to;
+      shrink.row(ramp.data(), fast.data());
+      ASSERT_TRUE(std::is_sorted(fast.begin(), fast.end())) << from << " -> " << to;
+      // The row's ends stay its ends: the first and last pixels shown lie within one pixel.
+      ASSERT_LE(fast.front(), ramp[1]) << from << " -> " << to;
+      ASSERT_GE(fast.back(), ramp[size_t(from) - 2]) << from << " -> " << to;
+      ++tried;
+    }
+  }
+  EXPECT_GT(tried, 5000);
+  EXPECT_FALSE(plat::detail::ColumnShrink::fits(200, 100)) << "halving is the box filter's";
+  EXPECT_FALSE(plat::detail::ColumnShrink::fits(1, 1));
 }
 
 TEST(PictureScaler, GrownPlanesFollowThePictureAndEmptyInputGivesNothing) {

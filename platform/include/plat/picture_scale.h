@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "plat/aligned_bytes.h"
+#include "plat/column_shrink.h"
 
 namespace plat {
 
@@ -37,11 +38,13 @@ class PictureScaler {
   // empty planes when either picture is empty.
   I420Planes scale(const I420Planes& source, int width, int height);
   // Bytes the scaler keeps.
-  size_t keptBytes() const { return memory_.capacity() + halved_.capacity(); }
+  size_t keptBytes() const { return memory_.capacity() + halved_.capacity() + rows_.capacity(); }
 
  private:
   AlignedBytes memory_;
   AlignedBytes halved_;  // the picture shrunk by a power of two on the way
+  AlignedBytes rows_;    // a plane's rows interpolated, before its columns are
+  detail::ColumnShrink lumaColumns_, chromaColumns_;
 };
 
 }  // namespace plat
