@@ -267,6 +267,10 @@ LiveResult runLive(const ClipCase& cc, int n, const std::string& dir, int second
     c.ok = got && ok;
     break;
   }
+  // After its result the case closes its streams and stops its emulator: it is let end by
+  // itself (its output closing), for a while, or the emulator would outlive it.
+  while (got && bench::readLine(child, &line, 30000)) {
+  }
   bench::killChild(child);
   if (!r.run.ok) r.failure = got ? "the case's streams did not all open" : "the case gave no result (see its log)";
   r.bareCores = (bareBefore + bench::bareCores(clip, n)) / 2;
