@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "harness/DeviceWorkWait.h"
 #include "harness/Services.h"
 #include "support/FakeDevices.h"
 #include "devices/DevMgrController.h"
@@ -306,6 +307,7 @@ TEST_F(DevMgrCommands, DeletingOrEditingADeviceStopsItsWorkFirst) {
   fake::Journal().clear();
   page.device = Dev(u"大门", u"localhost", DEV_TYPE_DVR, 3);
   c.Modify({DeviceNode(u"cam")});
+  ASSERT_TRUE(harness::SettleDeviceWork());  // the release and the logout run on the device's queue
   const std::string guid = plat::utf16ToUtf8(cam->GetGuid());
   EXPECT_EQ(fake::Journal(), (std::vector<std::string>{"work.stopPreviews." + guid, "work.stopCycle.G1",
                                                       "work.stopCycle.G2", "preview.stoprecord.1", "preview.stop.1",
@@ -325,6 +327,7 @@ TEST_F(DevMgrCommands, DeletingOrEditingADeviceStopsItsWorkFirst) {
   fake::Journal().clear();
   page.confirm = true;
   c.DeleteDevice({DeviceNode(u"大门")});
+  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(page.confirmations.back(), LoadResString(8316) + u"[大门]");
   ASSERT_GE(fake::Journal().size(), 3u);
   EXPECT_EQ(fake::Journal()[0], "work.stopPreviews." + guid);
