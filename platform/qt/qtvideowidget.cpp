@@ -61,7 +61,14 @@ void VideoWidget::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Qt::black);
     return;
   }
-  notePainted(handle_, pic.serial);
+  drawPicture(painter, pic);
+  // Said once the memory is let go, so the next picture can be drawn into it.
+  const uint64_t serial = pic.serial;
+  pic = PresentedFrame{};
+  notePainted(handle_, serial);
+}
+
+void VideoWidget::drawPicture(QPainter& painter, const PresentedFrame& pic) {
   QImage image(pic.bits, pic.width, pic.height, pic.stride, QImage::Format_RGB32);
   if (QSize(pic.width, pic.height) == devicePixels()) {
     // Made at the window's size: painted as it is, pixel for pixel.

@@ -1,6 +1,7 @@
 #include "plat/surface.h"
 
 #include "picture_memory.h"
+#include "window_screen.h"
 
 #include <algorithm>
 #include <array>
@@ -61,14 +62,14 @@ bool BackSurface::lockWith(LockedSurface* out, bool keepContents) {
     mutex_.unlock();
     return false;
   }
-  if (!memory_) {
-    // The window still shows the last picture: draw into other memory.
+  if (!memory_ && (keepContents || !redrawShownLocked())) {
+    // The window's picture is held by a reader too: draw into other memory.
     const size_t bytes = static_cast<size_t>(pitch_) * height_;
     memory_ = pool_->take(bytes);
     if (keepContents) std::memcpy(memory_->data(), shown_.get(), bytes);
     shown_.reset();
   }
-  out->bits = memory_->data();
+  out->bits = memory_ ? memory_->data() : static_cast<uint8_t*>(const_cast<void*>(shown_.get()));
   out->pitch = pitch_;
   out->width = width_;
   out->height = height_;
@@ -76,7 +77,33 @@ bool BackSurface::lockWith(LockedSurface* out, bool keepContents) {
   return true;
 }
 
-void BackSurface::unlock() { mutex_.unlock(); }
+// Only the surface and its window hold the shown memory: the window's readers are held off
+// until the unlock, and the picture is drawn over the one shown. Checked under the window's
+// lock, which every new reader takes, so no reader comes between.
+bool BackSurface::redrawShownLocked() {
+  std::shared_ptr<WindowScreen> s = shownOn_.lock();
+  if (!shown_) return false;
+  if (!s) return shown_.use_count() == 1;
+  std::lock_guard<std::mutex> lk(s->mutex);
+  const bool windowHolds = s->frame.keep == shown_;
+  if (shown_.use_count() != (windowHolds ? 2 : 1)) return false;
+  if (windowHolds) {
+    s->redrawing = true;
+    redrawingOn_ = std::move(s);
+  }
+  return true;
+}
+
+void BackSurface::unlock() {
+  if (std::shared_ptr<WindowScreen> s = std::move(redrawingOn_)) {
+    {
+      std::lock_guard<std::mutex> lk(s->mutex);
+      s->redrawing = false;
+    }
+    s->redrawnChanged.notify_all();
+  }
+  mutex_.unlock();
+}
 
 void BackSurface::setPictureSize(int width, int height) {
   std::lock_guard<std::mutex> lk(mutex_);

@@ -7,27 +7,13 @@
 #include "plat/surface.h"
 
 #include "picture_memory.h"
+#include "window_screen.h"
 
 namespace plat {
 namespace {
 
 // Window-data slot of the display state ("SF").
 constexpr int kSurfaceSlot = 0x5346;
-
-struct WindowScreen {
-  std::mutex mutex;
-  int clientWidth = 0;
-  int clientHeight = 0;
-  PresentedFrame frame;
-  std::function<void()> listener;
-  // Paints noted by the window's widget while it is shown.
-  bool painter = false;
-  uint64_t paintedSerial = 0;
-  std::condition_variable paintedChanged;
-  bool paintedLocked() const { return !painter || paintedSerial >= frame.serial; }
-  // Memory for pictures that are converted on present (partial or not 32-bit).
-  std::shared_ptr<PictureMemory> converted = std::make_shared<PictureMemory>(2);
-};
 
 std::mutex g_attachMutex;
 
@@ -87,7 +73,10 @@ bool windowClientRect(WindowHandle window, SurfaceRect* out) {
 bool presentedFrame(WindowHandle window, PresentedFrame* out) {
   auto s = screenOf(window, false);
   if (!s || !out) return false;
-  std::lock_guard<std::mutex> lk(s->mutex);
+  std::unique_lock<std::mutex> lk(s->mutex);
+  // The surface is drawing the next picture into the memory of this one: wait for it (a
+  // conversion's time; the bound only keeps a reader from hanging on a stalled drawer).
+  if (!s->redrawnChanged.wait_for(lk, std::chrono::seconds(2), [&] { return !s->redrawing; })) return false;
   if (s->frame.serial == 0) return false;
   *out = s->frame;
   return true;
@@ -179,6 +168,7 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
     if (plain32 && src.left == 0 && src.top == 0) {
       // The window shows the surface's own memory; the next lock moves the surface on.
       if (back.memory_) back.shown_ = back.pool_->share(std::move(back.memory_));
+      back.shownOn_ = s;
       frame.keep = back.shown_;
       frame.bits = static_cast<const uint8_t*>(frame.keep.get());
       frame.stride = back.pitch_;

@@ -1,6 +1,8 @@
 // The headless display surfaces the renderer draws into.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -176,6 +178,49 @@ TEST(Surface, APictureHeldForPaintingIsNeverDrawnOverByLaterPresents) {
   back->unlock();
   ASSERT_TRUE(plat::lastPresented(w.handle, &now));
   EXPECT_EQ(now.pixels[0], 0xAABBCCu);
+}
+
+// A surface keeps one picture of memory while its window's picture is not held elsewhere:
+// a full redraw goes over the shown memory, and a reader of the window in the meantime
+// waits and gets the whole new picture, never a half-drawn one.
+TEST(Surface, AFullRedrawGoesOverTheShownPictureOnlyWhenNobodyElseHoldsIt) {
+  Presenting p(8, 4);
+  ASSERT_TRUE(p.ready());
+  fill(*p.back, 0x010203);
+  ASSERT_TRUE(p.primary->blit(nullptr, *p.back, nullptr));
+  plat::PresentedFrame shown;
+  ASSERT_TRUE(plat::presentedFrame(p.w.handle, &shown));
+  const uint8_t* memory = shown.bits;
+  shown = plat::PresentedFrame{};
+
+  plat::LockedSurface ls;
+  ASSERT_TRUE(p.back->lockDiscard(&ls));
+  EXPECT_EQ(ls.bits, memory);
+  std::atomic<bool> read{false};
+  plat::PresentedPicture seen;
+  std::thread reader([&] {
+    plat::lastPresented(p.w.handle, &seen);
+    read = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(read.load()) << "a reader got the picture while it was being drawn over";
+  for (int r = 0; r < ls.height; ++r)
+    for (int c = 0; c < ls.width; ++c) std::memcpy(ls.bits + r * ls.pitch + c * 4, "\x06\x05\x04\0", 4);
+  p.back->unlock();
+  reader.join();
+  ASSERT_EQ(seen.pixels.size(), 32u);
+  for (uint32_t px : seen.pixels) ASSERT_EQ(px, 0x040506u);
+
+  // Held by a painter: the next picture goes to other memory and the held one stays whole.
+  ASSERT_TRUE(p.primary->blit(nullptr, *p.back, nullptr));
+  ASSERT_TRUE(plat::presentedFrame(p.w.handle, &shown));
+  fill(*p.back, 0x0A0B0C);
+  ASSERT_TRUE(p.primary->blit(nullptr, *p.back, nullptr));
+  uint32_t px;
+  std::memcpy(&px, shown.bits, 4);
+  EXPECT_EQ(px & 0xFFFFFF, 0x040506u);
+  ASSERT_TRUE(plat::lastPresented(p.w.handle, &seen));
+  EXPECT_EQ(seen.pixels[31], 0x0A0B0Cu);
 }
 
 namespace {

@@ -62,6 +62,7 @@ struct LockedSurface {
 };
 
 class PictureMemory;
+struct WindowScreen;
 
 class BackSurface {
  public:
@@ -76,7 +77,9 @@ class BackSurface {
   // is lost (restore it) or locking fails.
   bool lock(LockedSurface* out);
   // As lock(), for a caller that rewrites every pixel before it unlocks: the memory may be a
-  // recycled buffer with an older picture, so a picture still on screen is never copied.
+  // recycled buffer with an older picture, so a picture still on screen is never copied. When
+  // nobody but the window holds the picture on screen, its memory is drawn over: the window's
+  // readers wait until the unlock and then see the new picture, before its present.
   bool lockDiscard(LockedSurface* out);
   void unlock();
   // The size of the picture the surface shows, which it may hold scaled to the window
@@ -97,10 +100,14 @@ class BackSurface {
   int pictureWidth_ = 0, pictureHeight_ = 0;  // 0: the surface's own size
   std::mutex mutex_;
   std::shared_ptr<PictureMemory> pool_;
-  // The surface's memory; after a present it belongs to the window (`shown_`) and the next
-  // lock takes other memory.
+  // The surface's memory; after a present it belongs to the window (`shown_`). The next lock
+  // draws into it again when only that window holds it (readers of the window wait until
+  // the unlock), else it takes other memory: one picture of memory a surface, not two.
   std::unique_ptr<AlignedBytes> memory_;
   std::shared_ptr<const void> shown_;
+  std::weak_ptr<WindowScreen> shownOn_;
+  std::shared_ptr<WindowScreen> redrawingOn_;  // while locked over the shown memory
+  bool redrawShownLocked();
 };
 
 class Clipper {

@@ -5,7 +5,10 @@
 // else scaled to it. While shown it notes each picture it painted (plat::waitPainted).
 #include <QWidget>
 
+#include "plat/surface.h"
 #include "plat/window.h"
+
+class QPainter;
 
 namespace plat {
 
@@ -24,6 +27,7 @@ class VideoWidget : public QWidget {
 
  private:
   QSize devicePixels() const;
+  void drawPicture(QPainter& painter, const PresentedFrame& pic);
   void reportClientSize();
   WindowHandle handle_ = 0;
 };
