@@ -78,15 +78,22 @@ Arguments parseArguments(int argc, char** argv, int defaultSeconds) {
 }
 
 double residentBytes() { return processResidentBytes(getpid()); }
+double residentFileBytes() { return processResidentFileBytes(getpid()); }
 
-double processResidentBytes(pid_t pid) {
-  long pages = 0, resident = 0;
+namespace {
+// A field of /proc/PID/statm in bytes: 1 resident, 2 resident pages of files.
+double statmBytes(pid_t pid, int field) {
+  long value[3] = {};
   FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/statm").c_str(), "r");
   if (!f) return -1;
-  const bool ok = std::fscanf(f, "%ld %ld", &pages, &resident) == 2;
+  const bool ok = std::fscanf(f, "%ld %ld %ld", &value[0], &value[1], &value[2]) == 3;
   std::fclose(f);
-  return ok ? static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) : -1;
+  return ok ? static_cast<double>(value[field]) * static_cast<double>(sysconf(_SC_PAGESIZE)) : -1;
 }
+}  // namespace
+
+double processResidentBytes(pid_t pid) { return statmBytes(pid, 1); }
+double processResidentFileBytes(pid_t pid) { return statmBytes(pid, 2); }
 
 int64_t wallUs() {
   timeval tv{};

@@ -47,6 +47,10 @@ double bareCores(const clipgen::Clip& clip, int streams, int runs = 3);
 // Resident memory of this process, or of another one (-1 when it cannot be read), in bytes.
 double residentBytes();
 double processResidentBytes(pid_t pid);
+// Of that, the pages of files (the libraries' code among them): read in once for the
+// process, shared with every other process that maps them, and given back under pressure.
+double residentFileBytes();
+double processResidentFileBytes(pid_t pid);
 
 // Wall-clock time in microseconds: what the camera emulator stamps each frame with when it
 // sends it (--wall-clock).

@@ -73,7 +73,7 @@ struct LiveResult {
   double receivedFps = 0, paintedFps = 0;
   int64_t sent = 0, received = 0, presented = 0, painted = 0, numbered = 0, skipped = 0;
   double latencyMed = -1, latencyP95 = -1, latencyMax = -1;
-  double rssBefore = 0, rssSteady = 0;
+  double rssBefore = 0, rssSteady = 0, filesBefore = 0, filesSteady = 0;
   std::string failure;
 };
 
@@ -117,13 +117,14 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir, int se
                                            programEnv(home, dir / (std::string("run-") + cc.name)),
                                            (dir / (std::string(cc.name) + ".log")).string());
   std::string rest;
-  long long before = 0;
+  long long before = 0, beforeFiles = 0;
   if (program.pid < 0 || !expect(program, "opened", &rest, 120000)) {
     r.failure = "the program did not open its windows (see its log)";
   } else {
-    std::sscanf(rest.c_str(), "%d %dx%d %dx%d %lld", &r.windows, &r.mainWidth, &r.mainHeight, &r.windowWidth,
-                &r.windowHeight, &before);
+    std::sscanf(rest.c_str(), "%d %dx%d %dx%d %lld %lld", &r.windows, &r.mainWidth, &r.mainHeight, &r.windowWidth,
+                &r.windowHeight, &before, &beforeFiles);
     r.rssBefore = static_cast<double>(before);
+    r.filesBefore = static_cast<double>(beforeFiles);
     std::this_thread::sleep_for(std::chrono::seconds(kWarmSeconds));
     Counts c0, c1;
     const bool first = readCounts(program, &c0);
@@ -135,6 +136,7 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir, int se
     const double cpu1 = bench::processCpuSeconds(program.pid);
     r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     r.rssSteady = bench::processResidentBytes(program.pid);
+    r.filesSteady = bench::processResidentFileBytes(program.pid);
     const long sent1 = camemu::videoFramesSent(emu);
     const bool second = readCounts(program, &c1);
     size_t latencies = 0;
@@ -251,6 +253,8 @@ void printLive(const char* name, int n, const LiveResult& r) {
       "from the emulator's send of each frame to the paint of the window that shows it");
   row("  memory per window (MB)", fmt("%.1f", (r.rssSteady - r.rssBefore) / n / 1e6),
       "resident memory while streaming, less before the first preview opened, over the windows");
+  row("    of which library code read in (MB)", fmt("%.1f", (r.filesSteady - r.filesBefore) / n / 1e6),
+      "pages of files (the decoder's code) first touched by the streams: read once for the process, shared");
   row("  frames sent / received / presented / painted",
       fmt("%.0f / %.0f / %.0f / ", static_cast<double>(r.sent), static_cast<double>(r.received),
           static_cast<double>(r.presented)) +

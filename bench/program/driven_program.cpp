@@ -4,8 +4,9 @@
 // (preivew.db) one by one: a click on the saved play window, a double click on the saved
 // channel in the device tree; the channels open on the devices' queues. Lines on its
 // standard output start with "bench: ":
-//   "bench: opened N WxH wxh RSS" once the previews run: how many, the main window's size,
-//   the first play window's and the resident bytes before the first opened; then, for each
+//   "bench: opened N WxH wxh RSS FILES" once the previews run: how many, the main window's
+//   size, the first play window's and the resident bytes (of them pages of files) before the
+//   first opened; then, for each
 //   "count" on its standard input,
 //   "bench: frames RECEIVED PRESENTED PAINTED NUMBERED SKIPPED" summed over the
 // windows, where RECEIVED counts the video frames the streams took from the network (the
@@ -205,7 +206,7 @@ int RunDrivenProgram(int argc, char** argv) {
   clipgen::Clip clipFile;
   if (argc < 3 || !clipgen::readClip(argv[2], &clipFile)) return 2;
   const bench::ClipFrames clip(clipFile);
-  double before = 0;  // resident bytes before the first preview opened
+  double before = 0, beforeFiles = 0;  // resident bytes (of them files) before the first preview opened
   // How many of the saved previews are to run before "opened" is said (all by default).
   const int expected = argc > 3 ? std::atoi(argv[3]) : -1;
   enum { kStarting, kOpening, kOpened } phase = kStarting;
@@ -229,6 +230,7 @@ int RunDrivenProgram(int argc, char** argv) {
       const std::vector<SavedPreview>& saved = CPreviewManager::GetInstance()->GetSavedPreviews();
       main->repaint();
       before = bench::residentBytes();
+      beforeFiles = bench::residentFileBytes();
       pickLayout(page, static_cast<int>(saved.size()));
       for (const SavedPreview& s : saved) openSaved(page, s);
       phase = kOpening;
@@ -245,7 +247,8 @@ int RunDrivenProgram(int argc, char** argv) {
     const QWidget* first = page.GetPlayScreen()->GetWnd(0);
     say("opened " + std::to_string(running) + " " + std::to_string(main->width()) + "x" +
         std::to_string(main->height()) + " " + std::to_string(first->width()) + "x" + std::to_string(first->height()) +
-        " " + std::to_string(static_cast<long long>(before)));
+        " " + std::to_string(static_cast<long long>(before)) + " " +
+        std::to_string(static_cast<long long>(beforeFiles)));
   });
   poll.start(20);
 

@@ -73,7 +73,7 @@ Cell cellOf(int windows) { return windows >= 25 ? Cell{330, 150} : windows >= 16
 // What a case measured, as its process reports it on one line.
 struct CaseResult {
   bool ok = false;
-  double cores = 0, rssBefore = 0, rssSteady = 0, wall = 0;
+  double cores = 0, rssBefore = 0, rssSteady = 0, filesBefore = 0, filesSteady = 0, wall = 0;
   long sent = 0;
   uint64_t received = 0, presented = 0, painted = 0, numbered = 0, skipped = 0;
   double latencyMed = -1, latencyP95 = -1, latencyMax = -1;
@@ -154,6 +154,7 @@ int runCase(int argc, char** argv) {
   r.width = cell.width;
   r.height = cell.height;
   r.rssBefore = bench::residentBytes();
+  r.filesBefore = bench::residentFileBytes();
   IpcLoginInfo li{};
   li.address = INADDR_LOOPBACK;
   li.port = emu.port;
@@ -195,6 +196,7 @@ int runCase(int argc, char** argv) {
       r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
       latencies.collect(false);
       r.rssSteady = bench::residentBytes();
+      r.filesSteady = bench::residentFileBytes();
       counts(&rx1, &pr1, &pa1);
       r.sent = camemu::videoFramesSent(emu) - sent0;
       r.cores = cpu / r.wall;
@@ -211,8 +213,8 @@ int runCase(int argc, char** argv) {
   r.latencyP95 = latencies.percentileMs(95);
   r.latencyMax = latencies.percentileMs(100);
   r.ok = session && std::count(streams.begin(), streams.end(), nullptr) == 0 && r.sent >= 0;
-  std::printf("bench: result %d %.4f %.0f %.0f %.3f %ld %lu %lu %lu %lu %lu %.2f %.2f %.2f %d %d %d\n", r.ok ? 1 : 0,
-              r.cores, r.rssBefore, r.rssSteady, r.wall, r.sent, static_cast<unsigned long>(r.received),
+  std::printf("bench: result %d %.4f %.0f %.0f %.0f %.0f %.3f %ld %lu %lu %lu %lu %lu %.2f %.2f %.2f %d %d %d\n",
+              r.ok ? 1 : 0, r.cores, r.rssBefore, r.rssSteady, r.filesBefore, r.filesSteady, r.wall, r.sent, static_cast<unsigned long>(r.received),
               static_cast<unsigned long>(r.presented), static_cast<unsigned long>(r.painted),
               static_cast<unsigned long>(r.numbered), static_cast<unsigned long>(r.skipped), r.latencyMed,
               r.latencyP95, r.latencyMax, r.windows, r.width, r.height);
@@ -256,9 +258,9 @@ LiveResult runLive(const ClipCase& cc, int n, const std::string& dir, int second
     CaseResult& c = r.run;
     int ok = 0;
     unsigned long rx, pr, pa, nu, sk;
-    got = std::sscanf(line.c_str() + 14, "%d %lf %lf %lf %lf %ld %lu %lu %lu %lu %lu %lf %lf %lf %d %d %d", &ok,
-                      &c.cores, &c.rssBefore, &c.rssSteady, &c.wall, &c.sent, &rx, &pr, &pa, &nu, &sk, &c.latencyMed,
-                      &c.latencyP95, &c.latencyMax, &c.windows, &c.width, &c.height) == 17;
+    got = std::sscanf(line.c_str() + 14, "%d %lf %lf %lf %lf %lf %lf %ld %lu %lu %lu %lu %lu %lf %lf %lf %d %d %d",
+                      &ok, &c.cores, &c.rssBefore, &c.rssSteady, &c.filesBefore, &c.filesSteady, &c.wall, &c.sent, &rx, &pr, &pa, &nu, &sk, &c.latencyMed,
+                      &c.latencyP95, &c.latencyMax, &c.windows, &c.width, &c.height) == 19;
     c.received = rx;
     c.presented = pr;
     c.painted = pa;
@@ -450,6 +452,7 @@ void printLive(const char* kind, int n, const LiveResult& r, const Goals& g) {
       c.latencyMed >= 0 && c.latencyMed <= 80 && c.latencyP95 <= 200);
   const double memory = (c.rssSteady - c.rssBefore) / n / 1e6;
   row("  memory per window (MB)", fmt("%.1f", memory), fmt("<= %.0f", g.maxMemoryMb), memory <= g.maxMemoryMb);
+  info("    of which library code read in (MB)", fmt("%.1f", (c.filesSteady - c.filesBefore) / n / 1e6));
   const double perWindow = c.wall * n;
   info("  frames sent / received / presented / painted",
        fmt("%.0f / %.0f / %.0f / ", static_cast<double>(c.sent), static_cast<double>(c.received),
