@@ -42,6 +42,7 @@ BackSurface::BackSurface(int width, int height, const SurfaceFormat& format, boo
   // Rows are padded to 16 bytes like device memory, so callers must honour the pitch.
   pitch_ = (width * format.bytesPerPixel() + 15) & ~15;
   pool_ = std::make_shared<PictureMemory>(2);
+  holds_ = std::make_shared<PictureHolds>();
   memory_ = pool_->take(static_cast<size_t>(pitch_) * height);
 }
 
@@ -77,17 +78,19 @@ bool BackSurface::lockWith(LockedSurface* out, bool keepContents) {
   return true;
 }
 
-// Only the surface and its window hold the shown memory: the window's readers are held off
-// until the unlock, and the picture is drawn over the one shown. Checked under the window's
-// lock, which every new reader takes, so no reader comes between.
+// No reader holds the shown memory (the window may): the window's readers are held off until
+// the unlock and the picture is drawn over the one shown. Checked under the window's lock,
+// which every new reader takes, so no reader comes between.
 bool BackSurface::redrawShownLocked() {
-  std::shared_ptr<WindowScreen> s = shownOn_.lock();
   if (!shown_) return false;
-  if (!s) return shown_.use_count() == 1;
-  std::lock_guard<std::mutex> lk(s->mutex);
-  const bool windowHolds = s->frame.keep == shown_;
-  if (shown_.use_count() != (windowHolds ? 2 : 1)) return false;
-  if (windowHolds) {
+  std::shared_ptr<WindowScreen> s = shownOn_.lock();
+  std::unique_lock<std::mutex> screen;
+  if (s) screen = std::unique_lock<std::mutex>(s->mutex);
+  {
+    std::lock_guard<std::mutex> lk(holds_->mutex);
+    if (holds_->count > 0) return false;
+  }
+  if (s && s->frame.keep == shown_) {
     s->redrawing = true;
     redrawingOn_ = std::move(s);
   }

@@ -79,6 +79,19 @@ bool presentedFrame(WindowHandle window, PresentedFrame* out) {
   if (!s->redrawnChanged.wait_for(lk, std::chrono::seconds(2), [&] { return !s->redrawing; })) return false;
   if (s->frame.serial == 0) return false;
   *out = s->frame;
+  if (std::shared_ptr<PictureHolds> holds = s->frameHolds) {
+    // The surface's own memory: counted while held, so the surface draws over it only once
+    // every reader let go.
+    {
+      std::lock_guard<std::mutex> hk(holds->mutex);
+      ++holds->count;
+    }
+    out->keep = std::shared_ptr<const void>(s->frame.keep.get(), [memory = s->frame.keep, holds](const void*) mutable {
+      memory.reset();
+      std::lock_guard<std::mutex> hk(holds->mutex);
+      --holds->count;
+    });
+  }
   return true;
 }
 
@@ -152,6 +165,7 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
     src.bottom = std::clamp(source->bottom, src.top, back.height());
   }
   PresentedFrame frame;
+  std::shared_ptr<PictureHolds> holds;  // set when the window takes the surface's own memory
   frame.width = src.width();
   frame.height = src.height();
   {
@@ -169,6 +183,7 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
       // The window shows the surface's own memory; the next lock moves the surface on.
       if (back.memory_) back.shown_ = back.pool_->share(std::move(back.memory_));
       back.shownOn_ = s;
+      holds = back.holds_;
       frame.keep = back.shown_;
       frame.bits = static_cast<const uint8_t*>(frame.keep.get());
       frame.stride = back.pitch_;
@@ -194,6 +209,7 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
     std::lock_guard<std::mutex> lk(s->mutex);
     frame.serial = s->frame.serial + 1;
     s->frame = std::move(frame);
+    s->frameHolds = std::move(holds);
     listener = s->listener;
   }
   if (listener) listener();

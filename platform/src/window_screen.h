@@ -13,11 +13,19 @@
 
 namespace plat {
 
+// How many readers hold a back surface's pictures through their windows. Counted under its
+// own lock, so the surface that finds no holder also sees every read a holder made.
+struct PictureHolds {
+  std::mutex mutex;
+  int count = 0;
+};
+
 struct WindowScreen {
   std::mutex mutex;
   int clientWidth = 0;
   int clientHeight = 0;
   PresentedFrame frame;
+  std::shared_ptr<PictureHolds> frameHolds;  // the presenting surface's, when it lent its memory
   std::function<void()> listener;
   // Paints noted by the window's widget while it is shown.
   bool painter = false;

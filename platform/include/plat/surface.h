@@ -63,6 +63,7 @@ struct LockedSurface {
 
 class PictureMemory;
 struct WindowScreen;
+struct PictureHolds;
 
 class BackSurface {
  public:
@@ -107,6 +108,7 @@ class BackSurface {
   std::shared_ptr<const void> shown_;
   std::weak_ptr<WindowScreen> shownOn_;
   std::shared_ptr<WindowScreen> redrawingOn_;  // while locked over the shown memory
+  std::shared_ptr<PictureHolds> holds_;
   bool redrawShownLocked();
 };
 
