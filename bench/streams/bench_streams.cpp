@@ -214,7 +214,8 @@ int runCase(int argc, char** argv) {
   r.latencyMax = latencies.percentileMs(100);
   r.ok = session && std::count(streams.begin(), streams.end(), nullptr) == 0 && r.sent >= 0;
   std::printf("bench: result %d %.4f %.0f %.0f %.0f %.0f %.3f %ld %lu %lu %lu %lu %lu %.2f %.2f %.2f %d %d %d\n",
-              r.ok ? 1 : 0, r.cores, r.rssBefore, r.rssSteady, r.filesBefore, r.filesSteady, r.wall, r.sent, static_cast<unsigned long>(r.received),
+              r.ok ? 1 : 0, r.cores, r.rssBefore, r.rssSteady, r.filesBefore, r.filesSteady, r.wall, r.sent,
+              static_cast<unsigned long>(r.received),
               static_cast<unsigned long>(r.presented), static_cast<unsigned long>(r.painted),
               static_cast<unsigned long>(r.numbered), static_cast<unsigned long>(r.skipped), r.latencyMed,
               r.latencyP95, r.latencyMax, r.windows, r.width, r.height);
@@ -259,8 +260,9 @@ LiveResult runLive(const ClipCase& cc, int n, const std::string& dir, int second
     int ok = 0;
     unsigned long rx, pr, pa, nu, sk;
     got = std::sscanf(line.c_str() + 14, "%d %lf %lf %lf %lf %lf %lf %ld %lu %lu %lu %lu %lu %lf %lf %lf %d %d %d",
-                      &ok, &c.cores, &c.rssBefore, &c.rssSteady, &c.filesBefore, &c.filesSteady, &c.wall, &c.sent, &rx, &pr, &pa, &nu, &sk, &c.latencyMed,
-                      &c.latencyP95, &c.latencyMax, &c.windows, &c.width, &c.height) == 19;
+                      &ok, &c.cores, &c.rssBefore, &c.rssSteady, &c.filesBefore, &c.filesSteady, &c.wall, &c.sent,
+                      &rx, &pr, &pa, &nu, &sk, &c.latencyMed, &c.latencyP95, &c.latencyMax, &c.windows, &c.width,
+                      &c.height) == 19;
     c.received = rx;
     c.presented = pr;
     c.painted = pa;

@@ -55,35 +55,33 @@ void VideoWidget::hideEvent(QHideEvent* event) {
 
 void VideoWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  // The picture is painted from the memory it was presented in, held for the paint.
-  PresentedFrame pic;
-  if (!presentedFrame(handle_, &pic) || pic.width <= 0 || pic.height <= 0) {
-    painter.fillRect(rect(), Qt::black);
-    return;
+  uint64_t serial = 0;
+  {
+    // The picture is painted from the memory it was presented in, held for the paint only.
+    PresentedFrame pic;
+    if (!presentedFrame(handle_, &pic) || pic.width <= 0 || pic.height <= 0) {
+      painter.fillRect(rect(), Qt::black);
+      return;
+    }
+    serial = pic.serial;
+    QImage image(pic.bits, pic.width, pic.height, pic.stride, QImage::Format_RGB32);
+    if (QSize(pic.width, pic.height) == devicePixels()) {
+      // Made at the window's size: painted as it is, pixel for pixel.
+      image.setDevicePixelRatio(devicePixelRatioF());
+      painter.drawImage(QPointF(0, 0), image);
+    } else {
+      // A picture presented before the window took its present size is scaled here, until
+      // the next one comes. Filtering samples the four pixels around each point: it smooths
+      // a picture drawn at half its size or more. Drawn smaller it skips pixels and aliases
+      // as the nearest pixel does, at several times the cost on the GUI thread, so there the
+      // nearest pixel is drawn.
+      const bool filtered = width() * 2 >= pic.width && height() * 2 >= pic.height;
+      painter.setRenderHint(QPainter::SmoothPixmapTransform, filtered);
+      painter.drawImage(rect(), image);
+    }
   }
-  drawPicture(painter, pic);
-  // Said once the memory is let go, so the next picture can be drawn into it.
-  const uint64_t serial = pic.serial;
-  pic = PresentedFrame{};
+  // Said once the picture is let go, so the next one can be drawn into its memory.
   notePainted(handle_, serial);
-}
-
-void VideoWidget::drawPicture(QPainter& painter, const PresentedFrame& pic) {
-  QImage image(pic.bits, pic.width, pic.height, pic.stride, QImage::Format_RGB32);
-  if (QSize(pic.width, pic.height) == devicePixels()) {
-    // Made at the window's size: painted as it is, pixel for pixel.
-    image.setDevicePixelRatio(devicePixelRatioF());
-    painter.drawImage(QPointF(0, 0), image);
-    return;
-  }
-  // A picture presented before the window took its present size is scaled here, until the
-  // next one comes. Filtering samples the four pixels around each point: it smooths a
-  // picture drawn at half its size or more. Drawn smaller it skips pixels and aliases as the
-  // nearest pixel does, at several times the cost on the GUI thread, so there the nearest
-  // pixel is drawn.
-  const bool filtered = width() * 2 >= pic.width && height() * 2 >= pic.height;
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, filtered);
-  painter.drawImage(rect(), image);
 }
 
 }  // namespace plat

@@ -64,7 +64,7 @@ bool BackSurface::lockWith(LockedSurface* out, bool keepContents) {
     return false;
   }
   if (!memory_ && (keepContents || !redrawShownLocked())) {
-    // The window's picture is held by a reader too: draw into other memory.
+    // The picture on screen is to be kept, or a reader holds it: draw into other memory.
     const size_t bytes = static_cast<size_t>(pitch_) * height_;
     memory_ = pool_->take(bytes);
     if (keepContents) std::memcpy(memory_->data(), shown_.get(), bytes);

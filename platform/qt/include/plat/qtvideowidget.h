@@ -5,10 +5,7 @@
 // else scaled to it. While shown it notes each picture it painted (plat::waitPainted).
 #include <QWidget>
 
-#include "plat/surface.h"
 #include "plat/window.h"
-
-class QPainter;
 
 namespace plat {
 
@@ -27,7 +24,6 @@ class VideoWidget : public QWidget {
 
  private:
   QSize devicePixels() const;
-  void drawPicture(QPainter& painter, const PresentedFrame& pic);
   void reportClientSize();
   WindowHandle handle_ = 0;
 };
