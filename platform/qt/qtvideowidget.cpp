@@ -6,6 +6,7 @@
 
 #include "plat/qtwindow.h"
 #include "plat/surface.h"
+#include "repaint_batch.h"
 
 namespace plat {
 
@@ -13,16 +14,13 @@ VideoWidget::VideoWidget(QWidget* parent, WindowProc proc) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   if (!proc) proc = [](uint32_t, uintptr_t, intptr_t) { return intptr_t{0}; };
   handle_ = registerQtWindow(this, std::move(proc));
-  // Presents come from render threads: only schedule a repaint on the GUI thread. The
-  // dispatcher stops taking posts before the widget is torn down, and the guard is read
-  // only on the GUI thread, where the widget cannot be half destroyed.
-  std::shared_ptr<Dispatcher> gui = qtDispatcher(this);
+  // Presents come from render threads: only schedule a repaint on the GUI thread, with the
+  // other windows' of the same refresh. The guard is read only on the GUI thread, where the
+  // widget cannot be half destroyed.
+  prepareRepaints();
   QPointer<QWidget> self(this);
-  setPresentListener(handle_, [gui, self] {
-    gui->post([self] {
-      if (QWidget* w = self.data()) w->update();
-    });
-  });
+  const void* key = this;
+  setPresentListener(handle_, [self, key] { requestRepaint(self, key); });
   reportClientSize();
 }
 

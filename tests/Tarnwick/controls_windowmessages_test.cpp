@@ -4,6 +4,9 @@
 #include <QCoreApplication>
 #include <QWidget>
 #include <atomic>
+#include <chrono>
+#include <memory>
+#include <vector>
 #include <thread>
 
 #include "controls/WindowMessages.h"
@@ -76,6 +79,73 @@ TEST(WindowMessages, PresentsFromARenderThreadWhileVideoWindowsComeAndGo) {
   render.join();
   QCoreApplication::processEvents();
   EXPECT_GT(shown.load(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Counts the paints a widget gets.
+class PaintCount : public QObject {
+ public:
+  explicit PaintCount(QWidget* w) { w->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+// Render threads present far faster than a screen refreshes to shown play windows, one of
+// which goes away midway: the repaints are gathered (far fewer paints than presents), and
+// every window left ends with its last picture painted.
+TEST(WindowMessages, RepaintsOfManyRenderThreadsAreGatheredAndNoneIsLost) {
+  constexpr int kWindows = 4, kPresents = 400;
+  QWidget top;
+  top.resize(200, 50);
+  std::vector<plat::VideoWidget*> windows;
+  std::vector<std::unique_ptr<PaintCount>> counts;
+  for (int i = 0; i < kWindows; ++i) {
+    windows.push_back(new plat::VideoWidget(&top));
+    windows.back()->setGeometry(i * 50, 0, 50, 50);
+    counts.push_back(std::make_unique<PaintCount>(windows.back()));
+  }
+  top.show();
+  QCoreApplication::processEvents();
+  std::vector<plat::WindowHandle> handles;
+  for (auto* w : windows) handles.push_back(w->handle());
+  std::atomic<int> presented{0};
+  std::vector<std::thread> render;
+  for (int i = 0; i < kWindows; ++i)
+    render.emplace_back([&, h = handles[i]] {
+      auto display = plat::Display::open();
+      auto back = display ? display->createBack(50, 50, true) : nullptr;
+      auto primary = display ? display->createPrimary() : nullptr;
+      auto clipper = display ? display->createClipper() : nullptr;
+      if (!back || !primary || !clipper || !clipper->setWindow(h) || !primary->attachClipper(clipper)) return;
+      for (int k = 0; k < kPresents; ++k)
+        if (primary->blit(nullptr, *back, nullptr)) ++presented;
+    });
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (presented < kWindows * kPresents / 2 && std::chrono::steady_clock::now() < until)
+    QCoreApplication::processEvents();
+  delete windows[0];
+  for (auto& t : render) t.join();
+  auto allPainted = [&] {
+    for (int i = 1; i < kWindows; ++i)
+      if (!plat::waitPainted(handles[i], 0)) return false;
+    return true;
+  };
+  while (!allPainted() && std::chrono::steady_clock::now() < until) QCoreApplication::processEvents();
+  EXPECT_TRUE(allPainted());
+  int paints = 0;
+  for (int i = 1; i < kWindows; ++i) {
+    EXPECT_GE(counts[i]->paints, 1) << i;
+    paints += counts[i]->paints;
+  }
+  EXPECT_LT(paints, (kWindows - 1) * kPresents / 4);
 }
 
 }  // namespace
