@@ -195,9 +195,10 @@ double bareCoresPerStream(const clipgen::Clip& clip, int passes, int streams) {
   return decoded ? cpu / static_cast<double>(decoded) * kFps : 0;
 }
 
-double bareCores(const clipgen::Clip& clip, int streams, int runs) {
+double bareCores(const clipgen::Clip& clip, int streams, int runs, std::vector<double>* passes) {
   std::vector<double> cores;
   for (int i = 0; i < std::max(1, runs); ++i) cores.push_back(bareCoresPerStream(clip, 1, streams) * streams);
+  if (passes) passes->insert(passes->end(), cores.begin(), cores.end());
   std::sort(cores.begin(), cores.end());
   return cores[cores.size() / 2];
 }

@@ -41,8 +41,10 @@ double processCpuSeconds(pid_t pid);
 // keeps its own pictures, so the caches hold what they would hold for a client of so many).
 double bareCoresPerStream(const clipgen::Clip& clip, int passes = 3, int streams = 1);
 // The same for `streams` decoders, all of them: the median of `runs` single passes, so a busy
-// moment of the machine during one pass does not move the reference.
-double bareCores(const clipgen::Clip& clip, int streams, int runs = 3);
+// moment of the machine during one pass does not move the reference. Each pass's figure is
+// added to `passes` when given: on a shared host the same pass costs up to half as much
+// again at times, and the spread shows how far.
+double bareCores(const clipgen::Clip& clip, int streams, int runs = 3, std::vector<double>* passes = nullptr);
 
 // Resident memory of this process, or of another one (-1 when it cannot be read), in bytes.
 double residentBytes();
