@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <sstream>
 
 extern "C" {
@@ -202,6 +203,18 @@ double bareCores(const clipgen::Clip& clip, int streams, int runs, std::vector<d
   std::sort(cores.begin(), cores.end());
   return cores[cores.size() / 2];
 }
+
+void BareReference::take(const clipgen::Clip& clip, int streams) {
+  medians_.push_back(bareCores(clip, streams, 3, &passes_));
+}
+
+double BareReference::cores() const {
+  return medians_.empty() ? 0 : std::accumulate(medians_.begin(), medians_.end(), 0.0) / static_cast<double>(medians_.size());
+}
+
+double BareReference::low() const { return passes_.empty() ? 0 : *std::min_element(passes_.begin(), passes_.end()); }
+
+double BareReference::high() const { return passes_.empty() ? 0 : *std::max_element(passes_.begin(), passes_.end()); }
 
 std::string selfDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
 

@@ -46,6 +46,20 @@ double bareCoresPerStream(const clipgen::Clip& clip, int passes = 3, int streams
 // again at times, and the spread shows how far.
 double bareCores(const clipgen::Clip& clip, int streams, int runs = 3, std::vector<double>* passes = nullptr);
 
+// The reference of one live case, taken before it and again after (the machine's load moves
+// meanwhile, and weighs on both alike): the mean of those medians, and the lowest and the
+// highest single pass.
+class BareReference {
+ public:
+  void take(const clipgen::Clip& clip, int streams);
+  double cores() const;
+  double low() const;
+  double high() const;
+
+ private:
+  std::vector<double> medians_, passes_;
+};
+
 // Resident memory of this process, or of another one (-1 when it cannot be read), in bytes.
 double residentBytes();
 double processResidentBytes(pid_t pid);

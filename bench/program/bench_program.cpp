@@ -69,7 +69,8 @@ void seedCameraPreviews(int windows) {
 struct LiveResult {
   bool ok = false;
   int windows = 0, mainWidth = 0, mainHeight = 0, windowWidth = 0, windowHeight = 0;
-  double cores = 0, bareCores = 0, bareLow = 0, bareHigh = 0, wall = 0;
+  double cores = 0, wall = 0;
+  bench::BareReference bare;
   double receivedFps = 0, paintedFps = 0;
   int64_t sent = 0, received = 0, presented = 0, painted = 0, numbered = 0, skipped = 0;
   double latencyMed = -1, latencyP95 = -1, latencyMax = -1;
@@ -97,9 +98,7 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir, int se
   }
   // The reference is taken before the program runs and again after, and averaged, so a busy
   // moment of the machine weighs on it as on the program.
-  std::vector<double> passes;
-  auto bare = [&] { return bench::bareCores(clip, n, 3, &passes); };
-  r.bareCores = bare();
+  r.bare.take(clip, n);
   const std::string path = (dir / (std::string(cc.name) + ".264")).string();
   clipgen::writeClip(clip, path);
   camemu::Program emu = camemu::startProgram(bench::selfDir() + "/camemu",
@@ -163,9 +162,7 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir, int se
   bench::writeLine(program, "quit");
   bench::killChild(program);
   camemu::stopProgram(emu);
-  r.bareCores = (r.bareCores + bare()) / 2;
-  r.bareLow = *std::min_element(passes.begin(), passes.end());
-  r.bareHigh = *std::max_element(passes.begin(), passes.end());
+  r.bare.take(clip, n);
   return r;
 }
 
@@ -248,12 +245,13 @@ void printLive(const char* name, int n, const LiveResult& r) {
   row(what, fmt("%.0f x %.0f each", r.windowWidth, r.windowHeight),
       fmt("in the main window of %.0f x %.0f (a screen of 1920 x 1080), %.0f s of steady state", r.mainWidth,
           r.mainHeight, r.wall));
-  row("  program cores", fmt("%.2f (bare decode %.2f)", r.cores, r.bareCores),
+  const double bare = r.bare.cores(), low = r.bare.low(), high = r.bare.high();
+  row("  program cores", fmt("%.2f (bare decode %.2f)", r.cores, bare),
       "CPU seconds a second of the program process; bare: the same frames through one decoder a stream");
-  row("    bare decode, its passes", fmt("%.2f to %.2f", r.bareLow, r.bareHigh),
-      fmt("the reference's six passes: the ratio would be %.2f x to %.2f x", r.bareHigh > 0 ? r.cores / r.bareHigh : 0,
-          r.bareLow > 0 ? r.cores / r.bareLow : 0));
-  row("  ratio to the bare decode", fmt("%.2f x", r.bareCores > 0 ? r.cores / r.bareCores : 0),
+  row("    bare decode, its passes", fmt("%.2f to %.2f", low, high),
+      fmt("the reference's six passes: the ratio would be %.2f x to %.2f x", high > 0 ? r.cores / high : 0,
+          low > 0 ? r.cores / low : 0));
+  row("  ratio to the bare decode", fmt("%.2f x", bare > 0 ? r.cores / bare : 0),
       "receive, decode, convert, present and paint, over decode alone (1.0 = no overhead)");
   row("  latency send -> paint, steady (ms)", fmt("med %.0f, p95 %.0f (max %.0f)", r.latencyMed, r.latencyP95, r.latencyMax),
       "from the emulator's send of each frame to the paint of the window that shows it");

@@ -230,7 +230,8 @@ int runCase(int argc, char** argv) {
 struct LiveResult {
   bool ran = false;
   CaseResult run;
-  double bareCores = 0, bareLow = 0, bareHigh = 0, bareAlone = 0;
+  bench::BareReference bare;
+  double bareAlone = 0;
   std::string failure;
 };
 
@@ -247,8 +248,7 @@ LiveResult runLive(const ClipCase& cc, int n, const std::string& dir, int second
   // One decoder per stream, fed in turn (the client's caches hold as much), before and
   // after the case (the machine's load moves meanwhile); one decoder alone on a warm cache
   // beside it.
-  std::vector<double> passes;
-  const double bareBefore = bench::bareCores(clip, n, 3, &passes);
+  r.bare.take(clip, n);
   r.bareAlone = bench::bareCoresPerStream(clip, 6) * n;
   bench::Child child = bench::spawnChild(
       selfDir() + "/bench_streams", {"--case", path, std::to_string(n), std::to_string(seconds)},
@@ -278,9 +278,7 @@ LiveResult runLive(const ClipCase& cc, int n, const std::string& dir, int second
   }
   bench::killChild(child);
   if (!r.run.ok) r.failure = got ? "the case's streams did not all open" : "the case gave no result (see its log)";
-  r.bareCores = (bareBefore + bench::bareCores(clip, n, 3, &passes)) / 2;
-  r.bareLow = *std::min_element(passes.begin(), passes.end());
-  r.bareHigh = *std::max_element(passes.begin(), passes.end());
+  r.bare.take(clip, n);
   return r;
 }
 
@@ -445,14 +443,14 @@ void printLive(const char* kind, int n, const LiveResult& r, const Goals& g) {
     return;
   }
   const CaseResult& c = r.run;
-  const double ratio = r.bareCores > 0 ? c.cores / r.bareCores : 0;
+  const double bare = r.bare.cores(), low = r.bare.low(), high = r.bare.high();
+  const double ratio = bare > 0 ? c.cores / bare : 0;
   info(what, fmt("%.0f x %.0f each, %.0f s measured", c.width, c.height, c.wall));
-  row("  ratio to the bare decode", fmt("%.2f x (%.2f cores; bare %.2f)", ratio, c.cores, r.bareCores),
+  row("  ratio to the bare decode", fmt("%.2f x (%.2f cores; bare %.2f)", ratio, c.cores, bare),
       g.maxCores > 0 ? fmt("<= %.1fx, <= %.1f core", g.maxRatio, g.maxCores) : fmt("<= %.1fx", g.maxRatio),
       ratio <= g.maxRatio && (g.maxCores <= 0 || c.cores <= g.maxCores));
-  info("    bare decode, its six passes", fmt("%.2f to %.2f cores (%.2fx to %.2fx)", r.bareLow, r.bareHigh,
-                                                r.bareHigh > 0 ? c.cores / r.bareHigh : 0,
-                                                r.bareLow > 0 ? c.cores / r.bareLow : 0));
+  info("    bare decode, its six passes", fmt("%.2f to %.2f cores (%.2fx to %.2fx)", low, high,
+                                                high > 0 ? c.cores / high : 0, low > 0 ? c.cores / low : 0));
   info("    bare: one decoder alone x " + std::to_string(n), fmt("%.2f cores (%.2fx of it)", r.bareAlone,
                                                                   r.bareAlone > 0 ? c.cores / r.bareAlone : 0));
   row("  latency send -> paint, steady (ms)",

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -22,13 +23,9 @@ class RepaintBatch {
       std::lock_guard<std::mutex> lk(mutex_);
       // Told apart by address, never by the widget itself, which may be in its destructor on
       // the GUI thread meanwhile. A new widget at a gone one's address takes its place.
-      bool waiting = false;
-      for (Waiting& w : waiting_) {
-        if (w.key != key) continue;
-        w.widget = widget;
-        waiting = true;
-      }
-      if (!waiting) waiting_.push_back({key, widget});
+      auto at = std::find_if(waiting_.begin(), waiting_.end(), [key](const Waiting& w) { return w.key == key; });
+      if (at != waiting_.end()) at->widget = widget;
+      else waiting_.push_back({key, widget});
       if (wakePosted_ || !gui_) return;
       wakePosted_ = true;
       gui = gui_;
