@@ -43,6 +43,7 @@
 #include "shell/TarnwickDlg.h"
 #include "shell/UserStore.h"
 #include "view/PlayWnd.h"
+#include "view/ScheduleCtrl.h"
 #include "support/ShownFrame.h"
 
 namespace fs = std::filesystem;
@@ -329,6 +330,14 @@ void JourneyTest::ClickThumb(QAbstractSlider* slider) {
 void JourneyTest::ClickAt(QWidget* w, QPoint pos, Qt::MouseButton button) {
   routed::Click(w, pos, button);
   AfterInput();
+}
+
+bool JourneyTest::ShowCell(CScheduleCtrl* bar, int index, QRect* rect) {
+  for (int step = 0; step <= bar->GetStepCount(); ++step) {
+    if (bar->GetCellRect(bar->Cell(index), *rect)) return true;
+    Click(bar->Button(CScheduleCtrl::kScrollForward));
+  }
+  return false;
 }
 
 void JourneyTest::DoubleClick(QWidget* w, QPoint pos) {

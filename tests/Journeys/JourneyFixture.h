@@ -67,6 +67,7 @@
 class CDlgLSettings;
 class QAbstractSlider;
 class CPlayWnd;
+class CScheduleCtrl;
 class CTarnwickDlg;
 class QComboBox;
 class QTreeWidgetItem;
@@ -146,6 +147,10 @@ class JourneyTest : public ::testing::Test {
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);  // to the active window
   void Wheel(QWidget* w, int steps, QPoint pos = QPoint(-1, -1));       // notches, + away
   void Drag(QWidget* from, QPoint pos, QWidget* to, QPoint at = QPoint(-1, -1));
+  // The rectangle of the time bar's cell `index`, scrolled into sight with the bar's forward
+  // button as a user does: a recording made late in the day lies past the bar's first page.
+  // False when no scroll shows it.
+  bool ShowCell(CScheduleCtrl* bar, int index, QRect* rect);
   // A click on a slider's thumb: the slider takes the focus, its value stays.
   void ClickThumb(QAbstractSlider* slider);
   // Clicks into a line edit or editable combo, selects all, deletes it and types the text.

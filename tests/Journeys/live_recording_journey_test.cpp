@@ -189,7 +189,7 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
           })) << Said();
           ASSERT_EQ(bar->CellCount(), 1) << "one recording of the channel today";
           QRect cell;
-          ASSERT_TRUE(bar->GetCellRect(bar->Cell(0), cell));
+          ASSERT_TRUE(ShowCell(bar, 0, &cell));
           ClickAt(bar, cell.center());
           EXPECT_TRUE(ShowsVideo(shown)) << "the recording of " << QString::fromStdU16String(device).toStdString()
                                          << " plays; " << Said();

@@ -109,7 +109,7 @@ class Tour : public JourneyTest {
     CScheduleCtrl* bar = page->GetTimeBar();
     ASSERT_TRUE(WaitUntil([&] { return bar->CellCount() > 0 && !page->IsSearching(); })) << Said();
     QRect cell;
-    ASSERT_TRUE(bar->GetCellRect(bar->Cell(0), cell));
+    ASSERT_TRUE(ShowCell(bar, 0, &cell));
     ClickAt(bar, cell.center());
     EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(page->GetPlayScreen()->GetWnd(0)); })) << Said();
     Shot(Main(), Name(shot));
