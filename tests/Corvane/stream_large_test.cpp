@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include "plat/surface.h"
 #include "stream/live_stream.h"
@@ -29,6 +30,12 @@ clipgen::Clip cameraClip(int width, int height, int frames, int bitrate) {
 
 class LargeVideo : public MediaTest {
  protected:
+  // A test that stopped early leaves its stream open: it is closed before the log and the
+  // pictures seen, which its threads write into, go.
+  void TearDown() override {
+    for (IPC_HANDLE h : opened_) IPC_StreamClose(h);
+    MediaTest::TearDown();
+  }
   // Opens a displayed stream into `w` and records the frame numbers of the shown pictures.
   IPC_HANDLE openShown(HeadlessWindow& w) {
     plat::setPresentListener(w.handle, [this, &w] {
@@ -41,6 +48,7 @@ class LargeVideo : public MediaTest {
     });
     IPC_HANDLE h = IPC_StreamOpen(openSession(), 0, w.handle, 1);
     EXPECT_NE(h, nullptr);
+    opened_.push_back(h);
     IPC_SetStreamHook(h, FrameLog::hook, &log);
     return h;
   }
@@ -55,6 +63,7 @@ class LargeVideo : public MediaTest {
   std::set<int> seen;
   std::map<int, std::pair<int, int>> sizes;  // of the picture each frame number was seen in
   FrameLog log;
+  std::vector<IPC_HANDLE> opened_;
 };
 
 TEST_F(LargeVideo, KeyFrameOfFourMebibytesIsShownWhole) {
@@ -79,7 +88,9 @@ TEST_F(LargeVideo, KeyFrameOfFourMebibytesIsShownWhole) {
 }
 
 TEST_F(LargeVideo, PictureOf3840x2160IsShown) {
-  media.setLiveFrames(framesOf(cameraClip(3840, 2160, 3, 20000000)), true);
+  // Sent once: the last picture is the newest, so a slow machine that shows only the newest
+  // of a backlog still shows it.
+  media.setLiveFrames(framesOf(cameraClip(3840, 2160, 3, 20000000)));
   HeadlessWindow w;
   IPC_HANDLE h = openShown(w);
   ASSERT_TRUE(shown(2));
