@@ -118,7 +118,7 @@ void setPresentListener(WindowHandle window, std::function<void()> listener) {
   auto s = screenOf(window, true);
   if (!s) return;
   std::lock_guard<std::mutex> lk(s->mutex);
-  s->listener = std::move(listener);
+  s->listener = listener ? std::make_shared<const std::function<void()>>(std::move(listener)) : nullptr;
 }
 
 void setWindowPainter(WindowHandle window, bool painting) {
@@ -204,7 +204,7 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
       frame.bits = static_cast<const uint8_t*>(frame.keep.get());
     }
   }
-  std::function<void()> listener;
+  std::shared_ptr<const std::function<void()>> listener;
   {
     std::lock_guard<std::mutex> lk(s->mutex);
     frame.serial = s->frame.serial + 1;
@@ -212,7 +212,7 @@ bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const Su
     s->frameHolds = std::move(holds);
     listener = s->listener;
   }
-  if (listener) listener();
+  if (listener) (*listener)();
   return true;
 }
 

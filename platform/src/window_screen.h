@@ -26,7 +26,8 @@ struct WindowScreen {
   int clientHeight = 0;
   PresentedFrame frame;
   std::shared_ptr<PictureHolds> frameHolds;  // the presenting surface's, when it lent its memory
-  std::function<void()> listener;
+  // Shared, so a present takes it with a count instead of copying what it captured.
+  std::shared_ptr<const std::function<void()>> listener;
   // Paints noted by the window's widget while it is shown.
   bool painter = false;
   uint64_t paintedSerial = 0;
