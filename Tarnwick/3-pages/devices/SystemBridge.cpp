@@ -7,6 +7,7 @@
 
 #include "Hollin/Global.h"
 #include "devices/DeviceManager.h"
+#include "devices/DeviceWork.h"
 #include "devices/MemoryPool.h"
 #include "plat/log.h"
 #include "shell/AppMessages.h"
@@ -36,6 +37,9 @@ void ReturnBlockLocked(void* block) {
 void ReleaseLiveServices() {
   FreePreviewManager();
   CDeviceManager::ReleaseInstance();
+  // Work on a device queue that is not the list's own (a settings dialog closing its camera
+  // session) ends here too: the device libraries are cleaned up next.
+  devwork::Drain();
   CRecordFileRing::DeleteInstance();
   CUser::DeleteInstance();
   FreeCyclePreviewManager();

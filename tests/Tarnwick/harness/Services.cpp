@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "devices/DeviceWork.h"
 #include "devices/SystemBridge.h"
 #include "shell/Singleton.h"
 
@@ -19,10 +18,6 @@ class ResetAfterEachTest : public ::testing::EmptyTestEventListener {
 
 void ResetServices() {
   ReleaseServices();
-  // The program's exit ends all device work, not only that of its device list: a dialog
-  // closed by a test may still be closing its own camera session on a device queue, and
-  // neither the next test nor the end of the process may find it half done.
-  devwork::Drain();
   RenewServices();
 }
 
