@@ -99,10 +99,11 @@ class PaintCount : public QObject {
 };
 
 // Render threads present far faster than a screen refreshes to shown play windows, one of
-// which goes away midway: the repaints are gathered (far fewer paints than presents), and
-// every window left ends with its last picture painted.
+// which goes away midway: each window is painted at most once a refresh (a present a
+// millisecond, asked one by one, would be a paint a millisecond), and every window left ends
+// with its last picture painted.
 TEST(WindowMessages, RepaintsOfManyRenderThreadsAreGatheredAndNoneIsLost) {
-  constexpr int kWindows = 4, kPresents = 400;
+  constexpr int kWindows = 4, kPresents = 300;
   QWidget top;
   top.resize(200, 50);
   std::vector<plat::VideoWidget*> windows;
@@ -116,7 +117,10 @@ TEST(WindowMessages, RepaintsOfManyRenderThreadsAreGatheredAndNoneIsLost) {
   QCoreApplication::processEvents();
   std::vector<plat::WindowHandle> handles;
   for (auto* w : windows) handles.push_back(w->handle());
+  for (auto& c : counts) c->paints = 0;
   std::atomic<int> presented{0};
+  std::atomic<int> running{kWindows};
+  const auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> render;
   for (int i = 0; i < kWindows; ++i)
     render.emplace_back([&, h = handles[i]] {
@@ -124,14 +128,19 @@ TEST(WindowMessages, RepaintsOfManyRenderThreadsAreGatheredAndNoneIsLost) {
       auto back = display ? display->createBack(50, 50, true) : nullptr;
       auto primary = display ? display->createPrimary() : nullptr;
       auto clipper = display ? display->createClipper() : nullptr;
-      if (!back || !primary || !clipper || !clipper->setWindow(h) || !primary->attachClipper(clipper)) return;
-      for (int k = 0; k < kPresents; ++k)
-        if (primary->blit(nullptr, *back, nullptr)) ++presented;
+      if (back && primary && clipper && clipper->setWindow(h) && primary->attachClipper(clipper))
+        for (int k = 0; k < kPresents; ++k) {
+          if (primary->blit(nullptr, *back, nullptr)) ++presented;
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+      --running;
     });
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  const auto until = start + std::chrono::seconds(20);
   while (presented < kWindows * kPresents / 2 && std::chrono::steady_clock::now() < until)
     QCoreApplication::processEvents();
   delete windows[0];
+  // The GUI thread keeps turning while the others present, as a program's does.
+  while (running > 0 && std::chrono::steady_clock::now() < until) QCoreApplication::processEvents();
   for (auto& t : render) t.join();
   auto allPainted = [&] {
     for (int i = 1; i < kWindows; ++i)
@@ -140,12 +149,13 @@ TEST(WindowMessages, RepaintsOfManyRenderThreadsAreGatheredAndNoneIsLost) {
   };
   while (!allPainted() && std::chrono::steady_clock::now() < until) QCoreApplication::processEvents();
   EXPECT_TRUE(allPainted());
-  int paints = 0;
+  const auto refreshes =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count() / 16;
   for (int i = 1; i < kWindows; ++i) {
     EXPECT_GE(counts[i]->paints, 1) << i;
-    paints += counts[i]->paints;
+    // A busy machine only paints less; one more for the repaint of the gone window's place.
+    EXPECT_LE(counts[i]->paints, refreshes + 2) << i << " of " << presented << " presents";
   }
-  EXPECT_LT(paints, (kWindows - 1) * kPresents / 4);
 }
 
 }  // namespace
