@@ -4,58 +4,6 @@
 
 namespace corvane {
 
-// The platform timer ticks at 1 ms resolution, the finest a pacer may use.
-FramePacer::FramePacer() = default;
-
-FramePacer::~FramePacer() { stop(); }
-
-void FramePacer::setCallback(std::function<void()> callback) { callback_ = std::move(callback); }
-
-void FramePacer::postTicksTo(plat::ThreadId renderThread) {
-  setCallback([renderThread] { plat::postThreadMessage(renderThread, kRenderTickMessage); });
-}
-
-void FramePacer::tickOnStartingThread(uintptr_t timerId) { threadTimerId_ = timerId; }
-
-bool FramePacer::start() {
-  if (threadTimerId_) {
-    if (running_ || !plat::setThreadTimer(threadTimerId_, period_)) return false;
-    tickThread_ = plat::currentThreadId();
-    running_ = true;
-    return true;
-  }
-  if (!callback_ || running_) return false;
-  auto cb = callback_;
-  if (!timer_.start(period_, [cb] { cb(); })) return false;
-  running_ = true;
-  return true;
-}
-
-void FramePacer::stop() {
-  // A thread's timer is ended by that thread only: another thread's queue may hold a timer
-  // of the same id.
-  if (threadTimerId_ && running_ && plat::currentThreadId() == tickThread_)
-    plat::killThreadTimer(threadTimerId_);
-  timer_.stop();
-  running_ = false;
-}
-
-bool FramePacer::step(int delta) {
-  period_ = std::clamp(period_, lower_, upper_);
-  int next = period_ + delta;
-  if (next < lower_ || next > upper_) return false;
-  period_ = next;
-  if (running_) {
-    timer_.stop();
-    running_ = false;
-    start();
-  }
-  return true;
-}
-
-bool FramePacer::faster() { return step(-1); }
-bool FramePacer::slower() { return step(+1); }
-
 FramePacer::LiveStep FramePacer::liveStep(int64_t nowMs, int waiting) const {
   LiveStep step;
   // The stream's first picture is shown however much follows it (a large key frame holds up
@@ -80,7 +28,7 @@ void FramePacer::shown(int64_t nowMs, uint32_t pictureMs) {
       const int average = intervalX8_ / 8;
       const int taken = std::clamp(static_cast<int>(interval), average / 2, average * 2);
       intervalX8_ += taken - average;
-      period_ = std::clamp(intervalX8_ / 8, lower_, upper_);
+      period_ = std::clamp(intervalX8_ / 8, kMinPeriod, kMaxPeriod);
     }
   }
   anyShown_ = true;
