@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Session.h"
 #include "plat/log.h"
 
@@ -14,7 +14,7 @@ template <size_t N>
 void Read(int32_t login, const RecordKind& kind, int index, Record<N>& r) {
   static_assert(N > 0);
   uint32_t returned = 0;
-  r.readOk = NET_DVR_ReadConfig(login, kind.read, index, r.data(), N, &returned) == 1;
+  r.readOk = RecNet_ReadConfig(login, kind.read, index, r.data(), N, &returned) == 1;
   if (!r.readOk) r.bytes.fill(0);  // what a failed read leaves is not the device's
 }
 
@@ -130,7 +130,7 @@ SavePlan ConfigEngine::PlanSave() {
 
 void ConfigEngine::Write(int32_t login, std::vector<RecordWrite>& writes) {
   for (RecordWrite& w : writes)
-    w.ok = NET_DVR_WriteConfig(login, w.kind->write, w.index, w.bytes.data(),
+    w.ok = RecNet_WriteConfig(login, w.kind->write, w.index, w.bytes.data(),
                                static_cast<uint32_t>(w.bytes.size())) == 1;
 }
 

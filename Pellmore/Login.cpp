@@ -6,7 +6,7 @@
 #include <string>
 
 #include "DlgMain.h"
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Hollin/CTChar.h"
 #include "LoginWait.h"
 #include "Pellmore/Pellmore.h"
@@ -83,7 +83,7 @@ void LogInOnQueue(SessionQueue& queue, DeviceSession& session, const CTChar& hos
     const std::string ip = addresses.empty() ? std::string() : addresses.back();
     SdkDeviceInfo info{};
     const int32_t handle =
-        ip.empty() ? -1 : NET_DVR_Login(ip.c_str(), port, user.c_str(), password.c_str(), &info);
+        ip.empty() ? -1 : RecNet_Login(ip.c_str(), port, user.c_str(), password.c_str(), &info);
     {
       std::lock_guard<std::mutex> lock(attempt->mutex);
       if (!attempt->cancelled) {
@@ -96,7 +96,7 @@ void LogInOnQueue(SessionQueue& queue, DeviceSession& session, const CTChar& hos
         return;
       }
     }
-    if (handle >= 0) NET_DVR_Logout(handle);  // nobody waits for this login any more
+    if (handle >= 0) RecNet_Logout(handle);  // nobody waits for this login any more
   });
   const bool finished = wait.Run();
   std::lock_guard<std::mutex> lock(attempt->mutex);
@@ -104,7 +104,7 @@ void LogInOnQueue(SessionQueue& queue, DeviceSession& session, const CTChar& hos
   if (!finished) {
     // The login went through just as the user cancelled.
     if (attempt->done && attempt->handle >= 0)
-      queue.Post([handle = attempt->handle] { NET_DVR_Logout(handle); });
+      queue.Post([handle = attempt->handle] { RecNet_Logout(handle); });
     return;
   }
   if (attempt->ip.empty()) return;
@@ -124,7 +124,7 @@ int Login(const CTChar& host, const CTChar& user, const CTChar& password, uint16
   // The session counts as a user of the recorder library until its queue has run out (its
   // logout may still run after the window closed): a program that cleans the library up at
   // its end then leaves it to this queue's last job.
-  NET_DVR_Init();
+  RecNet_Init();
   LogInOnQueue(*queue, *session, host, user, password, port);
   int result = 0;
   if (session->loginHandle >= 0) {
@@ -137,9 +137,9 @@ int Login(const CTChar& host, const CTChar& user, const CTChar& password, uint16
     window.reset();
     result = 1;
     // The logout runs after what the window left queued; the user does not wait for it.
-    session->Exchange([](int32_t login) { NET_DVR_Logout(login); });
+    session->Exchange([](int32_t login) { RecNet_Logout(login); });
   }
-  queue->Post([] { NET_DVR_Cleanup(); });
+  queue->Post([] { RecNet_Cleanup(); });
   queue->Finish();
   ReleaseDeviceSession();
   return result;

@@ -75,7 +75,7 @@ int32_t StartChannelVideo(intptr_t window, int32_t login, int channel) {
   client.linkMode = 0;
   client.window = window;
   client.multicastIP = nullptr;
-  return NET_DVR_RealPlay(login, &client, nullptr, nullptr, 1);
+  return RecNet_RealPlay(login, &client, nullptr, nullptr, 1);
 }
 
 void SetResolver(Resolver resolver) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "HCNetSDK.h"
+#include "RecNet.h"
 
 class QWidget;
 

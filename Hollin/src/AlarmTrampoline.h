@@ -1,6 +1,6 @@
 #pragma once
 // The callbacks the recorder SDK calls on its own threads.
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Hollin/Records.h"
 
 namespace hollin {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "AlarmTrampoline.h"
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "qx/QXPreview.h"
 
 namespace hollin {
@@ -63,8 +63,8 @@ void ExceptionTrampoline(uint32_t type, int32_t loginId, int32_t handle, void* u
 
 }  // namespace hollin
 
-int CQXGlobal::Startup() { return NET_DVR_Init(); }
-int CQXGlobal::Cleanup() { return NET_DVR_Cleanup(); }
+int CQXGlobal::Startup() { return RecNet_Init(); }
+int CQXGlobal::Cleanup() { return RecNet_Cleanup(); }
 int CQXGlobal::StartListen(char*, unsigned short, void*) { return 0; }
 int CQXGlobal::StopListen() { return 0; }
 int CQXGlobal::EnableLog2File(int, char*, int) { return 0; }
@@ -81,13 +81,13 @@ void CQXGlobal::RegisterHandleException(void* handler) {
 
 void CQXGlobal::RegisterAlarmCallback(void* callback, void* user) {
   if (callback)
-    NET_DVR_SetDVRMessageCallBack(reinterpret_cast<SdkMessageCallBack>(callback), user);
+    RecNet_SetDVRMessageCallBack(reinterpret_cast<SdkMessageCallBack>(callback), user);
   else
-    NET_DVR_SetDVRMessageCallBack(&hollin::AlarmTrampoline, nullptr);
+    RecNet_SetDVRMessageCallBack(&hollin::AlarmTrampoline, nullptr);
 }
 
 int CQXGlobal::RegisterExceptionCallBack() {
-  return NET_DVR_SetExceptionCallBack(0, 0, &hollin::ExceptionTrampoline, nullptr);
+  return RecNet_SetExceptionCallBack(0, 0, &hollin::ExceptionTrampoline, nullptr);
 }
 
 int CQXGlobal::IsMessageCallbackRegistered() { return m_cbHandleMsg.load() ? 1 : 0; }

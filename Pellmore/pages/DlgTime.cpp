@@ -4,7 +4,7 @@
 #include <QVBoxLayout>
 
 #include "Controls.h"
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Session.h"
 
 namespace pellmore {
@@ -32,7 +32,7 @@ void CDlgTime::OnSyncTime() {
   localtime_r(&now, &local);
   if (!exchange_) return;
   exchange_([r = TimeRecord(local)](int32_t login) {
-    NET_DVR_WriteConfig(login, kTimeWrite, 0, r.data(), static_cast<uint32_t>(r.size()));
+    RecNet_WriteConfig(login, kTimeWrite, 0, r.data(), static_cast<uint32_t>(r.size()));
   });
 }
 

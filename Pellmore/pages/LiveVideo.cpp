@@ -37,12 +37,12 @@ void LiveOverlay::Start(VideoWindow* window, int channelIndex, SdkDrawFun draw, 
     const int32_t handle = StartChannelVideo(target, login, channelIndex + 1);
     std::lock_guard<std::mutex> lock(view->mutex);
     if (view->stopped) {
-      if (handle >= 0) NET_DVR_StopRealPlay(handle);
+      if (handle >= 0) RecNet_StopRealPlay(handle);
       return;
     }
     view->handle = handle < 0 ? -1 : handle;
     // Under the view's lock: Stop cannot unregister before this registration is in.
-    if (handle >= 0 && draw) NET_DVR_RigisterDrawFun(handle, draw, user);
+    if (handle >= 0 && draw) RecNet_RigisterDrawFun(handle, draw, user);
   });
 }
 
@@ -57,9 +57,9 @@ void LiveOverlay::Stop() {
   }
   view_.reset();
   if (handle < 0) return;
-  NET_DVR_RigisterDrawFun(handle, nullptr, nullptr);
+  RecNet_RigisterDrawFun(handle, nullptr, nullptr);
   if (const DeviceSession* session = GetDeviceSession())
-    session->Exchange([handle](int32_t) { NET_DVR_StopRealPlay(handle); });
+    session->Exchange([handle](int32_t) { RecNet_StopRealPlay(handle); });
 }
 
 int32_t LiveOverlay::Handle() const {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "plat/qtvideowidget.h"
 
 namespace pellmore {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "Saxtrum.h"
 #include "protocol/connection.h"
 #include "protocol/library.h"
@@ -31,7 +31,7 @@ void setUpOnce() {
   QX_DVR_Init();
   QX_DVR_SetDVRMessageCallBack(onAlarm, nullptr);
   QX_DVR_SetExceptionCallBack(0, 0, onException, nullptr);
-  PlayM4_GetPort2(&g_port);
+  SPlay_GetPort2(&g_port);
 }
 
 }  // namespace
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   data += 2;
   size -= 2;
 
-  PlayM4_OpenStream(g_port, nullptr, 0, 1 << 16);
+  SPlay_OpenStream(g_port, nullptr, 0, 1 << 16);
   auto conn = DvrConnection::createDetached(0);
   Library& lib = library();
   {
@@ -76,6 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::lock_guard<std::recursive_mutex> lock(lib.tableMutex);
     lib.logins[0] = LoginEntry{};
   }
-  PlayM4_CloseStream(g_port);
+  SPlay_CloseStream(g_port);
   return 0;
 }

@@ -3,7 +3,7 @@
 // reply time and fails.
 #include <gtest/gtest.h>
 
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Hollin.h"
 #include "plat/clock.h"
 #include "support/FakePeers.h"

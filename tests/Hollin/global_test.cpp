@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "AlarmTrampoline.h"
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Hollin.h"
 
 namespace {

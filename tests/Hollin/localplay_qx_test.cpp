@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "localplay/FileLocalPlayback.h"
 #include "localplay/QXLocalPlayback.h"
 #include "localplay_fixture.h"
@@ -36,10 +36,10 @@ struct QXPlaybackTest : QuickClock {
   void SetUp() override {
     QuickClock::SetUp();
     PortCalls::calls.clear();
-    PlayCtrl_SetCallObserver(&PortCalls::Observe, nullptr);
+    StreamPlay_SetCallObserver(&PortCalls::Observe, nullptr);
   }
   void TearDown() override {
-    PlayCtrl_SetCallObserver(nullptr, nullptr);
+    StreamPlay_SetCallObserver(nullptr, nullptr);
     QuickClock::TearDown();
   }
 };
@@ -68,18 +68,18 @@ TEST_F(QXPlaybackTest, PortsAreKeptUntilCloseAndNeverLost) {
     ASSERT_NE(first, -1);
     // Opening again gives the first port back before taking one.
     p.Open(missing.c_str(), 0);
-    EXPECT_EQ(PortCalls::Count("PlayM4_FreePort"), 1);
+    EXPECT_EQ(PortCalls::Count("SPlay_FreePort"), 1);
     p.Stop();
     EXPECT_NE(p.Port(), -1);  // Stop keeps the port
-    EXPECT_EQ(PortCalls::Count("PlayM4_FreePort"), 1);
+    EXPECT_EQ(PortCalls::Count("SPlay_FreePort"), 1);
     EXPECT_EQ(p.PlayStateValue(), -1);
     p.Close();
     EXPECT_EQ(p.Port(), -1);
-    EXPECT_EQ(PortCalls::Count("PlayM4_FreePort"), 2);
+    EXPECT_EQ(PortCalls::Count("SPlay_FreePort"), 2);
     p.Open(missing.c_str(), 0);
   }
   // Deleted without Close: the port went back.
-  EXPECT_EQ(PortCalls::Count("PlayM4_FreePort"), 3);
+  EXPECT_EQ(PortCalls::Count("SPlay_FreePort"), 3);
   // Stream input reaches the port of the player.
   CDevQXLocalPlayback s;
   s.Open(missing.c_str(), 0);

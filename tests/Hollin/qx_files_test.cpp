@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "qx/QXConfigTable.h"
 #include "qx/QXRemote.h"
 #include "qx_fixture.h"
@@ -85,7 +85,7 @@ TEST_F(RecorderTest, SdkSearchWalksSearchingFoundAndEnd) {
   c.fileType = 255;
   c.start = {2026, 3, 1, 0, 0, 0};
   c.end = {2026, 3, 31, 0, 0, 0};
-  const int32_t h = NET_DVR_FindFile(id, &c);
+  const int32_t h = RecNet_FindFile(id, &c);
   ASSERT_NE(h, -1);
   SdkFindData d{};
   int found = 0;
@@ -93,13 +93,13 @@ TEST_F(RecorderTest, SdkSearchWalksSearchingFoundAndEnd) {
   // carried comes first, then "searching" until the device answers.
   ASSERT_TRUE(Eventually([&] { return !emu.requests(dvremu::kFileFindNext).empty(); }));
   int32_t r;
-  while ((r = NET_DVR_FindNextFile(h, &d)) == SDK_FIND_SUCCESS) ++found;
+  while ((r = RecNet_FindNextFile(h, &d)) == SDK_FIND_SUCCESS) ++found;
   EXPECT_EQ(r, SDK_FIND_SEARCHING);
-  EXPECT_EQ(NET_DVR_FindNextFile(h, &d), SDK_FIND_SEARCHING);
+  EXPECT_EQ(RecNet_FindNextFile(h, &d), SDK_FIND_SEARCHING);
   emu.hold(dvremu::kFileFindNext, false);
   emu.releaseHeld();
   for (int i = 0; i < 20000; ++i) {
-    r = NET_DVR_FindNextFile(h, &d);
+    r = RecNet_FindNextFile(h, &d);
     if (r == SDK_FIND_SUCCESS) ++found;
     if (r != SDK_FIND_SUCCESS && r != SDK_FIND_SEARCHING) break;
     usleep(500);
@@ -107,9 +107,9 @@ TEST_F(RecorderTest, SdkSearchWalksSearchingFoundAndEnd) {
   EXPECT_EQ(found, 41);
   EXPECT_EQ(r, SDK_FIND_NOMORE);
   EXPECT_STREQ(d.fileName, "ch01_1040.mp4");
-  EXPECT_EQ(NET_DVR_FindClose(h), 1);
-  EXPECT_EQ(NET_DVR_FindNextFile(h, &d), SDK_FIND_EXCEPTION);
-  EXPECT_EQ(NET_DVR_FindClose(h), 0);
+  EXPECT_EQ(RecNet_FindClose(h), 1);
+  EXPECT_EQ(RecNet_FindNextFile(h, &d), SDK_FIND_EXCEPTION);
+  EXPECT_EQ(RecNet_FindClose(h), 0);
 }
 
 TEST_F(RecorderTest, RefusedSearchesMakeNoFinder) {
@@ -134,7 +134,7 @@ struct PlayCalls {
   static inline std::vector<std::string> calls;
   static void Observe(const char* fn, int32_t, void*) {
     // The receive thread feeds the player all along; only the controls are of interest.
-    if (std::string(fn) == "PlayM4_InputData") return;
+    if (std::string(fn) == "SPlay_InputData") return;
     std::lock_guard<std::mutex> lock(mu);
     calls.emplace_back(fn);
   }
@@ -158,23 +158,23 @@ TEST_F(RecorderTest, PlaybackControlsMapOntoThePlayer) {
   CDevRemotePlayback* pb =
       CDevRemotePlaybackFactory::CreateRemotePlayback(login, wnd.handle, "ch01_1001.mp4");
   ASSERT_NE(pb, nullptr);
-  PlayCtrl_SetCallObserver(&PlayCalls::Observe, nullptr);
+  StreamPlay_SetCallObserver(&PlayCalls::Observe, nullptr);
   PlayCalls::Take();
   struct Case {
     int (*op)(CDevRemotePlayback*);
     const char* call;
   } cases[] = {
-      {[](CDevRemotePlayback* p) { return p->Start(0); }, "PlayM4_Play"},
-      {[](CDevRemotePlayback* p) { return p->Pause(); }, "PlayM4_Pause"},
-      {[](CDevRemotePlayback* p) { return p->Resume(); }, "PlayM4_Pause"},
-      {[](CDevRemotePlayback* p) { return p->Fast(); }, "PlayM4_Fast"},
-      {[](CDevRemotePlayback* p) { return p->Slow(); }, "PlayM4_Slow"},
-      {[](CDevRemotePlayback* p) { return p->Normal(); }, "PlayM4_Play"},
-      {[](CDevRemotePlayback* p) { return p->Frame(); }, "PlayM4_OneByOne"},
-      {[](CDevRemotePlayback* p) { return p->AudioOn(); }, "PlayM4_PlaySound"},
-      {[](CDevRemotePlayback* p) { return p->AudioOff(); }, "PlayM4_StopSound"},
-      {[](CDevRemotePlayback* p) { return p->Volume(0x7FFF); }, "PlayM4_SetVolume"},
-      {[](CDevRemotePlayback* p) { return p->SetPos(50.0f); }, "PlayM4_SetPlayPos"},
+      {[](CDevRemotePlayback* p) { return p->Start(0); }, "SPlay_Play"},
+      {[](CDevRemotePlayback* p) { return p->Pause(); }, "SPlay_Pause"},
+      {[](CDevRemotePlayback* p) { return p->Resume(); }, "SPlay_Pause"},
+      {[](CDevRemotePlayback* p) { return p->Fast(); }, "SPlay_Fast"},
+      {[](CDevRemotePlayback* p) { return p->Slow(); }, "SPlay_Slow"},
+      {[](CDevRemotePlayback* p) { return p->Normal(); }, "SPlay_Play"},
+      {[](CDevRemotePlayback* p) { return p->Frame(); }, "SPlay_OneByOne"},
+      {[](CDevRemotePlayback* p) { return p->AudioOn(); }, "SPlay_PlaySound"},
+      {[](CDevRemotePlayback* p) { return p->AudioOff(); }, "SPlay_StopSound"},
+      {[](CDevRemotePlayback* p) { return p->Volume(0x7FFF); }, "SPlay_SetVolume"},
+      {[](CDevRemotePlayback* p) { return p->SetPos(50.0f); }, "SPlay_SetPlayPos"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.op(pb), 1) << c.call;
@@ -183,12 +183,12 @@ TEST_F(RecorderTest, PlaybackControlsMapOntoThePlayer) {
   }
   pb->GetPos();
   auto calls = PlayCalls::Take();
-  EXPECT_NE(std::find(calls.begin(), calls.end(), "PlayM4_GetPlayPos"), calls.end());
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "SPlay_GetPlayPos"), calls.end());
   // No out value, no call.
   EXPECT_EQ(pb->TotalTime(nullptr), 0);
   EXPECT_TRUE(PlayCalls::Take().empty());
   EXPECT_EQ(pb->CaptureFile(nullptr), 0);
-  PlayCtrl_SetCallObserver(nullptr, nullptr);
+  StreamPlay_SetCallObserver(nullptr, nullptr);
   // Destroyed while playing: the playback is stopped on the device.
   CDevRemotePlaybackFactory::DeleteRemotePlayback(pb);
   EXPECT_EQ(emu.requests(dvremu::kReplayStop).size(), 1u);
@@ -308,7 +308,7 @@ TEST_F(RecorderTest, ConfigurationByTypeWithTheCallersRecordChecked) {
   // The SDK read of the picture record counts channels from 0 like every other record.
   std::vector<uint8_t> pic(7752, 0);
   uint32_t returned = 0;
-  EXPECT_EQ(NET_DVR_ReadConfig(static_cast<int32_t>(id), 1002, 0, pic.data(), 7752, &returned), 1);
+  EXPECT_EQ(RecNet_ReadConfig(static_cast<int32_t>(id), 1002, 0, pic.data(), 7752, &returned), 1);
   EXPECT_EQ(returned, 7752u);
   auto picReads = emu.requests(54);
   ASSERT_FALSE(picReads.empty());

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Hollin.h"
 #include "dvremu/emulator.h"
 #include "localplay_fixture.h"

@@ -181,7 +181,7 @@ TEST_F(RecorderTest, ArmedAlarmsReachTheHandlerAndDisarmingStopsThem) {
   emu.pushAlarm(armed[0].handle, record);
   // A round trip on the same connection: the alarm, sent first, has been handled by now.
   uint8_t cruise[SDK_PTZCRUISE_SIZE];
-  NET_DVR_GetPTZCruise(static_cast<int32_t>(id), 1, 1, cruise);
+  RecNet_GetPTZCruise(static_cast<int32_t>(id), 1, 1, cruise);
   EXPECT_EQ(AlarmSink::Count(), before);
   CDevAlarmFactory::DeleteDevAlarm(alarm, login);
   CQXGlobal::RegisterHandleMessage(nullptr);

@@ -10,7 +10,7 @@
 
 #include "JourneyDevices.h"
 #include "JourneyFixture.h"
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "shell/TarnwickDlg.h"
 #include "view/PlaybackPage.h"
 
@@ -22,10 +22,10 @@ class PlaybackJourney : public JourneyTest {
   void SetUp() override {
     JourneyTest::SetUp();
     volumeCalls() = 0;
-    PlayCtrl_SetCallObserver(&CountVolume, nullptr);
+    StreamPlay_SetCallObserver(&CountVolume, nullptr);
   }
   void TearDown() override {
-    PlayCtrl_SetCallObserver(nullptr, nullptr);
+    StreamPlay_SetCallObserver(nullptr, nullptr);
     JourneyTest::TearDown();
   }
 
@@ -96,6 +96,6 @@ class PlaybackJourney : public JourneyTest {
 
  private:
   static void CountVolume(const char* function, int32_t, void*) {
-    if (std::strcmp(function, "PlayM4_SetVolume") == 0) ++volumeCalls();
+    if (std::strcmp(function, "SPlay_SetVolume") == 0) ++volumeCalls();
   }
 };

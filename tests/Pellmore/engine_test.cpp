@@ -16,11 +16,11 @@ struct EngineTest : ConfigTest {
   void SetUp() override {
     ConfigTest::SetUp();
     SdkDeviceInfo info{};
-    login = NET_DVR_Login("127.0.0.1", emu.port(), "admin", "12345", &info);
+    login = RecNet_Login("127.0.0.1", emu.port(), "admin", "12345", &info);
     ASSERT_GE(login, 0);
   }
   void TearDown() override {
-    NET_DVR_Logout(login);
+    RecNet_Logout(login);
     ConfigTest::TearDown();
   }
   int32_t login = -1;

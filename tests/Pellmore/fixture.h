@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "DlgMain.h"
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Pellmore/Pellmore.h"
 #include "Session.h"
 #include "dvremu/emulator.h"
@@ -57,7 +57,7 @@ inline bool DeviceWorkDone() {
 
 struct ConfigTest : ::testing::Test {
   void SetUp() override {
-    ASSERT_EQ(NET_DVR_Init(), 1);
+    ASSERT_EQ(RecNet_Init(), 1);
     ASSERT_TRUE(emu.start());
     pellmore::SetMessageBoxHandler([this](QWidget*, const QString& text, const QString& caption) {
       messages.push_back(text);
@@ -77,7 +77,7 @@ struct ConfigTest : ::testing::Test {
     pellmore::SetMessageBoxHandler({});
     pellmore::SetResolver({});
     emu.stop();
-    NET_DVR_Cleanup();
+    RecNet_Cleanup();
   }
 
   // Runs CF_Login against the emulator; `drive` works the window once its records have

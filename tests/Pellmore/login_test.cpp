@@ -130,7 +130,7 @@ TEST_F(ConfigTest, LiveVideoStartsOnTheSessionsLogin) {
               withoutWindow = pellmore::StartChannelVideo(0, session, 1);
               QWidget target;
               live = pellmore::StartChannelVideo(static_cast<intptr_t>(target.winId()), session, 2);
-              if (live >= 0) NET_DVR_StopRealPlay(live);
+              if (live >= 0) RecNet_StopRealPlay(live);
             }),
             1);
   EXPECT_EQ(withoutWindow, -1);

@@ -506,7 +506,7 @@ TEST_F(VideoPages, UnregisteringTheDrawRoutineWaitsForACallInProgress) {
               pellmore::VideoWindow window(nullptr, 1, 352, 288);
               live = pellmore::StartChannelVideo(window.handle(), pellmore::GetDeviceSession(), 1);
               ASSERT_GE(live, 0);
-              NET_DVR_RigisterDrawFun(
+              RecNet_RigisterDrawFun(
                   live,
                   [](int32_t, intptr_t, void*, int32_t, int32_t, int32_t, int32_t) {
                     inside = true;
@@ -519,9 +519,9 @@ TEST_F(VideoPages, UnregisteringTheDrawRoutineWaitsForACallInProgress) {
                   nullptr);
               ASSERT_TRUE(WaitFor([] { return entered.load(); }));
               unregistering = true;
-              NET_DVR_RigisterDrawFun(live, nullptr, nullptr);
+              RecNet_RigisterDrawFun(live, nullptr, nullptr);
               insideAfter = inside;
-              NET_DVR_StopRealPlay(live);
+              RecNet_StopRealPlay(live);
             }),
             1);
   EXPECT_FALSE(insideAfter);

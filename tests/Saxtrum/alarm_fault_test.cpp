@@ -197,7 +197,7 @@ TEST_F(DvrFaultTest, PeerClosingMidStreamIsReportedOnce) {
   int32_t port = QX_DVR_GetRealPlayerIndex(h);
   EXPECT_GE(port, 1);
   EXPECT_EQ(QX_DVR_StopRealPlay(h), 0);
-  EXPECT_EQ(PlayM4_Play(port, 0), 0);  // the port was freed
+  EXPECT_EQ(SPlay_Play(port, 0), 0);  // the port was freed
   QX_DVR_CLIENTINFO again{1, 0, 0};
   EXPECT_EQ(QX_DVR_RealPlay(id, &again, 0, 0, 1), -1);
   EXPECT_EQ(exc.count.value(), 1);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "Saxtrum.h"
 #include "dvremu/emulator.h"
 #include "plat/clock.h"
@@ -67,7 +67,7 @@ class SaxtrumTest : public ::testing::Test {
   }
   void TearDown() override {
     // A test's call log is gone by now; clean-up still gives players back.
-    PlayCtrl_SetCallObserver(nullptr, nullptr);
+    StreamPlay_SetCallObserver(nullptr, nullptr);
     QX_DVR_Cleanup();
     emu->stop();
     plat::setTimeScale(1.0);

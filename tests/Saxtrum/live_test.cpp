@@ -56,7 +56,7 @@ TEST_F(DvrLiveTest, ChannelBoundsAndNullRecordTakeNoSlot) {
 
 TEST_F(DvrLiveTest, RequestCarriesChannelWindowOrHandleAndSubStream) {
   CallLog log;
-  PlayCtrl_SetCallObserver(&CallLog::observe, &log);
+  StreamPlay_SetCallObserver(&CallLog::observe, &log);
   const int32_t h = play(3, 0, 1, 0x80000000u);
   ASSERT_GE(h, 0);
   auto reqs = emu->requests(3);
@@ -69,10 +69,10 @@ TEST_F(DvrLiveTest, RequestCarriesChannelWindowOrHandleAndSubStream) {
   EXPECT_GE(port, 1);
   auto calls = log.take();
   ASSERT_GE(calls.size(), 4u);
-  EXPECT_EQ(calls[0], "PlayM4_GetPort2");
-  EXPECT_EQ(calls[1], "PlayM4_SetStreamOpenMode");
-  EXPECT_EQ(calls[2], "PlayM4_OpenStream");
-  EXPECT_EQ(calls[3], "PlayM4_Play");
+  EXPECT_EQ(calls[0], "SPlay_GetPort2");
+  EXPECT_EQ(calls[1], "SPlay_SetStreamOpenMode");
+  EXPECT_EQ(calls[2], "SPlay_OpenStream");
+  EXPECT_EQ(calls[3], "SPlay_Play");
 
   EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
   auto stops = emu->requests(4);
@@ -81,8 +81,8 @@ TEST_F(DvrLiveTest, RequestCarriesChannelWindowOrHandleAndSubStream) {
   calls = log.take();
   std::vector<std::string> tail;
   for (auto& c : calls)
-    if (c != "PlayM4_InputData") tail.push_back(c);
-  EXPECT_EQ(tail, (std::vector<std::string>{"PlayM4_Stop", "PlayM4_CloseStream", "PlayM4_FreePort"}));
+    if (c != "SPlay_InputData") tail.push_back(c);
+  EXPECT_EQ(tail, (std::vector<std::string>{"SPlay_Stop", "SPlay_CloseStream", "SPlay_FreePort"}));
   EXPECT_EQ(QX_DVR_StopRealPlay(h), 0);  // stale handle
   EXPECT_EQ(QX_DVR_GetRealPlayerIndex(h), 0);
 }
@@ -189,8 +189,8 @@ TEST_F(DvrLiveTest, LiveFramesReachAHeadlessWindowDecoded) {
 TEST_F(DvrLiveTest, StreamsLeftOpenAtLogoutOrCleanupGiveTheirPlayersBack) {
   // The lowest free player port is the one the next live view takes.
   int32_t lowest = -1;
-  ASSERT_EQ(PlayM4_GetPort2(&lowest), 1);
-  ASSERT_EQ(PlayM4_FreePort(lowest), 1);
+  ASSERT_EQ(SPlay_GetPort2(&lowest), 1);
+  ASSERT_EQ(SPlay_FreePort(lowest), 1);
   const int32_t live = play(1);
   ASSERT_GE(live, 0);
   ASSERT_EQ(QX_DVR_GetRealPlayerIndex(live), lowest);
@@ -199,18 +199,18 @@ TEST_F(DvrLiveTest, StreamsLeftOpenAtLogoutOrCleanupGiveTheirPlayersBack) {
   ASSERT_EQ(QX_DVR_Logout(id), 1);
   EXPECT_EQ(QX_DVR_StopRealPlay(live), 0);  // the handle went with the login
   int32_t next = -1;
-  ASSERT_EQ(PlayM4_GetPort2(&next), 1);
+  ASSERT_EQ(SPlay_GetPort2(&next), 1);
   EXPECT_EQ(next, lowest);
-  ASSERT_EQ(PlayM4_FreePort(next), 1);
+  ASSERT_EQ(SPlay_FreePort(next), 1);
 
   // Clean-up likewise.
   id = login();
   ASSERT_GE(id, 0);
   ASSERT_GE(play(2), 0);
   QX_DVR_Cleanup();
-  ASSERT_EQ(PlayM4_GetPort2(&next), 1);
+  ASSERT_EQ(SPlay_GetPort2(&next), 1);
   EXPECT_EQ(next, lowest);
-  ASSERT_EQ(PlayM4_FreePort(next), 1);
+  ASSERT_EQ(SPlay_FreePort(next), 1);
   QX_DVR_Init();
 }
 

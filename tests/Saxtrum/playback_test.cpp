@@ -64,12 +64,12 @@ TEST(DvrPlaybackPosition, PercentAndFraction) {
 
 TEST_F(DvrPlaybackTest, StreamReachesCallbackAndFile) {
   CallLog log;
-  PlayCtrl_SetCallObserver(&CallLog::observe, &log);
+  StreamPlay_SetCallObserver(&CallLog::observe, &log);
   const int32_t h = QX_DVR_PlayBackByName(id, file.name.c_str(), 0);
   ASSERT_GE(h, 0);
   const auto calls = log.take();
-  std::vector<std::string> expect = {"PlayM4_GetPort2", "PlayM4_SetStreamOpenMode",
-                                     "PlayM4_OpenStream", "PlayM4_Play"};
+  std::vector<std::string> expect = {"SPlay_GetPort2", "SPlay_SetStreamOpenMode",
+                                     "SPlay_OpenStream", "SPlay_Play"};
   ASSERT_GE(calls.size(), expect.size());
   EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 4), expect);
   // The replay request names the file by the record the information reply left.
@@ -125,13 +125,13 @@ TEST_F(DvrPlaybackTest, ControlCodesDriveThePlayerOnly) {
   const int32_t h = QX_DVR_PlayBackByName(id, file.name.c_str(), 0);
   ASSERT_GE(h, 0);
   CallLog log;
-  PlayCtrl_SetCallObserver(&CallLog::observe, &log);
+  StreamPlay_SetCallObserver(&CallLog::observe, &log);
   const std::map<uint32_t, std::string> codes = {
-      {1, "PlayM4_Play"},      {2, "PlayM4_Stop"},       {3, "PlayM4_Pause"},
-      {4, "PlayM4_Pause"},     {5, "PlayM4_Fast"},       {6, "PlayM4_Slow"},
-      {7, "PlayM4_Play"},      {8, "PlayM4_OneByOne"},   {9, "PlayM4_PlaySound"},
-      {10, "PlayM4_StopSound"}, {11, "PlayM4_SetVolume"}, {12, "PlayM4_SetPlayPos"},
-      {13, "PlayM4_GetPlayPos"}};
+      {1, "SPlay_Play"},      {2, "SPlay_Stop"},       {3, "SPlay_Pause"},
+      {4, "SPlay_Pause"},     {5, "SPlay_Fast"},       {6, "SPlay_Slow"},
+      {7, "SPlay_Play"},      {8, "SPlay_OneByOne"},   {9, "SPlay_PlaySound"},
+      {10, "SPlay_StopSound"}, {11, "SPlay_SetVolume"}, {12, "SPlay_SetPlayPos"},
+      {13, "SPlay_GetPlayPos"}};
   const size_t before = emu->requests().size();
   for (const auto& [code, fn] : codes) {
     uint32_t out = 777;
@@ -139,7 +139,7 @@ TEST_F(DvrPlaybackTest, ControlCodesDriveThePlayerOnly) {
     // Only the control functions count: the receive thread may be feeding the player.
     std::vector<std::string> calls;
     for (const auto& c : log.take())
-      if (c != "PlayM4_InputData") calls.push_back(c);
+      if (c != "SPlay_InputData") calls.push_back(c);
     ASSERT_EQ(calls.size(), 1u) << code;
     EXPECT_EQ(calls[0], fn) << code;
     if (code == 13) {
@@ -147,7 +147,7 @@ TEST_F(DvrPlaybackTest, ControlCodesDriveThePlayerOnly) {
     }
   }
   EXPECT_EQ(QX_DVR_PlayBackControl(h, 99, 0, nullptr), 1);
-  for (const auto& c : log.take()) EXPECT_EQ(c, "PlayM4_InputData");
+  for (const auto& c : log.take()) EXPECT_EQ(c, "SPlay_InputData");
   EXPECT_EQ(emu->requests().size(), before);
   EXPECT_EQ(QX_DVR_PlayBackControl(0x7FFF05, 1, 0, nullptr), 0);
   EXPECT_EQ(QX_DVR_StopPlayBack(h), 1);

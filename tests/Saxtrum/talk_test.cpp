@@ -11,7 +11,7 @@ std::vector<uint32_t> g_talkValues;
 }  // namespace
 
 // Stands between the library and the player to see exactly what talk input it gets.
-extern "C" int PlayM4_InputTalkData(const uint8_t* data, uint32_t length, uint32_t value1,
+extern "C" int SPlay_InputTalkData(const uint8_t* data, uint32_t length, uint32_t value1,
                                     uint32_t value2) {
   {
     std::lock_guard<std::mutex> lock(g_talkMu);
@@ -20,7 +20,7 @@ extern "C" int PlayM4_InputTalkData(const uint8_t* data, uint32_t length, uint32
     g_talkValues.push_back(value2);
   }
   using Fn = int (*)(const uint8_t*, uint32_t, uint32_t, uint32_t);
-  static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "PlayM4_InputTalkData"));
+  static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "SPlay_InputTalkData"));
   return real ? real(data, length, value1, value2) : 0;
 }
 
@@ -30,7 +30,7 @@ TEST_F(SaxtrumTest, TalkRoundTripAndCloseClosesThePlayersTalk) {
   EXPECT_EQ(QX_DVR_StartVoiceCom(id, 0), -1);
   EXPECT_EQ(TalkDataCallBack(reinterpret_cast<const uint8_t*>("x"), 1, 0, 0), -1);  // no talk
   CallLog log;
-  PlayCtrl_SetCallObserver(&CallLog::observe, &log);
+  StreamPlay_SetCallObserver(&CallLog::observe, &log);
   const int32_t talk = QX_DVR_StartVoiceCom(id, 2);
   ASSERT_GE(talk, 0);
   ASSERT_EQ(emu->requests(10).size(), 1u);
@@ -48,9 +48,9 @@ TEST_F(SaxtrumTest, TalkRoundTripAndCloseClosesThePlayersTalk) {
   ASSERT_TRUE(emu->sendTalk(static_cast<uint32_t>(talk), 1, 77, 0, voice));
   // Client to device: captured blocks go out with the two values and a counter.
   std::vector<uint8_t> block(100, 0x11);
-  EXPECT_EQ(PlayCtrl_FeedTalkCapture(block.data(), 100), 0);
+  EXPECT_EQ(StreamPlay_FeedTalkCapture(block.data(), 100), 0);
   std::vector<uint8_t> big(5000, 0x22);
-  EXPECT_EQ(PlayCtrl_FeedTalkCapture(big.data(), 5000), 0);
+  EXPECT_EQ(StreamPlay_FeedTalkCapture(big.data(), 5000), 0);
   ASSERT_TRUE(emu->waitForRequests(12, 4));
   auto sent = emu->requests(12);
   ASSERT_EQ(sent.size(), 4u);  // 100, then 5000 as 2036 + 2036 + 928
@@ -71,8 +71,8 @@ TEST_F(SaxtrumTest, TalkRoundTripAndCloseClosesThePlayersTalk) {
   }
   auto calls = log.take();
   auto has = [&](const char* fn) { return std::find(calls.begin(), calls.end(), fn) != calls.end(); };
-  EXPECT_TRUE(has("PlayM4_OpenTalk"));
-  EXPECT_EQ(calls.back(), "PlayM4_CloseTalk");
+  EXPECT_TRUE(has("SPlay_OpenTalk"));
+  EXPECT_EQ(calls.back(), "SPlay_CloseTalk");
   EXPECT_EQ(TalkDataCallBack(block.data(), 100, 1, 0), -1);
   EXPECT_EQ(QX_DVR_StopVoiceCom(talk), 0);
 
@@ -91,7 +91,7 @@ TEST_F(SaxtrumTest, TalkCloseRefusedByTheDeviceStillEndsTheTalk) {
   // it would pass for the next request's traffic.
   std::vector<uint8_t> block(100, 0x33);
   EXPECT_EQ(TalkDataCallBack(block.data(), 100, 1, 0), -1);
-  EXPECT_EQ(PlayCtrl_FeedTalkCapture(block.data(), 100), -1);
+  EXPECT_EQ(StreamPlay_FeedTalkCapture(block.data(), 100), -1);
   EXPECT_TRUE(emu->requests(12).empty());
   // A new talk can start at once.
   emu->refuse(11, false);

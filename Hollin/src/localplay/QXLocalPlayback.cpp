@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "localplay/LocalPlayback.h"
 
 namespace {
@@ -19,15 +19,15 @@ CDevQXLocalPlayback::~CDevQXLocalPlayback() { Close(); }
 int CDevQXLocalPlayback::Open(const char* file, HWND) {
   // A second Open gives the first port back instead of losing it.
   Close();
-  PlayM4_GetPort2(&port_);
+  SPlay_GetPort2(&port_);
   if (port_ == -1) return 0;
-  return PlayM4_OpenFile(port_, file);
+  return SPlay_OpenFile(port_, file);
 }
 
 int CDevQXLocalPlayback::Close() {
   if (port_ >= 0) {
-    PlayM4_CloseFile(port_);
-    PlayM4_FreePort(port_);
+    SPlay_CloseFile(port_);
+    SPlay_FreePort(port_);
     port_ = -1;
   }
   return 0;
@@ -36,8 +36,8 @@ int CDevQXLocalPlayback::Close() {
 int CDevQXLocalPlayback::Play(HWND window) {
   if (port_ == -1) return 0;
   state_ = 1;
-  PlayM4_SetStreamOpenMode(port_, PLAYM4_STREAME_FILE);
-  return PlayM4_Play(port_, window);
+  SPlay_SetStreamOpenMode(port_, SPLAY_STREAME_FILE);
+  return SPlay_Play(port_, window);
 }
 
 // The port stays ours until Close: giving it back here would let Close free a port that
@@ -45,60 +45,60 @@ int CDevQXLocalPlayback::Play(HWND window) {
 int CDevQXLocalPlayback::Stop() {
   if (port_ == -1) return 0;
   state_ = -1;
-  return PlayM4_Stop(port_);
+  return SPlay_Stop(port_);
 }
 
 int CDevQXLocalPlayback::Pause(int pause) {
   if (port_ == -1) return 0;
   state_ = 0;
-  return PlayM4_Pause(port_, static_cast<uint32_t>(pause));
+  return SPlay_Pause(port_, static_cast<uint32_t>(pause));
 }
 
 int CDevQXLocalPlayback::Fast() {
   if (port_ == -1) return 0;
   state_ = 2;
-  return PlayM4_Fast(port_);
+  return SPlay_Fast(port_);
 }
 
-int CDevQXLocalPlayback::Slow() { return port_ == -1 ? 0 : PlayM4_Slow(port_); }
-int CDevQXLocalPlayback::Step() { return port_ == -1 ? 0 : PlayM4_OneByOne(port_); }
-int CDevQXLocalPlayback::StepBack() { return port_ == -1 ? 0 : PlayM4_OneByOneBack(port_); }
+int CDevQXLocalPlayback::Slow() { return port_ == -1 ? 0 : SPlay_Slow(port_); }
+int CDevQXLocalPlayback::Step() { return port_ == -1 ? 0 : SPlay_OneByOne(port_); }
+int CDevQXLocalPlayback::StepBack() { return port_ == -1 ? 0 : SPlay_OneByOneBack(port_); }
 
 int CDevQXLocalPlayback::CapturePicture(const char* path, int) {
   if (port_ == -1 || !path) return 0;
   std::vector<uint8_t> buffer(kCaptureBytes);
   uint32_t width = 0, height = 0;
-  if (!PlayM4_CaptureImage(port_, buffer.data(), &width, &height)) return 0;
+  if (!SPlay_CaptureImage(port_, buffer.data(), &width, &height)) return 0;
   // The size travels with the buffer, so a picture that claims more than it holds is refused.
-  return PlayM4_ConvertToBmpFile(buffer.data(), static_cast<uint32_t>(buffer.size()), width,
+  return SPlay_ConvertToBmpFile(buffer.data(), static_cast<uint32_t>(buffer.size()), width,
                                  height, 0, path);
 }
 
 int CDevQXLocalPlayback::SetPlayPos(float fraction) {
-  return port_ == -1 ? 0 : PlayM4_SetPlayPos(port_, fraction);
+  return port_ == -1 ? 0 : SPlay_SetPlayPos(port_, fraction);
 }
 
 float CDevQXLocalPlayback::GetPlayPos() {
   if (port_ == -1) return 0;
   float f = 0;
-  PlayM4_GetPlayPos(port_, &f);
+  SPlay_GetPlayPos(port_, &f);
   return f;
 }
 
 int CDevQXLocalPlayback::SetVolume(int volume) {
-  return port_ == -1 ? 0 : PlayM4_SetVolume(port_, static_cast<uint16_t>(volume));
+  return port_ == -1 ? 0 : SPlay_SetVolume(port_, static_cast<uint16_t>(volume));
 }
 
-int CDevQXLocalPlayback::StopSound() { return port_ == -1 ? 0 : PlayM4_StopSound(); }
-int CDevQXLocalPlayback::PlaySound() { return port_ == -1 ? 0 : PlayM4_PlaySound(port_); }
+int CDevQXLocalPlayback::StopSound() { return port_ == -1 ? 0 : SPlay_StopSound(); }
+int CDevQXLocalPlayback::PlaySound() { return port_ == -1 ? 0 : SPlay_PlaySound(port_); }
 
 int CDevQXLocalPlayback::OpenStream(const uint8_t* header, uint32_t headerSize,
                                     uint32_t bufferSize) {
-  return port_ == -1 ? 0 : PlayM4_OpenStream(port_, header, headerSize, bufferSize);
+  return port_ == -1 ? 0 : SPlay_OpenStream(port_, header, headerSize, bufferSize);
 }
 
 int CDevQXLocalPlayback::InputData(const uint8_t* data, uint32_t length) {
-  return port_ == -1 ? 0 : PlayM4_InputData(port_, data, length);
+  return port_ == -1 ? 0 : SPlay_InputData(port_, data, length);
 }
 
-int CDevQXLocalPlayback::CloseStream() { return port_ == -1 ? 0 : PlayM4_CloseStream(port_); }
+int CDevQXLocalPlayback::CloseStream() { return port_ == -1 ? 0 : SPlay_CloseStream(port_); }

@@ -1,19 +1,19 @@
 #include "qx/QXAlarm.h"
 
-#include "HCNetSDK.h"
+#include "RecNet.h"
 
 CDevQXAlarm::~CDevQXAlarm() { CloseAlarmChan(); }
 
 bool CDevQXAlarm::SetupAlarmChan() {
   if (loginId_ < 0) return false;
   if (alarmHandle_ != -1) return true;  // already armed: a second channel would leak
-  alarmHandle_ = NET_DVR_SetupAlarmChan(loginId_);
+  alarmHandle_ = RecNet_SetupAlarmChan(loginId_);
   return alarmHandle_ != -1;
 }
 
 // Closing the SDK's channel is what stops the alarms; the handle is let go either way.
 bool CDevQXAlarm::CloseAlarmChan() {
-  if (alarmHandle_ != -1) NET_DVR_CloseAlarmChan(alarmHandle_);
+  if (alarmHandle_ != -1) RecNet_CloseAlarmChan(alarmHandle_);
   alarmHandle_ = -1;
   return true;
 }

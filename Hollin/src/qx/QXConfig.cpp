@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "HCNetSDK.h"
+#include "RecNet.h"
 
 using hollin::qx::ConfigType;
 
@@ -21,7 +21,7 @@ int CDevQXConfig::GetConfig(tagDevConfigRequest* request) {
   if (!t) return 0;
   std::memset(buffer_.data(), 0, buffer_.size());
   uint32_t returned = 0;
-  if (NET_DVR_ReadConfig(loginId_, t->getCommand, request->channel, buffer_.data(), t->sdkSize,
+  if (RecNet_ReadConfig(loginId_, t->getCommand, request->channel, buffer_.data(), t->sdkSize,
                          &returned) != 1)
     return 0;
   request->returned = returned;
@@ -35,12 +35,12 @@ int CDevQXConfig::SetConfig(tagDevConfigRequest* request) {
   std::memset(buffer_.data(), 0, buffer_.size());
   // The caller's fields are laid over the device's current record.
   uint32_t returned = 0;
-  const int read = NET_DVR_ReadConfig(loginId_, t->getCommand, request->channel, buffer_.data(),
+  const int read = RecNet_ReadConfig(loginId_, t->getCommand, request->channel, buffer_.data(),
                                       t->sdkSize, &returned);
   // A type whose write carries only some of the record's fields lays them over the device's
   // current record: without that record the rest would be written back as zeros.
   if (read != 1 && t->copy != hollin::qx::ConfigCopy::Whole) return 0;
   hollin::qx::CopyToSdk(*t, static_cast<const uint8_t*>(request->record), buffer_.data());
-  return NET_DVR_WriteConfig(loginId_, t->setCommand, request->channel, buffer_.data(),
+  return RecNet_WriteConfig(loginId_, t->setCommand, request->channel, buffer_.data(),
                              t->sdkSize);
 }

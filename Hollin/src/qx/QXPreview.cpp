@@ -72,7 +72,7 @@ bool CDevQXPreview::StartPreview() {
   client.linkMode = streamType_ == 1 ? SDK_LINK_SUBSTREAM : 0;
   client.window = window_;
   client.multicastIP = nullptr;
-  const int32_t h = NET_DVR_RealPlay(loginId_, &client, nullptr, nullptr, 1);
+  const int32_t h = RecNet_RealPlay(loginId_, &client, nullptr, nullptr, 1);
   if (h == -1) return false;
   realHandle_ = h;
   previewing_ = true;
@@ -84,7 +84,7 @@ bool CDevQXPreview::StopPreview() {
     // Saving and sound end with the stream: their flags must not outlive it.
     if (recording_) StopRecord();
     if (soundOpen_) CloseSound();
-    NET_DVR_StopRealPlay(realHandle_);
+    RecNet_StopRealPlay(realHandle_);
     realHandle_ = -1;
     previewing_ = false;
   }
@@ -94,7 +94,7 @@ bool CDevQXPreview::StopPreview() {
 bool CDevQXPreview::CapturePicture(const char* path, int) {
   if (realHandle_ == -1) return false;
   // A picture that was not written must not be reported as saved.
-  return NET_DVR_CapturePicture(realHandle_, path) == 1;
+  return RecNet_CapturePicture(realHandle_, path) == 1;
 }
 
 bool CDevQXPreview::StartRecord(int mode, const char* path) {
@@ -102,7 +102,7 @@ bool CDevQXPreview::StartRecord(int mode, const char* path) {
   if (realHandle_ == -1 || !path || recording_) return false;
   // Set first: the disk may refuse the first packet before the call has returned.
   recording_ = true;
-  if (NET_DVR_SaveRealData(realHandle_, static_cast<uint32_t>(mode), path) == 1) return true;
+  if (RecNet_SaveRealData(realHandle_, static_cast<uint32_t>(mode), path) == 1) return true;
   recording_ = false;
   return false;
 }
@@ -110,14 +110,14 @@ bool CDevQXPreview::StartRecord(int mode, const char* path) {
 bool CDevQXPreview::StopRecord() {
   if (realHandle_ == -1) return false;
   // Saving that the SDK already stopped (a refused write) has nothing left to stop.
-  if (recording_.exchange(false)) NET_DVR_StopSaveRealData(realHandle_);
+  if (recording_.exchange(false)) RecNet_StopSaveRealData(realHandle_);
   return true;
 }
 
 bool CDevQXPreview::GetVideoEffect(int* brightness, int* contrast, int* saturation, int* hue) {
   if (realHandle_ == -1) return false;
   uint32_t b = 0, c = 0, s = 0, h = 0;
-  if (NET_DVR_ClientGetVideoEffect(realHandle_, &b, &c, &s, &h) != 1) return false;
+  if (RecNet_ClientGetVideoEffect(realHandle_, &b, &c, &s, &h) != 1) return false;
   if (brightness) *brightness = static_cast<int>(b);
   if (contrast) *contrast = static_cast<int>(c);
   if (saturation) *saturation = static_cast<int>(s);
@@ -127,7 +127,7 @@ bool CDevQXPreview::GetVideoEffect(int* brightness, int* contrast, int* saturati
 
 bool CDevQXPreview::SetVideoEffect(int brightness, int contrast, int saturation, int hue) {
   if (realHandle_ == -1) return false;
-  return NET_DVR_ClientSetVideoEffect(realHandle_, static_cast<uint32_t>(brightness),
+  return RecNet_ClientSetVideoEffect(realHandle_, static_cast<uint32_t>(brightness),
                                       static_cast<uint32_t>(contrast),
                                       static_cast<uint32_t>(saturation),
                                       static_cast<uint32_t>(hue)) == 1;
@@ -165,7 +165,7 @@ bool CDevQXPreview::RegisterDrawFun(DrawFunCallback callback, void* user) {
     draw_ = callback;
     drawUser_ = user;
   }
-  NET_DVR_RigisterDrawFun(realHandle_, callback ? &OnDraw : nullptr, callback ? this : nullptr);
+  RecNet_RigisterDrawFun(realHandle_, callback ? &OnDraw : nullptr, callback ? this : nullptr);
   return true;
 }
 
@@ -176,31 +176,31 @@ bool CDevQXPreview::SetRealDataCallBack(RealDataCallback callback, void* user) {
     dataUser_ = user;
   }
   if (realHandle_ == -1) return false;
-  NET_DVR_SetRealDataCallBack(realHandle_, callback ? &OnData : nullptr, callback ? this : nullptr);
+  RecNet_SetRealDataCallBack(realHandle_, callback ? &OnData : nullptr, callback ? this : nullptr);
   return true;
 }
 
 bool CDevQXPreview::OpenSound() {
   if (realHandle_ == -1) return false;
-  NET_DVR_OpenSound(realHandle_);
+  RecNet_OpenSound(realHandle_);
   soundOpen_ = true;
   return true;
 }
 
 bool CDevQXPreview::CloseSound() {
-  if (soundOpen_) NET_DVR_CloseSound();
+  if (soundOpen_) RecNet_CloseSound();
   soundOpen_ = false;
   return true;
 }
 
 bool CDevQXPreview::SetVolume(int volume) {
   if (realHandle_ == -1) return false;
-  NET_DVR_Volume(realHandle_, static_cast<uint16_t>(volume));
+  RecNet_Volume(realHandle_, static_cast<uint16_t>(volume));
   volume_ = volume & 0xFFFF;
   return true;
 }
 
 int CDevQXPreview::StartVoiceCom(intptr_t a1, intptr_t a2, intptr_t a3, intptr_t a4) {
   if (realHandle_ == -1) return 0;
-  return NET_DVR_StartVoiceCom(realHandle_, a1, a2, a3, a4);
+  return RecNet_StartVoiceCom(realHandle_, a1, a2, a3, a4);
 }

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Hollin/Interfaces.h"
 
 class CDevQXPreview : public IDevPreview {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "plat/clock.h"
 #include "qx/QXTime.h"
 
@@ -31,7 +31,7 @@ CDevQXRemoteFileFinder::CDevQXRemoteFileFinder(IDevUserLogin* login,
     c.isLocked = 255;
     c.start = hollin::qx::ToSdk(condition->start);
     c.end = hollin::qx::ToSdk(condition->end);
-    handle_ = NET_DVR_FindFile(static_cast<int32_t>(loginId_), &c);
+    handle_ = RecNet_FindFile(static_cast<int32_t>(loginId_), &c);
     if (handle_ != -1) {
       state_ = 0;
       return;
@@ -45,7 +45,7 @@ CDevQXRemoteFileFinder::~CDevQXRemoteFileFinder() { FindClose(); }
 int CDevQXRemoteFileFinder::FindNextFileRaw(void* record) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (handle_ == -1 || state_ != 0) return SDK_FIND_EXCEPTION;
-  return NET_DVR_FindNextFile(handle_, static_cast<SdkFindData*>(record));
+  return RecNet_FindNextFile(handle_, static_cast<SdkFindData*>(record));
 }
 
 int CDevQXRemoteFileFinder::FindNext(tagRemoteFileInfo* out) {
@@ -70,7 +70,7 @@ int CDevQXRemoteFileFinder::FindNext(tagRemoteFileInfo* out) {
 int CDevQXRemoteFileFinder::FindClose() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (handle_ != -1) {
-    NET_DVR_FindClose(handle_);
+    RecNet_FindClose(handle_);
     handle_ = -1;
   }
   state_ = kSearchClosed;
@@ -85,7 +85,7 @@ CDevQXRemotePlayback::CDevQXRemotePlayback(IDevUserLogin* login, HWND window,
   if (!login) throw std::invalid_argument("Invalid device");
   loginId_ = login->GetLoginID(1);
   if (loginId_ < 0) throw std::invalid_argument("Invalid Login id");
-  if (fileName) handle_ = NET_DVR_PlayBackByName(static_cast<int32_t>(loginId_), fileName, window);
+  if (fileName) handle_ = RecNet_PlayBackByName(static_cast<int32_t>(loginId_), fileName, window);
   if (handle_ == -1) throw std::invalid_argument("Invalid file name");
 }
 
@@ -100,39 +100,39 @@ CDevQXRemotePlayback::~CDevQXRemotePlayback() { Stop(); }
 
 int CDevQXRemotePlayback::Control(uint32_t code, uint32_t value) {
   if (handle_ == -1) return 0;
-  return NET_DVR_PlayBackControl(handle_, code, value, nullptr);
+  return RecNet_PlayBackControl(handle_, code, value, nullptr);
 }
 
 int CDevQXRemotePlayback::Query(uint32_t code, int* out) {
   if (handle_ == -1 || !out) return 0;
   uint32_t v = 0;
-  const int r = NET_DVR_PlayBackControl(handle_, code, 0, &v);
+  const int r = RecNet_PlayBackControl(handle_, code, 0, &v);
   *out = static_cast<int>(v);
   return r;
 }
 
 int CDevQXRemotePlayback::Stop() {
   if (handle_ == -1) return 0;
-  const int r = NET_DVR_StopPlayBack(handle_);
+  const int r = RecNet_StopPlayBack(handle_);
   if (r == 1) handle_ = -1;
   return r;
 }
 
 int CDevQXRemotePlayback::CaptureFile(const char* path) {
   if (handle_ == -1 || !path) return 0;
-  return NET_DVR_PlayBackCaptureFile(handle_, path);
+  return RecNet_PlayBackCaptureFile(handle_, path);
 }
 
 int CDevQXRemotePlayback::SetPos(float percent) {
   if (handle_ == -1 || !std::isfinite(percent)) return 0;
   const float p = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
-  return NET_DVR_PlayBackControl(handle_, 12, static_cast<uint32_t>(p), nullptr);
+  return RecNet_PlayBackControl(handle_, 12, static_cast<uint32_t>(p), nullptr);
 }
 
 float CDevQXRemotePlayback::GetPos() {
   if (handle_ == -1) return 0;
   uint32_t v = 0;
-  NET_DVR_PlayBackControl(handle_, 13, 0, &v);
+  RecNet_PlayBackControl(handle_, 13, 0, &v);
   return static_cast<float>(v);
 }
 
@@ -145,7 +145,7 @@ CDevQXRemoteFileDownloader::CDevQXRemoteFileDownloader(IDevUserLogin* login,
   loginId_ = login->GetLoginID(1);
   if (loginId_ < 0) throw std::invalid_argument("Invalid Login ID");
   if (remoteName && localPath)
-    handle_ = NET_DVR_GetFileByName(static_cast<int32_t>(loginId_), remoteName, localPath);
+    handle_ = RecNet_GetFileByName(static_cast<int32_t>(loginId_), remoteName, localPath);
   if (handle_ == -1) throw std::invalid_argument("Invalid file name");
 }
 
@@ -158,17 +158,17 @@ CDevQXRemoteFileDownloader::~CDevQXRemoteFileDownloader() { Stop(); }
 
 int CDevQXRemoteFileDownloader::Start() {
   if (handle_ == -1) return 0;
-  return NET_DVR_PlayBackControl(handle_, 1, 0, nullptr);
+  return RecNet_PlayBackControl(handle_, 1, 0, nullptr);
 }
 
 int CDevQXRemoteFileDownloader::GetPos() {
   if (handle_ == -1) return 0;
-  return NET_DVR_GetDownloadPos(handle_);
+  return RecNet_GetDownloadPos(handle_);
 }
 
 int CDevQXRemoteFileDownloader::Stop() {
   if (handle_ == -1) return 0;
-  if (NET_DVR_StopGetFile(handle_) != 1) return 0;
+  if (RecNet_StopGetFile(handle_) != 1) return 0;
   handle_ = -1;
   return 1;
 }

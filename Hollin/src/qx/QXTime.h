@@ -1,6 +1,6 @@
 #pragma once
 // The layer's TIME and the recorder SDK's time record hold the same six fields.
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Hollin/Records.h"
 
 namespace hollin::qx {

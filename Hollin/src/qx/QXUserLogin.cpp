@@ -36,8 +36,8 @@ constexpr int kMaxLogPolls = 800;
 }  // namespace
 
 CDevQXUserLogin::~CDevQXUserLogin() {
-  if (talkHandle_ != -1) NET_DVR_StopVoiceCom(talkHandle_);
-  if (logHandle_ != -1) NET_DVR_FindLogClose(logHandle_);
+  if (talkHandle_ != -1) RecNet_StopVoiceCom(talkHandle_);
+  if (logHandle_ != -1) RecNet_FindLogClose(logHandle_);
   if (loginId_ != -1) Logout();
 }
 
@@ -51,7 +51,7 @@ DevHandle CDevQXUserLogin::Login() {
   if (addresses.empty()) return -1;
   SdkDeviceInfo di{};
   const int32_t id =
-      NET_DVR_Login(addresses.back().c_str(), static_cast<uint16_t>(info_->Port),
+      RecNet_Login(addresses.back().c_str(), static_cast<uint16_t>(info_->Port),
                     info_->UserName.GetNarrow(), info_->Pwd.GetNarrow(), &di);
   loginId_ = id < 0 ? -1 : id;
   std::memset(deviceInfo_, 0, sizeof deviceInfo_);
@@ -73,7 +73,7 @@ DevHandle CDevQXUserLogin::Login() {
 int CDevQXUserLogin::Logout() {
   int result = 0;
   if (loginId_ != -1) {
-    result = NET_DVR_Logout(loginId_);
+    result = RecNet_Logout(loginId_);
     loginId_ = -1;
   }
   std::memset(deviceInfo_, 0, sizeof deviceInfo_);
@@ -91,21 +91,21 @@ int CDevQXUserLogin::InfoByte(size_t at) const { return loginId_ == -1 ? -1 : de
 
 bool CDevQXUserLogin::StartDVRRecord(int channel, int recordType) {
   if (loginId_ == -1) return false;
-  return NET_DVR_StartDVRRecord(loginId_, channel, recordType) == 1;
+  return RecNet_StartDVRRecord(loginId_, channel, recordType) == 1;
 }
 
 bool CDevQXUserLogin::StopDVRRecord(int channel) {
   if (loginId_ == -1) return false;
-  return NET_DVR_StopDVRRecord(loginId_, channel) == 1;
+  return RecNet_StopDVRRecord(loginId_, channel) == 1;
 }
 
 int CDevQXUserLogin::RebootDVR() {
-  if (loginId_ != -1) NET_DVR_RebootDVR(loginId_);
+  if (loginId_ != -1) RecNet_RebootDVR(loginId_);
   return 0;
 }
 
 int CDevQXUserLogin::ShutDownDVR() {
-  if (loginId_ != -1) NET_DVR_ShutDownDVR(loginId_);
+  if (loginId_ != -1) RecNet_ShutDownDVR(loginId_);
   return 0;
 }
 
@@ -114,14 +114,14 @@ bool CDevQXUserLogin::FindDVRLog(int mode, int majorType, int minorType, TIME* s
   if (loginId_ == -1 || !start || !end) return false;
   FindLogClose();  // a second search does not leave the first one open
   const SdkTime s = hollin::qx::ToSdk(*start), e = hollin::qx::ToSdk(*end);
-  logHandle_ = NET_DVR_FindDVRLog(loginId_, mode, static_cast<uint32_t>(majorType),
+  logHandle_ = RecNet_FindDVRLog(loginId_, mode, static_cast<uint32_t>(majorType),
                                   static_cast<uint32_t>(minorType), &s, &e, flag);
   return logHandle_ != -1;
 }
 
 bool CDevQXUserLogin::FindLogClose() {
   if (logHandle_ != -1) {
-    NET_DVR_FindLogClose(logHandle_);
+    RecNet_FindLogClose(logHandle_);
     logHandle_ = -1;
   }
   return true;
@@ -132,19 +132,19 @@ bool CDevQXUserLogin::FindNextLog(int) {
   uint8_t record[SDK_LOG_SIZE];
   int32_t r = SDK_FIND_SEARCHING;
   for (int i = 0; i < kMaxLogPolls && r == SDK_FIND_SEARCHING; ++i)
-    r = NET_DVR_FindNextLog(logHandle_, record);
+    r = RecNet_FindNextLog(logHandle_, record);
   return r == SDK_FIND_SUCCESS;
 }
 
 int CDevQXUserLogin::StartVoiceCom(intptr_t a1, intptr_t a2, intptr_t a3, intptr_t a4) {
   if (loginId_ == -1) return 0;
-  if (talkHandle_ != -1) NET_DVR_StopVoiceCom(talkHandle_);
-  talkHandle_ = NET_DVR_StartVoiceCom(loginId_, a1, a2, a3, a4);
+  if (talkHandle_ != -1) RecNet_StopVoiceCom(talkHandle_);
+  talkHandle_ = RecNet_StartVoiceCom(loginId_, a1, a2, a3, a4);
   return talkHandle_ != -1 ? 1 : 0;
 }
 
 int CDevQXUserLogin::StopVoiceCom() {
-  const int r = NET_DVR_StopVoiceCom(talkHandle_);
+  const int r = RecNet_StopVoiceCom(talkHandle_);
   talkHandle_ = -1;
   return r;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "HCNetSDK.h"
+#include "RecNet.h"
 #include "Hollin/DevInfo.h"
 #include "Hollin/Interfaces.h"
 

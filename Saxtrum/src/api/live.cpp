@@ -1,5 +1,5 @@
 // Live view: start and stop, data callback, saving, drawing, sound and video parameters.
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "Saxtrum.h"
 #include "api/requests.h"
 #include "control/exchange.h"
@@ -41,13 +41,13 @@ int32_t QX_DVR_RealPlay(int32_t userId, const QX_DVR_CLIENTINFO* client, intptr_
                  subStream, payload);
 
   int32_t port = -1;
-  if (!PlayM4_GetPort2(&port) || port <= 0) {
+  if (!SPlay_GetPort2(&port) || port <= 0) {
     conn->releaseSlot(slot);
     return -1;
   }
   PLAT_LOGD("Saxtrum", "start QX_DVR_RealPlay port:%d", port);
-  if (!PlayM4_SetStreamOpenMode(port, PLAYM4_STREAME_REALTIME) ||
-      !PlayM4_OpenStream(port, nullptr, 0, kLiveBufferSize) || !PlayM4_Play(port, window)) {
+  if (!SPlay_SetStreamOpenMode(port, SPLAY_STREAME_REALTIME) ||
+      !SPlay_OpenStream(port, nullptr, 0, kLiveBufferSize) || !SPlay_Play(port, window)) {
     conn->stopStreamSlot(slot, port);
     return -1;
   }
@@ -123,7 +123,7 @@ int QX_DVR_StopPlayBackSave(int32_t handle) { return QX_DVR_StopSaveRealData(han
 int QX_DVR_RigisterDrawFun(int32_t handle, QX_DVR_DrawFun fun, void* user) {
   StreamRef r;
   if (!resolveBusy(handle, r)) return 0;
-  return PlayM4_RigisterDrawFun(slotPort(r), fun, user);
+  return SPlay_RigisterDrawFun(slotPort(r), fun, user);
 }
 
 int32_t QX_DVR_GetRealPlayerIndex(int32_t handle) {
@@ -135,15 +135,15 @@ int32_t QX_DVR_GetRealPlayerIndex(int32_t handle) {
 int QX_DVR_OpenSound(int32_t handle) {
   StreamRef r;
   if (!resolveBusy(handle, r)) return 0;
-  return PlayM4_PlaySound(slotPort(r));
+  return SPlay_PlaySound(slotPort(r));
 }
 
-int QX_DVR_CloseSound(void) { return PlayM4_StopSound(); }
+int QX_DVR_CloseSound(void) { return SPlay_StopSound(); }
 
 int QX_DVR_Volume(int32_t handle, uint16_t volume) {
   StreamRef r;
   if (!resolveBusy(handle, r)) return 0;
-  return PlayM4_SetVolume(slotPort(r), volume);
+  return SPlay_SetVolume(slotPort(r), volume);
 }
 
 int QX_DVR_ClientSetVideoEffect(int32_t handle, uint32_t brightness, uint32_t contrast,

@@ -1,5 +1,5 @@
 // Start-up, clean-up, settings and callbacks.
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "Saxtrum.h"
 #include "protocol/fanout.h"
 #include "protocol/library.h"
@@ -8,7 +8,7 @@ using namespace saxtrum;
 
 namespace {
 int initLibrary() {
-  PlayM4_SDKInit();
+  SPlay_SDKInit();
   installFanOut(net_callback_main);
   return 0;
 }

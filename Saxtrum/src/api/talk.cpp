@@ -1,7 +1,7 @@
 // Two-way audio: the library's one talk session.
 #include <algorithm>
 
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "Saxtrum.h"
 #include "api/requests.h"
 
@@ -27,17 +27,17 @@ int32_t QX_DVR_StartVoiceCom(int32_t userId, int32_t channel) {
   const int slot = conn->allocSlot();
   if (slot < 0) return -1;
   const int32_t handle = makeStreamHandle(userId, slot);
-  if (PlayM4_OpenTalk(TalkDataCallBack, 0, 0) != 1) {
+  if (SPlay_OpenTalk(TalkDataCallBack, 0, 0) != 1) {
     conn->releaseSlot(slot);
     return -1;
   }
   if (conn->sendPacket(static_cast<uint32_t>(handle), NET_TALK_OPEN, nullptr, 0) != 0) {
     conn->releaseSlot(slot);
-    PlayM4_CloseTalk();
+    SPlay_CloseTalk();
     return -1;
   }
   if (conn->waitReplyStatus(slot) != 1) {  // releases the slot
-    PlayM4_CloseTalk();
+    SPlay_CloseTalk();
     return -1;
   }
   {
@@ -67,7 +67,7 @@ int QX_DVR_StopVoiceCom(int32_t talkHandle) {
   r.conn->withSlot(r.slot, [](RequestSlot& s) { s.talk = false; });
   clearTalk(talkHandle);
   r.conn->releaseSlot(r.slot);
-  PlayM4_CloseTalk();
+  SPlay_CloseTalk();
   return result;
 }
 

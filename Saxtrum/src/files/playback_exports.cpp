@@ -1,7 +1,7 @@
 // Playing a recorded file by name through the player library.
 #include <cstring>
 
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "Saxtrum.h"
 #include "api/requests.h"
 #include "control/exchange.h"
@@ -32,14 +32,14 @@ int32_t QX_DVR_PlayBackByName(int32_t userId, const char* fileName, intptr_t win
   auto record = keptRecord(*conn, slot);
 
   int32_t port = -1;
-  if (!PlayM4_GetPort2(&port) || port <= 0) {
+  if (!SPlay_GetPort2(&port) || port <= 0) {
     conn->releaseSlot(slot);
     return -1;
   }
   // The stream header comes with the data; the player is told the file's size field.
-  if (!PlayM4_SetStreamOpenMode(port, PLAYM4_STREAME_FILE) ||
-      !PlayM4_OpenStream(port, record.data() + kFileOffSize, 0, 0) ||
-      !PlayM4_Play(port, window)) {
+  if (!SPlay_SetStreamOpenMode(port, SPLAY_STREAME_FILE) ||
+      !SPlay_OpenStream(port, record.data() + kFileOffSize, 0, 0) ||
+      !SPlay_Play(port, window)) {
     conn->stopStreamSlot(slot, port);
     return -1;
   }
@@ -77,20 +77,20 @@ int QX_DVR_PlayBackControl(int32_t handle, uint32_t code, uint32_t valueIn, uint
   });
   switch (code) {
     case QX_DVR_PLAYSTART:
-    case QX_DVR_PLAYNORMAL: PlayM4_Play(port, window); break;
-    case QX_DVR_PLAYSTOP: PlayM4_Stop(port); break;
-    case QX_DVR_PLAYPAUSE: PlayM4_Pause(port, 1); break;
-    case QX_DVR_PLAYRESTART: PlayM4_Pause(port, 0); break;
-    case QX_DVR_PLAYFAST: PlayM4_Fast(port); break;
-    case QX_DVR_PLAYSLOW: PlayM4_Slow(port); break;
-    case QX_DVR_PLAYFRAME: PlayM4_OneByOne(port); break;
-    case QX_DVR_PLAYSTARTAUDIO: PlayM4_PlaySound(port); break;
-    case QX_DVR_PLAYSTOPAUDIO: PlayM4_StopSound(); break;
-    case QX_DVR_PLAYAUDIOVOLUME: PlayM4_SetVolume(port, static_cast<uint16_t>(valueIn)); break;
-    case QX_DVR_PLAYSETPOS: PlayM4_SetPlayPos(port, playPosFromPercent(valueIn)); break;
+    case QX_DVR_PLAYNORMAL: SPlay_Play(port, window); break;
+    case QX_DVR_PLAYSTOP: SPlay_Stop(port); break;
+    case QX_DVR_PLAYPAUSE: SPlay_Pause(port, 1); break;
+    case QX_DVR_PLAYRESTART: SPlay_Pause(port, 0); break;
+    case QX_DVR_PLAYFAST: SPlay_Fast(port); break;
+    case QX_DVR_PLAYSLOW: SPlay_Slow(port); break;
+    case QX_DVR_PLAYFRAME: SPlay_OneByOne(port); break;
+    case QX_DVR_PLAYSTARTAUDIO: SPlay_PlaySound(port); break;
+    case QX_DVR_PLAYSTOPAUDIO: SPlay_StopSound(); break;
+    case QX_DVR_PLAYAUDIOVOLUME: SPlay_SetVolume(port, static_cast<uint16_t>(valueIn)); break;
+    case QX_DVR_PLAYSETPOS: SPlay_SetPlayPos(port, playPosFromPercent(valueIn)); break;
     case QX_DVR_PLAYGETPOS: {
       float position = 0.0f;
-      PlayM4_GetPlayPos(port, &position);
+      SPlay_GetPlayPos(port, &position);
       if (valueOut) *valueOut = percentFromPlayPos(position);
       break;
     }

@@ -10,7 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "plat/clock.h"
 #include "plat/log.h"
 #include "protocol/fanout.h"
@@ -218,9 +218,9 @@ void DvrConnection::givePortsBack() {
     }
   }
   for (int32_t port : ports) {
-    PlayM4_Stop(port);
-    PlayM4_CloseStream(port);
-    PlayM4_FreePort(port);
+    SPlay_Stop(port);
+    SPlay_CloseStream(port);
+    SPlay_FreePort(port);
   }
 }
 
@@ -293,9 +293,9 @@ void DvrConnection::stopStreamSlot(int slot, int32_t port) {
   waitFeedDone(slot);
   releaseSlot(slot);
   if (port > 0) {
-    PlayM4_Stop(port);
-    PlayM4_CloseStream(port);
-    PlayM4_FreePort(port);
+    SPlay_Stop(port);
+    SPlay_CloseStream(port);
+    SPlay_FreePort(port);
   }
 }
 
@@ -483,8 +483,8 @@ void DvrConnection::feedOut(int slot, uint32_t generation, uint32_t command, boo
     current = s.busy && !s.closing && s.generation == generation;
   }
   if (current && port > 0) {
-    if (header) PlayM4_InputData(port, streamHeader.data(), kStreamHeaderSize);
-    PlayM4_InputData(port, data, length);
+    if (header) SPlay_InputData(port, streamHeader.data(), kStreamHeaderSize);
+    SPlay_InputData(port, data, length);
   }
   {
     std::lock_guard<std::mutex> lock(mu_);
@@ -573,7 +573,7 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
       ++s.packets;
       lock.unlock();
       // The audio follows the two values and the counter.
-      PlayM4_InputTalkData(p + 12, len - 12, getU32(p), getU32(p + 4));
+      SPlay_InputTalkData(p + 12, len - 12, getU32(p), getU32(p + 4));
       return;
     }
     case NET_FILE_INFO:

@@ -52,7 +52,7 @@ struct RequestSlot {
   bool closing = false;  // being stopped: its data no longer reach player or callbacks
   uint32_t lastCommand = 0;
   intptr_t playWindow = 0;
-  int32_t port = 0;  // PlayCtrl port, 0 for none (ports count from 1), or kPortGivenBack
+  int32_t port = 0;  // StreamPlay port, 0 for none (ports count from 1), or kPortGivenBack
   bool wakeOnFirst = true;
   bool callbackOn = false;
   bool writing = false;

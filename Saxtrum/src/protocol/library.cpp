@@ -3,7 +3,7 @@
 #include <atomic>
 #include <vector>
 
-#include "PlayCtrl.h"
+#include "StreamPlay.h"
 #include "protocol/fanout.h"
 
 namespace saxtrum {
