@@ -1,6 +1,9 @@
 // Downloading recorded files by name: exact contents, progress, stop and failures.
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "control_support.h"
 #include "files/file_records.h"
@@ -19,6 +22,15 @@ std::string temp(const char* name) {
 std::vector<uint8_t> readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The names in a folder.
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 class DvrDownloadTest : public DvrLoggedInTest {
@@ -88,4 +100,60 @@ TEST_F(DvrDownloadTest, FailuresReleaseTheirSlots) {
   EXPECT_EQ(QX_DVR_StopGetFile(h), 0);
   EXPECT_EQ(busySlots(*conn), 0);
   EXPECT_EQ(QX_DVR_StopGetFile(h), 0);
+}
+
+// A file downloaded whole, then the same file asked for again into the same place: refused by
+// the device, stopped by the user half way, and asked of a device that has stopped answering.
+// The first download stays as it was every time; while a download runs, its bytes are in a
+// part of its own beside the file, which is gone once it ends without completing.
+TEST_F(DvrDownloadTest, AnEarlierDownloadSurvivesOnesThatFailStopOrHang) {
+  const std::string folder = testsupport::NewTestFolder();
+  const std::string path = folder + "/again.rec";
+  const int32_t h = QX_DVR_GetFileByName(id, file.name.c_str(), path.c_str());
+  ASSERT_GE(h, 0);
+  ASSERT_TRUE(eventually([&] { return QX_DVR_GetDownloadPos(h) == 100; }));
+  EXPECT_EQ(QX_DVR_StopGetFile(h), 1);
+  const std::vector<uint8_t> whole = readFile(path);
+  ASSERT_EQ(whole.size(), 16 + file.data.size());
+  EXPECT_EQ(namesIn(folder), std::vector<std::string>{"again.rec"});
+
+  // Refused by the device.
+  emu->refuse(8, true);
+  EXPECT_EQ(QX_DVR_GetFileByName(id, file.name.c_str(), path.c_str()), -1);
+  emu->refuse(8, false);
+  EXPECT_EQ(readFile(path), whole);
+  EXPECT_EQ(namesIn(folder), std::vector<std::string>{"again.rec"});
+
+  // Stopped half way: the device's own answer is held back and a first piece sent by hand.
+  emu->hold(8, true);
+  const size_t asked = emu->requests(8).size();
+  int32_t running = -1;
+  std::thread start([&] { running = QX_DVR_GetFileByName(id, file.name.c_str(), path.c_str()); });
+  const bool reached = emu->waitForRequests(8, asked + 1);
+  if (reached) {
+    const uint32_t wire = emu->requests(8).back().handle;
+    emu->sendPacket(6, wire, 200, header);
+    emu->sendPacket(8, wire, 200, std::vector<uint8_t>(file.data.begin(), file.data.begin() + 7000));
+  }
+  start.join();
+  ASSERT_TRUE(reached);
+  ASSERT_GE(running, 0);
+  EXPECT_EQ(QX_DVR_GetDownloadPos(running), 7);
+  EXPECT_EQ(readFile(path), whole) << "the earlier file is left alone while the download runs";
+  const std::vector<std::string> during = namesIn(folder);
+  ASSERT_EQ(during.size(), 2u);
+  const std::string partName = during[0] == "again.rec" ? during[1] : during[0];
+  EXPECT_EQ(partName.rfind("again.rec.", 0), 0u) << partName;
+  EXPECT_EQ(partName.substr(partName.size() - 5), ".part") << partName;
+  EXPECT_EQ(readFile(folder + "/" + partName).size(), 16u + 7000u);
+  EXPECT_EQ(QX_DVR_StopGetFile(running), 1);
+  EXPECT_EQ(readFile(path), whole);
+  EXPECT_EQ(namesIn(folder), std::vector<std::string>{"again.rec"});
+  emu->hold(8, false);
+
+  // The device has stopped answering: the request runs out of time.
+  emu->silence(13, true);
+  EXPECT_EQ(QX_DVR_GetFileByName(id, file.name.c_str(), path.c_str()), -1);
+  EXPECT_EQ(readFile(path), whole);
+  EXPECT_EQ(namesIn(folder), std::vector<std::string>{"again.rec"});
 }

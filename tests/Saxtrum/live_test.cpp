@@ -41,6 +41,11 @@ std::string temp(const char* name) {
   return testsupport::TestFile("saxtrum_" + std::string(name));
 }
 
+// A live-data callback that counts the stream's packets on the Counter given with it.
+void CountStreamData(int32_t, uint32_t type, uint8_t*, uint32_t, void* counter) {
+  if (type == QX_DVR_DATA_STREAM) static_cast<Counter*>(counter)->hit();
+}
+
 }  // namespace
 
 TEST_F(DvrLiveTest, ChannelBoundsAndNullRecordTakeNoSlot) {
@@ -131,11 +136,7 @@ TEST_F(DvrLiveTest, SaveRealDataWritesStreamHeaderFirstAndRefusesTwice) {
   EXPECT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 1);
   EXPECT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 0);
   Counter data;
-  ASSERT_EQ(QX_DVR_SetRealDataCallBack(
-                h, [](int32_t, uint32_t type, uint8_t*, uint32_t, void* u) {
-                  if (type == QX_DVR_DATA_STREAM) static_cast<Counter*>(u)->hit();
-                }, &data),
-            1);
+  ASSERT_EQ(QX_DVR_SetRealDataCallBack(h, &CountStreamData, &data), 1);
   emu->hold(3, false);
   emu->releaseHeld();
   ASSERT_TRUE(data.waitFor(3));
@@ -316,4 +317,68 @@ TEST_F(DvrLiveTest, SavingStartedMidStreamBeginsAtTheNextKeyFrame) {
   // Exactly the second loop: its frames as the recorder sends them, times moved on by a loop.
   EXPECT_EQ(file.frames, static_cast<int>(clip.frames.size()));
   EXPECT_EQ(bytes.size(), 16 + clipBytes.size());
+}
+
+// A live view whose frames are not of the format the library knows (no frame header it can
+// find, so no key frame either), saved over a file that was there before. A saving stopped
+// before any data came leaves that file as it was. Saved again, the stream is held back only
+// until 1 MB of it has passed without a key frame: the file then holds the stream header and
+// every packet from the next one on, in place of the earlier file.
+TEST_F(DvrLiveTest, AStreamWithoutKnownFramesIsSavedAfterABoundedWait) {
+  emu->hold(3, true);  // the device's own stream never starts: the packets are sent by hand
+  const int32_t h = play(1, 0, 0);
+  ASSERT_GE(h, 0);
+  ASSERT_TRUE(emu->waitForRequests(3, 1));
+  const uint32_t wire = emu->requests(3).back().handle;
+  const std::string folder = testsupport::NewTestFolder();
+  const std::string path = folder + "/foreign.rec";
+  const std::string earlier = "an earlier recording";
+  std::ofstream(path, std::ios::binary) << earlier;
+  auto read = [&] {
+    std::ifstream f(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  };
+  auto names = [&] {
+    std::vector<std::string> n;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) n.push_back(e.path().filename().string());
+    return n;
+  };
+
+  ASSERT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 1);
+  EXPECT_EQ(QX_DVR_StopSaveRealData(h), 1);
+  EXPECT_EQ(read(), earlier);
+  EXPECT_EQ(names(), std::vector<std::string>{"foreign.rec"});
+
+  Counter data;
+  ASSERT_EQ(QX_DVR_SetRealDataCallBack(h, &CountStreamData, &data), 1);
+  ASSERT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 1);
+  std::vector<uint8_t> header(16);
+  for (size_t i = 0; i < header.size(); ++i) header[i] = static_cast<uint8_t>(0xA0 + i);
+  ASSERT_TRUE(emu->sendPacket(6, wire, 200, header));
+  ASSERT_TRUE(emu->sendPacket(3, wire, 200, {}));  // the reply to the request: not stream data
+  // Bytes that never hold a frame header: each is 7 more than the one before.
+  constexpr size_t kPacket = 40000, kPackets = 28;  // the 1 MB have passed after 27
+  std::vector<std::vector<uint8_t>> sent;
+  uint8_t b = 0;
+  for (size_t i = 0; i < kPackets; ++i) {
+    std::vector<uint8_t> p(kPacket);
+    for (uint8_t& x : p) x = b += 7;
+    ASSERT_TRUE(emu->sendPacket(3, wire, 200, p));
+    sent.push_back(std::move(p));
+  }
+  ASSERT_TRUE(data.waitFor(static_cast<int>(kPackets)));
+  EXPECT_EQ(QX_DVR_StopSaveRealData(h), 1);
+  EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
+  EXPECT_EQ(names(), std::vector<std::string>{"foreign.rec"});
+  const std::string saved = read();
+  ASSERT_GE(saved.size(), 16 + kPacket) << "the stream was not saved";
+  EXPECT_EQ(saved.substr(0, 16), std::string(header.begin(), header.end()));
+  // The rest is the stream from the start of a packet to its end; the first packet was held
+  // back in any case (the wait had only begun), the last was saved in any case.
+  ASSERT_EQ((saved.size() - 16) % kPacket, 0u);
+  const size_t from = kPackets - (saved.size() - 16) / kPacket;
+  EXPECT_GE(from, 1u);
+  std::string expected;
+  for (size_t i = from; i < kPackets; ++i) expected.append(sent[i].begin(), sent[i].end());
+  EXPECT_TRUE(saved.substr(16) == expected) << "saved from packet " << from;
 }

@@ -98,12 +98,19 @@ int QX_DVR_SetRealDataCallBack(int32_t handle, QX_DVR_DataCallBack callback, voi
 int QX_DVR_SaveRealData(int32_t handle, uint32_t, const char* path) {
   StreamRef r;
   if (!path || !*path || !resolveBusy(handle, r)) return 0;
+  // The stream is saved into a part of its own that takes the path's name when the saving
+  // ends: a file already there is not cut to nothing by a saving that never gets data. A
+  // folder that takes no file is told now, not by a saving that silently writes nothing.
+  const std::string target = fieldText(path, kLocalPathChars);
+  if (r.conn->withSlot(r.slot, [](RequestSlot& s) { return s.writing; })) return 0;
+  plat::PartFile part;
+  if (!part.create(target)) return 0;
   return r.conn->withSlot(r.slot, [&](RequestSlot& s) {
     if (s.writing) return 0;
-    s.path = fieldText(path, kLocalPathChars);
-    s.written = 0;
-    s.writing = true;
+    s.beginFile(target, std::move(part), true);
     s.awaitKey = true;
+    s.awaitSince = 0;
+    s.awaitBytes = 0;
     return 1;
   });
 }
@@ -114,6 +121,7 @@ int QX_DVR_StopSaveRealData(int32_t handle) {
   return r.conn->withSlot(r.slot, [](RequestSlot& s) {
     if (!s.writing) return 0;
     s.writing = false;
+    DvrConnection::endSlotFile(s);
     return 1;
   });
 }

@@ -62,6 +62,9 @@ int QX_DVR_GetConfigFile(int32_t userId, const char* path) {
     s.packets = 0;
     s.written = 0;
     s.path = fieldText(path, kLocalPathChars);
+    // An export goes straight into its file: nothing tells how large it will be, and a device
+    // may leave it without a closing packet, so no moment says it is whole.
+    s.direct = true;
   });
   if (conn->sendPacket(static_cast<uint32_t>(handle), NET_EXPORT_CFG, nullptr, 0) != 0) {
     conn->releaseSlot(slot);

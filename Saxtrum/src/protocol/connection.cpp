@@ -20,6 +20,10 @@ namespace saxtrum {
 
 namespace {
 constexpr uint32_t kRecordSyncMs = 2000;
+// A saved stream begins at a key frame; a stream in which none is recognised this soon (its
+// frames are not of the format the library knows) is saved from the next packet instead.
+constexpr int kKeyWaitMs = 2000;
+constexpr uint64_t kKeyWaitBytes = 1u << 20;
 }  // namespace
 
 namespace {
@@ -50,8 +54,7 @@ int connectWaitMs(int connectTimeMs) {
 plat::Socket connectWithTimeout(int connectTimeMs, const std::string& host, uint16_t port,
                                 const plat::WakeFd* wake) {
   if (port == 0) {
-    std::printf("invalid port \"%d\"\n", port);
-    std::fflush(stdout);
+    PLAT_LOGW("Saxtrum", "invalid port \"%d\"", port);
     return {};
   }
   in_addr addr{};
@@ -63,6 +66,7 @@ DvrConnection::DvrConnection(int32_t userId) : userId_(userId) {}
 
 DvrConnection::~DvrConnection() {
   if (thread_.joinable()) stop();
+  endFiles();
 }
 
 std::shared_ptr<DvrConnection> DvrConnection::create(const Settings& s, int32_t userId) {
@@ -189,6 +193,7 @@ void DvrConnection::stop() {
       thread_.detach();
     }
     givePortsBack();
+    endFiles();
     return;
   }
   {
@@ -201,6 +206,37 @@ void DvrConnection::stop() {
   sock_.shutdownBoth();
   thread_.join();
   givePortsBack();
+  endFiles();
+}
+
+void DvrConnection::endFiles() {
+  std::lock_guard<std::mutex> lock(mu_);
+  for (RequestSlot& s : slots_) endSlotFile(s);
+}
+
+void DvrConnection::endSlotFile(RequestSlot& s) {
+  if (!s.part.active()) return;
+  s.writing = false;
+  if (!s.keepPartial || s.written == 0) {
+    s.part.discard();
+    return;
+  }
+  const std::string target = s.path;
+  if (!s.part.commit())
+    PLAT_LOGW("Saxtrum", "saved stream not put in place as %s: %s", target.c_str(),
+              std::strerror(errno));
+}
+
+void DvrConnection::completeDownload(RequestSlot& s) {
+  if (!s.part.commit()) {
+    PLAT_LOGW("Saxtrum", "download not put in place as %s: %s", s.path.c_str(),
+              std::strerror(errno));
+    s.failed = true;
+    s.writing = false;
+    return;
+  }
+  // The file is the caller's now: bytes the device sends beyond its own size go on into it.
+  s.direct = true;
 }
 
 void DvrConnection::givePortsBack() {
@@ -246,7 +282,10 @@ int DvrConnection::allocSlot() {
   s.port = 0;
   s.playWindow = 0;
   s.path.clear();
-  s.written = 0;
+  s.part.discard();
+  s.direct = s.keepPartial = s.failed = false;
+  s.whole = s.awaitBytes = s.written = 0;
+  s.awaitSince = 0;
   s.replied = true;
   s.sentAt = 0;
   s.foundFiles.clear();
@@ -268,6 +307,7 @@ int DvrConnection::releaseSlot(int slot) {
   if (slot < 0 || slot >= kSlotCount) return -1;
   std::lock_guard<std::mutex> lock(mu_);
   RequestSlot& s = slots_[slot];
+  endSlotFile(s);
   s.writing = false;
   s.callbackOn = false;
   s.busy = false;
@@ -410,11 +450,12 @@ bool DvrConnection::receiveBytes(const uint8_t* data, size_t n) {
 
 int DvrConnection::writeRecordFile(RequestSlot& s, const uint8_t* data, uint32_t length,
                                    bool header) {
-  if (s.path.empty()) return -1;
+  // Into the part while there is one; at the path itself only where that is the file's place.
+  if (!s.part.active() && (!s.direct || s.path.empty())) return -1;
+  const std::string file = s.part.active() ? s.part.path() : s.path;
   const bool first = s.written == 0;
-  const int fd = ::open(s.path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (first ? O_TRUNC : O_APPEND),
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (first ? O_TRUNC : O_APPEND),
                         0666);
-  if (fd < 0) return -1;
   auto writeAll = [fd](const uint8_t* p, size_t n) {
     while (n > 0) {
       const ssize_t w = ::write(fd, p, n);
@@ -426,7 +467,7 @@ int DvrConnection::writeRecordFile(RequestSlot& s, const uint8_t* data, uint32_t
     return true;
   };
   const bool withHeader = header && first;
-  bool ok = !withHeader || writeAll(s.streamHeader.data(), s.streamHeader.size());
+  bool ok = fd >= 0 && (!withHeader || writeAll(s.streamHeader.data(), s.streamHeader.size()));
   ok = ok && (length == 0 || writeAll(data, length));
   if (ok) {
     s.written += (withHeader ? kStreamHeaderSize : 0) + length;
@@ -436,23 +477,43 @@ int DvrConnection::writeRecordFile(RequestSlot& s, const uint8_t* data, uint32_t
       s.syncedTick = now;
       ::fdatasync(fd);
     }
-  } else {
-    // The disk refused (full, failing): the file is cut back to its last whole packet, so it
-    // stays playable, and nothing more is written to it.
-    const int error = errno;
-    s.writing = false;
-    PLAT_LOGW("Saxtrum", "writing %s stopped: %s", s.path.c_str(), std::strerror(error));
+    ::close(fd);
+    return 0;
+  }
+  // The disk refused (full, failing, the folder gone): the file is cut back to its last whole
+  // packet, so it stays playable, and nothing more is written to it.
+  const int error = errno;
+  s.writing = false;
+  PLAT_LOGW("Saxtrum", "writing %s stopped: %s", s.path.c_str(), std::strerror(error));
+  if (fd >= 0) {
     if (::ftruncate(fd, static_cast<off_t>(s.written)) != 0)
       PLAT_LOGW("Saxtrum", "%s keeps a part of its last packet", s.path.c_str());
+    ::close(fd);
   }
-  ::close(fd);
-  return ok ? 0 : -1;
+  // A saved stream ends here with what it holds; a download can no longer be whole.
+  if (s.part.active() && !s.keepPartial) s.failed = true;
+  endSlotFile(s);
+  return -1;
 }
 
 int DvrConnection::saveStreamPacket(RequestSlot& s, const FrameCursor::KeyStart& key,
                                     const uint8_t* data, uint32_t length) {
+  if (s.awaitKey && !key.found) {
+    const int64_t now = plat::monotonicMs();
+    if (s.awaitSince == 0) s.awaitSince = now;
+    if (now - s.awaitSince < plat::scaled(kKeyWaitMs) && s.awaitBytes < kKeyWaitBytes) {
+      s.awaitBytes += length;
+      return 0;
+    }
+    // Frames the library cannot follow: the data are saved as they come, rather than not at
+    // all while the caller is told they are.
+    s.awaitKey = false;
+    PLAT_LOGW("Saxtrum",
+              "no key frame recognised in %llu bytes of the stream saved to %s: saved from "
+              "the start of the next packet",
+              static_cast<unsigned long long>(s.awaitBytes), s.path.c_str());
+  }
   if (s.awaitKey) {
-    if (!key.found) return 0;
     s.awaitKey = false;
     if (key.carried > 0) {
       // The key frame's header began in the packet before.
@@ -562,6 +623,8 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
         ++s.packets;
         if (s.writing) writeRecordFile(s, p, len, true);
       }
+      // Every byte the device said the file holds has come: the download is whole.
+      if (ok && s.part.active() && s.written >= s.whole) completeDownload(s);
       return;
     case NET_DOWNLOAD_STOP:
       s.packets = 0;

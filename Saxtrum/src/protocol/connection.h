@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plat/deadline.h"
+#include "plat/part_file.h"
 #include "plat/socket.h"
 #include "protocol/frame_cursor.h"
 #include "protocol/framer.h"
@@ -57,11 +58,20 @@ struct RequestSlot {
   bool callbackOn = false;
   bool writing = false;
   bool awaitKey = false;  // a saved live view begins at the next key frame
-  FrameCursor frames;     // where the stream's frames begin
+  int64_t awaitSince = 0;   // plat::monotonicMs of the first packet seen while awaiting it
+  uint64_t awaitBytes = 0;  // stream bytes passed by while awaiting it
+  FrameCursor frames;       // where the stream's frames begin
   bool talk = false;
   uint64_t written = 0;  // bytes in the file, whole packets only
   uint32_t syncedTick = 0;  // when the file was last flushed to the disk
-  std::string path;
+  std::string path;         // the file the data are for
+  // Downloads and saved streams are written into a part beside `path`, which takes its place
+  // once the download is whole or the saving ends; until then `path` is left as it was.
+  plat::PartFile part;
+  bool direct = false;       // written at `path` itself (a configuration export, a finished download)
+  bool keepPartial = false;  // a saved stream keeps what it holds when it ends; a download does not
+  uint64_t whole = 0;        // a download's bytes (stream header included) when it is complete
+  bool failed = false;       // the download's file could not be written or put in place
   uint32_t packets = 0;
   bool replied = true;
   int64_t sentAt = 0;  // plat::monotonicMs when the last request was handed to the send
@@ -82,6 +92,17 @@ struct RequestSlot {
   int feeding = 0;          // the receive thread is handing this slot's data out
   std::condition_variable replyCv;
   std::condition_variable idleCv;
+
+  // Data from the next packet on go into `part`, which is to become `target`.
+  void beginFile(const std::string& target, plat::PartFile&& into, bool keepWhatItHolds) {
+    path = target;
+    part = std::move(into);
+    keepPartial = keepWhatItHolds;
+    direct = false;
+    failed = false;
+    written = 0;
+    writing = true;
+  }
 };
 
 class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
@@ -139,6 +160,10 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   // Bytes from the peer: framed and dispatched. False when the stream is given up.
   bool receiveBytes(const uint8_t* data, size_t n);
 
+  // Ends the writing of a slot's file (with the connection's lock held): a saved stream's
+  // part takes its name with what it holds, a download's part that is not whole is removed.
+  static void endSlotFile(RequestSlot& slot);
+
   // Slot data, read and changed under the connection's lock.
   template <typename F>
   auto withSlot(int slot, F&& f) {
@@ -160,6 +185,10 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   // Stops and frees the players of streams still open (the login goes without stopping them).
   void givePortsBack();
   int writeRecordFile(RequestSlot& slot, const uint8_t* data, uint32_t length, bool header);
+  // A download that has all its bytes takes its name.
+  void completeDownload(RequestSlot& slot);
+  // The end of every slot's file when the connection goes.
+  void endFiles();
   // A stream packet into the slot's file, from the first key frame on.
   int saveStreamPacket(RequestSlot& slot, const FrameCursor::KeyStart& key, const uint8_t* data,
                        uint32_t length);

@@ -1,7 +1,8 @@
 #include "protocol/framer.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "plat/log.h"
 
 namespace saxtrum {
 
@@ -16,10 +17,9 @@ bool Framer::feed(const uint8_t* data, size_t n, const Sink& sink) {
     }
     const PacketHeader h = decodeHeader(buf_.data());
     if (!headerValid(h)) {
-      std::printf("NetClient Copy err, beyond net buf,Header type=%d,len=%d,check=%d.\n",
-                  static_cast<int>(h.command), static_cast<int>(h.length),
-                  static_cast<int>(h.magic));
-      std::fflush(stdout);
+      PLAT_LOGW("Saxtrum", "NetClient Copy err, beyond net buf,Header type=%d,len=%d,check=%d.",
+                static_cast<int>(h.command), static_cast<int>(h.length),
+                static_cast<int>(h.magic));
       held_ = 0;
       return false;
     }

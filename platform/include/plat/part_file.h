@@ -1,0 +1,38 @@
+#pragma once
+// A file written under a name of its own beside the file it is to become, and put in that
+// file's place with one rename only once it is whole: a transfer that fails, hangs or is
+// stopped half way leaves whatever stood at the target as it was, and a reader never sees a
+// half-written file under the target's name. The part is named
+// "<target>.<six letters or digits>.part" in the target's folder, so the rename never crosses
+// file systems and a folder listing shows the part beside the file it belongs to.
+#include <string>
+
+namespace plat {
+
+class PartFile {
+ public:
+  PartFile() = default;
+  ~PartFile();  // removes a part that was not put in place
+  PartFile(PartFile&& other) noexcept;
+  PartFile& operator=(PartFile&& other) noexcept;
+  PartFile(const PartFile&) = delete;
+  PartFile& operator=(const PartFile&) = delete;
+
+  // Makes a new, empty part beside `target` (a part this object held before is removed).
+  // False, with errno set, when the folder does not take it.
+  bool create(const std::string& target);
+  bool active() const { return !path_.empty(); }
+  const std::string& path() const { return path_; }  // where the bytes go meanwhile
+  const std::string& target() const { return target_; }
+  // The part takes the target's place. False (errno set) when it cannot; the part is removed
+  // then as well. Either way the object holds no part afterwards.
+  bool commit();
+  // The part is removed; the target is not touched.
+  void discard();
+
+ private:
+  std::string path_;
+  std::string target_;
+};
+
+}  // namespace plat
