@@ -257,19 +257,31 @@ class BreakingRecorder {
   std::thread thread_;
 };
 
-TEST_F(NvrFiles, DownloadBrokenOffClosesItsFileAndReportsFailure) {
+// A file downloaded whole, then again into the same place from a recorder that breaks the
+// download off after one piece: the failure is reported, the first copy stays as it was, and
+// the piece that came is not left behind beside it.
+TEST_F(NvrFiles, ADownloadBrokenOffLeavesTheEarlierFileAsItWas) {
+  const fs::path local = dir / "again.bin";
+  CDevRemoteFileDownloader* whole = CDevRemoteFileDownloaderFactory::CreateDownloader(
+      login.login, files[1].name.c_str(), local.c_str());
+  ASSERT_NE(whole, nullptr);
+  EXPECT_EQ(whole->GetPos(), 100);
+  CDevRemoteFileDownloaderFactory::DeleteDownloader(whole);
+  ASSERT_EQ(readFile(local), files[1].bytes);
+
   BreakingRecorder peer;
   CDevInfo info = dev.info;
   info.Port = peer.port();
   LoginGuard g{CDevUserLoginFactory::CreateDevUserLogin(&info)};
-  const fs::path local = dir / "partial.bin";
   CDevRemoteFileDownloader* dl = CDevRemoteFileDownloaderFactory::CreateDownloader(
       g.login, "ch01.h264", local.c_str());
   ASSERT_NE(dl, nullptr);
   EXPECT_LT(dl->GetPos(), 0);
   EXPECT_EQ(dl->IsDownloading(), 0);
-  // The piece that came was written and the file closed (so it can be removed at once).
-  EXPECT_EQ(fs::file_size(local), kIpcMsgPayloadSize);
+  EXPECT_EQ(readFile(local), files[1].bytes);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"again.bin"});
   CDevRemoteFileDownloaderFactory::DeleteDownloader(dl);
 }
 

@@ -322,8 +322,8 @@ TEST_F(DvrLiveTest, SavingStartedMidStreamBeginsAtTheNextKeyFrame) {
 // A live view whose frames are not of the format the library knows (no frame header it can
 // find, so no key frame either), saved over a file that was there before. A saving stopped
 // before any data came leaves that file as it was. Saved again, the stream is held back only
-// until 1 MB of it has passed without a key frame: the file then holds the stream header and
-// every packet from the next one on, in place of the earlier file.
+// until 1 MB of it has passed without a key frame, and the earlier file stays until the
+// saving ends: the file then holds the stream header and every packet from the next one on.
 TEST_F(DvrLiveTest, AStreamWithoutKnownFramesIsSavedAfterABoundedWait) {
   emu->hold(3, true);  // the device's own stream never starts: the packets are sent by hand
   const int32_t h = play(1, 0, 0);
@@ -367,6 +367,7 @@ TEST_F(DvrLiveTest, AStreamWithoutKnownFramesIsSavedAfterABoundedWait) {
     sent.push_back(std::move(p));
   }
   ASSERT_TRUE(data.waitFor(static_cast<int>(kPackets)));
+  EXPECT_EQ(read(), earlier) << "the earlier file is replaced only when the saving ends";
   EXPECT_EQ(QX_DVR_StopSaveRealData(h), 1);
   EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
   EXPECT_EQ(names(), std::vector<std::string>{"foreign.rec"});

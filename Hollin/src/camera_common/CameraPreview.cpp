@@ -54,7 +54,7 @@ bool CameraPreview::StartPreview() {
   long number = streamType_;
   if (devType_ == DEV_TYPE_NVR) {
     number = channel_ - 1;
-    std::printf("m_lChannel:%li\n\n", channel_);
+    PLAT_LOGD("hollin", "m_lChannel:%li", channel_);
   }
   if (number < 0 || number > 0xFFFF) return false;
   noticeShown_ = false;

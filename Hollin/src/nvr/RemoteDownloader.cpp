@@ -31,7 +31,7 @@ CDevNVRRemoteFileDownloader::CDevNVRRemoteFileDownloader(IDevUserLogin* login, l
 
 CDevNVRRemoteFileDownloader::~CDevNVRRemoteFileDownloader() {
   Stop();
-  CloseFile();
+  CloseFile();  // the part, if any, goes with part_
 }
 
 void CDevNVRRemoteFileDownloader::Run(IDevUserLogin* login, const char* remoteName,
@@ -52,18 +52,22 @@ void CDevNVRRemoteFileDownloader::Run(IDevUserLogin* login, const char* remoteNa
   }
   // The whole transfer runs during this call; the callback writes the pieces.
   const int r = IPC_DvrDonloadFil(task_, req, &OnData, this);
-  std::printf(" DVR_FiDownload nRet=%d \n", r);
-  if (file_) {  // ended before the recorder's end mark
-    CloseFile();
-    failed_ = true;
-  }
-  if (progress_ != 100) failed_ = true;
+  PLAT_LOGD("hollin", " DVR_FiDownload nRet=%d ", r);
+  if (progress_ != 100) Fail();  // ended before the recorder's end mark
   downloading_ = false;
 }
 
-void CDevNVRRemoteFileDownloader::CloseFile() {
-  if (file_) std::fclose(file_);
+bool CDevNVRRemoteFileDownloader::CloseFile() {
+  if (!file_) return true;
+  const bool ok = std::fclose(file_) == 0;
   file_ = nullptr;
+  return ok;
+}
+
+void CDevNVRRemoteFileDownloader::Fail() {
+  CloseFile();
+  part_.discard();
+  failed_ = true;
 }
 
 void CDevNVRRemoteFileDownloader::OnData(int kind, const void* info, const void* data,
@@ -75,15 +79,16 @@ void CDevNVRRemoteFileDownloader::OnData(int kind, const void* info, const void*
     // The recorder's name is shown only; the file goes where the caller asked.
     const char* n = reinterpret_cast<const char*>(i + kRequestNameOffset);
     self->expected_ = Get32(i);
-    std::printf("DVR_FiDownload,FileName=%.*s, FileSize=%u\n",
-                static_cast<int>(strnlen(n, kRequestNameMax)), n, self->expected_);
+    PLAT_LOGD("hollin", "DVR_FiDownload,FileName=%.*s, FileSize=%u",
+              static_cast<int>(strnlen(n, kRequestNameMax)), n, self->expected_);
   }
   switch (kind) {
     case kIpcDownloadAccepted:
-      if (!self->file_) self->file_ = std::fopen(self->localPath_.c_str(), "wb");
+      if (!self->file_ && self->part_.create(self->localPath_))
+        self->file_ = std::fopen(self->part_.path().c_str(), "wb");
       if (!self->file_) {
         PLAT_LOGW("hollin", "download: cannot create \"%s\"", self->localPath_.c_str());
-        self->failed_ = true;
+        self->Fail();
         return;
       }
       self->downloading_ = true;
@@ -92,21 +97,26 @@ void CDevNVRRemoteFileDownloader::OnData(int kind, const void* info, const void*
       if (!self->file_ || !data || length <= 0) return;
       if (std::fwrite(data, 1, static_cast<size_t>(length), self->file_) !=
           static_cast<size_t>(length)) {
-        self->CloseFile();
-        self->failed_ = true;
+        PLAT_LOGW("hollin", "download: cannot write \"%s\"", self->localPath_.c_str());
+        self->Fail();
         return;
       }
       self->received_ += static_cast<uint64_t>(length);
       if (self->expected_ > 0)
         self->progress_ = static_cast<int>(
             std::min<uint64_t>(99, self->received_ * 100 / self->expected_));
-      std::printf("DVR_FiDownload,GetPacksize=%d, GetProgress=%d\n", length, self->progress_);
+      PLAT_LOGD("hollin", "DVR_FiDownload,GetPacksize=%d, GetProgress=%d", length, self->progress_);
       break;
     case kIpcDownloadEnd:
+      // The recorder's end mark: the file is whole and takes the local path's place.
       if (!self->file_) return;
-      self->CloseFile();
-      std::printf("DVR_FiDownload,GetEndFileSingn \n");
+      PLAT_LOGD("hollin", "DVR_FiDownload,GetEndFileSingn ");
       self->downloading_ = false;
+      if (!self->CloseFile() || !self->part_.commit()) {
+        PLAT_LOGW("hollin", "download: \"%s\" not put in place", self->localPath_.c_str());
+        self->Fail();
+        return;
+      }
       self->progress_ = 100;
       break;
     default:

@@ -8,6 +8,7 @@
 
 #include "Corvane/dvrfile.h"
 #include "Hollin/Interfaces.h"
+#include "plat/part_file.h"
 
 namespace hollin {
 
@@ -38,7 +39,9 @@ class CDevNVRRemoteFileFinder : public CDevRemoteFileFinder {
 
 class CDevNVRRemoteFileDownloader : public CDevRemoteFileDownloader {
  public:
-  // The whole transfer runs here, into localPath. Throws for a missing login or session.
+  // The whole transfer runs here, into a part beside localPath that takes its place at the
+  // recorder's end mark: a download that breaks off leaves a file already there as it was.
+  // Throws for a missing login or session.
   CDevNVRRemoteFileDownloader(IDevUserLogin* login, const char* remoteName,
                               const char* localPath);
   CDevNVRRemoteFileDownloader(IDevUserLogin* login, long channel, TIME* start, TIME* end,
@@ -52,9 +55,13 @@ class CDevNVRRemoteFileDownloader : public CDevRemoteFileDownloader {
  private:
   void Run(IDevUserLogin* login, const char* remoteName, const char* localPath);
   static void OnData(int kind, const void* info, const void* data, int length, void* user);
-  void CloseFile();
+  // Closes the part being written; false when its last bytes did not reach the disk.
+  bool CloseFile();
+  // The download cannot complete: its part is removed.
+  void Fail();
   IPC_HANDLE task_ = nullptr;
   std::string localPath_;
+  plat::PartFile part_;
   std::FILE* file_ = nullptr;
   uint32_t expected_ = 0;
   uint64_t received_ = 0;

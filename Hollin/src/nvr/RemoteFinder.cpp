@@ -8,6 +8,7 @@
 #include "camera_common/WireBytes.h"
 #include "nvr/FileTimes.h"
 #include "nvr/RemoteFiles.h"
+#include "plat/log.h"
 
 namespace hollin {
 
@@ -50,7 +51,7 @@ CDevNVRRemoteFileFinder::CDevNVRRemoteFileFinder(IDevUserLogin* login,
   Put32(c.bytes + 12, SecondsFromLocal(cond->end));
   // Blocks until the recorder's list has ended; the callback runs meanwhile.
   const int r = IPC_DvrSearchFil(task_, c, &OnResult, this);
-  std::printf("DVR_FiSearch:nRet=%d \n", r);
+  PLAT_LOGD("hollin", "DVR_FiSearch:nRet=%d ", r);
 }
 
 CDevNVRRemoteFileFinder::~CDevNVRRemoteFileFinder() { FindClose(); }
@@ -62,7 +63,7 @@ void CDevNVRRemoteFileFinder::OnResult(int kind, const void* record, void* user)
   self->results_.emplace_back(r, r + kFileResultSize);
   const std::string name = ResultName(r);
   RememberFileSize(name, Get32(r + 4));
-  std::printf("DVR_FiSearch:FileName=%s FileSize=%u\n", name.c_str(), Get32(r + 4));
+  PLAT_LOGD("hollin", "DVR_FiSearch:FileName=%s FileSize=%u", name.c_str(), Get32(r + 4));
 }
 
 int CDevNVRRemoteFileFinder::FindNextFileRaw(void* record) {

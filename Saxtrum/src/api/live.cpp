@@ -1,4 +1,6 @@
 // Live view: start and stop, data callback, saving, drawing, sound and video parameters.
+#include <sys/stat.h>
+
 #include "StreamPlay.h"
 #include "Saxtrum.h"
 #include "api/requests.h"
@@ -98,13 +100,15 @@ int QX_DVR_SetRealDataCallBack(int32_t handle, QX_DVR_DataCallBack callback, voi
 int QX_DVR_SaveRealData(int32_t handle, uint32_t, const char* path) {
   StreamRef r;
   if (!path || !*path || !resolveBusy(handle, r)) return 0;
-  // The stream is saved into a part of its own that takes the path's name when the saving
-  // ends: a file already there is not cut to nothing by a saving that never gets data. A
-  // folder that takes no file is told now, not by a saving that silently writes nothing.
+  // A new file grows under its own name, so what was saved before a power loss is there to
+  // play. Over a file that stands there already the stream goes into a part of its own, which
+  // takes the file's place only when the saving ends with data: the earlier file is not lost
+  // to a saving that breaks off or never gets any.
   const std::string target = fieldText(path, kLocalPathChars);
   if (r.conn->withSlot(r.slot, [](RequestSlot& s) { return s.writing; })) return 0;
   plat::PartFile part;
-  if (!part.create(target)) return 0;
+  struct stat st{};
+  if (::lstat(target.c_str(), &st) == 0 && !part.create(target)) return 0;
   return r.conn->withSlot(r.slot, [&](RequestSlot& s) {
     if (s.writing) return 0;
     s.beginFile(target, std::move(part), true);

@@ -65,10 +65,11 @@ struct RequestSlot {
   uint64_t written = 0;  // bytes in the file, whole packets only
   uint32_t syncedTick = 0;  // when the file was last flushed to the disk
   std::string path;         // the file the data are for
-  // Downloads and saved streams are written into a part beside `path`, which takes its place
-  // once the download is whole or the saving ends; until then `path` is left as it was.
+  // Downloads, and saved streams where a file stands at `path` already, are written into a
+  // part beside it, which takes its place once the download is whole or the saving ends;
+  // until then `path` is left as it was.
   plat::PartFile part;
-  bool direct = false;       // written at `path` itself (a configuration export, a finished download)
+  bool direct = false;       // written at `path` itself (an export, a finished download, a new save)
   bool keepPartial = false;  // a saved stream keeps what it holds when it ends; a download does not
   uint64_t whole = 0;        // a download's bytes (stream header included) when it is complete
   bool failed = false;       // the download's file could not be written or put in place
@@ -93,12 +94,13 @@ struct RequestSlot {
   std::condition_variable replyCv;
   std::condition_variable idleCv;
 
-  // Data from the next packet on go into `part`, which is to become `target`.
+  // Data from the next packet on go into `into`, which is to become `target`, or into the
+  // target itself when no part is given.
   void beginFile(const std::string& target, plat::PartFile&& into, bool keepWhatItHolds) {
     path = target;
     part = std::move(into);
     keepPartial = keepWhatItHolds;
-    direct = false;
+    direct = !part.active();
     failed = false;
     written = 0;
     writing = true;
