@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 #include <sys/time.h>
@@ -63,21 +65,15 @@ struct LogFile {
 
 LogFile g_file;
 
-}  // namespace
+// How much of its rate a rated component has used in its present window.
+struct Rate {
+  std::chrono::steady_clock::time_point windowStart{};
+  int passed = 0;
+  uint64_t held = 0;
+};
+std::mutex g_rateMutex;
 
-void setLogFileLimit(uint64_t bytes) { g_fileLimit.store(bytes); }
-
-void setLogLevel(LogLevel level) { g_level.store(static_cast<int>(level)); }
-LogLevel logLevel() { return static_cast<LogLevel>(g_level.load()); }
-
-void logMessage(LogLevel level, const char* component, const char* fmt, ...) {
-  // The file and stderr alike get the chosen level and above.
-  if (static_cast<int>(level) < g_level.load()) return;
-  char text[2048];
-  va_list ap;
-  va_start(ap, fmt);
-  std::vsnprintf(text, sizeof text, fmt, ap);
-  va_end(ap);
+void writeLine(LogLevel level, const char* component, const char* text) {
   static const char* names[] = {"debug", "info", "warn", "error"};
   timeval tv{};
   gettimeofday(&tv, nullptr);
@@ -97,6 +93,57 @@ void logMessage(LogLevel level, const char* component, const char* fmt, ...) {
     std::fflush(file);
     if (n > 0) g_file.wrote(static_cast<size_t>(n));
   }
+}
+
+}  // namespace
+
+void setLogFileLimit(uint64_t bytes) { g_fileLimit.store(bytes); }
+
+void setLogLevel(LogLevel level) { g_level.store(static_cast<int>(level)); }
+LogLevel logLevel() { return static_cast<LogLevel>(g_level.load()); }
+
+void logRated(LogLevel level, const char* component, const char* fmt, ...) {
+  if (static_cast<int>(level) < g_level.load()) return;
+  const char* name = component ? component : "-";
+  uint64_t heldBefore = 0;
+  {
+    static std::map<std::string, Rate> rates;
+    std::lock_guard<std::mutex> lk(g_rateMutex);
+    Rate& r = rates[name];
+    const auto now = std::chrono::steady_clock::now();
+    if (r.passed == 0 || now - r.windowStart >= std::chrono::milliseconds(kRatedWindowMs)) {
+      heldBefore = r.held;
+      r = Rate{now, 0, 0};
+    }
+    if (r.passed >= kRatedLines) {
+      ++r.held;
+      return;
+    }
+    ++r.passed;
+  }
+  if (heldBefore > 0) {
+    char note[128];
+    std::snprintf(note, sizeof note, "%llu more lines were held back (at most %d in %d s)",
+                  static_cast<unsigned long long>(heldBefore), kRatedLines, kRatedWindowMs / 1000);
+    writeLine(level, name, note);
+  }
+  char text[2048];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(text, sizeof text, fmt, ap);
+  va_end(ap);
+  writeLine(level, name, text);
+}
+
+void logMessage(LogLevel level, const char* component, const char* fmt, ...) {
+  // The file and stderr alike get the chosen level and above.
+  if (static_cast<int>(level) < g_level.load()) return;
+  char text[2048];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(text, sizeof text, fmt, ap);
+  va_end(ap);
+  writeLine(level, component, text);
 }
 
 }  // namespace plat

@@ -1,5 +1,7 @@
 #include "ctdec_core.h"
 
+#include "av_log_route.h"
+
 #include <cstring>
 #include <mutex>
 #include <unordered_set>
@@ -51,6 +53,7 @@ void destroy(Instance* inst) {
 }
 
 Instance* create(Codec codec) {
+  RouteLibavLog();  // its complaints about a damaged stream go to the log, not to stderr
   const AVCodec* dec = avcodec_find_decoder(codecId(codec));
   if (!dec) return nullptr;
   auto* inst = new Instance();

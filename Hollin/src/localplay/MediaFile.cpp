@@ -7,9 +7,13 @@ extern "C" {
 
 #include <cmath>
 
+#include "av_log_route.h"
+
 namespace hollin::localplay {
 
 std::unique_ptr<MediaFile> MediaFile::Open(const std::string& path) {
+  // A damaged file makes the demuxer and decoders complain: into the log, not onto stderr.
+  ctdec::RouteLibavLog();
   std::unique_ptr<MediaFile> m(new MediaFile());
   if (avformat_open_input(&m->fmt_, path.c_str(), nullptr, nullptr) != 0) {
     m->fmt_ = nullptr;
