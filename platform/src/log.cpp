@@ -95,6 +95,12 @@ void writeLine(LogLevel level, const char* component, const char* text) {
   }
 }
 
+void writeFormatted(LogLevel level, const char* component, const char* fmt, va_list ap) {
+  char text[2048];
+  std::vsnprintf(text, sizeof text, fmt, ap);
+  writeLine(level, component, text);
+}
+
 }  // namespace
 
 void setLogFileLimit(uint64_t bytes) { g_fileLimit.store(bytes); }
@@ -127,23 +133,19 @@ void logRated(LogLevel level, const char* component, const char* fmt, ...) {
                   static_cast<unsigned long long>(heldBefore), kRatedLines, kRatedWindowMs / 1000);
     writeLine(level, name, note);
   }
-  char text[2048];
   va_list ap;
   va_start(ap, fmt);
-  std::vsnprintf(text, sizeof text, fmt, ap);
+  writeFormatted(level, name, fmt, ap);
   va_end(ap);
-  writeLine(level, name, text);
 }
 
 void logMessage(LogLevel level, const char* component, const char* fmt, ...) {
   // The file and stderr alike get the chosen level and above.
   if (static_cast<int>(level) < g_level.load()) return;
-  char text[2048];
   va_list ap;
   va_start(ap, fmt);
-  std::vsnprintf(text, sizeof text, fmt, ap);
+  writeFormatted(level, component, fmt, ap);
   va_end(ap);
-  writeLine(level, component, text);
 }
 
 }  // namespace plat
