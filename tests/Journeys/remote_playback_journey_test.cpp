@@ -6,8 +6,9 @@
 // switched on, its volume turned with the wheel and clicked on its bar, another file chosen on
 // the time bar, that file downloaded (the bytes are the recorder's own), the file played to its
 // end at the fastest speed, where the page stops by itself; a download folder that cannot be
-// made is named; and with the recorder gone, a download that cannot start is said to have
-// failed.
+// made is named; the download asked for again of a recorder that has stopped answering fails
+// and leaves the copy made before whole; and with the recorder gone, a download that cannot
+// start is said to have failed.
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
@@ -223,6 +224,20 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     EXPECT_FALSE(page->IsBusy());
     EXPECT_EQ(journey::Requests(recorder(), dvremu::kDownload).size(), 1u);
     CLocalSettings::GetInstance()->SetDownLoadPath(downloadFolder);
+
+    // The same file asked for again while the recorder has stopped answering: once the reply
+    // wait has run out the recorder is taken for lost and the download is said to have failed
+    // (the user stopped nothing), and the copy made before is still whole, with nothing left
+    // beside it.
+    ASSERT_TRUE(recorder().Freeze());
+    ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
+    EXPECT_TRUE(WaitUntil([&] { return !page->IsBusy(); })) << Said();
+    EXPECT_EQ(page->ProgressText(), Text(kDownloadFailed));
+    EXPECT_TRUE(ReadFile(copy) == original) << copy << " was changed by the download that failed";
+    std::vector<fs::path> inFolder;
+    for (const auto& e : fs::directory_iterator(copy.parent_path())) inFolder.push_back(e.path());
+    EXPECT_EQ(inFolder, std::vector<fs::path>{copy});
+    recorder().Resume();
 
     // The recorder gone: the download it cannot start is said to have failed, not left silent.
     ASSERT_TRUE(recorder().Stop());

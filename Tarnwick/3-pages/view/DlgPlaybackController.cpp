@@ -125,8 +125,10 @@ bool CDlgPlaybackController::StartSearch(const std::shared_ptr<CPlaybackSearch>&
 void CDlgPlaybackController::OnDeviceReleased(const std::u16string& deviceGuid) {
   CPlaybackPageController::OnDeviceReleased(deviceGuid);
   if (download_ && downloadQueue_ == deviceGuid) {
+    // The device went (lost, or rebooting) with the download unfinished: it failed, the user
+    // stopped nothing. The file it was to replace, if any, is left as it was.
     ReleaseDownload();
-    ui_.SetProgressText(Text(IDS_DOWNLOAD_STOPPED));
+    ui_.SetProgressText(Text(IDS_DOWNLOAD_FAILED));
   }
 }
 
