@@ -133,6 +133,25 @@ TEST_F(Login, TheUnlockDialogRestsWhileTheNextTryMustWait) {
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
 }
 
+// A login writes the recent logins and the automatic login again, each as a delete and an
+// insert. When the insert fails (refused here; a crash or a full disk cuts it the same way),
+// the login still succeeds and the rows that were there stay.
+TEST_F(Login, ALoginWhoseListsCannotBeWrittenKeepsTheRowsThatWereThere) {
+  SetAutoLogin(u"ann");
+  {
+    CppSQLite3DB db;
+    ASSERT_TRUE(OpenDatabaseInProgramDir(db, USER_DB_NAME));
+    for (const char16_t* table : {TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER})
+      db.Execute(u"CREATE TRIGGER " + QuoteIdentifier(std::u16string(u"refuse_") + table) + u" BEFORE INSERT ON " +
+                 QuoteIdentifier(table) + u" BEGIN SELECT RAISE(ABORT, 'no room'); END;");
+  }
+  CLoginController c;
+  c.SetMode(CLoginController::kSwitchUser);
+  ASSERT_EQ(c.Login(ADMIN_NAME, ADMIN_PASSWORD, true), CLoginController::kLoggedIn);
+  EXPECT_EQ(Names(TB_RECENT_LOGIN_USER), (std::vector<std::u16string>{u"admin"}));
+  EXPECT_EQ(Names(TB_AUTO_LOGIN_USER), (std::vector<std::u16string>{u"ann"}));
+}
+
 // A database an older program wrote holds every password as typed, the built-in
 // administrator's also in the recent logins. A login that matches stores the salted hash
 // instead, and no byte of the typed password is left anywhere in the file.

@@ -128,24 +128,27 @@ CLoginController::Result CLoginController::Login(const std::u16string& name, con
   return result;
 }
 
+// Each list is written again as a delete and an insert in one transaction: a crash or a
+// failed insert between the two keeps the row that was there.
 void CLoginController::SaveAutoLogin(const std::u16string& name, bool autoLogin) {
   WithUserDb([&](CppSQLite3DB& db) {
-    std::u16string first;
-    if (SelectFirstUserName(db, TB_AUTO_LOGIN_USER, first)) DeleteUserRow(db, TB_AUTO_LOGIN_USER, first);
-    if (autoLogin) {
+    return RunInTransaction(db, [&](CppSQLite3DB& d) {
+      std::u16string first;
+      if (SelectFirstUserName(d, TB_AUTO_LOGIN_USER, first) && !DeleteUserRow(d, TB_AUTO_LOGIN_USER, first))
+        return false;
       std::u16string identity;
-      InsertUserRow(db, TB_AUTO_LOGIN_USER, name, u"", identity);
-    }
-    return 1;
+      return !autoLogin || InsertUserRow(d, TB_AUTO_LOGIN_USER, name, u"", identity);
+    });
   });
 }
 
 void CLoginController::SaveRecentUser(const std::u16string& name) {
   WithUserDb([&](CppSQLite3DB& db) {
-    if (UserExists(db, TB_RECENT_LOGIN_USER, name)) DeleteUserRow(db, TB_RECENT_LOGIN_USER, name);
-    std::u16string identity;
-    InsertUserRow(db, TB_RECENT_LOGIN_USER, name, u"", identity);
-    return 1;
+    return RunInTransaction(db, [&](CppSQLite3DB& d) {
+      if (UserExists(d, TB_RECENT_LOGIN_USER, name) && !DeleteUserRow(d, TB_RECENT_LOGIN_USER, name)) return false;
+      std::u16string identity;
+      return InsertUserRow(d, TB_RECENT_LOGIN_USER, name, u"", identity) == 1;
+    });
   });
 }
 
