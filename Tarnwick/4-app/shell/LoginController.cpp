@@ -1,5 +1,9 @@
 #include "shell/LoginController.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "plat/clock.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
@@ -78,6 +82,13 @@ bool CLoginController::CheckUser(const std::u16string& name) {
 
 int64_t CLoginController::UnlockWaitMs() const {
   return m_mode == kUnlock ? CUnlockBackoff::Instance().WaitMs() : 0;
+}
+
+int CLoginController::UnlockWaitSeconds() const {
+  const int64_t ms = UnlockWaitMs();
+  if (ms <= 0) return 0;
+  // A scaled wait is rounded up to the millisecond: a hundredth of a second less is no second more.
+  return std::max(1, static_cast<int>(std::ceil(static_cast<double>(ms) / plat::timeScale() / 1000.0 - 0.01)));
 }
 
 CLoginController::Result CLoginController::CheckPassword(const std::u16string& name, const std::u16string& password) {
