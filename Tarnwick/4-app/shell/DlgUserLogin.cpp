@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/EditLimit.h"
