@@ -1,14 +1,18 @@
 // The login flow: name and password checks, the start-up limit, the recent and automatic
 // logins, the settings file, the lock; and the dialog over it, driven by its controls.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <filesystem>
 
 #include "app_fixture.h"
 #include "controls/BitmapButtonEx.h"
-#include "shell/DlgUserLogin.h"
+#include "harness/RoutedInput.h"
+#include "plat/clock.h"
 #include "plat/text.h"
+#include "shell/DlgUserLogin.h"
 #include "shell/LoginController.h"
 #include "shell/PasswordHash.h"
 #include "shell/UnlockBackoff.h"
@@ -97,40 +101,97 @@ TEST_F(Login, SwitchAndUnlockHaveNoLimitButUnlockingWaitsLongerAfterTheThirdFail
   EXPECT_EQ(CUnlockBackoff::Instance().Failures(), 0) << "an unlock starts the count again";
 }
 
-TEST_F(Login, TheUnlockDialogRestsWhileTheNextTryMustWait) {
-  int64_t now = 1000000;
-  CUnlockBackoff::Instance().SetClock([&] { return now; });
+// The lock's wait as a user meets it, typed into the unlock dialog with the keyboard. From
+// the third wrong password the dialog greys the password box and the login button and says
+// how many seconds the next try waits; Return meanwhile neither tries nor cancels (the focus
+// left the greyed box for the cancel button); once the wait is over the right password
+// unlocks. Product time runs five times faster, so the first wait lasts a fifth of a second.
+TEST_F(Login, TheUnlockDialogSaysHowLongTheNextTryWaitsAndReturnWaitsToo) {
+  struct Scale {
+    double before = plat::timeScale();
+    Scale() { plat::setTimeScale(0.2); }
+    ~Scale() { plat::setTimeScale(before); }
+  } scale;
   CUser::GetInstance()->SetName(u"ann");
+  auto waitText = [&](int seconds) {
+    return QString::fromStdU16String(Text(9400)).replace(QStringLiteral("%d"), QString::number(seconds));
+  };
   CDlgUserLogin dlg;
   dlg.SetMode(CLoginController::kUnlock);
-  dlg.EnsureInitialized();
-  dlg.show();
-  auto* password = dlg.findChild<QLineEdit*>(QStringLiteral("4614"));
-  auto* login = dlg.findChild<CBitmapButtonEx*>(QStringLiteral("2513"));
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(password->isEnabled() && login->isEnabled()) << "try " << i;
-    password->setText(QStringLiteral("nope"));
-    harness::KeyPress(password, Qt::Key_Return);
+  bool answered = false;
+  harness::WhenModal([&](QWidget*) {
+    auto* password = dlg.findChild<QLineEdit*>(QStringLiteral("4614"));
+    auto* login = dlg.findChild<CBitmapButtonEx*>(QStringLiteral("2513"));
+    auto* note = dlg.findChild<QLabel*>(QStringLiteral("1964"));
+    ASSERT_TRUE(password && login && note);
+    EXPECT_FALSE(note->isVisible()) << "nothing to wait for yet";
+    harness::routed::Click(password);
+    // Wrong passwords until the dialog rests: the third, unless a machine too busy to look
+    // let that wait run out first (then the next failure waits twice as long).
+    int failures = 0;
+    while (password->isEnabled() && failures < 8) {
+      harness::routed::Type(QStringLiteral("nope"));
+      harness::routed::Key(Qt::Key_Return);
+      ASSERT_TRUE(dlg.isVisible()) << "a wrong password leaves the dialog up";
+      ++failures;
+      if (failures < CUnlockBackoff::kFreeTries) {
+        EXPECT_TRUE(password->isEnabled()) << "no wait before the third";
+      }
+    }
+    ASSERT_FALSE(password->isEnabled());
+    EXPECT_FALSE(login->isEnabled());
+    ASSERT_TRUE(note->isVisible());
+    const int fullWait = 1 << (failures - CUnlockBackoff::kFreeTries);
+    QStringList said;
+    for (int n = 1; n <= fullWait; ++n) said << waitText(n);
+    EXPECT_TRUE(said.contains(note->text())) << note->text().toStdString();
+
+    // Opened again meanwhile, the dialog waits as well.
+    {
+      CDlgUserLogin again;
+      again.SetMode(CLoginController::kUnlock);
+      again.EnsureInitialized();
+      EXPECT_FALSE(again.findChild<QLineEdit*>(QStringLiteral("4614"))->isEnabled());
+      EXPECT_TRUE(again.findChild<QLabel*>(QStringLiteral("1964"))->isVisibleTo(&again));
+    }
+
+    harness::routed::Key(Qt::Key_Return);
+    EXPECT_TRUE(dlg.isVisible()) << "Return while the dialog rests does not cancel it";
+    EXPECT_EQ(dlg.Controller().FailedAttempts(), failures) << "nor does it try a password";
+    EXPECT_EQ(CUnlockBackoff::Instance().Failures(), failures);
+
+    EXPECT_TRUE(testsupport::Eventually([&] {
+      harness::Pump();
+      return password->isEnabled() && login->isEnabled();
+    })) << "the wait over, the dialog takes a try again";
+    EXPECT_FALSE(note->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), password) << "the focus is back in the password box";
+    harness::routed::Type(QStringLiteral("annpass"));
+    harness::routed::Key(Qt::Key_Return);
+    answered = true;
+  });
+  EXPECT_EQ(dlg.DoModal(), IDOK);
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(CUnlockBackoff::Instance().Failures(), 0);
+}
+
+// A login writes the recent logins and the automatic login again, each as a delete and an
+// insert. When the insert fails (refused here; a crash or a full disk cuts it the same way),
+// the login still succeeds and the rows that were there stay.
+TEST_F(Login, ALoginWhoseListsCannotBeWrittenKeepsTheRowsThatWereThere) {
+  SetAutoLogin(u"ann");
+  {
+    CppSQLite3DB db;
+    ASSERT_TRUE(OpenDatabaseInProgramDir(db, USER_DB_NAME));
+    for (const char16_t* table : {TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER})
+      db.Execute(u"CREATE TRIGGER " + QuoteIdentifier(std::u16string(u"refuse_") + table) + u" BEFORE INSERT ON " +
+                 QuoteIdentifier(table) + u" BEGIN SELECT RAISE(ABORT, 'no room'); END;");
   }
-  EXPECT_FALSE(password->isEnabled());
-  EXPECT_FALSE(login->isEnabled());
-  EXPECT_TRUE(dlg.isVisible());
-  harness::SaveScreenshot(&dlg, QStringLiteral("unlock-waiting"));
-
-  // Opened again meanwhile, the dialog waits as well.
-  CDlgUserLogin again;
-  again.SetMode(CLoginController::kUnlock);
-  again.EnsureInitialized();
-  EXPECT_FALSE(again.findChild<QLineEdit*>(QStringLiteral("4614"))->isEnabled());
-
-  now += 1000;
-  EXPECT_TRUE(testsupport::Eventually([&] {
-    harness::Pump();
-    return password->isEnabled() && login->isEnabled();
-  })) << "the wait over, the dialog takes a try again";
-  password->setText(QStringLiteral("annpass"));
-  harness::Click(login);
-  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  CLoginController c;
+  c.SetMode(CLoginController::kSwitchUser);
+  ASSERT_EQ(c.Login(ADMIN_NAME, ADMIN_PASSWORD, true), CLoginController::kLoggedIn);
+  EXPECT_EQ(Names(TB_RECENT_LOGIN_USER), (std::vector<std::u16string>{u"admin"}));
+  EXPECT_EQ(Names(TB_AUTO_LOGIN_USER), (std::vector<std::u16string>{u"ann"}));
 }
 
 // A database an older program wrote holds every password as typed, the built-in
@@ -298,8 +359,11 @@ TEST_F(Login, DialogDrivenByItsControls) {
 namespace {
 
 TEST_F(Login, ScreenshotsChineseAndEnglish) {
+  int64_t now = 1000000;
+  CUnlockBackoff::Instance().SetClock([&] { return now; });
   for (bool english : {false, true}) {
     harness::ScopedLanguage language(english);
+    const QString suffix = english ? QStringLiteral("-en") : QStringLiteral("-zh");
     CDlgUserLogin dlg;
     dlg.EnsureInitialized();
     dlg.show();
@@ -307,7 +371,22 @@ TEST_F(Login, ScreenshotsChineseAndEnglish) {
     auto* login = dlg.findChild<CBitmapButtonEx*>(QStringLiteral("2513"));
     EXPECT_EQ(login->text(), QString::fromStdU16String(LoadResString(8014)));
     EXPECT_EQ(dlg.windowTitle(), QString::fromStdU16String(LoadResString(8159)));
-    harness::SaveScreenshot(&dlg, english ? QStringLiteral("login-en") : QStringLiteral("login-zh"));
+    harness::SaveScreenshot(&dlg, QStringLiteral("login") + suffix);
+
+    // The unlock dialog resting after the sixth wrong password (8 s): the note fits its row.
+    CUser::GetInstance()->SetName(u"ann");
+    CUnlockBackoff::Instance().Succeeded();
+    for (int i = 0; i < 6; ++i) CUnlockBackoff::Instance().Failed();
+    CDlgUserLogin unlock;
+    unlock.SetMode(CLoginController::kUnlock);
+    unlock.EnsureInitialized();
+    unlock.show();
+    harness::Pump();
+    auto* note = unlock.findChild<QLabel*>(QStringLiteral("1964"));
+    ASSERT_TRUE(note && note->isVisible());
+    EXPECT_EQ(note->text(), QString::fromStdU16String(LoadResString(9400)).replace(QStringLiteral("%d"), "8"));
+    EXPECT_LE(note->sizeHint().width(), note->width()) << "the whole note is seen";
+    harness::SaveScreenshot(&unlock, QStringLiteral("unlock-waiting") + suffix);
   }
 }
 

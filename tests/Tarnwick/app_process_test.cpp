@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <chrono>
 #include <dirent.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -59,7 +60,7 @@ TEST(AppChild, Run) {
   if (mode.isEmpty()) GTEST_SKIP() << "only as a child of AppProcess";
   const fs::path home = qgetenv("TARNWICK_HOME").toStdString();
   harness::ScopedScriptedUi ui;
-  ui->boxAnswers = {IDOK};
+  ui->boxAnswers = {IDOK, IDOK};
   int logins = 0;
   CTarnwickDlg::SetLoginRunner([&](int) { return ++logins, IDCANCEL; });
 
@@ -89,7 +90,7 @@ TEST(AppChild, Run) {
     CTarnwickDlg* main = CTarnwickDlg::MainWindow();
     if (!main || closing) return;
     if (!fs::exists(home / "ready")) std::ofstream(home / "ready") << "up\n";
-    if (mode == "smoke" || fs::exists(home / "stop")) {
+    if (mode == "smoke" || mode == "unprotected" || fs::exists(home / "stop")) {
       closing = true;
       main->findChild<CBitmapButtonEx*>(QString::number(CTarnwickDlg::IDC_BntClose))->click();
     }
@@ -101,7 +102,8 @@ TEST(AppChild, Run) {
     CTarnwickApp app;
     EXPECT_FALSE(app.InitInstance());
     // Texts in the language the start chose (the exit frees it).
-    const std::u16string running = LoadResString(8290), notice = LoadResString(8381), confirm = LoadResString(8524);
+    const std::u16string running = LoadResString(8290), notice = LoadResString(8381), confirm = LoadResString(8524),
+                         noLock = LoadResString(CTarnwickApp::IDS_NO_INSTANCE_LOCK);
     EXPECT_EQ(app.ExitInstance(), 0);
     if (mode == "second") {
       EXPECT_TRUE(app.Refused());
@@ -109,6 +111,12 @@ TEST(AppChild, Run) {
       EXPECT_EQ(ui->boxes[0].text, running);
       EXPECT_EQ(ui->boxes[0].caption, notice);
       EXPECT_EQ(ui->boxes[0].type, MB_OK);
+    } else if (mode == "unprotected") {
+      EXPECT_FALSE(app.Refused());
+      ASSERT_EQ(ui->boxes.size(), 2u) << "the missing lock is said, then the close confirmed";
+      EXPECT_EQ(ui->boxes[0].text, noLock);
+      EXPECT_EQ(ui->boxes[0].caption, notice);
+      EXPECT_EQ(ui->boxes[1].text, confirm);
     } else {
       EXPECT_FALSE(app.Refused());
       ASSERT_EQ(ui->boxes.size(), 1u) << "only the close confirmation";
@@ -153,6 +161,7 @@ class AppProcess : public ::testing::Test {
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("TARNWICK_AUDIO", "null");
     env.insert("TARNWICK_LOG_LEVEL", "info");
+    for (const QString& name : extraEnv_.keys()) env.insert(name, extraEnv_.value(name));
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=AppChild.Run", "--gtest_brief=1"});
@@ -193,6 +202,7 @@ class AppProcess : public ::testing::Test {
 
   fs::path root_;
   QProcess first_;
+  QProcessEnvironment extraEnv_;
 };
 
 TEST_F(AppProcess, SecondStartRefusedThenAFreshStartRunsAndEndsClean) {
@@ -218,10 +228,18 @@ TEST_F(AppProcess, SecondStartRefusedThenAFreshStartRunsAndEndsClean) {
   EXPECT_NE(output.find("main window shown: 2 devices, 8 items in the device tree"), std::string::npos)
       << output;
 
-  // Without a place for the instance lock the program runs unprotected, not refused.
+  // Without a place for the instance lock (a file where the runtime folder and the home
+  // should be, the temporary folder's name taken) the program runs unprotected, not refused,
+  // and says so.
   fs::remove(root_ / "home" / "ready");
+  std::ofstream(root_ / "a-file") << "no folder\n";
+  fs::create_directories(root_ / "tmp");
+  std::ofstream(root_ / "tmp" / ("tarnwick-" + std::to_string(geteuid()))) << "taken\n";
+  extraEnv_.insert("HOME", QString::fromStdString((root_ / "a-file").string()));
+  extraEnv_.insert("XDG_CACHE_HOME", "");
+  extraEnv_.insert("TMPDIR", QString::fromStdString((root_ / "tmp").string()));
   QProcess unprotected;
-  Start(unprotected, "smoke", root_ / "no-such-folder");
+  Start(unprotected, "unprotected", root_ / "a-file");
   ExpectClean(unprotected, "a start without an instance lock");
   EXPECT_TRUE(fs::exists(root_ / "home" / "ready"));
 }

@@ -35,7 +35,13 @@ class DamagedStartFiles : public TempHomeTest {
     TempHomeTest::TearDown();
   }
 
-  // The administrator and forty ordinary accounts: the account table spans several pages.
+  // What the program stores for a password: a hash (one for all accounts, made once).
+  static const std::u16string& StoredHash() {
+    static const std::u16string hash = HashPassword(u"userpass");
+    return hash;
+  }
+  // The administrator and forty ordinary accounts of long names: the account table spans
+  // several pages.
   void WriteAccounts() {
     fs::remove(db_);
     ASSERT_EQ(CreateUserDatabase(), 1);
@@ -44,8 +50,9 @@ class DamagedStartFiles : public TempHomeTest {
     ASSERT_EQ(RunInTransaction(db, [](CppSQLite3DB& d) {
       for (int i = 0; i < 40; ++i) {
         std::u16string identity = u"1";
-        const std::u16string n = u"user" + std::u16string(1, u'A' + i % 26) + std::u16string(1, u'a' + i / 26);
-        if (!InsertUserRow(d, TB_USER_INFO, n, n + std::u16string(200, u'p'), identity)) return false;
+        const std::u16string n =
+            u"user" + std::u16string(1, u'A' + i % 26) + std::u16string(1, u'a' + i / 26) + std::u16string(200, u'n');
+        if (!InsertUserRow(d, TB_USER_INFO, n, StoredHash(), identity)) return false;
       }
       return true;
     }), 1);
@@ -76,8 +83,10 @@ class DamagedStartFiles : public TempHomeTest {
     EXPECT_GE(db.ExecuteScalar(u"select count(*) from Tb_UserInfo;"), atLeast);
     // Every account that came back is one that was stored, exactly.
     auto q = db.Query(u"select Name, Password from Tb_UserInfo where Name <> 'admin';");
-    for (; !q.Eof(); q.NextRow())
-      EXPECT_EQ(std::u16string(q.FieldText(1)), std::u16string(q.FieldText(0)) + std::u16string(200, u'p'));
+    for (; !q.Eof(); q.NextRow()) {
+      EXPECT_TRUE(std::u16string(q.FieldText(0)).ends_with(std::u16string(200, u'n')));
+      EXPECT_EQ(std::u16string(q.FieldText(1)), StoredHash());
+    }
     db.Close();
 
     const std::string rebuilt = ReadFile(db_);

@@ -1,6 +1,10 @@
+#include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <map>
+
 #include "harness/Services.h"
+#include "plat/text.h"
 #include "harness/UiHarness.h"
 #include "settings_fixture.h"
 #include "shell/DbHelpers.h"
@@ -33,8 +37,10 @@ class Users : public TempHomeTest {
     TempHomeTest::TearDown();
   }
   std::string DbPath() const { return (home_ / "UserInfo.db").string(); }
+  std::map<std::u16string, std::u16string> known = {{ADMIN_NAME, ADMIN_PASSWORD}, {u"bob", u"secret"}};
 
-  // The rows, in table order.
+  // The rows, in table order; a hash of the password `known` gives the row's name shows as
+  // "(hash of ...)".
   std::vector<Row> Rows(const std::u16string& table) {
     CppSQLite3DB db;
     db.Open(ProgramDirPath(USER_DB_NAME));
@@ -43,10 +49,25 @@ class Users : public TempHomeTest {
                       u" order by rowid;");
     for (; !q.Eof(); q.NextRow()) {
       std::u16string password = q.FieldText(1);
-      if (MatchPassword(password, ADMIN_PASSWORD) == PasswordMatch::Yes) password = kHashedAdminPassword;
+      if (auto it = known.find(q.FieldText(0)); it != known.end() && IsPasswordHash(password) &&
+                                                MatchPassword(password, it->second) == PasswordMatch::Yes)
+        password = u"(hash of " + it->second + u")";
       rows.push_back({q.FieldText(0), password, q.FieldText(2), q.FieldInt(3)});
     }
     return rows;
+  }
+  // Whether the file holds the text, in either encoding a database may keep it in.
+  bool FileHolds(const std::u16string& text) {
+    const std::string bytes = ReadFile(DbPath()) + ReadFile(DbPath() + "-journal");
+    const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
+    return bytes.find(utf16) != std::string::npos || bytes.find(plat::utf16ToUtf8(text)) != std::string::npos;
+  }
+  size_t CopiesInFile(const std::u16string& text) {
+    const std::string bytes = ReadFile(DbPath());
+    const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
+    size_t n = 0;
+    for (size_t at = bytes.find(utf16); at != std::string::npos; at = bytes.find(utf16, at + 1)) ++n;
+    return n;
   }
   void Exec(const std::u16string& sql) {
     CppSQLite3DB db;
@@ -117,7 +138,8 @@ TEST_F(Users, HalfMadeOrForeignDatabasesAreKeptAsideAndStartedAnewWithTheirAccou
   Exec(u"DELETE FROM Tb_UserInfo;");
   Exec(u"insert into Tb_UserInfo values('bob', 'secret', '1', 5);");
   ASSERT_EQ(CreateUserDatabase(), 1);
-  EXPECT_EQ(Rows(TB_USER_INFO), (std::vector<Row>{{u"bob", u"secret", u"1", 5}, kAdmin}));
+  EXPECT_EQ(Rows(TB_USER_INFO), (std::vector<Row>{{u"bob", u"(hash of secret)", u"1", 5}, kAdmin}))
+      << "the password read back is stored as a hash";
 
   // Recent names of another shape cannot be read back; the accounts can.
   Exec(u"DROP TABLE Tb_RecentLoginUser;");
@@ -126,9 +148,66 @@ TEST_F(Users, HalfMadeOrForeignDatabasesAreKeptAsideAndStartedAnewWithTheirAccou
   before = ReadFile(DbPath());
   ASSERT_EQ(CreateUserDatabase(), 1);
   EXPECT_EQ(ReadFile(bak), before);
-  EXPECT_EQ(Rows(TB_USER_INFO), (std::vector<Row>{{u"bob", u"secret", u"1", 5}, kAdmin}));
+  EXPECT_EQ(Rows(TB_USER_INFO), (std::vector<Row>{{u"bob", u"(hash of secret)", u"1", 5}, kAdmin}));
   EXPECT_TRUE(Rows(TB_RECENT_LOGIN_USER).empty());
   EXPECT_EQ(ui->boxes.size(), 3u);
+}
+
+// A database an older program wrote: every password as typed, and more copies in the space
+// its changes freed (a row rewritten when its identity was set, an account deleted), since it
+// knew no secure delete. The first start that opens it stores every password as a hash at
+// once, so no account that nobody logs in to keeps its password readable, and no byte of any
+// password, old or current, stays in the file. The accounts, the recent names in their order
+// and the automatic login are as they were, every password still matches, and a second start
+// leaves the file alone.
+TEST_F(Users, PasswordsAnOlderProgramStoredAsTypedAreAllHashedAtTheFirstStart) {
+  harness::ScopedScriptedUi ui;
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open16(ProgramDirPath(USER_DB_NAME).c_str(), &db), SQLITE_OK);
+    for (const char* sql : {
+             "PRAGMA secure_delete = OFF;",
+             "CREATE TABLE Tb_UserInfo (Name varchar primary key,Password varchar NOT NULL,Identify varchar, Power int default 0);",
+             "CREATE TABLE Tb_RecentLoginUser (Name varchar primary key,Password varchar NOT NULL,Identify varchar, Power int default 0);",
+             "CREATE TABLE Tb_AutoLoginUser (Name varchar primary key,Password varchar NOT NULL,Identify varchar, Power int default 0);",
+             "insert into Tb_UserInfo values('admin', '804261', '0', 0);",
+             "insert into Tb_RecentLoginUser values('admin', '804261', '0', 0);",
+             "update Tb_UserInfo set Power = 63 where Name = 'admin';",
+             "update Tb_RecentLoginUser set Power = 63 where Name = 'admin';",
+             "insert into Tb_UserInfo select 'temp' || n, 'temppass' || n, '1', 0 from (with recursive "
+             "c(n) as (select 100 union all select n + 1 from c where n < 399) select n from c);",
+             "delete from Tb_UserInfo where Name like 'temp%';",
+             "insert into Tb_UserInfo values('ann', 'annpass1', '0', 0);",
+             "insert into Tb_UserInfo values('carl', 'carlpass', '1', 0);",
+             "insert into Tb_UserInfo values('bob', 'bobpass1', '1', 0);",
+             "update Tb_UserInfo set Identify = '1', Power = 3 where Name = 'ann';",
+             "update Tb_UserInfo set Power = 5 where Name = 'bob';",
+             "delete from Tb_UserInfo where Name = 'carl';",
+             "insert into Tb_RecentLoginUser values('ann', '', '1', 0);",
+             "insert into Tb_AutoLoginUser values('ann', '', '1', 0);"})
+      ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    sqlite3_close(db);
+  }
+  // As the older program leaves it: the administrator's in two tables, a copy of ann's in
+  // freed space beside the row, the deleted accounts' still there, the many in free pages.
+  ASSERT_GE(CopiesInFile(u"804261"), 2u);
+  ASSERT_GE(CopiesInFile(u"annpass1"), 2u);
+  ASSERT_GE(CopiesInFile(u"carlpass"), 1u);
+  ASSERT_GT(CopiesInFile(u"temppass"), 250u);
+
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  EXPECT_TRUE(ui->boxes.empty()) << "nothing to tell: the file is whole";
+  known = {{ADMIN_NAME, ADMIN_PASSWORD}, {u"ann", u"annpass1"}, {u"bob", u"bobpass1"}};
+  for (const char16_t* password : {u"804261", u"annpass1", u"bobpass1", u"carlpass", u"temppass"})
+    EXPECT_FALSE(FileHolds(password)) << plat::utf16ToUtf8(password);
+  EXPECT_EQ(Rows(TB_USER_INFO), (std::vector<Row>{kAdmin, {u"ann", u"(hash of annpass1)", u"1", 3},
+                                                  {u"bob", u"(hash of bobpass1)", u"1", 5}}));
+  EXPECT_EQ(Rows(TB_RECENT_LOGIN_USER), (std::vector<Row>{kAdmin, {u"ann", u"", u"1", 0}}));
+  EXPECT_EQ(Rows(TB_AUTO_LOGIN_USER), (std::vector<Row>{{u"ann", u"", u"1", 0}}));
+
+  const std::string before = ReadFile(DbPath());
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  EXPECT_EQ(ReadFile(DbPath()), before) << "nothing left to change";
 }
 
 TEST_F(Users, UnopenableDatabaseAnswersZero) {

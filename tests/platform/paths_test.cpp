@@ -124,29 +124,72 @@ mode_t ModeOf(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 07777;
 }
 
+std::string HostName() {
+  char host[256] = {};
+  ::gethostname(host, sizeof host - 1);
+  return host;
+}
+
+// Without a runtime folder the lock lies in a folder of the user's own in the user's cache
+// folder, where no one else can take the name first; the temporary folder is used only when
+// the home has no place for it. A name another took first (here a link to a folder that is
+// not the user's, as one made by another user would be) is never used: the lock still works,
+// or, with no place left, it says it could not be made.
 TEST(Instance, WithoutARuntimeFolderTheLockLiesInAFolderOfTheUsersOwn) {
   testsupport::TestFolder tmp;
   const std::string name = "TarnwickInstanceTest";
-  const std::string own = tmp.file("tarnwick-" + std::to_string(geteuid()));
+  const std::string home = tmp.file("home");
+  const std::string cached = home + "/.cache/tarnwick-" + HostName();
+  const std::string inTemp = tmp.file("tarnwick-" + std::to_string(geteuid()));
+  const std::string elsewhere = tmp.file("elsewhere");
   ScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
+  ScopedEnv noCache("XDG_CACHE_HOME", nullptr);
+  ScopedEnv homeEnv("HOME", home.c_str());
   ScopedEnv temp("TMPDIR", tmp.path().c_str());
-  ASSERT_EQ(::mkdir(own.c_str(), 0755), 0);  // left open to others by an earlier run
+  ASSERT_EQ(::mkdir(elsewhere.c_str(), 0777), 0);
+  ASSERT_EQ(::symlink(elsewhere.c_str(), inTemp.c_str()), 0) << "the temporary folder's name taken first";
+  std::filesystem::create_directories(home + "/.cache");
+  ASSERT_EQ(::mkdir(cached.c_str(), 0755), 0);  // left open to others by an earlier run
   {
     plat::SingleInstanceLock first(name);
     ASSERT_TRUE(first.acquired());
-    EXPECT_EQ(std::filesystem::path(first.path()).parent_path(), own);
-    EXPECT_EQ(ModeOf(own), 0700u);
+    EXPECT_EQ(std::filesystem::path(first.path()).parent_path(), cached);
+    EXPECT_EQ(ModeOf(cached), 0700u);
     EXPECT_EQ(ModeOf(first.path()), 0600u);
     plat::SingleInstanceLock second(name);
     EXPECT_TRUE(second.heldElsewhere());
   }
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere)) << "nothing was put where the link led";
+
   // A runtime folder everyone may write to is no place for it either.
-  testsupport::TestFolder open;
-  ::chmod(open.path().c_str(), 01777);
-  ScopedEnv runtime("XDG_RUNTIME_DIR", open.path().c_str());
-  plat::SingleInstanceLock lock(name);
-  ASSERT_TRUE(lock.acquired());
-  EXPECT_EQ(std::filesystem::path(lock.path()).parent_path(), own);
+  {
+    testsupport::TestFolder open;
+    ::chmod(open.path().c_str(), 01777);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", open.path().c_str());
+    plat::SingleInstanceLock lock(name);
+    ASSERT_TRUE(lock.acquired());
+    EXPECT_EQ(std::filesystem::path(lock.path()).parent_path(), cached);
+  }
+
+  // No home: the temporary folder, where the name is now free and made the user's own.
+  std::filesystem::remove(inTemp);
+  {
+    ScopedEnv noHome("HOME", nullptr);
+    plat::SingleInstanceLock lock(name);
+    ASSERT_TRUE(lock.acquired());
+    EXPECT_EQ(std::filesystem::path(lock.path()).parent_path(), inTemp);
+    EXPECT_EQ(ModeOf(inTemp), 0700u);
+  }
+
+  // Both names taken: no lock, and no other holder either, so the caller can say so.
+  std::filesystem::remove_all(cached);
+  std::filesystem::remove_all(inTemp);
+  ASSERT_EQ(::symlink(elsewhere.c_str(), cached.c_str()), 0);
+  ASSERT_EQ(::symlink(elsewhere.c_str(), inTemp.c_str()), 0);
+  plat::SingleInstanceLock none(name);
+  EXPECT_FALSE(none.acquired());
+  EXPECT_FALSE(none.heldElsewhere());
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
 }
 
 // Another user's lock file, even one held, never keeps this user's program from starting: it is
@@ -188,6 +231,32 @@ TEST(Instance, ALockFileAnotherUserOwnsNeverCounts) {
   std::string kept;
   in >> kept;
   EXPECT_EQ(kept, "keep");
+
+  // Without a runtime folder, a folder another user made first in the temporary folder is
+  // never used: the lock lies in the user's cache folder; one there too leaves no lock at all.
+  testsupport::TestFolder tmp;
+  const std::string home = tmp.file("home");
+  const std::string cached = home + "/.cache/tarnwick-" + HostName();
+  const std::string inTemp = tmp.file("tarnwick-" + std::to_string(geteuid()));
+  ScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
+  ScopedEnv noCache("XDG_CACHE_HOME", nullptr);
+  ScopedEnv homeEnv("HOME", home.c_str());
+  ScopedEnv temp("TMPDIR", tmp.path().c_str());
+  ASSERT_EQ(::mkdir(inTemp.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(inTemp.c_str(), 12345, 12345), 0);
+  {
+    plat::SingleInstanceLock first(name);
+    ASSERT_TRUE(first.acquired());
+    EXPECT_EQ(std::filesystem::path(first.path()).parent_path(), cached);
+    EXPECT_TRUE(plat::SingleInstanceLock(name).heldElsewhere());
+  }
+  std::filesystem::remove_all(cached);
+  ASSERT_EQ(::mkdir(cached.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(cached.c_str(), 12345, 12345), 0);
+  plat::SingleInstanceLock none(name);
+  EXPECT_FALSE(none.acquired());
+  EXPECT_FALSE(none.heldElsewhere());
+  EXPECT_TRUE(std::filesystem::is_empty(inTemp) && std::filesystem::is_empty(cached));
 }
 
 TEST(PeriodicTimer, TicksUntilStoppedAndCanStopFromItsCallback) {

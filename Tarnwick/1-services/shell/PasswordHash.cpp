@@ -32,6 +32,10 @@ std::u16string HashPassword(const std::u16string& password) {
   return plat::utf8ToUtf16(out);
 }
 
+bool IsPasswordHash(const std::u16string& stored) {
+  return Ready() && crypto_pwhash_str_needs_rehash(plat::utf16ToUtf8(stored).c_str(), kOps, kMemory) >= 0;
+}
+
 PasswordMatch MatchPassword(const std::u16string& stored, const std::u16string& typed) {
   if (!Ready()) return PasswordMatch::No;
   const std::string hash = plat::utf16ToUtf8(stored);

@@ -17,3 +17,5 @@ enum class PasswordMatch {
 };
 // Whether `typed` is the password that `stored` keeps.
 PasswordMatch MatchPassword(const std::u16string& stored, const std::u16string& typed);
+// Whether `stored` is a hash of a kind MatchPassword knows; anything else is a password as typed.
+bool IsPasswordHash(const std::u16string& stored);

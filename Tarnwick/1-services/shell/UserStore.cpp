@@ -13,6 +13,7 @@
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
 #include "shell/PasswordHash.h"
+#include "shell/TypedPasswords.h"
 #include "shell/UiService.h"
 #include "shell/UserRights.h"
 
@@ -305,9 +306,10 @@ int CreateUserDatabase() {
                            LoadResString(IDS_NOTICE), MB_OK | MB_ICONERROR);
     return 0;
   }
-  // An existing database is not written to while it holds the accounts. One that cannot
-  // (damaged, another schema, no account) is kept aside whole, and a new one starts with what
-  // could be read of it: the user is told, and nothing is lost without a copy.
+  // An existing database is not written to while it holds the accounts, but for passwords an
+  // older program stored as typed, which become hashes. One that cannot (damaged, another
+  // schema, no account) is kept aside whole, and a new one starts with what could be read of
+  // it: the user is told, and nothing is lost without a copy.
   std::string damage;
   std::vector<StoredUser> users, recent;
   {
@@ -319,12 +321,15 @@ int CreateUserDatabase() {
       if (!damage.empty()) {
         users = ReadWhatCanBeRead(db, TB_USER_INFO);
         recent = ReadWhatCanBeRead(db, TB_RECENT_LOGIN_USER);
+      } else {
+        HashPasswordsStoredAsTyped(db);  // should it fail, each is hashed at its next login
       }
       db.Close();
     }
   }
   if (damage.empty()) return 1;
   if (KeepFileAsideNow(USER_DB_NAME, damage) && RebuildUserDatabase(users, recent)) {
+    WithUserDb(HashPasswordsStoredAsTyped);
     PLAT_LOGW("users", "user database started anew with %zu accounts read back", users.size());
     UiService().MessageBox(nullptr, DamagedFileText(IDS_USER_DB_REBUILT, USER_DB_NAME),
                            LoadResString(IDS_NOTICE), MB_OK | MB_ICONWARNING);

@@ -50,7 +50,8 @@ bool CheckAccountPassword(CppSQLite3DB& db, const std::u16string& name, std::u16
 // Opening UserInfo.db themselves (0 also when it cannot be opened).
 // Makes the database with its three tables and the built-in administrator (its documented
 // password stored as a hash, as every password) when missing. A
-// complete database is not written to. One that is damaged, lacks a table or column, or
+// complete database is not written to, but for passwords an older program stored as typed:
+// all become hashes at once (TypedPasswords.h). One that is damaged, lacks a table or column, or
 // holds no account is copied to "UserInfo.db.bak" and replaced by a new one holding the
 // accounts and recent names that could be read, and the built-in administrator when no
 // administrator could be; the user is told in a box either way (also when it could not be

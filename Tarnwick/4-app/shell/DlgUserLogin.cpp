@@ -8,11 +8,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/EditLimit.h"
 #include "controls/PngResource.h"
 #include "controls/TaskbarNotifier.h"
+#include "plat/clock.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
@@ -23,6 +25,8 @@ namespace {
 constexpr int kWidth = 400;
 constexpr int kHeight = 236;
 const QColor kBackground(145, 151, 160);
+constexpr uint32_t IDS_UNLOCK_WAIT = 9400;  // "... try again in %d s"
+constexpr int kWaitNoteTickMs = 250;        // how often the count down is looked at
 
 QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
 
@@ -62,6 +66,10 @@ CDlgUserLogin::CDlgUserLogin(QWidget* parent)
   m_labelLanguage->setGeometry(50, 126, 80, 24);
   m_language->setGeometry(140, 126, 210, 24);
   m_autoLogin->setGeometry(140, 158, 210, 22);
+  // Only unlocking waits, where the automatic login cannot be changed: the note takes its row.
+  m_waitNote = Make<QLabel>(this, IDC_WAIT_NOTE);
+  m_waitNote->setGeometry(50, 158, 300, 22);
+  m_waitNote->hide();
   // Tab goes down the dialog as it is laid out: the language list stands above the check box.
   setTabOrder(m_password, m_language);
   setTabOrder(m_language, m_autoLogin);
@@ -71,7 +79,6 @@ CDlgUserLogin::CDlgUserLogin(QWidget* parent)
   connect(m_btnClose, &QAbstractButton::clicked, this, [this] { reject(); });
   connect(m_btnMinimize, &QAbstractButton::clicked, this, [this] { showMinimized(); });
   connect(m_language, &QComboBox::activated, this, [this] { OnLanguageChanged(); });
-  m_waitTimer.setSingleShot(true);
   connect(&m_waitTimer, &QTimer::timeout, this, [this] { HoldWhileWaiting(); });
   for (QWidget* w : std::initializer_list<QWidget*>{m_user, m_password, m_autoLogin, m_language, m_btnLogin,
                                                     m_btnCancel})
@@ -148,15 +155,23 @@ bool CDlgUserLogin::OnInitDialog() {
 void CDlgUserLogin::HoldWhileWaiting() {
   const int64_t wait = m_controller.UnlockWaitMs();
   const bool waiting = wait > 0;
-  const bool wasWaiting = !m_btnLogin->isEnabled();
+  const bool wasWaiting = Resting();
   m_password->setEnabled(!waiting);
   m_btnLogin->setEnabled(!waiting);
+  m_autoLogin->setVisible(!waiting);
+  m_waitNote->setVisible(waiting);
   if (waiting) {
-    m_waitTimer.start(static_cast<int>(wait));
-  } else if (wasWaiting) {
-    m_password->setFocus();
+    QString note = Text(IDS_UNLOCK_WAIT);
+    note.replace(QStringLiteral("%d"), QString::number(m_controller.UnlockWaitSeconds()));
+    m_waitNote->setText(note);
+    m_waitTimer.start(static_cast<int>(std::min<int64_t>(wait, plat::scaled(kWaitNoteTickMs))));
+  } else {
+    m_waitTimer.stop();
+    if (wasWaiting) m_password->setFocus();
   }
 }
+
+bool CDlgUserLogin::Resting() const { return m_waitNote->isVisibleTo(this); }
 
 void CDlgUserLogin::LoadTexts() {
   m_labelUser->setText(Text(8057));
@@ -208,6 +223,12 @@ bool CDlgUserLogin::eventFilter(QObject* watched, QEvent* e) {
   if (e->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(e);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      // While the dialog rests, Return neither tries nor cancels: the focus may have moved on
+      // to the cancel button when the password box went grey. A wait just over is shown over.
+      if (Resting()) {
+        HoldWhileWaiting();
+        return true;
+      }
       if (watched == m_btnCancel) {
         reject();
       } else {

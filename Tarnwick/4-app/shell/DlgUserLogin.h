@@ -29,7 +29,8 @@ class CDlgUserLogin : public QDialog {
     IDC_LANGUAGE = 1462,
     IDC_LABEL_LANGUAGE = 1963,
     IDC_CLOSE = 2465,
-    IDC_MINIMIZE = 2514
+    IDC_MINIMIZE = 2514,
+    IDC_WAIT_NOTE = 1964  // how long the next unlock try must wait
   };
 
   explicit CDlgUserLogin(QWidget* parent = nullptr);
@@ -55,9 +56,11 @@ class CDlgUserLogin : public QDialog {
 
  private:
   void LoadTexts();
-  // Unlocking after repeated wrong passwords: the password and the login button rest until
-  // the next try may be checked.
+  // Unlocking after repeated wrong passwords: the password and the login button rest, and
+  // the dialog counts down the seconds, until the next try may be checked.
   void HoldWhileWaiting();
+  // Whether the dialog shows the wait (until the wait's end has been shown).
+  bool Resting() const;
 
   CLoginController m_controller;
   bool m_initialized = false;
@@ -68,6 +71,7 @@ class CDlgUserLogin : public QDialog {
   QLabel* m_labelUser = nullptr;
   QLabel* m_labelPassword = nullptr;
   QLabel* m_labelLanguage = nullptr;
+  QLabel* m_waitNote = nullptr;
   CBitmapButtonEx* m_btnLogin = nullptr;
   CBitmapButtonEx* m_btnCancel = nullptr;
   CBitmapButtonEx* m_btnClose = nullptr;

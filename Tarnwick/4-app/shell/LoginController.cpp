@@ -1,5 +1,9 @@
 #include "shell/LoginController.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "plat/clock.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
@@ -80,6 +84,13 @@ int64_t CLoginController::UnlockWaitMs() const {
   return m_mode == kUnlock ? CUnlockBackoff::Instance().WaitMs() : 0;
 }
 
+int CLoginController::UnlockWaitSeconds() const {
+  const int64_t ms = UnlockWaitMs();
+  if (ms <= 0) return 0;
+  // A scaled wait is rounded up to the millisecond: a hundredth of a second less is no second more.
+  return std::max(1, static_cast<int>(std::ceil(static_cast<double>(ms) / plat::timeScale() / 1000.0 - 0.01)));
+}
+
 CLoginController::Result CLoginController::CheckPassword(const std::u16string& name, const std::u16string& password) {
   ++m_attempts;
   if (password.size() > kMaxPasswordLength) return kPasswordTooLong;
@@ -128,24 +139,27 @@ CLoginController::Result CLoginController::Login(const std::u16string& name, con
   return result;
 }
 
+// Each list is written again as a delete and an insert in one transaction: a crash or a
+// failed insert between the two keeps the row that was there.
 void CLoginController::SaveAutoLogin(const std::u16string& name, bool autoLogin) {
   WithUserDb([&](CppSQLite3DB& db) {
-    std::u16string first;
-    if (SelectFirstUserName(db, TB_AUTO_LOGIN_USER, first)) DeleteUserRow(db, TB_AUTO_LOGIN_USER, first);
-    if (autoLogin) {
+    return RunInTransaction(db, [&](CppSQLite3DB& d) {
+      std::u16string first;
+      if (SelectFirstUserName(d, TB_AUTO_LOGIN_USER, first) && !DeleteUserRow(d, TB_AUTO_LOGIN_USER, first))
+        return false;
       std::u16string identity;
-      InsertUserRow(db, TB_AUTO_LOGIN_USER, name, u"", identity);
-    }
-    return 1;
+      return !autoLogin || InsertUserRow(d, TB_AUTO_LOGIN_USER, name, u"", identity);
+    });
   });
 }
 
 void CLoginController::SaveRecentUser(const std::u16string& name) {
   WithUserDb([&](CppSQLite3DB& db) {
-    if (UserExists(db, TB_RECENT_LOGIN_USER, name)) DeleteUserRow(db, TB_RECENT_LOGIN_USER, name);
-    std::u16string identity;
-    InsertUserRow(db, TB_RECENT_LOGIN_USER, name, u"", identity);
-    return 1;
+    return RunInTransaction(db, [&](CppSQLite3DB& d) {
+      if (UserExists(d, TB_RECENT_LOGIN_USER, name) && !DeleteUserRow(d, TB_RECENT_LOGIN_USER, name)) return false;
+      std::u16string identity;
+      return InsertUserRow(d, TB_RECENT_LOGIN_USER, name, u"", identity) == 1;
+    });
   });
 }
 

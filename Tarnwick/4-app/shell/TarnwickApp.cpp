@@ -29,7 +29,6 @@ bool CTarnwickApp::InitInstance() {
   TightenPrivateFiles();
   SelectLanguage();
   m_hMutex = std::make_unique<plat::SingleInstanceLock>(kInstanceName);
-  // A lock that could not be made at all leaves this run unprotected, as a first instance.
   if (m_hMutex->heldElsewhere()) {
     // The other instance holds the name: this start only says so.
     m_hMutex.reset();
@@ -37,6 +36,12 @@ bool CTarnwickApp::InitInstance() {
     UiService().MessageBox(nullptr, LoadResString(IDS_ALREADY_RUNNING), LoadResString(IDS_NOTICE), MB_OK);
     return false;
   }
+  // No folder fit for the lock (none of the user's own): this run goes on as a first instance,
+  // since refusing it would let anyone who took the folder's name keep the user out, but it
+  // says that a second start would not be refused.
+  if (!m_hMutex->acquired())
+    UiService().MessageBox(nullptr, LoadResString(IDS_NO_INSTANCE_LOCK), LoadResString(IDS_NOTICE),
+                           MB_OK | MB_ICONWARNING);
   if (!haveHome)
     UiService().MessageBox(nullptr, LoadResString(IDS_CANNOT_CREATE_FOLDER) + home, LoadResString(IDS_NOTICE),
                            MB_OK | MB_ICONERROR);

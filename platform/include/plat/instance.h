@@ -1,8 +1,11 @@
 #pragma once
 // The single-instance lock (in place of a named mutex): held while the object lives.
 // The lock file lies where only the user can write: the session's runtime folder
-// (XDG_RUNTIME_DIR) or, without one, a folder of the user's own in the temporary folder, made
-// 0700. A lock file another user owns there never counts: it is replaced.
+// (XDG_RUNTIME_DIR) or, without one, a folder of the user's own made 0700 in the user's cache
+// folder ("tarnwick-<host>" in XDG_CACHE_HOME or ~/.cache) or, without a usable home, in the
+// temporary folder ("tarnwick-<uid>"). A folder there that is not the user's own (made first
+// by another user, a link) is never used; a lock file another user owns never counts: it is
+// replaced.
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -17,7 +20,7 @@ class SingleInstanceLock {
   SingleInstanceLock(const SingleInstanceLock&) = delete;
   SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
   // False when another process (or another lock object) already holds the name, and when
-  // the lock file could not be made at all.
+  // the lock file could not be made at all (no folder fit for it: the caller must say so).
   bool acquired() const { return fd_ >= 0; }
   // True only when another holder has the name (not when the lock file could not be made).
   bool heldElsewhere() const { return heldElsewhere_; }
