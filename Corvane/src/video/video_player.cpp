@@ -258,10 +258,10 @@ void VideoPlayer::DrawStatusText(int videoState, int audioState) {
 }
 
 int VideoPlayer::audioTextY(int height) {
-  // The audio line begins where the video line's glyph cells end: the glyphs are taller than
-  // the 20 rows between the lines' nominal places, so a second line there would cut into the
-  // first.
-  return height / 2 - 10 + OsdFont::kHeight;
+  // The audio line begins a quarter cell below the video line's glyph cells: 20 rows apart,
+  // as the glyphs are tall, the two lines touched, and merged in a window smaller than the
+  // picture.
+  return height / 2 - 10 + OsdFont::kHeight * 5 / 4;
 }
 
 void VideoPlayer::ClearStatusText() {
