@@ -143,7 +143,7 @@ TEST_F(DeviceLostJourney, ASearchThatTimesOutOnAHungRecorderSaysWhatTheLiveViewL
     auto* alarms = Find<QTreeWidget>(live, CDlgPreview::kAlarmListId);
     ASSERT_NE(alarms, nullptr);
     ASSERT_GT(alarms->topLevelItemCount(), 0);
-    EXPECT_EQ(alarms->topLevelItem(0)->text(1).toStdU16String(), told);
+    EXPECT_TRUE(alarms->topLevelItem(0)->text(1).toStdU16String().starts_with(told)) << Said();
     EXPECT_TRUE(Plays(2)) << "the camera plays on";
     EXPECT_TRUE(WaitUntil([&] { return TreeItemImage(DeviceNode(seededRecorder)) == kOffline; }));
     EXPECT_EQ(TreeItemImage(ChannelNode(seededRecorder, 1)), kChannelIdle);

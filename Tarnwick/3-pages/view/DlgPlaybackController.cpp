@@ -123,7 +123,11 @@ bool CDlgPlaybackController::StartSearch(const std::shared_ptr<CPlaybackSearch>&
 }
 
 void CDlgPlaybackController::OnDeviceReleased(const std::u16string& deviceGuid) {
+  // A search the device's release cuts short (the device was lost on this very search) has
+  // failed: it says so rather than ending without a word.
+  const bool searchCut = IsSearching() && searchDevice_ == deviceGuid;
   CPlaybackPageController::OnDeviceReleased(deviceGuid);
+  if (searchCut) Notice(IDS_SEARCH_FAILED);
   if (download_ && downloadQueue_ == deviceGuid) {
     ReleaseDownload();
     ui_.SetProgressText(Text(IDS_DOWNLOAD_STOPPED));

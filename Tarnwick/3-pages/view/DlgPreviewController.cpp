@@ -946,9 +946,10 @@ void CPreviewController::TellDeviceLost(const std::u16string& name, int windows,
   if (windows > 0) text += LoadResString(IDS_LOST_WINDOWS_CLOSED);
   if (recorded) text += LoadResString(IDS_LOST_RECORDING_STOPPED);
   if (armed) text += LoadResString(IDS_LOST_DISARMED);
-  text += LoadResString(IDS_LOST_OPEN_AGAIN);
-  // The notice passes; the alarm list keeps it for a user who was on another page.
-  AddAlarmRow(&text);
+  // The notice passes; the alarm list keeps it, with what to do, for a user who was on
+  // another page.
+  const std::u16string row = text + LoadResString(IDS_LOST_OPEN_AGAIN);
+  AddAlarmRow(&row);
   Say(text);
 }
 
