@@ -302,7 +302,7 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
   int disk = -1;
   uint32_t tick = static_cast<uint32_t>(plat::tickCount());
   if (tickGiven_ && static_cast<int32_t>(tick - lastTick_) <= 0) tick = lastTick_ + 1;
-  bool freeingChecked = false;
+  int checkedDisk = -1;  // the disk whose old recordings were found to make the room
   // Every pass either stops or takes one row out of the tables, so the loop ends with them.
   for (;;) {
     plat::LocalTime now = plat::localTime();
@@ -320,8 +320,8 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
     }
     // Old recordings go only when their going makes the room: other data on the disk may
     // keep it below the reserve whatever the ring deletes, and then every one is kept.
-    if (!freeingChecked) {
-      freeingChecked = true;
+    if (checkedDisk != disk) {
+      checkedDisk = disk;
       const int64_t free = FreeBytes(disks_[disk]);
       const uint64_t gain = DeletableBytes(disk);
       if (free >= 0 && static_cast<uint64_t>(free) + gain < ReserveBytes()) {
