@@ -350,6 +350,40 @@ TEST(VideoPlayer, StatusTextsShowForConnectingAndFullAndClearForConnected) {
   EXPECT_EQ(statusPixels(w.shown()), 0);
 }
 
+// The first and last rows of the picture that hold lit pixels, -1 when none does.
+std::pair<int, int> litRows(const plat::PresentedPicture& p) {
+  int first = -1, last = -1;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x)
+      if (p.pixels[y * p.width + x] == 0xFFFFFF) {
+        if (first < 0) first = y;
+        last = y;
+        break;
+      }
+  return {first, last};
+}
+
+TEST(VideoPlayer, TheVideoAndAudioStatusTextsDoNotOverlap) {
+  DisplayGuard guard;
+  TestWindow w;
+  VideoPlayer player(nullptr, DecoderEntries{});
+  player.SetMainWindow(w.handle);
+  // Each text alone, then both: a blank band of a quarter line at least lies between them, so
+  // that they stay apart when the picture is scaled down to a small window.
+  for (int video : {kStateConnecting, kStateServerFull})
+    for (int audio : {kStateConnecting, kStateServerFull}) {
+      player.DrawStatusText(video, kStateConnected);
+      const auto [videoTop, videoBottom] = litRows(w.shown());
+      player.DrawStatusText(kStateConnected, audio);
+      const auto [audioTop, audioBottom] = litRows(w.shown());
+      ASSERT_GE(videoTop, 0);
+      ASSERT_GE(audioTop, 0);
+      EXPECT_GE(audioTop - videoBottom - 1, 24 / 4) << video << " over " << audio;
+      player.DrawStatusText(video, audio);
+      EXPECT_EQ(litRows(w.shown()), std::make_pair(videoTop, audioBottom));
+    }
+}
+
 TEST(VideoPlayer, StatisticsLineAndIconsFollowTheOsdFlags) {
   DisplayGuard guard;
   TestWindow w;

@@ -3,15 +3,22 @@
 // its windows stop, the device is logged out and shows offline, and once it is back the
 // user's reopen plays. The recorder frozen (its connection open, nothing answered): closing
 // its window returns within the reply wait, the device is taken for lost, and once the
-// recorder runs again a reopen plays.
+// recorder runs again a reopen plays. A playback search that times out on the frozen
+// recorder takes the recorder for lost too: the user is told which device went, with its
+// windows, recording and arming, the windows say so, and every mark shows what is left.
 #include "FaultSteps.h"
 #include "devices/DeviceManager.h"
 #include "devices/TreeCtrlTarget.h"
+#include "shell/TarnwickDlg.h"
+#include "view/DlgPlayback.h"
+#include "view/PlayWnd.h"
 #include "view/PreviewManager.h"
 
 namespace {
 
-constexpr int kOnline = 1, kOffline = 2, kChannelIdle = 4, kChannelPlaying = 5;
+constexpr int kOnline = 1, kOffline = 2, kArmed = 3, kChannelIdle = 4, kChannelPlaying = 5, kChannelRecording = 7;
+constexpr unsigned kArm = 8262, kRecordingStarted = 8368, kRemotePlayback = 8140, kSearchFailed = 8514,
+                   kDeviceLost = 9300, kWindowsClosed = 9301, kRecordingStopped = 9302, kDisarmed = 9303;
 
 class DeviceLostJourney : public FaultJourney {
  protected:
@@ -78,6 +85,78 @@ TEST_F(DeviceLostJourney, WindowsStopTheDeviceLogsOutAndAReopenPlaysWhenItIsBack
     OpenInWindow(kRecorder, 1, 1);
     EXPECT_TRUE(Plays(1)) << "the recorder's video did not come back";
     Shot(Main(), "faults_devices_back");
+  });
+  EXPECT_EQ(Ui().unscriptedBoxes, 0);
+}
+
+TEST_F(DeviceLostJourney, ASearchThatTimesOutOnAHungRecorderSaysWhatTheLiveViewLost) {
+  ASSERT_TRUE(StartEmulators());
+  SeedDevices();
+  const QString seededCamera = QString::fromStdU16String(JourneyTest::kCameraName);
+  const QString seededRecorder = QString::fromStdU16String(JourneyTest::kRecorderName);
+  RunProgram([&] {
+    ChooseRecordingDisk(1);
+    OpenInWindow(seededRecorder, 1, 0);
+    OpenInWindow(seededRecorder, 2, 1);
+    OpenInWindow(seededCamera, 1, 2);
+    ASSERT_TRUE(Plays(0) && Plays(1) && Plays(2)) << "before the fault";
+    CDlgPreview* live = LivePage();
+    QTreeWidget* tree = live->GetDeviceTree();
+    Click(Window(0));
+    ClickId(live, CDlgPreview::ID_RECORD);
+    ASSERT_TRUE(SaidNotice(kRecordingStarted)) << Said();
+    ContextMenu(tree, DeviceNode(seededRecorder), Text(kArm));
+    ASSERT_TRUE(WaitUntil([&] { return TreeItemImage(DeviceNode(seededRecorder)) == kArmed; }));
+    EXPECT_EQ(TreeItemImage(ChannelNode(seededRecorder, 1)), kChannelRecording);
+
+    // A search on the remote playback page while the recorder hangs: it fails, and the
+    // recorder is taken for lost.
+    CDlgPlayback* playback = Main()->GetPlaybackDlg();
+    OnMenu(Text(kRemotePlayback));
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
+    ASSERT_TRUE(WaitUntil([&] { return playback->isVisible(); }));
+    QTreeWidget* files = playback->GetDeviceTree();
+    ASSERT_TRUE(WaitUntil([&] { return ChannelItem(files, JourneyTest::kRecorderName, 1) != nullptr; }));
+    SelectItem(files, ChannelItem(files, JourneyTest::kRecorderName, 1));
+    const size_t before = Ui().notices.size();
+    ASSERT_TRUE(recorder().Freeze());
+    ClickId(playback, CPlaybackPageBase::IDC_FIND);
+    const std::u16string lost = Text(kDeviceLost).toStdU16String() + seededRecorder.toStdU16String();
+    auto toldLost = [&] {
+      for (size_t i = before; i < Ui().notices.size(); ++i)
+        if (Ui().notices[i].starts_with(lost)) return Ui().notices[i];
+      return std::u16string();
+    };
+    ASSERT_TRUE(WaitUntil([&] { return SaidNotice(kSearchFailed) && !toldLost().empty(); })) << Said();
+    // Told in words: the device, its windows closed, the recording stopped, the arming gone.
+    const std::u16string told = toldLost();
+    for (unsigned part : {kWindowsClosed, kRecordingStopped, kDisarmed})
+      EXPECT_NE(told.find(Text(part).toStdU16String()), std::u16string::npos) << part << ": " << Said();
+    recorder().Resume();
+
+    // On the live page the recorder's windows say it was lost, the alarm list keeps the
+    // words, the camera plays on, and the marks are true: offline, neither live nor recording.
+    live = LivePage();
+    EXPECT_EQ(Window(0)->GetState(), CPlayWnd::State::kDeviceLost);
+    EXPECT_EQ(Window(1)->GetState(), CPlayWnd::State::kDeviceLost);
+    EXPECT_TRUE(WindowEmpty(0) && WindowEmpty(1));
+    auto* alarms = Find<QTreeWidget>(live, CDlgPreview::kAlarmListId);
+    ASSERT_NE(alarms, nullptr);
+    ASSERT_GT(alarms->topLevelItemCount(), 0);
+    EXPECT_TRUE(alarms->topLevelItem(0)->text(1).toStdU16String().starts_with(told)) << Said();
+    EXPECT_TRUE(Plays(2)) << "the camera plays on";
+    EXPECT_TRUE(WaitUntil([&] { return TreeItemImage(DeviceNode(seededRecorder)) == kOffline; }));
+    EXPECT_EQ(TreeItemImage(ChannelNode(seededRecorder, 1)), kChannelIdle);
+    EXPECT_EQ(TreeItemImage(ChannelNode(seededRecorder, 2)), kChannelIdle);
+    EXPECT_FALSE(Recording(seededRecorder, 1));
+    Shot(Main(), "faults_search_device_lost");
+
+    // Reopened by hand it plays, and is shown online but not armed, which it is not.
+    OpenInWindow(seededRecorder, 1, 0);
+    EXPECT_TRUE(Plays(0)) << "the recorder's video did not come back";
+    EXPECT_TRUE(WaitUntil([&] { return TreeItemImage(DeviceNode(seededRecorder)) == kOnline; }))
+        << "image " << TreeItemImage(DeviceNode(seededRecorder));
+    EXPECT_EQ(Window(1)->GetState(), CPlayWnd::State::kDeviceLost) << "a window not reopened keeps its words";
   });
   EXPECT_EQ(Ui().unscriptedBoxes, 0);
 }

@@ -4,6 +4,9 @@
 // is untouched while the second keeps what was written before the disk filled. Then the disk
 // is full by the ring's measure (less free space than it keeps for its files): with loop
 // recording on, the next recording frees the oldest file and records; nothing else goes.
+// An NVR of the camera family that serves one stream at a time: a second channel's window is
+// refused once, says so and stays so; the disk that fills under the first channel's recording
+// ends it with its notice, and every mark follows.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -21,6 +24,10 @@
 #include "support/FileSizeLimit.h"
 #include "support/RecorderFile.h"
 #include "support/Wait.h"
+#include "devices/TreeCtrlTarget.h"
+#include "shell/CppSQLite3.h"
+#include "shell/DbHelpers.h"
+#include "view/PlayWnd.h"
 #include "view/RecordFileRing.h"
 
 namespace fs = std::filesystem;
@@ -174,6 +181,75 @@ TEST_F(DiskFullJourney, AFileSizeLimitEndsTheRecordingNotTheProgram) {
     const testsupport::RecorderFileShape cut = testsupport::ReadRecorderFile(Recordings('d')[0].string());
     EXPECT_TRUE(cut.endsAtFrame);
     EXPECT_LE(cut.size, 256u * 1024);
+  });
+  EXPECT_EQ(Ui().unscriptedBoxes, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DiskFullJourney, AnNvrSaysItsRefusedStreamAndItsFullDiskOnceAndItsMarksFollow) {
+  constexpr unsigned kVideoLost = 9003;
+  constexpr int kChannelPlaying = 5, kChannelRecording = 7;
+  const std::u16string full = u"Please stop the window preview video number of connections is full!";
+  // The seeded camera's address serves an NVR of two channels and one stream at a time.
+  ASSERT_TRUE(StartEmulators(true, false, {"--nvr", "2", "--streams", "1"}));
+  ASSERT_TRUE(StartEmulators(false, true));
+  SeedDevices();
+  {
+    CppSQLite3DB db;
+    ASSERT_TRUE(OpenDatabaseInProgramDir(db, u"Tarnwick.db"));
+    db.Execute(u"update Tb_Device set ChnNum='2', DevType='4' where Guid='J-CAMERA'");
+    CloseDatabase(db);
+  }
+  const QString nvr = QString::fromStdU16String(JourneyTest::kCameraName);
+  auto count = [&](const std::u16string& head) {
+    int n = 0;
+    for (const auto& said : Ui().notices) n += said.starts_with(head);
+    return n;
+  };
+  RunProgram([&] {
+    ChooseRecordingDisk(1);
+    OpenInWindow(nvr, 1, 0);
+    ASSERT_TRUE(Plays(0));
+    CDlgPreview* live = LivePage();
+    ClickId(live, CDlgPreview::ID_RECORD);
+    ASSERT_TRUE(SaidNotice(kRecordingStarted)) << Said();
+    ASSERT_TRUE(FaultJourney::Recording(nvr, 1));
+
+    // The second channel is refused: told once, the window says so and stays so.
+    OpenInWindow(nvr, 2, 1);
+    EXPECT_TRUE(WaitUntil([&] { return Window(1)->GetState() == CPlayWnd::State::kRefused; }))
+        << "state " << int(Window(1)->GetState()) << ": " << Said();
+    PumpFor(6000);  // beyond the window's watch for pictures
+    EXPECT_EQ(Window(1)->GetState(), CPlayWnd::State::kRefused);
+    EXPECT_EQ(count(full), 1) << Said();
+    EXPECT_EQ(count(Text(kVideoLost).toStdU16String()), 0) << Said();
+    EXPECT_EQ(TreeItemImage(ChannelNode(nvr, 2)), 4);
+    EXPECT_TRUE(Plays(0)) << "the first channel plays on";
+
+    // The disk fills under the first channel's recording: it ends, the user is told once, and
+    // the channel's mark loses its recording.
+    EXPECT_EQ(TreeItemImage(ChannelNode(nvr, 1)), kChannelRecording);
+    {
+      testsupport::FileSizeLimit disk(BytesOn('d', ".avi") + 64 * 1024);
+      ASSERT_TRUE(disk.ok());
+      EXPECT_TRUE(WaitUntil([&] { return !FaultJourney::Recording(nvr, 1) && SaidNotice(kRecordingCutByTheDisk); }))
+          << "the recording did not end on the full disk, or the user was not told: " << Said();
+      PumpFor(2000);
+    }
+    EXPECT_EQ(count(Text(kRecordingCutByTheDisk).toStdU16String()), 1) << Said();
+    EXPECT_TRUE(WaitUntil([&] { return TreeItemImage(ChannelNode(nvr, 1)) == kChannelPlaying; }));
+    Shot(Main(), "faults_nvr_disk_full");
+    // With room again, Record records anew rather than stopping what no longer runs.
+    const size_t notices = Ui().notices.size();
+    Click(Window(0));
+    ClickId(live, CDlgPreview::ID_RECORD);
+    ASSERT_GT(Ui().notices.size(), notices);
+    EXPECT_EQ(Ui().notices.back(), Text(kRecordingStarted).toStdU16String());
+    EXPECT_TRUE(FaultJourney::Recording(nvr, 1));
+    ClickId(live, CDlgPreview::ID_RECORD);
   });
   EXPECT_EQ(Ui().unscriptedBoxes, 0);
 }

@@ -49,10 +49,13 @@ TEST_F(RecordingFiles, TheRecordingBeingWrittenIsNeverTheOneFreedForAnother) {
     const fs::path first = Recordings('d')[0];
     ASSERT_EQ(Listed().size(), 1u);
 
-    // d: is short of room as the ring measures it as long as the first file is there, and
-    // that file is being written.
-    CRecordFileRing::GetInstance()->SetFreeSpaceQuery([first](const std::u16string& root) -> int64_t {
-      return root[0] == u'd' && fs::exists(first) ? 0 : int64_t{1} << 40;
+    // d: is a byte short of the ring's reserve as long as the first file is there, and that
+    // file is being written; deleting it would make the room.
+    const int64_t reserve = static_cast<int64_t>(CRecordFileRing::kFullPackMultiple *
+                                                 CRecordFileRing::GetInstance()->PackSize());
+    CRecordFileRing::GetInstance()->SetFreeSpaceQuery([first, reserve](const std::u16string& root) -> int64_t {
+      if (root[0] != u'd') return int64_t{1} << 40;
+      return fs::exists(first) ? reserve - 1 : reserve + 1;
     });
     EXPECT_EQ(Record(1), TextOf(kDiskBelowReserve)) << "the second window is told the disk is full";
     EXPECT_TRUE(Recording(recorder, 1)) << "the first window records on";

@@ -168,6 +168,26 @@ TEST_F(Ring, AHandDeletedFileIsOldestItsRowGoesAndAnEmptyTableEndsTheLoop) {
   EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name));
 }
 
+TEST_F(Ring, OtherDataThatKeepsTheDiskBelowTheReserveMakesItRefuseWithoutDeleting) {
+  capacity[u"d:\\"] = kRoom + 2 * kPack;
+  Enable({1}, 1);
+  std::u16string old = Record(kPack);
+  ASSERT_FALSE(old.empty());
+  // Someone else's files leave d short of the reserve by more than the recording frees.
+  WriteFile((root_ / "d" / "other.bin").string(), std::string(5 * kPack / 2, 'o'));
+  std::u16string name;
+  EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name));
+  EXPECT_EQ(ring->LastFailure(), CRecordFileRing::Failure::DisksFull);
+  EXPECT_TRUE(Exists(old)) << "a recording was deleted for room it could not make";
+  EXPECT_EQ(ring->ListedFiles(u"d:\\"), std::vector<std::u16string>{old});
+
+  // With less of the other data, deleting the recording makes the room: it goes.
+  WriteFile((root_ / "d" / "other.bin").string(), std::string(kPack / 2, 'o'));
+  WriteFile(plat::toNativePath(old), std::string(2 * kPack, 'x'));
+  ASSERT_TRUE(ring->NewRecordFile(1, u"cam", 1, name));
+  EXPECT_FALSE(Exists(old));
+}
+
 TEST_F(Ring, CameraRecordingsListedByPrefixFreeTheirRealFiles) {
   capacity[u"d:\\"] = kRoom + 2 * kPack;
   Enable({1}, 1);

@@ -11,6 +11,7 @@
 #include "harness/DeviceWorkWait.h"
 #include "harness/Services.h"
 #include "harness/UiHarness.h"
+#include "plat/surface.h"
 #include "plat/window.h"
 #include "support/FakeDevices.h"
 #include "controls/BitmapButtonEx.h"
@@ -253,6 +254,41 @@ TEST_F(Grid, TheWindowMenuServesOnlyARunningPreviewAndStopsIt) {
   EXPECT_EQ(lastEvent, CPlayWnd::kEventPreviewStopped);
   w2->OnCommand(CPlayWnd::ID_STOP_PREVIEW);  // nothing left to stop
   EXPECT_EQ(events, 1);
+}
+
+// A live window whose stream stays down says its video is lost and keeps saying so through
+// the presents the library makes of its status text now and then; pictures that keep coming
+// bring it back.
+TEST_F(Grid, ALostWindowComesBackOnPicturesNotOnAStatusRedraw) {
+  CPlayWnd* w = screen->GetWnd(0);
+  auto display = plat::Display::open();
+  ASSERT_TRUE(display);
+  auto back = display->createBack(16, 16, true);
+  auto primary = display->createPrimary();
+  auto clipper = display->createClipper();
+  ASSERT_TRUE(back && primary && clipper && clipper->setWindow(w->GetSafeHwnd()) && primary->attachClipper(clipper));
+  auto present = [&] { ASSERT_TRUE(primary->blit(nullptr, *back, nullptr)); };
+  w->ShowLive();
+  int64_t now = 0;
+  auto look = [&](int64_t afterMs) { return w->WatchPictures(now += afterMs); };
+  present();
+  EXPECT_EQ(look(1000), CPlayWnd::Watch::kSame);
+  EXPECT_EQ(look(CPlayWnd::kLostAfterMs), CPlayWnd::Watch::kLost);
+  for (int redraw = 0; redraw < 3; ++redraw) {
+    present();  // the status text redrawn over the stream that stays down
+    EXPECT_EQ(look(1000), CPlayWnd::Watch::kSame) << redraw;
+    for (int quiet = 0; quiet < 9; ++quiet) EXPECT_EQ(look(1000), CPlayWnd::Watch::kSame);
+    EXPECT_EQ(w->GetState(), CPlayWnd::State::kLost);
+  }
+  // A stream of one picture a second is back at the second look; a faster one at once.
+  present();
+  EXPECT_EQ(look(1000), CPlayWnd::Watch::kSame);
+  present();
+  EXPECT_EQ(look(1000), CPlayWnd::Watch::kBack);
+  EXPECT_EQ(look(CPlayWnd::kLostAfterMs), CPlayWnd::Watch::kLost);
+  present();
+  present();
+  EXPECT_EQ(look(1000), CPlayWnd::Watch::kBack);
 }
 
 TEST_F(Grid, ThePickerSwitchesLayoutsFromTheFirstWindowAndHides) {

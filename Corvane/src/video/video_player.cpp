@@ -6,6 +6,7 @@
 #include "plat/log.h"
 #include "plat/surface.h"
 #include "audio/le.h"
+#include "video/osd_font.h"
 #include "video/yuv_convert.h"
 
 namespace corvane {
@@ -252,14 +253,21 @@ void VideoPlayer::DrawStatusText(int videoState, int audioState) {
   if (w && plat::isWindow(w) && w != main_.window()) main_.BindWindow(w, width_, height_);
   const int cw = width_, ch = height_;
   main_.SetOsdItem(cw / 2 - 40, ch / 2 - 10, video, 0, kOsdVideoText);
-  main_.SetOsdItem(cw / 2 - 40, ch / 2 + 10, audio, 0, kOsdAudioText);
+  main_.SetOsdItem(cw / 2 - 40, audioTextY(ch), audio, 0, kOsdAudioText);
   main_.BlitPicture(shown_ ? shown_ : blank());
+}
+
+int VideoPlayer::audioTextY(int height) {
+  // The audio line begins a quarter cell below the video line's glyph cells: 20 rows apart,
+  // as the glyphs are tall, the two lines touched, and merged in a window smaller than the
+  // picture.
+  return height / 2 - 10 + OsdFont::kHeight * 5 / 4;
 }
 
 void VideoPlayer::ClearStatusText() {
   const int cw = width_, ch = height_;
   main_.SetOsdItem(cw / 2 - 40, ch / 2 - 10, "", 0, kOsdVideoText);
-  main_.SetOsdItem(cw / 2 - 40, ch / 2 + 10, "", 0, kOsdAudioText);
+  main_.SetOsdItem(cw / 2 - 40, audioTextY(ch), "", 0, kOsdAudioText);
 }
 
 int VideoPlayer::SetMainWindow(plat::WindowHandle window) {

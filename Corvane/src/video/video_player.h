@@ -59,6 +59,8 @@ class VideoPlayer {
 
   void DrawStatusText(int videoState, int audioState);
   void ClearStatusText();
+  // The row of the audio status text's top, below the video status text.
+  static int audioTextY(int height);
   int SetMainWindow(plat::WindowHandle window);
   int SetSecondWindow(plat::WindowHandle window, int show);
   void SetOsdFlag(uint32_t bits, bool on);

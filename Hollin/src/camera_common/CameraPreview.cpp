@@ -22,7 +22,9 @@ const char* const kRecordFailedText =
 
 CameraPreview::CameraPreview(int devType, DevHandle session, long channel)
     : devType_(devType), session_(session), channel_(channel), token_(NextPreviewToken()) {
-  routes::Attach(session_, this, devType_ == DEV_TYPE_IPC);
+  // Recorders of the camera family hear of their streams too: without the hook a refused
+  // stream would retry unseen and a recording the disk ended would still show as running.
+  routes::Attach(session_, this, true);
 }
 
 CameraPreview::~CameraPreview() {

@@ -14,7 +14,7 @@ class CameraPreview;
 
 namespace routes {
 
-// hooked: the session hook delivers this preview's events (cameras of type 2).
+// hooked: the session hook delivers this preview's events (every camera-family preview).
 void Attach(DevHandle session, CameraPreview* preview, bool hooked);
 void Detach(DevHandle session, CameraPreview* preview);
 // Marks the preview that is opening a stream: events for a stream nobody owns yet go to it.

@@ -325,6 +325,9 @@ bool CDevice::AddChannel(CChannel* channel) {
 
 void CDevice::ReleaseAll() {
   BeforeRelease(*this);
+  // The alarm channel goes with the release, and with it the arming: a device shown armed
+  // after this would never report an alarm until it is armed again.
+  SetAlarmState(0);
   // Stopping a preview or closing a login may wait for the device. The device is deleted only
   // on its own queue, after this.
   CDevice* self = this;

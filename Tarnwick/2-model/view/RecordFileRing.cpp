@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -150,10 +151,45 @@ void CRecordFileRing::SetCircular(int on) { circular_ = on; }
 
 void CRecordFileRing::SetPackSize(unsigned bytes) { packSize_ = bytes; }
 
+int64_t CRecordFileRing::FreeBytes(const std::u16string& root) {
+  return freeSpace_ ? freeSpace_(root) : systemFreeBytes(root);
+}
+
+uint64_t CRecordFileRing::ReserveBytes() const { return kFullPackMultiple * static_cast<uint64_t>(packSize_); }
+
 bool CRecordFileRing::IsDiskFull(const std::u16string& root) {
-  int64_t free = freeSpace_ ? freeSpace_(root) : systemFreeBytes(root);
+  const int64_t free = FreeBytes(root);
   if (free < 0) return false;  // unknown: used as if it had room
-  return static_cast<uint64_t>(free) < kFullPackMultiple * static_cast<uint64_t>(packSize_);
+  return static_cast<uint64_t>(free) < ReserveBytes();
+}
+
+uint64_t CRecordFileRing::DeletableBytes(int disk) {
+  uint64_t bytes = 0;
+  if (!db_.IsOpen() || disk < 0 || disk >= static_cast<int>(disks_.size())) return 0;
+  try {
+    CppSQLite3Query q = db_.Query(u"select file from " + TableOf(disks_[disk]) + u" order by id");
+    for (; !q.Eof(); q.NextRow()) {
+      const char16_t* text = q.FieldText(0);
+      const std::u16string name = text ? text : u"";
+      if (name.empty() || IsBeingWritten(name)) continue;
+      for (const std::string& path : RecordingFilesOf(name)) {
+        std::error_code ec;
+        const uintmax_t size = fs::file_size(path, ec);
+        if (!ec) bytes += size;
+      }
+    }
+  } catch (const CppSQLite3Exception&) {
+  }
+  return bytes;
+}
+
+void CRecordFileRing::LogShortOfRoom(int disk, const char* what) {
+  const int64_t free = FreeBytes(disks_[disk]);
+  constexpr double kMiB = 1024.0 * 1024.0;
+  PLAT_LOGW(kLog, "disk %s has %.1f MB free, below the reserve of %.1f MB (%llu record files of %.1f MB): %s",
+            plat::utf16ToUtf8(disks_[disk]).c_str(), static_cast<double>(std::max<int64_t>(free, 0)) / kMiB,
+            static_cast<double>(ReserveBytes()) / kMiB, static_cast<unsigned long long>(kFullPackMultiple),
+            static_cast<double>(packSize_) / kMiB, what);
 }
 
 int CRecordFileRing::SelectDisk() {
@@ -170,11 +206,12 @@ int CRecordFileRing::SelectDisk() {
   return selected_;
 }
 
-CRecordFileRing::Oldest CRecordFileRing::FindOldestFile() {
+CRecordFileRing::Oldest CRecordFileRing::FindOldestFile(int onlyDisk) {
   Oldest best;
   int64_t bestTime = 0;
   if (!db_.IsOpen()) return best;
   for (size_t i = 0; i < disks_.size(); ++i) {
+    if (onlyDisk >= 0 && static_cast<int>(i) != onlyDisk) continue;
     int64_t rowId = 0;
     std::u16string file;
     std::vector<int64_t> nameless;
@@ -265,6 +302,7 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
   int disk = -1;
   uint32_t tick = static_cast<uint32_t>(plat::tickCount());
   if (tickGiven_ && static_cast<int32_t>(tick - lastTick_) <= 0) tick = lastTick_ + 1;
+  int checkedDisk = -1;  // the disk whose old recordings were found to make the room
   // Every pass either stops or takes one row out of the tables, so the loop ends with them.
   for (;;) {
     plat::LocalTime now = plat::localTime();
@@ -276,9 +314,28 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
                                              tick);
     if (!IsDiskFull(disks_[disk])) break;
     // Without loop recording nothing is ever deleted to make room.
-    if (!circular_) return Fail(Failure::DisksFull);
-    Oldest oldest = FindOldestFile();
-    if (oldest.disk < 0) return Fail(Failure::DisksFull);  // nothing left that may go
+    if (!circular_) {
+      LogShortOfRoom(disk, "loop recording is off, nothing is deleted");
+      return Fail(Failure::DisksFull);
+    }
+    // Old recordings go only when their going makes the room: other data on the disk may
+    // keep it below the reserve whatever the ring deletes, and then every one is kept.
+    if (checkedDisk != disk) {
+      checkedDisk = disk;
+      const int64_t free = FreeBytes(disks_[disk]);
+      const uint64_t gain = DeletableBytes(disk);
+      if (free >= 0 && static_cast<uint64_t>(free) + gain < ReserveBytes()) {
+        LogShortOfRoom(disk, ("the old recordings on it hold only " +
+                              std::to_string(gain / (1024 * 1024)) + " MB; nothing is deleted")
+                                 .c_str());
+        return Fail(Failure::DisksFull);
+      }
+    }
+    Oldest oldest = FindOldestFile(disk);
+    if (oldest.disk < 0) {  // nothing left that may go
+      LogShortOfRoom(disk, "no old recording is left to delete");
+      return Fail(Failure::DisksFull);
+    }
     if (DeleteRecording(oldest.file) == DeleteResult::AccessDenied) return Fail(Failure::AccessDenied);
     try {
       if (db_.Execute(u"delete from " + TableOf(disks_[oldest.disk]) + u" where id = ?",

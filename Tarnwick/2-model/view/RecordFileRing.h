@@ -57,7 +57,9 @@ class CRecordFileRing {
   // listed in record.db and remembered as the current file of (device, channel). False when
   // no disk can take it: none enabled, every disk full with loop recording off, nothing left
   // to delete, an old recording that may not be deleted, or record.db not open (LastFailure
-  // tells which). A recording still being written is never deleted: its row stays.
+  // tells which). A recording still being written is never deleted: its row stays. Old
+  // recordings are deleted only from the chosen disk and only when deleting them brings it
+  // back to the reserve; otherwise none is, and the log gives the figures.
   bool NewRecordFile(int deviceType, const std::u16string& deviceName, int channel,
                      std::u16string& fileName);
   Failure LastFailure() const { return failure_; }
@@ -93,10 +95,16 @@ class CRecordFileRing {
   };
   enum class DeleteResult { Deleted, AccessDenied, Missing };
 
+  // Free bytes of a disk root (-1: unknown) and the room a disk keeps for the ring's files.
+  int64_t FreeBytes(const std::u16string& root);
+  uint64_t ReserveBytes() const;
   bool IsDiskFull(const std::u16string& root);
+  // What deleting every listed recording of the disk that is not being written would free.
+  uint64_t DeletableBytes(int disk);
+  void LogShortOfRoom(int disk, const char* what);
   int SelectDisk();
-  // The oldest listed file that is not being written, over every disk.
-  Oldest FindOldestFile();
+  // The oldest listed file that is not being written, over every disk or on one disk only.
+  Oldest FindOldestFile(int onlyDisk = -1);
   bool IsBeingWritten(const std::u16string& listedName) const;
   bool Fail(Failure why);
   std::u16string GetRecordFolder();

@@ -123,7 +123,11 @@ bool CDlgPlaybackController::StartSearch(const std::shared_ptr<CPlaybackSearch>&
 }
 
 void CDlgPlaybackController::OnDeviceReleased(const std::u16string& deviceGuid) {
+  // A search the device's release cuts short (the device was lost on this very search) has
+  // failed: it says so rather than ending without a word.
+  const bool searchCut = IsSearching() && searchDevice_ == deviceGuid;
   CPlaybackPageController::OnDeviceReleased(deviceGuid);
+  if (searchCut) Notice(IDS_SEARCH_FAILED);
   if (download_ && downloadQueue_ == deviceGuid) {
     // The device went (lost, or rebooting) with the download unfinished: it failed, the user
     // stopped nothing. The file it was to replace, if any, is left as it was.

@@ -45,6 +45,11 @@ constexpr uint32_t IDS_SWITCH_ENDED_RECORD = 8971;
 constexpr uint32_t IDS_SWITCH_NEW_RECORD = 8972;
 constexpr uint32_t IDS_CHANNEL = 8186;
 constexpr uint32_t IDS_VIDEO_LOST = 9003;
+constexpr uint32_t IDS_DEVICE_LOST = 9300;
+constexpr uint32_t IDS_LOST_WINDOWS_CLOSED = 9301;
+constexpr uint32_t IDS_LOST_RECORDING_STOPPED = 9302;
+constexpr uint32_t IDS_LOST_DISARMED = 9303;
+constexpr uint32_t IDS_LOST_OPEN_AGAIN = 9305;
 
 const char* AlarmPrefix(int32_t type) {
   switch (type) {
@@ -631,9 +636,26 @@ void CPreviewController::OnDeviceTreeClick(QTreeWidgetItem* item) {
 }
 
 void CPreviewController::OnPlayWndEvent(CDevice* device, int channel, int event) {
+  if (event == CPlayWnd::kEventPreviewRefused) {
+    OnPreviewRefused(LiveDevice(device), channel);
+    return;
+  }
   if (event != 2) return;
   RefreshChannelNode(LiveDevice(device), channel);
   PanelBind(0);
+}
+
+void CPreviewController::OnPreviewRefused(CDevice* device, int channel) {
+  if (!device) return;
+  PreviewItemPtr item = CPreviewManager::GetInstance()->FindByDeviceChannel(device->GetGuid(), channel);
+  if (!item) return;
+  // The refusal was told once (the device layer's notice); the window says it too, and the
+  // preview is closed rather than watched for pictures, which would say "Video lost" next.
+  const int window = item->GetWindow();
+  PLAT_LOGW("preview", "window %d: %s channel %d refused (connections full); preview closed", window,
+            plat::utf16ToUtf8(device->GetDevInfo().GetName()).c_str(), channel);
+  StopWindowPreview(item, FindChannelItem(device, channel));
+  if (CPlayWnd* wnd = WndOf(window)) wnd->ShowRefused();
 }
 
 // --- snapshot and recording ------------------------------------------------------------------
@@ -874,8 +896,18 @@ intptr_t CPreviewController::OnDeviceException(int loginId) {
   // Every item of the device goes, running or not, before its objects are released; the
   // release and the logout run on the device's queue, and the marks follow when they ended.
   const std::u16string guid = device->GetGuid();
-  StopDeviceWindows(guid);
+  // What the user loses with the device, told before it goes: nothing of it comes back by
+  // itself, so a silent loss would leave dark windows and an arming that reports nothing.
+  int windows = 0;
+  bool recorded = false;
+  for (const PreviewItemPtr& item : CPreviewManager::GetInstance()->ItemsOfDevice(guid)) {
+    ++windows;
+    recorded = recorded || item->IsRecording();
+  }
+  const bool armed = device->GetAlarmState() != 0;
+  StopDeviceWindows(guid, true);
   device->ReleaseAll();
+  TellDeviceLost(device->GetDevInfo().GetName(), windows, recorded, armed);
   devwork::Run(
       guid,
       [device] {
@@ -892,15 +924,33 @@ intptr_t CPreviewController::OnDeviceException(int loginId) {
   return 0;
 }
 
-void CPreviewController::StopDeviceWindows(const std::u16string& guid) {
+void CPreviewController::StopDeviceWindows(const std::u16string& guid, bool lost) {
   CPreviewManager* manager = CPreviewManager::GetInstance();
   for (const PreviewItemPtr& item : manager->ItemsOfDevice(guid)) {
     item->SetDeviceLost();
     memberWindows_.erase(item->GetWindow());
     rolling_.erase(item->GetWindow());
-    if (CPlayWnd* wnd = WndOf(item->GetWindow()); wnd && wnd->GetSafeHwnd() == item->GetPlayWnd()) wnd->ShowIdle();
+    if (CPlayWnd* wnd = WndOf(item->GetWindow()); wnd && wnd->GetSafeHwnd() == item->GetPlayWnd()) {
+      if (lost) wnd->ShowDeviceLost();
+      else wnd->ShowIdle();
+    }
   }
   manager->StopDeviceAll(guid);
+}
+
+void CPreviewController::TellDeviceLost(const std::u16string& name, int windows, bool recorded, bool armed) {
+  PLAT_LOGW("preview", "device %s lost: %d window(s) closed%s%s; it is logged out", plat::utf16ToUtf8(name).c_str(),
+            windows, recorded ? ", recording stopped" : "", armed ? ", disarmed" : "");
+  if (windows == 0 && !armed) return;  // nothing of the live page went with it
+  std::u16string text = LoadResString(IDS_DEVICE_LOST) + name;
+  if (windows > 0) text += LoadResString(IDS_LOST_WINDOWS_CLOSED);
+  if (recorded) text += LoadResString(IDS_LOST_RECORDING_STOPPED);
+  if (armed) text += LoadResString(IDS_LOST_DISARMED);
+  // The notice passes; the alarm list keeps it, with what to do, for a user who was on
+  // another page.
+  const std::u16string row = text + LoadResString(IDS_LOST_OPEN_AGAIN);
+  AddAlarmRow(&row);
+  Say(text);
 }
 
 intptr_t CPreviewController::OnDeviceReboot(CDevice* device) {

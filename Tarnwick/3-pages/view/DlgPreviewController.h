@@ -145,11 +145,16 @@ class CPreviewController {
   enum class OpenResult { kOk, kNoPreview, kStartFailed };
   void OnChannelOpened(const PreviewItemPtr& item, OpenResult result, bool groupMember);
   void OnPreviewStopped(const std::u16string& guid, int channel);
+  // The device refused the channel's stream: its window's preview closes and says why.
+  void OnPreviewRefused(CDevice* device, int channel);
   // The preview list tells this page when the device side of a removal has ended.
   void HookStops();
   void StopConnectingIn(int window);
-  // Every window of the device goes dark and its items are stopped (exception, reboot).
-  void StopDeviceWindows(const std::u16string& guid);
+  // Every window of the device goes dark, or says the device was lost, and its items are
+  // stopped (exception, reboot).
+  void StopDeviceWindows(const std::u16string& guid, bool lost = false);
+  // The user is told in words (notice and alarm list) which device was lost and what went.
+  void TellDeviceLost(const std::u16string& name, int windows, bool recorded, bool armed);
   void WatchVideo();
   CPlayWnd* WndOf(int window) const;
   void PanelBind(int bound);

@@ -31,6 +31,8 @@ constexpr int IDS_STOP_PREVIEW = 8052;
 constexpr int IDS_CONNECTING = 9000;
 constexpr int IDS_NO_VIDEO = 9001;
 constexpr int IDS_VIDEO_LOST = 9002;
+constexpr int IDS_DEVICE_LOST = 9304;
+constexpr int IDS_REFUSED = 9306;
 
 QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
 
@@ -69,8 +71,13 @@ intptr_t CPlayWnd::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam
       // The last picture gives way to the background until a new one is presented.
       Blank();
       return 0;
-    case WM_DEV_PREVIEW_FULL:
-      return DevPreviewOnFull(wParam, lParam);
+    case WM_DEV_PREVIEW_FULL: {
+      const int stopped = DevPreviewOnFull(wParam, lParam);
+      // The device layer ended the refused stream: the page closes the window's preview,
+      // which would otherwise wait for pictures that never come.
+      if (stopped) RaiseEvent(kEventPreviewRefused);
+      return stopped;
+    }
     case WM_DEV_RECORD_FAILED: {
       const int shown = DevPreviewOnRecordFailed(wParam, lParam);
       // The channel's tree icon loses its recording mark.
@@ -98,6 +105,16 @@ void CPlayWnd::ShowIdle() {
   Blank();
 }
 
+void CPlayWnd::ShowDeviceLost() {
+  state_ = State::kDeviceLost;
+  Blank();
+}
+
+void CPlayWnd::ShowRefused() {
+  state_ = State::kRefused;
+  Blank();
+}
+
 void CPlayWnd::ShowConnecting() {
   state_ = State::kConnecting;
   Blank();
@@ -108,17 +125,24 @@ void CPlayWnd::ShowLive() {
   watchedSerial_ = CurrentSerial();
   lastPictureMs_ = plat::tickCount();
   hadPicture_ = watchedSerial_ > blankedSerial_;
+  cameLastLook_ = false;
   update();
 }
 
 CPlayWnd::Watch CPlayWnd::WatchPictures(int64_t nowMs) {
   if (state_ != State::kLive && state_ != State::kLost) return Watch::kSame;
   const uint64_t serial = CurrentSerial();
-  if (serial != watchedSerial_) {
+  const uint64_t came = serial - watchedSerial_;
+  const bool cameBefore = cameLastLook_;
+  cameLastLook_ = came > 0;
+  if (came > 0) {
     watchedSerial_ = serial;
     lastPictureMs_ = nowMs;
     hadPicture_ = true;
-    if (state_ == State::kLost) {
+    // A stream that stays down still gets a present now and then: the library redraws its
+    // status text over it. The pictures are back when they keep coming, several since the
+    // last look or some at two looks running, not at every such redraw.
+    if (state_ == State::kLost && (came >= 2 || cameBefore)) {
       state_ = State::kLive;
       update();
       return Watch::kBack;
@@ -153,6 +177,8 @@ void CPlayWnd::PaintState(QPainter& painter) {
   int id = 0;
   if (state_ == State::kConnecting) id = IDS_CONNECTING;
   else if (state_ == State::kLost) id = hadPicture_ ? IDS_VIDEO_LOST : IDS_NO_VIDEO;
+  else if (state_ == State::kDeviceLost) id = IDS_DEVICE_LOST;
+  else if (state_ == State::kRefused) id = IDS_REFUSED;
   if (!id) return;
   QFont font = painter.font();
   font.setPixelSize(std::clamp(height() / 12, 10, 16));
@@ -238,6 +264,12 @@ void CPlayWnd::OnCommand(int id) {
   }
 }
 
+void CPlayWnd::RaiseEvent(int event) {
+  if (!callback_) return;
+  CDevice* device = callbackDevice_.empty() ? nullptr : CDeviceManager::GetInstance()->FindDevice(callbackDevice_, 1);
+  callback_(device, callbackChannel_, event, callbackPage_);
+}
+
 void CPlayWnd::StopFromMenu() {
   CPreviewManager* manager = CPreviewManager::GetInstance();
   PreviewItemPtr item = manager->FindByWindow(index_);
@@ -246,11 +278,7 @@ void CPlayWnd::StopFromMenu() {
   item.reset();
   ShowIdle();
   plat::postMessage(handle(), WM_PREVIEW_STOPPED, 0, 0);
-  if (callback_) {
-    CDevice* device =
-        callbackDevice_.empty() ? nullptr : CDeviceManager::GetInstance()->FindDevice(callbackDevice_, 1);
-    callback_(device, callbackChannel_, kEventPreviewStopped, callbackPage_);
-  }
+  RaiseEvent(kEventPreviewStopped);
   // A cycling window stops cycling with it.
   if (SingletonAccess<CCyclePreviewManager>::HasInstance())
     CCyclePreviewManager::GetInstance()->StopByWindow(index_);

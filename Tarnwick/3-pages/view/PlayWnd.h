@@ -12,7 +12,8 @@
 class CBSWndContainer;
 class CDevice;
 
-// Event 2: the window's preview was stopped from its menu.
+// Event 2: the window's preview was stopped from its menu; event 3: the device refused its
+// stream (connections full) and the device layer stopped it.
 using PlayWndCallback = void (*)(CDevice* device, int channel, int event, void* page);
 
 // The preview page's window, to which live play windows report (0 while there is no page).
@@ -28,6 +29,7 @@ class CPlayWnd : public plat::VideoWidget {
   static constexpr int ID_STOP_PREVIEW = 32811;
   static constexpr int ID_SOUND = 32805;
   static constexpr int kEventPreviewStopped = 2;
+  static constexpr int kEventPreviewRefused = 3;
 
   CPlayWnd(int index, int playbackFlag, CBSWndContainer* container);
 
@@ -46,10 +48,13 @@ class CPlayWnd : public plat::VideoWidget {
   // What the window shows besides pictures. While its preview connects it says so; a live
   // window that gets no new picture for kLostAfterMs says its video is lost (or that none
   // came) instead of holding its last picture, until pictures come back; an idle window is
-  // dark.
-  enum class State { kIdle, kConnecting, kLive, kLost };
+  // dark. A window whose device was lost, or whose stream the device refused, had its
+  // preview closed and says why until it is opened again or cleared.
+  enum class State { kIdle, kConnecting, kLive, kLost, kDeviceLost, kRefused };
   static constexpr int kLostAfterMs = 4000;
   void ShowIdle();
+  void ShowDeviceLost();
+  void ShowRefused();
   void ShowConnecting();
   void ShowLive();
   State GetState() const { return state_; }
@@ -67,6 +72,7 @@ class CPlayWnd : public plat::VideoWidget {
  private:
   intptr_t OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
   void StopFromMenu();
+  void RaiseEvent(int event);
   CBSWndContainer* Container() const;
 
   int index_;
@@ -86,4 +92,5 @@ class CPlayWnd : public plat::VideoWidget {
   uint64_t watchedSerial_ = 0;
   int64_t lastPictureMs_ = 0;
   bool hadPicture_ = false;
+  bool cameLastLook_ = false;  // the last look found new presents
 };
