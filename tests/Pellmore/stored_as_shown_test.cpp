@@ -125,7 +125,12 @@ TEST_F(ConfigTest, TypedTextsStopAtWhatTheirFieldsStore) {
 TEST_F(ConfigTest, AWriteLeftUnansweredIsToldAsMaybeMade) {
   plat::setTimeScale(0.25);  // the recorder's reply wait in a second
   emu.silence(57, true);     // the record schedule is stored, and not answered
+  emu.refuse(63, true);      // the device record is refused: that one failed
   ASSERT_EQ(Open([&](pellmore::CDlgMain& w) {
+              QWidget* info = Select(w, 0x1);
+              auto* name = Find<QLineEdit>(info, 1410);
+              Clear(name);
+              Type(name, QStringLiteral("Hall"));
               QWidget* page = Select(w, 0x10);
               Find<QCheckBox>(page, 4046)->click();
               Save(w);
@@ -133,6 +138,7 @@ TEST_F(ConfigTest, AWriteLeftUnansweredIsToldAsMaybeMade) {
             1);
   plat::setTimeScale(1);
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_EQ(messages[0], QStringLiteral("设备未及时应答，以下修改可能已生效，也可能未生效： 录像设置 01\n"));
+  EXPECT_EQ(messages[0], QStringLiteral("设备信息页参数设置失败！\n"
+                                        "设备未及时应答，以下修改可能已生效，也可能未生效： 录像设置 01\n"));
   EXPECT_EQ(dvremu::get32(&Stored(56)[4]), 1u) << "the recorder holds the change all the same";
 }
