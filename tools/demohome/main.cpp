@@ -84,7 +84,7 @@ bool ParsePort(const char* text, int& port) {
 
 int main(int argc, char** argv) {
   int cameraPort = 9000, recorderPort = 8000, nvrPort = kNvrPort;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1; i < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
@@ -98,7 +98,6 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "demohome: %s: %s\n%s", a.c_str(), port ? "a port from 1 to 65535 expected" : "unknown argument", kUsage);
       return 2;
     }
-    ++i;
   }
   SetUiService(std::make_unique<ConsoleUi>());
   CreateUserDatabase();
