@@ -1,8 +1,9 @@
 #pragma once
 // The control habits the pages rely on, kept once: an edit's limit stops typing but never
 // cuts a text the device sent, and an edit over a record's text field takes no typing the
-// field could not store whole (its bytes in GBK, or a character GBK has not); an address control reads "0.0.0.0" when empty; a combo's
-// "select string" is a case-insensitive prefix search and "no selection" reads -1; a notice
+// field could not store whole (its bytes in GBK, or a character GBK has not); an address
+// control reads "0.0.0.0" when empty; a combo's "select string" is a case-insensitive prefix
+// search and "no selection" reads -1; a notice
 // raised when the focus leaves an edit cannot raise itself again while it is shown. And what
 // goes back to the device: a field the user did not change keeps the device's bytes, a set
 // flag keeps its own non-zero value, an address is sent only as four numbers 0-255.
