@@ -16,16 +16,30 @@ namespace {
 constexpr size_t kIpv4TextSize = 16;  // the IPv4 text at the start of an address block
 
 // Typing may not make the text longer than the limit, but a longer text set by the program
-// may be shortened (and is never cut by the limit).
+// may be shortened (and is never cut by the limit). A change is judged against the text as it
+// was before it (the edit's own text is already the changed one when Qt asks); what the
+// program sets is taken as it is, so Qt's check of the next keystroke starts from a valid text.
 class LimitValidator : public QValidator {
  public:
   LimitValidator(LimitedEdit* edit) : QValidator(edit), edit_(edit) {}
   State validate(QString& input, int&) const override {
+    if (edit_->Setting() || input == edit_->Accepted()) return Acceptable;
     if (edit_->DigitsOnly())
       for (QChar c : input)
         if (!c.isDigit()) return Invalid;
+    const QString& was = edit_->Accepted();
     const int limit = edit_->Limit();
-    if (limit > 0 && input.size() > limit && input.size() > edit_->text().size()) return Invalid;
+    if (limit > 0 && input.size() > limit && input.size() > was.size()) return Invalid;
+    if (const size_t room = edit_->FieldBytes()) {
+      bool held = true, wasHeld = true;
+      const size_t bytes = GbkBytes(input, &held);
+      const size_t before = GbkBytes(was, &wasHeld);
+      // A character the field cannot carry would go to the device as something else.
+      if (!held && wasHeld) return Invalid;
+      // Too long for the field: only shortening is taken (a text the device sent that fills
+      // more than the room the page may write is not cut by showing it).
+      if (bytes > room && bytes >= before) return Invalid;
+    }
     return Acceptable;
   }
 
@@ -38,6 +52,14 @@ class LimitValidator : public QValidator {
 LimitedEdit::LimitedEdit(QWidget* parent, int limit, bool digitsOnly)
     : QLineEdit(parent), limit_(limit), digits_(digitsOnly) {
   setValidator(new LimitValidator(this));
+  // Qt tells of a change after judging it: until then this is the text before it.
+  connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { accepted_ = text; });
+}
+
+void LimitedEdit::setText(const QString& text) {
+  setting_ = true;
+  QLineEdit::setText(text);
+  setting_ = false;
 }
 
 void LimitedEdit::focusOutEvent(QFocusEvent* event) {
@@ -68,6 +90,14 @@ int SelectString(QComboBox* combo, const QString& text) {
   }
   combo->setCurrentIndex(-1);
   return -1;
+}
+
+size_t GbkBytes(const QString& text, bool* held) {
+  const std::u16string w(reinterpret_cast<const char16_t*>(text.utf16()),
+                         static_cast<size_t>(text.size()));
+  const std::string g = plat::utf16ToGbk(w);
+  if (held) *held = plat::gbkToUtf16(g) == w;
+  return g.size();
 }
 
 QString FieldToText(const uint8_t* field, size_t size) {

@@ -1,7 +1,9 @@
 #pragma once
 // The control habits the pages rely on, kept once: an edit's limit stops typing but never
-// cuts a text the device sent; an address control reads "0.0.0.0" when empty; a combo's
-// "select string" is a case-insensitive prefix search and "no selection" reads -1; a notice
+// cuts a text the device sent, and an edit over a record's text field takes no typing the
+// field could not store whole (its bytes in GBK, or a character GBK has not); an address
+// control reads "0.0.0.0" when empty; a combo's "select string" is a case-insensitive prefix
+// search and "no selection" reads -1; a notice
 // raised when the focus leaves an edit cannot raise itself again while it is shown. And what
 // goes back to the device: a field the user did not change keeps the device's bytes, a set
 // flag keeps its own non-zero value, an address is sent only as four numbers 0-255.
@@ -26,6 +28,17 @@ class LimitedEdit : public QLineEdit {
   void SetLimit(int limit) { limit_ = limit; }  // 0: none
   int Limit() const { return limit_; }
   bool DigitsOnly() const { return digits_; }
+  // The bytes of the record field the text goes to (its terminator not counted); 0: none.
+  // Typing that would make the text need more, or put in a character GBK cannot hold, is
+  // refused, so what the edit shows is what the device is sent. A longer text the device
+  // sent is shown whole and can only be shortened.
+  void SetFieldBytes(size_t bytes) { fieldBytes_ = bytes; }
+  size_t FieldBytes() const { return fieldBytes_; }
+  // A text the program or the device sets is taken whole, whatever the limits.
+  void setText(const QString& text);
+  bool Setting() const { return setting_; }
+  // The text as it was before the change being judged (typing is judged against it).
+  const QString& Accepted() const { return accepted_; }
 
  signals:
   void FocusLeft();
@@ -36,6 +49,9 @@ class LimitedEdit : public QLineEdit {
  private:
   int limit_;
   bool digits_;
+  size_t fieldBytes_ = 0;
+  QString accepted_;
+  bool setting_ = false;
   bool inFocusOut_ = false;
 };
 
@@ -51,6 +67,9 @@ class AddressEdit : public QLineEdit {
 int SelectString(QComboBox* combo, const QString& text);
 // The selection, -1 for none.
 inline int CurSel(const QComboBox* combo) { return combo->currentIndex(); }
+
+// The GBK bytes of a text; *held (may be null) tells whether GBK has every character of it.
+size_t GbkBytes(const QString& text, bool* held = nullptr);
 
 // Text of a fixed narrow field (GBK, up to its first zero byte or its full size) for showing.
 QString FieldToText(const uint8_t* field, size_t size);

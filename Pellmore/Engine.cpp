@@ -1,6 +1,8 @@
 #include "Engine.h"
 
 #include <algorithm>
+#include <iterator>
+#include <map>
 
 #include "RecNet.h"
 #include "Session.h"
@@ -34,6 +36,10 @@ QString Numbers(const std::set<int>& members) {
   for (int m : members) s += QString::asprintf("%02d ", m + 1);
   return s;
 }
+
+// The per-member kinds as the summary names them: alarm inputs, alarm outputs, then the
+// channel records compression, picture, decoder and schedule.
+constexpr uint32_t kKindNames[] = {4020, 4021, 4005, 4004, 4018, 4006};
 
 int Clamped(int count, size_t capacity, const char* what) {
   if (count <= static_cast<int>(capacity)) return count;
@@ -92,6 +98,7 @@ SavePlan ConfigEngine::PlanSave() {
     }
     plan.first.push_back(WriteOf(kind, 0, rec));
     plan.first.back().failText = failId;
+    plan.first.back().nameText = nameId;
     return true;
   };
   single(r.device, kDeviceRecord, 4003, 4194);
@@ -99,8 +106,8 @@ SavePlan ConfigEngine::PlanSave() {
   single(r.ntp, kNtpRecord, 4016, 4196);
   plan.network = single(r.network, kNetworkRecord, 4013, 4022);
 
-  auto each = [&](auto& rec, const RecordKind& kind, int index, std::set<int>& failed,
-                  std::set<int>& notRead) {
+  auto each = [&](auto& rec, const RecordKind& kind, uint32_t nameId, int index,
+                  std::set<int>& failed, std::set<int>& notRead) {
     if (!rec.changed) return;
     if (!rec.readOk) {
       rec.changed = false;
@@ -109,36 +116,47 @@ SavePlan ConfigEngine::PlanSave() {
     }
     plan.rest.push_back(WriteOf(kind, index, rec));
     plan.rest.back().failed = &failed;
+    plan.rest.back().nameText = nameId;
   };
   for (int i = 0; i < r.AlarmInCount(); ++i)
-    each(r.alarmIn[static_cast<size_t>(i)], kAlarmInRecord, i, failedIn_, unreadIn);
+    each(r.alarmIn[static_cast<size_t>(i)], kAlarmInRecord, kKindNames[0], i, failedIn_, unreadIn);
   for (int i = 0; i < r.AlarmOutCount(); ++i)
-    each(r.alarmOut[static_cast<size_t>(i)], kAlarmOutRecord, i, failedOut_, unreadOut);
+    each(r.alarmOut[static_cast<size_t>(i)], kAlarmOutRecord, kKindNames[1], i, failedOut_,
+         unreadOut);
   for (ChannelParamBlock& b : r.channels) {
-    each(b.compression, kCompressionRecord, b.channel, failedCompression_, unreadCompression);
-    each(b.picture, kPictureRecord, b.channel, failedPicture_, unreadPicture);
-    each(b.decoder, kDecoderRecord, b.channel, failedDecoder_, unreadDecoder);
-    each(b.schedule, kScheduleRecord, b.channel, failedSchedule_, unreadSchedule);
+    each(b.compression, kCompressionRecord, kKindNames[2], b.channel, failedCompression_,
+         unreadCompression);
+    each(b.picture, kPictureRecord, kKindNames[3], b.channel, failedPicture_, unreadPicture);
+    each(b.decoder, kDecoderRecord, kKindNames[4], b.channel, failedDecoder_, unreadDecoder);
+    each(b.schedule, kScheduleRecord, kKindNames[5], b.channel, failedSchedule_, unreadSchedule);
   }
-  const std::pair<const std::set<int>*, uint32_t> notRead[] = {
-      {&unreadIn, 4020},          {&unreadOut, 4021},     {&unreadCompression, 4005},
-      {&unreadPicture, 4004},     {&unreadDecoder, 4018}, {&unreadSchedule, 4006}};
-  for (const auto& [set, id] : notRead)
-    if (!set->empty()) plan.unread += LoadLangString(id) + QStringLiteral(" ") + Numbers(*set);
+  const std::set<int>* notRead[] = {&unreadIn,      &unreadOut,     &unreadCompression,
+                                    &unreadPicture, &unreadDecoder, &unreadSchedule};
+  for (size_t k = 0; k < std::size(notRead); ++k)
+    if (!notRead[k]->empty())
+      plan.unread += LoadLangString(kKindNames[k]) + QStringLiteral(" ") + Numbers(*notRead[k]);
   return plan;
 }
 
 void ConfigEngine::Write(int32_t login, std::vector<RecordWrite>& writes) {
-  for (RecordWrite& w : writes)
+  for (RecordWrite& w : writes) {
     w.ok = RecNet_WriteConfig(login, w.kind->write, w.index, w.bytes.data(),
                                static_cast<uint32_t>(w.bytes.size())) == 1;
+    w.unanswered = !w.ok && RecNet_GetLastError() == SDK_ERROR_NO_ANSWER;
+  }
 }
 
 QString ConfigEngine::FinishSave(SavePlan& plan) {
   QString summary;
+  // What went unanswered, by name in the order written: the single records' pages, then the
+  // members of each kind.
+  QString unanswered;
+  std::map<uint32_t, std::set<int>> unansweredMembers;
   for (RecordWrite& w : plan.first) {
     if (w.ok)
       *w.mark = false;
+    else if (w.unanswered)
+      unanswered += LoadLangString(w.nameText) + QStringLiteral(" ");
     else
       summary += LoadLangString(w.failText) + QStringLiteral("\n");
   }
@@ -146,10 +164,17 @@ QString ConfigEngine::FinishSave(SavePlan& plan) {
     if (w.ok) {
       *w.mark = false;
       w.failed->erase(w.index);
+    } else if (w.unanswered) {
+      // Not known to have failed: it leaves the failed set, and its mark sends it again.
+      w.failed->erase(w.index);
+      unansweredMembers[w.nameText].insert(w.index);
     } else {
       w.failed->insert(w.index);
     }
   }
+  for (uint32_t id : kKindNames)
+    if (auto it = unansweredMembers.find(id); it != unansweredMembers.end())
+      unanswered += LoadLangString(id) + QStringLiteral(" ") + Numbers(it->second);
   const std::pair<const std::set<int>*, uint32_t> failures[] = {
       {&failedIn_, 4198},          {&failedOut_, 4200},     {&failedCompression_, 4202},
       {&failedPicture_, 4204},     {&failedDecoder_, 4208}, {&failedSchedule_, 4206}};
@@ -157,6 +182,8 @@ QString ConfigEngine::FinishSave(SavePlan& plan) {
     if (!set->empty()) summary += LoadLangString(id) + Numbers(*set) + QStringLiteral("\n");
   if (!plan.unread.isEmpty())
     summary += LoadLangString(4191) + QStringLiteral(" ") + plan.unread.trimmed() + QStringLiteral("\n");
+  if (!unanswered.isEmpty())
+    summary += LoadLangString(9351) + QStringLiteral(" ") + unanswered.trimmed() + QStringLiteral("\n");
   if (summary.isEmpty()) summary = LoadLangString(4210);
   return summary;
 }

@@ -22,12 +22,16 @@ struct RecordWrite {
   int index = 0;
   std::vector<uint8_t> bytes;
   bool ok = false;  // the device took it
+  // Not taken, but not refused either: the request went out and no answer came in time, so
+  // the device may hold it. Told as such, never as failed; the record stays marked.
+  bool unanswered = false;
   // Where the result goes (engine-owned; touched only on the window's thread): the record's
   // changed mark, cleared on success; the failed set of its kind, or for a single record the
   // text its failure adds to the summary.
   bool* mark = nullptr;
   std::set<int>* failed = nullptr;
   uint32_t failText = 0;
+  uint32_t nameText = 0;  // the record's page or kind, as the summary names it
 };
 
 // What one Save writes, in the fixed order: first the single records up to the network record,
@@ -62,7 +66,8 @@ class ConfigEngine {
   // Writes them (any thread), setting each one's `ok`.
   static void Write(int32_t login, std::vector<RecordWrite>& writes);
   // A write that went through clears its mark; one that failed stays marked and is tried again
-  // by the next Save. Returns the summary.
+  // by the next Save, and so does one that went unanswered, which the summary names apart
+  // from the failures. Returns the summary.
   QString FinishSave(SavePlan& plan);
   // All three here and now; `networkWritten` runs after the network record was written, before
   // anything else is.

@@ -13,6 +13,8 @@
 // The library's string table: Chinese and English columns of the strings file (generated).
 const char16_t* PellmoreStringsZh(uint32_t id);
 const char16_t* PellmoreStringsEn(uint32_t id);
+const char16_t* PellmoreAddedZh(uint32_t id);
+const char16_t* PellmoreAddedEn(uint32_t id);
 
 namespace pellmore {
 
@@ -58,8 +60,17 @@ void ReleaseDeviceSession() {
 
 QString LoadLangString(uint32_t id) {
   const uint32_t key = g_LanguageId == 9 ? id + 2000 : id;
-  const char16_t* text = PellmoreStringsZh(key);
-  if (!text && key >= 2000) text = PellmoreStringsEn(key - 2000);
+  // The library's first texts and those added later in the program's range, alike.
+  auto zh = [](uint32_t k) {
+    const char16_t* t = PellmoreStringsZh(k);
+    return t ? t : PellmoreAddedZh(k);
+  };
+  auto en = [](uint32_t k) {
+    const char16_t* t = PellmoreStringsEn(k);
+    return t ? t : PellmoreAddedEn(k);
+  };
+  const char16_t* text = zh(key);
+  if (!text && key >= 2000) text = en(key - 2000);
   return text ? QString::fromUtf16(text) : QString();
 }
 

@@ -56,6 +56,7 @@ CAlarmPortPage<N>::CAlarmPortPage(QWidget* parent, uint32_t portLabelText, uint3
   address_ = Named(new QLineEdit(this), ids[3]);
   address_->setReadOnly(true);
   name_ = Named(new LimitedEdit(this, 16), ids[5]);
+  name_->SetFieldBytes(kNameSize);  // may fill its field
   form_->addWidget(MakeLabel(this, ids[0], LoadLangString(portLabelText)), 0, 0);
   form_->addWidget(ports_, 0, 1);
   form_->addWidget(MakeLabel(this, ids[2], LoadLangString(4167)), 1, 0);

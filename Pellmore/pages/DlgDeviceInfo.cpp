@@ -44,6 +44,7 @@ CDlgDeviceInfo::CDlgDeviceInfo(QWidget* parent) : ConfigPage(parent) {
     return e;
   };
   name_ = Named(new LimitedEdit(this, 16), 1410);
+  name_->SetFieldBytes(working_.name.size());  // may fill its field
   number_ = Named(new LimitedEdit(this, 3, true), 1412);
   loop_ = Named(new QComboBox(this), 1414);
   loop_->addItem(LoadLangString(4037));

@@ -11,12 +11,13 @@ namespace pellmore {
 namespace {
 
 constexpr size_t kPasswordSize = 16;
+constexpr size_t kUserSize = 32;  // the user name field of the PPPoE part and the DDNS record
 // PPPoE part.
-constexpr size_t kPppEnabled = 0, kPppUser = 4, kPppUserSize = 32, kPppPassword = 36,
+constexpr size_t kPppEnabled = 0, kPppUser = 4, kPppUserSize = kUserSize, kPppPassword = 36,
                  kPppAddress = 52;
 // DDNS record. The domain runs from 52 to the next field of the device's layout, 32 bytes
 // with its terminator.
-constexpr size_t kDdnsEnabled = 0, kDdnsProvider = 1, kDdnsUser = 4, kDdnsUserSize = 32,
+constexpr size_t kDdnsEnabled = 0, kDdnsProvider = 1, kDdnsUser = 4, kDdnsUserSize = kUserSize,
                  kDdnsPassword = 36, kDdnsDomain = 52, kDdnsDomainSize = 32;
 // NTP record.
 constexpr size_t kNtpServer = 0, kNtpServerSize = 64, kNtpEnabled = 66, kNtpPort = 70;
@@ -54,6 +55,9 @@ void CredentialsPage::AddCredentialRows(QWidget* page, QGridLayout* g, int& row,
   user_ = Named(new LimitedEdit(page, 15), 4096);
   password_ = Named(new LimitedEdit(page, 16), 4097);
   confirm_ = Named(new LimitedEdit(page, 16), 4098);
+  user_->SetFieldBytes(kUserSize - 1);  // stored terminated
+  password_->SetFieldBytes(kPasswordSize);  // may fill its field
+  confirm_->SetFieldBytes(kPasswordSize);
   password_->setEchoMode(QLineEdit::Password);
   confirm_->setEchoMode(QLineEdit::Password);
   AddRow(page, g, row, 4099, 4145, user_);
@@ -163,6 +167,7 @@ CDlgDDNSCfg::CDlgDDNSCfg(QWidget* parent) : SnapshotPage(parent) {
   AddRow(this, g, row, 4108, 4149, provider_);
   AddCredentialRows(this, g, row, 4109, [this] { return ReadControls(); });
   domain_ = Named(new LimitedEdit(this, static_cast<int>(kDdnsDomainSize - 1)), 4107);
+  domain_->SetFieldBytes(kDdnsDomainSize - 1);
   AddRow(this, g, row, 4110, 4150, domain_);
   g->setRowStretch(row, 1);
   switched_ = {provider_, user_, password_, confirm_, domain_};
@@ -211,6 +216,7 @@ CDlgNtpCfg::CDlgNtpCfg(QWidget* parent) : SnapshotPage(parent) {
   int row = 0;
   QGridLayout* g = StartForm(this, 4111, 4151, row);
   server_ = Named(new LimitedEdit(this, 32), 4112);
+  server_->SetFieldBytes(kNtpServerSize - 1);
   port_ = Named(new LimitedEdit(this, 0, true), 4113);
   AddRow(this, g, row, 4115, 4152, server_);
   AddRow(this, g, row, 4114, 4153, port_);

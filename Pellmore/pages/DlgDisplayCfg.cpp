@@ -159,6 +159,7 @@ CDlgDiaplayCfg::CDlgDiaplayCfg(QWidget* parent) : ChannelEntryPage(parent) {
   g->addWidget(showName_, row++, 0, 1, 2);
   g->addWidget(MakeLabel(this, 4023, LoadLangString(4044)), row, 0);
   name_ = Named(new LimitedEdit(this, 8), 4015);
+  name_->SetFieldBytes(sizeof onShow_.name);  // may fill its field
   g->addWidget(name_, row, 1);
   g->addWidget(MakeLabel(this, 4024, LoadLangString(4045)), row++, 2);
   showDate_ = Named(new QCheckBox(LoadLangString(4046), this), 4016);

@@ -324,7 +324,7 @@ TEST(IpcPicturePage, DragSendsAtMostOncePerIntervalAndKeepsTheLastPosition) {
     int64_t wait = 0;
     if (page.MayDragSend(t, wait)) {
       ASSERT_TRUE(page.StartSend(t, record));
-      EXPECT_FALSE(page.SendDone(record, false));  // no camera: the record stays dirty
+      EXPECT_FALSE(page.SendDone(record, IpcSent::Failed));  // no camera: the record stays dirty
       ++sends;
     } else {
       EXPECT_GT(wait, 0);

@@ -5,8 +5,10 @@
 // the recorder is reached by the loopback's name (from the hosts file), the camera by its
 // address and the NVR by a loopback address of its own (its emulator listens there).
 //   demohome --camera-port N --recorder-port M [--nvr-port K]
+// Asked for help, or given anything else, it prints its usage and writes nothing.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -66,17 +68,34 @@ bool SaveRegion(const std::u16string& name, const std::u16string& guid) {
   return ok;
 }
 
+constexpr const char* kUsage =
+    "usage: demohome --camera-port N --recorder-port M [--nvr-port K]\n"
+    "Seeds the program folder (TARNWICK_HOME) with a demo region, camera, recorder and NVR on\n"
+    "the emulators' ports (1-65535); a folder that has devices already is left as it is.\n";
+
+// A port number as given: decimal digits only, 1 to 65535.
+bool ParsePort(const char* text, int& port) {
+  if (!text || !*text || std::strlen(text) > 5 || std::strspn(text, "0123456789") != std::strlen(text)) return false;
+  port = std::atoi(text);
+  return port >= 1 && port <= 65535;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int cameraPort = 9000, recorderPort = 8000, nvrPort = kNvrPort;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i < argc; i += 2) {
     const std::string a = argv[i];
-    if (a == "--camera-port") cameraPort = std::atoi(argv[i + 1]);
-    else if (a == "--recorder-port") recorderPort = std::atoi(argv[i + 1]);
-    else if (a == "--nvr-port") nvrPort = std::atoi(argv[i + 1]);
-    else {
-      std::fprintf(stderr, "usage: demohome --camera-port N --recorder-port M [--nvr-port K]\n");
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    int* port = a == "--camera-port" ? &cameraPort
+                : a == "--recorder-port" ? &recorderPort
+                : a == "--nvr-port" ? &nvrPort
+                : nullptr;
+    if (!port || i + 1 >= argc || !ParsePort(argv[i + 1], *port)) {
+      std::fprintf(stderr, "demohome: %s: %s\n%s", a.c_str(), port ? "a port from 1 to 65535 expected" : "unknown argument", kUsage);
       return 2;
     }
   }

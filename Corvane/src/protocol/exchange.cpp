@@ -60,6 +60,9 @@ namespace {
 
 using ReplyRule = bool (*)(const uint8_t* reply, uint16_t expected);
 
+// Per thread, as the exchanges are: the last one sent its request and got no whole reply.
+thread_local bool t_unanswered = false;
+
 // One request and its reply under the session lock; true when the whole reply came and the
 // rule accepts it.
 bool exchange(CamSession& s, uint16_t command, uint16_t argument, const void* payload,
@@ -68,16 +71,22 @@ bool exchange(CamSession& s, uint16_t command, uint16_t argument, const void* pa
   h.code = command;
   h.argument = argument;
   const Message req = buildMessage(h, payload, length);
+  t_unanswered = false;
   std::lock_guard<std::recursive_mutex> lk(s.lock);
   if (!s.control.valid()) return false;
   const plat::Deadline by = plat::Deadline::after(timeoutSec * 1000);
   if (!SendRequest(s, req, by)) return false;
-  return ReceiveReply(s, reply, by, [&](const uint8_t* header) {
-           return rule(header, expected);
-         }) == ReplyRead::Whole;
+  const ReplyRead r = ReceiveReply(s, reply, by, [&](const uint8_t* header) {
+    return rule(header, expected);
+  });
+  // Sent, and no reply (or half of one) by the deadline: the camera may have acted on it.
+  t_unanswered = r == ReplyRead::Short;
+  return r == ReplyRead::Whole;
 }
 
 }  // namespace
+
+bool LastExchangeUnanswered() { return t_unanswered; }
 
 bool SetParam(CamSession& s, uint16_t command, uint16_t argument, const void* payload,
               size_t length, uint16_t expected, int timeoutSec) {
@@ -88,6 +97,7 @@ bool SetParam(CamSession& s, uint16_t command, uint16_t argument, const void* pa
 
 bool GetParam(CamSession& s, uint16_t command, uint16_t argument, void* buffer, size_t length,
               uint16_t expected) {
+  t_unanswered = false;
   if (length > kIpcMsgPayloadSize) return false;
   Message reply{};
   if (!exchange(s, command, argument, buffer, length, kReplyTimeoutSec, getReplyAccepted,

@@ -28,6 +28,9 @@ ReplyRead ReceiveReply(CamSession& s, Message& reply, const plat::Deadline& by,
 // sent, however slowly the camera's bytes come.
 bool SetParam(CamSession& s, uint16_t command, uint16_t argument, const void* payload,
               size_t length, uint16_t expected, int timeoutSec);
+// Whether the last SetParam or GetParam on the calling thread failed because its request
+// went out and no whole reply came by its deadline (rather than being refused or not sent).
+bool LastExchangeUnanswered();
 // On success copies `length` bytes of the reply's payload back into the buffer.
 bool GetParam(CamSession& s, uint16_t command, uint16_t argument, void* buffer, size_t length,
               uint16_t expected);

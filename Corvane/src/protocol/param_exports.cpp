@@ -3,6 +3,7 @@
 // exact reply code and copies the reply's payload back.
 #include "Corvane/params.h"
 #include "Corvane/records.h"
+#include "Corvane/unanswered.h"
 #include "protocol/exchange.h"
 #include "session/cam_session.h"
 
@@ -17,20 +18,25 @@ struct Command {
   Rule rule;
 };
 
+thread_local bool t_unanswered = false;
+
 int run(IPC_HANDLE handle, void* param, const Command& c) {
+  t_unanswered = false;
   auto s = corvane::findSession(handle);
   if (!s) return 0;
   if (c.bytes > 0 && !param) return 0;
   if (!s->controlOpen()) return 0;
-  if (c.rule == Rule::Set)
-    return corvane::SetParam(*s, c.request, 0, param, c.bytes, c.reply,
-                             corvane::kReplyTimeoutSec)
-               ? 1
-               : 0;
-  return corvane::GetParam(*s, c.request, 0, param, c.bytes, c.reply) ? 1 : 0;
+  const bool ok = c.rule == Rule::Set
+                      ? corvane::SetParam(*s, c.request, 0, param, c.bytes, c.reply,
+                                          corvane::kReplyTimeoutSec)
+                      : corvane::GetParam(*s, c.request, 0, param, c.bytes, c.reply);
+  t_unanswered = !ok && corvane::LastExchangeUnanswered();
+  return ok ? 1 : 0;
 }
 
 }  // namespace
+
+extern "C" int IPC_LastParamUnanswered() { return t_unanswered ? 1 : 0; }
 
 #define IPC_PARAM_EXPORT(name, req, rep, bytes, rule) \
   extern "C" int name(IPC_HANDLE session, void* param) { \

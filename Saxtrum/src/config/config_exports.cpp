@@ -2,11 +2,17 @@
 #include <cstring>
 
 #include "Saxtrum/Config.h"
+#include "Saxtrum/Unanswered.h"
 #include "config/config_table.h"
 #include "control/exchange.h"
 #include "protocol/library.h"
 
 using namespace saxtrum;
+
+namespace {
+// Per thread, as the calls are: the last configuration write went out and was not answered.
+thread_local bool t_writeUnanswered = false;
+}  // namespace
 
 extern "C" {
 
@@ -32,6 +38,7 @@ int QX_DVR_GetPellmore(int32_t userId, uint32_t command, int32_t channel, void* 
 
 int QX_DVR_SetPellmore(int32_t userId, uint32_t command, int32_t channel, const void* in,
                        uint32_t inSize) {
+  t_writeUnanswered = false;
   bool isGet = true;
   const config::RecordLayout* l = config::layoutForCommand(command, &isGet);
   auto conn = loginConnection(userId);
@@ -40,9 +47,14 @@ int QX_DVR_SetPellmore(int32_t userId, uint32_t command, int32_t channel, const 
   const std::vector<uint8_t> request =
       config::buildSetRequest(*l, channel, static_cast<const uint8_t*>(in));
   const Exchange e = exchangeOnNewSlot(*conn, userId, l->setCode, request);
-  if (e.outcome != Outcome::Ok) return 0;
+  if (e.outcome != Outcome::Ok) {
+    t_writeUnanswered = e.unanswered;
+    return 0;
+  }
   conn->releaseSlot(e.slot);
   return 1;
 }
+
+int QX_DVR_ConfigWriteUnanswered(void) { return t_writeUnanswered ? 1 : 0; }
 
 }  // extern "C"

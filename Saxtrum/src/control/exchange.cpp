@@ -15,7 +15,11 @@ Exchange exchangeOnNewSlot(DvrConnection& conn, int32_t userId, uint32_t command
     e.outcome = Outcome::SendFailed;
     return e;
   }
-  e.outcome = conn.waitReplyStatus(e.slot) == 1 ? Outcome::Ok : Outcome::Failed;
+  e.unanswered = conn.waitSlot(e.slot, replyWaitMs()) != 0;
+  const bool ok =
+      !e.unanswered && conn.withSlot(e.slot, [](RequestSlot& s) { return s.status == kStatusOk; });
+  if (!ok) conn.releaseSlot(e.slot);
+  e.outcome = ok ? Outcome::Ok : Outcome::Failed;
   return e;
 }
 

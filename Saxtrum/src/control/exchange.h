@@ -20,6 +20,9 @@ struct Exchange {
   Outcome outcome = Outcome::NoSlot;
   int slot = -1;
   int32_t handle = -1;
+  // Failed because the request went out and no answer came within the reply wait (or the
+  // connection went meanwhile): the device may have carried it out all the same.
+  bool unanswered = false;
 };
 
 // Takes a slot and sends the command with the payload on it; waits the reply wait.

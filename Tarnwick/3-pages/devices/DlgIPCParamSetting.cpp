@@ -136,11 +136,11 @@ void CDlgIPCPage::SaveRecord(uint32_t failure, std::function<void()> saved) {
   m_saving = true;
   if (m_save) m_save->setEnabled(false);
   SetStatus(IDS_IPC_SAVING, false);
-  m_work->Run<bool>(Record().SendWork(record), [this, record, failure, saved = std::move(saved)](bool ok) {
+  m_work->Run<IpcSent>(Record().SendWork(record), [this, record, failure, saved = std::move(saved)](IpcSent sent) {
     m_saving = false;
     if (m_save) m_save->setEnabled(true);
     SetStatus(0, false);
-    const IpcSaveResult result = Record().Sent(record, ok);
+    const IpcSaveResult result = Record().Sent(record, sent);
     ReportSave(result, 0, failure);
     if (result == IpcSaveResult::Saved && saved) saved();
   });
@@ -151,6 +151,7 @@ void CDlgIPCPage::ReportSave(IpcSaveResult result, uint32_t notice, uint32_t fai
     case IpcSaveResult::Saved: break;
     case IpcSaveResult::Refused: Notify(notice); break;
     case IpcSaveResult::Failed: Notify(failure); break;
+    case IpcSaveResult::Unanswered: Notify(IDS_IPC_NO_ANSWER); break;
     case IpcSaveResult::NotRead: Notify(IDS_IPC_READ_FAILED); break;
   }
 }
@@ -316,9 +317,10 @@ void CDlgIPCVideoParamII::SendNow() {
   m_pending.stop();
   std::vector<uint8_t> record;
   if (!Work() || !m_page.StartSend(NowMs(), record)) return;
-  Work()->Run<bool>(m_page.SendWork(record), [this, record](bool ok) {
-    const bool more = m_page.SendDone(record, ok);
-    if (!ok) ReportSave(IpcSaveResult::Failed, 0, IDS_IPC_SET_FAILED);
+  Work()->Run<IpcSent>(m_page.SendWork(record), [this, record](IpcSent sent) {
+    const bool more = m_page.SendDone(record, sent);
+    if (sent == IpcSent::Failed) ReportSave(IpcSaveResult::Failed, 0, IDS_IPC_SET_FAILED);
+    if (sent == IpcSent::Unanswered) ReportSave(IpcSaveResult::Unanswered, 0, IDS_IPC_SET_FAILED);
     if (!more) return;
     const bool dragging = std::any_of(m_sliders.begin(), m_sliders.end(), [](QSlider* s) { return s->isSliderDown(); });
     dragging ? SendSoon() : SendNow();

@@ -9,6 +9,7 @@
 #include "Corvane/params.h"
 #include "Corvane/records.h"
 #include "Corvane/session.h"
+#include "Corvane/unanswered.h"
 #include "Hollin/DevInfo.h"
 #include "plat/bytes.h"
 #include "plat/socket.h"
@@ -137,12 +138,15 @@ IpcSaveResult CIpcRecordPage::PrepareSave(std::vector<uint8_t>& out, uint32_t& n
 IpcSendWork CIpcRecordPage::SendWork(std::vector<uint8_t> record) const {
   return [set = m_set, record = std::move(record)](IPC_HANDLE session) {
     std::vector<uint8_t> buffer = record;  // the network set overwrites its buffer with the reply
-    return session && set(session, buffer.data()) == 1;
+    if (!session) return IpcSent::Failed;
+    if (set(session, buffer.data()) == 1) return IpcSent::Taken;
+    return IPC_LastParamUnanswered() ? IpcSent::Unanswered : IpcSent::Failed;
   };
 }
 
-IpcSaveResult CIpcRecordPage::Sent(const std::vector<uint8_t>& record, bool ok) {
-  if (!ok) return IpcSaveResult::Failed;
+IpcSaveResult CIpcRecordPage::Sent(const std::vector<uint8_t>& record, IpcSent sent) {
+  if (sent == IpcSent::Unanswered) return IpcSaveResult::Unanswered;
+  if (sent != IpcSent::Taken) return IpcSaveResult::Failed;
   m_read = record;
   return IpcSaveResult::Saved;
 }
@@ -278,9 +282,9 @@ bool CIpcPicturePage::StartSend(int64_t nowMs, std::vector<uint8_t>& out) {
   return true;
 }
 
-bool CIpcPicturePage::SendDone(const std::vector<uint8_t>& record, bool ok) {
+bool CIpcPicturePage::SendDone(const std::vector<uint8_t>& record, IpcSent sent) {
   m_sending = false;
-  if (Sent(record, ok) != IpcSaveResult::Saved) {
+  if (Sent(record, sent) != IpcSaveResult::Saved) {
     m_target = m_read;  // the camera holds what it held: the next move tries again
     return false;
   }

@@ -31,6 +31,8 @@ inline constexpr uint32_t IDS_IPC_RANGE_1_255 = 8969;
 inline constexpr uint32_t IDS_IPC_CONNECTING = 8985;
 inline constexpr uint32_t IDS_IPC_READING = 8986;
 inline constexpr uint32_t IDS_IPC_SAVING = 8987;
+// A set whose answer did not come in time: the camera may or may not have carried it out.
+inline constexpr uint32_t IDS_IPC_NO_ANSWER = 9350;
 
 // The login record for a session to the device, all but the address: port, user name and
 // password, talk argument 1, connect now; and the host to resolve when the session opens.
@@ -62,7 +64,11 @@ class CIpcSessionSlot {
   IPC_HANDLE m_session = nullptr;
 };
 
-enum class IpcSaveResult { Saved, NotRead, Refused, Failed };
+// Unanswered: the record went out and no answer came in time, so the camera may hold it or
+// not; it is told as such, never as failed.
+enum class IpcSaveResult { Saved, NotRead, Refused, Failed, Unanswered };
+// What a send came to: taken; refused or never sent; or sent and not answered in time.
+enum class IpcSent { Taken, Failed, Unanswered };
 
 using IpcExchange = int (*)(IPC_HANDLE, void*);
 
@@ -74,7 +80,7 @@ struct IpcRead {
   uint16_t pictureClass = 0;
 };
 using IpcReadWork = std::function<IpcRead(IPC_HANDLE)>;
-using IpcSendWork = std::function<bool(IPC_HANDLE)>;
+using IpcSendWork = std::function<IpcSent(IPC_HANDLE)>;
 
 // A record read once from the camera and sent back on Save.
 class CIpcRecordPage {
@@ -94,8 +100,9 @@ class CIpcRecordPage {
   IpcSaveResult PrepareSave(std::vector<uint8_t>& out, uint32_t& notice) const;
   // The exchange that writes `record`, for the device's queue.
   IpcSendWork SendWork(std::vector<uint8_t> record) const;
-  // A send's result: after a send the camera's record is what was sent.
-  IpcSaveResult Sent(const std::vector<uint8_t>& record, bool ok);
+  // A send's result: after a send the camera took, its record is what was sent; after one
+  // that went unanswered the page keeps what it read, so a Save again sends the change anew.
+  IpcSaveResult Sent(const std::vector<uint8_t>& record, IpcSent sent);
 
  protected:
   // The fields of the page from the bytes held (after a read).
@@ -177,9 +184,10 @@ class CIpcPicturePage : public CIpcRecordPage {
   // The record to send now in `out`; false when there is none (nothing changed, the page
   // was not read, or a record is still on its way).
   bool StartSend(int64_t nowMs, std::vector<uint8_t>& out);
-  // The record on its way was answered. True when the sliders moved meanwhile and the next
-  // record should follow; a failed send leaves the record dirty for the next move.
-  bool SendDone(const std::vector<uint8_t>& record, bool ok);
+  // The record on its way was answered (or given up on). True when the sliders moved
+  // meanwhile and the next record should follow; a send not taken leaves the record dirty for
+  // the next move.
+  bool SendDone(const std::vector<uint8_t>& record, IpcSent sent);
   bool Sending() const { return m_sending; }
   std::array<uint32_t, kValueCount> values{};
 

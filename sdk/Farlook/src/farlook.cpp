@@ -21,26 +21,15 @@
 #include "plat/log.h"
 #include "plat/socket.h"
 #include "plat/text.h"
+#include "answer.h"
 #include "targets.h"
 
 namespace {
 
 constexpr size_t kProbeBytes = 16;
-constexpr size_t kAnswerBytes = 160;
 constexpr int kRounds = 3;        // probes sent per target (datagrams can be lost)
 constexpr int kRoundGapMs = 400;  // product time between rounds
 constexpr int kSearchMs = 2500;   // product time a search listens in all
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-std::string Field(const uint8_t* p, size_t size) {
-  const char* c = reinterpret_cast<const char*>(p);
-  return std::string(c, strnlen(c, size));
-}
 
 struct Search {
   CAMSEARCH_CALLBACK callback = nullptr;
@@ -85,27 +74,6 @@ void End(std::shared_ptr<Search>& search) {
       search->thread.join();
   }
   search.reset();
-}
-
-bool ReadAnswer(const uint8_t* in, size_t n, uint32_t nonce, const sockaddr_in& from, tagDEVICEINFO& rec) {
-  if (n != kAnswerBytes || std::memcmp(in, "FLKA", 4) != 0 || Get16(in + 4) != 1 || Get32(in + 8) != nonce)
-    return false;
-  std::memset(&rec, 0, sizeof rec);
-  rec.nPort = Get16(in + 12);
-  // A count the record's signed byte cannot hold is kept at its largest, never wrapped.
-  rec.nChannels = static_cast<int8_t>(std::min<int>(in[14], 127));
-  rec.nDevType = in[15];
-  std::string address = Field(in + 16, 48);
-  if (address.empty()) {
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
-    address = text;
-  }
-  plat::copyToField(rec.szIP, sizeof rec.szIP, address);
-  std::memcpy(rec.szMac, in + 64, sizeof rec.szMac);
-  rec.szMac[sizeof rec.szMac - 1] = 0;
-  plat::copyToField(rec.szName, sizeof rec.szName, Field(in + 88, 64));
-  return true;
 }
 
 void Search::Run(const farlook::Plan& plan, uint32_t nonce) {
@@ -154,7 +122,8 @@ void Search::Run(const farlook::Plan& plan, uint32_t nonce) {
     socklen_t fromLen = sizeof from;
     const ssize_t n = recvfrom(fd, in, sizeof in, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLen);
     tagDEVICEINFO rec;
-    if (n > 0 && ReadAnswer(in, static_cast<size_t>(n), nonce, from, rec)) Report(CAMSEARCH_EVENT_FOUND, &rec);
+    if (n > 0 && farlook::ReadAnswer(in, static_cast<size_t>(n), nonce, ntohl(from.sin_addr.s_addr), rec))
+      Report(CAMSEARCH_EVENT_FOUND, &rec);
   }
   ::close(fd);
   Report(CAMSEARCH_EVENT_DONE, nullptr);

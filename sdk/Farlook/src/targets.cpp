@@ -51,7 +51,14 @@ bool ParseNumber(const std::string& text, long low, long high, long& out) {
 
 }  // namespace
 
-Plan PlanTargets(const std::string& text) {
+bool SystemResolve(const std::string& host, uint32_t& address) {
+  uint32_t net = 0;
+  if (!plat::resolveIPv4(host, net)) return false;
+  address = ntohl(net);
+  return true;
+}
+
+Plan PlanTargets(const std::string& text, const Resolver& resolve) {
   Plan plan;
   for (int i = 0; i < kLocalSearchPorts; ++i) Add(plan, kLoopback, static_cast<uint16_t>(FARLOOK_SEARCH_PORT + i));
   std::vector<std::pair<uint32_t, uint16_t>> networkBroadcasts;
@@ -95,8 +102,8 @@ Plan PlanTargets(const std::string& text) {
     uint32_t address = 0;
     if (ParseDotted(entry, address)) {
       Add(plan, address, static_cast<uint16_t>(port));
-    } else if (uint32_t net = 0; plat::resolveIPv4(entry, net)) {
-      Add(plan, ntohl(net), static_cast<uint16_t>(port));
+    } else if (uint32_t resolved = 0; resolve(entry, resolved)) {
+      Add(plan, resolved, static_cast<uint16_t>(port));
     } else {
       PLAT_LOGW("farlook", "search host \"%s\" skipped: it does not resolve", entry.c_str());
     }

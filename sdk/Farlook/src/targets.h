@@ -2,6 +2,7 @@
 // Where a search sends its probe: 127.0.0.1 on the search ports, then what FARLOOK_TARGETS
 // lists.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,12 @@ struct Plan {
 constexpr int kLocalSearchPorts = 8;   // the search port and the ones after it, on 127.0.0.1
 constexpr int kSmallestPrefix = 22;    // networks of at most 1022 hosts
 
+// A host name's IPv4 address (host order); false when it does not resolve.
+using Resolver = std::function<bool(const std::string& host, uint32_t& address)>;
+bool SystemResolve(const std::string& host, uint32_t& address);
+
 // The plan for a FARLOOK_TARGETS text; entries that cannot be read are logged and skipped.
-Plan PlanTargets(const std::string& text);
+// Host names go to `resolve`.
+Plan PlanTargets(const std::string& text, const Resolver& resolve = SystemResolve);
 
 }  // namespace farlook

@@ -61,6 +61,8 @@ int RecNet_SetDVRMessageCallBack(SdkMessageCallBack callback, void* user);
 int RecNet_SetExceptionCallBack(uint32_t message, intptr_t window,
                                  SdkExceptionCallBack callback, void* user);
 uint32_t RecNet_GetLastError();
+// The last configuration write of the calling thread went out and got no answer in time.
+constexpr uint32_t SDK_ERROR_NO_ANSWER = 700;
 
 // ---- Login --------------------------------------------------------------------------------
 
@@ -245,7 +247,9 @@ int RecNet_StopGetFile(int32_t downloadHandle);
 // *returned (may be null) gets the record's size. 1 or 0.
 int RecNet_ReadConfig(int32_t loginId, uint32_t command, int32_t index, void* buffer,
                        uint32_t size, uint32_t* returned);
-// Writes a record (write numbers). 1 when the device took it, else 0.
+// Writes a record (write numbers). 1 when the device took it, else 0. After a 0,
+// RecNet_GetLastError on the same thread is SDK_ERROR_NO_ANSWER when the request went out and
+// no answer came in time: the device may have carried it out.
 int RecNet_WriteConfig(int32_t loginId, uint32_t command, int32_t index, const void* buffer,
                         uint32_t size);
 

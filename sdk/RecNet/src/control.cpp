@@ -4,6 +4,8 @@
 
 #include "RecNet.h"
 #include "Saxtrum.h"
+#include "Saxtrum/Unanswered.h"
+#include "call_error.h"
 #include "records.h"
 #include "registry.h"
 
@@ -59,6 +61,7 @@ int RecNet_CloseAlarmChan(int32_t alarmHandle) {
 // the index as given. Reads and writes of one index must meet the same record.
 int RecNet_ReadConfig(int32_t loginId, uint32_t command, int32_t index, void* buffer,
                        uint32_t size, uint32_t* returned) {
+  recnet::SetCallError(0);
   if (!buffer) return 0;
   const int32_t channel = command == QX_DVR_GET_PICCFG ? index + 1 : index;
   uint32_t got = 0;
@@ -69,9 +72,12 @@ int RecNet_ReadConfig(int32_t loginId, uint32_t command, int32_t index, void* bu
 
 int RecNet_WriteConfig(int32_t loginId, uint32_t command, int32_t index, const void* buffer,
                         uint32_t size) {
+  recnet::SetCallError(0);
   if (!buffer) return 0;
   const int32_t channel = command == QX_DVR_SET_PICCFG ? index + 1 : index;
-  return QX_DVR_SetPellmore(Login(loginId), command, channel, buffer, size) == 1 ? 1 : 0;
+  if (QX_DVR_SetPellmore(Login(loginId), command, channel, buffer, size) == 1) return 1;
+  if (QX_DVR_ConfigWriteUnanswered()) recnet::SetCallError(SDK_ERROR_NO_ANSWER);
+  return 0;
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 
 #include "RecNet.h"
 #include "Saxtrum.h"
+#include "call_error.h"
 #include "deliver.h"
 #include "plat/hook.h"
 #include "records.h"
@@ -17,6 +18,7 @@ int g_initCount = 0;
 plat::Hook<std::function<void(int32_t, SdkAlarmerRecord*, SdkAlarmRecord*)>> g_message;
 plat::Hook<std::function<void(uint32_t, int32_t, int32_t)>> g_exception;
 std::atomic<uint32_t> g_lastError{0};
+thread_local uint32_t t_callError = 0;
 
 // The recorder library reports on its receive threads; its records have the SDK's sizes.
 void OnLibraryMessage(int32_t command, char* alarmer, char* alarm, uint32_t length, void*) {
@@ -100,11 +102,15 @@ int RecNet_SetExceptionCallBack(uint32_t, intptr_t, SdkExceptionCallBack callbac
 }
 
 uint32_t RecNet_GetLastError() {
+  if (t_callError) return t_callError;
   const uint32_t own = g_lastError.load();
   return own ? own : QX_DVR_GetLastError();
 }
 
 }  // extern "C"
+
+void recnet::SetCallError(uint32_t code) { t_callError = code; }
+uint32_t recnet::CallError() { return t_callError; }
 
 // Used by the rest of the stand-in to deliver what the recorder library reports.
 void SdkDeliverAlarm(int32_t command, SdkAlarmerRecord* alarmer, SdkAlarmRecord* alarm) {
