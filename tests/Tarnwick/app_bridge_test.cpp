@@ -10,7 +10,6 @@
 #include "Hollin/Global.h"
 #include "devices/DeviceManager.h"
 #include "devices/MemoryPool.h"
-#include "devices/SystemBridge.h"
 #include "devices/TreeCtrlTarget.h"
 #include "dvremu/emulator.h"
 #include "harness/Services.h"
@@ -19,6 +18,7 @@
 #include "shell/AppMessages.h"
 #include "shell/DeviceNote.h"
 #include "view/DlgPreview.h"
+#include "view/SystemBridge.h"
 
 namespace {
 

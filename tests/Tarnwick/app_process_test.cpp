@@ -18,7 +18,6 @@
 #include "controls/BitmapButtonEx.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
-#include "devices/SystemBridge.h"
 #include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "shell/TarnwickApp.h"
@@ -30,6 +29,7 @@
 #include "shell/Language.h"
 #include "shell/Singleton.h"
 #include "support/TestFolder.h"
+#include "view/SystemBridge.h"
 
 namespace fs = std::filesystem;
 

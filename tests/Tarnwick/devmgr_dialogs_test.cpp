@@ -64,7 +64,7 @@ TEST_F(DevMgrPage, PageShowsTreesLaysOutAndWritesEverythingAtItsEnd) {
   QWidget host;
   host.resize(900, 560);
   QTreeWidget preview, playback, groups;
-  auto page = std::make_unique<CDlgDevMgr>();
+  auto page = std::make_unique<CDlgDevMgr>(liveView_);
   page->RegisterDeviceTree(&preview);
   page->RegisterDeviceTree(nullptr);
   page->RegisterDeviceTree(&playback);

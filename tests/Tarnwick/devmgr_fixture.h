@@ -14,6 +14,7 @@
 #include "plat/clock.h"
 #include "shell/DbHelpers.h"
 #include "support/TestFolder.h"
+#include "view/LiveViewWork.h"
 
 namespace devmgr_test {
 
@@ -75,6 +76,7 @@ class DevMgrFixture : public ::testing::Test {
     return out;
   }
   fs::path home_;
+  CLiveViewWork liveView_;  // the program's live view, as a device manager page made here gets it
 };
 
 }  // namespace devmgr_test

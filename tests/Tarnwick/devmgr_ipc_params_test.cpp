@@ -345,7 +345,7 @@ class RemoteSetup : public DevMgrFixture {
   }
   // The page over one region holding the devices.
   std::unique_ptr<CDlgDevMgr> Page() {
-    auto page = std::make_unique<CDlgDevMgr>();
+    auto page = std::make_unique<CDlgDevMgr>(liveView_);
     EXPECT_TRUE(page->Create(&host));
     page->setGeometry(0, 0, 900, 560);
     return page;

@@ -75,7 +75,7 @@ TEST_F(DevMgrPageCommands, TheCameraEmulatorIsAddedEditedGroupedAndDeletedThroug
   QWidget host;
   host.resize(900, 560);
   CDlgPreview previewPage;
-  auto page = std::make_unique<CDlgDevMgr>();
+  auto page = std::make_unique<CDlgDevMgr>(liveView_);
   page->RegisterDeviceTree(previewPage.GetDeviceTree());
   page->RegisterGroupTree(previewPage.GetGroupTree());
   ASSERT_TRUE(page->Create(&host));

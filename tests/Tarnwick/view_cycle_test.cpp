@@ -8,7 +8,6 @@
 #include <fstream>
 #include <functional>
 
-#include "devices/DevMgrController.h"
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
 #include "harness/Services.h"
@@ -19,6 +18,7 @@
 #include "support/FakeDevices.h"
 #include "support/TestFolder.h"
 #include "view/CyclePreview.h"
+#include "view/LiveViewWork.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 #include "view/ViewMessages.h"

@@ -19,7 +19,6 @@
 #include "clipgen/clipgen.h"
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceManager.h"
-#include "devices/SystemBridge.h"
 #include "devices/TreeCtrlTarget.h"
 #include "dvremu/emulator.h"
 #include "harness/DeviceWorkWait.h"
@@ -41,6 +40,7 @@
 #include "view/PreviewManager.h"
 #include "view/RecordFileRing.h"
 #include "support/ShownFrame.h"
+#include "view/SystemBridge.h"
 
 namespace fs = std::filesystem;
 

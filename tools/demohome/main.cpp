@@ -30,14 +30,14 @@ constexpr int kNvrChannels = 4;
 // goes to the console.
 class ConsoleUi : public IUiService {
  public:
-  int MessageBox(QWidget*, const std::u16string& text, const std::u16string&, unsigned) override {
+  int MessageBox(QObject*, const std::u16string& text, const std::u16string&, unsigned) override {
     Notice(text);
     return IDOK;
   }
   void Notice(const std::u16string& text) override {
     std::fprintf(stderr, "demohome: %s\n", plat::utf16ToUtf8(text).c_str());
   }
-  std::optional<std::string> BrowseForFolder(QWidget*, const std::u16string&, const std::string&) override {
+  std::optional<std::string> BrowseForFolder(QObject*, const std::u16string&, const std::string&) override {
     return std::nullopt;
   }
 };

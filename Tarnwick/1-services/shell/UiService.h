@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-class QWidget;
+class QObject;
 
 // Message box types and answers, with the system's values.
 constexpr unsigned MB_OK = 0x00, MB_OKCANCEL = 0x01, MB_YESNOCANCEL = 0x03, MB_YESNO = 0x04;
@@ -15,13 +15,14 @@ constexpr int IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7;
 class IUiService {
  public:
   virtual ~IUiService() = default;
-  // A message box; the answer (IDOK, IDCANCEL, IDYES, IDNO).
-  virtual int MessageBox(QWidget* parent, const std::u16string& text, const std::u16string& caption,
+  // A message box; the answer (IDOK, IDCANCEL, IDYES, IDNO). The owner is the window the box
+  // belongs to (null for none): the services know no widgets, so it comes as the object it is.
+  virtual int MessageBox(QObject* owner, const std::u16string& text, const std::u16string& caption,
                          unsigned type) = 0;
   // A short notice in the taskbar notifier.
   virtual void Notice(const std::u16string& text) = 0;
   // A folder chosen by the user (UTF-8 path), or nothing when cancelled.
-  virtual std::optional<std::string> BrowseForFolder(QWidget* parent, const std::u16string& title,
+  virtual std::optional<std::string> BrowseForFolder(QObject* owner, const std::u16string& title,
                                                      const std::string& startFolder) = 0;
 };
 

@@ -29,10 +29,10 @@ QMessageBox::Icon IconFor(unsigned type) {
 
 class InteractiveUi : public IUiService {
  public:
-  int MessageBox(QWidget* parent, const std::u16string& text, const std::u16string& caption,
+  int MessageBox(QObject* owner, const std::u16string& text, const std::u16string& caption,
                  unsigned type) override {
     QMessageBox box(IconFor(type), QString::fromStdU16String(caption), QString::fromStdU16String(text),
-                    ButtonsFor(type), parent);
+                    ButtonsFor(type), qobject_cast<QWidget*>(owner));
     switch (box.exec()) {
       case QMessageBox::Ok: return IDOK;
       case QMessageBox::Yes: return IDYES;
@@ -41,9 +41,9 @@ class InteractiveUi : public IUiService {
     }
   }
   void Notice(const std::u16string& text) override { CTaskbarNotifier::GetInstance()->Show(text, 500, 3000, 500); }
-  std::optional<std::string> BrowseForFolder(QWidget* parent, const std::u16string& title,
+  std::optional<std::string> BrowseForFolder(QObject* owner, const std::u16string& title,
                                              const std::string& startFolder) override {
-    QString dir = QFileDialog::getExistingDirectory(parent, QString::fromStdU16String(title),
+    QString dir = QFileDialog::getExistingDirectory(qobject_cast<QWidget*>(owner), QString::fromStdU16String(title),
                                                     QString::fromStdString(startFolder));
     if (dir.isEmpty()) return std::nullopt;
     return dir.toStdString();

@@ -10,10 +10,7 @@
 #include "plat/text.h"
 #include "shell/GuidString.h"
 #include "shell/Language.h"
-#include "shell/Singleton.h"
 #include "shell/User.h"
-#include "view/CyclePreview.h"
-#include "view/PreviewManager.h"
 
 namespace {
 
@@ -449,27 +446,4 @@ void CDevMgrController::RestoreDevices(const std::vector<CDevInfo>& before) {
     auto device = std::make_unique<CDevice>(info);
     if (list->Add(device.get())) model_.AddDeviceNode(device.release());
   }
-}
-
-// ---- the program's live view
-
-int CLiveViewWork::OpenPreviewCount() { return CPreviewManager::GetInstance()->GetCount(); }
-
-void CLiveViewWork::StopDevicePreviews(const std::u16string& deviceGuid) {
-  // Cycles first, whatever group they came from, so none starts the device again meanwhile.
-  if (SingletonAccess<CCyclePreviewManager>::HasInstance())
-    CCyclePreviewManager::GetInstance()->StopByDevice(deviceGuid);
-  CPreviewManager::GetInstance()->StopDeviceAll(deviceGuid);
-}
-
-bool CLiveViewWork::StopCycle(const std::u16string& group) {
-  // The running count follows the cycles themselves: stopping is all there is to do.
-  return CCyclePreviewManager::GetInstance()->StopByName(group);
-}
-
-bool CLiveViewWork::RenameCycle(const std::u16string& from, const std::u16string& to) {
-  CCyclePreviewNode* node = CCyclePreviewManager::GetInstance()->FindByName(from);
-  if (!node) return false;
-  node->SetName(to);
-  return true;
 }

@@ -147,13 +147,3 @@ class CDevMgrController {
   IDevMgrPageUi& ui_;
   IDeviceWorkServices& work_;
 };
-
-// The program's live view: its preview manager (open previews and their recordings) and its
-// cycles.
-class CLiveViewWork : public IDeviceWorkServices {
- public:
-  int OpenPreviewCount() override;
-  void StopDevicePreviews(const std::u16string& deviceGuid) override;
-  bool StopCycle(const std::u16string& group) override;
-  bool RenameCycle(const std::u16string& from, const std::u16string& to) override;
-};

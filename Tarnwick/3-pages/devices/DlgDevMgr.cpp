@@ -40,8 +40,8 @@ constexpr int kTreeTop = 34;
 
 }  // namespace
 
-CDlgDevMgr::CDlgDevMgr(CDeviceManager* devices, IDeviceWorkServices* work)
-    : CPageDialog(kTemplateId), m_model(devices), m_controller(m_model, *this, work ? *work : m_liveView) {
+CDlgDevMgr::CDlgDevMgr(IDeviceWorkServices& work, CDeviceManager* devices)
+    : CPageDialog(kTemplateId), m_model(devices), m_controller(m_model, *this, work) {
   QPalette pal = palette();
   pal.setColor(QPalette::Window, kBackground);
   pal.setColor(QPalette::WindowText, Qt::black);

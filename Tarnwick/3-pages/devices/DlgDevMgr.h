@@ -56,8 +56,8 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   static constexpr uint32_t IDS_INFORMATION = 8386, IDS_CANNOT_LOGIN = 8301,
                             IDS_NOT_SAVED_AT_EXIT = 9102;
 
-  // `work`: what runs on devices elsewhere (the program's live view when null).
-  explicit CDlgDevMgr(CDeviceManager* devices = nullptr, IDeviceWorkServices* work = nullptr);
+  // `work`: what runs on devices elsewhere (the program's live view); it outlives the page.
+  explicit CDlgDevMgr(IDeviceWorkServices& work, CDeviceManager* devices = nullptr);
   ~CDlgDevMgr() override;  // the page's end (OnDestroy) when it still has to run
 
   CDevMgrModel& Model() { return m_model; }
@@ -128,7 +128,6 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   void GroupTreesChanged() override;
 
   CDevMgrModel m_model;
-  CLiveViewWork m_liveView;
   CDevMgrController m_controller;
   QLabel* m_labelDevices;
   QLabel* m_labelGroups;

@@ -39,7 +39,7 @@ bool CurrentUserKnown() {
 
 }  // namespace
 
-CDlgSetttings::CDlgSetttings() : CPageDialog(kTemplateId) {}
+CDlgSetttings::CDlgSetttings() : CPageDialog(kTemplateId), m_devMgr(m_liveView) {}
 
 CDlgSetttings::~CDlgSetttings() = default;
 

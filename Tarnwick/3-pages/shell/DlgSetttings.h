@@ -10,6 +10,7 @@
 #include "devices/DlgDevMgr.h"
 #include "shell/DlgLSettings.h"
 #include "shell/DlgUserMgr.h"
+#include "view/LiveViewWork.h"
 
 class CBitmapButtonEx;
 class QFrame;
@@ -59,6 +60,7 @@ class CDlgSetttings : public CPageDialog {
   void Layout();
   CBitmapButtonEx* Button(int id) const;
 
+  CLiveViewWork m_liveView;  // before the device manager page, which holds on to it
   CDlgDevMgr m_devMgr;
   CDlgLSettings m_lsettings;
   CDlgUserMgr m_userMgr;

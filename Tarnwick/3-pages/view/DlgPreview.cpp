@@ -16,7 +16,6 @@
 #include "controls/TaskbarNotifier.h"
 #include "devices/Device.h"
 #include "devices/DeviceManager.h"
-#include "devices/SystemBridge.h"
 #include "devices/TreeCtrlTarget.h"
 #include "plat/controlid.h"
 #include "plat/text.h"
@@ -33,6 +32,7 @@
 #include "view/DlgVideoParam.h"
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
+#include "view/SystemBridge.h"
 #include "view/ViewMessages.h"
 
 namespace {

@@ -5,7 +5,6 @@
 
 #include "devices/Device.h"
 #include "devices/DeviceManager.h"
-#include "devices/SystemBridge.h"
 #include "devices/TreeCtrlTarget.h"
 #include "plat/clock.h"
 #include "plat/log.h"
@@ -20,6 +19,7 @@
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 #include "view/RecordFileRing.h"
+#include "view/SystemBridge.h"
 #include "view/ViewMessages.h"
 
 namespace {

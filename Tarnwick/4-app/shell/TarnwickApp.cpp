@@ -3,7 +3,6 @@
 #include <csignal>
 
 #include "controls/TaskbarNotifier.h"
-#include "devices/SystemBridge.h"
 #include "plat/instance.h"
 #include "plat/paths.h"
 #include "plat/text.h"
@@ -12,6 +11,7 @@
 #include "shell/PrivateFiles.h"
 #include "shell/TarnwickDlg.h"
 #include "shell/UiService.h"
+#include "view/SystemBridge.h"
 
 CTarnwickApp::CTarnwickApp() = default;
 

@@ -19,7 +19,6 @@
 #include "controls/SplashScreenEx.h"
 #include "controls/TaskbarNotifier.h"
 #include "devices/DeviceManager.h"
-#include "devices/SystemBridge.h"
 #include "plat/controlid.h"
 #include "plat/log.h"
 #include "shell/AppMessages.h"
@@ -30,6 +29,7 @@
 #include "shell/User.h"
 #include "shell/UserStore.h"
 #include "view/PreviewManager.h"
+#include "view/SystemBridge.h"
 
 namespace {
 

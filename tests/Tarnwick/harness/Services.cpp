@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "devices/SystemBridge.h"
 #include "shell/Singleton.h"
+#include "view/SystemBridge.h"
 
 namespace harness {
 

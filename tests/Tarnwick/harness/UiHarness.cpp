@@ -15,7 +15,7 @@
 
 namespace harness {
 
-int ScriptedUi::MessageBox(QWidget*, const std::u16string& text, const std::u16string& caption, unsigned type) {
+int ScriptedUi::MessageBox(QObject*, const std::u16string& text, const std::u16string& caption, unsigned type) {
   boxes.push_back({text, caption, type});
   if (boxAnswers.empty()) {
     ++unscriptedBoxes;
@@ -26,7 +26,7 @@ int ScriptedUi::MessageBox(QWidget*, const std::u16string& text, const std::u16s
   return answer;
 }
 
-std::optional<std::string> ScriptedUi::BrowseForFolder(QWidget*, const std::u16string&, const std::string&) {
+std::optional<std::string> ScriptedUi::BrowseForFolder(QObject*, const std::u16string&, const std::string&) {
   if (folders.empty()) return std::nullopt;
   auto f = folders.front();
   folders.pop_front();

@@ -30,9 +30,9 @@ class ScriptedUi : public IUiService {
   std::vector<std::u16string> notices;
   int unscriptedBoxes = 0;
 
-  int MessageBox(QWidget*, const std::u16string& text, const std::u16string& caption, unsigned type) override;
+  int MessageBox(QObject*, const std::u16string& text, const std::u16string& caption, unsigned type) override;
   void Notice(const std::u16string& text) override { notices.push_back(text); }
-  std::optional<std::string> BrowseForFolder(QWidget*, const std::u16string&, const std::string&) override;
+  std::optional<std::string> BrowseForFolder(QObject*, const std::u16string&, const std::string&) override;
 };
 
 // Installs a ScriptedUi for the scope and restores the previous service.

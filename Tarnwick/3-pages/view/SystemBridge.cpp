@@ -1,4 +1,4 @@
-#include "devices/SystemBridge.h"
+#include "view/SystemBridge.h"
 
 #include <memory>
 #include <mutex>
