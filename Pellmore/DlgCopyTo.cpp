@@ -9,12 +9,13 @@
 
 #include "Controls.h"
 #include "Session.h"
+#include "plat/controlid.h"
 
 namespace pellmore {
 
 CDlgCopyTo::CDlgCopyTo(QWidget* owner, int channelCount, CopyToCallback callback)
     : QDialog(owner), callback_(std::move(callback)) {
-  setObjectName(QStringLiteral("4021"));
+  plat::Named(this, 4021);
   setWindowTitle(LoadLangString(4050));
   auto* l = new QVBoxLayout(this);
   l->addWidget(MakeLabel(this, 4170, LoadLangString(4060)));

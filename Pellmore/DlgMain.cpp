@@ -13,6 +13,7 @@
 #include <condition_variable>
 
 #include "SessionQueue.h"
+#include "plat/controlid.h"
 
 namespace pellmore {
 
@@ -20,7 +21,7 @@ namespace {
 std::mutex g_hookMutex;
 std::function<void(CDlgMain&)> g_hook;
 constexpr int kBitRole = Qt::UserRole;
-const QString kSaveId = QStringLiteral("4001");
+const QString kSaveId = QString::number(CDlgMain::IDC_SAVE);
 }  // namespace
 
 // After the network record is written the user reads warning 4192 before anything else is
@@ -65,21 +66,21 @@ CDlgMain::CDlgMain(DeviceSession* session, QWidget* parent)
       engine_(session ? session->loginHandle : -1),
       mailbox_(std::make_shared<UiMailbox>(this)),
       closed_(std::make_shared<std::atomic<bool>>(false)) {
-  setObjectName(QStringLiteral("4000"));
+  plat::Named(this, kTemplateId);
   resize(780, 540);
 
   tree_ = new QTreeWidget(this);
-  tree_->setObjectName(QStringLiteral("4000"));
+  plat::Named(tree_, IDC_PAGE_TREE);
   tree_->setHeaderHidden(true);
   tree_->setRootIsDecorated(true);
   tree_->setFixedWidth(190);
   title_ = new QLabel(this);
-  title_->setObjectName(QStringLiteral("4002"));
+  plat::Named(title_, IDC_PAGE_TITLE);
   QFont bold = title_->font();
   bold.setBold(true);
   title_->setFont(bold);
   frame_ = new QGroupBox(this);
-  frame_->setObjectName(QStringLiteral("4003"));
+  plat::Named(frame_, IDC_FRAME);
   auto* frameLayout = new QVBoxLayout(frame_);
   frameLayout->setContentsMargins(3, 9, 3, 3);
   // What the frame shows until the records have arrived.
@@ -98,11 +99,11 @@ CDlgMain::CDlgMain(DeviceSession* session, QWidget* parent)
   loadingLayout->addStretch(2);
   frameLayout->addWidget(loading_);
   save_ = new QPushButton(LoadLangString(4024), this);
-  save_->setObjectName(kSaveId);
+  plat::Named(save_, IDC_SAVE);
   save_->setDefault(true);
   save_->setEnabled(false);
   auto* close = new QPushButton(LoadLangString(4025), this);
-  close->setObjectName(QStringLiteral("2"));
+  plat::Named(close, IDC_CLOSE);
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("status"));
 

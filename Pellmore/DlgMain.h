@@ -27,6 +27,10 @@ class SaveGate;
 
 class CDlgMain : public QDialog {
  public:
+  // The window's template and its page tree have the same id.
+  static constexpr int kTemplateId = 4000;
+  enum ControlId { IDC_PAGE_TREE = 4000, IDC_SAVE = 4001, IDC_PAGE_TITLE = 4002, IDC_FRAME = 4003, IDC_CLOSE = 2 };
+
   CDlgMain(DeviceSession* session, QWidget* parent = nullptr);
   ~CDlgMain() override;
 

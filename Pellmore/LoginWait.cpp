@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "Session.h"
+#include "plat/controlid.h"
 
 namespace pellmore {
 
@@ -31,7 +32,7 @@ CDlgLoginWait::CDlgLoginWait(const QString& host, QWidget* parent)
   l->addWidget(busy);
   auto* buttons = new QHBoxLayout;
   auto* cancel = new QPushButton(LoadLangString(4063), this);
-  cancel->setObjectName(QStringLiteral("2"));
+  plat::Named(cancel, 2);  // the dialog's cancel id
   buttons->addStretch(1);
   buttons->addWidget(cancel);
   l->addLayout(buttons);

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "Saxtrum/PictureRecord.h"
+#include "plat/controlid.h"
 #include "plat/paint.h"
 
 namespace pellmore {
@@ -37,7 +38,7 @@ CDlgOSDSet::CDlgOSDSet(QWidget* owner, const DisplayEntry& entry, uint8_t* pictu
       send_(std::move(send)),
       showDate_(entry.showDate != 0),
       showName_(entry.showName != 0) {
-  setObjectName(QStringLiteral("4022"));
+  plat::Named(this, 4022);
   setWindowTitle(LoadLangString(4059));
   date_ = FrameAt(Get16(picture + QX_PIC_OFF_OSD_X), Get16(picture + QX_PIC_OFF_OSD_Y), kDateWidth);
   name_ = FrameAt(Get16(picture + QX_PIC_OFF_NAME_X), Get16(picture + QX_PIC_OFF_NAME_Y), kNameWidth);

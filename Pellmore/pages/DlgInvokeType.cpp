@@ -13,6 +13,7 @@
 
 #include "Records.h"
 #include "Session.h"
+#include "plat/controlid.h"
 #include "plat/log.h"
 
 namespace pellmore {
@@ -101,7 +102,7 @@ void LinkageData::ToAlarmIn(uint8_t* r) const {
 }
 
 CDlgInvokeType::CDlgInvokeType(QWidget* owner) : QDialog(owner) {
-  setObjectName(QStringLiteral("4027"));
+  plat::Named(this, 4027);
   setWindowTitle(LoadLangString(4115));
   auto* l = new QVBoxLayout(this);
   tabs_ = Named(new QTabWidget(this), 4341);

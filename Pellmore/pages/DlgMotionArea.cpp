@@ -13,6 +13,7 @@
 
 #include "Controls.h"
 #include "Session.h"
+#include "plat/controlid.h"
 #include "plat/paint.h"
 
 namespace pellmore {
@@ -25,7 +26,7 @@ bool Usable(float scale) { return std::isfinite(scale) && scale > 0; }
 
 CDlgMotionArea::CDlgMotionArea(QWidget* owner, Mode mode, int channel)
     : QDialog(owner), mode_(mode), channel_(channel) {
-  setObjectName(QStringLiteral("4025"));
+  plat::Named(this, 4025);
   setWindowTitle(LoadLangString(4117));
   video_ = new VideoWindow(this, 4285, kAreaWindowWidth, kAreaWindowHeight);
   drawing_ = Named(new QCheckBox(LoadLangString(4119), this), 4286);

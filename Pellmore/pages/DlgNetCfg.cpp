@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "Session.h"
+#include "plat/controlid.h"
 
 namespace pellmore {
 
@@ -123,7 +124,7 @@ void CDlgNetCfg::OnAdvanced() {
 }
 
 CDlgDNS::CDlgDNS(QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("4030"));
+  plat::Named(this, 4030);
   setMinimumWidth(300);
   auto* l = new QVBoxLayout(this);
   auto* box = Named(new QGroupBox(this), 4195);

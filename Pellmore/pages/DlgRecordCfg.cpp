@@ -13,6 +13,7 @@
 #include "ChannelPage.h"
 #include "Records.h"
 #include "Session.h"
+#include "plat/controlid.h"
 
 namespace pellmore {
 
@@ -293,7 +294,7 @@ void CDlgRecordTime::Apply() {
 
 CDlgAdvanceRecord::CDlgAdvanceRecord(QWidget* parent, int delay, int prerecord)
     : QDialog(parent), delay_(delay), prerecord_(prerecord) {
-  setObjectName(QStringLiteral("4024"));
+  plat::Named(this, 4024);
   setWindowTitle(LoadLangString(4109));
   auto* l = new QVBoxLayout(this);
   auto* group = Named(new QGroupBox(LoadLangString(4106), this), 4195);

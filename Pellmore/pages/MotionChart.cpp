@@ -8,6 +8,7 @@
 #include "PeriodEditor.h"
 #include "Session.h"
 #include "plat/bytes.h"
+#include "plat/controlid.h"
 
 namespace pellmore {
 
@@ -61,7 +62,7 @@ QString ChartTip(const RecordEntry* e, const ChartGeometry& g, int x, int y) {
 }
 
 CMotionChart::CMotionChart(QWidget* parent) : QFrame(parent) {
-  setObjectName(QStringLiteral("4404"));
+  plat::Named(this, 4404);
   setFrameShape(QFrame::Box);
   setMouseTracking(true);
 }

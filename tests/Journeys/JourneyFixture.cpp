@@ -604,8 +604,6 @@ void JourneyTest::PumpFor(int realMs) {
 
 // ---- texts and screenshots
 
-QString JourneyTest::Text(unsigned id) { return QString::fromStdU16String(LoadResString(id)); }
-
 std::string JourneyTest::Said() const {
   QStringList out;
   for (const auto& b : (**ui_).boxes) out << "[box] " + QString::fromStdU16String(b.text);

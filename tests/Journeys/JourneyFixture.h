@@ -61,6 +61,7 @@
 
 #include "harness/RoutedInput.h"
 #include "harness/UiHarness.h"
+#include "shell/Text.h"
 #include "support/Emulators.h"
 #include "support/TestFolder.h"
 
@@ -195,7 +196,6 @@ class JourneyTest : public ::testing::Test {
 
   // ---- the UI service, texts, screenshots
   harness::ScriptedUi& Ui() { return **ui_; }
-  static QString Text(unsigned id);               // the program's string in the current language
   bool SaidBox(unsigned id) const;                // a message box with the string's text was shown
   bool SaidNotice(unsigned id) const;             // a notice with the string's text was shown
   std::string Said() const;                       // every box and notice so far, for messages

@@ -15,6 +15,7 @@
 #include "shell/DlgUserLogin.h"
 #include "shell/LoginController.h"
 #include "shell/PasswordHash.h"
+#include "shell/Text.h"
 #include "shell/UnlockBackoff.h"
 #include "support/Wait.h"
 
@@ -26,21 +27,20 @@ class Login : public AppTest {
     AppTest::SetUp();
     AddUser(u"ann", u"annpass", false, 1 | 2);
   }
-  std::u16string Text(uint32_t id) { return LoadResString(id); }
   bool SettingsWritten() const { return std::filesystem::exists(CLocalSettings::SettingsFilePath()); }
 };
 
 TEST_F(Login, StartupAllowsThreeTriesAndCountsEveryCheck) {
   CLoginController c;
   c.SetMode(CLoginController::kStartup);
-  EXPECT_EQ(c.CaptionText(), Text(8159));
+  EXPECT_EQ(c.CaptionText(), LoadResString(8159));
   EXPECT_EQ(c.Login(u"nobody", u"x", false), CLoginController::kUnknownUser);
   EXPECT_EQ(c.Login(u"", u"x", false), CLoginController::kUnknownUser);
   EXPECT_EQ(c.FailedAttempts(), 0) << "a name that is not found is no password check";
   EXPECT_EQ(c.Login(u"ann", u"wrong", false), CLoginController::kWrongPassword);
   EXPECT_EQ(c.Login(u"ann", u"12345678901234567", false), CLoginController::kPasswordTooLong);
   EXPECT_EQ(c.Login(u"ann", u"wrong", false), CLoginController::kCancelled);
-  EXPECT_EQ(ui->notices, (std::vector<std::u16string>{Text(8243), Text(8243), Text(8222), Text(8222)}))
+  EXPECT_EQ(ui->notices, (std::vector<std::u16string>{LoadResString(8243), LoadResString(8243), LoadResString(8222), LoadResString(8222)}))
       << "an overlong password gets no notice";
   EXPECT_FALSE(c.LoggedIn());
   EXPECT_FALSE(SettingsWritten()) << "the settings file is written only by a login";
@@ -114,7 +114,7 @@ TEST_F(Login, TheUnlockDialogSaysHowLongTheNextTryWaitsAndReturnWaitsToo) {
   } scale;
   CUser::GetInstance()->SetName(u"ann");
   auto waitText = [&](int seconds) {
-    return QString::fromStdU16String(Text(9400)).replace(QStringLiteral("%d"), QString::number(seconds));
+    return Text(9400).replace(QStringLiteral("%d"), QString::number(seconds));
   };
   CDlgUserLogin dlg;
   dlg.SetMode(CLoginController::kUnlock);
@@ -369,8 +369,8 @@ TEST_F(Login, ScreenshotsChineseAndEnglish) {
     dlg.show();
     harness::Pump();
     auto* login = dlg.findChild<CBitmapButtonEx*>(QStringLiteral("2513"));
-    EXPECT_EQ(login->text(), QString::fromStdU16String(LoadResString(8014)));
-    EXPECT_EQ(dlg.windowTitle(), QString::fromStdU16String(LoadResString(8159)));
+    EXPECT_EQ(login->text(), Text(8014));
+    EXPECT_EQ(dlg.windowTitle(), Text(8159));
     harness::SaveScreenshot(&dlg, QStringLiteral("login") + suffix);
 
     // The unlock dialog resting after the sixth wrong password (8 s): the note fits its row.
@@ -384,7 +384,7 @@ TEST_F(Login, ScreenshotsChineseAndEnglish) {
     harness::Pump();
     auto* note = unlock.findChild<QLabel*>(QStringLiteral("1964"));
     ASSERT_TRUE(note && note->isVisible());
-    EXPECT_EQ(note->text(), QString::fromStdU16String(LoadResString(9400)).replace(QStringLiteral("%d"), "8"));
+    EXPECT_EQ(note->text(), Text(9400).replace(QStringLiteral("%d"), "8"));
     EXPECT_LE(note->sizeHint().width(), note->width()) << "the whole note is seen";
     harness::SaveScreenshot(&unlock, QStringLiteral("unlock-waiting") + suffix);
   }

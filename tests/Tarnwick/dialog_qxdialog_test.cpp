@@ -7,6 +7,7 @@
 #include "controls/PngResource.h"
 #include "harness/SampleDialog.h"
 #include "harness/UiHarness.h"
+#include "shell/Text.h"
 
 using harness::SampleDialog;
 
@@ -117,7 +118,7 @@ TEST(DialogQx, Screenshots) {
     d.EnsureInitialized();
     d.show();
     harness::Pump();
-    EXPECT_EQ(d.windowTitle(), QString::fromStdU16String(LoadResString(8289)));
+    EXPECT_EQ(d.windowTitle(), Text(8289));
     harness::SaveScreenshot(&d, english ? "dialog_en" : "dialog_zh");
   }
 }

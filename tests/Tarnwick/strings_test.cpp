@@ -52,10 +52,11 @@ std::map<uint32_t, Texts> readStringsFile() {
   return table;
 }
 
-// Ids the code names: literals handed to the loaders, and constants named IDS_*.
+// Ids the code names: literals handed to the loaders (Text is the program's loader for the
+// widgets), and constants named IDS_*.
 std::map<uint32_t, std::string> idsUsedInCode() {
   static const std::regex use(
-      R"((?:LoadResString|LoadLangString)\s*\(\s*(\d+)\s*\)|\bIDS_\w+\s*=\s*(\d+))");
+      R"((?:LoadResString|LoadLangString|\bText)\s*\(\s*(\d+)\s*\)|\bIDS_\w+\s*=\s*(\d+))");
   std::map<uint32_t, std::string> used;
   for (const char* dir : {"Tarnwick", "Pellmore"}) {
     fs::path top = repoRoot() / dir;

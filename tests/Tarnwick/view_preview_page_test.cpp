@@ -19,6 +19,7 @@
 #include "plat/text.h"
 #include "shell/DeviceNote.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "support/FakeDevices.h"
@@ -150,7 +151,6 @@ struct PreviewPage : ::testing::Test {
     PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(window);
     return item ? item->GetChannel() : 0;
   }
-  std::u16string Text(uint32_t id) { return LoadResString(id); }
   QPoint CentreOf(int window) {
     CPlayWnd* w = Screen()->GetWnd(window);
     return w->mapToGlobal(w->rect().center());
@@ -193,7 +193,7 @@ TEST_F(PreviewPage, ChannelsOpenByDoubleClickAndDragMoveBetweenWindowsAndClose) 
   ASSERT_TRUE(Drop(CentreOf(3)));
   EXPECT_EQ(ChannelIn(3), 0);
   ASSERT_FALSE(notices.empty());
-  EXPECT_EQ(notices.back(), Text(8546));
+  EXPECT_EQ(notices.back(), LoadResString(8546));
   // Dropped outside every play window: nothing happens.
   page->BeginDrag(page->GetDeviceTree(), ChannelItem(5));
   EXPECT_FALSE(Drop(page->GetDeviceTree()->mapToGlobal(QPoint(5, 5))));
@@ -227,7 +227,7 @@ TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) 
 
   // No disk for the ring: the record command says the settings are wrong.
   Command(CDlgPreview::ID_RECORD);
-  EXPECT_EQ(notices.back(), Text(8620));
+  EXPECT_EQ(notices.back(), LoadResString(8620));
   EXPECT_FALSE(preview->recording);
 
   CRecordFileRing::DiskFlags flags{};
@@ -235,7 +235,7 @@ TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) 
   CRecordFileRing::GetInstance()->SetDisks(flags);
   CRecordFileRing::GetInstance()->SetFreeSpaceQuery([](const std::u16string&) { return int64_t{1} << 40; });
   Command(CDlgPreview::ID_RECORD);
-  EXPECT_EQ(notices.back(), Text(8368));
+  EXPECT_EQ(notices.back(), LoadResString(8368));
   ASSERT_TRUE(preview->recording);
   EXPECT_EQ(TreeItemImage(ChannelItem(1)), 7);
   const std::u16string first = CRecordFileRing::GetInstance()->GetCurrentFile(u"前门", 1);
@@ -248,7 +248,7 @@ TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) 
   EXPECT_TRUE(preview->recording) << "recording goes on after the switch";
   const std::u16string second = CRecordFileRing::GetInstance()->GetCurrentFile(u"前门", 1);
   EXPECT_NE(second, first);
-  EXPECT_EQ(notices.back(), Text(8972) + Text(8981) + plat::utf8ToUtf16(plat::toNativePath(second)))
+  EXPECT_EQ(notices.back(), LoadResString(8972) + LoadResString(8981) + plat::utf8ToUtf16(plat::toNativePath(second)))
       << "the new file, where it is on this machine";
 
   const size_t before = notices.size();
@@ -260,7 +260,7 @@ TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) 
   Command(CDlgPreview::ID_MAIN_STREAM);
   EXPECT_EQ(preview->streamType, 0);
   EXPECT_FALSE(preview->recording);
-  EXPECT_EQ(notices.back(), Text(8971));
+  EXPECT_EQ(notices.back(), LoadResString(8971));
 
   // A second record command on a recording window stops it.
   CRecordFileRing::GetInstance()->SetDisks(flags);
@@ -276,12 +276,12 @@ TEST_F(PreviewPage, SnapshotAndRecordAreRefusedWithoutPreviewOrRightAndNameTheir
   Command(CDlgPreview::ID_SNAPSHOT);
   EXPECT_TRUE(notices.empty()) << "no preview: no snapshot, no message";
   Command(CDlgPreview::ID_RECORD);
-  EXPECT_EQ(notices.back(), Text(8526));
+  EXPECT_EQ(notices.back(), LoadResString(8526));
 
   DoubleClick(ChannelItem(5));
   CUser::GetInstance()->SetPower(RIGHTS_ALL & ~RIGHT_LOCAL_RECORD);
   Send(WM_PLAYWND_RECORD, 0, 0);
-  EXPECT_EQ(notices.back(), Text(8610));
+  EXPECT_EQ(notices.back(), LoadResString(8610));
   EXPECT_FALSE(FakePreview(5)->recording);
 
   clock.tm_hour = 9;
@@ -290,7 +290,7 @@ TEST_F(PreviewPage, SnapshotAndRecordAreRefusedWithoutPreviewOrRightAndNameTheir
   Send(WM_PLAYWND_SNAPSHOT, 0, 0);
   // The result, then where the picture would be on this machine (drive C: is root/c).
   const std::u16string expected =
-      Text(8351) + Text(8981) + plat::utf8ToUtf16((root / "c" / "Capture").string()) + u"/Preview_05_20261208_090507_";
+      LoadResString(8351) + LoadResString(8981) + plat::utf8ToUtf16((root / "c" / "Capture").string()) + u"/Preview_05_20261208_090507_";
   ASSERT_FALSE(notices.empty());
   EXPECT_EQ(notices.back().substr(0, expected.size()), expected) << "the fake refuses every picture";
   EXPECT_EQ(notices.back().substr(notices.back().size() - 4), u".bmp");
@@ -312,7 +312,7 @@ TEST_F(PreviewPage, GroupMembersCountAsCyclesWhileTheirWindowsHoldThem) {
   Screen()->SetActiveIndex(0, 1);
   DoubleClick(ChannelItem(1));
   Command(CDlgPreview::ID_TAB_GROUPS);
-  EXPECT_EQ(notices.back(), Text(8541));
+  EXPECT_EQ(notices.back(), LoadResString(8541));
   EXPECT_EQ(C().GetTreeMode(), 0);
   Command(CDlgPreview::ID_STOP_ALL);
   Command(CDlgPreview::ID_TAB_GROUPS);
@@ -326,11 +326,11 @@ TEST_F(PreviewPage, GroupMembersCountAsCyclesWhileTheirWindowsHoldThem) {
   EXPECT_EQ(C().GetRunCount(), 1);
   EXPECT_EQ(TreeItemImage(memberItem), 5) << "marks go to the group tree in group mode";
   Command(CDlgPreview::ID_TAB_DEVICES);
-  EXPECT_EQ(notices.back(), Text(8555));
+  EXPECT_EQ(notices.back(), LoadResString(8555));
   page->GetDeviceTree()->setCurrentItem(ChannelItem(1));
   C().OpenSelectedChannel();
   Settle();
-  EXPECT_EQ(notices.back(), Text(8555));
+  EXPECT_EQ(notices.back(), LoadResString(8555));
   EXPECT_EQ(ChannelIn(2), 6);
 
   // The count follows the windows: the member's preview closed from anywhere frees the user.
@@ -413,7 +413,7 @@ TEST_F(PreviewPage, AlarmsOfArmedDevicesAreListedWithTheirTexts) {
   // A camera cannot be armed; its alarms are dropped.
   page->GetDeviceTree()->setCurrentItem(cameraItem);
   Command(CDlgPreview::ID_ARM);
-  EXPECT_EQ(notices.back(), Text(8510));
+  EXPECT_EQ(notices.back(), LoadResString(8510));
   EXPECT_EQ(camera->GetAlarmState(), 0);
   page->GetDeviceTree()->setCurrentItem(deviceItem);
 
@@ -436,7 +436,7 @@ TEST_F(PreviewPage, AlarmsOfArmedDevicesAreListedWithTheirTexts) {
   EXPECT_EQ(C().OnCycleSwitch(device, 65), 0);
   EXPECT_EQ(Send(WM_CYCLE_SWITCH, 12345, 2), 0) << "a note nobody wrote";
   C().OnCycleNoPreview(device);
-  EXPECT_EQ(list->topLevelItem(0)->text(1), QString::fromStdU16String(u"127.0.0.2" + Text(8601)));
+  EXPECT_EQ(list->topLevelItem(0)->text(1), QString::fromStdU16String(u"127.0.0.2" + LoadResString(8601)));
 }
 
 TEST_F(PreviewPage, ExceptionsAndRebootsEndTheDevicesWindowsAndTalkIsShownOnlyWhenItRuns) {
@@ -479,12 +479,12 @@ TEST_F(PreviewPage, ExceptionsAndRebootsEndTheDevicesWindowsAndTalkIsShownOnlyWh
   EXPECT_EQ(C().TalkDeviceName(), u"前门");
   std::unique_ptr<QMenu> menu(page->BuildDeviceTreeMenu(deviceItem));
   ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(menu->actions().at(1)->text(), QString::fromStdU16String(Text(8594)));
+  EXPECT_EQ(menu->actions().at(1)->text(), Text(8594));
   Command(CDlgPreview::ID_VOICE_TALK);
   EXPECT_TRUE(C().TalkDeviceName().empty());
   page->GetDeviceTree()->setCurrentItem(ChannelItem(1));
   Command(CDlgPreview::ID_VOICE_TALK);
-  EXPECT_EQ(notices.back(), Text(8260));
+  EXPECT_EQ(notices.back(), LoadResString(8260));
 }
 
 TEST_F(PreviewPage, MidnightRollsEachRecordingWindowOnceWithoutWaiting) {
@@ -551,7 +551,7 @@ TEST_F(PreviewPage, MidnightRollsEachRecordingWindowOnceWithoutWaiting) {
   C().OnTimer(CPreviewController::kMidnightTimer);
   Settle();
   EXPECT_FALSE(FakePreview(1)->recording);
-  EXPECT_EQ(notices.back(), Text(8970) + u"前门");
+  EXPECT_EQ(notices.back(), LoadResString(8970) + u"前门");
 }
 
 TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPanel) {
@@ -669,7 +669,7 @@ TEST_F(PreviewPage, SidePanelsFollowThePanelTabsAndThePresetListTheActiveWindow)
   auto* list = presets->findChild<QTreeWidget*>("1064");
   ASSERT_NE(list, nullptr);
   ASSERT_TRUE(harness::SettleDeviceWork());
-  EXPECT_EQ(list->topLevelItem(0)->text(1), QString::fromStdU16String(Text(8519)));
+  EXPECT_EQ(list->topLevelItem(0)->text(1), Text(8519));
   C().OnPlayWndSelected(3);  // an empty window
   EXPECT_EQ(list->topLevelItem(0)->text(1), QString()) << "unbound";
 

@@ -31,6 +31,7 @@
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "support/Emulators.h"
@@ -303,8 +304,8 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_TRUE(list->isEnabled());
   EXPECT_EQ(panel.Model().BindResult(), 1);
-  const QString set = QString::fromStdU16String(LoadResString(8517));
-  const QString notSet = QString::fromStdU16String(LoadResString(8518));
+  const QString set = Text(8517);
+  const QString notSet = Text(8518);
   EXPECT_EQ(list->GetItemText(2, 1), set);
   EXPECT_EQ(list->GetItemText(6, 1), set);
   EXPECT_EQ(list->GetItemText(0, 1), notSet);
@@ -356,7 +357,7 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   Watch(0);
   ASSERT_EQ(panel.WindowProc(WM_PANEL_BIND, 1, 0), 1);
   ASSERT_TRUE(harness::SettleDeviceWork());
-  EXPECT_EQ(list->GetItemText(4, 1), QString::fromStdU16String(LoadResString(8519)));
+  EXPECT_EQ(list->GetItemText(4, 1), Text(8519));
   clickRow(4);
   for (int command : {CDlgPresetPoint::kGoToId, CDlgPresetPoint::kSetId, CDlgPresetPoint::kClearId}) {
     panel.OnCommand(command);

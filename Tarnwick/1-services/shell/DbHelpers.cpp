@@ -49,6 +49,11 @@ int ExecuteSql(CppSQLite3DB& db, const std::u16string& sql, const SqlParams& par
   }
 }
 
+std::u16string FieldString(CppSQLite3Query& query, int column) {
+  const char16_t* text = query.FieldText(column);
+  return text ? std::u16string(text) : std::u16string();
+}
+
 std::u16string QuoteIdentifier(const std::u16string& name) {
   std::u16string out = u"\"";
   for (char16_t c : name) {

@@ -19,6 +19,8 @@ int GetTable(CppSQLite3DB& db, const std::u16string& sql, CppSQLite3Table& table
              const SqlParams& params = {});
 int GetTableRowCount(CppSQLite3Table& table);
 int SetTableRow(CppSQLite3Table& table, int row);
+// The column of the cursor's current row as text; empty for SQL NULL.
+std::u16string FieldString(CppSQLite3Query& query, int column);
 
 // Runs `work` inside one transaction; commits when it returns true, rolls back when it
 // returns false or throws. 1 on commit, 0 otherwise (the failure is logged).

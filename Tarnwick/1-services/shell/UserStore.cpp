@@ -73,13 +73,11 @@ struct StoredUser {
   int64_t power = 0;
 };
 
-std::u16string Text(const char16_t* t) { return t ? t : u""; }
-
 // The columns the table has, by name.
 std::vector<std::u16string> Columns(CppSQLite3DB& db, const std::u16string& table) {
   std::vector<std::u16string> names;
   auto q = db.Query(u"PRAGMA table_info(" + Table(table) + u");");
-  for (; !q.Eof(); q.NextRow()) names.push_back(Text(q.FieldText(1)));
+  for (; !q.Eof(); q.NextRow()) names.push_back(FieldString(q, 1));
   return names;
 }
 
@@ -125,7 +123,7 @@ std::vector<StoredUser> ReadWhatCanBeRead(CppSQLite3DB& db, const char16_t* tabl
                       Table(table) + u";");
     for (; !q.Eof(); q.NextRow())
       if (q.FieldText(0) && q.FieldText(1))
-        rows.push_back({q.FieldText(0), q.FieldText(1), Text(q.FieldText(2)), q.FieldInt(3)});
+        rows.push_back({q.FieldText(0), q.FieldText(1), FieldString(q, 2), q.FieldInt(3)});
   } catch (const CppSQLite3Exception& e) {
     PLAT_LOGW("users", "reading %s stopped after %zu rows: %s", plat::utf16ToUtf8(table).c_str(),
               rows.size(), e.Detail().c_str());

@@ -22,8 +22,6 @@ constexpr const char16_t* kDatabase = u"Tarnwick.db";
 
 int ToInt(const char16_t* t) { return t ? plat::textToInt(t) : 0; }
 
-std::u16string Text(const char16_t* t) { return t ? std::u16string(t) : std::u16string(); }
-
 }  // namespace
 
 namespace {
@@ -205,11 +203,11 @@ bool CDeviceManager::Load() {
       } else {
         for (; !q.Eof(); q.NextRow()) {
           ++rows;
-          CDevInfo info(Text(q.FieldText(0)), Text(q.FieldText(1)), ToInt(q.FieldText(2)),
-                        Text(q.FieldText(3)), Text(q.FieldText(4)), ToInt(q.FieldText(5)),
-                        Text(q.FieldText(6)), Text(q.FieldText(7)), Text(q.FieldText(8)),
-                        Text(q.FieldText(9)), ToInt(q.FieldText(10)), ToInt(q.FieldText(11)),
-                        ToInt(q.FieldText(12)), Text(q.FieldText(13)), Text(q.FieldText(14)));
+          CDevInfo info(FieldString(q, 0), FieldString(q, 1), ToInt(q.FieldText(2)),
+                        FieldString(q, 3), FieldString(q, 4), ToInt(q.FieldText(5)),
+                        FieldString(q, 6), FieldString(q, 7), FieldString(q, 8),
+                        FieldString(q, 9), ToInt(q.FieldText(10)), ToInt(q.FieldText(11)),
+                        ToInt(q.FieldText(12)), FieldString(q, 13), FieldString(q, 14));
           std::u16string name = info.GetName(), host = info.GetIP();
           if (names.count(name) || hosts.count(host)) {
             PLAT_LOGW("devices", "skipping stored device \"%s\" (%s): its name or host is taken",

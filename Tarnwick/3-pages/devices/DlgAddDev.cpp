@@ -14,11 +14,10 @@
 #include "devices/DeviceFields.h"
 #include "plat/text.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 
 namespace {
-
-QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
 
 QString FromGbk(const char* field, size_t size) {
   return QString::fromStdU16String(plat::gbkToUtf16(std::string_view(field, strnlen(field, size))));

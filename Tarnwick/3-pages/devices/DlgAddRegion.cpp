@@ -5,6 +5,7 @@
 #include "devices/DevMgrModel.h"
 #include "devices/FramedDialog.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 
 CDlgAddRegion::CDlgAddRegion(CDevMgrModel* owner, QWidget* parent)
     : CNameEntryDialog(kTemplateId, IDC_NAME, IDC_LABEL_NAME, {8109, 8111, 8066, 8207, 8208}, owner, parent) {
@@ -24,7 +25,7 @@ void CDlgAddRegion::SetRegion(const CRegionInfo* region, int add, const std::u16
 
 bool CDlgAddRegion::OnInitDialog() {
   CNameEntryDialog::OnInitDialog();
-  findChild<QLabel*>(QString::number(IDC_LABEL_PARENT))->setText(QString::fromStdU16String(LoadResString(8345)));
+  findChild<QLabel*>(QString::number(IDC_LABEL_PARENT))->setText(Text(8345));
   return true;
 }
 

@@ -8,10 +8,7 @@
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceFields.h"
 #include "shell/Language.h"
-
-namespace {
-QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
-}  // namespace
+#include "shell/Text.h"
 
 CDlgAddSM::CDlgAddSM(CDevMgrModel* owner, QWidget* parent) : CFramedDialog(kTemplateId, parent), m_owner(owner) {
   resize(300, 190);

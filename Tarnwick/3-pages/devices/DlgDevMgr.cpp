@@ -15,11 +15,10 @@
 #include "plat/controlid.h"
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 
 namespace {
-
-QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
 
 struct Tip {
   int control;

@@ -8,11 +8,10 @@
 #include "controls/EditLimit.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 
 namespace {
-
-QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
 
 int64_t NowMs() {
   using namespace std::chrono;

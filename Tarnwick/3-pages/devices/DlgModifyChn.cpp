@@ -8,10 +8,7 @@
 #include "devices/DeviceManager.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
-
-namespace {
-QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
-}  // namespace
+#include "shell/Text.h"
 
 CDlgModifyChn::CDlgModifyChn(QWidget* parent) : CFramedDialog(kTemplateId, parent) {
   plat::Named(this, kTemplateId);

@@ -7,11 +7,8 @@
 #include "devices/FramedDialog.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
-
-namespace {
-QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
-}  // namespace
 
 CNameEntryDialog::CNameEntryDialog(int templateId, int nameEditId, int nameLabelId, Texts texts,
                                    CDevMgrModel* owner, QWidget* parent)

@@ -2,13 +2,14 @@
 
 #include <QLabel>
 
+#include "plat/controlid.h"
+
 CDlgMap::CDlgMap() : CPageDialog(kTemplateId) {}
 
 CDlgMap::~CDlgMap() = default;
 
 // The map area stays empty: nothing is ever navigated to.
 bool CDlgMap::OnInitDialog() {
-  auto* area = new QLabel(this);
-  area->setObjectName(QStringLiteral("1948"));
+  plat::Named(new QLabel(this), IDC_MAP_AREA);
   return true;
 }

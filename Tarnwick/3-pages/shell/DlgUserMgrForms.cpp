@@ -6,6 +6,7 @@
 #include "controls/EditLimit.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 #include "shell/UserRights.h"
 
@@ -26,8 +27,6 @@ W* Named(W* w, int id, const QRect& r) {
 }
 
 }  // namespace
-
-QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
 
 void Notice(uint32_t id) { UiService().Notice(LoadResString(id)); }
 

@@ -16,6 +16,7 @@
 
 #include "controls/QxDialog.h"
 #include "shell/DlgUserMgrController.h"
+#include "shell/Text.h"
 
 class CBitmapButtonEx;
 class QEvent;
@@ -23,7 +24,6 @@ class QWidget;
 
 namespace forms {
 
-QString Text(uint32_t id);
 // The notifier's notice with a string id's text (shown 500, 3000, 500 ms).
 void Notice(uint32_t id);
 

@@ -10,8 +10,6 @@
 
 namespace {
 
-using ptzpanel::Text;
-
 // The value typed in an edit; false when it holds no number.
 bool ReadNumber(const CEditEx* edit, int& out) {
   bool ok = false;

@@ -26,16 +26,16 @@ CDlgCruise::CDlgCruise(IPanelHost* host)
   plat::Named(this, kTemplateId);
   list_ = new CListCtrlEx(this);
   plat::Named(list_, kListId);
-  list_->InsertColumn(0, ptzpanel::Text(8023), 80);
-  list_->InsertColumn(1, ptzpanel::Text(8184), 150);
+  list_->InsertColumn(0, Text(8023), 80);
+  list_->InsertColumn(1, Text(8184), 150);
   for (int i = 0; i < kCruiseRoutes; ++i) {
     list_->InsertItem(i, QString::asprintf("%2d", i + 1));
-    list_->SetItemText(i, 1, ptzpanel::Text(8300) + QString::asprintf("%2d", i + 1));
+    list_->SetItemText(i, 1, Text(8300) + QString::asprintf("%2d", i + 1));
   }
   list_->viewport()->installEventFilter(this);
   ptzpanel::MakeButtons(this, kButtons, 3, buttons_, [this](int id) { OnCommand(id); });
   menu_ = new QMenu(this);
-  menu_->addAction(ptzpanel::Text(8084), this, [this] { OnCommand(kMenuSettings); });
+  menu_->addAction(Text(8084), this, [this] { OnCommand(kMenuSettings); });
   // Start and stop are greyed while one is on its way, so a slow device gets no pile of them.
   controller_.SetOnChanged([this] {
     buttons_[0]->setEnabled(!controller_.Busy());

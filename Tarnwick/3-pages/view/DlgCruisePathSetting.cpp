@@ -11,10 +11,6 @@
 #include "view/DlgPTZParts.h"
 #include "view/DlgAddCruisePoint.h"
 
-namespace {
-using ptzpanel::Text;
-}  // namespace
-
 CDlgCruisePathSetting::CDlgCruisePathSetting(const PanelTarget& target, int route, QWidget* parent)
     : CQxDialog(kTemplateId, parent), route_(target, route) {
   resize(560, 470);

@@ -48,8 +48,6 @@ constexpr ButtonRow kButtons[CDlgPTZ::kButtonCount] = {
 // Direction buttons round the auto-scan button, from 0 degrees in steps of 45.
 constexpr int kRose[8] = {1050, 1055, 1054, 1053, 1048, 1043, 1044, 1045};
 
-using ptzpanel::Text;
-
 }  // namespace
 
 CDlgPTZ::CDlgPTZ(IPanelHost* host) : CPageDialog(kTemplateId), controller_(host) {
@@ -82,11 +80,11 @@ CDlgPTZ::CDlgPTZ(IPanelHost* host) : CPageDialog(kTemplateId), controller_(host)
     controller_.SetSpeed(v);
   });
   minus_ = new CBitmapButtonEx(this, 1953);
-  minus_->setObjectName(QStringLiteral("1953"));
+  plat::Named(minus_, 1953);
   minus_->LoadImageResources(6015);
   minus_->SizeToImage();
   plus_ = new CBitmapButtonEx(this, 1954);
-  plus_->setObjectName(QStringLiteral("1954"));
+  plat::Named(plus_, 1954);
   plus_->LoadImageResources(6008);
   plus_->SizeToImage();
   LoadImageFromResource(background_, 222);

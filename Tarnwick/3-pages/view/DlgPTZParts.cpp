@@ -6,10 +6,9 @@
 #include "controls/BitmapButtonEx.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 
 namespace ptzpanel {
-
-QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
 
 void MakeButtons(QWidget* panel, const ButtonRow* rows, int count, CBitmapButtonEx** out,
                  const std::function<void(int)>& onCommand) {

@@ -6,14 +6,14 @@
 #include <cstdint>
 #include <functional>
 
+#include "shell/Text.h"
+
 class CBitmapButtonEx;
 class QWidget;
 
 namespace ptzpanel {
 
 inline const QColor kBackground{0x49, 0x4E, 0x59};
-
-QString Text(uint32_t id);
 
 struct ButtonRow {
   int id;

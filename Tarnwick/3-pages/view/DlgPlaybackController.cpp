@@ -42,8 +42,6 @@ IDevUserLogin* LoggedIn(CDevice* device, bool& failed) {
   return login;
 }
 
-std::u16string Text(uint32_t id) { return LoadResString(id); }
-
 }  // namespace
 
 CDlgPlaybackController::CDlgPlaybackController(IPlaybackPageUi& ui) : CPlaybackPageController(ui, kTimerMs) {
@@ -132,7 +130,7 @@ void CDlgPlaybackController::OnDeviceReleased(const std::u16string& deviceGuid) 
     // The device went (lost, or rebooting) with the download unfinished: it failed, the user
     // stopped nothing. The file it was to replace, if any, is left as it was.
     ReleaseDownload();
-    ui_.SetProgressText(Text(IDS_DOWNLOAD_FAILED));
+    ui_.SetProgressText(LoadResString(IDS_DOWNLOAD_FAILED));
   }
 }
 
@@ -301,7 +299,7 @@ void CDlgPlaybackController::ReleaseDownload() {
 void CDlgPlaybackController::Download() {
   if (download_) {
     ReleaseDownload();
-    ui_.SetProgressText(Text(IDS_DOWNLOAD_STOPPED));
+    ui_.SetProgressText(LoadResString(IDS_DOWNLOAD_STOPPED));
     return;
   }
   if (chosen_.name.empty()) return;
@@ -320,7 +318,7 @@ void CDlgPlaybackController::Download() {
   downloadQueue_ = chosenOrigin_.deviceGuid;
   downloadStarting_ = true;
   // On its way: the box says so until the device answers.
-  ui_.SetProgressText(Text(IDS_DOWNLOADING));
+  ui_.SetProgressText(LoadResString(IDS_DOWNLOADING));
   const std::string remote = CTChar(chosen_.name).GetNarrow();
   const std::string local = plat::toNativePath(downloadPath_);
   devwork::Run<Outcome>(
@@ -353,7 +351,7 @@ void CDlgPlaybackController::DownloadStarted(const std::shared_ptr<DownloadSlot>
   // A download that never started is let go at once, so the page is not left busy.
   PLAT_LOGW(kLog, "download of a remote file did not start");
   download_.reset();
-  ui_.SetProgressText(Text(IDS_DOWNLOAD_FAILED));
+  ui_.SetProgressText(LoadResString(IDS_DOWNLOAD_FAILED));
   Notice(outcome == Outcome::LoginFailed ? IDS_LOGIN_FAILED : IDS_DOWNLOAD_NOT_STARTED);
 }
 

@@ -17,9 +17,9 @@ constexpr uint32_t IDS_PRESET_UNKNOWN = 8519;
 
 QString StateText(PresetState s) {
   switch (s) {
-    case PresetState::Set: return ptzpanel::Text(8517);
-    case PresetState::NotSet: return ptzpanel::Text(8518);
-    case PresetState::Unknown: return ptzpanel::Text(IDS_PRESET_UNKNOWN);
+    case PresetState::Set: return Text(8517);
+    case PresetState::NotSet: return Text(8518);
+    case PresetState::Unknown: return Text(IDS_PRESET_UNKNOWN);
     default: return {};
   }
 }
@@ -36,15 +36,15 @@ CDlgPresetPoint::CDlgPresetPoint(IPanelHost* host) : CPageDialog(kTemplateId), m
   plat::Named(this, kTemplateId);
   list_ = new CListCtrlEx(this);
   plat::Named(list_, kListId);
-  list_->InsertColumn(0, ptzpanel::Text(8023), 80);
-  list_->InsertColumn(1, ptzpanel::Text(8516), 80);
+  list_->InsertColumn(0, Text(8023), 80);
+  list_->InsertColumn(1, Text(8516), 80);
   for (int i = 0; i < kPresetCount; ++i)
     list_->InsertItem(i, QString::asprintf("%2d", i + 1));
   list_->viewport()->installEventFilter(this);
   ptzpanel::MakeButtons(this, kButtons, 3, buttons_, [this](int id) { OnCommand(id); });
   menu_ = new QMenu(this);
-  menu_->addAction(ptzpanel::Text(8292), this, [this] { OnCommand(kMenuSet); });
-  menu_->addAction(ptzpanel::Text(8328), this, [this] { OnCommand(kMenuClear); });
+  menu_->addAction(Text(8292), this, [this] { OnCommand(kMenuSet); });
+  menu_->addAction(Text(8328), this, [this] { OnCommand(kMenuClear); });
   model_.SetOnChanged([this] { ShowStates(); });
   Layout();
 }

@@ -23,6 +23,7 @@
 #include "shell/DeviceNote.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 #include "view/CyclePreview.h"
 #include "view/DlgDivScreen.h"
@@ -132,7 +133,7 @@ CBitmapButtonEx* CDlgPreview::MakeButton(int id, int normal, int hover, int pres
   plat::Named(button, id);
   button->LoadImageResources(normal, hover, pressed);
   button->SizeToImage();
-  button->setToolTip(QString::fromStdU16String(LoadResString(tip)));
+  button->setToolTip(Text(tip));
   connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
   m_buttons.insert(id, button);
   return button;
@@ -153,8 +154,8 @@ bool CDlgPreview::OnInitDialog() {
   m_alarmList.setColumnCount(2);
   m_alarmList.setRootIsDecorated(false);
   m_alarmList.setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_alarmList.setHeaderLabels({QString::fromStdU16String(LoadResString(8364)),
-                               QString::fromStdU16String(LoadResString(8258))});
+  m_alarmList.setHeaderLabels({Text(8364),
+                               Text(8258)});
   m_alarmList.setColumnWidth(0, 200);
   m_alarmList.header()->setStretchLastSection(true);
   StyleList(m_alarmList, QColor(0, 255, 0));
@@ -288,7 +289,7 @@ IDevCtlPtz* CDlgPreview::GetSelectedChannelPtz(int byName) {
 QMenu* CDlgPreview::BuildDeviceTreeMenu(QTreeWidgetItem* item) {
   if (!item) return nullptr;
   auto add = [](QMenu* menu, uint32_t text, int command) {
-    QAction* action = menu->addAction(QString::fromStdU16String(LoadResString(text)));
+    QAction* action = menu->addAction(Text(text));
     action->setData(command);
     plat::Named(action, command);
     return action;

@@ -8,6 +8,7 @@
 #include "plat/clock.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 #include "view/BSWndContainer.h"
 
@@ -21,8 +22,6 @@ constexpr int kRestoreImages[] = {6774, 6772, 6773};
 constexpr int kLabelImages[] = {6888, 6889, 6890, 6891, 9892};
 constexpr int kThumbImage = 6762;
 constexpr int kRowHeight = 34;
-
-QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
 
 }  // namespace
 

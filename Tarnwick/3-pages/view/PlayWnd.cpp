@@ -15,6 +15,7 @@
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
+#include "shell/Text.h"
 #include "view/BSWndContainer.h"
 #include "view/CyclePreview.h"
 #include "view/PreviewManager.h"
@@ -33,8 +34,6 @@ constexpr int IDS_NO_VIDEO = 9001;
 constexpr int IDS_VIDEO_LOST = 9002;
 constexpr int IDS_DEVICE_LOST = 9304;
 constexpr int IDS_REFUSED = 9306;
-
-QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
 
 }  // namespace
 
@@ -213,7 +212,7 @@ QMenu* CPlayWnd::BuildContextMenu() {
   PreviewItemPtr item = CPreviewManager::GetInstance()->FindByWindow(index_);
   if (!item) return nullptr;
   auto* menu = new QMenu(this);
-  menu->setObjectName(QStringLiteral("174"));
+  plat::Named(menu, 174);
   const bool recording = item->IsRecording();
   struct Entry {
     int command;

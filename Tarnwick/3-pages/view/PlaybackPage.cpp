@@ -21,6 +21,7 @@
 #include "plat/clock.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 #include "view/PlayScreen.h"
 #include "view/ViewMessages.h"
@@ -62,7 +63,7 @@ void CPlaybackPageBase::MakeControls() {
     plat::Named(b, id);
     b->LoadImageResources(normal, hover, pressed);
     b->SizeToImage();
-    if (tip) b->setToolTip(QString::fromStdU16String(LoadResString(tip)));
+    if (tip) b->setToolTip(Text(tip));
     return b;
   };
   auto stateButton = [this](int id, int n0, int p0, int n1, int p1, uint32_t tip) {
@@ -70,7 +71,7 @@ void CPlaybackPageBase::MakeControls() {
     plat::Named(b, id);
     b->LoadStateImageResources(n0, p0, n1, p1);
     b->SizeToImage();
-    b->setToolTip(QString::fromStdU16String(LoadResString(tip)));
+    b->setToolTip(Text(tip));
     return b;
   };
   auto slider = [this](int id, int thumb, int maximum) {
@@ -86,13 +87,13 @@ void CPlaybackPageBase::MakeControls() {
   plat::Named(m_playScreen, CPlayScreen::kControlId);
   m_playScreen->SetMode(0, 0);
   m_playScreen->show();
-  m_opening = new QLabel(QString::fromStdU16String(LoadResString(IDS_OPENING)), this);
+  m_opening = new QLabel(Text(IDS_OPENING), this);
   m_opening->setAlignment(Qt::AlignCenter);
   m_opening->setStyleSheet(QStringLiteral("color: white; background: rgba(28, 29, 31, 200); padding: 8px;"));
   m_opening->adjustSize();
   m_opening->hide();
 
-  m_typeLabel = new QLabel(QString::fromStdU16String(LoadResString(8018)), this);
+  m_typeLabel = new QLabel(Text(8018), this);
   plat::Named(m_typeLabel, IDC_TYPE_LABEL);
   m_typeLabel->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
   m_typeCombo = new QComboBox(this);
@@ -299,7 +300,7 @@ void CPlaybackPageBase::OnFind() {
 }
 
 void CPlaybackPageBase::AddTypeRow(int textId, int data) {
-  m_typeCombo->addItem(QString::fromStdU16String(LoadResString(static_cast<uint32_t>(textId))), data);
+  m_typeCombo->addItem(Text(static_cast<uint32_t>(textId)), data);
 }
 
 void CPlaybackPageBase::SetVolumeRange(int maximum) {
@@ -323,12 +324,12 @@ void CPlaybackPageBase::AddCell(const ScheduleCell& cell) { m_timeBar->AddCell(c
 std::u16string CPlaybackPageBase::CellName(int index) { return m_timeBar->GetCellName(index); }
 
 void CPlaybackPageBase::ShowSearching(bool searching) {
-  m_timeBar->SetNote(searching ? QString::fromStdU16String(LoadResString(IDS_SEARCHING)) : QString());
+  m_timeBar->SetNote(searching ? Text(IDS_SEARCHING) : QString());
 }
 
 void CPlaybackPageBase::SetPlayButton(int state) {
   m_btnPlay->SetState(state);
-  m_btnPlay->setToolTip(QString::fromStdU16String(LoadResString(state ? IDS_PAUSE : IDS_PLAY)));
+  m_btnPlay->setToolTip(Text(state ? IDS_PAUSE : IDS_PLAY));
 }
 
 void CPlaybackPageBase::SetSoundButton(int state) { m_btnSound->SetState(state); }
@@ -357,7 +358,7 @@ void CPlaybackPageBase::Offer(QWidget* control, bool available) {
     }
   } else if (kept == m_tips.end()) {
     m_tips[control] = control->toolTip();
-    control->setToolTip(QString::fromStdU16String(LoadResString(IDS_UNAVAILABLE)));
+    control->setToolTip(Text(IDS_UNAVAILABLE));
   }
   control->setEnabled(available);
 }

@@ -18,6 +18,7 @@
 #include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 
 namespace {
@@ -27,8 +28,6 @@ constexpr int kHeight = 236;
 const QColor kBackground(145, 151, 160);
 constexpr uint32_t IDS_UNLOCK_WAIT = 9400;  // "... try again in %d s"
 constexpr int kWaitNoteTickMs = 250;        // how often the count down is looked at
-
-QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
 
 template <class W>
 W* Make(QWidget* parent, int id) {

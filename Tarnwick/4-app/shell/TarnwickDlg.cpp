@@ -25,6 +25,7 @@
 #include "shell/DlgUserLogin.h"
 #include "shell/Language.h"
 #include "shell/LockHook.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 #include "shell/User.h"
 #include "shell/UserStore.h"
@@ -58,7 +59,6 @@ constexpr int WM_RBUTTONDOWN = 0x0204;
 CTarnwickDlg* gMainWindow = nullptr;
 CTarnwickDlg::LoginRunner gLoginRunner;
 
-QString Text(uint32_t id) { return QString::fromStdU16String(LoadResString(id)); }
 void Notice(uint32_t id) { UiService().Notice(LoadResString(id)); }
 
 int RunLogin(int mode) {
@@ -358,7 +358,7 @@ void CTarnwickDlg::OnCommand(int id) {
 
 void CTarnwickDlg::ShowPlaybackMenu() {
   QMenu menu(this);
-  menu.setObjectName(QStringLiteral("142"));
+  plat::Named(&menu, 142);
   menu.addAction(Text(IDS_LOCAL_PLAYBACK), this, [this] { OnCommand(ID_LOCAL_PLAYBACK); });
   menu.addSeparator();
   menu.addAction(Text(IDS_REMOTE_PLAYBACK), this, [this] { OnCommand(ID_REMOTE_PLAYBACK); });

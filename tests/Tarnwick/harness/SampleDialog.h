@@ -9,6 +9,7 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/QxDialog.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 
 namespace harness {
 
@@ -35,7 +36,6 @@ class SampleDialog : public CQxDialog {
   std::vector<uintptr_t> taken;  // image-button presses the dialog's map took
 
  protected:
-  static QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
   bool OnInitDialog() override {
     CQxDialog::OnInitDialog();
     setWindowTitle(Text(8289));
