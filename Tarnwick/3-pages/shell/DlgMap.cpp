@@ -4,6 +4,10 @@
 
 #include "plat/controlid.h"
 
+namespace {
+constexpr int IDC_MAP_AREA = 1948;
+}  // namespace
+
 CDlgMap::CDlgMap() : CPageDialog(kTemplateId) {}
 
 CDlgMap::~CDlgMap() = default;

@@ -6,7 +6,6 @@ class CDlgMap : public CPageDialog {
   Q_OBJECT
  public:
   static constexpr int kTemplateId = 106;
-  static constexpr int IDC_MAP_AREA = 1948;
   CDlgMap();
   ~CDlgMap() override;
 
