@@ -269,7 +269,7 @@ bool CPreviewController::ShowGroupTree() {
 
 // --- opening and closing ---------------------------------------------------------------------
 
-bool CPreviewController::GetSelectedChannel(QTreeWidgetItem** nodeOut, int* channelOut, std::u16string* guidOut) {
+bool CPreviewController::GetSelectedChannelPreview(QTreeWidgetItem** nodeOut, int* channelOut, std::u16string* guidOut) {
   QTreeWidgetItem* node = deviceTree_ ? deviceTree_->currentItem() : nullptr;
   if (!node) {
     Notice(IDS_SELECT_CHANNEL);
@@ -317,7 +317,7 @@ void CPreviewController::OpenSelectedChannel() {
   QTreeWidgetItem* node = nullptr;
   int channel = 0;
   std::u16string guid;
-  if (!GetSelectedChannel(&node, &channel, &guid)) return;
+  if (!GetSelectedChannelPreview(&node, &channel, &guid)) return;
   CPreviewManager* manager = CPreviewManager::GetInstance();
   // One channel plays in one window: a second double click on it in its window closes it;
   // in another window it moves.
@@ -548,7 +548,7 @@ void CPreviewController::SetStreamType(int type) {
   int channel = 0;
   std::u16string guid;
   QTreeWidgetItem* node = nullptr;
-  if (!GetSelectedChannel(&node, &channel, &guid)) return;
+  if (!GetSelectedChannelPreview(&node, &channel, &guid)) return;
   CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
   if (!device) return;
   struct Switched {

@@ -28,7 +28,7 @@ QString Text(int id) { return QString::fromStdU16String(LoadResString(id)); }
 
 CDlgVideoParam::CDlgVideoParam()
     : CPageDialog(kTemplateId),
-      controller_([this] { return GetPanelTarget(&host_); },
+      controller_([this] { return GetPanelChannel(&host_); },
                   [](const std::u16string& text) { UiService().Notice(text); }) {
   controller_.SetOnChanged([this] {
     if (HasWindow()) ShowPositions();
@@ -81,7 +81,7 @@ bool CDlgVideoParam::OnInitDialog() {
   return true;
 }
 
-int CDlgVideoParam::BindChannel(const std::u16string& guid, int channel) {
+int CDlgVideoParam::BindPreview(const std::u16string& guid, int channel) {
   controller_.Bind(PanelTarget{guid, channel});
   if (HasWindow()) ShowPositions();
   return 1;
