@@ -187,7 +187,7 @@ void CDlgPlaybackController::Play() {
   playingName_ = chosen_.name;
   BeginOpen(chosenOrigin_.deviceGuid, chosenOrigin_, wnd);
   const std::string name = CTChar(chosen_.name).GetNarrow();
-  devwork::Run<Outcome>(
+  devwork::Ask<Outcome>(
       slotQueue_,
       [device, slot, wnd, name]() -> Outcome {
         bool loginFailed = false;
@@ -203,7 +203,7 @@ void CDlgPlaybackController::Play() {
         slot->object = playback;
         return Outcome::Done;
       },
-      [this, slot](Outcome outcome) { Opened(slot, outcome); }, owner_);
+      [this, slot](Outcome outcome) { Opened(slot, outcome); }, owner_, Outcome::NoObject);
 }
 
 void CDlgPlaybackController::Opened(const std::shared_ptr<PlaybackSlot>& slot, Outcome outcome) {
@@ -323,7 +323,7 @@ void CDlgPlaybackController::Download() {
   ui_.SetProgressText(Text(IDS_DOWNLOADING));
   const std::string remote = CTChar(chosen_.name).GetNarrow();
   const std::string local = plat::toNativePath(downloadPath_);
-  devwork::Run<Outcome>(
+  devwork::Ask<Outcome>(
       downloadQueue_,
       [device, slot, remote, local]() -> Outcome {
         bool loginFailed = false;
@@ -340,7 +340,7 @@ void CDlgPlaybackController::Download() {
         slot->object = d;
         return Outcome::Done;
       },
-      [this, slot](Outcome outcome) { DownloadStarted(slot, outcome); }, owner_);
+      [this, slot](Outcome outcome) { DownloadStarted(slot, outcome); }, owner_, Outcome::NoObject);
 }
 
 void CDlgPlaybackController::DownloadStarted(const std::shared_ptr<DownloadSlot>& slot, Outcome outcome) {
@@ -361,7 +361,7 @@ void CDlgPlaybackController::PollDownload() {
   if (!download_ || downloadStarting_ || downloadPolling_) return;
   downloadPolling_ = true;
   auto slot = download_;
-  devwork::Run<int>(
+  devwork::Ask<int>(
       downloadQueue_, [slot] { return slot->object ? slot->object->GetPos() : -1; },
       [this, slot](int p) {
         if (slot != download_) return;
@@ -376,5 +376,5 @@ void CDlgPlaybackController::PollDownload() {
           ui_.SetProgressText(plat::utf8ToUtf16(std::to_string(p) + "%"));
         }
       },
-      owner_);
+      owner_, -1);
 }

@@ -114,12 +114,13 @@ class CPlaybackPageController {
       if (slot->object) fn(*slot->object);
     });
   }
-  // Asks the slot's object on its queue; `done` gets the answer (`none` without an object).
+  // Asks the slot's object on its queue; `done` gets the answer (`none` without an object, or
+  // when the queue refused the question).
   template <class T, class R, class Fn>
   void AskSlot(const std::shared_ptr<QueueSlot<T>>& slot, R none, Fn fn, std::function<void(R)> done) {
-    devwork::Run<R>(
+    devwork::Ask<R>(
         slotQueue_, [slot, none, fn]() -> R { return slot->object ? fn(*slot->object) : none; },
-        std::move(done), owner_);
+        std::move(done), owner_, none);
   }
   // Queues the stop of what `slot` holds: `stop` runs on the object, then the play window is
   // told (pictures presented meanwhile are let go). Survives the device's retirement.

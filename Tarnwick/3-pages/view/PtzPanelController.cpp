@@ -22,15 +22,17 @@ bool CPtzController::Press(int command) {
   if (!CheckPtzRight()) return false;
   PanelTarget target = GetPanelChannel(host_);
   if (!target.Live()) return false;
-  bound_ = target;
-  command_ = command;
-  held_ = true;
-  devwork::Run(target.guid, [target, command, speed = speed_] {
+  const bool queued = devwork::Run(target.guid, [target, command, speed = speed_] {
     if (IDevCtlPtz* ptz = GetPanelPtz(target)) {
       ptz->SetStoredValue(speed);
       ptz->PTZControl(command, 0);
     }
   });
+  // A start that never left has no stop to owe.
+  if (!queued) return false;
+  bound_ = target;
+  command_ = command;
+  held_ = true;
   return true;
 }
 
