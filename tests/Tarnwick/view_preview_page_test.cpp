@@ -430,9 +430,11 @@ TEST_F(PreviewPage, AlarmsOfArmedDevicesAreListedWithTheirTexts) {
   EXPECT_EQ(Send(WM_DEVICE_ARMING, AddDeviceNote(gone.GetGuid(), 0), 1), 0);
   EXPECT_EQ(gone.GetAlarmState(), 0) << "a device not in the list is left alone";
 
-  // A cycle switch marks a channel; one past 64 does nothing.
-  C().OnCycleSwitch(device, (1 << 16) | 2);
-  EXPECT_EQ(device->GetChannel(2)->GetAlarmFlag(), 1);
+  // A cycle switch brings the channel's node up to date; one past 64 does nothing.
+  device->GetChannel(2)->SetAlarmFlag(1);
+  EXPECT_EQ(TreeItemImage(ChannelItem(2)), 4);
+  C().OnCycleSwitch(device, 2);
+  EXPECT_EQ(TreeItemImage(ChannelItem(2)), 10);
   EXPECT_EQ(C().OnCycleSwitch(device, 65), 0);
   EXPECT_EQ(Send(WM_CYCLE_SWITCH, 12345, 2), 0) << "a note nobody wrote";
   C().OnCycleNoPreview(device);

@@ -985,13 +985,11 @@ intptr_t CPreviewController::OnDeviceArming(CDevice* device, int state) {
   return 0;
 }
 
-intptr_t CPreviewController::OnCycleSwitch(CDevice* device, intptr_t lParam) {
+intptr_t CPreviewController::OnCycleSwitch(CDevice* device, int channel) {
   device = LiveDevice(device);
-  const int channel = static_cast<int>(lParam & 0xFFFF);
   if (!device || channel > 64) return 0;
   CChannel* object = device->GetChannel(channel);
   if (!object) return 0;
-  if (((lParam >> 16) & 0xFFFF) == 1) object->SetAlarmFlag(1);
   if (QTreeWidgetItem* node = FindChannelItem(device, channel)) SetChannelIcon(object, node);
   return 0;
 }

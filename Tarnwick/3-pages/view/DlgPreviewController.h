@@ -127,7 +127,8 @@ class CPreviewController {
   intptr_t OnDeviceException(int loginId);
   intptr_t OnDeviceReboot(CDevice* device);
   intptr_t OnDeviceArming(CDevice* device, int state);
-  intptr_t OnCycleSwitch(CDevice* device, intptr_t lParam);
+  // A cycle stopped or started `channel` of the device: its node's image follows.
+  intptr_t OnCycleSwitch(CDevice* device, int channel);
   intptr_t OnCycleNoPreview(CDevice* device);
   intptr_t OnPlayWndSelected(int window);
   intptr_t OnRefreshTree();
