@@ -71,7 +71,7 @@ PlayAbilities CDlgPlaybackController::AbilitiesOf(int deviceType) {
 }
 
 bool CDlgPlaybackController::IsBusy() const {
-  return heldBusy_ || download_ || IsSearching() || state_ >= 0 || IsOpening();
+  return heldBusy_ || download_ || IsSearching() || state_ != PlayState::kIdle || IsOpening();
 }
 
 // ---- search
@@ -158,17 +158,17 @@ void CDlgPlaybackController::Play() {
   if (IsOpening()) return;  // the press before has yet to be answered
   if (slot_) {
     switch (state_) {
-      case 0:
+      case PlayState::kPlaying:
         OnSlot(slot_, [](CDevRemotePlayback& p) { p.Pause(); });
-        SetPlayState(1);
+        SetPlayState(PlayState::kPaused);
         return;
-      case 1:
+      case PlayState::kPaused:
         OnSlot(slot_, [](CDevRemotePlayback& p) { p.Resume(); });
-        SetPlayState(0);
+        SetPlayState(PlayState::kPlaying);
         return;
       default:
         OnSlot(slot_, [](CDevRemotePlayback& p) { p.Normal(); });
-        SetPlayState(0);
+        SetPlayState(PlayState::kPlaying);
         return;
     }
   }
@@ -230,12 +230,12 @@ void CDlgPlaybackController::ReleaseSlot() {
 void CDlgPlaybackController::ChangeSpeed(int (CDevRemotePlayback::*change)(), bool anyType) {
   if (!slot_ || IsOpening()) return;
   // A paused-by-speed recorder first goes back to normal play.
-  const bool resume = state_ == 2 && (anyType || playingOrigin_.deviceType == DEV_TYPE_DVR);
+  const bool resume = state_ == PlayState::kSpeedOrFrame && (anyType || playingOrigin_.deviceType == DEV_TYPE_DVR);
   OnSlot(slot_, [change, resume](CDevRemotePlayback& p) {
     if (resume) p.Resume();
     (p.*change)();
   });
-  SetPlayState(2);
+  SetPlayState(PlayState::kSpeedOrFrame);
 }
 
 void CDlgPlaybackController::Slow() { ChangeSpeed(&CDevRemotePlayback::Slow, false); }

@@ -26,6 +26,14 @@
 
 class CDevice;
 
+// What the play slot is doing.
+enum class PlayState {
+  kIdle = -1,        // nothing plays
+  kPlaying = 0,      // at normal speed
+  kPaused = 1,
+  kSpeedOrFrame = 2  // slower, faster or frame by frame
+};
+
 // A device-layer object kept for a page: made, used and deleted only by work on its queue.
 template <class T>
 struct QueueSlot {
@@ -66,8 +74,7 @@ class CPlaybackPageController {
   void PollPosition();
 
   bool IsSearching() const { return search_ != nullptr; }
-  // -1 nothing plays, 0 playing, 1 paused, 2 at another speed or frame by frame.
-  int PlayState() const { return state_; }
+  PlayState GetPlayState() const { return state_; }
   // A file is being opened: the slot is taken, the player not yet playing.
   bool IsOpening() const { return opening_; }
   const PlayAbilities& Abilities() const { return abilities_; }
@@ -137,8 +144,8 @@ class CPlaybackPageController {
     });
   }
 
-  // 0 playing, 1 paused, 2 another speed or frame by frame; the play button follows.
-  void SetPlayState(int state);
+  // The play button follows.
+  void SetPlayState(PlayState state);
   // The slot has let go: the play window is told, state, origin and sound are reset.
   void ClearSlot();
   // The volume sent last (the remote page sends no repeat).
@@ -149,7 +156,7 @@ class CPlaybackPageController {
 
   IPlaybackPageUi& ui_;
   devwork::Owner owner_;
-  int state_ = -1;
+  PlayState state_ = PlayState::kIdle;
   int sound_ = 0;
   int lastVolume_ = 0;
   SearchOrigin playingOrigin_;
