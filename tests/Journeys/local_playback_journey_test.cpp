@@ -78,7 +78,7 @@ TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
     // Paused, then a click on the position bar near its end: the player goes there (the bar
     // follows the player once a second and stays), and the next step shows a picture there.
     ClickId(page, CPlaybackPageBase::IDC_PLAY);
-    EXPECT_EQ(page->PlayState(), 1);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kPaused);
     int shown = -1;
     ASSERT_TRUE(Still(wnd, &shown));
     ASSERT_LT(shown, frames * 8 / 10) << "the file played too far before the pause";
@@ -94,7 +94,7 @@ TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
     // A step back shows the picture before it.
     const int stepped = shown;
     ClickId(page, CPlaybackPageBase::IDC_FRAME_BACK);
-    EXPECT_EQ(page->PlayState(), 1);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kPaused);
     EXPECT_TRUE(WaitUntil([&] { return (shown = journey::FrameShown(wnd)) == stepped - 1; }))
         << "frame " << shown << " after a step back from " << stepped;
 
@@ -119,13 +119,13 @@ TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
       ASSERT_TRUE(WaitUntil([&] { return (shown = journey::FrameShown(wnd)) > before; })) << before;
     }
     PumpFor(2500);
-    EXPECT_EQ(page->PlayState(), 1) << "the file was let go before its end";
+    EXPECT_EQ(page->GetPlayState(), PlayState::kPaused) << "the file was let go before its end";
     EXPECT_TRUE(page->IsPlaying());
     EXPECT_GE(position->value(), 99);
 
     // Played on, it ends: the page stops by itself and lets the file go.
     ClickId(page, CPlaybackPageBase::IDC_PLAY);
-    ASSERT_TRUE(WaitUntil([&] { return page->PlayState() == -1; })) << Said();
+    ASSERT_TRUE(WaitUntil([&] { return page->GetPlayState() == PlayState::kIdle; })) << Said();
     EXPECT_EQ(position->value(), 0);
     EXPECT_TRUE(page->ChosenFile().empty());
     EXPECT_FALSE(page->IsPlaying());

@@ -111,7 +111,7 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     const auto firstCellClick = std::chrono::steady_clock::now();
     const plat::WindowHandle wnd = page->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
     ASSERT_TRUE(Playing(wnd)) << Said();
-    EXPECT_EQ(page->PlayState(), 0);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kPlaying);
     ASSERT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
       return !journey::Requests(recorder(), dvremu::kReplay).empty();
     }));
@@ -131,19 +131,19 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
 
     // Paused: the picture stays; a step forward shows a later picture of the same file.
     ClickId(page, CPlaybackPageBase::IDC_PLAY);
-    EXPECT_EQ(page->PlayState(), 1);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kPaused);
     int paused = -1;
     ASSERT_TRUE(Still(wnd, &paused));
     ClickId(page, CPlaybackPageBase::IDC_FRAME_FORWARD);
-    EXPECT_EQ(page->PlayState(), 2);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kSpeedOrFrame);
     EXPECT_TRUE(WaitUntil([&] { return journey::FrameShown(wnd) > paused; }))
         << paused << " then " << journey::FrameShown(wnd);
     // Fast, slow, then normal speed again: the pictures keep coming.
     ClickId(page, CPlaybackPageBase::IDC_FAST);
-    EXPECT_EQ(page->PlayState(), 2);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kSpeedOrFrame);
     ClickId(page, CPlaybackPageBase::IDC_SLOW);
     ClickId(page, CPlaybackPageBase::IDC_PLAY);
-    EXPECT_EQ(page->PlayState(), 0);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kPlaying);
     EXPECT_TRUE(Playing(wnd));
 
     // A snapshot of the picture.
@@ -204,7 +204,7 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
 
     // At the fastest speed the file plays to its end: the page stops by itself and is free.
     for (int i = 0; i < 4; ++i) ClickId(page, CPlaybackPageBase::IDC_FAST);
-    ASSERT_TRUE(WaitUntil([&] { return page->PlayState() == -1; })) << "position " << position->value();
+    ASSERT_TRUE(WaitUntil([&] { return page->GetPlayState() == PlayState::kIdle; })) << "position " << position->value();
     EXPECT_FALSE(page->IsBusy());
     EXPECT_EQ(position->value(), 0);
     EXPECT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {

@@ -5,7 +5,6 @@
 #include <deque>
 #include <vector>
 
-#include "controls/TaskbarNotifier.h"
 #include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "settings_fixture.h"
@@ -13,7 +12,6 @@
 #include "shell/Language.h"
 #include "shell/LockHook.h"
 #include "shell/TarnwickDlg.h"
-#include "shell/UnlockBackoff.h"
 #include "shell/User.h"
 #include "shell/UserStore.h"
 #include "view/PreviewManager.h"
@@ -23,8 +21,6 @@ class AppTest : public TempHomeTest {
   void SetUp() override {
     TempHomeTest::SetUp();
     FreeLanguageLibrary();
-    CUnlockBackoff::Instance().SetClock(nullptr);
-    CUnlockBackoff::Instance().Succeeded();
     ASSERT_EQ(CreateUserDatabase(), 1);
     CTarnwickDlg::SetLoginRunner([this](int mode) {
       loginModes.push_back(mode);
@@ -36,11 +32,8 @@ class AppTest : public TempHomeTest {
   }
   void TearDown() override {
     CTarnwickDlg::SetLoginRunner(nullptr);
-    harness::ResetServices();
-    FreeNotifier();
+    harness::ResetServices();  // the notifier and the unlock pace too
     RemoveLockHook();
-    CUnlockBackoff::Instance().SetClock(nullptr);
-    CUnlockBackoff::Instance().Succeeded();
     harness::Pump();
     FreeLanguageLibrary();
     TempHomeTest::TearDown();

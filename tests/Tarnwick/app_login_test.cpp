@@ -66,7 +66,7 @@ TEST_F(Login, SwitchAndUnlockHaveNoLimitButUnlockingWaitsLongerAfterTheThirdFail
   EXPECT_EQ(sw.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn) << "switching user never waits";
 
   int64_t now = 1000000;
-  CUnlockBackoff::Instance().SetClock([&] { return now; });
+  CUnlockBackoff::GetInstance()->SetClock([&] { return now; });
   auto unlock = std::make_unique<CLoginController>();
   unlock->SetMode(CLoginController::kUnlock);
   EXPECT_EQ(unlock->CaptionId(), 8488u);
@@ -98,7 +98,7 @@ TEST_F(Login, SwitchAndUnlockHaveNoLimitButUnlockingWaitsLongerAfterTheThirdFail
   now += 30000;
   EXPECT_EQ(unlock->Login(u"ann", u"annpass", false), CLoginController::kLoggedIn) << "tries stay unlimited";
   EXPECT_EQ(unlock->UnlockWaitMs(), 0);
-  EXPECT_EQ(CUnlockBackoff::Instance().Failures(), 0) << "an unlock starts the count again";
+  EXPECT_EQ(CUnlockBackoff::GetInstance()->Failures(), 0) << "an unlock starts the count again";
 }
 
 // The lock's wait as a user meets it, typed into the unlock dialog with the keyboard. From
@@ -158,7 +158,7 @@ TEST_F(Login, TheUnlockDialogSaysHowLongTheNextTryWaitsAndReturnWaitsToo) {
     harness::routed::Key(Qt::Key_Return);
     EXPECT_TRUE(dlg.isVisible()) << "Return while the dialog rests does not cancel it";
     EXPECT_EQ(dlg.Controller().FailedAttempts(), failures) << "nor does it try a password";
-    EXPECT_EQ(CUnlockBackoff::Instance().Failures(), failures);
+    EXPECT_EQ(CUnlockBackoff::GetInstance()->Failures(), failures);
 
     EXPECT_TRUE(testsupport::Eventually([&] {
       harness::Pump();
@@ -172,7 +172,7 @@ TEST_F(Login, TheUnlockDialogSaysHowLongTheNextTryWaitsAndReturnWaitsToo) {
   });
   EXPECT_EQ(dlg.DoModal(), IDOK);
   EXPECT_TRUE(answered);
-  EXPECT_EQ(CUnlockBackoff::Instance().Failures(), 0);
+  EXPECT_EQ(CUnlockBackoff::GetInstance()->Failures(), 0);
 }
 
 // A login writes the recent logins and the automatic login again, each as a delete and an
@@ -360,7 +360,7 @@ namespace {
 
 TEST_F(Login, ScreenshotsChineseAndEnglish) {
   int64_t now = 1000000;
-  CUnlockBackoff::Instance().SetClock([&] { return now; });
+  CUnlockBackoff::GetInstance()->SetClock([&] { return now; });
   for (bool english : {false, true}) {
     harness::ScopedLanguage language(english);
     const QString suffix = english ? QStringLiteral("-en") : QStringLiteral("-zh");
@@ -375,8 +375,8 @@ TEST_F(Login, ScreenshotsChineseAndEnglish) {
 
     // The unlock dialog resting after the sixth wrong password (8 s): the note fits its row.
     CUser::GetInstance()->SetName(u"ann");
-    CUnlockBackoff::Instance().Succeeded();
-    for (int i = 0; i < 6; ++i) CUnlockBackoff::Instance().Failed();
+    CUnlockBackoff::GetInstance()->Succeeded();
+    for (int i = 0; i < 6; ++i) CUnlockBackoff::GetInstance()->Failed();
     CDlgUserLogin unlock;
     unlock.SetMode(CLoginController::kUnlock);
     unlock.EnsureInitialized();

@@ -10,6 +10,7 @@
 
 #include "app_fixture.h"
 #include "controls/BitmapButtonEx.h"
+#include "controls/TaskbarNotifier.h"
 #include "devices/DeviceManager.h"
 #include "harness/Services.h"
 #include "shell/AppMessages.h"

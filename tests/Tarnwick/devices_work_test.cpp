@@ -1,12 +1,15 @@
 // The device queues: order per device, a hung device holding up only itself, results on the
-// UI thread while their owner lives, and retiring a device after its work in progress.
+// UI thread while their owner lives, retiring a device after its work in progress and
+// refusing its work from then on, and workers that end when idle.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "devices/DeviceWork.h"
@@ -98,11 +101,19 @@ TEST(DeviceWork, RetiringDropsWhatWaitsButReleasesAndEndsAfterTheWorkInProgress)
   ASSERT_TRUE(started.wait(30000));
 
   devwork::Retire(u"gone", [&] { log.Add(2); });
-  // Work for the same id after the retirement waits until the retired device is gone; a
-  // second retirement drops it in turn and ends after the first.
-  devwork::Run(u"gone", [&] { log.Add(3); });
+  // From then on the device's queue refuses work of every kind, and a caller that waits for
+  // an answer gets its refusal as one.
+  EXPECT_FALSE(devwork::Run(u"gone", [&] { log.Add(7); }));
+  EXPECT_FALSE(devwork::RunRelease(u"gone", [&] { log.Add(7); }));
+  int answer = 0;
+  EXPECT_FALSE(devwork::Ask<int>(u"gone", [] { return 1; }, [&](int v) { answer = v; }, owner, -1));
+  // Listed again (a deletion undone), it takes work, which waits until the retired device is
+  // gone; a second retirement drops it in turn and ends after the first.
+  devwork::Reopen(u"gone");
+  EXPECT_TRUE(devwork::Run(u"gone", [&] { log.Add(3); }));
   devwork::Retire(u"gone", [&] { log.Add(4); });
-  devwork::Run(u"gone", [&] { log.Add(5); });
+  devwork::Reopen(u"gone");
+  EXPECT_TRUE(devwork::Run(u"gone", [&] { log.Add(5); }));
   EXPECT_TRUE(log.Get().empty());
 
   release.set();
@@ -111,6 +122,7 @@ TEST(DeviceWork, RetiringDropsWhatWaitsButReleasesAndEndsAfterTheWorkInProgress)
   EXPECT_EQ(log.Get(), (std::vector<int>{1, 6, 2, 4, 5}));
   EXPECT_FALSE(queuedRan);
   EXPECT_FALSE(queuedDelivered);
+  EXPECT_EQ(answer, -1);
   EXPECT_EQ(devwork::Pending(), 0);
 }
 
@@ -123,14 +135,58 @@ TEST(DeviceWork, RetiringADeviceThatNeverWorkedEndsItAtOnce) {
 TEST(DeviceWork, DrainRunsWhatIsQueuedAndEndsEveryWorker) {
   Log log;
   for (int i = 0; i < 5; ++i) devwork::Run(u"a", [&, i] { log.Add(i); });
+  devwork::Retire(u"b", nullptr);
   devwork::Drain();
   EXPECT_EQ(log.Get(), (std::vector<int>{0, 1, 2, 3, 4}));
   EXPECT_FALSE(devwork::OnWorker());
-  // The queues work again afterwards.
+  // The queues work again afterwards, those of retired devices too.
   bool again = false;
-  devwork::Run(u"a", [&] { again = devwork::OnWorker(); });
+  EXPECT_TRUE(devwork::Run(u"a", [&] { again = devwork::OnWorker(); }));
+  EXPECT_TRUE(devwork::Run(u"b", [] {}));
   devwork::Drain();
   EXPECT_TRUE(again);
+}
+
+// A worker whose queue stays empty ends; the next work starts another. Work posted while a
+// worker decides to end is neither lost nor run out of order: the posts below come one at a
+// time, each after the one before ran, spaced around the idle time, so many land just as a
+// worker ends, and one stranded there would never run.
+TEST(DeviceWork, AnIdleWorkerEndsAndTheNextWorkStartsAnother) {
+  struct Scale {
+    double before = plat::timeScale();
+    Scale() { plat::setTimeScale(0.001); }  // the idle time becomes a few milliseconds
+    ~Scale() { plat::setTimeScale(before); }
+  } scale;
+  Log log;
+  devwork::Run(u"idle", [&] { log.Add(0); });
+  ASSERT_TRUE(testsupport::Eventually([] { return devwork::Workers() == 0; })) << "an idle worker lives on";
+  EXPECT_EQ(log.Get(), std::vector<int>{0});
+
+  std::vector<int> expected{0};
+  plat::Event ran(false, false);
+  for (int i = 1; i <= 150; ++i) {
+    if (i % 3 == 0) {
+      ASSERT_TRUE(devwork::Run(u"idle", [&, i] { log.Add(-i); }));
+      expected.push_back(-i);
+    }
+    ASSERT_TRUE(devwork::Run(u"idle", [&, i] {
+      log.Add(i);
+      ran.set();
+    }));
+    expected.push_back(i);
+    ASSERT_TRUE(ran.wait(testsupport::ProductMsLasting())) << "lost at " << i;
+    // The idle time is 5 ms here: the next post comes 3.5 to 6.5 ms after this one ran.
+    std::this_thread::sleep_for(std::chrono::microseconds(3500 + (i * 397) % 3000));
+  }
+  EXPECT_EQ(log.Get(), expected);
+  ASSERT_TRUE(testsupport::Eventually([] { return devwork::Workers() == 0; }));
+
+  // A device retired while its worker is gone still ends on its queue.
+  bool ended = false;
+  devwork::Retire(u"idle", [&] { ended = devwork::OnWorker(); });
+  devwork::Drain();
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(devwork::Pending(), 0);
 }
 
 }  // namespace

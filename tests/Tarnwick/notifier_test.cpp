@@ -4,11 +4,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPainter>
+#include <QPointer>
 #include <QThread>
 #include <memory>
 
 #include "controls/TaskbarNotifier.h"
 #include "harness/Recorder.h"
+#include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/clock.h"
 #include "shell/Language.h"
@@ -211,9 +213,13 @@ TEST(NotifierWindow, GoesWithItsOwnerAndTheObjectStays) {
   CTaskbarNotifier* a = CTaskbarNotifier::GetInstance();
   EXPECT_EQ(a, CTaskbarNotifier::GetInstance());
   a->Create(&next);
-  FreeNotifier();  // deletes the object and its window
+  const QPointer<QWidget> window = a->Window();
+  ASSERT_FALSE(window.isNull());
+  // The program's one notifier is a service: the reset point deletes it with its window, and
+  // the next use makes another.
+  harness::ResetServices();
+  EXPECT_TRUE(window.isNull());
   EXPECT_NE(CTaskbarNotifier::GetInstance(), nullptr);
-  FreeNotifier();
 }
 
 TEST(NotifierWindow, RunsItsOwnTimersToTheEnd) {

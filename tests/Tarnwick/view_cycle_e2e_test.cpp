@@ -168,7 +168,7 @@ TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesce
   };
 
   // Without a preview: the defaults.
-  panel.BindChannel(u"", 0);
+  panel.BindPreview(u"", 0);
   EXPECT_EQ(slider(CVideoParamController::kBrightness)->value(), 5);
   EXPECT_EQ(slider(CVideoParamController::kVolume)->value(), 0x4000);
 
@@ -183,7 +183,7 @@ TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesce
 
   // Binding reads the camera and the stream on the camera's queue: the panel is greyed until
   // the values come, then shows the camera's own scale and its volume.
-  panel.BindChannel(device->GetGuid(), 1);
+  panel.BindPreview(device->GetGuid(), 1);
   EXPECT_FALSE(slider(CVideoParamController::kBrightness)->isEnabled()) << "not greyed while reading";
   ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_TRUE(slider(CVideoParamController::kBrightness)->isEnabled());
@@ -239,8 +239,8 @@ TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesce
 
   // Bound anew while a read is on its way: the first read's values (contrast 10) are dropped.
   cam.setRecord(kGetPicture, rec);
-  panel.BindChannel(device->GetGuid(), 1);
-  panel.BindChannel(u"", 0);
+  panel.BindPreview(device->GetGuid(), 1);
+  panel.BindPreview(u"", 0);
   ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_EQ(slider(CVideoParamController::kContrast)->value(), 5) << "a dropped read was shown";
   EXPECT_TRUE(slider(CVideoParamController::kContrast)->isEnabled());

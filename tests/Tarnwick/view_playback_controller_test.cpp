@@ -149,7 +149,7 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
     EXPECT_TRUE(said({8514, 8534, 8601})) << "the search's end";
     EXPECT_FALSE(page.opening);
     EXPECT_FALSE(page.searching);
-    EXPECT_EQ(controller.PlayState(), -1);
+    EXPECT_EQ(controller.GetPlayState(), PlayState::kIdle);
     EXPECT_EQ(page.playButton, 0);
     ticker.stop();
     EXPECT_LT(longestGap, 1000) << "the UI thread waited for the recorder";

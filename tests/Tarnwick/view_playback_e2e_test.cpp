@@ -277,7 +277,7 @@ TEST_F(PlaybackPages, RemotePageOfTheCameraProtocolRecorderAndAHeldSearch) {
   // The second cell plays the second file.
   ClickCell(&page, 1);
   EXPECT_TRUE(page.IsBusy());
-  ASSERT_TRUE(WaitFor([&] { return page.PlayState() == 0; })) << (*ui)->notices.size();
+  ASSERT_TRUE(WaitFor([&] { return page.GetPlayState() == PlayState::kPlaying; })) << (*ui)->notices.size();
   ASSERT_TRUE(PlaysFramesOf(wnd, 50, 100)) << FrameNumber(wnd);
   for (int id : {CPlaybackPageBase::IDC_FRAME_BACK, CPlaybackPageBase::IDC_FRAME_FORWARD,
                  CPlaybackPageBase::IDC_SNAPSHOT, CPlaybackPageBase::IDC_POSITION, CPlaybackPageBase::IDC_VOLUME})
@@ -289,14 +289,14 @@ TEST_F(PlaybackPages, RemotePageOfTheCameraProtocolRecorderAndAHeldSearch) {
   // go to the file the search found.
   SelectChannel(page.GetDeviceTree(), dvrItem, 2);
   Press(&page, CPlaybackPageBase::IDC_PLAY);  // pause
-  EXPECT_EQ(page.PlayState(), 1);
+  EXPECT_EQ(page.GetPlayState(), PlayState::kPaused);
   Press(&page, CPlaybackPageBase::IDC_PLAY);  // resume
-  EXPECT_EQ(page.PlayState(), 0);
+  EXPECT_EQ(page.GetPlayState(), PlayState::kPlaying);
   Press(&page, CPlaybackPageBase::IDC_FAST);
-  EXPECT_EQ(page.PlayState(), 2);
+  EXPECT_EQ(page.GetPlayState(), PlayState::kSpeedOrFrame);
   Press(&page, CPlaybackPageBase::IDC_SLOW);
   Press(&page, CPlaybackPageBase::IDC_PLAY);  // back to normal
-  EXPECT_EQ(page.PlayState(), 0);
+  EXPECT_EQ(page.GetPlayState(), PlayState::kPlaying);
   ASSERT_TRUE(cam->waitUntil([&] { return media->playbackArguments().size() >= 6; }));
   const std::vector<uint16_t> want{0x50AA, 0x50A1, 0x50A2, 0x50A3, 0x50A6, 0x50A2};
   EXPECT_EQ(media->playbackArguments(), want);
@@ -313,7 +313,7 @@ TEST_F(PlaybackPages, RemotePageOfTheCameraProtocolRecorderAndAHeldSearch) {
   ClickCell(&page, 1);
   EXPECT_EQ(page.PlayingName(), u"ch01_file1.h264");
   Press(&page, CPlaybackPageBase::IDC_STOP);
-  EXPECT_EQ(page.PlayState(), -1);
+  EXPECT_EQ(page.GetPlayState(), PlayState::kIdle);
   EXPECT_FALSE(page.IsBusy());
   EXPECT_TRUE(WaitFor([&] { return cam->connections(kIpcChanPlayback) == 0; }));
 
@@ -481,11 +481,11 @@ TEST_F(PlaybackPages, RecorderLetGoEndsTheSearchAndThePlaybackThatUseIt) {
   page->FinishSearch();
   ASSERT_EQ(page->GetTimeBar()->CellCount(), 1);
   ClickCell(page.get(), 0);
-  ASSERT_TRUE(WaitFor([&] { return page->PlayState() == 0; }));
+  ASSERT_TRUE(WaitFor([&] { return page->GetPlayState() == PlayState::kPlaying; }));
   const plat::WindowHandle wnd = page->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
   ASSERT_TRUE(PlaysFramesOf(wnd, 0, 60)) << FrameNumber(wnd);
   ASSERT_TRUE(CDeviceManager::GetInstance()->Remove(device));
-  EXPECT_EQ(page->PlayState(), -1);
+  EXPECT_EQ(page->GetPlayState(), PlayState::kIdle);
   EXPECT_FALSE(page->IsBusy());
   // The stop reached the recorder before the device went, though the device's other queued
   // work was dropped.
@@ -493,6 +493,6 @@ TEST_F(PlaybackPages, RecorderLetGoEndsTheSearchAndThePlaybackThatUseIt) {
   // Its buttons find no device now and do nothing.
   Press(page.get(), CPlaybackPageBase::IDC_PLAY);
   Press(page.get(), CPlaybackPageBase::IDC_DOWNLOAD);
-  EXPECT_EQ(page->PlayState(), -1);
+  EXPECT_EQ(page->GetPlayState(), PlayState::kIdle);
   EXPECT_FALSE(page->IsDownloading());
 }

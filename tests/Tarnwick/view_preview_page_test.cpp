@@ -26,6 +26,7 @@
 #include <QElapsedTimer>
 #include "plat/clock.h"
 #include "support/TestFolder.h"
+#include "support/Wait.h"
 #include "view/DlgPreview.h"
 #include "view/CyclePreview.h"
 #include "shell/LocalSettings.h"
@@ -217,6 +218,23 @@ TEST_F(PreviewPage, ChannelsOpenByDoubleClickAndDragMoveBetweenWindowsAndClose) 
     EXPECT_FALSE(FakePreview(c)->previewing) << c;
     EXPECT_EQ(TreeItemImage(ChannelItem(c)), 4) << c;
   }
+
+  // A channel named by a device deleted since (a group member left behind) is refused by the
+  // device's queue: the window says it could not open, rather than connecting for ever.
+  CDevInfo goneInfo(u"后门", u"127.0.0.3", 9000, u"admin", u"admin", 2, u"", u"", u"", u"", 0, 0, DEV_TYPE_IPC,
+                    u"{gone}", u"R-1");
+  auto* gone = new CDevice(goneInfo);
+  ASSERT_TRUE(CDeviceManager::GetInstance()->Add(gone));
+  ASSERT_TRUE(CDeviceManager::GetInstance()->Remove(gone));
+  notices.clear();
+  C().OpenChannelInWindow(u"{gone}", 5, 1, true);
+  ASSERT_TRUE(testsupport::Eventually([&] {
+    QCoreApplication::processEvents();
+    return !notices.empty();
+  }));
+  EXPECT_EQ(notices.back(), Text(8546));
+  EXPECT_EQ(Screen()->GetWnd(5)->GetState(), CPlayWnd::State::kIdle);
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
 }
 
 TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) {
@@ -430,9 +448,11 @@ TEST_F(PreviewPage, AlarmsOfArmedDevicesAreListedWithTheirTexts) {
   EXPECT_EQ(Send(WM_DEVICE_ARMING, AddDeviceNote(gone.GetGuid(), 0), 1), 0);
   EXPECT_EQ(gone.GetAlarmState(), 0) << "a device not in the list is left alone";
 
-  // A cycle switch marks a channel; one past 64 does nothing.
-  C().OnCycleSwitch(device, (1 << 16) | 2);
-  EXPECT_EQ(device->GetChannel(2)->GetAlarmFlag(), 1);
+  // A cycle switch brings the channel's node up to date; one past 64 does nothing.
+  device->GetChannel(2)->SetAlarmFlag(1);
+  EXPECT_EQ(TreeItemImage(ChannelItem(2)), 4);
+  C().OnCycleSwitch(device, 2);
+  EXPECT_EQ(TreeItemImage(ChannelItem(2)), 10);
   EXPECT_EQ(C().OnCycleSwitch(device, 65), 0);
   EXPECT_EQ(Send(WM_CYCLE_SWITCH, 12345, 2), 0) << "a note nobody wrote";
   C().OnCycleNoPreview(device);

@@ -588,7 +588,7 @@ TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraI
   ASSERT_TRUE(video.Create(&page));
   video.move(640, 240);
   video.show();
-  video.BindChannel(kCamGuid, 1);
+  video.BindPreview(kCamGuid, 1);
   ASSERT_TRUE(harness::SettleDeviceWork());
   auto* brightness = video.findChild<QSlider*>(QString::number(CVideoParamController::kFirstSliderId));
   ASSERT_TRUE(brightness && brightness->isEnabled());

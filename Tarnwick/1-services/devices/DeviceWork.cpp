@@ -8,9 +8,11 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
+#include "plat/clock.h"
 #include "plat/log.h"
 #include "plat/text.h"
 
@@ -32,13 +34,19 @@ struct Queue {
   std::deque<Request> jobs;
   bool retiring = false;
   bool stopping = false;
-  bool finished = false;
+  bool finished = false;  // retired or stopped, and its thread has ended for good
+  // A worker thread serves the queue. One whose queue stayed empty for the idle time ends and
+  // says so here, under `mu`, so a post either finds it still waiting or starts another.
+  bool running = false;
   Job last;
   std::thread thread;
   // The retired queue of the same device, still ending: this one starts after it.
   std::shared_ptr<Queue> before;
   std::u16string guid;
 };
+
+// How long a worker waits for work before its thread ends (product milliseconds).
+constexpr int kIdleEndMs = 5000;
 
 class Registry {
  public:
@@ -48,6 +56,7 @@ class Registry {
     std::shared_ptr<Queue> queue;
     {
       std::lock_guard<std::mutex> lock(mu_);
+      if (closed_.count(guid)) return false;
       ReapLocked();
       auto& slot = queues_[guid];
       if (!slot) {
@@ -55,21 +64,27 @@ class Registry {
         for (auto& old : retired_)
           if (old->guid == guid) slot->before = old;
         slot->guid = guid;
-        slot->thread = std::thread(&Registry::Work, this, slot, guid);
       }
       queue = slot;
       pending_.fetch_add(1);
       std::lock_guard<std::mutex> qlock(queue->mu);
       queue->jobs.push_back(std::move(request));
+      StartLocked(queue);
     }
     queue->cv.notify_one();
     return true;
+  }
+
+  void Reopen(const std::u16string& guid) {
+    std::lock_guard<std::mutex> lock(mu_);
+    closed_.erase(guid);
   }
 
   void Retire(const std::u16string& guid, Job last) {
     std::shared_ptr<Queue> queue;
     {
       std::lock_guard<std::mutex> lock(mu_);
+      closed_.insert(guid);
       ReapLocked();
       auto it = queues_.find(guid);
       if (it != queues_.end()) {
@@ -84,7 +99,6 @@ class Registry {
             queue = std::make_shared<Queue>();
             queue->guid = guid;
             queue->before = old;
-            queue->thread = std::thread(&Registry::Work, this, queue, guid);
             retired_.push_back(queue);
             break;
           }
@@ -105,6 +119,8 @@ class Registry {
       queue->jobs.swap(kept);
       queue->retiring = true;
       queue->last = std::move(last);
+      // Its worker may have ended for want of work: the end needs one.
+      StartLocked(queue);
     }
     pending_.fetch_sub(static_cast<int>(dropped));
     queue->cv.notify_one();
@@ -118,20 +134,36 @@ class Registry {
       queues_.clear();
       for (auto& q : retired_) all.push_back(q);
       retired_.clear();
+      // Everything ends here: a device listed again after this starts afresh.
+      closed_.clear();
     }
     for (auto& q : all) {
       {
         // Work already queued still runs: it is the stopping of what was open.
         std::lock_guard<std::mutex> qlock(q->mu);
         q->stopping = true;
+        // A queue whose worker ended idle holds nothing: it has ended.
+        if (!q->running) q->finished = true;
       }
-      q->cv.notify_one();
+      q->cv.notify_all();
     }
     for (auto& q : all)
       if (q->thread.joinable()) q->thread.join();
   }
 
   int Pending() const { return pending_.load(); }
+
+  int Workers() {
+    std::lock_guard<std::mutex> lock(mu_);
+    int n = 0;
+    auto count = [&n](const std::shared_ptr<Queue>& q) {
+      std::lock_guard<std::mutex> qlock(q->mu);
+      if (q->running && !q->finished) ++n;
+    };
+    for (auto& [guid, q] : queues_) count(q);
+    for (auto& q : retired_) count(q);
+    return n;
+  }
 
   void Delivered() { pending_.fetch_sub(1); }
 
@@ -178,6 +210,14 @@ class Registry {
     }
   }
 
+  // A worker for the queue unless one serves it (its lock held). A worker that ended idle
+  // let go of its thread (detached) before it said so, so there is none to join here.
+  void StartLocked(const std::shared_ptr<Queue>& q) {
+    if (q->running) return;
+    q->running = true;
+    q->thread = std::thread(&Registry::Work, this, q, q->guid);
+  }
+
   void Work(std::shared_ptr<Queue> q, std::u16string guid) {
     t_onWorker = true;
     if (std::shared_ptr<Queue> before = std::move(q->before)) {
@@ -190,7 +230,15 @@ class Registry {
       Job last;
       {
         std::unique_lock<std::mutex> lock(q->mu);
-        q->cv.wait(lock, [&] { return !q->jobs.empty() || q->retiring || q->stopping; });
+        const bool woken = q->cv.wait_for(lock, plat::scaledDuration(kIdleEndMs),
+                                          [&] { return !q->jobs.empty() || q->retiring || q->stopping; });
+        if (!woken) {
+          // Idle: the thread ends. Decided under the queue's lock, so work posted from here
+          // on finds the queue without a worker and starts one; nothing waits unserved.
+          q->running = false;
+          q->thread.detach();
+          return;
+        }
         if (q->jobs.empty()) {
           last = std::move(q->last);
           q->last = nullptr;
@@ -235,6 +283,8 @@ class Registry {
   std::mutex mu_;
   std::map<std::u16string, std::shared_ptr<Queue>> queues_;
   std::vector<std::shared_ptr<Queue>> retired_;
+  // GUIDs of devices retired and not listed again: their work is refused.
+  std::set<std::u16string> closed_;
   std::atomic<int> pending_{0};
   UiPoster poster_;
 };
@@ -264,11 +314,15 @@ void OnUi(Job fn, const std::weak_ptr<void>& owner) {
 
 void Retire(const std::u16string& guid, Job last) { Work().Retire(guid, std::move(last)); }
 
+void Reopen(const std::u16string& guid) { Work().Reopen(guid); }
+
 bool OnWorker() { return t_onWorker; }
 
 void Drain() { Work().Drain(); }
 
 int Pending() { return Work().Pending(); }
+
+int Workers() { return Work().Workers(); }
 
 void SetUiPoster(UiPoster poster) { Work().SetPoster(std::move(poster)); }
 

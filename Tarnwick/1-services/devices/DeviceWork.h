@@ -2,9 +2,10 @@
 // Device work off the UI thread. Every exchange with a device (login, opening and closing
 // channels, PTZ, picture and volume settings, parameter reads and writes, talk, arming,
 // searches, downloads, logout, release) runs on that device's own queue: one worker thread
-// per device, so the commands to one device keep their order and a device that stops
-// answering delays only its own commands. Each exchange has a total deadline in the device
-// libraries, so a queue always moves on.
+// per device while it has work, so the commands to one device keep their order and a device
+// that stops answering delays only its own commands. Each exchange has a total deadline in
+// the device libraries, so a queue always moves on. A worker whose queue stays empty for a
+// few seconds ends; the next work for the device starts another.
 //
 // A result comes back to the UI thread as a queued call. The call names what it is about by
 // id (a GUID, a window, a request number) and looks the objects up again there; it runs only
@@ -13,7 +14,8 @@
 // Lifetime of a device: a device leaves the list on the UI thread and is then retired to its
 // queue, which drops the work not yet started, lets the work in progress end, and destroys
 // the device there. So a job on a device's queue may use that device's pointer for its whole
-// run: nothing else deletes it.
+// run: nothing else deletes it. From its retirement on, the device's queue refuses work, until
+// the device is listed again.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -37,19 +39,28 @@ class Owner {
 
 using Job = std::function<void()>;
 
-// Queues `work` on the device's queue (made on first use). False when the device's queue was
-// retired or the work is shutting down: the work is dropped.
+// Queues `work` on the device's queue (made on first use). False when the device was retired
+// and is not listed again: the work is dropped, and the caller tells its own failure.
 bool Run(const std::u16string& guid, Job work);
 
 // Queues `work`; when it has run, `done` runs on the UI thread with its result, if `owner` is
-// still alive then. Nothing runs when the work was dropped (queue retired, shut-down).
+// still alive then. False as above; nothing runs then, nor when the work is dropped later
+// (its device retired while it waited).
 template <class R>
 bool Run(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner);
 bool Run(const std::u16string& guid, Job work, Job done, const Owner& owner);
 
+// As Run with a result, for a caller that waits for the answer (a page showing "busy"): when
+// the work is refused, `done` gets `refused` on the UI thread all the same, later, as an
+// answer would come. False when it was refused.
+template <class R>
+bool Ask(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner,
+         R refused);
+
 // Queues `work` that lets go of device-layer objects a page made on the device's queue and
 // still holds (a playback, a download): unlike other work it is not dropped when the device
-// retires, so it runs before the device is destroyed.
+// retires later, so it runs before the device is destroyed. Refused like Run once the device
+// was retired: its objects went with it.
 bool RunRelease(const std::u16string& guid, Job work);
 
 // Runs `fn` on the UI thread later (a queued call); dropped when `owner` is gone by then.
@@ -57,21 +68,26 @@ void OnUi(Job fn, const std::weak_ptr<void>& owner);
 
 // The device leaves: queued work that has not started is dropped, then `last` runs on the
 // queue after the work in progress (it destroys the device), then the queue's thread ends.
-// Work posted for the GUID later runs after that, on a new queue: a job that uses a device
-// looks it up by GUID (it is gone by then) unless the UI thread found it in the list when it
-// posted the job.
+// Work for the GUID is refused from now on.
 void Retire(const std::u16string& guid, Job last);
+
+// The device is listed again under the GUID it had when it was retired (a deletion undone):
+// its queue takes work again, which starts only once the retired device is gone.
+void Reopen(const std::u16string& guid);
 
 // True while the calling thread is a device queue's worker.
 bool OnWorker();
 
 // At the program's end, after the devices were retired: waits until every queue has run
 // what it holds and its thread has ended (each device call is bounded by its deadline).
-// Work posted later makes new queues.
+// Work posted later makes new queues, for any GUID (none is refused any more).
 void Drain();
 
 // Requests queued or running plus results not yet delivered (tests wait for 0).
 int Pending();
+
+// Worker threads serving a queue now (tests watch them end when idle).
+int Workers();
 
 // How results reach the UI thread; by default a queued call on the application object.
 // Tests without an application pass their own.
@@ -86,6 +102,15 @@ bool Run(const std::u16string& guid, std::function<R()> work, std::function<void
   return Run(
       guid, [work = std::move(work), result] { *result = work(); },
       [done = std::move(done), result] { done(std::move(*result)); }, owner);
+}
+
+template <class R>
+bool Ask(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner,
+         R refused) {
+  auto answer = std::make_shared<std::function<void(R)>>(std::move(done));
+  if (Run<R>(guid, std::move(work), [answer](R result) { (*answer)(std::move(result)); }, owner)) return true;
+  OnUi([answer, refused = std::move(refused)] { (*answer)(refused); }, owner.Token());
+  return false;
 }
 
 }  // namespace devwork

@@ -74,7 +74,7 @@ CLocalSettings* CLocalSettings::GetInstance() {
   return SingletonAccess<CLocalSettings>::GetInstance();
 }
 
-void CLocalSettings::DeleteInstance() { SingletonAccess<CLocalSettings>::ReleaseInstance(); }
+void CLocalSettings::ReleaseInstance() { SingletonAccess<CLocalSettings>::ReleaseInstance(); }
 
 std::string CLocalSettings::SettingsFilePath() {
   std::string exe = plat::programFilePath();

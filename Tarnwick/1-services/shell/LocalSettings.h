@@ -24,7 +24,7 @@ class CLocalSettings {
 
   // The one settings object of the process, made on first use.
   static CLocalSettings* GetInstance();
-  static void DeleteInstance();
+  static void ReleaseInstance();
 
   // Native path of the settings file.
   static std::string SettingsFilePath();

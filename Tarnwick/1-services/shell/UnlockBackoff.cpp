@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "plat/clock.h"
+#include "shell/Singleton.h"
 
-CUnlockBackoff& CUnlockBackoff::Instance() {
-  static CUnlockBackoff backoff;
-  return backoff;
-}
+CUnlockBackoff* CUnlockBackoff::GetInstance() { return SingletonAccess<CUnlockBackoff>::GetInstance(); }
+
+void CUnlockBackoff::ReleaseInstance() { SingletonAccess<CUnlockBackoff>::ReleaseInstance(); }
 
 int64_t CUnlockBackoff::Now() const { return now_ ? now_() : plat::monotonicMs(); }
 

@@ -2,7 +2,8 @@
 // The pace of unlock tries. Tries stay unlimited, but after the third wrong password in a row
 // each further try waits: 1 s, then twice as long after every further failure, at most 30 s,
 // so the lock cannot be guessed at full speed. The count lives as long as the program, across
-// unlock dialogs that were cancelled; an unlock that succeeds starts it again.
+// unlock dialogs that were cancelled (a service, released at shut-down); an unlock that
+// succeeds starts it again.
 #include <cstdint>
 #include <functional>
 
@@ -12,7 +13,8 @@ class CUnlockBackoff {
   static constexpr int kFirstWaitMs = 1000;
   static constexpr int kLongestWaitMs = 30000;
 
-  static CUnlockBackoff& Instance();
+  static CUnlockBackoff* GetInstance();
+  static void ReleaseInstance();
 
   // Milliseconds until the next try may be checked (the waits above under the clock's time
   // scale); 0 when it may be now.

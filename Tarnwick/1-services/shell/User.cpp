@@ -9,7 +9,7 @@ CUser::~CUser() = default;
 
 CUser* CUser::GetInstance() { return SingletonAccess<CUser>::GetInstance(); }
 
-void CUser::DeleteInstance() { SingletonAccess<CUser>::ReleaseInstance(); }
+void CUser::ReleaseInstance() { SingletonAccess<CUser>::ReleaseInstance(); }
 
 void CUser::SetIdentify(const std::u16string& identity) {
   std::u16string code = identity;

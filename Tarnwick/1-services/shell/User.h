@@ -12,7 +12,7 @@ class CUser {
 
   static CUser* GetInstance();
   // At shut-down; the next GetInstance makes a fresh, empty user.
-  static void DeleteInstance();
+  static void ReleaseInstance();
 
   std::u16string GetName() const { return m_name; }
   void SetName(const std::u16string& name) { m_name = name; }

@@ -9,12 +9,11 @@
 #include <QTextOption>
 #include <QTimerEvent>
 #include <QWidget>
-#include <atomic>
-#include <mutex>
 
 #include "controls/PngResource.h"
 #include "controls/WindowMessages.h"
 #include "plat/clock.h"
+#include "shell/Singleton.h"
 
 // The notifier's pop-up window: paints the skin and the text and hands timers and mouse
 // events to the notifier object, which outlives it.
@@ -99,8 +98,6 @@ QFont MakeFont(const QString& face, int tenths, int style) {
   return f;
 }
 
-std::mutex gInstanceLock;
-std::atomic<CTaskbarNotifier*> gInstance{nullptr};
 
 }  // namespace
 
@@ -146,23 +143,9 @@ QRegion RegionFromSkin(const QImage& skin, QColor transparent) {
   return region;
 }
 
-CTaskbarNotifier* CTaskbarNotifier::GetInstance() {
-  CTaskbarNotifier* p = gInstance.load(std::memory_order_acquire);
-  if (!p) {
-    std::lock_guard<std::mutex> lock(gInstanceLock);
-    p = gInstance.load(std::memory_order_relaxed);
-    if (!p) {
-      p = new CTaskbarNotifier;
-      gInstance.store(p, std::memory_order_release);
-    }
-  }
-  return p;
-}
+CTaskbarNotifier* CTaskbarNotifier::GetInstance() { return SingletonAccess<CTaskbarNotifier>::GetInstance(); }
 
-void FreeNotifier() {
-  std::lock_guard<std::mutex> lock(gInstanceLock);
-  delete gInstance.exchange(nullptr);
-}
+void FreeNotifier() { SingletonAccess<CTaskbarNotifier>::ReleaseInstance(); }
 
 CTaskbarNotifier::CTaskbarNotifier() {
   normalFont_ = selectedFont_ = QFont();

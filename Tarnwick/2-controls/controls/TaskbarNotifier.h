@@ -113,5 +113,6 @@ class CTaskbarNotifier {
   std::function<ScreenAreas()> screenSource_;
 };
 
-// Deletes the program's notifier (at shut-down).
+// Deletes the program's notifier: at shut-down, with the other services
+// (devices/SystemBridge.h).
 void FreeNotifier();

@@ -61,6 +61,9 @@ bool CDeviceManager::Add(CDevice* device) {
   // The check and the insert under one hold: two adds of one host cannot both pass.
   CScopedLock lk(lock_);
   if (IsDuplicate(device)) return false;
+  // A device deleted and brought back keeps its GUID: its queue takes work again, from
+  // before anyone can find it listed.
+  devwork::Reopen(device->GetGuid());
   devices_.push_back(device);
   return true;
 }
@@ -217,6 +220,7 @@ bool CDeviceManager::Load() {
           names.insert(std::move(name));
           hosts.insert(std::move(host));
           auto* device = new CDevice(std::move(info));
+          devwork::Reopen(device->GetGuid());
           CScopedLock lk(lock_);
           devices_.push_back(device);
         }

@@ -2,12 +2,13 @@
 // The process-wide list of devices and stream-media servers, and the table Tb_Device of
 // Tarnwick.db that keeps it between runs.
 //
-// Threads: the UI thread owns the model: it alone adds, removes and deletes devices and uses
-// the pointers it finds. Other threads (device-layer callbacks, workers) look a device up by
-// its id (GUID, login id, host) with the calls below that hand back copies, and post what
-// they learnt to the UI thread; they keep no device pointer beyond the call that found it.
-// Every look-up holds the list lock; none hands the list out, and no device is destroyed
-// while the lock is held.
+// Threads: the UI thread owns the model: it alone adds and removes devices and uses the
+// pointers it finds. A device it removed is destroyed on its own queue after the work in
+// progress there (devices/DeviceWork.h), so a job on that queue may use the pointer it found
+// (FindListed) for its whole run. Device-layer callbacks never look a device up: they hand
+// its id (login id, host) to the UI thread, which looks it up there. Every look-up holds the
+// list lock; GetList hands out a copy of the list, and no device is destroyed while the lock
+// is held.
 #include <list>
 #include <string>
 

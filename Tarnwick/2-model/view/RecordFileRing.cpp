@@ -84,7 +84,7 @@ CRecordFileRing* CRecordFileRing::GetInstance() {
   return SingletonAccess<CRecordFileRing>::GetInstance();
 }
 
-void CRecordFileRing::DeleteInstance() { SingletonAccess<CRecordFileRing>::ReleaseInstance(); }
+void CRecordFileRing::ReleaseInstance() { SingletonAccess<CRecordFileRing>::ReleaseInstance(); }
 
 void CRecordFileRing::SetFreeSpaceQuery(FreeSpaceQuery query) { freeSpace_ = std::move(query); }
 

@@ -37,7 +37,7 @@ class CRecordFileRing {
   // The one ring of the process, made on first use (record.db opened in the program folder).
   static CRecordFileRing* GetInstance();
   // At shut-down (and between tests): closes record.db; the next GetInstance starts over.
-  static void DeleteInstance();
+  static void ReleaseInstance();
 
   // Replaces the system's free-space question (tests); null restores it.
   void SetFreeSpaceQuery(FreeSpaceQuery query);

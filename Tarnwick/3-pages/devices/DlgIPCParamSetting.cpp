@@ -33,8 +33,10 @@ CIpcWork::~CIpcWork() {
 }
 
 void CIpcWork::Open(IpcLogin login, std::function<void(bool)> done) {
-  devwork::Run<bool>(
-      m_guid, [slot = m_slot, login = std::move(login)] { return slot->Open(login); }, std::move(done), m_owner);
+  // A device deleted meanwhile has no queue: the login fails as a refused one would.
+  devwork::Ask<bool>(
+      m_guid, [slot = m_slot, login = std::move(login)] { return slot->Open(login); }, std::move(done), m_owner,
+      false);
 }
 
 

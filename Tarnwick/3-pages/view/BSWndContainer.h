@@ -36,6 +36,10 @@ class CBSWndContainer : public QWidget {
  public:
   static constexpr uint32_t kBackground = 0x443B34;  // COLORREF: RGB(52,59,68)
   static constexpr uint32_t kFrameColour = 0x00FF00;
+  // Nothing in the program narrows the grid or boxes it to 11:8: the cells share the whole
+  // client area.
+  static constexpr int kDrawPercent = 100;
+  static constexpr bool kKeepAspect = false;
 
   explicit CBSWndContainer(QWidget* parent = nullptr);
   ~CBSWndContainer() override;  // empties the list; the children are not destroyed
@@ -52,8 +56,6 @@ class CBSWndContainer : public QWidget {
   int HasActiveBorder() const { return border_; }
   void SetLayoutMode(int mode) { mode_ = mode; }
   int GetLayoutModeValue() const { return mode_; }
-  void SetKeepAspect(int on) { keepAspect_ = on; }
-  void SetDrawPercent(int percent) { percent_ = percent; }
   const std::vector<QWidget*>& ListedWindows() const { return list_; }
 
   virtual void ArrangeWindows();
@@ -77,10 +79,8 @@ class CBSWndContainer : public QWidget {
   QWidget* active_ = nullptr;
   int fullScreen_ = 0;
   int multiView_ = 1;
-  int keepAspect_ = 0;
   int border_ = 0;
   uint32_t borderColours_[2] = {0, 0};
-  int percent_ = 100;
   int mode_ = 1;
   QPointer<QWidget> savedParent_;
   QRect savedGeometry_;

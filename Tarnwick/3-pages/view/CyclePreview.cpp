@@ -282,9 +282,9 @@ void CCyclePreviewManager::TryNext(CCyclePreviewNode& node, size_t tries) {
     CPlayWnd* wnd = screen_ ? screen_->GetWnd(node.GetWindowIndex()) : nullptr;
     if (wnd && wnd->GetSafeHwnd() == node.GetPlayWnd()) wnd->ShowConnecting();
     const int id = node.GetId();
-    devwork::Run<bool>(
+    devwork::Ask<bool>(
         m.guid, [item] { return item->GetPreview() && item->Start(); },
-        [this, id, item, tries](bool ok) { OnStarted(id, item, ok, tries); }, owner_);
+        [this, id, item, tries](bool ok) { OnStarted(id, item, ok, tries); }, owner_, false);
     return;
   }
 }

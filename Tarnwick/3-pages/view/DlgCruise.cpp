@@ -63,7 +63,7 @@ void CDlgCruise::OnCommand(int id) {
 void CDlgCruise::OpenSettings() {
   if (!CheckPtzRight()) return;
   const int row = list_->GetSelectedRow();
-  const PanelTarget target = GetPanelTarget(host_);
+  const PanelTarget target = GetPanelChannel(host_);
   if (row < 0 || !target.Live()) return;
   CDlgCruisePathSetting dialog(target, row, this);
   dialog.DoModal();

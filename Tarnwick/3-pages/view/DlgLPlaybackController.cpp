@@ -150,9 +150,9 @@ void CDlgLPlaybackController::Play() {
   const plat::WindowHandle wnd = ui_.PlayWindow();
   if (!wnd) return;
   if (slot_) {
-    if (state_ == 0) {
+    if (state_ == PlayState::kPlaying) {
       OnSlot(slot_, [](IDevLocalPlayback& p) { p.Pause(1); });
-      SetPlayState(1);
+      SetPlayState(PlayState::kPaused);
     } else {
       // A paused file player runs again with Play, a paused stream player with Pause(0).
       const int type = playingOrigin_.deviceType;
@@ -160,7 +160,7 @@ void CDlgLPlaybackController::Play() {
         OnSlot(slot_, [wnd](IDevLocalPlayback& p) { p.Play(static_cast<HWND>(wnd)); });
       else
         OnSlot(slot_, [](IDevLocalPlayback& p) { p.Pause(0); });
-      SetPlayState(0);
+      SetPlayState(PlayState::kPlaying);
     }
     return;
   }
@@ -228,17 +228,17 @@ void CDlgLPlaybackController::ReleaseSlot() {
   playingPath_.clear();
 }
 
-void CDlgLPlaybackController::Drive(int (IDevLocalPlayback::*step)(), int state) {
+void CDlgLPlaybackController::Drive(int (IDevLocalPlayback::*step)(), PlayState state) {
   if (!slot_ || IsOpening()) return;
   OnSlot(slot_, [step](IDevLocalPlayback& p) { (p.*step)(); });
   SetPlayState(state);
 }
 
 // A speed change plays on; a frame step leaves the picture paused.
-void CDlgLPlaybackController::Slow() { Drive(&IDevLocalPlayback::Slow, 0); }
-void CDlgLPlaybackController::Fast() { Drive(&IDevLocalPlayback::Fast, 0); }
-void CDlgLPlaybackController::FrameBack() { Drive(&IDevLocalPlayback::StepBack, 1); }
-void CDlgLPlaybackController::FrameForward() { Drive(&IDevLocalPlayback::Step, 1); }
+void CDlgLPlaybackController::Slow() { Drive(&IDevLocalPlayback::Slow, PlayState::kPlaying); }
+void CDlgLPlaybackController::Fast() { Drive(&IDevLocalPlayback::Fast, PlayState::kPlaying); }
+void CDlgLPlaybackController::FrameBack() { Drive(&IDevLocalPlayback::StepBack, PlayState::kPaused); }
+void CDlgLPlaybackController::FrameForward() { Drive(&IDevLocalPlayback::Step, PlayState::kPaused); }
 
 void CDlgLPlaybackController::QueueCapture(const std::string& nativePath, std::function<void(bool)> done) {
   AskSlot<IDevLocalPlayback, bool>(

@@ -42,7 +42,7 @@ class CDlgLPlaybackController : public CPlaybackPageController {
   void VolumeMoved(int value) override;
 
   // True while a local playback runs on the page or a file is being opened for it.
-  bool IsPlaying() const { return heldPlaying_ || state_ >= 0 || IsOpening(); }
+  bool IsPlaying() const { return heldPlaying_ || state_ != PlayState::kIdle || IsOpening(); }
   void SetHeldPlaying(bool playing) { heldPlaying_ = playing; }
   std::u16string PlayingPath() const { return playingPath_; }
   std::u16string ChosenFile() const { return chosenFile_; }
@@ -63,7 +63,7 @@ class CDlgLPlaybackController : public CPlaybackPageController {
   using PlayerSlot = QueueSlot<IDevLocalPlayback>;
   void Opened(const std::shared_ptr<PlayerSlot>& slot, bool playing);
   // Runs `step` on the player and shows play state `state`.
-  void Drive(int (IDevLocalPlayback::*step)(), int state);
+  void Drive(int (IDevLocalPlayback::*step)(), PlayState state);
 
   bool heldPlaying_ = false;
   SearchOrigin chosenOrigin_;

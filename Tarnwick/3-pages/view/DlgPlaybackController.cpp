@@ -69,7 +69,7 @@ PlayAbilities CDlgPlaybackController::AbilitiesOf(int deviceType) {
 }
 
 bool CDlgPlaybackController::IsBusy() const {
-  return heldBusy_ || download_ || IsSearching() || state_ >= 0 || IsOpening();
+  return heldBusy_ || download_ || IsSearching() || state_ != PlayState::kIdle || IsOpening();
 }
 
 // ---- search
@@ -156,17 +156,17 @@ void CDlgPlaybackController::Play() {
   if (IsOpening()) return;  // the press before has yet to be answered
   if (slot_) {
     switch (state_) {
-      case 0:
+      case PlayState::kPlaying:
         OnSlot(slot_, [](CDevRemotePlayback& p) { p.Pause(); });
-        SetPlayState(1);
+        SetPlayState(PlayState::kPaused);
         return;
-      case 1:
+      case PlayState::kPaused:
         OnSlot(slot_, [](CDevRemotePlayback& p) { p.Resume(); });
-        SetPlayState(0);
+        SetPlayState(PlayState::kPlaying);
         return;
       default:
         OnSlot(slot_, [](CDevRemotePlayback& p) { p.Normal(); });
-        SetPlayState(0);
+        SetPlayState(PlayState::kPlaying);
         return;
     }
   }
@@ -185,7 +185,7 @@ void CDlgPlaybackController::Play() {
   playingName_ = chosen_.name;
   BeginOpen(chosenOrigin_.deviceGuid, chosenOrigin_, wnd);
   const std::string name = CTChar(chosen_.name).GetNarrow();
-  devwork::Run<Outcome>(
+  devwork::Ask<Outcome>(
       slotQueue_,
       [device, slot, wnd, name]() -> Outcome {
         bool loginFailed = false;
@@ -201,7 +201,7 @@ void CDlgPlaybackController::Play() {
         slot->object = playback;
         return Outcome::Done;
       },
-      [this, slot](Outcome outcome) { Opened(slot, outcome); }, owner_);
+      [this, slot](Outcome outcome) { Opened(slot, outcome); }, owner_, Outcome::NoObject);
 }
 
 void CDlgPlaybackController::Opened(const std::shared_ptr<PlaybackSlot>& slot, Outcome outcome) {
@@ -228,12 +228,12 @@ void CDlgPlaybackController::ReleaseSlot() {
 void CDlgPlaybackController::ChangeSpeed(int (CDevRemotePlayback::*change)(), bool anyType) {
   if (!slot_ || IsOpening()) return;
   // A paused-by-speed recorder first goes back to normal play.
-  const bool resume = state_ == 2 && (anyType || playingOrigin_.deviceType == DEV_TYPE_DVR);
+  const bool resume = state_ == PlayState::kSpeedOrFrame && (anyType || playingOrigin_.deviceType == DEV_TYPE_DVR);
   OnSlot(slot_, [change, resume](CDevRemotePlayback& p) {
     if (resume) p.Resume();
     (p.*change)();
   });
-  SetPlayState(2);
+  SetPlayState(PlayState::kSpeedOrFrame);
 }
 
 void CDlgPlaybackController::Slow() { ChangeSpeed(&CDevRemotePlayback::Slow, false); }
@@ -321,7 +321,7 @@ void CDlgPlaybackController::Download() {
   ui_.SetProgressText(LoadResString(IDS_DOWNLOADING));
   const std::string remote = CTChar(chosen_.name).GetNarrow();
   const std::string local = plat::toNativePath(downloadPath_);
-  devwork::Run<Outcome>(
+  devwork::Ask<Outcome>(
       downloadQueue_,
       [device, slot, remote, local]() -> Outcome {
         bool loginFailed = false;
@@ -338,7 +338,7 @@ void CDlgPlaybackController::Download() {
         slot->object = d;
         return Outcome::Done;
       },
-      [this, slot](Outcome outcome) { DownloadStarted(slot, outcome); }, owner_);
+      [this, slot](Outcome outcome) { DownloadStarted(slot, outcome); }, owner_, Outcome::NoObject);
 }
 
 void CDlgPlaybackController::DownloadStarted(const std::shared_ptr<DownloadSlot>& slot, Outcome outcome) {
@@ -359,7 +359,7 @@ void CDlgPlaybackController::PollDownload() {
   if (!download_ || downloadStarting_ || downloadPolling_) return;
   downloadPolling_ = true;
   auto slot = download_;
-  devwork::Run<int>(
+  devwork::Ask<int>(
       downloadQueue_, [slot] { return slot->object ? slot->object->GetPos() : -1; },
       [this, slot](int p) {
         if (slot != download_) return;
@@ -374,5 +374,5 @@ void CDlgPlaybackController::PollDownload() {
           ui_.SetProgressText(plat::utf8ToUtf16(std::to_string(p) + "%"));
         }
       },
-      owner_);
+      owner_, -1);
 }

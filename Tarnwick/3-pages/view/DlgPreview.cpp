@@ -189,7 +189,7 @@ bool CDlgPreview::OnInitDialog() {
   CCyclePreviewManager::GetInstance()->SetPlayScreen(m_playScreen);
   CCyclePreviewManager::GetInstance()->SetPage(GetSafeHwnd(), &PlayWndEventToPage, m_controller.get());
   m_controller->SetCycles(m_cycles.get());
-  m_controller->GetHost().bindVideoParam = [this](const std::u16string& guid, int channel) { m_videoParam->BindChannel(guid, channel); };
+  m_controller->GetHost().bindVideoParam = [this](const std::u16string& guid, int channel) { m_videoParam->BindPreview(guid, channel); };
   SetPreviewPageWindow(GetSafeHwnd());
   SetDevNoticeSink(&ShowDevNotice);
   // The program's notices need a window that lives as long as the pages (the login
@@ -277,7 +277,7 @@ IDevCtlPtz* CDlgPreview::GetSelectedChannelPtz(int byName) {
   QTreeWidgetItem* node = nullptr;
   int channel = 0;
   std::u16string guid;
-  if (!m_controller->GetSelectedChannel(&node, &channel, &guid)) return nullptr;
+  if (!m_controller->GetSelectedChannelPreview(&node, &channel, &guid)) return nullptr;
   CDeviceManager* devices = CDeviceManager::GetInstance();
   CDevice* device = devices->FindDevice(guid, 1);
   if (!device) return nullptr;
@@ -339,7 +339,7 @@ void CDlgPreview::OnCommand(int id) {
       CChannel* channel = m_controller->GetActiveChannel();
       IDevPreview* preview = channel ? channel->GetPreview(0) : nullptr;
       if (!preview || !preview->IsPreviewing()) break;
-      m_videoParam->BindChannel(channel->GetDevice()->GetGuid(), channel->GetChannelNo());
+      m_videoParam->BindPreview(channel->GetDevice()->GetGuid(), channel->GetChannelNo());
       [[fallthrough]];
     }
     case ID_PANEL_PTZ:

@@ -269,7 +269,7 @@ bool CPreviewController::ShowGroupTree() {
 
 // --- opening and closing ---------------------------------------------------------------------
 
-bool CPreviewController::GetSelectedChannel(QTreeWidgetItem** nodeOut, int* channelOut, std::u16string* guidOut) {
+bool CPreviewController::GetSelectedChannelPreview(QTreeWidgetItem** nodeOut, int* channelOut, std::u16string* guidOut) {
   QTreeWidgetItem* node = deviceTree_ ? deviceTree_->currentItem() : nullptr;
   if (!node) {
     Notice(IDS_SELECT_CHANNEL);
@@ -317,7 +317,7 @@ void CPreviewController::OpenSelectedChannel() {
   QTreeWidgetItem* node = nullptr;
   int channel = 0;
   std::u16string guid;
-  if (!GetSelectedChannel(&node, &channel, &guid)) return;
+  if (!GetSelectedChannelPreview(&node, &channel, &guid)) return;
   CPreviewManager* manager = CPreviewManager::GetInstance();
   // One channel plays in one window: a second double click on it in its window closes it;
   // in another window it moves.
@@ -351,7 +351,8 @@ bool CPreviewController::OpenChannelInWindow(const std::u16string& guid, int win
   wnd->ShowConnecting();
   // The preview is made on the queue (logging in on the way), then given the window and the
   // stream, started, and its sound opened.
-  devwork::Run<OpenResult>(
+  // A device no longer listed leaves the window as a preview that could not be made would.
+  devwork::Ask<OpenResult>(
       guid,
       [item, groupMember] {
         if (!item->GetPreview()) return OpenResult::kNoPreview;
@@ -359,7 +360,8 @@ bool CPreviewController::OpenChannelInWindow(const std::u16string& guid, int win
         if (!groupMember) item->OpenSound();
         return OpenResult::kOk;
       },
-      [this, item, groupMember](OpenResult result) { OnChannelOpened(item, result, groupMember); }, owner_);
+      [this, item, groupMember](OpenResult result) { OnChannelOpened(item, result, groupMember); }, owner_,
+      OpenResult::kNoPreview);
   return true;
 }
 
@@ -548,7 +550,7 @@ void CPreviewController::SetStreamType(int type) {
   int channel = 0;
   std::u16string guid;
   QTreeWidgetItem* node = nullptr;
-  if (!GetSelectedChannel(&node, &channel, &guid)) return;
+  if (!GetSelectedChannelPreview(&node, &channel, &guid)) return;
   CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
   if (!device) return;
   struct Switched {
@@ -590,7 +592,7 @@ void CPreviewController::SetStreamType(int type) {
         std::u16string file;
         if (s.recording && s.previewing && device && ring &&
             ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), channel, file)) {
-          devwork::Run<bool>(
+          devwork::Ask<bool>(
               guid,
               [device, channel, file] {
                 CChannel* object = device->GetChannel(channel);
@@ -606,7 +608,7 @@ void CPreviewController::SetStreamType(int type) {
                 }
                 finish();
               },
-              owner_);
+              owner_, false);
           return;
         }
         if (s.recording) Notice(IDS_SWITCH_ENDED_RECORD);
@@ -675,9 +677,9 @@ void CPreviewController::Snapshot() {
   std::u16string file = folder + U16(name);
   if (file.size() > 255) file.resize(255);
   const std::u16string path = U16(plat::toNativePath(file));
-  devwork::Run<bool>(
+  devwork::Ask<bool>(
       item->GetDeviceGuid(), [item, path] { return item->CapturePicture(path, 0); },
-      [this, file](bool ok) { Say(TextWithPath(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file)); }, owner_);
+      [this, file](bool ok) { Say(TextWithPath(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, file)); }, owner_, false);
 }
 
 void CPreviewController::ToggleRecord() {
@@ -730,7 +732,7 @@ void CPreviewController::ToggleRecord() {
 
 void CPreviewController::StartRecording(const PreviewItemPtr& item, const std::u16string& file,
                                         std::function<void(bool ok)> then) {
-  devwork::Run<bool>(
+  devwork::Ask<bool>(
       item->GetDeviceGuid(), [item, file] { return item->StartRecord(0, file); },
       [file, then = std::move(then)](bool ok) {
         // A start that failed leaves no row for a file that never came to be.
@@ -738,7 +740,7 @@ void CPreviewController::StartRecording(const PreviewItemPtr& item, const std::u
           if (CRecordFileRing* ring = CRecordFileRing::GetInstance()) ring->DropRecordFile(file);
         then(ok);
       },
-      owner_);
+      owner_, false);
 }
 
 void CPreviewController::RollRecording(const PreviewItemPtr& item) {
@@ -755,7 +757,7 @@ void CPreviewController::RollRecording(const PreviewItemPtr& item) {
   };
   // The old file is closed before the ring makes the next one (on the UI thread, which owns
   // the ring), then the recording goes on in it.
-  devwork::Run(
+  const bool queued = devwork::Run(
       guid, [item] { item->StopRecord(); },
       [this, item, guid, channel, window, failed] {
         CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
@@ -777,6 +779,8 @@ void CPreviewController::RollRecording(const PreviewItemPtr& item) {
         });
       },
       owner_);
+  // Its device left the list: nothing is recorded there any more, and no roll is on its way.
+  if (!queued) rolling_.erase(window);
 }
 
 void CPreviewController::ScheduleMidnightRoll(const std::tm& now) {
@@ -981,13 +985,11 @@ intptr_t CPreviewController::OnDeviceArming(CDevice* device, int state) {
   return 0;
 }
 
-intptr_t CPreviewController::OnCycleSwitch(CDevice* device, intptr_t lParam) {
+intptr_t CPreviewController::OnCycleSwitch(CDevice* device, int channel) {
   device = LiveDevice(device);
-  const int channel = static_cast<int>(lParam & 0xFFFF);
   if (!device || channel > 64) return 0;
   CChannel* object = device->GetChannel(channel);
   if (!object) return 0;
-  if (((lParam >> 16) & 0xFFFF) == 1) object->SetAlarmFlag(1);
   if (QTreeWidgetItem* node = FindChannelItem(device, channel)) SetChannelIcon(object, node);
   return 0;
 }
@@ -1093,9 +1095,9 @@ void CPreviewController::OnVoiceTalk() {
     bool loggedInFirst = false;
     bool started = false;
   };
-  talkPending_ = true;
   const std::u16string guid = device->GetGuid();
-  devwork::Run<Talk>(
+  // Pending until its answer comes; a talk that could not be queued is not.
+  talkPending_ = devwork::Run<Talk>(
       guid,
       [device] {
         Talk t;

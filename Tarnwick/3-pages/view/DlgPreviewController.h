@@ -93,9 +93,10 @@ class CPreviewController {
   void StopWindowPreview(const PreviewItemPtr& item, QTreeWidgetItem* node);
   int StopPreviewInWindow(int window);
   void StopAllVideos();
-  // The device tree's selected channel node, its channel number and its device's GUID; false
+  // The preview of the device tree's selected channel, named: its node, its channel number
+  // and its device's GUID, by which the device's queue finds or makes the preview; false
   // (with the notice the tree owes) when the selection is no channel of a device.
-  bool GetSelectedChannel(QTreeWidgetItem** node, int* channel, std::u16string* guid);
+  bool GetSelectedChannelPreview(QTreeWidgetItem** node, int* channel, std::u16string* guid);
   CDevice* GetSelectedDevice();
   CChannel* GetActiveChannel();
   void SetStreamType(int type);
@@ -126,7 +127,8 @@ class CPreviewController {
   intptr_t OnDeviceException(int loginId);
   intptr_t OnDeviceReboot(CDevice* device);
   intptr_t OnDeviceArming(CDevice* device, int state);
-  intptr_t OnCycleSwitch(CDevice* device, intptr_t lParam);
+  // A cycle stopped or started `channel` of the device: its node's image follows.
+  intptr_t OnCycleSwitch(CDevice* device, int channel);
   intptr_t OnCycleNoPreview(CDevice* device);
   intptr_t OnPlayWndSelected(int window);
   intptr_t OnRefreshTree();

@@ -27,7 +27,7 @@ constexpr int kRowHeight = 34;
 
 CDlgVideoParam::CDlgVideoParam()
     : CPageDialog(kTemplateId),
-      controller_([this] { return GetPanelTarget(&host_); },
+      controller_([this] { return GetPanelChannel(&host_); },
                   [](const std::u16string& text) { UiService().Notice(text); }) {
   controller_.SetOnChanged([this] {
     if (HasWindow()) ShowPositions();
@@ -80,7 +80,7 @@ bool CDlgVideoParam::OnInitDialog() {
   return true;
 }
 
-int CDlgVideoParam::BindChannel(const std::u16string& guid, int channel) {
+int CDlgVideoParam::BindPreview(const std::u16string& guid, int channel) {
   controller_.Bind(PanelTarget{guid, channel});
   if (HasWindow()) ShowPositions();
   return 1;

@@ -19,9 +19,10 @@ class CDlgVideoParam : public CPageDialog {
   static constexpr int kFirstLabelId = 1966;  // 1966..1970, in slider order
 
   CDlgVideoParam();
-  // Loads the panel from the channel's preview (an empty GUID: the defaults); the panel is
-  // greyed until the values arrive. 1.
-  int BindChannel(const std::u16string& guid, int channel);
+  // Loads the panel from the preview of channel `channel` of the device with this GUID, read
+  // on the device's queue (an empty GUID: the defaults); the panel is greyed until the values
+  // arrive. 1.
+  int BindPreview(const std::u16string& guid, int channel);
   CVideoParamController& Controller() { return controller_; }
 
  protected:

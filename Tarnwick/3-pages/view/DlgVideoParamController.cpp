@@ -153,7 +153,7 @@ void CVideoParamController::Apply(int64_t nowMs) {
   write->target = target;
   write->values = v;
   write_ = write;
-  devwork::Run(target.guid, [write] {
+  const bool queued = devwork::Run(target.guid, [write] {
     Values sent;
     {
       std::lock_guard<std::mutex> lock(write->mu);
@@ -166,4 +166,6 @@ void CVideoParamController::Apply(int64_t nowMs) {
       preview->SetVolume(sent.volume);
     }
   });
+  // Its device left the list: no later write waits on this one.
+  if (!queued) write_.reset();
 }

@@ -31,17 +31,18 @@ bool PanelTarget::Live() const {
   return preview && preview->IsPreviewing();
 }
 
-IDevCtlPtz* PanelTarget::Ptz() const {
-  return Live() ? Channel()->GetPtzWithNumber(1) : nullptr;
-}
 
 IDevPreview* PanelTarget::Preview() const {
   CChannel* ch = Channel();
   return ch ? ch->GetPreview(0) : nullptr;
 }
 
-PanelTarget GetPanelTarget(IPanelHost* host) {
+PanelTarget GetPanelChannel(IPanelHost* host) {
   PanelTarget t;
   if (!host || !host->GetActiveChannel(t.guid, t.channel)) return {};
   return t;
+}
+
+IDevCtlPtz* GetPanelPtz(const PanelTarget& target) {
+  return target.Live() ? target.Channel()->GetPtzWithNumber(1) : nullptr;
 }

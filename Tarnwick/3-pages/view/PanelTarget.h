@@ -21,8 +21,6 @@ struct PanelTarget {
   // The device is logged in and the channel's main preview runs. Reads only the state the
   // device layer keeps in atomics, so the UI thread asks this before it queues a command.
   bool Live() const;
-  // Device queue only: the channel's PTZ object while Live, made on demand; null otherwise.
-  IDevCtlPtz* Ptz() const;
   // Device queue only: the channel's main preview when it has one (never made).
   IDevPreview* Preview() const;
 };
@@ -42,5 +40,11 @@ class CPreviewListPanelHost : public IPanelHost {
   bool GetActiveChannel(std::u16string& guid, int& channel) override;
 };
 
-// The target of the active play window (invalid when it shows nothing).
-PanelTarget GetPanelTarget(IPanelHost* host);
+// The channel of the active play window as a panel sees it: named, not a pointer, so that it
+// can travel to the device's queue (invalid when the window shows nothing).
+PanelTarget GetPanelChannel(IPanelHost* host);
+
+// The PTZ object a panel's command goes to: that of `target`, the channel the panel took from
+// GetPanelChannel when the command left, while its device is logged in and its main preview
+// runs; made on demand. Null otherwise. Device queue only.
+IDevCtlPtz* GetPanelPtz(const PanelTarget& target);

@@ -50,7 +50,7 @@ class CPlaybackPageBase : public CPageDialog, public IPlaybackPageUi {
   virtual CPlaybackPageController& Controller() = 0;
   const CPlaybackPageController& Controller() const { return const_cast<CPlaybackPageBase*>(this)->Controller(); }
   bool IsSearching() const { return Controller().IsSearching(); }
-  int PlayState() const { return Controller().PlayState(); }
+  PlayState GetPlayState() const { return Controller().GetPlayState(); }
   // Runs the event loop until the running search has ended (bounded; tests).
   void FinishSearch();
 

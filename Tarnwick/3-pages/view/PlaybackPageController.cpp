@@ -144,13 +144,13 @@ void CPlaybackPageController::OpenEnded(bool playing, const PlayAbilities& abili
   sound_ = 0;
   abilities_ = abilities;
   ui_.ShowAbilities(abilities_);
-  SetPlayState(0);
+  SetPlayState(PlayState::kPlaying);
   positionTimer_.start();
 }
 
-void CPlaybackPageController::SetPlayState(int state) {
+void CPlaybackPageController::SetPlayState(PlayState state) {
   state_ = state;
-  ui_.SetPlayButton(state == 0 ? 1 : 0);
+  ui_.SetPlayButton(state == PlayState::kPlaying ? 1 : 0);
 }
 
 void CPlaybackPageController::ClearSlot() {
@@ -161,7 +161,7 @@ void CPlaybackPageController::ClearSlot() {
     ui_.ShowOpening(false);
   }
   if (plat::WindowHandle wnd = ui_.PlayWindow()) plat::postMessage(wnd, WM_PREVIEW_STOPPED, 0, 0);
-  state_ = -1;
+  state_ = PlayState::kIdle;
   playingOrigin_ = SearchOrigin{};
   ui_.SetPlayButton(0);
   ui_.SetSoundButton(0);

@@ -26,6 +26,14 @@
 
 class CDevice;
 
+// What the play slot is doing.
+enum class PlayState {
+  kIdle = -1,        // nothing plays
+  kPlaying = 0,      // at normal speed
+  kPaused = 1,
+  kSpeedOrFrame = 2  // slower, faster or frame by frame
+};
+
 // A device-layer object kept for a page: made, used and deleted only by work on its queue.
 template <class T>
 struct QueueSlot {
@@ -66,8 +74,7 @@ class CPlaybackPageController {
   void PollPosition();
 
   bool IsSearching() const { return search_ != nullptr; }
-  // -1 nothing plays, 0 playing, 1 paused, 2 at another speed or frame by frame.
-  int PlayState() const { return state_; }
+  PlayState GetPlayState() const { return state_; }
   // A file is being opened: the slot is taken, the player not yet playing.
   bool IsOpening() const { return opening_; }
   const PlayAbilities& Abilities() const { return abilities_; }
@@ -114,12 +121,13 @@ class CPlaybackPageController {
       if (slot->object) fn(*slot->object);
     });
   }
-  // Asks the slot's object on its queue; `done` gets the answer (`none` without an object).
+  // Asks the slot's object on its queue; `done` gets the answer (`none` without an object, or
+  // when the queue refused the question).
   template <class T, class R, class Fn>
   void AskSlot(const std::shared_ptr<QueueSlot<T>>& slot, R none, Fn fn, std::function<void(R)> done) {
-    devwork::Run<R>(
+    devwork::Ask<R>(
         slotQueue_, [slot, none, fn]() -> R { return slot->object ? fn(*slot->object) : none; },
-        std::move(done), owner_);
+        std::move(done), owner_, none);
   }
   // Queues the stop of what `slot` holds: `stop` runs on the object, then the play window is
   // told (pictures presented meanwhile are let go). Survives the device's retirement.
@@ -136,8 +144,8 @@ class CPlaybackPageController {
     });
   }
 
-  // 0 playing, 1 paused, 2 another speed or frame by frame; the play button follows.
-  void SetPlayState(int state);
+  // The play button follows.
+  void SetPlayState(PlayState state);
   // The slot has let go: the play window is told, state, origin and sound are reset.
   void ClearSlot();
   // The volume sent last (the remote page sends no repeat).
@@ -148,7 +156,7 @@ class CPlaybackPageController {
 
   IPlaybackPageUi& ui_;
   devwork::Owner owner_;
-  int state_ = -1;
+  PlayState state_ = PlayState::kIdle;
   int sound_ = 0;
   int lastVolume_ = 0;
   SearchOrigin playingOrigin_;

@@ -120,7 +120,8 @@ void CPreviewManager::StopItems(const std::vector<PreviewItemPtr>& items) {
     devwork::Run(
         i->GetDeviceGuid(),
         // A device's items leave the list before it is retired (its release hooks), so their
-        // stops are dropped with its queue and it stops them itself.
+        // stops are dropped with its queue, or refused once it was retired, and it stops them
+        // itself.
         [i] { i->StopAll(); },
         [this, guid = i->GetDeviceGuid(), channel = i->GetChannel()] {
           if (stopped_) stopped_(guid, channel);

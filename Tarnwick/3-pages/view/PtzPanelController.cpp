@@ -20,17 +20,19 @@ bool CPtzController::Press(int command) {
   // A press while another is held (a second button, a lost release) ends the first.
   Release();
   if (!CheckPtzRight()) return false;
-  PanelTarget target = GetPanelTarget(host_);
+  PanelTarget target = GetPanelChannel(host_);
   if (!target.Live()) return false;
-  bound_ = target;
-  command_ = command;
-  held_ = true;
-  devwork::Run(target.guid, [target, command, speed = speed_] {
-    if (IDevCtlPtz* ptz = target.Ptz()) {
+  const bool queued = devwork::Run(target.guid, [target, command, speed = speed_] {
+    if (IDevCtlPtz* ptz = GetPanelPtz(target)) {
       ptz->SetStoredValue(speed);
       ptz->PTZControl(command, 0);
     }
   });
+  // A start that never left has no stop to owe.
+  if (!queued) return false;
+  bound_ = target;
+  command_ = command;
+  held_ = true;
   return true;
 }
 
@@ -75,7 +77,7 @@ PresetRead ReadPresetFlags(const PanelTarget& target) {
 
 int CPresetModel::Bind() {
   const unsigned binding = ++bindings_;
-  const PanelTarget target = GetPanelTarget(host_);
+  const PanelTarget target = GetPanelChannel(host_);
   if (!target.Channel()) {
     loading_ = false;
     bindResult_ = -1;
@@ -126,12 +128,12 @@ bool CPresetModel::SendPreset(int command, int row) {
   if (row < 0 || row >= kPresetCount) return false;
   // A preset the device said is not set is not called; one whose state it cannot tell is.
   if (command == ptzcmd::kPresetGoTo && known_ && !record_[kPresetFlagsOffset + row]) return false;
-  const PanelTarget target = GetPanelTarget(host_);
+  const PanelTarget target = GetPanelChannel(host_);
   if (!target.Live()) return false;
   return Send<int>(
       target,
       [target, command, row] {
-        IDevCtlPtz* ptz = target.Ptz();
+        IDevCtlPtz* ptz = GetPanelPtz(target);
         return ptz ? ptz->PTZPreset(command, row + 1) : 0;
       },
       [this, target, command, row, binding = bindings_](int accepted) {
@@ -156,12 +158,12 @@ bool CPresetModel::Clear(int row) { return SendPreset(ptzcmd::kPresetClear, row)
 bool CCruiseController::Start(int route) {
   if (!CheckPtzRight()) return false;
   if (route < 0 || route >= kCruiseRoutes) return false;
-  const PanelTarget target = GetPanelTarget(host_);
+  const PanelTarget target = GetPanelChannel(host_);
   if (!target.Live()) return false;
   return Send<int>(
       target,
       [target, route] {
-        IDevCtlPtz* ptz = target.Ptz();
+        IDevCtlPtz* ptz = GetPanelPtz(target);
         return ptz ? ptz->PTZCruise(ptzcmd::kCruiseRun, route, 0, 0) : 0;
       },
       [](int) {});
@@ -169,12 +171,12 @@ bool CCruiseController::Start(int route) {
 
 bool CCruiseController::StopAll() {
   if (!CheckPtzRight()) return false;
-  const PanelTarget target = GetPanelTarget(host_);
+  const PanelTarget target = GetPanelChannel(host_);
   if (!target.Live()) return false;
   return Send<int>(
       target,
       [target] {
-        IDevCtlPtz* ptz = target.Ptz();
+        IDevCtlPtz* ptz = GetPanelPtz(target);
         int accepted = 0;
         for (int route = 0; ptz && route < kCruiseRoutes; ++route)
           if (ptz->PTZCruise(ptzcmd::kCruiseStop, route, 0, 0) != 0) ++accepted;
@@ -189,7 +191,7 @@ bool CCruiseRoute::Read(std::function<void(ReadResult)> done, const devwork::Own
       target_.guid,
       [target = target_, route = route_] {
         ReadResult out;
-        IDevCtlPtz* ptz = target.Ptz();
+        IDevCtlPtz* ptz = GetPanelPtz(target);
         int points[kCruiseStops * 3] = {};
         if (!ptz || ptz->GetPTZCruise(route, points, target.channel - 1) != 1) return out;
         for (int i = 0; i < kCruiseStops; ++i)
@@ -208,7 +210,7 @@ bool CCruiseRoute::Store(int stopNumber, const CruiseStop& stop, std::function<v
   return devwork::Run<bool>(
       target_.guid,
       [target = target_, route = route_, point = stopNumber - 1, stop] {
-        IDevCtlPtz* ptz = target.Ptz();
+        IDevCtlPtz* ptz = GetPanelPtz(target);
         return ptz && ptz->PTZCruise(ptzcmd::kCruisePreset, route, point, stop.preset) != 0 &&
                ptz->PTZCruise(ptzcmd::kCruiseDwell, route, point, stop.dwell) != 0 &&
                ptz->PTZCruise(ptzcmd::kCruiseSpeed, route, point, stop.speed) != 0 &&
@@ -223,7 +225,7 @@ bool CCruiseRoute::ClearStop(int stopNumber, std::function<void(bool)> done,
   return devwork::Run<bool>(
       target_.guid,
       [target = target_, route = route_, stopNumber] {
-        IDevCtlPtz* ptz = target.Ptz();
+        IDevCtlPtz* ptz = GetPanelPtz(target);
         return ptz && ptz->PTZCruise(ptzcmd::kCruiseClearStop, route, stopNumber, 0) != 0;
       },
       std::move(done), owner);

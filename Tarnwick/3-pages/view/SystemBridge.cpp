@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "Hollin/Global.h"
+#include "controls/TaskbarNotifier.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceWork.h"
 #include "devices/MemoryPool.h"
@@ -13,6 +14,7 @@
 #include "shell/AppMessages.h"
 #include "shell/LocalSettings.h"
 #include "shell/Singleton.h"
+#include "shell/UnlockBackoff.h"
 #include "shell/User.h"
 #include "view/CyclePreview.h"
 #include "view/PreviewManager.h"
@@ -40,9 +42,11 @@ void ReleaseLiveServices() {
   // Work on a device queue that is not the list's own (a settings dialog closing its camera
   // session) ends here too: the device libraries are cleaned up next.
   devwork::Drain();
-  CRecordFileRing::DeleteInstance();
-  CUser::DeleteInstance();
+  CRecordFileRing::ReleaseInstance();
+  CUser::ReleaseInstance();
   FreeCyclePreviewManager();
+  FreeNotifier();
+  CUnlockBackoff::ReleaseInstance();
 }
 
 }  // namespace
@@ -53,12 +57,14 @@ void RenewServices() {
   SingletonAccess<CRecordFileRing>::Renew();
   SingletonAccess<CUser>::Renew();
   SingletonAccess<CCyclePreviewManager>::Renew();
+  SingletonAccess<CTaskbarNotifier>::Renew();
+  SingletonAccess<CUnlockBackoff>::Renew();
   SingletonAccess<CLocalSettings>::Renew();
 }
 
 void ReleaseServices() {
   ReleaseLiveServices();
-  CLocalSettings::DeleteInstance();
+  CLocalSettings::ReleaseInstance();
 }
 
 bool StartSystem() {
@@ -104,7 +110,7 @@ void StopSystem() {
   CQXGlobal::RegisterHandleMessage(nullptr);
   CQXGlobal::RegisterAllocator(nullptr);
   CQXGlobal::RegisterHandleException(nullptr);
-  CLocalSettings::DeleteInstance();
+  CLocalSettings::ReleaseInstance();
 
   std::lock_guard<std::mutex> lock(gBridgeLock);
   if (!gPool) return;

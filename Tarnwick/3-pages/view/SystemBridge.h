@@ -21,8 +21,8 @@ bool StartSystem();
 void StopSystem();
 
 // The program's process-wide services (preview list, device list, recording ring, user, cycles,
-// settings): ReleaseServices deletes them in the order the shut-down does, the settings last;
-// RenewServices lets them be made again, as StartSystem does.
+// notifier, unlock pace, settings): ReleaseServices deletes them in the order the shut-down
+// does, the settings last; RenewServices lets them be made again, as StartSystem does.
 void ReleaseServices();
 void RenewServices();
 

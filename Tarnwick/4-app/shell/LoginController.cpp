@@ -81,7 +81,7 @@ bool CLoginController::CheckUser(const std::u16string& name) {
 }
 
 int64_t CLoginController::UnlockWaitMs() const {
-  return m_mode == kUnlock ? CUnlockBackoff::Instance().WaitMs() : 0;
+  return m_mode == kUnlock ? CUnlockBackoff::GetInstance()->WaitMs() : 0;
 }
 
 int CLoginController::UnlockWaitSeconds() const {
@@ -116,9 +116,9 @@ CLoginController::Result CLoginController::Login(const std::u16string& name, con
   Result result = CheckPassword(name, password);
   if (m_mode == kUnlock) {
     if (result == kLoggedIn)
-      CUnlockBackoff::Instance().Succeeded();
+      CUnlockBackoff::GetInstance()->Succeeded();
     else
-      CUnlockBackoff::Instance().Failed();
+      CUnlockBackoff::GetInstance()->Failed();
   }
   m_loggedIn = false;
   if (result == kLoggedIn) {

@@ -2,7 +2,6 @@
 
 #include <csignal>
 
-#include "controls/TaskbarNotifier.h"
 #include "plat/instance.h"
 #include "plat/paths.h"
 #include "plat/text.h"
@@ -54,8 +53,7 @@ bool CTarnwickApp::InitInstance() {
 }
 
 int CTarnwickApp::ExitInstance() {
-  StopSystem();
-  FreeNotifier();
+  StopSystem();  // the notifier goes with the other services
   FreeLanguageLibrary();
   m_hMutex.reset();
   return 0;
