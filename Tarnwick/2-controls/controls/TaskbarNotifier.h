@@ -114,5 +114,5 @@ class CTaskbarNotifier {
 };
 
 // Deletes the program's notifier: at shut-down, with the other services
-// (devices/SystemBridge.h).
+// (view/SystemBridge.h).
 void FreeNotifier();
