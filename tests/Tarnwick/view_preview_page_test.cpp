@@ -232,7 +232,7 @@ TEST_F(PreviewPage, ChannelsOpenByDoubleClickAndDragMoveBetweenWindowsAndClose) 
     QCoreApplication::processEvents();
     return !notices.empty();
   }));
-  EXPECT_EQ(notices.back(), Text(8546));
+  EXPECT_EQ(notices.back(), LoadResString(8546));
   EXPECT_EQ(Screen()->GetWnd(5)->GetState(), CPlayWnd::State::kIdle);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
 }
