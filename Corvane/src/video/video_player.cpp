@@ -172,8 +172,6 @@ int VideoPlayer::RenderPicture(const PictureRef& picture) {
   return 1;
 }
 
-bool VideoPlayer::WaitPainted(int ms) const { return plat::waitPainted(mainWindow_.load(), ms); }
-
 void VideoPlayer::DecodeAndShow(const uint8_t* data, uint32_t length, int codec) {
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);
   rebindIfNeeded();

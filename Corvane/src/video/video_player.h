@@ -50,12 +50,9 @@ class VideoPlayer {
   int DecodeFrame(const uint8_t* data, uint32_t length, int codec, PictureSlot* picture);
   // Playback display thread: decodes into the player's own pictures and draws.
   void DecodeAndShow(const uint8_t* data, uint32_t length, int codec);
-  // Live decode thread: draws a decoded picture, which the renderers keep until they draw
+  // Live render thread: draws a decoded picture, which the renderers keep until they draw
   // the next one. Returns 1.
   int RenderPicture(const PictureRef& picture);
-  // True once the main window painted the last picture drawn to it (or nobody paints it);
-  // waits at most `ms` for that.
-  bool WaitPainted(int ms) const;
 
   void DrawStatusText(int videoState, int audioState);
   void ClearStatusText();
