@@ -51,8 +51,14 @@ class VideoPlayer {
   // Playback display thread: decodes into the player's own pictures and draws.
   void DecodeAndShow(const uint8_t* data, uint32_t length, int codec);
   // Live render thread: draws a decoded picture, which the renderers keep until they draw
-  // the next one. Returns 1.
+  // the next one. Returns 1. A picture is not drawn over the one before until the main
+  // window painted that one, for at most kPaintWaitMs: a tick that comes late, right behind
+  // the one before, would otherwise replace a picture nobody saw. A window that let the
+  // wait run out is not waited for again until it paints.
   int RenderPicture(const PictureRef& picture);
+  static constexpr int kPaintWaitMs = 80;
+  // The longest a draw waits for that paint, in real milliseconds (kPaintWaitMs at first).
+  void setPaintWait(int ms) { paintWaitMs_ = ms; }
 
   void DrawStatusText(int videoState, int audioState);
   void ClearStatusText();
@@ -118,6 +124,9 @@ class VideoPlayer {
   DdrawRenderer second_;
   std::atomic<int> decodedFrames_{0};
   std::atomic<int> droppedPictures_{0};
+  // The render thread's.
+  bool waitsForPaint_ = true;
+  std::atomic<int> paintWaitMs_{kPaintWaitMs};
   // Serialises size changes against drawing and against the player's own pictures (render,
   // status texts, playback, snapshots).
   std::recursive_mutex drawMutex_;
