@@ -56,7 +56,9 @@ class VideoPlayer {
   // the one before, would otherwise replace a picture nobody saw. A window that let the
   // wait run out is not waited for again until it paints.
   int RenderPicture(const PictureRef& picture);
-  static constexpr int kPaintWaitMs = 80;
+  // Longer than a GUI thread of many windows is held up on a busy machine; the pictures
+  // behind wait in the stream's jitter buffer meanwhile.
+  static constexpr int kPaintWaitMs = 200;
   // The longest a draw waits for that paint, in real milliseconds (kPaintWaitMs at first).
   void setPaintWait(int ms) { paintWaitMs_ = ms; }
 
