@@ -33,8 +33,10 @@ clipgen::Clip makeClip(const ClipCase& c, int frames) {
   o.height = c.height;
   o.frames = frames;
   o.fps = kFps;
-  o.gop = kFps;
+  o.gop = c.gop;
   o.bitrate = c.bitrate;
+  o.preset = c.preset;
+  o.profile = c.profile;
   clipgen::Clip clip;
   std::string error;
   av_log_set_level(AV_LOG_ERROR);  // the encoder's statistics are not the benchmark's output

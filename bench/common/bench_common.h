@@ -22,12 +22,20 @@ inline constexpr int kFps = 25;
 struct ClipCase {
   const char* name;
   int width, height, bitrate;
+  const char* preset;   // the encoder's
+  const char* profile;  // empty: the preset's
+  int gop;              // frames from one key frame to the next
 };
-inline constexpr ClipCase kD1{"D1", 704, 576, 1500000};
-inline constexpr ClipCase k1080{"1080p", 1920, 1080, 4000000};
+// The cheapest stream to decode there is (no CABAC, no deblocking), a key frame a second.
+inline constexpr ClipCase kD1{"D1", 704, 576, 1500000, "ultrafast", "", kFps};
+inline constexpr ClipCase k1080{"1080p", 1920, 1080, 4000000, "ultrafast", "", kFps};
+// Streams as cameras make them: main profile (CABAC, deblocking), no B-frames, a key frame
+// every two seconds, at a camera's usual bit rates.
+inline constexpr ClipCase kD1Camera{"D1-camera", 704, 576, 1500000, "veryfast", "main", 2 * kFps};
+inline constexpr ClipCase k1080Camera{"1080p-camera", 1920, 1080, 4000000, "veryfast", "main", 2 * kFps};
 
-// A clip of `frames` frames at 25 a second with a key frame every second; empty (and the
-// reason on stderr) when the encoder refuses.
+// A clip of `frames` frames at 25 a second; empty (and the reason on stderr) when the encoder
+// refuses.
 clipgen::Clip makeClip(const ClipCase& c, int frames);
 
 // CPU seconds (user and system) this process has used.
@@ -65,6 +73,7 @@ double residentBytes();
 double processResidentBytes(pid_t pid);
 // Of that, the pages of files (the libraries' code among them): read in once for the
 // process, shared with every other process that maps them, and given back under pressure.
+// The rest is the process's private memory.
 double residentFileBytes();
 double processResidentFileBytes(pid_t pid);
 

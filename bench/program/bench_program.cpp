@@ -1,14 +1,14 @@
 // The whole program under load, each part in a process of its own, everything on 127.0.0.1:
-//   - live: the camera emulator's program streams a generated clip (D1, then 1080p) at 25
-//     frames a second, each frame stamped with the wall-clock time it is sent; the program,
+//   - live: the camera emulator's program streams a generated clip (D1, then 1080p; each as
+//     the cheapest stream to decode and as a camera makes it) at 25 frames a second, each frame stamped with the wall-clock time it is sent; the program,
 //     started on a folder of its own (automatic login of the administrator, one camera of N
 //     channels, the last session's N previews in preivew.db), is driven by a user's clicks
 //     to reopen those previews (driven_program.cpp). After a warm-up, over at least 60 s of
 //     steady state: its CPU time is read from /proc and set against a bare single-threaded
 //     libavcodec decode of the same frames by N decoders fed in turn, measured in the same
 //     run (before and after); the latency from each frame's send to the paint of the window
-//     showing it; its resident memory less what it held before the first preview opened,
-//     over N windows; the frames the emulator sent (asked for its count) against those the
+//     showing it; its private resident memory less what it held before the first preview
+//     opened, over N windows, apart from the library code it read in once; the frames the emulator sent (asked for its count) against those the
 //     program received, presented to its play windows and painted, and the frames never
 //     painted, counted from the frame numbers the clip's pictures carry.
 //   - start-up: build/bin/Tarnwick itself, from exec to the log line it writes (at level
@@ -17,7 +17,8 @@
 //   - hung: the UI thread's answers while devices hang (hung_devices.cpp).
 // Usage: bench_program [live] [startup] [hung] [--seconds S] (all parts when none is named;
 // S seconds of steady state, 60 by default); live-d1, live-d1x25 and live-1080p run one
-// live case alone.
+// live case alone with the cheapest clip to decode, live-d1-camera, live-d1x25-camera and
+// live-1080p-camera with a clip made as a camera makes its stream.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -255,9 +256,10 @@ void printLive(const char* name, int n, const LiveResult& r) {
       "receive, decode, convert, present and paint, over decode alone (1.0 = no overhead)");
   row("  latency send -> paint, steady (ms)", fmt("med %.0f, p95 %.0f (max %.0f)", r.latencyMed, r.latencyP95, r.latencyMax),
       "from the emulator's send of each frame to the paint of the window that shows it");
-  row("  memory per window (MB)", fmt("%.1f", (r.rssSteady - r.rssBefore) / n / 1e6),
-      "resident memory while streaming, less before the first preview opened, over the windows");
-  row("    of which library code read in (MB)", fmt("%.1f", (r.filesSteady - r.filesBefore) / n / 1e6),
+  const double privateBefore = r.rssBefore - r.filesBefore, privateSteady = r.rssSteady - r.filesSteady;
+  row("  private memory per window (MB)", fmt("%.1f", (privateSteady - privateBefore) / n / 1e6),
+      "the process's own resident memory while streaming, less before the first preview opened, over the windows");
+  row("  library code read in, once (MB)", fmt("%.1f", (r.filesSteady - r.filesBefore) / 1e6),
       "pages of files (the decoder's code) first touched by the streams: read once for the process, shared");
   row("  frames sent / received / presented / painted",
       fmt("%.0f / %.0f / %.0f / ", static_cast<double>(r.sent), static_cast<double>(r.received),
@@ -294,14 +296,20 @@ int main(int argc, char** argv) {
   std::printf("|%s|%s|%s\n", std::string(46, '-').c_str(), std::string(32, '-').c_str(), std::string(40, '-').c_str());
   // One live case alone, only when named.
   auto named = [&](const char* part) { return !args.parts.empty() && args.runs(part); };
-  if (named("live-d1")) printLive("D1", 1, runLive(bench::kD1, 1, dir, seconds));
-  if (named("live-d1x25")) printLive("D1", 25, runLive(bench::kD1, 25, dir, seconds));
-  if (named("live-1080p")) printLive("1080p", 16, runLive(bench::k1080, 16, dir, seconds));
-  if (runs("live")) {
-    printLive("D1", 1, runLive(bench::kD1, 1, dir, seconds));
-    printLive("D1", 25, runLive(bench::kD1, 25, dir, seconds));
-    printLive("1080p", 16, runLive(bench::k1080, 16, dir, seconds));
-  }
+  // Each case with the cheapest clip to decode, then with one made as a camera makes it.
+  struct Case {
+    const char* part;
+    const bench::ClipCase& clip;
+    int windows;
+  };
+  const Case cases[] = {{"live-d1", bench::kD1, 1},
+                        {"live-d1x25", bench::kD1, 25},
+                        {"live-1080p", bench::k1080, 16},
+                        {"live-d1-camera", bench::kD1Camera, 1},
+                        {"live-d1x25-camera", bench::kD1Camera, 25},
+                        {"live-1080p-camera", bench::k1080Camera, 16}};
+  for (const Case& c : cases)
+    if (named(c.part) || runs("live")) printLive(c.clip.name, c.windows, runLive(c.clip, c.windows, dir, seconds));
   if (runs("startup")) {
     const StartupResult s = runStartup(dir);
     g_keep |= s.empty < 0 || s.full < 0;

@@ -1,13 +1,50 @@
 #include "plat/hrtimer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
+#include <pthread.h>
+#include <time.h>
+
 #include "plat/clock.h"
 
 namespace plat {
+
+namespace {
+constexpr int kLongestPeriodMs = 1000000;
+std::atomic<int> g_periodsBegun{0};
+}  // namespace
+
+bool timerCaps(TimerCaps* out) {
+  timespec res{};
+  if (!out || clock_getres(CLOCK_MONOTONIC, &res) != 0) return false;
+  const long long ns = static_cast<long long>(res.tv_sec) * 1000000000LL + res.tv_nsec;
+  // Periods are whole milliseconds: a clock finer than that keeps any of them.
+  out->periodMin = static_cast<int>(std::max<long long>(1, (ns + 999999) / 1000000));
+  out->periodMax = kLongestPeriodMs;
+  return true;
+}
+
+bool beginTimerPeriod(int periodMs) {
+  TimerCaps caps;
+  if (!timerCaps(&caps) || periodMs < caps.periodMin || periodMs > caps.periodMax) return false;
+  g_periodsBegun.fetch_add(1);
+  return true;
+}
+
+bool endTimerPeriod(int periodMs) {
+  TimerCaps caps;
+  if (!timerCaps(&caps) || periodMs < caps.periodMin || periodMs > caps.periodMax) return false;
+  int n = g_periodsBegun.load();
+  while (n > 0 && !g_periodsBegun.compare_exchange_weak(n, n - 1)) {
+  }
+  return n > 0;
+}
+
+int timerPeriodsBegun() { return g_periodsBegun.load(); }
 
 struct PeriodicTimer::Impl {
   std::mutex mutex;
@@ -43,6 +80,8 @@ bool PeriodicTimer::start(int periodMs, std::function<void()> callback) {
   impl->running = true;
   const uint64_t generation = ++impl->generation;
   impl->thread = std::thread([impl, generation] {
+    // Named for what it is, not after the thread that started it.
+    pthread_setname_np(pthread_self(), "timer");
     auto next = std::chrono::steady_clock::now() + impl->period;
     std::unique_lock<std::mutex> lk(impl->mutex);
     auto over = [&] { return impl->stopping || impl->generation != generation; };

@@ -1,6 +1,10 @@
 #include "plat/aligned_bytes.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <vector>
 
 namespace plat {
 
@@ -11,5 +15,26 @@ void* allocatePictureBytes(size_t bytes) {
 }
 
 void freePictureBytes(void* p) { std::free(p); }
+
+void* allocateZeroedBytes(size_t bytes) {
+  void* p = mmap(nullptr, bytes ? bytes : 1, PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  return p == MAP_FAILED ? nullptr : p;
+}
+
+void freeZeroedBytes(void* p, size_t bytes) {
+  if (p) munmap(p, bytes ? bytes : 1);
+}
+
+size_t residentBytes(const void* p, size_t bytes) {
+  if (!p || bytes == 0) return 0;
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const size_t pages = (bytes + page - 1) / page;
+  std::vector<unsigned char> in(pages);
+  if (mincore(const_cast<void*>(p), bytes, in.data()) != 0) return 0;
+  size_t n = 0;
+  for (unsigned char c : in) n += c & 1;
+  return n * page;
+}
 
 }  // namespace plat

@@ -1,6 +1,7 @@
 #include "stream_fixture.h"
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "plat/surface.h"
@@ -44,6 +45,16 @@ int threadCount() {
   for (auto& e : std::filesystem::directory_iterator("/proc/self/task")) {
     (void)e;
     ++n;
+  }
+  return n;
+}
+
+int threadsNamed(const std::string& name) {
+  int n = 0;
+  for (auto& e : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(e.path() / "comm");
+    std::string line;
+    if (std::getline(comm, line) && line == name) ++n;
   }
   return n;
 }

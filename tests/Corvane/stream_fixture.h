@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "Corvane.h"
@@ -20,8 +21,9 @@ namespace cvtest {
 const clipgen::Clip& testClip(clipgen::Codec codec);
 std::vector<camemu::MediaFrame> framesOf(const clipgen::Clip& clip);
 
-// Counts the threads of the process.
+// Counts the threads of the process, all or those of one name.
 int threadCount();
+int threadsNamed(const std::string& name);
 
 struct HookFrame {
   std::vector<uint8_t> data;

@@ -5,6 +5,7 @@
 
 #include "plat/surface.h"
 #include "stream/live_stream.h"
+#include "video/frame_pacer.h"
 #include "stream_fixture.h"
 #include "video/video_player.h"
 #include "support/TestFolder.h"
@@ -194,18 +195,6 @@ TEST(LiveVideoRefusal, RefusalGivesEventElevenThenARetrySucceeds) {
   plat::setTimeScale(1.0);
 }
 
-TEST_F(LiveVideo, HeadlessStreamReusesItsBuffersAndStillFeedsTheHook) {
-  media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), true);
-  FrameLog log;
-  IPC_HANDLE h = open(log);
-  // Far more frames than the two buffers of a stream that does not display.
-  ASSERT_TRUE(waitFrames(log, 60));
-  auto st = corvane::findLiveStream(h);
-  ASSERT_TRUE(st);
-  EXPECT_EQ(st->player(), nullptr);
-  IPC_StreamClose(h);
-}
-
 TEST_F(LiveVideo, DecodedPicturesReachTheWindow) {
   HeadlessWindow w;
   media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), true);
@@ -253,6 +242,85 @@ TEST_F(LiveVideo, EveryFrameOfADisplayedStreamIsDecoded) {
   EXPECT_EQ(st->player()->decodedFrames(), frames);
   ASSERT_TRUE(cam.waitUntil([&] { return w.presentedIndex() == frames - 1; }));
   IPC_StreamClose(h);
+}
+
+// A stream's video threads as the system lists them, by name.
+struct VideoThreads {
+  int receive = threadsNamed("live-video");
+  int decode = threadsNamed("live-decode");
+  int render = threadsNamed("live-render");
+  bool operator==(const VideoThreads& o) const {
+    return receive == o.receive && decode == o.decode && render == o.render;
+  }
+};
+
+TEST_F(LiveVideo, ADisplayedStreamDecodesAndDrawsEveryPictureInOrderAtItsPacersAdaptingTicks) {
+  // A tenth of the product's time: the camera sends a frame every 4 ms, the pacer ticks
+  // every 3.5 ms at first.
+  plat::setTimeScale(0.1);
+  media.setLiveFrames(framesOf(testClip(clipgen::Codec::H264)), true);
+  const VideoThreads before;
+  // Without display: the receive thread alone, reusing its two frame buffers for far more
+  // frames, every one of which still reaches the hook; nothing to draw.
+  FrameLog headlessLog;
+  IPC_HANDLE headless = open(headlessLog);
+  ASSERT_TRUE(waitFrames(headlessLog, 60));
+  {
+    auto st = corvane::findLiveStream(headless);
+    ASSERT_TRUE(st);
+    EXPECT_EQ(st->player(), nullptr);
+    EXPECT_EQ(st->pacer(), nullptr);
+    EXPECT_EQ(st->picturePool(), nullptr);
+    EXPECT_EQ(st->framePool().count(), 2);
+    // (A thread takes its name as it starts running.)
+    VideoThreads expected = before;
+    ++expected.receive;
+    EXPECT_TRUE(cam.waitUntil([&] { return VideoThreads{} == expected; }));
+  }
+  // Displayed: receive, decode and render threads, and the pools of a displaying stream.
+  HeadlessWindow w;
+  std::mutex m;
+  std::vector<int> shown;  // the frame number of every picture presented, in order
+  plat::setPresentListener(w.handle, [&] {
+    const int index = w.presentedIndex();
+    std::lock_guard<std::mutex> lk(m);
+    shown.push_back(index);
+  });
+  IPC_HANDLE h = IPC_StreamOpen(guard.h, 0, w.handle, 1);
+  ASSERT_NE(h, nullptr);
+  auto st = corvane::findLiveStream(h);
+  ASSERT_TRUE(st && st->player() && st->pacer() && st->picturePool());
+  EXPECT_EQ(st->framePool().count(), 50);
+  EXPECT_EQ(st->picturePool()->count(), 8);
+  EXPECT_EQ(st->audioPool().count(), 10);
+  EXPECT_EQ(st->talkPool().count(), 10);
+  VideoThreads expected = before;
+  expected.receive += 2;
+  ++expected.decode;
+  ++expected.render;
+  EXPECT_TRUE(cam.waitUntil([&] { return VideoThreads{} == expected; }));
+  // The render thread adapts the pacer to the pictures that wait: a camera that sends
+  // slower than the first ticks leaves few waiting, so the period moves off 35 ms.
+  ASSERT_TRUE(cam.waitUntil([&] { return st->pacer()->period() != corvane::FramePacer::kInitialPeriod; }));
+  EXPECT_GE(st->pacer()->period(), corvane::FramePacer::kMinPeriod);
+  EXPECT_LE(st->pacer()->period(), corvane::FramePacer::kMaxPeriod);
+  ASSERT_TRUE(cam.waitUntil([&] {
+    std::lock_guard<std::mutex> lk(m);
+    return shown.size() >= 80;
+  }));
+  EXPECT_EQ(IPC_StreamClose(h), 1);
+  EXPECT_EQ(IPC_StreamClose(headless), 1);
+  plat::setPresentListener(w.handle, {});
+  plat::setTimeScale(1.0);
+  EXPECT_TRUE(cam.waitUntil([&] { return VideoThreads{} == before; }));
+  // Nothing is dropped on the way: every frame's picture is drawn, the oldest first, the
+  // clip's 25 frames over and over (a picture before the first decode reads as no number).
+  std::lock_guard<std::mutex> lk(m);
+  size_t first = 0;
+  while (first < shown.size() && shown[first] < 0) ++first;
+  ASSERT_LT(first + 50, shown.size());
+  for (size_t i = first + 1; i < shown.size(); ++i)
+    ASSERT_EQ(shown[i], (shown[i - 1] + 1) % 25) << "present " << i;
 }
 
 struct OsdCalls {

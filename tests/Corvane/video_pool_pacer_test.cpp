@@ -2,11 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <future>
 #include <thread>
 #include <vector>
 
+#include "plat/clock.h"
+#include "plat/hrtimer.h"
+#include "support/Wait.h"
 #include "video/frame_pacer.h"
 #include "video/frame_pool.h"
 #include "video/picture_pool.h"
@@ -82,35 +87,32 @@ TEST(FramePool, HeadersAreWrittenFieldByFieldLittleEndian) {
   EXPECT_EQ(PictureHeader::bytesFor(3840, 2160), kPictureBufferSize);
 }
 
-TEST(FramePool, BuffersAreMadeAsUsedAndGrowUpToTheLimit) {
-  FramePool pool(50, 100, 1000);
-  EXPECT_EQ(pool.madeCount(), 0);
+TEST(FramePool, BuffersAreMadeOnceAndCostOnlyThePagesWritten) {
+  // A displaying stream's frames: 50 buffers large enough for a 4 MiB key frame, 200 MiB
+  // in all, of which only what frames fill is ever in memory.
+  FramePool pool(kLiveFramesDisplaying, kFrameBufferLimit);
   EXPECT_EQ(pool.freeCount(), 50);
-  // A stream that keeps up cycles through the buffers it already made.
-  for (int i = 0; i < 200; ++i) {
+  EXPECT_LT(pool.committedBytes(), size_t{1} << 20) << "nothing written yet";
+  std::vector<uint8_t*> all;
+  for (uint8_t* b = pool.takeFree(); b; b = pool.takeFree()) all.push_back(b);
+  ASSERT_EQ(all.size(), 50u);
+  for (uint8_t* b : all) {
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 64, 0u) << "each buffer starts on a cache line";
+    EXPECT_EQ(b[0], 0);
+    EXPECT_EQ(b[kFrameBufferLimit - 1], 0);
+  }
+  std::fill(all[7], all[7] + 200000, uint8_t{0x5A});
+  const size_t committed = pool.committedBytes();
+  EXPECT_GE(committed, 200000u);
+  EXPECT_LT(committed, size_t{2} << 20) << committed;
+  // Whatever was written stays the buffer's across its trips through the lists.
+  for (uint8_t* b : all) pool.giveFree(b);
+  for (int i = 0; i < 50; ++i) {
     uint8_t* b = pool.takeFree();
-    ASSERT_NE(b, nullptr);
     pool.putReady(b);
     pool.giveFree(pool.takeReady());
   }
-  EXPECT_EQ(pool.madeCount(), 1);
-  EXPECT_EQ(pool.committedBytes(), 100u);
-  uint8_t* a = pool.takeFree();
-  uint8_t* b = pool.takeFree();
-  EXPECT_EQ(pool.madeCount(), 2);
-  EXPECT_EQ(pool.freeCount(), 48);
-  EXPECT_EQ(pool.grow(a, 80), a) << "room enough: the same buffer";
-  uint8_t* big = pool.grow(a, 700);
-  ASSERT_NE(big, nullptr);
-  EXPECT_GE(pool.capacity(big), 700u);
-  big[699] = 1;  // its whole size is usable
-  EXPECT_EQ(pool.grow(big, 1001), nullptr) << "beyond the limit";
-  EXPECT_GE(pool.capacity(big), 700u) << "a refused growth leaves the buffer";
-  EXPECT_EQ(pool.grow(b + 1, 10), nullptr) << "not a buffer of the pool";
-  pool.putReady(big);
-  EXPECT_EQ(pool.takeReady(), big);
-  pool.giveFree(big);
-  pool.giveFree(b);
+  EXPECT_EQ(all[7][199999], 0x5A);
   EXPECT_EQ(pool.freeCount(), 50);
 }
 
@@ -128,10 +130,6 @@ TEST(FramePool, WaitersWakeOnWorkAndOnCancel) {
 
   uint8_t* c = pool.takeFree();
   ASSERT_NE(c, nullptr);
-  auto free = std::async(std::launch::async, [&] { return pool.takeFreeWait(kLongWaitMs); });
-  pool.giveFree(b);
-  ASSERT_EQ(free.wait_for(kWakeBound), std::future_status::ready);
-  EXPECT_EQ(free.get(), b);
 
   // Nothing comes: the stop's cancel ends the wait, and later waits return at once.
   auto idle = std::async(std::launch::async, [&] { return pool.takeReadyWait(kLongWaitMs); });
@@ -139,7 +137,7 @@ TEST(FramePool, WaitersWakeOnWorkAndOnCancel) {
   pool.cancelWaits();
   ASSERT_EQ(idle.wait_for(kWakeBound), std::future_status::ready);
   EXPECT_EQ(idle.get(), nullptr);
-  auto again = std::async(std::launch::async, [&] { return pool.takeFreeWait(kLongWaitMs); });
+  auto again = std::async(std::launch::async, [&] { return pool.takeReadyWait(kLongWaitMs); });
   ASSERT_EQ(again.wait_for(kWakeBound), std::future_status::ready);
   EXPECT_EQ(again.get(), nullptr);
   pool.resumeWaits();
@@ -154,9 +152,11 @@ TEST(PicturePool, PicturesAreBoundedByTheCountAndComeBackWhenTheLastReferenceGoe
   PictureSlot* b = pool->takeFree();
   PictureSlot* c = pool->takeFree();
   ASSERT_TRUE(a && b && c);
-  EXPECT_EQ(pool->takeFree(), nullptr);
-  EXPECT_EQ(pool->takeFreeWait(1), nullptr) << "a full pool makes no more";
+  EXPECT_EQ(pool->takeFree(), nullptr) << "a pool makes no more than its count";
+  EXPECT_LT(pool->committedBytes(), size_t{64} << 10) << "slots cost nothing until written";
   for (PictureSlot* s : {a, b, c}) ASSERT_NE(s->copyInto(64, 32), nullptr);
+  EXPECT_EQ(a->copyInto(kPictureMaxWidth + 2, 32), nullptr) << "beyond the largest picture a slot takes";
+  ASSERT_NE(a->copyInto(64, 32), nullptr);
   pool->putReady(a);
   pool->putReady(b);
   pool->giveFree(c);
@@ -177,157 +177,146 @@ TEST(PicturePool, PicturesAreBoundedByTheCountAndComeBackWhenTheLastReferenceGoe
   late.reset();
 }
 
-// The live decode-and-show loop replayed on a clock of its own: frames come at the times
-// given, the decode thread spends `decodeMs` on each, takes the picture through the pacer's
-// turn (the frames waiting behind it standing for the pictures behind it; a dropped picture
-// is let go and the next frame decoded) and spends `drawMs` on each shown. Times in
-// milliseconds.
-struct Replay {
-  struct Shown {
-    int index;
-    int64_t at;
-    int64_t latency;
-    int64_t presentedAt = 0;
-  };
-  std::vector<int64_t> arrivals;  // in order
-  int decodeMs = 2;
-  std::function<int(int)> drawMs = [](int) { return 3; };
-  // When the window's GUI thread paints (in order); none: each picture is painted as it is
-  // presented.
-  std::vector<int64_t> paints;
-  std::vector<Shown> shown;
-  int dropped = 0;
-  int mostWaiting = 0;  // behind the picture shown, when it is shown
-
-  void run() {
-    FramePacer pacer;
-    struct Turn {
-      Replay& r;
-      int64_t now = 0;
-      size_t next = 0;  // the first picture not taken yet
-      int inHand = -1;
-      bool droppedInHand = false;
-      int64_t nowMs() const { return now; }
-      int waiting() const {
-        int n = 0;
-        for (size_t i = next; i < r.arrivals.size() && r.arrivals[i] <= now; ++i) ++n;
-        return n;
-      }
-      void dropOldest() { droppedInHand = true; }
-      bool wait(int ms) {
-        now += ms;
-        return true;
-      }
-      bool painted(int ms) {
-        if (r.shown.empty()) return true;
-        const int64_t paint = r.paintOf(r.shown.back().presentedAt);
-        if (paint > now) now = std::min(now + ms, paint);
-        return paint <= now;
-      }
-    } turn{*this};
-    while (turn.next < arrivals.size()) {
-      turn.now = std::max(turn.now, arrivals[turn.next]);  // waits for the next picture
-      turn.inHand = static_cast<int>(turn.next++);
-      turn.now += decodeMs;
-      turn.droppedInHand = false;
-      ASSERT_TRUE(paceLive(pacer, turn));
-      if (turn.droppedInHand) {
-        ++dropped;
-        continue;
-      }
-      mostWaiting = std::max(mostWaiting, turn.waiting());
-      shown.push_back({turn.inHand, turn.now, turn.now - arrivals[size_t(turn.inHand)]});
-      turn.now += drawMs(turn.inHand);
-      shown.back().presentedAt = turn.now;
-      // The pictures' own times: 40 ms apart, as the camera stamps them.
-      pacer.shown(turn.now, static_cast<uint32_t>(turn.inHand * 40));
-    }
-  }
-  // The first paint at or after `t`.
-  int64_t paintOf(int64_t t) const {
-    if (paints.empty()) return t;
-    auto it = std::lower_bound(paints.begin(), paints.end(), t);
-    return it == paints.end() ? INT64_MAX : *it;
-  }
-  // Pictures presented over before the window painted them: never seen.
-  int unpainted() const {
-    int n = 0;
-    for (size_t i = 0; i + 1 < shown.size(); ++i) n += paintOf(shown[i].presentedAt) >= shown[i + 1].presentedAt;
-    return n;
-  }
-  int64_t latestLatency(size_t from, size_t to) const {
-    int64_t most = 0;
-    for (size_t i = from; i < to && i < shown.size(); ++i) most = std::max(most, shown[i].latency);
-    return most;
+// Ticks of a pacer, counted by its callback on the timer's thread.
+struct Ticks {
+  std::atomic<int> count{0};
+  static void tick(void* user) { ++static_cast<Ticks*>(user)->count; }
+  // True once `more` ticks came after the count `from`.
+  bool come(int from, int more) const {
+    return testsupport::Eventually([&] { return count.load() >= from + more; });
   }
 };
 
-TEST(FramePacer, LiveLatencyStaysLowAndSteadyAndEveryPictureOfASteadyStreamIsShown) {
-  // Two minutes of 25 pictures a second, each up to 6 ms late, some in pairs.
-  Replay r;
-  for (int i = 0; i < 25 * 120; ++i) r.arrivals.push_back(i * 40 + (i * 7919 % 7) + (i % 50 == 0 ? 39 : 0));
-  std::sort(r.arrivals.begin(), r.arrivals.end());
-  r.run();
-  EXPECT_EQ(r.dropped, 0);
-  ASSERT_EQ(r.shown.size(), r.arrivals.size());
-  // A picture waits at most the spacing after the one before it, a minute in as at first.
-  const int64_t early = r.latestLatency(0, 250), late = r.latestLatency(r.shown.size() - 1500, r.shown.size());
-  EXPECT_LE(early, 25);
-  EXPECT_LE(late, 25);
-  // Pictures that came together are spread: the window can paint each.
-  for (size_t i = 1; i < r.shown.size(); ++i) ASSERT_GE(r.shown[i].at - r.shown[i - 1].at, 15) << i;
+// Ticks on a tenth of the product's time: 1 to 6 ms apart.
+struct FastTime {
+  FastTime() { plat::setTimeScale(0.1); }
+  ~FastTime() { plat::setTimeScale(1.0); }
+};
+
+TEST(FramePacer, MadeStoppedAtThirtyFiveWithATimerPeriodThatItsDestructionEnds) {
+  const int begun = plat::timerPeriodsBegun();
+  {
+    FramePacer pacer;
+    EXPECT_EQ(pacer.period(), 35);
+    EXPECT_FALSE(pacer.running());
+    EXPECT_GE(pacer.resolution(), 1);
+    EXPECT_EQ(plat::timerPeriodsBegun(), begun + 1);
+    EXPECT_FALSE(pacer.start()) << "no callback to tick";
+    EXPECT_FALSE(pacer.running());
+  }
+  EXPECT_EQ(plat::timerPeriodsBegun(), begun);
 }
 
-TEST(FramePacer, LiveWaitsForTheWindowToPaintSoABusyGuiThreadLosesNoPicture) {
-  // A minute of 25 pictures a second into a window whose GUI thread paints every 16 ms,
-  // but is busy for 80 ms every second.
-  Replay r;
-  for (int i = 0; i < 25 * 60; ++i) r.arrivals.push_back(i * 40 + (i * 7919 % 7));
-  for (int64_t t = 0; t < 62000; t += 16)
-    if (t % 1000 >= 80) r.paints.push_back(t);
-  r.run();
-  ASSERT_EQ(r.shown.size(), r.arrivals.size());
-  EXPECT_EQ(r.dropped, 0);
-  EXPECT_EQ(r.unpainted(), 0) << "each picture is painted before the next is presented";
-  // Holding a picture for the paint costs at most the jitter allowance's intervals.
-  EXPECT_LE(r.latestLatency(0, r.shown.size()), (FramePacer::kJitterPictures + 1) * 40);
-  // A window that says it paints and never does holds one picture that long, then none.
-  Replay never;
-  for (int i = 0; i < 25 * 10; ++i) never.arrivals.push_back(i * 40);
-  never.paints = {100000};
-  never.run();
-  EXPECT_EQ(never.dropped, 0);
-  EXPECT_LE(never.latestLatency(0, never.shown.size()), (FramePacer::kJitterPictures + 1) * 40);
-  EXPECT_LE(never.latestLatency(5, never.shown.size()), 25);
+TEST(FramePacer, StepsStayWithinTenToSixtyAndAStepRefusedLeavesTheTimerRunning) {
+  FastTime fast;
+  FramePacer pacer;
+  Ticks ticks;
+  pacer.setCallback(&Ticks::tick, &ticks);
+  // Stopped: the period moves and the timer stays off.
+  EXPECT_TRUE(pacer.faster());
+  EXPECT_EQ(pacer.period(), 34);
+  EXPECT_FALSE(pacer.running());
+  while (pacer.period() > 10) ASSERT_TRUE(pacer.faster());
+  EXPECT_FALSE(pacer.faster()) << "10 ms is the fastest";
+  EXPECT_EQ(pacer.period(), 10);
+  EXPECT_FALSE(pacer.running());
+  EXPECT_EQ(ticks.count.load(), 0);
+
+  ASSERT_TRUE(pacer.start());
+  EXPECT_FALSE(pacer.start()) << "already running";
+  ASSERT_TRUE(ticks.come(0, 3));
+  EXPECT_FALSE(pacer.faster());
+  EXPECT_EQ(pacer.period(), 10);
+  EXPECT_TRUE(pacer.running());
+  ASSERT_TRUE(ticks.come(ticks.count.load(), 3)) << "the refused step left the timer ticking";
+  // Running: every step restarts the timer at the new period.
+  for (int p = 11; p <= 60; ++p) {
+    ASSERT_TRUE(pacer.slower());
+    ASSERT_EQ(pacer.period(), p);
+  }
+  EXPECT_TRUE(pacer.running());
+  ASSERT_TRUE(ticks.come(ticks.count.load(), 2));
+  EXPECT_FALSE(pacer.slower()) << "60 ms is the slowest";
+  EXPECT_EQ(pacer.period(), 60);
+  ASSERT_TRUE(ticks.come(ticks.count.load(), 2));
+
+  // A period outside the bounds is brought back to the nearer one before the step.
+  pacer.setPeriodUnchecked(75);
+  EXPECT_TRUE(pacer.faster());
+  EXPECT_EQ(pacer.period(), 59);
+  pacer.setPeriodUnchecked(75);
+  EXPECT_FALSE(pacer.slower());
+  EXPECT_EQ(pacer.period(), 60);
+  pacer.setPeriodUnchecked(3);
+  EXPECT_FALSE(pacer.faster());
+  EXPECT_EQ(pacer.period(), 10);
+  pacer.setPeriodUnchecked(3);
+  EXPECT_TRUE(pacer.slower());
+  EXPECT_EQ(pacer.period(), 11);
+
+  pacer.stop();
+  EXPECT_FALSE(pacer.running());
+  const int stopped = ticks.count.load();
+  EXPECT_TRUE(pacer.slower());
+  EXPECT_FALSE(pacer.running()) << "a stopped pacer's step starts no timer";
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(ticks.count.load(), stopped);
 }
 
-TEST(FramePacer, LiveBacklogBeyondTheJitterAllowanceIsDroppedAtOnce) {
-  // The decode thread stalls for half a second at picture 100 (a busy machine), and the
-  // pictures keep coming.
-  Replay r;
-  for (int i = 0; i < 25 * 20; ++i) r.arrivals.push_back(i * 40);
-  r.drawMs = [](int index) { return index == 100 ? 500 : 3; };
-  r.run();
-  // The dozen pictures that came meanwhile are not shown late one by one: all but the
-  // allowance go at once, and latency is back to a frame's worth within a few pictures.
-  EXPECT_GE(r.dropped, 8);
-  EXPECT_LE(r.mostWaiting, FramePacer::kJitterPictures);
-  size_t after = 0;
-  while (after < r.shown.size() && r.shown[after].index <= 100) ++after;
-  ASSERT_LT(after + 5, r.shown.size());
-  EXPECT_LE(r.shown[after].latency, 120);
-  EXPECT_LE(r.latestLatency(after + 5, r.shown.size()), 40);
-  // The period follows the pictures' interval within 10 to 60 ms.
-  FramePacer p;
-  for (int i = 0; i < 100; ++i) p.shown(i * 40, static_cast<uint32_t>(i * 40));
-  EXPECT_EQ(p.period(), 40);
-  EXPECT_EQ(p.spacing(), 20);
-  for (int i = 0; i < 100; ++i) p.shown(4000 + i * 5, static_cast<uint32_t>(4000 + i * 5));
-  EXPECT_EQ(p.period(), FramePacer::kMinPeriod);
-  p.shown(9000, 9000 + 5000);  // a pause of the stream, not its rate
-  EXPECT_EQ(p.period(), FramePacer::kMinPeriod);
-  for (int i = 1; i <= 100; ++i) p.shown(9000 + i * 100, static_cast<uint32_t>(14000 + i * 100));
-  EXPECT_EQ(p.period(), FramePacer::kMaxPeriod);
+// The steps are virtual: a pacer that counts them sees the adaptation's.
+struct CountingPacer : FramePacer {
+  int fasterCalls = 0, slowerCalls = 0;
+  bool faster() override {
+    ++fasterCalls;
+    return FramePacer::faster();
+  }
+  bool slower() override {
+    ++slowerCalls;
+    return FramePacer::slower();
+  }
+};
+
+TEST(FramePacer, AdaptsOneStepAfterLongRunsOfAFullOrALowPool) {
+  CountingPacer pacer;
+  auto adapt = [&](int times, int ready) {
+    for (int i = 0; i < times; ++i) pacer.adapt(ready);
+  };
+  // Five or more pictures waiting for more than 150 ticks: one step faster, then the count
+  // starts again.
+  adapt(150, 5);
+  EXPECT_EQ(pacer.period(), 35);
+  adapt(1, 8);
+  EXPECT_EQ(pacer.period(), 34);
+  adapt(150, 6);
+  EXPECT_EQ(pacer.period(), 34);
+  adapt(1, 5);
+  EXPECT_EQ(pacer.period(), 33);
+  // Fewer than five breaks the run; four is neither full nor low.
+  adapt(150, 5);
+  adapt(1, 4);
+  adapt(150, 5);
+  EXPECT_EQ(pacer.period(), 33);
+  adapt(400, 4);
+  EXPECT_EQ(pacer.period(), 33);
+  EXPECT_EQ(pacer.fasterCalls, 2);
+  EXPECT_EQ(pacer.slowerCalls, 0);
+  // Three or fewer for more than 50 ticks: one step slower.
+  adapt(50, 3);
+  EXPECT_EQ(pacer.period(), 33);
+  adapt(1, 0);
+  EXPECT_EQ(pacer.period(), 34);
+  adapt(50, 1);
+  adapt(1, 4);
+  adapt(50, 2);
+  EXPECT_EQ(pacer.period(), 34) << "more than three breaks the run";
+  adapt(1, 3);
+  EXPECT_EQ(pacer.period(), 35);
+  EXPECT_EQ(pacer.slowerCalls, 2);
+  // At a bound the step is refused and the count starts again.
+  pacer.setPeriodUnchecked(60);
+  adapt(51 * 3, 0);
+  EXPECT_EQ(pacer.period(), 60);
+  EXPECT_EQ(pacer.slowerCalls, 5);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // The player's threads meeting: snapshots while the render thread draws, status texts while
-// the picture size changes.
+// the picture size changes, the render thread and the GUI thread that paints its pictures.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "render_fixture.h"
@@ -74,6 +76,50 @@ TEST(VideoThreads, StatusTextsWhileTheRenderThreadResizes) {
   render.join();
   auto shown = w.shown();
   EXPECT_TRUE((shown.width == 64 && shown.height == 48) || (shown.width == 352 && shown.height == 288));
+}
+
+TEST(VideoThreads, APictureIsDrawnOverTheOneBeforeOnlyOnceTheWindowPaintedIt) {
+  DisplayGuard guard;
+  TestWindow w;
+  VideoPlayer player(nullptr, DecoderEntries{});
+  player.SetMainWindow(w.handle);
+  TestPictures pictures;
+  const PictureRef a = pictures.flat(FlatPicture(64, 48, 16)), b = pictures.flat(FlatPicture(64, 48, 235));
+  plat::setWindowPainter(w.handle, true);
+  auto serial = [&] {
+    plat::PresentedFrame f;
+    return plat::presentedFrame(w.handle, &f) ? f.serial : 0;
+  };
+  // Waits only the test's bound: a draw that waits for a paint never given fails it.
+  auto drawsAtOnce = [&](const PictureRef& p) {
+    auto draw = std::async(std::launch::async, [&] { player.RenderPicture(p); });
+    return draw.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  };
+  player.setPaintWait(3600 * 1000);
+  ASSERT_TRUE(drawsAtOnce(a)) << "nothing drawn before it";
+  const uint64_t first = serial();
+  // The GUI thread is late: the next picture waits for its paint of the first.
+  auto late = std::async(std::launch::async, [&] { player.RenderPicture(b); });
+  EXPECT_EQ(late.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  EXPECT_EQ(serial(), first);
+  plat::notePainted(w.handle, first);
+  ASSERT_EQ(late.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  EXPECT_EQ(serial(), first + 1);
+  // A window that lets the wait run out is drawn over, and not waited for again until it
+  // paints.
+  player.setPaintWait(1);
+  player.RenderPicture(a);
+  EXPECT_EQ(serial(), first + 2);
+  player.setPaintWait(3600 * 1000);
+  ASSERT_TRUE(drawsAtOnce(b));
+  EXPECT_EQ(serial(), first + 3);
+  plat::notePainted(w.handle, first + 3);
+  ASSERT_TRUE(drawsAtOnce(a));
+  auto again = std::async(std::launch::async, [&] { player.RenderPicture(b); });
+  EXPECT_EQ(again.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout) << "painting again";
+  plat::notePainted(w.handle, first + 4);
+  ASSERT_EQ(again.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  plat::setWindowPainter(w.handle, false);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The periodic timer restarted from inside its own callback.
+// The periodic timer restarted from inside its own callback; the timer device's periods.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -38,6 +38,24 @@ TEST(PeriodicTimer, RestartedFromItsCallbackTicksOnOneThreadOnly) {
   std::lock_guard<std::mutex> lk(mutex);
   EXPECT_EQ(threads.size(), 1u);
   plat::setTimeScale(1.0);
+}
+
+TEST(TimerPeriods, OnlyPeriodsTheDeviceKeepsAreBegunAndEveryEndMatchesABegin) {
+  plat::TimerCaps caps;
+  ASSERT_TRUE(plat::timerCaps(&caps));
+  EXPECT_GE(caps.periodMin, 1);
+  EXPECT_GE(caps.periodMax, caps.periodMin);
+  const int begun = plat::timerPeriodsBegun();
+  EXPECT_FALSE(plat::beginTimerPeriod(0));
+  EXPECT_FALSE(plat::beginTimerPeriod(caps.periodMax + 1));
+  EXPECT_EQ(plat::timerPeriodsBegun(), begun);
+  ASSERT_TRUE(plat::beginTimerPeriod(caps.periodMin));
+  EXPECT_EQ(plat::timerPeriodsBegun(), begun + 1);
+  EXPECT_TRUE(plat::endTimerPeriod(caps.periodMin));
+  EXPECT_EQ(plat::timerPeriodsBegun(), begun);
+  if (begun == 0) {
+    EXPECT_FALSE(plat::endTimerPeriod(caps.periodMin)) << "an end without its begin";
+  }
 }
 
 }  // namespace

@@ -223,6 +223,10 @@ bool generate(const Options& o, Clip* clip, std::string* error) {
     // Live-camera style: no B-frames, no look-ahead, parameter sets before every key frame.
     av_opt_set(enc.ctx->priv_data, "preset", o.preset.c_str(), 0);
     av_opt_set(enc.ctx->priv_data, "tune", "zerolatency", 0);
+    if (!o.profile.empty() && av_opt_set(enc.ctx->priv_data, "profile", o.profile.c_str(), 0) < 0) {
+      setError(error, "unknown profile " + o.profile);
+      return false;
+    }
     std::string params = "repeat-headers=1:keyint=" + std::to_string(o.gop) +
                          ":min-keyint=" + std::to_string(o.gop) + ":scenecut=0";
     av_opt_set(enc.ctx->priv_data, "x264-params", params.c_str(), 0);

@@ -1,5 +1,6 @@
 // clipgen: writes a short test clip and its frame index.
-//   clipgen [--codec h264|mpeg4] [--size WxH] [--frames N] [--fps N] [--gop N] [--preset NAME] OUT
+//   clipgen [--codec h264|mpeg4] [--size WxH] [--frames N] [--fps N] [--gop N] [--preset NAME]
+//           [--profile NAME] [--bitrate BPS] OUT
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,11 +29,15 @@ int main(int argc, char** argv) {
       o.preset = next();
     } else if (a == "--gop") {
       o.gop = std::atoi(next());
+    } else if (a == "--profile") {
+      o.profile = next();
+    } else if (a == "--bitrate") {
+      o.bitrate = std::atoi(next());
     } else if (!a.empty() && a[0] != '-') {
       out = a;
     } else {
       std::fprintf(stderr, "usage: clipgen [--codec h264|mpeg4] [--size WxH] [--frames N] "
-                           "[--fps N] [--gop N] [--preset NAME] OUT\n");
+                           "[--fps N] [--gop N] [--preset NAME] [--profile NAME] [--bitrate BPS] OUT\n");
       return 2;
     }
   }

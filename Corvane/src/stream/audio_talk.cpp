@@ -15,7 +15,8 @@ namespace corvane {
 namespace {
 constexpr int kMediaWaitMs = 5000;
 constexpr int kAudioRetrySleepMs = 200;
-constexpr int kAudioRetryPasses = 10;  // about two seconds between attempts
+// After a failure, passes that do nothing but look for the stop before the next attempt.
+constexpr int kAudioIdlePasses = 200;
 constexpr int kNoBlockSleepMs = 10;
 // The player's wait for a block: a block or the stop (which cancels the wait) ends it at
 // once, so its length only bounds how long a forgotten stop could go unseen.
@@ -55,13 +56,16 @@ void LiveStream::audioReceiveBody() {
   // Ends on the quit message; every wait is bounded and ended by the stopper's wake.
   while (!quitPosted()) {
     if (!streaming) {
-      if (session_->login.noMediaReconnect || idlePasses < kAudioRetryPasses) {
+      if (idlePasses < kAudioIdlePasses) {
         ++idlePasses;
+        continue;
+      }
+      audioConn_.close();
+      if (session_->login.noMediaReconnect) {
         pause(audioConn_, kAudioRetrySleepMs);
         continue;
       }
       idlePasses = 0;
-      audioConn_.close();
       streaming = openAudio(false);
       if (!streaming) pause(audioConn_, kAudioRetrySleepMs);
       continue;
@@ -93,9 +97,9 @@ bool readAudioPacket(int fd, uint8_t* block, const plat::WakeFd* wake) {
   uint8_t packet[kIpcMediaPacketSize] = {};
   const size_t got = RecvAll(fd, packet, sizeof packet, kMediaWaitMs, wake);
   const PacketHeader h = PacketHeader::read(packet);
-  // A short packet is taken too; its length is cut to what arrived.
-  if (got < kIpcMediaPacketHeaderSize || h.magic != kIpcMagic || h.status == kStatusEnd)
-    return false;
+  // A short packet is taken too; its length is cut to what arrived (nothing of a packet
+  // shorter than its header).
+  if (got == 0 || h.magic != kIpcMagic || h.status == kStatusEnd) return false;
   writeAudioBlock(block, h, packet, packetDataBytes(h.length, got));
   return true;
 }

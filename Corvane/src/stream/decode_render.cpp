@@ -1,11 +1,10 @@
-// The decode thread of a displayed stream: turns ready frames into pictures, keeps the
-// presentation clock and the statistics line, and shows each picture as it is decoded,
-// spaced by the pacer; a picture with more frames waiting behind it than the jitter
-// allowance goes unshown: the newest picture wins. Showing on the thread that decoded
-// saves a hand-off and a cold read of the picture per frame.
-#include <chrono>
-
+// The decode and render threads of a displayed stream. The decode thread turns ready frames
+// into pictures of the stream's pool (only a decode that produced a picture queues one) and
+// keeps the presentation clock and the statistics line; the render thread shows the oldest
+// ready picture on every tick of the pacer and adapts the pacer to how many pictures wait.
+// Between them the ready pictures are the stream's jitter buffer.
 #include "plat/clock.h"
+#include "plat/event.h"
 #include "stream/frame_stats.h"
 #include "stream/live_stream.h"
 #include "video/frame_pacer.h"
@@ -14,10 +13,9 @@
 namespace corvane {
 
 namespace {
+constexpr int kEmptyPassSleepMs = 5;
 constexpr int kNoPictureSleepMs = 1;
-// The connection status shows after this long without a frame (2,000 empty passes of 5 ms),
-// and again each time as long again passes.
-constexpr int kStatusAfterMs = 2000 * 5;
+constexpr int kEmptyPassesBeforeStatus = 2000;  // about 10 seconds without a frame
 }  // namespace
 
 std::shared_ptr<VideoPlayer> makeStreamPlayer(OsdHookOwner* owner) {
@@ -28,71 +26,76 @@ void setPlayerWindow(VideoPlayer& player, intptr_t window) { player.SetMainWindo
 
 void LiveStream::decodeBody() {
   uint8_t* frame = nullptr;
-  PictureSlot* slot = nullptr;
-  // Waiting for a frame sleeps until the status is due: the receive thread's frame and the
-  // stop wake the wait at once, so an idle stream costs no wake-ups in between.
-  using Clock = std::chrono::steady_clock;
-  Clock::time_point statusDue{};  // none while frames come
+  PictureSlot* picture = nullptr;
+  int emptyPasses = 0;
   bool haveTime = false;
   uint64_t lastTime = 0;
   FrameStats stats;
-  // The pacer's turn with the picture just decoded. The frames still waiting stand for the
-  // pictures behind it: beyond the jitter allowance the picture goes unshown and the next
-  // frame is decoded at once, so the newest picture wins without a decode running ahead.
-  struct Turn {
-    LiveStream& stream;
-    bool dropped = false;
-    plat::Message m;
-    int64_t nowMs() const { return plat::monotonicMs(); }
-    int waiting() const { return stream.frames_.readyCount(); }
-    void dropOldest() { dropped = true; }
-    // The spacing after the last picture: only the stop cuts it short.
-    bool wait(int ms) { return !(plat::getMessage(m, ms) && m.message == kMsgQuit); }
-    bool painted(int ms) { return stream.player_->WaitPainted(ms); }
-  } turn{*this, false, {}};
+  plat::Message m;
+  // A sleep that the stop's quit message ends at once; false when it came.
+  auto sleep = [&m](int ms) { return !(plat::getMessage(m, ms) && m.message == kMsgQuit); };
   // Ends on the quit message.
   while (!quitPosted()) {
     if (!frame) {
-      if (statusDue == Clock::time_point{})
-        statusDue = Clock::now() + plat::scaledDuration(kStatusAfterMs);
-      frame = frames_.takeReadyUntil(statusDue);
+      frame = frames_.takeReady();
       if (!frame) {
-        if (Clock::now() >= statusDue) {
+        if (++emptyPasses > kEmptyPassesBeforeStatus) {
           player_->DrawStatusText(videoState_.load(), audioState_.load());
-          statusDue = {};
+          emptyPasses = 0;
         }
+        if (!sleep(kEmptyPassSleepMs)) break;
         continue;
       }
-      statusDue = {};
+      emptyPasses = 0;
       player_->ClearStatusText();
     }
-    if (!slot) slot = pictures_->takeFreeWait(kNoPictureSleepMs);
-    if (!slot) continue;
+    if (!picture) picture = pictures_->takeFree();
+    if (!picture) {
+      if (!sleep(kNoPictureSleepMs)) break;
+      continue;
+    }
     const MediaHeader mh = MediaHeader::read(frame);
     const uint64_t time = uint64_t{mh.seconds} * 1000 + mh.microseconds / 1000;
     clockMs_.store(haveTime ? clockMs_.load() + static_cast<uint32_t>(time - lastTime) : 0);
     haveTime = true;
     lastTime = time;
-    const bool decoded = player_->DecodeFrame(frame + kMediaHeaderSize, mh.length, mh.codec, slot) != 0;
+    if (player_->DecodeFrame(frame + kMediaHeaderSize, mh.length, mh.codec, picture)) {
+      picture->time = clockMs_.load();
+      pictures_->putReady(picture);
+      picture = nullptr;
+    }
     stats.count(*player_, mh.length, plat::tickCount());
     frames_.giveFree(frame);
     frame = nullptr;
-    if (!decoded) continue;
-    slot->time = clockMs_.load();
-    // Shown from here, while the decoder's picture is still warm in this core's cache.
-    PictureRef picture = pictures_->share(slot);
-    slot = nullptr;
-    turn.dropped = false;
-    if (!paceLive(*pacer_, turn)) break;
-    if (turn.dropped) {
-      droppedPictures_.fetch_add(1, std::memory_order_relaxed);
-      continue;
-    }
-    player_->RenderPicture(picture);
-    pacer_->shown(turn.nowMs(), picture->time);
   }
   if (frame) frames_.giveFree(frame);
-  if (slot) pictures_->giveFree(slot);
+  if (picture) pictures_->giveFree(picture);
+}
+
+void LiveStream::renderBody() {
+  const std::shared_ptr<FramePacer> pacer = pacer_;
+  pacer->start();
+  plat::Message m;
+  // Ends on the quit message.
+  for (;;) {
+    if (!plat::getMessage(m, plat::kInfinite)) continue;
+    if (m.message == kMsgQuit) break;
+    if (m.message != kRenderTickMessage && m.message != plat::WM_TIMER) continue;
+    PictureRef picture = pictures_->takeReady();
+    if (!picture) continue;  // nothing decoded since the last tick
+    player_->ClearStatusText();
+    pacer->adapt(pictures_->readyCount());
+    player_->RenderPicture(picture);
+    // Back to the free list, unless a window still shows it (kept for its snapshots until
+    // the next picture is drawn).
+    picture.reset();
+  }
+  pacer->stop();
+}
+
+void LiveStream::postRenderTick(void* user) {
+  const plat::ThreadId render = static_cast<LiveStream*>(user)->renderThread_.load();
+  if (render) plat::postThreadMessage(render, kRenderTickMessage);
 }
 
 }  // namespace corvane

@@ -44,13 +44,13 @@ LiveStream::LiveStream(std::shared_ptr<CamSession> session, uint16_t streamNumbe
     : session_(std::move(session)),
       streamNumber_(streamNumber),
       display_(display),
-      frames_(display ? kLiveFramesDisplaying : kLiveFramesHeadless, kFrameBufferInitial,
-              kFrameBufferLimit),
+      frames_(display ? kLiveFramesDisplaying : kLiveFramesHeadless, kFrameBufferLimit),
       audioBlocks_(kLiveAudioBlocks, kAudioBufferSize),
       talkBlocks_(kLiveTalkBlocks, kAudioBufferSize) {
   if (display_) {
     player_ = makeStreamPlayer(this);
     pacer_ = std::make_shared<FramePacer>();
+    pacer_->setCallback(&LiveStream::postRenderTick, this);
     pictures_ = std::make_unique<PicturePool>(kLivePictures);
   }
   recorder_ = makeStreamRecorder(*session_, player_);
@@ -79,9 +79,12 @@ void LiveStream::start(IPC_HANDLE handle, intptr_t window) {
   videoRx_ = MakeOwnedThread("live-video", this, session_.get(), [this] { videoReceiveBody(); });
   if (display_) {
     decode_ = MakeOwnedThread("live-decode", this, session_.get(), [this] { decodeBody(); });
+    render_ = MakeOwnedThread("live-render", this, session_.get(), [this] { renderBody(); });
+    renderThread_.store(render_->id());
   }
   videoRx_->start();
   if (decode_) decode_->start();
+  if (render_) render_->start();
 }
 
 void LiveStream::stopThread(std::unique_ptr<plat::MessageThread>& t, MediaConnection* c) {
@@ -118,9 +121,9 @@ void LiveStream::stop() {
     stopThread(audioPlay_, nullptr);
     audioConn_.close();
     stopThread(videoRx_, &videoConn_);
-    frames_.cancelWaits();
-    if (pictures_) pictures_->cancelWaits();
     stopThread(decode_, nullptr);
+    stopThread(render_, nullptr);
+    renderThread_.store(0);
     videoConn_.close();
     if (audio_) audio_->StopCapture();
     talking_.store(false);

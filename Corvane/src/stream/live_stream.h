@@ -1,8 +1,8 @@
 #pragma once
-// LiveStream: one camera stream with its video, audio and talk connections and up to five
-// threads (video receive, decode and show, audio receive, audio play, talk). Frames and
-// blocks move between the threads through the stream's pools; nothing is allocated while
-// media flows.
+// LiveStream: one camera stream with its video, audio and talk connections and up to six
+// threads (video receive; decode and render when it displays; audio receive, and audio play
+// when it displays, while sound is on; talk while talking). Frames, pictures and blocks move
+// between the threads through the stream's pools; nothing is allocated while media flows.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -52,13 +52,9 @@ enum class FrameRead { Frame, Lost, Full, Cut };
 // Reads one header and its frame into a frame buffer (media header, then the data) of
 // kFrameBufferSize bytes; a longer frame keeps what fits.
 FrameRead readFrame(int fd, uint8_t* buffer, const plat::WakeFd* wake);
-// Gives a buffer with room for `bytes` in place of the current one, or null.
-using FrameRoom = std::function<uint8_t*(size_t bytes)>;
-// The same into `*buffer` of `capacity` bytes: a frame that needs more asks `room` for a
-// larger buffer (stored in `*buffer`); frames beyond kIpcMaxFrameBytes, or beyond the room
-// given, are cut (`*cut`) and the stream stays in step.
-FrameRead readFrame(int fd, uint8_t** buffer, size_t capacity, const FrameRoom& room,
-                    const plat::WakeFd* wake, bool* cut);
+// The same into a buffer of `capacity` bytes: frames beyond kIpcMaxFrameBytes, or beyond the
+// capacity, are cut (`*cut`) and the stream stays in step.
+FrameRead readFrame(int fd, uint8_t* buffer, size_t capacity, const plat::WakeFd* wake, bool* cut);
 // Reads one audio packet into an audio block; false when the packet is not taken.
 bool readAudioPacket(int fd, uint8_t* block, const plat::WakeFd* wake);
 
@@ -91,15 +87,19 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   uint32_t presentationClock() const { return clockMs_.load(); }
   // Frames that arrived larger than the stream keeps, cut to that size.
   int cutFrames() const { return cutFrames_.load(); }
-  // Decoded pictures let go unshown, being behind by more than the jitter
-  // allowance.
-  int droppedPictures() const { return droppedPictures_.load(); }
-  // Bytes the stream's frame and picture buffers hold now.
+  // Bytes of the stream's buffers in memory now (their pages written so far).
   size_t committedBytes() const;
+  const FramePool& framePool() const { return frames_; }
+  const FramePool& audioPool() const { return audioBlocks_; }
+  const FramePool& talkPool() const { return talkBlocks_; }
+  // Decoded pictures and the pacer: only while the stream displays.
+  const PicturePool* picturePool() const { return pictures_.get(); }
+  const FramePacer* pacer() const { return pacer_.get(); }
 
   // Thread bodies (each in its own file).
   void videoReceiveBody();
   void decodeBody();
+  void renderBody();
   void audioReceiveBody();
   void audioPlayBody();
   void talkBody();
@@ -111,6 +111,8 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
 
  private:
   friend struct StreamThreads;
+  // The pacer's callback, on the timer's thread: posts the render tick.
+  static void postRenderTick(void* user);
   void raise(int event);
   void callStreamHook(const uint8_t* data, int length, int codec, uint32_t seconds,
                       uint32_t microseconds, uint32_t stamp);
@@ -148,7 +150,8 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   plat::Hook<std::function<void(IpcOsdItems*, int, int)>> osdHook_;
 
   std::mutex threadMutex_;  // starting and stopping threads
-  std::unique_ptr<plat::MessageThread> videoRx_, decode_, audioRx_, audioPlay_, talk_;
+  std::unique_ptr<plat::MessageThread> videoRx_, decode_, render_, audioRx_, audioPlay_, talk_;
+  std::atomic<plat::ThreadId> renderThread_{0};  // where the pacer's ticks go
   std::vector<std::unique_ptr<plat::MessageThread>> retired_;
 
   std::atomic<int> videoState_{kMediaLost};
@@ -157,7 +160,6 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   std::atomic<uint32_t> clockMs_{0};
   std::atomic<int> osdOn_{0};
   std::atomic<int> cutFrames_{0};
-  std::atomic<int> droppedPictures_{0};
   std::atomic<bool> talking_{false};
   std::atomic<bool> stopping_{false};
 };

@@ -17,6 +17,8 @@ namespace {
 constexpr int kMediaWaitMs = 5000;
 constexpr int kRetrySleepMs = 100;
 constexpr int kRetryPasses = 21;      // about one attempt every 2.1 seconds
+// After a refusal, passes that do nothing but look for the stop before the back-off begins.
+constexpr int kRefusedIdlePasses = 200;
 constexpr int kNoBufferSleepMs = 10;
 // Excess beyond a buffer that is read and dropped; a frame announcing more than this is
 // taken as a broken connection and the channel is opened anew.
@@ -58,6 +60,7 @@ bool LiveStream::openVideo() {
 void LiveStream::videoReceiveBody() {
   bool streaming = openVideo();
   int idlePasses = 0;
+  int refusedPasses = !streaming && videoState_.load() == kMediaRefused ? kRefusedIdlePasses : 0;
   uint8_t* held = nullptr;
 
   auto lose = [&](int state, int event) {
@@ -66,11 +69,16 @@ void LiveStream::videoReceiveBody() {
     videoConn_.close();
     streaming = false;
     idlePasses = 0;
+    refusedPasses = state == kMediaRefused ? kRefusedIdlePasses : 0;
   };
 
   // Ends on the quit message; every wait inside is bounded and ended by the stopper's wake.
   while (!quitPosted()) {
     if (!streaming) {
+      if (refusedPasses > 0) {
+        --refusedPasses;
+        continue;
+      }
       // Back off about two seconds between attempts, refused or lost alike.
       if (session_->login.noMediaReconnect || idlePasses < kRetryPasses) {
         ++idlePasses;
@@ -80,7 +88,10 @@ void LiveStream::videoReceiveBody() {
       idlePasses = 0;
       videoConn_.close();
       streaming = openVideo();
-      if (!streaming) pause(videoConn_, kRetrySleepMs);
+      if (!streaming) {
+        if (videoState_.load() == kMediaRefused) refusedPasses = kRefusedIdlePasses;
+        pause(videoConn_, kRetrySleepMs);
+      }
       continue;
     }
     if (!held) held = frames_.takeFree();
@@ -89,10 +100,7 @@ void LiveStream::videoReceiveBody() {
       continue;
     }
     bool cut = false;
-    const FrameRead r =
-        readFrame(videoConn_.fd(), &held, frames_.capacity(held),
-                  [this, &held](size_t bytes) { return frames_.grow(held, bytes); },
-                  &videoConn_.wake, &cut);
+    const FrameRead r = readFrame(videoConn_.fd(), held, frames_.bufferSize(), &videoConn_.wake, &cut);
     if (cut && cutFrames_++ == 0)
       PLAT_LOGW("corvane", "video frames above %zu bytes are cut", kIpcMaxFrameBytes);
     if (r == FrameRead::Lost) {
@@ -118,11 +126,10 @@ void LiveStream::videoReceiveBody() {
 }
 
 FrameRead readFrame(int fd, uint8_t* buffer, const plat::WakeFd* wake) {
-  return readFrame(fd, &buffer, kFrameBufferSize, {}, wake, nullptr);
+  return readFrame(fd, buffer, kFrameBufferSize, wake, nullptr);
 }
 
-FrameRead readFrame(int fd, uint8_t** buffer, size_t capacity, const FrameRoom& room,
-                    const plat::WakeFd* wake, bool* cut) {
+FrameRead readFrame(int fd, uint8_t* buffer, size_t capacity, const plat::WakeFd* wake, bool* cut) {
   if (cut) *cut = false;
   uint8_t header[kIpcFrameHeaderSize] = {};
   const size_t got = RecvAll(fd, header, sizeof header, kMediaWaitMs, wake);
@@ -138,13 +145,7 @@ FrameRead readFrame(int fd, uint8_t** buffer, size_t capacity, const FrameRoom& 
     return FrameRead::Lost;
   }
   uint32_t length = std::min<uint32_t>(h.length, kIpcMaxFrameBytes);
-  if (kMediaHeaderSize + length > capacity) {
-    // A larger frame (a key frame at a high bit rate) gets a larger buffer when one can be
-    // had; otherwise it keeps what fits.
-    uint8_t* larger = room ? room(kMediaHeaderSize + length) : nullptr;
-    if (larger) *buffer = larger;
-    else length = static_cast<uint32_t>(capacity - kMediaHeaderSize);
-  }
+  if (kMediaHeaderSize + length > capacity) length = static_cast<uint32_t>(capacity - kMediaHeaderSize);
   if (cut && length < h.length) *cut = true;
   MediaHeader mh;
   mh.stamp = h.stamp;
@@ -155,8 +156,8 @@ FrameRead readFrame(int fd, uint8_t** buffer, size_t capacity, const FrameRoom& 
   mh.keyFrame = h.keyFlag;
   mh.seconds = h.seconds;
   mh.microseconds = h.microseconds;
-  mh.write(*buffer);
-  uint8_t* data = *buffer + kMediaHeaderSize;
+  mh.write(buffer);
+  uint8_t* data = buffer + kMediaHeaderSize;
   const bool whole = RecvAll(fd, data, length, kMediaWaitMs, wake) == length &&
                      (h.length <= length || discard(fd, h.length - length, wake));
   return whole ? FrameRead::Frame : FrameRead::Cut;

@@ -4,36 +4,70 @@
 
 namespace corvane {
 
-FramePacer::LiveStep FramePacer::liveStep(int64_t nowMs, int waiting) const {
-  LiveStep step;
-  // The stream's first picture is shown however much follows it (a large key frame holds up
-  // the frames behind it): the window has something to show at once.
-  if (anyShown_ && waiting > kJitterPictures) {
-    // Behind by more than jitter explains: the oldest go at once, and what is left is shown
-    // without waiting.
-    step.drop = waiting - kJitterPictures;
-    return step;
+FramePacer::FramePacer() {
+  plat::TimerCaps caps;
+  if (plat::timerCaps(&caps)) {
+    resolution_ = std::min(std::max(caps.periodMin, 1), caps.periodMax);
+    if (!plat::beginTimerPeriod(resolution_)) resolution_ = 0;
   }
-  if (anyShown_) step.waitMs = static_cast<int>(std::max<int64_t>(0, lastShownMs_ + spacing() - nowMs));
-  return step;
 }
 
-void FramePacer::shown(int64_t nowMs, uint32_t pictureMs) {
-  if (anyShown_) {
-    const uint32_t interval = pictureMs - lastPictureMs_;
-    if (interval > 0 && interval <= kLongestInterval) {
-      // Pictures dropped between two shown ones make one long interval: each interval moves
-      // the average by at most half or double it, so the rate follows real changes within
-      // a few pictures and a drop barely moves it.
-      const int average = intervalX8_ / 8;
-      const int taken = std::clamp(static_cast<int>(interval), average / 2, average * 2);
-      intervalX8_ += taken - average;
-      period_ = std::clamp(intervalX8_ / 8, kMinPeriod, kMaxPeriod);
-    }
+FramePacer::~FramePacer() {
+  stop();
+  if (resolution_ > 0) plat::endTimerPeriod(resolution_);
+}
+
+void FramePacer::setCallback(Callback callback, void* user) {
+  callback_ = callback;
+  user_ = user;
+}
+
+bool FramePacer::start() {
+  if (!callback_ || running_) return false;
+  const Callback callback = callback_;
+  void* const user = user_;
+  if (!timer_.start(period_, [callback, user] { callback(user); })) return false;
+  running_ = true;
+  return true;
+}
+
+void FramePacer::stop() {
+  timer_.stop();
+  running_ = false;
+}
+
+bool FramePacer::step(int delta) {
+  period_ = std::clamp(period_.load(), lower_, upper_);
+  const int next = period_ + delta;
+  if (next < kMinPeriod || next > kMaxPeriod) return false;
+  period_ = next;
+  if (running_) {
+    stop();
+    start();
   }
-  anyShown_ = true;
-  lastShownMs_ = nowMs;
-  lastPictureMs_ = pictureMs;
+  return true;
+}
+
+bool FramePacer::faster() { return step(-1); }
+bool FramePacer::slower() { return step(+1); }
+
+void FramePacer::adapt(int readyCount) {
+  if (readyCount >= kFullReady) {
+    if (++fullTicks_ > kFullTicks) {
+      faster();
+      fullTicks_ = 0;
+    }
+  } else {
+    fullTicks_ = 0;
+  }
+  if (readyCount <= kLowReady) {
+    if (++lowTicks_ > kLowTicks) {
+      slower();
+      lowTicks_ = 0;
+    }
+  } else {
+    lowTicks_ = 0;
+  }
 }
 
 }  // namespace corvane

@@ -1,7 +1,7 @@
 #include "video/frame_pool.h"
 
-#include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "plat/aligned_bytes.h"
 #include "plat/clock.h"
@@ -27,65 +27,43 @@ uint8_t* FramePool::Ring::pop() {
   return p;
 }
 
-namespace {
-// Zero-filled, like every pool buffer.
-uint8_t* lineAligned(size_t bytes) {
-  void* p = plat::allocatePictureBytes(bytes);
-  if (!p) throw std::bad_alloc();
-  std::memset(p, 0, bytes);
-  return static_cast<uint8_t*>(p);
-}
-}  // namespace
-
-void FramePool::LineFree::operator()(uint8_t* p) const noexcept { plat::freePictureBytes(p); }
-
-FramePool::FramePool(int count, size_t size, size_t limit)
-    : count_(count < 0 ? 0 : count), size_(size), limit_(limit < size ? size : limit) {
-  slots_.reserve(count_);
+FramePool::FramePool(int count, size_t size) : count_(count < 0 ? 0 : count), size_(size) {
+  // Each buffer starts on a cache line: pictures and frames written into them stream whole
+  // lines (plat/aligned_bytes.h).
+  stride_ = (size_ + plat::kCacheLine - 1) / plat::kCacheLine * plat::kCacheLine;
+  bytes_ = stride_ * static_cast<size_t>(count_);
   free_.cells.assign(count_, nullptr);
   ready_.cells.assign(count_, nullptr);
+  if (count_ == 0) return;
+  memory_ = static_cast<uint8_t*>(plat::allocateZeroedBytes(bytes_));
+  if (!memory_) throw std::bad_alloc();
+  for (int i = 0; i < count_; ++i) free_.push(memory_ + stride_ * static_cast<size_t>(i));
 }
 
-FramePool::Slot* FramePool::slotOf(const uint8_t* p) {
-  for (Slot& s : slots_)
-    if (s.memory.get() == p) return &s;
-  return nullptr;
-}
+FramePool::~FramePool() { plat::freeZeroedBytes(memory_, bytes_); }
 
-const FramePool::Slot* FramePool::slotOf(const uint8_t* p) const {
-  return const_cast<FramePool*>(this)->slotOf(p);
-}
-
-uint8_t* FramePool::takeFreeLocked() {
-  if (uint8_t* p = free_.pop()) return p;
-  if (static_cast<int>(slots_.size()) >= count_) return nullptr;
-  // Committed when first needed; a stream that keeps up never makes most of its buffers.
-  slots_.push_back(Slot{std::unique_ptr<uint8_t[], LineFree>(lineAligned(size_)), size_});
-  return slots_.back().memory.get();
+bool FramePool::owns(const uint8_t* p) const {
+  if (!memory_ || p < memory_ || p >= memory_ + bytes_) return false;
+  return static_cast<size_t>(p - memory_) % stride_ == 0;
 }
 
 uint8_t* FramePool::takeFree() {
   std::lock_guard<std::mutex> lk(mutex_);
-  return takeFreeLocked();
+  return free_.pop();
 }
 
 // A buffer that is not the pool's own is refused rather than stored: a ring can never hold
-// more than the buffers the pool made.
+// more than the pool's buffers.
 void FramePool::giveFree(uint8_t* buffer) {
-  if (!buffer) return;
-  {
-    std::lock_guard<std::mutex> lk(mutex_);
-    if (!slotOf(buffer)) return;
-    free_.push(buffer);
-  }
-  freeCv_.notify_one();
+  if (!owns(buffer)) return;
+  std::lock_guard<std::mutex> lk(mutex_);
+  free_.push(buffer);
 }
 
 void FramePool::putReady(uint8_t* buffer) {
-  if (!buffer) return;
+  if (!owns(buffer)) return;
   {
     std::lock_guard<std::mutex> lk(mutex_);
-    if (!slotOf(buffer)) return;
     ready_.push(buffer);
   }
   readyCv_.notify_one();
@@ -96,22 +74,11 @@ uint8_t* FramePool::takeReady() {
   return ready_.pop();
 }
 
-uint8_t* FramePool::takeFreeWait(int productMs) {
-  std::unique_lock<std::mutex> lk(mutex_);
-  uint8_t* p = nullptr;
-  freeCv_.wait_for(lk, plat::scaledDuration(productMs),
-                   [&] { return cancelled_ || (p = takeFreeLocked()) != nullptr; });
-  return p;
-}
-
 uint8_t* FramePool::takeReadyWait(int productMs) {
-  return takeReadyUntil(std::chrono::steady_clock::now() + plat::scaledDuration(productMs));
-}
-
-uint8_t* FramePool::takeReadyUntil(std::chrono::steady_clock::time_point deadline) {
   std::unique_lock<std::mutex> lk(mutex_);
   uint8_t* p = nullptr;
-  readyCv_.wait_until(lk, deadline, [&] { return cancelled_ || (p = ready_.pop()) != nullptr; });
+  readyCv_.wait_for(lk, plat::scaledDuration(productMs),
+                    [&] { return cancelled_ || (p = ready_.pop()) != nullptr; });
   return p;
 }
 
@@ -120,32 +87,12 @@ void FramePool::cancelWaits() {
     std::lock_guard<std::mutex> lk(mutex_);
     cancelled_ = true;
   }
-  freeCv_.notify_all();
   readyCv_.notify_all();
 }
 
 void FramePool::resumeWaits() {
   std::lock_guard<std::mutex> lk(mutex_);
   cancelled_ = false;
-}
-
-uint8_t* FramePool::grow(uint8_t* buffer, size_t bytes) {
-  std::lock_guard<std::mutex> lk(mutex_);
-  Slot* s = slotOf(buffer);
-  if (!s) return nullptr;
-  if (bytes <= s->size) return buffer;
-  if (bytes > limit_) return nullptr;
-  // Grown in steps, so a stream whose frames creep up does not reallocate every time.
-  const size_t size = std::min(limit_, std::max(bytes, s->size + s->size / 2));
-  s->memory.reset(lineAligned(size));
-  s->size = size;
-  return s->memory.get();
-}
-
-size_t FramePool::capacity(const uint8_t* buffer) const {
-  std::lock_guard<std::mutex> lk(mutex_);
-  const Slot* s = slotOf(buffer);
-  return s ? s->size : 0;
 }
 
 int FramePool::readyCount() const {
@@ -155,20 +102,10 @@ int FramePool::readyCount() const {
 
 int FramePool::freeCount() const {
   std::lock_guard<std::mutex> lk(mutex_);
-  return static_cast<int>(free_.size) + count_ - static_cast<int>(slots_.size());
+  return static_cast<int>(free_.size);
 }
 
-int FramePool::madeCount() const {
-  std::lock_guard<std::mutex> lk(mutex_);
-  return static_cast<int>(slots_.size());
-}
-
-size_t FramePool::committedBytes() const {
-  std::lock_guard<std::mutex> lk(mutex_);
-  size_t n = 0;
-  for (const Slot& s : slots_) n += s.size;
-  return n;
-}
+size_t FramePool::committedBytes() const { return plat::residentBytes(memory_, bytes_); }
 
 void MediaHeader::write(uint8_t* b) const {
   std::memset(b, 0, kMediaHeaderSize);

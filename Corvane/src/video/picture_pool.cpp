@@ -1,37 +1,50 @@
 #include "video/picture_pool.h"
 
 #include <algorithm>
+#include <new>
 
-#include "plat/clock.h"
 #include "video/frame_pool.h"
 
 namespace corvane {
 
+namespace {
+// Each slot's copy starts on a cache line (the plane copy streams whole lines).
+constexpr size_t kSlotStride =
+    (kPictureBufferSize + plat::kCacheLine - 1) / plat::kCacheLine * plat::kCacheLine;
+}  // namespace
+
 struct PicturePoolState {
-  explicit PicturePoolState(int count) {
+  explicit PicturePoolState(int count) : bytes(kSlotStride * static_cast<size_t>(count)) {
+    if (count > 0) {
+      memory = static_cast<uint8_t*>(plat::allocateZeroedBytes(bytes));
+      if (!memory) throw std::bad_alloc();
+    }
     for (int i = 0; i < count; ++i) {
       slots.push_back(std::make_unique<PictureSlot>());
+      slots.back()->memory_ = memory + kSlotStride * static_cast<size_t>(i);
       free.push_back(slots.back().get());
     }
+    free.reserve(slots.size());
     ready.reserve(slots.size());
   }
+  ~PicturePoolState() {
+    slots.clear();  // their holds go back first
+    plat::freeZeroedBytes(memory, bytes);
+  }
+  const size_t bytes;
+  uint8_t* memory = nullptr;
   // Lists of at most the pool's count: reserved once, so they never allocate.
   std::vector<std::unique_ptr<PictureSlot>> slots;
   std::vector<PictureSlot*> free;   // taken from the front
   std::vector<PictureSlot*> ready;  // first in first out
   mutable std::mutex mutex;
-  std::condition_variable freeCv, readyCv;
-  bool cancelled = false;
 
   bool owns(const PictureSlot* s) const {
     return std::any_of(slots.begin(), slots.end(), [&](const auto& p) { return p.get() == s; });
   }
   void giveBack(PictureSlot* s) {
-    {
-      std::lock_guard<std::mutex> lk(mutex);
-      free.push_back(s);
-    }
-    freeCv.notify_one();
+    std::lock_guard<std::mutex> lk(mutex);
+    free.push_back(s);
   }
 };
 
@@ -58,12 +71,8 @@ void PictureSlot::keepHeld(CTDecEntry release, intptr_t hold, const plat::I420Pl
 uint8_t* PictureSlot::copyInto(int width, int height) {
   clear();
   if (width <= 0 || height <= 0 || width > kPictureMaxWidth || height > kPictureMaxHeight) return nullptr;
-  const size_t bytes = PictureHeader::bytesFor(width, height);
-  if (memory_.size() < bytes) {
-    memory_.resize(bytes);
-    committed_.store(memory_.capacity(), std::memory_order_relaxed);
-  }
-  uint8_t* base = memory_.data();
+  uint8_t* base = memory_;
+  if (!base) return nullptr;
   planes.y = base + kPictureHeaderSize;
   planes.u = base + PictureHeader::uOffset(width, height);
   planes.v = base + PictureHeader::vOffset(width, height);
@@ -85,7 +94,7 @@ void PictureSlot::released() {
 PicturePool::PicturePool(int count)
     : count_(std::max(count, 0)), state_(std::make_shared<PicturePoolState>(count_)) {}
 
-PicturePool::~PicturePool() { cancelWaits(); }
+PicturePool::~PicturePool() = default;
 
 PictureSlot* PicturePool::takeFree() {
   PictureSlot* s = nullptr;
@@ -99,16 +108,6 @@ PictureSlot* PicturePool::takeFree() {
   return s;
 }
 
-PictureSlot* PicturePool::takeFreeWait(int productMs) {
-  if (PictureSlot* s = takeFree()) return s;
-  {
-    std::unique_lock<std::mutex> lk(state_->mutex);
-    state_->freeCv.wait_for(lk, plat::scaledDuration(productMs),
-                            [&] { return state_->cancelled || !state_->free.empty(); });
-  }
-  return takeFree();
-}
-
 void PicturePool::giveFree(PictureSlot* slot) {
   if (!slot || !state_->owns(slot)) return;
   slot->clear();
@@ -117,11 +116,8 @@ void PicturePool::giveFree(PictureSlot* slot) {
 
 void PicturePool::putReady(PictureSlot* slot) {
   if (!slot || !state_->owns(slot)) return;
-  {
-    std::lock_guard<std::mutex> lk(state_->mutex);
-    state_->ready.push_back(slot);
-  }
-  state_->readyCv.notify_one();
+  std::lock_guard<std::mutex> lk(state_->mutex);
+  state_->ready.push_back(slot);
 }
 
 PictureRef PicturePool::share(PictureSlot* slot) {
@@ -141,32 +137,6 @@ PictureRef PicturePool::takeReady() {
   return share(s);
 }
 
-PictureRef PicturePool::takeReadyUntil(std::chrono::steady_clock::time_point deadline) {
-  {
-    std::unique_lock<std::mutex> lk(state_->mutex);
-    state_->readyCv.wait_until(lk, deadline, [&] { return state_->cancelled || !state_->ready.empty(); });
-  }
-  return takeReady();
-}
-
-PictureRef PicturePool::takeReadyWait(int productMs) {
-  return takeReadyUntil(std::chrono::steady_clock::now() + plat::scaledDuration(productMs));
-}
-
-void PicturePool::cancelWaits() {
-  {
-    std::lock_guard<std::mutex> lk(state_->mutex);
-    state_->cancelled = true;
-  }
-  state_->freeCv.notify_all();
-  state_->readyCv.notify_all();
-}
-
-void PicturePool::resumeWaits() {
-  std::lock_guard<std::mutex> lk(state_->mutex);
-  state_->cancelled = false;
-}
-
 int PicturePool::readyCount() const {
   std::lock_guard<std::mutex> lk(state_->mutex);
   return static_cast<int>(state_->ready.size());
@@ -177,10 +147,6 @@ int PicturePool::freeCount() const {
   return static_cast<int>(state_->free.size());
 }
 
-size_t PicturePool::committedBytes() const {
-  size_t bytes = 0;
-  for (const auto& s : state_->slots) bytes += s->committed_.load(std::memory_order_relaxed);
-  return bytes;
-}
+size_t PicturePool::committedBytes() const { return plat::residentBytes(state_->memory, state_->bytes); }
 
 }  // namespace corvane

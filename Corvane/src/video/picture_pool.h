@@ -2,14 +2,13 @@
 // The decoded pictures of a live stream or a player: a fixed number of slots, each holding
 // one picture either as the decoder's own (kept by a hold, nothing copied) or, from a
 // decoder that cannot keep its pictures, copied into the slot's memory. A free list and a
-// ready list, first in first out, under one lock held only for the list operation; nothing
-// is allocated while pictures flow. A slot comes back to the free list when the last
-// reference to its picture goes, from whichever thread lets go of it, so the count bounds
-// the pictures a stream keeps: the ones waiting, the one being drawn and the one each
-// window shows.
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
+// ready list, first in first out, under one lock held only for the list operation. Every
+// slot's memory is made with the pool, as zero-filled pages committed when first written
+// (plat/aligned_bytes.h): nothing is allocated while pictures flow, and a slot that keeps
+// the decoder's pictures costs no memory of its own. A slot comes back to the free list
+// when the last reference to its picture goes, from whichever thread lets go of it, so the
+// count bounds the pictures a stream keeps: the ones waiting, the one being drawn and the
+// one each window shows.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,19 +36,19 @@ class PictureSlot : public Picture {
   // Gives a hold back and forgets the planes.
   void clear();
   bool held() const { return hold_ != 0; }
-  // The copy's memory (a decoded picture's layout); empty for a held picture.
-  const uint8_t* copyBytes() const { return hold_ ? nullptr : memory_.data(); }
+  // The copy's memory (a decoded picture's layout); null for a held picture.
+  const uint8_t* copyBytes() const { return hold_ ? nullptr : memory_; }
 
  private:
   friend class PicturePool;
+  friend struct PicturePoolState;
   void released() override;
   // The pool's lists, kept alive while the picture is referenced: a renderer may let go of
   // its last picture after the stream that made it is gone.
   std::shared_ptr<struct PicturePoolState> home_;
   CTDecEntry release_ = nullptr;
   intptr_t hold_ = 0;
-  plat::AlignedBytes memory_;
-  std::atomic<size_t> committed_{0};  // read by other threads while the slot fills
+  uint8_t* memory_ = nullptr;  // kPictureBufferSize bytes of the pool's memory
 };
 
 class PicturePool {
@@ -61,25 +60,20 @@ class PicturePool {
 
   // A free slot to fill (its earlier picture given back), or null.
   PictureSlot* takeFree();
-  // The same, waiting up to `productMs` (scaled) for one; null on time-out or cancel.
-  PictureSlot* takeFreeWait(int productMs);
   // A slot taken but not filled goes back.
   void giveFree(PictureSlot* slot);
   // A filled slot to the end of the ready list.
   void putReady(PictureSlot* slot);
-  // The oldest ready picture, or none.
+  // The oldest ready picture, or none; it goes back to the free list when the last
+  // reference to it goes.
   PictureRef takeReady();
-  PictureRef takeReadyWait(int productMs);
-  PictureRef takeReadyUntil(std::chrono::steady_clock::time_point deadline);
   // A filled slot as a picture at once, past the ready list.
   PictureRef share(PictureSlot* slot);
-
-  void cancelWaits();
-  void resumeWaits();
 
   int readyCount() const;
   int freeCount() const;
   int count() const { return count_; }
+  // Bytes of the slots' memory that are in memory: the pages copies were written into.
   size_t committedBytes() const;
 
  private:

@@ -162,6 +162,9 @@ void VideoPlayer::drawLocked(const PictureRef& picture) {
 
 int VideoPlayer::RenderPicture(const PictureRef& picture) {
   if (!picture) return 1;
+  // Before any lock: the window's GUI thread may want the player (a snapshot) to paint.
+  if (const plat::WindowHandle w = mainWindow_.load())
+    waitsForPaint_ = plat::waitPainted(w, waitsForPaint_ ? paintWaitMs_.load() : 0);
   const int width = picture->width(), height = picture->height();
   prepareOsd(width, height);
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);
@@ -172,8 +175,6 @@ int VideoPlayer::RenderPicture(const PictureRef& picture) {
   drawLocked(picture);
   return 1;
 }
-
-bool VideoPlayer::WaitPainted(int ms) const { return plat::waitPainted(mainWindow_.load(), ms); }
 
 void VideoPlayer::DecodeAndShow(const uint8_t* data, uint32_t length, int codec) {
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);

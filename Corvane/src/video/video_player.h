@@ -50,12 +50,17 @@ class VideoPlayer {
   int DecodeFrame(const uint8_t* data, uint32_t length, int codec, PictureSlot* picture);
   // Playback display thread: decodes into the player's own pictures and draws.
   void DecodeAndShow(const uint8_t* data, uint32_t length, int codec);
-  // Live decode thread: draws a decoded picture, which the renderers keep until they draw
-  // the next one. Returns 1.
+  // Live render thread: draws a decoded picture, which the renderers keep until they draw
+  // the next one. Returns 1. A picture is not drawn over the one before until the main
+  // window painted that one, for at most kPaintWaitMs: a tick that comes late, right behind
+  // the one before, would otherwise replace a picture nobody saw. A window that let the
+  // wait run out is not waited for again until it paints.
   int RenderPicture(const PictureRef& picture);
-  // True once the main window painted the last picture drawn to it (or nobody paints it);
-  // waits at most `ms` for that.
-  bool WaitPainted(int ms) const;
+  // Longer than a GUI thread of many windows is held up on a busy machine; the pictures
+  // behind wait in the stream's jitter buffer meanwhile.
+  static constexpr int kPaintWaitMs = 200;
+  // The longest a draw waits for that paint, in real milliseconds (kPaintWaitMs at first).
+  void setPaintWait(int ms) { paintWaitMs_ = ms; }
 
   void DrawStatusText(int videoState, int audioState);
   void ClearStatusText();
@@ -123,6 +128,9 @@ class VideoPlayer {
   DdrawRenderer second_;
   std::atomic<int> decodedFrames_{0};
   std::atomic<int> droppedPictures_{0};
+  // The render thread's.
+  bool waitsForPaint_ = true;
+  std::atomic<int> paintWaitMs_{kPaintWaitMs};
   // Serialises size changes against drawing and against the player's own pictures (render,
   // status texts, playback, snapshots).
   std::recursive_mutex drawMutex_;

@@ -16,6 +16,14 @@ inline constexpr size_t kCacheLine = 64;
 void* allocatePictureBytes(size_t bytes);
 void freePictureBytes(void* p);
 
+// Zero-filled memory that costs nothing until it is written: a mapping of its own whose
+// pages are committed one by one as they are first touched. For buffers made once and kept
+// for long, of which only a part may ever be used. Page-aligned; null when out of memory.
+void* allocateZeroedBytes(size_t bytes);
+void freeZeroedBytes(void* p, size_t bytes);
+// Of the `bytes` from `p` (memory from allocateZeroedBytes), those in memory now.
+size_t residentBytes(const void* p, size_t bytes);
+
 template <typename T>
 struct PictureAllocator {
   using value_type = T;

@@ -7,6 +7,20 @@
 
 namespace plat {
 
+// What the timer device offers: the finest and the coarsest period it keeps, in milliseconds.
+struct TimerCaps {
+  int periodMin = 0;
+  int periodMax = 0;
+};
+bool timerCaps(TimerCaps* out);
+// A resolution the caller's timers need, from begin to the matching end; false (and nothing
+// begun) for a period outside the device's capabilities. Timers here already wake within a
+// fraction of a millisecond, so a begun period changes nothing but is kept count of.
+bool beginTimerPeriod(int periodMs);
+bool endTimerPeriod(int periodMs);
+// Periods begun and not ended yet, in the whole process.
+int timerPeriodsBegun();
+
 class PeriodicTimer {
  public:
   PeriodicTimer();

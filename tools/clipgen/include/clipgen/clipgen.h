@@ -22,6 +22,8 @@ struct Options {
   // H.264 only: the encoder's speed preset. The default makes the simplest streams (no
   // CABAC, no deblocking); "veryfast" and slower give streams like a camera's.
   std::string preset = "ultrafast";
+  // H.264 only: the profile ("baseline", "main", "high"); empty: the one the preset makes.
+  std::string profile = "";
 };
 
 // One frame (access unit) of the elementary stream.
