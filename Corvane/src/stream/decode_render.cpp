@@ -81,6 +81,9 @@ void LiveStream::renderBody() {
     if (!plat::getMessage(m, plat::kInfinite)) continue;
     if (m.message == kMsgQuit) break;
     if (m.message != kRenderTickMessage && m.message != plat::WM_TIMER) continue;
+    // Once the stream is stopping its window may already show another stream: the pictures
+    // still ready are not drawn over it.
+    if (stopping_.load()) continue;
     PictureRef picture = pictures_->takeReady();
     if (!picture) continue;  // nothing decoded since the last tick
     player_->ClearStatusText();
