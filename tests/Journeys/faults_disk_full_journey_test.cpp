@@ -209,8 +209,10 @@ TEST_F(DiskFullJourney, AnNvrSaysItsRefusedStreamAndItsFullDiskOnceAndItsMarksFo
     OpenInWindow(nvr, 2, 1);
     EXPECT_TRUE(WaitUntil([&] { return Window(1)->GetState() == CPlayWnd::State::kRefused; }))
         << "state " << int(Window(1)->GetState()) << ": " << Said();
-    EXPECT_TRUE(WaitUntil([&] { return !CPreviewManager::GetInstance()->FindByWindow(1); }))
-        << "the refused preview is still open";
+    EXPECT_TRUE(WaitUntil([&] {
+      CPreviewManager* previews = CPreviewManager::GetInstance();
+      return !previews->FindByWindow(1) && !previews->FindConnecting(1);
+    })) << "the refused preview is still open";
     EXPECT_EQ(Window(1)->WatchPictures(plat::tickCount() + 2 * int64_t{CPlayWnd::kLostAfterMs}), CPlayWnd::Watch::kSame);
     EXPECT_EQ(Window(1)->GetState(), CPlayWnd::State::kRefused);
     EXPECT_EQ(count(full), 1) << Said();
