@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +12,7 @@
 #include "avi_readback.h"
 #include "clipgen/clipgen.h"
 #include "record/avi_recorder.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -56,14 +56,13 @@ TEST(AviFullDisk, ARealFileSystemFillingUpEndsTheRecordingWithAPlayableFile) {
   const std::string disk = dir.file("disk"), keep = dir.file("kept.avi");
   std::filesystem::create_directory(disk);
 
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) recordOntoSmallDisk(clip, disk, keep);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == kNoMount) GTEST_SKIP() << "no small file system can be mounted here";
-  ASSERT_EQ(WEXITSTATUS(status), 0) << "the full disk was not reported as such";
+  const testsupport::ChildEnd end = testsupport::RunForked([&] {
+    recordOntoSmallDisk(clip, disk, keep);
+    return 0;
+  });
+  ASSERT_TRUE(end.Exited()) << end.Describe();
+  if (end.ExitCode() == kNoMount) GTEST_SKIP() << "no small file system can be mounted here";
+  ASSERT_EQ(end.ExitCode(), 0) << "the full disk was not reported as such";
 
   auto avi = parse(keep);
   EXPECT_EQ(avi.error, "");

@@ -11,6 +11,7 @@
 
 #include "plat/clock.h"
 #include "plat/hrtimer.h"
+#include "support/TimeScale.h"
 #include "support/Wait.h"
 #include "video/frame_pacer.h"
 #include "video/frame_pool.h"
@@ -188,10 +189,6 @@ struct Ticks {
 };
 
 // Ticks on a tenth of the product's time: 1 to 6 ms apart.
-struct FastTime {
-  FastTime() { plat::setTimeScale(0.1); }
-  ~FastTime() { plat::setTimeScale(1.0); }
-};
 
 TEST(FramePacer, MadeStoppedAtThirtyFiveWithATimerPeriodThatItsDestructionEnds) {
   const int begun = plat::timerPeriodsBegun();
@@ -208,7 +205,7 @@ TEST(FramePacer, MadeStoppedAtThirtyFiveWithATimerPeriodThatItsDestructionEnds) 
 }
 
 TEST(FramePacer, StepsStayWithinTenToSixtyAndAStepRefusedLeavesTheTimerRunning) {
-  FastTime fast;
+  testsupport::ScopedTimeScale fast(0.1);
   FramePacer pacer;
   Ticks ticks;
   pacer.setCallback(&Ticks::tick, &ticks);

@@ -2,14 +2,15 @@
 // the picture size changes, the render thread and the GUI thread that paints its pictures.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <deque>
 #include <future>
 #include <thread>
 
 #include "render_fixture.h"
 #include "video/video_player.h"
 #include "support/TestFolder.h"
+#include "support/Wait.h"
 
 namespace corvane {
 namespace {
@@ -19,18 +20,24 @@ using test::FlatPicture;
 using test::TestPictures;
 using test::TestWindow;
 
-TEST(VideoThreads, EverySnapshotHoldsOneWholeFrame) {
+// A player without decoders drawing into a window of its own, and pictures to draw.
+class VideoThreads : public ::testing::Test {
+ protected:
+  void SetUp() override { player.SetMainWindow(w.handle); }
+
   DisplayGuard guard;
   TestWindow w;
-  VideoPlayer player(nullptr, DecoderEntries{});
-  player.SetMainWindow(w.handle);
+  VideoPlayer player{nullptr, DecoderEntries{}};
   TestPictures pictures;
+};
+
+TEST_F(VideoThreads, EverySnapshotHoldsOneWholeFrame) {
   const PictureRef black = pictures.flat(FlatPicture(320, 240, 16)), white = pictures.flat(FlatPicture(320, 240, 235));
   player.RenderPicture(black);
-  std::atomic<bool> stop{false};
-  std::thread render([&] {
+  // (Stopped and joined however the test leaves.)
+  std::jthread render([&](std::stop_token stop) {
     // Draws back to back, with a short pause between frames as a paced thread has.
-    for (int i = 0; i < 20000 && !stop; ++i) {
+    for (int i = 0; i < 20000 && !stop.stop_requested(); ++i) {
       player.RenderPicture(i % 2 ? white : black);
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
@@ -46,21 +53,15 @@ TEST(VideoThreads, EverySnapshotHoldsOneWholeFrame) {
     const uint8_t first = d[54];
     for (size_t i = 54; i < d.size(); i += 4) ASSERT_EQ(d[i], first) << "torn at byte " << i;
   }
-  stop = true;
+  render.request_stop();
   render.join();
   std::remove(path.c_str());
 }
 
-TEST(VideoThreads, StatusTextsWhileTheRenderThreadResizes) {
-  DisplayGuard guard;
-  TestWindow w;
-  VideoPlayer player(nullptr, DecoderEntries{});
-  player.SetMainWindow(w.handle);
-  TestPictures pictures;
+TEST_F(VideoThreads, StatusTextsWhileTheRenderThreadResizes) {
   const PictureRef small = pictures.flat(FlatPicture(64, 48, 100)), large = pictures.flat(FlatPicture(352, 288, 100));
-  std::atomic<bool> stop{false};
-  std::thread render([&] {
-    for (int i = 0; i < 4000 && !stop; ++i) {
+  std::jthread render([&](std::stop_token stop) {
+    for (int i = 0; i < 4000 && !stop.stop_requested(); ++i) {
       player.RenderPicture(i % 2 ? large : small);
       player.ClearStatusText();
       std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -72,54 +73,73 @@ TEST(VideoThreads, StatusTextsWhileTheRenderThreadResizes) {
     player.SetOsdFlag(kOsdFlagStatistics | kOsdFlagRecording, i % 2);
     player.UpdateOsd();
   }
-  stop = true;
+  render.request_stop();
   render.join();
   auto shown = w.shown();
   EXPECT_TRUE((shown.width == 64 && shown.height == 48) || (shown.width == 352 && shown.height == 288));
 }
 
-TEST(VideoThreads, APictureIsDrawnOverTheOneBeforeOnlyOnceTheWindowPaintedIt) {
-  DisplayGuard guard;
-  TestWindow w;
-  VideoPlayer player(nullptr, DecoderEntries{});
-  player.SetMainWindow(w.handle);
-  TestPictures pictures;
+// Draws on threads of their own. A draw may wait for a paint that never comes when the
+// player misbehaves: leaving, the window stops counting as painting, which lets every draw
+// still waiting go, so a failed test ends within its bound instead of the paint wait's.
+class Draws {
+ public:
+  Draws(VideoPlayer& player, plat::WindowHandle window) : player_(player), window_(window) {}
+  ~Draws() { plat::setWindowPainter(window_, false); }
+  std::future<void>& start(const PictureRef& p) {
+    return pending_.emplace_back(std::async(std::launch::async, [this, p] { player_.RenderPicture(p); }));
+  }
+  // Whether a draw started now ends within the test's bound.
+  bool atOnce(const PictureRef& p) { return ends(start(p)); }
+  static bool ends(std::future<void>& draw) {
+    return draw.wait_for(testsupport::Patience()) == std::future_status::ready;
+  }
+  // Whether the draw is still waiting a while after it started.
+  static bool waits(std::future<void>& draw) {
+    return draw.wait_for(std::chrono::milliseconds(50)) == std::future_status::timeout;
+  }
+
+ private:
+  VideoPlayer& player_;
+  const plat::WindowHandle window_;
+  std::deque<std::future<void>> pending_;  // declared last: waited for once the painter is gone
+};
+
+TEST_F(VideoThreads, APictureIsDrawnOverTheOneBeforeOnlyOnceTheWindowPaintedIt) {
   const PictureRef a = pictures.flat(FlatPicture(64, 48, 16)), b = pictures.flat(FlatPicture(64, 48, 235));
   plat::setWindowPainter(w.handle, true);
   auto serial = [&] {
     plat::PresentedFrame f;
     return plat::presentedFrame(w.handle, &f) ? f.serial : 0;
   };
-  // Waits only the test's bound: a draw that waits for a paint never given fails it.
-  auto drawsAtOnce = [&](const PictureRef& p) {
-    auto draw = std::async(std::launch::async, [&] { player.RenderPicture(p); });
-    return draw.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
-  };
-  player.setPaintWait(3600 * 1000);
-  ASSERT_TRUE(drawsAtOnce(a)) << "nothing drawn before it";
+  // A paint wait far beyond the test's bound: a draw that waits for a paint never given
+  // fails the test rather than passing after the wait.
+  const int neverMs = 4 * testsupport::kPatienceMs;
+  Draws draws(player, w.handle);
+  player.setPaintWait(neverMs);
+  ASSERT_TRUE(draws.atOnce(a)) << "nothing drawn before it";
   const uint64_t first = serial();
   // The GUI thread is late: the next picture waits for its paint of the first.
-  auto late = std::async(std::launch::async, [&] { player.RenderPicture(b); });
-  EXPECT_EQ(late.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  auto& late = draws.start(b);
+  EXPECT_TRUE(Draws::waits(late));
   EXPECT_EQ(serial(), first);
   plat::notePainted(w.handle, first);
-  ASSERT_EQ(late.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  ASSERT_TRUE(Draws::ends(late));
   EXPECT_EQ(serial(), first + 1);
   // A window that lets the wait run out is drawn over, and not waited for again until it
   // paints.
   player.setPaintWait(1);
   player.RenderPicture(a);
   EXPECT_EQ(serial(), first + 2);
-  player.setPaintWait(3600 * 1000);
-  ASSERT_TRUE(drawsAtOnce(b));
+  player.setPaintWait(neverMs);
+  ASSERT_TRUE(draws.atOnce(b));
   EXPECT_EQ(serial(), first + 3);
   plat::notePainted(w.handle, first + 3);
-  ASSERT_TRUE(drawsAtOnce(a));
-  auto again = std::async(std::launch::async, [&] { player.RenderPicture(b); });
-  EXPECT_EQ(again.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout) << "painting again";
+  ASSERT_TRUE(draws.atOnce(a));
+  auto& again = draws.start(b);
+  EXPECT_TRUE(Draws::waits(again)) << "painting again";
   plat::notePainted(w.handle, first + 4);
-  ASSERT_EQ(again.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-  plat::setWindowPainter(w.handle, false);
+  ASSERT_TRUE(Draws::ends(again));
 }
 
 }  // namespace

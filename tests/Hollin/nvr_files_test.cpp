@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 #include "plat/socket.h"
@@ -88,6 +89,12 @@ class NvrFiles : public CameraTest {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
   }
   std::vector<uint16_t> playbackArgs() { return dev.media.playbackArguments(); }
+  // A downloader of the device file `name` into `local`, deleted when it goes.
+  using Download = std::unique_ptr<CDevRemoteFileDownloader, void (*)(CDevRemoteFileDownloader*)>;
+  static Download download(IDevUserLogin* by, const std::string& name, const fs::path& local) {
+    return Download(CDevRemoteFileDownloaderFactory::CreateDownloader(by, name.c_str(), local.c_str()),
+                    &CDevRemoteFileDownloaderFactory::DeleteDownloader);
+  }
 
   Device dev{DEV_TYPE_NVR};
   LoginGuard login;
@@ -159,8 +166,7 @@ TEST_F(NvrFiles, RefusedSearchDeliversNothing) {
 
 TEST_F(NvrFiles, DownloadWritesTheCallersPathWithTheDevicesBytes) {
   const fs::path local = dir / "copy.bin";
-  CDevRemoteFileDownloader* dl = CDevRemoteFileDownloaderFactory::CreateDownloader(
-      login.login, files[1].name.c_str(), local.c_str());
+  Download dl = download(login.login, files[1].name, local);
   ASSERT_NE(dl, nullptr);
   EXPECT_EQ(dl->Start(), 1);
   EXPECT_EQ(dl->GetPos(), 100);
@@ -168,33 +174,26 @@ TEST_F(NvrFiles, DownloadWritesTheCallersPathWithTheDevicesBytes) {
   EXPECT_EQ(readFile(local), files[1].bytes);
   // Never under the name the device reports.
   EXPECT_FALSE(fs::exists(files[1].name));
-  CDevRemoteFileDownloaderFactory::DeleteDownloader(dl);
 }
 
 TEST_F(NvrFiles, FailedDownloadsAreReported) {
   // The device refuses the file.
   dev.media.injectFileFault(camemu::FileFault::Refuse);
-  CDevRemoteFileDownloader* refused = CDevRemoteFileDownloaderFactory::CreateDownloader(
-      login.login, files[0].name.c_str(), (dir / "a.bin").c_str());
+  Download refused = download(login.login, files[0].name, dir / "a.bin");
   ASSERT_NE(refused, nullptr);
   EXPECT_LT(refused->GetPos(), 0);
   EXPECT_FALSE(fs::exists(dir / "a.bin"));
-  CDevRemoteFileDownloaderFactory::DeleteDownloader(refused);
 
   // The local file cannot be made.
-  CDevRemoteFileDownloader* nowhere = CDevRemoteFileDownloaderFactory::CreateDownloader(
-      login.login, files[0].name.c_str(), (dir / "no" / "such" / "b.bin").c_str());
+  Download nowhere = download(login.login, files[0].name, dir / "no" / "such" / "b.bin");
   ASSERT_NE(nowhere, nullptr);
   EXPECT_LT(nowhere->GetPos(), 0);
-  CDevRemoteFileDownloaderFactory::DeleteDownloader(nowhere);
 
   // A name longer than the request's field is cut, not overrun.
   const std::string longName(400, 'x');
-  CDevRemoteFileDownloader* cut = CDevRemoteFileDownloaderFactory::CreateDownloader(
-      login.login, longName.c_str(), (dir / "d.bin").c_str());
+  Download cut = download(login.login, longName, dir / "d.bin");
   ASSERT_NE(cut, nullptr);
   EXPECT_LT(cut->GetPos(), 0);
-  CDevRemoteFileDownloaderFactory::DeleteDownloader(cut);
 }
 
 // A recorder that accepts a download, sends one piece of it and hangs up.
@@ -262,19 +261,18 @@ class BreakingRecorder {
 // the piece that came is not left behind beside it.
 TEST_F(NvrFiles, ADownloadBrokenOffLeavesTheEarlierFileAsItWas) {
   const fs::path local = dir / "again.bin";
-  CDevRemoteFileDownloader* whole = CDevRemoteFileDownloaderFactory::CreateDownloader(
-      login.login, files[1].name.c_str(), local.c_str());
-  ASSERT_NE(whole, nullptr);
-  EXPECT_EQ(whole->GetPos(), 100);
-  CDevRemoteFileDownloaderFactory::DeleteDownloader(whole);
+  {
+    Download whole = download(login.login, files[1].name, local);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(whole->GetPos(), 100);
+  }
   ASSERT_EQ(readFile(local), files[1].bytes);
 
   BreakingRecorder peer;
   CDevInfo info = dev.info;
   info.Port = peer.port();
   LoginGuard g{CDevUserLoginFactory::CreateDevUserLogin(&info)};
-  CDevRemoteFileDownloader* dl = CDevRemoteFileDownloaderFactory::CreateDownloader(
-      g.login, "ch01.h264", local.c_str());
+  Download dl = download(g.login, "ch01.h264", local);
   ASSERT_NE(dl, nullptr);
   EXPECT_LT(dl->GetPos(), 0);
   EXPECT_EQ(dl->IsDownloading(), 0);
@@ -282,7 +280,6 @@ TEST_F(NvrFiles, ADownloadBrokenOffLeavesTheEarlierFileAsItWas) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
   EXPECT_EQ(names, std::vector<std::string>{"again.bin"});
-  CDevRemoteFileDownloaderFactory::DeleteDownloader(dl);
 }
 
 TEST_F(NvrFiles, PlaybackStepsThroughItsSpeeds) {

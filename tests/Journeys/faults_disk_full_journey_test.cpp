@@ -9,8 +9,6 @@
 // ends it with its notice, and every mark follows.
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,13 +19,16 @@
 #include "FaultSteps.h"
 #include "devices/DeviceManager.h"
 #include "shell/LocalSettings.h"
+#include "support/ChildProcess.h"
 #include "support/FileSizeLimit.h"
 #include "support/RecorderFile.h"
 #include "support/Wait.h"
 #include "devices/TreeCtrlTarget.h"
+#include "plat/clock.h"
 #include "shell/CppSQLite3.h"
 #include "shell/DbHelpers.h"
 #include "view/PlayWnd.h"
+#include "view/PreviewManager.h"
 #include "view/RecordFileRing.h"
 
 namespace fs = std::filesystem;
@@ -131,33 +132,17 @@ constexpr const char* kLimitedChild = "TARNWICK_JOURNEY_FILE_SIZE_LIMIT";
 // its own, so that a program the signal ends shows as a failed child.
 TEST_F(DiskFullJourney, AFileSizeLimitEndsTheRecordingNotTheProgram) {
   if (!std::getenv(kLimitedChild)) {
-    const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string filter =
-        "--gtest_filter=" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
-        "." + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    testsupport::ChildRun run;
+    run.filter = std::string(test->test_suite_name()) + "." + test->name();
     // The child makes its own offscreen screen (the parent's description is gone by now).
-    const std::string platform = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv(kLimitedChild, "1", 1);
-    const pid_t child = fork();
-    if (child == 0) {
-      signal(SIGXFSZ, SIG_DFL);
-      execl(self.c_str(), self.c_str(), filter.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    unsetenv(kLimitedChild);
-    setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
-    ASSERT_GT(child, 0);
-    int status = 0;
-    const bool ended =
-        testsupport::Eventually([&] { return waitpid(child, &status, WNOHANG) == child; }, 10 * 60 * 1000);
-    if (!ended) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-    }
-    ASSERT_TRUE(ended) << "the journey did not end";
-    ASSERT_FALSE(WIFSIGNALED(status)) << "the program was ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the journey failed in its process (its output is above)";
+    run.env = {{kLimitedChild, "1"}, {"QT_QPA_PLATFORM", "offscreen"}};
+    run.defaultSignals = {SIGXFSZ};
+    run.realMs = 10 * 60 * 1000;
+    const testsupport::ChildEnd end = testsupport::RunTestChild(run);
+    ASSERT_TRUE(end.ended) << end.Describe();
+    ASSERT_FALSE(end.Signalled()) << "the program was ended: " << end.Describe();
+    EXPECT_TRUE(end.Succeeded()) << "the journey failed in its process (its output is above)";
     return;
   }
   ASSERT_TRUE(StartEmulators());
@@ -218,11 +203,17 @@ TEST_F(DiskFullJourney, AnNvrSaysItsRefusedStreamAndItsFullDiskOnceAndItsMarksFo
     ASSERT_TRUE(SaidNotice(kRecordingStarted)) << Said();
     ASSERT_TRUE(FaultJourney::Recording(nvr, 1));
 
-    // The second channel is refused: told once, the window says so and stays so.
+    // The second channel is refused: told once, the window says so and stays so. Its preview
+    // is closed, not left to the watch for pictures, which would say the video was lost once
+    // its time ran out: the watch, asked as if that time had long passed, leaves it be.
     OpenInWindow(nvr, 2, 1);
     EXPECT_TRUE(WaitUntil([&] { return Window(1)->GetState() == CPlayWnd::State::kRefused; }))
         << "state " << int(Window(1)->GetState()) << ": " << Said();
-    PumpFor(6000);  // beyond the window's watch for pictures
+    EXPECT_TRUE(WaitUntil([&] {
+      CPreviewManager* previews = CPreviewManager::GetInstance();
+      return !previews->FindByWindow(1) && !previews->FindConnecting(1);
+    })) << "the refused preview is still open";
+    EXPECT_EQ(Window(1)->WatchPictures(plat::tickCount() + 2 * int64_t{CPlayWnd::kLostAfterMs}), CPlayWnd::Watch::kSame);
     EXPECT_EQ(Window(1)->GetState(), CPlayWnd::State::kRefused);
     EXPECT_EQ(count(full), 1) << Said();
     EXPECT_EQ(count(Text(kVideoLost).toStdU16String()), 0) << Said();
@@ -237,7 +228,8 @@ TEST_F(DiskFullJourney, AnNvrSaysItsRefusedStreamAndItsFullDiskOnceAndItsMarksFo
       ASSERT_TRUE(disk.ok());
       EXPECT_TRUE(WaitUntil([&] { return !FaultJourney::Recording(nvr, 1) && SaidNotice(kRecordingCutByTheDisk); }))
           << "the recording did not end on the full disk, or the user was not told: " << Said();
-      PumpFor(2000);
+      // Frames that come after the end meet the full disk no more.
+      EXPECT_TRUE(Plays(0) && Plays(0)) << "the window plays on";
     }
     EXPECT_EQ(count(Text(kRecordingCutByTheDisk).toStdU16String()), 1) << Said();
     EXPECT_TRUE(WaitUntil([&] { return TreeItemImage(ChannelNode(nvr, 1)) == kChannelPlaying; }));

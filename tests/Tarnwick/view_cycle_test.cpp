@@ -17,6 +17,7 @@
 #include "shell/LocalSettings.h"
 #include "support/FakeDevices.h"
 #include "support/TestFolder.h"
+#include "support/TimeScale.h"
 #include "view/CyclePreview.h"
 #include "view/LiveViewWork.h"
 #include "view/PlayScreen.h"
@@ -163,8 +164,7 @@ TEST_F(CycleTest, RotatesAtTheIntervalAndSkipsAMemberThatCannotLogInForTheRound)
 }
 
 TEST_F(CycleTest, PauseResumeAndStopFromTheUiThreadWhileTheWorkerTicks) {
-  const double scale = plat::timeScale();
-  plat::setTimeScale(0.002);  // a tick every 2 ms
+  testsupport::ScopedTimeScale scale(0.002);  // a tick every 2 ms
   cycles->SetTickPeriod(CCyclePreviewManager::kTickMs);
   for (int w : {0, 1}) {
     ASSERT_EQ(cycles->AddChannelToCycle(u"G" + std::u16string(1, u'0' + w), w, 1, Dev(u"CAM-A"), w + 1), 1);
@@ -190,7 +190,6 @@ TEST_F(CycleTest, PauseResumeAndStopFromTheUiThreadWhileTheWorkerTicks) {
   EXPECT_EQ(cycles->GetRunCount(), 0);
   RunUntil([] { return false; }, 50);  // steps still queued find no node
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
-  plat::setTimeScale(scale);
 }
 
 TEST_F(CycleTest, DeletingADeviceStopsItsCyclesFirstAndAGoneMemberLeavesTheRotation) {

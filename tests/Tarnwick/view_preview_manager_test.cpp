@@ -3,7 +3,6 @@
 // first; a worker and the UI thread sharing the list; the saved session written in one
 // transaction and read back without listing anything as running.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -18,6 +17,7 @@
 #include "plat/text.h"
 #include "plat/window.h"
 #include "shell/DbHelpers.h"
+#include "support/ChildProcess.h"
 #include "support/FakeDevices.h"
 #include "support/TestFolder.h"
 #include "view/PlayScreen.h"
@@ -275,20 +275,15 @@ TEST_F(PreviewList, ACrashBetweenDroppingAndCreatingTheTableKeepsTheOldRows) {
     ASSERT_TRUE(m.SaveSession());
   }
   ASSERT_TRUE(harness::SettleDeviceWork());
-  const pid_t child = fork();
-  ASSERT_NE(child, -1);
-  if (child == 0) {
+  const testsupport::ChildEnd end = testsupport::RunForked([] {
     CPreviewManager::SetSaveStepHook([](const char* step) {
       if (std::string(step) == "dropped") _exit(7);  // dies with the table dropped
     });
     CPreviewManager m;
     m.SaveSession();
-    _exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 7);
+    return 0;
+  });
+  ASSERT_EQ(end.ExitCode(), 7) << end.Describe();
   const std::vector<SavedPreview> expected = {{u"KEEP", 2, 5, 0}};
   EXPECT_EQ(ReadRows(), expected);
 }

@@ -8,6 +8,7 @@
 
 #include "plat/clock.h"
 #include "plat/hrtimer.h"
+#include "support/TimeScale.h"
 #include "support/Wait.h"
 
 namespace {
@@ -15,7 +16,7 @@ namespace {
 // A callback that starts its timer anew hands the ticking to one new thread: the thread it
 // ran on ends instead of ticking on beside it.
 TEST(PeriodicTimer, RestartedFromItsCallbackTicksOnOneThreadOnly) {
-  plat::setTimeScale(0.1);
+  testsupport::ScopedTimeScale fast(0.1);
   std::mutex mutex;
   std::set<std::thread::id> threads;
   std::atomic<int> ticks{0};
@@ -37,7 +38,6 @@ TEST(PeriodicTimer, RestartedFromItsCallbackTicksOnOneThreadOnly) {
   EXPECT_EQ(restarts.load(), 1);
   std::lock_guard<std::mutex> lk(mutex);
   EXPECT_EQ(threads.size(), 1u);
-  plat::setTimeScale(1.0);
 }
 
 TEST(TimerPeriods, OnlyPeriodsTheDeviceKeepsAreBegunAndEveryEndMatchesABegin) {

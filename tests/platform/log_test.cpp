@@ -3,10 +3,6 @@
 // bounded: past its bound it becomes "<name>.1" and a new file starts.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,8 +10,8 @@
 #include <string>
 
 #include "plat/log.h"
+#include "support/ChildProcess.h"
 #include "support/TestFolder.h"
-#include "support/Wait.h"
 
 namespace fs = std::filesystem;
 
@@ -45,24 +41,12 @@ TEST(LogFileChild, Writes) {
 TEST(LogFile, HoldsTheChosenLevelOnlyAndStaysWithinItsBound) {
   testsupport::TestFolder folder;
   const fs::path log = fs::path(folder.path()) / "tarnwick.log";
-  setenv(kChild, "1", 1);
-  setenv("TARNWICK_LOG", log.c_str(), 1);
-  setenv("TARNWICK_LOG_LEVEL", "warn", 1);
-  const std::string self = fs::read_symlink("/proc/self/exe").string();
-  const pid_t child = fork();
-  if (child == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    if (null >= 0) dup2(null, 2);
-    execl(self.c_str(), self.c_str(), "--gtest_filter=LogFileChild.Writes", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  unsetenv(kChild);
-  unsetenv("TARNWICK_LOG");
-  unsetenv("TARNWICK_LOG_LEVEL");
-  ASSERT_GT(child, 0);
-  int status = 0;
-  ASSERT_TRUE(testsupport::Eventually([&] { return waitpid(child, &status, WNOHANG) == child; }));
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  testsupport::ChildRun run;
+  run.filter = "LogFileChild.Writes";
+  run.env = {{kChild, "1"}, {"TARNWICK_LOG", log.string()}, {"TARNWICK_LOG_LEVEL", "warn"}};
+  run.stderrPath = "/dev/null";
+  const testsupport::ChildEnd end = testsupport::RunTestChild(run);
+  ASSERT_TRUE(end.Succeeded()) << end.Describe();
 
   const std::string now = ReadAll(log), before = ReadAll(log.string() + ".1");
   const size_t line = now.find('\n') + 1;

@@ -15,7 +15,9 @@
 #include "plat/text.h"
 
 #include <atomic>
+#include "support/ChildProcess.h"
 #include "support/TestFolder.h"
+#include "support/TimeScale.h"
 #include "support/Wait.h"
 
 namespace {
@@ -119,6 +121,14 @@ class ScopedEnv {
   bool had_ = false;
 };
 
+// No runtime folder and no cache folder set; the home and the temporary folder the test's.
+struct NoRuntimeFolder {
+  NoRuntimeFolder(const std::string& home, const std::string& tmp)
+      : noRuntime("XDG_RUNTIME_DIR", nullptr), noCache("XDG_CACHE_HOME", nullptr), homeEnv("HOME", home.c_str()),
+        tmpEnv("TMPDIR", tmp.c_str()) {}
+  ScopedEnv noRuntime, noCache, homeEnv, tmpEnv;
+};
+
 mode_t ModeOf(const std::string& path) {
   struct stat st{};
   return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 07777;
@@ -142,10 +152,7 @@ TEST(Instance, WithoutARuntimeFolderTheLockLiesInAFolderOfTheUsersOwn) {
   const std::string cached = home + "/.cache/tarnwick-" + HostName();
   const std::string inTemp = tmp.file("tarnwick-" + std::to_string(geteuid()));
   const std::string elsewhere = tmp.file("elsewhere");
-  ScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
-  ScopedEnv noCache("XDG_CACHE_HOME", nullptr);
-  ScopedEnv homeEnv("HOME", home.c_str());
-  ScopedEnv temp("TMPDIR", tmp.path().c_str());
+  const NoRuntimeFolder env(home, tmp.path());
   ASSERT_EQ(::mkdir(elsewhere.c_str(), 0777), 0);
   ASSERT_EQ(::symlink(elsewhere.c_str(), inTemp.c_str()), 0) << "the temporary folder's name taken first";
   std::filesystem::create_directories(home + "/.cache");
@@ -238,10 +245,7 @@ TEST(Instance, ALockFileAnotherUserOwnsNeverCounts) {
   const std::string home = tmp.file("home");
   const std::string cached = home + "/.cache/tarnwick-" + HostName();
   const std::string inTemp = tmp.file("tarnwick-" + std::to_string(geteuid()));
-  ScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
-  ScopedEnv noCache("XDG_CACHE_HOME", nullptr);
-  ScopedEnv homeEnv("HOME", home.c_str());
-  ScopedEnv temp("TMPDIR", tmp.path().c_str());
+  const NoRuntimeFolder env(home, tmp.path());
   ASSERT_EQ(::mkdir(inTemp.c_str(), 0700), 0);
   ASSERT_EQ(::chown(inTemp.c_str(), 12345, 12345), 0);
   {
@@ -260,7 +264,7 @@ TEST(Instance, ALockFileAnotherUserOwnsNeverCounts) {
 }
 
 TEST(PeriodicTimer, TicksUntilStoppedAndCanStopFromItsCallback) {
-  plat::setTimeScale(0.1);
+  testsupport::ScopedTimeScale fast(0.1);
   std::atomic<int> ticks{0};
   plat::PeriodicTimer t;
   ASSERT_TRUE(t.start(10, [&] {
@@ -272,7 +276,6 @@ TEST(PeriodicTimer, TicksUntilStoppedAndCanStopFromItsCallback) {
   plat::sleepMs(100);
   EXPECT_EQ(ticks.load(), after);
   EXPECT_EQ(after, 5);
-  plat::setTimeScale(1.0);
 }
 
 }  // namespace
@@ -293,9 +296,13 @@ TEST(ProgramPath, SameNameAfterTheFileIsRemoved) {
   std::filesystem::copy_file(plat::programFilePath(), copy);
   std::filesystem::permissions(copy, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
   const std::string out = dir.file("out.txt");
-  const std::string cmd = "PLAT_PROGRAM_PATH_OUT='" + out + "' '" + copy +
-                          "' --gtest_filter=ProgramPath.SameNameAfterTheFileIsRemoved >/dev/null 2>&1";
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  testsupport::ChildRun run;
+  run.program = copy;
+  run.filter = "ProgramPath.SameNameAfterTheFileIsRemoved";
+  run.env = {{"PLAT_PROGRAM_PATH_OUT", out}};
+  run.stdoutPath = run.stderrPath = "/dev/null";
+  const testsupport::ChildEnd end = testsupport::RunTestChild(run);
+  ASSERT_TRUE(end.Succeeded()) << end.Describe();
   std::ifstream in(out);
   std::string before, after;
   std::getline(in, before);

@@ -3,8 +3,6 @@
 // process of its own (this test binary started again) whose stderr is read back.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,8 +18,8 @@
 #include "ctdec/ctdec.h"
 #include "plat/library.h"
 #include "plat/log.h"
+#include "support/ChildProcess.h"
 #include "support/TestFolder.h"
-#include "support/Wait.h"
 
 namespace fs = std::filesystem;
 
@@ -89,25 +87,15 @@ std::string ReadAll(const fs::path& p) {
 TEST(DecoderLog, ADamagedStreamWritesOnlyLogLinesAtTheirLevelAndRate) {
   testsupport::TestFolder folder;
   const fs::path err = fs::path(folder.path()) / "stderr.txt";
-  const std::string self = fs::read_symlink("/proc/self/exe").string();
-  setenv(kChild, "1", 1);
+  testsupport::ChildRun run;
+  run.filter = "DecoderLogChild.*";
+  run.env = {{kChild, "1"}};
+  run.stdoutPath = "/dev/null";
+  run.stderrPath = err.string();
   const auto started = std::chrono::steady_clock::now();
-  const pid_t child = fork();
-  if (child == 0) {
-    const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int null = ::open("/dev/null", O_WRONLY);
-    if (fd < 0 || null < 0) _exit(126);
-    dup2(fd, 2);
-    dup2(null, 1);
-    execl(self.c_str(), self.c_str(), "--gtest_filter=DecoderLogChild.*", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  unsetenv(kChild);
-  ASSERT_GT(child, 0);
-  int status = 0;
-  ASSERT_TRUE(testsupport::Eventually([&] { return waitpid(child, &status, WNOHANG) == child; }));
+  const testsupport::ChildEnd end = testsupport::RunTestChild(run);
   const auto took = std::chrono::steady_clock::now() - started;
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadAll(err);
+  ASSERT_TRUE(end.Succeeded()) << end.Describe() << "\n" << ReadAll(err);
 
   const std::string text = ReadAll(err);
   const size_t atError = text.find(kAtError), atWarn = text.find(kAtWarn);

@@ -14,6 +14,7 @@
 #include "camemu/camera.h"
 #include "dvremu/emulator.h"
 #include "plat/clock.h"
+#include "support/TimeScale.h"
 #include "targets.h"
 
 namespace {
@@ -54,11 +55,6 @@ struct Collector {
   }
 };
 
-struct ScopedTimeScale {
-  explicit ScopedTimeScale(double s) { plat::setTimeScale(s); }
-  ~ScopedTimeScale() { plat::setTimeScale(1.0); }
-};
-
 class ScopedTargets {
  public:
   explicit ScopedTargets(const std::string& text) { setenv(FARLOOK_TARGETS_VARIABLE, text.c_str(), 1); }
@@ -66,7 +62,7 @@ class ScopedTargets {
 };
 
 TEST(FarlookSearch, FindsTheCameraAndTheRecorderEmulatorsAndEndsCleanly) {
-  ScopedTimeScale quick(0.2);
+  testsupport::ScopedTimeScale quick(0.2);
   camemu::Camera camera;
   ASSERT_TRUE(camera.start());
   const char* gbkName = "\xC3\xC5\xBF\xDA\xC9\xE3\xCF\xF1\xBB\xFA";  // a Chinese name, in GBK

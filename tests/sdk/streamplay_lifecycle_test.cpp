@@ -5,31 +5,16 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "StreamPlay.h"
-#include "dvremu/stream.h"
-#include "plat/audio.h"
-#include "plat/clock.h"
-#include "support/TestFolder.h"
+#include "streamplay_fixture.h"
 #include "support/Wait.h"
 
 namespace {
-
-std::string WriteClip(const char* name, int frames) {
-  dvremu::StreamClip clip;
-  std::string error;
-  EXPECT_TRUE(dvremu::generatedClip(false, 160, 120, frames, 25, false, &clip, &error)) << error;
-  const auto bytes = dvremu::streamFile(clip);
-  const std::string path = testsupport::TestFile(name);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
 
 struct DrawProbe {
   std::mutex mu;
@@ -51,13 +36,9 @@ struct DrawProbe {
   }
 };
 
-class StreamPlayLifecycle : public ::testing::Test {
+class StreamPlayLifecycle : public streamplay_test::PlayerTest {
  protected:
-  void SetUp() override {
-    plat::setTimeScale(0.1);
-    plat::setAudioBackend(plat::AudioBackendKind::Null);
-  }
-  void TearDown() override { plat::setTimeScale(1.0); }
+  static std::string WriteClip(const char* name, int frames) { return WriteStreamFile(name, false, 160, 120, frames, false); }
 };
 
 TEST_F(StreamPlayLifecycle, PortFreedFromItsDrawCallbackEndsItsPlayThread) {

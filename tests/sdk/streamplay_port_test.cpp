@@ -9,23 +9,21 @@
 #include <vector>
 
 #include "StreamPlay.h"
+#include "streamplay_fixture.h"
 #include "clipgen/clipgen.h"
-#include "dvremu/stream.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
 #include "plat/paint.h"
 #include "plat/surface.h"
 #include "plat/window.h"
-#include "support/TestFolder.h"
 #include "support/Wait.h"
 
 namespace {
 
-class StreamPlayPort : public ::testing::Test {
+class StreamPlayPort : public streamplay_test::PlayerTest {
  protected:
   void SetUp() override {
-    plat::setTimeScale(0.1);
-    plat::setAudioBackend(plat::AudioBackendKind::Null);
+    PlayerTest::SetUp();
     wnd = plat::registerWindow([](uint32_t, uintptr_t, intptr_t) { return 0; },
                                std::make_shared<plat::QueueDispatcher>());
     plat::setWindowClientSize(wnd, 320, 240);
@@ -33,17 +31,9 @@ class StreamPlayPort : public ::testing::Test {
   void TearDown() override {
     if (port > 0) SPlay_FreePort(port);
     plat::unregisterWindow(wnd);
-    plat::setTimeScale(1.0);
   }
-  std::string writeFile(const char* name, bool mpeg4, int frames) {
-    dvremu::StreamClip clip;
-    std::string error;
-    EXPECT_TRUE(dvremu::generatedClip(mpeg4, 320, 240, frames, 25, true, &clip, &error)) << error;
-    const auto bytes = dvremu::streamFile(clip);
-    const std::string path = testsupport::TestFile(name);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    return path;
+  static std::string writeFile(const char* name, bool mpeg4, int frames) {
+    return WriteStreamFile(name, mpeg4, 320, 240, frames, true);
   }
   uint64_t serial() {
     plat::PresentedPicture p;
@@ -118,7 +108,7 @@ TEST_F(StreamPlayPort, AStreamPausedWhileAFrameWaitsForItsTimeStepsToThatFrame) 
   const std::string path = writeFile("pc_paced.rec", false, 60);
   std::ifstream f(path, std::ios::binary);
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  plat::setTimeScale(1.0);  // 40 ms between pictures: the play thread mostly waits for a frame's time
+  testsupport::ScopedTimeScale realTime(1.0);  // 40 ms between pictures: the play thread mostly waits for a frame's time
   ASSERT_EQ(SPlay_GetPort2(&port), 1);
   ASSERT_EQ(SPlay_SetStreamOpenMode(port, SPLAY_STREAME_FILE), 1);
   ASSERT_EQ(SPlay_OpenStream(port, nullptr, 0, 1 << 22), 1);
