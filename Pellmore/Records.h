@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "plat/bytes.h"
-
 namespace pellmore {
 
 // Read and write command numbers and record sizes.
@@ -41,12 +39,6 @@ constexpr size_t kSoftwareVersionAt = 92, kSoftwareBuildAt = 96, kPanelVersionAt
                  kHardwareVersionAt = 112;
 // The PPPoE part of the network record.
 constexpr size_t kPppoeAt = 1696, kPppoeSize = 196;
-
-// The records' little-endian fields.
-inline uint32_t Get32(const uint8_t* p) { return plat::getLe32(p); }
-inline uint16_t Get16(const uint8_t* p) { return plat::getLe16(p); }
-inline void Put32(uint8_t* p, uint32_t v) { plat::putLe32(p, v); }
-inline void Put16(uint8_t* p, uint16_t v) { plat::putLe16(p, v); }
 
 // One record with its changed mark and whether the read that filled it succeeded.
 template <size_t N>

@@ -2,7 +2,7 @@
 
 #include "Corvane/audio.h"
 #include "camera_common/CameraPreview.h"
-#include "camera_common/WireBytes.h"
+#include "camera_common/IpcHandle.h"
 #include "qx/QXPreview.h"
 
 int DevPreviewGetEffectCaps(IDevPreview* preview, DevVideoEffectCaps* caps) {

@@ -13,6 +13,7 @@
 #include "ChannelPage.h"
 #include "DlgGuardTime.h"
 #include "DlgInvokeType.h"
+#include "plat/bytes.h"
 
 namespace pellmore {
 
@@ -205,10 +206,10 @@ CDlgAlarmOut::CDlgAlarmOut(QWidget* parent)
 
 void CDlgAlarmOut::Load(PageContext& context) { LoadPorts(context.records->alarmOut); }
 
-void CDlgAlarmOut::ShowExtra(const uint8_t* r) { SelectCode(hold_, Get32(r + kOutHoldAt)); }
+void CDlgAlarmOut::ShowExtra(const uint8_t* r) { SelectCode(hold_, plat::getLe32(r + kOutHoldAt)); }
 
 void CDlgAlarmOut::SaveExtra(uint8_t* r) {
-  if (hold_->currentIndex() >= 0) Put32(r + kOutHoldAt, static_cast<uint32_t>(hold_->currentIndex()));
+  if (hold_->currentIndex() >= 0) plat::putLe32(r + kOutHoldAt, static_cast<uint32_t>(hold_->currentIndex()));
 }
 
 void CDlgAlarmOut::OnArming() {

@@ -6,14 +6,15 @@
 #include <algorithm>
 
 #include "Session.h"
+#include "plat/bytes.h"
 
 namespace pellmore {
 
 DeviceInfoParams DeviceInfoParams::FromRecord(const uint8_t* r) {
   DeviceInfoParams p;
   std::copy(r + 4, r + 36, p.name.begin());
-  p.number = Get32(r + 36);
-  p.loopRecording = Get32(r + 40);
+  p.number = plat::getLe32(r + 36);
+  p.loopRecording = plat::getLe32(r + 40);
   p.type = r[123];
   p.channels = r[kChannelCountAt];
   p.disks = r[122];
@@ -29,8 +30,8 @@ void DeviceInfoParams::ToRecord(uint8_t* r) const {
   r[kChannelCountAt] = channels;
   r[123] = type;
   r[122] = disks;
-  Put32(r + 36, number);
-  Put32(r + 40, loopRecording);
+  plat::putLe32(r + 36, number);
+  plat::putLe32(r + 40, loopRecording);
   std::copy(name.begin(), name.end(), r + 4);
   std::copy(serial.begin(), serial.end(), r + 44);
 }

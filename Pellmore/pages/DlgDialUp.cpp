@@ -5,6 +5,7 @@
 #include <QGridLayout>
 
 #include "Session.h"
+#include "plat/bytes.h"
 
 namespace pellmore {
 
@@ -121,7 +122,7 @@ void CDlgPPOECfg::Load(PageContext& context) {
 
 void CDlgPPOECfg::ShowParams() {
   const uint8_t* w = working_.data();
-  enable_->setChecked(Get32(w + kPppEnabled) != 0);
+  enable_->setChecked(plat::getLe32(w + kPppEnabled) != 0);
   address_->setText(FieldToText(w + kPppAddress, 16));
   ShowCredentials(w + kPppUser, kPppUserSize, w + kPppPassword);
   EnableRule();
@@ -137,7 +138,7 @@ bool CDlgPPOECfg::ReadControls() {
     else
       TextToField(address, w + kPppAddress, 16);
   }
-  Put32(w + kPppEnabled, StoredFlag(Get32(w + kPppEnabled), enable_->isChecked()));
+  plat::putLe32(w + kPppEnabled, StoredFlag(plat::getLe32(w + kPppEnabled), enable_->isChecked()));
   if (!ReadCredentials(w + kPppUser, kPppUserSize, w + kPppPassword)) return false;
   if (enable_->isChecked() && w[kPppUser] == 0) {
     ShowMessage(this, LoadLangString(4209));
@@ -234,7 +235,7 @@ void CDlgNtpCfg::ShowParams() {
   const uint8_t* w = working_.data();
   enable_->setChecked(w[kNtpEnabled] != 0);
   server_->setText(FieldToText(w + kNtpServer, kNtpServerSize));
-  port_->setText(QString::number(Get16(w + kNtpPort)));
+  port_->setText(QString::number(plat::getLe16(w + kNtpPort)));
   EnableRule();
 }
 
@@ -242,7 +243,7 @@ bool CDlgNtpCfg::ReadControls() {
   uint8_t* w = working_.data();
   w[kNtpEnabled] = StoredFlag(w[kNtpEnabled], enable_->isChecked());
   EditedTextToField(server_->text().left(256), w + kNtpServer, kNtpServerSize);
-  Put16(w + kNtpPort, static_cast<uint16_t>(EditNumber(port_)));
+  plat::putLe16(w + kNtpPort, static_cast<uint16_t>(EditNumber(port_)));
   if (w[kNtpEnabled] && w[kNtpServer] == 0) {
     ShowMessage(this, LoadLangString(4203), QStringLiteral("NTP"));
     w[kNtpEnabled] = 0;
@@ -250,9 +251,9 @@ bool CDlgNtpCfg::ReadControls() {
     EnableRule();
     return false;
   }
-  if (w[kNtpEnabled] && Get16(w + kNtpPort) == 0) {
+  if (w[kNtpEnabled] && plat::getLe16(w + kNtpPort) == 0) {
     ShowMessage(this, LoadLangString(4207), QStringLiteral("NTP"));
-    Put16(w + kNtpPort, 123);
+    plat::putLe16(w + kNtpPort, 123);
     port_->setText(QStringLiteral("123"));
   }
   return true;

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "Saxtrum/PictureRecord.h"
+#include "plat/bytes.h"
 #include "plat/controlid.h"
 #include "plat/paint.h"
 
@@ -40,8 +41,8 @@ CDlgOSDSet::CDlgOSDSet(QWidget* owner, const DisplayEntry& entry, uint8_t* pictu
       showName_(entry.showName != 0) {
   plat::Named(this, 4022);
   setWindowTitle(LoadLangString(4059));
-  date_ = FrameAt(Get16(picture + QX_PIC_OFF_OSD_X), Get16(picture + QX_PIC_OFF_OSD_Y), kDateWidth);
-  name_ = FrameAt(Get16(picture + QX_PIC_OFF_NAME_X), Get16(picture + QX_PIC_OFF_NAME_Y), kNameWidth);
+  date_ = FrameAt(plat::getLe16(picture + QX_PIC_OFF_OSD_X), plat::getLe16(picture + QX_PIC_OFF_OSD_Y), kDateWidth);
+  name_ = FrameAt(plat::getLe16(picture + QX_PIC_OFF_NAME_X), plat::getLe16(picture + QX_PIC_OFF_NAME_Y), kNameWidth);
   video_ = new VideoWindow(this, 4171, kWindowWidth, kWindowHeight);
   QLabel* note = MakeLabel(this, 4172, LoadLangString(4058));
   note->setWordWrap(true);
@@ -106,10 +107,10 @@ void CDlgOSDSet::OnMouseUp(QPoint) {
   {
     std::lock_guard<std::mutex> lock(mu_);
     target_ = kNone;
-    Put16(picture_ + QX_PIC_OFF_OSD_X, static_cast<uint16_t>(int(date_.left + 5)));
-    Put16(picture_ + QX_PIC_OFF_OSD_Y, static_cast<uint16_t>(int(date_.top)));
-    Put16(picture_ + QX_PIC_OFF_NAME_X, static_cast<uint16_t>(int(name_.left + 5)));
-    Put16(picture_ + QX_PIC_OFF_NAME_Y, static_cast<uint16_t>(int(name_.top)));
+    plat::putLe16(picture_ + QX_PIC_OFF_OSD_X, static_cast<uint16_t>(int(date_.left + 5)));
+    plat::putLe16(picture_ + QX_PIC_OFF_OSD_Y, static_cast<uint16_t>(int(date_.top)));
+    plat::putLe16(picture_ + QX_PIC_OFF_NAME_X, static_cast<uint16_t>(int(name_.left + 5)));
+    plat::putLe16(picture_ + QX_PIC_OFF_NAME_Y, static_cast<uint16_t>(int(name_.top)));
   }
   if (send_) send_(channel_);
 }
@@ -194,8 +195,8 @@ DisplayEntry CDlgDiaplayCfg::FromBlock(const ChannelParamBlock& block) {
   DisplayEntry e;
   e.channel = block.channel;
   std::copy_n(p + QX_PIC_OFF_NAME, QX_PIC_NAME_SIZE, e.name);
-  e.showName = static_cast<int32_t>(Get32(p + QX_PIC_OFF_SHOW_NAME));
-  e.showDate = static_cast<int32_t>(Get32(p + QX_PIC_OFF_SHOW_OSD));
+  e.showName = plat::getLeS32(p + QX_PIC_OFF_SHOW_NAME);
+  e.showDate = plat::getLeS32(p + QX_PIC_OFF_SHOW_OSD);
   e.dateFormat = p[QX_PIC_OFF_OSD_TYPE];
   return e;
 }
@@ -203,8 +204,8 @@ DisplayEntry CDlgDiaplayCfg::FromBlock(const ChannelParamBlock& block) {
 void CDlgDiaplayCfg::ToBlock(const DisplayEntry& e, ChannelParamBlock& block) {
   uint8_t* p = block.picture.data();
   p[QX_PIC_OFF_OSD_TYPE] = static_cast<uint8_t>(e.dateFormat);
-  Put32(p + QX_PIC_OFF_SHOW_NAME, static_cast<uint32_t>(e.showName));
-  Put32(p + QX_PIC_OFF_SHOW_OSD, static_cast<uint32_t>(e.showDate));
+  plat::putLe32(p + QX_PIC_OFF_SHOW_NAME, static_cast<uint32_t>(e.showName));
+  plat::putLe32(p + QX_PIC_OFF_SHOW_OSD, static_cast<uint32_t>(e.showDate));
   std::copy_n(e.name, QX_PIC_NAME_SIZE, p + QX_PIC_OFF_NAME);
   block.picture.changed = true;
 }

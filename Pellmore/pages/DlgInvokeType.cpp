@@ -13,6 +13,7 @@
 
 #include "Records.h"
 #include "Session.h"
+#include "plat/bytes.h"
 #include "plat/controlid.h"
 #include "plat/log.h"
 
@@ -202,7 +203,7 @@ void CDlgInvokeType::Setup(AlarmSourceKind kind, const LinkageData& data, ApplyF
 }
 
 void CDlgInvokeType::Fill() {
-  const uint32_t bits = Get32(data_.handling.data());
+  const uint32_t bits = plat::getLe32(data_.handling.data());
   email_->setChecked(bits & kHandleEmail);
   audio_->setChecked(bits & kHandleAudio);
   outputs_->setChecked(bits & kHandleOutputs);
@@ -281,11 +282,11 @@ void CDlgInvokeType::ClampNumber(int mode) {
 }
 
 void CDlgInvokeType::OnOK() {
-  uint32_t bits = Get32(data_.handling.data());
+  uint32_t bits = plat::getLe32(data_.handling.data());
   const std::pair<QCheckBox*, uint32_t> boxes[] = {
       {email_, kHandleEmail}, {audio_, kHandleAudio}, {outputs_, kHandleOutputs}};
   for (const auto& [box, bit] : boxes) bits = box->isChecked() ? (bits | bit) : (bits & ~bit);
-  Put32(data_.handling.data(), bits);
+  plat::putLe32(data_.handling.data(), bits);
   ReadCheckList(outputList_, data_.handling.data() + 4);
   SavePtzChannel();
   ReadCheckList(recordList_, data_.recordFlags.data());

@@ -12,6 +12,7 @@
 #include "Controls.h"
 #include "DlgGuardTime.h"
 #include "DlgInvokeType.h"
+#include "plat/bytes.h"
 
 namespace pellmore {
 
@@ -212,14 +213,14 @@ CDlgAlarmMask::CDlgAlarmMask(QWidget* parent) : AlarmPartPage(parent, QX_PIC_OFF
 
 
 void CDlgAlarmMask::ShowEntry() {
-  slider_->setValue(static_cast<int>(std::min<uint32_t>(Get32(onShow_.bytes.data()), 3)));
+  slider_->setValue(static_cast<int>(std::min<uint32_t>(plat::getLe32(onShow_.bytes.data()), 3)));
 }
 
 void CDlgAlarmMask::ReadEntry() {
   // A stored value the slider cannot show stays until the slider is moved.
-  const uint32_t stored = Get32(onShow_.bytes.data() + kTamperSensitivityAt);
+  const uint32_t stored = plat::getLe32(onShow_.bytes.data() + kTamperSensitivityAt);
   if (static_cast<int>(std::min<uint32_t>(stored, 3)) != slider_->value())
-    Put32(onShow_.bytes.data() + kTamperSensitivityAt, static_cast<uint32_t>(slider_->value()));
+    plat::putLe32(onShow_.bytes.data() + kTamperSensitivityAt, static_cast<uint32_t>(slider_->value()));
 }
 
 // ---- Privacy mask ----
@@ -251,24 +252,24 @@ PrivacyMaskEntry CDlgVideoMask::FromBlock(const ChannelParamBlock& block) {
   PrivacyMaskEntry e;
   e.channel = block.channel;
   const uint8_t* p = block.picture.data();
-  e.enable = static_cast<int32_t>(Get32(p + QX_PIC_OFF_MASK_ENABLE));
+  e.enable = plat::getLeS32(p + QX_PIC_OFF_MASK_ENABLE);
   for (size_t i = 0; i < 4; ++i) {
     const uint8_t* r = p + QX_PIC_OFF_MASK_RECTS + i * 8;
-    e.rects[i] = {Get16(r), Get16(r + 2), Get16(r + 4), Get16(r + 6)};
+    e.rects[i] = {plat::getLe16(r), plat::getLe16(r + 2), plat::getLe16(r + 4), plat::getLe16(r + 6)};
   }
   return e;
 }
 
 void CDlgVideoMask::ToBlock(const PrivacyMaskEntry& entry, ChannelParamBlock& block) {
   uint8_t* p = block.picture.data();
-  Put32(p + QX_PIC_OFF_MASK_ENABLE, static_cast<uint32_t>(entry.enable));
+  plat::putLe32(p + QX_PIC_OFF_MASK_ENABLE, static_cast<uint32_t>(entry.enable));
   for (size_t i = 0; i < 4; ++i) {
     uint8_t* r = p + QX_PIC_OFF_MASK_RECTS + i * 8;
     const MaskRect& m = entry.rects[i];
-    Put16(r, m.x);
-    Put16(r + 2, m.y);
-    Put16(r + 4, m.width);
-    Put16(r + 6, m.height);
+    plat::putLe16(r, m.x);
+    plat::putLe16(r + 2, m.y);
+    plat::putLe16(r + 4, m.width);
+    plat::putLe16(r + 6, m.height);
   }
   block.picture.changed = true;
 }

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "Session.h"
+#include "plat/bytes.h"
 #include "plat/controlid.h"
 
 namespace pellmore {
@@ -73,8 +74,8 @@ void CDlgNetCfg::ShowParams() {
   ip_->setText(FieldToText(w + kIp, kIpv4Text));
   mask_->setText(FieldToText(w + kMask, kIpv4Text));
   gateway_->setText(FieldToText(w + kGateway, kIpv4Text));
-  port_->setText(QString::number(Get16(w + kPort)));
-  httpPort_->setText(QString::number(Get16(w + kHttpPort)));
+  port_->setText(QString::number(plat::getLe16(w + kPort)));
+  httpPort_->setText(QString::number(plat::getLe16(w + kHttpPort)));
   const uint8_t* m = w + kMac;
   mac_->setText(QString::asprintf("%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3], m[4],
                                   m[5]));
@@ -96,8 +97,8 @@ void CDlgNetCfg::ReadControls() {
   AddressToField(ip_->Address().left(64), w + kIp);
   AddressToField(mask_->Address().left(64), w + kMask);
   AddressToField(gateway_->Address().left(64), w + kGateway);
-  Put16(w + kPort, static_cast<uint16_t>(EditNumber(port_)));
-  Put16(w + kHttpPort, static_cast<uint16_t>(EditNumber(httpPort_)));
+  plat::putLe16(w + kPort, static_cast<uint16_t>(EditNumber(port_)));
+  plat::putLe16(w + kHttpPort, static_cast<uint16_t>(EditNumber(httpPort_)));
   ParseMac(mac_->text(), w + kMac);
 }
 

@@ -7,6 +7,7 @@
 #include "ChannelPage.h"
 #include "Records.h"
 #include "Session.h"
+#include "plat/bytes.h"
 
 namespace pellmore {
 
@@ -22,13 +23,13 @@ constexpr size_t kAddressAt = 14;
 constexpr int kMaxAddress = 255;
 
 uint32_t GetField(const uint8_t* r, const Field& f) {
-  return f.width == 4 ? Get32(r + f.at) : f.width == 2 ? Get16(r + f.at) : r[f.at];
+  return f.width == 4 ? plat::getLe32(r + f.at) : f.width == 2 ? plat::getLe16(r + f.at) : r[f.at];
 }
 void PutField(uint8_t* r, const Field& f, uint32_t v) {
   if (f.width == 4)
-    Put32(r + f.at, v);
+    plat::putLe32(r + f.at, v);
   else if (f.width == 2)
-    Put16(r + f.at, static_cast<uint16_t>(v));
+    plat::putLe16(r + f.at, static_cast<uint16_t>(v));
   else
     r[f.at] = static_cast<uint8_t>(v);
 }
@@ -104,7 +105,7 @@ void CDlgRS485Cfg::ShowEntry() {
     lists_[i]->setCurrentIndex(code < static_cast<uint32_t>(lists_[i]->count())
                                    ? static_cast<int>(code) : -1);
   }
-  address_->setText(QString::number(Get16(r + kAddressAt)));
+  address_->setText(QString::number(plat::getLe16(r + kAddressAt)));
 }
 
 void CDlgRS485Cfg::ReadControls() {
@@ -115,7 +116,7 @@ void CDlgRS485Cfg::ReadControls() {
     const int pos = lists_[i]->currentIndex();
     if (pos >= 0) PutField(r, kFields[i], static_cast<uint32_t>(pos));
   }
-  Put16(r + kAddressAt, static_cast<uint16_t>(EditNumber(address_)));
+  plat::putLe16(r + kAddressAt, static_cast<uint16_t>(EditNumber(address_)));
 }
 
 void CDlgRS485Cfg::OnAddressChange() {

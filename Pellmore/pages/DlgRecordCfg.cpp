@@ -13,6 +13,7 @@
 #include "ChannelPage.h"
 #include "Records.h"
 #include "Session.h"
+#include "plat/bytes.h"
 #include "plat/controlid.h"
 
 namespace pellmore {
@@ -22,20 +23,20 @@ using namespace recordcfg;
 RecordEntry recordcfg::FromRecord(int channel, const uint8_t* r) {
   RecordEntry e;
   e.channel = channel;
-  e.enabled = static_cast<int>(Get32(r + kEnabled));
+  e.enabled = static_cast<int>(plat::getLe32(r + kEnabled));
   std::copy_n(r + kAllDay, e.allDay.size(), e.allDay.begin());
   std::copy_n(r + kPeriods, e.periods.size(), e.periods.begin());
-  e.delay = static_cast<int>(Get32(r + kDelay));
-  e.prerecord = Get32(r + kPrerecord) != 0 ? 1 : 0;
+  e.delay = static_cast<int>(plat::getLe32(r + kDelay));
+  e.prerecord = plat::getLe32(r + kPrerecord) != 0 ? 1 : 0;
   return e;
 }
 
 void recordcfg::ToRecord(const RecordEntry& e, uint8_t* r) {
-  Put32(r + kEnabled, static_cast<uint32_t>(e.enabled));
+  plat::putLe32(r + kEnabled, static_cast<uint32_t>(e.enabled));
   std::copy(e.allDay.begin(), e.allDay.end(), r + kAllDay);
   std::copy(e.periods.begin(), e.periods.end(), r + kPeriods);
-  Put32(r + kDelay, static_cast<uint32_t>(e.delay));
-  Put32(r + kPrerecord, e.prerecord == 1 ? kPrerecordOn : 0);
+  plat::putLe32(r + kDelay, static_cast<uint32_t>(e.delay));
+  plat::putLe32(r + kPrerecord, e.prerecord == 1 ? kPrerecordOn : 0);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "Controls.h"
 #include "RecNet.h"
 #include "Session.h"
+#include "plat/bytes.h"
 
 namespace pellmore {
 
@@ -14,7 +15,7 @@ std::array<uint8_t, 24> TimeRecord(const std::tm& t) {
   const uint32_t v[6] = {static_cast<uint32_t>(t.tm_year + 1900), static_cast<uint32_t>(t.tm_mon + 1),
                          static_cast<uint32_t>(t.tm_mday),        static_cast<uint32_t>(t.tm_hour),
                          static_cast<uint32_t>(t.tm_min),         static_cast<uint32_t>(t.tm_sec)};
-  for (size_t i = 0; i < 6; ++i) Put32(&r[4 * i], v[i]);
+  for (size_t i = 0; i < 6; ++i) plat::putLe32(&r[4 * i], v[i]);
   return r;
 }
 

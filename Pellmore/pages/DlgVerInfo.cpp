@@ -5,6 +5,7 @@
 
 #include "Controls.h"
 #include "Session.h"
+#include "plat/bytes.h"
 
 namespace pellmore {
 
@@ -43,8 +44,8 @@ CDlgVerInfo::CDlgVerInfo(QWidget* parent) : ConfigPage(parent) {
 
 void CDlgVerInfo::Load(PageContext& context) {
   const uint8_t* r = context.records->device.data();
-  ShowVersions(Get32(r + kSoftwareVersionAt), Get32(r + kSoftwareBuildAt),
-               Get32(r + kHardwareVersionAt), Get32(r + kPanelVersionAt));
+  ShowVersions(plat::getLe32(r + kSoftwareVersionAt), plat::getLe32(r + kSoftwareBuildAt),
+               plat::getLe32(r + kHardwareVersionAt), plat::getLe32(r + kPanelVersionAt));
 }
 
 void CDlgVerInfo::ShowVersions(uint32_t software, uint32_t build, uint32_t hardware,

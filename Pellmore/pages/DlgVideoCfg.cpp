@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "plat/bytes.h"
 #include "plat/text.h"
 
 namespace pellmore {
@@ -84,12 +85,12 @@ void PutStream(uint8_t* at, const StreamParams& s) {
   at[1] = s.resolution;
   at[2] = s.bitrateType;
   at[3] = s.quality;
-  Put32(at + 4, s.bitrate);
-  Put32(at + 8, s.frameRate);
+  plat::putLe32(at + 4, s.bitrate);
+  plat::putLe32(at + 8, s.frameRate);
 }
 
 StreamParams GetStream(const uint8_t* at) {
-  return {at[0], at[1], at[2], at[3], Get32(at + 4), Get32(at + 8)};
+  return {at[0], at[1], at[2], at[3], plat::getLe32(at + 4), plat::getLe32(at + 8)};
 }
 
 }  // namespace

@@ -7,18 +7,17 @@
 #include <cstring>
 
 #include "answer.h"
+#include "plat/bytes.h"
 
 namespace {
 
 bool Terminated(const char* field, size_t size) { return strnlen(field, size) < size; }
 
-uint32_t Word(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 8) return 0;
-  const uint32_t from = Word(data), nonce = Word(data + 4);
+  const uint32_t from = plat::getLe32(data), nonce = plat::getLe32(data + 4);
   tagDEVICEINFO rec;
   std::memset(&rec, 0xA5, sizeof rec);
   tagDEVICEINFO before = rec;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "audio_queue.h"
+#include "plat/bytes.h"
 #include "plat/log.h"
 
 namespace plat {
@@ -99,10 +100,8 @@ void applyVolume(uint8_t* data, size_t bytes, const AudioFormat& format, uint32_
       uint8_t* s = data + frame + ch * bytesPerSample;
       int64_t g = gain[format.channels == 1 ? 0 : ch];
       if (bytesPerSample == 2) {
-        int16_t v = static_cast<int16_t>(s[0] | (s[1] << 8));
-        int16_t out = static_cast<int16_t>(v * g / 0xFFFF);
-        s[0] = static_cast<uint8_t>(out & 0xFF);
-        s[1] = static_cast<uint8_t>((static_cast<uint16_t>(out) >> 8) & 0xFF);
+        const int16_t out = static_cast<int16_t>(getLeS16(s) * g / 0xFFFF);
+        putLe16(s, static_cast<uint16_t>(out));
       } else {
         int v = static_cast<int>(s[0]) - 128;
         s[0] = static_cast<uint8_t>(v * g / 0xFFFF + 128);

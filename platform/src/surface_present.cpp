@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 
+#include "plat/bytes.h"
 #include "plat/surface.h"
 
 #include "picture_memory.h"
@@ -39,9 +40,9 @@ int channel(uint32_t pixel, uint32_t mask) {
 uint32_t readPixel(const uint8_t* p, const SurfaceFormat& f) {
   uint32_t raw = 0;
   switch (f.bytesPerPixel()) {
-    case 4: raw = p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; break;
-    case 3: raw = p[0] | p[1] << 8 | p[2] << 16; break;
-    case 2: raw = p[0] | p[1] << 8; break;
+    case 4: raw = getLe32(p); break;
+    case 3: raw = getLe16(p) | uint32_t{p[2]} << 16; break;
+    case 2: raw = getLe16(p); break;
     default: raw = p[0]; break;
   }
   return static_cast<uint32_t>(channel(raw, f.redMask)) << 16 |

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Corvane.h"
+#include "plat/bytes.h"
 #include "protocol/channel.h"
 #include "protocol/exchange.h"
 #include "protocol/wire.h"
@@ -115,9 +116,9 @@ TEST(ProtocolRecords, LoginInfoCanBeHandedOnAsItsBytes) {
   li.noMediaReconnect = 1;
   uint8_t raw[kIpcLoginInfoSize];
   std::memcpy(raw, &li, sizeof raw);
-  EXPECT_EQ(getU32(raw), 0x7F000001u);
-  EXPECT_EQ(getU16(raw + 4), 9000);
-  EXPECT_EQ(getU32(raw + 48), 1u);
+  EXPECT_EQ(plat::getLe32(raw), 0x7F000001u);
+  EXPECT_EQ(plat::getLe16(raw + 4), 9000);
+  EXPECT_EQ(plat::getLe32(raw + 48), 1u);
 }
 
 TEST(ProtocolRecords, ParameterRecordsRoundTripFieldByField) {
@@ -162,7 +163,7 @@ TEST(ProtocolRecords, ParameterRecordsRoundTripFieldByField) {
   EXPECT_EQ(full.internalCode.size(), 56u);
 
   uint8_t ab[kIpcAbilityParamSize] = {};
-  putU16(ab + 10, 720);
+  plat::putLe16(ab + 10, 720);
   EXPECT_EQ(IpcAbilityParam::read(ab).pictureClass, 720);
 
   uint8_t ptz[kIpcPtzParamSize];

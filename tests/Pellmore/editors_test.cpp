@@ -14,6 +14,7 @@
 #include "pages/DlgGuardTime.h"
 #include "pages/DlgInvokeType.h"
 #include "fixture.h"
+#include "plat/bytes.h"
 
 using namespace pellmore;
 using pellmore_test::Find;
@@ -159,7 +160,7 @@ TEST(GuardTimeEditor, EditsACopyAndWritesItBackOnAValidOK) {
 TEST(LinkageEditor, AlarmInputTabsModesAndClamps) {
   g_LanguageId = 4;
   std::vector<uint8_t> record(kAlarmInRecord.size, 0);
-  Put32(&record[40], 0x01 | 0x08 | 0x40);  // outputs on, two bits the editor keeps
+  plat::putLe32(&record[40], 0x01 | 0x08 | 0x40);  // outputs on, two bits the editor keeps
   record[44 + 1] = 1;                      // output 2 triggered
   record[364 + 2] = 1;                     // record channel 3
   record[428 + 0] = 1;                     // channel 1: preset 7 and track 2 enabled
@@ -213,7 +214,7 @@ TEST(LinkageEditor, AlarmInputTabsModesAndClamps) {
   Find<QListWidget>(&dlg, 4348)->item(19)->setCheckState(Qt::Checked);
   Find<QPushButton>(&dlg, 4168)->click();
 
-  EXPECT_EQ(Get32(&record[40]), 0x01u | 0x02u | 0x40u);
+  EXPECT_EQ(plat::getLe32(&record[40]), 0x01u | 0x02u | 0x40u);
   EXPECT_EQ(record[44 + 1], 1);
   EXPECT_EQ(record[364 + 2], 1);
   EXPECT_EQ(record[364 + 19], 1);
@@ -236,7 +237,7 @@ TEST(LinkageEditor, SourcesWithoutPtzShowTheirTabsAndHandBackTheData) {
   LinkageData in;
   in.alarmOutCount = 0;
   in.channelCount = 4;
-  Put32(in.handling.data(), 0x80);
+  plat::putLe32(in.handling.data(), 0x80);
   in.recordFlags[0] = 1;
   LinkageData out;
   int applied = 0;
@@ -252,7 +253,7 @@ TEST(LinkageEditor, SourcesWithoutPtzShowTheirTabsAndHandBackTheData) {
     Find<QPushButton>(&dlg, 4168)->click();
   }
   EXPECT_EQ(applied, 1);
-  EXPECT_EQ(Get32(out.handling.data()), 0x88u);
+  EXPECT_EQ(plat::getLe32(out.handling.data()), 0x88u);
   CDlgInvokeType motion(nullptr);
   motion.Setup(AlarmSourceKind::Motion, in, [&](const LinkageData& d) { out = d; });
   EXPECT_EQ(motion.Tabs()->count(), 2);

@@ -22,6 +22,7 @@
 #include "pages/DlgMotionArea.h"
 #include "pages/DlgMotionCfg.h"
 #include "pages/DlgVideoCfg.h"
+#include "plat/bytes.h"
 #include "plat/surface.h"
 #include "plat/text.h"
 
@@ -439,7 +440,7 @@ TEST(CompressionLists, PerProfileStreamAndChannelCount) {
       // What the refill chose is what a stored stream shows: frame code 8 is "6".
       uint8_t* s = b.compression.data() + (c.stream ? pellmore::kSubStreamAt : pellmore::kMainStreamAt);
       s[1] = c.resolution == "D1" ? 0 : 3;
-      pellmore::Put32(s + 4, 0x80000000u + 200);
+      plat::putLe32(s + 4, 0x80000000u + 200);
     }
     pellmore::PageContext context;
     context.records = records.get();

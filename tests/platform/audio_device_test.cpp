@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "plat/audio.h"
+#include "plat/bytes.h"
 
 namespace {
 
@@ -87,6 +88,22 @@ TEST_F(NullBackend, ResetDiscardsWaitingSound) {
   out->reset();
   null.hold(false);
   EXPECT_TRUE(null.played().empty());
+}
+
+// Samples and record fields alike: low byte first, the sign in the top bit of the last byte, and a
+// write touches its own two or four bytes only.
+TEST(LittleEndianFields, LowByteFirstWithinTheirWidth) {
+  uint8_t b[8] = {0x11, 0x22, 0x33, 0x44, 0xFE, 0xFF, 0x00, 0x80};
+  EXPECT_EQ(plat::getLe16(b), 0x2211u);
+  EXPECT_EQ(plat::getLe32(b), 0x44332211u);
+  EXPECT_EQ(plat::getLe32(b + 4), 0x8000FFFEu);
+  EXPECT_EQ(plat::getLeS16(b + 4), -2);
+  EXPECT_EQ(plat::getLeS32(b + 4), -0x7FFF0002);
+  std::memset(b, 0xAA, sizeof b);
+  plat::putLe32(b + 3, 0x01020304u);
+  plat::putLe16(b + 1, static_cast<uint16_t>(int16_t{-300}));
+  EXPECT_EQ(std::vector<uint8_t>(b, b + 8),
+            (std::vector<uint8_t>{0xAA, 0xD4, 0xFE, 0x04, 0x03, 0x02, 0x01, 0xAA}));
 }
 
 TEST_F(NullBackend, VolumeScalesEachChannel) {

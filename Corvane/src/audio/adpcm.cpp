@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "audio/le.h"
+#include "plat/bytes.h"
 
 namespace corvane {
 namespace {
@@ -30,7 +30,7 @@ int decode(AdpcmCodecBlock& c, AdpcmOutputBlock& out) {
     std::memcpy(c.state, c.data, kAdpcmHeaderSize);
     c.state[kInitialisedFlag] = 1;
   }
-  int predicted = le::s16(c.state + 4);
+  int predicted = plat::getLeS16(c.state + 4);
   int index = std::min<int>(c.state[6], 88);
   int step = kStepTable[index];
   uint8_t* o = out.data;
@@ -43,12 +43,12 @@ int decode(AdpcmCodecBlock& c, AdpcmOutputBlock& out) {
       if (code & 1) diff += step;
       diff >>= 2;
       predicted = std::clamp((code & 8) ? predicted - diff : predicted + diff, -32768, 32767);
-      le::putS16(o, static_cast<int16_t>(predicted));
+      plat::putLe16(o, static_cast<uint16_t>(predicted));
       o += 2;
       step = kStepTable[index];
     }
   }
-  le::putS16(c.state + 4, static_cast<int16_t>(predicted));
+  plat::putLe16(c.state + 4, static_cast<uint16_t>(predicted));
   c.state[6] = static_cast<uint8_t>(index);
   out.length = static_cast<int>(bytes);
   return 1;

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "Corvane/audio.h"
-#include "audio/le.h"
+#include "plat/bytes.h"
 
 namespace corvane::g711 {
 namespace {
@@ -99,7 +99,7 @@ int encode(const G7xCodecBlock& in, G7xOutputBlock& out) {
   auto* dst = static_cast<uint8_t*>(out.data);
   int samples = in.length / 2;
   for (int i = 0; i < samples; ++i) {
-    int16_t s = corvane::le::s16(src + 2 * i);
+    int16_t s = plat::getLeS16(src + 2 * i);
     dst[i] = encodeLaw == G7X_LAW_A ? corvane::g711::alawEncode(s) : corvane::g711::ulawEncode(s);
   }
   out.length = samples;
@@ -117,7 +117,7 @@ int decode(const G7xCodecBlock& in, G7xOutputBlock& out) {
   for (int i = 0; i < in.length; ++i) {
     int16_t s = decodeLaw == G7X_LAW_A ? corvane::g711::alawDecode(src[i])
                                        : corvane::g711::ulawDecode(src[i]);
-    corvane::le::putS16(dst + 2 * i, s);
+    plat::putLe16(dst + 2 * i, static_cast<uint16_t>(s));
   }
   out.length = 2 * in.length;
   return 1;

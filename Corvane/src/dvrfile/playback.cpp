@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "audio/audio_device.h"
+#include "plat/bytes.h"
 #include "plat/clock.h"
 #include "plat/log.h"
 #include "protocol/channel.h"
@@ -130,7 +131,7 @@ void DvrPlayback::setAudio(bool on) {
 }
 
 bool DvrPlayback::sendRequest(uint16_t argument) {
-  putU16(request_ + 4, argument);
+  plat::putLe16(request_ + 4, argument);
   return fd_ >= 0 &&
          SendAll(fd_, request_, sizeof request_, plat::Deadline::after(kSendWaitMs), &stopWake_) ==
              sizeof request_;

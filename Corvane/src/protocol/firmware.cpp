@@ -5,6 +5,7 @@
 
 #include "Corvane/params.h"
 #include "Corvane/records.h"
+#include "plat/bytes.h"
 #include "plat/log.h"
 #include "protocol/channel.h"
 #include "session/cam_session.h"
@@ -28,7 +29,7 @@ int upload(corvane::CamSession& s, uint8_t* header, const char* path,
   if (end < 0 || end > 0xFFFFFFFFL) return 0;
   std::rewind(file.get());
   const uint64_t size = static_cast<uint64_t>(end);
-  putU32(header + kIpcFirmwareSizeOffset, static_cast<uint32_t>(size));
+  plat::putLe32(header + kIpcFirmwareSizeOffset, static_cast<uint32_t>(size));
 
   MsgHeader h;
   h.code = kIpcCmdFirmware;

@@ -1,13 +1,10 @@
 #include "Corvane/records.h"
 
+#include "plat/bytes.h"
 #include "protocol/wire.h"
 
 using corvane::getText;
-using corvane::getU16;
-using corvane::getU32;
 using corvane::putText;
-using corvane::putU16;
-using corvane::putU32;
 
 IpcFactoryParam IpcFactoryParam::read(const uint8_t* rec) {
   return IpcFactoryParam{getText(rec, 20), getText(rec + 20, 64), getText(rec + 84, 26),
@@ -45,7 +42,7 @@ void IpcNetParam::write(uint8_t* rec) const {
 }
 
 IpcAbilityParam IpcAbilityParam::read(const uint8_t* rec) {
-  return IpcAbilityParam{getU16(rec + 10)};
+  return IpcAbilityParam{plat::getLe16(rec + 10)};
 }
 
 IpcVideoParam IpcVideoParam::read(const uint8_t* rec) {
@@ -61,14 +58,14 @@ void IpcVideoParam::write(uint8_t* rec) const {
 }
 
 IpcPictureParam IpcPictureParam::read(const uint8_t* rec) {
-  return IpcPictureParam{getU32(rec), getU32(rec + 4), getU32(rec + 8), getU32(rec + 12)};
+  return IpcPictureParam{plat::getLe32(rec), plat::getLe32(rec + 4), plat::getLe32(rec + 8), plat::getLe32(rec + 12)};
 }
 
 void IpcPictureParam::write(uint8_t* rec) const {
-  putU32(rec, reserved);
-  putU32(rec + 4, brightness);
-  putU32(rec + 8, contrast);
-  putU32(rec + 12, saturation);
+  plat::putLe32(rec, reserved);
+  plat::putLe32(rec + 4, brightness);
+  plat::putLe32(rec + 8, contrast);
+  plat::putLe32(rec + 12, saturation);
 }
 
 IpcAudioParam IpcAudioParam::read(const uint8_t* rec) {

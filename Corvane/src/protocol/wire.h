@@ -1,27 +1,22 @@
 #pragma once
-// Little-endian field access and the 12-byte message header, read and written field by field.
+// The 12-byte message header and text fields, read and written field by field.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "Corvane/protocol.h"
-#include "audio/le.h"
+#include "plat/bytes.h"
 
 namespace corvane {
-
-using le::putU16;
-using le::putU32;
-inline uint16_t getU16(const uint8_t* p) { return le::u16(p); }
-inline uint32_t getU32(const uint8_t* p) { return le::u32(p); }
 
 // A header described once as a table of its fields and their offsets, `layout(header, visit)`
 // calling visit(field, offset) for each, is read and written from that one table, so the two
 // directions cannot disagree on an offset.
-inline void getField(const uint8_t* p, uint16_t& v) { v = getU16(p); }
-inline void getField(const uint8_t* p, uint32_t& v) { v = getU32(p); }
-inline void putField(uint8_t* p, uint16_t v) { putU16(p, v); }
-inline void putField(uint8_t* p, uint32_t v) { putU32(p, v); }
+inline void getField(const uint8_t* p, uint16_t& v) { v = plat::getLe16(p); }
+inline void getField(const uint8_t* p, uint32_t& v) { v = plat::getLe32(p); }
+inline void putField(uint8_t* p, uint16_t v) { plat::putLe16(p, v); }
+inline void putField(uint8_t* p, uint32_t v) { plat::putLe32(p, v); }
 template <class H, class Layout>
 H readFields(const uint8_t* p, Layout layout) {
   H h;

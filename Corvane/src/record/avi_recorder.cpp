@@ -6,7 +6,7 @@
 #include <ctime>
 #include <thread>
 
-#include "audio/le.h"
+#include "plat/bytes.h"
 #include "plat/log.h"
 #include "plat/paths.h"
 
@@ -51,10 +51,10 @@ const char* compressorFor(int codec) {
 
 std::array<uint8_t, kClosedFileRecordSize> encodeClosedFileRecord(const ClosedFileInfo& info) {
   std::array<uint8_t, kClosedFileRecordSize> r{};
-  le::putU32(r.data() + 0, 0);
-  le::putU32(r.data() + 4, info.startTime);
-  le::putU32(r.data() + 8, info.endTime);
-  le::putU32(r.data() + 12, info.bytes);
+  plat::putLe32(r.data() + 0, 0);
+  plat::putLe32(r.data() + 4, info.startTime);
+  plat::putLe32(r.data() + 8, info.endTime);
+  plat::putLe32(r.data() + 12, info.bytes);
   size_t n = std::min(info.fileName.size(), kRecordFileNameSize - 1);
   std::memcpy(r.data() + 16, info.fileName.data(), n);
   return r;

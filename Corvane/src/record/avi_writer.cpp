@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "audio/le.h"
+#include "plat/bytes.h"
 
 namespace corvane {
 namespace {
@@ -23,12 +23,12 @@ class Cursor {
   explicit Cursor(uint8_t* p) : p_(p) {}
   Cursor& tag(const char* t) { return bytes(t, 4); }
   Cursor& u32(uint32_t v) {
-    le::putU32(p_ + off_, v);
+    plat::putLe32(p_ + off_, v);
     off_ += 4;
     return *this;
   }
   Cursor& u16(uint16_t v) {
-    le::putU16(p_ + off_, v);
+    plat::putLe16(p_ + off_, v);
     off_ += 2;
     return *this;
   }
@@ -138,8 +138,8 @@ int AviWriter::writeChunk(const char tag[4], const void* data, uint32_t length,
     }
   }
   uint8_t head[8];
-  le::putTag(head, tag);
-  le::putU32(head + 4, length);
+  std::memcpy(head, tag, 4);
+  plat::putLe32(head + 4, length);
   const uint8_t pad = 0;
   if (!writeAll(head, 8) || !writeAll(data, length) || ((length & 1) && !writeAll(&pad, 1))) {
     // Leave the file as it was before this chunk: the next one overwrites the rest.
@@ -221,14 +221,14 @@ int AviWriter::finish() {
   bool indexWritten = false;
   try {
     idx.resize(8 + index_.size() * kAviIndexEntrySize);
-    le::putTag(idx.data(), "idx1");
-    le::putU32(idx.data() + 4, static_cast<uint32_t>(index_.size() * kAviIndexEntrySize));
+    std::memcpy(idx.data(), "idx1", 4);
+    plat::putLe32(idx.data() + 4, static_cast<uint32_t>(index_.size() * kAviIndexEntrySize));
     uint8_t* p = idx.data() + 8;
     for (const auto& e : index_) {
-      le::putTag(p, e.tag);
-      le::putU32(p + 4, e.flags);
-      le::putU32(p + 8, e.offset);
-      le::putU32(p + 12, e.length);
+      std::memcpy(p, e.tag, 4);
+      plat::putLe32(p + 4, e.flags);
+      plat::putLe32(p + 8, e.offset);
+      plat::putLe32(p + 12, e.length);
       p += kAviIndexEntrySize;
     }
     indexWritten = writeAll(idx.data(), idx.size());

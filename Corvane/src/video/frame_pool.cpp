@@ -4,11 +4,8 @@
 #include <new>
 
 #include "plat/aligned_bytes.h"
+#include "plat/bytes.h"
 #include "plat/clock.h"
-
-#include "audio/le.h"
-
-using namespace corvane::le;
 
 namespace corvane {
 
@@ -109,40 +106,40 @@ size_t FramePool::committedBytes() const { return plat::residentBytes(memory_, b
 
 void MediaHeader::write(uint8_t* b) const {
   std::memset(b, 0, kMediaHeaderSize);
-  putU32(b + 0, stamp);
-  putU32(b + 4, length);
-  putU16(b + 8, width);
-  putU16(b + 10, height);
-  putU16(b + 12, codec);
-  putU16(b + 14, keyFrame);
-  putU32(b + 16, seconds);
-  putU32(b + 20, microseconds);
+  plat::putLe32(b + 0, stamp);
+  plat::putLe32(b + 4, length);
+  plat::putLe16(b + 8, width);
+  plat::putLe16(b + 10, height);
+  plat::putLe16(b + 12, codec);
+  plat::putLe16(b + 14, keyFrame);
+  plat::putLe32(b + 16, seconds);
+  plat::putLe32(b + 20, microseconds);
 }
 
 MediaHeader MediaHeader::read(const uint8_t* b) {
   MediaHeader h;
-  h.stamp = u32(b + 0);
-  h.length = u32(b + 4);
-  h.width = u16(b + 8);
-  h.height = u16(b + 10);
-  h.codec = u16(b + 12);
-  h.keyFrame = u16(b + 14);
-  h.seconds = u32(b + 16);
-  h.microseconds = u32(b + 20);
+  h.stamp = plat::getLe32(b + 0);
+  h.length = plat::getLe32(b + 4);
+  h.width = plat::getLe16(b + 8);
+  h.height = plat::getLe16(b + 10);
+  h.codec = plat::getLe16(b + 12);
+  h.keyFrame = plat::getLe16(b + 14);
+  h.seconds = plat::getLe32(b + 16);
+  h.microseconds = plat::getLe32(b + 20);
   return h;
 }
 
 void PictureHeader::write(uint8_t* b) const {
-  putU32(b + 0, time);
-  putU16(b + 4, width);
-  putU16(b + 6, height);
+  plat::putLe32(b + 0, time);
+  plat::putLe16(b + 4, width);
+  plat::putLe16(b + 6, height);
 }
 
 PictureHeader PictureHeader::read(const uint8_t* b) {
   PictureHeader h;
-  h.time = u32(b + 0);
-  h.width = u16(b + 4);
-  h.height = u16(b + 6);
+  h.time = plat::getLe32(b + 0);
+  h.width = plat::getLe16(b + 4);
+  h.height = plat::getLe16(b + 6);
   return h;
 }
 

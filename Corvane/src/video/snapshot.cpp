@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "plat/bytes.h"
 #include "video/jpeg_encoder.h"
-#include "audio/le.h"
 #include "video/video_player.h"
 
 namespace corvane {
@@ -51,21 +51,20 @@ int VideoPlayer::SaveBmp(const char* path) {
   if (fd < 0) return 0;
   bool ok = true;
   {
-    using namespace le;
     const uint32_t imageSize = static_cast<uint32_t>(h) * (((32u * w + 31) & ~31u) / 8);
     imageSize_ = imageSize;
     uint8_t header[kBmpPixelOffset] = {};
     header[0] = 'B';
     header[1] = 'M';
-    putU32(header + 2, kBmpPixelOffset + imageSize);
-    putU32(header + 10, kBmpPixelOffset);
+    plat::putLe32(header + 2, kBmpPixelOffset + imageSize);
+    plat::putLe32(header + 10, kBmpPixelOffset);
     uint8_t* info = header + kBmpFileHeaderSize;
-    putU32(info + 0, kBitmapInfoHeaderSize);
-    putU32(info + 4, static_cast<uint32_t>(w));
-    putU32(info + 8, static_cast<uint32_t>(h));
-    putU16(info + 12, 1);
-    putU16(info + 14, 32);
-    putU32(info + 20, imageSize);
+    plat::putLe32(info + 0, kBitmapInfoHeaderSize);
+    plat::putLe32(info + 4, static_cast<uint32_t>(w));
+    plat::putLe32(info + 8, static_cast<uint32_t>(h));
+    plat::putLe16(info + 12, 1);
+    plat::putLe16(info + 14, 32);
+    plat::putLe32(info + 20, imageSize);
     ok = writeAll(fd, header, sizeof header) && writeAll(fd, pixels.data(), imageSize);
   }
   if (::close(fd) != 0) ok = false;

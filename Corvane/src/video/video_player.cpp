@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "plat/bytes.h"
 #include "plat/log.h"
 #include "plat/surface.h"
-#include "audio/le.h"
 #include "video/osd_font.h"
 #include "video/yuv_convert.h"
 
@@ -64,14 +64,13 @@ int VideoPlayer::SetPictureSize(int width, int height) {
 }
 
 void VideoPlayer::GetPictureFormat(uint8_t out[kBitmapInfoHeaderSize]) const {
-  using namespace le;
   std::memset(out, 0, kBitmapInfoHeaderSize);
-  putU32(out + 0, kBitmapInfoHeaderSize);
-  putU32(out + 4, static_cast<uint32_t>(width_.load()));
-  putU32(out + 8, static_cast<uint32_t>(height_.load()));
-  putU16(out + 12, 1);
-  putU16(out + 14, kBytesPerPixel * 8);
-  putU32(out + 20, imageSize_);
+  plat::putLe32(out + 0, kBitmapInfoHeaderSize);
+  plat::putLe32(out + 4, static_cast<uint32_t>(width_.load()));
+  plat::putLe32(out + 8, static_cast<uint32_t>(height_.load()));
+  plat::putLe16(out + 12, 1);
+  plat::putLe16(out + 14, kBytesPerPixel * 8);
+  plat::putLe32(out + 20, imageSize_);
 }
 
 template <typename Sink>

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "plat/aligned_bytes.h"
+#include "plat/bytes.h"
 
 namespace corvane {
 namespace {
@@ -42,14 +43,12 @@ inline void store(int code, uint8_t* d, Rgb c) {
     case kPixelRgb24: d[0] = c.b; d[1] = c.g; d[2] = c.r; break;
     case kPixelRgb565: {
       uint16_t p = static_cast<uint16_t>((c.r >> 3) << 11 | (c.g >> 3) << 6 | (c.b >> 3));
-      d[0] = static_cast<uint8_t>(p);
-      d[1] = static_cast<uint8_t>(p >> 8);
+      plat::putLe16(d, p);
       break;
     }
     default: {  // 5-5-5
       uint16_t p = static_cast<uint16_t>((c.r >> 3) << 10 | (c.g >> 3) << 5 | (c.b >> 3));
-      d[0] = static_cast<uint8_t>(p);
-      d[1] = static_cast<uint8_t>(p >> 8);
+      plat::putLe16(d, p);
       break;
     }
   }

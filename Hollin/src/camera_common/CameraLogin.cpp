@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "Corvane.h"
-#include "camera_common/WireBytes.h"
+#include "camera_common/IpcHandle.h"
 #include "camera_common/SessionRoutes.h"
 #include "plat/log.h"
 #include "plat/socket.h"

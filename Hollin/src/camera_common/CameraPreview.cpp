@@ -5,10 +5,11 @@
 #include <cstring>
 
 #include "Corvane.h"
-#include "camera_common/WireBytes.h"
+#include "camera_common/IpcHandle.h"
 #include "Hollin/Notices.h"
 #include "PreviewTokens.h"
 #include "camera_common/SessionRoutes.h"
+#include "plat/bytes.h"
 #include "plat/log.h"
 #include "plat/window.h"
 
@@ -109,9 +110,9 @@ bool CameraPreview::GetVideoEffect(int* brightness, int* contrast, int* saturati
   uint8_t rec[kIpcPictureParamSize] = {};
   if (IPC_GetPictureParam(AsIpc(session_), rec) != 1) return false;
   // The camera's scale is 0..255, the caller's 0..10.
-  if (brightness) *brightness = static_cast<int>(Get32(rec + 4) / 25.5);
-  if (contrast) *contrast = static_cast<int>(Get32(rec + 8) / 25.5);
-  if (saturation) *saturation = static_cast<int>(Get32(rec + 12) / 25.5);
+  if (brightness) *brightness = static_cast<int>(plat::getLe32(rec + 4) / 25.5);
+  if (contrast) *contrast = static_cast<int>(plat::getLe32(rec + 8) / 25.5);
+  if (saturation) *saturation = static_cast<int>(plat::getLe32(rec + 12) / 25.5);
   if (hue) *hue = 0;
   return true;
 }
@@ -120,9 +121,9 @@ bool CameraPreview::SetVideoEffect(int brightness, int contrast, int saturation,
   const double step = devType_ == DEV_TYPE_NVR ? 25.0 : 25.5;
   uint8_t rec[kIpcPictureParamSize] = {};
   rec[0] = static_cast<uint8_t>(channel_);
-  Put32(rec + 4, static_cast<uint32_t>(static_cast<int>(brightness * step)));
-  Put32(rec + 8, static_cast<uint32_t>(static_cast<int>(contrast * step)));
-  Put32(rec + 12, static_cast<uint32_t>(static_cast<int>(saturation * step)));
+  plat::putLe32(rec + 4, static_cast<uint32_t>(static_cast<int>(brightness * step)));
+  plat::putLe32(rec + 8, static_cast<uint32_t>(static_cast<int>(contrast * step)));
+  plat::putLe32(rec + 12, static_cast<uint32_t>(static_cast<int>(saturation * step)));
   return IPC_SetPictureParam(AsIpc(session_), rec) == 1;
 }
 

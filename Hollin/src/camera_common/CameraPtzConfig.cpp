@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "Corvane.h"
-#include "camera_common/WireBytes.h"
+#include "camera_common/IpcHandle.h"
+#include "plat/bytes.h"
 
 namespace hollin {
 
@@ -14,8 +15,7 @@ int CameraPtz::Send(int command, bool stop, int argument, int point, int value) 
   command_[kIpcPtzStopOffset] = stop ? 1 : 0;
   command_[kIpcPtzArgumentOffset] = static_cast<uint8_t>(argument & 0xFF);
   command_[kIpcPtzPointOffset] = static_cast<uint8_t>(point & 0xFF);
-  command_[kIpcPtzValueOffset] = static_cast<uint8_t>(value & 0xFF);
-  command_[kIpcPtzValueOffset + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+  plat::putLe16(command_ + kIpcPtzValueOffset, static_cast<uint16_t>(value));
   return IPC_SetPtzCommand(AsIpc(session_), command_);
 }
 

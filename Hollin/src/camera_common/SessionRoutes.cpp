@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Corvane.h"
-#include "camera_common/WireBytes.h"
+#include "camera_common/IpcHandle.h"
 #include "camera_common/CameraPreview.h"
 #include "plat/hook.h"
 

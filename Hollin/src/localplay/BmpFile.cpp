@@ -4,19 +4,9 @@
 #include <vector>
 
 #include "localplay/PictureRenderer.h"
+#include "plat/bytes.h"
 
 namespace hollin::localplay {
-
-namespace {
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  Put16(b, at, v & 0xFFFF);
-  Put16(b, at + 2, v >> 16);
-}
-}  // namespace
 
 bool WriteBmp(const Picture& p, const std::string& path) {
   if (!p.valid() || path.empty()) return false;
@@ -27,14 +17,14 @@ bool WriteBmp(const Picture& p, const std::string& path) {
   file[0] = 'B';
   file[1] = 'M';
   // The image (information header and pixels) plus the file header.
-  Put32(file, 2, kBmpInfoHeaderSize + pixelBytes + kBmpFileHeaderSize);
-  Put32(file, 10, offset);
-  Put32(file, 14, kBmpInfoHeaderSize);
-  Put32(file, 18, static_cast<uint32_t>(p.width));
-  Put32(file, 22, static_cast<uint32_t>(p.height));  // positive: bottom-up rows
-  Put16(file, 26, 1);
-  Put16(file, 28, 24);
-  Put32(file, 34, pixelBytes);
+  plat::putLe32(file.data() + 2, kBmpInfoHeaderSize + pixelBytes + kBmpFileHeaderSize);
+  plat::putLe32(file.data() + 10, offset);
+  plat::putLe32(file.data() + 14, kBmpInfoHeaderSize);
+  plat::putLe32(file.data() + 18, static_cast<uint32_t>(p.width));
+  plat::putLe32(file.data() + 22, static_cast<uint32_t>(p.height));  // positive: bottom-up rows
+  plat::putLe16(file.data() + 26, 1);
+  plat::putLe16(file.data() + 28, 24);
+  plat::putLe32(file.data() + 34, pixelBytes);
   std::vector<uint32_t> rgb(static_cast<size_t>(p.width) * p.height);
   ToRgb(p, rgb.data());
   for (int r = 0; r < p.height; ++r) {

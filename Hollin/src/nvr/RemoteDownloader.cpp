@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "Corvane.h"
-#include "camera_common/WireBytes.h"
 #include "nvr/RemoteFiles.h"
+#include "plat/bytes.h"
 #include "plat/log.h"
 
 namespace hollin {
@@ -44,7 +44,7 @@ void CDevNVRRemoteFileDownloader::Run(IDevUserLogin* login, const char* remoteNa
   const std::string name(remoteName ? remoteName : "",
                          remoteName ? strnlen(remoteName, kRequestNameMax) : 0);
   std::memcpy(req.bytes + kRequestNameOffset, name.data(), name.size());
-  Put32(req.bytes, KnownFileSize(name));
+  plat::putLe32(req.bytes, KnownFileSize(name));
   if (session != 0) task_ = IPC_DvrFilOpen(reinterpret_cast<IPC_HANDLE>(session));
   if (!task_ || localPath_.empty()) {
     failed_ = true;
@@ -78,7 +78,7 @@ void CDevNVRRemoteFileDownloader::OnData(int kind, const void* info, const void*
     const auto* i = static_cast<const uint8_t*>(info);
     // The recorder's name is shown only; the file goes where the caller asked.
     const char* n = reinterpret_cast<const char*>(i + kRequestNameOffset);
-    self->expected_ = Get32(i);
+    self->expected_ = plat::getLe32(i);
     PLAT_LOGD("hollin", "DVR_FiDownload,FileName=%.*s, FileSize=%u",
               static_cast<int>(strnlen(n, kRequestNameMax)), n, self->expected_);
   }

@@ -5,9 +5,9 @@
 #include <stdexcept>
 
 #include "Corvane.h"
-#include "camera_common/WireBytes.h"
 #include "nvr/FileTimes.h"
 #include "nvr/RemoteFiles.h"
+#include "plat/bytes.h"
 #include "plat/log.h"
 
 namespace hollin {
@@ -45,10 +45,10 @@ CDevNVRRemoteFileFinder::CDevNVRRemoteFileFinder(IDevUserLogin* login,
   if (session_ != 0) task_ = IPC_DvrFilOpen(reinterpret_cast<IPC_HANDLE>(session_));
   if (!task_ || !cond) return;
   IpcFileSearchCond c{};
-  Put16(c.bytes, static_cast<uint16_t>(cond->channel));
-  Put16(c.bytes + 2, static_cast<uint16_t>(cond->fileType));
-  Put32(c.bytes + 8, SecondsFromLocal(cond->start));
-  Put32(c.bytes + 12, SecondsFromLocal(cond->end));
+  plat::putLe16(c.bytes, static_cast<uint16_t>(cond->channel));
+  plat::putLe16(c.bytes + 2, static_cast<uint16_t>(cond->fileType));
+  plat::putLe32(c.bytes + 8, SecondsFromLocal(cond->start));
+  plat::putLe32(c.bytes + 12, SecondsFromLocal(cond->end));
   // Blocks until the recorder's list has ended; the callback runs meanwhile.
   const int r = IPC_DvrSearchFil(task_, c, &OnResult, this);
   PLAT_LOGD("hollin", "DVR_FiSearch:nRet=%d ", r);
@@ -62,8 +62,8 @@ void CDevNVRRemoteFileFinder::OnResult(int kind, const void* record, void* user)
   const auto* r = static_cast<const uint8_t*>(record);
   self->results_.emplace_back(r, r + kFileResultSize);
   const std::string name = ResultName(r);
-  RememberFileSize(name, Get32(r + 4));
-  PLAT_LOGD("hollin", "DVR_FiSearch:FileName=%s FileSize=%u", name.c_str(), Get32(r + 4));
+  RememberFileSize(name, plat::getLe32(r + 4));
+  PLAT_LOGD("hollin", "DVR_FiSearch:FileName=%s FileSize=%u", name.c_str(), plat::getLe32(r + 4));
 }
 
 int CDevNVRRemoteFileFinder::FindNextFileRaw(void* record) {
@@ -79,11 +79,11 @@ int CDevNVRRemoteFileFinder::FindNext(tagRemoteFileInfo* out) {
   if (!out || FindNextFileRaw(r) != 1) return 0;
   const std::string name = ResultName(r);
   std::snprintf(out->fileName, sizeof out->fileName, "%s", name.c_str());
-  out->start = LocalFromSeconds(Get32(r + 8));
-  out->end = LocalFromSeconds(Get32(r + 12));
-  out->fileSize = Get32(r + 4);
-  out->word0 = Get16(r);
-  out->word1 = Get16(r + 2);
+  out->start = LocalFromSeconds(plat::getLe32(r + 8));
+  out->end = LocalFromSeconds(plat::getLe32(r + 12));
+  out->fileSize = plat::getLe32(r + 4);
+  out->word0 = plat::getLe16(r);
+  out->word1 = plat::getLe16(r + 2);
   return 1;
 }
 

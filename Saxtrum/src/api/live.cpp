@@ -5,6 +5,7 @@
 #include "Saxtrum.h"
 #include "api/requests.h"
 #include "control/exchange.h"
+#include "plat/bytes.h"
 #include "plat/log.h"
 
 using namespace saxtrum;
@@ -16,9 +17,9 @@ constexpr uint32_t kLiveBufferSize = 1048576;
 
 void previewPayload(uint32_t channelIndex, uint32_t windowField, uint32_t subStream,
                     uint8_t* out) {
-  putU32(out, channelIndex);
-  putU32(out + 4, windowField);
-  putU32(out + 8, subStream);
+  plat::putLe32(out, channelIndex);
+  plat::putLe32(out + 4, windowField);
+  plat::putLe32(out + 8, subStream);
 }
 
 uint32_t toWire(uint32_t v) { return v * 64 / 10; }
@@ -165,11 +166,11 @@ int QX_DVR_ClientSetVideoEffect(int32_t handle, uint32_t brightness, uint32_t co
   StreamRef r;
   if (!resolveBusy(handle, r)) return 0;
   uint8_t payload[kVideoParamRequestSize];
-  putU32(payload, streamEntry(r).channelIndex);
-  putU32(payload + 4, toWire(brightness));
-  putU32(payload + 8, toWire(contrast));
-  putU32(payload + 12, toWire(saturation));
-  putU32(payload + 16, toWire(hue));
+  plat::putLe32(payload, streamEntry(r).channelIndex);
+  plat::putLe32(payload + 4, toWire(brightness));
+  plat::putLe32(payload + 8, toWire(contrast));
+  plat::putLe32(payload + 12, toWire(saturation));
+  plat::putLe32(payload + 16, toWire(hue));
   if (r.conn->sendPacket(static_cast<uint32_t>(handle), NET_SETVEDIOPARAM, payload,
                          kVideoParamRequestSize) != 0)
     return 0;
@@ -182,16 +183,16 @@ int QX_DVR_ClientGetVideoEffect(int32_t handle, uint32_t* brightness, uint32_t* 
   StreamRef r;
   if (!resolveBusy(handle, r)) return 0;
   uint8_t payload[kVideoParamRequestSize] = {};
-  putU32(payload, streamEntry(r).channelIndex);
+  plat::putLe32(payload, streamEntry(r).channelIndex);
   if (r.conn->sendPacket(static_cast<uint32_t>(handle), NET_GETVEDIOPARAM, payload,
                          kVideoParamRequestSize) != 0)
     return 0;
   if (r.conn->waitReplyOk(r.slot) != 1) return 0;
   const auto v = r.conn->withSlot(r.slot, [](RequestSlot& s) { return s.videoParams; });
-  *brightness = fromWire(getU32(v.data() + 4));
-  *contrast = fromWire(getU32(v.data() + 8));
-  *saturation = fromWire(getU32(v.data() + 12));
-  *hue = fromWire(getU32(v.data() + 16));
+  *brightness = fromWire(plat::getLe32(v.data() + 4));
+  *contrast = fromWire(plat::getLe32(v.data() + 8));
+  *saturation = fromWire(plat::getLe32(v.data() + 12));
+  *hue = fromWire(plat::getLe32(v.data() + 16));
   return 1;
 }
 

@@ -4,6 +4,7 @@
 #include "StreamPlay.h"
 #include "Saxtrum.h"
 #include "api/requests.h"
+#include "plat/bytes.h"
 
 using namespace saxtrum;
 
@@ -86,9 +87,9 @@ int TalkDataCallBack(const uint8_t* data, uint32_t length, uint32_t value1, uint
   do {
     const uint32_t n = std::min(length - done, kTalkAudioMax);
     uint8_t packet[kTalkPrefix + kTalkAudioMax];
-    putU32(packet, value1);
-    putU32(packet + 4, value2);
-    putU32(packet + 8, lib.talk.counter++);
+    plat::putLe32(packet, value1);
+    plat::putLe32(packet + 4, value2);
+    plat::putLe32(packet + 8, lib.talk.counter++);
     if (n) std::memcpy(packet + kTalkPrefix, data + done, n);
     if (conn->sendPacket(static_cast<uint32_t>(handle), NET_TALK_STREAM, packet, kTalkPrefix + n) !=
         0)

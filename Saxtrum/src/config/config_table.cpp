@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Saxtrum/Config.h"
+#include "plat/bytes.h"
 #include "protocol/packet.h"
 
 namespace saxtrum::config {
@@ -175,14 +176,14 @@ const std::vector<Field>& diskEntryFields() {
   return f;
 }
 void unpackDisks(const uint8_t* wire, uint8_t* client) {
-  const uint32_t count = std::min(getU32(wire), kMaxWireDisks);
-  putU32(client + 4, count);
+  const uint32_t count = std::min(plat::getLe32(wire), kMaxWireDisks);
+  plat::putLe32(client + 4, count);
   for (uint32_t i = 0; i < count; ++i)
     unpackFields(diskEntryFields(), wire + 4 + i * kWireDiskEntry, client + 8 + i * kClientDiskEntry);
 }
 void packDisks(const uint8_t* client, uint8_t* wire) {
-  const uint32_t count = std::min(getU32(client + 4), kMaxWireDisks);
-  putU32(wire, count);
+  const uint32_t count = std::min(plat::getLe32(client + 4), kMaxWireDisks);
+  plat::putLe32(wire, count);
   for (uint32_t i = 0; i < count; ++i)
     packFields(diskEntryFields(), client + 8 + i * kClientDiskEntry, wire + 4 + i * kWireDiskEntry);
 }
@@ -211,8 +212,8 @@ std::vector<RecordLayout> makeLayouts() {
 }
 
 void putChannel(uint8_t* record, ChannelUse use, int32_t channel) {
-  if (use == ChannelUse::AsGiven) putU32(record, static_cast<uint32_t>(channel));
-  if (use == ChannelUse::MinusOne) putU32(record, static_cast<uint32_t>(channel - 1));
+  if (use == ChannelUse::AsGiven) plat::putLe32(record, static_cast<uint32_t>(channel));
+  if (use == ChannelUse::MinusOne) plat::putLe32(record, static_cast<uint32_t>(channel - 1));
 }
 
 }  // namespace
@@ -234,7 +235,7 @@ const RecordLayout* layoutForCommand(uint32_t command, bool* isGet) {
 
 std::vector<uint8_t> buildGetRequest(const RecordLayout& l, int32_t channel) {
   std::vector<uint8_t> out(kCodeWordSize + l.wireSize, 0);
-  putU32(out.data(), l.getCode);
+  plat::putLe32(out.data(), l.getCode);
   putChannel(out.data() + kCodeWordSize, l.getChannel, channel);
   return out;
 }
@@ -242,7 +243,7 @@ std::vector<uint8_t> buildGetRequest(const RecordLayout& l, int32_t channel) {
 std::vector<uint8_t> buildSetRequest(const RecordLayout& l, int32_t channel,
                                      const uint8_t* client) {
   std::vector<uint8_t> out(kCodeWordSize + l.wireSize, 0);
-  putU32(out.data(), l.setCode);
+  plat::putLe32(out.data(), l.setCode);
   uint8_t* wire = out.data() + kCodeWordSize;
   packFields(l.fields, client, wire);
   if (l.packExtra) l.packExtra(client, wire);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "plat/bytes.h"
 #include "protocol/packet.h"
 
 namespace saxtrum::config {
@@ -12,16 +13,16 @@ namespace {
 uint32_t readInt(const uint8_t* p, uint32_t size) {
   switch (size) {
     case 1: return p[0];
-    case 2: return getU16(p);
-    default: return getU32(p);
+    case 2: return plat::getLe16(p);
+    default: return plat::getLe32(p);
   }
 }
 
 void writeInt(uint8_t* p, uint32_t size, uint32_t v) {
   switch (size) {
     case 1: p[0] = static_cast<uint8_t>(v); break;
-    case 2: putU16(p, static_cast<uint16_t>(v)); break;
-    default: putU32(p, v); break;
+    case 2: plat::putLe16(p, static_cast<uint16_t>(v)); break;
+    default: plat::putLe32(p, v); break;
   }
 }
 

@@ -5,6 +5,7 @@
 #include "Saxtrum.h"
 #include "api/requests.h"
 #include "control/exchange.h"
+#include "plat/bytes.h"
 #include "protocol/packet.h"
 
 using namespace saxtrum;
@@ -55,7 +56,7 @@ int32_t QX_DVR_FormatDisk(int32_t userId, int32_t disk) {
   auto conn = loginConnection(userId);
   if (!conn) return -1;
   uint8_t payload[4];
-  putU32(payload, static_cast<uint32_t>(disk));
+  plat::putLe32(payload, static_cast<uint32_t>(disk));
   const Exchange e = exchangeOnNewSlot(*conn, userId, NET_FORMATDISK, payload, sizeof payload);
   if (e.outcome != Outcome::Ok) return -1;
   // Nothing ever follows on the format handle, so its slot is not kept.
@@ -73,21 +74,21 @@ int QX_DVR_GetAlarmOut(int32_t userId, uint8_t* status) {
 
 int QX_DVR_SetAlarmOut(int32_t userId, int32_t output, int32_t state) {
   uint8_t payload[8];
-  putU32(payload, static_cast<uint32_t>(output));
-  putU32(payload + 4, static_cast<uint32_t>(state));
+  plat::putLe32(payload, static_cast<uint32_t>(output));
+  plat::putLe32(payload + 4, static_cast<uint32_t>(state));
   return okOrZero(oneShot(userId, NET_SETALARMOUT, payload, sizeof payload));
 }
 
 int QX_DVR_StartDVRRecord(int32_t userId, int32_t channel, int32_t recordType) {
   uint8_t payload[8];
-  putU32(payload, static_cast<uint32_t>(channel));
-  putU32(payload + 4, static_cast<uint32_t>(recordType));
+  plat::putLe32(payload, static_cast<uint32_t>(channel));
+  plat::putLe32(payload + 4, static_cast<uint32_t>(recordType));
   return okOrZero(oneShot(userId, NET_STARTMANREC, payload, sizeof payload));
 }
 
 int QX_DVR_StopDVRRecord(int32_t userId, int32_t channel) {
   uint8_t payload[4];
-  putU32(payload, static_cast<uint32_t>(channel));
+  plat::putLe32(payload, static_cast<uint32_t>(channel));
   return okOrZero(oneShot(userId, NET_STOPMANREC, payload, sizeof payload));
 }
 
@@ -97,8 +98,8 @@ int QX_DVR_GetPTZCruise(int32_t userId, int32_t channel, int32_t route, uint8_t*
   if (!loginConnection(userId)) return -1;
   if (!cruise) return 0;
   uint8_t payload[8];
-  putU32(payload, static_cast<uint32_t>(channel));
-  putU32(payload + 4, static_cast<uint32_t>(route));
+  plat::putLe32(payload, static_cast<uint32_t>(channel));
+  plat::putLe32(payload + 4, static_cast<uint32_t>(route));
   return okOrZero(oneShot(userId, NET_GET_PTZCRUISE, payload, sizeof payload, [&](RequestSlot& s) {
     std::memcpy(cruise, s.ptzCruise.data(), QX_DVR_PTZCRUISE_SIZE);
   }));

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "plat/bytes.h"
 #include "protocol/packet.h"
 
 namespace saxtrum::transfer {
@@ -9,7 +10,7 @@ namespace saxtrum::transfer {
 void buildHeader(const std::string& name, uint32_t size, uint8_t* out) {
   std::memset(out, 0, kTransferHeaderSize);
   std::memcpy(out, name.data(), name.size() < kTransferNameChars ? name.size() : kTransferNameChars);
-  putU32(out + kTransferNameChars, size);
+  plat::putLe32(out + kTransferNameChars, size);
 }
 
 std::string importName(const std::string& path) {

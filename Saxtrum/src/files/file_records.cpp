@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "plat/bytes.h"
 #include "protocol/connection.h"
 #include "protocol/packet.h"
 
@@ -20,25 +21,25 @@ int32_t fileTypeMask(uint32_t fileType) {
 }
 
 void putTime(uint8_t* out, const QX_DVR_TIME& t) {
-  putU32(out, t.dwYear);
-  putU32(out + 4, t.dwMonth);
-  putU32(out + 8, t.dwDay);
-  putU32(out + 12, t.dwHour);
-  putU32(out + 16, t.dwMinute);
-  putU32(out + 20, t.dwSecond);
+  plat::putLe32(out, t.dwYear);
+  plat::putLe32(out + 4, t.dwMonth);
+  plat::putLe32(out + 8, t.dwDay);
+  plat::putLe32(out + 12, t.dwHour);
+  plat::putLe32(out + 16, t.dwMinute);
+  plat::putLe32(out + 20, t.dwSecond);
 }
 
 QX_DVR_TIME getTime(const uint8_t* in) {
-  return {getU32(in), getU32(in + 4), getU32(in + 8), getU32(in + 12), getU32(in + 16),
-          getU32(in + 20)};
+  return {plat::getLe32(in), plat::getLe32(in + 4), plat::getLe32(in + 8), plat::getLe32(in + 12), plat::getLe32(in + 16),
+          plat::getLe32(in + 20)};
 }
 
 void buildFindRequest(const QX_DVR_FILECOND& c, uint32_t mask, uint8_t* out) {
   std::memset(out, 0, kFileRequestSize);
-  putU32(out, static_cast<uint32_t>(c.lChannel - 1));
+  plat::putLe32(out, static_cast<uint32_t>(c.lChannel - 1));
   putTime(out + kFileOffStart, c.struStartTime);
   putTime(out + kFileOffEnd, c.struStopTime);
-  putU32(out + kFileOffMask, mask);
+  plat::putLe32(out + kFileOffMask, mask);
 }
 
 void buildNameRequest(const char* name, uint8_t* out) {
@@ -52,10 +53,10 @@ void foundFileFromWire(const uint8_t* wire, QX_DVR_FIND_DATA* out) {
   std::memcpy(out->sFileName, name, strnlen(name, kFileNameChars));
   out->struStartTime = getTime(wire + kFileOffStart);
   out->struStopTime = getTime(wire + kFileOffEnd);
-  out->dwFileSize = getU32(wire + kFileOffSize);
+  out->dwFileSize = plat::getLe32(wire + kFileOffSize);
 }
 
-uint32_t fileRecordSize(const uint8_t* wire) { return getU32(wire + kFileOffSize); }
+uint32_t fileRecordSize(const uint8_t* wire) { return plat::getLe32(wire + kFileOffSize); }
 
 int downloadPercent(uint64_t written, uint32_t fileSize) {
   // 64 bits: written x 100 overflows 32 bits above about 42 MB.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "plat/bytes.h"
 #include "protocol/packet.h"
 
 namespace saxtrum::logs {
@@ -84,12 +85,12 @@ uint32_t minorMask(uint32_t majorType, uint32_t minorType) {
 }
 
 void putDeviceTime(uint8_t* out, const QX_DVR_TIME& t) {
-  putU32(out, t.dwYear - 1900);
-  putU32(out + 4, t.dwMonth - 1);
-  putU32(out + 8, t.dwDay);
-  putU32(out + 12, t.dwHour);
-  putU32(out + 16, t.dwMinute);
-  putU32(out + 20, t.dwSecond);
+  plat::putLe32(out, t.dwYear - 1900);
+  plat::putLe32(out + 4, t.dwMonth - 1);
+  plat::putLe32(out + 8, t.dwDay);
+  plat::putLe32(out + 12, t.dwHour);
+  plat::putLe32(out + 16, t.dwMinute);
+  plat::putLe32(out + 20, t.dwSecond);
 }
 
 void buildLogQuery(int32_t mode, uint32_t majorType, uint32_t minorType, const QX_DVR_TIME& start,
@@ -97,9 +98,9 @@ void buildLogQuery(int32_t mode, uint32_t majorType, uint32_t minorType, const Q
   std::memset(out, 0, kLogBlockSize);
   putDeviceTime(out + kLogOffStart, start);
   putDeviceTime(out + kLogOffEnd, end);
-  putU32(out + kLogOffMajor, majorCode(majorType, minorType));
-  putU32(out + kLogOffMinor, minorMask(majorType, minorType));
-  putU32(out + kLogOffMode, static_cast<uint32_t>(mode));
+  plat::putLe32(out + kLogOffMajor, majorCode(majorType, minorType));
+  plat::putLe32(out + kLogOffMinor, minorMask(majorType, minorType));
+  plat::putLe32(out + kLogOffMode, static_cast<uint32_t>(mode));
 }
 
 }  // namespace saxtrum::logs

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "StreamPlay.h"
+#include "plat/bytes.h"
 #include "plat/clock.h"
 #include "plat/log.h"
 #include "protocol/fanout.h"
@@ -636,7 +637,7 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
       ++s.packets;
       lock.unlock();
       // The audio follows the two values and the counter.
-      SPlay_InputTalkData(p + 12, len - 12, getU32(p), getU32(p + 4));
+      SPlay_InputTalkData(p + 12, len - 12, plat::getLe32(p), plat::getLe32(p + 4));
       return;
     }
     case NET_FILE_INFO:

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstring>
 
+#include "plat/bytes.h"
+
 namespace saxtrum {
 
 template <typename Emit>
@@ -13,7 +15,7 @@ void forEachAlarm(const uint8_t* wire, Emit&& emit) {
   uint8_t info[kAlarmInfoSize];
   for (const Test& t : kTests) {
     std::memset(info, 0, sizeof info);
-    putU32(info + kInfoOffType, t.type);
+    plat::putLe32(info + kInfoOffType, t.type);
     bool any = false;
     for (size_t i = 0; i < kAlarmChannels; ++i) {
       if (wire[kAlarmOffChannels + i * kAlarmChannelEntry] & t.bit) {
@@ -25,7 +27,7 @@ void forEachAlarm(const uint8_t* wire, Emit&& emit) {
   }
   // A disk alarm names the first disk only.
   std::memset(info, 0, sizeof info);
-  putU32(info + kInfoOffType, 5);
+  plat::putLe32(info + kInfoOffType, 5);
   for (size_t i = 0; i < kAlarmChannels; ++i) {
     if (wire[kAlarmOffChannels + i * kAlarmChannelEntry] & (1u << 6)) {
       info[kInfoOffDisks + i] = 1;

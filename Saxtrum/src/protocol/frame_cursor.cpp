@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "plat/bytes.h"
+
 namespace saxtrum {
 
 namespace {
@@ -12,10 +14,6 @@ constexpr uint8_t kKindVideo = 1;
 constexpr uint8_t kFlagKey = 1;
 // Anything larger than a frame may be is no header: the cursor looks for the next one.
 constexpr uint32_t kMaxFramePayload = 2u << 20;
-
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 }  // namespace
 
@@ -38,8 +36,8 @@ FrameCursor::KeyStart FrameCursor::Feed(const uint8_t* data, size_t n) {
     headLen_ += take;
     i += take;
     if (headLen_ < kHeaderSize) break;
-    const uint32_t length = Get32(head_.data() + 12);
-    if (Get32(head_.data()) != kFrameMagic || length > kMaxFramePayload) {
+    const uint32_t length = plat::getLe32(head_.data() + 12);
+    if (plat::getLe32(head_.data()) != kFrameMagic || length > kMaxFramePayload) {
       // Not a header: the next byte may begin one.
       std::memmove(head_.data(), head_.data() + 1, kHeaderSize - 1);
       headLen_ = kHeaderSize - 1;

@@ -1,38 +1,24 @@
 #include "protocol/packet.h"
 
+#include "plat/bytes.h"
+
 namespace saxtrum {
 
-void putU32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-uint32_t getU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-void putU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-uint16_t getU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
 void encodeHeader(const PacketHeader& h, uint8_t* out) {
-  putU32(out + kOffMagic, h.magic);
-  putU32(out + kOffCommand, h.command);
-  putU32(out + kOffLength, h.length);
-  putU32(out + kOffHandle, h.handle);
-  putU32(out + kOffStatus, h.status);
+  plat::putLe32(out + kOffMagic, h.magic);
+  plat::putLe32(out + kOffCommand, h.command);
+  plat::putLe32(out + kOffLength, h.length);
+  plat::putLe32(out + kOffHandle, h.handle);
+  plat::putLe32(out + kOffStatus, h.status);
 }
 
 PacketHeader decodeHeader(const uint8_t* in) {
   PacketHeader h;
-  h.magic = getU32(in + kOffMagic);
-  h.command = getU32(in + kOffCommand);
-  h.length = getU32(in + kOffLength);
-  h.handle = getU32(in + kOffHandle);
-  h.status = getU32(in + kOffStatus);
+  h.magic = plat::getLe32(in + kOffMagic);
+  h.command = plat::getLe32(in + kOffCommand);
+  h.length = plat::getLe32(in + kOffLength);
+  h.handle = plat::getLe32(in + kOffHandle);
+  h.status = plat::getLe32(in + kOffStatus);
   return h;
 }
 

@@ -23,11 +23,6 @@ struct PacketHeader {
   uint32_t status = 0;
 };
 
-void putU32(uint8_t* p, uint32_t v);
-uint32_t getU32(const uint8_t* p);
-void putU16(uint8_t* p, uint16_t v);
-uint16_t getU16(const uint8_t* p);
-
 void encodeHeader(const PacketHeader& h, uint8_t* out);
 PacketHeader decodeHeader(const uint8_t* in);
 // A header the framer accepts: the magic and a payload of 0..40,000 bytes.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "plat/bytes.h"
 #include "protocol/packet.h"
 
 namespace saxtrum::ptz {
@@ -21,8 +22,8 @@ constexpr CruiseForm kCruiseForms[] = {
 
 void start(uint32_t channelIndex, uint32_t action, uint8_t* out) {
   std::memset(out, 0, kPtzRequestSize);
-  putU32(out + kPtzOffChannel, channelIndex);
-  putU32(out + kPtzOffAction, action);
+  plat::putLe32(out + kPtzOffChannel, channelIndex);
+  plat::putLe32(out + kPtzOffAction, action);
 }
 
 }  // namespace
@@ -61,12 +62,12 @@ uint32_t presetAction(uint32_t command) {
 void buildControl(uint32_t channelIndex, uint32_t command, uint32_t stop, uint8_t* out,
                   uint32_t speed) {
   start(channelIndex, controlAction(command, stop), out);
-  putU32(out + kPtzOffSpeed, speed);
+  plat::putLe32(out + kPtzOffSpeed, speed);
 }
 
 void buildPreset(uint32_t channelIndex, uint32_t command, uint32_t preset, uint8_t* out) {
   start(channelIndex, presetAction(command), out);
-  putU32(out + kPtzOffPreset, preset);
+  plat::putLe32(out + kPtzOffPreset, preset);
 }
 
 void buildCruise(uint32_t channelIndex, uint32_t command, uint8_t route, uint8_t point,
@@ -74,10 +75,10 @@ void buildCruise(uint32_t channelIndex, uint32_t command, uint8_t route, uint8_t
   start(channelIndex, 0, out);
   for (const CruiseForm& f : kCruiseForms) {
     if (f.command != command) continue;
-    putU32(out + kPtzOffAction, f.action);
-    if (f.valueAt >= 0) putU32(out + f.valueAt, value);
-    if (f.route) putU32(out + kPtzOffRoute, route);
-    if (f.point) putU32(out + kPtzOffPoint, point);
+    plat::putLe32(out + kPtzOffAction, f.action);
+    if (f.valueAt >= 0) plat::putLe32(out + f.valueAt, value);
+    if (f.route) plat::putLe32(out + kPtzOffRoute, route);
+    if (f.point) plat::putLe32(out + kPtzOffPoint, point);
   }
 }
 

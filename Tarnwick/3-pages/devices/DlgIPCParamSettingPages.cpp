@@ -35,9 +35,6 @@ bool PutChangedText(std::vector<uint8_t>& rec, size_t at, size_t span, const std
   return true;
 }
 
-uint32_t GetU32(const std::vector<uint8_t>& rec, size_t at) { return plat::getLe32(&rec[at]); }
-void PutU32(std::vector<uint8_t>& rec, size_t at, uint32_t v) { plat::putLe32(&rec[at], v); }
-
 // A list position for a byte: -1 when the byte is none of the list's values.
 template <size_t N>
 int IndexOf(const uint8_t (&values)[N], uint8_t byte) {
@@ -252,13 +249,13 @@ CIpcPicturePage::CIpcPicturePage()
 }
 
 void CIpcPicturePage::Unpack() {
-  for (int i = 0; i < kValueCount; ++i) values[i] = GetU32(m_read, 4 + 4 * i);
+  for (int i = 0; i < kValueCount; ++i) values[i] = plat::getLe32(&m_read[4 + 4 * i]);
   m_target = m_read;
 }
 
 bool CIpcPicturePage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
   out = m_read;
-  for (int i = 0; i < kValueCount; ++i) PutU32(out, 4 + 4 * i, values[i]);
+  for (int i = 0; i < kValueCount; ++i) plat::putLe32(&out[4 + 4 * i], values[i]);
   return true;
 }
 

@@ -4,17 +4,12 @@
 #include <cstring>
 #include <string>
 
+#include "plat/bytes.h"
 #include "plat/text.h"
 
 namespace farlook {
 
 namespace {
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 std::string Field(const uint8_t* p, size_t size) {
   const char* c = reinterpret_cast<const char*>(p);
@@ -24,10 +19,10 @@ std::string Field(const uint8_t* p, size_t size) {
 }  // namespace
 
 bool ReadAnswer(const uint8_t* in, size_t n, uint32_t nonce, uint32_t from, tagDEVICEINFO& rec) {
-  if (n != kAnswerBytes || std::memcmp(in, "FLKA", 4) != 0 || Get16(in + 4) != 1 || Get32(in + 8) != nonce)
+  if (n != kAnswerBytes || std::memcmp(in, "FLKA", 4) != 0 || plat::getLe16(in + 4) != 1 || plat::getLe32(in + 8) != nonce)
     return false;
   std::memset(&rec, 0, sizeof rec);
-  rec.nPort = Get16(in + 12);
+  rec.nPort = plat::getLe16(in + 12);
   // A count the record's signed byte cannot hold is kept at its largest, never wrapped.
   rec.nChannels = static_cast<int8_t>(std::min<int>(in[14], 127));
   rec.nDevType = in[15];

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "Farlook.h"
+#include "plat/bytes.h"
 #include "plat/clock.h"
 #include "plat/log.h"
 #include "plat/socket.h"
@@ -94,7 +95,7 @@ void Search::Run(const farlook::Plan& plan, uint32_t nonce) {
     setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
   }
   uint8_t probe[kProbeBytes] = {'F', 'L', 'K', 'P', 1, 0, 0, 0};
-  for (int i = 0; i < 4; ++i) probe[8 + i] = static_cast<uint8_t>(nonce >> (8 * i));
+  plat::putLe32(probe + 8, nonce);
 
   const int64_t start = plat::monotonicMs();
   const int64_t searchMs = plat::scaled(kSearchMs), gapMs = plat::scaled(kRoundGapMs);

@@ -2,13 +2,9 @@
 
 #include <cstring>
 
-namespace recnet {
+#include "plat/bytes.h"
 
-namespace {
-uint32_t U32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24);
-}
-}  // namespace
+namespace recnet {
 
 QX_DVR_TIME ToQx(const SdkTime& t) {
   QX_DVR_TIME q{};
@@ -51,12 +47,12 @@ void FromQx(const QX_DVR_FIND_DATA& in, SdkFindData& out) {
 void AlarmerFromBytes(const uint8_t* in, SdkAlarmerRecord& out) {
   std::memset(&out, 0, sizeof out);
   std::memcpy(out.valid, in, 8);
-  out.userId = static_cast<int32_t>(U32(in + 8));
+  out.userId = plat::getLeS32(in + 8);
   std::memcpy(out.serialNumber, in + 12, sizeof out.serialNumber);
-  out.deviceVersion = U32(in + 60);
+  out.deviceVersion = plat::getLe32(in + 60);
   std::memcpy(out.deviceName, in + 64, sizeof out.deviceName);
   std::memcpy(out.mac, in + 96, sizeof out.mac);
-  out.linkPort = static_cast<uint16_t>(in[102] | (in[103] << 8));
+  out.linkPort = plat::getLe16(in + 102);
   std::memcpy(out.deviceIP, in + 104, sizeof out.deviceIP);
   std::memcpy(out.socketIP, in + 232, sizeof out.socketIP);
   out.ipProtocol = in[360];
@@ -64,8 +60,8 @@ void AlarmerFromBytes(const uint8_t* in, SdkAlarmerRecord& out) {
 
 void AlarmFromBytes(const uint8_t* in, SdkAlarmRecord& out) {
   std::memset(&out, 0, sizeof out);
-  out.alarmType = static_cast<int32_t>(U32(in));
-  out.alarmInputNumber = static_cast<int32_t>(U32(in + 4));
+  out.alarmType = plat::getLeS32(in);
+  out.alarmInputNumber = plat::getLeS32(in + 4);
   std::memcpy(out.alarmOutputs, in + 8, sizeof out.alarmOutputs);
   std::memcpy(out.relatedChannels, in + 104, sizeof out.relatedChannels);
   std::memcpy(out.channels, in + 168, sizeof out.channels);

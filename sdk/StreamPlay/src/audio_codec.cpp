@@ -1,5 +1,6 @@
 #include "audio_codec.h"
 
+#include "plat/bytes.h"
 #include "stream_format.h"
 
 namespace streamplay {
@@ -33,7 +34,7 @@ std::vector<int16_t> decodeAudio(uint8_t codec, const uint8_t* data, size_t leng
   } else if (codec == kAudioPcm16) {
     out.reserve(length / 2);
     for (size_t i = 0; i + 1 < length; i += 2)
-      out.push_back(static_cast<int16_t>(data[i] | data[i + 1] << 8));
+      out.push_back(plat::getLeS16(data + i));
   }
   return out;
 }

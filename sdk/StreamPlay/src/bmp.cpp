@@ -3,17 +3,9 @@
 #include <cstdio>
 #include <vector>
 
-namespace streamplay {
+#include "plat/bytes.h"
 
-namespace {
-void put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-}  // namespace
+namespace streamplay {
 
 bool writeBmp24(const uint8_t* bgr, uint32_t width, uint32_t height, const std::string& path) {
   if (!bgr || width == 0 || height == 0 || path.empty()) return false;
@@ -22,15 +14,15 @@ bool writeBmp24(const uint8_t* bgr, uint32_t width, uint32_t height, const std::
   uint8_t head[kBmpFileHeaderSize + kBmpInfoHeaderSize] = {};
   head[0] = 'B';
   head[1] = 'M';
-  put32(head + 2, static_cast<uint32_t>(sizeof head) + imageSize);
-  put32(head + 10, static_cast<uint32_t>(sizeof head));
+  plat::putLe32(head + 2, static_cast<uint32_t>(sizeof head) + imageSize);
+  plat::putLe32(head + 10, static_cast<uint32_t>(sizeof head));
   uint8_t* info = head + kBmpFileHeaderSize;
-  put32(info, kBmpInfoHeaderSize);
-  put32(info + 4, width);
-  put32(info + 8, height);  // positive: bottom row first
-  put16(info + 12, 1);
-  put16(info + 14, 24);
-  put32(info + 20, imageSize);
+  plat::putLe32(info, kBmpInfoHeaderSize);
+  plat::putLe32(info + 4, width);
+  plat::putLe32(info + 8, height);  // positive: bottom row first
+  plat::putLe16(info + 12, 1);
+  plat::putLe16(info + 14, 24);
+  plat::putLe32(info + 20, imageSize);
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(head, 1, sizeof head, f) == sizeof head;

@@ -8,6 +8,7 @@
 #include "audio_codec.h"
 #include "bmp.h"
 #include "plat/audio.h"
+#include "plat/bytes.h"
 #include "plat/clock.h"
 #include "renderer.h"
 
@@ -43,8 +44,7 @@ bool Port::openStream(const uint8_t* header, uint32_t headerSize, uint32_t buffe
   streamLength_ = 0;
   if (mode_ == SPLAY_STREAME_FILE && header && headerSize == 0) {
     // The recorded file's size field: its bytes after the stream header fed first.
-    const uint32_t size = uint32_t{header[0]} | uint32_t{header[1]} << 8 | uint32_t{header[2]} << 16 |
-                          uint32_t{header[3]} << 24;
+    const uint32_t size = plat::getLe32(header);
     streamLength_ = size ? uint64_t{size} + kStreamHeaderSize : 0;
   }
   if (header && headerSize >= kStreamHeaderSize) {

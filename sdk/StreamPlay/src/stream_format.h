@@ -38,7 +38,4 @@ enum class ParseResult { NeedMore, Frame, StreamHeader, Skipped };
 ParseResult parseNext(const uint8_t* data, size_t n, size_t& pos, StreamInfo* info,
                       FrameRef* frame);
 
-uint32_t readU32(const uint8_t* p);
-uint16_t readU16(const uint8_t* p);
-
 }  // namespace streamplay

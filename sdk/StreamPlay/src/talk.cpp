@@ -4,6 +4,7 @@
 
 #include "audio_codec.h"
 #include "plat/audio.h"
+#include "plat/bytes.h"
 #include "stream_format.h"
 
 namespace streamplay {
@@ -51,7 +52,7 @@ void Talk::captured(const uint8_t* pcm, size_t bytes) {
   std::vector<uint8_t> coded;
   coded.reserve(bytes / 2);
   for (size_t i = 0; i + 1 < bytes; i += 2)
-    coded.push_back(linearToMulaw(static_cast<int16_t>(pcm[i] | pcm[i + 1] << 8)));
+    coded.push_back(linearToMulaw(plat::getLeS16(pcm + i)));
   feedCapture(coded.data(), static_cast<uint32_t>(coded.size()));
 }
 

@@ -99,10 +99,8 @@ int Camera::raiseCycledAlarm(int step) {
   std::vector<uint8_t> payload(kPayloadSize, 0);
   const uint32_t kind = static_cast<uint32_t>(((step % 3) + 3) % 3) + 1;
   const uint32_t number = kind == 3 ? 0 : 1;
-  for (int i = 0; i < 4; ++i) {
-    payload[i] = static_cast<uint8_t>(kind >> (8 * i));
-    payload[4 + i] = static_cast<uint8_t>(number >> (8 * i));
-  }
+  put32(payload.data(), kind);
+  put32(payload.data() + 4, number);
   return pushAlarm(0x0309, 1, payload);
 }
 

@@ -16,7 +16,7 @@ void serveFirmware(Camera::State& st, Connection& c, const Header&) {
   const Header h = Header::parse(m.data());
   st.logRequest(loggedRequest(c.channel, m));
   if (h.code != kFirmwareUpload) return;
-  const uint32_t size = rd32(m.data() + kSizeOffset);
+  const uint32_t size = get32(m.data() + kSizeOffset);
   if (size > kMaxFirmware) return;
   std::vector<uint8_t> data(size);
   if (size > 0 &&

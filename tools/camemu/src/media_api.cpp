@@ -77,11 +77,11 @@ size_t Media::playbackAudioSent() const { CAMEMU_MEDIA_SET(return m.playbackAudi
 
 std::vector<uint8_t> Media::fileRecord(const StoredFile& f) {
   std::vector<uint8_t> r(kPayloadSize, 0);
-  wr16(r.data(), f.channel);
-  wr16(r.data() + 2, f.type);
-  wr32(r.data() + 4, static_cast<uint32_t>(f.bytes.size()));
-  wr32(r.data() + 8, f.start);
-  wr32(r.data() + 12, f.end);
+  put16(r.data(), f.channel);
+  put16(r.data() + 2, f.type);
+  put32(r.data() + 4, static_cast<uint32_t>(f.bytes.size()));
+  put32(r.data() + 8, f.start);
+  put32(r.data() + 12, f.end);
   std::copy_n(f.name.begin(), std::min<size_t>(f.name.size(), 127), r.begin() + 16);
   return r;
 }

@@ -39,7 +39,7 @@ bool findFile(MediaState& m, const std::string& name, StoredFile& out) {
 bool send(Connection& c, uint16_t code, uint16_t status, const std::vector<uint8_t>& payload,
           int lengthField = -1) {
   Bytes msg = message(code, status, payload);
-  if (lengthField >= 0) wr16(msg.data() + 6, static_cast<uint16_t>(lengthField));
+  if (lengthField >= 0) put16(msg.data() + 6, static_cast<uint16_t>(lengthField));
   return c.write(msg.data(), msg.size());
 }
 
@@ -91,7 +91,7 @@ void serveDownload(Camera::State& st, Connection& c, const Header&) {
     return;
   }
   std::vector<uint8_t> info(132, 0);
-  wr32(info.data(), static_cast<uint32_t>(file.bytes.size()));
+  put32(info.data(), static_cast<uint32_t>(file.bytes.size()));
   std::copy_n(file.name.begin(), std::min<size_t>(file.name.size(), 127), info.begin() + 4);
   if (!send(c, kDownloadReply, 1, info)) return;
   for (size_t off = 0; off < file.bytes.size(); off += kPayloadSize) {
@@ -122,19 +122,19 @@ struct PlaybackSession {
   bool packet(uint16_t status, uint32_t whole, const uint8_t* data, size_t n, uint16_t type,
               const MediaFrame* f) {
     uint8_t p[kPacketSize] = {};
-    wr16(p, kMagic);
-    wr16(p + 2, status);
-    wr32(p + 12, stamp);
-    wr32(p + 16, whole);
-    wr16(p + 22, static_cast<uint16_t>(n));
+    put16(p, kMagic);
+    put16(p + 2, status);
+    put32(p + 12, stamp);
+    put32(p + 16, whole);
+    put16(p + 22, static_cast<uint16_t>(n));
     if (f) {
-      wr16(p + 24, f->width);
-      wr16(p + 26, f->height);
-      wr16(p + 30, f->key ? kKeyFlagKey : kKeyFlagOther);
+      put16(p + 24, f->width);
+      put16(p + 26, f->height);
+      put16(p + 30, f->key ? kKeyFlagKey : kKeyFlagOther);
     }
-    wr16(p + 28, type);
-    wr32(p + 32, file.start + stamp / 25);
-    wr32(p + 36, (stamp % 25) * 40000);
+    put16(p + 28, type);
+    put32(p + 32, file.start + stamp / 25);
+    put32(p + 36, (stamp % 25) * 40000);
     if (n) std::copy(data, data + n, p + kPacketHeaderSize);
     return c.write(p, sizeof p);
   }

@@ -17,18 +17,18 @@ constexpr uint32_t kOversizeExtra = 5000;
 void putFrameHeader(uint8_t* h, const SentFrame& f, uint16_t width, uint16_t height,
                     uint16_t magic, uint16_t status, uint32_t flag) {
   std::fill(h, h + kFrameHeaderSize, uint8_t{0});
-  wr16(h, magic);
-  wr16(h + 2, status);
-  wr32(h + 12, f.stamp);
-  wr32(h + 16, f.length);
-  wr32(h + 20, flag);
-  wr32(h + 24, f.length);
-  wr16(h + 28, width);
-  wr16(h + 30, height);
-  wr16(h + 32, f.codec);
-  wr16(h + 34, f.keyFlag);
-  wr32(h + 36, f.seconds);
-  wr32(h + 40, f.microseconds);
+  put16(h, magic);
+  put16(h + 2, status);
+  put32(h + 12, f.stamp);
+  put32(h + 16, f.length);
+  put32(h + 20, flag);
+  put32(h + 24, f.length);
+  put16(h + 28, width);
+  put16(h + 30, height);
+  put16(h + 32, f.codec);
+  put16(h + 34, f.keyFlag);
+  put32(h + 36, f.seconds);
+  put32(h + 40, f.microseconds);
 }
 
 }  // namespace
@@ -114,16 +114,16 @@ void serveAudio(Camera::State& st, Connection& c, const Header&) {
     const AudioFault fault = m.take(m.audioFault);
     const std::vector<uint8_t> data = toneBlock(type, phase);
     std::fill(packet, packet + sizeof packet, uint8_t{0});
-    wr16(packet, fault == AudioFault::BadMagic ? 0x1234 : kMagic);
-    wr16(packet + 2, fault == AudioFault::EndStatus ? kServerFull : 0);
-    wr32(packet + 12, ++stamp);
+    put16(packet, fault == AudioFault::BadMagic ? 0x1234 : kMagic);
+    put16(packet + 2, fault == AudioFault::EndStatus ? kServerFull : 0);
+    put32(packet + 12, ++stamp);
     const uint32_t length = fault == AudioFault::OverLength ? 5000
                             : fault == AudioFault::ZeroLength ? 0
                                                               : static_cast<uint32_t>(data.size());
-    wr32(packet + 16, length);
-    wr16(packet + 28, type);
-    wr32(packet + 32, stamp / 16);
-    wr32(packet + 36, (stamp % 16) * 64000);
+    put32(packet + 16, length);
+    put16(packet + 28, type);
+    put32(packet + 32, stamp / 16);
+    put32(packet + 36, (stamp % 16) * 64000);
     std::copy(data.begin(), data.end(), packet + kPacketHeaderSize);
     if (!c.write(packet, sizeof packet)) return;
     {
@@ -147,11 +147,11 @@ void serveTalk(Camera::State& st, Connection& c, const Header&) {
     }
     TalkPacket p;
     p.size = got;
-    p.magic = rd16(packet);
-    p.status = rd16(packet + 2);
-    p.stamp = rd32(packet + 12);
-    p.length = rd32(packet + 16);
-    p.type = rd16(packet + 28);
+    p.magic = get16(packet);
+    p.status = get16(packet + 2);
+    p.stamp = get32(packet + 12);
+    p.length = get32(packet + 16);
+    p.type = get16(packet + 28);
     {
       std::lock_guard<std::mutex> lk(m.mutex);
       m.talk.push_back(p);

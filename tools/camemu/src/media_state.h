@@ -57,10 +57,6 @@ struct MediaState {
 
 MediaState& mediaOf(Camera::State& st);
 
-inline void wr32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 // Waits until the peer closes the connection or the emulator stops (bounded by either).
 void idleUntilClosed(Camera::State& st, Connection& c);
 

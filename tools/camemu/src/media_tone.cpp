@@ -74,8 +74,8 @@ std::vector<uint8_t> toneBlock(uint16_t type, uint32_t& phase) {
     // byte, high nibble first. Every block starts afresh.
     Ima ima;
     ima.predicted = sample(phase);
-    out = {'A', 'D', 'P', 'C', static_cast<uint8_t>(ima.predicted & 0xFF),
-           static_cast<uint8_t>((ima.predicted >> 8) & 0xFF), 0, 0};
+    out = {'A', 'D', 'P', 'C', 0, 0, 0, 0};
+    put16(out.data() + 4, static_cast<uint16_t>(ima.predicted));
     while (out.size() < kPacketDataSize) {
       const uint8_t hi = ima.encode(sample(phase++));
       const uint8_t lo = ima.encode(sample(phase++));
@@ -83,7 +83,7 @@ std::vector<uint8_t> toneBlock(uint16_t type, uint32_t& phase) {
     }
   } else {
     out.resize(kPacketDataSize);
-    for (size_t i = 0; i < out.size(); i += 2) wr16(out.data() + i, static_cast<uint16_t>(sample(phase++)));
+    for (size_t i = 0; i < out.size(); i += 2) put16(out.data() + i, static_cast<uint16_t>(sample(phase++)));
   }
   return out;
 }

@@ -54,14 +54,14 @@ void fillDefaultRecords(std::map<uint16_t, std::vector<uint8_t>>& records) {
   putText(factory, 84, "REG-0001");
   putText(factory, 110, "INT-0001");
   auto& ability = records[0x0D03];
-  wr16(ability.data() + 10, 1080);
+  put16(ability.data() + 10, 1080);
   auto& net = records[0x0C03];
   putText(net, 1, "127.0.0.1");
   putText(net, 25, "127.0.0.254");
   putText(net, 49, "255.0.0.0");
   putText(net, 73, "00:11:22:33:44:55");
   auto& picture = records[0x0407];  // brightness, contrast and saturation at their defaults
-  for (size_t at : {4, 8, 12}) wr16(picture.data() + at, 125);  // u32 fields, high half 0
+  for (size_t at : {4, 8, 12}) put16(picture.data() + at, 125);  // u32 fields, high half 0
   auto& video = records[0x0403];
   video[0] = 1;
   video[1] = 1;

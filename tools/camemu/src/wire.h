@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "peerbytes/le.h"
+
 namespace camemu {
 
 constexpr uint16_t kMagic = 0xE0AF;
@@ -35,28 +37,23 @@ constexpr uint16_t kFirmwareUpload = 0x2101;
 
 using Bytes = std::array<uint8_t, kMessageSize>;
 
-inline uint16_t rd16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t rd32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline void wr16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
+using peerbytes::get16;
+using peerbytes::get32;
+using peerbytes::put16;
+using peerbytes::put32;
 
 struct Header {
   uint16_t magic = kMagic, code = 0, argument = 0, length = 0, status = 0, option = 0;
   static Header parse(const uint8_t* p) {
-    return Header{rd16(p), rd16(p + 2), rd16(p + 4), rd16(p + 6), rd16(p + 8), rd16(p + 10)};
+    return Header{get16(p), get16(p + 2), get16(p + 4), get16(p + 6), get16(p + 8), get16(p + 10)};
   }
   void put(uint8_t* p) const {
-    wr16(p, magic);
-    wr16(p + 2, code);
-    wr16(p + 4, argument);
-    wr16(p + 6, length);
-    wr16(p + 8, status);
-    wr16(p + 10, option);
+    put16(p, magic);
+    put16(p + 2, code);
+    put16(p + 4, argument);
+    put16(p + 6, length);
+    put16(p + 8, status);
+    put16(p + 10, option);
   }
 };
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "peerbytes/le.h"
+
 namespace dvremu {
 
 constexpr uint32_t kMagic = 0x0ABCDEF0;
@@ -21,9 +23,9 @@ enum : uint32_t {
 constexpr size_t kLoginReplyBytes = 72;
 constexpr size_t kAlarmRecordBytes = 244;
 
-void put32(uint8_t* p, uint32_t v);
-void put16(uint8_t* p, uint16_t v);
-uint32_t get32(const uint8_t* p);
+using peerbytes::get32;
+using peerbytes::put16;
+using peerbytes::put32;
 
 struct Header {
   uint32_t magic = kMagic, command = 0, length = 0, handle = 0, status = 0;
