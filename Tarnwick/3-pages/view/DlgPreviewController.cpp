@@ -614,7 +614,7 @@ void CPreviewController::SetStreamType(int type) {
         if (s.recording) Notice(IDS_SWITCH_ENDED_RECORD);
         finish();
       },
-      owner_);
+      owner_, Switched{});
 }
 
 void CPreviewController::OnDeviceTreeClick(QTreeWidgetItem* item) {
@@ -1071,7 +1071,7 @@ void CPreviewController::OnArm() {
         }
         SetDeviceIcon(device, node);
       },
-      owner_);
+      owner_, Armed::kFailed);
 }
 
 void CPreviewController::OnVoiceTalk() {
@@ -1096,8 +1096,8 @@ void CPreviewController::OnVoiceTalk() {
     bool started = false;
   };
   const std::u16string guid = device->GetGuid();
-  // Pending until its answer comes; a talk that could not be queued is not.
-  talkPending_ = devwork::Run<Talk>(
+  // Pending until its answer comes, which always does; a talk that could not be queued is not.
+  talkPending_ = devwork::Ask<Talk>(
       guid,
       [device] {
         Talk t;
@@ -1117,7 +1117,7 @@ void CPreviewController::OnVoiceTalk() {
         if (t.started) talkName_ = device->GetDevInfo().GetName();
         else talkName_.clear();
       },
-      owner_);
+      owner_, Talk{});
 }
 
 void CPreviewController::WatchVideo() {
