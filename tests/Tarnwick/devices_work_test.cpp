@@ -9,6 +9,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -42,7 +43,7 @@ TEST(DeviceWork, OneDeviceKeepsItsOrderAndAHungDeviceHoldsUpOnlyItself) {
   // The first device hangs in its first command; its later commands wait behind it.
   devwork::Run(u"hung", [&] { release.wait(60000); });
   devwork::Run<int>(
-      u"hung", [&] { return work.Add(100), 100; }, [&](int v) { results.Add(v); }, owner);
+      u"hung", [&] { return work.Add(100), 100; }, [&](int v) { results.Add(v); }, owner, -1);
 
   for (int i = 0; i < 20; ++i)
     devwork::Run<int>(
@@ -56,7 +57,7 @@ TEST(DeviceWork, OneDeviceKeepsItsOrderAndAHungDeviceHoldsUpOnlyItself) {
           if (QThread::currentThread() != ui) onUi = false;
           results.Add(v);
         },
-        owner);
+        owner, -1);
 
   ASSERT_TRUE(testsupport::Eventually([&] {
     QCoreApplication::processEvents();
@@ -96,6 +97,9 @@ TEST(DeviceWork, RetiringDropsWhatWaitsButReleasesAndEndsAfterTheWorkInProgress)
   });
   bool queuedRan = false, queuedDelivered = false;
   devwork::Run(u"gone", [&] { queuedRan = true; }, [&] { queuedDelivered = true; }, owner);
+  // A caller waiting for an answer to work dropped at the retirement gets its refusal.
+  int droppedAnswer = 0;
+  devwork::Ask<int>(u"gone", [] { return 1; }, [&](int v) { droppedAnswer = v; }, owner, -2);
   // What a page still holds on the device is let go before the device goes.
   devwork::RunRelease(u"gone", [&] { log.Add(6); });
   ASSERT_TRUE(started.wait(30000));
@@ -123,7 +127,25 @@ TEST(DeviceWork, RetiringDropsWhatWaitsButReleasesAndEndsAfterTheWorkInProgress)
   EXPECT_FALSE(queuedRan);
   EXPECT_FALSE(queuedDelivered);
   EXPECT_EQ(answer, -1);
+  EXPECT_EQ(droppedAnswer, -2);
   EXPECT_EQ(devwork::Pending(), 0);
+}
+
+TEST(DeviceWork, AJobThatThrowsAnswersItsFailureNeverASuccess) {
+  // The first value of a result type is often its success: a job that throws must not leave
+  // its result at that.
+  enum class Opened { kOk, kFailed };
+  devwork::Owner owner;
+  std::vector<Opened> asked, ran;
+  auto throwing = []() -> Opened { throw std::runtime_error("device library failed"); };
+  devwork::Ask<Opened>(u"thrower", throwing, [&](Opened o) { asked.push_back(o); }, owner, Opened::kFailed);
+  devwork::Run<Opened>(u"thrower", throwing, [&](Opened o) { ran.push_back(o); }, owner, Opened::kFailed);
+  // The queue goes on with the next work.
+  devwork::Ask<Opened>(
+      u"thrower", [] { return Opened::kOk; }, [&](Opened o) { asked.push_back(o); }, owner, Opened::kFailed);
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_EQ(asked, (std::vector<Opened>{Opened::kFailed, Opened::kOk}));
+  EXPECT_EQ(ran, (std::vector<Opened>{Opened::kFailed}));
 }
 
 TEST(DeviceWork, RetiringADeviceThatNeverWorkedEndsItAtOnce) {

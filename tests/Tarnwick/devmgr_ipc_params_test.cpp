@@ -15,12 +15,14 @@
 #include "Corvane/session.h"
 #include "Hollin/Global.h"
 #include "camemu/camera.h"
+#include "devices/DeviceWork.h"
 #include "devices/DlgDevMgr.h"
 #include "devices/DlgIPCParamSetting.h"
 #include "devmgr_fixture.h"
 #include "dvremu/emulator.h"
 #include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
+#include "plat/event.h"
 #include "shell/Language.h"
 #include "plat/text.h"
 #include "shell/User.h"
@@ -262,7 +264,7 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
   EXPECT_TRUE(cam.waitUntil([&] { return cam.connections(kIpcChanControl) == 0; }));
 }
 
-TEST_F(IpcParamDialog, APageWhoseReadFailedSaysSoAndCannotSave) {
+TEST_F(IpcParamDialog, APageWhoseReadOrSaveFailedSaysSo) {
   CameraRecords rec(cam);
   auto work = std::make_unique<CIpcWork>(kGuid);
   bool opened = false;
@@ -289,6 +291,29 @@ TEST_F(IpcParamDialog, APageWhoseReadFailedSaysSoAndCannotSave) {
   ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_TRUE(again.SaveButton()->isEnabled());
   EXPECT_TRUE(again.StatusLabel()->text().isEmpty());
+
+  // A save still waiting behind the camera when the device is deleted says it failed, and
+  // the page comes back instead of saying "saving" for good.
+  plat::Event hold(true, false);
+  devwork::Run(kGuid, [&] { hold.wait(60000); });
+  again.OnSave();
+  EXPECT_EQ(again.StatusLabel()->text().toStdU16String(), Notice(IDS_IPC_SAVING));
+  EXPECT_FALSE(again.SaveButton()->isEnabled());
+  devwork::Retire(kGuid, nullptr);
+  hold.set();
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_TRUE(again.SaveButton()->isEnabled());
+  EXPECT_TRUE(again.StatusLabel()->text().isEmpty());
+  EXPECT_EQ(ui->notices.back(), Notice(IDS_IPC_NET_SET_FAILED));
+  // One asked after the device went is refused at once and says so the same way.
+  ui->notices.clear();
+  again.OnSave();
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_TRUE(again.SaveButton()->isEnabled());
+  ASSERT_EQ(ui->notices.size(), 1u);
+  EXPECT_EQ(ui->notices.back(), Notice(IDS_IPC_NET_SET_FAILED));
+  EXPECT_EQ(cam.received(0x0C01), 0u);
+  devwork::Reopen(kGuid);
 }
 
 TEST_F(IpcParamDialog, EnglishScreenshots) {

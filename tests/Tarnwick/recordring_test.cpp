@@ -188,6 +188,25 @@ TEST_F(Ring, OtherDataThatKeepsTheDiskBelowTheReserveMakesItRefuseWithoutDeletin
   EXPECT_FALSE(Exists(old));
 }
 
+TEST_F(Ring, ARollReadsTheListOnlyAsFarAsTheRoomItNeeds) {
+  capacity[u"d:\\"] = kRoom + 12 * kPack;
+  Enable({1}, 1);
+  // Twelve recordings of as many channels, none of them being written any more.
+  int asked = 0;
+  ring->SetRecordingQuery([&](const std::u16string&, int) { return ++asked, false; });
+  std::vector<std::u16string> files;
+  for (int channel = 1; channel <= 12; ++channel) files.push_back(Record(kPack, 1, u"cam", channel));
+  ASSERT_EQ(ring->ListedFiles(u"d:\\").size(), 12u);
+  // One byte short of the reserve: the oldest recording makes the room, and only it is read
+  // (to choose the disk, to count the room, to choose the file), not every row of the list.
+  WriteFile((root_ / "d" / "other.bin").string(), "o");
+  asked = 0;
+  ASSERT_FALSE(Record(1, 1, u"cam", 13).empty());
+  EXPECT_LE(asked, 3);
+  EXPECT_FALSE(Exists(files[0]));
+  EXPECT_TRUE(Exists(files[1]));
+}
+
 TEST_F(Ring, CameraRecordingsListedByPrefixFreeTheirRealFiles) {
   capacity[u"d:\\"] = kRoom + 2 * kPack;
   Enable({1}, 1);

@@ -268,7 +268,7 @@ TEST_F(Grid, ALostWindowComesBackOnPicturesNotOnAStatusRedraw) {
   auto clipper = display->createClipper();
   ASSERT_TRUE(back && primary && clipper && clipper->setWindow(w->GetSafeHwnd()) && primary->attachClipper(clipper));
   auto present = [&] { ASSERT_TRUE(primary->blit(nullptr, *back, nullptr)); };
-  w->ShowLive();
+  w->Show(CPlayWnd::State::kLive);
   int64_t now = 0;
   auto look = [&](int64_t afterMs) { return w->WatchPictures(now += afterMs); };
   present();

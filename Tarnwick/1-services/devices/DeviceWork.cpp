@@ -23,7 +23,8 @@ thread_local bool t_onWorker = false;
 
 struct Request {
   Job work;
-  Job done;  // empty: nothing goes back to the UI thread
+  Job done;    // empty: nothing goes back to the UI thread
+  Job failed;  // an asker's answer instead of `done` when the work threw or was dropped
   std::weak_ptr<void> owner;
   bool release = false;  // kept when the device retires
 };
@@ -110,12 +111,15 @@ class Registry {
       return;
     }
     size_t dropped = 0;
+    std::vector<Request> unanswered;
     {
       std::lock_guard<std::mutex> qlock(queue->mu);
       std::deque<Request> kept;
-      for (Request& r : queue->jobs)
+      for (Request& r : queue->jobs) {
         if (r.release) kept.push_back(std::move(r));
-      dropped = queue->jobs.size() - kept.size();
+        else if (r.failed) unanswered.push_back(std::move(r));
+        else ++dropped;
+      }
       queue->jobs.swap(kept);
       queue->retiring = true;
       queue->last = std::move(last);
@@ -124,6 +128,8 @@ class Registry {
     }
     pending_.fetch_sub(static_cast<int>(dropped));
     queue->cv.notify_one();
+    // Whoever waits for an answer to dropped work gets its failure.
+    for (Request& r : unanswered) Answer(std::move(r.failed), std::move(r.owner));
   }
 
   void Drain() {
@@ -257,27 +263,36 @@ class Registry {
         Guarded(guid, last);
         continue;  // the queue is empty and retiring: the next pass ends the thread
       }
-      Guarded(guid, request.work);
-      if (!request.done) {
+      const bool returned = Guarded(guid, request.work);
+      Job answer = !returned && request.failed ? std::move(request.failed) : std::move(request.done);
+      if (!answer) {
         pending_.fetch_sub(1);
         continue;
       }
-      const bool posted = PostToUi([this, done = std::move(request.done), owner = std::move(request.owner)] {
-        if (owner.lock()) done();
-        Delivered();
-      });
-      if (!posted) Delivered();
+      Answer(std::move(answer), std::move(request.owner));
     }
   }
 
-  static void Guarded(const std::u16string& guid, const Job& job) {
+  // Runs `answer` on the UI thread while `owner` lives; the request is then no longer pending.
+  void Answer(Job answer, std::weak_ptr<void> owner) {
+    const bool posted = PostToUi([this, answer = std::move(answer), owner = std::move(owner)] {
+      if (owner.lock()) answer();
+      Delivered();
+    });
+    if (!posted) Delivered();
+  }
+
+  // False when the job threw.
+  static bool Guarded(const std::u16string& guid, const Job& job) {
     try {
       job();
+      return true;
     } catch (const std::exception& e) {
       PLAT_LOGW("devwork", "device %s: work ended by an exception: %s", plat::utf16ToUtf8(guid).c_str(), e.what());
     } catch (...) {
       PLAT_LOGW("devwork", "device %s: work ended by an exception", plat::utf16ToUtf8(guid).c_str());
     }
+    return false;
   }
 
   std::mutex mu_;
@@ -296,14 +311,18 @@ Registry& Work() {
 
 }  // namespace
 
-bool Run(const std::u16string& guid, Job work) { return Work().Post(guid, Request{std::move(work), nullptr, {}}); }
+bool Run(const std::u16string& guid, Job work) { return Work().Post(guid, Request{std::move(work), {}, {}, {}}); }
 
 bool Run(const std::u16string& guid, Job work, Job done, const Owner& owner) {
-  return Work().Post(guid, Request{std::move(work), std::move(done), owner.Token()});
+  return Work().Post(guid, Request{std::move(work), std::move(done), {}, owner.Token()});
+}
+
+bool detail::Post(const std::u16string& guid, Job work, Job done, Job failed, const Owner& owner) {
+  return Work().Post(guid, Request{std::move(work), std::move(done), std::move(failed), owner.Token()});
 }
 
 bool RunRelease(const std::u16string& guid, Job work) {
-  return Work().Post(guid, Request{std::move(work), nullptr, {}, true});
+  return Work().Post(guid, Request{std::move(work), {}, {}, {}, true});
 }
 
 void OnUi(Job fn, const std::weak_ptr<void>& owner) {

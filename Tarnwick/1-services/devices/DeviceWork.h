@@ -43,16 +43,21 @@ using Job = std::function<void()>;
 // and is not listed again: the work is dropped, and the caller tells its own failure.
 bool Run(const std::u16string& guid, Job work);
 
-// Queues `work`; when it has run, `done` runs on the UI thread with its result, if `owner` is
-// still alive then. False as above; nothing runs then, nor when the work is dropped later
-// (its device retired while it waited).
+// Queues `work`; when it has ended, `done` runs on the UI thread with its result, if `owner`
+// is still alive then. The result starts as `failed`: a job that throws answers that. False
+// as above; nothing runs then, nor when the work is dropped later (its device retired while
+// it waited).
 template <class R>
-bool Run(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner);
+bool Run(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner,
+         R failed);
+// As above for work without a result: `done` runs when the work has ended, thrown or not, and
+// looks up what it shows again.
 bool Run(const std::u16string& guid, Job work, Job done, const Owner& owner);
 
-// As Run with a result, for a caller that waits for the answer (a page showing "busy"): when
-// the work is refused, `done` gets `refused` on the UI thread all the same, later, as an
-// answer would come. False when it was refused.
+// As Run with a result, for a caller that waits for the answer (a page showing "busy"): it is
+// answered exactly once. When the work is refused, dropped at its device's retirement or
+// throws, `done` gets `refused` on the UI thread all the same, later, as an answer would
+// come. False when it was refused.
 template <class R>
 bool Ask(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner,
          R refused);
@@ -96,9 +101,16 @@ void SetUiPoster(UiPoster poster);
 
 // ---- template definition
 
+namespace detail {
+// Queues `work`; `done` answers when it returned, `failed` when it threw or was dropped at the
+// device's retirement (each on the UI thread while `owner` lives).
+bool Post(const std::u16string& guid, Job work, Job done, Job failed, const Owner& owner);
+}  // namespace detail
+
 template <class R>
-bool Run(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner) {
-  auto result = std::make_shared<R>();
+bool Run(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner,
+         R failed) {
+  auto result = std::make_shared<R>(std::move(failed));
   return Run(
       guid, [work = std::move(work), result] { *result = work(); },
       [done = std::move(done), result] { done(std::move(*result)); }, owner);
@@ -108,8 +120,13 @@ template <class R>
 bool Ask(const std::u16string& guid, std::function<R()> work, std::function<void(R)> done, const Owner& owner,
          R refused) {
   auto answer = std::make_shared<std::function<void(R)>>(std::move(done));
-  if (Run<R>(guid, std::move(work), [answer](R result) { (*answer)(std::move(result)); }, owner)) return true;
-  OnUi([answer, refused = std::move(refused)] { (*answer)(refused); }, owner.Token());
+  auto result = std::make_shared<R>(refused);
+  Job failed = [answer, refused = std::move(refused)] { (*answer)(refused); };
+  if (detail::Post(
+          guid, [work = std::move(work), result] { *result = work(); },
+          [answer, result] { (*answer)(std::move(*result)); }, failed, owner))
+    return true;
+  OnUi(std::move(failed), owner.Token());
   return false;
 }
 

@@ -33,7 +33,7 @@ std::vector<TypedPassword> FindTypedPasswords(CppSQLite3DB& db) {
 
 }  // namespace
 
-int HashPasswordsStoredAsTyped(CppSQLite3DB& db) {
+int HashPasswordsStoredAsTyped(CppSQLite3DB& db, bool fresh) {
   std::vector<TypedPassword> typed;
   try {
     typed = FindTypedPasswords(db);
@@ -57,7 +57,7 @@ int HashPasswordsStoredAsTyped(CppSQLite3DB& db) {
   // free space (a row rewritten when its rights were set, say) go with a rebuild of the file,
   // made in memory so no temporary file holds them either. Should it fail, the hashes are
   // stored all the same.
-  if (!ExecuteSql(db, u"PRAGMA temp_store = MEMORY;") || !ExecuteSql(db, u"VACUUM;"))
+  if (!fresh && (!ExecuteSql(db, u"PRAGMA temp_store = MEMORY;") || !ExecuteSql(db, u"VACUUM;")))
     PLAT_LOGW("users", "UserInfo.db could not be rebuilt; old free space may keep passwords as typed");
 
   const int done = RunInTransaction(db, [&](CppSQLite3DB& d) {

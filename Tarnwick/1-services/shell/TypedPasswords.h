@@ -6,8 +6,9 @@
 
 // On a connection opened by OpenUserDatabase (secure_delete on). Every password that is no
 // hash (any in the accounts; in the recent and automatic logins any but an empty one, the
-// value their rows are written with) becomes its hash, in one transaction. The file is first
-// rebuilt, so no copy an older write left in its free space outlives the change. 1 when no
-// password as typed is left (none was there, or all were replaced); 0 when the change failed,
-// which then changed no password.
-int HashPasswordsStoredAsTyped(CppSQLite3DB& db);
+// value their rows are written with) becomes its hash, in one transaction. An older file is
+// first rebuilt, so no copy an older write left in its free space outlives the change; a file
+// this program just wrote whole (`fresh`, under secure_delete throughout) has no such copy.
+// 1 when no password as typed is left (none was there, or all were replaced); 0 when the
+// change failed, which then changed no password.
+int HashPasswordsStoredAsTyped(CppSQLite3DB& db, bool fresh = false);

@@ -327,7 +327,7 @@ int CreateUserDatabase() {
   }
   if (damage.empty()) return 1;
   if (KeepFileAsideNow(USER_DB_NAME, damage) && RebuildUserDatabase(users, recent)) {
-    WithUserDb(HashPasswordsStoredAsTyped);
+    WithUserDb([](CppSQLite3DB& db) { return HashPasswordsStoredAsTyped(db, true); });
     PLAT_LOGW("users", "user database started anew with %zu accounts read back", users.size());
     UiService().MessageBox(nullptr, DamagedFileText(IDS_USER_DB_REBUILT, USER_DB_NAME),
                            LoadResString(IDS_NOTICE), MB_OK | MB_ICONWARNING);

@@ -219,8 +219,9 @@ bool CDeviceManager::Load() {
           }
           names.insert(std::move(name));
           hosts.insert(std::move(host));
+          // The list is read once, before any device of this run was retired: no queue of
+          // these GUIDs is closed.
           auto* device = new CDevice(std::move(info));
-          devwork::Reopen(device->GetGuid());
           CScopedLock lk(lock_);
           devices_.push_back(device);
         }

@@ -49,6 +49,7 @@ class CDeviceManager {
   IDevCtlPtz* GetChannelPtzByName(const std::u16string& name, int number, int create = 1);
   IDevCtlPtz* GetChannelPtzByGuid(const std::u16string& guid, int number, int create = 1);
 
+  // Adds the stored devices whose name and host are free; read once, when the list is new.
   bool Load();
   // Rewrites Tb_Device in one transaction: a failed save leaves the previous table as it was.
   bool Save();

@@ -163,12 +163,13 @@ bool CRecordFileRing::IsDiskFull(const std::u16string& root) {
   return static_cast<uint64_t>(free) < ReserveBytes();
 }
 
-uint64_t CRecordFileRing::DeletableBytes(int disk) {
+uint64_t CRecordFileRing::DeletableBytes(int disk, uint64_t enough) {
   uint64_t bytes = 0;
   if (!db_.IsOpen() || disk < 0 || disk >= static_cast<int>(disks_.size())) return 0;
   try {
     CppSQLite3Query q = db_.Query(u"select file from " + TableOf(disks_[disk]) + u" order by id");
-    for (; !q.Eof(); q.NextRow()) {
+    // Runs on the UI thread at each roll: a long list is read only as far as the room needs.
+    for (; !q.Eof() && bytes < enough; q.NextRow()) {
       const char16_t* text = q.FieldText(0);
       const std::u16string name = text ? text : u"";
       if (name.empty() || IsBeingWritten(name)) continue;
@@ -178,7 +179,9 @@ uint64_t CRecordFileRing::DeletableBytes(int disk) {
         if (!ec) bytes += size;
       }
     }
-  } catch (const CppSQLite3Exception&) {
+  } catch (const CppSQLite3Exception& e) {
+    // Counted as far as the list could be read: too little, and nothing is deleted.
+    PLAT_LOGW(kLog, "old recordings of %s: %s", plat::utf16ToUtf8(disks_[disk]).c_str(), e.Detail().c_str());
   }
   return bytes;
 }
@@ -231,7 +234,8 @@ CRecordFileRing::Oldest CRecordFileRing::FindOldestFile(int onlyDisk) {
         file = std::move(name);
         break;
       }
-    } catch (const CppSQLite3Exception&) {
+    } catch (const CppSQLite3Exception& e) {
+      PLAT_LOGW(kLog, "old recordings of %s: %s", plat::utf16ToUtf8(disks_[i]).c_str(), e.Detail().c_str());
       continue;  // a failed query counts as an empty table
     }
     // A row without a name can never be deleted as a file: drop it so it never blocks.
@@ -323,8 +327,9 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
     if (checkedDisk != disk) {
       checkedDisk = disk;
       const int64_t free = FreeBytes(disks_[disk]);
-      const uint64_t gain = DeletableBytes(disk);
-      if (free >= 0 && static_cast<uint64_t>(free) + gain < ReserveBytes()) {
+      const uint64_t needed = free >= 0 ? ReserveBytes() - std::min<uint64_t>(free, ReserveBytes()) : 0;
+      const uint64_t gain = needed ? DeletableBytes(disk, needed) : 0;
+      if (gain < needed) {
         LogShortOfRoom(disk, ("the old recordings on it hold only " +
                               std::to_string(gain / (1024 * 1024)) + " MB; nothing is deleted")
                                  .c_str());
@@ -396,7 +401,8 @@ std::vector<std::u16string> CRecordFileRing::ListedFiles(const std::u16string& r
       const char16_t* text = q.FieldText(0);
       files.push_back(text ? text : u"");
     }
-  } catch (const CppSQLite3Exception&) {
+  } catch (const CppSQLite3Exception& e) {
+    PLAT_LOGW(kLog, "files listed for %s: %s", plat::utf16ToUtf8(root).c_str(), e.Detail().c_str());
   }
   return files;
 }

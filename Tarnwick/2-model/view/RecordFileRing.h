@@ -99,8 +99,9 @@ class CRecordFileRing {
   int64_t FreeBytes(const std::u16string& root);
   uint64_t ReserveBytes() const;
   bool IsDiskFull(const std::u16string& root);
-  // What deleting every listed recording of the disk that is not being written would free.
-  uint64_t DeletableBytes(int disk);
+  // What deleting the listed recordings of the disk that are not being written would free,
+  // oldest first, counted until it reaches `enough`.
+  uint64_t DeletableBytes(int disk, uint64_t enough);
   void LogShortOfRoom(int disk, const char* what);
   int SelectDisk();
   // The oldest listed file that is not being written, over every disk or on one disk only.

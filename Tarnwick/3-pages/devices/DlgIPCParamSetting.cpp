@@ -39,7 +39,6 @@ void CIpcWork::Open(IpcLogin login, std::function<void(bool)> done) {
       false);
 }
 
-
 // ---- address edit ---------------------------------------------------------------------------
 
 CIPAddressCtrl::CIPAddressCtrl(QWidget* parent) : QWidget(parent) {
@@ -125,7 +124,7 @@ void CDlgIPCPage::Load(CIpcWork& work) {
     EnableControls(true);
     SetStatus(0, false);
     Fill();
-  });
+  }, IpcRead{});
 }
 
 void CDlgIPCPage::SaveRecord(uint32_t failure, std::function<void()> saved) {
@@ -144,7 +143,7 @@ void CDlgIPCPage::SaveRecord(uint32_t failure, std::function<void()> saved) {
     const IpcSaveResult result = Record().Sent(record, sent);
     ReportSave(result, 0, failure);
     if (result == IpcSaveResult::Saved && saved) saved();
-  });
+  }, IpcSent::Failed);
 }
 
 void CDlgIPCPage::ReportSave(IpcSaveResult result, uint32_t notice, uint32_t failure) {
@@ -325,7 +324,7 @@ void CDlgIPCVideoParamII::SendNow() {
     if (!more) return;
     const bool dragging = std::any_of(m_sliders.begin(), m_sliders.end(), [](QSlider* s) { return s->isSliderDown(); });
     dragging ? SendSoon() : SendNow();
-  });
+  }, IpcSent::Failed);
 }
 
 // ---- audio ----------------------------------------------------------------------------------

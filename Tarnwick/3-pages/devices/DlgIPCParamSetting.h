@@ -34,11 +34,14 @@ class CIpcWork {
   ~CIpcWork();  // the session's close goes to the queue behind what is on it
   // Logs in; `done(opened)`.
   void Open(IpcLogin login, std::function<void(bool)> done);
-  // `work` over the session (null when it is not open) on the queue, then `done(result)`.
+  // `work` over the session (null when it is not open) on the queue, then `done(result)`;
+  // `failed` when the device's queue refused or dropped it, or it threw, so a page never
+  // waits for an answer that will not come.
   template <class R>
-  void Run(std::function<R(IPC_HANDLE)> work, std::function<void(R)> done) {
-    devwork::Run<R>(
-        m_guid, [slot = m_slot, work = std::move(work)] { return work(slot->Get()); }, std::move(done), m_owner);
+  void Run(std::function<R(IPC_HANDLE)> work, std::function<void(R)> done, R failed) {
+    devwork::Ask<R>(
+        m_guid, [slot = m_slot, work = std::move(work)] { return work(slot->Get()); }, std::move(done), m_owner,
+        std::move(failed));
   }
 
  private:

@@ -280,7 +280,7 @@ void CCyclePreviewManager::TryNext(CCyclePreviewNode& node, size_t tries) {
     item->SetConnecting(true);
     node.pending_ = item;
     CPlayWnd* wnd = screen_ ? screen_->GetWnd(node.GetWindowIndex()) : nullptr;
-    if (wnd && wnd->GetSafeHwnd() == node.GetPlayWnd()) wnd->ShowConnecting();
+    if (wnd && wnd->GetSafeHwnd() == node.GetPlayWnd()) wnd->Show(CPlayWnd::State::kConnecting);
     const int id = node.GetId();
     devwork::Ask<bool>(
         m.guid, [item] { return item->GetPreview() && item->Start(); },
@@ -302,14 +302,14 @@ void CCyclePreviewManager::OnStarted(int nodeId, const PreviewItemPtr& item, boo
     node->item_ = item;
     PostNote(WM_CYCLE_SWITCH, item->GetDeviceGuid(), item->GetChannel());
     if (wnd) {
-      wnd->ShowLive();
+      wnd->Show(CPlayWnd::State::kLive);
       wnd->SetCallback(callback_, CDeviceManager::GetInstance()->FindDevice(item->GetDeviceGuid(), 1),
                        item->GetChannel(), pageObject_);
     }
     return;
   }
   previews->Remove(item);
-  if (wnd) wnd->ShowIdle();
+  if (wnd) wnd->Show(CPlayWnd::State::kIdle);
   for (auto& m : node->members_)
     if (m.guid == item->GetDeviceGuid() && m.channel == item->GetChannel()) m.failedThisRound = true;
   PostNote(WM_CYCLE_NO_PREVIEW, item->GetDeviceGuid(), item->GetChannel());

@@ -132,7 +132,8 @@ bool CDlgLPlaybackController::StartSearch(const std::shared_ptr<CPlaybackSearch>
         search->SetAbort(nullptr);
         return notice;
       },
-      [this, search](uint32_t notice) { EndSearch(search, notice); }, owner_);
+      // A walk that failed ends without a word, as one the abort could not be set for.
+      [this, search](uint32_t notice) { EndSearch(search, notice); }, owner_, 0u);
 }
 
 void CDlgLPlaybackController::CellClicked(int index) {
@@ -188,7 +189,7 @@ void CDlgLPlaybackController::Play() {
   slot_ = slot;
   playingPath_ = chosenFile_;
   BeginOpen(kPlayerQueue, chosenOrigin_, wnd);
-  devwork::Run<bool>(
+  devwork::Ask<bool>(
       slotQueue_,
       [slot, player, native, wnd] {
         if (!player->Open(native.c_str(), static_cast<HWND>(wnd))) {
@@ -203,7 +204,7 @@ void CDlgLPlaybackController::Play() {
         slot->object = player;
         return true;
       },
-      [this, slot](bool playing) { Opened(slot, playing); }, owner_);
+      [this, slot](bool playing) { Opened(slot, playing); }, owner_, false);
 }
 
 void CDlgLPlaybackController::Opened(const std::shared_ptr<PlayerSlot>& slot, bool playing) {

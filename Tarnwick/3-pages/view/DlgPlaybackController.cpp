@@ -117,7 +117,7 @@ bool CDlgPlaybackController::StartSearch(const std::shared_ptr<CPlaybackSearch>&
           return IDS_SEARCH_START_FAILED;
         }
       },
-      [this, search](uint32_t notice) { EndSearch(search, notice); }, owner_);
+      [this, search](uint32_t notice) { EndSearch(search, notice); }, owner_, IDS_SEARCH_START_FAILED);
 }
 
 void CDlgPlaybackController::OnDeviceReleased(const std::u16string& deviceGuid) {

@@ -44,8 +44,9 @@ constexpr uint32_t IDS_ROLL_FAILED = 8970;
 constexpr uint32_t IDS_SWITCH_ENDED_RECORD = 8971;
 constexpr uint32_t IDS_SWITCH_NEW_RECORD = 8972;
 constexpr uint32_t IDS_CHANNEL = 8186;
-constexpr uint32_t IDS_VIDEO_LOST = 9003;
-constexpr uint32_t IDS_DEVICE_LOST = 9300;
+// Notices that name the device after them (the windows say 9002 and 9304 themselves).
+constexpr uint32_t IDS_VIDEO_LOST_NOTICE = 9003;
+constexpr uint32_t IDS_DEVICE_LOST_NOTICE = 9300;
 constexpr uint32_t IDS_LOST_WINDOWS_CLOSED = 9301;
 constexpr uint32_t IDS_LOST_RECORDING_STOPPED = 9302;
 constexpr uint32_t IDS_LOST_DISARMED = 9303;
@@ -348,7 +349,7 @@ bool CPreviewController::OpenChannelInWindow(const std::u16string& guid, int win
   CPreviewManager::GetInstance()->Add(item);
   CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
   wnd->SetCallback(&PlayWndEventThunk, device, channel, this);
-  wnd->ShowConnecting();
+  wnd->Show(CPlayWnd::State::kConnecting);
   // The preview is made on the queue (logging in on the way), then given the window and the
   // stream, started, and its sound opened.
   // A device no longer listed leaves the window as a preview that could not be made would.
@@ -377,7 +378,7 @@ void CPreviewController::OnChannelOpened(const PreviewItemPtr& item, OpenResult 
   if (result != OpenResult::kOk) {
     if (held) {
       manager->Remove(item);
-      if (wnd) wnd->ShowIdle();
+      if (wnd) wnd->Show(CPlayWnd::State::kIdle);
     }
     if (groupMember && result == OpenResult::kNoPreview && device)
       Say(device->GetDevInfo().GetIP() + LoadResString(IDS_LOGIN_FAILED) + u"!");
@@ -385,7 +386,7 @@ void CPreviewController::OnChannelOpened(const PreviewItemPtr& item, OpenResult 
       Notice(IDS_CANNOT_PREVIEW);
     return;
   }
-  if (wnd) wnd->ShowLive();
+  if (wnd) wnd->Show(CPlayWnd::State::kLive);
   if (!videoWatch_) {
     videoWatch_ = true;
     if (host_.startTimer) host_.startTimer(kVideoWatchTimer, kVideoWatchMs, false);
@@ -419,7 +420,8 @@ void CPreviewController::StopWindowPreview(const PreviewItemPtr& item, QTreeWidg
   // channel's marks follow when it has (OnPreviewStopped).
   CPreviewManager::GetInstance()->Remove(item);
   plat::postMessage(item->GetPlayWnd(), WM_PREVIEW_STOPPED, 0, 0);
-  if (CPlayWnd* wnd = WndOf(item->GetWindow()); wnd && wnd->GetSafeHwnd() == item->GetPlayWnd()) wnd->ShowIdle();
+  if (CPlayWnd* wnd = WndOf(item->GetWindow()); wnd && wnd->GetSafeHwnd() == item->GetPlayWnd())
+    wnd->Show(CPlayWnd::State::kIdle);
   memberWindows_.erase(item->GetWindow());
   rolling_.erase(item->GetWindow());
   if (CDevice* device = DeviceOfItem(*item); device && node) {
@@ -436,7 +438,7 @@ int CPreviewController::StopPreviewInWindow(int window) {
   CDevice* device = DeviceOfItem(*item);
   // Removal stops sound, recording and the preview, in that order, on the device's queue.
   manager->Remove(item);
-  if (CPlayWnd* wnd = WndOf(window)) wnd->ShowIdle();
+  if (CPlayWnd* wnd = WndOf(window)) wnd->Show(CPlayWnd::State::kIdle);
   memberWindows_.erase(window);
   rolling_.erase(window);
   RefreshChannelNode(device, item->GetChannel());
@@ -449,7 +451,7 @@ void CPreviewController::StopAllVideos() {
   CPreviewManager::GetInstance()->RemoveAll();
   memberWindows_.clear();
   for (int w = 0; w < CPlayScreen::kWindowCount; ++w)
-    if (CPlayWnd* wnd = WndOf(w)) wnd->ShowIdle();
+    if (CPlayWnd* wnd = WndOf(w)) wnd->Show(CPlayWnd::State::kIdle);
 }
 
 void CPreviewController::OpenGroupSelection() {
@@ -614,7 +616,7 @@ void CPreviewController::SetStreamType(int type) {
         if (s.recording) Notice(IDS_SWITCH_ENDED_RECORD);
         finish();
       },
-      owner_);
+      owner_, Switched{});
 }
 
 void CPreviewController::OnDeviceTreeClick(QTreeWidgetItem* item) {
@@ -657,7 +659,7 @@ void CPreviewController::OnPreviewRefused(CDevice* device, int channel) {
   PLAT_LOGW("preview", "window %d: %s channel %d refused (connections full); preview closed", window,
             plat::utf16ToUtf8(device->GetDevInfo().GetName()).c_str(), channel);
   StopWindowPreview(item, FindChannelItem(device, channel));
-  if (CPlayWnd* wnd = WndOf(window)) wnd->ShowRefused();
+  if (CPlayWnd* wnd = WndOf(window)) wnd->Show(CPlayWnd::State::kRefused);
 }
 
 // --- snapshot and recording ------------------------------------------------------------------
@@ -935,8 +937,7 @@ void CPreviewController::StopDeviceWindows(const std::u16string& guid, bool lost
     memberWindows_.erase(item->GetWindow());
     rolling_.erase(item->GetWindow());
     if (CPlayWnd* wnd = WndOf(item->GetWindow()); wnd && wnd->GetSafeHwnd() == item->GetPlayWnd()) {
-      if (lost) wnd->ShowDeviceLost();
-      else wnd->ShowIdle();
+      wnd->Show(lost ? CPlayWnd::State::kDeviceLost : CPlayWnd::State::kIdle);
     }
   }
   manager->StopDeviceAll(guid);
@@ -946,7 +947,7 @@ void CPreviewController::TellDeviceLost(const std::u16string& name, int windows,
   PLAT_LOGW("preview", "device %s lost: %d window(s) closed%s%s; it is logged out", plat::utf16ToUtf8(name).c_str(),
             windows, recorded ? ", recording stopped" : "", armed ? ", disarmed" : "");
   if (windows == 0 && !armed) return;  // nothing of the live page went with it
-  std::u16string text = LoadResString(IDS_DEVICE_LOST) + name;
+  std::u16string text = LoadResString(IDS_DEVICE_LOST_NOTICE) + name;
   if (windows > 0) text += LoadResString(IDS_LOST_WINDOWS_CLOSED);
   if (recorded) text += LoadResString(IDS_LOST_RECORDING_STOPPED);
   if (armed) text += LoadResString(IDS_LOST_DISARMED);
@@ -1071,7 +1072,7 @@ void CPreviewController::OnArm() {
         }
         SetDeviceIcon(device, node);
       },
-      owner_);
+      owner_, Armed::kFailed);
 }
 
 void CPreviewController::OnVoiceTalk() {
@@ -1096,8 +1097,8 @@ void CPreviewController::OnVoiceTalk() {
     bool started = false;
   };
   const std::u16string guid = device->GetGuid();
-  // Pending until its answer comes; a talk that could not be queued is not.
-  talkPending_ = devwork::Run<Talk>(
+  // Pending until its answer comes, which always does; a talk that could not be queued is not.
+  talkPending_ = devwork::Ask<Talk>(
       guid,
       [device] {
         Talk t;
@@ -1117,7 +1118,7 @@ void CPreviewController::OnVoiceTalk() {
         if (t.started) talkName_ = device->GetDevInfo().GetName();
         else talkName_.clear();
       },
-      owner_);
+      owner_, Talk{});
 }
 
 void CPreviewController::WatchVideo() {
@@ -1139,7 +1140,7 @@ void CPreviewController::WatchVideo() {
     // The device stopped sending without a word: the window says so instead of holding its
     // last picture, and the user is told once for the window.
     PLAT_LOGW("preview", "window %d: no picture from %s for %d s", w, where.c_str(), CPlayWnd::kLostAfterMs / 1000);
-    Say(LoadResString(IDS_VIDEO_LOST) + name + u" " + LoadResString(IDS_CHANNEL) +
+    Say(LoadResString(IDS_VIDEO_LOST_NOTICE) + name + u" " + LoadResString(IDS_CHANNEL) +
         U16((item->GetChannel() < 10 ? "0" : "") + std::to_string(item->GetChannel())));
   }
 }

@@ -65,7 +65,7 @@ void CVideoParamController::Bind(const PanelTarget& target) {
         Show(values);
         if (changed_) changed_();
       },
-      owner_);
+      owner_, Values{});
   if (!loading_) Show(Values{});
 }
 

@@ -29,6 +29,7 @@ constexpr int IDS_SNAPSHOT = 8048;
 constexpr int IDS_START_RECORD = 8049;
 constexpr int IDS_STOP_RECORD = 8050;
 constexpr int IDS_STOP_PREVIEW = 8052;
+// What a window says over its picture.
 constexpr int IDS_CONNECTING = 9000;
 constexpr int IDS_NO_VIDEO = 9001;
 constexpr int IDS_VIDEO_LOST = 9002;
@@ -99,28 +100,12 @@ void CPlayWnd::Blank() {
   update();
 }
 
-void CPlayWnd::ShowIdle() {
-  state_ = State::kIdle;
-  Blank();
-}
-
-void CPlayWnd::ShowDeviceLost() {
-  state_ = State::kDeviceLost;
-  Blank();
-}
-
-void CPlayWnd::ShowRefused() {
-  state_ = State::kRefused;
-  Blank();
-}
-
-void CPlayWnd::ShowConnecting() {
-  state_ = State::kConnecting;
-  Blank();
-}
-
-void CPlayWnd::ShowLive() {
-  state_ = State::kLive;
+void CPlayWnd::Show(State state) {
+  state_ = state;
+  if (state != State::kLive) {
+    Blank();
+    return;
+  }
   watchedSerial_ = CurrentSerial();
   lastPictureMs_ = plat::tickCount();
   hadPicture_ = watchedSerial_ > blankedSerial_;
@@ -275,7 +260,7 @@ void CPlayWnd::StopFromMenu() {
   if (!item) return;
   manager->Remove(item);
   item.reset();
-  ShowIdle();
+  Show(State::kIdle);
   plat::postMessage(handle(), WM_PREVIEW_STOPPED, 0, 0);
   RaiseEvent(kEventPreviewStopped);
   // A cycling window stops cycling with it.

@@ -52,11 +52,9 @@ class CPlayWnd : public plat::VideoWidget {
   // preview closed and says why until it is opened again or cleared.
   enum class State { kIdle, kConnecting, kLive, kLost, kDeviceLost, kRefused };
   static constexpr int kLostAfterMs = 4000;
-  void ShowIdle();
-  void ShowDeviceLost();
-  void ShowRefused();
-  void ShowConnecting();
-  void ShowLive();
+  // Live starts watching for pictures; every other state shows the background and its word
+  // (kLost comes from WatchPictures).
+  void Show(State state);
   State GetState() const { return state_; }
   // Asked every second for a live window by its page, with the clock's tick count.
   enum class Watch { kSame, kLost, kBack };

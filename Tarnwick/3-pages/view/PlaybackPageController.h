@@ -31,7 +31,9 @@ enum class PlayState {
   kIdle = -1,        // nothing plays
   kPlaying = 0,      // at normal speed
   kPaused = 1,
-  kSpeedOrFrame = 2  // slower, faster or frame by frame
+  // Slower, faster or frame by frame on a device's recording. The local page has no such
+  // state: a speed plays on (kPlaying), a frame step stops there (kPaused).
+  kSpeedOrFrame = 2
 };
 
 // A device-layer object kept for a page: made, used and deleted only by work on its queue.

@@ -102,7 +102,8 @@ int CPresetModel::Bind() {
                        : record_[kPresetFlagsOffset + i] ? PresetState::Set
                                                          : PresetState::NotSet;
         }
-      });
+      },
+      PresetRead{});
   if (!queued) {
     loading_ = false;
     bindResult_ = -1;
@@ -146,7 +147,8 @@ bool CPresetModel::SendPreset(int command, int row) {
         if (binding != bindings_) return;
         record_[kPresetFlagsOffset + row] = set ? 1 : 0;
         states_[row] = set ? PresetState::Set : PresetState::NotSet;
-      });
+      },
+      0);
 }
 
 bool CPresetModel::GoTo(int row) { return SendPreset(ptzcmd::kPresetGoTo, row); }
@@ -166,7 +168,7 @@ bool CCruiseController::Start(int route) {
         IDevCtlPtz* ptz = GetPanelPtz(target);
         return ptz ? ptz->PTZCruise(ptzcmd::kCruiseRun, route, 0, 0) : 0;
       },
-      [](int) {});
+      [](int) {}, 0);
 }
 
 bool CCruiseController::StopAll() {
@@ -182,7 +184,7 @@ bool CCruiseController::StopAll() {
           if (ptz->PTZCruise(ptzcmd::kCruiseStop, route, 0, 0) != 0) ++accepted;
         return accepted;
       },
-      [](int) {});
+      [](int) {}, 0);
 }
 
 bool CCruiseRoute::Read(std::function<void(ReadResult)> done, const devwork::Owner& owner) const {
@@ -199,7 +201,7 @@ bool CCruiseRoute::Read(std::function<void(ReadResult)> done, const devwork::Own
         out.ok = true;
         return out;
       },
-      std::move(done), owner);
+      std::move(done), owner, ReadResult{});
 }
 
 bool CCruiseRoute::Store(int stopNumber, const CruiseStop& stop, std::function<void(bool)> done,
@@ -216,7 +218,7 @@ bool CCruiseRoute::Store(int stopNumber, const CruiseStop& stop, std::function<v
                ptz->PTZCruise(ptzcmd::kCruiseSpeed, route, point, stop.speed) != 0 &&
                ptz->PTZCruise(ptzcmd::kCruiseStore, route, point, stop.speed) != 0;
       },
-      std::move(done), owner);
+      std::move(done), owner, false);
 }
 
 bool CCruiseRoute::ClearStop(int stopNumber, std::function<void(bool)> done,
@@ -228,13 +230,13 @@ bool CCruiseRoute::ClearStop(int stopNumber, std::function<void(bool)> done,
         IDevCtlPtz* ptz = GetPanelPtz(target);
         return ptz && ptz->PTZCruise(ptzcmd::kCruiseClearStop, route, stopNumber, 0) != 0;
       },
-      std::move(done), owner);
+      std::move(done), owner, false);
 }
 
 bool CCruiseRoute::Presets(std::function<void(PresetRead)> done, const devwork::Owner& owner) const {
   if (!target_.Channel()) return false;
   return devwork::Run<PresetRead>(
-      target_.guid, [target = target_] { return ReadPresetFlags(target); }, std::move(done), owner);
+      target_.guid, [target = target_] { return ReadPresetFlags(target); }, std::move(done), owner, PresetRead{});
 }
 
 int CheckStopEntry(const StopEntry& e) {

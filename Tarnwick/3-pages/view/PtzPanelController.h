@@ -42,9 +42,10 @@ class CPanelRequests {
   bool Busy() const { return busy_ > 0; }
 
  protected:
-  // Queues `work` on the target's device; `done` gets its result on the UI thread.
+  // Queues `work` on the target's device; `done` gets its result on the UI thread, or
+  // `failed` when the work could not run. False when the device refused it.
   template <class R>
-  bool Send(const PanelTarget& target, std::function<R()> work, std::function<void(R)> done);
+  bool Send(const PanelTarget& target, std::function<R()> work, std::function<void(R)> done, R failed);
   void Changed() {
     if (changed_) changed_();
   }
@@ -194,17 +195,18 @@ int CheckStopEntry(const StopEntry& entry);
 // ---- template definition
 
 template <class R>
-bool CPanelRequests::Send(const PanelTarget& target, std::function<R()> work, std::function<void(R)> done) {
+bool CPanelRequests::Send(const PanelTarget& target, std::function<R()> work, std::function<void(R)> done,
+                          R failed) {
+  // Answered every time (`failed` when refused, dropped or thrown), so busy always ends.
   ++busy_;
-  const bool queued = devwork::Run<R>(
+  const bool queued = devwork::Ask<R>(
       target.guid, std::move(work),
       [this, done = std::move(done)](R result) {
         --busy_;
         done(std::move(result));
         Changed();
       },
-      owner_);
-  if (!queued) --busy_;
+      owner_, std::move(failed));
   Changed();
   return queued;
 }

@@ -26,8 +26,7 @@ namespace {
 constexpr int kWidth = 400;
 constexpr int kHeight = 236;
 const QColor kBackground(145, 151, 160);
-constexpr uint32_t IDS_UNLOCK_WAIT = 9400;  // "... try again in %d s"
-constexpr int kWaitNoteTickMs = 250;        // how often the count down is looked at
+constexpr int kWaitNoteTickMs = 250;  // how often the count down is looked at
 
 template <class W>
 W* Make(QWidget* parent, int id) {
@@ -160,9 +159,7 @@ void CDlgUserLogin::HoldWhileWaiting() {
   m_autoLogin->setVisible(!waiting);
   m_waitNote->setVisible(waiting);
   if (waiting) {
-    QString note = Text(IDS_UNLOCK_WAIT);
-    note.replace(QStringLiteral("%d"), QString::number(m_controller.UnlockWaitSeconds()));
-    m_waitNote->setText(note);
+    m_waitNote->setText(QString::fromStdU16String(m_controller.UnlockWaitNote()));
     m_waitTimer.start(static_cast<int>(std::min<int64_t>(wait, plat::scaled(kWaitNoteTickMs))));
   } else {
     m_waitTimer.stop();

@@ -1,9 +1,9 @@
 #include "shell/LoginController.h"
 
-#include <algorithm>
-#include <cmath>
+#include <string>
 
 #include "plat/clock.h"
+#include "plat/text.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
@@ -21,6 +21,7 @@ constexpr uint32_t IDS_UNLOCK = 8488;
 constexpr uint32_t IDS_UNKNOWN_USER = 8243;
 constexpr uint32_t IDS_WRONG_PASSWORD = 8222;
 constexpr uint32_t IDS_UNLOCK_FAILED = 8362;
+constexpr uint32_t IDS_UNLOCK_WAIT = 9400;  // "... try again in %d s"
 
 void Notice(uint32_t id) { UiService().Notice(LoadResString(id)); }
 
@@ -84,11 +85,14 @@ int64_t CLoginController::UnlockWaitMs() const {
   return m_mode == kUnlock ? CUnlockBackoff::GetInstance()->WaitMs() : 0;
 }
 
-int CLoginController::UnlockWaitSeconds() const {
-  const int64_t ms = UnlockWaitMs();
-  if (ms <= 0) return 0;
-  // A scaled wait is rounded up to the millisecond: a hundredth of a second less is no second more.
-  return std::max(1, static_cast<int>(std::ceil(static_cast<double>(ms) / plat::timeScale() / 1000.0 - 0.01)));
+std::u16string CLoginController::UnlockWaitNote() const {
+  // Whole seconds, rounded up, as they run now (the product's clock may be scaled).
+  const int64_t second = plat::scaled(1000);
+  const int64_t seconds = (UnlockWaitMs() + second - 1) / second;
+  std::u16string note = LoadResString(IDS_UNLOCK_WAIT);
+  if (const size_t at = note.find(u"%d"); at != std::u16string::npos)
+    note.replace(at, 2, plat::utf8ToUtf16(std::to_string(seconds)));
+  return note;
 }
 
 CLoginController::Result CLoginController::CheckPassword(const std::u16string& name, const std::u16string& password) {

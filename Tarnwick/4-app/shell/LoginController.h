@@ -37,8 +37,8 @@ class CLoginController {
 
   // Unlocking after repeated wrong passwords: milliseconds before a try is checked (0: now).
   int64_t UnlockWaitMs() const;
-  // The same wait as the operator counts it: whole seconds of the product's clock, rounded up.
-  int UnlockWaitSeconds() const;
+  // The same wait as the dialog says it, in whole seconds of the product's clock.
+  std::u16string UnlockWaitNote() const;
 
   // Checks the name, then the password; on success makes the account the current user and
   // saves the recent list, the automatic login (start-up and switch user only) and the
