@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "plat/deadline.h"
 #include "plat/part_file.h"
 #include "plat/socket.h"
@@ -70,6 +72,7 @@ struct RequestSlot {
   // until then `path` is left as it was.
   plat::PartFile part;
   bool direct = false;       // written at `path` itself (an export, a finished download, a new save)
+  int directFd = -1;         // `path` open while written directly, from its first bytes to the end
   bool keepPartial = false;  // a saved stream keeps what it holds when it ends; a download does not
   uint64_t whole = 0;        // a download's bytes (stream header included) when it is complete
   bool failed = false;       // the download's file could not be written or put in place
@@ -97,6 +100,7 @@ struct RequestSlot {
   // Data from the next packet on go into `into`, which is to become `target`, or into the
   // target itself when no part is given.
   void beginFile(const std::string& target, plat::PartFile&& into, bool keepWhatItHolds) {
+    closeDirect();
     path = target;
     part = std::move(into);
     keepPartial = keepWhatItHolds;
@@ -104,6 +108,10 @@ struct RequestSlot {
     failed = false;
     written = 0;
     writing = true;
+  }
+  void closeDirect() {
+    if (directFd >= 0) ::close(directFd);
+    directFd = -1;
   }
 };
 
