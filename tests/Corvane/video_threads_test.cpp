@@ -119,6 +119,15 @@ TEST(VideoThreads, APictureIsDrawnOverTheOneBeforeOnlyOnceTheWindowPaintedIt) {
   EXPECT_EQ(again.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout) << "painting again";
   plat::notePainted(w.handle, first + 4);
   ASSERT_EQ(again.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  // A stop ends a draw's wait at once, and no draw waits after it.
+  auto stopped = std::async(std::launch::async, [&] { player.RenderPicture(a); });
+  EXPECT_EQ(stopped.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  player.endPaintWaits();
+  const bool ended = stopped.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  plat::notePainted(w.handle, first + 5);  // lets go of a draw the stop did not end
+  ASSERT_TRUE(ended) << "the stop did not end the wait";
+  EXPECT_EQ(serial(), first + 6);
+  ASSERT_TRUE(drawsAtOnce(b)) << "waited after the stop";
   plat::setWindowPainter(w.handle, false);
 }
 

@@ -122,6 +122,8 @@ void LiveStream::stop() {
     audioConn_.close();
     stopThread(videoRx_, &videoConn_);
     stopThread(decode_, nullptr);
+    // A draw waiting for the window to paint ends now, not when its wait runs out.
+    if (player_) endPlayerPaintWaits(*player_);
     stopThread(render_, nullptr);
     renderThread_.store(0);
     videoConn_.close();
