@@ -425,14 +425,16 @@ int DvrConnection::waitSlot(int slot, int productMs, bool lossOnTimeout) {
   return answered ? 0 : -1;
 }
 
-int DvrConnection::waitReplyOk(int slot) {
-  if (waitSlot(slot, replyWaitMs()) != 0) return 0;
+int DvrConnection::waitReplyOk(int slot, bool* unanswered) {
+  const bool none = waitSlot(slot, replyWaitMs()) != 0;
+  if (unanswered) *unanswered = none;
+  if (none) return 0;
   std::lock_guard<std::mutex> lock(mu_);
   return slots_[slot].status == kStatusOk ? 1 : 0;
 }
 
-int DvrConnection::waitReplyStatus(int slot) {
-  const int r = waitReplyOk(slot);
+int DvrConnection::waitReplyStatus(int slot, bool* unanswered) {
+  const int r = waitReplyOk(slot, unanswered);
   if (r != 1) releaseSlot(slot);
   return r;
 }

@@ -161,10 +161,11 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   // fails at once. The login's own first request passes lossOnTimeout false: a failed login
   // is told by its result alone.
   int waitSlot(int slot, int productMs, bool lossOnTimeout = true);
-  // Waits the reply wait and answers 1 on status 200.
-  int waitReplyOk(int slot);
+  // Waits the reply wait and answers 1 on status 200; *unanswered (may be null) tells whether
+  // no reply came in that wait.
+  int waitReplyOk(int slot, bool* unanswered = nullptr);
   // Like waitReplyOk, but releases the slot unless the answer is 1.
-  int waitReplyStatus(int slot);
+  int waitReplyStatus(int slot, bool* unanswered = nullptr);
   void signalSlot(int slot);
 
   // Bytes from the peer: framed and dispatched. False when the stream is given up.
