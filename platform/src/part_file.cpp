@@ -47,14 +47,40 @@ std::string PartPath(const std::string& target) {
   return base + "." + Suffix() + kPartEnd;
 }
 
+// The rename itself reaches the disk: without it a power loss may bring back the folder's
+// entry as it was. A file system that cannot sync a folder keeps its entries in order anyway.
+void SyncFolderOf(const std::string& target) {
+  const size_t slash = target.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
+
+bool writeAll(int fd, const void* data, size_t size) {
+  const auto* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
 
 PartFile::~PartFile() { discard(); }
 
 PartFile::PartFile(PartFile&& other) noexcept
-    : path_(std::move(other.path_)), target_(std::move(other.target_)) {
-  other.path_.clear();
-  other.target_.clear();
+    : path_(std::move(other.path_)), target_(std::move(other.target_)), fd_(other.fd_) {
+  other.release();
 }
 
 PartFile& PartFile::operator=(PartFile&& other) noexcept {
@@ -62,10 +88,16 @@ PartFile& PartFile::operator=(PartFile&& other) noexcept {
     discard();
     path_ = std::move(other.path_);
     target_ = std::move(other.target_);
-    other.path_.clear();
-    other.target_.clear();
+    fd_ = other.fd_;
+    other.release();
   }
   return *this;
+}
+
+void PartFile::release() {
+  path_.clear();
+  target_.clear();
+  fd_ = -1;
 }
 
 bool PartFile::create(const std::string& target) {
@@ -79,9 +111,9 @@ bool PartFile::create(const std::string& target) {
     // Made new here: never a file (or a link) someone else put there.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
-      ::close(fd);
       path_ = path;
       target_ = target;
+      fd_ = fd;
       return true;
     }
     if (errno != EEXIST) return false;
@@ -89,16 +121,32 @@ bool PartFile::create(const std::string& target) {
   return false;
 }
 
+bool PartFile::write(const void* data, size_t size) {
+  if (!active()) {
+    errno = EBADF;
+    return false;
+  }
+  return writeAll(fd_, data, size);
+}
+
 bool PartFile::commit() {
   if (!active()) {
     errno = ENOENT;
     return false;
   }
-  const bool ok = std::rename(path_.c_str(), target_.c_str()) == 0;
-  const int error = errno;
-  if (!ok) ::unlink(path_.c_str());
-  path_.clear();
-  target_.clear();
+  bool ok = ::fsync(fd_) == 0;
+  int error = errno;
+  if (::close(fd_) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && std::rename(path_.c_str(), target_.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (ok) SyncFolderOf(target_);
+  else ::unlink(path_.c_str());
+  release();
   errno = ok ? 0 : error;
   return ok;
 }
@@ -106,10 +154,10 @@ bool PartFile::commit() {
 void PartFile::discard() {
   if (!active()) return;
   const int saved = errno;
+  ::close(fd_);
   ::unlink(path_.c_str());
   errno = saved;
-  path_.clear();
-  target_.clear();
+  release();
 }
 
 }  // namespace plat

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "plat/part_file.h"
 #include "plat/text.h"
 
 namespace plat {
@@ -66,26 +66,12 @@ bool writeLines(const std::string& path, const std::vector<std::u16string>& line
     out += utf16ToUtf8(l);
     out += "\r\n";
   }
-  std::string tmp = path + ".XXXXXX";
-  const int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
-  bool ok = true;
-  for (size_t done = 0; ok && done < out.size();) {
-    const ssize_t n = ::write(fd, out.data() + done, out.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
-  }
-  // Readable as the old file was; a new one stays its owner's alone, as mkstemp makes it.
+  // Readable as the old file was; a new one stays its owner's alone.
   struct stat st{};
-  if (::stat(path.c_str(), &st) == 0) ok = ok && ::fchmod(fd, st.st_mode & 07777) == 0;
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  return true;
+  const mode_t mode = ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0600;
+  PartFile part;
+  return part.create(path) && ::fchmod(part.fd(), mode) == 0 &&
+         part.write(out.data(), out.size()) && part.commit();
 }
 
 bool isSectionLine(const std::u16string& line, std::u16string* name) {

@@ -1,5 +1,6 @@
 // The headless screen: what each window was last shown, kept with the window.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -145,12 +146,21 @@ void notePainted(WindowHandle window, uint64_t serial) {
   s->paintedChanged.notify_all();
 }
 
-bool waitPainted(WindowHandle window, int ms) {
+bool waitPainted(WindowHandle window, int ms, const std::atomic<bool>* ended) {
   auto s = screenOf(window, false);
   if (!s) return true;
   std::unique_lock<std::mutex> lk(s->mutex);
-  return s->paintedChanged.wait_for(lk, std::chrono::milliseconds(std::max(0, ms)),
-                                    [&] { return s->paintedLocked(); });
+  return s->paintedChanged.wait_for(lk, std::chrono::milliseconds(std::max(0, ms)), [&] {
+    return s->paintedLocked() || (ended && ended->load());
+  });
+}
+
+void wakePaintWaits(WindowHandle window) {
+  auto s = screenOf(window, false);
+  if (!s) return;
+  // Under the lock: a wait between its look at the flag and its sleep is not missed.
+  { std::lock_guard<std::mutex> lk(s->mutex); }
+  s->paintedChanged.notify_all();
 }
 
 bool PrimarySurface::blit(const SurfaceRect* target, BackSurface& back, const SurfaceRect* source) {

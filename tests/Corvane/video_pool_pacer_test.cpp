@@ -1,5 +1,9 @@
 // Media buffer pools and the frame pacer.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -7,8 +11,10 @@
 #include <functional>
 #include <future>
 #include <thread>
+#include <fstream>
 #include <vector>
 
+#include "Corvane.h"
 #include "plat/clock.h"
 #include "plat/hrtimer.h"
 #include "support/TimeScale.h"
@@ -115,6 +121,36 @@ TEST(FramePool, BuffersAreMadeOnceAndCostOnlyThePagesWritten) {
   }
   EXPECT_EQ(all[7][199999], 0x5A);
   EXPECT_EQ(pool.freeCount(), 50);
+}
+
+// A stream's buffers are mapped as it is opened: in a process whose address space cannot take
+// them (here a child given 64 MiB more than it uses) the open fails with a null handle, and
+// the session goes on, rather than an exception crossing the C boundary and ending the process.
+TEST(FramePool, AStreamWhoseBuffersCannotBeMappedIsNotOpened) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    IpcLoginInfo li{};
+    li.address = INADDR_LOOPBACK;
+    li.port = 9;  // never connected: the session is not told to connect
+    IPC_HANDLE session = IPC_SessionOpen(&li);
+    if (!session) _exit(2);
+    size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{64} << 20);
+    const rlimit r{limit, limit};
+    if (setrlimit(RLIMIT_AS, &r) != 0) _exit(3);
+    try {
+      if (IPC_StreamOpen(session, 1, 0, 1) != nullptr) _exit(4);
+    } catch (...) {
+      _exit(6);  // an exception out of the open
+    }
+    _exit(IPC_SessionClose(session) == 1 ? 0 : 5);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child ended on signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // Waits are bounded in real time only so that a missing wake fails instead of hanging.

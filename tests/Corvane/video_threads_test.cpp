@@ -140,6 +140,15 @@ TEST_F(VideoThreads, APictureIsDrawnOverTheOneBeforeOnlyOnceTheWindowPaintedIt) 
   EXPECT_TRUE(Draws::waits(again)) << "painting again";
   plat::notePainted(w.handle, first + 4);
   ASSERT_TRUE(Draws::ends(again));
+  // A stop ends a draw's wait at once, and nothing is drawn from then on: the window may
+  // belong to the next stream already.
+  const uint64_t beforeStop = serial();
+  auto& stopped = draws.start(a);
+  EXPECT_TRUE(Draws::waits(stopped));
+  player.endPaintWaits();
+  ASSERT_TRUE(Draws::ends(stopped)) << "the stop did not end the wait";
+  ASSERT_TRUE(draws.atOnce(b)) << "waited after the stop";
+  EXPECT_EQ(serial(), beforeStop) << "drawn after the stop";
 }
 
 }  // namespace

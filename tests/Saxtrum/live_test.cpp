@@ -46,6 +46,20 @@ void CountStreamData(int32_t, uint32_t type, uint8_t*, uint32_t, void* counter) 
   if (type == QX_DVR_DATA_STREAM) static_cast<Counter*>(counter)->hit();
 }
 
+// Counts the stream's packets and moves the saved file away once the third has been written.
+struct MoveAtThirdPacket : Counter {
+  MoveAtThirdPacket(std::string from, std::string to) : from(std::move(from)), to(std::move(to)) {}
+  static void OnData(int32_t, uint32_t type, uint8_t*, uint32_t, void* user) {
+    auto* self = static_cast<MoveAtThirdPacket*>(user);
+    if (type != QX_DVR_DATA_STREAM) return;
+    if (self->value() == 2 && std::rename(self->from.c_str(), self->to.c_str()) == 0)
+      self->sizeThen = std::filesystem::file_size(self->to);
+    self->hit();
+  }
+  std::string from, to;
+  std::atomic<std::uintmax_t> sizeThen{0};
+};
+
 }  // namespace
 
 TEST_F(DvrLiveTest, ChannelBoundsAndNullRecordTakeNoSlot) {
@@ -135,15 +149,22 @@ TEST_F(DvrLiveTest, SaveRealDataWritesStreamHeaderFirstAndRefusesTwice) {
   std::remove(path.c_str());
   EXPECT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 1);
   EXPECT_EQ(QX_DVR_SaveRealData(h, 0, path.c_str()), 0);
-  Counter data;
-  ASSERT_EQ(QX_DVR_SetRealDataCallBack(h, &CountStreamData, &data), 1);
+  const std::string moved = temp("live.rec.moved");
+  std::remove(moved.c_str());
+  MoveAtThirdPacket data{path, moved};
+  ASSERT_EQ(QX_DVR_SetRealDataCallBack(h, &MoveAtThirdPacket::OnData, &data), 1);
   emu->hold(3, false);
   emu->releaseHeld();
-  ASSERT_TRUE(data.waitFor(3));
+  ASSERT_TRUE(data.waitFor(6));
+  // The file was moved away after the third packet: it went on growing where it went, and no
+  // second file started under its old name.
+  ASSERT_GT(data.sizeThen.load(), 0u);
+  EXPECT_GT(std::filesystem::file_size(moved), data.sizeThen.load());
+  EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_EQ(QX_DVR_StopSaveRealData(h), 1);
   EXPECT_EQ(QX_DVR_StopSaveRealData(h), 0);
   EXPECT_EQ(QX_DVR_StopRealPlay(h), 1);
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(moved, std::ios::binary);
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   const auto header = dvremu::streamHeader(clip);
   ASSERT_GT(bytes.size(), header.size());

@@ -1,5 +1,5 @@
 // The recorder SDK stand-in against the recorder emulator: a search and a view left open when
-// their login went away, and the handles the next login gets.
+// their login went away, the handles the next login gets, and the last error each call leaves.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -118,3 +118,22 @@ TEST_F(RecNetSearchTest, HandlesOfAnEndedLoginStayStaleAfterTheNextLogin) {
   EXPECT_EQ(RecNet_Logout(second), 1);
 }
 }  // namespace
+
+// The last error is that of the thread's last call, never one an earlier call left behind.
+TEST_F(RecNetSearchTest, TheLastErrorIsTheLastCallsOwn) {
+  plat::setTimeScale(0.2);  // the unanswered write below waits 1 s
+  const int32_t id = Login();
+  ASSERT_GE(id, 0);
+  // The time record's write (command 119, 24 bytes; 39 on the wire) goes unanswered.
+  emu->hold(39, true);
+  std::vector<uint8_t> time(24);
+  EXPECT_EQ(RecNet_WriteConfig(id, 119, 0, time.data(), static_cast<uint32_t>(time.size())), 0);
+  EXPECT_EQ(RecNet_GetLastError(), SDK_ERROR_NO_ANSWER);
+  emu->hold(39, false);
+  // A clean-up too many is told as such, and a start afterwards leaves no error.
+  ASSERT_EQ(RecNet_Cleanup(), 1);
+  EXPECT_EQ(RecNet_Cleanup(), 0);
+  EXPECT_EQ(RecNet_GetLastError(), 3u);
+  ASSERT_EQ(RecNet_Init(), 1);
+  EXPECT_EQ(RecNet_GetLastError(), 0u);
+}

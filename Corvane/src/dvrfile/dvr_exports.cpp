@@ -1,5 +1,7 @@
 // The IPC_Dvr* exports: file tasks and playbacks, each in its session's list from open to
 // close.
+#include <new>
+
 #include "dvrfile/file_task.h"
 #include "dvrfile/playback.h"
 #include "plat/log.h"
@@ -73,7 +75,14 @@ extern "C" IPC_HANDLE IPC_DvrPlayBackOpen(IPC_HANDLE session, intptr_t window,
                                           const IpcPlaybackRequest* request) {
   auto s = findSession(session);
   if (!s || s->closing.load()) return nullptr;
-  auto p = std::make_shared<DvrPlayback>(s);
+  std::shared_ptr<DvrPlayback> p;
+  try {
+    p = std::make_shared<DvrPlayback>(s);
+  } catch (const std::bad_alloc&) {
+    // As a live stream's: the buffers are mapped as the playback is made.
+    PLAT_LOGW("corvane", "playback not opened: no memory for its buffers");
+    return nullptr;
+  }
   const intptr_t h = playbacks().add(p);
   if (!AddChild(*s, ChildKind::Playback, h)) {
     destroyPlayback(h);  // the session closed meanwhile

@@ -60,18 +60,15 @@ namespace {
 
 using ReplyRule = bool (*)(const uint8_t* reply, uint16_t expected);
 
-// Per thread, as the exchanges are: the last one sent its request and got no whole reply.
-thread_local bool t_unanswered = false;
-
 // One request and its reply under the session lock; true when the whole reply came and the
 // rule accepts it.
 bool exchange(CamSession& s, uint16_t command, uint16_t argument, const void* payload,
-              size_t length, int timeoutSec, ReplyRule rule, uint16_t expected, Message& reply) {
+              size_t length, int timeoutSec, ReplyRule rule, uint16_t expected, Message& reply,
+              bool* unanswered) {
   MsgHeader h;
   h.code = command;
   h.argument = argument;
   const Message req = buildMessage(h, payload, length);
-  t_unanswered = false;
   std::lock_guard<std::recursive_mutex> lk(s.lock);
   if (!s.control.valid()) return false;
   const plat::Deadline by = plat::Deadline::after(timeoutSec * 1000);
@@ -80,28 +77,27 @@ bool exchange(CamSession& s, uint16_t command, uint16_t argument, const void* pa
     return rule(header, expected);
   });
   // Sent, and no reply (or half of one) by the deadline: the camera may have acted on it.
-  t_unanswered = r == ReplyRead::Short;
+  if (unanswered) *unanswered = r == ReplyRead::Short;
   return r == ReplyRead::Whole;
 }
 
 }  // namespace
 
-bool LastExchangeUnanswered() { return t_unanswered; }
-
 bool SetParam(CamSession& s, uint16_t command, uint16_t argument, const void* payload,
-              size_t length, uint16_t expected, int timeoutSec) {
+              size_t length, uint16_t expected, int timeoutSec, bool* unanswered) {
+  if (unanswered) *unanswered = false;
   Message reply{};
   return exchange(s, command, argument, payload, length, timeoutSec, setReplyAccepted, expected,
-                  reply);
+                  reply, unanswered);
 }
 
 bool GetParam(CamSession& s, uint16_t command, uint16_t argument, void* buffer, size_t length,
-              uint16_t expected) {
-  t_unanswered = false;
+              uint16_t expected, bool* unanswered) {
+  if (unanswered) *unanswered = false;
   if (length > kIpcMsgPayloadSize) return false;
   Message reply{};
   if (!exchange(s, command, argument, buffer, length, kReplyTimeoutSec, getReplyAccepted,
-                expected, reply))
+                expected, reply, unanswered))
     return false;
   if (length > 0) std::memcpy(buffer, reply.data() + kIpcMsgHeaderSize, length);
   return true;

@@ -25,14 +25,13 @@ ReplyRead ReceiveReply(CamSession& s, Message& reply, const plat::Deadline& by,
                        const HeaderCheck& accepts);
 
 // Each exchange ends, answered or not, within its reply time counted from when the request is
-// sent, however slowly the camera's bytes come.
+// sent, however slowly the camera's bytes come. *unanswered (may be null) tells whether the
+// request went out and no whole reply came by its deadline (rather than it being refused or
+// not sent).
 bool SetParam(CamSession& s, uint16_t command, uint16_t argument, const void* payload,
-              size_t length, uint16_t expected, int timeoutSec);
-// Whether the last SetParam or GetParam on the calling thread failed because its request
-// went out and no whole reply came by its deadline (rather than being refused or not sent).
-bool LastExchangeUnanswered();
+              size_t length, uint16_t expected, int timeoutSec, bool* unanswered = nullptr);
 // On success copies `length` bytes of the reply's payload back into the buffer.
 bool GetParam(CamSession& s, uint16_t command, uint16_t argument, void* buffer, size_t length,
-              uint16_t expected);
+              uint16_t expected, bool* unanswered = nullptr);
 
 }  // namespace corvane

@@ -26,11 +26,12 @@ int run(IPC_HANDLE handle, void* param, const Command& c) {
   if (!s) return 0;
   if (c.bytes > 0 && !param) return 0;
   if (!s->controlOpen()) return 0;
+  bool unanswered = false;
   const bool ok = c.rule == Rule::Set
                       ? corvane::SetParam(*s, c.request, 0, param, c.bytes, c.reply,
-                                          corvane::kReplyTimeoutSec)
-                      : corvane::GetParam(*s, c.request, 0, param, c.bytes, c.reply);
-  t_unanswered = !ok && corvane::LastExchangeUnanswered();
+                                          corvane::kReplyTimeoutSec, &unanswered)
+                      : corvane::GetParam(*s, c.request, 0, param, c.bytes, c.reply, &unanswered);
+  t_unanswered = !ok && unanswered;
   return ok ? 1 : 0;
 }
 

@@ -23,6 +23,7 @@ std::shared_ptr<VideoPlayer> makeStreamPlayer(OsdHookOwner* owner) {
 }
 
 void setPlayerWindow(VideoPlayer& player, intptr_t window) { player.SetMainWindow(window); }
+void endPlayerPaintWaits(VideoPlayer& player) { player.endPaintWaits(); }
 
 void LiveStream::decodeBody() {
   uint8_t* frame = nullptr;

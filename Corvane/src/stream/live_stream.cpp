@@ -114,6 +114,9 @@ void LiveStream::joinRetired() {
 
 void LiveStream::stop() {
   if (stopping_.exchange(true)) return;
+  // From here the window may be the next stream's: a draw waiting for its paint ends now,
+  // not when its wait runs out, and nothing more is drawn into it.
+  if (player_) endPlayerPaintWaits(*player_);
   {
     std::lock_guard<std::mutex> lk(threadMutex_);
     stopThread(audioRx_, &audioConn_);

@@ -170,6 +170,7 @@ std::shared_ptr<LiveStream> findLiveStream(IPC_HANDLE handle);
 // Made in files of their own: the player and its frame statistics, the recorder, the sound.
 std::shared_ptr<VideoPlayer> makeStreamPlayer(OsdHookOwner* owner);
 void setPlayerWindow(VideoPlayer& player, intptr_t window);
+void endPlayerPaintWaits(VideoPlayer& player);
 std::shared_ptr<AviRecorder> makeStreamRecorder(CamSession& session,
                                                 const std::shared_ptr<VideoPlayer>& player);
 int recordFrame(AviRecorder& recorder, const uint8_t* data, uint32_t length, int type,

@@ -1,6 +1,7 @@
 // The live stream exports. Handles are looked up on every call; a stream belongs to its
 // session's stream list from open to close.
 #include <cstring>
+#include <new>
 
 #include "plat/log.h"
 #include "session/thread_owner.h"
@@ -28,7 +29,15 @@ extern "C" IPC_HANDLE IPC_StreamOpen(IPC_HANDLE session, uint16_t streamNumber, 
                                      int display) {
   auto s = findSession(session);
   if (!s || s->closing.load()) return nullptr;
-  auto stream = std::make_shared<LiveStream>(s, streamNumber, display != 0);
+  std::shared_ptr<LiveStream> stream;
+  try {
+    stream = std::make_shared<LiveStream>(s, streamNumber, display != 0);
+  } catch (const std::bad_alloc&) {
+    // The stream's buffers are mapped as it is made: a process short of address space fails
+    // this open, never its caller across the C boundary.
+    PLAT_LOGW("corvane", "stream %u not opened: no memory for its buffers", streamNumber);
+    return nullptr;
+  }
   const intptr_t h = liveStreams().add(stream);
   auto* handle = reinterpret_cast<IPC_HANDLE>(h);
   stream->start(handle, window);

@@ -2,11 +2,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 
 #include "plat/bytes.h"
 #include "video/jpeg_encoder.h"
+#include "plat/part_file.h"
 #include "video/video_player.h"
 
 namespace corvane {
@@ -15,17 +15,6 @@ namespace {
 constexpr int kBmpFileHeaderSize = 14;
 constexpr int kBmpPixelOffset = kBmpFileHeaderSize + kBitmapInfoHeaderSize;  // 54
 constexpr int kJpegQualityStep = 5;
-
-bool writeAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -65,7 +54,7 @@ int VideoPlayer::SaveBmp(const char* path) {
     plat::putLe16(info + 12, 1);
     plat::putLe16(info + 14, 32);
     plat::putLe32(info + 20, imageSize);
-    ok = writeAll(fd, header, sizeof header) && writeAll(fd, pixels.data(), imageSize);
+    ok = plat::writeAll(fd, header, sizeof header) && plat::writeAll(fd, pixels.data(), imageSize);
   }
   if (::close(fd) != 0) ok = false;
   return ok ? 1 : 0;

@@ -162,8 +162,12 @@ void VideoPlayer::drawLocked(const PictureRef& picture) {
 int VideoPlayer::RenderPicture(const PictureRef& picture) {
   if (!picture) return 1;
   // Before any lock: the window's GUI thread may want the player (a snapshot) to paint.
-  if (const plat::WindowHandle w = mainWindow_.load())
-    waitsForPaint_ = plat::waitPainted(w, waitsForPaint_ ? paintWaitMs_.load() : 0);
+  if (const plat::WindowHandle w = mainWindow_.load()) {
+    paintWaitWindow_ = w;
+    waitsForPaint_ = plat::waitPainted(w, waitsForPaint_ ? paintWaitMs_.load() : 0, &paintWaitsEnded_);
+  }
+  // The stream is stopping: its window may show the next stream's pictures already.
+  if (paintWaitsEnded_.load()) return 1;
   const int width = picture->width(), height = picture->height();
   prepareOsd(width, height);
   std::lock_guard<std::recursive_mutex> lk(drawMutex_);
@@ -173,6 +177,13 @@ int VideoPlayer::RenderPicture(const PictureRef& picture) {
   if (width != width_ || height != height_) return 1;  // a size refused: nothing to draw
   drawLocked(picture);
   return 1;
+}
+
+void VideoPlayer::endPaintWaits() {
+  // The flag first, then the window the draw may wait on: either the draw sees the flag
+  // before it sleeps, or this sees its window and wakes it.
+  paintWaitsEnded_ = true;
+  if (const plat::WindowHandle w = paintWaitWindow_.load()) plat::wakePaintWaits(w);
 }
 
 void VideoPlayer::DecodeAndShow(const uint8_t* data, uint32_t length, int codec) {

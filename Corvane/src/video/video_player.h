@@ -61,6 +61,9 @@ class VideoPlayer {
   static constexpr int kPaintWaitMs = 200;
   // The longest a draw waits for that paint, in real milliseconds (kPaintWaitMs at first).
   void setPaintWait(int ms) { paintWaitMs_ = ms; }
+  // The stream is stopping: a draw waiting for that paint ends at once, and neither it nor
+  // a later one draws.
+  void endPaintWaits();
 
   void DrawStatusText(int videoState, int audioState);
   void ClearStatusText();
@@ -131,6 +134,8 @@ class VideoPlayer {
   // The render thread's.
   bool waitsForPaint_ = true;
   std::atomic<int> paintWaitMs_{kPaintWaitMs};
+  std::atomic<bool> paintWaitsEnded_{false};
+  std::atomic<plat::WindowHandle> paintWaitWindow_{0};  // the window a draw last waited on
   // Serialises size changes against drawing and against the player's own pictures (render,
   // status texts, playback, snapshots).
   std::recursive_mutex drawMutex_;

@@ -25,7 +25,7 @@ CameraPreview::CameraPreview(int devType, DevHandle session, long channel)
     : devType_(devType), session_(session), channel_(channel), token_(NextPreviewToken()) {
   // Recorders of the camera family hear of their streams too: without the hook a refused
   // stream would retry unseen and a recording the disk ended would still show as running.
-  routes::Attach(session_, this, true);
+  routes::Attach(session_, this);
 }
 
 CameraPreview::~CameraPreview() {

@@ -16,7 +16,6 @@ namespace {
 
 struct Member {
   CameraPreview* preview;
-  bool hooked;
   DevHandle stream = 0;
   uint64_t openedSeq = 0;
 };
@@ -63,14 +62,14 @@ void SessionHook(int event, void* data, int, void* user) {
   Route& r = it->second;
   CameraPreview* target = nullptr;
   for (Member& m : r.members)
-    if (m.hooked && m.stream != 0 && m.stream == stream) {
+    if (m.stream != 0 && m.stream == stream) {
       target = m.preview;
       break;
     }
   // A stream not yet known: its open has not returned, so it is the opening preview's.
   if (!target && r.opening)
     for (Member& m : r.members)
-      if (m.preview == r.opening && m.hooked) target = r.opening;
+      if (m.preview == r.opening) target = r.opening;
   if (target) g_calls.run(lk, [&] { target->OnSessionEvent(event, stream); });
 }
 
@@ -82,14 +81,14 @@ Member* Find(Route& r, CameraPreview* p) {
 
 }  // namespace
 
-void Attach(DevHandle session, CameraPreview* preview, bool hooked) {
+void Attach(DevHandle session, CameraPreview* preview) {
   std::lock_guard<std::mutex> hookLock(g_hookMutex);
   bool setHook = false;
   {
     std::lock_guard<std::mutex> lk(g_mutex);
     Route& r = g_routes[session];
-    r.members.push_back(Member{preview, hooked});
-    setHook = hooked && !r.hookSet && session != 0;
+    r.members.push_back(Member{preview});
+    setHook = !r.hookSet && session != 0;
   }
   if (!setHook) return;
   const bool set = IPC_SetSessionHook(AsIpc(session), &SessionHook,
@@ -109,9 +108,7 @@ void Detach(DevHandle session, CameraPreview* preview) {
     Route& r = it->second;
     std::erase_if(r.members, [&](const Member& m) { return m.preview == preview; });
     if (r.opening == preview) r.opening = nullptr;
-    const bool anyHooked = std::any_of(r.members.begin(), r.members.end(),
-                                       [](const Member& m) { return m.hooked; });
-    cleanHook = r.hookSet && !anyHooked;
+    cleanHook = r.hookSet && r.members.empty();
     if (cleanHook) r.hookSet = false;
     if (r.members.empty()) g_routes.erase(it);
     // No new call reaches the preview now; one under way ends before it may go.

@@ -1,7 +1,7 @@
 #pragma once
 // Which preview of a camera session an event belongs to. A camera session has one hook, but
 // several previews (main and sub stream, several windows) may share the session: the hook
-// is installed while at least one hooked preview is attached, and each stream event goes to
+// is installed while at least one preview is attached, and each stream event goes to
 // the preview whose stream it names. The talk operations of a login find their stream here
 // too: the stream most recently opened on that login's own session.
 #include <cstdint>
@@ -14,8 +14,8 @@ class CameraPreview;
 
 namespace routes {
 
-// hooked: the session hook delivers this preview's events (every camera-family preview).
-void Attach(DevHandle session, CameraPreview* preview, bool hooked);
+// The session hook delivers the preview's events from now on.
+void Attach(DevHandle session, CameraPreview* preview);
 void Detach(DevHandle session, CameraPreview* preview);
 // Marks the preview that is opening a stream: events for a stream nobody owns yet go to it.
 void SetOpening(DevHandle session, CameraPreview* preview);

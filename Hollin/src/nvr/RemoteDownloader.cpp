@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -13,7 +12,6 @@ namespace {
 
 constexpr size_t kRequestNameOffset = 4;
 constexpr size_t kRequestNameMax = 127;
-
 
 }  // namespace
 
@@ -30,8 +28,7 @@ CDevNVRRemoteFileDownloader::CDevNVRRemoteFileDownloader(IDevUserLogin* login, l
 }
 
 CDevNVRRemoteFileDownloader::~CDevNVRRemoteFileDownloader() {
-  Stop();
-  CloseFile();  // the part, if any, goes with part_
+  Stop();  // a part not put in place goes with part_
 }
 
 void CDevNVRRemoteFileDownloader::Run(IDevUserLogin* login, const char* remoteName,
@@ -57,15 +54,7 @@ void CDevNVRRemoteFileDownloader::Run(IDevUserLogin* login, const char* remoteNa
   downloading_ = false;
 }
 
-bool CDevNVRRemoteFileDownloader::CloseFile() {
-  if (!file_) return true;
-  const bool ok = std::fclose(file_) == 0;
-  file_ = nullptr;
-  return ok;
-}
-
 void CDevNVRRemoteFileDownloader::Fail() {
-  CloseFile();
   part_.discard();
   failed_ = true;
 }
@@ -84,9 +73,7 @@ void CDevNVRRemoteFileDownloader::OnData(int kind, const void* info, const void*
   }
   switch (kind) {
     case kIpcDownloadAccepted:
-      if (!self->file_ && self->part_.create(self->localPath_))
-        self->file_ = std::fopen(self->part_.path().c_str(), "wb");
-      if (!self->file_) {
+      if (!self->part_.active() && !self->part_.create(self->localPath_)) {
         PLAT_LOGW("hollin", "download: cannot create \"%s\"", self->localPath_.c_str());
         self->Fail();
         return;
@@ -94,9 +81,8 @@ void CDevNVRRemoteFileDownloader::OnData(int kind, const void* info, const void*
       self->downloading_ = true;
       break;
     case kIpcDownloadData:
-      if (!self->file_ || !data || length <= 0) return;
-      if (std::fwrite(data, 1, static_cast<size_t>(length), self->file_) !=
-          static_cast<size_t>(length)) {
+      if (!self->part_.active() || !data || length <= 0) return;
+      if (!self->part_.write(data, static_cast<size_t>(length))) {
         PLAT_LOGW("hollin", "download: cannot write \"%s\"", self->localPath_.c_str());
         self->Fail();
         return;
@@ -109,10 +95,10 @@ void CDevNVRRemoteFileDownloader::OnData(int kind, const void* info, const void*
       break;
     case kIpcDownloadEnd:
       // The recorder's end mark: the file is whole and takes the local path's place.
-      if (!self->file_) return;
+      if (!self->part_.active()) return;
       PLAT_LOGD("hollin", "DVR_FiDownload,GetEndFileSingn ");
       self->downloading_ = false;
-      if (!self->CloseFile() || !self->part_.commit()) {
+      if (!self->part_.commit()) {
         PLAT_LOGW("hollin", "download: \"%s\" not put in place", self->localPath_.c_str());
         self->Fail();
         return;

@@ -1,7 +1,6 @@
 #pragma once
 // A recorder's own recordings over the camera library: search, download and playback.
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -55,14 +54,11 @@ class CDevNVRRemoteFileDownloader : public CDevRemoteFileDownloader {
  private:
   void Run(IDevUserLogin* login, const char* remoteName, const char* localPath);
   static void OnData(int kind, const void* info, const void* data, int length, void* user);
-  // Closes the part being written; false when its last bytes did not reach the disk.
-  bool CloseFile();
   // The download cannot complete: its part is removed.
   void Fail();
   IPC_HANDLE task_ = nullptr;
   std::string localPath_;
-  plat::PartFile part_;
-  std::FILE* file_ = nullptr;
+  plat::PartFile part_;  // written through the descriptor it was made with
   uint32_t expected_ = 0;
   uint64_t received_ = 0;
   int progress_ = 0;

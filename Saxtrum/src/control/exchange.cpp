@@ -15,11 +15,7 @@ Exchange exchangeOnNewSlot(DvrConnection& conn, int32_t userId, uint32_t command
     e.outcome = Outcome::SendFailed;
     return e;
   }
-  e.unanswered = conn.waitSlot(e.slot, replyWaitMs()) != 0;
-  const bool ok =
-      !e.unanswered && conn.withSlot(e.slot, [](RequestSlot& s) { return s.status == kStatusOk; });
-  if (!ok) conn.releaseSlot(e.slot);
-  e.outcome = ok ? Outcome::Ok : Outcome::Failed;
+  e.outcome = conn.waitReplyStatus(e.slot, &e.unanswered) == 1 ? Outcome::Ok : Outcome::Failed;
   return e;
 }
 

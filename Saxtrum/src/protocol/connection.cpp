@@ -22,7 +22,7 @@ namespace saxtrum {
 namespace {
 constexpr uint32_t kRecordSyncMs = 2000;
 // A saved stream begins at a key frame; a stream in which none is recognised this soon (its
-// frames are not of the format the library knows) is saved from the next packet instead.
+// frames are not of the format the library knows) is saved from the packet that ends the wait.
 constexpr int kKeyWaitMs = 2000;
 constexpr uint64_t kKeyWaitBytes = 1u << 20;
 }  // namespace
@@ -216,6 +216,7 @@ void DvrConnection::endFiles() {
 }
 
 void DvrConnection::endSlotFile(RequestSlot& s) {
+  s.closeDirect();
   if (!s.part.active()) return;
   s.writing = false;
   if (!s.keepPartial || s.written == 0) {
@@ -284,6 +285,7 @@ int DvrConnection::allocSlot() {
   s.playWindow = 0;
   s.path.clear();
   s.part.discard();
+  s.closeDirect();
   s.direct = s.keepPartial = s.failed = false;
   s.whole = s.awaitBytes = s.written = 0;
   s.awaitSince = 0;
@@ -424,14 +426,16 @@ int DvrConnection::waitSlot(int slot, int productMs, bool lossOnTimeout) {
   return answered ? 0 : -1;
 }
 
-int DvrConnection::waitReplyOk(int slot) {
-  if (waitSlot(slot, replyWaitMs()) != 0) return 0;
+int DvrConnection::waitReplyOk(int slot, bool* unanswered) {
+  const bool none = waitSlot(slot, replyWaitMs()) != 0;
+  if (unanswered) *unanswered = none;
+  if (none) return 0;
   std::lock_guard<std::mutex> lock(mu_);
   return slots_[slot].status == kStatusOk ? 1 : 0;
 }
 
-int DvrConnection::waitReplyStatus(int slot) {
-  const int r = waitReplyOk(slot);
+int DvrConnection::waitReplyStatus(int slot, bool* unanswered) {
+  const int r = waitReplyOk(slot, unanswered);
   if (r != 1) releaseSlot(slot);
   return r;
 }
@@ -452,24 +456,19 @@ bool DvrConnection::receiveBytes(const uint8_t* data, size_t n) {
 int DvrConnection::writeRecordFile(RequestSlot& s, const uint8_t* data, uint32_t length,
                                    bool header) {
   // Into the part while there is one; at the path itself only where that is the file's place.
-  if (!s.part.active() && (!s.direct || s.path.empty())) return -1;
-  const std::string file = s.part.active() ? s.part.path() : s.path;
+  // Either stays open from the first bytes to the end: nothing opens the file by its name
+  // again for each packet.
+  const bool intoPart = s.part.active();
+  if (!intoPart && (!s.direct || s.path.empty())) return -1;
   const bool first = s.written == 0;
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (first ? O_TRUNC : O_APPEND),
-                        0666);
-  auto writeAll = [fd](const uint8_t* p, size_t n) {
-    while (n > 0) {
-      const ssize_t w = ::write(fd, p, n);
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) return false;
-      p += w;
-      n -= static_cast<size_t>(w);
-    }
-    return true;
-  };
+  if (!intoPart && s.directFd < 0)
+    s.directFd = ::open(s.path.c_str(),
+                        O_WRONLY | O_CREAT | O_CLOEXEC | (first ? O_TRUNC : O_APPEND), 0666);
+  const int fd = intoPart ? s.part.fd() : s.directFd;
   const bool withHeader = header && first;
-  bool ok = fd >= 0 && (!withHeader || writeAll(s.streamHeader.data(), s.streamHeader.size()));
-  ok = ok && (length == 0 || writeAll(data, length));
+  bool ok = fd >= 0 &&
+            (!withHeader || plat::writeAll(fd, s.streamHeader.data(), s.streamHeader.size()));
+  ok = ok && (length == 0 || plat::writeAll(fd, data, length));
   if (ok) {
     s.written += (withHeader ? kStreamHeaderSize : 0) + length;
     // Every few seconds what was written goes to the disk: a power loss costs seconds only.
@@ -478,7 +477,6 @@ int DvrConnection::writeRecordFile(RequestSlot& s, const uint8_t* data, uint32_t
       s.syncedTick = now;
       ::fdatasync(fd);
     }
-    ::close(fd);
     return 0;
   }
   // The disk refused (full, failing, the folder gone): the file is cut back to its last whole
@@ -489,10 +487,10 @@ int DvrConnection::writeRecordFile(RequestSlot& s, const uint8_t* data, uint32_t
   if (fd >= 0) {
     if (::ftruncate(fd, static_cast<off_t>(s.written)) != 0)
       PLAT_LOGW("Saxtrum", "%s keeps a part of its last packet", s.path.c_str());
-    ::close(fd);
   }
   // A saved stream ends here with what it holds; a download can no longer be whole.
-  if (s.part.active() && !s.keepPartial) s.failed = true;
+  s.direct = false;
+  if (intoPart && !s.keepPartial) s.failed = true;
   endSlotFile(s);
   return -1;
 }
@@ -511,7 +509,7 @@ int DvrConnection::saveStreamPacket(RequestSlot& s, const FrameCursor::KeyStart&
     s.awaitKey = false;
     PLAT_LOGW("Saxtrum",
               "no key frame recognised in %llu bytes of the stream saved to %s: saved from "
-              "the start of the next packet",
+              "the start of this packet",
               static_cast<unsigned long long>(s.awaitBytes), s.path.c_str());
   }
   if (s.awaitKey) {

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "plat/deadline.h"
 #include "plat/part_file.h"
 #include "plat/socket.h"
@@ -70,6 +72,7 @@ struct RequestSlot {
   // until then `path` is left as it was.
   plat::PartFile part;
   bool direct = false;       // written at `path` itself (an export, a finished download, a new save)
+  int directFd = -1;         // `path` open while written directly, from its first bytes to the end
   bool keepPartial = false;  // a saved stream keeps what it holds when it ends; a download does not
   uint64_t whole = 0;        // a download's bytes (stream header included) when it is complete
   bool failed = false;       // the download's file could not be written or put in place
@@ -97,6 +100,7 @@ struct RequestSlot {
   // Data from the next packet on go into `into`, which is to become `target`, or into the
   // target itself when no part is given.
   void beginFile(const std::string& target, plat::PartFile&& into, bool keepWhatItHolds) {
+    closeDirect();
     path = target;
     part = std::move(into);
     keepPartial = keepWhatItHolds;
@@ -104,6 +108,10 @@ struct RequestSlot {
     failed = false;
     written = 0;
     writing = true;
+  }
+  void closeDirect() {
+    if (directFd >= 0) ::close(directFd);
+    directFd = -1;
   }
 };
 
@@ -153,10 +161,11 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   // fails at once. The login's own first request passes lossOnTimeout false: a failed login
   // is told by its result alone.
   int waitSlot(int slot, int productMs, bool lossOnTimeout = true);
-  // Waits the reply wait and answers 1 on status 200.
-  int waitReplyOk(int slot);
+  // Waits the reply wait and answers 1 on status 200; *unanswered (may be null) tells whether
+  // no reply came in that wait.
+  int waitReplyOk(int slot, bool* unanswered = nullptr);
   // Like waitReplyOk, but releases the slot unless the answer is 1.
-  int waitReplyStatus(int slot);
+  int waitReplyStatus(int slot, bool* unanswered = nullptr);
   void signalSlot(int slot);
 
   // Bytes from the peer: framed and dispatched. False when the stream is given up.

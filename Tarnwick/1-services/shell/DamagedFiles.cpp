@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include <sqlite3.h>
 
 #include "plat/log.h"
+#include "plat/part_file.h"
 #include "plat/text.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
@@ -29,6 +31,31 @@ std::u16string Replace(std::u16string text, const std::u16string& from, const st
   for (size_t at = text.find(from); at != std::u16string::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
   return text;
+}
+
+// A copy of `from` written beside `to` and renamed over it once whole and on the disk: a copy
+// cut short never replaces one.
+std::error_code CopyOver(const std::string& from, const std::string& to) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  plat::PartFile part;
+  struct stat st{};
+  bool ok = in >= 0 && ::fstat(in, &st) == 0 && part.create(to) &&
+            ::fchmod(part.fd(), st.st_mode & 07777) == 0;
+  std::vector<char> buffer(1 << 16);
+  while (ok) {
+    const ssize_t n = ::read(in, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    ok = part.write(buffer.data(), static_cast<size_t>(n));
+  }
+  ok = ok && part.commit();
+  const std::error_code ec = ok ? std::error_code{} : std::error_code(errno ? errno : EIO,
+                                                                       std::generic_category());
+  if (in >= 0) ::close(in);
+  return ec;
 }
 
 }  // namespace
@@ -104,15 +131,7 @@ bool KeepDamagedFileAside(const std::u16string& fileName) {
       std::filesystem::remove(to, ignored);
     std::filesystem::rename(from, to, ec);
   } else if (there) {
-    // Written beside and renamed over the old copy: a copy cut short never replaces one.
-    std::filesystem::path part = to;
-    part += ".part";
-    std::filesystem::copy_file(from, part, std::filesystem::copy_options::overwrite_existing, ec);
-    if (!ec) std::filesystem::rename(part, to, ec);
-    if (ec) {
-      std::error_code ignored;
-      std::filesystem::remove(part, ignored);
-    }
+    ec = CopyOver(from.string(), to.string());
   }
   if (ec) {
     PLAT_LOGE("storage", "cannot keep %s aside: %s; it is not written", from.string().c_str(),

@@ -7,6 +7,7 @@
 // format can be exercised), and each window keeps the last picture presented to it, which
 // tests read and the Qt display widget paints. Every set-up step can be made to fail so the
 // callers' error paths can be driven.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -188,7 +189,10 @@ void setPresentListener(WindowHandle window, std::function<void()> listener);
 // painted.
 void setWindowPainter(WindowHandle window, bool painting);
 void notePainted(WindowHandle window, uint64_t serial);
-// True once the window painted its last present; waits at most `ms` (real time) for that.
-bool waitPainted(WindowHandle window, int ms);
+// True once the window painted its last present; waits at most `ms` (real time) for that,
+// and ends early once `ended` (may be null) is set and wakePaintWaits is called.
+bool waitPainted(WindowHandle window, int ms, const std::atomic<bool>* ended = nullptr);
+// Wakes the window's paint waits to look at their `ended` flags.
+void wakePaintWaits(WindowHandle window);
 
 }  // namespace plat

@@ -60,6 +60,9 @@ int RecNet_Cleanup();
 int RecNet_SetDVRMessageCallBack(SdkMessageCallBack callback, void* user);
 int RecNet_SetExceptionCallBack(uint32_t message, intptr_t window,
                                  SdkExceptionCallBack callback, void* user);
+// The error of the calling thread's last RecNet call: the stand-in's own when that call set
+// one (3: a RecNet_Cleanup without its RecNet_Init; SDK_ERROR_NO_ANSWER), else the recorder
+// library's.
 uint32_t RecNet_GetLastError();
 // The last configuration write of the calling thread went out and got no answer in time.
 constexpr uint32_t SDK_ERROR_NO_ANSWER = 700;

@@ -1,12 +1,13 @@
 #pragma once
-// The error of the last configuration write made on the calling thread, which
-// RecNet_GetLastError tells before any other: each caller sees its own write's outcome,
-// whatever other threads do meanwhile.
+// An error of the stand-in's own for the calling thread's last RecNet call, which
+// RecNet_GetLastError tells before the recorder library's: each caller sees its own call's
+// outcome, whatever other threads do meanwhile, and never one of an earlier call.
 #include <cstdint>
 
 namespace recnet {
 
-void SetCallError(uint32_t code);  // 0: the write succeeded or failed for another reason
-uint32_t CallError();
+// Every RecNet call begins here: it has no error of its own until it sets one.
+void StartCall();
+void SetCallError(uint32_t code);
 
 }  // namespace recnet

@@ -17,19 +17,28 @@ int32_t Login(int32_t loginId) { return recnet::ToLib(loginId, Kind::Login); }
 
 extern "C" {
 
-int RecNet_RebootDVR(int32_t loginId) { return QX_DVR_RebootDVR(Login(loginId)) == 1 ? 1 : 0; }
-int RecNet_ShutDownDVR(int32_t loginId) { return QX_DVR_ShutDownDVR(Login(loginId)) == 1 ? 1 : 0; }
+int RecNet_RebootDVR(int32_t loginId) {
+  recnet::StartCall();
+  return QX_DVR_RebootDVR(Login(loginId)) == 1 ? 1 : 0;
+}
+int RecNet_ShutDownDVR(int32_t loginId) {
+  recnet::StartCall();
+  return QX_DVR_ShutDownDVR(Login(loginId)) == 1 ? 1 : 0;
+}
 
 int RecNet_StartDVRRecord(int32_t loginId, int32_t channel, int32_t recordType) {
+  recnet::StartCall();
   return QX_DVR_StartDVRRecord(Login(loginId), channel, recordType) == 1 ? 1 : 0;
 }
 
 int RecNet_StopDVRRecord(int32_t loginId, int32_t channel) {
+  recnet::StartCall();
   return QX_DVR_StopDVRRecord(Login(loginId), channel) == 1 ? 1 : 0;
 }
 
 int32_t RecNet_FindDVRLog(int32_t loginId, int32_t mode, uint32_t majorType, uint32_t minorType,
                            const SdkTime* start, const SdkTime* end, int32_t) {
+  recnet::StartCall();
   if (!start || !end) return -1;
   const QX_DVR_TIME s = recnet::ToQx(*start), e = recnet::ToQx(*end);
   return recnet::Issue(Kind::Log,
@@ -37,6 +46,7 @@ int32_t RecNet_FindDVRLog(int32_t loginId, int32_t mode, uint32_t majorType, uin
 }
 
 int32_t RecNet_FindNextLog(int32_t logHandle, uint8_t* record) {
+  recnet::StartCall();
   if (!record) return SDK_FIND_EXCEPTION;
   static_assert(SDK_LOG_SIZE >= QX_DVR_LOG_SIZE);
   std::memset(record, 0, SDK_LOG_SIZE);
@@ -46,14 +56,17 @@ int32_t RecNet_FindNextLog(int32_t logHandle, uint8_t* record) {
 }
 
 int RecNet_FindLogClose(int32_t logHandle) {
+  recnet::StartCall();
   return recnet::CloseHandle(logHandle, Kind::Log, QX_DVR_FindLogClose) == 1 ? 1 : 0;
 }
 
 int32_t RecNet_SetupAlarmChan(int32_t loginId) {
+  recnet::StartCall();
   return recnet::Issue(Kind::Alarm, QX_DVR_SetupAlarmChan(Login(loginId)));
 }
 
 int RecNet_CloseAlarmChan(int32_t alarmHandle) {
+  recnet::StartCall();
   return recnet::CloseHandle(alarmHandle, Kind::Alarm, QX_DVR_CloseAlarmChan) == 1 ? 1 : 0;
 }
 
@@ -61,7 +74,7 @@ int RecNet_CloseAlarmChan(int32_t alarmHandle) {
 // the index as given. Reads and writes of one index must meet the same record.
 int RecNet_ReadConfig(int32_t loginId, uint32_t command, int32_t index, void* buffer,
                        uint32_t size, uint32_t* returned) {
-  recnet::SetCallError(0);
+  recnet::StartCall();
   if (!buffer) return 0;
   const int32_t channel = command == QX_DVR_GET_PICCFG ? index + 1 : index;
   uint32_t got = 0;
@@ -72,7 +85,7 @@ int RecNet_ReadConfig(int32_t loginId, uint32_t command, int32_t index, void* bu
 
 int RecNet_WriteConfig(int32_t loginId, uint32_t command, int32_t index, const void* buffer,
                         uint32_t size) {
-  recnet::SetCallError(0);
+  recnet::StartCall();
   if (!buffer) return 0;
   const int32_t channel = command == QX_DVR_SET_PICCFG ? index + 1 : index;
   if (QX_DVR_SetPellmore(Login(loginId), command, channel, buffer, size) == 1) return 1;

@@ -1,4 +1,3 @@
-#include <atomic>
 #include <functional>
 #include <mutex>
 
@@ -17,7 +16,6 @@ int g_initCount = 0;
 // Each callback with its user value as one unit; replacing one waits for calls in progress.
 plat::Hook<std::function<void(int32_t, SdkAlarmerRecord*, SdkAlarmRecord*)>> g_message;
 plat::Hook<std::function<void(uint32_t, int32_t, int32_t)>> g_exception;
-std::atomic<uint32_t> g_lastError{0};
 thread_local uint32_t t_callError = 0;
 
 // The recorder library reports on its receive threads; its records have the SDK's sizes.
@@ -53,6 +51,7 @@ void OnLibraryException(uint32_t type, int32_t userId, intptr_t, void*) {
 extern "C" {
 
 int RecNet_Init() {
+  recnet::StartCall();
   std::lock_guard<std::mutex> lk(g_mutex);
   // The recorder library starts once per process: starting it again would drop its logins.
   if (g_initCount++ == 0) {
@@ -64,9 +63,10 @@ int RecNet_Init() {
 }
 
 int RecNet_Cleanup() {
+  recnet::StartCall();
   std::lock_guard<std::mutex> lk(g_mutex);
   if (g_initCount == 0) {
-    g_lastError = 3;  // not initialised
+    recnet::SetCallError(3);  // not initialised
     return 0;
   }
   if (--g_initCount == 0) {
@@ -80,6 +80,7 @@ int RecNet_Cleanup() {
 }
 
 int RecNet_SetDVRMessageCallBack(SdkMessageCallBack callback, void* user) {
+  recnet::StartCall();
   if (!callback) {
     g_message.clear();
     return 1;
@@ -91,6 +92,7 @@ int RecNet_SetDVRMessageCallBack(SdkMessageCallBack callback, void* user) {
 }
 
 int RecNet_SetExceptionCallBack(uint32_t, intptr_t, SdkExceptionCallBack callback, void* user) {
+  recnet::StartCall();
   if (!callback) {
     g_exception.clear();
     return 1;
@@ -102,15 +104,13 @@ int RecNet_SetExceptionCallBack(uint32_t, intptr_t, SdkExceptionCallBack callbac
 }
 
 uint32_t RecNet_GetLastError() {
-  if (t_callError) return t_callError;
-  const uint32_t own = g_lastError.load();
-  return own ? own : QX_DVR_GetLastError();
+  return t_callError ? t_callError : QX_DVR_GetLastError();
 }
 
 }  // extern "C"
 
+void recnet::StartCall() { t_callError = 0; }
 void recnet::SetCallError(uint32_t code) { t_callError = code; }
-uint32_t recnet::CallError() { return t_callError; }
 
 // Used by the rest of the stand-in to deliver what the recorder library reports.
 void SdkDeliverAlarm(int32_t command, SdkAlarmerRecord* alarmer, SdkAlarmRecord* alarm) {

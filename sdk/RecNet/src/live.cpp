@@ -1,6 +1,7 @@
 // Login and live view, carried onto the recorder library.
 #include "RecNet.h"
 #include "Saxtrum.h"
+#include "call_error.h"
 #include "plat/paint.h"
 #include "plat/paths.h"
 #include "records.h"
@@ -35,6 +36,7 @@ extern "C" {
 
 int32_t RecNet_Login(const char* address, uint16_t port, const char* user, const char* password,
                       SdkDeviceInfo* deviceInfo) {
+  recnet::StartCall();
   QX_DVR_DEVICEINFO q{};
   const int32_t id = QX_DVR_Login(address, port, user, password, &q);
   if (id >= 0 && deviceInfo) recnet::FromQx(q, *deviceInfo);
@@ -42,6 +44,7 @@ int32_t RecNet_Login(const char* address, uint16_t port, const char* user, const
 }
 
 int RecNet_Logout(int32_t loginId) {
+  recnet::StartCall();
   const int32_t lib = recnet::ToLib(loginId, Kind::Login);
   if (lib < 0) return 0;
   const int r = QX_DVR_Logout(lib);
@@ -54,6 +57,7 @@ int RecNet_Logout(int32_t loginId) {
 
 int32_t RecNet_RealPlay(int32_t loginId, const SdkClientInfo* client,
                          SdkRealDataCallBack callback, void* user, int blocking) {
+  recnet::StartCall();
   if (!client) return -1;
   QX_DVR_CLIENTINFO q{};
   q.lChannel = client->channel;
@@ -74,10 +78,12 @@ int32_t RecNet_RealPlay(int32_t loginId, const SdkClientInfo* client,
 }
 
 int RecNet_StopRealPlay(int32_t realHandle) {
+  recnet::StartCall();
   return recnet::CloseHandle(realHandle, Kind::Live, QX_DVR_StopRealPlay) == 1 ? 1 : 0;
 }
 
 int RecNet_SetRealDataCallBack(int32_t realHandle, SdkRealDataCallBack callback, void* user) {
+  recnet::StartCall();
   const int32_t lib = recnet::ToLib(realHandle, Kind::Live);
   if (lib < 0 || !recnet::FindLive(realHandle, nullptr)) return 0;
   recnet::SetLiveData(realHandle, callback, user);
@@ -85,6 +91,7 @@ int RecNet_SetRealDataCallBack(int32_t realHandle, SdkRealDataCallBack callback,
 }
 
 int RecNet_RigisterDrawFun(int32_t realHandle, SdkDrawFun fun, void* user) {
+  recnet::StartCall();
   const int32_t lib = recnet::ToLib(realHandle, Kind::Live);
   if (lib < 0 || !recnet::FindLive(realHandle, nullptr)) return 0;
   recnet::SetLiveDraw(realHandle, fun, user);
@@ -93,6 +100,7 @@ int RecNet_RigisterDrawFun(int32_t realHandle, SdkDrawFun fun, void* user) {
 }
 
 int RecNet_SaveRealData(int32_t realHandle, uint32_t mode, const char* path) {
+  recnet::StartCall();
   if (!path) return 0;
   // The caller names the file as the system does ("D:\\RecordFile\\..."): its drive letter maps
   // to a folder here, as for every other recording.
@@ -101,29 +109,38 @@ int RecNet_SaveRealData(int32_t realHandle, uint32_t mode, const char* path) {
 }
 
 int RecNet_StopSaveRealData(int32_t realHandle) {
+  recnet::StartCall();
   return QX_DVR_StopSaveRealData(recnet::ToLib(realHandle, Kind::Live));
 }
 
 int RecNet_CapturePicture(int32_t realHandle, const char* bmpPath) {
+  recnet::StartCall();
   return QX_DVR_CapturePicture(recnet::ToLib(realHandle, Kind::Live), bmpPath);
 }
 
 int RecNet_OpenSound(int32_t realHandle) {
+  recnet::StartCall();
   return QX_DVR_OpenSound(recnet::ToLib(realHandle, Kind::Live));
 }
-int RecNet_CloseSound() { return QX_DVR_CloseSound(); }
+int RecNet_CloseSound() {
+  recnet::StartCall();
+  return QX_DVR_CloseSound();
+}
 int RecNet_Volume(int32_t realHandle, uint16_t volume) {
+  recnet::StartCall();
   return QX_DVR_Volume(recnet::ToLib(realHandle, Kind::Live), volume);
 }
 
 int RecNet_ClientSetVideoEffect(int32_t realHandle, uint32_t brightness, uint32_t contrast,
                                  uint32_t saturation, uint32_t hue) {
+  recnet::StartCall();
   return QX_DVR_ClientSetVideoEffect(recnet::ToLib(realHandle, Kind::Live), brightness, contrast,
                                      saturation, hue);
 }
 
 int RecNet_ClientGetVideoEffect(int32_t realHandle, uint32_t* brightness, uint32_t* contrast,
                                  uint32_t* saturation, uint32_t* hue) {
+  recnet::StartCall();
   uint32_t b = 0, c = 0, s = 0, h = 0;
   const int r = QX_DVR_ClientGetVideoEffect(recnet::ToLib(realHandle, Kind::Live), &b, &c, &s, &h);
   if (r == 1) {
@@ -138,6 +155,7 @@ int RecNet_ClientGetVideoEffect(int32_t realHandle, uint32_t* brightness, uint32
 // ---- Talk ----
 
 int32_t RecNet_StartVoiceCom(int32_t target, intptr_t channel, intptr_t, intptr_t, intptr_t) {
+  recnet::StartCall();
   recnet::LiveView live;
   int32_t talk;
   if (recnet::FindLive(target, &live)) {
@@ -151,34 +169,41 @@ int32_t RecNet_StartVoiceCom(int32_t target, intptr_t channel, intptr_t, intptr_
 }
 
 int RecNet_StopVoiceCom(int32_t talkHandle) {
+  recnet::StartCall();
   return recnet::CloseHandle(talkHandle, Kind::Talk, QX_DVR_StopVoiceCom);
 }
 
 // ---- PTZ ----
 
 int RecNet_PTZControl(int32_t realHandle, uint32_t command, uint32_t stop) {
+  recnet::StartCall();
   return QX_DVR_PTZControl(recnet::ToLib(realHandle, Kind::Live), command, stop);
 }
 
 int RecNet_PTZControlWithSpeed(int32_t realHandle, uint32_t command, uint32_t stop,
                                 uint32_t speed) {
+  recnet::StartCall();
   return QX_DVR_PTZControlWithSpeed(recnet::ToLib(realHandle, Kind::Live), command, stop, speed);
 }
 
 int RecNet_PTZPreset(int32_t realHandle, uint32_t command, uint32_t preset) {
+  recnet::StartCall();
   return QX_DVR_PTZPreset(recnet::ToLib(realHandle, Kind::Live), command, preset);
 }
 
 int RecNet_PTZCruise(int32_t realHandle, uint32_t command, uint8_t route, uint8_t point,
                       uint16_t value) {
+  recnet::StartCall();
   return QX_DVR_PTZCruise(recnet::ToLib(realHandle, Kind::Live), command, route, point, value);
 }
 
 int RecNet_PTZTrack(int32_t realHandle, uint32_t command) {
+  recnet::StartCall();
   return QX_DVR_PTZTrack(recnet::ToLib(realHandle, Kind::Live), command);
 }
 
 int RecNet_GetPTZCruise(int32_t loginId, int32_t channel, int32_t route, uint8_t* cruise) {
+  recnet::StartCall();
   if (!cruise) return 0;
   return QX_DVR_GetPTZCruise(recnet::ToLib(loginId, Kind::Login), channel, route, cruise) == 1 ? 1 : 0;
 }

@@ -10,6 +10,7 @@
 
 #include "RecNet.h"
 #include "Saxtrum.h"
+#include "call_error.h"
 #include "records.h"
 #include "registry.h"
 
@@ -159,6 +160,7 @@ using recnet::Search;
 extern "C" {
 
 int32_t RecNet_FindFile(int32_t loginId, const SdkFileCond* condition) {
+  recnet::StartCall();
   if (!condition) return -1;
   QX_DVR_FILECOND q{};
   q.lChannel = condition->channel;
@@ -195,6 +197,7 @@ int32_t RecNet_FindFile(int32_t loginId, const SdkFileCond* condition) {
 }
 
 int32_t RecNet_FindNextFile(int32_t findHandle, SdkFindData* data) {
+  recnet::StartCall();
   auto s = recnet::Find(findHandle);
   if (!s || !data) return SDK_FIND_EXCEPTION;
   std::lock_guard<std::mutex> lock(s->mutex);
@@ -207,6 +210,7 @@ int32_t RecNet_FindNextFile(int32_t findHandle, SdkFindData* data) {
 }
 
 int RecNet_FindClose(int32_t findHandle) {
+  recnet::StartCall();
   recnet::ReapClosed();
   auto s = recnet::Take(findHandle);
   if (!s) return 0;
