@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "Corvane.h"
 #include "plat/clock.h"
 #include "plat/hrtimer.h"
+#include "support/ChildProcess.h"
 #include "support/TimeScale.h"
 #include "support/Wait.h"
 #include "video/frame_pacer.h"
@@ -127,30 +127,25 @@ TEST(FramePool, BuffersAreMadeOnceAndCostOnlyThePagesWritten) {
 // them (here a child given 64 MiB more than it uses) the open fails with a null handle, and
 // the session goes on, rather than an exception crossing the C boundary and ending the process.
 TEST(FramePool, AStreamWhoseBuffersCannotBeMappedIsNotOpened) {
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  const testsupport::ChildEnd end = testsupport::RunForked([] {
     IpcLoginInfo li{};
     li.address = INADDR_LOOPBACK;
     li.port = 9;  // never connected: the session is not told to connect
     IPC_HANDLE session = IPC_SessionOpen(&li);
-    if (!session) _exit(2);
+    if (!session) return 2;
     size_t pages = 0;
     std::ifstream("/proc/self/statm") >> pages;
     const rlim_t limit = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{64} << 20);
     const rlimit r{limit, limit};
-    if (setrlimit(RLIMIT_AS, &r) != 0) _exit(3);
+    if (setrlimit(RLIMIT_AS, &r) != 0) return 3;
     try {
-      if (IPC_StreamOpen(session, 1, 0, 1) != nullptr) _exit(4);
+      if (IPC_StreamOpen(session, 1, 0, 1) != nullptr) return 4;
     } catch (...) {
-      _exit(6);  // an exception out of the open
+      return 6;  // an exception out of the open
     }
-    _exit(IPC_SessionClose(session) == 1 ? 0 : 5);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status)) << "the child ended on signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    return IPC_SessionClose(session) == 1 ? 0 : 5;
+  });
+  EXPECT_TRUE(end.Succeeded()) << end.Describe();
 }
 
 // Waits are bounded in real time only so that a missing wake fails instead of hanging.

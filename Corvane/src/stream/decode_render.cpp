@@ -41,7 +41,8 @@ void LiveStream::decodeBody() {
       frame = frames_.takeReady();
       if (!frame) {
         if (++emptyPasses > kEmptyPassesBeforeStatus) {
-          player_->DrawStatusText(videoState_.load(), audioState_.load());
+          // A stopping stream's window may be the next stream's already.
+          if (!stopping_.load()) player_->DrawStatusText(videoState_.load(), audioState_.load());
           emptyPasses = 0;
         }
         if (!sleep(kEmptyPassSleepMs)) break;
