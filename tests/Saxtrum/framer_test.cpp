@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "protocol/frame_cursor.h"
 #include "protocol/framer.h"
 #include "protocol/packet.h"
 
@@ -121,54 +120,4 @@ TEST(DvrFramer, LargestPayloadAcceptedOneMoreOrBadMagicRefused) {
   auto bad = makePacket(3, 0, 200, 4, 0x0ABCDEF1);
   EXPECT_FALSE(m.feed(bad.data(), bad.size(), sink));
   EXPECT_EQ(seen, 1);
-}
-
-// Frame headers found however the packets cut the stream: the key frame's header may begin
-// in an earlier packet (its first bytes are carried), and bytes that are no header are passed
-// over until one is.
-TEST(DvrFrameCursor, FindsTheFirstKeyFrameWhereverThePacketsCutTheStream) {
-  auto frame = [](uint8_t kind, bool key, uint32_t payload) {
-    std::vector<uint8_t> f(16 + payload, 0x46);  // payload bytes that look like header bytes
-    const uint32_t magic = 0x314D5246;
-    for (int i = 0; i < 4; ++i) f[i] = static_cast<uint8_t>(magic >> (8 * i));
-    f[4] = kind;
-    f[5] = 1;
-    f[6] = key ? 1 : 0;
-    f[7] = 0;
-    for (int i = 0; i < 4; ++i) f[12 + i] = static_cast<uint8_t>(payload >> (8 * i));
-    return f;
-  };
-  std::vector<uint8_t> stream;
-  for (auto part : {frame(1, false, 300), frame(2, false, 64), frame(1, false, 17), frame(2, true, 20),
-                    frame(1, true, 900), frame(1, false, 40)})
-    stream.insert(stream.end(), part.begin(), part.end());
-  const size_t keyAt = 316 + 80 + 33 + 36;  // the first key video frame
-  for (size_t chunk : {size_t{1}, size_t{5}, size_t{15}, size_t{16}, size_t{17}, size_t{100}, size_t{701},
-                       stream.size()}) {
-    FrameCursor cursor;
-    std::vector<uint8_t> saved;
-    bool found = false;
-    for (size_t at = 0; at < stream.size(); at += chunk) {
-      const size_t n = std::min(chunk, stream.size() - at);
-      const FrameCursor::KeyStart key = cursor.Feed(stream.data() + at, n);
-      if (found) {
-        saved.insert(saved.end(), stream.begin() + static_cast<std::ptrdiff_t>(at),
-                     stream.begin() + static_cast<std::ptrdiff_t>(at + n));
-      } else if (key.found) {
-        found = true;
-        saved.assign(cursor.carriedBytes(), cursor.carriedBytes() + key.carried);
-        saved.insert(saved.end(), stream.begin() + static_cast<std::ptrdiff_t>(at + key.offset),
-                     stream.begin() + static_cast<std::ptrdiff_t>(at + n));
-      }
-    }
-    ASSERT_TRUE(found) << chunk;
-    EXPECT_EQ(saved, std::vector<uint8_t>(stream.begin() + static_cast<std::ptrdiff_t>(keyAt), stream.end())) << chunk;
-  }
-  // Bytes before a header are no header: the cursor finds the next one.
-  FrameCursor cursor;
-  std::vector<uint8_t> noise(7, 0x52);
-  noise.insert(noise.end(), stream.begin() + static_cast<std::ptrdiff_t>(keyAt), stream.end());
-  const FrameCursor::KeyStart key = cursor.Feed(noise.data(), noise.size());
-  EXPECT_TRUE(key.found);
-  EXPECT_EQ(key.offset, 7u);
 }

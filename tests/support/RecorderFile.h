@@ -15,7 +15,7 @@ struct RecorderFileShape {
   int frames = 0;             // whole frames after it
   int videoFrames = 0;        // of them, the pictures
   bool endsAtFrame = false;   // the last of them ends exactly at the end of the file
-  bool startsAtKeyFrame = false;  // the first frame is a key video frame: a player shows all
+  int keyFrames = 0;          // of them, key pictures: a player shows the file from the first
 };
 
 inline RecorderFileShape ReadRecorderFile(const std::string& path) {
@@ -30,11 +30,11 @@ inline RecorderFileShape ReadRecorderFile(const std::string& path) {
   s.streamHeader = b.size() >= 16 && get32(0) == 0x4D525453u;  // "STRM"
   if (!s.streamHeader) return s;
   size_t pos = 16;
-  s.startsAtKeyFrame = b.size() >= 32 && get32(16) == 0x314D5246u && b[20] == 1 && (b[22] & 1) != 0;
   while (pos + 16 <= b.size() && get32(pos) == 0x314D5246u) {  // "FRM1"
     const size_t next = pos + 16 + get32(pos + 12);
     if (next > b.size()) break;
     s.videoFrames += b[pos + 4] == 1;
+    s.keyFrames += b[pos + 4] == 1 && (b[pos + 6] & 1) != 0;
     pos = next;
     ++s.frames;
   }

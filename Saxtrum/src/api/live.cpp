@@ -113,9 +113,6 @@ int QX_DVR_SaveRealData(int32_t handle, uint32_t, const char* path) {
   return r.conn->withSlot(r.slot, [&](RequestSlot& s) {
     if (s.writing) return 0;
     s.beginFile(target, std::move(part), true);
-    s.awaitKey = true;
-    s.awaitSince = 0;
-    s.awaitBytes = 0;
     return 1;
   });
 }

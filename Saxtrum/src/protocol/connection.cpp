@@ -23,8 +23,6 @@ namespace {
 constexpr uint32_t kRecordSyncMs = 2000;
 // A saved stream begins at a key frame; a stream in which none is recognised this soon (its
 // frames are not of the format the library knows) is saved from the packet that ends the wait.
-constexpr int kKeyWaitMs = 2000;
-constexpr uint64_t kKeyWaitBytes = 1u << 20;
 }  // namespace
 
 namespace {
@@ -275,8 +273,6 @@ int DvrConnection::allocSlot() {
   s.busy = true;
   s.closing = false;
   s.writing = false;
-  s.awaitKey = false;
-  s.frames.Reset();
   s.callbackOn = false;
   s.talk = false;
   s.packets = 0;
@@ -287,8 +283,7 @@ int DvrConnection::allocSlot() {
   s.part.discard();
   s.closeDirect();
   s.direct = s.keepPartial = s.failed = false;
-  s.whole = s.awaitBytes = s.written = 0;
-  s.awaitSince = 0;
+  s.whole = s.written = 0;
   s.replied = true;
   s.sentAt = 0;
   s.foundFiles.clear();
@@ -495,37 +490,6 @@ int DvrConnection::writeRecordFile(RequestSlot& s, const uint8_t* data, uint32_t
   return -1;
 }
 
-int DvrConnection::saveStreamPacket(RequestSlot& s, const FrameCursor::KeyStart& key,
-                                    const uint8_t* data, uint32_t length) {
-  if (s.awaitKey && !key.found) {
-    const int64_t now = plat::monotonicMs();
-    if (s.awaitSince == 0) s.awaitSince = now;
-    if (now - s.awaitSince < plat::scaled(kKeyWaitMs) && s.awaitBytes < kKeyWaitBytes) {
-      s.awaitBytes += length;
-      return 0;
-    }
-    // Frames the library cannot follow: the data are saved as they come, rather than not at
-    // all while the caller is told they are.
-    s.awaitKey = false;
-    PLAT_LOGW("Saxtrum",
-              "no key frame recognised in %llu bytes of the stream saved to %s: saved from "
-              "the start of this packet",
-              static_cast<unsigned long long>(s.awaitBytes), s.path.c_str());
-  }
-  if (s.awaitKey) {
-    s.awaitKey = false;
-    if (key.carried > 0) {
-      // The key frame's header began in the packet before.
-      std::vector<uint8_t> joined(s.frames.carriedBytes(), s.frames.carriedBytes() + key.carried);
-      joined.insert(joined.end(), data, data + length);
-      return writeRecordFile(s, joined.data(), static_cast<uint32_t>(joined.size()), true);
-    }
-    data += key.offset;
-    length -= static_cast<uint32_t>(key.offset);
-  }
-  return writeRecordFile(s, data, length, true);
-}
-
 void DvrConnection::feedOut(int slot, uint32_t generation, uint32_t command, bool callback,
                             int32_t port, const uint8_t* data, uint32_t length, bool header) {
   std::array<uint8_t, kStreamHeaderSize> streamHeader{};
@@ -571,8 +535,7 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
   // A stream packet: into the file being written, then (unlocked) to callback and player.
   auto streamOut = [&](bool header) {
     ++s.packets;
-    const FrameCursor::KeyStart key = s.frames.Feed(p, len);
-    const bool saveStopped = s.writing && saveStreamPacket(s, key, p, len) != 0 && !s.writing;
+    const bool saveStopped = s.writing && writeRecordFile(s, p, len, true) != 0 && !s.writing;
     const bool cb = s.callbackOn;
     const int32_t port = s.port;
     const uint32_t gen = s.generation;

@@ -16,7 +16,6 @@
 #include "plat/deadline.h"
 #include "plat/part_file.h"
 #include "plat/socket.h"
-#include "protocol/frame_cursor.h"
 #include "protocol/framer.h"
 #include "protocol/packet.h"
 
@@ -59,10 +58,6 @@ struct RequestSlot {
   bool wakeOnFirst = true;
   bool callbackOn = false;
   bool writing = false;
-  bool awaitKey = false;  // a saved live view begins at the next key frame
-  int64_t awaitSince = 0;   // plat::monotonicMs of the first packet seen while awaiting it
-  uint64_t awaitBytes = 0;  // stream bytes passed by while awaiting it
-  FrameCursor frames;       // where the stream's frames begin
   bool talk = false;
   uint64_t written = 0;  // bytes in the file, whole packets only
   uint32_t syncedTick = 0;  // when the file was last flushed to the disk
@@ -200,9 +195,6 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   void completeDownload(RequestSlot& slot);
   // The end of every slot's file when the connection goes.
   void endFiles();
-  // A stream packet into the slot's file, from the first key frame on.
-  int saveStreamPacket(RequestSlot& slot, const FrameCursor::KeyStart& key, const uint8_t* data,
-                       uint32_t length);
   // Hands a slot's data to its player, callbacks: marks the slot as being fed meanwhile.
   void feedOut(int slot, uint32_t generation, uint32_t command, bool callback, int32_t port,
                const uint8_t* data, uint32_t length, bool setData);
