@@ -121,10 +121,7 @@ int Login(const CTChar& host, const CTChar& user, const CTChar& password, uint16
   if (!session) return 0;
   SessionQueue* queue = NewQueue();
   session->queue = queue;
-  // The session counts as a user of the recorder library until its queue has run out (its
-  // logout may still run after the window closed): a program that cleans the library up at
-  // its end then leaves it to this queue's last job.
-  RecNet_Init();
+  // The recorder library is the program's: its start-up started it, and its end cleans it up.
   LogInOnQueue(*queue, *session, host, user, password, port);
   int result = 0;
   if (session->loginHandle >= 0) {
@@ -139,7 +136,6 @@ int Login(const CTChar& host, const CTChar& user, const CTChar& password, uint16
     // The logout runs after what the window left queued; the user does not wait for it.
     session->Exchange([](int32_t login) { RecNet_Logout(login); });
   }
-  queue->Post([] { RecNet_Cleanup(); });
   queue->Finish();
   ReleaseDeviceSession();
   return result;
