@@ -451,10 +451,19 @@ TEST_F(PreviewPage, AlarmsOfArmedDevicesAreListedWithTheirTexts) {
   // A cycle switch brings the channel's node up to date; one past 64 does nothing.
   device->GetChannel(2)->SetAlarmFlag(1);
   EXPECT_EQ(TreeItemImage(ChannelItem(2)), 4);
-  C().OnCycleSwitch(device, 2);
+  C().OnCycleSwitch(device, CycleSwitchValue(2, 0));
   EXPECT_EQ(TreeItemImage(ChannelItem(2)), 10);
-  EXPECT_EQ(C().OnCycleSwitch(device, 65), 0);
+  EXPECT_EQ(C().OnCycleSwitch(device, CycleSwitchValue(65, 1)), 0);
   EXPECT_EQ(Send(WM_CYCLE_SWITCH, 12345, 2), 0) << "a note nobody wrote";
+  // A switch carrying the alarm mark marks its channel; one without it leaves the flag.
+  device->GetChannel(4)->SetAlarmFlag(0);
+  Send(WM_CYCLE_SWITCH, AddDeviceNote(device->GetGuid(), 4, 1), CycleSwitchValue(4, 1));
+  EXPECT_EQ(device->GetChannel(4)->GetAlarmFlag(), 1);
+  EXPECT_EQ(TreeItemImage(ChannelItem(4)), 10);
+  device->GetChannel(4)->SetAlarmFlag(0);
+  Send(WM_CYCLE_SWITCH, AddDeviceNote(device->GetGuid(), 4), CycleSwitchValue(4, 0));
+  EXPECT_EQ(device->GetChannel(4)->GetAlarmFlag(), 0);
+  EXPECT_EQ(TreeItemImage(ChannelItem(4)), 4);
   C().OnCycleNoPreview(device);
   EXPECT_EQ(list->topLevelItem(0)->text(1), QString::fromStdU16String(u"127.0.0.2" + LoadResString(8601)));
 }

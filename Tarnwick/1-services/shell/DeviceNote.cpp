@@ -13,10 +13,10 @@ uintptr_t gNextNote = 1;
 
 }  // namespace
 
-uintptr_t AddDeviceNote(const std::u16string& deviceGuid, int channel) {
+uintptr_t AddDeviceNote(const std::u16string& deviceGuid, int channel, int alarmMark) {
   std::lock_guard<std::mutex> lock(gNotesLock);
   const uintptr_t id = gNextNote++;
-  gNotes[id] = {deviceGuid, channel};
+  gNotes[id] = {deviceGuid, channel, alarmMark};
   while (gNotes.size() > kMaxNotes) gNotes.erase(gNotes.begin());
   return id;
 }
@@ -31,9 +31,9 @@ bool TakeDeviceNote(uintptr_t id, DeviceNote* out) {
 }
 
 bool PostDeviceNote(plat::WindowHandle target, uint32_t message, const std::u16string& deviceGuid, int channel,
-                    intptr_t lParam) {
+                    intptr_t lParam, int alarmMark) {
   if (!target) return false;
-  const uintptr_t id = AddDeviceNote(deviceGuid, channel);
+  const uintptr_t id = AddDeviceNote(deviceGuid, channel, alarmMark);
   if (plat::postMessage(target, message, id, lParam)) return true;
   TakeDeviceNote(id, nullptr);
   return false;

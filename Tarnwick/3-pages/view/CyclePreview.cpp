@@ -202,7 +202,7 @@ void CCyclePreviewManager::AddGroupWindow(int window) {
 }
 
 void CCyclePreviewManager::PostNote(uint32_t message, const std::u16string& guid, int channel) {
-  PostDeviceNote(page_, message, guid, channel, channel);
+  PostDeviceNote(page_, message, guid, channel, CycleSwitchValue(channel, 0));
 }
 
 CCyclePreviewNode* CCyclePreviewManager::FindById(int id) const {

@@ -614,7 +614,8 @@ bool CDlgPreview::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
       if (!device) return true;
       if (message == WM_DEVICE_REBOOT) result = OnDeviceReboot(device);
       else if (message == WM_DEVICE_ARMING) result = m_controller->OnDeviceArming(device, static_cast<int>(lParam));
-      else if (message == WM_CYCLE_SWITCH) result = m_controller->OnCycleSwitch(device, note.channel);
+      else if (message == WM_CYCLE_SWITCH)
+        result = m_controller->OnCycleSwitch(device, CycleSwitchValue(note.channel, note.alarmMark));
       else result = m_controller->OnCycleNoPreview(device);
       return true;
     }

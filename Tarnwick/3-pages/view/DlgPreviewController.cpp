@@ -986,11 +986,13 @@ intptr_t CPreviewController::OnDeviceArming(CDevice* device, int state) {
   return 0;
 }
 
-intptr_t CPreviewController::OnCycleSwitch(CDevice* device, int channel) {
+intptr_t CPreviewController::OnCycleSwitch(CDevice* device, intptr_t value) {
+  const int channel = static_cast<int>(value & 0xFFFF);
   device = LiveDevice(device);
   if (!device || channel > 64) return 0;
   CChannel* object = device->GetChannel(channel);
   if (!object) return 0;
+  if (((value >> 16) & 0xFFFF) == 1) object->SetAlarmFlag(1);
   if (QTreeWidgetItem* node = FindChannelItem(device, channel)) SetChannelIcon(object, node);
   return 0;
 }

@@ -127,8 +127,9 @@ class CPreviewController {
   intptr_t OnDeviceException(int loginId);
   intptr_t OnDeviceReboot(CDevice* device);
   intptr_t OnDeviceArming(CDevice* device, int state);
-  // A cycle stopped or started `channel` of the device: its node's image follows.
-  intptr_t OnCycleSwitch(CDevice* device, int channel);
+  // A cycle stopped or started a channel of the device (`value` as CycleSwitchValue gives
+  // it): an alarm mark marks the channel, and its node's image follows.
+  intptr_t OnCycleSwitch(CDevice* device, intptr_t value);
   intptr_t OnCycleNoPreview(CDevice* device);
   intptr_t OnPlayWndSelected(int window);
   intptr_t OnRefreshTree();

@@ -7,6 +7,12 @@
 
 constexpr uint32_t WM_CYCLE_NO_PREVIEW = plat::WM_USER + 1;
 constexpr uint32_t WM_CYCLE_SWITCH = plat::WM_USER + 4;
+// WM_CYCLE_SWITCH's second value: the channel number in the low 16 bits, the alarm mark (1)
+// in the high 16 bits. (Its first is a device note carrying both.)
+constexpr intptr_t CycleSwitchValue(int channel, int alarmMark) {
+  return static_cast<intptr_t>((static_cast<uint32_t>(alarmMark & 0xFFFF) << 16) |
+                               static_cast<uint32_t>(channel & 0xFFFF));
+}
 constexpr uint32_t WM_DEVICE_ARMING = plat::WM_USER + 5;  // wParam a device note, lParam the state
 constexpr uint32_t WM_PLAYWND_SELECTED = plat::WM_USER + 6;  // 1030: wParam window index
 constexpr uint32_t WM_PLAYWND_RECORD = plat::WM_USER + 13;    // 1037, sent
