@@ -11,7 +11,7 @@ void CPTZButton::mousePressEvent(QMouseEvent* e) {
   if (e->button() == Qt::LeftButton) {
     // Without the right the press goes no further: no command, no redraw.
     if (!CheckPtzRight()) return;
-    if (controller_ && command_ != 0) pressed_ = controller_->Press(command_);
+    if (command_ != 0 && RefreshPtz()) pressed_ = controller_->Press(command_);
   }
   CBitmapButtonEx::mousePressEvent(e);
 }
@@ -30,6 +30,8 @@ void CPTZButton::hideEvent(QHideEvent* e) {
   Stop();
   CBitmapButtonEx::hideEvent(e);
 }
+
+bool CPTZButton::RefreshPtz() { return controller_ && controller_->Bind(); }
 
 void CPTZButton::Stop() {
   if (!pressed_) return;

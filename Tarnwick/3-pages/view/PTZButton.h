@@ -14,6 +14,10 @@ class CPTZButton : public CBitmapButtonEx {
   void SetCommand(int command) { command_ = command; }
   int GetCommand() const { return command_; }
   void SetController(CPtzController* controller) { controller_ = controller; }
+  // Binds the PTZ target of the panel for the press that follows: the channel of the active
+  // play window, logged in and previewing. False when there is none. A release stops what
+  // its press started, on that press's channel, so it binds nothing new.
+  bool RefreshPtz();
 
  protected:
   void mousePressEvent(QMouseEvent* e) override;

@@ -16,21 +16,27 @@ bool CheckPtzRight() {
 
 // ---- PTZ buttons -------------------------------------------------------------------------
 
-bool CPtzController::Press(int command) {
-  // A press while another is held (a second button, a lost release) ends the first.
+bool CPtzController::Bind() {
   Release();
-  if (!CheckPtzRight()) return false;
-  PanelTarget target = GetPanelChannel(host_);
-  if (!target.Live()) return false;
-  const bool queued = devwork::Run(target.guid, [target, command, speed = speed_] {
+  bound_ = GetPanelChannel(host_);
+  if (bound_.Live()) return true;
+  bound_ = {};
+  return false;
+}
+
+bool CPtzController::Press(int command) {
+  if (held_ || !bound_.Live()) return false;
+  const bool queued = devwork::Run(bound_.guid, [target = bound_, command, speed = speed_] {
     if (IDevCtlPtz* ptz = GetPanelPtz(target)) {
       ptz->SetStoredValue(speed);
       ptz->PTZControl(command, 0);
     }
   });
   // A start that never left has no stop to owe.
-  if (!queued) return false;
-  bound_ = target;
+  if (!queued) {
+    bound_ = {};
+    return false;
+  }
   command_ = command;
   held_ = true;
   return true;

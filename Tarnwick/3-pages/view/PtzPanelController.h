@@ -63,7 +63,11 @@ class CPanelRequests {
 class CPtzController {
  public:
   explicit CPtzController(IPanelHost* host) : host_(host) {}
-  // False when refused (no right) or nothing was started.
+  // Ends a press still held (a second button, a lost release) and binds the panel's target:
+  // the channel of the active window, when its device is logged in and it is previewing.
+  // False when there is none.
+  bool Bind();
+  // Starts `command` on the bound target; false when nothing is bound or it could not leave.
   bool Press(int command);
   // Stops what the last press started; nothing when no press is held.
   void Release();
