@@ -1,5 +1,6 @@
 // Live video against the camera emulator: frames reach the hook whole and in order, faults
 // on the wire end the connection cleanly and the stream comes back.
+#include <chrono>
 #include <filesystem>
 #include <set>
 
@@ -450,6 +451,31 @@ TEST_F(LiveVideo, StreamExportsRefuseUnknownHandles) {
   IpcLoginInfo li = login(true);
   EXPECT_EQ(std::memcmp(info, &li, sizeof info), 0);
   IPC_StreamClose(h);
+}
+
+TEST_F(LiveVideo, AStreamsCloseWaitsForTheChildListWithinItsBoundAndThenGoesOn) {
+  IPC_HANDLE s = openSession();
+  IPC_HANDLE h = IPC_StreamOpen(s, 0, 0, 0);
+  ASSERT_NE(h, nullptr);
+  const auto session = corvane::findSession(s);
+  ASSERT_TRUE(session);
+  // Another close holds the session's child list and does not give it back.
+  ASSERT_TRUE(session->childListEvent.wait(0));
+  {
+    testsupport::ScopedTimeScale fast(0.005);  // the 40 s bound becomes 200 ms
+    const auto begun = std::chrono::steady_clock::now();
+    EXPECT_EQ(IPC_StreamClose(h), 1) << "the close goes on once its wait ran out";
+    EXPECT_GE(std::chrono::steady_clock::now() - begun, std::chrono::milliseconds(190))
+        << "the close did not wait for the child list";
+  }
+  EXPECT_EQ(IPC_StreamClose(h), 0) << "the stream is gone";
+  EXPECT_FALSE(session->childListEvent.isSet()) << "a close that never took the event gave it back";
+  // Free again, the event is taken for a close and given back after it.
+  session->childListEvent.set();
+  IPC_HANDLE next = IPC_StreamOpen(s, 0, 0, 0);
+  ASSERT_NE(next, nullptr);
+  EXPECT_EQ(IPC_StreamClose(next), 1);
+  EXPECT_TRUE(session->childListEvent.isSet());
 }
 
 }  // namespace

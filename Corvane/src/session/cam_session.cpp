@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "plat/clock.h"
+#include "plat/log.h"
 
 namespace corvane {
 
@@ -86,7 +87,7 @@ void RequestKeepAliveNow(CamSession& s) {
 }
 
 bool AddChild(CamSession& s, ChildKind kind, intptr_t child) {
-  std::lock_guard<std::recursive_mutex> lk(s.childMutex);
+  std::lock_guard<std::mutex> lk(s.childMutex);
   // A close sets the flag before it takes the lists under this lock.
   if (s.closing.load()) return false;
   s.children[static_cast<int>(kind)].push_back(child);
@@ -94,12 +95,23 @@ bool AddChild(CamSession& s, ChildKind kind, intptr_t child) {
 }
 
 bool RemoveChild(CamSession& s, ChildKind kind, intptr_t child) {
-  std::lock_guard<std::recursive_mutex> lk(s.childMutex);
+  std::lock_guard<std::mutex> lk(s.childMutex);
   auto& list = s.children[static_cast<int>(kind)];
   auto it = std::find(list.begin(), list.end(), child);
   if (it == list.end()) return false;
   list.erase(it);
   return true;
+}
+
+ChildListTurn::ChildListTurn(CamSession& s, const char* closing)
+    : s_(s), taken_(s.childListEvent.wait(kChildListWaitMs)) {
+  if (!taken_)
+    PLAT_LOGW("corvane", "%s waited %d ms for the session's child list and goes on without it",
+              closing, kChildListWaitMs);
+}
+
+ChildListTurn::~ChildListTurn() {
+  if (taken_) s_.childListEvent.set();
 }
 
 }  // namespace corvane

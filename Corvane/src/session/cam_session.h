@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Corvane/session.h"
+#include "plat/event.h"
 #include "plat/hook.h"
 #include "plat/msgthread.h"
 #include "plat/socket.h"
@@ -45,9 +46,13 @@ struct CamSession {
   plat::HookCalls hookCalls;  // calls in progress, which a change of hook waits for
   int heldStartEvent = 0;
 
-  // Child lists and their lock: a close never proceeds while another thread walks them.
-  std::recursive_mutex childMutex;
+  // Child lists and their lock, held only for a list operation.
+  std::mutex childMutex;
   std::vector<intptr_t> children[kChildKinds];
+  // The child-list event: a live stream's close and the session's close hold it from taking
+  // their children off the lists until those are destroyed, so the two never run at once.
+  // Auto-reset, made set.
+  plat::Event childListEvent{false, true};
 
   // The session lock, held across a request and its reply.
   std::recursive_mutex lock;
@@ -95,6 +100,22 @@ void RequestKeepAliveNow(CamSession& s);
 // listed).
 bool AddChild(CamSession& s, ChildKind kind, intptr_t child);
 bool RemoveChild(CamSession& s, ChildKind kind, intptr_t child);
+
+// A close's hold on the session's child-list event for its lifetime. The wait is bounded at
+// kChildListWaitMs; one that runs out is logged and the close goes on without the event
+// (then nothing is given back).
+constexpr int kChildListWaitMs = 40000;
+class ChildListTurn {
+ public:
+  ChildListTurn(CamSession& s, const char* closing);
+  ~ChildListTurn();
+  ChildListTurn(const ChildListTurn&) = delete;
+  ChildListTurn& operator=(const ChildListTurn&) = delete;
+
+ private:
+  CamSession& s_;
+  bool taken_;
+};
 
 void ControlThreadBody(CamSession& s);
 void AlarmThreadBody(CamSession& s);

@@ -21,19 +21,23 @@ void stopThread(CamSession& s, std::unique_ptr<plat::MessageThread>& t) {
 
 void CloseSession(CamSession& s) {
   s.closing.store(true);
-  // Streams first, then file tasks, then playbacks. The lists are taken under their lock and
-  // the children closed outside it: a closing child joins threads whose hooks may open or
-  // close a child of this session (refused now, as the session is closing) and so take it.
-  constexpr ChildKind kOrder[] = {ChildKind::Stream, ChildKind::FileTask, ChildKind::Playback};
-  std::vector<intptr_t> taken[3];
   {
-    std::lock_guard<std::recursive_mutex> lk(s.childMutex);
-    for (int i = 0; i < 3; ++i) taken[i].swap(s.children[static_cast<int>(kOrder[i])]);
-  }
-  for (int i = 0; i < 3; ++i) {
-    ChildCloser closer = childCloser(kOrder[i]);
-    for (intptr_t child : taken[i])
-      if (closer) closer(child);
+    // Streams first, then file tasks, then playbacks, all under the child-list event. The
+    // lists are taken under their lock and the children closed outside it: a closing child
+    // joins threads whose hooks may open a child of this session (refused now, as the
+    // session is closing) and so take the lock.
+    ChildListTurn turn(s, "a session's close");
+    constexpr ChildKind kOrder[] = {ChildKind::Stream, ChildKind::FileTask, ChildKind::Playback};
+    std::vector<intptr_t> taken[3];
+    {
+      std::lock_guard<std::mutex> lk(s.childMutex);
+      for (int i = 0; i < 3; ++i) taken[i].swap(s.children[static_cast<int>(kOrder[i])]);
+    }
+    for (int i = 0; i < 3; ++i) {
+      ChildCloser closer = childCloser(kOrder[i]);
+      for (intptr_t child : taken[i])
+        if (closer) closer(child);
+    }
   }
   // Wake whoever waits on a connection (a caller's exchange, the two threads); the sockets
   // are closed only once their threads are gone.

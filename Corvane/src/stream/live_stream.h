@@ -78,9 +78,10 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   void setAudio(bool on);
   void setSpeak(bool on);
   void setStreamHook(IpcStreamHook hook, void* user);
-  void setOsdHook(IPC_OSD_HOOK hook, void* user);
+  void setOsdHook(IpcOsdHook hook, void* user);
 
   CamSession& session() { return *session_; }
+  std::shared_ptr<CamSession> sessionRef() const { return session_; }
   bool displaying() const { return display_; }
   int audioState() const { return audioState_.load(); }
   bool talking() const { return talking_.load(); }

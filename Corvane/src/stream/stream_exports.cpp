@@ -56,9 +56,11 @@ extern "C" int IPC_StreamClose(IPC_HANDLE stream) {
     return 0;
   }
   // Whoever takes the stream off its session's list (this close or the session's) stops it,
-  // outside the list lock: stopping joins threads whose hooks may take that lock.
-  if (!RemoveChild(st->session(), ChildKind::Stream, reinterpret_cast<intptr_t>(stream)))
-    return 0;
+  // holding the child-list event until it is destroyed.
+  // The session outlives the turn, whatever the stream's destruction lets go of.
+  const std::shared_ptr<CamSession> session = st->sessionRef();
+  ChildListTurn turn(*session, "a stream's close");
+  if (!RemoveChild(*session, ChildKind::Stream, reinterpret_cast<intptr_t>(stream))) return 0;
   st.reset();
   destroyStream(reinterpret_cast<intptr_t>(stream));
   return 1;
@@ -96,7 +98,7 @@ extern "C" int IPC_CleanStreamHook(IPC_HANDLE stream) {
   return IPC_SetStreamHook(stream, nullptr, nullptr);
 }
 
-extern "C" int IPC_SetOSDHook(IPC_HANDLE stream, IPC_OSD_HOOK hook, void* user) {
+extern "C" int IPC_SetOSDHook(IPC_HANDLE stream, IpcOsdHook hook, void* user) {
   auto st = findLiveStream(stream);
   if (!st) return 0;
   st->setOsdHook(hook, user);
