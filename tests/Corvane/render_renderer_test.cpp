@@ -273,6 +273,25 @@ TEST(Renderer, HookRectanglesAreGridsAndReplaceTheItems) {
   r.PrepareOsd(200, 100);
   ASSERT_EQ(r.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
   EXPECT_GT(litPixels(w.shown(), 0, 0, 40, 24), 0);
+
+  // While a hook draws, the recording icon's blinking stands still: unhooked, it starts from
+  // the beginning of its dark half, however many pictures the hook drew.
+  owner.set = true;
+  DdrawRenderer blinking(&owner);
+  ASSERT_EQ(blinking.BindWindow(w.handle, 200, 100), 0);
+  blinking.SetOsdItem(100, 60, nullptr, 1, kOsdRecordIcon);
+  for (int f = 0; f < 30; ++f) {
+    blinking.PrepareOsd(200, 100);
+    ASSERT_EQ(blinking.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+  }
+  owner.set = false;
+  blinking.PrepareOsd(200, 100);
+  int dark = 0;
+  for (; dark <= 41; ++dark) {
+    ASSERT_EQ(blinking.BlitFrame(nullptr, black.y(), black.u(), black.v()), 0);
+    if (litPixels(w.shown(), 100, 60, 134, 84) > 0) break;
+  }
+  EXPECT_EQ(dark, 21);
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ void DdrawRenderer::PrepareOsd(int width, int height) {
   if (hooked) hookItems_ = items;
 }
 
-void DdrawRenderer::drawOsd(OsdCanvas& canvas, int blink) {
+bool DdrawRenderer::drawOsd(OsdCanvas& canvas, int blink) {
   Items it;
   IpcOsdItems hookItems;
   bool hooked;
@@ -128,7 +128,7 @@ void DdrawRenderer::drawOsd(OsdCanvas& canvas, int blink) {
   }
   if (hooked) {
     canvas.hookRects(hookItems);
-    return;
+    return false;
   }
   static const int kIconIds[3] = {kOsdAudioIcon, kOsdTalkIcon, kOsdRecordIcon};
   for (int i = 0; i < 3; ++i) {
@@ -139,6 +139,7 @@ void DdrawRenderer::drawOsd(OsdCanvas& canvas, int blink) {
   }
   for (int t : {2, 0, 1})  // statistics line, then video and audio status
     if (it.text[t][0]) canvas.text(it.textPos[t][0], it.textPos[t][1], it.text[t]);
+  return true;
 }
 
 bool DdrawRenderer::clientRect(plat::WindowHandle window, plat::SurfaceRect* client) {
@@ -202,9 +203,9 @@ int DdrawRenderer::drawLocked(const plat::SurfaceRect* source, const plat::I420P
     return -1;
   }
   OsdCanvas canvas(ls, width_, height_, ls.width, ls.height);
-  drawOsd(canvas, blink_);
   drawnBlink_ = blink_;
-  if (++blink_ > kBlinkMax) blink_ = 0;
+  // The blink counter runs only while the items are drawn: a hook's rectangles stop it.
+  if (drawOsd(canvas, blink_) && ++blink_ > kBlinkMax) blink_ = 0;
   back_->unlock();
   back_->setPictureSize(width_, height_);
   primary_->blit(&client, *back_, source);

@@ -82,8 +82,9 @@ class DdrawRenderer {
   // area, unless there is none or it is at least as large as the picture.
   static void shownSize(const plat::SurfaceRect* client, int* width, int* height);
   int drawLocked(const plat::SurfaceRect* source, const plat::I420Planes& planes);
-  // Draws the items (or the hook's record) with the blink counter at `blink`.
-  void drawOsd(OsdCanvas& canvas, int blink);
+  // Draws the items (or the hook's record) with the blink counter at `blink`; false when the
+  // hook's record took the items' place.
+  bool drawOsd(OsdCanvas& canvas, int blink);
 
   OsdHookOwner* owner_;
   mutable std::mutex mutex_;  // surfaces, window, size, error text, blink counter
