@@ -19,6 +19,7 @@
 #include "support/ChildProcess.h"
 #include "support/TimeScale.h"
 #include "support/Wait.h"
+#include "stream/frame_stats.h"
 #include "video/frame_pacer.h"
 #include "video/frame_pool.h"
 #include "video/picture_pool.h"
@@ -69,7 +70,7 @@ TEST(FramePool, BothListsAreFirstInFirstOutAndNothingIsLost) {
 TEST(FramePool, HeadersAreWrittenFieldByFieldLittleEndian) {
   uint8_t buf[kMediaHeaderSize + 4];
   std::fill(std::begin(buf), std::end(buf), 0xEE);
-  MediaHeader h{0x01020304, 358400, 1280, 720, 2, 1, 0xA0B0C0D0, 999999};
+  MediaBuffer h{0x01020304, 358400, 1280, 720, 2, 1, 0xA0B0C0D0, 999999};
   h.write(buf);
   EXPECT_EQ(buf[0], 0x04);
   EXPECT_EQ(buf[3], 0x01);
@@ -80,18 +81,18 @@ TEST(FramePool, HeadersAreWrittenFieldByFieldLittleEndian) {
   EXPECT_EQ(buf[16], 0xD0);
   EXPECT_EQ(buf[39], 0) << "the rest of the header is cleared";
   EXPECT_EQ(buf[40], 0xEE) << "nothing written past the header";
-  MediaHeader back = MediaHeader::read(buf);
+  MediaBuffer back = MediaBuffer::read(buf);
   EXPECT_EQ(back.stamp, h.stamp);
   EXPECT_EQ(back.height, 720);
   EXPECT_EQ(back.microseconds, 999999u);
 
-  PictureHeader p{77, 1280, 720};
+  DecodedPicture p{77, 1280, 720};
   uint8_t pic[8];
   p.write(pic);
-  EXPECT_EQ(PictureHeader::read(pic).width, 1280);
-  EXPECT_EQ(PictureHeader::uOffset(1280, 720), 8u + 921600u);
-  EXPECT_EQ(PictureHeader::vOffset(1280, 720), 8u + 1152000u);
-  EXPECT_EQ(PictureHeader::bytesFor(3840, 2160), kPictureBufferSize);
+  EXPECT_EQ(DecodedPicture::read(pic).width, 1280);
+  EXPECT_EQ(DecodedPicture::uOffset(1280, 720), 8u + 921600u);
+  EXPECT_EQ(DecodedPicture::vOffset(1280, 720), 8u + 1152000u);
+  EXPECT_EQ(DecodedPicture::bytesFor(3840, 2160), kPictureBufferSize);
 }
 
 TEST(FramePool, BuffersAreMadeOnceAndCostOnlyThePagesWritten) {
@@ -345,6 +346,30 @@ TEST(FramePacer, AdaptsOneStepAfterLongRunsOfAFullOrALowPool) {
   adapt(51 * 3, 0);
   EXPECT_EQ(pacer.period(), 60);
   EXPECT_EQ(pacer.slowerCalls, 5);
+}
+
+TEST(FrameStats, WindowsOfOneSecondFollowOneAnotherAlsoAfterAGap) {
+  FrameStats stats;
+  EXPECT_EQ(stats.count(704, 576, 1000, 5000), nullptr) << "the first frame opens the window";
+  for (uint32_t t = 5040; t < 6000; t += 40) EXPECT_EQ(stats.count(704, 576, 1000, t), nullptr);
+  const char* line = stats.count(704, 576, 1000, 6000);
+  ASSERT_NE(line, nullptr);
+  EXPECT_STREQ(line, "704x576, 25 fps, 200.00 kbps");
+  // Three seconds without frames: each frame after the gap closes one window more, the first
+  // holding the frame that opened it, until the windows have caught up with the clock.
+  line = stats.count(704, 576, 500, 9100);
+  ASSERT_NE(line, nullptr);
+  EXPECT_STREQ(line, "704x576, 1 fps, 8.00 kbps");
+  line = stats.count(704, 576, 500, 9140);
+  ASSERT_NE(line, nullptr);
+  EXPECT_STREQ(line, "704x576, 1 fps, 4.00 kbps");
+  line = stats.count(704, 576, 500, 9180);
+  ASSERT_NE(line, nullptr);
+  EXPECT_STREQ(line, "704x576, 1 fps, 4.00 kbps");
+  EXPECT_EQ(stats.count(704, 576, 500, 9220), nullptr) << "the window of 9000 to 10000 runs";
+  line = stats.count(1280, 720, 500, 10000);
+  ASSERT_NE(line, nullptr);
+  EXPECT_STREQ(line, "1280x720, 2 fps, 8.00 kbps");
 }
 
 }  // namespace

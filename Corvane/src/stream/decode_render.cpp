@@ -56,7 +56,7 @@ void LiveStream::decodeBody() {
       if (!sleep(kNoPictureSleepMs)) break;
       continue;
     }
-    const MediaHeader mh = MediaHeader::read(frame);
+    const MediaBuffer mh = MediaBuffer::read(frame);
     const uint64_t time = uint64_t{mh.seconds} * 1000 + mh.microseconds / 1000;
     clockMs_.store(haveTime ? clockMs_.load() + static_cast<uint32_t>(time - lastTime) : 0);
     haveTime = true;

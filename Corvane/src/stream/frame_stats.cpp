@@ -6,24 +6,30 @@
 
 namespace corvane {
 
-void FrameStats::count(VideoPlayer& player, uint32_t bytes, uint32_t now) {
+const char* FrameStats::count(int width, int height, uint32_t bytes, uint32_t now) {
   if (!started_) {
     started_ = true;
     windowStart_ = now;
   }
+  const char* closed = nullptr;
   if (now - windowStart_ >= kWindowMs) {
-    char text[kStatsTextMax];
-    std::snprintf(text, sizeof text, "%dx%d, %d fps, %.2f kbps", player.pictureWidth(),
-                  player.pictureHeight(), frames_, static_cast<double>(bytes_) * 8 * 0.001);
-    player.SetOsdText(text);
-    // The next window starts one window after the last and counts this frame.
+    std::snprintf(line_, sizeof line_, "%dx%d, %d fps, %.2f kbps", width, height, frames_,
+                  static_cast<double>(bytes_) * 8 * 0.001);
+    closed = line_;
+    // The next window starts one window after the last, also after a gap, and counts this
+    // frame.
     windowStart_ += kWindowMs;
-    if (now - windowStart_ >= kWindowMs) windowStart_ = now;
     frames_ = 0;
     bytes_ = 0;
   }
   ++frames_;
   bytes_ += bytes;
+  return closed;
+}
+
+void FrameStats::count(VideoPlayer& player, uint32_t bytes, uint32_t now) {
+  if (const char* line = count(player.pictureWidth(), player.pictureHeight(), bytes, now))
+    player.SetOsdText(line);
 }
 
 }  // namespace corvane

@@ -10,8 +10,11 @@ class VideoPlayer;
 class FrameStats {
  public:
   static constexpr uint32_t kWindowMs = 1000;
-  // Counts one frame; when a window has passed, gives the line of the closed window to the
-  // player. `now` is the tick count.
+  static constexpr int kLineMax = 128;
+  // Counts one frame of `bytes` at the tick count `now`. When a window has passed, returns
+  // the closed window's line for a picture of width x height; otherwise null.
+  const char* count(int width, int height, uint32_t bytes, uint32_t now);
+  // The same for a frame `player` decoded: a closed window's line goes to the player to show.
   void count(VideoPlayer& player, uint32_t bytes, uint32_t now);
 
  private:
@@ -19,6 +22,7 @@ class FrameStats {
   uint32_t windowStart_ = 0;
   int frames_ = 0;
   uint64_t bytes_ = 0;
+  char line_[kLineMax] = {};
 };
 
 }  // namespace corvane
