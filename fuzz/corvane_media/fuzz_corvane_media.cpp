@@ -38,7 +38,7 @@ void onDownload(int kind, const void* info, const void* data, int length, void*)
 }
 
 void checkBuffer(const uint8_t* buffer, size_t dataMax) {
-  const MediaHeader mh = MediaHeader::read(buffer);
+  const MediaBuffer mh = MediaBuffer::read(buffer);
   if (mh.length > dataMax) __builtin_trap();
   touch(buffer + kMediaHeaderSize, mh.length);
 }

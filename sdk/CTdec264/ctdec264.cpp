@@ -1,7 +1,7 @@
 #include "ctdec_core.h"
 
 extern "C" __attribute__((visibility("default"))) void CT_264Dec(int operation,
-                                                                CTDecHandleBlock* block,
+                                                                DecoderHandleBlock* block,
                                                                 void* output) {
   ctdec::dispatch(ctdec::Codec::H264, operation, block, output);
 }

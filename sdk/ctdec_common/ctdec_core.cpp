@@ -134,7 +134,7 @@ bool fillPacket(Instance* inst, const uint8_t* unit, int unitSize) {
   return true;
 }
 
-void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* out) {
+void decode(Instance* inst, const uint8_t* data, uint32_t length, DecoderOutput* out) {
   std::memset(out, 0, sizeof(*out));
   if (!data || length == 0) return;
   int size = length > INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE
@@ -210,7 +210,7 @@ void decode(Instance* inst, const uint8_t* data, uint32_t length, CTDecOutput* o
 
 }  // namespace
 
-void dispatch(Codec codec, int operation, CTDecHandleBlock* block, void* output) {
+void dispatch(Codec codec, int operation, DecoderHandleBlock* block, void* output) {
   if (!block) return;
   switch (operation) {
     case CTDEC_OPEN: {
@@ -222,7 +222,7 @@ void dispatch(Codec codec, int operation, CTDecHandleBlock* block, void* output)
       return;
     }
     case CTDEC_DECODE: {
-      auto* out = static_cast<CTDecOutput*>(output);
+      auto* out = static_cast<DecoderOutput*>(output);
       if (!out) return;
       Instance* inst = lookup(block->handle);
       if (!inst || inst->codec != codec) {

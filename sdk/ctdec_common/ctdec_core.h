@@ -7,6 +7,6 @@ namespace ctdec {
 enum class Codec { H264, Mpeg4 };
 
 // Runs one operation of the entry. Bad blocks and unknown operations do nothing.
-void dispatch(Codec codec, int operation, CTDecHandleBlock* block, void* output);
+void dispatch(Codec codec, int operation, DecoderHandleBlock* block, void* output);
 
 }  // namespace ctdec

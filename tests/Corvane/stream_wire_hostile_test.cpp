@@ -92,11 +92,11 @@ TEST_F(HostileWire, PlaybackFrameAnnouncedPastTheBufferKeepsWhatFitsAndLengthsAr
       [&](const uint8_t* p, size_t got) {
         writeAudioBlock(block.data(), PacketHeader::read(p),
                         p, packetDataBytes(PacketHeader::read(p).packetLength, got));
-        audio.push_back(MediaHeader::read(block.data()).length);
+        audio.push_back(MediaBuffer::read(block.data()).length);
       },
       nullptr);
   ASSERT_EQ(r, PlaybackRead::Frame);
-  const MediaHeader mh = MediaHeader::read(frame.data());
+  const MediaBuffer mh = MediaBuffer::read(frame.data());
   EXPECT_EQ(mh.length, kFrameDataMax);
   EXPECT_EQ(audio, std::vector<size_t>{kIpcMediaPacketDataSize});
   // Each packet's data sits in order; the last kept one is packet 349.
@@ -131,7 +131,7 @@ TEST_F(HostileWire, LiveAudioLengthsAreCutToTheBlockAndToWhatArrived) {
     Wire w;
     w.send(packet(0, 0xFFFFFFFF, 0, 10, 3, 1024));
     ASSERT_TRUE(readAudioPacket(w.fd(), block.data(), nullptr));
-    EXPECT_EQ(MediaHeader::read(block.data()).length, kAudioDataMax);
+    EXPECT_EQ(MediaBuffer::read(block.data()).length, kAudioDataMax);
   }
   {
     std::vector<uint8_t> p = packet(0, 1024, 0, 10, 3, 1024);
@@ -139,7 +139,7 @@ TEST_F(HostileWire, LiveAudioLengthsAreCutToTheBlockAndToWhatArrived) {
     Wire w;
     w.send(p);
     ASSERT_TRUE(readAudioPacket(w.fd(), block.data(), nullptr));
-    EXPECT_EQ(MediaHeader::read(block.data()).length, 10u);
+    EXPECT_EQ(MediaBuffer::read(block.data()).length, 10u);
   }
 }
 

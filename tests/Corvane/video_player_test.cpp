@@ -137,7 +137,7 @@ struct Script {
   static inline bool holding = false;
   static inline std::vector<intptr_t> held;
   static inline intptr_t nextHold = 0;
-  static void entry(int op, CTDecHandleBlock* b, void* out) {
+  static void entry(int op, DecoderHandleBlock* b, void* out) {
     if (op == CTDEC_HOLD) {
       *static_cast<intptr_t*>(out) = holding ? ++nextHold : 0;
       if (holding) held.push_back(nextHold);
@@ -150,8 +150,8 @@ struct Script {
       ++closes;
       b->handle = 0;
     } else if (op == CTDEC_DECODE) {
-      auto* o = static_cast<CTDecOutput*>(out);
-      *o = CTDecOutput{};
+      auto* o = static_cast<DecoderOutput*>(out);
+      *o = DecoderOutput{};
       inputs.emplace_back(b->input, b->length);
       if (answers.empty() || inputs.size() > 50) return;
       Answer a = answers.front();
@@ -193,8 +193,8 @@ TEST(VideoPlayer, PicturesAreKeptAsTheDecoderGaveThemOrCopiedToTheirOffsets) {
     const auto* slot = static_cast<const PictureSlot*>(copied.get());
     ASSERT_FALSE(slot->held());
     const uint8_t* bytes = slot->copyBytes();
-    EXPECT_EQ(PictureHeader::read(bytes).width, 1280);
-    EXPECT_EQ(PictureHeader::read(bytes).height, 720);
+    EXPECT_EQ(DecodedPicture::read(bytes).width, 1280);
+    EXPECT_EQ(DecodedPicture::read(bytes).height, 720);
     EXPECT_EQ(copied->planes.y, bytes + 8);
     EXPECT_EQ(copied->planes.u, bytes + 8 + 921600);
     EXPECT_EQ(copied->planes.v, bytes + 8 + 1152000);

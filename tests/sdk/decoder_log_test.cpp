@@ -57,12 +57,12 @@ TEST(DecoderLogChild, DecodesADamagedStream) {
   auto entry = reinterpret_cast<CTDecEntry>(plat::librarySymbol(module, "CT_264Dec"));
   ASSERT_NE(entry, nullptr) << error;
   auto decodeAll = [&] {
-    CTDecHandleBlock block{};
+    DecoderHandleBlock block{};
     entry(CTDEC_OPEN, &block, nullptr);
     ASSERT_NE(block.handle, 0);
     for (int round = 0; round < kRounds; ++round)
       for (const auto& f : frames) {
-        CTDecOutput out{};
+        DecoderOutput out{};
         block.input = f.data();
         block.length = static_cast<uint32_t>(f.size());
         entry(CTDEC_DECODE, &block, &out);

@@ -48,8 +48,8 @@ class DecoderTest : public ::testing::TestWithParam<DecoderParam> {
   void TearDown() override {
     if (lib_ && lib_->entry) lib_->entry(CTDEC_CLOSE, &block_, nullptr);
   }
-  CTDecOutput decode(const uint8_t* data, size_t size) {
-    CTDecOutput out;
+  DecoderOutput decode(const uint8_t* data, size_t size) {
+    DecoderOutput out;
     std::memset(&out, 0x5A, sizeof out);
     block_.input = data;
     block_.length = static_cast<uint32_t>(size);
@@ -58,14 +58,14 @@ class DecoderTest : public ::testing::TestWithParam<DecoderParam> {
   }
   std::unique_ptr<Library> lib_;
   clipgen::Clip clip_;
-  CTDecHandleBlock block_{};
+  DecoderHandleBlock block_{};
 };
 
 TEST_P(DecoderTest, DecodesEveryFrameOfAClipInOrder) {
   ASSERT_TRUE(clip_.frames[0].key);
   for (size_t i = 0; i < clip_.frames.size(); ++i) {
     auto bytes = clip_.frameBytes(i);
-    CTDecOutput out = decode(bytes.data(), bytes.size());
+    DecoderOutput out = decode(bytes.data(), bytes.size());
     ASSERT_GT(out.pictureReady, 0) << "frame " << i;
     EXPECT_EQ(out.bytesConsumed, static_cast<int>(bytes.size()));
     EXPECT_EQ(out.width, 352);
@@ -82,11 +82,11 @@ TEST_P(DecoderTest, TwoFramesInOneInputAreTakenOneCallEach) {
   auto f1 = clip_.frameBytes(1);
   std::vector<uint8_t> both = f0;
   both.insert(both.end(), f1.begin(), f1.end());
-  CTDecOutput first = decode(both.data(), both.size());
+  DecoderOutput first = decode(both.data(), both.size());
   ASSERT_GT(first.pictureReady, 0);
   ASSERT_EQ(first.bytesConsumed, static_cast<int>(f0.size()));
   EXPECT_EQ(clipgen::readFrameIndex(first.y, first.yStride, first.width, first.height), 0);
-  CTDecOutput second =
+  DecoderOutput second =
       decode(both.data() + first.bytesConsumed, both.size() - first.bytesConsumed);
   ASSERT_GT(second.pictureReady, 0);
   EXPECT_EQ(second.bytesConsumed, static_cast<int>(f1.size()));
@@ -102,11 +102,11 @@ TEST_P(DecoderTest, AUnitThatStartsTheNextPictureEndsTheFirst) {
   std::vector<uint8_t> input = f0;
   input.insert(input.end(), delimiter.begin(), delimiter.end());
   input.insert(input.end(), f1.begin(), f1.end());
-  CTDecOutput first = decode(input.data(), input.size());
+  DecoderOutput first = decode(input.data(), input.size());
   ASSERT_GT(first.pictureReady, 0);
   EXPECT_EQ(first.bytesConsumed, static_cast<int>(f0.size()));
   EXPECT_EQ(clipgen::readFrameIndex(first.y, first.yStride, first.width, first.height), 0);
-  CTDecOutput second = decode(input.data() + first.bytesConsumed, input.size() - first.bytesConsumed);
+  DecoderOutput second = decode(input.data() + first.bytesConsumed, input.size() - first.bytesConsumed);
   ASSERT_GT(second.pictureReady, 0);
   EXPECT_EQ(second.bytesConsumed, static_cast<int>(input.size() - f0.size()));
   EXPECT_EQ(clipgen::readFrameIndex(second.y, second.yStride, second.width, second.height), 1);
@@ -115,7 +115,7 @@ TEST_P(DecoderTest, AUnitThatStartsTheNextPictureEndsTheFirst) {
 TEST_P(DecoderTest, GarbageAndEmptyInputGiveNoPictureAndNoCrash) {
   std::vector<uint8_t> junk(5000);
   for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(i * 37 + 11);
-  CTDecOutput out = decode(junk.data(), junk.size());
+  DecoderOutput out = decode(junk.data(), junk.size());
   EXPECT_LE(out.pictureReady, 0);
   EXPECT_GE(out.bytesConsumed, 0);
   EXPECT_LE(out.bytesConsumed, static_cast<int>(junk.size()));
@@ -167,7 +167,7 @@ TEST_P(DecoderTest, NeverReadsPastTheEndOfItsInput) {
   ASSERT_TRUE(guard.ok());
   for (size_t i = 0; i < clip_.frames.size(); ++i) {
     const auto bytes = clip_.frameBytes(i);
-    CTDecOutput out = decode(guard.place(bytes.data(), bytes.size()), bytes.size());
+    DecoderOutput out = decode(guard.place(bytes.data(), bytes.size()), bytes.size());
     EXPECT_GT(out.pictureReady, 0) << "frame " << i;
     // Every cut of the frame as well, down to its first bytes.
     for (size_t cut = bytes.size() - 1; cut > 0; cut = cut * 3 / 4)
@@ -176,9 +176,9 @@ TEST_P(DecoderTest, NeverReadsPastTheEndOfItsInput) {
 }
 
 TEST_P(DecoderTest, ForeignOrClosedHandleIsRefused) {
-  CTDecHandleBlock other{};
+  DecoderHandleBlock other{};
   other.handle = block_.handle + 64;
-  CTDecOutput out;
+  DecoderOutput out;
   auto f0 = clip_.frameBytes(0);
   other.input = f0.data();
   other.length = static_cast<uint32_t>(f0.size());
@@ -188,7 +188,7 @@ TEST_P(DecoderTest, ForeignOrClosedHandleIsRefused) {
   lib_->entry(CTDEC_CLOSE, &other, nullptr);  // unknown: ignored, block zeroed
   EXPECT_EQ(other.handle, 0);
 
-  CTDecHandleBlock closed = block_;
+  DecoderHandleBlock closed = block_;
   lib_->entry(CTDEC_CLOSE, &closed, nullptr);
   EXPECT_EQ(closed.handle, 0);
   out = decode(f0.data(), f0.size());  // block_ still names the closed instance

@@ -12,7 +12,7 @@ struct IpcOsdItems {
 };
 
 // Called on the render thread with the record, the picture size and the hook's user value.
-typedef void (*IPC_OSD_HOOK)(IpcOsdItems* items, int width, int height, void* user);
+typedef void (*IpcOsdHook)(IpcOsdItems* items, int width, int height, void* user);
 
 }  // extern "C"
 

@@ -34,6 +34,6 @@ int IPC_StreamAudio(IPC_HANDLE stream, int on);
 int IPC_StartSpeak(IPC_HANDLE stream, int on);
 int IPC_SetStreamHook(IPC_HANDLE stream, IpcStreamHook hook, void* user);
 int IPC_CleanStreamHook(IPC_HANDLE stream);
-int IPC_SetOSDHook(IPC_HANDLE stream, IPC_OSD_HOOK hook, void* user);
+int IPC_SetOSDHook(IPC_HANDLE stream, IpcOsdHook hook, void* user);
 int IPC_CleanOSDHook(IPC_HANDLE stream);
 }

@@ -205,7 +205,7 @@ PlaybackRead readPlaybackUnit(int fd, uint8_t* frame, const PlaybackAudioSink& o
   std::memcpy(data, packet + kIpcMediaPacketHeaderSize, used);
   if (!gatherFrame(fd, data, h.length, used, onAudio, wake)) return PlaybackRead::End;
   if (used == 0) return PlaybackRead::Audio;  // nothing to show
-  MediaHeader mh;
+  MediaBuffer mh;
   mh.stamp = h.stamp;
   mh.length = used;
   mh.width = h.width;
@@ -306,7 +306,7 @@ void DvrPlayback::displayBody() {
     // Woken at once by the receive thread or by the stop.
     uint8_t* frame = frames_.takeReadyWait(kNoBufferSleepMs);
     if (!frame) continue;
-    const MediaHeader mh = MediaHeader::read(frame);
+    const MediaBuffer mh = MediaBuffer::read(frame);
     player_->DecodeAndShow(frame + kMediaHeaderSize, mh.length, mh.codec);
     stats.count(*player_, mh.length, plat::tickCount());
     frames_.giveFree(frame);
@@ -321,7 +321,7 @@ void DvrPlayback::audioBody() {
     // Woken at once by the receive thread or by the stop.
     uint8_t* block = audioBlocks_.takeReadyWait(kNoBufferSleepMs);
     if (!block) continue;
-    const MediaHeader mh = MediaHeader::read(block);
+    const MediaBuffer mh = MediaBuffer::read(block);
     audio_->PlayAudio(block + kMediaHeaderSize, static_cast<int>(mh.length), mh.codec);
     audioBlocks_.giveFree(block);
   }

@@ -105,7 +105,7 @@ bool readAudioPacket(int fd, uint8_t* block, const plat::WakeFd* wake) {
 }
 
 void LiveStream::deliverAudio(const uint8_t* block) {
-  const MediaHeader mh = MediaHeader::read(block);
+  const MediaBuffer mh = MediaBuffer::read(block);
   writeRecord(block + kMediaHeaderSize, mh.length, mh.codec, 1, 0, 0);
   callStreamHook(block + kMediaHeaderSize, static_cast<int>(mh.length), mh.codec, mh.seconds,
                  mh.microseconds, mh.stamp);
@@ -116,7 +116,7 @@ void LiveStream::audioPlayBody() {
   while (!quitPosted()) {
     uint8_t* block = audioBlocks_.takeReadyWait(kPlayWaitMs);
     if (!block) continue;
-    const MediaHeader mh = MediaHeader::read(block);
+    const MediaBuffer mh = MediaBuffer::read(block);
     audio_->PlayAudio(block + kMediaHeaderSize, static_cast<int>(mh.length), mh.codec);
     audioBlocks_.giveFree(block);
   }
@@ -128,7 +128,7 @@ int LiveStream::talkFeed(const uint8_t* data, int length, uint32_t stamp, int ty
   if (!block) return 0;
   const size_t n = std::min(static_cast<size_t>(length), kAudioDataMax);
   const int64_t ms = plat::monotonicMs();
-  MediaHeader mh;
+  MediaBuffer mh;
   mh.stamp = stamp;
   mh.length = static_cast<uint32_t>(n);
   mh.codec = static_cast<uint16_t>(type);
@@ -162,7 +162,7 @@ void LiveStream::talkBody() {
       pause(talkConn_, kTalkEmptySleepMs);
       continue;
     }
-    const MediaHeader mh = MediaHeader::read(block);
+    const MediaBuffer mh = MediaBuffer::read(block);
     PacketHeader h;  // magic and status stay 0 in talk packets
     h.stamp = mh.stamp;
     h.length = mh.length;

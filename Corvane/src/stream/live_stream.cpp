@@ -197,7 +197,7 @@ void LiveStream::setStreamHook(IpcStreamHook hook, void* user) {
   });
 }
 
-void LiveStream::setOsdHook(IPC_OSD_HOOK hook, void* user) {
+void LiveStream::setOsdHook(IpcOsdHook hook, void* user) {
   if (!hook) {
     osdHook_.clear();
     return;

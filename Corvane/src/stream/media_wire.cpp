@@ -64,7 +64,7 @@ size_t packetDataBytes(uint32_t announced, size_t received) {
 }
 
 void writeAudioBlock(uint8_t* block, const PacketHeader& h, const uint8_t* packet, size_t n) {
-  MediaHeader mh;
+  MediaBuffer mh;
   mh.stamp = h.stamp;
   mh.length = static_cast<uint32_t>(n);
   mh.codec = h.type;

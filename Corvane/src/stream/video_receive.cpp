@@ -147,7 +147,7 @@ FrameRead readFrame(int fd, uint8_t* buffer, size_t capacity, const plat::WakeFd
   uint32_t length = std::min<uint32_t>(h.length, kIpcMaxFrameBytes);
   if (kMediaHeaderSize + length > capacity) length = static_cast<uint32_t>(capacity - kMediaHeaderSize);
   if (cut && length < h.length) *cut = true;
-  MediaHeader mh;
+  MediaBuffer mh;
   mh.stamp = h.stamp;
   mh.length = length;
   mh.width = h.width;
@@ -164,7 +164,7 @@ FrameRead readFrame(int fd, uint8_t* buffer, size_t capacity, const plat::WakeFd
 }
 
 void LiveStream::deliverFrame(const uint8_t* buffer) {
-  const MediaHeader mh = MediaHeader::read(buffer);
+  const MediaBuffer mh = MediaBuffer::read(buffer);
   const uint8_t* data = buffer + kMediaHeaderSize;
   writeRecord(data, mh.length, mh.codec, mh.keyFrame, mh.width, mh.height);
   callStreamHook(data, static_cast<int>(mh.length), mh.codec, mh.seconds, mh.microseconds,

@@ -20,7 +20,7 @@ void bind(const char* file, const char* name, void** module, CTDecEntry* entry) 
 
 }  // namespace
 
-DecoderEntries loadDecoders() {
+DecoderEntries LoadDecoders() {
   std::lock_guard<std::mutex> lk(g_mutex);
   bind(kCTdec264Library, kCTdec264Entry, &g_h264Module, &g_entries.h264);
   bind(kCTMp4DecLibrary, kCTMp4DecEntry, &g_mpeg4Module, &g_entries.mpeg4);

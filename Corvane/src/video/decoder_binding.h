@@ -11,6 +11,6 @@ struct DecoderEntries {
   CTDecEntry mpeg4 = nullptr;
 };
 
-DecoderEntries loadDecoders();
+DecoderEntries LoadDecoders();
 
 }  // namespace corvane

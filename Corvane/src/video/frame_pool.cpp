@@ -104,7 +104,7 @@ int FramePool::freeCount() const {
 
 size_t FramePool::committedBytes() const { return plat::residentBytes(memory_, bytes_); }
 
-void MediaHeader::write(uint8_t* b) const {
+void MediaBuffer::write(uint8_t* b) const {
   std::memset(b, 0, kMediaHeaderSize);
   plat::putLe32(b + 0, stamp);
   plat::putLe32(b + 4, length);
@@ -116,8 +116,8 @@ void MediaHeader::write(uint8_t* b) const {
   plat::putLe32(b + 20, microseconds);
 }
 
-MediaHeader MediaHeader::read(const uint8_t* b) {
-  MediaHeader h;
+MediaBuffer MediaBuffer::read(const uint8_t* b) {
+  MediaBuffer h;
   h.stamp = plat::getLe32(b + 0);
   h.length = plat::getLe32(b + 4);
   h.width = plat::getLe16(b + 8);
@@ -129,29 +129,29 @@ MediaHeader MediaHeader::read(const uint8_t* b) {
   return h;
 }
 
-void PictureHeader::write(uint8_t* b) const {
+void DecodedPicture::write(uint8_t* b) const {
   plat::putLe32(b + 0, time);
   plat::putLe16(b + 4, width);
   plat::putLe16(b + 6, height);
 }
 
-PictureHeader PictureHeader::read(const uint8_t* b) {
-  PictureHeader h;
+DecodedPicture DecodedPicture::read(const uint8_t* b) {
+  DecodedPicture h;
   h.time = plat::getLe32(b + 0);
   h.width = plat::getLe16(b + 4);
   h.height = plat::getLe16(b + 6);
   return h;
 }
 
-size_t PictureHeader::uOffset(int width, int height) {
+size_t DecodedPicture::uOffset(int width, int height) {
   return kPictureHeaderSize + static_cast<size_t>(width) * height;
 }
 
-size_t PictureHeader::vOffset(int width, int height) {
+size_t DecodedPicture::vOffset(int width, int height) {
   return uOffset(width, height) + static_cast<size_t>(width / 2) * (height / 2);
 }
 
-size_t PictureHeader::bytesFor(int width, int height) {
+size_t DecodedPicture::bytesFor(int width, int height) {
   return vOffset(width, height) + static_cast<size_t>(width / 2) * (height / 2);
 }
 

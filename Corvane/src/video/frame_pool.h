@@ -88,8 +88,9 @@ class FramePool {
   Ring free_, ready_;
 };
 
-// The 40-byte header of a frame, audio or talk buffer, read and written field by field.
-struct MediaHeader {
+// A frame, audio or talk buffer: its 40-byte header, read and written field by field; the data
+// follow it at kMediaHeaderSize.
+struct MediaBuffer {
   uint32_t stamp = 0;
   uint32_t length = 0;
   uint16_t width = 0;
@@ -100,17 +101,18 @@ struct MediaHeader {
   uint32_t microseconds = 0;
 
   void write(uint8_t* buffer) const;
-  static MediaHeader read(const uint8_t* buffer);
+  static MediaBuffer read(const uint8_t* buffer);
 };
 
-// The 8-byte header of a decoded picture and where its planes lie.
-struct PictureHeader {
+// A decoded picture as a copy holds it: the 8-byte header, then its planes, placed by the
+// picture's own width and height.
+struct DecodedPicture {
   uint32_t time = 0;
   uint16_t width = 0;
   uint16_t height = 0;
 
   void write(uint8_t* buffer) const;
-  static PictureHeader read(const uint8_t* buffer);
+  static DecodedPicture read(const uint8_t* buffer);
   // Bytes the picture needs including its header.
   static size_t bytesFor(int width, int height);
   static size_t uOffset(int width, int height);

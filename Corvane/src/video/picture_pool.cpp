@@ -52,7 +52,7 @@ PictureSlot::~PictureSlot() { clear(); }
 
 void PictureSlot::clear() {
   if (hold_ && release_) {
-    CTDecHandleBlock none{};  // a hold names its picture alone
+    DecoderHandleBlock none{};  // a hold names its picture alone
     release_(CTDEC_RELEASE, &none, &hold_);
   }
   hold_ = 0;
@@ -74,13 +74,13 @@ uint8_t* PictureSlot::copyInto(int width, int height) {
   uint8_t* base = memory_;
   if (!base) return nullptr;
   planes.y = base + kPictureHeaderSize;
-  planes.u = base + PictureHeader::uOffset(width, height);
-  planes.v = base + PictureHeader::vOffset(width, height);
+  planes.u = base + DecodedPicture::uOffset(width, height);
+  planes.v = base + DecodedPicture::vOffset(width, height);
   planes.yStride = width;
   planes.uStride = planes.vStride = width / 2;
   planes.width = width;
   planes.height = height;
-  PictureHeader{0, static_cast<uint16_t>(width), static_cast<uint16_t>(height)}.write(base);
+  DecodedPicture{0, static_cast<uint16_t>(width), static_cast<uint16_t>(height)}.write(base);
   return base;
 }
 

@@ -11,7 +11,7 @@
 
 namespace corvane {
 
-VideoPlayer::VideoPlayer(OsdHookOwner* owner) : VideoPlayer(owner, loadDecoders()) {}
+VideoPlayer::VideoPlayer(OsdHookOwner* owner) : VideoPlayer(owner, LoadDecoders()) {}
 
 VideoPlayer::VideoPlayer(OsdHookOwner* owner, const DecoderEntries& entries)
     : owner_(owner), entries_(entries), main_(owner), second_(owner) {
@@ -76,14 +76,14 @@ void VideoPlayer::GetPictureFormat(uint8_t out[kBitmapInfoHeaderSize]) const {
 template <typename Sink>
 int VideoPlayer::decodeLoop(const uint8_t* data, uint32_t length, int codec, Sink sink) {
   CTDecEntry entry = codec == kCodecH264 ? entries_.h264 : codec == kCodecMpeg4 ? entries_.mpeg4 : nullptr;
-  CTDecHandleBlock* block = codec == kCodecH264 ? &h264Block_ : &mpeg4Block_;
+  DecoderHandleBlock* block = codec == kCodecH264 ? &h264Block_ : &mpeg4Block_;
   if (!entry || !block->handle || !data) return 0;
   int pictures = 0;
   uint32_t offset = 0;
   while (offset < length) {
     block->input = data + offset;
     block->length = length - offset;
-    CTDecOutput out{};
+    DecoderOutput out{};
     entry(CTDEC_DECODE, block, &out);
     if (out.pictureReady > 0) {
       if (out.width > 0 && out.height > 0 && out.y && out.u && out.v &&
@@ -103,7 +103,7 @@ int VideoPlayer::decodeLoop(const uint8_t* data, uint32_t length, int codec, Sin
   return pictures;
 }
 
-bool VideoPlayer::keepPicture(const CTDecOutput& out, CTDecEntry entry, CTDecHandleBlock* block,
+bool VideoPlayer::keepPicture(const DecoderOutput& out, CTDecEntry entry, DecoderHandleBlock* block,
                               PictureSlot* slot) {
   if (!slot) return false;
   const int w = out.width, h = out.height;
@@ -125,15 +125,15 @@ bool VideoPlayer::keepPicture(const CTDecOutput& out, CTDecEntry entry, CTDecHan
   uint8_t* base = slot->copyInto(w, h);
   if (!base) return false;
   copyPlaneStreamed(out.y, out.yStride, w, h, base + kPictureHeaderSize);
-  copyPlaneStreamed(out.u, out.uStride, w / 2, h / 2, base + PictureHeader::uOffset(w, h));
-  copyPlaneStreamed(out.v, out.vStride, w / 2, h / 2, base + PictureHeader::vOffset(w, h));
+  copyPlaneStreamed(out.u, out.uStride, w / 2, h / 2, base + DecodedPicture::uOffset(w, h));
+  copyPlaneStreamed(out.v, out.vStride, w / 2, h / 2, base + DecodedPicture::vOffset(w, h));
   return true;
 }
 
 int VideoPlayer::DecodeFrame(const uint8_t* data, uint32_t length, int codec, PictureSlot* picture) {
   if (!mainWindow_ && !secondWindow_) return 0;
   if (!picture) return 0;
-  int n = decodeLoop(data, length, codec, [&](const CTDecOutput& out, CTDecEntry entry, CTDecHandleBlock* block) {
+  int n = decodeLoop(data, length, codec, [&](const DecoderOutput& out, CTDecEntry entry, DecoderHandleBlock* block) {
     return keepPicture(out, entry, block, picture);
   });
   if (n <= 0) return 0;
@@ -192,7 +192,7 @@ void VideoPlayer::DecodeAndShow(const uint8_t* data, uint32_t length, int codec)
   // The picture shown and the black one may be held by the renderers: a third slot takes
   // the new picture, and without one the frame still goes through the decoder.
   PictureSlot* slot = own_.takeFree();
-  int n = decodeLoop(data, length, codec, [&](const CTDecOutput& out, CTDecEntry entry, CTDecHandleBlock* block) {
+  int n = decodeLoop(data, length, codec, [&](const DecoderOutput& out, CTDecEntry entry, DecoderHandleBlock* block) {
     return keepPicture(out, entry, block, slot);
   });
   if (n > 0) {

@@ -100,7 +100,7 @@ class VideoPlayer {
   int decodeLoop(const uint8_t* data, uint32_t length, int codec, Sink sink);
   // The decoder's last picture into the slot: kept as it is when the decoder can keep it,
   // else copied. False when it is beyond the largest picture kept.
-  bool keepPicture(const CTDecOutput& out, CTDecEntry entry, CTDecHandleBlock* block, PictureSlot* slot);
+  bool keepPicture(const DecoderOutput& out, CTDecEntry entry, DecoderHandleBlock* block, PictureSlot* slot);
   void rebindIfNeeded();
   void drawLocked(const PictureRef& picture);
   // The black picture of the current size, drawn under the status texts before any picture.
@@ -125,8 +125,8 @@ class VideoPlayer {
   PictureRef shown_;  // the playback path's last picture
   PictureRef blank_;
   DecoderEntries entries_;
-  CTDecHandleBlock h264Block_{};
-  CTDecHandleBlock mpeg4Block_{};
+  DecoderHandleBlock h264Block_{};
+  DecoderHandleBlock mpeg4Block_{};
   DdrawRenderer main_;
   DdrawRenderer second_;
   std::atomic<int> decodedFrames_{0};

@@ -56,7 +56,7 @@ class LibraryDecoder : public VideoDecoder {
   explicit LibraryDecoder(CTDecEntry entry) : entry_(entry) {}
   ~LibraryDecoder() override { Close(); }
   bool Open() {
-    CTDecHandleBlock block{0, nullptr, 0};
+    DecoderHandleBlock block{0, nullptr, 0};
     entry_(CTDEC_OPEN, &block, nullptr);
     handle_ = block.handle;
     return handle_ != 0;
@@ -67,8 +67,8 @@ class LibraryDecoder : public VideoDecoder {
     uint32_t done = 0;
     // A packet normally is one access unit; the loop takes whatever else it holds.
     for (int guard = 0; done < length && guard < 64; ++guard) {
-      CTDecHandleBlock block{handle_, data + done, length - done};
-      CTDecOutput o{};
+      DecoderHandleBlock block{handle_, data + done, length - done};
+      DecoderOutput o{};
       entry_(CTDEC_DECODE, &block, &o);
       if (o.pictureReady > 0 && o.width > 1 && o.height > 1 && o.y && o.u && o.v) {
         CopyPlanes(o.width, o.height, o.y, o.yStride, o.u, o.uStride, o.v, o.vStride, out);
@@ -84,7 +84,7 @@ class LibraryDecoder : public VideoDecoder {
  private:
   void Close() {
     if (handle_) {
-      CTDecHandleBlock block{handle_, nullptr, 0};
+      DecoderHandleBlock block{handle_, nullptr, 0};
       entry_(CTDEC_CLOSE, &block, nullptr);
     }
     handle_ = 0;

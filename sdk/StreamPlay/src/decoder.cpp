@@ -61,7 +61,7 @@ Decoder::~Decoder() { close(); }
 
 void Decoder::close() {
   if (entry_ && handle_) {
-    CTDecHandleBlock block{handle_, nullptr, 0};
+    DecoderHandleBlock block{handle_, nullptr, 0};
     entry_(CTDEC_CLOSE, &block, nullptr);
   }
   handle_ = 0;
@@ -74,7 +74,7 @@ bool Decoder::decode(uint8_t codec, const uint8_t* data, uint32_t length, Pictur
     close();
     CTDecEntry e = loadEntry(codec);
     if (!e) return false;
-    CTDecHandleBlock block{0, nullptr, 0};
+    DecoderHandleBlock block{0, nullptr, 0};
     e(CTDEC_OPEN, &block, nullptr);
     if (!block.handle) return false;
     entry_ = reinterpret_cast<void (*)(int, void*, void*)>(e);
@@ -85,8 +85,8 @@ bool Decoder::decode(uint8_t codec, const uint8_t* data, uint32_t length, Pictur
   uint32_t done = 0;
   // A frame normally is one access unit; the loop takes whatever else it holds.
   for (int guard = 0; done < length && guard < 64; ++guard) {
-    CTDecHandleBlock block{handle_, data + done, length - done};
-    CTDecOutput o{};
+    DecoderHandleBlock block{handle_, data + done, length - done};
+    DecoderOutput o{};
     reinterpret_cast<CTDecEntry>(entry_)(CTDEC_DECODE, &block, &o);
     if (o.pictureReady > 0 && o.width > 0 && o.height > 0 && o.y && o.u && o.v) {
       const int w = o.width & ~1, h = o.height & ~1;
@@ -105,7 +105,7 @@ bool Decoder::decode(uint8_t codec, const uint8_t* data, uint32_t length, Pictur
       if (hold) {
         const CTDecEntry entry = reinterpret_cast<CTDecEntry>(entry_);
         pic.keep = std::shared_ptr<const void>(reinterpret_cast<const void*>(hold), [entry](const void* p) {
-          CTDecHandleBlock none{};
+          DecoderHandleBlock none{};
           intptr_t h = reinterpret_cast<intptr_t>(p);
           entry(CTDEC_RELEASE, &none, &h);
         });

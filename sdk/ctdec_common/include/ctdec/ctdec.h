@@ -22,7 +22,7 @@ enum CTDecOperation : int {
 
 // Instance handle, input pointer, input length. The handle is pointer-sized so that the
 // instance can be a real object on a 64-bit system.
-struct CTDecHandleBlock {
+struct DecoderHandleBlock {
   intptr_t handle;  // 0 = none
   const uint8_t* input;
   uint32_t length;
@@ -30,7 +30,7 @@ struct CTDecHandleBlock {
 
 // What one decode call reports. Both libraries fill the same record, so an MPEG-4 frame
 // yields the same picture an H.264 frame does.
-struct CTDecOutput {
+struct DecoderOutput {
   int32_t pictureReady;  // > 0 when this call produced a picture
   int32_t width;
   int32_t height;
@@ -44,7 +44,7 @@ struct CTDecOutput {
   int32_t bytesConsumed;  // how far into the input this call got
 };
 
-using CTDecEntry = void (*)(int operation, CTDecHandleBlock* block, void* output);
+using CTDecEntry = void (*)(int operation, DecoderHandleBlock* block, void* output);
 
 }  // extern "C"
 
