@@ -133,7 +133,7 @@ TEST_F(FilePlaybackTest, StopWhilePlayingIsNotUndoneByALatePicture) {
   EXPECT_GT(stopped, 0);
 }
 
-TEST_F(FilePlaybackTest, RatesDoubleAndHalveWithinBounds) {
+TEST_F(FilePlaybackTest, RatesDoubleAndHalveAndThePlayerRefusesWhatItCannotFollow) {
   ASSERT_EQ(player.Open(file.c_str(), wnd.handle), 1);
   ASSERT_EQ(player.Fast(), 1);
   ASSERT_EQ(player.Fast(), 1);
@@ -142,11 +142,17 @@ TEST_F(FilePlaybackTest, RatesDoubleAndHalveWithinBounds) {
   EXPECT_EQ(player.Player()->State(), PlayState::Running);
   ASSERT_EQ(player.Slow(), 1);
   EXPECT_DOUBLE_EQ(player.Player()->Rate(), 0.5);
-  for (int i = 0; i < 10; ++i) player.Fast();
-  EXPECT_DOUBLE_EQ(player.FastRate(), 16.0);
-  for (int i = 0; i < 10; ++i) player.Slow();
-  EXPECT_DOUBLE_EQ(player.SlowRate(), 1.0 / 16);
+  // The two rates are independent and go on doubling and halving; beyond 16 (or below 1/16)
+  // the player refuses and plays on at the rate it had.
+  EXPECT_EQ(player.Fast(), 1);
+  EXPECT_EQ(player.Fast(), 0);
+  EXPECT_DOUBLE_EQ(player.FastRate(), 32.0);
+  EXPECT_DOUBLE_EQ(player.Player()->Rate(), 16.0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(player.Slow(), 1);
+  EXPECT_EQ(player.Slow(), 0);
+  EXPECT_DOUBLE_EQ(player.SlowRate(), 1.0 / 32);
   EXPECT_DOUBLE_EQ(player.Player()->Rate(), 1.0 / 16);
+  EXPECT_EQ(player.Player()->State(), PlayState::Running);
 }
 
 TEST_F(FilePlaybackTest, VolumeMapsToHundredthsOfADecibel) {

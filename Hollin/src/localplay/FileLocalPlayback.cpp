@@ -10,9 +10,6 @@ using hollin::localplay::FilePlayer;
 using hollin::localplay::PlayState;
 
 namespace {
-// Rates go no further than the player can follow.
-constexpr double kFastest = 16.0;
-constexpr double kSlowest = 1.0 / 16;
 }  // namespace
 
 IDevLocalPlayback* MakeFileLocalPlayback() { return new CDevFileLocalPlayback(); }
@@ -58,7 +55,9 @@ int CDevFileLocalPlayback::Pause(int) {
 
 int CDevFileLocalPlayback::Fast() {
   if (!player_) return 0;
-  fastRate_ = std::min(fastRate_ * 2, kFastest);
+  // The rates double and halve for as long as they are asked; a rate the player cannot
+  // follow is refused by the player, which plays on at the rate it had.
+  fastRate_ *= 2;
   if (!player_->SetRate(fastRate_)) return 0;
   if (player_->State() != PlayState::Running) player_->Run();
   return 1;
@@ -66,7 +65,7 @@ int CDevFileLocalPlayback::Fast() {
 
 int CDevFileLocalPlayback::Slow() {
   if (!player_) return 0;
-  slowRate_ = std::max(slowRate_ / 2, kSlowest);
+  slowRate_ /= 2;
   if (!player_->SetRate(slowRate_)) return 0;
   if (player_->State() != PlayState::Running) player_->Run();
   return 1;

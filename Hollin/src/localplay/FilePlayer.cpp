@@ -117,10 +117,11 @@ PlayState FilePlayer::State() const {
 }
 
 bool FilePlayer::SetRate(double rate) {
-  if (!(rate > 0)) return false;
+  // As a media graph's seeking does, a rate the player cannot follow is refused.
+  if (!(rate >= kMinRate && rate <= kMaxRate)) return false;
   std::lock_guard<std::mutex> lock(state_);
   if (!open_) return false;
-  rate_ = std::clamp(rate, kMinRate, kMaxRate);
+  rate_ = rate;
   ++generation_;
   Reanchor();
   wake_.notify_all();

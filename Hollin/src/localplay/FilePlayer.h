@@ -34,7 +34,7 @@ class FilePlayer {
   bool Pause();
   bool Stop();
   PlayState State() const;
-  bool SetRate(double rate);  // 1/16 .. 16
+  bool SetRate(double rate);  // 1/16 .. 16; false for any other rate, which leaves it
   double Rate() const;
   bool Step();
   bool StepBack();

@@ -20,9 +20,8 @@
 namespace saxtrum {
 
 namespace {
+// How often a file being written is flushed to the disk.
 constexpr uint32_t kRecordSyncMs = 2000;
-// A saved stream begins at a key frame; a stream in which none is recognised this soon (its
-// frames are not of the format the library knows) is saved from the packet that ends the wait.
 }  // namespace
 
 namespace {

@@ -188,7 +188,7 @@ void CBSWndContainer::DrawActiveBorder(int) {
 void CBSWndContainer::ArrangeWindows() {
   if (!isVisible() || isMinimized()) return;
   const LayoutRect client{0, 0, width(), height()};
-  const LayoutRect area = LayoutArea(client, kDrawPercent, kKeepAspect);
+  const LayoutRect area = LayoutArea(client, areaPercent_, keepAspect_ != 0);
   const int n = static_cast<int>(list_.size());
   if (multiView_) {
     for (int i = 0; i < n; ++i) {

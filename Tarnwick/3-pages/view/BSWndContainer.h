@@ -36,10 +36,6 @@ class CBSWndContainer : public QWidget {
  public:
   static constexpr uint32_t kBackground = 0x443B34;  // COLORREF: RGB(52,59,68)
   static constexpr uint32_t kFrameColour = 0x00FF00;
-  // Nothing in the program narrows the grid or boxes it to 11:8: the cells share the whole
-  // client area.
-  static constexpr int kDrawPercent = 100;
-  static constexpr bool kKeepAspect = false;
 
   explicit CBSWndContainer(QWidget* parent = nullptr);
   ~CBSWndContainer() override;  // empties the list; the children are not destroyed
@@ -79,8 +75,12 @@ class CBSWndContainer : public QWidget {
   QWidget* active_ = nullptr;
   int fullScreen_ = 0;
   int multiView_ = 1;
+  // 1: the cells share an 11:8 box. Nothing in the program sets it.
+  int keepAspect_ = 0;
   int border_ = 0;
   uint32_t borderColours_[2] = {0, 0};
+  // The share of the client area the cells use, 40 to 100. Nothing in the program narrows it.
+  int areaPercent_ = 100;
   int mode_ = 1;
   QPointer<QWidget> savedParent_;
   QRect savedGeometry_;

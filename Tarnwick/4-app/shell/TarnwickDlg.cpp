@@ -290,13 +290,9 @@ void CTarnwickDlg::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const int h = m_titleImage.height();
   p.fillRect(rect(), QColor(145, 151, 160));
-  if (!m_titleImage.isNull()) {
-    // The title at its own size (its lettering would stretch), the band continued to the
-    // right edge by its last column.
-    p.drawImage(QPoint(0, 0), m_titleImage);
-    const int w = m_titleImage.width();
-    if (width() > w) p.drawImage(QRect(w, 0, width() - w, h), m_titleImage, QRect(w - 1, 0, 1, h));
-  }
+  // The title stretched over the whole width (its artwork is as wide as a usual screen, so
+  // its lettering keeps its shape there).
+  if (!m_titleImage.isNull()) p.drawImage(QRect(0, 0, width(), h), m_titleImage);
   if (!m_stripTile.isNull() && m_stripTile.width() > 1) {
     const int y = m_btnPreview->y();
     for (int x = 0; x < width(); x += m_stripTile.width() - 1) p.drawImage(QPoint(x, y), m_stripTile);
