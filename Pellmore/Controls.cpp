@@ -102,7 +102,9 @@ size_t GbkBytes(const QString& text, bool* held) {
 
 QString FieldToText(const uint8_t* field, size_t size) {
   const std::string s = plat::fieldText(reinterpret_cast<const char*>(field), size);
-  const std::u16string w = plat::gbkToUtf16(s);
+  // Control characters a recorder may send in its names are not shown; a field left as
+  // shown keeps its bytes (EditedTextToField compares with this).
+  const std::u16string w = plat::withoutControls(plat::gbkToUtf16(s));
   return QString::fromUtf16(w.data(), static_cast<qsizetype>(w.size()));
 }
 

@@ -71,7 +71,8 @@ inline int CurSel(const QComboBox* combo) { return combo->currentIndex(); }
 // The GBK bytes of a text; *held (may be null) tells whether GBK has every character of it.
 size_t GbkBytes(const QString& text, bool* held = nullptr);
 
-// Text of a fixed narrow field (GBK, up to its first zero byte or its full size) for showing.
+// Text of a fixed narrow field (GBK, up to its first zero byte or its full size) for showing,
+// without control characters.
 QString FieldToText(const uint8_t* field, size_t size);
 // A text into a fixed narrow field of `size` bytes: GBK, cut at a character boundary; with
 // `terminated` the field keeps a zero byte at the end, otherwise the text may fill it.

@@ -39,8 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   StampClock(p.start, h, m, s);
   if (h > 99 || m > 99 || s > 99) std::abort();
-  // Whatever a name holds, the part built from it is one safe file-name component.
+  // Whatever a name holds, the part built from it is one safe file-name component, with no
+  // control character.
   const std::u16string part = FileNamePart(device);
   if (part.find_first_of(u"\\/:") != std::u16string::npos || part.find(u"..") != std::u16string::npos) std::abort();
+  for (char16_t c : part)
+    if (plat::isControlChar(c)) std::abort();
   return 0;
 }

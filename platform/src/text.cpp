@@ -149,6 +149,11 @@ bool isValidUtf8(std::string_view s) {
   return true;
 }
 
+std::u16string withoutControls(std::u16string text) {
+  std::erase_if(text, [](char16_t c) { return isControlChar(c); });
+  return text;
+}
+
 int textToInt(std::u16string_view text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;

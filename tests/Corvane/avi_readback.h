@@ -1,6 +1,7 @@
 #pragma once
 // Test helpers: a small RIFF reader for the recorder's AVI files and a read-back through
-// libavformat, so a file is checked both at its bytes and by a real demuxer.
+// libavformat and libavcodec, so a file is checked at its bytes, by a real demuxer and by a
+// real decoder.
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <vector>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
@@ -130,6 +132,42 @@ inline Demuxed demux(const std::string& path) {
   av_packet_free(&pkt);
   avformat_close_input(&ctx);
   return d;
+}
+
+// What a player makes of the file: the video frames libavcodec decodes from what libavformat
+// reads (the decoder drained at the end); -1 when the file does not open as a stream a
+// decoder takes.
+inline int decodedFrames(const std::string& path) {
+  AVFormatContext* ctx = nullptr;
+  if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return -1;
+  int frames = -1;
+  const int video = avformat_find_stream_info(ctx, nullptr) < 0
+                        ? -1
+                        : av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const AVCodec* codec = video < 0 ? nullptr : avcodec_find_decoder(ctx->streams[video]->codecpar->codec_id);
+  AVCodecContext* dec = codec ? avcodec_alloc_context3(codec) : nullptr;
+  if (dec && avcodec_parameters_to_context(dec, ctx->streams[video]->codecpar) >= 0 &&
+      avcodec_open2(dec, codec, nullptr) >= 0) {
+    frames = 0;
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    auto drain = [&] {
+      while (avcodec_receive_frame(dec, frame) >= 0) {
+        ++frames;
+        av_frame_unref(frame);
+      }
+    };
+    while (av_read_frame(ctx, pkt) >= 0) {
+      if (pkt->stream_index == video && avcodec_send_packet(dec, pkt) >= 0) drain();
+      av_packet_unref(pkt);
+    }
+    if (avcodec_send_packet(dec, nullptr) >= 0) drain();
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+  }
+  avcodec_free_context(&dec);
+  avformat_close_input(&ctx);
+  return frames;
 }
 
 inline uint32_t fourcc(const char* t) {

@@ -147,9 +147,12 @@ TEST_F(DvrFiles, PlaybackFramesFromManyPacketsDecodeFrameForFrame) {
   ASSERT_TRUE(cam.waitUntil([&] { return pb->player()->decodedFrames() >= frames; }));
   EXPECT_EQ(pb->player()->decodedFrames(), frames);
   ASSERT_TRUE(cam.waitUntil([&] { return w.presentedIndex() == frames - 1; }));
+  // The camera's end of the file ends the stream, and the caller can tell.
+  EXPECT_TRUE(cam.waitUntil([&] { return IPC_DvrPlayBackEnded(p) == 1; }));
   EXPECT_EQ(IPC_DvrPlayBackClose(p), 1);
   EXPECT_EQ(events.count(kIpcEvPlaybackEnded), 1);
   EXPECT_EQ(IPC_DvrPlayBackClose(p), 0);
+  EXPECT_EQ(IPC_DvrPlayBackEnded(p), -1);
 }
 
 TEST_F(DvrFiles, SpeedCodesArriveAndPauseHoldsThePictures) {
@@ -166,6 +169,7 @@ TEST_F(DvrFiles, SpeedCodesArriveAndPauseHoldsThePictures) {
   IpcPlaybackRequest req = playFor(longer.name);
   EXPECT_EQ(IPC_DvrPlayBackOpenFile(p, &req), 1);
   ASSERT_TRUE(cam.waitUntil([&] { return media.playbackFramesSent() >= 3; }));
+  EXPECT_EQ(IPC_DvrPlayBackEnded(p), 0) << "it plays";
   for (uint16_t code : {kIpcPlayPause, kIpcPlayNormal, kIpcPlayFast1, uint16_t(kIpcPlaySlow1 + 3)})
     EXPECT_EQ(IPC_DvrPlayBackSpeedCtrl(p, code), 1);
   const std::vector<uint16_t> want = {kIpcPlayPause, kIpcPlayOpen, kIpcPlayPause, kIpcPlayNormal,
@@ -220,6 +224,7 @@ TEST_F(DvrFiles, UnopenedPlaybackChannelGivesEventSeventeen) {
   IpcPlaybackRequest req = playFor(stored[0].name);
   EXPECT_EQ(IPC_DvrPlayBackOpenFile(p, &req), 1);
   ASSERT_TRUE(events.waitCount(kIpcEvPlaybackNotSent, 1));
+  EXPECT_EQ(IPC_DvrPlayBackEnded(p), 1) << "a request that cannot go out ends the playback";
   EXPECT_EQ(IPC_DvrPlayBackClose(p), 1);
   ASSERT_TRUE(events.waitCount(kIpcEvPlaybackEnded, 1));
   EXPECT_EQ(IPC_DvrPlayBackSpeedCtrl(p, kIpcPlayPause), 0);

@@ -1,5 +1,5 @@
-// A recorder's own files through the device layer: search, download and playback against the
-// camera emulator, and the conversion of file times.
+// A recorder's own files through the device layer: search, download and playback (its end
+// included) against the camera emulator, and the conversion of file times.
 #include <array>
 #include <atomic>
 #include <cstdlib>
@@ -310,11 +310,48 @@ TEST_F(NvrFiles, PlaybackStepsThroughItsSpeeds) {
   EXPECT_EQ(playbackArgs(), want);
   EXPECT_EQ(pb->AudioOn(), 1);
   EXPECT_EQ(pb->AudioOff(), 1);
-  EXPECT_EQ(pb->GetPos(), 0.0f);
   EXPECT_EQ(pb->CaptureFile(testsupport::TestFile("x.bmp").c_str()), 0);
   EXPECT_EQ(pb->Stop(), 1);
   EXPECT_TRUE(dev.cam.waitUntil([&] { return dev.cam.connections(kIpcChanPlayback) == 0; }));
   CDevRemotePlaybackFactory::DeleteRemotePlayback(pb);
+}
+
+// The recorder's stream has no position of its own: GetPos is 0.0 while a file plays or
+// is paused and 100 once the recorder has ended it (or refused it), which is how the page
+// sees the end.
+TEST_F(NvrFiles, PlaybackSaysItsEndOnceTheRecorderEndedTheFile) {
+  constexpr size_t kFrames = 100;
+  camemu::MediaFrame frame;
+  frame.data.assign(64, 0x5A);
+  frame.key = true;
+  files[0].frames.assign(kFrames, frame);
+  dev.media.setFiles(files);
+  using Playback = std::unique_ptr<CDevRemotePlayback, void (*)(CDevRemotePlayback*)>;
+  auto open = [&](const std::string& name) {
+    return Playback(CDevRemotePlaybackFactory::CreateRemotePlayback(login.login, wnd.handle, name.c_str()),
+                    &CDevRemotePlaybackFactory::DeleteRemotePlayback);
+  };
+  const Playback pb = open(files[0].name);
+  ASSERT_NE(pb, nullptr);
+  EXPECT_EQ(pb->GetPos(), 0.0f) << "not started";
+  ASSERT_EQ(pb->Start(0), 1);
+  ASSERT_TRUE(dev.cam.waitUntil([&] { return dev.media.playbackFramesSent() >= 3; }));
+  // Paused, the recorder sends nothing: the file has not ended.
+  ASSERT_EQ(pb->Pause(), 1);
+  ASSERT_TRUE(dev.cam.waitUntil([&] { return playbackArgs().size() == 2; }));
+  ASSERT_LT(dev.media.playbackFramesSent(), kFrames);
+  EXPECT_EQ(pb->GetPos(), 0.0f) << "paused";
+  ASSERT_EQ(pb->Resume(), 1);
+  EXPECT_TRUE(testsupport::Eventually([&] { return pb->GetPos() == 100.0f; }))
+      << dev.media.playbackFramesSent() << " frames sent";
+  EXPECT_EQ(dev.media.playbackFramesSent(), kFrames);
+  EXPECT_EQ(pb->Stop(), 1);
+  EXPECT_EQ(pb->GetPos(), 0.0f) << "stopped";
+
+  // A file the recorder does not have is refused at once: that playback has ended too.
+  const Playback refused = open("ch09_none.h264");
+  ASSERT_EQ(refused->Start(0), 1);
+  EXPECT_TRUE(testsupport::Eventually([&] { return refused->GetPos() == 100.0f; }));
 }
 
 TEST_F(NvrFiles, PlaybackClosesWhenDeletedAndFailsWithoutASession) {

@@ -1,8 +1,9 @@
 // What goes back to the recorder is what the user changed, and only well-formed addresses: a
-// recorder whose texts fill their fields, hold bytes that are no GBK text and whose switches
-// are on with values other than 1 is opened page by page and saved with no edit (nothing is
-// written, no "network changed" warning); then one other field per record is edited and
-// every untouched byte comes back as it was. Malformed addresses are refused, naming the field.
+// recorder whose texts fill their fields and hold bytes that are no GBK text (its name control
+// bytes too, which are not shown) and whose switches are on with values other than 1 is
+// opened page by page and saved with no edit (nothing is written, no "network changed"
+// warning); then one other field per record is edited and every untouched byte comes back as
+// it was. Malformed addresses are refused, naming the field.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -34,7 +35,7 @@ std::string Bytes(const std::vector<uint8_t>& r, size_t at, size_t size) {
 
 TEST_F(ConfigTest, SavingWithNoEditWritesNothingAndAnEditKeepsEveryUntouchedByte) {
   SeedRecords();
-  const std::string name = Awkward(u"前门录像机", 32), pppUser = Awkward(u"拨号", 32),
+  const std::string name = Awkward(u"前门\x1B录像机\x7F", 32), pppUser = Awkward(u"拨号", 32),
                     pppPassword = Awkward(u"密", 16), ddnsUser = Awkward(u"动态", 32),
                     server = Awkward(u"时间", 20);
   auto device = Stored(62);
@@ -88,7 +89,8 @@ TEST_F(ConfigTest, SavingWithNoEditWritesNothingAndAnEditKeepsEveryUntouchedByte
               Save(w);
             }),
             1);
-  EXPECT_EQ(shownName.size(), 27) << "five Chinese characters, the odd byte, 21 letters";
+  EXPECT_EQ(shownName.size(), 25) << "five Chinese characters, the odd byte, 19 letters";
+  EXPECT_FALSE(shownName.contains(QChar(0x1B)) || shownName.contains(QChar(0x7F))) << "control bytes shown";
   EXPECT_TRUE(pppChecked);
   EXPECT_TRUE(recordChecked);
   EXPECT_EQ(untouched, (std::map<uint32_t, size_t>{})) << "saving with no edit wrote records";

@@ -351,7 +351,9 @@ TEST_F(DevMgrPage, ScanListsTheEmulatorsOnceEachAndADoubleClickFillsTheForm) {
   options.info[4] = 24;  // a recorder reporting more channels than the form offers
   dvremu::Emulator recorder(options);
   ASSERT_TRUE(recorder.start());
-  ASSERT_TRUE(recorder.startDiscovery(0, "\xC2\xBC\xCF\xF1\xBB\xFA"));  // "录像机" in GBK
+  // "录像机" in GBK, with a bell, a DEL and an escape among its bytes: the list and the form
+  // show the name without them.
+  ASSERT_TRUE(recorder.startDiscovery(0, "\x07\xC2\xBC\xCF\xF1\x7F\xBB\xFA\x1B"));
   const std::string targets =
       "127.0.0.1:" + std::to_string(camera.discoveryPort()) + ",127.0.0.1:" + std::to_string(recorder.discoveryPort());
   setenv(FARLOOK_TARGETS_VARIABLE, targets.c_str(), 1);

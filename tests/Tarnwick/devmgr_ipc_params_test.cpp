@@ -67,7 +67,7 @@ struct CameraRecords {
     PutU32(picture, 8, 110);
     PutU32(picture, 12, 120);
     ptz[0] = 1;
-    Put(ptz, 1, "PROTO-A");
+    Put(ptz, 1, "PROTO\x1B-A\x7F");  // shown as "PROTO-A", kept as it is unless edited
     ptz[33] = 3;
     ptz[34] = 9;
     cam.setRecord(0x0C03, net);
@@ -238,7 +238,8 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     EXPECT_EQ(cam.received(0x0501), audioSets + 1);
     EXPECT_EQ(cam.record(0x0503), rec.audio);
 
-    // PTZ: the address changes; numbers out of range and over-long names are refused.
+    // PTZ: the protocol name shows without the camera's control bytes, which a save of the
+    // address alone keeps; numbers out of range and over-long names are refused.
     QWidget* ptz = dlg.PageWidget(5);
     EXPECT_EQ(Child<QLineEdit>(ptz, CDlgIPCPTZParam::IDC_PROTOCOL)->text(), "PROTO-A");
     EXPECT_EQ(Child<QLineEdit>(ptz, CDlgIPCPTZParam::IDC_SPEED)->text(), "9");

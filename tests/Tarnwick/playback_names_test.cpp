@@ -3,6 +3,7 @@
 // characters in device names; names that are not ours are refused without reading past them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -17,7 +18,11 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::u16string kDevices[] = {u"门口", u"Front_Door_2", u"_", u"a__b_01_20261208_101010",
-                                   u"../..\\C:x", u"x/y", u"Cam"};
+                                   u"../..\\C:x", u"x/y", u"Cam", u"\x1B[31mHall\x7F\tgate\n"};
+
+bool HoldsControls(const std::u16string& text) {
+  return std::any_of(text.begin(), text.end(), [](char16_t c) { return plat::isControlChar(c); });
+}
 
 TEST(PlaybackNames, RingRecordingsReadBackToTheirDeviceChannelAndStart) {
   const plat::LocalTime t{2026, 12, 8, 9, 5, 7, 0, 2};
@@ -37,15 +42,19 @@ TEST(PlaybackNames, RingRecordingsReadBackToTheirDeviceChannelAndStart) {
         EXPECT_EQ(p.start, "20261208090507");
         // Another device's recordings are not this one's, even when its name is a prefix.
         EXPECT_FALSE(ParseRecordingName(file, device + u"X", p));
-        // No separator of the device name survives into the file name.
+        // No separator or control character of the device name survives into the file name.
         EXPECT_EQ(file.find_first_of(u"\\/:"), std::u16string::npos);
         EXPECT_EQ(file.find(u".."), std::u16string::npos);
+        EXPECT_FALSE(HoldsControls(file));
       }
     }
   }
   ParsedName p;
   EXPECT_TRUE(ParseRecordingName(u"preview_CAM_02_20261208_235959_1.264", u"cam", p)) << "letter case";
   EXPECT_EQ(p.channel, 2);
+  // Recordings named while a DEL still went into names are still the device's.
+  EXPECT_TRUE(ParseRecordingName(u"Preview_Cam\x7F_03_20261208_235959_1.264", u"Cam\x7F", p));
+  EXPECT_EQ(p.channel, 3);
 }
 
 // A device name of the 63 Chinese characters the add dialog takes: the ring's names cut it at
@@ -82,17 +91,22 @@ TEST(PlaybackNames, DownloadsReadBackFromTheRightWithUnderscoresInTheDevice) {
       const std::u16string file =
           DownloadFileName(type, device, 7, "20261208100000", "20261208103000", u"ch07_x.MP4");
       EXPECT_EQ(file.find_first_of(u"\\/:"), std::u16string::npos);
+      EXPECT_FALSE(HoldsControls(file));
       ASSERT_EQ(ClassifyLocalFile(u"C:\\DownloadFile\\" + file), LocalKind::Download);
       std::u16string parsedDevice;
       ParsedName p;
       ASSERT_TRUE(ParseDownloadName(file, parsedDevice, p));
       EXPECT_EQ(parsedDevice, FileNamePart(device));
+      EXPECT_TRUE(SameDevicePart(parsedDevice, device));
+      EXPECT_FALSE(SameDevicePart(parsedDevice, device + u"X"));
       EXPECT_EQ(p.channel, 7);
       EXPECT_EQ(p.start, "20261208100000");
       EXPECT_EQ(p.end, "20261208103000");
       EXPECT_EQ(file.substr(file.rfind(u'.')), type == 1 ? u".h264" : u".MP4");
     }
   }
+  // A download named while a DEL still went into names is still the device's.
+  EXPECT_TRUE(SameDevicePart(u"Cam\x7F", u"Cam\x7F"));
   // A remote name whose extension is not a plain word keeps the recorder's default.
   EXPECT_EQ(DownloadFileName(4, u"n", 1, "20260101000000", "20260101000001", u"a.b/../c d"),
             u"n_01_20260101000000_20260101000001.h264");

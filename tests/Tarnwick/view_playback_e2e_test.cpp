@@ -2,9 +2,10 @@
 // device's answers: the remote page on the recorder behind the camera protocol (found, played
 // with its frame numbers read back from the play window, speed and pause, a download whose
 // bytes equal the device's, what it cannot do shown unavailable, a tree selection changed
-// during playback that changes nothing), a search held by the recorder, the page or the device
-// gone meanwhile, and a playback stopped on a device being deleted; the local page's walk
-// ended with the page; the remote control strip on narrow and wide pages.
+// during playback that changes nothing, a file played to its end that stops the page by
+// itself), a search held by the recorder, the page or the device gone meanwhile, and a
+// playback stopped on a device being deleted; the local page's walk ended with the page; the
+// remote control strip on narrow and wide pages.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -315,6 +316,22 @@ TEST_F(PlaybackPages, RemotePageOfTheCameraProtocolRecorderAndAHeldSearch) {
   Press(&page, CPlaybackPageBase::IDC_STOP);
   EXPECT_EQ(page.GetPlayState(), PlayState::kIdle);
   EXPECT_FALSE(page.IsBusy());
+  EXPECT_TRUE(WaitFor([&] { return cam->connections(kIpcChanPlayback) == 0; }));
+
+  // The first file played to its end: the page stops by itself, shows Play again and is
+  // free, so leaving it is not refused. While it plays the position stays at the start.
+  auto* position = page.findChild<QSlider*>(QString::number(CPlaybackPageBase::IDC_POSITION));
+  auto* play = page.findChild<CStateButton*>(QString::number(CPlaybackPageBase::IDC_PLAY));
+  ASSERT_TRUE(position && play);
+  ClickCell(&page, 0);
+  ASSERT_TRUE(WaitFor([&] { return page.GetPlayState() == PlayState::kPlaying; }));
+  ASSERT_TRUE(PlaysFramesOf(wnd, 0, 50)) << FrameNumber(wnd);
+  EXPECT_EQ(position->value(), 0);
+  EXPECT_EQ(play->GetState(), 1);
+  EXPECT_TRUE(WaitFor([&] { return page.GetPlayState() == PlayState::kIdle; })) << "the ended file still plays";
+  EXPECT_FALSE(page.IsBusy());
+  EXPECT_EQ(play->GetState(), 0);
+  EXPECT_EQ(position->value(), 0);
   EXPECT_TRUE(WaitFor([&] { return cam->connections(kIpcChanPlayback) == 0; }));
 
   // While the recorder holds its answer back the search runs: the page says so and is busy,

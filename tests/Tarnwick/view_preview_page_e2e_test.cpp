@@ -1,13 +1,15 @@
 // The live page against both emulators over loopback: a camera channel opened by double click
 // and a recorder channel dragged onto the next window play side by side; the armed recorder's
 // alarm reaches the alarm list through the device layer's thread, the pool and the posted
-// message; a snapshot of the camera's window is a picture of the emulator's frame; a manual
-// recording of the camera is rolled by size through the ring into real AVI files that
-// libavformat plays. The page with four live windows and alarm rows is also the screenshot.
+// message; a snapshot of the camera's window is a picture of the emulator's frame, and one the
+// disk cannot hold says it failed and leaves no file; a manual recording of the camera is
+// rolled by size through the ring into real AVI files that libavformat plays. The page with
+// four live windows and alarm rows is also the screenshot.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <cstdlib>
 #include <filesystem>
@@ -218,8 +220,10 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
   ASSERT_EQ(notices.back().substr(0, ok.size()), ok) << plat::utf16ToUtf8(notices.back());
   const std::string shot = plat::utf16ToUtf8(notices.back().substr(ok.size()));
   EXPECT_EQ(fs::path(shot).parent_path(), root / "c" / "Capture");
-  QImage picture(QString::fromStdString(shot));
-  ASSERT_FALSE(picture.isNull());
+  QImageReader reader(QString::fromStdString(shot));
+  EXPECT_EQ(reader.format(), "bmp");
+  QImage picture = reader.read();
+  ASSERT_FALSE(picture.isNull()) << reader.errorString().toStdString();
   EXPECT_EQ(picture.width(), clip.width);
   EXPECT_EQ(picture.height(), clip.height);
   picture = picture.convertToFormat(QImage::Format_RGB32);
@@ -229,6 +233,19 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
   const int index = clipgen::readFrameIndex(luma.data(), picture.width(), picture.width(), picture.height());
   EXPECT_GE(index, 0);
   EXPECT_LT(index, 50);
+  // One onto a disk that fills before the picture is whole: it says it failed, and the
+  // folder holds the first picture alone.
+  {
+    testsupport::FileSizeLimit disk(64 * 1024);
+    ASSERT_TRUE(disk.ok());
+    page->OnCommand(CDlgPreview::ID_SNAPSHOT);
+    Settle();
+  }
+  const std::u16string failed = LoadResString(8351) + LoadResString(8981);
+  EXPECT_EQ(notices.back().substr(0, failed.size()), failed) << plat::utf16ToUtf8(notices.back());
+  std::vector<fs::path> captured;
+  for (const auto& e : fs::directory_iterator(root / "c" / "Capture")) captured.push_back(e.path());
+  EXPECT_EQ(captured, std::vector<fs::path>{fs::path(shot)});
 
   // A manual recording of the camera, rolled by the page's timer whenever the file is full.
   CRecordFileRing* ring = CRecordFileRing::GetInstance();

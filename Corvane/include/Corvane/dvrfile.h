@@ -58,5 +58,10 @@ IPC_HANDLE IPC_DvrPlayBackOpen(IPC_HANDLE session, intptr_t window,
 int IPC_DvrPlayBackOpenFile(IPC_HANDLE playback, const IpcPlaybackRequest* request);
 int IPC_DvrPlayBackSpeedCtrl(IPC_HANDLE playback, uint16_t speedCode);
 int IPC_DvrPlayBackStartAudio(IPC_HANDLE playback, int on);
+// 1 once the playback's stream has ended (the device's end of the file, a connection that
+// broke or sent nothing within the packet wait, an open request that could not be sent) and
+// no open request has been made since; 0 while it streams or a request is on its way; -1
+// for a handle that is no playback.
+int IPC_DvrPlayBackEnded(IPC_HANDLE playback);
 int IPC_DvrPlayBackClose(IPC_HANDLE playback);
 }

@@ -111,6 +111,12 @@ extern "C" int IPC_DvrPlayBackStartAudio(IPC_HANDLE playback, int on) {
   return 1;
 }
 
+extern "C" int IPC_DvrPlayBackEnded(IPC_HANDLE playback) {
+  auto p = findPlayback(playback);
+  if (!p) return -1;
+  return p->ended() ? 1 : 0;
+}
+
 extern "C" int IPC_DvrPlayBackClose(IPC_HANDLE playback) {
   auto p = findPlayback(playback);
   if (!p) return 0;

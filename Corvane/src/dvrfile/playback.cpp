@@ -97,6 +97,7 @@ bool DvrPlayback::openFile(const IpcPlaybackRequest& request) {
   {
     std::lock_guard<std::mutex> lk(requestMutex_);
     pending_.push_back(request);
+    ended_.store(false);
   }
   if (post(kMsgOpenFile, 0)) return true;
   plat::sleepMs(1000);
@@ -104,6 +105,12 @@ bool DvrPlayback::openFile(const IpcPlaybackRequest& request) {
   std::lock_guard<std::mutex> lk(requestMutex_);
   if (!pending_.empty()) pending_.pop_back();
   return false;
+}
+
+// A request still queued is a playback on its way, not one that ended.
+void DvrPlayback::noteStreaming(bool streaming) {
+  std::lock_guard<std::mutex> lk(requestMutex_);
+  ended_.store(!streaming && pending_.empty());
 }
 
 bool DvrPlayback::speed(uint16_t code) { return post(kMsgSpeed, code); }
@@ -254,8 +261,10 @@ void DvrPlayback::receiveBody() {
     if (plat::peekMessage(m)) {
       if (quitSeen(m)) break;
       if (m.message == kMsgOpenFile) {
-        if (sendRequest(kIpcPlayOpen)) streaming = true;
-        else RaiseSessionEvent(*session_, kIpcEvPlaybackNotSent, nullptr, 0);
+        const bool sent = sendRequest(kIpcPlayOpen);
+        streaming = streaming || sent;
+        noteStreaming(streaming);  // before the hook hears of a request not sent
+        if (!sent) RaiseSessionEvent(*session_, kIpcEvPlaybackNotSent, nullptr, 0);
       } else if (m.message == kMsgSpeed) {
         if (!sendRequest(static_cast<uint16_t>(m.wParam)))
           RaiseSessionEvent(*session_, kIpcEvPlaybackNotSent, nullptr, 0);
@@ -286,6 +295,7 @@ void DvrPlayback::receiveBody() {
             : PlaybackRead::End;
     if (r == PlaybackRead::End) {
       streaming = false;
+      noteStreaming(false);
       pause(kEndSleepMs);
       continue;
     }

@@ -38,6 +38,9 @@ class DvrPlayback {
   bool openFile(const IpcPlaybackRequest& request);
   bool speed(uint16_t code);
   void setAudio(bool on);
+  // True once the stream has ended (the camera's end of the file, a connection that broke
+  // or stayed silent, a request that could not be sent) and no open request waits.
+  bool ended() const { return ended_.load(); }
 
   VideoPlayer* player() { return player_.get(); }
   CamSession* session() { return session_.get(); }
@@ -55,6 +58,7 @@ class DvrPlayback {
   bool pause(int productMs);  // false when woken by a message or a stop
   bool quitSeen(plat::Message& m);
   void routeAudio(const uint8_t* packet, size_t got);
+  void noteStreaming(bool streaming);
 
   std::shared_ptr<CamSession> session_;
   std::shared_ptr<VideoPlayer> player_;
@@ -70,6 +74,7 @@ class DvrPlayback {
 
   std::mutex requestMutex_;
   std::deque<IpcPlaybackRequest> pending_;
+  std::atomic<bool> ended_{false};  // written under requestMutex_
   uint8_t request_[kIpcMsgSize] = {};  // the kept 0x5001 message
 
   std::mutex threadMutex_;

@@ -186,9 +186,9 @@ void AviRecorder::describeFile() {
   writer_->SetAudio(1, audio.samplesPerSecond, audio.bitsPerSample, audio.formatTag);
 }
 
-void AviRecorder::checkpoint(std::unique_lock<std::mutex>& lock) {
+void AviRecorder::checkpoint(std::unique_lock<std::mutex>& lock, bool due) {
   const uint32_t now = clock_.tickMs();
-  if (now - checkpointTick_ < kRecordCheckpointMs) return;
+  if (!due && now - checkpointTick_ < kRecordCheckpointMs) return;
   checkpointTick_ = now;
   describeFile();
   if (writer_->Checkpoint() != 0) endOnDiskError(lock);
@@ -233,6 +233,7 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
   const auto self = std::this_thread::get_id();
   switched_.wait(lock, [&] { return switcher_ == std::thread::id{} || switcher_ == self; });
   if (!writer_) return 0;
+  bool firstFrame = false;
   if (isVideo(type)) {
     const bool key = keyFlag == 0;
     const bool changed = type != codec_ || width != width_ || height != height_;
@@ -268,14 +269,16 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
     if (frames_ == 0 && !key) return 1;  // a file starts with a key frame
     if (writer_->WriteVideo(data, length, key) != 0)
       return writer_->diskError() ? endOnDiskError(lock) : 0;
-    frames_++;
+    firstFrame = frames_++ == 0;
   } else if (isWrittenAudio(type)) {
     audioType_ = static_cast<int16_t>(type);
     if (writer_->WriteAudio(data, length) != 0)
       return writer_->diskError() ? endOnDiskError(lock) : 0;
   }
   bytes_ += length;
-  checkpoint(lock);
+  // The file's first frame gives the stream's codec and size: the header says them at once,
+  // so a file cut short before the next checkpoint still opens in readers.
+  checkpoint(lock, firstFrame);
   return 1;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // Records one live stream, undecoded, into a series of AVI files: a new file starts when
 // the picture size or the video codec changes, or at the first key frame once the size
-// limit has been written. Each closed file is announced with a 272-byte record. Every few
-// seconds the open file's header is brought up to date on the disk, so a recording cut
-// short by a crash plays up to then; a write the disk refuses ends the recording.
+// limit has been written. Each closed file is announced with a 272-byte record. The open
+// file's header is brought up to date on the disk at its first frame, which gives the
+// stream's codec and size, and then every few seconds, so a recording cut short by a crash
+// opens in readers and plays up to then; a write the disk refuses ends the recording.
 #include <array>
 #include <condition_variable>
 #include <cstdint>
@@ -89,7 +90,8 @@ class AviRecorder {
   void describeFile();  // the header's picture and sound values, from what was written
   // 0, after closing the file the disk refused.
   int endOnDiskError(std::unique_lock<std::mutex>& lock);
-  void checkpoint(std::unique_lock<std::mutex>& lock);
+  // Brings the header up to date every kRecordCheckpointMs, or now when `due`.
+  void checkpoint(std::unique_lock<std::mutex>& lock, bool due);
   std::string pickFileName(const std::string& baseName, int attempt) const;
 
   mutable std::mutex mutex_;  // never held while a hook runs

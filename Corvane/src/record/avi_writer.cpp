@@ -63,7 +63,8 @@ std::unique_ptr<AviWriter> AviWriter::Open(const std::string& path, AviWriterOpt
   }
   std::unique_ptr<AviWriter> w(new AviWriter(fd, std::move(options)));
   // A real header from the start (an empty movi list): a file cut short before its first
-  // checkpoint still opens as an AVI.
+  // checkpoint is still an AVI file. What its stream is the header can say only once the
+  // caller knows it (SetVideo, then Checkpoint).
   const std::vector<uint8_t> header = w->buildHeader(kAviHeaderSize, kAviHeaderSize, false);
   if (!w->writeAll(header.data(), header.size())) {
     if (error) *error = errno ? errno : EIO;

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "plat/part_file.h"
 
 namespace corvane {
 namespace {
@@ -264,10 +265,9 @@ bool JpegEncoder::encode(const std::string& path, int width, int height, const u
                          int stride, int quality) {
   std::vector<uint8_t> data;
   if (!encodeToMemory(&data, width, height, pixels, stride, quality)) return false;
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), std::fclose);
-  if (!f) return false;
-  bool ok = std::fwrite(data.data(), 1, data.size(), f.get()) == data.size();
-  return std::fclose(f.release()) == 0 && ok;
+  // Whole or not at all: a file the disk cuts short never takes the path.
+  plat::PartFile part;
+  return part.create(path) && part.write(data.data(), data.size()) && part.commit();
 }
 
 }  // namespace corvane

@@ -1,7 +1,4 @@
 // Snapshots of what a player's main window shows, as 32-bit BMP or baseline JPEG files.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstring>
 
 #include "plat/bytes.h"
@@ -35,29 +32,25 @@ int VideoPlayer::SaveBmp(const char* path) {
   std::vector<uint8_t> pixels;
   int w = 0, h = 0;
   if (!snapshot32(&pixels, &w, &h)) return 0;
-  // An existing file is replaced whole: a smaller picture must not leave an older tail.
-  int fd = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return 0;
-  bool ok = true;
-  {
-    const uint32_t imageSize = static_cast<uint32_t>(h) * (((32u * w + 31) & ~31u) / 8);
-    imageSize_ = imageSize;
-    uint8_t header[kBmpPixelOffset] = {};
-    header[0] = 'B';
-    header[1] = 'M';
-    plat::putLe32(header + 2, kBmpPixelOffset + imageSize);
-    plat::putLe32(header + 10, kBmpPixelOffset);
-    uint8_t* info = header + kBmpFileHeaderSize;
-    plat::putLe32(info + 0, kBitmapInfoHeaderSize);
-    plat::putLe32(info + 4, static_cast<uint32_t>(w));
-    plat::putLe32(info + 8, static_cast<uint32_t>(h));
-    plat::putLe16(info + 12, 1);
-    plat::putLe16(info + 14, 32);
-    plat::putLe32(info + 20, imageSize);
-    ok = plat::writeAll(fd, header, sizeof header) && plat::writeAll(fd, pixels.data(), imageSize);
-  }
-  if (::close(fd) != 0) ok = false;
-  return ok ? 1 : 0;
+  // The picture grows in a part beside the path and takes its place only once it is whole:
+  // a snapshot the disk refuses leaves nothing, and an earlier file at the path as it was.
+  plat::PartFile part;
+  if (!part.create(path)) return 0;
+  const uint32_t imageSize = static_cast<uint32_t>(h) * (((32u * w + 31) & ~31u) / 8);
+  imageSize_ = imageSize;
+  uint8_t header[kBmpPixelOffset] = {};
+  header[0] = 'B';
+  header[1] = 'M';
+  plat::putLe32(header + 2, kBmpPixelOffset + imageSize);
+  plat::putLe32(header + 10, kBmpPixelOffset);
+  uint8_t* info = header + kBmpFileHeaderSize;
+  plat::putLe32(info + 0, kBitmapInfoHeaderSize);
+  plat::putLe32(info + 4, static_cast<uint32_t>(w));
+  plat::putLe32(info + 8, static_cast<uint32_t>(h));
+  plat::putLe16(info + 12, 1);
+  plat::putLe16(info + 14, 32);
+  plat::putLe32(info + 20, imageSize);
+  return part.write(header, sizeof header) && part.write(pixels.data(), imageSize) && part.commit() ? 1 : 0;
 }
 
 int VideoPlayer::SaveJpeg(const char* path) {

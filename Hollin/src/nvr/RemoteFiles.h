@@ -84,7 +84,8 @@ class CDevNVRRemotePlayback : public CDevRemotePlayback {
   int AudioOn() override;
   int AudioOff() override;
   int SetPos(float) override { return 0; }
-  float GetPos() override { return 0.0f; }
+  // 100 once the library's playback stream has ended, 0.0 while it plays or opens.
+  float GetPos() override;
   int GetFrame(int*) override { return 0; }
   int GetTime(int*) override { return 0; }
   int TotalFrames(int*) override { return 0; }

@@ -73,6 +73,12 @@ int CDevNVRRemotePlayback::Slow() {
   return Speed(kSlowCodes[slowSteps_++]);
 }
 
+// The stream has no position the recorder reports; its end is the one the page must see,
+// so that it stops rather than show a playback that no longer runs.
+float CDevNVRRemotePlayback::GetPos() {
+  return playback_ && IPC_DvrPlayBackEnded(playback_) == 1 ? 100.0f : 0.0f;
+}
+
 int CDevNVRRemotePlayback::AudioOn() {
   return playback_ ? IPC_DvrPlayBackStartAudio(playback_, 1) : 0;
 }

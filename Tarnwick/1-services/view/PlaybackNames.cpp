@@ -47,11 +47,20 @@ bool StartsWithNoCase(const std::u16string& s, const std::u16string& prefix) {
 
 size_t LastSeparator(const std::u16string& path) { return path.find_last_of(u"\\/"); }
 
+// A walked name's start against a name made now: letter case ignored, and a DEL, which names
+// made before FileNamePart replaced it still hold, taken for the '_' it is now.
+bool StartsWithMadeName(const std::u16string& walked, const std::u16string& made) {
+  if (made.size() > walked.size()) return false;
+  for (size_t i = 0; i < made.size(); ++i)
+    if (Lower(walked[i] == 0x7F ? u'_' : walked[i]) != Lower(made[i])) return false;
+  return true;
+}
+
 }  // namespace
 
 std::u16string FileNamePart(std::u16string text) {
   for (char16_t& c : text)
-    if (c == u'\\' || c == u'/' || c == u':' || c < 0x20) c = u'_';
+    if (c == u'\\' || c == u'/' || c == u':' || plat::isControlChar(c)) c = u'_';
   for (size_t at = text.find(u".."); at != std::u16string::npos; at = text.find(u"..", at))
     text[at] = text[at + 1] = u'_';
   return text;
@@ -147,7 +156,7 @@ bool ParseRecordingName(const std::u16string& name, const std::u16string& device
                         ParsedName& out) {
   for (const std::u16string& part : {RingDevicePart(deviceName), FileNamePart(deviceName)}) {
     const std::u16string prefix = kPreviewPrefix + part + u"_";
-    if (!StartsWithNoCase(name, prefix)) continue;
+    if (!StartsWithMadeName(name, prefix)) continue;
     // "NN_YYYYMMDD_HHMMSS"
     const size_t at = prefix.size();
     if (!AllDigits(name, at, 2) || name.size() < at + 18 || name[at + 2] != u'_' ||
@@ -198,6 +207,11 @@ bool ParseDownloadName(const std::u16string& name, std::u16string& deviceOut, Pa
   out.start = Ascii(name, startAt, 14);
   out.end = Ascii(name, endAt, 14);
   return true;
+}
+
+bool SameDevicePart(const std::u16string& walked, const std::u16string& deviceName) {
+  const std::u16string made = FileNamePart(deviceName);
+  return walked.size() == made.size() && StartsWithMadeName(walked, made);
 }
 
 bool SameTextNoCase(const std::u16string& a, const std::u16string& b) {

@@ -14,7 +14,7 @@ namespace playback_names {
 using Stamp = std::string;
 
 // User or device text made safe as part of one file name: path separators, the drive colon,
-// control characters and ".." become '_'.
+// control characters (DEL included) and ".." become '_'.
 std::u16string FileNamePart(std::u16string text);
 
 // The device part of the ring's names: FileNamePart(deviceName), cut at a character boundary
@@ -68,7 +68,8 @@ struct ParsedName {
 // A ring recording's name: "Preview_<device>_<NN>_<YYYYMMDD>_<HHMMSS>" and anything after.
 // The device part is compared (letter case ignored) with RingDevicePart(deviceName) and with
 // FileNamePart(deviceName) (names made before long device names were cut), so device names
-// with '_' in them parse; false for any other name.
+// with '_' in them parse, a DEL in names made before it was replaced taken as '_'; false for
+// any other name.
 bool ParseRecordingName(const std::u16string& name, const std::u16string& deviceName,
                         ParsedName& out);
 // The short form "<YYYYMMDD>?<HHMMSS>????" inside a folder "<IP>_<port>_<channel>".
@@ -77,6 +78,10 @@ bool ParseShortRecordingName(const std::u16string& name, const std::u16string& f
 // A download's name, read from its right end: "<device>_<NN>_<start>_<end>.<ext>"; the
 // device part may hold '_' itself. `deviceOut` gets the device part.
 bool ParseDownloadName(const std::u16string& name, std::u16string& deviceOut, ParsedName& out);
+
+// Whether a download's device part (ParseDownloadName) names `deviceName`: compared with
+// FileNamePart(deviceName), letter case ignored, a DEL that older names hold taken as '_'.
+bool SameDevicePart(const std::u16string& walked, const std::u16string& deviceName);
 
 // Case-insensitive comparison of ASCII letters (other characters compare as they are).
 bool SameTextNoCase(const std::u16string& a, const std::u16string& b);

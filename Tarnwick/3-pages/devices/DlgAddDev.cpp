@@ -19,8 +19,11 @@
 
 namespace {
 
-QString FromGbk(const char* field, size_t size) {
-  return QString::fromStdU16String(plat::gbkToUtf16(std::string_view(field, strnlen(field, size))));
+// A text of a device's answer as the dialog shows and takes it: the control characters a
+// device may send (escape sequences, DEL) never reach the list, the form or the device list.
+QString DeviceText(const char* field, size_t size) {
+  return QString::fromStdU16String(
+      plat::withoutControls(plat::gbkToUtf16(std::string_view(field, strnlen(field, size)))));
 }
 
 // The login records carry user and password in fixed fields: 32 bytes for a recorder (type
@@ -255,11 +258,11 @@ intptr_t CDlgAddDev::OnSearchResults() {
 void CDlgAddDev::AddResultRow(std::unique_ptr<tagDEVICEINFO> record) {
   const int row = m_results->GetItemCount();
   m_results->InsertItem(row, QString::asprintf("%02d", row + 1));
-  m_results->SetItemText(row, 1, FromGbk(record->szName, sizeof record->szName));
-  m_results->SetItemText(row, 2, FromGbk(record->szIP, sizeof record->szIP));
+  m_results->SetItemText(row, 1, DeviceText(record->szName, sizeof record->szName));
+  m_results->SetItemText(row, 2, DeviceText(record->szIP, sizeof record->szIP));
   m_results->SetItemText(row, 3, QString::number(record->nPort));
   m_results->SetItemText(row, 4, QString::number(record->nChannels));
-  m_results->SetItemText(row, 5, FromGbk(record->szMac, sizeof record->szMac));
+  m_results->SetItemText(row, 5, DeviceText(record->szMac, sizeof record->szMac));
   m_results->SetItemText(row, 6, TypeName(record->nDevType));
   m_results->SetItemData(row, reinterpret_cast<intptr_t>(record.get()));
   m_rows.push_back(std::move(record));
@@ -269,7 +272,7 @@ void CDlgAddDev::OnResultDoubleClicked() {
   const int row = m_results->GetSelectedRow();
   auto* record = row >= 0 ? reinterpret_cast<const tagDEVICEINFO*>(m_results->GetItemData(row)) : nullptr;
   if (!record) return;
-  m_name->setText(FromGbk(record->szName, sizeof record->szName));
+  m_name->setText(DeviceText(record->szName, sizeof record->szName));
   // The device says what it is; one that does not is taken for an IP camera. A stream-media
   // server is never added here.
   const int type = record->nDevType;
@@ -283,7 +286,7 @@ void CDlgAddDev::OnResultDoubleClicked() {
     UiService().Notice(said.toStdU16String());
   }
   m_channels->setCurrentIndex(std::clamp<int>(record->nChannels, 1, kMaxChannels) - 1);
-  m_ip->setText(FromGbk(record->szIP, sizeof record->szIP));
+  m_ip->setText(DeviceText(record->szIP, sizeof record->szIP));
   m_port->setText(QString::number(record->nPort));
 }
 

@@ -21,8 +21,11 @@ namespace {
 constexpr size_t kLoginText = sizeof(IpcLoginInfo::user) - 1;  // a terminating zero stays
 constexpr size_t kLoginHostChars = 19;
 
+// A camera's text as a page shows it, without the control characters a camera may send; a
+// field left as shown keeps its bytes (PutChangedText compares with this).
 std::u16string FieldText(const std::vector<uint8_t>& rec, size_t at, size_t span) {
-  return plat::gbkToUtf16(plat::fieldText(reinterpret_cast<const char*>(rec.data() + at), span));
+  return plat::withoutControls(
+      plat::gbkToUtf16(plat::fieldText(reinterpret_cast<const char*>(rec.data() + at), span)));
 }
 
 // Replaces a text field only when its text changed, so an unchanged field keeps every byte

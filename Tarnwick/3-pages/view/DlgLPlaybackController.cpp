@@ -72,7 +72,7 @@ bool CDlgLPlaybackController::MatchLocalFile(const std::u16string& path, const F
     case LocalKind::Download: {
       std::u16string device;
       if (!ParseDownloadName(name, device, parsed)) return false;
-      if (!SameTextNoCase(device, FileNamePart(filter.deviceName)) || parsed.channel - 1 != filter.channelIndex)
+      if (!SameDevicePart(device, filter.deviceName) || parsed.channel - 1 != filter.channelIndex)
         return false;
       if (parsed.start < filter.dayStart || parsed.end > filter.dayEnd) return false;
       end = parsed.end;

@@ -18,6 +18,12 @@ std::string utf8ToGbk(std::string_view s, size_t maxBytes = std::string::npos);
 std::string gbkToUtf8(std::string_view s);
 bool isValidUtf8(std::string_view s);
 
+// Control characters: below 0x20, and DEL. Devices send them in names; no name the program
+// shows, stores or makes a file of keeps them.
+constexpr bool isControlChar(char32_t c) { return c < 0x20 || c == 0x7F; }
+// The text with its control characters dropped.
+std::u16string withoutControls(std::u16string text);
+
 // Decimal text to int as the system reads stored numbers: leading blanks skipped, an optional
 // sign, the digits up to the first other character (none gives 0), clamped to the int range.
 int textToInt(std::u16string_view text);
