@@ -1,6 +1,7 @@
 #include "plat/part_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -104,6 +105,13 @@ bool PartFile::create(const std::string& target) {
   discard();
   if (target.empty() || target.back() == '/') {
     errno = EISDIR;
+    return false;
+  }
+  // Only a plain file (or a link) is ever replaced: a device, a pipe or a folder standing at
+  // the target stays what it is.
+  struct stat st{};
+  if (::lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     return false;
   }
   for (int i = 0; i < kTries; ++i) {

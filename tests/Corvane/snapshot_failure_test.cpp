@@ -87,5 +87,22 @@ TEST(SnapshotFailure, AFullDiskLeavesNothingAndKeepsAnEarlierPicture) {
   }
 }
 
+// A path that names a device or a pipe is no place for a picture: the snapshot is refused and
+// what stands there stays what it is.
+TEST(SnapshotFailure, APathThatIsNoPlainFileIsLeftAsItIs) {
+  ShowingPlayer shown(16, 8);
+  const testsupport::TestFolder folder;
+  const std::string pipe = folder.file("pipe.bmp");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(shown.player.SaveBmp(pipe.c_str()), 0);
+  EXPECT_EQ(shown.player.SaveJpeg(pipe.c_str()), 0);
+  struct stat st {};
+  ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe was replaced";
+  size_t entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder.path())) entries += !e.path().empty();
+  EXPECT_EQ(entries, 1u) << "a part was left";
+}
+
 }  // namespace
 }  // namespace corvane
