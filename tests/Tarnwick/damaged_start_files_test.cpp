@@ -64,14 +64,19 @@ class DamagedStartFiles : public TempHomeTest {
   // Starts the user store on `damaged`; the user is told once, the bytes are kept aside, the
   // administrator logs in, and the accounts read back number at least `atLeast`. A second
   // start neither tells nor touches anything.
-  void ExpectStartedAnew(const std::string& damaged, int atLeast) {
+  // The copy is its user's alone; one the program cannot read to its end may hold passwords
+  // as typed, and the box says so (`readable`: the copy reads whole).
+  void ExpectStartedAnew(const std::string& damaged, int atLeast, bool readable) {
     SCOPED_TRACE(damaged.size());
     harness::ScopedScriptedUi ui;
     WriteFile(db_, damaged);
+    fs::permissions(db_, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     ASSERT_EQ(CreateUserDatabase(), 1);
     ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, DamagedFileText(readable ? 8991 : 8996, USER_DB_NAME));
     EXPECT_NE(ui->boxes[0].text.find(u"UserInfo.db.bak"), std::u16string::npos);
     EXPECT_EQ(ReadFile(bak_), damaged);
+    EXPECT_EQ(fs::status(bak_).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 
     CppSQLite3DB db;
     ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
@@ -105,21 +110,21 @@ class DamagedStartFiles : public TempHomeTest {
 TEST_F(DamagedStartFiles, ADamagedUserDatabaseIsKeptAsideAndStartsAgainWithWhatCanBeRead) {
   WriteAccounts();
   // Cut at a page boundary in the middle: the first pages' accounts come back.
-  ExpectStartedAnew(good_.substr(0, good_.size() / 4096 / 2 * 4096), 1);
+  ExpectStartedAnew(good_.substr(0, good_.size() / 4096 / 2 * 4096), 1, false);
   WriteAccounts();
-  ExpectStartedAnew(good_.substr(0, good_.size() / 2 + 1000), 1);  // and inside a page
+  ExpectStartedAnew(good_.substr(0, good_.size() / 2 + 1000), 1, false);  // and inside a page
   WriteAccounts();
   std::string flipped = good_;
   for (size_t i = 3 * 4096 + 100; i < 4 * 4096; i += 5) flipped[i] = static_cast<char>(flipped[i] ^ 0x5A);
-  ExpectStartedAnew(flipped, 1);
+  ExpectStartedAnew(flipped, 1, false);
   WriteAccounts();
   std::string header = good_;  // the page size in the header made impossible
   header[16] = 0x01;
   header[17] = 0x03;
-  ExpectStartedAnew(header, 1);
-  ExpectStartedAnew("[users]\nadmin=804261\n", 1);  // not a database at all
-  ExpectStartedAnew("", 1);
-  ExpectStartedAnew(std::string(5000, '\xA5'), 1);
+  ExpectStartedAnew(header, 1, false);
+  ExpectStartedAnew("[users]\nadmin=804261\n", 1, false);  // not a database at all
+  ExpectStartedAnew("", 1, true);  // nothing in it to hold a password
+  ExpectStartedAnew(std::string(5000, '\xA5'), 1, false);
 }
 
 TEST_F(DamagedStartFiles, AUserDatabaseThatCannotBeKeptAsideIsNotWrittenAndTheUserIsToldWhy) {
