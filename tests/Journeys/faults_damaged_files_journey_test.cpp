@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kDamagedFile = 8990, kUserDatabaseStartedAnew = 8991;
+constexpr unsigned kDamagedFile = 8990, kUserDatabaseStartedAnewCopyUnreadable = 8996;
 
 std::string ReadAll(const fs::path& p) {
   std::ifstream f(p, std::ios::binary);
@@ -74,7 +74,8 @@ TEST_F(DamagedFilesAtStart, TheStartSaysSoLetsTheAdministratorInAndLosesNoByte) 
   Ui().boxAnswers.push_back(IDOK);  // the box about the user database
   RunProgram([&] {
     // The user database was started anew before the login; the administrator got in.
-    EXPECT_TRUE(Boxed(kUserDatabaseStartedAnew, "UserInfo.db"));
+    EXPECT_TRUE(Boxed(kUserDatabaseStartedAnewCopyUnreadable, "UserInfo.db"))
+        << "a copy that cannot be read whole is said to perhaps hold passwords";
     EXPECT_EQ(CUser::GetInstance()->GetName(), u"admin");
     EXPECT_TRUE(CUser::GetInstance()->IsAdmin());
     for (const char* name : {"Tarnwick.db", "preivew.db", "record.db"}) EXPECT_TRUE(Noticed(kDamagedFile, name)) << name;

@@ -2,6 +2,7 @@
 // A private program folder with a user database, scripted answers to every question, and
 // the main window's login dialog replaced by a script, for the start-up, login and main
 // window tests.
+#include <QTimer>
 #include <deque>
 #include <vector>
 
@@ -62,6 +63,19 @@ class AppTest : public TempHomeTest {
     std::u16string identity;
     ASSERT_TRUE(InsertUserRow(db, TB_AUTO_LOGIN_USER, name, u"", identity));
     CloseDatabase(db);
+  }
+
+  // Runs the main window as the program does; one that never closes fails the test instead
+  // of hanging it.
+  static int DoModalWithin(CTarnwickDlg& dlg, int ms = 60000) {
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &dlg, [&] {
+      ADD_FAILURE() << "the main window did not close";
+      dlg.done(99);
+    });
+    guard.start(ms);
+    return dlg.DoModal();
   }
 
   harness::ScopedScriptedUi ui;

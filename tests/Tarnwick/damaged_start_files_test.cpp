@@ -4,8 +4,12 @@
 
 #include <unistd.h>
 
+#include <QTimer>
 #include <filesystem>
 
+#include "app_fixture.h"
+#include "controls/TaskbarNotifier.h"
+#include "harness/NotifierTicks.h"
 #include "harness/UiHarness.h"
 #include "plat/text.h"
 #include "settings_fixture.h"
@@ -15,6 +19,8 @@
 #include "shell/Language.h"
 #include "shell/LoginController.h"
 #include "shell/UserStore.h"
+#include "view/RecordFileRing.h"
+#include "view/SystemBridge.h"
 
 namespace fs = std::filesystem;
 
@@ -64,14 +70,19 @@ class DamagedStartFiles : public TempHomeTest {
   // Starts the user store on `damaged`; the user is told once, the bytes are kept aside, the
   // administrator logs in, and the accounts read back number at least `atLeast`. A second
   // start neither tells nor touches anything.
-  void ExpectStartedAnew(const std::string& damaged, int atLeast) {
+  // The copy is its user's alone; one the program cannot read to its end may hold passwords
+  // as typed, and the box says so (`readable`: the copy reads whole).
+  void ExpectStartedAnew(const std::string& damaged, int atLeast, bool readable) {
     SCOPED_TRACE(damaged.size());
     harness::ScopedScriptedUi ui;
     WriteFile(db_, damaged);
+    fs::permissions(db_, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     ASSERT_EQ(CreateUserDatabase(), 1);
     ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, DamagedFileText(readable ? 8991 : 8996, USER_DB_NAME));
     EXPECT_NE(ui->boxes[0].text.find(u"UserInfo.db.bak"), std::u16string::npos);
     EXPECT_EQ(ReadFile(bak_), damaged);
+    EXPECT_EQ(fs::status(bak_).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 
     CppSQLite3DB db;
     ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
@@ -105,21 +116,21 @@ class DamagedStartFiles : public TempHomeTest {
 TEST_F(DamagedStartFiles, ADamagedUserDatabaseIsKeptAsideAndStartsAgainWithWhatCanBeRead) {
   WriteAccounts();
   // Cut at a page boundary in the middle: the first pages' accounts come back.
-  ExpectStartedAnew(good_.substr(0, good_.size() / 4096 / 2 * 4096), 1);
+  ExpectStartedAnew(good_.substr(0, good_.size() / 4096 / 2 * 4096), 1, false);
   WriteAccounts();
-  ExpectStartedAnew(good_.substr(0, good_.size() / 2 + 1000), 1);  // and inside a page
+  ExpectStartedAnew(good_.substr(0, good_.size() / 2 + 1000), 1, false);  // and inside a page
   WriteAccounts();
   std::string flipped = good_;
   for (size_t i = 3 * 4096 + 100; i < 4 * 4096; i += 5) flipped[i] = static_cast<char>(flipped[i] ^ 0x5A);
-  ExpectStartedAnew(flipped, 1);
+  ExpectStartedAnew(flipped, 1, false);
   WriteAccounts();
   std::string header = good_;  // the page size in the header made impossible
   header[16] = 0x01;
   header[17] = 0x03;
-  ExpectStartedAnew(header, 1);
-  ExpectStartedAnew("[users]\nadmin=804261\n", 1);  // not a database at all
-  ExpectStartedAnew("", 1);
-  ExpectStartedAnew(std::string(5000, '\xA5'), 1);
+  ExpectStartedAnew(header, 1, false);
+  ExpectStartedAnew("[users]\nadmin=804261\n", 1, false);  // not a database at all
+  ExpectStartedAnew("", 1, true);  // nothing in it to hold a password
+  ExpectStartedAnew(std::string(5000, '\xA5'), 1, false);
 }
 
 TEST_F(DamagedStartFiles, AUserDatabaseThatCannotBeKeptAsideIsNotWrittenAndTheUserIsToldWhy) {
@@ -254,3 +265,97 @@ TEST_F(DamagedStartFiles, AUserDatabaseThatCannotBeOpenedIsSaidSoAtTheStartAndAt
 }
 
 }  // namespace
+
+namespace {
+
+// Notices reach the operator through the program's notifier, as in the program; the test
+// reads them there and in the order they were given.
+class NotifierUi : public harness::ScriptedUi {
+ public:
+  void Notice(const std::u16string& text) override {
+    ScriptedUi::Notice(text);
+    CTaskbarNotifier::GetInstance()->Show(text, 500, 3000, 500);
+  }
+};
+
+class StartNotices : public AppTest {
+ protected:
+  void TearDown() override {
+    SetUiService(std::move(previous_));
+    for (const char16_t* name : {u"Tarnwick.db", u"preivew.db"}) {
+      std::error_code ec;
+      fs::remove_all(ProgramDirPath(name) + u".bak", ec);
+      KeepDamagedFileAside(name);  // no mark outlives the test
+    }
+    AppTest::TearDown();
+  }
+  NotifierUi* Install() {
+    auto* ui = new NotifierUi;
+    previous_ = SetUiService(std::unique_ptr<IUiService>(ui));
+    return ui;
+  }
+  std::unique_ptr<IUiService> previous_;
+};
+
+}  // namespace
+
+// The settings file and the saved previews damaged, a folder where the device list and the
+// recordings' list stand: the first two are found before any window exists, the others while
+// the main window builds its pages. Once it is up, the notifier shows every notice in turn, in
+// the order given, each naming its file and, for what cannot be opened, why. What stands in
+// the place of the device list is moved aside whole at the exit's save, that of the recordings'
+// list is left as it is, and Record says why nothing records.
+TEST_F(StartNotices, DamageFoundBeforeTheMainWindowIsShownInTurnOnceItIsUp) {
+  NotifierUi* said = Install();
+  const std::string settings = CLocalSettings::SettingsFilePath();
+  WriteFile(settings, std::string("[]\r\nLangID=0\r\n") + std::string("\x00\x9F\xFF garbage\x07", 13));
+  WriteFile((home_ / "preivew.db").string(), "SQLite format 2\n" + std::string(3000, '\x01'));
+  fs::create_directories(home_ / "Tarnwick.db");
+  WriteFile((home_ / "Tarnwick.db" / "mine.txt").string(), "the user's own");
+  fs::create_directories(home_ / "record.db");
+  WriteFile((home_ / "record.db" / "mine.txt").string(), "the user's own too");
+  SetAutoLogin(ADMIN_NAME);
+  ASSERT_TRUE(StartSystem());
+  EXPECT_EQ(said->notices.size(), 2u) << "the settings and the previews, before any window";
+
+  std::vector<std::u16string> shown;
+  std::u16string recordSays;
+  {
+    CTarnwickDlg dlg;
+    QTimer::singleShot(0, &dlg, [&] {
+      harness::Pump();  // the window is up
+      CTaskbarNotifier* n = CTaskbarNotifier::GetInstance();
+      EXPECT_EQ(n->Owner(), dlg.GetPreviewDlg());
+      for (int guard = 0; guard < 20 && n->TimerInterval(CTaskbarNotifier::kAppearTimer) >= 0; ++guard) {
+        shown.push_back(n->Text().toStdU16String());
+        harness::TickUntilStopped(*n, CTaskbarNotifier::kAppearTimer);
+        n->OnTimer(CTaskbarNotifier::kStayTimer);
+        harness::TickUntilStopped(*n, CTaskbarNotifier::kDisappearTimer);
+      }
+      CRecordFileRing* ring = CRecordFileRing::GetInstance();
+      std::u16string name;
+      EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name));
+      EXPECT_EQ(ring->LastFailure(), CRecordFileRing::Failure::NoDatabase);
+      recordSays = ring->DatabaseProblem();
+      dlg.done(0);
+    });
+    EXPECT_EQ(DoModalWithin(dlg), 0);
+  }
+
+  ASSERT_EQ(said->notices.size(), 4u);
+  EXPECT_EQ(shown, said->notices) << "every notice shown, in the order given";
+  const std::string settingsName = settings.substr(settings.rfind('/') + 1);
+  EXPECT_EQ(said->notices[0], DamagedFileText(8990, plat::utf8ToUtf16(settingsName)));
+  EXPECT_EQ(said->notices[1], DamagedFileText(8990, u"preivew.db"));
+  const std::u16string folder = LoadResString(8997);
+  EXPECT_EQ(said->notices[2], UnopenableFileText(8994, u"Tarnwick.db", folder));
+  EXPECT_EQ(said->notices[3], UnopenableFileText(8995, u"record.db", folder));
+  EXPECT_EQ(recordSays, said->notices[3]) << "Record gives the reason the start gave";
+
+  // Nothing that stood there was written over.
+  EXPECT_EQ(ReadFile((home_ / "record.db" / "mine.txt").string()), "the user's own too");
+  EXPECT_EQ(ReadFile((home_ / "Tarnwick.db.bak" / "mine.txt").string()), "the user's own");
+  CppSQLite3DB db;
+  ASSERT_EQ(OpenDatabaseInProgramDir(db, u"Tarnwick.db"), 1);
+  EXPECT_TRUE(db.TableExists(u"Tb_Device")) << "the list saved at the exit, in a new file";
+}

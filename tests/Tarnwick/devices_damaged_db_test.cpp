@@ -1,6 +1,8 @@
-// A device database that cannot be read whole: the user is told, and the first save keeps the
-// damaged file's bytes aside instead of writing the loss over them.
+// A device database that cannot be read whole, or not opened at all: the user is told, and the
+// first save keeps the damaged file's bytes aside instead of writing the loss over them.
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,10 +14,13 @@
 #include "devices/DeviceManager.h"
 #include "harness/Services.h"
 #include "harness/UiHarness.h"
+#include "plat/text.h"
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
+#include "shell/Language.h"
 #include "support/FakeDevices.h"
 #include "support/TestFolder.h"
+#include "view/PreviewManager.h"
 
 namespace fs = std::filesystem;
 
@@ -167,6 +172,53 @@ TEST_F(DamagedDb, AFileThatCannotBeKeptAsideIsNotWritten) {
   EXPECT_FALSE(list->Save());
   EXPECT_EQ(ReadAll(db), good.substr(0, 100));
   EXPECT_TRUE(IsFileMarkedDamaged(u"Tarnwick.db"));
+}
+
+// What stands where the device list or the saved previews should be cannot be read at all:
+// a folder, or a file this user may not read (not for root, who may read any). The start says
+// which file and why; what stands there is never written over: the first save moves it aside
+// whole and writes the list into a new file.
+TEST_F(DamagedDb, AFileThatCannotBeOpenedIsSaidAtTheLoadAndMovedAsideWholeAtTheSave) {
+  std::vector<std::string> kinds{"folder"};
+  if (geteuid() != 0) kinds.push_back("no permission");
+  for (const std::u16string name : {u"Tarnwick.db", u"preivew.db"}) {
+    for (const std::string& kind : kinds) {
+      SCOPED_TRACE(plat::utf16ToUtf8(name) + ", " + kind);
+      ui->notices.clear();
+      const fs::path file = home / plat::utf16ToUtf8(name), kept = file.string() + ".bak";
+      fs::remove_all(file);
+      fs::remove_all(kept);
+      const fs::path mine = kind == "folder" ? file / "mine.txt" : file;
+      if (kind == "folder") fs::create_directories(file);
+      WriteAll(mine, "the user's own");
+      if (kind != "folder") fs::permissions(file, fs::perms::none);
+      const bool devices = name == u"Tarnwick.db";
+
+      CDeviceManager* list = Fresh();
+      CPreviewManager* previews = CPreviewManager::GetInstance();
+      EXPECT_FALSE(devices ? list->Load() : previews->LoadSession());
+      ASSERT_EQ(ui->notices.size(), 1u);
+      EXPECT_EQ(ui->notices[0], UnopenableFileText(8994, name, LoadResString(kind == "folder" ? 8997 : 8998)));
+      EXPECT_TRUE(IsFileMarkedDamaged(name));
+
+      list->Add(new CDevice(CDevInfo(u"new", u"9.9.9.9", 8000, u"", u"", 1, u"", u"", u"", u"", 0, 0, 2,
+                                     u"Gnew", u"R")));
+      ASSERT_TRUE(devices ? list->Save() : previews->SaveSession());
+      const fs::path moved = kind == "folder" ? kept / "mine.txt" : kept;
+      fs::permissions(moved, fs::perms::owner_read);
+      EXPECT_EQ(ReadAll(moved), "the user's own") << "moved aside whole";
+      EXPECT_FALSE(IsFileMarkedDamaged(name));
+      if (devices) {
+        list = Fresh();
+        ASSERT_TRUE(list->Load());
+        EXPECT_EQ(list->Count(), 1);
+      } else {
+        ASSERT_TRUE(CPreviewManager::GetInstance()->LoadSession());
+      }
+      EXPECT_EQ(ui->notices.size(), 1u);
+      harness::ResetServices();
+    }
+  }
 }
 
 }  // namespace

@@ -9,11 +9,13 @@
 #include <memory>
 
 #include "controls/TaskbarNotifier.h"
+#include "harness/NotifierTicks.h"
 #include "harness/Recorder.h"
 #include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/clock.h"
 #include "shell/Language.h"
+#include "shell/Text.h"
 
 namespace {
 
@@ -39,15 +41,7 @@ struct Fixture {
   }
 };
 
-// Ticks timer `id` until it stops (bounded); the number of ticks.
-int TickUntilStopped(CTaskbarNotifier& n, int id) {
-  int ticks = 0;
-  while (n.TimerInterval(id) >= 0 && ticks < 10000) {
-    n.OnTimer(id);
-    ++ticks;
-  }
-  return ticks;
-}
+using harness::TickUntilStopped;
 
 }  // namespace
 
@@ -278,4 +272,110 @@ TEST(NotifierWindow, LongPathShownWhole) {
     for (int x = 0; x < line.width(); ++x) ink += qAlpha(line.pixel(x, y)) != 0;
   ASSERT_GT(ink, 0);
   EXPECT_GT(drawn, ink * 85 / 100) << "drawn " << drawn << " of " << ink;
+}
+
+// Notices given before there is a window (the start, before the main window), and those the
+// main window's pages give while it builds them, are kept; once the window is up they are
+// shown one after the other, in the order given, each for its full time. One given meanwhile
+// waits its turn; a click on the one shown brings the next.
+TEST(NotifierWindow, NoticesOfTheStartAreKeptAndShownInTurnOnceTheWindowIsUp) {
+  auto n = std::make_unique<CTaskbarNotifier>();
+  n->Show(QStringLiteral("settings damaged"));
+  n->Show(QStringLiteral("previews damaged"));
+  harness::RecordingParent owner;
+  ASSERT_TRUE(n->CreateIfNeeded(&owner));
+  n->SetScreenSource([] { return AreasFor(kTaskbarBottom); });
+  n->HoldNotices();
+  n->Show(QStringLiteral("devices cannot be opened"));
+  EXPECT_EQ(n->KeptNotices(), 3);
+  EXPECT_EQ(n->TimerInterval(CTaskbarNotifier::kAppearTimer), -1) << "nothing shown while held";
+  EXPECT_TRUE(n->Text().isEmpty());
+
+  n->ReleaseNotices();
+  std::vector<QString> shown;
+  for (int guard = 0; guard < 10 && n->TimerInterval(CTaskbarNotifier::kAppearTimer) >= 0; ++guard) {
+    shown.push_back(n->Text());
+    if (guard == 0) n->Show(QStringLiteral("given meanwhile"));
+    EXPECT_EQ(n->Text(), shown.back()) << "the one shown keeps its place";
+    TickUntilStopped(*n, CTaskbarNotifier::kAppearTimer);
+    EXPECT_EQ(n->State(), CTaskbarNotifier::kShown);
+    EXPECT_EQ(n->TimerInterval(CTaskbarNotifier::kStayTimer), 3000);
+    n->OnTimer(CTaskbarNotifier::kStayTimer);
+    TickUntilStopped(*n, CTaskbarNotifier::kDisappearTimer);
+  }
+  EXPECT_EQ(shown, (std::vector<QString>{"settings damaged", "previews damaged", "devices cannot be opened",
+                                         "given meanwhile"}));
+  EXPECT_EQ(n->State(), CTaskbarNotifier::kHidden);
+  EXPECT_EQ(n->KeptNotices(), 0);
+
+  // Released, the notifier is as the program's pages know it: a notice replaces the text.
+  n->Show(QStringLiteral("a"));
+  n->Show(QStringLiteral("b"));
+  EXPECT_EQ(n->Text(), "b");
+  EXPECT_EQ(n->KeptNotices(), 0);
+  n->Hide();
+
+  // Held again (a window that builds its pages anew): a click on the one shown brings the next.
+  n->HoldNotices();
+  n->Show(QStringLiteral("one"));
+  n->Show(QStringLiteral("two"));
+  n->ReleaseNotices();
+  EXPECT_EQ(n->Text(), "one");
+  n->Hide();
+  EXPECT_EQ(n->Text(), "two");
+  EXPECT_GE(n->TimerInterval(CTaskbarNotifier::kAppearTimer), 0);
+}
+
+namespace {
+
+QString WithPath(uint32_t id, const QString& path) {
+  return QString::fromStdU16String(LoadResString(id)).replace(QStringLiteral("%s"), path);
+}
+
+// How high `text` stands wrapped into the width of `rect`, measured as Qt's own text drawing
+// measures it.
+int DrawnHeight(const QFont& font, const QRect& rect, const QString& text) {
+  return QFontMetrics(font).boundingRect(rect, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextWrapAnywhere, text).height();
+}
+
+}  // namespace
+
+// A notice that names files deep in folders is longer than the box: the folders are
+// shortened in the middle, never the files' own names, and the text fits the box whole.
+TEST(NotifierWindow, TheFilesNamedInALongNoticeStayReadable) {
+  const QString data = QStringLiteral("/home/operator/.local/share/tarnwick/site-north-gate-building-2");
+  for (bool english : {false, true}) {
+    harness::ScopedLanguage lang(english);
+    SCOPED_TRACE(english ? "en" : "zh");
+    Fixture f(kTaskbarBottom);
+    const QString damaged = WithPath(8990, data + QStringLiteral("/preivew.db"));
+    const QString snapshot = Text(8350) + Text(8981) + data +
+                             QStringLiteral("/Capture/Preview_\u524D\u95E801_01_20261209_023659_12758115.bmp");
+    for (const QString& text : {damaged, snapshot}) {
+      f.n->Show(text);
+      TickUntilStopped(*f.n, CTaskbarNotifier::kAppearTimer);
+      const QString shown = f.n->ShownText();
+      EXPECT_NE(shown, text) << "it does not fit as it is";
+      EXPECT_LE(DrawnHeight(f.n->CurrentFont(), f.n->TextRect(), shown), f.n->TextRect().height())
+          << shown.toStdString();
+      EXPECT_TRUE(shown.contains(QStringLiteral("\u2026/"))) << shown.toStdString();
+      EXPECT_FALSE(shown.contains(QStringLiteral("operator"))) << "the folders go first";
+      if (text == damaged) {
+        EXPECT_TRUE(shown.contains(QStringLiteral("/preivew.db "))) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QStringLiteral("/preivew.db.bak"))) << shown.toStdString();
+        harness::SaveScreenshot(f.n->Window(), english ? "notifier_long_path_en" : "notifier_long_path_zh");
+      } else {
+        EXPECT_TRUE(shown.startsWith(Text(8350))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(QStringLiteral("/Preview_\u524D\u95E801_01_20261209_023659_12758115.bmp")))
+            << shown.toStdString();
+        harness::SaveScreenshot(f.n->Window(), english ? "notifier_snapshot_path_en" : "notifier_snapshot_path_zh");
+      }
+    }
+  }
+  // A notice that names no file is cut at its end, as it always was.
+  Fixture f(kTaskbarBottom);
+  const QString words = QString(QStringLiteral("word ")).repeated(80);
+  f.n->Show(words);
+  EXPECT_TRUE(f.n->ShownText().endsWith(QChar(0x2026)));
+  EXPECT_TRUE(words.startsWith(f.n->ShownText().chopped(1)));
 }

@@ -1,6 +1,7 @@
 // The recording ring over small folders standing in for disks: C:, D: and E: map to
 // temporary folders and each disk's free space is its capacity minus what its files hold.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -9,6 +10,8 @@
 #include "harness/UiHarness.h"
 #include "plat/text.h"
 #include "settings_fixture.h"
+#include "shell/DamagedFiles.h"
+#include "shell/Language.h"
 #include "view/RecordFileRing.h"
 
 namespace fs = std::filesystem;
@@ -236,15 +239,46 @@ TEST_F(Ring, TheFullMarkIsThirtyPacks) {
   EXPECT_EQ(name.rfind(u"e:", 0), 0u);
 }
 
-TEST_F(Ring, ARecordDatabaseThatCannotBeOpenedLeavesRecordingOff) {
+// Something that cannot be read where the list should be (a folder; a file this user may not
+// read, where the tests do not run as root) is left as it is: recording stays off, the start
+// says which file and why, and every refused recording gives the same reason.
+TEST_F(Ring, ARecordDatabaseThatCannotBeOpenedLeavesRecordingOffAndSaysWhy) {
+  std::vector<std::string> kinds{"folder"};
+  if (geteuid() != 0) kinds.push_back("no permission");
+  const fs::path file = home_ / "record.db";
+  for (const std::string& kind : kinds) {
+    SCOPED_TRACE(kind);
+    harness::ScopedScriptedUi ui;
+    harness::ResetServices();
+    fs::remove_all(file);
+    const fs::path mine = kind == "folder" ? file / "mine.txt" : file;
+    if (kind == "folder") fs::create_directories(file);
+    WriteFile(mine.string(), "the user's own");
+    if (kind != "folder") fs::permissions(file, fs::perms::none);
+    ring = CRecordFileRing::GetInstance();
+    EXPECT_FALSE(ring->IsDatabaseOpen());
+    const std::u16string said =
+        UnopenableFileText(8995, RECORD_DB_NAME, LoadResString(kind == "folder" ? 8997 : 8998));
+    EXPECT_EQ(ui->notices, std::vector<std::u16string>{said});
+    Enable({1}, 1);
+    std::u16string name;
+    EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name));
+    EXPECT_EQ(ring->LastFailure(), CRecordFileRing::Failure::NoDatabase);
+    EXPECT_EQ(ring->DatabaseProblem(), said);
+    fs::permissions(mine, fs::perms::owner_read);
+    EXPECT_EQ(ReadFile(mine.string()), "the user's own");
+    EXPECT_FALSE(fs::exists(file.string() + ".bak"));
+  }
+  // A list that cannot be made where none stands (a folder that takes no new file).
+  harness::ScopedScriptedUi ui;
   harness::ResetServices();
-  fs::remove(home_ / "record.db");
-  fs::create_directories(home_ / "record.db");  // a folder where the database should be
+  fs::remove_all(file);
+  setenv("TARNWICK_HOME", (home_ / "no" / "such" / "folder").c_str(), 1);
   ring = CRecordFileRing::GetInstance();
-  EXPECT_FALSE(ring->IsDatabaseOpen());
-  Enable({1}, 1);
-  std::u16string name;
-  EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name));
+  EXPECT_EQ(ring->DatabaseProblem(), UnopenableFileText(8995, RECORD_DB_NAME, LoadResString(8988)));
+  EXPECT_EQ(ui->notices.size(), 1u);
+  harness::ResetServices();
+  setenv("TARNWICK_HOME", home_.c_str(), 1);
 }
 
 // A list that is not a database any more: the user is told, its bytes are kept aside, and the

@@ -1,18 +1,22 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <map>
 
 #include "harness/Services.h"
 #include "plat/text.h"
 #include "harness/UiHarness.h"
 #include "settings_fixture.h"
+#include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
 #include "shell/PasswordHash.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "shell/UserStore.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -208,6 +212,115 @@ TEST_F(Users, PasswordsAnOlderProgramStoredAsTypedAreAllHashedAtTheFirstStart) {
   const std::string before = ReadFile(DbPath());
   ASSERT_EQ(CreateUserDatabase(), 1);
   EXPECT_EQ(ReadFile(DbPath()), before) << "nothing left to change";
+}
+
+namespace {
+
+// Writes UserInfo.db as an older program may have: `schema` for each of the three tables, the
+// passwords as typed, and copies of them in the free space its changes left.
+void WriteOlderUserFile(const std::string& path, const char* columns) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  std::vector<std::string> sql = {"PRAGMA secure_delete = OFF;"};
+  for (const char* table : {"Tb_UserInfo", "Tb_RecentLoginUser", "Tb_AutoLoginUser"})
+    sql.push_back(std::string("CREATE TABLE ") + table + " (" + columns + ");");
+  for (const char* row : {"('admin', '804261', '0')", "('ann', 'annpass1', '1')", "('bob', 'bobpass1', '1')"})
+    sql.push_back(std::string("insert into Tb_UserInfo (Name, Password, Identify) values ") + row + ";");
+  sql.push_back("insert into Tb_RecentLoginUser (Name, Password, Identify) values ('admin', '804261', '0');");
+  sql.push_back("insert into Tb_RecentLoginUser (Name, Password, Identify) values ('ann', 'annpass1', '1');");
+  sql.push_back("insert into Tb_AutoLoginUser (Name, Password, Identify) values ('ann', 'annpass1', '1');");
+  sql.push_back("update Tb_UserInfo set Identify = '0' where Name = 'ann';");
+  for (const std::string& s : sql)
+    ASSERT_EQ(sqlite3_exec(db, s.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << s;
+  sqlite3_close(db);
+}
+
+}  // namespace
+
+// An older file the program takes for damaged (its tables lack the Power column, or a page of
+// it is broken) is kept aside as UserInfo.db.bak, but not with its passwords as typed: after
+// the start no file in the folder holds one, in either encoding, anywhere in its bytes; the copy
+// is its user's alone, still has the accounts (their passwords hashed and matching), and the
+// user is told the plain notice. A later start leaves both files alone.
+TEST_F(Users, ACopyKeptAsideHoldsNoPasswordAsTyped) {
+  const std::string bak = DbPath() + ".bak";
+  const char* const older = "Name varchar primary key,Password varchar NOT NULL,Identify varchar";
+  const char* const current = "Name varchar primary key,Password varchar NOT NULL,Identify varchar, Power int default 0";
+  for (const bool brokenPage : {false, true}) {
+    SCOPED_TRACE(brokenPage ? "a broken index page" : "no Power column");
+    harness::ScopedScriptedUi ui;
+    fs::remove(DbPath());
+    fs::remove(bak);
+    WriteOlderUserFile(DbPath(), brokenPage ? current : older);
+    if (brokenPage) {
+      // The account table's index, a page of its own, made no page of any kind.
+      CppSQLite3DB db;
+      db.Open(ProgramDirPath(USER_DB_NAME));
+      const int64_t page = db.ExecuteScalar(u"select rootpage from sqlite_master where type = 'index' and tbl_name = 'Tb_UserInfo';");
+      db.Close();
+      ASSERT_GT(page, 1);
+      std::string bytes = ReadFile(DbPath());
+      bytes[static_cast<size_t>(page - 1) * 4096] = '\x00';
+      WriteFile(DbPath(), bytes);
+    }
+    fs::permissions(DbPath(), fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    ASSERT_NE(ReadFile(DbPath()).find("annpass1"), std::string::npos);
+
+    ASSERT_EQ(CreateUserDatabase(), 1);
+    ASSERT_EQ(ui->boxes.size(), 1u);
+    EXPECT_EQ(ui->boxes[0].text, DamagedFileText(8991, USER_DB_NAME));
+    ASSERT_TRUE(fs::is_regular_file(bak));
+    EXPECT_EQ(fs::status(bak).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    for (const auto& entry : fs::recursive_directory_iterator(home_)) {
+      const std::string bytes = ReadFile(entry.path().string());
+      for (const char16_t* password : {u"804261", u"annpass1", u"bobpass1"}) {
+        const std::u16string p(password);
+        EXPECT_EQ(bytes.find(plat::utf16ToUtf8(p)), std::string::npos) << entry.path() << " " << plat::utf16ToUtf8(p);
+        EXPECT_EQ(bytes.find(std::string(reinterpret_cast<const char*>(p.data()), p.size() * 2)), std::string::npos)
+            << entry.path();
+      }
+    }
+    {
+      // The copy still is the older file, its accounts there, their passwords as hashes.
+      CppSQLite3DB db;
+      db.Open(plat::utf8ToUtf16(bak));
+      // Read past the index, which may be the broken page.
+      EXPECT_EQ(db.ExecuteScalar(u"select count(*) from Tb_UserInfo not indexed;"), 3);
+      for (const char16_t* table : {TB_USER_INFO, TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER}) {
+        auto q = db.Query(u"select Password from " + QuoteIdentifier(table) + u" not indexed where Name = 'ann';");
+        ASSERT_FALSE(q.Eof());
+        EXPECT_EQ(MatchPassword(q.FieldText(0), u"annpass1"), PasswordMatch::Yes);
+      }
+    }
+    known = {{ADMIN_NAME, ADMIN_PASSWORD}, {u"ann", u"annpass1"}, {u"bob", u"bobpass1"}};
+    EXPECT_EQ(Rows(TB_USER_INFO), (std::vector<Row>{{u"admin", kHashedAdminPassword, u"0", 0},
+                                                    {u"ann", u"(hash of annpass1)", u"0", 0},
+                                                    {u"bob", u"(hash of bobpass1)", u"1", 0}}));
+
+    const std::string file = ReadFile(DbPath()), copy = ReadFile(bak);
+    ASSERT_EQ(CreateUserDatabase(), 1);
+    EXPECT_EQ(ReadFile(DbPath()), file);
+    EXPECT_EQ(ReadFile(bak), copy);
+    EXPECT_EQ(ui->boxes.size(), 1u);
+  }
+}
+
+// A copy an older version kept aside with the passwords as typed is hashed at the next start,
+// though the file itself is whole and nothing is said.
+TEST_F(Users, ACopyAnOlderVersionKeptAsideIsHashedAtTheNextStart) {
+  harness::ScopedScriptedUi ui;
+  const std::string bak = DbPath() + ".bak";
+  WriteOlderUserFile(bak, "Name varchar primary key,Password varchar NOT NULL,Identify varchar");
+  ASSERT_NE(ReadFile(bak).find("bobpass1"), std::string::npos);
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  EXPECT_TRUE(ui->boxes.empty());
+  EXPECT_EQ(ReadFile(bak).find("bobpass1"), std::string::npos);
+  EXPECT_EQ(ReadFile(bak).find("804261"), std::string::npos);
+  CppSQLite3DB db;
+  db.Open(plat::utf8ToUtf16(bak));
+  std::u16string password, identity;
+  ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, u"bob", password, identity), 1);
+  EXPECT_EQ(MatchPassword(password, u"bobpass1"), PasswordMatch::Yes);
 }
 
 TEST_F(Users, UnopenableDatabaseAnswersZero) {

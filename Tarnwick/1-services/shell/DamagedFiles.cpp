@@ -23,6 +23,10 @@
 namespace {
 
 constexpr uint32_t IDS_DAMAGED_FILE = 8990;
+constexpr uint32_t IDS_UNOPENABLE_FILE = 8994;
+constexpr uint32_t IDS_IS_A_FOLDER = 8997;
+constexpr uint32_t IDS_NO_READ_PERMISSION = 8998;
+constexpr uint32_t IDS_CANNOT_BE_READ = 8999;
 
 std::mutex g_mutex;
 std::set<std::u16string> g_marked;
@@ -34,13 +38,13 @@ std::u16string Replace(std::u16string text, const std::u16string& from, const st
 }
 
 // A copy of `from` written beside `to` and renamed over it once whole and on the disk: a copy
-// cut short never replaces one.
+// cut short never replaces one. The copy is its user's alone, as every file the program keeps.
 std::error_code CopyOver(const std::string& from, const std::string& to) {
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   plat::PartFile part;
   struct stat st{};
   bool ok = in >= 0 && ::fstat(in, &st) == 0 && part.create(to) &&
-            ::fchmod(part.fd(), st.st_mode & 07777) == 0;
+            ::fchmod(part.fd(), S_IRUSR | S_IWUSR) == 0;
   std::vector<char> buffer(1 << 16);
   while (ok) {
     const ssize_t n = ::read(in, buffer.data(), buffer.size());
@@ -58,19 +62,68 @@ std::error_code CopyOver(const std::string& from, const std::string& to) {
   return ec;
 }
 
+constexpr const char* kJournals[] = {"-journal", "-wal"};
+
+// A database's copy is whole only with the journal its file left: a copy opened without it
+// would show a change cut off half way. The journal of an earlier copy belongs to none and
+// goes before the new copy takes its name.
+std::error_code CopyWithJournals(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  for (const char* suffix : kJournals)
+    if (std::filesystem::remove(to + suffix, ec), ec) return ec;
+  if ((ec = CopyOver(from, to))) return ec;
+  for (const char* suffix : kJournals)
+    if (std::filesystem::is_regular_file(from + suffix, ec) && (ec = CopyOver(from + suffix, to + suffix)))
+      return ec;
+  return {};
+}
+
+// What stands at a path that cannot be read.
+enum class Standing { Readable, Folder, NotAFile, NoPermission, Unreadable };
+
+Standing Look(const std::string& path, int& error) {
+  error = 0;
+  struct stat st{};
+  if (stat(path.c_str(), &st) != 0) {
+    error = errno;
+    if (error == ENOENT) return Standing::Readable;  // nothing there
+    return error == EACCES || error == EPERM ? Standing::NoPermission : Standing::Unreadable;
+  }
+  if (S_ISDIR(st.st_mode)) return Standing::Folder;
+  if (!S_ISREG(st.st_mode)) return Standing::NotAFile;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = errno;
+    return error == EACCES || error == EPERM ? Standing::NoPermission : Standing::Unreadable;
+  }
+  ::close(fd);
+  return Standing::Readable;
+}
+
 }  // namespace
 
 std::string WhyFileUnreadable(const std::string& path) {
-  struct stat st{};
-  if (stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return {};
-    return std::string("it cannot be looked at: ") + std::strerror(errno);
+  int error = 0;
+  switch (Look(path, error)) {
+    case Standing::Readable: return {};
+    case Standing::Folder: return "it is a folder";
+    case Standing::NotAFile: return "it is not a file";
+    case Standing::NoPermission: return std::string("there is no permission to read it: ") + std::strerror(error);
+    case Standing::Unreadable: break;
   }
-  if (!S_ISREG(st.st_mode)) return "it is not a file";
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::string("it cannot be read: ") + std::strerror(errno);
-  ::close(fd);
-  return {};
+  return std::string("it cannot be read: ") + std::strerror(error);
+}
+
+std::u16string UnreadableReasonText(const std::string& path) {
+  int error = 0;
+  switch (Look(path, error)) {
+    case Standing::Readable: return {};
+    case Standing::Folder: return LoadResString(IDS_IS_A_FOLDER);
+    case Standing::NoPermission: return LoadResString(IDS_NO_READ_PERMISSION);
+    case Standing::NotAFile:
+    case Standing::Unreadable: break;
+  }
+  return LoadResString(IDS_CANNOT_BE_READ);
 }
 
 void ReportDamagedFile(const std::u16string& fileName, const std::string& what) {
@@ -79,10 +132,14 @@ void ReportDamagedFile(const std::u16string& fileName, const std::string& what) 
     std::lock_guard<std::mutex> lk(g_mutex);
     first = g_marked.insert(fileName).second;
   }
-  PLAT_LOGW("storage", "%s could not be read whole (%s); it is kept as %s.bak at the next save",
-            plat::utf16ToUtf8(fileName).c_str(), what.c_str(),
-            plat::utf16ToUtf8(fileName).c_str());
-  if (first) UiService().Notice(DamagedFileText(IDS_DAMAGED_FILE, fileName));
+  const std::string name = plat::utf16ToUtf8(fileName);
+  if (WhyFileUnreadable(plat::utf16ToUtf8(ProgramDirPath(fileName))).empty())
+    PLAT_LOGW("storage", "%s could not be read whole (%s); it is kept as %s.bak at the next save", name.c_str(),
+              what.c_str(), name.c_str());
+  else
+    PLAT_LOGW("storage", "%s cannot be opened (%s); it is moved to %s.bak at the next save", name.c_str(),
+              what.c_str(), name.c_str());
+  if (first) UiService().Notice(DamageNoticeText(fileName));
 }
 
 bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what) {
@@ -99,6 +156,17 @@ bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what) {
 std::u16string DamagedFileText(uint32_t textId, const std::u16string& fileName) {
   // Named where it lies on this machine, so the user finds it and its kept copy.
   return Replace(LoadResString(textId), u"%s", ProgramDirPath(fileName));
+}
+
+std::u16string UnopenableFileText(uint32_t textId, const std::u16string& fileName,
+                                  const std::u16string& reason) {
+  return Replace(Replace(LoadResString(textId), u"%1", ProgramDirPath(fileName)), u"%2", reason);
+}
+
+std::u16string DamageNoticeText(const std::u16string& fileName) {
+  const std::u16string reason = UnreadableReasonText(plat::utf16ToUtf8(ProgramDirPath(fileName)));
+  if (reason.empty()) return DamagedFileText(IDS_DAMAGED_FILE, fileName);
+  return UnopenableFileText(IDS_UNOPENABLE_FILE, fileName, reason);
 }
 
 DatabaseHealth CheckDatabaseHealth(CppSQLite3DB& db) {
@@ -131,7 +199,7 @@ bool KeepDamagedFileAside(const std::u16string& fileName) {
       std::filesystem::remove(to, ignored);
     std::filesystem::rename(from, to, ec);
   } else if (there) {
-    ec = CopyOver(from.string(), to.string());
+    ec = CopyWithJournals(from.string(), to.string());
   }
   if (ec) {
     PLAT_LOGE("storage", "cannot keep %s aside: %s; it is not written", from.string().c_str(),

@@ -21,6 +21,12 @@ bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what);
 
 // The text `textId` with every "%s" replaced by the file's path (it lies in the program's folder).
 std::u16string DamagedFileText(uint32_t textId, const std::u16string& fileName);
+// The text `textId` with every "%1" replaced by the file's path and every "%2" by `reason`.
+std::u16string UnopenableFileText(uint32_t textId, const std::u16string& fileName,
+                                  const std::u16string& reason);
+// What the user is told of a file reported damaged: that it could not be read whole, or, when
+// nothing of it can be read, which file that is and why (a folder stands there, say).
+std::u16string DamageNoticeText(const std::u16string& fileName);
 
 // What a database's own integrity check says of it. Unknown: the check could not run for a
 // reason that proves nothing about the file (busy, say).
@@ -46,3 +52,5 @@ bool IsFileMarkedDamaged(const std::u16string& fileName);
 // Why a file cannot be read at all (something else in its place, no permission to read it);
 // empty when it can be, or when nothing is there. Such a file is kept aside by moving it.
 std::string WhyFileUnreadable(const std::string& nativePath);
+// The same reason in the user's language ("it is a folder"); empty as above.
+std::u16string UnreadableReasonText(const std::string& nativePath);

@@ -20,8 +20,6 @@ namespace {
 
 constexpr char16_t kSection[] = u"";
 
-constexpr uint32_t IDS_DAMAGED_FILE = 8990;
-
 bool fileExists(const std::string& path) {
   struct stat st{};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -126,7 +124,7 @@ int CLocalSettings::Reload() {
   // Told here, when the language is chosen and the program is starting; the first load
   // runs before either.
   if (IsDamaged())
-    UiService().Notice(DamagedFileText(IDS_DAMAGED_FILE, FileName(SettingsFilePath())));
+    UiService().Notice(DamageNoticeText(FileName(SettingsFilePath())));
   return 1;
 }
 

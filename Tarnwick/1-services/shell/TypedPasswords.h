@@ -2,6 +2,10 @@
 // Passwords an older program stored in UserInfo.db as typed, replaced by their hashes at once
 // rather than one by one at each account's next login: an account nobody logs in to would
 // keep its password readable in the file for good.
+#include <map>
+#include <string>
+#include <utility>
+
 #include "shell/CppSQLite3.h"
 
 // On a connection opened by OpenUserDatabase (secure_delete on). Every password that is no
@@ -12,3 +16,23 @@
 // 1 when no password as typed is left (none was there, or all were replaced); 0 when the
 // change failed, which then changed no password.
 int HashPasswordsStoredAsTyped(CppSQLite3DB& db, bool fresh = false);
+
+// The same for a copy of the file kept aside (UserInfo.db.bak), on a connection with
+// secure_delete on: any schema an older program wrote (a table or column missing is passed
+// over), and a copy too damaged for one transaction has its passwords hashed row by row. True
+// when the copy was read to its end and holds no password as typed any more; false when one
+// is left or the copy could not be read whole (then it may still hold some).
+bool HashPasswordsInKeptCopy(CppSQLite3DB& db);
+
+// The hashes of passwords found as typed: one per account and password, so that the rows of
+// one account (its account and its recent login) carry the same hash.
+class TypedPasswordHashes {
+ public:
+  // What to store for `password` of `name`: the password itself when it is a hash, or empty
+  // in a login row (`loginRow`: the recent and automatic logins' rows are written with an
+  // empty one), else its hash; empty when no hash could be made.
+  std::u16string StoredForm(const std::u16string& name, const std::u16string& password, bool loginRow);
+
+ private:
+  std::map<std::pair<std::u16string, std::u16string>, std::u16string> hashes_;
+};

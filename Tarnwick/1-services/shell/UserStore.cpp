@@ -62,10 +62,12 @@ bool BuildUserDatabase(CppSQLite3DB& db) {
 }
 
 constexpr uint32_t IDS_USER_DB_REBUILT = 8991;
+constexpr uint32_t IDS_USER_DB_REBUILT_COPY_UNREADABLE = 8996;
 constexpr uint32_t IDS_USER_DB_UNUSABLE = 8992;
 constexpr uint32_t IDS_USER_DB_UNOPENABLE = 9104;
 constexpr uint32_t IDS_NOTICE = 8381;
 constexpr char16_t kRebuiltName[] = u"UserInfo.db.new";
+constexpr char16_t kKeptName[] = u"UserInfo.db.bak";
 constexpr const char16_t* kUserTables[] = {TB_USER_INFO, TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER};
 
 struct StoredUser {
@@ -143,6 +145,13 @@ bool RebuildUserDatabase(const std::vector<StoredUser>& users,
   fs::remove(built, ec);
   bool ok;
   {
+    // Passwords read as typed are written as hashes: not even the new file in the making
+    // holds them (one that cannot be hashed now is, and is hashed after the rename).
+    TypedPasswordHashes hashes;
+    auto stored = [&hashes](const StoredUser& u, bool loginRow) {
+      std::u16string form = hashes.StoredForm(u.name, u.password, loginRow);
+      return form.empty() ? u.password : form;
+    };
     CppSQLite3DB db;
     ok = OpenDatabaseInProgramDir(db, kRebuiltName) && ExecuteSql(db, u"PRAGMA secure_delete = ON;") &&
          RunInTransaction(db, [&](CppSQLite3DB& d) {
@@ -151,19 +160,18 @@ bool RebuildUserDatabase(const std::vector<StoredUser>& users,
              if (!CreateUserTable(d, table)) return false;
              for (const StoredUser& u : *rows)
                d.Execute(u"insert or ignore into " + Table(table) + u" values(?, ?, ?, ?);",
-                         {u.name, u.password, u.identify, u.power});
+                         {u.name, stored(u, table != TB_USER_INFO), u.identify, u.power});
            }
            return BuildUserDatabase(d);
          });
     db.Close();
   }
-  // A journal left by the damaged file belongs to its copy aside now (the name its database
-  // looks for), never to the new file.
+  // A journal left by the damaged file went with its copy aside; under the old name it would
+  // be taken for the new file's own.
   for (const char* suffix : {"-journal", "-wal"}) {
-    fs::path from = file, to = file;
-    from += suffix;
-    to += std::string(".bak") + suffix;
-    if (ok && fs::exists(from, ec)) fs::rename(from, to, ec);
+    fs::path left = file;
+    left += suffix;
+    if (ok) fs::remove(left, ec);
   }
   if (ok) fs::rename(built, file, ec);
   if (!ok || ec) {
@@ -172,6 +180,32 @@ bool RebuildUserDatabase(const std::vector<StoredUser>& users,
     return false;
   }
   return true;
+}
+
+// The passwords in the copy of a damaged file kept aside (this start's, or one an older
+// version kept) become hashes as those in the file do. A part of a copy that a killed start
+// left is removed. True when no copy holds a password as typed the program could read; false
+// when the copy there cannot be read whole (it stays its user's alone, 0600).
+bool SecureKeptUserCopy() {
+  namespace fs = std::filesystem;
+  const fs::path kept = plat::utf16ToUtf8(ProgramDirPath(kKeptName));
+  const std::string partPrefix = kept.filename().string() + ".";
+  std::error_code ec;
+  for (fs::directory_iterator it(kept.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.starts_with(partPrefix) && name.ends_with(".part")) {
+      std::error_code ignored;
+      fs::remove(it->path(), ignored);
+    }
+  }
+  if (!fs::is_regular_file(kept, ec)) return true;
+  fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write, ec);
+  CppSQLite3DB db;
+  if (!OpenDatabaseInProgramDir(db, kKeptName)) return false;
+  // secure_delete: the cell of a password replaced by its hash is overwritten, not freed.
+  const bool clear = ExecuteSql(db, u"PRAGMA secure_delete = ON;") && HashPasswordsInKeptCopy(db);
+  db.Close();
+  return clear;
 }
 
 }  // namespace
@@ -290,6 +324,7 @@ int UpdateUserPower(CppSQLite3DB& db, const std::u16string& table, const std::u1
 }
 
 int CreateUserDatabase() {
+  SecureKeptUserCopy();
   // A database that cannot be opened at all is said so: every login would fail otherwise as
   // if no such user existed.
   std::string why = WhyFileUnreadable(plat::inProgramDir(plat::utf16ToUtf8(USER_DB_NAME)));
@@ -326,11 +361,16 @@ int CreateUserDatabase() {
     }
   }
   if (damage.empty()) return 1;
-  if (KeepFileAsideNow(USER_DB_NAME, damage) && RebuildUserDatabase(users, recent)) {
+  // The copy keeps the damaged bytes, not the passwords as typed: those it can read become
+  // hashes before the new file is made. One it cannot read whole is said to perhaps hold some.
+  const bool kept = KeepFileAsideNow(USER_DB_NAME, damage);
+  const bool copyClear = kept && SecureKeptUserCopy();
+  if (kept && RebuildUserDatabase(users, recent)) {
     WithUserDb([](CppSQLite3DB& db) { return HashPasswordsStoredAsTyped(db, true); });
     PLAT_LOGW("users", "user database started anew with %zu accounts read back", users.size());
-    UiService().MessageBox(nullptr, DamagedFileText(IDS_USER_DB_REBUILT, USER_DB_NAME),
-                           LoadResString(IDS_NOTICE), MB_OK | MB_ICONWARNING);
+    UiService().MessageBox(
+        nullptr, DamagedFileText(copyClear ? IDS_USER_DB_REBUILT : IDS_USER_DB_REBUILT_COPY_UNREADABLE, USER_DB_NAME),
+        LoadResString(IDS_NOTICE), MB_OK | MB_ICONWARNING);
     return 1;
   }
   UiService().MessageBox(nullptr, DamagedFileText(IDS_USER_DB_UNUSABLE, USER_DB_NAME),

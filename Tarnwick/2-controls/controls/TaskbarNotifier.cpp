@@ -5,11 +5,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QTextLayout>
-#include <QTextOption>
 #include <QTimerEvent>
 #include <QWidget>
 
+#include "controls/NoticeText.h"
 #include "controls/PngResource.h"
 #include "controls/WindowMessages.h"
 #include "plat/clock.h"
@@ -54,41 +53,6 @@ class NotifierWindow : public QWidget {
 
 namespace {
 
-// Words wrap at blanks; a word wider than the box (a file path) breaks where it must rather
-// than running past both edges.
-QTextOption NoticeTextOption() {
-  QTextOption option(Qt::AlignCenter);
-  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  return option;
-}
-
-// Height of `text` wrapped as the notice draws it into `width`.
-qreal WrappedHeight(const QFont& font, qreal width, QString text) {
-  text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-  QTextLayout layout(text, font);
-  layout.setTextOption(NoticeTextOption());
-  qreal height = 0;
-  layout.beginLayout();
-  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-    line.setLineWidth(width);
-    height += line.height();
-  }
-  layout.endLayout();
-  return height;
-}
-
-// Text cut with an ellipsis until its wrapped form fits `rect`.
-QString FitText(const QFont& font, const QRect& rect, const QString& text) {
-  if (WrappedHeight(font, rect.width(), text) <= rect.height()) return text;
-  QString cut = text;
-  while (!cut.isEmpty()) {
-    cut.chop(1);
-    QString candidate = cut + QChar(0x2026);
-    if (WrappedHeight(font, rect.width(), candidate) <= rect.height()) return candidate;
-  }
-  return QString();
-}
-
 QFont MakeFont(const QString& face, int tenths, int style) {
   QFont f(face);
   f.setPointSizeF(tenths / 10.0);
@@ -109,7 +73,7 @@ void NotifierWindow::paintEvent(QPaintEvent*) {
   p.setFont(notifier_->CurrentFont());
   p.setPen(notifier_->CurrentColor());
   QRect r = notifier_->TextRect();
-  p.drawText(QRectF(r), FitText(p.font(), r, notifier_->Text()), NoticeTextOption());
+  p.drawText(QRectF(r), notifier_->ShownText(), NoticeTextOption());
 }
 
 int FindTaskbarSide(const ScreenAreas& a) {
@@ -213,6 +177,8 @@ bool CTaskbarNotifier::CreateIfNeeded(QWidget* owner) {
   if (HasWindow()) return false;
   Create(owner);
   ApplyStandardSkin();
+  // Kept notices whose window went before they could all be shown go on in the new one.
+  if (releasing_) ShowNextKept();
   return true;
 }
 
@@ -242,13 +208,52 @@ void CTaskbarNotifier::Show(const std::u16string& text, int a, int s, int d, int
 }
 
 void CTaskbarNotifier::Show(const QString& text, int msToAppear, int msToStay, int msToDisappear, int /*mode*/) {
+  const Notice n{text, msToAppear, msToStay, msToDisappear};
+  // Dropped without a window, a notice of the start (a damaged file, why recording is off)
+  // would never reach the user; shown over one another, all but the last would be lost.
+  if (!window_ || holding_ || releasing_) {
+    kept_.push_back(n);
+    if (releasing_) ShowNextKept();
+    return;
+  }
+  ShowNow(n);
+}
+
+void CTaskbarNotifier::HoldNotices() { holding_ = true; }
+
+void CTaskbarNotifier::ReleaseNotices() {
+  holding_ = false;
+  if (kept_.empty()) return;
+  releasing_ = true;
+  ShowNextKept();
+}
+
+void CTaskbarNotifier::ShowNextKept() {
+  // One at a time: the next when the one shown has gone (a skin too small to show any in
+  // drops them, as it drops every notice).
+  while (window_ && Idle() && !kept_.empty()) {
+    const Notice n = kept_.front();
+    kept_.pop_front();
+    ShowNow(n);
+  }
+  if (kept_.empty() && Idle()) releasing_ = false;
+}
+
+QString CTaskbarNotifier::ShownText() const {
+  const QFont& font = CurrentFont();
+  if (fitted_.text != text_ || fitted_.font != font || fitted_.rect != textRect_)
+    fitted_ = {text_, font, textRect_, FitNoticeText(font, textRect_, text_)};
+  return fitted_.shown;
+}
+
+void CTaskbarNotifier::ShowNow(const Notice& n) {
   const int W = skin_.width(), H = skin_.height();
   // The step intervals divide by half the skin's size.
   if (!window_ || W < 2 || H < 2) return;
-  text_ = text;
-  msAppear_ = msToAppear;
-  msStay_ = msToStay;
-  msDisappear_ = msToDisappear;
+  text_ = n.text;
+  msAppear_ = n.msToAppear;
+  msStay_ = n.msToStay;
+  msDisappear_ = n.msToDisappear;
 
   const QRect wa = Areas().workArea;
   const int left = wa.x(), top = wa.y(), right = wa.x() + wa.width(), bottom = wa.y() + wa.height();
@@ -354,6 +359,7 @@ void CTaskbarNotifier::Hide() {
     window_->hide();
   }
   state_ = kHidden;
+  if (releasing_) ShowNextKept();
 }
 
 void CTaskbarNotifier::SetSelected(bool selected) {

@@ -9,6 +9,7 @@
 #include <QRect>
 #include <QRegion>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -61,11 +62,19 @@ class CTaskbarNotifier {
   // with `owner` and apply the standard skin. True when a window was made.
   bool CreateIfNeeded(QWidget* owner);
 
-  // Shows `text`; `mode` is accepted from the live-view callers, who always pass 1.
+  // Shows `text`; `mode` is accepted from the live-view callers, who always pass 1. A notice
+  // given while there is no window to show it in (the start, before the main window), or
+  // while notices are held, is kept, and shown after those kept before it once released.
   void Show(const QString& text, int msToAppear = 500, int msToStay = 3000, int msToDisappear = 500, int mode = 1);
   void Show(const std::u16string& text, int msToAppear = 500, int msToStay = 3000, int msToDisappear = 500,
             int mode = 1);
   void Hide();
+  // While the main window builds its pages: notices are kept, not shown over one another.
+  void HoldNotices();
+  // The main window is up: the kept notices are shown one after the other, in the order they
+  // were given, each for its full time; notices given meanwhile follow them.
+  void ReleaseNotices();
+  int KeptNotices() const { return static_cast<int>(kept_.size()); }
 
   // Timer ticks (the window's timers land here).
   void OnTimer(int id);
@@ -80,6 +89,9 @@ class CTaskbarNotifier {
   QPoint StartPos() const { return start_; }
   QPoint CurrentPos() const { return current_; }
   QString Text() const { return text_; }
+  // The text as it is drawn in the text rectangle: wrapped, and where it does not fit, the
+  // folders of the file paths it names shortened in the middle, so each file's own name stays.
+  QString ShownText() const;
   bool Selected() const { return selected_; }
   QSize SkinSize() const { return skin_.size(); }
   QRect TextRect() const { return textRect_; }
@@ -90,6 +102,14 @@ class CTaskbarNotifier {
   int TimerInterval(int id) const;
 
  private:
+  struct Notice {
+    QString text;
+    int msToAppear, msToStay, msToDisappear;
+  };
+  void ShowNow(const Notice& n);
+  // Nothing on screen, and nothing on its way there (a notice is hidden until its first tick).
+  bool Idle() const { return state_ == kHidden && timerMs_[kAppearTimer] < 0; }
+  void ShowNextKept();
   void StartTimer(int id, int productMs);
   void KillTimer(int id);
   void Place();
@@ -111,6 +131,17 @@ class CTaskbarNotifier {
   int side_ = kTaskbarBottom;
   int timerMs_[4] = {-1, -1, -1, -1};
   std::function<ScreenAreas()> screenSource_;
+  struct Fitted {
+    QString text;
+    QFont font;
+    QRect rect;
+    QString shown;
+  };
+  mutable Fitted fitted_;
+  std::deque<Notice> kept_;
+  bool holding_ = false;
+  // Kept notices are being shown in turn: later ones queue behind them.
+  bool releasing_ = false;
 };
 
 // Deletes the program's notifier: at shut-down, with the other services

@@ -180,7 +180,10 @@ bool CDeviceManager::Load() {
   CppSQLite3DB db;
   const bool existed = FileExistsInProgramDir(kDatabase) == 1;
   if (!OpenDatabaseInProgramDir(db, kDatabase)) {
-    if (existed) ReportDamagedFile(kDatabase, "the file does not open");
+    // Whatever stands in its place (a folder, a file this user may not read) is said at once,
+    // and kept aside whole before the first save, rather than found out at the exit.
+    const std::string why = WhyFileUnreadable(plat::utf16ToUtf8(ProgramDirPath(kDatabase)));
+    if (existed || !why.empty()) ReportDamagedFile(kDatabase, why.empty() ? "the file does not open" : why);
     return false;
   }
   // Rows read and rows skipped for a duplicate are normal; anything else that stops the read

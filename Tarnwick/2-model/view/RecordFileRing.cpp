@@ -18,7 +18,9 @@
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "shell/DiskHelpers.h"
+#include "shell/Language.h"
 #include "shell/Singleton.h"
+#include "shell/UiService.h"
 #include "view/PlaybackNames.h"
 
 namespace fs = std::filesystem;
@@ -26,6 +28,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kLog[] = "recordring";
+constexpr uint32_t IDS_RECORD_LIST_UNOPENABLE = 8995;
+constexpr uint32_t IDS_CANNOT_BE_CREATED = 8988;
 
 int64_t systemFreeBytes(const std::u16string& root) {
   std::error_code ec;
@@ -55,9 +59,19 @@ bool driveIsMapped(char16_t letter) {
 
 CRecordFileRing::CRecordFileRing() {
   if (!OpenDatabaseInProgramDir(db_, RECORD_DB_NAME)) {
-    PLAT_LOGE(kLog, "%s cannot be opened: local recording is off",
-              plat::inProgramDir(plat::utf16ToUtf8(RECORD_DB_NAME)).c_str());
+    // What stands in its place is left as it is; the user learns at the start, and at each
+    // press of Record, why nothing records.
+    const std::string path = plat::inProgramDir(plat::utf16ToUtf8(RECORD_DB_NAME));
+    std::string why = WhyFileUnreadable(path);
+    std::u16string reason = UnreadableReasonText(path);
+    if (why.empty()) {
+      why = "it cannot be created";
+      reason = LoadResString(IDS_CANNOT_BE_CREATED);
+    }
+    PLAT_LOGE(kLog, "%s cannot be opened (%s): local recording is off", path.c_str(), why.c_str());
     db_.Close();
+    problem_ = UnopenableFileText(IDS_RECORD_LIST_UNOPENABLE, RECORD_DB_NAME, reason);
+    UiService().Notice(problem_);
     return;
   }
   // A damaged list would take every insert and delete of the ring into a file that refuses

@@ -63,6 +63,9 @@ class CRecordFileRing {
   bool NewRecordFile(int deviceType, const std::u16string& deviceName, int channel,
                      std::u16string& fileName);
   Failure LastFailure() const { return failure_; }
+  // Why record.db is not open, as the user is told it (which file, and what stands there);
+  // empty while it is open. Local recording stays off meanwhile: Failure::NoDatabase.
+  const std::u16string& DatabaseProblem() const { return problem_; }
   // A name NewRecordFile gave that no recording was started under: its row goes, and it is
   // no channel's current file any more.
   void DropRecordFile(const std::u16string& fileName);
@@ -125,4 +128,5 @@ class CRecordFileRing {
   FreeSpaceQuery freeSpace_;
   RecordingQuery recording_;
   Failure failure_ = Failure::None;
+  std::u16string problem_;
 };

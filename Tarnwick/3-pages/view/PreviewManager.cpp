@@ -230,7 +230,12 @@ bool CPreviewManager::SaveSession() {
 bool CPreviewManager::LoadSession() {
   if (!persistent_) return false;
   CppSQLite3DB db;
-  if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;
+  if (!OpenDatabaseInProgramDir(db, kDatabase)) {
+    // Something that cannot be read stands in its place: said now, moved aside at the save.
+    const std::string why = WhyFileUnreadable(plat::utf16ToUtf8(ProgramDirPath(kDatabase)));
+    if (!why.empty()) ReportDamagedFile(kDatabase, why);
+    return false;
+  }
   bool ok = true;
   std::vector<SavedPreview> rows;
   int mode = -1;

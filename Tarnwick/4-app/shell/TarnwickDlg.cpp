@@ -25,6 +25,7 @@
 #include "shell/DlgUserLogin.h"
 #include "shell/Language.h"
 #include "shell/LockHook.h"
+#include "shell/Singleton.h"
 #include "shell/Text.h"
 #include "shell/UiService.h"
 #include "shell/User.h"
@@ -163,6 +164,9 @@ bool CTarnwickDlg::OnInitDialog() {
   } else if (RunLogin(CLoginController::kStartup) != IDOK) {
     return false;
   }
+  // What the start has to say (a damaged or unreadable file, why recording is off) waits for
+  // the window, with what the pages built below add, and is shown in turn once it is up.
+  CTaskbarNotifier::GetInstance()->HoldNotices();
 
   m_btnClose->setToolTip(Text(8354));
   m_btnMinimize->setToolTip(Text(8238));
@@ -210,6 +214,9 @@ bool CTarnwickDlg::OnInitDialog() {
   m_dlgSettings.DeviceManagerPage()->SetPreviewWindow(GetPreviewHwnd());
   SetDeviceMessageTarget(GetPreviewHwnd());
   qApp->installEventFilter(this);
+  QTimer::singleShot(0, this, [] {
+    if (CTaskbarNotifier* notifier = SingletonAccess<CTaskbarNotifier>::Existing()) notifier->ReleaseNotices();
+  });
   return true;
 }
 
