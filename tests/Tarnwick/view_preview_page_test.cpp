@@ -34,6 +34,7 @@
 #include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 #include "view/RecordFileRing.h"
+#include "shell/Singleton.h"
 #include "view/ViewMessages.h"
 #include <QMenu>
 
@@ -235,6 +236,28 @@ TEST_F(PreviewPage, ChannelsOpenByDoubleClickAndDragMoveBetweenWindowsAndClose) 
   EXPECT_EQ(notices.back(), LoadResString(8546));
   EXPECT_EQ(Screen()->GetWnd(5)->GetState(), CPlayWnd::State::kIdle);
   EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
+}
+
+// A recordings' list that cannot be opened (a folder stands where record.db would be):
+// Record gives the reason the start gave, not "the recording settings are wrong".
+TEST_F(PreviewPage, RecordWithAnUnopenableRecordingsListSaysWhy) {
+  fs::create_directories(root / "home" / "record.db");
+  CRecordFileRing::ReleaseInstance();
+  SingletonAccess<CRecordFileRing>::Renew();
+  CRecordFileRing* ring = CRecordFileRing::GetInstance();
+  ASSERT_FALSE(ring->IsDatabaseOpen());
+  ASSERT_FALSE(ring->DatabaseProblem().empty());
+  CRecordFileRing::DiskFlags flags{};
+  flags[1] = 1;
+  ring->SetDisks(flags);
+  ring->SetFreeSpaceQuery([](const std::u16string&) { return int64_t{1} << 40; });
+  Screen()->SetActiveIndex(0, 1);
+  DoubleClick(ChannelItem(1));
+  fake::Preview* preview = FakePreview(1);
+  ASSERT_NE(preview, nullptr);
+  Command(CDlgPreview::ID_RECORD);
+  EXPECT_EQ(notices.back(), ring->DatabaseProblem());
+  EXPECT_FALSE(preview->recording);
 }
 
 TEST_F(PreviewPage, StreamSwitchUnderARecordingTellsTheUserAndGoesOnInANewFile) {

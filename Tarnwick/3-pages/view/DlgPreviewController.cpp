@@ -717,9 +717,13 @@ void CPreviewController::ToggleRecord() {
   CRecordFileRing* ring = CRecordFileRing::GetInstance();
   if (!device || !ring ||
       !ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), item->GetChannel(), file)) {
-    // Disks that are full and cannot be freed are said to be full, not set up wrongly.
-    Notice(ring && ring->LastFailure() == CRecordFileRing::Failure::DisksFull ? IDS_DISK_RESERVE
-                                                                               : IDS_RECORD_SETTINGS);
+    // Disks that are full and cannot be freed are said to be full, and a ring whose record.db
+    // could not be opened says why, as the start did: neither is a setting set up wrongly.
+    if (ring && ring->LastFailure() == CRecordFileRing::Failure::NoDatabase && !ring->DatabaseProblem().empty())
+      Say(ring->DatabaseProblem());
+    else
+      Notice(ring && ring->LastFailure() == CRecordFileRing::Failure::DisksFull ? IDS_DISK_RESERVE
+                                                                                 : IDS_RECORD_SETTINGS);
     return;
   }
   StartRecording(item, file, [this, guid, channel](bool ok) {
