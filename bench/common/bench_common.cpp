@@ -50,12 +50,17 @@ double cpuSeconds() {
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
 
-double processCpuSeconds(pid_t pid) {
-  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+namespace {
+std::string readText(const std::string& path) {
+  std::ifstream f(path);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// User and system seconds from the text of a stat file of /proc; -1 when it holds none.
+double statCpuSeconds(const std::string& text) {
   // The command name may hold blanks and parentheses: the fields start after the last ')'.
   const size_t close = text.rfind(')');
-  if (close == std::string::npos) return -1;
+  if (close == std::string::npos || close + 2 > text.size()) return -1;
   std::istringstream fields(text.substr(close + 2));
   std::string field;
   unsigned long long utime = 0, stime = 0;
@@ -64,6 +69,51 @@ double processCpuSeconds(pid_t pid) {
   }
   if (!(fields >> utime >> stime)) return -1;
   return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+}  // namespace
+
+double processCpuSeconds(pid_t pid) { return statCpuSeconds(readText("/proc/" + std::to_string(pid) + "/stat")); }
+
+ThreadWatch::ThreadWatch(pid_t pid) : pid_(pid) { sample(); }
+
+void ThreadWatch::sample() {
+  const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(tasks, ec)) {
+    const std::string dir = entry.path().string();
+    ThreadSample t;
+    t.name = readText(dir + "/comm");
+    if (!t.name.empty() && t.name.back() == '\n') t.name.pop_back();
+    t.cpuSeconds = statCpuSeconds(readText(dir + "/stat"));
+    const std::string status = readText(dir + "/status");
+    const char* const field = "\nvoluntary_ctxt_switches:";
+    const size_t at = status.find(field);
+    if (t.cpuSeconds < 0 || at == std::string::npos) continue;  // ended meanwhile
+    t.voluntarySwitches = std::atoll(status.c_str() + at + std::strlen(field));
+    const pid_t tid = static_cast<pid_t>(std::atoi(entry.path().filename().c_str()));
+    auto it = spans_.find(tid);
+    if (it == spans_.end()) {
+      ThreadSample born{t.name, 0, 0};
+      it = spans_.emplace(tid, Span{sampled_ ? born : t, t}).first;
+    }
+    it->second.last = t;
+  }
+  sampled_ = true;
+}
+
+ThreadKindCost ThreadWatch::cost(const std::string& name, double wall) const {
+  ThreadKindCost k;
+  if (wall <= 0) return k;
+  double cpu = 0, switches = 0;
+  for (const auto& [tid, span] : spans_) {
+    if (span.last.name != name) continue;
+    ++k.threads;
+    cpu += span.last.cpuSeconds - span.first.cpuSeconds;
+    switches += static_cast<double>(span.last.voluntarySwitches - span.first.voluntarySwitches);
+  }
+  k.cores = cpu / wall;
+  k.switchesPerSecond = switches / wall;
+  return k;
 }
 
 bool Arguments::runs(const char* part) const {
@@ -135,13 +185,31 @@ int ClipFrames::indexOf(const uint8_t* data, size_t length) const {
   return it == index_.end() ? -1 : it->second;
 }
 
+namespace {
+// The p-th percentile (0..100) of the samples in milliseconds; -1 for none.
+double percentileOf(std::vector<int64_t> us, double p) {
+  if (us.empty()) return -1;
+  const size_t at = std::min(us.size() - 1, static_cast<size_t>(p / 100.0 * static_cast<double>(us.size())));
+  std::nth_element(us.begin(), us.begin() + static_cast<ptrdiff_t>(at), us.end());
+  return static_cast<double>(us[at]) / 1000.0;
+}
+}  // namespace
+
 double Latencies::percentileMs(double p) const {
   std::lock_guard<std::mutex> lk(m_);
-  if (us_.empty()) return -1;
-  std::vector<int64_t> sorted = us_;
-  const size_t at = std::min(sorted.size() - 1, static_cast<size_t>(p / 100.0 * static_cast<double>(sorted.size())));
-  std::nth_element(sorted.begin(), sorted.begin() + static_cast<ptrdiff_t>(at), sorted.end());
-  return static_cast<double>(sorted[at]) / 1000.0;
+  return percentileOf(us_, p);
+}
+
+void Latencies::lap(double* medianMs, double* p95Ms, size_t* count) {
+  std::vector<int64_t> since;
+  {
+    std::lock_guard<std::mutex> lk(m_);
+    since.assign(us_.begin() + static_cast<ptrdiff_t>(std::min(lapStart_, us_.size())), us_.end());
+    lapStart_ = us_.size();
+  }
+  *medianMs = percentileOf(since, 50);
+  *p95Ms = percentileOf(since, 95);
+  *count = since.size();
 }
 
 void PaintTally::paint(uint64_t serial, int index, int clipFrames, const SendTimes& sent, Latencies& latencies) {

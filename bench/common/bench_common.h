@@ -1,12 +1,14 @@
 #pragma once
 // Pieces every benchmark of the live picture needs: the clips the camera emulator streams,
 // the reference they are measured against (a bare single-threaded libavcodec decode of the
-// same frames, in the same run), CPU time of this process or of another one, and child
+// same frames, in the same run), CPU time of this process or of another one and of its
+// threads, and child
 // processes spoken to line by line.
 #include <sys/types.h>
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,6 +44,38 @@ clipgen::Clip makeClip(const ClipCase& c, int frames);
 double cpuSeconds();
 // The same for another process, from /proc/<pid>/stat; -1 when it cannot be read.
 double processCpuSeconds(pid_t pid);
+
+// One thread of another process as /proc shows it: the name it gave itself, its CPU seconds
+// and its voluntary context switches (each wait that slept) so far.
+struct ThreadSample {
+  std::string name;
+  double cpuSeconds = 0;
+  long long voluntarySwitches = 0;
+};
+// What the threads of one name cost over a measurement: how many there were, their cores and
+// their voluntary switches a second, all of them together.
+struct ThreadKindCost {
+  int threads = 0;
+  double cores = 0, switchesPerSecond = 0;
+};
+// The threads of another process followed through a measurement: sampled at its start, now
+// and then during it, and at its end. A thread born meanwhile (a timer started again) counts
+// from nothing, one that ended up to its last sample.
+class ThreadWatch {
+ public:
+  explicit ThreadWatch(pid_t pid);
+  void sample();
+  // The threads named `name` over the `wall` seconds of the measurement.
+  ThreadKindCost cost(const std::string& name, double wall) const;
+
+ private:
+  struct Span {
+    ThreadSample first, last;
+  };
+  const pid_t pid_;
+  std::map<pid_t, Span> spans_;
+  bool sampled_ = false;
+};
 
 // CPU seconds a bare single-threaded libavcodec decode of the clip needs per second of video
 // at 25 frames a second: the cores one stream of it costs, decoded `passes` times over. With
@@ -124,10 +158,16 @@ class Latencies {
   void collect(bool on) {
     std::lock_guard<std::mutex> lk(m_);
     on_ = on;
-    if (on) us_.clear();
+    if (on) {
+      us_.clear();
+      lapStart_ = 0;
+    }
   }
   // The p-th percentile (0..100) in milliseconds; -1 when nothing was collected.
   double percentileMs(double p) const;
+  // The median and the 95th percentile of what came since the last lap (or since collecting
+  // started), and how many; the next lap starts here. Collecting goes on.
+  void lap(double* medianMs, double* p95Ms, size_t* count);
   size_t size() const {
     std::lock_guard<std::mutex> lk(m_);
     return us_.size();
@@ -136,7 +176,8 @@ class Latencies {
  private:
   mutable std::mutex m_;
   bool on_ = false;
-  std::vector<int64_t> us_;
+  std::vector<int64_t> us_;  // in the order they came
+  size_t lapStart_ = 0;
 };
 
 // What a window painted, from the frame numbers of the pictures it painted: pictures

@@ -6,8 +6,10 @@
 //     to reopen those previews (driven_program.cpp). After a warm-up, over at least 60 s of
 //     steady state: its CPU time is read from /proc and set against a bare single-threaded
 //     libavcodec decode of the same frames by N decoders fed in turn, measured in the same
-//     run (before and after); the latency from each frame's send to the paint of the window
-//     showing it; its private resident memory less what it held before the first preview
+//     run (before and after); the cores and the voluntary context switches a second of each
+//     kind of thread of the live path (decode, render, receive, timer), told apart by their
+//     names in /proc; the latency from each frame's send to the paint of the window
+//     showing it, over the whole steady state and over each minute of it; its private resident memory less what it held before the first preview
 //     opened, over N windows, apart from the library code it read in once; the frames the emulator sent (asked for its count) against those the
 //     program received, presented to its play windows and painted, and the frames never
 //     painted, counted from the frame numbers the clip's pictures carry.
@@ -18,7 +20,9 @@
 // Usage: bench_program [live] [startup] [hung] [--seconds S] (all parts when none is named;
 // S seconds of steady state, 60 by default); live-d1, live-d1x25 and live-1080p run one
 // live case alone with the cheapest clip to decode, live-d1-camera, live-d1x25-camera and
-// live-1080p-camera with a clip made as a camera makes its stream.
+// live-1080p-camera with a clip made as a camera makes its stream. The long case is any of
+// them with --seconds 300: the latency of each of its five minutes shows how the pacer's
+// adaptation moves it.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,6 +59,8 @@ namespace {
 constexpr int kClipFrames = 100;
 constexpr int kWarmSeconds = 5;
 constexpr int kMeasureSeconds = 60;
+// The steady state's latency is also told for each window of this length.
+constexpr int kLatencyWindowSeconds = 60;
 constexpr int kStartupDevices = 10000;
 constexpr int kStartupRuns = 3;
 constexpr char16_t kCameraGuid[] = u"BENCH-CAMERA";
@@ -67,6 +73,21 @@ void seedCameraPreviews(int windows) {
   seedSavedPreviews(channels);
 }
 
+// The threads of the live path by the names they give themselves.
+struct ThreadKind {
+  const char* kind;
+  const char* name;
+};
+constexpr ThreadKind kThreadKinds[] = {
+    {"decode", "live-decode"}, {"render", "live-render"}, {"receive", "live-video"}, {"timer", "timer"}};
+constexpr int kThreadKindCount = sizeof kThreadKinds / sizeof kThreadKinds[0];
+
+struct LatencyWindow {
+  int seconds = 0;
+  double median = -1, p95 = -1;
+  size_t count = 0;
+};
+
 struct LiveResult {
   bool ok = false;
   int windows = 0, mainWidth = 0, mainHeight = 0, windowWidth = 0, windowHeight = 0;
@@ -75,6 +96,8 @@ struct LiveResult {
   double receivedFps = 0, paintedFps = 0;
   int64_t sent = 0, received = 0, presented = 0, painted = 0, numbered = 0, skipped = 0;
   double latencyMed = -1, latencyP95 = -1, latencyMax = -1;
+  std::vector<LatencyWindow> latencyWindows;
+  bench::ThreadKindCost threads[kThreadKindCount];
   double rssBefore = 0, rssSteady = 0, filesBefore = 0, filesSteady = 0;
   std::string failure;
 };
@@ -131,11 +154,28 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir, int se
     const bool first = readCounts(program, &c0);
     const long sent0 = camemu::videoFramesSent(emu);
     const bool measuring = bench::writeLine(program, "measure") && expect(program, "measuring", &rest, 10000);
+    bench::ThreadWatch threads(program.pid);
     const double cpu0 = bench::processCpuSeconds(program.pid);
     const auto t0 = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    bool lapped = true;
+    for (int done = 0; lapped && done < seconds;) {
+      LatencyWindow w;
+      w.seconds = std::min(kLatencyWindowSeconds, seconds - done);
+      // The threads are looked at every second: a pacer's timer thread lasts from one of
+      // its steps to the next.
+      for (int i = 0; i < w.seconds; ++i) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        threads.sample();
+      }
+      done += w.seconds;
+      lapped = bench::writeLine(program, "lap") && expect(program, "lap", &rest, 10000) &&
+               std::sscanf(rest.c_str(), "%lf %lf %zu", &w.median, &w.p95, &w.count) == 3;
+      r.latencyWindows.push_back(w);
+    }
     const double cpu1 = bench::processCpuSeconds(program.pid);
+    threads.sample();
     r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    for (int k = 0; k < kThreadKindCount; ++k) r.threads[k] = threads.cost(kThreadKinds[k].name, r.wall);
     r.rssSteady = bench::processResidentBytes(program.pid);
     r.filesSteady = bench::processResidentFileBytes(program.pid);
     const long sent1 = camemu::videoFramesSent(emu);
@@ -144,7 +184,7 @@ LiveResult runLive(const bench::ClipCase& cc, int n, const fs::path& dir, int se
     const bool timed = bench::writeLine(program, "latency") && expect(program, "latency", &rest, 10000) &&
                        std::sscanf(rest.c_str(), "%lf %lf %lf %zu", &r.latencyMed, &r.latencyP95, &r.latencyMax,
                                    &latencies) == 4;
-    if (!first || !second || !measuring || !timed || cpu0 < 0 || cpu1 < 0 || r.windows != n || sent0 < 0 ||
+    if (!first || !second || !measuring || !timed || !lapped || cpu0 < 0 || cpu1 < 0 || r.windows != n || sent0 < 0 ||
         sent1 < 0) {
       r.failure = "the program stopped answering or opened " + std::to_string(r.windows) + " windows";
     } else {
@@ -254,8 +294,24 @@ void printLive(const char* name, int n, const LiveResult& r) {
           low > 0 ? r.cores / low : 0));
   row("  ratio to the bare decode", fmt("%.2f x", bare > 0 ? r.cores / bare : 0),
       "receive, decode, convert, present and paint, over decode alone (1.0 = no overhead)");
+  for (int k = 0; k < kThreadKindCount; ++k) {
+    const bench::ThreadKindCost& t = r.threads[k];
+    row(std::string("  ") + kThreadKinds[k].kind + " threads: cores, switches/s",
+        fmt("%.3f, %.0f", t.cores, t.switchesPerSecond / n),
+        std::string("threads named ") + kThreadKinds[k].name +
+            fmt(" (%.0f seen): their cores, and their voluntary context switches a second a stream (%.0f in all)",
+                t.threads, t.switchesPerSecond));
+  }
   row("  latency send -> paint, steady (ms)", fmt("med %.0f, p95 %.0f (max %.0f)", r.latencyMed, r.latencyP95, r.latencyMax),
       "from the emulator's send of each frame to the paint of the window that shows it");
+  if (r.latencyWindows.size() > 1) {
+    int from = 0;
+    for (const LatencyWindow& w : r.latencyWindows) {
+      row(fmt("    from %.0f s to %.0f s (ms)", from, from + w.seconds), fmt("med %.0f, p95 %.0f", w.median, w.p95),
+          fmt("%.0f paints in this window", static_cast<double>(w.count)));
+      from += w.seconds;
+    }
+  }
   const double privateBefore = r.rssBefore - r.filesBefore, privateSteady = r.rssSteady - r.filesSteady;
   row("  private memory per window (MB)", fmt("%.1f", (privateSteady - privateBefore) / n / 1e6),
       "the process's own resident memory while streaming, less before the first preview opened, over the windows");

@@ -14,8 +14,10 @@
 // layer's count), PAINTED those the windows painted, NUMBERED the painted ones whose frame
 // number could be read, and SKIPPED the frames of the clip never painted (gaps in those
 // numbers); "measure" starts collecting the latency from each frame's send (the wall-clock
-// time the camera emulator stamps it with) to the paint that shows it, and "latency" ends
-// it: "bench: latency MEDIAN P95 MAX COUNT" in milliseconds.
+// time the camera emulator stamps it with) to the paint that shows it, "lap" answers
+// "bench: lap MEDIAN P95 COUNT" for the latencies since the last lap (or since "measure") and
+// goes on collecting, and "latency" ends it: "bench: latency MEDIAN P95 MAX COUNT" in
+// milliseconds.
 // "reopen" on its standard input opens again, the same way, the saved previews whose windows
 // stand idle (their device did not answer); it says nothing back.
 // Usage: bench_program --drive CLIP [RUNNING] (the clip the emulator streams): "opened" once
@@ -270,6 +272,13 @@ int RunDrivenProgram(int argc, char** argv) {
       } else if (command == "measure") {
         g_latencies.collect(true);
         say("measuring");
+      } else if (command == "lap") {
+        double med = 0, p95 = 0;
+        size_t n = 0;
+        g_latencies.lap(&med, &p95, &n);
+        char line[128];
+        std::snprintf(line, sizeof line, "lap %.2f %.2f %zu", med, p95, n);
+        say(line);
       } else if (command == "latency") {
         g_latencies.collect(false);
         char line[128];

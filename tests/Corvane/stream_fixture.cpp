@@ -65,6 +65,12 @@ void FrameLog::hook(const uint8_t* data, int length, int codec, uint32_t seconds
   HookFrame f{std::vector<uint8_t>(data, data + length), codec, seconds, microseconds, stamp};
   std::lock_guard<std::mutex> lk(self->m_);
   self->frames_.push_back(std::move(f));
+  self->lastAt_ = std::chrono::steady_clock::now();
+}
+
+std::chrono::steady_clock::time_point FrameLog::lastAt() const {
+  std::lock_guard<std::mutex> lk(m_);
+  return lastAt_;
 }
 
 std::vector<HookFrame> FrameLog::frames() const {

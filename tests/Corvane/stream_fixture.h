@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -37,10 +38,13 @@ class FrameLog {
                    uint32_t microseconds, uint32_t stamp, void* user);
   std::vector<HookFrame> frames() const;
   size_t size() const;
+  // When the hook saw the last frame.
+  std::chrono::steady_clock::time_point lastAt() const;
 
  private:
   mutable std::mutex m_;
   std::vector<HookFrame> frames_;
+  std::chrono::steady_clock::time_point lastAt_;
 };
 
 // A window registered with the window layer (a test owns its thread).

@@ -153,6 +153,16 @@ TEST(FramePool, AStreamWhoseBuffersCannotBeMappedIsNotOpened) {
 constexpr auto kWakeBound = std::chrono::seconds(30);
 constexpr int kLongWaitMs = 3600 * 1000;
 
+// A wait on nothing, begun on a thread of its own: the stop's cancel ends it at once.
+template <class Pool, class Wait>
+void expectTheCancelEndsAWait(Pool& pool, Wait wait) {
+  auto idle = std::async(std::launch::async, wait);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  pool.cancelWaits();
+  ASSERT_EQ(idle.wait_for(kWakeBound), std::future_status::ready);
+  EXPECT_EQ(idle.get(), nullptr);
+}
+
 TEST(FramePool, WaitersWakeOnWorkAndOnCancel) {
   FramePool pool(2, 16);
   auto ready = std::async(std::launch::async, [&] { return pool.takeReadyWait(kLongWaitMs); });
@@ -165,11 +175,7 @@ TEST(FramePool, WaitersWakeOnWorkAndOnCancel) {
   ASSERT_NE(c, nullptr);
 
   // Nothing comes: the stop's cancel ends the wait, and later waits return at once.
-  auto idle = std::async(std::launch::async, [&] { return pool.takeReadyWait(kLongWaitMs); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  pool.cancelWaits();
-  ASSERT_EQ(idle.wait_for(kWakeBound), std::future_status::ready);
-  EXPECT_EQ(idle.get(), nullptr);
+  expectTheCancelEndsAWait(pool, [&] { return pool.takeReadyWait(kLongWaitMs); });
   auto again = std::async(std::launch::async, [&] { return pool.takeReadyWait(kLongWaitMs); });
   ASSERT_EQ(again.wait_for(kWakeBound), std::future_status::ready);
   EXPECT_EQ(again.get(), nullptr);
@@ -208,6 +214,36 @@ TEST(PicturePool, PicturesAreBoundedByTheCountAndComeBackWhenTheLastReferenceGoe
   pool.reset();
   EXPECT_EQ(late->width(), 64);
   late.reset();
+}
+
+TEST(PicturePool, AWaitForAFreeSlotEndsWhenOneComesBackOrOnCancel) {
+  PicturePool pool(1);
+  PictureSlot* s = pool.takeFree();
+  ASSERT_NE(s, nullptr);
+  ASSERT_NE(s->copyInto(64, 32), nullptr);
+  pool.putReady(s);
+  PictureRef shown = pool.takeReady();
+  // Every slot is taken: the decode thread waits until the renderer lets go of one, on a
+  // thread of its own.
+  auto waiting = std::async(std::launch::async, [&] { return pool.takeFreeWait(kLongWaitMs); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(pool.takeFree(), nullptr) << "a take without a wait does not wait";
+  std::thread([&] { shown.reset(); }).join();
+  ASSERT_EQ(waiting.wait_for(kWakeBound), std::future_status::ready);
+  PictureSlot* back = waiting.get();
+  EXPECT_EQ(back, s);
+
+  // Nothing comes back: the stop's cancel ends the wait; later waits return at once, even
+  // with a slot free, while takes without a wait go on as before.
+  expectTheCancelEndsAWait(pool, [&] { return pool.takeFreeWait(kLongWaitMs); });
+  pool.giveFree(back);
+  EXPECT_EQ(pool.takeFreeWait(kLongWaitMs), nullptr);
+  EXPECT_EQ(pool.takeFree(), back);
+  pool.resumeWaits();
+  pool.giveFree(back);
+  EXPECT_EQ(pool.takeFreeWait(kLongWaitMs), back);
+  EXPECT_EQ(pool.takeFreeWait(1), nullptr) << "a short wait on nothing times out";
+  pool.giveFree(back);
 }
 
 // Ticks of a pacer, counted by its callback on the timer's thread.
