@@ -193,6 +193,9 @@ class JourneyTest : public ::testing::Test {
   // `device` in the device tree. False when the click left another window the active one or
   // the tree has no such channel.
   bool OpenChannel(int window, const std::u16string& device, int n = 1);
+  bool OpenChannel(int window, const char* device, int n = 1) {  // the device's name in UTF-8
+    return OpenChannel(window, QString(device).toStdU16String(), n);
+  }
   // The same, and true once the window shows the channel's pictures (ShowsVideo).
   bool PlayChannel(int window, const std::u16string& device, int n = 1) {
     return OpenChannel(window, device, n) && ShowsVideo(LiveWindow(window));
