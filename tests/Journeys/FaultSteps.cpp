@@ -15,15 +15,13 @@
 #include "view/PlayScreen.h"
 #include "view/PlayWnd.h"
 
-CDlgPreview* FaultJourney::LivePage() {
-  ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
-  CDlgPreview* page = Main()->GetPreviewDlg();
-  EXPECT_TRUE(WaitUntil([&] { return page->isVisible(); }));
-  return page;
+CDlgPreview* FaultJourney::ShowLivePage() {
+  EXPECT_TRUE(PressPageButton(CTarnwickDlg::IDC_BtnPreview, LivePage()));
+  return LivePage();
 }
 
 QTreeWidgetItem* FaultJourney::ChannelNode(const QString& device, int channel) {
-  QTreeWidget* tree = Main()->GetPreviewDlg()->GetDeviceTree();
+  QTreeWidget* tree = LivePage()->GetDeviceTree();
   QTreeWidgetItem* node = nullptr;
   WaitUntil([&] { return (node = ChannelItem(tree, device.toStdU16String(), channel)) != nullptr; });
   EXPECT_NE(node, nullptr) << device.toStdString() << " has no channel " << channel;
@@ -31,7 +29,7 @@ QTreeWidgetItem* FaultJourney::ChannelNode(const QString& device, int channel) {
 }
 
 void FaultJourney::OpenInWindow(const QString& device, int channel, int window) {
-  CDlgPreview* page = LivePage();
+  CDlgPreview* page = ShowLivePage();
   Click(page->GetPlayScreen()->GetWnd(window));
   EXPECT_EQ(page->GetPlayScreen()->GetActiveIndex(), window);
   QTreeWidgetItem* node = ChannelNode(device, channel);
@@ -44,8 +42,6 @@ void FaultJourney::OpenInWindow(const QString& device, int channel, int window) 
     EXPECT_TRUE(harness::SettleDeviceWork());
   }
 }
-
-CPlayWnd* FaultJourney::Window(int window) { return Main()->GetPreviewDlg()->GetPlayScreen()->GetWnd(window); }
 
 std::vector<std::filesystem::path> FaultJourney::Recordings(char drive, const char* extension) {
   namespace fs = std::filesystem;

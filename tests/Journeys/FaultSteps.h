@@ -14,14 +14,14 @@
 
 class FaultJourney : public DevicesJourney {
  protected:
-  // The live page, channel `channel` of the device opened in window `window` by a click on the
-  // window and a double click on the channel's node (on an open channel: closed again).
-  CDlgPreview* LivePage();
+  // The live page shown by its page button; channel `channel` of the device opened in window
+  // `window` by a click on the window and a double click on the channel's node, once the node
+  // is listed (on an open channel: closed again).
+  CDlgPreview* ShowLivePage();
   QTreeWidgetItem* ChannelNode(const QString& device, int channel);
   void OpenInWindow(const QString& device, int channel, int window);
-  CPlayWnd* Window(int window);
   // The window keeps showing new pictures (within the patience).
-  bool Plays(int window) { return ShowsVideo(Window(window)); }
+  bool Plays(int window) { return ShowsVideo(LiveWindow(window)); }
   // The recordings on a drive (files with the extension), oldest name first (names carry the
   // time), and the bytes they hold.
   std::vector<std::filesystem::path> Recordings(char drive, const char* extension = ".264");

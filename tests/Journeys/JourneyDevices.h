@@ -52,6 +52,11 @@ inline std::vector<Logged> Requests(const testsupport::EmulatorProcess& emulator
   return out;
 }
 
+// Waits until the emulator logged `n` requests of the code or more.
+inline bool AwaitRequests(const testsupport::EmulatorProcess& emulator, uint32_t code, size_t n) {
+  return emulator.WaitForLog([&](const std::vector<std::string>&) { return Requests(emulator, code).size() >= n; });
+}
+
 // The clip frame number the window's last picture shows (-1: none yet), and how many
 // pictures the window has been given so far.
 inline int FrameShown(plat::WindowHandle wnd, uint64_t* serial = nullptr) {

@@ -1,6 +1,7 @@
 #include "JourneyFixture.h"
 
 #include <QAbstractItemView>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
@@ -42,7 +43,10 @@
 #include "shell/TarnwickApp.h"
 #include "shell/TarnwickDlg.h"
 #include "shell/UserStore.h"
+#include "view/DlgPreview.h"
+#include "view/PlayScreen.h"
 #include "view/PlayWnd.h"
+#include "view/PlaybackPage.h"
 #include "view/ScheduleCtrl.h"
 #include "support/ShownFrame.h"
 
@@ -234,9 +238,7 @@ void JourneyTest::RunProgram(const std::function<void()>& journey, StartOptions 
 
 void JourneyTest::AnswerLogin() {
   OnModal<CDlgUserLogin>([this](CDlgUserLogin* dlg) {
-    Type(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER), QString::fromStdU16String(ADMIN_NAME));
-    Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), QString::fromStdU16String(ADMIN_PASSWORD));
-    ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+    LogIn(dlg, QString::fromStdU16String(ADMIN_PASSWORD), QString::fromStdU16String(ADMIN_NAME));
   });
 }
 
@@ -485,6 +487,67 @@ QPoint JourneyTest::ItemPoint(QTreeWidget* tree, QTreeWidgetItem* item) {
   return QPoint(r.left() + std::min(r.width() / 2, 40), r.center().y());
 }
 
+// ---- a user's steps on the pages
+
+bool JourneyTest::PressPageButton(int button, QWidget* page) {
+  ClickId(Main(), button);
+  return WaitUntil([&] { return page->isVisible(); });
+}
+
+bool JourneyTest::ChoosePlayback(unsigned entry, QWidget* page) {
+  OnMenu(Text(entry));
+  return PressPageButton(CTarnwickDlg::IDC_BtnPlayback, page);
+}
+
+bool JourneyTest::ShowSettingsPage(int tab, QWidget* page) {
+  ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+  ClickId(Main()->GetSettingsDlg(), tab);
+  return WaitUntil([&] { return page->isVisible(); });
+}
+
+void JourneyTest::LogIn(CDlgUserLogin* dlg, const QString& password, const QString& user) {
+  if (!user.isNull()) Type(Find<QComboBox>(dlg, CDlgUserLogin::IDC_USER), user);
+  Type(Find<QLineEdit>(dlg, CDlgUserLogin::IDC_PASSWORD), password);
+  ClickId(dlg, CDlgUserLogin::IDC_LOGIN);
+}
+
+CDlgPreview* JourneyTest::LivePage() { return Main()->GetPreviewDlg(); }
+
+CPlayWnd* JourneyTest::LiveWindow(int window) { return LivePage()->GetPlayScreen()->GetWnd(window); }
+
+bool JourneyTest::OpenChannel(int window, const std::u16string& device, int n) {
+  Click(LiveWindow(window));
+  if (LivePage()->GetPlayScreen()->GetActiveIndex() != window) return false;
+  QTreeWidget* tree = LivePage()->GetDeviceTree();
+  QTreeWidgetItem* channel = ChannelItem(tree, device, n);
+  if (!channel) return false;
+  DoubleClickItem(tree, channel);
+  return true;
+}
+
+QWidget* JourneyTest::ClickPanelTab(int tab) {
+  ClickId(LivePage(), tab);
+  return LivePage();
+}
+
+bool JourneyTest::SearchDay(CPlaybackPageBase* page, const QDate& day, unsigned kind) {
+  if (page->GetCalendar()->selectedDate() != day) page->GetCalendar()->setSelectedDate(day);
+  if (kind) Choose(page->GetTypeCombo(), Text(kind));
+  constexpr unsigned kSearchEnded = 8534;
+  const size_t from = Ui().notices.size();
+  ClickId(page, CPlaybackPageBase::IDC_FIND);
+  return WaitUntil([&] {
+    return Ui().notices.size() > from && Ui().notices.back() == Text(kSearchEnded).toStdU16String();
+  });
+}
+
+bool JourneyTest::ClickCell(CScheduleCtrl* bar, int index) {
+  QRect cell;
+  if (!ShowCell(bar, index, &cell)) return false;
+  ClickAt(bar, cell.center());
+  return true;
+}
+
 // ---- modal dialogs and menus
 
 void JourneyTest::ArmModal(const std::string& what, std::function<bool(QWidget*)> match,
@@ -630,6 +693,32 @@ bool JourneyTest::SaidBox(unsigned id) const {
   for (const auto& b : (**ui_).boxes)
     if (b.text == text) return true;
   return false;
+}
+
+std::vector<QString> JourneyTest::NoticesAfter(size_t from, unsigned id) const {
+  std::vector<QString> out;
+  const QString head = Text(id);
+  for (size_t i = from; i < (**ui_).notices.size(); ++i) {
+    const QString n = QString::fromStdU16String((**ui_).notices[i]);
+    if (n.startsWith(head)) out.push_back(n.mid(head.size()));
+  }
+  return out;
+}
+
+QString JourneyTest::AwaitNotice(size_t from, unsigned id) {
+  QString tail;
+  WaitUntil([&] {
+    const std::vector<QString> said = NoticesAfter(from, id);
+    if (said.empty()) return false;
+    tail = said.front();
+    return true;
+  });
+  return tail;
+}
+
+std::u16string JourneyTest::AwaitNewNotice(size_t from, int realMs) {
+  if (!WaitUntil([&] { return Ui().notices.size() > from; }, realMs)) return std::u16string();
+  return Ui().notices.back();
 }
 
 bool JourneyTest::SaidNotice(unsigned id) const {

@@ -66,11 +66,15 @@
 #include "support/TestFolder.h"
 
 class CDlgLSettings;
+class CDlgPreview;
+class CDlgUserLogin;
+class CPlaybackPageBase;
 class QAbstractSlider;
 class CPlayWnd;
 class CScheduleCtrl;
 class CTarnwickDlg;
 class QComboBox;
+class QDate;
 class QTreeWidgetItem;
 
 // How RunProgram starts the program.
@@ -171,6 +175,44 @@ class JourneyTest : public ::testing::Test {
   // Where a user points at an item: its branch opened and scrolled to, on its text.
   static QPoint ItemPoint(QTreeWidget* tree, QTreeWidgetItem* item);
 
+  // ---- a user's steps on the pages (each returns what the user would look at next)
+  // A click on the main window's page button `button` (CTarnwickDlg::IDC_Btn...): true once
+  // `page` is on show.
+  bool PressPageButton(int button, QWidget* page);
+  // The playback button's menu entry `entry` (a text id) chosen: true once `page` is on show.
+  bool ChoosePlayback(unsigned entry, QWidget* page);
+  // The settings button, then the settings page's tab `tab`: true once `page` is on show.
+  bool ShowSettingsPage(int tab, QWidget* page);
+  // The login dialog answered: the user name typed when one is given, the password typed,
+  // the login button clicked (a wrong password leaves the dialog up).
+  void LogIn(CDlgUserLogin* dlg, const QString& password, const QString& user = QString());
+  // The live page and its play window `window`.
+  static CDlgPreview* LivePage();
+  static CPlayWnd* LiveWindow(int window);
+  // On the live page: a click on play window `window`, then a double click on channel `n` of
+  // `device` in the device tree. False when the click left another window the active one or
+  // the tree has no such channel.
+  bool OpenChannel(int window, const std::u16string& device, int n = 1);
+  bool OpenChannel(int window, const char* device, int n = 1) {  // the device's name in UTF-8
+    return OpenChannel(window, QString(device).toStdU16String(), n);
+  }
+  // The same, and true once the window shows the channel's pictures (ShowsVideo).
+  bool PlayChannel(int window, const std::u16string& device, int n = 1) {
+    return OpenChannel(window, device, n) && ShowsVideo(LiveWindow(window));
+  }
+  // A side panel of the live page shown by a click on its tab; the panel, null when missing.
+  template <typename P = QWidget>
+  P* ShowPanel(int tab, int panel) {
+    return Find<P>(ClickPanelTab(tab), panel);
+  }
+  // On a playback page: `day` on its calendar (set there when another day shows), the kind of
+  // recording `kind` (a text id; 0 keeps the one chosen) in its list, Find clicked on the
+  // channel chosen in its tree. True once the last thing said since is that the search ended.
+  bool SearchDay(CPlaybackPageBase* page, const QDate& day, unsigned kind = 0);
+  // A click on cell `index` of the time bar, scrolled into sight first; false when no scroll
+  // shows it.
+  bool ClickCell(CScheduleCtrl* bar, int index);
+
   // ---- modal dialogs
   template <typename D>
   void OnModal(std::function<void(D*)> act) {
@@ -198,6 +240,14 @@ class JourneyTest : public ::testing::Test {
   harness::ScriptedUi& Ui() { return **ui_; }
   bool SaidBox(unsigned id) const;                // a message box with the string's text was shown
   bool SaidNotice(unsigned id) const;             // a notice with the string's text was shown
+  bool AwaitSaidNotice(unsigned id) { return WaitUntil([&] { return SaidNotice(id); }); }
+  // The notices since the `from`-th (Ui().notices.size() taken before the step) that begin
+  // with the string `id`: what follows it in each.
+  std::vector<QString> NoticesAfter(size_t from, unsigned id) const;
+  // Waits for a notice of `id` said since `from`: what follows it (empty when none came).
+  QString AwaitNotice(size_t from, unsigned id);
+  // Waits until a notice more than `from` was said: the newest then, empty when none came.
+  std::u16string AwaitNewNotice(size_t from, int realMs = kPatienceMs);
   std::string Said() const;                       // every box and notice so far, for messages
   // Video in a play window (a CPlayWnd): the frame number the last shown picture carries
   // (the emulators' test patterns number their frames), -1 for none or no pattern; and
@@ -213,6 +263,7 @@ class JourneyTest : public ::testing::Test {
  private:
   QWidget* FindWidget(QWidget* parent, int id, const std::function<bool(QWidget*)>& kind);
   void AfterInput();
+  QWidget* ClickPanelTab(int tab);  // the live page, once its side panel's tab was clicked
   void ArmModal(const std::string& what, std::function<bool(QWidget*)> match, std::function<void(QWidget*)> act);
   void AnswerLogin();
   void ArmMenu(const QString& entry, std::shared_ptr<bool> chosen);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "JourneyDevices.h"
@@ -30,32 +31,7 @@ class PlaybackJourney : public JourneyTest {
   }
 
   // The page of the playback button's menu entry, shown.
-  void OpenPage(unsigned menuEntry, QWidget* page) {
-    OnMenu(Text(menuEntry));
-    ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
-    ASSERT_TRUE(WaitUntil([&] { return page->isVisible(); })) << Said();
-  }
-  // The notices since `from` that begin with the string `id`: what follows it.
-  std::vector<QString> NoticesAfter(size_t from, unsigned id) {
-    std::vector<QString> out;
-    const QString head = Text(id);
-    for (size_t i = from; i < Ui().notices.size(); ++i) {
-      const QString n = QString::fromStdU16String(Ui().notices[i]);
-      if (n.startsWith(head)) out.push_back(n.mid(head.size()));
-    }
-    return out;
-  }
-  // Waits for a notice of `id` said since `from`; what follows it.
-  QString AwaitNotice(size_t from, unsigned id) {
-    QString tail;
-    WaitUntil([&] {
-      const std::vector<QString> said = NoticesAfter(from, id);
-      if (said.empty()) return false;
-      tail = said.front();
-      return true;
-    });
-    return tail;
-  }
+  void OpenPage(unsigned menuEntry, QWidget* page) { ASSERT_TRUE(ChoosePlayback(menuEntry, page)) << Said(); }
   // A click on the page's snapshot button: the picture goes into the recording folder (c:'s
   // here), and the notice says where it is on this machine, after the text and a separator.
   void TakeSnapshot(QWidget* page) {
@@ -87,6 +63,12 @@ class PlaybackJourney : public JourneyTest {
       *frame = journey::FrameShown(wnd, &after);
       return shown >= 0 && after == before;
     });
+  }
+  // Runs `turn` (a turn of the volume): true once a change of the volume reached the player.
+  bool ReachesPlayer(const std::function<void()>& turn) {
+    const int calls = volumeCalls();
+    turn();
+    return WaitUntil([&] { return volumeCalls() > calls; });
   }
   // Volume changes that reached the player so far.
   static std::atomic<int>& volumeCalls() {

@@ -100,9 +100,9 @@ TEST_F(DeviceLostJourney, ASearchThatTimesOutOnAHungRecorderSaysWhatTheLiveViewL
     OpenInWindow(seededRecorder, 2, 1);
     OpenInWindow(seededCamera, 1, 2);
     ASSERT_TRUE(Plays(0) && Plays(1) && Plays(2)) << "before the fault";
-    CDlgPreview* live = LivePage();
+    CDlgPreview* live = ShowLivePage();
     QTreeWidget* tree = live->GetDeviceTree();
-    Click(Window(0));
+    Click(LiveWindow(0));
     ClickId(live, CDlgPreview::ID_RECORD);
     ASSERT_TRUE(SaidNotice(kRecordingStarted)) << Said();
     ContextMenu(tree, DeviceNode(seededRecorder), Text(kArm));
@@ -136,9 +136,9 @@ TEST_F(DeviceLostJourney, ASearchThatTimesOutOnAHungRecorderSaysWhatTheLiveViewL
 
     // On the live page the recorder's windows say it was lost, the alarm list keeps the
     // words, the camera plays on, and the marks are true: offline, neither live nor recording.
-    live = LivePage();
-    EXPECT_EQ(Window(0)->GetState(), CPlayWnd::State::kDeviceLost);
-    EXPECT_EQ(Window(1)->GetState(), CPlayWnd::State::kDeviceLost);
+    live = ShowLivePage();
+    EXPECT_EQ(LiveWindow(0)->GetState(), CPlayWnd::State::kDeviceLost);
+    EXPECT_EQ(LiveWindow(1)->GetState(), CPlayWnd::State::kDeviceLost);
     EXPECT_TRUE(WindowEmpty(0) && WindowEmpty(1));
     auto* alarms = Find<QTreeWidget>(live, CDlgPreview::kAlarmListId);
     ASSERT_NE(alarms, nullptr);
@@ -156,7 +156,7 @@ TEST_F(DeviceLostJourney, ASearchThatTimesOutOnAHungRecorderSaysWhatTheLiveViewL
     EXPECT_TRUE(Plays(0)) << "the recorder's video did not come back";
     EXPECT_TRUE(WaitUntil([&] { return TreeItemImage(DeviceNode(seededRecorder)) == kOnline; }))
         << "image " << TreeItemImage(DeviceNode(seededRecorder));
-    EXPECT_EQ(Window(1)->GetState(), CPlayWnd::State::kDeviceLost) << "a window not reopened keeps its words";
+    EXPECT_EQ(LiveWindow(1)->GetState(), CPlayWnd::State::kDeviceLost) << "a window not reopened keeps its words";
   });
   EXPECT_EQ(Ui().unscriptedBoxes, 0);
 }

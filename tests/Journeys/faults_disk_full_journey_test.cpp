@@ -55,7 +55,7 @@ TEST_F(DiskFullJourney, NothingAnnouncedIsLostAndTheRingFreesTheOldestFile) {
     ASSERT_EQ(CLocalSettings::GetInstance()->GetCircleVideo(), 1) << "loop recording is on from the start";
     OpenInWindow(kRecorderName, 1, 0);
     ASSERT_TRUE(Plays(0));
-    CDlgPreview* preview = LivePage();
+    CDlgPreview* preview = ShowLivePage();
 
     // A first recording, started and ended by the user.
     ClickId(preview, CDlgPreview::ID_RECORD);
@@ -151,7 +151,7 @@ TEST_F(DiskFullJourney, AFileSizeLimitEndsTheRecordingNotTheProgram) {
     ChooseRecordingDisk(1);
     OpenInWindow(kRecorderName, 1, 0);
     ASSERT_TRUE(Plays(0));
-    ClickId(LivePage(), CDlgPreview::ID_RECORD);
+    ClickId(ShowLivePage(), CDlgPreview::ID_RECORD);
     EXPECT_TRUE(SaidNotice(kRecordingStarted));
     rlimit unlimited{}, limited{};
     getrlimit(RLIMIT_FSIZE, &unlimited);
@@ -198,7 +198,7 @@ TEST_F(DiskFullJourney, AnNvrSaysItsRefusedStreamAndItsFullDiskOnceAndItsMarksFo
     ChooseRecordingDisk(1);
     OpenInWindow(nvr, 1, 0);
     ASSERT_TRUE(Plays(0));
-    CDlgPreview* live = LivePage();
+    CDlgPreview* live = ShowLivePage();
     ClickId(live, CDlgPreview::ID_RECORD);
     ASSERT_TRUE(SaidNotice(kRecordingStarted)) << Said();
     ASSERT_TRUE(FaultJourney::Recording(nvr, 1));
@@ -207,13 +207,13 @@ TEST_F(DiskFullJourney, AnNvrSaysItsRefusedStreamAndItsFullDiskOnceAndItsMarksFo
     // is closed, not left to the watch for pictures, which would say the video was lost once
     // its time ran out.
     OpenInWindow(nvr, 2, 1);
-    EXPECT_TRUE(WaitUntil([&] { return Window(1)->GetState() == CPlayWnd::State::kRefused; }))
-        << "state " << int(Window(1)->GetState()) << ": " << Said();
+    EXPECT_TRUE(WaitUntil([&] { return LiveWindow(1)->GetState() == CPlayWnd::State::kRefused; }))
+        << "state " << int(LiveWindow(1)->GetState()) << ": " << Said();
     EXPECT_TRUE(WaitUntil([&] {
       CPreviewManager* previews = CPreviewManager::GetInstance();
       return !previews->FindByWindow(1) && !previews->FindConnecting(1);
     })) << "the refused preview is still open";
-    EXPECT_EQ(Window(1)->GetState(), CPlayWnd::State::kRefused);
+    EXPECT_EQ(LiveWindow(1)->GetState(), CPlayWnd::State::kRefused);
     EXPECT_EQ(count(full), 1) << Said();
     EXPECT_EQ(count(Text(kVideoLost).toStdU16String()), 0) << Said();
     EXPECT_EQ(TreeItemImage(ChannelNode(nvr, 2)), 4);
@@ -235,7 +235,7 @@ TEST_F(DiskFullJourney, AnNvrSaysItsRefusedStreamAndItsFullDiskOnceAndItsMarksFo
     Shot(Main(), "faults_nvr_disk_full");
     // With room again, Record records anew rather than stopping what no longer runs.
     const size_t notices = Ui().notices.size();
-    Click(Window(0));
+    Click(LiveWindow(0));
     ClickId(live, CDlgPreview::ID_RECORD);
     ASSERT_GT(Ui().notices.size(), notices);
     EXPECT_EQ(Ui().notices.back(), Text(kRecordingStarted).toStdU16String());

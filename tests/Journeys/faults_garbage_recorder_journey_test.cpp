@@ -40,7 +40,7 @@ TEST_F(GarbageRecorderJourney, AnswersOutsideTheProtocolFailClearlyAndNothingHan
       })) << "window or login left behind";
       ASSERT_GT(Ui().notices.size(), notices) << "the user is not told";
       EXPECT_TRUE(SaidNotice(kCannotPreview)) << QString::fromStdU16String(Ui().notices.back()).toStdString();
-      EXPECT_EQ(ShownFrame(Window(0)), -1);
+      EXPECT_EQ(ShownFrame(LiveWindow(0)), -1);
     }
     EXPECT_EQ(dvr.Commands().front(), 1u) << "the first request is the login";
     // The program still answers the user.

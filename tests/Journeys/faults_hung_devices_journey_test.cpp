@@ -57,7 +57,7 @@ TEST_F(HungDevicesJourney, NoDeviceFreezesTheWindowNorTheVideoOfTheOthers) {
   settleAfterInput_ = false;  // the journey looks at the windows while the devices hang
   RunProgram([&] {
     // Nine windows: two live devices, four hung ones and room for two more.
-    CDlgPreview* live = LivePage();
+    CDlgPreview* live = ShowLivePage();
     ClickId(live, CDlgPreview::ID_DIVIDE);
     QWidget* picker = Find(live, CDlgDivScreen::kTemplateId);
     ASSERT_TRUE(picker && picker->isVisible());
@@ -71,16 +71,16 @@ TEST_F(HungDevicesJourney, NoDeviceFreezesTheWindowNorTheVideoOfTheOthers) {
     testsupport::UiTicker ticker;
     for (int i = 0; i < 4; ++i) {
       OpenInWindow(QString::fromStdU16String(kDead[i].name), 1, 2 + i);
-      EXPECT_EQ(Window(2 + i)->GetState(), CPlayWnd::State::kConnecting) << i;
+      EXPECT_EQ(LiveWindow(2 + i)->GetState(), CPlayWnd::State::kConnecting) << i;
     }
     // The other devices' windows keep their pictures coming while the four connect.
     EXPECT_TRUE(Plays(0) && Plays(1)) << "live video stood still behind the hung devices";
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(Window(2 + i)->GetState(), CPlayWnd::State::kConnecting) << i;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(LiveWindow(2 + i)->GetState(), CPlayWnd::State::kConnecting) << i;
 
     // Each open ends at its device's reply time, a trickle included, and says so.
     EXPECT_TRUE(WaitUntil([&] {
       for (int i = 0; i < 4; ++i)
-        if (Window(2 + i)->GetState() != CPlayWnd::State::kIdle) return false;
+        if (LiveWindow(2 + i)->GetState() != CPlayWnd::State::kIdle) return false;
       return true;
     })) << "a hung device's open never ended";
     int refused = 0;
@@ -92,21 +92,21 @@ TEST_F(HungDevicesJourney, NoDeviceFreezesTheWindowNorTheVideoOfTheOthers) {
     // stop-all takes another one at once too.
     OpenInWindow(QString::fromStdU16String(kDead[0].name), 2, 6);
     OpenInWindow(QString::fromStdU16String(kDead[2].name), 2, 7);
-    ASSERT_EQ(Window(6)->GetState(), CPlayWnd::State::kConnecting);
+    ASSERT_EQ(LiveWindow(6)->GetState(), CPlayWnd::State::kConnecting);
     OpenInWindow(QString::fromStdU16String(kDead[0].name), 2, 6);
-    EXPECT_EQ(Window(6)->GetState(), CPlayWnd::State::kIdle);
-    EXPECT_EQ(Window(7)->GetState(), CPlayWnd::State::kConnecting);
-    ClickId(LivePage(), CDlgPreview::ID_STOP_ALL);
-    EXPECT_EQ(Window(7)->GetState(), CPlayWnd::State::kIdle);
-    EXPECT_EQ(Window(0)->GetState(), CPlayWnd::State::kIdle);
+    EXPECT_EQ(LiveWindow(6)->GetState(), CPlayWnd::State::kIdle);
+    EXPECT_EQ(LiveWindow(7)->GetState(), CPlayWnd::State::kConnecting);
+    ClickId(ShowLivePage(), CDlgPreview::ID_STOP_ALL);
+    EXPECT_EQ(LiveWindow(7)->GetState(), CPlayWnd::State::kIdle);
+    EXPECT_EQ(LiveWindow(0)->GetState(), CPlayWnd::State::kIdle);
 
     // The recorder stops sending without a word: its window says so instead of holding its
     // last picture, and plays again by itself once the recorder runs on.
     OpenInWindow(QString::fromStdU16String(JourneyTest::kRecorderName), 1, 1);
-    ASSERT_TRUE(WaitUntil([&] { return Window(1)->GetState() == CPlayWnd::State::kLive; }));
+    ASSERT_TRUE(WaitUntil([&] { return LiveWindow(1)->GetState() == CPlayWnd::State::kLive; }));
     ASSERT_TRUE(Plays(1));
     ASSERT_TRUE(recorder().Freeze());
-    EXPECT_TRUE(WaitUntil([&] { return Window(1)->GetState() == CPlayWnd::State::kLost; }))
+    EXPECT_TRUE(WaitUntil([&] { return LiveWindow(1)->GetState() == CPlayWnd::State::kLost; }))
         << "a window without pictures kept its last one";
     EXPECT_TRUE(WaitUntil([&] {
       const std::u16string lost = Text(kVideoLost).toStdU16String();
@@ -116,7 +116,7 @@ TEST_F(HungDevicesJourney, NoDeviceFreezesTheWindowNorTheVideoOfTheOthers) {
     })) << Said();
     Shot(Main(), "faults_video_lost");
     recorder().Resume();
-    EXPECT_TRUE(WaitUntil([&] { return Window(1)->GetState() == CPlayWnd::State::kLive; }))
+    EXPECT_TRUE(WaitUntil([&] { return LiveWindow(1)->GetState() == CPlayWnd::State::kLive; }))
         << "the pictures did not come back";
     EXPECT_TRUE(Plays(1));
     EXPECT_LT(ticker.LongestMs(), 1000) << "the UI thread stood still";

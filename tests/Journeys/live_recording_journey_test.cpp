@@ -12,6 +12,7 @@
 #include <QImage>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 
 #include "support/PlayableFrames.h"
 #include "JourneyFixture.h"
@@ -37,12 +38,151 @@ namespace {
 constexpr unsigned kSnapshotSaved = 8350, kPathSeparator = 8981;  // "Snapshot taken", ": ", the path
 constexpr unsigned kRecordingStarted = 8368;
 constexpr unsigned kCameraVideoChannel = 0xFF02;  // the camera's channel code for live video
-constexpr unsigned kSearchFinished = 8534;
 constexpr unsigned kLocalPlayback = 8139;  // the playback button's menu entry
 constexpr unsigned kLocalPlaying = 8236;   // leaving a page that plays is refused
 
+class LiveView : public JourneyTest {
+ protected:
+  // The layout picker opened by the live page's button; null when it is not shown.
+  QWidget* OpenLayoutPicker() {
+    ClickId(LivePage(), CDlgPreview::ID_DIVIDE);
+    QWidget* picker = Find(LivePage(), CDlgDivScreen::kTemplateId);
+    return picker && picker->isVisible() ? picker : nullptr;
+  }
 
-class LiveView : public JourneyTest {};
+  // The picker goes away without a choice too: a click beside it, Esc, or leaving the page;
+  // the layout stays.
+  void CloseThePickerWithoutAChoice() {
+    CPlayScreen* screen = LivePage()->GetPlayScreen();
+    const int layout = screen->GetLayoutMode();
+    QWidget* picker = nullptr;
+    ASSERT_NE(picker = OpenLayoutPicker(), nullptr);
+    Click(screen->GetWnd(3));
+    EXPECT_FALSE(picker->isVisible()) << "a click beside the picker closes it";
+    EXPECT_EQ(screen->GetActiveIndex(), 3) << "and reaches the window clicked";
+    ASSERT_NE(picker = OpenLayoutPicker(), nullptr);
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(picker->isVisible()) << "Esc closes the picker";
+    ASSERT_NE(picker = OpenLayoutPicker(), nullptr);
+    ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
+    EXPECT_TRUE(Main()->GetSettingsDlg()->isVisible());
+    ASSERT_TRUE(PressPageButton(CTarnwickDlg::IDC_BtnPreview, LivePage()));
+    EXPECT_FALSE(picker->isVisible()) << "the picker went with the page";
+    EXPECT_EQ(screen->GetLayoutMode(), layout);
+  }
+
+  // Full screen: the windows alone. A click on one makes it active, a double click shows it
+  // alone and another brings the grid back; Esc comes back whatever was clicked.
+  void FullScreenAndBack() {
+    CDlgPreview* preview = LivePage();
+    CPlayScreen* screen = preview->GetPlayScreen();
+    ClickId(preview, CDlgPreview::ID_FULLSCREEN);
+    EXPECT_TRUE(preview->IsFullScreen());
+    EXPECT_FALSE(preview->GetDeviceTree()->isVisible());
+    EXPECT_EQ(screen->width(), preview->width());
+    Shot(Main(), "live_full_screen");
+    Click(screen->GetWnd(2));
+    EXPECT_EQ(screen->GetActiveIndex(), 2);
+    DoubleClick(screen->GetWnd(2));
+    EXPECT_FALSE(screen->IsMultiView()) << "a double click shows the window alone";
+    DoubleClick(screen->GetWnd(2));
+    EXPECT_TRUE(screen->IsMultiView());
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(preview->IsFullScreen()) << "Esc after a click on a video window";
+    EXPECT_TRUE(preview->GetDeviceTree()->isVisible());
+    EXPECT_LT(screen->width(), preview->width());
+    ASSERT_FALSE(HasFailure()) << "stuck in full screen: nothing else can be clicked";
+  }
+
+  // A snapshot of play window `window`: the notice says it was taken and, after a separator,
+  // where the picture is; that path.
+  void Snapshot(int window, std::u16string* path) {
+    Click(LiveWindow(window));
+    const size_t notices = Ui().notices.size();
+    ClickId(LivePage(), CDlgPreview::ID_SNAPSHOT);
+    ASSERT_EQ(Ui().notices.size(), notices + 1) << Said();
+    const std::u16string said = Ui().notices.back(),
+                         saved = (Text(kSnapshotSaved) + Text(kPathSeparator)).toStdU16String();
+    ASSERT_EQ(said.rfind(saved, 0), 0u) << Said();
+    *path = said.substr(saved.size());
+  }
+
+  // Recording started in each of the windows (a click on the window, then on the record
+  // button), `realMs` of it, then stopped the same way; the windows play on.
+  void RecordWindows(std::initializer_list<int> windows, int realMs) {
+    for (int w : windows) {
+      Click(LiveWindow(w));
+      ClickId(LivePage(), CDlgPreview::ID_RECORD);
+      ASSERT_EQ(Ui().notices.back(), Text(kRecordingStarted).toStdU16String()) << Said();
+    }
+    PumpFor(realMs);
+    for (int w : windows) {
+      Click(LiveWindow(w));
+      ClickId(LivePage(), CDlgPreview::ID_RECORD);
+      EXPECT_TRUE(ShowsVideo(LiveWindow(w))) << "window " << w << " plays on";
+    }
+  }
+
+  // The local playback page's calendar: today chosen, the day marked in its grid today, its
+  // month named in the interface's language.
+  void ExpectTodayOnTheCalendar(QCalendarWidget* calendar) {
+    EXPECT_EQ(calendar->selectedDate(), QDate::currentDate());
+    auto* grid = calendar->findChild<QTableView*>(QStringLiteral("qt_calendar_calendarview"));
+    ASSERT_NE(grid, nullptr);
+    const QModelIndexList marked = grid->selectionModel()->selectedIndexes();
+    ASSERT_EQ(marked.size(), 1);
+    EXPECT_EQ(marked[0].data().toInt(), QDate::currentDate().day());
+    auto* month = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+    ASSERT_NE(month, nullptr);
+    EXPECT_EQ(month->text(), QLocale(QLocale::Chinese).standaloneMonthName(QDate::currentDate().month()));
+  }
+
+  // Leaving the local playback page while it plays is refused: the page and its lit tab stay.
+  void LeavingIsRefused(CDlgLPlayback* playback) {
+    ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
+    EXPECT_TRUE(SaidNotice(kLocalPlaying)) << Said();
+    EXPECT_EQ(Main()->CurrentPage(), playback);
+    EXPECT_EQ(Main()->PageButton(CTarnwickDlg::IDC_BtnPlayback)->GetState(), 1) << "the lit tab is the page shown";
+    EXPECT_EQ(Main()->PageButton(CTarnwickDlg::IDC_BtnPreview)->GetState(), 0);
+  }
+
+  // What reached the emulators: the camera's video channel opened, the recorder logged in and
+  // asked for live video of three channels.
+  void ExpectLiveVideoAsked() {
+    EXPECT_FALSE(camera().LogLines("open " + std::to_string(kCameraVideoChannel)).empty());
+    int logins = 0, previews = 0;
+    for (const std::string& line : recorder().LogLines("req ")) {
+      unsigned connection = 0, command = 0;
+      if (std::sscanf(line.c_str(), "req %u %u", &connection, &command) != 2) continue;
+      logins += command == dvremu::kLogin;
+      previews += command == dvremu::kPreview;
+    }
+    EXPECT_GE(logins, 1);
+    EXPECT_GE(previews, 3);
+  }
+
+  // The recordings: video files on d: only, which a player reads back as H.264 pictures, and
+  // the recorder's channel in its own stream format beside the camera's files.
+  void ExpectRecordedOnD() {
+    int frames = 0, files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(Drive('c')))
+      EXPECT_NE(e.path().extension(), ".avi") << "recorded onto a disk not chosen: " << e.path();
+    for (const auto& e : fs::recursive_directory_iterator(Drive('d'))) {
+      if (e.path().extension() != ".avi") continue;
+      ++files;
+      const int n = testsupport::PlayableFrames(e.path().string());
+      EXPECT_GT(n, 0) << e.path();
+      frames += n;
+    }
+    EXPECT_GE(files, 1);
+    // Several seconds of a 25-frame camera, however busy the machine.
+    EXPECT_GT(frames, 50);
+    int streams = 0;
+    for (const auto& e : fs::recursive_directory_iterator(Drive('d')))
+      if (e.path().extension() == ".264") streams += testsupport::ReadRecorderFile(e.path().string()).frames > 0;
+    EXPECT_GE(streams, 1);
+  }
+};
 
 TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
   ASSERT_TRUE(StartEmulators());
@@ -59,19 +199,14 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
         // Four live windows: the camera and three channels of the recorder, each opened by a
         // click on its window and a double click on the channel, the last dragged onto its
         // window.
-        ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
-        CDlgPreview* preview = Main()->GetPreviewDlg();
-        ASSERT_TRUE(WaitUntil([&] { return preview->isVisible(); }));
+        CDlgPreview* preview = LivePage();
+        ASSERT_TRUE(PressPageButton(CTarnwickDlg::IDC_BtnPreview, preview));
         QTreeWidget* tree = preview->GetDeviceTree();
         CPlayScreen* screen = preview->GetPlayScreen();
         ASSERT_EQ(screen->GetLayoutMode(), 1) << "four windows at first";
         const std::pair<const char16_t*, int> channels[] = {
             {kCameraName, 1}, {kRecorderName, 1}, {kRecorderName, 2}, {kRecorderName, 3}};
-        for (int w = 0; w < 3; ++w) {
-          Click(screen->GetWnd(w));
-          ASSERT_EQ(screen->GetActiveIndex(), w);
-          DoubleClickItem(tree, ChannelItem(tree, channels[w].first, channels[w].second));
-        }
+        for (int w = 0; w < 3; ++w) ASSERT_TRUE(OpenChannel(w, channels[w].first, channels[w].second)) << w;
         QTreeWidgetItem* dragged = ChannelItem(tree, channels[3].first, channels[3].second);
         ASSERT_NE(dragged, nullptr);
         Drag(tree->viewport(), ItemPoint(tree, dragged), screen->GetWnd(3));
@@ -82,9 +217,8 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
         // Layouts: nine windows, one, four again; what plays keeps playing.
         for (int button : {CDlgDivScreen::kFirstButtonId + 4, CDlgDivScreen::kFirstButtonId,
                            CDlgDivScreen::kFirstButtonId + 1}) {
-          ClickId(preview, CDlgPreview::ID_DIVIDE);
-          QWidget* picker = Find(preview, CDlgDivScreen::kTemplateId);
-          ASSERT_TRUE(picker && picker->isVisible());
+          QWidget* picker = OpenLayoutPicker();
+          ASSERT_NE(picker, nullptr);
           ClickId(picker, button);
           EXPECT_FALSE(picker->isVisible());
           EXPECT_EQ(screen->GetLayoutMode(), CDlgDivScreen::ModeOfButton(button));
@@ -93,114 +227,30 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
         }
         for (int w = 0; w < 4; ++w) EXPECT_TRUE(ShowsVideo(screen->GetWnd(w))) << "window " << w;
 
-        // The picker goes away without a choice too: a click beside it, Esc, or leaving the
-        // page; the layout stays.
-        const int layout = screen->GetLayoutMode();
-        auto* picker = static_cast<QWidget*>(nullptr);
-        auto openPicker = [&] {
-          ClickId(preview, CDlgPreview::ID_DIVIDE);
-          picker = Find(preview, CDlgDivScreen::kTemplateId);
-          return picker && picker->isVisible();
-        };
-        ASSERT_TRUE(openPicker());
-        Click(screen->GetWnd(3));
-        EXPECT_FALSE(picker->isVisible()) << "a click beside the picker closes it";
-        EXPECT_EQ(screen->GetActiveIndex(), 3) << "and reaches the window clicked";
-        ASSERT_TRUE(openPicker());
-        Key(Qt::Key_Escape);
-        EXPECT_FALSE(picker->isVisible()) << "Esc closes the picker";
-        ASSERT_TRUE(openPicker());
-        ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
-        EXPECT_TRUE(Main()->GetSettingsDlg()->isVisible());
-        ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
-        ASSERT_TRUE(WaitUntil([&] { return preview->isVisible(); }));
-        EXPECT_FALSE(picker->isVisible()) << "the picker went with the page";
-        EXPECT_EQ(screen->GetLayoutMode(), layout);
-
-        // Full screen: the windows alone. A click on one makes it active, a double click shows
-        // it alone and another brings the grid back; Esc comes back whatever was clicked.
-        ClickId(preview, CDlgPreview::ID_FULLSCREEN);
-        EXPECT_TRUE(preview->IsFullScreen());
-        EXPECT_FALSE(tree->isVisible());
-        EXPECT_EQ(screen->width(), preview->width());
-        Shot(Main(), "live_full_screen");
-        Click(screen->GetWnd(2));
-        EXPECT_EQ(screen->GetActiveIndex(), 2);
-        DoubleClick(screen->GetWnd(2));
-        EXPECT_FALSE(screen->IsMultiView()) << "a double click shows the window alone";
-        DoubleClick(screen->GetWnd(2));
-        EXPECT_TRUE(screen->IsMultiView());
-        Key(Qt::Key_Escape);
-        EXPECT_FALSE(preview->IsFullScreen()) << "Esc after a click on a video window";
-        EXPECT_TRUE(tree->isVisible());
-        EXPECT_LT(screen->width(), preview->width());
-        ASSERT_FALSE(HasFailure()) << "stuck in full screen: nothing else can be clicked";
-
-        // A snapshot of the camera's window.
-        Click(screen->GetWnd(0));
-        const size_t notices = Ui().notices.size();
-        ClickId(preview, CDlgPreview::ID_SNAPSHOT);
-        ASSERT_EQ(Ui().notices.size(), notices + 1) << Said();
-        const std::u16string said = Ui().notices.back(),
-                             saved = (Text(kSnapshotSaved) + Text(kPathSeparator)).toStdU16String();
-        ASSERT_EQ(said.rfind(saved, 0), 0u) << Said();
-        snapshotPath = said.substr(saved.size());
-
+        ASSERT_NO_FATAL_FAILURE(CloseThePickerWithoutAChoice());
+        ASSERT_NO_FATAL_FAILURE(FullScreenAndBack());
+        ASSERT_NO_FATAL_FAILURE(Snapshot(0, &snapshotPath));
         // Half a minute of the camera and of the recorder's first channel recorded side by
         // side, by the clock the program runs on.
-        for (int w : {0, 1}) {
-          Click(screen->GetWnd(w));
-          ClickId(preview, CDlgPreview::ID_RECORD);
-          ASSERT_EQ(Ui().notices.back(), Text(kRecordingStarted).toStdU16String()) << Said();
-        }
-        PumpFor(static_cast<int>(30000 * start.timeScale));
-        for (int w : {0, 1}) {
-          Click(screen->GetWnd(w));
-          ClickId(preview, CDlgPreview::ID_RECORD);
-          EXPECT_TRUE(ShowsVideo(screen->GetWnd(w))) << "window " << w << " plays on";
-        }
+        ASSERT_NO_FATAL_FAILURE(RecordWindows({0, 1}, static_cast<int>(30000 * start.timeScale)));
 
         // Played on the local playback page: found for today, a click on its bar plays it.
-        OnMenu(Text(kLocalPlayback));
-        ClickId(Main(), CTarnwickDlg::IDC_BtnPlayback);
         CDlgLPlayback* playback = Main()->GetLPlaybackDlg();
-        ASSERT_TRUE(WaitUntil([&] { return playback->isVisible(); }));
-        // Today is chosen, and the day marked in the grid is today.
-        QCalendarWidget* calendar = playback->GetCalendar();
-        EXPECT_EQ(calendar->selectedDate(), QDate::currentDate());
-        auto* grid = calendar->findChild<QTableView*>(QStringLiteral("qt_calendar_calendarview"));
-        ASSERT_NE(grid, nullptr);
-        const QModelIndexList marked = grid->selectionModel()->selectedIndexes();
-        ASSERT_EQ(marked.size(), 1);
-        EXPECT_EQ(marked[0].data().toInt(), QDate::currentDate().day());
-        // The calendar speaks the interface's language.
-        auto* month = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
-        ASSERT_NE(month, nullptr);
-        EXPECT_EQ(month->text(), QLocale(QLocale::Chinese).standaloneMonthName(QDate::currentDate().month()));
+        ASSERT_TRUE(ChoosePlayback(kLocalPlayback, playback));
+        ASSERT_NO_FATAL_FAILURE(ExpectTodayOnTheCalendar(playback->GetCalendar()));
         QTreeWidget* ptree = playback->GetDeviceTree();
         CScheduleCtrl* bar = playback->GetTimeBar();
         CPlayWnd* shown = playback->GetPlayScreen()->GetWnd(0);
         for (const char16_t* device : {kCameraName, kRecorderName}) {
           SelectItem(ptree, ChannelItem(ptree, device, 1));
-          const size_t notices = Ui().notices.size();
-          ClickId(playback, CPlaybackPageBase::IDC_FIND);
-          ASSERT_TRUE(WaitUntil([&] {
-            return Ui().notices.size() > notices && Ui().notices.back() == Text(kSearchFinished).toStdU16String();
-          })) << Said();
+          ASSERT_TRUE(SearchDay(playback, QDate::currentDate())) << Said();
           ASSERT_EQ(bar->CellCount(), 1) << "one recording of the channel today";
-          QRect cell;
-          ASSERT_TRUE(ShowCell(bar, 0, &cell));
-          ClickAt(bar, cell.center());
+          ASSERT_TRUE(ClickCell(bar, 0));
           EXPECT_TRUE(ShowsVideo(shown)) << "the recording of " << QString::fromStdU16String(device).toStdString()
                                          << " plays; " << Said();
           if (device == kCameraName) {
             Shot(Main(), "live_local_playback");
-            // Leaving while it plays is refused: the page and its lit tab stay.
-            ClickId(Main(), CTarnwickDlg::IDC_BtnPreview);
-            EXPECT_TRUE(SaidNotice(kLocalPlaying)) << Said();
-            EXPECT_EQ(Main()->CurrentPage(), playback);
-            EXPECT_EQ(Main()->PageButton(CTarnwickDlg::IDC_BtnPlayback)->GetState(), 1) << "the lit tab is the page shown";
-            EXPECT_EQ(Main()->PageButton(CTarnwickDlg::IDC_BtnPreview)->GetState(), 0);
+            LeavingIsRefused(playback);
           }
           ClickId(playback, CPlaybackPageBase::IDC_STOP);
           // The time bar takes one click in two seconds: a user's next click comes later.
@@ -209,19 +259,7 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
       },
       start);
 
-  // What reached the emulators: the camera's video channel opened, the recorder logged in and
-  // asked for live video of three channels.
-  EXPECT_FALSE(camera().LogLines("open " + std::to_string(kCameraVideoChannel)).empty());
-  int logins = 0, previews = 0;
-  for (const std::string& line : recorder().LogLines("req ")) {
-    unsigned connection = 0, command = 0;
-    if (std::sscanf(line.c_str(), "req %u %u", &connection, &command) != 2) continue;
-    logins += command == dvremu::kLogin;
-    previews += command == dvremu::kPreview;
-  }
-  EXPECT_GE(logins, 1);
-  EXPECT_GE(previews, 3);
-
+  ExpectLiveVideoAsked();
   // The snapshot: a picture in the picture folder the settings name (c:\Capture\ at first),
   // told as the path on this machine.
   const fs::path picture = plat::utf16ToUtf8(snapshotPath);
@@ -229,26 +267,7 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
   QImage image(QString::fromStdString(picture.string()));
   EXPECT_FALSE(image.isNull()) << picture;
   EXPECT_GT(image.width(), 0);
-
-  // The recording: video files on d: only, which a player reads back as H.264 pictures.
-  int frames = 0, files = 0;
-  for (const auto& e : fs::recursive_directory_iterator(Drive('c')))
-    EXPECT_NE(e.path().extension(), ".avi") << "recorded onto a disk not chosen: " << e.path();
-  for (const auto& e : fs::recursive_directory_iterator(Drive('d'))) {
-    if (e.path().extension() != ".avi") continue;
-    ++files;
-    const int n = testsupport::PlayableFrames(e.path().string());
-    EXPECT_GT(n, 0) << e.path();
-    frames += n;
-  }
-  EXPECT_GE(files, 1);
-  // Several seconds of a 25-frame camera, however busy the machine.
-  EXPECT_GT(frames, 50);
-  // The recorder's channel in its own stream format, beside the camera's files.
-  int streams = 0;
-  for (const auto& e : fs::recursive_directory_iterator(Drive('d')))
-    if (e.path().extension() == ".264") streams += testsupport::ReadRecorderFile(e.path().string()).frames > 0;
-  EXPECT_GE(streams, 1);
+  ExpectRecordedOnD();
 }
 
 }  // namespace

@@ -23,9 +23,24 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr unsigned kDownloads = 8334;  // the page's kind of recording
-constexpr unsigned kSearchEnded = 8534, kNoSuchFile = 8537, kSnapshotFailed = 8351;
+constexpr unsigned kNoSuchFile = 8537, kSnapshotFailed = 8351;
 
-using LocalPlaybackJourney = PlaybackJourney;
+class LocalPlaybackJourney : public PlaybackJourney {
+ protected:
+  // A click on the page's snapshot button on a machine with no disk to take the picture:
+  // true when the page said the snapshot failed.
+  bool SnapshotRefusedWithNoDisk(CDlgLPlayback* page) {
+    struct NoDisks : DiskProvider {
+      int64_t FreeSpaceMB(const std::u16string&) override { return -1; }
+      std::vector<std::u16string> FixedDriveRoots() override { return {}; }
+    };
+    SetDiskProvider(std::make_shared<NoDisks>());
+    const size_t notices = Ui().notices.size();
+    ClickId(page, CPlaybackPageBase::IDC_SNAPSHOT);
+    SetDiskProvider(nullptr);
+    return !NoticesAfter(notices, kSnapshotFailed).empty();
+  }
+};
 
 TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
   // The recorder's 03:00 recording of channel 1 today, as the remote page downloads it.
@@ -50,10 +65,7 @@ TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
     QTreeWidget* tree = page->GetDeviceTree();
     ASSERT_TRUE(WaitUntil([&] { return ChannelItem(tree, kRecorderName, 1) != nullptr; }));
     SelectItem(tree, ChannelItem(tree, kRecorderName, 1));
-    Choose(page->GetTypeCombo(), Text(kDownloads));
-    size_t notices = Ui().notices.size();
-    ClickId(page, CPlaybackPageBase::IDC_FIND);
-    ASSERT_TRUE(WaitUntil([&] { return !NoticesAfter(notices, kSearchEnded).empty(); })) << Said();
+    ASSERT_TRUE(SearchDay(page, QDate::currentDate(), kDownloads)) << Said();
     CScheduleCtrl* bar = page->GetTimeBar();
     ASSERT_EQ(bar->CellCount(), 1);
     EXPECT_EQ(bar->Cell(0).StartHour, 3);
@@ -70,10 +82,8 @@ TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
 
     // The wheel over the volume turns what the player plays.
     auto* volume = Find<CSliderControlEx>(page, CPlaybackPageBase::IDC_VOLUME);
-    const int calls = volumeCalls();
-    Wheel(volume, -2);
+    EXPECT_TRUE(ReachesPlayer([&] { Wheel(volume, -2); })) << "the wheel's volume did not reach the player";
     EXPECT_LT(volume->value(), volume->maximum());
-    EXPECT_TRUE(WaitUntil([&] { return volumeCalls() > calls; })) << "the wheel's volume did not reach the player";
 
     // Paused, then a click on the position bar near its end: the player goes there (the bar
     // follows the player once a second and stays), and the next step shows a picture there.
@@ -101,15 +111,7 @@ TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
     // A snapshot of the picture; with no disk to take it, it is refused rather than written at
     // the root.
     TakeSnapshot(page);
-    struct NoDisks : DiskProvider {
-      int64_t FreeSpaceMB(const std::u16string&) override { return -1; }
-      std::vector<std::u16string> FixedDriveRoots() override { return {}; }
-    };
-    SetDiskProvider(std::make_shared<NoDisks>());
-    notices = Ui().notices.size();
-    ClickId(page, CPlaybackPageBase::IDC_SNAPSHOT);
-    SetDiskProvider(nullptr);
-    EXPECT_FALSE(NoticesAfter(notices, kSnapshotFailed).empty()) << Said();
+    EXPECT_TRUE(SnapshotRefusedWithNoDisk(page)) << Said();
 
     // Frame by frame to its last picture, in the last half percent of the file: the page keeps
     // the file while the position polls come (once a second).
@@ -133,7 +135,7 @@ TEST_F(LocalPlaybackJourney, PlaysADownloadedRecordingToItsEnd) {
     // The file deleted after the search: a click on its cell says it is missing.
     fs::remove(download);
     PumpFor(2500);  // the time bar takes one click in two seconds
-    notices = Ui().notices.size();
+    const size_t notices = Ui().notices.size();
     ClickAt(bar, cell.center());
     EXPECT_FALSE(NoticesAfter(notices, kNoSuchFile).empty()) << Said();
   });

@@ -24,7 +24,7 @@ class RecordingFiles : public FaultJourney {
  protected:
   // Presses record for the window; the notice it gave.
   std::u16string Record(int window) {
-    Click(Window(window));
+    Click(LiveWindow(window));
     const size_t notices = Ui().notices.size();
     ClickId(Main()->GetPreviewDlg(), CDlgPreview::ID_RECORD);
     return Ui().notices.size() > notices ? Ui().notices.back() : std::u16string();

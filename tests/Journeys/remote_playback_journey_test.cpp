@@ -31,7 +31,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kSearchEnded = 8534, kChooseChannel = 8252, kChooseFile = 8335;
+constexpr unsigned kScheduled = 8264, kEveryKind = 8308;  // kinds of recording in the page's list
+constexpr unsigned kChooseChannel = 8252, kChooseFile = 8335;
 constexpr unsigned kNoRecordings = 9200, kUnavailable = 9201, kDownloadNotStarted = 9203, kLoginFailed = 8601,
                    kDownloadFailed = 8558, kFolderNotMade = 9100;
 constexpr size_t kFileNameAt = 8, kFileNameChars = 32;  // in the recorder's file requests
@@ -42,7 +43,123 @@ std::vector<uint8_t> ReadFile(const fs::path& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-using RemotePlaybackJourney = PlaybackJourney;
+class RemotePlaybackJourney : public PlaybackJourney {
+ protected:
+  bool RecorderGot(uint32_t command, size_t n) { return journey::AwaitRequests(recorder(), command, n); }
+  // The file the recorder was asked for in its `index`-th request of `command`; empty when
+  // there is no such request.
+  std::string AskedFile(uint32_t command, size_t index) {
+    const std::vector<journey::Logged> asked = journey::Requests(recorder(), command);
+    return index < asked.size() ? asked[index].Text(kFileNameAt, kFileNameChars) : std::string();
+  }
+
+  // Find and Play before a channel with recordings is chosen. The camera keeps no recordings:
+  // the page says so, and asks the camera nothing. The device rather than a channel chosen:
+  // Find says to choose a channel; Play before any file is found says to choose a file.
+  void FindAndPlayRefused(CDlgPlayback* page) {
+    QTreeWidget* tree = page->GetDeviceTree();
+    SelectItem(tree, ChannelItem(tree, kCameraName, 1));
+    ClickId(page, CPlaybackPageBase::IDC_FIND);
+    EXPECT_TRUE(SaidNotice(kNoRecordings)) << Said();
+    EXPECT_FALSE(page->IsBusy());
+    EXPECT_TRUE(camera().LogLines("open " + std::to_string(kCameraFileChannel)).empty());
+    SelectItem(tree, FindItem(tree, QString::fromStdU16String(kRecorderName)));
+    ClickId(page, CPlaybackPageBase::IDC_FIND);
+    EXPECT_TRUE(SaidNotice(kChooseChannel)) << Said();
+    ClickId(page, CPlaybackPageBase::IDC_PLAY);
+    EXPECT_TRUE(SaidNotice(kChooseFile)) << Said();
+    EXPECT_FALSE(page->IsBusy());
+  }
+
+  // Paused: the picture stays; a step forward shows a later picture of the same file. Fast,
+  // slow, then normal speed again: the pictures keep coming.
+  void PauseStepAndChangeSpeed(CDlgPlayback* page, plat::WindowHandle wnd) {
+    ClickId(page, CPlaybackPageBase::IDC_PLAY);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kPaused);
+    int paused = -1;
+    ASSERT_TRUE(Still(wnd, &paused));
+    ClickId(page, CPlaybackPageBase::IDC_FRAME_FORWARD);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kSpeedOrFrame);
+    EXPECT_TRUE(WaitUntil([&] { return journey::FrameShown(wnd) > paused; }))
+        << paused << " then " << journey::FrameShown(wnd);
+    ClickId(page, CPlaybackPageBase::IDC_FAST);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kSpeedOrFrame);
+    ClickId(page, CPlaybackPageBase::IDC_SLOW);
+    ClickId(page, CPlaybackPageBase::IDC_PLAY);
+    EXPECT_EQ(page->GetPlayState(), PlayState::kPlaying);
+    EXPECT_TRUE(Playing(wnd));
+  }
+
+  // Sound on: the volume turned by the wheel and by a click on its bar reaches the player;
+  // then sound off.
+  void TurnTheSound(CDlgPlayback* page) {
+    auto* sound = Find<CStateButton>(page, CPlaybackPageBase::IDC_SOUND);
+    auto* volume = Find<CSliderControlEx>(page, CPlaybackPageBase::IDC_VOLUME);
+    ClickId(page, CPlaybackPageBase::IDC_SOUND);
+    EXPECT_EQ(sound->GetState(), 1);
+    EXPECT_EQ(volume->value(), volume->maximum());
+    EXPECT_TRUE(ReachesPlayer([&] { Wheel(volume, -3); })) << "the wheel's volume did not reach the player";
+    EXPECT_LT(volume->value(), volume->maximum());
+    EXPECT_TRUE(ReachesPlayer([&] { ClickAt(volume, QPoint(volume->width() / 4, volume->height() / 2)); }))
+        << "the click's volume did not reach the player";
+    EXPECT_LT(volume->value(), volume->maximum() / 2);
+    ClickId(page, CPlaybackPageBase::IDC_SOUND);
+    EXPECT_EQ(sound->GetState(), 0);
+  }
+
+  // At the fastest speed the file plays to its end: the page stops by itself and is free.
+  void PlayToItsEndAtTheFastestSpeed(CDlgPlayback* page, CSliderControlEx* position) {
+    for (int i = 0; i < 4; ++i) ClickId(page, CPlaybackPageBase::IDC_FAST);
+    ASSERT_TRUE(WaitUntil([&] { return page->GetPlayState() == PlayState::kIdle; })) << "position " << position->value();
+    EXPECT_FALSE(page->IsBusy());
+    EXPECT_EQ(position->value(), 0);
+    EXPECT_TRUE(RecorderGot(dvremu::kReplayStop, 2)) << "the playback is stopped on the recorder";
+  }
+
+  // A download folder that cannot be made (a file stands in its way): the page says which
+  // folder, where it is on this machine, and asks the recorder nothing.
+  void DownloadIntoABlockedFolder(CDlgPlayback* page) {
+    std::ofstream(fs::path(Drive('c')) / "Blocked").put('x');
+    const std::u16string downloadFolder = CLocalSettings::GetInstance()->GetDownLoadPath();
+    CLocalSettings::GetInstance()->SetDownLoadPath(u"C:\\Blocked\\Downloads\\");
+    const size_t notices = Ui().notices.size();
+    ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
+    EXPECT_EQ(NoticesAfter(notices, kFolderNotMade),
+              std::vector<QString>{QString::fromStdString((fs::path(Drive('c')) / "Blocked" / "Downloads").string() + "/")})
+        << Said();
+    EXPECT_FALSE(page->IsBusy());
+    EXPECT_EQ(journey::Requests(recorder(), dvremu::kDownload).size(), 1u);
+    CLocalSettings::GetInstance()->SetDownLoadPath(downloadFolder);
+  }
+
+  // The same file asked for again while the recorder has stopped answering: once the reply
+  // wait has run out the recorder is taken for lost and the download is said to have failed
+  // (the user stopped nothing), and the copy made before is still whole, with nothing left
+  // beside it.
+  void DownloadFromAFrozenRecorder(CDlgPlayback* page, const fs::path& copy, const std::vector<uint8_t>& original) {
+    ASSERT_TRUE(recorder().Freeze());
+    ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
+    EXPECT_TRUE(WaitUntil([&] { return !page->IsBusy(); })) << Said();
+    EXPECT_EQ(page->ProgressText(), Text(kDownloadFailed));
+    EXPECT_TRUE(ReadFile(copy) == original) << copy << " was changed by the download that failed";
+    std::vector<fs::path> inFolder;
+    for (const auto& e : fs::directory_iterator(copy.parent_path())) inFolder.push_back(e.path());
+    EXPECT_EQ(inFolder, std::vector<fs::path>{copy});
+    recorder().Resume();
+  }
+
+  // The recorder gone: the download it cannot start is said to have failed, not left silent.
+  void DownloadFromAGoneRecorder(CDlgPlayback* page) {
+    ASSERT_TRUE(recorder().Stop());
+    const size_t notices = Ui().notices.size();
+    ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
+    EXPECT_TRUE(WaitUntil([&] {
+      return !NoticesAfter(notices, kDownloadNotStarted).empty() || !NoticesAfter(notices, kLoginFailed).empty();
+    })) << Said();
+    EXPECT_EQ(page->ProgressText(), Text(kDownloadFailed));
+    EXPECT_FALSE(page->IsBusy());
+  }
+};
 
 TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
   const fs::path recordings = fs::path(Folder()) / "recorder_files";
@@ -57,49 +174,26 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     OpenPage(kRemotePlayback, page);
     QTreeWidget* tree = page->GetDeviceTree();
     ASSERT_TRUE(WaitUntil([&] { return ChannelItem(tree, kRecorderName, 1) != nullptr; }));
-    // The camera keeps no recordings: the page says so, and asks the camera nothing.
-    SelectItem(tree, ChannelItem(tree, kCameraName, 1));
-    ClickId(page, CPlaybackPageBase::IDC_FIND);
-    EXPECT_TRUE(SaidNotice(kNoRecordings)) << Said();
-    EXPECT_FALSE(page->IsBusy());
-    EXPECT_TRUE(camera().LogLines("open " + std::to_string(kCameraFileChannel)).empty());
-    // The device rather than a channel chosen: Find says to choose a channel; Play before any
-    // file is found says to choose a file.
-    QTreeWidgetItem* recorderItem = FindItem(tree, QString::fromStdU16String(kRecorderName));
-    SelectItem(tree, recorderItem);
-    ClickId(page, CPlaybackPageBase::IDC_FIND);
-    EXPECT_TRUE(SaidNotice(kChooseChannel)) << Said();
-    ClickId(page, CPlaybackPageBase::IDC_PLAY);
-    EXPECT_TRUE(SaidNotice(kChooseFile)) << Said();
-    EXPECT_FALSE(page->IsBusy());
-    SelectItem(tree, ChannelItem(tree, kRecorderName, 1));
-    // The calendar shows today; past midnight the user picks the recorder's day.
-    if (page->GetCalendar()->selectedDate() != recorderDay) page->GetCalendar()->setSelectedDate(recorderDay);
+    FindAndPlayRefused(page);
 
-    // Scheduled recordings only: the files of 00:00 and 02:00.
+    // The recorder's channel 1 on the recorder's day (the calendar shows today; past midnight
+    // the user picks that day), scheduled recordings only: the files of 00:00 and 02:00.
+    SelectItem(tree, ChannelItem(tree, kRecorderName, 1));
     CScheduleCtrl* bar = page->GetTimeBar();
-    size_t notices = Ui().notices.size();
-    Choose(page->GetTypeCombo(), Text(8264));
-    ClickId(page, CPlaybackPageBase::IDC_FIND);
-    ASSERT_TRUE(WaitUntil([&] { return !NoticesAfter(notices, kSearchEnded).empty(); })) << Said();
+    ASSERT_TRUE(SearchDay(page, recorderDay, kScheduled)) << Said();
     ASSERT_EQ(bar->CellCount(), 2);
     EXPECT_EQ(bar->Cell(0).StartHour, 0);
     EXPECT_EQ(bar->Cell(1).StartHour, 2);
 
     // Every kind: the four files of the day, an hour each.
-    notices = Ui().notices.size();
-    Choose(page->GetTypeCombo(), Text(8308));
-    ClickId(page, CPlaybackPageBase::IDC_FIND);
-    ASSERT_TRUE(WaitUntil([&] { return !NoticesAfter(notices, kSearchEnded).empty(); })) << Said();
+    ASSERT_TRUE(SearchDay(page, recorderDay, kEveryKind)) << Said();
     ASSERT_EQ(bar->CellCount(), 4);
     for (int i = 0; i < 4; ++i) {
       EXPECT_EQ(bar->Cell(i).StartHour, i);
       EXPECT_EQ(bar->Cell(i).EndHour, i);
       EXPECT_EQ(bar->Cell(i).EndMinute, 59);
     }
-    ASSERT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
-      return journey::Requests(recorder(), dvremu::kFileFind).size() >= 2;
-    }));
+    ASSERT_TRUE(RecorderGot(dvremu::kFileFind, 2));
     const std::vector<journey::Logged> finds = journey::Requests(recorder(), dvremu::kFileFind);
     ASSERT_EQ(finds.size(), 2u);
     EXPECT_EQ(finds[1].U32(0), 0u) << "channel index";
@@ -112,11 +206,8 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     const plat::WindowHandle wnd = page->GetPlayScreen()->GetWnd(0)->GetSafeHwnd();
     ASSERT_TRUE(Playing(wnd)) << Said();
     EXPECT_EQ(page->GetPlayState(), PlayState::kPlaying);
-    ASSERT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
-      return !journey::Requests(recorder(), dvremu::kReplay).empty();
-    }));
-    const std::string played = journey::Requests(recorder(), dvremu::kReplay)[0].Text(kFileNameAt, kFileNameChars);
-    EXPECT_EQ(played, "today_ch1_200.rec");
+    ASSERT_TRUE(RecorderGot(dvremu::kReplay, 1));
+    EXPECT_EQ(AskedFile(dvremu::kReplay, 0), "today_ch1_200.rec");
     // The position bar follows the playback. The recorder plays the file as a stream, which
     // has no place to seek to, and no recorder steps a file back: both are shown unavailable
     // rather than do nothing.
@@ -129,55 +220,18 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     }
     Shot(Main(), "journey_remote_playback");
 
-    // Paused: the picture stays; a step forward shows a later picture of the same file.
-    ClickId(page, CPlaybackPageBase::IDC_PLAY);
-    EXPECT_EQ(page->GetPlayState(), PlayState::kPaused);
-    int paused = -1;
-    ASSERT_TRUE(Still(wnd, &paused));
-    ClickId(page, CPlaybackPageBase::IDC_FRAME_FORWARD);
-    EXPECT_EQ(page->GetPlayState(), PlayState::kSpeedOrFrame);
-    EXPECT_TRUE(WaitUntil([&] { return journey::FrameShown(wnd) > paused; }))
-        << paused << " then " << journey::FrameShown(wnd);
-    // Fast, slow, then normal speed again: the pictures keep coming.
-    ClickId(page, CPlaybackPageBase::IDC_FAST);
-    EXPECT_EQ(page->GetPlayState(), PlayState::kSpeedOrFrame);
-    ClickId(page, CPlaybackPageBase::IDC_SLOW);
-    ClickId(page, CPlaybackPageBase::IDC_PLAY);
-    EXPECT_EQ(page->GetPlayState(), PlayState::kPlaying);
-    EXPECT_TRUE(Playing(wnd));
-
-    // A snapshot of the picture.
+    ASSERT_NO_FATAL_FAILURE(PauseStepAndChangeSpeed(page, wnd));
     TakeSnapshot(page);
-
-    // Sound on: the volume turned by the wheel and by a click on its bar reaches the player.
-    auto* sound = Find<CStateButton>(page, CPlaybackPageBase::IDC_SOUND);
-    auto* volume = Find<CSliderControlEx>(page, CPlaybackPageBase::IDC_VOLUME);
-    ClickId(page, CPlaybackPageBase::IDC_SOUND);
-    EXPECT_EQ(sound->GetState(), 1);
-    EXPECT_EQ(volume->value(), volume->maximum());
-    int calls = volumeCalls();
-    Wheel(volume, -3);
-    EXPECT_LT(volume->value(), volume->maximum());
-    EXPECT_TRUE(WaitUntil([&] { return volumeCalls() > calls; })) << "the wheel's volume did not reach the player";
-    calls = volumeCalls();
-    ClickAt(volume, QPoint(volume->width() / 4, volume->height() / 2));
-    EXPECT_LT(volume->value(), volume->maximum() / 2);
-    EXPECT_TRUE(WaitUntil([&] { return volumeCalls() > calls; })) << "the click's volume did not reach the player";
-    ClickId(page, CPlaybackPageBase::IDC_SOUND);
-    EXPECT_EQ(sound->GetState(), 0);
+    TurnTheSound(page);
 
     // Another cell clicked (the time bar takes one click in two seconds): the 03:00 file
     // replaces the one playing.
     while (std::chrono::steady_clock::now() < firstCellClick + std::chrono::milliseconds(2500)) PumpFor(50);
     ASSERT_TRUE(bar->GetCellRect(bar->Cell(3), cell));
     ClickAt(bar, cell.center());
-    ASSERT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
-      return journey::Requests(recorder(), dvremu::kReplay).size() >= 2;
-    }));
-    EXPECT_EQ(journey::Requests(recorder(), dvremu::kReplay)[1].Text(kFileNameAt, kFileNameChars), "today_ch1_300.rec");
-    EXPECT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
-      return !journey::Requests(recorder(), dvremu::kReplayStop).empty();
-    })) << "the first playback is stopped on the recorder";
+    ASSERT_TRUE(RecorderGot(dvremu::kReplay, 2));
+    EXPECT_EQ(AskedFile(dvremu::kReplay, 1), "today_ch1_300.rec");
+    EXPECT_TRUE(RecorderGot(dvremu::kReplayStop, 1)) << "the first playback is stopped on the recorder";
     EXPECT_EQ(page->PlayingName(), u"today_ch1_300.rec");
     EXPECT_TRUE(Playing(wnd));
 
@@ -185,12 +239,9 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     // recorder's, under the device's name, channel and the file's times.
     ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
     ASSERT_TRUE(WaitUntil([&] { return page->ProgressText() == "Finish"; })) << page->ProgressText().toStdString();
-    ASSERT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
-      return !journey::Requests(recorder(), dvremu::kDownload).empty();
-    }));
-    const std::vector<journey::Logged> downloads = journey::Requests(recorder(), dvremu::kDownload);
-    ASSERT_EQ(downloads.size(), 1u);
-    const std::string asked = downloads[0].Text(kFileNameAt, kFileNameChars);
+    ASSERT_TRUE(RecorderGot(dvremu::kDownload, 1));
+    ASSERT_EQ(journey::Requests(recorder(), dvremu::kDownload).size(), 1u);
+    const std::string asked = AskedFile(dvremu::kDownload, 0);
     EXPECT_EQ(asked, "today_ch1_300.rec");
     const fs::path copy = plat::toNativePath(page->LastDownloadPath());
     EXPECT_EQ(copy.parent_path(), fs::path(Drive('c')) / "DownloadFile");
@@ -202,52 +253,10 @@ TEST_F(RemotePlaybackJourney, FindPlayStepAndDownloadARecordingOfTheRecorder) {
     EXPECT_TRUE(ReadFile(copy) == original) << copy << " differs from the recorder's " << asked;
     Shot(Main(), "journey_remote_download");
 
-    // At the fastest speed the file plays to its end: the page stops by itself and is free.
-    for (int i = 0; i < 4; ++i) ClickId(page, CPlaybackPageBase::IDC_FAST);
-    ASSERT_TRUE(WaitUntil([&] { return page->GetPlayState() == PlayState::kIdle; })) << "position " << position->value();
-    EXPECT_FALSE(page->IsBusy());
-    EXPECT_EQ(position->value(), 0);
-    EXPECT_TRUE(recorder().WaitForLog([&](const std::vector<std::string>&) {
-      return journey::Requests(recorder(), dvremu::kReplayStop).size() >= 2;
-    })) << "the playback is stopped on the recorder";
-
-    // A download folder that cannot be made (a file stands in its way): the page says which
-    // folder, where it is on this machine, and asks the recorder nothing.
-    std::ofstream(fs::path(Drive('c')) / "Blocked").put('x');
-    const std::u16string downloadFolder = CLocalSettings::GetInstance()->GetDownLoadPath();
-    CLocalSettings::GetInstance()->SetDownLoadPath(u"C:\\Blocked\\Downloads\\");
-    notices = Ui().notices.size();
-    ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
-    EXPECT_EQ(NoticesAfter(notices, kFolderNotMade),
-              std::vector<QString>{QString::fromStdString((fs::path(Drive('c')) / "Blocked" / "Downloads").string() + "/")})
-        << Said();
-    EXPECT_FALSE(page->IsBusy());
-    EXPECT_EQ(journey::Requests(recorder(), dvremu::kDownload).size(), 1u);
-    CLocalSettings::GetInstance()->SetDownLoadPath(downloadFolder);
-
-    // The same file asked for again while the recorder has stopped answering: once the reply
-    // wait has run out the recorder is taken for lost and the download is said to have failed
-    // (the user stopped nothing), and the copy made before is still whole, with nothing left
-    // beside it.
-    ASSERT_TRUE(recorder().Freeze());
-    ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
-    EXPECT_TRUE(WaitUntil([&] { return !page->IsBusy(); })) << Said();
-    EXPECT_EQ(page->ProgressText(), Text(kDownloadFailed));
-    EXPECT_TRUE(ReadFile(copy) == original) << copy << " was changed by the download that failed";
-    std::vector<fs::path> inFolder;
-    for (const auto& e : fs::directory_iterator(copy.parent_path())) inFolder.push_back(e.path());
-    EXPECT_EQ(inFolder, std::vector<fs::path>{copy});
-    recorder().Resume();
-
-    // The recorder gone: the download it cannot start is said to have failed, not left silent.
-    ASSERT_TRUE(recorder().Stop());
-    notices = Ui().notices.size();
-    ClickId(page, CPlaybackPageBase::IDC_DOWNLOAD);
-    EXPECT_TRUE(WaitUntil([&] {
-      return !NoticesAfter(notices, kDownloadNotStarted).empty() || !NoticesAfter(notices, kLoginFailed).empty();
-    })) << Said();
-    EXPECT_EQ(page->ProgressText(), Text(kDownloadFailed));
-    EXPECT_FALSE(page->IsBusy());
+    ASSERT_NO_FATAL_FAILURE(PlayToItsEndAtTheFastestSpeed(page, position));
+    DownloadIntoABlockedFolder(page);
+    ASSERT_NO_FATAL_FAILURE(DownloadFromAFrozenRecorder(page, copy, original));
+    DownloadFromAGoneRecorder(page);
   });
   EXPECT_EQ(Ui().unscriptedBoxes, 0) << Said();
 }
