@@ -1,4 +1,4 @@
-#include "shell/DiskHelpers.h"
+#include "shell/Disks.h"
 
 #include <climits>
 #include <filesystem>
@@ -6,9 +6,6 @@
 
 #include "plat/log.h"
 #include "plat/paths.h"
-#include "plat/text.h"
-#include "shell/Language.h"
-#include "shell/UiService.h"
 
 namespace {
 
@@ -45,14 +42,6 @@ bool MakeFolder(const std::u16string& path) {
   if (!ec && std::filesystem::is_directory(native, ec)) return true;
   PLAT_LOGW("disks", "cannot create the folder %s: %s", native.c_str(),
             ec ? ec.message().c_str() : "something else is there");
-  return false;
-}
-
-bool MakeFolderOrSay(const std::u16string& path) {
-  constexpr uint32_t IDS_CANNOT_CREATE_FOLDER = 9100;
-  if (MakeFolder(path)) return true;
-  // Named where it is on this machine: the drive text is the program's own.
-  UiService().Notice(LoadResString(IDS_CANNOT_CREATE_FOLDER) + plat::utf8ToUtf16(plat::toNativePath(path)));
   return false;
 }
 

@@ -1,4 +1,4 @@
-#include "shell/DamagedFiles.h"
+#include "shell/FileDamage.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,25 +17,11 @@
 #include "plat/part_file.h"
 #include "plat/text.h"
 #include "shell/DbHelpers.h"
-#include "shell/Language.h"
-#include "shell/UiService.h"
 
 namespace {
 
-constexpr uint32_t IDS_DAMAGED_FILE = 8990;
-constexpr uint32_t IDS_UNOPENABLE_FILE = 8994;
-constexpr uint32_t IDS_IS_A_FOLDER = 8997;
-constexpr uint32_t IDS_NO_READ_PERMISSION = 8998;
-constexpr uint32_t IDS_CANNOT_BE_READ = 8999;
-
 std::mutex g_mutex;
 std::set<std::u16string> g_marked;
-
-std::u16string Replace(std::u16string text, const std::u16string& from, const std::u16string& to) {
-  for (size_t at = text.find(from); at != std::u16string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-  return text;
-}
 
 // A copy of `from` written beside `to` and renamed over it once whole and on the disk: a copy
 // cut short never replaces one. The copy is its user's alone, as every file the program keeps.
@@ -78,55 +64,45 @@ std::error_code CopyWithJournals(const std::string& from, const std::string& to)
   return {};
 }
 
-// What stands at a path that cannot be read.
-enum class Standing { Readable, Folder, NotAFile, NoPermission, Unreadable };
-
-Standing Look(const std::string& path, int& error) {
+FileStanding Look(const std::string& path, int& error) {
   error = 0;
   struct stat st{};
   if (stat(path.c_str(), &st) != 0) {
     error = errno;
-    if (error == ENOENT) return Standing::Readable;  // nothing there
-    return error == EACCES || error == EPERM ? Standing::NoPermission : Standing::Unreadable;
+    if (error == ENOENT) return FileStanding::Readable;  // nothing there
+    return error == EACCES || error == EPERM ? FileStanding::NoPermission : FileStanding::Unreadable;
   }
-  if (S_ISDIR(st.st_mode)) return Standing::Folder;
-  if (!S_ISREG(st.st_mode)) return Standing::NotAFile;
+  if (S_ISDIR(st.st_mode)) return FileStanding::Folder;
+  if (!S_ISREG(st.st_mode)) return FileStanding::NotAFile;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     error = errno;
-    return error == EACCES || error == EPERM ? Standing::NoPermission : Standing::Unreadable;
+    return error == EACCES || error == EPERM ? FileStanding::NoPermission : FileStanding::Unreadable;
   }
   ::close(fd);
-  return Standing::Readable;
+  return FileStanding::Readable;
 }
 
 }  // namespace
 
+FileStanding StandingOf(const std::string& path) {
+  int error = 0;
+  return Look(path, error);
+}
+
 std::string WhyFileUnreadable(const std::string& path) {
   int error = 0;
   switch (Look(path, error)) {
-    case Standing::Readable: return {};
-    case Standing::Folder: return "it is a folder";
-    case Standing::NotAFile: return "it is not a file";
-    case Standing::NoPermission: return std::string("there is no permission to read it: ") + std::strerror(error);
-    case Standing::Unreadable: break;
+    case FileStanding::Readable: return {};
+    case FileStanding::Folder: return "it is a folder";
+    case FileStanding::NotAFile: return "it is not a file";
+    case FileStanding::NoPermission: return std::string("there is no permission to read it: ") + std::strerror(error);
+    case FileStanding::Unreadable: break;
   }
   return std::string("it cannot be read: ") + std::strerror(error);
 }
 
-std::u16string UnreadableReasonText(const std::string& path) {
-  int error = 0;
-  switch (Look(path, error)) {
-    case Standing::Readable: return {};
-    case Standing::Folder: return LoadResString(IDS_IS_A_FOLDER);
-    case Standing::NoPermission: return LoadResString(IDS_NO_READ_PERMISSION);
-    case Standing::NotAFile:
-    case Standing::Unreadable: break;
-  }
-  return LoadResString(IDS_CANNOT_BE_READ);
-}
-
-void ReportDamagedFile(const std::u16string& fileName, const std::string& what) {
+bool MarkDamagedFile(const std::u16string& fileName, const std::string& what) {
   bool first;
   {
     std::lock_guard<std::mutex> lk(g_mutex);
@@ -139,7 +115,7 @@ void ReportDamagedFile(const std::u16string& fileName, const std::string& what) 
   else
     PLAT_LOGW("storage", "%s cannot be opened (%s); it is moved to %s.bak at the next save", name.c_str(),
               what.c_str(), name.c_str());
-  if (first) UiService().Notice(DamageNoticeText(fileName));
+  return first;
 }
 
 bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what) {
@@ -151,22 +127,6 @@ bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what) {
     g_marked.insert(fileName);
   }
   return KeepDamagedFileAside(fileName);
-}
-
-std::u16string DamagedFileText(uint32_t textId, const std::u16string& fileName) {
-  // Named where it lies on this machine, so the user finds it and its kept copy.
-  return Replace(LoadResString(textId), u"%s", ProgramDirPath(fileName));
-}
-
-std::u16string UnopenableFileText(uint32_t textId, const std::u16string& fileName,
-                                  const std::u16string& reason) {
-  return Replace(Replace(LoadResString(textId), u"%1", ProgramDirPath(fileName)), u"%2", reason);
-}
-
-std::u16string DamageNoticeText(const std::u16string& fileName) {
-  const std::u16string reason = UnreadableReasonText(plat::utf16ToUtf8(ProgramDirPath(fileName)));
-  if (reason.empty()) return DamagedFileText(IDS_DAMAGED_FILE, fileName);
-  return UnopenableFileText(IDS_UNOPENABLE_FILE, fileName, reason);
 }
 
 DatabaseHealth CheckDatabaseHealth(CppSQLite3DB& db) {
