@@ -67,7 +67,8 @@ function(_tarnwick_floor_links target forbidden)
         set(how "through ${by_${key}}")
       endif()
       message(FATAL_ERROR "The floor ${target} links ${name} (${how}): a floor links only the "
-                          "floors below it, and the floors below the widgets no widgets.")
+                          "floors below it, the floors below the widgets no widgets, and the "
+                          "services no device layer.")
     endif()
   endforeach()
 endfunction()
