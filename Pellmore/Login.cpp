@@ -5,9 +5,9 @@
 #include <mutex>
 #include <string>
 
+#include "CTChar.h"
 #include "DlgMain.h"
 #include "RecNet.h"
-#include "Hollin/CTChar.h"
 #include "LoginWait.h"
 #include "Pellmore/Pellmore.h"
 #include "Session.h"

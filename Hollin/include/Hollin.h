@@ -1,6 +1,6 @@
 #pragma once
 // The public interface of libHollin, the device access layer.
-#include "Hollin/CTChar.h"
+#include "CTChar.h"
 #include "Hollin/DevFamily.h"
 #include "Hollin/DevInfo.h"
 #include "Hollin/Effects.h"

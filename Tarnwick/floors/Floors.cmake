@@ -2,19 +2,21 @@
 #
 #   tarnwick_floor_rules(TARGET [NO_WIDGETS] [NOT_LINKING target...] [FOLDER_ORDER folder...])
 #
+# - Every floor's files are scanned at build time, before the floor compiles, whenever one of
+#   them changed (ScanFloor.cmake); comments are not read. An include by a path that climbs
+#   ("../view/CyclePreview.h") or starts at "/" fails: it would reach past the include roots.
 # - NOT_LINKING: none of these (the floors not below it) is among the libraries the floor
 #   links, directly or through another one; NO_WIDGETS adds Qt Widgets. Checked once the
 #   whole project is configured, so a link added later anywhere still counts.
 # - NO_WIDGETS: the floor's files name no header and no class of Qt Widgets. Every Qt module
 #   puts Qt's own include folder on the path, so <QtWidgets/QWidget> would compile in a floor
 #   that does not link the widgets, and a hand-written `class QWidget;` needs no header at all.
-# - FOLDER_ORDER: the floor's folders in the order they may include each other: a file of one
-#   includes no header of the floor's folders named after it.
-#   The last two are scanned at build time, before the floor compiles, whenever one of its
-#   files changed (ScanFloor.cmake).
-# - The floor is linked whole into a program of its own (LinkAlone.cpp) with nothing but what
-#   it links itself: a function or class of a floor above, declared by hand and used, is an
-#   undefined reference there, even in a file no other program of that floor pulls in.
+# - FOLDER_ORDER: the folders of the floor's include root in the order they may include each
+#   other: a file of the floor includes no header of a folder named after its own.
+# - A floor with floors above it (NOT_LINKING given) is linked whole into a program of its own
+#   (LinkAlone.cpp) with nothing but what it links itself: a function or class of a floor
+#   above, declared by hand and used, is an undefined reference there, even in a file no
+#   other program of that floor pulls in; LinkAlone.sh then names the rule broken.
 set(TARNWICK_FLOORS_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # The library a link entry names: a private link of a static library comes as
@@ -65,7 +67,8 @@ function(_tarnwick_floor_links target forbidden)
         set(how "through ${by_${key}}")
       endif()
       message(FATAL_ERROR "The floor ${target} links ${name} (${how}): a floor links only the "
-                          "floors below it, and the floors below the widgets no widgets.")
+                          "floors below it, the floors below the widgets no widgets, and the "
+                          "services no device layer.")
     endif()
   endforeach()
 endfunction()
@@ -73,6 +76,7 @@ endfunction()
 function(tarnwick_floor_rules target)
   cmake_parse_arguments(PARSE_ARGV 1 RULE "NO_WIDGETS" "" "NOT_LINKING;FOLDER_ORDER")
   get_target_property(folder ${target} TARNWICK_FLOOR_FOLDER)
+  get_target_property(root ${target} TARNWICK_FLOOR_ROOT)
 
   set(forbidden ${RULE_NOT_LINKING})
   if(RULE_NO_WIDGETS)
@@ -83,32 +87,33 @@ function(tarnwick_floor_rules target)
                               CALL _tarnwick_floor_links [[${target}]] [[${forbidden}]])")
   endif()
 
-  if(RULE_NO_WIDGETS OR RULE_FOLDER_ORDER)
-    set(widgets "")
-    if(RULE_NO_WIDGETS)
-      get_target_property(widgets Qt6::Widgets INTERFACE_INCLUDE_DIRECTORIES)
-      list(FILTER widgets INCLUDE REGEX "/QtWidgets$")
-      if(NOT widgets)
-        message(FATAL_ERROR "Qt Widgets' own header folder was not found: ${target} cannot be scanned")
-      endif()
-      list(GET widgets 0 widgets)
+  set(widgets "")
+  if(RULE_NO_WIDGETS)
+    get_target_property(widgets Qt6::Widgets INTERFACE_INCLUDE_DIRECTORIES)
+    list(FILTER widgets INCLUDE REGEX "/QtWidgets$")
+    if(NOT widgets)
+      message(FATAL_ERROR "Qt Widgets' own header folder was not found: ${target} cannot be scanned")
     endif()
-    string(REPLACE ";" "," order "${RULE_FOLDER_ORDER}")
-    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h)
-    set(stamp ${CMAKE_CURRENT_BINARY_DIR}/floors/${target}.scanned)
-    add_custom_command(OUTPUT ${stamp}
-      COMMAND ${CMAKE_COMMAND} -DFLOOR=${folder} -DWIDGET_HEADERS=${widgets} -DFOLDER_ORDER=${order}
-              -DSTAMP=${stamp} -P ${TARNWICK_FLOORS_DIR}/ScanFloor.cmake
-      DEPENDS ${sources} ${TARNWICK_FLOORS_DIR}/ScanFloor.cmake
-      COMMENT "Scanning ${target} for what its floor may not name"
-      VERBATIM)
-    add_custom_target(${target}Scan DEPENDS ${stamp})
-    add_dependencies(${target} ${target}Scan)
+    list(GET widgets 0 widgets)
   endif()
+  string(REPLACE ";" "," order "${RULE_FOLDER_ORDER}")
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h)
+  set(stamp ${CMAKE_CURRENT_BINARY_DIR}/floors/${target}.scanned)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DFOLDER=${folder} -DROOT=${root} -DWIDGET_HEADERS=${widgets}
+            -DFOLDER_ORDER=${order} -DSTAMP=${stamp} -P ${TARNWICK_FLOORS_DIR}/ScanFloor.cmake
+    DEPENDS ${sources} ${TARNWICK_FLOORS_DIR}/ScanFloor.cmake
+    COMMENT "Scanning ${target} for what its floor may not name"
+    VERBATIM)
+  add_custom_target(${target}Scan DEPENDS ${stamp})
+  add_dependencies(${target} ${target}Scan)
 
-  add_executable(${target}Alone ${TARNWICK_FLOORS_DIR}/LinkAlone.cpp)
-  target_link_libraries(${target}Alone PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${target}>")
-  set_target_properties(${target}Alone PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/floors
-                                                 AUTOMOC OFF AUTORCC OFF)
-  tarnwick_warnings(${target}Alone)
+  if(RULE_NOT_LINKING)
+    add_executable(${target}Alone ${TARNWICK_FLOORS_DIR}/LinkAlone.cpp)
+    target_link_libraries(${target}Alone PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${target}>")
+    set_target_properties(${target}Alone PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/floors
+                                                   AUTOMOC OFF AUTORCC OFF
+                                                   CXX_LINKER_LAUNCHER "sh;${TARNWICK_FLOORS_DIR}/LinkAlone.sh;${target}")
+    tarnwick_warnings(${target}Alone)
+  endif()
 endfunction()

@@ -17,6 +17,7 @@
 #include "shell/DbHelpers.h"
 #include "shell/PasswordHash.h"
 #include "shell/Language.h"
+#include "shell/SettingsReload.h"
 #include "shell/LoginController.h"
 #include "shell/UserStore.h"
 #include "view/RecordFileRing.h"
@@ -164,7 +165,7 @@ TEST_F(DamagedStartFiles, ADamagedSettingsFileGivesWhatCanBeReadAndIsKeptAsideAt
   EXPECT_EQ(s.GetPictureSavePath(), u"C:\\Capture\\");
   EXPECT_EQ(s.GetCircleVideo(), 1);
   EXPECT_TRUE(ui->notices.empty());
-  s.Reload();
+  ReloadSettingsTellingDamage(s);
   ASSERT_EQ(ui->notices.size(), 1u);
   const std::string name = path.substr(path.rfind('/') + 1);
   EXPECT_NE(ui->notices[0].find(plat::utf8ToUtf16(name) + u".bak"), std::u16string::npos);
@@ -222,7 +223,7 @@ TEST_F(DamagedStartFiles, AnUnreadableSettingsFileIsToldOnceKeptAsideAndNeverWri
     CLocalSettings s;
     EXPECT_TRUE(s.IsDamaged());
     EXPECT_EQ(s.GetCycleInterval(), CLocalSettings::DEFAULT_CYCLE_INTERVAL);
-    s.Reload();
+    ReloadSettingsTellingDamage(s);
     ASSERT_EQ(ui->notices.size(), 1u) << "told once";
     EXPECT_NE(ui->notices[0].find(u".bak"), std::u16string::npos);
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Hollin/CTChar.h"
+#include "CTChar.h"
 
 enum DevTypeCode : int32_t {
   DEV_TYPE_DVR = 1,

@@ -1,23 +1,14 @@
 #pragma once
-// Data files that could not be read whole. A load that skipped rows or could not read a table
-// reports its file here: a log line, a notice to the user, and a mark. The first save of that
-// file afterwards calls KeepDamagedFileAside before writing, which copies the file as it
-// stands to "<name>.bak" (replacing an older copy), so the save cannot write the loss over the
-// only copy of what was there. Any store of the program folder uses the same two calls.
+// What the user is told of a data file that could not be read whole or at all: the notices,
+// over the marks and kept copies of FileDamage.h (which tell nobody), so that whoever finds
+// the damage tells it in the user's language.
 #include <cstdint>
-#include <functional>
 #include <string>
 
-class CppSQLite3DB;
+#include "shell/FileDamage.h"
 
-// `fileName` is the file's name in the program folder ("Tarnwick.db"); `what` says what could
-// not be read, for the log. The user is told once per file until it has been kept aside.
+// Marks the file (MarkDamagedFile) and, the first time, tells the user DamageNoticeText.
 void ReportDamagedFile(const std::u16string& fileName, const std::string& what);
-
-// For a file whose damage the caller tells the user in its own words, before it writes the
-// file anew: logs the damage and copies the file to "<name>.bak" at once. False when the copy
-// failed: the caller must not write the file.
-bool KeepFileAsideNow(const std::u16string& fileName, const std::string& what);
 
 // The text `textId` with every "%s" replaced by the file's path (it lies in the program's folder).
 std::u16string DamagedFileText(uint32_t textId, const std::u16string& fileName);
@@ -28,29 +19,6 @@ std::u16string UnopenableFileText(uint32_t textId, const std::u16string& fileNam
 // nothing of it can be read, which file that is and why (a folder stands there, say).
 std::u16string DamageNoticeText(const std::u16string& fileName);
 
-// What a database's own integrity check says of it. Unknown: the check could not run for a
-// reason that proves nothing about the file (busy, say).
-enum class DatabaseHealth { Whole, Damaged, Unknown };
-DatabaseHealth CheckDatabaseHealth(CppSQLite3DB& db);
-
-// True when the file is not marked, or when it was copied aside (the mark is then cleared);
-// false when the copy failed: the caller must not write the file.
-bool KeepDamagedFileAside(const std::u16string& fileName);
-
-// For a save that failed after its file was kept aside: when the database is damaged beyond
-// writing (its integrity check fails or cannot run) and its copy is in "<name>.bak", the file
-// is removed so the save can start it anew; true when it was. A database that is whole (one
-// merely busy, say) is never removed.
-bool StartDamagedDatabaseAnew(const std::u16string& fileName);
-
-// A save of a store in `fileName` by the rule above: keep a marked file aside, write, and
-// when the write fails on a file damaged beyond writing, start it anew and write again.
-bool SaveKeepingDamagedAside(const std::u16string& fileName, const std::function<bool()>& write);
-
-bool IsFileMarkedDamaged(const std::u16string& fileName);
-
-// Why a file cannot be read at all (something else in its place, no permission to read it);
-// empty when it can be, or when nothing is there. Such a file is kept aside by moving it.
-std::string WhyFileUnreadable(const std::string& nativePath);
-// The same reason in the user's language ("it is a folder"); empty as above.
+// Why a file cannot be read at all, in the user's language ("it is a folder"); empty when it
+// can be, or when nothing is there.
 std::u16string UnreadableReasonText(const std::string& nativePath);

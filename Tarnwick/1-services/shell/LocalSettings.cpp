@@ -10,11 +10,10 @@
 #include "plat/log.h"
 #include "plat/paths.h"
 #include "plat/text.h"
-#include "shell/DamagedFiles.h"
-#include "shell/DiskHelpers.h"
+#include "shell/Disks.h"
+#include "shell/FileDamage.h"
 #include "shell/IniFile.h"
 #include "shell/Singleton.h"
-#include "shell/UiService.h"
 
 namespace {
 
@@ -23,10 +22,6 @@ constexpr char16_t kSection[] = u"";
 bool fileExists(const std::string& path) {
   struct stat st{};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::u16string FileName(const std::string& path) {
-  return plat::utf8ToUtf16(path.substr(path.rfind('/') + 1));
 }
 
 // Why the file is not a settings file as the program writes it (control bytes, text that is
@@ -81,6 +76,11 @@ std::string CLocalSettings::SettingsFilePath() {
   return plat::inProgramDir(name + "vez.ini");
 }
 
+std::u16string CLocalSettings::SettingsFileName() {
+  const std::string path = SettingsFilePath();
+  return plat::utf8ToUtf16(path.substr(path.rfind('/') + 1));
+}
+
 int CLocalSettings::Load() {
   const std::string path = SettingsFilePath();
   if (std::string why = WhyFileUnreadable(path); !why.empty()) {
@@ -121,10 +121,6 @@ int CLocalSettings::Load() {
 
 int CLocalSettings::Reload() {
   Load();
-  // Told here, when the language is chosen and the program is starting; the first load
-  // runs before either.
-  if (IsDamaged())
-    UiService().Notice(DamageNoticeText(FileName(SettingsFilePath())));
   return 1;
 }
 
@@ -140,7 +136,7 @@ int CLocalSettings::Save() {
   // settings go into a new file beside it that replaces it whole: its damaged lines stay in
   // the copy, not in the settings.
   const bool damaged = !m_damage.empty();
-  if (damaged && !KeepFileAsideNow(FileName(path), m_damage)) return 0;
+  if (damaged && !KeepFileAsideNow(SettingsFileName(), m_damage)) return 0;
   const std::string target = damaged ? path + ".new" : path;
   std::error_code ec;
   if (damaged) std::filesystem::remove(target, ec);

@@ -28,12 +28,15 @@ class CLocalSettings {
 
   // Native path of the settings file.
   static std::string SettingsFilePath();
+  // Its name in the program folder, the name its damage is reported by.
+  static std::u16string SettingsFileName();
 
   // 1 when the file was read, 0 when there is none or it cannot be read (values unchanged;
   // one that cannot be read counts as damaged).
   int Load();
-  // Loads again; a damaged file (bytes or lines no settings file holds, or one that cannot be
-  // read at all) is told to the user.
+  // Loads again; 1. Whether the file is damaged (bytes or lines no settings file holds, or
+  // one that cannot be read at all) is IsDamaged: the settings tell the user nothing, the
+  // start tells it (ReloadSettingsTellingDamage).
   int Reload();
   // 1 when every value was written, 0 when a write failed. The first save after a damaged
   // file was loaded keeps it as "<name>.bak" first (a copy, or the file itself moved aside

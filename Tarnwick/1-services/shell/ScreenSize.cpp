@@ -1,7 +1,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "shell/DiskHelpers.h"
+#include "shell/Disks.h"
 
 void GetScreenSize(int* width, int* height) {
   // Without a GUI (tools, early start-up) answer a common desktop size rather than 0,

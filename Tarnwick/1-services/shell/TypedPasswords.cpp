@@ -5,7 +5,7 @@
 #include "plat/log.h"
 #include "shell/DbHelpers.h"
 #include "shell/PasswordHash.h"
-#include "shell/UserStore.h"
+#include "shell/UserTables.h"
 
 namespace {
 

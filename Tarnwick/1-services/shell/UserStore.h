@@ -6,13 +6,7 @@
 #include <string>
 
 #include "shell/CppSQLite3.h"
-
-inline constexpr char16_t USER_DB_NAME[] = u"UserInfo.db";
-inline constexpr char16_t TB_USER_INFO[] = u"Tb_UserInfo";
-inline constexpr char16_t TB_RECENT_LOGIN_USER[] = u"Tb_RecentLoginUser";
-inline constexpr char16_t TB_AUTO_LOGIN_USER[] = u"Tb_AutoLoginUser";
-inline constexpr char16_t ADMIN_NAME[] = u"admin";
-inline constexpr char16_t ADMIN_PASSWORD[] = u"804261";
+#include "shell/UserTables.h"
 
 // Identity display text <-> stored code, in place. The administrator's word of the current
 // language (or the code "0" itself) becomes "0", anything else "1"; "0" reads back as the

@@ -13,6 +13,7 @@
 #include "plat/log.h"
 #include "shell/AppMessages.h"
 #include "shell/LocalSettings.h"
+#include "shell/SettingsReload.h"
 #include "shell/Singleton.h"
 #include "shell/UnlockBackoff.h"
 #include "shell/User.h"
@@ -82,7 +83,7 @@ bool StartSystem() {
   CDeviceManager::GetInstance();
   CLocalSettings* settings = CLocalSettings::GetInstance();
   if (!settings) return false;
-  settings->Reload();
+  ReloadSettingsTellingDamage(*settings);
   // The saved layout mode waits for the preview page's play screen; no saved preview runs.
   CPreviewManager::GetInstance()->LoadSession();
 
