@@ -3,13 +3,12 @@
 #include "devices/Device.h"
 #include "devices/DeviceManager.h"
 #include "shell/Singleton.h"
-#include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 
 bool CPreviewListPanelHost::GetActiveChannel(std::u16string& guid, int& channel) {
   if (!SingletonAccess<CPreviewManager>::HasInstance()) return false;
   CPreviewManager* manager = CPreviewManager::GetInstance();
-  CPlayScreen* screen = manager->GetPlayScreen();
+  ILiveScreen* screen = manager->GetPlayScreen();
   if (!screen) return false;
   PreviewItemPtr item = manager->FindByWindow(screen->GetActiveIndex());
   if (!item) return false;

@@ -8,19 +8,16 @@
 #include <string>
 
 #include "plat/qtvideowidget.h"
+#include "view/LiveScreen.h"
 
 class CBSWndContainer;
 class CDevice;
-
-// Event 2: the window's preview was stopped from its menu; event 3: the device refused its
-// stream (connections full) and the device layer stopped it.
-using PlayWndCallback = void (*)(CDevice* device, int channel, int event, void* page);
 
 // The preview page's window, to which live play windows report (0 while there is no page).
 void SetPreviewPageWindow(plat::WindowHandle page);
 plat::WindowHandle GetPreviewPageWindow();
 
-class CPlayWnd : public plat::VideoWidget {
+class CPlayWnd : public plat::VideoWidget, public ILiveWindow {
  public:
   static constexpr int kControlId = 1979;
   static constexpr uint32_t kBackground = 0x020202;
@@ -28,15 +25,13 @@ class CPlayWnd : public plat::VideoWidget {
   static constexpr int ID_RECORD = 32809;
   static constexpr int ID_STOP_PREVIEW = 32811;
   static constexpr int ID_SOUND = 32805;
-  static constexpr int kEventPreviewStopped = 2;
-  static constexpr int kEventPreviewRefused = 3;
 
   CPlayWnd(int index, int playbackFlag, CBSWndContainer* container);
 
   int GetIndex() const { return index_; }
   int GetPlaybackFlag() const { return playback_; }
-  plat::WindowHandle GetSafeHwnd() const { return handle(); }
-  void SetCallback(PlayWndCallback callback, CDevice* device, int channel, void* page);
+  plat::WindowHandle GetSafeHwnd() const override { return handle(); }
+  void SetCallback(PlayWndCallback callback, CDevice* device, int channel, void* page) override;
   // Posts WM_PLAYWND_SELECTED (index) to the preview page; only the live screen's windows do.
   void NotifySelected();
 
@@ -45,20 +40,10 @@ class CPlayWnd : public plat::VideoWidget {
   QMenu* BuildContextMenu();
   void OnCommand(int id);
 
-  // What the window shows besides pictures. While its preview connects it says so; a live
-  // window that gets no new picture for kLostAfterMs says its video is lost (or that none
-  // came) instead of holding its last picture, until pictures come back; an idle window is
-  // dark. A window whose device was lost, or whose stream the device refused, had its
-  // preview closed and says why until it is opened again or cleared.
-  enum class State { kIdle, kConnecting, kLive, kLost, kDeviceLost, kRefused };
-  static constexpr int kLostAfterMs = 4000;
-  // Live starts watching for pictures; every other state shows the background and its word
-  // (kLost comes from WatchPictures).
-  void Show(State state);
-  State GetState() const { return state_; }
-  // Asked every second for a live window by its page, with the clock's tick count.
-  enum class Watch { kSame, kLost, kBack };
-  Watch WatchPictures(int64_t nowMs);
+  // What the window shows besides pictures, and the watch over them (view/LiveScreen.h).
+  void Show(State state) override;
+  State GetState() const override { return state_; }
+  Watch WatchPictures(int64_t nowMs) override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

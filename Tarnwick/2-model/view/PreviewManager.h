@@ -14,10 +14,8 @@
 
 #include "devices/DeviceWork.h"
 #include "shell/Lock.h"
+#include "view/LiveScreen.h"
 #include "view/PreviewItem.h"
-
-class CPlayScreen;
-class CPlayWnd;
 
 // One row of Tb_Preview.
 struct SavedPreview {
@@ -71,11 +69,12 @@ class CPreviewManager {
   void SetStoppedListener(StoppedListener listener) { stopped_ = std::move(listener); }
   int GetCount();
 
-  void SetPlayScreen(CPlayScreen* screen);
-  CPlayScreen* GetPlayScreen() const { return screen_; }
+  // The live page's play screen (view/LiveScreen.h), registered once the page has made it.
+  void SetPlayScreen(ILiveScreen* screen);
+  ILiveScreen* GetPlayScreen() const { return screen_; }
   void SetActiveWindow(int index, int relayout);
   void SetActiveWindowByHwnd(HWND wnd, int relayout);
-  CPlayWnd* GetPlayWnd(int index);
+  ILiveWindow* GetPlayWnd(int index);
 
   // Rewrites Tb_Preview and Tb_PlayScreen in one transaction with bound values; a failure
   // anywhere leaves the previous rows. False without persistence or on any database error.
@@ -93,7 +92,7 @@ class CPreviewManager {
  private:
   void StopItems(const std::vector<PreviewItemPtr>& items);
 
-  CPlayScreen* screen_ = nullptr;
+  ILiveScreen* screen_ = nullptr;
   bool persistent_;
   std::list<PreviewItemPtr> items_;
   CLock lock_;

@@ -9,7 +9,6 @@
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "shell/Singleton.h"
-#include "view/PlayScreen.h"
 
 namespace {
 
@@ -175,7 +174,7 @@ int CPreviewManager::GetCount() {
   return static_cast<int>(items_.size());
 }
 
-void CPreviewManager::SetPlayScreen(CPlayScreen* screen) {
+void CPreviewManager::SetPlayScreen(ILiveScreen* screen) {
   screen_ = screen;
   if (screen_ && modePending_) {
     modePending_ = false;
@@ -191,7 +190,7 @@ void CPreviewManager::SetActiveWindowByHwnd(HWND wnd, int relayout) {
   if (screen_) screen_->SetActiveIndex(screen_->FindIndexByHwnd(wnd), relayout);
 }
 
-CPlayWnd* CPreviewManager::GetPlayWnd(int index) {
+ILiveWindow* CPreviewManager::GetPlayWnd(int index) {
   return screen_ ? screen_->GetWnd(index) : nullptr;
 }
 

@@ -11,16 +11,16 @@
 #include <mutex>
 #include <thread>
 
+#include "LiveFakes.h"
+#include "ModelServices.h"
 #include "devices/DeviceManager.h"
 #include "harness/DeviceWorkWait.h"
-#include "harness/Services.h"
 #include "plat/text.h"
 #include "plat/window.h"
 #include "shell/DbHelpers.h"
 #include "support/ChildProcess.h"
 #include "support/FakeDevices.h"
 #include "support/TestFolder.h"
-#include "view/PlayScreen.h"
 #include "view/PreviewManager.h"
 #include "view/ViewMessages.h"
 
@@ -84,7 +84,7 @@ struct PreviewList : ::testing::Test {
     setenv("TARNWICK_HOME", home.c_str(), 1);
   }
   void TearDown() override {
-    harness::ResetServices();
+    modeltest::ResetServices();
     unsetenv("TARNWICK_HOME");
     fs::remove_all(home);
   }
@@ -238,9 +238,7 @@ TEST_F(PreviewList, TheSessionRoundTripsAndIsLoadedWithoutListingAnythingAsRunni
     ASSERT_TRUE(reader.LoadSession());
     EXPECT_EQ(reader.GetSavedMode(), CPreviewManager::kModeWithoutScreen);
   }
-  CPlayScreen screen(0);
-  screen.resize(400, 300);
-  screen.show();
+  modeltest::FakeScreen screen;
   screen.SetMode(11, 0);
   {
     CPreviewManager m;
@@ -262,6 +260,7 @@ TEST_F(PreviewList, TheSessionRoundTripsAndIsLoadedWithoutListingAnythingAsRunni
   EXPECT_FALSE(m.HasWindow(7));
   EXPECT_EQ(m.GetSavedPreviews(), expected);
   EXPECT_EQ(screen.GetLayoutMode(), 0);  // nothing applied before the screen is registered
+  screen.SetActiveIndex(5, 0);
   m.SetPlayScreen(&screen);
   EXPECT_EQ(screen.GetLayoutMode(), 11);
   EXPECT_EQ(screen.GetActiveIndex(), 0);
