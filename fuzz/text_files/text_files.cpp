@@ -1,6 +1,6 @@
 // Arbitrary bytes as the two text files the program reads: an ini (settings) file, read and
 // then written back through the profile functions, and the strings file the build turns
-// into the text tables.
+// into the text tables and the header of the ids' names.
 //
 // Input: byte 0 chooses (even: ini, odd: strings file); the rest is the file.
 #include <sys/mman.h>
@@ -55,8 +55,15 @@ void ini(const uint8_t* data, size_t size) {
 void strings(const uint8_t* data, size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
   std::map<uint32_t, std::string> table;
+  std::map<std::string, uint32_t> names;
   std::string error;
-  if (!strgen::parseStringsFile(in, 1 + size % 2, 0, 0xFFFFFFFFul, table, error)) return;
+  if (!strgen::parseStringsFile(in, 1 + size % 2, 0, 0xFFFFFFFFul, table, error, &names)) return;
+  // Each name becomes a C++ constant: a well-formed name, one per id, of an id of the file.
+  std::map<uint32_t, std::string> named;
+  for (const auto& [name, id] : names) {
+    if (!strgen::isIdName(name) || !table.count(id)) __builtin_trap();
+    if (!named.emplace(id, name).second) __builtin_trap();
+  }
   // Each text becomes the inside of a C literal: no raw quote, newline or control byte.
   for (const auto& [id, lit] : table) {
     for (size_t i = 0; i < lit.size(); ++i) {

@@ -19,6 +19,7 @@
 #include "shell/DlgModifyPwd.h"
 #include "shell/DlgUserLogin.h"
 #include "shell/DlgUserMgr.h"
+#include "shell/StringIds.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "shell/UserStore.h"

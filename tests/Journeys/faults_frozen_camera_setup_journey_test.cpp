@@ -11,6 +11,7 @@
 #include "DeviceSteps.h"
 #include "devices/DlgIPCParamSetting.h"
 #include "harness/DeviceWorkWait.h"
+#include "shell/StringIds.h"
 #include "support/UiTicker.h"
 
 namespace {

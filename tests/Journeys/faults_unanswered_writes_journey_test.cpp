@@ -13,6 +13,7 @@
 #include "DeviceSteps.h"
 #include "devices/DlgIPCParamSetting.h"
 #include "harness/DeviceWorkWait.h"
+#include "shell/StringIds.h"
 
 namespace {
 

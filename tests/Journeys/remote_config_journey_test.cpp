@@ -18,6 +18,7 @@
 #include "DeviceSteps.h"
 #include "devices/DlgIPCParamSetting.h"
 #include "harness/DeviceWorkWait.h"
+#include "shell/StringIds.h"
 
 namespace {
 
@@ -168,7 +169,7 @@ class RemoteConfig : public DevicesJourney, public ::testing::WithParamInterface
     EXPECT_TRUE(harness::SettleDeviceWork(kPatienceMs)) << "the answers never came back";
     EXPECT_EQ(ChangedRecords(untouched, StateSnapshot()), std::vector<std::string>{});
     ASSERT_EQ(Ui().boxes.size(), boxes + 1) << "the network page tells to reconnect";
-    EXPECT_EQ(Ui().boxes.back().text, Text(CDlgIPCNetParam::IDS_CHANGED).toStdU16String());
+    EXPECT_EQ(Ui().boxes.back().text, Text(IDS_IPC_NET_CHANGED).toStdU16String());
   }
 
   // Then the video page's frame rate, the picture page's brightness slider (no Save: the

@@ -20,6 +20,7 @@
 #include "devices/DeviceManager.h"
 #include "harness/Services.h"
 #include "harness/UiHarness.h"
+#include "shell/StringIds.h"
 #include "shell/TarnwickApp.h"
 #include "shell/TarnwickDlg.h"
 #include "shell/User.h"
@@ -103,7 +104,7 @@ TEST(AppChild, Run) {
     EXPECT_FALSE(app.InitInstance());
     // Texts in the language the start chose (the exit frees it).
     const std::u16string running = LoadResString(8290), notice = LoadResString(8381), confirm = LoadResString(8524),
-                         noLock = LoadResString(CTarnwickApp::IDS_NO_INSTANCE_LOCK);
+                         noLock = LoadResString(IDS_NO_INSTANCE_LOCK);
     EXPECT_EQ(app.ExitInstance(), 0);
     if (mode == "second") {
       EXPECT_TRUE(app.Refused());

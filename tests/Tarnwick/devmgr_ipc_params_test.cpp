@@ -25,6 +25,7 @@
 #include "plat/event.h"
 #include "shell/Language.h"
 #include "plat/text.h"
+#include "shell/StringIds.h"
 #include "shell/User.h"
 
 namespace {

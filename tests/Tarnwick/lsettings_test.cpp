@@ -17,6 +17,7 @@
 #include "shell/DlgModifyUserInfor.h"
 #include "shell/DlgSetttings.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "shell/UserStore.h"

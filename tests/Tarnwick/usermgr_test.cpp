@@ -17,6 +17,7 @@
 #include "shell/Language.h"
 #include "shell/LoginController.h"
 #include "shell/PasswordHash.h"
+#include "shell/StringIds.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "shell/UserStore.h"

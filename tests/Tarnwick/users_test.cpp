@@ -12,6 +12,7 @@
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
 #include "shell/PasswordHash.h"
+#include "shell/StringIds.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "shell/UserStore.h"

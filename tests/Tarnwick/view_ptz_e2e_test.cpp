@@ -31,6 +31,7 @@
 #include "harness/UiHarness.h"
 #include "plat/audio.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"

@@ -3,15 +3,10 @@
 #include "plat/text.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/UiService.h"
 
 namespace {
-
-constexpr uint32_t IDS_DAMAGED_FILE = 8990;
-constexpr uint32_t IDS_UNOPENABLE_FILE = 8994;
-constexpr uint32_t IDS_IS_A_FOLDER = 8997;
-constexpr uint32_t IDS_NO_READ_PERMISSION = 8998;
-constexpr uint32_t IDS_CANNOT_BE_READ = 8999;
 
 std::u16string Replace(std::u16string text, const std::u16string& from, const std::u16string& to) {
   for (size_t at = text.find(from); at != std::u16string::npos; at = text.find(from, at + to.size()))

@@ -3,10 +3,10 @@
 #include "plat/paths.h"
 #include "plat/text.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/UiService.h"
 
 bool MakeFolderOrSay(const std::u16string& path) {
-  constexpr uint32_t IDS_CANNOT_CREATE_FOLDER = 9100;
   if (MakeFolder(path)) return true;
   // Named where it is on this machine: the drive text is the program's own.
   UiService().Notice(LoadResString(IDS_CANNOT_CREATE_FOLDER) + plat::utf8ToUtf16(plat::toNativePath(path)));

@@ -13,6 +13,7 @@
 #include "plat/text.h"
 #include "shell/LocalSettings.h"
 #include "shell/QtTexts.h"
+#include "shell/StringIds.h"
 
 const char16_t* BuiltinStringTable(uint32_t id);  // generated from the strings file
 
@@ -127,7 +128,6 @@ std::u16string LoadResString(uint32_t id) {
 }
 
 std::u16string TextWithPath(uint32_t id, const std::u16string& path) {
-  constexpr uint32_t IDS_PATH_SEPARATOR = 8981;
   return LoadResString(id) + LoadResString(IDS_PATH_SEPARATOR) + plat::utf8ToUtf16(plat::toNativePath(path));
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Rights bits of a user account's Power word, the identity codes stored for an account, and
-// the texts that name them.
+// the notice that refuses each right.
 #include <cstdint>
+
+#include "shell/StringIds.h"
 
 inline constexpr int RIGHT_PTZ = 1;
 inline constexpr int RIGHT_VIDEO_ADJUST = 2;
@@ -14,17 +16,6 @@ inline constexpr int RIGHTS_ALL = 63;
 // Stored in the Identify column; language-independent.
 inline constexpr char16_t IDENTITY_CODE_ADMIN[] = u"0";
 inline constexpr char16_t IDENTITY_CODE_USER[] = u"1";
-
-inline constexpr uint32_t IDS_IDENTITY_ADMIN = 8160;  // "管理员"
-inline constexpr uint32_t IDS_IDENTITY_USER = 8230;   // "普通用户"
-
-// The notice shown when a right is refused.
-inline constexpr uint32_t IDS_NO_RIGHT_PTZ = 8607;
-inline constexpr uint32_t IDS_NO_RIGHT_VIDEO_ADJUST = 8608;
-inline constexpr uint32_t IDS_NO_RIGHT_REMOTE_PLAYBACK = 8609;
-inline constexpr uint32_t IDS_NO_RIGHT_LOCAL_RECORD = 8610;
-inline constexpr uint32_t IDS_NO_RIGHT_VOICE_TALK = 8611;
-inline constexpr uint32_t IDS_NO_RIGHT_REMOTE_CONFIG = 8613;
 
 // The refusal notice of a right bit; 0 for a word that is not a single right.
 constexpr uint32_t RightRefusalStringId(int right) {

@@ -13,6 +13,7 @@
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
 #include "shell/PasswordHash.h"
+#include "shell/StringIds.h"
 #include "shell/TypedPasswords.h"
 #include "shell/UiService.h"
 #include "shell/UserRights.h"
@@ -61,11 +62,6 @@ bool BuildUserDatabase(CppSQLite3DB& db) {
   return true;
 }
 
-constexpr uint32_t IDS_USER_DB_REBUILT = 8991;
-constexpr uint32_t IDS_USER_DB_REBUILT_COPY_UNREADABLE = 8996;
-constexpr uint32_t IDS_USER_DB_UNUSABLE = 8992;
-constexpr uint32_t IDS_USER_DB_UNOPENABLE = 9104;
-constexpr uint32_t IDS_NOTICE = 8381;
 constexpr char16_t kRebuiltName[] = u"UserInfo.db.new";
 constexpr char16_t kKeptName[] = u"UserInfo.db.bak";
 constexpr const char16_t* kUserTables[] = {TB_USER_INFO, TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER};

@@ -16,6 +16,7 @@
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 
 namespace {
 

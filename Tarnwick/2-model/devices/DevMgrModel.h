@@ -39,7 +39,6 @@ class CDevMgrModel {
   // Images of the tree image list (bitmap 161, 18 pixels each).
   static constexpr int kImageRegion = 0, kImageDevice = 1, kImageChannel = 4, kImageGroup = 8,
                        kImageStreamServer = 10;
-  static constexpr uint32_t IDS_CHANNEL = 8186;
 
   explicit CDevMgrModel(CDeviceManager* devices = nullptr);
   ~CDevMgrModel();  // frees nodes and records; writes nothing

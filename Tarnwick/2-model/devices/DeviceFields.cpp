@@ -8,10 +8,6 @@
 
 #include "devices/DevMgrModel.h"
 #include "plat/text.h"
-#include "shell/Language.h"
-#include "shell/UiService.h"
-
-void Refuse(uint32_t id) { UiService().Notice(LoadResString(id)); }
 
 int ParsePort(const std::u16string& text) {
   if (text.empty() || text.size() > 5) return 0;

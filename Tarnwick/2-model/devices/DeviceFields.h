@@ -1,6 +1,5 @@
 #pragma once
-// Checks the device dialogs share: field limits, the port, duplicates, and the notice that
-// refuses an input.
+// Checks the device dialogs share: field limits, the port, duplicates, the host.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,8 +10,6 @@ class CDevMgrModel;
 
 inline constexpr size_t kDeviceNameChars = 63;
 
-// Shows the notice of string `id` (the dialog stays open).
-void Refuse(uint32_t id);
 // The port in 1..65535, or 0 when the text is empty, not a number or out of that range.
 int ParsePort(const std::u16string& text);
 // Whether the page already has a device of that node type with the record's name, or any

@@ -9,22 +9,13 @@
 #include "plat/log.h"
 #include "plat/text.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "view/LiveViewModel.h"
 #include "view/PreviewManager.h"
 
 namespace {
-
-constexpr uint32_t IDS_SELECT_DEVICE = 8259;
-constexpr uint32_t IDS_INVALID_DEVICE = 8260;
-constexpr uint32_t IDS_NOT_LOGGED_IN = 8510;
-// Notices that name the device after them (the windows say 9304 themselves).
-constexpr uint32_t IDS_DEVICE_LOST_NOTICE = 9300;
-constexpr uint32_t IDS_LOST_WINDOWS_CLOSED = 9301;
-constexpr uint32_t IDS_LOST_RECORDING_STOPPED = 9302;
-constexpr uint32_t IDS_LOST_DISARMED = 9303;
-constexpr uint32_t IDS_LOST_OPEN_AGAIN = 9305;
 
 using Row = CLiveViewModel::Row;
 

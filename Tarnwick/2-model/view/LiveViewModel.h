@@ -84,8 +84,8 @@ class CLiveViewModel {
 
   // Tree mode: 0 device tree, 1 group tree.
   int GetTreeMode() const { return treeMode_; }
-  bool ShowDeviceTree();  // false (8555) while something cycles
-  bool ShowGroupTree();   // false (8541) while single previews are open and nothing cycles
+  bool ShowDeviceTree();  // false (IDS_STOP_CYCLES_FIRST) while something cycles
+  bool ShowGroupTree();   // false (IDS_CLOSE_PREVIEWS_FIRST) while single previews are open and nothing cycles
 
   // Channels opened in single windows while something cycles are refused: the count of
   // cycles plus group members open in windows, as the preview list holds them now.

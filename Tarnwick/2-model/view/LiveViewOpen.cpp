@@ -11,21 +11,13 @@
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/Singleton.h"
+#include "shell/StringIds.h"
 #include "view/LiveViewModel.h"
 #include "view/PreviewManager.h"
 #include "view/RecordFileRing.h"
 #include "view/ViewMessages.h"
 
 namespace {
-
-constexpr uint32_t IDS_SELECT_CHANNEL = 8252;
-constexpr uint32_t IDS_CLOSE_PREVIEWS_FIRST = 8541;
-constexpr uint32_t IDS_CANNOT_PREVIEW = 8546;
-constexpr uint32_t IDS_BAD_WINDOW = 8547;
-constexpr uint32_t IDS_STOP_CYCLES_FIRST = 8555;
-constexpr uint32_t IDS_LOGIN_FAILED = 8601;
-constexpr uint32_t IDS_SWITCH_ENDED_RECORD = 8971;
-constexpr uint32_t IDS_SWITCH_NEW_RECORD = 8972;
 
 using Row = CLiveViewModel::Row;
 
@@ -314,8 +306,8 @@ void CLiveViewModel::OpenGroupMember(Row memberNode) {
     StopPreviewInWindow(item->GetWindow());
   StopConnectingIn(active);
   if (!WndOf(active)) return;
-  // A failed login is told as the device's address and 8601, a failed start as 8546, when
-  // the result comes back.
+  // A failed login is told as the device's address and IDS_LOGIN_FAILED, a failed start as
+  // IDS_CANNOT_PREVIEW, when the result comes back.
   OpenChannelInWindow(member->DevGuid, active, member->Chn, true);
 }
 

@@ -13,6 +13,7 @@
 #include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
+#include "shell/StringIds.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "view/LiveViewModel.h"
@@ -20,18 +21,6 @@
 #include "view/RecordFileRing.h"
 
 namespace {
-
-constexpr uint32_t IDS_SNAPSHOT_OK = 8350;
-constexpr uint32_t IDS_SNAPSHOT_FAILED = 8351;
-constexpr uint32_t IDS_RECORD_OK = 8368;
-constexpr uint32_t IDS_RECORD_FAILED = 8369;
-constexpr uint32_t IDS_DISK_RESERVE = 8525;
-constexpr uint32_t IDS_OPEN_PREVIEW_FIRST = 8526;
-constexpr uint32_t IDS_RECORD_SETTINGS = 8620;
-constexpr uint32_t IDS_ROLL_FAILED = 8970;
-constexpr uint32_t IDS_CHANNEL = 8186;
-// A notice that names the device after it (the window says 9002 itself).
-constexpr uint32_t IDS_VIDEO_LOST_NOTICE = 9003;
 
 std::u16string U16(const std::string& utf8) { return plat::utf8ToUtf16(utf8); }
 

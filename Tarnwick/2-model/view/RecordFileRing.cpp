@@ -20,6 +20,7 @@
 #include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
+#include "shell/StringIds.h"
 #include "shell/UiService.h"
 #include "view/PlaybackNames.h"
 
@@ -28,8 +29,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kLog[] = "recordring";
-constexpr uint32_t IDS_RECORD_LIST_UNOPENABLE = 8995;
-constexpr uint32_t IDS_CANNOT_BE_CREATED = 8988;
 
 int64_t systemFreeBytes(const std::u16string& root) {
   std::error_code ec;

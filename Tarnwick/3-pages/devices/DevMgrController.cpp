@@ -10,23 +10,11 @@
 #include "plat/text.h"
 #include "shell/GuidString.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
+#include "shell/Text.h"
 #include "shell/User.h"
 
 namespace {
-
-// Texts of the commands and their refusals.
-enum : uint32_t {
-  IDS_ADD_REGION = 8109, IDS_DELETE_REGION = 8110, IDS_ADD_SERVER = 8226, IDS_DELETE_SERVER = 8315,
-  IDS_MODIFY_SERVER = 8227, IDS_ADD_DEVICE = 8112, IDS_DELETE_DEVICE = 8113, IDS_PROPERTIES = 8722,
-  IDS_REMOTE_SETUP = 8244, IDS_MODIFY_CHANNEL = 8114, IDS_ADD_GROUP = 8106, IDS_DELETE_GROUP = 8108,
-  IDS_MODIFY_GROUP = 8107,
-  IDS_NO_REGION = 8233, IDS_NO_SERVER = 8319, IDS_NO_DEVICE = 8318, IDS_NO_TARGET = 8295,
-  IDS_REGION_NOT_EMPTY = 8507, IDS_TOO_MANY_DEVICES = 8232, IDS_ADD_REGION_FIRST = 8293,
-  IDS_DEVICE_EXISTS = 8210, IDS_DEVICE_WORKING = 8294, IDS_DEVICE_BUSY = 8523, IDS_CANNOT_LOGIN = 8301,
-  IDS_NO_REMOTE_RIGHT = 8613, IDS_SELECT_DEVICE = 8618, IDS_NO_GROUP = 8321, IDS_NO_CHANNEL_OR_DEVICE = 8322,
-  IDS_SELECT_CHANNEL = 8252, IDS_CONFIRM_DELETE = 8316, IDS_SAVE_UNDONE = 9101
-};
-
 
 bool SameConnection(const CDevInfo& a, const CDevInfo& b) {
   return a.GetIP() == b.GetIP() && a.GetPort() == b.GetPort() && a.GetUserName() == b.GetUserName() &&
@@ -76,13 +64,13 @@ bool CDevMgrController::OnCommand(int id, const DeviceSelection& device, GroupTr
     case ID_ADD_REGION: case IDC_ADD_REGION: AddRegion(device); break;
     case ID_DELETE_REGION: case IDC_DELETE_REGION: DeleteRegion(device); break;
     case ID_MODIFY_REGION:
-      if (device.Type() != DeviceTreeNode::kRegion) Refuse(IDS_NO_REGION);
+      if (device.Type() != DeviceTreeNode::kRegion) Notice(IDS_NO_REGION);
       else Modify(device);
       break;
     case ID_ADD_SERVER: case IDC_ADD_SERVER: AddServer(device); break;
     case ID_DELETE_SERVER: case IDC_DELETE_SERVER: DeleteServer(device); break;
     case ID_MODIFY_SERVER:
-      if (device.Type() != DeviceTreeNode::kStreamServer) Refuse(IDS_NO_SERVER);
+      if (device.Type() != DeviceTreeNode::kStreamServer) Notice(IDS_NO_SERVER);
       else Modify(device);
       break;
     case ID_ADD_DEVICE: case IDC_ADD_DEVICE: AddDevice(device); break;
@@ -123,8 +111,8 @@ void CDevMgrController::AddRegion(const DeviceSelection& s) {
 
 void CDevMgrController::DeleteRegion(const DeviceSelection& s) {
   const Stored before = Snapshot();
-  if (s.Type() != DeviceTreeNode::kRegion) return Refuse(IDS_NO_REGION);
-  if (model_.RegionHasChildren(s.node)) return Refuse(IDS_REGION_NOT_EMPTY);
+  if (s.Type() != DeviceTreeNode::kRegion) return Notice(IDS_NO_REGION);
+  if (model_.RegionHasChildren(s.node)) return Notice(IDS_REGION_NOT_EMPTY);
   if (!ConfirmDelete(s.node->Region()->Name, u"%s[%s]")) return;
   if (!model_.RemoveRegionNode(s.node)) return;
   ui_.DeviceTreesChanged();
@@ -159,14 +147,14 @@ void CDevMgrController::ModifyRegion(DeviceTreeNode* node) {
 // ---- servers and devices
 
 void CDevMgrController::AddServer(const DeviceSelection& s) {
-  if (model_.Devices()->Count() >= kMaxDevices) return Refuse(IDS_TOO_MANY_DEVICES);
-  if (model_.Hierarchy().Empty()) return Refuse(IDS_ADD_REGION_FIRST);
+  if (model_.Devices()->Count() >= kMaxDevices) return Notice(IDS_TOO_MANY_DEVICES);
+  if (model_.Hierarchy().Empty()) return Notice(IDS_ADD_REGION_FIRST);
   AddDeviceEntry(s, DeviceTreeNode::kStreamServer);
 }
 
 void CDevMgrController::AddDevice(const DeviceSelection& s) {
-  if (model_.Hierarchy().Empty()) return Refuse(IDS_ADD_REGION_FIRST);
-  if (model_.Devices()->Count() >= kMaxDevices) return Refuse(IDS_TOO_MANY_DEVICES);
+  if (model_.Hierarchy().Empty()) return Notice(IDS_ADD_REGION_FIRST);
+  if (model_.Devices()->Count() >= kMaxDevices) return Notice(IDS_TOO_MANY_DEVICES);
   AddDeviceEntry(s, DeviceTreeNode::kDevice);
 }
 
@@ -179,12 +167,12 @@ void CDevMgrController::AddDeviceEntry(const DeviceSelection& s, int nodeType) {
   const std::u16string regionName = region->Region()->Name;
   if (!(server ? ui_.EditServer(info, true, regionName) : ui_.EditDevice(info, true, regionName))) return;
   if (server) info.SetDevType(DEV_TYPE_STREAM_SERVER);
-  if (!server && !IsResolvableHost(info.GetIP())) return Refuse(IDS_CANNOT_LOGIN);
+  if (!server && !IsResolvableHost(info.GetIP())) return Notice(IDS_CANNOT_LOGIN);
   info.SetRegionGuid(region->Region()->Guid);
   info.SetGuid(MakeGuidString());
   auto device = std::make_unique<CDevice>(info);
   CDeviceManager* list = model_.Devices();
-  if (list->IsDuplicate(device.get()) || !list->Add(device.get())) return Refuse(IDS_DEVICE_EXISTS);
+  if (list->IsDuplicate(device.get()) || !list->Add(device.get())) return Notice(IDS_DEVICE_EXISTS);
   model_.AddDeviceNode(device.release());
   ui_.DeviceTreesChanged();
   Commit(before, kDevices);
@@ -192,7 +180,7 @@ void CDevMgrController::AddDeviceEntry(const DeviceSelection& s, int nodeType) {
 
 void CDevMgrController::DeleteServer(const DeviceSelection& s) {
   const Stored before = Snapshot();
-  if (s.Type() != DeviceTreeNode::kStreamServer) return Refuse(IDS_NO_SERVER);
+  if (s.Type() != DeviceTreeNode::kStreamServer) return Notice(IDS_NO_SERVER);
   if (!ConfirmDelete(s.node->Device()->GetDevInfo().GetName(), u"%s[%s]")) return;
   DeleteDeviceEntry(s.node);
   Commit(before, kDevices);
@@ -200,8 +188,8 @@ void CDevMgrController::DeleteServer(const DeviceSelection& s) {
 
 void CDevMgrController::DeleteDevice(const DeviceSelection& s) {
   const Stored before = Snapshot();
-  if (s.Type() != DeviceTreeNode::kDevice) return Refuse(IDS_NO_DEVICE);
-  if (work_.OpenPreviewCount() > 0) return Refuse(IDS_DEVICE_WORKING);
+  if (s.Type() != DeviceTreeNode::kDevice) return Notice(IDS_NO_DEVICE);
+  if (work_.OpenPreviewCount() > 0) return Notice(IDS_DEVICE_WORKING);
   if (!ConfirmDelete(s.node->Device()->GetDevInfo().GetName(), u"%s[%s]")) return;
   DeleteDeviceEntry(s.node);
   Commit(before, kDevices | kGroups);
@@ -219,7 +207,7 @@ void CDevMgrController::DeleteDeviceEntry(DeviceTreeNode* node) {
 }
 
 void CDevMgrController::Modify(const DeviceSelection& s) {
-  if (!s.node || s.IsChannel()) return Refuse(IDS_NO_TARGET);
+  if (!s.node || s.IsChannel()) return Notice(IDS_NO_TARGET);
   if (s.node->type == DeviceTreeNode::kRegion)
     ModifyRegion(s.node);
   else if (s.node->type == DeviceTreeNode::kStreamServer || s.node->type == DeviceTreeNode::kDevice)
@@ -231,16 +219,16 @@ void CDevMgrController::ModifyDeviceEntry(DeviceTreeNode* node) {
   const Stored before = Snapshot();
   CDevice* device = node->Device();
   const bool server = node->type == DeviceTreeNode::kStreamServer;
-  if (!server && device->IsBusy()) return Refuse(IDS_DEVICE_BUSY);
+  if (!server && device->IsBusy()) return Notice(IDS_DEVICE_BUSY);
   DeviceTreeNode* region = model_.RegionNodeOf(device);
   const std::u16string regionName = region ? region->Region()->Name : std::u16string();
   CDevInfo record = device->GetDevInfo();
   if (!(server ? ui_.EditServer(record, false, regionName) : ui_.EditDevice(record, false, regionName))) return;
-  if (!server && !IsResolvableHost(record.GetIP())) return Refuse(IDS_CANNOT_LOGIN);
+  if (!server && !IsResolvableHost(record.GetIP())) return Notice(IDS_CANNOT_LOGIN);
   for (CDevice* other : model_.Devices()->GetList()) {
     if (other == device) continue;
     if (other->GetDevInfo().GetName() == record.GetName() || other->GetDevInfo().GetIP() == record.GetIP())
-      return Refuse(IDS_DEVICE_EXISTS);
+      return Notice(IDS_DEVICE_EXISTS);
   }
   record.SetGuid(device->GetGuid());
   record.SetRegionGuid(device->GetRegionGuid());
@@ -261,7 +249,7 @@ void CDevMgrController::ModifyDeviceEntry(DeviceTreeNode* node) {
 
 // The channel's values are kept with the device list, so they are there after a restart.
 void CDevMgrController::ModifyChannel(const DeviceSelection& s) {
-  if (!s.IsChannel() || s.node->type != DeviceTreeNode::kDevice) return Refuse(IDS_SELECT_CHANNEL);
+  if (!s.IsChannel() || s.node->type != DeviceTreeNode::kDevice) return Notice(IDS_SELECT_CHANNEL);
   CDevice* device = s.node->Device();
   const CChannel* channel = device->GetChannel(s.channel);
   const int userNo = channel ? channel->GetUserNo() : 0, transport = channel ? channel->GetTransport() : 0,
@@ -272,15 +260,15 @@ void CDevMgrController::ModifyChannel(const DeviceSelection& s) {
     edited->SetTransport(transport);
     edited->SetStreamType(stream);
   }
-  Refuse(IDS_SAVE_UNDONE);
+  Notice(IDS_SAVE_UNDONE);
 }
 
 void CDevMgrController::RemoteSetup(const DeviceSelection& s) {
   CUser* user = CUser::GetInstance();
   if (!user) return;
-  if (!user->HasRight(kRightRemoteSetup)) return Refuse(IDS_NO_REMOTE_RIGHT);
-  if (s.Type() != DeviceTreeNode::kDevice || !s.node->Device()) return Refuse(IDS_SELECT_DEVICE);
-  if (const uint32_t notice = ui_.OpenRemoteSetup(*s.node->Device())) Refuse(notice);
+  if (!user->HasRight(kRightRemoteSetup)) return Notice(IDS_NO_RIGHT_REMOTE_CONFIG);
+  if (s.Type() != DeviceTreeNode::kDevice || !s.node->Device()) return Notice(IDS_CHECK_DEVICE_SELECTED);
+  if (const uint32_t notice = ui_.OpenRemoteSetup(*s.node->Device())) Notice(notice);
 }
 
 void CDevMgrController::StopDeviceWork(CDevice* device) {
@@ -326,7 +314,7 @@ void CDevMgrController::AddGroup() {
 
 void CDevMgrController::DeleteGroup(GroupTreeNode* selected) {
   const Stored before = Snapshot();
-  if (!selected || !selected->Group()) return Refuse(IDS_NO_GROUP);
+  if (!selected || !selected->Group()) return Notice(IDS_NO_GROUP);
   if (!ConfirmDelete(selected->Group()->Name, u"%s [%s]")) return;
   work_.StopCycle(selected->Group()->Name);
   model_.RemoveGroupNode(selected);
@@ -336,7 +324,7 @@ void CDevMgrController::DeleteGroup(GroupTreeNode* selected) {
 
 void CDevMgrController::RenameGroup(GroupTreeNode* selected) {
   const Stored before = Snapshot();
-  if (!selected || !selected->Group()) return Refuse(IDS_NO_GROUP);
+  if (!selected || !selected->Group()) return Notice(IDS_NO_GROUP);
   CGroupInfo record = *selected->Group();
   if (!ui_.EditGroup(record, false)) return;
   const std::u16string old = selected->Group()->Name;
@@ -357,8 +345,9 @@ bool CDevMgrController::AddMember(CDevice* device, int channel, GroupTreeNode* g
 
 void CDevMgrController::AddToGroup(const DeviceSelection& s, GroupTreeNode* selected) {
   const Stored before = Snapshot();
-  if (!s.node || s.node->type != DeviceTreeNode::kDevice || !s.node->Device()) return Refuse(IDS_NO_CHANNEL_OR_DEVICE);
-  if (!selected || !selected->Group()) return Refuse(IDS_NO_GROUP);
+  if (!s.node || s.node->type != DeviceTreeNode::kDevice || !s.node->Device())
+    return Notice(IDS_NO_CHANNEL_OR_DEVICE);
+  if (!selected || !selected->Group()) return Notice(IDS_NO_GROUP);
   CDevice* device = s.node->Device();
   if (s.IsChannel()) {
     // A channel already in a group: nothing happens, and nothing is said.
@@ -373,7 +362,7 @@ void CDevMgrController::AddToGroup(const DeviceSelection& s, GroupTreeNode* sele
 
 void CDevMgrController::RemoveFromGroup(GroupTreeNode* selected) {
   const Stored before = Snapshot();
-  if (!selected || !selected->Member()) return Refuse(IDS_SELECT_CHANNEL);
+  if (!selected || !selected->Member()) return Notice(IDS_SELECT_CHANNEL);
   if (GroupTreeNode* group = model_.GroupOfMember(selected)) work_.StopCycle(group->Group()->Name);
   model_.RemoveGroupNode(selected);
   ui_.GroupTreesChanged();
@@ -382,7 +371,7 @@ void CDevMgrController::RemoveFromGroup(GroupTreeNode* selected) {
 
 void CDevMgrController::MoveMember(GroupTreeNode* selected, int direction) {
   const Stored before = Snapshot();
-  if (!selected || !selected->Member()) return Refuse(IDS_SELECT_CHANNEL);
+  if (!selected || !selected->Member()) return Notice(IDS_SELECT_CHANNEL);
   GroupTreeNode* group = model_.GroupOfMember(selected);
   if (!group) return;
   const std::vector<GroupTreeNode*> groups = model_.SortedGroups();
@@ -422,7 +411,7 @@ void CDevMgrController::Commit(const Stored& before, unsigned tables) {
   if (undo & kGroups) model_.RestoreGroups(before.groups);
   ui_.DeviceTreesChanged();
   ui_.GroupTreesChanged();
-  Refuse(IDS_SAVE_UNDONE);
+  Notice(IDS_SAVE_UNDONE);
 }
 
 void CDevMgrController::RestoreDevices(const std::vector<CDevInfo>& before) {

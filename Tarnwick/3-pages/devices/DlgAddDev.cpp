@@ -14,6 +14,7 @@
 #include "devices/DeviceFields.h"
 #include "plat/text.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "shell/UiService.h"
 
@@ -35,8 +36,6 @@ const char* const kTypeNames[] = {"DVR", "IPCamera", "MediaServer", "NVR"};
 QString TypeName(int devType) {
   return devType >= DEV_TYPE_DVR && devType <= DEV_TYPE_NVR ? QString::fromLatin1(kTypeNames[devType - 1]) : QString();
 }
-
-constexpr uint32_t IDS_TOO_MANY_CHANNELS = 8980;
 
 constexpr int kWidth = 560;
 constexpr int kListTop = 300;
@@ -117,13 +116,15 @@ void CDlgAddDev::SetInfo(const CDevInfo* info, const std::u16string& regionName,
 }
 
 bool CDlgAddDev::OnInitDialog() {
-  findChild<QPushButton*>(QString::number(IDC_OK))->setText(Text(8004));
-  findChild<QPushButton*>(QString::number(IDC_CANCEL))->setText(Text(8006));
-  findChild<QGroupBox*>(QString::number(IDC_GROUP))->setTitle(Text(8116));
-  m_scan->setText(Text(8055));
-  const std::pair<int, uint32_t> labels[] = {{1320, 8288}, {1323, 8117}, {2524, 8078}, {2525, 8060},
-                                             {2527, 8057}, {2528, 8062}, {2531, 8345}, {2532, 8118},
-                                             {1322, 8119}, {2530, 8120}, {1321, 8121}, {2529, 8063}};
+  findChild<QPushButton*>(QString::number(IDC_OK))->setText(Text(IDS_OK));
+  findChild<QPushButton*>(QString::number(IDC_CANCEL))->setText(Text(IDS_CANCEL));
+  findChild<QGroupBox*>(QString::number(IDC_GROUP))->setTitle(Text(IDS_DEVICE_BASICS));
+  m_scan->setText(Text(IDS_SCAN_DEVICES));
+  const std::pair<int, uint32_t> labels[] = {
+      {1320, IDS_DEVICE_NAME},   {1323, IDS_REGISTER_MODE}, {2524, IDS_IP},
+      {2525, IDS_PORT},          {2527, IDS_USER_NAME},     {2528, IDS_PASSWORD},
+      {2531, IDS_PARENT_REGION}, {2532, IDS_DEVICE_ID},     {1322, IDS_CHANNEL_COUNT},
+      {2530, IDS_MANUFACTURER},  {1321, IDS_DEVICE_TYPE},   {2529, IDS_MULTICAST_ADDRESS}};
   for (auto [id, text] : labels) findChild<QLabel*>(QString::number(id))->setText(Text(text));
   findChild<QLabel*>(QString::number(2526))->setText(QStringLiteral("DNS"));
 
@@ -136,22 +137,23 @@ bool CDlgAddDev::OnInitDialog() {
   m_channels->clear();
   for (int n = 1; n <= kMaxChannels; ++n) m_channels->addItem(QString::number(n), n);
   m_registerMode->clear();
-  m_registerMode->addItem(Text(8161), 0);
-  m_registerMode->addItem(Text(8162), 1);
+  m_registerMode->addItem(Text(IDS_REGISTER_IP), 0);
+  m_registerMode->addItem(Text(IDS_REGISTER_DOMAIN), 1);
   m_manufacturer->clear();
-  m_manufacturer->addItem(Text(8179), 0);
+  m_manufacturer->addItem(Text(IDS_PRODUCT_NAME), 0);
   m_results->setHeaderHidden(false);
   m_results->setRootIsDecorated(false);
   m_results->setAllColumnsShowFocus(true);
   // The found device's family, which a double click takes over, is the last column.
-  const std::pair<QString, int> columns[] = {{Text(8023), 36}, {Text(8288), 140}, {Text(8078), 76}, {Text(8060), 46},
-                                             {Text(8723), 40}, {"MAC", 116},      {Text(8121), 70}};
+  const std::pair<QString, int> columns[] = {
+      {Text(IDS_NUMBER), 36},         {Text(IDS_DEVICE_NAME), 140}, {Text(IDS_IP), 76}, {Text(IDS_PORT), 46},
+      {Text(IDS_CHANNEL_COLUMN), 40}, {"MAC", 116},                 {Text(IDS_DEVICE_TYPE), 70}};
   m_results->DeleteAllItems();
   m_rows.clear();
   m_results->setColumnCount(0);
   for (int c = 0; c < kResultColumns; ++c) m_results->InsertColumn(c, columns[c].first, columns[c].second);
 
-  setWindowTitle(Text(m_add ? 8112 : 8291));
+  setWindowTitle(Text(m_add ? IDS_ADD_DEVICE : IDS_MODIFY_DEVICE));
   m_region->setText(QString::fromStdU16String(m_regionName));
   if (m_add) {
     m_deviceType->setCurrentIndex(DEV_TYPE_DVR - 1);
@@ -192,18 +194,19 @@ bool CDlgAddDev::Validate() {
   const std::u16string password = m_password->text().toStdU16String();
   const int devType = m_deviceType->currentData().toInt();
   auto refuse = [](uint32_t id) {
-    Refuse(id);
+    Notice(id);
     return false;
   };
-  if (name.empty()) return refuse(8213);
+  if (name.empty()) return refuse(IDS_ENTER_DEVICE_NAME);
   // A longer name stored before stays as it is unless the user changes it.
-  if (name.size() > kDeviceNameChars && (m_add || name != m_info.GetName())) return refuse(8960);
-  if (ip.empty()) return refuse(8209);
+  if (name.size() > kDeviceNameChars && (m_add || name != m_info.GetName()))
+    return refuse(IDS_DEVICE_NAME_TOO_LONG);
+  if (ip.empty()) return refuse(IDS_ENTER_DEVICE_ADDRESS);
   const int port = ParsePort(m_port->text().toStdU16String());
-  if (port == 0) return refuse(8206);
+  if (port == 0) return refuse(IDS_BAD_PORT);
   if (!IsResolvableHost(ip)) return refuse(IDS_CANNOT_LOGIN);
-  if (NarrowLength(user) > LoginFieldBytes(devType)) return refuse(8961);
-  if (NarrowLength(password) > LoginFieldBytes(devType)) return refuse(8962);
+  if (NarrowLength(user) > LoginFieldBytes(devType)) return refuse(IDS_USER_NAME_TOO_LONG);
+  if (NarrowLength(password) > LoginFieldBytes(devType)) return refuse(IDS_PASSWORD_TOO_LONG);
   CDevInfo next(name, ip, port, user, password, m_channels->currentIndex() + 1, m_multicast->text().toStdU16String(),
                 m_dns->text().toStdU16String(), m_productId->text().toStdU16String(), u"",
                 m_manufacturer->currentData().toInt(), m_registerMode->currentData().toInt(), devType,
@@ -211,7 +214,7 @@ bool CDlgAddDev::Validate() {
   // Checked against the record held before; the record changes only once every check passed,
   // so a second OK after a refusal meets the same checks.
   if (m_owner && IsDuplicateDevice(*m_owner, next, m_add ? nullptr : &m_info, DeviceTreeNode::kDevice))
-    return refuse(8210);
+    return refuse(IDS_DEVICE_EXISTS);
   m_info = next;
   return true;
 }

@@ -49,7 +49,6 @@ class CDlgAddDev : public CFramedDialog {
   static constexpr int kMaxChannels = 16;
   // Number, name, address, port, channels, MAC, device type.
   static constexpr int kResultColumns = 7;
-  static constexpr uint32_t IDS_CANNOT_LOGIN = 8301;  // a host name that does not resolve
 
   explicit CDlgAddDev(CDevMgrModel* owner, QWidget* parent = nullptr);
   ~CDlgAddDev() override;  // ends the search: no callback outlives the dialog

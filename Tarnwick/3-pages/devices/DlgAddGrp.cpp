@@ -1,9 +1,12 @@
 #include "devices/DlgAddGrp.h"
 
 #include "devices/DevMgrModel.h"
+#include "shell/StringIds.h"
 
 CDlgAddGrp::CDlgAddGrp(CDevMgrModel* owner, QWidget* parent)
-    : CNameEntryDialog(kTemplateId, IDC_NAME, IDC_LABEL_NAME, {8106, 8107, 8067, 8211, 8212}, owner, parent) {}
+    : CNameEntryDialog(kTemplateId, IDC_NAME, IDC_LABEL_NAME,
+                       {IDS_ADD_GROUP, IDS_MODIFY_GROUP, IDS_GROUP_NAME, IDS_GROUP_NAME_EMPTY, IDS_GROUP_EXISTS}, owner,
+                       parent) {}
 
 void CDlgAddGrp::SetGroup(const CGroupInfo* group, int add) {
   if (!group && !add) return;

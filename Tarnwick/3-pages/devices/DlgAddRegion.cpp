@@ -5,10 +5,13 @@
 #include "devices/DevMgrModel.h"
 #include "devices/FramedDialog.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 
 CDlgAddRegion::CDlgAddRegion(CDevMgrModel* owner, QWidget* parent)
-    : CNameEntryDialog(kTemplateId, IDC_NAME, IDC_LABEL_NAME, {8109, 8111, 8066, 8207, 8208}, owner, parent) {
+    : CNameEntryDialog(kTemplateId, IDC_NAME, IDC_LABEL_NAME,
+                       {IDS_ADD_REGION, IDS_MODIFY_REGION, IDS_REGION, IDS_REGION_NAME_EMPTY, IDS_REGION_EXISTS}, owner,
+                       parent) {
   resize(300, 140);
   MakeControl<QLabel>(this, IDC_LABEL_PARENT, QRect(10, 46, 80, 22));
   m_parent = MakeControl<QLineEdit>(this, IDC_PARENT, QRect(95, 46, 180, 22));
@@ -25,7 +28,7 @@ void CDlgAddRegion::SetRegion(const CRegionInfo* region, int add, const std::u16
 
 bool CDlgAddRegion::OnInitDialog() {
   CNameEntryDialog::OnInitDialog();
-  findChild<QLabel*>(QString::number(IDC_LABEL_PARENT))->setText(Text(8345));
+  findChild<QLabel*>(QString::number(IDC_LABEL_PARENT))->setText(Text(IDS_PARENT_REGION));
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "devices/DevMgrModel.h"
 #include "devices/DeviceFields.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 
 CDlgAddSM::CDlgAddSM(CDevMgrModel* owner, QWidget* parent) : CFramedDialog(kTemplateId, parent), m_owner(owner) {
@@ -37,12 +38,14 @@ void CDlgAddSM::SetServer(const CDevInfo* info, const std::u16string& regionName
 }
 
 bool CDlgAddSM::OnInitDialog() {
-  findChild<QPushButton*>(QString::number(IDC_OK))->setText(Text(8004));
-  findChild<QPushButton*>(QString::number(IDC_CANCEL))->setText(Text(8006));
-  const std::pair<int, uint32_t> labels[] = {
-      {IDC_LABEL_NAME, 8359}, {IDC_LABEL_ADDRESS, 8059}, {IDC_LABEL_PORT, 8060}, {IDC_LABEL_REGION, 8345}};
+  findChild<QPushButton*>(QString::number(IDC_OK))->setText(Text(IDS_OK));
+  findChild<QPushButton*>(QString::number(IDC_CANCEL))->setText(Text(IDS_CANCEL));
+  const std::pair<int, uint32_t> labels[] = {{IDC_LABEL_NAME, IDS_NAME},
+                                             {IDC_LABEL_ADDRESS, IDS_ADDRESS},
+                                             {IDC_LABEL_PORT, IDS_PORT},
+                                             {IDC_LABEL_REGION, IDS_PARENT_REGION}};
   for (auto [id, text] : labels) findChild<QLabel*>(QString::number(id))->setText(Text(text));
-  setWindowTitle(Text(m_add ? 8226 : 8227));
+  setWindowTitle(Text(m_add ? IDS_ADD_SERVER : IDS_MODIFY_SERVER));
   m_region->setText(QString::fromStdU16String(m_regionName));
   if (m_add) {
     m_name->clear();
@@ -60,18 +63,19 @@ void CDlgAddSM::OnOK() {
   CDevInfo next = m_info;
   const std::u16string name = m_name->text().toStdU16String();
   const std::u16string address = m_address->text().toStdU16String();
-  if (name.empty()) return Refuse(8299);
+  if (name.empty()) return Notice(IDS_SERVER_NAME_EMPTY);
   // A longer name stored before stays as it is unless the user changes it.
-  if (name.size() > kDeviceNameChars && (m_add || name != m_info.GetName())) return Refuse(8960);
+  if (name.size() > kDeviceNameChars && (m_add || name != m_info.GetName()))
+    return Notice(IDS_DEVICE_NAME_TOO_LONG);
   next.SetName(name);
-  if (address.empty()) return Refuse(8225);
+  if (address.empty()) return Notice(IDS_ADDRESS_EMPTY);
   next.SetIP(address);
   const int port = ParsePort(m_port->text().toStdU16String());
-  if (port == 0) return Refuse(8206);
+  if (port == 0) return Notice(IDS_BAD_PORT);
   next.SetPort(port);
   // Checked against the record held before, so a refused rename stays refused.
   if (m_owner && IsDuplicateDevice(*m_owner, next, m_add ? nullptr : &m_info, DeviceTreeNode::kStreamServer))
-    return Refuse(8224);
+    return Notice(IDS_SERVER_EXISTS);
   m_info = next;
   done(IDC_OK);
 }

@@ -15,6 +15,7 @@
 #include "plat/controlid.h"
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "shell/UiService.h"
 
@@ -24,9 +25,11 @@ struct Tip {
   int control;
   uint32_t text;
 };
-constexpr Tip kTips[] = {{1112, 8109}, {1118, 8110}, {1162, 8226}, {1168, 8315}, {1150, 8112},
-                         {1156, 8113}, {1131, 8008}, {1122, 8106}, {1126, 8108}, {1134, 8107},
-                         {1952, 8202}, {5553, 8203}, {1949, 8154}, {1950, 8155}, {1951, 8244}};
+constexpr Tip kTips[] = {{1112, IDS_ADD_REGION},    {1118, IDS_DELETE_REGION}, {1162, IDS_ADD_SERVER},
+                         {1168, IDS_DELETE_SERVER}, {1150, IDS_ADD_DEVICE},    {1156, IDS_DELETE_DEVICE},
+                         {1131, IDS_MODIFY},        {1122, IDS_ADD_GROUP},     {1126, IDS_DELETE_GROUP},
+                         {1134, IDS_MODIFY_GROUP},  {1952, IDS_ADD_TO_GROUP},  {5553, IDS_REMOVE_FROM_GROUP},
+                         {1949, IDS_MOVE_UP},       {1950, IDS_MOVE_DOWN},     {1951, IDS_REMOTE_SETUP}};
 
 struct ImageButton {
   int control, normal, hover, pressed;
@@ -99,8 +102,8 @@ bool CDlgDevMgr::OnInitDialog() {
 void CDlgDevMgr::InitControls() {
   for (const Tip& t : kTips)
     if (QWidget* w = findChild<QWidget*>(QString::number(t.control))) w->setToolTip(Text(t.text));
-  m_labelDevices->setText(Text(8340));
-  m_labelGroups->setText(Text(8341));
+  m_labelDevices->setText(Text(IDS_DEVICE_TREE));
+  m_labelGroups->setText(Text(IDS_CHANNEL_GROUPS));
   for (size_t i = 0; i < m_imageButtons.size(); ++i) {
     m_imageButtons[i]->LoadImageResources(kImageButtons[i].normal, kImageButtons[i].hover, kImageButtons[i].pressed);
     m_imageButtons[i]->SizeToImage();

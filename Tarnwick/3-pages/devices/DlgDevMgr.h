@@ -53,8 +53,6 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   static inline const QColor kBackground{145, 151, 160};
 
   static constexpr int kDeviceMenuId = 151, kGroupMenuId = 153;
-  static constexpr uint32_t IDS_INFORMATION = 8386, IDS_CANNOT_LOGIN = 8301,
-                            IDS_NOT_SAVED_AT_EXIT = 9102;
 
   // `work`: what runs on devices elsewhere (the program's live view); it outlives the page.
   explicit CDlgDevMgr(IDeviceWorkServices& work, CDeviceManager* devices = nullptr);

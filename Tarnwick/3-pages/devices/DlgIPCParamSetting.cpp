@@ -8,6 +8,7 @@
 #include "controls/EditLimit.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "shell/UiService.h"
 
@@ -18,7 +19,6 @@ int64_t NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void Notify(uint32_t id) { UiService().Notice(LoadResString(id)); }
 
 constexpr int kPageWidth = 470, kPageHeight = 290;
 constexpr int kLabelX = 16, kLabelWidth = 170, kControlX = 190, kControlWidth = 250, kRowStep = 32;
@@ -89,7 +89,7 @@ QPushButton* CDlgIPCPage::AddCornerButton(int control, uint32_t text) {
   return m_corner;
 }
 
-void CDlgIPCPage::AddSaveButton(int control) { m_save = AddCornerButton(control, 8002); }
+void CDlgIPCPage::AddSaveButton(int control) { m_save = AddCornerButton(control, IDS_SAVE); }
 
 void CDlgIPCPage::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
@@ -149,18 +149,20 @@ void CDlgIPCPage::SaveRecord(uint32_t failure, std::function<void()> saved) {
 void CDlgIPCPage::ReportSave(IpcSaveResult result, uint32_t notice, uint32_t failure) {
   switch (result) {
     case IpcSaveResult::Saved: break;
-    case IpcSaveResult::Refused: Notify(notice); break;
-    case IpcSaveResult::Failed: Notify(failure); break;
-    case IpcSaveResult::Unanswered: Notify(IDS_IPC_NO_ANSWER); break;
-    case IpcSaveResult::NotRead: Notify(IDS_IPC_READ_FAILED); break;
+    case IpcSaveResult::Refused: Notice(notice); break;
+    case IpcSaveResult::Failed: Notice(failure); break;
+    case IpcSaveResult::Unanswered: Notice(IDS_IPC_NO_ANSWER); break;
+    case IpcSaveResult::NotRead: Notice(IDS_IPC_READ_FAILED); break;
   }
 }
 
 // ---- device information -----------------------------------------------------------------------
 
 CDlgIPCDevInfo::CDlgIPCDevInfo(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
-  const std::pair<uint32_t, int> rows[] = {
-      {8629, IDC_INTERNAL}, {8632, IDC_REGISTRATION}, {8631, IDC_MODEL}, {8630, IDC_FACTORY}};
+  const std::pair<uint32_t, int> rows[] = {{IDS_IPC_INTERNAL_CODE, IDC_INTERNAL},
+                                           {IDS_IPC_REGISTRATION_CODE, IDC_REGISTRATION},
+                                           {IDS_IPC_FACTORY_MODEL, IDC_MODEL},
+                                           {IDS_IPC_FACTORY_CODE, IDC_FACTORY}};
   for (size_t i = 0; i < m_fields.size(); ++i) {
     m_fields[i] = Row<QLineEdit>(rows[i].first, rows[i].second);
     m_fields[i]->setReadOnly(true);
@@ -175,17 +177,21 @@ void CDlgIPCDevInfo::Fill() {
 // ---- network --------------------------------------------------------------------------------
 
 CDlgIPCNetParam::CDlgIPCNetParam(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
-  m_mode = Row<QComboBox>(8633, IDC_MODE);
-  m_mode->addItem(Text(8635));
-  m_mode->addItem(Text(8142));
+  m_mode = Row<QComboBox>(IDS_IPC_IP_ASSIGNMENT, IDC_MODE);
+  m_mode->addItem(Text(IDS_IPC_STATIC_IP));
+  m_mode->addItem(Text(IDS_IP_AUTOMATIC));
   const struct {
     uint32_t label;
     int control;
     const char* literal;
-  } rows[] = {{0, IDC_IP, "IP"}, {8422, IDC_MASK, ""}, {8068, IDC_GATEWAY, ""}, {0, IDC_DNS, "DNS"}, {0, IDC_DNS2, "DNSII"}};
+  } rows[] = {{0, IDC_IP, "IP"},
+              {IDS_SUBNET_MASK, IDC_MASK, ""},
+              {IDS_GATEWAY, IDC_GATEWAY, ""},
+              {0, IDC_DNS, "DNS"},
+              {0, IDC_DNS2, "DNSII"}};
   for (int i = 0; i < CIpcNetPage::kAddressCount; ++i)
     m_addresses[i] = Row<CIPAddressCtrl>(rows[i].label, rows[i].control, QString::fromLatin1(rows[i].literal));
-  m_mac = Row<QLineEdit>(8634, IDC_MAC);
+  m_mac = Row<QLineEdit>(IDS_IPC_MAC_ADDRESS, IDC_MAC);
   connect(m_mode, &QComboBox::currentIndexChanged, this, &CDlgIPCNetParam::OnModeChanged);
   AddSaveButton(IDC_SAVE);
   connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCNetParam::OnSave);
@@ -207,23 +213,23 @@ void CDlgIPCNetParam::OnSave() {
   for (int i = 0; i < CIpcNetPage::kAddressCount; ++i) m_page.addresses[i] = m_addresses[i]->GetAddress();
   m_page.mac = m_mac->text().toStdU16String();
   SaveRecord(IDS_IPC_NET_SET_FAILED, [this] {
-    UiService().MessageBox(this, LoadResString(IDS_CHANGED), LoadResString(IDS_CAPTION), MB_OK);
+    UiService().MessageBox(this, LoadResString(IDS_IPC_NET_CHANGED), LoadResString(IDS_NOTICE), MB_OK);
   });
 }
 
 // ---- video ----------------------------------------------------------------------------------
 
 CDlgIPCVideoParam::CDlgIPCVideoParam(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
-  m_standard = Row<QComboBox>(8495, IDC_STANDARD);
+  m_standard = Row<QComboBox>(IDS_VIDEO_STANDARD, IDC_STANDARD);
   m_standard->addItems({QStringLiteral("PAL"), QStringLiteral("NTSC")});
   m_standard->setCurrentIndex(1);
-  m_frameRate = Row<QComboBox>(8446, IDC_FRAME_RATE);
+  m_frameRate = Row<QComboBox>(IDS_FRAME_RATE, IDC_FRAME_RATE);
   m_frameRate->addItems({QStringLiteral("10 FPS"), QStringLiteral("15 FPS"), QStringLiteral("20 FPS"), QStringLiteral("25 FPS")});
   m_frameRate->setCurrentIndex(m_page.frameRate);
-  m_rateControl = Row<QComboBox>(8638, IDC_RATE_CONTROL);
-  m_rateControl->addItems({Text(8380), Text(8379)});
+  m_rateControl = Row<QComboBox>(IDS_IPC_RATE_CONTROL, IDC_RATE_CONTROL);
+  m_rateControl->addItems({Text(IDS_CONSTANT_BIT_RATE), Text(IDS_VARIABLE_BIT_RATE)});
   m_rateControl->setCurrentIndex(m_page.rateControl);
-  m_level = Row<QComboBox>(8639, IDC_LEVEL);
+  m_level = Row<QComboBox>(IDS_IPC_RATE_LEVEL, IDC_LEVEL);
   FillLevels(m_page.rateControl);
   m_level->setCurrentIndex(m_page.level);
   connect(m_rateControl, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -268,7 +274,9 @@ CDlgIPCVideoParamII::CDlgIPCVideoParamII(QWidget* parent) : CDlgIPCPage(kTemplat
     uint32_t label;
     int control;
     V value;
-  } rows[] = {{8024, IDC_BRIGHTNESS, V::kBrightness}, {8026, IDC_CONTRAST, V::kContrast}, {8025, IDC_SATURATION, V::kSaturation}};
+  } rows[] = {{IDS_BRIGHTNESS, IDC_BRIGHTNESS, V::kBrightness},
+              {IDS_CONTRAST, IDC_CONTRAST, V::kContrast},
+              {IDS_SATURATION, IDC_SATURATION, V::kSaturation}};
   for (const auto& r : rows) {
     QSlider* s = Row<QSlider>(r.label, r.control);
     s->setOrientation(Qt::Horizontal);
@@ -278,7 +286,7 @@ CDlgIPCVideoParamII::CDlgIPCVideoParamII(QWidget* parent) : CDlgIPCPage(kTemplat
     connect(s, &QSlider::valueChanged, this, [this, v = r.value](int value) { OnMoved(v, value); });
     connect(s, &QSlider::sliderReleased, this, &CDlgIPCVideoParamII::SendNow);
   }
-  QPushButton* defaults = AddCornerButton(IDC_DEFAULTS, 8657);
+  QPushButton* defaults = AddCornerButton(IDC_DEFAULTS, IDS_IPC_DEFAULTS);
   connect(defaults, &QPushButton::clicked, this, [this] {
     m_syncing = true;
     for (QSlider* s : m_sliders) s->setValue(int(CIpcPicturePage::kDefault));
@@ -330,15 +338,15 @@ void CDlgIPCVideoParamII::SendNow() {
 // ---- audio ----------------------------------------------------------------------------------
 
 CDlgIPCAudioParam::CDlgIPCAudioParam(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
-  m_input = Row<QComboBox>(8644, IDC_INPUT);
-  m_input->addItems({Text(8649), Text(8650)});
-  m_codec = Row<QComboBox>(8645, IDC_CODEC);
+  m_input = Row<QComboBox>(IDS_IPC_AUDIO_INPUT, IDC_INPUT);
+  m_input->addItems({Text(IDS_IPC_MICROPHONE_INPUT), Text(IDS_IPC_LINE_INPUT)});
+  m_codec = Row<QComboBox>(IDS_IPC_AUDIO_CODEC, IDC_CODEC);
   m_codec->addItems({QStringLiteral("G711"), QStringLiteral("ADPCM"), QStringLiteral("AMR"), QStringLiteral("AAC")});
-  m_channels = Row<QComboBox>(8646, IDC_CHANNELS);
-  m_channels->addItems({Text(8651), Text(8652)});
-  m_width = Row<QComboBox>(8647, IDC_WIDTH);
+  m_channels = Row<QComboBox>(IDS_IPC_AUDIO_CHANNELS, IDC_CHANNELS);
+  m_channels->addItems({Text(IDS_IPC_MONO), Text(IDS_IPC_STEREO)});
+  m_width = Row<QComboBox>(IDS_IPC_SAMPLE_WIDTH, IDC_WIDTH);
   m_width->addItems({QStringLiteral("8bit"), QStringLiteral("16bit")});
-  m_rate = Row<QComboBox>(8648, IDC_RATE);
+  m_rate = Row<QComboBox>(IDS_IPC_SAMPLE_RATE, IDC_RATE);
   m_rate->addItems({QStringLiteral("8K"), QStringLiteral("16K"), QStringLiteral("24K")});
   AddSaveButton(IDC_SAVE);
   connect(SaveButton(), &QPushButton::clicked, this, &CDlgIPCAudioParam::OnSave);
@@ -366,9 +374,9 @@ void CDlgIPCAudioParam::OnSave() {
 // ---- PTZ ------------------------------------------------------------------------------------
 
 CDlgIPCPTZParam::CDlgIPCPTZParam(QWidget* parent) : CDlgIPCPage(kTemplate, parent) {
-  m_protocol = Row<QLineEdit>(8653, IDC_PROTOCOL);
-  m_address = Row<QLineEdit>(8654, IDC_ADDRESS);
-  m_speed = Row<QLineEdit>(8655, IDC_SPEED);
+  m_protocol = Row<QLineEdit>(IDS_IPC_PTZ_PROTOCOL, IDC_PROTOCOL);
+  m_address = Row<QLineEdit>(IDS_IPC_PTZ_ADDRESS, IDC_ADDRESS);
+  m_speed = Row<QLineEdit>(IDS_IPC_PTZ_SPEED, IDC_SPEED);
   auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
   m_address->setValidator(digits);
   m_speed->setValidator(digits);
@@ -444,8 +452,10 @@ void CDlgIPCParamSetting::EnsurePages() {
   if (m_pages[0]) return;
   m_pages = {new CDlgIPCDevInfo(this),    new CDlgIPCNetParam(this), new CDlgIPCVideoParam(this),
              new CDlgIPCVideoParamII(this), new CDlgIPCAudioParam(this), new CDlgIPCPTZParam(this)};
+  constexpr uint32_t kTitles[kPageCount] = {IDS_IPC_PAGE_DEVICE_INFO, IDS_IPC_PAGE_NETWORK, IDS_IPC_PAGE_VIDEO,
+                                            IDS_IPC_PAGE_VIDEO_II,    IDS_IPC_PAGE_AUDIO,   IDS_IPC_PAGE_PTZ};
   for (int i = 0; i < kPageCount; ++i) {
-    m_tabs->addTab(Text(8622 + i));
+    m_tabs->addTab(Text(kTitles[i]));
     Page(i)->ShowBusy(IDS_IPC_CONNECTING);
   }
   // Wide enough for every tab's title in either language.
@@ -465,7 +475,7 @@ void CDlgIPCParamSetting::ShowPage(int index) {
 }
 
 bool CDlgIPCParamSetting::OnInitDialog() {
-  setWindowTitle(Text(8628));
+  setWindowTitle(Text(IDS_IPC_SETUP));
   EnsurePages();
   return true;
 }

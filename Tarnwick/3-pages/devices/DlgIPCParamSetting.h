@@ -125,7 +125,6 @@ class CDlgIPCNetParam : public CDlgIPCPage {
  public:
   enum { kTemplate = 207, IDC_SAVE = 202, IDC_MODE = 1986, IDC_IP = 1996, IDC_MASK = 1997, IDC_GATEWAY = 1998,
          IDC_DNS = 1999, IDC_DNS2 = 2000, IDC_MAC = 2001 };
-  static constexpr uint32_t IDS_CHANGED = 8656, IDS_CAPTION = 8381;
   explicit CDlgIPCNetParam(QWidget* parent);
   CIpcNetPage& Page() { return m_page; }
   CIpcRecordPage& Record() override { return m_page; }

@@ -15,6 +15,7 @@
 #include "plat/socket.h"
 #include "plat/text.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 
 namespace {
 
@@ -71,11 +72,11 @@ uint32_t BuildIpcLogin(const CDevInfo& device, IpcLogin& login) {
   login = IpcLogin{};
   const std::string user = plat::utf16ToGbk(device.GetUserName());
   const std::string password = plat::utf16ToGbk(device.GetPwd());
-  if (user.size() > kLoginText) return 8961;
-  if (password.size() > kLoginText) return 8962;
+  if (user.size() > kLoginText) return IDS_USER_NAME_TOO_LONG;
+  if (password.size() > kLoginText) return IDS_PASSWORD_TOO_LONG;
   const std::u16string host = device.GetIP();
   if (host.size() > kLoginHostChars) return IDS_IPC_HOST_TOO_LONG;
-  if (host.empty()) return 8301;
+  if (host.empty()) return IDS_CANNOT_LOGIN;
   login.host = plat::utf16ToUtf8(host);
   login.record.port = uint16_t(device.GetPort());
   plat::copyToField(login.record.user, sizeof login.record.user, user);
@@ -216,7 +217,8 @@ void CIpcVideoPage::Loaded(const IpcRead& read) {
 std::vector<std::u16string> CIpcVideoPage::LevelEntries(int mode) const {
   std::vector<std::u16string> out;
   if (mode == 1) {
-    for (uint32_t id = 8640; id <= 8643; ++id) out.push_back(LoadResString(id));
+    for (uint32_t id : {IDS_IPC_QUALITY_HIGHEST, IDS_IPC_QUALITY_HIGH, IDS_IPC_QUALITY_MEDIUM, IDS_IPC_QUALITY_LOW})
+      out.push_back(LoadResString(id));
     return out;
   }
   if (pictureClass == 1080) out.push_back(u"8192 kb/s");

@@ -19,21 +19,6 @@
 
 class CDevInfo;
 
-// The notices of the pages and of the login to a camera.
-inline constexpr uint32_t IDS_IPC_HOST_TOO_LONG = 8963;
-inline constexpr uint32_t IDS_IPC_READ_FAILED = 8964;
-inline constexpr uint32_t IDS_IPC_NET_SET_FAILED = 8965;
-inline constexpr uint32_t IDS_IPC_SET_FAILED = 8966;
-inline constexpr uint32_t IDS_IPC_TEXT_TOO_LONG = 8967;
-inline constexpr uint32_t IDS_IPC_RANGE_0_255 = 8968;
-inline constexpr uint32_t IDS_IPC_RANGE_1_255 = 8969;
-// What a page says while its exchange is on its way.
-inline constexpr uint32_t IDS_IPC_CONNECTING = 8985;
-inline constexpr uint32_t IDS_IPC_READING = 8986;
-inline constexpr uint32_t IDS_IPC_SAVING = 8987;
-// A set whose answer did not come in time: the camera may or may not have carried it out.
-inline constexpr uint32_t IDS_IPC_NO_ANSWER = 9350;
-
 // The login record for a session to the device, all but the address: port, user name and
 // password, talk argument 1, connect now; and the host to resolve when the session opens.
 struct IpcLogin {

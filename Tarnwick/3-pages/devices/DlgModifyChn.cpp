@@ -8,6 +8,7 @@
 #include "devices/DeviceManager.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 
 CDlgModifyChn::CDlgModifyChn(QWidget* parent) : CFramedDialog(kTemplateId, parent) {
@@ -58,9 +59,9 @@ void CDlgModifyChn::SetChannel(CDevice* device, int channel) {
 // Opening looks the channel up without making it, so a cancelled dialog leaves the device as
 // it was.
 bool CDlgModifyChn::OnInitDialog() {
-  setWindowTitle(Text(IDS_CAPTION));
-  findChild<QPushButton*>(QString::number(IDC_OK))->setText(Text(8004));
-  findChild<QPushButton*>(QString::number(IDC_CANCEL))->setText(Text(8006));
+  setWindowTitle(Text(IDS_MODIFY_CHANNEL));
+  findChild<QPushButton*>(QString::number(IDC_OK))->setText(Text(IDS_OK));
+  findChild<QPushButton*>(QString::number(IDC_CANCEL))->setText(Text(IDS_CANCEL));
   m_channelText->setText(QString::fromStdU16String(CDevMgrModel::ChannelText(m_channel)));
   m_channelNumber->setText(QString::number(m_channel));
   m_deviceName->setText(m_device ? QString::fromStdU16String(m_device->GetDevInfo().GetName()) : QString());

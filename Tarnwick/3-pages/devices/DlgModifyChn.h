@@ -24,7 +24,6 @@ class CDlgModifyChn : public CFramedDialog {
     IDC_TRANSPORT = 1999,
     IDC_STREAM = 1458
   };
-  static constexpr uint32_t IDS_CAPTION = 8114, IDS_MAIN_STREAM = 8064, IDS_SUB_STREAM = 8065;
 
   explicit CDlgModifyChn(QWidget* parent = nullptr);
 

@@ -52,13 +52,13 @@ void CNameEntryDialog::OnOK() {
   const std::u16string previous = RecordName();
   const std::u16string name = m_name->text().toStdU16String();
   if (name.empty()) {
-    UiService().Notice(LoadResString(m_texts.emptyNotice));
+    Notice(m_texts.emptyNotice);
     return;
   }
   RecordName() = name;
   if ((m_add || name != previous) && IsNameUsed()) {
     RecordName() = previous;
-    UiService().Notice(LoadResString(m_texts.usedNotice));
+    Notice(m_texts.usedNotice);
     return;
   }
   EndDialog(IDOK_BUTTON);

@@ -4,14 +4,10 @@
 #include "shell/DlgUserMgrController.h"
 #include "shell/DlgUserMgrForms.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/UiService.h"
 
 using namespace forms;
-
-namespace {
-constexpr uint32_t IDS_ADD_USER = 8181, IDS_USER_NAME = 8057, IDS_PASSWORD = 8062, IDS_CONFIRM = 8128,
-                   IDS_NAME_EMPTY = 8220, IDS_PASSWORD_LENGTH = 8229;
-}
 
 CDlgAddUser::CDlgAddUser(QWidget* parent)
     : CAccountDialog(kTemplateId, parent, {IDC_GROUP_INFO, IDC_GROUP_IDENTITY, IDC_ADMIN, IDC_USER},
@@ -24,7 +20,7 @@ bool CDlgAddUser::OnInitDialog() {
   CQxDialog::OnInitDialog();
   setWindowTitle(Text(IDS_ADD_USER));
   for (QLineEdit* e : {m_nameEdit, m_passwordEdit, m_confirmEdit}) e->clear();
-  m_nameEdit->setToolTip(Text(IDS_NAME_EMPTY));
+  m_nameEdit->setToolTip(Text(IDS_USER_NAME_EMPTY));
   m_passwordEdit->setToolTip(Text(IDS_PASSWORD_LENGTH));
   m_user->setChecked(true);
   m_nameEdit->setFocus();

@@ -10,15 +10,13 @@
 #include "plat/paths.h"
 #include "shell/DiskHelpers.h"
 #include "shell/DlgUserMgrForms.h"
+#include "shell/StringIds.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 
 using namespace forms;
 
 namespace {
-constexpr uint32_t IDS_SELECT_DISKS = 8365, IDS_PLAY_SETTINGS = 8080, IDS_PLAY_SETTINGS_2 = 8595,
-                   IDS_DOWNLOAD = 8334, IDS_PICTURE = 8388, IDS_REMOTE_CFG = 8389, IDS_MAIL = 8228,
-                   IDS_ADVANCED = 8201, IDS_SAVE = 8002, IDS_BROWSE = 8003, IDS_SAVE_SETTINGS = 8598,
-                   IDS_CYCLE = 8597, IDS_LOCAL_RECORD = 8604, IDS_LOOP_RECORD = 8412, IDS_PACK_SIZE = 8617;
 constexpr int kDesignWidth = 480;
 }  // namespace
 

@@ -8,19 +8,12 @@
 #include "plat/paths.h"
 #include "plat/text.h"
 #include "shell/DiskHelpers.h"
+#include "shell/StringIds.h"
 #include "view/RecordFileRing.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr uint32_t IDS_SAVED = 8297;
-constexpr uint32_t IDS_SAVE_FAILED = 8361;
-constexpr uint32_t IDS_DOWNLOAD_IS_RECORD_FOLDER = 8527;
-constexpr uint32_t IDS_BAD_DOWNLOAD_FOLDER = 8529;
-constexpr uint32_t IDS_DOWNLOAD_IS_ROOT = 8530;
-constexpr uint32_t IDS_BAD_PICTURE_FOLDER = 8531;
-constexpr uint32_t IDS_BAD_CYCLE_INTERVAL = 8599;
 
 std::string NormalNative(const std::u16string& path) {
   std::string native = plat::toNativePath(path);

@@ -6,16 +6,11 @@
 #include "plat/controlid.h"
 #include "shell/DlgUserMgrController.h"
 #include "shell/DlgUserMgrForms.h"
+#include "shell/StringIds.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 
 using namespace forms;
-
-namespace {
-constexpr uint32_t IDS_CHANGE_PASSWORD = 8289, IDS_USER_INFO = 8357, IDS_OLD_PASSWORD = 8480, IDS_PASSWORD = 8062,
-                   IDS_CONFIRM = 8128, IDS_OK = 8004, IDS_CANCEL = 8006, IDS_WRONG_PASSWORD = 8222,
-                   IDS_PASSWORDS_DIFFER = 8231, IDS_PASSWORD_LENGTH = 8229, IDS_SAVE_FAILED = 8361,
-                   IDS_PASSWORD_CHANGED = 8338;
-}
 
 CDlgModifyPwd::CDlgModifyPwd(QWidget* parent) : CQxDialog(kTemplateId, parent) {
   plat::Named(this, kTemplateId);

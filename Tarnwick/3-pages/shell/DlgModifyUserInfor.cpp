@@ -4,17 +4,13 @@
 #include "shell/DlgUserMgrController.h"
 #include "shell/DlgUserMgrForms.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/UiService.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "shell/UserStore.h"
 
 using namespace forms;
-
-namespace {
-constexpr uint32_t IDS_MODIFY_USER = 8481, IDS_USER_NAME = 8057, IDS_OLD_PASSWORD = 8480, IDS_PASSWORD = 8062,
-                   IDS_CONFIRM = 8128, IDS_PASSWORD_LENGTH = 8229;
-}
 
 CDlgModifyUserInfor::CDlgModifyUserInfor(QWidget* parent)
     : CAccountDialog(kTemplateId, parent, {IDC_GROUP_INFO, IDC_GROUP_IDENTITY, IDC_ADMIN, IDC_USER},

@@ -12,6 +12,8 @@
 #include "shell/DlgUserMgrForms.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
+#include "shell/StringIds.h"
+#include "shell/Text.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 
@@ -25,11 +27,11 @@ struct ButtonDef {
   int image;  // Chinese normal image; hover and pressed follow; 0 for none
 };
 // Top to bottom in the column.
-constexpr std::array<ButtonDef, 5> kButtons = {{{CDlgSetttings::IDC_DEVICES, 8257, 6865},
-                                                 {CDlgSetttings::IDC_LOCAL, 8165, 6868},
-                                                 {CDlgSetttings::IDC_REMOTE, 8166, 0},
-                                                 {CDlgSetttings::IDC_USERS, 8167, 6877},
-                                                 {CDlgSetttings::IDC_PASSWORD, 8289, 6874}}};
+constexpr std::array<ButtonDef, 5> kButtons = {{{CDlgSetttings::IDC_DEVICES, IDS_DEVICE_MANAGEMENT, 6865},
+                                                 {CDlgSetttings::IDC_LOCAL, IDS_LOCAL_SETTINGS, 6868},
+                                                 {CDlgSetttings::IDC_REMOTE, IDS_REMOTE_SETTINGS, 0},
+                                                 {CDlgSetttings::IDC_USERS, IDS_USER_MANAGEMENT, 6877},
+                                                 {CDlgSetttings::IDC_PASSWORD, IDS_CHANGE_PASSWORD, 6874}}};
 constexpr int kFrameWidth = 132;
 constexpr int kButtonGap = 6;
 

@@ -14,15 +14,13 @@
 #include "shell/DlgModifyUserInfor.h"
 #include "shell/DlgUserMgrForms.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 
 using namespace forms;
 
 namespace {
-constexpr uint32_t IDS_ADD = 8007, IDS_DELETE = 8009, IDS_MODIFY = 8008, IDS_USER_NAME = 8057,
-                   IDS_USER_IDENTITY = 8358, IDS_USER_EXISTS = 8234, IDS_CANNOT_DELETE_ADMIN = 8363,
-                   IDS_CANNOT_DELETE_SELF = 8515, IDS_CONFIRM_DELETE = 8316, IDS_DELETE_USER = 8385,
-                   IDS_SAVE_FAILED = 8361, IDS_DELETE_FAILED = 9103;
 constexpr int kNameColumnWidth = 100;
 constexpr int kBitRole = Qt::UserRole;
 constexpr int kTreeImages = 161;  // a strip of 18-pixel icons; items show the first

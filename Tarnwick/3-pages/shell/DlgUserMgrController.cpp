@@ -5,15 +5,12 @@
 #include "shell/Language.h"
 #include "shell/PasswordHash.h"
 #include "shell/Singleton.h"
+#include "shell/StringIds.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
 #include "shell/UserStore.h"
 
 namespace {
-
-constexpr uint32_t IDS_USER_NAME_EMPTY = 8220;
-constexpr uint32_t IDS_PASSWORD_LENGTH = 8229;
-constexpr uint32_t IDS_PASSWORDS_DIFFER = 8231;
 
 bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r') || c == 0x3000; }
 
@@ -63,9 +60,11 @@ PasswordCheck CheckNewPassword(const std::u16string& password, const std::u16str
 }
 
 const std::vector<std::pair<uint32_t, int>>& UserMgrController::RightItems() {
-  static const std::vector<std::pair<uint32_t, int>> items = {
-      {8600, RIGHT_PTZ},           {8602, RIGHT_VIDEO_ADJUST}, {8603, RIGHT_REMOTE_PLAYBACK},
-      {8604, RIGHT_LOCAL_RECORD},  {8606, RIGHT_REMOTE_CONFIG}};
+  static const std::vector<std::pair<uint32_t, int>> items = {{IDS_RIGHT_PTZ_CONTROL, RIGHT_PTZ},
+                                                              {IDS_RIGHT_VIDEO_ADJUST, RIGHT_VIDEO_ADJUST},
+                                                              {IDS_RIGHT_REMOTE_PLAYBACK, RIGHT_REMOTE_PLAYBACK},
+                                                              {IDS_LOCAL_RECORD, RIGHT_LOCAL_RECORD},
+                                                              {IDS_RIGHT_REMOTE_CONFIG, RIGHT_REMOTE_CONFIG}};
   return items;
 }
 

@@ -6,6 +6,7 @@
 #include "controls/EditLimit.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "shell/UiService.h"
 #include "shell/UserRights.h"
@@ -15,7 +16,6 @@ namespace forms {
 namespace {
 
 constexpr int kButtonNormal = 6895, kButtonHover = 6896, kButtonPressed = 6897;
-constexpr uint32_t IDS_USER_INFO = 8357, IDS_USER_IDENTITY = 8358, IDS_OK = 8004, IDS_CANCEL = 8006;
 // The account dialogs' grid: rows 28 apart, labels left of the edits.
 constexpr int kRowTop = 26, kRowStep = 28, kRowHeight = 22, kGroupWidth = 298;
 
@@ -27,8 +27,6 @@ W* Named(W* w, int id, const QRect& r) {
 }
 
 }  // namespace
-
-void Notice(uint32_t id) { UiService().Notice(LoadResString(id)); }
 
 QGroupBox* Group(QWidget* parent, int id, uint32_t textId, const QRect& r) {
   return Named(new QGroupBox(Text(textId), parent), id, r);

@@ -24,9 +24,6 @@ class QWidget;
 
 namespace forms {
 
-// The notifier's notice with a string id's text (shown 500, 3000, 500 ms).
-void Notice(uint32_t id);
-
 QGroupBox* Group(QWidget* parent, int id, uint32_t textId, const QRect& r);
 QLabel* Label(QWidget* parent, int id, uint32_t textId, const QRect& r);
 QLineEdit* Edit(QWidget* parent, int id, const QRect& r, int maxLength, bool password);

@@ -6,6 +6,7 @@
 
 #include "controls/EditEx.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "view/DlgPTZParts.h"
 
 namespace {
@@ -24,7 +25,7 @@ CDlgAddCruisePoint::CDlgAddCruisePoint(QWidget* parent) : CFramedDialog(kTemplat
   resize(260, 200);
   const int top = ClientTop() + 10;
   const int labels[4] = {1949, 1893, 1894, 1895};
-  const uint32_t texts[4] = {8105, 8100, 8104, 8103};
+  const uint32_t texts[4] = {IDS_CRUISE_POINT, IDS_PRESET, IDS_CRUISE_TIME, IDS_CRUISE_SPEED};
   for (int i = 0; i < 4; ++i)
     MakeControl<QLabel>(this, labels[i], QRect(14, top + i * 30, 80, 22))->setText(Text(texts[i]));
   stop_ = MakeControl<CEditEx>(this, kStopId, QRect(100, top, 140, 22));
@@ -37,10 +38,10 @@ CDlgAddCruisePoint::CDlgAddCruisePoint(QWidget* parent) : CFramedDialog(kTemplat
   speed_->SetRange(0, 6);
   dwell_->SetRange(0, 30);
   ok_ = MakeControl<QPushButton>(this, 1, QRect(60, top + 126, 80, 26));
-  ok_->setText(Text(8004));
+  ok_->setText(Text(IDS_OK));
   ok_->setDefault(true);
   auto* cancel = MakeControl<QPushButton>(this, 2, QRect(150, top + 126, 80, 26));
-  cancel->setText(Text(8006));
+  cancel->setText(Text(IDS_CANCEL));
   connect(ok_, &QPushButton::clicked, this, [this] { OnOK(); });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -55,7 +56,7 @@ void CDlgAddCruisePoint::Init(const CCruiseRoute* route, int stopNumber, const C
 }
 
 bool CDlgAddCruisePoint::OnInitDialog() {
-  setWindowTitle(Text(add_ ? 8164 : 8287));
+  setWindowTitle(Text(add_ ? IDS_ADD_CRUISE_POINT : IDS_MODIFY_CRUISE_POINT));
   stop_->setText(QString::number(entry_.stopNumber));
   // The stop's present values when it has a preset, else the defaults.
   const bool prefill = hasCurrent_ && current_.preset > 0;
@@ -76,10 +77,10 @@ void CDlgAddCruisePoint::ShowPresets(const PresetRead& read) {
   combo_->clear();
   if (read.flags != PresetFlags::Failed) {
     for (int i = 0; i < kPresetCount; ++i) {
-      const uint32_t state = read.flags == PresetFlags::Unknown        ? 8519
-                             : read.record[kPresetFlagsOffset + i] != 0 ? 8517
-                                                                        : 8518;
-      combo_->addItem(Text(8100) + QString::number(i + 1) + Text(state));
+      const uint32_t state = read.flags == PresetFlags::Unknown         ? IDS_PRESET_UNKNOWN
+                             : read.record[kPresetFlagsOffset + i] != 0 ? IDS_PRESET_SET
+                                                                        : IDS_PRESET_NOT_SET;
+      combo_->addItem(Text(IDS_PRESET) + QString::number(i + 1) + Text(state));
     }
   }
   const int index = hasCurrent_ && current_.preset > 0 ? current_.preset - 1 : 0;

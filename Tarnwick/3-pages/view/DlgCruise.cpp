@@ -8,15 +8,16 @@
 #include "controls/ListCtrlEx.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "view/DlgPTZParts.h"
 #include "view/DlgCruisePathSetting.h"
 
 namespace {
 
 constexpr ptzpanel::ButtonRow kButtons[3] = {
-    {CDlgCruise::kStartId, 8182, {6771, 6769, 6770}},
-    {CDlgCruise::kStopId, 8183, {6784, 6782, 6783}},
-    {CDlgCruise::kSettingsId, 8313, {6780, 6778, 6779}},
+    {CDlgCruise::kStartId, IDS_START_CRUISE, {6771, 6769, 6770}},
+    {CDlgCruise::kStopId, IDS_STOP_CRUISE, {6784, 6782, 6783}},
+    {CDlgCruise::kSettingsId, IDS_SET_CRUISE, {6780, 6778, 6779}},
 };
 
 }  // namespace
@@ -26,16 +27,16 @@ CDlgCruise::CDlgCruise(IPanelHost* host)
   plat::Named(this, kTemplateId);
   list_ = new CListCtrlEx(this);
   plat::Named(list_, kListId);
-  list_->InsertColumn(0, Text(8023), 80);
-  list_->InsertColumn(1, Text(8184), 150);
+  list_->InsertColumn(0, Text(IDS_NUMBER), 80);
+  list_->InsertColumn(1, Text(IDS_CRUISE_PATH_NAME), 150);
   for (int i = 0; i < kCruiseRoutes; ++i) {
     list_->InsertItem(i, QString::asprintf("%2d", i + 1));
-    list_->SetItemText(i, 1, Text(8300) + QString::asprintf("%2d", i + 1));
+    list_->SetItemText(i, 1, Text(IDS_CRUISE_PATH) + QString::asprintf("%2d", i + 1));
   }
   list_->viewport()->installEventFilter(this);
   ptzpanel::MakeButtons(this, kButtons, 3, buttons_, [this](int id) { OnCommand(id); });
   menu_ = new QMenu(this);
-  menu_->addAction(Text(8084), this, [this] { OnCommand(kMenuSettings); });
+  menu_->addAction(Text(IDS_CRUISE_PATH_SETTINGS), this, [this] { OnCommand(kMenuSettings); });
   // Start and stop are greyed while one is on its way, so a slow device gets no pile of them.
   controller_.SetOnChanged([this] {
     buttons_[0]->setEnabled(!controller_.Busy());

@@ -8,6 +8,7 @@
 #include "controls/ListCtrlEx.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "view/DlgPTZParts.h"
 #include "view/DlgAddCruisePoint.h"
 
@@ -19,7 +20,7 @@ CDlgCruisePathSetting::CDlgCruisePathSetting(const PanelTarget& target, int rout
   list_->setGeometry(10, 40, 540, 370);
   list_->viewport()->installEventFilter(this);
   const int ids[3] = {kCloseId, kModifyId, kClearId};
-  const uint32_t texts[3] = {8354, 8287, 8479};
+  const uint32_t texts[3] = {IDS_CLOSE, IDS_MODIFY_CRUISE_POINT, IDS_CLEAR_CRUISE_POINTS};
   for (int i = 0; i < 3; ++i) {
     auto* b = new QPushButton(Text(texts[i]), this);
     plat::Named(b, ids[i]);
@@ -36,11 +37,11 @@ CDlgCruisePathSetting::CDlgCruisePathSetting(const PanelTarget& target, int rout
 
 bool CDlgCruisePathSetting::OnInitDialog() {
   CQxDialog::OnInitDialog();
-  setWindowTitle(Text(8084));
-  list_->InsertColumn(0, Text(8105), 120);
-  list_->InsertColumn(1, Text(8100), 150);
-  list_->InsertColumn(2, Text(8104), 120);
-  list_->InsertColumn(3, Text(8103), 120);
+  setWindowTitle(Text(IDS_CRUISE_PATH_SETTINGS));
+  list_->InsertColumn(0, Text(IDS_CRUISE_POINT), 120);
+  list_->InsertColumn(1, Text(IDS_PRESET), 150);
+  list_->InsertColumn(2, Text(IDS_CRUISE_TIME), 120);
+  list_->InsertColumn(3, Text(IDS_CRUISE_SPEED), 120);
   for (int r = 0; r < kCruiseStopsShown; ++r) list_->InsertItem(r, QString::number(r + 1));
   SelectRow(0);
   const bool reading = route_.Read(

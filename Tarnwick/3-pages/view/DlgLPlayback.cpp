@@ -2,16 +2,18 @@
 
 #include <QComboBox>
 
+#include "shell/StringIds.h"
+
 CDlgLPlayback::CDlgLPlayback() : CPlaybackPageBase(kTemplateId, false) {}
 
 CDlgLPlayback::~CDlgLPlayback() = default;
 
 bool CDlgLPlayback::OnInitDialog() {
   if (!CPlaybackPageBase::OnInitDialog()) return false;
-  AddTypeRow(8308, CDlgLPlaybackController::kKindAll);
-  AddTypeRow(8263, CDlgLPlaybackController::kKindManual);
-  AddTypeRow(8333, CDlgLPlaybackController::kKindAlarm);
-  AddTypeRow(8334, CDlgLPlaybackController::kKindDownloads);
+  AddTypeRow(IDS_ALL, CDlgLPlaybackController::kKindAll);
+  AddTypeRow(IDS_MANUAL_RECORDING, CDlgLPlaybackController::kKindManual);
+  AddTypeRow(IDS_ALARM_RECORDING, CDlgLPlaybackController::kKindAlarm);
+  AddTypeRow(IDS_DOWNLOAD, CDlgLPlaybackController::kKindDownloads);
   m_typeCombo->setCurrentIndex(0);
   return true;
 }

@@ -11,16 +11,13 @@
 #include "shell/DiskHelpers.h"
 #include "shell/FileFindEx.h"
 #include "shell/LocalSettings.h"
+#include "shell/StringIds.h"
+#include "shell/Text.h"
 
 namespace fs = std::filesystem;
 using namespace playback_names;
 
 namespace {
-
-constexpr uint32_t IDS_SEARCH_DONE = 8534;
-constexpr uint32_t IDS_CHOOSE_FILE = 8335;
-constexpr uint32_t IDS_ALREADY_PLAYING = 8370;
-constexpr uint32_t IDS_NO_SUCH_FILE = 8537;
 
 TIME TimeOf(const Stamp& s) {
   if (!IsStamp(s)) return TIME{};

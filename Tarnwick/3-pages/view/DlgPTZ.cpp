@@ -11,6 +11,7 @@
 #include "controls/SliderControlEx.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "view/DlgPTZParts.h"
 #include "view/PTZButton.h"
 
@@ -25,24 +26,24 @@ struct ButtonRow {
 
 // The 3D button (1059) has no command the devices define: it sends nothing.
 constexpr ButtonRow kButtons[CDlgPTZ::kButtonCount] = {
-    {1043, 8248, {6030, 6029, 6028}, ptzcmd::kUpLeft},
-    {1044, 8249, {6051, 6050, 6049}, ptzcmd::kUp},
-    {1045, 8317, {6047, 6046, 6045}, ptzcmd::kUpRight},
-    {1048, 8251, {6027, 6026, 6025}, ptzcmd::kLeft},
-    {1049, 8528, {6845, 6035, 6034}, ptzcmd::kAutoScan},
-    {1050, 8250, {6862, 6863, 6864}, ptzcmd::kRight},
-    {1053, 8320, {6019, 6018, 6017}, ptzcmd::kDownLeft},
-    {1054, 8323, {6021, 6020, 6016}, ptzcmd::kDown},
-    {1055, 8325, {6024, 6023, 6022}, ptzcmd::kDownRight},
-    {1046, 8268, {6069, 6068, 6067}, ptzcmd::kFocusFar},
-    {1047, 8267, {6072, 6071, 6070}, ptzcmd::kFocusNear},
-    {1051, 8269, {6063, 6062, 6061}, ptzcmd::kZoomOut},
-    {1052, 8270, {6060, 6059, 6058}, ptzcmd::kZoomIn},
-    {1056, 8271, {6057, 6056, 6055}, ptzcmd::kIrisOpen},
-    {1057, 8272, {6066, 6065, 6064}, ptzcmd::kIrisClose},
-    {1059, 8326, {6007, 6006, 6005}, 0},
-    {1060, 8266, {6033, 6032, 6031}, ptzcmd::kLight},
-    {1061, 8265, {6011, 6010, 6009}, ptzcmd::kWiper},
+    {1043, IDS_PTZ_UP_LEFT, {6030, 6029, 6028}, ptzcmd::kUpLeft},
+    {1044, IDS_PTZ_UP, {6051, 6050, 6049}, ptzcmd::kUp},
+    {1045, IDS_PTZ_UP_RIGHT, {6047, 6046, 6045}, ptzcmd::kUpRight},
+    {1048, IDS_PTZ_LEFT, {6027, 6026, 6025}, ptzcmd::kLeft},
+    {1049, IDS_PTZ_AUTO_SCAN, {6845, 6035, 6034}, ptzcmd::kAutoScan},
+    {1050, IDS_PTZ_RIGHT, {6862, 6863, 6864}, ptzcmd::kRight},
+    {1053, IDS_PTZ_DOWN_LEFT, {6019, 6018, 6017}, ptzcmd::kDownLeft},
+    {1054, IDS_PTZ_DOWN, {6021, 6020, 6016}, ptzcmd::kDown},
+    {1055, IDS_PTZ_DOWN_RIGHT, {6024, 6023, 6022}, ptzcmd::kDownRight},
+    {1046, IDS_PTZ_FOCUS_FAR, {6069, 6068, 6067}, ptzcmd::kFocusFar},
+    {1047, IDS_PTZ_FOCUS_NEAR, {6072, 6071, 6070}, ptzcmd::kFocusNear},
+    {1051, IDS_PTZ_FOCUS_FORWARD, {6063, 6062, 6061}, ptzcmd::kZoomOut},
+    {1052, IDS_PTZ_FOCUS_BACKWARD, {6060, 6059, 6058}, ptzcmd::kZoomIn},
+    {1056, IDS_PTZ_IRIS_OPEN, {6057, 6056, 6055}, ptzcmd::kIrisOpen},
+    {1057, IDS_PTZ_IRIS_CLOSE, {6066, 6065, 6064}, ptzcmd::kIrisClose},
+    {1059, IDS_PTZ_3D_POSITIONING, {6007, 6006, 6005}, 0},
+    {1060, IDS_PTZ_LIGHT, {6033, 6032, 6031}, ptzcmd::kLight},
+    {1061, IDS_PTZ_WIPER, {6011, 6010, 6009}, ptzcmd::kWiper},
 };
 
 // Direction buttons round the auto-scan button, from 0 degrees in steps of 45.

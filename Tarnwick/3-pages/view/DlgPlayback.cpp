@@ -4,6 +4,7 @@
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/SliderControlEx.h"
+#include "shell/StringIds.h"
 
 CDlgPlayback::CDlgPlayback() : CPlaybackPageBase(kTemplateId, true) {}
 
@@ -11,12 +12,12 @@ CDlgPlayback::~CDlgPlayback() = default;
 
 bool CDlgPlayback::OnInitDialog() {
   if (!CPlaybackPageBase::OnInitDialog()) return false;
-  AddTypeRow(8308, 255);
-  AddTypeRow(8264, 0);
-  AddTypeRow(8347, 1);
-  AddTypeRow(8336, 2);
-  AddTypeRow(8348, 3);
-  AddTypeRow(8263, 6);
+  AddTypeRow(IDS_ALL, 255);
+  AddTypeRow(IDS_SCHEDULED, 0);
+  AddTypeRow(IDS_MOTION_DETECTION, 1);
+  AddTypeRow(IDS_ALARM_TRIGGERED, 2);
+  AddTypeRow(IDS_ALARM_OR_MOTION, 3);
+  AddTypeRow(IDS_MANUAL_RECORDING, 6);
   m_typeCombo->setCurrentIndex(0);
   SetVolumeRange(kVolumeMax);
   ShowAbilities(m_controller.Abilities());

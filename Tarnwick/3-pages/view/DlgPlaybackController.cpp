@@ -7,22 +7,13 @@
 #include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
+#include "shell/StringIds.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 #include "view/PlaybackNames.h"
 
 namespace {
 
-constexpr uint32_t IDS_LOGIN_FAILED = 8601;
-constexpr uint32_t IDS_SEARCH_FAILED = 8514;
-constexpr uint32_t IDS_SEARCH_DONE = 8534;
-constexpr uint32_t IDS_SEARCH_START_FAILED = 8367;
-constexpr uint32_t IDS_CHOOSE_FILE = 8335;
-constexpr uint32_t IDS_DOWNLOADING = 8557;
-constexpr uint32_t IDS_DOWNLOAD_FAILED = 8558;
-constexpr uint32_t IDS_DOWNLOAD_STOPPED = 8559;
-constexpr uint32_t IDS_NO_RECORDINGS = 9200;
-constexpr uint32_t IDS_PLAY_FAILED = 9202;
-constexpr uint32_t IDS_DOWNLOAD_NOT_STARTED = 9203;
 constexpr char kLog[] = "playback";
 
 playback_names::Stamp StampOf(const TIME& t) {

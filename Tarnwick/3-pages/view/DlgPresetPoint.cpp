@@ -8,26 +8,25 @@
 #include "controls/ListCtrlEx.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "view/DlgPTZParts.h"
 #include "view/ViewMessages.h"
 
 namespace {
 
-constexpr uint32_t IDS_PRESET_UNKNOWN = 8519;
-
 QString StateText(PresetState s) {
   switch (s) {
-    case PresetState::Set: return Text(8517);
-    case PresetState::NotSet: return Text(8518);
+    case PresetState::Set: return Text(IDS_PRESET_SET);
+    case PresetState::NotSet: return Text(IDS_PRESET_NOT_SET);
     case PresetState::Unknown: return Text(IDS_PRESET_UNKNOWN);
     default: return {};
   }
 }
 
 constexpr ptzpanel::ButtonRow kButtons[3] = {
-    {CDlgPresetPoint::kGoToId, 8327, {6771, 6769, 6770}},
-    {CDlgPresetPoint::kSetId, 8292, {6765, 6763, 6764}},
-    {CDlgPresetPoint::kClearId, 8328, {6777, 6775, 6776}},
+    {CDlgPresetPoint::kGoToId, IDS_CALL_PRESET, {6771, 6769, 6770}},
+    {CDlgPresetPoint::kSetId, IDS_ADD_PRESET, {6765, 6763, 6764}},
+    {CDlgPresetPoint::kClearId, IDS_DELETE_PRESET, {6777, 6775, 6776}},
 };
 
 }  // namespace
@@ -36,15 +35,15 @@ CDlgPresetPoint::CDlgPresetPoint(IPanelHost* host) : CPageDialog(kTemplateId), m
   plat::Named(this, kTemplateId);
   list_ = new CListCtrlEx(this);
   plat::Named(list_, kListId);
-  list_->InsertColumn(0, Text(8023), 80);
-  list_->InsertColumn(1, Text(8516), 80);
+  list_->InsertColumn(0, Text(IDS_NUMBER), 80);
+  list_->InsertColumn(1, Text(IDS_VALID), 80);
   for (int i = 0; i < kPresetCount; ++i)
     list_->InsertItem(i, QString::asprintf("%2d", i + 1));
   list_->viewport()->installEventFilter(this);
   ptzpanel::MakeButtons(this, kButtons, 3, buttons_, [this](int id) { OnCommand(id); });
   menu_ = new QMenu(this);
-  menu_->addAction(Text(8292), this, [this] { OnCommand(kMenuSet); });
-  menu_->addAction(Text(8328), this, [this] { OnCommand(kMenuClear); });
+  menu_->addAction(Text(IDS_ADD_PRESET), this, [this] { OnCommand(kMenuSet); });
+  menu_->addAction(Text(IDS_DELETE_PRESET), this, [this] { OnCommand(kMenuClear); });
   model_.SetOnChanged([this] { ShowStates(); });
   Layout();
 }

@@ -23,6 +23,7 @@
 #include "shell/DeviceNote.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "shell/UiService.h"
 #include "view/CyclePreview.h"
@@ -46,8 +47,7 @@ constexpr int kPanelBoxHeight = 220;
 // The device layer's notices (a camera refusing more connections) go to the user; a recording
 // ended by its disk is told in the program's own words, in the user's language.
 void ShowDevNotice(HWND, const char* text, const char*) {
-  constexpr uint32_t IDS_RECORD_WRITE_FAILED = 8993;
-  if (text == hollin::kRecordFailedText) UiService().Notice(LoadResString(IDS_RECORD_WRITE_FAILED));
+  if (text == hollin::kRecordFailedText) Notice(IDS_RECORD_WRITE_FAILED);
   else if (text) UiService().Notice(plat::gbkToUtf16(text));
 }
 
@@ -154,8 +154,7 @@ bool CDlgPreview::OnInitDialog() {
   m_alarmList.setColumnCount(2);
   m_alarmList.setRootIsDecorated(false);
   m_alarmList.setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_alarmList.setHeaderLabels({Text(8364),
-                               Text(8258)});
+  m_alarmList.setHeaderLabels({Text(IDS_TIME), Text(IDS_ALARM_EVENT)});
   m_alarmList.setColumnWidth(0, 200);
   m_alarmList.header()->setStretchLastSection(true);
   StyleList(m_alarmList, QColor(0, 255, 0));
@@ -210,9 +209,9 @@ bool CDlgPreview::OnInitDialog() {
   m_tabImages.insert(ID_PANEL_PRESETS, {6038, 6036});
   m_tabImages.insert(ID_PANEL_CRUISE, {6014, 6012});
   m_tabImages.insert(ID_PANEL_VIDEO, {6054, 6052});
-  const std::pair<int, uint32_t> tabs[] = {{ID_TAB_DEVICES, 8340}, {ID_TAB_GROUPS, 8341}, {ID_PANEL_PTZ, 8115},
-                                           {ID_PANEL_PRESETS, 8100}, {ID_PANEL_CRUISE, 8300},
-                                           {ID_PANEL_VIDEO, 8343}};
+  const std::pair<int, uint32_t> tabs[] = {{ID_TAB_DEVICES, IDS_DEVICE_TREE},  {ID_TAB_GROUPS, IDS_CHANNEL_GROUPS},
+                                           {ID_PANEL_PTZ, IDS_PTZ_CONTROL},    {ID_PANEL_PRESETS, IDS_PRESET},
+                                           {ID_PANEL_CRUISE, IDS_CRUISE_PATH}, {ID_PANEL_VIDEO, IDS_VIDEO_PARAMETERS}};
   for (const auto& [id, tip] : tabs) {
     MakeButton(id, m_tabImages[id].first, m_tabImages[id].first, m_tabImages[id].second, tip);
   }
@@ -225,12 +224,13 @@ bool CDlgPreview::OnInitDialog() {
     uint32_t tip;
   };
   static const Bar kBar[] = {
-      {ID_SNAPSHOT, 6841, 6840, 6839, 8048},      {ID_RECORD, 6808, 6807, 6806, 8049},
-      {ID_PAUSE_CYCLES, 6799, 6798, 6797, 8255},  {ID_PREV_PAGE, 6805, 6804, 6803, 8192},
-      {ID_STOP_ALL, 6761, 6760, 6759, 8612},      {ID_NEXT_PAGE, 6796, 6795, 6794, 8193},
-      {ID_DIVIDE, 6790, 6789, 6788, 8253},        {ID_FULLSCREEN, 6793, 6792, 6791, 8194},
-      {ID_RESUME_CYCLES, 6811, 6810, 6809, 8254}, {ID_TOGGLE_LIST, 6844, 6843, 6842, 8621},
-      {ID_CLEAR_ALARMS, 6787, 6786, 6785, 8189},
+      {ID_SNAPSHOT, 6841, 6840, 6839, IDS_SNAPSHOT},           {ID_RECORD, 6808, 6807, 6806, IDS_START_RECORD},
+      {ID_PAUSE_CYCLES, 6799, 6798, 6797, IDS_PAUSE_CYCLES},   {ID_PREV_PAGE, 6805, 6804, 6803, IDS_PREVIOUS_PAGE},
+      {ID_STOP_ALL, 6761, 6760, 6759, IDS_STOP_ALL_VIDEOS},    {ID_NEXT_PAGE, 6796, 6795, 6794, IDS_NEXT_PAGE},
+      {ID_DIVIDE, 6790, 6789, 6788, IDS_SPLIT_LAYOUT},         {ID_FULLSCREEN, 6793, 6792, 6791, IDS_FULL_SCREEN},
+      {ID_RESUME_CYCLES, 6811, 6810, 6809, IDS_RESUME_CYCLES},
+      {ID_TOGGLE_LIST, 6844, 6843, 6842, IDS_TOGGLE_MESSAGE_LIST},
+      {ID_CLEAR_ALARMS, 6787, 6786, 6785, IDS_CLEAR_ALARMS},
   };
   for (const Bar& b : kBar) MakeButton(b.id, b.normal, b.hover, b.pressed, b.tip);
 
@@ -299,8 +299,8 @@ QMenu* CDlgPreview::BuildDeviceTreeMenu(QTreeWidgetItem* item) {
     CChannel* active = m_controller->GetActiveChannel();
     if (!active) return nullptr;
     auto* menu = new QMenu(this);
-    QAction* master = add(menu, 8064, ID_MAIN_STREAM);
-    QAction* slave = add(menu, 8065, ID_SUB_STREAM);
+    QAction* master = add(menu, IDS_MAIN_STREAM, ID_MAIN_STREAM);
+    QAction* slave = add(menu, IDS_SUB_STREAM, ID_SUB_STREAM);
     master->setCheckable(true);
     slave->setCheckable(true);
     CDevice* device = active->GetDevice();
@@ -311,9 +311,9 @@ QMenu* CDlgPreview::BuildDeviceTreeMenu(QTreeWidgetItem* item) {
   if (data->type != DeviceTreeNode::kDevice || !data->Device()) return nullptr;
   CDevice* device = data->Device();
   auto* menu = new QMenu(this);
-  add(menu, device->GetAlarm(0) && device->GetAlarmState() != 0 ? 8261 : 8262, ID_ARM);
+  add(menu, device->GetAlarm(0) && device->GetAlarmState() != 0 ? IDS_DISARM : IDS_ARM, ID_ARM);
   const std::u16string& talking = m_controller->TalkDeviceName();
-  QAction* talk = add(menu, talking.empty() ? 8593 : 8594, ID_VOICE_TALK);
+  QAction* talk = add(menu, talking.empty() ? IDS_OPEN_VOICE_TALK : IDS_CLOSE_VOICE_TALK, ID_VOICE_TALK);
   if (!talking.empty() && talking != device->GetDevInfo().GetName()) talk->setEnabled(false);
   return menu;
 }
@@ -376,7 +376,7 @@ void CDlgPreview::OnCommand(int id) {
     case ID_ARM: m_controller->OnArm(); break;
     case ID_VOICE_TALK: m_controller->OnVoiceTalk(); break;
     case ID_NOT_YET_1:
-    case ID_NOT_YET_2: UiService().Notice(LoadResString(8511)); break;
+    case ID_NOT_YET_2: Notice(IDS_NOT_AVAILABLE_YET); break;
     case ID_RESUME_CYCLES: CCyclePreviewManager::GetInstance()->ResumeAll(); break;
     case ID_PAUSE_CYCLES: CCyclePreviewManager::GetInstance()->SuspendAll(); break;
     default: break;
@@ -553,7 +553,7 @@ bool CDlgPreview::EndDrag(const QPoint& globalPos) {
   m_playScreen->SetActiveIndex(index, 1);
   if (kind == 0) {
     if (DeviceNodeOf(m_deviceTree.currentItem())) {
-      m_controller->Notice(8546);
+      m_controller->Notice(IDS_CANNOT_PREVIEW);
       return true;
     }
     m_controller->OpenSelectedChannel();

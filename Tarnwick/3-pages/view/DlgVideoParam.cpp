@@ -8,6 +8,7 @@
 #include "plat/clock.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "shell/UiService.h"
 #include "view/BSWndContainer.h"
@@ -15,8 +16,6 @@
 namespace {
 
 constexpr uint32_t kBackground = 0x594E49;
-constexpr int IDS_BRIGHTNESS = 8024, IDS_SATURATION = 8025, IDS_CONTRAST = 8026, IDS_HUE = 8491,
-              IDS_VOLUME = 8028, IDS_RESTORE = 8492;
 constexpr int kRestoreImages[] = {6774, 6772, 6773};
 // The labels beside the sliders are image buttons with their text drawn over the image.
 constexpr int kLabelImages[] = {6888, 6889, 6890, 6891, 9892};

@@ -5,6 +5,7 @@
 
 #include "shell/Language.h"
 #include "shell/Singleton.h"
+#include "shell/StringIds.h"
 #include "shell/User.h"
 
 // A write waiting on the device's queue; the UI thread may still replace its values.
@@ -87,7 +88,7 @@ void CVideoParamController::Show(const Values& v) {
 bool CVideoParamController::Allowed() {
   if (!SingletonAccess<CUser>::HasInstance() || CUser::GetInstance()->GetName().empty()) return false;
   if (CUser::GetInstance()->HasRight(kRightVideoAdjust)) return true;
-  if (notice_) notice_(LoadResString(IDS_NO_VIDEO_RIGHT));
+  if (notice_) notice_(LoadResString(IDS_NO_RIGHT_VIDEO_ADJUST));
   return false;
 }
 

@@ -33,7 +33,6 @@ class CVideoParamController {
   static constexpr int kMaxVolume = 0xFFFF;
   static constexpr int kRightVideoAdjust = 2;
   static constexpr int kSendEveryMs = 100;
-  static constexpr int IDS_NO_VIDEO_RIGHT = 8608;
 
   struct Range {
     int minimum = 1;

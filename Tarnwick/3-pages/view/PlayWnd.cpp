@@ -15,6 +15,7 @@
 #include "shell/AppMessages.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "view/BSWndContainer.h"
 #include "view/CyclePreview.h"
@@ -24,17 +25,6 @@
 namespace {
 
 std::atomic<plat::WindowHandle> g_previewPage{0};
-
-constexpr int IDS_SNAPSHOT = 8048;
-constexpr int IDS_START_RECORD = 8049;
-constexpr int IDS_STOP_RECORD = 8050;
-constexpr int IDS_STOP_PREVIEW = 8052;
-// What a window says over its picture.
-constexpr int IDS_CONNECTING = 9000;
-constexpr int IDS_NO_VIDEO = 9001;
-constexpr int IDS_VIDEO_LOST = 9002;
-constexpr int IDS_DEVICE_LOST = 9304;
-constexpr int IDS_REFUSED = 9306;
 
 }  // namespace
 
@@ -201,7 +191,7 @@ QMenu* CPlayWnd::BuildContextMenu() {
   const bool recording = item->IsRecording();
   struct Entry {
     int command;
-    int text;
+    uint32_t text;
   } entries[] = {{ID_SNAPSHOT, IDS_SNAPSHOT},
                  {ID_RECORD, recording ? IDS_STOP_RECORD : IDS_START_RECORD},
                  {ID_STOP_PREVIEW, IDS_STOP_PREVIEW}};

@@ -21,6 +21,7 @@
 #include "plat/clock.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "shell/UiService.h"
 #include "view/PlayScreen.h"
@@ -28,12 +29,6 @@
 
 namespace {
 
-constexpr uint32_t IDS_SELECT_CHANNEL = 8252;
-constexpr uint32_t IDS_SEARCHING = 8533;
-constexpr uint32_t IDS_PLAY = 8152;
-constexpr uint32_t IDS_PAUSE = 8592;
-constexpr uint32_t IDS_UNAVAILABLE = 9201;
-constexpr uint32_t IDS_OPENING = 9204;
 constexpr int kSearchWaitMs = 120000;
 
 QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
@@ -93,7 +88,7 @@ void CPlaybackPageBase::MakeControls() {
   m_opening->adjustSize();
   m_opening->hide();
 
-  m_typeLabel = new QLabel(Text(8018), this);
+  m_typeLabel = new QLabel(Text(IDS_TYPE), this);
   plat::Named(m_typeLabel, IDC_TYPE_LABEL);
   m_typeLabel->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
   m_typeCombo = new QComboBox(this);
@@ -101,22 +96,22 @@ void CPlaybackPageBase::MakeControls() {
 
   const bool english = GetLanguageId() == 9;
   const int findBase = english ? 16741 : 6741;
-  m_btnFind = button(IDC_FIND, findBase + 2, findBase + 1, findBase, 8151);
+  m_btnFind = button(IDC_FIND, findBase + 2, findBase + 1, findBase, IDS_SEARCH);
   m_position = slider(IDC_POSITION, 6740, 100);
   m_position->SetJumpToClick(true);
-  m_btnPlay = stateButton(IDC_PLAY, 6859, 6860, 6886, 6887, 8152);
-  m_btnStop = button(IDC_STOP, 6761, 6760, 6759, 8153);
-  m_btnSlow = button(IDC_SLOW, 6746, 6745, 6744, 8330);
-  m_btnFast = button(IDC_FAST, 6733, 6732, 6731, 8329);
-  m_btnFrameBack = button(IDC_FRAME_BACK, 6755, 6754, 6753, 8190);
-  m_btnFrameForward = button(IDC_FRAME_FORWARD, 6758, 6757, 6756, 8191);
-  m_btnSnapshot = button(IDC_SNAPSHOT, 6747, 6749, 6748, 8048);
-  m_btnSound = stateButton(IDC_SOUND, 217, 219, 6752, 6751, 8331);
+  m_btnPlay = stateButton(IDC_PLAY, 6859, 6860, 6886, 6887, IDS_PLAY);
+  m_btnStop = button(IDC_STOP, 6761, 6760, 6759, IDS_STOP);
+  m_btnSlow = button(IDC_SLOW, 6746, 6745, 6744, IDS_SLOW);
+  m_btnFast = button(IDC_FAST, 6733, 6732, 6731, IDS_FAST);
+  m_btnFrameBack = button(IDC_FRAME_BACK, 6755, 6754, 6753, IDS_FRAME_BACK);
+  m_btnFrameForward = button(IDC_FRAME_FORWARD, 6758, 6757, 6756, IDS_FRAME_FORWARD);
+  m_btnSnapshot = button(IDC_SNAPSHOT, 6747, 6749, 6748, IDS_SNAPSHOT);
+  m_btnSound = stateButton(IDC_SOUND, 217, 219, 6752, 6751, IDS_SOUND);
   m_volume = slider(IDC_VOLUME, 6762, 100);
   m_volume->SetJumpToClick(true);
   SetVolumeRange(100);
   if (m_withDownload) {
-    m_btnDownload = button(IDC_DOWNLOAD, 6730, 6729, 6728, 8346);
+    m_btnDownload = button(IDC_DOWNLOAD, 6730, 6729, 6728, IDS_START_DOWNLOAD);
     m_btnProgress = new CBitmapButtonEx(this, IDC_PROGRESS);
     plat::Named(m_btnProgress, IDC_PROGRESS);
     m_btnProgress->LoadImageResources(6898, 6898, 6898, 0, 0, 1);
@@ -276,7 +271,7 @@ bool CPlaybackPageBase::ChooseChannel(CDevice*& device, int& channelIndex) {
   // A channel item carries its number; the text it shows is the interface's language.
   const int number = item && item->isSelected() && item->parent() ? ChannelNumberOf(item) : 0;
   if (number < 1) {
-    UiService().Notice(LoadResString(IDS_SELECT_CHANNEL));
+    Notice(IDS_SELECT_CHANNEL);
     return false;
   }
   DeviceTreeNode* node = DeviceNodeOf(item->parent());

@@ -76,7 +76,7 @@ class CPlaybackPageBase : public CPageDialog, public IPlaybackPageUi {
   void paintEvent(QPaintEvent* e) override;
 
   // The channel selected in the tree: a channel item under a device (its number is the item's
-  // data). Notice 8252 otherwise.
+  // data). Notice IDS_SELECT_CHANNEL otherwise.
   bool ChooseChannel(CDevice*& device, int& channelIndex);
   void AddTypeRow(int textId, int data);
   virtual void OnDownload() {}

@@ -12,15 +12,12 @@
 #include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
+#include "shell/StringIds.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 #include "view/PlaybackNames.h"
 
 namespace {
-
-constexpr uint32_t IDS_SEARCHING = 8533;
-constexpr uint32_t IDS_SEARCH_START_FAILED = 8367;
-constexpr uint32_t IDS_SNAPSHOT_DONE = 8350;
-constexpr uint32_t IDS_SNAPSHOT_FAILED = 8351;
 
 // The live controllers, told before any device is released. Controllers are made, used and
 // destroyed on the UI thread, where devices are released too.
@@ -63,8 +60,6 @@ CPlaybackPageController::~CPlaybackPageController() {
   // waited for, and their results are dropped with the owner.
   if (search_) search_->Cancel();
 }
-
-void CPlaybackPageController::Notice(uint32_t id) { UiService().Notice(LoadResString(id)); }
 
 CDevice* CPlaybackPageController::OriginDevice(const SearchOrigin& origin) {
   if (!origin.Valid()) return nullptr;
@@ -197,7 +192,7 @@ void CPlaybackPageController::Snapshot() {
   if (!MakeFolderOrSay(folder)) return;
   const std::string native = plat::toNativePath(path);
   QueueCapture(native, [path](bool ok) {
-    UiService().Notice(TextWithPath(ok ? IDS_SNAPSHOT_DONE : IDS_SNAPSHOT_FAILED, path));
+    UiService().Notice(TextWithPath(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, path));
   });
 }
 

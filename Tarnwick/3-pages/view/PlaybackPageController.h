@@ -154,7 +154,6 @@ class CPlaybackPageController {
   void SendVolume(int value);
   // The device a search or playback ran for, found again by its GUID (null when gone or none).
   static CDevice* OriginDevice(const SearchOrigin& origin);
-  static void Notice(uint32_t id);
 
   IPlaybackPageUi& ui_;
   devwork::Owner owner_;

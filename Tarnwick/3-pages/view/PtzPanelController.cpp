@@ -2,6 +2,8 @@
 
 #include "devices/Device.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 #include "shell/User.h"
 #include "shell/UserRights.h"
@@ -10,7 +12,7 @@ bool CheckPtzRight() {
   CUser* user = CUser::GetInstance();
   if (!user) return false;
   if (user->HasRight(RIGHT_PTZ)) return true;
-  UiService().Notice(LoadResString(IDS_NO_RIGHT_PTZ));
+  Notice(IDS_NO_RIGHT_PTZ);
   return false;
 }
 

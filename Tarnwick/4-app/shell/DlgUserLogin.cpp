@@ -18,6 +18,7 @@
 #include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "shell/UiService.h"
 
@@ -121,8 +122,8 @@ bool CDlgUserLogin::OnInitDialog() {
   }
   if (mode != CLoginController::kStartup) m_language->setEnabled(false);
   LoadTexts();
-  m_user->setToolTip(Text(8220));
-  m_password->setToolTip(Text(8229));
+  m_user->setToolTip(Text(IDS_USER_NAME_EMPTY));
+  m_password->setToolTip(Text(IDS_PASSWORD_LENGTH));
 
   LoadPngResource(&m_captionImage, 6899);
   LoadPngResource(&m_bottomImage, 6903);
@@ -170,15 +171,15 @@ void CDlgUserLogin::HoldWhileWaiting() {
 bool CDlgUserLogin::Resting() const { return m_waitNote->isVisibleTo(this); }
 
 void CDlgUserLogin::LoadTexts() {
-  m_labelUser->setText(Text(8057));
-  m_labelPassword->setText(Text(8062));
-  m_autoLogin->setText(Text(8148));
-  m_btnLogin->setText(Text(8014));
-  m_btnCancel->setText(Text(8006));
-  m_labelLanguage->setText(Text(8549));
+  m_labelUser->setText(Text(IDS_USER_NAME));
+  m_labelPassword->setText(Text(IDS_PASSWORD));
+  m_autoLogin->setText(Text(IDS_AUTO_LOGIN));
+  m_btnLogin->setText(Text(IDS_LOGIN));
+  m_btnCancel->setText(Text(IDS_CANCEL));
+  m_labelLanguage->setText(Text(IDS_LANGUAGE));
   m_language->blockSignals(true);
   m_language->clear();
-  m_language->addItem(Text(8550));
+  m_language->addItem(Text(IDS_SIMPLIFIED_CHINESE));
   m_language->addItem(QStringLiteral("English"));
   const int lang = CLocalSettings::GetInstance()->GetLangID();
   m_language->setCurrentIndex(lang == 1 ? 1 : 0);

@@ -8,22 +8,14 @@
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/LockHook.h"
+#include "shell/StringIds.h"
+#include "shell/Text.h"
 #include "shell/UiService.h"
 #include "shell/UnlockBackoff.h"
 #include "shell/User.h"
 #include "shell/UserStore.h"
 
 namespace {
-
-constexpr uint32_t IDS_LOGIN_CAPTION = 8159;
-constexpr uint32_t IDS_SWITCH_USER = 8241;
-constexpr uint32_t IDS_UNLOCK = 8488;
-constexpr uint32_t IDS_UNKNOWN_USER = 8243;
-constexpr uint32_t IDS_WRONG_PASSWORD = 8222;
-constexpr uint32_t IDS_UNLOCK_FAILED = 8362;
-constexpr uint32_t IDS_UNLOCK_WAIT = 9400;  // "... try again in %d s"
-
-void Notice(uint32_t id) { UiService().Notice(LoadResString(id)); }
 
 template <class Action>
 int WithUserDb(Action action) {

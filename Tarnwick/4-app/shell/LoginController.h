@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "shell/StringIds.h"
+
 class CLoginController {
  public:
   enum Mode { kStartup = 0, kSwitchUser = 1, kUnlock = 2 };
   enum Result {
-    kUnknownUser,     // notice 8243, the dialog stays
-    kWrongPassword,   // notice 8222, the password edit is emptied, the dialog stays
+    kUnknownUser,     // notice IDS_UNKNOWN_USER, the dialog stays
+    kWrongPassword,   // notice IDS_WRONG_PASSWORD, the password edit is emptied, the dialog stays
     kPasswordTooLong, // no notice, the dialog stays
     kCancelled,       // third wrong password at start-up: the dialog is cancelled
     kNoCurrentUser,   // the dialog stays
@@ -24,7 +26,7 @@ class CLoginController {
 
   CLoginController() = default;
 
-  // Stores the mode and picks the caption: 8241 switch user, 8488 unlock, else 8159.
+  // Stores the mode and picks the caption: IDS_SWITCH_USER, IDS_UNLOCK, else IDS_LOGIN_CAPTION.
   void SetMode(int mode);
   int GetMode() const { return m_mode; }
   uint32_t CaptionId() const { return m_captionId; }
@@ -59,7 +61,7 @@ class CLoginController {
   void SaveRecentUser(const std::u16string& name);
 
   int m_mode = kStartup;
-  uint32_t m_captionId = 8159;
+  uint32_t m_captionId = IDS_LOGIN_CAPTION;
   int m_attempts = 0;
   bool m_loggedIn = false;
   std::u16string m_storedPassword;

@@ -8,6 +8,7 @@
 #include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/PrivateFiles.h"
+#include "shell/StringIds.h"
 #include "shell/TarnwickDlg.h"
 #include "shell/UiService.h"
 #include "view/SystemBridge.h"

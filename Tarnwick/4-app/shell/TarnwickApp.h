@@ -10,10 +10,6 @@ class SingleInstanceLock;
 class CTarnwickApp {
  public:
   static constexpr const char* kInstanceName = "TarnwickInstance";
-  static constexpr unsigned IDS_ALREADY_RUNNING = 8290;
-  static constexpr unsigned IDS_NOTICE = 8381;
-  static constexpr unsigned IDS_CANNOT_CREATE_FOLDER = 9100;
-  static constexpr unsigned IDS_NO_INSTANCE_LOCK = 9401;
 
   CTarnwickApp();
   ~CTarnwickApp();

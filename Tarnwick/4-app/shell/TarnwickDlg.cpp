@@ -26,6 +26,7 @@
 #include "shell/Language.h"
 #include "shell/LockHook.h"
 #include "shell/Singleton.h"
+#include "shell/StringIds.h"
 #include "shell/Text.h"
 #include "shell/UiService.h"
 #include "shell/User.h"
@@ -34,19 +35,6 @@
 #include "view/SystemBridge.h"
 
 namespace {
-
-constexpr uint32_t IDS_CLOSE = 8354;
-constexpr uint32_t IDS_CLOSE_CONFIRM = 8524;
-constexpr uint32_t IDS_NO_REMOTE_PLAYBACK_RIGHT = 8609;
-constexpr uint32_t IDS_REMOTE_BUSY = 8235;
-constexpr uint32_t IDS_LOCAL_BUSY = 8236;
-constexpr uint32_t IDS_SWITCH_PREVIEWS_OPEN = 8614;
-constexpr uint32_t IDS_SWITCH_REMOTE_PLAYING = 8615;
-constexpr uint32_t IDS_SWITCH_LOCAL_PLAYING = 8616;
-constexpr uint32_t IDS_LOCAL_PLAYBACK = 8139;
-constexpr uint32_t IDS_REMOTE_PLAYBACK = 8140;
-constexpr uint32_t IDS_SKIN_MISSING = 8795;
-constexpr uint32_t IDS_NOTICE = 8381;
 
 // Mouse messages the preview page takes from every window of the program.
 constexpr uint32_t WM_LBUTTONUP = 0x0202;
@@ -59,8 +47,6 @@ constexpr int WM_RBUTTONDOWN = 0x0204;
 
 CTarnwickDlg* gMainWindow = nullptr;
 CTarnwickDlg::LoginRunner gLoginRunner;
-
-void Notice(uint32_t id) { UiService().Notice(LoadResString(id)); }
 
 int RunLogin(int mode) {
   if (gLoginRunner) return gLoginRunner(mode);
@@ -168,15 +154,15 @@ bool CTarnwickDlg::OnInitDialog() {
   // the window, with what the pages built below add, and is shown in turn once it is up.
   CTaskbarNotifier::GetInstance()->HoldNotices();
 
-  m_btnClose->setToolTip(Text(8354));
-  m_btnMinimize->setToolTip(Text(8238));
-  m_btnLock->setToolTip(Text(8242));
-  m_btnSwitchUser->setToolTip(Text(8241));
-  m_btnPreview->setToolTip(Text(8239));
-  m_btnPlayback->setToolTip(Text(8240));
-  m_btnSettings->setToolTip(Text(8355));
-  m_btnLog->setToolTip(Text(8158));
-  m_btnHelp->setToolTip(Text(8017));
+  m_btnClose->setToolTip(Text(IDS_CLOSE));
+  m_btnMinimize->setToolTip(Text(IDS_MINIMIZE));
+  m_btnLock->setToolTip(Text(IDS_LOCK));
+  m_btnSwitchUser->setToolTip(Text(IDS_SWITCH_USER));
+  m_btnPreview->setToolTip(Text(IDS_PREVIEW));
+  m_btnPlayback->setToolTip(Text(IDS_PLAYBACK));
+  m_btnSettings->setToolTip(Text(IDS_SETTINGS));
+  m_btnLog->setToolTip(Text(IDS_LOG));
+  m_btnHelp->setToolTip(Text(IDS_HELP));
 
   // Shown while the pages are built; it goes by its own time-out.
   m_splash = new CSplashScreenEx();
@@ -348,7 +334,7 @@ void CTarnwickDlg::OnCommand(int id) {
       CUser* user = CUser::GetInstance();
       if (!user) break;
       if (!user->HasRight(kRemotePlaybackRight)) {
-        Notice(IDS_NO_REMOTE_PLAYBACK_RIGHT);
+        Notice(IDS_NO_RIGHT_REMOTE_PLAYBACK);
         break;
       }
       ShowPage(&m_dlgPlayback, m_btnPlayback);
