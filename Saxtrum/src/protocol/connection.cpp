@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <new>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,6 +31,7 @@ constexpr int kSelectMs = 50;
 constexpr int kIdleMs = 100;
 constexpr int kStopBoundMs = 1000;
 constexpr int kMinConnectMs = 300;
+constexpr size_t kScratchBytes = 1048576;  // the receive thread's buffer; a read takes 40,020
 
 // Copies what arrived into a fixed-size keep and clears the rest, so a short reply never
 // leaves bytes of an older one behind.
@@ -52,7 +55,7 @@ int connectWaitMs(int connectTimeMs) {
 plat::Socket connectWithTimeout(int connectTimeMs, const std::string& host, uint16_t port,
                                 const plat::WakeFd* wake) {
   if (port == 0) {
-    PLAT_LOGW("Saxtrum", "invalid port \"%d\"", port);
+    std::printf("invalid port \"%d\"\n", port);
     return {};
   }
   in_addr addr{};
@@ -138,8 +141,14 @@ bool DvrConnection::connectSession() {
 
 void DvrConnection::run() {
   { std::lock_guard<std::mutex> lock(mu_); }  // the creator has recorded the thread
+  std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[kScratchBytes]);
+  if (!scratch) {
+    // No memory for the buffer: the thread ends at once, and the login fails.
+    PLAT_LOGW("Saxtrum", "login %d: no memory for the receive buffer", userId_);
+    setState(kStateEnded);
+    return;
+  }
   connectSession();
-  std::vector<uint8_t> scratch(kMaxPacket);
   for (;;) {
     const int s = state_.load();
     if (s == kStateStopRequested || s == kStateEnded) break;
@@ -153,10 +162,10 @@ void DvrConnection::run() {
       long n = -1;
       if (r == plat::WaitResult::Ready) {
         do {
-          n = ::recv(sock_.fd(), scratch.data(), scratch.size(), 0);
+          n = ::recv(sock_.fd(), scratch.get(), kMaxPacket, 0);
         } while (n < 0 && errno == EINTR);
       }
-      if (n <= 0 || !receiveBytes(scratch.data(), static_cast<size_t>(n))) markLost();
+      if (n <= 0 || !receiveBytes(scratch.get(), static_cast<size_t>(n))) markLost();
     } else if (s == kStateBroken) {
       fanOut(userId_, 0, NET_DISCON, nullptr, 0);
       int expected = kStateBroken;
