@@ -187,10 +187,8 @@ void DvrConnection::run() {
 void DvrConnection::stop() {
   if (state_.load() != kStateEnded) setState(kStateStopRequested);
   wake_.signal();
-  if (!thread_.joinable()) {
-    givePortsBack();
-    return;
-  }
+  // Players of streams still open are left as they are: the login goes, their ports stay.
+  if (!thread_.joinable()) return;
   if (onReceiveThread()) {
     // Asked from a callback on the receive thread: it ends when the callback returns and
     // keeps the connection alive until then.
@@ -199,7 +197,6 @@ void DvrConnection::stop() {
       self_ = shared_from_this();
       thread_.detach();
     }
-    givePortsBack();
     endFiles();
     return;
   }
@@ -212,7 +209,6 @@ void DvrConnection::stop() {
   }
   sock_.shutdownBoth();
   thread_.join();
-  givePortsBack();
   endFiles();
 }
 
@@ -245,27 +241,6 @@ void DvrConnection::completeDownload(RequestSlot& s) {
   }
   // The file is the caller's now: bytes the device sends beyond its own size go on into it.
   s.direct = true;
-}
-
-void DvrConnection::givePortsBack() {
-  // Streams still open when the login goes can no longer be stopped by their handles: their
-  // players would stay taken, each with its play thread, until the process ends.
-  std::vector<int32_t> ports;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    for (RequestSlot& s : slots_) {
-      if (s.port > 0) {
-        ports.push_back(s.port);
-        s.closing = true;  // the receive thread, if we are on it, feeds it no more
-      }
-      if (s.port != 0) s.port = kPortGivenBack;
-    }
-  }
-  for (int32_t port : ports) {
-    SPlay_Stop(port);
-    SPlay_CloseStream(port);
-    SPlay_FreePort(port);
-  }
 }
 
 int DvrConnection::nextFree() const {
@@ -328,11 +303,7 @@ void DvrConnection::stopStreamSlot(int slot, int32_t port) {
   if (slot < 0 || slot >= kSlotCount) return;
   {
     std::unique_lock<std::mutex> lock(mu_);
-    RequestSlot& s = slots_[slot];
-    // The connection's stop may have given the port back already (and it may be another
-    // stream's by now).
-    if (s.port == kPortGivenBack) port = 0;
-    s.closing = true;
+    slots_[slot].closing = true;
   }
   // The receive thread may be inside the player or a callback for this slot: the slot is
   // released only once it has left (unless we are that thread, stopping from a callback).
@@ -666,11 +637,8 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
         }
         ++s.packets;
         signalSlot(slot);
-      } else if (len == 0) {
-        // The export's closing packet: the stream is over and its slot free again.
-        lock.unlock();
-        releaseSlot(slot);
       } else {
+        // The stream has no end mark: every later packet, an empty one too, is file data.
         writeRecordFile(s, p, len, false);
       }
       return;
