@@ -15,7 +15,7 @@ DevFamily* FamilyOf(IDevUserLogin* login) {
   return GetDevFamily(login->GetDevType());
 }
 
-// A usable handle for the family: recorders of type 1 use SDK login ids (-1 none), the
+// A handle a preview can be opened on: recorders of type 1 use SDK login ids (-1 none), the
 // others library sessions (0 none).
 bool Usable(int devType, DevHandle h) { return devType == DEV_TYPE_DVR ? h != -1 : h != 0 && h != -1; }
 
@@ -70,8 +70,9 @@ IDevCtlPtz* CDevCtlPtzFactory::CreateDevCtlPtz(IDevUserLogin* login, long channe
                                                IDevPreview* preview) {
   DevFamily* f = FamilyOf(login);
   if (!f || !preview) return nullptr;
+  // An object made over no session (0) fails its commands.
   DevHandle h = login->GetLoginID(1);
-  if (!Usable(login->GetDevType(), h)) return nullptr;
+  if (h == -1) return nullptr;
   return Guarded("ptz", [&] { return f->MakePtz(login, h, channel, preview, true); });
 }
 
@@ -79,7 +80,7 @@ IDevCtlPtz* CDevCtlPtzFactory::CreateDevCtlPtz(IDevUserLogin* login, IDevPreview
   DevFamily* f = FamilyOf(login);
   if (!f || !preview) return nullptr;
   DevHandle h = login->GetLoginID(1);
-  if (!Usable(login->GetDevType(), h)) return nullptr;
+  if (h == -1) return nullptr;
   DevHandle real = -1;
   preview->GetRealHandle(&real);
   if (real == -1) return nullptr;
@@ -92,8 +93,7 @@ IDevConfig* CDevConfigFactory::CreateDevConfig(IDevUserLogin* login) {
   DevFamily* f = FamilyOf(login);
   if (!f) return nullptr;
   DevHandle h = login->GetLoginID(1);
-  // A failed login is never taken as a session.
-  if (!Usable(login->GetDevType(), h)) return nullptr;
+  if (h == -1) return nullptr;
   return Guarded("config", [&] { return f->MakeConfig(login, h); });
 }
 
@@ -103,8 +103,8 @@ IDevAlarm* CDevAlarmFactory::CreateDevAlarm(IDevUserLogin* login) {
   if (!login || login->GetDevType() != DEV_TYPE_DVR) return nullptr;
   DevFamily* f = FamilyOf(login);
   if (!f) return nullptr;
+  // Made whatever the login gives: without a login id the object only fails to arm.
   DevHandle h = login->GetLoginID(1);
-  if (h == -1) return nullptr;
   return Guarded("alarm", [&] { return f->MakeAlarm(login, h); });
 }
 
@@ -113,6 +113,7 @@ void CDevAlarmFactory::DeleteDevAlarm(IDevAlarm* alarm, IDevUserLogin*) { delete
 IDevLocalPlayback* CDevLocalPlaybackFactory::CreateDevLocalPlayback(IDevUserLogin* login) {
   DevFamily* f = FamilyOf(login);
   if (!f) return nullptr;
+  login->GetLoginID(1);  // the player needs no session, but every factory logs in first
   return Guarded("local playback", [&] { return f->MakeLocalPlayback(login); });
 }
 

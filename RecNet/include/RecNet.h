@@ -144,8 +144,6 @@ int RecNet_StopVoiceCom(int32_t talkHandle);
 constexpr size_t SDK_PTZCRUISE_SIZE = 128;  // 32 points: preset, dwell, speed, reserved
 
 int RecNet_PTZControl(int32_t realHandle, uint32_t command, uint32_t stop);
-int RecNet_PTZControlWithSpeed(int32_t realHandle, uint32_t command, uint32_t stop,
-                                uint32_t speed);
 int RecNet_PTZPreset(int32_t realHandle, uint32_t command, uint32_t preset);
 int RecNet_PTZCruise(int32_t realHandle, uint32_t command, uint8_t route, uint8_t point,
                       uint16_t value);

@@ -34,7 +34,12 @@ int RecNet_PlayBackCaptureFile(int32_t playHandle, const char* bmpPath) {
 
 int RecNet_StopPlayBack(int32_t playHandle) {
   recnet::StartCall();
-  return recnet::CloseHandle(playHandle, Kind::Playback, QX_DVR_StopPlayBack) == 1 ? 1 : 0;
+  const int32_t lib = recnet::ToLib(playHandle, Kind::Playback);
+  if (lib < 0) return 0;
+  // A stop the recorder refused leaves the playback going, and its handle with it.
+  if (QX_DVR_StopPlayBack(lib) != 1) return 0;
+  recnet::Retire(playHandle);
+  return 1;
 }
 
 int32_t RecNet_GetFileByName(int32_t loginId, const char* remoteName, const char* localPath) {

@@ -180,12 +180,6 @@ int RecNet_PTZControl(int32_t realHandle, uint32_t command, uint32_t stop) {
   return QX_DVR_PTZControl(recnet::ToLib(realHandle, Kind::Live), command, stop);
 }
 
-int RecNet_PTZControlWithSpeed(int32_t realHandle, uint32_t command, uint32_t stop,
-                                uint32_t speed) {
-  recnet::StartCall();
-  return QX_DVR_PTZControlWithSpeed(recnet::ToLib(realHandle, Kind::Live), command, stop, speed);
-}
-
 int RecNet_PTZPreset(int32_t realHandle, uint32_t command, uint32_t preset) {
   recnet::StartCall();
   return QX_DVR_PTZPreset(recnet::ToLib(realHandle, Kind::Live), command, preset);

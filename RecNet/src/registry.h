@@ -25,8 +25,8 @@ void Retire(int32_t handle);
 // The login and every handle of its streams are gone (library user id).
 void RetireLogin(int32_t libUserId);
 // Ends a handle of ours: `close` with the library's value, then the handle is retired whatever
-// the answer, as the library lets the object go in every case. The library's answer; 0 for a
-// stale or foreign handle.
+// the answer, for the objects the library lets go in every case (a playback it does not). The
+// library's answer; 0 for a stale or foreign handle.
 template <class Close>
 int CloseHandle(int32_t handle, Kind kind, Close close) {
   const int32_t lib = ToLib(handle, kind);

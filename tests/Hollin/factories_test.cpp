@@ -81,15 +81,35 @@ TEST_F(Factories, PreviewNeedsAUsableLoginHandle) {
   EXPECT_EQ(std::count(fake::Journal().begin(), fake::Journal().end(), "login.login"), 4);
 }
 
-TEST_F(Factories, FailedLoginIsNeverTakenAsASessionForConfigAndPtz) {
-  FakeLogin ipcNone(2, 0);
+// Configuration, PTZ and alarm objects are refused only for a login id of -1; an object made
+// over a camera session of 0 fails its calls. Every factory logs in first, the local player's
+// too.
+TEST_F(Factories, OnlyALoginIdOfMinusOneGivesNoConfigPtzOrAlarm) {
   FakePreview preview(1, 3);
-  EXPECT_EQ(CDevConfigFactory::CreateDevConfig(&ipcNone), nullptr);
-  EXPECT_EQ(CDevCtlPtzFactory::CreateDevCtlPtz(&ipcNone, 1, &preview), nullptr);
-  FakeLogin ipcOk(2, 0x1234);
-  IDevConfig* c = CDevConfigFactory::CreateDevConfig(&ipcOk);
-  EXPECT_NE(c, nullptr);
-  CDevConfigFactory::DeleteDevConfig(c, nullptr);  // deleted even without its login
+  FakeLogin ipcNone(2, 0), nvrNone(4, 0);
+  for (FakeLogin* none : {&ipcNone, &nvrNone}) {
+    IDevConfig* c = CDevConfigFactory::CreateDevConfig(none);
+    EXPECT_NE(c, nullptr);
+    CDevConfigFactory::DeleteDevConfig(c, nullptr);  // deleted even without its login
+    IDevCtlPtz* p = CDevCtlPtzFactory::CreateDevCtlPtz(none, 1, &preview);
+    EXPECT_NE(p, nullptr);
+    CDevCtlPtzFactory::DeleteDevCtlPtz(p, none);
+    p = CDevCtlPtzFactory::CreateDevCtlPtz(none, &preview);
+    EXPECT_NE(p, nullptr);
+    CDevCtlPtzFactory::DeleteDevCtlPtz(p, none);
+  }
+  FakeLogin dvrNone(1, -1);
+  EXPECT_EQ(CDevConfigFactory::CreateDevConfig(&dvrNone), nullptr);
+  EXPECT_EQ(CDevCtlPtzFactory::CreateDevCtlPtz(&dvrNone, 1, &preview), nullptr);
+  EXPECT_EQ(CDevCtlPtzFactory::CreateDevCtlPtz(&dvrNone, &preview), nullptr);
+  IDevAlarm* a = CDevAlarmFactory::CreateDevAlarm(&dvrNone);
+  EXPECT_NE(a, nullptr);
+  CDevAlarmFactory::DeleteDevAlarm(a, &dvrNone);
+
+  fake::Journal().clear();
+  FakeLogin dvrOk(1, 3);
+  EXPECT_EQ(CDevLocalPlaybackFactory::CreateDevLocalPlayback(&dvrOk), nullptr);  // none made here
+  EXPECT_EQ(fake::Journal(), std::vector<std::string>{"login.login"});
 }
 
 TEST_F(Factories, OnlyRecordersGetAlarmsAndEventFindersNeverExist) {

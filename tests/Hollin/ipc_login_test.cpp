@@ -64,7 +64,15 @@ TEST_F(IpcLogin, RefusedOrUnreachableLoginGivesNoSession) {
   EXPECT_EQ(g.login->GetLoginID(1), 0);
   EXPECT_EQ(g.login->GetLoginID(0), -1);
   EXPECT_EQ(CDevPreviewFactory::CreateDevPreview(g.login, 1), nullptr);
-  EXPECT_EQ(CDevConfigFactory::CreateDevConfig(g.login), nullptr);
+  // A configuration object over no session reads nothing.
+  IDevConfig* cfg = CDevConfigFactory::CreateDevConfig(g.login);
+  ASSERT_NE(cfg, nullptr);
+  std::vector<uint8_t> rec(784, 0xAA);
+  tagDevConfigRequest req{0, 12, rec.data(), 784, 0, 3, 0};
+  EXPECT_EQ(cfg->GetConfig(&req), 0);
+  EXPECT_EQ(rec, std::vector<uint8_t>(784, 0xAA));
+  EXPECT_EQ(cfg->SetConfig(&req), 0);
+  CDevConfigFactory::DeleteDevConfig(cfg, g.login);
 
   // An empty host is not turned into some broadcast address: nothing is tried.
   CDevInfo nowhere = dev.info;

@@ -84,8 +84,11 @@ TEST_F(IpcPreview, RecorderChannelOneOpensStreamZero) {
   Device dev(DEV_TYPE_NVR);
   LoginGuard g{dev.makeLogin()};
   PlayWindow w;
+  // Each open says its channel on standard output.
+  testing::internal::CaptureStdout();
   PreviewGuard p1{start(g.login, 1, w), g.login};
   PreviewGuard p3{start(g.login, 3, w), g.login};
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "m_lChannel:1\n\nm_lChannel:3\n\n");
   ASSERT_TRUE(dev.cam.waitUntil([&] { return videoArguments(dev.cam).size() >= 2; }));
   EXPECT_EQ(videoArguments(dev.cam), (std::vector<uint16_t>{0, 2}));
 }
@@ -244,19 +247,27 @@ TEST_F(IpcPreview, PtzSendsTheCommandByteOverTheSession) {
   PreviewGuard p{start(g.login, 1, w), g.login};
   IDevCtlPtz* ptz = CDevCtlPtzFactory::CreateDevCtlPtz(g.login, 1, p.preview);
   ASSERT_NE(ptz, nullptr);
+  // The stored int is kept and never sent: a steering command carries no value.
+  EXPECT_EQ(ptz->GetStoredValue(), 0);
+  ptz->SetStoredValue(9);
+  EXPECT_EQ(ptz->GetStoredValue(), 9);
   EXPECT_EQ(ptz->PTZControl(0x1215, 0), 1);
   EXPECT_EQ(ptz->PTZPreset(39, 5), 1);
   EXPECT_EQ(ptz->PTZCruise(30, 1, 2, 3), 1);
   EXPECT_EQ(ptz->PTZTrack(7), 1);
   std::vector<uint8_t> sent;
+  std::vector<std::vector<uint8_t>> records;
   for (const auto& r : dev.cam.requests())
-    if (!r.open && r.code == 0x0905) sent.push_back(r.payload[kIpcPtzCommandByteOffset]);
+    if (!r.open && r.code == 0x0905) {
+      sent.push_back(r.payload[kIpcPtzCommandByteOffset]);
+      records.push_back(r.payload);
+    }
   EXPECT_EQ(sent, (std::vector<uint8_t>{0x15, 39, 30, 7}));
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0][kIpcPtzValueOffset], 0) << "a steering command carries no speed";
+  EXPECT_EQ(records[0][kIpcPtzValueOffset + 1], 0);
   int points[96] = {};
   EXPECT_EQ(ptz->GetPTZCruise(1, points, 0), 0);
-  EXPECT_EQ(ptz->GetStoredValue(), 0);
-  ptz->SetStoredValue(9);
-  EXPECT_EQ(ptz->GetStoredValue(), 9);
   CDevCtlPtzFactory::DeleteDevCtlPtz(ptz, g.login);
 
   // After a logout the session is gone and commands fail.

@@ -164,9 +164,18 @@ TEST_F(NvrFiles, RefusedSearchDeliversNothing) {
   CDevRemoteFileFinderFactory::DeleteFinder(finder);
 }
 
+// The search and the download trace what they get on standard output, the device's file name
+// without the control bytes it may hold (here an escape sequence that clears a terminal).
 TEST_F(NvrFiles, DownloadWritesTheCallersPathWithTheDevicesBytes) {
+  files[1].name = "ch01_\x1b[2J\a.h264";
+  dev.media.setFiles(files);
+  const std::string shown = "ch01_[2J.h264";
   const fs::path local = dir / "copy.bin";
+  testing::internal::CaptureStdout();
+  tagSearchFileCondition cond{0, 255, TIME{2026, 1, 1, 0, 0, 0}, TIME{2027, 1, 1, 0, 0, 0}};
+  CDevRemoteFileFinderFactory::DeleteFinder(CDevRemoteFileFinderFactory::CreateFinder(login.login, &cond));
   Download dl = download(login.login, files[1].name, local);
+  const std::string out = testing::internal::GetCapturedStdout();
   ASSERT_NE(dl, nullptr);
   EXPECT_EQ(dl->Start(), 1);
   EXPECT_EQ(dl->GetPos(), 100);
@@ -174,6 +183,14 @@ TEST_F(NvrFiles, DownloadWritesTheCallersPathWithTheDevicesBytes) {
   EXPECT_EQ(readFile(local), files[1].bytes);
   // Never under the name the device reports.
   EXPECT_FALSE(fs::exists(files[1].name));
+
+  for (const std::string& line : std::vector<std::string>{
+           "DVR_FiSearch:nRet=0 \n", "DVR_FiSearch:FileName=" + shown + " FileSize=2977\n",
+        "DVR_FiSearch:nRet=1 \n", " DVR_FiDownload nRet=2 \n",
+        "DVR_FiDownload,FileName=" + shown + ", FileSize=2977\n", " DVR_FiDownload nRet=3 \n",
+        "DVR_FiDownload,GetEndFileSingn \n"})
+    EXPECT_NE(out.find(line), std::string::npos) << line << " not in:\n" << out;
+  EXPECT_EQ(out.find_first_of("\x1b\a"), std::string::npos);
 }
 
 TEST_F(NvrFiles, FailedDownloadsAreReported) {
@@ -325,6 +342,11 @@ TEST_F(NvrFiles, PlaybackSaysItsEndOnceTheRecorderEndedTheFile) {
   frame.data.assign(64, 0x5A);
   frame.key = true;
   files[0].frames.assign(kFrames, frame);
+  // A name that fills the request's 128 bytes, with no room for a terminating zero.
+  camemu::StoredFile longest = files[0];
+  longest.name = "ch01_" + std::string(128 - 5 - 5, 'n') + ".h264";
+  ASSERT_EQ(longest.name.size(), 128u);
+  files.push_back(longest);
   dev.media.setFiles(files);
   using Playback = std::unique_ptr<CDevRemotePlayback, void (*)(CDevRemotePlayback*)>;
   auto open = [&](const std::string& name) {
@@ -347,6 +369,13 @@ TEST_F(NvrFiles, PlaybackSaysItsEndOnceTheRecorderEndedTheFile) {
   EXPECT_EQ(dev.media.playbackFramesSent(), kFrames);
   EXPECT_EQ(pb->Stop(), 1);
   EXPECT_EQ(pb->GetPos(), 0.0f) << "stopped";
+
+  // The whole name reaches the recorder, which plays that file to its end.
+  const Playback whole = open(longest.name);
+  ASSERT_EQ(whole->Start(0), 1);
+  EXPECT_TRUE(testsupport::Eventually([&] { return whole->GetPos() == 100.0f; }));
+  EXPECT_EQ(dev.media.playbackFramesSent(), 2 * kFrames) << "the file was not found by its name";
+  EXPECT_EQ(whole->Stop(), 1);
 
   // A file the recorder does not have is refused at once: that playback has ended too.
   const Playback refused = open("ch09_none.h264");

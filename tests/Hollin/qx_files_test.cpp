@@ -192,6 +192,19 @@ TEST_F(RecorderTest, PlaybackControlsMapOntoThePlayer) {
   // Destroyed while playing: the playback is stopped on the device.
   CDevRemotePlaybackFactory::DeleteRemotePlayback(pb);
   EXPECT_EQ(emu.requests(dvremu::kReplayStop).size(), 1u);
+
+  // A stop the recorder refuses fails and leaves the playback going; the next one ends it.
+  pb = CDevRemotePlaybackFactory::CreateRemotePlayback(login, wnd.handle, "ch01_1001.mp4");
+  ASSERT_NE(pb, nullptr);
+  ASSERT_EQ(pb->Start(0), 1);
+  emu.refuse(dvremu::kReplayStop, true);
+  EXPECT_EQ(pb->Stop(), 0);
+  EXPECT_EQ(pb->Pause(), 1) << "the refused stop ended the playback";
+  emu.refuse(dvremu::kReplayStop, false);
+  EXPECT_EQ(pb->Stop(), 1);
+  EXPECT_EQ(pb->Pause(), 0);
+  CDevRemotePlaybackFactory::DeleteRemotePlayback(pb);
+  EXPECT_EQ(emu.requests(dvremu::kReplayStop).size(), 3u);
 }
 
 TEST_F(RecorderTest, DownloadWritesTheFileAsTheDeviceHasIt) {

@@ -100,8 +100,16 @@ TEST_F(RecorderTest, PtzGoesOverTheLiveHandle) {
   ASSERT_TRUE(preview->StartPreview());
   IDevCtlPtz* ptz = CDevCtlPtzFactory::CreateDevCtlPtz(login, 2, preview);
   ASSERT_NE(ptz, nullptr);
+  // A recorder's PTZ keeps no value, and its steering carries none.
+  ptz->SetStoredValue(5);
+  EXPECT_EQ(ptz->GetStoredValue(), 0);
   EXPECT_EQ(ptz->PTZControl(21, 0), 1);
   ASSERT_TRUE(emu.waitForRequests(dvremu::kPtzControl, 1));
+  const std::vector<uint8_t> steer = emu.requests(dvremu::kPtzControl)[0].payload;
+  ASSERT_EQ(steer.size(), 32u);
+  EXPECT_EQ(steer[8], 3) << "up";
+  EXPECT_EQ(std::vector<uint8_t>(steer.begin() + 4, steer.begin() + 8),
+            std::vector<uint8_t>(4, 0));
   EXPECT_EQ(ptz->PTZPreset(8, 3), 1);
   EXPECT_EQ(ptz->PTZCruise(30, 1, 2, 5), 1);
   std::array<uint8_t, dvremu::kCruiseBytes> cruise{};
@@ -193,9 +201,10 @@ TEST_F(RecorderTest, DeletingAnArmedAlarmDisarms) {
   IDevAlarm* alarm = CDevAlarmFactory::CreateDevAlarm(login);
   ASSERT_NE(alarm, nullptr);
   ASSERT_TRUE(alarm->SetupAlarmChan());
-  EXPECT_TRUE(alarm->SetupAlarmChan());  // already armed: no second channel
+  // Each set-up asks the recorder (the program asks only while none is set up).
+  EXPECT_TRUE(alarm->SetupAlarmChan());
+  EXPECT_EQ(emu.requests(dvremu::kSetAlarm).size(), 2u);
   CDevAlarmFactory::DeleteDevAlarm(alarm, login);
-  EXPECT_EQ(emu.requests(dvremu::kSetAlarm).size(), 1u);
   EXPECT_TRUE(emu.waitForRequests(dvremu::kStopAlarm, 1));
 }
 

@@ -41,15 +41,17 @@ TEST_F(RecorderTest, LogsInAndReadsTheDeviceRecord) {
   EXPECT_EQ(login->Logout(), 0);
 }
 
-// Logging in again over a live login ends the first one at the recorder instead of losing
-// its id (and with it the recorder's session) for good.
-TEST_F(RecorderTest, LoggingInAgainEndsTheFirstLogin) {
-  LoggedIn();
+// Login logs in whenever it is called: a second call takes a new login id and leaves the first
+// to the recorder (the program logs in only while logged out).
+TEST_F(RecorderTest, LoggingInAgainTakesANewLoginId) {
+  const DevHandle first = LoggedIn();
   const DevHandle second = login->Login();
   ASSERT_GE(second, 0);
-  EXPECT_TRUE(emu.waitForRequests(dvremu::kLogout, 1));
+  EXPECT_NE(second, first);
   EXPECT_EQ(login->GetLoginID(0), second);
   EXPECT_EQ(login->GetChanNum(), 4);
+  EXPECT_TRUE(emu.requests(dvremu::kLogout).empty());
+  EXPECT_EQ(RecNet_Logout(static_cast<int32_t>(first)), 1);
 }
 
 TEST_F(RecorderTest, RefusedLoginsAndMissingRecords) {
@@ -57,7 +59,12 @@ TEST_F(RecorderTest, RefusedLoginsAndMissingRecords) {
   EXPECT_EQ(login->Login(), -1);
   EXPECT_EQ(login->GetLoginID(1), -1);
   EXPECT_EQ(CDevPreviewFactory::CreateDevPreview(login, 1), nullptr);
-  EXPECT_EQ(CDevAlarmFactory::CreateDevAlarm(login), nullptr);
+  // An alarm object is made all the same, and cannot arm.
+  IDevAlarm* alarm = CDevAlarmFactory::CreateDevAlarm(login);
+  ASSERT_NE(alarm, nullptr);
+  EXPECT_FALSE(alarm->SetupAlarmChan());
+  EXPECT_FALSE(alarm->IsSetup());
+  CDevAlarmFactory::DeleteDevAlarm(alarm, login);
   CDevQXUserLogin orphan(nullptr);
   EXPECT_EQ(orphan.Login(), -1);
   EXPECT_FALSE(orphan.StartDVRRecord(1, 0));

@@ -294,8 +294,9 @@ TEST(DvrConfigFieldMap, PictureWireLayout) {
 }
 
 TEST(DvrConfigFieldMap, ReplyUnpackedByTheCommandAskedFor) {
-  // A reply naming another code (the device record, 132 bytes) is still read as a time
-  // record, and nothing beyond the 24-byte record is written.
+  // The unpacking reads by the layout it is given (the read looks at the reply's code before
+  // it unpacks): a longer reply (the device record, 132 bytes) writes nothing beyond the
+  // 24-byte record.
   std::vector<uint8_t> r = reply(62, 132);
   r[4] = 100;  // wire year
   std::vector<uint8_t> client(24 + 8, 0xEE);

@@ -1,5 +1,6 @@
 // Every configuration command written to the recorder emulator and read back.
 #include <cstring>
+#include <future>
 #include <vector>
 
 #include "config/config_table.h"
@@ -86,6 +87,29 @@ TEST_F(DvrConfigTest, DefaultsAndChannelWords) {
   EXPECT_EQ(dvremu::get32(emu->requests(54)[0].payload.data() + 4), 0u);
   ASSERT_EQ(QX_DVR_SetPellmore(id, QX_DVR_SET_PICCFG, 1, pic.data(), pic.size()), 1);
   EXPECT_EQ(dvremu::get32(emu->requests(55)[0].payload.data() + 4), 1u);
+}
+
+// A reply names its code in its first word: one naming another code leaves the caller's record
+// as it was (the device record of code 62 is 132 bytes, the time record 24).
+TEST_F(DvrConfigTest, AReplyOfAnotherCodeLeavesTheRecordUntouched) {
+  emu->silence(38, true);
+  std::vector<uint8_t> time(24 + 8, 0xEE);
+  uint32_t returned = 0;
+  auto read = std::async(std::launch::async, [&] {
+    return QX_DVR_GetPellmore(id, QX_DVR_GET_TIMECFG, 0, time.data(), 24, &returned);
+  });
+  ASSERT_TRUE(emu->waitForRequests(38, 1));
+  std::vector<uint8_t> other(4 + 132, 0x5A);
+  dvremu::put32(other.data(), 62);
+  ASSERT_TRUE(emu->sendPacket(38, emu->requests(38)[0].handle, 200, other));
+  EXPECT_EQ(read.get(), 1);
+  EXPECT_EQ(time, std::vector<uint8_t>(32, 0xEE));
+  EXPECT_EQ(returned, 24u);
+  // The code asked for is read as usual.
+  emu->silence(38, false);
+  ASSERT_EQ(QX_DVR_GetPellmore(id, QX_DVR_GET_TIMECFG, 0, time.data(), 24, &returned), 1);
+  EXPECT_EQ(dvremu::get32(time.data()), 2013u);
+  EXPECT_EQ(std::vector<uint8_t>(time.begin() + 24, time.end()), std::vector<uint8_t>(8, 0xEE));
 }
 
 TEST_F(DvrConfigTest, RefusalsAndBadArgumentsFailCleanly) {

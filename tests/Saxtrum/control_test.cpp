@@ -3,6 +3,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <vector>
 
 #include "control/transfer.h"
@@ -112,29 +113,42 @@ TEST_F(DvrControlTest, AlarmOutputsAndFormatHandles) {
   EXPECT_EQ(emu->requests(27)[0].payload, (std::vector<uint8_t>{0, 0, 0, 0}));
   EXPECT_EQ(QX_DVR_SetAlarmOut(id, 500, 1), 0);  // the device has no such output
   EXPECT_EQ(QX_DVR_GetAlarmOut(id, nullptr), 0);
-  // Format handles do not hold their slots: more formats than slots still work.
-  for (int i = 0; i < 40; ++i) ASSERT_GE(QX_DVR_FormatDisk(id, i % 4), 0) << i;
+  // Each format handle keeps its slot for the rest of the login; a refused format keeps none.
+  std::set<int32_t> handles;
+  for (int i = 0; i < 4; ++i) {
+    const int32_t h = QX_DVR_FormatDisk(id, i);
+    ASSERT_GE(h, 0) << i;
+    handles.insert(h);
+  }
+  EXPECT_EQ(handles.size(), 4u);
   EXPECT_EQ(dvremu::get32(emu->requests(22)[3].payload.data()), 3u);
-  EXPECT_EQ(busySlots(*conn), 0);
+  EXPECT_EQ(busySlots(*conn), 4);
   emu->refuse(22, true);
   EXPECT_EQ(QX_DVR_FormatDisk(id, 0), -1);
   EXPECT_EQ(QX_DVR_FormatDisk(-5, 0), -1);
+  EXPECT_EQ(busySlots(*conn), 4);
 }
 
-TEST_F(DvrControlTest, ExportEndsAtItsEmptyPacketAndFreesTheSlot) {
-  for (int round = 0; round < 34; ++round) {  // more exports than slots
-    const std::string path = temp("export.cfg");
-    std::remove(path.c_str());
-    ASSERT_EQ(QX_DVR_GetConfigFile(id, path.c_str()), 1) << round;
-    ASSERT_TRUE(eventually([&] { return busySlots(*conn) == 0; })) << round;
-    std::vector<uint8_t> expect(50000);
-    for (size_t i = 0; i < expect.size(); ++i) expect[i] = static_cast<uint8_t>(i * 7 + 3);
-    EXPECT_EQ(readFile(path), expect);
-  }
+// An export has no end mark: its slot stays taken for the rest of the login, so a login whose
+// 32 slots hold exports can start nothing more.
+TEST_F(DvrControlTest, ExportKeepsItsSlotForTheRestOfTheLogin) {
   emu->refuse(74, true);
   EXPECT_EQ(QX_DVR_GetConfigFile(id, temp("x.cfg").c_str()), 0);
   EXPECT_EQ(QX_DVR_GetConfigFile(1000, nullptr), -1);
   EXPECT_EQ(busySlots(*conn), 0);
+  emu->refuse(74, false);
+  std::vector<uint8_t> expect(50000);
+  for (size_t i = 0; i < expect.size(); ++i) expect[i] = static_cast<uint8_t>(i * 7 + 3);
+  for (int round = 0; round < 32; ++round) {
+    const std::string path = temp(("export" + std::to_string(round) + ".cfg").c_str());
+    std::remove(path.c_str());
+    ASSERT_EQ(QX_DVR_GetConfigFile(id, path.c_str()), 1) << round;
+    ASSERT_TRUE(eventually([&] { return readFile(path) == expect; })) << round;
+    EXPECT_EQ(busySlots(*conn), round + 1);
+    std::remove(path.c_str());
+  }
+  EXPECT_EQ(QX_DVR_GetConfigFile(id, temp("x.cfg").c_str()), 0) << "a slot was free";
+  EXPECT_EQ(QX_DVR_RebootDVR(id), 0);
 }
 
 TEST_F(DvrControlTest, ImportInChunksWithAnEmptyLastOne) {
@@ -179,6 +193,10 @@ TEST_F(DvrControlTest, UpgradeSendsThePathAndStopsOnARefusedChunk) {
   EXPECT_EQ(QX_DVR_SetConfigFile(id, temp("none.cfg").c_str()), 0);
   EXPECT_EQ(QX_DVR_SetConfigFile(id, nullptr), 0);
   EXPECT_EQ(QX_DVR_SetConfigFile(-1, path.c_str()), -1);
+  // A missing file is told before a bad user id.
+  EXPECT_EQ(QX_DVR_SetConfigFile(-1, temp("none.cfg").c_str()), 0);
+  EXPECT_EQ(QX_DVR_SetConfigFile(-1, nullptr), 0);
+  EXPECT_EQ(QX_DVR_Upgrade(-1, temp("missing.bin").c_str()), 0);
   EXPECT_EQ(saxtrum::transfer::importName("/a/b/c.cfg"), "c.cfg");
   EXPECT_EQ(saxtrum::transfer::importName("C:\\cfg\\d.cfg"), "d.cfg");
   EXPECT_EQ(saxtrum::transfer::importName("/a/b/"), "");

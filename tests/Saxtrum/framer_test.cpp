@@ -111,6 +111,8 @@ TEST(DvrFramer, LargestPayloadAcceptedOneMoreOrBadMagicRefused) {
   EXPECT_TRUE(f.feed(max.data(), max.size(), sink));
   EXPECT_EQ(seen, 1);
 
+  // Each refusal is said on standard output, the header's fields as signed numbers.
+  testing::internal::CaptureStdout();
   auto over = makePacket(3, 0, 200, 0, kPacketMagic, 40001);
   EXPECT_FALSE(f.feed(over.data(), over.size(), sink));
   Framer g;
@@ -120,4 +122,8 @@ TEST(DvrFramer, LargestPayloadAcceptedOneMoreOrBadMagicRefused) {
   auto bad = makePacket(3, 0, 200, 4, 0x0ABCDEF1);
   EXPECT_FALSE(m.feed(bad.data(), bad.size(), sink));
   EXPECT_EQ(seen, 1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "NetClient Copy err, beyond net buf,Header type=3,len=40001,check=180150000.\n"
+            "NetClient Copy err, beyond net buf,Header type=3,len=-2147483648,check=180150000.\n"
+            "NetClient Copy err, beyond net buf,Header type=3,len=4,check=180150001.\n");
 }

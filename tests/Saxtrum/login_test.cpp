@@ -47,6 +47,9 @@ TEST_F(SaxtrumTest, RefusedLoginAndNoListenerFailAndFreeTheLoginSlot) {
   QX_DVR_SetConnectTime(100);
   EXPECT_EQ(QX_DVR_Login("127.0.0.1", freePort, "admin", "12345", nullptr), -1);
   EXPECT_EQ(QX_DVR_Login("not-an-address", emu->port(), "admin", "12345", nullptr), -1);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(QX_DVR_Login("127.0.0.1", 0, "admin", "12345", nullptr), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "invalid port \"0\"\n");
   EXPECT_EQ(QX_DVR_Login(nullptr, emu->port(), "admin", "12345", nullptr), -1);
   plat::setTimeScale(0.2);
   // Every failed attempt gave its entry back: the next login takes user id 0.

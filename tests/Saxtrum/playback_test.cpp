@@ -153,14 +153,31 @@ TEST_F(DvrPlaybackTest, ControlCodesDriveThePlayerOnly) {
   EXPECT_EQ(QX_DVR_StopPlayBack(h), 1);
 }
 
-TEST_F(DvrPlaybackTest, RefusedStopStillReleasesPlayerAndSlot) {
+// A stop the device refuses fails and leaves the playback as it was: its slot and its player
+// stay, and a later stop the device takes ends it.
+TEST_F(DvrPlaybackTest, RefusedStopLeavesPlayerAndSlot) {
   auto conn = saxtrum::loginConnection(id);
-  for (int i = 0; i < 40; ++i) {  // more than the 32 slots
-    const int32_t h = QX_DVR_PlayBackByName(id, file.name.c_str(), 0);
-    ASSERT_GE(h, 0) << i;
-    emu->refuse(7, true);
-    EXPECT_EQ(QX_DVR_StopPlayBack(h), 0);
-    emu->refuse(7, false);
-  }
+  const int32_t h = QX_DVR_PlayBackByName(id, file.name.c_str(), 0);
+  ASSERT_GE(h, 0);
+  const int32_t port = QX_DVR_GetRealPlayerIndex(h);
+  ASSERT_GT(port, 0);
+  CallLog log;
+  // The player's shut-down calls (its input goes on meanwhile).
+  auto ends = [&] {
+    std::vector<std::string> out;
+    for (const std::string& c : log.take())
+      if (c == "SPlay_Stop" || c == "SPlay_CloseStream" || c == "SPlay_FreePort") out.push_back(c);
+    return out;
+  };
+  StreamPlay_SetCallObserver(&CallLog::observe, &log);
+  emu->refuse(7, true);
+  EXPECT_EQ(QX_DVR_StopPlayBack(h), 0);
+  EXPECT_EQ(busySlots(*conn), 1);
+  EXPECT_EQ(QX_DVR_GetRealPlayerIndex(h), port);
+  EXPECT_TRUE(ends().empty()) << "the player was stopped";
+  emu->refuse(7, false);
+  EXPECT_EQ(QX_DVR_StopPlayBack(h), 1);
+  StreamPlay_SetCallObserver(nullptr, nullptr);
   EXPECT_EQ(busySlots(*conn), 0);
+  EXPECT_EQ(ends(), (std::vector<std::string>{"SPlay_Stop", "SPlay_CloseStream", "SPlay_FreePort"}));
 }

@@ -181,9 +181,17 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
   CDlgPTZ panel(&host);
   panel.resize(200, 200);
   panel.show();
+  // The speed slider and its end images stay hidden, and what it holds goes nowhere.
   auto* speed = panel.findChild<QSlider*>("1058");
   ASSERT_NE(speed, nullptr);
+  EXPECT_FALSE(speed->isVisible());
+  for (const char* end : {"1953", "1954"}) {
+    auto* image = panel.findChild<QWidget*>(end);
+    ASSERT_NE(image, nullptr) << end;
+    EXPECT_FALSE(image->isVisible()) << end;
+  }
   speed->setValue(5);
+  ASSERT_EQ(speed->value(), 5);
   const int ids[] = {1043, 1044, 1045, 1048, 1049, 1050, 1053, 1054, 1055,
                      1046, 1047, 1051, 1052, 1056, 1057, 1060, 1061};
   const int codes[] = {25, 21, 26, 23, 29, 24, 27, 22, 28, 14, 13, 12, 11, 15, 16, 2, 3};
@@ -199,7 +207,7 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
     const auto sent = CamCommands();
     EXPECT_EQ(sent[2 * i][2], codes[i]) << ids[i];
     EXPECT_EQ(sent[2 * i][3], 0) << ids[i];
-    EXPECT_EQ(sent[2 * i][6], 5) << "speed of " << ids[i];
+    EXPECT_EQ(sent[2 * i][6], 0) << "no speed with " << ids[i];
     EXPECT_EQ(sent[2 * i + 1][2], codes[i]) << ids[i];
     EXPECT_EQ(sent[2 * i + 1][3], 1) << ids[i];
   }
@@ -216,7 +224,7 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
     const auto sent = Dvr(kDvrControl);
     EXPECT_EQ(sent[2 * i].action, actions[i]);
     EXPECT_EQ(sent[2 * i].channel, 0u);
-    EXPECT_EQ(sent[2 * i].value4, 5u) << "speed";
+    EXPECT_EQ(sent[2 * i].value4, 0u) << "no speed";
     EXPECT_EQ(sent[2 * i + 1].action, 0u) << "stop";
   }
   const size_t camBefore = CamCommands().size();
@@ -254,8 +262,11 @@ TEST_F(PtzLive, EachButtonStartsOnPressAndStopsOnReleaseOnTheWatchedDevice) {
   harness::MouseRelease(panel.Button(1044));
   ASSERT_FALSE((*ui)->notices.empty());
   EXPECT_EQ((*ui)->notices.back(), LoadResString(IDS_NO_RIGHT_PTZ));
+  const size_t told = (*ui)->notices.size();
   speed->setValue(1);
-  EXPECT_EQ(speed->value(), 5) << "the speed moved without the right";
+  EXPECT_EQ(speed->value(), 5) << "the slider moved without the right";
+  ASSERT_EQ((*ui)->notices.size(), told + 1);
+  EXPECT_EQ((*ui)->notices.back(), LoadResString(IDS_NO_RIGHT_PTZ));
   CUser::GetInstance()->SetPower(RIGHT_PTZ);
   harness::MousePress(panel.Button(1059));
   harness::MouseRelease(panel.Button(1059));

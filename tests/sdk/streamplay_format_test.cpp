@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -12,6 +13,7 @@
 #include "support/TestFolder.h"
 
 using namespace streamplay;
+namespace fs = std::filesystem;
 
 namespace {
 dvremu::StreamFrame frame(bool video, uint8_t codec, size_t size, uint32_t ts) {
@@ -108,8 +110,13 @@ TEST(StreamPlayFormat, BmpFileIsBottomUpWithPaddedRows) {
   EXPECT_EQ(b[54], 10);  // the bottom row comes first
   EXPECT_EQ(b[54 + 12], 1);
   EXPECT_EQ(b[54 + 9], 0);  // padding
-  // Sizes beyond the capture buffer are refused unless the caller says how big it is.
-  EXPECT_EQ(SPlay_ConvertToBmpFile(bgr.data(), 0, 721, 2, 0, path.c_str()), 0);
+  // Without a size the buffer is a capture buffer of 1,244,160 bytes: any shape within it is
+  // written, a picture larger than it is refused unless the caller says how big its buffer is.
+  std::vector<uint8_t> capture(720 * 576 * 3, 7);
+  EXPECT_EQ(SPlay_ConvertToBmpFile(capture.data(), 0, 1440, 288, 0, path.c_str()), 1);
+  EXPECT_EQ(fs::file_size(path), 54u + 1440u * 3u * 288u);
+  EXPECT_EQ(SPlay_ConvertToBmpFile(capture.data(), 0, 1440, 289, 0, path.c_str()), 0);
+  EXPECT_EQ(SPlay_ConvertToBmpFile(capture.data(), 0, 721, 577, 0, path.c_str()), 0);
   EXPECT_EQ(SPlay_ConvertToBmpFile(bgr.data(), 17, w, h, 0, path.c_str()), 0);
   EXPECT_EQ(SPlay_ConvertToBmpFile(bgr.data(), 0, w, h, 0, ""), 0);
 }

@@ -535,8 +535,7 @@ bool Services::Impl::control_(uint32_t cmd, const std::vector<uint8_t>& p,
                        std::vector<uint8_t>(exportBytes.begin() + static_cast<long>(at),
                                             exportBytes.begin() + static_cast<long>(at + n))});
       }
-      out.push_back({cmd, kOkStatus, {}});  // the end of the export
-      return true;
+      return true;  // the stream has no end mark
     }
     default:
       return false;

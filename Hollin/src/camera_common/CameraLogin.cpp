@@ -27,7 +27,6 @@ CameraLogin::~CameraLogin() {
 }
 
 DevHandle CameraLogin::Login() {
-  if (session_) return session_;
   if (!info_) return 0;
   IpcLoginInfo li{};
   // An unknown host is a failed login, not a login to the broadcast address.

@@ -50,14 +50,13 @@ void CameraPreview::GetRealHandle(DevHandle* out) {
 }
 
 bool CameraPreview::StartPreview() {
-  if (stream_.load() != 0) return previewing_;  // already open: a second open would leak it
   if (!session_) return false;
   // Recorders number their channels from 1 for the caller and from 0 on the wire; cameras
   // choose main or sub stream.
   long number = streamType_;
   if (devType_ == DEV_TYPE_NVR) {
     number = channel_ - 1;
-    PLAT_LOGD("hollin", "m_lChannel:%li", channel_);
+    std::printf("m_lChannel:%i\n\n", static_cast<int>(channel_));
   }
   if (number < 0 || number > 0xFFFF) return false;
   noticeShown_ = false;

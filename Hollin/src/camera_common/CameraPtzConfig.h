@@ -18,10 +18,8 @@ class CameraPtz : public IDevCtlPtz {
   }
   // The command record carries the command's low byte, the stop flag (a start without its
   // stop would leave the head turning), the preset or route, the point and the value; a
-  // steering command's value is the stored speed.
-  int PTZControl(int command, int stop) override {
-    return Send(command, stop != 0, 0, 0, stored_);
-  }
+  // steering command has no value, and the stored int is only kept.
+  int PTZControl(int command, int stop) override { return Send(command, stop != 0, 0, 0, 0); }
   int PTZCruise(int command, int route, int point, int value) override {
     return Send(command, false, route, point, value);
   }

@@ -9,12 +9,7 @@
 using hollin::localplay::FilePlayer;
 using hollin::localplay::PlayState;
 
-namespace {
-}  // namespace
-
 IDevLocalPlayback* MakeFileLocalPlayback() { return new CDevFileLocalPlayback(); }
-
-CDevFileLocalPlayback::~CDevFileLocalPlayback() { Close(); }
 
 int CDevFileLocalPlayback::Open(const char* file, HWND window) {
   fileName_ = file ? file : "";

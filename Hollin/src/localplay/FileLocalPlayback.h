@@ -8,8 +8,7 @@
 
 class CDevFileLocalPlayback : public IDevLocalPlayback {
  public:
-  CDevFileLocalPlayback() = default;
-  ~CDevFileLocalPlayback() override;  // releases an open file: deleting without Close leaks nothing
+  CDevFileLocalPlayback() = default;  // callers Close first; the player goes with the object
 
   int Open(const char* file, HWND window) override;
   int Close() override;

@@ -14,11 +14,7 @@ constexpr size_t kCaptureBytes = size_t{kCaptureWidth} * kCaptureHeight * 3;
 
 IDevLocalPlayback* MakeQXLocalPlayback() { return new CDevQXLocalPlayback(); }
 
-CDevQXLocalPlayback::~CDevQXLocalPlayback() { Close(); }
-
 int CDevQXLocalPlayback::Open(const char* file, HWND) {
-  // A second Open gives the first port back instead of losing it.
-  Close();
   SPlay_GetPort2(&port_);
   if (port_ == -1) return 0;
   return SPlay_OpenFile(port_, file);
@@ -69,9 +65,7 @@ int CDevQXLocalPlayback::CapturePicture(const char* path, int) {
   std::vector<uint8_t> buffer(kCaptureBytes);
   uint32_t width = 0, height = 0;
   if (!SPlay_CaptureImage(port_, buffer.data(), &width, &height)) return 0;
-  // The size travels with the buffer, so a picture that claims more than it holds is refused.
-  return SPlay_ConvertToBmpFile(buffer.data(), static_cast<uint32_t>(buffer.size()), width,
-                                 height, 0, path);
+  return SPlay_ConvertToBmpFile(buffer.data(), 0, width, height, 0, path);
 }
 
 int CDevQXLocalPlayback::SetPlayPos(float fraction) {

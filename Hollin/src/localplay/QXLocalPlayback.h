@@ -4,8 +4,7 @@
 
 class CDevQXLocalPlayback : public IDevLocalPlayback {
  public:
-  CDevQXLocalPlayback() = default;
-  ~CDevQXLocalPlayback() override;  // gives an open port back: deleting without Close leaks nothing
+  CDevQXLocalPlayback() = default;  // deleting frees the object only: callers Close first
 
   int Open(const char* file, HWND window) override;
   int Close() override;

@@ -1,7 +1,9 @@
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
 #include "Corvane.h"
+#include "Trace.h"
 #include "nvr/RemoteFiles.h"
 #include "plat/bytes.h"
 #include "plat/log.h"
@@ -48,8 +50,7 @@ void CDevNVRRemoteFileDownloader::Run(IDevUserLogin* login, const char* remoteNa
     return;
   }
   // The whole transfer runs during this call; the callback writes the pieces.
-  const int r = IPC_DvrDonloadFil(task_, req, &OnData, this);
-  PLAT_LOGD("hollin", " DVR_FiDownload nRet=%d ", r);
+  IPC_DvrDonloadFil(task_, req, &OnData, this);
   if (progress_ != 100) Fail();  // ended before the recorder's end mark
   downloading_ = false;
 }
@@ -62,15 +63,17 @@ void CDevNVRRemoteFileDownloader::Fail() {
 void CDevNVRRemoteFileDownloader::OnData(int kind, const void* info, const void* data,
                                          int length, void* user) {
   auto* self = static_cast<CDevNVRRemoteFileDownloader*>(user);
-  if (self->failed_) return;
-  if (info && kind == kIpcDownloadAccepted) {
+  std::printf(" DVR_FiDownload nRet=%d \n", kind);
+  if (info) {
     const auto* i = static_cast<const uint8_t*>(info);
     // The recorder's name is shown only; the file goes where the caller asked.
     const char* n = reinterpret_cast<const char*>(i + kRequestNameOffset);
-    self->expected_ = plat::getLe32(i);
-    PLAT_LOGD("hollin", "DVR_FiDownload,FileName=%.*s, FileSize=%u",
-              static_cast<int>(strnlen(n, kRequestNameMax)), n, self->expected_);
+    std::printf("DVR_FiDownload,FileName=%s, FileSize=%d\n",
+                Printable(std::string_view(n, strnlen(n, kRequestNameMax))).c_str(),
+                static_cast<int>(plat::getLe32(i)));
   }
+  if (self->failed_) return;
+  if (info && kind == kIpcDownloadAccepted) self->expected_ = plat::getLe32(static_cast<const uint8_t*>(info));
   switch (kind) {
     case kIpcDownloadAccepted:
       if (!self->part_.active() && !self->part_.create(self->localPath_)) {
@@ -91,12 +94,12 @@ void CDevNVRRemoteFileDownloader::OnData(int kind, const void* info, const void*
       if (self->expected_ > 0)
         self->progress_ = static_cast<int>(
             std::min<uint64_t>(99, self->received_ * 100 / self->expected_));
-      PLAT_LOGD("hollin", "DVR_FiDownload,GetPacksize=%d, GetProgress=%d", length, self->progress_);
+      std::printf("DVR_FiDownload,GetPacksize=%d, GetProgress=%d\n", length, self->progress_);
       break;
     case kIpcDownloadEnd:
       // The recorder's end mark: the file is whole and takes the local path's place.
       if (!self->part_.active()) return;
-      PLAT_LOGD("hollin", "DVR_FiDownload,GetEndFileSingn ");
+      std::printf("DVR_FiDownload,GetEndFileSingn \n");
       self->downloading_ = false;
       if (!self->part_.commit()) {
         PLAT_LOGW("hollin", "download: \"%s\" not put in place", self->localPath_.c_str());

@@ -7,8 +7,8 @@
 #include "Corvane.h"
 #include "nvr/FileTimes.h"
 #include "nvr/RemoteFiles.h"
+#include "Trace.h"
 #include "plat/bytes.h"
-#include "plat/log.h"
 
 namespace hollin {
 
@@ -50,20 +50,21 @@ CDevNVRRemoteFileFinder::CDevNVRRemoteFileFinder(IDevUserLogin* login,
   plat::putLe32(c.bytes + 8, SecondsFromLocal(cond->start));
   plat::putLe32(c.bytes + 12, SecondsFromLocal(cond->end));
   // Blocks until the recorder's list has ended; the callback runs meanwhile.
-  const int r = IPC_DvrSearchFil(task_, c, &OnResult, this);
-  PLAT_LOGD("hollin", "DVR_FiSearch:nRet=%d ", r);
+  IPC_DvrSearchFil(task_, c, &OnResult, this);
 }
 
 CDevNVRRemoteFileFinder::~CDevNVRRemoteFileFinder() { FindClose(); }
 
 void CDevNVRRemoteFileFinder::OnResult(int kind, const void* record, void* user) {
   auto* self = static_cast<CDevNVRRemoteFileFinder*>(user);
+  std::printf("DVR_FiSearch:nRet=%d \n", kind);
   if (kind != kIpcSearchRecord || !record) return;
   const auto* r = static_cast<const uint8_t*>(record);
   self->results_.emplace_back(r, r + kFileResultSize);
   const std::string name = ResultName(r);
   RememberFileSize(name, plat::getLe32(r + 4));
-  PLAT_LOGD("hollin", "DVR_FiSearch:FileName=%s FileSize=%u", name.c_str(), plat::getLe32(r + 4));
+  std::printf("DVR_FiSearch:FileName=%s FileSize=%d\n", Printable(name).c_str(),
+              static_cast<int>(plat::getLe32(r + 4)));
 }
 
 int CDevNVRRemoteFileFinder::FindNextFileRaw(void* record) {

@@ -8,7 +8,7 @@ namespace hollin {
 
 namespace {
 constexpr size_t kPlaybackNameOffset = 8;
-constexpr size_t kPlaybackNameMax = 127;  // and its terminating zero
+constexpr size_t kPlaybackNameMax = 128;  // the whole field; the request is sent whole
 constexpr uint16_t kFastCodes[] = {0x50A3, 0x50A4, 0x50A5};
 constexpr uint16_t kSlowCodes[] = {0x50A6, 0x50A7, 0x50A8, 0x50A9};
 }  // namespace
@@ -37,7 +37,6 @@ CDevNVRRemotePlayback::~CDevNVRRemotePlayback() { Stop(); }
 
 int CDevNVRRemotePlayback::Start(int) {
   if (!session_) return 0;
-  if (playback_) return 1;
   playback_ = IPC_DvrPlayBackOpen(reinterpret_cast<IPC_HANDLE>(session_), window_, &request_);
   return playback_ ? 1 : 0;
 }

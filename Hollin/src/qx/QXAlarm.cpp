@@ -6,7 +6,6 @@ CDevQXAlarm::~CDevQXAlarm() { CloseAlarmChan(); }
 
 bool CDevQXAlarm::SetupAlarmChan() {
   if (loginId_ < 0) return false;
-  if (alarmHandle_ != -1) return true;  // already armed: a second channel would leak
   alarmHandle_ = RecNet_SetupAlarmChan(loginId_);
   return alarmHandle_ != -1;
 }

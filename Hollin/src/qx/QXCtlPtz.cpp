@@ -11,8 +11,7 @@ int32_t CDevQXCtlPtz::RealHandle() const {
 int CDevQXCtlPtz::PTZControl(int command, int stop) {
   const int32_t h = RealHandle();
   if (h == -1) return 0;
-  return RecNet_PTZControlWithSpeed(h, static_cast<uint32_t>(command),
-                                     static_cast<uint32_t>(stop), static_cast<uint32_t>(speed_));
+  return RecNet_PTZControl(h, static_cast<uint32_t>(command), static_cast<uint32_t>(stop));
 }
 
 int CDevQXCtlPtz::PTZCruise(int command, int route, int point, int value) {

@@ -11,12 +11,9 @@ class CDevQXCtlPtz : public IDevCtlPtz {
       : preview_(preview), loginId_(static_cast<int32_t>(loginId)),
         channel_(static_cast<int32_t>(channel)) {}
 
-  // The stored value is the steering speed the next PTZControl sends (0 to 6).
-  int GetStoredValue() override { return speed_; }
-  int SetStoredValue(int value) override {
-    speed_ = value;
-    return 1;
-  }
+  // A recorder's PTZ keeps no value of its own.
+  int GetStoredValue() override { return 0; }
+  int SetStoredValue(int) override { return 0; }
   int PTZControl(int command, int stop) override;
   int PTZCruise(int command, int route, int point, int value) override;
   int PTZPreset(int command, int preset) override;
@@ -29,5 +26,4 @@ class CDevQXCtlPtz : public IDevCtlPtz {
   IDevPreview* preview_;
   int32_t loginId_;
   [[maybe_unused]] int32_t channel_;
-  int speed_ = 0;
 };

@@ -66,7 +66,6 @@ bool CDevQXPreview::SetPlayWnd(HWND wnd) {
 }
 
 bool CDevQXPreview::StartPreview() {
-  if (previewing_) return true;  // one live view per preview: a second would be lost
   SdkClientInfo client{};
   client.channel = channel_;
   client.linkMode = streamType_ == 1 ? SDK_LINK_SUBSTREAM : 0;
@@ -98,12 +97,12 @@ bool CDevQXPreview::CapturePicture(const char* path, int) {
 }
 
 bool CDevQXPreview::StartRecord(int mode, const char* path) {
-  // The library refuses a second save of one stream.
-  if (realHandle_ == -1 || !path || recording_) return false;
-  // Set first: the disk may refuse the first packet before the call has returned.
-  recording_ = true;
+  if (realHandle_ == -1 || !path) return false;
+  // Set first: the disk may refuse the first packet before the call has returned. A refused
+  // second save leaves the first one's flag as it was.
+  const bool was = recording_.exchange(true);
   if (RecNet_SaveRealData(realHandle_, static_cast<uint32_t>(mode), path) == 1) return true;
-  recording_ = false;
+  recording_ = was;
   return false;
 }
 

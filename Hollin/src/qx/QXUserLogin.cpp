@@ -43,9 +43,6 @@ CDevQXUserLogin::~CDevQXUserLogin() {
 
 DevHandle CDevQXUserLogin::Login() {
   if (!info_) return -1;
-  // A new login replaces the one held: the old id is ended first, or its recorder session
-  // would stay open with nobody left to log it out.
-  if (loginId_ != -1) Logout();
   // A name with several addresses logs in to the last one.
   const auto addresses = hollin::qx::Resolve(info_->IP.GetNarrow());
   if (addresses.empty()) return -1;
@@ -112,7 +109,6 @@ int CDevQXUserLogin::ShutDownDVR() {
 bool CDevQXUserLogin::FindDVRLog(int mode, int majorType, int minorType, TIME* start, TIME* end,
                                  int flag) {
   if (loginId_ == -1 || !start || !end) return false;
-  FindLogClose();  // a second search does not leave the first one open
   const SdkTime s = hollin::qx::ToSdk(*start), e = hollin::qx::ToSdk(*end);
   logHandle_ = RecNet_FindDVRLog(loginId_, mode, static_cast<uint32_t>(majorType),
                                   static_cast<uint32_t>(minorType), &s, &e, flag);
@@ -138,7 +134,6 @@ bool CDevQXUserLogin::FindNextLog(int) {
 
 int CDevQXUserLogin::StartVoiceCom(intptr_t a1, intptr_t a2, intptr_t a3, intptr_t a4) {
   if (loginId_ == -1) return 0;
-  if (talkHandle_ != -1) RecNet_StopVoiceCom(talkHandle_);
   talkHandle_ = RecNet_StartVoiceCom(loginId_, a1, a2, a3, a4);
   return talkHandle_ != -1 ? 1 : 0;
 }

@@ -39,8 +39,6 @@ int QX_DVR_Upgrade(int32_t userId, const char* path);
 
 // PTZ on a live-view handle.
 int QX_DVR_PTZControl(int32_t handle, uint32_t command, uint32_t stop);
-// The same with a steering speed (0 to 6; 0 leaves the device's own).
-int QX_DVR_PTZControlWithSpeed(int32_t handle, uint32_t command, uint32_t stop, uint32_t speed);
 int QX_DVR_PTZPreset(int32_t handle, uint32_t command, uint32_t preset);
 int QX_DVR_PTZCruise(int32_t handle, uint32_t command, uint8_t route, uint8_t point,
                      uint16_t value);

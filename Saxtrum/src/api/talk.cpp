@@ -32,15 +32,12 @@ int32_t QX_DVR_StartVoiceCom(int32_t userId, int32_t channel) {
     conn->releaseSlot(slot);
     return -1;
   }
+  // The player's talk stays open whatever follows: it sends nothing without an active talk.
   if (conn->sendPacket(static_cast<uint32_t>(handle), NET_TALK_OPEN, nullptr, 0) != 0) {
     conn->releaseSlot(slot);
-    SPlay_CloseTalk();
     return -1;
   }
-  if (conn->waitReplyStatus(slot) != 1) {  // releases the slot
-    SPlay_CloseTalk();
-    return -1;
-  }
+  if (conn->waitReplyStatus(slot) != 1) return -1;  // releases the slot
   {
     Library& lib = library();
     std::lock_guard<std::recursive_mutex> lock(lib.tableMutex);
@@ -68,7 +65,6 @@ int QX_DVR_StopVoiceCom(int32_t talkHandle) {
   r.conn->withSlot(r.slot, [](RequestSlot& s) { s.talk = false; });
   clearTalk(talkHandle);
   r.conn->releaseSlot(r.slot);
-  SPlay_CloseTalk();
   return result;
 }
 

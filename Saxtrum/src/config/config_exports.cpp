@@ -5,6 +5,7 @@
 #include "Saxtrum/Unanswered.h"
 #include "config/config_table.h"
 #include "control/exchange.h"
+#include "plat/bytes.h"
 #include "protocol/library.h"
 
 using namespace saxtrum;
@@ -22,12 +23,15 @@ int QX_DVR_GetPellmore(int32_t userId, uint32_t command, int32_t channel, void* 
   const config::RecordLayout* l = config::layoutForCommand(command, &isGet);
   auto conn = loginConnection(userId);
   if (!conn) return 0;
-  // The record is unpacked by the command asked for and never past the caller's buffer.
+  // Never written past the caller's buffer: a record smaller than the command's is refused.
   if (!l || !isGet || !out || outSize < l->clientSize) return 0;
   const std::vector<uint8_t> request = config::buildGetRequest(*l, channel);
   const Exchange e = exchangeOnNewSlot(*conn, userId, l->getCode, request);
   if (e.outcome != Outcome::Ok) return 0;
   conn->withSlot(e.slot, [&](RequestSlot& s) {
+    // The reply names its code in its first word. Only the code asked for is unpacked: the
+    // caller's buffer holds that record, and another code's record may be larger.
+    if (plat::getLe32(s.configReply.data()) != l->getCode) return;
     config::unpackReply(*l, s.configReply.data(), s.configReply.size(),
                         static_cast<uint8_t*>(out));
   });

@@ -59,8 +59,7 @@ int32_t QX_DVR_FormatDisk(int32_t userId, int32_t disk) {
   plat::putLe32(payload, static_cast<uint32_t>(disk));
   const Exchange e = exchangeOnNewSlot(*conn, userId, NET_FORMATDISK, payload, sizeof payload);
   if (e.outcome != Outcome::Ok) return -1;
-  // Nothing ever follows on the format handle, so its slot is not kept.
-  conn->releaseSlot(e.slot);
+  // The format handle keeps its slot for the rest of the login.
   return e.handle;
 }
 

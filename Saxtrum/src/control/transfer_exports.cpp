@@ -62,28 +62,27 @@ int QX_DVR_GetConfigFile(int32_t userId, const char* path) {
     s.packets = 0;
     s.written = 0;
     s.path = fieldText(path, kLocalPathChars);
-    // An export goes straight into its file: nothing tells how large it will be, and a device
-    // may leave it without a closing packet, so no moment says it is whole.
+    // An export goes straight into its file: nothing tells how large it will be or when it
+    // has ended, so no moment says it is whole.
     s.direct = true;
   });
   if (conn->sendPacket(static_cast<uint32_t>(handle), NET_EXPORT_CFG, nullptr, 0) != 0) {
     conn->releaseSlot(slot);
     return 0;
   }
-  // On success the slot stays with the stream until its empty closing packet.
+  // On success the slot stays with the stream for the rest of the login: it has no end mark.
   return conn->waitReplyStatus(slot) == 1 ? 1 : 0;
 }
 
+// A file that is not there is told (0) before the user id is looked at (-1).
 int QX_DVR_SetConfigFile(int32_t userId, const char* path) {
   uint32_t size = 0;
-  if (!loginConnection(userId)) return -1;
   if (!fileSize(path, &size)) return 0;
   return sendFile(userId, NET_IMPORT_CFG, path, importName(path), size);
 }
 
 int QX_DVR_Upgrade(int32_t userId, const char* path) {
   uint32_t size = 0;
-  if (!loginConnection(userId)) return -1;
   if (!fileSize(path, &size)) return 0;
   return sendFile(userId, NET_UPDATE_DEV, path, path, size);
 }

@@ -116,11 +116,10 @@ int QX_DVR_StopPlayBack(int32_t handle) {
   if (!resolveBusy(handle, r)) return 0;
   auto record = keptRecord(*r.conn, r.slot);
   const int32_t port = slotPort(r);
-  const int result =
-      sendStop(*r.conn, handle, NET_REPLAY_STOP, record.data(), kFileRequestSize);
-  // Player and slot are given back whatever the device said, so no slot is lost.
+  // A stop that did not go out or that the device refused leaves the playback as it is.
+  if (sendStop(*r.conn, handle, NET_REPLAY_STOP, record.data(), kFileRequestSize) != 1) return 0;
   r.conn->stopStreamSlot(r.slot, port);
-  return result;
+  return 1;
 }
 
 }  // extern "C"

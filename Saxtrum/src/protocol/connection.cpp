@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <new>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,6 +31,7 @@ constexpr int kSelectMs = 50;
 constexpr int kIdleMs = 100;
 constexpr int kStopBoundMs = 1000;
 constexpr int kMinConnectMs = 300;
+constexpr size_t kScratchBytes = 1048576;  // the receive thread's buffer; a read takes 40,020
 
 // Copies what arrived into a fixed-size keep and clears the rest, so a short reply never
 // leaves bytes of an older one behind.
@@ -52,7 +55,7 @@ int connectWaitMs(int connectTimeMs) {
 plat::Socket connectWithTimeout(int connectTimeMs, const std::string& host, uint16_t port,
                                 const plat::WakeFd* wake) {
   if (port == 0) {
-    PLAT_LOGW("Saxtrum", "invalid port \"%d\"", port);
+    std::printf("invalid port \"%d\"\n", port);
     return {};
   }
   in_addr addr{};
@@ -138,8 +141,14 @@ bool DvrConnection::connectSession() {
 
 void DvrConnection::run() {
   { std::lock_guard<std::mutex> lock(mu_); }  // the creator has recorded the thread
+  std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[kScratchBytes]);
+  if (!scratch) {
+    // No memory for the buffer: the thread ends at once, and the login fails.
+    PLAT_LOGW("Saxtrum", "login %d: no memory for the receive buffer", userId_);
+    setState(kStateEnded);
+    return;
+  }
   connectSession();
-  std::vector<uint8_t> scratch(kMaxPacket);
   for (;;) {
     const int s = state_.load();
     if (s == kStateStopRequested || s == kStateEnded) break;
@@ -153,10 +162,10 @@ void DvrConnection::run() {
       long n = -1;
       if (r == plat::WaitResult::Ready) {
         do {
-          n = ::recv(sock_.fd(), scratch.data(), scratch.size(), 0);
+          n = ::recv(sock_.fd(), scratch.get(), kMaxPacket, 0);
         } while (n < 0 && errno == EINTR);
       }
-      if (n <= 0 || !receiveBytes(scratch.data(), static_cast<size_t>(n))) markLost();
+      if (n <= 0 || !receiveBytes(scratch.get(), static_cast<size_t>(n))) markLost();
     } else if (s == kStateBroken) {
       fanOut(userId_, 0, NET_DISCON, nullptr, 0);
       int expected = kStateBroken;
@@ -178,10 +187,8 @@ void DvrConnection::run() {
 void DvrConnection::stop() {
   if (state_.load() != kStateEnded) setState(kStateStopRequested);
   wake_.signal();
-  if (!thread_.joinable()) {
-    givePortsBack();
-    return;
-  }
+  // Players of streams still open are left as they are: the login goes, their ports stay.
+  if (!thread_.joinable()) return;
   if (onReceiveThread()) {
     // Asked from a callback on the receive thread: it ends when the callback returns and
     // keeps the connection alive until then.
@@ -190,7 +197,6 @@ void DvrConnection::stop() {
       self_ = shared_from_this();
       thread_.detach();
     }
-    givePortsBack();
     endFiles();
     return;
   }
@@ -203,7 +209,6 @@ void DvrConnection::stop() {
   }
   sock_.shutdownBoth();
   thread_.join();
-  givePortsBack();
   endFiles();
 }
 
@@ -236,27 +241,6 @@ void DvrConnection::completeDownload(RequestSlot& s) {
   }
   // The file is the caller's now: bytes the device sends beyond its own size go on into it.
   s.direct = true;
-}
-
-void DvrConnection::givePortsBack() {
-  // Streams still open when the login goes can no longer be stopped by their handles: their
-  // players would stay taken, each with its play thread, until the process ends.
-  std::vector<int32_t> ports;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    for (RequestSlot& s : slots_) {
-      if (s.port > 0) {
-        ports.push_back(s.port);
-        s.closing = true;  // the receive thread, if we are on it, feeds it no more
-      }
-      if (s.port != 0) s.port = kPortGivenBack;
-    }
-  }
-  for (int32_t port : ports) {
-    SPlay_Stop(port);
-    SPlay_CloseStream(port);
-    SPlay_FreePort(port);
-  }
 }
 
 int DvrConnection::nextFree() const {
@@ -319,11 +303,7 @@ void DvrConnection::stopStreamSlot(int slot, int32_t port) {
   if (slot < 0 || slot >= kSlotCount) return;
   {
     std::unique_lock<std::mutex> lock(mu_);
-    RequestSlot& s = slots_[slot];
-    // The connection's stop may have given the port back already (and it may be another
-    // stream's by now).
-    if (s.port == kPortGivenBack) port = 0;
-    s.closing = true;
+    slots_[slot].closing = true;
   }
   // The receive thread may be inside the player or a callback for this slot: the slot is
   // released only once it has left (unless we are that thread, stopping from a callback).
@@ -657,11 +637,8 @@ void DvrConnection::dispatch(const PacketHeader& h, const uint8_t* p) {
         }
         ++s.packets;
         signalSlot(slot);
-      } else if (len == 0) {
-        // The export's closing packet: the stream is over and its slot free again.
-        lock.unlock();
-        releaseSlot(slot);
       } else {
+        // The stream has no end mark: every later packet, an empty one too, is file data.
         writeRecordFile(s, p, len, false);
       }
       return;

@@ -46,15 +46,12 @@ constexpr size_t kPathChars = 256;
 // longer than the 256 characters the device's own records hold.
 constexpr size_t kLocalPathChars = 4096;
 
-// A slot's port freed by the connection's stop, no longer for the stream's own stop to free.
-constexpr int32_t kPortGivenBack = -1;
-
 struct RequestSlot {
   bool busy = false;
   bool closing = false;  // being stopped: its data no longer reach player or callbacks
   uint32_t lastCommand = 0;
   intptr_t playWindow = 0;
-  int32_t port = 0;  // StreamPlay port, 0 for none (ports count from 1), or kPortGivenBack
+  int32_t port = 0;  // StreamPlay port, 0 for none (ports count from 1)
   bool wakeOnFirst = true;
   bool callbackOn = false;
   bool writing = false;
@@ -188,8 +185,6 @@ class DvrConnection : public std::enable_shared_from_this<DvrConnection> {
   bool sendInTurn(int fd, const std::vector<uint8_t>& bytes, const plat::Deadline& by);
   // A connected connection becomes broken: the receive thread reports the loss and ends.
   void markLost();
-  // Stops and frees the players of streams still open (the login goes without stopping them).
-  void givePortsBack();
   int writeRecordFile(RequestSlot& slot, const uint8_t* data, uint32_t length, bool header);
   // A download that has all its bytes takes its name.
   void completeDownload(RequestSlot& slot);

@@ -1,8 +1,7 @@
 #include "protocol/framer.h"
 
+#include <cstdio>
 #include <cstring>
-
-#include "plat/log.h"
 
 namespace saxtrum {
 
@@ -17,9 +16,9 @@ bool Framer::feed(const uint8_t* data, size_t n, const Sink& sink) {
     }
     const PacketHeader h = decodeHeader(buf_.data());
     if (!headerValid(h)) {
-      PLAT_LOGW("Saxtrum", "NetClient Copy err, beyond net buf,Header type=%d,len=%d,check=%d.",
-                static_cast<int>(h.command), static_cast<int>(h.length),
-                static_cast<int>(h.magic));
+      std::printf("NetClient Copy err, beyond net buf,Header type=%d,len=%d,check=%d.\n",
+                  static_cast<int>(h.command), static_cast<int>(h.length),
+                  static_cast<int>(h.magic));
       held_ = 0;
       return false;
     }

@@ -31,11 +31,6 @@ int QX_DVR_PTZControl(int32_t handle, uint32_t command, uint32_t stop) {
                  [&](uint32_t ch, uint8_t* p) { buildControl(ch, command, stop, p); });
 }
 
-int QX_DVR_PTZControlWithSpeed(int32_t handle, uint32_t command, uint32_t stop, uint32_t speed) {
-  return sendPtz(handle, NET_PTZ_CONTROL, false,
-                 [&](uint32_t ch, uint8_t* p) { buildControl(ch, command, stop, p, speed); });
-}
-
 int QX_DVR_PTZPreset(int32_t handle, uint32_t command, uint32_t preset) {
   return sendPtz(handle, NET_PTZ_PRESET, true,
                  [&](uint32_t ch, uint8_t* p) { buildPreset(ch, command, preset, p); });

@@ -59,10 +59,8 @@ uint32_t presetAction(uint32_t command) {
   }
 }
 
-void buildControl(uint32_t channelIndex, uint32_t command, uint32_t stop, uint8_t* out,
-                  uint32_t speed) {
+void buildControl(uint32_t channelIndex, uint32_t command, uint32_t stop, uint8_t* out) {
   start(channelIndex, controlAction(command, stop), out);
-  plat::putLe32(out + kPtzOffSpeed, speed);
 }
 
 void buildPreset(uint32_t channelIndex, uint32_t command, uint32_t preset, uint8_t* out) {

@@ -13,10 +13,7 @@ constexpr size_t kPtzOffChannel = 0, kPtzOffAction = 8, kPtzOffPreset = 12, kPtz
 uint32_t controlAction(uint32_t command, uint32_t stop);
 uint32_t presetAction(uint32_t command);
 
-// The steering speed travels at 4 (0: the device's own speed).
-constexpr size_t kPtzOffSpeed = 4;
-void buildControl(uint32_t channelIndex, uint32_t command, uint32_t stop, uint8_t* out,
-                  uint32_t speed = 0);
+void buildControl(uint32_t channelIndex, uint32_t command, uint32_t stop, uint8_t* out);
 void buildPreset(uint32_t channelIndex, uint32_t command, uint32_t preset, uint8_t* out);
 void buildCruise(uint32_t channelIndex, uint32_t command, uint8_t route, uint8_t point,
                  uint16_t value, uint8_t* out);

@@ -64,30 +64,32 @@ CDlgPTZ::CDlgPTZ(IPanelHost* host) : CPageDialog(kTemplateId), controller_(host)
     b->setToolTip(Text(row.tip));
     buttons_[i] = b;
   }
-  // The steering speed, 0 to 6, between its "-" and "+" images.
+  // A speed slider between its "-" and "+" images. No PTZ command carries a speed, so the
+  // three stay hidden and nothing reads the slider's position.
   slider_ = new CSliderControlEx(this);
   plat::Named(slider_, kSliderId);
   slider_->LoadThumbImageResource(6048);
   slider_->setToolTip(QStringLiteral("0-6"));
-  slider_->setRange(0, 6);
-  slider_->setValue(controller_.Speed());
-  connect(slider_, &QSlider::valueChanged, this, [this](int v) {
-    // Without the PTZ right the slider does not move.
-    if (v != controller_.Speed() && !CheckPtzRight()) {
+  slider_->hide();
+  connect(slider_, &QSlider::valueChanged, this, [this, last = slider_->value()](int v) mutable {
+    // Without the PTZ right a scroll is dropped: the slider stays where it was.
+    if (v != last && !CheckPtzRight()) {
       QSignalBlocker block(slider_);
-      slider_->setValue(controller_.Speed());
+      slider_->setValue(last);
       return;
     }
-    controller_.SetSpeed(v);
+    last = v;
   });
   minus_ = new CBitmapButtonEx(this, 1953);
   plat::Named(minus_, 1953);
   minus_->LoadImageResources(6015);
   minus_->SizeToImage();
+  minus_->hide();
   plus_ = new CBitmapButtonEx(this, 1954);
   plat::Named(plus_, 1954);
   plus_->LoadImageResources(6008);
   plus_->SizeToImage();
+  plus_->hide();
   LoadImageFromResource(background_, 222);
   Layout();
 }

@@ -28,11 +28,8 @@ bool CPtzController::Bind() {
 
 bool CPtzController::Press(int command) {
   if (held_ || !bound_.Live()) return false;
-  const bool queued = devwork::Run(bound_.guid, [target = bound_, command, speed = speed_] {
-    if (IDevCtlPtz* ptz = GetPanelPtz(target)) {
-      ptz->SetStoredValue(speed);
-      ptz->PTZControl(command, 0);
-    }
+  const bool queued = devwork::Run(bound_.guid, [target = bound_, command] {
+    if (IDevCtlPtz* ptz = GetPanelPtz(target)) ptz->PTZControl(command, 0);
   });
   // A start that never left has no stop to owe.
   if (!queued) {

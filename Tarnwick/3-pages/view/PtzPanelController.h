@@ -72,9 +72,6 @@ class CPtzController {
   // Stops what the last press started; nothing when no press is held.
   void Release();
   bool IsHeld() const { return held_; }
-  // The steering speed the next press sends (0 to 6; 0 leaves the device's own).
-  void SetSpeed(int speed) { speed_ = speed < 0 ? 0 : speed > 6 ? 6 : speed; }
-  int Speed() const { return speed_; }
   int HeldCommand() const { return held_ ? command_ : 0; }
   const PanelTarget& Bound() const { return bound_; }
 
@@ -82,7 +79,6 @@ class CPtzController {
   IPanelHost* host_;
   PanelTarget bound_;
   int command_ = 0;
-  int speed_ = 4;
   bool held_ = false;
 };
 

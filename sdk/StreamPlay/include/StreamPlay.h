@@ -51,7 +51,8 @@ int SPlay_SetVolume(int32_t port, uint16_t volume);
 // Copies the last shown picture as packed 24-bit BGR, top row first, into buffer (at most
 // 720 x 576 pixels: a larger picture is scaled down to fit); *width and *height get its size.
 int SPlay_CaptureImage(int32_t port, uint8_t* buffer, uint32_t* width, uint32_t* height);
-// Writes such a picture as a 24-bit BMP file; size 0 means width x height x 3.
+// Writes such a picture as a 24-bit BMP file. size is the buffer's; 0 means a capture buffer
+// of 720 x 576 x 3 bytes. A picture larger than the buffer is refused.
 int SPlay_ConvertToBmpFile(const uint8_t* buffer, uint32_t size, uint32_t width,
                             uint32_t height, uint32_t type, const char* path);
 int SPlay_RigisterDrawFun(int32_t port, SPlayDrawFun fun, void* user);

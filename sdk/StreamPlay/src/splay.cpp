@@ -207,9 +207,10 @@ int SPlay_CaptureImage(int32_t id, uint8_t* buffer, uint32_t* width, uint32_t* h
 int SPlay_ConvertToBmpFile(const uint8_t* buffer, uint32_t size, uint32_t width,
                             uint32_t height, uint32_t, const char* path) {
   observe("SPlay_ConvertToBmpFile", -1);
-  // Without a size the buffer is a capture buffer: never read past its 720 x 576 pixels.
-  if (size == 0 && (width > kMaxCaptureWidth || height > kMaxCaptureHeight)) return 0;
-  if (size != 0 && static_cast<uint64_t>(width) * height * 3 > size) return 0;
+  // Without a size the buffer is a capture buffer of 720 x 576 pixels: a picture said to be
+  // larger than that is never read.
+  const uint64_t bound = size != 0 ? size : kCaptureBufferBytes;
+  if (static_cast<uint64_t>(width) * height * 3 > bound) return 0;
   return result(path && writeBmp24(buffer, width, height, path));
 }
 
