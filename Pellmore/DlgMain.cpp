@@ -1,6 +1,5 @@
 #include "DlgMain.h"
 
-#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,6 +13,7 @@
 
 #include "SessionQueue.h"
 #include "plat/controlid.h"
+#include "plat/qtwindow.h"
 
 namespace pellmore {
 
@@ -21,7 +21,6 @@ namespace {
 std::mutex g_hookMutex;
 std::function<void(CDlgMain&)> g_hook;
 constexpr int kBitRole = Qt::UserRole;
-const QString kSaveId = QString::number(CDlgMain::IDC_SAVE);
 }  // namespace
 
 // After the network record is written the user reads warning 4192 before anything else is
@@ -54,12 +53,6 @@ std::function<void(CDlgMain&)> WindowHook() {
   return g_hook;
 }
 
-bool ConfigPage::FocusMovingToSave() {
-  QWidget* to = QApplication::focusWidget();
-  return to && to->objectName() == kSaveId && qobject_cast<QPushButton*>(to) &&
-         dynamic_cast<CDlgMain*>(to->window());
-}
-
 CDlgMain::CDlgMain(DeviceSession* session, QWidget* parent)
     : QDialog(parent),
       session_(session),
@@ -67,6 +60,8 @@ CDlgMain::CDlgMain(DeviceSession* session, QWidget* parent)
       mailbox_(std::make_shared<UiMailbox>(this)),
       closed_(std::make_shared<std::atomic<bool>>(false)) {
   plat::Named(this, kTemplateId);
+  handle_ = plat::registerQtWindow(
+      this, [this](uint32_t m, uintptr_t w, intptr_t l) { return WindowProc(m, w, l); });
   resize(780, 540);
 
   tree_ = new QTreeWidget(this);
@@ -147,7 +142,7 @@ CDlgMain::CDlgMain(DeviceSession* session, QWidget* parent)
   context_.exchange = [this](std::function<void(int32_t)> exchange) {
     if (session_) session_->Exchange(std::move(exchange));
   };
-  context_.saveChannelPicture = [this](int channel) { OnSaveChannelPicture(channel); };
+  context_.window = handle_;
 
   SelectItem(tree_->topLevelItem(0));
 
@@ -163,6 +158,7 @@ CDlgMain::CDlgMain(DeviceSession* session, QWidget* parent)
 }
 
 CDlgMain::~CDlgMain() {
+  plat::unregisterWindow(handle_);
   mailbox_->Close();
   *closed_ = true;
   if (gate_) gate_->Open();  // a Save in progress writes the rest without its warning
@@ -256,8 +252,8 @@ void CDlgMain::ShowPage(uint32_t bit) {
 void CDlgMain::OnSave() {
   if (!loaded_ || saving_) return;
   const auto pages = PagesBy(&PageEntry::collectOrder);
-  // An edit that must not reach the device stops the whole Save before anything is taken;
-  // its page is shown with the field to mend.
+  // A malformed address stops the whole Save before anything is taken (written, it would cut
+  // the device off); its page is shown with the field to mend.
   for (const auto& [entry, page] : pages) {
     if (!page->Validate()) {
       SelectItem(ItemFor(entry->bit));
@@ -265,8 +261,10 @@ void CDlgMain::OnSave() {
     }
   }
   ConfigRecords& r = engine_.Records();
+  QString heldBack;
   for (const auto& [entry, page] : pages) {
     const bool changed = page->CollectChanges(r);
+    if (page->HeldBack()) heldBack += LoadLangString(entry->textId) + QStringLiteral(" ");
     // A mark is only ever set here: a record whose write failed stays marked for the next
     // Save even when its page finds nothing new.
     if (!changed) continue;
@@ -279,6 +277,7 @@ void CDlgMain::OnSave() {
     }
   }
   auto plan = std::make_shared<SavePlan>(engine_.PlanSave());
+  plan->heldBack = heldBack;
   if ((plan->first.empty() && plan->rest.empty()) || !session_) {
     OnSaved(*plan);  // nothing to write
     return;
@@ -312,14 +311,20 @@ void CDlgMain::OnSaved(SavePlan& plan) {
   ShowMessage(onShow_, summary, LoadLangString(4212));
 }
 
-void CDlgMain::OnSaveChannelPicture(int channel) {
-  if (!loaded_ || !session_) return;
-  auto write = engine_.PictureWrite(channel);
-  if (!write) return;
+intptr_t CDlgMain::WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message == WM_SAVE_CHANNEL_PICTURE) return OnSaveChannelPicture(wParam, lParam);
+  return 0;
+}
+
+intptr_t CDlgMain::OnSaveChannelPicture(uintptr_t channel, intptr_t) {
+  if (!loaded_ || !session_) return 0;
+  auto write = engine_.PictureWrite(static_cast<int>(channel));
+  if (!write) return 0;
   session_->Exchange([write = std::move(*write)](int32_t login) {
     std::vector<RecordWrite> one{write};
     ConfigEngine::Write(login, one);
   });
+  return 0;
 }
 
 }  // namespace pellmore

@@ -51,9 +51,13 @@ class CDlgMain : public QDialog {
   void SelectItem(QTreeWidgetItem* item);
 
   void OnSave();
-  void OnSaveChannelPicture(int channel);
+  // WM_SAVE_CHANNEL_PICTURE: the channel's picture record goes to the device at once.
+  intptr_t OnSaveChannelPicture(uintptr_t channel, intptr_t);
+  // The window's handle for the messages its pages send it.
+  plat::WindowHandle Handle() const { return handle_; }
 
  private:
+  intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
   void OnTreeSelChanged(QTreeWidgetItem* item);
   void OnLoaded(std::unique_ptr<ConfigRecords> records);
   void OnSaved(SavePlan& plan);
@@ -61,6 +65,7 @@ class CDlgMain : public QDialog {
   std::vector<std::pair<const PageEntry*, ConfigPage*>> PagesBy(int PageEntry::*order);
 
   DeviceSession* session_;
+  plat::WindowHandle handle_ = 0;
   ConfigEngine engine_;
   PageContext context_;
   std::shared_ptr<UiMailbox> mailbox_;

@@ -182,6 +182,8 @@ QString ConfigEngine::FinishSave(SavePlan& plan) {
     if (!set->empty()) summary += LoadLangString(id) + Numbers(*set) + QStringLiteral("\n");
   if (!plan.unread.isEmpty())
     summary += LoadLangString(4191) + QStringLiteral(" ") + plan.unread.trimmed() + QStringLiteral("\n");
+  if (!plan.heldBack.isEmpty())
+    summary += LoadLangString(9352) + QStringLiteral(" ") + plan.heldBack.trimmed() + QStringLiteral("\n");
   if (!unanswered.isEmpty())
     summary += LoadLangString(9351) + QStringLiteral(" ") + unanswered.trimmed() + QStringLiteral("\n");
   if (summary.isEmpty()) summary = LoadLangString(4210);

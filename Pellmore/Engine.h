@@ -41,6 +41,7 @@ struct SavePlan {
   std::vector<RecordWrite> rest;
   bool network = false;  // the network record is the last of `first`
   QString unread;        // names of marked records whose read had failed (not written)
+  QString heldBack;      // names of pages that kept their edits out of this Save
 };
 
 class ConfigEngine {

@@ -58,7 +58,7 @@ SessionQueue* NewQueue() {
   return last.get();
 }
 
-// What the login job hands to the UI thread, or logs out itself once the wait was cancelled.
+// What the login job hands to the UI thread, or logs out itself once nobody waits for it.
 struct LoginAttempt {
   std::mutex mutex;
   bool cancelled = false;
@@ -68,9 +68,9 @@ struct LoginAttempt {
   SdkDeviceInfo info{};
 };
 
-// Resolves and logs in on the queue while the wait shows. The session takes the address and
-// the login when the login ended before the user cancelled; a login that goes through after
-// Cancel is given back on the queue.
+// Resolves and logs in on the queue while the wait shows, and the session takes the address
+// and the login. Should the wait end without it (the application quitting under it), a login
+// that still goes through is given back on the queue.
 void LogInOnQueue(SessionQueue& queue, DeviceSession& session, const CTChar& host,
                   const CTChar& user, const CTChar& password, uint16_t port) {
   auto attempt = std::make_shared<LoginAttempt>();
@@ -102,7 +102,7 @@ void LogInOnQueue(SessionQueue& queue, DeviceSession& session, const CTChar& hos
   std::lock_guard<std::mutex> lock(attempt->mutex);
   attempt->cancelled = !finished;
   if (!finished) {
-    // The login went through just as the user cancelled.
+    // The login went through just as the wait was ended.
     if (attempt->done && attempt->handle >= 0)
       queue.Post([handle = attempt->handle] { RecNet_Logout(handle); });
     return;

@@ -1,15 +1,12 @@
 #include "LoginWait.h"
 
 #include <QEventLoop>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "Session.h"
-#include "plat/controlid.h"
 
 namespace pellmore {
 
@@ -30,14 +27,8 @@ CDlgLoginWait::CDlgLoginWait(const QString& host, QWidget* parent)
   busy->setRange(0, 0);  // no end known: it just moves
   busy->setTextVisible(false);
   l->addWidget(busy);
-  auto* buttons = new QHBoxLayout;
-  auto* cancel = new QPushButton(LoadLangString(4063), this);
-  plat::Named(cancel, 2);  // the dialog's cancel id
-  buttons->addStretch(1);
-  buttons->addWidget(cancel);
-  l->addLayout(buttons);
   setMinimumWidth(320);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  setWindowFlag(Qt::WindowCloseButtonHint, false);
 }
 
 CDlgLoginWait::~CDlgLoginWait() { mailbox_->Close(); }

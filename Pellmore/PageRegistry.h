@@ -9,8 +9,14 @@
 #include <vector>
 
 #include "Records.h"
+#include "plat/msgthread.h"
+#include "plat/window.h"
 
 namespace pellmore {
+
+// Sent by a page to the configuration window: write the picture record of the channel in
+// wParam (0-based) to the device at once; lParam 0. The window answers 0.
+constexpr uint32_t WM_SAVE_CHANNEL_PICTURE = plat::WM_USER + 1234;
 
 // Which single record a page's CollectChanges result marks (channel, input and output pages
 // set their own per-record marks and report None).
@@ -22,7 +28,7 @@ struct PageContext {
   uint8_t videoByte = 0;  // the device-information byte at offset 56, for the video page
   // Queues a device exchange of the page's own; it runs on the session's queue with the login.
   std::function<void(std::function<void(int32_t login)>)> exchange;
-  std::function<void(int channel)> saveChannelPicture;  // writes one picture record at once
+  plat::WindowHandle window = 0;  // the configuration window, for its messages
 };
 
 // The contract every page fulfils.
@@ -32,16 +38,16 @@ class ConfigPage : public QWidget {
   // Called once, right after creation: fill the snapshot and the working copy, show them.
   virtual void Load(PageContext& context) = 0;
   // Called by Save for every page that exists, before anything is collected: false when the
-  // page holds an edit that must not go to the device (it has shown why); nothing is saved then.
+  // page holds a malformed address (it has shown why); nothing is saved then.
   virtual bool Validate() { return true; }
-  // True while the focus is moving to the window's Save button: Save checks what every page
-  // holds, so a notice a page gives when a field is left is left to it.
-  static bool FocusMovingToSave();
   // Called by Save for every page that exists: controls into the working copy, then every
   // channel (input, output, record) that differs from its snapshot goes into the window's
   // record. Per-record pages set the records' marks themselves; single-record pages return
   // whether their record changed and the window marks it. Never clears a mark.
   virtual bool CollectChanges(ConfigRecords& records) = 0;
+  // After CollectChanges: true when the page kept its edits out of this Save (they stay in
+  // its controls); the Save's summary then names the page instead of telling success.
+  virtual bool HeldBack() const { return false; }
 };
 
 using PageFactory = std::function<ConfigPage*(QWidget* parent)>;

@@ -46,11 +46,6 @@ void SwitchedForm::EnableRule() const {
   for (QWidget* c : switched_) c->setEnabled(on);
 }
 
-bool CredentialsPage::PasswordsAgree(QWidget* page, bool agree) {
-  if (!agree) ShowMessage(page, LoadLangString(4199));
-  return agree;
-}
-
 void CredentialsPage::AddCredentialRows(QWidget* page, QGridLayout* g, int& row, int passwordLabelId,
                                         std::function<bool()> read) {
   user_ = Named(new LimitedEdit(page, 15), 4096);
@@ -65,7 +60,7 @@ void CredentialsPage::AddCredentialRows(QWidget* page, QGridLayout* g, int& row,
   AddRow(page, g, row, passwordLabelId, 4146, password_);
   AddRow(page, g, row, 4101, 4147, confirm_);
   QObject::connect(confirm_, &LimitedEdit::FocusLeft, page, [page, read = std::move(read)] {
-    if (!ConfigPage::FocusMovingToSave()) PasswordsAgree(page, read());
+    if (!read()) ShowMessage(page, LoadLangString(4199));
   });
 }
 
@@ -93,13 +88,6 @@ bool CredentialsPage::ReadCredentials(uint8_t* user, size_t userSize, uint8_t* p
   const bool agree = CredentialsAgree(password);
   EditedTextToField(password_->text(), password, kPasswordSize, false);
   return agree;
-}
-
-bool CredentialsPage::ValidateCredentials(QWidget* page, const uint8_t* password) const {
-  if (PasswordsAgree(page, CredentialsAgree(password))) return true;
-  confirm_->setFocus();
-  confirm_->selectAll();
-  return false;
 }
 
 // ---- PPPoE ----
@@ -143,16 +131,13 @@ bool CDlgPPOECfg::ReadControls() {
   if (enable_->isChecked() && w[kPppUser] == 0) {
     ShowMessage(this, LoadLangString(4209));
     TextToField(QStringLiteral("admin"), w + kPppUser, kPppUserSize);
-    user_->setText(QStringLiteral("admin"));  // what is saved, so the notice is not repeated
   }
   return true;
 }
 
-bool CDlgPPOECfg::Validate() { return ValidateCredentials(this, working_.data() + kPppPassword); }
-
 bool CDlgPPOECfg::CollectChanges(ConfigRecords& records) {
   // The edits stay in the controls and are saved once the passwords agree.
-  if (!ReadControls()) return false;
+  if (!Collected(ReadControls())) return false;
   return CommitTo(records.network.data() + kPppoeAt);
 }
 
@@ -204,10 +189,8 @@ bool CDlgDDNSCfg::ReadControls() {
   return true;
 }
 
-bool CDlgDDNSCfg::Validate() { return ValidateCredentials(this, working_.data() + kDdnsPassword); }
-
 bool CDlgDDNSCfg::CollectChanges(ConfigRecords& records) {
-  if (!ReadControls()) return false;
+  if (!Collected(ReadControls())) return false;
   return CommitTo(records.ddns.data());
 }
 

@@ -31,23 +31,26 @@ class CredentialsPage : protected SwitchedForm {
   bool ReadCredentials(uint8_t* user, size_t userSize, uint8_t* password) const;
   // Whether the confirmation matches the password as it would be stored over `password`.
   bool CredentialsAgree(const uint8_t* password) const;
-  // Save's check: a confirmation that differs gives message 4199 and takes the focus.
-  bool ValidateCredentials(QWidget* page, const uint8_t* password) const;
   void ShowCredentials(const uint8_t* user, size_t userSize, const uint8_t* password);
   // Leaving the confirmation runs `read` (the page's ReadControls): a mismatch is told at once.
   void AddCredentialRows(QWidget* page, QGridLayout* g, int& row, int passwordLabelId,
                          std::function<bool()> read);
-  // Message 4199 when the passwords differ; false then.
-  static bool PasswordsAgree(QWidget* page, bool agree);
+  // Save: the page's ReadControls result. A confirmation that differs keeps the page's edits
+  // out of this Save (nothing compared, nothing written) and the Save's summary names it.
+  bool Collected(bool read) {
+    heldBack_ = !read;
+    return read;
+  }
   LimitedEdit *user_ = nullptr, *password_ = nullptr, *confirm_ = nullptr;
+  bool heldBack_ = false;
 };
 
 class CDlgPPOECfg : public SnapshotPage<kPppoeSize>, CredentialsPage {
  public:
   explicit CDlgPPOECfg(QWidget* parent);
   void Load(PageContext& context) override;
-  bool Validate() override;
   bool CollectChanges(ConfigRecords& records) override;
+  bool HeldBack() const override { return heldBack_; }
   void ShowParams();
   bool ReadControls();
 
@@ -59,8 +62,8 @@ class CDlgDDNSCfg : public SnapshotPage<kDdnsRecord.size>, CredentialsPage {
  public:
   explicit CDlgDDNSCfg(QWidget* parent);
   void Load(PageContext& context) override;
-  bool Validate() override;
   bool CollectChanges(ConfigRecords& records) override;
+  bool HeldBack() const override { return heldBack_; }
   void ShowParams();
   bool ReadControls();
 

@@ -32,11 +32,11 @@ FrameF FrameAt(uint16_t x, uint16_t y, float width) {
 // ---- OSD editor ----
 
 CDlgOSDSet::CDlgOSDSet(QWidget* owner, const DisplayEntry& entry, uint8_t* picture,
-                       std::function<void(int)> send)
+                       plat::WindowHandle configWindow)
     : QDialog(owner),
       channel_(entry.channel),
       picture_(picture),
-      send_(std::move(send)),
+      configWindow_(configWindow),
       showDate_(entry.showDate != 0),
       showName_(entry.showName != 0) {
   plat::Named(this, 4022);
@@ -112,7 +112,8 @@ void CDlgOSDSet::OnMouseUp(QPoint) {
     plat::putLe16(picture_ + QX_PIC_OFF_NAME_X, static_cast<uint16_t>(int(name_.left + 5)));
     plat::putLe16(picture_ + QX_PIC_OFF_NAME_Y, static_cast<uint16_t>(int(name_.top)));
   }
-  if (send_) send_(channel_);
+  // Sent, not posted: the record goes out with the positions just written.
+  plat::sendMessage(configWindow_, WM_SAVE_CHANNEL_PICTURE, static_cast<uintptr_t>(channel_), 0);
 }
 
 void CDlgOSDSet::DrawOsd(int32_t, intptr_t dc, void* user, int32_t left, int32_t top,
@@ -186,7 +187,7 @@ CDlgDiaplayCfg::CDlgDiaplayCfg(QWidget* parent) : ChannelEntryPage(parent) {
 
 void CDlgDiaplayCfg::Load(PageContext& context) {
   records_ = context.records;
-  send_ = context.saveChannelPicture;
+  configWindow_ = context.window;
   LoadEntries(*context.records, channelList_, context.records->ChannelCount());
 }
 
@@ -231,7 +232,7 @@ void CDlgDiaplayCfg::OnSetting() {
   if (shown_ < 0 || !records_) return;
   ChannelParamBlock* block = BlockOf(*records_, onShow_.channel);
   if (!block) return;
-  CDlgOSDSet editor(this, onShow_, block->picture.data(), send_);
+  CDlgOSDSet editor(this, onShow_, block->picture.data(), configWindow_);
   editor.exec();
 }
 

@@ -37,9 +37,9 @@ class CDlgOSDSet : public QDialog {
   enum Target { kNone = 0, kDate = 1, kName = 2 };
 
   // `picture`: the channel's picture record (positions read now, written at each release);
-  // `send` writes it to the device at once.
+  // each release sends WM_SAVE_CHANNEL_PICTURE to `configWindow`, which writes it at once.
   CDlgOSDSet(QWidget* owner, const DisplayEntry& entry, uint8_t* picture,
-             std::function<void(int channel)> send);
+             plat::WindowHandle configWindow);
   ~CDlgOSDSet() override;
   void done(int result) override;
 
@@ -59,7 +59,7 @@ class CDlgOSDSet : public QDialog {
  private:
   int channel_;
   uint8_t* picture_;
-  std::function<void(int)> send_;
+  plat::WindowHandle configWindow_;
   VideoWindow* video_;
   LiveOverlay live_;
   QPoint last_;
@@ -90,7 +90,7 @@ class CDlgDiaplayCfg : public ChannelEntryPage<DisplayEntry> {
   QCheckBox *showName_, *showDate_;
   LimitedEdit* name_;
   ConfigRecords* records_ = nullptr;
-  std::function<void(int)> send_;
+  plat::WindowHandle configWindow_ = 0;
 };
 
 }  // namespace pellmore

@@ -160,8 +160,9 @@ void CDlgMotionArea::OnMouseDown(QPoint p) {
   if (downSeen_) down_ = ClampToWindow(p, video_);
 }
 
-bool CDlgMotionArea::CheckOverlap(const EditRect& a, const EditRect& b) {
-  return !(a.left > b.right || a.right < b.left || a.top > b.bottom || a.bottom < b.top);
+bool CDlgMotionArea::CheckOverlap(const EditRect& stored, const Area& added) {
+  return !(float(stored.left) > added.right || float(stored.right) < added.left ||
+           float(stored.top) > added.bottom || float(stored.bottom) < added.top);
 }
 
 void CDlgMotionArea::OnMouseUp(QPoint p) {
@@ -180,20 +181,20 @@ void CDlgMotionArea::OnMouseUp(QPoint p) {
       for (int c = column(x1); c <= column(x2); ++c) motion_->grid()[r * kGridStride + c] = 1;
     return;
   }
-  EditRect added;
   {
     std::lock_guard<std::mutex> lock(mu_);
     auto freeSlot = std::find_if(mask_->edit.begin(), mask_->edit.end(),
                                  [](const EditRect& r) { return r.empty(); });
     if (freeSlot == mask_->edit.end()) return;  // four in use: ignored
-    added = {int32_t(x1 * mask_->scaleX), int32_t(y1 * mask_->scaleY),
-             int32_t(x2 * mask_->scaleX), int32_t(y2 * mask_->scaleY)};
+    // Checked as drawn; cut to whole picture units only when stored.
+    const Area added{x1 * mask_->scaleX, y1 * mask_->scaleY, x2 * mask_->scaleX, y2 * mask_->scaleY};
     const bool clear = std::none_of(mask_->edit.begin(), mask_->edit.end(), [&](const EditRect& r) {
       return !r.empty() && CheckOverlap(r, added);
     });
     if (clear) {
       // The first free slot, so a rectangle the device kept in a later slot stays.
-      *freeSlot = added;
+      *freeSlot = {int32_t(added.left), int32_t(added.top), int32_t(added.right),
+                   int32_t(added.bottom)};
       return;
     }
   }

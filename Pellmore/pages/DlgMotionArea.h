@@ -50,21 +50,20 @@ struct MaskRect {
 struct EditRect {
   int32_t left = 0, top = 0, right = 0, bottom = 0;
   bool empty() const { return !left && !top && !right && !bottom; }
+  bool operator==(const EditRect&) const = default;
 };
 
 // One channel's privacy mask as the mask page keeps it: what the device stores (enable, four
 // rectangles in picture units) and the area editor's working rectangles and scales (picture
-// units per window pixel). Only what the device stores counts as a change: a run of the
-// editor that leaves the rectangles as they were writes nothing.
+// units per window pixel). The whole entry counts: a run of the editor leaves its rectangles
+// and scales in it, and the channel's picture record is written at the next Save.
 struct PrivacyMaskEntry {
   int32_t channel = 0;
   int32_t enable = 0;
   std::array<MaskRect, 4> rects{};
   std::array<EditRect, 4> edit{};
   float scaleX = 0, scaleY = 0;
-  bool operator==(const PrivacyMaskEntry& o) const {
-    return channel == o.channel && enable == o.enable && rects == o.rects;
-  }
+  bool operator==(const PrivacyMaskEntry&) const = default;
 };
 
 // A sensitivity slider (positions 0 .. labels - 1) of a given width with each label (control
@@ -115,8 +114,12 @@ class CDlgMotionArea : public QDialog {
   CDlgMotionArea(QWidget* owner, Mode mode, int channel);
   void Start();
   void Close();
-  // Overlap as the device understands it: rectangles that share an edge overlap.
-  static bool CheckOverlap(const EditRect& a, const EditRect& b);
+  // Overlap of a stored rectangle and a new one in unrounded picture units, as the device
+  // understands it: rectangles that share an edge overlap.
+  struct Area {
+    float left, top, right, bottom;
+  };
+  static bool CheckOverlap(const EditRect& stored, const Area& added);
 
   Mode mode_;
   int channel_;

@@ -148,7 +148,6 @@ void CDlgRecordCfg::ShowChannel() {
   const RecordEntry* e = onShow_ >= 0 ? &working_[static_cast<size_t>(onShow_)] : nullptr;
   const bool on = e && e->enabled != 0;
   enable_->setChecked(on);
-  enable_->setEnabled(e != nullptr);
   timeButton_->setEnabled(on);
   advanceButton_->setEnabled(on);
   chart_->SetData(e);
@@ -227,10 +226,7 @@ void CDlgRecordTime::AllDayRule() {
   allDayType_->setEnabled(allDay);
 }
 
-void CDlgRecordTime::OnAllDay() {
-  AllDayRule();
-  for (int r = 0; r < kRows; ++r) RowRule(r);
-}
+void CDlgRecordTime::OnAllDay() { AllDayRule(); }
 
 void CDlgRecordTime::RowRule(int row) {
   CPeriodEditor::RowRule(row);

@@ -57,6 +57,7 @@ class CDlgRecordCfg : public ConfigPage {
 class CDlgRecordTime : public CPeriodEditor {
  public:
   CDlgRecordTime(QWidget* parent, RecordEntry* entry);
+  // The all-day rule alone: the period rows keep their times until one is ticked again.
   void OnAllDay();
   void RowRule(int row) override;
 

@@ -47,7 +47,8 @@ QString ChartTip(const RecordEntry* e, const ChartGeometry& g, int x, int y) {
   if (!e || g.Rh <= 0 || g.Hw <= 0) return {};
   const int row = static_cast<int>(static_cast<float>(y) / g.Rh);
   if (row < 1 || row > 7) return {};
-  if (static_cast<float>(x) < g.L) return {};  // the day names' column
+  // Hours are counted from the margin; only a whole hour's width left of it is outside.
+  if (static_cast<int>((static_cast<float>(x) - g.L) / g.Hw) < 0) return {};
   const int day = row - 1;
   if (e->AllDay(day)) return QStringLiteral("00:00-23:59");
   for (int p = 0; p < 8; ++p) {

@@ -44,7 +44,8 @@ struct ChartGeometry {
 };
 
 // The tooltip at (x, y): "00:00-23:59" over an all-day day, the first period that spans x as
-// "hh:mm-hh:mm", otherwise empty (also with no entry, over row 0 or 8, or left of the margin).
+// "hh:mm-hh:mm", otherwise empty (also with no entry, over row 0 or 8, or an hour's width or
+// more left of the margin).
 QString ChartTip(const RecordEntry* entry, const ChartGeometry& g, int x, int y);
 
 class CMotionChart : public QFrame {

@@ -129,16 +129,23 @@ TEST_F(ConfigTest, PppoeDdnsAndNtpPages) {
               Save(w);
               afterPppoe = Writes();
 
-              // A confirmation that differs stops the Save (nothing written, and no success
-              // said after the mismatch) until the passwords agree.
+              // The user name edit stays empty: every later Save tells again that "admin"
+              // is stored, and finds nothing new on the page.
+              EXPECT_EQ(Find<QLineEdit>(ppp, 4096)->text(), QString());
+
+              // A confirmation that differs keeps the DDNS page out of the Save: the device
+              // name edited meanwhile is written, the summary names the page instead of
+              // telling success; once the passwords agree its edits go out.
               QWidget* ddns = Select(w, 0x1000);
               Find<QCheckBox>(ddns, 4102)->click();
               EXPECT_TRUE(Find<QComboBox>(ddns, 4103)->isEnabled());
               Find<QComboBox>(ddns, 4103)->setCurrentIndex(1);
               Find<QLineEdit>(ddns, 4107)->setText(QStringLiteral("cam.recorder.test"));
               Find<QLineEdit>(ddns, 4097)->setText(QStringLiteral("newpass"));
+              Find<QLineEdit>(Select(w, 0x1), 1410)->setText(QStringLiteral("Gate"));
               Save(w);
               afterMismatch = Writes();
+              Select(w, 0x1000);
               Find<QLineEdit>(ddns, 4098)->setText(QStringLiteral("newpass"));
               Save(w);
               afterDdns = Writes();
@@ -152,15 +159,18 @@ TEST_F(ConfigTest, PppoeDdnsAndNtpPages) {
             }),
             1);
   EXPECT_EQ(afterPppoe, (std::map<uint32_t, size_t>{{42, 1}}));
-  EXPECT_EQ(afterMismatch, afterPppoe);
-  EXPECT_EQ(afterDdns, (std::map<uint32_t, size_t>{{42, 1}, {47, 1}}));
-  EXPECT_EQ(Writes(), (std::map<uint32_t, size_t>{{42, 1}, {47, 1}, {45, 1}}));
+  EXPECT_EQ(afterMismatch, (std::map<uint32_t, size_t>{{42, 1}, {63, 1}}));
+  EXPECT_EQ(afterDdns, (std::map<uint32_t, size_t>{{42, 1}, {63, 1}, {47, 1}}));
+  EXPECT_EQ(Writes(), (std::map<uint32_t, size_t>{{42, 1}, {63, 1}, {47, 1}, {45, 1}}));
+  const QString admin = QStringLiteral("PPPoE用户名不能为空，将以\"admin\"保存。");
   EXPECT_EQ(messages,
-            QStringList({QStringLiteral("PPPoE用户名不能为空，将以\"admin\"保存。"),
+            QStringList({admin,
                          QStringLiteral("网络参数已更改，设备连接可能会断开，如果断开请重新添加设备。"),
-                         kOk, QStringLiteral("密码不一致！"), kOk,
-                         QStringLiteral("没有填写NTP端口号，默认为123。"), kOk}));
-  EXPECT_EQ(captions[5], QStringLiteral("NTP"));
+                         kOk, admin,
+                         QStringLiteral("以下页面的密码与确认密码不一致，修改未保存： DDNS设置\n"),
+                         admin, kOk, admin, QStringLiteral("没有填写NTP端口号，默认为123。"), kOk}));
+  EXPECT_EQ(captions[8], QStringLiteral("NTP"));
+  EXPECT_EQ(TextAt(Stored(62), 4, 32), "Gate");
   const auto net = Stored(43);
   EXPECT_EQ(dvremu::get32(&net[460]), 1u);
   EXPECT_EQ(TextAt(net, 468, 32), "admin");
@@ -252,9 +262,12 @@ TEST_F(ConfigTest, LeavingADifferingConfirmationTellsOnceEvenWhenTheNoticeTakesT
               };
               password->setFocus();
               onMessage = {};
+              // Leaving it for the Save button tells it as well.
+              confirm->setFocus();
+              Find<QPushButton>(&w, 4001)->setFocus();
             }),
             1);
   EXPECT_EQ(notices, 1);
-  EXPECT_EQ(messages, QStringList({QStringLiteral("密码不一致！")}));
+  EXPECT_EQ(messages, QStringList({QStringLiteral("密码不一致！"), QStringLiteral("密码不一致！")}));
   EXPECT_TRUE(Writes().empty());
 }

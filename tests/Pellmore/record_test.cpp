@@ -64,7 +64,7 @@ TEST_F(ConfigTest, RecordScheduleRoundTripThroughTheRecorder) {
   emu.services().setConfigRecord(56, 1, ch1.r);
   emu.services().failConfig(57, 2, true);
 
-  QString delayShown, prerecordShown, tipOverMonday;
+  QString delayShown, prerecordShown, tipOverMonday, mondayAgain;
   bool buttonsOffWhenDisabled = false, buttonsOnWhenEnabled = false;
   int messagesAfterTouching = 0;
   ASSERT_EQ(Open([&](pellmore::CDlgMain& w) {
@@ -85,8 +85,22 @@ TEST_F(ConfigTest, RecordScheduleRoundTripThroughTheRecorder) {
               });
               Find<QPushButton>(page, 4054)->click();
 
-              // The schedule editor: Tue 08:00-12:00 with 12:00-18:00 is refused, 12:01 taken.
+              // The schedule editor. Monday: All Day ticked and unticked again leaves the
+              // periods unticked with their times; ticking them again gives those back.
+              // Tue 08:00-12:00 with 12:00-18:00 is refused, 12:01 taken.
               OnNextModal([&](QWidget* dlg) {
+                Find<QComboBox>(dlg, 4173)->setCurrentIndex(1);
+                auto* allDay = Find<QCheckBox>(dlg, 4167);
+                allDay->click();
+                allDay->click();
+                EXPECT_FALSE(Find<QCheckBox>(dlg, 4486)->isChecked());
+                EXPECT_FALSE(Find<QLineEdit>(dlg, 4600)->isEnabled());
+                Find<QCheckBox>(dlg, 4486)->click();
+                Find<QCheckBox>(dlg, 4487)->click();
+                mondayAgain = Find<QLineEdit>(dlg, 4600)->text() + ":" +
+                              Find<QLineEdit>(dlg, 4601)->text() + "-" +
+                              Find<QLineEdit>(dlg, 4602)->text() + ":" +
+                              Find<QLineEdit>(dlg, 4603)->text();
                 Find<QComboBox>(dlg, 4173)->setCurrentIndex(2);
                 EditRow(dlg, 0, 8, 0, 12, 0, 0);
                 EditRow(dlg, 1, 12, 0, 18, 0, 3);
@@ -122,6 +136,7 @@ TEST_F(ConfigTest, RecordScheduleRoundTripThroughTheRecorder) {
             }),
             1);
   EXPECT_EQ(tipOverMonday, QStringLiteral("08:30-12:00"));
+  EXPECT_EQ(mondayAgain, QStringLiteral("8:30-12:0"));
   EXPECT_EQ(prerecordShown, QStringLiteral("是"));
   EXPECT_EQ(delayShown, QString());
   EXPECT_EQ(messagesAfterTouching, 1);
@@ -194,7 +209,11 @@ TEST(WeekChart, GeometryBarsAndTooltipsFollowTheSize) {
     EXPECT_EQ(tip(50 + 12 * g.Hw, monday), QStringLiteral("08:30-12:00")) << w;
     EXPECT_EQ(tip(50 + 13 * g.Hw, monday), QString()) << w;
     EXPECT_EQ(tip(50 + 2 * g.Hw, static_cast<int>(7.5f * g.Rh)), QStringLiteral("00:00-23:59"));
-    EXPECT_EQ(tip(45, static_cast<int>(7.5f * g.Rh)), QString());  // over the day names
+    // The hour counted from the margin is truncated: less than an hour's width left of it
+    // still counts as hour 0, a whole hour's width is outside.
+    EXPECT_EQ(tip(45, static_cast<int>(7.5f * g.Rh)), QStringLiteral("00:00-23:59")) << w;
+    EXPECT_EQ(tip(50 - g.Hw, static_cast<int>(7.5f * g.Rh)), QString()) << w;
+    EXPECT_EQ(tip(45, monday), QString()) << w;  // no period reaches left of the margin
     EXPECT_EQ(tip(50 + 10 * g.Hw, static_cast<int>(0.5f * g.Rh)), QString());  // hour row
     EXPECT_EQ(tip(50 + 10 * g.Hw, static_cast<int>(8.5f * g.Rh)), QString());  // row 8
 
@@ -217,4 +236,19 @@ TEST(WeekChart, GeometryBarsAndTooltipsFollowTheSize) {
   EXPECT_EQ(pellmore::ChartTip(nullptr, g, 260, 75), QString());
   EXPECT_EQ(pellmore::RecordTypeColour(1), QColor(238, 238, 0));
   EXPECT_EQ(pellmore::RecordTypeColour(6), pellmore::RecordTypeColour(200));
+
+  // A device without channels: the record page shows no channel; a click on "Enable
+  // record" shows what no entry holds (unticked, both buttons off) and leaves the box as it is.
+  pellmore::ConfigRecords none;
+  pellmore::PageContext context;
+  context.records = &none;
+  pellmore::CDlgRecordCfg page(nullptr);
+  page.Load(context);
+  EXPECT_EQ(Find<QComboBox>(&page, 4010)->count(), 0);
+  auto* enable = Find<QCheckBox>(&page, 4046);
+  enable->click();
+  EXPECT_FALSE(enable->isChecked());
+  EXPECT_TRUE(enable->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>(&page, 4053)->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>(&page, 4054)->isEnabled());
 }

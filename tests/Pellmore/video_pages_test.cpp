@@ -1,7 +1,8 @@
 // The channel pages over the picture and compression records, and the two editors over live
 // video, against the recorder emulator streaming a D1 clip: positions, cells and rectangles
 // drawn with the mouse reach the device at the offsets of the wire record; what the editors
-// draw appears in the picture; opening everything and saving nothing writes nothing.
+// draw appears in the picture; opening everything and saving nothing writes nothing but the
+// channel whose mask editor ran.
 //
 // Screenshots are written when TARNWICK_SCREENSHOTS names a folder.
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <atomic>
 
 #include "Records.h"
+#include "Saxtrum/PictureRecord.h"
 #include "Session.h"
 #include "fixture.h"
 #include "pages/DlgDisplayCfg.h"
@@ -23,6 +25,8 @@
 #include "pages/DlgMotionCfg.h"
 #include "pages/DlgVideoCfg.h"
 #include "plat/bytes.h"
+#include "plat/msgthread.h"
+#include "plat/window.h"
 #include "plat/surface.h"
 #include "plat/text.h"
 
@@ -90,6 +94,24 @@ struct VideoPages : ConfigTest {
     }
   }
   size_t PictureWrites() const { return Count(kPictureWrite); }
+  // Channel 0's privacy mask switched on with `rects` (x, y, width, height each) stored.
+  void SetMasks(const std::vector<uint16_t>& rects) {
+    std::vector<uint8_t> r = Picture(0);
+    dvremu::put32(&r[kWireMaskEnable], 1);
+    for (size_t i = 0; i < rects.size(); ++i) {
+      r[kWireMaskRects + 2 * i] = uint8_t(rects[i]);
+      r[kWireMaskRects + 2 * i + 1] = uint8_t(rects[i] >> 8);
+    }
+    SetPicture(0, r);
+  }
+  // The first `n` values of channel 0's mask rectangles as the device holds them.
+  std::vector<uint16_t> Masks(size_t n) {
+    const auto r = Picture(0);
+    std::vector<uint16_t> v;
+    for (size_t i = 0; i < n; ++i)
+      v.push_back(uint16_t(r[kWireMaskRects + 2 * i] | r[kWireMaskRects + 2 * i + 1] << 8));
+    return v;
+  }
 };
 
 }  // namespace
@@ -106,6 +128,8 @@ TEST_F(VideoPages, OsdEditorDragsTheDateFrameOverLiveVideoAndSendsThePositions) 
   float scale = 0;
   uint32_t drawn = 0, before = 0;
   size_t writesAfterClick = 0;
+  intptr_t answer = -1;
+  bool delivered = false;
   ASSERT_EQ(Open([&](pellmore::CDlgMain& w) {
               QWidget* page = Select(w, 0x4);
               EXPECT_EQ(Find<QComboBox>(page, 4010)->count(), 4);
@@ -142,13 +166,22 @@ TEST_F(VideoPages, OsdEditorDragsTheDateFrameOverLiveVideoAndSendsThePositions) 
               Shot(&w, "display");
               // The positions went out at once; Save has nothing left to write.
               Save(w);
+              // The window takes the editor's message from anyone: the picture record of the
+              // channel in wParam goes out as the window holds it, and the answer is 0.
+              const char side[] = "Side";
+              std::copy_n(side, sizeof side, w.Records().channels[1].picture.data() + QX_PIC_OFF_NAME);
+              answer = plat::sendMessage(w.Handle(), plat::WM_USER + 1234, 1, 0, 5000, &delivered);
+              EXPECT_TRUE(DeviceWorkDone());
             }),
             1);
+  EXPECT_TRUE(delivered);
+  EXPECT_EQ(answer, 0);
+  EXPECT_EQ(TextAt(Picture(1), 4, 32), "Side");
   EXPECT_EQ(scale, 2.f);
   EXPECT_NE(before, kRedPixel);
   EXPECT_EQ(drawn, kRedPixel);
   EXPECT_EQ(writesAfterClick, 1u);
-  EXPECT_EQ(PictureWrites(), 2u);
+  EXPECT_EQ(PictureWrites(), 3u);
   const auto stored = Picture(0);
   EXPECT_EQ(dvremu::get32(&stored[kWireDateX]), 120u);
   EXPECT_EQ(dvremu::get32(&stored[kWireDateY]), 380u);
@@ -239,14 +272,7 @@ TEST_F(VideoPages, MotionGridDrawnOverLiveVideoWithAReleaseOutsideTheWindow) {
 }
 
 TEST_F(VideoPages, PrivacyMasksOverlapRefusedFifthIgnoredRectanglesExact) {
-  std::vector<uint8_t> r = Picture(0);
-  dvremu::put32(&r[kWireMaskEnable], 1);
-  const uint16_t first[4] = {10, 20, 30, 40};
-  for (int i = 0; i < 4; ++i) {
-    r[kWireMaskRects + 2 * i] = uint8_t(first[i]);
-    r[kWireMaskRects + 2 * i + 1] = 0;
-  }
-  SetPicture(0, r);
+  SetMasks({10, 20, 30, 40});
   uint32_t black = 0;
   bool sensitivityHidden = false;
   ASSERT_EQ(Open([&](pellmore::CDlgMain& w) {
@@ -282,11 +308,9 @@ TEST_F(VideoPages, PrivacyMasksOverlapRefusedFifthIgnoredRectanglesExact) {
   EXPECT_EQ(black, kBlackPixel);
   EXPECT_EQ(messages, QStringList({QStringLiteral("视频遮挡区域不能重叠！"),
                                    QStringLiteral("配置成功！")}));
-  const auto stored = Picture(0);
-  const uint16_t expected[16] = {10, 20, 30, 40, 200, 200, 100, 80, 20, 400, 60, 100, 500, 20, 100, 60};
-  for (int i = 0; i < 16; ++i)
-    EXPECT_EQ(stored[kWireMaskRects + 2 * i] | stored[kWireMaskRects + 2 * i + 1] << 8, expected[i]) << i;
-  EXPECT_EQ(dvremu::get32(&stored[kWireMaskEnable]), 1u);
+  EXPECT_EQ(Masks(16), (std::vector<uint16_t>{10, 20, 30, 40, 200, 200, 100, 80, 20, 400, 60, 100,
+                                             500, 20, 100, 60}));
+  EXPECT_EQ(dvremu::get32(&Picture(0)[kWireMaskEnable]), 1u);
 }
 
 TEST_F(VideoPages, WithoutVideoTheMaskEditorScalesByTheNominalPicture) {
@@ -308,10 +332,7 @@ TEST_F(VideoPages, WithoutVideoTheMaskEditorScalesByTheNominalPicture) {
             }),
             1);
   EXPECT_EQ(messages, QStringList({QStringLiteral("配置成功！")}));
-  const auto stored = Picture(0);
-  const uint16_t expected[8] = {100, 100, 20, 40, 200, 200, 20, 40};
-  for (int i = 0; i < 8; ++i)
-    EXPECT_EQ(stored[kWireMaskRects + 2 * i] | stored[kWireMaskRects + 2 * i + 1] << 8, expected[i]) << i;
+  EXPECT_EQ(Masks(8), (std::vector<uint16_t>{100, 100, 20, 40, 200, 200, 20, 40}));
 }
 
 TEST_F(VideoPages, TamperOffSurvivesSaveAndTheSliderStoresEachLevel) {
@@ -465,9 +486,10 @@ TEST(CompressionLists, PerProfileStreamAndChannelCount) {
   }
 }
 
-TEST_F(VideoPages, AWholeSessionOpeningEveryPageAndSavingNothingWritesNothing) {
+TEST_F(VideoPages, AWholeSessionWritesOnlyTheChannelWhoseMaskEditorRanAndThatAsItWas) {
   SeedRecords();
   SeedCompression();
+  const auto before = Picture(0);
   ASSERT_EQ(Open([&](pellmore::CDlgMain& w) {
               for (const pellmore::PageEntry& e : pellmore::PageTable()) {
                 if (!pellmore::PageFactoryFor(e.bit)) continue;
@@ -477,8 +499,9 @@ TEST_F(VideoPages, AWholeSessionOpeningEveryPageAndSavingNothingWritesNothing) {
                 if (auto* channels = Find<QComboBox>(page, 4010))
                   for (int i = 0; i < channels->count(); ++i) channels->setCurrentIndex(i);
               }
-              // The mask editor over live video, left with OK and nothing drawn: its scales
-              // are its own, not a change.
+              // The mask editor over live video, left with OK and nothing drawn: the scales
+              // it took from the picture are in the channel's entry, which now differs from
+              // what was loaded.
               QWidget* mask = Select(w, 0x100);
               Find<QCheckBox>(mask, 4479)->click();
               OnNextModal([&](QWidget* m) {
@@ -494,8 +517,42 @@ TEST_F(VideoPages, AWholeSessionOpeningEveryPageAndSavingNothingWritesNothing) {
               Save(w);
             }),
             1);
-  EXPECT_TRUE(Writes().empty());
+  // That channel's picture record, with the values it came with (after the channel word the
+  // write names); nothing else.
+  EXPECT_EQ(Writes(), (std::map<uint32_t, size_t>{{kPictureWrite, 1}}));
+  const auto after = Picture(0);
+  ASSERT_EQ(after.size(), before.size());
+  EXPECT_TRUE(std::equal(after.begin() + 4, after.end(), before.begin() + 4));
   EXPECT_EQ(messages, QStringList({QStringLiteral("配置成功！")}));
+}
+
+TEST_F(VideoPages, AMaskIsCheckedAsDrawnAndCutToWholeUnitsWhenStored) {
+  // 720 picture pixels across the 352-pixel window: 2.045 a window pixel.
+  dvremu::StreamClip clip;
+  std::string error;
+  ASSERT_TRUE(dvremu::generatedClip(true, 720, 576, 10, 25, false, &clip, &error)) << error;
+  emu.setClip(clip);
+  SetMasks({0, 0, 100, 100});
+  ASSERT_EQ(Open([&](pellmore::CDlgMain& w) {
+              QWidget* page = Select(w, 0x100);
+              OnNextModal([&](QWidget* m) {
+                auto* editor = static_cast<pellmore::CDlgMotionArea*>(m);
+                pellmore::VideoWindow* video = editor->Video();
+                // The first picture drawn (the stored mask black in it) set the scales.
+                ASSERT_TRUE(WaitFor([&] { return PixelShown(video->handle(), 50, 50) == kBlackPixel; }));
+                Find<QCheckBox>(m, 4286)->click();
+                // Left edge at 49 x 2.045 = 100.2: clear of the stored right edge 100, though
+                // it is 100 once cut.
+                Drag(video, {49, 10}, {80, 40});
+                EXPECT_EQ(editor->RectsInUse(), 2);
+                Find<QPushButton>(m, 4168)->click();
+              });
+              Find<QPushButton>(page, 4019)->click();
+              Save(w);
+            }),
+            1);
+  EXPECT_EQ(messages, QStringList({QStringLiteral("配置成功！")}));
+  EXPECT_EQ(Masks(8), (std::vector<uint16_t>{0, 0, 100, 100, 100, 20, 63, 60}));
 }
 
 TEST_F(VideoPages, UnregisteringTheDrawRoutineWaitsForACallInProgress) {
