@@ -1,7 +1,8 @@
 // First start as the administrator: the camera and the recorder emulators are added through
-// a scan of the add-device dialog, each as what it says it is (the recorder's address then
-// changed to the loopback name); both show in the preview, playback and group trees and in
-// Tarnwick.db, and the recorder's channel plays live (it logged in with its own protocol).
+// a scan of the add-device dialog (a double-click takes a found device for an IP camera of one
+// channel: the recorder's type, channels and address are then chosen by hand); both show in
+// the preview, playback and group trees and in Tarnwick.db, and the recorder's channel plays
+// live (it logged in with its own protocol).
 #include <QComboBox>
 #include <QLineEdit>
 #include <map>
@@ -77,13 +78,18 @@ TEST_F(FirstStart, AdministratorAddsTheCameraAndTheRecorderByScan) {
       Shot(dlg, "first_start_scan");
     });
 
-    // The recorder, found by the scan too: its row says it is a recorder, and its four
-    // channels come with it. The program takes one device per address, and both emulators
-    // run on this machine: the recorder's address is changed to the loopback name.
+    // The recorder, found by the scan too, its row showing its four channels; the form takes
+    // it for a camera of one channel, so the user chooses the recorder and its four channels.
+    // The program takes one device per address, and both emulators run on this machine: the
+    // recorder's address is changed to the loopback name.
     AddByScan(tree, dvrPort, kRecorderName, kRecorderUser, kRecorderPassword, [&](CDlgAddDev* dlg, QTreeWidgetItem* row) {
-      EXPECT_EQ(row->text(CDlgAddDev::kResultColumns - 1), "DVR");
-      EXPECT_EQ(Find<QComboBox>(dlg, CDlgAddDev::IDC_DEVICE_TYPE)->currentText(), "DVR");
-      EXPECT_EQ(Find<QComboBox>(dlg, CDlgAddDev::IDC_CHANNELS)->currentText(), "4");
+      EXPECT_EQ(row->text(4), "4");
+      auto* type = Find<QComboBox>(dlg, CDlgAddDev::IDC_DEVICE_TYPE);
+      auto* channels = Find<QComboBox>(dlg, CDlgAddDev::IDC_CHANNELS);
+      EXPECT_EQ(type->currentText(), "IPCamera");
+      EXPECT_EQ(channels->currentText(), "1");
+      Choose(type, QStringLiteral("DVR"));
+      Choose(channels, QStringLiteral("4"));
       Type(Find<QLineEdit>(dlg, CDlgAddDev::IDC_IP), "localhost");
     });
 

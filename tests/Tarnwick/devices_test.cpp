@@ -66,11 +66,12 @@ TEST_F(DeviceModel, ChannelsAreAddedOnceAndTakeTheAlarmState) {
   EXPECT_EQ(d.GetChannel(2)->GetAlarmFlag(), 0);
 }
 
-TEST_F(DeviceModel, ReleaseAllStopsRecordingThenPreviewAndKeepsChannelAndLogin) {
+TEST_F(DeviceModel, ReleaseAllStopsRecordingThenPreviewThenPtzAndKeepsChannelAndLogin) {
   CDevice d(Info(u"dvr", u"127.0.0.2", 1));
   d.AddChannel(3);
   IDevPreview* p = d.GetChannel(3)->GetPreview(1);
   ASSERT_NE(p, nullptr);
+  ASSERT_NE(d.GetChannel(3)->GetPtz(1), nullptr);
   p->StartPreview();
   p->StartRecord(0, "/tmp/x");
   EXPECT_EQ(d.IsBusy(), 1);
@@ -80,6 +81,9 @@ TEST_F(DeviceModel, ReleaseAllStopsRecordingThenPreviewAndKeepsChannelAndLogin) 
   ASSERT_TRUE(harness::SettleDeviceWork());  // the device's objects go on its queue
   EXPECT_LT(IndexOf("preview.stoprecord.3"), IndexOf("preview.stop.3"));
   EXPECT_LT(IndexOf("preview.stop.3"), IndexOf("preview.delete.3"));
+  EXPECT_LT(IndexOf("preview.delete.3"), IndexOf("ptz.delete"));
+  EXPECT_LT(IndexOf("ptz.delete"), fake::Journal().size());
+  EXPECT_EQ(d.GetChannel(3)->GetPtz(0), nullptr);
   EXPECT_TRUE(d.HasChannel(3));
   EXPECT_EQ(d.GetChannel(3)->GetPreview(0), nullptr);
   EXPECT_NE(d.GetUserLogin(0), nullptr);
@@ -96,7 +100,7 @@ TEST_F(DeviceModel, DestructionReleasesChannelsThenConfigAlarmAndLoginLast) {
     d.GetConfig(1);
     d.GetAlarm(1);
   }
-  EXPECT_LT(IndexOf("preview.delete.1"), IndexOf("config.delete"));
+  EXPECT_LT(IndexOf("preview.delete.1"), IndexOf("ptz.delete"));  // each channel: preview, then PTZ
   EXPECT_LT(IndexOf("ptz.delete"), IndexOf("config.delete"));
   EXPECT_LT(IndexOf("config.delete"), IndexOf("alarm.delete"));
   EXPECT_LT(IndexOf("alarm.delete"), IndexOf("login.delete"));
@@ -115,6 +119,31 @@ TEST_F(DeviceModel, DeletingTheChannelsOwnPreviewForgetsIt) {
   }
   // The channel's destruction does not delete the same preview a second time.
   EXPECT_EQ(std::count(fake::Journal().begin(), fake::Journal().end(), "preview.delete.1"), 1);
+}
+
+// GetPtz makes the channel's PTZ object over its preview, GetPtzWithNumber with the channel's
+// number too; either getter then returns the one kept.
+TEST_F(DeviceModel, EachPtzGetterMakesItsOwnKindAndBothKeepTheFirst) {
+  struct Recording : fake::Family {
+    std::vector<bool> numbered;
+    Recording() : Family(2, 0x1000) {}
+    IDevCtlPtz* MakePtz(IDevUserLogin* l, DevHandle h, long c, IDevPreview* p, bool withNumber) override {
+      numbered.push_back(withNumber);
+      return Family::MakePtz(l, h, c, p, withNumber);
+    }
+  } family;
+  DevFamily* saved = SetDevFamily(2, &family);
+  {
+    CDevice d(Info(u"cam", u"127.0.0.1", 2));
+    d.AddChannel(1);
+    d.AddChannel(2);
+    IDevCtlPtz* plain = d.GetChannel(1)->GetPtz(1);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(d.GetChannel(1)->GetPtzWithNumber(1), plain);
+    ASSERT_NE(d.GetChannel(2)->GetPtzWithNumber(1), nullptr);
+    EXPECT_EQ(family.numbered, (std::vector<bool>{false, true}));
+  }
+  SetDevFamily(2, saved);
 }
 
 TEST_F(DeviceModel, StreamTypeMakesAndKeepsThePreview) {
@@ -162,13 +191,19 @@ TEST_F(DeviceList, AddRefusesDuplicateNamesAndHosts) {
   EXPECT_EQ(text, u"A");
 }
 
-TEST_F(DeviceList, FindByLoginIdSkipsStreamServersAndNeverLogsIn) {
+TEST_F(DeviceList, FindByLoginIdMakesLoginObjectsOnTheWaySkipsStreamServersAndNeverLogsIn) {
   list->Add(new CDevice(Info(u"sms", u"3.3.3.3", 3)));
   list->Add(new CDevice(Info(u"dvr", u"4.4.4.4", 1)));
-  EXPECT_EQ(list->FindDeviceByLoginId(-1), nullptr);
-  EXPECT_EQ(list->FindDeviceByLoginId(5), nullptr);  // not logged in yet
-  EXPECT_EQ(IndexOf("login.login"), fake::Journal().size());
+  list->Add(new CDevice(Info(u"cam", u"4.4.4.5", 2)));
   CDevice* dvr = list->FindDevice(u"dvr", 0);
+  CDevice* cam = list->FindDevice(u"cam", 0);
+  EXPECT_EQ(list->FindDeviceByLoginId(-1), nullptr);
+  EXPECT_EQ(dvr->GetUserLogin(0), nullptr);  // -1 touches no device
+  EXPECT_EQ(list->FindDeviceByLoginId(5), nullptr);  // not logged in yet
+  EXPECT_NE(dvr->GetUserLogin(0), nullptr);  // made on the way, for every device when none matches
+  EXPECT_NE(cam->GetUserLogin(0), nullptr);
+  EXPECT_EQ(list->FindDevice(u"sms", 0)->GetUserLogin(0), nullptr);
+  EXPECT_EQ(IndexOf("login.login"), fake::Journal().size());
   dvr->GetUserLogin(1)->Login();
   EXPECT_EQ(list->FindDeviceByLoginId(5), dvr);
 }
@@ -272,9 +307,10 @@ TEST_F(DeviceList, AFailedSaveLeavesThePreviousTable) {
 
 namespace {
 
-// A device-layer thread looks devices up by id while the UI thread adds and removes others,
-// and two threads ask for one channel's preview at once: each object is made once, and the
-// list never changes under a look-up (the sanitizer build watches the accesses).
+// A device-layer thread looks devices up (by id, GUID and host: the look-ups that hold the
+// list's lock) while the UI thread adds and removes others, and two threads ask for one
+// channel's preview at once: each object is made once, and the list never changes under a
+// look-up (the sanitizer build watches the accesses).
 TEST_F(DeviceList, LookupsFromAnotherThreadWhileTheUiThreadAddsAndRemoves) {
   ASSERT_TRUE(list->Add(new CDevice(Info(u"cam", u"5.5.5.5", 2))));
   CDevice* dvr = new CDevice(Info(u"dvr", u"6.6.6.6", 1));
@@ -290,12 +326,8 @@ TEST_F(DeviceList, LookupsFromAnotherThreadWhileTheUiThreadAddsAndRemoves) {
     seen = list->GetChannelPreviewByGuid(u"Gcam", 1, 1);
     while (!stop) {
       if (list->FindDeviceByLoginId(5) != dvr) ++wrongGuid;
-      std::u16string name;
-      list->GetDeviceText(u"Gchurn", name);
       (void)list->FindDevice(u"Gchurn", 1);  // compared only, never kept
       (void)list->FindDeviceByIP("9.9.9.9");
-      (void)list->Count();
-      (void)list->IsDuplicate(dvr);
       ++looks;
     }
   });

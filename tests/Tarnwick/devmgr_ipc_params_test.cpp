@@ -1,6 +1,7 @@
 // The IP-camera parameter dialog against the camera emulator: every page shows the camera's
-// record, a change saved reaches the camera as exactly that change, failed reads and sets
-// say so, the picture sliders' records reach the camera in their order; and the device
+// record, a change saved reaches the camera as exactly that change with the client's fixed
+// bytes, failed reads and sets say so, every scroll notification of a picture slider sends a
+// record and those sent while one is on its way come down to the newest; and the device
 // manager page's remote set-up of cameras and recorders.
 #include <gtest/gtest.h>
 
@@ -9,6 +10,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QLineEdit>
+#include <QStyleOptionSlider>
+#include <array>
+#include <functional>
 #include <thread>
 
 #include "Corvane/records.h"
@@ -22,6 +26,7 @@
 #include "dvremu/emulator.h"
 #include "harness/DeviceWorkWait.h"
 #include "harness/UiHarness.h"
+#include "plat/bytes.h"
 #include "plat/event.h"
 #include "shell/Language.h"
 #include "plat/text.h"
@@ -51,9 +56,10 @@ void PutU32(Bytes& rec, size_t at, uint32_t v) {
 
 std::u16string Notice(uint32_t id) { return LoadResString(id); }
 
-// The records of a configured camera, with bytes no page understands in each.
+// The records of a configured camera, with bytes no page understands in each, and other values
+// than the client writes in its fixed bytes.
 struct CameraRecords {
-  Bytes net = Bytes(145, 0), video{1, 1, 2, 1, 3}, picture = Bytes(16, 0), audio{0x77, 1, 0x55, 16, 8, 0},
+  Bytes net = Bytes(145, 0), video{0x21, 0x22, 2, 1, 3}, picture = Bytes(16, 0), audio{0x77, 1, 0x55, 16, 8, 0},
         ptz = Bytes(35, 0);
   explicit CameraRecords(camemu::Camera& cam) {
     Put(net, 1, "127.0.0.1");
@@ -67,7 +73,7 @@ struct CameraRecords {
     PutU32(picture, 4, 100);
     PutU32(picture, 8, 110);
     PutU32(picture, 12, 120);
-    ptz[0] = 1;
+    ptz[0] = 0x33;
     Put(ptz, 1, "PROTO\x1B-A\x7F");  // shown as "PROTO-A", kept as it is unless edited
     ptz[33] = 3;
     ptz[34] = 9;
@@ -99,6 +105,44 @@ void OpenAndSettle(CDlgIPCParamSetting& dlg, camemu::Camera& cam) {
 void ClickAndSettle(QWidget* w) {
   harness::Click(w);
   EXPECT_TRUE(harness::SettleDeviceWork());
+}
+
+// The picture records (brightness, contrast, saturation) the camera was sent since request
+// number `from`.
+std::vector<std::array<uint32_t, 3>> PictureSets(camemu::Camera& cam, size_t from) {
+  std::vector<std::array<uint32_t, 3>> out;
+  const auto all = cam.requests();
+  auto u32 = [](const Bytes& p, size_t at) { return uint32_t(p[at] | p[at + 1] << 8 | p[at + 2] << 16 | p[at + 3] << 24); };
+  for (size_t i = from; i < all.size(); ++i)
+    if (all[i].code == 0x0405 && all[i].payload.size() >= 16)
+      out.push_back({u32(all[i].payload, 4), u32(all[i].payload, 8), u32(all[i].payload, 12)});
+  return out;
+}
+
+// Drags a slider's handle with the mouse, one pixel per move, until its position reaches or
+// passes `to`; `afterMove` runs after each move.
+void DragSlider(QSlider* s, int to, const std::function<void()>& afterMove) {
+  QStyleOptionSlider opt;
+  opt.initFrom(s);
+  opt.orientation = s->orientation();
+  opt.state |= QStyle::State_Horizontal;
+  opt.minimum = s->minimum();
+  opt.maximum = s->maximum();
+  opt.sliderPosition = s->sliderPosition();
+  opt.sliderValue = s->value();
+  opt.singleStep = s->singleStep();
+  opt.pageStep = s->pageStep();
+  const QRect handle = s->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, s);
+  QPoint at = handle.center();
+  harness::MousePress(s, at);
+  ASSERT_TRUE(s->isSliderDown());
+  const int step = to > s->sliderPosition() ? 1 : -1;
+  for (int moves = 0; s->sliderPosition() * step < to * step && moves < 1000; ++moves) {
+    at.rx() += step;
+    harness::MouseMove(s, at, true);
+    afterMove();
+  }
+  harness::MouseRelease(s, at);
 }
 
 class IpcParamDialog : public ::testing::Test {
@@ -162,6 +206,7 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     EXPECT_TRUE(save->isEnabled());
     Bytes expected = rec.net;
     Put(expected, 25, "127.0.0.1");
+    std::fill(expected.begin() + 129, expected.end(), 0);  // not the client's: sent as zero
     EXPECT_EQ(cam.record(0x0C03), expected);
     ASSERT_EQ(ui->boxes.size(), 1u);
     EXPECT_EQ(ui->boxes[0].text, Notice(8656));
@@ -195,39 +240,53 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     EXPECT_EQ(level->itemText(0), "8192 kb/s");
     EXPECT_EQ(level->currentIndex(), 1);
 
-    // Picture: the sliders show the camera's values; a key move goes at once.
+    // Picture: the sliders show the camera's values. Every scroll notification sends the
+    // record (its first word 0), a key press at the slider's end too; one answered before the
+    // next notification leaves none out.
     QSlider* brightness = picture->Slider(CIpcPicturePage::kBrightness);
+    QSlider* contrast = picture->Slider(CIpcPicturePage::kContrast);
     EXPECT_TRUE(brightness->isEnabled());
     EXPECT_EQ(brightness->value(), 100);
     EXPECT_EQ(picture->Slider(CIpcPicturePage::kSaturation)->value(), 120);
-    brightness->setValue(140);
-    ASSERT_TRUE(harness::SettleDeviceWork());
+    size_t from = cam.requests().size();
+    for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_End, Qt::Key_End, Qt::Key_Home}) {
+      harness::KeyPress(brightness, key);
+      ASSERT_TRUE(harness::SettleDeviceWork());
+    }
+    using Set = std::array<uint32_t, 3>;
+    EXPECT_EQ(PictureSets(cam, from), (std::vector<Set>{{101, 110, 120}, {102, 110, 120}, {255, 110, 120},
+                                                        {255, 110, 120}, {1, 110, 120}}));
     Bytes pictureNow = rec.picture;
-    PutU32(pictureNow, 4, 140);
+    PutU32(pictureNow, 0, 0);
+    PutU32(pictureNow, 4, 1);
     EXPECT_EQ(cam.record(0x0407), pictureNow);
-    // Moves faster than the camera answers reach it in their order, the newest last.
-    const size_t firstKeySet = cam.requests().size();
+    // A mouse drag: a record for each position the handle passes over, and one more at the
+    // release, where it stopped.
+    int notifications = 0;
+    auto count = [&] { ++notifications; };
+    QObject::connect(contrast, &QAbstractSlider::actionTriggered, picture, count);
+    QObject::connect(contrast, &QAbstractSlider::sliderReleased, picture, count);
+    from = cam.requests().size();
+    DragSlider(contrast, 130, [] { ASSERT_TRUE(harness::SettleDeviceWork()); });
+    ASSERT_TRUE(harness::SettleDeviceWork());
+    const auto dragged = PictureSets(cam, from);
+    ASSERT_GE(dragged.size(), 12u);
+    EXPECT_EQ(dragged.size(), size_t(notifications));
+    for (size_t i = 1; i < dragged.size(); ++i) EXPECT_LE(dragged[i - 1][1], dragged[i][1]);
+    const uint32_t stopped = uint32_t(contrast->value());
+    EXPECT_GE(stopped, 130u);
+    EXPECT_EQ(dragged.back(), (Set{1, stopped, 120}));
+    EXPECT_EQ(dragged[dragged.size() - 2], dragged.back());  // the release sends the same again
+    // Faster than the camera answers: the first press goes at once, the others wait, and the
+    // one waiting takes the newest position.
+    from = cam.requests().size();
     for (int i = 0; i < 20; ++i) harness::KeyPress(brightness, Qt::Key_Right);
     ASSERT_TRUE(harness::SettleDeviceWork());
-    std::vector<uint32_t> sent;
-    const auto all = cam.requests();
-    for (size_t i = firstKeySet; i < all.size(); ++i)
-      if (all[i].code == 0x0405) sent.push_back(all[i].payload[4] | all[i].payload[5] << 8);
-    EXPECT_TRUE(!sent.empty() && std::is_sorted(sent.begin(), sent.end()) && sent.back() == 160u);
-    PutU32(pictureNow, 4, 160);
-    // A drag of fifty steps sends far fewer records; the release sends where it stopped.
-    const size_t before = cam.received(0x0405);
-    QSlider* contrast = picture->Slider(CIpcPicturePage::kContrast);
-    contrast->setSliderDown(true);
-    for (int v = 150; v < 200; ++v) contrast->setValue(v);
-    contrast->setSliderDown(false);
-    ASSERT_TRUE(harness::SettleDeviceWork());
-    EXPECT_LT(cam.received(0x0405) - before, 50u);
-    PutU32(pictureNow, 8, 199);
-    EXPECT_EQ(cam.record(0x0407), pictureNow);
+    EXPECT_EQ(PictureSets(cam, from), (std::vector<Set>{{2, stopped, 120}, {21, stopped, 120}}));
     ClickAndSettle(Child<QWidget>(picture, CDlgIPCVideoParamII::IDC_DEFAULTS));
     for (size_t at : {4, 8, 12}) PutU32(pictureNow, at, 125);
     EXPECT_EQ(cam.record(0x0407), pictureNow);
+    EXPECT_EQ(brightness->value(), 125);
 
     // Audio: an unknown codec selects nothing and goes back as it was.
     QWidget* audio = dlg.PageWidget(4);
@@ -237,7 +296,9 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     const size_t audioSets = cam.received(0x0501);
     ClickAndSettle(Child<QWidget>(audio, CDlgIPCAudioParam::IDC_SAVE));
     EXPECT_EQ(cam.received(0x0501), audioSets + 1);
-    EXPECT_EQ(cam.record(0x0503), rec.audio);
+    Bytes audioNow = rec.audio;
+    audioNow[0] = 0;
+    EXPECT_EQ(cam.record(0x0503), audioNow);
 
     // PTZ: the protocol name shows without the camera's control bytes, which a save of the
     // address alone keeps; numbers out of range and over-long names are refused.
@@ -247,6 +308,7 @@ TEST_F(IpcParamDialog, EveryPageShowsTheCameraAndSavesExactlyItsChange) {
     Child<QLineEdit>(ptz, CDlgIPCPTZParam::IDC_ADDRESS)->setText("12");
     ClickAndSettle(Child<QWidget>(ptz, CDlgIPCPTZParam::IDC_SAVE));
     Bytes ptzNow = rec.ptz;
+    ptzNow[0] = 1;
     ptzNow[33] = 12;
     EXPECT_EQ(cam.record(0x0903), ptzNow);
     const size_t ptzSets = cam.received(0x0901);
@@ -339,27 +401,27 @@ TEST_F(IpcParamDialog, EnglishScreenshots) {
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
 }
 
-// Dragging coalesces the sends to one per interval whatever the rate of moves; the last
-// position is never lost.
-TEST(IpcPicturePage, DragSendsAtMostOncePerIntervalAndKeepsTheLastPosition) {
+// While a record is on its way every notification waits and the waiting one takes the newest
+// values; a page whose read failed sends nothing.
+TEST(IpcPicturePage, OneRecordOnItsWayAndTheWaitingOneTakesTheNewestValues) {
   CIpcPicturePage page;
-  page.Loaded(IpcRead{true, Bytes(kIpcPictureParamSize, 0)});
-  int sends = 0;
-  Bytes record;
-  for (int64_t t = 0; t < 1000; t += 10) {
-    page.Set(CIpcPicturePage::kBrightness, uint32_t(t / 10 + 1));
-    int64_t wait = 0;
-    if (page.MayDragSend(t, wait)) {
-      ASSERT_TRUE(page.StartSend(t, record));
-      EXPECT_FALSE(page.SendDone(record, IpcSent::Failed));  // no camera: the record stays dirty
-      ++sends;
-    } else {
-      EXPECT_GT(wait, 0);
-      EXPECT_LE(wait, CIpcPicturePage::kSendIntervalMs);
-    }
+  Bytes record, next;
+  EXPECT_FALSE(page.Notify(record));  // not read
+  page.Loaded(IpcRead{true, Bytes(kIpcPictureParamSize, 0x11)});
+  ASSERT_TRUE(page.Notify(record));
+  EXPECT_EQ(plat::getLe32(&record[0]), 0u);
+  EXPECT_EQ(plat::getLe32(&record[4]), 0x11111111u);
+  for (uint32_t v = 1; v <= 5; ++v) {
+    page.Set(CIpcPicturePage::kBrightness, v);
+    EXPECT_FALSE(page.Notify(next));
   }
-  EXPECT_EQ(sends, 10);
-  EXPECT_TRUE(page.Dirty());
+  EXPECT_TRUE(page.Waiting());
+  ASSERT_TRUE(page.SendDone(record, IpcSent::Failed, next));  // refused: the waiting one goes all the same
+  EXPECT_EQ(plat::getLe32(&next[4]), 5u);
+  EXPECT_FALSE(page.SendDone(next, IpcSent::Taken, record));
+  EXPECT_FALSE(page.Sending());
+  ASSERT_TRUE(page.Notify(record));  // nothing changed, and it is sent all the same
+  EXPECT_EQ(record, next);
 }
 
 // ---- remote set-up from the device manager page ----------------------------------------------
@@ -410,14 +472,17 @@ TEST_F(RemoteSetup, RightsAndSelectionComeFirstThenTheDevicesOwnDialog) {
   EXPECT_EQ(ui->notices.back(), Notice(8618));
   EXPECT_EQ(cam.opens(kIpcChanControl), 0u);
 
-  // The camera: its parameter dialog over a session of its own, closed with the dialog.
+  // The camera: its parameter dialog over a session of its own, closed with the dialog; the
+  // wait cursor shows until the command ends.
   Select(*page, "前门");
   QString model;
   int controls = -1;
+  bool waitCursor = false;
   harness::WhenModal([&](QWidget* dlg) {
     auto* params = qobject_cast<CDlgIPCParamSetting*>(dlg);
     ASSERT_NE(params, nullptr);
     ASSERT_TRUE(harness::SettleDeviceWork());
+    waitCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
     model = Child<QLineEdit>(params->PageWidget(0), CDlgIPCDevInfo::IDC_MODEL)->text();
     controls = cam.connections(kIpcChanControl);
     dlg->close();
@@ -426,6 +491,8 @@ TEST_F(RemoteSetup, RightsAndSelectionComeFirstThenTheDevicesOwnDialog) {
   harness::Click(Child<QWidget>(page.get(), CDlgDevMgr::IDC_REMOTE_SETUP), QPoint(10, 10));
   EXPECT_EQ(model, "EMU-IPC100");
   EXPECT_EQ(controls, 1);
+  EXPECT_TRUE(waitCursor);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(ui->notices.size(), notices) << plat::utf16ToUtf8(ui->notices.back());
   EXPECT_TRUE(harness::SettleDeviceWork());
   EXPECT_TRUE(cam.waitUntil([&] { return cam.connections(kIpcChanControl) == 0; }));

@@ -14,35 +14,62 @@ namespace {
 
 using DevMgrData = devmgr_test::DevMgrFixture;
 
-TEST_F(DevMgrData, RegionsLinkWhateverTheirRowOrderAndAreWrittenParentsFirst) {
-  // A child stored before its parent, a region under an unknown parent, a second parentless
-  // one, and two regions of one name.
-  Regions({{u"East", u"g3", u"g2"}, {u"Root", u"g1", u""}, {u"City", u"g2", u"g1"},
-           {u"Lost", u"g4", u"g9"}, {u"Other", u"g5", u""}, {u"West", u"g6", u"g2"},
-           {u"City", u"g7", u"g1"}});
+TEST_F(DevMgrData, RegionsAreAddedInRowOrderAndWrittenParentsFirst) {
+  // Each row needs its parent among the rows before it: a region under an unknown parent, a
+  // second parentless one, a child stored before its parent and the children of a dropped
+  // region are dropped, and so is a second region of a name.
+  Regions({{u"Root", u"g1", u""}, {u"City", u"g2", u"g1"}, {u"East", u"g3", u"g2"}, {u"Lost", u"g4", u"g9"},
+           {u"Other", u"g5", u""}, {u"West", u"g6", u"g7"}, {u"North", u"g7", u"g1"}, {u"City", u"g8", u"g1"},
+           {u"Late", u"g9", u"g6"}});
   CDevMgrModel m;
   m.LoadAll();
   ASSERT_FALSE(m.Hierarchy().Empty());
   std::vector<std::u16string> order;
   for (auto* e : m.Hierarchy().PreOrder()) order.push_back(e->name);
-  EXPECT_EQ(order, (std::vector<std::u16string>{u"Root", u"City", u"East", u"West"}));
-  CRegionInfo probe(u"West", u"", u"");
+  EXPECT_EQ(order, (std::vector<std::u16string>{u"Root", u"City", u"East", u"North"}));
+  CRegionInfo probe(u"North", u"", u"");
   EXPECT_TRUE(m.IsRegionNameUsed(&probe));
   probe.Name = u"Lost";
   EXPECT_FALSE(m.IsRegionNameUsed(&probe));
   EXPECT_EQ(*m.FindRegionNameByGuid(u"g3"), u"East");
+  EXPECT_EQ(m.FindRegionNameByGuid(u"g6"), nullptr);
   EXPECT_EQ(m.AddRegionNode(u"Nowhere", u"g10", u"g9"), nullptr);  // unknown parent
   EXPECT_EQ(m.AddRegionNode(u"East", u"g11", u"g1"), nullptr);     // name taken
   ASSERT_NE(m.AddRegionNode(u"North's", u"g12", u"g1"), nullptr);
 
   ASSERT_TRUE(m.SaveAll());
   auto rows = Table(u"Tb_Region");
-  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows.size(), 5u);
+  ASSERT_GE(rows.size(), 5u);
   EXPECT_EQ(rows[0], (std::vector<std::u16string>{u"Root", u"g1", u""}));
   EXPECT_EQ(rows[1][0], u"City");
   EXPECT_EQ(rows[2][0], u"East");
-  EXPECT_EQ(rows[3][0], u"West");
+  EXPECT_EQ(rows[3][0], u"North");
   EXPECT_EQ(rows[4], (std::vector<std::u16string>{u"North's", u"g12", u"g1"}));  // a quote comes back whole
+
+  // The namesake dropped at load leaves one City. Two would share one name in the hierarchy:
+  // deleting the last one (its child first) would take the first one's entry out and leave
+  // its own on the record deleted, which the table's next write reads.
+  auto node = [&](const std::u16string& name) {
+    DeviceTreeNode* last = nullptr;
+    for (DeviceTreeNode* n : m.DeviceNodes())
+      if (n->Region() && n->Region()->Name == name) last = n;
+    return last;
+  };
+  ASSERT_TRUE(m.RemoveRegionNode(node(u"East")));
+  ASSERT_TRUE(m.RemoveRegionNode(node(u"City")));
+  ASSERT_TRUE(m.SaveRegions());
+  EXPECT_EQ(Table(u"Tb_Region").size(), 3u);
+
+  // The first row is the root whatever its parent says; a parentless row after it is dropped.
+  Exec(u"delete from Tb_Region;");
+  for (const auto& r : std::vector<devmgr_test::Row3>{{u"East", u"h3", u"h2"}, {u"Root", u"h1", u""}, {u"Sub", u"h4", u"h3"}})
+    Exec(u"insert into Tb_Region values(?,?,?);", {r.a, r.b, r.c});
+  CDevMgrModel fresh;
+  fresh.LoadRegions();
+  order.clear();
+  for (auto* e : fresh.Hierarchy().PreOrder()) order.push_back(e->name);
+  EXPECT_EQ(order, (std::vector<std::u16string>{u"East", u"Sub"}));
 }
 
 TEST_F(DevMgrData, DeviceTreesShowRegionsDevicesChannelsAndKeepOrphans) {

@@ -421,11 +421,11 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
     EXPECT_EQ(sent[r].route, r);
   }
 
-  // Route 3 (index 2): the path dialog reads it, whoever made the channel's PTZ object first;
-  // modify stop 2 (pre-filled), clear stop 1.
+  // Route 3 (index 2): the path dialog reads it over the channel's PTZ object made anew, as
+  // the program makes it (with the channel's number); modify stop 2 (pre-filled), clear stop 1.
   CDevice* recorder = CDeviceManager::GetInstance()->FindDevice(kDvrGuid, 1);
   recorder->GetChannel(1)->ReleasePtz();
-  ASSERT_NE(CDeviceManager::GetInstance()->GetChannelPtz(recorder, 1), nullptr);
+  ASSERT_NE(CDeviceManager::GetInstance()->GetChannelPtzByGuid(kDvrGuid, 1), nullptr);
   panel.List()->SelectRow(2);
   bool saw = false;
   WhenModal([&](QWidget* w) {

@@ -120,53 +120,28 @@ void CDevMgrModel::LoadAll() {
   LoadGroups();
 }
 
-// Rows are read first and linked after, so a child stored before its parent keeps its place;
-// children keep the order of their rows.
+// Rows in the order stored: the first becomes the root, every later one goes under the
+// region its parent GUID names among those already added, or is dropped (and so is missing
+// from the next Tb_Region). The program writes parents before their children.
 void CDevMgrModel::LoadRegions() {
-  const std::vector<Row> rows = ReadRows(u"Tb_Region", 3);
-  std::vector<const Row*> usable;
-  for (const Row& r : rows)
-    if (r[0] && r[1] && r[2]) usable.push_back(&r);
-  if (usable.empty()) return;
-  std::vector<bool> linked(usable.size(), false);
-  std::function<void(const std::u16string&)> linkChildren = [&](const std::u16string& parentGuid) {
-    for (size_t i = 0; i < usable.size(); ++i) {
-      const Row& r = *usable[i];
-      if (linked[i] || *r[2] != parentGuid || r[1]->empty()) continue;
-      linked[i] = true;
-      if (AddRegionNode(*r[0], *r[1], *r[2])) linkChildren(*r[1]);
-    }
-  };
-  if (hierarchy_.Empty()) {
-    // The root: the first row without a parent, else the first row.
-    size_t root = 0;
-    for (size_t i = 0; i < usable.size(); ++i)
-      if (usable[i]->at(2)->empty()) {
-        root = i;
-        break;
-      }
-    linked[root] = true;
-    const Row& r = *usable[root];
-    if (AddRegionNode(*r[0], *r[1], *r[2])) linkChildren(*r[1]);
+  for (const Row& r : ReadRows(u"Tb_Region", 3)) {
+    if (!r[0] || !r[1] || !r[2]) continue;
+    if (!AddRegionNode(*r[0], *r[1], *r[2]))
+      PLAT_LOGW("devmgr", "region \"%s\" dropped: its parent region is unknown or its name is taken",
+                Utf8(*r[0]).c_str());
   }
-  for (DeviceTreeNode* n : std::vector<DeviceTreeNode*>(deviceNodes_))
-    if (n->type == DeviceTreeNode::kRegion) linkChildren(n->Region()->Guid);
-  for (size_t i = 0; i < usable.size(); ++i)
-    if (!linked[i])
-      PLAT_LOGW("devmgr", "region \"%s\" dropped: its parent region is unknown",
-                Utf8(*usable[i]->at(0)).c_str());
 }
 
+// A second region of a name already held is refused: the hierarchy finds regions by name, so
+// deleting one of two namesakes would take the other's entry out and leave this one's entry
+// pointing at the record deleted.
 DeviceTreeNode* CDevMgrModel::AddRegionNode(const std::u16string& name, const std::u16string& guid,
                                             const std::u16string& parentGuid) {
   CRegionHierarchy::Entry* parent = nullptr;
   if (!hierarchy_.Empty()) {
     const std::u16string* parentName = FindRegionNameByGuid(parentGuid);
     parent = parentName ? hierarchy_.Find(*parentName) : nullptr;
-    if (!parent || hierarchy_.Find(name) || FindRegionNameByGuid(guid)) {
-      PLAT_LOGW("devmgr", "region \"%s\" refused: unknown parent or name taken", Utf8(name).c_str());
-      return nullptr;
-    }
+    if (!parent || hierarchy_.Find(name)) return nullptr;
   }
   auto* region = new CRegionInfo(name, guid, parentGuid);
   if (parent)
@@ -184,17 +159,19 @@ const std::u16string* CDevMgrModel::FindRegionNameByGuid(const std::u16string& g
   return nullptr;
 }
 
-DeviceTreeNode* CDevMgrModel::AddDeviceNode(CDevice* device) {
-  if (!device) return nullptr;
-  int32_t type = DeviceTreeNode::kOther;
-  switch (device->GetDevType()) {
-    case DEV_TYPE_STREAM_SERVER: type = DeviceTreeNode::kStreamServer; break;
+int32_t CDevMgrModel::NodeTypeOf(const CDevice& device) {
+  switch (device.GetDevType()) {
+    case DEV_TYPE_STREAM_SERVER: return DeviceTreeNode::kStreamServer;
     case DEV_TYPE_DVR:
     case DEV_TYPE_IPC:
-    case DEV_TYPE_NVR: type = DeviceTreeNode::kDevice; break;
-    default: break;
+    case DEV_TYPE_NVR: return DeviceTreeNode::kDevice;
+    default: return DeviceTreeNode::kOther;
   }
-  auto* node = new DeviceTreeNode{type, device};
+}
+
+DeviceTreeNode* CDevMgrModel::AddDeviceNode(CDevice* device, int32_t type) {
+  if (!device) return nullptr;
+  auto* node = new DeviceTreeNode{type < 0 ? NodeTypeOf(*device) : type, device};
   deviceNodes_.push_back(node);
   return node;
 }
@@ -275,23 +252,6 @@ bool CDevMgrModel::SaveGroups() {
     for (const auto& r : GroupRows())
       d.Execute(u"insert into [Tb_Group] values(?, ?, ?, ?);", {r[0], r[1], r[2], int64_t{plat::textToInt(r[3])}});
   });
-}
-
-void CDevMgrModel::RestoreRegions(const TableRows& rows) {
-  std::erase_if(deviceNodes_, [this](DeviceTreeNode* n) {
-    if (n->type != DeviceTreeNode::kRegion) return false;
-    DeleteDeviceNode(n);
-    return true;
-  });
-  hierarchy_.Clear();
-  // Parents come first: each row finds its parent added before it.
-  for (const auto& r : rows) AddRegionNode(r[0], r[1], r[2]);
-}
-
-void CDevMgrModel::RestoreGroups(const TableRows& rows) {
-  for (GroupTreeNode* n : groupNodes_) DeleteGroupNode(n);
-  groupNodes_.clear();
-  for (const auto& r : rows) AddGroupRow(r[0], r[1], r[2], plat::textToInt(r[3]));
 }
 
 bool CDevMgrModel::SaveAll() {

@@ -54,8 +54,9 @@ class CDevMgrModel {
   // One node per device of the device list not yet in the node list, in list order.
   void BuildDeviceNodes();
 
-  // One region: the first becomes the root; a later one needs a known parent GUID and a
-  // name not yet used, else it is refused (null).
+  // One region: the first becomes the root, whatever its parent GUID; a later one needs the
+  // GUID of a region added before it as its parent, and a name not yet used, else it is
+  // dropped (null).
   DeviceTreeNode* AddRegionNode(const std::u16string& name, const std::u16string& guid,
                                 const std::u16string& parentGuid);
   // The name of the first region with that GUID; null when there is none.
@@ -63,7 +64,9 @@ class CDevMgrModel {
   // One row of Tb_Group: a member when deviceGuid is not empty, else a group.
   GroupTreeNode* AddGroupRow(const std::u16string& name, const std::u16string& guid,
                              const std::u16string& deviceGuid, int channel);
-  DeviceTreeNode* AddDeviceNode(CDevice* device);
+  // The node of a device: of the type given, or by its device type (-1), as read at start.
+  DeviceTreeNode* AddDeviceNode(CDevice* device, int32_t type = -1);
+  static int32_t NodeTypeOf(const CDevice& device);
   // Drops the node of a device (the device itself stays where it is).
   bool RemoveDeviceNode(const CDevice* device);
 
@@ -73,13 +76,10 @@ class CDevMgrModel {
   bool SaveGroups();
   bool SaveAll();  // devices, regions, groups
 
-  // The rows Tb_Region and Tb_Group get from the model (regions parents first), and the
-  // model put back to such rows: a change whose table refused the write is undone with them.
+  // The rows Tb_Region and Tb_Group get from the model (regions parents first).
   using TableRows = std::vector<std::vector<std::u16string>>;
   TableRows RegionRows() const;
   TableRows GroupRows() const;
-  void RestoreRegions(const TableRows& rows);
-  void RestoreGroups(const TableRows& rows);
 
   // Fills a device tree; stream-media servers only in the page's own tree. A device whose
   // region is unknown is shown under the root region.

@@ -21,10 +21,8 @@ std::unique_lock<std::recursive_mutex> CChannel::HoldDevice() const {
 }
 
 CChannel::~CChannel() {
-  // The PTZ object works over the preview: it goes first.
-  ReleasePtz();
   DeletePreview(preview_);
-  preview_ = nullptr;
+  ReleasePtz();
   device_ = nullptr;
 }
 
@@ -52,13 +50,12 @@ IDevPreview* CChannel::GetPreview(int create) {
   return preview_;
 }
 
-IDevCtlPtz* CChannel::GetPtz(int create) {
-  // Made with the channel either way: the object kept is the one every caller gets, and only
-  // one that knows its channel can read the channel's cruise routes.
-  return GetPtzWithNumber(create);
-}
+IDevCtlPtz* CChannel::GetPtz(int create) { return MakePtz(create, false); }
 
-IDevCtlPtz* CChannel::GetPtzWithNumber(int create) {
+IDevCtlPtz* CChannel::GetPtzWithNumber(int create) { return MakePtz(create, true); }
+
+// Either getter returns the object kept, whichever of them made it.
+IDevCtlPtz* CChannel::MakePtz(int create, bool withNumber) {
   {
     auto hold = HoldDevice();
     if (ptz_ || create != 1 || !device_) return ptz_;
@@ -66,7 +63,8 @@ IDevCtlPtz* CChannel::GetPtzWithNumber(int create) {
   IDevPreview* preview = GetPreview(1);
   if (!preview) return nullptr;
   IDevUserLogin* login = device_->GetUserLogin(1);
-  IDevCtlPtz* made = CDevCtlPtzFactory::CreateDevCtlPtz(login, number_, preview);
+  IDevCtlPtz* made = withNumber ? CDevCtlPtzFactory::CreateDevCtlPtz(login, number_, preview)
+                                : CDevCtlPtzFactory::CreateDevCtlPtz(login, preview);
   if (!made) return nullptr;
   {
     auto hold = HoldDevice();
@@ -118,19 +116,19 @@ bool CChannel::DeletePreview(IDevPreview* preview) {
   bool own = false;
   {
     // The channel must not keep, use or delete again a preview it was asked to delete, nor
-    // keep the PTZ object made over it.
+    // keep the PTZ object made over it (deleted after the preview).
     auto hold = HoldDevice();
     own = preview && preview == preview_;
     if (own) preview_ = nullptr;
     if (preview && device_) login = device_->GetUserLogin(0);
   }
-  if (own) ReleasePtz();
   // Stopping joins the preview's threads, whose callbacks may look this device up.
   if (preview) {
     preview->StopRecord();
     preview->StopPreview();
     CDevPreviewFactory::DeleteDevPreview(preview, login);
   }
+  if (own) ReleasePtz();
   return true;
 }
 
@@ -147,15 +145,14 @@ bool CChannel::ReleasePtz() {
 }
 
 void CChannel::Release() {
-  ReleasePtz();
   IDevPreview* p;
   {
     auto hold = HoldDevice();
     alarmFlag_ = 0;
     p = preview_;
-    preview_ = nullptr;
   }
   DeletePreview(p);
+  ReleasePtz();
 }
 
 // ---- device ---------------------------------------------------------------------------

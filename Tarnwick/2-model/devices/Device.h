@@ -59,6 +59,7 @@ class CChannel {
 
  private:
   std::unique_lock<std::recursive_mutex> HoldDevice() const;
+  IDevCtlPtz* MakePtz(int create, bool withNumber);
 
   int number_;
   int userNo_ = 0;

@@ -1,7 +1,6 @@
 #include "devices/DeviceManager.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "devices/ChannelSettingsTable.h"
 #include "devices/DeviceWork.h"
@@ -45,22 +44,24 @@ CDeviceManager::~CDeviceManager() {
   devwork::Drain();
 }
 
+namespace {
+bool SameText(const CTChar& text, std::u16string_view other) { return std::u16string_view(text.GetWide()) == other; }
+}  // namespace
+
+// No lock: the list changes only on the UI thread, which is where this is asked.
 bool CDeviceManager::IsDuplicate(CDevice* device) {
   if (!device) return true;
   const std::u16string name = device->GetDevInfo().GetName();
   const std::u16string ip = device->GetDevInfo().GetIP();
-  CScopedLock lk(lock_);
   for (CDevice* d : devices_) {
-    if (d->GetDevInfo().GetName() == name || d->GetDevInfo().GetIP() == ip) return true;
+    if (SameText(d->GetDevInfo().Name, name) || SameText(d->GetDevInfo().IP, ip)) return true;
   }
   return false;
 }
 
 bool CDeviceManager::Add(CDevice* device) {
-  if (!device) return false;
-  // The check and the insert under one hold: two adds of one host cannot both pass.
+  if (!device || IsDuplicate(device)) return false;
   CScopedLock lk(lock_);
-  if (IsDuplicate(device)) return false;
   // A device deleted and brought back keeps its GUID: its queue takes work again, from
   // before anyone can find it listed.
   devwork::Reopen(device->GetGuid());
@@ -68,10 +69,7 @@ bool CDeviceManager::Add(CDevice* device) {
   return true;
 }
 
-int CDeviceManager::Count() {
-  CScopedLock lk(lock_);
-  return static_cast<int>(devices_.size());
-}
+int CDeviceManager::Count() { return static_cast<int>(devices_.size()); }
 
 bool CDeviceManager::Remove(CDevice* device) {
   CDevice* found = nullptr;
@@ -109,27 +107,27 @@ CDevice* CDeviceManager::FindDeviceByIP(const char* ip) {
   return nullptr;
 }
 
+// Login objects are made on the way (making one does not log in); a device without one (a
+// stream-media server) is passed over.
 CDevice* CDeviceManager::FindDeviceByLoginId(intptr_t id) {
   if (id == -1) return nullptr;
   CScopedLock lk(lock_);
   for (CDevice* d : devices_) {
-    // A device without a login object has no login id; none is made here, as this runs on
-    // the device layer's threads too (argument 0 of GetLoginID: never logs in).
-    IDevUserLogin* login = d->GetUserLogin(0);
+    IDevUserLogin* login = d->GetUserLogin(1);
     if (login && login->GetLoginID(0) == id) return d;
   }
   return nullptr;
 }
 
-std::list<CDevice*> CDeviceManager::GetList() {
-  CScopedLock lk(lock_);
+const std::list<CDevice*>& CDeviceManager::GetList() {
+  { CScopedLock lk(lock_); }
   return devices_;
 }
 
+// No lock, as the names are asked for on the UI thread.
 void CDeviceManager::GetDeviceText(const std::u16string& guid, std::u16string& out) {
-  CScopedLock lk(lock_);
   for (CDevice* d : devices_)
-    if (d->GetGuid() == guid) out = d->GetDevInfo().GetName();
+    if (SameText(d->GetDevInfo().Guid, guid)) out = d->GetDevInfo().GetName();
 }
 
 CChannel* CDeviceManager::GetChannel(CDevice* device, int number) {
@@ -191,16 +189,6 @@ bool CDeviceManager::Load() {
   // file aside instead of writing the loss over it.
   std::string damage;
   int rows = 0;
-  // Names and hosts already taken, each converted once: a table of thousands of devices
-  // loads in linear time.
-  std::unordered_set<std::u16string> names, hosts;
-  {
-    CScopedLock lk(lock_);
-    for (CDevice* d : devices_) {
-      names.insert(d->GetDevInfo().GetName());
-      hosts.insert(d->GetDevInfo().GetIP());
-    }
-  }
   try {
     if (db.TableExists(u"Tb_Device")) {
       CppSQLite3Query q = db.Query(u"select * from Tb_Device;");
@@ -214,19 +202,12 @@ bool CDeviceManager::Load() {
                         FieldString(q, 6), FieldString(q, 7), FieldString(q, 8),
                         FieldString(q, 9), ToInt(q.FieldText(10)), ToInt(q.FieldText(11)),
                         ToInt(q.FieldText(12)), FieldString(q, 13), FieldString(q, 14));
-          std::u16string name = info.GetName(), host = info.GetIP();
-          if (names.count(name) || hosts.count(host)) {
-            PLAT_LOGW("devices", "skipping stored device \"%s\" (%s): its name or host is taken",
-                      plat::utf16ToUtf8(name).c_str(), info.GetNarrowIP());
-            continue;
-          }
-          names.insert(std::move(name));
-          hosts.insert(std::move(host));
-          // The list is read once, before any device of this run was retired: no queue of
-          // these GUIDs is closed.
           auto* device = new CDevice(std::move(info));
-          CScopedLock lk(lock_);
-          devices_.push_back(device);
+          if (!Add(device)) {
+            PLAT_LOGW("devices", "skipping stored device \"%s\" (%s): its name or host is taken",
+                      plat::utf16ToUtf8(device->GetDevInfo().GetName()).c_str(), device->GetDevInfo().GetNarrowIP());
+            delete device;
+          }
         }
       }
       ReadChannelSettings(db, GetList());
@@ -240,7 +221,7 @@ bool CDeviceManager::Load() {
 }
 
 bool CDeviceManager::Save() {
-  const std::list<CDevice*> devices = GetList();  // the UI thread's: none goes meanwhile
+  const std::list<CDevice*>& devices = GetList();  // the UI thread's: none goes meanwhile
   return SaveKeepingDamagedAside(kDatabase, [&devices] {
     CppSQLite3DB db;
     if (!OpenDatabaseInProgramDir(db, kDatabase)) return false;

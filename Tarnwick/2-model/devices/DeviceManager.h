@@ -6,9 +6,10 @@
 // pointers it finds. A device it removed is destroyed on its own queue after the work in
 // progress there (devices/DeviceWork.h), so a job on that queue may use the pointer it found
 // (FindListed) for its whole run. Device-layer callbacks never look a device up: they hand
-// its id (login id, host) to the UI thread, which looks it up there. Every look-up holds the
-// list lock; GetList hands out a copy of the list, and no device is destroyed while the lock
-// is held.
+// its id (login id, host) to the UI thread, which looks it up there. The look-ups by name,
+// GUID, host and login id hold the list lock, and no device is destroyed while it is held;
+// the rest (IsDuplicate, Count, GetDeviceText, the list GetList hands out) is the UI
+// thread's alone.
 #include <list>
 #include <string>
 
@@ -30,10 +31,10 @@ class CDeviceManager {
   // mode 0: by Name, mode 1: by Guid.
   CDevice* FindDevice(const std::u16string& text, int mode);
   CDevice* FindDeviceByIP(const char* ip);
-  // Only devices whose login object exists; none is made (or logged in) by the search.
+  // Makes the login objects on the way (none logs in); a device without one is passed over.
   CDevice* FindDeviceByLoginId(intptr_t id);
-  // The devices at this moment (a copy: the list may change once it is returned).
-  std::list<CDevice*> GetList();
+  // The list itself, for the UI thread to walk.
+  const std::list<CDevice*>& GetList();
   int Count();
   bool IsDuplicate(CDevice* device);
   void GetDeviceText(const std::u16string& guid, std::u16string& out);
@@ -49,7 +50,8 @@ class CDeviceManager {
   IDevCtlPtz* GetChannelPtzByName(const std::u16string& name, int number, int create = 1);
   IDevCtlPtz* GetChannelPtzByGuid(const std::u16string& guid, int number, int create = 1);
 
-  // Adds the stored devices whose name and host are free; read once, when the list is new.
+  // Adds the stored devices whose name and host are free (Add, row by row); read once, when
+  // the list is new.
   bool Load();
   // Rewrites Tb_Device in one transaction: a failed save leaves the previous table as it was.
   bool Save();

@@ -29,7 +29,7 @@ CDevMgrController::CDevMgrController(CDevMgrModel& model, IDevMgrPageUi& ui, IDe
 // ---- menus
 
 std::vector<MenuEntry> CDevMgrController::DeviceMenu(const DeviceSelection& s) const {
-  if (s.IsChannel()) return {{ID_MODIFY_CHANNEL, IDS_MODIFY_CHANNEL}};
+  if (s.IsChannel()) return {};  // every entry removed: the menu opens empty
   if (!s.node) {
     if (model_.Hierarchy().Empty()) return {{ID_ADD_REGION, IDS_ADD_REGION}};
     return {};
@@ -99,32 +99,29 @@ DeviceTreeNode* CDevMgrController::TargetRegion(const DeviceSelection& s) const 
 }
 
 void CDevMgrController::AddRegion(const DeviceSelection& s) {
-  const Stored before = Snapshot();
   DeviceTreeNode* target = TargetRegion(s);
   CRegionInfo record;
   if (!ui_.EditRegion(record, true, target ? target->Region()->Name : std::u16string())) return;
   const std::u16string parentGuid = target ? target->Region()->Guid : std::u16string();
   if (!model_.AddRegionNode(record.Name, MakeGuidString(), parentGuid)) return;
   ui_.DeviceTreesChanged();
-  Commit(before, kRegions);
+  Write(kRegions);
 }
 
 void CDevMgrController::DeleteRegion(const DeviceSelection& s) {
-  const Stored before = Snapshot();
   if (s.Type() != DeviceTreeNode::kRegion) return Notice(IDS_NO_REGION);
   if (model_.RegionHasChildren(s.node)) return Notice(IDS_REGION_NOT_EMPTY);
   if (!ConfirmDelete(s.node->Region()->Name, u"%s[%s]")) return;
   if (!model_.RemoveRegionNode(s.node)) return;
   ui_.DeviceTreesChanged();
   ui_.GroupTreesChanged();
-  Commit(before, kRegions);
+  Write(kRegions);
 }
 
 // The members of the region's devices carry its name before their first "_": they take the
 // new one. Members are found through their device, so another region whose name merely
 // starts the same way keeps its members' names.
 void CDevMgrController::ModifyRegion(DeviceTreeNode* node) {
-  const Stored before = Snapshot();
   const CRegionHierarchy::Entry* entry = model_.Hierarchy().Find(node->Region()->Name);
   if (!entry) return;
   CRegionInfo record = *node->Region();
@@ -141,7 +138,6 @@ void CDevMgrController::ModifyRegion(DeviceTreeNode* node) {
   }
   ui_.DeviceTreesChanged();
   ui_.GroupTreesChanged();
-  Commit(before, kRegions | kGroups);
 }
 
 // ---- servers and devices
@@ -159,7 +155,6 @@ void CDevMgrController::AddDevice(const DeviceSelection& s) {
 }
 
 void CDevMgrController::AddDeviceEntry(const DeviceSelection& s, int nodeType) {
-  const Stored before = Snapshot();
   DeviceTreeNode* region = TargetRegion(s);
   if (!region) return;
   const bool server = nodeType == DeviceTreeNode::kStreamServer;
@@ -167,32 +162,31 @@ void CDevMgrController::AddDeviceEntry(const DeviceSelection& s, int nodeType) {
   const std::u16string regionName = region->Region()->Name;
   if (!(server ? ui_.EditServer(info, true, regionName) : ui_.EditDevice(info, true, regionName))) return;
   if (server) info.SetDevType(DEV_TYPE_STREAM_SERVER);
-  if (!server && !IsResolvableHost(info.GetIP())) return Notice(IDS_CANNOT_LOGIN);
   info.SetRegionGuid(region->Region()->Guid);
   info.SetGuid(MakeGuidString());
   auto device = std::make_unique<CDevice>(info);
-  CDeviceManager* list = model_.Devices();
-  if (list->IsDuplicate(device.get()) || !list->Add(device.get())) return Notice(IDS_DEVICE_EXISTS);
-  model_.AddDeviceNode(device.release());
+  if (!model_.Devices()->Add(device.get())) return Notice(IDS_DEVICE_EXISTS);
+  // The node the command made: a device whatever type the dialog gave it, until the next
+  // start reads it by its type.
+  model_.AddDeviceNode(device.release(), nodeType);
   ui_.DeviceTreesChanged();
-  Commit(before, kDevices);
+  // A stream-media server reaches Tb_Device with the table's next write.
+  if (!server) Write(kDevices);
 }
 
 void CDevMgrController::DeleteServer(const DeviceSelection& s) {
-  const Stored before = Snapshot();
   if (s.Type() != DeviceTreeNode::kStreamServer) return Notice(IDS_NO_SERVER);
   if (!ConfirmDelete(s.node->Device()->GetDevInfo().GetName(), u"%s[%s]")) return;
   DeleteDeviceEntry(s.node);
-  Commit(before, kDevices);
 }
 
 void CDevMgrController::DeleteDevice(const DeviceSelection& s) {
-  const Stored before = Snapshot();
   if (s.Type() != DeviceTreeNode::kDevice) return Notice(IDS_NO_DEVICE);
   if (work_.OpenPreviewCount() > 0) return Notice(IDS_DEVICE_WORKING);
   if (!ConfirmDelete(s.node->Device()->GetDevInfo().GetName(), u"%s[%s]")) return;
+  // The device's group members go from memory; Tb_Group follows with its next write.
   DeleteDeviceEntry(s.node);
-  Commit(before, kDevices | kGroups);
+  Write(kDevices);
 }
 
 void CDevMgrController::DeleteDeviceEntry(DeviceTreeNode* node) {
@@ -214,9 +208,9 @@ void CDevMgrController::Modify(const DeviceSelection& s) {
     ModifyDeviceEntry(s.node);
 }
 
-// The group members of the device keep their names; they follow the device by its GUID.
+// The group members of the device keep their names and stay, whatever its new channel count;
+// they follow the device by its GUID.
 void CDevMgrController::ModifyDeviceEntry(DeviceTreeNode* node) {
-  const Stored before = Snapshot();
   CDevice* device = node->Device();
   const bool server = node->type == DeviceTreeNode::kStreamServer;
   if (!server && device->IsBusy()) return Notice(IDS_DEVICE_BUSY);
@@ -224,7 +218,6 @@ void CDevMgrController::ModifyDeviceEntry(DeviceTreeNode* node) {
   const std::u16string regionName = region ? region->Region()->Name : std::u16string();
   CDevInfo record = device->GetDevInfo();
   if (!(server ? ui_.EditServer(record, false, regionName) : ui_.EditDevice(record, false, regionName))) return;
-  if (!server && !IsResolvableHost(record.GetIP())) return Notice(IDS_CANNOT_LOGIN);
   for (CDevice* other : model_.Devices()->GetList()) {
     if (other == device) continue;
     if (other->GetDevInfo().GetName() == record.GetName() || other->GetDevInfo().GetIP() == record.GetIP())
@@ -239,28 +232,15 @@ void CDevMgrController::ModifyDeviceEntry(DeviceTreeNode* node) {
   const bool relink = !SameConnection(record, device->GetDevInfo());
   device->SetDevInfo(record);
   if (relink) LetGo(device);
-  // Channels the device no longer has leave their groups: no cycle aims at them.
-  for (GroupTreeNode* member : model_.MembersOfDevice(device->GetGuid()))
-    if (member->Member()->Chn > record.GetChnNum()) model_.RemoveGroupNode(member);
   ui_.DeviceTreesChanged();
   ui_.GroupTreesChanged();
-  Commit(before, kDevices | kGroups);
 }
 
-// The channel's values are kept with the device list, so they are there after a restart.
+// The channel's values stay in memory; they are kept with the device list at its next write
+// (Tb_Channel), so they are there after a restart.
 void CDevMgrController::ModifyChannel(const DeviceSelection& s) {
   if (!s.IsChannel() || s.node->type != DeviceTreeNode::kDevice) return Notice(IDS_SELECT_CHANNEL);
-  CDevice* device = s.node->Device();
-  const CChannel* channel = device->GetChannel(s.channel);
-  const int userNo = channel ? channel->GetUserNo() : 0, transport = channel ? channel->GetTransport() : 0,
-            stream = channel ? channel->GetStreamType() : 0;
-  if (!ui_.EditChannel(*device, s.channel) || model_.Devices()->Save()) return;
-  if (CChannel* edited = device->GetChannel(s.channel)) {
-    edited->SetUserNo(userNo);
-    edited->SetTransport(transport);
-    edited->SetStreamType(stream);
-  }
-  Notice(IDS_SAVE_UNDONE);
+  ui_.EditChannel(*s.node->Device(), s.channel);
 }
 
 void CDevMgrController::RemoteSetup(const DeviceSelection& s) {
@@ -304,26 +284,23 @@ bool CDevMgrController::ConfirmDelete(const std::u16string& item, const char16_t
 // ---- groups
 
 void CDevMgrController::AddGroup() {
-  const Stored before = Snapshot();
   CGroupInfo record;
   if (!ui_.EditGroup(record, true)) return;
   if (!model_.AddGroupRow(record.Name, MakeGuidString(), u"", 0)) return;
   ui_.GroupTreesChanged();
-  Commit(before, kGroups);
+  Write(kGroups);
 }
 
 void CDevMgrController::DeleteGroup(GroupTreeNode* selected) {
-  const Stored before = Snapshot();
   if (!selected || !selected->Group()) return Notice(IDS_NO_GROUP);
   if (!ConfirmDelete(selected->Group()->Name, u"%s [%s]")) return;
   work_.StopCycle(selected->Group()->Name);
   model_.RemoveGroupNode(selected);
   ui_.GroupTreesChanged();
-  Commit(before, kGroups);
+  Write(kGroups);
 }
 
 void CDevMgrController::RenameGroup(GroupTreeNode* selected) {
-  const Stored before = Snapshot();
   if (!selected || !selected->Group()) return Notice(IDS_NO_GROUP);
   CGroupInfo record = *selected->Group();
   if (!ui_.EditGroup(record, false)) return;
@@ -332,7 +309,6 @@ void CDevMgrController::RenameGroup(GroupTreeNode* selected) {
   selected->text = record.Name;
   if (record.Name != old) work_.RenameCycle(old, record.Name);
   ui_.GroupTreesChanged();
-  Commit(before, kGroups);
 }
 
 bool CDevMgrController::AddMember(CDevice* device, int channel, GroupTreeNode* group) {
@@ -344,7 +320,6 @@ bool CDevMgrController::AddMember(CDevice* device, int channel, GroupTreeNode* g
 }
 
 void CDevMgrController::AddToGroup(const DeviceSelection& s, GroupTreeNode* selected) {
-  const Stored before = Snapshot();
   if (!s.node || s.node->type != DeviceTreeNode::kDevice || !s.node->Device())
     return Notice(IDS_NO_CHANNEL_OR_DEVICE);
   if (!selected || !selected->Group()) return Notice(IDS_NO_GROUP);
@@ -356,21 +331,18 @@ void CDevMgrController::AddToGroup(const DeviceSelection& s, GroupTreeNode* sele
     for (int c = 1; c <= device->GetDevInfo().GetChnNum(); ++c) AddMember(device, c, selected);
   }
   work_.StopCycle(selected->Group()->Name);
+  Write(kGroups);
   ui_.GroupTreesChanged();
-  Commit(before, kGroups);
 }
 
 void CDevMgrController::RemoveFromGroup(GroupTreeNode* selected) {
-  const Stored before = Snapshot();
   if (!selected || !selected->Member()) return Notice(IDS_SELECT_CHANNEL);
   if (GroupTreeNode* group = model_.GroupOfMember(selected)) work_.StopCycle(group->Group()->Name);
   model_.RemoveGroupNode(selected);
   ui_.GroupTreesChanged();
-  Commit(before, kGroups);
 }
 
 void CDevMgrController::MoveMember(GroupTreeNode* selected, int direction) {
-  const Stored before = Snapshot();
   if (!selected || !selected->Member()) return Notice(IDS_SELECT_CHANNEL);
   GroupTreeNode* group = model_.GroupOfMember(selected);
   if (!group) return;
@@ -384,55 +356,18 @@ void CDevMgrController::MoveMember(GroupTreeNode* selected, int direction) {
   selected->Member()->Guid = neighbour->Group()->Guid;
   selected->group = neighbour;
   ui_.GroupTreesChanged();
-  Commit(before, kGroups);
 }
 
 // ---- tables
 
-CDevMgrController::Stored CDevMgrController::Snapshot() {
-  Stored stored;
-  for (CDevice* d : model_.Devices()->GetList()) stored.devices.push_back(d->GetDevInfo());
-  stored.regions = model_.RegionRows();
-  stored.groups = model_.GroupRows();
-  return stored;
-}
-
-void CDevMgrController::Commit(const Stored& before, unsigned tables) {
-  unsigned refused = 0;
-  if ((tables & kDevices) && !model_.Devices()->Save()) refused = kDevices;
-  if (!refused && (tables & kRegions) && !model_.SaveRegions()) refused = kRegions;
-  if (!refused && (tables & kGroups) && !model_.SaveGroups()) refused = kGroups;
-  if (!refused) return;
-  // The refused table and those after it hold what they held before the command.
-  const unsigned undo = tables & ~(refused - 1);
-  PLAT_LOGW("devmgr", "Tarnwick.db refused a write (tables %u): the change is undone", undo);
-  if (undo & kDevices) RestoreDevices(before.devices);
-  if (undo & kRegions) model_.RestoreRegions(before.regions);
-  if (undo & kGroups) model_.RestoreGroups(before.groups);
-  ui_.DeviceTreesChanged();
-  ui_.GroupTreesChanged();
-  Notice(IDS_SAVE_UNDONE);
-}
-
-void CDevMgrController::RestoreDevices(const std::vector<CDevInfo>& before) {
-  CDeviceManager* list = model_.Devices();
-  for (CDevice* device : list->GetList()) {
-    const bool stored = std::any_of(before.begin(), before.end(),
-                                    [&](const CDevInfo& i) { return i.GetGuid() == device->GetGuid(); });
-    if (stored) continue;
-    StopDeviceWork(device);
-    model_.RemoveDeviceNode(device);
-    list->Remove(device);
-  }
-  for (const CDevInfo& info : before) {
-    if (CDevice* device = list->FindDevice(info.GetGuid(), 1)) {
-      const bool relink = !SameConnection(info, device->GetDevInfo());
-      if (relink) StopDeviceWork(device);
-      device->SetDevInfo(info);
-      if (relink) LetGo(device);
-      continue;
-    }
-    auto device = std::make_unique<CDevice>(info);
-    if (list->Add(device.get())) model_.AddDeviceNode(device.release());
-  }
+void CDevMgrController::Write(unsigned tables) {
+  bool written = true;
+  if (tables & kDevices) written = model_.Devices()->Save() && written;
+  if (tables & kRegions) written = model_.SaveRegions() && written;
+  if (tables & kGroups) written = model_.SaveGroups() && written;
+  if (written) return;
+  // The change stays in memory, as every change not yet written does, and goes with the
+  // table's next write; the user learns that it is not stored yet.
+  PLAT_LOGW("devmgr", "Tarnwick.db refused a write (tables %u): the change waits for the next one", tables);
+  Notice(IDS_SAVE_DEFERRED);
 }

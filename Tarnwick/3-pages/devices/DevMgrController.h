@@ -2,8 +2,9 @@
 // The commands of the device manager page without its widgets: the two context menus, adding,
 // modifying and deleting regions, stream-media servers and devices, the channel groups and
 // their members, the channel editor and remote set-up. Each command changes the page's model
-// and writes the table it changed at once (one transaction), then has the page's trees and
-// every registered tree rebuilt. The page routes its buttons and menu entries here.
+// at once and has the page's trees and every registered tree rebuilt; adding and deleting a
+// region, a device or a group, and adding to a group, also write their table (one
+// transaction). The page routes its buttons and menu entries here.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -127,21 +128,12 @@ class CDevMgrController {
   // Adds a member for the channel unless the channel is in a group already.
   bool AddMember(CDevice* device, int channel, GroupTreeNode* group);
 
-  // The tables a command writes, in the order they are written.
+  // The tables a command writes at once; every other change waits in memory for its
+  // table's next write, at the latest the page's end.
   enum Table : unsigned { kDevices = 1, kRegions = 2, kGroups = 4 };
-  // What the tables held before a command changed the page.
-  struct Stored {
-    std::vector<CDevInfo> devices;
-    CDevMgrModel::TableRows regions, groups;
-  };
-  Stored Snapshot();
-  // Writes the command's tables. The first one the database refuses, and those after it, are
-  // put back in the page as they are stored, and the user is told: what the page shows is
-  // always what is stored.
-  void Commit(const Stored& before, unsigned tables);
-  // The device list as it was: devices added since go, devices deleted since come back, and
-  // every other device gets its stored record back.
-  void RestoreDevices(const std::vector<CDevInfo>& before);
+  // Writes the tables; one the database refuses keeps the change in memory for its next
+  // write, and the user is told.
+  void Write(unsigned tables);
 
   CDevMgrModel& model_;
   IDevMgrPageUi& ui_;

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QStandardItemModel>
 #include <algorithm>
 #include <cstring>
 
@@ -16,7 +15,6 @@
 #include "shell/Language.h"
 #include "shell/StringIds.h"
 #include "shell/Text.h"
-#include "shell/UiService.h"
 
 namespace {
 
@@ -33,9 +31,6 @@ size_t LoginFieldBytes(int devType) { return devType == DEV_TYPE_DVR ? 32 : 15; 
 
 // The device type combo's texts, by device type (1 to 4).
 const char* const kTypeNames[] = {"DVR", "IPCamera", "MediaServer", "NVR"};
-QString TypeName(int devType) {
-  return devType >= DEV_TYPE_DVR && devType <= DEV_TYPE_NVR ? QString::fromLatin1(kTypeNames[devType - 1]) : QString();
-}
 
 constexpr int kWidth = 560;
 constexpr int kListTop = 300;
@@ -98,8 +93,10 @@ CDlgAddDev::CDlgAddDev(CDevMgrModel* owner, QWidget* parent)
   connect(cancel, &QPushButton::clicked, this, [this] { done(IDC_CANCEL); });
   connect(m_results, &QTreeWidget::itemDoubleClicked, this, [this] { OnResultDoubleClicked(); });
 
+  // While the dialog is closed its window is gone: what the search still finds stays queued
+  // and is listed when the next search result is handled with the dialog up.
   m_sink->window = AttachWindow(this, [this](uint32_t message, uintptr_t, intptr_t) -> intptr_t {
-    return message == WM_SEARCH_RESULT ? OnSearchResults() : 0;
+    return message == WM_SEARCH_RESULT && isVisible() ? OnSearchResults() : 0;
   });
 }
 
@@ -131,9 +128,6 @@ bool CDlgAddDev::OnInitDialog() {
   m_deviceType->clear();
   int type = DEV_TYPE_DVR;
   for (const char* name : kTypeNames) m_deviceType->addItem(name, type++);
-  // A stream-media server is added through its own dialog, never as a device.
-  if (auto* model = qobject_cast<QStandardItemModel*>(m_deviceType->model()))
-    model->item(DEV_TYPE_STREAM_SERVER - 1)->setEnabled(false);
   m_channels->clear();
   for (int n = 1; n <= kMaxChannels; ++n) m_channels->addItem(QString::number(n), n);
   m_registerMode->clear();
@@ -144,10 +138,9 @@ bool CDlgAddDev::OnInitDialog() {
   m_results->setHeaderHidden(false);
   m_results->setRootIsDecorated(false);
   m_results->setAllColumnsShowFocus(true);
-  // The found device's family, which a double click takes over, is the last column.
   const std::pair<QString, int> columns[] = {
-      {Text(IDS_NUMBER), 36},         {Text(IDS_DEVICE_NAME), 140}, {Text(IDS_IP), 76}, {Text(IDS_PORT), 46},
-      {Text(IDS_CHANNEL_COLUMN), 40}, {"MAC", 116},                 {Text(IDS_DEVICE_TYPE), 70}};
+      {Text(IDS_NUMBER), 70}, {Text(IDS_DEVICE_NAME), 100},    {Text(IDS_IP), 100},
+      {Text(IDS_PORT), 50},   {Text(IDS_CHANNEL_COLUMN), 70}, {"MAC", 100}};
   m_results->DeleteAllItems();
   m_rows.clear();
   m_results->setColumnCount(0);
@@ -204,15 +197,15 @@ bool CDlgAddDev::Validate() {
   if (ip.empty()) return refuse(IDS_ENTER_DEVICE_ADDRESS);
   const int port = ParsePort(m_port->text().toStdU16String());
   if (port == 0) return refuse(IDS_BAD_PORT);
-  if (!IsResolvableHost(ip)) return refuse(IDS_CANNOT_LOGIN);
   if (NarrowLength(user) > LoginFieldBytes(devType)) return refuse(IDS_USER_NAME_TOO_LONG);
   if (NarrowLength(password) > LoginFieldBytes(devType)) return refuse(IDS_PASSWORD_TOO_LONG);
   CDevInfo next(name, ip, port, user, password, m_channels->currentIndex() + 1, m_multicast->text().toStdU16String(),
                 m_dns->text().toStdU16String(), m_productId->text().toStdU16String(), u"",
                 m_manufacturer->currentData().toInt(), m_registerMode->currentData().toInt(), devType,
                 m_info.GetGuid(), m_info.GetRegionGuid());
-  // Checked against the record held before; the record changes only once every check passed,
-  // so a second OK after a refusal meets the same checks.
+  // The name is checked against the record held before; the record changes only once every
+  // check passed, so a second OK after a refusal meets the same checks. The host is the
+  // page's to test, after OK.
   if (m_owner && IsDuplicateDevice(*m_owner, next, m_add ? nullptr : &m_info, DeviceTreeNode::kDevice))
     return refuse(IDS_DEVICE_EXISTS);
   m_info = next;
@@ -227,7 +220,7 @@ void CDlgAddDev::OnScan() {
   resize(width(), m_fullHeight);
   m_results->DeleteAllItems();
   m_rows.clear();
-  m_searching = CAMSEARCh_SearchCma(m_search, &CDlgAddDev::OnDeviceFound, m_sink.get()) == 1;
+  CAMSEARCh_SearchCma(m_search, &CDlgAddDev::OnDeviceFound, m_sink.get());
 }
 
 int CDlgAddDev::OnDeviceFound(int type, tagDEVICEINFO* info, void* user) {
@@ -266,44 +259,18 @@ void CDlgAddDev::AddResultRow(std::unique_ptr<tagDEVICEINFO> record) {
   m_results->SetItemText(row, 3, QString::number(record->nPort));
   m_results->SetItemText(row, 4, QString::number(record->nChannels));
   m_results->SetItemText(row, 5, DeviceText(record->szMac, sizeof record->szMac));
-  m_results->SetItemText(row, 6, TypeName(record->nDevType));
   m_results->SetItemData(row, reinterpret_cast<intptr_t>(record.get()));
   m_rows.push_back(std::move(record));
 }
 
+// A device found on the LAN is taken for an IP camera of one channel, whatever it reported.
 void CDlgAddDev::OnResultDoubleClicked() {
   const int row = m_results->GetSelectedRow();
   auto* record = row >= 0 ? reinterpret_cast<const tagDEVICEINFO*>(m_results->GetItemData(row)) : nullptr;
   if (!record) return;
   m_name->setText(DeviceText(record->szName, sizeof record->szName));
-  // The device says what it is; one that does not is taken for an IP camera. A stream-media
-  // server is never added here.
-  const int type = record->nDevType;
-  const bool known = type == DEV_TYPE_DVR || type == DEV_TYPE_IPC || type == DEV_TYPE_NVR;
-  m_deviceType->setCurrentIndex((known ? type : DEV_TYPE_IPC) - 1);
-  // More channels than the list offers: the user is told, the list shows its most.
-  if (record->nChannels > kMaxChannels) {
-    QString said = Text(IDS_TOO_MANY_CHANNELS);
-    for (int n : {static_cast<int>(record->nChannels), kMaxChannels})
-      if (const int at = said.indexOf(QStringLiteral("%d")); at >= 0) said.replace(at, 2, QString::number(n));
-    UiService().Notice(said.toStdU16String());
-  }
-  m_channels->setCurrentIndex(std::clamp<int>(record->nChannels, 1, kMaxChannels) - 1);
+  m_deviceType->setCurrentIndex(DEV_TYPE_IPC - 1);
+  m_channels->setCurrentIndex(0);
   m_ip->setText(DeviceText(record->szIP, sizeof record->szIP));
   m_port->setText(QString::number(record->nPort));
-}
-
-// A search still running when the dialog closes is ended, and what it found is dropped.
-void CDlgAddDev::EndSearch() {
-  if (!m_searching) return;
-  m_searching = false;
-  CAMSEARCh_Cleanup(m_search);
-  CAMSEARCh_Startup(&m_search);
-  std::lock_guard<std::mutex> lk(m_sink->mutex);
-  m_sink->queue.clear();
-}
-
-void CDlgAddDev::done(int result) {
-  EndSearch();
-  CFramedDialog::done(result);
 }

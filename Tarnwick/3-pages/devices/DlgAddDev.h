@@ -47,11 +47,11 @@ class CDlgAddDev : public CFramedDialog {
     IDC_RESULTS = 1143
   };
   static constexpr int kMaxChannels = 16;
-  // Number, name, address, port, channels, MAC, device type.
-  static constexpr int kResultColumns = 7;
+  // Number, name, address, port, channels, MAC.
+  static constexpr int kResultColumns = 6;
 
   explicit CDlgAddDev(CDevMgrModel* owner, QWidget* parent = nullptr);
-  ~CDlgAddDev() override;  // ends the search: no callback outlives the dialog
+  ~CDlgAddDev() override;  // ends the search: no callback outlives the dialog object
 
   // With a record or add set: copies the record (when given) and takes the mode and the
   // region's name. With neither, nothing changes.
@@ -68,15 +68,15 @@ class CDlgAddDev : public CFramedDialog {
   int FullHeight() const { return m_fullHeight; }
   int CollapsedHeight() const { return m_collapsedHeight; }
   CListCtrlEx* Results() const { return m_results; }
-  // Searches that ran to their end; a search ended by the dialog does not count.
+  // Searches that ran to their end.
   int SearchesEnded() const { return m_sink->ended.load(); }
 
  protected:
   bool OnInitDialog() override;
-  void done(int result) override;
 
  private:
-  // What the search thread hands over: its found records, posted to the dialog's window.
+  // What the search thread hands over: its found records, posted to the dialog's window. The
+  // queue lives as long as the dialog object (as long as the page), beyond each showing.
   struct SearchSink {
     std::mutex mutex;
     std::deque<std::unique_ptr<tagDEVICEINFO>> queue;
@@ -84,12 +84,10 @@ class CDlgAddDev : public CFramedDialog {
     std::atomic<int> ended{0};  // searches that ran to their end (all they found handed over first)
   };
   static int OnDeviceFound(int type, tagDEVICEINFO* info, void* user);
-  void EndSearch();
   void AddResultRow(std::unique_ptr<tagDEVICEINFO> record);
 
   CDevMgrModel* m_owner;
   intptr_t m_search = 0;
-  bool m_searching = false;
   std::unique_ptr<SearchSink> m_sink;
   std::vector<std::unique_ptr<tagDEVICEINFO>> m_rows;  // the list's records, row by row
   CDevInfo m_info;

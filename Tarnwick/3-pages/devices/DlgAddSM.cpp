@@ -73,8 +73,12 @@ void CDlgAddSM::OnOK() {
   const int port = ParsePort(m_port->text().toStdU16String());
   if (port == 0) return Notice(IDS_BAD_PORT);
   next.SetPort(port);
-  // Checked against the record held before, so a refused rename stays refused.
-  if (m_owner && IsDuplicateDevice(*m_owner, next, m_add ? nullptr : &m_info, DeviceTreeNode::kStreamServer))
+  // Checked against the record held before, so a refused rename stays refused; in both modes,
+  // and the host too: devices are found by name and by host, each of which the device list
+  // keeps unique.
+  const CDevInfo* before = m_add ? nullptr : &m_info;
+  if (m_owner && (IsDuplicateDevice(*m_owner, next, before, DeviceTreeNode::kStreamServer) ||
+                  IsAddressTaken(*m_owner, next, before)))
     return Notice(IDS_SERVER_EXISTS);
   m_info = next;
   done(IDC_OK);

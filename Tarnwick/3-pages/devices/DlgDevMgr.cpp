@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QTimer>
 #include <QTreeWidgetItemIterator>
 #include <cmath>
 #include <set>
@@ -227,7 +226,7 @@ void CDlgDevMgr::OnSize() {
 void CDlgDevMgr::OnDestroy() {
   if (m_destroyed) return;
   m_destroyed = true;
-  // Every command wrote its table already; a list that cannot be written now is said so.
+  // What no command wrote is written now; a list that cannot be written is said so.
   if (!m_model.SaveAll())
     UiService().MessageBox(this, LoadResString(IDS_NOT_SAVED_AT_EXIT), LoadResString(IDS_INFORMATION),
                            MB_OK | MB_ICONWARNING);
@@ -262,8 +261,8 @@ GroupTreeNode* CDlgDevMgr::SelectedGroupNode() const {
 
 void CDlgDevMgr::OnCommand(int id) { m_controller.OnCommand(id, SelectedDevice(), SelectedGroupNode()); }
 
-QMenu* CDlgDevMgr::BuildMenu(int menuId, const std::vector<MenuEntry>& entries) {
-  if (entries.empty()) return nullptr;
+QMenu* CDlgDevMgr::BuildMenu(int menuId, const std::vector<MenuEntry>& entries, bool openEmpty) {
+  if (entries.empty() && !openEmpty) return nullptr;
   auto* menu = new QMenu(this);
   plat::Named(menu, menuId);
   for (const MenuEntry& e : entries) {
@@ -280,7 +279,11 @@ QMenu* CDlgDevMgr::BuildMenu(int menuId, const std::vector<MenuEntry>& entries) 
   return menu;
 }
 
-QMenu* CDlgDevMgr::BuildDeviceMenu() { return BuildMenu(kDeviceMenuId, m_controller.DeviceMenu(SelectedDevice())); }
+// A channel's menu has every entry removed and opens empty.
+QMenu* CDlgDevMgr::BuildDeviceMenu() {
+  const DeviceSelection selected = SelectedDevice();
+  return BuildMenu(kDeviceMenuId, m_controller.DeviceMenu(selected), selected.IsChannel());
+}
 
 QMenu* CDlgDevMgr::BuildGroupMenu() { return BuildMenu(kGroupMenuId, m_controller.GroupMenu(SelectedGroupNode())); }
 
@@ -332,22 +335,16 @@ bool CDlgDevMgr::Confirm(const std::u16string& text) {
 
 // An IP camera or recorder of the camera library gets the program's own parameter dialog over a
 // session of its own; any other device the configuration library's window. Both run modally
-// here; the wait cursor shows while a recorder is logged in to (the camera's dialog is up at
-// once and says itself that it connects).
+// here, the wait cursor showing until they end.
 uint32_t CDlgDevMgr::OpenRemoteSetup(CDevice& device) {
   const CDevInfo& info = device.GetDevInfo();
-  auto wait = std::make_shared<CWaitCursor>();
-  // The first event the modal loop handles means the login is over and the window is up.
-  QTimer::singleShot(0, this, [weak = std::weak_ptr<CWaitCursor>(wait)] {
-    if (auto w = weak.lock()) w->Restore();
-  });
+  CWaitCursor wait;
   if (info.GetDevType() == DEV_TYPE_IPC || info.GetDevType() == DEV_TYPE_NVR) {
     IpcLogin login;
     if (const uint32_t refusal = BuildIpcLogin(info, login)) return refusal;
     // The dialog comes up at once and logs in on the device's queue; a failed login ends it.
     CDlgIPCParamSetting dialog(this);
     dialog.Open(device.GetGuid(), login);
-    wait->Restore();
     dialog.DoModal();
     return dialog.LoginFailed() ? IDS_CANNOT_LOGIN : 0;
   }

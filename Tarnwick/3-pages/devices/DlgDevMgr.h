@@ -72,8 +72,8 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   // The selected items as the commands see them.
   DeviceSelection SelectedDevice() const;
   GroupTreeNode* SelectedGroupNode() const;
-  // The context menu of a tree for its selected item (null when it offers none); its actions
-  // carry their command ids as object names and run them when triggered.
+  // The context menu of a tree for its selected item (null when none opens; a channel's opens
+  // empty); its actions carry their command ids as object names and run them when triggered.
   QMenu* BuildDeviceMenu();
   QMenu* BuildGroupMenu();
   // A menu entry or button of the page.
@@ -112,7 +112,7 @@ class CDlgDevMgr : public CPageDialog, private IDevMgrPageUi {
   void NotifyPreviewOfTrees();
   void OnSize();
   void OnTreeMenu(QTreeWidget* tree, const QPoint& pos);
-  QMenu* BuildMenu(int menuId, const std::vector<MenuEntry>& entries);
+  QMenu* BuildMenu(int menuId, const std::vector<MenuEntry>& entries, bool openEmpty = false);
 
   // IDevMgrPageUi
   bool EditRegion(CRegionInfo& region, bool add, const std::u16string& parentName) override;

@@ -3,7 +3,6 @@
 #include <QIntValidator>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
-#include <chrono>
 
 #include "controls/EditLimit.h"
 #include "plat/controlid.h"
@@ -13,12 +12,6 @@
 #include "shell/UiService.h"
 
 namespace {
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 
 constexpr int kPageWidth = 470, kPageHeight = 290;
 constexpr int kLabelX = 16, kLabelWidth = 170, kControlX = 190, kControlWidth = 250, kRowStep = 32;
@@ -283,55 +276,40 @@ CDlgIPCVideoParamII::CDlgIPCVideoParamII(QWidget* parent) : CDlgIPCPage(kTemplat
     s->setRange(1, 255);
     s->setValue(int(CIpcPicturePage::kDefault));
     m_sliders[r.value] = s;
-    connect(s, &QSlider::valueChanged, this, [this, v = r.value](int value) { OnMoved(v, value); });
-    connect(s, &QSlider::sliderReleased, this, &CDlgIPCVideoParamII::SendNow);
+    connect(s, &QAbstractSlider::actionTriggered, this, &CDlgIPCVideoParamII::OnScroll);
+    connect(s, &QAbstractSlider::sliderReleased, this, &CDlgIPCVideoParamII::OnScroll);
   }
   QPushButton* defaults = AddCornerButton(IDC_DEFAULTS, IDS_IPC_DEFAULTS);
   connect(defaults, &QPushButton::clicked, this, [this] {
-    m_syncing = true;
     for (QSlider* s : m_sliders) s->setValue(int(CIpcPicturePage::kDefault));
-    m_syncing = false;
     m_page.SetDefaults();
-    SendNow();
+    Send();
   });
-  m_pending.setSingleShot(true);
-  connect(&m_pending, &QTimer::timeout, this, &CDlgIPCVideoParamII::SendNow);
 }
 
 void CDlgIPCVideoParamII::Fill() {
-  m_syncing = true;
   for (int i = 0; i < CIpcPicturePage::kValueCount; ++i)
     m_sliders[i]->setValue(int(std::clamp<uint32_t>(m_page.values[i], 1, 255)));
-  m_syncing = false;
 }
 
-// While a slider is dragged the record goes at most every send interval, the last position
-// after the interval or on release; any other move (keys, clicks on the groove) goes at once.
-void CDlgIPCVideoParamII::OnMoved(CIpcPicturePage::Value which, int value) {
-  if (m_syncing) return;
-  m_page.Set(which, uint32_t(value));
-  if (!m_sliders[which]->isSliderDown()) return SendNow();
-  SendSoon();
+// The action is reported before the slider takes its new value: the positions are read.
+void CDlgIPCVideoParamII::OnScroll() {
+  for (int i = 0; i < CIpcPicturePage::kValueCount; ++i)
+    m_page.Set(CIpcPicturePage::Value(i), uint32_t(m_sliders[i]->sliderPosition()));
+  Send();
 }
 
-void CDlgIPCVideoParamII::SendSoon() {
-  int64_t wait = 0;
-  if (m_page.MayDragSend(NowMs(), wait)) return SendNow();
-  if (!m_pending.isActive()) m_pending.start(int(wait));
-}
-
-// A move while a record is on its way waits for its answer: then the newest position goes.
-void CDlgIPCVideoParamII::SendNow() {
-  m_pending.stop();
+void CDlgIPCVideoParamII::Send() {
   std::vector<uint8_t> record;
-  if (!Work() || !m_page.StartSend(NowMs(), record)) return;
+  if (Work() && m_page.Notify(record)) Dispatch(record);
+}
+
+void CDlgIPCVideoParamII::Dispatch(const std::vector<uint8_t>& record) {
   Work()->Run<IpcSent>(m_page.SendWork(record), [this, record](IpcSent sent) {
-    const bool more = m_page.SendDone(record, sent);
     if (sent == IpcSent::Failed) ReportSave(IpcSaveResult::Failed, 0, IDS_IPC_SET_FAILED);
     if (sent == IpcSent::Unanswered) ReportSave(IpcSaveResult::Unanswered, 0, IDS_IPC_SET_FAILED);
-    if (!more) return;
-    const bool dragging = std::any_of(m_sliders.begin(), m_sliders.end(), [](QSlider* s) { return s->isSliderDown(); });
-    dragging ? SendSoon() : SendNow();
+    std::vector<uint8_t> next;
+    if (m_page.SendDone(record, sent, next)) Dispatch(next);
   }, IpcSent::Failed);
 }
 

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTabBar>
-#include <QTimer>
 #include <QWidget>
 #include <QToolButton>
 #include <array>
@@ -167,14 +166,13 @@ class CDlgIPCVideoParamII : public CDlgIPCPage {
 
  private:
   void Fill() override;
-  void OnMoved(CIpcPicturePage::Value which, int value);
-  // The record goes now, or after the send interval while dragged.
-  void SendSoon();
-  void SendNow();
+  // A scroll notification of any slider (Qt gives one per user action and one at the end of a
+  // drag): the record with the three positions goes.
+  void OnScroll();
+  void Send();
+  void Dispatch(const std::vector<uint8_t>& record);
   CIpcPicturePage m_page;
   std::array<QSlider*, CIpcPicturePage::kValueCount> m_sliders;
-  QTimer m_pending;
-  bool m_syncing = false;
 };
 
 class CDlgIPCAudioParam : public CDlgIPCPage {

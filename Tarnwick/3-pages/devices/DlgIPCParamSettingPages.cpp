@@ -58,6 +58,7 @@ struct AddressField {
 };
 constexpr AddressField kAddressFields[CIpcNetPage::kAddressCount] = {{1, 24}, {49, 24}, {25, 24}, {97, 16}, {113, 16}};
 constexpr size_t kMacAt = 73, kMacSpan = 24;
+constexpr size_t kNetUnusedAt = 129;  // to the record's end: not used by the client, sent as zero
 
 Ipv4Octets ParseOctets(const std::u16string& text) {
   in_addr a{};
@@ -178,6 +179,7 @@ void CIpcNetPage::Unpack() {
 // changes the mode byte alone and keeps the camera's last static settings in the record.
 bool CIpcNetPage::Pack(std::vector<uint8_t>& out, uint32_t& refusal) const {
   out = m_read;
+  std::fill(out.begin() + kNetUnusedAt, out.end(), 0);
   out[0] = uint8_t(mode);
   if (mode != 0) return true;
   for (int i = 0; i < kAddressCount; ++i) {
@@ -240,6 +242,8 @@ void CIpcVideoPage::Unpack() {
 
 bool CIpcVideoPage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
   out = m_read;
+  out[0] = 1;
+  out[1] = 1;
   if (frameRate >= 0) out[2] = uint8_t(frameRate);
   if (rateControl >= 0) out[3] = uint8_t(rateControl);
   if (level >= 0) out[4] = uint8_t(level);
@@ -248,49 +252,39 @@ bool CIpcVideoPage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
 
 // ---- picture --------------------------------------------------------------------------------
 
-CIpcPicturePage::CIpcPicturePage()
-    : CIpcRecordPage(IPC_GetPictureParam, IPC_SetPictureParam, kIpcPictureParamSize), m_target(m_read) {
+CIpcPicturePage::CIpcPicturePage() : CIpcRecordPage(IPC_GetPictureParam, IPC_SetPictureParam, kIpcPictureParamSize) {
   values.fill(kDefault);
 }
 
 void CIpcPicturePage::Unpack() {
   for (int i = 0; i < kValueCount; ++i) values[i] = plat::getLe32(&m_read[4 + 4 * i]);
-  m_target = m_read;
 }
 
 bool CIpcPicturePage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
   out = m_read;
+  plat::putLe32(&out[0], 0);
   for (int i = 0; i < kValueCount; ++i) plat::putLe32(&out[4 + 4 * i], values[i]);
   return true;
 }
 
-bool CIpcPicturePage::Dirty() const {
-  std::vector<uint8_t> rec;
+bool CIpcPicturePage::Notify(std::vector<uint8_t>& out) {
   uint32_t unused = 0;
-  return Pack(rec, unused) && rec != m_target;
-}
-
-bool CIpcPicturePage::MayDragSend(int64_t nowMs, int64_t& waitMs) const {
-  waitMs = std::max<int64_t>(0, m_lastSend + kSendIntervalMs - nowMs);
-  return waitMs == 0;
-}
-
-bool CIpcPicturePage::StartSend(int64_t nowMs, std::vector<uint8_t>& out) {
-  uint32_t unused = 0;
-  if (m_sending || !Dirty() || PrepareSave(out, unused) != IpcSaveResult::Saved) return false;
+  if (!ReadOk()) return false;
+  if (m_sending) {
+    m_waiting = true;
+    return false;
+  }
+  if (PrepareSave(out, unused) != IpcSaveResult::Saved) return false;
   m_sending = true;
-  m_target = out;
-  m_lastSend = nowMs;
   return true;
 }
 
-bool CIpcPicturePage::SendDone(const std::vector<uint8_t>& record, IpcSent sent) {
+bool CIpcPicturePage::SendDone(const std::vector<uint8_t>& record, IpcSent sent, std::vector<uint8_t>& next) {
   m_sending = false;
-  if (Sent(record, sent) != IpcSaveResult::Saved) {
-    m_target = m_read;  // the camera holds what it held: the next move tries again
-    return false;
-  }
-  return Dirty();
+  Sent(record, sent);
+  if (!m_waiting) return false;
+  m_waiting = false;
+  return Notify(next);
 }
 
 // ---- audio ----------------------------------------------------------------------------------
@@ -314,6 +308,7 @@ void CIpcAudioPage::Unpack() {
 
 bool CIpcAudioPage::Pack(std::vector<uint8_t>& out, uint32_t&) const {
   out = m_read;
+  out[0] = 0;
   PutIndexed(out, 1, kInputs, input);
   PutIndexed(out, 2, kCodecs, codec);
   PutIndexed(out, 3, kWidths, width);
@@ -346,6 +341,7 @@ bool CIpcPtzPage::Pack(std::vector<uint8_t>& out, uint32_t& refusal) const {
     refusal = IDS_IPC_TEXT_TOO_LONG;
     return false;
   }
+  out[0] = 1;
   out[33] = uint8_t(address);
   out[34] = uint8_t(speed);
   return true;

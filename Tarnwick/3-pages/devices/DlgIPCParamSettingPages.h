@@ -1,10 +1,12 @@
 #pragma once
 // The parameter pages of an IP camera without their widgets. Each page reads its record from
-// the camera once and keeps the bytes as they came; Save sends that record back with only
-// the fields the operator changed replaced, so bytes the page does not understand (reserved
-// fields, an audio codec it has no entry for, the text after a field's terminating zero)
-// return to the camera as they were. A page whose read failed cannot save: a zero-filled
-// record written back would reset the camera (the network page would give it 0.0.0.0).
+// the camera once and keeps the bytes as they came; Save sends that record back with the
+// fields the operator changed replaced and the client's fixed bytes set (video bytes 0 and 1
+// are 1, the PTZ byte 0 is 1, the picture word 0, the audio byte 0 and the network bytes 129
+// to 144 are 0), so other bytes the page does not understand (an audio codec it has no entry
+// for, the text after a field's terminating zero) return to the camera as they were. A page
+// whose read failed cannot save: a zero-filled record written back would reset the camera
+// (the network page would give it 0.0.0.0).
 //
 // The exchanges themselves run on the device's queue, never on the UI thread: a page hands
 // out the work of a read or a send (holding nothing of the page) and takes its result back.
@@ -146,41 +148,34 @@ class CIpcVideoPage : public CIpcRecordPage {
   void Unpack() override;
 };
 
-// The sliders send while they move: at once on release, a key or the defaults button, and at
-// most one record every kSendIntervalMs while dragged (the last position always follows).
-// One record is on its way at a time, so the camera gets the positions in the order they
-// were sent and a slow camera is not handed a pile of stale ones: what moved meanwhile goes
-// when the record before it was answered.
+// Every scroll notification of a slider sends the record, so the camera follows the slider
+// while it moves, also through the positions it passes over. One record is on its way at a
+// time (the device's queue would otherwise pile up positions a slow camera takes seconds
+// after the hand stopped): a notification meanwhile waits, and the waiting one takes the
+// newest values, sent once the record before it was answered.
 class CIpcPicturePage : public CIpcRecordPage {
  public:
   enum Value { kBrightness, kContrast, kSaturation, kValueCount };
   static constexpr uint32_t kDefault = 125;
-  static constexpr int64_t kSendIntervalMs = 100;
   CIpcPicturePage();
   bool Pack(std::vector<uint8_t>& out, uint32_t& refusal) const override;
 
   void Set(Value which, uint32_t value) { values[which] = value; }
   void SetDefaults() { values.fill(kDefault); }
-  // Whether the record differs from the one the camera holds or is being sent.
-  bool Dirty() const;
-  // While dragging at nowMs: true when the record may go now; otherwise the delay in ms after
-  // which the caller sends what is pending.
-  bool MayDragSend(int64_t nowMs, int64_t& waitMs) const;
-  // The record to send now in `out`; false when there is none (nothing changed, the page
-  // was not read, or a record is still on its way).
-  bool StartSend(int64_t nowMs, std::vector<uint8_t>& out);
-  // The record on its way was answered (or given up on). True when the sliders moved
-  // meanwhile and the next record should follow; a send not taken leaves the record dirty for
-  // the next move.
-  bool SendDone(const std::vector<uint8_t>& record, IpcSent sent);
+  // A scroll notification: true with the record to send now in `out`; false when it waits
+  // for the record on its way, or the page was not read.
+  bool Notify(std::vector<uint8_t>& out);
+  // The record on its way was answered (or given up on): true with the waiting record, to
+  // send now, in `next`.
+  bool SendDone(const std::vector<uint8_t>& record, IpcSent sent, std::vector<uint8_t>& next);
   bool Sending() const { return m_sending; }
+  bool Waiting() const { return m_waiting; }
   std::array<uint32_t, kValueCount> values{};
 
  private:
   void Unpack() override;
-  std::vector<uint8_t> m_target;  // what the camera holds or is being sent
   bool m_sending = false;
-  int64_t m_lastSend = INT64_MIN / 2;
+  bool m_waiting = false;
 };
 
 class CIpcAudioPage : public CIpcRecordPage {

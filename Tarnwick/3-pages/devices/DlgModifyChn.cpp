@@ -56,8 +56,8 @@ void CDlgModifyChn::SetChannel(CDevice* device, int channel) {
   m_channel = channel;
 }
 
-// Opening looks the channel up without making it, so a cancelled dialog leaves the device as
-// it was.
+// The channel is the device's own of that number (1-based, as the trees and the device layer
+// count), made when the device does not have it yet.
 bool CDlgModifyChn::OnInitDialog() {
   setWindowTitle(Text(IDS_MODIFY_CHANNEL));
   findChild<QPushButton*>(QString::number(IDC_OK))->setText(Text(IDS_OK));
@@ -66,14 +66,15 @@ bool CDlgModifyChn::OnInitDialog() {
   m_channelNumber->setText(QString::number(m_channel));
   m_deviceName->setText(m_device ? QString::fromStdU16String(m_device->GetDevInfo().GetName()) : QString());
   m_deviceName->setCursorPosition(0);  // a long name shows its beginning
-  CChannel* channel = m_device ? m_device->GetChannel(m_channel) : nullptr;
+  CChannel* channel = m_device ? CDeviceManager::GetInstance()->GetChannel(m_device, m_channel) : nullptr;
   m_userNo->setText(channel && channel->GetUserNo() > 0 ? QString::number(channel->GetUserNo()) : QString());
   m_transport->clear();
   m_transport->addItem(QStringLiteral("TCP"), 0);
   m_stream->clear();
   m_stream->addItem(Text(IDS_MAIN_STREAM), 0);
   m_stream->addItem(Text(IDS_SUB_STREAM), 1);
-  // Each list shows the channel's own value (an unknown one: no selection).
+  // Each list shows the channel's own value (an unknown one: no selection): the stream list
+  // its stream, so an OK that did not touch it keeps a stored sub stream.
   m_transport->setCurrentIndex(m_transport->findData(channel ? channel->GetTransport() : 0));
   m_stream->setCurrentIndex(m_stream->findData(channel ? channel->GetStreamType() : 0));
   return true;
