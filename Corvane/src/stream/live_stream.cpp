@@ -124,9 +124,6 @@ void LiveStream::stop() {
     stopThread(audioPlay_, nullptr);
     audioConn_.close();
     stopThread(videoRx_, &videoConn_);
-    // The decode thread's waits for a frame or a picture end now, not when they run out.
-    frames_.cancelWaits();
-    if (pictures_) pictures_->cancelWaits();
     stopThread(decode_, nullptr);
     stopThread(render_, nullptr);
     renderThread_.store(0);
