@@ -170,7 +170,10 @@ void LiveStream::setSpeak(bool on) {
   std::lock_guard<std::mutex> lk(threadMutex_);
   if (stopping_.load()) return;
   if (on) {
-    if (talk_) return;
+    // A talk in progress goes on. One that failed has left its thread idle: it ends here
+    // before the new talk opens the channel again (two threads would share the connection).
+    if (talk_ && talking_.load()) return;
+    if (talk_) endTalk();
     joinRetired();
     talkConn_.wake.clear();
     talking_.store(true);
@@ -179,6 +182,10 @@ void LiveStream::setSpeak(bool on) {
     audio_->StartCapture();
     return;
   }
+  endTalk();
+}
+
+void LiveStream::endTalk() {
   audio_->StopCapture();
   talking_.store(false);
   stopThread(talk_, &talkConn_);

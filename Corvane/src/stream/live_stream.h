@@ -124,6 +124,9 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   bool quitPosted();
   bool openVideo();
   bool openAudio(bool first);
+  // Stops the capture and the talk thread and drops the talk blocks not sent; under
+  // threadMutex_.
+  void endTalk();
   void stopThread(std::unique_ptr<plat::MessageThread>& t, MediaConnection* c);
   // Joins the threads that were told to stop from their own hooks (all but the calling one).
   void joinRetired();
