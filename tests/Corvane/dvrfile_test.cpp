@@ -166,6 +166,23 @@ TEST_F(DvrFiles, PlaybackFramesFromManyPacketsDecodeFrameForFrame) {
   EXPECT_EQ(IPC_DvrPlayBackEnded(p), -1);
 }
 
+TEST_F(DvrFiles, ARequestPostedAfterTheEndOfAFileGoesOutOnlyAfterTheTwoSecondSleep) {
+  testsupport::ScopedTimeScale scale(2.0);
+  HeadlessWindow w;
+  IpcPlaybackRequest req = playFor(stored[0].name);
+  IPC_HANDLE p = IPC_DvrPlayBackOpen(openSession(), w.handle, &req);
+  ASSERT_TRUE(cam.waitUntil([&] { return IPC_DvrPlayBackEnded(p) == 1; }, 60000));
+  const auto endSeen = std::chrono::steady_clock::now();
+  ASSERT_EQ(IPC_DvrPlayBackOpenFile(p, &req), 1);
+  ASSERT_TRUE(cam.waitUntil([&] { return media.playbackArguments().size() == 2; }, 60000));
+  // The receive thread sleeps its 2 s (scaled) from the end on, and a request posted meanwhile
+  // does not cut the sleep short: it goes out no earlier than that (half of it is checked,
+  // which leaves this test's own delay in seeing the end a second to spare).
+  EXPECT_GE(std::chrono::steady_clock::now() - endSeen, plat::scaledDuration(1000));
+  EXPECT_EQ(media.playbackArguments(), (std::vector<uint16_t>{kIpcPlayOpen, kIpcPlayOpen}));
+  EXPECT_EQ(IPC_DvrPlayBackClose(p), 1);
+}
+
 TEST_F(DvrFiles, SpeedCodesArriveAndPauseHoldsThePictures) {
   HeadlessWindow w;
   media.setFiles({});
