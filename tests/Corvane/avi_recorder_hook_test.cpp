@@ -28,8 +28,9 @@ TEST(RecorderHook, StopFromTheHookOfASwitchedFileEndsTheRecording) {
   TempDir dir;
   AviRecorder rec;
   int announced = 0;
+  // The first announced file is the empty one the first frame closes.
   rec.SetClosedFileHook([&](const uint8_t*, size_t) {
-    if (++announced == 1) {
+    if (++announced == 2) {
       EXPECT_EQ(rec.StopRecord(), 0);  // the file is already closed
     }
   });
@@ -37,8 +38,8 @@ TEST(RecorderHook, StopFromTheHookOfASwitchedFileEndsTheRecording) {
   ASSERT_EQ(video(rec, 704, 576), 1);
   EXPECT_EQ(video(rec, 352, 288), 0);  // the size change closes the file; the hook stops
   EXPECT_FALSE(rec.IsRecording());
-  EXPECT_EQ(announced, 1);
-  EXPECT_EQ(aviFiles(dir).size(), 1u);  // no second file begun after the stop
+  EXPECT_EQ(announced, 2);
+  EXPECT_EQ(aviFiles(dir).size(), 2u);  // no further file begun after the stop
   EXPECT_EQ(video(rec, 352, 288), 0);
 }
 
@@ -47,7 +48,7 @@ TEST(RecorderHook, RestartFromTheHookOfASwitchedFileTakesTheFrame) {
   AviRecorder rec;
   int announced = 0;
   rec.SetClosedFileHook([&](const uint8_t*, size_t) {
-    if (++announced == 1) {
+    if (++announced == 2) {
       EXPECT_EQ(rec.StartRecord(dir.file("other")), 1);
     }
   });
@@ -58,8 +59,9 @@ TEST(RecorderHook, RestartFromTheHookOfASwitchedFileTakesTheFrame) {
   const std::string restarted = rec.FileName();
   EXPECT_NE(restarted.find("/other_"), std::string::npos) << restarted;
   ASSERT_EQ(rec.StopRecord(), 1);
-  EXPECT_EQ(announced, 2);  // the switched file and the restarted one; nothing empty
-  EXPECT_EQ(aviFiles(dir).size(), 2u);
+  // The first frame's empty file, the switched file and the restarted one.
+  EXPECT_EQ(announced, 3);
+  EXPECT_EQ(aviFiles(dir).size(), 3u);
   auto d = demux(restarted);
   ASSERT_TRUE(d.opened);
   EXPECT_EQ(d.videoPackets, 1);

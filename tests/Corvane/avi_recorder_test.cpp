@@ -65,27 +65,37 @@ struct RecorderTest : ::testing::Test {
   std::vector<bool> osd;
 };
 
-TEST_F(RecorderTest, FirstFrameAdoptsItsFormatAndStopAnnouncesTheFile) {
+TEST_F(RecorderTest, TheFirstFrameClosesTheEmptyFileAndStopAnnouncesTheNext) {
   ASSERT_EQ(rec.StartRecord(base()), 1);
   EXPECT_EQ(rec.FileName(), name());
   EXPECT_EQ(osd, std::vector<bool>{true});
+  // No picture is stored yet, so the first frame is a change: the file just opened is
+  // closed and announced with nothing in it, and the frame goes into the next one (in the
+  // same second, under a name of its own).
   EXPECT_EQ(video(2, 704, 576, true), 1);
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].bytes, 0u);
+  EXPECT_EQ(closed[0].name, name());
+  EXPECT_EQ(rec.FileIndex(), 2);
+  EXPECT_EQ(rec.FileName(), name("_2"));
   EXPECT_EQ(video(2, 704, 576, false), 1);
-  EXPECT_TRUE(closed.empty());  // no empty file announced for the first frame
   unixNow += 12;
   ASSERT_EQ(rec.StopRecord(), 1);
-  ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].zero, 0u);
-  EXPECT_EQ(closed[0].start, 1796738587u);
-  EXPECT_EQ(closed[0].end, 1796738599u);
-  EXPECT_EQ(closed[0].bytes, 1200u);
-  EXPECT_EQ(closed[0].name, name());
-  EXPECT_EQ(osd, (std::vector<bool>{true, false}));
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].zero, 0u);
+  EXPECT_EQ(closed[1].start, 1796738587u);
+  EXPECT_EQ(closed[1].end, 1796738599u);
+  EXPECT_EQ(closed[1].bytes, 1200u);
+  EXPECT_EQ(closed[1].name, name("_2"));
+  EXPECT_EQ(osd, (std::vector<bool>{true, false, true, false}));
   EXPECT_FALSE(rec.IsRecording());
   EXPECT_EQ(rec.StopRecord(), 0);
   EXPECT_EQ(video(2, 704, 576, true), 0);
 
-  auto d = demux(name());
+  auto empty = parse(name());
+  ASSERT_EQ(empty.error, "");
+  EXPECT_TRUE(empty.chunks.empty());
+  auto d = demux(name("_2"));
   ASSERT_TRUE(d.opened);
   EXPECT_EQ(d.streams, 1);
   EXPECT_EQ(d.videoTag, fourcc("H264"));
@@ -113,23 +123,23 @@ TEST_F(RecorderTest, SizeChangeStartsANewFileAtTheNextKeyFrame) {
   video(2, 704, 576, false);
   audio(10);
   EXPECT_EQ(video(2, 352, 288, false), 1);  // switch; not a key frame: not written
-  ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].bytes, 1360u);
-  EXPECT_EQ(rec.FileIndex(), 2);
-  // Same second: the new file gets its own name, the announced one stays whole.
-  EXPECT_EQ(rec.FileName(), name("_2"));
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].bytes, 1360u);
+  EXPECT_EQ(rec.FileIndex(), 3);
+  // Same second: the new file gets its own name, the announced ones stay whole.
+  EXPECT_EQ(rec.FileName(), name("_3"));
   video(2, 352, 288, false);
   video(2, 352, 288, true);
   video(2, 352, 288, false);
   ASSERT_EQ(rec.StopRecord(), 1);
-  ASSERT_EQ(closed.size(), 2u);
-  EXPECT_EQ(closed[1].bytes, 1200u);
+  ASSERT_EQ(closed.size(), 3u);
+  EXPECT_EQ(closed[2].bytes, 1200u);
 
-  auto first = demux(name());
+  auto first = demux(name("_2"));
   EXPECT_EQ(first.videoPackets, 2);
   EXPECT_EQ(first.width, 704);
   EXPECT_EQ(first.streams, 2);
-  auto second = demux(name("_2"));
+  auto second = demux(name("_3"));
   EXPECT_EQ(second.videoPackets, 2);
   EXPECT_EQ(second.width, 352);
   EXPECT_EQ(second.streams, 1);
@@ -140,37 +150,43 @@ TEST_F(RecorderTest, CodecChangeClosesTheFileWithItsOwnCompressor) {
   video(2, 704, 576, true);
   second = 8;
   video(1, 704, 576, true);
-  ASSERT_EQ(closed.size(), 1u);
+  ASSERT_EQ(closed.size(), 2u);
   EXPECT_EQ(rec.FileName(), name());
   rec.StopRecord();
-  EXPECT_EQ(demux(closed[0].name).videoTag, fourcc("H264"));
-  EXPECT_EQ(demux(closed[1].name).videoTag, fourcc("XVID"));
+  EXPECT_EQ(demux(closed[1].name).videoTag, fourcc("H264"));
+  EXPECT_EQ(demux(closed[2].name).videoTag, fourcc("XVID"));
 }
 
 TEST_F(RecorderTest, PastTheSizeLimitTheSwitchWaitsForAKeyFrame) {
   rec.SetSizeLimit(3000);
   ASSERT_EQ(rec.StartRecord(base()), 1);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(video(2, 64, 64, i == 0, 1000), 1);
-  EXPECT_TRUE(closed.empty());  // 5,000 bytes, but no key frame yet
+  EXPECT_EQ(closed.size(), 1u);  // the empty first file; 5,000 bytes, but no key frame yet
   EXPECT_EQ(video(2, 64, 64, true, 1000), 1);
-  ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].bytes, 5000u);
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].bytes, 5000u);
   rec.StopRecord();
-  EXPECT_EQ(demux(closed[0].name).videoPackets, 5);
-  EXPECT_EQ(demux(closed[1].name).videoPackets, 1);
-  EXPECT_EQ(closed[1].bytes, 1000u);
+  EXPECT_EQ(demux(closed[1].name).videoPackets, 5);
+  EXPECT_EQ(demux(closed[2].name).videoPackets, 1);
+  EXPECT_EQ(closed[2].bytes, 1000u);
 }
 
 TEST_F(RecorderTest, AudioBeforeTheFirstKeyFrameIsKeptVideoIsNot) {
   ASSERT_EQ(rec.StartRecord(base()), 1);
+  EXPECT_EQ(audio(10), 1);
+  // The first frame closes the file with the audio so far and opens the next.
+  EXPECT_EQ(video(2, 64, 64, false), 1);
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].bytes, 160u);
   EXPECT_EQ(audio(10), 1);
   EXPECT_EQ(video(2, 64, 64, false), 1);
   EXPECT_EQ(audio(7, 1024), 1);  // counted, not written
   EXPECT_EQ(audio(10), 1);
   EXPECT_EQ(video(2, 64, 64, true), 1);
   ASSERT_EQ(rec.StopRecord(), 1);
-  EXPECT_EQ(closed[0].bytes, 160u + 1024 + 160 + 600);
-  auto avi = parse(name());
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].bytes, 160u + 1024 + 160 + 600);
+  auto avi = parse(name("_2"));
   ASSERT_EQ(avi.error, "");
   ASSERT_EQ(avi.chunks.size(), 3u);
   EXPECT_EQ(avi.chunks[0].tag, "01wb");
@@ -184,9 +200,11 @@ TEST_F(RecorderTest, FrameRateComesFromFramesOverWholeSeconds) {
   for (int i = 0; i < 250; ++i) video(2, 32, 32, i % 25 == 0, 10);
   tick += 10999;
   ASSERT_EQ(rec.StopRecord(), 1);
-  auto avi = parse(name());
+  auto avi = parse(name("_2"));
   EXPECT_EQ(u32(avi.bytes, 32), 40000u);
 
+  // The picture stored from the recording before is no change: the frames go into the
+  // file the start opened.
   second = 30;
   ASSERT_EQ(rec.StartRecord(base()), 1);
   video(2, 32, 32, true, 10);
@@ -209,14 +227,14 @@ TEST_F(RecorderTest, WriteFailuresReachTheCaller) {
   rec.SetWriterOptions(opts);
   std::vector<int> failures;
   rec.SetFailureHook([&](int error) {
-    EXPECT_EQ(closed.size(), 1u);  // announced after the file was closed
+    EXPECT_EQ(closed.size(), 2u);  // announced after the file was closed
     failures.push_back(error);
   });
   ASSERT_EQ(rec.StartRecord(base()), 1);
   EXPECT_EQ(video(2, 64, 64, true), 1);
   tick += corvane::kRecordCheckpointMs;  // the header on disk now counts that frame
   EXPECT_EQ(video(2, 64, 64, false), 1);
-  auto early = parse(name());
+  auto early = parse(name("_2"));
   ASSERT_EQ(early.error, "");
   EXPECT_EQ(u32(early.bytes, 48), 2u);  // frames so far
   EXPECT_EQ(early.chunks.size(), 2u);
@@ -225,17 +243,41 @@ TEST_F(RecorderTest, WriteFailuresReachTheCaller) {
   // The disk refused the write: the recording is over, the file closed and announced once.
   EXPECT_FALSE(rec.IsRecording());
   EXPECT_EQ(failures, (std::vector<int>{ENOSPC}));
-  EXPECT_EQ(osd, (std::vector<bool>{true, false}));
+  EXPECT_EQ(osd, (std::vector<bool>{true, false, true, false}));
   EXPECT_EQ(audio(10), 0);
   EXPECT_EQ(rec.StopRecord(), 0);
-  ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].bytes, 1200u);  // only what is in the file
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].bytes, 1200u);  // only what is in the file
   // Its header was written in place although the index could not be: it plays.
-  auto avi = parse(name());
+  auto avi = parse(name("_2"));
   ASSERT_EQ(avi.error, "");
   EXPECT_EQ(avi.chunks.size(), 2u);
-  EXPECT_EQ(demux(name()).videoPackets, 2);
+  EXPECT_EQ(demux(name("_2")).videoPackets, 2);
   EXPECT_EQ(failures.size(), 1u);
+}
+
+TEST_F(RecorderTest, AChunkPastTheFileSizeLimitIsCountedButNotWritten) {
+  // Room for the header, one 600-byte chunk and a small one, with their index entries.
+  corvane::AviWriterOptions opts;
+  opts.maxFileBytes = 3000;
+  rec.SetWriterOptions(opts);
+  std::vector<int> failures;
+  rec.SetFailureHook([&](int error) { failures.push_back(error); });
+  ASSERT_EQ(rec.StartRecord(base()), 1);
+  EXPECT_EQ(video(2, 64, 64, true), 1);
+  EXPECT_EQ(video(2, 64, 64, false), 1);
+  EXPECT_EQ(audio(10), 1);
+  EXPECT_TRUE(rec.IsRecording());
+  ASSERT_EQ(rec.StopRecord(), 1);
+  EXPECT_TRUE(failures.empty());
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].bytes, 1360u);  // counted as written
+  // The second frame did not fit; the smaller audio block behind it did.
+  auto avi = parse(name("_2"));
+  ASSERT_EQ(avi.error, "");
+  ASSERT_EQ(avi.chunks.size(), 2u);
+  EXPECT_EQ(avi.chunks[0].tag, "00dc");
+  EXPECT_EQ(avi.chunks[1].tag, "01wb");
 }
 
 TEST_F(RecorderTest, FilesThatCannotBeCreatedEndTheRecording) {
@@ -251,8 +293,8 @@ TEST_F(RecorderTest, FilesThatCannotBeCreatedEndTheRecording) {
   std::filesystem::remove_all(dir.path);  // the folder vanished mid-recording
   EXPECT_EQ(video(2, 32, 32, true), 0);   // the switch cannot open the next file
   EXPECT_FALSE(rec.IsRecording());
-  EXPECT_EQ(closed.size(), 1u);
-  EXPECT_EQ(osd, (std::vector<bool>{true, false}));
+  EXPECT_EQ(closed.size(), 2u);
+  EXPECT_EQ(osd, (std::vector<bool>{true, false, true, false}));
 }
 
 TEST_F(RecorderTest, RecordingExportsReachTheStreamsRecorder) {

@@ -236,13 +236,10 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
   bool firstFrame = false;
   if (isVideo(type)) {
     const bool key = keyFlag == 0;
+    // The stored picture starts as none: the first frame of a recording is a change too,
+    // which closes and announces the file just opened, empty, and opens the next.
     const bool changed = type != codec_ || width != width_ || height != height_;
-    if (changed && frames_ == 0) {
-      // Nothing in this file describes another picture yet: it takes this one's.
-      codec_ = static_cast<int16_t>(type);
-      width_ = static_cast<uint16_t>(width);
-      height_ = static_cast<uint16_t>(height);
-    } else if (changed || (bytes_ > sizeLimit_ && key)) {
+    if (changed || (bytes_ > sizeLimit_ && key)) {
       const uint32_t generation = generation_;
       switcher_ = self;
       struct SwitchDone {
@@ -267,13 +264,15 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
       }
     }
     if (frames_ == 0 && !key) return 1;  // a file starts with a key frame
-    if (writer_->WriteVideo(data, length, key) != 0)
-      return writer_->diskError() ? endOnDiskError(lock) : 0;
+    // A chunk refused for the file's size limit or for memory is not written, but counted:
+    // only the disk failing ends the recording.
+    if (writer_->WriteVideo(data, length, key) != 0 && writer_->diskError())
+      return endOnDiskError(lock);
     firstFrame = frames_++ == 0;
   } else if (isWrittenAudio(type)) {
     audioType_ = static_cast<int16_t>(type);
-    if (writer_->WriteAudio(data, length) != 0)
-      return writer_->diskError() ? endOnDiskError(lock) : 0;
+    if (writer_->WriteAudio(data, length) != 0 && writer_->diskError())
+      return endOnDiskError(lock);
   }
   bytes_ += length;
   // The file's first frame gives the stream's codec and size: the header says them at once,
