@@ -183,7 +183,37 @@ TEST_F(HostileWire, LiveAudioLengthsAreCutToTheBlockAndToWhatArrived) {
   }
 }
 
-TEST_F(HostileWire, LiveVideoLengthBeyondAnyFrameEndsTheConnection) {
+std::vector<uint8_t> videoFrame(uint32_t length, uint8_t fill) {
+  std::vector<uint8_t> bytes(kIpcFrameHeaderSize + length, fill);
+  FrameHeader h;
+  h.magic = kIpcMagic;
+  h.length = h.length2 = length;
+  h.write(bytes.data());
+  return bytes;
+}
+
+TEST_F(HostileWire, LiveVideoFramesThatDoNotFitAreDroppedWholeAndHugeLengthsEndTheConnection) {
+  {
+    // Into a buffer of 358,400 bytes of data: a frame of 400,000 is read and dropped whole,
+    // and the frame behind it is read in step.
+    std::vector<uint8_t> bytes = videoFrame(400000, 1);
+    append(bytes, videoFrame(100, 2));
+    Wire w;
+    w.send(std::move(bytes));
+    EXPECT_EQ(readFrame(w.fd(), frame.data(), nullptr), FrameRead::Dropped);
+    ASSERT_EQ(readFrame(w.fd(), frame.data(), nullptr), FrameRead::Frame);
+    EXPECT_EQ(MediaBuffer::read(frame.data()).length, 100u);
+    EXPECT_EQ(frame[kMediaHeaderSize + 99], 2);
+  }
+  {
+    // A frame too large that breaks off while it is dropped is a frame cut short.
+    std::vector<uint8_t> bytes = videoFrame(400000, 1);
+    bytes.resize(200000);
+    Wire w;
+    w.send(std::move(bytes));
+    EXPECT_EQ(readFrame(w.fd(), frame.data(), nullptr), FrameRead::Cut);
+  }
+  // A length no frame comes near is not read at all.
   uint8_t header[kIpcFrameHeaderSize];
   FrameHeader h;
   h.magic = kIpcMagic;
