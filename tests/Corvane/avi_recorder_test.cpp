@@ -70,14 +70,14 @@ TEST_F(RecorderTest, TheFirstFrameClosesTheEmptyFileAndStopAnnouncesTheNext) {
   EXPECT_EQ(rec.FileName(), name());
   EXPECT_EQ(osd, std::vector<bool>{true});
   // No picture is stored yet, so the first frame is a change: the file just opened is
-  // closed and announced with nothing in it, and the frame goes into the next one (in the
-  // same second, under a name of its own).
+  // closed and announced with nothing in it, and the frame goes into the next one, which in
+  // the same second has its name and replaces it.
   EXPECT_EQ(video(2, 704, 576, true), 1);
   ASSERT_EQ(closed.size(), 1u);
   EXPECT_EQ(closed[0].bytes, 0u);
   EXPECT_EQ(closed[0].name, name());
   EXPECT_EQ(rec.FileIndex(), 2);
-  EXPECT_EQ(rec.FileName(), name("_2"));
+  EXPECT_EQ(rec.FileName(), name());
   EXPECT_EQ(video(2, 704, 576, false), 1);
   unixNow += 12;
   ASSERT_EQ(rec.StopRecord(), 1);
@@ -86,22 +86,36 @@ TEST_F(RecorderTest, TheFirstFrameClosesTheEmptyFileAndStopAnnouncesTheNext) {
   EXPECT_EQ(closed[1].start, 1796738587u);
   EXPECT_EQ(closed[1].end, 1796738599u);
   EXPECT_EQ(closed[1].bytes, 1200u);
-  EXPECT_EQ(closed[1].name, name("_2"));
+  EXPECT_EQ(closed[1].name, name());
   EXPECT_EQ(osd, (std::vector<bool>{true, false, true, false}));
   EXPECT_FALSE(rec.IsRecording());
   EXPECT_EQ(rec.StopRecord(), 0);
   EXPECT_EQ(video(2, 704, 576, true), 0);
 
-  auto empty = parse(name());
-  ASSERT_EQ(empty.error, "");
-  EXPECT_TRUE(empty.chunks.empty());
-  auto d = demux(name("_2"));
+  EXPECT_FALSE(std::filesystem::exists(name("_2")));
+  auto d = demux(name());
   ASSERT_TRUE(d.opened);
   EXPECT_EQ(d.streams, 1);
   EXPECT_EQ(d.videoTag, fourcc("H264"));
   EXPECT_EQ(d.videoFrames, 2);
   EXPECT_EQ(d.videoPackets, 2);
   EXPECT_EQ(d.width, 704);
+
+  // A first frame in the next second leaves the empty file as it was announced.
+  second = 20;
+  ASSERT_EQ(rec.StartRecord(base()), 1);
+  const std::string empty = name();
+  second = 21;
+  EXPECT_EQ(video(2, 352, 288, true), 1);
+  ASSERT_EQ(rec.StopRecord(), 1);
+  ASSERT_EQ(closed.size(), 4u);
+  EXPECT_EQ(closed[2].name, empty);
+  EXPECT_EQ(closed[2].bytes, 0u);
+  EXPECT_EQ(closed[3].name, name());
+  auto left = parse(empty);
+  ASSERT_EQ(left.error, "");
+  EXPECT_TRUE(left.chunks.empty());
+  EXPECT_EQ(demux(name()).videoPackets, 1);
 }
 
 TEST_F(RecorderTest, DriveLettersInTheBaseNameMapToFolders) {
@@ -126,8 +140,8 @@ TEST_F(RecorderTest, SizeChangeStartsANewFileAtTheNextKeyFrame) {
   ASSERT_EQ(closed.size(), 2u);
   EXPECT_EQ(closed[1].bytes, 1360u);
   EXPECT_EQ(rec.FileIndex(), 3);
-  // Same second: the new file gets its own name, the announced ones stay whole.
-  EXPECT_EQ(rec.FileName(), name("_3"));
+  // Same second: the new file gets its own name, the announced one that holds data stays.
+  EXPECT_EQ(rec.FileName(), name("_2"));
   video(2, 352, 288, false);
   video(2, 352, 288, true);
   video(2, 352, 288, false);
@@ -135,11 +149,11 @@ TEST_F(RecorderTest, SizeChangeStartsANewFileAtTheNextKeyFrame) {
   ASSERT_EQ(closed.size(), 3u);
   EXPECT_EQ(closed[2].bytes, 1200u);
 
-  auto first = demux(name("_2"));
+  auto first = demux(name());
   EXPECT_EQ(first.videoPackets, 2);
   EXPECT_EQ(first.width, 704);
   EXPECT_EQ(first.streams, 2);
-  auto second = demux(name("_3"));
+  auto second = demux(name("_2"));
   EXPECT_EQ(second.videoPackets, 2);
   EXPECT_EQ(second.width, 352);
   EXPECT_EQ(second.streams, 1);
@@ -200,7 +214,7 @@ TEST_F(RecorderTest, FrameRateComesFromFramesOverWholeSeconds) {
   for (int i = 0; i < 250; ++i) video(2, 32, 32, i % 25 == 0, 10);
   tick += 10999;
   ASSERT_EQ(rec.StopRecord(), 1);
-  auto avi = parse(name("_2"));
+  auto avi = parse(name());
   EXPECT_EQ(u32(avi.bytes, 32), 40000u);
 
   // The picture stored from the recording before is no change: the frames go into the
@@ -234,7 +248,7 @@ TEST_F(RecorderTest, WriteFailuresReachTheCaller) {
   EXPECT_EQ(video(2, 64, 64, true), 1);
   tick += corvane::kRecordCheckpointMs;  // the header on disk now counts that frame
   EXPECT_EQ(video(2, 64, 64, false), 1);
-  auto early = parse(name("_2"));
+  auto early = parse(name());
   ASSERT_EQ(early.error, "");
   EXPECT_EQ(u32(early.bytes, 48), 2u);  // frames so far
   EXPECT_EQ(early.chunks.size(), 2u);
@@ -249,10 +263,10 @@ TEST_F(RecorderTest, WriteFailuresReachTheCaller) {
   ASSERT_EQ(closed.size(), 2u);
   EXPECT_EQ(closed[1].bytes, 1200u);  // only what is in the file
   // Its header was written in place although the index could not be: it plays.
-  auto avi = parse(name("_2"));
+  auto avi = parse(name());
   ASSERT_EQ(avi.error, "");
   EXPECT_EQ(avi.chunks.size(), 2u);
-  EXPECT_EQ(demux(name("_2")).videoPackets, 2);
+  EXPECT_EQ(demux(name()).videoPackets, 2);
   EXPECT_EQ(failures.size(), 1u);
 }
 
@@ -273,7 +287,7 @@ TEST_F(RecorderTest, AChunkPastTheFileSizeLimitIsCountedButNotWritten) {
   ASSERT_EQ(closed.size(), 2u);
   EXPECT_EQ(closed[1].bytes, 1360u);  // counted as written
   // The second frame did not fit; the smaller audio block behind it did.
-  auto avi = parse(name("_2"));
+  auto avi = parse(name());
   ASSERT_EQ(avi.error, "");
   ASSERT_EQ(avi.chunks.size(), 2u);
   EXPECT_EQ(avi.chunks[0].tag, "00dc");
@@ -335,13 +349,17 @@ TEST_F(RecorderTest, TwoWritersAndFileSwitchesKeepEveryFileWhole) {
   size_t videoChunks = 0, audioChunks = 0;
   std::set<std::string> names;
   for (const auto& c : closed) {
-    names.insert(c.name);
+    // Only the empty first file, when nothing was written to it, gives its name to the next.
+    if (!names.insert(c.name).second) {
+      EXPECT_EQ(&c, &closed[1]) << c.name;
+      EXPECT_EQ(closed[0].bytes, 0u);
+    }
+    if (c.bytes == 0) continue;
     auto avi = parse(c.name);
     ASSERT_EQ(avi.error, "") << c.name;
     for (const auto& ch : avi.chunks) (ch.tag == "00dc" ? videoChunks : audioChunks)++;
     EXPECT_TRUE(demux(c.name).opened);
   }
-  EXPECT_EQ(names.size(), closed.size());
   EXPECT_EQ(videoChunks, 300u);
   EXPECT_EQ(audioChunks, 300u);
 }

@@ -362,7 +362,8 @@ TEST_F(LiveVideo, OsdHookSeesDrawnPicturesAndRecordingWritesAFile) {
   const size_t from = log.size();
   ASSERT_TRUE(cam.waitUntil([&] { return log.size() >= from + 30; }));
   ASSERT_EQ(IPC_StopRecord(h), 1);
-  // The first frame closed the file the start opened, empty; the frames went into the next.
+  // The first frame closed the file the start opened, empty; the frames went into the next
+  // (under the same name within the same second).
   ASSERT_TRUE(events.waitCount(kIpcEvRecordClosed, 2));
   // The closed-file record is valid during the call only: the files are found by their prefix.
   std::vector<uintmax_t> sizes;
@@ -374,9 +375,12 @@ TEST_F(LiveVideo, OsdHookSeesDrawnPicturesAndRecordingWritesAFile) {
     }
   }
   std::sort(sizes.begin(), sizes.end());
-  ASSERT_EQ(sizes.size(), 2u);
-  EXPECT_LT(sizes[0], 2048u + 100u);
-  EXPECT_GT(sizes[1], 2048u + 1000u);
+  ASSERT_FALSE(sizes.empty());
+  ASSERT_LE(sizes.size(), 2u);
+  EXPECT_GT(sizes.back(), 2048u + 1000u);
+  if (sizes.size() == 2) {
+    EXPECT_LT(sizes[0], 2048u + 100u) << "only an empty first file beside it";
+  }
   IPC_StreamClose(h);
 }
 

@@ -169,6 +169,7 @@ class LiveView : public JourneyTest {
       EXPECT_NE(e.path().extension(), ".avi") << "recorded onto a disk not chosen: " << e.path();
     for (const auto& e : fs::recursive_directory_iterator(Drive('d'))) {
       if (e.path().extension() != ".avi") continue;
+      if (testsupport::EmptyRecording(e.path().string())) continue;  // closed by the first frame
       ++files;
       const int n = testsupport::PlayableFrames(e.path().string());
       EXPECT_GT(n, 0) << e.path();

@@ -142,15 +142,16 @@ std::string AviRecorder::pickFileName(const std::string& baseName, int attempt) 
 }
 
 bool AviRecorder::OpenRecordFile(std::unique_lock<std::mutex>& lock,
-                                 const std::string& baseName) {
+                                 const std::string& baseName, const std::string& replaceable) {
   baseName_ = baseName;
   if (writer_) CloseRecordFile(lock);
   // Two files begun within one second would share a name: never replace one that exists
-  // (it may be a recording already announced); number the newcomer instead.
+  // (it may be a recording already announced); number the newcomer instead. Only the empty
+  // file just closed may be replaced: nothing of it is lost.
   AviWriterOptions options = writerOptions_;
-  options.exclusive = true;
   for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
     std::string name = pickFileName(baseName, attempt);
+    options.exclusive = name != replaceable;
     if (name.size() >= kRecordFileNameSize) {
       PLAT_LOGW("Corvane", "record file name too long: %s", name.c_str());
       return false;
@@ -249,6 +250,7 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
           r->switched_.notify_all();
         }
       } switchDone{this};
+      const std::string closedName = bytes_ == 0 ? fileName_ : std::string();
       CloseRecordFile(lock);
       codec_ = static_cast<int16_t>(type);
       width_ = static_cast<uint16_t>(width);
@@ -260,7 +262,7 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
       } else {
         fileIndex_++;
         // The new file's hook may have stopped it again.
-        if (!OpenRecordFile(lock, baseName_) || !writer_) return 0;
+        if (!OpenRecordFile(lock, baseName_, closedName) || !writer_) return 0;
       }
     }
     if (frames_ == 0 && !key) return 1;  // a file starts with a key frame
