@@ -327,7 +327,7 @@ ShownResult showFrames(std::vector<camemu::MediaFrame> frames, int target) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  if (auto st = corvane::findLiveStream(s)) r.cut = st->cutFrames();
+  if (auto st = corvane::findLiveStream(s)) r.cut = st->droppedFrames();
   if (s) IPC_StreamClose(s);
   if (session) IPC_SessionClose(session);
   plat::setPresentListener(w, {});
@@ -515,7 +515,7 @@ int main(int argc, char** argv) {
   }
   if (runs("other")) {
     const ShownResult key = largestKeyFrame();
-    row("key frame of 4 MiB (4,194,304 bytes)", key.shown ? fmt("shown whole, %.0f frames cut", key.cut) : "not shown",
+    row("key frame of 4 MiB (4,194,304 bytes)", key.shown ? fmt("shown whole, %.0f frames dropped", key.cut) : "not shown",
         "shown whole up to 4 MiB", key.shown && key.cut == 0);
     const ShownResult big = largestPicture();
     row("picture of 3840 x 2160", big.shown ? fmt("shown at %.0f x %.0f", big.width, big.height) : "not shown",

@@ -78,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (int i = 0; i < kMaxUnits; ++i) {
         const PlaybackRead r = readPlaybackUnit(fd, frame.data(), onAudio, nullptr);
         if (r == PlaybackRead::End) break;
-        if (r == PlaybackRead::Frame) checkBuffer(frame.data(), kFrameDataMax);
+        if (r == PlaybackRead::Frame || r == PlaybackRead::FrameEndedEarly)
+          checkBuffer(frame.data(), kFrameDataMax);
       }
       break;
     }

@@ -17,6 +17,15 @@ int video(AviRecorder& rec, int w, int h) {
   return rec.WriteRecordFrame(f.data(), static_cast<uint32_t>(f.size()), 2, 0, w, h);
 }
 
+// One second for the whole test: a file switch in it reuses the empty first file's name.
+void holdTheClock(AviRecorder& rec) {
+  corvane::RecordClock c;
+  c.tickMs = [] { return 5000u; };
+  c.unixTime = [] { return 1796738587u; };
+  c.localTime = [] { return plat::LocalTime{2026, 12, 8, 14, 3, 7, 0, 2}; };
+  rec.SetClock(c);
+}
+
 std::vector<std::string> aviFiles(const TempDir& dir) {
   std::vector<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(dir.path))
@@ -27,9 +36,11 @@ std::vector<std::string> aviFiles(const TempDir& dir) {
 TEST(RecorderHook, StopFromTheHookOfASwitchedFileEndsTheRecording) {
   TempDir dir;
   AviRecorder rec;
+  holdTheClock(rec);
   int announced = 0;
+  // The first announced file is the empty one the first frame closes.
   rec.SetClosedFileHook([&](const uint8_t*, size_t) {
-    if (++announced == 1) {
+    if (++announced == 2) {
       EXPECT_EQ(rec.StopRecord(), 0);  // the file is already closed
     }
   });
@@ -37,17 +48,18 @@ TEST(RecorderHook, StopFromTheHookOfASwitchedFileEndsTheRecording) {
   ASSERT_EQ(video(rec, 704, 576), 1);
   EXPECT_EQ(video(rec, 352, 288), 0);  // the size change closes the file; the hook stops
   EXPECT_FALSE(rec.IsRecording());
-  EXPECT_EQ(announced, 1);
-  EXPECT_EQ(aviFiles(dir).size(), 1u);  // no second file begun after the stop
+  EXPECT_EQ(announced, 2);
+  EXPECT_EQ(aviFiles(dir).size(), 1u);  // no further file begun after the stop
   EXPECT_EQ(video(rec, 352, 288), 0);
 }
 
 TEST(RecorderHook, RestartFromTheHookOfASwitchedFileTakesTheFrame) {
   TempDir dir;
   AviRecorder rec;
+  holdTheClock(rec);
   int announced = 0;
   rec.SetClosedFileHook([&](const uint8_t*, size_t) {
-    if (++announced == 1) {
+    if (++announced == 2) {
       EXPECT_EQ(rec.StartRecord(dir.file("other")), 1);
     }
   });
@@ -58,7 +70,9 @@ TEST(RecorderHook, RestartFromTheHookOfASwitchedFileTakesTheFrame) {
   const std::string restarted = rec.FileName();
   EXPECT_NE(restarted.find("/other_"), std::string::npos) << restarted;
   ASSERT_EQ(rec.StopRecord(), 1);
-  EXPECT_EQ(announced, 2);  // the switched file and the restarted one; nothing empty
+  // The first frame's empty file (whose name the next one took), the switched file and the
+  // restarted one.
+  EXPECT_EQ(announced, 3);
   EXPECT_EQ(aviFiles(dir).size(), 2u);
   auto d = demux(restarted);
   ASSERT_TRUE(d.opened);

@@ -65,26 +65,34 @@ struct RecorderTest : ::testing::Test {
   std::vector<bool> osd;
 };
 
-TEST_F(RecorderTest, FirstFrameAdoptsItsFormatAndStopAnnouncesTheFile) {
+TEST_F(RecorderTest, TheFirstFrameClosesTheEmptyFileAndStopAnnouncesTheNext) {
   ASSERT_EQ(rec.StartRecord(base()), 1);
   EXPECT_EQ(rec.FileName(), name());
   EXPECT_EQ(osd, std::vector<bool>{true});
+  // No picture is stored yet, so the first frame is a change: the file just opened is
+  // closed and announced with nothing in it, and the frame goes into the next one, which in
+  // the same second has its name and replaces it.
   EXPECT_EQ(video(2, 704, 576, true), 1);
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].bytes, 0u);
+  EXPECT_EQ(closed[0].name, name());
+  EXPECT_EQ(rec.FileIndex(), 2);
+  EXPECT_EQ(rec.FileName(), name());
   EXPECT_EQ(video(2, 704, 576, false), 1);
-  EXPECT_TRUE(closed.empty());  // no empty file announced for the first frame
   unixNow += 12;
   ASSERT_EQ(rec.StopRecord(), 1);
-  ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].zero, 0u);
-  EXPECT_EQ(closed[0].start, 1796738587u);
-  EXPECT_EQ(closed[0].end, 1796738599u);
-  EXPECT_EQ(closed[0].bytes, 1200u);
-  EXPECT_EQ(closed[0].name, name());
-  EXPECT_EQ(osd, (std::vector<bool>{true, false}));
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].zero, 0u);
+  EXPECT_EQ(closed[1].start, 1796738587u);
+  EXPECT_EQ(closed[1].end, 1796738599u);
+  EXPECT_EQ(closed[1].bytes, 1200u);
+  EXPECT_EQ(closed[1].name, name());
+  EXPECT_EQ(osd, (std::vector<bool>{true, false, true, false}));
   EXPECT_FALSE(rec.IsRecording());
   EXPECT_EQ(rec.StopRecord(), 0);
   EXPECT_EQ(video(2, 704, 576, true), 0);
 
+  EXPECT_FALSE(std::filesystem::exists(name("_2")));
   auto d = demux(name());
   ASSERT_TRUE(d.opened);
   EXPECT_EQ(d.streams, 1);
@@ -92,6 +100,22 @@ TEST_F(RecorderTest, FirstFrameAdoptsItsFormatAndStopAnnouncesTheFile) {
   EXPECT_EQ(d.videoFrames, 2);
   EXPECT_EQ(d.videoPackets, 2);
   EXPECT_EQ(d.width, 704);
+
+  // A first frame in the next second leaves the empty file as it was announced.
+  second = 20;
+  ASSERT_EQ(rec.StartRecord(base()), 1);
+  const std::string empty = name();
+  second = 21;
+  EXPECT_EQ(video(2, 352, 288, true), 1);
+  ASSERT_EQ(rec.StopRecord(), 1);
+  ASSERT_EQ(closed.size(), 4u);
+  EXPECT_EQ(closed[2].name, empty);
+  EXPECT_EQ(closed[2].bytes, 0u);
+  EXPECT_EQ(closed[3].name, name());
+  auto left = parse(empty);
+  ASSERT_EQ(left.error, "");
+  EXPECT_TRUE(left.chunks.empty());
+  EXPECT_EQ(demux(name()).videoPackets, 1);
 }
 
 TEST_F(RecorderTest, DriveLettersInTheBaseNameMapToFolders) {
@@ -113,17 +137,17 @@ TEST_F(RecorderTest, SizeChangeStartsANewFileAtTheNextKeyFrame) {
   video(2, 704, 576, false);
   audio(10);
   EXPECT_EQ(video(2, 352, 288, false), 1);  // switch; not a key frame: not written
-  ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].bytes, 1360u);
-  EXPECT_EQ(rec.FileIndex(), 2);
-  // Same second: the new file gets its own name, the announced one stays whole.
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].bytes, 1360u);
+  EXPECT_EQ(rec.FileIndex(), 3);
+  // Same second: the new file gets its own name, the announced one that holds data stays.
   EXPECT_EQ(rec.FileName(), name("_2"));
   video(2, 352, 288, false);
   video(2, 352, 288, true);
   video(2, 352, 288, false);
   ASSERT_EQ(rec.StopRecord(), 1);
-  ASSERT_EQ(closed.size(), 2u);
-  EXPECT_EQ(closed[1].bytes, 1200u);
+  ASSERT_EQ(closed.size(), 3u);
+  EXPECT_EQ(closed[2].bytes, 1200u);
 
   auto first = demux(name());
   EXPECT_EQ(first.videoPackets, 2);
@@ -140,37 +164,43 @@ TEST_F(RecorderTest, CodecChangeClosesTheFileWithItsOwnCompressor) {
   video(2, 704, 576, true);
   second = 8;
   video(1, 704, 576, true);
-  ASSERT_EQ(closed.size(), 1u);
+  ASSERT_EQ(closed.size(), 2u);
   EXPECT_EQ(rec.FileName(), name());
   rec.StopRecord();
-  EXPECT_EQ(demux(closed[0].name).videoTag, fourcc("H264"));
-  EXPECT_EQ(demux(closed[1].name).videoTag, fourcc("XVID"));
+  EXPECT_EQ(demux(closed[1].name).videoTag, fourcc("H264"));
+  EXPECT_EQ(demux(closed[2].name).videoTag, fourcc("XVID"));
 }
 
 TEST_F(RecorderTest, PastTheSizeLimitTheSwitchWaitsForAKeyFrame) {
   rec.SetSizeLimit(3000);
   ASSERT_EQ(rec.StartRecord(base()), 1);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(video(2, 64, 64, i == 0, 1000), 1);
-  EXPECT_TRUE(closed.empty());  // 5,000 bytes, but no key frame yet
+  EXPECT_EQ(closed.size(), 1u);  // the empty first file; 5,000 bytes, but no key frame yet
   EXPECT_EQ(video(2, 64, 64, true, 1000), 1);
-  ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].bytes, 5000u);
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].bytes, 5000u);
   rec.StopRecord();
-  EXPECT_EQ(demux(closed[0].name).videoPackets, 5);
-  EXPECT_EQ(demux(closed[1].name).videoPackets, 1);
-  EXPECT_EQ(closed[1].bytes, 1000u);
+  EXPECT_EQ(demux(closed[1].name).videoPackets, 5);
+  EXPECT_EQ(demux(closed[2].name).videoPackets, 1);
+  EXPECT_EQ(closed[2].bytes, 1000u);
 }
 
 TEST_F(RecorderTest, AudioBeforeTheFirstKeyFrameIsKeptVideoIsNot) {
   ASSERT_EQ(rec.StartRecord(base()), 1);
+  EXPECT_EQ(audio(10), 1);
+  // The first frame closes the file with the audio so far and opens the next.
+  EXPECT_EQ(video(2, 64, 64, false), 1);
+  ASSERT_EQ(closed.size(), 1u);
+  EXPECT_EQ(closed[0].bytes, 160u);
   EXPECT_EQ(audio(10), 1);
   EXPECT_EQ(video(2, 64, 64, false), 1);
   EXPECT_EQ(audio(7, 1024), 1);  // counted, not written
   EXPECT_EQ(audio(10), 1);
   EXPECT_EQ(video(2, 64, 64, true), 1);
   ASSERT_EQ(rec.StopRecord(), 1);
-  EXPECT_EQ(closed[0].bytes, 160u + 1024 + 160 + 600);
-  auto avi = parse(name());
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].bytes, 160u + 1024 + 160 + 600);
+  auto avi = parse(name("_2"));
   ASSERT_EQ(avi.error, "");
   ASSERT_EQ(avi.chunks.size(), 3u);
   EXPECT_EQ(avi.chunks[0].tag, "01wb");
@@ -187,6 +217,8 @@ TEST_F(RecorderTest, FrameRateComesFromFramesOverWholeSeconds) {
   auto avi = parse(name());
   EXPECT_EQ(u32(avi.bytes, 32), 40000u);
 
+  // The picture stored from the recording before is no change: the frames go into the
+  // file the start opened.
   second = 30;
   ASSERT_EQ(rec.StartRecord(base()), 1);
   video(2, 32, 32, true, 10);
@@ -209,7 +241,7 @@ TEST_F(RecorderTest, WriteFailuresReachTheCaller) {
   rec.SetWriterOptions(opts);
   std::vector<int> failures;
   rec.SetFailureHook([&](int error) {
-    EXPECT_EQ(closed.size(), 1u);  // announced after the file was closed
+    EXPECT_EQ(closed.size(), 2u);  // announced after the file was closed
     failures.push_back(error);
   });
   ASSERT_EQ(rec.StartRecord(base()), 1);
@@ -225,17 +257,41 @@ TEST_F(RecorderTest, WriteFailuresReachTheCaller) {
   // The disk refused the write: the recording is over, the file closed and announced once.
   EXPECT_FALSE(rec.IsRecording());
   EXPECT_EQ(failures, (std::vector<int>{ENOSPC}));
-  EXPECT_EQ(osd, (std::vector<bool>{true, false}));
+  EXPECT_EQ(osd, (std::vector<bool>{true, false, true, false}));
   EXPECT_EQ(audio(10), 0);
   EXPECT_EQ(rec.StopRecord(), 0);
-  ASSERT_EQ(closed.size(), 1u);
-  EXPECT_EQ(closed[0].bytes, 1200u);  // only what is in the file
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].bytes, 1200u);  // only what is in the file
   // Its header was written in place although the index could not be: it plays.
   auto avi = parse(name());
   ASSERT_EQ(avi.error, "");
   EXPECT_EQ(avi.chunks.size(), 2u);
   EXPECT_EQ(demux(name()).videoPackets, 2);
   EXPECT_EQ(failures.size(), 1u);
+}
+
+TEST_F(RecorderTest, AChunkPastTheFileSizeLimitIsCountedButNotWritten) {
+  // Room for the header, one 600-byte chunk and a small one, with their index entries.
+  corvane::AviWriterOptions opts;
+  opts.maxFileBytes = 3000;
+  rec.SetWriterOptions(opts);
+  std::vector<int> failures;
+  rec.SetFailureHook([&](int error) { failures.push_back(error); });
+  ASSERT_EQ(rec.StartRecord(base()), 1);
+  EXPECT_EQ(video(2, 64, 64, true), 1);
+  EXPECT_EQ(video(2, 64, 64, false), 1);
+  EXPECT_EQ(audio(10), 1);
+  EXPECT_TRUE(rec.IsRecording());
+  ASSERT_EQ(rec.StopRecord(), 1);
+  EXPECT_TRUE(failures.empty());
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[1].bytes, 1360u);  // counted as written
+  // The second frame did not fit; the smaller audio block behind it did.
+  auto avi = parse(name());
+  ASSERT_EQ(avi.error, "");
+  ASSERT_EQ(avi.chunks.size(), 2u);
+  EXPECT_EQ(avi.chunks[0].tag, "00dc");
+  EXPECT_EQ(avi.chunks[1].tag, "01wb");
 }
 
 TEST_F(RecorderTest, FilesThatCannotBeCreatedEndTheRecording) {
@@ -251,8 +307,8 @@ TEST_F(RecorderTest, FilesThatCannotBeCreatedEndTheRecording) {
   std::filesystem::remove_all(dir.path);  // the folder vanished mid-recording
   EXPECT_EQ(video(2, 32, 32, true), 0);   // the switch cannot open the next file
   EXPECT_FALSE(rec.IsRecording());
-  EXPECT_EQ(closed.size(), 1u);
-  EXPECT_EQ(osd, (std::vector<bool>{true, false}));
+  EXPECT_EQ(closed.size(), 2u);
+  EXPECT_EQ(osd, (std::vector<bool>{true, false, true, false}));
 }
 
 TEST_F(RecorderTest, RecordingExportsReachTheStreamsRecorder) {
@@ -293,13 +349,17 @@ TEST_F(RecorderTest, TwoWritersAndFileSwitchesKeepEveryFileWhole) {
   size_t videoChunks = 0, audioChunks = 0;
   std::set<std::string> names;
   for (const auto& c : closed) {
-    names.insert(c.name);
+    // Only the empty first file, when nothing was written to it, gives its name to the next.
+    if (!names.insert(c.name).second) {
+      EXPECT_EQ(&c, &closed[1]) << c.name;
+      EXPECT_EQ(closed[0].bytes, 0u);
+    }
+    if (c.bytes == 0) continue;
     auto avi = parse(c.name);
     ASSERT_EQ(avi.error, "") << c.name;
     for (const auto& ch : avi.chunks) (ch.tag == "00dc" ? videoChunks : audioChunks)++;
     EXPECT_TRUE(demux(c.name).opened);
   }
-  EXPECT_EQ(names.size(), closed.size());
   EXPECT_EQ(videoChunks, 300u);
   EXPECT_EQ(audioChunks, 300u);
 }

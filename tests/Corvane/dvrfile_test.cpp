@@ -4,6 +4,7 @@
 #include "audio/audio_device.h"
 #include "dvrfile/playback.h"
 #include "stream_fixture.h"
+#include "support/TimeScale.h"
 #include "video/video_player.h"
 
 namespace cvtest {
@@ -14,6 +15,7 @@ using camemu::FileFault;
 struct SearchLog {
   std::vector<std::vector<uint8_t>> records;
   int ends = 0;
+  size_t endAt = 0;  // records before the end mark
   static void cb(int kind, const void* record, void* user) {
     auto* self = static_cast<SearchLog*>(user);
     if (kind == kIpcSearchRecord) {
@@ -23,6 +25,7 @@ struct SearchLog {
       EXPECT_EQ(kind, kIpcSearchEnd);
       EXPECT_EQ(record, nullptr);
       ++self->ends;
+      self->endAt = self->records.size();
     }
   }
 };
@@ -77,18 +80,24 @@ class DvrFiles : public MediaTest {
   std::vector<camemu::StoredFile> stored;
 };
 
-TEST_F(DvrFiles, SearchDeliversEveryRecordThenTheEndAndStopsReadingThere) {
+TEST_F(DvrFiles, SearchDeliversEveryRecordThenTheEndAndReadsOnBehindIt) {
+  // The camera keeps the connection open after its list: the search ends when the next
+  // message's wait runs out (5 s, made short here).
+  testsupport::ScopedTimeScale scale(0.2);
   IPC_HANDLE task = IPC_DvrFilOpen(openSession());
   IpcFileSearchCond cond{};
   cond.bytes[0] = 1;
   cond.bytes[8] = 0x42;
   media.injectFileFault(FileFault::RecordAfterEnd);
   SearchLog log;
-  EXPECT_EQ(IPC_DvrSearchFil(task, cond, SearchLog::cb, &log), 1);
-  ASSERT_EQ(log.records.size(), stored.size());
+  EXPECT_EQ(IPC_DvrSearchFil(task, cond, SearchLog::cb, &log), 0) << "0 in every case";
+  // A record behind the end mark is read and handed on like any other.
+  ASSERT_EQ(log.records.size(), stored.size() + 1);
   for (size_t i = 0; i < stored.size(); ++i)
     EXPECT_EQ(log.records[i], camemu::Media::fileRecord(stored[i]));
+  EXPECT_EQ(log.records.back(), camemu::Media::fileRecord(stored[0]));
   EXPECT_EQ(log.ends, 1);
+  EXPECT_EQ(log.endAt, stored.size());
   ASSERT_EQ(media.searchConditions().size(), 1u);
   EXPECT_TRUE(std::equal(cond.bytes, cond.bytes + sizeof cond.bytes,
                          media.searchConditions()[0].begin()));
@@ -97,10 +106,11 @@ TEST_F(DvrFiles, SearchDeliversEveryRecordThenTheEndAndStopsReadingThere) {
 }
 
 TEST_F(DvrFiles, EmptySearchStillEndsAndRefusalDeliversNothing) {
+  testsupport::ScopedTimeScale scale(0.2);
   IPC_HANDLE task = IPC_DvrFilOpen(openSession());
   media.setFiles({});
   SearchLog empty;
-  EXPECT_EQ(IPC_DvrSearchFil(task, IpcFileSearchCond{}, SearchLog::cb, &empty), 1);
+  EXPECT_EQ(IPC_DvrSearchFil(task, IpcFileSearchCond{}, SearchLog::cb, &empty), 0);
   EXPECT_TRUE(empty.records.empty());
   EXPECT_EQ(empty.ends, 1);
   media.injectFileFault(FileFault::Refuse);
@@ -115,13 +125,14 @@ TEST_F(DvrFiles, EmptySearchStillEndsAndRefusalDeliversNothing) {
 }
 
 TEST_F(DvrFiles, DownloadBytesEqualTheCamerasFile) {
+  testsupport::ScopedTimeScale scale(0.2);
   IPC_HANDLE task = IPC_DvrFilOpen(openSession());
   for (FileFault fault : {FileFault::None, FileFault::PayloadOver532}) {
     for (const auto& f : stored) {
       SCOPED_TRACE(f.name);
       media.injectFileFault(fault);
       DownloadLog log;
-      EXPECT_EQ(IPC_DvrDonloadFil(task, requestFor(f.name), DownloadLog::cb, &log), 1);
+      EXPECT_EQ(IPC_DvrDonloadFil(task, requestFor(f.name), DownloadLog::cb, &log), 0);
       ASSERT_GE(log.kinds.size(), 2u);
       EXPECT_EQ(log.kinds.front(), kIpcDownloadAccepted);
       EXPECT_EQ(log.kinds.back(), kIpcDownloadEnd);
@@ -153,6 +164,23 @@ TEST_F(DvrFiles, PlaybackFramesFromManyPacketsDecodeFrameForFrame) {
   EXPECT_EQ(events.count(kIpcEvPlaybackEnded), 1);
   EXPECT_EQ(IPC_DvrPlayBackClose(p), 0);
   EXPECT_EQ(IPC_DvrPlayBackEnded(p), -1);
+}
+
+TEST_F(DvrFiles, ARequestPostedAfterTheEndOfAFileGoesOutOnlyAfterTheTwoSecondSleep) {
+  testsupport::ScopedTimeScale scale(2.0);
+  HeadlessWindow w;
+  IpcPlaybackRequest req = playFor(stored[0].name);
+  IPC_HANDLE p = IPC_DvrPlayBackOpen(openSession(), w.handle, &req);
+  ASSERT_TRUE(cam.waitUntil([&] { return IPC_DvrPlayBackEnded(p) == 1; }, 60000));
+  const auto endSeen = std::chrono::steady_clock::now();
+  ASSERT_EQ(IPC_DvrPlayBackOpenFile(p, &req), 1);
+  ASSERT_TRUE(cam.waitUntil([&] { return media.playbackArguments().size() == 2; }, 60000));
+  // The receive thread sleeps its 2 s (scaled) from the end on, and a request posted meanwhile
+  // does not cut the sleep short: it goes out no earlier than that (half of it is checked,
+  // which leaves this test's own delay in seeing the end a second to spare).
+  EXPECT_GE(std::chrono::steady_clock::now() - endSeen, plat::scaledDuration(1000));
+  EXPECT_EQ(media.playbackArguments(), (std::vector<uint16_t>{kIpcPlayOpen, kIpcPlayOpen}));
+  EXPECT_EQ(IPC_DvrPlayBackClose(p), 1);
 }
 
 TEST_F(DvrFiles, SpeedCodesArriveAndPauseHoldsThePictures) {

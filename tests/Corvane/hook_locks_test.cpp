@@ -54,7 +54,9 @@ TEST(HookLocks, RecorderHookOfAFileSwitchHoldsNoLockAndItsClearWaits) {
   HeldCall* h = held.get();
   std::thread other;
   rec.SetClosedFileHook([h, &rec, &other](const uint8_t*, size_t) {
-    if (h->calls.fetch_add(1) > 0) return;
+    // The first call announces the empty file the first frame closes; the second is the
+    // switch on the writer thread.
+    if (h->calls.fetch_add(1) != 1) return;
     // Another thread asks the recorder while this hook runs on the writing thread.
     other = std::thread([h, &rec] {
       (void)rec.IsRecording();

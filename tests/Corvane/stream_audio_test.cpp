@@ -116,7 +116,7 @@ TEST_F(LiveAudio, TalkCaptureReachesTheCameraAsWellFormedPackets) {
   IPC_StreamClose(h);
 }
 
-TEST_F(LiveAudio, RefusedTalkGivesEventThirteen) {
+TEST_F(LiveAudio, ARefusedTalkGivesEventThirteenAndTheNextStartTalksAgain) {
   cam.setRefuse(0xFF06, true);
   IPC_HANDLE s = openSession();
   IPC_HANDLE h = IPC_StreamOpen(s, 0, 0, 0);
@@ -124,6 +124,21 @@ TEST_F(LiveAudio, RefusedTalkGivesEventThirteen) {
   ASSERT_TRUE(events.waitCount(kIpcEvTalkFailed, 1));
   auto st = corvane::findLiveStream(h);
   EXPECT_FALSE(st->talking());
+  // The failed talk stays stopped until the caller starts it again; then it talks.
+  cam.setRefuse(0xFF06, false);
+  ASSERT_EQ(IPC_StartSpeak(h, 1), 1);
+  ASSERT_TRUE(cam.waitUntil([&] { return cam.connections(0xFF06) == 1; }));
+  EXPECT_TRUE(st->talking());
+  // A start while it talks keeps the one connection.
+  ASSERT_EQ(IPC_StartSpeak(h, 1), 1);
+  plat::NullAudioInput* in = input(h);
+  ASSERT_NE(in, nullptr);
+  std::vector<uint8_t> voice(200, 0x33);
+  ASSERT_TRUE(cam.waitUntil([&] { return in->started(); }));
+  EXPECT_TRUE(in->inject(voice.data(), voice.size()));
+  ASSERT_TRUE(cam.waitUntil([&] { return media.talkPackets().size() >= 1; }));
+  EXPECT_EQ(cam.connections(0xFF06), 1);
+  EXPECT_EQ(events.count(kIpcEvTalkFailed), 1);
   IPC_StreamClose(h);
 }
 

@@ -1,5 +1,6 @@
 // Live video against the camera emulator: frames reach the hook whole and in order, faults
 // on the wire end the connection cleanly and the stream comes back.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -71,28 +72,25 @@ TEST_F(LiveVideo, MpegFourFramesCarryTheirCodec) {
   IPC_StreamClose(h);
 }
 
-TEST_F(LiveVideo, OversizeFrameIsCutAndTheNextFrameStillParses) {
+TEST_F(LiveVideo, AFrameLargerThanAStreamKeepsIsDroppedWholeAndTheNextStillParses) {
   media.injectVideoFault(VideoFault::Oversize);
   media.setFrameInterval(400);
   FrameLog log;
   IPC_HANDLE h = open(log);
   const auto clip = framesOf(testClip(clipgen::Codec::H264));
   ASSERT_TRUE(cam.waitUntil([&] { return media.sentFrames().size() >= 4; }));
-  ASSERT_TRUE(waitFrames(log, 3));
+  ASSERT_TRUE(waitFrames(log, 2));
   const auto sent = media.sentFrames();
   ASSERT_GT(sent[0].length, kIpcMaxFrameBytes);
+  // Nobody gets any part of the first frame; the frames behind it are whole and in step, on
+  // the same connection.
   const auto got = log.frames();
-  // Whatever the hook saw of the first frame is cut to the limit; the frames behind it are
-  // whole and in step.
-  size_t i = 0;
-  if (got[0].stamp == sent[0].stamp) {
-    EXPECT_EQ(got[0].data.size(), kIpcMaxFrameBytes);
-    EXPECT_TRUE(std::equal(clip[0].data.begin(), clip[0].data.end(), got[0].data.begin()));
-    i = 1;
-  }
-  EXPECT_EQ(got[i].stamp, sent[i].stamp);
-  EXPECT_EQ(got[i].data, clip[i].data);
+  EXPECT_EQ(got[0].stamp, sent[1].stamp);
+  EXPECT_EQ(got[0].data, clip[1].data);
+  EXPECT_EQ(got[1].stamp, sent[2].stamp);
   EXPECT_EQ(events.count(kIpcEvVideoLost), 0);
+  EXPECT_EQ(events.count(kIpcEvVideoConnected), 1);
+  EXPECT_EQ(corvane::findLiveStream(h)->droppedFrames(), 1);
   IPC_StreamClose(h);
 }
 
@@ -364,18 +362,25 @@ TEST_F(LiveVideo, OsdHookSeesDrawnPicturesAndRecordingWritesAFile) {
   const size_t from = log.size();
   ASSERT_TRUE(cam.waitUntil([&] { return log.size() >= from + 30; }));
   ASSERT_EQ(IPC_StopRecord(h), 1);
-  ASSERT_TRUE(events.waitCount(kIpcEvRecordClosed, 1));
-  // The closed-file record is valid during the call only: the file is found by its prefix.
-  bool found = false;
+  // The first frame closed the file the start opened, empty; the frames went into the next
+  // (under the same name within the same second).
+  ASSERT_TRUE(events.waitCount(kIpcEvRecordClosed, 2));
+  // The closed-file record is valid during the call only: the files are found by their prefix.
+  std::vector<uintmax_t> sizes;
   for (const auto& f : std::filesystem::directory_iterator(testsupport::ProcessFolder().path())) {
     const std::string n = f.path().filename().string();
     if (n.rfind("stream_rec_", 0) == 0 && f.path().extension() == ".avi") {
-      EXPECT_GT(std::filesystem::file_size(f.path()), 2048u + 1000u);
+      sizes.push_back(std::filesystem::file_size(f.path()));
       std::filesystem::remove(f.path());
-      found = true;
     }
   }
-  EXPECT_TRUE(found);
+  std::sort(sizes.begin(), sizes.end());
+  ASSERT_FALSE(sizes.empty());
+  ASSERT_LE(sizes.size(), 2u);
+  EXPECT_GT(sizes.back(), 2048u + 1000u);
+  if (sizes.size() == 2) {
+    EXPECT_LT(sizes[0], 2048u + 100u) << "only an empty first file beside it";
+  }
   IPC_StreamClose(h);
 }
 
@@ -404,7 +409,7 @@ TEST_F(LiveVideo, ClipFilesServeLiveVideoAndTheFileList) {
     }
   } found;
   IPC_HANDLE task = IPC_DvrFilOpen(guard.h);
-  EXPECT_EQ(IPC_DvrSearchFil(task, IpcFileSearchCond{}, Names::cb, &found), 1);
+  EXPECT_EQ(IPC_DvrSearchFil(task, IpcFileSearchCond{}, Names::cb, &found), 0);
   EXPECT_EQ(found.names, std::vector<std::string>{"stream_clip.m4v"});
   std::filesystem::remove(path);
   std::filesystem::remove(path + ".idx");
@@ -430,7 +435,7 @@ TEST_F(LiveVideo, AStreamThatStopsSendingShowsItsStatusInPlaceOfTheLastPicture) 
   };
   ASSERT_TRUE(cam.waitUntil([&] { return rowBrightness() > 0; }));
   ASSERT_TRUE(cam.waitUntil([&] { return rowBrightness() == 0; }));
-  // Only a frame or the stop ends a pass's wait early: the status is never early.
+  // Every empty pass sleeps its 5 ms: the status is never early.
   EXPECT_GE(std::chrono::steady_clock::now() - log.lastAt(), plat::scaledDuration(10000));
   EXPECT_LE(log.size(), framesOf(testClip(clipgen::Codec::H264)).size());
   IPC_StreamClose(h);

@@ -105,25 +105,65 @@ TEST_F(HostileWire, PlaybackFrameAnnouncedPastTheBufferKeepsWhatFitsAndLengthsAr
     ASSERT_EQ(data[i * kIpcMediaPacketDataSize], static_cast<uint8_t>(i)) << i;
 }
 
-TEST_F(HostileWire, ShortPacketsAndEndStatusesEndThePlaybackUnit) {
+// What a playback frame is made of when its packets come short or carry end statuses.
+TEST_F(HostileWire, PlaybackFramesTakeShortPacketsAndEndEarlyOnlyAtAFailedReadOrTheEndStatus) {
+  const auto read = [&](std::vector<uint8_t> bytes) {
+    Wire w;
+    w.send(std::move(bytes));
+    return readPlaybackUnit(w.fd(), frame.data(), [](const uint8_t*, size_t) {}, nullptr);
+  };
+  const auto length = [&] { return MediaBuffer::read(frame.data()).length; };
+  const uint8_t* data = frame.data() + kMediaHeaderSize;
   {
-    // A first packet that breaks off inside its data: only what came is taken, then the
-    // frame cannot complete.
+    // A first packet that breaks off inside its data is taken with what came; the read
+    // behind it fails, which ends the frame early, and the frame keeps those bytes.
     std::vector<uint8_t> p = packet(0, 5000, 1024, 2, 7, 1024);
     p.resize(kIpcMediaPacketHeaderSize + 10);
-    Wire w;
-    w.send(p);
-    EXPECT_EQ(readPlaybackUnit(w.fd(), frame.data(), [](const uint8_t*, size_t) {}, nullptr),
-              PlaybackRead::End);
+    EXPECT_EQ(read(p), PlaybackRead::FrameEndedEarly);
+    EXPECT_EQ(length(), 10u);
+    EXPECT_EQ(data[9], 7);
   }
-  for (uint16_t status : {kStatusEnd, kStatusPlaybackEnd}) {
+  {
+    // Inside a frame a packet cut short by the connection's end gives what came of its data
+    // before the failed read behind it ends the frame.
+    std::vector<uint8_t> bytes = packet(0, 2100, 1024, 2, 1, 1024);
+    std::vector<uint8_t> cut = packet(0, 2100, 1024, 2, 2, 1024);
+    cut.resize(kIpcMediaPacketHeaderSize + 52);
+    append(bytes, cut);
+    EXPECT_EQ(read(bytes), PlaybackRead::FrameEndedEarly);
+    EXPECT_EQ(length(), 1076u);
+    EXPECT_EQ(data[1023], 1);
+    EXPECT_EQ(data[1075], 2);
+  }
+  {
+    // A packet with the file's end status inside a frame gives its data like any other.
+    std::vector<uint8_t> bytes = packet(0, 2100, 1024, 2, 1, 1024);
+    append(bytes, packet(kStatusPlaybackEnd, 2100, 1024, 2, 3, 1024));
+    append(bytes, packet(0, 2100, 52, 2, 4, 52));
+    EXPECT_EQ(read(bytes), PlaybackRead::Frame);
+    EXPECT_EQ(length(), 2100u);
+    EXPECT_EQ(data[1024], 3);
+    EXPECT_EQ(data[2099], 4);
+  }
+  {
+    // The end status inside a frame ends it early, also on a whole packet, whose data is
+    // not taken; the frame keeps what came before.
     std::vector<uint8_t> bytes = packet(0, 3000, 1024, 2, 1, 1024);
-    append(bytes, packet(status, 3000, 1024, 2, 1, 1024));
-    Wire w;
-    w.send(bytes);
-    EXPECT_EQ(readPlaybackUnit(w.fd(), frame.data(), [](const uint8_t*, size_t) {}, nullptr),
-              PlaybackRead::End);
+    append(bytes, packet(kStatusEnd, 3000, 1024, 2, 9, 1024));
+    append(bytes, packet(0, 3000, 1024, 2, 5, 1024));
+    EXPECT_EQ(read(bytes), PlaybackRead::FrameEndedEarly);
+    EXPECT_EQ(length(), 1024u);
   }
+  {
+    // A packet is told by its status, not by its magic.
+    std::vector<uint8_t> p = packet(0, 52, 52, 2, 6, 52);
+    p[0] = p[1] = 0;
+    EXPECT_EQ(read(p), PlaybackRead::Frame);
+    EXPECT_EQ(length(), 52u);
+  }
+  // A frame's first packet with either end status ends the stream with no frame.
+  for (uint16_t status : {kStatusEnd, kStatusPlaybackEnd})
+    EXPECT_EQ(read(packet(status, 3000, 1024, 2, 1, 1024)), PlaybackRead::End);
 }
 
 TEST_F(HostileWire, LiveAudioLengthsAreCutToTheBlockAndToWhatArrived) {
@@ -143,7 +183,37 @@ TEST_F(HostileWire, LiveAudioLengthsAreCutToTheBlockAndToWhatArrived) {
   }
 }
 
-TEST_F(HostileWire, LiveVideoLengthBeyondAnyFrameEndsTheConnection) {
+std::vector<uint8_t> videoFrame(uint32_t length, uint8_t fill) {
+  std::vector<uint8_t> bytes(kIpcFrameHeaderSize + length, fill);
+  FrameHeader h;
+  h.magic = kIpcMagic;
+  h.length = h.length2 = length;
+  h.write(bytes.data());
+  return bytes;
+}
+
+TEST_F(HostileWire, LiveVideoFramesThatDoNotFitAreDroppedWholeAndHugeLengthsEndTheConnection) {
+  {
+    // Into a buffer of 358,400 bytes of data: a frame of 400,000 is read and dropped whole,
+    // and the frame behind it is read in step.
+    std::vector<uint8_t> bytes = videoFrame(400000, 1);
+    append(bytes, videoFrame(100, 2));
+    Wire w;
+    w.send(std::move(bytes));
+    EXPECT_EQ(readFrame(w.fd(), frame.data(), nullptr), FrameRead::Dropped);
+    ASSERT_EQ(readFrame(w.fd(), frame.data(), nullptr), FrameRead::Frame);
+    EXPECT_EQ(MediaBuffer::read(frame.data()).length, 100u);
+    EXPECT_EQ(frame[kMediaHeaderSize + 99], 2);
+  }
+  {
+    // A frame too large that breaks off while it is dropped is a frame cut short.
+    std::vector<uint8_t> bytes = videoFrame(400000, 1);
+    bytes.resize(200000);
+    Wire w;
+    w.send(std::move(bytes));
+    EXPECT_EQ(readFrame(w.fd(), frame.data(), nullptr), FrameRead::Cut);
+  }
+  // A length no frame comes near is not read at all.
   uint8_t header[kIpcFrameHeaderSize];
   FrameHeader h;
   h.magic = kIpcMagic;

@@ -252,6 +252,23 @@ TEST(VideoPlayer, TheDecodeLoopFollowsBytesConsumedAndEnds) {
     EXPECT_EQ(decoded(kCodecH264), 0);
     // MPEG-4 entry missing: its frames produce nothing.
     EXPECT_EQ(decoded(kCodecMpeg4), 0);
+
+    // The playback path: a frame that consumed input without a picture counts and draws
+    // the picture before again; one that consumed nothing neither counts nor draws.
+    Script::answers = {{1, 64, 32, 100}};
+    player.DecodeAndShow(input, 100, kCodecH264);
+    const int counted = player.decodedFrames();
+    const auto drawn = w.shown().serial;
+    Script::answers = {{0, 0, 0, 100}};
+    player.DecodeAndShow(input, 100, kCodecH264);
+    EXPECT_EQ(player.decodedFrames(), counted + 1);
+    EXPECT_GT(w.shown().serial, drawn);
+    EXPECT_EQ(w.shown().width, 64);
+    const auto redrawn = w.shown().serial;
+    Script::answers = {{0, 0, 0, 0}};
+    player.DecodeAndShow(input, 100, kCodecH264);
+    EXPECT_EQ(player.decodedFrames(), counted + 1);
+    EXPECT_EQ(w.shown().serial, redrawn);
   }
   EXPECT_EQ(Script::closes, 1);
 }
@@ -292,7 +309,8 @@ TEST(VideoPlayer, MissingDecodersNeverDrawAndCloseNothing) {
       EXPECT_FALSE(pictures.decode(player, bytes, kCodecH264));
       player.DecodeAndShow(bytes.data(), bytes.size(), kCodecH264);
     }
-    EXPECT_EQ(player.decodedFrames(), 0);
+    // Only the playback path counts its frames without a decoder: each still draws.
+    EXPECT_EQ(player.decodedFrames(), static_cast<int>(clip.frames.size()));
   }
   // The playback path with no picture ever decoded shows the black picture at most.
   plat::PresentedPicture shown = w.shown();

@@ -226,36 +226,6 @@ TEST(PicturePool, PicturesAreBoundedByTheCountAndComeBackWhenTheLastReferenceGoe
   late.reset();
 }
 
-TEST(PicturePool, AWaitForAFreeSlotEndsWhenOneComesBackOrOnCancel) {
-  PicturePool pool(1);
-  PictureSlot* s = pool.takeFree();
-  ASSERT_NE(s, nullptr);
-  ASSERT_NE(s->copyInto(64, 32), nullptr);
-  pool.putReady(s);
-  PictureRef shown = pool.takeReady();
-  // Every slot is taken: the decode thread waits until the renderer lets go of one, on a
-  // thread of its own.
-  auto waiting = std::async(std::launch::async, [&] { return pool.takeFreeWait(kLongWaitMs); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(pool.takeFree(), nullptr) << "a take without a wait does not wait";
-  std::thread([&] { shown.reset(); }).join();
-  ASSERT_EQ(waiting.wait_for(kWakeBound), std::future_status::ready);
-  PictureSlot* back = waiting.get();
-  EXPECT_EQ(back, s);
-
-  // Nothing comes back: the stop's cancel ends the wait; later waits return at once, even
-  // with a slot free, while takes without a wait go on as before.
-  expectTheCancelEndsAWait(pool, [&] { return pool.takeFreeWait(kLongWaitMs); });
-  pool.giveFree(back);
-  EXPECT_EQ(pool.takeFreeWait(kLongWaitMs), nullptr);
-  EXPECT_EQ(pool.takeFree(), back);
-  pool.resumeWaits();
-  pool.giveFree(back);
-  EXPECT_EQ(pool.takeFreeWait(kLongWaitMs), back);
-  EXPECT_EQ(pool.takeFreeWait(1), nullptr) << "a short wait on nothing times out";
-  pool.giveFree(back);
-}
-
 // Ticks of a pacer, counted by its callback on the timer's thread.
 struct Ticks {
   std::atomic<int> count{0};

@@ -96,8 +96,12 @@ TEST_F(RecordingFiles, ALongChineseCameraNameRecordsAndAFailedStartListsNothing)
     ASSERT_EQ(Record(0), TextOf(kRecordingStarted)) << Said();
     ASSERT_TRUE(WaitUntil([&] { return BytesOn('d', ".avi") > 64 * 1024; }));
     EXPECT_EQ(Record(0), std::u16string());
-    ASSERT_EQ(Recordings('d', ".avi").size(), 1u);
-    const fs::path file = Recordings('d', ".avi")[0];
+    // The file the start opened is closed empty by the first frame, and stays when that frame
+    // came in a later second.
+    std::vector<fs::path> recorded = Recordings('d', ".avi");
+    std::erase_if(recorded, [](const fs::path& p) { return testsupport::EmptyRecording(p.string()); });
+    ASSERT_EQ(recorded.size(), 1u);
+    const fs::path file = recorded[0];
     EXPECT_LE(file.filename().string().size(), 255u);
     EXPECT_GT(testsupport::PlayableFrames(file.string()), 0);
     // Named after the device, shortened at a character's end; listed by that name.
@@ -107,7 +111,8 @@ TEST_F(RecordingFiles, ALongChineseCameraNameRecordsAndAFailedStartListsNothing)
     EXPECT_EQ(plat::utf8ToUtf16(file.filename().string()).rfind(u"Preview_" + part + u"_01_", 0), 0u)
         << file.filename();
     ASSERT_EQ(Listed().size(), 1u);
-    const std::vector<std::string> listed = CRecordFileRing::RecordingFilesOf(Listed()[0]);
+    std::vector<std::string> listed = CRecordFileRing::RecordingFilesOf(Listed()[0]);
+    std::erase_if(listed, [](const std::string& p) { return testsupport::EmptyRecording(p); });
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_TRUE(fs::equivalent(listed[0], file));
 

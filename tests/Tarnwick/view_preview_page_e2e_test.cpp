@@ -280,6 +280,7 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
   int files = 0;
   for (const auto& name : listed) {
     for (const std::string& path : CRecordFileRing::RecordingFilesOf(name)) {
+      if (testsupport::EmptyRecording(path)) continue;  // closed by the first frame
       ++files;
       EXPECT_EQ(fs::path(path).extension(), ".avi");
       EXPECT_GT(testsupport::PlayableFrames(path), 0) << path;

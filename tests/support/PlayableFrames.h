@@ -1,5 +1,7 @@
 #pragma once
 // What a player makes of a recording: the H.264 frames libavformat reads from it.
+#include <cstdint>
+#include <fstream>
 #include <string>
 
 extern "C" {
@@ -28,6 +30,18 @@ inline int PlayableFrames(const std::string& path) {
   }
   avformat_close_input(&ctx);
   return frames;
+}
+
+// Whether an AVI file the library wrote holds no chunk at all: its "movi" list (at 2,036)
+// is empty. A recording's first video frame closes the file its start opened, and when that
+// frame comes in a later second the empty file stays beside the one with the pictures.
+inline bool EmptyRecording(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  uint8_t list[12] = {};
+  if (!in.seekg(2036) || !in.read(reinterpret_cast<char*>(list), sizeof list)) return false;
+  const uint32_t size = list[4] | list[5] << 8 | list[6] << 16 | uint32_t{list[7]} << 24;
+  return std::string(reinterpret_cast<const char*>(list), 4) == "LIST" &&
+         std::string(reinterpret_cast<const char*>(list + 8), 4) == "movi" && size == 4;
 }
 
 }  // namespace testsupport

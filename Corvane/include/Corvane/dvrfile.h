@@ -46,8 +46,10 @@ using IpcDownloadCallback = void (*)(int kind, const void* info, const void* dat
 extern "C" {
 IPC_HANDLE IPC_DvrFilOpen(IPC_HANDLE session);
 int IPC_DvrFilClose(IPC_HANDLE task);
-// Block the calling thread for the whole transfer. 1 when the camera's end mark arrived,
-// 0 when the channel could not be opened, the request was refused or the transfer broke.
+// Block the calling thread for the whole transfer and return 0 in every case: what came,
+// the end mark among it, is told through the callback. Reading goes on behind the end mark
+// until a message of another kind, the camera closing the connection, or a 5-second wait
+// that runs out.
 int IPC_DvrSearchFil(IPC_HANDLE task, IpcFileSearchCond condition, IpcSearchCallback callback,
                      void* user);
 int IPC_DvrDonloadFil(IPC_HANDLE task, IpcDownloadRequest request, IpcDownloadCallback callback,

@@ -92,8 +92,8 @@ void lawsOf(const G7xCodecBlock& in, int& decodeLaw, int& encodeLaw) {
 int encode(const G7xCodecBlock& in, G7xOutputBlock& out) {
   int decodeLaw, encodeLaw;
   lawsOf(in, decodeLaw, encodeLaw);
-  out.length = 0;  // an unknown law writes nothing, and says so
-  if (encodeLaw != G7X_LAW_A && encodeLaw != G7X_LAW_MU) return 1;
+  if (encodeLaw != G7X_LAW_A && encodeLaw != G7X_LAW_MU) return 1;  // nothing, length left
+  out.length = 0;
   if (in.length <= 0 || !in.data || !out.data) return 1;
   const auto* src = static_cast<const uint8_t*>(in.data);
   auto* dst = static_cast<uint8_t*>(out.data);

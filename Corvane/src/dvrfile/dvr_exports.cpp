@@ -61,14 +61,15 @@ extern "C" int IPC_DvrFilClose(IPC_HANDLE task) {
 
 extern "C" int IPC_DvrSearchFil(IPC_HANDLE task, IpcFileSearchCond condition,
                                 IpcSearchCallback callback, void* user) {
-  auto t = findTask(task);
-  return t ? t->search(condition, callback, user) : 0;
+  // The results, the end mark among them, come only through the callback.
+  if (auto t = findTask(task)) t->search(condition, callback, user);
+  return 0;
 }
 
 extern "C" int IPC_DvrDonloadFil(IPC_HANDLE task, IpcDownloadRequest request,
                                  IpcDownloadCallback callback, void* user) {
-  auto t = findTask(task);
-  return t ? t->download(request, callback, user) : 0;
+  if (auto t = findTask(task)) t->download(request, callback, user);
+  return 0;
 }
 
 extern "C" IPC_HANDLE IPC_DvrPlayBackOpen(IPC_HANDLE session, intptr_t window,

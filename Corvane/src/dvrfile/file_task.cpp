@@ -1,6 +1,7 @@
 // Search and download: open the channel, send the request, read the accepting reply, then
-// message after message until the end mark. Reading stops at the end mark, so the caller's
-// thread is not held for a further wait after the last record.
+// message after message. The end mark is handed on and reading goes on behind it: the
+// transfer ends at a message of another kind, when the camera closes the connection, or when
+// the next message does not come within its wait.
 #include "dvrfile/file_task.h"
 
 #include <algorithm>
@@ -23,42 +24,39 @@ constexpr uint16_t kCmdEnd = 0xFE07;
 constexpr int kWaitMs = 5000;
 
 // One exchange on an open file connection: the request, the accepting reply, then message
-// after message. `onMessage` returns true to read on; the result is 1 when the end mark came.
+// after message while `onMessage` takes them (it returns false for a kind it does not know).
 // The request and its reply end within the wait counted from the send, and each later
 // message within the wait counted from when it is awaited, however slowly its bytes come.
 template <typename OnAccepted, typename OnMessage>
-int exchange(int fd, uint16_t command, uint16_t reply, const uint8_t* payload, size_t size,
-             OnAccepted onAccepted, OnMessage onMessage, const plat::WakeFd* wake) {
+void exchange(int fd, uint16_t command, uint16_t reply, const uint8_t* payload, size_t size,
+              OnAccepted onAccepted, OnMessage onMessage, const plat::WakeFd* wake) {
   MsgHeader h;
   h.code = command;
   h.length = static_cast<uint16_t>(size);
   const Message req = buildMessage(h, payload, size);
   const plat::Deadline by = plat::Deadline::after(kWaitMs);
-  if (SendAll(fd, req.data(), req.size(), by, wake) != req.size()) return 0;
+  if (SendAll(fd, req.data(), req.size(), by, wake) != req.size()) return;
   Message m{};
   const auto accepted = [reply](const uint8_t* header) {
     const MsgHeader r = MsgHeader::read(header);
     return r.code == reply && r.status == 1;
   };
-  if (RecvReply(fd, m, by, accepted, wake) != ReplyRead::Whole) return 0;
+  if (RecvReply(fd, m, by, accepted, wake) != ReplyRead::Whole) return;
   onAccepted(m.data() + kIpcMsgHeaderSize);
-  // Bounded by what the camera sends: each pass needs a whole message.
+  // Bounded by what the camera sends: each pass needs a whole message within its wait.
   for (;;) {
     if (RecvAll(fd, m.data(), m.size(), plat::Deadline::after(kWaitMs), wake) != m.size())
-      return 0;
-    const MsgHeader mh = MsgHeader::read(m.data());
-    const bool more = onMessage(mh, m.data() + kIpcMsgHeaderSize);
-    if (mh.code == kCmdEnd) return 1;
-    if (!more) return 0;
+      return;
+    if (!onMessage(MsgHeader::read(m.data()), m.data() + kIpcMsgHeaderSize)) return;
   }
 }
 
 // Opens the task's channel, runs `run` on it and closes it.
 template <typename Run>
-int onChannel(DvrFileTask& t, uint16_t channel, Run run) {
+void onChannel(DvrFileTask& t, uint16_t channel, Run run) {
   if (t.busy.exchange(true)) {
     PLAT_LOGW("corvane", "a file task runs one search or download at a time");
-    return 0;
+    return;
   }
   struct Idle {
     std::atomic<bool>& busy;
@@ -66,16 +64,15 @@ int onChannel(DvrFileTask& t, uint16_t channel, Run run) {
   } idle{t.busy};
   plat::Socket s = OpenChannel(channel, 0, t.session->login, 0, kReplyTimeoutSec, nullptr,
                                &t.wake);
-  if (!s.valid()) return 0;
+  if (!s.valid()) return;
   const int fd = s.fd();
   {
     std::lock_guard<std::mutex> lk(t.mutex);
     t.conn = std::move(s);
   }
-  const int ended = run(fd);
+  run(fd);
   std::lock_guard<std::mutex> lk(t.mutex);
   t.conn.close();
-  return ended;
 }
 
 }  // namespace
@@ -91,25 +88,23 @@ void DvrFileTask::interrupt() {
   conn.shutdownBoth();
 }
 
-int searchOn(int fd, const IpcFileSearchCond& condition, IpcSearchCallback callback,
-             void* user, const plat::WakeFd* wake) {
-  return exchange(
+void searchOn(int fd, const IpcFileSearchCond& condition, IpcSearchCallback callback,
+              void* user, const plat::WakeFd* wake) {
+  exchange(
       fd, kCmdSearch, kCmdSearchReply, condition.bytes, sizeof condition.bytes,
       [](const uint8_t*) {},
       [&](const MsgHeader& h, const uint8_t* payload) {
-        if (h.code == kCmdFileRecord) {
-          callback(kIpcSearchRecord, payload, user);
-          return true;
-        }
-        if (h.code == kCmdEnd) callback(kIpcSearchEnd, nullptr, user);
-        return false;
+        if (h.code == kCmdFileRecord) callback(kIpcSearchRecord, payload, user);
+        else if (h.code == kCmdEnd) callback(kIpcSearchEnd, nullptr, user);
+        else return false;
+        return true;
       },
       wake);
 }
 
-int downloadOn(int fd, const IpcDownloadRequest& request, IpcDownloadCallback callback,
-               void* user, const plat::WakeFd* wake) {
-  return exchange(
+void downloadOn(int fd, const IpcDownloadRequest& request, IpcDownloadCallback callback,
+                void* user, const plat::WakeFd* wake) {
+  exchange(
       fd, kCmdDownload, kCmdDownloadReply, request.bytes, sizeof request.bytes,
       [&](const uint8_t* info) { callback(kIpcDownloadAccepted, info, nullptr, 0, user); },
       [&](const MsgHeader& h, const uint8_t* payload) {
@@ -117,26 +112,28 @@ int downloadOn(int fd, const IpcDownloadRequest& request, IpcDownloadCallback ca
           // The length field comes from the wire: never more than the payload holds.
           const int n = static_cast<int>(std::min<size_t>(h.length, kIpcMsgPayloadSize));
           callback(kIpcDownloadData, nullptr, payload, n, user);
-          return true;
+        } else if (h.code == kCmdEnd) {
+          callback(kIpcDownloadEnd, payload, nullptr, 0, user);
+        } else {
+          return false;
         }
-        if (h.code == kCmdEnd) callback(kIpcDownloadEnd, payload, nullptr, 0, user);
-        return false;
+        return true;
       },
       wake);
 }
 
-int DvrFileTask::search(const IpcFileSearchCond& condition, IpcSearchCallback callback,
-                        void* user) {
-  if (!callback) return 0;
-  return onChannel(*this, kIpcChanSearch,
-                   [&](int fd) { return searchOn(fd, condition, callback, user, &wake); });
+void DvrFileTask::search(const IpcFileSearchCond& condition, IpcSearchCallback callback,
+                         void* user) {
+  if (!callback) return;
+  onChannel(*this, kIpcChanSearch,
+            [&](int fd) { searchOn(fd, condition, callback, user, &wake); });
 }
 
-int DvrFileTask::download(const IpcDownloadRequest& request, IpcDownloadCallback callback,
-                          void* user) {
-  if (!callback) return 0;
-  return onChannel(*this, kIpcChanDownload,
-                   [&](int fd) { return downloadOn(fd, request, callback, user, &wake); });
+void DvrFileTask::download(const IpcDownloadRequest& request, IpcDownloadCallback callback,
+                           void* user) {
+  if (!callback) return;
+  onChannel(*this, kIpcChanDownload,
+            [&](int fd) { downloadOn(fd, request, callback, user, &wake); });
 }
 
 }  // namespace corvane

@@ -19,18 +19,18 @@ struct DvrFileTask {
   // would replace the connection the first is still reading.
   std::atomic<bool> busy{false};
 
-  // 1 when the end mark arrived, 0 otherwise.
-  int search(const IpcFileSearchCond& condition, IpcSearchCallback callback, void* user);
-  int download(const IpcDownloadRequest& request, IpcDownloadCallback callback, void* user);
+  // The results come through the callback only.
+  void search(const IpcFileSearchCond& condition, IpcSearchCallback callback, void* user);
+  void download(const IpcDownloadRequest& request, IpcDownloadCallback callback, void* user);
   void interrupt();
 };
 
 HandleRegistry<DvrFileTask>& fileTasks();
 
-// The exchanges on an open search or download connection; 1 when the end mark arrived.
-int searchOn(int fd, const IpcFileSearchCond& condition, IpcSearchCallback callback,
-             void* user, const plat::WakeFd* wake);
-int downloadOn(int fd, const IpcDownloadRequest& request, IpcDownloadCallback callback,
-               void* user, const plat::WakeFd* wake);
+// The exchanges on an open search or download connection.
+void searchOn(int fd, const IpcFileSearchCond& condition, IpcSearchCallback callback,
+              void* user, const plat::WakeFd* wake);
+void downloadOn(int fd, const IpcDownloadRequest& request, IpcDownloadCallback callback,
+                void* user, const plat::WakeFd* wake);
 
 }  // namespace corvane

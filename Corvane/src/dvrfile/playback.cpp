@@ -145,8 +145,8 @@ bool DvrPlayback::sendRequest(uint16_t argument) {
 }
 
 bool DvrPlayback::pause(int productMs) {
-  const plat::WaitResult r = plat::waitReadable(kick_.fd(), productMs, &stopWake_);
-  return r == plat::WaitResult::Timeout;
+  // Only the stop ends a sleep early: a request posted meanwhile waits for the sleep's end.
+  return plat::waitReadable(stopWake_.fd(), productMs) == plat::WaitResult::Timeout;
 }
 
 void DvrPlayback::routeAudio(const uint8_t* packet, size_t got) {
@@ -160,24 +160,32 @@ void DvrPlayback::routeAudio(const uint8_t* packet, size_t got) {
 
 namespace {
 
+// Reads one packet into `packet`, zeroed first so that a packet cut short leaves nothing of
+// the one before; the bytes that came.
+size_t readPacket(int fd, uint8_t (&packet)[kIpcMediaPacketSize], const plat::WakeFd* wake) {
+  std::memset(packet, 0, sizeof packet);
+  return RecvAll(fd, packet, sizeof packet, kPacketWaitMs, wake);
+}
+
 // Reads the packets behind a frame's first one until the whole length is counted; false
-// when the frame broke off.
+// when the frame ended early.
 bool gatherFrame(int fd, uint8_t* data, uint32_t whole, uint32_t& used,
                  const PlaybackAudioSink& onAudio, const plat::WakeFd* wake) {
-  uint8_t packet[kIpcMediaPacketSize] = {};
+  uint8_t packet[kIpcMediaPacketSize];
   uint64_t counted = used;
   int empty = 0;
   // Bounded by the camera's data: every pass takes a packet, and runs without data end it.
   while (counted < whole) {
-    const size_t got = RecvAll(fd, packet, sizeof packet, kPacketWaitMs, wake);
+    const size_t got = readPacket(fd, packet, wake);
     const PacketHeader h = PacketHeader::read(packet);
-    if (got != sizeof packet || h.magic != kIpcMagic || h.status == kStatusEnd ||
-        h.status == kStatusPlaybackEnd)
-      return false;
+    // A read that fails ends the frame, and so does the end status, also on a whole packet:
+    // the data of an end or failure mark is no part of the picture.
+    if (got == 0 || h.status == kStatusEnd) return false;
     if (!isVideoCodec(h.type)) {
       onAudio(packet, got);
       continue;
     }
+    // A packet cut short gives what came of its data.
     const size_t n = packetDataBytes(h.packetLength, got);
     // Packets without data do not bring the frame nearer its end: a run of them breaks it.
     if (n == 0) {
@@ -197,11 +205,10 @@ bool gatherFrame(int fd, uint8_t* data, uint32_t whole, uint32_t& used,
 
 PlaybackRead readPlaybackUnit(int fd, uint8_t* frame, const PlaybackAudioSink& onAudio,
                               const plat::WakeFd* wake) {
-  uint8_t packet[kIpcMediaPacketSize] = {};
-  const size_t got = RecvAll(fd, packet, sizeof packet, kPacketWaitMs, wake);
+  uint8_t packet[kIpcMediaPacketSize];
+  const size_t got = readPacket(fd, packet, wake);
   const PacketHeader h = PacketHeader::read(packet);
-  if (got < kIpcMediaPacketHeaderSize || h.magic != kIpcMagic || h.status == kStatusEnd ||
-      h.status == kStatusPlaybackEnd)
+  if (got == 0 || h.status == kStatusEnd || h.status == kStatusPlaybackEnd)
     return PlaybackRead::End;  // end of the file, camera gone or refused
   if (!isVideoCodec(h.type)) {
     onAudio(packet, got);
@@ -210,8 +217,7 @@ PlaybackRead readPlaybackUnit(int fd, uint8_t* frame, const PlaybackAudioSink& o
   uint8_t* data = frame + kMediaHeaderSize;
   uint32_t used = static_cast<uint32_t>(packetDataBytes(h.packetLength, got));
   std::memcpy(data, packet + kIpcMediaPacketHeaderSize, used);
-  if (!gatherFrame(fd, data, h.length, used, onAudio, wake)) return PlaybackRead::End;
-  if (used == 0) return PlaybackRead::Audio;  // nothing to show
+  const bool whole = gatherFrame(fd, data, h.length, used, onAudio, wake);
   MediaBuffer mh;
   mh.stamp = h.stamp;
   mh.length = used;
@@ -222,7 +228,7 @@ PlaybackRead readPlaybackUnit(int fd, uint8_t* frame, const PlaybackAudioSink& o
   mh.seconds = h.seconds;
   mh.microseconds = h.microseconds;
   mh.write(frame);
-  return PlaybackRead::Frame;
+  return whole ? PlaybackRead::Frame : PlaybackRead::FrameEndedEarly;
 }
 
 bool DvrPlayback::quitSeen(plat::Message& m) {
@@ -293,15 +299,17 @@ void DvrPlayback::receiveBody() {
             ? readPlaybackUnit(fd_, frame, [this](const uint8_t* p, size_t n) { routeAudio(p, n); },
                                &stopWake_)
             : PlaybackRead::End;
-    if (r == PlaybackRead::End) {
+    if (r == PlaybackRead::Audio) continue;
+    // A frame that ended early is shown with what it gathered.
+    if (r != PlaybackRead::End) {
+      frames_.putReady(frame);
+      frame = nullptr;
+    }
+    if (r != PlaybackRead::Frame) {
       streaming = false;
       noteStreaming(false);
       pause(kEndSleepMs);
-      continue;
     }
-    if (r != PlaybackRead::Frame) continue;
-    frames_.putReady(frame);
-    frame = nullptr;
   }
   if (frame) frames_.giveFree(frame);
   RaiseSessionEvent(*session_, kIpcEvPlaybackEnded, nullptr, 0);

@@ -20,10 +20,11 @@ class AudioDevice;
 
 // Audio packets met on the playback connection (the packet and the bytes that arrived).
 using PlaybackAudioSink = std::function<void(const uint8_t* packet, size_t got)>;
-enum class PlaybackRead { Frame, Audio, End };
-// Reads one unit from the playback connection: a whole frame into `frame` (media header,
-// then data), or an audio packet handed to `onAudio`. End: the file ended or the connection
-// broke.
+enum class PlaybackRead { Frame, FrameEndedEarly, Audio, End };
+// Reads one unit from the playback connection: a frame into `frame` (media header, then
+// data), or an audio packet handed to `onAudio`. FrameEndedEarly: the frame holds what came
+// before a failed read or the end status broke it off, and the stream ends. End: the file
+// ended or the connection broke before a frame began.
 PlaybackRead readPlaybackUnit(int fd, uint8_t* frame, const PlaybackAudioSink& onAudio,
                               const plat::WakeFd* wake);
 
@@ -55,7 +56,7 @@ class DvrPlayback {
   struct Frame;
   bool post(uint32_t message, uintptr_t wParam);
   bool sendRequest(uint16_t argument);
-  bool pause(int productMs);  // false when woken by a message or a stop
+  bool pause(int productMs);  // false when the stop ended it
   bool quitSeen(plat::Message& m);
   void routeAudio(const uint8_t* packet, size_t got);
   void noteStreaming(bool streaming);
@@ -70,7 +71,7 @@ class DvrPlayback {
   plat::Socket conn_;
   int fd_ = -1;           // the receive thread's copy
   plat::WakeFd stopWake_;  // ends every wait at stop
-  plat::WakeFd kick_;      // a message was posted
+  plat::WakeFd kick_;      // a message was posted: ends the wait for the next packet
 
   std::mutex requestMutex_;
   std::deque<IpcPlaybackRequest> pending_;

@@ -142,15 +142,16 @@ std::string AviRecorder::pickFileName(const std::string& baseName, int attempt) 
 }
 
 bool AviRecorder::OpenRecordFile(std::unique_lock<std::mutex>& lock,
-                                 const std::string& baseName) {
+                                 const std::string& baseName, const std::string& replaceable) {
   baseName_ = baseName;
   if (writer_) CloseRecordFile(lock);
   // Two files begun within one second would share a name: never replace one that exists
-  // (it may be a recording already announced); number the newcomer instead.
+  // (it may be a recording already announced); number the newcomer instead. Only the empty
+  // file just closed may be replaced: nothing of it is lost.
   AviWriterOptions options = writerOptions_;
-  options.exclusive = true;
   for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
     std::string name = pickFileName(baseName, attempt);
+    options.exclusive = name != replaceable;
     if (name.size() >= kRecordFileNameSize) {
       PLAT_LOGW("Corvane", "record file name too long: %s", name.c_str());
       return false;
@@ -236,13 +237,10 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
   bool firstFrame = false;
   if (isVideo(type)) {
     const bool key = keyFlag == 0;
+    // The stored picture starts as none: the first frame of a recording is a change too,
+    // which closes and announces the file just opened, empty, and opens the next.
     const bool changed = type != codec_ || width != width_ || height != height_;
-    if (changed && frames_ == 0) {
-      // Nothing in this file describes another picture yet: it takes this one's.
-      codec_ = static_cast<int16_t>(type);
-      width_ = static_cast<uint16_t>(width);
-      height_ = static_cast<uint16_t>(height);
-    } else if (changed || (bytes_ > sizeLimit_ && key)) {
+    if (changed || (bytes_ > sizeLimit_ && key)) {
       const uint32_t generation = generation_;
       switcher_ = self;
       struct SwitchDone {
@@ -252,6 +250,7 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
           r->switched_.notify_all();
         }
       } switchDone{this};
+      const std::string closedName = bytes_ == 0 ? fileName_ : std::string();
       CloseRecordFile(lock);
       codec_ = static_cast<int16_t>(type);
       width_ = static_cast<uint16_t>(width);
@@ -263,17 +262,19 @@ int AviRecorder::WriteRecordFrame(const void* data, uint32_t length, int type, i
       } else {
         fileIndex_++;
         // The new file's hook may have stopped it again.
-        if (!OpenRecordFile(lock, baseName_) || !writer_) return 0;
+        if (!OpenRecordFile(lock, baseName_, closedName) || !writer_) return 0;
       }
     }
     if (frames_ == 0 && !key) return 1;  // a file starts with a key frame
-    if (writer_->WriteVideo(data, length, key) != 0)
-      return writer_->diskError() ? endOnDiskError(lock) : 0;
+    // A chunk refused for the file's size limit or for memory is not written, but counted:
+    // only the disk failing ends the recording.
+    if (writer_->WriteVideo(data, length, key) != 0 && writer_->diskError())
+      return endOnDiskError(lock);
     firstFrame = frames_++ == 0;
   } else if (isWrittenAudio(type)) {
     audioType_ = static_cast<int16_t>(type);
-    if (writer_->WriteAudio(data, length) != 0)
-      return writer_->diskError() ? endOnDiskError(lock) : 0;
+    if (writer_->WriteAudio(data, length) != 0 && writer_->diskError())
+      return endOnDiskError(lock);
   }
   bytes_ += length;
   // The file's first frame gives the stream's codec and size: the header says them at once,

@@ -85,7 +85,10 @@ class AviRecorder {
  private:
   // Both run with mutex_ held in lock and release it while the hooks are called, so a hook
   // may use the recorder (stop, restart) and other threads are not held up by it.
-  bool OpenRecordFile(std::unique_lock<std::mutex>& lock, const std::string& baseName);
+  // `replaceable`: the name of a file this recorder closed with nothing written, which the
+  // next file may take over (the name it would give otherwise is numbered).
+  bool OpenRecordFile(std::unique_lock<std::mutex>& lock, const std::string& baseName,
+                      const std::string& replaceable = {});
   int CloseRecordFile(std::unique_lock<std::mutex>& lock);
   void describeFile();  // the header's picture and sound values, from what was written
   // 0, after closing the file the disk refused.

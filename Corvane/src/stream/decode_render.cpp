@@ -2,11 +2,9 @@
 // into pictures of the stream's pool (only a decode that produced a picture queues one) and
 // keeps the presentation clock and the statistics line; the render thread shows the oldest
 // ready picture on every tick of the pacer and adapts the pacer to how many pictures wait.
-// Between them the ready pictures are the stream's jitter buffer. The decode thread waits on
-// the pools rather than polling them: a new frame, a picture coming back or the stop wakes it.
-#include <algorithm>
-#include <chrono>
-
+// Between them the ready pictures are the stream's jitter buffer. The decode thread polls its
+// pools: it sleeps 5 ms when no frame is ready and 1 ms when no picture is free, and these
+// sleeps set the rhythm at which pictures reach the render thread, which the pacer follows.
 #include "plat/clock.h"
 #include "plat/event.h"
 #include "stream/frame_stats.h"
@@ -17,22 +15,9 @@
 namespace corvane {
 
 namespace {
-// A pass without a frame stands for 5 ms; after more than 2,000 of them (about 10 seconds
-// without a frame) the connection status is drawn.
-constexpr int kEmptyPassMs = 5;
-constexpr int kEmptyPassesBeforeStatus = 2000;
-// The wait for a free picture while a frame is held: a picture coming back or the stop ends
-// it at once, so its length only bounds how long a forgotten stop could go unseen.
-constexpr int kNoPictureWaitMs = 1000;
-
-// The empty passes a wait for a frame stood for: the share of `passes` that its time, up to
-// `waitMs` (product time), took; at least one.
-int passesWaited(std::chrono::steady_clock::time_point from, int passes, int waitMs) {
-  const auto waited = std::chrono::steady_clock::now() - from;
-  const auto whole = plat::scaledDuration(waitMs);
-  if (waited >= whole) return passes;
-  return std::max(1, static_cast<int>(static_cast<int64_t>(passes) * waited.count() / whole.count()));
-}
+constexpr int kEmptyPassSleepMs = 5;
+constexpr int kNoPictureSleepMs = 1;
+constexpr int kEmptyPassesBeforeStatus = 2000;  // about 10 seconds without a frame
 }  // namespace
 
 std::shared_ptr<VideoPlayer> makeStreamPlayer(OsdHookOwner* owner) {
@@ -49,30 +34,30 @@ void LiveStream::decodeBody() {
   bool haveTime = false;
   uint64_t lastTime = 0;
   FrameStats stats;
-  // Ends on the quit message; the stop cancels the pools' waits before it posts it, so no
-  // wait holds the thread up.
+  plat::Message m;
+  // A sleep that the stop's quit message ends at once; false when it came.
+  auto sleep = [&m](int ms) { return !(plat::getMessage(m, ms) && m.message == kMsgQuit); };
+  // Ends on the quit message.
   while (!quitPosted()) {
     if (!frame) {
-      // One wait stands for the empty passes of 5 ms it lasts: a frame or the stop ends it
-      // at once, and it runs out when the status is due.
-      const int passes = kEmptyPassesBeforeStatus + 1 - emptyPasses;
-      const int waitMs = passes * kEmptyPassMs;
-      const auto from = std::chrono::steady_clock::now();
-      frame = frames_.takeReadyWait(waitMs);
+      frame = frames_.takeReady();
       if (!frame) {
-        emptyPasses += passesWaited(from, passes, waitMs);
-        if (emptyPasses > kEmptyPassesBeforeStatus) {
+        if (++emptyPasses > kEmptyPassesBeforeStatus) {
           // A stopping stream's window may be the next stream's already.
           if (!stopping_.load()) player_->DrawStatusText(videoState_.load(), audioState_.load());
           emptyPasses = 0;
         }
+        if (!sleep(kEmptyPassSleepMs)) break;
         continue;
       }
       emptyPasses = 0;
       player_->ClearStatusText();
     }
-    if (!picture) picture = pictures_->takeFreeWait(kNoPictureWaitMs);
-    if (!picture) continue;
+    if (!picture) picture = pictures_->takeFree();
+    if (!picture) {
+      if (!sleep(kNoPictureSleepMs)) break;
+      continue;
+    }
     const MediaBuffer mh = MediaBuffer::read(frame);
     const uint64_t time = uint64_t{mh.seconds} * 1000 + mh.microseconds / 1000;
     clockMs_.store(haveTime ? clockMs_.load() + static_cast<uint32_t>(time - lastTime) : 0);

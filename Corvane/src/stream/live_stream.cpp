@@ -124,9 +124,6 @@ void LiveStream::stop() {
     stopThread(audioPlay_, nullptr);
     audioConn_.close();
     stopThread(videoRx_, &videoConn_);
-    // The decode thread's waits for a frame or a picture end now, not when they run out.
-    frames_.cancelWaits();
-    if (pictures_) pictures_->cancelWaits();
     stopThread(decode_, nullptr);
     stopThread(render_, nullptr);
     renderThread_.store(0);
@@ -173,7 +170,10 @@ void LiveStream::setSpeak(bool on) {
   std::lock_guard<std::mutex> lk(threadMutex_);
   if (stopping_.load()) return;
   if (on) {
-    if (talk_) return;
+    // A talk in progress goes on. One that failed has left its thread idle: it ends here
+    // before the new talk opens the channel again (two threads would share the connection).
+    if (talk_ && talking_.load()) return;
+    if (talk_) endTalk();
     joinRetired();
     talkConn_.wake.clear();
     talking_.store(true);
@@ -182,6 +182,10 @@ void LiveStream::setSpeak(bool on) {
     audio_->StartCapture();
     return;
   }
+  endTalk();
+}
+
+void LiveStream::endTalk() {
   audio_->StopCapture();
   talking_.store(false);
   stopThread(talk_, &talkConn_);

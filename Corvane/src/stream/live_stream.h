@@ -46,15 +46,17 @@ struct MediaConnection {
   void interrupt();
 };
 
-// What one read on the video connection gave: a whole frame, nothing or a bad header (lost),
-// a server-full status, or a frame that broke off.
-enum class FrameRead { Frame, Lost, Full, Cut };
+// What one read on the video connection gave: a whole frame, a frame too large to keep that
+// was read and dropped whole, nothing or a bad header (lost), a server-full status, or a
+// frame that broke off.
+enum class FrameRead { Frame, Dropped, Lost, Full, Cut };
 // Reads one header and its frame into a frame buffer (media header, then the data) of
-// kFrameBufferSize bytes; a longer frame keeps what fits.
+// `capacity` bytes. A frame beyond kIpcMaxFrameBytes or the capacity is never kept in part:
+// it is read and dropped (the stream stays in step), or, announced more than 4 MiB beyond
+// kIpcMaxFrameBytes, refused as a broken connection (lost).
+FrameRead readFrame(int fd, uint8_t* buffer, size_t capacity, const plat::WakeFd* wake);
+// The same into a buffer of kFrameBufferSize bytes.
 FrameRead readFrame(int fd, uint8_t* buffer, const plat::WakeFd* wake);
-// The same into a buffer of `capacity` bytes: frames beyond kIpcMaxFrameBytes, or beyond the
-// capacity, are cut (`*cut`) and the stream stays in step.
-FrameRead readFrame(int fd, uint8_t* buffer, size_t capacity, const plat::WakeFd* wake, bool* cut);
 // Reads one audio packet into an audio block; false when the packet is not taken.
 bool readAudioPacket(int fd, uint8_t* block, const plat::WakeFd* wake);
 
@@ -86,8 +88,8 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   int audioState() const { return audioState_.load(); }
   bool talking() const { return talking_.load(); }
   uint32_t presentationClock() const { return clockMs_.load(); }
-  // Frames that arrived larger than the stream keeps, cut to that size.
-  int cutFrames() const { return cutFrames_.load(); }
+  // Frames that arrived larger than the stream keeps, read and dropped whole.
+  int droppedFrames() const { return droppedFrames_.load(); }
   // Bytes of the stream's buffers in memory now (their pages written so far).
   size_t committedBytes() const;
   const FramePool& framePool() const { return frames_; }
@@ -124,6 +126,9 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   bool quitPosted();
   bool openVideo();
   bool openAudio(bool first);
+  // Stops the capture and the talk thread and drops the talk blocks not sent; under
+  // threadMutex_.
+  void endTalk();
   void stopThread(std::unique_ptr<plat::MessageThread>& t, MediaConnection* c);
   // Joins the threads that were told to stop from their own hooks (all but the calling one).
   void joinRetired();
@@ -160,7 +165,7 @@ class LiveStream : public DisplayStream, public OsdHookOwner {
   std::atomic<int> audioState_{kMediaConnected};
   std::atomic<uint32_t> clockMs_{0};
   std::atomic<int> osdOn_{0};
-  std::atomic<int> cutFrames_{0};
+  std::atomic<int> droppedFrames_{0};
   std::atomic<bool> talking_{false};
   std::atomic<bool> stopping_{false};
 };

@@ -1,8 +1,8 @@
 // The video receive thread: opens the video channel, reads header and frame, hands each frame
 // to the recorder and the stream hook and, when displaying, to the decode thread. Any header
 // that fails its checks ends the connection (it is never parsed on as frame data); a frame
-// announced larger than a buffer keeps its first bytes and the rest is read and dropped, so
-// the stream stays in step.
+// announced larger than a buffer is read and dropped whole, so the stream stays in step and
+// nobody gets part of a frame.
 #include <algorithm>
 
 #include "plat/log.h"
@@ -20,8 +20,8 @@ constexpr int kRetryPasses = 21;      // about one attempt every 2.1 seconds
 // After a refusal, passes that do nothing but look for the stop before the back-off begins.
 constexpr int kRefusedIdlePasses = 200;
 constexpr int kNoBufferSleepMs = 10;
-// Excess beyond a buffer that is read and dropped; a frame announcing more than this is
-// taken as a broken connection and the channel is opened anew.
+// A frame announcing more than this beyond the largest kept is not read and dropped but
+// taken as a broken connection, and the channel is opened anew.
 constexpr uint32_t kMaxDiscard = 4u * 1024 * 1024;
 
 // Reads and drops `count` bytes; false when they did not all arrive.
@@ -99,10 +99,12 @@ void LiveStream::videoReceiveBody() {
       pause(videoConn_, kNoBufferSleepMs);
       continue;
     }
-    bool cut = false;
-    const FrameRead r = readFrame(videoConn_.fd(), held, frames_.bufferSize(), &videoConn_.wake, &cut);
-    if (cut && cutFrames_++ == 0)
-      PLAT_LOGW("corvane", "video frames above %zu bytes are cut", kIpcMaxFrameBytes);
+    const FrameRead r = readFrame(videoConn_.fd(), held, frames_.bufferSize(), &videoConn_.wake);
+    if (r == FrameRead::Dropped) {
+      if (droppedFrames_++ == 0)
+        PLAT_LOGW("corvane", "video frames above %zu bytes are dropped", kIpcMaxFrameBytes);
+      continue;
+    }
     if (r == FrameRead::Lost) {
       lose(kMediaLost, kIpcEvVideoLost);
       continue;
@@ -126,11 +128,10 @@ void LiveStream::videoReceiveBody() {
 }
 
 FrameRead readFrame(int fd, uint8_t* buffer, const plat::WakeFd* wake) {
-  return readFrame(fd, buffer, kFrameBufferSize, wake, nullptr);
+  return readFrame(fd, buffer, kFrameBufferSize, wake);
 }
 
-FrameRead readFrame(int fd, uint8_t* buffer, size_t capacity, const plat::WakeFd* wake, bool* cut) {
-  if (cut) *cut = false;
+FrameRead readFrame(int fd, uint8_t* buffer, size_t capacity, const plat::WakeFd* wake) {
   uint8_t header[kIpcFrameHeaderSize] = {};
   const size_t got = RecvAll(fd, header, sizeof header, kMediaWaitMs, wake);
   if (got == 0) return FrameRead::Lost;
@@ -144,12 +145,12 @@ FrameRead readFrame(int fd, uint8_t* buffer, size_t capacity, const plat::WakeFd
                 h.magic, h.length);
     return FrameRead::Lost;
   }
-  uint32_t length = std::min<uint32_t>(h.length, kIpcMaxFrameBytes);
-  if (kMediaHeaderSize + length > capacity) length = static_cast<uint32_t>(capacity - kMediaHeaderSize);
-  if (cut && length < h.length) *cut = true;
+  const size_t room = std::min(capacity - kMediaHeaderSize, kIpcMaxFrameBytes);
+  if (h.length > room)
+    return discard(fd, h.length, wake) ? FrameRead::Dropped : FrameRead::Cut;
   MediaBuffer mh;
   mh.stamp = h.stamp;
-  mh.length = length;
+  mh.length = h.length;
   mh.width = h.width;
   mh.height = h.height;
   mh.codec = h.codec;
@@ -157,10 +158,9 @@ FrameRead readFrame(int fd, uint8_t* buffer, size_t capacity, const plat::WakeFd
   mh.seconds = h.seconds;
   mh.microseconds = h.microseconds;
   mh.write(buffer);
-  uint8_t* data = buffer + kMediaHeaderSize;
-  const bool whole = RecvAll(fd, data, length, kMediaWaitMs, wake) == length &&
-                     (h.length <= length || discard(fd, h.length - length, wake));
-  return whole ? FrameRead::Frame : FrameRead::Cut;
+  return RecvAll(fd, buffer + kMediaHeaderSize, h.length, kMediaWaitMs, wake) == h.length
+             ? FrameRead::Frame
+             : FrameRead::Cut;
 }
 
 void LiveStream::deliverFrame(const uint8_t* buffer) {

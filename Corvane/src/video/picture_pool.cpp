@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "plat/clock.h"
 #include "video/frame_pool.h"
 
 namespace corvane {
@@ -39,25 +38,13 @@ struct PicturePoolState {
   std::vector<PictureSlot*> free;   // taken from the front
   std::vector<PictureSlot*> ready;  // first in first out
   mutable std::mutex mutex;
-  std::condition_variable freeCv;  // a slot came back, or the waits were cancelled
-  bool cancelled = false;
 
   bool owns(const PictureSlot* s) const {
     return std::any_of(slots.begin(), slots.end(), [&](const auto& p) { return p.get() == s; });
   }
   void giveBack(PictureSlot* s) {
-    {
-      std::lock_guard<std::mutex> lk(mutex);
-      free.push_back(s);
-    }
-    freeCv.notify_one();
-  }
-  // The oldest free slot, or null; under the lock.
-  PictureSlot* popFree() {
-    if (free.empty()) return nullptr;
-    PictureSlot* s = free.front();
-    free.erase(free.begin());
-    return s;
+    std::lock_guard<std::mutex> lk(mutex);
+    free.push_back(s);
   }
 };
 
@@ -113,34 +100,12 @@ PictureSlot* PicturePool::takeFree() {
   PictureSlot* s = nullptr;
   {
     std::lock_guard<std::mutex> lk(state_->mutex);
-    s = state_->popFree();
+    if (state_->free.empty()) return nullptr;
+    s = state_->free.front();
+    state_->free.erase(state_->free.begin());
   }
-  if (s) s->clear();
+  s->clear();
   return s;
-}
-
-PictureSlot* PicturePool::takeFreeWait(int productMs) {
-  PictureSlot* s = nullptr;
-  {
-    std::unique_lock<std::mutex> lk(state_->mutex);
-    state_->freeCv.wait_for(lk, plat::scaledDuration(productMs),
-                            [&] { return state_->cancelled || (s = state_->popFree()) != nullptr; });
-  }
-  if (s) s->clear();
-  return s;
-}
-
-void PicturePool::cancelWaits() {
-  {
-    std::lock_guard<std::mutex> lk(state_->mutex);
-    state_->cancelled = true;
-  }
-  state_->freeCv.notify_all();
-}
-
-void PicturePool::resumeWaits() {
-  std::lock_guard<std::mutex> lk(state_->mutex);
-  state_->cancelled = false;
 }
 
 void PicturePool::giveFree(PictureSlot* slot) {

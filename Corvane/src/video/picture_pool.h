@@ -8,10 +8,8 @@
 // the decoder's pictures costs no memory of its own. A slot comes back to the free list
 // when the last reference to its picture goes, from whichever thread lets go of it, so the
 // count bounds the pictures a stream keeps: the ones waiting, the one being drawn and the
-// one each window shows. The decode thread may also wait for a free slot: a slot coming back
-// wakes it at once, and so does the stop, which cancels the waits.
+// one each window shows.
 #include <cstddef>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -62,11 +60,6 @@ class PicturePool {
 
   // A free slot to fill (its earlier picture given back), or null.
   PictureSlot* takeFree();
-  // As above, waiting up to `productMs` (scaled) for one; null on time-out or cancel.
-  PictureSlot* takeFreeWait(int productMs);
-  // Ends every wait at once and makes later ones return at once, until resumed.
-  void cancelWaits();
-  void resumeWaits();
   // A slot taken but not filled goes back.
   void giveFree(PictureSlot* slot);
   // A filled slot to the end of the ready list.

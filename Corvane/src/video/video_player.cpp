@@ -204,7 +204,8 @@ void VideoPlayer::DecodeAndShow(const uint8_t* data, uint32_t length, int codec)
   }
   own_.giveFree(slot);
   if (n < 0) return;  // nothing taken, nothing shown
-  if (n > 0) UpdateOsd();
+  // A frame that gave no picture still counts, and the picture before is drawn again.
+  UpdateOsd();
   rebindIfNeeded();
   drawLocked(shown_ ? shown_ : blank());
 }

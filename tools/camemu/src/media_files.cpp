@@ -71,7 +71,7 @@ void serveSearch(Camera::State& st, Connection& c, const Header&) {
   for (const auto& f : files)
     if (!send(c, kFileRecord, 1, Media::fileRecord(f))) return;
   if (!send(c, kEnd, 1, {})) return;
-  // A record behind the end mark must not be taken by the client.
+  // A record behind the end mark: the client reads on after the end mark.
   if (fault == FileFault::RecordAfterEnd && !files.empty())
     send(c, kFileRecord, 1, Media::fileRecord(files.front()));
   idleUntilClosed(st, c);
