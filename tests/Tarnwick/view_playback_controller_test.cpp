@@ -43,7 +43,7 @@ struct FakePage : IPlaybackPageUi {
   QWidget page, play;
   CPlaybackPageController* controller = nullptr;
   std::vector<ScheduleCell> cells;
-  bool searching = false, opening = false;
+  bool opening = false;
   int playButton = 0, position = 0, volume = 0;
   std::u16string progress;
 
@@ -62,7 +62,6 @@ struct FakePage : IPlaybackPageUi {
     return index >= 0 && index < static_cast<int>(cells.size()) ? cells[static_cast<size_t>(index)].FileName
                                                                 : std::u16string();
   }
-  void ShowSearching(bool on) override { searching = on; }
   void SetPlayButton(int state) override { playButton = state; }
   void SetSoundButton(int) override {}
   void SetPosition(int value) override { position = value; }
@@ -133,7 +132,7 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
     controller.Download();
     EXPECT_EQ(page.progress, LoadResString(8557));
     controller.Find(find);
-    EXPECT_TRUE(page.searching);
+    EXPECT_TRUE(controller.IsSearching());
 
     // Each gets its message when its result arrives.
     auto said = [&](std::initializer_list<uint32_t> ids) {
@@ -148,7 +147,7 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
     EXPECT_EQ(page.progress, LoadResString(8558));
     EXPECT_TRUE(said({8514, 8534, 8601})) << "the search's end";
     EXPECT_FALSE(page.opening);
-    EXPECT_FALSE(page.searching);
+    EXPECT_FALSE(controller.IsSearching());
     EXPECT_EQ(controller.GetPlayState(), PlayState::kIdle);
     EXPECT_EQ(page.playButton, 0);
     ticker.stop();
@@ -178,7 +177,18 @@ void SetLastWrite(const fs::path& file, int year, int month, int day, int h, int
   ASSERT_EQ(utime(file.c_str(), &times), 0);
 }
 
-TEST(PlaybackController, LocalRecordingsEndAsTheirNamesSay) {
+TEST(PlaybackController, RecordingsBecomeCellsOfTheirTimesOfDayAndLocalOnesEndAsTheirNamesSay) {
+  // A remote file found from 23:50 to 00:10 of the next day: the cell takes the two times of
+  // day, not the dates, and so ends before it starts.
+  FoundFile late;
+  late.name = u"late.rec";
+  late.start = TIME{2026, 12, 8, 23, 50, 0};
+  late.end = TIME{2026, 12, 9, 0, 10, 0};
+  const ScheduleCell night = CellOf(late);
+  EXPECT_EQ(night.StartHour, 23);
+  EXPECT_EQ(night.EndHour, 0);
+  EXPECT_EQ(night.EndMinute, 10);
+
   testsupport::TestFolder folder;
   CDlgLPlaybackController::Filter filter;
   filter.deviceName = u"Gate";
