@@ -111,6 +111,13 @@ TEST_F(Ring, AFullFirstDiskSendsTheFileToTheSecondAndTheNameIsListedThere) {
   std::u16string odd;
   ASSERT_TRUE(ring->NewRecordFile(1, u"..\\..\\x/y", 1, odd));
   EXPECT_EQ(fs::path(plat::toNativePath(odd)).parent_path().filename(), "RecordFile");
+
+  // A disk whose folder cannot be made (a file stands there) is taken without a word.
+  WriteFile((root_ / "c" / "RecordFile").string(), "x");
+  harness::ScopedScriptedUi ui;
+  Enable({0}, 1);
+  EXPECT_TRUE(ui->notices.empty());
+  EXPECT_EQ(ring->Disks(), std::vector<std::u16string>{u"c:\\"});
 }
 
 TEST_F(Ring, BothDisksFullWithLoopOnDeleteTheOldestAndWriteToItsDisk) {
@@ -208,6 +215,19 @@ TEST_F(Ring, AHandDeletedFileIsOldestItsRowGoesAndAnEmptyTableEndsTheLoop) {
   EXPECT_EQ(ring->ListedFiles(u"d:\\"), (std::vector<std::u16string>{c, d}));
   EXPECT_FALSE(Exists(b));
   EXPECT_TRUE(Exists(c));
+
+  // A row without a name is passed over while the oldest is looked for, and left.
+  {
+    CppSQLite3DB other;
+    ASSERT_TRUE(OpenDatabaseInProgramDir(other, RECORD_DB_NAME));
+    other.Execute(u"insert into d(id, file) values(0, '')");
+    CloseDatabase(other);
+  }
+  WriteFile(plat::toNativePath(d), std::string(3 * kPack, 'z'));
+  std::u16string e = Record(1);
+  ASSERT_FALSE(e.empty());
+  EXPECT_EQ(ring->ListedFiles(u"d:\\"), (std::vector<std::u16string>{u"", d, e}));
+  EXPECT_FALSE(Exists(c));
 
   // A disk full of files the ring never listed: nothing to delete, the call fails at once.
   capacity[u"e:\\"] = 0;

@@ -574,8 +574,9 @@ TEST_F(PtzLive, WithoutPresetsTheEditorSendsPresetZeroAndSurvivesTheDeviceGoingA
 namespace {
 
 // A camera that stops answering (its emulator stopped with SIGSTOP) while the user presses a
-// PTZ button and drags a picture slider: the window keeps running, and once the camera runs
-// again it gets the press, the release and the last picture values, in that order.
+// PTZ button, sets and clears a preset and drags a picture slider: the window keeps running,
+// and once the camera runs again it gets the press, the release, the two preset commands and
+// the last picture values, in that order.
 struct PtzFrozenCamera : ::testing::Test {
   testsupport::TestFolder folder;
   std::unique_ptr<testsupport::EmulatorProcess> cam;
@@ -632,6 +633,12 @@ TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraI
   ASSERT_TRUE(harness::SettleDeviceWork());
   auto* brightness = video.findChild<QSlider*>(QString::number(CVideoParamController::kFirstSliderId));
   ASSERT_TRUE(brightness && brightness->isEnabled());
+  CDlgPresetPoint presets(&host);
+  presets.setParent(&page);
+  presets.setGeometry(640, 240, 200, 240);
+  presets.show();
+  ASSERT_EQ(presets.WindowProc(WM_PANEL_BIND, 1, 0), 1);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   const size_t ptzBefore = Messages(kCamPtzCommand).size();
   const size_t picturesBefore = Messages(kSetPicture).size();
 
@@ -649,6 +656,11 @@ TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraI
   harness::MousePress(ptz.Button(1044));  // up
   pump(50);
   harness::MouseRelease(ptz.Button(1044));
+  CListCtrlEx* rows = presets.List();
+  presets.ClickAt(rows->visualItemRect(rows->topLevelItem(2)).center(), false);
+  presets.OnCommand(CDlgPresetPoint::kSetId);
+  EXPECT_TRUE(presets.findChild<QWidget*>("1067")->isEnabled()) << "greyed while the set is on its way";
+  presets.OnCommand(CDlgPresetPoint::kClearId);
   brightness->setSliderDown(true);
   for (int v = 1; v <= 8; ++v) {
     brightness->setSliderPosition(v);
@@ -665,14 +677,16 @@ TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraI
   cam->Resume();
   ASSERT_TRUE(harness::SettleDeviceWork());
   ASSERT_TRUE(cam->WaitForLog([&](const std::vector<std::string>&) {
-    return Messages(kCamPtzCommand).size() >= ptzBefore + 2 && Messages(kSetPicture).size() > picturesBefore;
+    return Messages(kCamPtzCommand).size() >= ptzBefore + 4 && Messages(kSetPicture).size() > picturesBefore;
   }));
   const auto steered = Messages(kCamPtzCommand);
-  ASSERT_EQ(steered.size(), ptzBefore + 2);
+  ASSERT_EQ(steered.size(), ptzBefore + 4);
   EXPECT_EQ(steered[ptzBefore].Byte(2), 21);
   EXPECT_EQ(steered[ptzBefore].Byte(3), 0) << "the press first";
   EXPECT_EQ(steered[ptzBefore + 1].Byte(2), 21);
   EXPECT_EQ(steered[ptzBefore + 1].Byte(3), 1) << "then the release";
+  EXPECT_EQ(steered[ptzBefore + 2].Byte(2), 8) << "the preset set";
+  EXPECT_EQ(steered[ptzBefore + 3].Byte(2), 9) << "the preset cleared after it";
   // The drag's writes waited behind the press: each took the newer values, so one went out,
   // with the value the user let go at (7 of 10 on the camera's 0..255).
   const auto pictures = Messages(kSetPicture);
