@@ -157,7 +157,7 @@ TEST_F(CameraLive, AGroupOfFourCamerasCyclesThroughOneWindowEachSeenInTurn) {
   for (auto& cam : cams) EXPECT_TRUE(cam->waitUntil([&] { return cam->connections(0x0002) == 0; }));
 }
 
-TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesced) {
+TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraARequestForEachMove) {
   CDevice* device = AddCamera(0);
   camemu::Camera& cam = *cams[0];
   IpcPictureParam stored;
@@ -210,14 +210,19 @@ TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesce
   EXPECT_EQ(slider(CVideoParamController::kVolume)->value(), 0x4000);
   harness::SaveScreenshot(&panel, QStringLiteral("video_param_panel"));
 
-  // Each move sends one request, with all five values.
+  // Each move of a drag sends one request, with all five values, as soon as it is made.
   CSliderControlEx* b = slider(CVideoParamController::kBrightness);
   size_t before = cam.received(kSetPicture);
+  b->setSliderDown(true);
   for (int v : {3, 6, 8}) {
-    b->setValue(v);
+    b->setSliderPosition(v);
     ASSERT_TRUE(harness::SettleDeviceWork());
+    EXPECT_EQ(IpcPictureParam::read(cam.record(kGetPicture).data()).brightness, static_cast<uint32_t>(v * 255 / 10))
+        << "move to " << v;
   }
-  EXPECT_EQ(cam.received(kSetPicture) - before, 3u);
+  b->setSliderDown(false);  // the release sends the last values once more
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  EXPECT_EQ(cam.received(kSetPicture) - before, 4u);
   IpcPictureParam now = IpcPictureParam::read(cam.record(kGetPicture).data());
   EXPECT_EQ(now.contrast, 255u) << "values not moved go back as they were";
   EXPECT_EQ(now.saturation, 0u) << "a value the slider cannot show goes back as reported";
