@@ -294,8 +294,9 @@ void CCyclePreviewManager::OnStarted(int nodeId, const PreviewItemPtr& item, Sta
   CCyclePreviewNode* node = FindById(nodeId);
   const bool current = node && node->pending_ == item;
   if (current) node->pending_ = nullptr;
+  // Taken out meanwhile (or the list went at shut-down): whoever took it out stopped it.
+  if (!SingletonAccess<CPreviewManager>::HasInstance()) return;
   CPreviewManager* previews = CPreviewManager::GetInstance();
-  // Taken out meanwhile: whoever took it out stopped it.
   if (!previews->Holds(item)) return;
   CPlayWnd* wnd = made ? WindowOf(item->GetWindow(), item->GetPlayWnd()) : nullptr;
   if (result == StartResult::kNoPreview) {
