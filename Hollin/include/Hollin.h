@@ -3,7 +3,6 @@
 #include "CTChar.h"
 #include "Hollin/DevFamily.h"
 #include "Hollin/DevInfo.h"
-#include "Hollin/Effects.h"
 #include "Hollin/Factories.h"
 #include "Hollin/Global.h"
 #include "Hollin/Interfaces.h"

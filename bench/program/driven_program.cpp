@@ -55,9 +55,34 @@
 #include "view/DlgPreview.h"
 #include "view/DlgPreviewController.h"
 #include "view/PlayScreen.h"
+#include "shell/DbHelpers.h"
 #include "view/PreviewManager.h"
 
 namespace {
+
+// One row of the last session's Tb_Preview (the program itself never reads them back).
+struct SavedPreview {
+  std::u16string deviceGuid;
+  int channel = 0;
+  int window = 0;
+};
+
+const std::vector<SavedPreview>& savedPreviews() {
+  static const std::vector<SavedPreview> rows = [] {
+    std::vector<SavedPreview> out;
+    CppSQLite3DB db;
+    if (!OpenDatabaseInProgramDir(db, CPreviewManager::kDatabase)) return out;
+    try {
+      for (auto q = db.Query(u"select DevGuid, Chn, PlayWnd from [Tb_Preview];"); !q.Eof(); q.NextRow())
+        out.push_back({q.FieldText(0) ? q.FieldText(0) : u"", static_cast<int>(q.FieldInt(1)),
+                       static_cast<int>(q.FieldInt(2))});
+    } catch (const CppSQLite3Exception&) {
+    }
+    CloseDatabase(db);
+    return out;
+  }();
+  return rows;
+}
 
 // What each play window's stream received and when each frame of the clip was sent, from the
 // library's stream hook (its receive thread).
@@ -146,7 +171,7 @@ void openSaved(CDlgPreview& page, const SavedPreview& s) {
 
 // Opens again the saved previews whose windows stand idle (a device that did not answer).
 void reopenIdle(CDlgPreview& page) {
-  for (const SavedPreview& s : CPreviewManager::GetInstance()->GetSavedPreviews()) {
+  for (const SavedPreview& s : savedPreviews()) {
     CPlayWnd* wnd = page.GetPlayScreen()->GetWnd(s.window);
     if (wnd && wnd->GetState() == CPlayWnd::State::kIdle) openSaved(page, s);
   }
@@ -229,7 +254,7 @@ int RunDrivenProgram(int argc, char** argv) {
     // (8 MB on this screen) is the program's whatever plays, not a play window's.
     if (phase == kStarting && ++settledPolls < kSettledPolls) return;
     if (phase == kStarting) {
-      const std::vector<SavedPreview>& saved = CPreviewManager::GetInstance()->GetSavedPreviews();
+      const std::vector<SavedPreview>& saved = savedPreviews();
       main->repaint();
       before = bench::residentBytes();
       beforeFiles = bench::residentFileBytes();
@@ -242,7 +267,7 @@ int RunDrivenProgram(int argc, char** argv) {
     // The channels open on the devices' queues: "opened" once they run (or the time is up).
     const int running = hookRunning(page, clip);
     const int wanted =
-        expected >= 0 ? expected : static_cast<int>(CPreviewManager::GetInstance()->GetSavedPreviews().size());
+        expected >= 0 ? expected : static_cast<int>(savedPreviews().size());
     if (running < wanted && std::chrono::steady_clock::now() < openedBy) return;
     phase = kOpened;
     poll.stop();

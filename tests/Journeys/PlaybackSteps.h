@@ -34,8 +34,19 @@ class PlaybackJourney : public JourneyTest {
   void OpenPage(unsigned menuEntry, QWidget* page) { ASSERT_TRUE(ChoosePlayback(menuEntry, page)) << Said(); }
   // A click on the page's snapshot button: the picture goes into the recording folder (c:'s
   // here), and the notice says where it is on this machine, after the text and a separator.
+  // The snapshot does not make the folder: before the first recording made it, the snapshot
+  // fails and says where the picture would have gone.
   void TakeSnapshot(QWidget* page) {
-    constexpr unsigned kSnapshotTaken = 8350;
+    constexpr unsigned kSnapshotTaken = 8350, kSnapshotFailed = 8351;
+    const std::filesystem::path folder = std::filesystem::path(Drive('c')) / "RecordFile";
+    if (!std::filesystem::exists(folder)) {
+      const size_t before = Ui().notices.size();
+      ClickId(page, CPlaybackPageBase::IDC_SNAPSHOT);
+      const QString failed = AwaitNotice(before, kSnapshotFailed);
+      EXPECT_TRUE(failed.startsWith(Text(kPathSeparator))) << Said();
+      EXPECT_EQ(std::filesystem::path(failed.mid(Text(kPathSeparator).size()).toStdString()).parent_path(), folder);
+      std::filesystem::create_directories(folder);
+    }
     const size_t notices = Ui().notices.size();
     ClickId(page, CPlaybackPageBase::IDC_SNAPSHOT);
     const QString snapped = AwaitNotice(notices, kSnapshotTaken);

@@ -220,6 +220,15 @@ TEST_F(LiveView, FourWindowsLayoutsFullScreenSnapshotRecordingAndItsPlayback) {
                            CDlgDivScreen::kFirstButtonId + 1}) {
           QWidget* picker = OpenLayoutPicker();
           ASSERT_NE(picker, nullptr);
+          // The hand goes from the split button over the page to the layout: the picker stays.
+          QWidget* split = Find(preview, CDlgPreview::ID_DIVIDE);
+          QWidget* choice = Find(picker, button);
+          ASSERT_TRUE(split && choice);
+          const QPoint from = preview->mapFromGlobal(split->mapToGlobal(split->rect().center()));
+          const QPoint to = preview->mapFromGlobal(choice->mapToGlobal(choice->rect().center()));
+          for (int step = 0; step <= 4; ++step)
+            harness::routed::Move(preview, from + (to - from) * step / 4);
+          EXPECT_TRUE(picker->isVisible()) << "the picker went as the hand moved to it";
           ClickId(picker, button);
           EXPECT_FALSE(picker->isVisible());
           EXPECT_EQ(screen->GetLayoutMode(), CDlgDivScreen::ModeOfButton(button));

@@ -1,6 +1,7 @@
 // Closing asks first; a cancelled close keeps the program. What the user changed before the
-// close (a new group, the layout, the local settings) is there again at the next start in the
-// same data folder, with the devices and groups that were there before.
+// close (a new group, the local settings) is there again at the next start in the same data
+// folder, with the devices and groups that were there before; the layout and the windows that
+// played are written at the close, and the next start begins with four empty windows.
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include "view/DlgDivScreen.h"
 #include "view/DlgPreview.h"
 #include "view/PlayScreen.h"
+#include "view/PreviewManager.h"
 
 namespace {
 
@@ -101,6 +103,8 @@ TEST_F(Restart, ACancelledCloseKeepsTheProgramAndWhatWasChangedIsBackAtTheNextSt
   {
     CppSQLite3DB db;
     ASSERT_TRUE(OpenDatabaseInProgramDir(db, u"preivew.db"));
+    EXPECT_EQ(db.ExecuteScalar(u"select DevideScreenMode from Tb_PlayScreen;"),
+              CDlgDivScreen::ModeOfButton(CDlgDivScreen::kFirstButtonId + 4));
     std::vector<std::u16string> rows;
     for (auto q = db.Query(u"select DevGuid, Chn, PlayWnd from Tb_Preview;"); !q.Eof(); q.NextRow())
       rows.push_back(std::u16string(q.FieldText(0)) + u"/" + q.FieldText(1) + u"/" + q.FieldText(2));
@@ -121,8 +125,10 @@ TEST_F(Restart, ACancelledCloseKeepsTheProgramAndWhatWasChangedIsBackAtTheNextSt
     EXPECT_EQ(seeded->childCount(), 3);
     ASSERT_EQ(added->childCount(), 1);
     EXPECT_EQ(added->child(0)->text(0).toStdU16String(), CDevMgrModel::MemberName(kRegion, kRecorderName, 3));
-    EXPECT_EQ(preview->GetPlayScreen()->GetLayoutMode(),
-              CDlgDivScreen::ModeOfButton(CDlgDivScreen::kFirstButtonId + 4));
+    CPlayScreen* screen = preview->GetPlayScreen();
+    EXPECT_EQ(screen->GetLayoutMode(), CDlgDivScreen::ModeOfButton(CDlgDivScreen::kFirstButtonId + 1))
+        << "the closed session's layout came back";
+    EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0) << "a window of the closed session plays again";
     Shot(Main(), "restart_preview");
 
     CDlgLSettings* local = OpenLocalSettings();

@@ -86,10 +86,10 @@ TEST(PlaybackNames, LongDeviceNamesAreCutAtACharacterToFitAFileName) {
 
 TEST(PlaybackNames, DownloadsReadBackFromTheRightWithUnderscoresInTheDevice) {
   for (const std::u16string& device : kDevices) {
-    for (int type : {1, 4}) {
+    {
       SCOPED_TRACE(plat::utf16ToUtf8(device));
       const std::u16string file =
-          DownloadFileName(type, device, 7, "20261208100000", "20261208103000", u"ch07_x.MP4");
+          DownloadFileName(1, device, 7, "20261208100000", "20261208103000", u"ch07_x.MP4");
       EXPECT_EQ(file.find_first_of(u"\\/:"), std::u16string::npos);
       EXPECT_FALSE(HoldsControls(file));
       ASSERT_EQ(ClassifyLocalFile(u"C:\\DownloadFile\\" + file), LocalKind::Download);
@@ -102,14 +102,19 @@ TEST(PlaybackNames, DownloadsReadBackFromTheRightWithUnderscoresInTheDevice) {
       EXPECT_EQ(p.channel, 7);
       EXPECT_EQ(p.start, "20261208100000");
       EXPECT_EQ(p.end, "20261208103000");
-      EXPECT_EQ(file.substr(file.rfind(u'.')), type == 1 ? u".h264" : u".MP4");
+      EXPECT_EQ(file.substr(file.rfind(u'.')), u".h264");
     }
+    // Other recorders' downloads are named by the device and the remote file, each made safe.
+    const std::u16string other =
+        DownloadFileName(4, device, 7, "20261208100000", "20261208103000", u"..\\ch07:x/y.MP4");
+    EXPECT_EQ(other, FileNamePart(device) + u"_" + FileNamePart(u"..\\ch07:x/y.MP4"));
+    EXPECT_EQ(other.find_first_of(u"\\/:"), std::u16string::npos);
+    EXPECT_FALSE(HoldsControls(other));
   }
+  EXPECT_EQ(DownloadFileName(4, u"n", 1, "20260101000000", "20260101000001", u"ch01_file1.h264"),
+            u"n_ch01_file1.h264");
   // A download named while a DEL still went into names is still the device's.
   EXPECT_TRUE(SameDevicePart(u"Cam\x7F", u"Cam\x7F"));
-  // A remote name whose extension is not a plain word keeps the recorder's default.
-  EXPECT_EQ(DownloadFileName(4, u"n", 1, "20260101000000", "20260101000001", u"a.b/../c d"),
-            u"n_01_20260101000000_20260101000001.h264");
 }
 
 TEST(PlaybackNames, ShortRecordingsTakeAddressPortAndChannelFromTheirFolder) {

@@ -1,18 +1,16 @@
-// The ring in a real recording: a camera emulator streams video, the device layer's AVI
-// recorder writes it under the names the ring hands out, and the loop the preview page runs
-// rolls files whenever the ring says a file is full. The "disk" is a small folder whose free
-// space is its capacity minus what it holds, so it fills within seconds and the ring must
-// keep recording by deleting the oldest real files.
+// The ring in a real recording: a recorder emulator streams video, the device layer saves it
+// under the names the ring hands out, and the loop the preview page runs rolls files whenever
+// the ring says a file is full. The "disk" is a small folder whose free space is its capacity
+// minus what it holds, so it fills within seconds and the ring must keep recording by deleting
+// the oldest real files.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 
-#include "camera_clip.h"
-#include "camemu/camera.h"
-#include "camemu/media.h"
-#include "clipgen/clipgen.h"
 #include "devices/DeviceManager.h"
+#include "dvremu/emulator.h"
+#include "dvremu/stream.h"
 #include "harness/Services.h"
 #include "plat/audio.h"
 #include "plat/clock.h"
@@ -38,6 +36,7 @@ uintmax_t Used(const fs::path& dir) {
 
 struct RingRecording : ::testing::Test {
   fs::path root;
+  bool sdk = false;
   void SetUp() override {
     root = testsupport::NewTestFolder();
     fs::create_directories(root / "home");
@@ -51,6 +50,7 @@ struct RingRecording : ::testing::Test {
   }
   void TearDown() override {
     harness::ResetServices();
+    if (sdk) CQXGlobal::Cleanup();
     plat::setTimeScale(1.0);
     unsetenv("TARNWICK_HOME");
     unsetenv("TARNWICK_DRIVES");
@@ -60,17 +60,16 @@ struct RingRecording : ::testing::Test {
 };
 
 TEST_F(RingRecording, TheRecorderRollsFilesAndTheRingFreesTheOldestWhenTheDiskIsFull) {
-  clipgen::Options o;
-  o.frames = 25;
-  clipgen::Clip clip;
+  dvremu::StreamClip stream;
   std::string error;
-  ASSERT_TRUE(clipgen::generate(o, &clip, &error)) << error;
-  camemu::Camera cam;
-  ASSERT_TRUE(cam.start());
-  camemu::Media media(cam);
-  media.setLiveFrames(harness::CameraFrames(clip), true);
+  ASSERT_TRUE(dvremu::generatedClip(false, 352, 288, 50, 25, false, &stream, &error)) << error;
+  dvremu::Emulator emu;
+  emu.setClip(stream);
+  ASSERT_TRUE(emu.start());
+  ASSERT_EQ(CQXGlobal::Startup(), 1);
+  sdk = true;
 
-  constexpr unsigned kPack = 128 * 1024;
+  constexpr unsigned kPack = 32 * 1024;
   constexpr int64_t kCapacity = 34LL * kPack;  // room for about four packs above the mark
   CRecordFileRing* ring = CRecordFileRing::GetInstance();
   ring->SetFreeSpaceQuery([this](const std::u16string& root16) -> int64_t {
@@ -82,8 +81,8 @@ TEST_F(RingRecording, TheRecorderRollsFilesAndTheRingFreesTheOldestWhenTheDiskIs
   ring->SetDisks(flags);
   ring->SetCircular(1);
 
-  CDevInfo info(u"门口", u"127.0.0.1", cam.port(), u"admin", u"admin", 1, u"", u"", u"", u"", 0, 0,
-                DEV_TYPE_IPC, u"DEV-RING-1", u"REGION-1");
+  CDevInfo info(u"门口", u"localhost", emu.port(), u"admin", u"12345", 4, u"", u"", u"", u"", 0, 0,
+                DEV_TYPE_DVR, u"DEV-RING-1", u"REGION-1");
   CDeviceManager* list = CDeviceManager::GetInstance();
   ASSERT_TRUE(list->Add(new CDevice(info)));
   auto dispatcher = std::make_shared<plat::QueueDispatcher>();
@@ -99,7 +98,7 @@ TEST_F(RingRecording, TheRecorderRollsFilesAndTheRingFreesTheOldestWhenTheDiskIs
   std::vector<std::u16string> names;
   auto roll = [&] {
     std::u16string name;
-    if (!ring->NewRecordFile(DEV_TYPE_IPC, u"门口", 1, name)) return false;
+    if (!ring->NewRecordFile(DEV_TYPE_DVR, u"门口", 1, name)) return false;
     if (preview->IsRecording()) preview->StopRecord();
     names.push_back(name);
     return preview->StartRecord(0, plat::utf16ToUtf8(name).c_str());
@@ -129,8 +128,9 @@ TEST_F(RingRecording, TheRecorderRollsFilesAndTheRingFreesTheOldestWhenTheDiskIs
   // The "disk" never ran out: the ring made room before every new file.
   EXPECT_LT(mostUsed, static_cast<uintmax_t>(kCapacity));
   for (const auto& path : CRecordFileRing::RecordingFilesOf(names.back()))
-    EXPECT_EQ(fs::path(path).extension(), ".avi");
+    EXPECT_EQ(fs::path(path).extension(), ".264");
   list->FindDevice(u"DEV-RING-1", 1)->ReleaseAll();
+  emu.stop();
   plat::unregisterWindow(window);
 }
 

@@ -1,16 +1,21 @@
 // The recording ring over small folders standing in for disks: C:, D: and E: map to
 // temporary folders and each disk's free space is its capacity minus what its files hold.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "harness/Services.h"
 #include "harness/UiHarness.h"
 #include "plat/text.h"
 #include "settings_fixture.h"
 #include "shell/DamagedFiles.h"
+#include "shell/DbHelpers.h"
 #include "shell/Language.h"
 #include "view/RecordFileRing.h"
 
@@ -60,6 +65,19 @@ class Ring : public TempHomeTest {
     return name;
   }
   static bool Exists(const std::u16string& name) { return fs::exists(plat::toNativePath(name)); }
+  // The second a file was made in (its last write where the file system keeps no birth).
+  static int64_t MadeIn(const std::u16string& name) {
+    struct statx sx{};
+    const std::string path = plat::toNativePath(name);
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &sx) != 0) return -1;
+    return (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
+  }
+  // Waits (bounded) until files are made in a later second than `name` was.
+  static void NextSecondAfter(const std::u16string& name) {
+    const int64_t made = MadeIn(name);
+    for (int i = 0; i < 300 && std::time(nullptr) <= made; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the file clock's tick
+  }
 
   CRecordFileRing* ring = nullptr;
   std::map<std::u16string, int64_t> capacity;
@@ -93,6 +111,13 @@ TEST_F(Ring, AFullFirstDiskSendsTheFileToTheSecondAndTheNameIsListedThere) {
   std::u16string odd;
   ASSERT_TRUE(ring->NewRecordFile(1, u"..\\..\\x/y", 1, odd));
   EXPECT_EQ(fs::path(plat::toNativePath(odd)).parent_path().filename(), "RecordFile");
+
+  // A disk whose folder cannot be made (a file stands there) is taken without a word.
+  WriteFile((root_ / "c" / "RecordFile").string(), "x");
+  harness::ScopedScriptedUi ui;
+  Enable({0}, 1);
+  EXPECT_TRUE(ui->notices.empty());
+  EXPECT_EQ(ring->Disks(), std::vector<std::u16string>{u"c:\\"});
 }
 
 TEST_F(Ring, BothDisksFullWithLoopOnDeleteTheOldestAndWriteToItsDisk) {
@@ -102,6 +127,7 @@ TEST_F(Ring, BothDisksFullWithLoopOnDeleteTheOldestAndWriteToItsDisk) {
   // The first recordings fill d, then e; the oldest of all is on e.
   capacity[u"d:\\"] = 0;
   std::u16string onE = Record(3 * kPack);
+  NextSecondAfter(onE);
   capacity[u"d:\\"] = kRoom + 2 * kPack;
   std::u16string onD = Record(3 * kPack);
   ASSERT_EQ(onE.rfind(u"e:", 0), 0u);
@@ -128,6 +154,32 @@ TEST_F(Ring, BothDisksFullWithLoopOnDeleteTheOldestAndWriteToItsDisk) {
   ASSERT_FALSE(after.empty());
   EXPECT_FALSE(Exists(onD));
   EXPECT_TRUE(Exists(next));
+}
+
+// Files are dated to the second: two made within one second tie, and then the earlier disk's
+// is the oldest, whichever of them came first.
+TEST_F(Ring, FilesMadeWithinOneSecondTieAndTheEarlierDisksGoesFirst) {
+  std::u16string onE, onD;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    harness::ResetServices();
+    fs::remove_all(home_ / "record.db");
+    for (const char* d : {"d", "e"}) fs::remove_all(root_ / d / "RecordFile");
+    Make();
+    capacity[u"d:\\"] = 0;
+    capacity[u"e:\\"] = kRoom + 2 * kPack;
+    Enable({1, 2}, 1);
+    onE = Record(3 * kPack);
+    capacity[u"d:\\"] = kRoom + 2 * kPack;
+    onD = Record(3 * kPack);
+    if (MadeIn(onE) == MadeIn(onD)) break;
+  }
+  ASSERT_TRUE(onE.rfind(u"e:", 0) == 0 && onD.rfind(u"d:", 0) == 0);
+  ASSERT_EQ(MadeIn(onE), MadeIn(onD)) << "never made within one second";
+  std::u16string next = Record(10);
+  ASSERT_FALSE(next.empty());
+  EXPECT_FALSE(Exists(onD)) << "the later-made file of the earlier disk goes";
+  EXPECT_TRUE(Exists(onE));
+  EXPECT_EQ(next.rfind(u"d:", 0), 0u);
 }
 
 TEST_F(Ring, LoopOffNeverDeletesAndFailsWhenNoDiskHasRoom) {
@@ -163,6 +215,19 @@ TEST_F(Ring, AHandDeletedFileIsOldestItsRowGoesAndAnEmptyTableEndsTheLoop) {
   EXPECT_EQ(ring->ListedFiles(u"d:\\"), (std::vector<std::u16string>{c, d}));
   EXPECT_FALSE(Exists(b));
   EXPECT_TRUE(Exists(c));
+
+  // A row without a name is passed over while the oldest is looked for, and left.
+  {
+    CppSQLite3DB other;
+    ASSERT_TRUE(OpenDatabaseInProgramDir(other, RECORD_DB_NAME));
+    other.Execute(u"insert into d(id, file) values(0, '')");
+    CloseDatabase(other);
+  }
+  WriteFile(plat::toNativePath(d), std::string(3 * kPack, 'z'));
+  std::u16string e = Record(1);
+  ASSERT_FALSE(e.empty());
+  EXPECT_EQ(ring->ListedFiles(u"d:\\"), (std::vector<std::u16string>{u"", d, e}));
+  EXPECT_FALSE(Exists(c));
 
   // A disk full of files the ring never listed: nothing to delete, the call fails at once.
   capacity[u"e:\\"] = 0;
@@ -220,8 +285,11 @@ TEST_F(Ring, CameraRecordingsListedByPrefixFreeTheirRealFiles) {
   WriteFile(native + "_20261208_231000.avi", std::string(kPack, 'x'));  // the recorder rolled
   WriteFile(native + "9_20261208_231000.avi", "other");                 // another recording
   EXPECT_EQ(CRecordFileRing::RecordingFilesOf(prefix).size(), 2u);
-  EXPECT_TRUE(ring->NeedNewFile(prefix));  // two packs under that name
+  // No file has the listed name itself: the camera's recorder starts its next file by itself.
+  EXPECT_FALSE(ring->NeedNewFile(prefix)) << "two packs under that name";
   EXPECT_FALSE(ring->NeedNewFile(prefix + u"_nothing"));
+  WriteFile(native + ".264", std::string(kPack + 1, 'x'));
+  EXPECT_TRUE(ring->NeedNewFile(prefix + u".264")) << "a file over the pack size";
 
   std::u16string next = Record(10, 4);
   ASSERT_FALSE(next.empty());
@@ -279,6 +347,33 @@ TEST_F(Ring, ARecordDatabaseThatCannotBeOpenedLeavesRecordingOffAndSaysWhy) {
   EXPECT_EQ(ui->notices.size(), 1u);
   harness::ResetServices();
   setenv("TARNWICK_HOME", home_.c_str(), 1);
+
+  // A list that opens but whose table for a disk is not the ring's (another program's file):
+  // told as one that cannot be opened when the disk is set, and nothing records; the file is
+  // left as it is.
+  {
+    CppSQLite3DB other;
+    ASSERT_TRUE(OpenDatabaseInProgramDir(other, RECORD_DB_NAME));
+    other.Execute(u"create table d (name text, size integer)");
+    other.Execute(u"insert into d values('theirs', 1)");
+    CloseDatabase(other);
+  }
+  ui->notices.clear();
+  Make();
+  ASSERT_TRUE(ring->IsDatabaseOpen());
+  capacity[u"d:\\"] = 4 * kRoom;
+  Enable({1}, 1);
+  const std::u16string notTheRings = UnopenableFileText(8995, RECORD_DB_NAME, LoadResString(9307));
+  EXPECT_EQ(ui->notices, std::vector<std::u16string>{notTheRings});
+  std::u16string name;
+  EXPECT_FALSE(ring->NewRecordFile(1, u"cam", 1, name)) << "a recording the list never held";
+  EXPECT_EQ(ring->LastFailure(), CRecordFileRing::Failure::NoDatabase);
+  EXPECT_EQ(ring->DatabaseProblem(), notTheRings);
+  harness::ResetServices();
+  CppSQLite3DB kept;
+  ASSERT_TRUE(OpenDatabaseInProgramDir(kept, RECORD_DB_NAME));
+  EXPECT_EQ(kept.ExecuteScalar(u"select size from d where name = 'theirs'"), 1);
+  CloseDatabase(kept);
 }
 
 // A list that is not a database any more: the user is told, its bytes are kept aside, and the

@@ -1,12 +1,15 @@
 // Cycle preview and the video parameter panel against camera emulators over loopback: a group
 // of four cameras cycling through one play window, each camera's own frames seen in turn; the
-// panel reading and writing the camera's picture parameters and the stream's volume, a drag
-// coalesced into a few requests.
+// panel reading and writing the camera's picture parameters, a request per move, and the moves
+// made while the camera holds one going in one request behind it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 #include "camera_clip.h"
 #include "Corvane/records.h"
@@ -117,12 +120,15 @@ TEST_F(CameraLive, AGroupOfFourCamerasCyclesThroughOneWindowEachSeenInTurn) {
   EXPECT_EQ(cycles->GetRunCount(), 1);
 
   // Whose pictures the window shows after each switch; a full round and the start of the next.
+  // The resume shows the first camera; each injected tick then switches to the next.
   std::vector<int> order;
   bool oneAtATime = true;
   for (int turn = 0; turn < 5; ++turn) {
-    CCyclePreviewNode* node = cycles->FindByWindow(2);
-    ASSERT_NE(node, nullptr);
-    ASSERT_TRUE(node->InjectTick());
+    if (turn > 0) {
+      CCyclePreviewNode* node = cycles->FindByWindow(2);
+      ASSERT_NE(node, nullptr);
+      ASSERT_TRUE(node->InjectTick());
+    }
     int camera = -1;
     ASSERT_TRUE(RunUntil([&] {
       oneAtATime = oneAtATime && CPreviewManager::GetInstance()->GetCount() <= 1;
@@ -140,13 +146,18 @@ TEST_F(CameraLive, AGroupOfFourCamerasCyclesThroughOneWindowEachSeenInTurn) {
     EXPECT_LT(FrameNumber(screen->GetWnd(w)), 0) << "window " << w << " showed video";
   }
 
+  // The cycle's end leaves the last camera playing; closing the window ends its stream.
   ASSERT_TRUE(cycles->StopByWindow(2));
-  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   EXPECT_EQ(cycles->GetRunCount(), 0);
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 1);
+  const int shownFrame = FrameNumber(screen->GetWnd(2));
+  ASSERT_TRUE(RunUntil([&] { return FrameNumber(screen->GetWnd(2)) != shownFrame; })) << "the picture froze";
+  screen->GetWnd(2)->OnCommand(CPlayWnd::ID_STOP_PREVIEW);
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   for (auto& cam : cams) EXPECT_TRUE(cam->waitUntil([&] { return cam->connections(0x0002) == 0; }));
 }
 
-TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesced) {
+TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraARequestForEachMove) {
   CDevice* device = AddCamera(0);
   camemu::Camera& cam = *cams[0];
   IpcPictureParam stored;
@@ -181,35 +192,72 @@ TEST_F(CameraLive, VideoParametersAreReadAndWrittenAtTheCameraAndADragIsCoalesce
   ASSERT_TRUE(RunUntil([&] { return FrameNumber(screen->GetWnd(0)) >= 0; }));
   ASSERT_TRUE(preview->SetVolume(0x1234));
 
-  // Binding reads the camera and the stream on the camera's queue: the panel is greyed until
-  // the values come, then shows the camera's own scale and its volume.
+  // Binding reads the camera on the camera's queue: the panel is greyed until the values
+  // come, then shows them on the sliders' 1 to 10, with the hue, and the volume at 0x4000
+  // whatever the stream plays at.
   panel.BindPreview(device->GetGuid(), 1);
   EXPECT_FALSE(slider(CVideoParamController::kBrightness)->isEnabled()) << "not greyed while reading";
   ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_TRUE(slider(CVideoParamController::kBrightness)->isEnabled());
+  EXPECT_TRUE(slider(CVideoParamController::kHue)->isEnabled());
+  for (int i = 0; i < CVideoParamController::kVolume; ++i) {
+    EXPECT_EQ(slider(i)->minimum(), 1) << i;
+    EXPECT_EQ(slider(i)->maximum(), 10) << i;
+  }
   EXPECT_EQ(slider(CVideoParamController::kBrightness)->value(), 5);
   EXPECT_EQ(slider(CVideoParamController::kContrast)->value(), 10);
-  EXPECT_EQ(slider(CVideoParamController::kSaturation)->value(), 0) << "0 is on the camera's scale";
-  EXPECT_EQ(slider(CVideoParamController::kSaturation)->minimum(), 0);
-  EXPECT_FALSE(slider(CVideoParamController::kHue)->isEnabled()) << "cameras have no hue";
-  EXPECT_EQ(slider(CVideoParamController::kVolume)->value(), 0x1234);
+  EXPECT_EQ(slider(CVideoParamController::kSaturation)->value(), 1) << "the camera's 0 shown at the slider's end";
+  EXPECT_EQ(slider(CVideoParamController::kVolume)->value(), 0x4000);
   harness::SaveScreenshot(&panel, QStringLiteral("video_param_panel"));
 
-  // A drag of 100 moves: a handful of requests, the last value at the camera.
-  const size_t before = cam.received(kSetPicture);
+  // Each move of a drag sends one request, with all five values, as soon as it is made.
   CSliderControlEx* b = slider(CVideoParamController::kBrightness);
+  size_t before = cam.received(kSetPicture);
   b->setSliderDown(true);
-  for (int i = 0; i < 100; ++i) b->setSliderPosition(i % 11);
-  b->setSliderPosition(7);
-  b->setSliderDown(false);
+  for (int v : {3, 6, 8}) {
+    b->setSliderPosition(v);
+    ASSERT_TRUE(harness::SettleDeviceWork());
+    EXPECT_EQ(IpcPictureParam::read(cam.record(kGetPicture).data()).brightness, static_cast<uint32_t>(v * 255 / 10))
+        << "move to " << v;
+  }
+  b->setSliderDown(false);  // the release sends the last values once more
   ASSERT_TRUE(harness::SettleDeviceWork());
-  ASSERT_TRUE(cam.waitUntil([&] { return IpcPictureParam::read(cam.record(kGetPicture).data()).brightness == 178; }));
-  const size_t sent = cam.received(kSetPicture) - before;
-  EXPECT_GE(sent, 1u);
-  EXPECT_LE(sent, 5u);
+  EXPECT_EQ(cam.received(kSetPicture) - before, 4u);
   IpcPictureParam now = IpcPictureParam::read(cam.record(kGetPicture).data());
   EXPECT_EQ(now.contrast, 255u) << "values not moved go back as they were";
-  EXPECT_EQ(now.saturation, 0u);
+  EXPECT_EQ(now.saturation, 0u) << "a value the slider cannot show goes back as reported";
+
+  // A drag while the camera holds a request: the moves meanwhile go in one request behind
+  // it, with the last values, not in a backlog the camera would work through after the hand
+  // stopped.
+  std::mutex held;
+  std::condition_variable heldCv;
+  bool holding = true, reached = false;
+  cam.onRecordStored([&](uint16_t, const std::vector<uint8_t>&) {
+    std::unique_lock<std::mutex> lock(held);
+    reached = true;
+    heldCv.notify_all();
+    heldCv.wait_for(lock, std::chrono::seconds(3), [&] { return !holding; });
+  });
+  before = cam.received(kSetPicture);
+  b->setSliderDown(true);
+  b->setSliderPosition(2);
+  {
+    std::unique_lock<std::mutex> lock(held);
+    ASSERT_TRUE(heldCv.wait_for(lock, std::chrono::seconds(20), [&] { return reached; }));
+  }
+  for (int i = 0; i < 100; ++i) b->setSliderPosition(1 + i % 10);
+  b->setSliderPosition(7);
+  b->setSliderDown(false);
+  {
+    std::lock_guard<std::mutex> lock(held);
+    holding = false;
+  }
+  heldCv.notify_all();
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  cam.onRecordStored(nullptr);
+  ASSERT_TRUE(cam.waitUntil([&] { return IpcPictureParam::read(cam.record(kGetPicture).data()).brightness == 178; }));
+  EXPECT_EQ(cam.received(kSetPicture) - before, 2u) << "the held request and one behind it";
 
   // Without the right nothing is written; the notice tells why.
   CUser::GetInstance()->SetPower(0);

@@ -1,6 +1,7 @@
-// Cycle preview over fake device families: the rotation and its interval driven tick by tick,
-// a member whose device cannot log in, pause, resume and stop while the worker ticks, a
-// device deleted under a running cycle, and the running count.
+// Cycle preview over fake device families: the rotation and its interval driven tick by tick
+// from the resume on, a member whose device cannot log in, a channel open in another window,
+// pause, resume and stop while the worker ticks, a device deleted under a running cycle, and
+// the running count.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -98,69 +99,87 @@ struct CycleTest : ::testing::Test {
     return n;
   }
 
-  // One tick; when it should switch, runs the UI until the switch has happened.
+  // Runs the UI until the next switch has happened and its start has come back.
   int steps = 0;
+  void Switched() {
+    ++steps;
+    ASSERT_TRUE(RunUntil([&] { return cycles->StepsHandled() == steps; })) << "step " << steps;
+    // The switch starts the channel on its device's queue; then the notes reach the page.
+    ASSERT_TRUE(harness::SettleDeviceWork());
+    QCoreApplication::processEvents();
+  }
+  // The resume switches at once.
+  void Resume(int window) {
+    ASSERT_TRUE(cycles->ResumeByWindow(window));
+    Switched();
+  }
+  // One tick; when it should switch, runs the UI until the switch has happened.
   void Tick(int window, bool switches) {
     CCyclePreviewNode* node = cycles->FindByWindow(window);
     ASSERT_NE(node, nullptr);
     ASSERT_TRUE(node->InjectTick());
-    if (switches) {
-      ++steps;
-      ASSERT_TRUE(RunUntil([&] { return cycles->StepsHandled() == steps; })) << "step " << steps;
-      // The switch starts the channel on its device's queue; then the notes reach the page.
-      ASSERT_TRUE(harness::SettleDeviceWork());
-      QCoreApplication::processEvents();
-    }
+    if (switches) Switched();
   }
 };
 
-TEST_F(CycleTest, RotatesAtTheIntervalAndSkipsAMemberThatCannotLogInForTheRound) {
+TEST_F(CycleTest, SwitchesAtTheResumeAndEveryIntervalAndTriesAMemberWithoutPreviewAgain) {
   ASSERT_EQ(cycles->AddChannelToCycle(u"G", 2, 3, Dev(u"CAM-A"), 1), 1);
   ASSERT_EQ(cycles->AddChannelToCycle(u"G", 2, 3, Dev(u"NVR-B"), 1), 1);
   ASSERT_EQ(cycles->AddChannelToCycle(u"G", 2, 3, Dev(u"CAM-A"), 2), 1);
   EXPECT_EQ(Shown(2), "") << "nothing plays before the cycle is resumed";
-  ASSERT_TRUE(cycles->ResumeByWindow(2));
+  ASSERT_NO_FATAL_FAILURE(Resume(2));
+  EXPECT_EQ(Shown(2), "CAM-A/1") << "the first channel comes with the resume";
 
+  // The recorder cannot log in: from the first interval on, every switch stops what was shown,
+  // tries it again and stays on it; the camera's second channel never comes.
   std::vector<std::string> seen;
-  for (int tick = 0; tick < 13; ++tick) {
+  for (int tick = 1; tick <= 9; ++tick) {
     Tick(2, tick % 3 == 0);
-    if (tick % 3 == 0) {
-      seen.push_back(Shown(2));
-      // The item of the previous channel was removed, not left behind.
-      EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 1) << "tick " << tick;
-    }
+    if (tick % 3 == 0) seen.push_back(Shown(2));
   }
-  EXPECT_EQ(cycles->StepsHandled(), 5) << "a tick between the switches switched";
-  EXPECT_EQ(seen, (std::vector<std::string>{"CAM-A/1", "CAM-A/2", "CAM-A/1", "CAM-A/2", "CAM-A/1"}));
-
-  // The recorder was tried once per round (two rounds reached it), never at every tick.
-  int tried = 0;
-  for (const auto& e : fake::Journal()) tried += e == "login.login";
-  EXPECT_EQ(tried, 1 + 2) << "camera once, recorder once per round";
-  // The page hears of each switch through posted messages that may still be queued when the
-  // step is counted: one for the first channel shown, then per switch one for the channel
-  // leaving, one for the recorder skipped (twice) and one for the channel coming.
-  ASSERT_TRUE(RunUntil([&] { return notes.size() >= 1 + 4 * 2 + 2; })) << notes.size() << " notes";
+  EXPECT_EQ(cycles->StepsHandled(), 4) << "a tick between the switches switched";
+  EXPECT_EQ(seen, (std::vector<std::string>{"", "", ""}));
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0) << "the channel stopped by its cycle stayed listed";
+  EXPECT_EQ(Count("login.login"), 1 + 3) << "the camera once, the recorder at each switch";
+  // The page hears of the first channel coming and, at the first interval, of it leaving;
+  // then of the recorder at each switch.
+  ASSERT_TRUE(RunUntil([&] { return notes.size() >= 5; })) << notes.size() << " notes";
   RunUntil([] { return false; }, 50);  // nothing more arrives
-  EXPECT_EQ(notes.size(), 11u);
-  int noPreview = 0;
-  for (const auto& [m, n] : notes)
-    if (m == WM_CYCLE_NO_PREVIEW) {
-      ++noPreview;
-      EXPECT_EQ(n.deviceGuid, u"NVR-B");
-      EXPECT_EQ(n.channel, 1);
-    }
-  EXPECT_EQ(noPreview, 2);
-  ASSERT_FALSE(notes.empty());
-  EXPECT_EQ(notes.back().first, WM_CYCLE_SWITCH);
-  EXPECT_EQ(notes.back().second.deviceGuid, u"CAM-A");
-  EXPECT_EQ(notes.back().second.channel, 1);
+  ASSERT_EQ(notes.size(), 5u);
+  for (size_t i = 0; i < notes.size(); ++i) {
+    EXPECT_EQ(notes[i].first, i < 2 ? WM_CYCLE_SWITCH : WM_CYCLE_NO_PREVIEW) << i;
+    EXPECT_EQ(notes[i].second.deviceGuid, i < 2 ? u"CAM-A" : u"NVR-B") << i;
+    EXPECT_EQ(notes[i].second.channel, 1) << i;
+  }
 
-  // Stopping ends the worker and takes the shown channel off the window.
+  // A stop ends the cycle and leaves its window as it is.
+  ASSERT_EQ(cycles->AddChannelToCycle(u"H", 4, 5, Dev(u"CAM-C"), 1), 1);
+  ASSERT_NO_FATAL_FAILURE(Resume(4));
+  ASSERT_EQ(Shown(4), "CAM-C/1");
+  EXPECT_TRUE(cycles->StopByName(u"H"));
+  EXPECT_FALSE(cycles->HasWindow(4));
+  EXPECT_EQ(Shown(4), "CAM-C/1") << "the stop took the shown channel off the window";
   EXPECT_TRUE(cycles->StopByName(u"G"));
-  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
   EXPECT_EQ(cycles->GetRunCount(), 0);
   EXPECT_FALSE(cycles->StopByName(u"G"));
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 1);
+}
+
+// A member open in another window is started where it is, in that window; the next switch
+// stops it there.
+TEST_F(CycleTest, AChannelOpenInAnotherWindowKeepsItsWindow) {
+  auto open = std::make_shared<CPreviewItem>(6, screen->GetWnd(6)->GetSafeHwnd(), nullptr, 2, 0, u"CAM-C");
+  ASSERT_TRUE(open->Start());
+  ASSERT_TRUE(CPreviewManager::GetInstance()->Add(open));
+  ASSERT_EQ(cycles->AddChannelToCycle(u"G", 7, 1, Dev(u"CAM-C"), 2), 1);
+  ASSERT_NO_FATAL_FAILURE(Resume(7));
+  EXPECT_EQ(Shown(6), "CAM-C/2");
+  EXPECT_EQ(Shown(7), "") << "a second item of the channel was made in the cycle's window";
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 1);
+  Tick(7, true);
+  EXPECT_EQ(Shown(6), "");
+  EXPECT_EQ(Shown(7), "CAM-C/2");
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 1);
 }
 
 TEST_F(CycleTest, PauseResumeAndStopFromTheUiThreadWhileTheWorkerTicks) {
@@ -189,14 +208,18 @@ TEST_F(CycleTest, PauseResumeAndStopFromTheUiThreadWhileTheWorkerTicks) {
   cycles->DeleteAll();
   EXPECT_EQ(cycles->GetRunCount(), 0);
   RunUntil([] { return false; }, 50);  // steps still queued find no node
-  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 0);
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  QCoreApplication::processEvents();
+  // Each window keeps the channel it showed (or was starting) when its cycle ended.
+  EXPECT_EQ(CPreviewManager::GetInstance()->GetCount(), 2);
+  EXPECT_NE(Shown(0), "");
+  EXPECT_NE(Shown(1), "");
 }
 
 TEST_F(CycleTest, DeletingADeviceStopsItsCyclesFirstAndAGoneMemberLeavesTheRotation) {
   ASSERT_EQ(cycles->AddChannelToCycle(u"G", 0, 1, Dev(u"CAM-A"), 1), 1);
   ASSERT_EQ(cycles->AddChannelToCycle(u"G", 0, 1, Dev(u"CAM-C"), 1), 1);
-  ASSERT_TRUE(cycles->ResumeByWindow(0));
-  Tick(0, true);
+  ASSERT_NO_FATAL_FAILURE(Resume(0));
   ASSERT_EQ(Shown(0), "CAM-A/1");
 
   // A device deleted behind the cycle's back (the list lets go of it and its items): the next
@@ -216,15 +239,14 @@ TEST_F(CycleTest, DeletingADeviceStopsItsCyclesFirstAndAGoneMemberLeavesTheRotat
 
 TEST_F(CycleTest, TheDeviceManagerStopsAndRenamesCyclesByGroupName) {
   ASSERT_EQ(cycles->AddChannelToCycle(u"Old", 3, 5, Dev(u"CAM-A"), 1), 1);
-  ASSERT_TRUE(cycles->ResumeByWindow(3));
-  Tick(3, true);
+  ASSERT_NO_FATAL_FAILURE(Resume(3));
   CLiveViewWork work;
   EXPECT_TRUE(work.RenameCycle(u"Old", u"New"));
   EXPECT_FALSE(work.RenameCycle(u"Old", u"Other"));
   EXPECT_EQ(cycles->GetRunCount(), 1);
   EXPECT_TRUE(work.StopCycle(u"New"));
   EXPECT_EQ(cycles->GetRunCount(), 0);
-  EXPECT_EQ(Shown(3), "");
+  EXPECT_EQ(Shown(3), "CAM-A/1") << "the window keeps what it showed";
   EXPECT_FALSE(work.StopCycle(u"New"));
 
   // A device about to be edited or deleted: every cycle holding one of its channels ends,
@@ -232,13 +254,14 @@ TEST_F(CycleTest, TheDeviceManagerStopsAndRenamesCyclesByGroupName) {
   ASSERT_EQ(cycles->AddChannelToCycle(u"X", 4, 5, Dev(u"CAM-C"), 1), 1);
   ASSERT_EQ(cycles->AddChannelToCycle(u"X", 4, 5, Dev(u"CAM-A"), 2), 1);
   ASSERT_EQ(cycles->AddChannelToCycle(u"Y", 5, 5, Dev(u"CAM-C"), 3), 1);
-  ASSERT_TRUE(cycles->ResumeByWindow(4));
-  ASSERT_TRUE(cycles->ResumeByWindow(5));
-  Tick(4, true);
+  ASSERT_NO_FATAL_FAILURE(Resume(4));
+  ASSERT_NO_FATAL_FAILURE(Resume(5));
+  ASSERT_EQ(Shown(4), "CAM-C/1");
   work.StopDevicePreviews(u"CAM-A");
   EXPECT_FALSE(cycles->HasWindow(4));
   EXPECT_TRUE(cycles->HasWindow(5));
-  EXPECT_EQ(Shown(4), "");
+  EXPECT_EQ(Shown(3), "") << "the device's channels stayed open";
+  EXPECT_EQ(Shown(4), "CAM-C/1") << "another device's channel went with the cycle";
 }
 
 TEST_F(CycleTest, RunCountFollowsWhatRunsAfterFailedStartsAndClosedMemberWindows) {
@@ -260,8 +283,7 @@ TEST_F(CycleTest, RunCountFollowsWhatRunsAfterFailedStartsAndClosedMemberWindows
 
   // A cycle whose window is stopped from its menu ends with it.
   ASSERT_EQ(cycles->AddChannelToCycle(u"G", 1, 5, Dev(u"CAM-A"), 1), 1);
-  ASSERT_TRUE(cycles->ResumeByWindow(1));
-  Tick(1, true);
+  ASSERT_NO_FATAL_FAILURE(Resume(1));
   EXPECT_EQ(cycles->GetRunCount(), 1);
   screen->GetWnd(1)->OnCommand(CPlayWnd::ID_STOP_PREVIEW);
   EXPECT_EQ(cycles->NodeCount(), 0);
@@ -280,9 +302,9 @@ TEST_F(CycleTest, AnIntervalOfZeroFromTheSettingsFileTakesTheDefault) {
   ASSERT_EQ(cycles->AddChannelToCycle(u"G", 0, 0, Dev(u"CAM-A"), 1), 1);
   EXPECT_EQ(cycles->FindByWindow(0)->GetInterval(), CLocalSettings::DEFAULT_CYCLE_INTERVAL);
   ASSERT_EQ(cycles->AddChannelToCycle(u"H", 1, -3, Dev(u"CAM-A"), 2), 1);
-  ASSERT_TRUE(cycles->ResumeByWindow(1));
+  ASSERT_NO_FATAL_FAILURE(Resume(1));
   // Twenty ticks make one switch after the first.
-  for (int tick = 0; tick <= 20; ++tick) Tick(1, tick % 20 == 0);
+  for (int tick = 1; tick <= 20; ++tick) Tick(1, tick == 20);
   EXPECT_EQ(cycles->StepsHandled(), 2);
 }
 

@@ -131,6 +131,11 @@ TEST_F(Grid, PagesListTheRightWindowsAndLayThemOut) {
   // Window 5 is the top-right cell of 2 x 2 over 800 x 600 (one pixel in), two pixels inside.
   EXPECT_EQ(screen->GetWnd(5)->geometry(), QRect(401 + 2, 1 + 2, 400 - 4, 300 - 4));
   EXPECT_EQ(screen->ActiveFrameRect(), screen->GetWnd(4)->geometry().adjusted(-1, -1, 1, 1));
+  // A mode set alone takes effect at the next layout pass, which every repaint makes.
+  screen->SetLayoutMode(4);
+  EXPECT_EQ(screen->GetWnd(5)->geometry(), QRect(401 + 2, 1 + 2, 400 - 4, 300 - 4));
+  screen->grab();  // paints it
+  EXPECT_EQ(screen->GetWnd(5)->geometry(), QRect(161 + 2, 1 + 2, 160 - 4, 120 - 4));
   EXPECT_EQ(screen->SetMode(15, 9), 1);
   EXPECT_EQ(screen->GetLayoutMode(), 0);
   EXPECT_EQ(Listed(*screen), Range(0, 1));
@@ -178,13 +183,14 @@ TEST_F(Grid, ClicksAndDoubleClicksMoveTheActiveWindowAndToggleSingleView) {
   EXPECT_TRUE(screen->IsMultiView());
   EXPECT_EQ(w6->geometry(), cell6);
 
-  // The playback screens' windows never report to the live page.
+  // The playback screens' windows report to the live page too; they have no menu.
   CPlayScreen playback(1, &page);
   playback.setGeometry(0, 0, 200, 200);
   playback.show();
   harness::Click(playback.GetWnd(0));
   dispatcher->pump(0);
-  EXPECT_EQ(pageMessages.size(), 1u);
+  ASSERT_EQ(pageMessages.size(), 2u);
+  EXPECT_EQ(pageMessages[1], std::make_pair(WM_PLAYWND_SELECTED, uintptr_t{0}));
   EXPECT_EQ(playback.GetWnd(0)->BuildContextMenu(), nullptr);
 }
 

@@ -1,8 +1,9 @@
 // The playback pages' controllers without their widgets: a recorder that stops answering
 // (stopped with SIGSTOP) while a search, a playback and a download are asked of it leaves the
 // UI thread answering, shows each request on its way and gives each its message when its
-// result comes; and the local page's reading of recordings by their names (the ring's end at
-// the file's last write, the 19-character form's at 00:00:00).
+// result comes; a downloader that would not start is held until the next Download click; the
+// cells of found files; and the local page's reading of recordings by their names (the ring's
+// end at the file's last write, the 19-character form's at 00:00:00).
 #include <gtest/gtest.h>
 #include <utime.h>
 
@@ -29,6 +30,7 @@
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "support/Emulators.h"
+#include "support/FakeDevices.h"
 #include "support/TestFolder.h"
 #include "support/Wait.h"
 #include "view/DlgLPlaybackController.h"
@@ -43,7 +45,7 @@ struct FakePage : IPlaybackPageUi {
   QWidget page, play;
   CPlaybackPageController* controller = nullptr;
   std::vector<ScheduleCell> cells;
-  bool searching = false, opening = false;
+  bool opening = false;
   int playButton = 0, position = 0, volume = 0;
   std::u16string progress;
 
@@ -62,7 +64,6 @@ struct FakePage : IPlaybackPageUi {
     return index >= 0 && index < static_cast<int>(cells.size()) ? cells[static_cast<size_t>(index)].FileName
                                                                 : std::u16string();
   }
-  void ShowSearching(bool on) override { searching = on; }
   void SetPlayButton(int state) override { playButton = state; }
   void SetSoundButton(int) override {}
   void SetPosition(int value) override { position = value; }
@@ -133,7 +134,7 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
     controller.Download();
     EXPECT_EQ(page.progress, LoadResString(8557));
     controller.Find(find);
-    EXPECT_TRUE(page.searching);
+    EXPECT_TRUE(controller.IsSearching());
 
     // Each gets its message when its result arrives.
     auto said = [&](std::initializer_list<uint32_t> ids) {
@@ -148,7 +149,7 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
     EXPECT_EQ(page.progress, LoadResString(8558));
     EXPECT_TRUE(said({8514, 8534, 8601})) << "the search's end";
     EXPECT_FALSE(page.opening);
-    EXPECT_FALSE(page.searching);
+    EXPECT_FALSE(controller.IsSearching());
     EXPECT_EQ(controller.GetPlayState(), PlayState::kIdle);
     EXPECT_EQ(page.playButton, 0);
     ticker.stop();
@@ -162,6 +163,74 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
   unsetenv("TARNWICK_HOME");
   unsetenv("TARNWICK_DRIVES");
   plat::resetDriveMap();
+}
+
+// A recorder family whose finder finds one file and whose downloaders never start.
+struct StubbornFamily : fake::Family {
+  struct Finder : CDevRemoteFileFinder {
+    bool given = false;
+    int FindNext(tagRemoteFileInfo* out) override {
+      if (given) return 0;
+      given = true;
+      std::snprintf(out->fileName, sizeof out->fileName, "%s", "0120261208150000");
+      out->start = TIME{2026, 12, 8, 15, 0, 0};
+      out->end = TIME{2026, 12, 8, 15, 20, 0};
+      return 1;
+    }
+  };
+  struct Downloader : CDevRemoteFileDownloader {
+    int* alive;
+    explicit Downloader(int* a) : alive(a) { ++*alive; }
+    ~Downloader() override { --*alive; }
+    int Start() override { return 0; }
+    int GetPos() override { return 0; }
+  };
+  int downloaders = 0;
+  StubbornFamily() : fake::Family(1, 5) {}
+  CDevRemoteFileFinder* MakeFinder(IDevUserLogin*, tagSearchFileCondition*) override { return new Finder; }
+  CDevRemoteFileDownloader* MakeDownloader(IDevUserLogin*, const char*, const char*) override {
+    return new Downloader(&downloaders);
+  }
+};
+
+TEST(PlaybackController, ADownloaderThatWouldNotStartIsHeldUntilTheNextDownloadClick) {
+  testsupport::TestFolder folder;
+  fs::create_directories(fs::path(folder.path()) / "home");
+  setenv("TARNWICK_HOME", (fs::path(folder.path()) / "home").c_str(), 1);
+  harness::ScopedScriptedUi ui;
+  StubbornFamily family;
+  DevFamily* saved = SetDevFamily(1, &family);
+  CDevInfo info(u"库房", u"10.0.0.9", 8000, u"admin", u"12345", 4, u"", u"", u"", u"", 0, 0, DEV_TYPE_DVR,
+                u"PBC-DVR-2", u"REGION-1");
+  ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
+  CDevice* device = CDeviceManager::GetInstance()->FindDevice(u"PBC-DVR-2", 1);
+  {
+    FakePage page;
+    CDlgPlaybackController controller(page);
+    page.controller = &controller;
+    controller.Find({device, 0, 2026, 12, 8, 255});
+    ASSERT_TRUE(Pumped([&] { return !controller.IsSearching(); }));
+    ASSERT_EQ(page.cells.size(), 1u);
+    controller.CellClicked(0);
+    ASSERT_TRUE(Pumped([&] { return !controller.IsOpening(); }));
+    controller.Stop();
+
+    controller.Download();
+    ASSERT_TRUE(Pumped([&] { return page.progress == LoadResString(8558); }));
+    ASSERT_TRUE(harness::SettleDeviceWork());
+    EXPECT_TRUE(controller.IsDownloading()) << "the downloader was let go at once";
+    EXPECT_TRUE(controller.IsBusy());
+    EXPECT_EQ(family.downloaders, 1);
+    controller.Download();  // lets it go, starts nothing
+    EXPECT_EQ(page.progress, LoadResString(8559));
+    EXPECT_FALSE(controller.IsDownloading());
+    EXPECT_FALSE(controller.IsBusy());
+    ASSERT_TRUE(harness::SettleDeviceWork());
+    EXPECT_EQ(family.downloaders, 0);
+  }
+  harness::ResetServices();
+  SetDevFamily(1, saved);
+  unsetenv("TARNWICK_HOME");
 }
 
 // A file's last write, in local time.
@@ -178,7 +247,18 @@ void SetLastWrite(const fs::path& file, int year, int month, int day, int h, int
   ASSERT_EQ(utime(file.c_str(), &times), 0);
 }
 
-TEST(PlaybackController, LocalRecordingsEndAsTheirNamesSay) {
+TEST(PlaybackController, RecordingsBecomeCellsOfTheirTimesOfDayAndLocalOnesEndAsTheirNamesSay) {
+  // A remote file found from 23:50 to 00:10 of the next day: the cell takes the two times of
+  // day, not the dates, and so ends before it starts.
+  FoundFile late;
+  late.name = u"late.rec";
+  late.start = TIME{2026, 12, 8, 23, 50, 0};
+  late.end = TIME{2026, 12, 9, 0, 10, 0};
+  const ScheduleCell night = CellOf(late);
+  EXPECT_EQ(night.StartHour, 23);
+  EXPECT_EQ(night.EndHour, 0);
+  EXPECT_EQ(night.EndMinute, 10);
+
   testsupport::TestFolder folder;
   CDlgLPlaybackController::Filter filter;
   filter.deviceName = u"Gate";

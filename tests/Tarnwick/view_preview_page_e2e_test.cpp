@@ -2,9 +2,9 @@
 // and a recorder channel dragged onto the next window play side by side; the armed recorder's
 // alarm reaches the alarm list through the device layer's thread, the pool and the posted
 // message; a snapshot of the camera's window is a picture of the emulator's frame, and one the
-// disk cannot hold says it failed and leaves no file; a manual recording of the camera is
-// rolled by size through the ring into real AVI files that libavformat plays. The page with
-// four live windows and alarm rows is also the screenshot.
+// disk cannot hold says it failed and leaves no file; a manual recording of the recorder is
+// rolled by size through the ring into saved streams, one of the camera stays one AVI file that
+// libavformat plays. The page with four live windows and alarm rows is also the screenshot.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -247,25 +247,35 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
   for (const auto& e : fs::directory_iterator(root / "c" / "Capture")) captured.push_back(e.path());
   EXPECT_EQ(captured, std::vector<fs::path>{fs::path(shot)});
 
-  // A manual recording of the camera, rolled by the page's timer whenever the file is full.
+  // Manual recordings of both windows. The recorder's, a file of the listed name, is rolled by
+  // the page's timer whenever it is past the pack size; the camera's recorder starts its own
+  // next file, so the ring never rolls it.
   CRecordFileRing* ring = CRecordFileRing::GetInstance();
   ring->SetFreeSpaceQuery([](const std::u16string&) { return int64_t{1} << 40; });
-  ring->SetPackSize(96 * 1024);
+  ring->SetPackSize(32 * 1024);
   CRecordFileRing::DiskFlags flags{};
   flags[1] = 1;
   ring->SetDisks(flags);
-  page->OnCommand(CDlgPreview::ID_RECORD);
-  Settle();
-  ASSERT_EQ(notices.back(), LoadResString(8368));
+  for (int w : {0, 1}) {
+    screen->SetActiveIndex(w, 1);
+    page->OnCommand(CDlgPreview::ID_RECORD);
+    Settle();
+    ASSERT_EQ(notices.back(), LoadResString(8368)) << "window " << w;
+  }
   EXPECT_EQ(TreeItemImage(cameraItem->child(0)), 7);
+  auto recorderFiles = [&] {
+    int n = 0;
+    for (const auto& name : ring->ListedFiles(u"d:\\")) n += name.find(u"录像机") != std::u16string::npos;
+    return n;
+  };
   ASSERT_TRUE(WaitFor(
       [&] {
         page->Controller().OnTimer(CPreviewController::kRecordTimer);
-        return ring->ListedFiles(u"d:\\").size() >= 3;
+        return recorderFiles() >= 4;
       },
       120000))
       << "the recording never filled its files";
-  // The newest file gets some pictures before the stop.
+  // The camera's file gets some pictures before the stop.
   ASSERT_TRUE(WaitFor([&] {
     uintmax_t bytes = 0;
     std::error_code ec;
@@ -273,20 +283,34 @@ TEST_F(PreviewLive, CameraAndRecorderPlaySideBySideWithAlarmsSnapshotsAndARolled
       bytes += fs::file_size(path, ec);
     return bytes > 32 * 1024;
   }));
-  page->OnCommand(CDlgPreview::ID_RECORD);
-  Settle();
+  for (int w : {0, 1}) {
+    screen->SetActiveIndex(w, 1);
+    page->OnCommand(CDlgPreview::ID_RECORD);
+    Settle();
+  }
   EXPECT_EQ(TreeItemImage(cameraItem->child(0)), 5);
-  const auto listed = ring->ListedFiles(u"d:\\");
-  int files = 0;
-  for (const auto& name : listed) {
+  // Every file the recorder's recording rolled away from is a whole saved stream (the last one
+  // may have got no packet before the stop).
+  int saved = 0, cameraNames = 0;
+  const std::u16string last = ring->GetCurrentFile(u"录像机", 1);
+  for (const auto& name : ring->ListedFiles(u"d:\\")) {
+    if (name.find(u"录像机") != std::u16string::npos) {
+      if (name == last) continue;
+      const testsupport::RecorderFileShape file = testsupport::ReadRecorderFile(plat::toNativePath(name));
+      EXPECT_TRUE(file.streamHeader) << plat::utf16ToUtf8(name);
+      EXPECT_GT(file.frames, 0) << plat::utf16ToUtf8(name);
+      ++saved;
+      continue;
+    }
+    ++cameraNames;
     for (const std::string& path : CRecordFileRing::RecordingFilesOf(name)) {
       if (testsupport::EmptyRecording(path)) continue;  // closed by the first frame
-      ++files;
       EXPECT_EQ(fs::path(path).extension(), ".avi");
       EXPECT_GT(testsupport::PlayableFrames(path), 0) << path;
     }
   }
-  EXPECT_GE(files, 3);
+  EXPECT_GE(saved, 3);
+  EXPECT_EQ(cameraNames, 1) << "the ring rolled the camera's recording";
   EXPECT_TRUE(ShowsPictures(w1)) << "the recorder played on meanwhile";
 
   // The page's end stops both windows.

@@ -1,5 +1,5 @@
-// The live page holds the play grid: the saved layout comes back when the page is made, and
-// the page's end saves the open previews while they run and then stops them.
+// The live page holds the play grid: a layout saved before is not brought back when the page
+// is made, and the page's end saves the open previews while they run and then stops them.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -49,7 +49,7 @@ int StoredMode() {
   return mode;
 }
 
-TEST_F(PreviewPageGrid, ThePageShowsTheSavedLayoutAndSavesAndStopsItsPreviewsWhenItEnds) {
+TEST_F(PreviewPageGrid, ThePageStartsInItsOwnLayoutAndSavesAndStopsItsPreviewsWhenItEnds) {
   {
     CPlayScreen earlier(0);
     earlier.SetMode(9, 0);
@@ -57,7 +57,7 @@ TEST_F(PreviewPageGrid, ThePageShowsTheSavedLayoutAndSavesAndStopsItsPreviewsWhe
     m.SetPlayScreen(&earlier);
     ASSERT_TRUE(m.SaveSession());
   }
-  ASSERT_TRUE(CPreviewManager::GetInstance()->LoadSession());  // as the start-up does
+  EXPECT_FALSE(CPreviewManager::GetInstance()->LoadSession());  // as the start-up does
 
   QWidget main;
   main.resize(1000, 700);
@@ -73,8 +73,8 @@ TEST_F(PreviewPageGrid, ThePageShowsTheSavedLayoutAndSavesAndStopsItsPreviewsWhe
     EXPECT_EQ(screen, page.GetPlayScreen());
     EXPECT_EQ(CPreviewManager::GetInstance()->GetPlayScreen(), screen);
     EXPECT_EQ(GetPreviewPageWindow(), page.GetSafeHwnd());
-    EXPECT_EQ(screen->GetLayoutMode(), 9);
-    EXPECT_EQ(static_cast<int>(screen->ListedWindows().size()), 13);
+    EXPECT_EQ(screen->GetLayoutMode(), 1) << "the saved layout came back";
+    EXPECT_EQ(static_cast<int>(screen->ListedWindows().size()), 4);
     EXPECT_FALSE(screen->geometry().intersects(page.GetDeviceTree()->geometry()));
     EXPECT_GT(screen->width(), 600);
 
@@ -90,9 +90,14 @@ TEST_F(PreviewPageGrid, ThePageShowsTheSavedLayoutAndSavesAndStopsItsPreviewsWhe
   EXPECT_EQ(CPreviewManager::GetInstance()->GetPlayScreen(), nullptr);
   EXPECT_EQ(GetPreviewPageWindow(), 0);
   EXPECT_EQ(StoredMode(), 2);
-  CPreviewManager reader;
-  ASSERT_TRUE(reader.LoadSession());
-  EXPECT_EQ(reader.GetSavedPreviews(), (std::vector<SavedPreview>{{u"DEV-P", 4, 1, 1}}));
+  CppSQLite3DB db;
+  ASSERT_TRUE(OpenDatabaseInProgramDir(db, CPreviewManager::kDatabase));
+  std::vector<std::u16string> rows;
+  for (auto q = db.Query(u"select DevGuid, Chn, PlayWnd, IsSubStream from Tb_Preview;"); !q.Eof(); q.NextRow())
+    rows.push_back(std::u16string(q.FieldText(0)) + u"/" + q.FieldText(1) + u"/" + q.FieldText(2) + u"/" +
+                   q.FieldText(3));
+  CloseDatabase(db);
+  EXPECT_EQ(rows, std::vector<std::u16string>{u"DEV-P/4/1/1"});
 }
 
 // What the page draws and holds fits where it goes: the bar's centre image carries a mark and

@@ -20,6 +20,7 @@
 #include "harness/UiHarness.h"
 #include "plat/paths.h"
 #include "plat/text.h"
+#include "shell/AppMessages.h"
 #include "shell/DeviceNote.h"
 #include "shell/Language.h"
 #include "shell/Text.h"
@@ -156,6 +157,15 @@ TEST_F(PreviewPage, ChannelsOpenByDoubleClickAndDragAndCloseWithTheirItemsMarked
   ASSERT_TRUE(Drop(CentreOf(2)));
   EXPECT_EQ(Screen()->GetActiveIndex(), 2);
   EXPECT_EQ(ChannelIn(2), 4);
+  // A channel's menu binds the video panel to the active window's channel.
+  auto* videoParam = page->findChild<CDlgVideoParam*>();
+  ASSERT_NE(videoParam, nullptr);
+  videoParam->BindPreview(u"", 0);
+  {
+    std::unique_ptr<QMenu> menu(page->BuildDeviceTreeMenu(ChannelItem(6)));
+    ASSERT_NE(menu, nullptr);
+  }
+  EXPECT_TRUE(videoParam->Controller().Bound() == (PanelTarget{device->GetGuid(), 4}));
   // Its menu's stream types switch the selected channel's preview.
   Command(CDlgPreview::ID_SUB_STREAM);
   EXPECT_EQ(FakePreview(4)->streamType, 1);
@@ -391,8 +401,14 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
       plat::sleepMs(1);
     }
   };
+  // The first member comes with the double click; then a switch at every interval of ticks
+  // (the node's interval is the settings' cycle interval).
   auto step = [&](int expected) {
-    ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
+    if (expected > 1) {
+      for (int t = 1; t < cycles->FindByWindow(3)->GetInterval(); ++t)
+        ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
+      ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
+    }
     WaitSteps(expected);
     Settle();  // the switch starts the channel on the device's queue
     QCoreApplication::processEvents();  // the page's notes
@@ -402,9 +418,6 @@ TEST_F(PreviewPage, AGroupCyclesInTheActiveWindowPausesResumesAndBindsTheVideoPa
   for (int s = 1; s <= 4; ++s) {
     step(s);
     shown.push_back(ChannelIn(3));
-    // Only the tick that switches: the node's interval is the settings' cycle interval.
-    for (int t = 1; t < cycles->FindByWindow(3)->GetInterval(); ++t)
-      ASSERT_TRUE(cycles->FindByWindow(3)->InjectTick());
   }
   EXPECT_EQ(shown, (std::vector<int>{1, 2, 3, 1}));
   EXPECT_EQ(TreeItemImage(page->GetGroupTree()->topLevelItem(0)->child(0)), 5) << "the page marked the shown member";
@@ -477,6 +490,27 @@ TEST_F(PreviewPage, SidePanelsFollowThePanelTabsAndThePresetListTheActiveWindow)
   Command(CDlgPreview::ID_PANEL_CRUISE);
   EXPECT_TRUE(cruise->isVisible());
   EXPECT_FALSE(presets->isVisible());
+}
+
+// The first Escape the page gets moves it to its normal place and shows its controls, in full
+// screen or not; after that, only the Escape that ends a full screen does.
+TEST_F(PreviewPage, TheFirstEscapeAndTheOneEndingAFullScreenPutThePageInItsNormalPlace) {
+  const QRect normal(0, 40, 1280, 760);
+  page->SetPaneRect2(normal);
+  page->SetPaneRect(QRect(0, 0, 1280, 800));
+  Send(WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(page->geometry(), normal) << "outside full screen";
+  page->setGeometry(0, 0, 1280, 800);
+  Send(WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(page->geometry(), QRect(0, 0, 1280, 800)) << "a second Escape moved the page";
+
+  Command(CDlgPreview::ID_FULLSCREEN);
+  EXPECT_TRUE(page->IsFullScreen());
+  EXPECT_FALSE(page->GetDeviceTree()->isVisible());
+  Send(WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_FALSE(page->IsFullScreen());
+  EXPECT_EQ(page->geometry(), normal);
+  EXPECT_TRUE(page->GetDeviceTree()->isVisible());
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
@@ -333,15 +335,12 @@ TEST_F(PtzLive, PresetsSetClearAndGoToOnBothFamilies) {
   clickRow(2);
   panel.OnCommand(CDlgPresetPoint::kGoToId);
   ASSERT_TRUE(harness::SettleDeviceWork());
-  // Set on row 0 sends preset 1; clear on row 63 sends preset 64. While the set is on its way
-  // the buttons are greyed and a second command is refused.
+  // Set on row 0 sends preset 1; clear on row 63 sends preset 64. A command given while the
+  // one before is on its way follows it: nothing is greyed or refused.
   clickRow(0);
   panel.OnCommand(CDlgPresetPoint::kSetId);
-  EXPECT_FALSE(panel.findChild<QWidget*>("1066")->isEnabled());
-  clickRow(63);
-  panel.OnCommand(CDlgPresetPoint::kMenuClear);
-  ASSERT_TRUE(harness::SettleDeviceWork());
   EXPECT_TRUE(panel.findChild<QWidget*>("1066")->isEnabled());
+  clickRow(63);
   panel.OnCommand(CDlgPresetPoint::kMenuClear);
   ASSERT_TRUE(harness::SettleDeviceWork());
   const auto sent = Dvr(kDvrPreset);
@@ -408,21 +407,45 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
   harness::SaveScreenshot(&panel, "cruise_panel");
   Watch(1);
 
+  EXPECT_EQ(panel.findChild<QWidget*>("1062")->toolTip(), QStringLiteral("停止 \n巡航"));
+  // A right-click below the routes shows the menu too.
+  QWidget* routes = panel.List()->viewport();
+  QMouseEvent right(QEvent::MouseButtonPress, QPointF(5, routes->height() - 3), routes->mapToGlobal(QPointF(5, routes->height() - 3)),
+                    Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+  QApplication::sendEvent(routes, &right);
+  auto* menu = panel.findChild<QMenu*>();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->isVisible()) << "no menu below the routes";
+  menu->hide();
+
   // Start with no row selected sends nothing; stop sends to all six routes.
   panel.OnCommand(CDlgCruise::kStartId);
   panel.OnCommand(CDlgCruise::kStopId);
-  EXPECT_FALSE(panel.findChild<QWidget*>("1062")->isEnabled()) << "stop not greyed on its way";
   ASSERT_TRUE(harness::SettleDeviceWork());
-  EXPECT_TRUE(panel.findChild<QWidget*>("1062")->isEnabled());
   auto sent = Dvr(kDvrCruise);
   ASSERT_EQ(sent.size(), 6u);
   for (uint32_t r = 0; r < 6; ++r) {
     EXPECT_EQ(sent[r].action, 21u);
     EXPECT_EQ(sent[r].route, r);
   }
+  // A stop pressed while a start is on its way follows it: nothing is greyed or lost.
+  panel.List()->SelectRow(4);
+  panel.OnCommand(CDlgCruise::kStartId);
+  EXPECT_TRUE(panel.findChild<QWidget*>("1062")->isEnabled());
+  panel.OnCommand(CDlgCruise::kStopId);
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  sent = Dvr(kDvrCruise);
+  ASSERT_EQ(sent.size(), 13u);
+  EXPECT_EQ(sent[6].action, 20u);
+  EXPECT_EQ(sent[6].route, 4u);
+  for (uint32_t r = 0; r < 6; ++r) {
+    EXPECT_EQ(sent[7 + r].action, 21u);
+    EXPECT_EQ(sent[7 + r].route, r);
+  }
 
-  // Route 3 (index 2): the path dialog reads it over the channel's PTZ object made anew, as
-  // the program makes it (with the channel's number); modify stop 2 (pre-filled), clear stop 1.
+  // Route 3 (index 2): the path dialog reads it over the channel's PTZ object made anew, as the
+  // program makes it (with the channel's number); modify stop 2 (the editor opens with the
+  // defaults), clear stop 1.
   CDevice* recorder = CDeviceManager::GetInstance()->FindDevice(kDvrGuid, 1);
   recorder->GetChannel(1)->ReleasePtz();
   ASSERT_NE(CDeviceManager::GetInstance()->GetChannelPtzByGuid(kDvrGuid, 1), nullptr);
@@ -450,9 +473,10 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
           ASSERT_TRUE(harness::SettleDeviceWork());
           EXPECT_TRUE(combo->isEnabled());
           EXPECT_EQ(combo->count(), 64);
-          EXPECT_EQ(combo->currentIndex(), 6) << "pre-filled with preset 7";
-          EXPECT_EQ(editor->findChild<CEditEx*>("1456")->text(), "10");
-          EXPECT_EQ(editor->findChild<CEditEx*>("1457")->text(), "4");
+          EXPECT_EQ(editor->windowTitle(), Text(8164)) << "opened as for a new stop";
+          EXPECT_EQ(combo->currentIndex(), 0) << "not the stop's preset 7";
+          EXPECT_EQ(editor->findChild<CEditEx*>("1456")->text(), "2");
+          EXPECT_EQ(editor->findChild<CEditEx*>("1457")->text(), "0");
           EXPECT_EQ(editor->findChild<CEditEx*>("1452")->text(), "2");
           harness::SaveScreenshot(editor, "cruise_add_point");
           // Out of range: refused, kept open.
@@ -482,31 +506,35 @@ TEST_F(PtzLive, CruiseRouteReadEditedStartedAndStopped) {
   // Then start route 3.
   panel.OnCommand(CDlgCruise::kStartId);
   ASSERT_TRUE(harness::SettleDeviceWork());
-  ASSERT_TRUE(dvr->waitForRequests(kDvrCruise, 12));
+  ASSERT_TRUE(dvr->waitForRequests(kDvrCruise, 19));
   sent = Dvr(kDvrCruise);
   // Stop 2 stored as index 1: preset, dwell, speed, then the closing command.
-  EXPECT_EQ(sent[6].action, 30u);
-  EXPECT_EQ(sent[6].route, 2u);
-  EXPECT_EQ(sent[6].point, 1u);
-  EXPECT_EQ(sent[6].preset, 3u);
-  EXPECT_EQ(sent[7].action, 31u);
-  EXPECT_EQ(sent[7].value24, 12u);
-  EXPECT_EQ(sent[8].action, 32u);
-  EXPECT_EQ(sent[8].value4, 6u);
-  EXPECT_EQ(sent[9].action, 39u);
+  EXPECT_EQ(sent[13].action, 30u);
+  EXPECT_EQ(sent[13].route, 2u);
+  EXPECT_EQ(sent[13].point, 1u);
+  EXPECT_EQ(sent[13].preset, 3u);
+  EXPECT_EQ(sent[14].action, 31u);
+  EXPECT_EQ(sent[14].value24, 12u);
+  EXPECT_EQ(sent[15].action, 32u);
+  EXPECT_EQ(sent[15].value4, 6u);
+  EXPECT_EQ(sent[16].action, 39u);
   // Clearing stop row 0 sends stop number 1.
-  EXPECT_EQ(sent[10].action, 33u);
-  EXPECT_EQ(sent[10].point, 1u);
-  EXPECT_EQ(sent[11].action, 20u);
-  EXPECT_EQ(sent[11].route, 2u);
+  EXPECT_EQ(sent[17].action, 33u);
+  EXPECT_EQ(sent[17].point, 1u);
+  EXPECT_EQ(sent[18].action, 20u);
+  EXPECT_EQ(sent[18].route, 2u);
 }
 
-TEST_F(PtzLive, EditorRefusesAnEmptyPresetAndSurvivesTheDeviceGoingAway) {
+// Presets that cannot be read leave the editor nothing to choose: OK sends preset 0. An editor
+// whose device goes away while it is open sends nothing and holds no pointer into it.
+TEST_F(PtzLive, WithoutPresetsTheEditorSendsPresetZeroAndSurvivesTheDeviceGoingAway) {
   Watch(1);
+  dvr->services().failConfig(41, -1, true);
   CDlgCruise panel(&host);
   panel.show();
   panel.List()->SelectRow(0);
-  const size_t before = dvr->requests(kDvrCruise).size();
+  const size_t before = Dvr(kDvrCruise).size();
+  QString shown;
   WhenModal([&](QWidget* w) {
     auto* path = qobject_cast<CDlgCruisePathSetting*>(w);
     ASSERT_NE(path, nullptr);
@@ -516,12 +544,19 @@ TEST_F(PtzLive, EditorRefusesAnEmptyPresetAndSurvivesTheDeviceGoingAway) {
           auto* editor = qobject_cast<CDlgAddCruisePoint*>(e);
           ASSERT_NE(editor, nullptr);
           ASSERT_TRUE(harness::SettleDeviceWork());
-          // No preset chosen: OK is refused, preset 0 is never sent.
-          editor->findChild<QComboBox*>("1459")->setCurrentIndex(-1);
-          EXPECT_FALSE(editor->OnOK());
-          editor->findChild<QComboBox*>("1459")->setCurrentIndex(0);
-          // The recorder goes away while the editor is open; OK then sends nothing and the
-          // dialogs hold no pointer into it.
+          auto* combo = editor->findChild<QComboBox*>("1459");
+          EXPECT_EQ(combo->count(), 0);
+          EXPECT_EQ(combo->currentIndex(), -1);
+          EXPECT_TRUE(editor->OnOK());
+        },
+        path);
+    path->OnModify();
+    shown = path->List()->GetItemText(0, 1);
+    WhenModal(
+        [&](QWidget* e) {
+          auto* editor = qobject_cast<CDlgAddCruisePoint*>(e);
+          ASSERT_NE(editor, nullptr);
+          ASSERT_TRUE(harness::SettleDeviceWork());
           CDevice* device = CDeviceManager::GetInstance()->FindDevice(kDvrGuid, 1);
           device->ReleaseAll();
           ASSERT_TRUE(CDeviceManager::GetInstance()->Remove(device));
@@ -537,7 +572,12 @@ TEST_F(PtzLive, EditorRefusesAnEmptyPresetAndSurvivesTheDeviceGoingAway) {
   });
   panel.OnCommand(CDlgCruise::kSettingsId);
   ASSERT_TRUE(harness::SettleDeviceWork());
-  EXPECT_EQ(dvr->requests(kDvrCruise).size(), before);
+  const auto sent = Dvr(kDvrCruise);
+  ASSERT_EQ(sent.size(), before + 4) << "the first stop stored, nothing after the device went";
+  EXPECT_EQ(sent[before].action, 30u);
+  EXPECT_EQ(sent[before].preset, 0u);
+  EXPECT_EQ(shown, "0");
+  dvr->services().failConfig(41, -1, false);
   panel.OnCommand(CDlgCruise::kStopId);
 }
 
@@ -546,8 +586,9 @@ TEST_F(PtzLive, EditorRefusesAnEmptyPresetAndSurvivesTheDeviceGoingAway) {
 namespace {
 
 // A camera that stops answering (its emulator stopped with SIGSTOP) while the user presses a
-// PTZ button and drags a picture slider: the window keeps running, and once the camera runs
-// again it gets the press, the release and the last picture values, in that order.
+// PTZ button, sets and clears a preset and drags a picture slider: the window keeps running,
+// and once the camera runs again it gets the press, the release, the two preset commands and
+// the last picture values, in that order.
 struct PtzFrozenCamera : ::testing::Test {
   testsupport::TestFolder folder;
   std::unique_ptr<testsupport::EmulatorProcess> cam;
@@ -604,6 +645,12 @@ TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraI
   ASSERT_TRUE(harness::SettleDeviceWork());
   auto* brightness = video.findChild<QSlider*>(QString::number(CVideoParamController::kFirstSliderId));
   ASSERT_TRUE(brightness && brightness->isEnabled());
+  CDlgPresetPoint presets(&host);
+  presets.setParent(&page);
+  presets.setGeometry(640, 240, 200, 240);
+  presets.show();
+  ASSERT_EQ(presets.WindowProc(WM_PANEL_BIND, 1, 0), 1);
+  ASSERT_TRUE(harness::SettleDeviceWork());
   const size_t ptzBefore = Messages(kCamPtzCommand).size();
   const size_t picturesBefore = Messages(kSetPicture).size();
 
@@ -621,6 +668,11 @@ TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraI
   harness::MousePress(ptz.Button(1044));  // up
   pump(50);
   harness::MouseRelease(ptz.Button(1044));
+  CListCtrlEx* rows = presets.List();
+  presets.ClickAt(rows->visualItemRect(rows->topLevelItem(2)).center(), false);
+  presets.OnCommand(CDlgPresetPoint::kSetId);
+  EXPECT_TRUE(presets.findChild<QWidget*>("1067")->isEnabled()) << "greyed while the set is on its way";
+  presets.OnCommand(CDlgPresetPoint::kClearId);
   brightness->setSliderDown(true);
   for (int v = 1; v <= 8; ++v) {
     brightness->setSliderPosition(v);
@@ -637,14 +689,16 @@ TEST_F(PtzFrozenCamera, PressReleaseAndADragNeverStopTheWindowAndReachTheCameraI
   cam->Resume();
   ASSERT_TRUE(harness::SettleDeviceWork());
   ASSERT_TRUE(cam->WaitForLog([&](const std::vector<std::string>&) {
-    return Messages(kCamPtzCommand).size() >= ptzBefore + 2 && Messages(kSetPicture).size() > picturesBefore;
+    return Messages(kCamPtzCommand).size() >= ptzBefore + 4 && Messages(kSetPicture).size() > picturesBefore;
   }));
   const auto steered = Messages(kCamPtzCommand);
-  ASSERT_EQ(steered.size(), ptzBefore + 2);
+  ASSERT_EQ(steered.size(), ptzBefore + 4);
   EXPECT_EQ(steered[ptzBefore].Byte(2), 21);
   EXPECT_EQ(steered[ptzBefore].Byte(3), 0) << "the press first";
   EXPECT_EQ(steered[ptzBefore + 1].Byte(2), 21);
   EXPECT_EQ(steered[ptzBefore + 1].Byte(3), 1) << "then the release";
+  EXPECT_EQ(steered[ptzBefore + 2].Byte(2), 8) << "the preset set";
+  EXPECT_EQ(steered[ptzBefore + 3].Byte(2), 9) << "the preset cleared after it";
   // The drag's writes waited behind the press: each took the newer values, so one went out,
   // with the value the user let go at (7 of 10 on the camera's 0..255).
   const auto pictures = Messages(kSetPicture);

@@ -36,6 +36,11 @@ inline int& TalkResult() {
   static int r = 1;
   return r;
 }
+// The data callback the last StartVoiceCom was given.
+inline intptr_t& TalkCallback() {
+  static intptr_t c = 0;
+  return c;
+}
 
 struct UserLogin : IDevUserLogin {
   int type;
@@ -85,8 +90,9 @@ struct UserLogin : IDevUserLogin {
   bool FindDVRLog(int, int, int, TIME*, TIME*, int) override { return false; }
   bool FindLogClose() override { return false; }
   bool FindNextLog(int) override { return false; }
-  int StartVoiceCom(intptr_t, intptr_t, intptr_t, intptr_t) override {
+  int StartVoiceCom(intptr_t, intptr_t, intptr_t callback, intptr_t) override {
     Note("login.talk");
+    TalkCallback() = callback;
     return TalkResult();
   }
   int StopVoiceCom() override { return 1; }

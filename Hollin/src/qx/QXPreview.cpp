@@ -195,7 +195,6 @@ bool CDevQXPreview::CloseSound() {
 bool CDevQXPreview::SetVolume(int volume) {
   if (realHandle_ == -1) return false;
   RecNet_Volume(realHandle_, static_cast<uint16_t>(volume));
-  volume_ = volume & 0xFFFF;
   return true;
 }
 

@@ -42,12 +42,6 @@ class CDevQXPreview : public IDevPreview {
   void GetRealHandle(DevHandle* out) override {
     if (out) *out = realHandle_.load();
   }
-  // The volume last set on this preview; false before the first.
-  bool GetVolume(int* volume) const {
-    if (volume_ < 0) return false;
-    *volume = volume_;
-    return true;
-  }
   // Talk through the live view's login and channel.
   virtual int StartVoiceCom(intptr_t a1, intptr_t a2, intptr_t a3, intptr_t a4);
 
@@ -68,7 +62,6 @@ class CDevQXPreview : public IDevPreview {
   std::atomic<bool> previewing_{false};
   std::atomic<bool> soundOpen_{false};
   std::atomic<bool> recording_{false};
-  int volume_ = -1;
   // The receivers are read on the SDK's threads while the UI may change them: each is read
   // with its value as one pair.
   mutable std::mutex receivers_;

@@ -113,21 +113,11 @@ std::u16string RingRecordingName(const std::u16string& folder, int deviceType,
 std::u16string DownloadFileName(int deviceType, const std::u16string& deviceName, int channel,
                                 const Stamp& start, const Stamp& end,
                                 const std::u16string& remoteName) {
-  std::u16string ext = u"h264";
-  if (deviceType != 1) {
-    const size_t dot = remoteName.find_last_of(u'.');
-    if (dot != std::u16string::npos && dot + 1 < remoteName.size() && remoteName.size() - dot - 1 <= 8) {
-      std::u16string candidate = remoteName.substr(dot + 1);
-      bool ok = true;
-      for (char16_t c : candidate)
-        ok = ok && (IsDigit(c) || (Lower(c) >= u'a' && Lower(c) <= u'z'));
-      if (ok) ext = candidate;
-    }
-  }
+  if (deviceType != 1) return FileNamePart(deviceName) + u"_" + FileNamePart(remoteName);
   char middle[32];
   std::snprintf(middle, sizeof middle, "_%02d_", channel);
   return FileNamePart(deviceName) + plat::utf8ToUtf16(middle) + plat::utf8ToUtf16(start) + u"_" +
-         plat::utf8ToUtf16(end) + u"." + ext;
+         plat::utf8ToUtf16(end) + u".h264";
 }
 
 std::u16string NameOfPath(const std::u16string& path) {

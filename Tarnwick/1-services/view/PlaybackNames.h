@@ -37,9 +37,8 @@ std::u16string RingRecordingName(const std::u16string& folder, int deviceType,
                                  const plat::LocalTime& now, uint32_t tick);
 
 // The file name (no folder) of a download of a remote recording of `channel` (1-based) that
-// ran from `start` to `end`: "<device>_<NN>_<start>_<end>.<ext>", where the extension is
-// "h264" for recorders of type 1 and the remote name's own (letters and digits, at most 8)
-// otherwise, "h264" when it has none.
+// ran from `start` to `end`: "<device>_<NN>_<start>_<end>.h264" for recorders of type 1,
+// "<device>_<remote name>" otherwise; the device and remote names made safe (FileNamePart).
 std::u16string DownloadFileName(int deviceType, const std::u16string& deviceName, int channel,
                                 const Stamp& start, const Stamp& end,
                                 const std::u16string& remoteName);

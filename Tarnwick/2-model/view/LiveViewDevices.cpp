@@ -35,6 +35,9 @@ bool IsDiskAlarm(int32_t type) { return type == 1 || type == 5; }
 
 std::u16string U16(const std::string& utf8) { return plat::utf8ToUtf16(utf8); }
 
+// The talk's data callback: the page has no use for what the device sends back.
+void IgnoreTalkData(intptr_t, const char*, uint32_t, intptr_t) {}
+
 }  // namespace
 
 // --- the alarm list --------------------------------------------------------------------------
@@ -273,7 +276,8 @@ void CLiveViewModel::OnVoiceTalk() {
           if (IDevUserLogin* login = device->GetUserLogin(1)) login->Login();
         }
         // A refused talk is not shown as running.
-        t.started = device->StartVoiceCom(1, 0, 0, 0) > 0 && device->IsLoggedIn();
+        t.started = device->StartVoiceCom(1, 0, reinterpret_cast<intptr_t>(&IgnoreTalkData), 0) > 0 &&
+                    device->IsLoggedIn();
         return t;
       },
       [this, guid](Talk t) {

@@ -14,7 +14,6 @@
 #include "shell/StringIds.h"
 #include "view/LiveViewModel.h"
 #include "view/PreviewManager.h"
-#include "view/RecordFileRing.h"
 #include "view/ViewMessages.h"
 
 namespace {
@@ -328,12 +327,10 @@ void CLiveViewModel::SetStreamType(int type) {
   if (!device) return;
   struct Switched {
     bool done = false;  // false: no preview, or the stream was that type already
-    bool previewing = false;
-    bool recording = false;
     HWND window = 0;
   };
   // Recording and preview stop, the type changes and the preview starts again, in that order,
-  // on the device's queue.
+  // on the device's queue. A recording that ran is not started again.
   devwork::Run<Switched>(
       guid,
       [device, channel, type] {
@@ -342,50 +339,18 @@ void CLiveViewModel::SetStreamType(int type) {
         IDevPreview* preview = object ? object->GetPreview(1) : nullptr;
         if (!preview || preview->GetStreamType() == type) return s;
         s.done = true;
-        s.previewing = preview->IsPreviewing();
-        s.recording = preview->IsRecording();
+        const bool previewing = preview->IsPreviewing();
         s.window = preview->GetPlayWnd();
         preview->StopRecord();
         preview->StopPreview();
         preview->SetStreamType(type);
-        if (s.previewing) preview->StartPreview();
+        if (previewing) preview->StartPreview();
         return s;
       },
       [this, guid, channel](Switched s) {
         if (!s.done) return;
-        CDevice* device = CDeviceManager::GetInstance()->FindDevice(guid, 1);
-        auto finish = [this, guid, channel, window = s.window] {
-          if (CDevice* d = CDeviceManager::GetInstance()->FindDevice(guid, 1))
-            RefreshChannelNode(d, channel);
-          if (window) CPreviewManager::GetInstance()->SetActiveWindowByHwnd(window, 1);
-        };
-        // The recording of the old stream ended with it; it goes on in a new file of the ring
-        // when the preview runs again, and the user is told either way.
-        CRecordFileRing* ring = CRecordFileRing::GetInstance();
-        std::u16string file;
-        if (s.recording && s.previewing && device && ring &&
-            ring->NewRecordFile(device->GetDevType(), device->GetDevInfo().GetName(), channel, file)) {
-          devwork::Ask<bool>(
-              guid,
-              [device, channel, file] {
-                CChannel* object = device->GetChannel(channel);
-                IDevPreview* preview = object ? object->GetPreview(0) : nullptr;
-                return preview && preview->StartRecord(0, plat::utf16ToUtf8(file).c_str());
-              },
-              [this, file, finish](bool ok) {
-                if (ok) {
-                  Say(TextWithPath(IDS_SWITCH_NEW_RECORD, file));
-                } else {
-                  if (CRecordFileRing* r = CRecordFileRing::GetInstance()) r->DropRecordFile(file);
-                  Notice(IDS_SWITCH_ENDED_RECORD);
-                }
-                finish();
-              },
-              owner_, false);
-          return;
-        }
-        if (s.recording) Notice(IDS_SWITCH_ENDED_RECORD);
-        finish();
+        if (CDevice* d = CDeviceManager::GetInstance()->FindDevice(guid, 1)) RefreshChannelNode(d, channel);
+        if (s.window) CPreviewManager::GetInstance()->SetActiveWindowByHwnd(s.window, 1);
       },
       owner_, Switched{});
 }

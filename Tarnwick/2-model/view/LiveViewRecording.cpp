@@ -10,7 +10,7 @@
 #include "plat/log.h"
 #include "plat/paths.h"
 #include "plat/text.h"
-#include "shell/DiskHelpers.h"
+#include "shell/Disks.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/StringIds.h"
@@ -35,7 +35,8 @@ void CLiveViewModel::Snapshot() {
   if (!settings) return;
   std::u16string folder = settings->GetPictureSavePath();
   while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
-  if (!MakeFolderOrSay(folder)) return;
+  // A folder that cannot be made is not said here: the snapshot fails there and says so.
+  MakeFolder(folder);
   const std::tm t = Now();
   char name[256];
   std::snprintf(name, sizeof name, "\\Preview_%02d_%04d%02d%02d_%02d%02d%02d_%u.bmp", item->GetChannel(),
@@ -76,7 +77,7 @@ void CLiveViewModel::ToggleRecord() {
     Notice(IDS_DISK_RESERVE);
     return;
   }
-  if (!MakeFolderOrSay(root)) return;
+  MakeFolder(root);
   std::u16string file;
   CRecordFileRing* ring = CRecordFileRing::GetInstance();
   if (!device || !ring ||

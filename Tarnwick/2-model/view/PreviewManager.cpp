@@ -174,13 +174,7 @@ int CPreviewManager::GetCount() {
   return static_cast<int>(items_.size());
 }
 
-void CPreviewManager::SetPlayScreen(ILiveScreen* screen) {
-  screen_ = screen;
-  if (screen_ && modePending_) {
-    modePending_ = false;
-    screen_->SetMode(savedMode_, 0);
-  }
-}
+void CPreviewManager::SetPlayScreen(ILiveScreen* screen) { screen_ = screen; }
 
 void CPreviewManager::SetActiveWindow(int index, int relayout) {
   if (screen_) screen_->SetActiveIndex(index, relayout);
@@ -196,12 +190,6 @@ ILiveWindow* CPreviewManager::GetPlayWnd(int index) {
 
 bool CPreviewManager::SaveSession() {
   if (!persistent_) return false;
-  std::vector<SavedPreview> rows;
-  {
-    CScopedLock lock(lock_);
-    for (const PreviewItemPtr& i : items_)
-      rows.push_back({i->GetDeviceGuid(), i->GetChannel(), i->GetWindow(), i->GetStreamType()});
-  }
   const int mode = screen_ ? screen_->GetLayoutMode() : kModeWithoutScreen;
   return SaveKeepingDamagedAside(kDatabase, [&] {
     CppSQLite3DB db;
@@ -212,9 +200,14 @@ bool CPreviewManager::SaveSession() {
       d.Execute(u"CREATE TABLE [Tb_Preview] (DevGuid varchar,Chn varchar,PlayWnd integer,"
                 u"IsSubStream integer);");
       SaveStep("created");
-      for (const SavedPreview& r : rows)
-        d.Execute(u"insert into [Tb_Preview] values(?, ?, ?, ?);",
-                  {r.deviceGuid, int64_t{r.channel}, int64_t{r.window}, int64_t{r.streamType}});
+      {
+        // The rows are the list as it stands while they are written.
+        CScopedLock lock(lock_);
+        for (const PreviewItemPtr& i : items_)
+          d.Execute(u"insert into [Tb_Preview] values(?, ?, ?, ?);",
+                    {i->GetDeviceGuid(), int64_t{i->GetChannel()}, int64_t{i->GetWindow()},
+                     int64_t{i->GetStreamType()}});
+      }
       SaveStep("rows");
       if (d.TableExists(u"Tb_PlayScreen")) d.Execute(u"DROP TABLE [Tb_PlayScreen];");
       d.Execute(u"CREATE TABLE [Tb_PlayScreen] (DevideScreenMode integer);");
@@ -235,35 +228,14 @@ bool CPreviewManager::LoadSession() {
     if (!why.empty()) ReportDamagedFile(kDatabase, why);
     return false;
   }
-  bool ok = true;
-  std::vector<SavedPreview> rows;
-  int mode = -1;
+  // The saved session is not brought back: a new run opens only what the user or a cycle
+  // opens. The tables are only read through, so that damage is said now, not at the exit.
   try {
-    if (db.TableExists(u"Tb_PlayScreen")) {
-      CppSQLite3Table t = db.QueryTable(u"select DevideScreenMode from [Tb_PlayScreen];");
-      if (t.RowCount() > 0) {
-        t.SetRow(0);
-        mode = plat::textToInt(t.FieldText(0));
-      }
-    }
-    if (db.TableExists(u"Tb_Preview")) {
-      CppSQLite3Table t =
-          db.QueryTable(u"select DevGuid, Chn, PlayWnd, IsSubStream from [Tb_Preview];");
-      for (int r = 0; r < t.RowCount(); ++r) {
-        t.SetRow(r);
-        rows.push_back({t.FieldText(0), plat::textToInt(t.FieldText(1)),
-                        plat::textToInt(t.FieldText(2)), plat::textToInt(t.FieldText(3))});
-      }
-    }
+    for (const char16_t* table : {u"Tb_PlayScreen", u"Tb_Preview"})
+      if (db.TableExists(table)) db.QueryTable(std::u16string(u"select * from [") + table + u"];");
   } catch (const CppSQLite3Exception& e) {
     ReportDamagedFile(kDatabase, e.Detail());
-    ok = false;
   }
   CloseDatabase(db);
-  if (!ok) return false;
-  saved_ = std::move(rows);
-  savedMode_ = mode;
-  modePending_ = mode >= 0;
-  if (modePending_ && screen_) SetPlayScreen(screen_);
-  return true;
+  return false;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Which live preview runs in which play window: the process-wide list of open previews under
 // one lock, and preivew.db, where the preview page's close leaves the open previews and the
-// play screen's layout mode.
+// play screen's layout mode (written there, never read back).
 //
 // Items are shared-owned. A look-up hands out a PreviewItemPtr that stays valid after the
 // item is unlinked. Look-ups never fetch a preview (a fetch may log in), and previews are
@@ -16,15 +16,6 @@
 #include "shell/Lock.h"
 #include "view/LiveScreen.h"
 #include "view/PreviewItem.h"
-
-// One row of Tb_Preview.
-struct SavedPreview {
-  std::u16string deviceGuid;
-  int channel = 0;
-  int window = 0;
-  int streamType = 0;
-  bool operator==(const SavedPreview&) const = default;
-};
 
 class CPreviewManager {
  public:
@@ -79,11 +70,9 @@ class CPreviewManager {
   // Rewrites Tb_Preview and Tb_PlayScreen in one transaction with bound values; a failure
   // anywhere leaves the previous rows. False without persistence or on any database error.
   bool SaveSession();
-  // Reads the saved layout mode (applied to the play screen when one is registered, at once or
-  // on registration) and the saved rows, which are kept apart: nothing is listed as running.
+  // Opens preivew.db and closes it again: no item is listed and no play screen changes.
+  // A file that cannot be opened or read is said (and moved aside at the next save). False.
   bool LoadSession();
-  const std::vector<SavedPreview>& GetSavedPreviews() const { return saved_; }
-  int GetSavedMode() const { return savedMode_; }
 
   // Test hook: called after each step of SaveSession ("dropped", "created", "rows").
   using SaveStepHook = void (*)(const char* step);
@@ -96,9 +85,6 @@ class CPreviewManager {
   bool persistent_;
   std::list<PreviewItemPtr> items_;
   CLock lock_;
-  std::vector<SavedPreview> saved_;
-  int savedMode_ = -1;  // -1: nothing loaded
-  bool modePending_ = false;  // loaded but no play screen to apply it to yet
   StoppedListener stopped_;
   devwork::Owner owner_;
 };

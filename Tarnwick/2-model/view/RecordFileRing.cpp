@@ -17,7 +17,7 @@
 #include "plat/text.h"
 #include "shell/DamagedFiles.h"
 #include "shell/DbHelpers.h"
-#include "shell/DiskHelpers.h"
+#include "shell/Disks.h"
 #include "shell/Language.h"
 #include "shell/Singleton.h"
 #include "shell/StringIds.h"
@@ -39,12 +39,12 @@ int64_t systemFreeBytes(const std::u16string& root) {
              : static_cast<int64_t>(info.available);
 }
 
-// Creation time where the file system keeps one, else the last write, in nanoseconds.
-int64_t creationTimeNs(const std::string& path) {
+// Creation time where the file system keeps one, else the last write, in whole seconds.
+int64_t creationTime(const std::string& path) {
   struct statx sx{};
   if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &sx) != 0) return 0;
   const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime;
-  return t.tv_sec * 1000000000LL + t.tv_nsec;
+  return t.tv_sec;
 }
 
 bool driveIsMapped(char16_t letter) {
@@ -138,7 +138,8 @@ void CRecordFileRing::SetDisks(const DiskFlags& flags) {
       continue;
     }
     AddDisk(std::u16string{letter, u':', u'\\'});
-    MakeFolderOrSay(std::u16string{letter, u':', u'\\'} + u"RecordFile");
+    // A folder that cannot be made is not said: the recording start fails there and says so.
+    MakeFolder(std::u16string{letter, u':', u'\\'} + u"RecordFile");
   }
 }
 
@@ -156,8 +157,24 @@ void CRecordFileRing::AddDisk(const std::u16string& root) {
     } catch (const CppSQLite3Exception& e) {
       PLAT_LOGW(kLog, "table for %s: %s", plat::utf16ToUtf8(root).c_str(), e.Detail().c_str());
     }
+    // A table of that name made by something else would take no row of the ring's: every
+    // recording would go unlisted, and loop recording would never find it to free a disk.
+    try {
+      db_.Query(u"select id, file from " + TableOf(root) + u" limit 0");
+    } catch (const CppSQLite3Exception& e) {
+      PLAT_LOGE(kLog, "table for %s is not the ring's: %s", plat::utf16ToUtf8(root).c_str(), e.Detail().c_str());
+      GiveUpDatabase(IDS_NOT_A_RECORD_LIST, true);
+    }
   }
   disks_.push_back(root);
+}
+
+void CRecordFileRing::GiveUpDatabase(uint32_t reason, bool tell) {
+  PLAT_LOGE(kLog, "%s cannot be used: local recording is off",
+            plat::inProgramDir(plat::utf16ToUtf8(RECORD_DB_NAME)).c_str());
+  db_.Close();
+  problem_ = UnopenableFileText(IDS_RECORD_LIST_UNOPENABLE, RECORD_DB_NAME, LoadResString(reason));
+  if (tell) UiService().Notice(problem_);
 }
 
 void CRecordFileRing::SetCircular(int on) { circular_ = on; }
@@ -230,19 +247,14 @@ CRecordFileRing::Oldest CRecordFileRing::FindOldestFile(int onlyDisk) {
     if (onlyDisk >= 0 && static_cast<int>(i) != onlyDisk) continue;
     int64_t rowId = 0;
     std::u16string file;
-    std::vector<int64_t> nameless;
     try {
       // A file still being written is passed over, and its row kept: deleting it would cut
-      // off the recording that writes it.
+      // off the recording that writes it. Rows without a name are passed over too.
       CppSQLite3Query q = db_.Query(u"select id, file from " + TableOf(disks_[i]) + u" order by id");
       for (; !q.Eof(); q.NextRow()) {
         const char16_t* text = q.FieldText(1);
         std::u16string name = text ? text : u"";
-        if (name.empty()) {
-          nameless.push_back(q.FieldInt(0));
-          continue;
-        }
-        if (IsBeingWritten(name)) continue;
+        if (name.empty() || IsBeingWritten(name)) continue;
         rowId = q.FieldInt(0);
         file = std::move(name);
         break;
@@ -251,14 +263,12 @@ CRecordFileRing::Oldest CRecordFileRing::FindOldestFile(int onlyDisk) {
       PLAT_LOGW(kLog, "old recordings of %s: %s", plat::utf16ToUtf8(disks_[i]).c_str(), e.Detail().c_str());
       continue;  // a failed query counts as an empty table
     }
-    // A row without a name can never be deleted as a file: drop it so it never blocks.
-    for (int64_t id : nameless) ExecuteSql(db_, u"delete from " + TableOf(disks_[i]) + u" where id = ?", {id});
     if (file.empty()) continue;
     // A recording deleted by hand counts as the oldest possible.
     int64_t created = 0;
     bool first = true;
     for (const std::string& path : RecordingFilesOf(file)) {
-      int64_t t = creationTimeNs(path);
+      int64_t t = creationTime(path);
       if (first || t < created) created = t;
       first = false;
     }
@@ -364,10 +374,14 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
       return Fail(Failure::NoDatabase);
     }
   }
+  // A recording the list did not take would never be found to be deleted: none is started.
+  if (!ExecuteSql(db_, u"insert into " + TableOf(disks_[disk]) + u"(file) values(?)", {name})) {
+    GiveUpDatabase(IDS_CANNOT_BE_WRITTEN, false);
+    return Fail(Failure::NoDatabase);
+  }
   fileName = name;
   lastTick_ = tick;
   tickGiven_ = true;
-  ExecuteSql(db_, u"insert into " + TableOf(disks_[disk]) + u"(file) values(?)", {name});
   for (CurrentFile& c : current_) {
     if (c.deviceName == deviceName && c.channel == channel) {
       c.fileName = name;
@@ -393,16 +407,13 @@ std::u16string CRecordFileRing::GetCurrentFile(const std::u16string& deviceName,
 }
 
 bool CRecordFileRing::NeedNewFile(const std::u16string& fileName) const {
-  uint64_t bytes = 0;
-  bool exists = false;
-  for (const std::string& path : RecordingFilesOf(fileName)) {
-    std::error_code ec;
-    uintmax_t size = fs::file_size(path, ec);
-    if (ec) continue;
-    exists = true;
-    bytes += size;
-  }
-  return exists && bytes > packSize_;
+  // The listed name itself: a camera's recorder, whose files only begin with it, starts its
+  // next file by itself.
+  std::error_code ec;
+  const std::string path = plat::toNativePath(fileName);
+  if (!fs::is_regular_file(path, ec)) return false;
+  const uintmax_t size = fs::file_size(path, ec);
+  return !ec && size > packSize_;
 }
 
 std::vector<std::u16string> CRecordFileRing::ListedFiles(const std::u16string& root) {

@@ -63,14 +63,16 @@ class CRecordFileRing {
   bool NewRecordFile(int deviceType, const std::u16string& deviceName, int channel,
                      std::u16string& fileName);
   Failure LastFailure() const { return failure_; }
-  // Why record.db is not open, as the user is told it (which file, and what stands there);
-  // empty while it is open. Local recording stays off meanwhile: Failure::NoDatabase.
+  // Why record.db is not open, as the user is told it (which file, and what stands there, or
+  // that its tables are not the ring's, or that it took no row); empty while it is open. Local
+  // recording stays off meanwhile: Failure::NoDatabase.
   const std::u16string& DatabaseProblem() const { return problem_; }
   // A name NewRecordFile gave that no recording was started under: its row goes, and it is
   // no channel's current file any more.
   void DropRecordFile(const std::u16string& fileName);
   std::u16string GetCurrentFile(const std::u16string& deviceName, int channel) const;
-  // True when the recording under that name holds more than the pack size.
+  // True when a file of that very name exists and holds more than the pack size (false for a
+  // name prefix, whose recorder starts its next file by itself).
   bool NeedNewFile(const std::u16string& fileName) const;
 
   bool IsDatabaseOpen() const { return db_.IsOpen(); }
@@ -114,6 +116,9 @@ class CRecordFileRing {
   std::u16string GetRecordFolder();
   DeleteResult DeleteRecording(const std::u16string& listedName);
   static std::u16string TableOf(const std::u16string& root);
+  // record.db is closed for good (recording off); `reason` (a text id) goes into the problem,
+  // which is told at once when `tell`.
+  void GiveUpDatabase(uint32_t reason, bool tell);
 
   std::vector<std::u16string> disks_;
   int selected_ = -1;

@@ -158,7 +158,6 @@ void CBSWndContainer::SetActiveWnd(QWidget* wnd, int relayout) {
 void CBSWndContainer::SetMultiView(int on) {
   if (on == multiView_) return;
   multiView_ = on;
-  // Laid out here rather than on the next paint: a paint never moves windows.
   ArrangeWindows();
   update();
 }
@@ -186,7 +185,16 @@ void CBSWndContainer::DrawActiveBorder(int) {
 }
 
 void CBSWndContainer::ArrangeWindows() {
-  if (!isVisible() || isMinimized()) return;
+  if (!LayOutWindows()) return;
+  if (multiView_) {
+    if (border_ && !list_.empty()) DrawActiveBorder(1);
+    return;
+  }
+  update();
+}
+
+bool CBSWndContainer::LayOutWindows() {
+  if (!isVisible() || isMinimized()) return false;
   const LayoutRect client{0, 0, width(), height()};
   const LayoutRect area = LayoutArea(client, areaPercent_, keepAspect_ != 0);
   const int n = static_cast<int>(list_.size());
@@ -197,8 +205,7 @@ void CBSWndContainer::ArrangeWindows() {
       list_[i]->setGeometry(ToQRect(cell));
       list_[i]->show();
     }
-    if (border_ && n > 0) DrawActiveBorder(1);
-    return;
+    return true;
   }
   for (QWidget* w : list_) {
     if (w == active_) {
@@ -210,7 +217,7 @@ void CBSWndContainer::ArrangeWindows() {
       w->setGeometry(area.right + 1, area.bottom + 1, 1, 1);
     }
   }
-  update();
+  return true;
 }
 
 LayoutRect CBSWndContainer::GetCellRect(const LayoutRect& area, int i, int n) const {
@@ -244,6 +251,9 @@ void CBSWndContainer::SetFullScreen(int on) {
 }
 
 void CBSWndContainer::paintEvent(QPaintEvent*) {
+  // Every repaint lays the children out again; windows already in place do not move, so
+  // the pass asks for no further paint.
+  LayOutWindows();
   QPainter painter(this);
   painter.fillRect(rect(), FromColorRef(kBackground));
   const QRect frame = ActiveFrameRect();

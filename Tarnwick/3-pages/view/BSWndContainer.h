@@ -54,6 +54,7 @@ class CBSWndContainer : public QWidget {
   int GetLayoutModeValue() const { return mode_; }
   const std::vector<QWidget*>& ListedWindows() const { return list_; }
 
+  // Lays the listed windows out in the current mode and repaints the frame.
   virtual void ArrangeWindows();
   virtual LayoutRect GetCellRect(const LayoutRect& area, int i, int n) const;
 
@@ -65,6 +66,9 @@ class CBSWndContainer : public QWidget {
   void SetMultiViewFlag(int on) { multiView_ = on; }
   void DrawActiveBorder(int draw);
   bool Listed(QWidget* wnd) const;
+  // The geometry pass alone (no repaint asked); false while hidden or minimised. The paint
+  // runs it too.
+  bool LayOutWindows();
 
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

@@ -25,9 +25,9 @@ CCyclePreviewNode::CCyclePreviewNode(int id, plat::WindowHandle playWnd, int win
 CCyclePreviewNode::~CCyclePreviewNode() { Stop(); }
 
 int CCyclePreviewNode::AddChannel(const std::u16string& deviceGuid, int channel) {
-  members_.push_back({deviceGuid, channel, false});
+  members_.push_back({deviceGuid, channel});
   position_ = 0;
-  for (Member& m : members_) m.failedThisRound = false;
+  item_ = nullptr;
   return 1;
 }
 
@@ -47,14 +47,19 @@ void CCyclePreviewNode::WorkerBody(plat::WindowHandle target, int tickMs) {
   // Only ticks and asks: everything that touches a device happens on the UI thread.
   if (tickMs > 0) plat::setThreadTimer(kTickTimer, tickMs);
   int ticks = 0;
+  auto tick = [&] {
+    if (ticks % interval_ == 0) plat::postMessage(target, WM_CYCLE_STEP, static_cast<uintptr_t>(id_), 0);
+    ++ticks;
+  };
+  // The first tick is the start itself: the first channel is shown as soon as the worker
+  // runs, then every interval ticks.
+  if (!paused_.load()) tick();
   plat::Message m;
   while (plat::getMessage(m, -1)) {
     if (m.message == plat::WM_QUIT) break;
     // A tick made while paused (lParam 1) stays ignored even when it is read after the resume.
     if (m.message != plat::WM_TIMER || m.wParam != kTickTimer || m.lParam != 0 || paused_.load()) continue;
-    // The first tick switches at once, then every interval ticks.
-    if (ticks % interval_ == 0) plat::postMessage(target, WM_CYCLE_STEP, static_cast<uintptr_t>(id_), 0);
-    ++ticks;
+    tick();
   }
   plat::killThreadTimer(kTickTimer);
 }
@@ -141,8 +146,12 @@ CCyclePreviewNode* CCyclePreviewManager::FindByName(const std::u16string& name) 
 
 void CCyclePreviewManager::StopNode(CCyclePreviewNode& node) {
   if (!node.Stop()) PLAT_LOGW("cycle", "cycle worker of window %d did not end in time", node.GetWindowIndex());
-  EndShown(node);
+  // What the window shows stays as it is (a start still on its way finishes as its switch
+  // would have): whoever ends the cycle closes the window's preview if it wants it closed.
+  node.item_ = nullptr;
+  node.pending_ = nullptr;
   node.members_.clear();
+  plat::postMessage(node.GetPlayWnd(), WM_PREVIEW_STOPPED, 0, 0);
 }
 
 bool CCyclePreviewManager::StopFirst(const std::function<bool(const CCyclePreviewNode&)>& match) {
@@ -230,89 +239,91 @@ void CCyclePreviewManager::EndIfEmpty(int nodeId) {
   StopNode(*node);
 }
 
+CPlayWnd* CCyclePreviewManager::WindowOf(int window, plat::WindowHandle handle) const {
+  CPlayWnd* wnd = screen_ ? screen_->GetWnd(window) : nullptr;
+  return wnd && wnd->GetSafeHwnd() == handle ? wnd : nullptr;
+}
+
 void CCyclePreviewManager::EndShown(CCyclePreviewNode& node) {
   PreviewItemPtr old = std::move(node.item_);
-  PreviewItemPtr pending = std::move(node.pending_);
-  // Without a preview list its items were stopped when it went (shut-down order).
-  if (!SingletonAccess<CPreviewManager>::HasInstance()) return;
-  if (pending) CPreviewManager::GetInstance()->Remove(pending);
-  if (!old) return;
-  // Unlinked and stopped (sound, recording, preview): nothing stale stays listed.
-  CPreviewManager::GetInstance()->Remove(old);
+  if (!old || !SingletonAccess<CPreviewManager>::HasInstance()) return;
+  // Stopped (sound, recording, preview) and unlinked: a channel stopped by its cycle is not
+  // left counted as open.
+  if (!CPreviewManager::GetInstance()->Remove(old)) return;
+  if (CPlayWnd* wnd = WindowOf(old->GetWindow(), old->GetPlayWnd())) wnd->Show(CPlayWnd::State::kIdle);
   PostNote(WM_CYCLE_SWITCH, old->GetDeviceGuid(), old->GetChannel());
 }
 
 void CCyclePreviewManager::Switch(CCyclePreviewNode& node) {
   EndShown(node);
-  TryNext(node, 0);
-}
-
-void CCyclePreviewManager::TryNext(CCyclePreviewNode& node, size_t tries) {
   CDeviceManager* devices = CDeviceManager::GetInstance();
-  CPreviewManager* previews = CPreviewManager::GetInstance();
   auto& members = node.members_;
-  // Each member is tried at most once per round: one that cannot be reached is skipped until
-  // the rotation comes round again, so a dead device costs one login attempt per round.
-  while (tries < members.size()) {
-    if (node.position_ >= members.size()) {
-      node.position_ = 0;
-      for (auto& m : members) m.failedThisRound = false;
-    }
-    const size_t at = node.position_;
-    CCyclePreviewNode::Member m = members[at];
-    if (!devices->FindDevice(m.guid, 1)) {
-      members.erase(members.begin() + static_cast<std::ptrdiff_t>(at));
-      continue;
-    }
-    ++node.position_;
-    ++tries;
-    if (m.failedThisRound) continue;
-    // The channel shown in another window gives way: one preview renders into one window.
-    // Its stop runs on the device's queue before this start.
-    if (PreviewItemPtr other = previews->FindByDeviceChannel(m.guid, m.channel)) previews->Remove(other);
-    auto item = std::make_shared<CPreviewItem>(node.GetWindowIndex(), node.GetPlayWnd(), nullptr, m.channel, 0,
-                                               m.guid);
-    if (!previews->Add(item)) {
-      members[at].failedThisRound = true;
-      PostNote(WM_CYCLE_NO_PREVIEW, m.guid, m.channel);
-      continue;
-    }
-    item->SetConnecting(true);
-    node.pending_ = item;
-    CPlayWnd* wnd = screen_ ? screen_->GetWnd(node.GetWindowIndex()) : nullptr;
-    if (wnd && wnd->GetSafeHwnd() == node.GetPlayWnd()) wnd->Show(CPlayWnd::State::kConnecting);
-    const int id = node.GetId();
-    devwork::Ask<bool>(
-        m.guid, [item] { return item->GetPreview() && item->Start(); },
-        [this, id, item, tries](bool ok) { OnStarted(id, item, ok, tries); }, owner_, false);
-    return;
+  // A member whose device is gone leaves the rotation.
+  for (;;) {
+    if (members.empty()) return;
+    if (node.position_ >= members.size()) node.position_ = 0;
+    if (devices->FindDevice(members[node.position_].guid, 1)) break;
+    members.erase(members.begin() + static_cast<std::ptrdiff_t>(node.position_));
   }
+  const CCyclePreviewNode::Member m = members[node.position_];
+  CPreviewManager* previews = CPreviewManager::GetInstance();
+  // A channel listed already (in another window too) is started as it is: it keeps the
+  // window it was made for.
+  PreviewItemPtr item = previews->FindByDeviceChannel(m.guid, m.channel);
+  const bool made = !item;
+  if (made) {
+    item = std::make_shared<CPreviewItem>(node.GetWindowIndex(), node.GetPlayWnd(), nullptr, m.channel, 0, m.guid);
+    previews->Add(item);
+    item->SetConnecting(true);
+    if (CPlayWnd* wnd = WindowOf(node.GetWindowIndex(), node.GetPlayWnd())) wnd->Show(CPlayWnd::State::kConnecting);
+  }
+  node.pending_ = item;
+  const int id = node.GetId();
+  devwork::Ask<StartResult>(
+      m.guid,
+      [item] {
+        if (!item->GetPreview()) return StartResult::kNoPreview;
+        return item->Start() ? StartResult::kStarted : StartResult::kStartFailed;
+      },
+      [this, id, item, made](StartResult result) { OnStarted(id, item, result, made); }, owner_,
+      StartResult::kNoPreview);
 }
 
-void CCyclePreviewManager::OnStarted(int nodeId, const PreviewItemPtr& item, bool ok, size_t tries) {
-  item->SetConnecting(false);
+void CCyclePreviewManager::OnStarted(int nodeId, const PreviewItemPtr& item, StartResult result, bool made) {
+  if (made) item->SetConnecting(false);
   CCyclePreviewNode* node = FindById(nodeId);
-  // The node stopped meanwhile (its stop took the item out), or moved on.
-  if (!node || node->pending_ != item) return;
-  node->pending_ = nullptr;
+  const bool current = node && node->pending_ == item;
+  if (current) node->pending_ = nullptr;
+  // Taken out meanwhile (or the list went at shut-down): whoever took it out stopped it.
+  if (!SingletonAccess<CPreviewManager>::HasInstance()) return;
   CPreviewManager* previews = CPreviewManager::GetInstance();
-  CPlayWnd* wnd = screen_ ? screen_->GetWnd(node->GetWindowIndex()) : nullptr;
-  if (wnd && wnd->GetSafeHwnd() != node->GetPlayWnd()) wnd = nullptr;
-  if (ok) {
-    node->item_ = item;
-    PostNote(WM_CYCLE_SWITCH, item->GetDeviceGuid(), item->GetChannel());
-    if (wnd) {
-      wnd->Show(CPlayWnd::State::kLive);
-      wnd->SetCallback(callback_, CDeviceManager::GetInstance()->FindDevice(item->GetDeviceGuid(), 1),
-                       item->GetChannel(), pageObject_);
+  if (!previews->Holds(item)) return;
+  CPlayWnd* wnd = made ? WindowOf(item->GetWindow(), item->GetPlayWnd()) : nullptr;
+  if (result == StartResult::kNoPreview) {
+    // Nothing to show: the switch ends here, the rotation stays where it is, and the same
+    // channel is tried again at the next switch.
+    if (made) {
+      previews->Remove(item);
+      if (wnd) wnd->Show(CPlayWnd::State::kIdle);
     }
+    PostNote(WM_CYCLE_NO_PREVIEW, item->GetDeviceGuid(), item->GetChannel());
     return;
   }
-  previews->Remove(item);
-  if (wnd) wnd->Show(CPlayWnd::State::kIdle);
-  for (auto& m : node->members_)
-    if (m.guid == item->GetDeviceGuid() && m.channel == item->GetChannel()) m.failedThisRound = true;
-  PostNote(WM_CYCLE_NO_PREVIEW, item->GetDeviceGuid(), item->GetChannel());
-  TryNext(*node, tries);
-  EndIfEmpty(nodeId);
+  // Started or not, the switch goes on to the next member. A start that failed is not left
+  // listed: nothing plays in its window.
+  const bool started = result == StartResult::kStarted;
+  if (made && !started) {
+    previews->Remove(item);
+    if (wnd) wnd->Show(CPlayWnd::State::kIdle);
+  } else if (wnd) {
+    wnd->Show(CPlayWnd::State::kLive);
+  }
+  PostNote(WM_CYCLE_SWITCH, item->GetDeviceGuid(), item->GetChannel());
+  const int window = node ? node->GetWindowIndex() : item->GetWindow();
+  if (CPlayWnd* cycleWnd = screen_ ? screen_->GetWnd(window) : nullptr)
+    cycleWnd->SetCallback(callback_, CDeviceManager::GetInstance()->FindDevice(item->GetDeviceGuid(), 1),
+                          item->GetChannel(), pageObject_);
+  if (!current) return;
+  node->item_ = started || !made ? item : nullptr;
+  ++node->position_;
 }

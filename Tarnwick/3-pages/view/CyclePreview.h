@@ -2,15 +2,16 @@
 // Cycle preview: the channels of a group shown one after another in one play window.
 //
 // Each cycling window has a node with a worker thread that only counts one-second ticks and,
-// every `interval` ticks, posts WM_CYCLE_STEP (node id) to the manager's own window. The
-// switch itself runs on the UI thread, which owns the devices: it stops and frees the item
-// the node showed and lists the next channel's item in the node's window; the device side
+// at its start and then every `interval` ticks, posts WM_CYCLE_STEP (node id) to the
+// manager's own window. The switch itself runs on the UI thread, which owns the devices: it
+// stops and unlinks the item the node showed and starts the next channel's item, the one
+// listed already (which keeps its window) or a new one in the node's window; the device side
 // (fetching the preview, which may log the device in, and starting it) runs on the device's
-// queue, and when it comes back the switch points the play window's callback at it or goes
-// on to the next member. A dead device so costs its own queue a login attempt per round,
-// never the page. Members are kept as
-// device GUID and channel, never as pointers, so a device deleted under a cycle is simply
-// dropped from the rotation. The page hears of switches through WM_CYCLE_SWITCH and
+// queue, never on the page. When it comes back the switch points the play window's callback
+// at the channel and moves on; a channel that got no preview is tried again at the next
+// switch. Members are kept as device GUID and channel, never as pointers, so a device deleted
+// under a cycle is simply dropped from the rotation. Stopping a node ends its worker and
+// leaves what its window shows. The page hears of switches through WM_CYCLE_SWITCH and
 // WM_CYCLE_NO_PREVIEW, whose wParam names a device note (shell/DeviceNote.h).
 #include <QObject>
 #include <atomic>
@@ -68,7 +69,6 @@ class CCyclePreviewNode {
   struct Member {
     std::u16string guid;
     int channel = 0;
-    bool failedThisRound = false;
   };
   void WorkerBody(plat::WindowHandle target, int tickMs);
 
@@ -82,7 +82,7 @@ class CCyclePreviewNode {
   // UI thread only.
   std::vector<Member> members_;
   size_t position_ = 0;
-  PreviewItemPtr item_;     // the item this node made and shows now
+  PreviewItemPtr item_;     // the item this node started last
   PreviewItemPtr pending_;  // the item whose start is on its way
 };
 
@@ -114,7 +114,7 @@ class CCyclePreviewManager {
   CCyclePreviewNode* FindByWindow(int window) const;
   bool HasName(const std::u16string& name) const { return FindByName(name) != nullptr; }
   CCyclePreviewNode* FindByName(const std::u16string& name) const;
-  // The first matching node is stopped (its item too), unlinked and freed.
+  // The first matching node is stopped, unlinked and freed; its window keeps what it shows.
   bool StopByWindow(int window);
   bool StopByName(const std::u16string& name);
   // Stops every cycle with a member on the device; the number stopped.
@@ -139,11 +139,12 @@ class CCyclePreviewManager {
   int StepsHandled() const { return steps_; }
 
  private:
+  enum class StartResult { kNoPreview, kStarted, kStartFailed };
   void Switch(CCyclePreviewNode& node);
-  // Starts the next member that may be tried this round; `tries` counts members tried in
-  // this switch.
-  void TryNext(CCyclePreviewNode& node, size_t tries);
-  void OnStarted(int nodeId, const PreviewItemPtr& item, bool ok, size_t tries);
+  // `made`: the switch made the item (else it was listed already).
+  void OnStarted(int nodeId, const PreviewItemPtr& item, StartResult result, bool made);
+  // The play window `window` while it still has this handle.
+  CPlayWnd* WindowOf(int window, plat::WindowHandle handle) const;
   CCyclePreviewNode* FindById(int id) const;
   // Ends and frees a node left without members.
   void EndIfEmpty(int nodeId);

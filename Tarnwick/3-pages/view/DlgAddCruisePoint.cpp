@@ -46,22 +46,17 @@ CDlgAddCruisePoint::CDlgAddCruisePoint(QWidget* parent) : CFramedDialog(kTemplat
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void CDlgAddCruisePoint::Init(const CCruiseRoute* route, int stopNumber, const CruiseStop* current,
-                              int add) {
+void CDlgAddCruisePoint::Init(const CCruiseRoute* route, int stopNumber, int add) {
   route_ = route;
   entry_.stopNumber = stopNumber;
   add_ = add;
-  hasCurrent_ = current != nullptr;
-  if (current) current_ = *current;
 }
 
 bool CDlgAddCruisePoint::OnInitDialog() {
   setWindowTitle(Text(add_ ? IDS_ADD_CRUISE_POINT : IDS_MODIFY_CRUISE_POINT));
   stop_->setText(QString::number(entry_.stopNumber));
-  // The stop's present values when it has a preset, else the defaults.
-  const bool prefill = hasCurrent_ && current_.preset > 0;
-  dwell_->setText(QString::number(prefill ? current_.dwell : 2));
-  speed_->setText(QString::number(prefill ? current_.speed : 0));
+  dwell_->setText(QString::number(kDefaultDwell));
+  speed_->setText(QString::number(kDefaultSpeed));
   ShowPresets(PresetRead{});
   const bool reading = route_ && route_->Presets(
                                      [this](PresetRead read) {
@@ -83,8 +78,8 @@ void CDlgAddCruisePoint::ShowPresets(const PresetRead& read) {
       combo_->addItem(Text(IDS_PRESET) + QString::number(i + 1) + Text(state));
     }
   }
-  const int index = hasCurrent_ && current_.preset > 0 ? current_.preset - 1 : 0;
-  combo_->setCurrentIndex(index < combo_->count() ? index : -1);
+  // The first preset; with no choice offered the index reads -1.
+  combo_->setCurrentIndex(combo_->count() > 0 ? 0 : -1);
 }
 
 void CDlgAddCruisePoint::SetWaiting(bool waiting) {

@@ -1,7 +1,7 @@
 #pragma once
 // The editor of one stop of a cruise path: preset, dwell time (0 to 30 s) and speed (0 to 6).
-// OK sends the stop to the device (refused while no preset is chosen or a value is out of
-// range) and the dialog ends when the device has answered; GetResult then tells what was
+// OK sends the stop to the device (refused while a value is out of range; with no preset to
+// choose it sends preset 0) and the dialog ends when the device has answered; GetResult then tells what was
 // stored. The preset choice is read on the device's queue: until it arrives the choice and
 // OK are greyed; while the stop is being stored OK is, and Cancel leaves the row as it was.
 #include "devices/FramedDialog.h"
@@ -16,11 +16,13 @@ class CDlgAddCruisePoint : public CFramedDialog {
  public:
   static constexpr int kTemplateId = 187;
   static constexpr int kComboId = 1459, kStopId = 1452, kSpeedId = 1457, kDwellId = 1456;
+  static constexpr int kDefaultDwell = 2, kDefaultSpeed = 0;
 
   explicit CDlgAddCruisePoint(QWidget* parent = nullptr);
 
-  // `current` pre-fills the editor with the stop's present values (null: the defaults).
-  void Init(const CCruiseRoute* route, int stopNumber, const CruiseStop* current, int add);
+  // `add` 1 titles it "add", 0 "modify"; it opens with the defaults either way (the first
+  // preset, dwell kDefaultDwell, speed kDefaultSpeed).
+  void Init(const CCruiseRoute* route, int stopNumber, int add);
   // 1 with the stored values when OK stored the stop, else 0 (outputs untouched).
   int GetResult(int* preset, int* speed, int* dwell) const;
 
@@ -40,8 +42,6 @@ class CDlgAddCruisePoint : public CFramedDialog {
   const CCruiseRoute* route_ = nullptr;
   int add_ = 1;
   int success_ = 0;
-  CruiseStop current_;
-  bool hasCurrent_ = false;
   StopEntry entry_;
   QComboBox* combo_ = nullptr;
   CEditEx* stop_ = nullptr;

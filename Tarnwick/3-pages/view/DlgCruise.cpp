@@ -37,25 +37,19 @@ CDlgCruise::CDlgCruise(IPanelHost* host)
   ptzpanel::MakeButtons(this, kButtons, 3, buttons_, [this](int id) { OnCommand(id); });
   menu_ = new QMenu(this);
   menu_->addAction(Text(IDS_CRUISE_PATH_SETTINGS), this, [this] { OnCommand(kMenuSettings); });
-  // Start and stop are greyed while one is on its way, so a slow device gets no pile of them.
-  controller_.SetOnChanged([this] {
-    buttons_[0]->setEnabled(!controller_.Busy());
-    buttons_[1]->setEnabled(!controller_.Busy());
-  });
   Layout();
 }
 
 void CDlgCruise::OnCommand(int id) {
   const int row = list_->GetSelectedRow();
   switch (id) {
+    // Each press is queued on the device, behind what went before: a Stop pressed while a
+    // Start is on its way follows it.
     case kStartId:
-      if (controller_.Busy()) break;
       if (row >= 0) controller_.Start(row);
       else CheckPtzRight();
       break;
-    case kStopId:
-      if (!controller_.Busy()) controller_.StopAll();
-      break;
+    case kStopId: controller_.StopAll(); break;
     case kSettingsId: case kMenuSettings: OpenSettings(); break;
     default: break;
   }
@@ -75,10 +69,8 @@ bool CDlgCruise::eventFilter(QObject* watched, QEvent* e) {
     auto* me = static_cast<QMouseEvent*>(e);
     if (me->button() == Qt::RightButton) {
       const QPoint pos = me->position().toPoint();
-      if (QTreeWidgetItem* item = list_->itemAt(pos)) {
-        list_->SelectRow(list_->indexOfTopLevelItem(item));
-        menu_->popup(list_->viewport()->mapToGlobal(pos));
-      }
+      if (QTreeWidgetItem* item = list_->itemAt(pos)) list_->SelectRow(list_->indexOfTopLevelItem(item));
+      menu_->popup(list_->viewport()->mapToGlobal(pos));
     }
   }
   return CPageDialog::eventFilter(watched, e);

@@ -78,11 +78,9 @@ void CDlgCruisePathSetting::SelectRow(int row) {
 void CDlgCruisePathSetting::OnModify() {
   const int r = selected_;
   if (waiting_ || r < 0 || r >= kCruiseStopsShown) return;
-  // The row's present values pre-fill the editor.
-  CruiseStop current{list_->GetItemText(r, 1).toInt(), list_->GetItemText(r, 2).toInt(),
-                     list_->GetItemText(r, 3).toInt()};
+  // The editor opens as for a new stop, with the defaults, whatever the row holds.
   CDlgAddCruisePoint editor(this);
-  editor.Init(&route_, r + 1, &current, 0);
+  editor.Init(&route_, r + 1, 1);
   if (editor.DoModal() != QDialog::Accepted) return;
   CruiseStop stored;
   if (editor.GetResult(&stored.preset, &stored.speed, &stored.dwell) == 1)

@@ -4,7 +4,7 @@
 #include "plat/log.h"
 #include "plat/paths.h"
 #include "plat/text.h"
-#include "shell/DiskHelpers.h"
+#include "shell/Disks.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/StringIds.h"
@@ -47,15 +47,14 @@ CDlgPlaybackController::~CDlgPlaybackController() {
 }
 
 PlayAbilities CDlgPlaybackController::AbilitiesOf(int deviceType) {
-  PlayAbilities none{false, false, false, false, false};
-  // No family steps a remote file backwards, and none seeks in it: the recorder family plays
-  // the file as a stream, the camera-protocol recorder has no position at all.
+  // No family steps a remote file backwards, and the camera-protocol recorder steps it neither
+  // way: the Play button would show a state the playback is not in.
   switch (deviceType) {
     case 0:  // nothing plays: what a family can do is offered
     case DEV_TYPE_DVR:
-      return PlayAbilities{false, true, true, false, true};
-    default:  // the camera-protocol recorder plays, pauses and changes speed only
-      return none;
+      return PlayAbilities{false, true};
+    default:
+      return PlayAbilities{false, false};
   }
 }
 
@@ -64,14 +63,6 @@ bool CDlgPlaybackController::IsBusy() const {
 }
 
 // ---- search
-
-bool CDlgPlaybackController::MaySearch(CDevice* device) {
-  // An IP camera keeps no recordings: no finder exists for it, and blaming its login would
-  // send the user the wrong way.
-  if (device->GetDevType() != DEV_TYPE_IPC) return true;
-  Notice(IDS_NO_RECORDINGS);
-  return false;
-}
 
 bool CDlgPlaybackController::StartSearch(const std::shared_ptr<CPlaybackSearch>& search, const SearchRequest& r) {
   tagSearchFileCondition cond{};
@@ -248,7 +239,7 @@ void CDlgPlaybackController::QueueSound(bool on) {
 }
 
 void CDlgPlaybackController::QueueVolume(int value) {
-  if (Abilities().volume) OnSlot(slot_, [value](CDevRemotePlayback& p) { p.Volume(value); });
+  OnSlot(slot_, [value](CDevRemotePlayback& p) { p.Volume(value); });
 }
 
 void CDlgPlaybackController::VolumeMoved(int value) {
@@ -299,8 +290,8 @@ void CDlgPlaybackController::Download() {
   const int type = device->GetDevType();
   if (type != DEV_TYPE_DVR && type != DEV_TYPE_NVR) return;
   const std::u16string folder = CLocalSettings::GetInstance()->GetDownLoadPath();
-  // A folder that cannot be made is said by name: a download there could only fail.
-  if (!MakeFolderOrSay(folder)) return;
+  // Made when missing; the download goes on either way, and fails there if it must.
+  MakeFolder(folder);
   downloadPath_ = folder + playback_names::DownloadFileName(type, device->GetDevInfo().GetName(),
                                                             chosenOrigin_.channelIndex + 1, StampOf(chosen_.start),
                                                             StampOf(chosen_.end), chosen_.name);
@@ -321,13 +312,9 @@ void CDlgPlaybackController::Download() {
         CDevRemoteFileDownloader* d =
             CDevRemoteFileDownloaderFactory::CreateDownloader(login, remote.c_str(), local.c_str());
         if (!d) return Outcome::NoObject;
-        if (!d->Start()) {
-          d->Stop();
-          CDevRemoteFileDownloaderFactory::DeleteDownloader(d);
-          return Outcome::StartFailed;
-        }
+        // Held from here, started or not: the next Download click lets it go.
         slot->object = d;
-        return Outcome::Done;
+        return d->Start() ? Outcome::Done : Outcome::StartFailed;
       },
       [this, slot](Outcome outcome) { DownloadStarted(slot, outcome); }, owner_, Outcome::NoObject);
 }
@@ -339,9 +326,10 @@ void CDlgPlaybackController::DownloadStarted(const std::shared_ptr<DownloadSlot>
     downloadTimer_.start();
     return;
   }
-  // A download that never started is let go at once, so the page is not left busy.
   PLAT_LOGW(kLog, "download of a remote file did not start");
-  download_.reset();
+  // A downloader that would not start stays held, and the page busy, until the next Download
+  // click; one that was never made holds nothing.
+  if (outcome != Outcome::StartFailed) download_.reset();
   ui_.SetProgressText(LoadResString(IDS_DOWNLOAD_FAILED));
   Notice(outcome == Outcome::LoginFailed ? IDS_LOGIN_FAILED : IDS_DOWNLOAD_NOT_STARTED);
 }

@@ -46,7 +46,6 @@ class CDlgPlaybackController : public CPlaybackPageController {
   const std::vector<FoundFile>& Results() const { return results_; }
 
  protected:
-  bool MaySearch(CDevice* device) override;
   bool StartSearch(const std::shared_ptr<CPlaybackSearch>& search, const SearchRequest& request) override;
   void OnSearchStarted() override { results_.clear(); }
   void OnFileFound(const FoundFile& file) override { results_.push_back(file); }
@@ -60,6 +59,7 @@ class CDlgPlaybackController : public CPlaybackPageController {
   void QueuePosition(std::function<void(float)> done) override;
   void AtPosition(float percent) override;
   PlayAbilities IdleAbilities() const override { return AbilitiesOf(0); }
+  const char16_t* SnapshotSeparator() const override { return u"\\"; }
 
  private:
   using PlaybackSlot = QueueSlot<CDevRemotePlayback>;

@@ -58,15 +58,12 @@ bool CDlgPresetPoint::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lPa
 
 void CDlgPresetPoint::ShowStates() {
   for (int i = 0; i < kPresetCount; ++i) list_->SetItemText(i, 1, StateText(model_.State(i)));
-  // While the flags are read the list is greyed; while a command is on its way its buttons
-  // are, so a slow device gets no pile of repeats.
+  // While the flags are read the list is greyed.
   list_->setEnabled(!model_.Loading());
-  for (CBitmapButtonEx* b : buttons_) b->setEnabled(!model_.Busy());
 }
 
 void CDlgPresetPoint::OnCommand(int id) {
-  // The menu stays usable while the buttons are greyed: it is refused here alike.
-  if (model_.Busy()) return;
+  // Each command is queued on the device behind what went before.
   switch (id) {
     case kGoToId: model_.GoTo(selected_); break;
     case kSetId: case kMenuSet: model_.Set(selected_); break;

@@ -306,6 +306,8 @@ QMenu* CDlgPreview::BuildDeviceTreeMenu(QTreeWidgetItem* item) {
     CDevice* device = active->GetDevice();
     IDevPreview* preview = device && device->IsLoggedIn() ? active->GetPreview(0) : nullptr;
     (preview && preview->GetStreamType() != 0 ? slave : master)->setChecked(true);
+    // The video panel shows the channel the menu acts on.
+    if (preview) m_videoParam->BindPreview(device->GetGuid(), active->GetChannelNo());
     return menu;
   }
   if (data->type != DeviceTreeNode::kDevice || !data->Device()) return nullptr;
@@ -496,6 +498,7 @@ void CDlgPreview::ShowControls(bool show) {
 void CDlgPreview::EnterFullScreen() {
   if (m_fullScreen) return;
   m_fullScreen = true;
+  m_fullScreenFlag = 1;
   ShowControls(false);
   const QRect full = m_paneRect.isValid() ? m_paneRect : QRect(QPoint(0, 0), size());
   if (m_paneRect.isValid()) setGeometry(full);
@@ -508,7 +511,8 @@ void CDlgPreview::EnterFullScreen() {
 }
 
 void CDlgPreview::LeaveFullScreen() {
-  if (!m_fullScreen) return;
+  if (!m_fullScreenFlag) return;
+  m_fullScreenFlag = 0;
   m_fullScreen = false;
   if (m_paneRect2.isValid()) setGeometry(m_paneRect2);
   ShowControls(true);

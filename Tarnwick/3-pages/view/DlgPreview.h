@@ -126,7 +126,10 @@ class CDlgPreview : public CPageDialog {
   QImage m_barImage, m_barLogo, m_barStrip;
   int m_panelWidth = 200;
   bool m_listShown = true;
-  bool m_fullScreen = false;
+  bool m_fullScreen = false;  // the page covers the full-screen rectangle
+  // Set at construction and by the full screen command; the Escape that finds it set moves
+  // the page back to its normal rectangle, shows the controls and clears it.
+  int m_fullScreenFlag = 1;
   // A drag in progress: the tree it began in and its kind (0 channel, 1 group, 2 member).
   QTreeWidget* m_dragTree = nullptr;
   int m_dragKind = -1;

@@ -5,7 +5,6 @@
 #include "controls/BitmapButtonEx.h"
 #include "controls/PngResource.h"
 #include "controls/SliderControlEx.h"
-#include "plat/clock.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/StringIds.h"
@@ -53,11 +52,12 @@ bool CDlgVideoParam::OnInitDialog() {
     slider->setTickInterval(1);
     slider->setToolTip(Text(texts[i]));
     slider->LoadThumbImageResource(kThumbImage);
-    connect(slider, &QSlider::sliderMoved, this, [this, i](int v) { Moved(i, v, false); });
-    connect(slider, &QSlider::sliderReleased, this, [this, i, slider] { Moved(i, slider->value(), true); });
-    // Keys and clicks on the groove move the slider without a drag.
+    // Every scroll notification: each step of a drag, its end, and keys and clicks on the
+    // groove, which move the slider without a drag.
+    connect(slider, &QSlider::sliderMoved, this, [this, i](int v) { Moved(i, v); });
+    connect(slider, &QSlider::sliderReleased, this, [this, i, slider] { Moved(i, slider->value()); });
     connect(slider, &QSlider::valueChanged, this, [this, i, slider](int v) {
-      if (!showing_ && !slider->isSliderDown()) Moved(i, v, true);
+      if (!showing_ && !slider->isSliderDown()) Moved(i, v);
     });
     sliders_[i] = slider;
   }
@@ -70,11 +70,6 @@ bool CDlgVideoParam::OnInitDialog() {
   restore_->SizeToImage();
   restore_->setToolTip(Text(IDS_RESTORE));
   resize(220, restore_->geometry().bottom() + 12);
-  flush_.setInterval(CVideoParamController::kSendEveryMs / 2);
-  connect(&flush_, &QTimer::timeout, this, [this] {
-    controller_.Flush(plat::monotonicMs());
-    if (!controller_.HasPending()) flush_.stop();
-  });
   ShowPositions();
   return true;
 }
@@ -85,21 +80,17 @@ int CDlgVideoParam::BindPreview(const std::u16string& guid, int channel) {
   return 1;
 }
 
-void CDlgVideoParam::Moved(int slider, int value, bool released) {
-  if (!controller_.OnSliderMoved(slider, value, released, plat::monotonicMs())) {
-    // Refused: a rebind shows the active channel's values; without the right the slider
-    // stays where the user put it.
-    if (controller_.Position(slider) != value || !released) ShowPositions();
-    return;
-  }
-  if (controller_.HasPending() && !flush_.isActive()) flush_.start();
+void CDlgVideoParam::Moved(int slider, int value) {
+  // Refused: a rebind shows the active channel's values; without the right the slider stays
+  // where the user put it.
+  if (!controller_.OnSliderMoved(slider, value)) ShowPositions();
 }
 
 void CDlgVideoParam::ShowPositions() {
   showing_ = true;
   for (int i = 0; i < CVideoParamController::kSliderCount; ++i) {
     if (!sliders_[i]) continue;
-    const auto r = controller_.RangeOf(i);
+    const auto r = CVideoParamController::RangeOf(i);
     sliders_[i]->setRange(r.minimum, r.maximum);
     if (!sliders_[i]->isSliderDown()) sliders_[i]->setValue(controller_.Position(i));
   }
@@ -107,8 +98,6 @@ void CDlgVideoParam::ShowPositions() {
   const bool ready = !controller_.Loading();
   for (CSliderControlEx* slider : sliders_)
     if (slider) slider->setEnabled(ready);
-  if (sliders_[CVideoParamController::kHue])
-    sliders_[CVideoParamController::kHue]->setEnabled(ready && controller_.HueShown());
   if (restore_) restore_->setEnabled(ready);
   showing_ = false;
 }

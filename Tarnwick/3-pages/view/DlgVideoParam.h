@@ -3,7 +3,6 @@
 // contrast and hue sliders and the volume of the active play window's preview, and a button
 // that restores the defaults. The decisions are CVideoParamController's; the panel shows its
 // positions and hands it the slider moves.
-#include <QTimer>
 #include <array>
 
 #include "controls/PageDialog.h"
@@ -31,13 +30,12 @@ class CDlgVideoParam : public CPageDialog {
   void paintEvent(QPaintEvent* e) override;
 
  private:
-  void Moved(int slider, int value, bool released);
+  void Moved(int slider, int value);
   void ShowPositions();
 
   CPreviewListPanelHost host_;  // the active play window's channel, the one written to
   CVideoParamController controller_;
   std::array<CSliderControlEx*, CVideoParamController::kSliderCount> sliders_{};
   CBitmapButtonEx* restore_ = nullptr;
-  QTimer flush_;
   bool showing_ = false;  // positions being set by the panel itself
 };

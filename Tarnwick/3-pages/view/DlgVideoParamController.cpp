@@ -18,25 +18,17 @@ struct CVideoParamController::Write {
 
 namespace {
 
-// Device queue: the channel's picture values, scale and volume.
+// Device queue: the channel's picture values (the defaults where it cannot tell them).
 CVideoParamController::Values ReadValues(const PanelTarget& target) {
   CVideoParamController::Values v;
   IDevPreview* preview = target.Preview();
-  if (!preview) return v;
-  v.read = true;
-  DevVideoEffectCaps caps;
-  DevPreviewGetEffectCaps(preview, &caps);
-  v.minimum = caps.minimum;
-  v.maximum = caps.maximum;
-  v.hasHue = caps.hasHue;
   int b = v.brightness, c = v.contrast, s = v.saturation, h = v.hue;
-  if (preview->GetVideoEffect(&b, &c, &s, &h)) {
+  if (preview && preview->GetVideoEffect(&b, &c, &s, &h)) {
     v.brightness = b;
     v.contrast = c;
     v.saturation = s;
     v.hue = h;
   }
-  DevPreviewGetVolume(preview, &v.volume);
   return v;
 }
 
@@ -52,7 +44,6 @@ CVideoParamController::~CVideoParamController() = default;
 void CVideoParamController::Bind(const PanelTarget& target) {
   const unsigned binding = ++bindings_;
   bound_ = target;
-  pending_ = false;
   loading_ = false;
   if (!target.valid()) {
     Show(Values{});
@@ -71,15 +62,12 @@ void CVideoParamController::Bind(const PanelTarget& target) {
 }
 
 void CVideoParamController::Show(const Values& v) {
-  hasHue_ = v.hasHue != 0;
-  for (int i = 0; i < kVolume; ++i) range_[i] = {v.minimum, v.maximum};
-  range_[kVolume] = {0, kMaxVolume};
   device_[kBrightness] = v.brightness;
   device_[kContrast] = v.contrast;
   device_[kSaturation] = v.saturation;
   device_[kHue] = v.hue;
   for (int i = 0; i < kVolume; ++i) {
-    pos_[i] = std::clamp(device_[i], range_[i].minimum, range_[i].maximum);
+    pos_[i] = std::clamp(device_[i], kMinEffect, kMaxEffect);
     keepDevice_[i] = pos_[i] != device_[i];
   }
   pos_[kVolume] = std::clamp(v.volume, 0, kMaxVolume);
@@ -92,10 +80,10 @@ bool CVideoParamController::Allowed() {
   return false;
 }
 
-bool CVideoParamController::OnSliderMoved(int slider, int value, bool released, int64_t nowMs) {
+bool CVideoParamController::OnSliderMoved(int slider, int value) {
   if (slider < 0 || slider >= kSliderCount || loading_) return false;
   // Without the right the slider keeps where the user put it; nothing is written.
-  pos_[slider] = std::clamp(value, range_[slider].minimum, range_[slider].maximum);
+  pos_[slider] = std::clamp(value, RangeOf(slider).minimum, RangeOf(slider).maximum);
   if (!Allowed()) return false;
   const PanelTarget active = active_ ? active_() : PanelTarget{};
   if (!(active == bound_)) {
@@ -104,36 +92,21 @@ bool CVideoParamController::OnSliderMoved(int slider, int value, bool released, 
     return false;
   }
   if (slider < kVolume) keepDevice_[slider] = false;
-  pending_ = true;
-  if (released) {
-    Apply(nowMs);
-  } else {
-    Flush(nowMs);
-  }
+  Apply();
   return true;
-}
-
-void CVideoParamController::Flush(int64_t nowMs) {
-  if (!pending_) return;
-  if (sentOnce_ && nowMs - lastSent_ < kSendEveryMs) return;
-  Apply(nowMs);
 }
 
 void CVideoParamController::RestoreDefaults() {
   if (loading_ || !Allowed()) return;
   for (int i = 0; i < kVolume; ++i) {
-    pos_[i] = std::clamp(kDefaultEffect, range_[i].minimum, range_[i].maximum);
+    pos_[i] = kDefaultEffect;
     keepDevice_[i] = false;
   }
   pos_[kVolume] = kDefaultVolume;
-  pending_ = true;
-  Apply(lastSent_ + kSendEveryMs);
+  Apply();
 }
 
-void CVideoParamController::Apply(int64_t nowMs) {
-  pending_ = false;
-  sentOnce_ = true;
-  lastSent_ = nowMs;
+void CVideoParamController::Apply() {
   const PanelTarget target = active_ ? active_() : PanelTarget{};
   if (!target.valid()) return;
   auto value = [&](int i) { return keepDevice_[i] ? device_[i] : pos_[i]; };
@@ -143,6 +116,7 @@ void CVideoParamController::Apply(int64_t nowMs) {
   v.saturation = value(kSaturation);
   v.hue = value(kHue);
   v.volume = pos_[kVolume];
+  // The request before this one has not reached the device yet: it goes with these values.
   if (write_) {
     std::lock_guard<std::mutex> lock(write_->mu);
     if (write_->queued && write_->target == target) {

@@ -3,17 +3,17 @@
 // the active play window's preview and its volume.
 //
 // The panel is bound to a channel by name (device GUID and number), never to a device-layer
-// object. Binding reads the values on the device's queue (devices/DeviceWork.h): the panel is
-// Loading until they arrive, and values read for a binding that was replaced since are
-// dropped. The sliders take the scale the preview's family reports. A value the device
-// reported that its slider cannot show is sent back as the device had it until the user moves
-// that slider. Binding reads the volume the preview plays at too.
+// object. Binding reads the picture values on the device's queue (devices/DeviceWork.h): the
+// panel is Loading until they arrive, and values read for a binding that was replaced since
+// are dropped. The four picture sliders run from 1 to 10 and the volume slider, set to 0x4000
+// at every binding, from 0 to 0xFFFF. A value the device reported that its slider cannot show
+// is sent back as the device had it until the user moves that slider.
 //
 // Writes go to the active window's channel; when that is no longer the bound channel the
-// panel binds it first and writes nothing it read from another channel. A drag sends at most
-// one write per kSendEveryMs; the last value goes out on release. A write still waiting on
-// the device's queue when the next one comes takes the newer values instead of queueing
-// another, so a slow device ends at the last values the user chose.
+// panel binds it first and writes nothing it read from another channel. Every move sends a
+// set request; while one is on its way to the device the one waiting behind it takes the
+// newer values instead of queueing another, so a slow device ends at the last values the
+// user chose and is not left working off a backlog.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -29,10 +29,11 @@ class CVideoParamController {
   static constexpr int kFirstSliderId = 1068;  // 1068..1072 in Slider order
   static constexpr int kRestoreId = 1073;
   static constexpr int kDefaultEffect = 5;
+  static constexpr int kMinEffect = 1;
+  static constexpr int kMaxEffect = 10;
   static constexpr int kDefaultVolume = 0x4000;
   static constexpr int kMaxVolume = 0xFFFF;
   static constexpr int kRightVideoAdjust = 2;
-  static constexpr int kSendEveryMs = 100;
 
   struct Range {
     int minimum = 1;
@@ -53,22 +54,17 @@ class CVideoParamController {
   const PanelTarget& Bound() const { return bound_; }
   bool Loading() const { return loading_; }
   int Position(int slider) const { return pos_[slider]; }
-  Range RangeOf(int slider) const { return range_[slider]; }
-  bool HueShown() const { return hasHue_; }
+  static Range RangeOf(int slider) {
+    return slider == kVolume ? Range{0, kMaxVolume} : Range{kMinEffect, kMaxEffect};
+  }
 
-  // A slider moved to `value` (nowMs: monotonic milliseconds); `released` ends a drag.
-  // False when the move was refused (no right, still loading, or the panel was rebound to
-  // the active channel and the positions changed under the user).
-  bool OnSliderMoved(int slider, int value, bool released, int64_t nowMs);
-  // Sends a drag's held value when its time has come (the panel's timer calls it).
-  void Flush(int64_t nowMs);
-  bool HasPending() const { return pending_; }
+  // A slider moved to `value`. False when the move was refused (no right, still loading, or
+  // the panel was rebound to the active channel and the positions changed under the user).
+  bool OnSliderMoved(int slider, int value);
   void RestoreDefaults();
 
   // What a binding reads and a write sends.
   struct Values {
-    bool read = false;  // the preview answered (else the defaults)
-    int minimum = 1, maximum = 10, hasHue = 1;
     int brightness = kDefaultEffect, contrast = kDefaultEffect, saturation = kDefaultEffect,
         hue = kDefaultEffect, volume = kDefaultVolume;
   };
@@ -77,7 +73,7 @@ class CVideoParamController {
  private:
   // The logged-in user may adjust video; tells the user when not. No user: silently no.
   bool Allowed();
-  void Apply(int64_t nowMs);
+  void Apply();
   void Show(const Values& values);
 
   ActiveChannel active_;
@@ -87,13 +83,8 @@ class CVideoParamController {
   bool loading_ = false;
   unsigned bindings_ = 0;  // a read for an older binding is dropped
   std::array<int, kSliderCount> pos_{};
-  std::array<Range, kSliderCount> range_{};
   std::array<int, kVolume> device_{};     // picture values as the device reported them
   std::array<bool, kVolume> keepDevice_{};  // reported outside the slider, untouched since
-  bool hasHue_ = true;
-  bool pending_ = false;
-  int64_t lastSent_ = 0;
-  bool sentOnce_ = false;
   std::shared_ptr<Write> write_;  // the last write queued
   devwork::Owner owner_;
 };

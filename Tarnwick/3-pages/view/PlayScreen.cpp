@@ -32,7 +32,7 @@ int CPlayScreen::SetMode(int mode, int first) {
   SetLayoutMode(mode);
   SetActiveWnd(windows_[first], 1);
   for (QWidget* w : old) w->hide();
-  // The new page is shown by laying it out now, not on the next paint.
+  // The next layout pass, at the latest the repaint asked for here, shows the new page.
   ArrangeWindows();
   update();
   return static_cast<int>(ListedWindows().size());

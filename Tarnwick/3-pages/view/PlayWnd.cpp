@@ -50,8 +50,8 @@ void CPlayWnd::SetCallback(PlayWndCallback callback, CDevice* device, int channe
   callbackPage_ = page;
 }
 
+// Whatever the playback flag: a window of a playback page tells the preview page too.
 void CPlayWnd::NotifySelected() {
-  if (playback_) return;
   plat::postMessage(GetPreviewPageWindow(), WM_PLAYWND_SELECTED, static_cast<uintptr_t>(index_), 0);
 }
 

@@ -318,10 +318,6 @@ void CPlaybackPageBase::AddCell(const ScheduleCell& cell) { m_timeBar->AddCell(c
 
 std::u16string CPlaybackPageBase::CellName(int index) { return m_timeBar->GetCellName(index); }
 
-void CPlaybackPageBase::ShowSearching(bool searching) {
-  m_timeBar->SetNote(searching ? Text(IDS_SEARCHING) : QString());
-}
-
 void CPlaybackPageBase::SetPlayButton(int state) {
   m_btnPlay->SetState(state);
   m_btnPlay->setToolTip(Text(state ? IDS_PAUSE : IDS_PLAY));
@@ -361,7 +357,4 @@ void CPlaybackPageBase::Offer(QWidget* control, bool available) {
 void CPlaybackPageBase::ShowAbilities(const PlayAbilities& a) {
   Offer(m_btnFrameBack, a.frameBack);
   Offer(m_btnFrameForward, a.frameForward);
-  Offer(m_btnSnapshot, a.snapshot);
-  Offer(m_position, a.seek);
-  Offer(m_volume, a.volume);
 }

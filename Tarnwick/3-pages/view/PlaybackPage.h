@@ -60,7 +60,6 @@ class CPlaybackPageBase : public CPageDialog, public IPlaybackPageUi {
   void ClearCells() override;
   void AddCell(const ScheduleCell& cell) override;
   std::u16string CellName(int index) override;
-  void ShowSearching(bool searching) override;
   void SetPlayButton(int state) override;
   void SetSoundButton(int state) override;
   void SetPosition(int value) override;

@@ -9,7 +9,6 @@
 #include "plat/clock.h"
 #include "plat/paths.h"
 #include "plat/text.h"
-#include "shell/DiskHelpers.h"
 #include "shell/Language.h"
 #include "shell/LocalSettings.h"
 #include "shell/StringIds.h"
@@ -31,17 +30,10 @@ void PurgePlaybackPages(const std::u16string& deviceGuid) {
     c->OnDeviceReleased(deviceGuid);
 }
 
-bool LaterDay(const TIME& a, const TIME& b) {
-  if (a.year != b.year) return a.year > b.year;
-  if (a.month != b.month) return a.month > b.month;
-  return a.day > b.day;
-}
-
 }  // namespace
 
+// The times of day alone: the dates of the record are not used.
 ScheduleCell CellOf(const FoundFile& f) {
-  if (LaterDay(f.end, f.start))
-    return ScheduleCell(f.start.hour, f.start.minute, f.start.second, 24, 0, 0, f.name);
   return ScheduleCell(f.start.hour, f.start.minute, f.start.second, f.end.hour, f.end.minute,
                       f.end.second, f.name);
 }
@@ -69,7 +61,7 @@ CDevice* CPlaybackPageController::OriginDevice(const SearchOrigin& origin) {
 // ---- search
 
 void CPlaybackPageController::Find(const SearchRequest& request) {
-  if (!request.device || !MaySearch(request.device)) return;
+  if (!request.device) return;
   if (search_) {
     Notice(IDS_SEARCHING);
     return;
@@ -85,7 +77,6 @@ void CPlaybackPageController::Find(const SearchRequest& request) {
     Notice(IDS_SEARCH_START_FAILED);
     return;
   }
-  ui_.ShowSearching(true);
 }
 
 void CPlaybackPageController::TakeFound() {
@@ -101,7 +92,6 @@ void CPlaybackPageController::EndSearch(const std::shared_ptr<CPlaybackSearch>& 
   TakeFound();
   search_.reset();
   searchDevice_.clear();
-  ui_.ShowSearching(false);
   if (notice) Notice(notice);
 }
 
@@ -112,8 +102,7 @@ void CPlaybackPageController::OnDeviceReleased(const std::u16string& deviceGuid)
     search_->Cancel();
     search_.reset();
     searchDevice_.clear();
-    ui_.ShowSearching(false);
-  }
+    }
   if (HasSlot() && playingOrigin_.deviceGuid == deviceGuid) Stop();
 }
 
@@ -175,21 +164,22 @@ void CPlaybackPageController::Stop() {
 }
 
 void CPlaybackPageController::Snapshot() {
-  if (!HasSlot() || opening_ || !abilities_.snapshot) return;
-  std::u16string folder;
-  const bool haveFolder = CLocalSettings::GetInstance()->GetRecordPath(folder) && !folder.empty();
+  if (!HasSlot() || opening_) return;
+  std::u16string folder;  // empty when no disk has the room
+  if (!CLocalSettings::GetInstance()->GetRecordPath(folder)) folder.clear();
   CDevice* device = OriginDevice(playingOrigin_);
-  // Without a folder the picture would land at the root of the file system.
-  if (!haveFolder || !device) {
-    Notice(IDS_SNAPSHOT_FAILED);
-    return;
-  }
+  if (!device) return;
   char tail[64];
   std::snprintf(tail, sizeof tail, "_%02d_%ld.bmp", playingOrigin_.channelIndex + 1,
                 static_cast<long>(plat::tickCount()));
-  const std::u16string path =
-      folder + playback_names::FileNamePart(device->GetDevInfo().GetIP()) + plat::utf8ToUtf16(tail);
-  if (!MakeFolderOrSay(folder)) return;
+  const std::u16string path = folder + SnapshotSeparator() + playback_names::FileNamePart(device->GetDevInfo().GetIP()) +
+                              plat::utf8ToUtf16(tail);
+  // Without a folder the name has no drive, which here is the root of the file system: the
+  // picture is not taken there, and it is told as a capture that failed.
+  if (folder.empty()) {
+    UiService().Notice(TextWithPath(IDS_SNAPSHOT_FAILED, path));
+    return;
+  }
   const std::string native = plat::toNativePath(path);
   QueueCapture(native, [path](bool ok) {
     UiService().Notice(TextWithPath(ok ? IDS_SNAPSHOT_OK : IDS_SNAPSHOT_FAILED, path));
@@ -207,11 +197,9 @@ void CPlaybackPageController::Sound() {
   QueueSound(true);
   // The slider (whose range is the player's) shows the loudest volume: that is what is sent,
   // so what plays is what it shows.
-  if (abilities_.volume) {
-    const int loudest = ui_.VolumeMaximum();
-    ui_.SetVolume(loudest);
-    SendVolume(loudest);
-  }
+  const int loudest = ui_.VolumeMaximum();
+  ui_.SetVolume(loudest);
+  SendVolume(loudest);
   sound_ = 1;
   ui_.SetSoundButton(1);
 }
@@ -222,7 +210,7 @@ void CPlaybackPageController::SendVolume(int value) {
 }
 
 void CPlaybackPageController::PositionMoved(int value) {
-  if (!HasSlot() || opening_ || !abilities_.seek) return;
+  if (!HasSlot() || opening_) return;
   ++seekSerial_;
   QueueSeek(value);
 }

@@ -86,8 +86,6 @@ class CPlaybackPageController {
  protected:
   // Starts the search's work on its worker; false when it could not be started.
   virtual bool StartSearch(const std::shared_ptr<CPlaybackSearch>& search, const SearchRequest& request) = 0;
-  // A search may run for this device (false: the refusal was told).
-  virtual bool MaySearch(CDevice* /*device*/) { return true; }
   virtual void OnSearchStarted() {}
   virtual void OnFileFound(const FoundFile&) {}
   // The search's work ended with `notice` (0: none).
@@ -110,6 +108,8 @@ class CPlaybackPageController {
   virtual void AtPosition(float percent) = 0;
   // What the page offers while nothing plays.
   virtual PlayAbilities IdleAbilities() const { return PlayAbilities{}; }
+  // Between the recording folder (which ends in a separator) and a snapshot's name.
+  virtual const char16_t* SnapshotSeparator() const { return u""; }
 
   // The slot is taken for a file being opened on `queue` into `window`; OpenEnded tells how it
   // went.

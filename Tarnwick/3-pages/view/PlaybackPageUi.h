@@ -27,14 +27,11 @@ struct SearchOrigin {
   bool Valid() const { return !deviceGuid.empty() && channelIndex >= 0; }
 };
 
-// What the player of the file on show can do beyond play, pause and speed. The page shows the
-// others unavailable rather than let them do nothing.
+// Which frame steps the player of the file on show can make. The page shows a step it cannot
+// make unavailable: pressed, it would turn the Play button to a state the playback is not in.
 struct PlayAbilities {
   bool frameBack = true;
   bool frameForward = true;
-  bool snapshot = true;
-  bool seek = true;    // the position bar moves the playback
-  bool volume = true;  // the volume bar reaches the sound
   bool operator==(const PlayAbilities&) const = default;
 };
 
@@ -50,8 +47,6 @@ class IPlaybackPageUi {
   virtual void ClearCells() = 0;
   virtual void AddCell(const ScheduleCell& cell) = 0;
   virtual std::u16string CellName(int index) = 0;
-  // A search is on its way (the bar says so) or not.
-  virtual void ShowSearching(bool searching) = 0;
 
   // The control strip.
   virtual void SetPlayButton(int state) = 0;  // 1 shows pause, 0 play

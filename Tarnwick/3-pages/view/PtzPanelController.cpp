@@ -246,7 +246,6 @@ bool CCruiseRoute::Presets(std::function<void(PresetRead)> done, const devwork::
 
 int CheckStopEntry(const StopEntry& e) {
   if (e.stopNumber < 1 || e.stopNumber > kCruiseStops) return kEntryStop;
-  if (e.presetIndex < 0 || e.presetIndex >= kPresetCount) return kEntryPreset;
   if (e.dwell < 0 || e.dwell > 30) return kEntryDwell;
   if (e.speed < 0 || e.speed > 6) return kEntrySpeed;
   return kEntryOk;

@@ -33,13 +33,12 @@ enum : int {
 // True when the current user holds the PTZ right; otherwise the refusal notice is shown.
 bool CheckPtzRight();
 
-// Requests of a panel on their way to a device: the panel shows them (its buttons disabled)
-// until their results are back, and a closed panel gets none.
+// Requests of a panel on their way to a device, queued in the order given; a closed panel
+// gets no results.
 class CPanelRequests {
  public:
-  // Called on the UI thread whenever a request leaves or a result came back.
+  // Called on the UI thread whenever a result came back.
   void SetOnChanged(std::function<void()> changed) { changed_ = std::move(changed); }
-  bool Busy() const { return busy_ > 0; }
 
  protected:
   // Queues `work` on the target's device; `done` gets its result on the UI thread, or
@@ -51,7 +50,6 @@ class CPanelRequests {
   }
 
  private:
-  int busy_ = 0;
   std::function<void()> changed_;
   devwork::Owner owner_;
 };
@@ -169,7 +167,7 @@ class CCruiseRoute {
   int Route() const { return route_; }
   // The route's stops as the device reports them.
   bool Read(std::function<void(ReadResult)> done, const devwork::Owner& owner) const;
-  // Stop numbers count from 1. Stores preset (1 to 64), dwell (0 to 30) and speed (0 to 6):
+  // Stop numbers count from 1. Stores preset (0 to 64), dwell (0 to 30) and speed (0 to 6):
   // the four commands in turn, each only after the one before was accepted.
   bool Store(int stopNumber, const CruiseStop& stop, std::function<void(bool)> done,
              const devwork::Owner& owner) const;
@@ -183,13 +181,13 @@ class CCruiseRoute {
   int route_;
 };
 
-// The stop editor's check of what was typed: the control that is wrong, or 0 when all is
-// well. Preset index -1 means no preset chosen.
+// The stop editor's check of what was typed, in the order stop, dwell, speed: the control that
+// is wrong, or 0 when all is well. The preset is not checked: index -1 (no choice offered)
+// stores preset 0.
 struct StopEntry {
   int stopNumber = 1, presetIndex = -1, dwell = 2, speed = 0;
 };
-enum StopEntryError { kEntryOk = 0, kEntryStop = 1452, kEntryPreset = 1459, kEntryDwell = 1456,
-                      kEntrySpeed = 1457 };
+enum StopEntryError { kEntryOk = 0, kEntryStop = 1452, kEntryDwell = 1456, kEntrySpeed = 1457 };
 int CheckStopEntry(const StopEntry& entry);
 
 // ---- template definition
@@ -197,16 +195,12 @@ int CheckStopEntry(const StopEntry& entry);
 template <class R>
 bool CPanelRequests::Send(const PanelTarget& target, std::function<R()> work, std::function<void(R)> done,
                           R failed) {
-  // Answered every time (`failed` when refused, dropped or thrown), so busy always ends.
-  ++busy_;
-  const bool queued = devwork::Ask<R>(
+  // Answered every time (`failed` when refused, dropped or thrown).
+  return devwork::Ask<R>(
       target.guid, std::move(work),
       [this, done = std::move(done)](R result) {
-        --busy_;
         done(std::move(result));
         Changed();
       },
       owner_, std::move(failed));
-  Changed();
-  return queued;
 }

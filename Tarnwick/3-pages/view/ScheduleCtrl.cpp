@@ -74,12 +74,6 @@ void CScheduleCtrl::AddCell(const ScheduleCell& cell) {
 
 void CScheduleCtrl::ClearCells() { cells_.clear(); }
 
-void CScheduleCtrl::SetNote(const QString& note) {
-  if (note == note_) return;
-  note_ = note;
-  update();
-}
-
 ScheduleCell CScheduleCtrl::FindCellByName(const std::u16string& name) const {
   for (const ScheduleCell& c : cells_)
     if (c.FileName == name) return c;
@@ -175,10 +169,6 @@ void CScheduleCtrl::paintEvent(QPaintEvent*) {
       DrawCell(p, c);
       break;
     }
-  if (!note_.isEmpty()) {
-    p.setPen(Qt::white);
-    p.drawText(QRect(kOrigin, h / 2 + 1, std::max(0, w - 30 - kOrigin), h - h / 2 - 2), Qt::AlignCenter, note_);
-  }
   const QPoint m = mouse_;
   if (m.x() > kOrigin && m.x() < lastLabelX && m.y() > h / 4 && m.y() < h / 4 * 3) {
     const int s = position_ * scale * kStep + (m.x() - kOrigin) * scale;

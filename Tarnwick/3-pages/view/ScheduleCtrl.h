@@ -75,9 +75,6 @@ class CScheduleCtrl : public QWidget {
   void OnButtonUp();
   // A press at `pos`: the cell under it is reported unless a report went out within 2 s.
   void ClickAt(QPoint pos);
-  // A line shown across the bar's lower half while something is on its way (empty: none).
-  void SetNote(const QString& note);
-  QString Note() const { return note_; }
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -99,7 +96,6 @@ class CScheduleCtrl : public QWidget {
   int zoom_ = 0;
   int64_t lastClickMs_ = -1;
   QPoint mouse_{-1, -1};
-  QString note_;
   int backTimer_ = 0;
   int forwardTimer_ = 0;
 };

@@ -84,7 +84,7 @@ bool StartSystem() {
   CLocalSettings* settings = CLocalSettings::GetInstance();
   if (!settings) return false;
   ReloadSettingsTellingDamage(*settings);
-  // The saved layout mode waits for the preview page's play screen; no saved preview runs.
+  // Opened and closed again: nothing of the saved session is brought back.
   CPreviewManager::GetInstance()->LoadSession();
 
   if (!gSdkStarted) {
