@@ -67,6 +67,15 @@ TEST_F(LocalSettingsSave, LoadingGivesTheRingItsDisksLoopFlagAndPackSizeOnce) {
   EXPECT_EQ(ring->PackSize(), 64u << 20);
   c.LoadFromSettings();  // a reload does not list the disk twice
   EXPECT_EQ(ring->Disks().size(), 1u);
+  // A pack size of 0 or less, as a settings file may hold, is read as it stands and never
+  // given to the ring, which keeps the size it has.
+  for (const char* size : {"0", "-1", "abc"}) {
+    WriteSettings(std::string("[]\nFilePackSize=") + size + "\nAllDisk=0100000000\n");
+    CLocalSettings::GetInstance()->Reload();
+    c.LoadFromSettings();
+    EXPECT_LE(CLocalSettings::GetInstance()->GetFilePackSize(), 0) << size;
+    EXPECT_EQ(ring->PackSize(), 64u << 20) << size;
+  }
 }
 
 TEST_F(LocalSettingsSave, EveryInputIsCheckedBeforeAnythingIsStored) {
