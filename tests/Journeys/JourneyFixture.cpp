@@ -13,6 +13,8 @@
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QStyleOptionViewItem>
+#include <QTreeWidget>
 #include <QTimer>
 #include <chrono>
 #include <condition_variable>
@@ -485,6 +487,25 @@ QPoint JourneyTest::ItemPoint(QTreeWidget* tree, QTreeWidgetItem* item) {
   tree->scrollToItem(item);
   const QRect r = tree->visualItemRect(item);
   return QPoint(r.left() + std::min(r.width() / 2, 40), r.center().y());
+}
+
+void JourneyTest::ClickCheckBox(QTreeWidget* tree, QTreeWidgetItem* item) {
+  if (!tree || !item) {
+    ADD_FAILURE() << "check box of a missing tree item";
+    return;
+  }
+  ItemPoint(tree, item);  // in sight
+  QStyleOptionViewItem option;
+  option.initFrom(tree);
+  option.rect = tree->visualItemRect(item);
+  option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+  if (!item->icon(0).isNull()) option.features |= QStyleOptionViewItem::HasDecoration;
+  option.icon = item->icon(0);
+  option.decorationSize = tree->iconSize();
+  option.text = item->text(0);
+  option.checkState = item->checkState(0);
+  const QRect box = tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree);
+  routed::Click(tree->viewport(), box.center());
 }
 
 // ---- a user's steps on the pages

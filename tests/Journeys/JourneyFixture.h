@@ -174,6 +174,8 @@ class JourneyTest : public ::testing::Test {
   void DoubleClickItem(QTreeWidget* tree, QTreeWidgetItem* item);  // a double click on it
   // Where a user points at an item: its branch opened and scrolled to, on its text.
   static QPoint ItemPoint(QTreeWidget* tree, QTreeWidgetItem* item);
+  // A click on the item's check box (column 0), as the item draws it.
+  void ClickCheckBox(QTreeWidget* tree, QTreeWidgetItem* item);
 
   // ---- a user's steps on the pages (each returns what the user would look at next)
   // A click on the main window's page button `button` (CTarnwickDlg::IDC_Btn...): true once

@@ -13,6 +13,7 @@
 
 #include "DeviceSteps.h"
 #include "controls/BitmapButtonEx.h"
+#include "controls/PngResource.h"
 #include "harness/DeviceWorkWait.h"
 #include "shell/DbHelpers.h"
 #include "shell/DlgAddUser.h"
@@ -139,10 +140,11 @@ class Accounts : public DevicesJourney, public ::testing::WithParamInterface<boo
   void LockAndUnlock() {
     CDlgPreview* preview = LivePage();
     auto* lockButton = Find<CBitmapButtonEx>(Main(), CTarnwickDlg::IDC_BntLock);
-    const QImage unlockedLook = lockButton->Image(CBitmapButtonEx::kNormal);
+    const QImage startLook = lockButton->Image(CBitmapButtonEx::kNormal);
     ClickId(Main(), CTarnwickDlg::IDC_BntLock);
     ASSERT_TRUE(Main()->IsLocked());
-    EXPECT_NE(lockButton->Image(CBitmapButtonEx::kNormal), unlockedLook) << "the button shows the lock";
+    const QImage lockedLook = lockButton->Image(CBitmapButtonEx::kNormal);
+    EXPECT_NE(lockedLook, startLook) << "the button shows the lock";
     UnlockWithWrongPassword("wrong-pass");
     Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
     ASSERT_TRUE(AwaitSaidNotice(8222)) << Said();
@@ -161,7 +163,13 @@ class Accounts : public DevicesJourney, public ::testing::WithParamInterface<boo
     Click(Main()->PageButton(CTarnwickDlg::IDC_BtnSettings));
     ASSERT_TRUE(WaitUntil([&] { return !Main()->IsLocked(); })) << Said();
     EXPECT_EQ(Main()->CurrentPage(), preview) << "the click that asked for the unlock had no other effect";
-    EXPECT_EQ(lockButton->Image(CBitmapButtonEx::kNormal), unlockedLook) << "the button looks unlocked again";
+    // Unlocked, the button's normal, hover and pressed images are 6885, 6883 and 6884.
+    QImage unlocked[3];
+    for (int i = 0; i < 3; ++i) LoadPngResource(&unlocked[i], CTarnwickDlg::kUnlockedImages[i]);
+    EXPECT_EQ(lockButton->Image(CBitmapButtonEx::kNormal), unlocked[0]) << "the button looks unlocked again";
+    EXPECT_EQ(lockButton->Image(CBitmapButtonEx::kHover), unlocked[1]);
+    EXPECT_EQ(lockButton->Image(CBitmapButtonEx::kPressed), unlocked[2]);
+    EXPECT_NE(unlocked[0], lockedLook);
     EXPECT_EQ(LoggedIn(), TheUser());
     ClickId(Main(), CTarnwickDlg::IDC_BtnSettings);
     EXPECT_EQ(Main()->CurrentPage(), Settings()) << "unlocked, clicks work again";
@@ -178,7 +186,9 @@ class Accounts : public DevicesJourney, public ::testing::WithParamInterface<boo
     ASSERT_NE(ptzRight, nullptr);
     EXPECT_EQ(ptzRight->checkState(0), Qt::Unchecked);
     SelectItem(rights, ptzRight);
-    Key(Qt::Key_Space);
+    Key(Qt::Key_Space);  // the page takes every key of its tree: nothing is ticked
+    EXPECT_EQ(ptzRight->checkState(0), Qt::Unchecked);
+    ClickCheckBox(rights, ptzRight);
     EXPECT_EQ(ptzRight->checkState(0), Qt::Checked);
     std::u16string identity;
     int power = -1;

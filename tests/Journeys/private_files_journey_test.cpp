@@ -3,8 +3,10 @@
 // takes a snapshot and records a few seconds. Every folder the program made and every file it
 // wrote (accounts, devices, saved previews, the recording list, settings, the snapshot, the
 // recording) is its owner's alone. Then the files are opened up to everyone, copies and a log
-// are put beside them, and at the next start the program takes them back; a file that is not
-// the program's, and a file a recording folder only links to, keep their modes.
+// are put beside them, and at the next start the program takes back its data folder, its own
+// files there and the log; a file there that is not the program's keeps its mode, and so does
+// everything in the folders of recordings, snapshots and downloads, which the user may have
+// opened on purpose.
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -120,17 +122,25 @@ TEST_F(PrivateFiles, EverythingTheProgramWritesIsItsOwnersAlone) {
   setenv("TARNWICK_LOG", log.c_str(), 1);
   ASSERT_EQ(ModeOf(fs::path(Home()) / "UserInfo.db.bak"), 0666u);
 
+  const fs::path download = fs::path(Drive('c')) / "DownloadFile" / "rec_01.mp4";
+  fs::permissions(download, fs::perms(0644), fs::perm_options::replace);
+  // What the disks' folders hold as the user left it, to compare after the start.
+  std::vector<std::pair<fs::path, mode_t>> onDisks;
+  for (char d : {'c', 'd', 'e'})
+    for (const auto& e : fs::recursive_directory_iterator(Drive(d)))
+      onDisks.emplace_back(e.path(), ModeOf(e.path()));
+  ASSERT_GT(onDisks.size(), 4u);
+
   RunProgram([] {});
   unsetenv("TARNWICK_LOG");
   EXPECT_EQ(ModeOf(Home()), 0700u);
-  open.clear();
-  for (const fs::path& folder : ProgramFolders()) {
-    auto more = OpenToOthers(folder, false, {notes});
-    open.insert(open.end(), more.begin(), more.end());
-  }
+  open = OpenToOthers(Home(), false, {notes});
   EXPECT_TRUE(open.empty()) << ::testing::PrintToString(open);
+  EXPECT_EQ(ModeOf(log), 0600u) << "the log";
   EXPECT_EQ(ModeOf(notes), 0644u) << "not the program's file";
   EXPECT_EQ(ModeOf(elsewhere), 0644u) << "a link is not followed";
+  for (const auto& [path, mode] : onDisks) EXPECT_EQ(ModeOf(path), mode) << path;
+  EXPECT_EQ(ModeOf(download), 0644u);
 }
 
 }  // namespace

@@ -84,8 +84,7 @@ TEST_F(RefusedWrites, TheDeviceTreeAndTheUsersPageShowWhatIsStored) {
     auto* rights = Find<QTreeWidget>(users, CDlgUserMgr::IDC_RIGHTS);
     QTreeWidgetItem* ptz = FindItem(rights, Text(kPtzRightItem));
     ASSERT_NE(ptz, nullptr);
-    SelectItem(rights, ptz);
-    harness::KeyPress(rights, Qt::Key_Space);
+    ClickCheckBox(rights, ptz);
     EXPECT_TRUE(SaidNotice(kSaveFailed)) << Said();
     EXPECT_EQ(ptz->checkState(0), Qt::Unchecked) << "the tick shows what is stored";
     int power = -1;

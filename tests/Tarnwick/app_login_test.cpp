@@ -10,6 +10,7 @@
 
 #include "app_fixture.h"
 #include "controls/BitmapButtonEx.h"
+#include "controls/PngResource.h"
 #include "harness/RoutedInput.h"
 #include "plat/clock.h"
 #include "plat/text.h"
@@ -114,7 +115,10 @@ TEST_F(Login, TheUnlockDialogSaysHowLongTheNextTryWaitsAndReturnWaitsToo) {
   testsupport::ScopedTimeScale scale(0.2);
   std::atomic<int64_t> now{1000000};
   CUnlockBackoff::GetInstance()->SetClock([&] { return now.load(); });
-  CUser::GetInstance()->SetName(u"ann");
+  // ann logged in through the dialog last: the unlock dialog offers her name.
+  CLoginController switched;
+  switched.SetMode(CLoginController::kSwitchUser);
+  ASSERT_EQ(switched.Login(u"ann", u"annpass", false), CLoginController::kLoggedIn);
   auto waitText = [&](int seconds) {
     return Text(9400).replace(QStringLiteral("%d"), QString::number(seconds));
   };
@@ -208,7 +212,7 @@ TEST_F(Login, APasswordStoredAsTypedIsHashedAtItsNextLoginAndLeavesNoTrace) {
     return bytes.find(utf16) != std::string::npos || bytes.find(plat::utf16ToUtf8(text)) != std::string::npos;
   };
   auto stored = [](const std::u16string& name) {
-    CppSQLite3Table row;
+    CppSQLite3Query row;
     return QueryUser(TB_USER_INFO, name, row) ? std::u16string(row.FieldText(1)) : u"<none>";
   };
   ASSERT_TRUE(fileHolds(u"annpass") && fileHolds(u"804261"));
@@ -261,11 +265,11 @@ TEST_F(Login, RecentNamesMoveToTheEndAndAutomaticLoginFollowsTheCheckBox) {
       << "unlocking leaves the automatic login alone";
 }
 
-TEST_F(Login, UnlockOffersTheCurrentUserAndRemovesTheLock) {
+TEST_F(Login, UnlockOffersTheLastDialogLoginAndRemovesTheLock) {
   CUser::GetInstance()->SetName(u"ann");
   CLoginController c;
   c.SetMode(CLoginController::kUnlock);
-  EXPECT_EQ(c.InitialName({u"admin"}), u"ann") << "the current user, not the last dialog login";
+  EXPECT_EQ(c.InitialName({u"ann", u"admin"}), u"admin") << "the most recent dialog login, whoever is current";
   InstallLockHook([] { return true; }, [] {});
   EXPECT_EQ(c.Login(u"ann", u"bad", false), CLoginController::kWrongPassword);
   EXPECT_TRUE(LockHookInstalled());
@@ -369,6 +373,19 @@ TEST_F(Login, ScreenshotsChineseAndEnglish) {
     EXPECT_EQ(login->text(), Text(8014));
     EXPECT_EQ(dlg.windowTitle(), Text(8159));
     harness::SaveScreenshot(&dlg, QStringLiteral("login") + suffix);
+    // The bottom image is stretched from the caption's bottom, as wide and as high as the
+    // client area: down the dialog's left edge, below the caption, it is what shows.
+    QImage caption, bottom;
+    ASSERT_TRUE(LoadPngResource(&caption, 6899) && LoadPngResource(&bottom, 6903));
+    const QImage shot = harness::Grab(&dlg);
+    const QImage stretched = bottom.scaled(dlg.width(), dlg.height());
+    for (int y : {2, (dlg.height() - caption.height()) / 2, dlg.height() - caption.height() - 3}) {
+      const QColor got = shot.pixelColor(12, caption.height() + y), want = stretched.pixelColor(12, y);
+      EXPECT_LE(std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
+                    std::abs(got.blue() - want.blue()),
+                12)
+          << "row " << y << " below the caption";
+    }
 
     // The unlock dialog resting after the sixth wrong password (8 s): the note fits its row.
     CUser::GetInstance()->SetName(u"ann");

@@ -10,10 +10,13 @@
 
 #include "app_fixture.h"
 #include "controls/BitmapButtonEx.h"
+#include "controls/PngResource.h"
+#include "controls/SplashScreenEx.h"
 #include "controls/TaskbarNotifier.h"
 #include "devices/DeviceManager.h"
 #include "harness/Services.h"
 #include "shell/AppMessages.h"
+#include "shell/StringIds.h"
 #include "shell/DlgLSettings.h"
 #include "shell/DlgSetttings.h"
 
@@ -55,6 +58,9 @@ TEST_F(MainWindow, AutomaticLoginPagesAndCloseConfirmation) {
     EXPECT_EQ(dlg.CurrentPage(), dlg.GetPreviewDlg());
     EXPECT_TRUE(dlg.GetPreviewDlg()->isVisible());
     EXPECT_EQ(CTaskbarNotifier::GetInstance()->Owner(), dlg.GetPreviewDlg()) << "notices have a window";
+    // The splash shown while the pages were built is on its way out once they are.
+    auto* splash = dlg.findChild<CSplashScreenEx*>();
+    EXPECT_TRUE(!splash || splash->IsHiding());
     EXPECT_EQ(dlg.GetSettingsDlg()->RegisteredDeviceTrees().size(), 3u);
     EXPECT_EQ(dlg.GetSettingsDlg()->RegisteredGroupTrees().size(), 1u);
     // The pages fill the area below the title strip.
@@ -148,7 +154,7 @@ TEST_F(MainWindow, SwitchUserRefusalsInOrderThenTheDialog) {
   // The dialog made an ordinary user current: back to the preview page.
   CTarnwickDlg::SetLoginRunner([](int) {
     CUser::GetInstance()->SetName(u"ann");
-    CUser::GetInstance()->SetIdentifyCode(u"1");
+    CUser::GetInstance()->SetIdentify(LoadResString(IDS_IDENTITY_USER));
     return IDOK;
   });
   dlg.OnSwitchUser();
@@ -165,9 +171,25 @@ TEST_F(MainWindow, LockSwallowsClicksAndKeysUntilUnlocked) {
   QObject::connect(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings), &QAbstractButton::clicked,
                    [&] { ++settingsClicks; });
 
+  // The lock button's images: 6883, 6884, 6885 at the start; 6884 alone while locked; 6885,
+  // 6883, 6884 once unlocked.
+  CBitmapButtonEx* lock = Button(dlg, CTarnwickDlg::IDC_BntLock);
+  auto shows = [lock](std::initializer_list<int> ids) {
+    int i = 0;
+    for (int id : ids) {
+      QImage img;
+      LoadPngResource(&img, id);
+      if (lock->Image(i++) != img) return false;
+    }
+    for (; i < 3; ++i)
+      if (!lock->Image(i).isNull()) return false;
+    return true;
+  };
+  EXPECT_TRUE(shows({6883, 6884, 6885}));
   SendWidgetMessage(&dlg, WM_LOCK_PROGRAM, 0, 0);
   EXPECT_TRUE(dlg.IsLocked());
   EXPECT_TRUE(LockHookInstalled());
+  EXPECT_TRUE(shows({6884}));
 
   loginAnswers = {IDCANCEL};
   harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
@@ -187,6 +209,7 @@ TEST_F(MainWindow, LockSwallowsClicksAndKeysUntilUnlocked) {
   harness::Pump();
   EXPECT_FALSE(dlg.IsLocked());
   EXPECT_FALSE(LockHookInstalled());
+  EXPECT_TRUE(shows({6885, 6883, 6884}));
   EXPECT_EQ(settingsClicks, 0);
   harness::Click(dlg.PageButton(CTarnwickDlg::IDC_BtnSettings));
   EXPECT_EQ(settingsClicks, 1) << "unlocked, clicks work again";

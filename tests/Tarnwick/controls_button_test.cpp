@@ -14,6 +14,11 @@
 
 using harness::RecordingParent;
 
+namespace {
+// A resource of the skin's set, built into this test program only, whose bytes are no picture.
+constexpr int kNotAPictureResource = 99999;
+}  // namespace
+
 TEST(ControlsSkin, EveryTableImageIsBuiltAtItsSize) {
   ASSERT_GT(SkinImageTable().size(), 100u);
   for (const SkinImage& s : SkinImageTable()) {
@@ -45,7 +50,18 @@ TEST(ControlsSkin, PngResourceFailures) {
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   f.write("\x89PNG not really a picture");
   f.close();
-  // Bytes that are no picture are a failure, not an empty success.
+  // A resource that is there but is no picture: found, so true, and the image stays empty.
+  img = QImage(4, 4, QImage::Format_ARGB32);
+  EXPECT_TRUE(LoadPngResource(&img, kNotAPictureResource));
+  EXPECT_TRUE(img.isNull());
+  img = QImage(4, 4, QImage::Format_ARGB32);
+  EXPECT_TRUE(LoadImageFromResource(img, kNotAPictureResource));
+  EXPECT_TRUE(img.isNull());
+  CBitmapButtonEx button;
+  EXPECT_TRUE(button.LoadImageResources(kNotAPictureResource));
+  EXPECT_EQ(button.ChooseImage(false, false), -1);
+
+  // A file's bytes that are no picture are a failure, not an empty success.
   EXPECT_FALSE(LoadImageFile(img, bad));
   EXPECT_TRUE(img.isNull());
   EXPECT_FALSE(LoadImageFile(img, dir.filePath("missing.png")));
@@ -130,9 +146,9 @@ TEST(ControlsButton, NotificationsComeBeforeTheClick) {
   EXPECT_NE(WindowHandleOf(&b), 0);
 }
 
-// A disabled button (the user manager's for an ordinary user, whose text is part of its image)
-// shows it: no hover image under the mouse, and faded, unlike the same button enabled.
-TEST(ControlsButton, DisabledLooksDisabled) {
+// A disabled button draws as an enabled one: the hover image under the mouse, the normal one
+// otherwise, neither faded.
+TEST(ControlsButton, DisabledDrawsAsEnabled) {
   RecordingParent parent;
   auto make = [&parent] {
     auto b = std::make_unique<CBitmapButtonEx>(&parent, 1098);
@@ -149,9 +165,9 @@ TEST(ControlsButton, DisabledLooksDisabled) {
   const QImage enabledPlain = harness::Grab(plain.get());
   plain->setEnabled(false);
   const QImage disabledPlain = harness::Grab(plain.get());
-  EXPECT_NE(enabledHover, enabledPlain);   // the hover image shows while enabled
-  EXPECT_EQ(disabledHover, disabledPlain);  // and not once disabled
-  EXPECT_NE(disabledPlain, enabledPlain);   // faded
+  EXPECT_NE(enabledHover, enabledPlain);  // the hover image shows while enabled
+  EXPECT_EQ(disabledHover, enabledHover);  // and disabled
+  EXPECT_EQ(disabledPlain, enabledPlain);  // not faded
 }
 
 TEST(ControlsButton, KeysBecomeEscapeForTheParent) {

@@ -104,6 +104,14 @@ TEST(ControlsEdit, ClampsTypedNumbers) {
   min10.SetRange(10, 99);
   Type(&min10, "5");
   EXPECT_EQ(min10.text(), "10");
+  // Delete makes no character: what it leaves is not clamped (the next character typed is).
+  min10.setText("15");
+  min10.setCursorPosition(0);
+  harness::KeyPress(&min10, Qt::Key_Delete);
+  EXPECT_EQ(min10.text(), "5");
+  min10.setCursorPosition(1);
+  Type(&min10, "0");
+  EXPECT_EQ(min10.text(), "50");
 
   CEditEx plain;  // without the number style nothing is clamped
   plain.SetRange(1, 100);
@@ -148,6 +156,11 @@ TEST(ControlsSlider, ThumbBackgroundAndKeys) {
     return n;
   };
   EXPECT_GT(outlinePixels(), 4);
+  // A slider that takes no input looks as one that does.
+  const QImage enabled = harness::Grab(&s);
+  s.setEnabled(false);
+  EXPECT_EQ(harness::Grab(&s), enabled);
+  s.setEnabled(true);
   ASSERT_TRUE(s.LoadThumbImageResource(6048));
   EXPECT_EQ(s.ThumbRect().size(), QSize(12, 18));
   EXPECT_EQ(outlinePixels(), 0);

@@ -17,6 +17,7 @@
 #include "shell/DbHelpers.h"
 #include "shell/PasswordHash.h"
 #include "shell/Language.h"
+#include "shell/StringIds.h"
 #include "shell/SettingsReload.h"
 #include "shell/LoginController.h"
 #include "shell/UserStore.h"
@@ -88,10 +89,10 @@ class DamagedStartFiles : public TempHomeTest {
     CppSQLite3DB db;
     ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
     EXPECT_EQ(CheckDatabaseHealth(db), DatabaseHealth::Whole);
-    std::u16string password, identity, code;
-    ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, ADMIN_NAME, password, identity, &code), 1);
+    std::u16string password, identity;
+    ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, ADMIN_NAME, password, identity), 1);
     EXPECT_EQ(MatchPassword(password, ADMIN_PASSWORD), PasswordMatch::Yes);
-    EXPECT_EQ(code, u"0");
+    EXPECT_EQ(identity, LoadResString(IDS_IDENTITY_ADMIN));
     EXPECT_GE(db.ExecuteScalar(u"select count(*) from Tb_UserInfo;"), atLeast);
     // Every account that came back is one that was stored, exactly.
     auto q = db.Query(u"select Name, Password from Tb_UserInfo where Name <> 'admin';");

@@ -68,16 +68,22 @@ TEST(DialogQx, PaintsBackgroundBordersAndCaption) {
   EXPECT_NE(QColor(img.pixel(d.width() / 2, capH / 2)), CQxDialog::kBackground);
 }
 
-TEST(DialogQx, OnlyTheCloseButtonOrTheDialogsOwnMapEndItAndTheRunAnswersTheResult) {
+TEST(DialogQx, AnImageButtonTheDialogsMapDoesNotTakeEndsItWithZero) {
   SampleDialog d;
   d.EnsureInitialized();
   d.show();
   d.setResult(7);
-  harness::Click(d.cancel, QPoint(5, 5));  // the dialog's map does not take it: it stays open
-  EXPECT_TRUE(d.isVisible());
-  harness::Click(d.ok, QPoint(5, 5));
+  harness::Click(d.ok, QPoint(5, 5));  // the dialog's own map takes it: it stays open
   EXPECT_TRUE(d.isVisible());
   EXPECT_EQ(d.taken, std::vector<uintptr_t>{SampleDialog::kOk});
+  int cancelClicks = 0;
+  QObject::connect(d.cancel, &QAbstractButton::clicked, [&] { ++cancelClicks; });
+  harness::MousePress(d.cancel, QPoint(5, 5));  // not taken: the press ends the dialog with 0
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(d.result(), 0);
+  EXPECT_EQ(cancelClicks, 0);
+  d.show();
+  d.setResult(7);
 
   int clicksAfterEnd = 0;
   QObject::connect(d.CloseButton(), &QAbstractButton::clicked, [&] { ++clicksAfterEnd; });

@@ -67,6 +67,15 @@ TEST_F(LocalSettingsSave, LoadingGivesTheRingItsDisksLoopFlagAndPackSizeOnce) {
   EXPECT_EQ(ring->PackSize(), 64u << 20);
   c.LoadFromSettings();  // a reload does not list the disk twice
   EXPECT_EQ(ring->Disks().size(), 1u);
+  // A pack size of 0 or less, as a settings file may hold, is read as it stands and never
+  // given to the ring, which keeps the size it has.
+  for (const char* size : {"0", "-1", "abc"}) {
+    WriteSettings(std::string("[]\nFilePackSize=") + size + "\nAllDisk=0100000000\n");
+    CLocalSettings::GetInstance()->Reload();
+    c.LoadFromSettings();
+    EXPECT_LE(CLocalSettings::GetInstance()->GetFilePackSize(), 0) << size;
+    EXPECT_EQ(ring->PackSize(), 64u << 20) << size;
+  }
 }
 
 TEST_F(LocalSettingsSave, EveryInputIsCheckedBeforeAnythingIsStored) {
@@ -105,15 +114,26 @@ TEST_F(LocalSettingsSave, AnAcceptedSaveCreatesFoldersWritesTheFileAndConfigures
     f.cycleIntervalText = interval;
     EXPECT_EQ(c.Save(f).notice, 8297u);
   }
+  // Only the folders that end before a backslash are made: one typed without the final
+  // backslash lacks its last folder, and is refused; with it, it is made whole.
   auto f = Form();
-  f.downloadPath = u"D:\\new\\deep";  // no final separator: made whole, stored with one
+  f.downloadPath = u"D:\\new\\deep";
+  EXPECT_EQ(c.Save(f).notice, 8529u);
+  EXPECT_TRUE(fs::is_directory(root_ / "d" / "new"));
+  EXPECT_FALSE(fs::exists(root_ / "d" / "new" / "deep"));
+  f.downloadPath = u"D:\\new\\deep\\";
+  f.picturePath = u"E:\\shots\\";
+  EXPECT_EQ(c.Save(f).notice, 8297u);
+  EXPECT_TRUE(fs::is_directory(root_ / "d" / "new" / "deep"));
+  EXPECT_TRUE(fs::is_directory(root_ / "e" / "shots"));
+  // A folder that is there, typed without the final backslash: stored with one (the
+  // snapshot folder as typed).
+  f.downloadPath = u"D:\\new\\deep";
   f.picturePath = u"E:\\shots";
   f.circleVideo = 0;
   f.packSizeMB = 256;
   LocalSettingsController::SaveResult r = c.Save(f);
   EXPECT_TRUE(r.saved);
-  EXPECT_TRUE(fs::is_directory(root_ / "d" / "new" / "deep"));
-  EXPECT_TRUE(fs::is_directory(root_ / "e" / "shots"));
   EXPECT_EQ(c.Current().downloadPath, u"D:\\new\\deep\\");
   CLocalSettings* s = CLocalSettings::GetInstance();
   s->Reload();  // what the next start reads
@@ -133,6 +153,24 @@ TEST_F(LocalSettingsSave, AnAcceptedSaveCreatesFoldersWritesTheFileAndConfigures
   EXPECT_EQ(c.Save(f).notice, 8297u);
   EXPECT_EQ(CLocalSettings::GetInstance()->GetFilePackSize(), 256);
   EXPECT_EQ(ring->PackSize(), 256u << 20);
+
+  // The settings file refuses the write (a folder stands in its place): that is said, and the
+  // values saved stay in use and reach the ring all the same.
+  const std::string path = CLocalSettings::SettingsFilePath();
+  fs::remove(path);
+  fs::create_directory(path);
+  f.packSizeMB = 64;
+  f.cycleIntervalText = u"45";
+  f.circleVideo = 1;
+  r = c.Save(f);
+  EXPECT_FALSE(r.saved);
+  EXPECT_EQ(r.notice, 8361u);
+  EXPECT_EQ(c.Current().cycleInterval, 45);
+  EXPECT_EQ(s->GetCycleInterval(), 45);
+  EXPECT_EQ(s->GetFilePackSize(), 64);
+  EXPECT_EQ(ring->PackSize(), 64u << 20);
+  EXPECT_EQ(ring->IsCircular(), 1);
+  fs::remove(path);
 }
 
 class SettingsPage : public LocalSettingsSave {
@@ -141,7 +179,7 @@ class SettingsPage : public LocalSettingsSave {
     LocalSettingsSave::SetUp();
     ASSERT_EQ(CreateUserDatabase(), 1);
     CUser::GetInstance()->SetName(u"admin");
-    CUser::GetInstance()->SetIdentifyCode(u"0");
+    CUser::GetInstance()->SetIdentify(LoadResString(IDS_IDENTITY_ADMIN));
     CUser::GetInstance()->SetPower(RIGHTS_ALL);
   }
   // The page inside a shown host window, laid out at the host's size.
@@ -211,7 +249,7 @@ TEST_F(SettingsPage, ButtonsSwitchSubPagesAndTheLocalPageSavesThroughItsControls
 
   // An ordinary user without the remote-configuration right: refused, and no user management.
   CUser::GetInstance()->SetName(u"guest");
-  CUser::GetInstance()->SetIdentifyCode(u"1");
+  CUser::GetInstance()->SetIdentify(LoadResString(IDS_IDENTITY_USER));
   CUser::GetInstance()->SetPower(RIGHT_PTZ);
   page.OnRemoteSettings();
   EXPECT_EQ(ui->notices.back(), LoadResString(IDS_NO_RIGHT_REMOTE_CONFIG));

@@ -83,14 +83,15 @@ TEST_F(Settings, DiskFlagsReadDigitByDigit) {
   EXPECT_NE(ReadFile(CLocalSettings::SettingsFilePath()).find("AllDisk=1011111111\r\n"),
             std::string::npos);
 
-  // A character that is no digit is a cleared flag, not a large number.
+  // Each character's code less that of "0", whatever the character.
   WriteSettings("[]\r\nAllDisk=1x1-\r\n");
   ASSERT_EQ(s.Load(), 1);
   got = s.GetDiskFlags();
   EXPECT_EQ(got[0], 1);
-  EXPECT_EQ(got[1], 0);
+  EXPECT_EQ(got[1], 'x' - '0');
   EXPECT_EQ(got[2], 1);
-  EXPECT_EQ(got[3], 0);
+  EXPECT_EQ(got[3], '-' - '0');
+  EXPECT_EQ(got[4], 1) << "beyond the text the flags keep their values";
 }
 
 TEST_F(Settings, MissingAndBadKeysInAnExistingFile) {
@@ -100,13 +101,14 @@ TEST_F(Settings, MissingAndBadKeysInAnExistingFile) {
   EXPECT_EQ(s.GetWndMode(), 0);
   EXPECT_EQ(s.GetCircleVideo(), 0);
   EXPECT_EQ(s.GetDownLoadPath(), u"");
-  // Zero would break recording and cycling: these keep a usable value.
-  EXPECT_EQ(s.GetCycleInterval(), CLocalSettings::DEFAULT_CYCLE_INTERVAL);
-  EXPECT_EQ(s.GetFilePackSize(), CLocalSettings::DEFAULT_FILE_PACK_SIZE);
+  // Read as they stand, 0 for text that is no number and for a missing key: the cycling and
+  // the recording ring, which use them, take care of values below 1.
+  EXPECT_EQ(s.GetCycleInterval(), 0);
+  EXPECT_EQ(s.GetFilePackSize(), 0);
 
   WriteSettings("[]\r\nFilePackSize=-5\r\nCycleInterval=7\r\nLangID= 1x\r\n");
   s.Reload();
-  EXPECT_EQ(s.GetFilePackSize(), CLocalSettings::DEFAULT_FILE_PACK_SIZE);
+  EXPECT_EQ(s.GetFilePackSize(), -5);
   EXPECT_EQ(s.GetCycleInterval(), 7);
   EXPECT_EQ(s.GetLangID(), 1);
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -64,6 +65,12 @@ TEST_F(SqliteTest, ErrorsAreThrownWithTheirSpecificCodes) {
   EXPECT_EQ(ExecuteSql(db, u"CREAT TABLE x"), 0);
   EXPECT_EQ(codeOf([&] { db.Query(u"SELECT * FROM Missing"); }), SQLITE_ERROR);
   ASSERT_EQ(ExecuteSql(db, u"INSERT INTO Tb_T VALUES (?, ?)", {u"cam", int64_t{80}}), 1);
+  // A statement that ran answers the result of finalizing it; how many rows it changed is
+  // asked of the connection.
+  EXPECT_EQ(db.Execute(u"UPDATE Tb_T SET Port = ? WHERE Name = ?", {int64_t{81}, u"cam"}), 0);
+  EXPECT_EQ(ChangedRows(db), 1);
+  EXPECT_EQ(db.Execute(u"UPDATE Tb_T SET Port = 80 WHERE Name = 'nobody'"), 0);
+  EXPECT_EQ(ChangedRows(db), 0);
   // A primary-key violation is a failure, not a success.
   EXPECT_EQ(codeOf([&] { db.Execute(u"INSERT INTO Tb_T VALUES (?, ?)", {u"cam", int64_t{81}}); }),
             SQLITE_CONSTRAINT);
@@ -139,9 +146,23 @@ TEST_F(SqliteTest, TableReadsCellsAndChecksBounds) {
   EXPECT_EQ(SetTableRow(t, 0), 1);
   EXPECT_EQ(std::u16string(t.FieldText(0)), u"录像机");
   EXPECT_EQ(std::u16string(t.FieldText(1)), u"8000");
+  // Every read converts its cell into the table's one buffer: the text read before is gone.
+  const char16_t* first = t.FieldText(0);
+  EXPECT_EQ(t.FieldText(1), first);
+  EXPECT_EQ(std::u16string(first), u"8000");
   EXPECT_EQ(SetTableRow(t, 1), 0);
   EXPECT_EQ(codeOf([&] { t.FieldText(2); }), 1000);
-  EXPECT_EQ(db.ExecuteScalar(u"SELECT count(*) FROM Tb_T"), 1);
+  // A cell longer than the buffer reads whole; characters beyond 16 bits as pairs.
+  const std::u16string longName = std::u16string(CppSQLite3Table::kFieldChars + 10, u'摄') + u"\U0001F3A5";
+  ASSERT_EQ(ExecuteSql(db, u"INSERT INTO Tb_T VALUES (?, 1)", {longName}), 1);
+  ASSERT_EQ(GetTable(db, u"SELECT Name FROM Tb_T WHERE Port = 1", t), 1);
+  ASSERT_EQ(SetTableRow(t, 0), 1);
+  EXPECT_EQ(std::u16string(t.FieldText(0)), longName);
+  // A table without rows has no cell to read (it would lie past the results).
+  ASSERT_EQ(GetTable(db, u"SELECT Name FROM Tb_T WHERE 0", t), 1);
+  EXPECT_EQ(GetTableRowCount(t), 0);
+  EXPECT_EQ(codeOf([&] { t.FieldText(0); }), 1000);
+  EXPECT_EQ(db.ExecuteScalar(u"SELECT count(*) FROM Tb_T"), 2);
   EXPECT_EQ(codeOf([&] { db.ExecuteScalar(u"SELECT * FROM Tb_T WHERE 0"); }), 1000);
 }
 
@@ -161,6 +182,40 @@ TEST_F(SqliteTest, TransactionRollsBackAFailedRewrite) {
             }),
             1);
   EXPECT_EQ(db.ExecuteScalar(u"SELECT count(*) FROM Tb_T"), 2);
+}
+
+// A cursor kept past its connection's close (the account lookup hands one out) reads on, and
+// its connection ends with it. Closed otherwise, every such connection would stay open with
+// its file for the rest of the run, until no file could be opened any more: here, with room
+// for 16 more open files, 64 lookups leave every later open working.
+TEST_F(SqliteTest, ACursorKeptPastTheCloseEndsItsConnectionWithIt) {
+  ASSERT_EQ(ExecuteSql(db, u"INSERT INTO Tb_T VALUES ('cam', 80)"), 1);
+  auto lookUp = [](CppSQLite3Query& cursor) {
+    CppSQLite3DB other;
+    if (!OpenDatabaseInProgramDir(other, u"t.db")) return false;
+    cursor = other.Query(u"SELECT Port FROM Tb_T WHERE Name = ?", {u"cam"});
+    CloseDatabase(other);
+    return true;
+  };
+  int open = 0;
+  for (const auto& e : fs::directory_iterator("/proc/self/fd")) open += e.exists() ? 1 : 0;
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+  rlimit tight = before;
+  tight.rlim_cur = static_cast<rlim_t>(open + 16);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+  int read = 0;
+  for (int i = 0; i < 64; ++i) {
+    CppSQLite3Query cursor;
+    if (!lookUp(cursor)) break;
+    read += std::u16string(cursor.FieldText(0)) == u"80";
+  }
+  CppSQLite3DB later;
+  const int opened = OpenDatabaseInProgramDir(later, u"later.db");
+  later.Close();
+  setrlimit(RLIMIT_NOFILE, &before);
+  EXPECT_EQ(read, 64);
+  EXPECT_EQ(opened, 1);
 }
 
 TEST_F(SqliteTest, ProgramDirFilesAreFoundAndCreated) {

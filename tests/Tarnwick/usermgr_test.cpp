@@ -1,6 +1,8 @@
 // The user manager page, its two dialogs and the change-password dialog: the logic against a
 // real UserInfo.db, and the page driven through its widgets by control id.
 #include <QApplication>
+#include <QDialog>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
@@ -34,7 +36,7 @@ class UserMgr : public TempHomeTest {
   }
   static void LogIn(const std::u16string& name) {
     CUser::GetInstance()->SetName(name);
-    CUser::GetInstance()->SetIdentifyCode(name == u"admin" ? u"0" : u"1");
+    CUser::GetInstance()->SetIdentify(LoadResString(name == u"admin" ? IDS_IDENTITY_ADMIN : IDS_IDENTITY_USER));
   }
   static void Exec(const std::u16string& sql) {
     CppSQLite3DB db;
@@ -48,7 +50,7 @@ class UserMgr : public TempHomeTest {
   }
   // Whether the account's stored password (a hash) is `password`.
   static bool HasPassword(const std::u16string& name, const std::u16string& password) {
-    CppSQLite3Table row;
+    CppSQLite3Query row;
     return QueryUser(TB_USER_INFO, name, row) && MatchPassword(row.FieldText(1), password) == PasswordMatch::Yes;
   }
   static bool Exists(const std::u16string& table, const std::u16string& name) {
@@ -194,6 +196,32 @@ TEST_F(UserMgr, ThePageAddsTicksEditsAndDeletesThroughItsControls) {
   EXPECT_EQ(list->GetItemText(1, 1), QString::fromStdU16String(Ordinary()));
   EXPECT_EQ(ui->notices, (std::vector<std::u16string>{LoadResString(8220), LoadResString(8229)}));
 
+  // Esc does not end the add-user dialog; Cancel, a plain button, does: nothing is added.
+  WhenModal([](QWidget* dlg) {
+    EXPECT_NE(qobject_cast<QPushButton*>(Child<QWidget>(dlg, 1)), nullptr) << "OK is a plain button";
+    EXPECT_NE(qobject_cast<QPushButton*>(Child<QWidget>(dlg, 2)), nullptr) << "Cancel is a plain button";
+    Type(dlg, 4613, "nobody");
+    harness::KeyPress(Child<QWidget>(dlg, 4613), Qt::Key_Escape);
+    EXPECT_TRUE(dlg->isVisible());
+    harness::Click(Child<QWidget>(dlg, 2));
+  });
+  harness::Click(Child<QWidget>(&page, CDlgUserMgr::IDC_ADD));
+  EXPECT_EQ(list->GetItemCount(), 2);
+
+  // An insert the store refuses adds nothing, and says nothing.
+  Exec(u"create trigger no_insert before insert on Tb_UserInfo begin select raise(abort, 'refused'); end;");
+  const size_t noticesBefore = ui->notices.size();
+  WhenModal([](QWidget* dlg) {
+    Type(dlg, 4613, "later");
+    Type(dlg, 4614, "secret3");
+    Type(dlg, 4605, "secret3");
+    harness::Click(Child<QWidget>(dlg, 1));
+  });
+  harness::Click(Child<QWidget>(&page, CDlgUserMgr::IDC_ADD));
+  EXPECT_EQ(list->GetItemCount(), 2);
+  EXPECT_EQ(ui->notices.size(), noticesBefore);
+  Exec(u"drop trigger no_insert;");
+
   // The same name again: refused, the list unchanged.
   WhenModal([](QWidget* dlg) {
     Type(dlg, 4613, "guest");
@@ -210,6 +238,14 @@ TEST_F(UserMgr, ThePageAddsTicksEditsAndDeletesThroughItsControls) {
   harness::Click(list->viewport(), rowRect.center());
   EXPECT_EQ(page.Controller().SelectedName(), u"guest");
   EXPECT_TRUE(tree->isEnabled());
+  // The page takes every key of its rights tree: Space ticks nothing, Esc goes up.
+  tree->setFocus();
+  tree->setCurrentItem(tree->topLevelItem(0));
+  harness::KeyPress(tree, Qt::Key_Space, QStringLiteral(" "));
+  harness::KeyPress(tree, Qt::Key_Down);
+  EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
+  EXPECT_EQ(tree->topLevelItem(0)->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(Power(u"guest"), 0);
   tree->topLevelItem(2)->setCheckState(0, Qt::Checked);  // remote playback
   EXPECT_EQ(Power(u"guest"), RIGHT_REMOTE_PLAYBACK);
 
@@ -223,6 +259,17 @@ TEST_F(UserMgr, ThePageAddsTicksEditsAndDeletesThroughItsControls) {
     harness::Click(Child<QWidget>(dlg, 1));
   });
   harness::Click(Child<QWidget>(&page, CDlgUserMgr::IDC_MODIFY));
+  EXPECT_TRUE(HasPassword(u"guest", u"changed1"));
+  // Esc ends the edit-user dialog as Cancel: nothing changes.
+  int result = -1;
+  WhenModal([&result](QWidget* dlg) {
+    Type(dlg, 4604, "changed2");
+    Type(dlg, 4607, "changed2");
+    harness::KeyPress(Child<QWidget>(dlg, 4607), Qt::Key_Escape);
+    result = static_cast<QDialog*>(dlg)->result();
+  });
+  harness::Click(Child<QWidget>(&page, CDlgUserMgr::IDC_MODIFY));
+  EXPECT_EQ(result, IDCANCEL);
   EXPECT_TRUE(HasPassword(u"guest", u"changed1"));
 
   // Deleting asks first; cancel keeps the account, OK removes it.

@@ -79,6 +79,20 @@ class Users : public TempHomeTest {
     db.Open(ProgramDirPath(USER_DB_NAME));
     db.Execute(sql);
   }
+  // What a database file holds: its schema and every row of every table, in order.
+  static std::vector<std::u16string> Contents(const std::string& path) {
+    CppSQLite3DB db;
+    db.Open(plat::utf8ToUtf16(path));
+    std::vector<std::u16string> out, tables;
+    for (auto q = db.Query(u"select name, sql from sqlite_master order by name;"); !q.Eof(); q.NextRow()) {
+      out.push_back(FieldString(q, 1));
+      if (FieldString(q, 1).starts_with(u"CREATE TABLE")) tables.push_back(FieldString(q, 0));
+    }
+    for (const std::u16string& t : tables)
+      for (auto q = db.Query(u"select * from " + QuoteIdentifier(t) + u" order by rowid;"); !q.Eof(); q.NextRow())
+        for (int c = 0; c < q.FieldCount(); ++c) out.push_back(t + u"." + FieldString(q, c));
+    return out;
+  }
   bool HasTable(const std::u16string& table) {
     CppSQLite3DB db;
     db.Open(ProgramDirPath(USER_DB_NAME));
@@ -104,10 +118,12 @@ TEST_F(Users, FreshDatabaseHasTheAdministratorAndIsLeftAloneAfterwards) {
   const std::string bytes = ReadFile(DbPath());
   EXPECT_EQ(bytes.find("804261"), std::string::npos);
   EXPECT_EQ(bytes.find(std::string(reinterpret_cast<const char*>(u"804261"), 12)), std::string::npos);
-  CppSQLite3Table row;
-  ASSERT_EQ(QueryUser(TB_USER_INFO, ADMIN_NAME, row), 1);
-  EXPECT_NE(std::u16string(row.FieldText(1)), HashPassword(ADMIN_PASSWORD));
-  EXPECT_EQ(MatchPassword(row.FieldText(1), u"804262"), PasswordMatch::No);
+  {
+    CppSQLite3Query row;
+    ASSERT_EQ(QueryUser(TB_USER_INFO, ADMIN_NAME, row), 1);
+    EXPECT_NE(std::u16string(row.FieldText(1)), HashPassword(ADMIN_PASSWORD));
+    EXPECT_EQ(MatchPassword(row.FieldText(1), u"804262"), PasswordMatch::No);
+  }
   EXPECT_TRUE(HasTable(TB_AUTO_LOGIN_USER));
   EXPECT_TRUE(Rows(TB_AUTO_LOGIN_USER).empty());
 
@@ -123,15 +139,16 @@ TEST_F(Users, FreshDatabaseHasTheAdministratorAndIsLeftAloneAfterwards) {
 }
 
 // A file the program did not leave (tables missing, another shape, an account without an
-// administrator) is kept aside whole and started anew with what could be read of it.
+// administrator) is kept aside with all it holds (rebuilt without its free space) and started
+// anew with what could be read of it.
 TEST_F(Users, HalfMadeOrForeignDatabasesAreKeptAsideAndStartedAnewWithTheirAccounts) {
   harness::ScopedScriptedUi ui;
   const std::string bak = DbPath() + ".bak";
   Exec(u"CREATE TABLE Tb_UserInfo (Name varchar primary key,Password varchar NOT NULL,"
        u"Identify varchar, Power int default 0);");
-  std::string before = ReadFile(DbPath());
+  std::vector<std::u16string> before = Contents(DbPath());
   ASSERT_EQ(CreateUserDatabase(), 1);
-  EXPECT_EQ(ReadFile(bak), before);
+  EXPECT_EQ(Contents(bak), before);
   EXPECT_EQ(Rows(TB_USER_INFO), std::vector<Row>{kAdmin});
   EXPECT_EQ(Rows(TB_RECENT_LOGIN_USER), std::vector<Row>{kAdmin});
   EXPECT_TRUE(HasTable(TB_AUTO_LOGIN_USER));
@@ -150,9 +167,9 @@ TEST_F(Users, HalfMadeOrForeignDatabasesAreKeptAsideAndStartedAnewWithTheirAccou
   Exec(u"DROP TABLE Tb_RecentLoginUser;");
   Exec(u"CREATE TABLE Tb_RecentLoginUser (Name varchar);");
   Exec(u"insert into Tb_RecentLoginUser values('bob');");
-  before = ReadFile(DbPath());
+  before = Contents(DbPath());
   ASSERT_EQ(CreateUserDatabase(), 1);
-  EXPECT_EQ(ReadFile(bak), before);
+  EXPECT_EQ(Contents(bak), before);
   EXPECT_EQ(Rows(TB_USER_INFO), (std::vector<Row>{{u"bob", u"(hash of secret)", u"1", 5}, kAdmin}));
   EXPECT_TRUE(Rows(TB_RECENT_LOGIN_USER).empty());
   EXPECT_EQ(ui->boxes.size(), 3u);
@@ -241,8 +258,10 @@ void WriteOlderUserFile(const std::string& path, const char* columns) {
 // An older file the program takes for damaged (its tables lack the Power column, or a page of
 // it is broken) is kept aside as UserInfo.db.bak, but not with its passwords as typed: after
 // the start no file in the folder holds one, in either encoding, anywhere in its bytes; the copy
-// is its user's alone, still has the accounts (their passwords hashed and matching), and the
-// user is told the plain notice. A later start leaves both files alone.
+// is its user's alone and still has the accounts (their passwords hashed and matching). The
+// user is told the plain notice; a copy whose broken page keeps it from being rebuilt without
+// its free space may still hold some there, and the box says so. A later start leaves both
+// files alone.
 TEST_F(Users, ACopyKeptAsideHoldsNoPasswordAsTyped) {
   const std::string bak = DbPath() + ".bak";
   const char* const older = "Name varchar primary key,Password varchar NOT NULL,Identify varchar";
@@ -269,7 +288,7 @@ TEST_F(Users, ACopyKeptAsideHoldsNoPasswordAsTyped) {
 
     ASSERT_EQ(CreateUserDatabase(), 1);
     ASSERT_EQ(ui->boxes.size(), 1u);
-    EXPECT_EQ(ui->boxes[0].text, DamagedFileText(8991, USER_DB_NAME));
+    EXPECT_EQ(ui->boxes[0].text, DamagedFileText(brokenPage ? 8996 : 8991, USER_DB_NAME));
     ASSERT_TRUE(fs::is_regular_file(bak));
     EXPECT_EQ(fs::status(bak).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     for (const auto& entry : fs::recursive_directory_iterator(home_)) {
@@ -322,6 +341,81 @@ TEST_F(Users, ACopyAnOlderVersionKeptAsideIsHashedAtTheNextStart) {
   std::u16string password, identity;
   ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, u"bob", password, identity), 1);
   EXPECT_EQ(MatchPassword(password, u"bobpass1"), PasswordMatch::Yes);
+}
+
+namespace {
+
+// A user file as an earlier version of this program may have left it: every row holds a hash,
+// but the passwords as once typed are still in its free space (stored as typed once, hashed
+// later without secure delete, and accounts deleted).
+void WriteHashedFileWithTypedPasswordsInFreeSpace(const std::string& path) {
+  CppSQLite3DB db;
+  db.Open(plat::utf8ToUtf16(path));
+  db.Execute(u"PRAGMA secure_delete = OFF;");
+  for (const char16_t* table : {TB_USER_INFO, TB_RECENT_LOGIN_USER, TB_AUTO_LOGIN_USER})
+    ASSERT_EQ(CreateUserTable(db, table), 1);
+  const std::pair<const char16_t*, const char16_t*> accounts[] = {
+      {u"admin", u"804261"}, {u"ann", u"annpass1"}, {u"bob", u"bobpass1"}};
+  for (const auto& [name, password] : accounts)
+    db.Execute(u"insert into Tb_UserInfo values(?, ?, '1', 0);", {std::u16string(name), std::u16string(password)});
+  db.Execute(u"insert into Tb_RecentLoginUser values('admin', '804261', '0', 63);");
+  db.Execute(u"insert into Tb_UserInfo select 'temp' || n, 'temppass' || n, '1', 0 from (with recursive "
+             u"c(n) as (select 100 union all select n + 1 from c where n < 399) select n from c);");
+  db.Execute(u"delete from Tb_UserInfo where Name like 'temp%';");
+  for (const auto& [name, password] : accounts)
+    db.Execute(u"update Tb_UserInfo set Password = ?, Identify = ? where Name = ?;",
+               {HashPassword(password), std::u16string(name) == ADMIN_NAME ? u"0" : u"1", std::u16string(name)});
+  db.Execute(u"update Tb_RecentLoginUser set Password = ?;", {HashPassword(ADMIN_PASSWORD)});
+}
+
+}  // namespace
+
+// Rows that all hold hashes do not make a file safe: passwords as once typed may still lie in
+// its free space, and in that of the copy kept aside. The first start rebuilds both without
+// it: afterwards no file of the data folder holds a password as typed, in either encoding, and
+// every account still logs in with its password. Done once: a later start leaves both files
+// as they are.
+TEST_F(Users, PasswordsAsTypedLeftInTheFreeSpaceOfHashedFilesAreGoneAfterTheFirstStart) {
+  harness::ScopedScriptedUi ui;
+  const std::string bak = DbPath() + ".bak";
+  WriteHashedFileWithTypedPasswordsInFreeSpace(DbPath());
+  WriteHashedFileWithTypedPasswordsInFreeSpace(bak);
+  known = {{ADMIN_NAME, ADMIN_PASSWORD}, {u"ann", u"annpass1"}, {u"bob", u"bobpass1"}};
+  const std::u16string typed[] = {u"804261", u"annpass1", u"bobpass1", u"temppass250"};
+  auto holders = [&] {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(home_)) {
+      const std::string bytes = ReadFile(entry.path().string());
+      for (const std::u16string& p : typed)
+        if (bytes.find(plat::utf16ToUtf8(p)) != std::string::npos ||
+            bytes.find(std::string(reinterpret_cast<const char*>(p.data()), p.size() * 2)) != std::string::npos)
+          found.push_back(entry.path().filename().string() + " " + plat::utf16ToUtf8(p));
+    }
+    return found;
+  };
+  ASSERT_EQ(holders().size(), 2 * std::size(typed)) << "planted in the free space of both";
+  EXPECT_EQ(Rows(TB_USER_INFO), (std::vector<Row>{{u"admin", kHashedAdminPassword, u"0", 0},
+                                                  {u"ann", u"(hash of annpass1)", u"1", 0},
+                                                  {u"bob", u"(hash of bobpass1)", u"1", 0}}));
+
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  EXPECT_TRUE(ui->boxes.empty()) << "both files are whole: nothing to tell";
+  EXPECT_EQ(holders(), std::vector<std::string>{});
+  EXPECT_EQ(Rows(TB_USER_INFO), (std::vector<Row>{{u"admin", kHashedAdminPassword, u"0", 0},
+                                                  {u"ann", u"(hash of annpass1)", u"1", 0},
+                                                  {u"bob", u"(hash of bobpass1)", u"1", 0}}));
+  {
+    CppSQLite3DB copy;
+    copy.Open(plat::utf8ToUtf16(bak));
+    std::u16string password, identity;
+    ASSERT_EQ(SelectUserByName(copy, TB_USER_INFO, u"ann", password, identity), 1);
+    EXPECT_EQ(MatchPassword(password, u"annpass1"), PasswordMatch::Yes);
+  }
+
+  const std::string file = ReadFile(DbPath()), copy = ReadFile(bak);
+  ASSERT_EQ(CreateUserDatabase(), 1);
+  EXPECT_EQ(ReadFile(DbPath()), file) << "rebuilt once";
+  EXPECT_EQ(ReadFile(bak), copy) << "rebuilt once";
 }
 
 TEST_F(Users, UnopenableDatabaseAnswersZero) {
@@ -401,9 +495,9 @@ TEST_F(Users, IdentityCodesDoNotDependOnTheLanguage) {
   std::u16string t = u"管理员";
   IdentityToCode(t);
   EXPECT_EQ(t, u"0");
-  t = u"0";  // a code already converted stays the administrator's
+  t = u"0";  // only the administrator's word is the administrator's, not a code
   IdentityToCode(t);
-  EXPECT_EQ(t, u"0");
+  EXPECT_EQ(t, u"1");
   t = u"anything";
   IdentityToCode(t);
   EXPECT_EQ(t, u"1");
@@ -416,10 +510,11 @@ TEST_F(Users, IdentityCodesDoNotDependOnTheLanguage) {
   SetLanguageLookupForTest(englishLookup);
   CppSQLite3DB db;
   ASSERT_EQ(OpenDatabaseInProgramDir(db, USER_DB_NAME), 1);
-  std::u16string password, identity, code;
-  ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, u"admin", password, identity, &code), 1);
+  std::u16string password, identity;
+  ASSERT_EQ(SelectUserByName(db, TB_USER_INFO, u"admin", password, identity), 1);
   EXPECT_EQ(identity, u"Administrator");
-  EXPECT_EQ(code, u"0");
+  CUser::GetInstance()->SetIdentify(identity);
+  EXPECT_TRUE(CUser::GetInstance()->IsAdmin());
   std::u16string userText = u"Ordinary user";
   ASSERT_EQ(InsertUserRow(db, TB_USER_INFO, u"eve", u"pw", userText), 1);
   t = u"1";
@@ -429,7 +524,7 @@ TEST_F(Users, IdentityCodesDoNotDependOnTheLanguage) {
 
 TEST_F(Users, AutomaticLogin) {
   ASSERT_EQ(CreateUserDatabase(), 1);
-  std::u16string name, identity, code;
+  std::u16string name, identity;
   EXPECT_EQ(CheckAutoLogin(name, identity), 0);  // nobody chosen
 
   CppSQLite3DB db;
@@ -438,10 +533,9 @@ TEST_F(Users, AutomaticLogin) {
   ASSERT_EQ(InsertUserRow(db, TB_AUTO_LOGIN_USER, u"admin", u"", none), 1);
   EXPECT_EQ(none, u"1");
   db.Close();
-  ASSERT_EQ(CheckAutoLogin(name, identity, &code), 1);
+  ASSERT_EQ(CheckAutoLogin(name, identity), 1);
   EXPECT_EQ(name, u"admin");
   EXPECT_EQ(identity, u"管理员");
-  EXPECT_EQ(code, u"0");
 
   // The chosen account has been deleted: no automatic login.
   Exec(u"delete from Tb_UserInfo where Name = 'admin';");
@@ -462,12 +556,15 @@ TEST_F(Users, RightsWordsAndWholeRowQueries) {
   EXPECT_EQ(GetUserPower(TB_USER_INFO, u"ghost", power), 0);
   EXPECT_EQ(power, 7);
 
-  CppSQLite3Table row;
-  ASSERT_EQ(QueryUser(TB_USER_INFO, u"admin", row), 1);  // the database is closed again
+  CppSQLite3Query row;
+  ASSERT_EQ(QueryUser(TB_USER_INFO, u"admin", row), 1);  // a cursor on the row, the database closed
+  ASSERT_FALSE(row.Eof());
   EXPECT_EQ(std::u16string(row.FieldText(0)), u"admin");
   EXPECT_EQ(MatchPassword(row.FieldText(1), ADMIN_PASSWORD), PasswordMatch::Yes);
   EXPECT_EQ(std::u16string(row.FieldText(2)), u"0");
   EXPECT_EQ(std::u16string(row.FieldText(3)), u"21");
+  row.NextRow();
+  EXPECT_TRUE(row.Eof());
   EXPECT_EQ(QueryUser(TB_USER_INFO, u"ghost", row), 0);
 }
 
@@ -497,9 +594,7 @@ TEST_F(Users, CurrentUserRights) {
   EXPECT_TRUE(u->IsAdmin());
   u->SetIdentify(u"普通用户");
   EXPECT_FALSE(u->IsAdmin());
-  u->SetIdentifyCode(u"0");
-  EXPECT_TRUE(u->IsAdmin());
-  u->SetIdentifyCode(u"1");
+  u->SetIdentify(u"0");  // a stored code is no identity text
   EXPECT_FALSE(u->IsAdmin());
 
   u->SetName(u"张三");

@@ -298,8 +298,8 @@ TEST_F(CycleTest, AnIntervalOfZeroFromTheSettingsFileTakesTheDefault) {
   }
   CLocalSettings::GetInstance()->Reload();
   const int interval = CLocalSettings::GetInstance()->GetCycleInterval();
-  EXPECT_EQ(interval, CLocalSettings::DEFAULT_CYCLE_INTERVAL);
-  ASSERT_EQ(cycles->AddChannelToCycle(u"G", 0, 0, Dev(u"CAM-A"), 1), 1);
+  EXPECT_EQ(interval, 0) << "read as it stands";
+  ASSERT_EQ(cycles->AddChannelToCycle(u"G", 0, interval, Dev(u"CAM-A"), 1), 1);
   EXPECT_EQ(cycles->FindByWindow(0)->GetInterval(), CLocalSettings::DEFAULT_CYCLE_INTERVAL);
   ASSERT_EQ(cycles->AddChannelToCycle(u"H", 1, -3, Dev(u"CAM-A"), 2), 1);
   ASSERT_NO_FATAL_FAILURE(Resume(1));

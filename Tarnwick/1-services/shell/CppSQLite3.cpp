@@ -47,6 +47,35 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, const SqlParams& params) {
   }
 }
 
+// UTF-8 as SQLite delivers it into `out`, which keeps its storage: a cell no longer than it
+// costs no allocation. A byte that starts no valid sequence reads as U+FFFD.
+void Utf8ToField(const std::string& in, std::u16string& out) {
+  out.clear();
+  const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+  const auto* end = p + in.size();
+  while (p < end) {
+    char32_t c = *p++;
+    int more = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    if (more > 0) {
+      c &= 0x3F >> more;
+      for (int i = 0; i < more; ++i) {
+        if (p == end || (*p & 0xC0) != 0x80) {
+          more = -1;
+          break;
+        }
+        c = (c << 6) | (*p++ & 0x3F);
+      }
+    }
+    if (more < 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+  }
+}
+
 }  // namespace
 
 // ---- exception ------------------------------------------------------------------------
@@ -172,12 +201,14 @@ void CppSQLite3Query::Finalize() {
 
 CppSQLite3Table::CppSQLite3Table() = default;
 
-CppSQLite3Table::CppSQLite3Table(std::vector<std::u16string> cells, int columns, int rows)
-    : present_(true), columns_(columns), rows_(rows), cells_(std::move(cells)) {}
+CppSQLite3Table::CppSQLite3Table(std::vector<std::string> cells, int columns, int rows)
+    : present_(true), columns_(columns), rows_(rows), cells_(std::move(cells)) {
+  field_.reserve(kFieldChars);
+}
 
 CppSQLite3Table::CppSQLite3Table(CppSQLite3Table&& o) noexcept
     : present_(o.present_), columns_(o.columns_), rows_(o.rows_), current_(o.current_),
-      cells_(std::move(o.cells_)) {
+      cells_(std::move(o.cells_)), field_(std::move(o.field_)) {
   o.present_ = false;
   o.cells_.clear();
 }
@@ -189,6 +220,7 @@ CppSQLite3Table& CppSQLite3Table::operator=(CppSQLite3Table&& o) noexcept {
   rows_ = o.rows_;
   current_ = o.current_;
   cells_ = std::move(o.cells_);
+  field_ = std::move(o.field_);
   o.present_ = false;
   o.cells_.clear();
   return *this;
@@ -219,10 +251,12 @@ void CppSQLite3Table::SetRow(int row) {
 const char16_t* CppSQLite3Table::FieldText(int column) {
   CheckResults();
   if (column < 0 || column >= columns_) Throw(CPPSQLITE_ERROR, "Invalid field index requested");
+  // A table without rows has no current row to read (its cells would lie past the results).
   if (rows_ == 0) Throw(CPPSQLITE_ERROR, "Invalid row index requested");
-  return cells_[static_cast<size_t>(current_) * static_cast<size_t>(columns_) +
-                static_cast<size_t>(column)]
-      .c_str();
+  Utf8ToField(cells_[static_cast<size_t>(current_) * static_cast<size_t>(columns_) +
+                     static_cast<size_t>(column)],
+              field_);
+  return field_.c_str();
 }
 
 // ---- connection -----------------------------------------------------------------------
@@ -245,8 +279,9 @@ void CppSQLite3DB::Open(const std::u16string& path) {
 
 void CppSQLite3DB::Close() {
   if (db_) {
-    // Statements still open keep the file open until they are finalized; close_v2 defers
-    // instead of failing, so a forgotten cursor never leaks the connection.
+    // A cursor handed out past the close (an account looked up by name) keeps its statement:
+    // close_v2 ends the connection once that is finalized, where a plain close would fail and
+    // leave the connection, and its file, open for the rest of the run.
     sqlite3_close_v2(db_);
     db_ = nullptr;
   }
@@ -279,7 +314,7 @@ int CppSQLite3DB::Execute(const std::u16string& sql, const SqlParams& params) {
     if (rc == SQLITE_DONE || rc == SQLITE_ROW) {
       int frc = sqlite3_finalize(stmt);
       if (frc != SQLITE_OK) ThrowFromDb(db_, frc);
-      return sqlite3_changes(db_);
+      return frc;
     }
     std::string msg = sqlite3_errmsg(db_);
     sqlite3_finalize(stmt);
@@ -315,7 +350,7 @@ CppSQLite3Table CppSQLite3DB::QueryTable(const std::u16string& sql, const SqlPar
   CheckOpen();
   sqlite3_stmt* stmt = Prepare(sql, params);
   const int columns = sqlite3_column_count(stmt);
-  std::vector<std::u16string> cells;
+  std::vector<std::string> cells;
   int rows = 0;
   for (;;) {
     int rc = sqlite3_step(stmt);
@@ -325,12 +360,12 @@ CppSQLite3Table CppSQLite3DB::QueryTable(const std::u16string& sql, const SqlPar
       sqlite3_finalize(stmt);
       throw CppSQLite3Exception(rc, msg.c_str(), false);
     }
+    // Kept as UTF-8, as the whole-result interface delivers cells; each read converts one.
     for (int c = 0; c < columns; ++c) {
-      const void* t = sqlite3_column_text16(stmt, c);
-      int bytes = sqlite3_column_bytes16(stmt, c);
-      cells.emplace_back(t ? std::u16string(static_cast<const char16_t*>(t),
-                                            static_cast<size_t>(bytes) / 2)
-                           : std::u16string());
+      const unsigned char* t = sqlite3_column_text(stmt, c);
+      int bytes = sqlite3_column_bytes(stmt, c);
+      cells.emplace_back(t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(bytes))
+                           : std::string());
     }
     ++rows;
   }

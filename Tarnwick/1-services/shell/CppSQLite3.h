@@ -77,8 +77,11 @@ class CppSQLite3Query {
 
 class CppSQLite3Table {
  public:
+  static constexpr size_t kFieldChars = 1024;
+
   CppSQLite3Table();
-  CppSQLite3Table(std::vector<std::u16string> cells, int columns, int rows);
+  // The cells row by row, as UTF-8 (SQL NULL as empty text).
+  CppSQLite3Table(std::vector<std::string> cells, int columns, int rows);
   CppSQLite3Table(CppSQLite3Table&& other) noexcept;
   CppSQLite3Table& operator=(CppSQLite3Table&& other) noexcept;
   CppSQLite3Table(const CppSQLite3Table&) = delete;
@@ -88,7 +91,9 @@ class CppSQLite3Table {
   int RowCount();
   int FieldCount();
   void SetRow(int row);
-  // The cell of the current row (empty text for SQL NULL); valid while the table lives.
+  // The cell of the current row (empty text for SQL NULL), converted into the table's one
+  // buffer of kFieldChars characters: valid until the next read. Only a cell longer than the
+  // buffer makes it grow.
   const char16_t* FieldText(int column);
 
  private:
@@ -97,7 +102,8 @@ class CppSQLite3Table {
   int columns_ = 0;
   int rows_ = 0;
   int current_ = 0;
-  std::vector<std::u16string> cells_;
+  std::vector<std::string> cells_;
+  std::u16string field_;
 };
 
 class CppSQLite3DB {
@@ -114,7 +120,8 @@ class CppSQLite3DB {
   bool IsOpen() const { return db_ != nullptr; }
   void SetBusyTimeout(int milliseconds);
 
-  // Runs one statement that returns no rows; returns the number of rows it changed.
+  // Runs one statement that returns no rows; returns the result of finalizing it (0). How
+  // many rows it changed is sqlite3_changes of Handle().
   int Execute(const std::u16string& sql, const SqlParams& params = {});
   CppSQLite3Query Query(const std::u16string& sql, const SqlParams& params = {});
   // Column 0 of the first row as a decimal integer (non-numeric text gives 0).

@@ -1,5 +1,6 @@
 #include "shell/DbHelpers.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include "plat/log.h"
@@ -48,6 +49,8 @@ int ExecuteSql(CppSQLite3DB& db, const std::u16string& sql, const SqlParams& par
     return Fail("execute", e);
   }
 }
+
+int ChangedRows(CppSQLite3DB& db) { return db.Handle() ? sqlite3_changes(db.Handle()) : 0; }
 
 std::u16string FieldString(CppSQLite3Query& query, int column) {
   const char16_t* text = query.FieldText(column);

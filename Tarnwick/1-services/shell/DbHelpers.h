@@ -19,6 +19,9 @@ int GetTable(CppSQLite3DB& db, const std::u16string& sql, CppSQLite3Table& table
              const SqlParams& params = {});
 int GetTableRowCount(CppSQLite3Table& table);
 int SetTableRow(CppSQLite3Table& table, int row);
+// How many rows the connection's last statement changed (CppSQLite3DB::Execute answers the
+// result of finalizing it).
+int ChangedRows(CppSQLite3DB& db);
 // The column of the cursor's current row as text; empty for SQL NULL.
 std::u16string FieldString(CppSQLite3Query& query, int column);
 

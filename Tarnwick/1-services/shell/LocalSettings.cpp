@@ -51,14 +51,6 @@ std::string SettingsDamage(const std::string& path) {
   return {};
 }
 
-// A key the file lacks, or a value that is not a positive number, would stop recording
-// files from ever filling or make cycling spin: such values load the built-in default.
-int positiveOr(CIniFile& ini, const char16_t* key, int fallback) {
-  if (!ini.HasKey(key)) return fallback;
-  int v = ini.GetInt(key, 0);
-  return v > 0 ? v : fallback;
-}
-
 }  // namespace
 
 CLocalSettings::CLocalSettings() { Load(); }
@@ -104,18 +96,18 @@ int CLocalSettings::Load() {
   // A key missing from a whole file reads as 0 or empty; one missing from a damaged file may
   // have been lost with the damage and keeps the value it has.
   auto readable = [&](const char16_t* key) { return damage.empty() || ini.HasKey(key); };
-  m_cycleInterval = positiveOr(ini, u"CycleInterval", DEFAULT_CYCLE_INTERVAL);
-  m_filePackSize = positiveOr(ini, u"FilePackSize", DEFAULT_FILE_PACK_SIZE);
+  // Every read passes 0 or empty text: a key a whole file lacks sets its value to that. An
+  // interval or pack size of 0 or less is taken care of where it is used (the cycling and the
+  // recording ring).
+  if (readable(u"CycleInterval")) m_cycleInterval = ini.GetInt(u"CycleInterval", 0);
+  if (readable(u"FilePackSize")) m_filePackSize = ini.GetInt(u"FilePackSize", 0);
   if (readable(u"CircleVideo")) m_circleVideo = ini.GetBool(u"CircleVideo", false) ? 1 : 0;
   if (readable(u"DownLoadPath")) m_downLoadPath = ini.GetString(u"DownLoadPath", u"");
   if (readable(u"PictureSavePath")) m_pictureSavePath = ini.GetString(u"PictureSavePath", u"");
   if (readable(u"LangID")) m_langId = ini.GetInt(u"LangID", 0);
   if (readable(u"WndMode")) m_wndMode = ini.GetInt(u"WndMode", 0);
   std::u16string disks = ini.GetString(u"AllDisk", u"");
-  for (size_t i = 0; i < disks.size() && i < DISK_FLAG_COUNT; ++i) {
-    char16_t c = disks[i];
-    m_diskFlags[i] = (c >= u'0' && c <= u'9') ? c - u'0' : 0;
-  }
+  for (size_t i = 0; i < disks.size() && i < DISK_FLAG_COUNT; ++i) m_diskFlags[i] = disks[i] - u'0';
   return 1;
 }
 

@@ -1,8 +1,10 @@
 #include "shell/TypedPasswords.h"
 
+#include <string>
 #include <vector>
 
 #include "plat/log.h"
+#include "plat/text.h"
 #include "shell/DbHelpers.h"
 #include "shell/PasswordHash.h"
 #include "shell/UserTables.h"
@@ -69,13 +71,27 @@ bool MakeHashes(const std::vector<TypedPassword>& typed, TypedPasswordHashes& ha
   return true;
 }
 
+// The mark of a file that holds no free space an older write left: rebuilt once, or made by
+// this program, which writes it under secure_delete only.
+constexpr int kOldFreeSpaceCleared = 1;
+
+bool OldFreeSpaceCleared(CppSQLite3DB& db) {
+  return db.ExecuteScalar(u"PRAGMA user_version;") == kOldFreeSpaceCleared;
+}
+
 // secure_delete clears only what is freed from now on: the copies an older write left in free
-// space (a row rewritten when its rights were set, say) go with a rebuild of the file, made in
-// memory so no temporary file holds them either. Should it fail, the hashes are stored all the
-// same.
-void RebuildWithoutFreeSpace(CppSQLite3DB& db, const char* which) {
-  if (!ExecuteSql(db, u"PRAGMA temp_store = MEMORY;") || !ExecuteSql(db, u"VACUUM;"))
-    PLAT_LOGW("users", "%s could not be rebuilt; old free space may keep passwords as typed", which);
+// space (a row rewritten when its rights were set, an account deleted, a password since
+// hashed) go with a rebuild of the file, made in memory so no temporary file holds them
+// either. That is done once a file: its mark says so. False when the rebuild failed (then the
+// hashes are stored all the same, and the next start tries again).
+bool RebuildWithoutFreeSpace(CppSQLite3DB& db, const char* which) {
+  if (ExecuteSql(db, u"PRAGMA temp_store = MEMORY;") && ExecuteSql(db, u"VACUUM;")) return true;
+  PLAT_LOGW("users", "%s could not be rebuilt; old free space may keep passwords as typed", which);
+  return false;
+}
+
+int MarkCleared(CppSQLite3DB& db) {
+  return ExecuteSql(db, u"PRAGMA user_version = " + plat::utf8ToUtf16(std::to_string(kOldFreeSpaceCleared)) + u";");
 }
 
 int StoreHashes(CppSQLite3DB& db, const std::vector<TypedPassword>& typed, TypedPasswordHashes& hashes) {
@@ -96,21 +112,28 @@ std::u16string TypedPasswordHashes::StoredForm(const std::u16string& name, const
   return hash;
 }
 
+int MarkOldFreeSpaceCleared(CppSQLite3DB& db) { return MarkCleared(db); }
+
 int HashPasswordsStoredAsTyped(CppSQLite3DB& db, bool fresh) {
   std::vector<TypedPassword> typed;
+  bool cleared = fresh;
   try {
     typed = FindTypedPasswords(db);
+    cleared = cleared || OldFreeSpaceCleared(db);
   } catch (const CppSQLite3Exception& e) {
     PLAT_LOGW("users", "cannot look for passwords stored as typed: %s", e.Detail().c_str());
     return 0;
   }
-  if (typed.empty()) return 1;
+  if (typed.empty() && cleared) return 1;
   TypedPasswordHashes hashes;
   if (!MakeHashes(typed, hashes)) return 0;
-  if (!fresh) RebuildWithoutFreeSpace(db, "UserInfo.db");
-  const int done = StoreHashes(db, typed, hashes);
-  if (done)
+  // Also when every row holds a hash: an older version's writes may have left the passwords
+  // as typed in the free space all the same.
+  const bool rebuilt = !fresh && RebuildWithoutFreeSpace(db, "UserInfo.db");
+  const int done = typed.empty() || StoreHashes(db, typed, hashes);
+  if (done && !typed.empty())
     PLAT_LOGI("users", "%zu passwords stored as typed are now stored as hashes", typed.size());
+  if (done && (fresh || rebuilt)) MarkCleared(db);
   return done;
 }
 
@@ -123,22 +146,31 @@ bool HashPasswordsInKeptCopy(CppSQLite3DB& db) {
               e.Detail().c_str());
     return false;
   }
-  if (typed.empty()) return true;
+  bool cleared = false;
+  try {
+    // An empty file has no space to clear, and stays as empty as it was kept.
+    cleared = OldFreeSpaceCleared(db) || db.ExecuteScalar(u"PRAGMA page_count;") == 0;
+  } catch (const CppSQLite3Exception&) {
+  }
+  if (typed.empty() && cleared) return true;
   TypedPasswordHashes hashes;
   if (!MakeHashes(typed, hashes)) return false;
-  RebuildWithoutFreeSpace(db, "the copy aside");
-  if (!StoreHashes(db, typed, hashes)) {
+  // The copy is the file as an older write left it: its free space too is cleared, once.
+  const bool rebuilt = RebuildWithoutFreeSpace(db, "the copy aside");
+  if (!typed.empty() && !StoreHashes(db, typed, hashes)) {
     // A page that refuses the change holds its rows; the others are hashed all the same.
     for (const TypedPassword& t : typed)
       ExecuteSql(db, UpdateStatement(t.table), {hashes.StoredForm(t.name, t.password, false), t.name, t.password});
   }
   try {
     const size_t left = FindTypedPasswords(db).size();
-    if (left == 0) {
-      PLAT_LOGI("users", "%zu passwords as typed in the copy aside are now hashes", typed.size());
+    if (left == 0 && rebuilt) {
+      if (!typed.empty())
+        PLAT_LOGI("users", "%zu passwords as typed in the copy aside are now hashes", typed.size());
+      MarkCleared(db);
       return true;
     }
-    PLAT_LOGW("users", "%zu passwords as typed are left in the copy aside", left);
+    if (left > 0) PLAT_LOGW("users", "%zu passwords as typed are left in the copy aside", left);
   } catch (const CppSQLite3Exception& e) {
     PLAT_LOGW("users", "the copy aside cannot be read again: %s", e.Detail().c_str());
   }

@@ -10,18 +10,25 @@
 
 // On a connection opened by OpenUserDatabase (secure_delete on). Every password that is no
 // hash (any in the accounts; in the recent and automatic logins any but an empty one, the
-// value their rows are written with) becomes its hash, in one transaction. An older file is
-// first rebuilt, so no copy an older write left in its free space outlives the change; a file
-// this program just wrote whole (`fresh`, under secure_delete throughout) has no such copy.
-// 1 when no password as typed is left (none was there, or all were replaced); 0 when the
+// value their rows are written with) becomes its hash, in one transaction. A file not yet
+// marked as cleared (MarkOldFreeSpaceCleared), or one holding a password as typed, is first
+// rebuilt, also when all its rows hold hashes: copies an older write left in its free space
+// do not outlive the start, and the file is marked so that happens once. A file this program
+// just wrote whole (`fresh`, under secure_delete throughout) has no such copy. 1 when no
+// password as typed is left in the rows (none was there, or all were replaced); 0 when the
 // change failed, which then changed no password.
 int HashPasswordsStoredAsTyped(CppSQLite3DB& db, bool fresh = false);
 
+// Marks a file made by this program (under secure_delete from its first write) as holding no
+// free space an older write left.
+int MarkOldFreeSpaceCleared(CppSQLite3DB& db);
+
 // The same for a copy of the file kept aside (UserInfo.db.bak), on a connection with
 // secure_delete on: any schema an older program wrote (a table or column missing is passed
-// over), and a copy too damaged for one transaction has its passwords hashed row by row. True
-// when the copy was read to its end and holds no password as typed any more; false when one
-// is left or the copy could not be read whole (then it may still hold some).
+// over), and a copy too damaged for one transaction has its passwords hashed row by row; its
+// free space is cleared by a rebuild once, as the file's is. True when the copy was read to
+// its end, was rebuilt and holds no password as typed any more; false when one is left, the
+// copy could not be read whole or not be rebuilt (then it may still hold some).
 bool HashPasswordsInKeptCopy(CppSQLite3DB& db);
 
 // The hashes of passwords found as typed: one per account and password, so that the rows of

@@ -14,9 +14,5 @@ void CUser::ReleaseInstance() { SingletonAccess<CUser>::ReleaseInstance(); }
 void CUser::SetIdentify(const std::u16string& identity) {
   std::u16string code = identity;
   IdentityToCode(code);
-  SetIdentifyCode(code);
-}
-
-void CUser::SetIdentifyCode(const std::u16string& code) {
   m_notAdmin = code == IDENTITY_CODE_ADMIN ? 0 : 1;
 }

@@ -21,8 +21,6 @@ class CUser {
   // Identity display text: the administrator's word of the current language makes an
   // administrator.
   void SetIdentify(const std::u16string& identity);
-  // Stored identity code ("0" administrator): independent of the language.
-  void SetIdentifyCode(const std::u16string& code);
   bool IsAdmin() const { return m_notAdmin == 0; }
 
   int GetPower() const { return m_power; }

@@ -54,7 +54,7 @@ bool BuildUserDatabase(CppSQLite3DB& db) {
              {std::u16string(ADMIN_NAME), password, std::u16string(IDENTITY_CODE_ADMIN),
               int64_t{RIGHTS_ALL}});
   if (!UserExists(db, TB_RECENT_LOGIN_USER, ADMIN_NAME)) {
-    std::u16string identity = IDENTITY_CODE_ADMIN;
+    std::u16string identity = LoadResString(IDS_IDENTITY_ADMIN);
     if (!InsertUserRow(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, password, identity))
       return false;
     if (!UpdateUserPower(db, TB_RECENT_LOGIN_USER, ADMIN_NAME, RIGHTS_ALL)) return false;
@@ -158,7 +158,7 @@ bool RebuildUserDatabase(const std::vector<StoredUser>& users,
                d.Execute(u"insert or ignore into " + Table(table) + u" values(?, ?, ?, ?);",
                          {u.name, stored(u, table != TB_USER_INFO), u.identify, u.power});
            }
-           return BuildUserDatabase(d);
+           return BuildUserDatabase(d) && MarkOldFreeSpaceCleared(d);
          });
     db.Close();
   }
@@ -225,9 +225,11 @@ bool CheckAccountPassword(CppSQLite3DB& db, const std::u16string& name, std::u16
     int changed = 0;
     try {
       // Only over the value checked: a change made meanwhile elsewhere stays.
-      if (!hash.empty())
-        changed = db.Execute(u"update " + Table(TB_USER_INFO) + u" set Password = ? where Name = ? and Password = ?;",
-                             {hash, name, stored});
+      if (!hash.empty()) {
+        db.Execute(u"update " + Table(TB_USER_INFO) + u" set Password = ? where Name = ? and Password = ?;",
+                   {hash, name, stored});
+        changed = ChangedRows(db);
+      }
     } catch (const CppSQLite3Exception& e) {
       Fail("password hash update", e);
     }
@@ -240,8 +242,7 @@ bool CheckAccountPassword(CppSQLite3DB& db, const std::u16string& name, std::u16
 }
 
 void IdentityToCode(std::u16string& text) {
-  bool admin = text == IDENTITY_CODE_ADMIN || text == LoadResString(IDS_IDENTITY_ADMIN);
-  text = admin ? IDENTITY_CODE_ADMIN : IDENTITY_CODE_USER;
+  text = text == LoadResString(IDS_IDENTITY_ADMIN) ? IDENTITY_CODE_ADMIN : IDENTITY_CODE_USER;
 }
 
 void CodeToIdentity(std::u16string& text) {
@@ -283,17 +284,14 @@ int UserExists(CppSQLite3DB& db, const std::u16string& table, const std::u16stri
 }
 
 int SelectUserByName(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name,
-                     std::u16string& password, std::u16string& identity,
-                     std::u16string* identityCode) {
+                     std::u16string& password, std::u16string& identity) {
   try {
     auto q = db.Query(u"select * from " + Table(table) + u" where Name = ?;", {name});
     if (q.Eof()) return 0;
     const char16_t* pw = q.FieldText(1);
     const char16_t* id = q.FieldText(2);
     password = pw ? pw : u"";
-    std::u16string code = id ? id : u"";
-    if (identityCode) *identityCode = code;
-    identity = code;
+    identity = id ? id : u"";
     CodeToIdentity(identity);
     return 1;
   } catch (const CppSQLite3Exception& e) {
@@ -325,7 +323,10 @@ int CreateUserDatabase() {
   // if no such user existed.
   std::string why = WhyFileUnreadable(plat::inProgramDir(plat::utf16ToUtf8(USER_DB_NAME)));
   if (why.empty() && !FileExistsInProgramDir(USER_DB_NAME)) {
-    if (WithUserDb([](CppSQLite3DB& db) { return RunInTransaction(db, BuildUserDatabase); })) return 1;
+    if (WithUserDb([](CppSQLite3DB& db) {
+          return RunInTransaction(db, [](CppSQLite3DB& d) { return BuildUserDatabase(d) && MarkOldFreeSpaceCleared(d); });
+        }))
+      return 1;
     why = "it cannot be made";
   }
   if (!why.empty()) {
@@ -336,7 +337,8 @@ int CreateUserDatabase() {
     return 0;
   }
   // An existing database is not written to while it holds the accounts, but for passwords an
-  // older program stored as typed, which become hashes. One that cannot (damaged, another
+  // older program stored as typed, which become hashes, and the free space it left, which goes
+  // with one rebuild of the file. One that cannot (damaged, another
   // schema, no account) is kept aside whole, and a new one starts with what could be read of
   // it: the user is told, and nothing is lost without a copy.
   std::string damage;
@@ -386,16 +388,14 @@ bool UserDatabaseOpens() {
 
 std::u16string UserDatabaseUnopenableText() { return DamagedFileText(IDS_USER_DB_UNOPENABLE, USER_DB_NAME); }
 
-int CheckAutoLogin(std::u16string& name, std::u16string& identity,
-                   std::u16string* identityCode) {
+int CheckAutoLogin(std::u16string& name, std::u16string& identity) {
   return WithUserDb([&](CppSQLite3DB& db) {
     std::u16string autoName;
     if (!SelectFirstUserName(db, TB_AUTO_LOGIN_USER, autoName) || autoName.empty()) return 0;
-    std::u16string password, ident, code;
-    if (!SelectUserByName(db, TB_USER_INFO, autoName, password, ident, &code)) return 0;
+    std::u16string password, ident;
+    if (!SelectUserByName(db, TB_USER_INFO, autoName, password, ident)) return 0;
     name = autoName;
     identity = ident;
-    if (identityCode) *identityCode = code;
     return 1;
   });
 }
@@ -417,14 +417,15 @@ int GetUserPower(const std::u16string& table, const std::u16string& name, int& p
   });
 }
 
-int QueryUser(const std::u16string& table, const std::u16string& name, CppSQLite3Table& row) {
+int QueryUser(const std::u16string& table, const std::u16string& name, CppSQLite3Query& cursor) {
   return WithUserDb([&](CppSQLite3DB& db) {
-    CppSQLite3Table result;
-    if (!GetTable(db, u"select * from " + Table(table) + u" where Name = ?;", result, {name}))
-      return 0;
-    if (GetTableRowCount(result) == 0) return 0;
-    SetTableRow(result, 0);
-    row = std::move(result);
-    return 1;
+    try {
+      CppSQLite3Query q = db.Query(u"select * from " + Table(table) + u" where Name = ?;", {name});
+      if (q.Eof()) return 0;
+      cursor = std::move(q);
+      return 1;
+    } catch (const CppSQLite3Exception& e) {
+      return Fail("user query", e);
+    }
   });
 }

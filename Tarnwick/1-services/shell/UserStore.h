@@ -9,8 +9,8 @@
 #include "shell/UserTables.h"
 
 // Identity display text <-> stored code, in place. The administrator's word of the current
-// language (or the code "0" itself) becomes "0", anything else "1"; "0" reads back as the
-// administrator's word, anything else as the ordinary user's.
+// language becomes "0", anything else "1"; "0" reads back as the administrator's word,
+// anything else as the ordinary user's.
 void IdentityToCode(std::u16string& text);
 void CodeToIdentity(std::u16string& text);
 
@@ -23,10 +23,9 @@ int UpdateUserRow(CppSQLite3DB& db, const std::u16string& table, const std::u16s
                   const std::u16string& password, std::u16string& identity);
 int DeleteUserRow(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name);
 int UserExists(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name);
-// Password and identity display text of the account; its stored code too when asked.
+// Password and identity display text of the account.
 int SelectUserByName(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name,
-                     std::u16string& password, std::u16string& identity,
-                     std::u16string* identityCode = nullptr);
+                     std::u16string& password, std::u16string& identity);
 int SelectFirstUserName(CppSQLite3DB& db, const std::u16string& table, std::u16string& name);
 int UpdateUserPower(CppSQLite3DB& db, const std::u16string& table, const std::u16string& name,
                     int power);
@@ -44,8 +43,9 @@ bool CheckAccountPassword(CppSQLite3DB& db, const std::u16string& name, std::u16
 // Opening UserInfo.db themselves (0 also when it cannot be opened).
 // Makes the database with its three tables and the built-in administrator (its documented
 // password stored as a hash, as every password) when missing. A
-// complete database is not written to, but for passwords an older program stored as typed:
-// all become hashes at once (TypedPasswords.h). One that is damaged, lacks a table or column, or
+// complete database is not written to, but for passwords an older program stored as typed,
+// in its rows or in its free space: all become hashes at once, and the file (and a copy kept
+// aside) is rebuilt without free space the first time (TypedPasswords.h). One that is damaged, lacks a table or column, or
 // holds no account is copied to "UserInfo.db.bak" and replaced by a new one holding the
 // accounts and recent names that could be read, and the built-in administrator when no
 // administrator could be; the user is told in a box either way (also when it could not be
@@ -57,11 +57,11 @@ int CreateUserDatabase();
 bool UserDatabaseOpens();
 std::u16string UserDatabaseUnopenableText();
 // 1 when Tb_AutoLoginUser names an existing account: its name and identity display text
-// (and stored code, when asked) are given out.
-int CheckAutoLogin(std::u16string& name, std::u16string& identity,
-                   std::u16string* identityCode = nullptr);
+// are given out.
+int CheckAutoLogin(std::u16string& name, std::u16string& identity);
 int SetUserPower(const std::u16string& table, const std::u16string& name, int power);
 int GetUserPower(const std::u16string& table, const std::u16string& name, int& power);
-// The account's row (Name, Password, Identify, Power), read whole so it stays valid after
-// the database is closed; positioned on its first row. 1 when a row came back.
-int QueryUser(const std::u16string& table, const std::u16string& name, CppSQLite3Table& row);
+// A cursor over the account's row (Name, Password, Identify, Power), positioned on it; it
+// stays readable after the database is closed (its connection ends with it). 1 when a row
+// came back.
+int QueryUser(const std::u16string& table, const std::u16string& name, CppSQLite3Query& cursor);

@@ -91,12 +91,7 @@ void CBitmapButtonEx::Notify(uint32_t message) {
 
 void CBitmapButtonEx::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  // A disabled button neither lights up under the mouse nor looks pressed, and it is faded
-  // (its image and its text, which the skins often paint into the image), so that a click that
-  // does nothing is not a surprise.
-  const bool enabled = isEnabled();
-  int index = ChooseImage(enabled && hovered_, enabled && isDown());
-  if (!enabled) p.setOpacity(0.45);
+  int index = ChooseImage(hovered_, isDown());
   if (index >= 0) p.drawImage(QPoint(0, 0), images_[index]);
   if (drawText_ && !text().isEmpty()) {
     p.setFont(font());

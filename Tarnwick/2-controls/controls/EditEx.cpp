@@ -22,7 +22,8 @@ void CEditEx::keyPressEvent(QKeyEvent* e) {
     return;
   }
   QLineEdit::keyPressEvent(e);
-  if (number_ && (isChar || e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete)) Clamp();
+  // After the keys that make a character (Backspace among them), not after Delete.
+  if (number_ && (isChar || e->key() == Qt::Key_Backspace)) Clamp();
 }
 
 void CEditEx::Clamp() {

@@ -22,12 +22,15 @@ bool DecodeInto(QImage& image, const QByteArray& bytes) {
   return !image.isNull();
 }
 
+// True once the resource is there, also when its bytes are no picture (the image then stays
+// empty): only a missing resource is a failure.
 bool LoadResourceBytes(QImage& image, const QString& name) {
   image = QImage();
   EnsureResources();
   QFile f(QStringLiteral(":/skin/") + name + QStringLiteral(".png"));
   if (!f.open(QIODevice::ReadOnly)) return false;
-  return DecodeInto(image, f.readAll());
+  DecodeInto(image, f.readAll());
+  return true;
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <QImage>
 #include <QString>
 
-// Loads skin image `id` of `type` ("PNG") into `image` (emptied first). False for a null image,
-// a missing resource, or bytes that are no decodable picture.
+// Loads skin image `id` of `type` ("PNG") into `image` (emptied first). False for a null image
+// or a missing resource; a resource whose bytes are no picture gives true and an empty image.
 bool LoadPngResource(QImage* image, int id, const char* type = "PNG");
 
 // The same by id or by resource name, used by the image buttons and the slider.

@@ -77,9 +77,9 @@ bool CQxDialog::OnMessage(uint32_t, uintptr_t, intptr_t, intptr_t&) { return fal
 intptr_t CQxDialog::DefWindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   intptr_t result = 0;
   if (OnMessage(message, wParam, lParam, result)) return result;
-  // Only the caption's close button ends the dialog by itself: other image buttons belong to
-  // the subclass, which takes their presses in its own message map.
-  if (message == WM_IMAGEBUTTON_DOWN && wParam == static_cast<uintptr_t>(kCloseButtonId)) EndDialog(0);
+  // An image button the subclass's map does not take ends the dialog with 0, the caption's
+  // close button among them; OK and Cancel of the small dialogs are plain buttons.
+  if (message == WM_IMAGEBUTTON_DOWN) EndDialog(0);
   return 0;
 }
 

@@ -7,9 +7,8 @@
 #include <QPointer>
 #include <cstdint>
 
+#include "controls/BitmapButtonEx.h"
 #include "controls/WindowMessages.h"
-
-class CBitmapButtonEx;
 
 class CQxDialog : public QDialog {
   Q_OBJECT
@@ -36,7 +35,8 @@ class CQxDialog : public QDialog {
   const QImage& CaptionImage() const { return captionImage_; }
   const QImage& BottomImage() const { return bottomImage_; }
 
-  // The dialog's window procedure: the subclass's own message map first, then the default.
+  // The dialog's window procedure: the subclass's own message map first, then the default,
+  // which ends the dialog with 0 on the press of any image button (WM_IMAGEBUTTON_DOWN).
   intptr_t DefWindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
  protected:

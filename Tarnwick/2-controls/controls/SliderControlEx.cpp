@@ -45,8 +45,6 @@ QRect CSliderControlEx::ThumbRect() const {
 
 void CSliderControlEx::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  // A slider that takes no input is faded, as a disabled image button is.
-  if (!isEnabled()) p.setOpacity(0.45);
   if (!background_.isNull()) p.drawImage(rect(), background_);
   // The channel: a thin sunken groove across the middle.
   QStyleOptionSlider opt;
@@ -58,8 +56,6 @@ void CSliderControlEx::paintEvent(QPaintEvent*) {
   p.drawLine(channel.bottomLeft(), channel.bottomRight());
 
   QRect t = ThumbRect();
-  // A slider that takes no input (a panel still reading its values) shows it by a faint thumb.
-  if (!isEnabled()) p.setOpacity(0.4);
   if (!thumb_.isNull()) {
     p.drawImage(t.topLeft(), thumb_);
     return;

@@ -366,9 +366,8 @@ bool CRecordFileRing::NewRecordFile(int deviceType, const std::u16string& device
     }
     if (DeleteRecording(oldest.file) == DeleteResult::AccessDenied) return Fail(Failure::AccessDenied);
     try {
-      if (db_.Execute(u"delete from " + TableOf(disks_[oldest.disk]) + u" where id = ?",
-                      {oldest.rowId}) == 0)
-        return Fail(Failure::NoDatabase);
+      db_.Execute(u"delete from " + TableOf(disks_[oldest.disk]) + u" where id = ?", {oldest.rowId});
+      if (ChangedRows(db_) == 0) return Fail(Failure::NoDatabase);
     } catch (const CppSQLite3Exception& e) {
       PLAT_LOGW(kLog, "old recording row: %s", e.Detail().c_str());
       return Fail(Failure::NoDatabase);

@@ -1,6 +1,7 @@
 #include "devices/DlgAddRegion.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 #include "devices/DevMgrModel.h"
 #include "devices/FramedDialog.h"
@@ -16,7 +17,7 @@ CDlgAddRegion::CDlgAddRegion(CDevMgrModel* owner, QWidget* parent)
   MakeControl<QLabel>(this, IDC_LABEL_PARENT, QRect(10, 46, 80, 22));
   m_parent = MakeControl<QLineEdit>(this, IDC_PARENT, QRect(95, 46, 180, 22));
   m_parent->setReadOnly(true);
-  for (auto* b : findChildren<CBitmapButtonEx*>()) b->move(b->x(), 108);
+  for (auto* b : findChildren<QPushButton*>()) b->move(b->x(), 108);
 }
 
 void CDlgAddRegion::SetRegion(const CRegionInfo* region, int add, const std::u16string& parentName) {

@@ -17,22 +17,17 @@ CNameEntryDialog::CNameEntryDialog(int templateId, int nameEditId, int nameLabel
   resize(300, 110);
   MakeControl<QLabel>(this, nameLabelId, QRect(10, 14, 80, 22));
   m_name = MakeControl<QLineEdit>(this, nameEditId, QRect(95, 14, 180, 22));
-  m_ok = new CBitmapButtonEx(this, IDOK_BUTTON);
-  m_cancel = new CBitmapButtonEx(this, IDCANCEL_BUTTON);
-  m_ok->setGeometry(50, 78, 84, 26);
-  m_cancel->setGeometry(160, 78, 84, 26);
-  for (CBitmapButtonEx* b : {m_ok, m_cancel}) plat::Named(b, b->GetDlgCtrlID());
+  // Plain buttons: an image button would end the skinned dialog on its press.
+  m_ok = MakeControl<QPushButton>(this, IDOK_BUTTON, QRect(50, 78, 84, 26));
+  m_cancel = MakeControl<QPushButton>(this, IDCANCEL_BUTTON, QRect(160, 78, 84, 26));
+  for (QPushButton* b : {m_ok, m_cancel}) b->setAutoDefault(false);
   connect(m_ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
   connect(m_cancel, &QAbstractButton::clicked, this, [this] { EndDialog(IDCANCEL_BUTTON); });
 }
 
 bool CNameEntryDialog::OnInitDialog() {
   CQxDialog::OnInitDialog();
-  for (auto [b, id] : {std::pair{m_ok, 8004u}, std::pair{m_cancel, 8006u}}) {
-    b->setText(Text(id));
-    b->LoadImageResources(6895, 6896, 6897, 0, 0, 1);
-    b->SizeToImage();
-  }
+  for (auto [b, id] : {std::pair{m_ok, 8004u}, std::pair{m_cancel, 8006u}}) b->setText(Text(id));
   findChild<QLabel*>(QString::number(m_nameLabelId))->setText(Text(m_texts.nameLabel));
   LimitTyping(m_name, kNameChars);
   return true;

@@ -3,9 +3,9 @@
 // a name edit of at most 63 characters, OK and Cancel, and the checks OK makes before the
 // dialog closes. Each check that fails shows its notice and keeps the dialog open.
 #include <QLineEdit>
+#include <QPushButton>
 #include <string>
 
-#include "controls/BitmapButtonEx.h"
 #include "controls/QxDialog.h"
 
 class CDevMgrModel;
@@ -43,6 +43,6 @@ class CNameEntryDialog : public CQxDialog {
  private:
   Texts m_texts;
   int m_nameLabelId;
-  CBitmapButtonEx* m_ok;
-  CBitmapButtonEx* m_cancel;
+  QPushButton* m_ok;
+  QPushButton* m_cancel;
 };

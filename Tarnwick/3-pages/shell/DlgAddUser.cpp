@@ -1,6 +1,5 @@
 #include "shell/DlgAddUser.h"
 
-#include "controls/BitmapButtonEx.h"
 #include "shell/DlgUserMgrController.h"
 #include "shell/DlgUserMgrForms.h"
 #include "shell/Language.h"
@@ -13,7 +12,8 @@ CDlgAddUser::CDlgAddUser(QWidget* parent)
     : CAccountDialog(kTemplateId, parent, {IDC_GROUP_INFO, IDC_GROUP_IDENTITY, IDC_ADMIN, IDC_USER},
                      {{IDC_LABEL_NAME, IDS_USER_NAME, IDC_NAME, false},
                       {IDC_LABEL_PASSWORD, IDS_PASSWORD, IDC_PASSWORD, true},
-                      {IDC_LABEL_CONFIRM, IDS_CONFIRM, IDC_CONFIRM, true}}),
+                      {IDC_LABEL_CONFIRM, IDS_CONFIRM, IDC_CONFIRM, true}},
+                     true),
       m_nameEdit(m_edits[0]) {}
 
 bool CDlgAddUser::OnInitDialog() {

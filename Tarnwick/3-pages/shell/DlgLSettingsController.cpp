@@ -7,7 +7,6 @@
 
 #include "plat/paths.h"
 #include "plat/text.h"
-#include "shell/DiskHelpers.h"
 #include "shell/StringIds.h"
 #include "view/RecordFileRing.h"
 
@@ -61,8 +60,15 @@ bool LocalSettingsController::IsValidFolder(const std::u16string& path) {
 }
 
 void LocalSettingsController::CreateFolders(const std::u16string& path) {
-  // One that cannot be made is refused by the check of the folder that follows.
-  if (!path.empty()) MakeFolder(path);
+  // Each prefix that ends just before a backslash, in order; the part after the last one is
+  // not made. One that cannot be made (or a drive this machine lacks, which maps to no
+  // absolute path) is refused by the check of the folder that follows.
+  for (size_t at = path.find(u'\\'); at != std::u16string::npos; at = path.find(u'\\', at + 1)) {
+    const std::string native = plat::toNativePath(path.substr(0, at));
+    if (native.empty() || native.front() != '/') continue;
+    std::error_code ec;
+    if (!fs::exists(native, ec)) fs::create_directory(native, ec);
+  }
 }
 
 bool LocalSettingsController::IsDriveRoot(const std::u16string& path) {
@@ -100,14 +106,13 @@ LocalSettingsController::SaveResult LocalSettingsController::Save(const Form& fo
   if (next.cycleInterval < kMinCycleInterval || next.cycleInterval > kMaxCycleInterval)
     return {IDS_BAD_CYCLE_INTERVAL, false};
 
-  // A settings file that refuses the write keeps what it held, and so do the settings in
-  // use: the page then shows what is stored.
-  const Values before = values_;
+  // The values are in use from here on, and the ring is told them, also when the settings
+  // file refuses the write: that is said (else the settings would be lost at the next start
+  // without a word).
   Store(next);
   SaveResult result;
   result.written = true;
   result.saved = CLocalSettings::GetInstance()->Save() != 0;
-  if (!result.saved) Store(before);
   result.notice = result.saved ? IDS_SAVED : IDS_SAVE_FAILED;
   ConfigureRing(values_.diskFlags, values_.circleVideo, values_.packSizeMB);
   return result;

@@ -45,13 +45,15 @@ class LocalSettingsController {
   const Values& Current() const { return values_; }
 
   // Checks every input first, then stores: a refused save changes neither the settings in
-  // memory, nor vez.ini, nor the ring, and neither does a write the file refuses (told with
-  // its own notice). The download folder gets its final separator.
+  // memory, nor vez.ini, nor the ring. A write the file refuses is told with its own notice;
+  // the values stay in use and the ring has them. The download folder gets its final
+  // separator.
   SaveResult Save(const Form& form);
 
   // A folder the user may choose: it exists, is a folder and is not read-only (drive text).
   static bool IsValidFolder(const std::u16string& path);
-  // Creates every missing folder of the path, the last one included.
+  // Creates each missing folder of the path that ends before a backslash (drive text): the
+  // part after the last backslash is not made.
   static void CreateFolders(const std::u16string& path);
   // "/" or the folder a drive letter maps to.
   static bool IsDriveRoot(const std::u16string& path);

@@ -2,7 +2,6 @@
 
 #include <QLineEdit>
 
-#include "controls/BitmapButtonEx.h"
 #include "plat/controlid.h"
 #include "shell/DlgUserMgrController.h"
 #include "shell/DlgUserMgrForms.h"
@@ -22,8 +21,8 @@ CDlgModifyPwd::CDlgModifyPwd(QWidget* parent) : CQxDialog(kTemplateId, parent) {
   m_old = Edit(this, IDC_OLD, QRect(150, 26, 140, 22), PASSWORD_MAX_LENGTH, true);
   m_new = Edit(this, IDC_NEW, QRect(150, 54, 140, 22), PASSWORD_MAX_LENGTH, true);
   m_confirm = Edit(this, IDC_CONFIRM, QRect(150, 82, 140, 22), PASSWORD_MAX_LENGTH, true);
-  m_ok = TextButton(this, IDC_OK, IDS_OK, QPoint(48, 126));
-  m_cancel = TextButton(this, IDC_CANCEL, IDS_CANCEL, QPoint(168, 126));
+  m_ok = PlainButton(this, IDC_OK, IDS_OK, QPoint(48, 126));
+  m_cancel = PlainButton(this, IDC_CANCEL, IDS_CANCEL, QPoint(168, 126));
   connect(m_ok, &QAbstractButton::clicked, this, &CDlgModifyPwd::OnModify);
   connect(m_cancel, &QAbstractButton::clicked, this, [this] { EndDialog(IDCANCEL); });
 }

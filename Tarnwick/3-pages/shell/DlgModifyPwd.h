@@ -2,8 +2,8 @@
 // The change-password dialog of the logged-in user.
 #include "controls/QxDialog.h"
 
-class CBitmapButtonEx;
 class QLineEdit;
+class QPushButton;
 
 class CDlgModifyPwd : public CQxDialog {
   Q_OBJECT
@@ -26,6 +26,6 @@ class CDlgModifyPwd : public CQxDialog {
   QLineEdit* m_old;
   QLineEdit* m_new;
   QLineEdit* m_confirm;
-  CBitmapButtonEx* m_ok;
-  CBitmapButtonEx* m_cancel;
+  QPushButton* m_ok;
+  QPushButton* m_cancel;
 };

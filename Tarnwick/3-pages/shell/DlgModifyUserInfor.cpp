@@ -1,6 +1,5 @@
 #include "shell/DlgModifyUserInfor.h"
 
-#include "controls/BitmapButtonEx.h"
 #include "shell/DlgUserMgrController.h"
 #include "shell/DlgUserMgrForms.h"
 #include "shell/Language.h"
@@ -17,7 +16,8 @@ CDlgModifyUserInfor::CDlgModifyUserInfor(QWidget* parent)
                      {{IDC_LABEL_NAME, IDS_USER_NAME, IDC_NAME, false},
                       {IDC_LABEL_OLD, IDS_OLD_PASSWORD, IDC_OLD, true},
                       {IDC_LABEL_PASSWORD, IDS_PASSWORD, IDC_PASSWORD, true},
-                      {IDC_LABEL_CONFIRM, IDS_CONFIRM, IDC_CONFIRM, true}}),
+                      {IDC_LABEL_CONFIRM, IDS_CONFIRM, IDC_CONFIRM, true}},
+                     false),
       m_nameEdit(m_edits[0]),
       m_oldEdit(m_edits[1]) {}
 

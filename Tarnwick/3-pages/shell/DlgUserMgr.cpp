@@ -66,6 +66,8 @@ bool CDlgUserMgr::OnInitDialog() {
     item->setCheckState(0, Qt::Unchecked);
   }
   connect(m_rights, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) { OnRightChanged(item); });
+  // The page takes every key its tree would get (Space would tick a right).
+  m_rights->installEventFilter(this);
   m_rights->setEnabled(false);
   m_delete->setEnabled(false);
   m_modify->setEnabled(false);
@@ -104,6 +106,10 @@ void CDlgUserMgr::keyPressEvent(QKeyEvent* e) {
 }
 
 bool CDlgUserMgr::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == m_rights && e->type() == QEvent::KeyPress) {
+    keyPressEvent(static_cast<QKeyEvent*>(e));
+    return true;
+  }
   if (m_list && watched == m_list->viewport() && e->type() == QEvent::MouseButtonRelease) {
     auto* me = static_cast<QMouseEvent*>(e);
     QTreeWidgetItem* item = m_list->itemAt(me->position().toPoint());
@@ -159,7 +165,7 @@ void CDlgUserMgr::OnAdd() {
   if (dlg.DoModal() != IDOK) return;
   switch (m_controller.Add(dlg.Name(), dlg.Password(), dlg.Identity())) {
     case UserMgrController::AddResult::Exists: Notice(IDS_USER_EXISTS); return;
-    case UserMgrController::AddResult::Failed: Notice(IDS_SAVE_FAILED); return;
+    case UserMgrController::AddResult::Failed: return;  // nothing added, nothing said
     case UserMgrController::AddResult::Added: break;
   }
   int row = m_list->InsertItem(m_list->GetItemCount(), QString::fromStdU16String(dlg.Name()));

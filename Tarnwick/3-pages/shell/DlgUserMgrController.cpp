@@ -92,11 +92,17 @@ void UserMgrController::Select(int row, const std::u16string& name) {
   if (row < 0) return;
   if (name != name_) password_.clear();  // never carried over to another account
   name_ = name;
-  CppSQLite3Table table;
-  if (QueryUser(TB_USER_INFO, name_, table)) {
-    power_ = plat::textToInt(table.FieldText(3));
-    identity_ = table.FieldText(2);
-    CodeToIdentity(identity_);
+  CppSQLite3Query account;
+  if (QueryUser(TB_USER_INFO, name_, account)) {
+    try {
+      const std::u16string power = FieldString(account, 3);
+      std::u16string identity = FieldString(account, 2);
+      CodeToIdentity(identity);
+      power_ = plat::textToInt(power);
+      identity_ = identity;
+    } catch (const CppSQLite3Exception&) {
+      // the account keeps the values shown before
+    }
   }
 }
 
@@ -169,13 +175,13 @@ ChangePasswordResult ChangeOwnPassword(const std::u16string& oldPassword, const 
   if (name.empty()) return ChangePasswordResult::NoUser;
   UserDb db;
   if (!db.IsOpen()) return ChangePasswordResult::NoStore;
-  std::u16string stored, identity, code;
-  if (!SelectUserByName(*db, TB_USER_INFO, name, stored, identity, &code)) stored.clear();
+  std::u16string stored, identity;
+  if (!SelectUserByName(*db, TB_USER_INFO, name, stored, identity)) stored.clear();
   if (!CheckAccountPassword(*db, name, stored, oldPassword)) return ChangePasswordResult::WrongOld;
   if (newPassword != confirmation) return ChangePasswordResult::Mismatch;
   if (!LengthOk(newPassword)) return ChangePasswordResult::BadLength;
   const std::u16string hash = HashPassword(newPassword);
-  if (hash.empty() || !UserExists(*db, TB_USER_INFO, name) || !UpdateUserRow(*db, TB_USER_INFO, name, hash, code))
+  if (hash.empty() || !UserExists(*db, TB_USER_INFO, name) || !UpdateUserRow(*db, TB_USER_INFO, name, hash, identity))
     return ChangePasswordResult::SaveFailed;
   return ChangePasswordResult::Changed;
 }

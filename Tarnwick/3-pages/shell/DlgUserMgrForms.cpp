@@ -4,6 +4,7 @@
 
 #include "controls/BitmapButtonEx.h"
 #include "controls/EditLimit.h"
+#include "controls/PngResource.h"
 #include "plat/controlid.h"
 #include "shell/Language.h"
 #include "shell/StringIds.h"
@@ -61,6 +62,14 @@ CBitmapButtonEx* TextButton(QWidget* parent, int id, uint32_t textId, const QPoi
   return b;
 }
 
+QPushButton* PlainButton(QWidget* parent, int id, uint32_t textId, const QPoint& pos) {
+  QImage face;
+  LoadPngResource(&face, kButtonNormal);
+  auto* b = Named(new QPushButton(Text(textId), parent), id, QRect(pos, face.isNull() ? QSize(84, 26) : face.size()));
+  b->setAutoDefault(false);
+  return b;
+}
+
 DialogKey KeyOf(QEvent* e) {
   if (e->type() != QEvent::KeyPress) return DialogKey::None;
   switch (static_cast<QKeyEvent*>(e)->key()) {
@@ -80,8 +89,9 @@ void FilterKeysOfChildren(QWidget* dialog) {
 
 using namespace forms;
 
-CAccountDialog::CAccountDialog(int templateId, QWidget* parent, const Ids& ids, std::initializer_list<Row> rows)
-    : CQxDialog(templateId, parent) {
+CAccountDialog::CAccountDialog(int templateId, QWidget* parent, const Ids& ids, std::initializer_list<Row> rows,
+                               bool swallowEscape)
+    : CQxDialog(templateId, parent), m_swallowEscape(swallowEscape) {
   plat::Named(this, templateId);
   const int count = static_cast<int>(rows.size());
   const int infoHeight = kRowTop + kRowStep * count + 2;
@@ -104,8 +114,8 @@ CAccountDialog::CAccountDialog(int templateId, QWidget* parent, const Ids& ids, 
   Group(this, ids.identityGroup, IDS_USER_IDENTITY, QRect(0, identityTop, kGroupWidth, 50));
   m_admin = Radio(this, ids.admin, IDS_IDENTITY_ADMIN, QRect(20, identityTop + 20, 130, kRowHeight));
   m_user = Radio(this, ids.user, IDS_IDENTITY_USER, QRect(160, identityTop + 20, 130, kRowHeight));
-  m_ok = TextButton(this, IDOK, IDS_OK, QPoint(48, identityTop + 58));
-  m_cancel = TextButton(this, IDCANCEL, IDS_CANCEL, QPoint(168, identityTop + 58));
+  m_ok = PlainButton(this, IDOK, IDS_OK, QPoint(48, identityTop + 58));
+  m_cancel = PlainButton(this, IDCANCEL, IDS_CANCEL, QPoint(168, identityTop + 58));
   connect(m_ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
   connect(m_cancel, &QAbstractButton::clicked, this, [this] { EndDialog(IDCANCEL); });
 }
@@ -127,7 +137,9 @@ std::u16string CAccountDialog::ChosenIdentity() const {
 
 bool CAccountDialog::eventFilter(QObject* watched, QEvent* e) {
   switch (KeyOf(e)) {
-    case DialogKey::Escape: return true;
+    case DialogKey::Escape:
+      if (!m_swallowEscape) EndDialog(IDCANCEL);
+      return true;
     case DialogKey::Enter:
       if (watched == m_cancel)
         EndDialog(IDCANCEL);

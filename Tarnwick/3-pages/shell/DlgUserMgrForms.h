@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRect>
 #include <QString>
@@ -31,6 +32,9 @@ QRadioButton* Radio(QWidget* parent, int id, uint32_t textId, const QRect& r);
 QCheckBox* Check(QWidget* parent, int id, uint32_t textId, const QRect& r);
 // An image button drawing its text over the common button images, sized to them.
 CBitmapButtonEx* TextButton(QWidget* parent, int id, uint32_t textId, const QPoint& pos);
+// A plain push button of the same size: the small dialogs' OK and Cancel, which the skinned
+// dialog base does not take for its own image buttons.
+QPushButton* PlainButton(QWidget* parent, int id, uint32_t textId, const QPoint& pos);
 
 // A key press of Enter or Esc seen by a dialog's filter (None for anything else).
 enum class DialogKey { None, Enter, Escape };
@@ -43,8 +47,8 @@ void FilterKeysOfChildren(QWidget* dialog);
 
 // What the add-user and edit-user dialogs share: the user-information group (a label and an
 // edit a row; the password rows masked), the identity group with its two choices, OK and
-// Cancel below it, the dialog sized to them; Esc swallowed, Enter cancelling on Cancel and
-// confirming anywhere else.
+// Cancel below it, the dialog sized to them; Enter cancelling on Cancel and confirming
+// anywhere else. Esc cancels, unless the dialog swallows it (the add-user dialog does).
 class CAccountDialog : public CQxDialog {
  public:
   // Checks the form and ends the dialog with IDOK when it holds.
@@ -60,7 +64,8 @@ class CAccountDialog : public CQxDialog {
   struct Ids {
     int infoGroup, identityGroup, admin, user;
   };
-  CAccountDialog(int templateId, QWidget* parent, const Ids& ids, std::initializer_list<Row> rows);
+  CAccountDialog(int templateId, QWidget* parent, const Ids& ids, std::initializer_list<Row> rows,
+                 bool swallowEscape);
 
   bool eventFilter(QObject* watched, QEvent* e) override;
   // Shows a failed check's notice, emptying both password boxes (the last two rows) and
@@ -74,6 +79,9 @@ class CAccountDialog : public CQxDialog {
   QLineEdit* m_confirmEdit;
   QRadioButton* m_admin;
   QRadioButton* m_user;
-  CBitmapButtonEx* m_ok;
-  CBitmapButtonEx* m_cancel;
+  QPushButton* m_ok;
+  QPushButton* m_cancel;
+
+ private:
+  bool m_swallowEscape;
 };

@@ -244,8 +244,9 @@ void CDlgUserLogin::paintEvent(QPaintEvent*) {
   p.setPen(Qt::white);
   p.drawText(m_captionRect.adjusted(10, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
              windowTitle());
+  // From the caption's bottom, as wide and as high as the client area (the rest lies below it).
   if (!m_bottomImage.isNull())
-    p.drawImage(QRect(0, height() - m_bottomImage.height(), width(), m_bottomImage.height()), m_bottomImage);
+    p.drawImage(QRect(0, m_captionRect.height(), width(), height()), m_bottomImage);
 }
 
 void CDlgUserLogin::mousePressEvent(QMouseEvent* e) {

@@ -55,10 +55,6 @@ std::vector<std::u16string> CLoginController::LoadRecentUsers() const {
 }
 
 std::u16string CLoginController::InitialName(const std::vector<std::u16string>& recent) const {
-  // Unlocking proves the person at the screen is the one logged in: that user's name.
-  if (m_mode == kUnlock) {
-    if (CUser* user = CUser::GetInstance()) return user->GetName();
-  }
   return recent.empty() ? std::u16string() : recent.back();
 }
 

@@ -34,7 +34,8 @@ class CLoginController {
 
   // Names of Tb_RecentLoginUser in row order (the dialog selects the last one).
   std::vector<std::u16string> LoadRecentUsers() const;
-  // The name the dialog offers: the current user's when unlocking, else the last recent one.
+  // The name the dialog offers: the most recent login made through the dialog (also when
+  // unlocking, where it cannot be changed).
   std::u16string InitialName(const std::vector<std::u16string>& recent) const;
 
   // Unlocking after repeated wrong passwords: milliseconds before a try is checked (0: now).

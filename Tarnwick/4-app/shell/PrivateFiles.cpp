@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <initializer_list>
 #include <vector>
 
 #include "plat/log.h"
@@ -24,16 +23,6 @@ namespace {
 
 constexpr mode_t kFileMode = S_IRUSR | S_IWUSR;
 constexpr mode_t kFolderMode = S_IRWXU;
-// The program's folders on any disk (recordings, and the default snapshot and download folders).
-constexpr const char* kProgramFolders[] = {"RecordFile", "Capture", "DownloadFile"};
-
-void Tighten(const fs::path& path, const struct stat& st) {
-  const mode_t allowed = S_ISDIR(st.st_mode) ? kFolderMode : kFileMode;
-  const mode_t mode = st.st_mode & 07777;
-  if ((mode & ~allowed) == 0) return;
-  if (::chmod(path.c_str(), mode & allowed) != 0)
-    PLAT_LOGW("files", "cannot make %s private: %s", path.c_str(), std::strerror(errno));
-}
 
 // The same folder, links and spellings aside; empty when it is not there.
 fs::path Canonical(const fs::path& path) {
@@ -62,26 +51,19 @@ bool HoldsMoreThanOurs(const fs::path& folder) {
 
 void KeepNewFilesPrivate() { ::umask(S_IRWXG | S_IRWXO); }
 
-void TightenToOwner(const std::string& path, bool recursive) {
+void TightenToOwner(const std::string& path) {
   struct stat st{};
   if (::lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode) || st.st_uid != ::geteuid()) return;
-  Tighten(path, st);
-  if (!recursive || !S_ISDIR(st.st_mode)) return;
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec), end;
-       !ec && it != end; it.increment(ec)) {
-    struct stat entry{};
-    if (::lstat(it->path().c_str(), &entry) != 0 || entry.st_uid != ::geteuid()) {
-      if (S_ISDIR(entry.st_mode)) it.disable_recursion_pending();
-      continue;
-    }
-    if (S_ISDIR(entry.st_mode) || S_ISREG(entry.st_mode)) Tighten(it->path(), entry);
-  }
+  const mode_t allowed = S_ISDIR(st.st_mode) ? kFolderMode : kFileMode;
+  const mode_t mode = st.st_mode & 07777;
+  if ((mode & ~allowed) == 0) return;
+  if (::chmod(path.c_str(), mode & allowed) != 0)
+    PLAT_LOGW("files", "cannot make %s private: %s", path.c_str(), std::strerror(errno));
 }
 
 void TightenPrivateFiles() {
   const fs::path data = plat::programDir();
-  if (!HoldsMoreThanOurs(data)) TightenToOwner(data.string(), false);
+  if (!HoldsMoreThanOurs(data)) TightenToOwner(data.string());
 
   // Databases with their copies, journals and new files in the making, the settings file with
   // its copies and temporary files: all begin with the file's name.
@@ -93,19 +75,8 @@ void TightenPrivateFiles() {
   for (fs::directory_iterator it(data, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string file = it->path().filename().string();
     for (const std::string& name : names)
-      if (file.starts_with(name)) TightenToOwner(it->path().string(), false);
+      if (file.starts_with(name)) TightenToOwner(it->path().string());
   }
 
-  if (const char* log = std::getenv("TARNWICK_LOG"); log && *log) TightenToOwner(log, false);
-
-  for (const plat::Drive& d : plat::fixedDrives())
-    for (const char* folder : kProgramFolders) TightenToOwner((fs::path(d.root) / folder).string(), true);
-  // Snapshots and downloads where the user chose to keep them, unless that is a folder that
-  // holds more than the program's files (or the data folder, whose files are named above).
-  CLocalSettings* s = CLocalSettings::GetInstance();
-  for (const std::u16string& folder : {s->GetPictureSavePath(), s->GetDownLoadPath()}) {
-    const fs::path native = plat::toNativePath(folder);
-    if (!folder.empty() && !HoldsMoreThanOurs(native) && Canonical(native) != Canonical(data))
-      TightenToOwner(native.string(), true);
-  }
+  if (const char* log = std::getenv("TARNWICK_LOG"); log && *log) TightenToOwner(log);
 }

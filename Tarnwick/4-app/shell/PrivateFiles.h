@@ -7,12 +7,11 @@
 // mode the code that makes it asks for (the process's file mode mask).
 void KeepNewFilesPrivate();
 
-// What the program wrote before (or what was loosened since) made its owner's alone: the data
-// folder, the program's files in it (databases, their copies and journals, the settings file),
-// the log, and the folders of recordings, snapshots and downloads with all they hold.
+// What the program wrote itself before (or what was loosened since) made its owner's alone:
+// the data folder, the program's files in it (databases, their copies and journals, the
+// settings file) and the log. Folders the user chose, and what they hold, keep their modes.
 void TightenPrivateFiles();
 
-// Takes every right of group and others (and a file's execute right) off `path` and, for a
-// folder when `recursive`, off everything below it. Only what this user owns is changed, and
-// links are never followed.
-void TightenToOwner(const std::string& path, bool recursive);
+// Takes every right of group and others (and a file's execute right) off `path`. Only what
+// this user owns is changed, and links are never followed.
+void TightenToOwner(const std::string& path);

@@ -26,7 +26,6 @@ bool CTarnwickApp::InitInstance() {
   // The data folder is made on first use (a TARNWICK_HOME of a new folder).
   const std::u16string home = plat::utf8ToUtf16(plat::programDir());
   const bool haveHome = MakeFolder(home);
-  TightenPrivateFiles();
   SelectLanguage();
   m_hMutex = std::make_unique<plat::SingleInstanceLock>(kInstanceName);
   if (m_hMutex->heldElsewhere()) {
@@ -36,12 +35,9 @@ bool CTarnwickApp::InitInstance() {
     UiService().MessageBox(nullptr, LoadResString(IDS_ALREADY_RUNNING), LoadResString(IDS_NOTICE), MB_OK);
     return false;
   }
-  // No folder fit for the lock (none of the user's own): this run goes on as a first instance,
-  // since refusing it would let anyone who took the folder's name keep the user out, but it
-  // says that a second start would not be refused.
-  if (!m_hMutex->acquired())
-    UiService().MessageBox(nullptr, LoadResString(IDS_NO_INSTANCE_LOCK), LoadResString(IDS_NOTICE),
-                           MB_OK | MB_ICONWARNING);
+  // No folder fit for the lock (none of the user's own): this run goes on as a first instance
+  // without the protection, and says nothing.
+  TightenPrivateFiles();
   if (!haveHome)
     UiService().MessageBox(nullptr, LoadResString(IDS_CANNOT_CREATE_FOLDER) + home, LoadResString(IDS_NOTICE),
                            MB_OK | MB_ICONERROR);

@@ -108,13 +108,14 @@ CTarnwickDlg::~CTarnwickDlg() {
 }
 
 int CTarnwickDlg::DoModal() {
-  if (!OnInitDialog()) {
+  OnInitDialog();
+  if (m_loginCancelled) {
     OnDestroy();
     return IDCANCEL;
   }
   // The start-up's end as a user sees it, in the log at level info: the window is up and its
   // trees are filled (read by the start-up benchmark).
-  QTimer::singleShot(0, this, [this] {
+  if (m_setUp) QTimer::singleShot(0, this, [this] {
     int items = 0;
     for (QTreeWidgetItemIterator it(m_dlgPreview.GetDeviceTree()); *it; ++it) ++items;
     // Only read: a window run without the device side has no list to make.
@@ -128,27 +129,25 @@ int CTarnwickDlg::DoModal() {
 }
 
 bool CTarnwickDlg::OnInitDialog() {
-  // A window without its title images could only run without a login: refuse to start.
-  if (!LoadPngResource(&m_titleImage, kTitleImage) || !LoadPngResource(&m_stripTile, kStripTile)) {
-    UiService().MessageBox(nullptr, LoadResString(IDS_SKIN_MISSING), LoadResString(IDS_NOTICE), MB_OK | MB_ICONERROR);
-    return false;
-  }
+  // Without its title images the window stays up with nothing in it (the skin is built in).
+  if (!LoadPngResource(&m_titleImage, kTitleImage) || !LoadPngResource(&m_stripTile, kStripTile)) return false;
 
   // The program's icon: the camera of the title's logo.
   setWindowIcon(QIcon(QPixmap::fromImage(m_titleImage.copy(6, 0, 24, 22))));
 
   CreateUserDatabase();
-  std::u16string name, identity, code;
-  if (CheckAutoLogin(name, identity, &code)) {
+  std::u16string name, identity;
+  if (CheckAutoLogin(name, identity)) {
     CUser* user = CUser::GetInstance();
     if (!user) return false;
     user->SetName(name);
-    user->SetIdentifyCode(code);
+    user->SetIdentify(identity);
     int power = 0;
     if (!GetUserPower(TB_USER_INFO, name, power)) power = 0;
     user->SetPower(power);
   } else if (RunLogin(CLoginController::kStartup) != IDOK) {
-    return false;
+    m_loginCancelled = true;
+    return true;
   }
   // What the start has to say (a damaged or unreadable file, why recording is off) waits for
   // the window, with what the pages built below add, and is shown in turn once it is up.
@@ -164,7 +163,7 @@ bool CTarnwickDlg::OnInitDialog() {
   m_btnLog->setToolTip(Text(IDS_LOG));
   m_btnHelp->setToolTip(Text(IDS_HELP));
 
-  // Shown while the pages are built; it goes by its own time-out.
+  // Shown while the pages are built, hidden once they are (or by its time-out).
   m_splash = new CSplashScreenEx();
   m_splash->Create(this, QString(), 2000, CSplashScreenEx::CSS_FADE | CSplashScreenEx::CSS_SHADOW |
                                               CSplashScreenEx::CSS_CENTERSCREEN | 1);
@@ -195,6 +194,7 @@ bool CTarnwickDlg::OnInitDialog() {
   m_setUp = true;
   LayoutPages();
   CreateTray();
+  if (m_splash) m_splash->Hide();
 
   gMainWindow = this;
   m_dlgSettings.DeviceManagerPage()->SetPreviewWindow(GetPreviewHwnd());
@@ -391,9 +391,7 @@ void CTarnwickDlg::UpdateLockButton() {
   if (IsLocked()) {
     m_btnLock->LoadImageResources(kLockImages[1]);
   } else {
-    // Unlocked, the button looks as it did before the lock; the pressed image as its normal
-    // one would leave it looking locked.
-    m_btnLock->LoadImageResources(kLockImages[0], kLockImages[1], kLockImages[2]);
+    m_btnLock->LoadImageResources(kUnlockedImages[0], kUnlockedImages[1], kUnlockedImages[2]);
   }
   m_btnLock->update();
 }

@@ -44,8 +44,10 @@ class CTarnwickDlg : public QDialog {
   static constexpr int kTitleImage = 6002;
   static constexpr int kStripTile = 6003;
   static constexpr int kSplashBitmap = 176;
-  // The lock button's normal, hover and pressed images; locked, it shows the hover image.
+  // The lock button's normal, hover and pressed images at the start; locked, it shows the
+  // hover image alone, and once unlocked 6885, 6883 and 6884.
   static constexpr int kLockImages[3] = {6883, 6884, 6885};
+  static constexpr int kUnlockedImages[3] = {6885, 6883, 6884};
   static constexpr int kRemotePlaybackRight = 4;
 
   // Runs the login dialog in a mode; IDOK or IDCANCEL. Replaceable (tests).
@@ -55,10 +57,12 @@ class CTarnwickDlg : public QDialog {
   CTarnwickDlg();
   ~CTarnwickDlg() override;
 
-  // The set-up, then the modal loop; the set-up's failure or a cancelled login ends it at
-  // once with IDCANCEL.
+  // The set-up, then the modal loop; a cancelled login ends it at once with IDCANCEL. A
+  // set-up that failed (a title image missing) leaves the window running without login,
+  // pages or tray icon.
   int DoModal();
-  // The set-up (login, pages, tray). False when it failed or the login was cancelled.
+  // The set-up (login, pages, tray). False when a title image is missing or there is no
+  // current user; true otherwise, also when the login was cancelled (the window then ends).
   bool OnInitDialog();
   static CTarnwickDlg* MainWindow();
 
@@ -135,5 +139,6 @@ class CTarnwickDlg : public QDialog {
   QSystemTrayIcon* m_tray = nullptr;
   QPointer<CSplashScreenEx> m_splash;
   bool m_setUp = false;
+  bool m_loginCancelled = false;
   bool m_destroyed = false;
 };
