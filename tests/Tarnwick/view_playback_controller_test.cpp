@@ -1,7 +1,7 @@
 // The playback pages' controllers without their widgets: a recorder that stops answering
 // (stopped with SIGSTOP) while a search, a playback and a download are asked of it leaves the
 // UI thread answering, shows each request on its way and gives each its message when its
-// result comes; a downloader that would not start is held until the next Download click; the
+// result comes, also when a local file of a logged-out dead recorder is opened; a downloader that would not start is held until the next Download click; the
 // cells of found files; and the local page's reading of recordings by their names (the ring's
 // end at the file's last write, the 19-character form's at 00:00:00).
 #include <gtest/gtest.h>
@@ -152,6 +152,66 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
     EXPECT_FALSE(controller.IsSearching());
     EXPECT_EQ(controller.GetPlayState(), PlayState::kIdle);
     EXPECT_EQ(page.playButton, 0);
+    ticker.stop();
+    EXPECT_LT(longestGap, 1000) << "the UI thread waited for the recorder";
+    recorder.Resume();
+  }
+  ASSERT_TRUE(harness::SettleDeviceWork());
+  harness::ResetServices();
+  CQXGlobal::Cleanup();
+  plat::setTimeScale(1.0);
+  unsetenv("TARNWICK_HOME");
+  unsetenv("TARNWICK_DRIVES");
+  plat::resetDriveMap();
+}
+
+// A local recording of a recorder that is logged out and has stopped answering: making its
+// player logs the device in, which waits for the recorder on the device's queue while the
+// page shows the file opening and the UI thread goes on.
+TEST(PlaybackController, ALocalFileOfALoggedOutDeadRecorderOpensWithoutTheUiWaiting) {
+  testsupport::TestFolder folder;
+  const fs::path drive = fs::path(folder.path()) / "c";
+  fs::create_directories(fs::path(folder.path()) / "home");
+  fs::create_directories(drive / "RecordFile");
+  setenv("TARNWICK_HOME", (fs::path(folder.path()) / "home").c_str(), 1);
+  setenv("TARNWICK_DRIVES", drive.c_str(), 1);
+  plat::resetDriveMap();
+  harness::ScopedScriptedUi ui;
+  testsupport::EmulatorProcess recorder(testsupport::EmulatorProcess::kRecorder, folder.path());
+  ASSERT_TRUE(recorder.Start());
+  ASSERT_EQ(CQXGlobal::Startup(), 1);
+  plat::setTimeScale(0.5);
+  CDevInfo info(u"库房", u"localhost", recorder.Port(), u"admin", u"12345", 4, u"", u"", u"", u"", 0, 0,
+                DEV_TYPE_DVR, u"PBC-DVR-2", u"REGION-1");
+  ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
+  CDevice* device = CDeviceManager::GetInstance()->FindDevice(u"PBC-DVR-2", 1);
+  ASSERT_NE(device, nullptr);
+  const QDate today = QDate::currentDate();
+  const std::string day = today.toString("yyyyMMdd").toStdString();
+  std::ofstream(drive / "RecordFile" / ("Preview_库房_01_" + day + "_101010_77.avi")).put('x');
+
+  {
+    FakePage page;
+    CDlgLPlaybackController controller(page);
+    page.controller = &controller;
+    controller.Find({device, 0, today.year(), today.month(), today.day(), CDlgLPlaybackController::kKindAll});
+    ASSERT_TRUE(Pumped([&] { return !controller.IsSearching() && !page.cells.empty(); }));
+
+    QElapsedTimer sinceTick;
+    int64_t longestGap = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+      longestGap = std::max<int64_t>(longestGap, sinceTick.restart());
+    });
+    ASSERT_TRUE(recorder.Freeze());
+    sinceTick.start();
+    ticker.start();
+    controller.CellClicked(0);
+    EXPECT_TRUE(page.opening) << "the file is shown opening at once";
+    // The login runs out, the player is made all the same and the one-byte file does not open.
+    ASSERT_TRUE(Pumped([&] { return !page.opening; }));
+    EXPECT_EQ(controller.GetPlayState(), PlayState::kIdle);
     ticker.stop();
     EXPECT_LT(longestGap, 1000) << "the UI thread waited for the recorder";
     recorder.Resume();

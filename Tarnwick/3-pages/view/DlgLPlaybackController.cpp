@@ -179,13 +179,29 @@ void CDlgLPlaybackController::Play() {
   CDevice* device = OriginDevice(chosenOrigin_);
   if (!device) return;
   ui_.SetPosition(0);
-  // Making the player reaches nothing: it only takes the device's type from its login.
-  IDevLocalPlayback* player = CDevLocalPlaybackFactory::CreateDevLocalPlayback(device->GetUserLogin(1));
-  if (!player) return;
   auto slot = std::make_shared<PlayerSlot>();
   slot_ = slot;
   playingPath_ = chosenFile_;
   BeginOpen(kPlayerQueue, chosenOrigin_, wnd);
+  // Making the player logs a logged-out device in first: that exchange is the device's own
+  // work and may wait for a device that does not answer, so it runs on the device's queue.
+  devwork::Ask<IDevLocalPlayback*>(
+      chosenOrigin_.deviceGuid,
+      [device] { return CDevLocalPlaybackFactory::CreateDevLocalPlayback(device->GetUserLogin(1)); },
+      [this, slot, native, wnd](IDevLocalPlayback* player) { OpenPlayer(slot, player, native, wnd); }, owner_,
+      static_cast<IDevLocalPlayback*>(nullptr));
+}
+
+void CDlgLPlaybackController::OpenPlayer(const std::shared_ptr<PlayerSlot>& slot, IDevLocalPlayback* player,
+                                         const std::string& native, plat::WindowHandle wnd) {
+  if (slot != slot_) {  // stopped meanwhile: the player was never opened
+    CDevLocalPlaybackFactory::DeleteDevLocalPlayback(player);
+    return;
+  }
+  if (!player) {
+    Opened(slot, false);
+    return;
+  }
   devwork::Ask<bool>(
       slotQueue_,
       [slot, player, native, wnd] {

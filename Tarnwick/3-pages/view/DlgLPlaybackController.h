@@ -1,9 +1,9 @@
 #pragma once
 // The local playback page without its widgets: the recordings of a channel and day found in
 // the recording folders and the download folder (a walk on a worker of its own), shown on the
-// time bar, and played with the device layer's local player of the device's type. No device
-// is involved, but a file may be slow to open: the player is opened and driven on a queue of
-// its own, so the page never waits for it.
+// time bar, and played with the device layer's local player of the device's type. The player
+// is made on the device's queue (making it logs the device in), then opened and driven on a
+// queue of its own, since a file may be slow to open: the page never waits for either.
 #include <string>
 
 #include "view/PlaybackNames.h"
@@ -61,6 +61,9 @@ class CDlgLPlaybackController : public CPlaybackPageController {
 
  private:
   using PlayerSlot = QueueSlot<IDevLocalPlayback>;
+  // The player made on the device's queue is opened on the player's own queue.
+  void OpenPlayer(const std::shared_ptr<PlayerSlot>& slot, IDevLocalPlayback* player, const std::string& native,
+                  plat::WindowHandle wnd);
   void Opened(const std::shared_ptr<PlayerSlot>& slot, bool playing);
   // Runs `step` on the player and shows play state `state`.
   void Drive(int (IDevLocalPlayback::*step)(), PlayState state);
