@@ -83,25 +83,64 @@ bool Pumped(const std::function<bool()>& done, int realMs = testsupport::kPatien
       realMs);
 }
 
-TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWithTheResults) {
-  testsupport::TestFolder folder;
-  fs::create_directories(fs::path(folder.path()) / "home");
-  fs::create_directories(fs::path(folder.path()) / "c");
-  setenv("TARNWICK_HOME", (fs::path(folder.path()) / "home").c_str(), 1);
-  setenv("TARNWICK_DRIVES", (fs::path(folder.path()) / "c").c_str(), 1);
-  plat::resetDriveMap();
-  harness::ScopedScriptedUi ui;
-  testsupport::EmulatorProcess recorder(testsupport::EmulatorProcess::kRecorder, folder.path());
-  ASSERT_TRUE(recorder.Start());
-  ASSERT_EQ(CQXGlobal::Startup(), 1);
-  // The recorder's reply wait shortened to two seconds: still twice the gap allowed.
-  plat::setTimeScale(0.5);
-  CDevInfo info(u"库房", u"localhost", recorder.Port(), u"admin", u"12345", 4, u"", u"", u"", u"", 0, 0,
-                DEV_TYPE_DVR, u"PBC-DVR-1", u"REGION-1");
-  ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
-  CDevice* device = CDeviceManager::GetInstance()->FindDevice(u"PBC-DVR-1", 1);
-  ASSERT_NE(device, nullptr);
+// A recorder emulator in a process of its own, to be frozen with SIGSTOP, and its device in
+// the list under `guid`, with a test home and a drive C: of its own.
+class DeadRecorder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(fs::path(folder.path()) / "home");
+    fs::create_directories(Drive() / "RecordFile");
+    setenv("TARNWICK_HOME", (fs::path(folder.path()) / "home").c_str(), 1);
+    setenv("TARNWICK_DRIVES", Drive().c_str(), 1);
+    plat::resetDriveMap();
+    ASSERT_TRUE(recorder.Start());
+    ASSERT_EQ(CQXGlobal::Startup(), 1);
+    // The recorder's reply wait shortened to two seconds: still twice the gap allowed.
+    plat::setTimeScale(0.5);
+    CDevInfo info(u"库房", u"localhost", recorder.Port(), u"admin", u"12345", 4, u"", u"", u"", u"", 0, 0,
+                  DEV_TYPE_DVR, u"PBC-DVR-1", u"REGION-1");
+    ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
+    device = CDeviceManager::GetInstance()->FindDevice(u"PBC-DVR-1", 1);
+    ASSERT_NE(device, nullptr);
+  }
+  void TearDown() override {
+    recorder.Resume();
+    EXPECT_TRUE(harness::SettleDeviceWork());
+    harness::ResetServices();
+    CQXGlobal::Cleanup();
+    plat::setTimeScale(1.0);
+    unsetenv("TARNWICK_HOME");
+    unsetenv("TARNWICK_DRIVES");
+    plat::resetDriveMap();
+  }
+  fs::path Drive() const { return fs::path(folder.path()) / "c"; }
 
+  testsupport::TestFolder folder;
+  harness::ScopedScriptedUi ui;
+  testsupport::EmulatorProcess recorder{testsupport::EmulatorProcess::kRecorder, folder.path()};
+  CDevice* device = nullptr;
+};
+
+// The UI thread's own timer: the longest gap between its ticks from its start on.
+struct UiGapWatch {
+  QElapsedTimer sinceTick;
+  int64_t longestGap = 0;
+  QTimer ticker;
+  UiGapWatch() {
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [this] {
+      longestGap = std::max<int64_t>(longestGap, sinceTick.restart());
+    });
+    sinceTick.start();
+    ticker.start();
+  }
+  int64_t Stop() {
+    ticker.stop();
+    return longestGap;
+  }
+};
+
+TEST_F(DeadRecorder, ThePageAnswersAndItsMessagesComeWithTheResults) {
   {
     FakePage page;
     CDlgPlaybackController controller(page);
@@ -113,17 +152,8 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
     ASSERT_TRUE(Pumped([&] { return !controller.IsSearching(); }));
     ASSERT_FALSE(page.cells.empty());
 
-    // The UI thread's own timer: the longest gap between its ticks while the recorder is dead.
-    QElapsedTimer sinceTick;
-    int64_t longestGap = 0;
-    QTimer ticker;
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-      longestGap = std::max<int64_t>(longestGap, sinceTick.restart());
-    });
     ASSERT_TRUE(recorder.Freeze());
-    sinceTick.start();
-    ticker.start();
+    UiGapWatch watch;
 
     // A file played, downloaded and another search, all asked of the dead recorder: each is
     // shown on its way at once.
@@ -152,43 +182,17 @@ TEST(PlaybackController, ADeadRecorderLeavesThePageAnsweringAndItsMessagesComeWi
     EXPECT_FALSE(controller.IsSearching());
     EXPECT_EQ(controller.GetPlayState(), PlayState::kIdle);
     EXPECT_EQ(page.playButton, 0);
-    ticker.stop();
-    EXPECT_LT(longestGap, 1000) << "the UI thread waited for the recorder";
-    recorder.Resume();
+    EXPECT_LT(watch.Stop(), 1000) << "the UI thread waited for the recorder";
   }
-  ASSERT_TRUE(harness::SettleDeviceWork());
-  harness::ResetServices();
-  CQXGlobal::Cleanup();
-  plat::setTimeScale(1.0);
-  unsetenv("TARNWICK_HOME");
-  unsetenv("TARNWICK_DRIVES");
-  plat::resetDriveMap();
 }
 
 // A local recording of a recorder that is logged out and has stopped answering: making its
 // player logs the device in, which waits for the recorder on the device's queue while the
 // page shows the file opening and the UI thread goes on.
-TEST(PlaybackController, ALocalFileOfALoggedOutDeadRecorderOpensWithoutTheUiWaiting) {
-  testsupport::TestFolder folder;
-  const fs::path drive = fs::path(folder.path()) / "c";
-  fs::create_directories(fs::path(folder.path()) / "home");
-  fs::create_directories(drive / "RecordFile");
-  setenv("TARNWICK_HOME", (fs::path(folder.path()) / "home").c_str(), 1);
-  setenv("TARNWICK_DRIVES", drive.c_str(), 1);
-  plat::resetDriveMap();
-  harness::ScopedScriptedUi ui;
-  testsupport::EmulatorProcess recorder(testsupport::EmulatorProcess::kRecorder, folder.path());
-  ASSERT_TRUE(recorder.Start());
-  ASSERT_EQ(CQXGlobal::Startup(), 1);
-  plat::setTimeScale(0.5);
-  CDevInfo info(u"库房", u"localhost", recorder.Port(), u"admin", u"12345", 4, u"", u"", u"", u"", 0, 0,
-                DEV_TYPE_DVR, u"PBC-DVR-2", u"REGION-1");
-  ASSERT_TRUE(CDeviceManager::GetInstance()->Add(new CDevice(info)));
-  CDevice* device = CDeviceManager::GetInstance()->FindDevice(u"PBC-DVR-2", 1);
-  ASSERT_NE(device, nullptr);
+TEST_F(DeadRecorder, ALocalFileOfTheLoggedOutRecorderOpensWithoutTheUiWaiting) {
   const QDate today = QDate::currentDate();
   const std::string day = today.toString("yyyyMMdd").toStdString();
-  std::ofstream(drive / "RecordFile" / ("Preview_库房_01_" + day + "_101010_77.avi")).put('x');
+  std::ofstream(Drive() / "RecordFile" / ("Preview_库房_01_" + day + "_101010_77.avi")).put('x');
 
   {
     FakePage page;
@@ -197,32 +201,15 @@ TEST(PlaybackController, ALocalFileOfALoggedOutDeadRecorderOpensWithoutTheUiWait
     controller.Find({device, 0, today.year(), today.month(), today.day(), CDlgLPlaybackController::kKindAll});
     ASSERT_TRUE(Pumped([&] { return !controller.IsSearching() && !page.cells.empty(); }));
 
-    QElapsedTimer sinceTick;
-    int64_t longestGap = 0;
-    QTimer ticker;
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-      longestGap = std::max<int64_t>(longestGap, sinceTick.restart());
-    });
     ASSERT_TRUE(recorder.Freeze());
-    sinceTick.start();
-    ticker.start();
+    UiGapWatch watch;
     controller.CellClicked(0);
     EXPECT_TRUE(page.opening) << "the file is shown opening at once";
     // The login runs out, the player is made all the same and the one-byte file does not open.
     ASSERT_TRUE(Pumped([&] { return !page.opening; }));
     EXPECT_EQ(controller.GetPlayState(), PlayState::kIdle);
-    ticker.stop();
-    EXPECT_LT(longestGap, 1000) << "the UI thread waited for the recorder";
-    recorder.Resume();
+    EXPECT_LT(watch.Stop(), 1000) << "the UI thread waited for the recorder";
   }
-  ASSERT_TRUE(harness::SettleDeviceWork());
-  harness::ResetServices();
-  CQXGlobal::Cleanup();
-  plat::setTimeScale(1.0);
-  unsetenv("TARNWICK_HOME");
-  unsetenv("TARNWICK_DRIVES");
-  plat::resetDriveMap();
 }
 
 // A recorder family whose finder finds one file and whose downloaders never start.
