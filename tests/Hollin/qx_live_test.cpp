@@ -86,7 +86,9 @@ TEST_F(RecorderTest, PreviewIsDecodedIntoTheWindowAndSavedForLocalPlayback) {
   // Stop keeps the port: playing again needs no new Open.
   EXPECT_NE(player->Stop(), 0);
   EXPECT_NE(player->Play(playWnd.handle), 0);
-  CDevLocalPlaybackFactory::DeleteDevLocalPlayback(player);  // without Close: the port goes back
+  // Deleting frees the object only: the caller gives the port back first.
+  player->Close();
+  CDevLocalPlaybackFactory::DeleteDevLocalPlayback(player);
 }
 
 TEST_F(RecorderTest, PtzGoesOverTheLiveHandle) {

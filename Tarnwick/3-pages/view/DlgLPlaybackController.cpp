@@ -206,6 +206,7 @@ void CDlgLPlaybackController::OpenPlayer(const std::shared_ptr<PlayerSlot>& slot
       slotQueue_,
       [slot, player, native, wnd] {
         if (!player->Open(native.c_str(), static_cast<HWND>(wnd))) {
+          player->Close();  // a refused file may still hold the player's port
           CDevLocalPlaybackFactory::DeleteDevLocalPlayback(player);
           return false;
         }
