@@ -49,7 +49,8 @@ bool LoadAndCollect(pellmore::ConfigRecords& records) {
   pellmore::PageContext context;
   context.records = &records;
   context.exchange = [](std::function<void(int32_t)>) {};
-  context.saveChannelPicture = [](int) {};
+  // No configuration window: the OSD editor's picture message goes nowhere.
+  context.window = 0;
   std::vector<std::unique_ptr<pellmore::ConfigPage>> pages;
   for (const pellmore::PageEntry& e : pellmore::PageTable()) {
     const pellmore::PageFactory make = pellmore::PageFactoryFor(e.bit);
